@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what building and testing Kestrum needs on Debian 12; does nothing when all is there.
+set -e
+PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  libgtest-dev libbenchmark-dev"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi

@@ -1,0 +1,71 @@
+#include "platform/appfolder.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsWritableDir(const std::string &dir)
+{
+    struct stat st {};
+    return !dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(dir.c_str(), W_OK) == 0;
+}
+
+void MakePath(const std::string &dir)
+{
+    for (size_t pos = dir.find('/', 1); pos != std::string::npos; pos = dir.find('/', pos + 1))
+        mkdir(dir.substr(0, pos).c_str(), 0755);
+    mkdir(dir.c_str(), 0755);
+}
+
+std::string StripTrailingSlash(std::string dir)
+{
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+} // namespace
+
+std::string ExecutablePath()
+{
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string AppFolder()
+{
+    if (const char *home = std::getenv("KESTRUM_HOME"); home && *home) {
+        std::string dir = StripTrailingSlash(home);
+        MakePath(dir);
+        return dir;
+    }
+    const std::string exe = ExecutablePath();
+    const size_t slash = exe.rfind('/');
+    if (slash != std::string::npos) {
+        std::string dir = slash == 0 ? "/" : exe.substr(0, slash);
+        if (IsWritableDir(dir))
+            return dir;
+    }
+    std::string data;
+    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        data = xdg;
+    else if (const char *userHome = std::getenv("HOME"); userHome && *userHome)
+        data = std::string(userHome) + "/.local/share";
+    else
+        data = "/tmp";
+    std::string dir = StripTrailingSlash(data) + "/kestrum";
+    MakePath(dir);
+    return dir;
+}
+
+std::string AppFilePath(const std::string &name)
+{
+    const std::string dir = AppFolder();
+    return dir == "/" ? "/" + name : dir + "/" + name;
+}

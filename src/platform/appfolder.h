@@ -1,0 +1,14 @@
+#pragma once
+// Where the working files ("Default.cps", "Default.sds", "Default.sym", "Default.ass",
+// "TempRec.tmp") and the diagnostic log live: $KESTRUM_HOME when set, else the executable's
+// folder when it is writable, else $XDG_DATA_HOME/kestrum (created on first use).
+#include <string>
+
+// The folder without a trailing separator. Looked up on every call so tests can move it.
+std::string AppFolder();
+
+// AppFolder() + "/" + name.
+std::string AppFilePath(const std::string &name);
+
+// The running executable's full path, or the empty text when it cannot be found.
+std::string ExecutablePath();

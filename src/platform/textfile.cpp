@@ -1,0 +1,132 @@
+#include "platform/textfile.h"
+
+#include "platform/errors.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::vector<std::string> SplitTextLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    const size_t end = std::min(text.size(), text.find('\0'));
+    size_t start = 0;
+    size_t i = 0;
+    while (i < end) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text, start, i - start);
+            i += (c == '\r' && i + 1 < end && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < end)
+        lines.emplace_back(text, start, end - start);
+    return lines;
+}
+
+bool FileExists(const std::string &path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool ReadWholeFile(const std::string &path, std::string &content)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return false;
+        throw EFOpenError(path);
+    }
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            close(fd);
+            throw EFOpenError(path);
+        }
+        if (n == 0)
+            break;
+        data.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    content = std::move(data);
+    return true;
+}
+
+bool ReadTextLines(const std::string &path, std::vector<std::string> &lines)
+{
+    std::string content;
+    if (!ReadWholeFile(path, content))
+        return false;
+    lines = SplitTextLines(content);
+    return true;
+}
+
+namespace {
+
+bool WriteAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+mode_t CreationMode(const std::string &path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0)
+        return st.st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+void WriteFileAtomic(const std::string &path, const std::string &content)
+{
+    if (path.empty())
+        throw EFCreateError(path);
+    std::string tmpl = path + ".XXXXXX";
+    const int fd = mkstemp(tmpl.data());
+    if (fd < 0)
+        throw EFCreateError(path);
+    const bool ok = fchmod(fd, CreationMode(path)) == 0 && WriteAll(fd, content.data(), content.size()) &&
+                    fsync(fd) == 0;
+    if (close(fd) != 0 || !ok || rename(tmpl.c_str(), path.c_str()) != 0) {
+        unlink(tmpl.c_str());
+        throw EFCreateError(path);
+    }
+}
+
+void WriteTextLines(const std::string &path, const std::vector<std::string> &lines)
+{
+    size_t total = 0;
+    for (const auto &line : lines)
+        total += line.size() + 2;
+    std::string content;
+    content.reserve(total);
+    for (const auto &line : lines) {
+        content += line;
+        content += "\r\n";
+    }
+    WriteFileAtomic(path, content);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Every list file of the system is read and written here. Reading accepts CR LF, a lone CR or a
+// lone LF as a line end; a 0x00 byte ends the text. Writing ends every line with CR LF and goes
+// through a temporary file beside the target, renamed into place, so a failed or interrupted save
+// leaves the old file whole.
+#include <string>
+#include <vector>
+
+// Splits text into lines; a line break at the very end adds no empty line; a NUL ends the text.
+std::vector<std::string> SplitTextLines(const std::string &text);
+
+// Reads the whole file. Returns false (and leaves `content` alone) when no file exists at the path;
+// throws EFOpenError when it exists but cannot be read.
+bool ReadWholeFile(const std::string &path, std::string &content);
+
+// ReadWholeFile + SplitTextLines.
+bool ReadTextLines(const std::string &path, std::vector<std::string> &lines);
+
+// Replaces the file at `path` by `content` atomically; throws EFCreateError naming `path` when
+// the new content cannot be written completely, and the old file is then unchanged.
+void WriteFileAtomic(const std::string &path, const std::string &content);
+
+// Each line followed by CR LF, written with WriteFileAtomic.
+void WriteTextLines(const std::string &path, const std::vector<std::string> &lines);
+
+bool FileExists(const std::string &path);
