@@ -1,0 +1,90 @@
+#include "autosend/sharedstate.h"
+
+void CAutoSendShared::PushAction(uint8_t action)
+{
+    const std::lock_guard<std::mutex> guard(m_actionLock);
+    m_actionQueue.push_back(action);
+}
+
+bool CAutoSendShared::PopAction(uint8_t &action)
+{
+    const std::lock_guard<std::mutex> guard(m_actionLock);
+    if (m_actionQueue.empty())
+        return false;
+    action = m_actionQueue.front();
+    m_actionQueue.pop_front();
+    return true;
+}
+
+void CAutoSendShared::PushRec(const CCommData &block)
+{
+    const std::lock_guard<std::mutex> guard(m_recLock);
+    m_recQueue.push_back(block);
+}
+
+bool CAutoSendShared::PopRec(CCommData &block)
+{
+    const std::lock_guard<std::mutex> guard(m_recLock);
+    if (m_recQueue.empty())
+        return false;
+    block = std::move(m_recQueue.front());
+    m_recQueue.pop_front();
+    return true;
+}
+
+size_t CAutoSendShared::RecQueueSize() const
+{
+    const std::lock_guard<std::mutex> guard(m_recLock);
+    return m_recQueue.size();
+}
+
+void CAutoSendShared::ClearQueues()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_actionLock);
+        m_actionQueue.clear();
+    }
+    const std::lock_guard<std::mutex> guard(m_recLock);
+    m_recQueue.clear();
+}
+
+void CAutoSendShared::ResetMarks(int64_t startTime)
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    m_marks = ST_TimeMarks{};
+    m_marks.StartTime = startTime;
+}
+
+void CAutoSendShared::MarkSendBegin(int64_t t)
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    m_marks.SendBeginTime = t;
+    m_marks.SendBeginValid = true;
+}
+
+void CAutoSendShared::MarkSendEnd(int64_t t)
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    m_marks.SendEndTime = t;
+    m_marks.SendEndValid = true;
+}
+
+void CAutoSendShared::MarkRecBegin(int64_t t)
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    m_marks.RecBeginTime = t;
+    m_marks.RecBeginValid = true;
+}
+
+void CAutoSendShared::MarkRecEnd(int64_t t)
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    m_marks.RecEndTime = t;
+    m_marks.RecEndValid = true;
+}
+
+ST_TimeMarks CAutoSendShared::Marks() const
+{
+    const std::lock_guard<std::mutex> guard(m_markLock);
+    return m_marks;
+}
