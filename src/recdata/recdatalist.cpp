@@ -1,0 +1,81 @@
+#include "recdata/recdatalist.h"
+
+#include "platform/appfolder.h"
+#include "platform/textfile.h"
+
+bool CRecDataList::Add(const CCommData &item)
+{
+    const bool cleared = Count() >= kCapacity;
+    if (cleared)
+        m_entries.clear();
+    m_entries.push_back(item);
+    return cleared;
+}
+
+int CRecDataList::Remove(const std::vector<int> &positions)
+{
+    // Each removal shifts the later rows up by one, so the last one removed sat at its original
+    // place less the number removed before it.
+    int removed = 0;
+    int last = -1;
+    std::vector<CCommData> kept;
+    kept.reserve(m_entries.size());
+    size_t next = 0;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (next < positions.size() && static_cast<size_t>(positions[next]) == i) {
+            last = static_cast<int>(i) - removed;
+            ++removed;
+            ++next;
+            continue;
+        }
+        kept.push_back(std::move(m_entries[i]));
+    }
+    m_entries = std::move(kept);
+    if (removed == 0)
+        return -1;
+    if (last == Count())
+        --last;
+    return last;
+}
+
+bool CRecDataList::MergeUp(int pos)
+{
+    if (pos < 1 || pos >= Count())
+        return false;
+    CCommData &upper = m_entries[static_cast<size_t>(pos - 1)];
+    Bytes joined = upper.Data();
+    const Bytes &lower = m_entries[static_cast<size_t>(pos)].Data();
+    joined.insert(joined.end(), lower.begin(), lower.end());
+    upper.SetData(std::move(joined));
+    m_entries.erase(m_entries.begin() + pos);
+    return true;
+}
+
+bool CRecDataList::Load(const std::string &path)
+{
+    std::vector<std::string> lines;
+    if (!ReadTextLines(path, lines))
+        return false;
+    m_entries.clear();
+    m_entries.reserve(lines.size());
+    for (const std::string &line : lines) {
+        CCommData item;
+        item.FromLine(line);
+        m_entries.push_back(std::move(item));
+    }
+    return true;
+}
+
+void CRecDataList::Save(const std::string &path) const
+{
+    std::vector<std::string> lines;
+    lines.reserve(m_entries.size());
+    for (const CCommData &item : m_entries)
+        lines.push_back(item.ToLine());
+    WriteTextLines(path, lines);
+}
+
+std::string CRecDataList::FilePath()
+{
+    return AppFilePath("TempRec.tmp");
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The received blocks of this and the last run, oldest first. The list is bounded: a block that
+// arrives while it is full empties it at once rather than trimming it entry by entry, so the
+// entries the user sees always form one unbroken run.
+#include "data/commdata.h"
+
+#include <string>
+#include <vector>
+
+class CRecDataList
+{
+public:
+    static constexpr int kCapacity = 1025;
+
+    // Returns true when the list was full and has been emptied before the block went in.
+    bool Add(const CCommData &item);
+    void Clear() { m_entries.clear(); }
+
+    int Count() const { return static_cast<int>(m_entries.size()); }
+    const CCommData &At(int pos) const { return m_entries.at(static_cast<size_t>(pos)); }
+    void Replace(int pos, const CCommData &item) { m_entries.at(static_cast<size_t>(pos)) = item; }
+
+    // Removes the entries at `positions` (ascending, no repeats). Returns the row that should be
+    // selected afterwards: the place of the last one removed, pulled back onto the new last row,
+    // or -1 when nothing is left.
+    int Remove(const std::vector<int> &positions);
+
+    // Joins the entry at `pos` onto the end of the one above it, which keeps its name and format.
+    // False, and no change, when `pos` has no entry above it.
+    bool MergeUp(int pos);
+
+    // One ToLine record per line. Load returns false, list unchanged, when the file is missing;
+    // a malformed line becomes a default entry. Both throw the file errors of the text-file layer.
+    bool Load(const std::string &path);
+    void Save(const std::string &path) const;
+
+    // "TempRec.tmp" in the app folder.
+    static std::string FilePath();
+
+private:
+    std::vector<CCommData> m_entries;
+};

@@ -1,0 +1,53 @@
+#pragma once
+// Edits one data item: its name, its format and its bytes as text in that format. In Str&Symbol
+// the text is display only (symbols cannot be read back), so the bytes are held aside and the
+// edit is read-only.
+#include "data/commdata.h"
+#include "data/symboltable.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+
+class TfrmDataEdit : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmDataEdit(QWidget *owner);
+
+    // With `lockName` the name is shown but cannot be changed.
+    void SetItem(const CCommData &item, bool lockName = false);
+    // Text that does not parse in Hex or Dec reads back as an item without bytes.
+    CCommData Item() const;
+    DATA_FORMAT CurrentFormat() const { return m_format; }
+
+    // Refuses a name with a double quote in it.
+    void accept() override;
+
+private:
+    CCommData DialogItem() const;
+    void ShowItem(const CCommData &item);
+    void rdgFormatClick(int format);
+    void ApplyFormatStates(DATA_FORMAT format);
+    void btnInsertSymbolClick();
+    void InsertByte(uint8_t value);
+
+    DATA_FORMAT m_format = FMT_STRING;
+    CCommData m_symbolItem;
+    // What the edit showed last: while the user has not touched the text it reads back as these
+    // bytes, which a text round trip could not always give (a 0x00, a CR).
+    CCommData m_shown;
+    CSymbolTable m_symbols;
+
+    QLineEdit *edName;
+    QTextEdit *edSendData;
+    QGroupBox *rdgFormat;
+    QButtonGroup *m_formatButtons;
+    QPushButton *btnInsertSymbol;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+};

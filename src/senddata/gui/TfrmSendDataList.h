@@ -1,0 +1,57 @@
+#pragma once
+// Manages the send data list. It works on its own copy loaded from "Default.sds"; OK writes that
+// copy back, Cancel leaves the file as it was. The caller reloads its panel from the file after
+// the dialog closes, whichever way.
+#include "data/commdata.h"
+
+#include <QDialog>
+#include <memory>
+
+class CSendDataList;
+class QFileDialog;
+class QPushButton;
+class QTreeWidget;
+
+class TfrmSendDataList : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmSendDataList(QWidget *owner);
+    ~TfrmSendDataList() override;
+
+    int Count() const;
+    const CCommData &At(int pos) const;
+
+    void accept() override;
+
+private:
+    void RefillRows();
+    void DrawRow(int pos, bool select);
+    int SelectedRow() const;
+    void UpdateButtons();
+
+    void btnNewClick();
+    void btnEditClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+    void btnUpClick();
+    void btnDownClick();
+    void btnLoadClick();
+    void btnSaveAsClick();
+
+    std::unique_ptr<CSendDataList> m_list;
+
+    QTreeWidget *lsvSendData;
+    QPushButton *btnNew;
+    QPushButton *btnEdit;
+    QPushButton *btnDelete;
+    QPushButton *btnDeleteAll;
+    QPushButton *btnUp;
+    QPushButton *btnDown;
+    QPushButton *btnLoad;
+    QPushButton *btnSaveAs;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+    QFileDialog *dlgLoad;
+    QFileDialog *dlgSave;
+};
