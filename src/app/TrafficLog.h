@@ -1,0 +1,107 @@
+#pragma once
+// The traffic log pane. It never forgets a line until cleared, so it keeps the logged blocks
+// themselves (direction, time text, bytes, mode) rather than a text document, and renders only the
+// lines that are on screen. Rendering a block again always gives the same text because the mode,
+// the time text and the symbol table in force when it was written are kept with it.
+#include "app/LogRender.h"
+#include "app/LogStore.h"
+#include "data/commdata.h"
+#include "data/symboltable.h"
+
+#include <QAbstractScrollArea>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QMenu;
+
+class TTrafficLog : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit TTrafficLog(QWidget *parent = nullptr);
+    ~TTrafficLog() override;
+
+    // Outside 0..3 nothing is written until a valid mode is set again.
+    void SetDisplayType(int type);
+    int DisplayType() const { return m_displayType; }
+    void SetShowTime(bool on);
+    bool ShowTime() const { return m_showTime; }
+    // Applies to lines written afterwards only.
+    void SetSymbolTable(const CSymbolTable &table);
+
+    void LogRecData(const CCommData &item);  // "Rec  :" line
+    void LogSendData(const CCommData &item); // "Send :" line
+    void Clear();
+
+    // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
+    void SaveToFile(const std::string &path) const;
+    void CopyToClipboard() const; // the whole log, whatever is selected
+    std::string WholeText() const;
+
+    void SetContextMenu(QMenu *menu) { m_contextMenu = menu; }
+    QMenu *ContextMenu() const { return m_contextMenu; }
+
+    // Returns the time text put between the parentheses; the default reads the system clock.
+    void SetTimeSource(std::function<std::string()> source);
+
+    // Displayed lines: a block whose text holds CR or LF spans several.
+    int LineCount() const { return static_cast<int>(m_store.LineCount()); }
+    std::string LineText(int line) const;
+    std::vector<LogRun> LineRuns(int line) const;
+
+    // Selection in (line, column) positions; the end is exclusive.
+    bool HasSelection() const;
+    void SetSelection(int startLine, int startColumn, int endLine, int endColumn);
+    void SelectAll();
+    void ClearSelection();
+    std::string SelectedText() const; // lines joined by CR LF
+    void CopySelection() const;
+
+    bool IsFollowingEnd() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    struct Pos
+    {
+        int line = 0;
+        int column = 0;
+    };
+
+    void Log(LogDirection direction, const CCommData &item);
+    const LogRendered &RenderedBlock(size_t block) const;
+    void UpdateScrollBars();
+    void UpdateMetrics();
+    Pos PosAt(const QPoint &viewportPoint) const;
+    void AutoScrollTowards(const QPoint &viewportPoint);
+    int LineHeight() const { return m_lineHeight; }
+    int VisibleLineCount() const;
+
+    LogStore m_store;
+    int m_displayType = 0;
+    bool m_showTime = false;
+    std::function<std::string()> m_timeSource;
+    QMenu *m_contextMenu = nullptr;
+
+    Pos m_anchor;
+    Pos m_cursor;
+    bool m_selecting = false;
+
+    int m_lineHeight = 1;
+    int m_charWidth = 1;
+    int m_ascent = 0;
+
+    mutable size_t m_cachedBlock = static_cast<size_t>(-1);
+    mutable LogRendered m_cached;
+};
