@@ -35,7 +35,12 @@ std::string CSymbolTable::FormatLine(const ST_Symbol &entry)
 bool CSymbolTable::Load(const std::string &path)
 {
     std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines) || lines.size() != kCount)
+    return ReadTextLines(path, lines) && LoadFromLines(lines);
+}
+
+bool CSymbolTable::LoadFromLines(const std::vector<std::string> &lines)
+{
+    if (lines.size() != kCount)
         return false;
     for (size_t i = 0; i < kCount; ++i)
         m_entries[i] = ParseLine(lines[i]);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ST_Symbol
 {
@@ -28,6 +29,8 @@ public:
     // False, table unchanged, when the file is missing or does not hold exactly 128 lines.
     // Throws EFOpenError when the file exists but cannot be read.
     bool Load(const std::string &path);
+    // The same from the lines of a file: false, table unchanged, unless there are exactly 128.
+    bool LoadFromLines(const std::vector<std::string> &lines);
     // Throws EFCreateError when the file cannot be written; the old file then stays whole.
     bool Save(const std::string &path) const;
     static std::string DefaultPath();

@@ -19,7 +19,7 @@ void AppendLogLine(const std::string &path, const std::string &text)
     std::string out;
     out.reserve(text.size() + 8);
     for (const char c : text) {
-        if (c == '\n')
+        if (c == '\n' && (out.empty() || out.back() != '\r'))
             out += '\r';
         out += c;
     }

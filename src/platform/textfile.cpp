@@ -2,6 +2,8 @@
 
 #include "platform/errors.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +34,9 @@ std::vector<std::string> SplitTextLines(const std::string &text)
 
 bool FileExists(const std::string &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
@@ -43,6 +47,13 @@ bool ReadWholeFile(const std::string &path, std::string &content)
         if (errno == ENOENT || errno == ENOTDIR)
             return false;
         throw EFOpenError(path);
+    }
+    struct stat st
+    {
+    };
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        return false;
     }
     std::string data;
     char buf[65536];
@@ -89,14 +100,18 @@ bool WriteAll(int fd, const char *data, size_t size)
     return true;
 }
 
-mode_t CreationMode(const std::string &path)
+// A new sibling that no other writer can be using: created exclusively with mode 0666, so the
+// process umask applies as it would to a plain create (reading the umask is not thread-safe).
+int CreateSibling(const std::string &path, std::string &tmp)
 {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0)
-        return st.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+        const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 } // namespace
@@ -105,14 +120,20 @@ void WriteFileAtomic(const std::string &path, const std::string &content)
 {
     if (path.empty())
         throw EFCreateError(path);
-    std::string tmpl = path + ".XXXXXX";
-    const int fd = mkstemp(tmpl.data());
+    struct stat old
+    {
+    };
+    const bool replacing = stat(path.c_str(), &old) == 0;
+    if (replacing && S_ISDIR(old.st_mode))
+        throw EFCreateError(path);
+    std::string tmp;
+    const int fd = CreateSibling(path, tmp);
     if (fd < 0)
         throw EFCreateError(path);
-    const bool ok = fchmod(fd, CreationMode(path)) == 0 && WriteAll(fd, content.data(), content.size()) &&
-                    fsync(fd) == 0;
-    if (close(fd) != 0 || !ok || rename(tmpl.c_str(), path.c_str()) != 0) {
-        unlink(tmpl.c_str());
+    const bool ok = (!replacing || fchmod(fd, old.st_mode & 07777) == 0) &&
+                    WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
+    if (close(fd) != 0 || !ok || rename(tmp.c_str(), path.c_str()) != 0) {
+        unlink(tmp.c_str());
         throw EFCreateError(path);
     }
 }

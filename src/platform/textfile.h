@@ -9,8 +9,8 @@
 // Splits text into lines; a line break at the very end adds no empty line; a NUL ends the text.
 std::vector<std::string> SplitTextLines(const std::string &text);
 
-// Reads the whole file. Returns false (and leaves `content` alone) when no file exists at the path;
-// throws EFOpenError when it exists but cannot be read.
+// Reads the whole file. Returns false (and leaves `content` alone) when no file exists at the path
+// (a folder there counts as no file); throws EFOpenError when it exists but cannot be read.
 bool ReadWholeFile(const std::string &path, std::string &content);
 
 // ReadWholeFile + SplitTextLines.
