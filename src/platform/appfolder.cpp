@@ -9,8 +9,9 @@ namespace {
 
 bool IsWritableDir(const std::string &dir)
 {
-    struct stat st {};
-    return !dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(dir.c_str(), W_OK) == 0;
+    struct stat st = {};
+    return !dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           access(dir.c_str(), W_OK) == 0;
 }
 
 void MakePath(const std::string &dir)

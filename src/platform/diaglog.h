@@ -11,4 +11,5 @@ void AppendLogLine(const std::string &path, const std::string &text);
 
 // printf-style into at most 1023 characters, then AppendLogLine. Callers pass outside text
 // only as an argument ("%s"), never as the format.
-void AppendLogFormatted(const std::string &path, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void AppendLogFormatted(const std::string &path, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));

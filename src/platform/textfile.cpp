@@ -34,9 +34,7 @@ std::vector<std::string> SplitTextLines(const std::string &text)
 
 bool FileExists(const std::string &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
@@ -48,9 +46,7 @@ bool ReadWholeFile(const std::string &path, std::string &content)
             return false;
         throw EFOpenError(path);
     }
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         close(fd);
         return false;
@@ -120,9 +116,7 @@ void WriteFileAtomic(const std::string &path, const std::string &content)
 {
     if (path.empty())
         throw EFCreateError(path);
-    struct stat old
-    {
-    };
+    struct stat old = {};
     const bool replacing = stat(path.c_str(), &old) == 0;
     if (replacing && S_ISDIR(old.st_mode))
         throw EFCreateError(path);
