@@ -2,8 +2,11 @@
 
 void CAutoSendShared::PushAction(uint8_t action)
 {
-    const std::lock_guard<std::mutex> guard(m_actionLock);
-    m_actionQueue.push_back(action);
+    {
+        const std::lock_guard<std::mutex> guard(m_actionLock);
+        m_actionQueue.push_back(action);
+    }
+    Signal();
 }
 
 bool CAutoSendShared::PopAction(uint8_t &action)
@@ -18,8 +21,11 @@ bool CAutoSendShared::PopAction(uint8_t &action)
 
 void CAutoSendShared::PushRec(const CCommData &block)
 {
-    const std::lock_guard<std::mutex> guard(m_recLock);
-    m_recQueue.push_back(block);
+    {
+        const std::lock_guard<std::mutex> guard(m_recLock);
+        m_recQueue.push_back(block);
+    }
+    Signal();
 }
 
 bool CAutoSendShared::PopRec(CCommData &block)
@@ -87,4 +93,31 @@ ST_TimeMarks CAutoSendShared::Marks() const
 {
     const std::lock_guard<std::mutex> guard(m_markLock);
     return m_marks;
+}
+
+void CAutoSendShared::SetState(uint8_t state)
+{
+    AutoSendState.store(state);
+    Signal();
+}
+
+void CAutoSendShared::Signal()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_signalLock);
+        ++m_signalSeq;
+    }
+    m_signal.notify_all();
+}
+
+uint64_t CAutoSendShared::SignalSeq() const
+{
+    const std::lock_guard<std::mutex> guard(m_signalLock);
+    return m_signalSeq;
+}
+
+bool CAutoSendShared::WaitSignal(uint64_t seenSeq, std::chrono::microseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_signalLock);
+    return m_signal.wait_for(lock, timeout, [&] { return m_signalSeq != seenSeq; });
 }

@@ -6,6 +6,8 @@
 #include "data/commdata.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -23,6 +25,16 @@ class CAutoSendShared
 {
 public:
     std::atomic<uint8_t> AutoSendState{AUTOSEND_STOPPED};
+
+    // Stores the state and wakes the engine's threads, so a stop is seen at once.
+    void SetState(uint8_t state);
+
+    // Every push and SetState raise the signal. A waiter reads SignalSeq() before looking at the
+    // queues and then waits for a newer one, so a push in between is never missed.
+    void Signal();
+    uint64_t SignalSeq() const;
+    // True when signalled after `seenSeq`, false when `timeout` passed first.
+    bool WaitSignal(uint64_t seenSeq, std::chrono::microseconds timeout) const;
 
     void PushAction(uint8_t action);
     bool PopAction(uint8_t &action);
@@ -46,4 +58,7 @@ private:
     std::deque<CCommData> m_recQueue;
     mutable std::mutex m_markLock;
     ST_TimeMarks m_marks;
+    mutable std::mutex m_signalLock;
+    mutable std::condition_variable m_signal;
+    uint64_t m_signalSeq = 0;
 };

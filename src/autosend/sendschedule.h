@@ -1,0 +1,33 @@
+#pragma once
+// The send queue the rule thread fills and the pending list the send thread works off. Records
+// enter the pending list in queue order and leave it when due, in that same order.
+#include "autosend/rule.h"
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+class CSendSchedule
+{
+public:
+    void Queue(ST_SendData send);
+
+    // Moves every queued record to the end of the pending list (send thread only).
+    void MoveQueued();
+
+    // Takes every pending record whose send time has come (SendTime <= now) off the pending
+    // list, in list order (send thread only).
+    std::vector<CCommData> TakeDue(int64_t now);
+
+    // Earliest SendTime on the pending list; false when it is empty (send thread only).
+    bool NextDue(int64_t &due) const;
+
+    bool HasQueued() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_queueLock;
+    std::deque<ST_SendData> m_queue;
+    std::vector<ST_SendData> m_pending;
+};

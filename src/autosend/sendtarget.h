@@ -1,0 +1,12 @@
+#pragma once
+// Where the auto-send engine's scheduled items go. The main window implements it with its send
+// operation; it is called from the engine's send thread, so the implementation serialises port
+// writes and carries any widget update over to the GUI thread.
+#include "data/commdata.h"
+
+class ISendTarget
+{
+public:
+    virtual ~ISendTarget() = default;
+    virtual void SendItem(const CCommData &item) = 0;
+};
