@@ -36,7 +36,7 @@ public:
 
     // Makes both threads look at the clock and the shared state again at once. The shared state
     // does this by itself on every push; a test clock calls it after moving.
-    void Wake() { m_shared.Signal(); }
+    void Wake();
 
     // Number of rules the current run loaded (valid once the run's first pass has happened).
     int LoadedRuleCount() const { return m_loadedRules.load(); }

@@ -13,3 +13,7 @@ bool ScanInt(const std::string &text, int &value);
 
 // ScanInt on ReadKeyValue; throws EConvertError naming the value when there is no number.
 int ReadKeyInt(const std::string &line);
+
+// A rule name as its file line: a line break inside it would shift every later line of the file
+// out of place, so each becomes a blank.
+std::string RuleNameLine(const std::string &name);

@@ -3,6 +3,8 @@
 // enter the pending list in queue order and leave it when due, in that same order.
 #include "autosend/rule.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -26,8 +28,16 @@ public:
     bool HasQueued() const;
     void Clear();
 
+    // Queue() and Notify() raise the change count; the send thread reads it before looking and
+    // waits for a newer one, or until `timeout` passes.
+    uint64_t ChangeSeq() const;
+    void WaitChange(uint64_t seenSeq, std::chrono::microseconds timeout) const;
+    void Notify();
+
 private:
     mutable std::mutex m_queueLock;
+    mutable std::condition_variable m_changed;
+    uint64_t m_changeSeq = 0;
     std::deque<ST_SendData> m_queue;
     std::vector<ST_SendData> m_pending;
 };

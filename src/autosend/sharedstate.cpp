@@ -44,6 +44,17 @@ size_t CAutoSendShared::RecQueueSize() const
     return m_recQueue.size();
 }
 
+bool CAutoSendShared::HasInput() const
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_actionLock);
+        if (!m_actionQueue.empty())
+            return true;
+    }
+    const std::lock_guard<std::mutex> guard(m_recLock);
+    return !m_recQueue.empty();
+}
+
 void CAutoSendShared::ClearQueues()
 {
     {

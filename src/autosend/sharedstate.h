@@ -41,6 +41,8 @@ public:
     void PushRec(const CCommData &block);
     bool PopRec(CCommData &block);
     size_t RecQueueSize() const;
+    // An action or a received block is waiting.
+    bool HasInput() const;
     void ClearQueues();
 
     // Start: StartTime := now, all four marks invalid.
