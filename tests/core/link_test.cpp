@@ -1,0 +1,236 @@
+#include "link/linklist.h"
+#include "platform/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+struct TempDir
+{
+    TempDir()
+    {
+        char tmpl[] = "/tmp/kestrum_link_XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string File(const std::string &name) const { return path + "/" + name; }
+    std::string path;
+};
+
+std::string ReadRaw(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteRaw(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+COM_PORT_SETTING Named(const std::string &name)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = name;
+    return link;
+}
+
+} // namespace
+
+TEST(Link, DefaultRecordLineAndBack)
+{
+    const COM_PORT_SETTING link = Named("Link1");
+    EXPECT_EQ(LinkToLine(link), "\"Link1\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024");
+    COM_PORT_SETTING back;
+    ASSERT_TRUE(LinkFromLine(LinkToLine(link), back));
+    EXPECT_EQ(back, link);
+    ASSERT_TRUE(LinkFromLine("\"Link1\",\"COM1\",9600,8,0,0,0,1024,1024", back));
+    EXPECT_EQ(back, link);
+    ASSERT_TRUE(LinkFromLine("  \"Link1\" ,   \"COM1\",\t9600 8 0,0 , 0,1024,1024\r", back));
+    EXPECT_EQ(back, link);
+}
+
+TEST(Link, AllFieldsAndOddNamesRoundTrip)
+{
+    COM_PORT_SETTING link;
+    link.LinkName = "a, b \"c\"";
+    link.PortName = "/dev/ttyUSB0";
+    link.Baud = -115200;
+    link.DataBits = 255;
+    link.ParityCode = 4;
+    link.StopBitsCode = 2;
+    link.FlowControl = -3;
+    link.InputBufferLen = 2147483647;
+    link.OutputBufferLen = 0;
+    COM_PORT_SETTING back;
+    ASSERT_TRUE(LinkFromLine(LinkToLine(link), back));
+    EXPECT_EQ(back, link);
+
+    ASSERT_TRUE(LinkFromLine("a, b, 1, 264, 258, -1, 2, 3, 4", back));
+    EXPECT_EQ(back.DataBits, 8); // the 8-bit fields keep the low eight bits
+    EXPECT_EQ(back.ParityCode, 2);
+    EXPECT_EQ(back.StopBitsCode, 255);
+}
+
+TEST(Link, WrongFieldCountOrBadNumberChangesNothing)
+{
+    const COM_PORT_SETTING before = Named("keep");
+    COM_PORT_SETTING link = before;
+    EXPECT_FALSE(LinkFromLine("\"a\", \"COM1\", 9600, 8, 0, 0, 0, 1024", link));
+    EXPECT_FALSE(LinkFromLine("\"a\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024, 5", link));
+    EXPECT_FALSE(LinkFromLine("", link));
+    EXPECT_FALSE(LinkFromLine("a name, COM1, 9600, 8, 0, 0, 0, 1024, 1024", link)); // unquoted blank: ten
+    EXPECT_EQ(link, before);
+    try {
+        LinkFromLine("\"a\", \"COM1\", 96x0, 8, 0, 0, 0, 1024, 1024", link);
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_STREQ(e.what(), "'96x0' is not a valid integer value");
+    }
+    EXPECT_THROW(LinkFromLine("a, b, 1, 2, 3, 4, 5, 6, \"\"", link), EConvertError);
+    EXPECT_EQ(link, before);
+}
+
+TEST(Link, DisplayTexts)
+{
+    COM_PORT_SETTING link = Named("L");
+    link.ParityCode = 2;
+    link.StopBitsCode = 1;
+    link.FlowControl = 2;
+    const auto cols = LinkToDisplay(link).Columns();
+    EXPECT_EQ(cols, (std::array<std::string, 9>{"L", "COM1", "9600", "8", "Even", "1.5", "HardWare", "1024",
+                                                "1024"}));
+    link.ParityCode = 7;
+    link.StopBitsCode = 3;
+    link.FlowControl = 3;
+    COM_PORT_SETTING_STR s = LinkToDisplay(link);
+    EXPECT_EQ(s.Parity, "");
+    EXPECT_EQ(s.StopBits, "");
+    EXPECT_EQ(s.FlowControl, "");
+    link.FlowControl = -2147483647 - 1;
+    EXPECT_EQ(LinkToDisplay(link).FlowControl, "");
+    link.ParityCode = 3;
+    link.FlowControl = 1;
+    EXPECT_EQ(LinkToDisplay(link).Parity, "Mark");
+    EXPECT_EQ(LinkToDisplay(link).FlowControl, "Xon/Xoff");
+    EXPECT_EQ(ParityIndex(0), 2);
+    EXPECT_EQ(StopBitsIndex(2), 2);
+}
+
+TEST(Link, NewNamesCountUpOncePerProcess)
+{
+    const std::string first = NewLinkName();
+    ASSERT_EQ(first.rfind("Link", 0), 0u);
+    const int n = std::stoi(first.substr(4));
+    EXPECT_EQ(NewLinkName(), "Link" + std::to_string(n + 1));
+    EXPECT_EQ(NewLinkName(), "Link" + std::to_string(n + 2));
+}
+
+TEST(LinkList, SaveLoadAndMissingFile)
+{
+    TempDir dir;
+    CLinkList list;
+    EXPECT_FALSE(list.Load(dir.File("none.cps")));
+    list.Append(Named("one"));
+    list.Append(Named("two, \"2\""));
+    list.Save(dir.File("a.cps"));
+    EXPECT_EQ(ReadRaw(dir.File("a.cps")), "\"one\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024\r\n"
+                                          "\"two, \"\"2\"\"\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024\r\n");
+    EXPECT_FALSE(list.Load(dir.File("none.cps")));
+    EXPECT_EQ(list.Count(), 2);
+
+    CLinkList back;
+    back.Append(Named("old"));
+    ASSERT_TRUE(back.Load(dir.File("a.cps")));
+    EXPECT_EQ(back.Links(), list.Links());
+
+    WriteRaw(dir.File("empty.cps"), "");
+    ASSERT_TRUE(back.Load(dir.File("empty.cps")));
+    EXPECT_EQ(back.Count(), 0);
+
+    EXPECT_THROW(list.Save(dir.File("no/dir/x.cps")), EFCreateError);
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(LinkList, RejectedLinesBecomeDefaultEntriesWithEmptyNames)
+{
+    TempDir dir;
+    WriteRaw(dir.File("r.cps"),
+             "\"a\", \"COM2\", 300, 7, 1, 2, 1, 10, 20\r\n\r\n\"b\", \"COM3\"\n\"c\", \"COM4\", "
+             "110, 5, 3, 1, 2, 1, 2");
+    CLinkList list;
+    ASSERT_TRUE(list.Load(dir.File("r.cps")));
+    ASSERT_EQ(list.Count(), 4);
+    COM_PORT_SETTING rejected = DefaultLinkSetting();
+    rejected.PortName.clear();
+    EXPECT_EQ(list.At(1), rejected);
+    EXPECT_EQ(list.At(2), rejected);
+    EXPECT_EQ(list.At(3).LinkName, "c");
+    EXPECT_EQ(list.At(0).OutputBufferLen, 20);
+}
+
+TEST(LinkList, BadNumberStopsTheLoadButTheRestOfTheFileSurvives)
+{
+    TempDir dir;
+    const std::string good = "\"a\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024";
+    const std::string bad = "\"b\", \"COM2\", fast, 8, 0, 0, 0, 1024, 1024";
+    const std::string after = "\"c\", \"COM3\", 9600, 8, 0, 0, 0, 1024, 1024";
+    const std::string file = good + "\r\n" + bad + "\r\n" + after + "\r\n";
+    WriteRaw(dir.File("Default.cps"), file);
+    CLinkList list;
+    try {
+        list.Load(dir.File("Default.cps"));
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_STREQ(e.what(), "'fast' is not a valid integer value");
+    }
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).LinkName, "a");
+    EXPECT_EQ(list.UnreadLines(), (std::vector<std::string>{bad, after}));
+
+    // Saving after an edit keeps the links read, then the lines that were never read.
+    list.Append(Named("new"));
+    list.Save(dir.File("Default.cps"));
+    EXPECT_EQ(ReadRaw(dir.File("Default.cps")),
+              good + "\r\n" + LinkToLine(Named("new")) + "\r\n" + bad + "\r\n" + after + "\r\n");
+    // Deleting everything is deliberate: nothing is kept then; a full load forgets the tail too.
+    list.Clear();
+    EXPECT_TRUE(list.UnreadLines().empty());
+    WriteRaw(dir.File("ok.cps"), good);
+    EXPECT_THROW(list.Load(dir.File("Default.cps")), EConvertError);
+    ASSERT_TRUE(list.Load(dir.File("ok.cps")));
+    EXPECT_TRUE(list.UnreadLines().empty());
+    list.Save(dir.File("ok.cps"));
+    EXPECT_EQ(ReadRaw(dir.File("ok.cps")), good + "\r\n");
+}
+
+TEST(LinkList, PositionalEditsAndTheProcessWideList)
+{
+    CLinkList list;
+    list.Append(Named("a"));
+    list.Append(Named("b"));
+    EXPECT_TRUE(list.Replace(1, Named("B")));
+    EXPECT_FALSE(list.Replace(2, Named("x")));
+    EXPECT_FALSE(list.Remove(-1));
+    EXPECT_TRUE(list.Remove(0));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).LinkName, "B");
+
+    TempDir dir;
+    setenv("KESTRUM_HOME", dir.path.c_str(), 1);
+    EXPECT_EQ(DefaultLinkFilePath(), dir.path + "/Default.cps");
+    LinkList().Clear();
+    LinkList().Append(Named("global"));
+    SaveLinkList(DefaultLinkFilePath());
+    LinkList().Clear();
+    ASSERT_TRUE(LoadLinkList(DefaultLinkFilePath()));
+    EXPECT_EQ(LinkList().At(0).LinkName, "global");
+    unsetenv("KESTRUM_HOME");
+}

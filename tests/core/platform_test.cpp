@@ -1,0 +1,125 @@
+#include "platform/appfolder.h"
+#include "platform/diaglog.h"
+#include "platform/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string ReadRaw(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct HomeDir
+{
+    HomeDir()
+    {
+        char tmpl[] = "/tmp/kestrum_home_XXXXXX";
+        path = mkdtemp(tmpl);
+        setenv("KESTRUM_HOME", path.c_str(), 1);
+    }
+    ~HomeDir()
+    {
+        unsetenv("KESTRUM_HOME");
+        std::system(("rm -rf '" + path + "'").c_str());
+    }
+    std::string path;
+};
+
+bool IsDir(const std::string &path)
+{
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+TEST(StrToInt, AcceptsOnlyWholeDecimalIntegers)
+{
+    EXPECT_EQ(StrToInt("9600"), 9600);
+    EXPECT_EQ(StrToInt("-5"), -5);
+    EXPECT_EQ(StrToInt("+7"), 7);
+    EXPECT_EQ(StrToInt("007"), 7);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(StrToInt("-2147483648"), -2147483647 - 1);
+    for (const char *bad : {"", "-", "+", "abc", "12a", " 12", "12 ", "1.5", "0x10", "2147483648",
+                            "-2147483649", "99999999999999999999999999"})
+        EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
+    try {
+        StrToInt("abc");
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+        EXPECT_EQ(e.Text(), "abc");
+    }
+}
+
+TEST(AppFolder, HomeVariableWinsOverTheProgramFolder)
+{
+    {
+        HomeDir home;
+        const std::string sub = home.path + "/a/b/";
+        setenv("KESTRUM_HOME", sub.c_str(), 1);
+        EXPECT_EQ(AppFolder(), home.path + "/a/b");
+        EXPECT_TRUE(IsDir(home.path + "/a/b"));
+        EXPECT_EQ(AppFilePath("Default.cps"), home.path + "/a/b/Default.cps");
+        EXPECT_EQ(DiagLogPath(), home.path + "/a/b/kestrum.log");
+    }
+    // Without the variable the program's own (writable) folder is used.
+    const std::string exe = ExecutablePath();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_EQ(AppFolder(), exe.substr(0, exe.rfind('/')));
+}
+
+TEST(DiagLog, LinesEndInCrLfAndTextIsNeverAFormat)
+{
+    HomeDir home;
+    const std::string log = DiagLogPath();
+    AppendLogLine(log, "CSerial::Open - Unable to open port");
+    AppendLogLine(log, "two\nparts");
+    AppendLogLine(log, "already\r\nended");
+    AppendLogFormatted(log, "%s - %d", "%n%s%x", 5);
+    EXPECT_EQ(ReadRaw(log), "CSerial::Open - Unable to open port\r\ntwo\r\nparts\r\nalready\r\nended\r\n"
+                            "%n%s%x - 5\r\n");
+
+    const std::string huge(5000, 'z');
+    AppendLogFormatted(home.path + "/big.log", "%s", huge.c_str());
+    EXPECT_EQ(ReadRaw(home.path + "/big.log"), std::string(1023, 'z') + "\r\n");
+
+    AppendLogLine(home.path + "/no/such/dir/x.log", "dropped"); // must not throw or crash
+}
+
+TEST(DiagLog, LinesFromSeveralThreadsStayWhole)
+{
+    HomeDir home;
+    const std::string log = home.path + "/t.log";
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < 200; ++i)
+                AppendLogLine(log, std::string(40, static_cast<char>('a' + t)));
+        });
+    for (auto &th : threads)
+        th.join();
+    std::istringstream in(ReadRaw(log));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        ++count;
+        ASSERT_EQ(line.size(), 41u);
+        EXPECT_EQ(line.back(), '\r');
+        EXPECT_EQ(line.find_first_not_of(line[0]), 40u);
+    }
+    EXPECT_EQ(count, 800);
+}
