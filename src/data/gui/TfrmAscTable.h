@@ -35,7 +35,6 @@ private:
 
     CSymbolTable m_table;
     uint8_t m_picked = 0;
-    bool m_saved = false;
 
     QTreeWidget *lsvAscTable;
     QPushButton *btnEditSymbol;

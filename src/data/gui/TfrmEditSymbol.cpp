@@ -1,0 +1,108 @@
+#include "data/gui/TfrmEditSymbol.h"
+
+#include "data/gui/dialogsupport.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmEditSymbol");
+    setWindowTitle("Edit Symbol");
+
+    lbChar = new QLabel(this);
+    lbChar->setObjectName("lbChar");
+    lbChar->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lbChar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lbChar->setAlignment(Qt::AlignCenter);
+    lbChar->setMinimumWidth(32);
+    lbHexValue = new QLabel(this);
+    lbHexValue->setObjectName("lbHexValue");
+
+    chkUseSymbol = new QCheckBox("Use Symbol", this);
+    chkUseSymbol->setObjectName("chkUseSymbol");
+
+    pnlSymbol = new QGroupBox("Symbol", this);
+    pnlSymbol->setObjectName("pnlSymbol");
+    rdShowNothing = new QRadioButton("Show Nothing", pnlSymbol);
+    rdShowNothing->setObjectName("rdShowNothing");
+    rdShowAsString = new QRadioButton("Show As Symbol String", pnlSymbol);
+    rdShowAsString->setObjectName("rdShowAsString");
+    edString = new QLineEdit(pnlSymbol);
+    edString->setObjectName("edString");
+    auto *symbolLayout = new QVBoxLayout(pnlSymbol);
+    symbolLayout->addWidget(rdShowNothing);
+    symbolLayout->addWidget(rdShowAsString);
+    symbolLayout->addWidget(edString);
+
+    btnOK = new QPushButton("&OK", this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton("&Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(new QLabel("ASCII Char:", this), 0, 0);
+    grid->addWidget(lbChar, 0, 1);
+    grid->addWidget(new QLabel("ASCII Code(Hex):", this), 1, 0);
+    grid->addWidget(lbHexValue, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(chkUseSymbol);
+    layout->addWidget(pnlSymbol);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(chkUseSymbol, &QCheckBox::clicked, this, &TfrmEditSymbol::UpdateEnabling);
+    connect(rdShowNothing, &QRadioButton::clicked, this, &TfrmEditSymbol::UpdateEnabling);
+    connect(rdShowAsString, &QRadioButton::clicked, this, &TfrmEditSymbol::UpdateEnabling);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    LoadEntry(ST_Symbol{});
+}
+
+void TfrmEditSymbol::SetByteValue(uint8_t value)
+{
+    lbChar->setText(ByteGlyph(value));
+    lbHexValue->setText(QString::asprintf("%02X", value));
+}
+
+void TfrmEditSymbol::LoadEntry(const ST_Symbol &entry)
+{
+    chkUseSymbol->setChecked(entry.UseSymbol);
+    rdShowNothing->setChecked(entry.ShowNothing);
+    rdShowAsString->setChecked(!entry.ShowNothing);
+    edString->setText(FromLatin1(entry.SymbolString));
+    UpdateEnabling();
+}
+
+ST_Symbol TfrmEditSymbol::StoreEntry() const
+{
+    ST_Symbol entry;
+    entry.UseSymbol = chkUseSymbol->isChecked();
+    entry.ShowNothing = rdShowNothing->isChecked();
+    entry.SymbolString = ToLatin1(edString->text());
+    return entry;
+}
+
+void TfrmEditSymbol::UpdateEnabling()
+{
+    const bool use = chkUseSymbol->isChecked();
+    rdShowNothing->setEnabled(use);
+    rdShowAsString->setEnabled(use);
+    edString->setEnabled(use && rdShowAsString->isChecked());
+}

@@ -1,0 +1,105 @@
+#include "data/gui/dialogsupport.h"
+
+#include "platform/appfolder.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+namespace {
+
+// Code page 437 glyphs for 0x01-0x1F.
+const char16_t kControlGlyphs[32] = {0,      0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
+                                     0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
+                                     0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
+                                     0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+
+} // namespace
+
+QString ByteGlyph(uint8_t value)
+{
+    if (value == 0)
+        return QString();
+    if (value < 0x20)
+        return QString(QChar(kControlGlyphs[value]));
+    if (value == 0x7F)
+        return QString(QChar(0x2302));
+    return QString(QChar(value));
+}
+
+QString FromLatin1(const std::string &text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToLatin1(const QString &text)
+{
+    return text.toLatin1().toStdString();
+}
+
+QColor ToQColor(uint32_t windowsColor)
+{
+    return QColor(windowsColor & 0xFF, (windowsColor >> 8) & 0xFF, (windowsColor >> 16) & 0xFF);
+}
+
+namespace {
+QString BoxTitle()
+{
+    const QString name = QApplication::applicationName();
+    return name.isEmpty() ? QString("Kestrum") : name;
+}
+} // namespace
+
+void ShowErrorBox(QWidget *parent, const std::exception &error)
+{
+    QMessageBox::critical(parent, BoxTitle(), QString::fromLocal8Bit(error.what()));
+}
+
+void ShowMessage(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool save, const QString &filter,
+                            const QString &defaultSuffix)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setObjectName(objectName);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList parts = filter.split('|');
+    QStringList names;
+    for (int i = 0; i < parts.size(); i += 2)
+        names << parts[i];
+    dialog->setNameFilters(names);
+    dialog->setDefaultSuffix(defaultSuffix);
+    dialog->setDirectory(QString::fromStdString(AppFolder()));
+    return dialog;
+}
+
+QString RunFileDialog(QFileDialog *dialog)
+{
+    if (dialog->exec() != QDialog::Accepted)
+        return QString();
+    return dialog->selectedFiles().value(0);
+}
+
+void WriteSymbolText(QTextCursor &cursor, const CCommData &item, const CSymbolTable &table,
+                     const QTextCharFormat &symbol)
+{
+    const QTextCharFormat normal = cursor.charFormat();
+    for (uint8_t b : item.Data()) {
+        std::string text;
+        if (table.Lookup(b, text)) {
+            if (!text.empty())
+                cursor.insertText(FromLatin1(text), symbol);
+        } else if (b != 0) {
+            cursor.insertText(QString(QChar(b)), normal);
+        }
+    }
+    cursor.setCharFormat(normal);
+}

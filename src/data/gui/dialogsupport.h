@@ -1,0 +1,44 @@
+#pragma once
+// Small pieces the data dialogs share: the glyph a byte is shown with, the error box a failed
+// command ends in, file dialogs built from the filter strings of the list files, and writing an
+// item with its symbols into a text edit.
+#include "data/commdata.h"
+#include "data/symboltable.h"
+
+#include <QColor>
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <string>
+
+class QFileDialog;
+class QTextCursor;
+class QTextCharFormat;
+class QWidget;
+
+// The character a byte value stands for in the table views: the old terminal glyphs for the
+// control codes (so each row shows something), Latin-1 above; nothing for 0x00.
+QString ByteGlyph(uint8_t value);
+
+// 8-bit text is shown as Latin-1, one character per byte.
+QString FromLatin1(const std::string &text);
+std::string ToLatin1(const QString &text);
+
+QColor ToQColor(uint32_t windowsColor);
+
+// The box a file or number error ends a command with.
+void ShowErrorBox(QWidget *parent, const std::exception &error);
+
+// A plain message with an OK button.
+void ShowMessage(QWidget *parent, const QString &text);
+
+// `filter` lists descriptions and patterns as "Desc (*.x)|*.x|Other(*.y)|*.y".
+QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool save, const QString &filter,
+                            const QString &defaultSuffix);
+// Shows the dialog modally; the chosen path, or the empty text when cancelled.
+QString RunFileDialog(QFileDialog *dialog);
+
+// Writes the bytes one piece at a time at the cursor: a shown symbol as its string in `symbol`,
+// a hidden one not at all, any other byte as its character in the cursor's own format.
+void WriteSymbolText(QTextCursor &cursor, const CCommData &item, const CSymbolTable &table,
+                     const QTextCharFormat &symbol);

@@ -1,0 +1,241 @@
+#include "senddata/gui/TfrmDataEdit.h"
+
+#include "data/datapattern.h"
+#include "data/gui/TfrmAscTable.h"
+#include "data/gui/dialogsupport.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+// A text document cannot hold a bare CR (it turns it into a line break), so in the String form
+// a CR byte is shown as its control picture and read back from it.
+constexpr char16_t kCarriageReturnPicture = 0x240D;
+
+QString StringFormText(const std::string &text)
+{
+    QString shown = FromLatin1(text);
+    shown.replace(QChar('\r'), QChar(kCarriageReturnPicture));
+    return shown;
+}
+
+std::string EditText(const QTextEdit *edit)
+{
+    QString text = edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QChar('\n'));
+    text.replace(QChar::LineSeparator, QChar('\n'));
+    text.replace(QChar(kCarriageReturnPicture), QChar('\r'));
+    return ToLatin1(text);
+}
+
+} // namespace
+
+TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmDataEdit");
+    setWindowTitle("Data Edit");
+
+    edName = new QLineEdit(this);
+    edName->setObjectName("edName");
+    edSendData = new QTextEdit(this);
+    edSendData->setObjectName("edSendData");
+    edSendData->setAcceptRichText(false);
+    edSendData->setMinimumSize(420, 160);
+
+    rdgFormat = new QGroupBox("Format", this);
+    rdgFormat->setObjectName("rdgFormat");
+    m_formatButtons = new QButtonGroup(this);
+    auto *formatLayout = new QHBoxLayout(rdgFormat);
+    const char *captions[] = {"&ASCII", "&Hex", "&Dec", "ASCII && &Symbol"};
+    for (int i = 0; i < 4; ++i) {
+        auto *button = new QRadioButton(captions[i], rdgFormat);
+        button->setObjectName(QString("rdgFormat%1").arg(i));
+        m_formatButtons->addButton(button, i);
+        formatLayout->addWidget(button);
+    }
+
+    btnInsertSymbol = new QPushButton("&Insert Symbol", this);
+    btnInsertSymbol->setObjectName("btnInsertSymbol");
+    btnOK = new QPushButton("&OK", this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setDefault(true);
+    btnOK->setAutoDefault(false);
+    btnCancel = new QPushButton("&Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setAutoDefault(false);
+
+    auto *nameRow = new QHBoxLayout;
+    auto *nameLabel = new QLabel("Name", this);
+    nameLabel->setBuddy(edName);
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(edName);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnInsertSymbol);
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(nameRow);
+    layout->addWidget(edSendData);
+    layout->addWidget(rdgFormat);
+    layout->addLayout(buttons);
+
+    connect(m_formatButtons, &QButtonGroup::idClicked, this, &TfrmDataEdit::rdgFormatClick);
+    connect(btnInsertSymbol, &QPushButton::clicked, this, &TfrmDataEdit::btnInsertSymbolClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmDataEdit::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_symbols.Reset();
+    try {
+        m_symbols.Load(CSymbolTable::DefaultPath());
+    } catch (const std::exception &error) {
+        ShowErrorBox(this, error);
+    }
+
+    SetItem(CCommData());
+    edSendData->setFocus();
+}
+
+void TfrmDataEdit::SetItem(const CCommData &item, bool lockName)
+{
+    m_format = item.GetFormat() <= FMT_STR_SYMBOL ? item.GetFormat() : DATA_FORMAT(FMT_STRING);
+    if (m_format == FMT_STR_SYMBOL)
+        m_symbolItem = item;
+    CCommData shown = item;
+    shown.SetFormat(m_format);
+    ShowItem(shown);
+    edName->setText(FromLatin1(item.GetName()));
+    m_formatButtons->button(m_format)->setChecked(true);
+    ApplyFormatStates(m_format);
+    edName->setReadOnly(lockName);
+    edName->setEnabled(!lockName);
+}
+
+CCommData TfrmDataEdit::Item() const
+{
+    CCommData item = DialogItem();
+    item.SetFormat(m_format);
+    item.SetName(ToLatin1(edName->text()));
+    return item;
+}
+
+void TfrmDataEdit::accept()
+{
+    if (edName->text().contains('"')) {
+        ShowMessage(this, "Wrong Name. There are should no \" in name");
+        return;
+    }
+    QDialog::accept();
+}
+
+CCommData TfrmDataEdit::DialogItem() const
+{
+    if (m_format == FMT_STR_SYMBOL)
+        return m_symbolItem;
+    if (!edSendData->document()->isModified())
+        return m_shown;
+    return CCommData(EditText(edSendData), m_format);
+}
+
+void TfrmDataEdit::ShowItem(const CCommData &item)
+{
+    edSendData->clear();
+    const QTextCharFormat normal;
+    edSendData->setCurrentCharFormat(normal);
+    QTextCursor cursor(edSendData->document());
+    switch (m_format) {
+    case FMT_STR_SYMBOL: {
+        QTextCharFormat symbol;
+        symbol.setForeground(ToQColor(kPatternSymbol.Color));
+        WriteSymbolText(cursor, item, m_symbols, symbol);
+        break;
+    }
+    case FMT_STRING:
+        cursor.insertText(StringFormText(item.ToStringText()));
+        break;
+    default:
+        cursor.insertText(FromLatin1(item.ToText()));
+        break;
+    }
+    edSendData->setCurrentCharFormat(normal);
+    edSendData->document()->setModified(false);
+    m_shown = item;
+}
+
+void TfrmDataEdit::ApplyFormatStates(DATA_FORMAT format)
+{
+    btnInsertSymbol->setEnabled(format != FMT_STR_SYMBOL);
+    edSendData->setReadOnly(format == FMT_STR_SYMBOL);
+}
+
+void TfrmDataEdit::rdgFormatClick(int id)
+{
+    const auto newFormat = static_cast<DATA_FORMAT>(id);
+    const DATA_FORMAT oldFormat = m_format;
+    ApplyFormatStates(newFormat);
+    if (oldFormat == FMT_HEX && newFormat == FMT_HEX)
+        return;
+    if (oldFormat == FMT_HEX) {
+        CCommData probe;
+        if (!probe.ParseHex(EditText(edSendData))) {
+            ShowMessage(this, "Wrong data, please check");
+            m_formatButtons->button(FMT_HEX)->setChecked(true);
+            ApplyFormatStates(FMT_HEX);
+            return;
+        }
+    }
+    CCommData chosen;
+    if (newFormat == FMT_STR_SYMBOL) {
+        m_symbolItem = DialogItem();
+        chosen = m_symbolItem;
+    } else if (oldFormat == FMT_STR_SYMBOL) {
+        chosen = m_symbolItem;
+    } else {
+        chosen = DialogItem();
+    }
+    m_format = newFormat;
+    chosen.SetFormat(newFormat);
+    ShowItem(chosen);
+}
+
+void TfrmDataEdit::btnInsertSymbolClick()
+{
+    if (m_format == FMT_STR_SYMBOL)
+        return;
+    TfrmAscTable table(this, true);
+    if (table.exec() != QDialog::Accepted)
+        return;
+    InsertByte(table.PickedValue());
+}
+
+void TfrmDataEdit::InsertByte(uint8_t value)
+{
+    QString text;
+    switch (m_format) {
+    case FMT_STRING:
+        if (value == 0)
+            return;
+        text = StringFormText(std::string(1, static_cast<char>(value)));
+        break;
+    case FMT_HEX:
+        text = QString::asprintf("%02X ", value);
+        break;
+    case FMT_DEC:
+        text = QString::asprintf("%u ", value);
+        break;
+    default:
+        return;
+    }
+    edSendData->textCursor().insertText(text);
+    edSendData->document()->setModified(true);
+}

@@ -1,0 +1,248 @@
+#include "senddata/gui/TfrmSendDataList.h"
+
+#include "data/gui/dialogsupport.h"
+#include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/senddatalist.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QString kSendDataFilter = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std::make_unique<CSendDataList>())
+{
+    setObjectName("frmSendDataList");
+    setWindowTitle("Send Data List");
+
+    lsvSendData = new QTreeWidget(this);
+    lsvSendData->setObjectName("lsvSendData");
+    lsvSendData->setRootIsDecorated(false);
+    lsvSendData->setUniformRowHeights(true);
+    lsvSendData->setSelectionMode(QAbstractItemView::SingleSelection);
+    lsvSendData->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lsvSendData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lsvSendData->setMouseTracking(true);
+    lsvSendData->setHeaderLabels({"Name", "ShowFormat", "Content"});
+    lsvSendData->setColumnWidth(0, 150);
+    lsvSendData->setColumnWidth(1, 70);
+    lsvSendData->setColumnWidth(2, 250);
+    lsvSendData->setMinimumSize(490, 300);
+
+    btnNew = MakeButton(this, "btnNew", "&New");
+    btnEdit = MakeButton(this, "btnEdit", "&Edit");
+    btnDelete = MakeButton(this, "btnDelete", "&Delete");
+    btnDeleteAll = MakeButton(this, "btnDeleteAll", "Delete  &All");
+    btnUp = MakeButton(this, "btnUp", "&Up");
+    btnDown = MakeButton(this, "btnDown", "Do&wn");
+    btnLoad = MakeButton(this, "btnLoad", "&Load");
+    btnSaveAs = MakeButton(this, "btnSaveAs", "&Save");
+    btnOK = MakeButton(this, "btnOK", "&OK");
+    btnOK->setDefault(true);
+    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
+
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kSendDataFilter, "sds");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, kSendDataFilter, "sds");
+
+    auto *buttons = new QVBoxLayout;
+    for (QPushButton *button : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad, btnSaveAs})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(lsvSendData);
+    layout->addLayout(buttons);
+
+    connect(lsvSendData, &QTreeWidget::itemSelectionChanged, this, &TfrmSendDataList::UpdateButtons);
+    connect(lsvSendData, &QTreeWidget::itemDoubleClicked, this, &TfrmSendDataList::btnEditClick);
+    connect(btnNew, &QPushButton::clicked, this, &TfrmSendDataList::btnNewClick);
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmSendDataList::btnEditClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TfrmSendDataList::btnDeleteClick);
+    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmSendDataList::btnDeleteAllClick);
+    connect(btnUp, &QPushButton::clicked, this, &TfrmSendDataList::btnUpClick);
+    connect(btnDown, &QPushButton::clicked, this, &TfrmSendDataList::btnDownClick);
+    connect(btnLoad, &QPushButton::clicked, this, &TfrmSendDataList::btnLoadClick);
+    connect(btnSaveAs, &QPushButton::clicked, this, &TfrmSendDataList::btnSaveAsClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmSendDataList::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    try {
+        m_list->Load(CSendDataList::DefaultPath());
+    } catch (const std::exception &error) {
+        ShowErrorBox(this, error);
+    }
+    RefillRows();
+}
+
+TfrmSendDataList::~TfrmSendDataList() = default;
+
+int TfrmSendDataList::Count() const
+{
+    return m_list->Count();
+}
+
+const CCommData &TfrmSendDataList::At(int pos) const
+{
+    return m_list->At(pos);
+}
+
+void TfrmSendDataList::accept()
+{
+    try {
+        m_list->Save(CSendDataList::DefaultPath());
+    } catch (const std::exception &error) {
+        // The old file is still whole; staying open lets the user keep the edits and try again.
+        ShowErrorBox(this, error);
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmSendDataList::RefillRows()
+{
+    lsvSendData->clear();
+    for (int pos = 0; pos < m_list->Count(); ++pos) {
+        lsvSendData->addTopLevelItem(new QTreeWidgetItem(lsvSendData));
+        DrawRow(pos, pos == m_list->Count() - 1);
+    }
+    UpdateButtons();
+}
+
+void TfrmSendDataList::DrawRow(int pos, bool select)
+{
+    QTreeWidgetItem *row = lsvSendData->topLevelItem(pos);
+    const CCommData &item = m_list->At(pos);
+    row->setText(0, FromLatin1(item.GetName()));
+    row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
+    row->setText(2, FromLatin1(item.ToText()));
+    if (select) {
+        lsvSendData->setCurrentItem(row);
+        lsvSendData->scrollToItem(row);
+    }
+}
+
+int TfrmSendDataList::SelectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = lsvSendData->selectedItems();
+    return selected.size() == 1 ? lsvSendData->indexOfTopLevelItem(selected.first()) : -1;
+}
+
+void TfrmSendDataList::UpdateButtons()
+{
+    const int selectedCount = static_cast<int>(lsvSendData->selectedItems().size());
+    const int rows = lsvSendData->topLevelItemCount();
+    const int row = SelectedRow();
+    btnEdit->setEnabled(selectedCount > 0);
+    btnDelete->setEnabled(selectedCount > 0);
+    btnDeleteAll->setEnabled(rows > 0);
+    btnUp->setEnabled(row > 0 && rows > 1);
+    btnDown->setEnabled(row >= 0 && rows >= 2 && row < rows - 1);
+}
+
+void TfrmSendDataList::btnNewClick()
+{
+    TfrmDataEdit editor(this);
+    editor.SetItem(CCommData());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_list->Append(editor.Item());
+    lsvSendData->addTopLevelItem(new QTreeWidgetItem(lsvSendData));
+    DrawRow(m_list->Count() - 1, true);
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnEditClick()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    TfrmDataEdit editor(this);
+    editor.SetItem(m_list->At(row));
+    if (editor.exec() == QDialog::Accepted) {
+        m_list->Replace(row, editor.Item());
+        DrawRow(row, true);
+    }
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnDeleteClick()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    m_list->Remove(row);
+    delete lsvSendData->takeTopLevelItem(row);
+    lsvSendData->clearSelection();
+    const int rows = lsvSendData->topLevelItemCount();
+    if (rows > 0) {
+        QTreeWidgetItem *next = lsvSendData->topLevelItem(row < rows ? row : rows - 1);
+        lsvSendData->setCurrentItem(next);
+        lsvSendData->scrollToItem(next);
+    }
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnDeleteAllClick()
+{
+    m_list->RemoveAll();
+    lsvSendData->clear();
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnUpClick()
+{
+    const int row = SelectedRow();
+    if (row < 1 || !m_list->MoveUp(row))
+        return;
+    DrawRow(row, true);
+    DrawRow(row - 1, true);
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnDownClick()
+{
+    const int row = SelectedRow();
+    if (row < 0 || !m_list->MoveDown(row))
+        return;
+    DrawRow(row, true);
+    DrawRow(row + 1, true);
+    UpdateButtons();
+}
+
+void TfrmSendDataList::btnLoadClick()
+{
+    const QString path = RunFileDialog(dlgLoad);
+    if (path.isEmpty())
+        return;
+    try {
+        m_list->Load(path.toStdString());
+    } catch (const std::exception &error) {
+        ShowErrorBox(this, error);
+    }
+    RefillRows();
+}
+
+void TfrmSendDataList::btnSaveAsClick()
+{
+    const QString path = RunFileDialog(dlgSave);
+    if (path.isEmpty())
+        return;
+    try {
+        m_list->Save(path.toStdString());
+    } catch (const std::exception &error) {
+        ShowErrorBox(this, error);
+    }
+}

@@ -1,0 +1,138 @@
+#include "recdata/recdatalist.h"
+
+#include "platform/textfile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+CCommData Block(std::initializer_list<uint8_t> bytes, const char *name = "NoName")
+{
+    CCommData item{Bytes(bytes)};
+    item.SetName(name);
+    return item;
+}
+
+CRecDataList Numbered(int count)
+{
+    CRecDataList list;
+    for (int i = 0; i < count; ++i)
+        list.Add(Block({static_cast<uint8_t>(i)}, std::to_string(i).c_str()));
+    return list;
+}
+
+std::vector<std::string> Names(const CRecDataList &list)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < list.Count(); ++i)
+        names.push_back(list.At(i).GetName());
+    return names;
+}
+
+std::string TempPath(const char *name)
+{
+    return (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + name)).string();
+}
+
+} // namespace
+
+TEST(RecDataList, FullListIsEmptiedBeforeTheNextBlock)
+{
+    CRecDataList list = Numbered(1024);
+    EXPECT_FALSE(list.Add(Block({0xAA}, "last")));
+    EXPECT_EQ(list.Count(), 1025);
+    EXPECT_EQ(list.At(1024).GetName(), "last");
+
+    EXPECT_TRUE(list.Add(Block({0xBB}, "overflow")));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).GetName(), "overflow");
+    EXPECT_EQ(list.At(0).Data(), Bytes({0xBB}));
+}
+
+TEST(RecDataList, RemoveReportsTheRowToSelectNext)
+{
+    CRecDataList list = Numbered(5);
+    // Rows 1 and 3 go; the last removed sat at 2 once row 1 was gone, which now holds row 4.
+    EXPECT_EQ(list.Remove({1, 3}), 2);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"0", "2", "4"}));
+
+    // Removing the last row falls back to the new last row.
+    EXPECT_EQ(list.Remove({2}), 1);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"0", "2"}));
+
+    EXPECT_EQ(list.Remove({0, 1}), -1);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Remove({}), -1);
+}
+
+TEST(RecDataList, MergeUpJoinsBytesUnderTheUpperName)
+{
+    CRecDataList list;
+    list.Add(Block({0x0D}, "upper"));
+    list.Add(Block({0x41, 0x42}, "lower"));
+    CCommData upper = list.At(0);
+    upper.SetFormat(FMT_STRING);
+    list.Replace(0, upper);
+
+    EXPECT_FALSE(list.MergeUp(0));
+    EXPECT_FALSE(list.MergeUp(2));
+    ASSERT_TRUE(list.MergeUp(1));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).Data(), Bytes({0x0D, 0x41, 0x42}));
+    EXPECT_EQ(list.At(0).GetName(), "upper");
+    EXPECT_EQ(list.At(0).GetFormat(), FMT_STRING);
+
+    CRecDataList empty;
+    empty.Add(CCommData());
+    empty.Add(CCommData());
+    ASSERT_TRUE(empty.MergeUp(1));
+    EXPECT_EQ(empty.Count(), 1);
+    EXPECT_EQ(empty.At(0).GetLength(), 0);
+}
+
+TEST(RecDataList, FileRoundTripAndMalformedLines)
+{
+    const std::string path = TempPath("recdata.tmp");
+    CRecDataList list;
+    list.Add(Block({0x41, 0x00, 0xFF}, "12:00:01.250"));
+    CCommData named = Block({0x31}, "a, b \"c");
+    named.SetFormat(FMT_DEC);
+    list.Add(named);
+    list.Add(CCommData());
+    list.Save(path);
+
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(path, content));
+    EXPECT_EQ(content.substr(0, 36), "\"12:00:01.250\",Hex,\"41 00 FF \"\r\n\"a, ");
+
+    CRecDataList back;
+    back.Add(Block({1}));
+    ASSERT_TRUE(back.Load(path));
+    ASSERT_EQ(back.Count(), 3);
+    EXPECT_EQ(back.At(0), list.At(0));
+    EXPECT_EQ(back.At(1).GetName(), "a, b \"c");
+    EXPECT_EQ(back.At(1).Data(), Bytes({0x31}));
+    EXPECT_EQ(back.At(1).GetFormat(), FMT_DEC);
+    EXPECT_EQ(back.At(2), CCommData());
+
+    WriteFileAtomic(path, "\"x\",Hex\r\n\r\n\"y\",Str&Symbol,\"4\"\r\n");
+    ASSERT_TRUE(back.Load(path));
+    ASSERT_EQ(back.Count(), 3);
+    EXPECT_EQ(back.At(0), CCommData());
+    EXPECT_EQ(back.At(1), CCommData());
+    EXPECT_EQ(back.At(2).GetName(), "y");
+    EXPECT_EQ(back.At(2).GetFormat(), FMT_STR_SYMBOL);
+    EXPECT_EQ(back.At(2).GetLength(), 0);
+
+    std::filesystem::remove(path);
+    EXPECT_FALSE(back.Load(path));
+    EXPECT_EQ(back.Count(), 3);
+
+    CRecDataList().Save(path);
+    ASSERT_TRUE(ReadWholeFile(path, content));
+    EXPECT_TRUE(content.empty());
+    std::filesystem::remove(path);
+}

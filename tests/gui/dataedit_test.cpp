@@ -1,0 +1,247 @@
+#include "data/symboltable.h"
+#include "senddata/gui/TfrmDataEdit.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers the next modal window (a message box or a nested dialog) once it is up.
+void OnNextModal(std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+// Closes the next message box and returns its text through `text`.
+void CloseNextMessage(QString *text)
+{
+    OnNextModal([text](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        *text = box ? box->text() : QString("<no message box>");
+        if (box)
+            box->accept();
+        else
+            modal->close();
+    });
+}
+
+class DataEditTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
+        dialog = std::make_unique<TfrmDataEdit>(nullptr);
+        dialog->show();
+        edSendData = dialog->findChild<QTextEdit *>("edSendData");
+        edName = dialog->findChild<QLineEdit *>("edName");
+        btnInsertSymbol = dialog->findChild<QPushButton *>("btnInsertSymbol");
+        btnOK = dialog->findChild<QPushButton *>("btnOK");
+        ASSERT_TRUE(edSendData && edName && btnInsertSymbol && btnOK);
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        qunsetenv("KESTRUM_HOME");
+    }
+
+    QRadioButton *Format(int format) const
+    {
+        return dialog->findChild<QGroupBox *>("rdgFormat")->findChildren<QRadioButton *>().at(format);
+    }
+    void Choose(int format) { QTest::mouseClick(Format(format), Qt::LeftButton); }
+    void Type(const QString &text)
+    {
+        edSendData->setFocus();
+        edSendData->selectAll();
+        QTest::keyClicks(edSendData, text);
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<TfrmDataEdit> dialog;
+    QTextEdit *edSendData = nullptr;
+    QLineEdit *edName = nullptr;
+    QPushButton *btnInsertSymbol = nullptr;
+    QPushButton *btnOK = nullptr;
+};
+
+} // namespace
+
+TEST_F(DataEditTest, FormatSwitchKeepsTheBytes)
+{
+    Choose(FMT_HEX);
+    Type("41 42");
+    Choose(FMT_STRING);
+    EXPECT_EQ(edSendData->toPlainText(), "AB");
+    Choose(FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "41 42 ");
+    Choose(FMT_DEC);
+    EXPECT_EQ(edSendData->toPlainText(), "65 66 ");
+
+    Type("300");
+    Choose(FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "");
+    EXPECT_EQ(dialog->Item().GetLength(), 0);
+}
+
+TEST_F(DataEditTest, LeavingHexWithBadTextIsRefused)
+{
+    Choose(FMT_HEX);
+    Type("41 4");
+    QString message;
+    CloseNextMessage(&message);
+    Choose(FMT_DEC);
+    EXPECT_EQ(message, "Wrong data, please check");
+    EXPECT_TRUE(Format(FMT_HEX)->isChecked());
+    EXPECT_FALSE(Format(FMT_DEC)->isChecked());
+    EXPECT_EQ(dialog->CurrentFormat(), FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "41 4");
+    EXPECT_TRUE(btnInsertSymbol->isEnabled());
+
+    // Fixed text leaves Hex normally.
+    Type("41 0D");
+    Choose(FMT_DEC);
+    EXPECT_EQ(edSendData->toPlainText(), "65 13 ");
+}
+
+TEST_F(DataEditTest, SymbolFormatKeepsHiddenBytesAndRendersSymbols)
+{
+    CSymbolTable table;
+    table.Reset();
+    table.SetEntry(0x0D, ST_Symbol{true, false, "CR"});
+    table.SetEntry(0x0A, ST_Symbol{true, true, ""});
+    table.Save(CSymbolTable::DefaultPath());
+    dialog = std::make_unique<TfrmDataEdit>(nullptr);
+    dialog->show();
+    edSendData = dialog->findChild<QTextEdit *>("edSendData");
+    btnInsertSymbol = dialog->findChild<QPushButton *>("btnInsertSymbol");
+
+    CCommData item{Bytes{0x41, 0x0D, 0x0A, 0x00, 0x42}, FMT_STR_SYMBOL};
+    item.SetName("sym");
+    dialog->SetItem(item);
+    EXPECT_EQ(edSendData->toPlainText(), "ACRB");
+    EXPECT_TRUE(edSendData->isReadOnly());
+    EXPECT_FALSE(btnInsertSymbol->isEnabled());
+
+    // "A" normal, "CR" navy.
+    const QTextBlock block = edSendData->document()->firstBlock();
+    QTextCursor cursor(block);
+    cursor.setPosition(1);
+    EXPECT_NE(cursor.charFormat().foreground().color(), QColor(0, 0, 0x80));
+    cursor.setPosition(2);
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 0, 0x80));
+
+    EXPECT_EQ(dialog->Item(), item);
+
+    // Leaving the symbol form shows the held bytes, not the rendered text.
+    Choose(FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "41 0D 0A 00 42 ");
+    EXPECT_FALSE(edSendData->isReadOnly());
+    EXPECT_TRUE(btnInsertSymbol->isEnabled());
+    Choose(FMT_STR_SYMBOL);
+    Choose(FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "41 0D 0A 00 42 ");
+}
+
+TEST_F(DataEditTest, UntouchedStringTextReadsBackItsOwnBytes)
+{
+    CCommData item{Bytes{0x41, 0x54, 0x0D, 0x00, 0x5A}, FMT_STRING};
+    dialog->SetItem(item);
+    EXPECT_EQ(dialog->Item(), item);
+    Choose(FMT_HEX);
+    EXPECT_EQ(edSendData->toPlainText(), "41 54 0D 00 5A ");
+
+    // Typed text is taken as typed; a CR the edit shows survives the text round trip.
+    Choose(FMT_HEX);
+    Type("41 0D 42");
+    Choose(FMT_STRING);
+    QTest::keyClick(edSendData, Qt::Key_End);
+    QTest::keyClicks(edSendData, "C");
+    EXPECT_EQ(dialog->Item().Data(), Bytes({0x41, 0x0D, 0x42, 0x43}));
+}
+
+TEST_F(DataEditTest, InsertSymbolPicksARowFromTheTable)
+{
+    auto insertRow = [this](int row) {
+        OnNextModal([row](QWidget *modal) {
+            auto *list = modal->findChild<QTreeWidget *>("lsvAscTable");
+            auto *insert = modal->findChild<QPushButton *>("btnOK");
+            if (!list || !insert) {
+                modal->close();
+                return;
+            }
+            EXPECT_EQ(insert->text(), "&Insert");
+            list->setCurrentItem(list->topLevelItem(row));
+            QTest::mouseClick(insert, Qt::LeftButton);
+        });
+        QTest::mouseClick(btnInsertSymbol, Qt::LeftButton);
+    };
+
+    Choose(FMT_HEX);
+    Type("41 ");
+    insertRow(13);
+    EXPECT_EQ(edSendData->toPlainText(), "41 0D ");
+
+    Choose(FMT_DEC);
+    EXPECT_EQ(edSendData->toPlainText(), "65 13 ");
+    QTest::keyClick(edSendData, Qt::Key_End);
+    insertRow(72);
+    EXPECT_EQ(edSendData->toPlainText(), "65 13 72 ");
+
+    Choose(FMT_STRING);
+    QTest::keyClick(edSendData, Qt::Key_Home);
+    insertRow(0);
+    insertRow(65);
+    EXPECT_EQ(dialog->Item().Data(), Bytes({0x41, 0x41, 0x0D, 0x48}));
+}
+
+TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
+{
+    CCommData item{Bytes{1, 2}, FMT_DEC};
+    item.SetName("old");
+    dialog->SetItem(item);
+    EXPECT_EQ(edSendData->toPlainText(), "1 2 ");
+    edName->setText("a\"b");
+    QString message;
+    CloseNextMessage(&message);
+    QTest::mouseClick(btnOK, Qt::LeftButton);
+    EXPECT_EQ(message, "Wrong Name. There are should no \" in name");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+
+    edName->setText("a, b");
+    QTest::mouseClick(btnOK, Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    const CCommData back = dialog->Item();
+    EXPECT_EQ(back.GetName(), "a, b");
+    EXPECT_EQ(back.GetFormat(), FMT_DEC);
+    EXPECT_EQ(back.Data(), Bytes({1, 2}));
+
+    dialog->SetItem(item, true);
+    EXPECT_FALSE(edName->isEnabled());
+    EXPECT_TRUE(edName->isReadOnly());
+}
