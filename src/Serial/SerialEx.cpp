@@ -1,0 +1,101 @@
+#include "Serial/SerialEx.h"
+
+#include <system_error>
+
+CSerialEx::~CSerialEx()
+{
+    if (listenerThread_.joinable()) {
+        Log("CSerialEx", "~CSerialEx", "Serial port not closed");
+        CSerialEx::Close();
+    }
+}
+
+long CSerialEx::Open(const std::string &port, long inQueue, long outQueue, bool startListener)
+{
+    const long rc = CSerial::Open(port, inQueue, outQueue, true);
+    if (rc != 0)
+        return rc;
+    if (startListener) {
+        if (const long started = StartListener())
+            return started;
+    }
+    return GetLastError();
+}
+
+long CSerialEx::Close()
+{
+    StopListener(INFINITE);
+    return CSerial::Close();
+}
+
+bool CSerialEx::IsListening() const
+{
+    return listenerThread_.joinable();
+}
+
+long CSerialEx::StartListener()
+{
+    SetLastError(0);
+    if (listenerThread_.joinable())
+        return 0;
+    if (!IsOpen())
+        return Fail("StartListener", "Device is not opened", ERROR_INVALID_HANDLE);
+    stopping_.store(false);
+    OnListenerStarting();
+    try {
+        listenerThread_ = std::thread([this] { ThreadProc(); });
+    } catch (const std::system_error &e) {
+        Log("CSerialEx", "StartListener", "Unable to start COMM watcher thread");
+        return SetLastError(e.code().value());
+    }
+    return 0;
+}
+
+long CSerialEx::StopListener(uint32_t timeout)
+{
+    (void)timeout;
+    if (listenerThread_.joinable()) {
+        stopping_.store(true);
+        OnListenerStopping();
+        if (IsOpen())
+            SetMask(GetEventMask());
+        if (listenerThread_.get_id() == std::this_thread::get_id()) {
+            // Stopped from its own event handler: it ends as soon as the handler returns.
+            listenerThread_.detach();
+        } else {
+            listenerThread_.join();
+            stopping_.store(false);
+        }
+    }
+    return SetLastError(0);
+}
+
+long CSerialEx::ThreadProc()
+{
+    for (;;) {
+        Log("CSerialEx", "ThreadProc", "Begin", false);
+        // The generation is taken before `stopping` is read: a stop that comes after this read
+        // re-applies the mask after it, and that wakes the wait below whenever it starts.
+        const uint64_t generation = MaskGeneration();
+        if (stopping_.load())
+            return 0;
+        const long rc = WaitEventSince(generation, INFINITE);
+        if (rc != 0) {
+            if (!stopping_.load())
+                OnPortLost(rc);
+            return rc;
+        }
+        if (!stopping_.load()) {
+            const uint16_t events = GetEventType();
+            uint32_t errors = 0;
+            if (!ClearCommErrors(&errors)) {
+                Log("CSerialEx", "ThreadProc", "Unable to obtain COM status");
+                errors = 0;
+            }
+            if (events != 0)
+                OnEvent(events, static_cast<uint16_t>(errors & 0xFFFF));
+        }
+        if (stopping_.load())
+            return 0;
+    }
+}

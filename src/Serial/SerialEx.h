@@ -1,0 +1,48 @@
+#pragma once
+// A serial port with a listener thread that waits for port events and hands each one to OnEvent.
+// The listener only waits; it never reads data. A class that implements OnEvent must Close in its
+// own destructor, so the listener ends before the object it calls into is gone.
+#include "Serial/Serial.h"
+
+#include <atomic>
+#include <thread>
+
+class CSerialEx : public CSerial
+{
+public:
+    CSerialEx() = default;
+    ~CSerialEx() override;
+
+    // `startListener` takes the place of the base class's overlapped flag (the port is always
+    // opened for timed operations here).
+    long Open(const std::string &port, long inQueue = 0, long outQueue = 0,
+              bool startListener = false) override;
+    long Close() override;
+
+    long StartListener();
+    // Wakes the listener and waits until it has ended. The wake-up is reliable, so the listener is
+    // always waited for in full: a thread left running on a closing device would be worse than
+    // the wait. `timeout` is kept for callers that pass one.
+    long StopListener(uint32_t timeout = INFINITE);
+    bool IsListening() const;
+
+protected:
+    // Called on the listener thread for every event inside the mask, never for the wake-up that
+    // stops the listener.
+    virtual void OnEvent(uint16_t events, uint16_t errors) = 0;
+    // Called on the listener thread when the listener ends on its own because the wait failed:
+    // mostly a port that went away (code EIO, ENXIO or ENODEV), but any failure that leaves the
+    // port without events. Not called when the listener is stopped.
+    virtual void OnPortLost(long code) { (void)code; }
+    // Called by StartListener before the thread starts, and by StopListener right after
+    // `stopping` is set, before the listener is woken and waited for.
+    virtual void OnListenerStarting() {}
+    virtual void OnListenerStopping() {}
+    bool Stopping() const { return stopping_.load(); }
+
+private:
+    long ThreadProc();
+
+    std::atomic<bool> stopping_{false};
+    std::thread listenerThread_;
+};

@@ -1,0 +1,304 @@
+// Reading, writing and waiting for events. The descriptor is non-blocking; every wait is a poll
+// that also watches the close wake-up, so Close never waits for a blocked call to give up.
+#include "Serial/Serial.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint32_t MAXDWORD = 0xFFFFFFFFu;
+
+// Milliseconds until `deadline` for poll, never negative; -1 without a deadline.
+int PollTimeout(const Clock::time_point *deadline)
+{
+    if (deadline == nullptr)
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
+}
+
+const Clock::time_point *Earliest(const Clock::time_point *a, const Clock::time_point *b)
+{
+    if (a == nullptr)
+        return b;
+    if (b == nullptr)
+        return a;
+    return *a <= *b ? a : b;
+}
+
+} // namespace
+
+long CSerial::IoPrecheck(const char *op, uint32_t timeout)
+{
+    if (!IsOpen() || closing_.load())
+        return Fail(op, "Device is not opened", ERROR_INVALID_HANDLE);
+    if (!overlapped_ && timeout != INFINITE)
+        return Fail(op, "Overlapped I/O is disabled, specified parameters are illegal.",
+                    ERROR_INVALID_FUNCTION);
+    return 0;
+}
+
+long CSerial::Write(const char *text, uint32_t *written, uint32_t timeout)
+{
+    return Write(text, text == nullptr ? 0 : static_cast<long>(std::strlen(text)), written, timeout);
+}
+
+long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t timeout)
+{
+    uint32_t local = 0;
+    if (written == nullptr)
+        written = &local;
+    *written = 0;
+    SetLastError(0);
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::lock_guard<std::mutex> serial(writeLock_);
+    if (const long rc = IoPrecheck("Write", timeout))
+        return rc;
+    if (len < 0 || (len > 0 && data == nullptr))
+        return Fail("Write", "Unable to write the data", EINVAL);
+
+    const ST_CommTimeouts t = GetTimeouts();
+    const Clock::time_point start = Clock::now();
+    Clock::time_point callerEnd;
+    Clock::time_point totalEnd;
+    const Clock::time_point *callerDeadline = nullptr;
+    const Clock::time_point *totalDeadline = nullptr;
+    if (timeout != INFINITE) {
+        callerEnd = start + std::chrono::milliseconds(timeout);
+        callerDeadline = &callerEnd;
+    }
+    if (t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
+        totalEnd = start + std::chrono::milliseconds(static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) *
+                                                         static_cast<uint64_t>(len) +
+                                                     t.WriteTotalTimeoutConstant);
+        totalDeadline = &totalEnd;
+    }
+
+    const int fd = fd_.load();
+    const auto *p = static_cast<const uint8_t *>(data);
+    size_t sent = 0;
+    while (sent < static_cast<size_t>(len)) {
+        const ssize_t n = write(fd, p + sent, static_cast<size_t>(len) - sent);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            *written = static_cast<uint32_t>(sent);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return Fail("Write", "Unable to write the data", errno);
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {closeWakeFd_, POLLIN, 0}};
+        const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
+        const int rc = poll(fds, 2, PollTimeout(deadline));
+        if (rc < 0 && errno != EINTR)
+            return Fail("Write", "Unable to wait until data has been sent", errno);
+        if (fds[1].revents != 0)
+            return Fail("Write", "Device is not opened", ERROR_INVALID_HANDLE);
+        if (rc == 0) {
+            // The write-total time-out ends a write early without failing it; the caller's does fail it.
+            if (deadline == totalDeadline)
+                return 0;
+            return SetLastError(ERROR_TIMEOUT);
+        }
+    }
+    return 0;
+}
+
+long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
+{
+    uint32_t local = 0;
+    if (read == nullptr)
+        read = &local;
+    *read = 0;
+    SetLastError(0);
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::lock_guard<std::mutex> serial(readLock_);
+    if (const long rc = IoPrecheck("Read", timeout))
+        return rc;
+    if (len < 0 || (len > 0 && data == nullptr))
+        return Fail("Read", "Unable to read the data", EINVAL);
+    if (len == 0)
+        return 0;
+
+    const ST_CommTimeouts t = GetTimeouts();
+    const Clock::time_point start = Clock::now();
+    // Interval all ones: return at once with what is there, or (with both totals set as well)
+    // wait only for the first byte.
+    const bool immediate = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                           t.ReadTotalTimeoutConstant == 0;
+    const bool firstByteOnly = t.ReadIntervalTimeout == MAXDWORD && !immediate;
+    const bool useInterval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD;
+    Clock::time_point callerEnd;
+    Clock::time_point totalEnd;
+    Clock::time_point intervalEnd;
+    const Clock::time_point *callerDeadline = nullptr;
+    const Clock::time_point *totalDeadline = nullptr;
+    if (timeout != INFINITE) {
+        callerEnd = start + std::chrono::milliseconds(timeout);
+        callerDeadline = &callerEnd;
+    }
+    if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0) {
+        const uint64_t mult = t.ReadTotalTimeoutMultiplier == MAXDWORD ? 0 : t.ReadTotalTimeoutMultiplier;
+        totalEnd =
+            start + std::chrono::milliseconds(mult * static_cast<uint64_t>(len) + t.ReadTotalTimeoutConstant);
+        totalDeadline = &totalEnd;
+    }
+
+    const int fd = fd_.load();
+    auto *p = static_cast<uint8_t *>(data);
+    size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, p + got, static_cast<size_t>(len) - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+            *read = static_cast<uint32_t>(got);
+            if (got == static_cast<size_t>(len) || firstByteOnly)
+                return 0;
+            if (useInterval)
+                intervalEnd = Clock::now() + std::chrono::milliseconds(t.ReadIntervalTimeout);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || errno != EAGAIN) {
+            // A terminal that reads nothing after saying it was readable has gone away; what was
+            // read before is still handed out, the next call reports the loss.
+            const int e = n == 0 ? EIO : errno;
+            if (got > 0)
+                return 0;
+            return Fail("Read", "Unable to read the data", e);
+        }
+        if (immediate)
+            return 0;
+        const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
+        if (useInterval && got > 0)
+            deadline = Earliest(deadline, &intervalEnd);
+        pollfd fds[2] = {{fd, POLLIN, 0}, {closeWakeFd_, POLLIN, 0}};
+        const int rc = poll(fds, 2, PollTimeout(deadline));
+        if (rc < 0 && errno != EINTR)
+            return Fail("Read", "Unable to wait until data has been read", errno);
+        if (fds[1].revents != 0)
+            return Fail("Read", "Device is not opened", ERROR_INVALID_HANDLE);
+        if (rc == 0)
+            return deadline == callerDeadline ? SetLastError(ERROR_TIMEOUT) : 0;
+    }
+}
+
+// Compares the driver's line counters with the last ones seen and turns the growth into event
+// and error bits. The caller holds lifeLock_ shared.
+void CSerial::CollectLineErrors(uint32_t *events)
+{
+    serial_icounter_struct c{};
+    if (ioctl(fd_.load(), TIOCGICOUNT, &c) != 0)
+        return;
+    const int now[6] = {c.brk, c.frame, c.parity, c.overrun, c.buf_overrun, c.rx};
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    if (haveCounters_) {
+        uint32_t errors = 0;
+        if (now[0] != counters_[0])
+            errors |= CE_BREAK;
+        if (now[1] != counters_[1])
+            errors |= CE_FRAME;
+        if (now[2] != counters_[2])
+            errors |= CE_RXPARITY;
+        if (now[3] != counters_[3])
+            errors |= CE_OVERRUN;
+        if (now[4] != counters_[4])
+            errors |= CE_RXOVER;
+        if (errors & CE_BREAK)
+            *events |= EV_BREAK;
+        if (errors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER))
+            *events |= EV_ERR;
+        lineErrors_ |= errors;
+    }
+    std::memcpy(counters_, now, sizeof counters_);
+    haveCounters_ = true;
+}
+
+bool CSerial::ClearCommErrors(uint32_t *errors)
+{
+    *errors = 0;
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    if (!IsOpen()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    uint32_t ignored = 0;
+    CollectLineErrors(&ignored);
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    *errors = lineErrors_;
+    lineErrors_ = 0;
+    return true;
+}
+
+long CSerial::WaitEvent(uint32_t timeout)
+{
+    return WaitEventSince(MaskGeneration(), timeout);
+}
+
+long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
+{
+    SetLastError(0);
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    if (const long rc = IoPrecheck("WaitEvent", timeout))
+        return rc;
+    Clock::time_point end;
+    const Clock::time_point *deadline = nullptr;
+    if (timeout != INFINITE) {
+        end = Clock::now() + std::chrono::milliseconds(timeout);
+        deadline = &end;
+    }
+    const int fd = fd_.load();
+    int emptyReadable = 0;
+    for (;;) {
+        if (maskGeneration_.load() != generation) {
+            pendingEvent_.store(0);
+            return 0;
+        }
+        const uint32_t mask = eventMask_.load();
+        // Breaks and line errors reach the input as bytes too, so data are what wakes the wait.
+        pollfd fds[3] = {{fd, static_cast<short>((mask & EV_RXCHAR) ? POLLIN : 0), 0},
+                         {maskWakeFd_, POLLIN, 0},
+                         {closeWakeFd_, POLLIN, 0}};
+        const int rc = poll(fds, 3, PollTimeout(deadline));
+        if (rc < 0) {
+            if (errno == EINTR)
+                continue;
+            return Fail("WaitEvent", "Unable to wait until COM event has arrived", errno);
+        }
+        if (rc == 0)
+            return SetLastError(ERROR_TIMEOUT);
+        if (fds[2].revents != 0)
+            return Fail("WaitEvent", "Device is not opened", ERROR_INVALID_HANDLE);
+        if (fds[1].revents != 0) {
+            eventfd_t drained = 0;
+            eventfd_read(maskWakeFd_, &drained);
+            continue;
+        }
+        const short re = fds[0].revents;
+        if (re & POLLNVAL)
+            return Fail("WaitEvent", "Unable to wait for COM event", EBADF);
+        int waiting = 0;
+        if (ioctl(fd, FIONREAD, &waiting) != 0)
+            return Fail("WaitEvent", "Unable to wait for COM event", errno);
+        if (waiting > 0 && (re & POLLIN)) {
+            uint32_t word = EV_RXCHAR;
+            CollectLineErrors(&word);
+            pendingEvent_.store(word);
+            return 0;
+        }
+        // Readable with nothing to read, or hung up: the device is gone. A terminal that is merely
+        // quiet never reports either, so there is no spinning here.
+        if ((re & (POLLHUP | POLLERR)) || ++emptyReadable >= 3)
+            return Fail("WaitEvent", "Unable to wait for COM event", EIO);
+    }
+}

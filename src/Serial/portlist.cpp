@@ -1,0 +1,153 @@
+#include "Serial/portlist.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::vector<std::string> ListDir(const std::string &dir)
+{
+    std::vector<std::string> names;
+    DIR *d = opendir(dir.c_str());
+    if (d == nullptr)
+        return names;
+    while (const dirent *e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadFirstLine(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    return line;
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st
+    {
+    };
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string RealPath(const std::string &path)
+{
+    char *resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return {};
+    std::string out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+std::string BaseName(const std::string &path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A UART slot the kernel reserved for hardware that is not there reports the type "unknown" (0).
+// Newer kernels show every slot under the same driver, so the type is the only telling sign.
+bool IsGhostUart(const std::string &ttyDir, const std::string &devPath)
+{
+    const std::string type = ReadFirstLine(ttyDir + "/type");
+    if (!type.empty())
+        return std::atoi(type.c_str()) == PORT_UNKNOWN;
+    const int fd = open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno != EBUSY && errno != EACCES; // a held or forbidden port is still a port
+    serial_struct info{};
+    const bool ghost = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+    close(fd);
+    return ghost;
+}
+
+// Maker and product of the USB device above a tty, walking up from its sysfs device folder.
+std::string UsbDescription(const std::string &deviceDir)
+{
+    std::string dir = RealPath(deviceDir);
+    for (int depth = 0; depth < 6 && dir.size() > 1; ++depth) {
+        if (Exists(dir + "/idVendor")) {
+            const std::string maker = ReadFirstLine(dir + "/manufacturer");
+            const std::string product = ReadFirstLine(dir + "/product");
+            if (maker.empty() || product.rfind(maker, 0) == 0)
+                return product;
+            return product.empty() ? maker : maker + " " + product;
+        }
+        dir = dir.substr(0, dir.find_last_of('/'));
+    }
+    return {};
+}
+
+bool IsSerialTty(const std::string &name)
+{
+    static const char *const prefixes[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA",   "ttymxc", "ttySC",
+                                           "ttyO", "ttyTHS", "ttyMSM", "ttyXRUSB", "rfcomm", "ttyGS"};
+    for (const char *p : prefixes)
+        if (name.rfind(p, 0) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string VirtualPortDir()
+{
+    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0')
+        return std::string(runtime) + "/kestrum-vport";
+    return "/tmp/kestrum-vport-" + std::to_string(getuid());
+}
+
+std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, const std::string &dev,
+                                                const std::string &vportDir)
+{
+    std::vector<ST_PortInfo> ports;
+    for (const std::string &name : ListDir(sysClassTty)) {
+        const std::string ttyDir = sysClassTty + "/" + name;
+        if (!IsSerialTty(name) || !Exists(ttyDir + "/device"))
+            continue;
+        const std::string devPath = dev + "/" + name;
+        if (name.rfind("ttyS", 0) == 0 && IsGhostUart(ttyDir, devPath))
+            continue;
+        ports.push_back({name, devPath, UsbDescription(ttyDir + "/device")});
+    }
+    const std::string byId = dev + "/serial/by-id";
+    for (const std::string &name : ListDir(byId)) {
+        const std::string path = byId + "/" + name;
+        const std::string target = BaseName(RealPath(path));
+        std::string description;
+        for (const ST_PortInfo &p : ports)
+            if (p.Name == target)
+                description = p.Description;
+        ports.push_back({path, path, description.empty() ? target : description + " (" + target + ")"});
+    }
+    for (const std::string &name : ListDir(vportDir)) {
+        const std::string path = vportDir + "/" + name;
+        if (RealPath(path).empty())
+            continue; // the tool that made it has ended
+        ports.push_back({path, path, "Virtual port"});
+    }
+    return ports;
+}
+
+std::vector<ST_PortInfo> EnumerateSerialPorts()
+{
+    return EnumerateSerialPortsIn("/sys/class/tty", "/dev", VirtualPortDir());
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The serial ports present: UARTs that really exist, USB serial adapters, modems (ACM), the
+// stable /dev/serial/by-id names, and the virtual ports kestrum-vport announces. A port another
+// program holds is still listed.
+#include <string>
+#include <vector>
+
+struct ST_PortInfo
+{
+    std::string Name;        // what a link stores: "ttyUSB0", or a full path for by-id and virtual ports
+    std::string Path;        // the device to open
+    std::string Description; // maker and product for USB devices, empty when the system has none
+};
+
+std::vector<ST_PortInfo> EnumerateSerialPorts();
+
+// The same from other roots, for tests: `sysClassTty` is /sys/class/tty, `dev` is /dev,
+// `vportDir` the folder of virtual port links (VirtualPortDir()).
+std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, const std::string &dev,
+                                                const std::string &vportDir);
+
+// Where kestrum-vport puts a link to each pseudo-terminal it serves:
+// $XDG_RUNTIME_DIR/kestrum-vport, or /tmp/kestrum-vport-<uid>.
+std::string VirtualPortDir();

@@ -1,0 +1,143 @@
+// This file exists because glibc's <termios.h> and the kernel's <asm/termbits.h> cannot be
+// included together, and only the kernel's termios2 carries an arbitrary baud rate (BOTHER).
+// It also applies settings with TCSETS2 rather than tcsetattr, which can report a false EINVAL
+// on a pseudo-terminal after the settings were applied.
+#include "Serial/dcb.h"
+
+#include <asm/ioctls.h>
+#include <asm/termbits.h>
+#include <cstring>
+#include <sys/ioctl.h>
+
+static_assert(sizeof(KTermios) == sizeof(struct termios2), "KTermios must mirror termios2");
+static_assert(sizeof(KTermios::c_cc) == NCCS, "KTermios must mirror termios2");
+
+namespace {
+
+struct RateCode
+{
+    uint32_t rate;
+    uint32_t code;
+};
+
+constexpr RateCode kStandardRates[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+uint32_t RateCodeFor(uint32_t rate)
+{
+    for (const RateCode &r : kStandardRates)
+        if (r.rate == rate)
+            return r.code;
+    return BOTHER;
+}
+
+} // namespace
+
+std::string CheckDcb(const ST_Dcb &dcb)
+{
+    if (dcb.BaudRate == 0)
+        return "baud rate 0";
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8)
+        return "byte size " + std::to_string(dcb.ByteSize);
+    if (dcb.Parity > SPACEPARITY)
+        return "parity " + std::to_string(dcb.Parity);
+    if (dcb.StopBits > TWOSTOPBITS)
+        return "stop bits " + std::to_string(dcb.StopBits);
+    // A UART sends 1.5 stop bits only after 5 data bits, and only 1.5 (not 2) there.
+    if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5)
+        return "1.5 stop bits need 5 data bits";
+    if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5)
+        return "2 stop bits cannot follow 5 data bits";
+    return {};
+}
+
+KTermios MapDcbToTermios(const ST_Dcb &dcb, const KTermios &base)
+{
+    KTermios t = base;
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK |
+                   IGNPAR | IUCLC | IMAXBEL);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE | ICANON | ISIG | IEXTEN |
+                   NOFLSH | TOSTOP);
+    t.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    t.c_cflag |= CREAD | CLOCAL;
+
+    const uint32_t code = RateCodeFor(dcb.BaudRate);
+    t.c_cflag |= code;
+    t.c_ispeed = dcb.BaudRate;
+    t.c_ospeed = dcb.BaudRate;
+
+    switch (dcb.ByteSize) {
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    default:
+        t.c_cflag |= CS8;
+        break;
+    }
+    if (dcb.StopBits != ONESTOPBIT)
+        t.c_cflag |= CSTOPB;
+
+    if (dcb.fParity) {
+        switch (dcb.Parity) {
+        case ODDPARITY:
+            t.c_cflag |= PARENB | PARODD;
+            break;
+        case EVENPARITY:
+            t.c_cflag |= PARENB;
+            break;
+        case MARKPARITY:
+            t.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case SPACEPARITY:
+            t.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
+        }
+    }
+
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        t.c_cflag |= CRTSCTS;
+    if (dcb.fOutX)
+        t.c_iflag |= IXON;
+    if (dcb.fInX)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VSTART] = static_cast<uint8_t>(dcb.XonChar);
+    t.c_cc[VSTOP] = static_cast<uint8_t>(dcb.XoffChar);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    return t;
+}
+
+bool GetKernelTermios(int fd, KTermios *out)
+{
+    struct termios2 t
+    {
+    };
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return false;
+    std::memcpy(static_cast<void *>(out), &t, sizeof t);
+    return true;
+}
+
+bool SetKernelTermios(int fd, const KTermios &settings)
+{
+    struct termios2 t
+    {
+    };
+    std::memcpy(&t, &settings, sizeof t);
+    return ioctl(fd, TCSETS2, &t) == 0;
+}
