@@ -32,6 +32,7 @@ void CAutoSendEngine::Start()
     m_quit = false;
     m_loadedRules = 0;
     m_passes = 0;
+    m_sendPolls = 0;
     m_sendThread = std::thread([this] { SendThread(); });
     m_ruleThread = std::thread([this] { RuleThread(); });
 }
@@ -95,6 +96,7 @@ void CAutoSendEngine::SendThread()
         const int64_t now = m_clock.NowMs();
         for (const CCommData &item : m_schedule.TakeDue(now))
             m_target.SendItem(item);
+        ++m_sendPolls;
         int64_t waitMs = kIdlePeriodMs;
         int64_t due = 0;
         if (m_schedule.NextDue(due))

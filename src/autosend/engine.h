@@ -42,6 +42,8 @@ public:
     int LoadedRuleCount() const { return m_loadedRules.load(); }
     // Number of passes the current run has made; tests and the bench use it to wait for a pass.
     uint64_t PassCount() const { return m_passes.load(); }
+    // Number of times the send thread has looked for due sends in the current run.
+    uint64_t SendPollCount() const { return m_sendPolls.load(); }
 
 private:
     bool ShouldRun() const;
@@ -57,6 +59,7 @@ private:
     std::atomic<bool> m_quit{false};
     std::atomic<int> m_loadedRules{0};
     std::atomic<uint64_t> m_passes{0};
+    std::atomic<uint64_t> m_sendPolls{0};
     std::thread m_ruleThread;
     std::thread m_sendThread;
 };

@@ -27,11 +27,11 @@ std::vector<CCommData> CSendSchedule::TakeDue(int64_t now)
 {
     std::vector<CCommData> due;
     size_t kept = 0;
-    for (ST_SendData &send : m_pending) {
-        if (send.SendTime <= now)
-            due.push_back(std::move(send.DataItem));
-        else
-            m_pending[kept++] = std::move(send);
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        if (m_pending[i].SendTime <= now)
+            due.push_back(std::move(m_pending[i].DataItem));
+        else if (kept++ != i)
+            m_pending[kept - 1] = std::move(m_pending[i]);
     }
     m_pending.resize(kept);
     return due;
