@@ -1,0 +1,264 @@
+// The device on a real pseudo-terminal: open and close, result codes, the settings it holds and
+// puts on the line, and the diagnostic lines of its failures.
+#include "Serial/Serial.h"
+#include "ptypair.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr unsigned kBother = 0010000; // the arbitrary-rate code, not in glibc's headers
+
+KTermios LineOf(const CTestPty &pty)
+{
+    KTermios t;
+    EXPECT_TRUE(GetKernelTermios(pty.Slave(), &t));
+    return t;
+}
+
+} // namespace
+
+TEST(SerialDevice, OpenCloseReopenAndNames)
+{
+    CTempHome home;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    CSerial port;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.Close(), 0);
+
+    EXPECT_EQ(port.Open("\\\\.\\" + pty.Path()), 0);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.Open(pty.Path()), ERROR_ALREADY_INITIALIZED);
+    EXPECT_EQ(port.GetLastError(), ERROR_ALREADY_INITIALIZED);
+    // The refused second open left the first one working.
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.Write("ping"), 0);
+    const auto got = pty.Receive(4);
+    EXPECT_EQ(std::string(got.begin(), got.end()), "ping");
+
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.Open(pty.Path(), 1024, 1024), 0);
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(home.LogText(), "");
+
+    EXPECT_EQ(CSerial::DevicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(CSerial::DevicePath("\\\\.\\ttyACM1"), "/dev/ttyACM1");
+    EXPECT_EQ(CSerial::DevicePath("/dev/serial/by-id/usb-x-if00"), "/dev/serial/by-id/usb-x-if00");
+}
+
+TEST(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    EXPECT_EQ(port.Open("/dev/kestrum-no-such-port"), ENOENT);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(home.LogText(), "CSerial::Open - Unable to open port\r\n\r\n");
+    EXPECT_EQ(SerialErrorText(ENOENT), "no such port");
+
+    // Held by another program (here: another device object), root included.
+    CSerial first;
+    ASSERT_EQ(first.Open(pty.Path()), 0);
+    const long busy = port.Open(pty.Path());
+    EXPECT_TRUE(busy == EBUSY || busy == EWOULDBLOCK) << busy;
+    EXPECT_EQ(SerialErrorText(busy), "the port is in use by another program");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(SerialErrorText(EACCES), SerialErrorText(busy));
+    first.Close();
+    EXPECT_EQ(port.Open(pty.Path()), 0);
+    port.Close();
+
+    // A file that is no terminal is no port.
+    const std::string file = home.Dir() + "/plain";
+    close(open(file.c_str(), O_CREAT | O_WRONLY, 0600));
+    EXPECT_EQ(port.Open(file), ENOTTY);
+    EXPECT_FALSE(port.IsOpen());
+
+    EXPECT_EQ(port.Open(pty.Path(), -1, 0), EINVAL);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(home.LogText().find("CSerial::Open - Unable to setup the COM-port\r\n"), std::string::npos);
+}
+
+TEST(SerialDevice, StateRightAfterOpen)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    EXPECT_EQ(port.GetEventMask(), 0x00C1u);
+    const ST_CommTimeouts t = port.GetTimeouts();
+    EXPECT_EQ(t.ReadIntervalTimeout, 10u);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 10u);
+    EXPECT_EQ(port.GetBaudrate(), 9600);
+    EXPECT_EQ(port.GetDataBits(), 8);
+    EXPECT_EQ(port.GetParity(), 0);
+    EXPECT_EQ(port.GetStopBits(), 0);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::NoHandshake);
+    // A raw line: no echo, no line editing, no translation of CR and LF.
+    const KTermios line = LineOf(pty);
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(line.c_iflag & (ICRNL | IXON), 0u);
+    EXPECT_EQ(line.c_oflag & OPOST, 0u);
+    EXPECT_EQ(line.c_ospeed, 9600u);
+}
+
+TEST(SerialDevice, ClosedDeviceFailsWithLogLines)
+{
+    CTempHome home;
+    CSerial port;
+    EXPECT_EQ(port.Setup(9600, 8, 0, 0), ERROR_INVALID_HANDLE);
+    uint32_t written = 99;
+    EXPECT_EQ(port.Write("x", &written), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(port.GetBaudrate(), -1);
+    EXPECT_EQ(port.GetEventChar(), 0);
+    EXPECT_EQ(port.GetEventMask(), 0u);
+    EXPECT_EQ(port.GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(port.GetCTS());
+    EXPECT_EQ(port.GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(port.GetRLSD());
+    EXPECT_EQ(home.LogText(), "CSerial::Setup - Device is not opened\r\n\r\n"
+                              "CSerial::Write - Device is not opened\r\n\r\n"
+                              "CSerial::GetBaudrate - Device is not opened\r\n\r\n"
+                              "CSerial::GetEventChar - Device is not opened\r\n\r\n"
+                              "CSerial::GetEventMask - Device is not opened\r\n\r\n"
+                              "CSerial::GetCTS - Unable to obtain the modem status\r\n\r\n"
+                              "CSerial::GetRLSD - Unable to obtain the modem status\r\n");
+    EXPECT_EQ(SerialErrorText(ERROR_INVALID_HANDLE, false), "the port is not open");
+}
+
+TEST(SerialDevice, UnknownModesAreRefusedQuietly)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetupHandshaking(CSerial::XonXoffHandshake), 0);
+    const KTermios before = LineOf(pty);
+    EXPECT_EQ(port.SetupHandshaking(3), E_INVALIDARG);
+    EXPECT_EQ(port.GetLastError(), E_INVALIDARG);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::XonXoffHandshake);
+    EXPECT_EQ(LineOf(pty).c_iflag, before.c_iflag);
+    EXPECT_EQ(port.SetupReadTimeouts(2), E_INVALIDARG);
+    EXPECT_EQ(port.GetTimeouts().ReadIntervalTimeout, 10u);
+    EXPECT_EQ(home.LogText(), "");
+}
+
+TEST(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    const uint32_t rates[] = {110,    300,    600,    1200,   2400,   4800,   9600,   14400,
+                              19200,  28800,  38400,  56000,  57600,  115200, 128000, 230400,
+                              256000, 345600, 460800, 512000, 691200, 921600};
+    for (const uint32_t rate : rates) {
+        ASSERT_EQ(port.Setup(rate, 8, NOPARITY, ONESTOPBIT), 0) << rate;
+        EXPECT_EQ(port.GetBaudrate(), static_cast<long>(rate));
+        const KTermios line = LineOf(pty);
+        EXPECT_EQ(line.c_ospeed, rate);
+        EXPECT_EQ(line.c_ispeed, rate);
+    }
+    ASSERT_EQ(port.Setup(14400, 8, NOPARITY, ONESTOPBIT), 0);
+    EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, kBother);
+    ASSERT_EQ(port.Setup(115200, 8, NOPARITY, ONESTOPBIT), 0);
+    EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, static_cast<unsigned>(B115200));
+}
+
+TEST(SerialDevice, SetupParityAndStopBitEdges)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.Setup(9600, 8, NOPARITY, ONESTOPBIT), 0);
+    EXPECT_FALSE(port.GetDcb().fParity);
+    EXPECT_EQ(port.GetParity(), 0);
+    ASSERT_EQ(port.Setup(9600, 7, EVENPARITY, ONESTOPBIT), 0);
+    EXPECT_TRUE(port.GetDcb().fParity);
+    EXPECT_EQ(port.GetParity(), EVENPARITY);
+    EXPECT_EQ(port.GetDataBits(), 7);
+    ASSERT_EQ(port.Setup(4800, 5, SPACEPARITY, ONE5STOPBITS), 0);
+    EXPECT_EQ(port.GetStopBits(), ONE5STOPBITS);
+    EXPECT_EQ(port.GetParity(), SPACEPARITY);
+
+    // Settings no line can carry fail and leave what the device held.
+    const ST_Dcb held = port.GetDcb();
+    EXPECT_EQ(port.Setup(9600, 8, NOPARITY, ONE5STOPBITS), EINVAL);
+    EXPECT_EQ(port.Setup(9600, 5, NOPARITY, TWOSTOPBITS), EINVAL);
+    EXPECT_EQ(port.Setup(9600, 9, NOPARITY, ONESTOPBIT), EINVAL);
+    EXPECT_EQ(port.Setup(9600, 8, 5, ONESTOPBIT), EINVAL);
+    EXPECT_EQ(port.Setup(0, 8, NOPARITY, ONESTOPBIT), EINVAL);
+    EXPECT_EQ(port.GetBaudrate(), 4800);
+    EXPECT_EQ(port.GetDataBits(), held.ByteSize);
+    EXPECT_EQ(port.GetStopBits(), held.StopBits);
+    EXPECT_EQ(CountOf(home.LogText(), "CSerial::Setup - Unable to set DCB information\r\n\r\n"), 5);
+}
+
+TEST(SerialDevice, HandshakingFieldsAndLine)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetupHandshaking(CSerial::HardwareHandshake), 0);
+    ST_Dcb dcb = port.GetDcb();
+    EXPECT_TRUE(dcb.fOutxCtsFlow && dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX);
+    EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_HANDSHAKE);
+    EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_HANDSHAKE);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::HardwareHandshake);
+    EXPECT_NE(LineOf(pty).c_cflag & CRTSCTS, 0u);
+
+    ASSERT_EQ(port.SetupHandshaking(CSerial::XonXoffHandshake), 0);
+    dcb = port.GetDcb();
+    EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_DISABLE);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::XonXoffHandshake);
+    KTermios line = LineOf(pty);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), static_cast<unsigned>(IXON | IXOFF));
+    EXPECT_EQ(line.c_cc[VSTART], 0x11);
+    EXPECT_EQ(line.c_cc[VSTOP], 0x13);
+
+    // Setup after handshaking keeps the handshaking, as the main window applies them in that order.
+    ASSERT_EQ(port.Setup(19200, 8, NOPARITY, ONESTOPBIT), 0);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::XonXoffHandshake);
+    ASSERT_EQ(port.SetupHandshaking(CSerial::NoHandshake), 0);
+    EXPECT_EQ(port.GetHandshaking(), CSerial::NoHandshake);
+    line = LineOf(pty);
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(line.c_ospeed, 19200u);
+}
+
+TEST(SerialDevice, EventWordOutsideMaskAndModemLinesOfAPty)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetMask(EV_BREAK), 0);
+    pty.Send("x");
+    // Data alone never ends a wait whose mask does not ask for them.
+    EXPECT_EQ(port.WaitEvent(50), ERROR_TIMEOUT);
+    ASSERT_EQ(port.SetMask(EV_RXCHAR), 0);
+    ASSERT_EQ(port.WaitEvent(1000), 0);
+    port.SetMask(EV_BREAK);
+    EXPECT_EQ(port.GetEventType(), 0);
+    EXPECT_NE(
+        home.LogText().find("CSerial::GetEventType - Event 00000001h not within mask 00000040h.\r\n\r\n"),
+        std::string::npos);
+    EXPECT_EQ(port.GetEventType(), 0); // cleared
+    EXPECT_EQ(CountOf(home.LogText(), "GetEventType"), 2);
+
+    // A pty has no modem lines: the queries fail with the driver's answer.
+    EXPECT_FALSE(port.GetDSR());
+    EXPECT_NE(port.GetLastError(), 0);
+    EXPECT_NE(home.LogText().find("CSerial::GetDSR - Unable to obtain the modem status"), std::string::npos);
+}
