@@ -1,0 +1,320 @@
+#include "link/gui/TfrmOpenPort.h"
+
+#include "link/gui/TfrmPortSetting.h"
+#include "link/linklist.h"
+#include "platform/appfolder.h"
+#include "platform/errors.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ColumnSpec
+{
+    const char *Caption;
+    int Width;
+};
+
+const ColumnSpec kColumns[9] = {{"LinkName", 75},           {"Port Name", 80}, {"Baud Rate", 70},
+                                {"Byte Size", 70},          {"Parity", 50},    {"Stop Bits", 50},
+                                {"Data Flow Control", 100}, {"InputBuf", 50},  {"OutputBuf", 50}};
+
+const QStringList kFileFilters{"Port Setting(*.cps)", "Text File(*.txt)", "All Files(*)"};
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QFileDialog *MakeFileDialog(QWidget *parent, const char *name, bool save)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setNameFilters(kFileFilters);
+    dialog->setDefaultSuffix("cps");
+    return dialog;
+}
+
+QString RunFileDialog(QFileDialog *dialog)
+{
+    dialog->setDirectory(QString::fromStdString(AppFolder()));
+    if (dialog->exec() != QDialog::Accepted)
+        return QString();
+    return dialog->selectedFiles().value(0);
+}
+
+} // namespace
+
+TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmOpenPort");
+    setWindowTitle("Open Port");
+
+    lstLinkList = new QTreeWidget(this);
+    lstLinkList->setObjectName("lstLinkList");
+    lstLinkList->setColumnCount(9);
+    QStringList captions;
+    for (const ColumnSpec &c : kColumns)
+        captions << c.Caption;
+    lstLinkList->setHeaderLabels(captions);
+    for (int i = 0; i < 9; ++i)
+        lstLinkList->setColumnWidth(i, kColumns[i].Width);
+    lstLinkList->setRootIsDecorated(false);
+    lstLinkList->setItemsExpandable(false);
+    lstLinkList->setUniformRowHeights(true);
+    lstLinkList->setAllColumnsShowFocus(true);
+    lstLinkList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstLinkList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstLinkList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstLinkList->setMouseTracking(true);
+    int width = 0;
+    for (const ColumnSpec &c : kColumns)
+        width += c.Width;
+    lstLinkList->setMinimumSize(width + 24, 220);
+
+    btnOK = MakeButton(this, "btnOK", "&Open");
+    btnOK->setDefault(true);
+    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
+    btnNew = MakeButton(this, "btnNew", "&New");
+    btnEdit = MakeButton(this, "btnEdit", "&Edit");
+    btnLoad = MakeButton(this, "btnLoad", "&Load");
+    btnSaveAs = MakeButton(this, "btnSaveAs", "&Save As");
+    btnDelete = MakeButton(this, "btnDelete", "&Delete");
+    btnDeleteAll = MakeButton(this, "btnDeleteAll", "Delete &All");
+    btnEdit->setEnabled(false);
+    btnDelete->setEnabled(false);
+    btnDeleteAll->setEnabled(false);
+
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false);
+    dlgSave = MakeFileDialog(this, "dlgSave", true);
+
+    auto *side = new QVBoxLayout;
+    for (QPushButton *b : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnLoad, btnSaveAs})
+        side->addWidget(b);
+    side->addStretch();
+    auto *body = new QHBoxLayout;
+    body->addWidget(lstLinkList);
+    body->addLayout(side);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(btnOK);
+    bottom->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(lstLinkList, &QTreeWidget::itemSelectionChanged, this, &TfrmOpenPort::lstLinkListChange);
+    connect(lstLinkList, &QTreeWidget::itemDoubleClicked, this, &TfrmOpenPort::lstLinkListDblClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmOpenPort::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnNew, &QPushButton::clicked, this, &TfrmOpenPort::btnNewClick);
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmOpenPort::btnEditClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TfrmOpenPort::btnDeleteClick);
+    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmOpenPort::btnDeleteAllClick);
+    connect(btnLoad, &QPushButton::clicked, this, &TfrmOpenPort::btnLoadClick);
+    connect(btnSaveAs, &QPushButton::clicked, this, &TfrmOpenPort::btnSaveAsClick);
+
+    FormCreate();
+}
+
+void TfrmOpenPort::FormCreate()
+{
+    // A missing "Default.cps" leaves the list as this run last had it; the rows always show the
+    // list itself, so they correspond either way.
+    try {
+        LoadLinkList(DefaultLinkFilePath());
+    } catch (const EKestrumError &e) {
+        RefillRows();
+        ShowError(e);
+        return;
+    }
+    RefillRows();
+}
+
+void TfrmOpenPort::done(int result)
+{
+    try {
+        SaveLinkList(DefaultLinkFilePath());
+    } catch (const EKestrumError &e) {
+        ShowError(e); // still closes: staying open would only fail the same way again
+    }
+    QDialog::done(result);
+}
+
+void TfrmOpenPort::ShowError(const std::exception &error)
+{
+    const QString title =
+        QApplication::applicationName().isEmpty() ? "Kestrum" : QApplication::applicationName();
+    QMessageBox::critical(this, title, QString::fromLocal8Bit(error.what()));
+}
+
+void TfrmOpenPort::RefillRows()
+{
+    lstLinkList->clear();
+    for (int i = 0; i < LinkList().Count(); ++i) {
+        lstLinkList->addTopLevelItem(new QTreeWidgetItem);
+        DrawRow(i);
+    }
+    UpdateButtons();
+}
+
+void TfrmOpenPort::DrawRow(int pos)
+{
+    QTreeWidgetItem *row = lstLinkList->topLevelItem(pos);
+    const std::array<std::string, 9> texts = LinkToDisplay(LinkList().At(pos)).Columns();
+    for (int c = 0; c < 9; ++c)
+        row->setText(c, QString::fromLatin1(texts[c].data(), static_cast<qsizetype>(texts[c].size())));
+}
+
+int TfrmOpenPort::SelectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = lstLinkList->selectedItems();
+    return selected.size() == 1 ? lstLinkList->indexOfTopLevelItem(selected.first()) : -1;
+}
+
+void TfrmOpenPort::SelectRow(int pos)
+{
+    QTreeWidgetItem *row = lstLinkList->topLevelItem(pos);
+    if (row == nullptr)
+        return;
+    lstLinkList->setCurrentItem(row);
+    row->setSelected(true);
+    lstLinkList->scrollToItem(row);
+}
+
+void TfrmOpenPort::UpdateButtons()
+{
+    if (SelectedRow() < 0 && lstLinkList->topLevelItemCount() > 0)
+        SelectRow(0);
+    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+}
+
+void TfrmOpenPort::lstLinkListChange()
+{
+    const bool selected = SelectedRow() >= 0;
+    btnEdit->setEnabled(selected);
+    btnDelete->setEnabled(selected);
+    btnOK->setEnabled(selected);
+    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+}
+
+bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link)
+{
+    TfrmPortSetting dialog(this);
+    dialog.FillFromLink(link);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    try {
+        dialog.ReadToLink(link);
+    } catch (const EConvertError &e) {
+        ShowError(e);
+        return false;
+    }
+    return true;
+}
+
+void TfrmOpenPort::btnNewClick()
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = NewLinkName();
+    if (EditLink(link)) {
+        LinkList().Append(link);
+        lstLinkList->addTopLevelItem(new QTreeWidgetItem);
+        DrawRow(LinkList().Count() - 1);
+        SelectRow(LinkList().Count() - 1);
+    }
+    UpdateButtons();
+}
+
+void TfrmOpenPort::btnEditClick()
+{
+    const int pos = SelectedRow();
+    if (pos < 0)
+        return;
+    COM_PORT_SETTING link = LinkList().At(pos);
+    if (EditLink(link)) {
+        LinkList().Replace(pos, link);
+        DrawRow(pos);
+        SelectRow(pos);
+    }
+    UpdateButtons();
+}
+
+void TfrmOpenPort::btnDeleteClick()
+{
+    const int pos = SelectedRow();
+    if (pos < 0)
+        return;
+    LinkList().Remove(pos);
+    delete lstLinkList->takeTopLevelItem(pos);
+    SelectRow(pos < LinkList().Count() ? pos : pos - 1);
+    UpdateButtons();
+}
+
+void TfrmOpenPort::btnDeleteAllClick()
+{
+    LinkList().Clear();
+    lstLinkList->clear();
+    UpdateButtons();
+}
+
+void TfrmOpenPort::btnLoadClick()
+{
+    const QString path = RunFileDialog(dlgLoad);
+    if (path.isEmpty())
+        return;
+    try {
+        LoadLinkList(path.toLocal8Bit().toStdString());
+    } catch (const EKestrumError &e) {
+        RefillRows();
+        ShowError(e);
+        return;
+    }
+    RefillRows();
+}
+
+void TfrmOpenPort::btnSaveAsClick()
+{
+    const QString path = RunFileDialog(dlgSave);
+    if (path.isEmpty())
+        return;
+    try {
+        SaveLinkList(path.toLocal8Bit().toStdString());
+    } catch (const EKestrumError &e) {
+        ShowError(e);
+    }
+}
+
+void TfrmOpenPort::ChooseSelected()
+{
+    const int pos = SelectedRow();
+    if (pos < 0)
+        return;
+    m_selected = LinkList().At(pos);
+    m_hasSelected = true;
+    accept();
+}
+
+void TfrmOpenPort::btnOKClick()
+{
+    ChooseSelected();
+}
+
+void TfrmOpenPort::lstLinkListDblClick()
+{
+    ChooseSelected();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The link manager. It shows the process-wide link list, loaded from "Default.cps" when the
+// dialog is created and written back there whenever it closes, however it closes (so edits are
+// kept even on Cancel). After it closes with OK, SelectedLink() is the link to open.
+#include "link/linksetting.h"
+
+#include <QDialog>
+
+class QFileDialog;
+class QPushButton;
+class QTreeWidget;
+
+class TfrmOpenPort : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmOpenPort(QWidget *owner);
+
+    // The chosen link; empty names and zero numbers until Open or a double click chose one.
+    COM_PORT_SETTING SelectedLink() const { return m_selected; }
+    bool HasSelectedLink() const { return m_hasSelected; }
+
+    void done(int result) override;
+
+private:
+    void FormCreate();
+    void RefillRows();
+    void DrawRow(int pos);
+    int SelectedRow() const;
+    void SelectRow(int pos);
+    void UpdateButtons();
+    // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
+    bool EditLink(COM_PORT_SETTING &link);
+    void ChooseSelected();
+    void ShowError(const std::exception &error);
+
+    void lstLinkListChange();
+    void lstLinkListDblClick();
+    void btnNewClick();
+    void btnEditClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+    void btnLoadClick();
+    void btnSaveAsClick();
+    void btnOKClick();
+
+    COM_PORT_SETTING m_selected;
+    bool m_hasSelected = false;
+
+    QTreeWidget *lstLinkList;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+    QPushButton *btnNew;
+    QPushButton *btnEdit;
+    QPushButton *btnLoad;
+    QPushButton *btnSaveAs;
+    QPushButton *btnDelete;
+    QPushButton *btnDeleteAll;
+    QFileDialog *dlgLoad;
+    QFileDialog *dlgSave;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// Edits one link. Always filled with FillFromLink before it is shown; after OK the link manager
+// reads it back with ReadToLink. OK itself checks nothing: a number that is not an integer
+// surfaces as EConvertError when it is read back.
+#include "Serial/portlist.h"
+#include "link/linksetting.h"
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+class TfrmPortSetting : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmPortSetting(QWidget *owner);
+
+    void FillFromLink(const COM_PORT_SETTING &link);
+    // Fills `link` from the controls, or throws EConvertError and leaves it unchanged. A parity,
+    // stop-bits or flow-control list with nothing chosen keeps the value `link` already has.
+    void ReadToLink(COM_PORT_SETTING &link) const;
+
+    // Where the port list comes from; tests put in their own. An empty function restores the
+    // ports present on the machine.
+    using PortSource = std::function<std::vector<ST_PortInfo>()>;
+    static void SetPortSource(PortSource source);
+
+private:
+    void FillPortList();
+
+    QLineEdit *edLinkName;
+    QComboBox *cboPortName;
+    QComboBox *cboBaudRate;
+    QComboBox *cboByteSize;
+    QComboBox *cboParity;
+    QComboBox *cboStopBits;
+    QComboBox *cboDataFlowControl;
+    QLineEdit *edInputBufferLen;
+    QLineEdit *edOutputBufferLen;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+};

@@ -1,0 +1,426 @@
+#include "link/gui/TfrmOpenPort.h"
+#include "link/gui/TfrmPortSetting.h"
+#include "link/linklist.h"
+#include "platform/textfile.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// Handles the modal dialogs a click opens, in order: each action gets the next modal widget
+// that appears and must close it.
+class ModalScript
+{
+public:
+    ModalScript()
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (w == nullptr || m_actions.empty())
+                return;
+            auto action = std::move(m_actions.front());
+            m_actions.pop_front();
+            action(w);
+        });
+        m_timer.start();
+    }
+    void Then(std::function<void(QWidget *)> action) { m_actions.push_back(std::move(action)); }
+    // Closes the next message box and keeps its text.
+    void ExpectMessage(QString &text)
+    {
+        Then([&text](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            box->done(QMessageBox::Ok);
+        });
+    }
+    size_t Pending() const { return m_actions.size(); }
+
+private:
+    QTimer m_timer;
+    std::deque<std::function<void(QWidget *)>> m_actions;
+};
+
+template <class T> T *Child(QWidget *parent, const char *name)
+{
+    T *child = parent->findChild<T *>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+void Click(QWidget *parent, const char *name)
+{
+    Child<QPushButton>(parent, name)->click();
+}
+
+std::string ReadRaw(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteRaw(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+COM_PORT_SETTING Link(const std::string &name, const std::string &port = "COM1")
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = name;
+    link.PortName = port;
+    return link;
+}
+
+QStringList RowTexts(QTreeWidget *list, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < list->columnCount(); ++c)
+        texts << list->topLevelItem(row)->text(c);
+    return texts;
+}
+
+class LinkDialogs : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/kestrum_linkgui_XXXXXX";
+        m_home = mkdtemp(tmpl);
+        setenv("KESTRUM_HOME", m_home.c_str(), 1);
+        LinkList().Clear();
+        TfrmPortSetting::SetPortSource([] {
+            return std::vector<ST_PortInfo>{{"COM1", "/dev/ttyS0", ""},
+                                            {"COM3", "/dev/ttyS2", ""},
+                                            {"ttyUSB0", "/dev/ttyUSB0", "FTDI FT232R"}};
+        });
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_script.Pending(), 0u) << "a dialog the test expected never opened";
+        TfrmPortSetting::SetPortSource({});
+        LinkList().Clear();
+        unsetenv("KESTRUM_HOME");
+        std::system(("rm -rf '" + m_home + "'").c_str());
+    }
+    std::string File(const std::string &name) const { return m_home + "/" + name; }
+    void SaveDefault(const std::vector<COM_PORT_SETTING> &links)
+    {
+        std::string text;
+        for (const auto &l : links)
+            text += LinkToLine(l) + "\r\n";
+        WriteRaw(File("Default.cps"), text);
+    }
+
+    std::string m_home;
+    ModalScript m_script;
+};
+
+} // namespace
+
+TEST_F(LinkDialogs, EmptyManagerStillWritesTheDefaultFile)
+{
+    TfrmOpenPort dialog(nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Open Port");
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    ASSERT_EQ(list->columnCount(), 9);
+    EXPECT_EQ(list->headerItem()->text(6), "Data Flow Control");
+    EXPECT_EQ(list->columnWidth(6), 100);
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll"})
+        EXPECT_FALSE(Child<QPushButton>(&dialog, name)->isEnabled()) << name;
+    EXPECT_EQ(Child<QPushButton>(&dialog, "btnDeleteAll")->text(), "Delete &All");
+    EXPECT_NE(Child<QFileDialog>(&dialog, "dlgLoad"), nullptr);
+
+    Click(&dialog, "btnOK");
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_FALSE(dialog.HasSelectedLink());
+    EXPECT_EQ(dialog.SelectedLink(), COM_PORT_SETTING());
+    EXPECT_FALSE(FileExists(File("Default.cps")));
+    dialog.reject();
+    EXPECT_TRUE(FileExists(File("Default.cps")));
+    EXPECT_EQ(ReadRaw(File("Default.cps")), "");
+}
+
+TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
+{
+    TfrmOpenPort dialog(nullptr);
+    QString first, second;
+    auto fill = [](QString &seen, const char *baud) {
+        return [&seen, baud](QWidget *w) {
+            auto *setting = qobject_cast<TfrmPortSetting *>(w);
+            ASSERT_NE(setting, nullptr);
+            EXPECT_EQ(setting->windowTitle(), "Port Setting");
+            seen = Child<QLineEdit>(w, "edLinkName")->text();
+            EXPECT_EQ(Child<QComboBox>(w, "cboPortName")->currentText(), "COM1");
+            EXPECT_EQ(Child<QComboBox>(w, "cboParity")->currentText(), "None");
+            EXPECT_EQ(Child<QLineEdit>(w, "edInputBufferLen")->text(), "1024");
+            auto *rate = Child<QComboBox>(w, "cboBaudRate");
+            EXPECT_EQ(rate->count(), 22);
+            EXPECT_EQ(rate->currentText(), "9600");
+            rate->setCurrentText(baud);
+            Click(w, "btnOK");
+        };
+    };
+    m_script.Then(fill(first, "115200"));
+    Click(&dialog, "btnNew");
+    m_script.Then(fill(second, "300"));
+    Click(&dialog, "btnNew");
+
+    ASSERT_TRUE(first.startsWith("Link"));
+    EXPECT_EQ(second, "Link" + QString::number(first.mid(4).toInt() + 1));
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(list, 0),
+              (QStringList{first, "COM1", "115200", "8", "None", "1", "None", "1024", "1024"}));
+    EXPECT_TRUE(list->topLevelItem(1)->isSelected());
+    EXPECT_TRUE(Child<QPushButton>(&dialog, "btnEdit")->isEnabled());
+
+    // A cancelled proposal adds nothing but still uses up a name.
+    m_script.Then([](QWidget *w) { Click(w, "btnCancel"); });
+    Click(&dialog, "btnNew");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(QString::fromStdString(NewLinkName()), "Link" + QString::number(first.mid(4).toInt() + 3));
+
+    Click(&dialog, "btnCancel");
+    COM_PORT_SETTING a = Link(first.toStdString()), b = Link(second.toStdString());
+    a.Baud = 115200;
+    b.Baud = 300;
+    EXPECT_EQ(ReadRaw(File("Default.cps")), LinkToLine(a) + "\r\n" + LinkToLine(b) + "\r\n");
+}
+
+TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
+{
+    COM_PORT_SETTING odd = Link("odd", "COM9");
+    odd.ParityCode = 3;
+    odd.FlowControl = 2;
+    odd.StopBitsCode = 7;
+    SaveDefault({odd, Link("plain", "ttyusb0")});
+    TfrmOpenPort dialog(nullptr);
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_EQ(RowTexts(list, 0)[4], "Mark");
+    EXPECT_EQ(RowTexts(list, 0)[5], "");
+
+    m_script.Then([](QWidget *w) {
+        auto *port = Child<QComboBox>(w, "cboPortName");
+        EXPECT_EQ(port->currentIndex(), -1);
+        EXPECT_EQ(port->currentText(), "COM9");
+        EXPECT_EQ(Child<QComboBox>(w, "cboParity")->currentText(), "Mark");
+        EXPECT_EQ(Child<QComboBox>(w, "cboDataFlowControl")->currentText(), "HardWare");
+        EXPECT_EQ(Child<QComboBox>(w, "cboStopBits")->currentIndex(), -1);
+        Child<QLineEdit>(w, "edLinkName")->setText("renamed");
+        Click(w, "btnOK");
+    });
+    Click(&dialog, "btnEdit");
+    COM_PORT_SETTING expected = odd;
+    expected.LinkName = "renamed";
+    EXPECT_EQ(LinkList().At(0), expected);
+    EXPECT_EQ(RowTexts(list, 0)[0], "renamed");
+
+    // The port list is matched ignoring letter case; choosing it stores the listed spelling.
+    list->setCurrentItem(list->topLevelItem(1));
+    m_script.Then([](QWidget *w) {
+        EXPECT_EQ(Child<QComboBox>(w, "cboPortName")->currentIndex(), 2);
+        Click(w, "btnOK");
+    });
+    Click(&dialog, "btnEdit");
+    EXPECT_EQ(LinkList().At(1).PortName, "ttyUSB0");
+    dialog.reject();
+}
+
+TEST_F(LinkDialogs, NonIntegerFieldsAbandonTheEdit)
+{
+    SaveDefault({Link("a")});
+    TfrmOpenPort dialog(nullptr);
+    QString message;
+    m_script.Then([](QWidget *w) {
+        Child<QLineEdit>(w, "edLinkName")->setText("changed");
+        Child<QLineEdit>(w, "edOutputBufferLen")->setText("12x");
+        Click(w, "btnOK");
+    });
+    m_script.ExpectMessage(message);
+    Click(&dialog, "btnEdit");
+    EXPECT_EQ(message, "'12x' is not a valid integer value");
+    EXPECT_EQ(LinkList().At(0), Link("a"));
+
+    m_script.Then([](QWidget *w) {
+        Child<QComboBox>(w, "cboBaudRate")->setCurrentIndex(-1);
+        Click(w, "btnOK");
+    });
+    m_script.ExpectMessage(message);
+    Click(&dialog, "btnNew");
+    EXPECT_EQ(message, "'' is not a valid integer value");
+    EXPECT_EQ(LinkList().Count(), 1);
+    dialog.reject();
+}
+
+TEST_F(LinkDialogs, DeleteMovesTheSelectionAndDeleteAllEmptiesTheFile)
+{
+    SaveDefault({Link("a"), Link("b"), Link("c")});
+    TfrmOpenPort dialog(nullptr);
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    list->setCurrentItem(list->topLevelItem(1));
+    Click(&dialog, "btnDelete");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), "c");
+    EXPECT_TRUE(list->topLevelItem(1)->isSelected());
+    Click(&dialog, "btnDelete");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_EQ(LinkList().At(0).LinkName, "a");
+
+    SaveDefault({Link("a"), Link("b"), Link("c")}); // the manager's copy is what gets written
+    Click(&dialog, "btnDeleteAll");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll", "btnOK"})
+        EXPECT_FALSE(Child<QPushButton>(&dialog, name)->isEnabled()) << name;
+    Click(&dialog, "btnCancel");
+    EXPECT_EQ(ReadRaw(File("Default.cps")), "");
+}
+
+TEST_F(LinkDialogs, SaveAsAndLoad)
+{
+    SaveDefault({Link("a"), Link("b, \"quoted\"")});
+    TfrmOpenPort dialog(nullptr);
+    const QString exported = QString::fromStdString(File("export.cps"));
+    m_script.Then([&exported](QWidget *w) {
+        auto *files = qobject_cast<QFileDialog *>(w);
+        ASSERT_NE(files, nullptr);
+        EXPECT_EQ(files->objectName(), "dlgSave");
+        EXPECT_EQ(files->nameFilters().value(0), "Port Setting(*.cps)");
+        EXPECT_EQ(files->defaultSuffix(), "cps");
+        files->selectFile(exported);
+        static_cast<QDialog *>(files)->accept();
+    });
+    Click(&dialog, "btnSaveAs");
+    EXPECT_EQ(ReadRaw(File("export.cps")), ReadRaw(File("Default.cps")));
+
+    Click(&dialog, "btnDeleteAll");
+    auto pick = [](const QString &path) {
+        return [path](QWidget *w) {
+            auto *files = qobject_cast<QFileDialog *>(w);
+            ASSERT_NE(files, nullptr);
+            EXPECT_EQ(files->objectName(), "dlgLoad");
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        };
+    };
+    m_script.Then(pick(exported));
+    Click(&dialog, "btnLoad");
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), "b, \"quoted\"");
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+
+    m_script.Then([](QWidget *w) { qobject_cast<QFileDialog *>(w)->reject(); });
+    Click(&dialog, "btnLoad");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    dialog.reject();
+}
+
+TEST_F(LinkDialogs, AFileThatStopsLoadingIsNotCutShortOnClose)
+{
+    const std::string bad = "\"b\", \"COM2\", fast, 8, 0, 0, 0, 1024, 1024";
+    const std::string rest = LinkToLine(Link("c"));
+    WriteRaw(File("Default.cps"), LinkToLine(Link("a")) + "\r\n" + bad + "\r\n" + rest + "\r\n");
+    QString message;
+    m_script.ExpectMessage(message);
+    {
+        TfrmOpenPort dialog(nullptr);
+        EXPECT_EQ(message, "'fast' is not a valid integer value");
+        auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+        ASSERT_EQ(list->topLevelItemCount(), 1);
+        EXPECT_EQ(list->topLevelItem(0)->text(0), "a");
+        Click(&dialog, "btnCancel");
+    }
+    EXPECT_EQ(ReadRaw(File("Default.cps")), LinkToLine(Link("a")) + "\r\n" + bad + "\r\n" + rest + "\r\n");
+}
+
+TEST_F(LinkDialogs, OpenAndDoubleClickChooseTheSelectedLink)
+{
+    COM_PORT_SETTING second = Link("second", "COM3");
+    second.Baud = 57600;
+    SaveDefault({Link("first"), second});
+    {
+        TfrmOpenPort dialog(nullptr);
+        Click(&dialog, "btnOK");
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.SelectedLink(), Link("first"));
+    }
+    TfrmOpenPort dialog(nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    const QPoint at = list->visualItemRect(list->topLevelItem(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.HasSelectedLink());
+    EXPECT_EQ(dialog.SelectedLink(), second);
+}
+
+TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)
+{
+    TfrmPortSetting dialog(nullptr);
+    auto *port = Child<QComboBox>(&dialog, "cboPortName");
+    EXPECT_EQ(port->count(), 3);
+    EXPECT_EQ(port->currentIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
+
+    COM_PORT_SETTING link = Link("x", "COM3");
+    link.Baud = 921600;
+    link.DataBits = 5;
+    link.ParityCode = 4;
+    link.StopBitsCode = 1;
+    link.FlowControl = 1;
+    link.InputBufferLen = 4096;
+    link.OutputBufferLen = 16;
+    dialog.FillFromLink(link);
+    COM_PORT_SETTING back;
+    dialog.ReadToLink(back);
+    EXPECT_EQ(back, link);
+
+    // Unknown codes show no choice and keep their value; a typed device path is the port.
+    link.ParityCode = 9;
+    link.FlowControl = 5;
+    dialog.FillFromLink(link);
+    EXPECT_EQ(Child<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(&dialog, "cboDataFlowControl")->currentIndex(), -1);
+    port->setEditText("/dev/pts/7");
+    back = link;
+    dialog.ReadToLink(back);
+    EXPECT_EQ(back.ParityCode, 9);
+    EXPECT_EQ(back.FlowControl, 5);
+    EXPECT_EQ(back.PortName, "/dev/pts/7");
+
+    TfrmPortSetting::SetPortSource([] { return std::vector<ST_PortInfo>{}; });
+    TfrmPortSetting none(nullptr);
+    none.FillFromLink(Link("y", ""));
+    back = Link("y");
+    none.ReadToLink(back);
+    EXPECT_EQ(back.PortName, "");
+}
