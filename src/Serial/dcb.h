@@ -57,7 +57,7 @@ struct KTermios
 std::string CheckDcb(const ST_Dcb &dcb);
 
 // `base` turned into a raw 8-bit line carrying `dcb`: no echo, no line editing, no character
-// translation, reads that never block in the kernel (the device does its own waiting).
+// translation, reads that return what is there (the device does its own waiting).
 // Standard rates use their fixed codes, every other rate the arbitrary-rate code. The result is
 // only meaningful when CheckDcb(dcb) is empty.
 KTermios MapDcbToTermios(const ST_Dcb &dcb, const KTermios &base);

@@ -117,7 +117,9 @@ KTermios MapDcbToTermios(const ST_Dcb &dcb, const KTermios &base)
         t.c_iflag |= IXOFF;
     t.c_cc[VSTART] = static_cast<uint8_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<uint8_t>(dcb.XoffChar);
-    t.c_cc[VMIN] = 0;
+    // With the descriptor non-blocking, VMIN 1 makes an empty queue answer EAGAIN, leaving a read
+    // of 0 to mean the terminal has hung up (VMIN 0 would answer 0 for both).
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     return t;
 }

@@ -1,0 +1,235 @@
+// Reading and writing through the device on a pseudo-terminal: the read time-outs, bursts read in
+// the main window's chunks, timed waits, and calls from several threads at once.
+#include "Serial/Serial.h"
+#include "ptypair.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long ElapsedMs(Clock::time_point since)
+{
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+std::vector<uint8_t> AllByteValues()
+{
+    std::vector<uint8_t> v(256);
+    for (int i = 0; i < 256; ++i)
+        v[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    return v;
+}
+
+} // namespace
+
+TEST(SerialIo, EveryByteValuePassesUnchangedBothWays)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    const std::vector<uint8_t> all = AllByteValues();
+    uint32_t written = 0;
+    ASSERT_EQ(port.Write(all.data(), static_cast<long>(all.size()), &written), 0);
+    EXPECT_EQ(written, 256u);
+    EXPECT_EQ(pty.Receive(256), all);
+
+    ASSERT_TRUE(pty.Send(all));
+    std::vector<uint8_t> got;
+    uint8_t buf[300];
+    for (int tries = 0; got.size() < 256 && tries < 50; ++tries) {
+        uint32_t n = 0;
+        ASSERT_EQ(port.Read(buf, sizeof buf, &n), 0);
+        got.insert(got.end(), buf, buf + n);
+    }
+    EXPECT_EQ(got, all);
+}
+
+TEST(SerialIo, BurstIsReadInMainWindowChunks)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    std::vector<uint8_t> burst(5000);
+    for (size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<uint8_t>(1 + i % 200);
+    ASSERT_TRUE(pty.Send(burst));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    std::vector<uint32_t> sizes;
+    std::vector<uint8_t> block;
+    uint8_t buf[2048];
+    for (;;) {
+        uint32_t n = 0;
+        ASSERT_EQ(port.Read(buf, 2047, &n), 0);
+        sizes.push_back(n);
+        block.insert(block.end(), buf, buf + n);
+        if (n == 0 || sizes.size() > 10)
+            break;
+    }
+    EXPECT_EQ(sizes, (std::vector<uint32_t>{2047, 2047, 906, 0}));
+    EXPECT_EQ(block, burst);
+}
+
+TEST(SerialIo, ReadTimeoutsAreEmulated)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    uint8_t buf[64];
+    uint32_t n = 99;
+
+    // Short: nothing there, back after about 10 ms with nothing.
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ(port.Read(buf, sizeof buf, &n), 0);
+    EXPECT_EQ(n, 0u);
+    EXPECT_GE(ElapsedMs(start), 9);
+    EXPECT_LT(ElapsedMs(start), 500);
+
+    // Blocking: waits for the whole count, across pauses.
+    ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
+    std::thread feeder([&pty] {
+        pty.Send("hello");
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        pty.Send("world");
+    });
+    start = Clock::now();
+    ASSERT_EQ(port.Read(buf, 10, &n), 0);
+    feeder.join();
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "helloworld");
+    EXPECT_GE(ElapsedMs(start), 50);
+
+    // A caller's time limit ends a blocking read with what came.
+    pty.Send("abc");
+    ASSERT_EQ(port.Read(buf, 10, &n, 80), ERROR_TIMEOUT);
+    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(home.LogText(), "");
+}
+
+TEST(SerialIo, TimedCallsNeedTimedDevice)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, false), 0);
+    uint8_t buf[8];
+    EXPECT_EQ(port.Write("abc", nullptr, 100), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(port.Read(buf, 8, nullptr, 100), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(port.WaitEvent(100), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(home.LogText(),
+              "CSerial::Write - Overlapped I/O is disabled, specified parameters are illegal.\r\n\r\n"
+              "CSerial::Read - Overlapped I/O is disabled, specified parameters are illegal.\r\n\r\n"
+              "CSerial::WaitEvent - Overlapped I/O is disabled, specified parameters are illegal.\r\n\r\n");
+    EXPECT_EQ(port.Write("abc"), 0);
+    EXPECT_EQ(pty.Receive(3).size(), 3u);
+}
+
+TEST(SerialIo, WriteThatCannotDrainTimesOut)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    // Nobody reads the far end, so the queue fills and stays full.
+    std::vector<uint8_t> big(4 << 20, 'x');
+    uint32_t written = 0;
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.Write(big.data(), static_cast<long>(big.size()), &written, 100), ERROR_TIMEOUT);
+    EXPECT_GE(ElapsedMs(start), 90);
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, big.size());
+    EXPECT_EQ(home.LogText(), "");
+}
+
+TEST(SerialIo, ConcurrentWritersNeverInterleave)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    constexpr size_t kBlock = 200000; // far beyond one kernel write
+    std::vector<uint8_t> received;
+    std::thread reader([&] { received = pty.Receive(2 * kBlock, 3000); });
+    auto writer = [&port](uint8_t fill) {
+        std::vector<uint8_t> block(kBlock, fill);
+        EXPECT_EQ(port.Write(block.data(), static_cast<long>(block.size())), 0);
+    };
+    std::thread a(writer, 'A');
+    std::thread b(writer, 'B');
+    a.join();
+    b.join();
+    reader.join();
+    ASSERT_EQ(received.size(), 2 * kBlock);
+    const uint8_t first = received.front();
+    for (size_t i = 0; i < received.size(); ++i)
+        ASSERT_EQ(received[i], i < kBlock ? first : (first == 'A' ? 'B' : 'A')) << "at " << i;
+}
+
+TEST(SerialIo, CloseReleasesABlockedReadAndWait)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
+    long readResult = -1;
+    long waitResult = -1;
+    std::thread reader([&] {
+        uint8_t buf[16];
+        readResult = port.Read(buf, 16);
+    });
+    std::thread waiter([&] { waitResult = port.WaitEvent(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.Close(), 0);
+    reader.join();
+    waiter.join();
+    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_EQ(readResult, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(waitResult, ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
+{
+    CTempHome home;
+    CTestPty pty;
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    EXPECT_EQ(port.WaitEvent(30), ERROR_TIMEOUT);
+    pty.Send("a");
+    ASSERT_EQ(port.WaitEvent(1000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXCHAR);
+    uint8_t c = 0;
+    ASSERT_EQ(port.Read(&c, 1), 0);
+
+    // A mask applied from another thread ends a pending wait with no event.
+    std::thread setter([&port] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        port.SetMask(CSerial::DefaultMask);
+    });
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.WaitEvent(5000), 0);
+    EXPECT_LT(ElapsedMs(start), 2000);
+    setter.join();
+    EXPECT_EQ(port.GetEventType(), 0);
+
+    // The far end going away ends the wait with an error instead of waking it forever.
+    pty.CloseMaster();
+    EXPECT_EQ(port.WaitEvent(1000), EIO);
+    uint8_t buf[8];
+    EXPECT_EQ(port.Read(buf, 8), EIO);
+    EXPECT_NE(home.LogText().find("CSerial::WaitEvent - Unable to wait for COM event\r\n"),
+              std::string::npos);
+    EXPECT_NE(home.LogText().find("CSerial::Read - Unable to read the data\r\n"), std::string::npos);
+    uint32_t errors = 1;
+    EXPECT_TRUE(port.ClearCommErrors(&errors));
+    EXPECT_EQ(errors, 0u);
+}
