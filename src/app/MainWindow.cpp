@@ -1,0 +1,108 @@
+#include "app/MainWindow.h"
+#include "Serial/SerialWnd.h"
+#include "app/TrafficLog.h"
+#include "platform/gui/qthandover.h"
+#include "recdata/gui/TfrmRecDataList.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include <exception>
+
+TfrmMain *frmMain = nullptr;
+TfrmRecDataList *frmRecDataList = nullptr;
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    BuildMainWindowUi(this, ui);
+    resize(676, 582);
+    CentreOnScreen();
+    m_handOver = std::make_unique<CQtHandOver>(this);
+    m_port = std::make_unique<CSerialWnd>();
+    ConnectCommands();
+    InitSession();
+}
+
+TfrmMain::~TfrmMain()
+{
+    try {
+        SaveSettings();
+    } catch (const std::exception &e) {
+        QMessageBox::critical(this, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+    }
+    m_lastLink.reset();
+    m_autoSend.ClearQueues();
+    m_sendList.clear();
+    // Closes an open port; the listener is stopped before the hand-over goes away.
+    m_port.reset();
+    m_handOver.reset();
+}
+
+void TfrmMain::CentreOnScreen()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TfrmMain::ConnectCommands()
+{
+    connect(ui.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
+    connect(ui.lsvSendData, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        ui.popmnuSendData->popup(ui.lsvSendData->viewport()->mapToGlobal(pos));
+    });
+    ConnectViewCommands();
+    ConnectSendCommands();
+    ConnectPortCommands();
+    ConnectOtherCommands();
+}
+
+void TfrmMain::SetRecDataList(TfrmRecDataList *list)
+{
+    m_recDataList = list;
+    if (list)
+        list->SetAddToSendData([this](const CCommData &item) { AddSendListItem(item); });
+}
+
+void TfrmMain::AddRecData(const CCommData &item)
+{
+    if (m_recDataList)
+        m_recDataList->AddRecData(item);
+    else
+        m_recHeld.push_back(item);
+}
+
+void TfrmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        UpdateControls();
+}
+
+// Enter in the instant-send edit sends instead of breaking the line.
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui.edSendItem && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            btnSendClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::ShowMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("msgBox"));
+    box.exec();
+}

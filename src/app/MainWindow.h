@@ -1,0 +1,163 @@
+#pragma once
+// The main window: owner of everything one session with a port needs. Its work is split over
+// several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
+// sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
+// kept between runs (MainWindowSettings).
+#include "app/MainWindowUi.h"
+#include "autosend/sendtarget.h"
+#include "autosend/sharedstate.h"
+#include "data/commdata.h"
+#include "data/symboltable.h"
+#include "link/linksetting.h"
+
+#include <QMainWindow>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CQtHandOver;
+class CSerialWnd;
+class TfrmRecDataList;
+
+class TfrmMain : public QMainWindow, public ISendTarget
+{
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    // Saves the settings, then releases the port object, which closes an open port.
+    ~TfrmMain() override;
+
+    const TfrmMainUi &Ui() const { return ui; }
+
+    // Start-up and the settings kept between runs.
+    void InitSession();
+    // False when a value was missing or not a number; the values before it are taken over.
+    bool LoadSettings();
+    // Throws EFCreateError when the settings cannot be written.
+    void SaveSettings();
+
+    // The traffic log and its view commands.
+    void UpdateViewState();
+    void LogRecData(const CCommData &item);
+    void LogSendData(const CCommData &item);
+    int CurDisplayType() const { return m_curDisplayType; }
+    bool ShowTime() const { return m_showTime; }
+    bool ShowSendData() const { return m_showSendData.load(); }
+    const CSymbolTable &Symbols() const { return m_symbols; }
+    void ReloadSymbols();
+
+    // Sending. SendItem may be called from any thread.
+    void SendItem(const CCommData &item) override;
+    CCommData GetInstantItem() const;
+    void SetInstantItem(const CCommData &item);
+    bool LoadSendList(const std::string &path);
+    void AddSendListItem(const CCommData &item);
+    const std::vector<CCommData> &SendListItems() const { return m_sendList; }
+    int CurrentType() const { return m_currentType; }
+
+    // The port and the receive path.
+    void OpenLink(const COM_PORT_SETTING &link);
+    void ClosePort();
+    bool IsPortOpen() const;
+    void ShowLinkStatus(const COM_PORT_SETTING &link);
+    void UpdateControls();
+    // The port's event word: event bits low, line error bits high.
+    void OnComEvent(uint32_t wParam);
+    const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
+
+    int64_t RecBytes() const { return m_recBytes; }
+    int64_t RecBlocks() const { return m_recBlocks; }
+    int64_t SendBytes() const { return m_sendBytes; }
+    int64_t SendBlocks() const { return m_sendBlocks; }
+
+    CAutoSendShared &AutoSend() { return m_autoSend; }
+
+    // Received blocks go to this window's list; without one they are kept in RecDataHeld().
+    void SetRecDataList(TfrmRecDataList *list);
+    void AddRecData(const CCommData &item);
+    const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct PendingSend
+    {
+        bool isLog = false;
+        CCommData item;
+        int64_t length = 0;
+    };
+
+    void CentreOnScreen();
+    void ConnectCommands();
+    void ConnectViewCommands();
+    void ConnectSendCommands();
+    void ConnectPortCommands();
+    void ConnectOtherCommands();
+
+    // View commands.
+    void SetDisplayType(int type);
+    void ToggleShowTime();
+    void ToggleShowSendData();
+    void btnSaveClick();
+    void btnCopyClick();
+    void btnClearClick();
+
+    // Sending.
+    void btnSendClick();
+    void btnEditClick();
+    void cboFormatChange(int format);
+    void SendCurrent();
+    void btnGoClick();
+    void mnuCopyToInputClick();
+    void mnuSettingSendSettingClick();
+    void lsvSendDataChange();
+    int SelectedRow() const;
+    void PostPending(PendingSend entry, bool onGuiThread);
+    void DrainPending();
+
+    // Port.
+    void btnLinkListClick();
+    void btnQuickLinkClick();
+    void btnClosePortClick();
+    void OnPortLost(long code);
+    void WriteToPort(const uint8_t *data, int length);
+    void ShowMessage(const QString &text);
+
+    TfrmMainUi ui;
+
+    std::unique_ptr<CQtHandOver> m_handOver;
+    std::unique_ptr<CSerialWnd> m_port;
+    std::vector<CCommData> m_sendList;
+    uint8_t m_currentType = FMT_STRING;
+    int m_curDisplayType = FMT_STRING;
+    std::atomic<bool> m_showSendData{true};
+    bool m_showTime = false;
+    std::optional<COM_PORT_SETTING> m_lastLink;
+    CSymbolTable m_symbols;
+    // Counted wider than the 32 bits a long capture would overflow.
+    int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;
+    CAutoSendShared m_autoSend;
+    CCommData m_instantSymbolItem;
+    // What SetInstantItem showed last: until the user changes the text it reads back as these
+    // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
+    CCommData m_shownInstant;
+
+    TfrmRecDataList *m_recDataList = nullptr;
+    std::vector<CCommData> m_recHeld;
+
+    // Sends from any thread pass their log line and count through this queue, which the GUI
+    // thread empties in order; m_sendLock keeps one item's bytes together on the wire.
+    std::mutex m_sendLock;
+    std::mutex m_pendingLock;
+    std::deque<PendingSend> m_pending;
+};
+
+extern TfrmMain *frmMain;
+extern TfrmRecDataList *frmRecDataList;

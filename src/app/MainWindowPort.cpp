@@ -1,0 +1,199 @@
+// The port: opening a link, closing, the status bar, the states of the port-dependent commands
+// and the receive path.
+#include "Serial/SerialWnd.h"
+#include "app/CommandGuard.h"
+#include "app/LogTime.h"
+#include "app/MainWindow.h"
+#include "platform/clock.h"
+#include "platform/gui/qthandover.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <array>
+
+namespace {
+
+constexpr int kReadChunk = 2047;
+
+const char *const kPanelLabels[kStatusPanelCount] = {
+    "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
+
+// The list position of the flow control names the port's handshaking mode; other values give a
+// mode the port refuses, so it keeps its default flow control.
+uint8_t HandshakeFor(int32_t flowControl)
+{
+    switch (flowControl) {
+    case 0:
+        return CSerial::NoHandshake;
+    case 1:
+        return CSerial::XonXoffHandshake;
+    case 2:
+        return CSerial::HardwareHandshake;
+    default:
+        return 0xFF;
+    }
+}
+
+} // namespace
+
+void TfrmMain::ConnectPortCommands()
+{
+    connect(ui.btnLinkList, &QToolButton::clicked, this, &TfrmMain::btnLinkListClick);
+    connect(ui.mnuOpOpenPort, &QAction::triggered, this, &TfrmMain::btnLinkListClick);
+    connect(ui.btnQuickLink, &QToolButton::clicked, this, &TfrmMain::btnQuickLinkClick);
+    connect(ui.mnuOpQuickLink, &QAction::triggered, this, &TfrmMain::btnQuickLinkClick);
+    connect(ui.btnClosePort, &QToolButton::clicked, this, &TfrmMain::btnClosePortClick);
+    connect(ui.mnuOpClosePort, &QAction::triggered, this, &TfrmMain::btnClosePortClick);
+}
+
+bool TfrmMain::IsPortOpen() const
+{
+    return m_port && m_port->IsOpen();
+}
+
+void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
+{
+    m_port->Close();
+    const long opened = m_port->Open(
+        "\\\\.\\" + link.PortName, m_handOver.get(),
+        [this](uint16_t events, uint16_t errors) {
+            OnComEvent(static_cast<uint32_t>(errors) << 16 | events);
+        },
+        [this](long code) { OnPortLost(code); }, link.InputBufferLen, link.OutputBufferLen);
+    m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
+    const QString port = QString::fromLatin1(link.PortName);
+    if (m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits, link.ParityCode, link.StopBitsCode) !=
+        0) {
+        ShowMessage(QStringLiteral("Error Port Setting: ") + port);
+        m_port->Close();
+    }
+    if (m_port->IsOpen()) {
+        m_lastLink = link;
+    } else {
+        QString text = QStringLiteral("Can not Open ") + port;
+        if (opened != 0)
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(opened));
+        ShowMessage(text);
+    }
+    UpdateControls();
+    ShowLinkStatus(link);
+}
+
+void TfrmMain::ClosePort()
+{
+    m_port->Close();
+    UpdateControls();
+    ShowLinkStatus(COM_PORT_SETTING());
+}
+
+void TfrmMain::btnQuickLinkClick()
+{
+    if (m_lastLink)
+        OpenLink(COM_PORT_SETTING(*m_lastLink));
+}
+
+void TfrmMain::btnClosePortClick()
+{
+    ClosePort();
+}
+
+// The device went away under an open port: close it, and say so where the port name stood.
+void TfrmMain::OnPortLost(long code)
+{
+    ClosePort();
+    ui.panels[0]->setText(QStringLiteral("Port: lost"));
+    ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +
+                             QString::fromLocal8Bit(SerialErrorText(code, false)));
+}
+
+void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
+{
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]));
+        ui.panels[i]->setToolTip(QString());
+    }
+    if (!IsPortOpen())
+        return;
+    const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
+    for (int i = 0; i < 6; ++i)
+        ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
+                              QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
+}
+
+void TfrmMain::UpdateControls()
+{
+    const bool open = IsPortOpen();
+    const bool one = SelectedRow() >= 0;
+    const uint8_t state = m_autoSend.AutoSendState;
+
+    ui.btnSend->setEnabled(open);
+    ui.mnuOpClosePort->setEnabled(open);
+    ui.btnClosePort->setEnabled(open);
+    ui.mnuOpQuickLink->setEnabled(m_lastLink.has_value());
+    ui.btnQuickLink->setEnabled(m_lastLink.has_value());
+
+    ui.btnGo->setEnabled(open && one);
+    ui.mnuSendAndGoNext->setEnabled(open && one);
+    for (QAction *a : {ui.popmnuSendAndGoNext, ui.mnuSendItem, ui.mnuOpSendItem})
+        a->setEnabled(ui.btnGo->isEnabled());
+
+    ui.btnStartAutoSend->setChecked(state != AUTOSEND_STOPPED);
+    ui.btnStartAutoSend->setEnabled(open);
+    ui.btnPauseAutoSend->setChecked(state == AUTOSEND_PAUSED);
+    ui.btnPauseAutoSend->setEnabled(open && state != AUTOSEND_STOPPED);
+    ui.btnStopAutoSend->setEnabled(open && state != AUTOSEND_STOPPED);
+    ui.mnuOpStartAutoSend->setChecked(ui.btnStartAutoSend->isChecked());
+    ui.mnuOpStartAutoSend->setEnabled(open);
+    ui.mnuOpPauseAutoSend->setChecked(ui.btnPauseAutoSend->isChecked());
+    ui.mnuOpPauseAutoSend->setEnabled(ui.btnPauseAutoSend->isEnabled());
+    ui.mnuOpStopAutoSend->setEnabled(ui.btnStopAutoSend->isEnabled());
+
+    if (ui.lsvSendData->selectedItems().isEmpty() && ui.lsvSendData->topLevelItemCount() > 0) {
+        ui.lsvSendData->setCurrentItem(ui.lsvSendData->topLevelItem(0));
+        ui.lsvSendData->scrollToItem(ui.lsvSendData->topLevelItem(0));
+    }
+}
+
+void TfrmMain::OnComEvent(uint32_t wParam)
+{
+    if ((wParam & 0xFFFF & EV_RXCHAR) == 0)
+        return;
+    const bool timed = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
+    if (timed)
+        m_autoSend.MarkRecBegin(CSystemClock::Instance().NowMs());
+
+    Bytes block;
+    std::array<uint8_t, kReadChunk + 1> buffer;
+    do {
+        uint32_t count = 0;
+        if (m_port->Read(buffer.data(), kReadChunk, &count) != 0)
+            count = 0;
+        buffer[count] = 0;
+        if (count == 0 && block.empty())
+            return;
+        block.insert(block.end(), buffer.begin(), buffer.begin() + count);
+        m_recBytes += count;
+    } while (buffer[0] != 0);
+
+    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+        m_autoSend.MarkRecEnd(CSystemClock::Instance().NowMs());
+    m_recBlocks += 1;
+    ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_recBytes).arg(m_recBlocks));
+
+    CCommData item(std::move(block), FMT_STRING);
+    item.SetName(LogTimeText());
+    AddRecData(item);
+    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+        m_autoSend.PushRec(item);
+    LogRecData(item);
+}
+
+void TfrmMain::WriteToPort(const uint8_t *data, int length)
+{
+    uint32_t written = 0;
+    m_port->Write(data, length, &written);
+}

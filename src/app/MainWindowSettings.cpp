@@ -1,0 +1,111 @@
+// Start-up and the settings kept between runs.
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "platform/appfolder.h"
+#include "platform/errors.h"
+
+#include <QComboBox>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QTextEdit>
+
+namespace {
+
+QSettings OpenSettings()
+{
+    return QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"));
+}
+
+// A value that is missing or not a whole number ends the reading.
+bool ReadInteger(const QSettings &settings, const char *name, int &value)
+{
+    const QVariant stored = settings.value(QLatin1String(name));
+    if (!stored.isValid())
+        return false;
+    bool ok = false;
+    const int number = stored.toString().trimmed().toInt(&ok);
+    if (ok)
+        value = number;
+    return ok;
+}
+
+} // namespace
+
+void TfrmMain::InitSession()
+{
+    m_symbols.Reset();
+    ReloadSymbols();
+    m_autoSend.SetState(AUTOSEND_STOPPED);
+    m_lastLink.reset();
+    ui.edData->Clear();
+    m_currentType = FMT_STRING;
+    m_curDisplayType = FMT_STRING;
+    m_showTime = false;
+    m_showSendData = true;
+    SetInstantItem(CCommData(Bytes(), FMT_STRING));
+    LoadSendList(AppFilePath("Default.sds"));
+    LoadSettings();
+    UpdateControls();
+    UpdateViewState();
+    ShowLinkStatus(COM_PORT_SETTING());
+    m_recBytes = m_recBlocks = m_sendBytes = m_sendBlocks = 0;
+}
+
+bool TfrmMain::LoadSettings()
+{
+    const QSettings settings = OpenSettings();
+    int value = 0;
+    if (!ReadInteger(settings, "CurrentType", value))
+        return false;
+    m_currentType = static_cast<uint8_t>(value);
+    {
+        const QSignalBlocker quiet(ui.cboFormat);
+        ui.cboFormat->setCurrentIndex(m_currentType < ui.cboFormat->count() ? m_currentType : -1);
+    }
+    if (!ReadInteger(settings, "CurDisplayType", value))
+        return false;
+    m_curDisplayType = static_cast<uint8_t>(value);
+    if (!ReadInteger(settings, "ShowSendData", value))
+        return false;
+    m_showSendData = value != 0;
+    if (!ReadInteger(settings, "ShowTime", value))
+        return false;
+    m_showTime = value != 0;
+
+    const std::string portSetting =
+        settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
+    if (!portSetting.empty()) {
+        // A text that is not a link line still leaves a last link, with the defaults of a new one.
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.LinkName.clear();
+        link.PortName.clear();
+        try {
+            LinkFromLine(portSetting, link);
+        } catch (const EConvertError &) {
+        }
+        m_lastLink = link;
+    }
+    const std::string instant =
+        settings.value(QStringLiteral("InstanceSendData")).toString().toLatin1().toStdString();
+    if (!instant.empty()) {
+        CCommData item;
+        item.FromLine(instant);
+        SetInstantItem(item);
+    }
+    return true;
+}
+
+void TfrmMain::SaveSettings()
+{
+    QSettings settings = OpenSettings();
+    settings.setValue(QStringLiteral("CurrentType"), static_cast<int>(m_currentType));
+    settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
+    settings.setValue(QStringLiteral("ShowSendData"), m_showSendData ? 1 : 0);
+    settings.setValue(QStringLiteral("ShowTime"), m_showTime ? 1 : 0);
+    settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
+    if (m_lastLink)
+        settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
+}

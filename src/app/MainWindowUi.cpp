@@ -1,0 +1,296 @@
+#include "app/MainWindowUi.h"
+#include "app/TrafficLog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction *AddItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    return action;
+}
+
+QAction *AddCheckItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = AddItem(menu, name, text, key);
+    action->setCheckable(true);
+    return action;
+}
+
+// A context-menu twin carries the same key as its main-menu item only as a label; binding it to the
+// menu itself keeps the key from being ambiguous while the menu is closed.
+QAction *AddPopupItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = AddItem(menu, name, text, key);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    return action;
+}
+
+QToolButton *AddSpeedButton(QToolBar *bar, const char *name, const QString &tip, const char *icon,
+                            bool checkable = false)
+{
+    auto *button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(tip);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+    button->setAutoRaise(true);
+    button->setCheckable(checkable);
+    bar->addWidget(button);
+    return button;
+}
+
+void BuildToolbar(QMainWindow *window, TfrmMainUi &ui)
+{
+    auto *bar = new QToolBar(window);
+    bar->setObjectName(QStringLiteral("tbrMain"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(22, 22));
+    bar->setFixedHeight(37);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+
+    ui.btnSave = AddSpeedButton(bar, "btnSave", "Save Log to file", "save");
+    ui.btnCopy = AddSpeedButton(bar, "btnCopy", "Copy Log to Clipboard", "copy");
+    ui.btnClear = AddSpeedButton(bar, "btnClear", "Erase Log", "clear");
+    bar->addSeparator();
+    ui.btnShowSendData = AddSpeedButton(bar, "btnShowSendData", "Show Send Data", "showsend", true);
+    ui.btnShowTime = AddSpeedButton(bar, "btnShowTime", "Show Time", "showtime", true);
+    bar->addSeparator();
+    ui.btnText = AddSpeedButton(bar, "btnText", "View in Text Format", "text", true);
+    ui.btnHex = AddSpeedButton(bar, "btnHex", "Show in Hex format", "hex", true);
+    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", "Show in String and Symbol format", "decimal", true);
+    ui.btnTextSymbol =
+        AddSpeedButton(bar, "btnTextSymbol", "Show in String and Symbol format", "textsymbol", true);
+    bar->addSeparator();
+    ui.btnLinkList = AddSpeedButton(bar, "btnLinkList", "Link Setting Manager", "linklist");
+    ui.btnClosePort = AddSpeedButton(bar, "btnClosePort", "Close Port", "closeport");
+    ui.btnQuickLink = AddSpeedButton(bar, "btnQuickLink", "Quick Open", "quicklink");
+    bar->addSeparator();
+    ui.btnStartAutoSend = AddSpeedButton(bar, "btnStartAutoSend", "Start Auto Send", "start", true);
+    ui.btnPauseAutoSend = AddSpeedButton(bar, "btnPauseAutoSend", "Pause", "pause", true);
+    ui.btnStopAutoSend = AddSpeedButton(bar, "btnStopAutoSend", "Stop Auto Send", "stop");
+    bar->addSeparator();
+    ui.btnGo = AddSpeedButton(bar, "btnGo", "Send Current Data in  List and Go Next", "go");
+}
+
+void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
+{
+    QMenuBar *bar = window->menuBar();
+
+    ui.mnuFile = bar->addMenu(QStringLiteral("&File"));
+    ui.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    ui.mnuFileNew = AddItem(ui.mnuFile, "mnuFileNew", "&New");
+    ui.mnuFileOpen = AddItem(ui.mnuFile, "mnuFileOpen", "&Open");
+    ui.mnuFileSave = AddItem(ui.mnuFile, "mnuFileSave", "&Save");
+    ui.mnuFileSaveAs = AddItem(ui.mnuFile, "mnuFileSaveAs", "Save &As");
+    QAction *hiddenSeparator = ui.mnuFile->addSeparator();
+    ui.mnuFileExport = AddItem(ui.mnuFile, "mnuFileExport", "&Export");
+    ui.mnuFileImport = AddItem(ui.mnuFile, "mnuFileImport", "&Import");
+    ui.mnuFile->addSeparator();
+    ui.mnuFileExit = AddItem(ui.mnuFile, "mnuFileExit", "E&xit");
+    for (QAction *hidden : {ui.mnuFileNew, ui.mnuFileOpen, ui.mnuFileSaveAs, hiddenSeparator,
+                            ui.mnuFileExport, ui.mnuFileImport})
+        hidden->setVisible(false);
+
+    ui.mnuView = bar->addMenu(QStringLiteral("&View"));
+    ui.mnuView->setObjectName(QStringLiteral("mnuView"));
+    ui.mnuViewShowTime = AddCheckItem(ui.mnuView, "mnuViewShowTime", "Show &Time");
+    ui.mnuViewShowSendData = AddCheckItem(ui.mnuView, "mnuViewShowSendData", "Show &SendData");
+    ui.mnuView->addSeparator();
+    ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", "Te&xt");
+    ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", "&Hex");
+    ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", "&Decimal");
+    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", "Text&Symbol");
+    ui.mnuView->addSeparator();
+    ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", "&ASCII Table");
+    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", "&Clear Display");
+    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", "Co&py to Clipboard");
+
+    ui.mnuSetting = bar->addMenu(QStringLiteral("&Edit"));
+    ui.mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
+    ui.mnuSettingAutoSend = AddItem(ui.mnuSetting, "mnuSettingAutoSend", "&Auto Send");
+    ui.mnuSettingSendSetting = AddItem(ui.mnuSetting, "mnuSettingSendSetting", "Send Data &List");
+    ui.mnuSettingRecDataList = AddItem(ui.mnuSetting, "mnuSettingRecDataList", "&Receivd Data List");
+
+    ui.mnuOperate = bar->addMenu(QStringLiteral("&Operate"));
+    ui.mnuOperate->setObjectName(QStringLiteral("mnuOperate"));
+    ui.mnuOpOpenPort = AddItem(ui.mnuOperate, "mnuOpOpenPort", "&Open Port");
+    ui.mnuOpClosePort = AddItem(ui.mnuOperate, "mnuOpClosePort", "&Close Port", Qt::Key_F6);
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpQuickLink = AddItem(ui.mnuOperate, "mnuOpQuickLink", "&Quick Open", Qt::Key_F5);
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpStartAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpStartAutoSend", "Start Auto Send", Qt::Key_F9);
+    ui.mnuOpStopAutoSend = AddItem(ui.mnuOperate, "mnuOpStopAutoSend", "Stop Auto Send", Qt::Key_F10);
+    ui.mnuOpPauseAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpPauseAutoSend", "Pause Auto Send", Qt::Key_F11);
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpSendItem = AddItem(ui.mnuOperate, "mnuOpSendItem", "Send &Item", Qt::Key_F7);
+    ui.mnuSendAndGoNext = AddItem(ui.mnuOperate, "mnuSendAndGoNext", "Send and Go Next", Qt::Key_F8);
+
+    ui.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    ui.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    ui.mnuHelpAbout = AddItem(ui.mnuHelp, "mnuHelpAbout", "&About");
+    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", "&Content");
+}
+
+void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
+{
+    ui.popmnuDisplay = new QMenu(window);
+    ui.popmnuDisplay->setObjectName(QStringLiteral("popmnuDisplay"));
+    ui.mnuShowTime = AddPopupItem(ui.popmnuDisplay, "mnuShowTime", "Show &Time");
+    ui.mnuShowSendData = AddPopupItem(ui.popmnuDisplay, "mnuShowSendData", "Show &SendData");
+    ui.popmnuDisplay->addSeparator();
+    ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", "Te&xt");
+    ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", "&Hex");
+    ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", "&Decimal");
+    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", "Text&Symbol");
+    ui.popmnuDisplay->addSeparator();
+    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", "&Clear Display");
+    for (QAction *a :
+         {ui.mnuShowTime, ui.mnuShowSendData, ui.mnuText, ui.mnuHex, ui.mnuDecimal, ui.mnuTextSymbol})
+        a->setCheckable(true);
+
+    ui.popmnuSendData = new QMenu(window);
+    ui.popmnuSendData->setObjectName(QStringLiteral("popmnuSendData"));
+    ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", "&Send Current", Qt::Key_F7);
+    ui.mnuSendDataSetting = AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", "&Send &Data Setting");
+    ui.mnuCopyToInput = AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", "&Copy to Instant Send Edit");
+    ui.popmnuSendAndGoNext =
+        AddPopupItem(ui.popmnuSendData, "popmnuSendAndGoNext", "Send And Go Next", Qt::Key_F8);
+}
+
+QTreeWidget *BuildSendList(QWidget *parent)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("lsvSendData"));
+    list->setColumnCount(3);
+    list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Format"), QStringLiteral("Content")});
+    list->setColumnWidth(0, 150);
+    list->setColumnWidth(1, 80);
+    list->setColumnWidth(2, 350);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The selected row stays visible while the focus is elsewhere, as in the log.
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    list->setPalette(palette);
+    return list;
+}
+
+QWidget *BuildBottomPart(QWidget *parent, TfrmMainUi &ui)
+{
+    auto *bottom = new QWidget(parent);
+    bottom->setObjectName(QStringLiteral("pnlSend"));
+    bottom->setFixedHeight(67);
+    auto *row = new QHBoxLayout(bottom);
+    row->setContentsMargins(0, 0, 0, 0);
+
+    ui.edSendItem = new QTextEdit(bottom);
+    ui.edSendItem->setObjectName(QStringLiteral("edSendItem"));
+    ui.edSendItem->setAcceptRichText(false);
+    ui.edSendItem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.edSendItem->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    row->addWidget(ui.edSendItem, 1);
+
+    auto *tools = new QWidget(bottom);
+    tools->setObjectName(QStringLiteral("tbrSend"));
+    auto *toolRow = new QHBoxLayout(tools);
+    toolRow->setContentsMargins(0, 0, 0, 0);
+    ui.btnSend = new QPushButton(QStringLiteral("Send"), tools);
+    ui.btnSend->setObjectName(QStringLiteral("btnSend"));
+    ui.btnEdit = new QPushButton(QStringLiteral("Edit"), tools);
+    ui.btnEdit->setObjectName(QStringLiteral("btnEdit"));
+    ui.cboFormat = new QComboBox(tools);
+    ui.cboFormat->setObjectName(QStringLiteral("cboFormat"));
+    ui.cboFormat->addItems({QStringLiteral("STRING"), QStringLiteral("HEX"), QStringLiteral("DECIMAL"),
+                            QStringLiteral("STRING&SYMBOL")});
+    ui.cboFormat->setEditable(false);
+    toolRow->addWidget(ui.btnSend);
+    toolRow->addWidget(ui.btnEdit);
+    toolRow->addWidget(ui.cboFormat);
+    tools->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    row->addWidget(tools, 0, Qt::AlignTop);
+    return bottom;
+}
+
+void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
+{
+    static const int widths[kStatusPanelCount] = {75, 110, 70, 70, 75, 80, 100, 50};
+    ui.stbComStatus = new QStatusBar(window);
+    ui.stbComStatus->setObjectName(QStringLiteral("stbComStatus"));
+    ui.stbComStatus->setFixedHeight(25);
+    ui.stbComStatus->setSizeGripEnabled(false);
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        auto *panel = new QLabel(ui.stbComStatus);
+        panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
+        panel->setMinimumWidth(widths[i]);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        ui.stbComStatus->addWidget(panel);
+        ui.panels[i] = panel;
+    }
+    window->setStatusBar(ui.stbComStatus);
+}
+
+} // namespace
+
+void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
+{
+    window->setWindowTitle(QStringLiteral("Kestrum"));
+    BuildToolbar(window, ui);
+    BuildMainMenu(window, ui);
+    BuildContextMenus(window, ui);
+
+    auto *central = new QWidget(window);
+    central->setObjectName(QStringLiteral("pnlClient"));
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    ui.splitter = new QSplitter(Qt::Vertical, central);
+    ui.splitter->setObjectName(QStringLiteral("splitter"));
+    ui.splitter->setHandleWidth(4);
+    ui.splitter->setChildrenCollapsible(false);
+    ui.edData = new TTrafficLog(ui.splitter);
+    ui.edData->setObjectName(QStringLiteral("edData"));
+    ui.edData->SetContextMenu(ui.popmnuDisplay);
+    ui.lsvSendData = BuildSendList(ui.splitter);
+    ui.splitter->addWidget(ui.edData);
+    ui.splitter->addWidget(ui.lsvSendData);
+    ui.splitter->setStretchFactor(1, 1);
+    ui.splitter->setSizes({203 - 37, 582 - 203 - 67});
+    column->addWidget(ui.splitter, 1);
+    column->addWidget(BuildBottomPart(central, ui));
+    window->setCentralWidget(central);
+
+    BuildStatusBar(window, ui);
+}

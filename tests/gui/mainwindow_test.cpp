@@ -1,0 +1,212 @@
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "guitestenv.h"
+
+namespace {
+
+struct Named
+{
+    const char *name;
+    const char *text;
+    const char *key;
+};
+
+QStringList VisibleTexts(const QMenu *menu)
+{
+    QStringList texts;
+    for (const QAction *a : menu->actions())
+        if (a->isVisible())
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return texts;
+}
+
+} // namespace
+
+TEST(MainWindow, ToolbarButtonsCarryTheirTooltipsInOrder)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    const Named buttons[] = {
+        {"btnSave", "Save Log to file", ""},
+        {"btnCopy", "Copy Log to Clipboard", ""},
+        {"btnClear", "Erase Log", ""},
+        {"btnShowSendData", "Show Send Data", ""},
+        {"btnShowTime", "Show Time", ""},
+        {"btnText", "View in Text Format", ""},
+        {"btnHex", "Show in Hex format", ""},
+        {"btnDecimal", "Show in String and Symbol format", ""},
+        {"btnTextSymbol", "Show in String and Symbol format", ""},
+        {"btnLinkList", "Link Setting Manager", ""},
+        {"btnClosePort", "Close Port", ""},
+        {"btnQuickLink", "Quick Open", ""},
+        {"btnStartAutoSend", "Start Auto Send", ""},
+        {"btnPauseAutoSend", "Pause", ""},
+        {"btnStopAutoSend", "Stop Auto Send", ""},
+        {"btnGo", "Send Current Data in  List and Go Next", ""},
+    };
+    int lastX = -1;
+    w.show();
+    for (const Named &b : buttons) {
+        auto *button = w.findChild<QToolButton *>(QString::fromLatin1(b.name));
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.text)) << b.name;
+        EXPECT_FALSE(button->icon().isNull()) << b.name;
+        const int x = button->mapTo(&w, QPoint(0, 0)).x();
+        EXPECT_GT(x, lastX) << b.name << " is out of order";
+        lastX = x;
+    }
+}
+
+TEST(MainWindow, LayoutControlsExistWithTheirTexts)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum"));
+    EXPECT_EQ(w.size(), QSize(676, 582));
+    EXPECT_NE(w.findChild<TTrafficLog *>(QStringLiteral("edData")), nullptr);
+    EXPECT_NE(w.findChild<QTextEdit *>(QStringLiteral("edSendItem")), nullptr);
+    auto *send = w.findChild<QPushButton *>(QStringLiteral("btnSend"));
+    auto *edit = w.findChild<QPushButton *>(QStringLiteral("btnEdit"));
+    ASSERT_TRUE(send && edit);
+    EXPECT_EQ(send->text(), QStringLiteral("Send"));
+    EXPECT_EQ(edit->text(), QStringLiteral("Edit"));
+
+    auto *format = w.findChild<QComboBox *>(QStringLiteral("cboFormat"));
+    ASSERT_NE(format, nullptr);
+    EXPECT_FALSE(format->isEditable());
+    QStringList formats;
+    for (int i = 0; i < format->count(); ++i)
+        formats << format->itemText(i);
+    EXPECT_EQ(formats, (QStringList{"STRING", "HEX", "DECIMAL", "STRING&SYMBOL"}));
+
+    auto *list = w.findChild<QTreeWidget *>(QStringLiteral("lsvSendData"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->columnCount(), 3);
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Name"));
+    EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Format"));
+    EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("Content"));
+    EXPECT_EQ(list->header()->sectionSize(0), 150);
+    EXPECT_EQ(list->header()->sectionSize(1), 80);
+    EXPECT_EQ(list->header()->sectionSize(2), 350);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+
+    auto *bar = w.findChild<QStatusBar *>(QStringLiteral("stbComStatus"));
+    ASSERT_NE(bar, nullptr);
+    const int widths[] = {75, 110, 70, 70, 75, 80, 100, 50};
+    for (int i = 0; i < 8; ++i) {
+        auto *panel = bar->findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i));
+        ASSERT_NE(panel, nullptr) << i;
+        EXPECT_GE(panel->minimumWidth(), widths[i]) << i;
+    }
+}
+
+TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    const Named items[] = {
+        {"mnuFileSave", "&Save", ""},
+        {"mnuFileExit", "E&xit", ""},
+        {"mnuViewShowTime", "Show &Time", ""},
+        {"mnuViewShowSendData", "Show &SendData", ""},
+        {"mnuViewText", "Te&xt", ""},
+        {"mnuViewHex", "&Hex", ""},
+        {"mnuViewDecimal", "&Decimal", ""},
+        {"mnuViewTextSymbol", "Text&Symbol", ""},
+        {"mnuViewAsciiTable", "&ASCII Table", ""},
+        {"mnuViewClearDisplay", "&Clear Display", ""},
+        {"mnuCopytoClipboard", "Co&py to Clipboard", ""},
+        {"mnuSettingAutoSend", "&Auto Send", ""},
+        {"mnuSettingSendSetting", "Send Data &List", ""},
+        {"mnuSettingRecDataList", "&Receivd Data List", ""},
+        {"mnuOpOpenPort", "&Open Port", ""},
+        {"mnuOpClosePort", "&Close Port", "F6"},
+        {"mnuOpQuickLink", "&Quick Open", "F5"},
+        {"mnuOpStartAutoSend", "Start Auto Send", "F9"},
+        {"mnuOpStopAutoSend", "Stop Auto Send", "F10"},
+        {"mnuOpPauseAutoSend", "Pause Auto Send", "F11"},
+        {"mnuOpSendItem", "Send &Item", "F7"},
+        {"mnuSendAndGoNext", "Send and Go Next", "F8"},
+        {"mnuHelpAbout", "&About", ""},
+        {"mnuHelpContent", "&Content", ""},
+    };
+    for (const Named &n : items) {
+        auto *a = w.findChild<QAction *>(QString::fromLatin1(n.name));
+        ASSERT_NE(a, nullptr) << n.name;
+        EXPECT_EQ(a->text(), QString::fromLatin1(n.text)) << n.name;
+        EXPECT_EQ(a->shortcut().toString(), QString::fromLatin1(n.key)) << n.name;
+        EXPECT_TRUE(a->isVisible()) << n.name;
+    }
+    for (const char *hidden :
+         {"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs", "mnuFileExport", "mnuFileImport"}) {
+        auto *a = w.findChild<QAction *>(QString::fromLatin1(hidden));
+        ASSERT_NE(a, nullptr) << hidden;
+        EXPECT_FALSE(a->isVisible()) << hidden;
+    }
+
+    QStringList menus;
+    for (const QAction *a : w.menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operate", "&Help"}));
+    EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
+              (QStringList{"&Save", "-", "E&xit"}));
+    EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
+              (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "-", "Start Auto Send",
+                           "Stop Auto Send", "Pause Auto Send", "-", "Send &Item", "Send and Go Next"}));
+    EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuHelp"))),
+              (QStringList{"&About", "&Content"}));
+}
+
+TEST(MainWindow, ContextMenusHoldTheirItemsInOrder)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    auto *display = w.findChild<QMenu *>(QStringLiteral("popmnuDisplay"));
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(VisibleTexts(display), (QStringList{"Show &Time", "Show &SendData", "-", "Te&xt", "&Hex",
+                                                  "&Decimal", "Text&Symbol", "-", "&Clear Display"}));
+    for (const char *name : {"mnuShowTime", "mnuShowSendData", "mnuText", "mnuHex", "mnuDecimal",
+                             "mnuTextSymbol", "mnuClearDisplay"})
+        EXPECT_NE(display->findChild<QAction *>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(w.findChild<TTrafficLog *>(QStringLiteral("edData"))->ContextMenu(), display);
+
+    auto *sendData = w.findChild<QMenu *>(QStringLiteral("popmnuSendData"));
+    ASSERT_NE(sendData, nullptr);
+    EXPECT_EQ(VisibleTexts(sendData), (QStringList{"&Send Current", "&Send &Data Setting",
+                                                   "&Copy to Instant Send Edit", "Send And Go Next"}));
+    EXPECT_EQ(sendData->findChild<QAction *>(QStringLiteral("mnuSendItem"))->shortcut().toString(),
+              QStringLiteral("F7"));
+    EXPECT_EQ(sendData->findChild<QAction *>(QStringLiteral("popmnuSendAndGoNext"))->shortcut().toString(),
+              QStringLiteral("F8"));
+    EXPECT_NE(sendData->findChild<QAction *>(QStringLiteral("mnuSendDataSetting")), nullptr);
+    EXPECT_NE(sendData->findChild<QAction *>(QStringLiteral("mnuCopyToInput")), nullptr);
+}
+
+TEST(MainWindow, ExitEndsTheEventLoop)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    w.show();
+    QTimer::singleShot(0, &w, [&w] { w.findChild<QAction *>(QStringLiteral("mnuFileExit"))->trigger(); });
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+    fallback.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+}
