@@ -1,0 +1,233 @@
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "data/symboltable.h"
+#include "platform/textfile.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "ptypair.h"
+
+namespace {
+
+template <typename T> T *Find(const QWidget &w, const char *name)
+{
+    T *found = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QString Panel(const QWidget &w, int i)
+{
+    return w.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
+}
+
+std::vector<std::string> LogLines(const QWidget &w)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    std::vector<std::string> lines;
+    for (int i = 0; i < log->LineCount(); ++i)
+        lines.push_back(log->LineText(i));
+    return lines;
+}
+
+// A window with its port open on a pseudo-terminal.
+struct OpenWindow
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    std::unique_ptr<TfrmMain> w;
+
+    explicit OpenWindow(const std::function<void(GuiTestEnv &)> &prepare = {})
+    {
+        if (prepare)
+            prepare(env);
+        w = std::make_unique<TfrmMain>();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        w->OpenLink(link);
+    }
+};
+
+void SaveCrLfSymbols(GuiTestEnv &env)
+{
+    CSymbolTable table;
+    table.Reset();
+    table.SetEntry(0x0D, ST_Symbol{true, false, "CR"});
+    table.SetEntry(0x0A, ST_Symbol{true, false, "LF"});
+    table.Save(env.File("Default.sym"));
+}
+
+} // namespace
+
+TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    ASSERT_TRUE(w.IsPortOpen());
+    EXPECT_TRUE(Find<QPushButton>(w, "btnSend")->isEnabled());
+    Find<QToolButton>(w, "btnHex")->click();
+    Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    QTest::keyClicks(edit, QStringLiteral("41 42 0D"));
+    Find<QPushButton>(w, "btnSend")->click();
+
+    EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
+    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:3/1"));
+    EXPECT_EQ(LogLines(w), (std::vector<std::string>{"Send :41 42 0D "}));
+
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
+    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:6/2"));
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0D")) << "Enter sends instead of breaking the line";
+
+    // Text that does not convert is still one sent item, without bytes.
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("4G"));
+    Find<QPushButton>(w, "btnSend")->click();
+    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:6/3"));
+    EXPECT_EQ(LogLines(w).back(), "Send :");
+}
+
+TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    w.SendItem(CCommData(Bytes{1, 2, 3}));
+    EXPECT_EQ(w.SendBlocks(), 0);
+    EXPECT_TRUE(LogLines(w).empty());
+    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send :"));
+
+    OpenWindow o;
+    Find<QAction>(*o.w, "mnuViewShowSendData")->trigger();
+    EXPECT_FALSE(o.w->ShowSendData());
+    o.w->SendItem(CCommData(Bytes{1, 2, 3}));
+    EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Panel(*o.w, 7), QStringLiteral("Send:3/1"));
+    EXPECT_TRUE(LogLines(*o.w).empty());
+}
+
+TEST(Send, FormatSwitchKeepsTheBytes)
+{
+    OpenWindow o(SaveCrLfSymbols);
+    TfrmMain &w = *o.w;
+    auto *format = Find<QComboBox>(w, "cboFormat");
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    QTest::keyClicks(edit, QStringLiteral("AB"));
+    format->setCurrentIndex(FMT_HEX);
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 "));
+    format->setCurrentIndex(FMT_DEC);
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("65 66 "));
+    EXPECT_EQ(w.CurrentType(), FMT_DEC);
+
+    format->setCurrentIndex(FMT_HEX);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("4G"));
+    format->setCurrentIndex(FMT_STRING);
+    EXPECT_TRUE(edit->toPlainText().isEmpty());
+
+    // Bytes a text edit cannot hold as typed (CR, LF) survive a switch to symbols and back.
+    w.SetInstantItem(CCommData(Bytes{'A', 0x0D, 0x0A, 'B'}, FMT_STRING));
+    format->setCurrentIndex(FMT_STR_SYMBOL);
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("ACRLFB"));
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(2);
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 0, 0x80)) << "symbol strings in navy";
+    Find<QPushButton>(w, "btnSend")->click();
+    EXPECT_EQ(o.pty.Receive(4), (std::vector<uint8_t>{'A', 0x0D, 0x0A, 'B'}));
+    format->setCurrentIndex(FMT_HEX);
+    EXPECT_FALSE(edit->isReadOnly());
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 0D 0A 42 "));
+}
+
+TEST(Send, SendListPanelSendsStepsAndCopies)
+{
+    OpenWindow o([](GuiTestEnv &env) {
+        SaveCrLfSymbols(env);
+        WriteTextLines(env.File("Default.sds"), {"\"One\",Hex,\"01 \"", "\"Two\",Hex,\"02 \"",
+                                                 "\"Sym\",\"Str&Symbol\",\"41 0D 0A \""});
+    });
+    TfrmMain &w = *o.w;
+    auto *list = Find<QTreeWidget>(w, "lsvSendData");
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    w.UpdateControls();
+    EXPECT_TRUE(Find<QToolButton>(w, "btnGo")->isEnabled());
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpSendItem")->isEnabled());
+
+    list->setCurrentItem(list->topLevelItem(1));
+    Find<QToolButton>(w, "btnGo")->click();
+    EXPECT_EQ(o.pty.Receive(1), (std::vector<uint8_t>{2}));
+    EXPECT_TRUE(list->topLevelItem(2)->isSelected());
+    Find<QAction>(w, "mnuSendAndGoNext")->trigger();
+    Find<QAction>(w, "popmnuSendAndGoNext")->trigger();
+    EXPECT_EQ(o.pty.Receive(6), (std::vector<uint8_t>{0x41, 0x0D, 0x0A, 0x41, 0x0D, 0x0A}))
+        << "the last row is sent again and stays selected";
+    EXPECT_TRUE(list->topLevelItem(2)->isSelected());
+
+    list->setCurrentItem(list->topLevelItem(0));
+    Find<QAction>(w, "mnuOpSendItem")->trigger();
+    EXPECT_EQ(o.pty.Receive(1), (std::vector<uint8_t>{1}));
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "send current does not step";
+    EXPECT_EQ(w.SendBlocks(), 4);
+
+    list->setCurrentItem(list->topLevelItem(2));
+    Find<QAction>(w, "mnuCopyToInput")->trigger();
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("ACRLF"));
+    EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("STRING&SYMBOL"));
+    Find<QPushButton>(w, "btnSend")->click();
+    EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x0D, 0x0A}));
+
+    // The data edit dialog changes nothing when cancelled.
+    const CCommData before = w.GetInstantItem();
+    ModalCatcher dialogs([](QDialog *d) { d->reject(); });
+    Find<QPushButton>(w, "btnEdit")->click();
+    EXPECT_EQ(dialogs.Seen(), QStringList{"frmDataEdit"});
+    EXPECT_EQ(w.GetInstantItem(), before);
+}
+
+// Sends from another thread and from the GUI thread interleave on the wire; the log shows them in
+// the order the wire saw them.
+TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    Find<QToolButton>(w, "btnHex")->click();
+    constexpr int kEach = 60;
+    std::thread engine([&w] {
+        for (int i = 0; i < kEach; ++i)
+            w.SendItem(CCommData(Bytes{0xE0, static_cast<uint8_t>(i), 0xEE}));
+    });
+    for (int i = 0; i < kEach; ++i) {
+        w.SendItem(CCommData(Bytes{0xA0, static_cast<uint8_t>(i), 0xAA}));
+        if (i % 8 == 0)
+            Pump(1);
+    }
+    engine.join();
+    const std::vector<uint8_t> wire = o.pty.Receive(6 * kEach);
+    ASSERT_EQ(wire.size(), 6u * kEach);
+    ASSERT_TRUE(WaitUntil([&w] { return w.SendBlocks() == 2 * kEach; }));
+    EXPECT_EQ(w.SendBytes(), 6 * kEach);
+
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < wire.size(); i += 3) {
+        char line[32];
+        std::snprintf(line, sizeof line, "Send :%02X %02X %02X ", wire[i], wire[i + 1], wire[i + 2]);
+        EXPECT_EQ(wire[i + 2], wire[i] == 0xE0 ? 0xEE : 0xAA) << "an item was split on the wire at " << i;
+        expected.push_back(line);
+    }
+    EXPECT_EQ(LogLines(w), expected);
+}

@@ -1,0 +1,191 @@
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "link/linksetting.h"
+#include "platform/textfile.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "ptypair.h"
+
+namespace {
+
+template <typename T> T *Find(const QWidget &w, const char *name)
+{
+    T *found = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QString Panel(const QWidget &w, int i)
+{
+    return w.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
+}
+
+void Store(std::initializer_list<std::pair<const char *, QVariant>> values)
+{
+    QSettings settings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"));
+    for (const auto &v : values)
+        settings.setValue(QString::fromLatin1(v.first), v.second);
+    settings.sync();
+}
+
+QVariant Stored(const char *name)
+{
+    return QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum")).value(QString::fromLatin1(name));
+}
+
+COM_PORT_SETTING PtyLink(const CTestPty &pty)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Bench";
+    link.PortName = pty.Path();
+    link.Baud = 19200;
+    return link;
+}
+
+} // namespace
+
+TEST(Settings, FirstStartShowsTheDefaults)
+{
+    GuiTestEnv env;
+    WriteTextLines(env.File("Default.sds"),
+                   {"\"Ping\",\"Hex\",\"50 49 4E 47\"", "\"Two\",\"String\",\"AB\""});
+    TfrmMain w;
+    EXPECT_EQ(w.CurDisplayType(), 0);
+    EXPECT_FALSE(w.ShowTime());
+    EXPECT_TRUE(w.ShowSendData());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewText")->isChecked());
+    EXPECT_TRUE(Find<QToolButton>(w, "btnText")->isChecked());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnHex")->isChecked());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnShowTime")->isChecked());
+    EXPECT_TRUE(Find<QToolButton>(w, "btnShowSendData")->isChecked());
+    EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("STRING"));
+    EXPECT_TRUE(Find<QTextEdit>(w, "edSendItem")->toPlainText().isEmpty());
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnQuickLink")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(w, "btnSend")->isEnabled());
+    EXPECT_EQ(Panel(w, 0), QStringLiteral("Port: "));
+    EXPECT_EQ(Panel(w, 6), QStringLiteral("Rec  :"));
+    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send :"));
+
+    auto *list = Find<QTreeWidget>(w, "lsvSendData");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("Ping"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("Hex"));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("50 49 4E 47 "));
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "the first row is selected at start";
+    EXPECT_FALSE(Find<QToolButton>(w, "btnGo")->isEnabled()) << "no port is open";
+}
+
+TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    {
+        ModalCatcher boxes;
+        TfrmMain w;
+        w.OpenLink(PtyLink(pty));
+        ASSERT_TRUE(w.IsPortOpen());
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+        auto *edit = Find<QTextEdit>(w, "edSendItem");
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("41 42 0D"));
+        Find<QToolButton>(w, "btnDecimal")->click();
+        Find<QAction>(w, "mnuViewShowTime")->trigger();
+        Find<QAction>(w, "mnuShowSendData")->trigger();
+        EXPECT_TRUE(boxes.Seen().isEmpty()) << boxes.Seen().join('|').toStdString();
+    }
+    EXPECT_EQ(Stored("CurrentType").toInt(), 1);
+    EXPECT_EQ(Stored("CurDisplayType").toInt(), 2);
+    EXPECT_EQ(Stored("ShowTime").toInt(), 1);
+    EXPECT_EQ(Stored("ShowSendData").toInt(), 0);
+    CCommData stored;
+    EXPECT_TRUE(stored.FromLine(Stored("InstanceSendData").toString().toStdString()));
+    CCommData expected(Bytes{0x41, 0x42, 0x0D}, FMT_HEX);
+    expected.SetName("Input Instance");
+    EXPECT_EQ(stored, expected) << stored.ToLine();
+    EXPECT_EQ(Stored("PortSetting").toString().toStdString(), LinkToLine(PtyLink(pty)));
+
+    TfrmMain again;
+    EXPECT_FALSE(again.IsPortOpen());
+    ASSERT_TRUE(again.LastLink().has_value());
+    EXPECT_EQ(*again.LastLink(), PtyLink(pty));
+    EXPECT_EQ(Find<QComboBox>(again, "cboFormat")->currentText(), QStringLiteral("HEX"));
+    EXPECT_EQ(Find<QTextEdit>(again, "edSendItem")->toPlainText(), QStringLiteral("41 42 0D "));
+    EXPECT_TRUE(Find<QToolButton>(again, "btnDecimal")->isChecked());
+    EXPECT_TRUE(Find<QAction>(again, "mnuDecimal")->isChecked());
+    EXPECT_TRUE(Find<QToolButton>(again, "btnShowTime")->isChecked());
+    EXPECT_FALSE(Find<QToolButton>(again, "btnShowSendData")->isChecked());
+
+    ASSERT_TRUE(Find<QAction>(again, "mnuOpQuickLink")->isEnabled());
+    Find<QAction>(again, "mnuOpQuickLink")->trigger();
+    EXPECT_TRUE(again.IsPortOpen());
+    EXPECT_EQ(Panel(again, 0), QStringLiteral("Port: ") + QString::fromStdString(pty.Path()));
+    EXPECT_EQ(Panel(again, 1), QStringLiteral("Baud Rate: 19200"));
+    EXPECT_EQ(Panel(again, 3), QStringLiteral("Parity: None"));
+}
+
+TEST(Settings, ReadingStopsAtTheFirstMissingOrNonIntegerValue)
+{
+    GuiTestEnv env;
+    Store({{"CurrentType", 2},
+           {"PortSetting", "\"L\",\"ttyS9\",9600,8,0,0,0,1024,1024"},
+           {"InstanceSendData", "\"X\",\"Hex\",\"41 \""}});
+    {
+        TfrmMain w;
+        EXPECT_EQ(w.CurrentType(), 2);
+        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("DECIMAL"));
+        EXPECT_EQ(w.CurDisplayType(), 0);
+        EXPECT_TRUE(w.ShowSendData());
+        EXPECT_FALSE(w.ShowTime());
+        EXPECT_FALSE(w.LastLink().has_value()) << "PortSetting comes after the missing value";
+        EXPECT_TRUE(Find<QTextEdit>(w, "edSendItem")->toPlainText().isEmpty());
+        EXPECT_FALSE(w.LoadSettings());
+    }
+    env.ClearSettings();
+    Store({{"CurrentType", 1}, {"CurDisplayType", 3}, {"ShowSendData", "yes"}, {"ShowTime", 1}});
+    TfrmMain w;
+    EXPECT_EQ(w.CurDisplayType(), 3);
+    EXPECT_TRUE(Find<QToolButton>(w, "btnTextSymbol")->isChecked());
+    EXPECT_TRUE(w.ShowSendData());
+    EXPECT_FALSE(w.ShowTime()) << "ShowTime comes after the bad value";
+}
+
+TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
+{
+    GuiTestEnv env;
+    Store({{"CurrentType", 0},
+           {"CurDisplayType", 7},
+           {"ShowSendData", 5},
+           {"ShowTime", 0},
+           {"PortSetting", "\"L\",\"ttyS9\",fast,8,0,0,0,1024,1024"},
+           {"InstanceSendData", "no fields here"}});
+    TfrmMain w;
+    EXPECT_EQ(w.CurDisplayType(), 7);
+    for (const char *mode : {"btnText", "btnHex", "btnDecimal", "btnTextSymbol"})
+        EXPECT_FALSE(Find<QToolButton>(w, mode)->isChecked()) << mode;
+    EXPECT_TRUE(w.ShowSendData());
+    ASSERT_TRUE(w.LastLink().has_value()) << "an unreadable link line still leaves a last link";
+    EXPECT_EQ(w.LastLink()->Baud, DefaultLinkSetting().Baud);
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
+    EXPECT_EQ(w.GetInstantItem().GetLength(), 0);
+
+    w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
+    EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 0) << "no writer for an unknown mode";
+    Find<QAction>(w, "mnuHex")->trigger();
+    w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
+    ASSERT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 1);
+    EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineText(0), "Rec  :41 ");
+}
