@@ -95,3 +95,9 @@ bool CQueuedHandOver::RunOne(int ms)
     Run(next);
     return true;
 }
+
+bool CQueuedHandOver::WaitQueued(int ms)
+{
+    std::unique_lock<std::mutex> guard(queueLock_);
+    return queued_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); });
+}

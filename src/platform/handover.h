@@ -61,6 +61,8 @@ public:
     int RunPending();
     // Waits up to `ms` for one delivery and runs it; false when none came.
     bool RunOne(int ms);
+    // Waits up to `ms` until a delivery is queued, without running it.
+    bool WaitQueued(int ms);
 
 protected:
     bool Post(std::shared_ptr<Delivery> delivery) override;

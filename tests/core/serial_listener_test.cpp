@@ -1,0 +1,296 @@
+// The listener thread and the hand-over of its events to an owner thread, on a pseudo-terminal.
+// These run under ThreadSanitizer as well.
+#include "Serial/SerialWnd.h"
+#include "ptypair.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads like the main window: chunks of up to 2047 until a read brings nothing.
+std::vector<uint8_t> ReadAll(CSerial &port)
+{
+    std::vector<uint8_t> out;
+    uint8_t buf[2048];
+    for (;;) {
+        uint32_t n = 0;
+        if (port.Read(buf, 2047, &n) != 0 || n == 0)
+            return out;
+        out.insert(out.end(), buf, buf + n);
+    }
+}
+
+class CRecordingPort : public CSerialEx
+{
+public:
+    ~CRecordingPort() override { Close(); }
+
+    bool WaitForBytes(size_t count, int ms = 3000)
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return data_.size() >= count; });
+    }
+    bool WaitForLoss(int ms = 3000)
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return lostCode_ != 0; });
+    }
+    size_t Events()
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        return events_;
+    }
+    long LostCode()
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        return lostCode_;
+    }
+
+protected:
+    void OnEvent(uint16_t events, uint16_t errors) override
+    {
+        EXPECT_EQ(events & ~DefaultMask, 0);
+        EXPECT_EQ(errors, 0);
+        // One chunk per event: bytes left waiting bring another event.
+        uint8_t buf[2048];
+        uint32_t n = 0;
+        Read(buf, 2047, &n);
+        const std::lock_guard<std::mutex> guard(lock_);
+        ++events_;
+        data_.insert(data_.end(), buf, buf + n);
+        changed_.notify_all();
+    }
+    void OnPortLost(long code) override
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        lostCode_ = code;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    size_t events_ = 0;
+    std::vector<uint8_t> data_;
+    long lostCode_ = 0;
+};
+
+const std::string kBegin = "CSerialEx::ThreadProc - Begin\r\n";
+
+} // namespace
+
+TEST(SerialListener, DeliversEventsAndStopsWithoutOne)
+{
+    CTempHome home;
+    CTestPty pty;
+    CRecordingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    EXPECT_TRUE(port.IsListening());
+    ASSERT_TRUE(pty.Send("hello"));
+    ASSERT_TRUE(port.WaitForBytes(5));
+    std::vector<uint8_t> burst(5000, 'b');
+    ASSERT_TRUE(pty.Send(burst));
+    ASSERT_TRUE(port.WaitForBytes(5005));
+    EXPECT_GE(port.Events(), 4u);
+
+    const size_t events = port.Events();
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_FALSE(port.IsListening());
+    EXPECT_EQ(port.Events(), events);
+    // One line when the listener starts, one after every wait that was not the stop (the last
+    // one only when the handler had returned before the stop came).
+    const int begins = CountOf(home.LogText(), kBegin);
+    EXPECT_GE(begins, static_cast<int>(events));
+    EXPECT_LE(begins, static_cast<int>(events) + 1);
+    EXPECT_EQ(CountOf(home.LogText(), "not within mask"), 0);
+    EXPECT_EQ(port.LostCode(), 0);
+
+    // Closing while idle: the stop wake-up adds no line and no event.
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    EXPECT_TRUE(port.IsListening());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(CountOf(home.LogText(), kBegin), begins + 1);
+    EXPECT_EQ(port.Events(), events);
+
+    // And opening again starts a new listener.
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    ASSERT_TRUE(pty.Send("again"));
+    ASSERT_TRUE(port.WaitForBytes(5010));
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.LostCode(), 0);
+
+    // Without the flag the port opens without a listener; one can be started and stopped later.
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, false), 0);
+    EXPECT_FALSE(port.IsListening());
+    EXPECT_EQ(port.StartListener(), 0);
+    EXPECT_EQ(port.StartListener(), 0);
+    EXPECT_EQ(port.StopListener(), 0);
+    EXPECT_FALSE(port.IsListening());
+    EXPECT_TRUE(port.IsOpen());
+}
+
+TEST(SerialListener, StopsPromptlyUnderSteadyTraffic)
+{
+    CTempHome home;
+    CTestPty pty;
+    CRecordingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    std::atomic<bool> run{true};
+    std::thread feeder([&] {
+        while (run.load()) {
+            pty.Send("0123456789");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const Clock::time_point start = Clock::now();
+        ASSERT_EQ(port.StopListener(), 0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+        ASSERT_EQ(port.StartListener(), 0);
+    }
+    run = false;
+    feeder.join();
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.LostCode(), 0);
+}
+
+TEST(SerialListener, LostPortEndsTheListenerOnce)
+{
+    CTempHome home;
+    CTestPty pty;
+    CRecordingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    pty.CloseMaster();
+    ASSERT_TRUE(port.WaitForLoss());
+    EXPECT_EQ(port.LostCode(), EIO);
+    // No spinning: the listener ended after the one failed wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(CountOf(home.LogText(), kBegin), 1);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.LostCode(), EIO);
+}
+
+TEST(SerialWnd, EventsRunOnTheOwnerThreadInOrder)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    std::vector<uint8_t> received;
+    int wrongThread = 0;
+    const std::thread::id owner = std::this_thread::get_id();
+    ASSERT_EQ(port.Open(
+                  pty.Path(), &handOver,
+                  [&](uint16_t events, uint16_t) {
+                      wrongThread += std::this_thread::get_id() != owner;
+                      if (events & EV_RXCHAR) {
+                          const std::vector<uint8_t> got = ReadAll(port);
+                          received.insert(received.end(), got.begin(), got.end());
+                      }
+                  },
+                  {}, 4096, 4096),
+              0);
+    std::vector<uint8_t> burst(5000);
+    for (size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<uint8_t>(i * 7);
+    ASSERT_TRUE(pty.Send(burst));
+    const Clock::time_point start = Clock::now();
+    while (received.size() < burst.size() && Clock::now() - start < std::chrono::seconds(5))
+        handOver.RunOne(100);
+    EXPECT_EQ(received, burst);
+    EXPECT_EQ(wrongThread, 0);
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialWnd, CloseWithADeliveryPendingNeverDeadlocks)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    int handled = 0;
+    ASSERT_EQ(port.Open(pty.Path(), &handOver, [&](uint16_t, uint16_t) { ++handled; }), 0);
+    ASSERT_TRUE(pty.Send("x"));
+    // The listener is now blocked handing the event to this thread, which is busy closing.
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    handOver.RunPending();
+    EXPECT_EQ(handled, 0); // the dropped delivery never runs
+
+    // The same hand-over serves the next opening.
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](uint16_t, uint16_t) {
+                            ++handled;
+                            ReadAll(port);
+                        }),
+              0);
+    ASSERT_TRUE(pty.Send("y"));
+    ASSERT_TRUE(handOver.RunOne(3000));
+    EXPECT_EQ(handled, 1);
+    port.Close();
+}
+
+TEST(SerialWnd, HandlersMayCloseThePort)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(pty.Path(), &handOver, [&](uint16_t, uint16_t) { EXPECT_EQ(port.Close(), 0); }), 0);
+    ASSERT_TRUE(pty.Send("x"));
+    ASSERT_TRUE(handOver.RunOne(3000));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.IsListening());
+
+    // Port lost: told once, on the owner thread, and the handler closes.
+    long lost = 0;
+    int lostCalls = 0;
+    ASSERT_EQ(port.Open(
+                  pty.Path(), &handOver, [](uint16_t, uint16_t) {},
+                  [&](long code) {
+                      lost = code;
+                      ++lostCalls;
+                      port.Close();
+                  }),
+              0);
+    pty.CloseMaster();
+    const Clock::time_point start = Clock::now();
+    while (lostCalls == 0 && Clock::now() - start < std::chrono::seconds(3))
+        handOver.RunOne(100);
+    EXPECT_EQ(lostCalls, 1);
+    EXPECT_EQ(lost, EIO);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(handOver.RunOne(50));
+}
+
+TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
+{
+    CTempHome home;
+    CQueuedHandOver handOver;
+    {
+        CSerialWnd port;
+        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}), ENOENT);
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_FALSE(port.IsListening());
+        CTestPty pty;
+        EXPECT_EQ(port.Open(pty.Path(), nullptr, [](uint16_t, uint16_t) {}), E_INVALIDARG);
+        EXPECT_FALSE(port.IsOpen());
+        ASSERT_EQ(port.Open(pty.Path(), &handOver, [](uint16_t, uint16_t) {}), 0);
+    }
+    const std::string log = home.LogText();
+    EXPECT_EQ(CountOf(log, "CSerial::Open - Unable to open port\r\n"), 1);
+    EXPECT_EQ(CountOf(log, "CSerialWnd::~CSerialWnd - Serial port not closed\r\n"), 1);
+    EXPECT_EQ(CountOf(log, "CSerialEx::~CSerialEx"), 0);
+    EXPECT_EQ(CountOf(log, kBegin), 1);
+}
