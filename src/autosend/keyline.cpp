@@ -13,8 +13,9 @@ std::string ReadKeyValue(const std::string &line)
     std::string text = line;
     text[eq] = ',';
     std::vector<std::string> fields = SplitCommaText(text);
+    // "Time=" is what an empty time text is written as; it must read back, not fail the file.
     if (fields.size() < 2)
-        throw EConvertError(std::string());
+        return std::string();
     return std::move(fields[1]);
 }
 

@@ -4,7 +4,7 @@
 // it. A line without "=" has the empty value.
 #include <string>
 
-// Throws EConvertError when the line has "=" but yields fewer than two fields.
+// Nothing after the "=" also gives the empty value.
 std::string ReadKeyValue(const std::string &line);
 
 // Like a "%d" scan: blanks, an optional sign, then digits; whatever follows is ignored. False

@@ -34,17 +34,18 @@ class CRecordingTarget : public ISendTarget
 public:
     CRecordingTarget(CAutoSendShared &shared, const IClock &clock) : m_shared(shared), m_clock(clock) {}
 
+    // Both marks are set before the item is recorded, so a test that saw the item also sees them.
     void SendItem(const CCommData &item) override
     {
-        const bool marking = m_shared.AutoSendState.load() == AUTOSEND_RUNNING;
-        if (marking)
-            m_shared.MarkSendBegin(m_clock.NowMs());
+        const int64_t now = m_clock.NowMs();
+        if (m_shared.AutoSendState.load() == AUTOSEND_RUNNING) {
+            m_shared.MarkSendBegin(now);
+            m_shared.MarkSendEnd(now);
+        }
         {
             const std::lock_guard<std::mutex> guard(m_lock);
-            m_sent.push_back({item.GetName(), m_clock.NowMs()});
+            m_sent.push_back({item.GetName(), now});
         }
-        if (marking)
-            m_shared.MarkSendEnd(m_clock.NowMs());
         m_changed.notify_all();
     }
 

@@ -236,6 +236,7 @@ TEST_F(Engine, AnswersDelaysPauseAndStop)
     m_shared.PushAction(ACTION_RESUME);
     ASSERT_TRUE(m_target.WaitForCount(4));
     EXPECT_EQ(m_target.Sent()[3].At, t0 + 3500);
+    ASSERT_TRUE(Settle(*m_engine)); // the step timer sees its value below the target again
     m_clock.Advance(1000);
     ASSERT_TRUE(Settle(*m_engine));
     EXPECT_EQ(m_target.Sent().size(), 4u);

@@ -34,7 +34,8 @@ TEST(KeyLine, ValuesAndNumbers)
     EXPECT_EQ(ReadKeyValue("NoEquals"), "");
     EXPECT_EQ(ReadKeyValue("Key= 12 34"), "12");
     EXPECT_EQ(ReadKeyValue("Key=\"a b\""), "a b");
-    EXPECT_THROW(ReadKeyValue("Delay="), EConvertError);
+    EXPECT_EQ(ReadKeyValue("Delay="), "");
+    EXPECT_THROW(ReadKeyInt("Delay="), EConvertError);
 
     EXPECT_EQ(ReadKeyInt("Delay=-25"), -25);
     EXPECT_EQ(ReadKeyInt("Delay=12abc"), 12);
@@ -83,6 +84,14 @@ TEST(Events, TextsRoundTrip)
     EXPECT_FALSE(unchanged.LoadText("Time=00:00:05.000,TimeType=x"));
     EXPECT_EQ(unchanged.TimeText, "00:00:05.000");
     EXPECT_EQ(unchanged.TimeType, 2);
+
+    // An empty time text (hand-edited file) writes a line that must read back.
+    CTimeEvent blank;
+    EXPECT_TRUE(blank.LoadText("nothing,TimeType=4"));
+    EXPECT_EQ(blank.TimeText, "");
+    CTimeEvent blankRead;
+    EXPECT_TRUE(blankRead.LoadText(blank.SaveText()));
+    EXPECT_EQ(blankRead.SaveText(), "Time=,TimeType=4");
 
     CReceiveFixLengthEvent fix;
     EXPECT_TRUE(fix.LoadText("FixLength=8"));
