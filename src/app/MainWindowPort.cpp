@@ -64,12 +64,16 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
             OnComEvent(static_cast<uint32_t>(errors) << 16 | events);
         },
         [this](long code) { OnPortLost(code); }, link.InputBufferLen, link.OutputBufferLen);
-    m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
     const QString port = QString::fromLatin1(link.PortName);
-    if (m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits, link.ParityCode, link.StopBitsCode) !=
-        0) {
-        ShowMessage(QStringLiteral("Error Port Setting: ") + port);
-        m_port->Close();
+    // A port that did not open has no settings to refuse: it gets the one message below.
+    if (m_port->IsOpen()) {
+        m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
+        const long setup = m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits, link.ParityCode,
+                                         link.StopBitsCode);
+        if (setup != 0) {
+            ShowMessage(QStringLiteral("Error Port Setting: ") + port);
+            m_port->Close();
+        }
     }
     if (m_port->IsOpen()) {
         m_lastLink = link;

@@ -1,0 +1,198 @@
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "recdata/gui/TfrmRecDataList.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "Serial/Serial.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "ptypair.h"
+
+namespace {
+
+template <typename T> T *Find(const QWidget &w, const char *name)
+{
+    T *found = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QStringList Panels(const QWidget &w)
+{
+    QStringList texts;
+    for (int i = 0; i < 8; ++i)
+        texts << w.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
+    return texts;
+}
+
+const QStringList kLabelsOnly{
+    "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
+
+COM_PORT_SETTING LinkTo(const std::string &port)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Test";
+    link.PortName = port;
+    return link;
+}
+
+std::string LastLogLine(const TfrmMain &w)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
+}
+
+} // namespace
+
+TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    auto *list = new TfrmRecDataList(&w);
+    w.SetRecDataList(list);
+    w.OpenLink(LinkTo(pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    EXPECT_EQ(Panels(w).mid(0, 6),
+              (QStringList{"Port: " + QString::fromStdString(pty.Path()), "Baud Rate: 9600", "Data Bits: 8",
+                           "Parity: None", "Stop Bits: 1", "DTC: None"}));
+
+    Find<QToolButton>(w, "btnHex")->click();
+    pty.Send(std::vector<uint8_t>{0x41, 0x42, 0x00, 0x43});
+    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
+    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:4/1"));
+    EXPECT_EQ(LastLogLine(w), "Rec  :41 42 00 43 ");
+    ASSERT_EQ(list->Entries().Count(), 1);
+    const CCommData &entry = list->Entries().At(0);
+    EXPECT_EQ(entry.Data(), (Bytes{0x41, 0x42, 0x00, 0x43}));
+    EXPECT_EQ(entry.GetFormat(), FMT_STRING);
+    EXPECT_NE(entry.GetName().find(':'), std::string::npos)
+        << "named with the time of day: " << entry.GetName();
+
+    // A message that finds nothing waiting, and events other than received data, change nothing.
+    w.OnComEvent(EV_RXCHAR);
+    w.OnComEvent(EV_BREAK | (CE_FRAME << 16));
+    EXPECT_EQ(w.RecBlocks(), 1);
+    EXPECT_EQ(w.RecBytes(), 4);
+    EXPECT_EQ(list->Entries().Count(), 1);
+
+    // Closing shows the labels only and keeps the counters, which go on at the next block.
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_EQ(Panels(w), kLabelsOnly);
+    EXPECT_FALSE(Find<QPushButton>(w, "btnSend")->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+    Find<QToolButton>(w, "btnQuickLink")->click();
+    ASSERT_TRUE(w.IsPortOpen());
+    pty.Send("xyz");
+    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 2; }));
+    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:7/2"));
+}
+
+TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(LinkTo(pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    std::vector<uint8_t> burst(5000);
+    for (size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<uint8_t>(1 + i % 250);
+    pty.Send(burst);
+    // The GUI thread is busy while the burst arrives, so all of it waits for the handler.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitUntil([&w] { return w.RecBytes() == 5000; }));
+    EXPECT_EQ(w.RecBlocks(), 1);
+    ASSERT_EQ(w.RecDataHeld().size(), 1u);
+    EXPECT_EQ(w.RecDataHeld()[0].Data(), burst);
+    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:5000/1"));
+}
+
+TEST(Port, FailedOpensSayWhyAndKeepTheLastLink)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    ModalCatcher boxes;
+    w.OpenLink(LinkTo("/nonexistent/ttyKX"));
+    ASSERT_GE(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
+    ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
+    EXPECT_TRUE(boxes.Seen()[0].startsWith(QStringLiteral("Can not Open /nonexistent/ttyKX")))
+        << boxes.Seen()[0].toStdString();
+    EXPECT_FALSE(w.LastLink().has_value());
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
+    EXPECT_EQ(Panels(w), kLabelsOnly);
+
+    const COM_PORT_SETTING good = LinkTo(pty.Path());
+    w.OpenLink(good);
+    ASSERT_TRUE(w.IsPortOpen());
+    EXPECT_EQ(boxes.Seen().size(), 1);
+
+    // Settings the port refuses: two messages, the port closed, the first link kept.
+    COM_PORT_SETTING bad = good;
+    bad.DataBits = 3;
+    w.OpenLink(bad);
+    const QString port = QString::fromStdString(pty.Path());
+    EXPECT_EQ(boxes.Seen().mid(1), (QStringList{"Error Port Setting: " + port, "Can not Open " + port}));
+    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_EQ(Panels(w), kLabelsOnly);
+    ASSERT_TRUE(w.LastLink().has_value());
+    EXPECT_EQ(*w.LastLink(), good);
+    Find<QAction>(w, "mnuOpQuickLink")->trigger();
+    EXPECT_TRUE(w.IsPortOpen());
+}
+
+TEST(Port, ALostPortIsClosedAndSaidSo)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    {
+        CTestPty pty;
+        w.OpenLink(LinkTo(pty.Path()));
+        ASSERT_TRUE(w.IsPortOpen());
+        pty.CloseMaster();
+        ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    }
+    const QStringList panels = Panels(w);
+    EXPECT_EQ(panels[0], QStringLiteral("Port: lost"));
+    EXPECT_EQ(panels.mid(1), kLabelsOnly.mid(1));
+    EXPECT_FALSE(Find<QPushButton>(w, "btnSend")->isEnabled());
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
+}
+
+TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(LinkTo(pty.Path()));
+    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    pty.Send("run");
+    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
+    w.AutoSend().SetState(AUTOSEND_PAUSED);
+    pty.Send("pause");
+    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 2; }));
+    EXPECT_EQ(w.AutoSend().RecQueueSize(), 1u);
+    CCommData queued;
+    ASSERT_TRUE(w.AutoSend().PopRec(queued));
+    EXPECT_EQ(queued.Data(), (Bytes{'r', 'u', 'n'}));
+    const ST_TimeMarks marks = w.AutoSend().Marks();
+    EXPECT_TRUE(marks.RecBeginValid && marks.RecEndValid);
+    EXPECT_LE(marks.RecBeginTime, marks.RecEndTime);
+    EXPECT_FALSE(marks.SendBeginValid);
+
+    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    w.UpdateControls();
+    EXPECT_TRUE(Find<QToolButton>(w, "btnStartAutoSend")->isChecked());
+    EXPECT_TRUE(Find<QToolButton>(w, "btnStopAutoSend")->isEnabled());
+    w.SendItem(CCommData(Bytes{1}));
+    EXPECT_TRUE(w.AutoSend().Marks().SendBeginValid && w.AutoSend().Marks().SendEndValid);
+    w.AutoSend().SetState(AUTOSEND_STOPPED);
+}
