@@ -1,9 +1,14 @@
+#include "app/HelpContent.h"
 #include "app/MainWindow.h"
+#include "app/TfrmAbout.h"
 #include "app/TrafficLog.h"
+#include "platform/textfile.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "guitestenv.h"
+#include "guiwait.h"
 
 namespace {
 
@@ -209,4 +215,121 @@ TEST(MainWindow, ExitEndsTheEventLoop)
     QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(42); });
     fallback.start(5000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+TEST(MainWindow, ViewCommandsKeepMenuContextMenuAndButtonInStep)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    const char *chains[4][3] = {{"mnuViewText", "mnuText", "btnText"},
+                                {"mnuViewHex", "mnuHex", "btnHex"},
+                                {"mnuViewDecimal", "mnuDecimal", "btnDecimal"},
+                                {"mnuViewTextSymbol", "mnuTextSymbol", "btnTextSymbol"}};
+    auto expectMode = [&](int mode) {
+        EXPECT_EQ(w.CurDisplayType(), mode);
+        for (int m = 0; m < 4; ++m) {
+            EXPECT_EQ(w.findChild<QAction *>(chains[m][0])->isChecked(), m == mode) << chains[m][0];
+            EXPECT_EQ(w.findChild<QAction *>(chains[m][1])->isChecked(), m == mode) << chains[m][1];
+            EXPECT_EQ(w.findChild<QToolButton *>(chains[m][2])->isChecked(), m == mode) << chains[m][2];
+        }
+    };
+    w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+    expectMode(FMT_HEX);
+    w.findChild<QAction *>(QStringLiteral("mnuTextSymbol"))->trigger();
+    expectMode(FMT_STR_SYMBOL);
+    w.findChild<QAction *>(QStringLiteral("mnuViewDecimal"))->trigger();
+    expectMode(FMT_DEC);
+    // Clicking the button that is already down leaves it down.
+    w.findChild<QToolButton *>(QStringLiteral("btnDecimal"))->click();
+    expectMode(FMT_DEC);
+
+    auto *timeButton = w.findChild<QToolButton *>(QStringLiteral("btnShowTime"));
+    timeButton->click();
+    EXPECT_TRUE(w.ShowTime());
+    EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuViewShowTime"))->isChecked());
+    EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuShowTime"))->isChecked());
+    w.findChild<QAction *>(QStringLiteral("mnuShowTime"))->trigger();
+    EXPECT_FALSE(w.ShowTime());
+    EXPECT_FALSE(timeButton->isChecked());
+    w.findChild<QToolButton *>(QStringLiteral("btnShowSendData"))->click();
+    EXPECT_FALSE(w.ShowSendData());
+    EXPECT_FALSE(w.findChild<QAction *>(QStringLiteral("mnuShowSendData"))->isChecked());
+    EXPECT_FALSE(w.ShowTime()) << "the two toggles are independent";
+
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    w.LogRecData(CCommData(Bytes{0x41, 0x42}));
+    EXPECT_EQ(log->LineText(0), "Rec  :65 66 ");
+    EXPECT_EQ(log->DisplayType(), FMT_DEC);
+}
+
+TEST(MainWindow, LogSaveCopyAndClear)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+    w.LogRecData(CCommData(Bytes{0x41}));
+    w.LogSendData(CCommData(Bytes{0x0D, 0x0A}));
+
+    const QString target = env.FilePath(QStringLiteral("capture"));
+    QStringList filters;
+    ModalCatcher dialogs([&](QDialog *d) {
+        auto *save = qobject_cast<QFileDialog *>(d);
+        ASSERT_NE(save, nullptr);
+        filters = save->nameFilters();
+        save->selectFile(target);
+        static_cast<QDialog *>(save)->accept();
+    });
+    w.findChild<QAction *>(QStringLiteral("mnuFileSave"))->trigger();
+    EXPECT_EQ(dialogs.Seen(), QStringList{"dlgSave"});
+    EXPECT_EQ(filters, (QStringList{"Log file(*.log)", "Text file(*.txt)"}));
+    std::string saved;
+    ASSERT_TRUE(ReadWholeFile((target + ".log").toStdString(), saved)) << "the default extension is log";
+    EXPECT_EQ(saved, "Rec  :41 \r\nSend :0D 0A \r\n");
+
+    QApplication::clipboard()->clear();
+    w.findChild<QToolButton *>(QStringLiteral("btnCopy"))->click();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), saved);
+
+    w.findChild<QAction *>(QStringLiteral("mnuClearDisplay"))->trigger();
+    EXPECT_EQ(log->LineCount(), 0);
+}
+
+TEST(MainWindow, HelpFileBesideTheProgramAndAboutBox)
+{
+    GuiTestEnv env;
+    EXPECT_EQ(HelpFilePath("/opt/k.v2/kestrum"), "/opt/k.v2/kestrum.chm");
+    EXPECT_EQ(HelpFilePath("/opt/bin/other.bin"), "/opt/bin/other.chm");
+    EXPECT_EQ(HelpFilePath("/opt/bin/.hidden"), "/opt/bin/.hidden.chm");
+
+    const std::string exe = env.File("renamed");
+    QList<QUrl> opened;
+    const auto open = [&opened](const QUrl &url) {
+        opened << url;
+        return true;
+    };
+    {
+        ModalCatcher boxes;
+        ShowHelpContent(nullptr, exe, open);
+        EXPECT_EQ(boxes.Seen(), QStringList{"Help file not found!"});
+        EXPECT_TRUE(opened.isEmpty());
+    }
+    WriteFileAtomic(env.File("renamed.chm"), "help");
+    ShowHelpContent(nullptr, exe, open);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].toLocalFile(), env.FilePath(QStringLiteral("renamed.chm")));
+
+    TfrmMain w;
+    QString version, caption;
+    ModalCatcher dialogs([&](QDialog *d) {
+        caption = d->windowTitle();
+        if (auto *label = d->findChild<QLabel *>(QStringLiteral("lbVersion")))
+            version = label->text();
+        d->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+    });
+    w.findChild<QAction *>(QStringLiteral("mnuHelpAbout"))->trigger();
+    EXPECT_EQ(dialogs.Seen(), QStringList{"frmAbout"});
+    EXPECT_EQ(caption, QStringLiteral("About"));
+    EXPECT_EQ(version, QStringLiteral("v 1.0.2.4"));
+    EXPECT_EQ(TfrmAbout::VersionText(""), QStringLiteral("v 1.0"));
 }
