@@ -24,7 +24,7 @@ bool CHandOver::Deliver(std::function<void()> task)
         return false;
     std::unique_lock<std::mutex> wait(delivery->lock);
     delivery->done.wait(wait, [&] { return delivery->finished || delivery->cancelled; });
-    return delivery->finished;
+    return !delivery->cancelled;
 }
 
 void CHandOver::Cancel()
@@ -34,6 +34,8 @@ void CHandOver::Cancel()
     for (const std::weak_ptr<Delivery> &weak : pending_) {
         if (const std::shared_ptr<Delivery> delivery = weak.lock()) {
             const std::lock_guard<std::mutex> inner(delivery->lock);
+            if (delivery->finished)
+                continue;
             delivery->cancelled = true;
             delivery->done.notify_all();
         }

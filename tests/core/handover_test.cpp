@@ -1,0 +1,93 @@
+// Handing work to an owner thread and waiting for it, with cancellation from either side.
+#include "platform/handover.h"
+
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+TEST(HandOver, DeliveriesRunOnTheOwnerInOrder)
+{
+    CQueuedHandOver handOver;
+    const std::thread::id owner = std::this_thread::get_id();
+    std::vector<int> ran;
+    std::atomic<int> wrongThread{0};
+    std::atomic<bool> allDelivered{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i) {
+            const bool done = handOver.Deliver([&, i] {
+                wrongThread += std::this_thread::get_id() != owner;
+                ran.push_back(i);
+            });
+            EXPECT_TRUE(done);
+        }
+        allDelivered = true;
+    });
+    while (!allDelivered.load())
+        handOver.RunOne(50);
+    worker.join();
+    ASSERT_EQ(ran.size(), 20u);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(ran[static_cast<size_t>(i)], i);
+    EXPECT_EQ(wrongThread.load(), 0);
+
+    // On the owner thread a delivery runs at once.
+    bool inline_ = false;
+    EXPECT_TRUE(handOver.Deliver([&] { inline_ = true; }));
+    EXPECT_TRUE(inline_);
+}
+
+TEST(HandOver, CancelReleasesAQueuedDeliveryAndRefusesNewOnes)
+{
+    CQueuedHandOver handOver;
+    int ran = 0;
+    bool result = true;
+    std::thread worker([&] { result = handOver.Deliver([&] { ++ran; }); });
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    handOver.Cancel();
+    worker.join();
+    EXPECT_FALSE(result);
+    handOver.RunPending();
+    EXPECT_EQ(ran, 0);
+
+    std::thread refused([&] { result = handOver.Deliver([&] { ++ran; }); });
+    refused.join();
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(handOver.Deliver([&] { ++ran; })); // not even inline
+    EXPECT_EQ(ran, 0);
+
+    handOver.Resume();
+    std::thread again([&] { result = handOver.Deliver([&] { ++ran; }); });
+    ASSERT_TRUE(handOver.RunOne(3000));
+    again.join();
+    EXPECT_TRUE(result);
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(HandOver, CancelFromInsideARunningDeliveryFreesTheWorker)
+{
+    // The owner, while running the delivery, stops the worker and waits for it: the worker must
+    // not keep waiting for the delivery to end.
+    CQueuedHandOver handOver;
+    bool first = false;
+    bool result = true;
+    bool finishedTask = false;
+    std::thread worker([&] { first = handOver.Deliver([&] {}); });
+    std::thread *workerRef = &worker;
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    std::thread second([&] {
+        result = handOver.Deliver([&] {
+            handOver.Cancel();
+            workerRef->join();
+            finishedTask = true;
+        });
+    });
+    // Run the first delivery, then the second which cancels and joins the (finished) first worker.
+    ASSERT_TRUE(handOver.RunOne(3000));
+    ASSERT_TRUE(handOver.RunOne(3000));
+    second.join();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(finishedTask);
+    EXPECT_FALSE(result); // the second worker was let go before its task ended
+}
