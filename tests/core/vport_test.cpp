@@ -1,0 +1,208 @@
+// kestrum-vport as its users meet it: started as a program, talked to through the device.
+#include "Serial/Serial.h"
+#include "Serial/portlist.h"
+#include "ptypair.h"
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string VportPath()
+{
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir(self, n > 0 ? static_cast<size_t>(n) : 0);
+    dir = dir.substr(0, dir.find_last_of('/'));
+    return dir + "/../src/tools/vport/kestrum-vport";
+}
+
+// Runs kestrum-vport with `args`; reads its first lines; stops it with SIGTERM when destroyed.
+class CVportProcess
+{
+public:
+    explicit CVportProcess(const std::vector<std::string> &args, int lines = 1)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char *> argv;
+            const std::string exe = VportPath();
+            argv.push_back(const_cast<char *>(exe.c_str()));
+            for (const std::string &a : args)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(exe.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        out_ = fdopen(out[0], "r");
+        for (int i = 0; i < lines && out_ != nullptr; ++i) {
+            char line[4096];
+            if (std::fgets(line, sizeof line, out_) == nullptr)
+                break;
+            std::string text = line;
+            if (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            lines_.push_back(text);
+        }
+    }
+    ~CVportProcess() { Stop(); }
+    int Stop()
+    {
+        if (pid_ <= 0)
+            return status_;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        if (out_ != nullptr)
+            fclose(out_);
+        out_ = nullptr;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status_;
+    }
+    std::string Line(size_t i) const { return i < lines_.size() ? lines_[i] : std::string(); }
+
+private:
+    pid_t pid_ = -1;
+    FILE *out_ = nullptr;
+    std::vector<std::string> lines_;
+    int status_ = -1;
+};
+
+std::string ReadFor(CSerial &port, size_t count, int ms = 3000)
+{
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char buf[2048];
+    while (got.size() < count && std::chrono::steady_clock::now() < end) {
+        uint32_t n = 0;
+        if (port.Read(buf, 2047, &n) != 0)
+            break;
+        got.append(buf, n);
+    }
+    return got;
+}
+
+int RunStatus(const std::vector<std::string> &args)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (freopen("/dev/null", "w", stdout) == nullptr || freopen("/dev/null", "w", stderr) == nullptr)
+            _exit(126);
+        std::vector<char *> argv;
+        const std::string exe = VportPath();
+        argv.push_back(const_cast<char *>(exe.c_str()));
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(Vport, EchoesEveryByteValueAcrossReopens)
+{
+    ASSERT_EQ(access(VportPath().c_str(), X_OK), 0) << "build the kestrum-vport target first";
+    CTempHome home;
+    CVportProcess vport({"--no-link"});
+    const std::string device = vport.Line(0);
+    ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    CSerial port;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(port.Open(device), 0);
+        ASSERT_EQ(port.Setup(115200, 8, NOPARITY, ONESTOPBIT), 0);
+        ASSERT_EQ(port.Write(all.data(), static_cast<long>(all.size())), 0);
+        EXPECT_EQ(ReadFor(port, 256), all);
+        port.Close();
+    }
+    EXPECT_EQ(vport.Stop(), 0);
+}
+
+TEST(Vport, AnswersFromATable)
+{
+    CTempHome home;
+    const std::string table = home.Dir() + "/answers.txt";
+    std::ofstream(table) << "# a modem of sorts\n"
+                            "\"AT\\r\",\"OK\\r\\n\"\n"
+                            "\"ATI\\r\",\"Test device 1.0\\r\\n\"\n"
+                            "\"\\x02PING\",\"\\x06\"\n";
+    CVportProcess vport({"--no-link", "--table", table});
+    CSerial port;
+    ASSERT_EQ(port.Open(vport.Line(0)), 0);
+    ASSERT_EQ(port.Write("zzATI\rAT\r\x02PING"), 0);
+    EXPECT_EQ(ReadFor(port, 22), "Test device 1.0\r\nOK\r\n\x06");
+    port.Close();
+
+    EXPECT_EQ(RunStatus({"--table", home.Dir() + "/missing.txt"}), 2);
+    std::ofstream(table) << "\"only one field\"\n";
+    EXPECT_EQ(RunStatus({"--table", table}), 2);
+}
+
+TEST(Vport, StreamsNumberedLines)
+{
+    CTempHome home;
+    CVportProcess vport({"--no-link", "--lines", "200"});
+    CSerial port;
+    ASSERT_EQ(port.Open(vport.Line(0)), 0);
+    const std::string text = ReadFor(port, 40 * 12);
+    ASSERT_GE(text.size(), 40u * 10);
+    // The port opened mid-stream: start at the first whole line, then numbers run on.
+    const size_t first = text.find("Line ");
+    ASSERT_NE(first, std::string::npos);
+    const unsigned long start = std::stoul(text.substr(first + 5, 6));
+    for (unsigned long k = 0; k < 5; ++k) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "Line %06lu ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n", start + k);
+        EXPECT_EQ(text.substr(first + k * 40, 40), expected);
+    }
+}
+
+TEST(Vport, HelpOptionsAndTheListedLink)
+{
+    EXPECT_EQ(RunStatus({"--help"}), 0);
+    EXPECT_EQ(RunStatus({"--bogus"}), 2);
+    EXPECT_EQ(RunStatus({"--lines", "0"}), 2);
+
+    CTempHome home;
+    const char *old = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = old ? old : "";
+    setenv("XDG_RUNTIME_DIR", home.Dir().c_str(), 1);
+    {
+        CVportProcess vport({"--name", "bench"}, 2);
+        const std::string link = home.Dir() + "/kestrum-vport/bench";
+        EXPECT_EQ(vport.Line(1), "Link: " + link);
+        bool listed = false;
+        for (const ST_PortInfo &p : EnumerateSerialPorts())
+            listed |= p.Name == link && p.Path == link && p.Description == "Virtual port";
+        EXPECT_TRUE(listed);
+        CSerial port;
+        EXPECT_EQ(port.Open(link), 0);
+        port.Close();
+        EXPECT_EQ(vport.Stop(), 0);
+        EXPECT_NE(access(link.c_str(), F_OK), 0); // removed on the way out
+    }
+    if (old)
+        setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+}
