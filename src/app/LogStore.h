@@ -49,7 +49,7 @@ private:
         uint32_t length;
         uint32_t stamp; // 0: none, else index into m_stamps
         uint32_t firstLine;
-        uint16_t table;
+        uint32_t table;
         uint8_t mode;
         LogDirection direction;
     };

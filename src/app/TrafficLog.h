@@ -9,6 +9,7 @@
 #include "data/symboltable.h"
 
 #include <QAbstractScrollArea>
+#include <QTimer>
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,6 +61,9 @@ public:
     void CopySelection() const;
 
     bool IsFollowingEnd() const;
+    // Brings the scroll bars and the screen up to the lines logged so far, which otherwise happens
+    // at most once a frame: drawing costs far more than storing a line.
+    void FlushView();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -89,6 +93,7 @@ private:
     int VisibleLineCount() const;
 
     LogStore m_store;
+    QTimer m_repaintTimer;
     int m_displayType = 0;
     bool m_showTime = false;
     std::function<std::string()> m_timeSource;

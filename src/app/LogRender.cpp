@@ -1,0 +1,170 @@
+#include "app/LogRender.h"
+
+#include "data/datapattern.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+uint32_t PlainColor(LogDirection direction)
+{
+    return direction == LogDirection::Received ? kColorBlue : kColorRed;
+}
+
+uint32_t SymbolColor(LogDirection direction)
+{
+    return direction == LogDirection::Received ? kColorBlue : kColorNavy;
+}
+
+// Pieces went to the original pane as zero-terminated strings, so each ends at its first NUL.
+void AddPiece(LogRendered &out, const char *text, size_t length, uint32_t color)
+{
+    if (length == 0)
+        return;
+    const char *nul = static_cast<const char *>(std::memchr(text, 0, length));
+    if (nul)
+        length = static_cast<size_t>(nul - text);
+    if (length == 0)
+        return;
+    const auto start = static_cast<uint32_t>(out.text.size());
+    out.text.append(text, length);
+    out.pieces.push_back({start, static_cast<uint32_t>(length), color});
+}
+
+void AddPiece(LogRendered &out, const std::string &text, uint32_t color)
+{
+    AddPiece(out, text.data(), text.size(), color);
+}
+
+void AddHex(LogRendered &out, const uint8_t *bytes, size_t length, uint32_t color)
+{
+    const auto start = static_cast<uint32_t>(out.text.size());
+    out.text.resize(start + length * 3);
+    char *p = &out.text[start];
+    for (size_t i = 0; i < length; ++i) {
+        *p++ = kHexDigits[bytes[i] >> 4];
+        *p++ = kHexDigits[bytes[i] & 0x0F];
+        *p++ = ' ';
+    }
+    if (length)
+        out.pieces.push_back({start, static_cast<uint32_t>(length * 3), color});
+}
+
+void AddDec(LogRendered &out, const uint8_t *bytes, size_t length, uint32_t color)
+{
+    const auto start = static_cast<uint32_t>(out.text.size());
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t b = bytes[i];
+        if (b >= 100)
+            out.text.push_back(static_cast<char>('0' + b / 100));
+        if (b >= 10)
+            out.text.push_back(static_cast<char>('0' + b / 10 % 10));
+        out.text.push_back(static_cast<char>('0' + b % 10));
+        out.text.push_back(' ');
+    }
+    if (length)
+        out.pieces.push_back({start, static_cast<uint32_t>(out.text.size() - start), color});
+}
+
+// Consecutive plain bytes form one run and consecutive symbols another; a hidden symbol still
+// ends a plain run.
+void AddSymbolRuns(LogRendered &out, const LogBlockView &block)
+{
+    static const CSymbolTable kNoSymbols;
+    const CSymbolTable &table = block.table ? *block.table : kNoSymbols;
+    const uint32_t plain = PlainColor(block.direction);
+    const uint32_t symbol = SymbolColor(block.direction);
+    std::string run;
+    bool runIsSymbol = false;
+    for (size_t i = 0; i < block.length; ++i) {
+        const uint8_t b = block.bytes[i];
+        const bool isSymbol = table.IsSymbol(b);
+        if (isSymbol != runIsSymbol) {
+            AddPiece(out, run, runIsSymbol ? symbol : plain);
+            run.clear();
+            runIsSymbol = isSymbol;
+        }
+        if (isSymbol) {
+            const ST_Symbol &entry = table.Entry(b);
+            if (!entry.ShowNothing)
+                run += entry.SymbolString;
+        } else {
+            run.push_back(static_cast<char>(b));
+        }
+    }
+    AddPiece(out, run, runIsSymbol ? symbol : plain);
+}
+
+void SplitLines(LogRendered &out)
+{
+    const std::string &t = out.text;
+    const size_t n = t.size();
+    size_t start = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = t[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        out.lines.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(i - start)});
+        if (c == '\r' && i + 1 < n && t[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+}
+
+} // namespace
+
+void LogRendered::Reset()
+{
+    text.clear();
+    pieces.clear();
+    lines.clear();
+}
+
+std::string LogRendered::LineText(size_t line) const
+{
+    const Span &span = lines.at(line);
+    return text.substr(span.start, span.length);
+}
+
+std::vector<LogRun> LogRendered::LineRuns(size_t line) const
+{
+    const Span &span = lines.at(line);
+    const uint32_t end = span.start + span.length;
+    std::vector<LogRun> runs;
+    for (const Piece &piece : pieces) {
+        const uint32_t from = std::max(piece.start, span.start);
+        const uint32_t to = std::min(piece.start + piece.length, end);
+        if (from < to)
+            runs.push_back({text.substr(from, to - from), piece.color});
+    }
+    return runs;
+}
+
+void RenderLogBlock(const LogBlockView &block, LogRendered &out)
+{
+    out.Reset();
+    out.text.reserve(16 + block.length * 4);
+    const uint32_t plain = PlainColor(block.direction);
+    AddPiece(out, block.direction == LogDirection::Received ? "Rec  :" : "Send :", 6, plain);
+    if (block.hasStamp && block.stamp)
+        AddPiece(out, "(" + *block.stamp + ")", kColorBlue);
+    switch (block.mode) {
+    case 0:
+        AddPiece(out, reinterpret_cast<const char *>(block.bytes), block.length, plain);
+        break;
+    case 1:
+        AddHex(out, block.bytes, block.length, plain);
+        break;
+    case 2:
+        AddDec(out, block.bytes, block.length, plain);
+        break;
+    default:
+        AddSymbolRuns(out, block);
+        break;
+    }
+    out.text.push_back('\n');
+    SplitLines(out);
+}

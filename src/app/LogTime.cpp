@@ -1,0 +1,93 @@
+#include "app/LogTime.h"
+
+#include <QLocale>
+#include <QTime>
+
+namespace {
+
+bool IsDroppedField(QChar c)
+{
+    return c == QLatin1Char('t') || c == QLatin1Char('z') || c == QLatin1Char('Z');
+}
+
+// Removes a dropped field together with the separator that joined it to the rest, so
+// "HH:mm:ss.zzz t" keeps "HH:mm:ss" rather than "HH:mm:ss. ".
+QString DropFields(const QString &format)
+{
+    QString out;
+    int i = 0;
+    const int n = format.size();
+    while (i < n) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            int j = i + 1;
+            while (j < n) {
+                if (format.at(j) == QLatin1Char('\'')) {
+                    if (j + 1 < n && format.at(j + 1) == QLatin1Char('\'')) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += format.mid(i, j + 1 - i);
+            i = j + 1;
+            continue;
+        }
+        if (IsDroppedField(c)) {
+            while (i < n && IsDroppedField(format.at(i)))
+                ++i;
+            while (!out.isEmpty() &&
+                   (out.back().isSpace() || out.back() == QLatin1Char('.') || out.back() == QLatin1Char(',')))
+                out.chop(1);
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out.trimmed();
+}
+
+bool HasHours(const QString &format)
+{
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('h') || c == QLatin1Char('H')))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString LogTimeFormat(const QString &localeFormat)
+{
+    const QString cleaned = DropFields(localeFormat);
+    return HasHours(cleaned) ? cleaned : QStringLiteral("hh:mm:ss");
+}
+
+std::string LogTimeText()
+{
+    // Formatting through the locale costs microseconds, and a busy port logs many blocks a second.
+    static int cachedSecond = -1;
+    static std::string cachedText;
+    const QTime now = QTime::currentTime();
+    const int second = now.msecsSinceStartOfDay() / 1000;
+    if (second == cachedSecond)
+        return cachedText;
+
+    const QLocale locale = QLocale::system();
+    const QString text = locale.toString(now, LogTimeFormat(locale.timeFormat(QLocale::LongFormat)));
+    cachedText = text.toLatin1().toStdString();
+    // The log holds 8-bit text; a locale whose day-period names fall outside it gets plain digits.
+    for (QChar c : text)
+        if (c.unicode() > 0xFF) {
+            cachedText = now.toString(QStringLiteral("hh:mm:ss")).toStdString();
+            break;
+        }
+    cachedSecond = second;
+    return cachedText;
+}

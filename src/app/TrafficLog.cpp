@@ -1,0 +1,457 @@
+#include "app/TrafficLog.h"
+
+#include "app/LogTime.h"
+#include "platform/textfile.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <algorithm>
+
+namespace {
+
+constexpr int kMargin = 3;
+
+QColor ToQColor(uint32_t color)
+{
+    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+// Control characters have no glyph in most fixed fonts; a blank keeps the columns where they are.
+QString DisplayString(const std::string &text, size_t from, size_t length)
+{
+    QString out = QString::fromLatin1(text.data() + from, static_cast<qsizetype>(length));
+    for (QChar &c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    return out;
+}
+
+void CopyText(const std::string &text)
+{
+    QGuiApplication::clipboard()->setText(
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+} // namespace
+
+TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeSource(LogTimeText)
+{
+    setObjectName(QStringLiteral("edData"));
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // The line colours are fixed, so the page they are drawn on is too.
+    QPalette page = viewport()->palette();
+    page.setColor(QPalette::Base, Qt::white);
+    viewport()->setPalette(page);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setInterval(15);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
+    UpdateMetrics();
+    UpdateScrollBars();
+}
+
+TTrafficLog::~TTrafficLog() = default;
+
+void TTrafficLog::SetDisplayType(int type)
+{
+    m_displayType = type;
+}
+
+void TTrafficLog::SetShowTime(bool on)
+{
+    m_showTime = on;
+}
+
+void TTrafficLog::SetSymbolTable(const CSymbolTable &table)
+{
+    m_store.SetSymbolTable(table);
+}
+
+void TTrafficLog::SetTimeSource(std::function<std::string()> source)
+{
+    m_timeSource = source ? std::move(source) : std::function<std::string()>(LogTimeText);
+}
+
+void TTrafficLog::LogRecData(const CCommData &item)
+{
+    Log(LogDirection::Received, item);
+}
+
+void TTrafficLog::LogSendData(const CCommData &item)
+{
+    Log(LogDirection::Sent, item);
+}
+
+void TTrafficLog::Log(LogDirection direction, const CCommData &item)
+{
+    if (m_displayType < 0 || m_displayType > 3)
+        return;
+    std::string stamp;
+    if (m_showTime)
+        stamp = m_timeSource();
+    m_cachedBlock =
+        m_store.Append(direction, static_cast<uint8_t>(m_displayType), m_showTime ? &stamp : nullptr,
+                       item.GetData(), static_cast<size_t>(item.GetLength()), m_cached);
+    if (!m_repaintTimer.isActive())
+        m_repaintTimer.start();
+}
+
+void TTrafficLog::FlushView()
+{
+    m_repaintTimer.stop();
+    // Whether the user was at the bottom is judged against the range the user could see.
+    const bool follow = IsFollowingEnd();
+    UpdateScrollBars();
+    if (follow)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    viewport()->update();
+}
+
+void TTrafficLog::Clear()
+{
+    m_store.Clear();
+    m_repaintTimer.stop();
+    m_cachedBlock = static_cast<size_t>(-1);
+    m_cached.Reset();
+    m_anchor = m_cursor = Pos{};
+    m_selecting = false;
+    UpdateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+std::string TTrafficLog::WholeText() const
+{
+    return m_store.WholeText();
+}
+
+void TTrafficLog::SaveToFile(const std::string &path) const
+{
+    WriteFileAtomic(path, m_store.WholeText());
+}
+
+void TTrafficLog::CopyToClipboard() const
+{
+    CopyText(m_store.WholeText());
+}
+
+const LogRendered &TTrafficLog::RenderedBlock(size_t block) const
+{
+    if (block != m_cachedBlock) {
+        m_store.Render(block, m_cached);
+        m_cachedBlock = block;
+    }
+    return m_cached;
+}
+
+std::string TTrafficLog::LineText(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return std::string();
+    const size_t l = static_cast<size_t>(line);
+    return RenderedBlock(m_store.BlockOfLine(l)).LineText(m_store.SubLineOfLine(l));
+}
+
+std::vector<LogRun> TTrafficLog::LineRuns(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return {};
+    const size_t l = static_cast<size_t>(line);
+    return RenderedBlock(m_store.BlockOfLine(l)).LineRuns(m_store.SubLineOfLine(l));
+}
+
+bool TTrafficLog::HasSelection() const
+{
+    return m_anchor.line != m_cursor.line || m_anchor.column != m_cursor.column;
+}
+
+void TTrafficLog::SetSelection(int startLine, int startColumn, int endLine, int endColumn)
+{
+    const auto clamp = [this](int line, int column) {
+        if (LineCount() == 0)
+            return Pos{};
+        line = std::clamp(line, 0, LineCount() - 1);
+        const int length = static_cast<int>(LineText(line).size());
+        return Pos{line, std::clamp(column, 0, length)};
+    };
+    m_anchor = clamp(startLine, startColumn);
+    m_cursor = clamp(endLine, endColumn);
+    viewport()->update();
+}
+
+void TTrafficLog::SelectAll()
+{
+    const int last = LineCount() - 1;
+    SetSelection(0, 0, last, last < 0 ? 0 : static_cast<int>(LineText(last).size()));
+}
+
+void TTrafficLog::ClearSelection()
+{
+    m_anchor = m_cursor;
+    viewport()->update();
+}
+
+std::string TTrafficLog::SelectedText() const
+{
+    if (!HasSelection())
+        return std::string();
+    const bool forward = m_anchor.line < m_cursor.line ||
+                         (m_anchor.line == m_cursor.line && m_anchor.column < m_cursor.column);
+    const Pos &s = forward ? m_anchor : m_cursor;
+    const Pos &e = forward ? m_cursor : m_anchor;
+    std::string text;
+    for (int line = s.line; line <= e.line; ++line) {
+        const std::string lineText = LineText(line);
+        const size_t from = line == s.line ? std::min(static_cast<size_t>(s.column), lineText.size()) : 0;
+        const size_t to =
+            line == e.line ? std::min(static_cast<size_t>(e.column), lineText.size()) : lineText.size();
+        if (to > from)
+            text.append(lineText, from, to - from);
+        if (line != e.line)
+            text.append("\r\n");
+    }
+    return text;
+}
+
+void TTrafficLog::CopySelection() const
+{
+    if (HasSelection())
+        CopyText(SelectedText());
+}
+
+bool TTrafficLog::IsFollowingEnd() const
+{
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+int TTrafficLog::VisibleLineCount() const
+{
+    return std::max(1, viewport()->height() / m_lineHeight);
+}
+
+void TTrafficLog::UpdateMetrics()
+{
+    const QFontMetrics metrics(font());
+    m_lineHeight = std::max(1, metrics.lineSpacing());
+    m_charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    m_ascent = metrics.ascent();
+}
+
+void TTrafficLog::UpdateScrollBars()
+{
+    const int visible = VisibleLineCount();
+    QScrollBar *v = verticalScrollBar();
+    {
+        // Both bars are always shown, so the scroll area's own reaction to a range change (a
+        // queued relayout per logged line) has nothing to do.
+        const QSignalBlocker quiet(v);
+        v->setRange(0, std::max(0, LineCount() - visible));
+    }
+    v->setPageStep(visible);
+    v->setSingleStep(1);
+
+    const qint64 width = static_cast<qint64>(m_store.MaxColumns()) * m_charWidth + 2 * kMargin;
+    QScrollBar *h = horizontalScrollBar();
+    {
+        const QSignalBlocker quiet(h);
+        h->setRange(0, static_cast<int>(std::clamp<qint64>(width - viewport()->width(), 0, INT32_MAX)));
+    }
+    h->setPageStep(viewport()->width());
+    h->setSingleStep(m_charWidth);
+}
+
+void TTrafficLog::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    const int height = viewport()->height();
+    const int width = viewport()->width();
+    const int xOrigin = kMargin - horizontalScrollBar()->value();
+    const int firstColumn = std::max(0, -xOrigin / m_charWidth);
+    const int columnsShown = width / m_charWidth + 2;
+
+    const bool forward = m_anchor.line < m_cursor.line ||
+                         (m_anchor.line == m_cursor.line && m_anchor.column < m_cursor.column);
+    const Pos &selStart = forward ? m_anchor : m_cursor;
+    const Pos &selEnd = forward ? m_cursor : m_anchor;
+    const bool selection = HasSelection();
+
+    const int count = LineCount();
+    int line = verticalScrollBar()->value();
+    for (int y = 0; y < height && line < count; y += m_lineHeight, ++line) {
+        const size_t l = static_cast<size_t>(line);
+        const LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
+        const LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+        const int baseline = y + m_ascent;
+
+        const auto drawVisible = [&](const QColor *override) {
+            for (const LogRendered::Piece &piece : block.pieces) {
+                const int from = std::max<int>(piece.start, span.start + firstColumn);
+                const int to = std::min<int>(
+                    piece.start + piece.length,
+                    std::min<int>(span.start + span.length, span.start + firstColumn + columnsShown));
+                if (from >= to)
+                    continue;
+                painter.setPen(override ? *override : ToQColor(piece.color));
+                const int column = from - static_cast<int>(span.start);
+                painter.drawText(
+                    xOrigin + column * m_charWidth, baseline,
+                    DisplayString(block.text, static_cast<size_t>(from), static_cast<size_t>(to - from)));
+            }
+        };
+        drawVisible(nullptr);
+
+        if (selection && line >= selStart.line && line <= selEnd.line) {
+            const int startColumn = line == selStart.line ? selStart.column : 0;
+            // A selected line break shows as one selected cell past the end.
+            const int endColumn = line == selEnd.line ? selEnd.column : static_cast<int>(span.length) + 1;
+            const QRect rect(xOrigin + startColumn * m_charWidth, y, (endColumn - startColumn) * m_charWidth,
+                             m_lineHeight);
+            if (rect.width() > 0) {
+                painter.save();
+                painter.setClipRect(rect);
+                painter.fillRect(rect, palette().brush(QPalette::Highlight));
+                const QColor highlighted = palette().color(QPalette::HighlightedText);
+                drawVisible(&highlighted);
+                painter.restore();
+            }
+        }
+    }
+}
+
+void TTrafficLog::resizeEvent(QResizeEvent *event)
+{
+    const bool follow = IsFollowingEnd();
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+    if (follow)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void TTrafficLog::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        UpdateMetrics();
+        UpdateScrollBars();
+        viewport()->update();
+    }
+}
+
+TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const
+{
+    const int count = LineCount();
+    if (count == 0)
+        return Pos{};
+    const int row = point.y() >= 0 ? point.y() / m_lineHeight : -1 - (-point.y() - 1) / m_lineHeight;
+    const int line = verticalScrollBar()->value() + row;
+    if (line < 0)
+        return Pos{0, 0};
+    if (line >= count)
+        return Pos{count - 1, static_cast<int>(LineText(count - 1).size())};
+    const int x = point.x() + horizontalScrollBar()->value() - kMargin;
+    const int column = (x + m_charWidth / 2) / m_charWidth;
+    return Pos{line, std::clamp(column, 0, static_cast<int>(LineText(line).size()))};
+}
+
+void TTrafficLog::AutoScrollTowards(const QPoint &point)
+{
+    QScrollBar *v = verticalScrollBar();
+    if (point.y() < 0)
+        v->setValue(v->value() - 1);
+    else if (point.y() > viewport()->height())
+        v->setValue(v->value() + 1);
+    QScrollBar *h = horizontalScrollBar();
+    if (point.x() < 0)
+        h->setValue(h->value() - m_charWidth);
+    else if (point.x() > viewport()->width())
+        h->setValue(h->value() + m_charWidth);
+}
+
+void TTrafficLog::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const Pos pos = PosAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        m_anchor = pos;
+    m_cursor = pos;
+    m_selecting = true;
+    viewport()->update();
+}
+
+void TTrafficLog::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
+        return;
+    AutoScrollTowards(event->position().toPoint());
+    m_cursor = PosAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_cursor = PosAt(event->position().toPoint());
+        m_selecting = false;
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && HasSelection()) {
+            const std::string text = SelectedText();
+            clipboard->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
+                               QClipboard::Selection);
+        }
+        viewport()->update();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void TTrafficLog::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || LineCount() == 0)
+        return;
+    // A log line is the unit users pick out, so a double click takes the whole line.
+    const Pos pos = PosAt(event->position().toPoint());
+    m_anchor = Pos{pos.line, 0};
+    m_cursor = Pos{pos.line, static_cast<int>(LineText(pos.line).size())};
+    m_selecting = false;
+    viewport()->update();
+}
+
+void TTrafficLog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
+        verticalScrollBar()->setValue(0);
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TTrafficLog::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_contextMenu)
+        m_contextMenu->exec(event->globalPos());
+}

@@ -1,0 +1,376 @@
+#include "app/LogTime.h"
+#include "app/TrafficLog.h"
+#include "data/datapattern.h"
+#include "platform/errors.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+CCommData Item(std::initializer_list<uint8_t> bytes)
+{
+    return CCommData(Bytes(bytes));
+}
+
+std::vector<LogRun> Runs(std::initializer_list<std::pair<const char *, uint32_t>> runs)
+{
+    std::vector<LogRun> out;
+    for (const auto &r : runs)
+        out.push_back({r.first, r.second});
+    return out;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string ClipboardText()
+{
+    return QGuiApplication::clipboard()->text().toLatin1().toStdString();
+}
+
+CSymbolTable CrLfTable()
+{
+    CSymbolTable table;
+    table.SetEntry(0x0D, ST_Symbol{true, false, "CR"});
+    table.SetEntry(0x0A, ST_Symbol{true, false, "LF"});
+    table.SetEntry(0x07, ST_Symbol{true, true, "BEL"});
+    return table;
+}
+
+constexpr uint32_t kBlue = kColorBlue;
+constexpr uint32_t kRed = kColorRed;
+constexpr uint32_t kNavy = kColorNavy;
+
+} // namespace
+
+TEST(TrafficLog, ModesZeroToTwoWriteTextHexAndDecimalInDirectionColours)
+{
+    TTrafficLog log;
+    EXPECT_EQ(log.objectName(), "edData");
+    EXPECT_TRUE(QFontInfo(log.font()).fixedPitch());
+
+    log.SetDisplayType(0);
+    log.LogRecData(Item({0x41, 0x42, 0x0D, 0x0A, 0x43}));
+    ASSERT_EQ(log.LineCount(), 2); // the data's own CR LF breaks the line
+    EXPECT_EQ(log.LineText(0), "Rec  :AB");
+    EXPECT_EQ(log.LineText(1), "C");
+    EXPECT_EQ(log.LineRuns(0), Runs({{"Rec  :", kBlue}, {"AB", kBlue}}));
+    EXPECT_EQ(log.LineRuns(1), Runs({{"C", kBlue}}));
+
+    log.SetDisplayType(1);
+    log.LogRecData(Item({0x41, 0x42, 0x0D, 0x0A, 0x43}));
+    log.SetDisplayType(2);
+    log.LogRecData(Item({0x41, 0x42, 0x0D, 0x0A, 0x43}));
+    log.LogSendData(Item({0x00, 0xFF}));
+    ASSERT_EQ(log.LineCount(), 5);
+    EXPECT_EQ(log.LineText(2), "Rec  :41 42 0D 0A 43 ");
+    EXPECT_EQ(log.LineText(3), "Rec  :65 66 13 10 67 ");
+    EXPECT_EQ(log.LineRuns(4), Runs({{"Send :", kRed}, {"0 255 ", kRed}}));
+
+    // Time stamp in blue between header and data, whichever the direction.
+    log.SetShowTime(true);
+    log.SetTimeSource([] { return std::string("14:03:27"); });
+    log.SetDisplayType(1);
+    log.LogSendData(Item({0x41, 0x42}));
+    log.LogRecData(Item({0x0A}));
+    EXPECT_EQ(log.LineRuns(5), Runs({{"Send :", kRed}, {"(14:03:27)", kBlue}, {"41 42 ", kRed}}));
+    EXPECT_EQ(log.LineRuns(6), Runs({{"Rec  :", kBlue}, {"(14:03:27)", kBlue}, {"0A ", kBlue}}));
+
+    // An empty block still gives its header line.
+    log.SetShowTime(false);
+    log.LogRecData(CCommData());
+    EXPECT_EQ(log.LineText(7), "Rec  :");
+}
+
+TEST(TrafficLog, TextModeLineBreaksNulAndHighBytes)
+{
+    TTrafficLog log;
+    log.LogRecData(Item({0x41, 0x00, 0x42}));
+    log.LogRecData(Item({'O', 'K', 0x0D, 0x0A}));
+    log.LogRecData(Item({'O', 'K', 0x0D}));
+    log.LogRecData(Item({'a', 0x0A, 0x0D, 'b', 0x0D, 0x0D}));
+    log.LogRecData(Item({0xE9, 0x80, 0x09}));
+    ASSERT_EQ(log.LineCount(), 9);
+    EXPECT_EQ(log.LineText(0), "Rec  :A");
+    EXPECT_EQ(log.LineText(1), "Rec  :OK");
+    EXPECT_EQ(log.LineText(2), "");         // the data's CR LF, then the line end
+    EXPECT_EQ(log.LineText(3), "Rec  :OK"); // a trailing CR merges with the line end
+    EXPECT_EQ(log.LineText(4), "Rec  :a");
+    EXPECT_EQ(log.LineText(5), "");
+    EXPECT_EQ(log.LineText(6), "b");
+    EXPECT_EQ(log.LineText(7), ""); // CR, then CR merged with the line end
+    EXPECT_EQ(log.LineText(8), "Rec  :\xE9\x80\t");
+}
+
+TEST(TrafficLog, SymbolModeWritesPlainAndSymbolRuns)
+{
+    TTrafficLog log;
+    log.SetSymbolTable(CrLfTable());
+    log.SetDisplayType(3);
+
+    log.LogRecData(Item({0x41, 0x0D, 0x0A}));
+    log.LogSendData(Item({0x41, 0x0D, 0x0A}));
+    EXPECT_EQ(log.LineRuns(0), Runs({{"Rec  :", kBlue}, {"A", kBlue}, {"CRLF", kBlue}}));
+    EXPECT_EQ(log.LineRuns(1), Runs({{"Send :", kRed}, {"A", kRed}, {"CRLF", kNavy}}));
+
+    // A hidden symbol leaves no text but still ends the plain run.
+    log.LogSendData(Item({0x41, 0x07, 0x42}));
+    EXPECT_EQ(log.LineRuns(2), Runs({{"Send :", kRed}, {"A", kRed}, {"B", kRed}}));
+    // A leading symbol: the empty plain run before it shows nothing.
+    log.LogSendData(Item({0x0D, 0x41}));
+    EXPECT_EQ(log.LineRuns(3), Runs({{"Send :", kRed}, {"CR", kNavy}, {"A", kRed}}));
+    // A plain NUL hides the rest of its own run only; 0x8D is never a symbol.
+    log.LogSendData(Item({0x41, 0x00, 0x42, 0x0D, 0x8D, 0x43}));
+    EXPECT_EQ(log.LineRuns(4), Runs({{"Send :", kRed},
+                                     {"A", kRed},
+                                     {"CR", kNavy},
+                                     {"\x8D"
+                                      "C",
+                                      kRed}}));
+    EXPECT_EQ(log.LineCount(), 5);
+
+    // Without symbols the bytes are plain characters and break the line like text mode.
+    log.SetSymbolTable(CSymbolTable());
+    log.LogRecData(Item({0x41, 0x0D, 0x0A, 0x43}));
+    ASSERT_EQ(log.LineCount(), 7);
+    EXPECT_EQ(log.LineText(5), "Rec  :A");
+    EXPECT_EQ(log.LineText(6), "C");
+}
+
+TEST(TrafficLog, ModeOutsideRangeWritesNothing)
+{
+    TTrafficLog log;
+    for (int mode : {4, -1, 255}) {
+        log.SetDisplayType(mode);
+        log.LogRecData(Item({0x41}));
+        log.LogSendData(Item({0x41}));
+        EXPECT_EQ(log.LineCount(), 0) << mode;
+    }
+    log.SetDisplayType(1);
+    log.LogRecData(Item({0x41}));
+    EXPECT_EQ(log.LineText(0), "Rec  :41 ");
+}
+
+TEST(TrafficLog, LaterChangesNeverReRenderEarlierLines)
+{
+    TTrafficLog log;
+    log.SetTimeSource([] { return std::string("09:00:00"); });
+    log.SetDisplayType(3);
+    log.SetSymbolTable(CrLfTable());
+    log.LogRecData(Item({0x41, 0x0D}));
+    log.SetDisplayType(1);
+    log.LogRecData(Item({0x41, 0x0D}));
+
+    log.SetSymbolTable(CSymbolTable());
+    log.SetShowTime(true);
+    log.SetDisplayType(2);
+    log.LogRecData(Item({0x41}));
+    log.SetDisplayType(3);
+    log.LogRecData(Item({0x41, 0x07}));
+
+    EXPECT_EQ(log.LineText(0), "Rec  :ACR");
+    EXPECT_EQ(log.LineText(1), "Rec  :41 0D ");
+    EXPECT_EQ(log.LineText(2), "Rec  :(09:00:00)65 ");
+    EXPECT_EQ(log.LineText(3), "Rec  :(09:00:00)A\a");
+}
+
+TEST(TrafficLog, SaveAndCopyGiveOneCrLfLinePerDisplayedLine)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("traffic.log").toStdString();
+    TTrafficLog log;
+
+    log.SaveToFile(path);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
+    EXPECT_EQ(ReadFile(path), "");
+
+    log.LogRecData(Item({0x41, 0x42, 0x0D, 0x0A, 0x43}));
+    log.SetDisplayType(1);
+    log.LogSendData(Item({0x41, 0xC8}));
+    const std::string expected = "Rec  :AB\r\nC\r\nSend :41 C8 \r\n";
+    log.SaveToFile(path);
+    EXPECT_EQ(ReadFile(path), expected);
+
+    log.SetSelection(0, 1, 0, 2); // the selection does not matter for copy
+    log.CopyToClipboard();
+    EXPECT_EQ(ClipboardText(), expected);
+
+    EXPECT_THROW(log.SaveToFile(dir.filePath("missing/traffic.log").toStdString()), EFCreateError);
+    EXPECT_EQ(log.LineCount(), 3);
+}
+
+TEST(TrafficLog, ClearEmptiesTheLogAndStartsAgainAtTheTop)
+{
+    TTrafficLog log;
+    log.resize(400, 120);
+    log.show();
+    for (int i = 0; i < 50; ++i)
+        log.LogRecData(Item({0x41}));
+    log.SelectAll();
+    log.Clear();
+    EXPECT_EQ(log.LineCount(), 0);
+    EXPECT_FALSE(log.HasSelection());
+    EXPECT_EQ(log.WholeText(), "");
+    EXPECT_EQ(log.verticalScrollBar()->value(), 0);
+    log.LogRecData(Item({0x42}));
+    EXPECT_EQ(log.LineCount(), 1);
+    EXPECT_EQ(log.LineText(0), "Rec  :B");
+}
+
+TEST(TrafficLog, SelectionByMouseAndKeyboardCopiesSelectedText)
+{
+    TTrafficLog log;
+    log.resize(500, 300);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    log.LogRecData(Item({'h', 'e', 'l', 'l', 'o'}));
+    log.LogRecData(Item({'w', 'o', 'r', 'l', 'd'}));
+    log.LogRecData(Item({'x'}));
+
+    log.SetSelection(0, 8, 1, 9);
+    EXPECT_EQ(log.SelectedText(), "llo\r\nRec  :wor");
+    log.SetSelection(1, 9, 0, 8); // backwards gives the same text
+    EXPECT_EQ(log.SelectedText(), "llo\r\nRec  :wor");
+
+    // Drag from the start of line 0 to column 3 of line 1.
+    const QFontMetrics metrics(log.font());
+    const int cw = metrics.horizontalAdvance(QLatin1Char('M'));
+    const int lh = metrics.lineSpacing();
+    QWidget *vp = log.viewport();
+    const QPoint from(3 + 0 * cw + 1, lh / 2);
+    const QPoint to(3 + 3 * cw + 1, lh + lh / 2);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), vp->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
+    EXPECT_EQ(log.SelectedText(), "Rec  :hello\r\nRec");
+
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(ClipboardText(), "Rec  :hello\r\nRec");
+
+    QTest::keyClick(&log, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(log.SelectedText(), "Rec  :hello\r\nRec  :world\r\nRec  :x");
+
+    // New lines leave the selection where it was.
+    log.SetSelection(1, 6, 1, 11);
+    log.LogRecData(Item({'y'}));
+    EXPECT_EQ(log.SelectedText(), "world");
+
+    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(5, 2 * lh + lh / 2));
+    EXPECT_EQ(log.SelectedText(), "Rec  :x");
+}
+
+TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
+{
+    TTrafficLog log;
+    log.resize(400, 150);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    QScrollBar *v = log.verticalScrollBar();
+    for (int i = 0; i < 100; ++i)
+        log.LogRecData(Item({0x41}));
+    EXPECT_EQ(v->maximum(), 0); // the view catches up once per frame, not per line
+    log.FlushView();
+    EXPECT_GT(v->maximum(), 0);
+    EXPECT_EQ(v->value(), v->maximum());
+
+    v->setValue(10);
+    log.LogRecData(Item({0x41}));
+    log.FlushView();
+    EXPECT_EQ(v->value(), 10);
+    EXPECT_FALSE(log.IsFollowingEnd());
+
+    v->setValue(v->maximum());
+    log.LogRecData(Item({0x41}));
+    log.LogRecData(Item({0x41}));
+    // Left to the timer this time, as in the running program.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->maximum() == log.LineCount() - v->pageStep(); }, 5000));
+    EXPECT_EQ(v->value(), v->maximum());
+}
+
+TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
+{
+    TTrafficLog log;
+    log.resize(400, 200);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    log.SetDisplayType(1);
+    log.LogRecData(Item({0x41, 0x42, 0x43}));
+    log.LogSendData(Item({0x41, 0x42, 0x43}));
+    const QImage image = log.viewport()->grab().toImage();
+    const QFontMetrics metrics(log.font());
+    const int lh = metrics.lineSpacing();
+    const auto hasColour = [&](int top, int bottom, bool wantRed) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                const bool red = c.red() > 150 && c.blue() < 100;
+                const bool blue = c.blue() > 150 && c.red() < 100;
+                if (wantRed ? red : blue)
+                    return true;
+            }
+        return false;
+    };
+    EXPECT_TRUE(hasColour(0, lh, false));
+    EXPECT_FALSE(hasColour(0, lh, true));
+    EXPECT_TRUE(hasColour(lh, 2 * lh, true));
+}
+
+TEST(TrafficLog, ContextMenuOpensTheMenuGiven)
+{
+    TTrafficLog log;
+    log.resize(300, 200);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    QMenu menu;
+    menu.addAction("Show &Time");
+    log.SetContextMenu(&menu);
+    int shown = 0;
+    QObject::connect(&menu, &QMenu::aboutToShow, [&] {
+        ++shown;
+        QTimer::singleShot(0, &menu, &QMenu::close);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            log.viewport()->mapToGlobal(QPoint(10, 10)));
+    QCoreApplication::sendEvent(log.viewport(), &event);
+    EXPECT_EQ(shown, 1);
+}
+
+TEST(TrafficLog, TimeStampFormatDropsZoneAndMilliseconds)
+{
+    EXPECT_EQ(LogTimeFormat("HH:mm:ss t"), "HH:mm:ss");
+    EXPECT_EQ(LogTimeFormat("h:mm:ss AP t"), "h:mm:ss AP");
+    EXPECT_EQ(LogTimeFormat("t HH:mm:ss"), "HH:mm:ss");
+    EXPECT_EQ(LogTimeFormat("HH:mm:ss.zzz"), "HH:mm:ss");
+    EXPECT_EQ(LogTimeFormat("HH 'h' mm 'min' ss 's' t"), "HH 'h' mm 'min' ss 's'");
+    EXPECT_EQ(LogTimeFormat("'it''s' HH:mm"), "'it''s' HH:mm");
+    EXPECT_EQ(LogTimeFormat(""), "hh:mm:ss");
+    EXPECT_EQ(LogTimeFormat("mm:ss t"), "hh:mm:ss");
+
+    TTrafficLog log;
+    log.SetShowTime(true);
+    log.LogRecData(Item({0x41}));
+    const QString line = QString::fromLatin1(log.LineText(0).c_str());
+    EXPECT_TRUE(QRegularExpression(R"(^Rec  :\(\d{1,2}:\d\d:\d\d[^)]*\)A$)").match(line).hasMatch())
+        << line.toStdString();
+}
