@@ -65,26 +65,14 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
     if (len < 0 || (len > 0 && data == nullptr))
         return Fail("Write", "Unable to write the data", EINVAL);
 
-    const ST_CommTimeouts t = GetTimeouts();
-    const Clock::time_point start = Clock::now();
+    const int fd = fd_.load();
+    const auto *p = static_cast<const uint8_t *>(data);
+    size_t sent = 0;
+    bool timed = false;
     Clock::time_point callerEnd;
     Clock::time_point totalEnd;
     const Clock::time_point *callerDeadline = nullptr;
     const Clock::time_point *totalDeadline = nullptr;
-    if (timeout != INFINITE) {
-        callerEnd = start + std::chrono::milliseconds(timeout);
-        callerDeadline = &callerEnd;
-    }
-    if (t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
-        totalEnd = start + std::chrono::milliseconds(static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) *
-                                                         static_cast<uint64_t>(len) +
-                                                     t.WriteTotalTimeoutConstant);
-        totalDeadline = &totalEnd;
-    }
-
-    const int fd = fd_.load();
-    const auto *p = static_cast<const uint8_t *>(data);
-    size_t sent = 0;
     while (sent < static_cast<size_t>(len)) {
         const ssize_t n = write(fd, p + sent, static_cast<size_t>(len) - sent);
         if (n > 0) {
@@ -96,6 +84,24 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
             continue;
         if (n < 0 && errno != EAGAIN)
             return Fail("Write", "Unable to write the data", errno);
+        if (!timed) {
+            // Time-outs are counted from the first time the queue is full: writing into free room
+            // takes no time worth counting.
+            timed = true;
+            const ST_CommTimeouts t = GetTimeouts();
+            const Clock::time_point start = Clock::now();
+            if (timeout != INFINITE) {
+                callerEnd = start + std::chrono::milliseconds(timeout);
+                callerDeadline = &callerEnd;
+            }
+            if (t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
+                totalEnd =
+                    start + std::chrono::milliseconds(static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) *
+                                                          static_cast<uint64_t>(len) +
+                                                      t.WriteTotalTimeoutConstant);
+                totalDeadline = &totalEnd;
+            }
+        }
         pollfd fds[2] = {{fd, POLLOUT, 0}, {closeWakeFd_, POLLIN, 0}};
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         const int rc = poll(fds, 2, PollTimeout(deadline));
