@@ -1,0 +1,272 @@
+#include "autosend/gui/TfrmAutoSendSetting.h"
+
+#include "autosend/gui/TfrmGroupRecord.h"
+#include "autosend/gui/TfrmRecordTypeSelect.h"
+#include "autosend/gui/TfrmSingleRecord.h"
+#include "data/gui/dialogsupport.h"
+#include "platform/appfolder.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char kRuleFilter[] = "Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+
+std::string DefaultRulePath()
+{
+    return AppFilePath("Default.ass");
+}
+
+} // namespace
+
+TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmAutoSendSetting");
+    setWindowTitle("Auto Send Rule Setting");
+
+    lsvSendRule = new QTreeWidget(this);
+    lsvSendRule->setObjectName("lsvSendRule");
+    lsvSendRule->setRootIsDecorated(false);
+    lsvSendRule->setHeaderLabels({"Priority", "Name", "Type", "Comment"});
+    lsvSendRule->setColumnWidth(1, 80);
+    lsvSendRule->setColumnWidth(2, 80);
+    lsvSendRule->setColumnWidth(3, 300);
+    lsvSendRule->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lsvSendRule->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lsvSendRule->setMinimumWidth(560);
+
+    auto *side = new QVBoxLayout;
+    const std::pair<QPushButton **, std::pair<const char *, const char *>> buttons[] = {
+        {&btnNew, {"&New", "btnNew"}},
+        {&btnEdit, {"&Edit", "btnEdit"}},
+        {&btnDelete, {"&Delete", "btnDelete"}},
+        {&btnDeleteAll, {"Delete &All", "btnDeleteAll"}},
+        {&btnUp, {"&Up", "btnUp"}},
+        {&btnDown, {"Do&wn", "btnDown"}},
+        {&btnLoad, {"&Load", "btnLoad"}},
+        {&btnSaveAs, {"&Save", "btnSaveAs"}},
+        {&btnOK, {"&OK", "btnOK"}},
+        {&btnCancel, {"&Cancel", "btnCancel"}},
+    };
+    for (const auto &b : buttons) {
+        *b.first = new QPushButton(b.second.first, this);
+        (*b.first)->setObjectName(b.second.second);
+        side->addWidget(*b.first);
+    }
+    side->insertStretch(8);
+    btnOK->setDefault(true);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(lsvSendRule, 1);
+    layout->addLayout(side);
+
+    connect(lsvSendRule, &QTreeWidget::itemSelectionChanged, this, &TfrmAutoSendSetting::UpdateStates);
+    connect(lsvSendRule, &QTreeWidget::itemDoubleClicked, this, &TfrmAutoSendSetting::btnEditClick);
+    connect(btnNew, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnNewClick);
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnEditClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnDeleteClick);
+    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnDeleteAllClick);
+    connect(btnUp, &QPushButton::clicked, this, [this] { MoveRule(-1); });
+    connect(btnDown, &QPushButton::clicked, this, [this] { MoveRule(1); });
+    connect(btnLoad, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnLoadClick);
+    connect(btnSaveAs, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnSaveAsClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmAutoSendSetting::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmAutoSendSetting::reject);
+
+    try {
+        m_rules.LoadFromFile(DefaultRulePath());
+    } catch (const EKestrumError &error) {
+        // The rules read before the fault stay; the error is shown once the dialog is up.
+        m_loadError = QString::fromLocal8Bit(error.what());
+    }
+    ShowAllRows(-1);
+}
+
+void TfrmAutoSendSetting::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_loadError.isEmpty()) {
+        const QString text = m_loadError;
+        m_loadError.clear();
+        QTimer::singleShot(0, this, [this, text] { ShowErrorBox(this, EKestrumError(text.toStdString())); });
+    }
+}
+
+void TfrmAutoSendSetting::WriteRow(int index)
+{
+    QTreeWidgetItem *row = lsvSendRule->topLevelItem(index);
+    if (!row)
+        row = new QTreeWidgetItem(lsvSendRule);
+    const CRule &rule = *m_rules.At(index);
+    row->setText(0, QString::number(index + 1));
+    row->setText(1, FromLatin1(rule.Name));
+    row->setText(2, FromLatin1(rule.TypeText()));
+    row->setText(3, FromLatin1(rule.Description()));
+    SelectRow(index);
+}
+
+void TfrmAutoSendSetting::SelectRow(int index)
+{
+    QTreeWidgetItem *row = lsvSendRule->topLevelItem(index);
+    if (!row)
+        return;
+    lsvSendRule->clearSelection();
+    lsvSendRule->setCurrentItem(row);
+    row->setSelected(true);
+    lsvSendRule->scrollToItem(row);
+}
+
+void TfrmAutoSendSetting::ShowAllRows(int select)
+{
+    lsvSendRule->clear();
+    for (int i = 0; i < m_rules.Count(); ++i)
+        WriteRow(i);
+    lsvSendRule->clearSelection();
+    SelectRow(select);
+    UpdateStates();
+}
+
+int TfrmAutoSendSetting::SelectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = lsvSendRule->selectedItems();
+    return selected.size() == 1 ? lsvSendRule->indexOfTopLevelItem(selected.front()) : -1;
+}
+
+void TfrmAutoSendSetting::UpdateStates()
+{
+    const int count = m_rules.Count();
+    const int selected = SelectedRow();
+    btnEdit->setEnabled(selected >= 0);
+    btnDelete->setEnabled(selected >= 0);
+    btnDeleteAll->setEnabled(count > 0);
+    btnUp->setEnabled(selected > 0 && count >= 2);
+    btnDown->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+}
+
+bool TfrmAutoSendSetting::EditRule(std::unique_ptr<CRule> &rule)
+{
+    if (auto *single = dynamic_cast<CSingleRule *>(rule.get())) {
+        TfrmSingleRecord editor(this);
+        editor.SetRule(*single);
+        if (editor.exec() != QDialog::Accepted)
+            return false;
+        rule = editor.Rule().Clone();
+        return true;
+    }
+    if (auto *group = dynamic_cast<CGroupRule *>(rule.get())) {
+        TfrmGroupRecord editor(this);
+        editor.SetRule(*group);
+        if (editor.exec() != QDialog::Accepted)
+            return false;
+        rule = editor.Rule().Clone();
+        return true;
+    }
+    return false;
+}
+
+void TfrmAutoSendSetting::btnNewClick()
+{
+    TfrmRecordTypeSelect chooser(this);
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    std::unique_ptr<CRule> rule;
+    if (chooser.SelectedIndex() == 1)
+        rule = std::make_unique<CGroupRule>();
+    else
+        rule = std::make_unique<CSingleRule>();
+    if (!EditRule(rule))
+        return;
+    m_rules.Add(std::move(rule));
+    WriteRow(m_rules.Count() - 1);
+    UpdateStates();
+}
+
+void TfrmAutoSendSetting::btnEditClick()
+{
+    const int index = SelectedRow();
+    if (index < 0)
+        return;
+    std::unique_ptr<CRule> copy = m_rules.At(index)->Clone();
+    if (!EditRule(copy))
+        return;
+    m_rules.At(index) = std::move(copy);
+    WriteRow(index);
+    UpdateStates();
+}
+
+void TfrmAutoSendSetting::btnDeleteClick()
+{
+    const int index = SelectedRow();
+    if (index < 0)
+        return;
+    m_rules.Remove(index);
+    ShowAllRows(std::min(index, m_rules.Count() - 1));
+}
+
+void TfrmAutoSendSetting::btnDeleteAllClick()
+{
+    m_rules.Clear();
+    ShowAllRows(-1);
+}
+
+void TfrmAutoSendSetting::MoveRule(int by)
+{
+    const int index = SelectedRow();
+    const int other = index + by;
+    if (index < 0 || other < 0 || other >= m_rules.Count())
+        return;
+    std::swap(m_rules.At(index), m_rules.At(other));
+    WriteRow(index);
+    WriteRow(other);
+    UpdateStates();
+}
+
+void TfrmAutoSendSetting::btnLoadClick()
+{
+    QFileDialog *dialog = MakeFileDialog(this, "dlgOpen", false, kRuleFilter, "ass");
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    if (path.isEmpty() || !FileExists(path.toStdString()))
+        return;
+    try {
+        m_rules.LoadFromFile(path.toStdString());
+    } catch (const EKestrumError &error) {
+        ShowAllRows(-1);
+        ShowErrorBox(this, error);
+        return;
+    }
+    ShowAllRows(-1);
+}
+
+void TfrmAutoSendSetting::btnSaveAsClick()
+{
+    QFileDialog *dialog = MakeFileDialog(this, "dlgSave", true, kRuleFilter, "ass");
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    if (path.isEmpty())
+        return;
+    try {
+        m_rules.SaveToFile(path.toStdString());
+    } catch (const EKestrumError &error) {
+        ShowErrorBox(this, error);
+    }
+}
+
+void TfrmAutoSendSetting::accept()
+{
+    try {
+        m_rules.SaveToFile(DefaultRulePath());
+    } catch (const EKestrumError &error) {
+        ShowErrorBox(this, error);
+        return;
+    }
+    QDialog::accept();
+}

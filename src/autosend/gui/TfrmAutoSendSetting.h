@@ -1,0 +1,57 @@
+#pragma once
+// Edits the rule list the engine runs: loads "Default.ass" when created and writes it on OK, so a
+// change applies from the next start of auto send. Row i always shows rule i.
+#include "autosend/rulelist.h"
+
+#include <QDialog>
+#include <QString>
+
+class QPushButton;
+class QTreeWidget;
+
+class TfrmAutoSendSetting : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmAutoSendSetting(QWidget *owner);
+
+    const CRuleList &Rules() const { return m_rules; }
+
+    // Writes "Default.ass"; stays open, showing the error, when it cannot be written.
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Opens the editor matching the rule's class on a copy; true, with `rule` replaced by the
+    // edited copy, when it was confirmed.
+    bool EditRule(std::unique_ptr<CRule> &rule);
+    void WriteRow(int index);
+    void ShowAllRows(int select);
+    void SelectRow(int index);
+    int SelectedRow() const;
+    void UpdateStates();
+    void btnNewClick();
+    void btnEditClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+    void MoveRule(int by);
+    void btnLoadClick();
+    void btnSaveAsClick();
+
+    CRuleList m_rules;
+    QString m_loadError;
+
+    QTreeWidget *lsvSendRule;
+    QPushButton *btnNew;
+    QPushButton *btnEdit;
+    QPushButton *btnDelete;
+    QPushButton *btnDeleteAll;
+    QPushButton *btnUp;
+    QPushButton *btnDown;
+    QPushButton *btnLoad;
+    QPushButton *btnSaveAs;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+};

@@ -1,0 +1,187 @@
+#include "autosend/gui/TfrmEventEdit.h"
+
+#include "data/gui/dialogsupport.h"
+#include "platform/errors.h"
+#include "senddata/gui/TfrmDataEdit.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmEventEdit");
+    setWindowTitle("Event Edit");
+
+    rdReceive = Named(new QRadioButton("On &Receive", this), "rdReceive");
+    pnlReceive = Named(new QGroupBox(this), "pnlReceive");
+    rdAnything = Named(new QRadioButton("&Anything", pnlReceive), "rdAnything");
+    rdFixLength = Named(new QRadioButton("&Fix Length", pnlReceive), "rdFixLength");
+    edLength = Named(new QLineEdit("1", pnlReceive), "edLength");
+    rdSpecData = Named(new QRadioButton("&Spec Data", pnlReceive), "rdSpecData");
+    edData = Named(new QLineEdit(pnlReceive), "edData");
+    edData->setReadOnly(true);
+    edData->installEventFilter(this);
+    btnEdit = Named(new QPushButton("Edit", pnlReceive), "btnEdit");
+    auto *receiveLayout = new QGridLayout(pnlReceive);
+    receiveLayout->addWidget(rdAnything, 0, 0);
+    receiveLayout->addWidget(rdFixLength, 1, 0);
+    receiveLayout->addWidget(edLength, 1, 1);
+    receiveLayout->addWidget(rdSpecData, 2, 0);
+    receiveLayout->addWidget(edData, 2, 1);
+    receiveLayout->addWidget(btnEdit, 2, 2);
+    rdAnything->setChecked(true);
+
+    rdTime = Named(new QRadioButton("On &Time (hh:mm:ss.sss)", this), "rdTime");
+    pnlTime = Named(new QGroupBox(this), "pnlTime");
+    cboTimeEventType = Named(new QComboBox(pnlTime), "cboTimeEventType");
+    cboTimeEventType->addItems({"AbsoluteTime", "From Start", "From Last Send Begin", "From Last Send End",
+                                "From Last Receive Begin", "From Last Receive End"});
+    cboTimeEventType->setCurrentIndex(5);
+    edTime = Named(new QLineEdit(pnlTime), "edTime");
+    // First hour digit optional, every other digit required.
+    edTime->setInputMask("09:99:99.999;_");
+    edTime->setMaxLength(12);
+    edTime->setText("00:00:01.000");
+    auto *timeLayout = new QHBoxLayout(pnlTime);
+    timeLayout->addWidget(new QLabel("Type", pnlTime));
+    timeLayout->addWidget(cboTimeEventType);
+    timeLayout->addWidget(edTime);
+
+    rdAction = Named(new QRadioButton("On &Action", this), "rdAction");
+    rdgAction = Named(new QGroupBox(this), "rdgAction");
+    m_actions = new QButtonGroup(this);
+    auto *actionLayout = new QHBoxLayout(rdgAction);
+    const char *actions[] = {"Begin", "Pause", "Resume"};
+    for (int i = 0; i < 3; ++i) {
+        auto *button = new QRadioButton(actions[i], rdgAction);
+        m_actions->addButton(button, i);
+        actionLayout->addWidget(button);
+    }
+    m_actions->button(0)->setChecked(true);
+    rdReceive->setChecked(true);
+
+    btnOK = Named(new QPushButton("&OK", this), "btnOK");
+    btnOK->setDefault(true);
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{rdReceive, pnlReceive, rdTime, pnlTime, rdAction, rdgAction})
+        layout->addWidget(w);
+    layout->addLayout(buttons);
+
+    for (QRadioButton *choice : {rdReceive, rdTime, rdAction, rdAnything, rdFixLength, rdSpecData})
+        connect(choice, &QRadioButton::clicked, this, &TfrmEventEdit::UpdateStates);
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmEventEdit::btnEditClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmEventEdit::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmEventEdit::reject);
+    UpdateStates();
+}
+
+void TfrmEventEdit::SetEvent(const CEvent *event)
+{
+    if (auto *action = dynamic_cast<const CActionEvent *>(event)) {
+        rdAction->setChecked(true);
+        if (QAbstractButton *button = m_actions->button(action->ActionType))
+            button->setChecked(true);
+    } else if (auto *time = dynamic_cast<const CTimeEvent *>(event)) {
+        rdTime->setChecked(true);
+        edTime->setText(FromLatin1(time->TimeText));
+        if (time->TimeType < cboTimeEventType->count())
+            cboTimeEventType->setCurrentIndex(time->TimeType);
+    } else if (dynamic_cast<const CReceiveAnythingEvent *>(event)) {
+        rdReceive->setChecked(true);
+        rdAnything->setChecked(true);
+    } else if (auto *fix = dynamic_cast<const CReceiveFixLengthEvent *>(event)) {
+        rdReceive->setChecked(true);
+        rdFixLength->setChecked(true);
+        edLength->setText(QString::number(fix->FixLength));
+    } else if (auto *spec = dynamic_cast<const CReceiveSpecDataEvent *>(event)) {
+        rdReceive->setChecked(true);
+        rdSpecData->setChecked(true);
+        m_specData = spec->SpecData;
+        edData->setText(FromLatin1(m_specData.Summary()));
+    }
+    UpdateStates();
+}
+
+std::unique_ptr<CEvent> TfrmEventEdit::Event() const
+{
+    if (rdTime->isChecked())
+        return std::make_unique<CTimeEvent>(ToLatin1(edTime->text()),
+                                            static_cast<TIME_EVENT_TYPE>(cboTimeEventType->currentIndex()));
+    if (rdAction->isChecked())
+        return std::make_unique<CActionEvent>(static_cast<uint8_t>(std::max(0, m_actions->checkedId())));
+    if (rdFixLength->isChecked())
+        return std::make_unique<CReceiveFixLengthEvent>(StrToInt(ToLatin1(edLength->text())));
+    if (rdSpecData->isChecked())
+        return std::make_unique<CReceiveSpecDataEvent>(m_specData);
+    return std::make_unique<CReceiveAnythingEvent>();
+}
+
+void TfrmEventEdit::accept()
+{
+    try {
+        Event();
+    } catch (const EConvertError &error) {
+        ShowErrorBox(this, error);
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmEventEdit::UpdateStates()
+{
+    const bool receive = rdReceive->isChecked();
+    for (QWidget *w : std::initializer_list<QWidget *>{rdAnything, rdFixLength, rdSpecData})
+        w->setEnabled(receive);
+    edLength->setEnabled(receive && rdFixLength->isChecked());
+    edData->setEnabled(receive && rdSpecData->isChecked());
+    btnEdit->setEnabled(receive && rdSpecData->isChecked());
+    rdgAction->setEnabled(rdAction->isChecked());
+    edTime->setEnabled(rdTime->isChecked());
+    cboTimeEventType->setEnabled(rdTime->isChecked());
+}
+
+void TfrmEventEdit::btnEditClick()
+{
+    m_specData.SetName("Spec Data");
+    TfrmDataEdit editor(this);
+    editor.SetItem(m_specData, true);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_specData = editor.Item();
+    edData->setText(FromLatin1(m_specData.Summary()));
+}
+
+bool TfrmEventEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == edData && event->type() == QEvent::MouseButtonPress && edData->isEnabled()) {
+        btnEditClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,361 @@
+#include "autosend/gui/TfrmGroupRecord.h"
+
+#include "autosend/gui/TfrmEventEdit.h"
+#include "data/commatext.h"
+#include "data/gui/dialogsupport.h"
+#include "platform/errors.h"
+#include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/senddatalist.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char kItemFilter[] = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+
+template <typename T> T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QString EventText(const std::unique_ptr<CEvent> &event)
+{
+    return event ? FromLatin1(event->Description()) : QString("Empty");
+}
+
+// A delay field's value: 0 unless its box is checked.
+int32_t DelayOf(const QCheckBox *box, const QLineEdit *field)
+{
+    return box->isChecked() ? StrToInt(ToLatin1(field->text())) : 0;
+}
+
+void ShowDelay(QCheckBox *box, QLineEdit *field, int32_t delay)
+{
+    box->setChecked(delay != 0);
+    field->setText(QString::number(delay));
+    field->setEnabled(delay != 0);
+}
+
+} // namespace
+
+TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmGroupRecord");
+    setWindowTitle("Group Data Rule");
+    edName = Named(new QLineEdit("Rule", this), "edName");
+
+    auto *startBox = new QGroupBox("Start Event", this);
+    edStartEvent = Named(new QLineEdit(startBox), "edStartEvent");
+    btnStartEventEdit = Named(new QPushButton("Edit", startBox), "btnStartEventEdit");
+    chkStartDelay = Named(new QCheckBox("Delay(ms)", startBox), "chkStartDelay");
+    edStartDelayTime = Named(new QLineEdit("0", startBox), "edStartDelayTime");
+    auto *startGrid = new QGridLayout(startBox);
+    startGrid->addWidget(edStartEvent, 0, 0, 1, 2);
+    startGrid->addWidget(btnStartEventEdit, 0, 2);
+    startGrid->addWidget(chkStartDelay, 1, 0);
+    startGrid->addWidget(edStartDelayTime, 1, 1);
+
+    auto *stopBox = new QGroupBox("Stop Event", this);
+    chkStopValid = Named(new QCheckBox("Set Stop Event", stopBox), "chkStopValid");
+    edStopEvent = Named(new QLineEdit(stopBox), "edStopEvent");
+    btnEndEvent = Named(new QPushButton("Edit", stopBox), "btnEndEvent");
+    chkStopDelay = Named(new QCheckBox("Delay(ms)", stopBox), "chkStopDelay");
+    edStopDelayTime = Named(new QLineEdit("0", stopBox), "edStopDelayTime");
+    auto *stopGrid = new QGridLayout(stopBox);
+    stopGrid->addWidget(chkStopValid, 0, 0);
+    stopGrid->addWidget(edStopEvent, 1, 0, 1, 2);
+    stopGrid->addWidget(btnEndEvent, 1, 2);
+    stopGrid->addWidget(chkStopDelay, 2, 0);
+    stopGrid->addWidget(edStopDelayTime, 2, 1);
+
+    auto *stepBox = new QGroupBox("Step Event", this);
+    edStepEvent = Named(new QLineEdit(stepBox), "edStepEvent");
+    btnStepEvent = Named(new QPushButton("Edit", stepBox), "btnStepEvent");
+    chkStepDelay = Named(new QCheckBox("Delay(ms)", stepBox), "chkStepDelay");
+    edStepDelayTime = Named(new QLineEdit("0", stepBox), "edStepDelayTime");
+    chkLoop = Named(new QCheckBox("Loop", stepBox), "chkLoop");
+    auto *stepGrid = new QGridLayout(stepBox);
+    stepGrid->addWidget(edStepEvent, 0, 0, 1, 2);
+    stepGrid->addWidget(btnStepEvent, 0, 2);
+    stepGrid->addWidget(chkStepDelay, 1, 0);
+    stepGrid->addWidget(edStepDelayTime, 1, 1);
+    stepGrid->addWidget(chkLoop, 1, 2);
+
+    for (QLineEdit *field : {edStartEvent, edStopEvent, edStepEvent}) {
+        field->setReadOnly(true);
+        field->installEventFilter(this);
+        field->setMinimumWidth(300);
+    }
+
+    lsvSendData = Named(new QTreeWidget(this), "lsvSendData");
+    lsvSendData->setRootIsDecorated(false);
+    lsvSendData->setHeaderLabels({"Name", "Type", "Content"});
+    lsvSendData->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lsvSendData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto *itemButtons = new QVBoxLayout;
+    const std::pair<QPushButton **, std::pair<const char *, const char *>> buttons[] = {
+        {&btnNew, {"&New", "btnNew"}},
+        {&btnEdit, {"&Edit", "btnEdit"}},
+        {&btnDelete, {"&Delete", "btnDelete"}},
+        {&btnDeleteAll, {"Delete &All", "btnDeleteAll"}},
+        {&btnUp, {"&Up", "btnUp"}},
+        {&btnDown, {"Do&wn", "btnDown"}},
+        {&btnLoad, {"&Load", "btnLoad"}},
+        {&btnSave, {"&Save", "btnSave"}},
+    };
+    for (const auto &b : buttons) {
+        *b.first = Named(new QPushButton(b.second.first, this), b.second.second);
+        itemButtons->addWidget(*b.first);
+    }
+    itemButtons->addStretch();
+
+    btnOK = Named(new QPushButton("&OK", this), "btnOK");
+    btnOK->setDefault(true);
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
+    auto *okRow = new QHBoxLayout;
+    okRow->addStretch();
+    okRow->addWidget(btnOK);
+    okRow->addWidget(btnCancel);
+    auto *nameRow = new QHBoxLayout;
+    nameRow->addWidget(new QLabel("Name", this));
+    nameRow->addWidget(edName);
+    auto *itemsRow = new QHBoxLayout;
+    itemsRow->addWidget(lsvSendData, 1);
+    itemsRow->addLayout(itemButtons);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(nameRow);
+    layout->addWidget(startBox);
+    layout->addWidget(stopBox);
+    layout->addWidget(stepBox);
+    layout->addLayout(itemsRow);
+    layout->addLayout(okRow);
+
+    connect(chkStartDelay, &QCheckBox::toggled, this, &TfrmGroupRecord::UpdateStates);
+    connect(chkStopValid, &QCheckBox::toggled, this, &TfrmGroupRecord::UpdateStates);
+    connect(chkStopDelay, &QCheckBox::toggled, this, &TfrmGroupRecord::UpdateStates);
+    connect(chkStepDelay, &QCheckBox::toggled, this, &TfrmGroupRecord::UpdateStates);
+    connect(lsvSendData, &QTreeWidget::itemSelectionChanged, this, &TfrmGroupRecord::UpdateStates);
+    connect(lsvSendData, &QTreeWidget::itemDoubleClicked, this, &TfrmGroupRecord::btnEditClick);
+    connect(btnStartEventEdit, &QPushButton::clicked, this,
+            [this] { EditEvent(m_rule.StartEvent, edStartEvent); });
+    connect(btnEndEvent, &QPushButton::clicked, this, [this] { EditEvent(m_rule.StopEvent, edStopEvent); });
+    connect(btnStepEvent, &QPushButton::clicked, this, [this] { EditEvent(m_rule.StepEvent, edStepEvent); });
+    connect(btnNew, &QPushButton::clicked, this, &TfrmGroupRecord::btnNewClick);
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmGroupRecord::btnEditClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TfrmGroupRecord::btnDeleteClick);
+    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmGroupRecord::btnDeleteAllClick);
+    connect(btnUp, &QPushButton::clicked, this, [this] { MoveItem(-1); });
+    connect(btnDown, &QPushButton::clicked, this, [this] { MoveItem(1); });
+    connect(btnLoad, &QPushButton::clicked, this, &TfrmGroupRecord::btnLoadClick);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmGroupRecord::btnSaveClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmGroupRecord::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmGroupRecord::reject);
+    ShowRule();
+}
+
+void TfrmGroupRecord::SetRule(const CGroupRule &rule)
+{
+    m_rule = rule;
+    ShowRule();
+}
+
+void TfrmGroupRecord::ShowRule()
+{
+    edName->setText(FromLatin1(m_rule.Name));
+    ShowDelay(chkStartDelay, edStartDelayTime, m_rule.StartDelay);
+    ShowDelay(chkStopDelay, edStopDelayTime, m_rule.StopDelay);
+    ShowDelay(chkStepDelay, edStepDelayTime, m_rule.StepDelay);
+    edStartEvent->setText(EventText(m_rule.StartEvent));
+    edStopEvent->setText(EventText(m_rule.StopEvent));
+    edStepEvent->setText(EventText(m_rule.StepEvent));
+    chkStopValid->setChecked(m_rule.StopEvent != nullptr);
+    chkLoop->setChecked(m_rule.Loop);
+    ShowItems(-1);
+}
+
+void TfrmGroupRecord::ShowItems(int select)
+{
+    lsvSendData->clear();
+    for (const CCommData &item : m_rule.Items) {
+        const std::vector<std::string> summary = SplitCommaText(item.Summary());
+        auto *row = new QTreeWidgetItem(lsvSendData);
+        row->setText(0, FromLatin1(item.GetName()));
+        row->setText(1, FromLatin1(summary.size() > 0 ? summary[0] : std::string()));
+        row->setText(2, FromLatin1(summary.size() > 1 ? summary[1] : std::string()));
+    }
+    if (select >= 0 && select < lsvSendData->topLevelItemCount()) {
+        lsvSendData->setCurrentItem(lsvSendData->topLevelItem(select));
+        lsvSendData->topLevelItem(select)->setSelected(true);
+    }
+    UpdateStates();
+}
+
+void TfrmGroupRecord::UpdateStates()
+{
+    edStartDelayTime->setEnabled(chkStartDelay->isChecked());
+    const bool stop = chkStopValid->isChecked();
+    chkStopDelay->setEnabled(stop);
+    edStopEvent->setEnabled(stop);
+    btnEndEvent->setEnabled(stop);
+    edStopDelayTime->setEnabled(chkStopDelay->isChecked());
+    edStepDelayTime->setEnabled(chkStepDelay->isChecked());
+    const int count = lsvSendData->topLevelItemCount();
+    const int selected = SelectedItem();
+    btnEdit->setEnabled(selected >= 0);
+    btnDelete->setEnabled(selected >= 0);
+    btnDeleteAll->setEnabled(count > 0);
+    btnUp->setEnabled(selected > 0 && count >= 2);
+    btnDown->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+}
+
+int TfrmGroupRecord::SelectedItem() const
+{
+    const QList<QTreeWidgetItem *> selected = lsvSendData->selectedItems();
+    return selected.size() == 1 ? lsvSendData->indexOfTopLevelItem(selected.front()) : -1;
+}
+
+void TfrmGroupRecord::accept()
+{
+    int32_t start = 0, stop = 0, step = 0;
+    try {
+        start = DelayOf(chkStartDelay, edStartDelayTime);
+        stop = DelayOf(chkStopDelay, edStopDelayTime);
+        step = DelayOf(chkStepDelay, edStepDelayTime);
+    } catch (const EConvertError &error) {
+        ShowErrorBox(this, error);
+        return;
+    }
+    m_rule.Name = ToLatin1(edName->text());
+    m_rule.StartDelay = start;
+    m_rule.StopDelay = stop;
+    m_rule.StepDelay = step;
+    m_rule.Loop = chkLoop->isChecked();
+    if (!chkStopValid->isChecked()) {
+        m_rule.StopEvent.reset();
+        m_rule.StopDelay = 0;
+    }
+    QDialog::accept();
+}
+
+void TfrmGroupRecord::EditEvent(std::unique_ptr<CEvent> &event, QLineEdit *field)
+{
+    TfrmEventEdit editor(this);
+    editor.SetEvent(event.get());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    event = editor.Event();
+    field->setText(EventText(event));
+}
+
+void TfrmGroupRecord::btnNewClick()
+{
+    TfrmDataEdit editor(this);
+    editor.SetItem(CCommData());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_rule.Items.push_back(editor.Item());
+    ShowItems(static_cast<int>(m_rule.Items.size()) - 1);
+}
+
+void TfrmGroupRecord::btnEditClick()
+{
+    const int index = SelectedItem();
+    if (index < 0)
+        return;
+    TfrmDataEdit editor(this);
+    editor.SetItem(m_rule.Items[static_cast<size_t>(index)]);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_rule.Items[static_cast<size_t>(index)] = editor.Item();
+    ShowItems(index);
+}
+
+void TfrmGroupRecord::btnDeleteClick()
+{
+    const int index = SelectedItem();
+    if (index < 0)
+        return;
+    m_rule.Items.erase(m_rule.Items.begin() + index);
+    ShowItems(std::min(index, static_cast<int>(m_rule.Items.size()) - 1));
+}
+
+void TfrmGroupRecord::btnDeleteAllClick()
+{
+    m_rule.Items.clear();
+    ShowItems(-1);
+}
+
+void TfrmGroupRecord::MoveItem(int by)
+{
+    const int index = SelectedItem();
+    const int other = index + by;
+    if (index < 0 || other < 0 || other >= static_cast<int>(m_rule.Items.size()))
+        return;
+    std::swap(m_rule.Items[static_cast<size_t>(index)], m_rule.Items[static_cast<size_t>(other)]);
+    ShowItems(other);
+}
+
+void TfrmGroupRecord::btnLoadClick()
+{
+    QFileDialog *dialog = MakeFileDialog(this, "dlgOpen", false, kItemFilter, "sds");
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    if (path.isEmpty())
+        return;
+    try {
+        CSendDataList list;
+        if (!list.Load(path.toStdString()))
+            return;
+        m_rule.Items = list.Items();
+    } catch (const EKestrumError &error) {
+        ShowErrorBox(this, error);
+        return;
+    }
+    ShowItems(-1);
+}
+
+void TfrmGroupRecord::btnSaveClick()
+{
+    QFileDialog *dialog = MakeFileDialog(this, "dlgSave", true, kItemFilter, "sds");
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    if (path.isEmpty())
+        return;
+    try {
+        CSendDataList list;
+        for (const CCommData &item : m_rule.Items)
+            list.Append(item);
+        list.Save(path.toStdString());
+    } catch (const EKestrumError &error) {
+        ShowErrorBox(this, error);
+    }
+}
+
+bool TfrmGroupRecord::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *field = qobject_cast<QLineEdit *>(watched);
+        if (field && field->isEnabled()) {
+            if (field == edStartEvent)
+                EditEvent(m_rule.StartEvent, edStartEvent);
+            else if (field == edStopEvent)
+                EditEvent(m_rule.StopEvent, edStopEvent);
+            else if (field == edStepEvent)
+                EditEvent(m_rule.StepEvent, edStepEvent);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,61 @@
+#include "autosend/gui/TfrmRecordTypeSelect.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfrmRecordTypeSelect::TfrmRecordTypeSelect(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmRecordTypeSelect");
+    setWindowTitle("Rule Type Select");
+    rdgRuleType = new QGroupBox("Rule Type", this);
+    rdgRuleType->setObjectName("rdgRuleType");
+    m_types = new QButtonGroup(this);
+    auto *typeLayout = new QVBoxLayout(rdgRuleType);
+    const char *items[] = {"Single Data Rule", "Group Data Rule"};
+    for (int i = 0; i < 2; ++i) {
+        auto *button = new QRadioButton(items[i], rdgRuleType);
+        m_types->addButton(button, i);
+        typeLayout->addWidget(button);
+    }
+    m_types->button(0)->setChecked(true);
+
+    btnOK = new QPushButton("&OK", this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton("&Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(rdgRuleType);
+    layout->addLayout(buttons);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int TfrmRecordTypeSelect::SelectedIndex() const
+{
+    return std::max(0, m_types->checkedId());
+}
+
+void TfrmRecordTypeSelect::SetSelectedIndex(int index)
+{
+    if (QAbstractButton *button = m_types->button(index))
+        button->setChecked(true);
+}
+
+void TfrmRecordTypeSelect::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

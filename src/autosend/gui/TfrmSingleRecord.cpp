@@ -1,0 +1,157 @@
+#include "autosend/gui/TfrmSingleRecord.h"
+
+#include "autosend/gui/TfrmEventEdit.h"
+#include "data/gui/dialogsupport.h"
+#include "platform/errors.h"
+#include "senddata/gui/TfrmDataEdit.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLineEdit *ReadOnlyField(QWidget *parent, const char *name)
+{
+    auto *edit = Named(new QLineEdit(parent), name);
+    edit->setReadOnly(true);
+    QPalette grey = edit->palette();
+    grey.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
+    edit->setPalette(grey);
+    return edit;
+}
+
+} // namespace
+
+TfrmSingleRecord::TfrmSingleRecord(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmSingleRecord");
+    setWindowTitle("Single Data Rule");
+
+    edName = Named(new QLineEdit("Rule", this), "edName");
+    auto *box = new QGroupBox("Single Record", this);
+    edEvent = ReadOnlyField(box, "edEvent");
+    edEvent->installEventFilter(this);
+    btnEventEdit = Named(new QPushButton("Edit", box), "btnEventEdit");
+    chkAlways = Named(new QCheckBox("Always ", box), "chkAlways");
+    chkDelay = Named(new QCheckBox("Delay Before Send Data (ms)", box), "chkDelay");
+    edDelayTime = Named(new QLineEdit("0", box), "edDelayTime");
+    edSendData = ReadOnlyField(box, "edSendData");
+    edSendData->installEventFilter(this);
+    btnDataEdit = Named(new QPushButton("Edit", box), "btnDataEdit");
+    auto *grid = new QGridLayout(box);
+    grid->addWidget(new QLabel("Event", box), 0, 0);
+    grid->addWidget(edEvent, 0, 1);
+    grid->addWidget(btnEventEdit, 0, 2);
+    grid->addWidget(chkAlways, 1, 1);
+    grid->addWidget(chkDelay, 2, 0, 1, 2);
+    grid->addWidget(edDelayTime, 2, 2);
+    grid->addWidget(new QLabel("Send Data", box), 3, 0);
+    grid->addWidget(edSendData, 3, 1);
+    grid->addWidget(btnDataEdit, 3, 2);
+    edEvent->setMinimumWidth(320);
+
+    btnOK = Named(new QPushButton("&OK", this), "btnOK");
+    btnOK->setDefault(true);
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *nameRow = new QHBoxLayout;
+    nameRow->addWidget(new QLabel("Name", this));
+    nameRow->addWidget(edName);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(nameRow);
+    layout->addWidget(box);
+    layout->addLayout(buttons);
+
+    connect(chkDelay, &QCheckBox::toggled, edDelayTime, &QLineEdit::setEnabled);
+    connect(btnEventEdit, &QPushButton::clicked, this, &TfrmSingleRecord::btnEventEditClick);
+    connect(btnDataEdit, &QPushButton::clicked, this, &TfrmSingleRecord::btnDataEditClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmSingleRecord::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmSingleRecord::reject);
+    ShowRule();
+}
+
+void TfrmSingleRecord::SetRule(const CSingleRule &rule)
+{
+    m_rule = rule;
+    ShowRule();
+}
+
+void TfrmSingleRecord::ShowRule()
+{
+    edName->setText(FromLatin1(m_rule.Name));
+    edEvent->setText(m_rule.Event ? FromLatin1(m_rule.Event->Description()) : QString("Empty"));
+    chkAlways->setChecked(m_rule.Always);
+    chkDelay->setChecked(m_rule.Delay != 0);
+    edDelayTime->setText(QString::number(m_rule.Delay));
+    edDelayTime->setEnabled(chkDelay->isChecked());
+    edSendData->setText(FromLatin1(m_rule.DataItem.Summary()));
+}
+
+void TfrmSingleRecord::accept()
+{
+    int delay = 0;
+    try {
+        if (chkDelay->isChecked())
+            delay = StrToInt(ToLatin1(edDelayTime->text()));
+    } catch (const EConvertError &error) {
+        ShowErrorBox(this, error);
+        return;
+    }
+    m_rule.Always = chkAlways->isChecked();
+    m_rule.Name = ToLatin1(edName->text());
+    m_rule.Delay = delay;
+    QDialog::accept();
+}
+
+void TfrmSingleRecord::btnEventEditClick()
+{
+    TfrmEventEdit editor(this);
+    editor.SetEvent(m_rule.Event.get());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_rule.Event = editor.Event();
+    edEvent->setText(FromLatin1(m_rule.Event->Description()));
+}
+
+void TfrmSingleRecord::btnDataEditClick()
+{
+    CCommData item = m_rule.DataItem;
+    item.SetName("Send Data");
+    TfrmDataEdit editor(this);
+    editor.SetItem(item, true);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    m_rule.DataItem = editor.Item();
+    edSendData->setText(FromLatin1(m_rule.DataItem.Summary()));
+}
+
+bool TfrmSingleRecord::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == edEvent) {
+            btnEventEditClick();
+            return true;
+        }
+        if (watched == edSendData) {
+            btnDataEditClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
