@@ -148,14 +148,8 @@ public:
     }
     const std::string &Path() const { return path_; }
 
-    int Run(const Options &o, CResponder *responder)
+    int Run(const Options &o, CResponder *responder, const sigset_t &signals)
     {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGHUP);
-        sigprocmask(SIG_BLOCK, &signals, nullptr);
         const int sigfd = signalfd(-1, &signals, SFD_CLOEXEC);
         int timer = -1;
         if (o.mode == Mode::Lines) {
@@ -224,6 +218,15 @@ private:
 
 int main(int argc, char **argv)
 {
+    // Blocked before the device is announced, so a stop that follows the announcement at once
+    // still ends the program through its own clean-up.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+
     Options options;
     int exitCode = 0;
     if (!Parse(argc, argv, &options, &exitCode))
@@ -262,7 +265,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrum-vport: could not make the link in %s\n", VirtualPortDir().c_str());
     std::fflush(stdout);
 
-    const int rc = vport.Run(options, &responder);
+    const int rc = vport.Run(options, &responder, signals);
     if (!link.empty())
         unlink(link.c_str());
     return rc;
