@@ -72,6 +72,8 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         return SetLastError(ERROR_ALREADY_INITIALIZED);
     {
         const std::unique_lock<std::shared_mutex> life(lifeLock_);
+        if (IsOpen())
+            return SetLastError(ERROR_ALREADY_INITIALIZED);
         const std::string path = DevicePath(port);
         int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -86,15 +88,16 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             return Fail("Open", "Unable to open port", e);
         }
         maskWakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        closeWakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (maskWakeFd_ < 0 || closeWakeFd_ < 0) {
+        int closeWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (maskWakeFd_ < 0 || closeWake < 0) {
             const int e = errno;
             ioctl(fd, TIOCNXCL);
             CloseFd(fd);
             CloseFd(maskWakeFd_);
-            CloseFd(closeWakeFd_);
+            CloseFd(closeWake);
             return SetLastError(e);
         }
+        closeWakeFd_.store(closeWake);
         saved_ = current;
         haveSaved_ = true;
         overlapped_ = overlapped;
@@ -147,9 +150,14 @@ long CSerial::Close()
     SetLastError(0);
     if (!IsOpen())
         return 0;
-    closing_.store(true);
-    if (closeWakeFd_ >= 0)
-        eventfd_write(closeWakeFd_, 1);
+    {
+        // Under the shared lock, so the descriptor cannot be closed by a concurrent Close meanwhile.
+        const std::shared_lock<std::shared_mutex> life(lifeLock_);
+        closing_.store(true);
+        const int wake = closeWakeFd_.load();
+        if (wake >= 0)
+            eventfd_write(wake, 1);
+    }
     const std::unique_lock<std::shared_mutex> life(lifeLock_);
     int fd = fd_.exchange(-1);
     if (fd < 0)
@@ -161,7 +169,8 @@ long CSerial::Close()
     ioctl(fd, TIOCNXCL);
     CloseFd(fd);
     CloseFd(maskWakeFd_);
-    CloseFd(closeWakeFd_);
+    int closeWake = closeWakeFd_.exchange(-1);
+    CloseFd(closeWake);
     overlapped_ = false;
     closing_.store(false);
     return 0;

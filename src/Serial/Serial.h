@@ -128,8 +128,8 @@ private:
     std::atomic<uint32_t> eventMask_{0};
     bool overlapped_ = false;
 
-    int maskWakeFd_ = -1;  // SetMask wakes WaitEvent
-    int closeWakeFd_ = -1; // Close wakes every blocked call
+    int maskWakeFd_ = -1;              // SetMask wakes WaitEvent
+    std::atomic<int> closeWakeFd_{-1}; // Close wakes every blocked call
     std::atomic<bool> closing_{false};
     std::atomic<uint64_t> maskGeneration_{0};
 

@@ -102,7 +102,7 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
                 totalDeadline = &totalEnd;
             }
         }
-        pollfd fds[2] = {{fd, POLLOUT, 0}, {closeWakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {closeWakeFd_.load(), POLLIN, 0}};
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
@@ -188,7 +188,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         if (useInterval && got > 0)
             deadline = Earliest(deadline, &intervalEnd);
-        pollfd fds[2] = {{fd, POLLIN, 0}, {closeWakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {closeWakeFd_.load(), POLLIN, 0}};
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
             return Fail("Read", "Unable to wait until data has been read", errno);
@@ -274,7 +274,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         // Breaks and line errors reach the input as bytes too, so data are what wakes the wait.
         pollfd fds[3] = {{fd, static_cast<short>((mask & EV_RXCHAR) ? POLLIN : 0), 0},
                          {maskWakeFd_, POLLIN, 0},
-                         {closeWakeFd_, POLLIN, 0}};
+                         {closeWakeFd_.load(), POLLIN, 0}};
         const int rc = poll(fds, 3, PollTimeout(deadline));
         if (rc < 0) {
             if (errno == EINTR)
