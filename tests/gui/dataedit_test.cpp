@@ -19,10 +19,11 @@
 
 namespace {
 
-// Answers the next modal window (a message box or a nested dialog) once it is up.
-void OnNextModal(std::function<void(QWidget *)> act)
+// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
+// fired cannot reach into a later test.
+void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
 {
-    auto *timer = new QTimer;
+    auto *timer = new QTimer(context);
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         if (QWidget *modal = QApplication::activeModalWidget()) {
@@ -35,9 +36,9 @@ void OnNextModal(std::function<void(QWidget *)> act)
 }
 
 // Closes the next message box and returns its text through `text`.
-void CloseNextMessage(QString *text)
+void CloseNextMessage(QObject *context, QString *text)
 {
-    OnNextModal([text](QWidget *modal) {
+    OnNextModal(context, [text](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         *text = box ? box->text() : QString("<no message box>");
         if (box)
@@ -112,7 +113,7 @@ TEST_F(DataEditTest, LeavingHexWithBadTextIsRefused)
     Choose(FMT_HEX);
     Type("41 4");
     QString message;
-    CloseNextMessage(&message);
+    CloseNextMessage(dialog.get(), &message);
     Choose(FMT_DEC);
     EXPECT_EQ(message, "Wrong data, please check");
     EXPECT_TRUE(Format(FMT_HEX)->isChecked());
@@ -186,7 +187,7 @@ TEST_F(DataEditTest, UntouchedStringTextReadsBackItsOwnBytes)
 TEST_F(DataEditTest, InsertSymbolPicksARowFromTheTable)
 {
     auto insertRow = [this](int row) {
-        OnNextModal([row](QWidget *modal) {
+        OnNextModal(dialog.get(), [row](QWidget *modal) {
             auto *list = modal->findChild<QTreeWidget *>("lsvAscTable");
             auto *insert = modal->findChild<QPushButton *>("btnOK");
             if (!list || !insert) {
@@ -226,7 +227,7 @@ TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
     EXPECT_EQ(edSendData->toPlainText(), "1 2 ");
     edName->setText("a\"b");
     QString message;
-    CloseNextMessage(&message);
+    CloseNextMessage(dialog.get(), &message);
     QTest::mouseClick(btnOK, Qt::LeftButton);
     EXPECT_EQ(message, "Wrong Name. There are should no \" in name");
     EXPECT_TRUE(dialog->isVisible());

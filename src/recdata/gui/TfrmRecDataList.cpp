@@ -167,9 +167,10 @@ void TfrmRecDataList::SelectOnly(int pos)
 std::vector<int> TfrmRecDataList::SelectedRows() const
 {
     std::vector<int> rows;
-    for (const QModelIndex &index : lsvRecData->selectionModel()->selectedRows())
+    for (const QModelIndex &index : lsvRecData->selectionModel()->selectedIndexes())
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

@@ -1,0 +1,314 @@
+#include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "senddata/senddatalist.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
+// fired cannot reach into a later test.
+void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer(context);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+// Types the path into the file dialog, as a user would, and confirms it.
+void ChooseFile(QWidget *modal, const char *name, const QString &path)
+{
+    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
+    if (modal->objectName() != name || !edit) {
+        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
+        modal->close();
+        return;
+    }
+    edit->setText(path);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+CCommData Block(std::initializer_list<uint8_t> bytes, const std::string &name)
+{
+    CCommData item{Bytes(bytes)};
+    item.SetName(name);
+    return item;
+}
+
+class RecDataListTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
+        Open();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        qunsetenv("KESTRUM_HOME");
+    }
+
+    void Open()
+    {
+        window = std::make_unique<TfrmRecDataList>(nullptr);
+        window->show();
+        list = window->findChild<QTreeWidget *>("lsvRecData");
+        ASSERT_NE(list, nullptr);
+    }
+    QPushButton *Button(const char *name) const { return window->findChild<QPushButton *>(name); }
+    void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+    void SelectOnly(int row)
+    {
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    std::vector<int> Selected() const
+    {
+        std::vector<int> rows;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->isSelected())
+                rows.push_back(i);
+        return rows;
+    }
+    QString Cell(int row, int column) const { return list->topLevelItem(row)->text(column); }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<TfrmRecDataList> window;
+    QTreeWidget *list = nullptr;
+};
+
+} // namespace
+
+TEST_F(RecDataListTest, NewBlocksJoinTheSelection)
+{
+    window->AddRecData(Block({0x41}, "10:00:00"));
+    window->AddRecData(Block({0x42}, "10:00:01"));
+    window->AddRecData(Block({0x43, 0x0A}, "10:00:02"));
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(Cell(2, 0), "10:00:02");
+    EXPECT_EQ(Cell(2, 1), "Hex");
+    EXPECT_EQ(Cell(2, 2), "43 0A ");
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+
+    // While the selection changes Edit follows Delete; a fresh show allows it for one row only.
+    EXPECT_TRUE(Button("btnEdit")->isEnabled());
+    window->hide();
+    window->show();
+    EXPECT_FALSE(Button("btnEdit")->isEnabled());
+    EXPECT_FALSE(Button("btnMerge")->isEnabled());
+    EXPECT_TRUE(Button("btnDelete")->isEnabled());
+
+    bool opened = false;
+    OnNextModal(window.get(), [&opened](QWidget *modal) {
+        opened = true;
+        modal->close();
+    });
+    window->findChild<QPushButton *>("btnEdit")->setEnabled(true);
+    Click("btnEdit");
+    QTest::qWait(50);
+    EXPECT_FALSE(opened);
+
+    Click("btnDelete");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(window->Entries().Count(), 0);
+    EXPECT_FALSE(Button("btnDeleteAll")->isEnabled());
+}
+
+TEST_F(RecDataListTest, ListIsEmptiedWhenTheBoundIsPassed)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < CRecDataList::kCapacity; ++i)
+        window->AddRecData(Block({static_cast<uint8_t>(i)}, std::to_string(i)));
+    const qint64 fillMs = clock.elapsed();
+    EXPECT_EQ(list->topLevelItemCount(), 1025);
+    EXPECT_EQ(window->Entries().Count(), 1025);
+    EXPECT_LT(fillMs, 5000) << "filling the list took " << fillMs << " ms";
+
+    window->AddRecData(Block({0xEE}, "overflow"));
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(Cell(0, 0), "overflow");
+    EXPECT_EQ(window->Entries().At(0).Data(), Bytes({0xEE}));
+    EXPECT_EQ(Selected(), (std::vector<int>{0}));
+}
+
+TEST_F(RecDataListTest, DeleteSelectsTheNeighbour)
+{
+    for (const char *name : {"a", "b", "c"})
+        window->AddRecData(Block({1}, name));
+    SelectOnly(2);
+    Click("btnDelete");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Selected(), (std::vector<int>{1}));
+    EXPECT_EQ(Cell(1, 0), "b");
+
+    SelectOnly(0);
+    Click("btnDelete");
+    EXPECT_EQ(Selected(), (std::vector<int>{0}));
+    EXPECT_EQ(Cell(0, 0), "b");
+    Click("btnDelete");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(Selected().empty());
+    EXPECT_FALSE(Button("btnDelete")->isEnabled());
+}
+
+TEST_F(RecDataListTest, MergeUpJoinsIntoTheUpperEntry)
+{
+    window->AddRecData(Block({0x0D}, "upper"));
+    window->AddRecData(Block({0x41, 0x42}, "lower"));
+    window->AddRecData(Block({0x43}, "third"));
+    SelectOnly(0);
+    EXPECT_FALSE(Button("btnMerge")->isEnabled());
+    SelectOnly(1);
+    EXPECT_TRUE(Button("btnMerge")->isEnabled());
+    Click("btnMerge");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Cell(0, 0), "upper");
+    EXPECT_EQ(Cell(0, 2), "0D 41 42 ");
+    EXPECT_EQ(Cell(1, 0), "third");
+    EXPECT_EQ(window->Entries().At(0).Data(), Bytes({0x0D, 0x41, 0x42}));
+    EXPECT_EQ(Selected(), (std::vector<int>{0}));
+    EXPECT_FALSE(Button("btnMerge")->isEnabled());
+}
+
+TEST_F(RecDataListTest, EditReplacesTheEntryAndAddToSendDataCopies)
+{
+    window->AddRecData(Block({0x41}, "one"));
+    window->AddRecData(Block({0x42}, "two"));
+    window->AddRecData(Block({0x43}, "three"));
+    SelectOnly(1);
+    OnNextModal(window.get(), [](QWidget *modal) {
+        auto *name = modal->findChild<QLineEdit *>("edName");
+        auto *ok = modal->findChild<QPushButton *>("btnOK");
+        if (!name || !ok) {
+            modal->close();
+            return;
+        }
+        name->setText("renamed");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    Click("btnEdit");
+    EXPECT_EQ(Cell(1, 0), "renamed");
+    EXPECT_EQ(window->Entries().At(1).GetName(), "renamed");
+    EXPECT_EQ(window->Entries().At(1).Data(), Bytes({0x42}));
+    EXPECT_EQ(Selected(), (std::vector<int>{1}));
+
+    std::vector<std::string> sent;
+    window->SetAddToSendData([&sent](const CCommData &item) { sent.push_back(item.GetName()); });
+    list->topLevelItem(2)->setSelected(true);
+    list->topLevelItem(0)->setSelected(true);
+    Click("btnAddtoSendData");
+    EXPECT_EQ(sent, (std::vector<std::string>{"one", "renamed", "three"}));
+    EXPECT_EQ(window->Entries().Count(), 3);
+}
+
+TEST_F(RecDataListTest, EntriesSurviveARestartAndSaveAsSendData)
+{
+    window->AddRecData(Block({0x41, 0x00}, "12:00:00.001"));
+    CCommData text{Bytes{0x48, 0x69}, FMT_STRING};
+    text.SetName("a, \"b\"");
+    window->AddRecData(text);
+
+    const QString saved = m_home.filePath("saved.sds");
+    OnNextModal(window.get(), [saved](QWidget *modal) { ChooseFile(modal, "dlgSave", saved); });
+    Click("btnSave");
+    CSendDataList asSendData;
+    ASSERT_TRUE(asSendData.Load(saved.toStdString()));
+    ASSERT_EQ(asSendData.Count(), 2);
+    EXPECT_EQ(asSendData.At(0), window->Entries().At(0));
+    EXPECT_EQ(asSendData.At(1), window->Entries().At(1));
+
+    window.reset();
+    Open();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(window->Entries().At(0).GetName(), "12:00:00.001");
+    EXPECT_EQ(window->Entries().At(1), text);
+    EXPECT_EQ(Cell(1, 1), "String");
+    EXPECT_EQ(Cell(1, 2), "Hi");
+
+    Click("btnDeleteAll");
+    window.reset();
+    std::string content = "unchanged";
+    ASSERT_TRUE(ReadWholeFile(CRecDataList::FilePath(), content));
+    EXPECT_EQ(content, "");
+}
+
+TEST_F(RecDataListTest, NewBlocksReachTheFileWithinSeconds)
+{
+    window->AddRecData(Block({0x01}, "x"));
+    window->AddRecData(Block({0x02}, "y"));
+    CRecDataList onDisk;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onDisk.Load(CRecDataList::FilePath()) && onDisk.Count() == 2; },
+                                TfrmRecDataList::kFlushDelayMs + 2000));
+    ASSERT_EQ(onDisk.Count(), 2);
+    EXPECT_EQ(onDisk.At(1).GetName(), "y");
+}
+
+// Runs in a child process only: receives blocks, then waits to be killed.
+TEST(RecDataListCrashChild, ReceiveAndWait)
+{
+    if (qgetenv("KESTRUM_REC_CHILD") != "1")
+        GTEST_SKIP() << "only run as the child of the kill test";
+    TfrmRecDataList window(nullptr);
+    for (int i = 0; i < 5; ++i)
+        window.AddRecData(Block({static_cast<uint8_t>(i)}, "child" + std::to_string(i)));
+    fputs("ready\n", stdout);
+    fflush(stdout);
+    QTest::qWait(60000);
+}
+
+TEST(RecDataListCrash, KilledProgramKeepsTheBlocks)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const std::string file = home.filePath("TempRec.tmp").toStdString();
+    WriteFileAtomic(file, "\"earlier\",Hex,\"FF \"\r\n");
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KESTRUM_HOME", home.path());
+    env.insert("KESTRUM_REC_CHILD", "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RecDataListCrashChild.*"});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    QByteArray output;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            child.waitForReadyRead(50);
+            output += child.readAllStandardOutput();
+            return output.contains("ready\n");
+        },
+        30000));
+    QTest::qWait(TfrmRecDataList::kFlushDelayMs + 1500);
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+
+    CRecDataList onDisk;
+    ASSERT_TRUE(onDisk.Load(file));
+    ASSERT_EQ(onDisk.Count(), 6);
+    EXPECT_EQ(onDisk.At(0).GetName(), "earlier");
+    EXPECT_EQ(onDisk.At(5).GetName(), "child4");
+    EXPECT_EQ(onDisk.At(5).Data(), Bytes({4}));
+}
