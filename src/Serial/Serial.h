@@ -10,6 +10,7 @@
 // no other call is inside the device). Reads are serialised among themselves, and so are writes,
 // so two writers never interleave their bytes.
 #include "Serial/dcb.h"
+#include "Serial/linecounters.h"
 #include "Serial/serialerror.h"
 
 #include <atomic>
@@ -143,5 +144,5 @@ private:
     bool haveSaved_ = false;
     bool haveCounters_ = false;
     uint32_t lineErrors_ = 0;
-    int counters_[6] = {}; // break, frame, parity, overrun, buffer overrun, rx, as last seen
+    ST_LineCounters counters_; // as last seen
 };

@@ -2,6 +2,8 @@
 // that also watches the close wake-up, so Close never waits for a blocked call to give up.
 #include "Serial/Serial.h"
 
+#include "Serial/linecounters.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -206,27 +208,14 @@ void CSerial::CollectLineErrors(uint32_t *events)
     serial_icounter_struct c{};
     if (ioctl(fd_.load(), TIOCGICOUNT, &c) != 0)
         return;
-    const int now[6] = {c.brk, c.frame, c.parity, c.overrun, c.buf_overrun, c.rx};
+    const ST_LineCounters now{c.brk, c.frame, c.parity, c.overrun, c.buf_overrun};
     const std::lock_guard<std::mutex> guard(settingsLock_);
     if (haveCounters_) {
-        uint32_t errors = 0;
-        if (now[0] != counters_[0])
-            errors |= CE_BREAK;
-        if (now[1] != counters_[1])
-            errors |= CE_FRAME;
-        if (now[2] != counters_[2])
-            errors |= CE_RXPARITY;
-        if (now[3] != counters_[3])
-            errors |= CE_OVERRUN;
-        if (now[4] != counters_[4])
-            errors |= CE_RXOVER;
-        if (errors & CE_BREAK)
-            *events |= EV_BREAK;
-        if (errors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER))
-            *events |= EV_ERR;
+        const uint32_t errors = LineErrorBits(counters_, now);
+        *events |= LineErrorEvents(errors);
         lineErrors_ |= errors;
     }
-    std::memcpy(counters_, now, sizeof counters_);
+    counters_ = now;
     haveCounters_ = true;
 }
 

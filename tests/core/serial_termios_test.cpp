@@ -1,5 +1,6 @@
 // The translation of held line settings into terminal settings, without a device. A pty forces
 // 8 data bits and drops parity, so this is where those parts of the mapping are checked.
+#include "Serial/Serial.h"
 #include "Serial/dcb.h"
 
 #include <gtest/gtest.h>
@@ -107,4 +108,24 @@ TEST(SerialTermios, SettingsNoLineCanCarry)
     EXPECT_NE(CheckDcb(Line(9600, 8, 5, ONESTOPBIT)), "");
     EXPECT_NE(CheckDcb(Line(9600, 8, NOPARITY, 3)), "");
     EXPECT_NE(CheckDcb(Line(0, 8, NOPARITY, ONESTOPBIT)), "");
+}
+
+TEST(SerialTermios, LineCounterGrowthBecomesErrorAndEventBits)
+{
+    const ST_LineCounters before{3, 1, 0, 7, 0};
+    ST_LineCounters now = before;
+    EXPECT_EQ(LineErrorBits(before, now), 0u);
+    EXPECT_EQ(LineErrorEvents(0), 0u);
+    now.Overrun += 1;
+    EXPECT_EQ(LineErrorBits(before, now), CE_OVERRUN);
+    EXPECT_EQ(LineErrorEvents(CE_OVERRUN), EV_ERR);
+    now.BufOverrun += 2;
+    now.Parity += 1;
+    EXPECT_EQ(LineErrorBits(before, now), CE_OVERRUN | CE_RXOVER | CE_RXPARITY);
+    now = before;
+    now.Break += 1;
+    now.Frame += 1; // a break usually comes with a framing error
+    EXPECT_EQ(LineErrorBits(before, now), CE_BREAK | CE_FRAME);
+    EXPECT_EQ(LineErrorEvents(CE_BREAK | CE_FRAME), EV_BREAK | EV_ERR);
+    EXPECT_EQ(LineErrorEvents(CE_BREAK), EV_BREAK);
 }
