@@ -374,3 +374,22 @@ TEST(TrafficLog, TimeStampFormatDropsZoneAndMilliseconds)
     EXPECT_TRUE(QRegularExpression(R"(^Rec  :\(\d{1,2}:\d\d:\d\d[^)]*\)A$)").match(line).hasMatch())
         << line.toStdString();
 }
+
+TEST(TrafficLog, BlocksOfEverySizeComeBackIntactAcrossStorageChunks)
+{
+    // Sizes chosen to fill storage chunks unevenly, cross their ends and need chunks of their own.
+    TTrafficLog log;
+    log.SetDisplayType(1);
+    std::string expected;
+    unsigned seed = 1;
+    for (size_t size : {0u, 1u, 17u, 16383u, 16384u, 40000u, 30000u, 65536u, 70000u, 5u, 65535u, 3u}) {
+        Bytes bytes(size);
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(seed = seed * 1103515245u + 12345u);
+        const CCommData item(bytes);
+        log.LogSendData(item);
+        expected += "Send :" + item.ToHexText() + "\r\n";
+    }
+    EXPECT_EQ(log.LineCount(), 12);
+    EXPECT_TRUE(log.WholeText() == expected);
+}
