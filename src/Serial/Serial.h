@@ -63,9 +63,11 @@ public:
     virtual long SetEventChar(uint8_t eventChar, bool adjustMask = true);
     // Applying a mask wakes a pending WaitEvent, which then reports no event.
     virtual long SetMask(uint32_t mask = DefaultMask);
-    // Waits for the next event named in the mask; GetEventType then tells which. Besides data,
-    // breaks and line errors are seen when the driver counts them; a port that went away ends the
-    // wait with EIO (or the errno of the failing call).
+    // Waits for the next event named in the mask; GetEventType then tells which. Of the event bits
+    // only EV_RXCHAR, EV_BREAK and EV_ERR are ever reported: data wake the wait, and breaks and
+    // line errors come with them where the driver counts those (a pseudo-terminal does not).
+    // The other bits may stand in the mask but never end a wait. Bytes left unread bring a new
+    // event at once. A port that went away ends the wait with EIO (or the failing call's errno).
     virtual long WaitEvent(uint32_t timeout = INFINITE);
     virtual long SetupHandshaking(uint8_t handshake);
     virtual long SetupReadTimeouts(uint8_t readTimeout);
