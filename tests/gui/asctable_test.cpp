@@ -1,0 +1,231 @@
+#include "data/gui/TfrmAscTable.h"
+#include "data/gui/TfrmEditSymbol.h"
+#include "platform/textfile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
+// fired cannot reach into a later test.
+void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer(context);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+void ChooseFile(QWidget *modal, const char *name, const QString &path)
+{
+    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
+    if (modal->objectName() != name || !edit) {
+        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
+        modal->close();
+        return;
+    }
+    edit->setText(path);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// Clicks a check box or radio button on its indicator, where a user would.
+void Toggle(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+std::vector<std::string> SymFileLines()
+{
+    std::vector<std::string> lines;
+    EXPECT_TRUE(ReadTextLines(CSymbolTable::DefaultPath(), lines));
+    return lines;
+}
+
+class AscTableTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        qunsetenv("KESTRUM_HOME");
+    }
+
+    void Open(bool insertMode)
+    {
+        dialog = std::make_unique<TfrmAscTable>(nullptr, insertMode);
+        dialog->show();
+        list = dialog->findChild<QTreeWidget *>("lsvAscTable");
+        ASSERT_NE(list, nullptr);
+    }
+    void Click(const char *name)
+    {
+        QTest::mouseClick(dialog->findChild<QPushButton *>(name), Qt::LeftButton);
+    }
+    void Select(int row) { list->setCurrentItem(list->topLevelItem(row)); }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<TfrmAscTable> dialog;
+    QTreeWidget *list = nullptr;
+};
+
+} // namespace
+
+TEST_F(AscTableTest, EveryCloseWritesTheTable)
+{
+    Open(false);
+    ASSERT_EQ(list->topLevelItemCount(), 128);
+    EXPECT_EQ(list->topLevelItem(65)->text(0), "65");
+    EXPECT_EQ(list->topLevelItem(65)->text(1), "41");
+    EXPECT_EQ(list->topLevelItem(65)->text(2), "A");
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "");
+    EXPECT_EQ(dialog->findChild<QPushButton *>("btnOK")->text(), "&OK");
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->text(3), "");
+    dialog->close();
+    const std::vector<std::string> lines = SymFileLines();
+    ASSERT_EQ(lines.size(), 128u);
+    for (const std::string &line : lines)
+        EXPECT_EQ(line, "0,1,\"\"");
+
+    // Symbol edits survive Cancel.
+    Open(false);
+    Select(13);
+    OnNextModal(dialog.get(), [](QWidget *modal) {
+        auto *use = modal->findChild<QCheckBox *>("chkUseSymbol");
+        auto *asString = modal->findChild<QRadioButton *>("rdShowAsString");
+        auto *text = modal->findChild<QLineEdit *>("edString");
+        auto *ok = modal->findChild<QPushButton *>("btnOK");
+        if (!use || !asString || !text || !ok) {
+            modal->close();
+            return;
+        }
+        EXPECT_EQ(modal->findChild<QLabel *>("lbHexValue")->text(), "0D");
+        EXPECT_FALSE(text->isEnabled());
+        Toggle(use);
+        Toggle(asString);
+        EXPECT_TRUE(text->isEnabled());
+        text->setText("CR");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    Click("btnEditSymbol");
+    EXPECT_EQ(list->topLevelItem(13)->text(3), "CR");
+    Click("btnCancel");
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(SymFileLines().at(13), "1,0,\"CR\"");
+
+    // A hidden byte shows nothing in the Symbol column; the next opening reads the file back.
+    Open(false);
+    EXPECT_EQ(list->topLevelItem(13)->text(3), "CR");
+    Select(10);
+    OnNextModal(dialog.get(), [](QWidget *modal) {
+        auto *use = modal->findChild<QCheckBox *>("chkUseSymbol");
+        if (!use) {
+            modal->close();
+            return;
+        }
+        Toggle(use);
+        EXPECT_TRUE(modal->findChild<QRadioButton *>("rdShowNothing")->isChecked());
+        QTest::mouseClick(modal->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+    });
+    const QPoint row10 = list->visualItemRect(list->topLevelItem(10)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row10);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row10);
+    EXPECT_EQ(list->topLevelItem(10)->text(3), "");
+    EXPECT_TRUE(dialog->Table().IsSymbol(10));
+    dialog->close();
+    EXPECT_EQ(SymFileLines().at(10), "1,1,\"\"");
+}
+
+TEST_F(AscTableTest, InsertModePicksTheSelectedRow)
+{
+    Open(true);
+    EXPECT_EQ(dialog->findChild<QPushButton *>("btnOK")->text(), "&Insert");
+    Select(65);
+    Click("btnOK");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->PickedValue(), 65);
+
+    Open(true);
+    Click("btnOK");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->PickedValue(), 0);
+}
+
+TEST_F(AscTableTest, LoadAndSaveAs)
+{
+    Open(false);
+    const QString shortFile = m_home.filePath("short.sym");
+    std::vector<std::string> lines(100, "1,0,\"X\"");
+    WriteTextLines(shortFile.toStdString(), lines);
+    OnNextModal(dialog.get(), [shortFile](QWidget *modal) { ChooseFile(modal, "dlgLoad", shortFile); });
+    Click("btnLoad");
+    EXPECT_EQ(list->topLevelItem(5)->text(3), "");
+    EXPECT_FALSE(dialog->Table().IsSymbol(5));
+
+    const QString full = m_home.filePath("full.sym");
+    lines.resize(128, "0,1,\"\"");
+    lines[66] = "1,0,\"a, \"\"b\"\"\"";
+    WriteTextLines(full.toStdString(), lines);
+    OnNextModal(dialog.get(), [full](QWidget *modal) { ChooseFile(modal, "dlgLoad", full); });
+    Click("btnLoad");
+    EXPECT_EQ(list->topLevelItem(5)->text(3), "X");
+    EXPECT_EQ(list->topLevelItem(66)->text(3), "a, \"b\"");
+    EXPECT_EQ(list->topLevelItem(127)->text(3), "");
+
+    const QString copy = m_home.filePath("copy");
+    OnNextModal(dialog.get(), [copy](QWidget *modal) { ChooseFile(modal, "dlgSave", copy); });
+    Click("btnSaveAs");
+    CSymbolTable back;
+    back.Reset();
+    ASSERT_TRUE(back.Load((copy + ".sym").toStdString()));
+    EXPECT_EQ(back, dialog->Table());
+}
+
+TEST(EditSymbolTest, ControlsFollowTheEntry)
+{
+    TfrmEditSymbol editor(nullptr);
+    editor.show();
+    auto *use = editor.findChild<QCheckBox *>("chkUseSymbol");
+    auto *nothing = editor.findChild<QRadioButton *>("rdShowNothing");
+    auto *asString = editor.findChild<QRadioButton *>("rdShowAsString");
+    auto *text = editor.findChild<QLineEdit *>("edString");
+    ASSERT_TRUE(use && nothing && asString && text);
+
+    editor.SetByteValue(0x41);
+    EXPECT_EQ(editor.findChild<QLabel *>("lbChar")->text(), "A");
+    EXPECT_EQ(editor.findChild<QLabel *>("lbHexValue")->text(), "41");
+
+    editor.LoadEntry(ST_Symbol{true, false, "ESC"});
+    EXPECT_TRUE(nothing->isEnabled());
+    EXPECT_TRUE(text->isEnabled());
+    EXPECT_EQ(text->text(), "ESC");
+    Toggle(nothing);
+    EXPECT_FALSE(text->isEnabled());
+    Toggle(use);
+    EXPECT_FALSE(nothing->isEnabled());
+    EXPECT_FALSE(asString->isEnabled());
+    // The string stays even while its edit is off.
+    EXPECT_EQ(editor.StoreEntry(), (ST_Symbol{false, true, "ESC"}));
+}
