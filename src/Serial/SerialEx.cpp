@@ -38,8 +38,10 @@ long CSerialEx::StartListener()
     SetLastError(0);
     if (listenerThread_.joinable())
         return 0;
-    if (!IsOpen())
-        return Fail("StartListener", "Device is not opened", ERROR_INVALID_HANDLE);
+    if (!IsOpen()) {
+        Log("CSerialEx", "StartListener", "Device is not opened");
+        return SetLastError(ERROR_INVALID_HANDLE);
+    }
     stopping_.store(false);
     OnListenerStarting();
     try {

@@ -124,6 +124,8 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
         if (!IsSerialTty(name) || !Exists(ttyDir + "/device"))
             continue;
         const std::string devPath = dev + "/" + name;
+        if (!Exists(devPath))
+            continue; // no device node here (a container, or udev still at work)
         if (name.rfind("ttyS", 0) == 0 && IsGhostUart(ttyDir, devPath))
             continue;
         ports.push_back({name, devPath, UsbDescription(ttyDir + "/device")});
