@@ -1,0 +1,242 @@
+#include "platform/textfile.h"
+#include "senddata/gui/TfrmSendDataList.h"
+#include "senddata/senddatalist.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
+// fired cannot reach into a later test.
+void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer(context);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+void ChooseFile(QWidget *modal, const char *name, const QString &path)
+{
+    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
+    if (modal->objectName() != name || !edit) {
+        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
+        modal->close();
+        return;
+    }
+    edit->setText(path);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+CCommData Item(const char *name, Bytes bytes, DATA_FORMAT format)
+{
+    CCommData item{std::move(bytes), format};
+    item.SetName(name);
+    return item;
+}
+
+class SendDataListTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        qunsetenv("KESTRUM_HOME");
+    }
+
+    void WriteDefault(const std::vector<CCommData> &items)
+    {
+        CSendDataList list;
+        for (const CCommData &item : items)
+            list.Append(item);
+        list.Save(CSendDataList::DefaultPath());
+    }
+    void Open()
+    {
+        dialog = std::make_unique<TfrmSendDataList>(nullptr);
+        dialog->show();
+        list = dialog->findChild<QTreeWidget *>("lsvSendData");
+        ASSERT_NE(list, nullptr);
+    }
+    QPushButton *Button(const char *name) const { return dialog->findChild<QPushButton *>(name); }
+    void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+    void Select(int row)
+    {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(row)).center());
+    }
+    int SelectedRow() const
+    {
+        const auto selected = list->selectedItems();
+        return selected.size() == 1 ? list->indexOfTopLevelItem(selected.first()) : -1;
+    }
+    QString Cell(int row, int column) const { return list->topLevelItem(row)->text(column); }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<TfrmSendDataList> dialog;
+    QTreeWidget *list = nullptr;
+};
+
+} // namespace
+
+TEST_F(SendDataListTest, NewEntryAndOkWriteTheDefaultFile)
+{
+    Open();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll", "btnUp", "btnDown"})
+        EXPECT_FALSE(Button(name)->isEnabled()) << name;
+
+    OnNextModal(dialog.get(), [](QWidget *modal) {
+        auto *ok = modal->findChild<QPushButton *>("btnOK");
+        if (ok)
+            QTest::mouseClick(ok, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    Click("btnNew");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(Cell(0, 0), "NoName");
+    EXPECT_EQ(Cell(0, 1), "String");
+    EXPECT_EQ(Cell(0, 2), "");
+    EXPECT_EQ(SelectedRow(), 0);
+    EXPECT_TRUE(Button("btnDeleteAll")->isEnabled());
+    EXPECT_FALSE(FileExists(CSendDataList::DefaultPath()));
+
+    Click("btnOK");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(CSendDataList::DefaultPath(), content));
+    EXPECT_EQ(content, "\"NoName\",String,\"\"\r\n");
+}
+
+TEST_F(SendDataListTest, CancelAfterDeleteAllLeavesTheFile)
+{
+    WriteDefault({Item("a", {0x0A, 0x0B}, FMT_DEC), Item("b", {0x41}, FMT_STRING)});
+    std::string before;
+    ASSERT_TRUE(ReadWholeFile(CSendDataList::DefaultPath(), before));
+    Open();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Cell(0, 1), "Dec");
+    EXPECT_EQ(Cell(0, 2), "10 11 ");
+    EXPECT_EQ(SelectedRow(), 1);
+
+    Click("btnDeleteAll");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_FALSE(Button("btnDeleteAll")->isEnabled());
+    Click("btnCancel");
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(CSendDataList::DefaultPath(), after));
+    EXPECT_EQ(after, before);
+
+    // The emptied list written by OK is an empty file.
+    Open();
+    Click("btnDeleteAll");
+    Click("btnOK");
+    ASSERT_TRUE(ReadWholeFile(CSendDataList::DefaultPath(), after));
+    EXPECT_EQ(after, "");
+}
+
+TEST_F(SendDataListTest, UpDownEnablingAndMoves)
+{
+    WriteDefault({Item("one", {1}, FMT_HEX)});
+    Open();
+    Select(0);
+    EXPECT_FALSE(Button("btnUp")->isEnabled());
+    EXPECT_FALSE(Button("btnDown")->isEnabled());
+
+    WriteDefault({Item("one", {1}, FMT_HEX), Item("two", {2}, FMT_HEX), Item("three", {3}, FMT_HEX)});
+    Open();
+    Select(0);
+    EXPECT_FALSE(Button("btnUp")->isEnabled());
+    EXPECT_TRUE(Button("btnDown")->isEnabled());
+    Select(2);
+    EXPECT_TRUE(Button("btnUp")->isEnabled());
+    EXPECT_FALSE(Button("btnDown")->isEnabled());
+
+    Select(1);
+    Click("btnDown");
+    EXPECT_EQ(Cell(2, 0), "two");
+    EXPECT_EQ(Cell(1, 0), "three");
+    EXPECT_EQ(SelectedRow(), 2);
+    EXPECT_EQ(dialog->At(2).Data(), Bytes({2}));
+    Click("btnUp");
+    Click("btnUp");
+    EXPECT_EQ(SelectedRow(), 0);
+    EXPECT_EQ(Cell(0, 0), "two");
+    EXPECT_FALSE(Button("btnUp")->isEnabled());
+
+    // Delete keeps a row selected: the same place, or the new last row.
+    Click("btnDelete");
+    EXPECT_EQ(Cell(0, 0), "one");
+    EXPECT_EQ(SelectedRow(), 0);
+    Select(1);
+    Click("btnDelete");
+    EXPECT_EQ(SelectedRow(), 0);
+    Click("btnDelete");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_FALSE(Button("btnDelete")->isEnabled());
+    EXPECT_FALSE(Button("btnEdit")->isEnabled());
+}
+
+TEST_F(SendDataListTest, EditReplacesInPlaceAndLoadReadsTextFiles)
+{
+    WriteDefault({Item("a", {0x41}, FMT_STRING), Item("b", {0x42}, FMT_STRING)});
+    Open();
+    Select(0);
+    OnNextModal(dialog.get(), [](QWidget *modal) {
+        auto *name = modal->findChild<QLineEdit *>("edName");
+        auto *ok = modal->findChild<QPushButton *>("btnOK");
+        if (!name || !ok) {
+            modal->close();
+            return;
+        }
+        EXPECT_TRUE(name->isEnabled());
+        name->setText("first, renamed");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    Click("btnEdit");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Cell(0, 0), "first, renamed");
+    EXPECT_EQ(dialog->At(0).Data(), Bytes({0x41}));
+    EXPECT_EQ(SelectedRow(), 0);
+
+    const QString text = m_home.filePath("LIST.TxT");
+    WriteFileAtomic(text.toStdString(), "AT\r\n\r\n");
+    OnNextModal(dialog.get(), [text](QWidget *modal) { ChooseFile(modal, "dlgLoad", text); });
+    Click("btnLoad");
+    ASSERT_EQ(dialog->Count(), 2);
+    EXPECT_EQ(Cell(0, 0), "LN1");
+    EXPECT_EQ(dialog->At(0).Data(), Bytes({0x41, 0x54}));
+    EXPECT_EQ(Cell(1, 0), "LN2");
+    EXPECT_EQ(SelectedRow(), 1);
+
+    const QString saved = m_home.filePath("saved.sds");
+    OnNextModal(dialog.get(), [saved](QWidget *modal) { ChooseFile(modal, "dlgSave", saved); });
+    Click("btnSaveAs");
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(saved.toStdString(), content));
+    EXPECT_EQ(content, "\"LN1\",String,\"41 54 \"\r\n\"LN2\",String,\"\"\r\n");
+    std::string defaultFile;
+    ASSERT_TRUE(ReadWholeFile(CSendDataList::DefaultPath(), defaultFile));
+    EXPECT_EQ(defaultFile, "\"a\",String,\"41 \"\r\n\"b\",String,\"42 \"\r\n");
+}
