@@ -47,8 +47,9 @@ TEST(PortList, FindsRealPortsWithDescriptionsAndSkipsGhosts)
     Write(sys / "class/tty/ttyS1/type", "0");
     Tty(sys, "ttyUSB0", "../../../devices/pci0/usb1/1-1/1-1:1.0/ttyUSB0");
     Tty(sys, "ttyACM0", "../../../devices/pci0/usb1/1-2/1-2:1.0");
-    Tty(sys, "ttyUSB9", "");                                  // left behind without a device
-    Tty(sys, "tty0", "../../../devices/platform/serial8250"); // a console, not a serial port
+    Tty(sys, "ttyUSB9", "");                                               // left behind without a device
+    Tty(sys, "ttyUSB1", "../../../devices/pci0/usb1/1-1/1-1:1.0/ttyUSB0"); // no node in /dev
+    Tty(sys, "tty0", "../../../devices/platform/serial8250");              // a console, not a serial port
     Tty(sys, "console", "");
 
     fs::create_directories(dev / "serial/by-id");

@@ -133,6 +133,9 @@ TEST(SerialListener, DeliversEventsAndStopsWithoutOne)
     EXPECT_EQ(port.StopListener(), 0);
     EXPECT_FALSE(port.IsListening());
     EXPECT_TRUE(port.IsOpen());
+    port.Close();
+    EXPECT_EQ(port.StartListener(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(port.IsListening());
 }
 
 TEST(SerialListener, StopsPromptlyUnderSteadyTraffic)
