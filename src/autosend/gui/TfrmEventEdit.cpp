@@ -77,6 +77,14 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
         actionLayout->addWidget(button);
     }
     m_actions->button(0)->setChecked(true);
+    // Explicit groups: the receive sub-choices sit inside the box of one top-level choice and
+    // must not take part in the top-level exclusivity.
+    auto *choices = new QButtonGroup(this);
+    for (QRadioButton *choice : {rdReceive, rdTime, rdAction})
+        choices->addButton(choice);
+    auto *receiveChoices = new QButtonGroup(this);
+    for (QRadioButton *choice : {rdAnything, rdFixLength, rdSpecData})
+        receiveChoices->addButton(choice);
     rdReceive->setChecked(true);
 
     btnOK = Named(new QPushButton("&OK", this), "btnOK");

@@ -1,0 +1,260 @@
+#include "autosend/gui/TfrmAutoSendSetting.h"
+#include "autosend/gui/TfrmEventEdit.h"
+#include "autosend/gui/TfrmGroupRecord.h"
+#include "autosend/gui/TfrmRecordTypeSelect.h"
+#include "autosend/gui/TfrmSingleRecord.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "platform/textfile.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+template <typename T> T *Find(QWidget *parent, const char *name)
+{
+    T *child = parent->findChild<T *>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+// Answers each modal dialog by its objectName; unknown ones are accepted.
+using Script = std::map<QString, std::function<void(QDialog *)>>;
+std::function<void(QDialog *)> Answer(Script script)
+{
+    return [script](QDialog *dialog) {
+        auto found = script.find(dialog->objectName());
+        if (found != script.end())
+            found->second(dialog);
+        else
+            dialog->accept();
+    };
+}
+
+QStringList Column(QTreeWidget *view, int column)
+{
+    QStringList texts;
+    for (int i = 0; i < view->topLevelItemCount(); ++i)
+        texts << view->topLevelItem(i)->text(column);
+    return texts;
+}
+
+CRuleList TwoRules()
+{
+    CRuleList rules;
+    for (const char *name : {"first", "second"}) {
+        auto rule = std::make_unique<CSingleRule>();
+        rule->Name = name;
+        rule->Event = std::make_unique<CReceiveAnythingEvent>();
+        rules.Add(std::move(rule));
+    }
+    return rules;
+}
+
+} // namespace
+
+TEST(EventEditDialog, ChoicesStatesAndEvents)
+{
+    TfrmEventEdit dialog(nullptr);
+    dialog.show();
+    auto *rdTime = Find<QRadioButton>(&dialog, "rdTime");
+    auto *rdAction = Find<QRadioButton>(&dialog, "rdAction");
+    auto *rdFixLength = Find<QRadioButton>(&dialog, "rdFixLength");
+    auto *edLength = Find<QLineEdit>(&dialog, "edLength");
+    auto *cbo = Find<QComboBox>(&dialog, "cboTimeEventType");
+    EXPECT_TRUE(Find<QRadioButton>(&dialog, "rdReceive")->isChecked());
+    EXPECT_EQ(cbo->currentIndex(), 5);
+    EXPECT_EQ(dialog.Event()->ClassName(), "CReceiveAnythingEvent");
+
+    rdTime->click();
+    EXPECT_FALSE(rdFixLength->isEnabled());
+    EXPECT_FALSE(Find<QGroupBox>(&dialog, "rdgAction")->isEnabled());
+    EXPECT_TRUE(cbo->isEnabled());
+    EXPECT_EQ(dialog.Event()->SaveText(), "Time=00:00:01.000,TimeType=5");
+
+    CTimeEvent time("00:00:02.500", TIME_FROM_SEND_END);
+    dialog.SetEvent(&time);
+    EXPECT_EQ(cbo->currentText(), "From Last Send End");
+    EXPECT_EQ(dialog.Event()->Description(), time.Description());
+
+    CActionEvent resume(ACTION_RESUME);
+    dialog.SetEvent(&resume);
+    EXPECT_TRUE(rdAction->isChecked());
+    EXPECT_FALSE(Find<QLineEdit>(&dialog, "edTime")->isEnabled());
+    EXPECT_EQ(dialog.Event()->Description(), "Action : Resume");
+
+    CReceiveFixLengthEvent eight(8);
+    dialog.SetEvent(&eight);
+    EXPECT_TRUE(edLength->isEnabled());
+    EXPECT_EQ(dialog.Event()->Description(), "Receive Fixed Length : 8");
+    CReceiveSpecDataEvent spec(CCommData(Bytes{0x41}));
+    dialog.SetEvent(&spec);
+    EXPECT_FALSE(edLength->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "edData")->text(), "Hex,\"41 \"");
+
+    // A length that is no integer is reported and the dialog stays open.
+    dialog.SetEvent(&eight);
+    edLength->setText("eight");
+    ModalCatcher catcher;
+    Find<QPushButton>(&dialog, "btnOK")->click();
+    EXPECT_EQ(catcher.Seen(), QStringList{"'eight' is not a valid integer value"});
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST(RuleEditors, SingleAndGroupTakeOverTheirFields)
+{
+    GuiTestEnv env;
+    TfrmSingleRecord single(nullptr);
+    single.show();
+    EXPECT_EQ(Find<QLineEdit>(&single, "edEvent")->text(), "Empty");
+    EXPECT_FALSE(Find<QLineEdit>(&single, "edDelayTime")->isEnabled());
+    {
+        // The event editor opened from the rule editor: choose On Action, Pause.
+        ModalCatcher catcher(
+            Answer({{"frmEventEdit", [](QDialog *d) {
+                         Find<QRadioButton>(d, "rdAction")->click();
+                         Find<QGroupBox>(d, "rdgAction")->findChildren<QRadioButton *>()[1]->click();
+                         d->accept();
+                     }}}));
+        Find<QPushButton>(&single, "btnEventEdit")->click();
+    }
+    EXPECT_EQ(Find<QLineEdit>(&single, "edEvent")->text(), "Action : Pause");
+    Find<QLineEdit>(&single, "edName")->setText("Pinger");
+    Find<QCheckBox>(&single, "chkAlways")->setChecked(true);
+    Find<QCheckBox>(&single, "chkDelay")->setChecked(true);
+    Find<QLineEdit>(&single, "edDelayTime")->setText("x");
+    {
+        ModalCatcher catcher;
+        single.accept();
+        EXPECT_EQ(catcher.Seen(), QStringList{"'x' is not a valid integer value"});
+    }
+    EXPECT_TRUE(single.isVisible());
+    Find<QLineEdit>(&single, "edDelayTime")->setText("250");
+    single.accept();
+    EXPECT_EQ(single.result(), QDialog::Accepted);
+    EXPECT_EQ(single.Rule().Name, "Pinger");
+    EXPECT_TRUE(single.Rule().Always);
+    EXPECT_EQ(single.Rule().Delay, 250);
+    EXPECT_EQ(single.Rule().TypeText(), "Single:Always");
+
+    // Unchecking "Set Stop Event" drops the stop event and its delay, whatever the fields held.
+    CGroupRule group;
+    group.StartEvent = std::make_unique<CActionEvent>(ACTION_BEGIN);
+    group.StopEvent = std::make_unique<CActionEvent>(ACTION_PAUSE);
+    group.StopDelay = 40;
+    group.StepDelay = 15;
+    group.Items = {CCommData(Bytes{1}), CCommData(Bytes{2})};
+    TfrmGroupRecord editor(nullptr);
+    editor.SetRule(group);
+    editor.show();
+    EXPECT_TRUE(Find<QCheckBox>(&editor, "chkStopValid")->isChecked());
+    EXPECT_TRUE(Find<QLineEdit>(&editor, "edStepDelayTime")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(&editor, "edStepEvent")->text(), "Empty");
+    auto *items = Find<QTreeWidget>(&editor, "lsvSendData");
+    EXPECT_EQ(Column(items, 1), (QStringList{"Hex", "Hex"}));
+    EXPECT_EQ(Column(items, 2), (QStringList{"01 ", "02 "}));
+    items->topLevelItem(0)->setSelected(true);
+    Find<QPushButton>(&editor, "btnDown")->click();
+    EXPECT_EQ(Column(items, 2), (QStringList{"02 ", "01 "}));
+    Find<QCheckBox>(&editor, "chkStopValid")->setChecked(false);
+    EXPECT_FALSE(Find<QPushButton>(&editor, "btnEndEvent")->isEnabled());
+    editor.accept();
+    EXPECT_EQ(editor.Rule().StopEvent, nullptr);
+    EXPECT_EQ(editor.Rule().StopDelay, 0);
+    EXPECT_EQ(editor.Rule().StepDelay, 15);
+    EXPECT_EQ(editor.Rule().Items[0].Data(), Bytes{2});
+}
+
+TEST(RuleSettingDialog, NewRuleWithoutEventIsShownButNotWritten)
+{
+    GuiTestEnv env;
+    TfrmAutoSendSetting dialog(nullptr);
+    dialog.show();
+    auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
+    EXPECT_EQ(view->topLevelItemCount(), 0);
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
+    {
+        // Esc in the chooser confirms its preselected Single choice.
+        ModalCatcher catcher(
+            Answer({{"frmRecordTypeSelect", [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); }}}));
+        Find<QPushButton>(&dialog, "btnNew")->click();
+        EXPECT_EQ(catcher.Seen(), (QStringList{"frmRecordTypeSelect", "frmSingleRecord"}));
+    }
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(2), "Single");
+    EXPECT_EQ(view->topLevelItem(0)->text(3), "Empty");
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnEdit")->isEnabled());
+    dialog.accept();
+    std::string content = "x";
+    ASSERT_TRUE(ReadWholeFile(env.File("Default.ass"), content));
+    EXPECT_EQ(content, "");
+
+    TfrmAutoSendSetting reopened(nullptr);
+    EXPECT_EQ(Find<QTreeWidget>(&reopened, "lsvSendRule")->topLevelItemCount(), 0);
+}
+
+TEST(RuleSettingDialog, MoveDeleteAndEditKeepRowsInStep)
+{
+    GuiTestEnv env;
+    TwoRules().SaveToFile(env.File("Default.ass"));
+    TfrmAutoSendSetting dialog(nullptr);
+    dialog.show();
+    auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
+    ASSERT_EQ(Column(view, 1), (QStringList{"first", "second"}));
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+
+    view->clearSelection();
+    view->topLevelItem(0)->setSelected(true);
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+    Find<QPushButton>(&dialog, "btnDown")->click();
+    EXPECT_EQ(Column(view, 0), (QStringList{"1", "2"}));
+    EXPECT_EQ(Column(view, 1), (QStringList{"second", "first"}));
+
+    // Edit renames the selected rule ("first", now at row 2); Cancel would leave it alone.
+    {
+        ModalCatcher catcher(Answer({{"frmSingleRecord", [](QDialog *d) {
+                                          Find<QLineEdit>(d, "edName")->setText("renamed");
+                                          d->accept();
+                                      }}}));
+        Find<QPushButton>(&dialog, "btnEdit")->click();
+    }
+    EXPECT_EQ(Column(view, 1), (QStringList{"second", "renamed"}));
+    dialog.accept();
+    CRuleList written;
+    ASSERT_TRUE(written.LoadFromFile(env.File("Default.ass")));
+    EXPECT_EQ(written.At(0)->Name, "second");
+    EXPECT_EQ(written.At(1)->Name, "renamed");
+
+    Find<QPushButton>(&dialog, "btnDelete")->click();
+    EXPECT_EQ(Column(view, 0), QStringList{"1"});
+    EXPECT_EQ(view->selectedItems().size(), 1);
+    Find<QPushButton>(&dialog, "btnDelete")->click();
+    EXPECT_EQ(view->topLevelItemCount(), 0);
+    EXPECT_TRUE(view->selectedItems().isEmpty());
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDelete")->isEnabled());
+}
+
+TEST(RuleSettingDialog, UnreadableDefaultFileShowsTheErrorAndKeepsEarlierRules)
+{
+    GuiTestEnv env;
+    std::vector<std::string> lines = TwoRules().SaveToLines();
+    lines[13] = "Delay=soon";
+    WriteTextLines(env.File("Default.ass"), lines);
+    ModalCatcher catcher;
+    TfrmAutoSendSetting dialog(nullptr);
+    dialog.show();
+    ASSERT_TRUE(WaitUntil([&] { return !catcher.Seen().isEmpty(); }));
+    EXPECT_EQ(catcher.Seen(), QStringList{"'soon' is not a valid integer value"});
+    EXPECT_EQ(Column(Find<QTreeWidget>(&dialog, "lsvSendRule"), 1), QStringList{"first"});
+}
