@@ -172,7 +172,7 @@ TEST(SerialIo, ConcurrentWritersNeverInterleave)
         ASSERT_EQ(received[i], i < kBlock ? first : (first == 'A' ? 'B' : 'A')) << "at " << i;
 }
 
-TEST(SerialIo, CloseReleasesABlockedReadAndWait)
+TEST(SerialIo, CloseReleasesBlockedReadWriteAndWait)
 {
     CTempHome home;
     CTestPty pty;
@@ -186,14 +186,24 @@ TEST(SerialIo, CloseReleasesABlockedReadAndWait)
         readResult = port.Read(buf, 16);
     });
     std::thread waiter([&] { waitResult = port.WaitEvent(); });
+    // A writer stuck on a queue nobody drains, as a sender would be behind a stalled line.
+    long writeResult = -1;
+    uint32_t written = 0;
+    std::thread writer([&] {
+        std::vector<uint8_t> big(4 << 20, 'w');
+        writeResult = port.Write(big.data(), static_cast<long>(big.size()), &written);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(port.Close(), 0);
     reader.join();
     waiter.join();
+    writer.join();
     EXPECT_LT(ElapsedMs(start), 1000);
     EXPECT_EQ(readResult, ERROR_INVALID_HANDLE);
     EXPECT_EQ(waitResult, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(writeResult, ERROR_INVALID_HANDLE);
+    EXPECT_GT(written, 0u);
     EXPECT_FALSE(port.IsOpen());
 }
 
