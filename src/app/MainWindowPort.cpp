@@ -14,10 +14,16 @@
 #include <QTreeWidget>
 
 #include <array>
+#include <chrono>
 
 namespace {
 
 constexpr int kReadChunk = 2047;
+// Data that keeps arriving would keep the read loop going for as long as it flows, with the
+// window frozen meanwhile, and one huge block is costly to show. A block ends after this many
+// bytes or this long; the rest is read at the next event, which the waiting data raises at once.
+constexpr size_t kBlockLimit = 16 * 1024;
+constexpr auto kReadBudget = std::chrono::milliseconds(20);
 
 const char *const kPanelLabels[kStatusPanelCount] = {
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
@@ -172,6 +178,7 @@ void TfrmMain::OnComEvent(uint32_t wParam)
 
     Bytes block;
     std::array<uint8_t, kReadChunk + 1> buffer;
+    const auto deadline = std::chrono::steady_clock::now() + kReadBudget;
     do {
         uint32_t count = 0;
         if (m_port->Read(buffer.data(), kReadChunk, &count) != 0)
@@ -181,7 +188,7 @@ void TfrmMain::OnComEvent(uint32_t wParam)
             return;
         block.insert(block.end(), buffer.begin(), buffer.begin() + count);
         m_recBytes += count;
-    } while (buffer[0] != 0);
+    } while (buffer[0] != 0 && block.size() < kBlockLimit && std::chrono::steady_clock::now() < deadline);
 
     if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
         m_autoSend.MarkRecEnd(CSystemClock::Instance().NowMs());

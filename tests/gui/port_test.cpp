@@ -115,6 +115,30 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
     EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:5000/1"));
 }
 
+// A stream that never pauses must not hold the window in one read loop: it becomes bounded blocks
+// and every byte still arrives, in order.
+TEST(Port, AStreamThatNeverPausesIsCutIntoBoundedBlocks)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(LinkTo(pty.Path()));
+    std::vector<uint8_t> stream(300 * 1000);
+    for (size_t i = 0; i < stream.size(); ++i)
+        stream[i] = static_cast<uint8_t>(1 + i % 251);
+    std::thread writer([&pty, &stream] { pty.Send(stream); });
+    ASSERT_TRUE(
+        WaitUntil([&w, &stream] { return w.RecBytes() == static_cast<int64_t>(stream.size()); }, 20000));
+    writer.join();
+    Bytes joined;
+    for (const CCommData &block : w.RecDataHeld()) {
+        EXPECT_LE(block.GetLength(), 64 * 1024);
+        joined.insert(joined.end(), block.Data().begin(), block.Data().end());
+    }
+    EXPECT_GT(w.RecBlocks(), 4);
+    EXPECT_EQ(joined, stream);
+}
+
 TEST(Port, FailedOpensSayWhyAndKeepTheLastLink)
 {
     GuiTestEnv env;

@@ -1,0 +1,220 @@
+// Receive path figures, offscreen, with a pseudo-terminal as the device:
+//  - bytes per second from the pty through the window's receive handler into the log (hex mode)
+//    and the received data list, against what a bare reader of the same pty achieves;
+//  - the GUI thread's longest stall while 1 MB/s arrives.
+// Prints figures; it is not a test and asserts only that no byte was lost.
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "recdata/gui/TfrmRecDataList.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct Pty
+{
+    int master = -1, slave = -1;
+    std::string path;
+
+    Pty()
+    {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return;
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+        path = name;
+    }
+    ~Pty()
+    {
+        if (master >= 0)
+            close(master);
+        if (slave >= 0)
+            close(slave);
+    }
+};
+
+std::vector<uint8_t> Pattern(size_t size)
+{
+    std::vector<uint8_t> data(size);
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<uint8_t>(1 + (i * 7) % 253);
+    return data;
+}
+
+// Writes `data` in `chunk`-sized pieces, one piece per `interval` when one is given.
+void Feed(int fd, const std::vector<uint8_t> &data, size_t chunk, std::chrono::microseconds interval = {})
+{
+    auto next = std::chrono::steady_clock::now();
+    for (size_t done = 0; done < data.size();) {
+        const size_t n = std::min(chunk, data.size() - done);
+        const ssize_t w = write(fd, data.data() + done, n);
+        if (w < 0)
+            return;
+        done += static_cast<size_t>(w);
+        if (interval.count()) {
+            next += interval;
+            std::this_thread::sleep_until(next);
+        }
+    }
+}
+
+double BareReadRate(const std::vector<uint8_t> &data)
+{
+    Pty pty;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
+    std::vector<uint8_t> buffer(2047);
+    size_t got = 0;
+    while (got < data.size()) {
+        const ssize_t n = read(pty.slave, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    writer.join();
+    return got / (clock.nsecsElapsed() / 1e9);
+}
+
+COM_PORT_SETTING LinkTo(const std::string &path)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Bench";
+    link.PortName = path;
+    return link;
+}
+
+// Bytes shown in hex lines "Rec  :41 42 ": three characters per byte after the header.
+size_t LoggedBytes(const TTrafficLog &log)
+{
+    size_t bytes = 0;
+    for (int i = 0; i < log.LineCount(); ++i)
+        bytes += (log.LineText(i).size() - 6) / 3;
+    return bytes;
+}
+
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// With `withList` the blocks go to the received data list window as in the program; without it
+// the window keeps them in its plain holder, which shows the cost of the receive path alone.
+int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
+{
+    Pty pty;
+    TfrmMain w;
+    TfrmRecDataList *list = withList ? new TfrmRecDataList(&w) : nullptr;
+    w.SetRecDataList(list);
+    w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+    w.OpenLink(LinkTo(pty.path));
+    if (!w.IsPortOpen()) {
+        std::printf("cannot open %s\n", pty.path.c_str());
+        return 1;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
+    const bool all =
+        RunUntil([&w, &data] { return w.RecBytes() >= static_cast<int64_t>(data.size()); }, 120000);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    writer.join();
+
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    const size_t logged = LoggedBytes(*log);
+    std::vector<CCommData> entries;
+    if (list) {
+        for (int i = 0; i < list->Entries().Count(); ++i)
+            entries.push_back(list->Entries().At(i));
+    } else {
+        entries = w.RecDataHeld();
+    }
+    bool listTailMatches = !entries.empty();
+    for (size_t i = 0; i < entries.size() && listTailMatches; ++i) {
+        const int line = log->LineCount() - static_cast<int>(entries.size() - i);
+        listTailMatches = line >= 0 && log->LineText(line) == "Rec  :" + entries[i].ToHexText();
+    }
+    const double rate = w.RecBytes() / seconds;
+    std::printf(
+        "receive: %zu bytes in %lld blocks, %.2f s, %.1f MB/s through the window; bare pty read %.1f MB/s; "
+        "ratio %.2f\n",
+        data.size(), static_cast<long long>(w.RecBlocks()), seconds, rate / 1e6, bareRate / 1e6,
+        rate / bareRate);
+    std::printf(
+        "receive: all bytes counted %s, bytes in the log %zu (%s), received list tail matches the log %s\n",
+        all ? "yes" : "NO", logged, logged == data.size() ? "all" : "MISSING",
+        listTailMatches ? "yes" : "NO");
+    return all && logged == data.size() && listTailMatches ? 0 : 1;
+}
+
+int StallRun(bool withList)
+{
+    Pty pty;
+    TfrmMain w;
+    w.SetRecDataList(withList ? new TfrmRecDataList(&w) : nullptr);
+    w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+    w.OpenLink(LinkTo(pty.path));
+    const std::vector<uint8_t> data = Pattern(3 * 1000 * 1000);
+    // 1 MB/s as 1000 bytes every millisecond, for three seconds.
+    std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000});
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed(), longest = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start(0);
+    const bool all =
+        RunUntil([&w, &data] { return w.RecBytes() >= static_cast<int64_t>(data.size()); }, 30000);
+    tick.stop();
+    writer.join();
+    std::printf(
+        "stall: %zu bytes at 1 MB/s in %lld blocks; longest GUI thread stall %.1f ms (target < 100 ms)%s\n",
+        data.size(), static_cast<long long>(w.RecBlocks()), longest / 1e6, all ? "" : "; BYTES MISSING");
+    return all ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("KESTRUM_HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    Q_INIT_RESOURCE(kestrum);
+    QApplication app(argc, argv);
+    const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+    const std::vector<uint8_t> data = Pattern(megabytes * 1000 * 1000);
+    const double bare = BareReadRate(data);
+    int failures = 0;
+    for (const bool withList : {false, true}) {
+        failures += WindowRun(data, bare, withList);
+        failures += StallRun(withList);
+    }
+    return failures;
+}
