@@ -187,12 +187,11 @@ TEST(SerialIo, CloseReleasesBlockedReadWriteAndWait)
     });
     std::thread waiter([&] { waitResult = port.WaitEvent(); });
     // A writer stuck on a queue nobody drains, as a sender would be behind a stalled line.
+    std::vector<uint8_t> big(4 << 20, 'w');
+    ASSERT_EQ(port.Write(big.data(), static_cast<long>(big.size()), nullptr, 30),
+              ERROR_TIMEOUT); // queue full
     long writeResult = -1;
-    uint32_t written = 0;
-    std::thread writer([&] {
-        std::vector<uint8_t> big(4 << 20, 'w');
-        writeResult = port.Write(big.data(), static_cast<long>(big.size()), &written);
-    });
+    std::thread writer([&] { writeResult = port.Write(big.data(), static_cast<long>(big.size())); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(port.Close(), 0);
@@ -203,7 +202,6 @@ TEST(SerialIo, CloseReleasesBlockedReadWriteAndWait)
     EXPECT_EQ(readResult, ERROR_INVALID_HANDLE);
     EXPECT_EQ(waitResult, ERROR_INVALID_HANDLE);
     EXPECT_EQ(writeResult, ERROR_INVALID_HANDLE);
-    EXPECT_GT(written, 0u);
     EXPECT_FALSE(port.IsOpen());
 }
 
