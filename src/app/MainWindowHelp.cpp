@@ -1,7 +1,9 @@
-// The Edit menu's list windows and the Help menu.
+// The Edit menu's windows and the Help menu.
+#include "app/CommandGuard.h"
 #include "app/HelpContent.h"
 #include "app/MainWindow.h"
 #include "app/TfrmAbout.h"
+#include "autosend/gui/TfrmAutoSendSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
@@ -10,6 +12,13 @@
 
 void TfrmMain::ConnectOtherCommands()
 {
+    // Open at any time, also while auto send runs; what is saved applies from the next start.
+    connect(ui.mnuSettingAutoSend, &QAction::triggered, this, [this] {
+        RunGuarded(this, [this] {
+            TfrmAutoSendSetting dialog(this);
+            dialog.exec();
+        });
+    });
     connect(ui.mnuSettingRecDataList, &QAction::triggered, this, [this] {
         if (m_recDataList)
             m_recDataList->exec();

@@ -1,0 +1,126 @@
+// The main window's commands that go through other windows: the link manager, the send data list
+// manager, the ASCII table and the received data list.
+#include "app/MainWindow.h"
+#include "data/symboltable.h"
+#include "link/linklist.h"
+#include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "ptypair.h"
+
+namespace {
+
+template <typename T> T *Find(const QWidget &w, const char *name)
+{
+    T *found = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+} // namespace
+
+TEST(MainWindowDialogs, LinkManagerOpensTheChosenLink)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Bench";
+    link.PortName = pty.Path();
+    WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
+    TfrmMain w;
+
+    {
+        ModalCatcher cancel([](QDialog *d) { d->reject(); });
+        Find<QToolButton>(w, "btnLinkList")->click();
+        EXPECT_EQ(cancel.Seen(), QStringList{"frmOpenPort"});
+        EXPECT_FALSE(w.IsPortOpen());
+    }
+    ModalCatcher open([](QDialog *d) {
+        auto *list = d->findChild<QTreeWidget *>(QStringLiteral("lstLinkList"));
+        ASSERT_TRUE(list && list->topLevelItemCount() == 1);
+        list->setCurrentItem(list->topLevelItem(0));
+        d->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+    });
+    Find<QAction>(w, "mnuOpOpenPort")->trigger();
+    EXPECT_EQ(open.Seen(), QStringList{"frmOpenPort"});
+    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(w.LastLink().has_value());
+    EXPECT_EQ(*w.LastLink(), link);
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(pty.Path()));
+}
+
+TEST(MainWindowDialogs, SendListManagerClosingReloadsThePanelFromTheFile)
+{
+    GuiTestEnv env;
+    WriteTextLines(env.File("Default.sds"), {"\"A\",Hex,\"01 \""});
+    TfrmMain w;
+    auto *list = Find<QTreeWidget>(w, "lsvSendData");
+    w.AddSendListItem(CCommData(Bytes{9}));
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+
+    WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",String,\"78 79 \""});
+    ModalCatcher cancel([](QDialog *d) { d->reject(); });
+    Find<QAction>(w, "mnuSettingSendSetting")->trigger();
+    EXPECT_EQ(cancel.Seen(), QStringList{"frmSendDataList"});
+    ASSERT_EQ(list->topLevelItemCount(), 2) << "cancel still reloads, and items added meanwhile are gone";
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("B"));
+    EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("xy"));
+    EXPECT_EQ(w.SendListItems().size(), 2u);
+
+    std::remove(env.File("Default.sds").c_str());
+    Find<QAction>(w, "mnuSendDataSetting")->trigger();
+    EXPECT_EQ(list->topLevelItemCount(), 0) << "a missing file leaves the panel without rows";
+    EXPECT_TRUE(w.SendListItems().empty());
+}
+
+TEST(MainWindowDialogs, AsciiTableClosingReloadsTheSymbols)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    EXPECT_FALSE(w.Symbols().IsSymbol(0x07));
+    CSymbolTable table;
+    table.Reset();
+    table.SetEntry(0x07, ST_Symbol{true, false, "BEL"});
+    table.Save(env.File("Default.sym"));
+    ModalCatcher close([](QDialog *d) { d->reject(); });
+    Find<QAction>(w, "mnuViewAsciiTable")->trigger();
+    EXPECT_EQ(close.Seen(), QStringList{"frmAscTable"});
+    std::string text;
+    EXPECT_TRUE(w.Symbols().Lookup(0x07, text));
+    EXPECT_EQ(text, "BEL");
+
+    // The instant edit shows symbols with the reloaded table.
+    w.SetInstantItem(CCommData(Bytes{'a', 0x07}, FMT_STR_SYMBOL));
+    EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("aBEL"));
+}
+
+TEST(MainWindowDialogs, ReceivedListIsShownModallyAndFeedsTheSendList)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    auto *received = new TfrmRecDataList(&w);
+    w.SetRecDataList(received);
+    w.AddRecData(CCommData(Bytes{0x31, 0x32}, FMT_STRING));
+    ModalCatcher add([](QDialog *d) {
+        auto *rows = d->findChild<QTreeWidget *>(QStringLiteral("lsvRecData"));
+        ASSERT_TRUE(rows && rows->topLevelItemCount() == 1);
+        rows->topLevelItem(0)->setSelected(true);
+        d->findChild<QPushButton *>(QStringLiteral("btnAddtoSendData"))->click();
+        d->reject();
+    });
+    Find<QAction>(w, "mnuSettingRecDataList")->trigger();
+    EXPECT_EQ(add.Seen(), QStringList{"frmRecDataList"});
+    ASSERT_EQ(w.SendListItems().size(), 1u);
+    EXPECT_EQ(w.SendListItems()[0].Data(), (Bytes{0x31, 0x32}));
+    EXPECT_EQ(Find<QTreeWidget>(w, "lsvSendData")->topLevelItemCount(), 1);
+}
