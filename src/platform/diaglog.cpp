@@ -47,7 +47,7 @@ void AppendLogLine(const std::string &path, const std::string &text)
 
 void AppendLogFormatted(const std::string &path, const char *format, ...)
 {
-    char buf[1024];
+    char buf[1024] = "";
     va_list args;
     va_start(args, format);
     std::vsnprintf(buf, sizeof buf, format, args);

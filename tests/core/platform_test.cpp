@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -98,28 +97,4 @@ TEST(DiagLog, LinesEndInCrLfAndTextIsNeverAFormat)
     EXPECT_EQ(ReadRaw(home.path + "/big.log"), std::string(1023, 'z') + "\r\n");
 
     AppendLogLine(home.path + "/no/such/dir/x.log", "dropped"); // must not throw or crash
-}
-
-TEST(DiagLog, LinesFromSeveralThreadsStayWhole)
-{
-    HomeDir home;
-    const std::string log = home.path + "/t.log";
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < 200; ++i)
-                AppendLogLine(log, std::string(40, static_cast<char>('a' + t)));
-        });
-    for (auto &th : threads)
-        th.join();
-    std::istringstream in(ReadRaw(log));
-    std::string line;
-    int count = 0;
-    while (std::getline(in, line)) {
-        ++count;
-        ASSERT_EQ(line.size(), 41u);
-        EXPECT_EQ(line.back(), '\r');
-        EXPECT_EQ(line.find_first_not_of(line[0]), 40u);
-    }
-    EXPECT_EQ(count, 800);
 }

@@ -212,9 +212,11 @@ void TfrmOpenPort::lstLinkListChange()
     btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
 }
 
-bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link)
+bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link, bool isNew)
 {
     TfrmPortSetting dialog(this);
+    if (isNew)
+        dialog.ProposeListedPort(link);
     dialog.FillFromLink(link);
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -231,7 +233,7 @@ void TfrmOpenPort::btnNewClick()
 {
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.LinkName = NewLinkName();
-    if (EditLink(link)) {
+    if (EditLink(link, true)) {
         LinkList().Append(link);
         lstLinkList->addTopLevelItem(new QTreeWidgetItem);
         DrawRow(LinkList().Count() - 1);
@@ -246,7 +248,7 @@ void TfrmOpenPort::btnEditClick()
     if (pos < 0)
         return;
     COM_PORT_SETTING link = LinkList().At(pos);
-    if (EditLink(link)) {
+    if (EditLink(link, false)) {
         LinkList().Replace(pos, link);
         DrawRow(pos);
         SelectRow(pos);

@@ -30,7 +30,7 @@ private:
     void SelectRow(int pos);
     void UpdateButtons();
     // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
-    bool EditLink(COM_PORT_SETTING &link);
+    bool EditLink(COM_PORT_SETTING &link, bool isNew);
     void ChooseSelected();
     void ShowError(const std::exception &error);
 

@@ -158,6 +158,12 @@ void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
     edOutputBufferLen->setText(QString::number(link.OutputBufferLen));
 }
 
+void TfrmPortSetting::ProposeListedPort(COM_PORT_SETTING &link) const
+{
+    if (cboPortName->count() > 0 && cboPortName->findText(L1(link.PortName), Qt::MatchFixedString) < 0)
+        link.PortName = ToL1(cboPortName->itemText(0));
+}
+
 void TfrmPortSetting::ReadToLink(COM_PORT_SETTING &link) const
 {
     COM_PORT_SETTING read = link;

@@ -20,6 +20,8 @@ public:
     explicit TfrmPortSetting(QWidget *owner);
 
     void FillFromLink(const COM_PORT_SETTING &link);
+    // For a new link: a port name that is not present gives way to the first port listed.
+    void ProposeListedPort(COM_PORT_SETTING &link) const;
     // Fills `link` from the controls, or throws EConvertError and leaves it unchanged. A parity,
     // stop-bits or flow-control list with nothing chosen keeps the value `link` already has.
     void ReadToLink(COM_PORT_SETTING &link) const;
