@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -332,4 +333,20 @@ TEST(MainWindow, HelpFileBesideTheProgramAndAboutBox)
     EXPECT_EQ(caption, QStringLiteral("About"));
     EXPECT_EQ(version, QStringLiteral("v 1.0.2.4"));
     EXPECT_EQ(TfrmAbout::VersionText(""), QStringLiteral("v 1.0"));
+}
+
+TEST(MainWindow, ActivationRefreshesTheCommandStates)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    auto *start = w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"));
+    EXPECT_FALSE(start->isChecked());
+    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_TRUE(start->isChecked());
+    EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuOpStartAutoSend"))->isChecked());
+    EXPECT_FALSE(start->isEnabled()) << "no port is open";
+    w.AutoSend().SetState(AUTOSEND_STOPPED);
 }
