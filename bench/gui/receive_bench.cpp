@@ -155,6 +155,8 @@ int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
         listTailMatches = line >= 0 && log->LineText(line) == "Rec  :" + entries[i].ToHexText();
     }
     const double rate = w.RecBytes() / seconds;
+    std::printf("-- received blocks go to %s\n",
+                list ? "the received data list window" : "the window's plain holder");
     std::printf(
         "receive: %zu bytes in %lld blocks, %.2f s, %.1f MB/s through the window; bare pty read %.1f MB/s; "
         "ratio %.2f\n",
