@@ -39,19 +39,6 @@ std::string TempPath(const char *name)
 
 } // namespace
 
-TEST(RecDataList, FullListIsEmptiedBeforeTheNextBlock)
-{
-    CRecDataList list = Numbered(1024);
-    EXPECT_FALSE(list.Add(Block({0xAA}, "last")));
-    EXPECT_EQ(list.Count(), 1025);
-    EXPECT_EQ(list.At(1024).GetName(), "last");
-
-    EXPECT_TRUE(list.Add(Block({0xBB}, "overflow")));
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.At(0).GetName(), "overflow");
-    EXPECT_EQ(list.At(0).Data(), Bytes({0xBB}));
-}
-
 TEST(RecDataList, RemoveReportsTheRowToSelectNext)
 {
     CRecDataList list = Numbered(5);

@@ -1,46 +1,25 @@
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/TfrmEditSymbol.h"
+#include "guitestenv.h"
+#include "guiwait.h"
 #include "platform/textfile.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
-// fired cannot reach into a later test.
-void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
+// Types the path into the file dialog, as a user would, and confirms it.
+void ChooseFile(QDialog *dialog, const QString &path)
 {
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
-
-void ChooseFile(QWidget *modal, const char *name, const QString &path)
-{
-    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
-    if (modal->objectName() != name || !edit) {
-        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
-        modal->close();
-        return;
-    }
+    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
     edit->setText(path);
     QTest::keyClick(edit, Qt::Key_Return);
 }
@@ -61,16 +40,7 @@ std::vector<std::string> SymFileLines()
 class AscTableTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
-    }
-    void TearDown() override
-    {
-        dialog.reset();
-        qunsetenv("KESTRUM_HOME");
-    }
+    void TearDown() override { dialog.reset(); }
 
     void Open(bool insertMode)
     {
@@ -85,7 +55,7 @@ protected:
     }
     void Select(int row) { list->setCurrentItem(list->topLevelItem(row)); }
 
-    QTemporaryDir m_home;
+    GuiTestEnv m_env;
     std::unique_ptr<TfrmAscTable> dialog;
     QTreeWidget *list = nullptr;
 };
@@ -112,24 +82,23 @@ TEST_F(AscTableTest, EveryCloseWritesTheTable)
     // Symbol edits survive Cancel.
     Open(false);
     Select(13);
-    OnNextModal(dialog.get(), [](QWidget *modal) {
-        auto *use = modal->findChild<QCheckBox *>("chkUseSymbol");
-        auto *asString = modal->findChild<QRadioButton *>("rdShowAsString");
-        auto *text = modal->findChild<QLineEdit *>("edString");
-        auto *ok = modal->findChild<QPushButton *>("btnOK");
-        if (!use || !asString || !text || !ok) {
-            modal->close();
-            return;
-        }
-        EXPECT_EQ(modal->findChild<QLabel *>("lbHexValue")->text(), "0D");
-        EXPECT_FALSE(text->isEnabled());
-        Toggle(use);
-        Toggle(asString);
-        EXPECT_TRUE(text->isEnabled());
-        text->setText("CR");
-        QTest::mouseClick(ok, Qt::LeftButton);
-    });
-    Click("btnEditSymbol");
+    {
+        ModalCatcher editCr([](QDialog *editor) {
+            auto *use = editor->findChild<QCheckBox *>("chkUseSymbol");
+            auto *asString = editor->findChild<QRadioButton *>("rdShowAsString");
+            auto *text = editor->findChild<QLineEdit *>("edString");
+            ASSERT_TRUE(use && asString && text);
+            EXPECT_EQ(editor->findChild<QLabel *>("lbHexValue")->text(), "0D");
+            EXPECT_FALSE(text->isEnabled());
+            Toggle(use);
+            Toggle(asString);
+            EXPECT_TRUE(text->isEnabled());
+            text->setText("CR");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        });
+        Click("btnEditSymbol");
+        EXPECT_EQ(editCr.Seen(), QStringList{"frmEditSymbol"});
+    }
     EXPECT_EQ(list->topLevelItem(13)->text(3), "CR");
     Click("btnCancel");
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -139,15 +108,12 @@ TEST_F(AscTableTest, EveryCloseWritesTheTable)
     Open(false);
     EXPECT_EQ(list->topLevelItem(13)->text(3), "CR");
     Select(10);
-    OnNextModal(dialog.get(), [](QWidget *modal) {
-        auto *use = modal->findChild<QCheckBox *>("chkUseSymbol");
-        if (!use) {
-            modal->close();
-            return;
-        }
+    ModalCatcher hide([](QDialog *editor) {
+        auto *use = editor->findChild<QCheckBox *>("chkUseSymbol");
+        ASSERT_NE(use, nullptr);
         Toggle(use);
-        EXPECT_TRUE(modal->findChild<QRadioButton *>("rdShowNothing")->isChecked());
-        QTest::mouseClick(modal->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        EXPECT_TRUE(editor->findChild<QRadioButton *>("rdShowNothing")->isChecked());
+        QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
     });
     const QPoint row10 = list->visualItemRect(list->topLevelItem(10)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row10);
@@ -176,27 +142,35 @@ TEST_F(AscTableTest, InsertModePicksTheSelectedRow)
 TEST_F(AscTableTest, LoadAndSaveAs)
 {
     Open(false);
-    const QString shortFile = m_home.filePath("short.sym");
+    const QString shortFile = m_env.FilePath("short.sym");
     std::vector<std::string> lines(100, "1,0,\"X\"");
     WriteTextLines(shortFile.toStdString(), lines);
-    OnNextModal(dialog.get(), [shortFile](QWidget *modal) { ChooseFile(modal, "dlgLoad", shortFile); });
-    Click("btnLoad");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, shortFile); });
+        Click("btnLoad");
+        EXPECT_EQ(catcher.Seen(), QStringList{"dlgLoad"});
+    }
     EXPECT_EQ(list->topLevelItem(5)->text(3), "");
     EXPECT_FALSE(dialog->Table().IsSymbol(5));
 
-    const QString full = m_home.filePath("full.sym");
+    const QString full = m_env.FilePath("full.sym");
     lines.resize(128, "0,1,\"\"");
     lines[66] = "1,0,\"a, \"\"b\"\"\"";
     WriteTextLines(full.toStdString(), lines);
-    OnNextModal(dialog.get(), [full](QWidget *modal) { ChooseFile(modal, "dlgLoad", full); });
-    Click("btnLoad");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, full); });
+        Click("btnLoad");
+    }
     EXPECT_EQ(list->topLevelItem(5)->text(3), "X");
     EXPECT_EQ(list->topLevelItem(66)->text(3), "a, \"b\"");
     EXPECT_EQ(list->topLevelItem(127)->text(3), "");
 
-    const QString copy = m_home.filePath("copy");
-    OnNextModal(dialog.get(), [copy](QWidget *modal) { ChooseFile(modal, "dlgSave", copy); });
-    Click("btnSaveAs");
+    const QString copy = m_env.FilePath("copy");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, copy); });
+        Click("btnSaveAs");
+        EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
+    }
     CSymbolTable back;
     back.Reset();
     ASSERT_TRUE(back.Load((copy + ".sym").toStdString()));

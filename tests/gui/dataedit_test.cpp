@@ -1,60 +1,26 @@
 #include "data/symboltable.h"
+#include "guitestenv.h"
+#include "guiwait.h"
 #include "senddata/gui/TfrmDataEdit.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
-// fired cannot reach into a later test.
-void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
-
-// Closes the next message box and returns its text through `text`.
-void CloseNextMessage(QObject *context, QString *text)
-{
-    OnNextModal(context, [text](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        *text = box ? box->text() : QString("<no message box>");
-        if (box)
-            box->accept();
-        else
-            modal->close();
-    });
-}
 
 class DataEditTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_home.isValid());
-        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
         dialog = std::make_unique<TfrmDataEdit>(nullptr);
         dialog->show();
         edSendData = dialog->findChild<QTextEdit *>("edSendData");
@@ -63,11 +29,7 @@ protected:
         btnOK = dialog->findChild<QPushButton *>("btnOK");
         ASSERT_TRUE(edSendData && edName && btnInsertSymbol && btnOK);
     }
-    void TearDown() override
-    {
-        dialog.reset();
-        qunsetenv("KESTRUM_HOME");
-    }
+    void TearDown() override { dialog.reset(); }
 
     QRadioButton *Format(int format) const
     {
@@ -81,7 +43,7 @@ protected:
         QTest::keyClicks(edSendData, text);
     }
 
-    QTemporaryDir m_home;
+    GuiTestEnv m_env;
     std::unique_ptr<TfrmDataEdit> dialog;
     QTextEdit *edSendData = nullptr;
     QLineEdit *edName = nullptr;
@@ -112,10 +74,11 @@ TEST_F(DataEditTest, LeavingHexWithBadTextIsRefused)
 {
     Choose(FMT_HEX);
     Type("41 4");
-    QString message;
-    CloseNextMessage(dialog.get(), &message);
-    Choose(FMT_DEC);
-    EXPECT_EQ(message, "Wrong data, please check");
+    {
+        ModalCatcher catcher;
+        Choose(FMT_DEC);
+        EXPECT_EQ(catcher.Seen(), QStringList{"Wrong data, please check"});
+    }
     EXPECT_TRUE(Format(FMT_HEX)->isChecked());
     EXPECT_FALSE(Format(FMT_DEC)->isChecked());
     EXPECT_EQ(dialog->CurrentFormat(), FMT_HEX);
@@ -187,18 +150,16 @@ TEST_F(DataEditTest, UntouchedStringTextReadsBackItsOwnBytes)
 TEST_F(DataEditTest, InsertSymbolPicksARowFromTheTable)
 {
     auto insertRow = [this](int row) {
-        OnNextModal(dialog.get(), [row](QWidget *modal) {
-            auto *list = modal->findChild<QTreeWidget *>("lsvAscTable");
-            auto *insert = modal->findChild<QPushButton *>("btnOK");
-            if (!list || !insert) {
-                modal->close();
-                return;
-            }
+        ModalCatcher catcher([row](QDialog *table) {
+            auto *list = table->findChild<QTreeWidget *>("lsvAscTable");
+            auto *insert = table->findChild<QPushButton *>("btnOK");
+            ASSERT_TRUE(list && insert);
             EXPECT_EQ(insert->text(), "&Insert");
             list->setCurrentItem(list->topLevelItem(row));
             QTest::mouseClick(insert, Qt::LeftButton);
         });
         QTest::mouseClick(btnInsertSymbol, Qt::LeftButton);
+        EXPECT_EQ(catcher.Seen(), QStringList{"frmAscTable"});
     };
 
     Choose(FMT_HEX);
@@ -226,10 +187,11 @@ TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
     dialog->SetItem(item);
     EXPECT_EQ(edSendData->toPlainText(), "1 2 ");
     edName->setText("a\"b");
-    QString message;
-    CloseNextMessage(dialog.get(), &message);
-    QTest::mouseClick(btnOK, Qt::LeftButton);
-    EXPECT_EQ(message, "Wrong Name. There are should no \" in name");
+    {
+        ModalCatcher catcher;
+        QTest::mouseClick(btnOK, Qt::LeftButton);
+        EXPECT_EQ(catcher.Seen(), QStringList{"Wrong Name. There are should no \" in name"});
+    }
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
 

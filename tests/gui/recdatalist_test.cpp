@@ -1,8 +1,9 @@
+#include "guitestenv.h"
+#include "guiwait.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/senddatalist.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -10,38 +11,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
-// fired cannot reach into a later test.
-void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
-
 // Types the path into the file dialog, as a user would, and confirms it.
-void ChooseFile(QWidget *modal, const char *name, const QString &path)
+void ChooseFile(QDialog *dialog, const QString &path)
 {
-    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
-    if (modal->objectName() != name || !edit) {
-        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
-        modal->close();
-        return;
-    }
+    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
     edit->setText(path);
     QTest::keyClick(edit, Qt::Key_Return);
 }
@@ -56,17 +35,8 @@ CCommData Block(std::initializer_list<uint8_t> bytes, const std::string &name)
 class RecDataListTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
-        Open();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        qunsetenv("KESTRUM_HOME");
-    }
+    void SetUp() override { Open(); }
+    void TearDown() override { window.reset(); }
 
     void Open()
     {
@@ -92,7 +62,7 @@ protected:
     }
     QString Cell(int row, int column) const { return list->topLevelItem(row)->text(column); }
 
-    QTemporaryDir m_home;
+    GuiTestEnv m_env;
     std::unique_ptr<TfrmRecDataList> window;
     QTreeWidget *list = nullptr;
 };
@@ -118,15 +88,13 @@ TEST_F(RecDataListTest, NewBlocksJoinTheSelection)
     EXPECT_FALSE(Button("btnMerge")->isEnabled());
     EXPECT_TRUE(Button("btnDelete")->isEnabled());
 
-    bool opened = false;
-    OnNextModal(window.get(), [&opened](QWidget *modal) {
-        opened = true;
-        modal->close();
-    });
-    window->findChild<QPushButton *>("btnEdit")->setEnabled(true);
-    Click("btnEdit");
-    QTest::qWait(50);
-    EXPECT_FALSE(opened);
+    {
+        ModalCatcher catcher([](QDialog *editor) { editor->reject(); });
+        window->findChild<QPushButton *>("btnEdit")->setEnabled(true);
+        Click("btnEdit");
+        Pump(50);
+        EXPECT_TRUE(catcher.Seen().isEmpty());
+    }
 
     Click("btnDelete");
     EXPECT_EQ(list->topLevelItemCount(), 0);
@@ -197,17 +165,15 @@ TEST_F(RecDataListTest, EditReplacesTheEntryAndAddToSendDataCopies)
     window->AddRecData(Block({0x42}, "two"));
     window->AddRecData(Block({0x43}, "three"));
     SelectOnly(1);
-    OnNextModal(window.get(), [](QWidget *modal) {
-        auto *name = modal->findChild<QLineEdit *>("edName");
-        auto *ok = modal->findChild<QPushButton *>("btnOK");
-        if (!name || !ok) {
-            modal->close();
-            return;
-        }
-        name->setText("renamed");
-        QTest::mouseClick(ok, Qt::LeftButton);
-    });
-    Click("btnEdit");
+    {
+        ModalCatcher catcher([](QDialog *editor) {
+            auto *name = editor->findChild<QLineEdit *>("edName");
+            ASSERT_NE(name, nullptr);
+            name->setText("renamed");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        });
+        Click("btnEdit");
+    }
     EXPECT_EQ(Cell(1, 0), "renamed");
     EXPECT_EQ(window->Entries().At(1).GetName(), "renamed");
     EXPECT_EQ(window->Entries().At(1).Data(), Bytes({0x42}));
@@ -229,9 +195,12 @@ TEST_F(RecDataListTest, EntriesSurviveARestartAndSaveAsSendData)
     text.SetName("a, \"b\"");
     window->AddRecData(text);
 
-    const QString saved = m_home.filePath("saved.sds");
-    OnNextModal(window.get(), [saved](QWidget *modal) { ChooseFile(modal, "dlgSave", saved); });
-    Click("btnSave");
+    const QString saved = m_env.FilePath("saved.sds");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, saved); });
+        Click("btnSave");
+        EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
+    }
     CSendDataList asSendData;
     ASSERT_TRUE(asSendData.Load(saved.toStdString()));
     ASSERT_EQ(asSendData.Count(), 2);
@@ -258,8 +227,8 @@ TEST_F(RecDataListTest, NewBlocksReachTheFileWithinSeconds)
     window->AddRecData(Block({0x01}, "x"));
     window->AddRecData(Block({0x02}, "y"));
     CRecDataList onDisk;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return onDisk.Load(CRecDataList::FilePath()) && onDisk.Count() == 2; },
-                                TfrmRecDataList::kFlushDelayMs + 2000));
+    EXPECT_TRUE(WaitUntil([&] { return onDisk.Load(CRecDataList::FilePath()) && onDisk.Count() == 2; },
+                          TfrmRecDataList::kFlushDelayMs + 2000));
     ASSERT_EQ(onDisk.Count(), 2);
     EXPECT_EQ(onDisk.At(1).GetName(), "y");
 }
@@ -274,7 +243,7 @@ TEST(RecDataListCrashChild, ReceiveAndWait)
         window.AddRecData(Block({static_cast<uint8_t>(i)}, "child" + std::to_string(i)));
     fputs("ready\n", stdout);
     fflush(stdout);
-    QTest::qWait(60000);
+    Pump(60000);
 }
 
 TEST(RecDataListCrash, KilledProgramKeepsTheBlocks)
@@ -293,14 +262,14 @@ TEST(RecDataListCrash, KilledProgramKeepsTheBlocks)
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RecDataListCrashChild.*"});
     ASSERT_TRUE(child.waitForStarted(10000));
     QByteArray output;
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             child.waitForReadyRead(50);
             output += child.readAllStandardOutput();
             return output.contains("ready\n");
         },
         30000));
-    QTest::qWait(TfrmRecDataList::kFlushDelayMs + 1500);
+    Pump(TfrmRecDataList::kFlushDelayMs + 1500);
     child.kill();
     ASSERT_TRUE(child.waitForFinished(10000));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);

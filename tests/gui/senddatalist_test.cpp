@@ -1,43 +1,22 @@
+#include "guitestenv.h"
+#include "guiwait.h"
 #include "platform/textfile.h"
 #include "senddata/gui/TfrmSendDataList.h"
 #include "senddata/senddatalist.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Acts on the next modal window once it is up. The watch ends with `context`, so one that never
-// fired cannot reach into a later test.
-void OnNextModal(QObject *context, std::function<void(QWidget *)> act)
+// Types the path into the file dialog, as a user would, and confirms it.
+void ChooseFile(QDialog *dialog, const QString &path)
 {
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
-
-void ChooseFile(QWidget *modal, const char *name, const QString &path)
-{
-    auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
-    if (modal->objectName() != name || !edit) {
-        ADD_FAILURE() << "expected " << name << ", got " << modal->objectName().toStdString();
-        modal->close();
-        return;
-    }
+    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
     edit->setText(path);
     QTest::keyClick(edit, Qt::Key_Return);
 }
@@ -52,16 +31,7 @@ CCommData Item(const char *name, Bytes bytes, DATA_FORMAT format)
 class SendDataListTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        qputenv("KESTRUM_HOME", m_home.path().toLocal8Bit());
-    }
-    void TearDown() override
-    {
-        dialog.reset();
-        qunsetenv("KESTRUM_HOME");
-    }
+    void TearDown() override { dialog.reset(); }
 
     void WriteDefault(const std::vector<CCommData> &items)
     {
@@ -91,7 +61,7 @@ protected:
     }
     QString Cell(int row, int column) const { return list->topLevelItem(row)->text(column); }
 
-    QTemporaryDir m_home;
+    GuiTestEnv m_env;
     std::unique_ptr<TfrmSendDataList> dialog;
     QTreeWidget *list = nullptr;
 };
@@ -105,14 +75,13 @@ TEST_F(SendDataListTest, NewEntryAndOkWriteTheDefaultFile)
     for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll", "btnUp", "btnDown"})
         EXPECT_FALSE(Button(name)->isEnabled()) << name;
 
-    OnNextModal(dialog.get(), [](QWidget *modal) {
-        auto *ok = modal->findChild<QPushButton *>("btnOK");
-        if (ok)
-            QTest::mouseClick(ok, Qt::LeftButton);
-        else
-            modal->close();
-    });
-    Click("btnNew");
+    {
+        ModalCatcher catcher([](QDialog *editor) {
+            EXPECT_EQ(editor->objectName(), "frmDataEdit");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        });
+        Click("btnNew");
+    }
     ASSERT_EQ(list->topLevelItemCount(), 1);
     EXPECT_EQ(Cell(0, 0), "NoName");
     EXPECT_EQ(Cell(0, 1), "String");
@@ -203,36 +172,40 @@ TEST_F(SendDataListTest, EditReplacesInPlaceAndLoadReadsTextFiles)
     WriteDefault({Item("a", {0x41}, FMT_STRING), Item("b", {0x42}, FMT_STRING)});
     Open();
     Select(0);
-    OnNextModal(dialog.get(), [](QWidget *modal) {
-        auto *name = modal->findChild<QLineEdit *>("edName");
-        auto *ok = modal->findChild<QPushButton *>("btnOK");
-        if (!name || !ok) {
-            modal->close();
-            return;
-        }
-        EXPECT_TRUE(name->isEnabled());
-        name->setText("first, renamed");
-        QTest::mouseClick(ok, Qt::LeftButton);
-    });
-    Click("btnEdit");
+    {
+        ModalCatcher catcher([](QDialog *editor) {
+            auto *name = editor->findChild<QLineEdit *>("edName");
+            ASSERT_NE(name, nullptr);
+            EXPECT_TRUE(name->isEnabled());
+            name->setText("first, renamed");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        });
+        Click("btnEdit");
+    }
     EXPECT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(Cell(0, 0), "first, renamed");
     EXPECT_EQ(dialog->At(0).Data(), Bytes({0x41}));
     EXPECT_EQ(SelectedRow(), 0);
 
-    const QString text = m_home.filePath("LIST.TxT");
+    const QString text = m_env.FilePath("LIST.TxT");
     WriteFileAtomic(text.toStdString(), "AT\r\n\r\n");
-    OnNextModal(dialog.get(), [text](QWidget *modal) { ChooseFile(modal, "dlgLoad", text); });
-    Click("btnLoad");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, text); });
+        Click("btnLoad");
+        EXPECT_EQ(catcher.Seen(), QStringList{"dlgLoad"});
+    }
     ASSERT_EQ(dialog->Count(), 2);
     EXPECT_EQ(Cell(0, 0), "LN1");
     EXPECT_EQ(dialog->At(0).Data(), Bytes({0x41, 0x54}));
     EXPECT_EQ(Cell(1, 0), "LN2");
     EXPECT_EQ(SelectedRow(), 1);
 
-    const QString saved = m_home.filePath("saved.sds");
-    OnNextModal(dialog.get(), [saved](QWidget *modal) { ChooseFile(modal, "dlgSave", saved); });
-    Click("btnSaveAs");
+    const QString saved = m_env.FilePath("saved.sds");
+    {
+        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, saved); });
+        Click("btnSaveAs");
+        EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
+    }
     std::string content;
     ASSERT_TRUE(ReadWholeFile(saved.toStdString(), content));
     EXPECT_EQ(content, "\"LN1\",String,\"41 54 \"\r\n\"LN2\",String,\"\"\r\n");
