@@ -24,7 +24,7 @@ QColor ToQColor(uint32_t color)
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
-// Control characters have no glyph in most fixed fonts; a blank keeps the columns where they are.
+// For characters the glyph table cannot draw; control characters still show as blanks.
 QString DisplayString(const std::string &text, size_t from, size_t length)
 {
     QString out = QString::fromLatin1(text.data() + from, static_cast<qsizetype>(length));
@@ -59,6 +59,8 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setInterval(15);
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
+    m_dragScrollTimer.setInterval(50);
+    connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
     UpdateMetrics();
     UpdateScrollBars();
 }
@@ -128,6 +130,7 @@ void TTrafficLog::Clear()
     m_cached.Reset();
     m_anchor = m_cursor = Pos{};
     m_selecting = false;
+    m_dragScrollTimer.stop();
     UpdateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -249,6 +252,7 @@ void TTrafficLog::UpdateMetrics()
     m_lineHeight = std::max(1, metrics.lineSpacing());
     m_charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
     m_ascent = metrics.ascent();
+    m_glyphs.SetFont(font());
 }
 
 void TTrafficLog::UpdateScrollBars()
@@ -307,9 +311,12 @@ void TTrafficLog::paintEvent(QPaintEvent *)
                     continue;
                 painter.setPen(override ? *override : ToQColor(piece.color));
                 const int column = from - static_cast<int>(span.start);
-                painter.drawText(
-                    xOrigin + column * m_charWidth, baseline,
-                    DisplayString(block.text, static_cast<size_t>(from), static_cast<size_t>(to - from)));
+                const int x = xOrigin + column * m_charWidth;
+                const size_t length = static_cast<size_t>(to - from);
+                if (!m_glyphs.Draw(painter, QPointF(x, baseline), block.text.data() + from, length,
+                                   m_charWidth))
+                    painter.drawText(x, baseline,
+                                     DisplayString(block.text, static_cast<size_t>(from), length));
             }
         };
         drawVisible(nullptr);
@@ -367,18 +374,26 @@ TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const
     return Pos{line, std::clamp(column, 0, static_cast<int>(LineText(line).size()))};
 }
 
-void TTrafficLog::AutoScrollTowards(const QPoint &point)
+void TTrafficLog::DragTo(const QPoint &point)
 {
     QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
     if (point.y() < 0)
         v->setValue(v->value() - 1);
-    else if (point.y() > viewport()->height())
+    else if (point.y() >= viewport()->height())
         v->setValue(v->value() + 1);
-    QScrollBar *h = horizontalScrollBar();
     if (point.x() < 0)
         h->setValue(h->value() - m_charWidth);
-    else if (point.x() > viewport()->width())
+    else if (point.x() >= viewport()->width())
         h->setValue(h->value() + m_charWidth);
+
+    m_dragPoint = point;
+    if (viewport()->rect().contains(point))
+        m_dragScrollTimer.stop();
+    else if (!m_dragScrollTimer.isActive())
+        m_dragScrollTimer.start();
+    m_cursor = PosAt(point);
+    viewport()->update();
 }
 
 void TTrafficLog::mousePressEvent(QMouseEvent *event)
@@ -399,14 +414,13 @@ void TTrafficLog::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
-    AutoScrollTowards(event->position().toPoint());
-    m_cursor = PosAt(event->position().toPoint());
-    viewport()->update();
+    DragTo(event->position().toPoint());
 }
 
 void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_selecting) {
+        m_dragScrollTimer.stop();
         m_cursor = PosAt(event->position().toPoint());
         m_selecting = false;
         QClipboard *clipboard = QGuiApplication::clipboard();

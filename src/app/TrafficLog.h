@@ -3,6 +3,7 @@
 // themselves (direction, time text, bytes, mode) rather than a text document, and renders only the
 // lines that are on screen. Rendering a block again always gives the same text because the mode,
 // the time text and the symbol table in force when it was written are kept with it.
+#include "app/LogGlyphs.h"
 #include "app/LogRender.h"
 #include "app/LogStore.h"
 #include "data/commdata.h"
@@ -88,12 +89,14 @@ private:
     void UpdateScrollBars();
     void UpdateMetrics();
     Pos PosAt(const QPoint &viewportPoint) const;
-    void AutoScrollTowards(const QPoint &viewportPoint);
+    void DragTo(const QPoint &viewportPoint);
     int LineHeight() const { return m_lineHeight; }
     int VisibleLineCount() const;
 
     LogStore m_store;
     QTimer m_repaintTimer;
+    QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
+    QPoint m_dragPoint;
     int m_displayType = 0;
     bool m_showTime = false;
     std::function<std::string()> m_timeSource;
@@ -106,6 +109,7 @@ private:
     int m_lineHeight = 1;
     int m_charWidth = 1;
     int m_ascent = 0;
+    LogGlyphs m_glyphs;
 
     mutable size_t m_cachedBlock = static_cast<size_t>(-1);
     mutable LogRendered m_cached;

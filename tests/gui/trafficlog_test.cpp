@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -392,4 +393,35 @@ TEST(TrafficLog, BlocksOfEverySizeComeBackIntactAcrossStorageChunks)
     }
     EXPECT_EQ(log.LineCount(), 12);
     EXPECT_TRUE(log.WholeText() == expected);
+}
+
+TEST(TrafficLog, DragBeyondTheLowerEdgeKeepsScrollingAndSelecting)
+{
+    TTrafficLog log;
+    log.resize(400, 150);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    for (int i = 0; i < 100; ++i)
+        log.LogRecData(Item({static_cast<uint8_t>('0' + i % 10)}));
+    log.FlushView();
+    QScrollBar *v = log.verticalScrollBar();
+    v->setValue(0);
+
+    QWidget *vp = log.viewport();
+    const QPoint below(20, vp->height() + 10);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    QMouseEvent move(QEvent::MouseMove, QPointF(below), vp->mapToGlobal(QPointF(below)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &move);
+    // The mouse rests below the view; the selection must still grow.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->value() >= 3; }, 5000));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, below);
+    const int scrolled = v->value();
+    QTest::qWait(120);
+    EXPECT_EQ(v->value(), scrolled); // released: no more scrolling
+
+    const std::string text = log.SelectedText();
+    const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_GT(lines, v->pageStep());
+    EXPECT_EQ(text.substr(0, 8), "Rec  :0\r");
 }
