@@ -116,6 +116,7 @@ void TfrmRecDataList::ClearRecData()
     m_entries.Clear();
     lsvRecData->clear();
     ScheduleFlush();
+    UpdateButtons();
 }
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
@@ -222,7 +223,6 @@ void TfrmRecDataList::btnAddtoSendDataClick()
 void TfrmRecDataList::btnDeleteAllClick()
 {
     ClearRecData();
-    UpdateButtons();
 }
 
 void TfrmRecDataList::btnDeleteClick()
