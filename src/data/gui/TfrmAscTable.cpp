@@ -80,7 +80,7 @@ void TfrmAscTable::FillRows()
 {
     lsvAscTable->clear();
     for (int value = 0; value < CSymbolTable::kCount; ++value)
-        lsvAscTable->addTopLevelItem(new QTreeWidgetItem(lsvAscTable));
+        lsvAscTable->addTopLevelItem(new QTreeWidgetItem);
     for (int value = 0; value < CSymbolTable::kCount; ++value)
         FillRow(value);
 }

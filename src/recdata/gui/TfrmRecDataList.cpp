@@ -145,7 +145,7 @@ void TfrmRecDataList::showEvent(QShowEvent *event)
 
 void TfrmRecDataList::AppendRow(int pos)
 {
-    lsvRecData->addTopLevelItem(new QTreeWidgetItem(lsvRecData));
+    lsvRecData->addTopLevelItem(new QTreeWidgetItem);
     DrawRow(pos);
 }
 

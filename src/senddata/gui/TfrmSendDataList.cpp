@@ -115,7 +115,7 @@ void TfrmSendDataList::RefillRows()
 {
     lsvSendData->clear();
     for (int pos = 0; pos < m_list->Count(); ++pos) {
-        lsvSendData->addTopLevelItem(new QTreeWidgetItem(lsvSendData));
+        lsvSendData->addTopLevelItem(new QTreeWidgetItem);
         DrawRow(pos, pos == m_list->Count() - 1);
     }
     UpdateButtons();
@@ -159,7 +159,7 @@ void TfrmSendDataList::btnNewClick()
     if (editor.exec() != QDialog::Accepted)
         return;
     m_list->Append(editor.Item());
-    lsvSendData->addTopLevelItem(new QTreeWidgetItem(lsvSendData));
+    lsvSendData->addTopLevelItem(new QTreeWidgetItem);
     DrawRow(m_list->Count() - 1, true);
     UpdateButtons();
 }
