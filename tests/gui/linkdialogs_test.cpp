@@ -3,6 +3,9 @@
 #include "link/linklist.h"
 #include "platform/textfile.h"
 
+#include "guitestenv.h"
+#include "guiwait.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -11,68 +14,46 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
-// Handles the modal dialogs a click opens, in order: each action gets the next modal widget
-// that appears and must close it.
+// Answers the dialogs a click opens, in order: each action gets the next one and must close it.
+// Message boxes are closed by the catcher and their texts kept; a dialog nobody expected fails
+// the test and is closed rather than hanging the run.
 class ModalScript
 {
 public:
-    ModalScript()
+    void Then(std::function<void(QDialog *)> action) { m_actions.push_back(std::move(action)); }
+    QStringList Messages() const
     {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget *w = QApplication::activeModalWidget();
-            if (w == nullptr) {
-                m_idleTicks = 0;
-                return;
-            }
-            if (m_actions.empty()) {
-                // Nobody will close this one: fail instead of hanging the run.
-                if (++m_idleTicks == 400) {
-                    auto *box = qobject_cast<QMessageBox *>(w);
-                    ADD_FAILURE() << "unexpected dialog " << w->metaObject()->className() << " "
-                                  << (box ? box->text() : w->windowTitle()).toStdString();
-                    w->close();
-                    m_idleTicks = 0;
-                }
-                return;
-            }
-            m_idleTicks = 0;
-            auto action = std::move(m_actions.front());
-            m_actions.pop_front();
-            action(w);
-        });
-        m_timer.start();
-    }
-    void Then(std::function<void(QWidget *)> action) { m_actions.push_back(std::move(action)); }
-    // Closes the next message box and keeps its text.
-    void ExpectMessage(QString &text)
-    {
-        Then([&text](QWidget *w) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            ASSERT_NE(box, nullptr);
-            text = box->text();
-            box->done(QMessageBox::Ok);
-        });
+        QStringList texts = m_catcher.Seen();
+        texts.removeIf([](const QString &t) { return t == "frmPortSetting" || t.startsWith("dlg"); });
+        return texts;
     }
     size_t Pending() const { return m_actions.size(); }
 
 private:
-    QTimer m_timer;
-    std::deque<std::function<void(QWidget *)>> m_actions;
-    int m_idleTicks = 0;
+    void Answer(QDialog *dialog)
+    {
+        if (m_actions.empty()) {
+            ADD_FAILURE() << "unexpected dialog " << dialog->objectName().toStdString();
+            dialog->reject();
+            return;
+        }
+        auto action = std::move(m_actions.front());
+        m_actions.pop_front();
+        action(dialog);
+    }
+
+    std::deque<std::function<void(QDialog *)>> m_actions;
+    ModalCatcher m_catcher{[this](QDialog *dialog) { Answer(dialog); }};
 };
 
 // The file dialog ignores selectFile() for its name field while that field has focus, which it
@@ -132,9 +113,6 @@ class LinkDialogs : public testing::Test
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kestrum_linkgui_XXXXXX";
-        m_home = mkdtemp(tmpl);
-        setenv("KESTRUM_HOME", m_home.c_str(), 1);
         LinkList().Clear();
         TfrmPortSetting::SetPortSource([] {
             return std::vector<ST_PortInfo>{{"ttyS0", "/dev/ttyS0", ""},
@@ -147,10 +125,8 @@ protected:
         EXPECT_EQ(m_script.Pending(), 0u) << "a dialog the test expected never opened";
         TfrmPortSetting::SetPortSource({});
         LinkList().Clear();
-        unsetenv("KESTRUM_HOME");
-        std::system(("rm -rf '" + m_home + "'").c_str());
     }
-    std::string File(const std::string &name) const { return m_home + "/" + name; }
+    std::string File(const char *name) const { return m_env.File(name); }
     void SaveDefault(const std::vector<COM_PORT_SETTING> &links)
     {
         std::string text;
@@ -159,7 +135,7 @@ protected:
         WriteRaw(File("Default.cps"), text);
     }
 
-    std::string m_home;
+    GuiTestEnv m_env;
     ModalScript m_script;
 };
 
@@ -194,7 +170,7 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
     TfrmOpenPort dialog(nullptr);
     QString first, second;
     auto fill = [](QString &seen, const char *baud) {
-        return [&seen, baud](QWidget *w) {
+        return [&seen, baud](QDialog *w) {
             auto *setting = qobject_cast<TfrmPortSetting *>(w);
             ASSERT_NE(setting, nullptr);
             EXPECT_EQ(setting->windowTitle(), "Port Setting");
@@ -224,7 +200,7 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
     EXPECT_TRUE(Child<QPushButton>(&dialog, "btnEdit")->isEnabled());
 
     // A cancelled proposal adds nothing but still uses up a name.
-    m_script.Then([](QWidget *w) { Click(w, "btnCancel"); });
+    m_script.Then([](QDialog *w) { Click(w, "btnCancel"); });
     Click(&dialog, "btnNew");
     EXPECT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(QString::fromStdString(NewLinkName()), "Link" + QString::number(first.mid(4).toInt() + 3));
@@ -250,7 +226,7 @@ TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
     EXPECT_EQ(RowTexts(list, 0)[4], "Mark");
     EXPECT_EQ(RowTexts(list, 0)[5], "");
 
-    m_script.Then([](QWidget *w) {
+    m_script.Then([](QDialog *w) {
         auto *port = Child<QComboBox>(w, "cboPortName");
         EXPECT_EQ(port->currentIndex(), -1);
         EXPECT_EQ(port->currentText(), "COM9");
@@ -268,7 +244,7 @@ TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
 
     // The port list is matched ignoring letter case; choosing it stores the listed spelling.
     list->setCurrentItem(list->topLevelItem(1));
-    m_script.Then([](QWidget *w) {
+    m_script.Then([](QDialog *w) {
         EXPECT_EQ(Child<QComboBox>(w, "cboPortName")->currentIndex(), 2);
         Click(w, "btnOK");
     });
@@ -281,24 +257,21 @@ TEST_F(LinkDialogs, NonIntegerFieldsAbandonTheEdit)
 {
     SaveDefault({Link("a")});
     TfrmOpenPort dialog(nullptr);
-    QString message;
-    m_script.Then([](QWidget *w) {
+    m_script.Then([](QDialog *w) {
         Child<QLineEdit>(w, "edLinkName")->setText("changed");
         Child<QLineEdit>(w, "edOutputBufferLen")->setText("12x");
         Click(w, "btnOK");
     });
-    m_script.ExpectMessage(message);
     Click(&dialog, "btnEdit");
-    EXPECT_EQ(message, "'12x' is not a valid integer value");
+    EXPECT_EQ(m_script.Messages(), QStringList{"'12x' is not a valid integer value"});
     EXPECT_EQ(LinkList().At(0), Link("a"));
 
-    m_script.Then([](QWidget *w) {
+    m_script.Then([](QDialog *w) {
         Child<QComboBox>(w, "cboBaudRate")->setCurrentIndex(-1);
         Click(w, "btnOK");
     });
-    m_script.ExpectMessage(message);
     Click(&dialog, "btnNew");
-    EXPECT_EQ(message, "'' is not a valid integer value");
+    EXPECT_EQ(m_script.Messages().value(1), "'' is not a valid integer value");
     EXPECT_EQ(LinkList().Count(), 1);
     dialog.reject();
 }
@@ -332,7 +305,7 @@ TEST_F(LinkDialogs, SaveAsAndLoad)
     SaveDefault({Link("a"), Link("b, \"quoted\"")});
     TfrmOpenPort dialog(nullptr);
     const QString exported = QString::fromStdString(File("export.cps"));
-    m_script.Then([&exported](QWidget *w) {
+    m_script.Then([&exported](QDialog *w) {
         auto *files = qobject_cast<QFileDialog *>(w);
         ASSERT_NE(files, nullptr);
         EXPECT_EQ(files->objectName(), "dlgSave");
@@ -345,7 +318,7 @@ TEST_F(LinkDialogs, SaveAsAndLoad)
 
     Click(&dialog, "btnDeleteAll");
     auto pick = [](const QString &path) {
-        return [path](QWidget *w) {
+        return [path](QDialog *w) {
             auto *files = qobject_cast<QFileDialog *>(w);
             ASSERT_NE(files, nullptr);
             EXPECT_EQ(files->objectName(), "dlgLoad");
@@ -367,11 +340,9 @@ TEST_F(LinkDialogs, AFileThatStopsLoadingIsNotCutShortOnClose)
     const std::string bad = "\"b\", \"COM2\", fast, 8, 0, 0, 0, 1024, 1024";
     const std::string rest = LinkToLine(Link("c"));
     WriteRaw(File("Default.cps"), LinkToLine(Link("a")) + "\r\n" + bad + "\r\n" + rest + "\r\n");
-    QString message;
-    m_script.ExpectMessage(message);
     {
         TfrmOpenPort dialog(nullptr);
-        EXPECT_EQ(message, "'fast' is not a valid integer value");
+        EXPECT_EQ(m_script.Messages(), QStringList{"'fast' is not a valid integer value"});
         auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
         ASSERT_EQ(list->topLevelItemCount(), 1);
         EXPECT_EQ(list->topLevelItem(0)->text(0), "a");
