@@ -1,6 +1,9 @@
 #include "app/MainWindow.h"
 #include "Serial/SerialWnd.h"
 #include "app/TrafficLog.h"
+#include "autosend/engine.h"
+#include "platform/appfolder.h"
+#include "platform/clock.h"
 #include "platform/gui/qthandover.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
@@ -26,12 +29,16 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CentreOnScreen();
     m_handOver = std::make_unique<CQtHandOver>(this);
     m_port = std::make_unique<CSerialWnd>();
+    m_engine = std::make_unique<CAutoSendEngine>(m_autoSend, *this, CSystemClock::Instance(),
+                                                 AppFilePath("Default.ass"));
     ConnectCommands();
     InitSession();
 }
 
 TfrmMain::~TfrmMain()
 {
+    // The engine's threads send through this window: they end before any of it goes.
+    ShutDownAutoSend();
     try {
         SaveSettings();
     } catch (const std::exception &e) {
@@ -63,6 +70,7 @@ void TfrmMain::ConnectCommands()
     ConnectSendCommands();
     ConnectPortCommands();
     ConnectOtherCommands();
+    ConnectAutoSendCommands();
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+class CAutoSendEngine;
 class CQtHandOver;
 class CSerialWnd;
 class TfrmRecDataList;
@@ -29,7 +30,8 @@ class TfrmMain : public QMainWindow, public ISendTarget
     Q_OBJECT
 public:
     explicit TfrmMain(QWidget *parent = nullptr);
-    // Saves the settings, then releases the port object, which closes an open port.
+    // Stops auto send and waits for its threads, saves the settings, then releases the port
+    // object, which closes an open port.
     ~TfrmMain() override;
 
     const TfrmMainUi &Ui() const { return ui; }
@@ -76,6 +78,7 @@ public:
     int64_t SendBlocks() const { return m_sendBlocks; }
 
     CAutoSendShared &AutoSend() { return m_autoSend; }
+    const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
@@ -100,6 +103,7 @@ private:
     void ConnectSendCommands();
     void ConnectPortCommands();
     void ConnectOtherCommands();
+    void ConnectAutoSendCommands();
 
     // View commands.
     void SetDisplayType(int type);
@@ -130,6 +134,12 @@ private:
     void WriteToPort(const uint8_t *data, int length);
     void ShowMessage(const QString &text);
 
+    // Auto send.
+    void btnStartAutoSendClick();
+    void btnPauseAutoSendClick();
+    void btnStopAutoSendClick();
+    void ShutDownAutoSend();
+
     TfrmMainUi ui;
 
     std::unique_ptr<CQtHandOver> m_handOver;
@@ -144,6 +154,7 @@ private:
     // Counted wider than the 32 bits a long capture would overflow.
     int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;
     CAutoSendShared m_autoSend;
+    std::unique_ptr<CAutoSendEngine> m_engine;
     CCommData m_instantSymbolItem;
     // What SetInstantItem showed last: until the user changes the text it reads back as these
     // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
