@@ -7,14 +7,17 @@
 #include "guiwait.h"
 #include "platform/textfile.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <map>
@@ -257,4 +260,188 @@ TEST(RuleSettingDialog, UnreadableDefaultFileShowsTheErrorAndKeepsEarlierRules)
     ASSERT_TRUE(WaitUntil([&] { return !catcher.Seen().isEmpty(); }));
     EXPECT_EQ(catcher.Seen(), QStringList{"'soon' is not a valid integer value"});
     EXPECT_EQ(Column(Find<QTreeWidget>(&dialog, "lsvSendRule"), 1), QStringList{"first"});
+}
+
+namespace {
+
+// Fills the data edit dialog with a String item and confirms it.
+std::function<void(QDialog *)> TypeString(const QString &text, const QString &name = QString())
+{
+    return [text, name](QDialog *d) {
+        Find<QRadioButton>(d, "rdgFormat0")->click();
+        if (!name.isEmpty())
+            Find<QLineEdit>(d, "edName")->setText(name);
+        auto *edit = Find<QTextEdit>(d, "edSendData");
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        d->accept();
+    };
+}
+
+std::function<void(QDialog *)> ChooseFile(const QString &path, QStringList *filters = nullptr)
+{
+    return [path, filters](QDialog *d) {
+        auto *files = qobject_cast<QFileDialog *>(d);
+        ASSERT_NE(files, nullptr);
+        if (filters)
+            *filters = files->nameFilters();
+        // The name field ignores selectFile() while it has the focus.
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus();
+        files->selectFile(path);
+        d->accept();
+    };
+}
+
+} // namespace
+
+TEST(EventEditDialog, TimesOfDayOnlyAndSpecDataThroughTheDataEditor)
+{
+    GuiTestEnv env;
+    TfrmEventEdit dialog(nullptr);
+    dialog.show();
+    Find<QRadioButton>(&dialog, "rdTime")->click();
+    auto *edTime = Find<QLineEdit>(&dialog, "edTime");
+    for (const char *bad : {"24:00:00.000", "00:60:00.000", "00:00:61.000"}) {
+        edTime->setText(bad);
+        ModalCatcher catcher;
+        Find<QPushButton>(&dialog, "btnOK")->click();
+        EXPECT_EQ(catcher.Seen(),
+                  QStringList{QString("'%1' is not a valid time of day (hh:mm:ss.sss)").arg(bad)});
+        EXPECT_TRUE(dialog.isVisible()) << bad;
+    }
+    edTime->setText("23:59:59.999");
+    Find<QPushButton>(&dialog, "btnOK")->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Event()->SaveText(), "Time=23:59:59.999,TimeType=5");
+
+    // Spec data: edited as "Spec Data" with the name locked, taken over when confirmed.
+    TfrmEventEdit spec(nullptr);
+    spec.show();
+    Find<QRadioButton>(&spec, "rdSpecData")->click();
+    QString lockedName;
+    bool nameLocked = false;
+    {
+        ModalCatcher catcher([&](QDialog *d) {
+            lockedName = Find<QLineEdit>(d, "edName")->text();
+            nameLocked = Find<QLineEdit>(d, "edName")->isReadOnly();
+            TypeString("Q?")(d);
+        });
+        Find<QPushButton>(&spec, "btnEdit")->click();
+        EXPECT_EQ(catcher.Seen(), QStringList{"frmDataEdit"});
+    }
+    EXPECT_EQ(lockedName, "Spec Data");
+    EXPECT_TRUE(nameLocked);
+    EXPECT_EQ(Find<QLineEdit>(&spec, "edData")->text(), "String,\"Q?\"");
+    const std::unique_ptr<CEvent> built = spec.Event();
+    auto *event = dynamic_cast<CReceiveSpecDataEvent *>(built.get());
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->SpecData.Data(), (Bytes{'Q', '?'}));
+    {
+        // Cancelled, the data editor leaves the spec data alone.
+        ModalCatcher catcher([](QDialog *d) { d->reject(); });
+        Find<QPushButton>(&spec, "btnEdit")->click();
+    }
+    EXPECT_EQ(Find<QLineEdit>(&spec, "edData")->text(), "String,\"Q?\"");
+}
+
+TEST(RuleEditors, GroupItemsAreEditedSavedAndLoaded)
+{
+    GuiTestEnv env;
+    TfrmGroupRecord editor(nullptr);
+    editor.show();
+    auto *items = Find<QTreeWidget>(&editor, "lsvSendData");
+    EXPECT_FALSE(Find<QPushButton>(&editor, "btnDeleteAll")->isEnabled());
+    {
+        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("one", "first")}}));
+        Find<QPushButton>(&editor, "btnNew")->click();
+    }
+    {
+        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("two", "second")}}));
+        Find<QPushButton>(&editor, "btnNew")->click();
+    }
+    EXPECT_EQ(Column(items, 0), (QStringList{"first", "second"}));
+    EXPECT_EQ(Column(items, 2), (QStringList{"one", "two"}));
+    {
+        // Edit works on the selected row (the one just added).
+        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("TWO")}}));
+        Find<QPushButton>(&editor, "btnEdit")->click();
+    }
+    EXPECT_EQ(Column(items, 2), (QStringList{"one", "TWO"}));
+
+    const QString saved = env.FilePath("items.sds");
+    QStringList filters;
+    {
+        ModalCatcher catcher(Answer({{"dlgSave", ChooseFile(saved, &filters)}}));
+        Find<QPushButton>(&editor, "btnSave")->click();
+    }
+    EXPECT_EQ(filters, (QStringList{"SendDataSetting (*.sds)", "Text File(*.txt)", "All Files(*.*)"}));
+    Find<QPushButton>(&editor, "btnDeleteAll")->click();
+    EXPECT_EQ(items->topLevelItemCount(), 0);
+    {
+        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(saved)}}));
+        Find<QPushButton>(&editor, "btnLoad")->click();
+    }
+    EXPECT_EQ(Column(items, 0), (QStringList{"first", "second"}));
+    EXPECT_EQ(Column(items, 2), (QStringList{"one", "TWO"}));
+
+    // A text file gives one String item per line, named by its line number.
+    WriteTextLines(env.File("lines.TXT"), {"alpha", "beta", "gamma"});
+    {
+        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(env.FilePath("lines.TXT"))}}));
+        Find<QPushButton>(&editor, "btnLoad")->click();
+    }
+    EXPECT_EQ(Column(items, 0), (QStringList{"LN1", "LN2", "LN3"}));
+    EXPECT_EQ(Column(items, 1), (QStringList{"String", "String", "String"}));
+    items->clearSelection();
+    items->topLevelItem(2)->setSelected(true);
+    Find<QPushButton>(&editor, "btnDelete")->click();
+    EXPECT_EQ(Column(items, 0), (QStringList{"LN1", "LN2"}));
+    ASSERT_EQ(items->selectedItems().size(), 1);
+    EXPECT_EQ(items->selectedItems()[0]->text(0), "LN2") << "the previous row when the last was deleted";
+    Find<QPushButton>(&editor, "btnUp")->click();
+    EXPECT_EQ(Column(items, 0), (QStringList{"LN2", "LN1"}));
+    editor.accept();
+    ASSERT_EQ(editor.Rule().Items.size(), 2u);
+    EXPECT_EQ(editor.Rule().Items[0].Data(), (Bytes{'b', 'e', 't', 'a'}));
+}
+
+TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
+{
+    GuiTestEnv env;
+    TwoRules().SaveToFile(env.File("Default.ass"));
+    TfrmAutoSendSetting dialog(nullptr);
+    dialog.show();
+    auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
+    const QString other = env.FilePath("other.ass");
+    QStringList filters;
+    {
+        ModalCatcher catcher(Answer({{"dlgSave", ChooseFile(other, &filters)}}));
+        Find<QPushButton>(&dialog, "btnSaveAs")->click();
+    }
+    EXPECT_EQ(filters, (QStringList{"Auto Send Setting (*.ass)", "Text File(*.txt)", "All Files(*.*)"}));
+    std::string written, expected;
+    ASSERT_TRUE(ReadWholeFile(other.toStdString(), written));
+    ASSERT_TRUE(ReadWholeFile(env.File("Default.ass"), expected));
+    EXPECT_EQ(written, expected);
+
+    Find<QPushButton>(&dialog, "btnDeleteAll")->click();
+    EXPECT_EQ(view->topLevelItemCount(), 0);
+    {
+        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(other)}}));
+        Find<QPushButton>(&dialog, "btnLoad")->click();
+    }
+    EXPECT_EQ(Column(view, 0), (QStringList{"1", "2"}));
+    EXPECT_EQ(Column(view, 1), (QStringList{"first", "second"}));
+
+    // A file without a readable rule empties the list and the view.
+    WriteTextLines(env.File("junk.ass"), {"no rules here"});
+    {
+        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(env.FilePath("junk.ass"))}}));
+        Find<QPushButton>(&dialog, "btnLoad")->click();
+    }
+    EXPECT_EQ(view->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.Rules().Count(), 0);
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
 }

@@ -152,6 +152,15 @@ std::unique_ptr<CEvent> TfrmEventEdit::Event() const
 
 void TfrmEventEdit::accept()
 {
+    // The mask admits "25:61:99.000"; such a time would never be reached.
+    int64_t ms = 0;
+    if (rdTime->isChecked() &&
+        (!edTime->hasAcceptableInput() || !ParseTimeText(ToLatin1(edTime->text()), ms))) {
+        ShowMessage(this,
+                    QString("'%1' is not a valid time of day (hh:mm:ss.sss)").arg(edTime->displayText()));
+        edTime->setFocus();
+        return;
+    }
     try {
         Event();
     } catch (const EConvertError &error) {

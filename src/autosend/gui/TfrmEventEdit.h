@@ -24,7 +24,8 @@ public:
     // The event the controls describe. Throws EConvertError when the length is no integer.
     std::unique_ptr<CEvent> Event() const;
 
-    // Stays open, showing the conversion error, while the length is no integer.
+    // Stays open, showing the error, while the length is no integer or the time is no valid time
+    // of day.
     void accept() override;
 
 private:
