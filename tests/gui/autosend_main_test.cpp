@@ -281,21 +281,16 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     Controls(*w).start->click();
 
     // Each question is its own block; a block that does not begin with it gets no answer.
-    int answers = 0;
+    int blocks = 0;
+    size_t answers = 0;
     for (const char *block : {"Q?1", "nope", "Q?2", "Q?3"}) {
         pty.Send(std::string(block));
-        if (block[0] == 'Q') {
+        ++blocks;
+        ASSERT_TRUE(WaitUntil([&] { return w->RecBlocks() == blocks; }));
+        if (block[0] == 'Q')
             ++answers;
-            ASSERT_TRUE(WaitUntil([&] {
-                size_t count = 0;
-                for (size_t at = device.Seen().find("<ack>"); at != std::string::npos;
-                     at = device.Seen().find("<ack>", at + 1))
-                    ++count;
-                return count == static_cast<size_t>(answers);
-            })) << device.Seen();
-        } else {
-            Pump(150);
-        }
+        ASSERT_TRUE(WaitUntil([&] { return CountOf(device.Seen(), "<ack>") == static_cast<int>(answers); }))
+            << device.Seen();
     }
     ASSERT_TRUE(device.WaitFor("[g3]")) << device.Seen();
     EXPECT_TRUE(device.StaysQuiet(200));
