@@ -66,13 +66,19 @@ bool CRecDataList::Load(const std::string &path)
     return true;
 }
 
+std::string CRecDataList::ToFileText() const
+{
+    std::string text;
+    for (const CCommData &item : m_entries) {
+        text += item.ToLine();
+        text += "\r\n";
+    }
+    return text;
+}
+
 void CRecDataList::Save(const std::string &path) const
 {
-    std::vector<std::string> lines;
-    lines.reserve(m_entries.size());
-    for (const CCommData &item : m_entries)
-        lines.push_back(item.ToLine());
-    WriteTextLines(path, lines);
+    WriteFileAtomic(path, ToFileText());
 }
 
 std::string CRecDataList::FilePath()

@@ -33,6 +33,8 @@ public:
     // a malformed line becomes a default entry. Both throw the file errors of the text-file layer.
     bool Load(const std::string &path);
     void Save(const std::string &path) const;
+    // The file's whole content, as Save writes it.
+    std::string ToFileText() const;
 
     // "TempRec.tmp" in the app folder.
     static std::string FilePath();

@@ -88,6 +88,7 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
 TfrmRecDataList::~TfrmRecDataList()
 {
     m_flushTimer->stop();
+    m_writer.Wait();
     try {
         SaveRecData(RecDataFilePath());
     } catch (const std::exception &error) {
@@ -107,7 +108,10 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
     AppendRow(m_entries.Count() - 1);
     QTreeWidgetItem *row = lsvRecData->topLevelItem(m_entries.Count() - 1);
     row->setSelected(true);
-    lsvRecData->scrollToItem(row);
+    // Scrolling lays the whole view out again; while the window is hidden that cost would be paid
+    // for every block of a fast stream, so the newest row is brought into view when it is shown.
+    if (isVisible())
+        lsvRecData->scrollToItem(row);
     ScheduleFlush();
 }
 
@@ -140,6 +144,8 @@ void TfrmRecDataList::SaveRecData(const std::string &path)
 void TfrmRecDataList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (const int rows = lsvRecData->topLevelItemCount(); rows > 0)
+        lsvRecData->scrollToItem(lsvRecData->topLevelItem(rows - 1));
     UpdateButtons();
 }
 
@@ -204,12 +210,10 @@ void TfrmRecDataList::Flush()
 {
     if (!m_dirty)
         return;
-    try {
-        SaveRecData(RecDataFilePath());
-    } catch (const std::exception &error) {
-        // A background save has no command to abandon; the next change or the exit tries again.
-        AppendLogFormatted(DiagLogPath(), "TfrmRecDataList::Flush - %s", error.what());
-    }
+    m_dirty = false;
+    // The list is copied here, on the GUI thread; turning it into text and writing it happen on
+    // the writer's thread, so a full list of large blocks never stalls the window.
+    m_writer.Post(RecDataFilePath(), [snapshot = m_entries] { return snapshot.ToFileText(); });
 }
 
 void TfrmRecDataList::btnAddtoSendDataClick()

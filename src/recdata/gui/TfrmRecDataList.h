@@ -3,6 +3,7 @@
 // after the main window and shown modally on demand; blocks keep arriving while it is shown.
 // Besides the write at destruction the file is rewritten shortly after every change, so a killed
 // program loses at most the last couple of seconds.
+#include "platform/backgroundwriter.h"
 #include "recdata/recdatalist.h"
 
 #include <QDialog>
@@ -60,6 +61,7 @@ private:
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;
     bool m_dirty = false;
+    CBackgroundWriter m_writer;
 
     QTreeWidget *lsvRecData;
     QPushButton *btnAddtoSendData;

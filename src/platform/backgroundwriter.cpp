@@ -1,0 +1,57 @@
+#include "platform/backgroundwriter.h"
+
+#include "platform/diaglog.h"
+#include "platform/textfile.h"
+
+#include <exception>
+
+CBackgroundWriter::CBackgroundWriter() : m_thread(&CBackgroundWriter::Run, this) {}
+
+CBackgroundWriter::~CBackgroundWriter()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void CBackgroundWriter::Post(const std::string &path, Producer produce)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_path = path;
+        m_pending = std::move(produce);
+    }
+    m_changed.notify_all();
+}
+
+void CBackgroundWriter::Wait()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_changed.wait(guard, [this] { return !m_pending && !m_busy; });
+}
+
+void CBackgroundWriter::Run()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    for (;;) {
+        m_changed.wait(guard, [this] { return m_pending || m_stopping; });
+        if (!m_pending)
+            return;
+        Producer produce = std::move(m_pending);
+        m_pending = nullptr;
+        const std::string path = m_path;
+        m_busy = true;
+        guard.unlock();
+        try {
+            WriteFileAtomic(path, produce());
+        } catch (const std::exception &error) {
+            AppendLogFormatted(DiagLogPath(), "CBackgroundWriter::Run - %s", error.what());
+        }
+        guard.lock();
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}

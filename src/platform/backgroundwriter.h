@@ -1,0 +1,36 @@
+#pragma once
+// Writes a file on a thread of its own, so saving a large list never stalls the GUI thread.
+// Requests coalesce: when several wait, only the newest is written. The content is produced on
+// the worker from whatever snapshot the request captured; failures go to the diagnostic log,
+// since a background save has no command to abandon.
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class CBackgroundWriter
+{
+public:
+    using Producer = std::function<std::string()>;
+
+    CBackgroundWriter();
+    ~CBackgroundWriter(); // writes what is still waiting, then ends the thread
+    CBackgroundWriter(const CBackgroundWriter &) = delete;
+    CBackgroundWriter &operator=(const CBackgroundWriter &) = delete;
+
+    void Post(const std::string &path, Producer produce);
+    // Returns once nothing is waiting or being written.
+    void Wait();
+
+private:
+    void Run();
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::string m_path;
+    Producer m_pending;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};

@@ -1,0 +1,72 @@
+#include "platform/backgroundwriter.h"
+#include "platform/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <future>
+#include <unistd.h>
+
+namespace {
+
+std::string TempDir()
+{
+    char tmpl[] = "/tmp/kestrum-bgw-XXXXXX";
+    return mkdtemp(tmpl);
+}
+
+} // namespace
+
+TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
+{
+    const std::string dir = TempDir();
+    setenv("KESTRUM_HOME", dir.c_str(), 1);
+    const std::string path = dir + "/list.txt";
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> stale{0};
+    {
+        CBackgroundWriter writer;
+        // Hold the worker inside a write so the next two requests queue up behind it.
+        std::promise<void> started;
+        writer.Post(path, [&started, released] {
+            started.set_value();
+            released.wait();
+            return std::string("first");
+        });
+        started.get_future().wait();
+        writer.Post(path, [&stale] {
+            ++stale;
+            return std::string("stale");
+        });
+        writer.Post(path, [] { return std::string("newest"); });
+        release.set_value();
+        writer.Wait();
+        std::string content;
+        ASSERT_TRUE(ReadWholeFile(path, content));
+        EXPECT_EQ(content, "newest");
+        EXPECT_EQ(stale.load(), 0);
+
+        writer.Post(path, [] { return std::string("at exit"); });
+    }
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(path, content));
+    EXPECT_EQ(content, "at exit") << "a request still waiting is written before the writer ends";
+}
+
+TEST(BackgroundWriter, AFailedWriteIsLoggedAndKeepsTheWriterWorking)
+{
+    const std::string dir = TempDir();
+    setenv("KESTRUM_HOME", dir.c_str(), 1);
+    CBackgroundWriter writer;
+    writer.Post(dir + "/missing/dir/list.txt", [] { return std::string("x"); });
+    writer.Wait();
+    std::string log;
+    ASSERT_TRUE(ReadWholeFile(dir + "/kestrum.log", log));
+    EXPECT_NE(log.find("Cannot create file " + dir + "/missing/dir/list.txt"), std::string::npos);
+
+    writer.Post(dir + "/ok.txt", [] { return std::string("ok"); });
+    writer.Wait();
+    EXPECT_TRUE(FileExists(dir + "/ok.txt"));
+}
