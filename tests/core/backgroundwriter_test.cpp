@@ -1,6 +1,8 @@
 #include "platform/backgroundwriter.h"
 #include "platform/textfile.h"
 
+#include "tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,19 +10,10 @@
 #include <future>
 #include <unistd.h>
 
-namespace {
-
-std::string TempDir()
-{
-    char tmpl[] = "/tmp/kestrum-bgw-XXXXXX";
-    return mkdtemp(tmpl);
-}
-
-} // namespace
-
 TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
 {
-    const std::string dir = TempDir();
+    const TempDir temp;
+    const std::string &dir = temp.path;
     setenv("KESTRUM_HOME", dir.c_str(), 1);
     const std::string path = dir + "/list.txt";
     std::promise<void> release;
@@ -57,7 +50,8 @@ TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
 
 TEST(BackgroundWriter, AFailedWriteIsLoggedAndKeepsTheWriterWorking)
 {
-    const std::string dir = TempDir();
+    const TempDir temp;
+    const std::string &dir = temp.path;
     setenv("KESTRUM_HOME", dir.c_str(), 1);
     CBackgroundWriter writer;
     writer.Post(dir + "/missing/dir/list.txt", [] { return std::string("x"); });

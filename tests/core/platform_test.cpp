@@ -2,6 +2,8 @@
 #include "platform/diaglog.h"
 #include "platform/errors.h"
 
+#include "tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,14 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 struct HomeDir
 {

@@ -1,6 +1,8 @@
 #include "platform/errors.h"
 #include "senddata/senddatalist.h"
 
+#include "tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,31 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct TempDir
-{
-    TempDir()
-    {
-        char tmpl[] = "/tmp/kestrum_sds_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const std::string &name) const { return path + "/" + name; }
-    std::string path;
-};
-
-std::string ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteRaw(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 CCommData Item(const std::string &name, Bytes bytes, DATA_FORMAT format = FMT_HEX)
 {

@@ -1,6 +1,8 @@
 #include "data/symboltable.h"
 #include "platform/errors.h"
 
+#include "tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,26 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct TempDir
-{
-    TempDir()
-    {
-        char tmpl[] = "/tmp/kestrum_sym_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const std::string &name) const { return path + "/" + name; }
-    std::string path;
-};
-
-std::string ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 void WriteLines(const std::string &path, int count, const std::string &line, const char *end = "\r\n")
 {

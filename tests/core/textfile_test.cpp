@@ -1,6 +1,8 @@
 #include "platform/errors.h"
 #include "platform/textfile.h"
 
+#include "tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -15,40 +17,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct TempDir
-{
-    TempDir()
-    {
-        char tmpl[] = "/tmp/kestrum_textfile_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const std::string &name) const { return path + "/" + name; }
-    int EntryCount() const
-    {
-        int n = 0;
-        DIR *d = opendir(path.c_str());
-        while (dirent *e = readdir(d))
-            n += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
-        closedir(d);
-        return n;
-    }
-    std::string path;
-};
-
-std::string ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteRaw(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 } // namespace
 
