@@ -353,10 +353,15 @@ TEST(RuleEditors, GroupItemsAreEditedSavedAndLoaded)
     editor.show();
     auto *items = Find<QTreeWidget>(&editor, "lsvSendData");
     EXPECT_FALSE(Find<QPushButton>(&editor, "btnDeleteAll")->isEnabled());
+    bool nameLocked = true;
     {
-        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("one", "first")}}));
+        ModalCatcher catcher(Answer({{"frmDataEdit", [&](QDialog *d) {
+                                          nameLocked = Find<QLineEdit>(d, "edName")->isReadOnly();
+                                          TypeString("one", "first")(d);
+                                      }}}));
         Find<QPushButton>(&editor, "btnNew")->click();
     }
+    EXPECT_FALSE(nameLocked) << "a new item's name is free";
     {
         ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("two", "second")}}));
         Find<QPushButton>(&editor, "btnNew")->click();
