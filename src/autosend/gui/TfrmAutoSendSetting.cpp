@@ -8,7 +8,6 @@
 #include "platform/errors.h"
 #include "platform/textfile.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -33,15 +32,10 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
     setObjectName("frmAutoSendSetting");
     setWindowTitle("Auto Send Rule Setting");
 
-    lsvSendRule = new QTreeWidget(this);
-    lsvSendRule->setObjectName("lsvSendRule");
-    lsvSendRule->setRootIsDecorated(false);
-    lsvSendRule->setHeaderLabels({"Priority", "Name", "Type", "Comment"});
+    lsvSendRule = MakeRowList(this, "lsvSendRule", {"Priority", "Name", "Type", "Comment"});
     lsvSendRule->setColumnWidth(1, 80);
     lsvSendRule->setColumnWidth(2, 80);
     lsvSendRule->setColumnWidth(3, 300);
-    lsvSendRule->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lsvSendRule->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lsvSendRule->setMinimumWidth(560);
 
     auto *side = new QVBoxLayout;
@@ -58,8 +52,7 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
         {&btnCancel, {"&Cancel", "btnCancel"}},
     };
     for (const auto &b : buttons) {
-        *b.first = new QPushButton(b.second.first, this);
-        (*b.first)->setObjectName(b.second.second);
+        *b.first = Named(new QPushButton(b.second.first, this), b.second.second);
         side->addWidget(*b.first);
     }
     side->insertStretch(8);
@@ -136,19 +129,12 @@ void TfrmAutoSendSetting::ShowAllRows(int select)
 
 int TfrmAutoSendSetting::SelectedRow() const
 {
-    const QList<QTreeWidgetItem *> selected = lsvSendRule->selectedItems();
-    return selected.size() == 1 ? lsvSendRule->indexOfTopLevelItem(selected.front()) : -1;
+    return SingleSelectedRow(lsvSendRule);
 }
 
 void TfrmAutoSendSetting::UpdateStates()
 {
-    const int count = m_rules.Count();
-    const int selected = SelectedRow();
-    btnEdit->setEnabled(selected >= 0);
-    btnDelete->setEnabled(selected >= 0);
-    btnDeleteAll->setEnabled(count > 0);
-    btnUp->setEnabled(selected > 0 && count >= 2);
-    btnDown->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+    EnableRowButtons(SelectedRow(), m_rules.Count(), btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown);
 }
 
 bool TfrmAutoSendSetting::EditRule(std::unique_ptr<CRule> &rule)
@@ -231,9 +217,7 @@ void TfrmAutoSendSetting::MoveRule(int by)
 
 void TfrmAutoSendSetting::btnLoadClick()
 {
-    QFileDialog *dialog = MakeFileDialog(this, "dlgOpen", false, kRuleFilter, "ass");
-    const QString path = RunFileDialog(dialog);
-    dialog->deleteLater();
+    const QString path = AskFilePath(this, "dlgOpen", false, kRuleFilter, "ass");
     if (path.isEmpty() || !FileExists(path.toStdString()))
         return;
     try {
@@ -248,9 +232,7 @@ void TfrmAutoSendSetting::btnLoadClick()
 
 void TfrmAutoSendSetting::btnSaveAsClick()
 {
-    QFileDialog *dialog = MakeFileDialog(this, "dlgSave", true, kRuleFilter, "ass");
-    const QString path = RunFileDialog(dialog);
-    dialog->deleteLater();
+    const QString path = AskFilePath(this, "dlgSave", true, kRuleFilter, "ass");
     if (path.isEmpty())
         return;
     try {

@@ -16,16 +16,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-namespace {
-
-template <typename T> T *Named(T *widget, const char *name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-} // namespace
-
 TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmEventEdit");
@@ -87,13 +77,7 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
         receiveChoices->addButton(choice);
     rdReceive->setChecked(true);
 
-    btnOK = Named(new QPushButton("&OK", this), "btnOK");
-    btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
 
     auto *layout = new QVBoxLayout(this);
     for (QWidget *w :

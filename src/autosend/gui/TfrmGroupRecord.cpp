@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,12 +22,6 @@
 namespace {
 
 const char kItemFilter[] = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
-
-template <typename T> T *Named(T *widget, const char *name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 QString EventText(const std::unique_ptr<CEvent> &event)
 {
@@ -99,11 +92,7 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
         field->setMinimumWidth(300);
     }
 
-    lsvSendData = Named(new QTreeWidget(this), "lsvSendData");
-    lsvSendData->setRootIsDecorated(false);
-    lsvSendData->setHeaderLabels({"Name", "Type", "Content"});
-    lsvSendData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lsvSendData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lsvSendData = MakeRowList(this, "lsvSendData", {"Name", "Type", "Content"});
     auto *itemButtons = new QVBoxLayout;
     const std::pair<QPushButton **, std::pair<const char *, const char *>> buttons[] = {
         {&btnNew, {"&New", "btnNew"}},
@@ -121,13 +110,7 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     }
     itemButtons->addStretch();
 
-    btnOK = Named(new QPushButton("&OK", this), "btnOK");
-    btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
-    auto *okRow = new QHBoxLayout;
-    okRow->addStretch();
-    okRow->addWidget(btnOK);
-    okRow->addWidget(btnCancel);
+    QHBoxLayout *okRow = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(new QLabel("Name", this));
     nameRow->addWidget(edName);
@@ -211,19 +194,13 @@ void TfrmGroupRecord::UpdateStates()
     btnEndEvent->setEnabled(stop);
     edStopDelayTime->setEnabled(chkStopDelay->isChecked());
     edStepDelayTime->setEnabled(chkStepDelay->isChecked());
-    const int count = lsvSendData->topLevelItemCount();
-    const int selected = SelectedItem();
-    btnEdit->setEnabled(selected >= 0);
-    btnDelete->setEnabled(selected >= 0);
-    btnDeleteAll->setEnabled(count > 0);
-    btnUp->setEnabled(selected > 0 && count >= 2);
-    btnDown->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+    EnableRowButtons(SelectedItem(), lsvSendData->topLevelItemCount(), btnEdit, btnDelete, btnDeleteAll,
+                     btnUp, btnDown);
 }
 
 int TfrmGroupRecord::SelectedItem() const
 {
-    const QList<QTreeWidgetItem *> selected = lsvSendData->selectedItems();
-    return selected.size() == 1 ? lsvSendData->indexOfTopLevelItem(selected.front()) : -1;
+    return SingleSelectedRow(lsvSendData);
 }
 
 void TfrmGroupRecord::accept()
@@ -309,9 +286,7 @@ void TfrmGroupRecord::MoveItem(int by)
 
 void TfrmGroupRecord::btnLoadClick()
 {
-    QFileDialog *dialog = MakeFileDialog(this, "dlgOpen", false, kItemFilter, "sds");
-    const QString path = RunFileDialog(dialog);
-    dialog->deleteLater();
+    const QString path = AskFilePath(this, "dlgOpen", false, kItemFilter, "sds");
     if (path.isEmpty())
         return;
     try {
@@ -328,9 +303,7 @@ void TfrmGroupRecord::btnLoadClick()
 
 void TfrmGroupRecord::btnSaveClick()
 {
-    QFileDialog *dialog = MakeFileDialog(this, "dlgSave", true, kItemFilter, "sds");
-    const QString path = RunFileDialog(dialog);
-    dialog->deleteLater();
+    const QString path = AskFilePath(this, "dlgSave", true, kItemFilter, "sds");
     if (path.isEmpty())
         return;
     try {

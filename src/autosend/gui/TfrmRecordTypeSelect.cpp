@@ -1,5 +1,7 @@
 #include "autosend/gui/TfrmRecordTypeSelect.h"
 
+#include "data/gui/dialogsupport.h"
+
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,8 +14,7 @@ TfrmRecordTypeSelect::TfrmRecordTypeSelect(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmRecordTypeSelect");
     setWindowTitle("Rule Type Select");
-    rdgRuleType = new QGroupBox("Rule Type", this);
-    rdgRuleType->setObjectName("rdgRuleType");
+    rdgRuleType = Named(new QGroupBox("Rule Type", this), "rdgRuleType");
     m_types = new QButtonGroup(this);
     auto *typeLayout = new QVBoxLayout(rdgRuleType);
     const char *items[] = {"Single Data Rule", "Group Data Rule"};
@@ -24,15 +25,7 @@ TfrmRecordTypeSelect::TfrmRecordTypeSelect(QWidget *owner) : QDialog(owner)
     }
     m_types->button(0)->setChecked(true);
 
-    btnOK = new QPushButton("&OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(rdgRuleType);
     layout->addLayout(buttons);

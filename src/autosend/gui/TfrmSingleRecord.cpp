@@ -17,12 +17,6 @@
 
 namespace {
 
-template <typename T> T *Named(T *widget, const char *name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 QLineEdit *ReadOnlyField(QWidget *parent, const char *name)
 {
     auto *edit = Named(new QLineEdit(parent), name);
@@ -63,13 +57,7 @@ TfrmSingleRecord::TfrmSingleRecord(QWidget *owner) : QDialog(owner)
     grid->addWidget(btnDataEdit, 3, 2);
     edEvent->setMinimumWidth(320);
 
-    btnOK = Named(new QPushButton("&OK", this), "btnOK");
-    btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(new QLabel("Name", this));
     nameRow->addWidget(edName);

@@ -20,32 +20,22 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     setObjectName("frmAscTable");
     setWindowTitle("ASCII Table");
 
-    lsvAscTable = new QTreeWidget(this);
-    lsvAscTable->setObjectName("lsvAscTable");
-    lsvAscTable->setRootIsDecorated(false);
+    lsvAscTable = MakeRowList(this, "lsvAscTable", {"No", "Hex", "ASCII", "Symbol"});
     lsvAscTable->setUniformRowHeights(true);
     lsvAscTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    lsvAscTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lsvAscTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lsvAscTable->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    lsvAscTable->setHeaderLabels({"No", "Hex", "ASCII", "Symbol"});
     lsvAscTable->setColumnWidth(0, 50);
     lsvAscTable->setColumnWidth(1, 80);
     lsvAscTable->setColumnWidth(2, 80);
     lsvAscTable->setColumnWidth(3, 80);
     lsvAscTable->setMinimumSize(320, 360);
 
-    btnEditSymbol = new QPushButton("&Edit Symbol", this);
-    btnEditSymbol->setObjectName("btnEditSymbol");
-    btnLoad = new QPushButton("&Load ...", this);
-    btnLoad->setObjectName("btnLoad");
-    btnSaveAs = new QPushButton("Save &As...", this);
-    btnSaveAs->setObjectName("btnSaveAs");
-    btnOK = new QPushButton(insertMode ? "&Insert" : "&OK", this);
-    btnOK->setObjectName("btnOK");
+    btnEditSymbol = Named(new QPushButton("&Edit Symbol", this), "btnEditSymbol");
+    btnLoad = Named(new QPushButton("&Load ...", this), "btnLoad");
+    btnSaveAs = Named(new QPushButton("Save &As...", this), "btnSaveAs");
+    btnOK = Named(new QPushButton(insertMode ? "&Insert" : "&OK", this), "btnOK");
     btnOK->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
 
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, kSymbolFilter, "sym");
     dlgSave = MakeFileDialog(this, "dlgSave", true, kSymbolFilter, "sym");

@@ -19,46 +19,31 @@ TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
     setObjectName("frmEditSymbol");
     setWindowTitle("Edit Symbol");
 
-    lbChar = new QLabel(this);
-    lbChar->setObjectName("lbChar");
+    lbChar = Named(new QLabel(this), "lbChar");
     lbChar->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lbChar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lbChar->setAlignment(Qt::AlignCenter);
     lbChar->setMinimumWidth(32);
-    lbHexValue = new QLabel(this);
-    lbHexValue->setObjectName("lbHexValue");
+    lbHexValue = Named(new QLabel(this), "lbHexValue");
 
-    chkUseSymbol = new QCheckBox("Use Symbol", this);
-    chkUseSymbol->setObjectName("chkUseSymbol");
+    chkUseSymbol = Named(new QCheckBox("Use Symbol", this), "chkUseSymbol");
 
-    pnlSymbol = new QGroupBox("Symbol", this);
-    pnlSymbol->setObjectName("pnlSymbol");
-    rdShowNothing = new QRadioButton("Show Nothing", pnlSymbol);
-    rdShowNothing->setObjectName("rdShowNothing");
-    rdShowAsString = new QRadioButton("Show As Symbol String", pnlSymbol);
-    rdShowAsString->setObjectName("rdShowAsString");
-    edString = new QLineEdit(pnlSymbol);
-    edString->setObjectName("edString");
+    pnlSymbol = Named(new QGroupBox("Symbol", this), "pnlSymbol");
+    rdShowNothing = Named(new QRadioButton("Show Nothing", pnlSymbol), "rdShowNothing");
+    rdShowAsString = Named(new QRadioButton("Show As Symbol String", pnlSymbol), "rdShowAsString");
+    edString = Named(new QLineEdit(pnlSymbol), "edString");
     auto *symbolLayout = new QVBoxLayout(pnlSymbol);
     symbolLayout->addWidget(rdShowNothing);
     symbolLayout->addWidget(rdShowAsString);
     symbolLayout->addWidget(edString);
 
-    btnOK = new QPushButton("&OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
 
     auto *grid = new QGridLayout;
     grid->addWidget(new QLabel("ASCII Char:", this), 0, 0);
     grid->addWidget(lbChar, 0, 1);
     grid->addWidget(new QLabel("ASCII Code(Hex):", this), 1, 0);
     grid->addWidget(lbHexValue, 1, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(chkUseSymbol);

@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTreeWidget>
 
 namespace {
 
@@ -17,6 +20,56 @@ const char16_t kControlGlyphs[32] = {0,      0x263A, 0x263B, 0x2665, 0x2666, 0x2
                                      0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
 
 } // namespace
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *button = Named(new QPushButton(caption, parent), name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel)
+{
+    ok = Named(new QPushButton("&OK", dialog), "btnOK");
+    ok->setDefault(true);
+    cancel = Named(new QPushButton("&Cancel", dialog), "btnCancel");
+    return RightAlignedRow(ok, cancel);
+}
+
+QHBoxLayout *RightAlignedRow(QPushButton *first, QPushButton *second)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(first);
+    row->addWidget(second);
+    return row;
+}
+
+QTreeWidget *MakeRowList(QWidget *parent, const char *name, const QStringList &headers)
+{
+    auto *list = Named(new QTreeWidget(parent), name);
+    list->setRootIsDecorated(false);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setHeaderLabels(headers);
+    return list;
+}
+
+int SingleSelectedRow(const QTreeWidget *list)
+{
+    const QList<QTreeWidgetItem *> selected = list->selectedItems();
+    return selected.size() == 1 ? list->indexOfTopLevelItem(selected.front()) : -1;
+}
+
+void EnableRowButtons(int selected, int count, QPushButton *edit, QPushButton *remove, QPushButton *removeAll,
+                      QPushButton *up, QPushButton *down)
+{
+    edit->setEnabled(selected >= 0);
+    remove->setEnabled(selected >= 0);
+    removeAll->setEnabled(count > 0);
+    up->setEnabled(selected > 0 && count >= 2);
+    down->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+}
 
 QString ByteGlyph(uint8_t value)
 {
@@ -86,6 +139,15 @@ QString RunFileDialog(QFileDialog *dialog)
     if (dialog->exec() != QDialog::Accepted)
         return QString();
     return dialog->selectedFiles().value(0);
+}
+
+QString AskFilePath(QWidget *parent, const QString &objectName, bool save, const QString &filter,
+                    const QString &defaultSuffix)
+{
+    QFileDialog *dialog = MakeFileDialog(parent, objectName, save, filter, defaultSuffix);
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    return path;
 }
 
 void WriteSymbolText(QTextCursor &cursor, const CCommData &item, const CSymbolTable &table,

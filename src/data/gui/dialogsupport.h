@@ -1,20 +1,47 @@
 #pragma once
-// Small pieces the data dialogs share: the glyph a byte is shown with, the error box a failed
-// command ends in, file dialogs built from the filter strings of the list files, and writing an
-// item with its symbols into a text edit.
+// Small pieces the dialogs share: named widgets, the OK/Cancel row and row lists they are built
+// from, the glyph a byte is shown with, the error box a failed command ends in, file dialogs built
+// from the filter strings of the list files, and writing an item with its symbols into a text edit.
 #include "data/commdata.h"
 #include "data/symboltable.h"
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <exception>
 #include <string>
 
 class QFileDialog;
+class QHBoxLayout;
+class QPushButton;
 class QTextCursor;
 class QTextCharFormat;
+class QTreeWidget;
 class QWidget;
+
+template <typename T> T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A button that does not become the default one while it has the focus, so Enter keeps its
+// meaning in dialogs with many buttons.
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption);
+
+// Creates `btnOK` ("&OK", the default button) and `btnCancel` ("&Cancel") and returns the row
+// that shows them at its right end.
+QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel);
+QHBoxLayout *RightAlignedRow(QPushButton *first, QPushButton *second);
+
+// A flat list whose rows are selected whole and never edited in place.
+QTreeWidget *MakeRowList(QWidget *parent, const char *name, const QStringList &headers);
+// The one selected row, or -1 when none or several are.
+int SingleSelectedRow(const QTreeWidget *list);
+// Edit and Delete need a selected row, Delete All any row, Up and Down a neighbour to swap with.
+void EnableRowButtons(int selected, int count, QPushButton *edit, QPushButton *remove, QPushButton *removeAll,
+                      QPushButton *up, QPushButton *down);
 
 // The character a byte value stands for in the table views: the old terminal glyphs for the
 // control codes (so each row shows something), Latin-1 above; nothing for 0x00.
@@ -37,6 +64,9 @@ QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool sav
                             const QString &defaultSuffix);
 // Shows the dialog modally; the chosen path, or the empty text when cancelled.
 QString RunFileDialog(QFileDialog *dialog);
+// A file dialog made, shown and disposed of for one question.
+QString AskFilePath(QWidget *parent, const QString &objectName, bool save, const QString &filter,
+                    const QString &defaultSuffix);
 
 // Writes the bytes one piece at a time at the cursor: a shown symbol as its string in `symbol`,
 // a hidden one not at all, any other byte as its character in the cursor's own format.

@@ -1,5 +1,6 @@
 #include "link/gui/TfrmOpenPort.h"
 
+#include "data/gui/dialogsupport.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/appfolder.h"
@@ -26,34 +27,13 @@ const ColumnSpec kColumns[9] = {{"LinkName", 75},           {"Port Name", 80}, {
                                 {"Byte Size", 70},          {"Parity", 50},    {"Stop Bits", 50},
                                 {"Data Flow Control", 100}, {"InputBuf", 50},  {"OutputBuf", 50}};
 
-const QStringList kFileFilters{"Port Setting(*.cps)", "Text File(*.txt)", "All Files(*)"};
+const char kLinkFilter[] = "Port Setting(*.cps)|*.cps|Text File(*.txt)|*.txt|All Files(*)|*";
 
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QFileDialog *MakeFileDialog(QWidget *parent, const char *name, bool save)
-{
-    auto *dialog = new QFileDialog(parent);
-    dialog->setObjectName(name);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog->setNameFilters(kFileFilters);
-    dialog->setDefaultSuffix("cps");
-    return dialog;
-}
-
-QString RunFileDialog(QFileDialog *dialog)
+// Opened in the app folder every time, wherever the last visit ended.
+QString AskLinkFile(QFileDialog *dialog)
 {
     dialog->setDirectory(QString::fromStdString(AppFolder()));
-    if (dialog->exec() != QDialog::Accepted)
-        return QString();
-    return dialog->selectedFiles().value(0);
+    return RunFileDialog(dialog);
 }
 
 } // namespace
@@ -63,22 +43,16 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     setObjectName("frmOpenPort");
     setWindowTitle("Open Port");
 
-    lstLinkList = new QTreeWidget(this);
-    lstLinkList->setObjectName("lstLinkList");
-    lstLinkList->setColumnCount(9);
     QStringList captions;
     for (const ColumnSpec &c : kColumns)
         captions << c.Caption;
-    lstLinkList->setHeaderLabels(captions);
+    lstLinkList = MakeRowList(this, "lstLinkList", captions);
     for (int i = 0; i < 9; ++i)
         lstLinkList->setColumnWidth(i, kColumns[i].Width);
-    lstLinkList->setRootIsDecorated(false);
     lstLinkList->setItemsExpandable(false);
     lstLinkList->setUniformRowHeights(true);
     lstLinkList->setAllColumnsShowFocus(true);
     lstLinkList->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstLinkList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstLinkList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstLinkList->setMouseTracking(true);
     int width = 0;
     for (const ColumnSpec &c : kColumns)
@@ -98,8 +72,8 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     btnDelete->setEnabled(false);
     btnDeleteAll->setEnabled(false);
 
-    dlgLoad = MakeFileDialog(this, "dlgLoad", false);
-    dlgSave = MakeFileDialog(this, "dlgSave", true);
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kLinkFilter, "cps");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, kLinkFilter, "cps");
 
     auto *side = new QVBoxLayout;
     for (QPushButton *b : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnLoad, btnSaveAs})
@@ -108,10 +82,7 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     auto *body = new QHBoxLayout;
     body->addWidget(lstLinkList);
     body->addLayout(side);
-    auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(btnOK);
-    bottom->addWidget(btnCancel);
+    QHBoxLayout *bottom = RightAlignedRow(btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(bottom);
@@ -157,9 +128,7 @@ void TfrmOpenPort::done(int result)
 
 void TfrmOpenPort::ShowError(const std::exception &error)
 {
-    const QString title =
-        QApplication::applicationName().isEmpty() ? "Kestrum" : QApplication::applicationName();
-    QMessageBox::critical(this, title, QString::fromLocal8Bit(error.what()));
+    ShowErrorBox(this, error);
 }
 
 void TfrmOpenPort::RefillRows()
@@ -177,13 +146,12 @@ void TfrmOpenPort::DrawRow(int pos)
     QTreeWidgetItem *row = lstLinkList->topLevelItem(pos);
     const std::array<std::string, 9> texts = LinkToDisplay(LinkList().At(pos)).Columns();
     for (int c = 0; c < 9; ++c)
-        row->setText(c, QString::fromLatin1(texts[c].data(), static_cast<qsizetype>(texts[c].size())));
+        row->setText(c, FromLatin1(texts[c]));
 }
 
 int TfrmOpenPort::SelectedRow() const
 {
-    const QList<QTreeWidgetItem *> selected = lstLinkList->selectedItems();
-    return selected.size() == 1 ? lstLinkList->indexOfTopLevelItem(selected.first()) : -1;
+    return SingleSelectedRow(lstLinkList);
 }
 
 void TfrmOpenPort::SelectRow(int pos)
@@ -276,7 +244,7 @@ void TfrmOpenPort::btnDeleteAllClick()
 
 void TfrmOpenPort::btnLoadClick()
 {
-    const QString path = RunFileDialog(dlgLoad);
+    const QString path = AskLinkFile(dlgLoad);
     if (path.isEmpty())
         return;
     try {
@@ -291,7 +259,7 @@ void TfrmOpenPort::btnLoadClick()
 
 void TfrmOpenPort::btnSaveAsClick()
 {
-    const QString path = RunFileDialog(dlgSave);
+    const QString path = AskLinkFile(dlgSave);
     if (path.isEmpty())
         return;
     try {

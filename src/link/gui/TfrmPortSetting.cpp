@@ -1,5 +1,6 @@
 #include "link/gui/TfrmPortSetting.h"
 
+#include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 
 #include <QComboBox>
@@ -23,30 +24,12 @@ TfrmPortSetting::PortSource &Source()
     return source;
 }
 
-QString L1(const std::string &text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToL1(const QString &text)
-{
-    return text.toLatin1().toStdString();
-}
-
 QComboBox *MakeList(QWidget *parent, const char *name, const QStringList &items)
 {
-    auto *box = new QComboBox(parent);
-    box->setObjectName(name);
+    auto *box = Named(new QComboBox(parent), name);
     box->addItems(items);
     box->setCurrentIndex(-1);
     return box;
-}
-
-QLineEdit *MakeEdit(QWidget *parent, const char *name, const char *text)
-{
-    auto *edit = new QLineEdit(text, parent);
-    edit->setObjectName(name);
-    return edit;
 }
 
 } // namespace
@@ -71,7 +54,7 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
     for (const char *label : kFlowControlLabels)
         flow << label;
 
-    edLinkName = MakeEdit(this, "edLinkName", "LinkSetting");
+    edLinkName = Named(new QLineEdit("LinkSetting", this), "edLinkName");
     cboPortName = MakeList(this, "cboPortName", {});
     // A port that is not listed (a pseudo-terminal, a device plugged in later) can be typed.
     cboPortName->setEditable(true);
@@ -81,15 +64,14 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
     cboParity = MakeList(this, "cboParity", parity);
     cboStopBits = MakeList(this, "cboStopBits", stopBits);
     cboDataFlowControl = MakeList(this, "cboDataFlowControl", flow);
-    edInputBufferLen = MakeEdit(this, "edInputBufferLen", "1024");
-    edOutputBufferLen = MakeEdit(this, "edOutputBufferLen", "1024");
+    edInputBufferLen = Named(new QLineEdit("1024", this), "edInputBufferLen");
+    edOutputBufferLen = Named(new QLineEdit("1024", this), "edOutputBufferLen");
 
     auto *top = new QFormLayout;
     top->addRow("LinkName", edLinkName);
     top->addRow("Port Name", cboPortName);
 
-    auto *group = new QGroupBox("Port Setting", this);
-    group->setObjectName("gbPortSetting");
+    auto *group = Named(new QGroupBox("Port Setting", this), "gbPortSetting");
     auto *lines = new QFormLayout(group);
     lines->addRow("Baud Rate", cboBaudRate);
     lines->addRow("Byte Size", cboByteSize);
@@ -101,15 +83,7 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
     buffers->addRow("Input Buffer", edInputBufferLen);
     buffers->addRow("Output Buffer", edOutputBufferLen);
 
-    btnOK = new QPushButton("&OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -128,21 +102,21 @@ void TfrmPortSetting::FillPortList()
 {
     const std::vector<ST_PortInfo> ports = Source() ? Source()() : EnumerateSerialPorts();
     for (const ST_PortInfo &port : ports) {
-        cboPortName->addItem(L1(port.Name), L1(port.Path));
+        cboPortName->addItem(FromLatin1(port.Name), FromLatin1(port.Path));
         if (!port.Description.empty())
-            cboPortName->setItemData(cboPortName->count() - 1, L1(port.Description), Qt::ToolTipRole);
+            cboPortName->setItemData(cboPortName->count() - 1, FromLatin1(port.Description), Qt::ToolTipRole);
     }
     cboPortName->setCurrentIndex(cboPortName->count() > 0 ? 0 : -1);
 }
 
 void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
 {
-    edLinkName->setText(L1(link.LinkName));
+    edLinkName->setText(FromLatin1(link.LinkName));
 
-    const int port = cboPortName->findText(L1(link.PortName), Qt::MatchFixedString);
+    const int port = cboPortName->findText(FromLatin1(link.PortName), Qt::MatchFixedString);
     cboPortName->setCurrentIndex(port);
     if (port < 0)
-        cboPortName->setEditText(L1(link.PortName)); // kept, so confirming does not lose it
+        cboPortName->setEditText(FromLatin1(link.PortName)); // kept, so confirming does not lose it
 
     cboBaudRate->setCurrentIndex(cboBaudRate->findText(QString::number(link.Baud)));
     cboByteSize->setCurrentIndex(cboByteSize->findText(QString::number(link.DataBits)));
@@ -160,24 +134,25 @@ void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
 
 void TfrmPortSetting::ProposeListedPort(COM_PORT_SETTING &link) const
 {
-    if (cboPortName->count() > 0 && cboPortName->findText(L1(link.PortName), Qt::MatchFixedString) < 0)
-        link.PortName = ToL1(cboPortName->itemText(0));
+    if (cboPortName->count() > 0 &&
+        cboPortName->findText(FromLatin1(link.PortName), Qt::MatchFixedString) < 0)
+        link.PortName = ToLatin1(cboPortName->itemText(0));
 }
 
 void TfrmPortSetting::ReadToLink(COM_PORT_SETTING &link) const
 {
     COM_PORT_SETTING read = link;
-    read.LinkName = ToL1(edLinkName->text());
-    read.PortName = ToL1(cboPortName->currentText().trimmed());
-    read.Baud = StrToInt(ToL1(cboBaudRate->currentText()));
-    read.DataBits = static_cast<uint8_t>(StrToInt(ToL1(cboByteSize->currentText())));
+    read.LinkName = ToLatin1(edLinkName->text());
+    read.PortName = ToLatin1(cboPortName->currentText().trimmed());
+    read.Baud = StrToInt(ToLatin1(cboBaudRate->currentText()));
+    read.DataBits = static_cast<uint8_t>(StrToInt(ToLatin1(cboByteSize->currentText())));
     if (const int i = cboParity->currentIndex(); i >= 0)
         read.ParityCode = kParityItems[static_cast<size_t>(i)].Code;
     if (const int i = cboStopBits->currentIndex(); i >= 0)
         read.StopBitsCode = kStopBitsItems[static_cast<size_t>(i)].Code;
     if (const int i = cboDataFlowControl->currentIndex(); i >= 0)
         read.FlowControl = i;
-    read.InputBufferLen = StrToInt(ToL1(edInputBufferLen->text()));
-    read.OutputBufferLen = StrToInt(ToL1(edOutputBufferLen->text()));
+    read.InputBufferLen = StrToInt(ToLatin1(edInputBufferLen->text()));
+    read.OutputBufferLen = StrToInt(ToLatin1(edOutputBufferLen->text()));
     link = std::move(read);
 }

@@ -15,14 +15,6 @@
 
 namespace {
 const QString kSendDataFilter = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
-
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
@@ -30,14 +22,9 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     setObjectName("frmRecDataList");
     setWindowTitle("Receive Data List");
 
-    lsvRecData = new QTreeWidget(this);
-    lsvRecData->setObjectName("lsvRecData");
-    lsvRecData->setRootIsDecorated(false);
+    lsvRecData = MakeRowList(this, "lsvRecData", {"Time", "Format", "Content"});
     lsvRecData->setUniformRowHeights(true);
     lsvRecData->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lsvRecData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lsvRecData->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lsvRecData->setHeaderLabels({"Time", "Format", "Content"});
     lsvRecData->setColumnWidth(0, 80);
     lsvRecData->setColumnWidth(1, 80);
     lsvRecData->setColumnWidth(2, 420);

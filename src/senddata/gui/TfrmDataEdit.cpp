@@ -45,15 +45,12 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     setObjectName("frmDataEdit");
     setWindowTitle("Data Edit");
 
-    edName = new QLineEdit(this);
-    edName->setObjectName("edName");
-    edSendData = new QTextEdit(this);
-    edSendData->setObjectName("edSendData");
+    edName = Named(new QLineEdit(this), "edName");
+    edSendData = Named(new QTextEdit(this), "edSendData");
     edSendData->setAcceptRichText(false);
     edSendData->setMinimumSize(420, 160);
 
-    rdgFormat = new QGroupBox("Format", this);
-    rdgFormat->setObjectName("rdgFormat");
+    rdgFormat = Named(new QGroupBox("Format", this), "rdgFormat");
     m_formatButtons = new QButtonGroup(this);
     auto *formatLayout = new QHBoxLayout(rdgFormat);
     const char *captions[] = {"&ASCII", "&Hex", "&Dec", "ASCII && &Symbol"};
@@ -64,15 +61,10 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
         formatLayout->addWidget(button);
     }
 
-    btnInsertSymbol = new QPushButton("&Insert Symbol", this);
-    btnInsertSymbol->setObjectName("btnInsertSymbol");
-    btnOK = new QPushButton("&OK", this);
-    btnOK->setObjectName("btnOK");
+    btnInsertSymbol = Named(new QPushButton("&Insert Symbol", this), "btnInsertSymbol");
+    btnOK = MakeButton(this, "btnOK", "&OK");
     btnOK->setDefault(true);
-    btnOK->setAutoDefault(false);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    btnCancel->setAutoDefault(false);
+    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
 
     auto *nameRow = new QHBoxLayout;
     auto *nameLabel = new QLabel("Name", this);

@@ -12,14 +12,6 @@
 
 namespace {
 const QString kSendDataFilter = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
-
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std::make_unique<CSendDataList>())
@@ -27,15 +19,10 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     setObjectName("frmSendDataList");
     setWindowTitle("Send Data List");
 
-    lsvSendData = new QTreeWidget(this);
-    lsvSendData->setObjectName("lsvSendData");
-    lsvSendData->setRootIsDecorated(false);
+    lsvSendData = MakeRowList(this, "lsvSendData", {"Name", "ShowFormat", "Content"});
     lsvSendData->setUniformRowHeights(true);
     lsvSendData->setSelectionMode(QAbstractItemView::SingleSelection);
-    lsvSendData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lsvSendData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lsvSendData->setMouseTracking(true);
-    lsvSendData->setHeaderLabels({"Name", "ShowFormat", "Content"});
     lsvSendData->setColumnWidth(0, 150);
     lsvSendData->setColumnWidth(1, 70);
     lsvSendData->setColumnWidth(2, 250);
@@ -136,8 +123,7 @@ void TfrmSendDataList::DrawRow(int pos, bool select)
 
 int TfrmSendDataList::SelectedRow() const
 {
-    const QList<QTreeWidgetItem *> selected = lsvSendData->selectedItems();
-    return selected.size() == 1 ? lsvSendData->indexOfTopLevelItem(selected.first()) : -1;
+    return SingleSelectedRow(lsvSendData);
 }
 
 void TfrmSendDataList::UpdateButtons()
