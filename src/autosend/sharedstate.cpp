@@ -72,32 +72,31 @@ void CAutoSendShared::ResetMarks(int64_t startTime)
     m_marks.StartTime = startTime;
 }
 
-void CAutoSendShared::MarkSendBegin(int64_t t)
+void CAutoSendShared::SetMark(int64_t &time, bool &valid, int64_t t)
 {
     const std::lock_guard<std::mutex> guard(m_markLock);
-    m_marks.SendBeginTime = t;
-    m_marks.SendBeginValid = true;
+    time = t;
+    valid = true;
+}
+
+void CAutoSendShared::MarkSendBegin(int64_t t)
+{
+    SetMark(m_marks.SendBeginTime, m_marks.SendBeginValid, t);
 }
 
 void CAutoSendShared::MarkSendEnd(int64_t t)
 {
-    const std::lock_guard<std::mutex> guard(m_markLock);
-    m_marks.SendEndTime = t;
-    m_marks.SendEndValid = true;
+    SetMark(m_marks.SendEndTime, m_marks.SendEndValid, t);
 }
 
 void CAutoSendShared::MarkRecBegin(int64_t t)
 {
-    const std::lock_guard<std::mutex> guard(m_markLock);
-    m_marks.RecBeginTime = t;
-    m_marks.RecBeginValid = true;
+    SetMark(m_marks.RecBeginTime, m_marks.RecBeginValid, t);
 }
 
 void CAutoSendShared::MarkRecEnd(int64_t t)
 {
-    const std::lock_guard<std::mutex> guard(m_markLock);
-    m_marks.RecEndTime = t;
-    m_marks.RecEndValid = true;
+    SetMark(m_marks.RecEndTime, m_marks.RecEndValid, t);
 }
 
 ST_TimeMarks CAutoSendShared::Marks() const

@@ -54,6 +54,9 @@ public:
     ST_TimeMarks Marks() const;
 
 private:
+    // `time` and `valid` are fields of m_marks; they are written under its lock.
+    void SetMark(int64_t &time, bool &valid, int64_t t);
+
     mutable std::mutex m_actionLock;
     std::deque<uint8_t> m_actionQueue;
     mutable std::mutex m_recLock;
