@@ -39,22 +39,19 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
     lsvSendRule->setMinimumWidth(560);
 
     auto *side = new QVBoxLayout;
-    const std::pair<QPushButton **, std::pair<const char *, const char *>> buttons[] = {
-        {&btnNew, {"&New", "btnNew"}},
-        {&btnEdit, {"&Edit", "btnEdit"}},
-        {&btnDelete, {"&Delete", "btnDelete"}},
-        {&btnDeleteAll, {"Delete &All", "btnDeleteAll"}},
-        {&btnUp, {"&Up", "btnUp"}},
-        {&btnDown, {"Do&wn", "btnDown"}},
-        {&btnLoad, {"&Load", "btnLoad"}},
-        {&btnSaveAs, {"&Save", "btnSaveAs"}},
-        {&btnOK, {"&OK", "btnOK"}},
-        {&btnCancel, {"&Cancel", "btnCancel"}},
-    };
-    for (const auto &b : buttons) {
-        *b.first = Named(new QPushButton(b.second.first, this), b.second.second);
-        side->addWidget(*b.first);
-    }
+    AddButtons(this, side,
+               {
+                   {&btnNew, "&New", "btnNew"},
+                   {&btnEdit, "&Edit", "btnEdit"},
+                   {&btnDelete, "&Delete", "btnDelete"},
+                   {&btnDeleteAll, "Delete &All", "btnDeleteAll"},
+                   {&btnUp, "&Up", "btnUp"},
+                   {&btnDown, "Do&wn", "btnDown"},
+                   {&btnLoad, "&Load", "btnLoad"},
+                   {&btnSaveAs, "&Save", "btnSaveAs"},
+                   {&btnOK, "&OK", "btnOK"},
+                   {&btnCancel, "&Cancel", "btnCancel"},
+               });
     side->insertStretch(8);
     btnOK->setDefault(true);
     auto *layout = new QHBoxLayout(this);

@@ -34,6 +34,16 @@ int32_t DelayOf(const QCheckBox *box, const QLineEdit *field)
     return box->isChecked() ? StrToInt(ToLatin1(field->text())) : 0;
 }
 
+// The event field with its Edit button, and the delay choice below them.
+void PlaceEventRows(QGridLayout *grid, int row, QLineEdit *event, QPushButton *edit, QCheckBox *delay,
+                    QLineEdit *delayTime)
+{
+    grid->addWidget(event, row, 0, 1, 2);
+    grid->addWidget(edit, row, 2);
+    grid->addWidget(delay, row + 1, 0);
+    grid->addWidget(delayTime, row + 1, 1);
+}
+
 void ShowDelay(QCheckBox *box, QLineEdit *field, int32_t delay)
 {
     box->setChecked(delay != 0);
@@ -55,10 +65,7 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     chkStartDelay = Named(new QCheckBox("Delay(ms)", startBox), "chkStartDelay");
     edStartDelayTime = Named(new QLineEdit("0", startBox), "edStartDelayTime");
     auto *startGrid = new QGridLayout(startBox);
-    startGrid->addWidget(edStartEvent, 0, 0, 1, 2);
-    startGrid->addWidget(btnStartEventEdit, 0, 2);
-    startGrid->addWidget(chkStartDelay, 1, 0);
-    startGrid->addWidget(edStartDelayTime, 1, 1);
+    PlaceEventRows(startGrid, 0, edStartEvent, btnStartEventEdit, chkStartDelay, edStartDelayTime);
 
     auto *stopBox = new QGroupBox("Stop Event", this);
     chkStopValid = Named(new QCheckBox("Set Stop Event", stopBox), "chkStopValid");
@@ -68,10 +75,7 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     edStopDelayTime = Named(new QLineEdit("0", stopBox), "edStopDelayTime");
     auto *stopGrid = new QGridLayout(stopBox);
     stopGrid->addWidget(chkStopValid, 0, 0);
-    stopGrid->addWidget(edStopEvent, 1, 0, 1, 2);
-    stopGrid->addWidget(btnEndEvent, 1, 2);
-    stopGrid->addWidget(chkStopDelay, 2, 0);
-    stopGrid->addWidget(edStopDelayTime, 2, 1);
+    PlaceEventRows(stopGrid, 1, edStopEvent, btnEndEvent, chkStopDelay, edStopDelayTime);
 
     auto *stepBox = new QGroupBox("Step Event", this);
     edStepEvent = Named(new QLineEdit(stepBox), "edStepEvent");
@@ -80,10 +84,7 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     edStepDelayTime = Named(new QLineEdit("0", stepBox), "edStepDelayTime");
     chkLoop = Named(new QCheckBox("Loop", stepBox), "chkLoop");
     auto *stepGrid = new QGridLayout(stepBox);
-    stepGrid->addWidget(edStepEvent, 0, 0, 1, 2);
-    stepGrid->addWidget(btnStepEvent, 0, 2);
-    stepGrid->addWidget(chkStepDelay, 1, 0);
-    stepGrid->addWidget(edStepDelayTime, 1, 1);
+    PlaceEventRows(stepGrid, 0, edStepEvent, btnStepEvent, chkStepDelay, edStepDelayTime);
     stepGrid->addWidget(chkLoop, 1, 2);
 
     for (QLineEdit *field : {edStartEvent, edStopEvent, edStepEvent}) {
@@ -94,20 +95,17 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
 
     lsvSendData = MakeRowList(this, "lsvSendData", {"Name", "Type", "Content"});
     auto *itemButtons = new QVBoxLayout;
-    const std::pair<QPushButton **, std::pair<const char *, const char *>> buttons[] = {
-        {&btnNew, {"&New", "btnNew"}},
-        {&btnEdit, {"&Edit", "btnEdit"}},
-        {&btnDelete, {"&Delete", "btnDelete"}},
-        {&btnDeleteAll, {"Delete &All", "btnDeleteAll"}},
-        {&btnUp, {"&Up", "btnUp"}},
-        {&btnDown, {"Do&wn", "btnDown"}},
-        {&btnLoad, {"&Load", "btnLoad"}},
-        {&btnSave, {"&Save", "btnSave"}},
-    };
-    for (const auto &b : buttons) {
-        *b.first = Named(new QPushButton(b.second.first, this), b.second.second);
-        itemButtons->addWidget(*b.first);
-    }
+    AddButtons(this, itemButtons,
+               {
+                   {&btnNew, "&New", "btnNew"},
+                   {&btnEdit, "&Edit", "btnEdit"},
+                   {&btnDelete, "&Delete", "btnDelete"},
+                   {&btnDeleteAll, "Delete &All", "btnDeleteAll"},
+                   {&btnUp, "&Up", "btnUp"},
+                   {&btnDown, "Do&wn", "btnDown"},
+                   {&btnLoad, "&Load", "btnLoad"},
+                   {&btnSave, "&Save", "btnSave"},
+               });
     itemButtons->addStretch();
 
     QHBoxLayout *okRow = MakeOkCancelRow(this, btnOK, btnCancel);

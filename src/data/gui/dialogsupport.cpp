@@ -28,6 +28,14 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &captio
     return button;
 }
 
+void AddButtons(QWidget *parent, QBoxLayout *column, std::initializer_list<ST_ButtonSpec> specs)
+{
+    for (const ST_ButtonSpec &spec : specs) {
+        *spec.Button = Named(new QPushButton(spec.Caption, parent), spec.Name);
+        column->addWidget(*spec.Button);
+    }
+}
+
 QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel)
 {
     ok = Named(new QPushButton("&OK", dialog), "btnOK");

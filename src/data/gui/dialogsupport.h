@@ -10,8 +10,10 @@
 #include <QStringList>
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <string>
 
+class QBoxLayout;
 class QFileDialog;
 class QHBoxLayout;
 class QPushButton;
@@ -29,6 +31,15 @@ template <typename T> T *Named(T *widget, const char *name)
 // A button that does not become the default one while it has the focus, so Enter keeps its
 // meaning in dialogs with many buttons.
 QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption);
+
+struct ST_ButtonSpec
+{
+    QPushButton **Button;
+    const char *Caption;
+    const char *Name;
+};
+// Creates the buttons in the order given (their tab order) and adds each to `column`.
+void AddButtons(QWidget *parent, QBoxLayout *column, std::initializer_list<ST_ButtonSpec> specs);
 
 // Creates `btnOK` ("&OK", the default button) and `btnCancel` ("&Cancel") and returns the row
 // that shows them at its right end.
