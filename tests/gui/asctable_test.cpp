@@ -2,6 +2,7 @@
 #include "data/gui/TfrmEditSymbol.h"
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "platform/textfile.h"
 
 #include <QCheckBox>
@@ -14,15 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Types the path into the file dialog, as a user would, and confirms it.
-void ChooseFile(QDialog *dialog, const QString &path)
-{
-    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
-    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
-    edit->setText(path);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 // Clicks a check box or radio button on its indicator, where a user would.
 void Toggle(QAbstractButton *button)
@@ -146,7 +138,7 @@ TEST_F(AscTableTest, LoadAndSaveAs)
     std::vector<std::string> lines(100, "1,0,\"X\"");
     WriteTextLines(shortFile.toStdString(), lines);
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, shortFile); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, shortFile); });
         Click("btnLoad");
         EXPECT_EQ(catcher.Seen(), QStringList{"dlgLoad"});
     }
@@ -158,7 +150,7 @@ TEST_F(AscTableTest, LoadAndSaveAs)
     lines[66] = "1,0,\"a, \"\"b\"\"\"";
     WriteTextLines(full.toStdString(), lines);
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, full); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, full); });
         Click("btnLoad");
     }
     EXPECT_EQ(list->topLevelItem(5)->text(3), "X");
@@ -167,7 +159,7 @@ TEST_F(AscTableTest, LoadAndSaveAs)
 
     const QString copy = m_env.FilePath("copy");
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, copy); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, copy); });
         Click("btnSaveAs");
         EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
     }

@@ -5,6 +5,7 @@
 #include "autosend/gui/TfrmSingleRecord.h"
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "platform/textfile.h"
 
 #include <QApplication>
@@ -23,13 +24,6 @@
 #include <map>
 
 namespace {
-
-template <typename T> T *Find(QWidget *parent, const char *name)
-{
-    T *child = parent->findChild<T *>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 // Answers each modal dialog by its objectName; unknown ones are accepted.
 using Script = std::map<QString, std::function<void(QDialog *)>>;
@@ -286,10 +280,7 @@ std::function<void(QDialog *)> ChooseFile(const QString &path, QStringList *filt
         ASSERT_NE(files, nullptr);
         if (filters)
             *filters = files->nameFilters();
-        // The name field ignores selectFile() while it has the focus.
-        if (QWidget *focused = QApplication::focusWidget())
-            focused->clearFocus();
-        files->selectFile(path);
+        SelectFile(files, path);
         d->accept();
     };
 }

@@ -5,6 +5,8 @@
 
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
+#include "tempdir.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -56,40 +58,16 @@ private:
     ModalCatcher m_catcher{[this](QDialog *dialog) { Answer(dialog); }};
 };
 
-// The file dialog ignores selectFile() for its name field while that field has focus, which it
-// gets at some point after showing; take the focus away first.
 void ChooseFile(QFileDialog *files, const QString &path)
 {
-    if (QWidget *focused = QApplication::focusWidget())
-        focused->clearFocus();
-    files->selectFile(path);
+    SelectFile(files, path);
     EXPECT_EQ(files->selectedFiles().value(0), path);
     static_cast<QDialog *>(files)->accept();
 }
 
-template <class T> T *Child(QWidget *parent, const char *name)
-{
-    T *child = parent->findChild<T *>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
-
 void Click(QWidget *parent, const char *name)
 {
-    Child<QPushButton>(parent, name)->click();
-}
-
-std::string ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteRaw(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
+    Find<QPushButton>(parent, name)->click();
 }
 
 COM_PORT_SETTING Link(const std::string &name, const std::string &port = "COM1")
@@ -145,15 +123,15 @@ TEST_F(LinkDialogs, EmptyManagerStillWritesTheDefaultFile)
 {
     TfrmOpenPort dialog(nullptr);
     EXPECT_EQ(dialog.windowTitle(), "Open Port");
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     ASSERT_EQ(list->columnCount(), 9);
     EXPECT_EQ(list->headerItem()->text(6), "Data Flow Control");
     EXPECT_EQ(list->columnWidth(6), 100);
     EXPECT_EQ(list->topLevelItemCount(), 0);
     for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll"})
-        EXPECT_FALSE(Child<QPushButton>(&dialog, name)->isEnabled()) << name;
-    EXPECT_EQ(Child<QPushButton>(&dialog, "btnDeleteAll")->text(), "Delete &All");
-    EXPECT_NE(Child<QFileDialog>(&dialog, "dlgLoad"), nullptr);
+        EXPECT_FALSE(Find<QPushButton>(&dialog, name)->isEnabled()) << name;
+    EXPECT_EQ(Find<QPushButton>(&dialog, "btnDeleteAll")->text(), "Delete &All");
+    EXPECT_NE(Find<QFileDialog>(&dialog, "dlgLoad"), nullptr);
 
     Click(&dialog, "btnOK");
     EXPECT_EQ(dialog.result(), 0);
@@ -174,11 +152,11 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
             auto *setting = qobject_cast<TfrmPortSetting *>(w);
             ASSERT_NE(setting, nullptr);
             EXPECT_EQ(setting->windowTitle(), "Port Setting");
-            seen = Child<QLineEdit>(w, "edLinkName")->text();
-            EXPECT_EQ(Child<QComboBox>(w, "cboPortName")->currentText(), "ttyS0"); // not the absent COM1
-            EXPECT_EQ(Child<QComboBox>(w, "cboParity")->currentText(), "None");
-            EXPECT_EQ(Child<QLineEdit>(w, "edInputBufferLen")->text(), "1024");
-            auto *rate = Child<QComboBox>(w, "cboBaudRate");
+            seen = Find<QLineEdit>(w, "edLinkName")->text();
+            EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentText(), "ttyS0"); // not the absent COM1
+            EXPECT_EQ(Find<QComboBox>(w, "cboParity")->currentText(), "None");
+            EXPECT_EQ(Find<QLineEdit>(w, "edInputBufferLen")->text(), "1024");
+            auto *rate = Find<QComboBox>(w, "cboBaudRate");
             EXPECT_EQ(rate->count(), 22);
             EXPECT_EQ(rate->currentText(), "9600");
             rate->setCurrentText(baud);
@@ -192,12 +170,12 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
 
     ASSERT_TRUE(first.startsWith("Link"));
     EXPECT_EQ(second, "Link" + QString::number(first.mid(4).toInt() + 1));
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(RowTexts(list, 0),
               (QStringList{first, "ttyS0", "115200", "8", "None", "1", "None", "1024", "1024"}));
     EXPECT_TRUE(list->topLevelItem(1)->isSelected());
-    EXPECT_TRUE(Child<QPushButton>(&dialog, "btnEdit")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnEdit")->isEnabled());
 
     // A cancelled proposal adds nothing but still uses up a name.
     m_script.Then([](QDialog *w) { Click(w, "btnCancel"); });
@@ -220,20 +198,20 @@ TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
     odd.StopBitsCode = 7;
     SaveDefault({odd, Link("plain", "ttyusb0")});
     TfrmOpenPort dialog(nullptr);
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_TRUE(list->topLevelItem(0)->isSelected());
     EXPECT_EQ(RowTexts(list, 0)[4], "Mark");
     EXPECT_EQ(RowTexts(list, 0)[5], "");
 
     m_script.Then([](QDialog *w) {
-        auto *port = Child<QComboBox>(w, "cboPortName");
+        auto *port = Find<QComboBox>(w, "cboPortName");
         EXPECT_EQ(port->currentIndex(), -1);
         EXPECT_EQ(port->currentText(), "COM9");
-        EXPECT_EQ(Child<QComboBox>(w, "cboParity")->currentText(), "Mark");
-        EXPECT_EQ(Child<QComboBox>(w, "cboDataFlowControl")->currentText(), "HardWare");
-        EXPECT_EQ(Child<QComboBox>(w, "cboStopBits")->currentIndex(), -1);
-        Child<QLineEdit>(w, "edLinkName")->setText("renamed");
+        EXPECT_EQ(Find<QComboBox>(w, "cboParity")->currentText(), "Mark");
+        EXPECT_EQ(Find<QComboBox>(w, "cboDataFlowControl")->currentText(), "HardWare");
+        EXPECT_EQ(Find<QComboBox>(w, "cboStopBits")->currentIndex(), -1);
+        Find<QLineEdit>(w, "edLinkName")->setText("renamed");
         Click(w, "btnOK");
     });
     Click(&dialog, "btnEdit");
@@ -245,7 +223,7 @@ TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
     // The port list is matched ignoring letter case; choosing it stores the listed spelling.
     list->setCurrentItem(list->topLevelItem(1));
     m_script.Then([](QDialog *w) {
-        EXPECT_EQ(Child<QComboBox>(w, "cboPortName")->currentIndex(), 2);
+        EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentIndex(), 2);
         Click(w, "btnOK");
     });
     Click(&dialog, "btnEdit");
@@ -258,8 +236,8 @@ TEST_F(LinkDialogs, NonIntegerFieldsAbandonTheEdit)
     SaveDefault({Link("a")});
     TfrmOpenPort dialog(nullptr);
     m_script.Then([](QDialog *w) {
-        Child<QLineEdit>(w, "edLinkName")->setText("changed");
-        Child<QLineEdit>(w, "edOutputBufferLen")->setText("12x");
+        Find<QLineEdit>(w, "edLinkName")->setText("changed");
+        Find<QLineEdit>(w, "edOutputBufferLen")->setText("12x");
         Click(w, "btnOK");
     });
     Click(&dialog, "btnEdit");
@@ -267,7 +245,7 @@ TEST_F(LinkDialogs, NonIntegerFieldsAbandonTheEdit)
     EXPECT_EQ(LinkList().At(0), Link("a"));
 
     m_script.Then([](QDialog *w) {
-        Child<QComboBox>(w, "cboBaudRate")->setCurrentIndex(-1);
+        Find<QComboBox>(w, "cboBaudRate")->setCurrentIndex(-1);
         Click(w, "btnOK");
     });
     Click(&dialog, "btnNew");
@@ -280,7 +258,7 @@ TEST_F(LinkDialogs, DeleteMovesTheSelectionAndDeleteAllEmptiesTheFile)
 {
     SaveDefault({Link("a"), Link("b"), Link("c")});
     TfrmOpenPort dialog(nullptr);
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     list->setCurrentItem(list->topLevelItem(1));
     Click(&dialog, "btnDelete");
     ASSERT_EQ(list->topLevelItemCount(), 2);
@@ -295,7 +273,7 @@ TEST_F(LinkDialogs, DeleteMovesTheSelectionAndDeleteAllEmptiesTheFile)
     Click(&dialog, "btnDeleteAll");
     EXPECT_EQ(list->topLevelItemCount(), 0);
     for (const char *name : {"btnEdit", "btnDelete", "btnDeleteAll", "btnOK"})
-        EXPECT_FALSE(Child<QPushButton>(&dialog, name)->isEnabled()) << name;
+        EXPECT_FALSE(Find<QPushButton>(&dialog, name)->isEnabled()) << name;
     Click(&dialog, "btnCancel");
     EXPECT_EQ(ReadRaw(File("Default.cps")), "");
 }
@@ -327,7 +305,7 @@ TEST_F(LinkDialogs, SaveAsAndLoad)
     };
     m_script.Then(pick(exported));
     Click(&dialog, "btnLoad");
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(1)->text(0), "b, \"quoted\"");
     EXPECT_TRUE(list->topLevelItem(0)->isSelected());
@@ -343,7 +321,7 @@ TEST_F(LinkDialogs, AFileThatStopsLoadingIsNotCutShortOnClose)
     {
         TfrmOpenPort dialog(nullptr);
         EXPECT_EQ(m_script.Messages(), QStringList{"'fast' is not a valid integer value"});
-        auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+        auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
         ASSERT_EQ(list->topLevelItemCount(), 1);
         EXPECT_EQ(list->topLevelItem(0)->text(0), "a");
         Click(&dialog, "btnCancel");
@@ -365,7 +343,7 @@ TEST_F(LinkDialogs, OpenAndDoubleClickChooseTheSelectedLink)
     TfrmOpenPort dialog(nullptr);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *list = Child<QTreeWidget>(&dialog, "lstLinkList");
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     const QPoint at = list->visualItemRect(list->topLevelItem(1)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -378,10 +356,10 @@ TEST_F(LinkDialogs, OpenAndDoubleClickChooseTheSelectedLink)
 TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)
 {
     TfrmPortSetting dialog(nullptr);
-    auto *port = Child<QComboBox>(&dialog, "cboPortName");
+    auto *port = Find<QComboBox>(&dialog, "cboPortName");
     EXPECT_EQ(port->count(), 3);
     EXPECT_EQ(port->currentIndex(), 0);
-    EXPECT_EQ(Child<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
 
     COM_PORT_SETTING link = Link("x", "COM3");
     link.Baud = 921600;
@@ -400,8 +378,8 @@ TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)
     link.ParityCode = 9;
     link.FlowControl = 5;
     dialog.FillFromLink(link);
-    EXPECT_EQ(Child<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
-    EXPECT_EQ(Child<QComboBox>(&dialog, "cboDataFlowControl")->currentIndex(), -1);
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboParity")->currentIndex(), -1);
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboDataFlowControl")->currentIndex(), -1);
     port->setEditText("/dev/pts/7");
     back = link;
     dialog.ReadToLink(back);

@@ -12,16 +12,10 @@
 #include "Serial/Serial.h"
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "ptypair.h"
 
 namespace {
-
-template <typename T> T *Find(const QWidget &w, const char *name)
-{
-    T *found = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 QStringList Panels(const QWidget &w)
 {

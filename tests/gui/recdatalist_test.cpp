@@ -1,5 +1,6 @@
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/senddatalist.h"
@@ -15,15 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Types the path into the file dialog, as a user would, and confirms it.
-void ChooseFile(QDialog *dialog, const QString &path)
-{
-    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
-    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
-    edit->setText(path);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 CCommData Block(std::initializer_list<uint8_t> bytes, const std::string &name)
 {
@@ -47,11 +39,6 @@ protected:
     }
     QPushButton *Button(const char *name) const { return window->findChild<QPushButton *>(name); }
     void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
-    void SelectOnly(int row)
-    {
-        const QRect rect = list->visualItemRect(list->topLevelItem(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
     std::vector<int> Selected() const
     {
         std::vector<int> rows;
@@ -124,13 +111,13 @@ TEST_F(RecDataListTest, DeleteSelectsTheNeighbour)
 {
     for (const char *name : {"a", "b", "c"})
         window->AddRecData(Block({1}, name));
-    SelectOnly(2);
+    ClickRow(list, 2);
     Click("btnDelete");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(Selected(), (std::vector<int>{1}));
     EXPECT_EQ(Cell(1, 0), "b");
 
-    SelectOnly(0);
+    ClickRow(list, 0);
     Click("btnDelete");
     EXPECT_EQ(Selected(), (std::vector<int>{0}));
     EXPECT_EQ(Cell(0, 0), "b");
@@ -145,9 +132,9 @@ TEST_F(RecDataListTest, MergeUpJoinsIntoTheUpperEntry)
     window->AddRecData(Block({0x0D}, "upper"));
     window->AddRecData(Block({0x41, 0x42}, "lower"));
     window->AddRecData(Block({0x43}, "third"));
-    SelectOnly(0);
+    ClickRow(list, 0);
     EXPECT_FALSE(Button("btnMerge")->isEnabled());
-    SelectOnly(1);
+    ClickRow(list, 1);
     EXPECT_TRUE(Button("btnMerge")->isEnabled());
     Click("btnMerge");
     ASSERT_EQ(list->topLevelItemCount(), 2);
@@ -164,7 +151,7 @@ TEST_F(RecDataListTest, EditReplacesTheEntryAndAddToSendDataCopies)
     window->AddRecData(Block({0x41}, "one"));
     window->AddRecData(Block({0x42}, "two"));
     window->AddRecData(Block({0x43}, "three"));
-    SelectOnly(1);
+    ClickRow(list, 1);
     {
         ModalCatcher catcher([](QDialog *editor) {
             auto *name = editor->findChild<QLineEdit *>("edName");
@@ -197,7 +184,7 @@ TEST_F(RecDataListTest, EntriesSurviveARestartAndSaveAsSendData)
 
     const QString saved = m_env.FilePath("saved.sds");
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, saved); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, saved); });
         Click("btnSave");
         EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
     }

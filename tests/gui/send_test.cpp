@@ -17,21 +17,10 @@
 
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "ptypair.h"
 
 namespace {
-
-template <typename T> T *Find(const QWidget &w, const char *name)
-{
-    T *found = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-QString Panel(const QWidget &w, int i)
-{
-    return w.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
-}
 
 std::vector<std::string> LogLines(const QWidget &w)
 {
@@ -84,19 +73,19 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
     Find<QPushButton>(w, "btnSend")->click();
 
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
-    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:3/1"));
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:3/1"));
     EXPECT_EQ(LogLines(w), (std::vector<std::string>{"Send :41 42 0D "}));
 
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
-    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:6/2"));
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/2"));
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0D")) << "Enter sends instead of breaking the line";
 
     // Text that does not convert is still one sent item, without bytes.
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("4G"));
     Find<QPushButton>(w, "btnSend")->click();
-    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send:6/3"));
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/3"));
     EXPECT_EQ(LogLines(w).back(), "Send :");
 }
 
@@ -107,14 +96,14 @@ TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
     w.SendItem(CCommData(Bytes{1, 2, 3}));
     EXPECT_EQ(w.SendBlocks(), 0);
     EXPECT_TRUE(LogLines(w).empty());
-    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send :"));
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
     OpenWindow o;
     Find<QAction>(*o.w, "mnuViewShowSendData")->trigger();
     EXPECT_FALSE(o.w->ShowSendData());
     o.w->SendItem(CCommData(Bytes{1, 2, 3}));
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(Panel(*o.w, 7), QStringLiteral("Send:3/1"));
+    EXPECT_EQ(StatusPanel(*o.w, 7), QStringLiteral("Send:3/1"));
     EXPECT_TRUE(LogLines(*o.w).empty());
 }
 

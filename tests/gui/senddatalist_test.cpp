@@ -1,5 +1,6 @@
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "platform/textfile.h"
 #include "senddata/gui/TfrmSendDataList.h"
 #include "senddata/senddatalist.h"
@@ -11,15 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Types the path into the file dialog, as a user would, and confirms it.
-void ChooseFile(QDialog *dialog, const QString &path)
-{
-    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
-    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
-    edit->setText(path);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 CCommData Item(const char *name, Bytes bytes, DATA_FORMAT format)
 {
@@ -49,11 +41,6 @@ protected:
     }
     QPushButton *Button(const char *name) const { return dialog->findChild<QPushButton *>(name); }
     void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
-    void Select(int row)
-    {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(row)).center());
-    }
     int SelectedRow() const
     {
         const auto selected = list->selectedItems();
@@ -129,20 +116,20 @@ TEST_F(SendDataListTest, UpDownEnablingAndMoves)
 {
     WriteDefault({Item("one", {1}, FMT_HEX)});
     Open();
-    Select(0);
+    ClickRow(list, 0);
     EXPECT_FALSE(Button("btnUp")->isEnabled());
     EXPECT_FALSE(Button("btnDown")->isEnabled());
 
     WriteDefault({Item("one", {1}, FMT_HEX), Item("two", {2}, FMT_HEX), Item("three", {3}, FMT_HEX)});
     Open();
-    Select(0);
+    ClickRow(list, 0);
     EXPECT_FALSE(Button("btnUp")->isEnabled());
     EXPECT_TRUE(Button("btnDown")->isEnabled());
-    Select(2);
+    ClickRow(list, 2);
     EXPECT_TRUE(Button("btnUp")->isEnabled());
     EXPECT_FALSE(Button("btnDown")->isEnabled());
 
-    Select(1);
+    ClickRow(list, 1);
     Click("btnDown");
     EXPECT_EQ(Cell(2, 0), "two");
     EXPECT_EQ(Cell(1, 0), "three");
@@ -158,7 +145,7 @@ TEST_F(SendDataListTest, UpDownEnablingAndMoves)
     Click("btnDelete");
     EXPECT_EQ(Cell(0, 0), "one");
     EXPECT_EQ(SelectedRow(), 0);
-    Select(1);
+    ClickRow(list, 1);
     Click("btnDelete");
     EXPECT_EQ(SelectedRow(), 0);
     Click("btnDelete");
@@ -171,7 +158,7 @@ TEST_F(SendDataListTest, EditReplacesInPlaceAndLoadReadsTextFiles)
 {
     WriteDefault({Item("a", {0x41}, FMT_STRING), Item("b", {0x42}, FMT_STRING)});
     Open();
-    Select(0);
+    ClickRow(list, 0);
     {
         ModalCatcher catcher([](QDialog *editor) {
             auto *name = editor->findChild<QLineEdit *>("edName");
@@ -190,7 +177,7 @@ TEST_F(SendDataListTest, EditReplacesInPlaceAndLoadReadsTextFiles)
     const QString text = m_env.FilePath("LIST.TxT");
     WriteFileAtomic(text.toStdString(), "AT\r\n\r\n");
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, text); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, text); });
         Click("btnLoad");
         EXPECT_EQ(catcher.Seen(), QStringList{"dlgLoad"});
     }
@@ -202,7 +189,7 @@ TEST_F(SendDataListTest, EditReplacesInPlaceAndLoadReadsTextFiles)
 
     const QString saved = m_env.FilePath("saved.sds");
     {
-        ModalCatcher catcher([&](QDialog *files) { ChooseFile(files, saved); });
+        ModalCatcher catcher([&](QDialog *files) { TypeFileName(files, saved); });
         Click("btnSaveAs");
         EXPECT_EQ(catcher.Seen(), QStringList{"dlgSave"});
     }

@@ -16,21 +16,10 @@
 
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "ptypair.h"
 
 namespace {
-
-template <typename T> T *Find(const QWidget &w, const char *name)
-{
-    T *found = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-QString Panel(const QWidget &w, int i)
-{
-    return w.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
-}
 
 void Store(std::initializer_list<std::pair<const char *, QVariant>> values)
 {
@@ -75,9 +64,9 @@ TEST(Settings, FirstStartShowsTheDefaults)
     EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
     EXPECT_FALSE(Find<QToolButton>(w, "btnQuickLink")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>(w, "btnSend")->isEnabled());
-    EXPECT_EQ(Panel(w, 0), QStringLiteral("Port: "));
-    EXPECT_EQ(Panel(w, 6), QStringLiteral("Rec  :"));
-    EXPECT_EQ(Panel(w, 7), QStringLiteral("Send :"));
+    EXPECT_EQ(StatusPanel(w, 0), QStringLiteral("Port: "));
+    EXPECT_EQ(StatusPanel(w, 6), QStringLiteral("Rec  :"));
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
     auto *list = Find<QTreeWidget>(w, "lsvSendData");
     ASSERT_EQ(list->topLevelItemCount(), 2);
@@ -132,9 +121,9 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
     ASSERT_TRUE(Find<QAction>(again, "mnuOpQuickLink")->isEnabled());
     Find<QAction>(again, "mnuOpQuickLink")->trigger();
     EXPECT_TRUE(again.IsPortOpen());
-    EXPECT_EQ(Panel(again, 0), QStringLiteral("Port: ") + QString::fromStdString(pty.Path()));
-    EXPECT_EQ(Panel(again, 1), QStringLiteral("Baud Rate: 19200"));
-    EXPECT_EQ(Panel(again, 3), QStringLiteral("Parity: None"));
+    EXPECT_EQ(StatusPanel(again, 0), QStringLiteral("Port: ") + QString::fromStdString(pty.Path()));
+    EXPECT_EQ(StatusPanel(again, 1), QStringLiteral("Baud Rate: 19200"));
+    EXPECT_EQ(StatusPanel(again, 3), QStringLiteral("Parity: None"));
 }
 
 TEST(Settings, ReadingStopsAtTheFirstMissingOrNonIntegerValue)

@@ -2,6 +2,7 @@
 #include "app/TrafficLog.h"
 #include "data/datapattern.h"
 #include "platform/errors.h"
+#include "tempdir.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -32,14 +33,6 @@ std::vector<LogRun> Runs(std::initializer_list<std::pair<const char *, uint32_t>
     for (const auto &r : runs)
         out.push_back({r.first, r.second});
     return out;
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string ClipboardText()
@@ -201,14 +194,14 @@ TEST(TrafficLog, SaveAndCopyGiveOneCrLfLinePerDisplayedLine)
 
     log.SaveToFile(path);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
-    EXPECT_EQ(ReadFile(path), "");
+    EXPECT_EQ(ReadRaw(path), "");
 
     log.LogRecData(Item({0x41, 0x42, 0x0D, 0x0A, 0x43}));
     log.SetDisplayType(1);
     log.LogSendData(Item({0x41, 0xC8}));
     const std::string expected = "Rec  :AB\r\nC\r\nSend :41 C8 \r\n";
     log.SaveToFile(path);
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(ReadRaw(path), expected);
 
     log.SetSelection(0, 1, 0, 2); // the selection does not matter for copy
     log.CopyToClipboard();

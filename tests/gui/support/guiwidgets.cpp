@@ -1,0 +1,36 @@
+#include "guiwidgets.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+QString StatusPanel(const QWidget &window, int i)
+{
+    return window.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
+}
+
+void ClickRow(QTreeWidget *list, int row)
+{
+    const QRect rect = list->visualItemRect(list->topLevelItem(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void TypeFileName(QDialog *dialog, const QString &path)
+{
+    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
+    edit->setText(path);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void SelectFile(QFileDialog *files, const QString &path)
+{
+    // The name field ignores selectFile() while it has the focus, which it gets at some point
+    // after showing; take the focus away first.
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    files->selectFile(path);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Reaching and driving the widgets of a window the way a user would: by objectName, by a click on
+// a row, by typing a file name into a file dialog.
+#include <QDialog>
+#include <QString>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+class QFileDialog;
+class QTreeWidget;
+
+// The named child; a missing one fails the test instead of crashing it at once.
+template <typename T> T *Find(const QWidget &parent, const char *name)
+{
+    T *found = parent.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+template <typename T> T *Find(const QWidget *parent, const char *name)
+{
+    return Find<T>(*parent, name);
+}
+
+// The text of the main window's status bar panel `i`.
+QString StatusPanel(const QWidget &window, int i);
+
+// Clicks the middle of a row, which selects it alone.
+void ClickRow(QTreeWidget *list, int row);
+
+// Types the path into the file dialog's name field, as a user would, and confirms it.
+void TypeFileName(QDialog *dialog, const QString &path);
+
+// Chooses the path without typing; the dialog stays open.
+void SelectFile(QFileDialog *files, const QString &path);
