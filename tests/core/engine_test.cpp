@@ -3,11 +3,9 @@
 #include "autosend/rulepass.h"
 #include "engine_fakes.h"
 #include "platform/textfile.h"
+#include "ptypair.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <unistd.h>
 
 namespace {
 
@@ -143,19 +141,10 @@ class Engine : public testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kestrum_engine_" + std::to_string(::getpid()) + "_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-        ::setenv("KESTRUM_HOME", m_dir.c_str(), 1);
-        m_path = (m_dir / "Default.ass").string();
+        m_path = m_home.Dir() + "/Default.ass";
         m_engine = std::make_unique<CAutoSendEngine>(m_shared, m_target, m_clock, m_path);
     }
-    void TearDown() override
-    {
-        m_engine.reset();
-        std::filesystem::remove_all(m_dir);
-    }
+    void TearDown() override { m_engine.reset(); }
 
     // What the main window does on Start.
     void StartRun()
@@ -167,7 +156,7 @@ protected:
         ASSERT_TRUE(Settle(*m_engine));
     }
 
-    std::filesystem::path m_dir;
+    CTempHome m_home;
     std::string m_path;
     CAutoSendShared m_shared;
     CFakeClock m_clock{20 * kDay + 1000};

@@ -1,29 +1,19 @@
 #include "autosend/rulelist.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 
 namespace {
 
 class RuleFile : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kestrum_rulelist_" + std::to_string(::getpid()) + "_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
+    std::string Path(const std::string &name) const { return m_dir.File(name); }
     void Write(const std::string &name, const std::string &content) { WriteFileAtomic(Path(name), content); }
 
-    std::filesystem::path m_dir;
+    TempDir m_dir;
 };
 
 std::unique_ptr<CSingleRule> Single(const std::string &name, int fixLength)

@@ -1,7 +1,6 @@
 // The device on a real pseudo-terminal: open and close, result codes, the settings it holds and
 // puts on the line, and the diagnostic lines of its failures.
-#include "Serial/Serial.h"
-#include "ptypair.h"
+#include "serialonpty.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,14 +18,13 @@ KTermios LineOf(const CTestPty &pty)
     return t;
 }
 
+using SerialDevice = CSerialOnPty;
+
 } // namespace
 
-TEST(SerialDevice, OpenCloseReopenAndNames)
+TEST_F(SerialDevice, OpenCloseReopenAndNames)
 {
-    CTempHome home;
-    CTestPty pty;
     ASSERT_TRUE(pty.Ok());
-    CSerial port;
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Close(), 0);
 
@@ -52,11 +50,8 @@ TEST(SerialDevice, OpenCloseReopenAndNames)
     EXPECT_EQ(CSerial::DevicePath("/dev/serial/by-id/usb-x-if00"), "/dev/serial/by-id/usb-x-if00");
 }
 
-TEST(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
+TEST_F(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     EXPECT_EQ(port.Open("/dev/kestrum-no-such-port"), ENOENT);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(home.LogText(), "CSerial::Open - Unable to open port\r\n\r\n");
@@ -85,11 +80,8 @@ TEST(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
     EXPECT_NE(home.LogText().find("CSerial::Open - Unable to setup the COM-port\r\n"), std::string::npos);
 }
 
-TEST(SerialDevice, StateRightAfterOpen)
+TEST_F(SerialDevice, StateRightAfterOpen)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     EXPECT_EQ(port.GetEventMask(), 0x00C1u);
     const ST_CommTimeouts t = port.GetTimeouts();
@@ -109,10 +101,8 @@ TEST(SerialDevice, StateRightAfterOpen)
     EXPECT_EQ(line.c_ospeed, 9600u);
 }
 
-TEST(SerialDevice, ClosedDeviceFailsWithLogLines)
+TEST_F(SerialDevice, ClosedDeviceFailsWithLogLines)
 {
-    CTempHome home;
-    CSerial port;
     EXPECT_EQ(port.Setup(9600, 8, 0, 0), ERROR_INVALID_HANDLE);
     uint32_t written = 99;
     EXPECT_EQ(port.Write("x", &written), ERROR_INVALID_HANDLE);
@@ -134,11 +124,8 @@ TEST(SerialDevice, ClosedDeviceFailsWithLogLines)
     EXPECT_EQ(SerialErrorText(ERROR_INVALID_HANDLE, false), "the port is not open");
 }
 
-TEST(SerialDevice, UnknownModesAreRefusedQuietly)
+TEST_F(SerialDevice, UnknownModesAreRefusedQuietly)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     ASSERT_EQ(port.SetupHandshaking(CSerial::XonXoffHandshake), 0);
     const KTermios before = LineOf(pty);
@@ -151,11 +138,8 @@ TEST(SerialDevice, UnknownModesAreRefusedQuietly)
     EXPECT_EQ(home.LogText(), "");
 }
 
-TEST(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
+TEST_F(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     const uint32_t rates[] = {110,    300,    600,    1200,   2400,   4800,   9600,   14400,
                               19200,  28800,  38400,  56000,  57600,  115200, 128000, 230400,
@@ -173,11 +157,8 @@ TEST(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
     EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, static_cast<unsigned>(B115200));
 }
 
-TEST(SerialDevice, SetupParityAndStopBitEdges)
+TEST_F(SerialDevice, SetupParityAndStopBitEdges)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     ASSERT_EQ(port.Setup(9600, 8, NOPARITY, ONESTOPBIT), 0);
     EXPECT_FALSE(port.GetDcb().fParity);
@@ -203,11 +184,8 @@ TEST(SerialDevice, SetupParityAndStopBitEdges)
     EXPECT_EQ(CountOf(home.LogText(), "CSerial::Setup - Unable to set DCB information\r\n\r\n"), 5);
 }
 
-TEST(SerialDevice, HandshakingFieldsAndLine)
+TEST_F(SerialDevice, HandshakingFieldsAndLine)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     ASSERT_EQ(port.SetupHandshaking(CSerial::HardwareHandshake), 0);
     ST_Dcb dcb = port.GetDcb();
@@ -237,11 +215,8 @@ TEST(SerialDevice, HandshakingFieldsAndLine)
     EXPECT_EQ(line.c_ospeed, 19200u);
 }
 
-TEST(SerialDevice, EventWordOutsideMaskAndModemLinesOfAPty)
+TEST_F(SerialDevice, EventWordOutsideMaskAndModemLinesOfAPty)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     ASSERT_EQ(port.SetMask(EV_BREAK), 0);
     pty.Send("x");

@@ -1,7 +1,6 @@
 // Reading and writing through the device on a pseudo-terminal: the read time-outs, bursts read in
 // the main window's chunks, timed waits, and calls from several threads at once.
-#include "Serial/Serial.h"
-#include "ptypair.h"
+#include "serialonpty.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -25,13 +24,12 @@ std::vector<uint8_t> AllByteValues()
     return v;
 }
 
+using SerialIo = CSerialOnPty;
+
 } // namespace
 
-TEST(SerialIo, EveryByteValuePassesUnchangedBothWays)
+TEST_F(SerialIo, EveryByteValuePassesUnchangedBothWays)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     const std::vector<uint8_t> all = AllByteValues();
     uint32_t written = 0;
@@ -50,11 +48,8 @@ TEST(SerialIo, EveryByteValuePassesUnchangedBothWays)
     EXPECT_EQ(got, all);
 }
 
-TEST(SerialIo, BurstIsReadInMainWindowChunks)
+TEST_F(SerialIo, BurstIsReadInMainWindowChunks)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     std::vector<uint8_t> burst(5000);
     for (size_t i = 0; i < burst.size(); ++i)
@@ -77,11 +72,8 @@ TEST(SerialIo, BurstIsReadInMainWindowChunks)
     EXPECT_EQ(block, burst);
 }
 
-TEST(SerialIo, ReadTimeoutsAreEmulated)
+TEST_F(SerialIo, ReadTimeoutsAreEmulated)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     uint8_t buf[64];
     uint32_t n = 99;
@@ -96,7 +88,7 @@ TEST(SerialIo, ReadTimeoutsAreEmulated)
     // Blocking: waits for the whole count, across pauses.
     ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
     start = Clock::now();
-    std::thread feeder([&pty] {
+    std::thread feeder([this] {
         pty.Send("hello");
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
         pty.Send("world");
@@ -113,11 +105,8 @@ TEST(SerialIo, ReadTimeoutsAreEmulated)
     EXPECT_EQ(home.LogText(), "");
 }
 
-TEST(SerialIo, TimedCallsNeedTimedDevice)
+TEST_F(SerialIo, TimedCallsNeedTimedDevice)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path(), 0, 0, false), 0);
     uint8_t buf[8];
     EXPECT_EQ(port.Write("abc", nullptr, 100), ERROR_INVALID_FUNCTION);
@@ -131,11 +120,8 @@ TEST(SerialIo, TimedCallsNeedTimedDevice)
     EXPECT_EQ(pty.Receive(3).size(), 3u);
 }
 
-TEST(SerialIo, WriteThatCannotDrainTimesOut)
+TEST_F(SerialIo, WriteThatCannotDrainTimesOut)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     // Nobody reads the far end, so the queue fills and stays full.
     std::vector<uint8_t> big(4 << 20, 'x');
@@ -148,16 +134,13 @@ TEST(SerialIo, WriteThatCannotDrainTimesOut)
     EXPECT_EQ(home.LogText(), "");
 }
 
-TEST(SerialIo, ConcurrentWritersNeverInterleave)
+TEST_F(SerialIo, ConcurrentWritersNeverInterleave)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     constexpr size_t kBlock = 200000; // far beyond one kernel write
     std::vector<uint8_t> received;
     std::thread reader([&] { received = pty.Receive(2 * kBlock, 3000); });
-    auto writer = [&port](uint8_t fill) {
+    auto writer = [this](uint8_t fill) {
         std::vector<uint8_t> block(kBlock, fill);
         EXPECT_EQ(port.Write(block.data(), static_cast<long>(block.size())), 0);
     };
@@ -172,11 +155,8 @@ TEST(SerialIo, ConcurrentWritersNeverInterleave)
         ASSERT_EQ(received[i], i < kBlock ? first : (first == 'A' ? 'B' : 'A')) << "at " << i;
 }
 
-TEST(SerialIo, CloseReleasesBlockedReadWriteAndWait)
+TEST_F(SerialIo, CloseReleasesBlockedReadWriteAndWait)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
     long readResult = -1;
@@ -205,11 +185,8 @@ TEST(SerialIo, CloseReleasesBlockedReadWriteAndWait)
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
+TEST_F(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
 {
-    CTempHome home;
-    CTestPty pty;
-    CSerial port;
     ASSERT_EQ(port.Open(pty.Path()), 0);
     EXPECT_EQ(port.WaitEvent(30), ERROR_TIMEOUT);
     pty.Send("a");
@@ -219,7 +196,7 @@ TEST(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
     ASSERT_EQ(port.Read(&c, 1), 0);
 
     // A mask applied from another thread ends a pending wait with no event.
-    std::thread setter([&port] {
+    std::thread setter([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         port.SetMask(CSerial::DefaultMask);
     });

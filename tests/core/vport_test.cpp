@@ -22,6 +22,19 @@ std::string VportPath()
     return dir + "/../src/tools/vport/kestrum-vport";
 }
 
+// Replaces a forked child with kestrum-vport run with `args`.
+[[noreturn]] void ExecVport(const std::vector<std::string> &args)
+{
+    std::vector<char *> argv;
+    const std::string exe = VportPath();
+    argv.push_back(const_cast<char *>(exe.c_str()));
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+}
+
 // Runs kestrum-vport with `args`; reads its first lines; stops it with SIGTERM when destroyed.
 class CVportProcess
 {
@@ -36,14 +49,7 @@ public:
             dup2(out[1], 1);
             close(out[0]);
             close(out[1]);
-            std::vector<char *> argv;
-            const std::string exe = VportPath();
-            argv.push_back(const_cast<char *>(exe.c_str()));
-            for (const std::string &a : args)
-                argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(exe.c_str(), argv.data());
-            _exit(127);
+            ExecVport(args);
         }
         close(out[1]);
         out_ = fdopen(out[0], "r");
@@ -101,14 +107,7 @@ int RunStatus(const std::vector<std::string> &args)
     if (pid == 0) {
         if (freopen("/dev/null", "w", stdout) == nullptr || freopen("/dev/null", "w", stderr) == nullptr)
             _exit(126);
-        std::vector<char *> argv;
-        const std::string exe = VportPath();
-        argv.push_back(const_cast<char *>(exe.c_str()));
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+        ExecVport(args);
     }
     int status = 0;
     waitpid(pid, &status, 0);
