@@ -129,41 +129,48 @@ bool ParseTimeText(const std::string &text, int64_t &ms)
     return true;
 }
 
+namespace {
+
+// Time since a mark; false while the mark was never set.
+bool Since(bool valid, int64_t mark, int64_t now, int64_t &value)
+{
+    if (!valid)
+        return false;
+    value = now - mark;
+    return true;
+}
+
+// The time a time event of `timeType` compares with its target.
+bool ClockValue(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &value)
+{
+    switch (timeType) {
+    case TIME_ABSOLUTE:
+        value = TimeOfDayMs(context.Now);
+        return true;
+    case TIME_FROM_START:
+        value = context.Now - context.StartTime;
+        return true;
+    case TIME_FROM_SEND_BEGIN:
+        return Since(context.SendBeginValid, context.SendBeginTime, context.Now, value);
+    case TIME_FROM_SEND_END:
+        return Since(context.SendEndValid, context.SendEndTime, context.Now, value);
+    case TIME_FROM_REC_BEGIN:
+        return Since(context.RecBeginValid, context.RecBeginTime, context.Now, value);
+    case TIME_FROM_REC_END:
+        return Since(context.RecEndValid, context.RecEndTime, context.Now, value);
+    }
+    return false;
+}
+
+} // namespace
+
 bool CTimeEvent::Check(ST_EventContext &context)
 {
     if (context.Paused)
         return false;
     int64_t value = 0;
-    switch (TimeType) {
-    case TIME_ABSOLUTE:
-        value = TimeOfDayMs(context.Now);
-        break;
-    case TIME_FROM_START:
-        value = context.Now - context.StartTime;
-        break;
-    case TIME_FROM_SEND_BEGIN:
-        if (!context.SendBeginValid)
-            return false;
-        value = context.Now - context.SendBeginTime;
-        break;
-    case TIME_FROM_SEND_END:
-        if (!context.SendEndValid)
-            return false;
-        value = context.Now - context.SendEndTime;
-        break;
-    case TIME_FROM_REC_BEGIN:
-        if (!context.RecBeginValid)
-            return false;
-        value = context.Now - context.RecBeginTime;
-        break;
-    case TIME_FROM_REC_END:
-        if (!context.RecEndValid)
-            return false;
-        value = context.Now - context.RecEndTime;
-        break;
-    default:
+    if (!ClockValue(context, TimeType, value))
         return false;
-    }
     if (FireState == 2)
         return false;
     int64_t target = 0;
