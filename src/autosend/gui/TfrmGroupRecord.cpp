@@ -1,6 +1,6 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 
-#include "autosend/gui/TfrmEventEdit.h"
+#include "autosend/gui/ruleeditsupport.h"
 #include "data/commatext.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
@@ -23,17 +23,6 @@ namespace {
 
 const char kItemFilter[] = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
 
-QString EventText(const std::unique_ptr<CEvent> &event)
-{
-    return event ? FromLatin1(event->Description()) : QString("Empty");
-}
-
-// A delay field's value: 0 unless its box is checked.
-int32_t DelayOf(const QCheckBox *box, const QLineEdit *field)
-{
-    return box->isChecked() ? StrToInt(ToLatin1(field->text())) : 0;
-}
-
 // The event field with its Edit button, and the delay choice below them.
 void PlaceEventRows(QGridLayout *grid, int row, QLineEdit *event, QPushButton *edit, QCheckBox *delay,
                     QLineEdit *delayTime)
@@ -42,13 +31,6 @@ void PlaceEventRows(QGridLayout *grid, int row, QLineEdit *event, QPushButton *e
     grid->addWidget(edit, row, 2);
     grid->addWidget(delay, row + 1, 0);
     grid->addWidget(delayTime, row + 1, 1);
-}
-
-void ShowDelay(QCheckBox *box, QLineEdit *field, int32_t delay)
-{
-    box->setChecked(delay != 0);
-    field->setText(QString::number(delay));
-    field->setEnabled(delay != 0);
 }
 
 } // namespace
@@ -130,9 +112,11 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     connect(lsvSendData, &QTreeWidget::itemSelectionChanged, this, &TfrmGroupRecord::UpdateStates);
     connect(lsvSendData, &QTreeWidget::itemDoubleClicked, this, &TfrmGroupRecord::btnEditClick);
     connect(btnStartEventEdit, &QPushButton::clicked, this,
-            [this] { EditEvent(m_rule.StartEvent, edStartEvent); });
-    connect(btnEndEvent, &QPushButton::clicked, this, [this] { EditEvent(m_rule.StopEvent, edStopEvent); });
-    connect(btnStepEvent, &QPushButton::clicked, this, [this] { EditEvent(m_rule.StepEvent, edStepEvent); });
+            [this] { EditEvent(this, m_rule.StartEvent, edStartEvent); });
+    connect(btnEndEvent, &QPushButton::clicked, this,
+            [this] { EditEvent(this, m_rule.StopEvent, edStopEvent); });
+    connect(btnStepEvent, &QPushButton::clicked, this,
+            [this] { EditEvent(this, m_rule.StepEvent, edStepEvent); });
     connect(btnNew, &QPushButton::clicked, this, &TfrmGroupRecord::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmGroupRecord::btnEditClick);
     connect(btnDelete, &QPushButton::clicked, this, &TfrmGroupRecord::btnDeleteClick);
@@ -224,16 +208,6 @@ void TfrmGroupRecord::accept()
     QDialog::accept();
 }
 
-void TfrmGroupRecord::EditEvent(std::unique_ptr<CEvent> &event, QLineEdit *field)
-{
-    TfrmEventEdit editor(this);
-    editor.SetEvent(event.get());
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    event = editor.Event();
-    field->setText(EventText(event));
-}
-
 void TfrmGroupRecord::btnNewClick()
 {
     TfrmDataEdit editor(this);
@@ -320,11 +294,11 @@ bool TfrmGroupRecord::eventFilter(QObject *watched, QEvent *event)
         auto *field = qobject_cast<QLineEdit *>(watched);
         if (field && field->isEnabled()) {
             if (field == edStartEvent)
-                EditEvent(m_rule.StartEvent, edStartEvent);
+                EditEvent(this, m_rule.StartEvent, edStartEvent);
             else if (field == edStopEvent)
-                EditEvent(m_rule.StopEvent, edStopEvent);
+                EditEvent(this, m_rule.StopEvent, edStopEvent);
             else if (field == edStepEvent)
-                EditEvent(m_rule.StepEvent, edStepEvent);
+                EditEvent(this, m_rule.StepEvent, edStepEvent);
             return true;
         }
     }

@@ -27,7 +27,6 @@ private:
     void ShowRule();
     void ShowItems(int select);
     void UpdateStates();
-    void EditEvent(std::unique_ptr<CEvent> &event, QLineEdit *field);
     int SelectedItem() const;
     void btnNewClick();
     void btnEditClick();

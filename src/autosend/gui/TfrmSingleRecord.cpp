@@ -1,6 +1,6 @@
 #include "autosend/gui/TfrmSingleRecord.h"
 
-#include "autosend/gui/TfrmEventEdit.h"
+#include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -83,20 +83,17 @@ void TfrmSingleRecord::SetRule(const CSingleRule &rule)
 void TfrmSingleRecord::ShowRule()
 {
     edName->setText(FromLatin1(m_rule.Name));
-    edEvent->setText(m_rule.Event ? FromLatin1(m_rule.Event->Description()) : QString("Empty"));
+    edEvent->setText(EventText(m_rule.Event));
     chkAlways->setChecked(m_rule.Always);
-    chkDelay->setChecked(m_rule.Delay != 0);
-    edDelayTime->setText(QString::number(m_rule.Delay));
-    edDelayTime->setEnabled(chkDelay->isChecked());
+    ShowDelay(chkDelay, edDelayTime, m_rule.Delay);
     edSendData->setText(FromLatin1(m_rule.DataItem.Summary()));
 }
 
 void TfrmSingleRecord::accept()
 {
-    int delay = 0;
+    int32_t delay = 0;
     try {
-        if (chkDelay->isChecked())
-            delay = StrToInt(ToLatin1(edDelayTime->text()));
+        delay = DelayOf(chkDelay, edDelayTime);
     } catch (const EConvertError &error) {
         ShowErrorBox(this, error);
         return;
@@ -109,12 +106,7 @@ void TfrmSingleRecord::accept()
 
 void TfrmSingleRecord::btnEventEditClick()
 {
-    TfrmEventEdit editor(this);
-    editor.SetEvent(m_rule.Event.get());
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    m_rule.Event = editor.Event();
-    edEvent->setText(FromLatin1(m_rule.Event->Description()));
+    EditEvent(this, m_rule.Event, edEvent);
 }
 
 void TfrmSingleRecord::btnDataEditClick()
