@@ -6,11 +6,9 @@
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -110,7 +108,7 @@ void TfrmOpenPort::FormCreate()
         LoadLinkList(DefaultLinkFilePath());
     } catch (const EKestrumError &e) {
         RefillRows();
-        ShowError(e);
+        ShowErrorBox(this, e);
         return;
     }
     RefillRows();
@@ -121,14 +119,9 @@ void TfrmOpenPort::done(int result)
     try {
         SaveLinkList(DefaultLinkFilePath());
     } catch (const EKestrumError &e) {
-        ShowError(e); // still closes: staying open would only fail the same way again
+        ShowErrorBox(this, e); // still closes: staying open would only fail the same way again
     }
     QDialog::done(result);
-}
-
-void TfrmOpenPort::ShowError(const std::exception &error)
-{
-    ShowErrorBox(this, error);
 }
 
 void TfrmOpenPort::RefillRows()
@@ -191,7 +184,7 @@ bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link, bool isNew)
     try {
         dialog.ReadToLink(link);
     } catch (const EConvertError &e) {
-        ShowError(e);
+        ShowErrorBox(this, e);
         return false;
     }
     return true;
@@ -251,7 +244,7 @@ void TfrmOpenPort::btnLoadClick()
         LoadLinkList(path.toLocal8Bit().toStdString());
     } catch (const EKestrumError &e) {
         RefillRows();
-        ShowError(e);
+        ShowErrorBox(this, e);
         return;
     }
     RefillRows();
@@ -265,7 +258,7 @@ void TfrmOpenPort::btnSaveAsClick()
     try {
         SaveLinkList(path.toLocal8Bit().toStdString());
     } catch (const EKestrumError &e) {
-        ShowError(e);
+        ShowErrorBox(this, e);
     }
 }
 

@@ -32,7 +32,6 @@ private:
     // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
     bool EditLink(COM_PORT_SETTING &link, bool isNew);
     void ChooseSelected();
-    void ShowError(const std::exception &error);
 
     void lstLinkListChange();
     void lstLinkListDblClick();
