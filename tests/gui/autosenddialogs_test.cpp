@@ -58,6 +58,14 @@ CRuleList TwoRules()
     return rules;
 }
 
+// Clicks the button and answers the dialog named `dialog` that it opens.
+void ClickAnswering(QWidget *parent, const char *button, const QString &dialog,
+                    std::function<void(QDialog *)> answer)
+{
+    ModalCatcher catcher(Answer({{dialog, std::move(answer)}}));
+    Find<QPushButton>(parent, button)->click();
+}
+
 } // namespace
 
 TEST(EventEditDialog, ChoicesStatesAndEvents)
@@ -353,41 +361,26 @@ TEST(RuleEditors, GroupItemsAreEditedSavedAndLoaded)
         Find<QPushButton>(&editor, "btnNew")->click();
     }
     EXPECT_FALSE(nameLocked) << "a new item's name is free";
-    {
-        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("two", "second")}}));
-        Find<QPushButton>(&editor, "btnNew")->click();
-    }
+    ClickAnswering(&editor, "btnNew", "frmDataEdit", TypeString("two", "second"));
     EXPECT_EQ(Column(items, 0), (QStringList{"first", "second"}));
     EXPECT_EQ(Column(items, 2), (QStringList{"one", "two"}));
-    {
-        // Edit works on the selected row (the one just added).
-        ModalCatcher catcher(Answer({{"frmDataEdit", TypeString("TWO")}}));
-        Find<QPushButton>(&editor, "btnEdit")->click();
-    }
+    // Edit works on the selected row (the one just added).
+    ClickAnswering(&editor, "btnEdit", "frmDataEdit", TypeString("TWO"));
     EXPECT_EQ(Column(items, 2), (QStringList{"one", "TWO"}));
 
     const QString saved = env.FilePath("items.sds");
     QStringList filters;
-    {
-        ModalCatcher catcher(Answer({{"dlgSave", ChooseFile(saved, &filters)}}));
-        Find<QPushButton>(&editor, "btnSave")->click();
-    }
+    ClickAnswering(&editor, "btnSave", "dlgSave", ChooseFile(saved, &filters));
     EXPECT_EQ(filters, (QStringList{"SendDataSetting (*.sds)", "Text File(*.txt)", "All Files(*.*)"}));
     Find<QPushButton>(&editor, "btnDeleteAll")->click();
     EXPECT_EQ(items->topLevelItemCount(), 0);
-    {
-        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(saved)}}));
-        Find<QPushButton>(&editor, "btnLoad")->click();
-    }
+    ClickAnswering(&editor, "btnLoad", "dlgOpen", ChooseFile(saved));
     EXPECT_EQ(Column(items, 0), (QStringList{"first", "second"}));
     EXPECT_EQ(Column(items, 2), (QStringList{"one", "TWO"}));
 
     // A text file gives one String item per line, named by its line number.
     WriteTextLines(env.File("lines.TXT"), {"alpha", "beta", "gamma"});
-    {
-        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(env.FilePath("lines.TXT"))}}));
-        Find<QPushButton>(&editor, "btnLoad")->click();
-    }
+    ClickAnswering(&editor, "btnLoad", "dlgOpen", ChooseFile(env.FilePath("lines.TXT")));
     EXPECT_EQ(Column(items, 0), (QStringList{"LN1", "LN2", "LN3"}));
     EXPECT_EQ(Column(items, 1), (QStringList{"String", "String", "String"}));
     items->clearSelection();
@@ -412,10 +405,7 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
     auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
     const QString other = env.FilePath("other.ass");
     QStringList filters;
-    {
-        ModalCatcher catcher(Answer({{"dlgSave", ChooseFile(other, &filters)}}));
-        Find<QPushButton>(&dialog, "btnSaveAs")->click();
-    }
+    ClickAnswering(&dialog, "btnSaveAs", "dlgSave", ChooseFile(other, &filters));
     EXPECT_EQ(filters, (QStringList{"Auto Send Setting (*.ass)", "Text File(*.txt)", "All Files(*.*)"}));
     std::string written, expected;
     ASSERT_TRUE(ReadWholeFile(other.toStdString(), written));
@@ -424,19 +414,13 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
 
     Find<QPushButton>(&dialog, "btnDeleteAll")->click();
     EXPECT_EQ(view->topLevelItemCount(), 0);
-    {
-        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(other)}}));
-        Find<QPushButton>(&dialog, "btnLoad")->click();
-    }
+    ClickAnswering(&dialog, "btnLoad", "dlgOpen", ChooseFile(other));
     EXPECT_EQ(Column(view, 0), (QStringList{"1", "2"}));
     EXPECT_EQ(Column(view, 1), (QStringList{"first", "second"}));
 
     // A file without a readable rule empties the list and the view.
     WriteTextLines(env.File("junk.ass"), {"no rules here"});
-    {
-        ModalCatcher catcher(Answer({{"dlgOpen", ChooseFile(env.FilePath("junk.ass"))}}));
-        Find<QPushButton>(&dialog, "btnLoad")->click();
-    }
+    ClickAnswering(&dialog, "btnLoad", "dlgOpen", ChooseFile(env.FilePath("junk.ass")));
     EXPECT_EQ(view->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.Rules().Count(), 0);
     EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
