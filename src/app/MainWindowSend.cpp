@@ -159,10 +159,8 @@ void TfrmMain::btnSendClick()
 void TfrmMain::btnEditClick()
 {
     CCommData item = GetInstantItem();
-    TfrmDataEdit dialog(this);
-    dialog.SetItem(item, true);
-    if (dialog.exec() == QDialog::Accepted)
-        SetInstantItem(dialog.Item());
+    if (TfrmDataEdit::EditItem(this, item, true))
+        SetInstantItem(item);
 }
 
 int TfrmMain::SelectedRow() const

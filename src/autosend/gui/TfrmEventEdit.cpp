@@ -170,11 +170,10 @@ void TfrmEventEdit::UpdateStates()
 void TfrmEventEdit::btnEditClick()
 {
     m_specData.SetName("Spec Data");
-    TfrmDataEdit editor(this);
-    editor.SetItem(m_specData, true);
-    if (editor.exec() != QDialog::Accepted)
+    CCommData item = m_specData;
+    if (!TfrmDataEdit::EditItem(this, item, true))
         return;
-    m_specData = editor.Item();
+    m_specData = item;
     edData->setText(FromLatin1(m_specData.Summary()));
 }
 

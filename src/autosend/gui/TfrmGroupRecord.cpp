@@ -210,11 +210,10 @@ void TfrmGroupRecord::accept()
 
 void TfrmGroupRecord::btnNewClick()
 {
-    TfrmDataEdit editor(this);
-    editor.SetItem(CCommData());
-    if (editor.exec() != QDialog::Accepted)
+    CCommData item;
+    if (!TfrmDataEdit::EditItem(this, item))
         return;
-    m_rule.Items.push_back(editor.Item());
+    m_rule.Items.push_back(item);
     ShowItems(static_cast<int>(m_rule.Items.size()) - 1);
 }
 
@@ -223,11 +222,10 @@ void TfrmGroupRecord::btnEditClick()
     const int index = SelectedItem();
     if (index < 0)
         return;
-    TfrmDataEdit editor(this);
-    editor.SetItem(m_rule.Items[static_cast<size_t>(index)]);
-    if (editor.exec() != QDialog::Accepted)
+    CCommData item = m_rule.Items[static_cast<size_t>(index)];
+    if (!TfrmDataEdit::EditItem(this, item))
         return;
-    m_rule.Items[static_cast<size_t>(index)] = editor.Item();
+    m_rule.Items[static_cast<size_t>(index)] = item;
     ShowItems(index);
 }
 

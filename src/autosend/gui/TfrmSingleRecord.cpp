@@ -113,11 +113,9 @@ void TfrmSingleRecord::btnDataEditClick()
 {
     CCommData item = m_rule.DataItem;
     item.SetName("Send Data");
-    TfrmDataEdit editor(this);
-    editor.SetItem(item, true);
-    if (editor.exec() != QDialog::Accepted)
+    if (!TfrmDataEdit::EditItem(this, item, true))
         return;
-    m_rule.DataItem = editor.Item();
+    m_rule.DataItem = item;
     edSendData->setText(FromLatin1(m_rule.DataItem.Summary()));
 }
 

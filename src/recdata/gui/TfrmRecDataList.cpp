@@ -247,10 +247,9 @@ void TfrmRecDataList::btnEditClick()
     const std::vector<int> selected = SelectedRows();
     if (selected.size() == 1) {
         const int pos = selected.front();
-        TfrmDataEdit editor(this);
-        editor.SetItem(m_entries.At(pos));
-        if (editor.exec() == QDialog::Accepted) {
-            m_entries.Replace(pos, editor.Item());
+        CCommData item = m_entries.At(pos);
+        if (TfrmDataEdit::EditItem(this, item)) {
+            m_entries.Replace(pos, item);
             DrawRow(pos);
             SelectOnly(pos);
             ScheduleFlush();

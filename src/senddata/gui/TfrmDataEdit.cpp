@@ -98,6 +98,16 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     edSendData->setFocus();
 }
 
+bool TfrmDataEdit::EditItem(QWidget *owner, CCommData &item, bool lockName)
+{
+    TfrmDataEdit editor(owner);
+    editor.SetItem(item, lockName);
+    if (editor.exec() != QDialog::Accepted)
+        return false;
+    item = editor.Item();
+    return true;
+}
+
 void TfrmDataEdit::SetItem(const CCommData &item, bool lockName)
 {
     m_format = item.GetFormat() <= FMT_STR_SYMBOL ? item.GetFormat() : DATA_FORMAT(FMT_STRING);

@@ -19,6 +19,10 @@ class TfrmDataEdit : public QDialog
 public:
     explicit TfrmDataEdit(QWidget *owner);
 
+    // Opens the editor modally on `item`; true, with `item` replaced by the edited one, when it
+    // was confirmed.
+    static bool EditItem(QWidget *owner, CCommData &item, bool lockName = false);
+
     // With `lockName` the name is shown but cannot be changed.
     void SetItem(const CCommData &item, bool lockName = false);
     // Text that does not parse in Hex or Dec reads back as an item without bytes.

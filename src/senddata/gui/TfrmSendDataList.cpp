@@ -140,11 +140,10 @@ void TfrmSendDataList::UpdateButtons()
 
 void TfrmSendDataList::btnNewClick()
 {
-    TfrmDataEdit editor(this);
-    editor.SetItem(CCommData());
-    if (editor.exec() != QDialog::Accepted)
+    CCommData item;
+    if (!TfrmDataEdit::EditItem(this, item))
         return;
-    m_list->Append(editor.Item());
+    m_list->Append(item);
     lsvSendData->addTopLevelItem(new QTreeWidgetItem);
     DrawRow(m_list->Count() - 1, true);
     UpdateButtons();
@@ -155,10 +154,9 @@ void TfrmSendDataList::btnEditClick()
     const int row = SelectedRow();
     if (row < 0)
         return;
-    TfrmDataEdit editor(this);
-    editor.SetItem(m_list->At(row));
-    if (editor.exec() == QDialog::Accepted) {
-        m_list->Replace(row, editor.Item());
+    CCommData item = m_list->At(row);
+    if (TfrmDataEdit::EditItem(this, item)) {
+        m_list->Replace(row, item);
         DrawRow(row, true);
     }
     UpdateButtons();
