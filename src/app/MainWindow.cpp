@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "Serial/SerialWnd.h"
+#include "app/CommandGuard.h"
 #include "app/TrafficLog.h"
 #include "autosend/engine.h"
 #include "platform/appfolder.h"
@@ -15,8 +16,6 @@
 #include <QScreen>
 #include <QTextEdit>
 #include <QTreeWidget>
-
-#include <exception>
 
 TfrmMain *frmMain = nullptr;
 TfrmRecDataList *frmRecDataList = nullptr;
@@ -39,11 +38,7 @@ TfrmMain::~TfrmMain()
 {
     // The engine's threads send through this window: they end before any of it goes.
     ShutDownAutoSend();
-    try {
-        SaveSettings();
-    } catch (const std::exception &e) {
-        QMessageBox::critical(this, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
-    }
+    RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
     m_autoSend.ClearQueues();
     m_sendList.clear();
