@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "ptypair.h"
@@ -50,14 +51,6 @@ struct Controls
         return std::string(start->isChecked() ? "S" : "-") + (pause->isChecked() ? "P" : "-");
     }
 };
-
-COM_PORT_SETTING LinkTo(const std::string &port)
-{
-    COM_PORT_SETTING link = DefaultLinkSetting();
-    link.LinkName = "Test";
-    link.PortName = port;
-    return link;
-}
 
 std::unique_ptr<CSingleRule> Single(const char *name, std::unique_ptr<CEvent> event, const std::string &send,
                                     bool always)
@@ -123,7 +116,7 @@ TEST(AutoSendControls, StatesFollowThePortAndTheRun)
     EXPECT_EQ(c.Enabled(), "---");
     EXPECT_EQ(c.Pressed(), "--");
 
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     EXPECT_EQ(c.Enabled(), "S--");
 
@@ -189,7 +182,7 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_STOPPED);
     EXPECT_FALSE(w.AutoSendEngine().HasThreads());
 
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     QTest::keyClick(&w, Qt::Key_F9);
     EXPECT_EQ(c.Pressed(), "S-");
@@ -226,7 +219,7 @@ TEST(AutoSendControls, StartAfterStopBeginsAFreshRun)
     Device device(pty);
     TfrmMain w;
     const Controls c(w);
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
 
     c.start->click();
@@ -276,7 +269,7 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     CTestPty pty;
     Device device(pty);
     auto w = std::make_unique<TfrmMain>();
-    w->OpenLink(LinkTo(pty.Path()));
+    w->OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w->IsPortOpen());
     Controls(*w).start->click();
 

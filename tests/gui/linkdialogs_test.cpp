@@ -3,6 +3,7 @@
 #include "link/linklist.h"
 #include "platform/textfile.h"
 
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
@@ -68,14 +69,6 @@ void ChooseFile(QFileDialog *files, const QString &path)
 void Click(QWidget *parent, const char *name)
 {
     Find<QPushButton>(parent, name)->click();
-}
-
-COM_PORT_SETTING Link(const std::string &name, const std::string &port = "COM1")
-{
-    COM_PORT_SETTING link = DefaultLinkSetting();
-    link.LinkName = name;
-    link.PortName = port;
-    return link;
 }
 
 QStringList RowTexts(QTreeWidget *list, int row)

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
@@ -27,9 +28,7 @@ TEST(MainWindowDialogs, LinkManagerOpensTheChosenLink)
 {
     GuiTestEnv env;
     CTestPty pty;
-    COM_PORT_SETTING link = DefaultLinkSetting();
-    link.LinkName = "Bench";
-    link.PortName = pty.Path();
+    const COM_PORT_SETTING link = Link("Bench", pty.Path());
     WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
     TfrmMain w;
 

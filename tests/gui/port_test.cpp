@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Serial/Serial.h"
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
@@ -28,14 +29,6 @@ QStringList Panels(const QWidget &w)
 const QStringList kLabelsOnly{
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
 
-COM_PORT_SETTING LinkTo(const std::string &port)
-{
-    COM_PORT_SETTING link = DefaultLinkSetting();
-    link.LinkName = "Test";
-    link.PortName = port;
-    return link;
-}
-
 std::string LastLogLine(const TfrmMain &w)
 {
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
@@ -51,7 +44,7 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
     TfrmMain w;
     auto *list = new TfrmRecDataList(&w);
     w.SetRecDataList(list);
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     EXPECT_EQ(Panels(w).mid(0, 6),
               (QStringList{"Port: " + QString::fromStdString(pty.Path()), "Baud Rate: 9600", "Data Bits: 8",
@@ -94,7 +87,7 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     std::vector<uint8_t> burst(5000);
     for (size_t i = 0; i < burst.size(); ++i)
@@ -116,7 +109,7 @@ TEST(Port, AStreamThatNeverPausesIsCutIntoBoundedBlocks)
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     std::vector<uint8_t> stream(300 * 1000);
     for (size_t i = 0; i < stream.size(); ++i)
         stream[i] = static_cast<uint8_t>(1 + i % 251);
@@ -139,7 +132,7 @@ TEST(Port, FailedOpensSayWhyAndKeepTheLastLink)
     CTestPty pty;
     TfrmMain w;
     ModalCatcher boxes;
-    w.OpenLink(LinkTo("/nonexistent/ttyKX"));
+    w.OpenLink(Link("Test", "/nonexistent/ttyKX"));
     ASSERT_GE(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
     ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
     EXPECT_TRUE(boxes.Seen()[0].startsWith(QStringLiteral("Can not Open /nonexistent/ttyKX")))
@@ -148,7 +141,7 @@ TEST(Port, FailedOpensSayWhyAndKeepTheLastLink)
     EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
     EXPECT_EQ(Panels(w), kLabelsOnly);
 
-    const COM_PORT_SETTING good = LinkTo(pty.Path());
+    const COM_PORT_SETTING good = Link("Test", pty.Path());
     w.OpenLink(good);
     ASSERT_TRUE(w.IsPortOpen());
     EXPECT_EQ(boxes.Seen().size(), 1);
@@ -173,7 +166,7 @@ TEST(Port, ALostPortIsClosedAndSaidSo)
     TfrmMain w;
     {
         CTestPty pty;
-        w.OpenLink(LinkTo(pty.Path()));
+        w.OpenLink(Link("Test", pty.Path()));
         ASSERT_TRUE(w.IsPortOpen());
         pty.CloseMaster();
         ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
@@ -190,7 +183,7 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
-    w.OpenLink(LinkTo(pty.Path()));
+    w.OpenLink(Link("Test", pty.Path()));
     w.AutoSend().SetState(AUTOSEND_RUNNING);
     pty.Send("run");
     ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
