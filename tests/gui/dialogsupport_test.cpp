@@ -1,0 +1,57 @@
+#include "data/gui/dialogsupport.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RowButtons
+{
+    QWidget owner;
+    QPushButton edit{&owner}, remove{&owner}, removeAll{&owner}, up{&owner}, down{&owner};
+
+    // Edit, Delete, Delete All, Up, Down as '+' (enabled) or '-'.
+    std::string For(int selected, int count)
+    {
+        EnableRowButtons(selected, count, &edit, &remove, &removeAll, &up, &down);
+        std::string states;
+        for (const QPushButton *b : {&edit, &remove, &removeAll, &up, &down})
+            states += b->isEnabled() ? '+' : '-';
+        return states;
+    }
+};
+
+} // namespace
+
+TEST(DialogSupport, RowButtonsFollowTheSelectionAndItsNeighbours)
+{
+    RowButtons buttons;
+    EXPECT_EQ(buttons.For(-1, 0), "-----");
+    EXPECT_EQ(buttons.For(-1, 3), "--+--");
+    EXPECT_EQ(buttons.For(0, 1), "+++--") << "a lone row has nothing to swap with";
+    EXPECT_EQ(buttons.For(0, 3), "+++-+");
+    EXPECT_EQ(buttons.For(1, 3), "+++++");
+    EXPECT_EQ(buttons.For(2, 3), "++++-");
+}
+
+TEST(DialogSupport, RowListSelectsWholeRowsAndNamesOnlyASingleSelection)
+{
+    QWidget owner;
+    QTreeWidget *list = MakeRowList(&owner, "lsvRows", {"Name", "Content"});
+    EXPECT_EQ(list->objectName(), "lsvRows");
+    EXPECT_EQ(list->columnCount(), 2);
+    EXPECT_EQ(list->headerItem()->text(1), "Content");
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(list->rootIsDecorated());
+
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (int i = 0; i < 3; ++i)
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::number(i)}));
+    EXPECT_EQ(SingleSelectedRow(list), -1);
+    list->topLevelItem(2)->setSelected(true);
+    EXPECT_EQ(SingleSelectedRow(list), 2);
+    list->topLevelItem(0)->setSelected(true);
+    EXPECT_EQ(SingleSelectedRow(list), -1) << "two rows are no single row";
+}
