@@ -5,6 +5,7 @@
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 #include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/gui/TfrmSendDataList.h"
 #include "senddata/senddatalist.h"
 
 #include <QCheckBox>
@@ -20,8 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const char kItemFilter[] = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
 
 // The event field with its Edit button, and the delay choice below them.
 void PlaceEventRows(QGridLayout *grid, int row, QLineEdit *event, QPushButton *edit, QCheckBox *delay,
@@ -256,7 +255,7 @@ void TfrmGroupRecord::MoveItem(int by)
 
 void TfrmGroupRecord::btnLoadClick()
 {
-    const QString path = AskFilePath(this, "dlgOpen", false, kItemFilter, "sds");
+    const QString path = AskFilePath(this, "dlgOpen", false, TfrmSendDataList::kFileFilter, "sds");
     if (path.isEmpty())
         return;
     try {
@@ -273,7 +272,7 @@ void TfrmGroupRecord::btnLoadClick()
 
 void TfrmGroupRecord::btnSaveClick()
 {
-    const QString path = AskFilePath(this, "dlgSave", true, kItemFilter, "sds");
+    const QString path = AskFilePath(this, "dlgSave", true, TfrmSendDataList::kFileFilter, "sds");
     if (path.isEmpty())
         return;
     try {

@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
 #include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/gui/TfrmSendDataList.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -12,10 +13,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-
-namespace {
-const QString kSendDataFilter = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
-} // namespace
 
 TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
 {
@@ -38,7 +35,7 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     btnMerge = MakeButton(this, "btnMerge", "&Merge Up");
     btnEdit = MakeButton(this, "btnEdit", "&Edit");
 
-    dlgSave = MakeFileDialog(this, "dlgSave", true, kSendDataFilter, "sds");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, TfrmSendDataList::kFileFilter, "sds");
 
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : {btnAddtoSendData, btnEdit, btnMerge, btnDelete, btnDeleteAll, btnSave})

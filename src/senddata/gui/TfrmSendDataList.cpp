@@ -10,10 +10,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
-const QString kSendDataFilter = "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
-} // namespace
-
 TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std::make_unique<CSendDataList>())
 {
     setObjectName("frmSendDataList");
@@ -40,8 +36,8 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     btnOK->setDefault(true);
     btnCancel = MakeButton(this, "btnCancel", "&Cancel");
 
-    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kSendDataFilter, "sds");
-    dlgSave = MakeFileDialog(this, "dlgSave", true, kSendDataFilter, "sds");
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kFileFilter, "sds");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, kFileFilter, "sds");
 
     auto *buttons = new QVBoxLayout;
     for (QPushButton *button : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad, btnSaveAs})
