@@ -2,6 +2,7 @@
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
 #include "data/commatext.h"
+#include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/textfile.h"
@@ -239,5 +240,5 @@ void TfrmMain::AddSendListItem(const CCommData &item)
     auto *row = new QTreeWidgetItem(ui.lsvSendData);
     row->setText(0, QString::fromLatin1(item.GetName()));
     for (size_t i = 0; i < summary.size() && i < 2; ++i)
-        row->setText(static_cast<int>(i) + 1, QString::fromLatin1(summary[i]));
+        row->setText(static_cast<int>(i) + 1, RowText(summary[i]));
 }

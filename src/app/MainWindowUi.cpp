@@ -1,5 +1,6 @@
 #include "app/MainWindowUi.h"
 #include "app/TrafficLog.h"
+#include "platform/gui/fixedfont.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -218,7 +219,7 @@ QWidget *BuildBottomPart(QWidget *parent, TfrmMainUi &ui)
     ui.edSendItem->setObjectName(QStringLiteral("edSendItem"));
     ui.edSendItem->setAcceptRichText(false);
     ui.edSendItem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    ui.edSendItem->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ui.edSendItem->setFont(FixedWidthFont());
     row->addWidget(ui.edSendItem, 1);
 
     auto *tools = new QWidget(bottom);

@@ -1,5 +1,6 @@
 #include "app/TrafficLog.h"
 
+#include "platform/gui/fixedfont.h"
 #include "app/LogTime.h"
 #include "platform/textfile.h"
 
@@ -45,7 +46,7 @@ void CopyText(const std::string &text)
 TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeSource(LogTimeText)
 {
     setObjectName(QStringLiteral("edData"));
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFont(FixedWidthFont());
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);

@@ -55,3 +55,10 @@ TEST(DialogSupport, RowListSelectsWholeRowsAndNamesOnlyASingleSelection)
     list->topLevelItem(0)->setSelected(true);
     EXPECT_EQ(SingleSelectedRow(list), -1) << "two rows are no single row";
 }
+
+TEST(DialogSupport, RowTextKeepsEveryByteOnOneLine)
+{
+    const QString row = RowText(std::string("OK\r\n\xE9\t", 6));
+    EXPECT_EQ(row, QString::fromUtf8("OK\u240D\u240A\u00E9\t"));
+    EXPECT_FALSE(row.contains(QLatin1Char('\n')) || row.contains(QLatin1Char('\r')));
+}

@@ -157,7 +157,7 @@ void TfrmGroupRecord::ShowItems(int select)
         auto *row = new QTreeWidgetItem(lsvSendData);
         row->setText(0, FromLatin1(item.GetName()));
         row->setText(1, FromLatin1(summary.size() > 0 ? summary[0] : std::string()));
-        row->setText(2, FromLatin1(summary.size() > 1 ? summary[1] : std::string()));
+        row->setText(2, RowText(summary.size() > 1 ? summary[1] : std::string()));
     }
     if (select >= 0 && select < lsvSendData->topLevelItemCount()) {
         lsvSendData->setCurrentItem(lsvSendData->topLevelItem(select));

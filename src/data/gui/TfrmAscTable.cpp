@@ -2,6 +2,7 @@
 
 #include "data/gui/TfrmEditSymbol.h"
 #include "data/gui/dialogsupport.h"
+#include "platform/gui/fixedfont.h"
 
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -23,7 +24,7 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     lsvAscTable = MakeRowList(this, "lsvAscTable", {"No", "Hex", "ASCII", "Symbol"});
     lsvAscTable->setUniformRowHeights(true);
     lsvAscTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    lsvAscTable->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lsvAscTable->setFont(FixedWidthFont());
     lsvAscTable->setColumnWidth(0, 50);
     lsvAscTable->setColumnWidth(1, 80);
     lsvAscTable->setColumnWidth(2, 80);

@@ -1,6 +1,7 @@
 #include "data/gui/TfrmEditSymbol.h"
 
 #include "data/gui/dialogsupport.h"
+#include "platform/gui/fixedfont.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -20,7 +21,7 @@ TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
     setWindowTitle("Edit Symbol");
 
     lbChar = Named(new QLabel(this), "lbChar");
-    lbChar->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lbChar->setFont(FixedWidthFont());
     lbChar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lbChar->setAlignment(Qt::AlignCenter);
     lbChar->setMinimumWidth(32);

@@ -95,6 +95,15 @@ QString FromLatin1(const std::string &text)
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString RowText(const std::string &text)
+{
+    QString row = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    for (QChar &c : row)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QChar(0x2400 + c.unicode());
+    return row;
+}
+
 std::string ToLatin1(const QString &text)
 {
     return text.toLatin1().toStdString();

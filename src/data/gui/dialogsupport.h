@@ -61,6 +61,9 @@ QString ByteGlyph(uint8_t value);
 // 8-bit text is shown as Latin-1, one character per byte.
 QString FromLatin1(const std::string &text);
 std::string ToLatin1(const QString &text);
+// A list row is one line: line breaks in the data are shown as the visible CR and LF signs
+// rather than breaking the row into several lines.
+QString RowText(const std::string &text);
 
 QColor ToQColor(uint32_t windowsColor);
 

@@ -145,7 +145,7 @@ void TfrmRecDataList::DrawRow(int pos)
     const CCommData &item = m_entries.At(pos);
     row->setText(0, FromLatin1(item.GetName()));
     row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
-    row->setText(2, FromLatin1(item.ToText()));
+    row->setText(2, RowText(item.ToText()));
 }
 
 void TfrmRecDataList::SelectOnly(int pos)

@@ -110,7 +110,7 @@ void TfrmSendDataList::DrawRow(int pos, bool select)
     const CCommData &item = m_list->At(pos);
     row->setText(0, FromLatin1(item.GetName()));
     row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
-    row->setText(2, FromLatin1(item.ToText()));
+    row->setText(2, RowText(item.ToText()));
     if (select) {
         lsvSendData->setCurrentItem(row);
         lsvSendData->scrollToItem(row);
