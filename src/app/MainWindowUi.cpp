@@ -250,13 +250,19 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
     ui.stbComStatus->setObjectName(QStringLiteral("stbComStatus"));
     ui.stbComStatus->setFixedHeight(25);
     ui.stbComStatus->setSizeGripEnabled(false);
+    // The panel widths were laid out for an 8-point font; at a desktop's larger default the
+    // settings would be cut off.
+    QFont small = ui.stbComStatus->font();
+    small.setPointSizeF(8);
+    ui.stbComStatus->setFont(small);
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = new QLabel(ui.stbComStatus);
         panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
         panel->setMinimumWidth(widths[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
-        ui.stbComStatus->addWidget(panel);
+        // The last panel takes what is left, so a growing send counter stays readable.
+        ui.stbComStatus->addWidget(panel, i == kStatusPanelCount - 1 ? 1 : 0);
         ui.panels[i] = panel;
     }
     window->setStatusBar(ui.stbComStatus);
