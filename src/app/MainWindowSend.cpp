@@ -1,7 +1,6 @@
 // Sending: the instant-send edit, the send-list panel and the one send routine all sends use.
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
-#include "data/commatext.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
@@ -236,9 +235,10 @@ bool TfrmMain::LoadSendList(const std::string &path)
 void TfrmMain::AddSendListItem(const CCommData &item)
 {
     m_sendList.push_back(item);
-    const std::vector<std::string> summary = SplitCommaText(item.Summary());
+    // The two columns are the two parts of the item's summary; taken directly rather than split
+    // back out of the summary text, so a double quote in the data cannot cut the content short.
     auto *row = new QTreeWidgetItem(ui.lsvSendData);
     row->setText(0, QString::fromLatin1(item.GetName()));
-    for (size_t i = 0; i < summary.size() && i < 2; ++i)
-        row->setText(static_cast<int>(i) + 1, RowText(summary[i]));
+    row->setText(1, QString::fromLatin1(CCommData::FormatName(item.GetFormat())));
+    row->setText(2, RowText(item.ToText()));
 }

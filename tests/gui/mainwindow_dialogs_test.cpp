@@ -61,13 +61,14 @@ TEST(MainWindowDialogs, SendListManagerClosingReloadsThePanelFromTheFile)
     w.AddSendListItem(CCommData(Bytes{9}));
     EXPECT_EQ(list->topLevelItemCount(), 2);
 
-    WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",String,\"78 79 \""});
+    WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",String,\"78 22 79 0D 0A \""});
     ModalCatcher cancel([](QDialog *d) { d->reject(); });
     Find<QAction>(w, "mnuSettingSendSetting")->trigger();
     EXPECT_EQ(cancel.Seen(), QStringList{"frmSendDataList"});
     ASSERT_EQ(list->topLevelItemCount(), 2) << "cancel still reloads, and items added meanwhile are gone";
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("B"));
-    EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("xy"));
+    EXPECT_EQ(list->topLevelItem(1)->text(2), QString::fromUtf8("x\"y\u240D\u240A"))
+        << "a quote in the data does not cut the row short, and the row stays one line";
     EXPECT_EQ(w.SendListItems().size(), 2u);
 
     std::remove(env.File("Default.sds").c_str());

@@ -1,7 +1,6 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 
 #include "autosend/gui/ruleeditsupport.h"
-#include "data/commatext.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -153,11 +152,10 @@ void TfrmGroupRecord::ShowItems(int select)
 {
     lsvSendData->clear();
     for (const CCommData &item : m_rule.Items) {
-        const std::vector<std::string> summary = SplitCommaText(item.Summary());
         auto *row = new QTreeWidgetItem(lsvSendData);
         row->setText(0, FromLatin1(item.GetName()));
-        row->setText(1, FromLatin1(summary.size() > 0 ? summary[0] : std::string()));
-        row->setText(2, RowText(summary.size() > 1 ? summary[1] : std::string()));
+        row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
+        row->setText(2, RowText(item.ToText()));
     }
     if (select >= 0 && select < lsvSendData->topLevelItemCount()) {
         lsvSendData->setCurrentItem(lsvSendData->topLevelItem(select));
