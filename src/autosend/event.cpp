@@ -233,9 +233,9 @@ bool CReceiveSpecDataEvent::Check(ST_EventContext &context)
 {
     if (!context.HasNewData)
         return false;
-    const Bytes &spec = SpecData.Data();
+    const Bytes &prefix = SpecData.Data();
     const Bytes &data = context.NewData.Data();
-    if (data.size() < spec.size() || !std::equal(spec.begin(), spec.end(), data.begin()))
+    if (data.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), data.begin()))
         return false;
     context.HasNewData = false;
     return true;

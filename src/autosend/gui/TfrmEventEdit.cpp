@@ -111,10 +111,10 @@ void TfrmEventEdit::SetEvent(const CEvent *event)
         rdReceive->setChecked(true);
         rdFixLength->setChecked(true);
         edLength->setText(QString::number(fix->FixLength));
-    } else if (auto *spec = dynamic_cast<const CReceiveSpecDataEvent *>(event)) {
+    } else if (auto *prefixEvent = dynamic_cast<const CReceiveSpecDataEvent *>(event)) {
         rdReceive->setChecked(true);
         rdSpecData->setChecked(true);
-        m_specData = spec->SpecData;
+        m_specData = prefixEvent->SpecData;
         edData->setText(FromLatin1(m_specData.Summary()));
     }
     UpdateStates();
