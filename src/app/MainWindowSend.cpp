@@ -1,6 +1,7 @@
 // Sending: the instant-send edit, the send-list panel and the one send routine all sends use.
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
+#include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
@@ -20,12 +21,6 @@
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
-
-namespace {
-
-const QColor kSymbolColor(0, 0, 0x80);
-
-} // namespace
 
 void TfrmMain::ConnectSendCommands()
 {
@@ -121,16 +116,9 @@ void TfrmMain::SetInstantItem(const CCommData &item)
     if (symbols) {
         m_instantSymbolItem = item;
         QTextCursor cursor(ui.edSendItem->document());
-        const QTextCharFormat plain = cursor.charFormat();
-        QTextCharFormat symbol = plain;
-        symbol.setForeground(kSymbolColor);
-        for (const uint8_t b : item.Data()) {
-            std::string text;
-            if (m_symbols.Lookup(b, text))
-                cursor.insertText(QString::fromLatin1(text.data(), static_cast<int>(text.size())), symbol);
-            else
-                cursor.insertText(QString(QChar(b)), plain);
-        }
+        QTextCharFormat symbol = cursor.charFormat();
+        symbol.setForeground(ToQColor(kPatternSymbol.Color));
+        WriteSymbolText(cursor, item, m_symbols, symbol);
     } else {
         ui.edSendItem->insertPlainText(QString::fromLatin1(item.ToText()));
     }
