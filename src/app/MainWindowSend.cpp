@@ -223,10 +223,7 @@ bool TfrmMain::LoadSendList(const std::string &path)
 void TfrmMain::AddSendListItem(const CCommData &item)
 {
     m_sendList.push_back(item);
-    // The two columns are the two parts of the item's summary; taken directly rather than split
-    // back out of the summary text, so a double quote in the data cannot cut the content short.
-    auto *row = new QTreeWidgetItem(ui.lsvSendData);
-    row->setText(0, QString::fromLatin1(item.GetName()));
-    row->setText(1, QString::fromLatin1(CCommData::FormatName(item.GetFormat())));
-    row->setText(2, RowText(item.ToText()));
+    // Format and content come from the item, not split back out of its summary text, so a
+    // double quote in the data cannot cut the content short.
+    SetItemRow(new QTreeWidgetItem(ui.lsvSendData), item);
 }

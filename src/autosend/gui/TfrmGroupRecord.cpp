@@ -152,10 +152,7 @@ void TfrmGroupRecord::ShowItems(int select)
 {
     lsvSendData->clear();
     for (const CCommData &item : m_rule.Items) {
-        auto *row = new QTreeWidgetItem(lsvSendData);
-        row->setText(0, FromLatin1(item.GetName()));
-        row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
-        row->setText(2, RowText(item.ToText()));
+        SetItemRow(new QTreeWidgetItem(lsvSendData), item);
     }
     if (select >= 0 && select < lsvSendData->topLevelItemCount()) {
         lsvSendData->setCurrentItem(lsvSendData->topLevelItem(select));

@@ -104,6 +104,13 @@ QString RowText(const std::string &text)
     return row;
 }
 
+void SetItemRow(QTreeWidgetItem *row, const CCommData &item)
+{
+    row->setText(0, FromLatin1(item.GetName()));
+    row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
+    row->setText(2, RowText(item.ToText()));
+}
+
 std::string ToLatin1(const QString &text)
 {
     return text.toLatin1().toStdString();

@@ -20,6 +20,7 @@ class QPushButton;
 class QTextCursor;
 class QTextCharFormat;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 
 template <typename T> T *Named(T *widget, const char *name)
@@ -64,6 +65,8 @@ std::string ToLatin1(const QString &text);
 // A list row is one line: line breaks in the data are shown as the visible CR and LF signs
 // rather than breaking the row into several lines.
 QString RowText(const std::string &text);
+// The three columns every item list shows: name, format name and the item in its own format.
+void SetItemRow(QTreeWidgetItem *row, const CCommData &item);
 
 QColor ToQColor(uint32_t windowsColor);
 

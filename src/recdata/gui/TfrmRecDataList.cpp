@@ -141,11 +141,7 @@ void TfrmRecDataList::AppendRow(int pos)
 
 void TfrmRecDataList::DrawRow(int pos)
 {
-    QTreeWidgetItem *row = lsvRecData->topLevelItem(pos);
-    const CCommData &item = m_entries.At(pos);
-    row->setText(0, FromLatin1(item.GetName()));
-    row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
-    row->setText(2, RowText(item.ToText()));
+    SetItemRow(lsvRecData->topLevelItem(pos), m_entries.At(pos));
 }
 
 void TfrmRecDataList::SelectOnly(int pos)

@@ -107,10 +107,7 @@ void TfrmSendDataList::RefillRows()
 void TfrmSendDataList::DrawRow(int pos, bool select)
 {
     QTreeWidgetItem *row = lsvSendData->topLevelItem(pos);
-    const CCommData &item = m_list->At(pos);
-    row->setText(0, FromLatin1(item.GetName()));
-    row->setText(1, FromLatin1(CCommData::FormatName(item.GetFormat())));
-    row->setText(2, RowText(item.ToText()));
+    SetItemRow(row, m_list->At(pos));
     if (select) {
         lsvSendData->setCurrentItem(row);
         lsvSendData->scrollToItem(row);
