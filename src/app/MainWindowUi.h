@@ -63,3 +63,7 @@ struct TfrmMainUi
 };
 
 void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui);
+
+// Widens the status panels to their present texts (a Linux port path is longer than the panel
+// was made for); never narrower than the first layout.
+void FitStatusPanels(TfrmMainUi &ui);
