@@ -132,7 +132,7 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
             ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
                                   QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
     }
-    FitStatusPanels(ui);
+    FitStatusPanels(ui, IsPortOpen());
 }
 
 void TfrmMain::UpdateControls()

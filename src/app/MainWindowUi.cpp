@@ -316,7 +316,7 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     InstallWindowPolish();
 }
 
-void FitStatusPanels(TfrmMainUi &ui)
+void FitStatusPanels(TfrmMainUi &ui, bool open)
 {
     // The two counters grow block by block; room for a few more digits than they show now keeps
     // them readable without widening the panels at every block.
@@ -325,6 +325,8 @@ void FitStatusPanels(TfrmMainUi &ui)
         QLabel *panel = ui.panels[i];
         const QString text = i >= 6 ? panel->text() + counterRoom : panel->text();
         const int needed = panel->fontMetrics().horizontalAdvance(text) + 2 * panel->frameWidth() + 2;
-        panel->setMinimumWidth(std::max(kPanelWidths[i], needed));
+        // With a port open every panel is as wide as its text; the labels alone keep the first
+        // layout's widths.
+        panel->setMinimumWidth(open ? needed : std::max(kPanelWidths[i], needed));
     }
 }

@@ -64,6 +64,6 @@ struct TfrmMainUi
 
 void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui);
 
-// Widens the status panels to their present texts (a Linux port path is longer than the panel
-// was made for); never narrower than the first layout.
-void FitStatusPanels(TfrmMainUi &ui);
+// Sizes the status panels to their present texts (a Linux port path is longer than the panel was
+// made for); while no port is open, never narrower than the first layout.
+void FitStatusPanels(TfrmMainUi &ui, bool open);

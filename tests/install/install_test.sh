@@ -76,6 +76,9 @@ else
     [ "$(dpkg-deb -f "$deb" Package)" = kestrum ] || fail "package name"
     dpkg-deb -x "$deb" "$scratch/root"
     check_tree "$scratch/root/usr"
+    # The package carries the program's whole version, not a shortened one.
+    shown=$("$scratch/root/usr/bin/kestrum" --version)
+    [ "kestrum $(dpkg-deb -f "$deb" Version)" = "$shown" ] || fail "package version differs from: $shown"
   fi
 fi
 
