@@ -52,8 +52,11 @@ protected:
             static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier || !watched->isWidgetType())
             return false;
         QWidget *window = static_cast<QWidget *>(watched)->window();
+        // An open menu belongs to the window it was opened from.
+        if (window->windowType() == Qt::Popup)
+            window = QApplication::activeWindow();
         // F1 in the help window itself would only replace the page being read.
-        if (qobject_cast<THelpWindow *>(window))
+        if (!window || qobject_cast<THelpWindow *>(window))
             return false;
         ShowHelpPage(window, HelpPageFor(window));
         return true;

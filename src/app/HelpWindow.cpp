@@ -58,6 +58,9 @@ THelpWindow::THelpWindow(QWidget *owner, const QString &folder) : QWidget(owner,
     findLabel->setBuddy(m_find);
     m_findState = new QLabel(this);
     m_findState->setObjectName(QStringLiteral("lbHelpFindState"));
+    // Room for the message from the start, so the row does not jump when it appears.
+    m_findState->setMinimumWidth(m_findState->fontMetrics().horizontalAdvance(QStringLiteral("Not found")) +
+                                 4);
     row->addWidget(findLabel);
     row->addWidget(m_find);
     row->addWidget(m_findState);
