@@ -3,6 +3,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QString>
 
@@ -56,6 +57,9 @@ int main(int argc, char **argv)
     Q_INIT_RESOURCE(kestrum);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kestrum"));
+    // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
     std::unique_ptr<TfrmMain> window;
     try {
         window = std::make_unique<TfrmMain>();
