@@ -4,11 +4,9 @@
 #include "app/MainWindow.h"
 #include "app/TfrmAbout.h"
 #include "autosend/gui/TfrmAutoSendSetting.h"
-#include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
-#include <QDesktopServices>
 
 void TfrmMain::ConnectOtherCommands()
 {
@@ -27,8 +25,7 @@ void TfrmMain::ConnectOtherCommands()
         TfrmAbout about(this);
         about.exec();
     });
-    connect(ui.mnuHelpContent, &QAction::triggered, this, [this] {
-        ShowHelpContent(this, ExecutablePath(),
-                        [](const QUrl &url) { return QDesktopServices::openUrl(url); });
-    });
+    connect(ui.mnuHelpContent, &QAction::triggered, this,
+            [this] { ShowHelpPage(this, QStringLiteral("contents.html")); });
+    InstallHelpKey();
 }

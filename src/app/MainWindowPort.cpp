@@ -126,12 +126,13 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
         ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]));
         ui.panels[i]->setToolTip(QString());
     }
-    if (!IsPortOpen())
-        return;
-    const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
-    for (int i = 0; i < 6; ++i)
-        ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
-                              QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
+    if (IsPortOpen()) {
+        const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
+        for (int i = 0; i < 6; ++i)
+            ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
+                                  QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
+    }
+    FitStatusPanels(ui, IsPortOpen());
 }
 
 void TfrmMain::UpdateControls()

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QTextEdit>
 
 namespace {
@@ -92,6 +93,13 @@ bool TfrmMain::LoadSettings()
         item.FromLine(instant);
         SetInstantItem(item);
     }
+    // Kept by later versions only: a store without them leaves the window where it was placed.
+    const QByteArray geometry = settings.value(QStringLiteral("WindowGeometry")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
+    if (!split.isEmpty())
+        ui.splitter->restoreState(split);
     return true;
 }
 
@@ -105,6 +113,8 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (m_lastLink)
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
+    settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
+    settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

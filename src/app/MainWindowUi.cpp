@@ -1,5 +1,6 @@
 #include "app/MainWindowUi.h"
 #include "app/TrafficLog.h"
+#include "data/gui/windowpolish.h"
 #include "platform/gui/fixedfont.h"
 
 #include <QAction>
@@ -20,6 +21,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -243,9 +246,11 @@ QWidget *BuildBottomPart(QWidget *parent, TfrmMainUi &ui)
     return bottom;
 }
 
+const int kPanelWidths[kStatusPanelCount] = {75, 110, 70, 70, 75, 80, 100, 50};
+
 void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
 {
-    static const int widths[kStatusPanelCount] = {75, 110, 70, 70, 75, 80, 100, 50};
+    const int *widths = kPanelWidths;
     ui.stbComStatus = new QStatusBar(window);
     ui.stbComStatus->setObjectName(QStringLiteral("stbComStatus"));
     ui.stbComStatus->setFixedHeight(25);
@@ -293,11 +298,35 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     ui.lsvSendData = BuildSendList(ui.splitter);
     ui.splitter->addWidget(ui.edData);
     ui.splitter->addWidget(ui.lsvSendData);
-    ui.splitter->setStretchFactor(1, 1);
+    // 203 is where the upper part starts; room the window gains goes to the log, the splitter
+    // still moves the line between them.
+    ui.splitter->setStretchFactor(0, 1);
+    ui.splitter->setStretchFactor(1, 0);
     ui.splitter->setSizes({203 - 37, 582 - 203 - 67});
     column->addWidget(ui.splitter, 1);
     column->addWidget(BuildBottomPart(central, ui));
     window->setCentralWidget(central);
 
     BuildStatusBar(window, ui);
+    // Controls without a caption or label of their own; the rest are named by the window polish.
+    ui.edData->setAccessibleName(QStringLiteral("Traffic log"));
+    ui.lsvSendData->setAccessibleName(QStringLiteral("Send list"));
+    ui.edSendItem->setAccessibleName(QStringLiteral("Instant send data"));
+    ui.cboFormat->setAccessibleName(QStringLiteral("Instant send format"));
+    InstallWindowPolish();
+}
+
+void FitStatusPanels(TfrmMainUi &ui, bool open)
+{
+    // The two counters grow block by block; room for a few more digits than they show now keeps
+    // them readable without widening the panels at every block.
+    const QString counterRoom = QStringLiteral("00");
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        QLabel *panel = ui.panels[i];
+        const QString text = i >= 6 ? panel->text() + counterRoom : panel->text();
+        const int needed = panel->fontMetrics().horizontalAdvance(text) + 2 * panel->frameWidth() + 2;
+        // With a port open every panel is as wide as its text; the labels alone keep the first
+        // layout's widths.
+        panel->setMinimumWidth(open ? needed : std::max(kPanelWidths[i], needed));
+    }
 }

@@ -63,3 +63,7 @@ struct TfrmMainUi
 };
 
 void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui);
+
+// Sizes the status panels to their present texts (a Linux port path is longer than the panel was
+// made for); while no port is open, never narrower than the first layout.
+void FitStatusPanels(TfrmMainUi &ui, bool open);

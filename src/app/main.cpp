@@ -1,31 +1,65 @@
 #include "app/MainWindow.h"
+#include "app/Screenshot.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QString>
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
 
 namespace {
 
-// "--screenshot <file>" renders the window as it first appears and ends; the README's picture
-// is made this way, without a display.
-int SaveScreenshot(TfrmMain &window, const char *path)
+const char kUsage[] =
+    "Usage: kestrum [OPTION]\n"
+    "A terminal for one serial port at a time: links, a traffic log, send lists and automatic sending.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "\n"
+    "Tool option, for the pictures of the manual:\n"
+    "  --screenshot FILE [WINDOW]  save a picture of the main window (or of WINDOW) as it first\n"
+    "                              appears, then exit; WINDOW is one of main, portsetting,\n"
+    "                              openport, senddatalist, dataedit, recdatalist, asctable,\n"
+    "                              editsymbol, autosendsetting, singlerecord, grouprecord, eventedit,\n"
+    "                              about\n"
+    "\n"
+    "Working files live in $KESTRUM_HOME when set, else beside the program when its folder is\n"
+    "writable, else in $XDG_DATA_HOME/kestrum. The manual opens with F1 or Help > Content.\n";
+
+// Answers --help and --version before any window system is needed; -1 when neither was asked.
+int AnswerInfoOption(int argc, char **argv)
 {
-    window.show();
-    return window.grab().save(QString::fromLocal8Bit(path)) ? 0 : 1;
+    if (argc < 2)
+        return -1;
+    const char *option = argv[1];
+    if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (std::strcmp(option, "--version") == 0 || std::strcmp(option, "-V") == 0) {
+        std::printf("kestrum %s\n", KESTRUM_VERSION);
+        return 0;
+    }
+    return -1;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (const int answered = AnswerInfoOption(argc, argv); answered >= 0)
+        return answered;
     Q_INIT_RESOURCE(kestrum);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kestrum"));
+    // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
     std::unique_ptr<TfrmMain> window;
     try {
         window = std::make_unique<TfrmMain>();
@@ -37,8 +71,9 @@ int main(int argc, char **argv)
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return 1;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0)
-        return SaveScreenshot(*window, argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0)
+        return SaveScreenshot(*window, QString::fromLocal8Bit(argv[2]),
+                              argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     window->show();
     const int code = app.exec();
     window.reset();

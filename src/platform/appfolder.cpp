@@ -39,18 +39,15 @@ std::string ExecutablePath()
     return std::string(buf, static_cast<size_t>(n));
 }
 
-std::string AppFolder()
+std::string AppFolderFor(const std::string &executable)
 {
-    if (const char *home = std::getenv("KESTRUM_HOME"); home && *home) {
-        std::string dir = StripTrailingSlash(home);
-        MakePath(dir);
-        return dir;
-    }
-    const std::string exe = ExecutablePath();
-    const size_t slash = exe.rfind('/');
+    const size_t slash = executable.rfind('/');
     if (slash != std::string::npos) {
-        std::string dir = slash == 0 ? "/" : exe.substr(0, slash);
-        if (IsWritableDir(dir))
+        std::string dir = slash == 0 ? "/" : executable.substr(0, slash);
+        // An installed program's bin folder is shared by every program on the system: even where
+        // it is writable (run as root) the working files do not belong there.
+        const bool installed = dir.size() >= 4 && dir.compare(dir.size() - 4, 4, "/bin") == 0;
+        if (!installed && IsWritableDir(dir))
             return dir;
     }
     std::string data;
@@ -63,6 +60,16 @@ std::string AppFolder()
     std::string dir = StripTrailingSlash(data) + "/kestrum";
     MakePath(dir);
     return dir;
+}
+
+std::string AppFolder()
+{
+    if (const char *home = std::getenv("KESTRUM_HOME"); home && *home) {
+        std::string dir = StripTrailingSlash(home);
+        MakePath(dir);
+        return dir;
+    }
+    return AppFolderFor(ExecutablePath());
 }
 
 std::string AppFilePath(const std::string &name)

@@ -1,11 +1,15 @@
 #pragma once
 // Where the working files ("Default.cps", "Default.sds", "Default.sym", "Default.ass",
 // "TempRec.tmp") and the diagnostic log live: $KESTRUM_HOME when set, else the executable's
-// folder when it is writable, else $XDG_DATA_HOME/kestrum (created on first use).
+// folder when it is writable and not an installed bin folder, else $XDG_DATA_HOME/kestrum
+// (created on first use).
 #include <string>
 
 // The folder without a trailing separator. Looked up on every call so tests can move it.
 std::string AppFolder();
+
+// The folder for the program at `executable` when $KESTRUM_HOME is not set.
+std::string AppFolderFor(const std::string &executable);
 
 // AppFolder() + "/" + name.
 std::string AppFilePath(const std::string &name);

@@ -75,6 +75,26 @@ TEST(AppFolder, HomeVariableWinsOverTheProgramFolder)
     EXPECT_EQ(AppFolder(), exe.substr(0, exe.rfind('/')));
 }
 
+TEST(AppFolder, AnInstalledProgramKeepsItsFilesInTheUsersDataFolder)
+{
+    HomeDir home;
+    const std::string data = home.path + "/data";
+    const char *old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    mkdir((home.path + "/bin").c_str(), 0755);
+    mkdir((home.path + "/build").c_str(), 0755);
+    // A writable bin folder (as for root) is still no place for working files.
+    EXPECT_EQ(AppFolderFor(home.path + "/bin/kestrum"), data + "/kestrum");
+    EXPECT_TRUE(IsDir(data + "/kestrum"));
+    EXPECT_EQ(AppFolderFor(home.path + "/build/kestrum"), home.path + "/build");
+    EXPECT_EQ(AppFolderFor(home.path + "/missing/kestrum"), data + "/kestrum");
+    if (old)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+}
+
 TEST(DiagLog, LinesEndInCrLfAndTextIsNeverAFormat)
 {
     HomeDir home;

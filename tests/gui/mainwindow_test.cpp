@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -296,29 +297,30 @@ TEST(MainWindow, LogSaveCopyAndClear)
     EXPECT_EQ(log->LineCount(), 0);
 }
 
-TEST(MainWindow, HelpFileBesideTheProgramAndAboutBox)
+TEST(MainWindow, ManualBesideTheProgramAndAboutBox)
 {
     GuiTestEnv env;
-    EXPECT_EQ(HelpFilePath("/opt/k.v2/kestrum"), "/opt/k.v2/kestrum.chm");
-    EXPECT_EQ(HelpFilePath("/opt/bin/other.bin"), "/opt/bin/other.chm");
-    EXPECT_EQ(HelpFilePath("/opt/bin/.hidden"), "/opt/bin/.hidden.chm");
+    // Installed under any prefix, the manual lies in share/doc/kestrum beside bin; without it the
+    // fallback (the source tree's) is used, and with neither there is none.
+    const std::string prefix = env.File("prefix");
+    const std::string fallback = env.File("source-manual");
+    EXPECT_EQ(ManualFolder(prefix + "/bin/kestrum", fallback), "");
+    QDir().mkpath(QString::fromStdString(fallback));
+    QDir().mkpath(QString::fromStdString(prefix + "/share/doc/kestrum"));
+    WriteFileAtomic(fallback + "/index.html", "<h1>source</h1>");
+    EXPECT_EQ(ManualFolder(prefix + "/bin/kestrum", fallback), fallback);
+    WriteFileAtomic(prefix + "/share/doc/kestrum/index.html", "<h1>installed</h1>");
+    EXPECT_EQ(ManualFolder(prefix + "/bin/kestrum", fallback), prefix + "/share/doc/kestrum");
+    EXPECT_EQ(ManualFolder("", ""), "");
 
-    const std::string exe = env.File("renamed");
-    QList<QUrl> opened;
-    const auto open = [&opened](const QUrl &url) {
-        opened << url;
-        return true;
-    };
+    OverrideManualFolder(env.File("no-manual-here"));
     {
+        TfrmMain w;
         ModalCatcher boxes;
-        ShowHelpContent(nullptr, exe, open);
+        w.findChild<QAction *>(QStringLiteral("mnuHelpContent"))->trigger();
         EXPECT_EQ(boxes.Seen(), QStringList{"Help file not found!"});
-        EXPECT_TRUE(opened.isEmpty());
     }
-    WriteFileAtomic(env.File("renamed.chm"), "help");
-    ShowHelpContent(nullptr, exe, open);
-    ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened[0].toLocalFile(), env.FilePath(QStringLiteral("renamed.chm")));
+    OverrideManualFolder("");
 
     TfrmMain w;
     QString version, caption;

@@ -51,6 +51,7 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
     edTime->setInputMask("09:99:99.999;_");
     edTime->setMaxLength(12);
     edTime->setText("00:00:01.000");
+    edTime->setAccessibleName("Time");
     auto *timeLayout = new QHBoxLayout(pnlTime);
     timeLayout->addWidget(new QLabel("Type", pnlTime));
     timeLayout->addWidget(cboTimeEventType);

@@ -49,6 +49,7 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     edSendData = Named(new QTextEdit(this), "edSendData");
     edSendData->setAcceptRichText(false);
     edSendData->setMinimumSize(420, 160);
+    edSendData->setAccessibleName("Data");
 
     rdgFormat = Named(new QGroupBox("Format", this), "rdgFormat");
     m_formatButtons = new QButtonGroup(this);

@@ -1,0 +1,289 @@
+#include "app/HelpContent.h"
+#include "app/HelpWindow.h"
+#include "app/MainWindow.h"
+#include "app/TfrmAbout.h"
+#include "autosend/gui/TfrmAutoSendSetting.h"
+#include "autosend/gui/TfrmEventEdit.h"
+#include "autosend/gui/TfrmGroupRecord.h"
+#include "autosend/gui/TfrmRecordTypeSelect.h"
+#include "autosend/gui/TfrmSingleRecord.h"
+#include "data/gui/TfrmAscTable.h"
+#include "data/gui/TfrmEditSymbol.h"
+#include "link/gui/TfrmOpenPort.h"
+#include "link/gui/TfrmPortSetting.h"
+#include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/gui/TfrmSendDataList.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSettings>
+#include <QSplitter>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeView>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+// A manual of three pages in the test's own folder, used instead of the source tree's.
+class TestManual
+{
+public:
+    explicit TestManual(const GuiTestEnv &env) : m_dir(env.File("manual"))
+    {
+        QDir().mkpath(QString::fromStdString(m_dir));
+        WriteFileAtomic(m_dir + "/index.html", "<h1>First steps</h1>");
+        WriteFileAtomic(m_dir + "/contents.html", "<h1>Contents</h1><a href=\"autosend.html\">Auto send</a>");
+        WriteFileAtomic(m_dir + "/autosend.html",
+                        "<h1>Automatic sending</h1><p>Always means every time.</p>");
+        OverrideManualFolder(m_dir);
+    }
+    ~TestManual() { OverrideManualFolder(""); }
+
+private:
+    std::string m_dir;
+};
+
+QString Name(QWidget *widget)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+bool IsInteractive(const QWidget *w)
+{
+    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
+           qobject_cast<const QLineEdit *>(w) || qobject_cast<const QTextEdit *>(w) ||
+           qobject_cast<const QAbstractItemView *>(w) || qobject_cast<const QAbstractSpinBox *>(w);
+}
+
+bool IsQtPart(const QWidget *w, const QWidget *window)
+{
+    for (const QWidget *p = w; p && p != window; p = p->parentWidget())
+        if (p->objectName().startsWith(QLatin1String("qt_")) || qobject_cast<const QHeaderView *>(p) ||
+            qobject_cast<const QComboBox *>(p->parentWidget()) ||
+            qobject_cast<const QAbstractSpinBox *>(p->parentWidget()) ||
+            qobject_cast<const QLineEdit *>(p->parentWidget()))
+            return true;
+    return false;
+}
+
+// What a screen reader or a test driver would stumble over in a shown window: controls it cannot
+// name, and list columns whose header text is cut.
+QStringList Problems(QWidget *window)
+{
+    QStringList problems;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->window() == window && IsInteractive(w) && !IsQtPart(w, window) && Name(w).isEmpty())
+            problems << window->objectName() + "/" + w->objectName() + " (" + w->metaObject()->className() +
+                            ") has no accessible name";
+    }
+    for (QTreeView *view : window->findChildren<QTreeView *>()) {
+        QHeaderView *header = view->header();
+        for (int i = 0; i < header->count(); ++i) {
+            const QString text = view->model()->headerData(i, Qt::Horizontal).toString();
+            if (header->sectionSize(i) < header->fontMetrics().horizontalAdvance(text))
+                problems << window->objectName() + "/" + view->objectName() + " cuts \"" + text + "\"";
+        }
+    }
+    return problems;
+}
+
+} // namespace
+
+TEST(Desktop, HelpContentOpensTheContentsAndF1ThePageOfTheWindowInFront)
+{
+    GuiTestEnv env;
+    TestManual manual(env);
+    TfrmMain w;
+    w.show();
+    w.findChild<QAction *>(QStringLiteral("mnuHelpContent"))->trigger();
+    auto *help = w.findChild<THelpWindow *>(QStringLiteral("frmHelp"));
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
+
+    // Pages seen can be gone back and forth through; the search wraps and says when it fails.
+    help->ShowPage(QStringLiteral("autosend.html"));
+    Find<QToolButton>(help, "btnHelpBack")->click();
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
+    Find<QToolButton>(help, "btnHelpForward")->click();
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("autosend.html"));
+    EXPECT_TRUE(help->FindText(QStringLiteral("every time")));
+    EXPECT_TRUE(help->FindText(QStringLiteral("every time"))) << "wraps round to the first match";
+    EXPECT_FALSE(help->FindText(QStringLiteral("nowhere in the page")));
+    Find<QToolButton>(help, "btnHelpContents")->click();
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
+
+    // F1 in a rule editor opens its page, in a help window that a modal editor does not block.
+    TfrmSingleRecord editor(&w);
+    editor.show();
+    QTest::keyClick(&editor, Qt::Key_F1);
+    auto *editorHelp = editor.findChild<THelpWindow *>(QStringLiteral("frmHelp"));
+    ASSERT_NE(editorHelp, nullptr);
+    EXPECT_EQ(editorHelp->CurrentPage(), QStringLiteral("autosend.html"));
+
+    // A page the manual does not have falls back to its first page.
+    QTest::keyClick(&w, Qt::Key_F1);
+    help = w.findChild<THelpWindow *>(QStringLiteral("frmHelp"));
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("index.html"));
+    EXPECT_EQ(HelpPageFor(&editor), QStringLiteral("autosend.html"));
+}
+
+TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
+{
+    GuiTestEnv env;
+    QList<int> split;
+    {
+        TfrmMain w;
+        w.show();
+        w.resize(900, 700);
+        ASSERT_TRUE(WaitUntil([&] { return w.size() == QSize(900, 700); }));
+        Find<QSplitter>(w, "splitter")->setSizes({380, 150});
+        split = Find<QSplitter>(w, "splitter")->sizes();
+    }
+    {
+        TfrmMain w;
+        w.show();
+        EXPECT_EQ(w.size(), QSize(900, 700));
+        EXPECT_EQ(Find<QSplitter>(w, "splitter")->sizes(), split);
+        EXPECT_EQ(split[1], 150);
+        w.showMaximized();
+        ASSERT_TRUE(WaitUntil([&] { return w.isMaximized(); }));
+    }
+    {
+        TfrmMain w;
+        EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+    }
+
+    // A store of an older version has none of these values: the first layout stands.
+    env.ClearSettings();
+    QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"))
+        .setValue(QStringLiteral("CurrentType"), 1);
+    TfrmMain w;
+    w.show();
+    EXPECT_EQ(w.size(), QSize(676, 582));
+    EXPECT_FALSE(w.isMaximized());
+}
+
+TEST(Desktop, TheLogTakesTheRoomTheWindowGains)
+{
+    GuiTestEnv env;
+    env.ClearSettings();
+    TfrmMain w;
+    w.show();
+    auto *log = Find<QWidget>(w, "edData");
+    auto *list = Find<QWidget>(w, "lsvSendData");
+    const int logBefore = log->height(), listBefore = list->height();
+    w.resize(w.width(), w.height() + 400);
+    ASSERT_TRUE(WaitUntil([&] { return log->height() >= logBefore + 400; })) << log->height();
+    EXPECT_EQ(list->height(), listBefore);
+
+    // The splitter still moves the line between them.
+    auto *splitter = Find<QSplitter>(w, "splitter");
+    const int total = splitter->sizes()[0] + splitter->sizes()[1];
+    splitter->setSizes({total - 300, 300});
+    EXPECT_EQ(list->height(), 300);
+}
+
+TEST(Desktop, StatusPanelsShowTheirWholeText)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    // A device path as long as the stable names a USB adapter gets.
+    const std::string longPath = env.File("usb-Vantrell_Bench_Adapter_A1B2C3D4-if00-port0");
+    ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
+    TfrmMain w;
+    w.show();
+    w.OpenLink(Link("Bench", longPath));
+    ASSERT_TRUE(w.IsPortOpen());
+    QApplication::processEvents();
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        auto *panel = Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
+        EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+            << panel->text().toStdString();
+        EXPECT_EQ(Name(panel), panel->text()) << "a panel reads as its text";
+    }
+    EXPECT_TRUE(StatusPanel(w, 0).endsWith(QString::fromStdString(longPath)));
+    w.ClosePort();
+}
+
+TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
+{
+    GuiTestEnv env;
+    TestManual manual(env);
+    TfrmMain w;
+    w.show();
+    TfrmRecDataList recData(&w);
+    const std::vector<std::function<QDialog *()>> dialogs = {
+        [&] { return new TfrmAbout(&w); },
+        [&] { return new TfrmOpenPort(&w); },
+        [&] { return new TfrmPortSetting(&w); },
+        [&] { return new TfrmSendDataList(&w); },
+        [&] { return new TfrmDataEdit(&w); },
+        [&] { return new TfrmAscTable(&w, false); },
+        [&] { return new TfrmEditSymbol(&w); },
+        [&] { return new TfrmAutoSendSetting(&w); },
+        [&] { return new TfrmRecordTypeSelect(&w); },
+        [&] { return new TfrmSingleRecord(&w); },
+        [&] { return new TfrmGroupRecord(&w); },
+        [&] { return new TfrmEventEdit(&w); },
+    };
+    QStringList problems = Problems(&w);
+    recData.show();
+    problems << Problems(&recData);
+    recData.hide();
+    for (const auto &make : dialogs) {
+        std::unique_ptr<QDialog> dialog(make());
+        dialog->show();
+        problems << Problems(dialog.get());
+    }
+    w.findChild<QAction *>(QStringLiteral("mnuHelpContent"))->trigger();
+    problems << Problems(w.findChild<THelpWindow *>(QStringLiteral("frmHelp")));
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+
+    // The icon-only toolbar buttons are named by what their tool tip says.
+    EXPECT_EQ(Name(Find<QToolButton>(w, "btnStartAutoSend")), QStringLiteral("Start Auto Send"));
+}
+
+TEST(Desktop, TheLogoWordmarkFitsItsBox)
+{
+    // The About box shows the logo in its own box; a wordmark running past its right edge is cut
+    // off there ("Kestrur"), so the last columns of the picture must stay empty.
+    QSvgRenderer logo(QStringLiteral(":/icons/logo.svg"));
+    ASSERT_TRUE(logo.isValid());
+    QImage image(177, 81, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    logo.render(&painter);
+    painter.end();
+    for (int x = image.width() - 3; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            ASSERT_EQ(qAlpha(image.pixel(x, y)), 0) << "drawn at " << x << "," << y;
+}
