@@ -216,7 +216,12 @@ TEST(RuleSettingDialog, MoveDeleteAndEditKeepRowsInStep)
     dialog.show();
     auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
     ASSERT_EQ(Column(view, 1), (QStringList{"first", "second"}));
-    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+    // The last row written is the one selected, so the commands that need a selection are ready.
+    ASSERT_EQ(view->selectedItems().size(), 1);
+    EXPECT_EQ(view->selectedItems()[0]->text(1), "second");
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnEdit")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDown")->isEnabled());
 
     view->clearSelection();
     view->topLevelItem(0)->setSelected(true);
@@ -417,6 +422,8 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
     ClickAnswering(&dialog, "btnLoad", "dlgOpen", ChooseFile(other));
     EXPECT_EQ(Column(view, 0), (QStringList{"1", "2"}));
     EXPECT_EQ(Column(view, 1), (QStringList{"first", "second"}));
+    EXPECT_TRUE(view->topLevelItem(1)->isSelected());
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnDelete")->isEnabled());
 
     // A file without a readable rule empties the list and the view.
     WriteTextLines(env.File("junk.ass"), {"no rules here"});
@@ -424,4 +431,83 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
     EXPECT_EQ(view->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.Rules().Count(), 0);
     EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
+}
+
+TEST(EventEditDialog, WhatTheChoicesCannotOfferIsShownAndKeptAsItIs)
+{
+    const std::pair<const char *, const char *> handEdited[] = {
+        {"CActionEvent", "ActionType=3"},
+        {"CActionEvent", "ActionType=200"},
+        {"CTimeEvent", "Time=00:00:02.000,TimeType=9"},
+        {"CTimeEvent", "Time=1:2:3.4,TimeType=1"},
+        {"CTimeEvent", "Time=00:75:00.000,TimeType=0"},
+        {"CTimeEvent", "Time=123:00:00.000000,TimeType=2"},
+    };
+    TfrmEventEdit dialog(nullptr);
+    ModalCatcher catcher;
+    for (const auto &[className, text] : handEdited) {
+        std::unique_ptr<CEvent> event = CreateEvent(className);
+        ASSERT_TRUE(event->LoadText(text)) << text;
+        dialog.SetEvent(event.get());
+        dialog.show();
+        Find<QPushButton>(&dialog, "btnOK")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted) << text;
+        EXPECT_EQ(dialog.Event()->SaveText(), text);
+    }
+    EXPECT_TRUE(catcher.Seen().isEmpty());
+
+    // Shown as it is: the raw time, a type entry of its own, a Stop choice.
+    CTimeEvent odd("1:2:3.4", 9);
+    dialog.SetEvent(&odd);
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "edTime")->displayText(), "1:2:3.4");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboTimeEventType")->currentText(), "Type 9");
+    CActionEvent stop(ACTION_STOP);
+    dialog.SetEvent(&stop);
+    auto *unlisted = Find<QRadioButton>(&dialog, "rdActionUnlisted");
+    ASSERT_NE(unlisted, nullptr);
+    EXPECT_TRUE(!unlisted->isHidden() && unlisted->isChecked());
+    EXPECT_EQ(unlisted->text(), "Stop");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboTimeEventType")->count(), 6) << "the next event has no extra type";
+
+    // An ordinary event afterwards gets the ordinary choices; a changed time is checked again.
+    CActionEvent pause(ACTION_PAUSE);
+    dialog.SetEvent(&pause);
+    EXPECT_TRUE(unlisted->isHidden());
+    EXPECT_EQ(dialog.Event()->SaveText(), "ActionType=1");
+    dialog.SetEvent(&odd);
+    Find<QLineEdit>(&dialog, "edTime")->setText("1:2:99.4");
+    dialog.show();
+    Find<QPushButton>(&dialog, "btnOK")->click();
+    EXPECT_EQ(catcher.Seen(), QStringList{"'1:2:99.4' is not a valid time of day (hh:mm:ss.sss)"});
+}
+
+TEST(RuleEditors, StopDelayCountsOnlyWithAStopEvent)
+{
+    CGroupRule group;
+    group.StopEvent = std::make_unique<CActionEvent>(ACTION_PAUSE);
+    group.StopDelay = 40;
+    TfrmGroupRecord editor(nullptr);
+    editor.SetRule(group);
+    editor.show();
+    auto *valid = Find<QCheckBox>(&editor, "chkStopValid");
+    auto *delay = Find<QLineEdit>(&editor, "edStopDelayTime");
+    EXPECT_TRUE(delay->isEnabled());
+    delay->setText("later");
+    valid->setChecked(false);
+    EXPECT_FALSE(delay->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>(&editor, "chkStopDelay")->isEnabled());
+    ModalCatcher catcher;
+    Find<QPushButton>(&editor, "btnOK")->click();
+    EXPECT_TRUE(catcher.Seen().isEmpty());
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
+    EXPECT_EQ(editor.Rule().StopDelay, 0);
+
+    // With the stop event kept, the same text is an error again.
+    TfrmGroupRecord kept(nullptr);
+    kept.SetRule(group);
+    kept.show();
+    Find<QLineEdit>(&kept, "edStopDelayTime")->setText("later");
+    Find<QPushButton>(&kept, "btnOK")->click();
+    EXPECT_EQ(catcher.Seen(), QStringList{"'later' is not a valid integer value"});
+    EXPECT_TRUE(kept.isVisible());
 }
