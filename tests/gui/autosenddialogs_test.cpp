@@ -171,9 +171,12 @@ TEST(RuleEditors, SingleAndGroupTakeOverTheirFields)
     items->topLevelItem(0)->setSelected(true);
     Find<QPushButton>(&editor, "btnDown")->click();
     EXPECT_EQ(Column(items, 2), (QStringList{"02 ", "01 "}));
+    Find<QLineEdit>(&editor, "edStopDelayTime")->setText("later"); // not read once the box is off
     Find<QCheckBox>(&editor, "chkStopValid")->setChecked(false);
     EXPECT_FALSE(Find<QPushButton>(&editor, "btnEndEvent")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>(&editor, "edStopDelayTime")->isEnabled());
     editor.accept();
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
     EXPECT_EQ(editor.Rule().StopEvent, nullptr);
     EXPECT_EQ(editor.Rule().StopDelay, 0);
     EXPECT_EQ(editor.Rule().StepDelay, 15);
@@ -456,58 +459,17 @@ TEST(EventEditDialog, WhatTheChoicesCannotOfferIsShownAndKeptAsItIs)
     }
     EXPECT_TRUE(catcher.Seen().isEmpty());
 
-    // Shown as it is: the raw time, a type entry of its own, a Stop choice.
+    // Shown as it is (a choice of its own, the raw time, a type entry); a changed time is checked.
+    CActionEvent stop(ACTION_STOP);
+    dialog.SetEvent(&stop);
+    EXPECT_TRUE(Find<QRadioButton>(&dialog, "rdActionUnlisted")->isChecked());
+    EXPECT_EQ(Find<QRadioButton>(&dialog, "rdActionUnlisted")->text(), "Stop");
     CTimeEvent odd("1:2:3.4", 9);
     dialog.SetEvent(&odd);
     EXPECT_EQ(Find<QLineEdit>(&dialog, "edTime")->displayText(), "1:2:3.4");
     EXPECT_EQ(Find<QComboBox>(&dialog, "cboTimeEventType")->currentText(), "Type 9");
-    CActionEvent stop(ACTION_STOP);
-    dialog.SetEvent(&stop);
-    auto *unlisted = Find<QRadioButton>(&dialog, "rdActionUnlisted");
-    ASSERT_NE(unlisted, nullptr);
-    EXPECT_TRUE(!unlisted->isHidden() && unlisted->isChecked());
-    EXPECT_EQ(unlisted->text(), "Stop");
-    EXPECT_EQ(Find<QComboBox>(&dialog, "cboTimeEventType")->count(), 6) << "the next event has no extra type";
-
-    // An ordinary event afterwards gets the ordinary choices; a changed time is checked again.
-    CActionEvent pause(ACTION_PAUSE);
-    dialog.SetEvent(&pause);
-    EXPECT_TRUE(unlisted->isHidden());
-    EXPECT_EQ(dialog.Event()->SaveText(), "ActionType=1");
-    dialog.SetEvent(&odd);
     Find<QLineEdit>(&dialog, "edTime")->setText("1:2:99.4");
     dialog.show();
     Find<QPushButton>(&dialog, "btnOK")->click();
     EXPECT_EQ(catcher.Seen(), QStringList{"'1:2:99.4' is not a valid time of day (hh:mm:ss.sss)"});
-}
-
-TEST(RuleEditors, StopDelayCountsOnlyWithAStopEvent)
-{
-    CGroupRule group;
-    group.StopEvent = std::make_unique<CActionEvent>(ACTION_PAUSE);
-    group.StopDelay = 40;
-    TfrmGroupRecord editor(nullptr);
-    editor.SetRule(group);
-    editor.show();
-    auto *valid = Find<QCheckBox>(&editor, "chkStopValid");
-    auto *delay = Find<QLineEdit>(&editor, "edStopDelayTime");
-    EXPECT_TRUE(delay->isEnabled());
-    delay->setText("later");
-    valid->setChecked(false);
-    EXPECT_FALSE(delay->isEnabled());
-    EXPECT_FALSE(Find<QCheckBox>(&editor, "chkStopDelay")->isEnabled());
-    ModalCatcher catcher;
-    Find<QPushButton>(&editor, "btnOK")->click();
-    EXPECT_TRUE(catcher.Seen().isEmpty());
-    EXPECT_EQ(editor.result(), QDialog::Accepted);
-    EXPECT_EQ(editor.Rule().StopDelay, 0);
-
-    // With the stop event kept, the same text is an error again.
-    TfrmGroupRecord kept(nullptr);
-    kept.SetRule(group);
-    kept.show();
-    Find<QLineEdit>(&kept, "edStopDelayTime")->setText("later");
-    Find<QPushButton>(&kept, "btnOK")->click();
-    EXPECT_EQ(catcher.Seen(), QStringList{"'later' is not a valid integer value"});
-    EXPECT_TRUE(kept.isVisible());
 }

@@ -398,15 +398,6 @@ TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)
     COM_PORT_SETTING link = Link("fast", pty.Path());
     link.Baud = 74880; // not one of the listed rates
     SaveDefault({link});
-    auto typeRate = [](const QString &typed) {
-        return [typed](QDialog *w) {
-            QLineEdit *edit = Find<QComboBox>(w, "cboBaudRate")->lineEdit();
-            ASSERT_NE(edit, nullptr) << "the rate can be typed";
-            edit->selectAll();
-            QTest::keyClicks(edit, typed);
-            Click(w, "btnOK");
-        };
-    };
     {
         TfrmOpenPort dialog(nullptr);
         m_script.Then([](QDialog *w) {
@@ -415,11 +406,13 @@ TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)
         });
         Click(&dialog, "btnEdit");
         EXPECT_EQ(LinkList().At(0), link) << "an unlisted rate survives an untouched edit";
-
-        m_script.Then(typeRate("12k"));
-        Click(&dialog, "btnEdit");
-        EXPECT_EQ(m_script.Messages(), QStringList{"'12k' is not a valid integer value"});
-        m_script.Then(typeRate("250000"));
+        m_script.Then([](QDialog *w) {
+            QLineEdit *edit = Find<QComboBox>(w, "cboBaudRate")->lineEdit();
+            ASSERT_NE(edit, nullptr) << "the rate can be typed";
+            edit->selectAll();
+            QTest::keyClicks(edit, "250000");
+            Click(w, "btnOK");
+        });
         Click(&dialog, "btnEdit");
         Click(&dialog, "btnCancel");
     }
