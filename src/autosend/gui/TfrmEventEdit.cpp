@@ -156,7 +156,7 @@ void TfrmEventEdit::SetEvent(const CEvent *event)
         ShowTimeText(time->TimeText);
         if (time->TimeType >= kTimeTypes)
             cboTimeEventType->addItem(QString("Type %1").arg(time->TimeType), time->TimeType);
-        cboTimeEventType->setCurrentIndex(cboTimeEventType->findData(time->TimeType));
+        cboTimeEventType->setCurrentIndex(cboTimeEventType->findData(static_cast<int>(time->TimeType)));
     } else if (dynamic_cast<const CReceiveAnythingEvent *>(event)) {
         rdReceive->setChecked(true);
         rdAnything->setChecked(true);
