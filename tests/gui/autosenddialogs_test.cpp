@@ -171,9 +171,12 @@ TEST(RuleEditors, SingleAndGroupTakeOverTheirFields)
     items->topLevelItem(0)->setSelected(true);
     Find<QPushButton>(&editor, "btnDown")->click();
     EXPECT_EQ(Column(items, 2), (QStringList{"02 ", "01 "}));
+    Find<QLineEdit>(&editor, "edStopDelayTime")->setText("later"); // not read once the box is off
     Find<QCheckBox>(&editor, "chkStopValid")->setChecked(false);
     EXPECT_FALSE(Find<QPushButton>(&editor, "btnEndEvent")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>(&editor, "edStopDelayTime")->isEnabled());
     editor.accept();
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
     EXPECT_EQ(editor.Rule().StopEvent, nullptr);
     EXPECT_EQ(editor.Rule().StopDelay, 0);
     EXPECT_EQ(editor.Rule().StepDelay, 15);
@@ -216,7 +219,12 @@ TEST(RuleSettingDialog, MoveDeleteAndEditKeepRowsInStep)
     dialog.show();
     auto *view = Find<QTreeWidget>(&dialog, "lsvSendRule");
     ASSERT_EQ(Column(view, 1), (QStringList{"first", "second"}));
-    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+    // The last row written is the one selected, so the commands that need a selection are ready.
+    ASSERT_EQ(view->selectedItems().size(), 1);
+    EXPECT_EQ(view->selectedItems()[0]->text(1), "second");
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnEdit")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnUp")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDown")->isEnabled());
 
     view->clearSelection();
     view->topLevelItem(0)->setSelected(true);
@@ -417,6 +425,8 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
     ClickAnswering(&dialog, "btnLoad", "dlgOpen", ChooseFile(other));
     EXPECT_EQ(Column(view, 0), (QStringList{"1", "2"}));
     EXPECT_EQ(Column(view, 1), (QStringList{"first", "second"}));
+    EXPECT_TRUE(view->topLevelItem(1)->isSelected());
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnDelete")->isEnabled());
 
     // A file without a readable rule empties the list and the view.
     WriteTextLines(env.File("junk.ass"), {"no rules here"});
@@ -424,4 +434,42 @@ TEST(RuleSettingDialog, SaveAndLoadRuleFiles)
     EXPECT_EQ(view->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.Rules().Count(), 0);
     EXPECT_FALSE(Find<QPushButton>(&dialog, "btnDeleteAll")->isEnabled());
+}
+
+TEST(EventEditDialog, WhatTheChoicesCannotOfferIsShownAndKeptAsItIs)
+{
+    const std::pair<const char *, const char *> handEdited[] = {
+        {"CActionEvent", "ActionType=3"},
+        {"CActionEvent", "ActionType=200"},
+        {"CTimeEvent", "Time=00:00:02.000,TimeType=9"},
+        {"CTimeEvent", "Time=1:2:3.4,TimeType=1"},
+        {"CTimeEvent", "Time=00:75:00.000,TimeType=0"},
+        {"CTimeEvent", "Time=123:00:00.000000,TimeType=2"},
+    };
+    TfrmEventEdit dialog(nullptr);
+    ModalCatcher catcher;
+    for (const auto &[className, text] : handEdited) {
+        std::unique_ptr<CEvent> event = CreateEvent(className);
+        ASSERT_TRUE(event->LoadText(text)) << text;
+        dialog.SetEvent(event.get());
+        dialog.show();
+        Find<QPushButton>(&dialog, "btnOK")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted) << text;
+        EXPECT_EQ(dialog.Event()->SaveText(), text);
+    }
+    EXPECT_TRUE(catcher.Seen().isEmpty());
+
+    // Shown as it is (a choice of its own, the raw time, a type entry); a changed time is checked.
+    CActionEvent stop(ACTION_STOP);
+    dialog.SetEvent(&stop);
+    EXPECT_TRUE(Find<QRadioButton>(&dialog, "rdActionUnlisted")->isChecked());
+    EXPECT_EQ(Find<QRadioButton>(&dialog, "rdActionUnlisted")->text(), "Stop");
+    CTimeEvent odd("1:2:3.4", 9);
+    dialog.SetEvent(&odd);
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "edTime")->displayText(), "1:2:3.4");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "cboTimeEventType")->currentText(), "Type 9");
+    Find<QLineEdit>(&dialog, "edTime")->setText("1:2:99.4");
+    dialog.show();
+    Find<QPushButton>(&dialog, "btnOK")->click();
+    EXPECT_EQ(catcher.Seen(), QStringList{"'1:2:99.4' is not a valid time of day (hh:mm:ss.sss)"});
 }

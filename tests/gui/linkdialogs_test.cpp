@@ -1,3 +1,5 @@
+#include "Serial/dcb.h"
+#include "app/MainWindow.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
@@ -7,6 +9,7 @@
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "ptypair.h"
 #include "tempdir.h"
 
 #include <QApplication>
@@ -386,4 +389,50 @@ TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)
     back = Link("y");
     none.ReadToLink(back);
     EXPECT_EQ(back.PortName, "");
+}
+
+TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)
+{
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    COM_PORT_SETTING link = Link("fast", pty.Path());
+    link.Baud = 74880; // not one of the listed rates
+    SaveDefault({link});
+    {
+        TfrmOpenPort dialog(nullptr);
+        m_script.Then([](QDialog *w) {
+            EXPECT_EQ(Find<QComboBox>(w, "cboBaudRate")->currentText(), "74880");
+            Click(w, "btnOK");
+        });
+        Click(&dialog, "btnEdit");
+        EXPECT_EQ(LinkList().At(0), link) << "an unlisted rate survives an untouched edit";
+        m_script.Then([](QDialog *w) {
+            QLineEdit *edit = Find<QComboBox>(w, "cboBaudRate")->lineEdit();
+            ASSERT_NE(edit, nullptr) << "the rate can be typed";
+            edit->selectAll();
+            QTest::keyClicks(edit, "250000");
+            Click(w, "btnOK");
+        });
+        Click(&dialog, "btnEdit");
+        Click(&dialog, "btnCancel");
+    }
+    link.Baud = 250000;
+    EXPECT_EQ(ReadRaw(File("Default.cps")), LinkToLine(link) + "\r\n");
+
+    TfrmOpenPort again(nullptr);
+    m_script.Then([](QDialog *w) {
+        EXPECT_EQ(Find<QComboBox>(w, "cboBaudRate")->currentText(), "250000");
+        Click(w, "btnCancel");
+    });
+    Click(&again, "btnEdit");
+    Click(&again, "btnOK");
+    ASSERT_EQ(again.SelectedLink(), link);
+
+    TfrmMain window;
+    window.OpenLink(again.SelectedLink());
+    ASSERT_TRUE(window.IsPortOpen()) << m_script.Messages().join("; ").toStdString();
+    KTermios line;
+    ASSERT_TRUE(GetKernelTermios(pty.Slave(), &line));
+    EXPECT_EQ(line.c_ospeed, 250000u);
+    EXPECT_EQ(line.c_ispeed, 250000u);
 }

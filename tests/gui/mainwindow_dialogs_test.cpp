@@ -9,10 +9,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "guilink.h"
 #include "guitestenv.h"
@@ -117,4 +120,47 @@ TEST(MainWindowDialogs, ReceivedListIsShownModallyAndFeedsTheSendList)
     ASSERT_EQ(w.SendListItems().size(), 1u);
     EXPECT_EQ(w.SendListItems()[0].Data(), (Bytes{0x31, 0x32}));
     EXPECT_EQ(Find<QTreeWidget>(w, "lsvSendData")->topLevelItemCount(), 1);
+}
+
+TEST(MainWindowDialogs, DialogsOpenCentredOverTheirOwnerAndCannotBeResized)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    w.SetRecDataList(new TfrmRecDataList(&w));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.move(w.pos() + QPoint(-20, 30));
+    ASSERT_NE(w.frameGeometry().center(), w.screen()->availableGeometry().center())
+        << "off the screen's centre, so only centring on the owner passes";
+
+    QStringList seen;
+    auto check = [&seen](QDialog *d, const QWidget *owner) {
+        seen << d->objectName();
+        EXPECT_EQ(d->minimumSize(), d->maximumSize()) << d->objectName().toStdString();
+        const QPoint off = d->frameGeometry().center() - owner->frameGeometry().center();
+        EXPECT_LE(off.manhattanLength(), 2) << d->objectName().toStdString();
+    };
+    // The dialogs a dialog opens are checked against the one that opened them.
+    const std::map<QString, const char *> inner{
+        {"frmOpenPort", "btnNew"}, {"frmSendDataList", "btnNew"}, {"frmAscTable", "btnEditSymbol"}};
+    for (const char *command : {"mnuOpOpenPort", "mnuSettingAutoSend", "mnuSettingSendSetting",
+                                "mnuSettingRecDataList", "mnuViewAsciiTable", "mnuHelpAbout"}) {
+        ModalCatcher outer([&](QDialog *d) {
+            check(d, &w);
+            if (auto found = inner.find(d->objectName()); found != inner.end()) {
+                if (auto *rows = d->findChild<QTreeWidget *>(); rows && rows->topLevelItemCount() > 0)
+                    rows->setCurrentItem(rows->topLevelItem(0));
+                ModalCatcher nested([&](QDialog *n) {
+                    check(n, d);
+                    n->reject();
+                });
+                Find<QPushButton>(d, found->second)->click();
+            }
+            d->reject();
+        });
+        Find<QAction>(w, command)->trigger();
+    }
+    EXPECT_EQ(seen,
+              (QStringList{"frmOpenPort", "frmPortSetting", "frmAutoSendSetting", "frmSendDataList",
+                           "frmDataEdit", "frmRecDataList", "frmAscTable", "frmEditSymbol", "frmAbout"}));
 }

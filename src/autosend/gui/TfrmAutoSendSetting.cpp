@@ -57,6 +57,7 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvSendRule, 1);
     layout->addLayout(side);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(lsvSendRule, &QTreeWidget::itemSelectionChanged, this, &TfrmAutoSendSetting::UpdateStates);
     connect(lsvSendRule, &QTreeWidget::itemDoubleClicked, this, &TfrmAutoSendSetting::btnEditClick);
@@ -77,7 +78,7 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
         // The rules read before the fault stay; the error is shown once the dialog is up.
         m_loadError = QString::fromLocal8Bit(error.what());
     }
-    ShowAllRows(-1);
+    ShowAllRows();
 }
 
 void TfrmAutoSendSetting::showEvent(QShowEvent *event)
@@ -122,6 +123,12 @@ void TfrmAutoSendSetting::ShowAllRows(int select)
     lsvSendRule->clearSelection();
     SelectRow(select);
     UpdateStates();
+}
+
+void TfrmAutoSendSetting::ShowAllRows()
+{
+    // Every row written selects itself, so the last one stays selected.
+    ShowAllRows(m_rules.Count() - 1);
 }
 
 int TfrmAutoSendSetting::SelectedRow() const
@@ -220,11 +227,11 @@ void TfrmAutoSendSetting::btnLoadClick()
     try {
         m_rules.LoadFromFile(path.toStdString());
     } catch (const EKestrumError &error) {
-        ShowAllRows(-1);
+        ShowAllRows();
         ShowErrorBox(this, error);
         return;
     }
-    ShowAllRows(-1);
+    ShowAllRows();
 }
 
 void TfrmAutoSendSetting::btnSaveAsClick()

@@ -28,7 +28,10 @@ private:
     // edited copy, when it was confirmed.
     bool EditRule(std::unique_ptr<CRule> &rule);
     void WriteRow(int index);
+    // Rebuilds every row and selects row `select` (none when it is out of range).
     void ShowAllRows(int select);
+    // Rebuilds every row; the last row written is the one selected.
+    void ShowAllRows();
     void SelectRow(int index);
     int SelectedRow() const;
     void UpdateStates();

@@ -16,6 +16,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// First hour digit optional, every other digit required.
+const char kTimeMask[] = "09:99:99.999;_";
+constexpr int kTimeTypes = 6;
+constexpr int kUnlistedAction = 3;
+
+} // namespace
+
 TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmEventEdit");
@@ -43,14 +52,17 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
     rdTime = Named(new QRadioButton("On &Time (hh:mm:ss.sss)", this), "rdTime");
     pnlTime = Named(new QGroupBox(this), "pnlTime");
     cboTimeEventType = Named(new QComboBox(pnlTime), "cboTimeEventType");
-    cboTimeEventType->addItems({"AbsoluteTime", "From Start", "From Last Send Begin", "From Last Send End",
-                                "From Last Receive Begin", "From Last Receive End"});
+    const char *types[kTimeTypes] = {"AbsoluteTime",
+                                     "From Start",
+                                     "From Last Send Begin",
+                                     "From Last Send End",
+                                     "From Last Receive Begin",
+                                     "From Last Receive End"};
+    for (int i = 0; i < kTimeTypes; ++i)
+        cboTimeEventType->addItem(types[i], i);
     cboTimeEventType->setCurrentIndex(5);
     edTime = Named(new QLineEdit(pnlTime), "edTime");
-    // First hour digit optional, every other digit required.
-    edTime->setInputMask("09:99:99.999;_");
-    edTime->setMaxLength(12);
-    edTime->setText("00:00:01.000");
+    ShowTimeText("00:00:01.000");
     edTime->setAccessibleName("Time");
     auto *timeLayout = new QHBoxLayout(pnlTime);
     timeLayout->addWidget(new QLabel("Type", pnlTime));
@@ -68,6 +80,12 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
         actionLayout->addWidget(button);
     }
     m_actions->button(0)->setChecked(true);
+    // Only a hand-edited file gives an action the three choices do not offer (Stop, or a value
+    // without a name); it gets a choice of its own so that it is shown and kept as it is.
+    rdActionUnlisted = Named(new QRadioButton(rdgAction), "rdActionUnlisted");
+    m_actions->addButton(rdActionUnlisted, kUnlistedAction);
+    actionLayout->addWidget(rdActionUnlisted);
+    rdActionUnlisted->hide();
     // Explicit groups: the receive sub-choices sit inside the box of one top-level choice and
     // must not take part in the top-level exclusivity.
     auto *choices = new QButtonGroup(this);
@@ -94,17 +112,52 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
     UpdateStates();
 }
 
+void TfrmEventEdit::ShowTimeText(const std::string &text)
+{
+    const QString shown = FromLatin1(text);
+    edTime->setMaxLength(12);
+    edTime->setInputMask(kTimeMask);
+    edTime->setText(shown);
+    if (edTime->displayText() != shown) {
+        // The mask would change it: shown raw, so that confirming keeps it.
+        edTime->setInputMask(QString());
+        edTime->setMaxLength(32767);
+        edTime->setText(shown);
+    }
+    m_givenTime = text;
+}
+
+void TfrmEventEdit::ForgetUnlisted()
+{
+    if (rdActionUnlisted->isChecked())
+        m_actions->button(0)->setChecked(true);
+    rdActionUnlisted->hide();
+    while (cboTimeEventType->count() > kTimeTypes)
+        cboTimeEventType->removeItem(kTimeTypes);
+    if (cboTimeEventType->currentIndex() < 0)
+        cboTimeEventType->setCurrentIndex(kTimeTypes - 1);
+}
+
 void TfrmEventEdit::SetEvent(const CEvent *event)
 {
+    ForgetUnlisted();
     if (auto *action = dynamic_cast<const CActionEvent *>(event)) {
         rdAction->setChecked(true);
-        if (QAbstractButton *button = m_actions->button(action->ActionType))
-            button->setChecked(true);
+        if (action->ActionType < kUnlistedAction) {
+            m_actions->button(action->ActionType)->setChecked(true);
+        } else {
+            m_unlistedAction = action->ActionType;
+            rdActionUnlisted->setText(
+                action->ActionType == ACTION_STOP ? QString("Stop") : QString::number(action->ActionType));
+            rdActionUnlisted->show();
+            rdActionUnlisted->setChecked(true);
+        }
     } else if (auto *time = dynamic_cast<const CTimeEvent *>(event)) {
         rdTime->setChecked(true);
-        edTime->setText(FromLatin1(time->TimeText));
-        if (time->TimeType < cboTimeEventType->count())
-            cboTimeEventType->setCurrentIndex(time->TimeType);
+        ShowTimeText(time->TimeText);
+        if (time->TimeType >= kTimeTypes)
+            cboTimeEventType->addItem(QString("Type %1").arg(time->TimeType), time->TimeType);
+        cboTimeEventType->setCurrentIndex(cboTimeEventType->findData(static_cast<int>(time->TimeType)));
     } else if (dynamic_cast<const CReceiveAnythingEvent *>(event)) {
         rdReceive->setChecked(true);
         rdAnything->setChecked(true);
@@ -124,10 +177,13 @@ void TfrmEventEdit::SetEvent(const CEvent *event)
 std::unique_ptr<CEvent> TfrmEventEdit::Event() const
 {
     if (rdTime->isChecked())
-        return std::make_unique<CTimeEvent>(ToLatin1(edTime->text()),
-                                            static_cast<TIME_EVENT_TYPE>(cboTimeEventType->currentIndex()));
-    if (rdAction->isChecked())
-        return std::make_unique<CActionEvent>(static_cast<uint8_t>(std::max(0, m_actions->checkedId())));
+        return std::make_unique<CTimeEvent>(
+            ToLatin1(edTime->text()), static_cast<TIME_EVENT_TYPE>(cboTimeEventType->currentData().toInt()));
+    if (rdAction->isChecked()) {
+        const int id = m_actions->checkedId();
+        return std::make_unique<CActionEvent>(id == kUnlistedAction ? m_unlistedAction
+                                                                    : static_cast<uint8_t>(std::max(0, id)));
+    }
     if (rdFixLength->isChecked())
         return std::make_unique<CReceiveFixLengthEvent>(StrToInt(ToLatin1(edLength->text())));
     if (rdSpecData->isChecked())
@@ -137,10 +193,12 @@ std::unique_ptr<CEvent> TfrmEventEdit::Event() const
 
 void TfrmEventEdit::accept()
 {
-    // The mask admits "25:61:99.000"; such a time would never be reached.
+    // The mask admits "25:61:99.000"; such a time would never be reached. A time the event came
+    // with is let through untouched: the editor does not rewrite what it did not change.
     int64_t ms = 0;
-    if (rdTime->isChecked() &&
-        (!edTime->hasAcceptableInput() || !ParseTimeText(ToLatin1(edTime->text()), ms))) {
+    const std::string time = ToLatin1(edTime->text());
+    if (rdTime->isChecked() && time != m_givenTime &&
+        (!edTime->hasAcceptableInput() || !ParseTimeText(time, ms))) {
         ShowMessage(this,
                     QString("'%1' is not a valid time of day (hh:mm:ss.sss)").arg(edTime->displayText()));
         edTime->setFocus();

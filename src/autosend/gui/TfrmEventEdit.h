@@ -19,7 +19,9 @@ class TfrmEventEdit : public QDialog
 public:
     explicit TfrmEventEdit(QWidget *owner);
 
-    // Selects the choice that matches `event` and fills it; null keeps the defaults.
+    // Selects the choice that matches `event` and fills it; null keeps the defaults. What the
+    // controls cannot offer (an action or time type without a choice, a time the mask would alter)
+    // is shown as it is, so the event reads back unchanged unless the user changes it.
     void SetEvent(const CEvent *event);
     // The event the controls describe. Throws EConvertError when the length is no integer.
     std::unique_ptr<CEvent> Event() const;
@@ -30,10 +32,14 @@ public:
 
 private:
     void UpdateStates();
+    void ShowTimeText(const std::string &text);
+    void ForgetUnlisted();
     void btnEditClick();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     CCommData m_specData;
+    std::string m_givenTime;
+    uint8_t m_unlistedAction = ACTION_STOP;
 
     QRadioButton *rdReceive;
     QGroupBox *pnlReceive;
@@ -49,6 +55,7 @@ private:
     QLineEdit *edTime;
     QRadioButton *rdAction;
     QGroupBox *rdgAction;
+    QRadioButton *rdActionUnlisted;
     QButtonGroup *m_actions;
     QPushButton *btnOK;
     QPushButton *btnCancel;

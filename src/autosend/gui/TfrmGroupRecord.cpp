@@ -168,7 +168,7 @@ void TfrmGroupRecord::UpdateStates()
     chkStopDelay->setEnabled(stop);
     edStopEvent->setEnabled(stop);
     btnEndEvent->setEnabled(stop);
-    edStopDelayTime->setEnabled(chkStopDelay->isChecked());
+    edStopDelayTime->setEnabled(stop && chkStopDelay->isChecked());
     edStepDelayTime->setEnabled(chkStepDelay->isChecked());
     EnableRowButtons(SelectedItem(), lsvSendData->topLevelItemCount(), btnEdit, btnDelete, btnDeleteAll,
                      btnUp, btnDown);
@@ -184,7 +184,9 @@ void TfrmGroupRecord::accept()
     int32_t start = 0, stop = 0, step = 0;
     try {
         start = DelayOf(chkStartDelay, edStartDelayTime);
-        stop = DelayOf(chkStopDelay, edStopDelayTime);
+        // Without a stop event its delay is not used, so what the field holds cannot block OK.
+        if (chkStopValid->isChecked())
+            stop = DelayOf(chkStopDelay, edStopDelayTime);
         step = DelayOf(chkStepDelay, edStepDelayTime);
     } catch (const EConvertError &error) {
         ShowErrorBox(this, error);

@@ -50,6 +50,7 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvAscTable);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(btnEditSymbol, &QPushButton::clicked, this, &TfrmAscTable::btnEditSymbolClick);
     connect(lsvAscTable, &QTreeWidget::itemDoubleClicked, this, &TfrmAscTable::btnEditSymbolClick);

@@ -32,6 +32,24 @@ QComboBox *MakeList(QWidget *parent, const char *name, const QStringList &items)
     return box;
 }
 
+QComboBox *AllowTyping(QComboBox *box)
+{
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    // No completion: typing "12800" or "ttyS1" must not turn into the listed "128000" or "ttyS10".
+    box->setCompleter(nullptr);
+    return box;
+}
+
+// The item that reads `text`, or the text itself in the edit field when no item does.
+void ShowChoice(QComboBox *box, const QString &text, Qt::MatchFlags match = Qt::MatchExactly)
+{
+    const int at = box->findText(text, match);
+    box->setCurrentIndex(at);
+    if (at < 0)
+        box->setEditText(text);
+}
+
 } // namespace
 
 void TfrmPortSetting::SetPortSource(PortSource source)
@@ -56,11 +74,13 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
 
     edLinkName = Named(new QLineEdit("LinkSetting", this), "edLinkName");
     cboPortName = MakeList(this, "cboPortName", {});
-    // A port that is not listed (a pseudo-terminal, a device plugged in later) can be typed.
-    cboPortName->setEditable(true);
-    cboPortName->setInsertPolicy(QComboBox::NoInsert);
-    cboBaudRate = MakeList(this, "cboBaudRate", baud);
-    cboByteSize = MakeList(this, "cboByteSize", {"5", "6", "7", "8"});
+    // Deliberately open to typing, unlike a plain pick list: Linux does not list every device
+    // (a pseudo-terminal, an adapter the scan does not know), and a link whose port is not listed
+    // must keep its name rather than lose it to an empty choice.
+    AllowTyping(cboPortName);
+    // Rates and sizes beyond the items can be typed; the line takes any rate the driver accepts.
+    cboBaudRate = AllowTyping(MakeList(this, "cboBaudRate", baud));
+    cboByteSize = AllowTyping(MakeList(this, "cboByteSize", {"5", "6", "7", "8"}));
     cboParity = MakeList(this, "cboParity", parity);
     cboStopBits = MakeList(this, "cboStopBits", stopBits);
     cboDataFlowControl = MakeList(this, "cboDataFlowControl", flow);
@@ -113,13 +133,9 @@ void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
 {
     edLinkName->setText(FromLatin1(link.LinkName));
 
-    const int port = cboPortName->findText(FromLatin1(link.PortName), Qt::MatchFixedString);
-    cboPortName->setCurrentIndex(port);
-    if (port < 0)
-        cboPortName->setEditText(FromLatin1(link.PortName)); // kept, so confirming does not lose it
-
-    cboBaudRate->setCurrentIndex(cboBaudRate->findText(QString::number(link.Baud)));
-    cboByteSize->setCurrentIndex(cboByteSize->findText(QString::number(link.DataBits)));
+    ShowChoice(cboPortName, FromLatin1(link.PortName), Qt::MatchFixedString);
+    ShowChoice(cboBaudRate, QString::number(link.Baud));
+    ShowChoice(cboByteSize, QString::number(link.DataBits));
     cboParity->setCurrentIndex(ParityIndex(link.ParityCode));
     const int stop = StopBitsIndex(link.StopBitsCode);
     if (stop >= 0)

@@ -45,6 +45,7 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lsvRecData);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);

@@ -82,6 +82,7 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     layout->addWidget(edSendData);
     layout->addWidget(rdgFormat);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_formatButtons, &QButtonGroup::idClicked, this, &TfrmDataEdit::rdgFormatClick);
     connect(btnInsertSymbol, &QPushButton::clicked, this, &TfrmDataEdit::btnInsertSymbolClick);

@@ -48,6 +48,7 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvSendData);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(lsvSendData, &QTreeWidget::itemSelectionChanged, this, &TfrmSendDataList::UpdateButtons);
     connect(lsvSendData, &QTreeWidget::itemDoubleClicked, this, &TfrmSendDataList::btnEditClick);
