@@ -172,13 +172,13 @@ TEST(SerialListener, LostPortEndsTheListenerOnce)
     ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
     pty.CloseMaster();
     ASSERT_TRUE(port.WaitForLoss());
-    EXPECT_EQ(port.LostCode(), EIO);
+    EXPECT_EQ(port.LostCode(), SystemError(EIO));
     // No spinning: the listener ended after the one failed wait.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(CountOf(home.LogText(), kBegin), 1);
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.Close(), 0);
-    EXPECT_EQ(port.LostCode(), EIO);
+    EXPECT_EQ(port.LostCode(), SystemError(EIO));
 }
 
 TEST(SerialWnd, EventsRunOnTheOwnerThreadInOrder)
@@ -272,7 +272,7 @@ TEST(SerialWnd, HandlersMayCloseThePort)
     while (lostCalls == 0 && Clock::now() - start < std::chrono::seconds(3))
         handOver.RunOne(100);
     EXPECT_EQ(lostCalls, 1);
-    EXPECT_EQ(lost, EIO);
+    EXPECT_EQ(lost, SystemError(EIO));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_FALSE(handOver.RunOne(50));
 }
@@ -283,7 +283,8 @@ TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
     CQueuedHandOver handOver;
     {
         CSerialWnd port;
-        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}), ENOENT);
+        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}),
+                  SystemError(ENOENT));
         EXPECT_FALSE(port.IsOpen());
         EXPECT_FALSE(port.IsListening());
         CTestPty pty;
