@@ -90,6 +90,7 @@ long CSerialEx::StopListener(uint32_t timeout)
         } else {
             listenerThread_.join();
             stopping_.store(false);
+            WaitForDetached();
         }
     } else {
         WaitForDetached();

@@ -13,15 +13,13 @@
 namespace {
 
 // The one file kept open. Another path (a test's scratch folder, a second log) closes it and
-// opens that one; a file renamed or removed behind our back is noticed by its inode.
+// opens that one; a file removed behind our back is noticed and started again.
 struct OpenLog
 {
     std::mutex lock;
     std::string path;
     int fd = -1;
     size_t size = 0;
-    ino_t inode = 0;
-    dev_t device = 0;
 
     void Close()
     {
@@ -43,18 +41,17 @@ struct OpenLog
             return false;
         }
         size = static_cast<size_t>(st.st_size);
-        inode = st.st_ino;
-        device = st.st_dev;
         return true;
     }
 
-    // Still the file at `path`? One stat per line is far cheaper than an open and close.
+    // Not removed behind our back (the user deleting the log). An fstat is far cheaper than the
+    // open and close it saves, having no path to walk.
     bool Current() const
     {
         struct stat st
         {
         };
-        return stat(path.c_str(), &st) == 0 && st.st_ino == inode && st.st_dev == device;
+        return fstat(fd, &st) == 0 && st.st_nlink > 0;
     }
 
     bool Ready(const std::string &to, size_t adding)

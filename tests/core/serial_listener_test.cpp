@@ -298,3 +298,64 @@ TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
     EXPECT_EQ(CountOf(log, "CSerialEx::~CSerialEx"), 0);
     EXPECT_EQ(CountOf(log, kBegin), 1);
 }
+
+namespace {
+
+// Restarts its own listener from inside its first event, as a handler that re-arms would.
+class CRestartingPort : public CSerialEx
+{
+public:
+    ~CRestartingPort() override { Close(); }
+    std::mutex lock;
+    std::condition_variable changed;
+    std::string data;
+    std::vector<std::thread::id> threads;
+
+protected:
+    void OnEvent(uint16_t, uint16_t) override
+    {
+        uint8_t buf[64];
+        uint32_t n = 0;
+        Read(buf, sizeof buf, &n);
+        const bool first = [&] {
+            const std::lock_guard<std::mutex> guard(lock);
+            return threads.empty();
+        }();
+        if (first) {
+            EXPECT_EQ(StopListener(), 0);
+            EXPECT_EQ(StartListener(), 0);
+        }
+        const std::lock_guard<std::mutex> guard(lock);
+        threads.push_back(std::this_thread::get_id());
+        data.append(reinterpret_cast<char *>(buf), n);
+        changed.notify_all();
+    }
+};
+
+} // namespace
+
+TEST(SerialListener, ListenerRestartedFromItsOwnEventNeverRunsBesideTheOldOne)
+{
+    CTempHome home;
+    CTestPty pty;
+    CRestartingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    const auto waitFor = [&](const std::string &text) {
+        std::unique_lock<std::mutex> guard(port.lock);
+        return port.changed.wait_for(guard, std::chrono::seconds(5), [&] { return port.data == text; });
+    };
+    ASSERT_TRUE(pty.Send("a"));
+    ASSERT_TRUE(waitFor("a"));
+    ASSERT_TRUE(pty.Send("b"));
+    ASSERT_TRUE(waitFor("ab"));
+    ASSERT_TRUE(pty.Send("c"));
+    ASSERT_TRUE(waitFor("abc"));
+    EXPECT_EQ(port.Close(), 0);
+
+    ASSERT_EQ(port.threads.size(), 3u);
+    EXPECT_NE(port.threads[1], port.threads[0]);
+    EXPECT_EQ(port.threads[2], port.threads[1]);
+    // The old listener ended with its handler: it never went back to waiting. One line at each
+    // start and one after each of the new listener's two events.
+    EXPECT_EQ(CountOf(home.LogText(), kBegin), 4);
+}
