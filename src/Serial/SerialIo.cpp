@@ -172,6 +172,9 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     {
         // What a wait already took from the line came first.
         const std::lock_guard<std::mutex> guard(rxLock_);
+        // A wait that found the buffer full stopped watching the line; it is told there is room.
+        if (rxBuffer_.size() - rxHead_ >= kRxBufferLimit)
+            WakeWait();
         got = std::min(rxBuffer_.size() - rxHead_, static_cast<size_t>(len));
         std::memcpy(p, rxBuffer_.data() + rxHead_, got);
         rxHead_ += got;

@@ -2,6 +2,7 @@
 // the main window's chunks, timed waits, and calls from several threads at once.
 #include "serialonpty.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -248,6 +249,26 @@ TEST_F(SerialIo, EventCharacterIsSeenWithoutLosingOrReorderingBytes)
     EXPECT_EQ(port.GetEventType(), EV_RXFLAG);
     pty.Send("+");
     EXPECT_EQ(readAll(), "xyz\n!+");
+
+    // More than the device buffers: the rest waits in the kernel until a Read makes room, and
+    // then the flag behind it is found; every byte comes out once and in order.
+    std::string flood(70000, ' ');
+    for (size_t i = 0; i < flood.size(); ++i)
+        flood[i] = static_cast<char>('a' + i % 26);
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+        pty.Send(flood + "\n");
+        sent = true;
+    });
+    for (int i = 0; !sent && i < 500; ++i)
+        port.WaitEvent(20); // takes what arrived into the device, keeping the sender going
+    sender.join();
+    std::vector<char> room(8000);
+    ASSERT_EQ(port.Read(room.data(), static_cast<long>(room.size()), &n), 0);
+    const std::string drained(room.data(), n);
+    ASSERT_EQ(port.WaitEvent(5000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXFLAG);
+    EXPECT_EQ(drained + readAll(), flood + "\n");
 
     // A flag that a Read took straight from the line is still reported.
     pty.Send("k\n");
