@@ -83,7 +83,8 @@ public:
     //    pseudo-terminal) raises none of these, and the log says so once per open port.
     //  - EV_TXEMPTY: after a Write, once the driver's output queue (and, where the driver tells,
     //    the transmitter) is empty; looked at as often as the queue can drain at the line's rate.
-    // A port that went away ends the wait with a code IsPortGone accepts.
+    // A port that went away ends the wait with a code IsPortGone accepts (another failing call
+    // with its own code).
     virtual long WaitEvent(uint32_t timeout = INFINITE);
     // Hardware handshaking is RTS/CTS only: termios has no DSR output flow control and no DTR
     // handshaking, so DTR stays on, the log says why, and GetDcb/GetHandshaking tell what is in

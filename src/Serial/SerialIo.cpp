@@ -176,7 +176,8 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         if (rxBuffer_.size() - rxHead_ >= kRxBufferLimit)
             WakeWait();
         got = std::min(rxBuffer_.size() - rxHead_, static_cast<size_t>(len));
-        std::memcpy(p, rxBuffer_.data() + rxHead_, got);
+        if (got > 0)
+            std::memcpy(p, rxBuffer_.data() + rxHead_, got);
         rxHead_ += got;
         if (rxHead_ == rxBuffer_.size()) {
             rxBuffer_.clear();
