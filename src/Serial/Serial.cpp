@@ -3,8 +3,10 @@
 #include "platform/diaglog.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -20,14 +22,6 @@ void CloseFd(int &fd)
     if (fd >= 0)
         close(fd);
     fd = -1;
-}
-
-// A driver may round an arbitrary rate to what its clock can divide; more than this is a rate
-// the line cannot carry.
-bool RateClose(uint32_t want, uint32_t got)
-{
-    const uint64_t diff = want > got ? want - got : got - want;
-    return diff * 100 <= static_cast<uint64_t>(want) * 3;
 }
 
 } // namespace
@@ -77,7 +71,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         const std::string path = DevicePath(port);
         int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
-            return Fail("Open", "Unable to open port", errno);
+            return Fail("Open", "Unable to open port", SystemError(errno));
         // flock keeps out other programs that ask, root included; TIOCEXCL keeps out those that
         // don't (except root). A device that is not a terminal is no port.
         KTermios current;
@@ -85,7 +79,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             ioctl(fd, TIOCEXCL) != 0) {
             const int e = errno;
             CloseFd(fd);
-            return Fail("Open", "Unable to open port", e);
+            return Fail("Open", "Unable to open port", SystemError(e));
         }
         maskWakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         int closeWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -95,11 +89,12 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             CloseFd(fd);
             CloseFd(maskWakeFd_);
             CloseFd(closeWake);
-            return SetLastError(e);
+            return SetLastError(SystemError(e));
         }
         closeWakeFd_.store(closeWake);
         saved_ = current;
         haveSaved_ = true;
+        pseudoTerminal_ = IsPseudoTerminal(fd);
         overlapped_ = overlapped;
         closing_.store(false);
         pendingEvent_.store(0);
@@ -108,7 +103,16 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             dcb_ = ST_Dcb{};
             timeouts_ = ST_CommTimeouts{};
             lineErrors_ = 0;
+            haveModem_ = false;
+            modemMissingLogged_ = false;
         }
+        {
+            const std::lock_guard<std::mutex> guard(rxLock_);
+            rxBuffer_.clear();
+            rxHead_ = 0;
+        }
+        eventCharSeen_.store(false);
+        txPending_.store(false);
         tcflush(fd, TCIOFLUSH);
         fd_.store(fd);
     }
@@ -118,7 +122,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         if (inQueue < 0 || outQueue < 0) {
             Log("CSerial", "Open", "Unable to setup the COM-port");
             Close();
-            return SetLastError(EINVAL);
+            return SetLastError(SystemError(EINVAL));
         }
     }
     SetMask(DefaultMask);
@@ -162,6 +166,11 @@ long CSerial::Close()
     int fd = fd_.exchange(-1);
     if (fd < 0)
         return 0;
+    // Output that has not gone out by now never will in time (a line held by XOFF or CTS, a
+    // device that stopped reading): the kernel's close would wait for it up to the port's
+    // closing time, 30 s by default. Dropping it makes Close return at once whatever the line
+    // does; input is dropped too, as nobody is left to read it.
+    tcflush(fd, TCIOFLUSH);
     if (haveSaved_)
         SetKernelTermios(fd, saved_);
     haveSaved_ = false;
@@ -208,16 +217,25 @@ long CSerial::ApplyDcb(const char *op, const ST_Dcb &dcb)
     const int fd = fd_.load();
     KTermios base;
     if (!GetKernelTermios(fd, &base))
-        return Fail(op, "Unable to obtain DCB information", errno);
+        return Fail(op, "Unable to obtain DCB information", SystemError(errno));
     if (!CheckDcb(dcb).empty())
-        return Fail(op, "Unable to set DCB information", EINVAL);
+        return Fail(op, "Unable to set DCB information", SystemError(EINVAL));
     const KTermios want = MapDcbToTermios(dcb, base);
     if (!SetKernelTermios(fd, want))
-        return Fail(op, "Unable to set DCB information", errno);
+        return Fail(op, "Unable to set DCB information", SystemError(errno));
+    // A driver may ignore what its hardware cannot do and still answer success: only what reads
+    // back counts.
     KTermios got;
-    if (GetKernelTermios(fd, &got) && !RateClose(want.c_ospeed, got.c_ospeed)) {
+    if (!GetKernelTermios(fd, &got)) {
+        const int e = errno;
         SetKernelTermios(fd, base);
-        return Fail(op, "Unable to set DCB information", EINVAL);
+        return Fail(op, "Unable to obtain DCB information", SystemError(e));
+    }
+    const std::string untaken = UntakenSetting(want, got, pseudoTerminal_);
+    if (!untaken.empty()) {
+        SetKernelTermios(fd, base);
+        Log("CSerial", op, ("The driver did not take the " + untaken).c_str());
+        return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
     }
     ApplyModemLines(dcb);
     const std::lock_guard<std::mutex> guard(settingsLock_);
@@ -272,9 +290,13 @@ long CSerial::SetupHandshaking(uint8_t handshake)
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
         break;
     case HardwareHandshake:
+        // termios knows RTS/CTS only: no DSR output flow control, no DTR handshaking. DTR stays on
+        // so a device that waits for it still sees the port ready.
+        Log("CSerial", "SetupHandshaking",
+            "DSR output flow control and DTR handshaking are not available; RTS/CTS only");
         dcb.fOutxCtsFlow = true;
-        dcb.fOutxDsrFlow = true;
-        dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+        dcb.fOutxDsrFlow = false;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
         dcb.fOutX = false;
         dcb.fInX = false;
         dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
@@ -323,10 +345,13 @@ long CSerial::SetMask(uint32_t mask)
     const std::shared_lock<std::shared_mutex> life(lifeLock_);
     if (!IsOpen())
         return Fail("SetMask", "Device is not opened", ERROR_INVALID_HANDLE);
+    // Modem-line changes count from the mask that asks for them, not from the open.
+    if (mask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
+        TakeModemSnapshot();
     eventMask_.store(mask);
     maskGeneration_.fetch_add(1);
     if (eventfd_write(maskWakeFd_, 1) != 0)
-        return Fail("SetMask", "Unable to set event mask", errno);
+        return Fail("SetMask", "Unable to set event mask", SystemError(errno));
     return 0;
 }
 
@@ -357,7 +382,7 @@ KESTRUM_DCB_GETTER(GetDataBits, -1, static_cast<long>(dcb.ByteSize))
 KESTRUM_DCB_GETTER(GetParity, -1, dcb.fParity ? static_cast<long>(dcb.Parity) : 0L)
 KESTRUM_DCB_GETTER(GetStopBits, -1, static_cast<long>(dcb.StopBits))
 KESTRUM_DCB_GETTER(GetHandshaking, -1,
-                   (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+                   (dcb.fOutxCtsFlow && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
                        ? static_cast<long>(HardwareHandshake)
                    : (dcb.fOutX &&dcb.fInX) ? static_cast<long>(XonXoffHandshake)
                                             : static_cast<long>(NoHandshake))
@@ -394,7 +419,7 @@ bool CSerial::ModemStatus(const char *op, int bit, bool lineBreak)
     if (fd < 0)
         code = ERROR_INVALID_HANDLE;
     else if (ioctl(fd, TIOCMGET, &status) != 0)
-        code = errno;
+        code = SystemError(errno);
     if (code != 0) {
         SetLastError(code);
         Log("CSerial", op, "Unable to obtain the modem status", lineBreak);
@@ -416,4 +441,85 @@ bool CSerial::GetDSR()
 bool CSerial::GetRLSD()
 {
     return ModemStatus("GetRLSD", TIOCM_CAR, false);
+}
+
+bool CSerial::GetRING()
+{
+    return ModemStatus("GetRING", TIOCM_RNG, true);
+}
+
+bool CSerial::HasModemLines()
+{
+    SetLastError(0);
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    int status = 0;
+    const int fd = fd_.load();
+    const long code = fd < 0                              ? ERROR_INVALID_HANDLE
+                      : ioctl(fd, TIOCMGET, &status) != 0 ? SystemError(errno)
+                                                          : 0;
+    SetLastError(code);
+    return code == 0;
+}
+
+long CSerial::ApplyModemLine(const char *op, int bit, bool on)
+{
+    SetLastError(0);
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const int fd = fd_.load();
+    if (fd < 0)
+        return Fail(op, "Device is not opened", ERROR_INVALID_HANDLE);
+    if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
+        return Fail(op, "Unable to set the modem line", SystemError(errno));
+    // Held, so a later Setup puts the line back the way it was left here.
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    const uint8_t control = on ? 1 : 0; // DTR_CONTROL_ENABLE / RTS_CONTROL_ENABLE or _DISABLE
+    if (bit == TIOCM_DTR)
+        dcb_.fDtrControl = control;
+    else if (dcb_.fRtsControl != RTS_CONTROL_HANDSHAKE)
+        dcb_.fRtsControl = control;
+    return 0;
+}
+
+long CSerial::SetDTR(bool on)
+{
+    return ApplyModemLine("SetDTR", TIOCM_DTR, on);
+}
+
+long CSerial::SetRTS(bool on)
+{
+    return ApplyModemLine("SetRTS", TIOCM_RTS, on);
+}
+
+long CSerial::SendBreak(uint32_t milliseconds)
+{
+    SetLastError(0);
+    // Shared like any other call, so reads, writes and the listener's wait go on; breaks are
+    // serialised among themselves only. The wait watches the close wake-up, so Close is not
+    // held up by a long break.
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const int fd = fd_.load();
+    if (fd < 0 || closing_.load())
+        return Fail("SendBreak", "Device is not opened", ERROR_INVALID_HANDLE);
+    const std::lock_guard<std::mutex> serial(breakLock_);
+    if (ioctl(fd, TIOCSBRK) != 0)
+        return Fail("SendBreak", "Unable to set the break state", SystemError(errno));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    bool closed = false;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd wake{closeWakeFd_.load(), POLLIN, 0};
+        const int rc = poll(&wake, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+        if (rc > 0) {
+            closed = true;
+            break;
+        }
+        if (rc < 0 && errno != EINTR)
+            break;
+    }
+    if (ioctl(fd, TIOCCBRK) != 0)
+        return Fail("SendBreak", "Unable to clear the break state", SystemError(errno));
+    return closed ? Fail("SendBreak", "Device is not opened", ERROR_INVALID_HANDLE) : 0;
 }

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <vector>
 
 constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 
@@ -58,17 +59,36 @@ public:
     virtual long Open(const std::string &port, long inQueue = 0, long outQueue = 0, bool overlapped = true);
     virtual long Close();
 
+    // Any positive rate (a rate without a fixed code goes through the arbitrary-rate path). Every
+    // setting is read back from the driver afterwards; one it did not take restores the line as
+    // it was and fails with ERROR_NOT_SUPPORTED (the log names the setting). A pseudo-terminal,
+    // which forces 8 data bits and no parity, is not held to those two.
     virtual long Setup(uint32_t baudrate = 9600, uint8_t dataBits = 8, uint8_t parity = NOPARITY,
                        uint8_t stopBits = ONESTOPBIT);
     virtual long SetEventChar(uint8_t eventChar, bool adjustMask = true);
     // Applying a mask wakes a pending WaitEvent, which then reports no event.
     virtual long SetMask(uint32_t mask = DefaultMask);
-    // Waits for the next event named in the mask; GetEventType then tells which. Of the event bits
-    // only EV_RXCHAR, EV_BREAK and EV_ERR are ever reported: data wake the wait, and breaks and
-    // line errors come with them where the driver counts those (a pseudo-terminal does not).
-    // The other bits may stand in the mask but never end a wait. Bytes left unread bring a new
-    // event at once. A port that went away ends the wait with EIO (or the failing call's errno).
+    // Waits for the next event named in the mask; GetEventType then tells which. What Linux lets
+    // the device see:
+    //  - EV_RXCHAR: data wake the wait. Bytes left unread bring a new event at once.
+    //  - EV_BREAK, EV_ERR: with data, where the driver counts breaks and line errors (a
+    //    pseudo-terminal does not).
+    //  - EV_RXFLAG: with EV_RXFLAG in the mask the wait reads what arrived into the device's own
+    //    buffer (Read serves from it first) and looks for the event character there; bytes a Read
+    //    takes straight from the line are looked at too.
+    //  - EV_CTS, EV_DSR, EV_RLSD, EV_RING: the kernel can wake a thread on a modem-line change
+    //    only inside an ioctl nothing can interrupt, so the wait looks at the lines every
+    //    kModemLookMs instead, comparing the driver's change counters (which catch a change that
+    //    came and went between two looks) and the levels. A driver without modem lines (a
+    //    pseudo-terminal) raises none of these, and the log says so once per open port.
+    //  - EV_TXEMPTY: after a Write, once the driver's output queue (and, where the driver tells,
+    //    the transmitter) is empty; looked at as often as the queue can drain at the line's rate.
+    // A port that went away ends the wait with a code IsPortGone accepts (another failing call
+    // with its own code).
     virtual long WaitEvent(uint32_t timeout = INFINITE);
+    // Hardware handshaking is RTS/CTS only: termios has no DSR output flow control and no DTR
+    // handshaking, so DTR stays on, the log says why, and GetDcb/GetHandshaking tell what is in
+    // force. Like Setup, fails with ERROR_NOT_SUPPORTED where the driver did not take the mode.
     virtual long SetupHandshaking(uint8_t handshake);
     virtual long SetupReadTimeouts(uint8_t readTimeout);
 
@@ -94,12 +114,22 @@ public:
     bool GetCTS();
     bool GetDSR();
     bool GetRLSD();
+    bool GetRING();
+    // The driver has modem lines to read and set (false on a pseudo-terminal).
+    bool HasModemLines();
+    // Raise or drop DTR or RTS. With RTS/CTS handshaking the driver moves RTS itself.
+    long SetDTR(bool on);
+    long SetRTS(bool on);
+    // Holds the line in the break state for `milliseconds`. Other calls on the port go on
+    // meanwhile (the listener keeps waiting); Close ends the break early.
+    long SendBreak(uint32_t milliseconds);
     bool IsOpen() const { return fd_.load() >= 0; }
     long GetLastError() const { return lastError_.load(); }
 
     // What the device holds (valid while open).
     ST_Dcb GetDcb() const;
     ST_CommTimeouts GetTimeouts() const;
+    static constexpr int kModemLookMs = 10;
     // The path actually opened, such as "/dev/ttyUSB0".
     static std::string DevicePath(const std::string &port);
 
@@ -119,6 +149,18 @@ protected:
     long WaitEventSince(uint64_t generation, uint32_t timeout);
 
 private:
+    long ApplyModemLine(const char *op, int bit, bool on);
+    // Event sources other than data; the caller holds lifeLock_ shared.
+    uint32_t ModemEvents(uint32_t mask, int *lookMs);
+    uint32_t TxEmptyEvent(int *lookMs);
+    void TakeModemSnapshot();
+    // Moves what the line holds into rxBuffer_ and looks for the event character; the caller
+    // holds readLock_ and lifeLock_.
+    void FillRxBuffer(int fd);
+    void NoteEventChar(const uint8_t *bytes, size_t count);
+    size_t RxBuffered();
+    void WakeWait();
+
     long ApplyDcb(const char *op, const ST_Dcb &dcb);
     void ApplyModemLines(const ST_Dcb &dcb);
     bool ModemStatus(const char *op, int bit, bool lineBreak);
@@ -147,4 +189,17 @@ private:
     bool haveCounters_ = false;
     uint32_t lineErrors_ = 0;
     ST_LineCounters counters_; // as last seen
+    bool pseudoTerminal_ = false;
+
+    // Under settingsLock_: the modem lines as last looked at.
+    ST_ModemSnapshot modem_;
+    bool haveModem_ = false;
+    bool modemMissingLogged_ = false;
+
+    std::mutex rxLock_;
+    std::vector<uint8_t> rxBuffer_; // read from the line by WaitEvent, not yet by Read
+    size_t rxHead_ = 0;
+    std::atomic<bool> eventCharSeen_{false};
+    std::atomic<bool> txPending_{false};
+    std::mutex breakLock_;
 };

@@ -5,6 +5,9 @@
 #include "Serial/Serial.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 class CSerialEx : public CSerial
@@ -22,7 +25,9 @@ public:
     long StartListener();
     // Wakes the listener and waits until it has ended. The wake-up is reliable, so the listener is
     // always waited for in full: a thread left running on a closing device would be worse than
-    // the wait. `timeout` is kept for callers that pass one.
+    // the wait. `timeout` is kept for callers that pass one. Called on the listener itself (from
+    // OnEvent), it cannot wait for itself: the listener ends when OnEvent returns, and a later
+    // StartListener or StopListener on another thread waits for that, so two listeners never run.
     long StopListener(uint32_t timeout = INFINITE);
     bool IsListening() const;
 
@@ -41,8 +46,16 @@ protected:
     bool Stopping() const { return stopping_.load(); }
 
 private:
-    long ThreadProc();
+    long ThreadProc(const std::atomic<bool> &stop);
+    // Waits until a listener stopped from its own OnEvent has ended, unless called on it.
+    void WaitForDetached();
 
     std::atomic<bool> stopping_{false};
+    // Each listener has its own stop flag, so a new one's fresh flag never restarts an old one.
+    std::shared_ptr<std::atomic<bool>> stopFlag_;
     std::thread listenerThread_;
+    std::mutex runLock_;
+    std::condition_variable runEnded_;
+    int running_ = 0;
+    std::thread::id detachedId_;
 };

@@ -4,6 +4,7 @@
 
 #include "Serial/linecounters.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -17,6 +18,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr uint32_t MAXDWORD = 0xFFFFFFFFu;
+// What a wait takes from the line for EV_RXFLAG before Read has made room again.
+constexpr size_t kRxBufferLimit = 64 * 1024;
 
 // Milliseconds until `deadline` for poll, never negative; -1 without a deadline.
 int PollTimeout(const Clock::time_point *deadline)
@@ -65,7 +68,7 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
     if (const long rc = IoPrecheck("Write", timeout))
         return rc;
     if (len < 0 || (len > 0 && data == nullptr))
-        return Fail("Write", "Unable to write the data", EINVAL);
+        return Fail("Write", "Unable to write the data", SystemError(EINVAL));
 
     const int fd = fd_.load();
     const auto *p = static_cast<const uint8_t *>(data);
@@ -80,12 +83,14 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
         if (n > 0) {
             sent += static_cast<size_t>(n);
             *written = static_cast<uint32_t>(sent);
+            if (!txPending_.exchange(true) && (eventMask_.load() & EV_TXEMPTY))
+                WakeWait(); // a wait already asleep learns there is a queue to watch
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return Fail("Write", "Unable to write the data", errno);
+            return Fail("Write", "Unable to write the data", SystemError(errno));
         if (!timed) {
             // Time-outs are counted from the first time the queue is full: writing into free room
             // takes no time worth counting.
@@ -108,7 +113,7 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
-            return Fail("Write", "Unable to wait until data has been sent", errno);
+            return Fail("Write", "Unable to wait until data has been sent", SystemError(errno));
         if (fds[1].revents != 0)
             return Fail("Write", "Device is not opened", ERROR_INVALID_HANDLE);
         if (rc == 0) {
@@ -133,7 +138,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     if (const long rc = IoPrecheck("Read", timeout))
         return rc;
     if (len < 0 || (len > 0 && data == nullptr))
-        return Fail("Read", "Unable to read the data", EINVAL);
+        return Fail("Read", "Unable to read the data", SystemError(EINVAL));
     if (len == 0)
         return 0;
 
@@ -164,9 +169,32 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     const int fd = fd_.load();
     auto *p = static_cast<uint8_t *>(data);
     size_t got = 0;
+    {
+        // What a wait already took from the line came first.
+        const std::lock_guard<std::mutex> guard(rxLock_);
+        // A wait that found the buffer full stopped watching the line; it is told there is room.
+        if (rxBuffer_.size() - rxHead_ >= kRxBufferLimit)
+            WakeWait();
+        got = std::min(rxBuffer_.size() - rxHead_, static_cast<size_t>(len));
+        if (got > 0)
+            std::memcpy(p, rxBuffer_.data() + rxHead_, got);
+        rxHead_ += got;
+        if (rxHead_ == rxBuffer_.size()) {
+            rxBuffer_.clear();
+            rxHead_ = 0;
+        }
+        *read = static_cast<uint32_t>(got);
+    }
+    if (got > 0) {
+        if (got == static_cast<size_t>(len) || firstByteOnly)
+            return 0;
+        if (useInterval)
+            intervalEnd = Clock::now() + std::chrono::milliseconds(t.ReadIntervalTimeout);
+    }
     for (;;) {
         const ssize_t n = ::read(fd, p + got, static_cast<size_t>(len) - got);
         if (n > 0) {
+            NoteEventChar(p + got, static_cast<size_t>(n));
             got += static_cast<size_t>(n);
             *read = static_cast<uint32_t>(got);
             if (got == static_cast<size_t>(len) || firstByteOnly)
@@ -183,7 +211,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
             const int e = n == 0 ? EIO : errno;
             if (got > 0)
                 return 0;
-            return Fail("Read", "Unable to read the data", e);
+            return Fail("Read", "Unable to read the data", SystemError(e));
         }
         if (immediate)
             return 0;
@@ -193,7 +221,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         pollfd fds[2] = {{fd, POLLIN, 0}, {closeWakeFd_.load(), POLLIN, 0}};
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
-            return Fail("Read", "Unable to wait until data has been read", errno);
+            return Fail("Read", "Unable to wait until data has been read", SystemError(errno));
         if (fds[1].revents != 0)
             return Fail("Read", "Device is not opened", ERROR_INVALID_HANDLE);
         if (rc == 0)
@@ -260,20 +288,45 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
             return 0;
         }
         const uint32_t mask = eventMask_.load();
+        // Sources that need a look rather than a wake-up; lookMs is when to look again (-1: no need).
+        int lookMs = -1;
+        uint32_t word = ModemEvents(mask, &lookMs);
+        if (mask & EV_TXEMPTY)
+            word |= TxEmptyEvent(&lookMs);
+        const size_t buffered = RxBuffered();
+        if (buffered > 0)
+            word |= EV_RXCHAR;
+        if ((mask & EV_RXFLAG) && eventCharSeen_.exchange(false))
+            word |= EV_RXFLAG;
+        if (word & mask) {
+            if (word & EV_RXCHAR)
+                CollectLineErrors(&word);
+            pendingEvent_.store(word);
+            return 0;
+        }
+
         // Breaks and line errors reach the input as bytes too, so data are what wakes the wait.
-        pollfd fds[3] = {{fd, static_cast<short>((mask & EV_RXCHAR) ? POLLIN : 0), 0},
+        // A full buffer is left alone until Read makes room (the bytes wait in the kernel).
+        const bool wantData = (mask & EV_RXCHAR) || ((mask & EV_RXFLAG) && buffered < kRxBufferLimit);
+        pollfd fds[3] = {{fd, static_cast<short>(wantData ? POLLIN : 0), 0},
                          {maskWakeFd_, POLLIN, 0},
                          {closeWakeFd_.load(), POLLIN, 0}};
-        const int rc = poll(fds, 3, PollTimeout(deadline));
+        int waitMs = PollTimeout(deadline);
+        if (lookMs >= 0 && (waitMs < 0 || lookMs < waitMs))
+            waitMs = lookMs;
+        const int rc = poll(fds, 3, waitMs);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
-            return Fail("WaitEvent", "Unable to wait until COM event has arrived", errno);
+            return Fail("WaitEvent", "Unable to wait until COM event has arrived", SystemError(errno));
         }
-        if (rc == 0)
-            return SetLastError(ERROR_TIMEOUT);
         if (fds[2].revents != 0)
             return Fail("WaitEvent", "Device is not opened", ERROR_INVALID_HANDLE);
+        if (rc == 0) {
+            if (deadline != nullptr && Clock::now() >= *deadline)
+                return SetLastError(ERROR_TIMEOUT);
+            continue; // time for another look
+        }
         if (fds[1].revents != 0) {
             eventfd_t drained = 0;
             eventfd_read(maskWakeFd_, &drained);
@@ -281,19 +334,152 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         }
         const short re = fds[0].revents;
         if (re & POLLNVAL)
-            return Fail("WaitEvent", "Unable to wait for COM event", EBADF);
+            return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EBADF));
         int waiting = 0;
         if (ioctl(fd, FIONREAD, &waiting) != 0)
-            return Fail("WaitEvent", "Unable to wait for COM event", errno);
+            return Fail("WaitEvent", "Unable to wait for COM event", SystemError(errno));
         if (waiting > 0 && (re & POLLIN)) {
-            uint32_t word = EV_RXCHAR;
-            CollectLineErrors(&word);
-            pendingEvent_.store(word);
-            return 0;
+            emptyReadable = 0;
+            if (mask & EV_RXFLAG) {
+                // Only while no Read is taking bytes itself: two readers would reorder them. A
+                // Read that runs looks for the event character in what it takes.
+                std::unique_lock<std::mutex> reading(readLock_, std::try_to_lock);
+                if (reading.owns_lock())
+                    FillRxBuffer(fd);
+            }
+            if (mask & EV_RXCHAR) {
+                uint32_t data = EV_RXCHAR;
+                if (eventCharSeen_.exchange(false))
+                    data |= EV_RXFLAG;
+                CollectLineErrors(&data);
+                pendingEvent_.store(data);
+                return 0;
+            }
+            continue;
         }
         // Readable with nothing to read, or hung up: the device is gone. A terminal that is merely
         // quiet never reports either, so there is no spinning here.
         if ((re & (POLLHUP | POLLERR)) || ++emptyReadable >= 3)
-            return Fail("WaitEvent", "Unable to wait for COM event", EIO);
+            return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EIO));
     }
+}
+
+void CSerial::WakeWait()
+{
+    eventfd_write(maskWakeFd_, 1);
+}
+
+size_t CSerial::RxBuffered()
+{
+    const std::lock_guard<std::mutex> guard(rxLock_);
+    return rxBuffer_.size() - rxHead_;
+}
+
+void CSerial::NoteEventChar(const uint8_t *bytes, size_t count)
+{
+    if (!(eventMask_.load() & EV_RXFLAG))
+        return;
+    const uint8_t flag = static_cast<uint8_t>(GetDcb().EvtChar);
+    if (std::memchr(bytes, flag, count) != nullptr && !eventCharSeen_.exchange(true))
+        WakeWait();
+}
+
+void CSerial::FillRxBuffer(int fd)
+{
+    uint8_t chunk[4096];
+    for (;;) {
+        size_t room = 0;
+        {
+            const std::lock_guard<std::mutex> guard(rxLock_);
+            room = kRxBufferLimit - std::min(kRxBufferLimit, rxBuffer_.size() - rxHead_);
+        }
+        if (room == 0)
+            return;
+        const ssize_t n = ::read(fd, chunk, std::min(room, sizeof chunk));
+        if (n <= 0)
+            return; // nothing more now; a lost line shows in the next wait or read
+        {
+            const std::lock_guard<std::mutex> guard(rxLock_);
+            rxBuffer_.insert(rxBuffer_.end(), chunk, chunk + n);
+        }
+        const uint8_t flag = static_cast<uint8_t>(GetDcb().EvtChar);
+        if (std::memchr(chunk, flag, static_cast<size_t>(n)) != nullptr)
+            eventCharSeen_.store(true);
+    }
+}
+
+void CSerial::TakeModemSnapshot()
+{
+    const int fd = fd_.load();
+    ST_ModemSnapshot now;
+    const bool lines = ioctl(fd, TIOCMGET, &now.Lines) == 0;
+    serial_icounter_struct c{};
+    if (lines && ioctl(fd, TIOCGICOUNT, &c) == 0) {
+        now.Cts = c.cts;
+        now.Dsr = c.dsr;
+        now.Ring = c.rng;
+        now.Dcd = c.dcd;
+    }
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    modem_ = now;
+    haveModem_ = lines;
+}
+
+uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
+{
+    if (!(mask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING)))
+        return 0;
+    const int fd = fd_.load();
+    ST_ModemSnapshot now;
+    if (ioctl(fd, TIOCMGET, &now.Lines) != 0) {
+        bool first = false;
+        {
+            const std::lock_guard<std::mutex> guard(settingsLock_);
+            first = !modemMissingLogged_;
+            modemMissingLogged_ = true;
+        }
+        if (first)
+            Log("CSerial", "WaitEvent",
+                "The driver has no modem lines: EV_CTS, EV_DSR, EV_RLSD and EV_RING are never raised");
+        return 0;
+    }
+    serial_icounter_struct c{};
+    if (ioctl(fd, TIOCGICOUNT, &c) == 0) {
+        now.Cts = c.cts;
+        now.Dsr = c.dsr;
+        now.Ring = c.rng;
+        now.Dcd = c.dcd;
+    }
+    *lookMs = kModemLookMs;
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    const uint32_t events = haveModem_ ? ModemLineEvents(modem_, now) & mask : 0;
+    // Changes outside the mask are passed over, as the mask did not ask for them.
+    modem_ = now;
+    haveModem_ = true;
+    return events;
+}
+
+uint32_t CSerial::TxEmptyEvent(int *lookMs)
+{
+    if (!txPending_.load())
+        return 0;
+    const int fd = fd_.load();
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    unsigned int lsr = TIOCSER_TEMT;
+    if (queued == 0 && ioctl(fd, TIOCSERGETLSR, &lsr) != 0)
+        lsr = TIOCSER_TEMT; // a driver that cannot tell: the empty queue has to do
+    if (queued == 0 && (lsr & TIOCSER_TEMT)) {
+        txPending_.store(false);
+        return EV_TXEMPTY;
+    }
+    // Look again when the queue can have drained at the line's rate (10 bits a character),
+    // and no more often than once a millisecond.
+    const uint64_t rate = std::max<uint32_t>(GetDcb().BaudRate, 1);
+    const uint64_t ms = std::max<uint64_t>(1, static_cast<uint64_t>(std::max(queued, 1)) * 10000 / rate);
+    const int next = static_cast<int>(std::min<uint64_t>(ms, 1000));
+    if (*lookMs < 0 || next < *lookMs)
+        *lookMs = next;
+    return 0;
 }

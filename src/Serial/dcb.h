@@ -62,6 +62,17 @@ std::string CheckDcb(const ST_Dcb &dcb);
 // only meaningful when CheckDcb(dcb) is empty.
 KTermios MapDcbToTermios(const ST_Dcb &dcb, const KTermios &base);
 
+// The first setting of `want` that `got` (read back from the driver after `want` was applied)
+// lacks: "data bits", "parity", "stop bits", "RTS/CTS flow control", "XON/XOFF output flow
+// control", "XON/XOFF input flow control" or "baud rate"; empty when the driver took them all.
+// A rate within 3% counts as taken (a driver rounds to what its clock can divide). A
+// pseudo-terminal forces 8 data bits and no parity whatever it is given, so `pseudoTerminal`
+// leaves those two out.
+std::string UntakenSetting(const KTermios &want, const KTermios &got, bool pseudoTerminal);
+
+// The terminal behind `fd` is the far end of a pseudo-terminal pair.
+bool IsPseudoTerminal(int fd);
+
 // Kernel calls on an open descriptor; false with errno set on failure.
 bool GetKernelTermios(int fd, KTermios *out);
 bool SetKernelTermios(int fd, const KTermios &settings);

@@ -1,13 +1,10 @@
 #include "Serial/portlist.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <linux/serial.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,19 +61,23 @@ std::string BaseName(const std::string &path)
 }
 
 // A UART slot the kernel reserved for hardware that is not there reports the type "unknown" (0).
-// Newer kernels show every slot under the same driver, so the type is the only telling sign.
-bool IsGhostUart(const std::string &ttyDir, const std::string &devPath)
+// Newer kernels show every slot under the same driver, so the type is the telling sign; where a
+// kernel has no type file, a slot with neither an I/O port nor a memory address, or without a
+// clock, has no UART behind it. Only sysfs is asked: opening a tty to ask the driver would raise
+// and drop DTR and RTS, which resets many boards that hang on a serial line. A slot sysfs says
+// nothing about is listed (the user may still try it).
+bool IsGhostUart(const std::string &ttyDir)
 {
     const std::string type = ReadFirstLine(ttyDir + "/type");
     if (!type.empty())
         return std::atoi(type.c_str()) == PORT_UNKNOWN;
-    const int fd = open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno != EBUSY && errno != EACCES; // a held or forbidden port is still a port
-    serial_struct info{};
-    const bool ghost = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
-    close(fd);
-    return ghost;
+    const std::string clock = ReadFirstLine(ttyDir + "/uartclk");
+    if (!clock.empty() && std::strtoul(clock.c_str(), nullptr, 0) == 0)
+        return true;
+    const std::string port = ReadFirstLine(ttyDir + "/port");
+    const std::string memory = ReadFirstLine(ttyDir + "/iomem_base");
+    return !port.empty() && !memory.empty() && std::strtoul(port.c_str(), nullptr, 0) == 0 &&
+           std::strtoul(memory.c_str(), nullptr, 0) == 0;
 }
 
 // Maker and product of the USB device above a tty, walking up from its sysfs device folder.
@@ -126,7 +127,7 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
         const std::string devPath = dev + "/" + name;
         if (!Exists(devPath))
             continue; // no device node here (a container, or udev still at work)
-        if (name.rfind("ttyS", 0) == 0 && IsGhostUart(ttyDir, devPath))
+        if (name.rfind("ttyS", 0) == 0 && IsGhostUart(ttyDir))
             continue;
         ports.push_back({name, devPath, UsbDescription(ttyDir + "/device")});
     }

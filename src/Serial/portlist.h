@@ -1,7 +1,7 @@
 #pragma once
 // The serial ports present: UARTs that really exist, USB serial adapters, modems (ACM), the
 // stable /dev/serial/by-id names, and the virtual ports kestrum-vport announces. A port another
-// program holds is still listed.
+// program holds is still listed. Found from sysfs and /dev alone: no device is ever opened.
 #include <string>
 #include <vector>
 

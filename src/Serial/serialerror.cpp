@@ -3,11 +3,30 @@
 #include <cerrno>
 #include <cstring>
 
-std::string SerialErrorText(long code, bool forOpen)
+int ErrnoOf(long code)
+{
+    if (code > kSystemErrorBase && code < kSystemErrorBase + 0x10000)
+        return static_cast<int>(code - kSystemErrorBase);
+    return 0;
+}
+
+bool IsPortGone(long code)
+{
+    const int e = ErrnoOf(code);
+    return e == EIO || e == ENXIO || e == ENODEV;
+}
+
+std::string SerialErrorText(long code, bool /*forOpen*/)
 {
     switch (code) {
     case ERROR_SUCCESS:
         return {};
+    case ERROR_INVALID_FUNCTION:
+        return "the port was opened without time-outs";
+    case ERROR_INVALID_HANDLE:
+        return "the port is not open";
+    case ERROR_NOT_SUPPORTED:
+        return "the driver does not support these settings";
     case ERROR_ALREADY_INITIALIZED:
         return "the port is already open";
     case ERROR_TIMEOUT:
@@ -17,16 +36,17 @@ std::string SerialErrorText(long code, bool forOpen)
     default:
         break;
     }
-    if (!forOpen && code == ERROR_INVALID_FUNCTION)
-        return "the port was opened without time-outs";
-    if (!forOpen && code == ERROR_INVALID_HANDLE)
-        return "the port is not open";
-    switch (code) {
+    const int e = ErrnoOf(code);
+    switch (e) {
+    case 0:
+        return "error " + std::to_string(code);
     case EACCES:
     case EPERM:
         return "permission denied (is the user in the dialout group?)";
     case EBUSY:
+#if EWOULDBLOCK != EBUSY
     case EWOULDBLOCK:
+#endif
         return "the port is in use by another program";
     case ENOENT:
         return "no such port";
@@ -40,9 +60,6 @@ std::string SerialErrorText(long code, bool forOpen)
     case EINVAL:
         return "the port cannot take these settings";
     default:
-        break;
+        return std::strerror(e);
     }
-    if (code > 0 && code < 4096)
-        return std::strerror(static_cast<int>(code));
-    return "error " + std::to_string(code);
 }

@@ -8,6 +8,8 @@
 #include <asm/termbits.h>
 #include <cstring>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 static_assert(sizeof(KTermios) == sizeof(struct termios2), "KTermios must mirror termios2");
 static_assert(sizeof(KTermios::c_cc) == NCCS, "KTermios must mirror termios2");
@@ -37,7 +39,51 @@ uint32_t RateCodeFor(uint32_t rate)
     return BOTHER;
 }
 
+bool RateClose(uint32_t want, uint32_t got)
+{
+    const uint64_t diff = want > got ? want - got : got - want;
+    return diff * 100 <= static_cast<uint64_t>(want) * 3;
+}
+
 } // namespace
+
+std::string UntakenSetting(const KTermios &want, const KTermios &got, bool pseudoTerminal)
+{
+    const auto differs = [&](uint32_t KTermios::*field, uint32_t bits) {
+        return ((want.*field) & bits) != ((got.*field) & bits);
+    };
+    if (!pseudoTerminal) {
+        if (differs(&KTermios::c_cflag, CSIZE))
+            return "data bits";
+        // Odd and mark/space only mean something with parity on.
+        const uint32_t parityBits = (want.c_cflag & PARENB) ? (PARENB | PARODD | CMSPAR) : PARENB;
+        if (differs(&KTermios::c_cflag, parityBits))
+            return "parity";
+    }
+    if (differs(&KTermios::c_cflag, CSTOPB))
+        return "stop bits";
+    if (differs(&KTermios::c_cflag, CRTSCTS))
+        return "RTS/CTS flow control";
+    if (differs(&KTermios::c_iflag, IXON))
+        return "XON/XOFF output flow control";
+    if (differs(&KTermios::c_iflag, IXOFF))
+        return "XON/XOFF input flow control";
+    if (!RateClose(want.c_ospeed, got.c_ospeed))
+        return "baud rate";
+    return {};
+}
+
+bool IsPseudoTerminal(int fd)
+{
+    // Unix98 pty slaves have majors 136-143, the old BSD-style ones major 3.
+    struct stat st
+    {
+    };
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const unsigned m = major(st.st_rdev);
+    return (m >= 136 && m <= 143) || m == 3;
+}
 
 std::string CheckDcb(const ST_Dcb &dcb)
 {

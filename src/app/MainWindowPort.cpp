@@ -73,9 +73,11 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     const QString port = QString::fromLatin1(link.PortName);
     // A port that did not open has no settings to refuse: it gets the one message below.
     if (m_port->IsOpen()) {
-        m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
-        const long setup = m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits, link.ParityCode,
-                                         link.StopBitsCode);
+        // A handshake the driver did not take fails like a line setting it did not take.
+        const long handshake = m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
+        const long setup = handshake != 0 ? handshake
+                                          : m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits,
+                                                          link.ParityCode, link.StopBitsCode);
         if (setup != 0) {
             ShowMessage(QStringLiteral("Error Port Setting: ") + port);
             m_port->Close();

@@ -7,7 +7,75 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The one file kept open. Another path (a test's scratch folder, a second log) closes it and
+// opens that one; a file removed behind our back is noticed and started again.
+struct OpenLog
+{
+    std::mutex lock;
+    std::string path;
+    int fd = -1;
+    size_t size = 0;
+
+    void Close()
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+
+    bool Open(const std::string &to)
+    {
+        Close();
+        path = to;
+        fd = open(to.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        struct stat st
+        {
+        };
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            Close();
+            return false;
+        }
+        size = static_cast<size_t>(st.st_size);
+        return true;
+    }
+
+    // Not removed behind our back (the user deleting the log). An fstat is far cheaper than the
+    // open and close it saves, having no path to walk.
+    bool Current() const
+    {
+        struct stat st
+        {
+        };
+        return fstat(fd, &st) == 0 && st.st_nlink > 0;
+    }
+
+    bool Ready(const std::string &to, size_t adding)
+    {
+        if (fd < 0 || path != to || !Current()) {
+            if (!Open(to))
+                return false;
+        }
+        if (size > 0 && size + adding > kDiagLogLimit) {
+            Close();
+            std::rename(to.c_str(), (to + ".1").c_str());
+            return Open(to);
+        }
+        return true;
+    }
+};
+
+OpenLog &Log()
+{
+    static OpenLog log;
+    return log;
+}
+
+} // namespace
 
 std::string DiagLogPath()
 {
@@ -25,24 +93,24 @@ void AppendLogLine(const std::string &path, const std::string &text)
     }
     out += "\r\n";
 
-    // One write per line on an O_APPEND descriptor keeps lines from several threads whole.
-    static std::mutex lock;
-    const std::lock_guard<std::mutex> guard(lock);
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    OpenLog &log = Log();
+    const std::lock_guard<std::mutex> guard(log.lock);
+    if (!log.Ready(path, out.size()))
         return;
+    // One write per line on an O_APPEND descriptor keeps lines whole, also against another
+    // instance of the program logging into the same file.
     const char *p = out.data();
     size_t left = out.size();
     while (left > 0) {
-        const ssize_t n = write(fd, p, left);
+        const ssize_t n = write(log.fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         p += n;
         left -= static_cast<size_t>(n);
+        log.size += static_cast<size_t>(n);
     }
-    close(fd);
 }
 
 void AppendLogFormatted(const std::string &path, const char *format, ...)

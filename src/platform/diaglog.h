@@ -1,12 +1,21 @@
 #pragma once
 // The diagnostic log of the port layer. Lines are only ever appended; a file that cannot be
 // opened is silently skipped, since the log must never disturb the operation that failed.
+//
+// The log is on the receive path (the listener writes a line per event), so the file stays open
+// between lines instead of being opened for each one. Every line is still handed to the kernel
+// before the call returns, so a crash loses nothing already logged. It is bounded: a line that
+// would take the file past kDiagLogLimit first moves it to "<name>.1" (replacing the older one)
+// and starts a new file.
+#include <cstddef>
 #include <string>
+
+constexpr size_t kDiagLogLimit = 1024 * 1024;
 
 // "kestrum.log" in the app folder.
 std::string DiagLogPath();
 
-// Appends `text` and one line break; every line break is written as CR LF.
+// Appends `text` and one line break; every line break is written as CR LF. Safe from any thread.
 void AppendLogLine(const std::string &path, const std::string &text);
 
 // printf-style into at most 1023 characters, then AppendLogLine. Callers pass outside text

@@ -10,7 +10,9 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -111,4 +113,58 @@ TEST(DiagLog, LinesEndInCrLfAndTextIsNeverAFormat)
     EXPECT_EQ(ReadRaw(home.path + "/big.log"), std::string(1023, 'z') + "\r\n");
 
     AppendLogLine(home.path + "/no/such/dir/x.log", "dropped"); // must not throw or crash
+}
+
+TEST(DiagLog, BoundedToOneMebibyteWithOneOldFileAndEveryLineKept)
+{
+    HomeDir home;
+    const std::string log = DiagLogPath();
+    const std::string line(98, '.'); // 100 bytes with CR LF
+    const int perFile = static_cast<int>(kDiagLogLimit / 100);
+    for (int i = 0; i < perFile + 5; ++i)
+        AppendLogLine(log, line);
+    std::string old = ReadRaw(log + ".1");
+    EXPECT_EQ(old.size(), static_cast<size_t>(perFile) * 100);
+    EXPECT_EQ(ReadRaw(log).size(), 500u);
+
+    // Lines are never split across the two files, and the next move replaces the old file.
+    const std::string odd(60, '#');
+    const size_t oddLines = kDiagLogLimit / 62 + 10;
+    for (size_t i = 0; i < oddLines; ++i)
+        AppendLogLine(log, odd);
+    old = ReadRaw(log + ".1");
+    EXPECT_LE(old.size(), kDiagLogLimit);
+    EXPECT_EQ(old.rfind(line + "\r\n", 0), 0u); // the lines from before the move
+    EXPECT_EQ((old.size() - 500) % 62, 0u);
+    const std::string now = ReadRaw(log);
+    EXPECT_EQ(now.size() % 62, 0u);
+    EXPECT_EQ((old.size() - 500 + now.size()) / 62, oddLines);
+
+    // A log removed while the program runs is started again, not written into the void.
+    std::remove(log.c_str());
+    AppendLogLine(log, "after");
+    EXPECT_EQ(ReadRaw(log), "after\r\n");
+}
+
+TEST(DiagLog, LinesFromManyThreadsStayWhole)
+{
+    HomeDir home;
+    const std::string log = DiagLogPath();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < 500; ++i)
+                AppendLogLine(log, "CSerialEx::ThreadProc - Begin " + std::to_string(t));
+        });
+    for (std::thread &t : threads)
+        t.join();
+    std::istringstream in(ReadRaw(log));
+    std::string l;
+    int lines = 0;
+    while (std::getline(in, l)) {
+        ++lines;
+        ASSERT_EQ(l.rfind("CSerialEx::ThreadProc - Begin ", 0), 0u) << l;
+        ASSERT_EQ(l.size(), 32u) << l;
+    }
+    EXPECT_EQ(lines, 2000);
 }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -94,4 +96,45 @@ TEST(PortList, MachinePortsAreRealOnes)
             }
         }
     }
+}
+
+TEST(PortList, GhostsAreToldFromSysfsAloneAndNoDeviceIsOpened)
+{
+    CTempHome home;
+    const fs::path root = home.Dir();
+    const fs::path sys = root / "sys";
+    const fs::path dev = root / "dev";
+    fs::create_directories(sys / "devices/platform/serial8250");
+    const std::string uart = "../../../devices/platform/serial8250";
+    // Kernels without the type file: a slot without a clock, or without any address, is empty.
+    Tty(sys, "ttyS0", uart);
+    Write(sys / "class/tty/ttyS0/uartclk", "1843200");
+    Write(sys / "class/tty/ttyS0/port", "0x3F8");
+    Write(sys / "class/tty/ttyS0/iomem_base", "0x0");
+    Tty(sys, "ttyS1", uart);
+    Write(sys / "class/tty/ttyS1/uartclk", "0");
+    Tty(sys, "ttyS2", uart);
+    Write(sys / "class/tty/ttyS2/port", "0x0");
+    Write(sys / "class/tty/ttyS2/iomem_base", "0x0");
+    Tty(sys, "ttyS3", uart); // sysfs tells nothing: listed, for the user to try
+    for (const char *name : {"ttyS0", "ttyS1", "ttyS2", "ttyS3"})
+        Write(dev / name, "");
+
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dev.c_str(), IN_OPEN), 0);
+    std::vector<std::string> names;
+    for (const ST_PortInfo &p : EnumerateSerialPortsIn((sys / "class/tty").string(), dev.string(), ""))
+        names.push_back(p.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyS0", "ttyS3"}));
+
+    // Opening a tty raises DTR and RTS, which resets many boards: listing must not.
+    alignas(inotify_event) char events[4096];
+    const ssize_t n = read(watch, events, sizeof events);
+    for (ssize_t at = 0; at < n;) {
+        const auto *e = reinterpret_cast<const inotify_event *>(events + at);
+        EXPECT_TRUE(e->len == 0 || (e->mask & IN_ISDIR)) << "opened " << e->name;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+    close(watch);
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -52,19 +53,19 @@ TEST_F(SerialDevice, OpenCloseReopenAndNames)
 
 TEST_F(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
 {
-    EXPECT_EQ(port.Open("/dev/kestrum-no-such-port"), ENOENT);
+    EXPECT_EQ(port.Open("/dev/kestrum-no-such-port"), SystemError(ENOENT));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(home.LogText(), "CSerial::Open - Unable to open port\r\n\r\n");
-    EXPECT_EQ(SerialErrorText(ENOENT), "no such port");
+    EXPECT_EQ(SerialErrorText(SystemError(ENOENT)), "no such port");
 
     // Held by another program (here: another device object), root included.
     CSerial first;
     ASSERT_EQ(first.Open(pty.Path()), 0);
     const long busy = port.Open(pty.Path());
-    EXPECT_TRUE(busy == EBUSY || busy == EWOULDBLOCK) << busy;
+    EXPECT_TRUE(busy == SystemError(EBUSY) || busy == SystemError(EWOULDBLOCK)) << busy;
     EXPECT_EQ(SerialErrorText(busy), "the port is in use by another program");
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_NE(SerialErrorText(EACCES), SerialErrorText(busy));
+    EXPECT_NE(SerialErrorText(SystemError(EACCES)), SerialErrorText(busy));
     first.Close();
     EXPECT_EQ(port.Open(pty.Path()), 0);
     port.Close();
@@ -72,10 +73,10 @@ TEST_F(SerialDevice, OpenFailuresGiveDistinctCodesAndLeaveItClosed)
     // A file that is no terminal is no port.
     const std::string file = home.Dir() + "/plain";
     close(open(file.c_str(), O_CREAT | O_WRONLY, 0600));
-    EXPECT_EQ(port.Open(file), ENOTTY);
+    EXPECT_EQ(port.Open(file), SystemError(ENOTTY));
     EXPECT_FALSE(port.IsOpen());
 
-    EXPECT_EQ(port.Open(pty.Path(), -1, 0), EINVAL);
+    EXPECT_EQ(port.Open(pty.Path(), -1, 0), SystemError(EINVAL));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_NE(home.LogText().find("CSerial::Open - Unable to setup the COM-port\r\n"), std::string::npos);
 }
@@ -138,12 +139,12 @@ TEST_F(SerialDevice, UnknownModesAreRefusedQuietly)
     EXPECT_EQ(home.LogText(), "");
 }
 
-TEST_F(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
+TEST_F(SerialDevice, SetupHoldsAndAppliesListedAndTypedRates)
 {
     ASSERT_EQ(port.Open(pty.Path()), 0);
-    const uint32_t rates[] = {110,    300,    600,    1200,   2400,   4800,   9600,   14400,
-                              19200,  28800,  38400,  56000,  57600,  115200, 128000, 230400,
-                              256000, 345600, 460800, 512000, 691200, 921600};
+    const uint32_t rates[] = {110,    300,    600,    1200,   2400,   4800,   9600,    14400,   19200,
+                              28800,  38400,  56000,  57600,  115200, 128000, 230400,  256000,  345600,
+                              460800, 512000, 691200, 921600, 74880,  250000, 1000000, 3000000, 123457};
     for (const uint32_t rate : rates) {
         ASSERT_EQ(port.Setup(rate, 8, NOPARITY, ONESTOPBIT), 0) << rate;
         EXPECT_EQ(port.GetBaudrate(), static_cast<long>(rate));
@@ -152,6 +153,8 @@ TEST_F(SerialDevice, SetupHoldsAndAppliesEveryListedRate)
         EXPECT_EQ(line.c_ispeed, rate);
     }
     ASSERT_EQ(port.Setup(14400, 8, NOPARITY, ONESTOPBIT), 0);
+    EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, kBother);
+    ASSERT_EQ(port.Setup(250000, 8, NOPARITY, ONESTOPBIT), 0);
     EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, kBother);
     ASSERT_EQ(port.Setup(115200, 8, NOPARITY, ONESTOPBIT), 0);
     EXPECT_EQ(LineOf(pty).c_cflag & CBAUD, static_cast<unsigned>(B115200));
@@ -163,21 +166,23 @@ TEST_F(SerialDevice, SetupParityAndStopBitEdges)
     ASSERT_EQ(port.Setup(9600, 8, NOPARITY, ONESTOPBIT), 0);
     EXPECT_FALSE(port.GetDcb().fParity);
     EXPECT_EQ(port.GetParity(), 0);
+    // A pty forces 8 data bits and no parity: it is recognised and not held to those two.
     ASSERT_EQ(port.Setup(9600, 7, EVENPARITY, ONESTOPBIT), 0);
     EXPECT_TRUE(port.GetDcb().fParity);
     EXPECT_EQ(port.GetParity(), EVENPARITY);
     EXPECT_EQ(port.GetDataBits(), 7);
+    EXPECT_EQ(LineOf(pty).c_cflag & (CSIZE | PARENB), static_cast<unsigned>(CS8));
     ASSERT_EQ(port.Setup(4800, 5, SPACEPARITY, ONE5STOPBITS), 0);
     EXPECT_EQ(port.GetStopBits(), ONE5STOPBITS);
     EXPECT_EQ(port.GetParity(), SPACEPARITY);
 
     // Settings no line can carry fail and leave what the device held.
     const ST_Dcb held = port.GetDcb();
-    EXPECT_EQ(port.Setup(9600, 8, NOPARITY, ONE5STOPBITS), EINVAL);
-    EXPECT_EQ(port.Setup(9600, 5, NOPARITY, TWOSTOPBITS), EINVAL);
-    EXPECT_EQ(port.Setup(9600, 9, NOPARITY, ONESTOPBIT), EINVAL);
-    EXPECT_EQ(port.Setup(9600, 8, 5, ONESTOPBIT), EINVAL);
-    EXPECT_EQ(port.Setup(0, 8, NOPARITY, ONESTOPBIT), EINVAL);
+    EXPECT_EQ(port.Setup(9600, 8, NOPARITY, ONE5STOPBITS), SystemError(EINVAL));
+    EXPECT_EQ(port.Setup(9600, 5, NOPARITY, TWOSTOPBITS), SystemError(EINVAL));
+    EXPECT_EQ(port.Setup(9600, 9, NOPARITY, ONESTOPBIT), SystemError(EINVAL));
+    EXPECT_EQ(port.Setup(9600, 8, 5, ONESTOPBIT), SystemError(EINVAL));
+    EXPECT_EQ(port.Setup(0, 8, NOPARITY, ONESTOPBIT), SystemError(EINVAL));
     EXPECT_EQ(port.GetBaudrate(), 4800);
     EXPECT_EQ(port.GetDataBits(), held.ByteSize);
     EXPECT_EQ(port.GetStopBits(), held.StopBits);
@@ -187,13 +192,16 @@ TEST_F(SerialDevice, SetupParityAndStopBitEdges)
 TEST_F(SerialDevice, HandshakingFieldsAndLine)
 {
     ASSERT_EQ(port.Open(pty.Path()), 0);
+    // Hardware handshaking is what termios has: RTS/CTS, with DTR left on and the reason logged.
     ASSERT_EQ(port.SetupHandshaking(CSerial::HardwareHandshake), 0);
     ST_Dcb dcb = port.GetDcb();
-    EXPECT_TRUE(dcb.fOutxCtsFlow && dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX);
-    EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_HANDSHAKE);
+    EXPECT_TRUE(dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX);
+    EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_ENABLE);
     EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_HANDSHAKE);
     EXPECT_EQ(port.GetHandshaking(), CSerial::HardwareHandshake);
     EXPECT_NE(LineOf(pty).c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(home.LogText(), "CSerial::SetupHandshaking - DSR output flow control and DTR handshaking are "
+                              "not available; RTS/CTS only\r\n\r\n");
 
     ASSERT_EQ(port.SetupHandshaking(CSerial::XonXoffHandshake), 0);
     dcb = port.GetDcb();
@@ -236,4 +244,27 @@ TEST_F(SerialDevice, EventWordOutsideMaskAndModemLinesOfAPty)
     EXPECT_FALSE(port.GetDSR());
     EXPECT_NE(port.GetLastError(), 0);
     EXPECT_NE(home.LogText().find("CSerial::GetDSR - Unable to obtain the modem status"), std::string::npos);
+}
+
+TEST_F(SerialDevice, ModemLineControlsOnAPtyAndBreaks)
+{
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    EXPECT_FALSE(port.HasModemLines());
+    EXPECT_NE(ErrnoOf(port.GetLastError()), 0);
+    EXPECT_NE(ErrnoOf(port.SetDTR(false)), 0);
+    EXPECT_NE(ErrnoOf(port.SetRTS(true)), 0);
+    EXPECT_FALSE(port.GetRING());
+    EXPECT_NE(home.LogText().find("CSerial::SetDTR - Unable to set the modem line"), std::string::npos);
+
+    // A break holds nothing else up, and Close ends a long one.
+    EXPECT_EQ(port.SendBreak(5), 0);
+    long breakResult = -1;
+    std::thread breaker([&] { breakResult = port.SendBreak(10 * 60 * 1000); });
+    EXPECT_EQ(port.Write("during"), 0);
+    EXPECT_EQ(pty.Receive(6).size(), 6u);
+    EXPECT_EQ(port.Close(), 0);
+    breaker.join();
+    EXPECT_EQ(breakResult, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(port.SendBreak(1), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(port.HasModemLines());
 }

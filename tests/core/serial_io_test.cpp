@@ -2,6 +2,7 @@
 // the main window's chunks, timed waits, and calls from several threads at once.
 #include "serialonpty.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -208,13 +209,130 @@ TEST_F(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
 
     // The far end going away ends the wait with an error instead of waking it forever.
     pty.CloseMaster();
-    EXPECT_EQ(port.WaitEvent(1000), EIO);
+    EXPECT_EQ(port.WaitEvent(1000), SystemError(EIO));
     uint8_t buf[8];
-    EXPECT_EQ(port.Read(buf, 8), EIO);
+    EXPECT_EQ(port.Read(buf, 8), SystemError(EIO));
     EXPECT_NE(home.LogText().find("CSerial::WaitEvent - Unable to wait for COM event\r\n"),
               std::string::npos);
     EXPECT_NE(home.LogText().find("CSerial::Read - Unable to read the data\r\n"), std::string::npos);
     uint32_t errors = 1;
     EXPECT_TRUE(port.ClearCommErrors(&errors));
     EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(SerialIo, EventCharacterIsSeenWithoutLosingOrReorderingBytes)
+{
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetEventChar('\n'), 0);
+    EXPECT_EQ(port.GetEventMask(), CSerial::DefaultMask | EV_RXFLAG);
+    uint8_t buf[64];
+    uint32_t n = 0;
+    const auto readAll = [&] {
+        std::string out;
+        while (port.Read(buf, sizeof buf, &n) == 0 && n > 0)
+            out.append(reinterpret_cast<char *>(buf), n);
+        return out;
+    };
+
+    pty.Send("abc\ndef");
+    ASSERT_EQ(port.WaitEvent(2000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXCHAR | EV_RXFLAG);
+    pty.Send("ghi");
+    EXPECT_EQ(readAll(), "abc\ndefghi");
+
+    // Only the flag in the mask: data without it keep waiting, in order, until it comes.
+    ASSERT_EQ(port.SetMask(EV_RXFLAG), 0);
+    pty.Send("xyz");
+    EXPECT_EQ(port.WaitEvent(50), ERROR_TIMEOUT);
+    pty.Send("\n!");
+    ASSERT_EQ(port.WaitEvent(2000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXFLAG);
+    pty.Send("+");
+    EXPECT_EQ(readAll(), "xyz\n!+");
+
+    // More than the device buffers: the rest waits in the kernel until a Read makes room, and
+    // then the flag behind it is found; every byte comes out once and in order.
+    std::string flood(70000, ' ');
+    for (size_t i = 0; i < flood.size(); ++i)
+        flood[i] = static_cast<char>('a' + i % 26);
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+        pty.Send(flood + "\n");
+        sent = true;
+    });
+    for (int i = 0; !sent && i < 500; ++i)
+        port.WaitEvent(20); // takes what arrived into the device, keeping the sender going
+    sender.join();
+    std::vector<char> room(8000);
+    ASSERT_EQ(port.Read(room.data(), static_cast<long>(room.size()), &n), 0);
+    const std::string drained(room.data(), n);
+    ASSERT_EQ(port.WaitEvent(5000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXFLAG);
+    EXPECT_EQ(drained + readAll(), flood + "\n");
+
+    // A flag that a Read took straight from the line is still reported.
+    pty.Send("k\n");
+    ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
+    ASSERT_EQ(port.Read(buf, 2, &n), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "k\n");
+    ASSERT_EQ(port.WaitEvent(2000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_RXFLAG);
+    EXPECT_EQ(port.WaitEvent(30), ERROR_TIMEOUT);
+}
+
+TEST_F(SerialIo, OutputQueueDrainedAndModemLinesAPtyLacks)
+{
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    ASSERT_EQ(port.SetMask(EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD | EV_RING), 0);
+    EXPECT_EQ(port.WaitEvent(30), ERROR_TIMEOUT); // nothing was written
+    ASSERT_EQ(port.Write("abc"), 0);
+    ASSERT_EQ(port.WaitEvent(2000), 0);
+    EXPECT_EQ(port.GetEventType(), EV_TXEMPTY);
+    EXPECT_EQ(port.WaitEvent(30), ERROR_TIMEOUT); // once per drained queue
+
+    // A waiter already asleep hears of a write made meanwhile.
+    long waited = -1;
+    std::thread waiter([&] { waited = port.WaitEvent(10000); });
+    ASSERT_EQ(port.Write("def"), 0);
+    waiter.join();
+    EXPECT_EQ(waited, 0);
+    EXPECT_EQ(port.GetEventType(), EV_TXEMPTY);
+    EXPECT_EQ(pty.Receive(6).size(), 6u);
+
+    // The pty has no modem lines: no such event, and the log says so once.
+    EXPECT_EQ(CountOf(home.LogText(), "CSerial::WaitEvent - The driver has no modem lines: EV_CTS, EV_DSR, "
+                                      "EV_RLSD and EV_RING are never raised\r\n"),
+              1);
+}
+
+TEST_F(SerialIo, TimedOutOrCutOffWriteCountsWhatWentOut)
+{
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    std::vector<uint8_t> big(4 << 20, 'x');
+    uint32_t written = 0;
+    ASSERT_EQ(port.Write(big.data(), static_cast<long>(big.size()), &written, 50), ERROR_TIMEOUT);
+    EXPECT_EQ(pty.Receive(big.size(), 300).size(), written);
+
+    // Unplugged in the middle of a write: the loss and the count that got out before it.
+    long rc = 0;
+    written = 0;
+    std::thread writer([&] { rc = port.Write(big.data(), static_cast<long>(big.size()), &written); });
+    const size_t seen = pty.Receive(1000).size();
+    ASSERT_EQ(seen, 1000u);
+    pty.CloseMaster();
+    writer.join();
+    EXPECT_TRUE(IsPortGone(rc)) << rc;
+    EXPECT_GE(written, seen);
+    EXPECT_LT(written, big.size());
+}
+
+TEST_F(SerialIo, CloseDropsOutputTheLineCannotTake)
+{
+    ASSERT_EQ(port.Open(pty.Path()), 0);
+    std::vector<uint8_t> big(4 << 20, 'q');
+    uint32_t written = 0;
+    ASSERT_EQ(port.Write(big.data(), static_cast<long>(big.size()), &written, 50), ERROR_TIMEOUT);
+    EXPECT_EQ(port.Close(), 0);
+    // What was queued behind the stalled line is gone rather than left for the close to wait on.
+    EXPECT_LT(pty.Receive(big.size(), 300).size(), written);
 }

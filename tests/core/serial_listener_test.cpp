@@ -172,13 +172,13 @@ TEST(SerialListener, LostPortEndsTheListenerOnce)
     ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
     pty.CloseMaster();
     ASSERT_TRUE(port.WaitForLoss());
-    EXPECT_EQ(port.LostCode(), EIO);
+    EXPECT_EQ(port.LostCode(), SystemError(EIO));
     // No spinning: the listener ended after the one failed wait.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(CountOf(home.LogText(), kBegin), 1);
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.Close(), 0);
-    EXPECT_EQ(port.LostCode(), EIO);
+    EXPECT_EQ(port.LostCode(), SystemError(EIO));
 }
 
 TEST(SerialWnd, EventsRunOnTheOwnerThreadInOrder)
@@ -272,7 +272,7 @@ TEST(SerialWnd, HandlersMayCloseThePort)
     while (lostCalls == 0 && Clock::now() - start < std::chrono::seconds(3))
         handOver.RunOne(100);
     EXPECT_EQ(lostCalls, 1);
-    EXPECT_EQ(lost, EIO);
+    EXPECT_EQ(lost, SystemError(EIO));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_FALSE(handOver.RunOne(50));
 }
@@ -283,7 +283,8 @@ TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
     CQueuedHandOver handOver;
     {
         CSerialWnd port;
-        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}), ENOENT);
+        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}),
+                  SystemError(ENOENT));
         EXPECT_FALSE(port.IsOpen());
         EXPECT_FALSE(port.IsListening());
         CTestPty pty;
@@ -296,4 +297,64 @@ TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
     EXPECT_EQ(CountOf(log, "CSerialWnd::~CSerialWnd - Serial port not closed\r\n"), 1);
     EXPECT_EQ(CountOf(log, "CSerialEx::~CSerialEx"), 0);
     EXPECT_EQ(CountOf(log, kBegin), 1);
+}
+
+namespace {
+
+// Restarts its own listener from inside its first event, as a handler that re-arms would.
+class CRestartingPort : public CSerialEx
+{
+public:
+    ~CRestartingPort() override { Close(); }
+    std::mutex lock;
+    std::condition_variable changed;
+    std::string data;
+    std::vector<std::thread::id> threads;
+
+protected:
+    void OnEvent(uint16_t, uint16_t) override
+    {
+        uint8_t buf[64];
+        uint32_t n = 0;
+        Read(buf, sizeof buf, &n);
+        const bool first = [&] {
+            const std::lock_guard<std::mutex> guard(lock);
+            return threads.empty();
+        }();
+        if (first) {
+            EXPECT_EQ(StopListener(), 0);
+            EXPECT_EQ(StartListener(), 0);
+        }
+        const std::lock_guard<std::mutex> guard(lock);
+        threads.push_back(std::this_thread::get_id());
+        data.append(reinterpret_cast<char *>(buf), n);
+        changed.notify_all();
+    }
+};
+
+} // namespace
+
+TEST(SerialListener, ListenerRestartedFromItsOwnEventNeverRunsBesideTheOldOne)
+{
+    CTempHome home;
+    CTestPty pty;
+    CRestartingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    const auto waitFor = [&](const std::string &text) {
+        std::unique_lock<std::mutex> guard(port.lock);
+        return port.changed.wait_for(guard, std::chrono::seconds(5), [&] { return port.data == text; });
+    };
+    // An old listener still waiting would take about half of these from the new one.
+    const std::string sent = "abcdefghij";
+    for (size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_TRUE(pty.Send(sent.substr(i, 1)));
+        ASSERT_TRUE(waitFor(sent.substr(0, i + 1)));
+    }
+    EXPECT_EQ(port.Close(), 0);
+
+    ASSERT_EQ(port.threads.size(), sent.size());
+    for (size_t i = 1; i < sent.size(); ++i) {
+        EXPECT_NE(port.threads[i], port.threads[0]) << i;
+        EXPECT_EQ(port.threads[i], port.threads[1]) << i;
+    }
 }

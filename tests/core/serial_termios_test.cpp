@@ -3,7 +3,9 @@
 #include "Serial/Serial.h"
 #include "Serial/dcb.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -128,4 +130,106 @@ TEST(SerialTermios, LineCounterGrowthBecomesErrorAndEventBits)
     EXPECT_EQ(LineErrorBits(before, now), CE_BREAK | CE_FRAME);
     EXPECT_EQ(LineErrorEvents(CE_BREAK | CE_FRAME), EV_BREAK | EV_ERR);
     EXPECT_EQ(LineErrorEvents(CE_BREAK), EV_BREAK);
+}
+
+TEST(SerialTermios, ReadBackNamesEverySettingTheDriverDropped)
+{
+    ST_Dcb asked = Line(9600, 7, MARKPARITY, TWOSTOPBITS);
+    asked.fOutxCtsFlow = true;
+    asked.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    asked.fOutX = true;
+    asked.fInX = true;
+    const KTermios want = MapDcbToTermios(asked, Cooked());
+    EXPECT_EQ(UntakenSetting(want, want, false), "");
+
+    struct Drop
+    {
+        const char *setting;
+        uint32_t KTermios::*field;
+        uint32_t clear;
+        uint32_t set;
+    };
+    const Drop drops[] = {
+        {"data bits", &KTermios::c_cflag, CSIZE, CS8},      // 5/6/7 bits not supported
+        {"parity", &KTermios::c_cflag, PARENB | CMSPAR, 0}, // no parity at all
+        {"parity", &KTermios::c_cflag, CMSPAR, 0},          // mark became odd
+        {"parity", &KTermios::c_cflag, PARODD, 0},          // mark became space
+        {"stop bits", &KTermios::c_cflag, CSTOPB, 0},       // 2 stop bits became 1
+        {"RTS/CTS flow control", &KTermios::c_cflag, CRTSCTS, 0},
+        {"XON/XOFF output flow control", &KTermios::c_iflag, IXON, 0},
+        {"XON/XOFF input flow control", &KTermios::c_iflag, IXOFF, 0},
+    };
+    for (const Drop &d : drops) {
+        KTermios got = want;
+        got.*d.field = (got.*d.field & ~d.clear) | d.set;
+        EXPECT_EQ(UntakenSetting(want, got, false), d.setting) << d.setting;
+    }
+
+    // Rates: a driver rounds to its clock (within 3% passes), a rate it could not set fails.
+    KTermios got = want;
+    got.c_ospeed = 9600 * 102 / 100;
+    EXPECT_EQ(UntakenSetting(want, got, false), "");
+    got.c_ospeed = 38400;
+    EXPECT_EQ(UntakenSetting(want, got, false), "baud rate");
+
+    // Odd and mark/space bits beside parity that is off do not matter.
+    const KTermios plain = MapDcbToTermios(Line(9600, 8, NOPARITY, ONESTOPBIT), Cooked());
+    got = plain;
+    got.c_cflag |= PARODD;
+    EXPECT_EQ(UntakenSetting(plain, got, false), "");
+
+    // A pseudo-terminal forces 8 bits and no parity: exempt from those two, held to the rest.
+    got = want;
+    got.c_cflag = (got.c_cflag & ~(CSIZE | PARENB)) | CS8;
+    EXPECT_EQ(UntakenSetting(want, got, false), "data bits");
+    EXPECT_EQ(UntakenSetting(want, got, true), "");
+    got.c_cflag &= ~CSTOPB;
+    EXPECT_EQ(UntakenSetting(want, got, true), "stop bits");
+}
+
+TEST(SerialTermios, ModemLineChangesBecomeEventBits)
+{
+    ST_ModemSnapshot before;
+    before.Lines = TIOCM_CTS | TIOCM_CAR;
+    before.Cts = 4;
+    EXPECT_EQ(ModemLineEvents(before, before), 0u);
+
+    // A level that differs, with or without a driver that counts.
+    ST_ModemSnapshot now = before;
+    now.Lines = TIOCM_CAR | TIOCM_DSR;
+    EXPECT_EQ(ModemLineEvents(before, now), EV_CTS | EV_DSR);
+    now.Lines = 0;
+    EXPECT_EQ(ModemLineEvents(before, now), EV_CTS | EV_RLSD);
+
+    // A pulse between two looks leaves the levels as they were but the counts grown.
+    now = before;
+    now.Ring += 2;
+    EXPECT_EQ(ModemLineEvents(before, now), EV_RING);
+    now.Dcd += 1;
+    now.Cts += 1;
+    now.Dsr += 1;
+    EXPECT_EQ(ModemLineEvents(before, now), EV_RING | EV_RLSD | EV_CTS | EV_DSR);
+}
+
+TEST(SerialError, SystemErrorsNeverReadAsOurOwnCodes)
+{
+    const long ours[] = {ERROR_INVALID_FUNCTION,    ERROR_INVALID_HANDLE, ERROR_NOT_SUPPORTED,
+                         ERROR_ALREADY_INITIALIZED, ERROR_TIMEOUT,        E_INVALIDARG};
+    for (const long code : ours) {
+        EXPECT_EQ(ErrnoOf(code), 0) << code;
+        EXPECT_FALSE(IsPortGone(code)) << code;
+    }
+    for (int e = 1; e < 134; ++e) {
+        for (const long code : ours)
+            ASSERT_NE(SystemError(e), code) << e;
+        EXPECT_EQ(ErrnoOf(SystemError(e)), e);
+        EXPECT_NE(SerialErrorText(SystemError(e)), SerialErrorText(ERROR_INVALID_HANDLE)) << e;
+        EXPECT_NE(SerialErrorText(SystemError(e)), SerialErrorText(ERROR_INVALID_FUNCTION)) << e;
+    }
+    // ENXIO is 6 and EPERM 1: a lost port is not "not open", a refused one not "without time-outs".
+    EXPECT_EQ(SerialErrorText(SystemError(ENXIO), false), "no device behind this port");
+    EXPECT_EQ(SerialErrorText(SystemError(EPERM), false), SerialErrorText(SystemError(EACCES)));
+    EXPECT_TRUE(IsPortGone(SystemError(EIO)) && IsPortGone(SystemError(ENXIO)) &&
+                IsPortGone(SystemError(ENODEV)));
+    EXPECT_FALSE(IsPortGone(SystemError(EBUSY)));
 }
