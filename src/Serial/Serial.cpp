@@ -417,3 +417,58 @@ bool CSerial::GetRLSD()
 {
     return ModemStatus("GetRLSD", TIOCM_CAR, false);
 }
+
+// ---- Modem output lines and break ----
+
+namespace {
+
+long ModemLineIoctl(int fd, unsigned long request, int bits)
+{
+    if (fd < 0)
+        return ERROR_INVALID_HANDLE;
+    return ioctl(fd, request, &bits) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+long CSerial::SetDTR(bool on)
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const long code = ModemLineIoctl(fd_.load(), on ? TIOCMBIS : TIOCMBIC, TIOCM_DTR);
+    return code == 0 ? SetLastError(0) : Fail("SetDTR", "Unable to set the DTR line", code);
+}
+
+long CSerial::SetRTS(bool on)
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const long code = ModemLineIoctl(fd_.load(), on ? TIOCMBIS : TIOCMBIC, TIOCM_RTS);
+    return code == 0 ? SetLastError(0) : Fail("SetRTS", "Unable to set the RTS line", code);
+}
+
+long CSerial::SendBreak(uint32_t milliseconds)
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const int fd = fd_.load();
+    long code = fd < 0 ? ERROR_INVALID_HANDLE : 0;
+    if (code == 0 && ioctl(fd, TIOCSBRK) != 0)
+        code = errno;
+    if (code == 0) {
+        usleep(static_cast<useconds_t>(milliseconds) * 1000);
+        if (ioctl(fd, TIOCCBRK) != 0)
+            code = errno;
+    }
+    return code == 0 ? SetLastError(0) : Fail("SendBreak", "Unable to send a break", code);
+}
+
+bool CSerial::GetRING()
+{
+    return ModemStatus("GetRING", TIOCM_RNG, true);
+}
+
+bool CSerial::HasModemLines()
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    int status = 0;
+    const int fd = fd_.load();
+    return fd >= 0 && ioctl(fd, TIOCMGET, &status) == 0;
+}

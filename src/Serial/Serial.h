@@ -103,6 +103,17 @@ public:
     // The path actually opened, such as "/dev/ttyUSB0".
     static std::string DevicePath(const std::string &port);
 
+    // ---- Modem output lines and break ----
+    // Raise or drop DTR / RTS at once; 0 or the errno (a pseudo-terminal refuses with ENOTTY or
+    // EINVAL). SendBreak holds the line in break for about `milliseconds` and returns after it.
+    // GetRING reads the ring indicator like GetCTS. HasModemLines tells whether the driver has
+    // modem lines at all, without touching the last error.
+    long SetDTR(bool on);
+    long SetRTS(bool on);
+    long SendBreak(uint32_t milliseconds);
+    bool GetRING();
+    bool HasModemLines();
+
 protected:
     long SetLastError(long code)
     {
