@@ -92,6 +92,7 @@ bool TfrmMain::LoadSettings()
         item.FromLine(instant);
         SetInstantItem(item);
     }
+    LoadEverydaySettings(settings);
     return true;
 }
 
@@ -105,6 +106,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (m_lastLink)
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
+    SaveEverydaySettings(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
