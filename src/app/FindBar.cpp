@@ -159,9 +159,10 @@ bool TFindBar::SearchUnit(int unit, bool first)
         // A block is one unit: the search moves on past the block of the current match.
         if (first && unit == m_line)
             return false;
-        const std::vector<uint8_t> bytes = m_log->BlockBytes(static_cast<size_t>(unit));
-        if (m_pattern.FindNext(reinterpret_cast<const char *>(bytes.data()), bytes.size()) ==
-            CFindPattern::npos)
+        size_t length = 0;
+        const uint8_t *bytes = m_log->BlockBytes(static_cast<size_t>(unit), length);
+        if (length == 0 ||
+            m_pattern.FindNext(reinterpret_cast<const char *>(bytes), length) == CFindPattern::npos)
             return false;
         const int firstLine = m_log->FirstLineOfBlock(static_cast<size_t>(unit));
         int lastLine = firstLine;
@@ -174,15 +175,15 @@ bool TFindBar::SearchUnit(int unit, bool first)
         m_log->ShowLine(firstLine);
         return true;
     }
-    const std::string text = m_log->LineText(unit);
+    const auto [text, size] = m_log->LineView(unit);
     size_t at = CFindPattern::npos;
     const bool current = first && unit == m_line;
     if (m_forward) {
         const size_t from = current ? static_cast<size_t>(m_column + 1) : 0;
-        at = m_pattern.FindNext(text.data(), text.size(), from);
+        at = m_pattern.FindNext(text, size, from);
     } else {
-        const size_t before = current ? static_cast<size_t>(m_column) : text.size() + 1;
-        at = m_pattern.FindPrevious(text.data(), text.size(), before);
+        const size_t before = current ? static_cast<size_t>(m_column) : size + 1;
+        at = m_pattern.FindPrevious(text, size, before);
     }
     if (at == CFindPattern::npos)
         return false;

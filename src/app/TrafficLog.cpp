@@ -134,10 +134,21 @@ int TTrafficLog::FirstLineOfBlock(size_t block) const
     return static_cast<int>(m_store.FirstLineOfBlock(block));
 }
 
-std::vector<uint8_t> TTrafficLog::BlockBytes(size_t block) const
+const uint8_t *TTrafficLog::BlockBytes(size_t block, size_t &length) const
 {
     const LogBlockView view = m_store.BlockView(block);
-    return std::vector<uint8_t>(view.bytes, view.bytes + view.length);
+    length = view.length;
+    return view.bytes;
+}
+
+std::pair<const char *, size_t> TTrafficLog::LineView(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return {"", 0};
+    const size_t l = static_cast<size_t>(line);
+    const LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
+    const LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+    return {block.text.data() + span.start, span.length};
 }
 
 void TTrafficLog::ShowLine(int line)

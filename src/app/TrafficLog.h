@@ -73,7 +73,10 @@ public:
     // The first of the block's lines, and the block's bytes.
     int FirstLineOfBlock(size_t block) const;
     size_t BlockCount() const { return m_store.BlockCount(); }
-    std::vector<uint8_t> BlockBytes(size_t block) const;
+    // The block's bytes; valid until the log is cleared.
+    const uint8_t *BlockBytes(size_t block, size_t &length) const;
+    // The text of a displayed line, without a copy; valid until the next call of a line accessor.
+    std::pair<const char *, size_t> LineView(int line) const;
     size_t BlockOfLine(int line) const { return m_store.BlockOfLine(static_cast<size_t>(line)); }
     // Scrolls so that the line is on screen.
     void ShowLine(int line);
