@@ -2,6 +2,7 @@
 // What the main window keeps for its everyday tools, beside the controls its layout builds.
 #include "data/commdata.h"
 #include "link/linksetting.h"
+#include "platform/backgroundwriter.h"
 #include "senddata/sendhistory.h"
 
 #include <QTimer>
@@ -38,6 +39,8 @@ struct TfrmMainExtras
 
     CSendHistory history;
     std::string historyPath;
+    // Saving the history after each send must not make the window wait for the disk.
+    CBackgroundWriter historyWriter;
 
     bool milliseconds = false;
     bool sincePrevious = false;

@@ -1,7 +1,6 @@
 // Instant sends with a line ending, and the recall of earlier instant sends with Up and Down.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
-#include "platform/errors.h"
 
 #include <QComboBox>
 #include <QTextCursor>
@@ -31,11 +30,7 @@ void TfrmMain::SendInstantItem()
     CCommData item = GetInstantItem();
     if (IsPortOpen() && item.GetLength() > 0) {
         x.history.Add(item);
-        try {
-            x.history.Save(x.historyPath);
-        } catch (const std::exception &) {
-            // A history that cannot be kept is no reason to refuse a send.
-        }
+        x.historyWriter.Post(x.historyPath, [text = x.history.FileText()] { return text; });
     }
     if (item.GetFormat() == FMT_STRING) {
         const Bytes ending = LineEndingBytes(x.cboLineEnding->currentIndex());

@@ -1,5 +1,6 @@
 #include "senddata/sendhistory.h"
 
+#include "platform/textfile.h"
 #include "senddata/senddatalist.h"
 
 #include <algorithm>
@@ -42,10 +43,15 @@ void CSendHistory::Load(const std::string &path)
 
 void CSendHistory::Save(const std::string &path) const
 {
-    CSendDataList list;
+    WriteFileAtomic(path, FileText());
+}
+
+std::string CSendHistory::FileText() const
+{
+    std::string text;
     for (const CCommData &item : m_items)
-        list.Append(item);
-    list.Save(path);
+        text += item.ToLine() + "\r\n";
+    return text;
 }
 
 std::optional<CCommData> CSendHistory::Older(const CCommData &typing)

@@ -22,6 +22,8 @@ public:
     void Load(const std::string &path);
     // Throws EFCreateError; the old file then stays whole.
     void Save(const std::string &path) const;
+    // What Save writes.
+    std::string FileText() const;
 
     // Recall: Older steps from the text being typed towards the oldest item, Newer back; at the
     // newest end Newer gives the text that was being typed when the recall began. Add ends a recall.
