@@ -148,9 +148,9 @@ void TFindBar::Start(bool forward)
         m_next = m_line;
     }
     m_status->setText(QStringLiteral("Searching..."));
+    // The first slice runs at once; one that ends the search also stops the timer.
+    m_slices.start();
     RunSlice();
-    if (m_status->text() == QStringLiteral("Searching..."))
-        m_slices.start();
 }
 
 bool TFindBar::SearchUnit(int unit, bool first)

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstring>
 
 namespace {
 

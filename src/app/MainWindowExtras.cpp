@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <chrono>
+#include <cstring>
 
 namespace {
 

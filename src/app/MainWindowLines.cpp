@@ -25,8 +25,11 @@ void TfrmMain::ApplyLineControl()
         x.openPort = port;
         x.modemLinesWork = open && m_port->HasModemLines();
         // Kept after a close: it names the device to wait for when the port was lost.
-        if (open)
+        if (open) {
             x.openById = FindByIdName(port, x.byIdFolder);
+            // Whatever opened a port, a port lost earlier is no longer waited for.
+            x.lostLink.reset();
+        }
         TfrmMainExtras::Lines lines;
         if (x.modemLinesWork) {
             m_port->SetMask(m_port->GetEventMask() | kModemEvents);
