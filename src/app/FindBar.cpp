@@ -36,7 +36,8 @@ TFindBar::TFindBar(QWidget *parent, TTrafficLog *log) : QWidget(parent), m_log(l
     setObjectName(QStringLiteral("pnlFind"));
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
-    auto *label = new QLabel(QStringLiteral("Find:"), this);
+    auto *label = new QLabel(QStringLiteral("&Find:"), this);
+    label->setObjectName(QStringLiteral("lbFind"));
     row->addWidget(label);
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("edFind"));
