@@ -20,3 +20,7 @@ ctest --preset tsan -j "$JOBS"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$JOBS"
 ctest --preset fuzz -j "$JOBS"
+
+# Bench programs with a short mode run once under the sanitizers, so they keep working.
+build/asan/bench/capture_bench --smoke
+build/asan/bench/find_bench --smoke

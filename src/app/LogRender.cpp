@@ -11,7 +11,21 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 uint32_t PlainColor(LogDirection direction)
 {
+    if (direction == LogDirection::Note)
+        return kColorNote;
     return direction == LogDirection::Received ? kColorBlue : kColorRed;
+}
+
+const char *Header(LogDirection direction)
+{
+    switch (direction) {
+    case LogDirection::Received:
+        return "Rec  :";
+    case LogDirection::Sent:
+        return "Send :";
+    default:
+        return "Note :";
+    }
 }
 
 uint32_t SymbolColor(LogDirection direction)
@@ -148,7 +162,7 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
     out.Reset();
     out.text.reserve(16 + block.length * 4);
     const uint32_t plain = PlainColor(block.direction);
-    AddPiece(out, block.direction == LogDirection::Received ? "Rec  :" : "Send :", 6, plain);
+    AddPiece(out, Header(block.direction), 6, plain);
     if (block.hasStamp && block.stamp)
         AddPiece(out, "(" + *block.stamp + ")", kColorBlue);
     switch (block.mode) {

@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
-enum class LogDirection : uint8_t { Received = 0, Sent = 1 };
+// A note is a line of the program's own, such as a port that was lost or came back.
+enum class LogDirection : uint8_t { Received = 0, Sent = 1, Note = 2 };
+
+// Notes stand apart from both directions of traffic: dark magenta.
+constexpr uint32_t kColorNote = 0x00800080;
 
 // A coloured piece of a displayed line; `color` is 0x00BBGGRR.
 struct LogRun

@@ -37,6 +37,7 @@ public:
     size_t FirstLineOfBlock(size_t block) const { return m_blocks[block].firstLine; }
 
     void Render(size_t block, LogRendered &out) const;
+    LogBlockView BlockView(size_t block) const { return View(m_blocks[block]); }
 
     // All displayed lines, each followed by CR LF.
     std::string WholeText() const;

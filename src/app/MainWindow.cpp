@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "Serial/SerialWnd.h"
 #include "app/CommandGuard.h"
+#include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
 #include "autosend/engine.h"
 #include "platform/appfolder.h"
@@ -66,6 +67,7 @@ void TfrmMain::ConnectCommands()
     ConnectPortCommands();
     ConnectOtherCommands();
     ConnectAutoSendCommands();
+    ConnectEverydayCommands();
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)
@@ -99,12 +101,16 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
             btnSendClick();
             return true;
         }
+        if ((key == Qt::Key_Up || key == Qt::Key_Down) && RecallHistory(key == Qt::Key_Up))
+            return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::ShowMessage(const QString &text)
 {
+    if (m_quietMessages)
+        return;
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("msgBox"));
     box.exec();

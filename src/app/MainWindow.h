@@ -21,6 +21,8 @@
 #include <vector>
 
 class CAutoSendEngine;
+class QSettings;
+struct TfrmMainExtras;
 class CQtHandOver;
 class CSerialWnd;
 class TfrmRecDataList;
@@ -84,6 +86,15 @@ public:
     void SetRecDataList(TfrmRecDataList *list);
     void AddRecData(const CCommData &item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
+
+    // ---- Everyday tools: line ending, send history, finer stamps, capture, find, modem lines,
+    // reconnect (MainWindowExtras.cpp, MainWindowHistory.cpp, MainWindowLines.cpp,
+    // MainWindowReconnect.cpp) ----
+    // Where the stable names of serial devices are looked up when a lost port is watched for.
+    void SetByIdFolder(const std::string &folder);
+    // Loss and return marker lines are written in a colour of their own.
+    void NotePortLost(long code);
+    TfrmMainExtras &Extras() const { return *m_extras; }
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -168,6 +179,21 @@ private:
     std::mutex m_sendLock;
     std::mutex m_pendingLock;
     std::deque<PendingSend> m_pending;
+
+    // Everyday tools.
+    void ConnectEverydayCommands();
+    void LoadEverydaySettings(const QSettings &settings);
+    void SaveEverydaySettings(QSettings &settings);
+    void UpdateEverydayControls();
+    void SendInstantItem();
+    bool RecallHistory(bool older);
+    void ShowModemLines();
+    void ApplyLineControl();
+    void ReconnectTick();
+    std::string StampText();
+    bool ExtraStamps() const;
+    bool m_quietMessages = false; // a reopen in the background has nobody to tell
+    std::unique_ptr<TfrmMainExtras> m_extras;
 };
 
 extern TfrmMain *frmMain;

@@ -120,6 +120,7 @@ void TfrmMain::OnPortLost(long code)
     ui.panels[0]->setText(QStringLiteral("Port: lost"));
     ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +
                              QString::fromLocal8Bit(SerialErrorText(code, false)));
+    NotePortLost(code);
 }
 
 void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
@@ -169,10 +170,13 @@ void TfrmMain::UpdateControls()
         ui.lsvSendData->setCurrentItem(ui.lsvSendData->topLevelItem(0));
         ui.lsvSendData->scrollToItem(ui.lsvSendData->topLevelItem(0));
     }
+    UpdateEverydayControls();
 }
 
 void TfrmMain::OnComEvent(uint32_t wParam)
 {
+    if (wParam & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
+        ShowModemLines();
     if ((wParam & 0xFFFF & EV_RXCHAR) == 0)
         return;
     const bool timed = m_autoSend.AutoSendState == AUTOSEND_RUNNING;

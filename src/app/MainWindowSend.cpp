@@ -141,7 +141,7 @@ void TfrmMain::cboFormatChange(int format)
 
 void TfrmMain::btnSendClick()
 {
-    SendItem(GetInstantItem());
+    SendInstantItem();
 }
 
 void TfrmMain::btnEditClick()

@@ -100,6 +100,7 @@ bool TfrmMain::LoadSettings()
     const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
+    LoadEverydaySettings(settings);
     return true;
 }
 
@@ -115,6 +116,7 @@ void TfrmMain::SaveSettings()
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
     settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
+    SaveEverydaySettings(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

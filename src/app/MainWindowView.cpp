@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QToolButton>
 
 void TfrmMain::ConnectViewCommands()
@@ -86,7 +87,7 @@ void TfrmMain::UpdateViewState()
         {ui.mnuViewShowTime, ui.mnuShowTime, ui.btnShowTime, m_showTime},
         {ui.mnuViewShowSendData, ui.mnuShowSendData, ui.btnShowSendData, m_showSendData.load()}};
     ui.edData->SetDisplayType(m_curDisplayType);
-    ui.edData->SetShowTime(m_showTime);
+    ui.edData->SetShowTime(m_showTime || ExtraStamps());
     for (const auto &c : chains) {
         c.menu->setChecked(c.on);
         c.popup->setChecked(c.menu->isChecked());
@@ -131,6 +132,7 @@ void TfrmMain::btnSaveClick()
     // description carries its closing parenthesis.
     dlgSave.setNameFilters({QStringLiteral("Log file(*.log)"), QStringLiteral("Text file(*.txt)")});
     dlgSave.setDefaultSuffix(QStringLiteral("log"));
+    dlgSave.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     if (dlgSave.exec() != QDialog::Accepted || dlgSave.selectedFiles().isEmpty())
         return;
     const std::string path = dlgSave.selectedFiles().first().toLocal8Bit().toStdString();

@@ -1,7 +1,7 @@
 #include "app/TrafficLog.h"
 
-#include "platform/gui/fixedfont.h"
 #include "app/LogTime.h"
+#include "platform/gui/fixedfont.h"
 #include "platform/textfile.h"
 
 #include <QClipboard>
@@ -102,14 +102,61 @@ void TTrafficLog::Log(LogDirection direction, const CCommData &item)
 {
     if (m_displayType < 0 || m_displayType > 3)
         return;
+    Store(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
+          static_cast<size_t>(item.GetLength()));
+}
+
+void TTrafficLog::LogNote(const std::string &text)
+{
+    Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+}
+
+void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length)
+{
     std::string stamp;
     if (m_showTime)
         stamp = m_timeSource();
-    m_cachedBlock =
-        m_store.Append(direction, static_cast<uint8_t>(m_displayType), m_showTime ? &stamp : nullptr,
-                       item.GetData(), static_cast<size_t>(item.GetLength()), m_cached);
+    m_cachedBlock = m_store.Append(direction, mode, m_showTime ? &stamp : nullptr, bytes, length, m_cached);
+    if (m_observer)
+        m_observer(direction, bytes, length, m_cached);
     if (!m_repaintTimer.isActive())
         m_repaintTimer.start();
+}
+
+void TTrafficLog::SetHighlighter(Highlighter highlighter)
+{
+    m_highlighter = std::move(highlighter);
+    viewport()->update();
+}
+
+int TTrafficLog::FirstLineOfBlock(size_t block) const
+{
+    return static_cast<int>(m_store.FirstLineOfBlock(block));
+}
+
+const uint8_t *TTrafficLog::BlockBytes(size_t block, size_t &length) const
+{
+    const LogBlockView view = m_store.BlockView(block);
+    length = view.length;
+    return view.bytes;
+}
+
+std::pair<const char *, size_t> TTrafficLog::LineView(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return {"", 0};
+    const size_t l = static_cast<size_t>(line);
+    const LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
+    const LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+    return {block.text.data() + span.start, span.length};
+}
+
+void TTrafficLog::ShowLine(int line)
+{
+    FlushView();
+    QScrollBar *v = verticalScrollBar();
+    if (line < v->value() || line >= v->value() + VisibleLineCount())
+        v->setValue(std::max(0, line - VisibleLineCount() / 2));
 }
 
 void TTrafficLog::FlushView()
@@ -320,6 +367,11 @@ void TTrafficLog::paintEvent(QPaintEvent *)
                                      DisplayString(block.text, static_cast<size_t>(from), length));
             }
         };
+        if (m_highlighter) {
+            for (const auto &[column, length] : m_highlighter(block.text.substr(span.start, span.length)))
+                painter.fillRect(xOrigin + static_cast<int>(column) * m_charWidth, y,
+                                 static_cast<int>(length) * m_charWidth, m_lineHeight, QColor(255, 240, 120));
+        }
         drawVisible(nullptr);
 
         if (selection && line >= selStart.line && line <= selEnd.line) {

@@ -35,6 +35,8 @@ public:
 
     void LogRecData(const CCommData &item);  // "Rec  :" line
     void LogSendData(const CCommData &item); // "Send :" line
+    // A "Note :" line of the program's own, written in text mode whatever the display mode.
+    void LogNote(const std::string &text);
     void Clear();
 
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
@@ -61,6 +63,24 @@ public:
     std::string SelectedText() const; // lines joined by CR LF
     void CopySelection() const;
 
+    // Sees every block as it reaches the log, with its rendered text.
+    using Observer =
+        std::function<void(LogDirection, const uint8_t *bytes, size_t length, const LogRendered &)>;
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
+    using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;
+    void SetHighlighter(Highlighter highlighter);
+    // The first of the block's lines, and the block's bytes.
+    int FirstLineOfBlock(size_t block) const;
+    size_t BlockCount() const { return m_store.BlockCount(); }
+    // The block's bytes; valid until the log is cleared.
+    const uint8_t *BlockBytes(size_t block, size_t &length) const;
+    // The text of a displayed line, without a copy; valid until the next call of a line accessor.
+    std::pair<const char *, size_t> LineView(int line) const;
+    size_t BlockOfLine(int line) const { return m_store.BlockOfLine(static_cast<size_t>(line)); }
+    // Scrolls so that the line is on screen.
+    void ShowLine(int line);
+
     bool IsFollowingEnd() const;
     // Brings the scroll bars and the screen up to the lines logged so far, which otherwise happens
     // at most once a frame: drawing costs far more than storing a line.
@@ -85,6 +105,7 @@ private:
     };
 
     void Log(LogDirection direction, const CCommData &item);
+    void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length);
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();
@@ -101,6 +122,8 @@ private:
     bool m_showTime = false;
     std::function<std::string()> m_timeSource;
     QMenu *m_contextMenu = nullptr;
+    Observer m_observer;
+    Highlighter m_highlighter;
 
     Pos m_anchor;
     Pos m_cursor;

@@ -173,10 +173,11 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         menus << a->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operate", "&Help"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
-              (QStringList{"&Save", "-", "E&xit"}));
+              (QStringList{"&Save", "&Capture to File\u2026", "S&top Capture", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
               (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "-", "Start Auto Send",
-                           "Stop Auto Send", "Pause Auto Send", "-", "Send &Item", "Send and Go Next"}));
+                           "Stop Auto Send", "Pause Auto Send", "-", "Send &Item", "Send and Go Next", "-",
+                           "&DTR", "&RTS", "Send &Break", "-", "Reconnect &Automatically"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuHelp"))),
               (QStringList{"&About", "&Content"}));
 }

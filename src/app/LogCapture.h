@@ -1,0 +1,55 @@
+#pragma once
+// Capture to file: every line that reaches the log, as shown, or the raw received bytes, appended
+// to a file while traffic runs, with the capture's size in the status bar.
+#include "platform/capturefile.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QTimer>
+
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QStatusBar;
+class TTrafficLog;
+
+// Asks for the capture file and what goes into it.
+class TfrmCapture : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmCapture(QWidget *parent, const QString &folder);
+    QString Path() const;
+    bool Raw() const;
+
+private:
+    QLineEdit *m_path;
+    QRadioButton *m_raw;
+};
+
+class TLogCapture : public QObject
+{
+    Q_OBJECT
+public:
+    TLogCapture(TTrafficLog *log, QStatusBar *status);
+    ~TLogCapture() override;
+
+    // 0 or the errno of opening the file.
+    int Start(const QString &path, bool raw);
+    void Stop();
+    bool IsRunning() const { return m_file.IsRunning(); }
+    CCaptureFile &File() { return m_file; }
+    QLabel *Label() const { return m_label; }
+
+signals:
+    void StateChanged();
+
+private:
+    void ShowSize();
+
+    TTrafficLog *m_log;
+    QLabel *m_label;
+    QTimer m_sizeTimer;
+    CCaptureFile m_file;
+    bool m_raw = false;
+};

@@ -1,0 +1,65 @@
+#pragma once
+// What the main window keeps for its everyday tools, beside the controls its layout builds.
+#include "data/commdata.h"
+#include "link/linksetting.h"
+#include "platform/backgroundwriter.h"
+#include "senddata/sendhistory.h"
+
+#include <QTimer>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QToolButton;
+class TFindBar;
+class TLogCapture;
+
+// Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
+enum : int { LINE_END_NONE = 0, LINE_END_CR = 1, LINE_END_LF = 2, LINE_END_CRLF = 3 };
+
+struct TfrmMainExtras
+{
+    TfrmMainExtras();
+    ~TfrmMainExtras();
+
+    QComboBox *cboLineEnding = nullptr;
+    QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr;
+    QAction *mnuFileCapture = nullptr, *mnuFileStopCapture = nullptr, *mnuEditFind = nullptr;
+    QAction *mnuOpDTR = nullptr, *mnuOpRTS = nullptr, *mnuOpSendBreak = nullptr, *mnuOpReconnect = nullptr;
+    QToolButton *btnDTR = nullptr, *btnRTS = nullptr, *btnSendBreak = nullptr;
+    // CTS, DSR, DCD, RI.
+    QLabel *modemLines[4] = {};
+    TFindBar *findBar = nullptr;
+    std::unique_ptr<TLogCapture> capture;
+
+    CSendHistory history;
+    std::string historyPath;
+    // Saving the history after each send must not make the window wait for the disk.
+    CBackgroundWriter historyWriter;
+
+    bool milliseconds = false;
+    bool sincePrevious = false;
+    int64_t lastLineMs = -1; // steady clock, of the newest logged line
+
+    // Output lines the user chose, per port; ports not in the map keep what opening gave them.
+    struct Lines
+    {
+        bool dtr = true;
+        bool rts = true;
+    };
+    std::map<std::string, Lines> lines;
+    std::string openPort; // the port the line controls were last set up for
+    bool modemLinesWork = false;
+
+    bool reconnect = false;
+    std::optional<COM_PORT_SETTING> lostLink;
+    std::string lostById;
+    std::string openById;
+    std::string byIdFolder;
+    QTimer reconnectTimer;
+};

@@ -1,0 +1,324 @@
+// The everyday tools of the main window, driven through their controls on a pseudo-terminal.
+#include "app/FindBar.h"
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+namespace {
+
+TTrafficLog *Log(const QWidget &w)
+{
+    return w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+}
+
+std::string LastLine(const QWidget &w)
+{
+    TTrafficLog *log = Log(w);
+    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
+}
+
+void TypeAndSend(TfrmMain &w, const QString &text)
+{
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+std::string Received(CTestPty &pty, size_t count)
+{
+    const std::vector<uint8_t> bytes = pty.Receive(count);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+QString Instant(const TfrmMain &w)
+{
+    return Find<QTextEdit>(w, "edSendItem")->toPlainText();
+}
+
+} // namespace
+
+TEST(Everyday, LineEndingGoesOnStringSendsOnlyAndIsKept)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    {
+        TfrmMain w;
+        w.OpenLink(Link("Pty", pty.Path()));
+        ASSERT_TRUE(w.IsPortOpen());
+        auto *ending = Find<QComboBox>(w, "cboLineEnding");
+        EXPECT_EQ(ending->currentText(), QStringLiteral("None"));
+        EXPECT_EQ(ending->accessibleName(), QStringLiteral("Line ending"));
+        TypeAndSend(w, QStringLiteral("AT"));
+        EXPECT_EQ(Received(pty, 2), "AT");
+        ending->setCurrentIndex(3);
+        TypeAndSend(w, QStringLiteral("AT"));
+        EXPECT_EQ(Received(pty, 4), "AT\r\n");
+        EXPECT_EQ(w.SendBytes(), 6) << "the ending is counted as sent";
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+        ending->setCurrentIndex(1);
+        TypeAndSend(w, QStringLiteral("41"));
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
+        TypeAndSend(w, QStringLiteral("B"));
+        EXPECT_EQ(Received(pty, 3), "AB\r") << "hex data go out as typed";
+    }
+    TfrmMain again;
+    EXPECT_EQ(Find<QComboBox>(again, "cboLineEnding")->currentText(), QStringLiteral("CR"));
+}
+
+TEST(Everyday, UpAndDownRecallSentItemsAcrossRuns)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    {
+        TfrmMain w;
+        auto *edit = Find<QTextEdit>(w, "edSendItem");
+        TypeAndSend(w, QStringLiteral("not sent"));
+        QTest::keyClick(edit, Qt::Key_Up);
+        EXPECT_EQ(Instant(w), QStringLiteral("not sent")) << "nothing was sent while closed";
+        w.OpenLink(Link("Pty", pty.Path()));
+        TypeAndSend(w, QStringLiteral("one"));
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+        TypeAndSend(w, QStringLiteral("01 02"));
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
+        TypeAndSend(w, QStringLiteral("one"));
+        EXPECT_EQ(Received(pty, 8), "one\x01\x02one");
+
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("draft"));
+        QTest::keyClick(edit, Qt::Key_Up);
+        EXPECT_EQ(Instant(w), QStringLiteral("one"));
+        QTest::keyClick(edit, Qt::Key_Up);
+        EXPECT_EQ(Instant(w), QStringLiteral("01 02 "));
+        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("HEX"));
+        // A recalled item sends like any other.
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_EQ(Received(pty, 2), "\x01\x02");
+        QTest::keyClick(edit, Qt::Key_Up);
+        QTest::keyClick(edit, Qt::Key_Up);
+        QTest::keyClick(edit, Qt::Key_Down);
+        QTest::keyClick(edit, Qt::Key_Down);
+        EXPECT_EQ(Instant(w), QStringLiteral("01 02 ")) << "back to what stood in the edit";
+    }
+    EXPECT_TRUE(QFile::exists(env.FilePath("History.sds")));
+    TfrmMain again;
+    QTest::keyClick(Find<QTextEdit>(again, "edSendItem"), Qt::Key_Up);
+    EXPECT_EQ(Instant(again), QStringLiteral("01 02 "));
+}
+
+TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    {
+        TfrmMain w;
+        w.OpenLink(Link("Pty", pty.Path()));
+        TypeAndSend(w, QStringLiteral("x"));
+        EXPECT_EQ(LastLine(w), "Send :x") << "no stamp by default";
+        Find<QAction>(w, "mnuViewMilliseconds")->trigger();
+        TypeAndSend(w, QStringLiteral("y"));
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Send :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)y$"))
+                        .match(QString::fromStdString(LastLine(w)))
+                        .hasMatch())
+            << LastLine(w);
+        Find<QAction>(w, "mnuViewTimeSincePrevious")->trigger();
+        TypeAndSend(w, QStringLiteral("z"));
+        pty.Send("ok");
+        ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
+        const QString answer = QString::fromStdString(LastLine(w));
+        EXPECT_TRUE(QRegularExpression(
+                        QStringLiteral("^Rec  :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\+\\d+\\.\\d{3}\\)ok$"))
+                        .match(answer)
+                        .hasMatch())
+            << answer.toStdString();
+        EXPECT_NE(Log(w)->WholeText().find(answer.toStdString() + "\r\n"), std::string::npos);
+        Find<QAction>(w, "mnuViewMilliseconds")->trigger();
+    }
+    TfrmMain again;
+    EXPECT_FALSE(Find<QAction>(again, "mnuViewMilliseconds")->isChecked());
+    EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
+}
+
+TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    const QString path = env.FilePath("capture.log");
+    const auto capture = [&w, &path](bool raw) {
+        ModalCatcher dialog([&path, raw](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(path);
+            Find<QRadioButton>(d, raw ? "rdCaptureRaw" : "rdCaptureText")->setChecked(true);
+            d->accept();
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+    };
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
+    capture(false);
+    auto *label = Find<QLabel>(w, "lbCapture");
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
+    Find<QToolButton>(w, "btnHex")->click();
+    pty.Send("AB");
+    ASSERT_TRUE(WaitUntil([&path] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
+        << ReadRaw(path.toStdString());
+    ASSERT_TRUE(WaitUntil([label] { return label->text() == QStringLiteral("Capture: 14 B"); }))
+        << label->text().toStdString();
+    Find<QAction>(w, "mnuFileStopCapture")->trigger();
+    EXPECT_TRUE(label->isHidden());
+
+    capture(true);
+    TypeAndSend(w, QStringLiteral("sent")); // raw capture holds received bytes only
+    pty.Send(std::vector<uint8_t>{0x00, 0x0D, 0xFF});
+    ASSERT_TRUE(WaitUntil(
+        [&path] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+}
+
+TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    TTrafficLog *log = Log(w);
+    for (const char *text : {"alpha", "Beta beta", "gamma"})
+        log->LogRecData(CCommData(std::string(text), FMT_STRING));
+    Find<QAction>(w, "mnuEditFind")->trigger();
+    auto *field = Find<QLineEdit>(w, "edFind");
+    EXPECT_EQ(field->accessibleName(), QStringLiteral("Find"));
+    ASSERT_FALSE(field->isHidden());
+    QTest::keyClicks(field, QStringLiteral("beta"));
+    auto *bar = Find<TFindBar>(w, "pnlFind");
+    const auto next = [&w, bar](const char *action) {
+        Find<QAction>(w, action)->trigger();
+        EXPECT_TRUE(WaitUntil([bar] { return !bar->Busy(); }));
+        return Log(w)->SelectedText();
+    };
+    EXPECT_EQ(next("mnuEditFindNext"), "Beta");
+    EXPECT_EQ(log->LineText(1).substr(0, 6), "Rec  :");
+    EXPECT_EQ(next("mnuEditFindNext"), "beta");
+    EXPECT_EQ(next("mnuEditFindNext"), "Beta") << "goes round";
+    EXPECT_EQ(next("mnuEditFindPrevious"), "beta");
+    Find<QCheckBox>(w, "chkFindMatchCase")->setChecked(true);
+    Find<QCheckBox>(w, "chkFindMatchCase")->setChecked(false);
+
+    field->setText(QStringLiteral("zeta"));
+    next("mnuEditFindNext");
+    EXPECT_EQ(Find<QLabel>(w, "lbFindStatus")->text(), QStringLiteral("Not found"));
+
+    // Hex bytes match the logged bytes, whatever the display mode shows.
+    Find<QCheckBox>(w, "chkFindHex")->setChecked(true);
+    field->setText(QStringLiteral("67 61"));
+    EXPECT_EQ(next("mnuEditFindNext"), "Rec  :gamma");
+}
+
+TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    for (const char *name : {"mnuOpDTR", "mnuOpRTS", "mnuOpSendBreak"})
+        EXPECT_FALSE(Find<QAction>(w, name)->isEnabled()) << name;
+    w.OpenLink(Link("Pty", pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpDTR")->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnRTS")->isEnabled());
+    for (const char *name : {"lbCTS", "lbDSR", "lbDCD", "lbRI"}) {
+        EXPECT_FALSE(Find<QLabel>(w, name)->isEnabled()) << name;
+        EXPECT_TRUE(Find<QLabel>(w, name)->toolTip().endsWith(QStringLiteral("not available")));
+    }
+    // A break goes to the driver, which may or may not carry it; the port stays usable.
+    Find<QAction>(w, "mnuOpSendBreak")->trigger();
+    TypeAndSend(w, QStringLiteral("after"));
+    EXPECT_EQ(Received(pty, 5), "after");
+}
+
+TEST(Everyday, ALostPortIsNotedAndReopenedWhenItsDeviceReturns)
+{
+    GuiTestEnv env;
+    TempDir byId;
+    const std::string name = byId.File("usb-Maker_Adapter_A1-if00");
+    auto first = std::make_unique<CTestPty>();
+    ASSERT_EQ(symlink(first->Path().c_str(), name.c_str()), 0);
+    TfrmMain w;
+    w.SetByIdFolder(byId.path);
+    Find<QAction>(w, "mnuOpReconnect")->trigger();
+    w.OpenLink(Link("Pty", first->Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    Find<QToolButton>(w, "btnStartAutoSend")->click();
+
+    first->CloseMaster();
+    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + first->Path(), 0), 0u) << LastLine(w);
+    const std::vector<LogRun> runs = Log(w)->LineRuns(Log(w)->LineCount() - 1);
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.front().color, kColorNote);
+
+    // The adapter comes back under another device name, with the same stable name.
+    CTestPty second;
+    ASSERT_EQ(unlink(name.c_str()), 0);
+    ASSERT_EQ(symlink(second.Path().c_str(), name.c_str()), 0);
+    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 10000));
+    EXPECT_EQ(LastLine(w), "Note :Port back: " + name);
+    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    second.Send("hi");
+    ASSERT_TRUE(WaitUntil([&w] { return LastLine(w) == "Rec  :hi"; }));
+    Find<QToolButton>(w, "btnStopAutoSend")->click();
+}
+
+TEST(Everyday, WithoutReconnectALostPortStaysClosedAfterItsNote)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: ", 0), 0u);
+    EXPECT_EQ(Log(w)->LineCount(), 1);
+}
+
+TEST(Everyday, SaveProposesTheDocumentsFolder)
+{
+    GuiTestEnv env;
+    // The documents folder as the desktop names it, in this test's own world.
+    const QString docs = env.FilePath("My Documents");
+    QDir().mkpath(docs);
+    QDir().mkpath(env.FilePath("xdg"));
+    WriteRaw(env.File("xdg/user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"" + docs.toStdString() + "\"\n");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", env.FilePath("xdg").toLocal8Bit());
+    TfrmMain w;
+    QString folder;
+    {
+        ModalCatcher dialog([&folder](QDialog *d) {
+            folder = static_cast<QFileDialog *>(d)->directory().absolutePath();
+            d->reject();
+        });
+        Find<QAction>(w, "mnuFileSave")->trigger();
+    }
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(folder, docs);
+}
