@@ -3,6 +3,7 @@
 // several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
 // sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
 // kept between runs (MainWindowSettings).
+#include "Serial/portsender.h"
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
@@ -79,6 +80,9 @@ public:
 
     CAutoSendShared &AutoSend() { return m_autoSend; }
     const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
+    // No send queued or being written.
+    // Every send handed in has been written (or failed or was cancelled) and logged and counted.
+    bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
@@ -90,13 +94,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct PendingSend
-    {
-        bool isLog = false;
-        CCommData item;
-        int64_t length = 0;
-    };
-
     void CentreOnScreen();
     void ConnectCommands();
     void ConnectViewCommands();
@@ -123,15 +120,18 @@ private:
     void mnuSettingSendSettingClick();
     void lsvSendDataChange();
     int SelectedRow() const;
-    void PostPending(PendingSend entry, bool onGuiThread);
-    void DrainPending();
+    // Who a send came from: the user's commands on the GUI thread, or the engine (any other thread).
+    static constexpr uint8_t kSendManual = 0;
+    static constexpr uint8_t kSendAuto = 1;
+    void SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome);
+    void ShowSendNote(const QString &note);
+    void NoteAutoSendFault(const QString &what);
 
     // Port.
     void btnLinkListClick();
     void btnQuickLinkClick();
     void btnClosePortClick();
     void OnPortLost(long code);
-    void WriteToPort(const uint8_t *data, int length);
     void ShowMessage(const QString &text);
 
     // Auto send.
@@ -163,11 +163,12 @@ private:
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;
 
-    // Sends from any thread pass their log line and count through this queue, which the GUI
-    // thread empties in order; m_sendLock keeps one item's bytes together on the wire.
-    std::mutex m_sendLock;
-    std::mutex m_pendingLock;
-    std::deque<PendingSend> m_pending;
+    // Every send is written by this one thread, in the order SendItem was called; the window
+    // hears of each one's outcome in that order and only then logs and counts it.
+    std::unique_ptr<CPortSender> m_sender;
+    // A failing auto send is reported once, until one of its sends gets through or a port opens.
+    bool m_autoFaultNoted = false;
+    std::atomic<int> m_sendsInFlight{0};
 };
 
 extern TfrmMain *frmMain;

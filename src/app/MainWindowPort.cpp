@@ -63,6 +63,7 @@ bool TfrmMain::IsPortOpen() const
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
 {
+    m_sender->CancelAll();
     m_port->Close();
     const long opened = m_port->Open(
         "\\\\.\\" + link.PortName, m_handOver.get(),
@@ -83,6 +84,7 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     }
     if (m_port->IsOpen()) {
         m_lastLink = link;
+        m_autoFaultNoted = false;
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (opened != 0)
@@ -93,8 +95,10 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     ShowLinkStatus(link);
 }
 
+// Sends still queued are dropped; the close wakes the one being written.
 void TfrmMain::ClosePort()
 {
+    m_sender->CancelAll();
     m_port->Close();
     UpdateControls();
     ShowLinkStatus(COM_PORT_SETTING());
@@ -118,6 +122,8 @@ void TfrmMain::OnPortLost(long code)
     ui.panels[0]->setText(QStringLiteral("Port: lost"));
     ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +
                              QString::fromLocal8Bit(SerialErrorText(code, false)));
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED)
+        NoteAutoSendFault(QStringLiteral("the port was lost; sends are dropped until a port is open"));
 }
 
 void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
@@ -201,10 +207,4 @@ void TfrmMain::OnComEvent(uint32_t wParam)
     if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
         m_autoSend.PushRec(item);
     LogRecData(item);
-}
-
-void TfrmMain::WriteToPort(const uint8_t *data, int length)
-{
-    uint32_t written = 0;
-    m_port->Write(data, length, &written);
 }
