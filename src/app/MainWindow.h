@@ -80,7 +80,6 @@ public:
 
     CAutoSendShared &AutoSend() { return m_autoSend; }
     const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
-    // No send queued or being written.
     // Every send handed in has been written (or failed or was cancelled) and logged and counted.
     bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
 
