@@ -8,6 +8,7 @@
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
+#include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
 #include "link/linksetting.h"
 
@@ -158,6 +159,8 @@ private:
     // What SetInstantItem showed last: until the user changes the text it reads back as these
     // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
     CCommData m_shownInstant;
+    // The String form's text and the bytes behind it: an edit changes only the bytes typed over.
+    CShownBytes m_shownInstantText;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;

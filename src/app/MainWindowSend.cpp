@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/shownbytes.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/diaglog.h"
@@ -149,6 +150,9 @@ CCommData TfrmMain::GetInstantItem() const
     CCommData item;
     if (!ui.edSendItem->document()->isModified() && m_shownInstant.GetFormat() != FMT_STR_SYMBOL) {
         item = CCommData(m_shownInstant.Data(), m_currentType);
+    } else if (m_currentType == FMT_STRING) {
+        item =
+            CCommData(m_shownInstantText.Read(CShownBytes::RawText(ui.edSendItem->document())), FMT_STRING);
     } else {
         item = CCommData(ui.edSendItem->toPlainText().toLatin1().toStdString(), m_currentType);
     }
@@ -167,6 +171,8 @@ void TfrmMain::SetInstantItem(const CCommData &item)
         QTextCharFormat symbol = cursor.charFormat();
         symbol.setForeground(ToQColor(kPatternSymbol.Color));
         WriteSymbolText(cursor, item, m_symbols, symbol);
+    } else if (item.GetFormat() == FMT_STRING) {
+        QTextCursor(ui.edSendItem->document()).insertText(m_shownInstantText.Show(item.Data()));
     } else {
         ui.edSendItem->insertPlainText(QString::fromLatin1(item.ToText()));
     }

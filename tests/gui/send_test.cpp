@@ -151,6 +151,32 @@ TEST(Send, FormatSwitchKeepsTheBytes)
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 0D 0A 42 "));
 }
 
+// Typing one character at the end of an item with line ends and a no-break space changes nothing
+// else, neither read back nor after a format switch.
+TEST(Send, EditingTheInstantTextKeepsTheBytesNotTyped)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const Bytes held{'a', 0x0D, 0x0A, 'b', 0x0D, 'c', 0xA0, 0x00, 0x0A, 0xFF};
+    w.SetInstantItem(CCommData(held, FMT_STRING));
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("d"));
+    Bytes expected = held;
+    expected.push_back('d');
+    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+
+    Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+    Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("e"));
+    expected.insert(expected.begin(), 'e');
+    Find<QPushButton>(w, "btnSend")->click();
+    EXPECT_EQ(o.pty.Receive(expected.size()), expected);
+}
+
 TEST(Send, SendListPanelSendsStepsAndCopies)
 {
     OpenWindow o([](GuiTestEnv &env) {
