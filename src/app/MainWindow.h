@@ -124,6 +124,7 @@ private:
     static constexpr uint8_t kSendManual = 0;
     static constexpr uint8_t kSendAuto = 1;
     void SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome);
+    void ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome);
     void ShowSendNote(const QString &note);
     void NoteAutoSendFault(const QString &what);
 
@@ -171,6 +172,10 @@ private:
     // A failing auto send is reported once, until one of its sends gets through or a port opens.
     bool m_autoFaultNoted = false;
     std::atomic<int> m_sendsInFlight{0};
+    // A failing manual send is told in one box for all that fail before the queue runs empty.
+    bool m_manualFaultNoted = false;
+    // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
+    bool m_portLost = false;
 };
 
 extern TfrmMain *frmMain;

@@ -85,6 +85,7 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     if (m_port->IsOpen()) {
         m_lastLink = link;
         m_autoFaultNoted = false;
+        m_portLost = false;
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (opened != 0)
@@ -118,6 +119,7 @@ void TfrmMain::btnClosePortClick()
 // The device went away under an open port: close it, and say so where the port name stood.
 void TfrmMain::OnPortLost(long code)
 {
+    m_portLost = true;
     ClosePort();
     ui.panels[0]->setText(QStringLiteral("Port: lost"));
     ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +

@@ -90,12 +90,13 @@ void TfrmMain::SendItem(const CCommData &item)
     }
 }
 
-// Logs and counts only what went out. A failure is told once: a manual send in a message box, an
-// auto send in the status bar and the diagnostic log. A send the user abandoned (Stop, Close Port)
-// or one that found the port closed is not a failure.
+// Logs and counts only what went out. A failure is told once: a manual send in a message box
+// (one box for a run of failing sends), an auto send in the status bar and the diagnostic log. A
+// send the user abandoned (Stop, Close Port) or one that found the port closed is no failure;
+// one cut short by a lost port is.
 void TfrmMain::SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome)
 {
-    --m_sendsInFlight;
+    const bool last = --m_sendsInFlight == 0;
     const bool whole = outcome.Whole();
     if (whole || outcome.Written > 0) {
         if (logged) {
@@ -112,18 +113,33 @@ void TfrmMain::SendDone(const CCommData &item, bool logged, uint8_t origin, cons
     if (whole) {
         if (origin == kSendAuto)
             m_autoFaultNoted = false;
-        return;
+    } else {
+        ReportSendFault(item, origin, outcome);
     }
+    if (last)
+        m_manualFaultNoted = false;
+}
+
+void TfrmMain::ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome)
+{
     const QString what = QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(item.GetLength());
-    if (outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE) {
+    const bool cut = outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE;
+    if (cut && !m_portLost) {
         ShowSendNote(QStringLiteral("send abandoned, ") + what);
         return;
     }
-    const QString reason = QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
-    if (origin == kSendAuto)
-        NoteAutoSendFault(QStringLiteral("send failed, ") + what + QStringLiteral(": ") + reason);
-    else
-        ShowMessage(QStringLiteral("Send failed, ") + what + QStringLiteral(": ") + reason);
+    const QString reason = cut ? QStringLiteral("the port was lost")
+                               : QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
+    const QString detail = what + QStringLiteral(": ") + reason;
+    if (origin == kSendAuto) {
+        NoteAutoSendFault(QStringLiteral("send failed, ") + detail);
+        return;
+    }
+    ShowSendNote(QStringLiteral("send failed, ") + detail);
+    if (!m_manualFaultNoted) {
+        m_manualFaultNoted = true;
+        ShowMessage(QStringLiteral("Send failed, ") + detail);
+    }
 }
 
 // The note follows the counters in the send panel; the next counted send replaces it.
