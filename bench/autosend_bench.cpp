@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -62,8 +63,10 @@ void StartRun(CAutoSendShared &shared, CAutoSendEngine &engine)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    // --smoke: a short run that only shows the bench still works.
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("kestrum_autosend_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -97,7 +100,7 @@ int main()
     StartRun(shared, engine);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
-    const int kBlocks = 1000;
+    const int kBlocks = smoke ? 50 : 1000;
     std::vector<double> latencies;
     latencies.reserve(kBlocks);
     const CCommData block(Bytes{0x01, 0x02, 0x03});
@@ -115,7 +118,7 @@ int main()
     std::printf("  median %.1f us, 99th percentile %.1f us, max %.1f us\n", latencies[kBlocks / 2],
                 latencies[kBlocks * 99 / 100], latencies.back());
 
-    const double kIdleSeconds = 5.0;
+    const double kIdleSeconds = smoke ? 0.2 : 5.0;
     const double cpu0 = CpuSeconds();
     const Clock::time_point wall0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs what is missing, then builds and runs every test:
 #   1. everything under AddressSanitizer + UBSan (core and GUI tests, GUI offscreen);
-#   2. the core tests again under ThreadSanitizer;
-#   3. each libFuzzer target for a fixed time (clang).
+#   2. the core tests and the threaded GUI tests (sending, auto send) under ThreadSanitizer;
+#   3. each libFuzzer target for a fixed time (clang);
+#   4. an optimised build of everything (warnings are errors in every build), its tests, and a
+#      short run of every bench program (--smoke; figures are printed, no time is asserted).
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
@@ -21,6 +23,7 @@ cmake --preset fuzz
 cmake --build --preset fuzz -j "$JOBS"
 ctest --preset fuzz -j "$JOBS"
 
-# Bench programs with a short mode run once under the sanitizers, so they keep working.
-build/asan/bench/capture_bench --smoke
-build/asan/bench/find_bench --smoke
+cmake --preset ci-release
+cmake --build --preset ci-release -j "$JOBS"
+ctest --preset ci-release -j "$JOBS" -LE bench
+ctest --preset ci-release -L bench

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <malloc.h>
 #include <vector>
 
@@ -84,7 +85,9 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    constexpr int kLong = 300000;
+    // --smoke: a short run that only shows the bench still works.
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const int kLong = smoke ? 3000 : 300000;
 
     // Sent lines in hex with a time stamp: three colour runs per line.
     for (bool paint : {false, true}) {

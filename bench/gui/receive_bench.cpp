@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -210,7 +211,9 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     Q_INIT_RESOURCE(kestrum);
     QApplication app(argc, argv);
-    const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+    // A number of megabytes, or --smoke for a short run that only shows the bench still works.
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const size_t megabytes = smoke ? 1 : argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
     const std::vector<uint8_t> data = Pattern(megabytes * 1000 * 1000);
     const double bare = BareReadRate(data);
     int failures = 0;

@@ -29,6 +29,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     CentreOnScreen();
     m_handOver = std::make_unique<CQtHandOver>(this);
     m_port = std::make_unique<CSerialWnd>();
+    m_sender = std::make_unique<CPortSender>(*m_port);
     m_engine = std::make_unique<CAutoSendEngine>(m_autoSend, *this, CSystemClock::Instance(),
                                                  AppFilePath("Default.ass"));
     ConnectCommands();
@@ -37,8 +38,10 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 
 TfrmMain::~TfrmMain()
 {
-    // The engine's threads send through this window: they end before any of it goes.
+    // The engine's threads send through this window: they end before any of it goes. The
+    // sender ends next (within one write slice), so no outcome is posted to a window going away.
     ShutDownAutoSend();
+    m_sender.reset();
     RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
     m_autoSend.ClearQueues();

@@ -3,10 +3,12 @@
 // several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
 // sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
 // kept between runs (MainWindowSettings).
+#include "Serial/portsender.h"
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
+#include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
 #include "link/linksetting.h"
 
@@ -81,6 +83,8 @@ public:
 
     CAutoSendShared &AutoSend() { return m_autoSend; }
     const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
+    // Every send handed in has been written (or failed or was cancelled) and logged and counted.
+    bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
@@ -101,13 +105,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct PendingSend
-    {
-        bool isLog = false;
-        CCommData item;
-        int64_t length = 0;
-    };
-
     void CentreOnScreen();
     void ConnectCommands();
     void ConnectViewCommands();
@@ -134,15 +131,19 @@ private:
     void mnuSettingSendSettingClick();
     void lsvSendDataChange();
     int SelectedRow() const;
-    void PostPending(PendingSend entry, bool onGuiThread);
-    void DrainPending();
+    // Who a send came from: the user's commands on the GUI thread, or the engine (any other thread).
+    static constexpr uint8_t kSendManual = 0;
+    static constexpr uint8_t kSendAuto = 1;
+    void SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome);
+    void ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome);
+    void ShowSendNote(const QString &note);
+    void NoteAutoSendFault(const QString &what);
 
     // Port.
     void btnLinkListClick();
     void btnQuickLinkClick();
     void btnClosePortClick();
     void OnPortLost(long code);
-    void WriteToPort(const uint8_t *data, int length);
     void ShowMessage(const QString &text);
 
     // Auto send.
@@ -170,15 +171,11 @@ private:
     // What SetInstantItem showed last: until the user changes the text it reads back as these
     // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
     CCommData m_shownInstant;
+    // The String form's text and the bytes behind it: an edit changes only the bytes typed over.
+    CShownBytes m_shownInstantText;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;
-
-    // Sends from any thread pass their log line and count through this queue, which the GUI
-    // thread empties in order; m_sendLock keeps one item's bytes together on the wire.
-    std::mutex m_sendLock;
-    std::mutex m_pendingLock;
-    std::deque<PendingSend> m_pending;
 
     // Everyday tools.
     void ConnectEverydayCommands();
@@ -194,6 +191,17 @@ private:
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
     std::unique_ptr<TfrmMainExtras> m_extras;
+
+    // Every send is written by this one thread, in the order SendItem was called; the window
+    // hears of each one's outcome in that order and only then logs and counts it.
+    std::unique_ptr<CPortSender> m_sender;
+    // A failing auto send is reported once, until one of its sends gets through or a port opens.
+    bool m_autoFaultNoted = false;
+    std::atomic<int> m_sendsInFlight{0};
+    // A failing manual send is told in one box for all that fail before the queue runs empty.
+    bool m_manualFaultNoted = false;
+    // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
+    bool m_portLost = false;
 };
 
 extern TfrmMain *frmMain;

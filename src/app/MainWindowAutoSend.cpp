@@ -50,12 +50,15 @@ void TfrmMain::btnPauseAutoSendClick()
     UpdateControls();
 }
 
+// The run's Stop action is not queued: the run it would be meant for has ended before it could
+// take it, and the next run must not find it. The engine's send write is cancelled first, so the
+// threads are joined without waiting for the line; sends still pending are dropped with the run.
 void TfrmMain::btnStopAutoSendClick()
 {
     m_autoSend.SetState(AUTOSEND_STOPPED);
-    m_autoSend.PushAction(ACTION_STOP);
-    // Waits for both threads; sends still pending are dropped with the run.
+    m_sender->Cancel(kSendAuto, true);
     m_engine->Stop();
+    m_sender->Allow(kSendAuto);
     UpdateControls();
 }
 
@@ -64,8 +67,7 @@ void TfrmMain::ShutDownAutoSend()
     if (!m_engine)
         return;
     m_autoSend.SetState(AUTOSEND_STOPPED);
-    // A send thread stuck in a write to a port that does not drain is released by the close.
-    if (m_engine->HasThreads())
-        m_port->Close();
+    m_sender->Cancel(kSendAuto, true);
+    m_sender->CancelAll();
     m_engine.reset();
 }

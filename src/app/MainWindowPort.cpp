@@ -63,6 +63,7 @@ bool TfrmMain::IsPortOpen() const
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
 {
+    m_sender->CancelAll();
     m_port->Close();
     const long opened = m_port->Open(
         "\\\\.\\" + link.PortName, m_handOver.get(),
@@ -85,6 +86,8 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     }
     if (m_port->IsOpen()) {
         m_lastLink = link;
+        m_autoFaultNoted = false;
+        m_portLost = false;
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (opened != 0)
@@ -95,8 +98,10 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     ShowLinkStatus(link);
 }
 
+// Sends still queued are dropped; the close wakes the one being written.
 void TfrmMain::ClosePort()
 {
+    m_sender->CancelAll();
     m_port->Close();
     UpdateControls();
     ShowLinkStatus(COM_PORT_SETTING());
@@ -116,11 +121,14 @@ void TfrmMain::btnClosePortClick()
 // The device went away under an open port: close it, and say so where the port name stood.
 void TfrmMain::OnPortLost(long code)
 {
+    m_portLost = true;
     ClosePort();
     ui.panels[0]->setText(QStringLiteral("Port: lost"));
     ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +
                              QString::fromLocal8Bit(SerialErrorText(code, false)));
     NotePortLost(code);
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED)
+        NoteAutoSendFault(QStringLiteral("the port was lost; sends are dropped until a port is open"));
 }
 
 void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
@@ -208,10 +216,4 @@ void TfrmMain::OnComEvent(uint32_t wParam)
     if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
         m_autoSend.PushRec(item);
     LogRecData(item);
-}
-
-void TfrmMain::WriteToPort(const uint8_t *data, int length)
-{
-    uint32_t written = 0;
-    m_port->Write(data, length, &written);
 }

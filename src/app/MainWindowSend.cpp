@@ -3,8 +3,10 @@
 #include "app/MainWindow.h"
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/shownbytes.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
+#include "platform/diaglog.h"
 #include "platform/textfile.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
@@ -41,57 +43,120 @@ void TfrmMain::ConnectSendCommands()
     connect(ui.mnuSendDataSetting, &QAction::triggered, this, &TfrmMain::mnuSettingSendSettingClick);
 }
 
+namespace {
+
+constexpr char kNoteSeparator[] = "  - ";
+
+} // namespace
+
+// The GUI thread only hands the item to the sender and goes on; any other thread (the engine)
+// waits until its item is out, failed or cancelled, so the engine never runs ahead of the line.
 void TfrmMain::SendItem(const CCommData &item)
 {
     if (!IsPortOpen())
         return;
-    const bool onGuiThread = QThread::currentThread() == thread();
-    const std::lock_guard<std::mutex> sending(m_sendLock);
-    if (m_showSendData)
-        PostPending({true, item, 0}, onGuiThread);
-    const bool timed = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
-    if (timed)
-        m_autoSend.MarkSendBegin(CSystemClock::Instance().NowMs());
-    if (item.GetLength() > 0)
-        WriteToPort(item.GetData(), item.GetLength());
-    PostPending({false, CCommData(), item.GetLength()}, onGuiThread);
-    if (timed)
-        m_autoSend.MarkSendEnd(CSystemClock::Instance().NowMs());
+    const bool manual = QThread::currentThread() == thread();
+    const uint8_t origin = manual ? kSendManual : kSendAuto;
+    const bool logged = m_showSendData;
+    ST_SendJob job;
+    job.Data = item.Data();
+    job.Origin = origin;
+    job.OnBegin = [this] {
+        if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+            m_autoSend.MarkSendBegin(CSystemClock::Instance().NowMs());
+    };
+    job.OnWaiting = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] { ShowSendNote(QStringLiteral("waiting for the line (Close Port abandons the send)")); },
+            Qt::QueuedConnection);
+    };
+    job.OnDone = [this, item, logged, origin](const ST_SendOutcome &outcome) {
+        if (outcome.Whole() && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+            m_autoSend.MarkSendEnd(CSystemClock::Instance().NowMs());
+        QMetaObject::invokeMethod(
+            this, [this, item, logged, origin, outcome] { SendDone(item, logged, origin, outcome); },
+            Qt::QueuedConnection);
+    };
+    ++m_sendsInFlight;
+    if (!manual) {
+        if (!m_sender->PostAndWait(std::move(job)))
+            --m_sendsInFlight;
+        return;
+    }
+    if (!m_sender->Post(std::move(job))) {
+        --m_sendsInFlight;
+        ShowMessage(QStringLiteral("The port is not taking data; the send was not queued."));
+    }
 }
 
-void TfrmMain::PostPending(PendingSend entry, bool onGuiThread)
+// Logs and counts only what went out. A failure is told once: a manual send in a message box
+// (one box for a run of failing sends), an auto send in the status bar and the diagnostic log. A
+// send the user abandoned (Stop, Close Port) or one that found the port closed is no failure;
+// one cut short by a lost port is.
+void TfrmMain::SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome)
 {
-    {
-        const std::lock_guard<std::mutex> guard(m_pendingLock);
-        m_pending.push_back(std::move(entry));
+    const bool last = --m_sendsInFlight == 0;
+    const bool whole = outcome.Whole();
+    if (whole || outcome.Written > 0) {
+        if (logged) {
+            CCommData sent = item;
+            if (!whole)
+                sent.SetData(Bytes(item.Data().begin(), item.Data().begin() + outcome.Written));
+            LogSendData(sent);
+        }
+        m_sendBlocks += whole ? 1 : 0;
+        m_sendBytes += outcome.Written;
+        ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
+        ui.panels[7]->setToolTip(QString());
     }
-    if (onGuiThread)
-        DrainPending();
-    else
-        QMetaObject::invokeMethod(this, &TfrmMain::DrainPending, Qt::QueuedConnection);
+    if (whole) {
+        if (origin == kSendAuto)
+            m_autoFaultNoted = false;
+    } else {
+        ReportSendFault(item, origin, outcome);
+    }
+    if (last)
+        m_manualFaultNoted = false;
 }
 
-// Entries of every sender, in the order they were posted: a send from the GUI thread first
-// writes out the lines of earlier sends from other threads.
-void TfrmMain::DrainPending()
+void TfrmMain::ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome)
 {
-    for (;;) {
-        PendingSend entry;
-        {
-            const std::lock_guard<std::mutex> guard(m_pendingLock);
-            if (m_pending.empty())
-                return;
-            entry = std::move(m_pending.front());
-            m_pending.pop_front();
-        }
-        if (entry.isLog) {
-            LogSendData(entry.item);
-        } else {
-            m_sendBlocks += 1;
-            m_sendBytes += entry.length;
-            ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
-        }
+    const QString what = QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(item.GetLength());
+    const bool cut = outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE;
+    if (cut && !m_portLost) {
+        ShowSendNote(QStringLiteral("send abandoned, ") + what);
+        return;
     }
+    const QString reason = cut ? QStringLiteral("the port was lost")
+                               : QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
+    const QString detail = what + QStringLiteral(": ") + reason;
+    if (origin == kSendAuto) {
+        NoteAutoSendFault(QStringLiteral("send failed, ") + detail);
+        return;
+    }
+    ShowSendNote(QStringLiteral("send failed, ") + detail);
+    if (!m_manualFaultNoted) {
+        m_manualFaultNoted = true;
+        ShowMessage(QStringLiteral("Send failed, ") + detail);
+    }
+}
+
+// The note follows the counters in the send panel; the next counted send replaces it.
+void TfrmMain::ShowSendNote(const QString &note)
+{
+    const QString base = ui.panels[7]->text().section(QLatin1String(kNoteSeparator), 0, 0);
+    ui.panels[7]->setText(base + QLatin1String(kNoteSeparator) + note);
+    ui.panels[7]->setToolTip(note);
+}
+
+void TfrmMain::NoteAutoSendFault(const QString &what)
+{
+    if (m_autoFaultNoted)
+        return;
+    m_autoFaultNoted = true;
+    AppendLogFormatted(DiagLogPath(), "TfrmMain::SendItem - Auto send: %s", what.toLocal8Bit().constData());
+    ShowSendNote(QStringLiteral("auto send: ") + what);
 }
 
 CCommData TfrmMain::GetInstantItem() const
@@ -101,6 +166,9 @@ CCommData TfrmMain::GetInstantItem() const
     CCommData item;
     if (!ui.edSendItem->document()->isModified() && m_shownInstant.GetFormat() != FMT_STR_SYMBOL) {
         item = CCommData(m_shownInstant.Data(), m_currentType);
+    } else if (m_currentType == FMT_STRING) {
+        item =
+            CCommData(m_shownInstantText.Read(CShownBytes::RawText(ui.edSendItem->document())), FMT_STRING);
     } else {
         item = CCommData(ui.edSendItem->toPlainText().toLatin1().toStdString(), m_currentType);
     }
@@ -119,6 +187,8 @@ void TfrmMain::SetInstantItem(const CCommData &item)
         QTextCharFormat symbol = cursor.charFormat();
         symbol.setForeground(ToQColor(kPatternSymbol.Color));
         WriteSymbolText(cursor, item, m_symbols, symbol);
+    } else if (item.GetFormat() == FMT_STRING) {
+        QTextCursor(ui.edSendItem->document()).insertText(m_shownInstantText.Show(item.Data()));
     } else {
         ui.edSendItem->insertPlainText(QString::fromLatin1(item.ToText()));
     }

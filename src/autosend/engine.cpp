@@ -94,8 +94,12 @@ void CAutoSendEngine::SendThread()
         const uint64_t seen = m_schedule.ChangeSeq();
         m_schedule.MoveQueued();
         const int64_t now = m_clock.NowMs();
-        for (const CCommData &item : m_schedule.TakeDue(now))
+        // A send can take long on a slow line; a Stop meanwhile drops the rest of the batch.
+        for (const CCommData &item : m_schedule.TakeDue(now)) {
+            if (!ShouldRun())
+                break;
             m_target.SendItem(item);
+        }
         ++m_sendPolls;
         int64_t waitMs = kIdlePeriodMs;
         int64_t due = 0;

@@ -208,3 +208,35 @@ TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
     EXPECT_FALSE(edName->isEnabled());
     EXPECT_TRUE(edName->isReadOnly());
 }
+
+// Only the bytes typed around change: every byte value, CR LF, a lone CR and a lone LF survive
+// an edit elsewhere and the format switch after it; Enter breaks the line with CR LF.
+TEST_F(DataEditTest, EditingStringTextChangesOnlyTheTypedBytes)
+{
+    Bytes all{'A', 0x0D, 0x0A, 'B', 0x0D, 'C', 0x0A, 'D', 0x0D, 0x0D, 0x0A, 0x0A};
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<uint8_t>(b));
+    dialog->SetItem(CCommData(all, FMT_STRING));
+    edSendData->setFocus();
+    QTest::keyClick(edSendData, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(edSendData, "x");
+    Bytes expected = all;
+    expected.push_back('x');
+    EXPECT_EQ(dialog->Item().Data(), expected);
+
+    QTest::keyClick(edSendData, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(edSendData, Qt::Key_Right);
+    QTest::keyClick(edSendData, Qt::Key_Return);
+    QTest::keyClick(edSendData, Qt::Key_Delete);
+    expected.erase(expected.begin() + 1, expected.begin() + 3);
+    expected.insert(expected.begin() + 1, {0x0D, 0x0A});
+    EXPECT_EQ(dialog->Item().Data(), expected) << "Enter gave CR LF; Delete took the shown line break";
+
+    Choose(FMT_HEX);
+    EXPECT_EQ(dialog->Item().Data(), expected);
+    Choose(FMT_STRING);
+    QTest::keyClick(edSendData, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(edSendData, Qt::Key_Backspace);
+    expected.pop_back();
+    EXPECT_EQ(dialog->Item().Data(), expected);
+}

@@ -49,6 +49,12 @@ struct OpenWindow
     }
 };
 
+// Sends are written on the sender thread; their log lines and counts follow on the event loop.
+bool Settled(TfrmMain &w)
+{
+    return WaitUntil([&w] { return w.SendsSettled(); });
+}
+
 void SaveCrLfSymbols(GuiTestEnv &env)
 {
     CSymbolTable table;
@@ -73,11 +79,13 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
     Find<QPushButton>(w, "btnSend")->click();
 
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
+    ASSERT_TRUE(Settled(w));
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:3/1"));
     EXPECT_EQ(LogLines(w), (std::vector<std::string>{"Send :41 42 0D "}));
 
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x42, 0x0D}));
+    ASSERT_TRUE(Settled(w));
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/2"));
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0D")) << "Enter sends instead of breaking the line";
 
@@ -85,6 +93,7 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("4G"));
     Find<QPushButton>(w, "btnSend")->click();
+    ASSERT_TRUE(Settled(w));
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/3"));
     EXPECT_EQ(LogLines(w).back(), "Send :");
 }
@@ -103,6 +112,7 @@ TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
     EXPECT_FALSE(o.w->ShowSendData());
     o.w->SendItem(CCommData(Bytes{1, 2, 3}));
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{1, 2, 3}));
+    ASSERT_TRUE(Settled(*o.w));
     EXPECT_EQ(StatusPanel(*o.w, 7), QStringLiteral("Send:3/1"));
     EXPECT_TRUE(LogLines(*o.w).empty());
 }
@@ -141,6 +151,32 @@ TEST(Send, FormatSwitchKeepsTheBytes)
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 0D 0A 42 "));
 }
 
+// Typing one character at the end of an item with line ends and a no-break space changes nothing
+// else, neither read back nor after a format switch.
+TEST(Send, EditingTheInstantTextKeepsTheBytesNotTyped)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const Bytes held{'a', 0x0D, 0x0A, 'b', 0x0D, 'c', 0xA0, 0x00, 0x0A, 0xFF};
+    w.SetInstantItem(CCommData(held, FMT_STRING));
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("d"));
+    Bytes expected = held;
+    expected.push_back('d');
+    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+
+    Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+    Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("e"));
+    expected.insert(expected.begin(), 'e');
+    Find<QPushButton>(w, "btnSend")->click();
+    EXPECT_EQ(o.pty.Receive(expected.size()), expected);
+}
+
 TEST(Send, SendListPanelSendsStepsAndCopies)
 {
     OpenWindow o([](GuiTestEnv &env) {
@@ -169,6 +205,7 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
     Find<QAction>(w, "mnuOpSendItem")->trigger();
     EXPECT_EQ(o.pty.Receive(1), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "send current does not step";
+    ASSERT_TRUE(Settled(w));
     EXPECT_EQ(w.SendBlocks(), 4);
 
     list->setCurrentItem(list->topLevelItem(2));
@@ -208,7 +245,8 @@ TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
     engine.join();
     const std::vector<uint8_t> wire = o.pty.Receive(6 * kEach);
     ASSERT_EQ(wire.size(), 6u * kEach);
-    ASSERT_TRUE(WaitUntil([&w] { return w.SendBlocks() == 2 * kEach; }));
+    ASSERT_TRUE(Settled(w));
+    EXPECT_EQ(w.SendBlocks(), 2 * kEach);
     EXPECT_EQ(w.SendBytes(), 6 * kEach);
 
     std::vector<std::string> expected;

@@ -3,6 +3,7 @@
 #include "data/datapattern.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/shownbytes.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -18,23 +19,12 @@
 
 namespace {
 
-// A text document cannot hold a bare CR (it turns it into a line break), so in the String form
-// a CR byte is shown as its control picture and read back from it.
-constexpr char16_t kCarriageReturnPicture = 0x240D;
-
-QString StringFormText(const std::string &text)
-{
-    QString shown = FromLatin1(text);
-    shown.replace(QChar('\r'), QChar(kCarriageReturnPicture));
-    return shown;
-}
-
+// The Hex and Dec forms hold only digits and blanks: the plain characters are what counts.
 std::string EditText(const QTextEdit *edit)
 {
-    QString text = edit->document()->toRawText();
+    QString text = CShownBytes::RawText(edit->document());
     text.replace(QChar::ParagraphSeparator, QChar('\n'));
     text.replace(QChar::LineSeparator, QChar('\n'));
-    text.replace(QChar(kCarriageReturnPicture), QChar('\r'));
     return ToLatin1(text);
 }
 
@@ -148,6 +138,8 @@ CCommData TfrmDataEdit::DialogItem() const
         return m_symbolItem;
     if (!edSendData->document()->isModified())
         return m_shown;
+    if (m_format == FMT_STRING)
+        return CCommData(m_shownText.Read(CShownBytes::RawText(edSendData->document())), FMT_STRING);
     return CCommData(EditText(edSendData), m_format);
 }
 
@@ -165,7 +157,7 @@ void TfrmDataEdit::ShowItem(const CCommData &item)
         break;
     }
     case FMT_STRING:
-        cursor.insertText(StringFormText(item.ToStringText()));
+        cursor.insertText(m_shownText.Show(item.Data()));
         break;
     default:
         cursor.insertText(FromLatin1(item.ToText()));
@@ -229,7 +221,7 @@ void TfrmDataEdit::InsertByte(uint8_t value)
     case FMT_STRING:
         if (value == 0)
             return;
-        text = StringFormText(std::string(1, static_cast<char>(value)));
+        text = CShownBytes().Show(Bytes{value});
         break;
     case FMT_HEX:
         text = QString::asprintf("%02X ", value);

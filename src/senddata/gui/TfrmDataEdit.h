@@ -1,8 +1,9 @@
 #pragma once
 // Edits one data item: its name, its format and its bytes as text in that format. In Str&Symbol
 // the text is display only (symbols cannot be read back), so the bytes are held aside and the
-// edit is read-only.
+// edit is read-only. In String, Enter breaks the line with CR LF.
 #include "data/commdata.h"
+#include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
 
 #include <QDialog>
@@ -45,6 +46,8 @@ private:
     // What the edit showed last: while the user has not touched the text it reads back as these
     // bytes, which a text round trip could not always give (a 0x00, a CR).
     CCommData m_shown;
+    // The String form's text and the bytes behind it: an edit changes only the bytes typed over.
+    CShownBytes m_shownText;
     CSymbolTable m_symbols;
 
     QLineEdit *edName;

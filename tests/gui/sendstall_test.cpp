@@ -1,0 +1,199 @@
+// The window on a line that stops taking data or goes away: every command returns (the test
+// goes on only if it does), and counters and log show only what went out.
+#include "Serial/Serial.h"
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "autosend/engine.h"
+#include "autosend/rulelist.h"
+#include "platform/diaglog.h"
+#include "platform/textfile.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+constexpr uint8_t kXoff = 0x13;
+constexpr int kHangMs = 30000; // only ends a hang
+
+// A group that starts on Begin and steps every 10 ms after a send began, round and round.
+void WriteBusyGroup(const GuiTestEnv &env)
+{
+    auto group = std::make_unique<CGroupRule>();
+    group->Name = "Busy";
+    group->StartEvent = std::make_unique<CActionEvent>(ACTION_BEGIN);
+    group->StepEvent = std::make_unique<CTimeEvent>("00:00:00.010", TIME_FROM_SEND_BEGIN);
+    group->Loop = true;
+    group->Items = {CCommData("[g1]", FMT_STRING), CCommData("[g2]", FMT_STRING)};
+    CRuleList rules;
+    rules.Add(std::move(group));
+    rules.SaveToFile(env.File("Default.ass"));
+}
+
+bool SendPanelSays(const TfrmMain &w, const char *text)
+{
+    return StatusPanel(w, 7).contains(QString::fromLatin1(text));
+}
+
+std::string LastLogLine(const TfrmMain &w)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    return log->LineCount() == 0 ? std::string() : log->LineText(log->LineCount() - 1);
+}
+
+} // namespace
+
+// The device holds the line with XOFF while a group keeps sending.
+TEST(SendStall, StopStartSendCloseAndExitNeverWaitForTheLine)
+{
+    GuiTestEnv env;
+    WriteBusyGroup(env);
+    CTestPty pty;
+    auto w = std::make_unique<TfrmMain>();
+    COM_PORT_SETTING link = Link("Held", pty.Path());
+    link.FlowControl = 1;
+    w->OpenLink(link);
+    ASSERT_TRUE(w->IsPortOpen());
+    ASSERT_TRUE(pty.Send(std::vector<uint8_t>{kXoff}));
+
+    Find<QToolButton>(*w, "btnStartAutoSend")->click();
+    ASSERT_TRUE(WaitUntil([&] { return SendPanelSays(*w, "waiting"); }, kHangMs))
+        << StatusPanel(*w, 7).toStdString();
+
+    Find<QAction>(*w, "mnuOpStopAutoSend")->trigger();
+    EXPECT_EQ(w->AutoSend().AutoSendState.load(), AUTOSEND_STOPPED);
+    EXPECT_FALSE(w->AutoSendEngine().HasThreads());
+
+    Find<QAction>(*w, "mnuOpStartAutoSend")->trigger();
+    EXPECT_TRUE(w->AutoSendEngine().HasThreads());
+    QTest::keyClicks(Find<QTextEdit>(*w, "edSendItem"), QStringLiteral("hello"));
+    Find<QPushButton>(*w, "btnSend")->click();
+    EXPECT_FALSE(w->SendsSettled());
+
+    Find<QAction>(*w, "mnuOpClosePort")->trigger();
+    EXPECT_FALSE(w->IsPortOpen());
+    ASSERT_TRUE(WaitUntil([&] { return w->SendsSettled(); }, kHangMs));
+    EXPECT_EQ(LastLogLine(*w).find("hello"), std::string::npos) << "the abandoned send is not logged";
+    CSerial other;
+    EXPECT_EQ(other.Open(pty.Path()), 0) << "the port was let go";
+    other.Close();
+
+    Find<QAction>(*w, "mnuFileExit")->trigger();
+    w.reset();
+}
+
+// The far end goes while a big manual send waits for it: one box, and only what went out counts.
+TEST(SendStall, AFailedManualSendIsToldOnceAndCountsOnlyWhatWentOut)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Gone", pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    const CCommData flood(Bytes(1u << 20, 'f'), FMT_STRING);
+    w.SendItem(flood);
+    w.SendItem(flood);
+    ASSERT_TRUE(WaitUntil([&] { return SendPanelSays(w, "waiting"); }, kHangMs));
+
+    ModalCatcher boxes;
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return w.SendsSettled() && !w.IsPortOpen(); }, kHangMs));
+    ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(QStringLiteral(" | ")).toStdString();
+    const int64_t sent = w.SendBytes();
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, static_cast<int64_t>(flood.GetLength()));
+    EXPECT_TRUE(
+        boxes.Seen().front().startsWith(QStringLiteral("Send failed, %1 of 1048576 bytes sent").arg(sent)))
+        << boxes.Seen().front().toStdString();
+    EXPECT_EQ(w.SendBlocks(), 0);
+    EXPECT_EQ(LastLogLine(w), "Send :" + std::string(static_cast<size_t>(sent), 'f'));
+}
+
+// Auto send outlives a lost port: one note and one log line for the loss, no count for what went
+// nowhere, and a port opened again gets the run's answers.
+TEST(SendStall, ALostPortIsNotedOnceAndAReopenedPortCarriesOn)
+{
+    GuiTestEnv env;
+    {
+        auto answer = std::make_unique<CSingleRule>();
+        answer->Name = "Answer";
+        answer->Event = std::make_unique<CReceiveAnythingEvent>();
+        answer->DataItem = CCommData("<ack>", FMT_STRING);
+        answer->Always = true;
+        CRuleList rules;
+        rules.Add(std::move(answer));
+        rules.SaveToFile(env.File("Default.ass"));
+    }
+    auto first = std::make_unique<CTestPty>();
+    TfrmMain w;
+    w.OpenLink(Link("Lost", first->Path()));
+    Find<QToolButton>(w, "btnStartAutoSend")->click();
+    ASSERT_TRUE(first->Send("x"));
+    ASSERT_TRUE(WaitUntil([&] { return w.SendBlocks() == 1; }, kHangMs));
+
+    first->CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !w.IsPortOpen() && w.SendsSettled(); }, kHangMs));
+    EXPECT_TRUE(SendPanelSays(w, "auto send:")) << StatusPanel(w, 7).toStdString();
+    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING);
+    w.SendItem(CCommData(Bytes{1}));
+    std::thread([&w] { w.SendItem(CCommData(Bytes{2})); }).join();
+    EXPECT_EQ(w.SendBlocks(), 1) << "sends to a missing port are not counted";
+    std::vector<std::string> diag;
+    ReadTextLines(DiagLogPath(), diag);
+    EXPECT_EQ(
+        std::count_if(diag.begin(), diag.end(),
+                      [](const std::string &line) { return line.find("Auto send") != std::string::npos; }),
+        1);
+
+    CTestPty second;
+    w.OpenLink(Link("Again", second.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(second.Send("y"));
+    EXPECT_TRUE(WaitUntil([&] { return w.SendBlocks() == 2; }, kHangMs));
+    EXPECT_EQ(second.Receive(5), (std::vector<uint8_t>{'<', 'a', 'c', 'k', '>'}));
+    first.reset();
+}
+
+// The engine's thread sends while the GUI thread closes and opens the port under it.
+TEST(SendStall, SendsFromAnotherThreadRaceCloseAndOpen)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    const COM_PORT_SETTING link = Link("Race", pty.Path());
+    w.OpenLink(link);
+    std::atomic<bool> done{false};
+    std::thread engine([&] {
+        while (!done) {
+            w.SendItem(CCommData(Bytes{1, 2, 3}));
+            std::this_thread::yield();
+        }
+    });
+    constexpr int kCloses = 20;
+    for (int i = 0; i < kCloses; ++i) {
+        pty.Receive(1 << 16, 0);
+        w.ClosePort();
+        QCoreApplication::processEvents();
+        w.OpenLink(link);
+        ASSERT_TRUE(w.IsPortOpen());
+    }
+    done = true;
+    engine.join();
+    ASSERT_TRUE(WaitUntil([&] { return w.SendsSettled(); }, kHangMs));
+    const int64_t cut = w.SendBytes() - 3 * w.SendBlocks();
+    EXPECT_TRUE(cut >= 0 && cut < 3 * kCloses) << "whole items, and at most a part of one per close";
+}
