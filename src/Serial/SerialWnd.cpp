@@ -2,10 +2,15 @@
 
 #include "platform/clock.h"
 
+#include <condition_variable>
+
 namespace {
 
 // One read takes what a fast line brings in a while; what is left brings another event at once.
 constexpr size_t kReadBuffer = 64 * 1024;
+// Received bytes waiting for the GUI thread at most; beyond, the listener stops reading until the
+// queue shrinks, and the line's own flow control (or the kernel's buffer) holds the rest.
+constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
 
 } // namespace
 
@@ -26,6 +31,7 @@ struct CSerialWnd::Inbox
             const std::lock_guard<std::mutex> guard(lock);
             if (closed)
                 return;
+            queuedBytes += item.block.bytes.size();
             items.push_back(std::move(item));
             if (posted)
                 return;
@@ -45,10 +51,27 @@ struct CSerialWnd::Inbox
     BlockHandler onBlock;
     std::shared_ptr<EventHandler> onEvent;
     std::shared_ptr<LostHandler> onLost;
+    // Called on the listener before it reads: false when the listener is to stop.
+    bool WaitForRoom()
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
+        return !stopping && !closed;
+    }
+    void SetStopping(bool on)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        stopping = on;
+        room.notify_all();
+    }
+
     std::mutex lock;
+    std::condition_variable room;
     std::deque<Item> items;
+    size_t queuedBytes = 0;
     bool posted = false; // a drain is on its way to the owner thread
     bool closed = false;
+    bool stopping = false;
 };
 
 CSerialWnd::~CSerialWnd()
@@ -114,6 +137,7 @@ long CSerialWnd::Close()
         const std::lock_guard<std::mutex> inner(inbox_->lock);
         inbox_->closed = true;
         inbox_->items.clear();
+        inbox_->queuedBytes = 0;
     }
     inbox_.reset();
     handOver_ = nullptr;
@@ -128,8 +152,11 @@ void CSerialWnd::OnListenerStarting()
     if (handOver_ != nullptr)
         handOver_->Resume();
     former_ = CBlockFormer();
-    if (inbox_ && readBuffer_.size() != kReadBuffer)
-        readBuffer_.resize(kReadBuffer);
+    if (inbox_) {
+        inbox_->SetStopping(false);
+        if (readBuffer_.size() != kReadBuffer)
+            readBuffer_.resize(kReadBuffer);
+    }
 }
 
 void CSerialWnd::OnListenerStopping()
@@ -139,6 +166,8 @@ void CSerialWnd::OnListenerStopping()
     const std::lock_guard<std::mutex> guard(targetLock_);
     if (handOver_ != nullptr)
         handOver_->Cancel();
+    if (inbox_)
+        inbox_->SetStopping(true);
 }
 
 void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
@@ -222,7 +251,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors)
         inbox = inbox_;
         handler = onEvent_;
     }
-    if (!inbox)
+    if (!inbox || !inbox->WaitForRoom())
         return;
     if (events & EV_RXCHAR) {
         for (;;) {
@@ -292,6 +321,8 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
             --budget;
             item = std::move(inbox->items.front());
             inbox->items.pop_front();
+            inbox->queuedBytes -= item.block.bytes.size();
+            inbox->room.notify_all();
         }
         switch (item.kind) {
         case Inbox::Item::Block:

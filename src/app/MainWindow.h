@@ -23,6 +23,8 @@
 class CAutoSendEngine;
 class CQtHandOver;
 class CSerialWnd;
+struct CReceivedBlock;
+class QTimer;
 class TfrmRecDataList;
 
 class TfrmMain : public QMainWindow, public ISendTarget
@@ -70,6 +72,7 @@ public:
     void UpdateControls();
     // The port's event word: event bits low, line error bits high.
     void OnComEvent(uint32_t wParam);
+    void OnRecBlock(CReceivedBlock &block);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
     int64_t RecBytes() const { return m_recBytes; }
@@ -168,6 +171,11 @@ private:
     std::mutex m_sendLock;
     std::mutex m_pendingLock;
     std::deque<PendingSend> m_pending;
+
+    // The received counters wait in m_counterTimer until they are shown.
+    void ScheduleRecCount();
+    QTimer *m_counterTimer = nullptr;
+    bool m_recCountShown = true;
 };
 
 extern TfrmMain *frmMain;

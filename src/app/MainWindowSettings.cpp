@@ -92,6 +92,9 @@ bool TfrmMain::LoadSettings()
         item.FromLine(instant);
         SetInstantItem(item);
     }
+    // Kept apart from the values above: a store without it reads as before.
+    if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
+        ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
     return true;
 }
 
@@ -105,6 +108,8 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (m_lastLink)
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
+    settings.setValue(QStringLiteral("ScrollbackMiB"),
+                      static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

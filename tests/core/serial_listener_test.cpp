@@ -333,7 +333,9 @@ TEST(SerialWnd, BlocksQueueInOrderWhileTheOwnerIsBusy)
                         },
                         {}, {}),
               0);
-    const std::vector<uint8_t> flood = Numbered(200 * 1000);
+    // Far more than the kernel buffers between the two ends, so a finished send means the
+    // listener has read nearly all of it.
+    const std::vector<uint8_t> flood = Numbered(2 * 1000 * 1000);
     std::atomic<bool> sent{false};
     std::thread writer([&] {
         pty.Send(flood);
