@@ -121,8 +121,13 @@ bool RunUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
+    // Sleeps in the event loop between events (a bare processEvents returns at once when nothing
+    // is pending, and the loop would then spin and count its own CPU); the timer wakes it to look
+    // at the clock.
+    QTimer wake;
+    wake.start(20);
     while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 

@@ -66,9 +66,12 @@ bool CRecDataList::MergeUp(int pos)
 
 bool CRecDataList::Load(const std::string &path)
 {
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines))
+    std::string content;
+    if (!ReadWholeFile(path, content))
         return false;
+    m_loadedWhole = content.find('\0') == std::string::npos &&
+                    (content.empty() || content.back() == '\n' || content.back() == '\r');
+    const std::vector<std::string> lines = SplitTextLines(content);
     Clear();
     m_entries.reserve(lines.size());
     for (const std::string &line : lines) {

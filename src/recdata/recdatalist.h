@@ -43,6 +43,9 @@ public:
     // One ToLine record per line. Load returns false, list unchanged, when the file is missing;
     // a malformed line becomes a default entry. Both throw the file errors of the text-file layer.
     bool Load(const std::string &path);
+    // Whether the file last loaded ends its last line and reads in full (no 0x00 cuts it short):
+    // then lines added to its end are read back after the loaded ones.
+    bool LoadedFileTakesAppends() const { return m_loadedWhole; }
     void Save(const std::string &path) const;
     // The file's whole content, as Save writes it.
     std::string ToFileText() const;
@@ -54,4 +57,5 @@ private:
     std::vector<CCommData> m_entries;
     std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end
     uint64_t m_nextId = 1;
+    bool m_loadedWhole = false;
 };

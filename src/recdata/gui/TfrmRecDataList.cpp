@@ -23,7 +23,7 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     m_model = new CRecDataModel(m_entries, this);
     lsvRecData = new QTreeView(this);
     lsvRecData->setObjectName("lsvRecData");
-    lsvRecData->setAccessibleName("lsvRecData");
+    lsvRecData->setAccessibleName("Received data");
     lsvRecData->setRootIsDecorated(false);
     lsvRecData->setSelectionBehavior(QAbstractItemView::SelectRows);
     lsvRecData->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -129,7 +129,9 @@ bool TfrmRecDataList::LoadRecData(const std::string &path)
     m_model->BeginReset();
     const bool loaded = m_entries.Load(path);
     m_model->EndReset();
-    m_rewrite = true;
+    // The list as loaded from its own file is the base later blocks are appended to.
+    m_rewrite = !(loaded && path == RecDataFilePath() && m_entries.LoadedFileTakesAppends());
+    m_onFile = m_entries.Count();
     UpdateButtons();
     return loaded;
 }
