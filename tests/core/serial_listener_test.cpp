@@ -6,8 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -336,18 +339,28 @@ TEST(SerialWnd, BlocksQueueInOrderWhileTheOwnerIsBusy)
     // Far more than the kernel buffers between the two ends, so a finished send means the
     // listener has read nearly all of it.
     const std::vector<uint8_t> flood = Numbered(2 * 1000 * 1000);
-    std::atomic<bool> sent{false};
+    // The writer waits for room as long as it takes; the owner thread sleeps meanwhile and runs
+    // no delivery.
+    std::promise<bool> sentAll;
+    std::future<bool> sent = sentAll.get_future();
     std::thread writer([&] {
-        pty.Send(flood);
-        sent = true;
+        size_t done = 0;
+        const Clock::time_point until = Clock::now() + std::chrono::seconds(60);
+        while (done < flood.size() && Clock::now() < until) {
+            const ssize_t n = write(pty.Master(), flood.data() + done, flood.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+            } else {
+                pollfd p{pty.Master(), POLLOUT, 0};
+                poll(&p, 1, 100);
+            }
+        }
+        sentAll.set_value(done == flood.size());
     });
-    const Clock::time_point start = Clock::now();
-    while (!sent && Clock::now() - start < std::chrono::seconds(30))
-        std::this_thread::yield();
-    EXPECT_TRUE(sent) << "the listener stopped reading while the owner thread was busy";
-    if (!sent)
-        pty.CloseMaster();
+    ASSERT_EQ(sent.wait_for(std::chrono::seconds(90)), std::future_status::ready);
     writer.join();
+    ASSERT_TRUE(sent.get()) << "the listener stopped reading while the owner thread was busy";
+    const Clock::time_point start = Clock::now();
 
     // The first run takes everything that had queued.
     ASSERT_TRUE(handOver.WaitQueued(3000));
