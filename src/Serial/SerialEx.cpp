@@ -101,13 +101,21 @@ long CSerialEx::StopListener(uint32_t timeout)
 long CSerialEx::ThreadProc(const std::atomic<bool> &stop)
 {
     for (;;) {
-        Log("CSerialEx", "ThreadProc", "Begin", false);
+        const uint32_t waitMs = NextWaitMs();
+        // Once per wait for new traffic, not for every timed wait inside it.
+        if (waitMs == INFINITE)
+            Log("CSerialEx", "ThreadProc", "Begin", false);
         // The generation is taken before `stopping` is read: a stop that comes after this read
         // re-applies the mask after it, and that wakes the wait below whenever it starts.
         const uint64_t generation = MaskGeneration();
         if (stop.load())
             return 0;
-        const long rc = WaitEventSince(generation, INFINITE);
+        const long rc = WaitEventSince(generation, waitMs);
+        if (rc == ERROR_TIMEOUT && waitMs != INFINITE) {
+            if (!stopping_.load())
+                OnWaitExpired();
+            continue;
+        }
         if (rc != 0) {
             if (!stop.load())
                 OnPortLost(rc);

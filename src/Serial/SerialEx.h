@@ -43,6 +43,10 @@ protected:
     // `stopping` is set, before the listener is woken and waited for.
     virtual void OnListenerStarting() {}
     virtual void OnListenerStopping() {}
+    // How long the listener's next wait for an event may last, and what it does when that wait
+    // runs out with no event: lets a subclass keep time on the listener thread.
+    virtual uint32_t NextWaitMs() { return INFINITE; }
+    virtual void OnWaitExpired() {}
     bool Stopping() const { return stopping_.load(); }
 
 private:

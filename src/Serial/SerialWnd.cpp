@@ -1,5 +1,79 @@
 #include "Serial/SerialWnd.h"
 
+#include "platform/clock.h"
+
+#include <condition_variable>
+
+namespace {
+
+// One read takes what a fast line brings in a while; what is left brings another event at once.
+constexpr size_t kReadBuffer = 64 * 1024;
+// Received bytes waiting for the GUI thread at most; beyond, the listener stops reading until the
+// queue shrinks, and the line's own flow control (or the kernel's buffer) holds the rest.
+constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
+
+} // namespace
+
+struct CSerialWnd::Inbox
+{
+    struct Item
+    {
+        enum Kind : uint8_t { Block, Event, Lost } kind = Block;
+        CReceivedBlock block;
+        uint16_t events = 0;
+        uint16_t errors = 0;
+        long code = 0;
+    };
+
+    void Push(const std::shared_ptr<Inbox> &self, Item item)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (closed)
+                return;
+            queuedBytes += item.block.bytes.size();
+            items.push_back(std::move(item));
+            if (posted)
+                return;
+            posted = true;
+        }
+        Post(self);
+    }
+    void Post(const std::shared_ptr<Inbox> &self)
+    {
+        if (!handOver->Forward([self] { Drain(self); })) {
+            const std::lock_guard<std::mutex> guard(lock);
+            posted = false;
+        }
+    }
+
+    CHandOver *handOver = nullptr;
+    BlockHandler onBlock;
+    std::shared_ptr<EventHandler> onEvent;
+    std::shared_ptr<LostHandler> onLost;
+    // Called on the listener before it reads: false when the listener is to stop.
+    bool WaitForRoom()
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
+        return !stopping && !closed;
+    }
+    void SetStopping(bool on)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        stopping = on;
+        room.notify_all();
+    }
+
+    std::mutex lock;
+    std::condition_variable room;
+    std::deque<Item> items;
+    size_t queuedBytes = 0;
+    bool posted = false; // a drain is on its way to the owner thread
+    bool closed = false;
+    bool stopping = false;
+};
+
 CSerialWnd::~CSerialWnd()
 {
     if (IsListening()) {
@@ -11,6 +85,24 @@ CSerialWnd::~CSerialWnd()
 long CSerialWnd::Open(const std::string &port, CHandOver *handOver, EventHandler onEvent, LostHandler onLost,
                       long inQueue, long outQueue)
 {
+    return OpenWith(port, handOver, nullptr, std::move(onEvent), std::move(onLost), inQueue, outQueue);
+}
+
+long CSerialWnd::Open(const std::string &port, CHandOver *handOver, BlockHandler onBlock,
+                      EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue)
+{
+    if (!onBlock && !IsOpen())
+        return SetLastError(E_INVALIDARG);
+    auto inbox = std::make_shared<Inbox>();
+    inbox->handOver = handOver;
+    inbox->onBlock = std::move(onBlock);
+    return OpenWith(port, handOver, std::move(inbox), std::move(onEvent), std::move(onLost), inQueue,
+                    outQueue);
+}
+
+long CSerialWnd::OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
+                          EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue)
+{
     if (handOver == nullptr && !IsOpen())
         return SetLastError(E_INVALIDARG);
     const long rc = CSerialEx::Open(port, inQueue, outQueue, false);
@@ -19,8 +111,13 @@ long CSerialWnd::Open(const std::string &port, CHandOver *handOver, EventHandler
     {
         const std::lock_guard<std::mutex> guard(targetLock_);
         handOver_ = handOver;
+        inbox_ = std::move(inbox);
         onEvent_ = std::make_shared<EventHandler>(std::move(onEvent));
         onLost_ = std::make_shared<LostHandler>(std::move(onLost));
+        if (inbox_) {
+            inbox_->onEvent = onEvent_;
+            inbox_->onLost = onLost_;
+        }
     }
     const long started = StartListener();
     if (started != 0) {
@@ -34,6 +131,15 @@ long CSerialWnd::Close()
 {
     const long rc = CSerialEx::Close();
     const std::lock_guard<std::mutex> guard(targetLock_);
+    if (inbox_) {
+        // The listener has ended, so nothing joins the queue any more; a drain already on its way
+        // finds it closed.
+        const std::lock_guard<std::mutex> inner(inbox_->lock);
+        inbox_->closed = true;
+        inbox_->items.clear();
+        inbox_->queuedBytes = 0;
+    }
+    inbox_.reset();
     handOver_ = nullptr;
     onEvent_.reset();
     onLost_.reset();
@@ -45,6 +151,12 @@ void CSerialWnd::OnListenerStarting()
     const std::lock_guard<std::mutex> guard(targetLock_);
     if (handOver_ != nullptr)
         handOver_->Resume();
+    former_ = CBlockFormer();
+    if (inbox_) {
+        inbox_->SetStopping(false);
+        if (readBuffer_.size() != kReadBuffer)
+            readBuffer_.resize(kReadBuffer);
+    }
 }
 
 void CSerialWnd::OnListenerStopping()
@@ -54,16 +166,24 @@ void CSerialWnd::OnListenerStopping()
     const std::lock_guard<std::mutex> guard(targetLock_);
     if (handOver_ != nullptr)
         handOver_->Cancel();
+    if (inbox_)
+        inbox_->SetStopping(true);
 }
 
 void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
 {
     CHandOver *handOver = nullptr;
     std::shared_ptr<EventHandler> handler;
+    bool blocks = false;
     {
         const std::lock_guard<std::mutex> guard(targetLock_);
         handOver = handOver_;
         handler = onEvent_;
+        blocks = inbox_ != nullptr;
+    }
+    if (blocks) {
+        ReadBlocks(events, errors);
+        return;
     }
     if (handOver == nullptr || handler == nullptr || !*handler || Stopping())
         return;
@@ -74,12 +194,149 @@ void CSerialWnd::OnPortLost(long code)
 {
     CHandOver *handOver = nullptr;
     std::shared_ptr<LostHandler> handler;
+    std::shared_ptr<Inbox> inbox;
     {
         const std::lock_guard<std::mutex> guard(targetLock_);
         handOver = handOver_;
         handler = onLost_;
+        inbox = inbox_;
+    }
+    if (inbox) {
+        // What was read before the loss still goes out first, as whole blocks.
+        former_.Expire(CBlockFormer::Clock::time_point::max());
+        QueueFinished(inbox);
+        if (handler != nullptr && *handler && !Stopping()) {
+            Inbox::Item item;
+            item.kind = Inbox::Item::Lost;
+            item.code = code;
+            inbox->Push(inbox, std::move(item));
+        }
+        return;
     }
     if (handOver == nullptr || handler == nullptr || !*handler || Stopping())
         return;
     handOver->Deliver([handler, code] { (*handler)(code); });
+}
+
+uint32_t CSerialWnd::NextWaitMs()
+{
+    const std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
+    if (!deadline)
+        return INFINITE;
+    const auto left = *deadline - CBlockFormer::Clock::now();
+    if (left <= left.zero())
+        return 0;
+    // Rounded up: waking early would only mean another wait.
+    return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+void CSerialWnd::OnWaitExpired()
+{
+    former_.Expire(CBlockFormer::Clock::now());
+    std::shared_ptr<Inbox> inbox;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+    }
+    if (inbox)
+        QueueFinished(inbox);
+}
+
+void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors)
+{
+    std::shared_ptr<Inbox> inbox;
+    std::shared_ptr<EventHandler> handler;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+        handler = onEvent_;
+    }
+    if (!inbox || !inbox->WaitForRoom())
+        return;
+    if (events & EV_RXCHAR) {
+        for (;;) {
+            uint32_t got = 0;
+            Read(readBuffer_.data(), static_cast<long>(readBuffer_.size()), &got, 0);
+            if (got > 0)
+                former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
+            if (got < readBuffer_.size())
+                break;
+        }
+    }
+    QueueFinished(inbox);
+    // Breaks, line errors and modem changes follow the blocks finished before them.
+    const uint16_t others = static_cast<uint16_t>(events & ~EV_RXCHAR);
+    if ((others != 0 || errors != 0) && handler != nullptr && *handler && !Stopping()) {
+        Inbox::Item item;
+        item.kind = Inbox::Item::Event;
+        item.events = others;
+        item.errors = errors;
+        inbox->Push(inbox, std::move(item));
+    }
+}
+
+void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
+{
+    std::deque<CBlockFormer::Block> &finished = former_.Finished();
+    if (finished.empty())
+        return;
+    // Block times move to the rules' clock through one offset, so they keep their order.
+    const int64_t offset =
+        CSystemClock::Instance().NowMs() -
+        std::chrono::duration_cast<std::chrono::milliseconds>(CBlockFormer::Clock::now().time_since_epoch())
+            .count();
+    auto toMs = [offset](CBlockFormer::Clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() + offset;
+    };
+    while (!finished.empty()) {
+        Inbox::Item item;
+        item.block.bytes = std::move(finished.front().bytes);
+        item.block.beginMs = toMs(finished.front().begin);
+        item.block.endMs = toMs(finished.front().end);
+        finished.pop_front();
+        inbox->Push(inbox, std::move(item));
+    }
+}
+
+void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
+{
+    // Only what had queued when this drain began: a flood that never lets the queue run dry still
+    // leaves the owner thread's other events their turn. Items are taken one at a time, so a
+    // handler that runs a nested event loop (a message box) keeps them in order.
+    size_t budget = 0;
+    {
+        const std::lock_guard<std::mutex> guard(inbox->lock);
+        budget = inbox->items.size();
+    }
+    for (;;) {
+        Inbox::Item item;
+        {
+            const std::lock_guard<std::mutex> guard(inbox->lock);
+            if (inbox->closed || inbox->items.empty()) {
+                inbox->posted = false;
+                return;
+            }
+            if (budget == 0)
+                break;
+            --budget;
+            item = std::move(inbox->items.front());
+            inbox->items.pop_front();
+            inbox->queuedBytes -= item.block.bytes.size();
+            inbox->room.notify_all();
+        }
+        switch (item.kind) {
+        case Inbox::Item::Block:
+            inbox->onBlock(item.block);
+            break;
+        case Inbox::Item::Event:
+            if (inbox->onEvent && *inbox->onEvent)
+                (*inbox->onEvent)(item.events, item.errors);
+            break;
+        case Inbox::Item::Lost:
+            if (inbox->onLost && *inbox->onLost)
+                (*inbox->onLost)(item.code);
+            break;
+        }
+    }
+    inbox->Post(inbox);
 }

@@ -9,18 +9,37 @@
 //
 // Close on the GUI thread never waits for a hand-over in progress: it cancels the hand-over, so a
 // delivery still queued is dropped and the listener ends at once.
+//
+// Opened with a block handler, the listener reads the port itself and cuts what it reads into
+// blocks (CBlockFormer); it never waits for the GUI thread. Finished blocks, the other event bits
+// and the loss of the port queue up in the order they happened, and the GUI thread takes all that
+// has queued in one go. The event handler then sees only the bits other than EV_RXCHAR.
 #include "Serial/SerialEx.h"
+#include "Serial/blockformer.h"
 #include "platform/handover.h"
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+// A received block with the times its first byte came and it was complete, in the clock of the
+// program's rules (CSystemClock).
+struct CReceivedBlock
+{
+    std::vector<uint8_t> bytes;
+    int64_t beginMs = 0;
+    int64_t endMs = 0;
+};
 
 class CSerialWnd : public CSerialEx
 {
 public:
     using EventHandler = std::function<void(uint16_t events, uint16_t errors)>;
     using LostHandler = std::function<void(long code)>;
+    using BlockHandler = std::function<void(CReceivedBlock &block)>;
 
     CSerialWnd() = default;
     ~CSerialWnd() override;
@@ -28,6 +47,9 @@ public:
     // Opens the port and starts the listener; on any failure the device ends closed.
     long Open(const std::string &port, CHandOver *handOver, EventHandler onEvent, LostHandler onLost = {},
               long inQueue = 0, long outQueue = 0);
+    // The same with the listener forming blocks; `onBlock` must be set.
+    long Open(const std::string &port, CHandOver *handOver, BlockHandler onBlock, EventHandler onEvent,
+              LostHandler onLost, long inQueue = 0, long outQueue = 0);
     using CSerialEx::Open;
     long Close() override;
 
@@ -36,9 +58,23 @@ protected:
     void OnPortLost(long code) override;
     void OnListenerStarting() override;
     void OnListenerStopping() override;
+    uint32_t NextWaitMs() override;
+    void OnWaitExpired() override;
 
 private:
+    struct Inbox;
+    void ReadBlocks(uint16_t events, uint16_t errors);
+    void QueueFinished(const std::shared_ptr<Inbox> &inbox);
+    static void Drain(const std::shared_ptr<Inbox> &inbox);
+    long OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
+                  EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue);
+
+    // Listener-thread state of block mode.
+    CBlockFormer former_;
+    std::vector<uint8_t> readBuffer_;
+
     std::mutex targetLock_;
+    std::shared_ptr<Inbox> inbox_; // block mode only
     CHandOver *handOver_ = nullptr;
     std::shared_ptr<EventHandler> onEvent_;
     std::shared_ptr<LostHandler> onLost_;

@@ -31,6 +31,10 @@ void LogStore::Clear()
     m_lines = {};
     m_chunks.clear();
     m_chunks.shrink_to_fit();
+    m_chunkBlocks.clear();
+    m_chunkBase = m_blockBase = m_lineBase = 0;
+    m_droppedLines = 0;
+    m_storedBytes = 0;
     m_haveFillChunk = false;
     m_fillChunk = 0;
     m_fillUsed = 0;
@@ -46,25 +50,63 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
         offset = 0;
         return nullptr;
     }
+    const auto next = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
     if (length >= kOwnChunkFrom) {
         m_chunks.push_back(std::make_unique<uint8_t[]>(length));
-        chunk = static_cast<uint32_t>(m_chunks.size() - 1);
+        m_chunkBlocks.push_back(0);
+        chunk = next;
         offset = 0;
     } else {
         if (!m_haveFillChunk || m_fillUsed + length > kChunkSize) {
+            // A full chunk whose blocks have all been dropped already goes now.
+            if (m_haveFillChunk &&
+                m_chunkBlocks[static_cast<uint32_t>(m_fillChunk - static_cast<uint32_t>(m_chunkBase))] == 0)
+                Chunk(m_fillChunk).reset();
             // make_unique would zero the chunk, touching memory the log may never use.
             m_chunks.push_back(std::unique_ptr<uint8_t[]>(new uint8_t[kChunkSize]));
-            m_fillChunk = m_chunks.size() - 1;
+            m_chunkBlocks.push_back(0);
+            m_fillChunk = next;
             m_fillUsed = 0;
             m_haveFillChunk = true;
         }
-        chunk = static_cast<uint32_t>(m_fillChunk);
+        chunk = m_fillChunk;
         offset = static_cast<uint32_t>(m_fillUsed);
         m_fillUsed += length;
     }
-    uint8_t *target = m_chunks[chunk].get() + offset;
+    m_chunkBlocks[static_cast<uint32_t>(chunk - static_cast<uint32_t>(m_chunkBase))] += 1;
+    uint8_t *target = Chunk(chunk).get() + offset;
     std::memcpy(target, bytes, length);
     return target;
+}
+
+void LogStore::DropOldest()
+{
+    const Block &oldest = m_blocks.front();
+    const size_t lines = m_blocks.size() > 1 ? static_cast<uint32_t>(m_blocks[1].firstLine - oldest.firstLine)
+                                             : m_lines.size();
+    for (size_t i = 0; i < lines; ++i)
+        m_lines.pop_front();
+    m_lineBase += lines;
+    m_droppedLines += lines;
+    m_storedBytes -= oldest.length;
+    if (oldest.length > 0) {
+        uint32_t &count =
+            m_chunkBlocks[static_cast<uint32_t>(oldest.chunk - static_cast<uint32_t>(m_chunkBase))];
+        if (--count == 0 && !(m_haveFillChunk && oldest.chunk == m_fillChunk))
+            Chunk(oldest.chunk).reset();
+    }
+    m_blocks.pop_front();
+    ++m_blockBase;
+    while (!m_chunks.empty() && !m_chunks.front() && m_chunkBlocks.front() == 0) {
+        m_chunks.pop_front();
+        m_chunkBlocks.pop_front();
+        ++m_chunkBase;
+    }
+}
+
+std::string LogStore::MarkerText() const
+{
+    return "[" + std::to_string(m_droppedLines) + " older lines removed]";
 }
 
 uint32_t LogStore::InternStamp(const std::string &stamp)
@@ -84,19 +126,22 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
     StoreBytes(bytes, length, block.chunk, block.offset);
     block.length = static_cast<uint32_t>(length);
     block.stamp = stamp ? InternStamp(*stamp) : 0;
-    block.firstLine = static_cast<uint32_t>(m_lines.size());
+    block.firstLine = static_cast<uint32_t>(m_lineBase + m_lines.size());
     block.table = static_cast<uint32_t>(m_tables.size() - 1);
     block.mode = mode;
     block.direction = direction;
     m_blocks.push_back(block);
+    m_storedBytes += length;
 
-    const size_t index = m_blocks.size() - 1;
-    Render(index, rendered);
+    const auto id = static_cast<uint32_t>(m_blockBase + m_blocks.size() - 1);
+    Render(m_blocks.size() - 1, rendered);
     for (size_t i = 0; i < rendered.lines.size(); ++i) {
-        m_lines.push_back({static_cast<uint32_t>(index), static_cast<uint32_t>(i)});
+        m_lines.push_back({id, static_cast<uint32_t>(i)});
         m_maxColumns = std::max<size_t>(m_maxColumns, rendered.lines[i].length);
     }
-    return index;
+    while (m_storedBytes > m_byteLimit && m_blocks.size() > 1)
+        DropOldest();
+    return m_blocks.size() - 1;
 }
 
 LogBlockView LogStore::View(const Block &block) const
@@ -106,7 +151,7 @@ LogBlockView LogStore::View(const Block &block) const
     view.mode = block.mode;
     view.hasStamp = block.stamp != 0;
     view.stamp = &m_stamps[block.stamp];
-    view.bytes = block.length ? m_chunks[block.chunk].get() + block.offset : nullptr;
+    view.bytes = block.length ? Chunk(block.chunk).get() + block.offset : nullptr;
     view.length = block.length;
     view.table = m_tables[block.table].get();
     return view;
@@ -120,6 +165,8 @@ void LogStore::Render(size_t block, LogRendered &out) const
 std::string LogStore::WholeText() const
 {
     std::string text;
+    if (m_droppedLines > 0)
+        text += MarkerText() + "\r\n";
     LogRendered rendered;
     for (const Block &block : m_blocks) {
         RenderLogBlock(View(block), rendered);

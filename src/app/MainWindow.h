@@ -27,6 +27,8 @@ class QSettings;
 struct TfrmMainExtras;
 class CQtHandOver;
 class CSerialWnd;
+struct CReceivedBlock;
+class QTimer;
 class TfrmRecDataList;
 
 class TfrmMain : public QMainWindow, public ISendTarget
@@ -74,6 +76,7 @@ public:
     void UpdateControls();
     // The port's event word: event bits low, line error bits high.
     void OnComEvent(uint32_t wParam);
+    void OnRecBlock(CReceivedBlock &block);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
     int64_t RecBytes() const { return m_recBytes; }
@@ -202,6 +205,11 @@ private:
     bool m_manualFaultNoted = false;
     // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
     bool m_portLost = false;
+
+    // The received counters wait in m_counterTimer until they are shown.
+    void ScheduleRecCount();
+    QTimer *m_counterTimer = nullptr;
+    bool m_recCountShown = true;
 };
 
 extern TfrmMain *frmMain;

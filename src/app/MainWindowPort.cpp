@@ -4,26 +4,22 @@
 #include "app/CommandGuard.h"
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
-#include "platform/clock.h"
 #include "platform/gui/qthandover.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <array>
-#include <chrono>
 
 namespace {
 
-constexpr int kReadChunk = 2047;
-// Data that keeps arriving would keep the read loop going for as long as it flows, with the
-// window frozen meanwhile, and one huge block is costly to show. A block ends after this many
-// bytes or this long; the rest is read at the next event, which the waiting data raises at once.
-constexpr size_t kBlockLimit = 16 * 1024;
-constexpr auto kReadBudget = std::chrono::milliseconds(20);
+// The counters in the status bar are redrawn at most this often: a fast line brings hundreds of
+// blocks a second, and every new text costs a layout and a paint.
+constexpr int kCounterRefreshMs = 50;
 
 const char *const kPanelLabels[kStatusPanelCount] = {
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
@@ -66,7 +62,7 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     m_sender->CancelAll();
     m_port->Close();
     const long opened = m_port->Open(
-        "\\\\.\\" + link.PortName, m_handOver.get(),
+        "\\\\.\\" + link.PortName, m_handOver.get(), [this](CReceivedBlock &block) { OnRecBlock(block); },
         [this](uint16_t events, uint16_t errors) {
             OnComEvent(static_cast<uint32_t>(errors) << 16 | events);
         },
@@ -133,6 +129,7 @@ void TfrmMain::OnPortLost(long code)
 
 void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
 {
+    m_recCountShown = true;
     for (int i = 0; i < kStatusPanelCount; ++i) {
         ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]));
         ui.panels[i]->setToolTip(QString());
@@ -181,39 +178,47 @@ void TfrmMain::UpdateControls()
     UpdateEverydayControls();
 }
 
+// The port's other events come here in order with the blocks: modem-line changes move the
+// indicators; breaks and line errors change nothing yet. Received data come to OnRecBlock.
 void TfrmMain::OnComEvent(uint32_t wParam)
 {
     if (wParam & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
         ShowModemLines();
-    if ((wParam & 0xFFFF & EV_RXCHAR) == 0)
-        return;
-    const bool timed = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
-    if (timed)
-        m_autoSend.MarkRecBegin(CSystemClock::Instance().NowMs());
+}
 
-    Bytes block;
-    std::array<uint8_t, kReadChunk + 1> buffer;
-    const auto deadline = std::chrono::steady_clock::now() + kReadBudget;
-    do {
-        uint32_t count = 0;
-        if (m_port->Read(buffer.data(), kReadChunk, &count) != 0)
-            count = 0;
-        buffer[count] = 0;
-        if (count == 0 && block.empty())
-            return;
-        block.insert(block.end(), buffer.begin(), buffer.begin() + count);
-        m_recBytes += count;
-    } while (buffer[0] != 0 && block.size() < kBlockLimit && std::chrono::steady_clock::now() < deadline);
-
-    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
-        m_autoSend.MarkRecEnd(CSystemClock::Instance().NowMs());
+void TfrmMain::OnRecBlock(CReceivedBlock &block)
+{
+    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING) {
+        m_autoSend.MarkRecBegin(block.beginMs);
+        m_autoSend.MarkRecEnd(block.endMs);
+    }
+    m_recBytes += static_cast<int64_t>(block.bytes.size());
     m_recBlocks += 1;
-    ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_recBytes).arg(m_recBlocks));
+    ScheduleRecCount();
 
-    CCommData item(std::move(block), FMT_STRING);
+    CCommData item(std::move(block.bytes), FMT_STRING);
     item.SetName(LogTimeText());
     AddRecData(item);
     if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
         m_autoSend.PushRec(item);
     LogRecData(item);
+}
+
+void TfrmMain::ScheduleRecCount()
+{
+    m_recCountShown = false;
+    if (m_counterTimer == nullptr) {
+        m_counterTimer = new QTimer(this);
+        m_counterTimer->setSingleShot(true);
+        m_counterTimer->setInterval(kCounterRefreshMs);
+        connect(m_counterTimer, &QTimer::timeout, this, [this] {
+            if (m_recCountShown)
+                return;
+            m_recCountShown = true;
+            ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_recBytes).arg(m_recBlocks));
+        });
+    }
+    // Not restarted by later blocks, so a steady stream still shows its count every period.
+    if (!m_counterTimer->isActive())
+        m_counterTimer->start();
 }

@@ -101,6 +101,9 @@ bool TfrmMain::LoadSettings()
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
     LoadEverydaySettings(settings);
+    // Kept apart from the values above: a store without it reads as before.
+    if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
+        ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
     return true;
 }
 
@@ -117,6 +120,8 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
     SaveEverydaySettings(settings);
+    settings.setValue(QStringLiteral("ScrollbackMiB"),
+                      static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -116,9 +116,23 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     std::string stamp;
     if (m_showTime)
         stamp = m_timeSource();
+    const size_t droppedBefore = m_store.DroppedLines();
     m_cachedBlock = m_store.Append(direction, mode, m_showTime ? &stamp : nullptr, bytes, length, m_cached);
     if (m_observer)
         m_observer(direction, bytes, length, m_cached);
+    if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
+        // Lines went from the top (and the marker took the place of one at the first time): what
+        // the user selected or looks at moves up with its text.
+        const int shift = static_cast<int>((dropped - 1) - (droppedBefore - (droppedBefore > 0 ? 1 : 0)));
+        for (Pos *pos : {&m_anchor, &m_cursor}) {
+            pos->line -= shift;
+            if (pos->line < 0)
+                *pos = Pos{};
+        }
+        QScrollBar *bar = verticalScrollBar();
+        if (bar->value() < bar->maximum())
+            bar->setValue(std::max(0, bar->value() - shift));
+    }
     if (!m_repaintTimer.isActive())
         m_repaintTimer.start();
 }
@@ -209,20 +223,42 @@ const LogRendered &TTrafficLog::RenderedBlock(size_t block) const
     return m_cached;
 }
 
+const LogRendered &TTrafficLog::RenderedLine(size_t line, size_t &subLine) const
+{
+    if (m_store.IsMarkerLine(line)) {
+        m_marker.Reset();
+        m_marker.text = m_store.MarkerText();
+        const auto length = static_cast<uint32_t>(m_marker.text.size());
+        m_marker.pieces.push_back({0, length, kMarkerColor});
+        m_marker.lines.push_back({0, length});
+        subLine = 0;
+        return m_marker;
+    }
+    subLine = m_store.SubLineOfLine(line);
+    return RenderedBlock(m_store.BlockOfLine(line));
+}
+
+void TTrafficLog::SetScrollbackBytes(size_t bytes)
+{
+    m_store.SetByteLimit(bytes);
+}
+
 std::string TTrafficLog::LineText(int line) const
 {
     if (line < 0 || line >= LineCount())
         return std::string();
-    const size_t l = static_cast<size_t>(line);
-    return RenderedBlock(m_store.BlockOfLine(l)).LineText(m_store.SubLineOfLine(l));
+    size_t sub = 0;
+    const LogRendered &rendered = RenderedLine(static_cast<size_t>(line), sub);
+    return rendered.LineText(sub);
 }
 
 std::vector<LogRun> TTrafficLog::LineRuns(int line) const
 {
     if (line < 0 || line >= LineCount())
         return {};
-    const size_t l = static_cast<size_t>(line);
-    return RenderedBlock(m_store.BlockOfLine(l)).LineRuns(m_store.SubLineOfLine(l));
+    size_t sub = 0;
+    const LogRendered &rendered = RenderedLine(static_cast<size_t>(line), sub);
+    return rendered.LineRuns(sub);
 }
 
 bool TTrafficLog::HasSelection() const
@@ -344,9 +380,9 @@ void TTrafficLog::paintEvent(QPaintEvent *)
     const int count = LineCount();
     int line = verticalScrollBar()->value();
     for (int y = 0; y < height && line < count; y += m_lineHeight, ++line) {
-        const size_t l = static_cast<size_t>(line);
-        const LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
-        const LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+        size_t sub = 0;
+        const LogRendered &block = RenderedLine(static_cast<size_t>(line), sub);
+        const LogRendered::Span &span = block.lines[sub];
         const int baseline = y + m_ascent;
 
         const auto drawVisible = [&](const QColor *override) {

@@ -39,6 +39,11 @@ public:
     void LogNote(const std::string &text);
     void Clear();
 
+    // The log keeps this much logged data (default 256 MiB); older lines go, and a marker line
+    // at the top says how many.
+    void SetScrollbackBytes(size_t bytes);
+    size_t ScrollbackBytes() const { return m_store.ByteLimit(); }
+
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
     void SaveToFile(const std::string &path) const;
     void CopyToClipboard() const; // the whole log, whatever is selected
@@ -136,4 +141,9 @@ private:
 
     mutable size_t m_cachedBlock = static_cast<size_t>(-1);
     mutable LogRendered m_cached;
+
+    // The rendering of any displayed line, the marker line included.
+    const LogRendered &RenderedLine(size_t line, size_t &subLine) const;
+    static constexpr uint32_t kMarkerColor = 0x808080;
+    mutable LogRendered m_marker;
 };

@@ -23,6 +23,18 @@ void CBackgroundWriter::Post(const std::string &path, Producer produce)
         const std::lock_guard<std::mutex> guard(m_lock);
         m_path = path;
         m_pending = std::move(produce);
+        if (m_appendPath == path)
+            m_appends.clear();
+    }
+    m_changed.notify_all();
+}
+
+void CBackgroundWriter::PostAppend(const std::string &path, Producer produce)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_appendPath = path;
+        m_appends.push_back(std::move(produce));
     }
     m_changed.notify_all();
 }
@@ -30,23 +42,32 @@ void CBackgroundWriter::Post(const std::string &path, Producer produce)
 void CBackgroundWriter::Wait()
 {
     std::unique_lock<std::mutex> guard(m_lock);
-    m_changed.wait(guard, [this] { return !m_pending && !m_busy; });
+    m_changed.wait(guard, [this] { return !m_pending && m_appends.empty() && !m_busy; });
 }
 
 void CBackgroundWriter::Run()
 {
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
-        m_changed.wait(guard, [this] { return m_pending || m_stopping; });
-        if (!m_pending)
+        m_changed.wait(guard, [this] { return m_pending || !m_appends.empty() || m_stopping; });
+        if (!m_pending && m_appends.empty())
             return;
         Producer produce = std::move(m_pending);
         m_pending = nullptr;
         const std::string path = m_path;
+        std::vector<Producer> appends;
+        appends.swap(m_appends);
+        const std::string appendPath = m_appendPath;
         m_busy = true;
         guard.unlock();
         try {
-            WriteFileAtomic(path, produce());
+            if (produce)
+                WriteFileAtomic(path, produce());
+            std::string tail;
+            for (const Producer &append : appends)
+                tail += append();
+            if (!tail.empty())
+                AppendFile(appendPath, tail);
         } catch (const std::exception &error) {
             AppendLogFormatted(DiagLogPath(), "CBackgroundWriter::Run - %s", error.what());
         }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CBackgroundWriter
 {
@@ -20,6 +21,10 @@ public:
     CBackgroundWriter &operator=(const CBackgroundWriter &) = delete;
 
     void Post(const std::string &path, Producer produce);
+    // Adds what `produce` gives to the end of the file, after every request posted before it.
+    // Appends never coalesce with each other, but a later Post replaces those still waiting
+    // (its snapshot already holds them).
+    void PostAppend(const std::string &path, Producer produce);
     // Returns once nothing is waiting or being written.
     void Wait();
 
@@ -30,6 +35,8 @@ private:
     std::condition_variable m_changed;
     std::string m_path;
     Producer m_pending;
+    std::string m_appendPath;
+    std::vector<Producer> m_appends;
     bool m_busy = false;
     bool m_stopping = false;
     std::thread m_thread;

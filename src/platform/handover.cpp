@@ -27,6 +27,21 @@ bool CHandOver::Deliver(std::function<void()> task)
     return !delivery->cancelled;
 }
 
+bool CHandOver::Forward(std::function<void()> task)
+{
+    auto delivery = std::make_shared<Delivery>();
+    delivery->task = std::move(task);
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (cancelled_)
+            return false;
+        while (!pending_.empty() && pending_.front().expired())
+            pending_.pop_front();
+        pending_.push_back(delivery);
+    }
+    return Post(std::move(delivery));
+}
+
 void CHandOver::Cancel()
 {
     const std::lock_guard<std::mutex> guard(lock_);

@@ -24,6 +24,10 @@ public:
     // Runs `task` on the owner thread and waits for it. True when it ran to its end; false when
     // it was cancelled. Called on the owner thread itself, it runs the task at once.
     bool Deliver(std::function<void()> task);
+    // Queues `task` on the owner thread and returns at once, also on the owner thread itself
+    // (the task then runs later, after what was queued before it). Cancel drops it like a
+    // delivery. False when cancelled or impossible.
+    bool Forward(std::function<void()> task);
     // Drops pending deliveries and refuses new ones until Resume.
     void Cancel();
     void Resume();

@@ -132,6 +132,16 @@ void WriteFileAtomic(const std::string &path, const std::string &content)
     }
 }
 
+void AppendFile(const std::string &path, const std::string &content)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EFCreateError(path);
+    const bool ok = WriteAll(fd, content.data(), content.size());
+    if (close(fd) != 0 || !ok)
+        throw EFCreateError(path);
+}
+
 void WriteTextLines(const std::string &path, const std::vector<std::string> &lines)
 {
     size_t total = 0;

@@ -20,6 +20,10 @@ bool ReadTextLines(const std::string &path, std::vector<std::string> &lines);
 // the new content cannot be written completely, and the old file is then unchanged.
 void WriteFileAtomic(const std::string &path, const std::string &content);
 
+// Adds `content` to the end of the file, creating it when missing; throws EFCreateError. Not
+// atomic: for files whose every change is also rewritten whole now and then.
+void AppendFile(const std::string &path, const std::string &content);
+
 // Each line followed by CR LF, written with WriteFileAtomic.
 void WriteTextLines(const std::string &path, const std::vector<std::string> &lines);
 

@@ -3,13 +3,22 @@
 #include "platform/appfolder.h"
 #include "platform/textfile.h"
 
+#include <algorithm>
+
 bool CRecDataList::Add(const CCommData &item)
 {
     const bool cleared = Count() >= kCapacity;
     if (cleared)
-        m_entries.clear();
+        Clear();
     m_entries.push_back(item);
+    m_ids.push_back(m_nextId++);
     return cleared;
+}
+
+int CRecDataList::PosOf(uint64_t id) const
+{
+    const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    return it != m_ids.end() && *it == id ? static_cast<int>(it - m_ids.begin()) : -1;
 }
 
 int CRecDataList::Remove(const std::vector<int> &positions)
@@ -19,6 +28,7 @@ int CRecDataList::Remove(const std::vector<int> &positions)
     int removed = 0;
     int last = -1;
     std::vector<CCommData> kept;
+    std::vector<uint64_t> keptIds;
     kept.reserve(m_entries.size());
     size_t next = 0;
     for (size_t i = 0; i < m_entries.size(); ++i) {
@@ -29,8 +39,10 @@ int CRecDataList::Remove(const std::vector<int> &positions)
             continue;
         }
         kept.push_back(std::move(m_entries[i]));
+        keptIds.push_back(m_ids[i]);
     }
     m_entries = std::move(kept);
+    m_ids = std::move(keptIds);
     if (removed == 0)
         return -1;
     if (last == Count())
@@ -48,20 +60,25 @@ bool CRecDataList::MergeUp(int pos)
     joined.insert(joined.end(), lower.begin(), lower.end());
     upper.SetData(std::move(joined));
     m_entries.erase(m_entries.begin() + pos);
+    m_ids.erase(m_ids.begin() + pos);
     return true;
 }
 
 bool CRecDataList::Load(const std::string &path)
 {
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines))
+    std::string content;
+    if (!ReadWholeFile(path, content))
         return false;
-    m_entries.clear();
+    m_loadedWhole = content.find('\0') == std::string::npos &&
+                    (content.empty() || content.back() == '\n' || content.back() == '\r');
+    const std::vector<std::string> lines = SplitTextLines(content);
+    Clear();
     m_entries.reserve(lines.size());
     for (const std::string &line : lines) {
         CCommData item;
         item.FromLine(line);
         m_entries.push_back(std::move(item));
+        m_ids.push_back(m_nextId++);
     }
     return true;
 }

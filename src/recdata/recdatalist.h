@@ -4,6 +4,7 @@
 // entries the user sees always form one unbroken run.
 #include "data/commdata.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,21 @@ public:
 
     // Returns true when the list was full and has been emptied before the block went in.
     bool Add(const CCommData &item);
-    void Clear() { m_entries.clear(); }
+    void Clear()
+    {
+        m_entries.clear();
+        m_ids.clear();
+    }
 
     int Count() const { return static_cast<int>(m_entries.size()); }
     const CCommData &At(int pos) const { return m_entries.at(static_cast<size_t>(pos)); }
     void Replace(int pos, const CCommData &item) { m_entries.at(static_cast<size_t>(pos)) = item; }
+
+    // Every entry has an id of its own for as long as it is in the list (a merged entry keeps the
+    // upper one's), so a caller can hold on to an entry while rows come and go.
+    uint64_t IdAt(int pos) const { return m_ids.at(static_cast<size_t>(pos)); }
+    // The entry's row, or -1 when it has left the list.
+    int PosOf(uint64_t id) const;
 
     // Removes the entries at `positions` (ascending, no repeats). Returns the row that should be
     // selected afterwards: the place of the last one removed, pulled back onto the new last row,
@@ -32,6 +43,9 @@ public:
     // One ToLine record per line. Load returns false, list unchanged, when the file is missing;
     // a malformed line becomes a default entry. Both throw the file errors of the text-file layer.
     bool Load(const std::string &path);
+    // Whether the file last loaded ends its last line and reads in full (no 0x00 cuts it short):
+    // then lines added to its end are read back after the loaded ones.
+    bool LoadedFileTakesAppends() const { return m_loadedWhole; }
     void Save(const std::string &path) const;
     // The file's whole content, as Save writes it.
     std::string ToFileText() const;
@@ -41,4 +55,7 @@ public:
 
 private:
     std::vector<CCommData> m_entries;
+    std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end
+    uint64_t m_nextId = 1;
+    bool m_loadedWhole = false;
 };

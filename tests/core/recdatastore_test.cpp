@@ -123,3 +123,31 @@ TEST(RecDataList, FileRoundTripAndMalformedLines)
     EXPECT_TRUE(content.empty());
     std::filesystem::remove(path);
 }
+
+// Rows added to the end of the file must read back after the loaded ones; a last line without its
+// break, or a 0x00 that ends the text early, would swallow them.
+TEST(RecDataList, IdsFollowEntriesAndTheFileSaysWhetherItTakesAppends)
+{
+    CRecDataList list = Numbered(3);
+    const uint64_t second = list.IdAt(1);
+    list.Remove({0});
+    EXPECT_EQ(list.PosOf(second), 0);
+    list.MergeUp(1);
+    EXPECT_EQ(list.PosOf(second), 0);
+    for (int i = 0; i < CRecDataList::kCapacity; ++i)
+        list.Add(Block({1}));
+    EXPECT_EQ(list.PosOf(second), -1);
+
+    const std::string path = TempPath("appends.tmp");
+    const std::string line = "\"a\",Hex,\"01 \"";
+    for (const auto &[content, takes] :
+         std::vector<std::pair<std::string, bool>>{{line + "\r\n", true},
+                                                   {"", true},
+                                                   {line, false},
+                                                   {line + "\r\n" + std::string(1, '\0') + "x\r\n", false}}) {
+        WriteFileAtomic(path, content);
+        ASSERT_TRUE(list.Load(path));
+        EXPECT_EQ(list.LoadedFileTakesAppends(), takes) << content;
+    }
+    std::remove(path.c_str());
+}

@@ -3,10 +3,14 @@
 #include "Serial/SerialWnd.h"
 #include "ptypair.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -357,4 +361,119 @@ TEST(SerialListener, ListenerRestartedFromItsOwnEventNeverRunsBesideTheOldOne)
         EXPECT_NE(port.threads[i], port.threads[0]) << i;
         EXPECT_EQ(port.threads[i], port.threads[1]) << i;
     }
+}
+
+namespace {
+
+std::vector<uint8_t> Numbered(size_t size)
+{
+    std::vector<uint8_t> data(size);
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<uint8_t>(1 + i % 251);
+    return data;
+}
+
+} // namespace
+
+// In block mode the listener reads on while the owner thread is busy: a flood far larger than the
+// terminal's buffer is drained without one delivery running, then handed over in order, many
+// blocks to one run of the owner thread.
+TEST(SerialWnd, BlocksQueueInOrderWhileTheOwnerIsBusy)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    std::vector<uint8_t> received;
+    std::vector<size_t> sizes;
+    int wrongThread = 0;
+    const std::thread::id owner = std::this_thread::get_id();
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](CReceivedBlock &block) {
+                            wrongThread += std::this_thread::get_id() != owner;
+                            EXPECT_LE(block.beginMs, block.endMs);
+                            sizes.push_back(block.bytes.size());
+                            received.insert(received.end(), block.bytes.begin(), block.bytes.end());
+                        },
+                        {}, {}),
+              0);
+    // Far more than the kernel buffers between the two ends, so a finished send means the
+    // listener has read nearly all of it.
+    const std::vector<uint8_t> flood = Numbered(2 * 1000 * 1000);
+    // The writer waits for room as long as it takes; the owner thread sleeps meanwhile and runs
+    // no delivery.
+    std::promise<bool> sentAll;
+    std::future<bool> sent = sentAll.get_future();
+    std::thread writer([&] {
+        size_t done = 0;
+        const Clock::time_point until = Clock::now() + std::chrono::seconds(60);
+        while (done < flood.size() && Clock::now() < until) {
+            const ssize_t n = write(pty.Master(), flood.data() + done, flood.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+            } else {
+                pollfd p{pty.Master(), POLLOUT, 0};
+                poll(&p, 1, 100);
+            }
+        }
+        sentAll.set_value(done == flood.size());
+    });
+    ASSERT_EQ(sent.wait_for(std::chrono::seconds(90)), std::future_status::ready);
+    writer.join();
+    ASSERT_TRUE(sent.get()) << "the listener stopped reading while the owner thread was busy";
+    const Clock::time_point start = Clock::now();
+
+    // The first run takes everything that had queued.
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    handOver.RunOne(0);
+    EXPECT_GT(sizes.size(), 5u);
+    while (received.size() < flood.size() && Clock::now() - start < std::chrono::seconds(30))
+        handOver.RunOne(100);
+    EXPECT_EQ(received, flood);
+    for (const size_t size : sizes)
+        EXPECT_LE(size, CBlockFormer::kBlockLimit + CBlockFormer::kReadChunk - 1);
+    EXPECT_EQ(wrongThread, 0);
+    EXPECT_EQ(port.Close(), 0);
+}
+
+TEST(SerialWnd, CloseInsideABlockHandlerDropsTheRestAndLossComesLast)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    int blocks = 0;
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](CReceivedBlock &) {
+                            ++blocks;
+                            EXPECT_EQ(port.Close(), 0);
+                        },
+                        {}, {}),
+              0);
+    ASSERT_TRUE(pty.Send(Numbered(60 * 1000)));
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    const Clock::time_point start = Clock::now();
+    while (port.IsOpen() && Clock::now() - start < std::chrono::seconds(10))
+        handOver.RunOne(100);
+    handOver.RunPending();
+    EXPECT_EQ(blocks, 1);
+    EXPECT_FALSE(port.IsListening());
+
+    // A lost port: what was read still comes first, then the loss, once.
+    std::vector<std::string> seen;
+    ASSERT_EQ(port.Open(
+                  pty.Path(), &handOver, [&](CReceivedBlock &) { seen.push_back("block"); }, {},
+                  [&](long) {
+                      seen.push_back("lost");
+                      port.Close();
+                  }),
+              0);
+    ASSERT_TRUE(pty.Send("abc"));
+    while (seen.empty() && Clock::now() - start < std::chrono::seconds(10))
+        handOver.RunOne(100);
+    pty.CloseMaster();
+    while (seen.size() < 2 && Clock::now() - start < std::chrono::seconds(20))
+        handOver.RunOne(100);
+    EXPECT_EQ(seen, (std::vector<std::string>{"block", "lost"}));
+    EXPECT_FALSE(port.IsOpen());
 }

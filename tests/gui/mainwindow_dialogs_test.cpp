@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <map>
@@ -109,9 +110,10 @@ TEST(MainWindowDialogs, ReceivedListIsShownModallyAndFeedsTheSendList)
     w.SetRecDataList(received);
     w.AddRecData(CCommData(Bytes{0x31, 0x32}, FMT_STRING));
     ModalCatcher add([](QDialog *d) {
-        auto *rows = d->findChild<QTreeWidget *>(QStringLiteral("lsvRecData"));
-        ASSERT_TRUE(rows && rows->topLevelItemCount() == 1);
-        rows->topLevelItem(0)->setSelected(true);
+        auto *rows = d->findChild<QTreeView *>(QStringLiteral("lsvRecData"));
+        ASSERT_TRUE(rows && rows->model()->rowCount() == 1);
+        rows->selectionModel()->select(rows->model()->index(0, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
         d->findChild<QPushButton *>(QStringLiteral("btnAddtoSendData"))->click();
         d->reject();
     });

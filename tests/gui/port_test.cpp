@@ -53,7 +53,8 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
     Find<QToolButton>(w, "btnHex")->click();
     pty.Send(std::vector<uint8_t>{0x41, 0x42, 0x00, 0x43});
     ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
-    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:4/1"));
+    EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:4/1"); }))
+        << Panels(w)[6].toStdString();
     EXPECT_EQ(LastLogLine(w), "Rec  :41 42 00 43 ");
     ASSERT_EQ(list->Entries().Count(), 1);
     const CCommData &entry = list->Entries().At(0);
@@ -79,7 +80,8 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
     ASSERT_TRUE(w.IsPortOpen());
     pty.Send("xyz");
     ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 2; }));
-    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:7/2"));
+    EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:7/2"); }))
+        << Panels(w)[6].toStdString();
 }
 
 TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
@@ -99,7 +101,8 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
     EXPECT_EQ(w.RecBlocks(), 1);
     ASSERT_EQ(w.RecDataHeld().size(), 1u);
     EXPECT_EQ(w.RecDataHeld()[0].Data(), burst);
-    EXPECT_EQ(Panels(w)[6], QStringLiteral("Rec:5000/1"));
+    EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:5000/1"); }))
+        << Panels(w)[6].toStdString();
 }
 
 // A stream that never pauses must not hold the window in one read loop: it becomes bounded blocks

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,24 +34,30 @@ protected:
     {
         window = std::make_unique<TfrmRecDataList>(nullptr);
         window->show();
-        list = window->findChild<QTreeWidget *>("lsvRecData");
+        list = window->findChild<QTreeView *>("lsvRecData");
         ASSERT_NE(list, nullptr);
     }
     QPushButton *Button(const char *name) const { return window->findChild<QPushButton *>(name); }
     void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+    int Rows() const { return list->model()->rowCount(); }
     std::vector<int> Selected() const
     {
         std::vector<int> rows;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->isSelected())
+        for (int i = 0; i < Rows(); ++i)
+            if (list->selectionModel()->isRowSelected(i))
                 rows.push_back(i);
         return rows;
     }
-    QString Cell(int row, int column) const { return list->topLevelItem(row)->text(column); }
+    void Select(int row)
+    {
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QString Cell(int row, int column) const { return list->model()->index(row, column).data().toString(); }
 
     GuiTestEnv m_env;
     std::unique_ptr<TfrmRecDataList> window;
-    QTreeWidget *list = nullptr;
+    QTreeView *list = nullptr;
 };
 
 } // namespace
@@ -61,7 +67,7 @@ TEST_F(RecDataListTest, NewBlocksJoinTheSelection)
     window->AddRecData(Block({0x41}, "10:00:00"));
     window->AddRecData(Block({0x42}, "10:00:01"));
     window->AddRecData(Block({0x43, 0x0A}, "10:00:02"));
-    ASSERT_EQ(list->topLevelItemCount(), 3);
+    ASSERT_EQ(Rows(), 3);
     EXPECT_EQ(Cell(2, 0), "10:00:02");
     EXPECT_EQ(Cell(2, 1), "Hex");
     EXPECT_EQ(Cell(2, 2), "43 0A ");
@@ -84,7 +90,7 @@ TEST_F(RecDataListTest, NewBlocksJoinTheSelection)
     }
 
     Click("btnDelete");
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(Rows(), 0);
     EXPECT_EQ(window->Entries().Count(), 0);
     EXPECT_FALSE(Button("btnDeleteAll")->isEnabled());
 }
@@ -96,15 +102,74 @@ TEST_F(RecDataListTest, ListIsEmptiedWhenTheBoundIsPassed)
     for (int i = 0; i < CRecDataList::kCapacity; ++i)
         window->AddRecData(Block({static_cast<uint8_t>(i)}, std::to_string(i)));
     const qint64 fillMs = clock.elapsed();
-    EXPECT_EQ(list->topLevelItemCount(), 1025);
+    EXPECT_EQ(Rows(), 1025);
     EXPECT_EQ(window->Entries().Count(), 1025);
     EXPECT_LT(fillMs, 5000) << "filling the list took " << fillMs << " ms";
 
     window->AddRecData(Block({0xEE}, "overflow"));
-    ASSERT_EQ(list->topLevelItemCount(), 1);
+    ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Cell(0, 0), "overflow");
     EXPECT_EQ(window->Entries().At(0).Data(), Bytes({0xEE}));
     EXPECT_EQ(Selected(), (std::vector<int>{0}));
+}
+
+// New rows join the selection as one run, also after the user picked rows of their own, and the
+// buttons follow the selection's size.
+TEST_F(RecDataListTest, NewRowsExtendTheSelectedRunAsOneRange)
+{
+    for (const char *name : {"a", "b", "c", "d"})
+        window->AddRecData(Block({1}, name));
+    EXPECT_EQ(list->selectionModel()->selection().size(), 1);
+    ClickRow(list, 1);
+    EXPECT_TRUE(Button("btnMerge")->isEnabled());
+    window->AddRecData(Block({2}, "e"));
+    window->AddRecData(Block({3}, "f"));
+    EXPECT_EQ(Selected(), (std::vector<int>{1, 4, 5}));
+    EXPECT_EQ(list->selectionModel()->selection().size(), 2);
+    EXPECT_FALSE(Button("btnMerge")->isEnabled());
+    EXPECT_TRUE(Button("btnDelete")->isEnabled());
+    Click("btnDelete");
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Cell(2, 0), "d");
+    EXPECT_EQ(Selected(), (std::vector<int>{2}));
+}
+
+// The editor holds on to its block: rows that arrive meanwhile move it, and when the list is
+// emptied by the bound, OK changes nothing and says so.
+TEST_F(RecDataListTest, EditFollowsItsBlockAndSurvivesItsLeaving)
+{
+    window->AddRecData(Block({0x41}, "one"));
+    window->AddRecData(Block({0x42}, "two"));
+    auto rename = [this](int arriving) {
+        return [this, arriving](QDialog *editor) {
+            if (editor->objectName() != QStringLiteral("frmDataEdit"))
+                return editor->reject();
+            for (int i = 0; i < arriving; ++i)
+                window->AddRecData(Block({0x30}, "new"));
+            editor->findChild<QLineEdit *>("edName")->setText("renamed");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        };
+    };
+    ClickRow(list, 1);
+    {
+        ModalCatcher catcher(rename(3));
+        Click("btnEdit");
+        EXPECT_EQ(catcher.Seen(), QStringList{"frmDataEdit"});
+    }
+    ASSERT_EQ(window->Entries().Count(), 5);
+    EXPECT_EQ(window->Entries().At(1).GetName(), "renamed");
+    EXPECT_EQ(window->Entries().At(4).GetName(), "new");
+
+    ClickRow(list, 0);
+    {
+        ModalCatcher catcher(rename(CRecDataList::kCapacity));
+        Click("btnEdit");
+        ASSERT_EQ(catcher.Seen().size(), 2);
+        EXPECT_EQ(catcher.Seen()[1], "The edited block is no longer in the list; nothing was changed.");
+    }
+    EXPECT_EQ(window->Entries().Count(), 5); // 1020 filled it, the next emptied it
+    for (int i = 0; i < window->Entries().Count(); ++i)
+        ASSERT_EQ(window->Entries().At(i).GetName(), "new");
 }
 
 TEST_F(RecDataListTest, DeleteSelectsTheNeighbour)
@@ -113,7 +178,7 @@ TEST_F(RecDataListTest, DeleteSelectsTheNeighbour)
         window->AddRecData(Block({1}, name));
     ClickRow(list, 2);
     Click("btnDelete");
-    ASSERT_EQ(list->topLevelItemCount(), 2);
+    ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(Selected(), (std::vector<int>{1}));
     EXPECT_EQ(Cell(1, 0), "b");
 
@@ -122,7 +187,7 @@ TEST_F(RecDataListTest, DeleteSelectsTheNeighbour)
     EXPECT_EQ(Selected(), (std::vector<int>{0}));
     EXPECT_EQ(Cell(0, 0), "b");
     Click("btnDelete");
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(Rows(), 0);
     EXPECT_TRUE(Selected().empty());
     EXPECT_FALSE(Button("btnDelete")->isEnabled());
 }
@@ -137,7 +202,7 @@ TEST_F(RecDataListTest, MergeUpJoinsIntoTheUpperEntry)
     ClickRow(list, 1);
     EXPECT_TRUE(Button("btnMerge")->isEnabled());
     Click("btnMerge");
-    ASSERT_EQ(list->topLevelItemCount(), 2);
+    ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(Cell(0, 0), "upper");
     EXPECT_EQ(Cell(0, 2), "0D 41 42 ");
     EXPECT_EQ(Cell(1, 0), "third");
@@ -168,8 +233,8 @@ TEST_F(RecDataListTest, EditReplacesTheEntryAndAddToSendDataCopies)
 
     std::vector<std::string> sent;
     window->SetAddToSendData([&sent](const CCommData &item) { sent.push_back(item.GetName()); });
-    list->topLevelItem(2)->setSelected(true);
-    list->topLevelItem(0)->setSelected(true);
+    Select(2);
+    Select(0);
     Click("btnAddtoSendData");
     EXPECT_EQ(sent, (std::vector<std::string>{"one", "renamed", "three"}));
     EXPECT_EQ(window->Entries().Count(), 3);
@@ -196,7 +261,7 @@ TEST_F(RecDataListTest, EntriesSurviveARestartAndSaveAsSendData)
 
     window.reset();
     Open();
-    ASSERT_EQ(list->topLevelItemCount(), 2);
+    ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(window->Entries().At(0).GetName(), "12:00:00.001");
     EXPECT_EQ(window->Entries().At(1), text);
     EXPECT_EQ(Cell(1, 1), "String");
@@ -218,6 +283,22 @@ TEST_F(RecDataListTest, NewBlocksReachTheFileWithinSeconds)
                           TfrmRecDataList::kFlushDelayMs + 2000));
     ASSERT_EQ(onDisk.Count(), 2);
     EXPECT_EQ(onDisk.At(1).GetName(), "y");
+
+    // Later blocks are added to the file; a deletion rewrites it, after the additions.
+    window->AddRecData(Block({0x03}, "z"));
+    EXPECT_TRUE(WaitUntil([&] { return onDisk.Load(CRecDataList::FilePath()) && onDisk.Count() == 3; },
+                          TfrmRecDataList::kFlushDelayMs + 2000));
+    window->AddRecData(Block({0x04}, "w"));
+    ClickRow(list, 0);
+    Click("btnDelete");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::string content;
+            return ReadWholeFile(CRecDataList::FilePath(), content) &&
+                   content == window->Entries().ToFileText();
+        },
+        TfrmRecDataList::kFlushDelayMs + 2000));
+    EXPECT_EQ(window->Entries().Count(), 3);
 }
 
 // Runs in a child process only: receives blocks, then waits to be killed.

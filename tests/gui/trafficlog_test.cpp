@@ -418,3 +418,46 @@ TEST(TrafficLog, DragBeyondTheLowerEdgeKeepsScrollingAndSelecting)
     EXPECT_GT(lines, v->pageStep());
     EXPECT_EQ(text.substr(0, 8), "Rec  :0\r");
 }
+
+// Past the scrollback limit the oldest blocks go whole; one marker line at the top counts the lines
+// that went, and the selection stays on its text.
+TEST(TrafficLog, ScrollbackDropsTheOldestLinesBehindOneMarker)
+{
+    TTrafficLog log;
+    log.SetDisplayType(0);
+    log.SetScrollbackBytes(10);
+    log.LogRecData(CCommData(std::string("a1\r\na2"), FMT_STRING)); // two lines, 6 bytes
+    log.LogRecData(CCommData(std::string("bbb"), FMT_STRING));
+    EXPECT_EQ(log.LineCount(), 3);
+    log.SetSelection(2, 1, 2, 3);
+    const std::string selected = log.SelectedText();
+
+    log.LogRecData(CCommData(std::string("cccc"), FMT_STRING)); // 13 bytes: the first block goes
+    ASSERT_EQ(log.LineCount(), 3);
+    EXPECT_EQ(log.LineText(0), "[2 older lines removed]");
+    EXPECT_EQ(log.LineText(1), "Rec  :bbb");
+    EXPECT_EQ(log.SelectedText(), selected);
+
+    log.LogRecData(CCommData(std::string("dddddddddddd"), FMT_STRING)); // larger than the limit: kept alone
+    ASSERT_EQ(log.LineCount(), 2);
+    EXPECT_EQ(log.WholeText(), "[4 older lines removed]\r\nRec  :dddddddddddd\r\n");
+    EXPECT_EQ(log.LineRuns(0).size(), 1u);
+    log.Clear();
+    EXPECT_EQ(log.LineCount(), 0);
+
+    // Blocks of every size through many storage chunks: what is kept stays intact.
+    log.SetDisplayType(1);
+    log.SetScrollbackBytes(200 * 1000);
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < 400; ++i) {
+        Bytes bytes((i * 7919) % 30000 + 1, static_cast<uint8_t>(i));
+        const CCommData item(bytes);
+        log.LogSendData(item);
+        lines.push_back("Send :" + item.ToHexText());
+    }
+    const int kept = log.LineCount() - 1;
+    ASSERT_GT(kept, 5);
+    EXPECT_EQ(log.LineText(0), "[" + std::to_string(400 - kept) + " older lines removed]");
+    for (int i = 1; i <= kept; ++i)
+        ASSERT_EQ(log.LineText(i), lines[static_cast<size_t>(400 - kept + i - 1)]) << i;
+}

@@ -2,6 +2,7 @@
 
 #include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
+#include "recdata/gui/recdatamodel.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
 
@@ -10,7 +11,7 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -19,7 +20,14 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     setObjectName("frmRecDataList");
     setWindowTitle("Receive Data List");
 
-    lsvRecData = MakeRowList(this, "lsvRecData", {"Time", "Format", "Content"});
+    m_model = new CRecDataModel(m_entries, this);
+    lsvRecData = new QTreeView(this);
+    lsvRecData->setObjectName("lsvRecData");
+    lsvRecData->setAccessibleName("Received data");
+    lsvRecData->setRootIsDecorated(false);
+    lsvRecData->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lsvRecData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lsvRecData->setModel(m_model);
     lsvRecData->setUniformRowHeights(true);
     lsvRecData->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lsvRecData->setColumnWidth(0, 80);
@@ -52,8 +60,9 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
     m_flushTimer->setInterval(kFlushDelayMs);
     connect(m_flushTimer, &QTimer::timeout, this, &TfrmRecDataList::Flush);
 
-    connect(lsvRecData, &QTreeWidget::itemSelectionChanged, this, &TfrmRecDataList::lsvRecDataChange);
-    connect(lsvRecData, &QTreeWidget::itemDoubleClicked, this, &TfrmRecDataList::btnEditClick);
+    connect(lsvRecData->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmRecDataList::lsvRecDataChange);
+    connect(lsvRecData, &QTreeView::doubleClicked, this, &TfrmRecDataList::btnEditClick);
     connect(btnAddtoSendData, &QPushButton::clicked, this, &TfrmRecDataList::btnAddtoSendDataClick);
     connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmRecDataList::btnDeleteAllClick);
     connect(btnDelete, &QPushButton::clicked, this, &TfrmRecDataList::btnDeleteClick);
@@ -88,75 +97,108 @@ void TfrmRecDataList::SetAddToSendData(std::function<void(const CCommData &)> ad
 
 void TfrmRecDataList::AddRecData(const CCommData &item)
 {
-    if (m_entries.Add(item))
-        lsvRecData->clear();
-    AppendRow(m_entries.Count() - 1);
-    QTreeWidgetItem *row = lsvRecData->topLevelItem(m_entries.Count() - 1);
-    row->setSelected(true);
+    const bool emptying = m_entries.Count() >= CRecDataList::kCapacity;
+    if (emptying) {
+        m_model->BeginReset();
+        m_entries.Add(item);
+        m_model->EndReset();
+    } else {
+        m_model->BeginAppend();
+        m_entries.Add(item);
+        m_model->EndAppend();
+    }
+    const int pos = m_entries.Count() - 1;
+    JoinSelection(pos);
     // Scrolling lays the whole view out again; while the window is hidden that cost would be paid
     // for every block of a fast stream, so the newest row is brought into view when it is shown.
     if (isVisible())
-        lsvRecData->scrollToItem(row);
-    ScheduleFlush();
+        lsvRecData->scrollTo(m_model->index(pos, 0));
+    ScheduleFlush(!emptying);
 }
 
 void TfrmRecDataList::ClearRecData()
 {
+    m_model->BeginReset();
     m_entries.Clear();
-    lsvRecData->clear();
+    m_model->EndReset();
     ScheduleFlush();
     UpdateButtons();
 }
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
 {
-    if (!m_entries.Load(path))
-        return false;
-    lsvRecData->clear();
-    for (int pos = 0; pos < m_entries.Count(); ++pos)
-        AppendRow(pos);
+    m_model->BeginReset();
+    const bool loaded = m_entries.Load(path);
+    m_model->EndReset();
+    // The list as loaded from its own file is the base later blocks are appended to.
+    m_rewrite = !(loaded && path == RecDataFilePath() && m_entries.LoadedFileTakesAppends());
+    m_onFile = m_entries.Count();
     UpdateButtons();
-    return true;
+    return loaded;
 }
 
 void TfrmRecDataList::SaveRecData(const std::string &path)
 {
     m_entries.Save(path);
-    if (path == RecDataFilePath())
+    if (path == RecDataFilePath()) {
         m_dirty = false;
+        m_rewrite = false;
+        m_onFile = m_entries.Count();
+    }
 }
 
 void TfrmRecDataList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const int rows = lsvRecData->topLevelItemCount(); rows > 0)
-        lsvRecData->scrollToItem(lsvRecData->topLevelItem(rows - 1));
+    if (const int rows = m_model->rowCount(); rows > 0)
+        lsvRecData->scrollTo(m_model->index(rows - 1, 0));
     UpdateButtons();
 }
 
-void TfrmRecDataList::AppendRow(int pos)
+void TfrmRecDataList::JoinSelection(int pos)
 {
-    lsvRecData->addTopLevelItem(new QTreeWidgetItem);
-    DrawRow(pos);
-}
-
-void TfrmRecDataList::DrawRow(int pos)
-{
-    SetItemRow(lsvRecData->topLevelItem(pos), m_entries.At(pos));
+    QItemSelectionModel *selection = lsvRecData->selectionModel();
+    QItemSelection ranges = selection->selection();
+    const QModelIndex last = m_model->index(pos, 2);
+    bool joined = false;
+    for (QItemSelectionRange &range : ranges) {
+        if (range.bottom() == pos - 1) {
+            range = QItemSelectionRange(m_model->index(range.top(), 0), last);
+            joined = true;
+            break;
+        }
+    }
+    if (!joined)
+        ranges.append(QItemSelectionRange(m_model->index(pos, 0), last));
+    selection->select(ranges, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TfrmRecDataList::SelectOnly(int pos)
 {
-    QTreeWidgetItem *row = lsvRecData->topLevelItem(pos);
-    lsvRecData->setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    lsvRecData->scrollToItem(row);
+    const QModelIndex index = m_model->index(pos, 0);
+    lsvRecData->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+    lsvRecData->scrollTo(index);
+}
+
+int TfrmRecDataList::SelectedCount(int *first) const
+{
+    int count = 0;
+    *first = -1;
+    for (const QItemSelectionRange &range : lsvRecData->selectionModel()->selection()) {
+        count += range.height();
+        if (*first < 0 || range.top() < *first)
+            *first = range.top();
+    }
+    return count;
 }
 
 std::vector<int> TfrmRecDataList::SelectedRows() const
 {
     std::vector<int> rows;
-    for (const QModelIndex &index : lsvRecData->selectionModel()->selectedIndexes())
-        rows.push_back(index.row());
+    for (const QItemSelectionRange &range : lsvRecData->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -164,13 +206,14 @@ std::vector<int> TfrmRecDataList::SelectedRows() const
 
 void TfrmRecDataList::UpdateButtons()
 {
-    const std::vector<int> selected = SelectedRows();
-    const int rows = lsvRecData->topLevelItemCount();
+    int first = -1;
+    const int selected = SelectedCount(&first);
+    const int rows = m_entries.Count();
     btnDeleteAll->setEnabled(rows > 0);
-    btnEdit->setEnabled(selected.size() == 1);
-    btnDelete->setEnabled(!selected.empty());
-    btnAddtoSendData->setEnabled(!selected.empty());
-    btnMerge->setEnabled(selected.size() == 1 && rows >= 2 && selected.front() > 0);
+    btnEdit->setEnabled(selected == 1);
+    btnDelete->setEnabled(selected > 0);
+    btnAddtoSendData->setEnabled(selected > 0);
+    btnMerge->setEnabled(selected == 1 && rows >= 2 && first > 0);
 }
 
 void TfrmRecDataList::lsvRecDataChange()
@@ -179,9 +222,11 @@ void TfrmRecDataList::lsvRecDataChange()
     btnEdit->setEnabled(btnDelete->isEnabled());
 }
 
-void TfrmRecDataList::ScheduleFlush()
+void TfrmRecDataList::ScheduleFlush(bool appended)
 {
     m_dirty = true;
+    if (!appended)
+        m_rewrite = true;
     // Not restarted by later changes: a steady stream of blocks still reaches the file.
     if (!m_flushTimer->isActive())
         m_flushTimer->start();
@@ -192,9 +237,23 @@ void TfrmRecDataList::Flush()
     if (!m_dirty)
         return;
     m_dirty = false;
-    // The list is copied here, on the GUI thread; turning it into text and writing it happen on
-    // the writer's thread, so a full list of large blocks never stalls the window.
-    m_writer.Post(RecDataFilePath(), [snapshot = m_entries] { return snapshot.ToFileText(); });
+    // Rows are copied here, on the GUI thread; turning them into text and writing happen on the
+    // writer's thread, so a full list of large blocks never stalls the window.
+    if (m_rewrite) {
+        m_rewrite = false;
+        m_writer.Post(RecDataFilePath(), [snapshot = m_entries] { return snapshot.ToFileText(); });
+    } else {
+        std::vector<CCommData> added;
+        for (int pos = m_onFile; pos < m_entries.Count(); ++pos)
+            added.push_back(m_entries.At(pos));
+        m_writer.PostAppend(RecDataFilePath(), [added = std::move(added)] {
+            std::string text;
+            for (const CCommData &item : added)
+                text += item.ToLine() + "\r\n";
+            return text;
+        });
+    }
+    m_onFile = m_entries.Count();
 }
 
 void TfrmRecDataList::btnAddtoSendDataClick()
@@ -215,9 +274,9 @@ void TfrmRecDataList::btnDeleteClick()
     const std::vector<int> selected = SelectedRows();
     if (selected.empty())
         return;
+    m_model->BeginReset();
     const int next = m_entries.Remove(selected);
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
-        delete lsvRecData->takeTopLevelItem(*it);
+    m_model->EndReset();
     if (next >= 0)
         SelectOnly(next);
     ScheduleFlush();
@@ -240,13 +299,20 @@ void TfrmRecDataList::btnEditClick()
 {
     const std::vector<int> selected = SelectedRows();
     if (selected.size() == 1) {
-        const int pos = selected.front();
-        CCommData item = m_entries.At(pos);
+        // Blocks keep arriving while the editor is open; the one being edited may move or leave.
+        const uint64_t id = m_entries.IdAt(selected.front());
+        CCommData item = m_entries.At(selected.front());
         if (TfrmDataEdit::EditItem(this, item)) {
-            m_entries.Replace(pos, item);
-            DrawRow(pos);
-            SelectOnly(pos);
-            ScheduleFlush();
+            const int pos = m_entries.PosOf(id);
+            if (pos < 0) {
+                ShowMessage(
+                    this, QStringLiteral("The edited block is no longer in the list; nothing was changed."));
+            } else {
+                m_entries.Replace(pos, item);
+                m_model->Changed(pos);
+                SelectOnly(pos);
+                ScheduleFlush();
+            }
         }
     }
     UpdateButtons();
@@ -258,9 +324,10 @@ void TfrmRecDataList::btnMergeClick()
     if (selected.size() != 1 || selected.front() < 1)
         return;
     const int pos = selected.front();
+    m_model->BeginRemove(pos);
     m_entries.MergeUp(pos);
-    delete lsvRecData->takeTopLevelItem(pos);
-    DrawRow(pos - 1);
+    m_model->EndRemove();
+    m_model->Changed(pos - 1);
     SelectOnly(pos - 1);
     ScheduleFlush();
     UpdateButtons();

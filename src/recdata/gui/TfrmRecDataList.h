@@ -1,8 +1,9 @@
 #pragma once
 // Every received block, kept for the whole run and across restarts in "TempRec.tmp". Created once
 // after the main window and shown modally on demand; blocks keep arriving while it is shown.
-// Besides the write at destruction the file is rewritten shortly after every change, so a killed
-// program loses at most the last couple of seconds.
+// Besides the write at destruction the file follows every change within a couple of seconds, so a
+// killed program loses at most those: new blocks are appended to it, and any other change (and
+// the emptying at the bound) rewrites it whole.
 #include "platform/backgroundwriter.h"
 #include "recdata/recdatalist.h"
 
@@ -13,7 +14,8 @@
 class QFileDialog;
 class QPushButton;
 class QTimer;
-class QTreeWidget;
+class QTreeView;
+class CRecDataModel;
 
 class TfrmRecDataList : public QDialog
 {
@@ -42,12 +44,15 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void AppendRow(int pos);
-    void DrawRow(int pos);
+    // Adds the row to the selection, as one range with the rows selected right above it.
+    void JoinSelection(int pos);
     void SelectOnly(int pos);
+    // Selected rows counted from the selection's ranges, without listing them.
+    int SelectedCount(int *first) const;
     std::vector<int> SelectedRows() const;
     void lsvRecDataChange();
-    void ScheduleFlush();
+    // `appended`: the change only added rows at the end.
+    void ScheduleFlush(bool appended = false);
     void Flush();
 
     void btnAddtoSendDataClick();
@@ -61,9 +66,12 @@ private:
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;
     bool m_dirty = false;
+    bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
+    int m_onFile = 0;
     CBackgroundWriter m_writer;
 
-    QTreeWidget *lsvRecData;
+    CRecDataModel *m_model;
+    QTreeView *lsvRecData;
     QPushButton *btnAddtoSendData;
     QPushButton *btnDeleteAll;
     QPushButton *btnDelete;

@@ -18,6 +18,12 @@ void ClickRow(QTreeWidget *list, int row)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
+void ClickRow(QTreeView *view, int row)
+{
+    const QRect rect = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
 void TypeFileName(QDialog *dialog, const QString &path)
 {
     auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");

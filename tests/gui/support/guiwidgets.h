@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 class QFileDialog;
+class QTreeView;
 class QTreeWidget;
 
 // The named child; a missing one fails the test instead of crashing it at once.
@@ -27,6 +28,7 @@ QString StatusPanel(const QWidget &window, int i);
 
 // Clicks the middle of a row, which selects it alone.
 void ClickRow(QTreeWidget *list, int row);
+void ClickRow(QTreeView *view, int row);
 
 // Types the path into the file dialog's name field, as a user would, and confirms it.
 void TypeFileName(QDialog *dialog, const QString &path);

@@ -1,0 +1,69 @@
+#include "Serial/blockformer.h"
+
+#include <algorithm>
+
+void CBlockFormer::Feed(const uint8_t *data, size_t length, Clock::time_point now)
+{
+    Expire(now);
+    while (length > 0) {
+        if (!m_open) {
+            m_open = true;
+            m_block.bytes.clear();
+            m_block.begin = now;
+            m_readStart = now;
+            m_readCount = 0;
+        }
+        if (m_readCount == 0)
+            m_readFirst = data[0];
+        const size_t take = std::min(length, kReadChunk - m_readCount);
+        m_block.bytes.insert(m_block.bytes.end(), data, data + take);
+        m_readCount += take;
+        m_lastByte = now;
+        data += take;
+        length -= take;
+        // A full read returns at once; the next one starts right away.
+        if (m_readCount == kReadChunk)
+            EndRead(now);
+    }
+}
+
+void CBlockFormer::Expire(Clock::time_point now)
+{
+    // A read with bytes ends when its time is up; one that got nothing ends the block as soon as
+    // the line has been quiet for a whole gap, which is never later than its own time-out.
+    while (m_open) {
+        if (m_readCount > 0 && now >= m_readStart + kGap) {
+            EndRead(m_readStart + kGap);
+        } else if (m_readCount == 0 && now >= m_lastByte + kGap) {
+            EndBlock(m_lastByte + kGap);
+        } else {
+            return;
+        }
+    }
+}
+
+std::optional<CBlockFormer::Clock::time_point> CBlockFormer::Deadline() const
+{
+    if (!m_open)
+        return std::nullopt;
+    return m_readCount > 0 ? m_readStart + kGap : m_lastByte + kGap;
+}
+
+void CBlockFormer::EndRead(Clock::time_point at)
+{
+    if (m_readFirst == 0 || m_block.bytes.size() >= kBlockLimit || at >= m_block.begin + kBudget) {
+        EndBlock(at);
+        return;
+    }
+    m_readStart = at;
+    m_readCount = 0;
+}
+
+void CBlockFormer::EndBlock(Clock::time_point at)
+{
+    m_block.end = at;
+    m_finished.push_back(std::move(m_block));
+    m_block = Block();
+    m_open = false;
+    m_readCount = 0;
+}
