@@ -2,6 +2,7 @@
 // finer time stamps, capture to file and the find bar.
 #include "app/MainWindowExtras.h"
 #include "Serial/SerialWnd.h"
+#include "Serial/portsender.h"
 #include "Serial/devicereturn.h"
 #include "app/CommandGuard.h"
 #include "app/FindBar.h"
@@ -165,14 +166,21 @@ void TfrmMain::ConnectEverydayCommands()
         label->setAlignment(Qt::AlignCenter);
         label->setMinimumWidth(28);
         label->setEnabled(false);
+        label->hide(); // until a port is open; hidden before it joins the bar, so it never widens it
         ui.stbComStatus->addPermanentWidget(label);
         x.modemLines[i] = label;
     }
     connect(x.mnuOpDTR, &QAction::triggered, this, &TfrmMain::ApplyLineControl);
     connect(x.mnuOpRTS, &QAction::triggered, this, &TfrmMain::ApplyLineControl);
+    // The break goes out on the sender thread, after what was queued before it: the window never
+    // waits the quarter second, and Close Port ends it early like any send.
     connect(x.mnuOpSendBreak, &QAction::triggered, this, [this] {
-        if (IsPortOpen())
-            m_port->SendBreak(250);
+        if (!IsPortOpen())
+            return;
+        ST_SendJob job;
+        job.Origin = kSendManual;
+        job.OnBegin = [port = m_port.get()] { port->SendBreak(250); };
+        m_sender->Post(std::move(job));
     });
     connect(x.mnuOpReconnect, &QAction::toggled, this, [this](bool on) {
         m_extras->reconnect = on;

@@ -65,6 +65,9 @@ void TfrmMain::ShowModemLines()
     for (int i = 0; i < 4; ++i) {
         QLabel *label = x.modemLines[i];
         label->setEnabled(work);
+        // Only an open port has lines to show; hidden otherwise, so the closed window keeps its
+        // first size.
+        label->setVisible(IsPortOpen());
         // Shown as a lamp: a line that is on is drawn on a green ground.
         label->setStyleSheet(on[i] ? QStringLiteral("background-color: #40c040;") : QString());
         label->setToolTip(QString::fromLatin1(names[i]) +

@@ -46,6 +46,8 @@ void TypeAndSend(TfrmMain &w, const QString &text)
     edit->setFocus();
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
+    // Sends are written on the sender thread; the log and counters follow on the event loop.
+    EXPECT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
 }
 
 std::string Received(CTestPty &pty, size_t count)

@@ -207,6 +207,7 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
     EXPECT_TRUE(Find<QToolButton>(w, "btnStartAutoSend")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnStopAutoSend")->isEnabled());
     w.SendItem(CCommData(Bytes{1}));
+    ASSERT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
     EXPECT_TRUE(w.AutoSend().Marks().SendBeginValid && w.AutoSend().Marks().SendEndValid);
     w.AutoSend().SetState(AUTOSEND_STOPPED);
 }

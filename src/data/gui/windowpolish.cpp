@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QDialog>
 #include <QHeaderView>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -111,6 +113,21 @@ void FitHeaderTexts(QTreeView *view)
     }
 }
 
+// Wider headers can grow a fixed-size dialog after it was placed over its owner: centre it again.
+void KeepCentred(QWidget *window, QSize placed)
+{
+    QWidget *owner = window->parentWidget();
+    if (!owner || !qobject_cast<QDialog *>(window))
+        return;
+    if (QLayout *layout = window->layout())
+        layout->activate();
+    if (window->size() == placed)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(owner->window()->frameGeometry().center());
+    window->move(frame.topLeft());
+}
+
 class CWindowPolish : public QObject
 {
 public:
@@ -122,8 +139,11 @@ protected:
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto *widget = static_cast<QWidget *>(watched);
             const Qt::WindowType type = widget->windowType();
-            if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog))
+            if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog)) {
+                const QSize placed = widget->size();
                 PolishWindow(widget);
+                KeepCentred(widget, placed);
+            }
         }
         return false;
     }
