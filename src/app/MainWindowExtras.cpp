@@ -2,8 +2,8 @@
 // finer time stamps, capture to file and the find bar.
 #include "app/MainWindowExtras.h"
 #include "Serial/SerialWnd.h"
-#include "Serial/portsender.h"
 #include "Serial/devicereturn.h"
+#include "Serial/portsender.h"
 #include "app/CommandGuard.h"
 #include "app/FindBar.h"
 #include "app/LogCapture.h"
