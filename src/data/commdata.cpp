@@ -8,6 +8,8 @@ namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
+} // namespace
+
 int HexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -18,8 +20,6 @@ int HexValue(char c)
         return c - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 CCommData::CCommData(const uint8_t *bytes, int length) : m_format(FMT_HEX)
 {

@@ -10,6 +10,9 @@ using Bytes = std::vector<uint8_t>;
 typedef uint8_t DATA_FORMAT;
 enum : DATA_FORMAT { FMT_STRING = 0, FMT_HEX = 1, FMT_DEC = 2, FMT_STR_SYMBOL = 3 };
 
+// The value of one hex digit of either case, or -1.
+int HexValue(char c);
+
 class CCommData
 {
 public:

@@ -1,4 +1,5 @@
 #include "data/findpattern.h"
+#include "data/commdata.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,17 +9,6 @@ namespace {
 char Fold(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool ParseHex(const std::string &input, std::string &bytes)

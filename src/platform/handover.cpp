@@ -10,17 +10,8 @@ bool CHandOver::Deliver(std::function<void()> task)
         task();
         return true;
     }
-    auto delivery = std::make_shared<Delivery>();
-    delivery->task = std::move(task);
-    {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (cancelled_)
-            return false;
-        while (!pending_.empty() && pending_.front().expired())
-            pending_.pop_front();
-        pending_.push_back(delivery);
-    }
-    if (!Post(delivery))
+    const std::shared_ptr<Delivery> delivery = Enqueue(std::move(task));
+    if (!delivery || !Post(delivery))
         return false;
     std::unique_lock<std::mutex> wait(delivery->lock);
     delivery->done.wait(wait, [&] { return delivery->finished || delivery->cancelled; });
@@ -29,17 +20,22 @@ bool CHandOver::Deliver(std::function<void()> task)
 
 bool CHandOver::Forward(std::function<void()> task)
 {
+    std::shared_ptr<Delivery> delivery = Enqueue(std::move(task));
+    return delivery && Post(std::move(delivery));
+}
+
+// Registered so that Cancel can reach it; null once cancelled.
+std::shared_ptr<CHandOver::Delivery> CHandOver::Enqueue(std::function<void()> task)
+{
     auto delivery = std::make_shared<Delivery>();
     delivery->task = std::move(task);
-    {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (cancelled_)
-            return false;
-        while (!pending_.empty() && pending_.front().expired())
-            pending_.pop_front();
-        pending_.push_back(delivery);
-    }
-    return Post(std::move(delivery));
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (cancelled_)
+        return nullptr;
+    while (!pending_.empty() && pending_.front().expired())
+        pending_.pop_front();
+    pending_.push_back(delivery);
+    return delivery;
 }
 
 void CHandOver::Cancel()

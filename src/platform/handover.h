@@ -50,6 +50,8 @@ protected:
     virtual bool OnOwnerThread() const = 0;
 
 private:
+    std::shared_ptr<Delivery> Enqueue(std::function<void()> task);
+
     mutable std::mutex lock_;
     bool cancelled_ = false;
     std::deque<std::weak_ptr<Delivery>> pending_;

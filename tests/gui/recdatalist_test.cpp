@@ -5,7 +5,6 @@
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/senddatalist.h"
 
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -97,14 +96,10 @@ TEST_F(RecDataListTest, NewBlocksJoinTheSelection)
 
 TEST_F(RecDataListTest, ListIsEmptiedWhenTheBoundIsPassed)
 {
-    QElapsedTimer clock;
-    clock.start();
     for (int i = 0; i < CRecDataList::kCapacity; ++i)
         window->AddRecData(Block({static_cast<uint8_t>(i)}, std::to_string(i)));
-    const qint64 fillMs = clock.elapsed();
     EXPECT_EQ(Rows(), 1025);
     EXPECT_EQ(window->Entries().Count(), 1025);
-    EXPECT_LT(fillMs, 5000) << "filling the list took " << fillMs << " ms";
 
     window->AddRecData(Block({0xEE}, "overflow"));
     ASSERT_EQ(Rows(), 1);
