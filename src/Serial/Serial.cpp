@@ -149,6 +149,29 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
     return GetLastError();
 }
 
+namespace {
+
+// Waits while the output queue keeps shrinking: at most kDrainMs in all, and no longer than
+// kStallMs once the line stops taking bytes.
+void DrainOutputBriefly(int fd)
+{
+    constexpr int kDrainMs = 500, kStallMs = 50, kLookMs = 5;
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0)
+        return;
+    int stalledMs = 0;
+    for (int waited = 0; queued > 0 && waited < kDrainMs && stalledMs < kStallMs; waited += kLookMs) {
+        usleep(kLookMs * 1000);
+        int now = 0;
+        if (ioctl(fd, TIOCOUTQ, &now) != 0)
+            return;
+        stalledMs = now < queued ? 0 : stalledMs + kLookMs;
+        queued = now;
+    }
+}
+
+} // namespace
+
 long CSerial::Close()
 {
     SetLastError(0);
@@ -166,11 +189,18 @@ long CSerial::Close()
     int fd = fd_.exchange(-1);
     if (fd < 0)
         return 0;
-    // Output that has not gone out by now never will in time (a line held by XOFF or CTS, a
-    // device that stopped reading): the kernel's close would wait for it up to the port's
-    // closing time, 30 s by default. Dropping it makes Close return at once whatever the line
-    // does; input is dropped too, as nobody is left to read it.
-    tcflush(fd, TCIOFLUSH);
+    // Output still queued goes out while the line takes it, for a short while; what a held line
+    // (XOFF, CTS, a device that stopped reading) cannot take is dropped: the kernel's close would
+    // wait for it up to the port's closing time, 30 s by default. Input is dropped too, as nobody
+    // is left to read it.
+    // A pseudo-terminal's close never waits for its far end, and flushing it would throw away
+    // what the far end has not read yet.
+    if (pseudoTerminal_) {
+        tcflush(fd, TCIFLUSH);
+    } else {
+        DrainOutputBriefly(fd);
+        tcflush(fd, TCIOFLUSH);
+    }
     if (haveSaved_)
         SetKernelTermios(fd, saved_);
     haveSaved_ = false;
