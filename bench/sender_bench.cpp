@@ -27,16 +27,22 @@ double Since(Clock::time_point t)
     return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-// Sends `items` items of `size` bytes, one way or the other, while a thread drains the master.
-double Rate(size_t items, size_t size, bool viaSender)
+// Opens `port` on the slave end of a new raw pseudo-terminal.
+void OpenOnRawPty(CSerial &port, int &master, int &slave)
 {
-    int master = -1, slave = -1;
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
     openpty(&master, &slave, name, &raw, nullptr);
-    CSerial port;
     port.Open(name);
+}
+
+// Sends `items` items of `size` bytes, one way or the other, while a thread drains the master.
+double Rate(size_t items, size_t size, bool viaSender)
+{
+    int master = -1, slave = -1;
+    CSerial port;
+    OpenOnRawPty(port, master, slave);
     std::atomic<size_t> got{0};
     std::thread drain([&] {
         std::vector<uint8_t> buf(65536);
@@ -74,12 +80,8 @@ void CancelLatency(int rounds)
     std::vector<double> released, freed;
     for (int r = 0; r < rounds; ++r) {
         int master = -1, slave = -1;
-        char name[256] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        openpty(&master, &slave, name, &raw, nullptr);
         CSerial port;
-        port.Open(name);
+        OpenOnRawPty(port, master, slave);
         CPortSender sender(port);
         std::promise<void> stalled;
         std::promise<Clock::time_point> done;

@@ -1,6 +1,7 @@
 #include "app/FindBar.h"
 
 #include "app/TrafficLog.h"
+#include "data/gui/dialogsupport.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -19,12 +20,7 @@ constexpr qint64 kSliceNs = 8'000'000;
 QToolButton *AddButton(QWidget *bar, QHBoxLayout *row, const char *name, const QString &text,
                        const QString &tip)
 {
-    auto *button = new QToolButton(bar);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(text);
-    button->setToolTip(tip);
-    button->setAccessibleName(tip);
-    button->setAutoRaise(true);
+    QToolButton *button = MakeToolButton(bar, name, text, tip);
     row->addWidget(button);
     return button;
 }

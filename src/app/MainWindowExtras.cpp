@@ -10,6 +10,7 @@
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
+#include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 #include "platform/logstamp.h"
 
@@ -48,12 +49,7 @@ QAction *AddAction(QMenu *menu, QAction *before, const char *name, const QString
 
 QToolButton *AddToolButton(QToolBar *bar, const char *name, const QString &text, const QString &tip)
 {
-    auto *button = new QToolButton(bar);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(text);
-    button->setToolTip(tip);
-    button->setAccessibleName(tip);
-    button->setAutoRaise(true);
+    QToolButton *button = MakeToolButton(bar, name, text, tip);
     bar->addWidget(button);
     return button;
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
@@ -25,6 +26,17 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &captio
 {
     auto *button = Named(new QPushButton(caption, parent), name);
     button->setAutoDefault(false);
+    return button;
+}
+
+QToolButton *MakeToolButton(QWidget *parent, const char *name, const QString &text, const QString &tip)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(text);
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setAutoRaise(true);
     return button;
 }
 

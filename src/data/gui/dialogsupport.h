@@ -18,6 +18,7 @@ class QFileDialog;
 class QHBoxLayout;
 class QPushButton;
 class QTextCursor;
+class QToolButton;
 class QTextCharFormat;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -32,6 +33,9 @@ template <typename T> T *Named(T *widget, const char *name)
 // A button that does not become the default one while it has the focus, so Enter keeps its
 // meaning in dialogs with many buttons.
 QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption);
+
+// A flat tool button with a text, whose tooltip is also its accessible name.
+QToolButton *MakeToolButton(QWidget *parent, const char *name, const QString &text, const QString &tip);
 
 struct ST_ButtonSpec
 {
