@@ -4,6 +4,7 @@
 #include "app/CommandGuard.h"
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
+#include "app/TrafficLog.h"
 #include "platform/gui/qthandover.h"
 
 #include <QAction>
@@ -59,8 +60,7 @@ bool TfrmMain::IsPortOpen() const
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
 {
-    m_sender->CancelAll();
-    m_port->Close();
+    CloseDevice();
     const long opened = m_port->Open(
         "\\\\.\\" + link.PortName, m_handOver.get(), [this](CReceivedBlock &block) { OnRecBlock(block); },
         [this](uint16_t events, uint16_t errors) {
@@ -94,13 +94,33 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
     ShowLinkStatus(link);
 }
 
-// Sends still queued are dropped; the close wakes the one being written.
 void TfrmMain::ClosePort()
 {
-    m_sender->CancelAll();
-    m_port->Close();
+    CloseDevice();
     UpdateControls();
     ShowLinkStatus(COM_PORT_SETTING());
+}
+
+// Sends still queued are dropped; the close wakes the one being written.
+void TfrmMain::CloseDevice()
+{
+    m_sender->CancelAll();
+    const bool wasOpen = IsPortOpen();
+    m_port->Close();
+    if (wasOpen) {
+        LineControlClosed();
+        TakeBackUnsent(m_port->UnsentAtClose());
+    }
+}
+
+void TfrmMain::TakeBackUnsent(uint32_t bytes)
+{
+    if (bytes == 0)
+        return;
+    m_sendBytes -= bytes;
+    ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
+    ui.edData->LogNote("Not sent: " + std::to_string(bytes) +
+                       " bytes were still queued for the line when the port closed");
 }
 
 void TfrmMain::btnQuickLinkClick()
