@@ -6,7 +6,6 @@
 #include "tempdir.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,12 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void Write(const fs::path &file, const std::string &text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text << "\n";
-}
 
 // Gives the node `device` a sysfs entry under `sys`, as the kernel does for a tty, whose device
 // folder is `deviceDir` (relative to `sys`).
@@ -42,14 +35,14 @@ void SysfsEntry(const fs::path &sys, const std::string &device, const std::strin
 void UsbAdapter(const fs::path &sys, const std::string &device, const std::string &serial)
 {
     const fs::path usb = sys / "devices/pci0/usb1/1-1";
-    Write(usb / "idVendor", "0403");
-    Write(usb / "idProduct", "6001");
+    fs::create_directories(usb / "1-1:1.0/ttyUSB0");
+    WriteRaw((usb / "idVendor").string(), "0403\n");
+    WriteRaw((usb / "idProduct").string(), "6001\n");
+    fs::remove(usb / "serial");
     if (!serial.empty())
-        Write(usb / "serial", serial);
-    else
-        fs::remove(usb / "serial");
-    Write(usb / "1-1:1.0/bInterfaceNumber", "00");
-    Write(usb / "1-1:1.0/ttyUSB0/port_number", "0");
+        WriteRaw((usb / "serial").string(), serial + "\n");
+    WriteRaw((usb / "1-1:1.0/bInterfaceNumber").string(), "00\n");
+    WriteRaw((usb / "1-1:1.0/ttyUSB0/port_number").string(), "0\n");
     SysfsEntry(sys, device, "devices/pci0/usb1/1-1/1-1:1.0/ttyUSB0");
 }
 
