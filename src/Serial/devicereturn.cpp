@@ -83,9 +83,10 @@ std::string ReturnedDevicePath(const ST_DeviceMark &mark, const ST_DeviceRoots &
     if (!identity.empty())
         return std::string();
     // A link is a name its maker keeps for whatever serves it (kestrum-vport's names for the
-    // pseudo-terminals it makes), so it is followed like a by-id name. A bare node must be the
-    // same node: a pseudo-terminal's number is given to the next one made, and the program that
-    // served it, started again, usually gets the same number, which is what its user waits for.
+    // pseudo-terminals it makes), so it is followed like a by-id name. A bare node has only its
+    // number: a pseudo-terminal never comes back itself, but the program that served it, started
+    // again, usually gets the same number, and that is what its user waits for; a pseudo-terminal
+    // with another number is another one.
     if (IsLink(mark.Path) || CharDeviceNumber(mark.Path) == mark.Node)
         return mark.Path;
     return std::string();

@@ -113,7 +113,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 void TfrmMain::ShowMessage(const QString &text)
 {
     if (m_quietMessages) {
-        m_heldMessage = text;
+        m_heldMessage += (m_heldMessage.isEmpty() ? QString() : QStringLiteral("\n")) + text;
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);

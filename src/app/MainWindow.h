@@ -199,7 +199,7 @@ private:
     std::string StampText();
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
-    QString m_heldMessage;        // what the last quiet message would have said
+    QString m_heldMessage;        // what the quiet messages would have said, one a line
     std::unique_ptr<TfrmMainExtras> m_extras;
 
     // Every send is written by this one thread, in the order SendItem was called; the window

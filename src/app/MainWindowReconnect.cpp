@@ -84,8 +84,10 @@ void TfrmMain::ShowReconnectWait()
     TfrmMainExtras &x = *m_extras;
     if (!WaitingForPort()) {
         x.reconnectTimer.stop();
-        if (x.lostLink && !IsPortOpen())
+        if (x.lostLink && !IsPortOpen()) {
             ui.panels[0]->setText(QStringLiteral("Port: lost"));
+            ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") + x.lostReason);
+        }
         return;
     }
     if (!x.reconnectTimer.isActive())
