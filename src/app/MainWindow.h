@@ -68,8 +68,9 @@ public:
     const std::vector<CCommData> &SendListItems() const { return m_sendList; }
     int CurrentType() const { return m_currentType; }
 
-    // The port and the receive path.
-    void OpenLink(const COM_PORT_SETTING &link);
+    // The port and the receive path. `device`, when given, is opened for the link's port: a lost
+    // port's device found again under another name; the link keeps its own.
+    void OpenLink(const COM_PORT_SETTING &link, const std::string &device = std::string());
     void ClosePort();
     bool IsPortOpen() const;
     void ShowLinkStatus(const COM_PORT_SETTING &link);
@@ -101,6 +102,8 @@ public:
     void SetByIdFolder(const std::string &folder);
     // Loss and return marker lines are written in a colour of their own.
     void NotePortLost(long code);
+    // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
+    bool WaitingForPort() const;
     TfrmMainExtras &Extras() const { return *m_extras; }
 
 protected:
@@ -190,9 +193,13 @@ private:
     void ShowModemLines();
     void ApplyLineControl();
     void ReconnectTick();
+    void NotePortOpened(const std::string &device);
+    void ShowReconnectWait();
+    void EndReconnectWait();
     std::string StampText();
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
+    QString m_heldMessage;        // what the quiet messages would have said, one a line
     std::unique_ptr<TfrmMainExtras> m_extras;
 
     // Every send is written by this one thread, in the order SendItem was called; the window

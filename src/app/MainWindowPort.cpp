@@ -57,12 +57,13 @@ bool TfrmMain::IsPortOpen() const
     return m_port && m_port->IsOpen();
 }
 
-void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
+void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
 {
     m_sender->CancelAll();
     m_port->Close();
     const long opened = m_port->Open(
-        "\\\\.\\" + link.PortName, m_handOver.get(), [this](CReceivedBlock &block) { OnRecBlock(block); },
+        "\\\\.\\" + (device.empty() ? link.PortName : device), m_handOver.get(),
+        [this](CReceivedBlock &block) { OnRecBlock(block); },
         [this](uint16_t events, uint16_t errors) {
             OnComEvent(static_cast<uint32_t>(errors) << 16 | events);
         },
@@ -84,6 +85,7 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
         m_lastLink = link;
         m_autoFaultNoted = false;
         m_portLost = false;
+        NotePortOpened(device.empty() ? CSerial::DevicePath(link.PortName) : device);
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (opened != 0)
@@ -111,6 +113,7 @@ void TfrmMain::btnQuickLinkClick()
 
 void TfrmMain::btnClosePortClick()
 {
+    EndReconnectWait();
     ClosePort();
 }
 
@@ -141,6 +144,8 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
                                   QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
     }
     FitStatusPanels(ui, IsPortOpen());
+    if (WaitingForPort())
+        ShowReconnectWait();
 }
 
 void TfrmMain::UpdateControls()
@@ -150,8 +155,8 @@ void TfrmMain::UpdateControls()
     const uint8_t state = m_autoSend.AutoSendState;
 
     ui.btnSend->setEnabled(open);
-    ui.mnuOpClosePort->setEnabled(open);
-    ui.btnClosePort->setEnabled(open);
+    ui.mnuOpClosePort->setEnabled(open || WaitingForPort());
+    ui.btnClosePort->setEnabled(open || WaitingForPort());
     ui.mnuOpQuickLink->setEnabled(m_lastLink.has_value());
     ui.btnQuickLink->setEnabled(m_lastLink.has_value());
 
