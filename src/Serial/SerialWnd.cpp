@@ -70,7 +70,9 @@ struct CSerialWnd::Inbox
             Push(self, std::move(item));
         }
         std::unique_lock<std::mutex> guard(lock);
+        waiting = true;
         room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
+        waiting = false;
         return !stopping && !closed;
     }
     void SetStopping(bool on)
@@ -88,6 +90,7 @@ struct CSerialWnd::Inbox
     bool closed = false;
     bool stopping = false;
     bool holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
+    bool waiting = false; // the listener waits for room now
 };
 
 CSerialWnd::~CSerialWnd()
@@ -162,13 +165,13 @@ long CSerialWnd::Close()
     return rc;
 }
 
-size_t CSerialWnd::QueuedBytes()
+bool CSerialWnd::ReadingHeld()
 {
     const std::lock_guard<std::mutex> guard(targetLock_);
     if (!inbox_)
-        return 0;
+        return false;
     const std::lock_guard<std::mutex> inner(inbox_->lock);
-    return inbox_->queuedBytes;
+    return inbox_->waiting;
 }
 
 void CSerialWnd::OnListenerStarting()

@@ -60,8 +60,8 @@ public:
     long Close() override;
 
     static constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
-    // Received bytes waiting for the owner thread (block mode).
-    size_t QueuedBytes();
+    // The listener has stopped reading at the bound and waits for the owner thread (block mode).
+    bool ReadingHeld();
 
 protected:
     void OnEvent(uint16_t events, uint16_t errors) override;
