@@ -3,6 +3,7 @@
 // several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
 // sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
 // kept between runs (MainWindowSettings).
+#include "Serial/linecounters.h"
 #include "Serial/portsender.h"
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
@@ -75,8 +76,9 @@ public:
     bool IsPortOpen() const;
     void ShowLinkStatus(const COM_PORT_SETTING &link);
     void UpdateControls();
-    // The port's event word: event bits low, line error bits high.
-    void OnComEvent(uint32_t wParam);
+    // The port's event word: event bits low, line error bits high; `errorCounts` are the
+    // driver's counts behind the error bits.
+    void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {});
     void OnRecBlock(CReceivedBlock &block);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
@@ -217,6 +219,13 @@ private:
     void ScheduleRecCount();
     QTimer *m_counterTimer = nullptr;
     bool m_recCountShown = true;
+
+    // Line errors and held reads: counted with the other counters, noted in the log once per burst.
+    void ShowInboundLoss();
+    void ScheduleLossNote();
+    CInboundLoss m_inboundLoss;
+    QTimer *m_lossNoteTimer = nullptr;
+    int64_t m_lossBurstStartMs = 0;
 };
 
 extern TfrmMain *frmMain;

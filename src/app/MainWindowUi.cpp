@@ -270,6 +270,13 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
         ui.stbComStatus->addWidget(panel, i == kStatusPanelCount - 1 ? 1 : 0);
         ui.panels[i] = panel;
     }
+    ui.lblInboundLoss = new QLabel(ui.stbComStatus);
+    ui.lblInboundLoss->setObjectName(QStringLiteral("lblInboundLoss"));
+    ui.lblInboundLoss->setAccessibleName(QStringLiteral("Line errors"));
+    ui.lblInboundLoss->setFrameShape(QFrame::Panel);
+    ui.lblInboundLoss->setFrameShadow(QFrame::Sunken);
+    ui.lblInboundLoss->hide();
+    ui.stbComStatus->insertWidget(kStatusPanelCount - 1, ui.lblInboundLoss);
     window->setStatusBar(ui.stbComStatus);
 }
 
