@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -198,6 +200,43 @@ TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
     pty.Send(std::vector<uint8_t>{0x00, 0x0D, 0xFF});
     ASSERT_TRUE(WaitUntil(
         [&path] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+}
+
+TEST(Everyday, ACaptureTheDiskCannotTakeStopsAtOnceWithOneMessage)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    const QString path = env.FilePath("capture.log");
+    const std::string before(65536, 'x'); // the diagnostic log stays below the limit
+    WriteRaw(path.toStdString(), before);
+    ModalCatcher catcher([&path](QDialog *d) {
+        Find<QLineEdit>(d, "edCaptureFile")->setText(path);
+        Find<QRadioButton>(d, "rdCaptureRaw")->setChecked(true);
+        d->accept();
+    });
+    Find<QAction>(w, "mnuFileCapture")->trigger();
+    {
+        const FileSizeLimit full(before.size() + 4);
+        pty.Send("ABCDEFGH");
+        ASSERT_TRUE(WaitUntil([&catcher] { return catcher.Seen().size() == 2; }));
+    }
+    EXPECT_TRUE(catcher.Seen()[1].contains(path));
+    EXPECT_TRUE(catcher.Seen()[1].contains(QString::fromLocal8Bit(strerror(EFBIG))))
+        << catcher.Seen()[1].toStdString();
+    EXPECT_TRUE(Find<QLabel>(w, "lbCapture")->isHidden());
+    EXPECT_TRUE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
+
+    pty.Send("more");
+    ASSERT_TRUE(WaitUntil([&w] { return LastLine(w).find("more") != std::string::npos; }));
+    EXPECT_EQ(catcher.Seen().size(), 2) << "one message";
+    EXPECT_EQ(ReadRaw(path.toStdString()), before + "ABCD");
+    const std::string diagnostics = ReadRaw(env.File("kestrum.log"));
+    const size_t line = diagnostics.find("capture.log stopped");
+    EXPECT_NE(line, std::string::npos);
+    EXPECT_EQ(diagnostics.find("capture.log stopped", line + 1), std::string::npos);
 }
 
 TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
