@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
@@ -104,7 +103,7 @@ void TfrmMain::ConnectEverydayCommands()
     x.mnuFileStopCapture =
         AddAction(ui.mnuFile, beforeExit, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
     connect(x.mnuFileCapture, &QAction::triggered, this, [this] {
-        TfrmCapture dialog(this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        TfrmCapture dialog(this, UserFilesFolder());
         if (dialog.exec() != QDialog::Accepted || dialog.Path().isEmpty())
             return;
         if (const int error = m_extras->capture->Start(dialog.Path(), dialog.Raw()); error != 0)

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -61,6 +63,14 @@ std::string Received(CTestPty &pty, size_t count)
 QString Instant(const TfrmMain &w)
 {
     return Find<QTextEdit>(w, "edSendItem")->toPlainText();
+}
+
+// Fills in the Capture to File dialog and confirms it.
+void AnswerCapture(QDialog *dialog, const QString &path, bool raw)
+{
+    Find<QLineEdit>(dialog, "edCaptureFile")->setText(path);
+    Find<QRadioButton>(dialog, raw ? "rdCaptureRaw" : "rdCaptureText")->setChecked(true);
+    dialog->accept();
 }
 
 } // namespace
@@ -166,19 +176,22 @@ TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
 }
 
-TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
+// A window with its port open on a pseudo-terminal, and a capture file to choose.
+class Capture : public testing::Test
 {
+protected:
+    void SetUp() override { w.OpenLink(Link("Pty", pty.Path())); }
+
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
-    w.OpenLink(Link("Pty", pty.Path()));
     const QString path = env.FilePath("capture.log");
-    const auto capture = [&w, &path](bool raw) {
-        ModalCatcher dialog([&path, raw](QDialog *d) {
-            Find<QLineEdit>(d, "edCaptureFile")->setText(path);
-            Find<QRadioButton>(d, raw ? "rdCaptureRaw" : "rdCaptureText")->setChecked(true);
-            d->accept();
-        });
+};
+
+TEST_F(Capture, WritesLinesAsShownOrRawBytes)
+{
+    const auto capture = [this](bool raw) {
+        ModalCatcher dialog([this, raw](QDialog *d) { AnswerCapture(d, path, raw); });
         Find<QAction>(w, "mnuFileCapture")->trigger();
     };
     EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
@@ -188,7 +201,7 @@ TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
     EXPECT_FALSE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
     Find<QToolButton>(w, "btnHex")->click();
     pty.Send("AB");
-    ASSERT_TRUE(WaitUntil([&path] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
+    ASSERT_TRUE(WaitUntil([this] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
         << ReadRaw(path.toStdString());
     ASSERT_TRUE(WaitUntil([label] { return label->text() == QStringLiteral("Capture: 14 B"); }))
         << label->text().toStdString();
@@ -199,7 +212,35 @@ TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
     TypeAndSend(w, QStringLiteral("sent")); // raw capture holds received bytes only
     pty.Send(std::vector<uint8_t>{0x00, 0x0D, 0xFF});
     ASSERT_TRUE(WaitUntil(
-        [&path] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+        [this] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+}
+
+TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)
+{
+    const std::string before(65536, 'x'); // the diagnostic log stays below the limit
+    WriteRaw(path.toStdString(), before);
+    ModalCatcher catcher([this](QDialog *d) { AnswerCapture(d, path, true); });
+    Find<QAction>(w, "mnuFileCapture")->trigger();
+    {
+        const FileSizeLimit full(before.size() + 4);
+        pty.Send("ABCDEFGH");
+        ASSERT_TRUE(WaitUntil([&catcher] { return catcher.Seen().size() == 2; }));
+    }
+    EXPECT_TRUE(catcher.Seen()[1].contains(path));
+    EXPECT_TRUE(catcher.Seen()[1].contains(QString::fromLocal8Bit(strerror(EFBIG))))
+        << catcher.Seen()[1].toStdString();
+    EXPECT_TRUE(Find<QLabel>(w, "lbCapture")->isHidden());
+    EXPECT_TRUE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
+
+    pty.Send("more");
+    ASSERT_TRUE(WaitUntil([this] { return LastLine(w).find("more") != std::string::npos; }));
+    EXPECT_EQ(catcher.Seen().size(), 2) << "one message";
+    EXPECT_EQ(ReadRaw(path.toStdString()), before + "ABCD");
+    const std::string diagnostics = ReadRaw(env.File("kestrum.log"));
+    const size_t line = diagnostics.find("capture.log stopped");
+    EXPECT_NE(line, std::string::npos);
+    EXPECT_EQ(diagnostics.find("capture.log stopped", line + 1), std::string::npos);
 }
 
 TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
