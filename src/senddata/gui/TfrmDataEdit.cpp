@@ -184,7 +184,7 @@ void TfrmDataEdit::rdgFormatClick(int id)
     if (oldFormat == FMT_HEX) {
         CCommData probe;
         if (!probe.ParseHex(EditText(edSendData))) {
-            ShowMessage(this, "Wrong data, please check");
+            ShowMessage(this, kWrongData);
             m_formatButtons->button(FMT_HEX)->setChecked(true);
             ApplyFormatStates(FMT_HEX);
             return;

@@ -20,6 +20,10 @@ class TfrmDataEdit : public QDialog
 public:
     explicit TfrmDataEdit(QWidget *owner);
 
+    // What the user is told about Hex or Dec text that does not parse, here and wherever else
+    // such text is typed.
+    static constexpr const char *kWrongData = "Wrong data, please check";
+
     // Opens the editor modally on `item`; true, with `item` replaced by the edited one, when it
     // was confirmed.
     static bool EditItem(QWidget *owner, CCommData &item, bool lockName = false);
