@@ -30,11 +30,11 @@ public:
 
     // With `lockName` the name is shown but cannot be changed.
     void SetItem(const CCommData &item, bool lockName = false);
-    // Text that does not parse in Hex or Dec reads back as an item without bytes.
+    // Text that does not parse in Hex or Dec reads back as an item without bytes (OK refuses it).
     CCommData Item() const;
     DATA_FORMAT CurrentFormat() const { return m_format; }
 
-    // Refuses a name with a double quote in it.
+    // Refuses a name with a double quote in it, and Hex or Dec text that does not parse.
     void accept() override;
 
 private:
