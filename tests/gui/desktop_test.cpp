@@ -273,16 +273,9 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
 
     // The icon-only toolbar buttons are named by what their tool tip says.
     EXPECT_EQ(Name(Find<QToolButton>(w, "btnStartAutoSend")), QStringLiteral("Start Auto Send"));
-}
 
-// At the first window size the last buttons, Break among them, sat behind the overflow arrow,
-// which had no name; two view buttons read the same.
-TEST(Desktop, TheToolbarFitsTheFirstWindowAndItsButtonsReadApart)
-{
-    GuiTestEnv env;
-    env.ClearSettings();
-    TfrmMain w;
-    w.show();
+    // At the first window size the last buttons, Break among them, sat behind the overflow arrow,
+    // which had no name; two view buttons read the same.
     auto *bar = Find<QToolBar>(w, "tbrMain");
     auto *more = Find<QToolButton>(bar, "qt_toolbar_ext_button");
     QStringList names;
