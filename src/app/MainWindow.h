@@ -133,6 +133,7 @@ private:
     void btnSendClick();
     void btnEditClick();
     void cboFormatChange(int format);
+    bool RefuseUnparsedInstantText();
     void SendCurrent();
     void btnGoClick();
     void mnuCopyToInputClick();

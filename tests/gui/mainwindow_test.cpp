@@ -61,7 +61,7 @@ TEST(MainWindow, ToolbarButtonsCarryTheirTooltipsInOrder)
         {"btnShowTime", "Show Time", ""},
         {"btnText", "View in Text Format", ""},
         {"btnHex", "Show in Hex format", ""},
-        {"btnDecimal", "Show in String and Symbol format", ""},
+        {"btnDecimal", "Show in Decimal format", ""},
         {"btnTextSymbol", "Show in String and Symbol format", ""},
         {"btnLinkList", "Link Setting Manager", ""},
         {"btnClosePort", "Close Port", ""},
