@@ -7,7 +7,6 @@
 // looked at only while a port with modem lines is open, ten times a second, and never through
 // the port's event mask (which would look every few milliseconds for the whole session).
 #include "Serial/SerialWnd.h"
-#include "Serial/devicereturn.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 
@@ -52,12 +51,6 @@ void TfrmMain::ApplyLineControl()
         changed = true;
         x.openPort = port;
         x.modemLinesWork = open && m_port->HasModemLines();
-        // Kept after a close: it names the device to wait for when the port was lost.
-        if (open) {
-            x.openById = FindByIdName(port, x.byIdFolder);
-            // Whatever opened a port, a port lost earlier is no longer waited for.
-            x.lostLink.reset();
-        }
         if (const auto chosen = x.lines.find(port); x.modemLinesWork && chosen != x.lines.end()) {
             if (chosen->second.dtr)
                 m_port->SetDTR(*chosen->second.dtr);
