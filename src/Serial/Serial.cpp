@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -115,6 +116,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         eventCharSeen_.store(false);
         txPending_.store(false);
         tcflush(fd, TCIOFLUSH);
+        WaiveClosingWait(fd);
         fd_.store(fd);
     }
 
@@ -196,14 +198,20 @@ long CSerial::Close()
     // is left to read it.
     // A pseudo-terminal's close never waits for its far end, and flushing it would throw away
     // what the far end has not read yet.
+    uint32_t unsent = 0;
     if (pseudoTerminal_) {
         tcflush(fd, TCIFLUSH);
     } else {
         DrainOutputBriefly(fd);
+        int queued = 0;
+        if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0)
+            unsent = static_cast<uint32_t>(queued);
         tcflush(fd, TCIOFLUSH);
     }
+    unsentAtClose_.store(unsent);
     if (haveSaved_)
         SetKernelTermios(fd, saved_);
+    RestoreClosingWait(fd);
     haveSaved_ = false;
     haveCounters_ = false;
     ioctl(fd, TIOCNXCL);
@@ -214,6 +222,49 @@ long CSerial::Close()
     overlapped_ = false;
     closing_.store(false);
     return 0;
+}
+
+void CSerial::WaiveClosingWait(int fd)
+{
+    savedClosingWait_ = -1;
+    // A pseudo-terminal has no closing wait to waive.
+    if (pseudoTerminal_)
+        return;
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) != 0) {
+        Log("CSerial", "Open", "The driver keeps its own closing wait: it cannot tell it");
+        return;
+    }
+    if (info.closing_wait == ASYNC_CLOSING_WAIT_NONE)
+        return;
+    const unsigned short own = info.closing_wait;
+    info.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+    // Most drivers let only an administrator change it.
+    if (ioctl(fd, TIOCSSERIAL, &info) != 0) {
+        Log("CSerial", "Open", "The driver keeps its own closing wait: it refused to waive it");
+        return;
+    }
+    savedClosingWait_ = own;
+}
+
+void CSerial::RestoreClosingWait(int fd)
+{
+    if (savedClosingWait_ < 0)
+        return;
+    const unsigned short own = static_cast<unsigned short>(savedClosingWait_);
+    savedClosingWait_ = -1;
+    // Bytes a driver could not drop (a transfer in flight on a held adapter) would keep the close
+    // waiting for up to its own closing time: then the port keeps the waiver, and the log says so.
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        Log("CSerial", "Close", "The driver's closing wait stays waived: it still holds unsent bytes");
+        return;
+    }
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) != 0)
+        return; // gone with its device
+    info.closing_wait = own;
+    ioctl(fd, TIOCSSERIAL, &info);
 }
 
 ST_Dcb CSerial::GetDcb() const
@@ -440,19 +491,20 @@ uint16_t CSerial::GetEventType()
     return events;
 }
 
+long CSerial::LookAtModemLines(int *status)
+{
+    *status = 0;
+    const int fd = fd_.load();
+    return SetLastError(fd < 0                             ? ERROR_INVALID_HANDLE
+                        : ioctl(fd, TIOCMGET, status) != 0 ? SystemError(errno)
+                                                           : 0);
+}
+
 bool CSerial::ModemStatus(const char *op, int bit, bool lineBreak)
 {
-    SetLastError(0);
     const std::shared_lock<std::shared_mutex> life(lifeLock_);
     int status = 0;
-    long code = 0;
-    const int fd = fd_.load();
-    if (fd < 0)
-        code = ERROR_INVALID_HANDLE;
-    else if (ioctl(fd, TIOCMGET, &status) != 0)
-        code = SystemError(errno);
-    if (code != 0) {
-        SetLastError(code);
+    if (LookAtModemLines(&status) != 0) {
         Log("CSerial", op, "Unable to obtain the modem status", lineBreak);
         return false;
     }
@@ -481,15 +533,23 @@ bool CSerial::GetRING()
 
 bool CSerial::HasModemLines()
 {
-    SetLastError(0);
     const std::shared_lock<std::shared_mutex> life(lifeLock_);
     int status = 0;
-    const int fd = fd_.load();
-    const long code = fd < 0                              ? ERROR_INVALID_HANDLE
-                      : ioctl(fd, TIOCMGET, &status) != 0 ? SystemError(errno)
-                                                          : 0;
-    SetLastError(code);
-    return code == 0;
+    return LookAtModemLines(&status) == 0;
+}
+
+bool CSerial::GetModemLines(ST_ModemLines *lines)
+{
+    *lines = ST_ModemLines{};
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    int status = 0;
+    if (LookAtModemLines(&status) != 0) {
+        Log("CSerial", "GetModemLines", "Unable to obtain the modem status");
+        return false;
+    }
+    *lines = ST_ModemLines{(status & TIOCM_DTR) != 0, (status & TIOCM_RTS) != 0, (status & TIOCM_CTS) != 0,
+                           (status & TIOCM_DSR) != 0, (status & TIOCM_CAR) != 0, (status & TIOCM_RNG) != 0};
+    return true;
 }
 
 long CSerial::ApplyModemLine(const char *op, int bit, bool on)

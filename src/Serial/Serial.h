@@ -43,6 +43,17 @@ constexpr uint32_t CE_RXPARITY = 0x0004;
 constexpr uint32_t CE_FRAME = 0x0008;
 constexpr uint32_t CE_BREAK = 0x0010;
 
+// Every modem line at one look: the outputs the port drives and the inputs the device drives.
+struct ST_ModemLines
+{
+    bool Dtr = false;
+    bool Rts = false;
+    bool Cts = false;
+    bool Dsr = false;
+    bool Dcd = false;
+    bool Ring = false;
+};
+
 class CSerial
 {
 public:
@@ -60,6 +71,8 @@ public:
     // `overlapped`, Read, Write and WaitEvent accept only INFINITE as time-out. A negative
     // queue size fails with EINVAL; other sizes are accepted (the kernel sizes its own queues).
     virtual long Open(const std::string &port, long inQueue = 0, long outQueue = 0, bool overlapped = true);
+    // Output still queued goes out while the line takes it, half a second at most; what a held
+    // line cannot take is dropped (UnsentAtClose tells how much), never waited for.
     virtual long Close();
 
     // Any positive rate (a rate without a fixed code goes through the arbitrary-rate path). Every
@@ -123,6 +136,9 @@ public:
     bool GetRING();
     // The driver has modem lines to read and set (false on a pseudo-terminal).
     bool HasModemLines();
+    // All six lines in one look: a USB adapter answers every look with a control transfer, so a
+    // caller that shows several lines asks once. Fails like GetCTS.
+    bool GetModemLines(ST_ModemLines *lines);
     // Raise or drop DTR or RTS. With RTS/CTS handshaking the driver moves RTS itself.
     long SetDTR(bool on);
     long SetRTS(bool on);
@@ -130,6 +146,10 @@ public:
     // meanwhile (the listener keeps waiting); Close ends the break early.
     long SendBreak(uint32_t milliseconds);
     bool IsOpen() const { return fd_.load() >= 0; }
+    // Bytes that the driver still held for the line when the last Close dropped them. They had
+    // been written, so whoever counted them as sent can take them back. A pseudo-terminal's
+    // close drops none (its far end still reads them).
+    uint32_t UnsentAtClose() const { return unsentAtClose_.load(); }
     long GetLastError() const { return lastError_.load(); }
 
     // What the device holds (valid while open).
@@ -169,7 +189,14 @@ private:
 
     long ApplyDcb(const char *op, const ST_Dcb &dcb);
     void ApplyModemLines(const ST_Dcb &dcb);
+    // While the port is held the driver's own closing wait is set to none, so its close never
+    // waits out a stalled line; the value found is put back before the close.
+    void WaiveClosingWait(int fd);
+    void RestoreClosingWait(int fd);
     bool ModemStatus(const char *op, int bit, bool lineBreak);
+    // One look at the modem lines (TIOCM_ bits), recorded as the last error; the caller holds
+    // lifeLock_ shared.
+    long LookAtModemLines(int *status);
     void CollectLineErrors(uint32_t *events);
     long IoPrecheck(const char *op, uint32_t timeout);
 
@@ -198,6 +225,8 @@ private:
     ST_LineCounters lineErrorCounts_;
     ST_LineCounters counters_; // as last seen
     bool pseudoTerminal_ = false;
+    int savedClosingWait_ = -1; // the driver's own, while waived; -1 when left alone
+    std::atomic<uint32_t> unsentAtClose_{0};
 
     // Under settingsLock_: the modem lines as last looked at.
     ST_ModemSnapshot modem_;

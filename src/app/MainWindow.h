@@ -80,6 +80,9 @@ public:
     // driver's counts behind the error bits.
     void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {});
     void OnRecBlock(CReceivedBlock &block);
+    // Bytes counted and logged as sent that the close dropped from the driver's queue come off
+    // the Send counter, with a note in the log.
+    void TakeBackUnsent(uint32_t bytes);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
     int64_t RecBytes() const { return m_recBytes; }
@@ -195,6 +198,12 @@ private:
     bool RecallHistory(bool older);
     void ShowModemLines();
     void ApplyLineControl();
+    void LineControlClosed();
+    void LoadLineChoices(const QSettings &settings);
+    void SaveLineChoices(QSettings &settings) const;
+    // Closes the device (queued sends are dropped, the one being written is woken) and takes
+    // back what the driver dropped unsent.
+    void CloseDevice();
     void ReconnectTick();
     void NotePortOpened(const std::string &device);
     void ShowReconnectWait();

@@ -48,15 +48,18 @@ struct TfrmMainExtras
     bool sincePrevious = false;
     int64_t lastLineMs = -1; // steady clock, of the newest logged line
 
-    // Output lines the user chose, per port; ports not in the map keep what opening gave them.
+    // Output lines the user chose, per port and kept between runs; a line not chosen keeps what
+    // opening gave it.
     struct Lines
     {
-        bool dtr = true;
-        bool rts = true;
+        std::optional<bool> dtr;
+        std::optional<bool> rts;
     };
     std::map<std::string, Lines> lines;
     std::string openPort; // the port the line controls were last set up for
     bool modemLinesWork = false;
+    bool shownDtr = false, shownRts = false; // what the toggles were last set to show
+    QTimer *lampTimer = nullptr;             // runs only while a port with modem lines is open
 
     bool reconnect = false;
     // The link of a lost port, while it may still be reopened; its device's mark.

@@ -64,8 +64,7 @@ bool TfrmMain::IsPortOpen() const
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
 {
-    m_sender->CancelAll();
-    m_port->Close();
+    CloseDevice();
     const long opened = m_port->Open(
         "\\\\.\\" + (device.empty() ? link.PortName : device), m_handOver.get(),
         [this](CReceivedBlock &block) { OnRecBlock(block); },
@@ -101,13 +100,33 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
     ShowLinkStatus(link);
 }
 
-// Sends still queued are dropped; the close wakes the one being written.
 void TfrmMain::ClosePort()
 {
-    m_sender->CancelAll();
-    m_port->Close();
+    CloseDevice();
     UpdateControls();
     ShowLinkStatus(COM_PORT_SETTING());
+}
+
+// Sends still queued are dropped; the close wakes the one being written.
+void TfrmMain::CloseDevice()
+{
+    m_sender->CancelAll();
+    const bool wasOpen = IsPortOpen();
+    m_port->Close();
+    if (wasOpen) {
+        LineControlClosed();
+        TakeBackUnsent(m_port->UnsentAtClose());
+    }
+}
+
+void TfrmMain::TakeBackUnsent(uint32_t bytes)
+{
+    if (bytes == 0)
+        return;
+    m_sendBytes -= bytes;
+    ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
+    ui.edData->LogNote("Not sent: " + std::to_string(bytes) +
+                       " bytes were still queued for the line when the port closed");
 }
 
 void TfrmMain::btnQuickLinkClick()

@@ -106,6 +106,7 @@ bool TfrmMain::LoadSettings()
     // Kept apart from the values above: a store without it reads as before.
     if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
+    LoadLineChoices(settings);
     return true;
 }
 
@@ -124,6 +125,7 @@ void TfrmMain::SaveSettings()
     SaveEverydaySettings(settings);
     settings.setValue(QStringLiteral("ScrollbackMiB"),
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
+    SaveLineChoices(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -255,6 +255,11 @@ TEST_F(SerialDevice, ModemLineControlsOnAPtyAndBreaks)
     EXPECT_NE(ErrnoOf(port.SetRTS(true)), 0);
     EXPECT_FALSE(port.GetRING());
     EXPECT_NE(home.LogText().find("CSerial::SetDTR - Unable to set the modem line"), std::string::npos);
+    ST_ModemLines lines;
+    lines.Dtr = true;
+    EXPECT_FALSE(port.GetModemLines(&lines));
+    EXPECT_FALSE(lines.Dtr);
+    EXPECT_NE(ErrnoOf(port.GetLastError()), 0);
 
     // A break holds nothing else up, and Close ends a long one.
     EXPECT_EQ(port.SendBreak(5), 0);

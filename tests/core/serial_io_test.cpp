@@ -336,5 +336,6 @@ TEST_F(SerialIo, CloseNeverWaitsForAStalledLineAndLosesNothingThePeerCanStillRea
     uint32_t written = 0;
     ASSERT_EQ(port.Write(big.data(), static_cast<long>(big.size()), &written, 50), ERROR_TIMEOUT);
     EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.UnsentAtClose(), 0u);
     EXPECT_EQ(pty.Receive(written, 5000).size(), written);
 }

@@ -294,10 +294,63 @@ TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
         EXPECT_FALSE(Find<QLabel>(w, name)->isEnabled()) << name;
         EXPECT_TRUE(Find<QLabel>(w, name)->toolTip().endsWith(QStringLiteral("not available")));
     }
+    // With no lines to read back the toggles show what the port asked for, and nothing is looked at.
+    const auto toggles = [&w] {
+        return std::make_pair(Find<QAction>(w, "mnuOpDTR")->isChecked(),
+                              Find<QAction>(w, "mnuOpRTS")->isChecked());
+    };
+    const auto looking = [&w] { return w.Extras().lampTimer != nullptr && w.Extras().lampTimer->isActive(); };
+    EXPECT_EQ(toggles(), std::make_pair(true, true)) << "flow control None raises both";
+    EXPECT_FALSE(looking());
+    COM_PORT_SETTING xonXoff = Link("Pty", pty.Path());
+    xonXoff.FlowControl = 1;
+    w.OpenLink(xonXoff); // the same port again, without a close between
+    ASSERT_TRUE(w.IsPortOpen());
+    EXPECT_EQ(toggles(), std::make_pair(false, false)) << "Xon/Xoff drops both";
+    w.ClosePort();
+    EXPECT_EQ(toggles(), std::make_pair(false, false));
+    EXPECT_FALSE(looking());
+    w.OpenLink(Link("Pty", pty.Path()));
+    EXPECT_EQ(toggles(), std::make_pair(true, true));
     // A break goes to the driver, which may or may not carry it; the port stays usable.
     Find<QAction>(w, "mnuOpSendBreak")->trigger();
     TypeAndSend(w, QStringLiteral("after"));
     EXPECT_EQ(Received(pty, 5), "after");
+}
+
+TEST(Everyday, OutputLineChoicesOutliveTheWindow)
+{
+    GuiTestEnv env;
+    {
+        TfrmMain w;
+        w.Extras().lines["ttyUSB7"].dtr = false;
+        w.Extras().lines["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
+    }
+    TfrmMain again;
+    const auto &lines = again.Extras().lines;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.at("ttyUSB7").dtr, std::optional<bool>(false));
+    EXPECT_FALSE(lines.at("ttyUSB7").rts.has_value()) << "a line not chosen stays unchosen";
+    EXPECT_EQ(lines.at("/dev/serial/by-id/usb-Maker_A1-if00").rts, std::optional<bool>(false));
+}
+
+// A pseudo-terminal drops nothing at close (its far end still reads it all), so what a real driver
+// drops is handed in directly.
+TEST(Everyday, BytesTheCloseDroppedComeOffTheSendCounter)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    TypeAndSend(w, QStringLiteral("hello"));
+    ASSERT_EQ(w.SendBytes(), 5);
+    w.ClosePort();
+    EXPECT_EQ(w.SendBytes(), 5);
+    EXPECT_EQ(LastLine(w), "Send :hello");
+    w.TakeBackUnsent(3);
+    EXPECT_EQ(w.SendBytes(), 2);
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
+    EXPECT_EQ(LastLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
 }
 
 // A window with Reconnect Automatically on, its port open on a pseudo-terminal that has a by-id
