@@ -1,11 +1,19 @@
 #pragma once
 // The hand-over for the GUI: deliveries run in the event loop of the thread a context object
-// lives in (the main window), as queued calls. The context must outlive the hand-over, and the
-// hand-over every port that delivers through it (close the port first).
+// lives in (the main window). The context must outlive the hand-over, and the hand-over every
+// port that delivers through it (close the port first); create and destroy it on that thread.
+//
+// A worker wakes the event loop through a descriptor of its own rather than a posted Qt event:
+// a posted event's objects are made on the worker and freed on the GUI thread (or the other way
+// round) under locks inside the Qt library, which a race detector cannot see, so every delivery
+// would look like a race. Here what crosses the threads crosses under the hand-over's own locks.
 #include "platform/handover.h"
 
-#include <QObject>
-#include <QPointer>
+#include <memory>
+
+class QObject;
+class QSocketNotifier;
+class QThread;
 
 class CQtHandOver : public CHandOver
 {
@@ -14,9 +22,13 @@ public:
     ~CQtHandOver() override;
 
 protected:
-    bool Post(std::shared_ptr<Delivery> delivery) override;
+    bool Wake() override;
     bool OnOwnerThread() const override;
 
 private:
-    QPointer<QObject> context_;
+    void RunWoken();
+
+    QThread *owner_;
+    int wake_ = -1; // an eventfd, readable while deliveries may be queued
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
