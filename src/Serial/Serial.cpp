@@ -103,6 +103,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             dcb_ = ST_Dcb{};
             timeouts_ = ST_CommTimeouts{};
             lineErrors_ = 0;
+            lineErrorCounts_ = ST_LineCounters();
             haveModem_ = false;
             modemMissingLogged_ = false;
         }

@@ -32,6 +32,9 @@ constexpr uint32_t EV_RLSD = 0x0020;
 constexpr uint32_t EV_BREAK = 0x0040;
 constexpr uint32_t EV_ERR = 0x0080;
 constexpr uint32_t EV_RING = 0x0100;
+// Never raised by the wait: the port that forms blocks (CSerialWnd) hands it over when its owner
+// thread fell so far behind that the listener stopped reading.
+constexpr uint32_t EV_RX80FULL = 0x0400;
 
 // Line error bits, as reported with each event.
 constexpr uint32_t CE_RXOVER = 0x0001;
@@ -110,6 +113,9 @@ public:
     uint16_t GetEventType();
     // Line errors seen since the last call (CE_ bits); clears them. False when the port is closed.
     bool ClearCommErrors(uint32_t *errors);
+    // How many line errors of each kind the driver counted since the last call (where it counts
+    // them); clears them. The bits ClearCommErrors reports come from the same counts.
+    ST_LineCounters TakeLineErrorCounts();
     // False also when the port has no modem lines (a pseudo-terminal), with the errno as last error.
     bool GetCTS();
     bool GetDSR();
@@ -188,6 +194,8 @@ private:
     bool haveSaved_ = false;
     bool haveCounters_ = false;
     uint32_t lineErrors_ = 0;
+    // The counters' growth not yet taken.
+    ST_LineCounters lineErrorCounts_;
     ST_LineCounters counters_; // as last seen
     bool pseudoTerminal_ = false;
 

@@ -13,6 +13,7 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -242,6 +243,7 @@ void CSerial::CollectLineErrors(uint32_t *events)
         const uint32_t errors = LineErrorBits(counters_, now);
         *events |= LineErrorEvents(errors);
         lineErrors_ |= errors;
+        AddLineCounterGrowth(lineErrorCounts_, counters_, now);
     }
     counters_ = now;
     haveCounters_ = true;
@@ -261,6 +263,12 @@ bool CSerial::ClearCommErrors(uint32_t *errors)
     *errors = lineErrors_;
     lineErrors_ = 0;
     return true;
+}
+
+ST_LineCounters CSerial::TakeLineErrorCounts()
+{
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    return std::exchange(lineErrorCounts_, ST_LineCounters());
 }
 
 long CSerial::WaitEvent(uint32_t timeout)

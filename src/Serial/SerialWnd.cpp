@@ -8,9 +8,6 @@ namespace {
 
 // One read takes what a fast line brings in a while; what is left brings another event at once.
 constexpr size_t kReadBuffer = 64 * 1024;
-// Received bytes waiting for the GUI thread at most; beyond, the listener stops reading until the
-// queue shrinks, and the line's own flow control (or the kernel's buffer) holds the rest.
-constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
 
 } // namespace
 
@@ -22,6 +19,7 @@ struct CSerialWnd::Inbox
         CReceivedBlock block;
         uint16_t events = 0;
         uint16_t errors = 0;
+        ST_LineCounters errorCounts;
         long code = 0;
     };
 
@@ -51,11 +49,30 @@ struct CSerialWnd::Inbox
     BlockHandler onBlock;
     std::shared_ptr<EventHandler> onEvent;
     std::shared_ptr<LostHandler> onLost;
-    // Called on the listener before it reads: false when the listener is to stop.
-    bool WaitForRoom()
+    // Called on the listener before each read: false when the listener is to stop. Reading goes
+    // on as soon as there is room, so the driver's buffer overflows no sooner than it must; a hold
+    // is told only when the queue had shrunk to half since the last one, so an owner thread that
+    // stays behind is told of it once, not at every block it takes.
+    bool WaitForRoom(const std::shared_ptr<Inbox> &self, bool tell)
     {
+        bool told = false;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (queuedBytes < kQueuedBytesLimit || stopping || closed)
+                return !stopping && !closed;
+            told = tell && !holding;
+            holding = true;
+        }
+        if (told) {
+            Item item;
+            item.kind = Item::Event;
+            item.events = EV_RX80FULL;
+            Push(self, std::move(item));
+        }
         std::unique_lock<std::mutex> guard(lock);
+        waiting = true;
         room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
+        waiting = false;
         return !stopping && !closed;
     }
     void SetStopping(bool on)
@@ -72,6 +89,8 @@ struct CSerialWnd::Inbox
     bool posted = false; // a drain is on its way to the owner thread
     bool closed = false;
     bool stopping = false;
+    bool holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
+    bool waiting = false; // the listener waits for room now
 };
 
 CSerialWnd::~CSerialWnd()
@@ -146,6 +165,15 @@ long CSerialWnd::Close()
     return rc;
 }
 
+bool CSerialWnd::ReadingHeld()
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    if (!inbox_)
+        return false;
+    const std::lock_guard<std::mutex> inner(inbox_->lock);
+    return inbox_->waiting;
+}
+
 void CSerialWnd::OnListenerStarting()
 {
     const std::lock_guard<std::mutex> guard(targetLock_);
@@ -181,13 +209,16 @@ void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
         handler = onEvent_;
         blocks = inbox_ != nullptr;
     }
+    // The counts behind the bits; a count that grew since ClearCommErrors has its bit added.
+    const ST_LineCounters counts = TakeLineErrorCounts();
+    errors |= static_cast<uint16_t>(LineErrorBits(ST_LineCounters(), counts));
     if (blocks) {
-        ReadBlocks(events, errors);
+        ReadBlocks(events, errors, counts);
         return;
     }
     if (handOver == nullptr || handler == nullptr || !*handler || Stopping())
         return;
-    handOver->Deliver([handler, events, errors] { (*handler)(events, errors); });
+    handOver->Deliver([handler, events, errors, counts] { (*handler)(events, errors, counts); });
 }
 
 void CSerialWnd::OnPortLost(long code)
@@ -242,7 +273,7 @@ void CSerialWnd::OnWaitExpired()
         QueueFinished(inbox);
 }
 
-void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors)
+void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
 {
     std::shared_ptr<Inbox> inbox;
     std::shared_ptr<EventHandler> handler;
@@ -251,14 +282,20 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors)
         inbox = inbox_;
         handler = onEvent_;
     }
-    if (!inbox || !inbox->WaitForRoom())
+    if (!inbox)
         return;
+    const bool tell = handler != nullptr && *handler;
     if (events & EV_RXCHAR) {
+        // Blocks are queued after every read and the bound is looked at before the next, so it
+        // holds however long the line keeps the reads full.
         for (;;) {
+            if (!inbox->WaitForRoom(inbox, tell))
+                return;
             uint32_t got = 0;
             Read(readBuffer_.data(), static_cast<long>(readBuffer_.size()), &got, 0);
             if (got > 0)
                 former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
+            QueueFinished(inbox);
             if (got < readBuffer_.size())
                 break;
         }
@@ -266,11 +303,12 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors)
     QueueFinished(inbox);
     // Breaks, line errors and modem changes follow the blocks finished before them.
     const uint16_t others = static_cast<uint16_t>(events & ~EV_RXCHAR);
-    if ((others != 0 || errors != 0) && handler != nullptr && *handler && !Stopping()) {
+    if ((others != 0 || errors != 0) && tell && !Stopping()) {
         Inbox::Item item;
         item.kind = Inbox::Item::Event;
         item.events = others;
         item.errors = errors;
+        item.errorCounts = errorCounts;
         inbox->Push(inbox, std::move(item));
     }
 }
@@ -322,6 +360,8 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
             item = std::move(inbox->items.front());
             inbox->items.pop_front();
             inbox->queuedBytes -= item.block.bytes.size();
+            if (inbox->queuedBytes <= kQueuedBytesLimit / 2)
+                inbox->holding = false;
             inbox->room.notify_all();
         }
         switch (item.kind) {
@@ -330,7 +370,7 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
             break;
         case Inbox::Item::Event:
             if (inbox->onEvent && *inbox->onEvent)
-                (*inbox->onEvent)(item.events, item.errors);
+                (*inbox->onEvent)(item.events, item.errors, item.errorCounts);
             break;
         case Inbox::Item::Lost:
             if (inbox->onLost && *inbox->onLost)

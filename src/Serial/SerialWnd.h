@@ -14,6 +14,11 @@
 // blocks (CBlockFormer); it never waits for the GUI thread. Finished blocks, the other event bits
 // and the loss of the port queue up in the order they happened, and the GUI thread takes all that
 // has queued in one go. The event handler then sees only the bits other than EV_RXCHAR.
+//
+// Line errors come with the driver's count of each kind since the event before. Block mode holds
+// at most kQueuedBytesLimit received bytes for the owner thread; at that bound the listener stops
+// reading (the bytes wait in the driver, where the line's flow control can hold them) until the
+// owner thread has taken some, and hands over EV_RX80FULL, once per hold, where the hold began.
 #include "Serial/SerialEx.h"
 #include "Serial/blockformer.h"
 #include "platform/handover.h"
@@ -37,7 +42,8 @@ struct CReceivedBlock
 class CSerialWnd : public CSerialEx
 {
 public:
-    using EventHandler = std::function<void(uint16_t events, uint16_t errors)>;
+    using EventHandler =
+        std::function<void(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)>;
     using LostHandler = std::function<void(long code)>;
     using BlockHandler = std::function<void(CReceivedBlock &block)>;
 
@@ -53,6 +59,10 @@ public:
     using CSerialEx::Open;
     long Close() override;
 
+    static constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
+    // The listener has stopped reading at the bound and waits for the owner thread (block mode).
+    bool ReadingHeld();
+
 protected:
     void OnEvent(uint16_t events, uint16_t errors) override;
     void OnPortLost(long code) override;
@@ -63,7 +73,7 @@ protected:
 
 private:
     struct Inbox;
-    void ReadBlocks(uint16_t events, uint16_t errors);
+    void ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts);
     void QueueFinished(const std::shared_ptr<Inbox> &inbox);
     static void Drain(const std::shared_ptr<Inbox> &inbox);
     long OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,

@@ -1,6 +1,7 @@
 #include "Serial/devicereturn.h"
 
 #include "Serial/Serial.h"
+#include "Serial/portlist.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -15,12 +16,21 @@ std::string RealPath(const std::string &path)
     return real ? std::string(real.get()) : std::string();
 }
 
-bool IsCharDevice(const std::string &path)
+// The device number of a character device, 0 for anything else.
+uint64_t CharDeviceNumber(const std::string &path)
 {
     struct stat info
     {
     };
-    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) ? static_cast<uint64_t>(info.st_rdev) : 0;
+}
+
+bool IsLink(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 } // namespace
@@ -39,7 +49,7 @@ std::string FindByIdName(const std::string &port, const std::string &byIdFolder)
         if (name == "." || name == "..")
             continue;
         const std::string path = byIdFolder + "/" + name;
-        if (path != CSerial::DevicePath(port) && RealPath(path) == device) {
+        if (RealPath(path) == device) {
             found = path;
             break;
         }
@@ -48,10 +58,36 @@ std::string FindByIdName(const std::string &port, const std::string &byIdFolder)
     return found;
 }
 
-std::string ReturnedDevicePath(const std::string &port, const std::string &byIdName)
+ST_DeviceMark MarkDevice(const std::string &port, const ST_DeviceRoots &roots)
 {
-    if (!byIdName.empty() && IsCharDevice(byIdName))
-        return byIdName;
-    const std::string own = CSerial::DevicePath(port);
-    return IsCharDevice(own) ? own : std::string();
+    ST_DeviceMark mark;
+    mark.Path = CSerial::DevicePath(port);
+    mark.ById = FindByIdName(mark.Path, roots.ByIdFolder);
+    mark.Identity = DeviceIdentity(mark.Path, roots.SysRoot);
+    mark.Node = CharDeviceNumber(mark.Path);
+    return mark;
+}
+
+std::string ReturnedDevicePath(const ST_DeviceMark &mark, const ST_DeviceRoots &roots)
+{
+    // The by-id name is made from the device's maker, model and serial number: the device that
+    // shows up under it is the one that left, whatever /dev name it has now.
+    if (!mark.ById.empty())
+        return CharDeviceNumber(mark.ById) != 0 ? mark.ById : std::string();
+    if (CharDeviceNumber(mark.Path) == 0)
+        return std::string();
+    const std::string identity = DeviceIdentity(mark.Path, roots.SysRoot);
+    if (!mark.Identity.empty())
+        return identity == mark.Identity ? mark.Path : std::string();
+    // Nothing told the device apart (a pseudo-terminal): a real device there now is another one.
+    if (!identity.empty())
+        return std::string();
+    // A link is a name its maker keeps for whatever serves it (kestrum-vport's names for the
+    // pseudo-terminals it makes), so it is followed like a by-id name. A bare node has only its
+    // number: a pseudo-terminal never comes back itself, but the program that served it, started
+    // again, usually gets the same number, and that is what its user waits for; a pseudo-terminal
+    // with another number is another one.
+    if (IsLink(mark.Path) || CharDeviceNumber(mark.Path) == mark.Node)
+        return mark.Path;
+    return std::string();
 }

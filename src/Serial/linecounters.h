@@ -1,7 +1,10 @@
 #pragma once
 // The driver counts breaks, line errors and modem-line changes (where it can); the device reports
 // the growth of those counts between two looks as error bits and the matching event bits.
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct ST_LineCounters
 {
@@ -31,3 +34,41 @@ uint32_t ModemLineEvents(const ST_ModemSnapshot &before, const ST_ModemSnapshot 
 uint32_t LineErrorBits(const ST_LineCounters &before, const ST_LineCounters &now);
 // EV_BREAK for a break, EV_ERR for any other line error.
 uint32_t LineErrorEvents(uint32_t errorBits);
+// Adds how far each counter grew between two looks to `sum`. A counter that went back (a driver
+// that started counting again) counts from zero.
+void AddLineCounterGrowth(ST_LineCounters &sum, const ST_LineCounters &before, const ST_LineCounters &now);
+
+// What the window tells the user about bytes lost or held back on their way in: totals since the
+// counters were last reset, and the burst not yet noted in the log.
+class CInboundLoss
+{
+public:
+    // One event's line errors: the driver's counts per kind; a kind whose bit came without a count
+    // counts once. Breaks are data the far end sent, not loss, and are left out.
+    void AddLineErrors(uint32_t errorBits, const ST_LineCounters &counts);
+    // The listener stopped reading because the window had fallen `behindBytes` behind.
+    void AddReadingHeld(size_t behindBytes);
+
+    bool BurstPending() const { return burst_.Any(); }
+    // The burst as log notes, then a new burst begins: "Line errors: 3 overrun, 1 framing" and
+    // "Reading paused: the window fell 32 MiB behind the port", each only when it happened.
+    std::vector<std::string> TakeBurstNotes();
+
+    // The totals for the status bar: "" while nothing was counted, else "Errors:4", "Paused:1" or
+    // both; the details are the same words as the notes, one line each.
+    std::string StatusText() const;
+    std::string StatusDetails() const;
+    void Reset() { *this = CInboundLoss(); }
+
+private:
+    struct Tally
+    {
+        int64_t overrun = 0, framing = 0, parity = 0, overflow = 0, held = 0;
+        int64_t Errors() const { return overrun + framing + parity + overflow; }
+        bool Any() const { return Errors() != 0 || held != 0; }
+    };
+    static std::string ErrorsText(const Tally &tally);
+    std::string HeldText(const Tally &tally) const;
+    Tally total_, burst_;
+    size_t behindBytes_ = 0;
+};

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <linux/serial.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -80,21 +81,30 @@ bool IsGhostUart(const std::string &ttyDir)
            std::strtoul(memory.c_str(), nullptr, 0) == 0;
 }
 
-// Maker and product of the USB device above a tty, walking up from its sysfs device folder.
-std::string UsbDescription(const std::string &deviceDir)
+// The sysfs folder of the USB device above a tty, walking up from its device folder (resolved),
+// or the empty text when it is on no USB bus.
+std::string UsbDeviceDir(const std::string &deviceDir)
 {
-    std::string dir = RealPath(deviceDir);
+    std::string dir = deviceDir;
     for (int depth = 0; depth < 6 && dir.size() > 1; ++depth) {
-        if (Exists(dir + "/idVendor")) {
-            const std::string maker = ReadFirstLine(dir + "/manufacturer");
-            const std::string product = ReadFirstLine(dir + "/product");
-            if (maker.empty() || product.rfind(maker, 0) == 0)
-                return product;
-            return product.empty() ? maker : maker + " " + product;
-        }
+        if (Exists(dir + "/idVendor"))
+            return dir;
         dir = dir.substr(0, dir.find_last_of('/'));
     }
     return {};
+}
+
+// Maker and product of the USB device above a tty.
+std::string UsbDescription(const std::string &deviceDir)
+{
+    const std::string dir = UsbDeviceDir(RealPath(deviceDir));
+    if (dir.empty())
+        return {};
+    const std::string maker = ReadFirstLine(dir + "/manufacturer");
+    const std::string product = ReadFirstLine(dir + "/product");
+    if (maker.empty() || product.rfind(maker, 0) == 0)
+        return product;
+    return product.empty() ? maker : maker + " " + product;
 }
 
 bool IsSerialTty(const std::string &name)
@@ -148,6 +158,43 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
         ports.push_back({path, path, "Virtual port"});
     }
     return ports;
+}
+
+std::string DeviceIdentity(const std::string &devicePath, const std::string &sysRoot)
+{
+    struct stat st
+    {
+    };
+    if (stat(devicePath.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return {};
+    const std::string root = RealPath(sysRoot);
+    const std::string node =
+        sysRoot + "/dev/char/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+    // A pseudo-terminal or a virtual console has no device folder: nothing to know it by.
+    const std::string device = RealPath(node + "/device");
+    if (root.empty() || device.size() <= root.size() || device.compare(0, root.size(), root) != 0)
+        return {};
+    const std::string usb = UsbDeviceDir(device);
+    if (usb.empty()) // a UART on the board or a card: where it sits is what it is
+        return "device " + device.substr(root.size());
+    std::string identity =
+        "usb " + ReadFirstLine(usb + "/idVendor") + ":" + ReadFirstLine(usb + "/idProduct");
+    // Without a serial number two adapters of one make look alike; the socket then tells them
+    // apart, so the same adapter must come back in the same socket.
+    const std::string serial = ReadFirstLine(usb + "/serial");
+    identity += serial.empty() ? " at " + BaseName(usb) : " serial " + serial;
+    // A chip with several ports has one serial number for all of them.
+    for (std::string dir = device; dir.size() > usb.size(); dir = dir.substr(0, dir.find_last_of('/'))) {
+        const std::string interface = ReadFirstLine(dir + "/bInterfaceNumber");
+        if (!interface.empty()) {
+            identity += " interface " + interface;
+            break;
+        }
+    }
+    const std::string port = ReadFirstLine(device + "/port_number");
+    if (!port.empty())
+        identity += " port " + port;
+    return identity;
 }
 
 std::vector<ST_PortInfo> EnumerateSerialPorts()

@@ -22,3 +22,9 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
 // Where kestrum-vport puts a link to each pseudo-terminal it serves:
 // $XDG_RUNTIME_DIR/kestrum-vport, or /tmp/kestrum-vport-<uid>.
 std::string VirtualPortDir();
+
+// What sysfs says identifies the device behind the node `devicePath` (found by its device number
+// under `sysRoot`, which is /sys): USB vendor and product with the serial number (or, without
+// one, the socket), interface and port; for a device on no USB bus the place it sits. The empty
+// text when sysfs says nothing (a pseudo-terminal) or the path is no device. Reads sysfs only.
+std::string DeviceIdentity(const std::string &devicePath, const std::string &sysRoot);

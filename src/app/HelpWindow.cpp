@@ -1,5 +1,6 @@
 #include "app/HelpWindow.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -30,10 +31,21 @@ QToolButton *AddTool(QWidget *bar, QHBoxLayout *row, const char *name, const QSt
     return button;
 }
 
+// A plain widget reads as a filler to accessibility clients even with its own window; the help
+// should be announced as the window it is.
+QAccessibleInterface *HelpAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("THelpWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 THelpWindow::THelpWindow(QWidget *owner, const QString &folder) : QWidget(owner, Qt::Window), m_folder(folder)
 {
+    static const bool accessible = (QAccessible::installFactory(HelpAccessible), true);
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Kestrum Help"));
     setAttribute(Qt::WA_DeleteOnClose);

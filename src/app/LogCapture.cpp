@@ -1,12 +1,15 @@
 #include "app/LogCapture.h"
 
 #include "app/TrafficLog.h"
+#include "platform/diaglog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -22,6 +25,14 @@ QString SizeText(int64_t bytes)
     if (bytes < 1024 * 1024)
         return QStringLiteral("%1 KB").arg(static_cast<double>(bytes) / 1024, 0, 'f', 1);
     return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024 * 1024), 0, 'f', 1);
+}
+
+QString Reason(int error)
+{
+    if (error == CCaptureFile::kOverflow)
+        return QStringLiteral("the disk did not keep up, and more than %1 waited to be written")
+            .arg(SizeText(static_cast<int64_t>(CCaptureFile::kBufferLimit)));
+    return QString::fromLocal8Bit(strerror(error));
 }
 
 } // namespace
@@ -85,6 +96,9 @@ TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)
     m_label->setFrameShadow(QFrame::Sunken);
     m_label->hide();
     status->addPermanentWidget(m_label);
+    // Queued: the failure is met on the writer thread, or inside the log's observer.
+    m_file.SetFailureHandler(
+        [this](int) { QMetaObject::invokeMethod(this, &TLogCapture::Stop, Qt::QueuedConnection); });
     m_sizeTimer.setInterval(250);
     connect(&m_sizeTimer, &QTimer::timeout, this, &TLogCapture::ShowSize);
     m_log->SetObserver(
@@ -106,6 +120,10 @@ TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)
 TLogCapture::~TLogCapture()
 {
     m_log->SetObserver({});
+    // At exit there is no window left to tell.
+    if (const int error = m_file.Stop(); error != 0)
+        AppendLogFormatted(DiagLogPath(), "TLogCapture - capture to %s ended at exit: %s",
+                           m_path.toLocal8Bit().constData(), Reason(error).toLocal8Bit().constData());
 }
 
 int TLogCapture::Start(const QString &path, bool raw)
@@ -115,6 +133,7 @@ int TLogCapture::Start(const QString &path, bool raw)
     if (error != 0)
         return error;
     m_raw = raw;
+    m_path = path;
     m_label->setToolTip(path);
     m_label->show();
     ShowSize();
@@ -127,16 +146,28 @@ void TLogCapture::Stop()
 {
     if (!m_file.IsRunning())
         return;
-    m_file.Stop();
+    const int error = m_file.Stop();
     m_sizeTimer.stop();
     m_label->hide();
     emit StateChanged();
+    if (error != 0)
+        Report(error);
+}
+
+void TLogCapture::Report(int error)
+{
+    const QString reason = Reason(error);
+    AppendLogFormatted(DiagLogPath(), "TLogCapture - capture to %s stopped: %s",
+                       m_path.toLocal8Bit().constData(), reason.toLocal8Bit().constData());
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QStringLiteral("Capture to %1 stopped: %2.\nData received from now on is not captured.")
+                        .arg(m_path, reason),
+                    QMessageBox::Ok, m_label->window());
+    box.setObjectName(QStringLiteral("msgCaptureStopped"));
+    box.exec();
 }
 
 void TLogCapture::ShowSize()
 {
-    QString text = QStringLiteral("Capture: ") + SizeText(m_file.Size());
-    if (m_file.Error() != 0)
-        text += QStringLiteral(" (write failed: %1)").arg(QString::fromLocal8Bit(strerror(m_file.Error())));
-    m_label->setText(text);
+    m_label->setText(QStringLiteral("Capture: ") + SizeText(m_file.Size()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Capture to file: every line that reaches the log, as shown, or the raw received bytes, appended
-// to a file while traffic runs, with the capture's size in the status bar.
+// to a file while traffic runs, with the capture's size in the status bar. A capture that fails
+// stops at once and says so in one message box and one diagnostic-log line.
 #include "platform/capturefile.h"
 
 #include <QDialog>
@@ -36,6 +37,7 @@ public:
 
     // 0 or the errno of opening the file.
     int Start(const QString &path, bool raw);
+    // Ends the capture with the file synced to the disk; a failure that ended it is reported.
     void Stop();
     bool IsRunning() const { return m_file.IsRunning(); }
     CCaptureFile &File() { return m_file; }
@@ -46,10 +48,12 @@ signals:
 
 private:
     void ShowSize();
+    void Report(int error);
 
     TTrafficLog *m_log;
     QLabel *m_label;
     QTimer m_sizeTimer;
     CCaptureFile m_file;
+    QString m_path;
     bool m_raw = false;
 };

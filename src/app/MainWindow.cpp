@@ -112,8 +112,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmMain::ShowMessage(const QString &text)
 {
-    if (m_quietMessages)
+    if (m_quietMessages) {
+        m_heldMessage += (m_heldMessage.isEmpty() ? QString() : QStringLiteral("\n")) + text;
         return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("msgBox"));
     box.exec();

@@ -3,6 +3,7 @@
 // several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
 // sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
 // kept between runs (MainWindowSettings).
+#include "Serial/linecounters.h"
 #include "Serial/portsender.h"
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
@@ -68,14 +69,16 @@ public:
     const std::vector<CCommData> &SendListItems() const { return m_sendList; }
     int CurrentType() const { return m_currentType; }
 
-    // The port and the receive path.
-    void OpenLink(const COM_PORT_SETTING &link);
+    // The port and the receive path. `device`, when given, is opened for the link's port: a lost
+    // port's device found again under another name; the link keeps its own.
+    void OpenLink(const COM_PORT_SETTING &link, const std::string &device = std::string());
     void ClosePort();
     bool IsPortOpen() const;
     void ShowLinkStatus(const COM_PORT_SETTING &link);
     void UpdateControls();
-    // The port's event word: event bits low, line error bits high.
-    void OnComEvent(uint32_t wParam);
+    // The port's event word: event bits low, line error bits high; `errorCounts` are the
+    // driver's counts behind the error bits.
+    void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {});
     void OnRecBlock(CReceivedBlock &block);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
@@ -101,6 +104,8 @@ public:
     void SetByIdFolder(const std::string &folder);
     // Loss and return marker lines are written in a colour of their own.
     void NotePortLost(long code);
+    // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
+    bool WaitingForPort() const;
     TfrmMainExtras &Extras() const { return *m_extras; }
 
 protected:
@@ -128,6 +133,7 @@ private:
     void btnSendClick();
     void btnEditClick();
     void cboFormatChange(int format);
+    bool RefuseUnparsedInstantText();
     void SendCurrent();
     void btnGoClick();
     void mnuCopyToInputClick();
@@ -190,9 +196,13 @@ private:
     void ShowModemLines();
     void ApplyLineControl();
     void ReconnectTick();
+    void NotePortOpened(const std::string &device);
+    void ShowReconnectWait();
+    void EndReconnectWait();
     std::string StampText();
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
+    QString m_heldMessage;        // what the quiet messages would have said, one a line
     std::unique_ptr<TfrmMainExtras> m_extras;
 
     // Every send is written by this one thread, in the order SendItem was called; the window
@@ -210,6 +220,13 @@ private:
     void ScheduleRecCount();
     QTimer *m_counterTimer = nullptr;
     bool m_recCountShown = true;
+
+    // Line errors and held reads: counted with the other counters, noted in the log once per burst.
+    void ShowInboundLoss();
+    void ScheduleLossNote();
+    CInboundLoss m_inboundLoss;
+    QTimer *m_lossNoteTimer = nullptr;
+    int64_t m_lossBurstStartMs = 0;
 };
 
 extern TfrmMain *frmMain;

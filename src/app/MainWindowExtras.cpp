@@ -2,7 +2,6 @@
 // finer time stamps, capture to file and the find bar.
 #include "app/MainWindowExtras.h"
 #include "Serial/SerialWnd.h"
-#include "Serial/devicereturn.h"
 #include "Serial/portsender.h"
 #include "app/CommandGuard.h"
 #include "app/FindBar.h"
@@ -19,7 +18,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
@@ -68,7 +66,6 @@ void TfrmMain::ConnectEverydayCommands()
 {
     m_extras = std::make_unique<TfrmMainExtras>();
     TfrmMainExtras &x = *m_extras;
-    x.byIdFolder = kSerialByIdFolder;
     x.historyPath = AppFilePath("History.sds");
     RunGuarded(this, [&x] { x.history.Load(x.historyPath); });
 
@@ -106,7 +103,7 @@ void TfrmMain::ConnectEverydayCommands()
     x.mnuFileStopCapture =
         AddAction(ui.mnuFile, beforeExit, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
     connect(x.mnuFileCapture, &QAction::triggered, this, [this] {
-        TfrmCapture dialog(this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        TfrmCapture dialog(this, UserFilesFolder());
         if (dialog.exec() != QDialog::Accepted || dialog.Path().isEmpty())
             return;
         if (const int error = m_extras->capture->Start(dialog.Path(), dialog.Raw()); error != 0)
@@ -180,12 +177,10 @@ void TfrmMain::ConnectEverydayCommands()
     });
     connect(x.mnuOpReconnect, &QAction::toggled, this, [this](bool on) {
         m_extras->reconnect = on;
-        if (!on)
-            m_extras->reconnectTimer.stop();
-        else if (m_extras->lostLink && !IsPortOpen())
-            m_extras->reconnectTimer.start();
+        ShowReconnectWait();
+        if (m_extras->lostLink)
+            UpdateControls(); // Close Port ends a wait
     });
-    x.reconnectTimer.setInterval(500);
     connect(&x.reconnectTimer, &QTimer::timeout, this, &TfrmMain::ReconnectTick);
 }
 

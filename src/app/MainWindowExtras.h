@@ -1,10 +1,12 @@
 #pragma once
 // What the main window keeps for its everyday tools, beside the controls its layout builds.
+#include "Serial/devicereturn.h"
 #include "data/commdata.h"
 #include "link/linksetting.h"
 #include "platform/backgroundwriter.h"
 #include "senddata/sendhistory.h"
 
+#include <QString>
 #include <QTimer>
 #include <cstdint>
 #include <map>
@@ -57,9 +59,14 @@ struct TfrmMainExtras
     bool modemLinesWork = false;
 
     bool reconnect = false;
+    // The link of a lost port, while it may still be reopened; its device's mark.
     std::optional<COM_PORT_SETTING> lostLink;
-    std::string lostById;
-    std::string openById;
-    std::string byIdFolder;
+    ST_DeviceMark lostMark;
+    ST_DeviceMark openMark; // the device of the port open now
+    ST_DeviceRoots deviceRoots;
+    QString lostReason;
+    // Tries to reopen a device that is back but would not open, and what the last one said.
+    int failedReturns = 0;
+    QString returnError;
     QTimer reconnectTimer;
 };

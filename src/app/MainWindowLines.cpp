@@ -1,7 +1,6 @@
 // Modem lines: the DTR and RTS outputs the user sets, a break, and the CTS, DSR, DCD and RI
 // inputs shown in the status bar. Drivers without modem lines (a pseudo-terminal) grey them out.
 #include "Serial/SerialWnd.h"
-#include "Serial/devicereturn.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 
@@ -24,12 +23,6 @@ void TfrmMain::ApplyLineControl()
     if (port != x.openPort) {
         x.openPort = port;
         x.modemLinesWork = open && m_port->HasModemLines();
-        // Kept after a close: it names the device to wait for when the port was lost.
-        if (open) {
-            x.openById = FindByIdName(port, x.byIdFolder);
-            // Whatever opened a port, a port lost earlier is no longer waited for.
-            x.lostLink.reset();
-        }
         TfrmMainExtras::Lines lines;
         if (x.modemLinesWork) {
             m_port->SetMask(m_port->GetEventMask() | kModemEvents);

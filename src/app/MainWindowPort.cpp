@@ -4,6 +4,7 @@
 #include "app/CommandGuard.h"
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
+#include "app/TrafficLog.h"
 #include "platform/gui/qthandover.h"
 
 #include <QAction>
@@ -14,12 +15,16 @@
 #include <QTreeWidget>
 
 #include <array>
+#include <chrono>
 
 namespace {
 
 // The counters in the status bar are redrawn at most this often: a fast line brings hundreds of
 // blocks a second, and every new text costs a layout and a paint.
 constexpr int kCounterRefreshMs = 50;
+// A burst of line errors ends after this long without one, and is noted after this long at most.
+constexpr int kLossQuietMs = 500;
+constexpr int64_t kLossBurstLongestMs = 5000;
 
 const char *const kPanelLabels[kStatusPanelCount] = {
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
@@ -57,14 +62,15 @@ bool TfrmMain::IsPortOpen() const
     return m_port && m_port->IsOpen();
 }
 
-void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
+void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
 {
     m_sender->CancelAll();
     m_port->Close();
     const long opened = m_port->Open(
-        "\\\\.\\" + link.PortName, m_handOver.get(), [this](CReceivedBlock &block) { OnRecBlock(block); },
-        [this](uint16_t events, uint16_t errors) {
-            OnComEvent(static_cast<uint32_t>(errors) << 16 | events);
+        "\\\\.\\" + (device.empty() ? link.PortName : device), m_handOver.get(),
+        [this](CReceivedBlock &block) { OnRecBlock(block); },
+        [this](uint16_t events, uint16_t errors, const ST_LineCounters &counts) {
+            OnComEvent(static_cast<uint32_t>(errors) << 16 | events, counts);
         },
         [this](long code) { OnPortLost(code); }, link.InputBufferLen, link.OutputBufferLen);
     const QString port = QString::fromLatin1(link.PortName);
@@ -84,6 +90,7 @@ void TfrmMain::OpenLink(const COM_PORT_SETTING &link)
         m_lastLink = link;
         m_autoFaultNoted = false;
         m_portLost = false;
+        NotePortOpened(device.empty() ? CSerial::DevicePath(link.PortName) : device);
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (opened != 0)
@@ -111,6 +118,7 @@ void TfrmMain::btnQuickLinkClick()
 
 void TfrmMain::btnClosePortClick()
 {
+    EndReconnectWait();
     ClosePort();
 }
 
@@ -141,6 +149,8 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
                                   QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
     }
     FitStatusPanels(ui, IsPortOpen());
+    if (WaitingForPort())
+        ShowReconnectWait();
 }
 
 void TfrmMain::UpdateControls()
@@ -150,8 +160,8 @@ void TfrmMain::UpdateControls()
     const uint8_t state = m_autoSend.AutoSendState;
 
     ui.btnSend->setEnabled(open);
-    ui.mnuOpClosePort->setEnabled(open);
-    ui.btnClosePort->setEnabled(open);
+    ui.mnuOpClosePort->setEnabled(open || WaitingForPort());
+    ui.btnClosePort->setEnabled(open || WaitingForPort());
     ui.mnuOpQuickLink->setEnabled(m_lastLink.has_value());
     ui.btnQuickLink->setEnabled(m_lastLink.has_value());
 
@@ -179,11 +189,51 @@ void TfrmMain::UpdateControls()
 }
 
 // The port's other events come here in order with the blocks: modem-line changes move the
-// indicators; breaks and line errors change nothing yet. Received data come to OnRecBlock.
-void TfrmMain::OnComEvent(uint32_t wParam)
+// indicators; line errors and a listener held by a full queue are counted and noted. Received
+// data come to OnRecBlock.
+void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
 {
     if (wParam & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
         ShowModemLines();
+    const uint32_t errors = wParam >> 16;
+    const bool lost = (errors & (CE_OVERRUN | CE_FRAME | CE_RXPARITY | CE_RXOVER)) != 0;
+    if (lost)
+        m_inboundLoss.AddLineErrors(errors, errorCounts);
+    if (wParam & EV_RX80FULL)
+        m_inboundLoss.AddReadingHeld(CSerialWnd::kQueuedBytesLimit);
+    if (lost || (wParam & EV_RX80FULL)) {
+        ShowInboundLoss();
+        ScheduleLossNote();
+    }
+}
+
+void TfrmMain::ShowInboundLoss()
+{
+    const QString text = QString::fromStdString(m_inboundLoss.StatusText());
+    ui.lblInboundLoss->setText(text);
+    ui.lblInboundLoss->setToolTip(QString::fromStdString(m_inboundLoss.StatusDetails()));
+    ui.lblInboundLoss->setVisible(!text.isEmpty());
+}
+
+// Errors come in bursts (a wrong rate makes one at nearly every byte): the note waits until none
+// came for a moment, and a burst that never ends is still noted every few seconds.
+void TfrmMain::ScheduleLossNote()
+{
+    if (m_lossNoteTimer == nullptr) {
+        m_lossNoteTimer = new QTimer(this);
+        m_lossNoteTimer->setSingleShot(true);
+        connect(m_lossNoteTimer, &QTimer::timeout, this, [this] {
+            for (const std::string &note : m_inboundLoss.TakeBurstNotes())
+                ui.edData->LogNote(note);
+        });
+    }
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (!m_lossNoteTimer->isActive())
+        m_lossBurstStartMs = now;
+    if (now - m_lossBurstStartMs < kLossBurstLongestMs)
+        m_lossNoteTimer->start(kLossQuietMs);
 }
 
 void TfrmMain::OnRecBlock(CReceivedBlock &block)

@@ -47,6 +47,17 @@ namespace {
 
 constexpr char kNoteSeparator[] = "  - ";
 
+// Typed Hex or Dec text that does not parse. Read as it stands it would be an item without
+// bytes: sent, it would be logged and counted as a send that never happened.
+bool UnparsedText(const QTextEdit *edit, uint8_t format)
+{
+    if ((format != FMT_HEX && format != FMT_DEC) || !edit->document()->isModified())
+        return false;
+    const std::string text = edit->toPlainText().toLatin1().toStdString();
+    CCommData probe;
+    return format == FMT_HEX ? !probe.ParseHex(text) : !probe.ParseDec(text);
+}
+
 } // namespace
 
 // The GUI thread only hands the item to the sender and goes on; any other thread (the engine)
@@ -199,10 +210,26 @@ void TfrmMain::SetInstantItem(const CCommData &item)
     ui.cboFormat->setCurrentIndex(m_currentType < ui.cboFormat->count() ? m_currentType : -1);
 }
 
+// The text stays as typed for the user to correct: sending, editing or showing it in another
+// format would each turn it into an empty item first.
+bool TfrmMain::RefuseUnparsedInstantText()
+{
+    if (!UnparsedText(ui.edSendItem, m_currentType))
+        return false;
+    ShowMessage(QString::fromLatin1(TfrmDataEdit::kWrongData));
+    ui.edSendItem->setFocus();
+    return true;
+}
+
 void TfrmMain::cboFormatChange(int format)
 {
     if (format < 0)
         return;
+    if (RefuseUnparsedInstantText()) {
+        const QSignalBlocker quiet(ui.cboFormat);
+        ui.cboFormat->setCurrentIndex(m_currentType);
+        return;
+    }
     CCommData item = GetInstantItem();
     m_currentType = static_cast<uint8_t>(format);
     item.SetFormat(m_currentType);
@@ -211,11 +238,14 @@ void TfrmMain::cboFormatChange(int format)
 
 void TfrmMain::btnSendClick()
 {
-    SendInstantItem();
+    if (!RefuseUnparsedInstantText())
+        SendInstantItem();
 }
 
 void TfrmMain::btnEditClick()
 {
+    if (RefuseUnparsedInstantText())
+        return;
     CCommData item = GetInstantItem();
     if (TfrmDataEdit::EditItem(this, item, true))
         SetInstantItem(item);

@@ -50,6 +50,8 @@ void TfrmMain::InitSession()
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
     m_recBytes = m_recBlocks = m_sendBytes = m_sendBlocks = 0;
+    m_inboundLoss.Reset();
+    ShowInboundLoss();
 }
 
 bool TfrmMain::LoadSettings()

@@ -70,10 +70,18 @@ void BuildToolbar(QMainWindow *window, TfrmMainUi &ui)
     bar->setObjectName(QStringLiteral("tbrMain"));
     bar->setMovable(false);
     bar->setFloatable(false);
-    bar->setIconSize(QSize(22, 22));
+    // Small enough that every button, the line controls at the end included, fits the first
+    // window size rather than hiding behind the overflow arrow.
+    bar->setIconSize(QSize(18, 18));
     bar->setFixedHeight(37);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     window->addToolBar(Qt::TopToolBarArea, bar);
+    // Qt's overflow arrow, there when the window is too narrow for every button, has no name of
+    // its own for a screen reader to say.
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More tools"));
+        more->setToolTip(QStringLiteral("More tools"));
+    }
 
     ui.btnSave = AddSpeedButton(bar, "btnSave", "Save Log to file", "save");
     ui.btnCopy = AddSpeedButton(bar, "btnCopy", "Copy Log to Clipboard", "copy");
@@ -84,7 +92,7 @@ void BuildToolbar(QMainWindow *window, TfrmMainUi &ui)
     bar->addSeparator();
     ui.btnText = AddSpeedButton(bar, "btnText", "View in Text Format", "text", true);
     ui.btnHex = AddSpeedButton(bar, "btnHex", "Show in Hex format", "hex", true);
-    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", "Show in String and Symbol format", "decimal", true);
+    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", "Show in Decimal format", "decimal", true);
     ui.btnTextSymbol =
         AddSpeedButton(bar, "btnTextSymbol", "Show in String and Symbol format", "textsymbol", true);
     bar->addSeparator();
@@ -270,6 +278,13 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
         ui.stbComStatus->addWidget(panel, i == kStatusPanelCount - 1 ? 1 : 0);
         ui.panels[i] = panel;
     }
+    ui.lblInboundLoss = new QLabel(ui.stbComStatus);
+    ui.lblInboundLoss->setObjectName(QStringLiteral("lblInboundLoss"));
+    ui.lblInboundLoss->setAccessibleName(QStringLiteral("Line errors"));
+    ui.lblInboundLoss->setFrameShape(QFrame::Panel);
+    ui.lblInboundLoss->setFrameShadow(QFrame::Sunken);
+    ui.lblInboundLoss->hide();
+    ui.stbComStatus->insertWidget(kStatusPanelCount - 1, ui.lblInboundLoss);
     window->setStatusBar(ui.stbComStatus);
 }
 

@@ -36,6 +36,8 @@ struct TfrmMainUi
     QComboBox *cboFormat = nullptr;
     QStatusBar *stbComStatus = nullptr;
     QLabel *panels[kStatusPanelCount] = {};
+    // Between the two counters; hidden until a line error or a held read is counted.
+    QLabel *lblInboundLoss = nullptr;
 
     // Main menu.
     QMenu *mnuFile = nullptr, *mnuView = nullptr, *mnuSetting = nullptr, *mnuOperate = nullptr,

@@ -3,11 +3,11 @@
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
 #include "data/gui/TfrmAscTable.h"
+#include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 
 #include <QAction>
 #include <QFileDialog>
-#include <QStandardPaths>
 #include <QToolButton>
 
 void TfrmMain::ConnectViewCommands()
@@ -127,12 +127,11 @@ void TfrmMain::btnSaveClick()
     dlgSave.setObjectName(QStringLiteral("dlgSave"));
     dlgSave.setAcceptMode(QFileDialog::AcceptSave);
     dlgSave.setOption(QFileDialog::DontUseNativeDialog);
-    dlgSave.setOption(QFileDialog::DontConfirmOverwrite);
     // Qt reads a filter's patterns from between its parentheses, so the text entry's
     // description carries its closing parenthesis.
     dlgSave.setNameFilters({QStringLiteral("Log file(*.log)"), QStringLiteral("Text file(*.txt)")});
     dlgSave.setDefaultSuffix(QStringLiteral("log"));
-    dlgSave.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dlgSave.setDirectory(UserFilesFolder());
     if (dlgSave.exec() != QDialog::Accepted || dlgSave.selectedFiles().isEmpty())
         return;
     const std::string path = dlgSave.selectedFiles().first().toLocal8Bit().toStdString();

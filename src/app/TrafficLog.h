@@ -43,6 +43,8 @@ public:
     // at the top says how many.
     void SetScrollbackBytes(size_t bytes);
     size_t ScrollbackBytes() const { return m_store.ByteLimit(); }
+    // Lines the limit took away since the log was last cleared.
+    size_t DroppedLines() const { return m_store.DroppedLines(); }
 
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
     void SaveToFile(const std::string &path) const;

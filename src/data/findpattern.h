@@ -1,7 +1,12 @@
 #pragma once
 // What the log's find bar looks for: a text, matched with or without letter case, or a sequence
 // of bytes typed in hex. Letter case folds ASCII letters only, as the log shows 8-bit text.
+//
+// Every search runs in time linear in the bytes it looks at, whatever the pattern: a log line can
+// be tens of thousands of characters of hex, and trying the pattern afresh at each place its first
+// letter occurs would take time in the square of that.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,9 +32,14 @@ public:
     std::vector<std::pair<size_t, size_t>> FindAll(const char *data, size_t length) const;
 
 private:
-    bool Equal(const char *data) const;
+    uint8_t Folded(char c) const;
 
     std::string m_needle;
+    // For each prefix of the needle (forwards), and of the needle read backwards, the length of
+    // its longest proper prefix that is also its suffix: after a mismatch the search goes on from
+    // there instead of stepping back in the text.
+    std::vector<uint32_t> m_border;
+    std::vector<uint32_t> m_borderBack;
     bool m_hex = false;
     bool m_matchCase = true;
 };

@@ -1,28 +1,34 @@
 #include "platform/capturefile.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Beyond this a receiver faster than the disk loses the newest data rather than the memory.
-constexpr size_t kBufferLimit = 64u * 1024 * 1024;
-
-int WriteAll(int fd, const char *data, size_t length)
+// Returns 0 or the errno of the write that failed; `written` counts what the kernel took before,
+// which on a full disk is the part that still fitted.
+int WriteAll(int fd, const char *data, size_t length, size_t &written)
 {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
+    written = 0;
+    while (written < length) {
+        const ssize_t n = ::write(fd, data + written, length - written);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return errno;
         }
-        data += n;
-        length -= static_cast<size_t>(n);
+        written += static_cast<size_t>(n);
     }
     return 0;
+}
+
+// A pipe or a terminal has nothing to sync, which is no failure of the capture.
+int SyncError(int fd)
+{
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS)
+        return 0;
+    return errno;
 }
 
 } // namespace
@@ -51,19 +57,25 @@ int CCaptureFile::Start(const std::string &path)
     return 0;
 }
 
-void CCaptureFile::Stop()
+int CCaptureFile::Stop()
 {
     if (!m_thread.joinable())
-        return;
+        return 0;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_stopping = true;
     }
     m_wake.notify_all();
     m_thread.join();
-    ::close(m_fd);
+    int error = SyncError(m_fd);
+    if (::close(m_fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
     m_fd = -1;
     m_running = false;
+    // The handler is for failures nobody asked about; Stop's caller hears this one.
+    int none = 0;
+    m_error.compare_exchange_strong(none, error);
+    return m_error.load();
 }
 
 void CCaptureFile::Append(const char *data, size_t length)
@@ -71,15 +83,22 @@ void CCaptureFile::Append(const char *data, size_t length)
     if (length == 0 || !m_running.load())
         return;
     bool wake = false;
+    int none = 0;
+    bool overflow = false;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        if (m_error.load() != 0 || m_buffer.size() + length > kBufferLimit)
+        if (m_error.load() != 0)
             return;
         wake = m_buffer.empty();
+        // What passes the bound is still kept, so the file ends with everything appended up
+        // to the moment the capture stopped.
         m_buffer.append(data, length);
+        overflow = m_buffer.size() > m_bufferLimit && m_error.compare_exchange_strong(none, kOverflow);
     }
     if (wake)
         m_wake.notify_one();
+    if (overflow && m_onFailure)
+        m_onFailure(kOverflow);
 }
 
 size_t CCaptureFile::Pending() const
@@ -94,9 +113,18 @@ void CCaptureFile::Flush()
     m_written.wait(guard, [this] { return m_buffer.empty() && !m_writing; });
 }
 
+void CCaptureFile::Fail(int error)
+{
+    int none = 0;
+    if (m_error.compare_exchange_strong(none, error) && m_onFailure)
+        m_onFailure(error);
+}
+
 void CCaptureFile::Run()
 {
     std::string batch;
+    // After a failed write nothing more is written: data behind a hole would pass for whole.
+    bool failed = false;
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
         m_wake.wait(guard, [this] { return m_stopping || !m_buffer.empty(); });
@@ -106,11 +134,15 @@ void CCaptureFile::Run()
         m_writing = true;
         guard.unlock();
         // Whatever arrives while this write runs forms the next batch.
-        const int error = m_error.load() == 0 ? WriteAll(m_fd, batch.data(), batch.size()) : 0;
-        if (error != 0)
-            m_error = error;
-        else
-            m_size += static_cast<int64_t>(batch.size());
+        if (!failed) {
+            size_t written = 0;
+            const int error = WriteAll(m_fd, batch.data(), batch.size(), written);
+            m_size += static_cast<int64_t>(written);
+            if (error != 0) {
+                failed = true;
+                Fail(error);
+            }
+        }
         batch.clear();
         guard.lock();
         m_writing = false;

@@ -2,7 +2,10 @@
 #include "data/findpattern.h"
 #include "platform/logstamp.h"
 
+#include <cctype>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -16,6 +19,16 @@ size_t Next(const CFindPattern &p, const std::string &s, size_t from = 0)
 size_t Previous(const CFindPattern &p, const std::string &s, size_t before)
 {
     return p.FindPrevious(s.data(), s.size(), before);
+}
+
+// The pattern tried at every place in turn, the reference for the searches that never step back.
+bool MatchesAt(const std::string &text, size_t at, const std::string &needle, bool matchCase)
+{
+    const auto fold = [matchCase](unsigned char c) { return matchCase || c >= 0x80 ? c : std::tolower(c); };
+    for (size_t j = 0; j < needle.size(); ++j)
+        if (fold(static_cast<unsigned char>(text[at + j])) != fold(static_cast<unsigned char>(needle[j])))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -64,6 +77,54 @@ TEST(FindPattern, PreviousLooksBeforeThePosition)
     EXPECT_EQ(Previous(p, s, 1), 0u);
     EXPECT_EQ(Previous(p, s, 0), CFindPattern::npos);
     EXPECT_EQ(Previous(p, "a", 1), CFindPattern::npos);
+}
+
+TEST(FindPattern, AgreesWithTryingEveryPlaceForEveryOption)
+{
+    // Few letters make repeats inside the pattern (where a search that never steps back goes
+    // wrong first), both cases of one letter, and bytes that have no case.
+    const std::string letters = "aAbB\xC9\xE9\r";
+    std::mt19937 random(17);
+    const auto pick = [&](size_t count, size_t alphabet) {
+        std::string out;
+        for (size_t i = 0; i < count; ++i)
+            out += letters[random() % alphabet];
+        return out;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const size_t alphabet = 2 + random() % (letters.size() - 1);
+        const std::string text = pick(random() % 40, alphabet);
+        const std::string needle = pick(1 + random() % 6, alphabet);
+        const int option = round % 3; // with case, without, hex bytes
+        std::string input = needle;
+        if (option == 2) {
+            input.clear();
+            for (unsigned char c : needle) {
+                char pair[4];
+                std::snprintf(pair, sizeof pair, "%02x ", c);
+                input += pair;
+            }
+        }
+        const bool matchCase = option != 1;
+        CFindPattern p;
+        ASSERT_TRUE(p.Set(input, option == 2, option == 0));
+        SCOPED_TRACE("text \"" + text + "\" pattern \"" + input + "\" option " + std::to_string(option));
+        const size_t n = needle.size();
+        for (size_t from = 0; from <= text.size() + 1; ++from) {
+            size_t expected = CFindPattern::npos;
+            for (size_t at = from; at + n <= text.size() && expected == CFindPattern::npos; ++at)
+                if (MatchesAt(text, at, needle, matchCase))
+                    expected = at;
+            ASSERT_EQ(Next(p, text, from), expected) << "from " << from;
+        }
+        for (size_t before = 0; before <= text.size() + 1; ++before) {
+            size_t expected = CFindPattern::npos;
+            for (size_t at = 0; at < before && at + n <= text.size(); ++at)
+                if (MatchesAt(text, at, needle, matchCase))
+                    expected = at;
+            ASSERT_EQ(Previous(p, text, before), expected) << "before " << before;
+        }
+    }
 }
 
 TEST(LogStamp, MillisecondsAndTheTimeSinceThePreviousLine)

@@ -3,12 +3,14 @@
 #include "Serial/SerialWnd.h"
 #include "ptypair.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -196,7 +198,7 @@ TEST(SerialWnd, EventsRunOnTheOwnerThreadInOrder)
     const std::thread::id owner = std::this_thread::get_id();
     ASSERT_EQ(port.Open(
                   pty.Path(), &handOver,
-                  [&](uint16_t events, uint16_t) {
+                  [&](uint16_t events, uint16_t, const ST_LineCounters &) {
                       wrongThread += std::this_thread::get_id() != owner;
                       if (events & EV_RXCHAR) {
                           const std::vector<uint8_t> got = ReadAll(port);
@@ -225,7 +227,8 @@ TEST(SerialWnd, CloseWithADeliveryPendingNeverDeadlocks)
     CQueuedHandOver handOver;
     CSerialWnd port;
     int handled = 0;
-    ASSERT_EQ(port.Open(pty.Path(), &handOver, [&](uint16_t, uint16_t) { ++handled; }), 0);
+    ASSERT_EQ(
+        port.Open(pty.Path(), &handOver, [&](uint16_t, uint16_t, const ST_LineCounters &) { ++handled; }), 0);
     ASSERT_TRUE(pty.Send("x"));
     // The listener is now blocked handing the event to this thread, which is busy closing.
     ASSERT_TRUE(handOver.WaitQueued(3000));
@@ -237,7 +240,7 @@ TEST(SerialWnd, CloseWithADeliveryPendingNeverDeadlocks)
 
     // The same hand-over serves the next opening.
     ASSERT_EQ(port.Open(pty.Path(), &handOver,
-                        [&](uint16_t, uint16_t) {
+                        [&](uint16_t, uint16_t, const ST_LineCounters &) {
                             ++handled;
                             ReadAll(port);
                         }),
@@ -254,7 +257,9 @@ TEST(SerialWnd, HandlersMayCloseThePort)
     CTestPty pty;
     CQueuedHandOver handOver;
     CSerialWnd port;
-    ASSERT_EQ(port.Open(pty.Path(), &handOver, [&](uint16_t, uint16_t) { EXPECT_EQ(port.Close(), 0); }), 0);
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](uint16_t, uint16_t, const ST_LineCounters &) { EXPECT_EQ(port.Close(), 0); }),
+              0);
     ASSERT_TRUE(pty.Send("x"));
     ASSERT_TRUE(handOver.RunOne(3000));
     EXPECT_FALSE(port.IsOpen());
@@ -264,7 +269,7 @@ TEST(SerialWnd, HandlersMayCloseThePort)
     long lost = 0;
     int lostCalls = 0;
     ASSERT_EQ(port.Open(
-                  pty.Path(), &handOver, [](uint16_t, uint16_t) {},
+                  pty.Path(), &handOver, [](uint16_t, uint16_t, const ST_LineCounters &) {},
                   [&](long code) {
                       lost = code;
                       ++lostCalls;
@@ -287,14 +292,16 @@ TEST(SerialWnd, FailedOpenLeavesItClosedAndDestructorCloses)
     CQueuedHandOver handOver;
     {
         CSerialWnd port;
-        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver, [](uint16_t, uint16_t) {}),
+        EXPECT_EQ(port.Open("/dev/kestrum-no-such-port", &handOver,
+                            [](uint16_t, uint16_t, const ST_LineCounters &) {}),
                   SystemError(ENOENT));
         EXPECT_FALSE(port.IsOpen());
         EXPECT_FALSE(port.IsListening());
         CTestPty pty;
-        EXPECT_EQ(port.Open(pty.Path(), nullptr, [](uint16_t, uint16_t) {}), E_INVALIDARG);
+        EXPECT_EQ(port.Open(pty.Path(), nullptr, [](uint16_t, uint16_t, const ST_LineCounters &) {}),
+                  E_INVALIDARG);
         EXPECT_FALSE(port.IsOpen());
-        ASSERT_EQ(port.Open(pty.Path(), &handOver, [](uint16_t, uint16_t) {}), 0);
+        ASSERT_EQ(port.Open(pty.Path(), &handOver, [](uint16_t, uint16_t, const ST_LineCounters &) {}), 0);
     }
     const std::string log = home.LogText();
     EXPECT_EQ(CountOf(log, "CSerial::Open - Unable to open port\r\n"), 1);
@@ -476,4 +483,99 @@ TEST(SerialWnd, CloseInsideABlockHandlerDropsTheRestAndLossComesLast)
         handOver.RunOne(100);
     EXPECT_EQ(seen, (std::vector<std::string>{"block", "lost"}));
     EXPECT_FALSE(port.IsOpen());
+}
+
+namespace {
+
+// Writes `data` to the far end as the terminal takes it, until all went or `stop` is set.
+class CFloodWriter
+{
+public:
+    CFloodWriter(int master, const std::vector<uint8_t> &data)
+        : thread_([this, master, &data] {
+              size_t done = 0;
+              while (done < data.size() && !stop_.load()) {
+                  const ssize_t n = write(master, data.data() + done, data.size() - done);
+                  if (n > 0) {
+                      done += static_cast<size_t>(n);
+                      continue;
+                  }
+                  pollfd p{master, POLLOUT, 0};
+                  poll(&p, 1, 50); // the stop flag is looked at between waits
+              }
+          })
+    {
+    }
+    ~CFloodWriter()
+    {
+        stop_.store(true);
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void WaitUntilHeld(CSerialWnd &port)
+{
+    while (!port.ReadingHeld())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace
+
+// An owner thread that takes nothing: the listener stops reading at the queue's bound, says so once
+// where it stopped, and loses nothing; Close ends it while it waits.
+TEST(SerialWnd, AFullQueueHoldsTheListenerWithoutLosingAByte)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    constexpr size_t kLimit = CSerialWnd::kQueuedBytesLimit;
+    // One read (64 KiB) and the block it completed may go past the bound.
+    constexpr size_t kSlack = 128 * 1024;
+    const std::vector<uint8_t> flood = Numbered(kLimit + 4 * 1024 * 1024);
+    {
+        ASSERT_EQ(port.Open(
+                      pty.Path(), &handOver, [](CReceivedBlock &) {},
+                      [](uint16_t, uint16_t, const ST_LineCounters &) {}, {}),
+                  0);
+        const CFloodWriter writer(pty.Master(), flood);
+        WaitUntilHeld(port);
+        EXPECT_EQ(port.Close(), 0);
+        EXPECT_FALSE(port.IsListening());
+    }
+    handOver.RunPending();
+    tcflush(pty.Slave(), TCIFLUSH);
+
+    std::vector<uint8_t> received;
+    // Bytes received before each hold was told: all that had queued when reading stopped.
+    std::vector<size_t> heldAt;
+    ASSERT_EQ(port.Open(
+                  pty.Path(), &handOver,
+                  [&](CReceivedBlock &block) {
+                      received.insert(received.end(), block.bytes.begin(), block.bytes.end());
+                  },
+                  [&](uint16_t events, uint16_t, const ST_LineCounters &) {
+                      if (events & EV_RX80FULL)
+                          heldAt.push_back(received.size());
+                  },
+                  {}),
+              0);
+    const CFloodWriter writer(pty.Master(), flood);
+    WaitUntilHeld(port);
+    // Until nothing has come for a long while: a stall, not a slow machine, ends this early.
+    while (received.size() < flood.size() && handOver.RunOne(10000)) {
+    }
+    ASSERT_EQ(received.size(), flood.size());
+    EXPECT_TRUE(received == flood) << "first difference at "
+                                   << std::mismatch(received.begin(), received.end(), flood.begin()).first -
+                                          received.begin();
+    // Catching up by 4 MiB never takes the queue below half, so the hold was one.
+    ASSERT_EQ(heldAt.size(), 1u);
+    EXPECT_GE(heldAt[0], kLimit);
+    EXPECT_LE(heldAt[0], kLimit + kSlack);
+    EXPECT_EQ(port.Close(), 0);
 }

@@ -132,6 +132,51 @@ TEST(SerialTermios, LineCounterGrowthBecomesErrorAndEventBits)
     EXPECT_EQ(LineErrorEvents(CE_BREAK), EV_BREAK);
 }
 
+TEST(SerialTermios, LineErrorCountsAddUpAndAreNotedOncePerBurst)
+{
+    ST_LineCounters sum;
+    AddLineCounterGrowth(sum, {3, 1, 0, 7, 0}, {4, 1, 2, 10, 0});
+    AddLineCounterGrowth(sum, {4, 1, 2, 10, 0}, {4, 1, 2, 1, 5}); // overrun count started again
+    EXPECT_EQ(sum.Break, 1);
+    EXPECT_EQ(sum.Parity, 2);
+    EXPECT_EQ(sum.Overrun, 4);
+    EXPECT_EQ(sum.BufOverrun, 5);
+    EXPECT_EQ(sum.Frame, 0);
+
+    CInboundLoss loss;
+    EXPECT_FALSE(loss.BurstPending());
+    EXPECT_EQ(loss.StatusText(), "");
+    ST_LineCounters counts;
+    counts.Overrun = 2;
+    counts.Break = 4; // a break is not loss
+    loss.AddLineErrors(CE_OVERRUN | CE_BREAK, counts);
+    // A bit the driver gave no count for counts once.
+    loss.AddLineErrors(CE_OVERRUN | CE_FRAME, ST_LineCounters());
+    ASSERT_TRUE(loss.BurstPending());
+    EXPECT_EQ(loss.TakeBurstNotes(), std::vector<std::string>{"Line errors: 3 overrun, 1 framing"});
+    EXPECT_FALSE(loss.BurstPending());
+    EXPECT_TRUE(loss.TakeBurstNotes().empty());
+
+    counts = ST_LineCounters();
+    counts.Parity = 1;
+    counts.BufOverrun = 6;
+    loss.AddLineErrors(CE_RXPARITY | CE_RXOVER, counts);
+    loss.AddReadingHeld(32u << 20);
+    loss.AddReadingHeld(32u << 20);
+    EXPECT_EQ(loss.TakeBurstNotes(),
+              (std::vector<std::string>{"Line errors: 1 parity, 6 buffer overflow",
+                                        "Reading paused 2 times: the window fell 32 MiB behind the port"}));
+    EXPECT_EQ(loss.StatusText(), "Errors:11 Paused:2");
+    EXPECT_EQ(loss.StatusDetails(), "Line errors: 3 overrun, 1 framing, 1 parity, 6 buffer overflow\n"
+                                    "Reading paused 2 times: the window fell 32 MiB behind the port");
+    loss.Reset();
+    EXPECT_EQ(loss.StatusText(), "");
+    loss.AddReadingHeld(32u << 20);
+    EXPECT_EQ(loss.StatusText(), "Paused:1");
+    EXPECT_EQ(loss.TakeBurstNotes(),
+              std::vector<std::string>{"Reading paused: the window fell 32 MiB behind the port"});
+}
+
 TEST(SerialTermios, ReadBackNamesEverySettingTheDriverDropped)
 {
     ST_Dcb asked = Line(9600, 7, MARKPARITY, TWOSTOPBITS);

@@ -180,7 +180,7 @@ TEST_F(DataEditTest, InsertSymbolPicksARowFromTheTable)
     EXPECT_EQ(dialog->Item().Data(), Bytes({0x41, 0x41, 0x0D, 0x48}));
 }
 
-TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
+TEST_F(DataEditTest, AQuotedNameOrDataThatDoesNotParseKeepsTheDialogOpen)
 {
     CCommData item{Bytes{1, 2}, FMT_DEC};
     item.SetName("old");
@@ -203,6 +203,17 @@ TEST_F(DataEditTest, NameWithQuoteKeepsTheDialogOpen)
     EXPECT_EQ(back.GetName(), "a, b");
     EXPECT_EQ(back.GetFormat(), FMT_DEC);
     EXPECT_EQ(back.Data(), Bytes({1, 2}));
+
+    // Text that does not parse would be kept as an item without bytes.
+    dialog->show();
+    for (const char *bad : {"1 256", "1,,2"}) {
+        Type(bad);
+        ModalCatcher catcher;
+        QTest::mouseClick(btnOK, Qt::LeftButton);
+        EXPECT_EQ(catcher.Seen(), QStringList{"Wrong data, please check"}) << bad;
+        EXPECT_TRUE(dialog->isVisible()) << bad;
+        EXPECT_EQ(edSendData->toPlainText(), bad);
+    }
 
     dialog->SetItem(item, true);
     EXPECT_FALSE(edName->isEnabled());

@@ -34,6 +34,7 @@
 #include <QSvgRenderer>
 #include <QTest>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <functional>
@@ -126,6 +127,8 @@ TEST(Desktop, HelpContentOpensTheContentsAndF1ThePageOfTheWindowInFront)
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
+    // A plain widget would read as a filler to a screen reader, not as a window.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(help)->role(), QAccessible::Window);
 
     // Pages seen can be gone back and forth through; the search wraps and says when it fails.
     help->ShowPage(QStringLiteral("autosend.html"));
@@ -270,6 +273,23 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
 
     // The icon-only toolbar buttons are named by what their tool tip says.
     EXPECT_EQ(Name(Find<QToolButton>(w, "btnStartAutoSend")), QStringLiteral("Start Auto Send"));
+
+    // At the first window size the last buttons, Break among them, sat behind the overflow arrow,
+    // which had no name; two view buttons read the same.
+    auto *bar = Find<QToolBar>(w, "tbrMain");
+    auto *more = Find<QToolButton>(bar, "qt_toolbar_ext_button");
+    QStringList names;
+    for (QToolButton *button : bar->findChildren<QToolButton *>()) {
+        if (button == more)
+            continue;
+        EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString();
+        EXPECT_FALSE(names.contains(Name(button))) << Name(button).toStdString();
+        names << Name(button);
+    }
+    EXPECT_FALSE(more->isVisible());
+    EXPECT_EQ(Name(Find<QToolButton>(w, "btnDecimal")), QStringLiteral("Show in Decimal format"));
+    // A larger font or another style can still need the arrow.
+    EXPECT_EQ(Name(more), QStringLiteral("More tools"));
 }
 
 TEST(Desktop, TheLogoWordmarkFitsItsBox)

@@ -1,5 +1,10 @@
 #include "data/gui/dialogsupport.h"
 
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "tempdir.h"
+
 #include <QPushButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -61,4 +66,22 @@ TEST(DialogSupport, RowTextKeepsEveryByteOnOneLine)
     const QString row = RowText(std::string("OK\r\n\xE9\t", 6));
     EXPECT_EQ(row, QString::fromUtf8("OK\u240D\u240A\u00E9\t"));
     EXPECT_FALSE(row.contains(QLatin1Char('\n')) || row.contains(QLatin1Char('\r')));
+}
+
+TEST(DialogSupport, TheListSaveDialogsAskBeforeReplacingAFile)
+{
+    GuiTestEnv env;
+    const QString existing = env.FilePath("list.sds");
+    WriteRaw(existing.toStdString(), "kept");
+    int shown = 0;
+    ModalCatcher catcher([&](QDialog *files) {
+        if (shown++ == 0)
+            TypeFileNameLater(files, existing);
+        else
+            files->reject();
+    });
+    // The catcher answers the question with neither Yes nor No: anything but Yes keeps the file.
+    EXPECT_EQ(AskFilePath(nullptr, "dlgSave", true, "SendDataSetting (*.sds)|*.sds", "sds"), QString());
+    ASSERT_EQ(catcher.Seen().size(), 3) << catcher.Seen().join('|').toStdString();
+    EXPECT_TRUE(catcher.Seen()[1].contains("already exists"));
 }

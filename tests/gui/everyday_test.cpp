@@ -1,6 +1,7 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
 #include "app/FindBar.h"
 #include "app/MainWindow.h"
+#include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
 
 #include <QAction>
@@ -16,7 +17,10 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "guilink.h"
@@ -59,6 +63,14 @@ std::string Received(CTestPty &pty, size_t count)
 QString Instant(const TfrmMain &w)
 {
     return Find<QTextEdit>(w, "edSendItem")->toPlainText();
+}
+
+// Fills in the Capture to File dialog and confirms it.
+void AnswerCapture(QDialog *dialog, const QString &path, bool raw)
+{
+    Find<QLineEdit>(dialog, "edCaptureFile")->setText(path);
+    Find<QRadioButton>(dialog, raw ? "rdCaptureRaw" : "rdCaptureText")->setChecked(true);
+    dialog->accept();
 }
 
 } // namespace
@@ -164,19 +176,22 @@ TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
 }
 
-TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
+// A window with its port open on a pseudo-terminal, and a capture file to choose.
+class Capture : public testing::Test
 {
+protected:
+    void SetUp() override { w.OpenLink(Link("Pty", pty.Path())); }
+
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
-    w.OpenLink(Link("Pty", pty.Path()));
     const QString path = env.FilePath("capture.log");
-    const auto capture = [&w, &path](bool raw) {
-        ModalCatcher dialog([&path, raw](QDialog *d) {
-            Find<QLineEdit>(d, "edCaptureFile")->setText(path);
-            Find<QRadioButton>(d, raw ? "rdCaptureRaw" : "rdCaptureText")->setChecked(true);
-            d->accept();
-        });
+};
+
+TEST_F(Capture, WritesLinesAsShownOrRawBytes)
+{
+    const auto capture = [this](bool raw) {
+        ModalCatcher dialog([this, raw](QDialog *d) { AnswerCapture(d, path, raw); });
         Find<QAction>(w, "mnuFileCapture")->trigger();
     };
     EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
@@ -186,7 +201,7 @@ TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
     EXPECT_FALSE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
     Find<QToolButton>(w, "btnHex")->click();
     pty.Send("AB");
-    ASSERT_TRUE(WaitUntil([&path] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
+    ASSERT_TRUE(WaitUntil([this] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
         << ReadRaw(path.toStdString());
     ASSERT_TRUE(WaitUntil([label] { return label->text() == QStringLiteral("Capture: 14 B"); }))
         << label->text().toStdString();
@@ -197,7 +212,35 @@ TEST(Everyday, CaptureWritesLinesAsShownOrRawBytes)
     TypeAndSend(w, QStringLiteral("sent")); // raw capture holds received bytes only
     pty.Send(std::vector<uint8_t>{0x00, 0x0D, 0xFF});
     ASSERT_TRUE(WaitUntil(
-        [&path] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+        [this] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+}
+
+TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)
+{
+    const std::string before(65536, 'x'); // the diagnostic log stays below the limit
+    WriteRaw(path.toStdString(), before);
+    ModalCatcher catcher([this](QDialog *d) { AnswerCapture(d, path, true); });
+    Find<QAction>(w, "mnuFileCapture")->trigger();
+    {
+        const FileSizeLimit full(before.size() + 4);
+        pty.Send("ABCDEFGH");
+        ASSERT_TRUE(WaitUntil([&catcher] { return catcher.Seen().size() == 2; }));
+    }
+    EXPECT_TRUE(catcher.Seen()[1].contains(path));
+    EXPECT_TRUE(catcher.Seen()[1].contains(QString::fromLocal8Bit(strerror(EFBIG))))
+        << catcher.Seen()[1].toStdString();
+    EXPECT_TRUE(Find<QLabel>(w, "lbCapture")->isHidden());
+    EXPECT_TRUE(Find<QAction>(w, "mnuFileCapture")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
+
+    pty.Send("more");
+    ASSERT_TRUE(WaitUntil([this] { return LastLine(w).find("more") != std::string::npos; }));
+    EXPECT_EQ(catcher.Seen().size(), 2) << "one message";
+    EXPECT_EQ(ReadRaw(path.toStdString()), before + "ABCD");
+    const std::string diagnostics = ReadRaw(env.File("kestrum.log"));
+    const size_t line = diagnostics.find("capture.log stopped");
+    EXPECT_NE(line, std::string::npos);
+    EXPECT_EQ(diagnostics.find("capture.log stopped", line + 1), std::string::npos);
 }
 
 TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
@@ -257,37 +300,85 @@ TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
     EXPECT_EQ(Received(pty, 5), "after");
 }
 
-TEST(Everyday, ALostPortIsNotedAndReopenedWhenItsDeviceReturns)
+// A window with Reconnect Automatically on, its port open on a pseudo-terminal that has a by-id
+// name in a folder of the test's own.
+class Reconnect : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(symlink(port.c_str(), name.c_str()), 0);
+        w.SetByIdFolder(byId.path);
+        Find<QAction>(w, "mnuOpReconnect")->trigger();
+        w.OpenLink(Link("Pty", port));
+        ASSERT_TRUE(w.IsPortOpen());
+    }
+
+    // The node and its stable name go.
+    void Unplug()
+    {
+        first.CloseMaster();
+        ASSERT_EQ(unlink(name.c_str()), 0);
+        ASSERT_TRUE(WaitUntil([this] { return !w.IsPortOpen(); }));
+    }
+
+    // Back under another node with the same stable name.
+    void PlugBackAs(const CTestPty &pty) { ASSERT_EQ(symlink(pty.Path().c_str(), name.c_str()), 0); }
+
     GuiTestEnv env;
     TempDir byId;
     const std::string name = byId.File("usb-Maker_Adapter_A1-if00");
-    auto first = std::make_unique<CTestPty>();
-    ASSERT_EQ(symlink(first->Path().c_str(), name.c_str()), 0);
+    CTestPty first;
+    const std::string port = first.Path();
     TfrmMain w;
-    w.SetByIdFolder(byId.path);
-    Find<QAction>(w, "mnuOpReconnect")->trigger();
-    w.OpenLink(Link("Pty", first->Path()));
-    ASSERT_TRUE(w.IsPortOpen());
-    Find<QToolButton>(w, "btnStartAutoSend")->click();
+};
 
-    first->CloseMaster();
-    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
-    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + first->Path(), 0), 0u) << LastLine(w);
+TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn)
+{
+    Find<QToolButton>(w, "btnStartAutoSend")->click();
+    Unplug();
+    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + port, 0), 0u) << LastLine(w);
     const std::vector<LogRun> runs = Log(w)->LineRuns(Log(w)->LineCount() - 1);
     ASSERT_FALSE(runs.empty());
     EXPECT_EQ(runs.front().color, kColorNote);
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(),
+              "Waiting for " + QString::fromStdString(port.substr(5)) + " to come back");
+    EXPECT_TRUE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
 
-    // The adapter comes back under another device name, with the same stable name.
     CTestPty second;
-    ASSERT_EQ(unlink(name.c_str()), 0);
-    ASSERT_EQ(symlink(second.Path().c_str(), name.c_str()), 0);
-    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 10000));
-    EXPECT_EQ(LastLine(w), "Note :Port back: " + name);
+    PlugBackAs(second);
+    ASSERT_TRUE(WaitUntil([this] { return w.IsPortOpen(); }, 10000));
+    EXPECT_EQ(LastLine(w), "Note :Port back: " + port + " (" + name + ")");
+    EXPECT_EQ(w.LastLink()->PortName, port);
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(port));
     EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     second.Send("hi");
-    ASSERT_TRUE(WaitUntil([&w] { return LastLine(w) == "Rec  :hi"; }));
+    ASSERT_TRUE(WaitUntil([this] { return LastLine(w) == "Rec  :hi"; }));
     Find<QToolButton>(w, "btnStopAutoSend")->click();
+}
+
+// Told once, tried less often, and Close Port ends the wait.
+TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
+{
+    Unplug();
+    CTestPty second;
+    ASSERT_EQ(flock(second.Slave(), LOCK_EX), 0) << "another program holds it";
+    ModalCatcher boxes;
+    PlugBackAs(second);
+    ASSERT_TRUE(WaitUntil([&boxes] { return !boxes.Seen().isEmpty(); }, 10000));
+    EXPECT_TRUE(boxes.Seen().front().startsWith("Can not Open " + QString::fromStdString(port) + ": "))
+        << boxes.Seen().front().toStdString();
+    EXPECT_EQ(w.Extras().reconnectTimer.interval(), 5000);
+    auto *panel = Find<QLabel>(w, "stbComStatusPanel0");
+    EXPECT_TRUE(panel->text().startsWith("Waiting for ")) << panel->text().toStdString();
+    EXPECT_TRUE(panel->toolTip().contains("did not open")) << panel->toolTip().toStdString();
+
+    Find<QToolButton>(w, "btnClosePort")->click();
+    EXPECT_EQ(panel->text(), QStringLiteral("Port: "));
+    EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+    EXPECT_FALSE(w.WaitingForPort());
+    EXPECT_FALSE(w.Extras().reconnectTimer.isActive());
+    EXPECT_EQ(boxes.Seen().size(), 1);
 }
 
 TEST(Everyday, WithoutReconnectALostPortStaysClosedAfterItsNote)

@@ -3,6 +3,7 @@
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
+#include "platform/errors.h"
 #include "platform/textfile.h"
 
 #include "guilink.h"
@@ -389,6 +390,31 @@ TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)
     back = Link("y");
     none.ReadToLink(back);
     EXPECT_EQ(back.PortName, "");
+}
+
+// A typed 300 used to be stored as 44, the low eight bits.
+TEST_F(LinkDialogs, AByteSizeNoLineHasIsRefusedAtOk)
+{
+    TfrmPortSetting dialog(nullptr);
+    dialog.FillFromLink(Link("x"));
+    QLineEdit *size = Find<QComboBox>(&dialog, "cboByteSize")->lineEdit();
+    ASSERT_NE(size, nullptr);
+    COM_PORT_SETTING back = Link("x");
+    QStringList told;
+    for (const char *typed : {"300", "9", "4", "x"}) {
+        size->setText(typed);
+        dialog.accept();
+        told << QString("'%1' is not a valid integer value").arg(typed);
+        EXPECT_EQ(m_script.Messages(), told);
+        EXPECT_NE(dialog.result(), QDialog::Accepted) << typed;
+        EXPECT_THROW(dialog.ReadToLink(back), EConvertError) << typed;
+    }
+    EXPECT_EQ(back, Link("x"));
+    size->setText("7");
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    dialog.ReadToLink(back);
+    EXPECT_EQ(back.DataBits, 7);
 }
 
 TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -25,6 +26,8 @@
 
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -58,7 +61,7 @@ TEST(MainWindow, ToolbarButtonsCarryTheirTooltipsInOrder)
         {"btnShowTime", "Show Time", ""},
         {"btnText", "View in Text Format", ""},
         {"btnHex", "Show in Hex format", ""},
-        {"btnDecimal", "Show in String and Symbol format", ""},
+        {"btnDecimal", "Show in Decimal format", ""},
         {"btnTextSymbol", "Show in String and Symbol format", ""},
         {"btnLinkList", "Link Setting Manager", ""},
         {"btnClosePort", "Close Port", ""},
@@ -296,6 +299,46 @@ TEST(MainWindow, LogSaveCopyAndClear)
 
     w.findChild<QAction *>(QStringLiteral("mnuClearDisplay"))->trigger();
     EXPECT_EQ(log->LineCount(), 0);
+}
+
+TEST(MainWindow, SaveAsksBeforeReplacingAndUserFilesStartAtHomeWithoutDocuments)
+{
+    GuiTestEnv env;
+    const QString home = env.FilePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toLocal8Bit());
+    const QString existing = home + QStringLiteral("/old.log");
+    WriteRaw(existing.toStdString(), "a long session");
+    QString folder, proposed;
+    {
+        TfrmMain w;
+        w.LogRecData(CCommData(Bytes{0x41}));
+        int shown = 0;
+        ModalCatcher dialogs([&](QDialog *d) {
+            if (shown++ > 0)
+                return d->reject();
+            folder = qobject_cast<QFileDialog *>(d)->directory().absolutePath();
+            TypeFileNameLater(d, existing);
+        });
+        w.findChild<QAction *>(QStringLiteral("mnuFileSave"))->trigger();
+        EXPECT_EQ(dialogs.Seen().size(), 3) << dialogs.Seen().join('|').toStdString();
+        EXPECT_TRUE(dialogs.Seen().value(1).contains(QStringLiteral("already exists")));
+    }
+    {
+        TfrmMain w;
+        ModalCatcher dialogs([&](QDialog *d) {
+            proposed = d->findChild<QLineEdit *>(QStringLiteral("edCaptureFile"))->text();
+            d->reject();
+        });
+        w.findChild<QAction *>(QStringLiteral("mnuFileCapture"))->trigger();
+    }
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(ReadRaw(existing.toStdString()), "a long session") << "not replaced";
+    EXPECT_EQ(folder.toStdString(), home.toStdString()) << "not the app folder with its diagnostic log";
+    EXPECT_EQ(proposed.toStdString(), (home + QStringLiteral("/capture.log")).toStdString());
 }
 
 TEST(MainWindow, ManualBesideTheProgramAndAboutBox)

@@ -63,9 +63,9 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
     EXPECT_NE(entry.GetName().find(':'), std::string::npos)
         << "named with the time of day: " << entry.GetName();
 
-    // A message that finds nothing waiting, and events other than received data, change nothing.
+    // A message that finds nothing waiting, and a break, change nothing.
     w.OnComEvent(EV_RXCHAR);
-    w.OnComEvent(EV_BREAK | (CE_FRAME << 16));
+    w.OnComEvent(EV_BREAK | (CE_BREAK << 16));
     EXPECT_EQ(w.RecBlocks(), 1);
     EXPECT_EQ(w.RecBytes(), 4);
     EXPECT_EQ(list->Entries().Count(), 1);
@@ -210,4 +210,32 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
     ASSERT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
     EXPECT_TRUE(w.AutoSend().Marks().SendBeginValid && w.AutoSend().Marks().SendEndValid);
     w.AutoSend().SetState(AUTOSEND_STOPPED);
+}
+
+// Lost bytes are never silent: line errors, with the driver's counts, and a listener held by a
+// window that fell behind show beside the counters and give one note per burst.
+TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    auto *label = Find<QLabel>(w, "lblInboundLoss");
+    EXPECT_TRUE(label->isHidden());
+    EXPECT_EQ(label->accessibleName(), "Line errors");
+
+    ST_LineCounters counts;
+    counts.Overrun = 2;
+    w.OnComEvent(EV_ERR | (CE_OVERRUN << 16), counts);
+    w.OnComEvent(EV_ERR | ((CE_OVERRUN | CE_FRAME) << 16)); // bits without counts count once
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_EQ(label->text(), "Errors:4");
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const int lines = log->LineCount();
+    ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines; }));
+    EXPECT_EQ(LastLogLine(w), "Note :Line errors: 3 overrun, 1 framing");
+
+    w.OnComEvent(EV_RX80FULL);
+    ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines + 1; }));
+    EXPECT_EQ(LastLogLine(w), "Note :Reading paused: the window fell 32 MiB behind the port");
+    EXPECT_EQ(label->text(), "Errors:4 Paused:1");
+    EXPECT_EQ(log->LineCount(), lines + 2);
 }

@@ -88,14 +88,47 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
     ASSERT_TRUE(Settled(w));
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/2"));
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0D")) << "Enter sends instead of breaking the line";
+}
 
-    // Text that does not convert is still one sent item, without bytes.
+// Hex or Dec text that does not parse used to go out as an item without bytes, logged and
+// counted as sent. Send, Enter, Edit and a format switch now refuse it and keep it to be fixed.
+TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    auto *format = Find<QComboBox>(w, "cboFormat");
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    const auto refused = [&](const char *typed, const std::function<void()> &command) {
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromLatin1(typed));
+        const int shownFormat = format->currentIndex();
+        ModalCatcher catcher;
+        command();
+        EXPECT_EQ(catcher.Seen(), QStringList{"Wrong data, please check"}) << typed;
+        EXPECT_EQ(edit->toPlainText(), QString::fromLatin1(typed));
+        EXPECT_EQ(format->currentIndex(), shownFormat);
+        EXPECT_EQ(w.CurrentType(), shownFormat);
+    };
+    format->setCurrentIndex(FMT_HEX);
+    refused("4G", [&] { Find<QPushButton>(w, "btnSend")->click(); });
+    refused("41 4", [&] { QTest::keyClick(edit, Qt::Key_Return); });
+    refused("0x41", [&] { Find<QPushButton>(w, "btnEdit")->click(); });
+    refused("4G", [&] { format->setCurrentIndex(FMT_STRING); });
     edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("4G"));
-    Find<QPushButton>(w, "btnSend")->click();
+    format->setCurrentIndex(FMT_DEC);
+    refused("256", [&] { Find<QPushButton>(w, "btnSend")->click(); });
+    refused("1,,2", [&] { format->setCurrentIndex(FMT_HEX); });
+    EXPECT_TRUE(w.SendsSettled()) << "a refused text was queued";
+    EXPECT_TRUE(LogLines(w).empty());
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
+
+    // Corrected, the same text goes out.
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("65 66"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(o.pty.Receive(2), (std::vector<uint8_t>{65, 66}));
     ASSERT_TRUE(Settled(w));
-    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:6/3"));
-    EXPECT_EQ(LogLines(w).back(), "Send :");
+    EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
 }
 
 TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
@@ -129,12 +162,6 @@ TEST(Send, FormatSwitchKeepsTheBytes)
     format->setCurrentIndex(FMT_DEC);
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("65 66 "));
     EXPECT_EQ(w.CurrentType(), FMT_DEC);
-
-    format->setCurrentIndex(FMT_HEX);
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("4G"));
-    format->setCurrentIndex(FMT_STRING);
-    EXPECT_TRUE(edit->toPlainText().isEmpty());
 
     // Bytes a text edit cannot hold as typed (CR, LF) survive a switch to symbols and back.
     w.SetInstantItem(CCommData(Bytes{'A', 0x0D, 0x0A, 'B'}, FMT_STRING));

@@ -38,6 +38,9 @@ check_tree() {
   # The entry starts the installed program and names the installed icon.
   grep -qx "Exec=kestrum" "$desktop" || fail "desktop entry does not start kestrum"
   grep -qx "Icon=org.vantrell.Kestrum" "$desktop" || fail "desktop entry names another icon"
+  # A screenshot software centres would fetch from a reserved example address shows nothing.
+  grep -o '<image>[^<]*' "$root/share/metainfo/org.vantrell.Kestrum.metainfo.xml" 2>/dev/null |
+    grep -q '\.example/' && fail "metainfo screenshot points at a placeholder address"
   # Nothing of the build (tests, benches, static libraries) comes along.
   extra=$(cd "$root" && find . -type f | grep -v -e '^./bin/kestrum$' -e '^./bin/kestrum-vport$' \
     -e '^./share/applications/' -e '^./share/metainfo/' -e '^./share/man/man1/' -e '^./share/doc/kestrum/' \

@@ -80,7 +80,13 @@ void ShowErrorBox(QWidget *parent, const std::exception &error);
 // A plain message with an OK button.
 void ShowMessage(QWidget *parent, const QString &text);
 
-// `filter` lists descriptions and patterns as "Desc (*.x)|*.x|Other(*.y)|*.y".
+// Where a dialog for the user's own files (a saved log, a capture) starts: the documents folder
+// when it exists, else the home folder. Never the app folder, whose first log file on offer would
+// be the diagnostic log.
+QString UserFilesFolder();
+
+// `filter` lists descriptions and patterns as "Desc (*.x)|*.x|Other(*.y)|*.y". A save dialog asks
+// before it replaces an existing file.
 QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool save, const QString &filter,
                             const QString &defaultSuffix);
 // Shows the dialog modally; the chosen path, or the empty text when cancelled.

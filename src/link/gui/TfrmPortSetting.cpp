@@ -50,6 +50,17 @@ void ShowChoice(QComboBox *box, const QString &text, Qt::MatchFlags match = Qt::
         box->setEditText(text);
 }
 
+// A line carries 5 to 8 data bits. The link keeps the size in 8 bits, so a larger number would
+// not be refused later but stored as another one (300 as 44).
+int ByteSizeOf(const QComboBox *box)
+{
+    const std::string text = ToLatin1(box->currentText());
+    const int bits = StrToInt(text);
+    if (bits < 5 || bits > 8)
+        throw EConvertError(text);
+    return bits;
+}
+
 } // namespace
 
 void TfrmPortSetting::SetPortSource(PortSource source)
@@ -161,7 +172,7 @@ void TfrmPortSetting::ReadToLink(COM_PORT_SETTING &link) const
     read.LinkName = ToLatin1(edLinkName->text());
     read.PortName = ToLatin1(cboPortName->currentText().trimmed());
     read.Baud = StrToInt(ToLatin1(cboBaudRate->currentText()));
-    read.DataBits = static_cast<uint8_t>(StrToInt(ToLatin1(cboByteSize->currentText())));
+    read.DataBits = static_cast<uint8_t>(ByteSizeOf(cboByteSize));
     if (const int i = cboParity->currentIndex(); i >= 0)
         read.ParityCode = kParityItems[static_cast<size_t>(i)].Code;
     if (const int i = cboStopBits->currentIndex(); i >= 0)
@@ -171,4 +182,17 @@ void TfrmPortSetting::ReadToLink(COM_PORT_SETTING &link) const
     read.InputBufferLen = StrToInt(ToLatin1(edInputBufferLen->text()));
     read.OutputBufferLen = StrToInt(ToLatin1(edOutputBufferLen->text()));
     link = std::move(read);
+}
+
+// A byte size that is not 5 to 8 keeps the dialog open, with the text there to be put right.
+void TfrmPortSetting::accept()
+{
+    try {
+        ByteSizeOf(cboByteSize);
+    } catch (const EConvertError &error) {
+        ShowErrorBox(this, error);
+        cboByteSize->setFocus();
+        return;
+    }
+    QDialog::accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Edits one link. Always filled with FillFromLink before it is shown; after OK the link manager
-// reads it back with ReadToLink. OK itself checks nothing: a number that is not an integer
-// surfaces as EConvertError when it is read back.
+// reads it back with ReadToLink. OK refuses a byte size that is not 5 to 8; any other number
+// that is not an integer surfaces as EConvertError when it is read back.
 #include "Serial/portlist.h"
 #include "link/linksetting.h"
 
@@ -22,14 +22,17 @@ public:
     void FillFromLink(const COM_PORT_SETTING &link);
     // For a new link: a port name that is not present gives way to the first port listed.
     void ProposeListedPort(COM_PORT_SETTING &link) const;
-    // Fills `link` from the controls, or throws EConvertError and leaves it unchanged. A parity,
-    // stop-bits or flow-control list with nothing chosen keeps the value `link` already has.
+    // Fills `link` from the controls, or throws EConvertError and leaves it unchanged (a byte
+    // size outside 5 to 8 included). A parity, stop-bits or flow-control list with nothing
+    // chosen keeps the value `link` already has.
     void ReadToLink(COM_PORT_SETTING &link) const;
 
     // Where the port list comes from; tests put in their own. An empty function restores the
     // ports present on the machine.
     using PortSource = std::function<std::vector<ST_PortInfo>()>;
     static void SetPortSource(PortSource source);
+
+    void accept() override;
 
 private:
     void FillPortList();

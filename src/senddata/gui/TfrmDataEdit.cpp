@@ -28,6 +28,16 @@ std::string EditText(const QTextEdit *edit)
     return ToLatin1(text);
 }
 
+bool Parses(const QTextEdit *edit, DATA_FORMAT format)
+{
+    CCommData probe;
+    if (format == FMT_HEX)
+        return probe.ParseHex(EditText(edit));
+    if (format == FMT_DEC)
+        return probe.ParseDec(EditText(edit));
+    return true;
+}
+
 } // namespace
 
 TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
@@ -129,6 +139,12 @@ void TfrmDataEdit::accept()
         ShowMessage(this, "Wrong Name. There are should no \" in name");
         return;
     }
+    // Taken as it is, the text would become an item without bytes, which is then sent, logged and
+    // counted as if it were data.
+    if (!Parses(edSendData, m_format)) {
+        ShowMessage(this, kWrongData);
+        return;
+    }
     QDialog::accept();
 }
 
@@ -181,14 +197,11 @@ void TfrmDataEdit::rdgFormatClick(int id)
     ApplyFormatStates(newFormat);
     if (oldFormat == FMT_HEX && newFormat == FMT_HEX)
         return;
-    if (oldFormat == FMT_HEX) {
-        CCommData probe;
-        if (!probe.ParseHex(EditText(edSendData))) {
-            ShowMessage(this, "Wrong data, please check");
-            m_formatButtons->button(FMT_HEX)->setChecked(true);
-            ApplyFormatStates(FMT_HEX);
-            return;
-        }
+    if (oldFormat == FMT_HEX && !Parses(edSendData, FMT_HEX)) {
+        ShowMessage(this, kWrongData);
+        m_formatButtons->button(FMT_HEX)->setChecked(true);
+        ApplyFormatStates(FMT_HEX);
+        return;
     }
     CCommData chosen;
     if (newFormat == FMT_STR_SYMBOL) {

@@ -20,17 +20,21 @@ class TfrmDataEdit : public QDialog
 public:
     explicit TfrmDataEdit(QWidget *owner);
 
+    // What the user is told about Hex or Dec text that does not parse, here and wherever else
+    // such text is typed.
+    static constexpr const char *kWrongData = "Wrong data, please check";
+
     // Opens the editor modally on `item`; true, with `item` replaced by the edited one, when it
     // was confirmed.
     static bool EditItem(QWidget *owner, CCommData &item, bool lockName = false);
 
     // With `lockName` the name is shown but cannot be changed.
     void SetItem(const CCommData &item, bool lockName = false);
-    // Text that does not parse in Hex or Dec reads back as an item without bytes.
+    // Text that does not parse in Hex or Dec reads back as an item without bytes (OK refuses it).
     CCommData Item() const;
     DATA_FORMAT CurrentFormat() const { return m_format; }
 
-    // Refuses a name with a double quote in it.
+    // Refuses a name with a double quote in it, and Hex or Dec text that does not parse.
     void accept() override;
 
 private:

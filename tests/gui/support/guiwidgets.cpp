@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 QString StatusPanel(const QWidget &window, int i)
@@ -30,6 +31,11 @@ void TypeFileName(QDialog *dialog, const QString &path)
     ASSERT_NE(edit, nullptr) << dialog->objectName().toStdString();
     edit->setText(path);
     QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void TypeFileNameLater(QDialog *dialog, const QString &path)
+{
+    QTimer::singleShot(0, dialog, [dialog, path] { TypeFileName(dialog, path); });
 }
 
 void SelectFile(QFileDialog *files, const QString &path)

@@ -32,6 +32,9 @@ void ClickRow(QTreeView *view, int row);
 
 // Types the path into the file dialog's name field, as a user would, and confirms it.
 void TypeFileName(QDialog *dialog, const QString &path);
+// The same once the ModalCatcher answering the dialog has returned, so that a question the dialog
+// asks on the way (replace the existing file?) reaches the catcher too.
+void TypeFileNameLater(QDialog *dialog, const QString &path);
 
 // Chooses the path without typing; the dialog stays open.
 void SelectFile(QFileDialog *files, const QString &path);
