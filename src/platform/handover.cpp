@@ -39,9 +39,13 @@ std::shared_ptr<CHandOver::Delivery> CHandOver::Post(std::function<void()> task)
     }
     if (Wake())
         return delivery;
-    // Nobody will run it; it stays queued, dead, until the hand-over goes.
-    const std::lock_guard<std::mutex> guard(delivery->lock);
-    delivery->cancelled = true;
+    const std::lock_guard<std::mutex> guard(lock_);
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+        if (*it == delivery) {
+            queue_.erase(it);
+            break;
+        }
+    }
     return nullptr;
 }
 
@@ -76,17 +80,13 @@ bool CHandOver::Cancelled() const
 bool CHandOver::RunNext()
 {
     std::shared_ptr<Delivery> next;
-    bool more = false;
     {
         const std::lock_guard<std::mutex> guard(lock_);
         if (queue_.empty())
             return false;
         next = std::move(queue_.front());
         queue_.pop_front();
-        more = !queue_.empty();
     }
-    if (more)
-        Wake();
     Run(*next);
     return true;
 }

@@ -38,13 +38,11 @@ public:
     bool Cancelled() const;
 
 protected:
-    // Tells the owner thread that deliveries are queued; it answers with RunNext until that
-    // returns false. False when the owner cannot be reached.
+    // Called once per delivery queued: the owner thread is to call RunNext once. False when the
+    // owner cannot be reached.
     virtual bool Wake() = 0;
     virtual bool OnOwnerThread() const = 0;
-    // On the owner thread: runs the oldest queued delivery; false when none was queued. Wakes the
-    // owner again first when more are queued, so that a task which runs a nested event loop (a
-    // message box) does not hold up the ones behind it.
+    // On the owner thread: runs the oldest queued delivery; false when none was queued.
     bool RunNext();
     // Waits up to `ms` until a delivery is queued.
     bool WaitQueued(int ms);

@@ -1,18 +1,17 @@
 #pragma once
 // The hand-over for the GUI: deliveries run in the event loop of the thread a context object
-// lives in (the main window). The context must outlive the hand-over, and the hand-over every
-// port that delivers through it (close the port first); create and destroy it on that thread.
+// lives in (the main window), as queued calls, in one order with every other queued call. The
+// context must outlive the hand-over, and the hand-over every port that delivers through it
+// (close the port first); create and destroy it on the context's thread.
 //
-// A worker wakes the event loop through a descriptor of its own rather than a posted Qt event:
-// a posted event's objects are made on the worker and freed on the GUI thread (or the other way
-// round) under locks inside the Qt library, which a race detector cannot see, so every delivery
-// would look like a race. Here what crosses the threads crosses under the hand-over's own locks.
+// The queued call carries nothing but the hand-over's address: the delivery itself waits in the
+// hand-over's own queue. What Qt's queue hands across is ordered by locks inside the Qt library,
+// which a race detector cannot see; what the hand-over hands across, it sees.
 #include "platform/handover.h"
 
 #include <memory>
 
 class QObject;
-class QSocketNotifier;
 class QThread;
 
 class CQtHandOver : public CHandOver
@@ -26,9 +25,7 @@ protected:
     bool OnOwnerThread() const override;
 
 private:
-    void RunWoken();
-
     QThread *owner_;
-    int wake_ = -1; // an eventfd, readable while deliveries may be queued
-    std::unique_ptr<QSocketNotifier> notifier_;
+    // The queued calls' target; going with the hand-over, it takes the calls still queued along.
+    std::unique_ptr<QObject> receiver_;
 };
