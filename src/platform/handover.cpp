@@ -10,8 +10,8 @@ bool CHandOver::Deliver(std::function<void()> task)
         task();
         return true;
     }
-    const std::shared_ptr<Delivery> delivery = Enqueue(std::move(task));
-    if (!delivery || !Post(delivery))
+    const std::shared_ptr<Delivery> delivery = Post(std::move(task));
+    if (!delivery)
         return false;
     std::unique_lock<std::mutex> wait(delivery->lock);
     delivery->done.wait(wait, [&] { return delivery->finished || delivery->cancelled; });
@@ -20,22 +20,33 @@ bool CHandOver::Deliver(std::function<void()> task)
 
 bool CHandOver::Forward(std::function<void()> task)
 {
-    std::shared_ptr<Delivery> delivery = Enqueue(std::move(task));
-    return delivery && Post(std::move(delivery));
+    return Post(std::move(task)) != nullptr;
 }
 
-// Registered so that Cancel can reach it; null once cancelled.
-std::shared_ptr<CHandOver::Delivery> CHandOver::Enqueue(std::function<void()> task)
+std::shared_ptr<CHandOver::Delivery> CHandOver::Post(std::function<void()> task)
 {
     auto delivery = std::make_shared<Delivery>();
     delivery->task = std::move(task);
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (cancelled_)
+            return nullptr;
+        while (!pending_.empty() && pending_.front().expired())
+            pending_.pop_front();
+        pending_.push_back(delivery);
+        queue_.push_back(delivery);
+        queued_.notify_all();
+    }
+    if (Wake())
+        return delivery;
     const std::lock_guard<std::mutex> guard(lock_);
-    if (cancelled_)
-        return nullptr;
-    while (!pending_.empty() && pending_.front().expired())
-        pending_.pop_front();
-    pending_.push_back(delivery);
-    return delivery;
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+        if (*it == delivery) {
+            queue_.erase(it);
+            break;
+        }
+    }
+    return nullptr;
 }
 
 void CHandOver::Cancel()
@@ -66,51 +77,47 @@ bool CHandOver::Cancelled() const
     return cancelled_;
 }
 
-void CHandOver::Run(const std::shared_ptr<Delivery> &delivery)
+bool CHandOver::RunNext()
 {
+    std::shared_ptr<Delivery> next;
     {
-        const std::lock_guard<std::mutex> guard(delivery->lock);
-        if (delivery->cancelled)
-            return;
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (queue_.empty())
+            return false;
+        next = std::move(queue_.front());
+        queue_.pop_front();
     }
-    delivery->task();
-    const std::lock_guard<std::mutex> guard(delivery->lock);
-    delivery->finished = true;
-    delivery->done.notify_all();
+    Run(*next);
+    return true;
 }
 
-bool CQueuedHandOver::Post(std::shared_ptr<Delivery> delivery)
+void CHandOver::Run(Delivery &delivery)
 {
-    const std::lock_guard<std::mutex> guard(queueLock_);
-    queue_.push_back(std::move(delivery));
-    queued_.notify_all();
-    return true;
+    std::function<void()> task;
+    {
+        const std::lock_guard<std::mutex> guard(delivery.lock);
+        task.swap(delivery.task);
+        if (delivery.cancelled)
+            return;
+    }
+    task();
+    task = nullptr;
+    const std::lock_guard<std::mutex> guard(delivery.lock);
+    delivery.finished = true;
+    // Still under the lock: once the worker sees `finished` it may free the delivery.
+    delivery.done.notify_all();
+}
+
+bool CHandOver::WaitQueued(int ms)
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    return queued_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); });
 }
 
 int CQueuedHandOver::RunPending()
 {
     int ran = 0;
-    while (RunOne(0))
+    while (RunNext())
         ++ran;
     return ran;
-}
-
-bool CQueuedHandOver::RunOne(int ms)
-{
-    std::shared_ptr<Delivery> next;
-    {
-        std::unique_lock<std::mutex> guard(queueLock_);
-        if (!queued_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); }))
-            return false;
-        next = std::move(queue_.front());
-        queue_.pop_front();
-    }
-    Run(next);
-    return true;
-}
-
-bool CQueuedHandOver::WaitQueued(int ms)
-{
-    std::unique_lock<std::mutex> guard(queueLock_);
-    return queued_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); });
 }

@@ -6,6 +6,10 @@
 // return false at once, whether it is still queued (it will then never run) or already running
 // (it runs to its end on the owner thread, but the worker no longer waits for it). This is what
 // lets the owner stop a worker that is blocked in Deliver without either waiting for the other.
+//
+// Everything a delivery carries passes between the threads under this class's own locks, and its
+// task (with whatever it holds) is destroyed on the owner thread before the worker is let go, so
+// no object of the caller's is ever released on the worker behind the owner's back.
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -34,6 +38,16 @@ public:
     bool Cancelled() const;
 
 protected:
+    // Called once per delivery queued: the owner thread is to call RunNext once. False when the
+    // owner cannot be reached.
+    virtual bool Wake() = 0;
+    virtual bool OnOwnerThread() const = 0;
+    // On the owner thread: runs the oldest queued delivery; false when none was queued.
+    bool RunNext();
+    // Waits up to `ms` until a delivery is queued.
+    bool WaitQueued(int ms);
+
+private:
     struct Delivery
     {
         std::function<void()> task;
@@ -42,19 +56,15 @@ protected:
         bool finished = false;
         bool cancelled = false;
     };
-    // Runs the delivery unless it was cancelled; the owner-thread side of every implementation.
-    // Static, so a queued delivery outliving its hand-over is still safe to run.
-    static void Run(const std::shared_ptr<Delivery> &delivery);
-    // Queues Run(delivery) on the owner thread. False when that is impossible (owner gone).
-    virtual bool Post(std::shared_ptr<Delivery> delivery) = 0;
-    virtual bool OnOwnerThread() const = 0;
-
-private:
-    std::shared_ptr<Delivery> Enqueue(std::function<void()> task);
+    static void Run(Delivery &delivery);
+    // Registered so that Cancel can reach it, and queued for the owner; null once cancelled.
+    std::shared_ptr<Delivery> Post(std::function<void()> task);
 
     mutable std::mutex lock_;
+    std::condition_variable queued_;
     bool cancelled_ = false;
     std::deque<std::weak_ptr<Delivery>> pending_;
+    std::deque<std::shared_ptr<Delivery>> queue_;
 };
 
 // The owner thread is whichever thread calls RunPending / RunOne; for tests and for programs
@@ -66,17 +76,14 @@ public:
     // Runs every queued delivery; returns how many ran.
     int RunPending();
     // Waits up to `ms` for one delivery and runs it; false when none came.
-    bool RunOne(int ms);
+    bool RunOne(int ms) { return WaitQueued(ms) && RunNext(); }
     // Waits up to `ms` until a delivery is queued, without running it.
-    bool WaitQueued(int ms);
+    using CHandOver::WaitQueued;
 
 protected:
-    bool Post(std::shared_ptr<Delivery> delivery) override;
+    bool Wake() override { return true; }
     bool OnOwnerThread() const override { return std::this_thread::get_id() == owner_; }
 
 private:
     std::thread::id owner_;
-    std::mutex queueLock_;
-    std::condition_variable queued_;
-    std::deque<std::shared_ptr<Delivery>> queue_;
 };

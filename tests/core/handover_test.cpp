@@ -70,3 +70,41 @@ TEST(HandOver, CancelFromInsideARunningDeliveryFreesTheWorker)
     EXPECT_TRUE(handOver.Deliver([&] { ++ran; }));
     EXPECT_EQ(ran, 1);
 }
+
+namespace {
+
+// Notes the thread that destroys it; a task holds it by a shared pointer, as tasks hold handlers.
+struct Tracker
+{
+    explicit Tracker(std::atomic<std::thread::id> &where) : where(where) {}
+    ~Tracker() { where = std::this_thread::get_id(); }
+    std::atomic<std::thread::id> &where;
+};
+
+} // namespace
+
+TEST(HandOver, WhatATaskHoldsIsReleasedOnTheOwnerThread)
+{
+    // A task's captures may be objects of the owner thread; the worker must never be the one
+    // that releases them, whether the task ran or was dropped.
+    CQueuedHandOver handOver;
+    const std::thread::id owner = std::this_thread::get_id();
+    std::atomic<std::thread::id> delivered, forwarded, dropped;
+    std::atomic<bool> releasedBeforeReturn{false};
+    std::thread worker([&] {
+        handOver.Deliver([t = std::make_shared<Tracker>(delivered)] {});
+        releasedBeforeReturn = delivered == owner;
+        handOver.Forward([t = std::make_shared<Tracker>(forwarded)] {});
+    });
+    while (forwarded == std::thread::id())
+        handOver.RunOne(50);
+    worker.join();
+    EXPECT_TRUE(releasedBeforeReturn.load()) << "Deliver returns once the task's captures are gone";
+    EXPECT_EQ(forwarded, owner);
+
+    std::thread([&] { handOver.Forward([t = std::make_shared<Tracker>(dropped)] {}); }).join();
+    handOver.Cancel();
+    EXPECT_EQ(dropped, std::thread::id()) << "not yet: the owner drops it";
+    EXPECT_EQ(handOver.RunPending(), 1);
+    EXPECT_EQ(dropped, owner);
+}

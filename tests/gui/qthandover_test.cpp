@@ -56,3 +56,19 @@ TEST(QtHandOver, CancelOnTheGuiThreadReleasesAWaitingWorkerAndItsTaskNeverRuns)
     Pump(50);
     EXPECT_FALSE(ran.load()) << "a cancelled delivery must not run later from the event loop";
 }
+
+TEST(QtHandOver, ATaskInANestedEventLoopDoesNotHoldUpTheNext)
+{
+    // A delivered task that shows a message box runs the event loop inside it; deliveries
+    // queued behind it must run there, as the box may wait for them.
+    QObject context;
+    CQtHandOver handOver(&context);
+    bool secondRan = false, firstDone = false, firstSawSecond = false;
+    handOver.Forward([&] {
+        firstSawSecond = WaitUntil([&] { return secondRan; }, 10000);
+        firstDone = true;
+    });
+    handOver.Forward([&] { secondRan = true; });
+    ASSERT_TRUE(WaitUntil([&] { return firstDone; }, 20000));
+    EXPECT_TRUE(firstSawSecond);
+}

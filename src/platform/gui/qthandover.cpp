@@ -1,26 +1,26 @@
 #include "platform/gui/qthandover.h"
 
 #include <QMetaObject>
+#include <QObject>
 #include <QThread>
 
-CQtHandOver::CQtHandOver(QObject *context) : context_(context) {}
+CQtHandOver::CQtHandOver(QObject *context) : owner_(context->thread()), receiver_(std::make_unique<QObject>())
+{
+}
 
 CQtHandOver::~CQtHandOver()
 {
     Cancel();
+    receiver_.reset();
 }
 
-bool CQtHandOver::Post(std::shared_ptr<Delivery> delivery)
+bool CQtHandOver::Wake()
 {
-    QObject *context = context_.data();
-    if (context == nullptr)
-        return false;
     return QMetaObject::invokeMethod(
-        context, [delivery] { CHandOver::Run(delivery); }, Qt::QueuedConnection);
+        receiver_.get(), [this] { RunNext(); }, Qt::QueuedConnection);
 }
 
 bool CQtHandOver::OnOwnerThread() const
 {
-    const QObject *context = context_.data();
-    return context != nullptr && QThread::currentThread() == context->thread();
+    return QThread::currentThread() == owner_;
 }

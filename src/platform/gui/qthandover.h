@@ -1,11 +1,18 @@
 #pragma once
 // The hand-over for the GUI: deliveries run in the event loop of the thread a context object
-// lives in (the main window), as queued calls. The context must outlive the hand-over, and the
-// hand-over every port that delivers through it (close the port first).
+// lives in (the main window), as queued calls, in one order with every other queued call. The
+// context must outlive the hand-over, and the hand-over every port that delivers through it
+// (close the port first); create and destroy it on the context's thread.
+//
+// The queued call carries nothing but the hand-over's address: the delivery itself waits in the
+// hand-over's own queue. What Qt's queue hands across is ordered by locks inside the Qt library,
+// which a race detector cannot see; what the hand-over hands across, it sees.
 #include "platform/handover.h"
 
-#include <QObject>
-#include <QPointer>
+#include <memory>
+
+class QObject;
+class QThread;
 
 class CQtHandOver : public CHandOver
 {
@@ -14,9 +21,11 @@ public:
     ~CQtHandOver() override;
 
 protected:
-    bool Post(std::shared_ptr<Delivery> delivery) override;
+    bool Wake() override;
     bool OnOwnerThread() const override;
 
 private:
-    QPointer<QObject> context_;
+    QThread *owner_;
+    // The queued calls' target; going with the hand-over, it takes the calls still queued along.
+    std::unique_ptr<QObject> receiver_;
 };
