@@ -43,6 +43,8 @@ public:
     // at the top says how many.
     void SetScrollbackBytes(size_t bytes);
     size_t ScrollbackBytes() const { return m_store.ByteLimit(); }
+    // The memory the kept lines take, as counted against the scrollback limit.
+    size_t MemoryBytes() const { return m_store.MemoryBytes(); }
 
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
     void SaveToFile(const std::string &path) const;

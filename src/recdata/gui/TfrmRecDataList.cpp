@@ -97,7 +97,7 @@ void TfrmRecDataList::SetAddToSendData(std::function<void(const CCommData &)> ad
 
 void TfrmRecDataList::AddRecData(const CCommData &item)
 {
-    const bool emptying = m_entries.Count() >= CRecDataList::kCapacity;
+    const bool emptying = m_entries.FullFor(item);
     if (emptying) {
         m_model->BeginReset();
         m_entries.Add(item);
