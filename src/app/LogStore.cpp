@@ -194,6 +194,8 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
 
 size_t LogStore::BlockOfLine(size_t line) const
 {
+    if (IsMarkerLine(line))
+        return 0;
     const size_t wanted = line - Marker();
     const size_t count = m_blocks.size();
     const auto holds = [&](size_t block) {

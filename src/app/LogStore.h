@@ -55,10 +55,13 @@ public:
     size_t StampCount() const { return m_stamps.size(); }
     size_t TableCount() const { return m_tables.size(); }
 
-    // Which block a displayed line belongs to, and which of the block's lines it is (not for the
-    // marker line).
+    // Which block a displayed line belongs to, and which of the block's lines it is (the marker
+    // line gives the first block and 0).
     size_t BlockOfLine(size_t line) const;
-    size_t SubLineOfLine(size_t line) const { return line - Marker() - FirstLine(BlockOfLine(line)); }
+    size_t SubLineOfLine(size_t line) const
+    {
+        return IsMarkerLine(line) ? 0 : line - Marker() - FirstLine(BlockOfLine(line));
+    }
     size_t FirstLineOfBlock(size_t block) const { return FirstLine(block) + Marker(); }
 
     void Render(size_t block, LogRendered &out) const;

@@ -109,6 +109,8 @@ TEST(LogStore, MemoryStaysWithinTheLimitForEveryKindOfData)
                 }
             }
             EXPECT_TRUE(store.IsMarkerLine(0));
+            EXPECT_EQ(store.BlockOfLine(0), 0u);
+            EXPECT_EQ(store.SubLineOfLine(0), 0u);
             EXPECT_EQ(store.FirstLineOfBlock(0), 1u);
         }
         EXPECT_LE(HeapInUse(), heapBefore + 4096) << "the store gives back all it held";
