@@ -14,6 +14,8 @@
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
 #include "platform/appfolder.h"
+#include "procstats.h"
+#include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
@@ -28,10 +30,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <pty.h>
+#include <fcntl.h>
 #include <string>
-#include <sys/resource.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -47,29 +47,6 @@ struct Options
     size_t scrollbackMiB = 16;
     std::string data = "lines";
     bool smoke = false;
-};
-
-struct Pty
-{
-    int master = -1, slave = -1;
-    std::string path;
-
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios t{};
-        tcgetattr(slave, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-        path = name;
-    }
-    ~Pty()
-    {
-        close(master);
-        close(slave);
-    }
 };
 
 // One second of the device's stream, repeated.
@@ -133,25 +110,6 @@ void Drain(int fd, std::atomic<bool> &stop, std::atomic<int64_t> &answerBytes)
     }
 }
 
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long ResidentKb()
-{
-    long pages = 0, resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 bool ParseOptions(int argc, char **argv, Options &o)
 {
     for (int i = 1; i < argc; ++i) {
@@ -204,7 +162,9 @@ int main(int argc, char **argv)
     const qint64 runMs = o.smoke ? 5000 : static_cast<qint64>(o.minutes * 60000);
 
     WriteAnswerRule();
-    Pty pty;
+    CTestPty pty;
+    // The feeding and draining threads wait in write and read.
+    fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) & ~O_NONBLOCK);
     TfrmMain w;
     auto *list = new TfrmRecDataList(&w);
     w.SetRecDataList(list);
@@ -218,10 +178,10 @@ int main(int argc, char **argv)
     w.show();
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.LinkName = "Soak";
-    link.PortName = pty.path;
+    link.PortName = pty.Path();
     w.OpenLink(link);
     if (!w.IsPortOpen()) {
-        std::printf("cannot open %s\n", pty.path.c_str());
+        std::printf("cannot open %s\n", pty.Path().c_str());
         return 1;
     }
     w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"))->click();
@@ -238,8 +198,8 @@ int main(int argc, char **argv)
     std::atomic<bool> stop{false};
     std::atomic<int64_t> questions{0}, answerBytes{0};
     const std::string pattern = Pattern(o.data);
-    std::thread feeder(Feed, pty.master, std::cref(pattern), std::ref(stop), std::ref(questions));
-    std::thread drainer(Drain, pty.master, std::ref(stop), std::ref(answerBytes));
+    std::thread feeder(Feed, pty.Master(), std::cref(pattern), std::ref(stop), std::ref(questions));
+    std::thread drainer(Drain, pty.Master(), std::ref(stop), std::ref(answerBytes));
 
     QElapsedTimer clock;
     clock.start();
@@ -284,7 +244,7 @@ int main(int argc, char **argv)
     w.findChild<QToolButton *>(QStringLiteral("btnStopAutoSend"))->click();
     w.ClosePort();
     // The drain thread is still in a read; a last byte from the slave side wakes it.
-    if (write(pty.slave, "", 1) < 0)
+    if (write(pty.Slave(), "", 1) < 0)
         std::printf("cannot wake the reader\n");
     drainer.join();
     const int64_t answers = answerBytes.load() / static_cast<int64_t>(sizeof kAnswer - 1);

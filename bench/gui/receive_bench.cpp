@@ -8,6 +8,7 @@
 //    each received byte adds.
 // Prints figures; it is not a test and asserts only that no byte was lost. `--smoke` runs every
 // part briefly, for a check that the bench still works rather than for figures.
+#include "../procstats.h"
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -25,7 +26,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -204,25 +204,6 @@ int LatencyRun(int messages)
     std::printf("latency: message to block in the window, %d messages: median %.1f ms, worst %.1f ms\n",
                 messages, delays[delays.size() / 2], delays.back());
     return 0;
-}
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long ResidentKb()
-{
-    long pages = 0, resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The whole process's CPU time (every thread, the feeding one excluded as far as it sleeps) while
