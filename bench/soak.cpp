@@ -13,8 +13,8 @@
 #include "app/TrafficLog.h"
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
+#include "benchsupport.h"
 #include "platform/appfolder.h"
-#include "procstats.h"
 #include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
@@ -146,11 +146,8 @@ void WriteAnswerRule()
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("KESTRUM_HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    Q_INIT_RESOURCE(kestrum);
+    UseBenchHome(home);
     QApplication app(argc, argv);
     Options o;
     if (!ParseOptions(argc, argv, o)) {

@@ -8,7 +8,7 @@
 //    each received byte adds.
 // Prints figures; it is not a test and asserts only that no byte was lost. `--smoke` runs every
 // part briefly, for a check that the bench still works rather than for figures.
-#include "../procstats.h"
+#include "../benchsupport.h"
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -272,11 +272,8 @@ int StallRun(bool withList, double seconds)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("KESTRUM_HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    Q_INIT_RESOURCE(kestrum);
+    UseBenchHome(home);
     QApplication app(argc, argv);
     // A number of megabytes, or --smoke for a short run that only shows the bench still works.
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;

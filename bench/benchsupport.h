@@ -1,5 +1,7 @@
 #pragma once
-// What the bench process itself costs: CPU time of all its threads and resident memory.
+// Around what a bench measures: what the process itself costs (CPU time of all its threads,
+// resident memory), and a private home for a bench that runs the real window.
+#include <QTemporaryDir>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -21,4 +23,13 @@ inline long ResidentKb()
         std::fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Offscreen, with the app folder and the settings store in `home`, and the window's resources.
+inline void UseBenchHome(const QTemporaryDir &home)
+{
+    Q_INIT_RESOURCE(kestrum);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KESTRUM_HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
 }
