@@ -107,14 +107,25 @@ bool CRecDataList::Load(const std::string &path)
     return true;
 }
 
-std::string CRecDataList::ToFileText() const
+std::string CRecDataList::FileLines(const std::vector<CCommData> &items)
 {
+    // Name, format and quotes besides three characters a byte; a name's quotes are doubled.
+    size_t size = 0;
+    for (const CCommData &item : items)
+        size += 2 * item.GetName().size() + CCommData::FormatName(item.GetFormat()).size() +
+                3 * static_cast<size_t>(item.GetLength()) + 8;
     std::string text;
-    for (const CCommData &item : m_entries) {
+    text.reserve(size);
+    for (const CCommData &item : items) {
         text += item.ToLine();
         text += "\r\n";
     }
     return text;
+}
+
+std::string CRecDataList::ToFileText() const
+{
+    return FileLines(m_entries);
 }
 
 void CRecDataList::Save(const std::string &path) const

@@ -60,6 +60,9 @@ public:
     void Save(const std::string &path) const;
     // The file's whole content, as Save writes it.
     std::string ToFileText() const;
+    // The file's lines for `items`, in a string sized once: the text is several times the bytes,
+    // and growing it step by step would briefly take twice that again.
+    static std::string FileLines(const std::vector<CCommData> &items);
 
     // "TempRec.tmp" in the app folder.
     static std::string FilePath();

@@ -93,6 +93,9 @@ TEST(RecDataList, LargeBlocksEmptyTheListAtItsMemoryLimit)
         EXPECT_GE(list.MemoryBytes(), static_cast<size_t>(list.Count() * quarter.GetLength()));
     }
     EXPECT_EQ(emptied, 2); // three fit, the fourth empties the list
+    // The file's text of such a list is sized once, not grown to twice what it needs.
+    const std::string text = list.ToFileText();
+    EXPECT_LT(text.capacity(), text.size() + text.size() / 8);
     ASSERT_TRUE(list.MergeUp(1));
     EXPECT_GE(list.MemoryBytes(), static_cast<size_t>(quarter.GetLength()) * 2);
 

@@ -246,12 +246,8 @@ void TfrmRecDataList::Flush()
         std::vector<CCommData> added;
         for (int pos = m_onFile; pos < m_entries.Count(); ++pos)
             added.push_back(m_entries.At(pos));
-        m_writer.PostAppend(RecDataFilePath(), [added = std::move(added)] {
-            std::string text;
-            for (const CCommData &item : added)
-                text += item.ToLine() + "\r\n";
-            return text;
-        });
+        m_writer.PostAppend(RecDataFilePath(),
+                            [added = std::move(added)] { return CRecDataList::FileLines(added); });
     }
     m_onFile = m_entries.Count();
 }
