@@ -114,6 +114,9 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
     if (isVisible())
         lsvRecData->scrollTo(m_model->index(pos, 0));
     ScheduleFlush(!emptying);
+    m_unflushedBytes += static_cast<size_t>(item.GetLength());
+    if (m_unflushedBytes >= kFlushBytes)
+        Flush();
 }
 
 void TfrmRecDataList::ClearRecData()
@@ -237,6 +240,7 @@ void TfrmRecDataList::Flush()
     if (!m_dirty)
         return;
     m_dirty = false;
+    m_unflushedBytes = 0;
     // Rows are copied here, on the GUI thread; turning them into text and writing happen on the
     // writer's thread, so a full list of large blocks never stalls the window.
     if (m_rewrite) {
