@@ -215,6 +215,7 @@ int main(int argc, char **argv)
     double cpuBefore = CpuSeconds();
     qint64 periodStart = clock.elapsed();
     QTimer report;
+    report.setTimerType(Qt::PreciseTimer);
     QObject::connect(&report, &QTimer::timeout, [&] {
         ++period;
         const double cpu = CpuSeconds();
@@ -230,7 +231,7 @@ int main(int argc, char **argv)
         cpuBefore = cpu;
         periodStart = now;
         longestStall = 0;
-        if (now >= runMs)
+        if (static_cast<qint64>(period) * reportMs >= runMs)
             app.quit();
     });
     report.start(reportMs);
