@@ -8,6 +8,7 @@
 //    each received byte adds.
 // Prints figures; it is not a test and asserts only that no byte was lost. `--smoke` runs every
 // part briefly, for a check that the bench still works rather than for figures.
+#include "../benchsupport.h"
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -25,7 +26,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -206,25 +206,6 @@ int LatencyRun(int messages)
     return 0;
 }
 
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long ResidentKb()
-{
-    long pages = 0, resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 // The whole process's CPU time (every thread, the feeding one excluded as far as it sleeps) while
 // `seconds` of data arrive at `rate` bytes per second, in pieces of 1/100 s or 64 bytes.
 int CpuRun(double rate, double seconds)
@@ -291,11 +272,8 @@ int StallRun(bool withList, double seconds)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("KESTRUM_HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    Q_INIT_RESOURCE(kestrum);
+    UseBenchHome(home);
     QApplication app(argc, argv);
     // A number of megabytes, or --smoke for a short run that only shows the bench still works.
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;

@@ -9,6 +9,16 @@ namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
+// A rendering kept as a cache holds on to the room its largest block needed; past this it gives
+// that room back for smaller blocks.
+constexpr size_t kKeptRoom = 256 * 1024;
+
+size_t RoomOf(const LogRendered &r)
+{
+    return r.text.capacity() + r.pieces.capacity() * sizeof(LogRendered::Piece) +
+           r.lines.capacity() * sizeof(LogRendered::Span);
+}
+
 uint32_t PlainColor(LogDirection direction)
 {
     if (direction == LogDirection::Note)
@@ -159,8 +169,14 @@ std::vector<LogRun> LogRendered::LineRuns(size_t line) const
 
 void RenderLogBlock(const LogBlockView &block, LogRendered &out)
 {
+    const size_t room = 16 + block.length * 4;
     out.Reset();
-    out.text.reserve(16 + block.length * 4);
+    if (RoomOf(out) > std::max(kKeptRoom, 4 * room)) {
+        out.text.shrink_to_fit();
+        out.pieces.shrink_to_fit();
+        out.lines.shrink_to_fit();
+    }
+    out.text.reserve(room);
     const uint32_t plain = PlainColor(block.direction);
     AddPiece(out, Header(block.direction), 6, plain);
     if (block.hasStamp && block.stamp)

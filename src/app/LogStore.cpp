@@ -9,6 +9,21 @@ constexpr size_t kChunkSize = 64 * 1024;
 // Larger blocks get an allocation of their own rather than wasting the tail of a chunk.
 constexpr size_t kOwnChunkFrom = kChunkSize / 4;
 
+// What a string holds beyond its own record: short ones live inside it.
+size_t HeapOf(const std::string &text)
+{
+    return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
+}
+
+size_t CostOf(const CSymbolTable &table)
+{
+    // The table shares one allocation with its count of owners, and the store holds a pointer.
+    size_t cost = sizeof(CSymbolTable) + 2 * sizeof(std::shared_ptr<const CSymbolTable>);
+    for (int i = 0; i < CSymbolTable::kCount; ++i)
+        cost += HeapOf(table.Entry(i).SymbolString);
+    return cost;
+}
+
 } // namespace
 
 LogStore::LogStore()
@@ -20,7 +35,14 @@ void LogStore::SetSymbolTable(const CSymbolTable &table)
 {
     if (*m_tables.back() == table)
         return;
+    // A version no kept block uses is replaced rather than kept behind the new one.
+    const bool used = !m_blocks.empty() && Slot(m_blocks.back().table, m_tableBase) == m_tables.size() - 1;
+    if (!used) {
+        m_memory -= CostOf(*m_tables.back());
+        m_tables.pop_back();
+    }
     m_tables.push_back(std::make_shared<const CSymbolTable>(table));
+    m_memory += CostOf(table);
 }
 
 void LogStore::Clear()
@@ -28,19 +50,33 @@ void LogStore::Clear()
     std::shared_ptr<const CSymbolTable> current =
         m_tables.empty() ? std::make_shared<const CSymbolTable>() : m_tables.back();
     m_blocks = {};
-    m_lines = {};
-    m_chunks.clear();
-    m_chunks.shrink_to_fit();
-    m_chunkBlocks.clear();
-    m_chunkBase = m_blockBase = m_lineBase = 0;
+    std::deque<Chunk>().swap(m_chunks);
+    m_stamps = {};
+    m_chunkBase = m_blockBase = m_lineBase = m_stampBase = m_tableBase = 0;
+    m_lineCount = 0;
     m_droppedLines = 0;
     m_storedBytes = 0;
     m_haveFillChunk = false;
     m_fillChunk = 0;
     m_fillUsed = 0;
-    m_stamps.assign(1, std::string());
-    m_tables.assign(1, std::move(current));
+    m_memory = CostOf(*current);
+    m_tables = {};
+    m_tables.push_back(std::move(current));
     m_maxColumns = 0;
+    m_lastBlockFound = 0;
+}
+
+void LogStore::FreeChunk(uint32_t chunk)
+{
+    Chunk &c = m_chunks[Slot(chunk, m_chunkBase)];
+    m_memory -= c.size;
+    c.bytes.reset();
+    c.size = 0;
+    while (!m_chunks.empty() && !m_chunks.front().bytes) {
+        m_chunks.pop_front();
+        m_memory -= sizeof(Chunk);
+        ++m_chunkBase;
+    }
 }
 
 const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_t &chunk, uint32_t &offset)
@@ -50,22 +86,23 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
         offset = 0;
         return nullptr;
     }
-    const auto next = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
     if (length >= kOwnChunkFrom) {
-        m_chunks.push_back(std::make_unique<uint8_t[]>(length));
-        m_chunkBlocks.push_back(0);
-        chunk = next;
+        chunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
         offset = 0;
+        // make_unique would zero the bytes about to be overwritten.
+        m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[length]), length, 0});
+        m_memory += length + sizeof(Chunk);
     } else {
         if (!m_haveFillChunk || m_fillUsed + length > kChunkSize) {
-            // A full chunk whose blocks have all been dropped already goes now.
-            if (m_haveFillChunk &&
-                m_chunkBlocks[static_cast<uint32_t>(m_fillChunk - static_cast<uint32_t>(m_chunkBase))] == 0)
-                Chunk(m_fillChunk).reset();
-            // make_unique would zero the chunk, touching memory the log may never use.
-            m_chunks.push_back(std::unique_ptr<uint8_t[]>(new uint8_t[kChunkSize]));
-            m_chunkBlocks.push_back(0);
-            m_fillChunk = next;
+            if (m_haveFillChunk) {
+                m_haveFillChunk = false;
+                // A full chunk whose blocks have all been dropped already goes now.
+                if (m_chunks[Slot(m_fillChunk, m_chunkBase)].blocks == 0)
+                    FreeChunk(m_fillChunk);
+            }
+            m_fillChunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
+            m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[kChunkSize]), kChunkSize, 0});
+            m_memory += kChunkSize + sizeof(Chunk);
             m_fillUsed = 0;
             m_haveFillChunk = true;
         }
@@ -73,34 +110,43 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
         offset = static_cast<uint32_t>(m_fillUsed);
         m_fillUsed += length;
     }
-    m_chunkBlocks[static_cast<uint32_t>(chunk - static_cast<uint32_t>(m_chunkBase))] += 1;
-    uint8_t *target = Chunk(chunk).get() + offset;
+    Chunk &c = m_chunks[Slot(chunk, m_chunkBase)];
+    c.blocks += 1;
+    uint8_t *target = c.bytes.get() + offset;
     std::memcpy(target, bytes, length);
     return target;
 }
 
 void LogStore::DropOldest()
 {
-    const Block &oldest = m_blocks.front();
-    const size_t lines = m_blocks.size() > 1 ? static_cast<uint32_t>(m_blocks[1].firstLine - oldest.firstLine)
-                                             : m_lines.size();
-    for (size_t i = 0; i < lines; ++i)
-        m_lines.pop_front();
+    const Block oldest = m_blocks.front();
+    const size_t lines = m_blocks.size() > 1 ? FirstLine(1) : m_lineCount;
+    m_lineCount -= lines;
     m_lineBase += lines;
     m_droppedLines += lines;
     m_storedBytes -= oldest.length;
-    if (oldest.length > 0) {
-        uint32_t &count =
-            m_chunkBlocks[static_cast<uint32_t>(oldest.chunk - static_cast<uint32_t>(m_chunkBase))];
-        if (--count == 0 && !(m_haveFillChunk && oldest.chunk == m_fillChunk))
-            Chunk(oldest.chunk).reset();
-    }
     m_blocks.pop_front();
     ++m_blockBase;
-    while (!m_chunks.empty() && !m_chunks.front() && m_chunkBlocks.front() == 0) {
-        m_chunks.pop_front();
-        m_chunkBlocks.pop_front();
-        ++m_chunkBase;
+    m_memory -= sizeof(Block);
+    if (oldest.length > 0) {
+        Chunk &c = m_chunks[Slot(oldest.chunk, m_chunkBase)];
+        if (--c.blocks == 0 && !(m_haveFillChunk && oldest.chunk == m_fillChunk))
+            FreeChunk(oldest.chunk);
+    }
+    if (oldest.hasStamp) {
+        m_stamps[Slot(oldest.stamp, m_stampBase)].blocks -= 1;
+        // Time only moves forward, so the texts still in use are the newest ones.
+        while (!m_stamps.empty() && m_stamps.front().blocks == 0) {
+            m_memory -= sizeof(Stamp) + HeapOf(m_stamps.front().text);
+            m_stamps.pop_front();
+            ++m_stampBase;
+        }
+    }
+    // Blocks take the table in force, so the oldest kept block uses the oldest table still needed.
+    while (m_tables.size() > 1 && (m_blocks.empty() || Slot(m_blocks.front().table, m_tableBase) > 0)) {
+        m_memory -= CostOf(*m_tables.front());
+        m_tables.pop_front();
+        ++m_tableBase;
     }
 }
 
@@ -111,12 +157,14 @@ std::string LogStore::MarkerText() const
 
 uint32_t LogStore::InternStamp(const std::string &stamp)
 {
-    // Blocks written in the same second share one text; time only moves forward, so comparing
-    // with the newest is enough.
-    if (m_stamps.size() > 1 && m_stamps.back() == stamp)
-        return static_cast<uint32_t>(m_stamps.size() - 1);
-    m_stamps.push_back(stamp);
-    return static_cast<uint32_t>(m_stamps.size() - 1);
+    // Blocks written with the same text share it; time only moves forward, so comparing with the
+    // newest is enough.
+    if (m_stamps.empty() || m_stamps.back().text != stamp) {
+        m_stamps.push_back({stamp, 0});
+        m_memory += sizeof(Stamp) + HeapOf(m_stamps.back().text);
+    }
+    m_stamps.back().blocks += 1;
+    return static_cast<uint32_t>(m_stampBase + m_stamps.size() - 1);
 }
 
 size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
@@ -125,35 +173,62 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
     Block block{};
     StoreBytes(bytes, length, block.chunk, block.offset);
     block.length = static_cast<uint32_t>(length);
+    block.hasStamp = stamp != nullptr;
     block.stamp = stamp ? InternStamp(*stamp) : 0;
-    block.firstLine = static_cast<uint32_t>(m_lineBase + m_lines.size());
-    block.table = static_cast<uint32_t>(m_tables.size() - 1);
+    block.firstLine = static_cast<uint32_t>(m_lineBase + m_lineCount);
+    block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
     block.mode = mode;
     block.direction = direction;
     m_blocks.push_back(block);
     m_storedBytes += length;
+    m_memory += sizeof(Block);
 
-    const auto id = static_cast<uint32_t>(m_blockBase + m_blocks.size() - 1);
     Render(m_blocks.size() - 1, rendered);
-    for (size_t i = 0; i < rendered.lines.size(); ++i) {
-        m_lines.push_back({id, static_cast<uint32_t>(i)});
-        m_maxColumns = std::max<size_t>(m_maxColumns, rendered.lines[i].length);
-    }
-    while (m_storedBytes > m_byteLimit && m_blocks.size() > 1)
+    m_lineCount += rendered.lines.size();
+    for (const LogRendered::Span &line : rendered.lines)
+        m_maxColumns = std::max<size_t>(m_maxColumns, line.length);
+    while ((m_memory > m_byteLimit || m_lineCount > kMaxLines) && m_blocks.size() > 1)
         DropOldest();
     return m_blocks.size() - 1;
 }
 
+size_t LogStore::BlockOfLine(size_t line) const
+{
+    if (IsMarkerLine(line))
+        return 0;
+    const size_t wanted = line - Marker();
+    const size_t count = m_blocks.size();
+    const auto holds = [&](size_t block) {
+        return block < count && FirstLine(block) <= wanted &&
+               (block + 1 == count || wanted < FirstLine(block + 1));
+    };
+    // Painting, find and copy go through the lines in order.
+    for (size_t guess : {m_lastBlockFound, m_lastBlockFound + 1})
+        if (holds(guess))
+            return m_lastBlockFound = guess;
+    size_t low = 0;
+    size_t high = count; // the block sought is below `high`
+    while (high - low > 1) {
+        const size_t middle = low + (high - low) / 2;
+        if (FirstLine(middle) <= wanted)
+            low = middle;
+        else
+            high = middle;
+    }
+    return m_lastBlockFound = low;
+}
+
 LogBlockView LogStore::View(const Block &block) const
 {
+    static const std::string kNoStamp;
     LogBlockView view;
     view.direction = block.direction;
     view.mode = block.mode;
-    view.hasStamp = block.stamp != 0;
-    view.stamp = &m_stamps[block.stamp];
-    view.bytes = block.length ? Chunk(block.chunk).get() + block.offset : nullptr;
+    view.hasStamp = block.hasStamp;
+    view.stamp = block.hasStamp ? &m_stamps[Slot(block.stamp, m_stampBase)].text : &kNoStamp;
+    view.bytes = block.length ? m_chunks[Slot(block.chunk, m_chunkBase)].bytes.get() + block.offset : nullptr;
     view.length = block.length;
-    view.table = m_tables[block.table].get();
+    view.table = m_tables[Slot(block.table, m_tableBase)].get();
     return view;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // Compact storage of everything ever logged. A block costs a small fixed record plus its bytes;
-// time texts are shared between the blocks written in the same second and each symbol table
-// version is kept once. Displayed lines are an index into the blocks, so finding line i is
-// constant time and appending never looks at earlier lines.
+// time texts are shared between the blocks written with the same text and each symbol table
+// version is kept once. Displayed lines are not stored at all: a block records its first line,
+// so a line is found by a search over the blocks (constant time for a line next to the last one
+// asked for) and appending never looks at earlier lines.
 //
-// The store keeps at most a byte limit of logged data: past it the oldest blocks go, and a marker
-// line, first of all lines, says how many lines went. Indexes of blocks and lines count from what
-// is kept (the marker being line 0).
+// The store keeps at most a byte limit of memory: the bytes of its storage chunks, the block
+// records, the time texts and the symbol tables all count. Past it the oldest blocks go, with the
+// time texts and tables only they used, and a marker line, first of all lines, says how many lines
+// went. Indexes of blocks and lines count from what is kept (the marker being line 0).
 #include "app/LogRender.h"
 #include "data/symboltable.h"
 
@@ -15,19 +17,23 @@
 #include <deque>
 #include <memory>
 #include <string>
-#include <vector>
 
 class LogStore
 {
 public:
     static constexpr size_t kDefaultByteLimit = size_t{256} * 1024 * 1024;
+    // Lines are numbered with an int by the view (the marker line included).
+    static constexpr size_t kMaxLines = 0x7FFFFFF0;
 
     LogStore();
 
     // Applies at the next Append; the newest block is always kept, however large.
     void SetByteLimit(size_t bytes) { m_byteLimit = bytes; }
     size_t ByteLimit() const { return m_byteLimit; }
+    // The logged bytes kept.
     size_t StoredBytes() const { return m_storedBytes; }
+    // The memory the kept blocks take, as counted against the limit.
+    size_t MemoryBytes() const { return m_memory; }
     // Lines dropped so far (since the last Clear); the marker line stands for them.
     size_t DroppedLines() const { return m_droppedLines; }
     bool IsMarkerLine(size_t line) const { return m_droppedLines > 0 && line == 0; }
@@ -43,21 +49,20 @@ public:
     void Clear();
 
     size_t BlockCount() const { return m_blocks.size(); }
-    size_t LineCount() const { return m_lines.size() + Marker(); }
+    size_t LineCount() const { return m_lineCount + Marker(); }
     size_t MaxColumns() const { return m_maxColumns; }
+    // Time texts and symbol table versions kept.
+    size_t StampCount() const { return m_stamps.size(); }
+    size_t TableCount() const { return m_tables.size(); }
 
-    // Which block a displayed line belongs to, and which of the block's lines it is (not for the
-    // marker line).
-    size_t BlockOfLine(size_t line) const
+    // Which block a displayed line belongs to, and which of the block's lines it is (the marker
+    // line gives the first block and 0).
+    size_t BlockOfLine(size_t line) const;
+    size_t SubLineOfLine(size_t line) const
     {
-        return static_cast<uint32_t>(m_lines[line - Marker()].block - static_cast<uint32_t>(m_blockBase));
+        return IsMarkerLine(line) ? 0 : line - Marker() - FirstLine(BlockOfLine(line));
     }
-    size_t SubLineOfLine(size_t line) const { return m_lines[line - Marker()].subLine; }
-    size_t FirstLineOfBlock(size_t block) const
-    {
-        return static_cast<uint32_t>(m_blocks[block].firstLine - static_cast<uint32_t>(m_lineBase)) +
-               Marker();
-    }
+    size_t FirstLineOfBlock(size_t block) const { return FirstLine(block) + Marker(); }
 
     void Render(size_t block, LogRendered &out) const;
     LogBlockView BlockView(size_t block) const { return View(m_blocks[block]); }
@@ -66,53 +71,65 @@ public:
     std::string WholeText() const;
 
 private:
-    // Block, line and chunk numbers are counted from the first ever stored, modulo 2^32; the
-    // bases say how many of each were dropped.
+    // Block, line, chunk, time text and table numbers are counted from the first ever stored,
+    // modulo 2^32; the bases say how many of each were dropped.
     struct Block
     {
         uint32_t chunk;
         uint32_t offset;
         uint32_t length;
-        uint32_t stamp; // 0: none, else index into m_stamps
+        uint32_t stamp;
         uint32_t firstLine;
         uint32_t table;
         uint8_t mode;
         LogDirection direction;
+        bool hasStamp;
     };
-    struct LineRef
+    struct Stamp
     {
-        uint32_t block;
-        uint32_t subLine;
+        std::string text;
+        uint32_t blocks; // kept blocks showing it
     };
 
     size_t Marker() const { return m_droppedLines > 0 ? 1 : 0; }
-    std::unique_ptr<uint8_t[]> &Chunk(uint32_t chunk)
+    // The block's first line, counted from the first line kept.
+    size_t FirstLine(size_t block) const
     {
-        return m_chunks[static_cast<uint32_t>(chunk - static_cast<uint32_t>(m_chunkBase))];
+        return static_cast<uint32_t>(m_blocks[block].firstLine - static_cast<uint32_t>(m_lineBase));
     }
-    const std::unique_ptr<uint8_t[]> &Chunk(uint32_t chunk) const
+    static uint32_t Slot(uint32_t id, size_t base)
     {
-        return m_chunks[static_cast<uint32_t>(chunk - static_cast<uint32_t>(m_chunkBase))];
+        return static_cast<uint32_t>(id - static_cast<uint32_t>(base));
     }
     void DropOldest();
+    void FreeChunk(uint32_t chunk);
     const uint8_t *StoreBytes(const uint8_t *bytes, size_t length, uint32_t &chunk, uint32_t &offset);
     uint32_t InternStamp(const std::string &stamp);
     LogBlockView View(const Block &block) const;
 
     std::deque<Block> m_blocks;
-    std::deque<LineRef> m_lines;
-    std::deque<std::unique_ptr<uint8_t[]>> m_chunks;
-    std::deque<uint32_t> m_chunkBlocks; // blocks kept in each chunk
+    struct Chunk
+    {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size;
+        uint32_t blocks; // kept blocks in it
+    };
+    std::deque<Chunk> m_chunks;
+    std::deque<Stamp> m_stamps;
+    std::deque<std::shared_ptr<const CSymbolTable>> m_tables;
     size_t m_chunkBase = 0;
     size_t m_blockBase = 0;
     size_t m_lineBase = 0;
+    size_t m_stampBase = 0;
+    size_t m_tableBase = 0;
+    size_t m_lineCount = 0;
     size_t m_droppedLines = 0;
     size_t m_storedBytes = 0;
+    size_t m_memory = 0;
     size_t m_byteLimit = kDefaultByteLimit;
     uint32_t m_fillChunk = 0;
     size_t m_fillUsed = 0;
     bool m_haveFillChunk = false;
-    std::vector<std::string> m_stamps;
-    std::vector<std::shared_ptr<const CSymbolTable>> m_tables;
     size_t m_maxColumns = 0;
+    mutable size_t m_lastBlockFound = 0;
 };

@@ -45,6 +45,8 @@ public:
     size_t ScrollbackBytes() const { return m_store.ByteLimit(); }
     // Lines the limit took away since the log was last cleared.
     size_t DroppedLines() const { return m_store.DroppedLines(); }
+    // The memory the kept lines take, as counted against the scrollback limit.
+    size_t MemoryBytes() const { return m_store.MemoryBytes(); }
 
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
     void SaveToFile(const std::string &path) const;

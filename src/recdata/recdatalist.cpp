@@ -5,14 +5,30 @@
 
 #include <algorithm>
 
+size_t CRecDataList::CostOf(const CCommData &item)
+{
+    const std::string &name = item.GetName();
+    const size_t nameHeap = name.capacity() > std::string().capacity() ? name.capacity() + 1 : 0;
+    return sizeof(CCommData) + sizeof(uint64_t) + item.Data().capacity() + nameHeap;
+}
+
 bool CRecDataList::Add(const CCommData &item)
 {
-    const bool cleared = Count() >= kCapacity;
+    const bool cleared = FullFor(item);
     if (cleared)
         Clear();
     m_entries.push_back(item);
     m_ids.push_back(m_nextId++);
+    m_memory += CostOf(m_entries.back());
     return cleared;
+}
+
+void CRecDataList::Replace(int pos, const CCommData &item)
+{
+    CCommData &entry = m_entries.at(static_cast<size_t>(pos));
+    m_memory -= CostOf(entry);
+    entry = item;
+    m_memory += CostOf(entry);
 }
 
 int CRecDataList::PosOf(uint64_t id) const
@@ -43,6 +59,9 @@ int CRecDataList::Remove(const std::vector<int> &positions)
     }
     m_entries = std::move(kept);
     m_ids = std::move(keptIds);
+    m_memory = 0;
+    for (const CCommData &entry : m_entries)
+        m_memory += CostOf(entry);
     if (removed == 0)
         return -1;
     if (last == Count())
@@ -55,10 +74,14 @@ bool CRecDataList::MergeUp(int pos)
     if (pos < 1 || pos >= Count())
         return false;
     CCommData &upper = m_entries[static_cast<size_t>(pos - 1)];
-    Bytes joined = upper.Data();
-    const Bytes &lower = m_entries[static_cast<size_t>(pos)].Data();
-    joined.insert(joined.end(), lower.begin(), lower.end());
+    const CCommData &lowerEntry = m_entries[static_cast<size_t>(pos)];
+    m_memory -= CostOf(upper) + CostOf(lowerEntry);
+    Bytes joined;
+    joined.reserve(upper.Data().size() + lowerEntry.Data().size());
+    joined.insert(joined.end(), upper.Data().begin(), upper.Data().end());
+    joined.insert(joined.end(), lowerEntry.Data().begin(), lowerEntry.Data().end());
     upper.SetData(std::move(joined));
+    m_memory += CostOf(upper);
     m_entries.erase(m_entries.begin() + pos);
     m_ids.erase(m_ids.begin() + pos);
     return true;
@@ -79,18 +102,30 @@ bool CRecDataList::Load(const std::string &path)
         item.FromLine(line);
         m_entries.push_back(std::move(item));
         m_ids.push_back(m_nextId++);
+        m_memory += CostOf(m_entries.back());
     }
     return true;
 }
 
-std::string CRecDataList::ToFileText() const
+std::string CRecDataList::FileLines(const std::vector<CCommData> &items)
 {
+    // Name, format and quotes besides three characters a byte; a name's quotes are doubled.
+    size_t size = 0;
+    for (const CCommData &item : items)
+        size += 2 * item.GetName().size() + CCommData::FormatName(item.GetFormat()).size() +
+                3 * static_cast<size_t>(item.GetLength()) + 8;
     std::string text;
-    for (const CCommData &item : m_entries) {
+    text.reserve(size);
+    for (const CCommData &item : items) {
         text += item.ToLine();
         text += "\r\n";
     }
     return text;
+}
+
+std::string CRecDataList::ToFileText() const
+{
+    return FileLines(m_entries);
 }
 
 void CRecDataList::Save(const std::string &path) const

@@ -1,7 +1,8 @@
 #pragma once
-// The received blocks of this and the last run, oldest first. The list is bounded: a block that
-// arrives while it is full empties it at once rather than trimming it entry by entry, so the
-// entries the user sees always form one unbroken run.
+// The received blocks of this and the last run, oldest first. The list is bounded in entries and
+// in memory: a block that arrives while it is full, or that would take it past its memory, empties
+// it at once rather than trimming it entry by entry, so the entries the user sees always form one
+// unbroken run.
 #include "data/commdata.h"
 
 #include <cstdint>
@@ -12,18 +13,28 @@ class CRecDataList
 {
 public:
     static constexpr int kCapacity = 1025;
+    // Well above what kCapacity received blocks take, so only unusually large entries reach it.
+    static constexpr size_t kMemoryLimit = size_t{32} * 1024 * 1024;
 
+    // Whether adding the block empties the list first. The newest block is always kept.
+    bool FullFor(const CCommData &item) const
+    {
+        return Count() >= kCapacity || (Count() > 0 && m_memory + CostOf(item) > kMemoryLimit);
+    }
     // Returns true when the list was full and has been emptied before the block went in.
     bool Add(const CCommData &item);
     void Clear()
     {
         m_entries.clear();
         m_ids.clear();
+        m_memory = 0;
     }
+    // The memory the entries take, as counted against kMemoryLimit.
+    size_t MemoryBytes() const { return m_memory; }
 
     int Count() const { return static_cast<int>(m_entries.size()); }
     const CCommData &At(int pos) const { return m_entries.at(static_cast<size_t>(pos)); }
-    void Replace(int pos, const CCommData &item) { m_entries.at(static_cast<size_t>(pos)) = item; }
+    void Replace(int pos, const CCommData &item);
 
     // Every entry has an id of its own for as long as it is in the list (a merged entry keeps the
     // upper one's), so a caller can hold on to an entry while rows come and go.
@@ -49,13 +60,19 @@ public:
     void Save(const std::string &path) const;
     // The file's whole content, as Save writes it.
     std::string ToFileText() const;
+    // The file's lines for `items`, in a string sized once: the text is several times the bytes,
+    // and growing it step by step would briefly take twice that again.
+    static std::string FileLines(const std::vector<CCommData> &items);
 
     // "TempRec.tmp" in the app folder.
     static std::string FilePath();
 
 private:
+    static size_t CostOf(const CCommData &item);
+
     std::vector<CCommData> m_entries;
     std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end
     uint64_t m_nextId = 1;
     bool m_loadedWhole = false;
+    size_t m_memory = 0;
 };

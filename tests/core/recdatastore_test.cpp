@@ -80,6 +80,34 @@ TEST(RecDataList, MergeUpJoinsBytesUnderTheUpperName)
     EXPECT_EQ(empty.At(0).GetLength(), 0);
 }
 
+// Blocks large enough to reach the memory limit before the count empty the list there; the newest
+// block is kept however large, and what the list counts follows every change.
+TEST(RecDataList, LargeBlocksEmptyTheListAtItsMemoryLimit)
+{
+    CRecDataList list;
+    const CCommData quarter(Bytes(CRecDataList::kMemoryLimit / 4, 0x55));
+    int emptied = 0;
+    for (int i = 0; i < 9; ++i) {
+        emptied += list.Add(quarter) ? 1 : 0;
+        EXPECT_LE(list.MemoryBytes(), CRecDataList::kMemoryLimit);
+        EXPECT_GE(list.MemoryBytes(), static_cast<size_t>(list.Count() * quarter.GetLength()));
+    }
+    EXPECT_EQ(emptied, 2); // three fit, the fourth empties the list
+    // The file's text of such a list is sized once, not grown to twice what it needs.
+    const std::string text = list.ToFileText();
+    EXPECT_LT(text.capacity(), text.size() + text.size() / 8);
+    ASSERT_TRUE(list.MergeUp(1));
+    EXPECT_GE(list.MemoryBytes(), static_cast<size_t>(quarter.GetLength()) * 2);
+
+    EXPECT_TRUE(list.Add(CCommData(Bytes(CRecDataList::kMemoryLimit + 1, 0x66))));
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_TRUE(list.Add(Block({1}))) << "past the limit, the next block empties the list";
+    list.Replace(0, quarter);
+    EXPECT_GE(list.MemoryBytes(), static_cast<size_t>(quarter.GetLength()));
+    list.Remove({0});
+    EXPECT_EQ(list.MemoryBytes(), 0u);
+}
+
 TEST(RecDataList, FileRoundTripAndMalformedLines)
 {
     const std::string path = TempPath("recdata.tmp");

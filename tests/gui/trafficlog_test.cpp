@@ -425,22 +425,24 @@ TEST(TrafficLog, ScrollbackDropsTheOldestLinesBehindOneMarker)
 {
     TTrafficLog log;
     log.SetDisplayType(0);
-    log.SetScrollbackBytes(10);
-    log.LogRecData(CCommData(std::string("a1\r\na2"), FMT_STRING)); // two lines, 6 bytes
+    log.LogRecData(CCommData(std::string("a1\r\na2"), FMT_STRING)); // two lines
     log.LogRecData(CCommData(std::string("bbb"), FMT_STRING));
+    // Room for these two and a little more, but not for another block's record.
+    log.SetScrollbackBytes(log.MemoryBytes() + 10);
     EXPECT_EQ(log.LineCount(), 3);
     log.SetSelection(2, 1, 2, 3);
     const std::string selected = log.SelectedText();
 
-    log.LogRecData(CCommData(std::string("cccc"), FMT_STRING)); // 13 bytes: the first block goes
+    log.LogRecData(CCommData(std::string("cccc"), FMT_STRING)); // the first block goes
     ASSERT_EQ(log.LineCount(), 3);
     EXPECT_EQ(log.LineText(0), "[2 older lines removed]");
     EXPECT_EQ(log.LineText(1), "Rec  :bbb");
     EXPECT_EQ(log.SelectedText(), selected);
 
-    log.LogRecData(CCommData(std::string("dddddddddddd"), FMT_STRING)); // larger than the limit: kept alone
+    const std::string large(log.ScrollbackBytes(), 'd'); // larger than the limit: kept alone
+    log.LogRecData(CCommData(large, FMT_STRING));
     ASSERT_EQ(log.LineCount(), 2);
-    EXPECT_EQ(log.WholeText(), "[4 older lines removed]\r\nRec  :dddddddddddd\r\n");
+    EXPECT_EQ(log.WholeText(), "[4 older lines removed]\r\nRec  :" + large + "\r\n");
     EXPECT_EQ(log.LineRuns(0).size(), 1u);
     log.Clear();
     EXPECT_EQ(log.LineCount(), 0);

@@ -97,7 +97,7 @@ void TfrmRecDataList::SetAddToSendData(std::function<void(const CCommData &)> ad
 
 void TfrmRecDataList::AddRecData(const CCommData &item)
 {
-    const bool emptying = m_entries.Count() >= CRecDataList::kCapacity;
+    const bool emptying = m_entries.FullFor(item);
     if (emptying) {
         m_model->BeginReset();
         m_entries.Add(item);
@@ -114,6 +114,9 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
     if (isVisible())
         lsvRecData->scrollTo(m_model->index(pos, 0));
     ScheduleFlush(!emptying);
+    m_unflushedBytes += static_cast<size_t>(item.GetLength());
+    if (m_unflushedBytes >= kFlushBytes)
+        Flush();
 }
 
 void TfrmRecDataList::ClearRecData()
@@ -237,6 +240,7 @@ void TfrmRecDataList::Flush()
     if (!m_dirty)
         return;
     m_dirty = false;
+    m_unflushedBytes = 0;
     // Rows are copied here, on the GUI thread; turning them into text and writing happen on the
     // writer's thread, so a full list of large blocks never stalls the window.
     if (m_rewrite) {
@@ -246,12 +250,8 @@ void TfrmRecDataList::Flush()
         std::vector<CCommData> added;
         for (int pos = m_onFile; pos < m_entries.Count(); ++pos)
             added.push_back(m_entries.At(pos));
-        m_writer.PostAppend(RecDataFilePath(), [added = std::move(added)] {
-            std::string text;
-            for (const CCommData &item : added)
-                text += item.ToLine() + "\r\n";
-            return text;
-        });
+        m_writer.PostAppend(RecDataFilePath(),
+                            [added = std::move(added)] { return CRecDataList::FileLines(added); });
     }
     m_onFile = m_entries.Count();
 }

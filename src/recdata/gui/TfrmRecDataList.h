@@ -22,6 +22,9 @@ class TfrmRecDataList : public QDialog
     Q_OBJECT
 public:
     static constexpr int kFlushDelayMs = 2000;
+    // Blocks holding this much go to the file at once: the text they become is a few times their
+    // size, and a fast stream would otherwise pile up two seconds of it.
+    static constexpr size_t kFlushBytes = 256 * 1024;
 
     // Loads "TempRec.tmp" from the app folder.
     explicit TfrmRecDataList(QWidget *owner);
@@ -68,6 +71,7 @@ private:
     bool m_dirty = false;
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
+    size_t m_unflushedBytes = 0;
     CBackgroundWriter m_writer;
 
     CRecDataModel *m_model;

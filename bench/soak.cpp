@@ -1,0 +1,253 @@
+// Soak figures: the real window, offscreen, on a pseudo-terminal fed at 1 MB/s for a given time,
+// with millisecond time stamps on and one auto-send rule answering every block that begins with a
+// question. Every minute it prints the resident memory, the CPU the process used in that minute,
+// the longest GUI stall in that minute (how late a 10 ms timer fired), and what the log and the
+// received list hold. Once the log is full the resident memory must stay flat.
+//
+//   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]
+//
+// lines: 64-byte text lines (the default); lf, cr: bare line ends only, one displayed line per
+// byte; hex: the lines shown in hex. --smoke runs a few seconds and reports every second, for a
+// check that the bench still works rather than for figures.
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "autosend/event.h"
+#include "autosend/rulelist.h"
+#include "benchsupport.h"
+#include "platform/appfolder.h"
+#include "ptypair.h"
+#include "recdata/gui/TfrmRecDataList.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr double kRate = 1e6; // bytes per second
+const char kQuestion[] = "Q?";
+const char kAnswer[] = "<ack>\r\n";
+
+struct Options
+{
+    double minutes = 60;
+    size_t scrollbackMiB = 16;
+    std::string data = "lines";
+    bool smoke = false;
+};
+
+// One second of the device's stream, repeated.
+std::string Pattern(const std::string &kind)
+{
+    if (kind == "lf" || kind == "cr")
+        return std::string(static_cast<size_t>(kRate), kind == "lf" ? '\n' : '\r');
+    std::string text;
+    for (int line = 0; text.size() < kRate; ++line) {
+        char head[16];
+        std::snprintf(head, sizeof head, "%08d ", line);
+        std::string l = head;
+        while (l.size() < 62)
+            l.push_back(static_cast<char>('a' + (l.size() + static_cast<size_t>(line)) % 26));
+        text += l + "\r\n";
+    }
+    text.resize(static_cast<size_t>(kRate));
+    return text;
+}
+
+// Writes the stream at kRate, one piece a millisecond. Every fifth of a second it falls silent long
+// enough to end the block, then asks a question, which starts the next block and gets an answer.
+void Feed(int fd, const std::string &pattern, std::atomic<bool> &stop, std::atomic<int64_t> &questions)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    int64_t written = 0;
+    size_t at = 0;
+    auto nextQuestion = start + std::chrono::milliseconds(200);
+    while (!stop) {
+        const auto now = Clock::now();
+        if (now >= nextQuestion) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            if (write(fd, kQuestion, 2) == 2)
+                ++questions;
+            nextQuestion += std::chrono::milliseconds(200);
+        }
+        const auto due =
+            static_cast<int64_t>(std::chrono::duration<double>(Clock::now() - start).count() * kRate);
+        while (written < due && !stop) {
+            const size_t n = std::min<size_t>(static_cast<size_t>(due - written), pattern.size() - at);
+            const ssize_t w = write(fd, pattern.data() + at, n);
+            if (w <= 0)
+                return;
+            written += w;
+            at = (at + static_cast<size_t>(w)) % pattern.size();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Reads what the window sends, so the pty never fills; counts the answers.
+void Drain(int fd, std::atomic<bool> &stop, std::atomic<int64_t> &answerBytes)
+{
+    char buffer[4096];
+    while (!stop) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        answerBytes += n;
+    }
+}
+
+bool ParseOptions(int argc, char **argv, Options &o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--smoke")
+            o.smoke = true;
+        else if (arg == "--minutes" && hasValue)
+            o.minutes = std::atof(argv[++i]);
+        else if (arg == "--scrollback" && hasValue)
+            o.scrollbackMiB = std::strtoul(argv[++i], nullptr, 10);
+        else if (arg == "--data" && hasValue)
+            o.data = argv[++i];
+        else
+            return false;
+    }
+    return o.minutes > 0 && o.scrollbackMiB > 0 &&
+           (o.data == "lines" || o.data == "lf" || o.data == "cr" || o.data == "hex");
+}
+
+void WriteAnswerRule()
+{
+    auto rule = std::make_unique<CSingleRule>();
+    rule->Name = "Answer";
+    rule->Event = std::make_unique<CReceiveSpecDataEvent>(CCommData(kQuestion, FMT_STRING));
+    rule->DataItem = CCommData(kAnswer, FMT_STRING);
+    rule->Always = true;
+    CRuleList rules;
+    rules.Add(std::move(rule));
+    rules.SaveToFile(AppFilePath("Default.ass"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    UseBenchHome(home);
+    QApplication app(argc, argv);
+    Options o;
+    if (!ParseOptions(argc, argv, o)) {
+        std::fprintf(stderr,
+                     "usage: soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]\n");
+        return 2;
+    }
+    const int reportMs = o.smoke ? 1000 : 60000;
+    const qint64 runMs = o.smoke ? 5000 : static_cast<qint64>(o.minutes * 60000);
+
+    WriteAnswerRule();
+    CTestPty pty;
+    // The feeding and draining threads wait in write and read.
+    fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) & ~O_NONBLOCK);
+    TfrmMain w;
+    auto *list = new TfrmRecDataList(&w);
+    w.SetRecDataList(list);
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    log->SetScrollbackBytes(o.scrollbackMiB * 1024 * 1024);
+    if (o.data == "hex")
+        w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+    w.findChild<QAction *>(QStringLiteral("mnuViewMilliseconds"))->setChecked(true);
+    if (!w.ShowTime())
+        w.findChild<QToolButton *>(QStringLiteral("btnShowTime"))->click();
+    w.show();
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Soak";
+    link.PortName = pty.Path();
+    w.OpenLink(link);
+    if (!w.IsPortOpen()) {
+        std::printf("cannot open %s\n", pty.Path().c_str());
+        return 1;
+    }
+    w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"))->click();
+    QCoreApplication::processEvents();
+
+    const long startKb = ResidentKb();
+    std::printf("soak: %s at %.1f MB/s, millisecond stamps, scrollback %zu MiB, answering \"%s\"; "
+                "resident at start %.1f MB\n",
+                o.data.c_str(), kRate / 1e6, o.scrollbackMiB, kQuestion, startKb / 1024.0);
+    std::printf("%6s %10s %10s %8s %10s %12s %10s %10s %9s %9s\n", "minute", "rss MB", "+start MB", "cpu %",
+                "stall ms", "log lines", "log MB", "list MB", "questions", "answers");
+    std::fflush(stdout);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int64_t> questions{0}, answerBytes{0};
+    const std::string pattern = Pattern(o.data);
+    std::thread feeder(Feed, pty.Master(), std::cref(pattern), std::ref(stop), std::ref(questions));
+    std::thread drainer(Drain, pty.Master(), std::ref(stop), std::ref(answerBytes));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = clock.elapsed();
+    qint64 longestStall = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestStall = std::max(longestStall, now - lastTick - tick.interval());
+        lastTick = now;
+    });
+    tick.start(10);
+
+    int period = 0;
+    double cpuBefore = CpuSeconds();
+    qint64 periodStart = clock.elapsed();
+    QTimer report;
+    report.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&report, &QTimer::timeout, [&] {
+        ++period;
+        const double cpu = CpuSeconds();
+        const qint64 now = clock.elapsed();
+        const long kb = ResidentKb();
+        const double minute = o.smoke ? period / 60.0 : period;
+        std::printf("%6.2f %10.1f %10.1f %8.1f %10lld %12d %10.1f %10.1f %9lld %9lld\n", minute, kb / 1024.0,
+                    (kb - startKb) / 1024.0, 100.0 * (cpu - cpuBefore) / ((now - periodStart) / 1000.0),
+                    static_cast<long long>(longestStall), log->LineCount(), log->MemoryBytes() / 1048576.0,
+                    list->Entries().MemoryBytes() / 1048576.0, static_cast<long long>(questions.load()),
+                    static_cast<long long>(answerBytes.load() / (sizeof kAnswer - 1)));
+        std::fflush(stdout);
+        cpuBefore = cpu;
+        periodStart = now;
+        longestStall = 0;
+        if (static_cast<qint64>(period) * reportMs >= runMs)
+            app.quit();
+    });
+    report.start(reportMs);
+    app.exec();
+
+    stop = true;
+    feeder.join();
+    w.findChild<QToolButton *>(QStringLiteral("btnStopAutoSend"))->click();
+    w.ClosePort();
+    // The drain thread is still in a read; a last byte from the slave side wakes it.
+    if (write(pty.Slave(), "", 1) < 0)
+        std::printf("cannot wake the reader\n");
+    drainer.join();
+    const int64_t answers = answerBytes.load() / static_cast<int64_t>(sizeof kAnswer - 1);
+    std::printf("soak: %lld questions, %lld answers, %lld bytes received\n",
+                static_cast<long long>(questions.load()), static_cast<long long>(answers),
+                static_cast<long long>(w.RecBytes()));
+    return w.RecBytes() > 0 && answers > 0 ? 0 : 1;
+}

@@ -1,0 +1,131 @@
+#include "app/LogStore.h"
+
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's own count; GCC ships no header for it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Bytes the program has allocated and not freed.
+size_t HeapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
+
+constexpr size_t kLimit = 1024 * 1024;
+
+struct Feed
+{
+    const char *name;
+    uint8_t mode;
+    bool stamps;
+    bool newTables; // a different symbol table before every block
+    std::function<std::string(int block)> bytes;
+};
+
+std::string Lines64(int block)
+{
+    std::string text;
+    for (int line = 0; line < 32; ++line) {
+        char head[32];
+        std::snprintf(head, sizeof head, "%06d:%04d ", block, line);
+        text += head + std::string(62 - 12, 'x') + "\r\n";
+    }
+    return text;
+}
+
+std::string Stamp(int block)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", block / 3600000 % 24, block / 60000 % 60,
+                  block / 1000 % 60, block % 1000);
+    return text;
+}
+
+} // namespace
+
+// Whatever the data, once the log is full what it holds in memory (by the heap's own count) stays
+// within its limit, and the line index still finds every kept line.
+TEST(LogStore, MemoryStaysWithinTheLimitForEveryKindOfData)
+{
+    const Feed feeds[] = {
+        {"64-byte lines", 0, false, false, Lines64},
+        {"bare LF", 0, false, false, [](int) { return std::string(2047, '\n'); }},
+        {"bare CR", 0, true, false, [](int) { return std::string(2047, '\r'); }},
+        {"1-byte blocks, millisecond stamps", 0, true, false, [](int) { return std::string(1, 'A'); }},
+        {"hex view", 1, true, false, Lines64},
+        {"symbol tables changing", 3, false, true, [](int) { return std::string("\r\nab"); }},
+    };
+    for (const Feed &feed : feeds) {
+        SCOPED_TRACE(feed.name);
+        const size_t heapBefore = HeapInUse();
+        {
+            LogStore store;
+            store.SetByteLimit(kLimit);
+            LogRendered rendered;
+            // Until the log has dropped twice what it keeps.
+            for (int block = 0; block < 10 || store.DroppedLines() < 2 * store.LineCount(); ++block) {
+                if (feed.newTables) {
+                    CSymbolTable table;
+                    table.SetEntry(block % 128,
+                                   {true, false, "<" + std::to_string(block) + " long symbol text>"});
+                    store.SetSymbolTable(table);
+                }
+                const std::string bytes = feed.bytes(block);
+                const std::string stamp = Stamp(block);
+                store.Append(LogDirection::Received, feed.mode, feed.stamps ? &stamp : nullptr,
+                             reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), rendered);
+                ASSERT_LE(store.MemoryBytes(), kLimit);
+            }
+            EXPECT_GT(store.MemoryBytes(), kLimit * 3 / 4) << "the log uses the room it has";
+            EXPECT_GT(store.DroppedLines(), 0u);
+            EXPECT_LE(store.StampCount(), store.BlockCount());
+            EXPECT_LE(store.TableCount(), store.BlockCount() + 1);
+            // A store that spent its limit on payload alone would hold far more than the limit.
+            EXPECT_LE(HeapInUse() - heapBefore, kLimit + kLimit / 8 + rendered.text.capacity() * 4);
+
+            // Every kept line, looked up out of order.
+            for (size_t block = store.BlockCount(); block-- > 0;) {
+                const size_t first = store.FirstLineOfBlock(block);
+                const size_t next =
+                    block + 1 < store.BlockCount() ? store.FirstLineOfBlock(block + 1) : store.LineCount();
+                ASSERT_LT(first, next);
+                for (size_t line : {next - 1, first}) {
+                    ASSERT_EQ(store.BlockOfLine(line), block) << line;
+                    ASSERT_EQ(store.SubLineOfLine(line), line - first);
+                }
+            }
+            EXPECT_TRUE(store.IsMarkerLine(0));
+            EXPECT_EQ(store.BlockOfLine(0), 0u);
+            EXPECT_EQ(store.SubLineOfLine(0), 0u);
+            EXPECT_EQ(store.FirstLineOfBlock(0), 1u);
+        }
+        EXPECT_LE(HeapInUse(), heapBefore + 4096) << "the store gives back all it held";
+    }
+}
+
+// A cache that rendered one very large block gives the room back for the next small one.
+TEST(LogStore, RenderingCacheShrinksAfterALargeBlock)
+{
+    LogStore store;
+    LogRendered rendered;
+    const std::string large(4 * 1024 * 1024, '\n');
+    store.Append(LogDirection::Sent, 1, nullptr, reinterpret_cast<const uint8_t *>(large.data()),
+                 large.size(), rendered);
+    EXPECT_EQ(store.LineCount(), 1u);
+    store.Append(LogDirection::Sent, 0, nullptr, reinterpret_cast<const uint8_t *>("ab"), 2, rendered);
+    EXPECT_LT(rendered.text.capacity() + rendered.lines.capacity() * sizeof(LogRendered::Span), 1024 * 1024u);
+}
