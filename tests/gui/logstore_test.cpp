@@ -113,7 +113,9 @@ TEST(LogStore, MemoryStaysWithinTheLimitForEveryKindOfData)
             EXPECT_EQ(store.SubLineOfLine(0), 0u);
             EXPECT_EQ(store.FirstLineOfBlock(0), 1u);
         }
-        EXPECT_LE(HeapInUse(), heapBefore + 4096) << "the store gives back all it held";
+        // The first store also sets up what lives on for the whole program (a few KiB in glibc's
+        // count); a storage chunk it failed to free would be 64 KiB.
+        EXPECT_LE(HeapInUse(), heapBefore + 16 * 1024) << "the store gives back all it held";
     }
 }
 
