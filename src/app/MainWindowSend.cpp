@@ -51,11 +51,8 @@ constexpr char kNoteSeparator[] = "  - ";
 // bytes: sent, it would be logged and counted as a send that never happened.
 bool UnparsedText(const QTextEdit *edit, uint8_t format)
 {
-    if ((format != FMT_HEX && format != FMT_DEC) || !edit->document()->isModified())
-        return false;
-    const std::string text = edit->toPlainText().toLatin1().toStdString();
-    CCommData probe;
-    return format == FMT_HEX ? !probe.ParseHex(text) : !probe.ParseDec(text);
+    return edit->document()->isModified() &&
+           !CCommData::TextConverts(edit->toPlainText().toLatin1().toStdString(), format);
 }
 
 } // namespace

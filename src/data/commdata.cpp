@@ -108,6 +108,16 @@ std::string CCommData::ToDecText() const
     return text;
 }
 
+bool CCommData::TextConverts(const std::string &text, uint8_t format)
+{
+    CCommData probe;
+    if (format == FMT_HEX)
+        return probe.ParseHex(text);
+    if (format == FMT_DEC)
+        return probe.ParseDec(text);
+    return true;
+}
+
 bool CCommData::ParseHex(const std::string &text)
 {
     // Only hex digits and plain blanks may appear, so the comma-text split reduces to runs of blanks.

@@ -40,6 +40,9 @@ public:
 
     bool ParseHex(const std::string &text);
     bool ParseDec(const std::string &text);
+    // Whether `text` converts in `format`: String text always does; Hex and Dec text that does
+    // not would become an item without bytes.
+    static bool TextConverts(const std::string &text, uint8_t format);
 
     static std::string FormatName(DATA_FORMAT format);
     // Exact, case-sensitive; anything unknown reads as String.

@@ -30,12 +30,7 @@ std::string EditText(const QTextEdit *edit)
 
 bool Parses(const QTextEdit *edit, DATA_FORMAT format)
 {
-    CCommData probe;
-    if (format == FMT_HEX)
-        return probe.ParseHex(EditText(edit));
-    if (format == FMT_DEC)
-        return probe.ParseDec(EditText(edit));
-    return true;
+    return CCommData::TextConverts(EditText(edit), format);
 }
 
 } // namespace
