@@ -1,0 +1,69 @@
+#pragma once
+// Two ports in one log. Without a bridge both ports are only read; with one, what arrives on
+// either is written to the other as soon as it arrives, not at the end of a block. Port B may be
+// a virtual port: a pseudo-terminal reachable through a symbolic link the user names, so that a
+// program under test opens it as its serial port and the monitor sits between it and the device.
+//
+// Threads: the monitor reads and writes on threads of its own. The sinks are called on those
+// threads, in arrival order per direction; they must not call back into the monitor.
+#include "data/commdata.h"
+#include "link/linksetting.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+enum class EMonitorTag : uint8_t {
+    A,    // read on port A (no bridge)
+    B,    // read on port B (no bridge)
+    AtoB, // read on A and written to B
+    BtoA, // read on B and written to A
+};
+
+struct ST_MonitorBlock
+{
+    EMonitorTag Tag = EMonitorTag::A;
+    Bytes Data;
+    // Wall clock of the block's arrival, milliseconds since the epoch: the log's stamp.
+    int64_t ArrivalMs = 0;
+};
+
+struct ST_MonitorSetup
+{
+    COM_PORT_SETTING PortA;
+    // Ignored when VirtualB is set.
+    COM_PORT_SETTING PortB;
+    bool VirtualB = false;
+    // Where the virtual port's symbolic link is made; an existing link left by a run that ended
+    // without removing it is replaced, anything else there is refused.
+    std::string VirtualPath;
+    bool Bridge = false;
+};
+
+class CPortMonitor
+{
+public:
+    using BlockSink = std::function<void(ST_MonitorBlock &&block)>;
+    // Things the log should say: a port lost, line settings followed from the virtual port.
+    using NoteSink = std::function<void(const std::string &note)>;
+
+    CPortMonitor(BlockSink blocks, NoteSink notes);
+    // Stops a running monitor.
+    ~CPortMonitor();
+    CPortMonitor(const CPortMonitor &) = delete;
+    CPortMonitor &operator=(const CPortMonitor &) = delete;
+
+    // Opens both ports (and makes the virtual port) and starts reading. On failure nothing stays
+    // open or made, and `error` tells the user what went wrong; returns false.
+    bool Start(const ST_MonitorSetup &setup, std::string &error);
+    // Closes both ports and removes the virtual port's link. No sink is called after it returns.
+    void Stop();
+    bool Running() const;
+    // The pseudo-terminal behind the virtual port ("/dev/pts/N"), empty when there is none.
+    std::string VirtualDevice() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
