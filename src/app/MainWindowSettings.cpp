@@ -3,6 +3,7 @@
 #include "app/TrafficLog.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
+#include "platform/gui/appsettings.h"
 
 #include <QComboBox>
 #include <QSettings>
@@ -11,11 +12,6 @@
 #include <QTextEdit>
 
 namespace {
-
-QSettings OpenSettings()
-{
-    return QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"));
-}
 
 // A value that is missing or not a whole number ends the reading.
 bool ReadInteger(const QSettings &settings, const char *name, int &value)
@@ -56,7 +52,7 @@ void TfrmMain::InitSession()
 
 bool TfrmMain::LoadSettings()
 {
-    const QSettings settings = OpenSettings();
+    const QSettings settings = OpenAppSettings();
     int value = 0;
     if (!ReadInteger(settings, "CurrentType", value))
         return false;
@@ -112,7 +108,7 @@ bool TfrmMain::LoadSettings()
 
 void TfrmMain::SaveSettings()
 {
-    QSettings settings = OpenSettings();
+    QSettings settings = OpenAppSettings();
     settings.setValue(QStringLiteral("CurrentType"), static_cast<int>(m_currentType));
     settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
     settings.setValue(QStringLiteral("ShowSendData"), m_showSendData ? 1 : 0);
