@@ -41,20 +41,21 @@ bool ReadChoice(char c, std::optional<bool> &choice)
 void TfrmMain::ApplyLineControl()
 {
     TfrmMainExtras &x = *m_extras;
+    CSerial &device = m_session->Device();
     const bool open = IsPortOpen();
     const std::string port = open && m_lastLink ? m_lastLink->PortName : std::string();
     // With RTS/CTS flow control the driver moves RTS: the user's choice is not forced on it.
-    const bool rtsByDriver = open && m_session->Device().GetHandshaking() == CSerial::HardwareHandshake;
+    const bool rtsByDriver = open && device.GetHandshaking() == CSerial::HardwareHandshake;
     bool changed = false;
     if (port != x.openPort) {
         changed = true;
         x.openPort = port;
-        x.modemLinesWork = open && m_session->Device().HasModemLines();
+        x.modemLinesWork = open && device.HasModemLines();
         if (const auto chosen = x.lines.find(port); x.modemLinesWork && chosen != x.lines.end()) {
             if (chosen->second.dtr)
-                m_session->Device().SetDTR(*chosen->second.dtr);
+                device.SetDTR(*chosen->second.dtr);
             if (chosen->second.rts && !rtsByDriver)
-                m_session->Device().SetRTS(*chosen->second.rts);
+                device.SetRTS(*chosen->second.rts);
         }
         if (x.lampTimer == nullptr) {
             x.lampTimer = new QTimer(this);
@@ -69,12 +70,12 @@ void TfrmMain::ApplyLineControl()
         // A toggle that no longer shows what it was set to show was clicked.
         if (x.mnuOpDTR->isChecked() != x.shownDtr) {
             x.lines[port].dtr = x.mnuOpDTR->isChecked();
-            m_session->Device().SetDTR(x.mnuOpDTR->isChecked());
+            device.SetDTR(x.mnuOpDTR->isChecked());
             changed = true;
         }
         if (x.mnuOpRTS->isChecked() != x.shownRts && !rtsByDriver) {
             x.lines[port].rts = x.mnuOpRTS->isChecked();
-            m_session->Device().SetRTS(x.mnuOpRTS->isChecked());
+            device.SetRTS(x.mnuOpRTS->isChecked());
             changed = true;
         }
     }
