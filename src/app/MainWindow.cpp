@@ -1,11 +1,8 @@
 #include "app/MainWindow.h"
-#include "Serial/SerialWnd.h"
 #include "app/CommandGuard.h"
 #include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
-#include "autosend/engine.h"
 #include "platform/appfolder.h"
-#include "platform/clock.h"
 #include "platform/gui/qthandover.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
@@ -27,28 +24,23 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     BuildMainWindowUi(this, ui);
     resize(676, 582);
     CentreOnScreen();
-    m_handOver = std::make_unique<CQtHandOver>(this);
-    m_port = std::make_unique<CSerialWnd>();
-    m_sender = std::make_unique<CPortSender>(*m_port);
-    m_engine = std::make_unique<CAutoSendEngine>(m_autoSend, *this, CSystemClock::Instance(),
-                                                 AppFilePath("Default.ass"));
+    ISessionView &view = *this;
+    m_session =
+        std::make_unique<CPortSession>(view, std::make_unique<CQtHandOver>(this),
+                                       std::make_unique<CQtHandOver>(this), AppFilePath("Default.ass"));
     ConnectCommands();
     InitSession();
 }
 
 TfrmMain::~TfrmMain()
 {
-    // The engine's threads send through this window: they end before any of it goes. The
-    // sender ends next (within one write slice), so no outcome is posted to a window going away.
-    ShutDownAutoSend();
-    m_sender.reset();
+    // The engine's threads and the sender end before any of the window goes: the session's
+    // last outcomes are dropped with its hand-overs, never told to a window going away.
+    m_session->StopAutoSend();
     RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
-    m_autoSend.ClearQueues();
     m_sendList.clear();
-    // Closes an open port; the listener is stopped before the hand-over goes away.
-    m_port.reset();
-    m_handOver.reset();
+    m_session.reset();
 }
 
 void TfrmMain::CentreOnScreen()

@@ -1,10 +1,12 @@
 #pragma once
-// The main window: owner of everything one session with a port needs. Its work is split over
-// several files by concern: the layout (MainWindowUi), the log view commands (MainWindowView),
-// sending (MainWindowSend), the port and the receive path (MainWindowPort) and the settings
-// kept between runs (MainWindowSettings).
-#include "Serial/linecounters.h"
-#include "Serial/portsender.h"
+// The main window shows one port session (CPortSession, session/portsession.h): the session
+// owns the device, its listener, the sender, the counters, automatic sending and what is awaited
+// of a lost port; the window owns the widgets, the log, the send list, the symbol table and the
+// received list, tells the session what the user asks for and shows what it reports. Its work is
+// split over several files by concern: the layout (MainWindowUi), the log view commands
+// (MainWindowView), sending (MainWindowSend), the port, the status bar and the receive path
+// (MainWindowPort), automatic sending (MainWindowAutoSend), the modem lines (MainWindowLines), a
+// lost port (MainWindowReconnect) and the settings kept between runs (MainWindowSettings).
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
@@ -12,6 +14,7 @@
 #include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
 #include "link/linksetting.h"
+#include "session/portsession.h"
 
 #include <QMainWindow>
 #include <atomic>
@@ -26,19 +29,16 @@
 class CAutoSendEngine;
 class QSettings;
 struct TfrmMainExtras;
-class CQtHandOver;
-class CSerialWnd;
-struct CReceivedBlock;
 class QTimer;
 class TfrmRecDataList;
 
-class TfrmMain : public QMainWindow, public ISendTarget
+class TfrmMain : public QMainWindow, public ISendTarget, private ISessionView
 {
     Q_OBJECT
 public:
     explicit TfrmMain(QWidget *parent = nullptr);
-    // Stops auto send and waits for its threads, saves the settings, then releases the port
-    // object, which closes an open port.
+    // Stops auto send and waits for its threads, saves the settings, then releases the session,
+    // which closes an open port.
     ~TfrmMain() override;
 
     const TfrmMainUi &Ui() const { return ui; }
@@ -85,15 +85,16 @@ public:
     void TakeBackUnsent(uint32_t bytes);
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
 
-    int64_t RecBytes() const { return m_recBytes; }
-    int64_t RecBlocks() const { return m_recBlocks; }
-    int64_t SendBytes() const { return m_sendBytes; }
-    int64_t SendBlocks() const { return m_sendBlocks; }
+    int64_t RecBytes() const { return m_session->RecBytes(); }
+    int64_t RecBlocks() const { return m_session->RecBlocks(); }
+    int64_t SendBytes() const { return m_session->SendBytes(); }
+    int64_t SendBlocks() const { return m_session->SendBlocks(); }
 
-    CAutoSendShared &AutoSend() { return m_autoSend; }
-    const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
+    CPortSession &Session() { return *m_session; }
+    CAutoSendShared &AutoSend() { return m_session->AutoSend(); }
+    const CAutoSendEngine &AutoSendEngine() const { return m_session->AutoSendEngine(); }
     // Every send handed in has been written (or failed or was cancelled) and logged and counted.
-    bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
+    bool SendsSettled() const { return m_session->SendsSettled(); }
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
@@ -143,11 +144,7 @@ private:
     void mnuSettingSendSettingClick();
     void lsvSendDataChange();
     int SelectedRow() const;
-    // Who a send came from: the user's commands on the GUI thread, or the engine (any other thread).
-    static constexpr uint8_t kSendManual = 0;
-    static constexpr uint8_t kSendAuto = 1;
-    void SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome);
-    void ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome);
+    void ReportSendFault(const ST_SendReport &report);
     void ShowSendNote(const QString &note);
     void NoteAutoSendFault(const QString &what);
 
@@ -155,19 +152,26 @@ private:
     void btnLinkListClick();
     void btnQuickLinkClick();
     void btnClosePortClick();
-    void OnPortLost(long code);
     void ShowMessage(const QString &text);
+    void ShowSendCount();
+
+    // What the session reports (ISessionView).
+    bool LogsSends() const override { return m_showSendData.load(); }
+    std::string ReceivedBlockName() override;
+    void SessionReceived(const CCommData &block) override;
+    void SessionEvent(uint32_t eventWord, bool loss) override;
+    void SessionSendWaiting() override;
+    void SessionSendDone(const ST_SendReport &report) override;
+    void SessionPortLost(long code, uint32_t unsent) override;
 
     // Auto send.
     void btnStartAutoSendClick();
     void btnPauseAutoSendClick();
     void btnStopAutoSendClick();
-    void ShutDownAutoSend();
 
     TfrmMainUi ui;
 
-    std::unique_ptr<CQtHandOver> m_handOver;
-    std::unique_ptr<CSerialWnd> m_port;
+    std::unique_ptr<CPortSession> m_session;
     std::vector<CCommData> m_sendList;
     uint8_t m_currentType = FMT_STRING;
     int m_curDisplayType = FMT_STRING;
@@ -175,10 +179,6 @@ private:
     bool m_showTime = false;
     std::optional<COM_PORT_SETTING> m_lastLink;
     CSymbolTable m_symbols;
-    // Counted wider than the 32 bits a long capture would overflow.
-    int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;
-    CAutoSendShared m_autoSend;
-    std::unique_ptr<CAutoSendEngine> m_engine;
     CCommData m_instantSymbolItem;
     // What SetInstantItem showed last: until the user changes the text it reads back as these
     // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
@@ -204,8 +204,9 @@ private:
     // Closes the device (queued sends are dropped, the one being written is woken) and takes
     // back what the driver dropped unsent.
     void CloseDevice();
+    void PortClosed(uint32_t unsent);
+    void ShowUnsent(uint32_t bytes);
     void ReconnectTick();
-    void NotePortOpened(const std::string &device);
     void ShowReconnectWait();
     void EndReconnectWait();
     std::string StampText();
@@ -214,16 +215,10 @@ private:
     QString m_heldMessage;        // what the quiet messages would have said, one a line
     std::unique_ptr<TfrmMainExtras> m_extras;
 
-    // Every send is written by this one thread, in the order SendItem was called; the window
-    // hears of each one's outcome in that order and only then logs and counts it.
-    std::unique_ptr<CPortSender> m_sender;
     // A failing auto send is reported once, until one of its sends gets through or a port opens.
     bool m_autoFaultNoted = false;
-    std::atomic<int> m_sendsInFlight{0};
     // A failing manual send is told in one box for all that fail before the queue runs empty.
     bool m_manualFaultNoted = false;
-    // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
-    bool m_portLost = false;
 
     // The received counters wait in m_counterTimer until they are shown.
     void ScheduleRecCount();
@@ -233,7 +228,6 @@ private:
     // Line errors and held reads: counted with the other counters, noted in the log once per burst.
     void ShowInboundLoss();
     void ScheduleLossNote();
-    CInboundLoss m_inboundLoss;
     QTimer *m_lossNoteTimer = nullptr;
     int64_t m_lossBurstStartMs = 0;
 };

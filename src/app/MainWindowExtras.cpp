@@ -1,8 +1,6 @@
 // The everyday tools' controls: where they sit in the window, the settings they keep between runs,
 // finer time stamps, capture to file and the find bar.
 #include "app/MainWindowExtras.h"
-#include "Serial/SerialWnd.h"
-#include "Serial/portsender.h"
 #include "app/CommandGuard.h"
 #include "app/FindBar.h"
 #include "app/LogCapture.h"
@@ -167,18 +165,11 @@ void TfrmMain::ConnectEverydayCommands()
     connect(x.mnuOpRTS, &QAction::triggered, this, &TfrmMain::ApplyLineControl);
     // The break goes out on the sender thread, after what was queued before it: the window never
     // waits the quarter second, and Close Port ends it early like any send.
-    connect(x.mnuOpSendBreak, &QAction::triggered, this, [this] {
-        if (!IsPortOpen())
-            return;
-        ST_SendJob job;
-        job.Origin = kSendManual;
-        job.OnBegin = [port = m_port.get()] { port->SendBreak(250); };
-        m_sender->Post(std::move(job));
-    });
+    connect(x.mnuOpSendBreak, &QAction::triggered, this, [this] { m_session->SendBreak(250); });
     connect(x.mnuOpReconnect, &QAction::toggled, this, [this](bool on) {
-        m_extras->reconnect = on;
+        m_session->SetReconnect(on);
         ShowReconnectWait();
-        if (m_extras->lostLink)
+        if (m_session->LostLink())
             UpdateControls(); // Close Port ends a wait
     });
     connect(&x.reconnectTimer, &QTimer::timeout, this, &TfrmMain::ReconnectTick);
@@ -221,7 +212,7 @@ void TfrmMain::SaveEverydaySettings(QSettings &settings)
     settings.setValue(QStringLiteral("LineEnding"), x.cboLineEnding->currentIndex());
     settings.setValue(QStringLiteral("Milliseconds"), x.milliseconds ? 1 : 0);
     settings.setValue(QStringLiteral("TimeSincePrevious"), x.sincePrevious ? 1 : 0);
-    settings.setValue(QStringLiteral("ReconnectAutomatically"), x.reconnect ? 1 : 0);
+    settings.setValue(QStringLiteral("ReconnectAutomatically"), m_session->Reconnect() ? 1 : 0);
 }
 
 void TfrmMain::UpdateEverydayControls()

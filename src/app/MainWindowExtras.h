@@ -1,6 +1,5 @@
 #pragma once
 // What the main window keeps for its everyday tools, beside the controls its layout builds.
-#include "Serial/devicereturn.h"
 #include "data/commdata.h"
 #include "link/linksetting.h"
 #include "platform/backgroundwriter.h"
@@ -61,15 +60,9 @@ struct TfrmMainExtras
     bool shownDtr = false, shownRts = false; // what the toggles were last set to show
     QTimer *lampTimer = nullptr;             // runs only while a port with modem lines is open
 
-    bool reconnect = false;
-    // The link of a lost port, while it may still be reopened; its device's mark.
-    std::optional<COM_PORT_SETTING> lostLink;
-    ST_DeviceMark lostMark;
-    ST_DeviceMark openMark; // the device of the port open now
-    ST_DeviceRoots deviceRoots;
+    // What the session awaits of a lost port is shown with why it was lost and, once a device
+    // that is back would not open, what the last try said; the timer makes the tries.
     QString lostReason;
-    // Tries to reopen a device that is back but would not open, and what the last one said.
-    int failedReturns = 0;
     QString returnError;
     QTimer reconnectTimer;
 };

@@ -6,7 +6,6 @@
 // the port asked for. A look costs a control transfer on common USB adapters, so the lamps are
 // looked at only while a port with modem lines is open, ten times a second, and never through
 // the port's event mask (which would look every few milliseconds for the whole session).
-#include "Serial/SerialWnd.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 
@@ -42,20 +41,21 @@ bool ReadChoice(char c, std::optional<bool> &choice)
 void TfrmMain::ApplyLineControl()
 {
     TfrmMainExtras &x = *m_extras;
+    CSerial &device = m_session->Device();
     const bool open = IsPortOpen();
     const std::string port = open && m_lastLink ? m_lastLink->PortName : std::string();
     // With RTS/CTS flow control the driver moves RTS: the user's choice is not forced on it.
-    const bool rtsByDriver = open && m_port->GetHandshaking() == CSerial::HardwareHandshake;
+    const bool rtsByDriver = open && device.GetHandshaking() == CSerial::HardwareHandshake;
     bool changed = false;
     if (port != x.openPort) {
         changed = true;
         x.openPort = port;
-        x.modemLinesWork = open && m_port->HasModemLines();
+        x.modemLinesWork = open && device.HasModemLines();
         if (const auto chosen = x.lines.find(port); x.modemLinesWork && chosen != x.lines.end()) {
             if (chosen->second.dtr)
-                m_port->SetDTR(*chosen->second.dtr);
+                device.SetDTR(*chosen->second.dtr);
             if (chosen->second.rts && !rtsByDriver)
-                m_port->SetRTS(*chosen->second.rts);
+                device.SetRTS(*chosen->second.rts);
         }
         if (x.lampTimer == nullptr) {
             x.lampTimer = new QTimer(this);
@@ -70,12 +70,12 @@ void TfrmMain::ApplyLineControl()
         // A toggle that no longer shows what it was set to show was clicked.
         if (x.mnuOpDTR->isChecked() != x.shownDtr) {
             x.lines[port].dtr = x.mnuOpDTR->isChecked();
-            m_port->SetDTR(x.mnuOpDTR->isChecked());
+            device.SetDTR(x.mnuOpDTR->isChecked());
             changed = true;
         }
         if (x.mnuOpRTS->isChecked() != x.shownRts && !rtsByDriver) {
             x.lines[port].rts = x.mnuOpRTS->isChecked();
-            m_port->SetRTS(x.mnuOpRTS->isChecked());
+            device.SetRTS(x.mnuOpRTS->isChecked());
             changed = true;
         }
     }
@@ -106,12 +106,12 @@ void TfrmMain::ShowModemLines()
     ST_ModemLines now;
     if (work) {
         // A driver that stops answering is not asked ten times a second (the log has its line).
-        if (!m_port->GetModemLines(&now))
+        if (!m_session->Device().GetModemLines(&now))
             x.lampTimer->stop();
     } else if (open) {
         // No lines to read back: what the port asked for (flow control None raises both, Xon/Xoff
         // drops both).
-        const ST_Dcb dcb = m_port->GetDcb();
+        const ST_Dcb dcb = m_session->Device().GetDcb();
         now.Dtr = dcb.fDtrControl != DTR_CONTROL_DISABLE;
         now.Rts = dcb.fRtsControl != RTS_CONTROL_DISABLE;
     }

@@ -1,11 +1,10 @@
 // The port: opening a link, closing, the status bar, the states of the port-dependent commands
-// and the receive path.
-#include "Serial/SerialWnd.h"
+// and what the session reports of received data, port events and a lost port.
 #include "app/CommandGuard.h"
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
+#include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
-#include "platform/gui/qthandover.h"
 
 #include <QAction>
 #include <QLabel>
@@ -29,22 +28,6 @@ constexpr int64_t kLossBurstLongestMs = 5000;
 const char *const kPanelLabels[kStatusPanelCount] = {
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
 
-// The list position of the flow control names the port's handshaking mode; other values give a
-// mode the port refuses, so it keeps its default flow control.
-uint8_t HandshakeFor(int32_t flowControl)
-{
-    switch (flowControl) {
-    case 0:
-        return CSerial::NoHandshake;
-    case 1:
-        return CSerial::XonXoffHandshake;
-    case 2:
-        return CSerial::HardwareHandshake;
-    default:
-        return 0xFF;
-    }
-}
-
 } // namespace
 
 void TfrmMain::ConnectPortCommands()
@@ -59,41 +42,27 @@ void TfrmMain::ConnectPortCommands()
 
 bool TfrmMain::IsPortOpen() const
 {
-    return m_port && m_port->IsOpen();
+    return m_session && m_session->IsOpen();
 }
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
 {
     CloseDevice();
-    const long opened = m_port->Open(
-        "\\\\.\\" + (device.empty() ? link.PortName : device), m_handOver.get(),
-        [this](CReceivedBlock &block) { OnRecBlock(block); },
-        [this](uint16_t events, uint16_t errors, const ST_LineCounters &counts) {
-            OnComEvent(static_cast<uint32_t>(errors) << 16 | events, counts);
-        },
-        [this](long code) { OnPortLost(code); }, link.InputBufferLen, link.OutputBufferLen);
+    const CPortSession::ST_OpenResult opened = m_session->Open(link, device);
     const QString port = QString::fromLatin1(link.PortName);
     // A port that did not open has no settings to refuse: it gets the one message below.
-    if (m_port->IsOpen()) {
-        // A handshake the driver did not take fails like a line setting it did not take.
-        const long handshake = m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
-        const long setup = handshake != 0 ? handshake
-                                          : m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits,
-                                                          link.ParityCode, link.StopBitsCode);
-        if (setup != 0) {
-            ShowMessage(QStringLiteral("Error Port Setting: ") + port);
-            m_port->Close();
-        }
-    }
-    if (m_port->IsOpen()) {
+    if (opened.SettingRefused)
+        ShowMessage(QStringLiteral("Error Port Setting: ") + port);
+    if (opened.Open) {
         m_lastLink = link;
         m_autoFaultNoted = false;
-        m_portLost = false;
-        NotePortOpened(device.empty() ? CSerial::DevicePath(link.PortName) : device);
+        // The session waits no longer for a port lost earlier; nor does the window.
+        if (m_extras)
+            EndReconnectWait();
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
-        if (opened != 0)
-            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(opened));
+        if (opened.Code != 0)
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(opened.Code));
         ShowMessage(text);
     }
     UpdateControls();
@@ -110,23 +79,37 @@ void TfrmMain::ClosePort()
 // Sends still queued are dropped; the close wakes the one being written.
 void TfrmMain::CloseDevice()
 {
-    m_sender->CancelAll();
     const bool wasOpen = IsPortOpen();
-    m_port->Close();
-    if (wasOpen) {
-        LineControlClosed();
-        TakeBackUnsent(m_port->UnsentAtClose());
-    }
+    const uint32_t unsent = m_session->Close();
+    if (wasOpen)
+        PortClosed(unsent);
+}
+
+void TfrmMain::PortClosed(uint32_t unsent)
+{
+    LineControlClosed();
+    ShowUnsent(unsent);
 }
 
 void TfrmMain::TakeBackUnsent(uint32_t bytes)
 {
+    m_session->TakeBackUnsent(bytes);
+    ShowUnsent(bytes);
+}
+
+void TfrmMain::ShowUnsent(uint32_t bytes)
+{
     if (bytes == 0)
         return;
-    m_sendBytes -= bytes;
-    ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
+    ShowSendCount();
     ui.edData->LogNote("Not sent: " + std::to_string(bytes) +
                        " bytes were still queued for the line when the port closed");
+}
+
+void TfrmMain::ShowSendCount()
+{
+    ui.panels[7]->setText(
+        QStringLiteral("Send:%1/%2").arg(m_session->SendBytes()).arg(m_session->SendBlocks()));
 }
 
 void TfrmMain::btnQuickLinkClick()
@@ -141,16 +124,19 @@ void TfrmMain::btnClosePortClick()
     ClosePort();
 }
 
-// The device went away under an open port: close it, and say so where the port name stood.
-void TfrmMain::OnPortLost(long code)
+// The device went away under an open port: the session has closed it; say so where the port
+// name stood.
+void TfrmMain::SessionPortLost(long code, uint32_t unsent)
 {
-    m_portLost = true;
-    ClosePort();
+    m_extras->lostReason = QString::fromLocal8Bit(SerialErrorText(code, false));
+    PortClosed(unsent);
+    UpdateControls();
+    ShowLinkStatus(COM_PORT_SETTING());
     ui.panels[0]->setText(QStringLiteral("Port: lost"));
     ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") +
                              QString::fromLocal8Bit(SerialErrorText(code, false)));
     NotePortLost(code);
-    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED)
+    if (m_session->AutoSendState() != AUTOSEND_STOPPED)
         NoteAutoSendFault(QStringLiteral("the port was lost; sends are dropped until a port is open"));
 }
 
@@ -176,7 +162,7 @@ void TfrmMain::UpdateControls()
 {
     const bool open = IsPortOpen();
     const bool one = SelectedRow() >= 0;
-    const uint8_t state = m_autoSend.AutoSendState;
+    const uint8_t state = m_session->AutoSendState();
 
     ui.btnSend->setEnabled(open);
     ui.mnuOpClosePort->setEnabled(open || WaitingForPort());
@@ -207,20 +193,18 @@ void TfrmMain::UpdateControls()
     UpdateEverydayControls();
 }
 
-// The port's other events come here in order with the blocks: modem-line changes move the
-// indicators; line errors and a listener held by a full queue are counted and noted. Received
-// data come to OnRecBlock.
 void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
 {
-    if (wParam & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
+    m_session->OnEvent(wParam, errorCounts);
+}
+
+// The port's other events come here in order with the blocks: modem-line changes move the
+// indicators; line errors and a listener held by a full queue, counted by the session, are noted.
+void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)
+{
+    if (eventWord & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
         ShowModemLines();
-    const uint32_t errors = wParam >> 16;
-    const bool lost = (errors & (CE_OVERRUN | CE_FRAME | CE_RXPARITY | CE_RXOVER)) != 0;
-    if (lost)
-        m_inboundLoss.AddLineErrors(errors, errorCounts);
-    if (wParam & EV_RX80FULL)
-        m_inboundLoss.AddReadingHeld(CSerialWnd::kQueuedBytesLimit);
-    if (lost || (wParam & EV_RX80FULL)) {
+    if (loss) {
         ShowInboundLoss();
         ScheduleLossNote();
     }
@@ -228,9 +212,10 @@ void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
 
 void TfrmMain::ShowInboundLoss()
 {
-    const QString text = QString::fromStdString(m_inboundLoss.StatusText());
+    const CInboundLoss &loss = m_session->InboundLoss();
+    const QString text = QString::fromStdString(loss.StatusText());
     ui.lblInboundLoss->setText(text);
-    ui.lblInboundLoss->setToolTip(QString::fromStdString(m_inboundLoss.StatusDetails()));
+    ui.lblInboundLoss->setToolTip(QString::fromStdString(loss.StatusDetails()));
     ui.lblInboundLoss->setVisible(!text.isEmpty());
 }
 
@@ -242,7 +227,7 @@ void TfrmMain::ScheduleLossNote()
         m_lossNoteTimer = new QTimer(this);
         m_lossNoteTimer->setSingleShot(true);
         connect(m_lossNoteTimer, &QTimer::timeout, this, [this] {
-            for (const std::string &note : m_inboundLoss.TakeBurstNotes())
+            for (const std::string &note : m_session->InboundLoss().TakeBurstNotes())
                 ui.edData->LogNote(note);
         });
     }
@@ -257,20 +242,19 @@ void TfrmMain::ScheduleLossNote()
 
 void TfrmMain::OnRecBlock(CReceivedBlock &block)
 {
-    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING) {
-        m_autoSend.MarkRecBegin(block.beginMs);
-        m_autoSend.MarkRecEnd(block.endMs);
-    }
-    m_recBytes += static_cast<int64_t>(block.bytes.size());
-    m_recBlocks += 1;
-    ScheduleRecCount();
+    m_session->OnBlock(block);
+}
 
-    CCommData item(std::move(block.bytes), FMT_STRING);
-    item.SetName(LogTimeText());
-    AddRecData(item);
-    if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
-        m_autoSend.PushRec(item);
-    LogRecData(item);
+std::string TfrmMain::ReceivedBlockName()
+{
+    return LogTimeText();
+}
+
+void TfrmMain::SessionReceived(const CCommData &block)
+{
+    ScheduleRecCount();
+    AddRecData(block);
+    LogRecData(block);
 }
 
 void TfrmMain::ScheduleRecCount()
@@ -284,7 +268,8 @@ void TfrmMain::ScheduleRecCount()
             if (m_recCountShown)
                 return;
             m_recCountShown = true;
-            ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_recBytes).arg(m_recBlocks));
+            ui.panels[6]->setText(
+                QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
         });
     }
     // Not restarted by later blocks, so a steady stream still shows its count every period.

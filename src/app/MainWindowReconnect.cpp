@@ -1,9 +1,8 @@
 // A port whose device went away: a note in the log, and, when the user asked for it, the same
 // link opened again as soon as the same device is back, never another one that took its name.
-// The device is looked for twice a second: a stat call, and a few small sysfs reads once a node
-// of that name exists; opening a port is quick, so the window never waits long.
-#include "Serial/SerialWnd.h"
-#include "Serial/devicereturn.h"
+// The session knows what is awaited; the window looks for it twice a second: a stat call, and a
+// few small sysfs reads once a node of that name exists; opening a port is quick, so the window
+// never waits long.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
@@ -37,32 +36,21 @@ QString ShortPortName(const std::string &port)
 
 void TfrmMain::SetByIdFolder(const std::string &folder)
 {
-    m_extras->deviceRoots.ByIdFolder = folder;
+    m_session->SetByIdFolder(folder);
 }
 
 bool TfrmMain::WaitingForPort() const
 {
-    return m_extras && m_extras->reconnect && m_extras->lostLink && !IsPortOpen();
+    return m_session && m_session->WaitingForPort();
 }
 
-void TfrmMain::NotePortOpened(const std::string &device)
-{
-    if (!m_extras)
-        return;
-    m_extras->openMark = MarkDevice(device, m_extras->deviceRoots);
-    // Whatever opened a port, a port lost earlier is no longer waited for.
-    EndReconnectWait();
-}
-
+// The session has noted what is awaited: the link of the lost port and its device.
 void TfrmMain::NotePortLost(long code)
 {
     TfrmMainExtras &x = *m_extras;
     const std::string port = m_lastLink ? m_lastLink->PortName : std::string();
     ui.edData->LogNote("Port lost: " + port + " (" + SerialErrorText(code, false) + ")");
-    x.lostLink = m_lastLink;
-    x.lostMark = x.openMark;
     x.lostReason = QString::fromLocal8Bit(SerialErrorText(code, false));
-    x.failedReturns = 0;
     x.returnError.clear();
     ShowReconnectWait();
     UpdateControls();
@@ -71,9 +59,8 @@ void TfrmMain::NotePortLost(long code)
 void TfrmMain::EndReconnectWait()
 {
     TfrmMainExtras &x = *m_extras;
-    x.lostLink.reset();
+    m_session->EndReconnectWait();
     x.reconnectTimer.stop();
-    x.failedReturns = 0;
     x.returnError.clear();
 }
 
@@ -84,15 +71,15 @@ void TfrmMain::ShowReconnectWait()
     TfrmMainExtras &x = *m_extras;
     if (!WaitingForPort()) {
         x.reconnectTimer.stop();
-        if (x.lostLink && !IsPortOpen()) {
+        if (m_session->LostLink() && !IsPortOpen()) {
             ui.panels[0]->setText(QStringLiteral("Port: lost"));
             ui.panels[0]->setToolTip(QStringLiteral("The port was lost: ") + x.lostReason);
         }
         return;
     }
     if (!x.reconnectTimer.isActive())
-        x.reconnectTimer.start(x.failedReturns >= kQuietFailures ? kSlowRetryMs : kRetryMs);
-    const ST_DeviceMark &mark = x.lostMark;
+        x.reconnectTimer.start(m_session->FailedReturns() >= kQuietFailures ? kSlowRetryMs : kRetryMs);
+    const ST_DeviceMark &mark = m_session->LostMark();
     QString tip =
         QStringLiteral("The port was lost: ") + x.lostReason + QStringLiteral("\nIt is reopened when ");
     if (!mark.ById.empty())
@@ -105,7 +92,7 @@ void TfrmMain::ShowReconnectWait()
     if (!x.returnError.isEmpty())
         tip += QStringLiteral("\nThe device is back but did not open: ") + x.returnError;
     ui.panels[0]->setText(
-        QStringLiteral("Waiting for %1 to come back").arg(ShortPortName(x.lostLink->PortName)));
+        QStringLiteral("Waiting for %1 to come back").arg(ShortPortName(m_session->LostLink()->PortName)));
     ui.panels[0]->setToolTip(tip);
     FitStatusPanels(ui, false);
 }
@@ -117,11 +104,11 @@ void TfrmMain::ReconnectTick()
         x.reconnectTimer.stop();
         return;
     }
-    const std::string device = ReturnedDevicePath(x.lostMark, x.deviceRoots);
+    const std::string device = m_session->ReturnedDevice();
     if (device.empty())
         return;
     // The link keeps the name the user gave it; only the device opened for it may differ.
-    const COM_PORT_SETTING link = *x.lostLink;
+    const COM_PORT_SETTING link = *m_session->LostLink();
     m_quietMessages = true;
     m_heldMessage.clear();
     OpenLink(link, device);
@@ -134,13 +121,13 @@ void TfrmMain::ReconnectTick()
         return;
     }
     x.returnError = m_heldMessage;
-    ++x.failedReturns;
-    if (x.failedReturns == kQuietFailures)
+    const int failed = m_session->NoteReturnFailed();
+    if (failed == kQuietFailures)
         x.reconnectTimer.start(kSlowRetryMs);
     ShowReconnectWait();
     // The box waits for the user while the slower tries go on: a port that opens meanwhile is
     // not held up by a box nobody is there to close.
-    if (x.failedReturns == kQuietFailures)
+    if (failed == kQuietFailures)
         ShowMessage(x.returnError +
                     QStringLiteral("\n\nThe device is back but could not be opened. Kestrum tries "
                                    "again every 5 seconds; Close Port stops waiting."));

@@ -5,7 +5,6 @@
 #include "data/gui/dialogsupport.h"
 #include "data/gui/shownbytes.h"
 #include "platform/appfolder.h"
-#include "platform/clock.h"
 #include "platform/diaglog.h"
 #include "platform/textfile.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -57,89 +56,61 @@ bool UnparsedText(const QTextEdit *edit, uint8_t format)
 
 } // namespace
 
-// The GUI thread only hands the item to the sender and goes on; any other thread (the engine)
-// waits until its item is out, failed or cancelled, so the engine never runs ahead of the line.
+// The session queues a send from the GUI thread and returns; the engine's sends go to the
+// session directly and wait there for the line.
 void TfrmMain::SendItem(const CCommData &item)
 {
-    if (!IsPortOpen())
-        return;
-    const bool manual = QThread::currentThread() == thread();
-    const uint8_t origin = manual ? kSendManual : kSendAuto;
-    const bool logged = m_showSendData;
-    ST_SendJob job;
-    job.Data = item.Data();
-    job.Origin = origin;
-    job.OnBegin = [this] {
-        if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
-            m_autoSend.MarkSendBegin(CSystemClock::Instance().NowMs());
-    };
-    job.OnWaiting = [this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] { ShowSendNote(QStringLiteral("waiting for the line (Close Port abandons the send)")); },
-            Qt::QueuedConnection);
-    };
-    job.OnDone = [this, item, logged, origin](const ST_SendOutcome &outcome) {
-        if (outcome.Whole() && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
-            m_autoSend.MarkSendEnd(CSystemClock::Instance().NowMs());
-        QMetaObject::invokeMethod(
-            this, [this, item, logged, origin, outcome] { SendDone(item, logged, origin, outcome); },
-            Qt::QueuedConnection);
-    };
-    ++m_sendsInFlight;
-    if (!manual) {
-        if (!m_sender->PostAndWait(std::move(job)))
-            --m_sendsInFlight;
-        return;
-    }
-    if (!m_sender->Post(std::move(job))) {
-        --m_sendsInFlight;
+    if (m_session->Send(item) == CPortSession::ESend::Refused && QThread::currentThread() == thread())
         ShowMessage(QStringLiteral("The port is not taking data; the send was not queued."));
-    }
 }
 
-// Logs and counts only what went out. A failure is told once: a manual send in a message box
-// (one box for a run of failing sends), an auto send in the status bar and the diagnostic log. A
-// send the user abandoned (Stop, Close Port) or one that found the port closed is no failure;
-// one cut short by a lost port is.
-void TfrmMain::SendDone(const CCommData &item, bool logged, uint8_t origin, const ST_SendOutcome &outcome)
+void TfrmMain::SessionSendWaiting()
 {
-    const bool last = --m_sendsInFlight == 0;
+    ShowSendNote(QStringLiteral("waiting for the line (Close Port abandons the send)"));
+}
+
+// Logs only what went out. A failure is told once: a manual send in a message box (one box for a
+// run of failing sends), an auto send in the status bar and the diagnostic log. A send the user
+// abandoned (Stop, Close Port) or one that found the port closed is no failure; one cut short by
+// a lost port is.
+void TfrmMain::SessionSendDone(const ST_SendReport &report)
+{
+    const ST_SendOutcome &outcome = report.Outcome;
     const bool whole = outcome.Whole();
     if (whole || outcome.Written > 0) {
-        if (logged) {
-            CCommData sent = item;
+        if (report.Logged) {
+            CCommData sent = report.Item;
             if (!whole)
-                sent.SetData(Bytes(item.Data().begin(), item.Data().begin() + outcome.Written));
+                sent.SetData(Bytes(sent.Data().begin(), sent.Data().begin() + outcome.Written));
             LogSendData(sent);
         }
-        m_sendBlocks += whole ? 1 : 0;
-        m_sendBytes += outcome.Written;
-        ui.panels[7]->setText(QStringLiteral("Send:%1/%2").arg(m_sendBytes).arg(m_sendBlocks));
+        ShowSendCount();
         ui.panels[7]->setToolTip(QString());
     }
     if (whole) {
-        if (origin == kSendAuto)
+        if (report.Auto)
             m_autoFaultNoted = false;
     } else {
-        ReportSendFault(item, origin, outcome);
+        ReportSendFault(report);
     }
-    if (last)
+    if (report.Settled)
         m_manualFaultNoted = false;
 }
 
-void TfrmMain::ReportSendFault(const CCommData &item, uint8_t origin, const ST_SendOutcome &outcome)
+void TfrmMain::ReportSendFault(const ST_SendReport &report)
 {
-    const QString what = QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(item.GetLength());
+    const ST_SendOutcome &outcome = report.Outcome;
+    const QString what =
+        QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(report.Item.GetLength());
     const bool cut = outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE;
-    if (cut && !m_portLost) {
+    if (cut && !report.PortLost) {
         ShowSendNote(QStringLiteral("send abandoned, ") + what);
         return;
     }
     const QString reason = cut ? QStringLiteral("the port was lost")
                                : QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
     const QString detail = what + QStringLiteral(": ") + reason;
-    if (origin == kSendAuto) {
+    if (report.Auto) {
         NoteAutoSendFault(QStringLiteral("send failed, ") + detail);
         return;
     }

@@ -32,7 +32,7 @@ void TfrmMain::InitSession()
 {
     m_symbols.Reset();
     ReloadSymbols();
-    m_autoSend.SetState(AUTOSEND_STOPPED);
+    m_session->AutoSend().SetState(AUTOSEND_STOPPED);
     m_lastLink.reset();
     ui.edData->Clear();
     m_currentType = FMT_STRING;
@@ -45,8 +45,7 @@ void TfrmMain::InitSession()
     UpdateControls();
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
-    m_recBytes = m_recBlocks = m_sendBytes = m_sendBlocks = 0;
-    m_inboundLoss.Reset();
+    m_session->ResetCounters();
     ShowInboundLoss();
 }
 

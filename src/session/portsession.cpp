@@ -1,0 +1,242 @@
+#include "session/portsession.h"
+
+#include "autosend/engine.h"
+#include "autosend/event.h"
+
+namespace {
+
+// The list position of the flow control names the port's handshaking mode; other values give a
+// mode the port refuses, so it keeps its default flow control.
+uint8_t HandshakeFor(int32_t flowControl)
+{
+    switch (flowControl) {
+    case 0:
+        return CSerial::NoHandshake;
+    case 1:
+        return CSerial::XonXoffHandshake;
+    case 2:
+        return CSerial::HardwareHandshake;
+    default:
+        return 0xFF;
+    }
+}
+
+} // namespace
+
+CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHandOver,
+                           std::unique_ptr<CHandOver> sendHandOver, std::string ruleFilePath,
+                           const IClock &clock)
+    : m_view(view), m_clock(clock), m_owner(std::this_thread::get_id()),
+      m_portHandOver(std::move(portHandOver)), m_sendHandOver(std::move(sendHandOver)),
+      m_port(std::make_unique<CSerialWnd>()), m_sender(std::make_unique<CPortSender>(*m_port)),
+      m_engine(std::make_unique<CAutoSendEngine>(m_autoSend, *this, clock, std::move(ruleFilePath)))
+{
+}
+
+// The engine's threads send through the sender: they end first. The sender ends next (within
+// one write slice), then the port closes; outcomes still queued go with the hand-overs, untold.
+CPortSession::~CPortSession()
+{
+    m_autoSend.SetState(AUTOSEND_STOPPED);
+    m_sender->Cancel(kSendAuto, true);
+    m_sender->CancelAll();
+    m_engine.reset();
+    m_sender.reset();
+    m_autoSend.ClearQueues();
+    m_port.reset();
+}
+
+CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, const std::string &device)
+{
+    Close();
+    ST_OpenResult result;
+    result.Code = m_port->Open(
+        "\\\\.\\" + (device.empty() ? link.PortName : device), m_portHandOver.get(),
+        [this](CReceivedBlock &block) { OnBlock(block); },
+        [this](uint16_t events, uint16_t errors, const ST_LineCounters &counts) {
+            OnEvent(static_cast<uint32_t>(errors) << 16 | events, counts);
+        },
+        [this](long code) { OnLost(code); }, link.InputBufferLen, link.OutputBufferLen);
+    // A port that did not open has no settings to refuse.
+    if (m_port->IsOpen()) {
+        // A handshake the driver did not take fails like a line setting it did not take.
+        const long handshake = m_port->SetupHandshaking(HandshakeFor(link.FlowControl));
+        const long setup = handshake != 0 ? handshake
+                                          : m_port->Setup(static_cast<uint32_t>(link.Baud), link.DataBits,
+                                                          link.ParityCode, link.StopBitsCode);
+        if (setup != 0) {
+            result.SettingRefused = true;
+            m_port->Close();
+        }
+    }
+    result.Open = m_port->IsOpen();
+    if (result.Open) {
+        m_link = link;
+        m_portLost = false;
+        m_openMark = MarkDevice(device.empty() ? CSerial::DevicePath(link.PortName) : device, m_deviceRoots);
+        // Whatever opened a port, a port lost earlier is no longer waited for.
+        EndReconnectWait();
+    }
+    return result;
+}
+
+uint32_t CPortSession::Close()
+{
+    m_sender->CancelAll();
+    const bool wasOpen = IsOpen();
+    m_port->Close();
+    const uint32_t unsent = wasOpen ? m_port->UnsentAtClose() : 0;
+    TakeBackUnsent(unsent);
+    return unsent;
+}
+
+void CPortSession::OnLost(long code)
+{
+    m_portLost = true;
+    const uint32_t unsent = Close();
+    m_lostLink = m_link;
+    m_lostMark = m_openMark;
+    m_failedReturns = 0;
+    m_view.SessionPortLost(code, unsent);
+}
+
+std::string CPortSession::ReturnedDevice() const
+{
+    return m_lostLink ? ReturnedDevicePath(m_lostMark, m_deviceRoots) : std::string();
+}
+
+void CPortSession::EndReconnectWait()
+{
+    m_lostLink.reset();
+    m_failedReturns = 0;
+}
+
+// The owner thread only hands the item to the sender and goes on; any other thread (the engine)
+// waits until its item is out, failed or cancelled, so the engine never runs ahead of the line.
+CPortSession::ESend CPortSession::Send(const CCommData &item)
+{
+    if (!IsOpen())
+        return ESend::NotOpen;
+    const bool manual = std::this_thread::get_id() == m_owner;
+    auto report = std::make_shared<ST_SendReport>();
+    report->Item = item;
+    report->Logged = m_view.LogsSends();
+    report->Auto = !manual;
+    ST_SendJob job;
+    job.Data = item.Data();
+    job.Origin = manual ? kSendManual : kSendAuto;
+    job.OnBegin = [this] {
+        if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+            m_autoSend.MarkSendBegin(m_clock.NowMs());
+    };
+    job.OnWaiting = [this] { m_sendHandOver->Forward([this] { m_view.SessionSendWaiting(); }); };
+    job.OnDone = [this, report](const ST_SendOutcome &outcome) {
+        if (outcome.Whole() && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+            m_autoSend.MarkSendEnd(m_clock.NowMs());
+        report->Outcome = outcome;
+        m_sendHandOver->Forward([this, report] { SendDone(*report); });
+    };
+    ++m_sendsInFlight;
+    const bool queued = manual ? m_sender->Post(std::move(job)) : m_sender->PostAndWait(std::move(job));
+    if (queued)
+        return ESend::Queued;
+    --m_sendsInFlight;
+    return ESend::Refused;
+}
+
+// Counts only what went out.
+void CPortSession::SendDone(ST_SendReport &report)
+{
+    report.Settled = --m_sendsInFlight == 0;
+    report.PortLost = m_portLost;
+    const ST_SendOutcome &outcome = report.Outcome;
+    if (outcome.Whole() || outcome.Written > 0) {
+        m_sendBlocks += outcome.Whole() ? 1 : 0;
+        m_sendBytes += outcome.Written;
+    }
+    m_view.SessionSendDone(report);
+}
+
+void CPortSession::SendBreak(uint32_t ms)
+{
+    if (!IsOpen())
+        return;
+    ST_SendJob job;
+    job.Origin = kSendManual;
+    job.OnBegin = [port = m_port.get(), ms] { port->SendBreak(ms); };
+    m_sender->Post(std::move(job));
+}
+
+void CPortSession::ResetCounters()
+{
+    m_recBytes = m_recBlocks = m_sendBytes = m_sendBlocks = 0;
+    m_inboundLoss.Reset();
+}
+
+void CPortSession::OnBlock(CReceivedBlock &block)
+{
+    const bool running = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
+    if (running) {
+        m_autoSend.MarkRecBegin(block.beginMs);
+        m_autoSend.MarkRecEnd(block.endMs);
+    }
+    m_recBytes += static_cast<int64_t>(block.bytes.size());
+    m_recBlocks += 1;
+    CCommData item(std::move(block.bytes), FMT_STRING);
+    item.SetName(m_view.ReceivedBlockName());
+    if (running)
+        m_autoSend.PushRec(item);
+    m_view.SessionReceived(item);
+}
+
+// Line errors and a listener held by a full queue are counted before the view hears of them.
+void CPortSession::OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts)
+{
+    const uint32_t errors = eventWord >> 16;
+    const bool lineLoss = (errors & (CE_OVERRUN | CE_FRAME | CE_RXPARITY | CE_RXOVER)) != 0;
+    if (lineLoss)
+        m_inboundLoss.AddLineErrors(errors, errorCounts);
+    if (eventWord & EV_RX80FULL)
+        m_inboundLoss.AddReadingHeld(CSerialWnd::kQueuedBytesLimit);
+    m_view.SessionEvent(eventWord, lineLoss || (eventWord & EV_RX80FULL) != 0);
+}
+
+void CPortSession::StartAutoSend()
+{
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED)
+        return;
+    // The previous run's threads have ended before this run's state is set up, so none of them
+    // can take the new run's Begin.
+    m_engine->Stop();
+    m_autoSend.ResetMarks(m_clock.NowMs());
+    m_autoSend.SetState(AUTOSEND_RUNNING);
+    m_autoSend.PushAction(ACTION_BEGIN);
+    m_engine->Start();
+}
+
+void CPortSession::PauseAutoSend()
+{
+    switch (m_autoSend.AutoSendState.load()) {
+    case AUTOSEND_RUNNING:
+        m_autoSend.SetState(AUTOSEND_PAUSED);
+        m_autoSend.PushAction(ACTION_PAUSE);
+        break;
+    case AUTOSEND_PAUSED:
+        m_autoSend.SetState(AUTOSEND_RUNNING);
+        m_autoSend.PushAction(ACTION_RESUME);
+        break;
+    default:
+        break;
+    }
+}
+
+// The run's Stop action is not queued: the run it would be meant for has ended before it could
+// take it, and the next run must not find it. The engine's send write is cancelled first, so the
+// threads are joined without waiting for the line; sends still pending are dropped with the run.
+void CPortSession::StopAutoSend()
+{
+    m_autoSend.SetState(AUTOSEND_STOPPED);
+    m_sender->Cancel(kSendAuto, true);
+    m_engine->Stop();
+    m_sender->Allow(kSendAuto);
+}

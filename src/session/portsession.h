@@ -1,0 +1,175 @@
+#pragma once
+// What a window does with one port: the device and its listener, the sender every send goes
+// through, the traffic counters, the count of bytes lost on the way in, the automatic sending run
+// and what is awaited of a lost port. The window owns one session and shows it; a second port is
+// a second session.
+//
+// Threads: the session is made, used and destroyed on one thread, its owner (the GUI thread).
+// Only Send (and so the engine, through ISendTarget) may be called from any thread. Everything
+// the session tells its view, it tells on the owner thread, in the order it happened, through the
+// two hand-overs it is given: one the port delivers through (a close cancels it, dropping what is
+// still queued), one for the sends' outcomes (never cancelled, so every send is settled).
+#include "Serial/SerialWnd.h"
+#include "Serial/devicereturn.h"
+#include "Serial/linecounters.h"
+#include "Serial/portsender.h"
+#include "autosend/sendtarget.h"
+#include "autosend/sharedstate.h"
+#include "data/commdata.h"
+#include "link/linksetting.h"
+#include "platform/clock.h"
+#include "platform/handover.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+class CAutoSendEngine;
+
+// How one send ended, told once the sender is done with it.
+struct ST_SendReport
+{
+    CCommData Item;
+    bool Logged = false; // the view logs sends (asked when the send was handed in)
+    bool Auto = false;   // sent by the engine, not by the user
+    ST_SendOutcome Outcome;
+    bool PortLost = false; // a lost port cut it short (a close or Stop abandons it otherwise)
+    bool Settled = false;  // no other send is in flight
+};
+
+class ISessionView
+{
+public:
+    virtual ~ISessionView() = default;
+    // Any thread: whether a send handed in now is to be logged.
+    virtual bool LogsSends() const = 0;
+    // The rest on the owner thread. The name a received block is given.
+    virtual std::string ReceivedBlockName() = 0;
+    // A block, already counted (and queued for the engine while it runs).
+    virtual void SessionReceived(const CCommData &block) = 0;
+    // Any other event: event bits low, line error bits high. `loss` when it added to InboundLoss.
+    virtual void SessionEvent(uint32_t eventWord, bool loss) = 0;
+    // The line has stopped taking a send's bytes.
+    virtual void SessionSendWaiting() = 0;
+    // A send ended; what went out is counted already.
+    virtual void SessionSendDone(const ST_SendReport &report) = 0;
+    // The device went away: the session has closed the port, taking `unsent` queued bytes back
+    // off the Send counter, and awaits the device while Reconnect is on.
+    virtual void SessionPortLost(long code, uint32_t unsent) = 0;
+};
+
+class CPortSession : public ISendTarget
+{
+public:
+    // `ruleFilePath` is read afresh at each start of automatic sending.
+    CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHandOver,
+                 std::unique_ptr<CHandOver> sendHandOver, std::string ruleFilePath,
+                 const IClock &clock = CSystemClock::Instance());
+    // Stops automatic sending, drops queued sends and closes the port; the view hears nothing more.
+    ~CPortSession() override;
+    CPortSession(const CPortSession &) = delete;
+    CPortSession &operator=(const CPortSession &) = delete;
+
+    // ---- The link ----
+    struct ST_OpenResult
+    {
+        bool Open = false;
+        bool SettingRefused = false; // opened, but the line settings were refused (closed again)
+        long Code = 0;               // why the device did not open
+    };
+    // Closes what is open, then opens `link` (on `device` when given: a lost port found again
+    // under another name; the link keeps its own).
+    ST_OpenResult Open(const COM_PORT_SETTING &link, const std::string &device = std::string());
+    // Queued sends are dropped and the one being written is woken. Returns the bytes counted as
+    // sent that the close dropped from the driver's queue; they come off the Send counter.
+    uint32_t Close();
+    bool IsOpen() const { return m_port->IsOpen(); }
+    // The link open now, or open last.
+    const std::optional<COM_PORT_SETTING> &Link() const { return m_link; }
+    // For the modem lines.
+    CSerial &Device() { return *m_port; }
+
+    // ---- Sending ----
+    enum class ESend : uint8_t { NotOpen, Queued, Refused };
+    // From the owner thread the item is queued and Send returns; from any other thread Send
+    // waits until it is out, failed or was cancelled. Refused: the sender's queue is full.
+    ESend Send(const CCommData &item);
+    void SendItem(const CCommData &item) override { Send(item); }
+    // A break, after what was queued before it.
+    void SendBreak(uint32_t ms);
+    // Every send handed in has been written (or failed or was cancelled) and counted and told.
+    bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
+
+    // ---- Counters (counted wider than the 32 bits a long capture would overflow) ----
+    int64_t RecBytes() const { return m_recBytes; }
+    int64_t RecBlocks() const { return m_recBlocks; }
+    int64_t SendBytes() const { return m_sendBytes; }
+    int64_t SendBlocks() const { return m_sendBlocks; }
+    void TakeBackUnsent(uint32_t bytes) { m_sendBytes -= bytes; }
+    CInboundLoss &InboundLoss() { return m_inboundLoss; }
+    void ResetCounters();
+
+    // What the port delivers; public so a caller may feed its own.
+    void OnBlock(CReceivedBlock &block);
+    void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
+
+    // ---- Automatic sending ----
+    CAutoSendShared &AutoSend() { return m_autoSend; }
+    const CAutoSendEngine &AutoSendEngine() const { return *m_engine; }
+    uint8_t AutoSendState() const { return m_autoSend.AutoSendState.load(); }
+    // Start does nothing while a run is on; Pause pauses a running run and resumes a paused one.
+    void StartAutoSend();
+    void PauseAutoSend();
+    void StopAutoSend();
+
+    // ---- A lost port ----
+    void SetByIdFolder(const std::string &folder) { m_deviceRoots.ByIdFolder = folder; }
+    void SetReconnect(bool on) { m_reconnect = on; }
+    bool Reconnect() const { return m_reconnect; }
+    // The link of a lost port, while it may still be reopened, and its device's mark.
+    const std::optional<COM_PORT_SETTING> &LostLink() const { return m_lostLink; }
+    const ST_DeviceMark &LostMark() const { return m_lostMark; }
+    bool WaitingForPort() const { return m_reconnect && m_lostLink && !IsOpen(); }
+    // The device of the lost port where it is back, else empty.
+    std::string ReturnedDevice() const;
+    // A device that is back would not open: the count of such tries.
+    int NoteReturnFailed() { return ++m_failedReturns; }
+    int FailedReturns() const { return m_failedReturns; }
+    void EndReconnectWait();
+
+private:
+    static constexpr uint8_t kSendManual = 0;
+    static constexpr uint8_t kSendAuto = 1;
+    void SendDone(ST_SendReport &report);
+    void OnLost(long code);
+
+    ISessionView &m_view;
+    const IClock &m_clock;
+    const std::thread::id m_owner;
+    // Declared first: they outlive the port and the sender that post to them.
+    std::unique_ptr<CHandOver> m_portHandOver;
+    std::unique_ptr<CHandOver> m_sendHandOver;
+    std::unique_ptr<CSerialWnd> m_port;
+    // Every send is written by this one thread, in the order Send was called; the view hears of
+    // each one's outcome in that order, after it is counted.
+    std::unique_ptr<CPortSender> m_sender;
+    CAutoSendShared m_autoSend;
+    std::unique_ptr<CAutoSendEngine> m_engine;
+
+    std::optional<COM_PORT_SETTING> m_link;
+    std::atomic<int> m_sendsInFlight{0};
+    // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
+    bool m_portLost = false;
+    int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;
+    CInboundLoss m_inboundLoss;
+
+    bool m_reconnect = false;
+    std::optional<COM_PORT_SETTING> m_lostLink;
+    ST_DeviceMark m_lostMark;
+    ST_DeviceMark m_openMark; // the device of the port open now
+    ST_DeviceRoots m_deviceRoots;
+    int m_failedReturns = 0;
+};
