@@ -25,7 +25,7 @@ class DecisionLock
 {
 public:
     explicit DecisionLock(const QString &path)
-        : m_fd(open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+        : m_fd(open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
     {
         if (m_fd >= 0)
             flock(m_fd, LOCK_EX);

@@ -4,6 +4,7 @@
 #include "platform/instance.h"
 #include "platform/textfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -144,6 +145,7 @@ TEST_F(InstanceTest, SecondProgramHandsOverAndTheFirstEndsCleanlyOnSigterm)
     EXPECT_TRUE(QFileInfo::exists(env.FilePath(QStringLiteral("config/Vantrell/Kestrum.conf"))));
     EXPECT_TRUE(FileExists(env.File("TempRec.tmp")));
     EXPECT_FALSE(QFileInfo::exists(socket));
+    QFile::remove(socket + QStringLiteral(".lock"));
 }
 
 } // namespace
