@@ -1,5 +1,9 @@
+#include "app/InstanceDoor.h"
 #include "app/MainWindow.h"
 #include "app/Screenshot.h"
+#include "platform/appfolder.h"
+#include "platform/gui/signalquit.h"
+#include "platform/instance.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>
@@ -29,7 +33,10 @@ const char kUsage[] =
     "                              about\n"
     "\n"
     "Working files live in $KESTRUM_HOME when set, else beside the program when its folder is\n"
-    "writable, else in $XDG_DATA_HOME/kestrum. The manual opens with F1 or Help > Content.\n";
+    "writable, else in $XDG_DATA_HOME/kestrum. A second start on the same working folder asks the\n"
+    "running kestrum to open a window and exits; when that one does not answer within two seconds,\n"
+    "the new one says so and keeps its files and settings in the folder's Instance-PID subfolder.\n"
+    "SIGTERM and SIGINT end the program as Exit does. The manual opens with F1 or Help > Content.\n";
 
 // Answers --help and --version before any window system is needed; -1 when neither was asked.
 int AnswerInfoOption(int argc, char **argv)
@@ -48,6 +55,39 @@ int AnswerInfoOption(int argc, char **argv)
     return -1;
 }
 
+// Until the program has more windows than one, a later start is shown the one there is.
+void ShowForAnotherStart(TfrmMain *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// The running process did not answer: this one works beside it, on files of its own. False when
+// even that is impossible.
+bool StartAside(const QApplication &app)
+{
+    const QString shared = QString::fromStdString(AppFolder());
+    QString own;
+    try {
+        own = InstanceDoor::MoveToPrivateFolder();
+    } catch (const std::exception &e) {
+        QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    const QString text = QStringLiteral("Another Kestrum is working on the folder %1 but does not answer.\n\n"
+                                        "This one keeps its working files and settings in %2, so "
+                                        "neither overwrites the other's.")
+                             .arg(shared, own);
+    std::fprintf(stderr, "kestrum: %s\n", qPrintable(text));
+    QMessageBox::warning(nullptr, app.applicationName(), text);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -60,7 +100,22 @@ int main(int argc, char **argv)
     // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
+    QuitOnTerminationSignals();
+    const bool screenshot = (argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0;
     std::unique_ptr<TfrmMain> window;
+    // The window is reset before the door closes: a later start finds this process until its
+    // files are written.
+    InstanceDoor door(QString::fromStdString(InstanceSocketPath(AppFolder())),
+                      [&window] { ShowForAnotherStart(window.get()); });
+    if (!screenshot) {
+        const InstanceDoor::Outcome outcome = door.Open();
+        if (outcome == InstanceDoor::Outcome::HandedOver)
+            return 0;
+        if (outcome == InstanceDoor::Outcome::NoAnswer && !StartAside(app))
+            return 1;
+        if (TerminationRequested())
+            return 0;
+    }
     try {
         window = std::make_unique<TfrmMain>();
         frmMain = window.get();
@@ -71,11 +126,11 @@ int main(int argc, char **argv)
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return 1;
     }
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0)
+    if (screenshot)
         return SaveScreenshot(*window, QString::fromLocal8Bit(argv[2]),
                               argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     window->show();
-    const int code = app.exec();
+    const int code = TerminationRequested() ? 0 : app.exec();
     window.reset();
     frmMain = nullptr;
     frmRecDataList = nullptr;
