@@ -13,6 +13,13 @@
 // change; the flag is then set again from the master so the next ones are signalled too. A change
 // the program makes in the moment between that re-reading and re-setting can be lost.
 //
+// EXTPROC also tells the kernel that input processing happens elsewhere: what the device sends
+// reaches the program exactly as sent, whatever input modes the program chose (no CR/NL
+// translation, no echo, no signal characters, no XON/XOFF taken out, reads that return what has
+// arrived rather than whole lines). That is what a serial program sets for itself anyway, and the
+// XON/XOFF it asked for is done by the real port, with the device. Output processing the program
+// turns on (OPOST) still applies.
+//
 // The monitor holds a slave descriptor of its own, never read, so that the master stays open and
 // quiet while no program has the port open (without one, the master reports a hang-up at every
 // wait until a program opens it again).

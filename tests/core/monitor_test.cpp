@@ -192,7 +192,12 @@ TEST_F(MonitorTest, BridgePassesEveryByteBothWaysToAProgramOnTheVirtualPort)
     const int program = OpenAsProgram(dir.File("ttyVirtual"));
     ASSERT_GE(program, 0);
     ExchangeThroughBridge(program);
+    // The program closes its port and opens it again: the monitor is still there.
     close(program);
+    const int again = OpenAsProgram(dir.File("ttyVirtual"));
+    WriteAll(again, {'o', 'k'});
+    EXPECT_EQ(ReadExactly(devA.Master(), 2), Bytes({'o', 'k'}));
+    close(again);
 }
 
 TEST_F(MonitorTest, PortAFollowsTheRateAndStopBitsTheProgramSets)
