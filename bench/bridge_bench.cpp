@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -139,34 +140,20 @@ double StreamRate(int program, int device)
            1e6;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// One run of both measures, straight to the device (`bridge` false) or through the monitor.
+struct Run
 {
-    if (argc > 1 && std::strcmp(argv[1], "--smoke") == 0) {
-        g_roundTrips = 200;
-        g_streamBytes = 1u << 20;
-    }
-    char home[] = "/tmp/kestrum-bridge-bench-XXXXXX";
-    if (mkdtemp(home) == nullptr)
-        return 1;
-    setenv("KESTRUM_HOME", home, 1);
-    const std::string link = std::string(home) + "/ttyBridge";
+    Spread trip;
+    double rate = 0;
+};
 
-    Spread direct, bridged;
-    double directRate = 0, bridgedRate = 0;
-    {
-        Device device;
-        const int program = OpenRaw(device.path);
-        direct = RoundTrips(program, device.master);
-        directRate = StreamRate(program, device.master);
-        close(program);
-    }
-    {
-        Device device;
-        std::atomic<size_t> logged{0};
-        CPortMonitor monitor([&](ST_MonitorBlock &&block) { logged += block.Data.size(); },
-                             [](const std::string &note) { std::printf("note: %s\n", note.c_str()); });
+bool Measure(bool bridge, const std::string &link, Run *run)
+{
+    Device device;
+    std::atomic<size_t> logged{0};
+    CPortMonitor monitor([&](ST_MonitorBlock &&block) { logged += block.Data.size(); },
+                         [](const std::string &note) { std::printf("note: %s\n", note.c_str()); });
+    if (bridge) {
         ST_MonitorSetup setup;
         setup.PortA = DefaultLinkSetting();
         setup.PortA.PortName = device.path;
@@ -177,20 +164,61 @@ int main(int argc, char **argv)
         std::string error;
         if (!monitor.Start(setup, error)) {
             std::fprintf(stderr, "bridge_bench: %s\n", error.c_str());
-            return 1;
+            return false;
         }
-        const int program = OpenRaw(link);
-        bridged = RoundTrips(program, device.master);
-        bridgedRate = StreamRate(program, device.master);
-        close(program);
-        monitor.Stop();
-        std::printf("bytes logged by the monitor: %zu\n", logged.load());
     }
+    const int program = OpenRaw(bridge ? link : device.path);
+    run->trip = RoundTrips(program, device.master);
+    run->rate = StreamRate(program, device.master);
+    close(program);
+    monitor.Stop();
+    // Both ways of every round trip, and the stream.
+    const size_t expected = bridge ? 2 * kRequest * static_cast<size_t>(g_roundTrips) + g_streamBytes : 0;
+    if (logged.load() != expected) {
+        std::fprintf(stderr, "bridge_bench: the monitor logged %zu bytes, not %zu\n", logged.load(),
+                     expected);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (smoke) {
+        g_roundTrips = 200;
+        g_streamBytes = 1u << 20;
+    }
+    const int runs = smoke ? 1 : 3;
+    char home[] = "/tmp/kestrum-bridge-bench-XXXXXX";
+    if (mkdtemp(home) == nullptr)
+        return 1;
+    setenv("KESTRUM_HOME", home, 1);
+    const std::string link = std::string(home) + "/ttyBridge";
+
+    // The best of the runs for each figure: other load on the machine only ever makes them worse.
+    Run best[2];
+    for (int i = 0; i < runs; ++i) {
+        for (int bridge = 0; bridge < 2; ++bridge) {
+            Run run;
+            if (!Measure(bridge != 0, link, &run))
+                return 1;
+            Run &b = best[bridge];
+            if (i == 0 || run.trip.median < b.trip.median)
+                b.trip.median = run.trip.median;
+            if (i == 0 || run.trip.p99 < b.trip.p99)
+                b.trip.p99 = run.trip.p99;
+            b.rate = std::max(b.rate, run.rate);
+        }
+    }
+    std::remove((std::string(home) + "/kestrum.log").c_str());
     rmdir(home);
-    std::printf("16-byte round trip, %d requests (us):  direct median %7.1f p99 %7.1f   bridged median %7.1f "
-                "p99 %7.1f\n",
-                g_roundTrips, direct.median, direct.p99, bridged.median, bridged.p99);
-    std::printf("stream of %zu MB:  direct %8.1f MB/s   bridged %8.1f MB/s  ratio %.2f\n",
-                g_streamBytes >> 20, directRate, bridgedRate, bridgedRate / directRate);
+    std::printf("16-byte round trip, %d requests, best of %d runs (us):\n", g_roundTrips, runs);
+    std::printf("  direct   median %7.1f  p99 %8.1f\n", best[0].trip.median, best[0].trip.p99);
+    std::printf("  bridged  median %7.1f  p99 %8.1f\n", best[1].trip.median, best[1].trip.p99);
+    std::printf("stream of %zu MB, best of %d runs:  direct %7.1f MB/s  bridged %7.1f MB/s  ratio %.2f\n",
+                g_streamBytes >> 20, runs, best[0].rate, best[1].rate, best[1].rate / best[0].rate);
     return 0;
 }
