@@ -148,6 +148,11 @@ bool CPortMonitor::Impl::WriteAll(Side &to, const uint8_t *data, size_t size)
             return false;
         if (fds[1].revents != 0)
             return false;
+        // A side that can take nothing more, for good: the write above would not tell.
+        if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !(fds[0].revents & POLLOUT)) {
+            Lost(to, EIO);
+            return false;
+        }
     }
     return true;
 }
@@ -247,8 +252,8 @@ void CPortMonitor::Impl::CloseAll()
 
 CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes) : m_impl(std::make_unique<Impl>())
 {
-    m_impl->blocks = std::move(blocks);
-    m_impl->notes = std::move(notes);
+    m_impl->blocks = blocks ? std::move(blocks) : [](ST_MonitorBlock &&) {};
+    m_impl->notes = notes ? std::move(notes) : [](const std::string &) {};
     m_impl->a.name = "A";
     m_impl->a.readTag = EMonitorTag::A;
     m_impl->a.bridgedTag = EMonitorTag::AtoB;
