@@ -70,14 +70,17 @@ std::string LinkTarget(const std::string &path)
     return std::string(target, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-// What a program does to use the virtual port: open it and make it raw.
-int OpenAsProgram(const std::string &path)
+// What a program does to use the virtual port: open it and make it raw. `deviceA` reads the
+// byte it sends then, so the monitor has seen the open once this returns.
+int OpenAsProgram(const std::string &path, int deviceA)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     termios t{};
     tcgetattr(fd, &t);
     cfmakeraw(&t);
     tcsetattr(fd, TCSANOW, &t);
+    WriteAll(fd, {'+'});
+    ReadExactly(deviceA, 1);
     return fd;
 }
 
@@ -133,6 +136,10 @@ protected:
     // reads (the test's master of device B, or the program's end of the virtual port).
     void ExchangeThroughBridge(int farB)
     {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            blocks.clear();
+        }
         const Bytes toB = Payload(64 * 1024, 1), toA = Payload(48 * 1024, 2);
         std::thread sendA([&] { WriteAll(devA.Master(), toB); });
         std::thread sendB([&] { WriteAll(farB, toA); });
@@ -195,14 +202,23 @@ TEST_F(MonitorTest, BridgePassesEveryByteBothWaysToAProgramOnTheVirtualPort)
 {
     std::string error;
     ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
-    const int program = OpenAsProgram(dir.File("ttyVirtual"));
+    const int program = OpenAsProgram(dir.File("ttyVirtual"), devA.Master());
     ASSERT_GE(program, 0);
     ExchangeThroughBridge(program);
-    // The program closes its port and opens it again: the monitor is still there.
+    // Once the program has closed the port, what the device sends is only read, and none of it
+    // waits for the next program; the monitor is still there when it opens the port.
     close(program);
-    const int again = OpenAsProgram(dir.File("ttyVirtual"));
-    WriteAll(again, {'o', 'k'});
-    EXPECT_EQ(ReadExactly(devA.Master(), 2), Bytes({'o', 'k'}));
+    for (;;) {
+        std::unique_lock<std::mutex> guard(lock);
+        const size_t before = blocks.size();
+        devA.Send("x");
+        changed.wait(guard, [&] { return blocks.size() > before; });
+        if (blocks.back().Tag == EMonitorTag::A)
+            break;
+    }
+    const int again = OpenAsProgram(dir.File("ttyVirtual"), devA.Master());
+    devA.Send("ok");
+    EXPECT_EQ(ReadExactly(again, 2), Bytes({'o', 'k'}));
     close(again);
 }
 
@@ -210,7 +226,7 @@ TEST_F(MonitorTest, PortAFollowsTheRateAndStopBitsTheProgramSets)
 {
     std::string error;
     ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
-    const int program = OpenAsProgram(dir.File("ttyVirtual"));
+    const int program = OpenAsProgram(dir.File("ttyVirtual"), devA.Master());
     termios t{};
     tcgetattr(program, &t);
     cfsetospeed(&t, B115200);
