@@ -231,18 +231,18 @@ TEST_F(MonitorTest, PortAFollowsTheRateAndStopBitsTheProgramSets)
     tcgetattr(program, &t);
     cfsetospeed(&t, B115200);
     cfsetispeed(&t, B115200);
-    t.c_cflag |= CSTOPB;
+    t.c_cflag |= CSTOPB | CRTSCTS;
     tcsetattr(program, TCSANOW, &t);
-    WaitNote("Virtual port: 115200 baud, 2 stop bits, no flow control; port A follows");
+    WaitNote("Virtual port: 115200 baud, 2 stop bits, RTS/CTS flow control; port A follows");
     termios a{};
     tcgetattr(devA.Master(), &a);
     EXPECT_EQ(cfgetospeed(&a), static_cast<speed_t>(B115200));
-    EXPECT_TRUE(a.c_cflag & CSTOPB);
+    EXPECT_TRUE((a.c_cflag & CSTOPB) && (a.c_cflag & CRTSCTS));
 
     // A program that writes its local flags whole clears what lets the monitor see its changes;
     // the ones after still arrive, a rate without a fixed code among them.
     t.c_lflag = 0;
-    t.c_cflag &= ~CSTOPB;
+    t.c_cflag &= ~(CSTOPB | CRTSCTS);
     tcsetattr(program, TCSANOW, &t);
     WaitNote("Virtual port: 115200 baud, 1 stop bit, no flow control; port A follows");
     KTermios odd;
