@@ -52,6 +52,7 @@ struct ST_MonitorSetup
     bool VirtualB = false;
     // Where the virtual port's symbolic link is made; an existing link left by a run that ended
     // without removing it is replaced, anything else there is refused.
+    // A full path; a leading "~/" stands for the home folder.
     std::string VirtualPath;
     bool Bridge = false;
 };
