@@ -1,6 +1,6 @@
 // The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
 // B, and a "program" opens the virtual port through its link as it would open a serial port.
-#include "Serial/dcb.h"
+#include "Serial/Serial.h"
 #include "monitor/portmonitor.h"
 #include "ptypair.h"
 #include "tempdir.h"
@@ -272,6 +272,9 @@ TEST_F(MonitorTest, LinkIsReplacedWhenStaleRemovedOnStopAndNeverClobbersOtherFil
     EXPECT_FALSE(monitor.Start(Config(false, true), error));
     EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
     EXPECT_EQ(ReadRaw(path), "keep me");
+    CSerial portA; // a refused start leaves port A free
+    EXPECT_EQ(portA.Open(devA.Path()), 0);
+    portA.Close();
     unlink(path.c_str());
     ASSERT_EQ(symlink("/etc/hostname", path.c_str()), 0);
     EXPECT_FALSE(monitor.Start(Config(false, true), error));
