@@ -146,6 +146,10 @@ public:
     // meanwhile (the listener keeps waiting); Close ends the break early.
     long SendBreak(uint32_t milliseconds);
     bool IsOpen() const { return fd_.load() >= 0; }
+    // The open descriptor, or -1, for a caller that waits on the line and reads and writes it
+    // itself (the two-port monitor) instead of through Read, Write and WaitEvent. It stays valid
+    // until Close, which such a caller makes only once it has stopped using it.
+    int Descriptor() const { return fd_.load(); }
     // Bytes that the driver still held for the line when the last Close dropped them. They had
     // been written, so whoever counted them as sent can take them back. A pseudo-terminal's
     // close drops none (its far end still reads them).

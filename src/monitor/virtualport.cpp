@@ -1,0 +1,201 @@
+#include "monitor/virtualport.h"
+
+#include "Serial/Serial.h"
+#include "monitor/linkguard.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char *kPtsDir = "/dev/pts/";
+
+void CloseFd(int &fd)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+std::string ReadLink(const std::string &path)
+{
+    char target[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    if (n < 0)
+        return {};
+    return std::string(target, static_cast<size_t>(n));
+}
+
+std::string Why(int e)
+{
+    return std::strerror(e);
+}
+
+} // namespace
+
+std::string FollowedLineText(const ST_FollowedLine &line)
+{
+    std::string text =
+        std::to_string(line.Baud) + " baud, " + (line.TwoStopBits ? "2 stop bits" : "1 stop bit");
+    switch (line.Handshake) {
+    case CSerial::HardwareHandshake:
+        return text + ", RTS/CTS flow control";
+    case CSerial::XonXoffHandshake:
+        return text + ", XON/XOFF flow control";
+    default:
+        return text + ", no flow control";
+    }
+}
+
+std::string VirtualLinkPath(const std::string &path, std::string &error)
+{
+    std::string full = path;
+    if (full.rfind("~/", 0) == 0) {
+        const char *home = std::getenv("HOME");
+        if (home != nullptr && *home != '\0')
+            full = std::string(home) + full.substr(1);
+    }
+    if (full.empty() || full[0] != '/') {
+        error = "The virtual port path must be a full path (starting with / or ~/): \"" + path + "\"";
+        return {};
+    }
+    while (full.size() > 1 && full.back() == '/')
+        full.pop_back();
+    return full;
+}
+
+CVirtualPort::~CVirtualPort()
+{
+    Remove();
+}
+
+bool CVirtualPort::Make(const std::string &path, const ST_Dcb &dcb, std::string &error)
+{
+    Remove();
+    const auto fail = [&](const std::string &text) {
+        error = text;
+        Remove();
+        return false;
+    };
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128] = {};
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0)
+        return fail("Can not make a pseudo-terminal: " + Why(errno));
+    slavePath_ = name;
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    int packet = 1;
+    KTermios base;
+    if (slave_ < 0 || ioctl(master_, TIOCPKT, &packet) != 0 || !GetKernelTermios(master_, &base))
+        return fail("Can not set up the pseudo-terminal " + slavePath_ + ": " + Why(errno));
+    KTermios raw = MapDcbToTermios(dcb, base);
+    raw.c_lflag |= EXTPROC;
+    if (!SetKernelTermios(master_, raw))
+        return fail("Can not set up the pseudo-terminal " + slavePath_ + ": " + Why(errno));
+    watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_ < 0 || inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        CloseFd(watch_); // only the lifting of a forgotten exclusive hold is lost
+    if (!MakeLink(path, error)) {
+        Remove();
+        return false;
+    }
+    return true;
+}
+
+bool CVirtualPort::MakeLink(const std::string &path, std::string &error)
+{
+    if (LinkGuarded(path)) {
+        error = "The virtual port path " + path + " is in use by another monitor";
+        return false;
+    }
+    struct stat st
+    {
+    };
+    bool replace = false;
+    if (lstat(path.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            error = "The virtual port path " + path + " is taken by a file that is not a symbolic link";
+            return false;
+        }
+        const std::string old = ReadLink(path);
+        if (old.rfind(kPtsDir, 0) != 0) {
+            error = "The virtual port path " + path + " is a symbolic link to " + old +
+                    ", not one left by an earlier monitor";
+            return false;
+        }
+        replace = true;
+    } else if (errno != ENOENT) {
+        error = "Can not use the virtual port path " + path + ": " + Why(errno);
+        return false;
+    }
+    guard_ = GuardLink(path, slavePath_);
+    int rc = 0;
+    if (replace) {
+        // Made beside it and renamed over it, so the path never lacks a link meanwhile.
+        const std::string fresh = path + ".new-" + std::to_string(getpid());
+        unlink(fresh.c_str());
+        rc = symlink(slavePath_.c_str(), fresh.c_str());
+        if (rc == 0 && (rc = rename(fresh.c_str(), path.c_str())) != 0) {
+            const int e = errno;
+            unlink(fresh.c_str());
+            errno = e;
+        }
+    } else {
+        rc = symlink(slavePath_.c_str(), path.c_str());
+    }
+    if (rc != 0) {
+        error = "Can not make the virtual port at " + path + ": " + Why(errno);
+        ReleaseLink(guard_);
+        guard_ = -1;
+        return false;
+    }
+    linkPath_ = path;
+    return true;
+}
+
+void CVirtualPort::Remove()
+{
+    if (!linkPath_.empty() && ReadLink(linkPath_) == slavePath_)
+        unlink(linkPath_.c_str());
+    ReleaseLink(guard_);
+    guard_ = -1;
+    linkPath_.clear();
+    CloseFd(watch_);
+    CloseFd(slave_);
+    CloseFd(master_);
+    slavePath_.clear();
+}
+
+bool CVirtualPort::ProgramLine(ST_FollowedLine *line)
+{
+    KTermios t;
+    if (!GetKernelTermios(master_, &t))
+        return false;
+    if (!(t.c_lflag & EXTPROC)) {
+        t.c_lflag |= EXTPROC;
+        SetKernelTermios(master_, t);
+    }
+    line->Baud = t.c_ospeed;
+    line->TwoStopBits = (t.c_cflag & CSTOPB) != 0;
+    line->Handshake = (t.c_cflag & CRTSCTS)               ? CSerial::HardwareHandshake
+                      : (t.c_iflag & (IXON | IXOFF)) != 0 ? CSerial::XonXoffHandshake
+                                                          : CSerial::NoHandshake;
+    return true;
+}
+
+void CVirtualPort::OnProgramClosed()
+{
+    char events[4096];
+    while (read(watch_, events, sizeof events) > 0) {
+    }
+    ioctl(slave_, TIOCNXCL);
+}

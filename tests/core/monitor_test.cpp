@@ -1,0 +1,287 @@
+// The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
+// B, and a "program" opens the virtual port through its link as it would open a serial port.
+#include "Serial/dcb.h"
+#include "monitor/portmonitor.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+#include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+COM_PORT_SETTING Link(const std::string &port)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.PortName = port;
+    link.Baud = 9600;
+    return link;
+}
+
+// Every value, each next to many others, in an order no two neighbouring runs share.
+Bytes Payload(size_t size, uint8_t salt)
+{
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i + i / 256 * 7 + salt);
+    return bytes;
+}
+
+void WriteAll(int fd, const Bytes &bytes)
+{
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, -1);
+        }
+    }
+}
+
+Bytes ReadExactly(int fd, size_t count)
+{
+    Bytes out(count);
+    for (size_t got = 0; got < count;) {
+        pollfd p{fd, POLLIN, 0};
+        poll(&p, 1, -1);
+        const ssize_t n = read(fd, out.data() + got, count - got);
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            break;
+    }
+    return out;
+}
+
+// What a program does to use the virtual port: open it and make it raw.
+int OpenAsProgram(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+class MonitorTest : public testing::Test
+{
+protected:
+    MonitorTest()
+        : monitor(
+              [this](ST_MonitorBlock &&block) {
+                  const std::lock_guard<std::mutex> guard(lock);
+                  blocks.push_back(std::move(block));
+                  changed.notify_all();
+              },
+              [this](const std::string &note) {
+                  const std::lock_guard<std::mutex> guard(lock);
+                  notes.push_back(note);
+                  changed.notify_all();
+              })
+    {
+    }
+
+    ST_MonitorSetup Setup(bool bridge, bool virtualB)
+    {
+        ST_MonitorSetup setup;
+        setup.PortA = Link(devA.Path());
+        setup.PortB = Link(devB.Path());
+        setup.Bridge = bridge;
+        setup.VirtualB = virtualB;
+        setup.VirtualPath = dir.File("ttyVirtual");
+        return setup;
+    }
+
+    Bytes Tagged(EMonitorTag tag)
+    {
+        Bytes out;
+        for (const ST_MonitorBlock &b : blocks)
+            if (b.Tag == tag)
+                out.insert(out.end(), b.Data.begin(), b.Data.end());
+        return out;
+    }
+    void WaitTagged(EMonitorTag tag, size_t count)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return Tagged(tag).size() >= count; });
+    }
+    void WaitNote(const std::string &note)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return std::find(notes.begin(), notes.end(), note) != notes.end(); });
+    }
+
+    // Both directions at once through a bridge; `farB` is the descriptor B's partner writes and
+    // reads (the test's master of device B, or the program's end of the virtual port).
+    void ExchangeThroughBridge(int farB)
+    {
+        const Bytes toB = Payload(64 * 1024, 1), toA = Payload(48 * 1024, 2);
+        std::thread sendA([&] { WriteAll(devA.Master(), toB); });
+        std::thread sendB([&] { WriteAll(farB, toA); });
+        std::thread readA([&] { EXPECT_EQ(ReadExactly(devA.Master(), toA.size()), toA); });
+        EXPECT_EQ(ReadExactly(farB, toB.size()), toB);
+        readA.join();
+        sendA.join();
+        sendB.join();
+        WaitTagged(EMonitorTag::BtoA, toA.size());
+        WaitTagged(EMonitorTag::AtoB, toB.size());
+        const std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(Tagged(EMonitorTag::AtoB), toB);
+        EXPECT_EQ(Tagged(EMonitorTag::BtoA), toA);
+        EXPECT_TRUE(Tagged(EMonitorTag::A).empty() && Tagged(EMonitorTag::B).empty());
+    }
+
+    CTempHome home;
+    TempDir dir;
+    CTestPty devA, devB;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<ST_MonitorBlock> blocks;
+    std::vector<std::string> notes;
+    CPortMonitor monitor; // last: stopped before what its sinks use goes
+};
+
+TEST_F(MonitorTest, WithoutBridgeReadsBothPortsAndWritesNeither)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Setup(false, false), error)) << error;
+    const Bytes fromA = Payload(256, 0), fromB = Payload(256, 128);
+    devA.Send(fromA);
+    devB.Send(fromB);
+    WaitTagged(EMonitorTag::A, fromA.size());
+    WaitTagged(EMonitorTag::B, fromB.size());
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(Tagged(EMonitorTag::A), fromA);
+        EXPECT_EQ(Tagged(EMonitorTag::B), fromB);
+        EXPECT_GT(blocks.front().ArrivalMs, 1600000000000);
+    }
+    devA.CloseMaster();
+    WaitNote("Port A lost: the device stopped answering (was it unplugged?)");
+    devB.Send("still read");
+    WaitTagged(EMonitorTag::B, fromB.size() + 10);
+    monitor.Stop();
+    EXPECT_FALSE(monitor.Running());
+    uint8_t byte = 0;
+    EXPECT_LT(read(devB.Master(), &byte, 1), 0) << "a read-only monitor wrote to B";
+}
+
+TEST_F(MonitorTest, BridgePassesEveryByteBothWaysBetweenTwoPorts)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Setup(true, false), error)) << error;
+    ExchangeThroughBridge(devB.Master());
+}
+
+TEST_F(MonitorTest, BridgePassesEveryByteBothWaysToAProgramOnTheVirtualPort)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
+    const int program = OpenAsProgram(dir.File("ttyVirtual"));
+    ASSERT_GE(program, 0);
+    ExchangeThroughBridge(program);
+    close(program);
+}
+
+TEST_F(MonitorTest, PortAFollowsTheRateAndStopBitsTheProgramSets)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
+    const int program = OpenAsProgram(dir.File("ttyVirtual"));
+    termios t{};
+    tcgetattr(program, &t);
+    cfsetospeed(&t, B115200);
+    cfsetispeed(&t, B115200);
+    t.c_cflag |= CSTOPB;
+    tcsetattr(program, TCSANOW, &t);
+    WaitNote("Virtual port: 115200 baud, 2 stop bits, no flow control; port A follows");
+    termios a{};
+    tcgetattr(devA.Master(), &a);
+    EXPECT_EQ(cfgetospeed(&a), static_cast<speed_t>(B115200));
+    EXPECT_TRUE(a.c_cflag & CSTOPB);
+
+    // A program that writes its local flags whole clears what lets the monitor see its changes;
+    // the ones after still arrive, a rate without a fixed code among them.
+    t.c_lflag = 0;
+    t.c_cflag &= ~CSTOPB;
+    tcsetattr(program, TCSANOW, &t);
+    WaitNote("Virtual port: 115200 baud, 1 stop bit, no flow control; port A follows");
+    KTermios odd;
+    GetKernelTermios(program, &odd);
+    odd.c_cflag = (odd.c_cflag & ~CBAUD) | 0010000; // BOTHER
+    odd.c_ispeed = odd.c_ospeed = 250000;
+    SetKernelTermios(program, odd);
+    WaitNote("Virtual port: 250000 baud, 1 stop bit, no flow control; port A follows");
+    KTermios got;
+    GetKernelTermios(devA.Master(), &got);
+    EXPECT_EQ(got.c_ospeed, 250000u);
+    close(program);
+}
+
+TEST_F(MonitorTest, LinkIsReplacedWhenStaleRemovedOnStopAndNeverClobbersOtherFiles)
+{
+    const std::string path = dir.File("ttyVirtual");
+    ASSERT_EQ(symlink("/dev/pts/999999", path.c_str()), 0);
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Setup(false, true), error)) << error;
+    char target[256] = {};
+    ASSERT_GT(readlink(path.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(target, monitor.VirtualDevice());
+    monitor.Stop();
+    struct stat st
+    {
+    };
+    EXPECT_NE(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(monitor.VirtualDevice().empty());
+
+    WriteRaw(path, "keep me");
+    EXPECT_FALSE(monitor.Start(Setup(false, true), error));
+    EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
+    EXPECT_EQ(ReadRaw(path), "keep me");
+    unlink(path.c_str());
+    ASSERT_EQ(symlink("/etc/hostname", path.c_str()), 0);
+    EXPECT_FALSE(monitor.Start(Setup(false, true), error));
+    EXPECT_FALSE(monitor.Running());
+    char kept[256] = {};
+    readlink(path.c_str(), kept, sizeof kept - 1);
+    EXPECT_STREQ(kept, "/etc/hostname");
+}
+
+TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
+{
+    const std::string path = dir.File("ttyVirtual");
+    for (int sig : {SIGABRT, SIGSEGV, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::string error;
+            CPortMonitor inChild([](ST_MonitorBlock &&) {}, [](const std::string &) {});
+            if (!inChild.Start(Setup(false, true), error))
+                _exit(3);
+            raise(sig);
+            _exit(4);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        // 3: the monitor did not start; 4: the child outlived the signal.
+        ASSERT_TRUE(WIFSIGNALED(status) || (WEXITSTATUS(status) != 3 && WEXITSTATUS(status) != 4))
+            << "signal " << sig << ", status " << status;
+        struct stat st
+        {
+        };
+        EXPECT_NE(lstat(path.c_str(), &st), 0) << "link left after signal " << sig;
+    }
+}
+
+} // namespace
