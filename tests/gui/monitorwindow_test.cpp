@@ -1,4 +1,6 @@
+#include "app/LogCapture.h"
 #include "app/MainWindow.h"
+#include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
 #include "link/linklist.h"
 
@@ -22,6 +24,7 @@
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -192,6 +195,9 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
               (QStringList{"frmMonitorSetting", "Port A and Port B are the same port", "frmMonitorSetting"}));
     ASSERT_TRUE(w.MonitorRunning());
 
+    // A raw capture holds what both ports brought, in order.
+    const std::string captured = env.File("capture.bin");
+    ASSERT_EQ(w.Extras().capture->Start(QString::fromStdString(captured), true), 0);
     ASSERT_TRUE(a.Send("ping"));
     ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'p', 'i', 'n', 'g'}; }));
     ASSERT_TRUE(b.Send("pong"));
@@ -200,6 +206,7 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
         pollfd p{master, POLLIN, 0};
         EXPECT_EQ(poll(&p, 1, 0), 0) << "nothing is passed on without a bridge";
     }
+    EXPECT_TRUE(WaitUntil([&] { return ReadRaw(captured) == "pingpong"; })) << ReadRaw(captured);
     EXPECT_TRUE(StatusPanel(w, 6).startsWith(QStringLiteral("A:4/"))) << StatusPanel(w, 6).toStdString();
     w.StopMonitor();
     EXPECT_FALSE(w.MonitorRunning());
