@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <poll.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "guilink.h"
@@ -28,22 +28,11 @@
 
 namespace {
 
-// The program under test: it opens the virtual port as its serial port, raw.
+// The program under test opens the virtual port as its serial port (which the monitor made raw).
 struct CProgram
 {
-    explicit CProgram(const std::string &path) : fd(open(path.c_str(), O_RDWR | O_NOCTTY))
-    {
-        termios t{};
-        if (fd >= 0 && tcgetattr(fd, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(fd, TCSANOW, &t);
-        }
-    }
-    ~CProgram()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
+    explicit CProgram(const std::string &path) : fd(open(path.c_str(), O_RDWR | O_NOCTTY)) {}
+    ~CProgram() { close(fd); }
     Bytes Read(size_t count) const
     {
         Bytes out(count);
@@ -97,14 +86,6 @@ int LineStarting(const TTrafficLog &log, const std::string &start)
     return -1;
 }
 
-Bytes AllValues(bool downwards)
-{
-    Bytes values(256);
-    for (int i = 0; i < 256; ++i)
-        values[static_cast<size_t>(i)] = static_cast<uint8_t>(downwards ? 255 - i : i);
-    return values;
-}
-
 } // namespace
 
 TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
@@ -134,7 +115,9 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
 
     CProgram program(vport);
     ASSERT_GE(program.fd, 0);
-    const Bytes request = AllValues(false), answer = AllValues(true);
+    Bytes request(256);
+    std::iota(request.begin(), request.end(), uint8_t{0});
+    const Bytes answer(request.rbegin(), request.rend());
     ASSERT_EQ(write(program.fd, request.data(), request.size()), 256);
     EXPECT_EQ(device.Receive(256), request);
     EXPECT_TRUE(WaitUntil([&] { return Logged(*log, "B>A :") == request; }));
