@@ -39,7 +39,8 @@ std::string DefaultVirtualPortPath()
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string folder =
         runtime && *runtime && QDir(QString::fromLocal8Bit(runtime)).exists() ? runtime : "/tmp";
-    return folder + "/kestrum-vport";
+    // Not "kestrum-vport": that is the folder of the virtual devices the port list shows.
+    return folder + "/kestrum-monitor";
 }
 
 TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETTING> links,
