@@ -112,6 +112,8 @@ struct CPortMonitor::Impl
     std::thread readers[2];
     // Only the reader of the virtual port touches it.
     ST_FollowedLine followed;
+    // Writes to the virtual port against the dropping of its input at a program's last close.
+    std::mutex attachLock;
 
     void Read(Side &from, Side &to);
     bool WriteAll(Side &to, const uint8_t *data, size_t size);
@@ -148,6 +150,11 @@ bool CPortMonitor::Impl::WriteAll(Side &to, const uint8_t *data, size_t size)
             return false;
         if (fds[1].revents != 0)
             return false;
+        // A side that can take nothing more, for good: the write above would not tell.
+        if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !(fds[0].revents & POLLOUT)) {
+            Lost(to, EIO);
+            return false;
+        }
     }
     return true;
 }
@@ -176,7 +183,7 @@ void CPortMonitor::Impl::FollowProgram()
 void CPortMonitor::Impl::Read(Side &from, Side &to)
 {
     const bool virtualSide = from.packetMode;
-    const int watch = virtualSide ? virtualB.CloseWatch() : -1;
+    const int watch = virtualSide ? virtualB.OpenWatch() : -1;
     uint8_t buffer[kReadChunk + 1];
     for (;;) {
         pollfd fds[3] = {{from.fd, POLLIN, 0}, {wake, POLLIN, 0}, {watch, POLLIN, 0}};
@@ -189,7 +196,10 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
         if (fds[1].revents != 0)
             return;
         if (fds[2].revents != 0)
-            virtualB.OnProgramClosed();
+            if (virtualB.OnOpenWatch()) {
+                const std::lock_guard<std::mutex> guard(attachLock);
+                virtualB.DropUnread();
+            }
         if (fds[0].revents == 0)
             continue;
         const ssize_t n = read(from.fd, buffer, sizeof buffer);
@@ -219,7 +229,13 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
             if (size == 0)
                 continue;
         }
-        const bool bridged = setup.Bridge && !to.lost.load();
+        // Held from the look at whether a program has the virtual port open to the end of the
+        // write, so what is written there is either read by that program or dropped at its close.
+        std::unique_lock<std::mutex> attach(attachLock, std::defer_lock);
+        if (to.packetMode)
+            attach.lock();
+        const bool bridged =
+            setup.Bridge && !to.lost.load() && (!to.packetMode || virtualB.ProgramAttached());
         ST_MonitorBlock block;
         block.Tag = bridged ? from.bridgedTag : from.readTag;
         block.ArrivalMs = WallClockMs();
@@ -247,8 +263,8 @@ void CPortMonitor::Impl::CloseAll()
 
 CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes) : m_impl(std::make_unique<Impl>())
 {
-    m_impl->blocks = std::move(blocks);
-    m_impl->notes = std::move(notes);
+    m_impl->blocks = blocks ? std::move(blocks) : [](ST_MonitorBlock &&) {};
+    m_impl->notes = notes ? std::move(notes) : [](const std::string &) {};
     m_impl->a.name = "A";
     m_impl->a.readTag = EMonitorTag::A;
     m_impl->a.bridgedTag = EMonitorTag::AtoB;

@@ -6,6 +6,21 @@
 //
 // Threads: the monitor reads and writes on threads of its own. The sinks are called on those
 // threads, in arrival order per direction; they must not call back into the monitor.
+// The two directions run at once, so a sink may be called from both threads at the same time, and
+// it must not wait for the thread that calls Stop (which waits for the monitor's threads).
+//
+// Back-pressure: with a bridge, a side that does not take what is written to it (a program that
+// does not read, a device holding the line with its flow control) stops the reading of the other
+// side until it does, rather than the monitor buffering without bound.
+//
+// A port lost (unplugged, or its terminal hung up) is told through the note sink, "Port A lost: "
+// or "Port B lost: " and the reason, once; that side is no longer read, and what arrives on the
+// other side is still read and handed over, tagged A or B since it can no longer be written.
+//
+// A virtual port B: see monitor/virtualport.h for which of the program's line settings port A
+// follows; each change is told as "Virtual port: <rate> baud, <1 stop bit|2 stop bits>,
+// <no|RTS/CTS|XON/XOFF> flow control; port A follows" (or "; port A cannot follow: " and why).
+// The link is removed at Stop, and also when the process dies of a fatal signal.
 #include "data/commdata.h"
 #include "link/linksetting.h"
 
@@ -37,6 +52,7 @@ struct ST_MonitorSetup
     bool VirtualB = false;
     // Where the virtual port's symbolic link is made; an existing link left by a run that ended
     // without removing it is replaced, anything else there is refused.
+    // A full path; a leading "~/" stands for the home folder.
     std::string VirtualPath;
     bool Bridge = false;
 };

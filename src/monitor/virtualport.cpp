@@ -102,8 +102,9 @@ bool CVirtualPort::Make(const std::string &path, const ST_Dcb &dcb, std::string 
     if (!SetKernelTermios(master_, raw))
         return fail("Can not set up the pseudo-terminal " + slavePath_ + ": " + Why(errno));
     watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ < 0 || inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
-        CloseFd(watch_); // only the lifting of a forgotten exclusive hold is lost
+    opens_.store(0);
+    if (watch_ < 0 || inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        CloseFd(watch_); // the port then counts as open all the time
     if (!MakeLink(path, error)) {
         Remove();
         return false;
@@ -192,10 +193,36 @@ bool CVirtualPort::ProgramLine(ST_FollowedLine *line)
     return true;
 }
 
-void CVirtualPort::OnProgramClosed()
+void CVirtualPort::DropUnread()
 {
-    char events[4096];
-    while (read(watch_, events, sizeof events) > 0) {
+    tcflush(slave_, TCIFLUSH);
+}
+
+bool CVirtualPort::OnOpenWatch()
+{
+    alignas(inotify_event) char events[4096];
+    ssize_t n = 0;
+    int opens = opens_.load();
+    bool closed = false;
+    while ((n = read(watch_, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            if (event->mask & IN_Q_OVERFLOW) {
+                // Count lost: taken as open, the safe side, until the next close.
+                opens = 1;
+            } else if (event->mask & IN_OPEN) {
+                ++opens;
+            } else if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                opens = opens > 0 ? opens - 1 : 0;
+                closed = true;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
     }
+    opens_.store(opens);
+    if (!closed || opens != 0)
+        return false;
+    DropUnread();
     ioctl(slave_, TIOCNXCL);
+    return true;
 }

@@ -13,11 +13,22 @@
 // change; the flag is then set again from the master so the next ones are signalled too. A change
 // the program makes in the moment between that re-reading and re-setting can be lost.
 //
+// EXTPROC also tells the kernel that input processing happens elsewhere: what the device sends
+// reaches the program exactly as sent, whatever input modes the program chose (no CR/NL
+// translation, no echo, no signal characters, no XON/XOFF taken out, reads that return what has
+// arrived rather than whole lines). That is what a serial program sets for itself anyway, and the
+// XON/XOFF it asked for is done by the real port, with the device. Output processing the program
+// turns on (OPOST) still applies.
+//
 // The monitor holds a slave descriptor of its own, never read, so that the master stays open and
 // quiet while no program has the port open (without one, the master reports a hang-up at every
-// wait until a program opens it again).
+// wait until a program opens it again). It watches the program's opens and closes instead: while
+// no program has the port open, what the device sends is not written to it (a real port would
+// drop it too, and written it would fill the terminal and hold up the device's side), and the
+// last close drops what the program left unread, so the next program does not read old data.
 #include "Serial/dcb.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -57,16 +68,22 @@ public:
     int Master() const { return master_; }
     const std::string &SlavePath() const { return slavePath_; }
     const std::string &LinkPath() const { return linkPath_; }
-    // Readable when the program closed the port.
-    int CloseWatch() const { return watch_; }
+    // Readable when a program opened or closed the port.
+    int OpenWatch() const { return watch_; }
+    // A program has the port open (or the opens cannot be watched); any thread.
+    bool ProgramAttached() const { return watch_ < 0 || opens_.load() > 0; }
 
     // After a status byte: what the program holds now. Sets EXTPROC again where the program
     // cleared it. False when the settings cannot be read.
     bool ProgramLine(ST_FollowedLine *line);
-    // After CloseWatch was readable: takes its news, and lifts an exclusive hold the program left
-    // behind (it would keep the program out when it opens the port again, since the terminal lives
-    // on with the master; on a real port the hold ends with the last close).
-    void OnProgramClosed();
+    // After OpenWatch was readable: counts the opens and closes. At the last close it drops the
+    // unread input and lifts an exclusive hold the program left behind (it would keep the program
+    // out when it opens the port again, since the terminal lives on with the master; on a real
+    // port the hold ends with the last close), and returns true.
+    bool OnOpenWatch();
+    // Drops what the program left unread: once more after a last close, when a writer that found
+    // the port attached just before it has finished.
+    void DropUnread();
 
 private:
     bool MakeLink(const std::string &path, std::string &error);
@@ -74,6 +91,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     int watch_ = -1;
+    std::atomic<int> opens_{0};
     int guard_ = -1;
     std::string slavePath_;
     std::string linkPath_;
