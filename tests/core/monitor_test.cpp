@@ -1,6 +1,6 @@
 // The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
 // B, and a "program" opens the virtual port through its link as it would open a serial port.
-#include "Serial/dcb.h"
+#include "Serial/Serial.h"
 #include "monitor/portmonitor.h"
 #include "ptypair.h"
 #include "tempdir.h"
@@ -102,7 +102,7 @@ protected:
     {
     }
 
-    ST_MonitorSetup Setup(bool bridge, bool virtualB)
+    ST_MonitorSetup Config(bool bridge, bool virtualB)
     {
         ST_MonitorSetup setup;
         setup.PortA = Link(devA.Path());
@@ -169,7 +169,7 @@ protected:
 TEST_F(MonitorTest, WithoutBridgeReadsBothPortsAndWritesNeither)
 {
     std::string error;
-    ASSERT_TRUE(monitor.Start(Setup(false, false), error)) << error;
+    ASSERT_TRUE(monitor.Start(Config(false, false), error)) << error;
     const Bytes fromA = Payload(256, 0), fromB = Payload(256, 128);
     devA.Send(fromA);
     devB.Send(fromB);
@@ -194,14 +194,14 @@ TEST_F(MonitorTest, WithoutBridgeReadsBothPortsAndWritesNeither)
 TEST_F(MonitorTest, BridgePassesEveryByteBothWaysBetweenTwoPorts)
 {
     std::string error;
-    ASSERT_TRUE(monitor.Start(Setup(true, false), error)) << error;
+    ASSERT_TRUE(monitor.Start(Config(true, false), error)) << error;
     ExchangeThroughBridge(devB.Master());
 }
 
 TEST_F(MonitorTest, BridgePassesEveryByteBothWaysToAProgramOnTheVirtualPort)
 {
     std::string error;
-    ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
+    ASSERT_TRUE(monitor.Start(Config(true, true), error)) << error;
     const int program = OpenAsProgram(dir.File("ttyVirtual"), devA.Master());
     ASSERT_GE(program, 0);
     ExchangeThroughBridge(program);
@@ -225,7 +225,7 @@ TEST_F(MonitorTest, BridgePassesEveryByteBothWaysToAProgramOnTheVirtualPort)
 TEST_F(MonitorTest, PortAFollowsTheRateAndStopBitsTheProgramSets)
 {
     std::string error;
-    ASSERT_TRUE(monitor.Start(Setup(true, true), error)) << error;
+    ASSERT_TRUE(monitor.Start(Config(true, true), error)) << error;
     const int program = OpenAsProgram(dir.File("ttyVirtual"), devA.Master());
     termios t{};
     tcgetattr(program, &t);
@@ -262,19 +262,22 @@ TEST_F(MonitorTest, LinkIsReplacedWhenStaleRemovedOnStopAndNeverClobbersOtherFil
     const std::string path = dir.File("ttyVirtual");
     ASSERT_EQ(symlink("/dev/pts/999999", path.c_str()), 0);
     std::string error;
-    ASSERT_TRUE(monitor.Start(Setup(false, true), error)) << error;
+    ASSERT_TRUE(monitor.Start(Config(false, true), error)) << error;
     EXPECT_EQ(LinkTarget(path), monitor.VirtualDevice());
     monitor.Stop();
     EXPECT_EQ(LinkTarget(path), "");
     EXPECT_TRUE(monitor.VirtualDevice().empty());
 
     WriteRaw(path, "keep me");
-    EXPECT_FALSE(monitor.Start(Setup(false, true), error));
+    EXPECT_FALSE(monitor.Start(Config(false, true), error));
     EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
     EXPECT_EQ(ReadRaw(path), "keep me");
+    CSerial portA; // a refused start leaves port A free
+    EXPECT_EQ(portA.Open(devA.Path()), 0);
+    portA.Close();
     unlink(path.c_str());
     ASSERT_EQ(symlink("/etc/hostname", path.c_str()), 0);
-    EXPECT_FALSE(monitor.Start(Setup(false, true), error));
+    EXPECT_FALSE(monitor.Start(Config(false, true), error));
     EXPECT_EQ(LinkTarget(path), "/etc/hostname");
 }
 
@@ -286,7 +289,7 @@ TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
         if (child == 0) {
             std::string error;
             CPortMonitor inChild([](ST_MonitorBlock &&) {}, [](const std::string &) {});
-            if (!inChild.Start(Setup(false, true), error))
+            if (!inChild.Start(Config(false, true), error))
                 _exit(3);
             raise(sig);
             _exit(4);
