@@ -191,6 +191,5 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     }
     EXPECT_TRUE(WaitUntil([&] { return ReadRaw(captured) == "pingpong"; })) << ReadRaw(captured);
     EXPECT_TRUE(StatusPanel(w, 6).startsWith(QStringLiteral("A:4/"))) << StatusPanel(w, 6).toStdString();
-    w.StopMonitor();
-    EXPECT_FALSE(w.MonitorRunning());
+    // The window goes with the monitor still running, which stops with it.
 }
