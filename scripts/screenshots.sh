@@ -67,7 +67,7 @@ printf 'PortSetting="\\"vport\\",\\"%s\\", 19200, 8, 0, 0, 0, 1024, 1024"\n' "$D
   >>"$XDG_CONFIG_HOME/Vantrell/Kestrum.conf"
 
 for window in main portsetting openport senddatalist dataedit recdatalist asctable editsymbol \
-  autosendsetting singlerecord grouprecord eventedit; do
+  autosendsetting singlerecord grouprecord eventedit monitorsetting; do
   "$KESTRUM" --screenshot "$OUT/$window.png" "$window"
 done
 cp "$OUT/main.png" docs/screenshot.png

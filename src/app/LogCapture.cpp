@@ -106,7 +106,7 @@ TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)
             if (!m_file.IsRunning())
                 return;
             if (m_raw) {
-                if (direction == LogDirection::Received)
+                if (IsReadFromPort(direction))
                     m_file.Append(reinterpret_cast<const char *>(bytes), length);
                 return;
             }

@@ -19,11 +19,19 @@ size_t RoomOf(const LogRendered &r)
            r.lines.capacity() * sizeof(LogRendered::Span);
 }
 
+// The monitor's port A takes the received colour and port B the sent one: in the usual setting A
+// is the device and B the program that talks to it.
+bool OnReceivedSide(LogDirection direction)
+{
+    return direction == LogDirection::Received || direction == LogDirection::PortA ||
+           direction == LogDirection::AtoB;
+}
+
 uint32_t PlainColor(LogDirection direction)
 {
     if (direction == LogDirection::Note)
         return kColorNote;
-    return direction == LogDirection::Received ? kColorBlue : kColorRed;
+    return OnReceivedSide(direction) ? kColorBlue : kColorRed;
 }
 
 const char *Header(LogDirection direction)
@@ -33,6 +41,14 @@ const char *Header(LogDirection direction)
         return "Rec  :";
     case LogDirection::Sent:
         return "Send :";
+    case LogDirection::PortA:
+        return "A :";
+    case LogDirection::PortB:
+        return "B :";
+    case LogDirection::AtoB:
+        return "A>B :";
+    case LogDirection::BtoA:
+        return "B>A :";
     default:
         return "Note :";
     }
@@ -40,7 +56,7 @@ const char *Header(LogDirection direction)
 
 uint32_t SymbolColor(LogDirection direction)
 {
-    return direction == LogDirection::Received ? kColorBlue : kColorNavy;
+    return OnReceivedSide(direction) ? kColorBlue : kColorNavy;
 }
 
 // Pieces went to the original pane as zero-terminated strings, so each ends at its first NUL.
@@ -178,7 +194,8 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
     }
     out.text.reserve(room);
     const uint32_t plain = PlainColor(block.direction);
-    AddPiece(out, Header(block.direction), 6, plain);
+    const char *header = Header(block.direction);
+    AddPiece(out, header, std::strlen(header), plain);
     if (block.hasStamp && block.stamp)
         AddPiece(out, "(" + *block.stamp + ")", kColorBlue);
     switch (block.mode) {

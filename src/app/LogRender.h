@@ -8,8 +8,23 @@
 #include <string>
 #include <vector>
 
-// A note is a line of the program's own, such as a port that was lost or came back.
-enum class LogDirection : uint8_t { Received = 0, Sent = 1, Note = 2 };
+// A note is a line of the program's own, such as a port that was lost or came back. The last four
+// are the blocks of the two-port monitor: read on A or B, or read on one and written to the other.
+enum class LogDirection : uint8_t {
+    Received = 0,
+    Sent = 1,
+    Note = 2,
+    PortA = 3,
+    PortB = 4,
+    AtoB = 5,
+    BtoA = 6
+};
+
+// Bytes a port brought in, as opposed to what was sent and the program's own notes.
+inline bool IsReadFromPort(LogDirection direction)
+{
+    return direction != LogDirection::Sent && direction != LogDirection::Note;
+}
 
 // Notes stand apart from both directions of traffic: dark magenta.
 constexpr uint32_t kColorNote = 0x00800080;

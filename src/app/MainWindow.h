@@ -31,6 +31,7 @@ class QSettings;
 struct TfrmMainExtras;
 class QTimer;
 class TfrmRecDataList;
+class TMonitorRun;
 
 class TfrmMain : public QMainWindow, public ISendTarget, private ISessionView
 {
@@ -111,6 +112,12 @@ public:
     // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
     bool WaitingForPort() const;
     TfrmMainExtras &Extras() const { return *m_extras; }
+
+    // ---- Two ports in one log (MainWindowMonitor.cpp): while the monitor runs, the window's own
+    // port stays closed and Close Port stops the monitor ----
+    bool MonitorRunning() const;
+    // Logs what the monitor's threads still had on the way, then removes the virtual port.
+    void StopMonitor();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -224,6 +231,12 @@ private:
     void ScheduleRecCount();
     QTimer *m_counterTimer = nullptr;
     bool m_recCountShown = true;
+
+    // The two-port monitor.
+    void mnuOpMonitorClick();
+    void UpdateMonitorControls();
+    void ShowMonitorStatus();
+    TMonitorRun *m_monitorRun = nullptr; // a child object while the monitor runs
 
     // Line errors and held reads: counted with the other counters, noted in the log once per burst.
     void ShowInboundLoss();

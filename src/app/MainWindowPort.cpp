@@ -38,6 +38,7 @@ void TfrmMain::ConnectPortCommands()
     connect(ui.mnuOpQuickLink, &QAction::triggered, this, &TfrmMain::btnQuickLinkClick);
     connect(ui.btnClosePort, &QToolButton::clicked, this, &TfrmMain::btnClosePortClick);
     connect(ui.mnuOpClosePort, &QAction::triggered, this, &TfrmMain::btnClosePortClick);
+    connect(ui.mnuOpMonitor, &QAction::triggered, this, &TfrmMain::mnuOpMonitorClick);
 }
 
 bool TfrmMain::IsPortOpen() const
@@ -120,6 +121,7 @@ void TfrmMain::btnQuickLinkClick()
 
 void TfrmMain::btnClosePortClick()
 {
+    StopMonitor();
     EndReconnectWait();
     ClosePort();
 }
@@ -190,6 +192,7 @@ void TfrmMain::UpdateControls()
         ui.lsvSendData->setCurrentItem(ui.lsvSendData->topLevelItem(0));
         ui.lsvSendData->scrollToItem(ui.lsvSendData->topLevelItem(0));
     }
+    UpdateMonitorControls();
     UpdateEverydayControls();
 }
 

@@ -152,6 +152,7 @@ void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuOpClosePort = AddItem(ui.mnuOperate, "mnuOpClosePort", "&Close Port", Qt::Key_F6);
     ui.mnuOperate->addSeparator();
     ui.mnuOpQuickLink = AddItem(ui.mnuOperate, "mnuOpQuickLink", "&Quick Open", Qt::Key_F5);
+    ui.mnuOpMonitor = AddItem(ui.mnuOperate, "mnuOpMonitor", "&Monitor Two Ports...");
     ui.mnuOperate->addSeparator();
     ui.mnuOpStartAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpStartAutoSend", "Start Auto Send", Qt::Key_F9);
     ui.mnuOpStopAutoSend = AddItem(ui.mnuOperate, "mnuOpStopAutoSend", "Stop Auto Send", Qt::Key_F10);

@@ -51,6 +51,7 @@ struct TfrmMainUi
     QAction *mnuOpOpenPort = nullptr, *mnuOpClosePort = nullptr, *mnuOpQuickLink = nullptr,
             *mnuOpStartAutoSend = nullptr, *mnuOpStopAutoSend = nullptr, *mnuOpPauseAutoSend = nullptr,
             *mnuOpSendItem = nullptr, *mnuSendAndGoNext = nullptr;
+    QAction *mnuOpMonitor = nullptr;
     QAction *mnuHelpAbout = nullptr, *mnuHelpContent = nullptr;
 
     // Context menu of the log.

@@ -11,6 +11,8 @@
 #include "data/gui/TfrmEditSymbol.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
+#include "link/linklist.h"
+#include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -87,6 +89,19 @@ const ST_Shot kShots[] = {
          return dialog;
      }},
     {"about", Plain<TfrmAbout>},
+    {"monitorsetting",
+     [](TfrmMain &owner) -> QWidget * {
+         try {
+             LoadLinkList(DefaultLinkFilePath());
+         } catch (const std::exception &) {
+         }
+         // The second sample link bridged to a virtual port, as in the manual's example.
+         ST_MonitorSetup setup;
+         setup.PortA = LinkList().Count() > 1 ? LinkList().At(1) : COM_PORT_SETTING();
+         setup.VirtualB = setup.Bridge = true;
+         setup.VirtualPath = "/tmp/board";
+         return new TfrmMonitorSetting(&owner, LinkList().Links(), setup);
+     }},
     {"eventedit",
      [](TfrmMain &owner) -> QWidget * {
          auto *dialog = new TfrmEventEdit(&owner);

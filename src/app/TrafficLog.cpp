@@ -111,13 +111,24 @@ void TTrafficLog::LogNote(const std::string &text)
     Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
-void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length)
+void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
+{
+    if (m_displayType < 0 || m_displayType > 3)
+        return;
+    Store(direction, static_cast<uint8_t>(m_displayType), bytes.data(), bytes.size(), &stamp);
+}
+
+void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
+                        const std::string *givenStamp)
 {
     std::string stamp;
-    if (m_showTime)
+    if (givenStamp)
+        stamp = *givenStamp;
+    else if (m_showTime)
         stamp = m_timeSource();
+    const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
-    m_cachedBlock = m_store.Append(direction, mode, m_showTime ? &stamp : nullptr, bytes, length, m_cached);
+    m_cachedBlock = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, bytes, length, m_cached);
     if (m_observer)
         m_observer(direction, bytes, length, m_cached);
     if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {

@@ -37,6 +37,9 @@ public:
     void LogSendData(const CCommData &item); // "Send :" line
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
+    // A block of the two-port monitor: its tag is the direction, and it carries its own stamp
+    // whether time is shown or not.
+    void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
     void Clear();
 
     // The log keeps this much logged data (default 256 MiB); older lines go, and a marker line
@@ -114,7 +117,9 @@ private:
     };
 
     void Log(LogDirection direction, const CCommData &item);
-    void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length);
+    // `stamp`, when given, is shown instead of the time source's.
+    void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
+               const std::string *stamp = nullptr);
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();

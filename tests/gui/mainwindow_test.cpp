@@ -149,6 +149,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         {"mnuOpOpenPort", "&Open Port", ""},
         {"mnuOpClosePort", "&Close Port", "F6"},
         {"mnuOpQuickLink", "&Quick Open", "F5"},
+        {"mnuOpMonitor", "&Monitor Two Ports...", ""},
         {"mnuOpStartAutoSend", "Start Auto Send", "F9"},
         {"mnuOpStopAutoSend", "Stop Auto Send", "F10"},
         {"mnuOpPauseAutoSend", "Pause Auto Send", "F11"},
@@ -178,9 +179,10 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
               (QStringList{"&Save", "&Capture to File\u2026", "S&top Capture", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
-              (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "-", "Start Auto Send",
-                           "Stop Auto Send", "Pause Auto Send", "-", "Send &Item", "Send and Go Next", "-",
-                           "&DTR", "&RTS", "Send &Break", "-", "Reconnect &Automatically"}));
+              (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "&Monitor Two Ports...", "-",
+                           "Start Auto Send", "Stop Auto Send", "Pause Auto Send", "-", "Send &Item",
+                           "Send and Go Next", "-", "&DTR", "&RTS", "Send &Break", "-",
+                           "Reconnect &Automatically"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuHelp"))),
               (QStringList{"&About", "&Content"}));
 }

@@ -1,0 +1,195 @@
+#include "app/LogCapture.h"
+#include "app/MainWindow.h"
+#include "app/MainWindowExtras.h"
+#include "app/TrafficLog.h"
+#include "link/linklist.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+namespace {
+
+// The program under test opens the virtual port as its serial port (which the monitor made raw).
+struct CProgram
+{
+    explicit CProgram(const std::string &path) : fd(open(path.c_str(), O_RDWR | O_NOCTTY)) {}
+    ~CProgram() { close(fd); }
+    Bytes Read(size_t count) const
+    {
+        Bytes out(count);
+        size_t got = 0;
+        pollfd p{fd, POLLIN, 0};
+        while (got < count && poll(&p, 1, 2000) > 0) {
+            const ssize_t n = read(fd, out.data() + got, count - got);
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        out.resize(got);
+        return out;
+    }
+    int fd;
+};
+
+void SaveLinks(const std::vector<COM_PORT_SETTING> &links)
+{
+    LinkList().Clear();
+    for (const COM_PORT_SETTING &link : links)
+        LinkList().Append(link);
+    SaveLinkList(DefaultLinkFilePath());
+}
+
+void Choose(QDialog *d, const char *box, const QString &start)
+{
+    auto *list = Find<QComboBox>(d, box);
+    list->setCurrentIndex(list->findText(start, Qt::MatchStartsWith));
+}
+
+// The bytes of the logged blocks whose first line begins with `tag`, in order.
+Bytes Logged(const TTrafficLog &log, const std::string &tag)
+{
+    Bytes out;
+    for (size_t block = 0; block < log.BlockCount(); ++block) {
+        if (log.LineText(log.FirstLineOfBlock(block)).rfind(tag, 0) != 0)
+            continue;
+        size_t length = 0;
+        const uint8_t *bytes = log.BlockBytes(block, length);
+        out.insert(out.end(), bytes, bytes + length);
+    }
+    return out;
+}
+
+int LineStarting(const TTrafficLog &log, const std::string &start)
+{
+    for (int line = 0; line < log.LineCount(); ++line)
+        if (log.LineText(line).rfind(start, 0) == 0)
+            return line;
+    return -1;
+}
+
+} // namespace
+
+TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
+{
+    GuiTestEnv env;
+    CTestPty device;
+    SaveLinks({Link("board", device.Path())});
+    TfrmMain w;
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const std::string vport = env.File("board");
+
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "board");
+        Choose(d, "cboPortB", "board");
+        EXPECT_FALSE(Find<QLineEdit>(d, "edVirtualPath")->isEnabled());
+        Choose(d, "cboPortB", "Virtual port");
+        ASSERT_TRUE(Find<QLineEdit>(d, "edVirtualPath")->isEnabled());
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QCheckBox>(d, "chkBridge")->setChecked(true);
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_EQ(dialog.Seen(), QStringList{"frmMonitorSetting"});
+    ASSERT_TRUE(w.MonitorRunning());
+    EXPECT_EQ(StatusPanel(w, 0).toStdString(), "A: board (" + device.Path() + ")  B: " + vport);
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
+
+    CProgram program(vport);
+    ASSERT_GE(program.fd, 0);
+    Bytes request(256);
+    std::iota(request.begin(), request.end(), uint8_t{0});
+    const Bytes answer(request.rbegin(), request.rend());
+    ASSERT_EQ(write(program.fd, request.data(), request.size()), 256);
+    EXPECT_EQ(device.Receive(256), request);
+    EXPECT_TRUE(WaitUntil([&] { return Logged(*log, "B>A :") == request; }));
+    ASSERT_TRUE(device.Send(answer));
+    EXPECT_EQ(program.Read(256), answer);
+    EXPECT_TRUE(WaitUntil([&] { return Logged(*log, "A>B :") == answer; }));
+
+    // Stamped to the millisecond with Show Time off, and in two colours.
+    ASSERT_FALSE(w.ShowTime());
+    const int requestLine = LineStarting(*log, "B>A :"), answerLine = LineStarting(*log, "A>B :");
+    EXPECT_TRUE(
+        QString::fromStdString(log->LineText(answerLine))
+            .contains(QRegularExpression(QStringLiteral("^A>B :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)"))))
+        << log->LineText(answerLine);
+    EXPECT_NE(log->LineRuns(requestLine)[0].color, log->LineRuns(answerLine)[0].color);
+
+    // The receive path of the window's own port saw none of it: no received list, no rules.
+    EXPECT_TRUE(w.RecDataHeld().empty());
+    EXPECT_EQ(w.RecBlocks(), 0);
+    EXPECT_EQ(w.AutoSend().RecQueueSize(), 0u);
+
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+    EXPECT_FALSE(w.MonitorRunning());
+    struct stat st
+    {
+    };
+    EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
+    EXPECT_EQ(StatusPanel(w, 0), QStringLiteral("Port: "));
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpMonitor")->isEnabled());
+}
+
+TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
+{
+    GuiTestEnv env;
+    CTestPty a, b;
+    SaveLinks({Link("one", a.Path()), Link("two", b.Path())});
+    TfrmMain w;
+    auto *log = Find<TTrafficLog>(w, "edData");
+
+    // The first OK asks for the same port twice and is refused; the dialog stays for a second one.
+    int round = 0;
+    bool clicking = false;
+    ModalCatcher dialog([&](QDialog *d) {
+        if (clicking)
+            return;
+        clicking = true;
+        Choose(d, "cboPortA", "one");
+        Choose(d, "cboPortB", round++ == 0 ? "one" : "two");
+        Find<QCheckBox>(d, "chkBridge")->setChecked(false);
+        // Later, so that the refusal's box reaches the catcher once it has returned.
+        QTimer::singleShot(0, d, [d, &clicking] {
+            Find<QPushButton>(d, "btnOK")->click();
+            clicking = false;
+        });
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    EXPECT_EQ(dialog.Seen(),
+              (QStringList{"frmMonitorSetting", "Port A and Port B are the same port", "frmMonitorSetting"}));
+    ASSERT_TRUE(w.MonitorRunning());
+
+    // A raw capture holds what both ports brought, in order.
+    const std::string captured = env.File("capture.bin");
+    ASSERT_EQ(w.Extras().capture->Start(QString::fromStdString(captured), true), 0);
+    ASSERT_TRUE(a.Send("ping"));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'p', 'i', 'n', 'g'}; }));
+    ASSERT_TRUE(b.Send("pong"));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "B :") == Bytes{'p', 'o', 'n', 'g'}; }));
+    for (int master : {a.Master(), b.Master()}) {
+        pollfd p{master, POLLIN, 0};
+        EXPECT_EQ(poll(&p, 1, 0), 0) << "nothing is passed on without a bridge";
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ReadRaw(captured) == "pingpong"; })) << ReadRaw(captured);
+    EXPECT_TRUE(StatusPanel(w, 6).startsWith(QStringLiteral("A:4/"))) << StatusPanel(w, 6).toStdString();
+    // The window goes with the monitor still running, which stops with it.
+}
