@@ -2,9 +2,9 @@
 #include "Serial/SerialWnd.h"
 #include "app/CommandGuard.h"
 #include "app/MainWindowExtras.h"
+#include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "autosend/engine.h"
-#include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/gui/qthandover.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -18,20 +18,23 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
-TfrmMain *frmMain = nullptr;
-TfrmRecDataList *frmRecDataList = nullptr;
+TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(1, nullptr, parent) {}
 
-TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
+TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *parent)
+    : QMainWindow(parent), m_number(number),
+      m_store(store ? std::move(store) : std::make_shared<TSharedStore>())
 {
     setObjectName(QStringLiteral("frmMain"));
+    m_loadsShared = m_store->FirstUse();
     BuildMainWindowUi(this, ui);
     resize(676, 582);
     CentreOnScreen();
     m_handOver = std::make_unique<CQtHandOver>(this);
     m_port = std::make_unique<CSerialWnd>();
     m_sender = std::make_unique<CPortSender>(*m_port);
-    m_engine = std::make_unique<CAutoSendEngine>(m_autoSend, *this, CSystemClock::Instance(),
-                                                 AppFilePath("Default.ass"));
+    PrepareRuleFile();
+    m_engine = std::make_unique<CAutoSendEngine>(m_autoSend, *this, CSystemClock::Instance(), RuleFilePath());
+    ConnectStore();
     ConnectCommands();
     InitSession();
 }
@@ -45,7 +48,6 @@ TfrmMain::~TfrmMain()
     RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
     m_autoSend.ClearQueues();
-    m_sendList.clear();
     // Closes an open port; the listener is stopped before the hand-over goes away.
     m_port.reset();
     m_handOver.reset();

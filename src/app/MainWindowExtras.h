@@ -3,7 +3,6 @@
 #include "Serial/devicereturn.h"
 #include "data/commdata.h"
 #include "link/linksetting.h"
-#include "platform/backgroundwriter.h"
 #include "senddata/sendhistory.h"
 
 #include <QString>
@@ -39,10 +38,8 @@ struct TfrmMainExtras
     TFindBar *findBar = nullptr;
     std::unique_ptr<TLogCapture> capture;
 
+    // The shared history, with this window's own place in a recall.
     CSendHistory history;
-    std::string historyPath;
-    // Saving the history after each send must not make the window wait for the disk.
-    CBackgroundWriter historyWriter;
 
     bool milliseconds = false;
     bool sincePrevious = false;

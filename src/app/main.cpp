@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Screenshot.h"
-#include "recdata/gui/TfrmRecDataList.h"
+#include "app/WindowManager.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -60,24 +60,19 @@ int main(int argc, char **argv)
     // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
-    std::unique_ptr<TfrmMain> window;
+    auto windows = std::make_unique<TWindowManager>();
+    TfrmMain *first = nullptr;
     try {
-        window = std::make_unique<TfrmMain>();
-        frmMain = window.get();
-        // Owned by the main window, so it goes (and writes its file) after the main window's settings.
-        frmRecDataList = new TfrmRecDataList(window.get());
-        window->SetRecDataList(frmRecDataList);
+        first = windows->Start();
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return 1;
     }
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0)
-        return SaveScreenshot(*window, QString::fromLocal8Bit(argv[2]),
+        return SaveScreenshot(*first, QString::fromLocal8Bit(argv[2]),
                               argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
-    window->show();
+    windows->ShowAll();
     const int code = app.exec();
-    window.reset();
-    frmMain = nullptr;
-    frmRecDataList = nullptr;
+    windows.reset();
     return code;
 }
