@@ -56,7 +56,6 @@ public:
     std::string RecDataFilePath() const;
     QString SettingsGroup() const;
     TfrmRecDataList *RecDataList() const { return m_recDataList; }
-    TSharedStore &Store() const { return *m_store; }
 
     // Start-up and the settings kept between runs.
     void InitSession();
