@@ -2,10 +2,21 @@
 
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
+
+namespace {
+
+// Where a framed label starts its text.
+int Indent(const QFontMetrics &metrics)
+{
+    return metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+}
+
+} // namespace
 
 int TStatusPanel::WidthFor(const QString &text) const
 {
-    return fontMetrics().horizontalAdvance(text) + 2 * frameWidth() + 2;
+    return fontMetrics().horizontalAdvance(text) + 2 * frameWidth() + std::max(2, Indent(fontMetrics()));
 }
 
 QString TStatusPanel::Value() const
@@ -23,9 +34,7 @@ void TStatusPanel::paintEvent(QPaintEvent *event)
     }
     QPainter painter(this);
     drawFrame(&painter);
-    // Where a framed label starts its text.
-    const int indent = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
-    const QRect room = contentsRect().adjusted(indent, 0, 0, 0);
+    const QRect room = contentsRect().adjusted(Indent(fontMetrics()), 0, 0, 0);
     const QString shown = fontMetrics().elidedText(Value(), Qt::ElideMiddle, room.width());
     style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
                           isEnabled(), shown, foregroundRole());
