@@ -44,6 +44,7 @@ TWindowManager::~TWindowManager()
     std::vector<int> open;
     for (TfrmMain *window : m_windows)
         open.push_back(window->Number());
+    std::sort(open.begin(), open.end());
     for (TfrmMain *window : m_closing)
         delete window;
     for (TfrmMain *window : m_windows)
@@ -79,12 +80,15 @@ void TWindowManager::ShowAll()
 
 TfrmMain *TWindowManager::OpenWindow()
 {
-    const QWidget *active = QApplication::activeWindow();
+    // A window without a place of its own would open right over the others: it goes a step
+    // below the one in front (a request from another process finds none in front).
+    const QWidget *anchor = QApplication::activeWindow();
+    if (!anchor && !m_windows.empty())
+        anchor = m_windows.back();
     TfrmMain *window = Create(FreeNumber());
-    // A window without a place of its own would open right over the first one.
     const QSettings settings = OpenAppSettings();
-    if (active && settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull())
-        window->move(active->window()->pos() + QPoint(32, 32));
+    if (anchor && settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull())
+        window->move(anchor->window()->pos() + QPoint(32, 32));
     window->show();
     window->raise();
     window->activateWindow();
