@@ -37,7 +37,11 @@ std::vector<int> ReadOpenWindows()
 
 } // namespace
 
-TWindowManager::TWindowManager() : m_store(std::make_shared<TSharedStore>()) {}
+TWindowManager::TWindowManager() : m_store(std::make_shared<TSharedStore>())
+{
+    // The program's end closes every window first: it must be told from the user closing one.
+    QCoreApplication::instance()->installEventFilter(this);
+}
 
 TWindowManager::~TWindowManager()
 {
@@ -125,16 +129,18 @@ TfrmMain *TWindowManager::Create(int number)
     connect(newWindow, &QAction::triggered, this,
             [this, window] { RunGuarded(window, [this] { OpenWindow(); }); });
 
-    window->installEventFilter(this);
     m_windows.push_back(window);
     return window;
 }
 
-// A window closed while others stay goes at once, port, settings and files; the last one stays
-// until the program ends, so that it counts as open at exit.
+// A window the user closes while others stay goes at once, port, settings and files; the last one
+// stays until the program ends, and so do all those that the program's end closes, so that they
+// count as open at exit.
 bool TWindowManager::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Close && m_windows.size() > 1) {
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance())
+        m_ending = true;
+    if (event->type() == QEvent::Close && !m_ending && m_windows.size() > 1) {
         const auto found = std::find(m_windows.begin(), m_windows.end(), watched);
         if (found != m_windows.end()) {
             TfrmMain *window = *found;

@@ -40,4 +40,5 @@ private:
     std::shared_ptr<TSharedStore> m_store;
     std::vector<TfrmMain *> m_windows;
     std::vector<TfrmMain *> m_closing; // closed, to be deleted once their close has run
+    bool m_ending = false;
 };

@@ -8,9 +8,11 @@
 #include "senddata/sendhistory.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -92,7 +94,13 @@ TEST(Windows, TwoWindowsReceiveAtOnceEachIntoItsOwnFiles)
         Find<QPushButton>(second, "btnSend")->click();
         EXPECT_EQ(ptyA.Receive(4), (Bytes{'t', 'o', ' ', 'A'}));
         EXPECT_EQ(ptyB.Receive(4), (Bytes{'t', 'o', ' ', 'B'}));
+
+        // File > Exit in either window ends the program, both windows counting as open.
+        QTimer::singleShot(0, second, [second] { Find<QAction>(second, "mnuFileExit")->trigger(); });
+        EXPECT_EQ(QCoreApplication::exec(), 0);
+        EXPECT_EQ(windows.Windows().size(), 2u);
     }
+    EXPECT_EQ(Store().value(QStringLiteral("OpenWindows")).toString(), QStringLiteral("1 2"));
     CRecDataList firstFile, secondFile;
     ASSERT_TRUE(firstFile.Load(env.File("TempRec.tmp")));
     ASSERT_TRUE(secondFile.Load(env.File("TempRec-2.tmp")));
