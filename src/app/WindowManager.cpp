@@ -107,10 +107,15 @@ TfrmMain *TWindowManager::Window(int number) const
     return nullptr;
 }
 
+// Not the number of a window still closing either: it has yet to write its files.
 int TWindowManager::FreeNumber() const
 {
+    const auto closing = [this](int number) {
+        return std::any_of(m_closing.begin(), m_closing.end(),
+                           [number](const TfrmMain *window) { return window->Number() == number; });
+    };
     int number = 1;
-    while (Window(number))
+    while (Window(number) || closing(number))
         ++number;
     return number;
 }
