@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/CommandGuard.h"
 #include "app/MainWindowExtras.h"
+#include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "platform/appfolder.h"
 #include "platform/gui/qthandover.h"
@@ -15,19 +16,22 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
-TfrmMain *frmMain = nullptr;
-TfrmRecDataList *frmRecDataList = nullptr;
+TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(1, nullptr, parent) {}
 
-TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
+TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *parent)
+    : QMainWindow(parent), m_number(number),
+      m_store(store ? std::move(store) : std::make_shared<TSharedStore>())
 {
     setObjectName(QStringLiteral("frmMain"));
+    m_loadsShared = m_store->FirstUse();
     BuildMainWindowUi(this, ui);
     resize(676, 582);
     CentreOnScreen();
+    PrepareRuleFile();
     ISessionView &view = *this;
-    m_session =
-        std::make_unique<CPortSession>(view, std::make_unique<CQtHandOver>(this),
-                                       std::make_unique<CQtHandOver>(this), AppFilePath("Default.ass"));
+    m_session = std::make_unique<CPortSession>(view, std::make_unique<CQtHandOver>(this),
+                                               std::make_unique<CQtHandOver>(this), RuleFilePath());
+    ConnectStore();
     ConnectCommands();
     InitSession();
 }
@@ -39,7 +43,6 @@ TfrmMain::~TfrmMain()
     m_session->StopAutoSend();
     RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
-    m_sendList.clear();
     m_session.reset();
 }
 

@@ -32,17 +32,31 @@ struct TfrmMainExtras;
 class QTimer;
 class TfrmRecDataList;
 class TMonitorRun;
+class TSharedStore;
 
 class TfrmMain : public QMainWindow, public ISendTarget, private ISessionView
 {
     Q_OBJECT
 public:
+    // The first window, with send list, symbols and history of its own.
     explicit TfrmMain(QWidget *parent = nullptr);
+    // Window `number` (1 is the first), sharing the lists in `store` with the other windows of the
+    // process; a null store makes one of its own.
+    TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *parent = nullptr);
     // Stops auto send and waits for its threads, saves the settings, then releases the session,
     // which closes an open port.
     ~TfrmMain() override;
 
     const TfrmMainUi &Ui() const { return ui; }
+
+    // ---- What makes this window one of several (MainWindowWindows.cpp) ----
+    int Number() const { return m_number; }
+    // The first window keeps the files and settings it always had; window n >= 2 has its rules in
+    // "Default-n.ass", its received list in "TempRec-n.tmp" and its settings in group "Windown".
+    std::string RuleFilePath() const;
+    std::string RecDataFilePath() const;
+    QString SettingsGroup() const;
+    TfrmRecDataList *RecDataList() const { return m_recDataList; }
 
     // Start-up and the settings kept between runs.
     void InitSession();
@@ -58,7 +72,7 @@ public:
     int CurDisplayType() const { return m_curDisplayType; }
     bool ShowTime() const { return m_showTime; }
     bool ShowSendData() const { return m_showSendData.load(); }
-    const CSymbolTable &Symbols() const { return m_symbols; }
+    const CSymbolTable &Symbols() const;
     void ReloadSymbols();
 
     // Sending. SendItem may be called from any thread.
@@ -67,7 +81,7 @@ public:
     void SetInstantItem(const CCommData &item);
     bool LoadSendList(const std::string &path);
     void AddSendListItem(const CCommData &item);
-    const std::vector<CCommData> &SendListItems() const { return m_sendList; }
+    const std::vector<CCommData> &SendListItems() const;
     int CurrentType() const { return m_currentType; }
 
     // The port and the receive path. `device`, when given, is opened for the link's port: a lost
@@ -124,6 +138,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Window n >= 2 starts from the first window's rules until it saves its own.
+    void PrepareRuleFile();
+    void ConnectStore();
+    void FillSendList();
+    void AppendSendListRow(const CCommData &item);
+    void ShowSymbols();
+    void ShowTitle(const COM_PORT_SETTING &link);
+
     void CentreOnScreen();
     void ConnectCommands();
     void ConnectViewCommands();
@@ -177,15 +199,17 @@ private:
     void btnStopAutoSendClick();
 
     TfrmMainUi ui;
+    int m_number = 1;
+    std::shared_ptr<TSharedStore> m_store;
+    // The first window on the store loads the shared lists; the others show what it loaded.
+    bool m_loadsShared = true;
 
     std::unique_ptr<CPortSession> m_session;
-    std::vector<CCommData> m_sendList;
     uint8_t m_currentType = FMT_STRING;
     int m_curDisplayType = FMT_STRING;
     std::atomic<bool> m_showSendData{true};
     bool m_showTime = false;
     std::optional<COM_PORT_SETTING> m_lastLink;
-    CSymbolTable m_symbols;
     CCommData m_instantSymbolItem;
     // What SetInstantItem showed last: until the user changes the text it reads back as these
     // bytes, which a round trip through the edit's text would not always give (a 0x00, a CR).
@@ -244,6 +268,3 @@ private:
     QTimer *m_lossNoteTimer = nullptr;
     int64_t m_lossBurstStartMs = 0;
 };
-
-extern TfrmMain *frmMain;
-extern TfrmRecDataList *frmRecDataList;

@@ -6,9 +6,9 @@
 #include "app/LogCapture.h"
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
+#include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "data/gui/dialogsupport.h"
-#include "platform/appfolder.h"
 #include "platform/logstamp.h"
 
 #include <QAction>
@@ -64,8 +64,9 @@ void TfrmMain::ConnectEverydayCommands()
 {
     m_extras = std::make_unique<TfrmMainExtras>();
     TfrmMainExtras &x = *m_extras;
-    x.historyPath = AppFilePath("History.sds");
-    RunGuarded(this, [&x] { x.history.Load(x.historyPath); });
+    if (m_loadsShared)
+        RunGuarded(this, [this] { m_store->LoadHistory(); });
+    x.history = m_store->History();
 
     // Line ending, beside the format.
     x.cboLineEnding = new QComboBox(ui.cboFormat->parentWidget());

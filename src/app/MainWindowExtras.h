@@ -2,7 +2,6 @@
 // What the main window keeps for its everyday tools, beside the controls its layout builds.
 #include "data/commdata.h"
 #include "link/linksetting.h"
-#include "platform/backgroundwriter.h"
 #include "senddata/sendhistory.h"
 
 #include <QString>
@@ -38,10 +37,8 @@ struct TfrmMainExtras
     TFindBar *findBar = nullptr;
     std::unique_ptr<TLogCapture> capture;
 
+    // The shared history, with this window's own place in a recall.
     CSendHistory history;
-    std::string historyPath;
-    // Saving the history after each send must not make the window wait for the disk.
-    CBackgroundWriter historyWriter;
 
     bool milliseconds = false;
     bool sincePrevious = false;

@@ -13,7 +13,7 @@ void TfrmMain::ConnectOtherCommands()
     // Open at any time, also while auto send runs; what is saved applies from the next start.
     connect(ui.mnuSettingAutoSend, &QAction::triggered, this, [this] {
         RunGuarded(this, [this] {
-            TfrmAutoSendSetting dialog(this);
+            TfrmAutoSendSetting dialog(this, RuleFilePath());
             dialog.exec();
         });
     });

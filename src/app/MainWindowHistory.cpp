@@ -1,6 +1,7 @@
 // Instant sends with a line ending, and the recall of earlier instant sends with Up and Down.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
+#include "app/SharedStore.h"
 
 #include <QComboBox>
 #include <QTextCursor>
@@ -28,10 +29,8 @@ void TfrmMain::SendInstantItem()
 {
     TfrmMainExtras &x = *m_extras;
     CCommData item = GetInstantItem();
-    if (IsPortOpen() && item.GetLength() > 0) {
-        x.history.Add(item);
-        x.historyWriter.Post(x.historyPath, [text = x.history.FileText()] { return text; });
-    }
+    if (IsPortOpen() && item.GetLength() > 0)
+        m_store->AddToHistory(item);
     if (item.GetFormat() == FMT_STRING) {
         const Bytes ending = LineEndingBytes(x.cboLineEnding->currentIndex());
         if (!ending.empty()) {

@@ -156,6 +156,7 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
                                   QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
     }
     FitStatusPanels(ui, IsPortOpen());
+    ShowTitle(IsPortOpen() ? link : COM_PORT_SETTING());
     if (WaitingForPort())
         ShowReconnectWait();
 }

@@ -1,15 +1,15 @@
 // Sending: the instant-send edit, the send-list panel and the one send routine all sends use.
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
+#include "app/SharedStore.h"
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/shownbytes.h"
 #include "platform/appfolder.h"
+#include "platform/clock.h"
 #include "platform/diaglog.h"
-#include "platform/textfile.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
-#include "senddata/senddatalist.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -165,7 +165,7 @@ void TfrmMain::SetInstantItem(const CCommData &item)
         QTextCursor cursor(ui.edSendItem->document());
         QTextCharFormat symbol = cursor.charFormat();
         symbol.setForeground(ToQColor(kPatternSymbol.Color));
-        WriteSymbolText(cursor, item, m_symbols, symbol);
+        WriteSymbolText(cursor, item, Symbols(), symbol);
     } else if (item.GetFormat() == FMT_STRING) {
         QTextCursor(ui.edSendItem->document()).insertText(m_shownInstantText.Show(item.Data()));
     } else {
@@ -230,16 +230,16 @@ int TfrmMain::SelectedRow() const
 void TfrmMain::SendCurrent()
 {
     const int row = SelectedRow();
-    if (row >= 0 && row < static_cast<int>(m_sendList.size()))
-        SendItem(CCommData(m_sendList[static_cast<size_t>(row)]));
+    if (row >= 0 && row < static_cast<int>(SendListItems().size()))
+        SendItem(CCommData(SendListItems()[static_cast<size_t>(row)]));
 }
 
 void TfrmMain::btnGoClick()
 {
     const int row = SelectedRow();
-    if (row < 0 || row >= static_cast<int>(m_sendList.size()))
+    if (row < 0 || row >= static_cast<int>(SendListItems().size()))
         return;
-    SendItem(CCommData(m_sendList[static_cast<size_t>(row)]));
+    SendItem(CCommData(SendListItems()[static_cast<size_t>(row)]));
     if (row + 1 < ui.lsvSendData->topLevelItemCount())
         ui.lsvSendData->setCurrentItem(ui.lsvSendData->topLevelItem(row + 1));
     if (const QList<QTreeWidgetItem *> rows = ui.lsvSendData->selectedItems(); !rows.isEmpty())
@@ -249,8 +249,8 @@ void TfrmMain::btnGoClick()
 void TfrmMain::mnuCopyToInputClick()
 {
     const int row = SelectedRow();
-    if (row >= 0 && row < static_cast<int>(m_sendList.size()))
-        SetInstantItem(m_sendList[static_cast<size_t>(row)]);
+    if (row >= 0 && row < static_cast<int>(SendListItems().size()))
+        SetInstantItem(SendListItems()[static_cast<size_t>(row)]);
 }
 
 void TfrmMain::mnuSettingSendSettingClick()
@@ -260,9 +260,7 @@ void TfrmMain::mnuSettingSendSettingClick()
             TfrmSendDataList dialog(this);
             dialog.exec();
         }
-        m_sendList.clear();
-        ui.lsvSendData->clear();
-        LoadSendList(AppFilePath("Default.sds"));
+        m_store->ReloadSendList();
     });
 }
 
@@ -274,24 +272,13 @@ void TfrmMain::lsvSendDataChange()
         a->setEnabled(ui.btnGo->isEnabled());
 }
 
+// The list is the one all windows share: each of them shows the change.
 bool TfrmMain::LoadSendList(const std::string &path)
 {
-    if (!FileExists(path))
-        return false;
-    CSendDataList list;
-    list.Load(path);
-    m_sendList.clear();
-    ui.lsvSendData->clear();
-    for (const CCommData &item : list.Items())
-        AddSendListItem(item);
-    UpdateControls();
-    return true;
+    return m_store->LoadSendList(path);
 }
 
 void TfrmMain::AddSendListItem(const CCommData &item)
 {
-    m_sendList.push_back(item);
-    // Format and content come from the item, not split back out of its summary text, so a
-    // double quote in the data cannot cut the content short.
-    SetItemRow(new QTreeWidgetItem(ui.lsvSendData), item);
+    m_store->AddSendListItem(item);
 }

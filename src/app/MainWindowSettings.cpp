@@ -1,5 +1,6 @@
 // Start-up and the settings kept between runs.
 #include "app/MainWindow.h"
+#include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
@@ -30,8 +31,12 @@ bool ReadInteger(const QSettings &settings, const char *name, int &value)
 
 void TfrmMain::InitSession()
 {
-    m_symbols.Reset();
-    ReloadSymbols();
+    if (m_loadsShared) {
+        m_store->ResetSymbols();
+        ReloadSymbols();
+    } else {
+        ShowSymbols();
+    }
     m_session->AutoSend().SetState(AUTOSEND_STOPPED);
     m_lastLink.reset();
     ui.edData->Clear();
@@ -40,7 +45,10 @@ void TfrmMain::InitSession()
     m_showTime = false;
     m_showSendData = true;
     SetInstantItem(CCommData(Bytes(), FMT_STRING));
-    LoadSendList(AppFilePath("Default.sds"));
+    if (m_loadsShared)
+        LoadSendList(AppFilePath("Default.sds"));
+    else
+        FillSendList();
     LoadSettings();
     UpdateControls();
     UpdateViewState();
@@ -51,7 +59,9 @@ void TfrmMain::InitSession()
 
 bool TfrmMain::LoadSettings()
 {
-    const QSettings settings = OpenAppSettings();
+    QSettings settings = OpenAppSettings();
+    if (m_number > 1)
+        settings.beginGroup(SettingsGroup());
     int value = 0;
     if (!ReadInteger(settings, "CurrentType", value))
         return false;
@@ -108,6 +118,8 @@ bool TfrmMain::LoadSettings()
 void TfrmMain::SaveSettings()
 {
     QSettings settings = OpenAppSettings();
+    if (m_number > 1)
+        settings.beginGroup(SettingsGroup());
     settings.setValue(QStringLiteral("CurrentType"), static_cast<int>(m_currentType));
     settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
     settings.setValue(QStringLiteral("ShowSendData"), m_showSendData ? 1 : 0);

@@ -1,4 +1,5 @@
 #include "app/MainWindowUi.h"
+#include "app/StatusPanel.h"
 #include "app/TrafficLog.h"
 #include "data/gui/windowpolish.h"
 #include "platform/gui/fixedfont.h"
@@ -270,7 +271,7 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
     small.setPointSizeF(8);
     ui.stbComStatus->setFont(small);
     for (int i = 0; i < kStatusPanelCount; ++i) {
-        auto *panel = new QLabel(ui.stbComStatus);
+        auto *panel = new TStatusPanel(ui.stbComStatus);
         panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
         panel->setMinimumWidth(widths[i]);
         panel->setFrameShape(QFrame::Panel);
@@ -338,11 +339,22 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
     // them readable without widening the panels at every block.
     const QString counterRoom = QStringLiteral("00");
     for (int i = 0; i < kStatusPanelCount; ++i) {
-        QLabel *panel = ui.panels[i];
-        const QString text = i >= 6 ? panel->text() + counterRoom : panel->text();
-        const int needed = panel->fontMetrics().horizontalAdvance(text) + 2 * panel->frameWidth() + 2;
-        // With a port open every panel is as wide as its text; the labels alone keep the first
-        // layout's widths.
-        panel->setMinimumWidth(open ? needed : std::max(kPanelWidths[i], needed));
+        auto *panel = static_cast<TStatusPanel *>(ui.panels[i]);
+        if (!open) {
+            // The labels alone keep the first layout's widths.
+            panel->setMinimumWidth(std::max(kPanelWidths[i], panel->WidthFor(panel->text())));
+            panel->setAccessibleDescription(QString());
+        } else if (i >= 6) {
+            panel->setMinimumWidth(panel->WidthFor(panel->text() + counterRoom));
+        } else {
+            // The link's panels are as wide as their texts while the window has room; a window
+            // narrowed to sit beside another shows their values only, and a long device path
+            // shortened, with the whole text in the tool tip.
+            panel->setMinimumWidth(
+                std::min(panel->WidthFor(panel->Value()), panel->WidthFor(QStringLiteral("/dev/ttyUSB0"))));
+            if (panel->toolTip().isEmpty())
+                panel->setToolTip(panel->text());
+            panel->setAccessibleDescription(panel->text());
+        }
     }
 }

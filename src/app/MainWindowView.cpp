@@ -1,10 +1,10 @@
 // The traffic log's view commands: display mode, time stamps, sent data, save, copy and clear.
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
+#include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/dialogsupport.h"
-#include "platform/appfolder.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -105,10 +105,10 @@ void TfrmMain::LogSendData(const CCommData &item)
     ui.edData->LogSendData(item);
 }
 
+// The table is the one all windows share: each of them shows it.
 void TfrmMain::ReloadSymbols()
 {
-    m_symbols.Load(AppFilePath("Default.sym"));
-    ui.edData->SetSymbolTable(m_symbols);
+    m_store->ReloadSymbols();
 }
 
 void TfrmMain::btnClearClick()

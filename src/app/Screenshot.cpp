@@ -150,7 +150,7 @@ int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
         return saved ? 0 : 1;
     }
     if (which == QLatin1String("recdatalist"))
-        return frmRecDataList && Grab(frmRecDataList, path) ? 0 : 1;
+        return window.RecDataList() && Grab(window.RecDataList(), path) ? 0 : 1;
     for (const ST_Shot &shot : kShots) {
         if (which != QLatin1String(shot.Name))
             continue;

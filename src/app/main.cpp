@@ -1,10 +1,10 @@
 #include "app/InstanceDoor.h"
 #include "app/MainWindow.h"
 #include "app/Screenshot.h"
+#include "app/WindowManager.h"
 #include "platform/appfolder.h"
 #include "platform/gui/signalquit.h"
 #include "platform/instance.h"
-#include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -55,16 +55,17 @@ int AnswerInfoOption(int argc, char **argv)
     return -1;
 }
 
-// Until the program has more windows than one, a later start is shown the one there is.
-void ShowForAnotherStart(TfrmMain *window)
+// A later start on this app folder gets a window of its own here. Before the first window is up
+// (a start-up message box runs the event loop) there is nothing to add a window to.
+void OpenForAnotherStart(TWindowManager *windows)
 {
-    if (!window)
+    if (!windows || windows->Windows().empty())
         return;
-    if (window->isMinimized())
-        window->showNormal();
-    window->show();
-    window->raise();
-    window->activateWindow();
+    try {
+        windows->OpenWindow();
+    } catch (const std::exception &e) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+    }
 }
 
 // The running process did not answer: this one works beside it, on files of its own. False when
@@ -102,11 +103,11 @@ int main(int argc, char **argv)
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
     QuitOnTerminationSignals();
     const bool screenshot = (argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0;
-    std::unique_ptr<TfrmMain> window;
-    // The window is reset before the door closes: a later start finds this process until its
+    std::unique_ptr<TWindowManager> windows;
+    // The windows are closed before the door closes: a later start finds this process until its
     // files are written.
     InstanceDoor door(QString::fromStdString(InstanceSocketPath(AppFolder())),
-                      [&window] { ShowForAnotherStart(window.get()); });
+                      [&windows] { OpenForAnotherStart(windows.get()); });
     if (!screenshot) {
         const InstanceDoor::Outcome outcome = door.Open();
         if (outcome == InstanceDoor::Outcome::HandedOver)
@@ -116,23 +117,19 @@ int main(int argc, char **argv)
         if (TerminationRequested())
             return 0;
     }
+    windows = std::make_unique<TWindowManager>();
+    TfrmMain *first = nullptr;
     try {
-        window = std::make_unique<TfrmMain>();
-        frmMain = window.get();
-        // Owned by the main window, so it goes (and writes its file) after the main window's settings.
-        frmRecDataList = new TfrmRecDataList(window.get());
-        window->SetRecDataList(frmRecDataList);
+        first = windows->Start();
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return 1;
     }
     if (screenshot)
-        return SaveScreenshot(*window, QString::fromLocal8Bit(argv[2]),
+        return SaveScreenshot(*first, QString::fromLocal8Bit(argv[2]),
                               argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
-    window->show();
+    windows->ShowAll();
     const int code = TerminationRequested() ? 0 : app.exec();
-    window.reset();
-    frmMain = nullptr;
-    frmRecDataList = nullptr;
+    windows.reset();
     return code;
 }

@@ -214,7 +214,7 @@ TEST(Desktop, TheLogTakesTheRoomTheWindowGains)
     EXPECT_EQ(list->height(), 300);
 }
 
-TEST(Desktop, StatusPanelsShowTheirWholeText)
+TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -226,6 +226,9 @@ TEST(Desktop, StatusPanelsShowTheirWholeText)
     w.show();
     w.OpenLink(Link("Bench", longPath));
     ASSERT_TRUE(w.IsPortOpen());
+    // Two windows fit side by side on a 1280-pixel screen once the layout has settled.
+    EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
+    w.resize(w.sizeHint().width(), w.height());
     QApplication::processEvents();
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
@@ -234,6 +237,14 @@ TEST(Desktop, StatusPanelsShowTheirWholeText)
         EXPECT_EQ(Name(panel), panel->text()) << "a panel reads as its text";
     }
     EXPECT_TRUE(StatusPanel(w, 0).endsWith(QString::fromStdString(longPath)));
+
+    // Narrowed, the port's panel is cut short; its whole text stays at hand.
+    w.resize(630, w.height());
+    QApplication::processEvents();
+    auto *port = Find<QLabel>(w, "stbComStatusPanel0");
+    EXPECT_LT(port->width(), port->fontMetrics().horizontalAdvance(port->text()));
+    EXPECT_EQ(port->toolTip(), port->text());
+    EXPECT_EQ(port->accessibleDescription(), port->text());
     w.ClosePort();
 }
 

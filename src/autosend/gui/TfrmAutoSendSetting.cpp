@@ -20,14 +20,10 @@ namespace {
 
 const char kRuleFilter[] = "Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
 
-std::string DefaultRulePath()
-{
-    return AppFilePath("Default.ass");
-}
-
 } // namespace
 
-TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
+TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rulePath)
+    : QDialog(owner), m_rulePath(rulePath.empty() ? AppFilePath("Default.ass") : rulePath)
 {
     setObjectName("frmAutoSendSetting");
     setWindowTitle("Auto Send Rule Setting");
@@ -73,7 +69,7 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner) : QDialog(owner)
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAutoSendSetting::reject);
 
     try {
-        m_rules.LoadFromFile(DefaultRulePath());
+        m_rules.LoadFromFile(m_rulePath);
     } catch (const EKestrumError &error) {
         // The rules read before the fault stay; the error is shown once the dialog is up.
         m_loadError = QString::fromLocal8Bit(error.what());
@@ -249,7 +245,7 @@ void TfrmAutoSendSetting::btnSaveAsClick()
 void TfrmAutoSendSetting::accept()
 {
     try {
-        m_rules.SaveToFile(DefaultRulePath());
+        m_rules.SaveToFile(m_rulePath);
     } catch (const EKestrumError &error) {
         ShowErrorBox(this, error);
         return;

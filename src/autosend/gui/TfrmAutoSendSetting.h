@@ -1,10 +1,12 @@
 #pragma once
-// Edits the rule list the engine runs: loads "Default.ass" when created and writes it on OK, so a
-// change applies from the next start of auto send. Row i always shows rule i.
+// Edits the rule list the engine runs: loads its window's rule file ("Default.ass" for the first
+// window) when created and writes it on OK, so a change applies from the next start of auto send.
+// Row i always shows rule i.
 #include "autosend/rulelist.h"
 
 #include <QDialog>
 #include <QString>
+#include <string>
 
 class QPushButton;
 class QTreeWidget;
@@ -13,11 +15,12 @@ class TfrmAutoSendSetting : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmAutoSendSetting(QWidget *owner);
+    // An empty `rulePath` is "Default.ass" in the app folder.
+    explicit TfrmAutoSendSetting(QWidget *owner, const std::string &rulePath = std::string());
 
     const CRuleList &Rules() const { return m_rules; }
 
-    // Writes "Default.ass"; stays open, showing the error, when it cannot be written.
+    // Writes the rule file; stays open, showing the error, when it cannot be written.
     void accept() override;
 
 protected:
@@ -43,6 +46,7 @@ private:
     void btnLoadClick();
     void btnSaveAsClick();
 
+    std::string m_rulePath;
     CRuleList m_rules;
     QString m_loadError;
 

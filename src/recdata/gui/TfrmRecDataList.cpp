@@ -15,7 +15,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-TfrmRecDataList::TfrmRecDataList(QWidget *owner) : QDialog(owner)
+TfrmRecDataList::TfrmRecDataList(QWidget *owner, const std::string &filePath)
+    : QDialog(owner), m_filePath(filePath.empty() ? CRecDataList::FilePath() : filePath)
 {
     setObjectName("frmRecDataList");
     setWindowTitle("Receive Data List");

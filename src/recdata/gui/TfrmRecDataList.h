@@ -1,9 +1,9 @@
 #pragma once
-// Every received block, kept for the whole run and across restarts in "TempRec.tmp". Created once
-// after the main window and shown modally on demand; blocks keep arriving while it is shown.
-// Besides the write at destruction the file follows every change within a couple of seconds, so a
-// killed program loses at most those: new blocks are appended to it, and any other change (and
-// the emptying at the bound) rewrites it whole.
+// Every received block, kept for the whole run and across restarts in its window's file
+// ("TempRec.tmp" for the first window). Created once after its main window and shown modally on
+// demand; blocks keep arriving while it is shown. Besides the write at destruction the file follows
+// every change within a couple of seconds, so a killed program loses at most those: new blocks are
+// appended to it, and any other change (and the emptying at the bound) rewrites it whole.
 #include "platform/backgroundwriter.h"
 #include "recdata/recdatalist.h"
 
@@ -26,16 +26,16 @@ public:
     // size, and a fast stream would otherwise pile up two seconds of it.
     static constexpr size_t kFlushBytes = 256 * 1024;
 
-    // Loads "TempRec.tmp" from the app folder.
-    explicit TfrmRecDataList(QWidget *owner);
-    // Writes "TempRec.tmp".
+    // Loads the list from `filePath`; an empty one is "TempRec.tmp" in the app folder.
+    explicit TfrmRecDataList(QWidget *owner, const std::string &filePath = std::string());
+    // Writes the list's file.
     ~TfrmRecDataList() override;
 
     void AddRecData(const CCommData &item);
     void ClearRecData();
     bool LoadRecData(const std::string &path);
     void SaveRecData(const std::string &path);
-    static std::string RecDataFilePath() { return CRecDataList::FilePath(); }
+    const std::string &RecDataFilePath() const { return m_filePath; }
     void UpdateButtons();
 
     // "Add to Send Data" hands each selected entry to this, top row first.
@@ -65,6 +65,7 @@ private:
     void btnEditClick();
     void btnMergeClick();
 
+    std::string m_filePath;
     CRecDataList m_entries;
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;

@@ -1,0 +1,194 @@
+#include "app/MainWindow.h"
+#include "app/WindowManager.h"
+#include "autosend/event.h"
+#include "autosend/rule.h"
+#include "autosend/rulelist.h"
+#include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "senddata/sendhistory.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+std::string Joined(const CRecDataList &list)
+{
+    std::string bytes;
+    for (int i = 0; i < list.Count(); ++i)
+        bytes.append(list.At(i).Data().begin(), list.At(i).Data().end());
+    return bytes;
+}
+
+std::string Stream(char tag)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += tag + std::to_string(i) + ";";
+    return text;
+}
+
+void SendInPieces(CTestPty &pty, const std::string &text)
+{
+    for (size_t at = 0; at < text.size(); at += 7)
+        pty.Send(text.substr(at, 7));
+}
+
+int SendRows(const TfrmMain *w)
+{
+    return Find<QTreeWidget>(w, "lsvSendData")->topLevelItemCount();
+}
+
+QSettings Store()
+{
+    return QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"));
+}
+
+} // namespace
+
+TEST(Windows, TwoWindowsReceiveAtOnceEachIntoItsOwnFiles)
+{
+    GuiTestEnv env;
+    CTestPty ptyA, ptyB;
+    const std::string a = Stream('a'), b = Stream('b');
+    {
+        TWindowManager windows;
+        TfrmMain *first = windows.Start();
+        windows.ShowAll();
+        TfrmMain *second = windows.OpenWindow();
+        ASSERT_EQ(second->Number(), 2);
+        first->OpenLink(Link("A", ptyA.Path()));
+        second->OpenLink(Link("B", ptyB.Path()));
+        ASSERT_TRUE(first->IsPortOpen() && second->IsPortOpen());
+        EXPECT_EQ(second->windowTitle().toStdString(), "Kestrum - B (" + ptyB.Path() + ")");
+
+        std::thread sendA([&] { SendInPieces(ptyA, a); });
+        std::thread sendB([&] { SendInPieces(ptyB, b); });
+        sendA.join();
+        sendB.join();
+        ASSERT_TRUE(WaitUntil([&] {
+            return first->RecBytes() == static_cast<int64_t>(a.size()) &&
+                   second->RecBytes() == static_cast<int64_t>(b.size());
+        }));
+        EXPECT_EQ(Joined(first->RecDataList()->Entries()), a);
+        EXPECT_EQ(Joined(second->RecDataList()->Entries()), b);
+
+        // Each window's sends go to its own port; both land in the one history.
+        first->SetInstantItem(CCommData(std::string("to A"), FMT_STRING));
+        Find<QPushButton>(first, "btnSend")->click();
+        second->SetInstantItem(CCommData(std::string("to B"), FMT_STRING));
+        Find<QPushButton>(second, "btnSend")->click();
+        EXPECT_EQ(ptyA.Receive(4), (Bytes{'t', 'o', ' ', 'A'}));
+        EXPECT_EQ(ptyB.Receive(4), (Bytes{'t', 'o', ' ', 'B'}));
+
+        // File > Exit in either window ends the program, both windows counting as open.
+        QTimer::singleShot(0, second, [second] { Find<QAction>(second, "mnuFileExit")->trigger(); });
+        EXPECT_EQ(QCoreApplication::exec(), 0);
+        EXPECT_EQ(windows.Windows().size(), 2u);
+    }
+    EXPECT_EQ(Store().value(QStringLiteral("OpenWindows")).toString(), QStringLiteral("1 2"));
+    CRecDataList firstFile, secondFile;
+    ASSERT_TRUE(firstFile.Load(env.File("TempRec.tmp")));
+    ASSERT_TRUE(secondFile.Load(env.File("TempRec-2.tmp")));
+    EXPECT_EQ(Joined(firstFile), a);
+    EXPECT_EQ(Joined(secondFile), b);
+    CSendHistory history;
+    history.Load(env.File("History.sds"));
+    ASSERT_EQ(history.Items().size(), 2u);
+    EXPECT_EQ(history.Items()[0].Data(), (Bytes{'t', 'o', ' ', 'B'}));
+    EXPECT_EQ(history.Items()[1].Data(), (Bytes{'t', 'o', ' ', 'A'}));
+}
+
+TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
+{
+    GuiTestEnv env;
+    TWindowManager windows;
+    TfrmMain *first = windows.Start();
+    windows.ShowAll();
+    TfrmMain *second = windows.OpenWindow();
+    first->AddSendListItem(CCommData(Bytes{1}));
+    EXPECT_EQ(SendRows(second), 1);
+
+    WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",Hex,\"03 \""});
+    ModalCatcher cancel([](QDialog *d) { d->reject(); });
+    Find<QAction>(second, "mnuSettingSendSetting")->trigger();
+    EXPECT_EQ(cancel.Seen(), QStringList{"frmSendDataList"});
+    ASSERT_EQ(SendRows(first), 2);
+    EXPECT_EQ(Find<QTreeWidget>(first, "lsvSendData")->topLevelItem(0)->text(0), QStringLiteral("B"));
+    EXPECT_EQ(&first->SendListItems(), &second->SendListItems());
+}
+
+TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStart)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    CRuleList rules;
+    auto rule = std::make_unique<CSingleRule>();
+    rule->Event = std::make_unique<CReceiveAnythingEvent>();
+    rules.Add(std::move(rule));
+    rules.SaveToFile(env.File("Default.ass"));
+    {
+        TWindowManager windows;
+        TfrmMain *first = windows.Start();
+        windows.ShowAll();
+        Find<QAction>(first, "mnuFileNewWindow")->trigger();
+        TfrmMain *second = windows.Window(2);
+        ASSERT_NE(second, nullptr);
+        // Its rules start as the first window's; the Rule dialog writes them to its own file.
+        CRuleList mine, firsts;
+        EXPECT_TRUE(mine.LoadFromFile(env.File("Default-2.ass")));
+        ModalCatcher clear([](QDialog *d) {
+            d->findChild<QPushButton *>(QStringLiteral("btnDeleteAll"))->click();
+            d->accept();
+        });
+        Find<QAction>(second, "mnuSettingAutoSend")->trigger();
+        mine.LoadFromFile(env.File("Default-2.ass"));
+        EXPECT_EQ(mine.Count(), 0);
+        ASSERT_TRUE(firsts.LoadFromFile(env.File("Default.ass")));
+        EXPECT_EQ(firsts.Count(), 1);
+
+        second->OpenLink(Link("B", pty.Path()));
+        Find<QToolButton>(second, "btnHex")->click();
+        EXPECT_EQ(first->windowTitle(), QStringLiteral("Kestrum"));
+    }
+    {
+        const QSettings settings = Store();
+        EXPECT_EQ(settings.value(QStringLiteral("CurDisplayType")).toInt(), FMT_STRING);
+        EXPECT_FALSE(settings.contains(QStringLiteral("PortSetting")));
+        EXPECT_EQ(settings.value(QStringLiteral("Window2/CurDisplayType")).toInt(), FMT_HEX);
+        EXPECT_EQ(settings.value(QStringLiteral("OpenWindows")).toString(), QStringLiteral("1 2"));
+    }
+    {
+        TWindowManager windows;
+        windows.Start();
+        windows.ShowAll();
+        ASSERT_EQ(windows.Windows().size(), 2u);
+        QPointer<TfrmMain> second = windows.Window(2);
+        ASSERT_TRUE(second && second->LastLink());
+        EXPECT_EQ(second->CurDisplayType(), FMT_HEX);
+        Find<QAction>(second, "mnuOpQuickLink")->trigger();
+        EXPECT_TRUE(second->IsPortOpen());
+
+        // Closing a window that is not the last closes that one only.
+        second->close();
+        EXPECT_TRUE(WaitUntil([&second] { return second.isNull(); }));
+        ASSERT_EQ(windows.Windows().size(), 1u);
+        EXPECT_TRUE(windows.Windows()[0]->isVisible());
+    }
+    // The first window alone leaves the store as one window always did.
+    EXPECT_FALSE(Store().contains(QStringLiteral("OpenWindows")));
+}
