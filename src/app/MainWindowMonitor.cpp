@@ -207,6 +207,8 @@ void TfrmMain::ShowMonitorStatus()
 {
     const TMonitorRun &run = *m_monitorRun;
     ui.panels[0]->setText(QString::fromLocal8Bit(run.portsText));
+    // The title tells a monitoring window from the others in the task bar.
+    setWindowTitle(QStringLiteral("Kestrum - ") + QString::fromLocal8Bit(run.portsText));
     QString tip = run.setup.Bridge ? QStringLiteral("Monitoring two ports, bridged")
                                    : QStringLiteral("Monitoring two ports");
     if (run.setup.VirtualB)

@@ -273,7 +273,7 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = new TStatusPanel(ui.stbComStatus);
         panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
-        panel->setMinimumWidth(widths[i]);
+        panel->SetPreferredWidth(widths[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         // The last panel takes what is left, so a growing send counter stays readable.
@@ -341,10 +341,16 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = static_cast<TStatusPanel *>(ui.panels[i]);
         if (!open) {
-            // The labels alone keep the first layout's widths.
-            panel->setMinimumWidth(std::max(kPanelWidths[i], panel->WidthFor(panel->text())));
+            // The labels alone keep the first layout's widths while there is room; a window
+            // narrowed to sit beside another may cut them to the labels.
+            panel->SetPreferredWidth(std::max(kPanelWidths[i], panel->WidthFor(panel->text())));
+            panel->setMinimumWidth(std::min(kPanelWidths[i], panel->WidthFor(panel->text())));
             panel->setAccessibleDescription(QString());
-        } else if (i >= 6) {
+            continue;
+        }
+        // An open port's panels are as wide as their texts.
+        panel->SetPreferredWidth(0);
+        if (i >= 6) {
             panel->setMinimumWidth(panel->WidthFor(panel->text() + counterRoom));
         } else {
             // The link's panels are as wide as their texts while the window has room; a window

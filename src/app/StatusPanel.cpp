@@ -26,6 +26,13 @@ QString TStatusPanel::Value() const
     return colon < 0 ? whole : whole.mid(colon + 2);
 }
 
+QSize TStatusPanel::sizeHint() const
+{
+    QSize hint = QLabel::sizeHint();
+    hint.setWidth(std::max(hint.width(), m_preferred));
+    return hint;
+}
+
 void TStatusPanel::paintEvent(QPaintEvent *event)
 {
     if (width() >= WidthFor(text())) {

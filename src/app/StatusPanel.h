@@ -13,7 +13,17 @@ public:
     int WidthFor(const QString &text) const;
     // The text after the label: what is shown while the whole text does not fit.
     QString Value() const;
+    // The width the panel takes while the bar has room; it may be narrowed down to its minimum.
+    void SetPreferredWidth(int width)
+    {
+        m_preferred = width;
+        updateGeometry();
+    }
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    int m_preferred = 0;
 };

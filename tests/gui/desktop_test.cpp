@@ -228,8 +228,20 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     ASSERT_TRUE(w.IsPortOpen());
     // Two windows fit side by side on a 1280-pixel screen once the layout has settled.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
-    w.resize(w.sizeHint().width(), w.height());
-    QApplication::processEvents();
+    // At the width the window asks for once its layout has settled, every panel shows its whole text.
+    const auto allWhole = [&w] {
+        for (int i = 0; i < kStatusPanelCount; ++i) {
+            auto *panel =
+                Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
+            if (panel->contentsRect().width() < panel->fontMetrics().horizontalAdvance(panel->text()))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil([&] {
+        w.resize(w.sizeHint().width(), w.height());
+        return allWhole();
+    }));
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
         EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
@@ -246,6 +258,8 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     EXPECT_EQ(port->toolTip(), port->text());
     EXPECT_EQ(port->accessibleDescription(), port->text());
     w.ClosePort();
+    // Closed, the panels may give up the room their first layout had.
+    EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
 }
 
 TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)

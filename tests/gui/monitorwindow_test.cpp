@@ -111,6 +111,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     ASSERT_EQ(dialog.Seen(), QStringList{"frmMonitorSetting"});
     ASSERT_TRUE(w.MonitorRunning());
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "A: board (" + device.Path() + ")  B: " + vport);
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum - ") + StatusPanel(w, 0));
     EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
 
     CProgram program(vport);
@@ -146,6 +147,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     };
     EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
     EXPECT_EQ(StatusPanel(w, 0), QStringLiteral("Port: "));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum"));
     EXPECT_TRUE(Find<QAction>(w, "mnuOpMonitor")->isEnabled());
 }
 
