@@ -285,7 +285,7 @@ TEST(MainWindow, LogSaveCopyAndClear)
         auto *save = qobject_cast<QFileDialog *>(d);
         ASSERT_NE(save, nullptr);
         filters = save->nameFilters();
-        save->selectFile(target);
+        SelectFile(save, target);
         static_cast<QDialog *>(save)->accept();
     });
     w.findChild<QAction *>(QStringLiteral("mnuFileSave"))->trigger();
