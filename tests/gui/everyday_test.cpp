@@ -8,12 +8,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -253,14 +251,10 @@ TEST_F(Capture, AFileThatCannotBeCreatedKeepsTheDialogOpen)
     int round = 0;
     ModalCatcher catcher([&](QDialog *d) {
         auto *field = Find<QLineEdit>(d, "edCaptureFile");
-        if (round++ > 0) {
-            EXPECT_EQ(field->text(), missing) << "the path stays for the user to correct";
-        }
+        EXPECT_TRUE(round++ == 0 || field->text() == missing) << "the path stays for the user to correct";
         field->setText(round == 1 ? missing : path);
         // Queued: the message box must come up inside the dialog's own loop.
-        QMetaObject::invokeMethod(
-            d, [d] { Find<QDialogButtonBox>(d, "btnsCapture")->button(QDialogButtonBox::Ok)->click(); },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
     });
     Find<QAction>(w, "mnuFileCapture")->trigger();
     ASSERT_EQ(catcher.Seen().size(), 3) << catcher.Seen().join('|').toStdString();
@@ -285,8 +279,7 @@ TEST(Everyday, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
     for (QAction *menu : w.menuBar()->actions())
         if (!menu->isSeparator())
             menuKeys << QKeySequence::mnemonic(menu->text());
-    ASSERT_FALSE(menuKeys.isEmpty());
-    ASSERT_FALSE(menuKeys.contains(QKeySequence())) << "every menu has its key";
+    ASSERT_FALSE(menuKeys.isEmpty() || menuKeys.contains(QKeySequence())) << "every menu has its key";
     for (QWidget *child : bar->findChildren<QWidget *>()) {
         const auto *label = qobject_cast<QLabel *>(child);
         const auto *button = qobject_cast<QAbstractButton *>(child);
