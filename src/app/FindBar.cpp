@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 #include <algorithm>
 #include <tuple>
@@ -38,7 +39,9 @@ TFindBar::TFindBar(QWidget *parent, TTrafficLog *log) : QWidget(parent), m_log(l
     setObjectName(QStringLiteral("pnlFind"));
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
-    auto *label = new QLabel(QStringLiteral("&Find:"), this);
+    // Its mnemonics stay off the main menus' letters (File, View, Edit, Operate, Help): the bar
+    // stays open while the user goes on using the menus.
+    auto *label = new QLabel(QStringLiteral("F&ind:"), this);
     label->setObjectName(QStringLiteral("lbFind"));
     row->addWidget(label);
     m_find = new QLineEdit(this);
@@ -71,6 +74,9 @@ TFindBar::TFindBar(QWidget *parent, TTrafficLog *log) : QWidget(parent), m_log(l
     connect(previous, &QToolButton::clicked, this, &TFindBar::FindPrevious);
     connect(close, &QToolButton::clicked, this, &TFindBar::Close);
     connect(m_find, &QLineEdit::returnPressed, this, &TFindBar::FindNext);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &TFindBar::Close);
     const auto changed = [this] {
         // A search under way was for the old pattern.
         m_slices.stop();

@@ -118,6 +118,8 @@ void ShowHelpPage(QWidget *owner, const QString &page)
     if (g_helpWindow->parentWidget() != window)
         g_helpWindow->setParent(window, Qt::Window);
     g_helpWindow->ShowPage(page);
+    if (!g_helpWindow->isVisible())
+        g_helpWindow->PlaceOver(window);
     g_helpWindow->show();
     g_helpWindow->raise();
     g_helpWindow->activateWindow();

@@ -4,17 +4,22 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
+
+const QSize kWantedSize(760, 600);
 
 QToolButton *AddTool(QWidget *bar, QHBoxLayout *row, const char *name, const QString &text,
                      QStyle::StandardPixmap icon, const QKeySequence &key)
@@ -49,7 +54,7 @@ THelpWindow::THelpWindow(QWidget *owner, const QString &folder) : QWidget(owner,
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Kestrum Help"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(760, 600);
+    resize(kWantedSize);
 
     auto *column = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
@@ -101,6 +106,26 @@ THelpWindow::THelpWindow(QWidget *owner, const QString &folder) : QWidget(owner,
     auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
     UpdateButtons();
+}
+
+void THelpWindow::PlaceOver(const QWidget *owner)
+{
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // Not shown yet, the window has no frame of its own; the owner's is the best guess of it.
+    QSize frame = frameGeometry().size() - size();
+    if (owner && !isVisible())
+        frame = owner->frameGeometry().size() - owner->size();
+    resize(kWantedSize.boundedTo(area.size() - frame).expandedTo(minimumSizeHint()));
+    const QSize outer = size() + frame;
+    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+    const auto fit = [](int start, int length, int low, int span) {
+        return std::max(low, std::min(start, low + span - length));
+    };
+    move(fit(centre.x() - outer.width() / 2, outer.width(), area.left(), area.width()),
+         fit(centre.y() - outer.height() / 2, outer.height(), area.top(), area.height()));
 }
 
 void THelpWindow::ShowPage(const QString &page)

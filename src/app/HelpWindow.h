@@ -20,6 +20,9 @@ public:
     // The file name of the page shown, such as "contents.html".
     QString CurrentPage() const;
     QString Folder() const { return m_folder; }
+    // Centred over `owner` (or the primary screen), shrunk to a smaller screen and moved so its
+    // whole frame lies within the screen's available area.
+    void PlaceOver(const QWidget *owner);
 
     // Looks for the text from the cursor on, wrapping round once; false when it is not there.
     bool FindText(const QString &text, bool backward = false);

@@ -1,6 +1,7 @@
 #include "app/LogCapture.h"
 
 #include "app/TrafficLog.h"
+#include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
 
 #include <QApplication>
@@ -37,7 +38,8 @@ QString Reason(int error)
 
 } // namespace
 
-TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder) : QDialog(parent)
+TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, Starter start)
+    : QDialog(parent), m_start(std::move(start))
 {
     setObjectName(QStringLiteral("frmCapture"));
     setWindowTitle(QStringLiteral("Capture to File"));
@@ -85,6 +87,20 @@ QString TfrmCapture::Path() const
 bool TfrmCapture::Raw() const
 {
     return m_raw->isChecked();
+}
+
+void TfrmCapture::accept()
+{
+    const QString path = Path();
+    if (!path.isEmpty() && m_start) {
+        if (const int error = m_start(path, Raw()); error != 0) {
+            ShowMessage(this, QStringLiteral("Cannot create file ") + path + QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(strerror(error)));
+            m_path->setFocus();
+            return;
+        }
+    }
+    QDialog::accept();
 }
 
 TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -14,18 +15,23 @@ class QRadioButton;
 class QStatusBar;
 class TTrafficLog;
 
-// Asks for the capture file and what goes into it.
+// Asks for the capture file and what goes into it. OK starts the capture through `start` (0 or
+// the errno of opening the file); a file that cannot be created keeps the dialog open, so the
+// user can correct the path.
 class TfrmCapture : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmCapture(QWidget *parent, const QString &folder);
+    using Starter = std::function<int(const QString &path, bool raw)>;
+    TfrmCapture(QWidget *parent, const QString &folder, Starter start);
     QString Path() const;
     bool Raw() const;
+    void accept() override;
 
 private:
     QLineEdit *m_path;
     QRadioButton *m_raw;
+    Starter m_start;
 };
 
 class TLogCapture : public QObject

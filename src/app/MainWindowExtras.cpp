@@ -22,7 +22,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <chrono>
-#include <cstring>
 
 namespace {
 
@@ -102,12 +101,10 @@ void TfrmMain::ConnectEverydayCommands()
     x.mnuFileStopCapture =
         AddAction(ui.mnuFile, beforeExit, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
     connect(x.mnuFileCapture, &QAction::triggered, this, [this] {
-        TfrmCapture dialog(this, UserFilesFolder());
-        if (dialog.exec() != QDialog::Accepted || dialog.Path().isEmpty())
-            return;
-        if (const int error = m_extras->capture->Start(dialog.Path(), dialog.Raw()); error != 0)
-            ShowMessage(QStringLiteral("Cannot create file ") + dialog.Path() + QStringLiteral(": ") +
-                        QString::fromLocal8Bit(strerror(error)));
+        TfrmCapture dialog(this, UserFilesFolder(), [this](const QString &path, bool raw) {
+            return m_extras->capture->Start(path, raw);
+        });
+        dialog.exec();
     });
     connect(x.mnuFileStopCapture, &QAction::triggered, this, [this] { m_extras->capture->Stop(); });
     connect(x.capture.get(), &TLogCapture::StateChanged, this, &TfrmMain::UpdateEverydayControls);

@@ -60,7 +60,7 @@ void TSharedStore::AddSendListItem(const CCommData &item)
 
 void TSharedStore::ResetSymbols()
 {
-    m_symbols.Reset();
+    m_symbols.ResetForDefaultFile();
 }
 
 void TSharedStore::ReloadSymbols()

@@ -30,7 +30,7 @@ public:
     void AddSendListItem(const CCommData &item);
 
     const CSymbolTable &Symbols() const { return m_symbols; }
-    // Unannounced: a reload follows at once.
+    // Unannounced: a reload follows at once. Without "Default.sym" the standard names stay.
     void ResetSymbols();
     // From "Default.sym"; a missing or damaged file leaves the table as it was.
     void ReloadSymbols();

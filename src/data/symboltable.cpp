@@ -11,6 +11,29 @@ void CSymbolTable::Reset()
     m_entries.fill(ST_Symbol{});
 }
 
+void CSymbolTable::SetStandardNames()
+{
+    static const char *const kNames[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                         "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                         "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                         "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    Reset();
+    const auto name = [this](int value, const char *text) {
+        m_entries[static_cast<size_t>(value)] = ST_Symbol{true, false, std::string("<") + text + ">"};
+    };
+    for (int value = 0; value < 0x20; ++value)
+        name(value, kNames[value]);
+    name(0x7F, "DEL");
+}
+
+void CSymbolTable::ResetForDefaultFile()
+{
+    if (FileExists(DefaultPath()))
+        Reset();
+    else
+        SetStandardNames();
+}
+
 std::string CSymbolTable::DefaultPath()
 {
     return AppFilePath("Default.sym");

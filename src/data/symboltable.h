@@ -26,6 +26,12 @@ public:
     CSymbolTable() = default;
 
     void Reset();
+    // The table a user without "Default.sym" starts with: the control characters 0x00-0x1F and
+    // 0x7F under their standard names in angle brackets, every other byte as it is.
+    void SetStandardNames();
+    // The table before "Default.sym" is read: empty when the file exists, so the file rules as it
+    // is (also when it is damaged), else the standard names. Nothing is written.
+    void ResetForDefaultFile();
     // False, table unchanged, when the file is missing or does not hold exactly 128 lines.
     // Throws EFOpenError when the file exists but cannot be read.
     bool Load(const std::string &path);

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QSvgRenderer>
@@ -122,10 +123,17 @@ TEST(Desktop, HelpContentOpensTheContentsAndF1ThePageOfTheWindowInFront)
     TestManual manual(env);
     TfrmMain w;
     w.show();
+    // Beside a window near the screen's corner, the help comes up whole, pushed into that corner.
+    const QRect area = w.screen()->availableGeometry();
+    w.move(area.bottomRight() - QPoint(100, 100));
+    ASSERT_TRUE(WaitUntil(
+        [&w, area] { return w.frameGeometry().topLeft() == area.bottomRight() - QPoint(100, 100); }));
     w.findChild<QAction *>(QStringLiteral("mnuHelpContent"))->trigger();
     auto *help = w.findChild<THelpWindow *>(QStringLiteral("frmHelp"));
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(area.contains(help->frameGeometry()));
+    EXPECT_EQ(help->frameGeometry().bottomRight(), area.bottomRight());
     EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
     // A plain widget would read as a filler to a screen reader, not as a window.
     EXPECT_EQ(QAccessible::queryAccessibleInterface(help)->role(), QAccessible::Window);

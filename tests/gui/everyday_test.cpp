@@ -5,11 +5,13 @@
 #include "app/TrafficLog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -241,6 +243,57 @@ TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)
     const size_t line = diagnostics.find("capture.log stopped");
     EXPECT_NE(line, std::string::npos);
     EXPECT_EQ(diagnostics.find("capture.log stopped", line + 1), std::string::npos);
+}
+
+TEST_F(Capture, AFileThatCannotBeCreatedKeepsTheDialogOpen)
+{
+    const QString missing = env.FilePath("missing/capture.log");
+    int round = 0;
+    ModalCatcher catcher([&](QDialog *d) {
+        auto *field = Find<QLineEdit>(d, "edCaptureFile");
+        EXPECT_TRUE(round++ == 0 || field->text() == missing) << "the path stays for the user to correct";
+        field->setText(round == 1 ? missing : path);
+        // Queued: the message box must come up inside the dialog's own loop.
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+    });
+    Find<QAction>(w, "mnuFileCapture")->trigger();
+    ASSERT_EQ(catcher.Seen().size(), 3) << catcher.Seen().join('|').toStdString();
+    EXPECT_EQ(
+        catcher.Seen()[1],
+        QStringLiteral("Cannot create file %1: %2").arg(missing, QString::fromLocal8Bit(strerror(ENOENT))));
+    EXPECT_EQ(catcher.Seen()[2], QStringLiteral("frmCapture"));
+    pty.Send("AB");
+    EXPECT_TRUE(WaitUntil([this] { return ReadRaw(path.toStdString()).find("AB") != std::string::npos; }));
+}
+
+TEST(Everyday, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
+{
+    GuiTestEnv env;
+    TfrmMain w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    Find<QAction>(w, "mnuEditFind")->trigger();
+    auto *bar = Find<TFindBar>(w, "pnlFind");
+    QList<QKeySequence> menuKeys;
+    for (QAction *menu : w.menuBar()->actions())
+        if (!menu->isSeparator())
+            menuKeys << QKeySequence::mnemonic(menu->text());
+    ASSERT_FALSE(menuKeys.isEmpty() || menuKeys.contains(QKeySequence())) << "every menu has its key";
+    for (QWidget *child : bar->findChildren<QWidget *>()) {
+        const auto *label = qobject_cast<QLabel *>(child);
+        const auto *button = qobject_cast<QAbstractButton *>(child);
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        EXPECT_FALSE(menuKeys.contains(QKeySequence::mnemonic(text))) << text.toStdString();
+    }
+    for (const char *inside : {"edFind", "chkFindHex", "btnFindNext"}) {
+        Find<QAction>(w, "mnuEditFind")->trigger();
+        auto *focus = Find<QWidget>(w, inside);
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_TRUE(bar->isHidden()) << inside;
+        EXPECT_TRUE(Log(w)->hasFocus()) << inside;
+    }
 }
 
 TEST(Everyday, FindMovesThroughMatchesInTextAndHex)

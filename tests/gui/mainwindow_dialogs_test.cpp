@@ -1,6 +1,7 @@
 // The main window's commands that go through other windows: the link manager, the send data list
 // manager, the ASCII table and the received data list.
 #include "app/MainWindow.h"
+#include "app/TrafficLog.h"
 #include "data/symboltable.h"
 #include "link/linklist.h"
 #include "platform/textfile.h"
@@ -81,11 +82,18 @@ TEST(MainWindowDialogs, SendListManagerClosingReloadsThePanelFromTheFile)
     EXPECT_TRUE(w.SendListItems().empty());
 }
 
-TEST(MainWindowDialogs, AsciiTableClosingReloadsTheSymbols)
+TEST(MainWindowDialogs, SymbolsStartWithStandardNamesUntilTheAsciiTableSavesThem)
 {
     GuiTestEnv env;
+    {
+        TfrmMain first;
+        Find<QToolButton>(first, "btnTextSymbol")->click();
+        first.LogRecData(CCommData(Bytes{'A', 0x0D, 0x0A, 0x7F}));
+        EXPECT_EQ(Find<TTrafficLog>(first, "edData")->LineText(0), "Rec  :A<CR><LF><DEL>");
+    }
+    EXPECT_FALSE(FileExists(env.File("Default.sym"))) << "starting and closing writes no table";
     TfrmMain w;
-    EXPECT_FALSE(w.Symbols().IsSymbol(0x07));
+    EXPECT_TRUE(w.Symbols().IsSymbol(0x07));
     CSymbolTable table;
     table.Reset();
     table.SetEntry(0x07, ST_Symbol{true, false, "BEL"});
@@ -96,6 +104,7 @@ TEST(MainWindowDialogs, AsciiTableClosingReloadsTheSymbols)
     std::string text;
     EXPECT_TRUE(w.Symbols().Lookup(0x07, text));
     EXPECT_EQ(text, "BEL");
+    EXPECT_FALSE(w.Symbols().IsSymbol(0x0D)) << "the saved file rules";
 
     // The instant edit shows symbols with the reloaded table.
     w.SetInstantItem(CCommData(Bytes{'a', 0x07}, FMT_STR_SYMBOL));

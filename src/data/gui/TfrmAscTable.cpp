@@ -59,7 +59,7 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     connect(btnOK, &QPushButton::clicked, this, &TfrmAscTable::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    m_table.Reset();
+    m_table.ResetForDefaultFile();
     try {
         m_table.Load(CSymbolTable::DefaultPath());
     } catch (const std::exception &error) {

@@ -84,7 +84,7 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     connect(btnOK, &QPushButton::clicked, this, &TfrmDataEdit::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    m_symbols.Reset();
+    m_symbols.ResetForDefaultFile();
     try {
         m_symbols.Load(CSymbolTable::DefaultPath());
     } catch (const std::exception &error) {
