@@ -62,7 +62,7 @@ while [ ! -s "$WORK/vport.out" ] && [ "$tries" -lt 100 ]; do
   sleep 0.1
   tries=$((tries + 1))
 done
-DEVICE="$(head -n 1 "$WORK/vport.out")"
+DEVICE="$(head -n 1 "$WORK/vport.out" | sed 's/^Port: //')"
 printf 'PortSetting="\\"vport\\",\\"%s\\", 19200, 8, 0, 0, 0, 1024, 1024"\n' "$DEVICE" \
   >>"$XDG_CONFIG_HOME/Vantrell/Kestrum.conf"
 

@@ -79,6 +79,8 @@ public:
         return status_;
     }
     std::string Line(size_t i) const { return i < lines_.size() ? lines_[i] : std::string(); }
+    // The device announced on the first line; empty when the line does not say "Port: ".
+    std::string Port() const { return Line(0).rfind("Port: ", 0) == 0 ? Line(0).substr(6) : std::string(); }
 
 private:
     pid_t pid_ = -1;
@@ -121,7 +123,7 @@ TEST(Vport, EchoesEveryByteValueAcrossReopens)
     ASSERT_EQ(access(VportPath().c_str(), X_OK), 0) << "build the kestrum-vport target first";
     CTempHome home;
     CVportProcess vport({"--no-link"});
-    const std::string device = vport.Line(0);
+    const std::string device = vport.Port();
     ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
     std::string all;
     for (int i = 0; i < 256; ++i)
@@ -147,7 +149,7 @@ TEST(Vport, AnswersFromATable)
                             "\"\\x02PING\",\"\\x06\"\n";
     CVportProcess vport({"--no-link", "--table", table});
     CSerial port;
-    ASSERT_EQ(port.Open(vport.Line(0)), 0);
+    ASSERT_EQ(port.Open(vport.Port()), 0);
     ASSERT_EQ(port.Write("zzATI\rAT\r\x02PING"), 0);
     EXPECT_EQ(ReadFor(port, 22), "Test device 1.0\r\nOK\r\n\x06");
     port.Close();
@@ -162,7 +164,7 @@ TEST(Vport, StreamsNumberedLines)
     CTempHome home;
     CVportProcess vport({"--no-link", "--lines", "200"});
     CSerial port;
-    ASSERT_EQ(port.Open(vport.Line(0)), 0);
+    ASSERT_EQ(port.Open(vport.Port()), 0);
     const std::string text = ReadFor(port, 40 * 12);
     ASSERT_GE(text.size(), 40u * 10);
     // The port opened mid-stream: start at the first whole line, then numbers run on.
@@ -178,6 +180,9 @@ TEST(Vport, StreamsNumberedLines)
 
 TEST(Vport, HelpOptionsAndTheListedLink)
 {
+    CVportProcess version({"--version"});
+    EXPECT_EQ(version.Line(0), std::string("kestrum-vport ") + KESTRUM_VERSION);
+    EXPECT_EQ(version.Stop(), 0);
     EXPECT_EQ(RunStatus({"--help"}), 0);
     EXPECT_EQ(RunStatus({"--bogus"}), 2);
     EXPECT_EQ(RunStatus({"--lines", "0"}), 2);
@@ -189,7 +194,7 @@ TEST(Vport, HelpOptionsAndTheListedLink)
     {
         CVportProcess vport({"--name", "bench"}, 2);
         const std::string link = home.Dir() + "/kestrum-vport/bench";
-        EXPECT_EQ(vport.Line(1), "Link: " + link);
+        EXPECT_EQ(vport.Line(1), "Stable name: " + link);
         bool listed = false;
         for (const ST_PortInfo &p : EnumerateSerialPorts())
             listed |= p.Name == link && p.Path == link && p.Description == "Virtual port";

@@ -26,9 +26,11 @@ check_tree() {
   desktop="$root/share/applications/org.vantrell.Kestrum.desktop"
   need "$desktop"
   need "$root/share/metainfo/org.vantrell.Kestrum.metainfo.xml"
-  need "$root/share/man/man1/kestrum.1"
-  need "$root/share/man/man1/kestrum-vport.1"
+  need "$root/share/man/man1/kestrum.1.gz"
+  need "$root/share/man/man1/kestrum-vport.1.gz"
   need "$root/share/doc/kestrum/index.html"
+  need "$root/share/doc/kestrum/copyright"
+  need "$root/share/doc/kestrum/changelog.gz"
   need "$root/share/icons/hicolor/scalable/apps/org.vantrell.Kestrum.svg"
   for size in 16 22 24 32 48 64 128 256; do
     png="$root/share/icons/hicolor/${size}x${size}/apps/org.vantrell.Kestrum.png"
@@ -63,7 +65,7 @@ if [ "$mode" = tree ]; then
   echo "$version" | grep -Eq '^kestrum [0-9]+(\.[0-9]+)+$' || fail "--version said: $version"
   "$scratch/usr/bin/kestrum" --help | grep -q -- "--screenshot" || fail "--help lacks --screenshot"
   if command -v man >/dev/null; then
-    MANWIDTH=80 man -l "$scratch/usr/share/man/man1/kestrum.1" 2>&1 | grep -q "XDG_DATA_HOME" ||
+    MANWIDTH=80 man -l "$scratch/usr/share/man/man1/kestrum.1.gz" 2>&1 | grep -q "XDG_DATA_HOME" ||
       fail "man page does not render"
   fi
 else
@@ -82,6 +84,13 @@ else
     # The package carries the program's whole version, not a shortened one.
     shown=$("$scratch/root/usr/bin/kestrum" --version)
     [ "kestrum $(dpkg-deb -f "$deb" Version)" = "$shown" ] || fail "package version differs from: $shown"
+    gzip -dc "$scratch/root/usr/share/doc/kestrum/changelog.gz" | head -n 1 |
+      grep -qF "kestrum ($(dpkg-deb -f "$deb" Version))" || fail "the changelog's last entry is not this version"
+    if command -v lintian >/dev/null; then
+      lintian --fail-on error,warning "$deb" || fail "lintian"
+    else
+      echo "SKIP: lintian is not installed, the package's Debian policy checks did not run"
+    fi
   fi
 fi
 

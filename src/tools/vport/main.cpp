@@ -1,5 +1,5 @@
 // kestrum-vport: a pseudo-terminal that plays a serial device, for tests, demos and work without
-// hardware. The first line of output is the device to open as a port.
+// hardware. The first line of output names the device to open as a port.
 #include "Serial/portlist.h"
 #include "platform/textfile.h"
 #include "responder.h"
@@ -24,8 +24,8 @@ const char kHelp[] =
     "Usage: kestrum-vport [MODE] [--name NAME | --no-link]\n"
     "\n"
     "Creates a pseudo-terminal and plays a serial device on it until interrupted (Ctrl+C).\n"
-    "The first line printed is the device to open as a port, such as /dev/pts/5; the second\n"
-    "names a link to it that the Port Setting dialog lists.\n"
+    "The first line printed names the port to open, such as \"Port: /dev/pts/5\"; the second\n"
+    "a stable name for it that the Port Setting dialog lists.\n"
     "\n"
     "Modes:\n"
     "  --echo           send back every byte received, unchanged (the default)\n"
@@ -36,9 +36,10 @@ const char kHelp[] =
     "                   are comments. Received bytes that begin no prefix are dropped.\n"
     "\n"
     "Options:\n"
-    "  --name NAME      call the link NAME (default: the first free vportN)\n"
-    "  --no-link        make no link\n"
+    "  --name NAME      make the stable name NAME (default: the first free vportN)\n"
+    "  --no-link        make no stable name\n"
     "  --help           show this text\n"
+    "  --version        show the version\n"
     "\n"
     "Bytes the program using the port does not read are dropped once 1 MB waits.\n";
 
@@ -70,6 +71,10 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
             std::fputs(kHelp, stdout);
             *exitCode = 0;
             return false;
+        } else if (a == "--version") {
+            std::printf("kestrum-vport %s\n", KESTRUM_VERSION);
+            *exitCode = 0;
+            return false;
         } else if (a == "--echo") {
             o->mode = Mode::Echo;
         } else if (a == "--lines" && hasValue) {
@@ -86,7 +91,7 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
         } else if (a == "--name" && hasValue) {
             o->name = argv[++i];
             if (o->name.empty() || o->name.find('/') != std::string::npos || o->name[0] == '.') {
-                *exitCode = Usage("a link name is a plain file name");
+                *exitCode = Usage("a stable name is a plain file name");
                 return false;
             }
         } else if (a == "--no-link") {
@@ -258,11 +263,12 @@ int main(int argc, char **argv)
         return 1;
     }
     const std::string link = options.link ? MakeLink(options.name, vport.Path()) : std::string();
-    std::printf("%s\n", vport.Path().c_str());
+    std::printf("Port: %s\n", vport.Path().c_str());
     if (!link.empty())
-        std::printf("Link: %s\n", link.c_str());
+        std::printf("Stable name: %s\n", link.c_str());
     else if (options.link)
-        std::fprintf(stderr, "kestrum-vport: could not make the link in %s\n", VirtualPortDir().c_str());
+        std::fprintf(stderr, "kestrum-vport: could not make the stable name in %s\n",
+                     VirtualPortDir().c_str());
     std::fflush(stdout);
 
     const int rc = vport.Run(options, &responder, signals);
