@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSplitter>
 #include <QTextEdit>
 #include <QTreeWidget>
 
@@ -25,8 +26,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     setObjectName(QStringLiteral("frmMain"));
     m_loadsShared = m_store->FirstUse();
     BuildMainWindowUi(this, ui);
-    resize(676, 582);
-    CentreOnScreen();
+    PlaceFirstTime();
     PrepareRuleFile();
     ISessionView &view = *this;
     m_session = std::make_unique<CPortSession>(view, std::make_unique<CQtHandOver>(this),
@@ -46,12 +46,45 @@ TfrmMain::~TfrmMain()
     m_session.reset();
 }
 
-void TfrmMain::CentreOnScreen()
+namespace {
+
+QRect AvailableArea(const QWidget *window)
 {
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+QSize FitArea(const QSize &size, const QRect &area)
+{
+    return area.isEmpty() ? size : size.boundedTo(area.size());
+}
+
+} // namespace
+
+QSize TfrmMain::sizeHint() const
+{
+    return FitArea(QMainWindow::sizeHint(), AvailableArea(this));
+}
+
+QSize TfrmMain::minimumSizeHint() const
+{
+    return FitArea(QMainWindow::minimumSizeHint(), AvailableArea(this));
+}
+
+// The window's first size is too small for a log to read on today's screens; it stays the least
+// it takes, unless the screen is smaller still.
+void TfrmMain::PlaceFirstTime()
+{
+    const QRect area = AvailableArea(this);
+    QSize size(676, 582);
+    if (!area.isEmpty())
+        size = size.expandedTo(QSize(area.width() * 2 / 3, area.height() * 4 / 5)).boundedTo(area.size());
+    resize(size);
+    // The send list keeps its height as the window grows; the log takes the rest, about two
+    // thirds of the room. A saved splitter replaces this.
+    ui.splitter->setSizes({size.height(), size.height() / 5});
+    if (!area.isEmpty())
         move(area.center() - QPoint(width() / 2, height() / 2));
-    }
 }
 
 void TfrmMain::ConnectCommands()
@@ -88,6 +121,14 @@ void TfrmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         UpdateControls();
+}
+
+bool TfrmMain::event(QEvent *event)
+{
+    // The bar has its new width, or a panel a new text, by the time either reaches the window.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+        FitPortPanel(ui);
+    return QMainWindow::event(event);
 }
 
 // Enter in the instant-send edit sends instead of breaking the line.

@@ -47,6 +47,10 @@ public:
     // which closes an open port.
     ~TfrmMain() override;
 
+    // No content, however long a port's path, asks for more than the screen has room for.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     const TfrmMainUi &Ui() const { return ui; }
 
     // ---- What makes this window one of several (MainWindowWindows.cpp) ----
@@ -135,6 +139,7 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -146,7 +151,8 @@ private:
     void ShowSymbols();
     void ShowTitle(const COM_PORT_SETTING &link);
 
-    void CentreOnScreen();
+    // A share of the screen, the log the larger part of it, centred.
+    void PlaceFirstTime();
     void ConnectCommands();
     void ConnectViewCommands();
     void ConnectSendCommands();

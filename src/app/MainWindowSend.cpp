@@ -44,8 +44,6 @@ void TfrmMain::ConnectSendCommands()
 
 namespace {
 
-constexpr char kNoteSeparator[] = "  - ";
-
 // Typed Hex or Dec text that does not parse. Read as it stands it would be an item without
 // bytes: sent, it would be logged and counted as a send that never happened.
 bool UnparsedText(const QTextEdit *edit, uint8_t format)
@@ -124,8 +122,8 @@ void TfrmMain::ReportSendFault(const ST_SendReport &report)
 // The note follows the counters in the send panel; the next counted send replaces it.
 void TfrmMain::ShowSendNote(const QString &note)
 {
-    const QString base = ui.panels[7]->text().section(QLatin1String(kNoteSeparator), 0, 0);
-    ui.panels[7]->setText(base + QLatin1String(kNoteSeparator) + note);
+    const QString base = ui.panels[7]->text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
+    ui.panels[7]->setText(base + QLatin1String(kStatusNoteSeparator) + note);
     ui.panels[7]->setToolTip(note);
 }
 

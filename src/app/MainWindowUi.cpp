@@ -274,6 +274,7 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
         auto *panel = new TStatusPanel(ui.stbComStatus);
         panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
         panel->SetPreferredWidth(widths[i]);
+        panel->SetKeepsStart(i >= 6);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         // The last panel takes what is left, so a growing send counter stays readable.
@@ -315,11 +316,9 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     ui.lsvSendData = BuildSendList(ui.splitter);
     ui.splitter->addWidget(ui.edData);
     ui.splitter->addWidget(ui.lsvSendData);
-    // 203 is where the upper part starts; room the window gains goes to the log, the splitter
-    // still moves the line between them.
+    // Room the window gains goes to the log; the splitter still moves the line between them.
     ui.splitter->setStretchFactor(0, 1);
     ui.splitter->setStretchFactor(1, 0);
-    ui.splitter->setSizes({203 - 37, 582 - 203 - 67});
     column->addWidget(ui.splitter, 1);
     column->addWidget(BuildBottomPart(central, ui));
     window->setCentralWidget(central);
@@ -351,7 +350,9 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
         // An open port's panels are as wide as their texts.
         panel->SetPreferredWidth(0);
         if (i >= 6) {
-            panel->setMinimumWidth(panel->WidthFor(panel->text() + counterRoom));
+            // A note after the counts may be cut; it is in the tool tip.
+            const QString counts = panel->text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
+            panel->setMinimumWidth(panel->WidthFor(counts + counterRoom));
         } else {
             // The link's panels are as wide as their texts while the window has room; a window
             // narrowed to sit beside another shows their values only, and a long device path
@@ -363,4 +364,25 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
             panel->setAccessibleDescription(panel->text());
         }
     }
+}
+
+void FitPortPanel(TfrmMainUi &ui)
+{
+    // A bar short of room takes it from every panel alike: a long path would leave the short
+    // settings showing their values only while the path itself is cut all the same. The room
+    // the bar's widgets have now, less what the others ask for, is the port's.
+    auto *port = static_cast<TStatusPanel *>(ui.panels[0]);
+    if (!ui.stbComStatus->isVisible()) {
+        port->SetWidest(0);
+        return;
+    }
+    int room = 0;
+    for (QWidget *w : ui.stbComStatus->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isHidden())
+            continue;
+        room += w->width();
+        if (w != port)
+            room -= std::max(w->sizeHint().width(), w->minimumWidth());
+    }
+    port->SetWidest(std::max(1, room));
 }

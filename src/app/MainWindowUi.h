@@ -18,6 +18,8 @@ class QWidget;
 class TTrafficLog;
 
 constexpr int kStatusPanelCount = 8;
+// Between the send counters and a note about the last send in their panel.
+constexpr char kStatusNoteSeparator[] = "  - ";
 
 struct TfrmMainUi
 {
@@ -70,3 +72,5 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui);
 // Sizes the status panels to their present texts (a Linux port path is longer than the panel was
 // made for); while no port is open, never narrower than the first layout.
 void FitStatusPanels(TfrmMainUi &ui, bool open);
+// The port's panel, whose path may be longer than any window, takes what the other panels leave.
+void FitPortPanel(TfrmMainUi &ui);

@@ -30,6 +30,15 @@ QSize TStatusPanel::sizeHint() const
 {
     QSize hint = QLabel::sizeHint();
     hint.setWidth(std::max(hint.width(), m_preferred));
+    if (m_widest > 0)
+        hint.setWidth(std::min(hint.width(), std::max(m_widest, minimumWidth())));
+    return hint;
+}
+
+QSize TStatusPanel::minimumSizeHint() const
+{
+    QSize hint = QLabel::minimumSizeHint();
+    hint.setWidth(std::min(hint.width(), sizeHint().width()));
     return hint;
 }
 
@@ -42,7 +51,8 @@ void TStatusPanel::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     drawFrame(&painter);
     const QRect room = contentsRect().adjusted(Indent(fontMetrics()), 0, 0, 0);
-    const QString shown = fontMetrics().elidedText(Value(), Qt::ElideMiddle, room.width());
+    const QString shown = m_keepsStart ? fontMetrics().elidedText(text(), Qt::ElideRight, room.width())
+                                       : fontMetrics().elidedText(Value(), Qt::ElideMiddle, room.width());
     style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
                           isEnabled(), shown, foregroundRole());
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A status bar panel that, while the bar is too narrow for its whole text, shows the value after
 // its label ("9600" of "Baud Rate: 9600"), cut short in the middle when even that does not fit.
-// Its text, which is what a screen reader says, stays whole.
+// Its text, which is what a screen reader says, stays whole. A counter's panel keeps the start of
+// its text instead, so the counts stay in sight while a note after them is cut.
 #include <QLabel>
 
 class TStatusPanel : public QLabel
@@ -20,10 +21,23 @@ public:
         updateGeometry();
     }
     QSize sizeHint() const override;
+    // Never more than the hint: a label's own minimum is its whole text.
+    QSize minimumSizeHint() const override;
+    void SetKeepsStart(bool keeps) { m_keepsStart = keeps; }
+    // The most the panel asks for, however long its text (0: its whole text).
+    void SetWidest(int width)
+    {
+        if (width == m_widest)
+            return;
+        m_widest = width;
+        updateGeometry();
+    }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     int m_preferred = 0;
+    bool m_keepsStart = false;
+    int m_widest = 0;
 };

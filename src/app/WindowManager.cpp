@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <algorithm>
 
@@ -91,8 +92,14 @@ TfrmMain *TWindowManager::OpenWindow()
         anchor = m_windows.back();
     TfrmMain *window = Create(FreeNumber());
     const QSettings settings = OpenAppSettings();
-    if (anchor && settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull())
-        window->move(anchor->window()->pos() + QPoint(32, 32));
+    if (anchor && settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull()) {
+        // A step that would leave the screen starts again at its corner.
+        QRect place(anchor->window()->pos() + QPoint(32, 32), window->size());
+        const QRect area = window->screen()->availableGeometry();
+        if (!area.contains(place))
+            place.moveTopLeft(area.topLeft());
+        window->move(place.topLeft());
+    }
     window->show();
     window->raise();
     window->activateWindow();

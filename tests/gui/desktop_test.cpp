@@ -170,9 +170,11 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
 {
     GuiTestEnv env;
     QList<int> split;
+    QSize first;
     {
         TfrmMain w;
         w.show();
+        first = w.size();
         w.resize(900, 700);
         ASSERT_TRUE(WaitUntil([&] { return w.size() == QSize(900, 700); }));
         Find<QSplitter>(w, "splitter")->setSizes({380, 150});
@@ -198,7 +200,7 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
         .setValue(QStringLiteral("CurrentType"), 1);
     TfrmMain w;
     w.show();
-    EXPECT_EQ(w.size(), QSize(676, 582));
+    EXPECT_EQ(w.size(), first);
     EXPECT_FALSE(w.isMaximized());
 }
 
@@ -236,9 +238,10 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     ASSERT_TRUE(w.IsPortOpen());
     // Two windows fit side by side on a 1280-pixel screen once the layout has settled.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
-    // At the width the window asks for once its layout has settled, every panel shows its whole text.
+    // At the width the window asks for once its layout has settled, every panel shows its whole text
+    // but the port's, which gives way first.
     const auto allWhole = [&w] {
-        for (int i = 0; i < kStatusPanelCount; ++i) {
+        for (int i = 1; i < kStatusPanelCount; ++i) {
             auto *panel =
                 Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
             if (panel->contentsRect().width() < panel->fontMetrics().horizontalAdvance(panel->text()))
@@ -252,8 +255,10 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     }));
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
-        EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
-            << panel->text().toStdString();
+        if (i > 0) {
+            EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+                << panel->text().toStdString();
+        }
         EXPECT_EQ(Name(panel), panel->text()) << "a panel reads as its text";
     }
     EXPECT_TRUE(StatusPanel(w, 0).endsWith(QString::fromStdString(longPath)));
@@ -268,6 +273,55 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     w.ClosePort();
     // Closed, the panels may give up the room their first layout had.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
+}
+
+TEST(Desktop, NoPortPathMakesTheWindowWiderThanTheScreen)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    const std::string folder = env.File("");
+    const std::string longPath = folder + std::string(120 - folder.size(), 'p');
+    ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
+    TfrmMain w;
+    w.show();
+    w.OpenLink(Link("Bench", longPath));
+    ASSERT_TRUE(w.IsPortOpen());
+    const int room = w.screen()->availableGeometry().width();
+    // A window that takes the size it asks for, as at its first showing, stays on the screen.
+    w.adjustSize();
+    ASSERT_TRUE(WaitUntil([&] {
+        return w.width() <= room && w.minimumWidth() <= room && w.sizeHint().width() <= room &&
+               w.minimumSizeHint().width() <= room;
+    })) << w.width()
+        << " " << w.minimumWidth() << " " << w.sizeHint().width() << " of " << room;
+    auto *port = Find<QLabel>(w, "stbComStatusPanel0");
+    EXPECT_TRUE(port->text().endsWith(QString::fromStdString(longPath)));
+    EXPECT_EQ(port->toolTip(), port->text());
+    EXPECT_EQ(port->accessibleDescription(), port->text());
+}
+
+// Also run on screens of 1280x800 and 1024x768 (see tests/CMakeLists.txt).
+TEST(Desktop, TheFirstWindowFitsTheScreenWithTheLogTheLargerPartAndEveryToolInSight)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    TfrmMain w;
+    w.show();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.geometry())) << w.width() << "x" << w.height();
+    EXPECT_GT(Find<QWidget>(w, "edData")->height(), 2 * Find<QWidget>(w, "lsvSendData")->height());
+    EXPECT_FALSE(Find<QToolButton>(w, "qt_toolbar_ext_button")->isVisible());
+    // With a port open, the counters and the line lamps show whole.
+    w.OpenLink(Link("Bench", pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    const auto whole = [](QLabel *label) {
+        return label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text());
+    };
+    for (const char *name : {"stbComStatusPanel6", "stbComStatusPanel7", "lbCTS", "lbDSR", "lbDCD", "lbRI"}) {
+        auto *label = Find<QLabel>(w, name);
+        EXPECT_TRUE(WaitUntil([&] { return whole(label); })) << name;
+    }
 }
 
 TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)

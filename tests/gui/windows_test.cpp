@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <QToolButton>
@@ -130,6 +131,12 @@ TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
     ASSERT_EQ(SendRows(first), 2);
     EXPECT_EQ(Find<QTreeWidget>(first, "lsvSendData")->topLevelItem(0)->text(0), QStringLiteral("B"));
     EXPECT_EQ(&first->SendListItems(), &second->SendListItems());
+
+    // Each new window a step below the one in front, none off the screen.
+    for (int i = 0; i < 6; ++i) {
+        TfrmMain *later = windows.OpenWindow();
+        EXPECT_TRUE(later->screen()->availableGeometry().contains(later->geometry())) << later->Number();
+    }
 }
 
 TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStart)
