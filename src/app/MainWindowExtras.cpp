@@ -92,6 +92,9 @@ void TfrmMain::ConnectEverydayCommands()
         UpdateViewState();
     });
     ui.edData->SetTimeSource([this] { return StampText(); });
+    x.mnuViewSplitLines = AddAction(ui.mnuView, afterShowSend, "mnuViewSplitLines",
+                                    QStringLiteral("Split Received &Lines"), true);
+    connect(x.mnuViewSplitLines, &QAction::toggled, ui.edData, &TTrafficLog::SetSplitLines);
 
     // File: capture, before the separator above "Exit".
     x.capture = std::make_unique<TLogCapture>(ui.edData, ui.stbComStatus);

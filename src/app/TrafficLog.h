@@ -32,6 +32,10 @@ public:
     bool ShowTime() const { return m_showTime; }
     // Applies to lines written afterwards only.
     void SetSymbolTable(const CSymbolTable &table);
+    // In the text views, each received line (ended by CR, LF or CR LF) gets a log line and a stamp
+    // of its own, however the port cut it into blocks; the hex and decimal views keep the blocks.
+    void SetSplitLines(bool on);
+    bool SplitLines() const { return m_splitLines; }
 
     void LogRecData(const CCommData &item);  // "Rec  :" line
     void LogSendData(const CCommData &item); // "Send :" line
@@ -117,9 +121,13 @@ private:
     };
 
     void Log(LogDirection direction, const CCommData &item);
-    // `stamp`, when given, is shown instead of the time source's.
+    // `stamp`, when given, is shown instead of the time source's. An `ownBreak` block ends with the
+    // data's line break, if it has one, and the log adds none.
     void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-               const std::string *stamp = nullptr);
+               const std::string *stamp = nullptr, bool ownBreak = false);
+    void LogReceivedLines(const CCommData &item);
+    // Writes the part of a received line still waiting for its end.
+    void ShowHeldLine();
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();
@@ -138,6 +146,11 @@ private:
     QMenu *m_contextMenu = nullptr;
     Observer m_observer;
     Highlighter m_highlighter;
+
+    bool m_splitLines = false;
+    Bytes m_held;          // a received line whose end has not come yet
+    bool m_heldCr = false; // a line ending in CR was shown: an LF next is the rest of its break
+    QTimer m_heldTimer;
 
     Pos m_anchor;
     Pos m_cursor;

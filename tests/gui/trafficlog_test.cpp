@@ -463,3 +463,50 @@ TEST(TrafficLog, ScrollbackDropsTheOldestLinesBehindOneMarker)
     for (int i = 1; i <= kept; ++i)
         ASSERT_EQ(log.LineText(i), lines[static_cast<size_t>(400 - kept + i - 1)]) << i;
 }
+
+TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
+{
+    TTrafficLog log;
+    int calls = 0;
+    log.SetTimeSource([&calls] { return std::to_string(++calls); });
+    log.SetShowTime(true);
+    std::string raw;
+    int captured = 0;
+    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, const LogRendered &r) {
+        if (d == LogDirection::Received)
+            raw.append(reinterpret_cast<const char *>(bytes), length);
+        captured += static_cast<int>(r.lines.size());
+    });
+    const auto receive = [&log](const std::string &text) {
+        log.LogRecData(CCommData(Bytes(text.begin(), text.end())));
+    };
+    log.SetSplitLines(true);
+    // Straddling blocks, CR alone, LF alone, CR LF, and CR|LF cut between blocks.
+    for (const char *block : {"ab", "c\rd\n", "e\r", "\nf\r\n", "g"})
+        receive(block);
+    log.LogNote("x"); // shows the line still waiting
+    receive("h\r");
+    log.LogNote("y");
+    receive("\ni\n"); // the rest of h's break
+    const std::vector<std::string> expected = {"Rec  :(1)abc", "Rec  :(2)d", "Rec  :(3)e",
+                                               "Rec  :(4)f",   "Rec  :(5)g", "Note :(6)x",
+                                               "Rec  :(7)h",   "Note :(8)y", "Rec  :(9)i"};
+    ASSERT_EQ(log.LineCount(), static_cast<int>(expected.size())) << log.WholeText();
+    for (int i = 0; i < log.LineCount(); ++i)
+        EXPECT_EQ(log.LineText(i), expected[static_cast<size_t>(i)]);
+    EXPECT_EQ(raw, "abc\rd\ne\r\nf\r\ngh\r\ni\n") << "every byte reaches a raw capture once";
+    EXPECT_EQ(captured, log.LineCount()) << "and every line a text capture once";
+
+    receive("prompt> ");
+    QTRY_COMPARE(log.LineCount(), 10);
+    EXPECT_EQ(log.LineText(9), "Rec  :(10)prompt> ") << "shown after a quiet moment";
+
+    log.SetDisplayType(1);
+    receive("a\nb");
+    EXPECT_EQ(log.LineText(log.LineCount() - 1), "Rec  :(11)61 0A 62 ") << "hex keeps the block";
+    log.SetDisplayType(0);
+    log.SetSplitLines(false);
+    receive("c\r\n");
+    EXPECT_EQ(log.LineText(log.LineCount() - 2), "Rec  :(12)c");
+    EXPECT_EQ(log.LineText(log.LineCount() - 1), "") << "off: the log as ever";
+}
