@@ -178,6 +178,26 @@ TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
 }
 
+TEST(Everyday, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    {
+        TfrmMain w;
+        auto *split = Find<QAction>(w, "mnuViewSplitLines");
+        EXPECT_FALSE(split->isChecked());
+        w.OpenLink(Link("Pty", pty.Path()));
+        pty.Send("a\r\n");
+        ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\n\r\n"; }));
+        split->trigger();
+        pty.Send("b\r\nc\r\n");
+        ASSERT_TRUE(WaitUntil([&w] { return w.RecBytes() == 9; }));
+        EXPECT_EQ(Log(w)->WholeText(), "Rec  :a\r\n\r\nRec  :b\r\nRec  :c\r\n");
+    }
+    TfrmMain again;
+    EXPECT_TRUE(Find<QAction>(again, "mnuViewSplitLines")->isChecked());
+}
+
 // A window with its port open on a pseudo-terminal, and a capture file to choose.
 class Capture : public testing::Test
 {
