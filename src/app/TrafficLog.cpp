@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -24,6 +25,13 @@ constexpr int kMargin = 3;
 // at once when it grows this long.
 constexpr int kHeldQuietMs = 100;
 constexpr size_t kLongestHeld = 4096;
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QColor ToQColor(uint32_t color)
 {
@@ -102,7 +110,15 @@ void TTrafficLog::SetSymbolTable(const CSymbolTable &table)
 
 void TTrafficLog::SetTimeSource(std::function<std::string()> source)
 {
-    m_timeSource = source ? std::move(source) : std::function<std::string()>(LogTimeText);
+    if (source)
+        m_timeSource = [source = std::move(source)](int64_t) { return source(); };
+    else
+        m_timeSource = LogTimeText;
+}
+
+void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source)
+{
+    m_timeSource = source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText);
 }
 
 void TTrafficLog::LogRecData(const CCommData &item)
@@ -146,6 +162,7 @@ void TTrafficLog::LogReceivedLines(const CCommData &item)
         start = i + 1;
     }
     m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(start));
+    m_heldAtMs = SteadyMs();
     if (m_held.size() >= kLongestHeld)
         ShowHeldLine();
     else if (!m_held.empty())
@@ -160,8 +177,11 @@ void TTrafficLog::ShowHeldLine()
     if (m_held.empty())
         return;
     m_heldCr = m_held.back() == '\r';
-    Store(LogDirection::Received, static_cast<uint8_t>(m_displayType), m_held.data(), m_held.size(), nullptr,
-          true);
+    std::string stamp;
+    if (m_showTime)
+        stamp = m_timeSource(SteadyMs() - m_heldAtMs);
+    Store(LogDirection::Received, static_cast<uint8_t>(m_displayType), m_held.data(), m_held.size(),
+          m_showTime ? &stamp : nullptr, true);
     m_held.clear();
 }
 
@@ -200,7 +220,7 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     if (givenStamp)
         stamp = *givenStamp;
     else if (m_showTime)
-        stamp = m_timeSource();
+        stamp = m_timeSource(0);
     const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
     m_cachedBlock =

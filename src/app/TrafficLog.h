@@ -65,6 +65,9 @@ public:
 
     // Returns the time text put between the parentheses; the default reads the system clock.
     void SetTimeSource(std::function<std::string()> source);
+    // The same for a moment `ageMs` before now: a held received line is stamped with the time its
+    // last byte came.
+    void SetTimeSource(std::function<std::string(int64_t ageMs)> source);
 
     // Displayed lines: a block whose text holds CR or LF spans several.
     int LineCount() const { return static_cast<int>(m_store.LineCount()); }
@@ -142,14 +145,15 @@ private:
     QPoint m_dragPoint;
     int m_displayType = 0;
     bool m_showTime = false;
-    std::function<std::string()> m_timeSource;
+    std::function<std::string(int64_t)> m_timeSource;
     QMenu *m_contextMenu = nullptr;
     Observer m_observer;
     Highlighter m_highlighter;
 
     bool m_splitLines = false;
-    Bytes m_held;          // a received line whose end has not come yet
-    bool m_heldCr = false; // a line ending in CR was shown: an LF next is the rest of its break
+    Bytes m_held;           // a received line whose end has not come yet
+    bool m_heldCr = false;  // a line ending in CR was shown: an LF next is the rest of its break
+    int64_t m_heldAtMs = 0; // steady clock, when the held line last grew
     QTimer m_heldTimer;
 
     Pos m_anchor;

@@ -468,7 +468,11 @@ TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
 {
     TTrafficLog log;
     int calls = 0;
-    log.SetTimeSource([&calls] { return std::to_string(++calls); });
+    int64_t age = 0;
+    log.SetTimeSource([&calls, &age](int64_t ageMs) {
+        age = ageMs;
+        return std::to_string(++calls);
+    });
     log.SetShowTime(true);
     std::string raw;
     int captured = 0;
@@ -500,6 +504,7 @@ TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     receive("prompt> ");
     QTRY_COMPARE(log.LineCount(), 10);
     EXPECT_EQ(log.LineText(9), "Rec  :(10)prompt> ") << "shown after a quiet moment";
+    EXPECT_GT(age, 0) << "stamped when it came";
 
     log.SetDisplayType(1);
     receive("a\nb");
