@@ -123,12 +123,12 @@ void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source
 
 void TTrafficLog::LogRecData(const CCommData &item)
 {
-    if (m_splitLines && (m_displayType == 0 || m_displayType == 3))
+    if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
         LogReceivedLines(item);
-    else {
-        m_heldCr = false;
-        Log(LogDirection::Received, item);
+        return;
     }
+    m_heldCr = false;
+    Log(LogDirection::Received, item);
 }
 
 // A CR at the end of the bytes so far waits for the next byte: an LF there belongs to its break.
