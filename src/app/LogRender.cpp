@@ -212,6 +212,9 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
         AddSymbolRuns(out, block);
         break;
     }
-    out.text.push_back('\n');
+    const bool ended =
+        block.ownBreak && !out.text.empty() && (out.text.back() == '\r' || out.text.back() == '\n');
+    if (!ended)
+        out.text.push_back('\n');
     SplitLines(out);
 }

@@ -43,6 +43,9 @@ struct LogBlockView
     LogDirection direction = LogDirection::Received;
     uint8_t mode = 0;
     bool hasStamp = false;
+    // One received line logged alone: when its text ends with the data's line break, that break
+    // ends the displayed line and the log adds no other.
+    bool ownBreak = false;
     const std::string *stamp = nullptr; // the time text, without parentheses
     const uint8_t *bytes = nullptr;
     size_t length = 0;

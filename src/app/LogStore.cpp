@@ -168,7 +168,7 @@ uint32_t LogStore::InternStamp(const std::string &stamp)
 }
 
 size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                        size_t length, LogRendered &rendered)
+                        size_t length, LogRendered &rendered, bool ownBreak)
 {
     Block block{};
     StoreBytes(bytes, length, block.chunk, block.offset);
@@ -179,6 +179,7 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
     block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
     block.mode = mode;
     block.direction = direction;
+    block.ownBreak = ownBreak;
     m_blocks.push_back(block);
     m_storedBytes += length;
     m_memory += sizeof(Block);
@@ -225,6 +226,7 @@ LogBlockView LogStore::View(const Block &block) const
     view.direction = block.direction;
     view.mode = block.mode;
     view.hasStamp = block.hasStamp;
+    view.ownBreak = block.ownBreak;
     view.stamp = block.hasStamp ? &m_stamps[Slot(block.stamp, m_stampBase)].text : &kNoStamp;
     view.bytes = block.length ? m_chunks[Slot(block.chunk, m_chunkBase)].bytes.get() + block.offset : nullptr;
     view.length = block.length;

@@ -43,9 +43,10 @@ public:
     void SetSymbolTable(const CSymbolTable &table);
 
     // Stores a block and renders it into `rendered` (which the caller may keep as a cache).
-    // `stamp` is null when no time stamp is shown. Returns the block's index.
+    // `stamp` is null when no time stamp is shown. Returns the block's index. See LogBlockView for
+    // `ownBreak`.
     size_t Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                  size_t length, LogRendered &rendered);
+                  size_t length, LogRendered &rendered, bool ownBreak = false);
     void Clear();
 
     size_t BlockCount() const { return m_blocks.size(); }
@@ -84,6 +85,7 @@ private:
         uint8_t mode;
         LogDirection direction;
         bool hasStamp;
+        bool ownBreak;
     };
     struct Stamp
     {

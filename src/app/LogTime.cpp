@@ -69,12 +69,12 @@ QString LogTimeFormat(const QString &localeFormat)
     return HasHours(cleaned) ? cleaned : QStringLiteral("hh:mm:ss");
 }
 
-std::string LogTimeText()
+std::string LogTimeText(int64_t ageMs)
 {
     // Formatting through the locale costs microseconds, and a busy port logs many blocks a second.
     static int cachedSecond = -1;
     static std::string cachedText;
-    const QTime now = QTime::currentTime();
+    const QTime now = QTime::currentTime().addMSecs(static_cast<int>(-ageMs));
     const int second = now.msecsSinceStartOfDay() / 1000;
     if (second == cachedSecond)
         return cachedText;

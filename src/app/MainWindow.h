@@ -246,7 +246,8 @@ private:
     void ReconnectTick();
     void ShowReconnectWait();
     void EndReconnectWait();
-    std::string StampText();
+    // For a moment `ageMs` before now.
+    std::string StampText(int64_t ageMs);
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
     QString m_heldMessage;        // what the quiet messages would have said, one a line

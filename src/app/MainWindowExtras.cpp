@@ -91,7 +91,10 @@ void TfrmMain::ConnectEverydayCommands()
         m_extras->sincePrevious = on;
         UpdateViewState();
     });
-    ui.edData->SetTimeSource([this] { return StampText(); });
+    ui.edData->SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
+    x.mnuViewSplitLines = AddAction(ui.mnuView, afterShowSend, "mnuViewSplitLines",
+                                    QStringLiteral("Split Received &Lines"), true);
+    connect(x.mnuViewSplitLines, &QAction::toggled, ui.edData, &TTrafficLog::SetSplitLines);
 
     // File: capture, before the separator above "Exit".
     x.capture = std::make_unique<TLogCapture>(ui.edData, ui.stbComStatus);
@@ -178,15 +181,16 @@ bool TfrmMain::ExtraStamps() const
     return m_extras && (m_extras->milliseconds || m_extras->sincePrevious);
 }
 
-std::string TfrmMain::StampText()
+std::string TfrmMain::StampText(int64_t ageMs)
 {
     TfrmMainExtras &x = *m_extras;
     std::string time;
     if (x.milliseconds)
-        time = TimeOfDayMsText(QTime::currentTime().msecsSinceStartOfDay());
+        time =
+            TimeOfDayMsText(QTime::currentTime().addMSecs(static_cast<int>(-ageMs)).msecsSinceStartOfDay());
     else if (m_showTime)
-        time = LogTimeText();
-    const int64_t now = SteadyMs();
+        time = LogTimeText(ageMs);
+    const int64_t now = SteadyMs() - ageMs;
     std::string since;
     if (x.sincePrevious && x.lastLineMs >= 0)
         since = SincePreviousText(now - x.lastLineMs);

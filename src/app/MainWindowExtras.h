@@ -28,7 +28,7 @@ struct TfrmMainExtras
     ~TfrmMainExtras();
 
     QComboBox *cboLineEnding = nullptr;
-    QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr;
+    QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr, *mnuViewSplitLines = nullptr;
     QAction *mnuFileCapture = nullptr, *mnuFileStopCapture = nullptr, *mnuEditFind = nullptr;
     QAction *mnuOpDTR = nullptr, *mnuOpRTS = nullptr, *mnuOpSendBreak = nullptr, *mnuOpReconnect = nullptr;
     QToolButton *btnDTR = nullptr, *btnRTS = nullptr, *btnSendBreak = nullptr;

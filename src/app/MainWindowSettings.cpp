@@ -1,11 +1,13 @@
 // Start-up and the settings kept between runs.
 #include "app/MainWindow.h"
+#include "app/MainWindowExtras.h"
 #include "app/SharedStore.h"
 #include "app/TrafficLog.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -112,6 +114,7 @@ bool TfrmMain::LoadSettings()
     if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
     LoadLineChoices(settings);
+    m_extras->mnuViewSplitLines->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
     return true;
 }
 
@@ -133,6 +136,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("ScrollbackMiB"),
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     SaveLineChoices(settings);
+    settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -15,10 +15,23 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr int kMargin = 3;
+// A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
+// at once when it grows this long.
+constexpr int kHeldQuietMs = 100;
+constexpr size_t kLongestHeld = 4096;
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QColor ToQColor(uint32_t color)
 {
@@ -62,6 +75,9 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
     m_dragScrollTimer.setInterval(50);
     connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
+    m_heldTimer.setSingleShot(true);
+    m_heldTimer.setInterval(kHeldQuietMs);
+    connect(&m_heldTimer, &QTimer::timeout, this, &TTrafficLog::ShowHeldLine);
     UpdateMetrics();
     UpdateScrollBars();
 }
@@ -70,7 +86,16 @@ TTrafficLog::~TTrafficLog() = default;
 
 void TTrafficLog::SetDisplayType(int type)
 {
+    if (type != m_displayType)
+        ShowHeldLine();
     m_displayType = type;
+}
+
+void TTrafficLog::SetSplitLines(bool on)
+{
+    if (!on)
+        ShowHeldLine();
+    m_splitLines = on;
 }
 
 void TTrafficLog::SetShowTime(bool on)
@@ -85,12 +110,79 @@ void TTrafficLog::SetSymbolTable(const CSymbolTable &table)
 
 void TTrafficLog::SetTimeSource(std::function<std::string()> source)
 {
-    m_timeSource = source ? std::move(source) : std::function<std::string()>(LogTimeText);
+    if (source)
+        m_timeSource = [source = std::move(source)](int64_t) { return source(); };
+    else
+        m_timeSource = LogTimeText;
+}
+
+void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source)
+{
+    m_timeSource = source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText);
 }
 
 void TTrafficLog::LogRecData(const CCommData &item)
 {
+    if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
+        LogReceivedLines(item);
+        return;
+    }
+    m_heldCr = false;
     Log(LogDirection::Received, item);
+}
+
+// A CR at the end of the bytes so far waits for the next byte: an LF there belongs to its break.
+void TTrafficLog::LogReceivedLines(const CCommData &item)
+{
+    const uint8_t *bytes = item.GetData();
+    size_t length = static_cast<size_t>(item.GetLength());
+    if (length == 0)
+        return;
+    const auto mode = static_cast<uint8_t>(m_displayType);
+    if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
+        // Not shown, but a raw capture still gets every byte.
+        if (m_observer)
+            m_observer(LogDirection::Received, bytes, 1, LogRendered{});
+        ++bytes;
+        --length;
+    }
+    m_held.insert(m_held.end(), bytes, bytes + length);
+    size_t start = 0;
+    for (size_t i = 0; i < m_held.size(); ++i) {
+        const uint8_t b = m_held[i];
+        if (b != '\r' && b != '\n')
+            continue;
+        if (b == '\r') {
+            if (i + 1 == m_held.size())
+                break;
+            if (m_held[i + 1] == '\n')
+                ++i;
+        }
+        Store(LogDirection::Received, mode, m_held.data() + start, i + 1 - start, nullptr, true);
+        start = i + 1;
+    }
+    m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(start));
+    m_heldAtMs = SteadyMs();
+    if (m_held.size() >= kLongestHeld)
+        ShowHeldLine();
+    else if (!m_held.empty())
+        m_heldTimer.start();
+    else
+        m_heldTimer.stop();
+}
+
+void TTrafficLog::ShowHeldLine()
+{
+    m_heldTimer.stop();
+    if (m_held.empty())
+        return;
+    m_heldCr = m_held.back() == '\r';
+    std::string stamp;
+    if (m_showTime)
+        stamp = m_timeSource(SteadyMs() - m_heldAtMs);
+    Store(LogDirection::Received, static_cast<uint8_t>(m_displayType), m_held.data(), m_held.size(),
+          m_showTime ? &stamp : nullptr, true);
+    m_held.clear();
 }
 
 void TTrafficLog::LogSendData(const CCommData &item)
@@ -100,6 +192,7 @@ void TTrafficLog::LogSendData(const CCommData &item)
 
 void TTrafficLog::Log(LogDirection direction, const CCommData &item)
 {
+    ShowHeldLine();
     if (m_displayType < 0 || m_displayType > 3)
         return;
     Store(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
@@ -108,27 +201,30 @@ void TTrafficLog::Log(LogDirection direction, const CCommData &item)
 
 void TTrafficLog::LogNote(const std::string &text)
 {
+    ShowHeldLine();
     Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
 void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
 {
+    ShowHeldLine();
     if (m_displayType < 0 || m_displayType > 3)
         return;
     Store(direction, static_cast<uint8_t>(m_displayType), bytes.data(), bytes.size(), &stamp);
 }
 
 void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-                        const std::string *givenStamp)
+                        const std::string *givenStamp, bool ownBreak)
 {
     std::string stamp;
     if (givenStamp)
         stamp = *givenStamp;
     else if (m_showTime)
-        stamp = m_timeSource();
+        stamp = m_timeSource(0);
     const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
-    m_cachedBlock = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, bytes, length, m_cached);
+    m_cachedBlock =
+        m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, bytes, length, m_cached, ownBreak);
     if (m_observer)
         m_observer(direction, bytes, length, m_cached);
     if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
@@ -197,6 +293,7 @@ void TTrafficLog::FlushView()
 
 void TTrafficLog::Clear()
 {
+    ShowHeldLine(); // so that a capture still gets it
     m_store.Clear();
     m_repaintTimer.stop();
     m_cachedBlock = static_cast<size_t>(-1);

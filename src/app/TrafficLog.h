@@ -32,6 +32,10 @@ public:
     bool ShowTime() const { return m_showTime; }
     // Applies to lines written afterwards only.
     void SetSymbolTable(const CSymbolTable &table);
+    // In the text views, each received line (ended by CR, LF or CR LF) gets a log line and a stamp
+    // of its own, however the port cut it into blocks; the hex and decimal views keep the blocks.
+    void SetSplitLines(bool on);
+    bool SplitLines() const { return m_splitLines; }
 
     void LogRecData(const CCommData &item);  // "Rec  :" line
     void LogSendData(const CCommData &item); // "Send :" line
@@ -61,6 +65,9 @@ public:
 
     // Returns the time text put between the parentheses; the default reads the system clock.
     void SetTimeSource(std::function<std::string()> source);
+    // The same for a moment `ageMs` before now: a held received line is stamped with the time its
+    // last byte came.
+    void SetTimeSource(std::function<std::string(int64_t ageMs)> source);
 
     // Displayed lines: a block whose text holds CR or LF spans several.
     int LineCount() const { return static_cast<int>(m_store.LineCount()); }
@@ -117,9 +124,13 @@ private:
     };
 
     void Log(LogDirection direction, const CCommData &item);
-    // `stamp`, when given, is shown instead of the time source's.
+    // `stamp`, when given, is shown instead of the time source's. An `ownBreak` block ends with the
+    // data's line break, if it has one, and the log adds none.
     void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-               const std::string *stamp = nullptr);
+               const std::string *stamp = nullptr, bool ownBreak = false);
+    void LogReceivedLines(const CCommData &item);
+    // Writes the part of a received line still waiting for its end.
+    void ShowHeldLine();
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();
@@ -134,10 +145,16 @@ private:
     QPoint m_dragPoint;
     int m_displayType = 0;
     bool m_showTime = false;
-    std::function<std::string()> m_timeSource;
+    std::function<std::string(int64_t)> m_timeSource;
     QMenu *m_contextMenu = nullptr;
     Observer m_observer;
     Highlighter m_highlighter;
+
+    bool m_splitLines = false;
+    Bytes m_held;           // a received line whose end has not come yet
+    bool m_heldCr = false;  // a line ending in CR was shown: an LF next is the rest of its break
+    int64_t m_heldAtMs = 0; // steady clock, when the held line last grew
+    QTimer m_heldTimer;
 
     Pos m_anchor;
     Pos m_cursor;

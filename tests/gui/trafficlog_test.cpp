@@ -463,3 +463,46 @@ TEST(TrafficLog, ScrollbackDropsTheOldestLinesBehindOneMarker)
     for (int i = 1; i <= kept; ++i)
         ASSERT_EQ(log.LineText(i), lines[static_cast<size_t>(400 - kept + i - 1)]) << i;
 }
+
+TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
+{
+    TTrafficLog log;
+    int calls = 0;
+    int64_t age = 0;
+    log.SetTimeSource([&calls, &age](int64_t ageMs) {
+        age = ageMs;
+        return std::to_string(++calls);
+    });
+    log.SetShowTime(true);
+    std::string raw;
+    int captured = 0;
+    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, const LogRendered &r) {
+        if (d == LogDirection::Received)
+            raw.append(reinterpret_cast<const char *>(bytes), length);
+        captured += static_cast<int>(r.lines.size());
+    });
+    const auto receive = [&log](const std::string &text) {
+        log.LogRecData(CCommData(Bytes(text.begin(), text.end())));
+    };
+    log.SetSplitLines(true);
+    // Lines straddling blocks, CR alone, LF alone, CR LF and CR|LF cut between blocks; a note shows
+    // a held line, and an LF after a CR so shown is the rest of its break.
+    for (const char *block : {"ab", "c\rd\n", "e\r", "\nf\r\n", "g"})
+        receive(block);
+    log.LogNote("x");
+    receive("h\r");
+    log.LogNote("y");
+    receive("\ni\n");
+    EXPECT_EQ(log.WholeText(), "Rec  :(1)abc\r\nRec  :(2)d\r\nRec  :(3)e\r\nRec  :(4)f\r\nRec  :(5)g\r\n"
+                               "Note :(6)x\r\nRec  :(7)h\r\nNote :(8)y\r\nRec  :(9)i\r\n");
+    EXPECT_EQ(raw, "abc\rd\ne\r\nf\r\ngh\r\ni\n") << "every byte reaches a raw capture once";
+    EXPECT_EQ(captured, log.LineCount()) << "and every line a text capture once";
+
+    receive("prompt> ");
+    QTRY_COMPARE(log.LineCount(), 10);
+    EXPECT_EQ(log.LineText(9), "Rec  :(10)prompt> ") << "shown after a quiet moment";
+    EXPECT_GT(age, 0) << "stamped when it came";
+    log.SetDisplayType(1);
+    receive("a\nb");
+    EXPECT_EQ(log.LineText(10), "Rec  :(11)61 0A 62 ") << "hex keeps the block";
+}
