@@ -85,8 +85,10 @@ protected:
         close(slave);
     }
 
+    // What an earlier receiver left unread is not the new one's.
     void StartReceiver(std::vector<std::string> args)
     {
+        tcflush(master, TCIFLUSH);
         receiver = fork();
         if (receiver == 0) {
             dup2(master, 0);
@@ -219,7 +221,8 @@ TEST_F(FileTransfer, YmodemBatchArrivesExactly)
     }
 }
 
-TEST_F(FileTransfer, AReceiverThatNeverAsksOrStopsAnsweringTimesOut)
+// A receiver that is killed says nothing more; one that is stopped politely cancels with CANs.
+TEST_F(FileTransfer, AReceiverThatNeverAsksStopsAnsweringOrCancelsEndsTheTransfer)
 {
     if (!Installed("rx"))
         GTEST_SKIP() << "rx (lrzsz) is not installed";
@@ -228,19 +231,22 @@ TEST_F(FileTransfer, AReceiverThatNeverAsksOrStopsAnsweringTimesOut)
     options.StartTimeoutMs = 50;
     EXPECT_EQ(Send({source}, options).End, ETransferEnd::NoAnswer);
 
-    StartReceiver({"rx", "-q", "-b", "-c", "x.bin"});
     options.StartTimeoutMs = 20000;
     options.AnswerTimeoutMs = 100;
-    uint64_t sentAtKill = 0;
-    const ST_TransferOutcome outcome = Send({source}, options, [&](const ST_TransferProgress &p) {
-        if (p.FileSent >= 20 * 128 && receiver > 0) {
-            sentAtKill = p.FileSent;
-            kill(receiver, SIGKILL);
-            ReceiverEnded();
-        }
-    });
-    EXPECT_EQ(outcome.End, ETransferEnd::NoAnswer);
-    EXPECT_GT(sentAtKill, 0u);
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        StartReceiver({"rx", "-q", "-b", "-c", "x.bin"});
+        uint64_t sentAtStop = 0;
+        const ST_TransferOutcome outcome = Send({source}, options, [&](const ST_TransferProgress &p) {
+            if (p.FileSent >= 20 * 128 && receiver > 0) {
+                sentAtStop = p.FileSent;
+                kill(receiver, signal);
+                ReceiverEnded();
+            }
+        });
+        EXPECT_EQ(outcome.End, signal == SIGKILL ? ETransferEnd::NoAnswer : ETransferEnd::ReceiverCancelled);
+        EXPECT_GT(sentAtStop, 0u);
+        EXPECT_LT(sentAtStop, 100000u);
+    }
 }
 
 TEST_F(FileTransfer, CancelTellsTheReceiverWhichEnds)
