@@ -328,41 +328,22 @@ bool CFileTransfer::WriteBlock(const std::vector<uint8_t> &bytes, Failure *failu
 
 bool CFileTransfer::SendBlock(uint8_t number, const uint8_t *data, size_t size, Failure *failure)
 {
-    const size_t length = size > kShortBlock ? kLongBlock : kShortBlock;
-    const std::vector<uint8_t> block = Block(number, data, size, length, m_crc);
-    bool lastTimedOut = false;
-    for (int attempt = 0; attempt < std::max(1, m_options.Tries); ++attempt) {
-        if (!WriteBlock(block, failure))
-            return false;
-        switch (NextReply(m_options.AnswerTimeoutMs)) {
-        case EReply::Ack:
-            return true;
-        case EReply::ReceiverCancel:
-            *failure = {ETransferEnd::ReceiverCancelled};
-            return false;
-        case EReply::Cancelled:
-            *failure = {ETransferEnd::Cancelled};
-            return false;
-        case EReply::TimedOut:
-            lastTimedOut = true;
-            break;
-        case EReply::Nak:
-        case EReply::Crc:
-            lastTimedOut = false;
-            break;
-        }
-    }
-    *failure = {lastTimedOut ? ETransferEnd::NoAnswer : ETransferEnd::TooManyErrors};
-    return false;
+    return Exchange(Block(number, data, size, size > kShortBlock ? kLongBlock : kShortBlock, m_crc), failure);
 }
 
 // Receivers commonly refuse the first EOT to make sure it was no noise: it is sent until taken.
 bool CFileTransfer::SendEndOfFile(Failure *failure)
 {
-    const std::vector<uint8_t> eot{EOT};
+    return Exchange({EOT}, failure);
+}
+
+// Sends `bytes` until the receiver acknowledges them. A refusal ('C' too: a receiver that missed
+// the first block asks again) and a silence each cost a try.
+bool CFileTransfer::Exchange(const std::vector<uint8_t> &bytes, Failure *failure)
+{
     bool lastTimedOut = false;
     for (int attempt = 0; attempt < std::max(1, m_options.Tries); ++attempt) {
-        if (!WriteBlock(eot, failure))
+        if (!WriteBlock(bytes, failure))
             return false;
         switch (NextReply(m_options.AnswerTimeoutMs)) {
         case EReply::Ack:

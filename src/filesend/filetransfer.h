@@ -133,6 +133,7 @@ private:
     bool SendFile(size_t index, Failure *failure);
     bool SendBlock(uint8_t number, const uint8_t *data, size_t size, Failure *failure);
     bool SendEndOfFile(Failure *failure);
+    bool Exchange(const std::vector<uint8_t> &bytes, Failure *failure);
     bool WriteBlock(const std::vector<uint8_t> &bytes, Failure *failure);
     bool WriteRaw(const uint8_t *data, size_t size, Failure *failure);
     bool Pause(uint32_t ms);
