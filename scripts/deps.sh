@@ -4,7 +4,8 @@ set -e
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
-  dpkg-dev desktop-file-utils appstream lintian"
+  dpkg-dev desktop-file-utils appstream lintian
+  lrzsz"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -1,0 +1,30 @@
+#pragma once
+// A transfer's channel on an open port: it writes to the port itself, and reads what the port's
+// receive path hands it with Feed while the transfer runs (the port's listener keeps reading the
+// line; the received bytes go here instead of into blocks).
+#include "Serial/Serial.h"
+#include "filesend/filetransfer.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+class CPortChannel : public ITransferChannel
+{
+public:
+    explicit CPortChannel(CSerial &port) : m_port(port) {}
+
+    // Any thread.
+    void Feed(const uint8_t *data, size_t size);
+
+    long Write(const uint8_t *data, size_t size, uint32_t timeoutMs, size_t *written) override;
+    size_t Read(uint8_t *data, size_t max, uint32_t timeoutMs) override;
+    void Wake() override;
+
+private:
+    CSerial &m_port;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<uint8_t> m_received;
+    bool m_woken = false;
+};
