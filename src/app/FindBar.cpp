@@ -112,8 +112,10 @@ QString TFindBar::Status() const
 
 bool TFindBar::UpdatePattern()
 {
-    const bool ok =
-        m_pattern.Set(m_find->text().toLatin1().toStdString(), m_hex->isChecked(), m_matchCase->isChecked());
+    // Text is looked for as the log shows it.
+    const QString text = m_find->text();
+    const QByteArray needle = m_log->Utf8() && !m_hex->isChecked() ? text.toUtf8() : text.toLatin1();
+    const bool ok = m_pattern.Set(needle.toStdString(), m_hex->isChecked(), m_matchCase->isChecked());
     if (!ok)
         m_pattern = CFindPattern();
     m_status->setText(!ok && !m_find->text().isEmpty() ? QStringLiteral("Not valid hex") : QString());

@@ -1,6 +1,8 @@
 #include "app/LogRender.h"
 
+#include "data/ansitext.h"
 #include "data/datapattern.h"
+#include "data/utf8text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -138,6 +140,65 @@ void AddSymbolRuns(LogRendered &out, const LogBlockView &block)
     AddPiece(out, run, runIsSymbol ? symbol : plain);
 }
 
+// Text that is UTF-8 or carries colour marks. It follows the plain forms: mode 0 ends at the
+// first NUL, mode 3 runs plain bytes and symbols apart; a received symbol takes the colour of the
+// text around it.
+void AddFormedText(LogRendered &out, const LogBlockView &block, bool symbols)
+{
+    static const CSymbolTable kNoSymbols;
+    const CSymbolTable &table = block.table ? *block.table : kNoSymbols;
+    const bool utf8 = (block.textForm & kLogUtf8) != 0;
+    const bool marks = (block.textForm & kLogAnsiMarks) != 0;
+    const uint32_t plain = PlainColor(block.direction);
+    const bool receivedSide = OnReceivedSide(block.direction);
+    uint32_t color = plain;
+    std::string run;
+    bool runIsSymbol = false;
+    const auto runColor = [&] { return runIsSymbol && !receivedSide ? kColorNavy : color; };
+    const auto flush = [&] {
+        AddPiece(out, run, runColor());
+        run.clear();
+    };
+    out.utf8 = utf8;
+    for (size_t i = 0; i < block.length; ++i) {
+        const uint8_t b = block.bytes[i];
+        if (marks && b == kAnsiMark && i + 1 < block.length) {
+            flush();
+            const AnsiStyle style = AnsiStyleOfMark(block.bytes[++i]);
+            color = AnsiColor(style.color, style.bold, plain);
+            continue;
+        }
+        if (b == 0 && !symbols)
+            break;
+        const bool isSymbol = symbols && table.IsSymbol(b);
+        if (isSymbol != runIsSymbol) {
+            flush();
+            runIsSymbol = isSymbol;
+        }
+        if (isSymbol) {
+            const ST_Symbol &entry = table.Entry(b);
+            if (!entry.ShowNothing)
+                run += entry.SymbolString;
+            continue;
+        }
+        if (!utf8 || b < 0x80) {
+            run.push_back(static_cast<char>(b));
+            continue;
+        }
+        const Utf8Step step = ScanUtf8(block.bytes + i, block.length - i);
+        if (step.kind == Utf8Step::Char) {
+            run.append(reinterpret_cast<const char *>(block.bytes + i), step.length);
+            i += step.length - 1u;
+            continue;
+        }
+        // A start left cut off by the joiner never got its end: each of its bytes is invalid.
+        flush();
+        const char escape[] = {'\\', 'x', kHexDigits[b >> 4], kHexDigits[b & 0x0F]};
+        AddPiece(out, escape, sizeof escape, kColorEscape);
+    }
+    flush();
+}
+
 void SplitLines(LogRendered &out)
 {
     const std::string &t = out.text;
@@ -156,8 +217,21 @@ void SplitLines(LogRendered &out)
 
 } // namespace
 
+uint32_t AnsiColor(uint8_t color, bool bold, uint32_t plain)
+{
+    // Darker than a terminal's so that all of them read on white; "white" is a grey. The log
+    // draws one weight, so bold is shown as the bright colour.
+    static const uint32_t kColors[16] = {
+        0x00000000, 0x000000C0, 0x00008000, 0x00008080, 0x00C00000, 0x00A000A0, 0x00808000, 0x00969696,
+        0x00606060, 0x000000FF, 0x0000AA00, 0x000078AA, 0x00FF0000, 0x00C800C8, 0x00AAA000, 0x00646464};
+    if (color >= 16)
+        return plain;
+    return kColors[bold && color < 8 ? color + 8 : color];
+}
+
 void LogRendered::Reset()
 {
+    utf8 = false;
     text.clear();
     pieces.clear();
     lines.clear();
@@ -198,7 +272,10 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
     AddPiece(out, header, std::strlen(header), plain);
     if (block.hasStamp && block.stamp)
         AddPiece(out, "(" + *block.stamp + ")", kColorBlue);
-    switch (block.mode) {
+    switch (block.textForm != 0 && (block.mode == 0 || block.mode == 3) ? 4 : block.mode) {
+    case 4:
+        AddFormedText(out, block, block.mode == 3);
+        break;
     case 0:
         AddPiece(out, reinterpret_cast<const char *>(block.bytes), block.length, plain);
         break;

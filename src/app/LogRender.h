@@ -38,6 +38,16 @@ struct LogRun
     bool operator==(const LogRun &o) const { return text == o.text && color == o.color; }
 };
 
+// How the text views read a block's bytes: as UTF-8, and with colour marks (see data/ansitext.h)
+// in them. 0 is the plain 8-bit text shown as Latin-1.
+enum LogTextForm : uint8_t { kLogUtf8 = 1, kLogAnsiMarks = 2 };
+
+// Bytes that are not UTF-8 show as \xHH in this grey, apart from the text.
+constexpr uint32_t kColorEscape = 0x00909090;
+
+// The colour of a marked style on the white page; `plain` stands for the text's own colour.
+uint32_t AnsiColor(uint8_t color, bool bold, uint32_t plain);
+
 struct LogBlockView
 {
     LogDirection direction = LogDirection::Received;
@@ -50,6 +60,7 @@ struct LogBlockView
     const uint8_t *bytes = nullptr;
     size_t length = 0;
     const CSymbolTable *table = nullptr; // mode 3 only
+    uint8_t textForm = 0;                // modes 0 and 3 only
 };
 
 // `text` holds the pieces one after the other, then the line end; `lines` are the displayed lines
@@ -72,6 +83,8 @@ struct LogRendered
     std::string text;
     std::vector<Piece> pieces;
     std::vector<Span> lines;
+    // The text is UTF-8, a column per character; otherwise a column per byte.
+    bool utf8 = false;
 
     void Reset();
     std::string LineText(size_t line) const;

@@ -46,7 +46,7 @@ public:
     // `stamp` is null when no time stamp is shown. Returns the block's index. See LogBlockView for
     // `ownBreak`.
     size_t Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                  size_t length, LogRendered &rendered, bool ownBreak = false);
+                  size_t length, LogRendered &rendered, bool ownBreak = false, uint8_t textForm = 0);
     void Clear();
 
     size_t BlockCount() const { return m_blocks.size(); }
@@ -82,7 +82,7 @@ private:
         uint32_t stamp;
         uint32_t firstLine;
         uint32_t table;
-        uint8_t mode;
+        uint8_t mode; // the display mode, and the text form in the high nibble
         LogDirection direction;
         bool hasStamp;
         bool ownBreak;

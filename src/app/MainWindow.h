@@ -228,6 +228,8 @@ private:
 
     // Everyday tools.
     void ConnectEverydayCommands();
+    // View > Text Encoding and View > ANSI Colours, before `before`.
+    void AddTextFormMenus(QAction *before);
     void LoadEverydaySettings(const QSettings &settings);
     void SaveEverydaySettings(QSettings &settings);
     void UpdateEverydayControls();

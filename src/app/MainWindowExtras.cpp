@@ -12,6 +12,7 @@
 #include "platform/logstamp.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -54,10 +55,67 @@ bool ReadFlag(const QSettings &settings, const char *name)
     return settings.value(QLatin1String(name)).toString().trimmed().toInt() != 0;
 }
 
+// A submenu of exclusive choices; the first is checked.
+QMenu *AddChoiceMenu(QMenu *menu, QAction *before, const char *name, const QString &title,
+                     std::initializer_list<std::pair<const char *, QString>> choices,
+                     std::vector<QAction *> &actions)
+{
+    auto *sub = new QMenu(title, menu);
+    sub->setObjectName(QString::fromLatin1(name));
+    sub->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+    sub->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
+    menu->insertMenu(before, sub);
+    auto *group = new QActionGroup(sub);
+    for (const auto &[choice, text] : choices) {
+        QAction *action = sub->addAction(text);
+        action->setObjectName(QString::fromLatin1(choice));
+        action->setCheckable(true);
+        group->addAction(action);
+        actions.push_back(action);
+    }
+    actions.front()->setChecked(true);
+    return sub;
+}
+
 } // namespace
 
 TfrmMainExtras::TfrmMainExtras() = default;
 TfrmMainExtras::~TfrmMainExtras() = default;
+
+void TfrmMain::AddTextFormMenus(QAction *before)
+{
+    TfrmMainExtras &x = *m_extras;
+    std::vector<QAction *> encodings;
+    x.mnuViewEncoding = AddChoiceMenu(ui.mnuView, before, "mnuViewEncoding", QStringLiteral("Text &Encoding"),
+                                      {{"mnuViewEncodingLatin1", QStringLiteral("&Latin-1")},
+                                       {"mnuViewEncodingUtf8", QStringLiteral("&UTF-8")}},
+                                      encodings);
+    x.mnuViewEncodingLatin1 = encodings[0];
+    x.mnuViewEncodingUtf8 = encodings[1];
+    connect(x.mnuViewEncodingUtf8, &QAction::toggled, this, [this](bool on) {
+        ui.edData->SetUtf8(on);
+        // The instant text is shown again in the new encoding; its bytes stay.
+        const CCommData item = GetInstantItem();
+        m_shownInstantText.SetUtf8(on);
+        if (m_currentType == FMT_STRING)
+            SetInstantItem(item);
+    });
+
+    std::vector<QAction *> ansi;
+    x.mnuViewAnsi = AddChoiceMenu(ui.mnuView, before, "mnuViewAnsi", QStringLiteral("ANSI C&olours"),
+                                  {{"mnuViewAnsiOff", QStringLiteral("&Off")},
+                                   {"mnuViewAnsiStrip", QStringLiteral("&Strip")},
+                                   {"mnuViewAnsiShow", QStringLiteral("S&how")}},
+                                  ansi);
+    x.mnuViewAnsiOff = ansi[0];
+    x.mnuViewAnsiStrip = ansi[1];
+    x.mnuViewAnsiShow = ansi[2];
+    for (int i = 0; i < 3; ++i)
+        connect(ansi[static_cast<size_t>(i)], &QAction::toggled, ui.edData, [this, i](bool on) {
+            if (on)
+                ui.edData->SetAnsi(static_cast<LogAnsi>(i));
+        });
+}
 
 void TfrmMain::ConnectEverydayCommands()
 {
@@ -95,6 +153,7 @@ void TfrmMain::ConnectEverydayCommands()
     x.mnuViewSplitLines = AddAction(ui.mnuView, afterShowSend, "mnuViewSplitLines",
                                     QStringLiteral("Split Received &Lines"), true);
     connect(x.mnuViewSplitLines, &QAction::toggled, ui.edData, &TTrafficLog::SetSplitLines);
+    AddTextFormMenus(afterShowSend);
 
     // File: capture, before the separator above "Exit".
     x.capture = std::make_unique<TLogCapture>(ui.edData, ui.stbComStatus);

@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QToolButton;
 class TFindBar;
+class QMenu;
 class TLogCapture;
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
@@ -29,6 +30,9 @@ struct TfrmMainExtras
 
     QComboBox *cboLineEnding = nullptr;
     QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr, *mnuViewSplitLines = nullptr;
+    QMenu *mnuViewEncoding = nullptr, *mnuViewAnsi = nullptr;
+    QAction *mnuViewEncodingLatin1 = nullptr, *mnuViewEncodingUtf8 = nullptr;
+    QAction *mnuViewAnsiOff = nullptr, *mnuViewAnsiStrip = nullptr, *mnuViewAnsiShow = nullptr;
     QAction *mnuFileCapture = nullptr, *mnuFileStopCapture = nullptr, *mnuEditFind = nullptr;
     QAction *mnuOpDTR = nullptr, *mnuOpRTS = nullptr, *mnuOpSendBreak = nullptr, *mnuOpReconnect = nullptr;
     QToolButton *btnDTR = nullptr, *btnRTS = nullptr, *btnSendBreak = nullptr;

@@ -115,6 +115,13 @@ bool TfrmMain::LoadSettings()
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
     LoadLineChoices(settings);
     m_extras->mnuViewSplitLines->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
+    if (ReadInteger(settings, "TextEncoding", value))
+        (value == 1 ? m_extras->mnuViewEncodingUtf8 : m_extras->mnuViewEncodingLatin1)->setChecked(true);
+    if (ReadInteger(settings, "AnsiColours", value))
+        (value == 1   ? m_extras->mnuViewAnsiStrip
+         : value == 2 ? m_extras->mnuViewAnsiShow
+                      : m_extras->mnuViewAnsiOff)
+            ->setChecked(true);
     return true;
 }
 
@@ -137,6 +144,8 @@ void TfrmMain::SaveSettings()
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     SaveLineChoices(settings);
     settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
+    settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
+    settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

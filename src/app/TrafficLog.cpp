@@ -48,10 +48,44 @@ QString DisplayString(const std::string &text, size_t from, size_t length)
     return out;
 }
 
-void CopyText(const std::string &text)
+QString ToQString(const std::string &text, bool utf8)
 {
-    QGuiApplication::clipboard()->setText(
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    const auto size = static_cast<qsizetype>(text.size());
+    return utf8 ? QString::fromUtf8(text.data(), size) : QString::fromLatin1(text.data(), size);
+}
+
+void CopyText(const std::string &text, bool utf8)
+{
+    QGuiApplication::clipboard()->setText(ToQString(text, utf8));
+}
+
+// Draws UTF-8 text a character per cell, as the 8-bit text is drawn.
+void DrawUtf8(QPainter &painter, int x, int baseline, const char *text, size_t length, int cell)
+{
+    const QString shown = QString::fromUtf8(text, static_cast<qsizetype>(length));
+    for (const char32_t c : shown.toUcs4()) {
+        if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0))
+            painter.drawText(x, baseline, QString::fromUcs4(&c, 1));
+        x += cell;
+    }
+}
+
+// A UTF-8 line takes a column per character.
+int Utf8Column(const char *text, size_t bytes)
+{
+    int column = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        column += (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80;
+    return column;
+}
+
+size_t Utf8Offset(const char *text, size_t length, int column)
+{
+    size_t i = 0;
+    for (; i < length && column > 0; --column)
+        for (++i; i < length && (static_cast<uint8_t>(text[i]) & 0xC0) == 0x80;)
+            ++i;
+    return i;
 }
 
 } // namespace
@@ -86,8 +120,10 @@ TTrafficLog::~TTrafficLog() = default;
 
 void TTrafficLog::SetDisplayType(int type)
 {
-    if (type != m_displayType)
+    if (type != m_displayType) {
         ShowHeldLine();
+        ResetTextForms();
+    }
     m_displayType = type;
 }
 
@@ -96,6 +132,30 @@ void TTrafficLog::SetSplitLines(bool on)
     if (!on)
         ShowHeldLine();
     m_splitLines = on;
+}
+
+void TTrafficLog::SetUtf8(bool on)
+{
+    if (on != m_utf8) {
+        ShowHeldLine();
+        ResetTextForms();
+    }
+    m_utf8 = on;
+}
+
+void TTrafficLog::SetAnsi(LogAnsi ansi)
+{
+    if (ansi != m_ansi) {
+        ShowHeldLine();
+        ResetTextForms();
+    }
+    m_ansi = ansi;
+}
+
+void TTrafficLog::ResetTextForms()
+{
+    for (TextState &state : m_textStates)
+        state.ansi.Reset();
 }
 
 void TTrafficLog::SetShowTime(bool on)
@@ -223,8 +283,38 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
         stamp = m_timeSource(0);
     const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
-    m_cachedBlock =
-        m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, bytes, length, m_cached, ownBreak);
+    const uint8_t *shown = bytes;
+    size_t shownLength = length;
+    uint8_t textForm = 0;
+    if (direction != LogDirection::Note) {
+        // Characters are joined first, so that a colour mark never falls inside one.
+        TextState &state = m_textStates[static_cast<size_t>(direction)];
+        const bool text = mode == 0 || mode == 3;
+        const bool utf8 = text && m_utf8;
+        if (utf8 || state.utf8.Holding()) {
+            m_joined.clear();
+            if (utf8) {
+                state.utf8.Feed(bytes, length, m_joined);
+                textForm |= kLogUtf8;
+            } else {
+                state.utf8.Flush(m_joined);
+                m_joined.insert(m_joined.end(), bytes, bytes + length);
+            }
+            shown = m_joined.data();
+            shownLength = m_joined.size();
+        }
+        if (text && m_ansi != LogAnsi::Off) {
+            const bool marks = m_ansi == LogAnsi::Show && IsReadFromPort(direction);
+            m_formed.clear();
+            state.ansi.Feed(shown, shownLength, m_formed, marks);
+            if (marks)
+                textForm |= kLogAnsiMarks;
+            shown = m_formed.data();
+            shownLength = m_formed.size();
+        }
+    }
+    m_cachedBlock = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown, shownLength, m_cached,
+                                   ownBreak, textForm);
     if (m_observer)
         m_observer(direction, bytes, length, m_cached);
     if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
@@ -319,7 +409,7 @@ void TTrafficLog::SaveToFile(const std::string &path) const
 
 void TTrafficLog::CopyToClipboard() const
 {
-    CopyText(m_store.WholeText());
+    CopyText(m_store.WholeText(), m_utf8);
 }
 
 const LogRendered &TTrafficLog::RenderedBlock(size_t block) const
@@ -425,7 +515,7 @@ std::string TTrafficLog::SelectedText() const
 void TTrafficLog::CopySelection() const
 {
     if (HasSelection())
-        CopyText(SelectedText());
+        CopyText(SelectedText(), m_utf8);
 }
 
 bool TTrafficLog::IsFollowingEnd() const
@@ -493,8 +583,28 @@ void TTrafficLog::paintEvent(QPaintEvent *)
         const LogRendered::Span &span = block.lines[sub];
         const int baseline = y + m_ascent;
 
+        const char *lineText = block.text.data() + span.start;
+        // A UTF-8 line's columns are characters: byte offsets are turned into them.
+        const auto column = [&](size_t offset) {
+            return block.utf8 ? Utf8Column(lineText, offset) : static_cast<int>(offset);
+        };
         const auto drawVisible = [&](const QColor *override) {
             for (const LogRendered::Piece &piece : block.pieces) {
+                if (block.utf8) {
+                    const int from = std::max<int>(piece.start, span.start);
+                    const int to = std::min<int>(piece.start + piece.length, span.start + span.length);
+                    if (from >= to)
+                        continue;
+                    const int x = xOrigin + column(from - span.start) * m_charWidth;
+                    const char *text = block.text.data() + from;
+                    const auto length = static_cast<size_t>(to - from);
+                    const QColor color = override ? *override : ToQColor(piece.color);
+                    painter.setPen(color);
+                    if (std::any_of(text, text + length, [](char c) { return c & 0x80; }) ||
+                        !m_glyphs.Draw(painter, QPointF(x, baseline), text, length, m_charWidth))
+                        DrawUtf8(painter, x, baseline, text, length, m_charWidth);
+                    continue;
+                }
                 const int from = std::max<int>(piece.start, span.start + firstColumn);
                 const int to = std::min<int>(
                     piece.start + piece.length,
@@ -512,16 +622,19 @@ void TTrafficLog::paintEvent(QPaintEvent *)
             }
         };
         if (m_highlighter) {
-            for (const auto &[column, length] : m_highlighter(block.text.substr(span.start, span.length)))
-                painter.fillRect(xOrigin + static_cast<int>(column) * m_charWidth, y,
-                                 static_cast<int>(length) * m_charWidth, m_lineHeight, QColor(255, 240, 120));
+            for (const auto &[at, length] : m_highlighter(block.text.substr(span.start, span.length))) {
+                const int first = column(at);
+                painter.fillRect(xOrigin + first * m_charWidth, y,
+                                 (column(at + length) - first) * m_charWidth, m_lineHeight,
+                                 QColor(255, 240, 120));
+            }
         }
         drawVisible(nullptr);
 
         if (selection && line >= selStart.line && line <= selEnd.line) {
-            const int startColumn = line == selStart.line ? selStart.column : 0;
+            const int startColumn = line == selStart.line ? column(selStart.column) : 0;
             // A selected line break shows as one selected cell past the end.
-            const int endColumn = line == selEnd.line ? selEnd.column : static_cast<int>(span.length) + 1;
+            const int endColumn = line == selEnd.line ? column(selEnd.column) : column(span.length) + 1;
             const QRect rect(xOrigin + startColumn * m_charWidth, y, (endColumn - startColumn) * m_charWidth,
                              m_lineHeight);
             if (rect.width() > 0) {
@@ -567,8 +680,13 @@ TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const
     if (line >= count)
         return Pos{count - 1, static_cast<int>(LineText(count - 1).size())};
     const int x = point.x() + horizontalScrollBar()->value() - kMargin;
-    const int column = (x + m_charWidth / 2) / m_charWidth;
-    return Pos{line, std::clamp(column, 0, static_cast<int>(LineText(line).size()))};
+    const int column = std::max(0, (x + m_charWidth / 2) / m_charWidth);
+    size_t sub = 0;
+    const LogRendered &block = RenderedLine(static_cast<size_t>(line), sub);
+    const LogRendered::Span &span = block.lines[sub];
+    if (block.utf8)
+        return Pos{line, static_cast<int>(Utf8Offset(block.text.data() + span.start, span.length, column))};
+    return Pos{line, std::min(column, static_cast<int>(span.length))};
 }
 
 void TTrafficLog::DragTo(const QPoint &point)
@@ -623,8 +741,7 @@ void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection() && HasSelection()) {
             const std::string text = SelectedText();
-            clipboard->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                               QClipboard::Selection);
+            clipboard->setText(ToQString(text, m_utf8), QClipboard::Selection);
         }
         viewport()->update();
         return;

@@ -6,8 +6,10 @@
 #include "app/LogGlyphs.h"
 #include "app/LogRender.h"
 #include "app/LogStore.h"
+#include "data/ansitext.h"
 #include "data/commdata.h"
 #include "data/symboltable.h"
+#include "data/utf8text.h"
 
 #include <QAbstractScrollArea>
 #include <QTimer>
@@ -16,6 +18,10 @@
 #include <vector>
 
 class QMenu;
+
+// What the text views do with terminal escape sequences: show their bytes as they are, remove
+// them, or remove them and colour received text as their colour codes say.
+enum class LogAnsi : uint8_t { Off = 0, Strip = 1, Show = 2 };
 
 class TTrafficLog : public QAbstractScrollArea
 {
@@ -36,6 +42,13 @@ public:
     // of its own, however the port cut it into blocks; the hex and decimal views keep the blocks.
     void SetSplitLines(bool on);
     bool SplitLines() const { return m_splitLines; }
+    // The text views read bytes as UTF-8 (a character cut between blocks is joined; other bytes
+    // show as \xHH) instead of one Latin-1 character per byte. The hex and decimal views, the
+    // bytes handed to the observer and the received data are never changed.
+    void SetUtf8(bool on);
+    bool Utf8() const { return m_utf8; }
+    void SetAnsi(LogAnsi ansi);
+    LogAnsi Ansi() const { return m_ansi; }
 
     void LogRecData(const CCommData &item);  // "Rec  :" line
     void LogSendData(const CCommData &item); // "Send :" line
@@ -131,6 +144,9 @@ private:
     void LogReceivedLines(const CCommData &item);
     // Writes the part of a received line still waiting for its end.
     void ShowHeldLine();
+    // Forgets the escape sequences and cut characters in progress; a held cut character goes to
+    // the next block of its direction as it is.
+    void ResetTextForms();
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();
@@ -155,6 +171,18 @@ private:
     bool m_heldCr = false;  // a line ending in CR was shown: an LF next is the rest of its break
     int64_t m_heldAtMs = 0; // steady clock, when the held line last grew
     QTimer m_heldTimer;
+
+    bool m_utf8 = false;
+    LogAnsi m_ansi = LogAnsi::Off;
+    // What each direction's text was in the middle of when its last block ended.
+    struct TextState
+    {
+        CAnsiParser ansi;
+        CUtf8Joiner utf8;
+    };
+    TextState m_textStates[7];
+    Bytes m_joined;
+    Bytes m_formed;
 
     Pos m_anchor;
     Pos m_cursor;

@@ -196,6 +196,56 @@ TEST(Everyday, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewSplitLines")->isChecked());
 }
 
+TEST(Everyday, TextEncodingAndAnsiColoursReadDeviceOutput)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const std::string coloured = "\x1b[0;32mI (123) boot: ok\x1b[0m\r\n";
+    {
+        TfrmMain w;
+        const auto logEnds = [&w](const std::string &end) {
+            return WaitUntil([&w, &end] {
+                const std::string text = Log(w)->WholeText();
+                return text.size() >= end.size() &&
+                       text.compare(text.size() - end.size(), end.size(), end) == 0;
+            });
+        };
+        w.OpenLink(Link("Pty", pty.Path()));
+        pty.Send("25\xC2\xB0" + coloured);
+        EXPECT_TRUE(logEnds("Rec  :25\xC2\xB0" + coloured + "\r\n")) << "Latin-1 and Off at first";
+
+        Find<QAction>(w, "mnuViewEncodingUtf8")->trigger();
+        Find<QAction>(w, "mnuViewAnsiStrip")->trigger();
+        // A character cut between blocks is joined; a byte that is not UTF-8 is kept as an escape.
+        pty.Send("25\xC2");
+        ASSERT_TRUE(logEnds("Rec  :25\r\n"));
+        pty.Send("\xB0"
+                 "C\xFF\r\n" +
+                 coloured);
+        EXPECT_TRUE(logEnds("Rec  :\xC2\xB0"
+                            "C\\xFF\r\nI (123) boot: ok\r\n\r\n"));
+
+        // Colours carry over a sequence and a line cut between blocks.
+        Find<QAction>(w, "mnuViewAnsiShow")->trigger();
+        pty.Send("\x1b[0;32mI (1) a\x1b[");
+        ASSERT_TRUE(logEnds("Rec  :I (1) a\r\n"));
+        pty.Send("1mb\x1b[0mc\r\n");
+        ASSERT_TRUE(logEnds("Rec  :bc\r\n\r\n"));
+        const int last = Log(w)->LineCount() - 1;
+        const uint32_t green = 0x00008000, brightGreen = 0x0000AA00, blue = 0x00FF0000;
+        EXPECT_EQ(Log(w)->LineRuns(last - 2), (std::vector<LogRun>{{"Rec  :", blue}, {"I (1) a", green}}));
+        EXPECT_EQ(Log(w)->LineRuns(last - 1),
+                  (std::vector<LogRun>{{"Rec  :", blue}, {"b", brightGreen}, {"c", blue}}));
+
+        // Typed text goes out as UTF-8 too.
+        TypeAndSend(w, QStringLiteral("\u00B0"));
+        EXPECT_EQ(Received(pty, 2), "\xC2\xB0");
+    }
+    TfrmMain again;
+    EXPECT_TRUE(Find<QAction>(again, "mnuViewEncodingUtf8")->isChecked());
+    EXPECT_TRUE(Find<QAction>(again, "mnuViewAnsiShow")->isChecked());
+}
+
 // A window with its port open on a pseudo-terminal, and a capture file to choose.
 class Capture : public testing::Test
 {

@@ -506,3 +506,32 @@ TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     receive("a\nb");
     EXPECT_EQ(log.LineText(10), "Rec  :(11)61 0A 62 ") << "hex keeps the block";
 }
+
+TEST(TrafficLog, Utf8AndColoursFollowHeldLinesAndLeaveTheBytes)
+{
+    TTrafficLog log;
+    std::string raw;
+    log.SetObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, const LogRendered &) {
+        raw.append(reinterpret_cast<const char *>(bytes), length);
+    });
+    const auto receive = [&log](const std::string &text) {
+        log.LogRecData(CCommData(Bytes(text.begin(), text.end())));
+    };
+    log.SetSplitLines(true);
+    log.SetUtf8(true);
+    log.SetAnsi(LogAnsi::Show);
+    const std::string bytes = "\x1b[32ma\xC2\xB0\r\nb\xE2\x82\r\n\x1b[0mc\r\n";
+    for (const std::string &block : {bytes.substr(0, 7), bytes.substr(7, 6), bytes.substr(13)})
+        receive(block);
+    const uint32_t green = 0x00008000, blue = 0x00FF0000;
+    EXPECT_EQ(log.WholeText(), "Rec  :a\xC2\xB0\r\nRec  :b\\xE2\\x82\r\nRec  :c\r\n");
+    EXPECT_EQ(log.LineRuns(1),
+              (std::vector<LogRun>{
+                  {"Rec  :", blue}, {"b", green}, {"\\xE2", kColorEscape}, {"\\x82", kColorEscape}}));
+    EXPECT_EQ(log.LineRuns(2), (std::vector<LogRun>{{"Rec  :", blue}, {"c", blue}}));
+    EXPECT_EQ(raw, bytes);
+
+    log.SetDisplayType(1);
+    receive("\x1b[31m\xC2");
+    EXPECT_EQ(log.LineText(3), "Rec  :1B 5B 33 31 6D C2 ") << "hex shows every byte";
+}

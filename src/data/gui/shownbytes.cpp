@@ -1,4 +1,5 @@
 #include "data/gui/shownbytes.h"
+#include "data/utf8text.h"
 
 #include <QTextDocument>
 #include <algorithm>
@@ -34,6 +35,10 @@ QString CShownBytes::Show(const Bytes &bytes)
             m_text += QChar(kBreak);
         } else if (b == 0x00) {
             m_text += QChar(kNulSign);
+        } else if (const Utf8Step step = ScanUtf8(bytes.data() + i, bytes.size() - i);
+                   m_utf8 && b >= 0x80 && step.kind == Utf8Step::Char) {
+            m_text += QString::fromUtf8(reinterpret_cast<const char *>(bytes.data() + i), step.length);
+            i += step.length - 1u;
         } else {
             m_text += QChar(b);
         }
@@ -67,13 +72,13 @@ Bytes CShownBytes::Read(const QString &text) const
     const size_t tailBytes = tail == 0 ? 0 : m_pieces[tail - 1].ByteEnd;
 
     Bytes bytes(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(headBytes));
-    const Bytes typed = FromTyped(text.mid(headChars, now - headChars - tailChars));
+    const Bytes typed = FromTyped(text.mid(headChars, now - headChars - tailChars), m_utf8);
     bytes.insert(bytes.end(), typed.begin(), typed.end());
     bytes.insert(bytes.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(tailBytes), m_bytes.end());
     return bytes;
 }
 
-Bytes CShownBytes::FromTyped(const QString &text)
+Bytes CShownBytes::FromTyped(const QString &text, bool utf8)
 {
     Bytes bytes;
     for (int i = 0; i < text.size(); ++i) {
@@ -89,6 +94,11 @@ Bytes CShownBytes::FromTyped(const QString &text)
             bytes.push_back(0x0D);
         } else if (c == QChar(kNulSign)) {
             bytes.push_back(0x00);
+        } else if (utf8 && c.unicode() >= 0x80) {
+            const int length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QByteArray encoded = text.mid(i, length).toUtf8();
+            bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+            i += length - 1;
         } else {
             bytes.push_back(c.unicode() <= 0xFF ? static_cast<uint8_t>(c.unicode()) : uint8_t('?'));
         }

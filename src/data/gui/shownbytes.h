@@ -17,14 +17,18 @@ class QTextDocument;
 class CShownBytes
 {
 public:
+    // With UTF-8 the bytes of a character are shown as that character and typed text becomes
+    // UTF-8; bytes that are not UTF-8 are still shown one character each.
+    void SetUtf8(bool on) { m_utf8 = on; }
+    bool Utf8() const { return m_utf8; }
     // The text that shows `bytes`; remembers both for Read.
     QString Show(const Bytes &bytes);
     // The bytes that `text` (the edit's raw text now) stands for.
     Bytes Read(const QString &text) const;
 
     // Typed text as bytes: a line break is CR LF (what line-based devices expect), the signs
-    // stand for their bytes, other characters are Latin-1 ('?' above 0xFF).
-    static Bytes FromTyped(const QString &text);
+    // stand for their bytes, other characters are Latin-1 ('?' above 0xFF) or UTF-8.
+    static Bytes FromTyped(const QString &text, bool utf8 = false);
     // The document's text as it holds it, without the conversions of its plain-text read.
     static QString RawText(const QTextDocument *document);
 
@@ -37,6 +41,7 @@ private:
         int CharEnd;
     };
 
+    bool m_utf8 = false;
     Bytes m_bytes;
     QString m_text;
     std::vector<Piece> m_pieces;
