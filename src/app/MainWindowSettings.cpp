@@ -115,6 +115,7 @@ bool TfrmMain::LoadSettings()
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
     LoadLineChoices(settings);
     m_extras->mnuViewSplitLines->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
+    LoadSendFileChoice(settings);
     return true;
 }
 
@@ -137,6 +138,7 @@ void TfrmMain::SaveSettings()
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     SaveLineChoices(settings);
     settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
+    SaveSendFileChoice(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
