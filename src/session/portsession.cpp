@@ -4,6 +4,8 @@
 #include "autosend/event.h"
 #include "filesend/portchannel.h"
 
+#include <mutex>
+
 namespace {
 
 // The list position of the flow control names the port's handshaking mode; other values give a

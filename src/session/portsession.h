@@ -24,10 +24,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CAutoSendEngine;
 

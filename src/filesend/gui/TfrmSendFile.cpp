@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -32,7 +33,9 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     browse->setAutoDefault(false);
     row->addWidget(m_path, 1);
     row->addWidget(browse);
-    form->addRow(QStringLiteral("&File:"), row);
+    auto *fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(m_path);
+    form->addRow(fileLabel, row);
 
     // In the order of ETransferProtocol.
     m_protocol = new QComboBox(this);
