@@ -43,8 +43,11 @@ struct OpenWindow
     std::unique_ptr<TfrmMain> w;
     pid_t receiver = -1;
 
-    OpenWindow()
+    OpenWindow() { Open(); }
+    // A new window (the next run, when there was one) on the same port.
+    void Open()
     {
+        w.reset();
         w = std::make_unique<TfrmMain>();
         COM_PORT_SETTING link = DefaultLinkSetting();
         link.PortName = pty.Path();
@@ -134,14 +137,15 @@ TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
     EXPECT_EQ(w.RecBlocks(), 0);
     EXPECT_TRUE(w.RecDataHeld().empty());
 
-    // The next dialog proposes the same.
+    // The next dialog proposes the same, also in the next run.
+    o.Open();
     ModalCatcher catcher([&](QDialog *dialog) {
         EXPECT_EQ(Find<QLineEdit>(dialog, "edFile")->text().toStdString(), source);
         EXPECT_EQ(Find<QComboBox>(dialog, "cboProtocol")->currentIndex(), 3);
         EXPECT_FALSE(Find<QWidget>(dialog, "edLineDelay")->isEnabled()) << "the line delay is Raw's only";
         dialog->reject();
     });
-    Find<QAction>(w, "mnuFileSendFile")->trigger();
+    Find<QAction>(*o.w, "mnuFileSendFile")->trigger();
     EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
 }
 
