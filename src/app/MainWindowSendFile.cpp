@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QToolButton>
 #include <algorithm>
 
 namespace {
@@ -95,8 +96,13 @@ void TfrmMain::UpdateSendFileControls()
     TfrmMainExtras &x = *m_extras;
     const bool transferring = m_session->TransferRunning();
     x.mnuFileSendFile->setEnabled(IsPortOpen() && !transferring);
-    // The sender is the transfer's until it ends: a break would wait behind it.
+    // The sender is the transfer's until it ends: a break would wait behind it, and a run's sends
+    // would be refused.
     x.mnuOpSendBreak->setEnabled(IsPortOpen() && !transferring);
+    if (transferring) {
+        ui.btnStartAutoSend->setEnabled(false);
+        ui.mnuOpStartAutoSend->setEnabled(false);
+    }
 }
 
 void TfrmMain::SessionTransferFile(const ST_TransferProgress &progress)

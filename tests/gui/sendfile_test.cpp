@@ -178,6 +178,7 @@ TEST(SendFile, CancelEndsATransferNobodyAnswers)
     ASSERT_TRUE(w.Session().TransferRunning());
     EXPECT_FALSE(bar->isHidden());
     EXPECT_FALSE(Find<QAction>(w, "mnuFileSendFile")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpStartAutoSend")->isEnabled());
     {
         ModalCatcher catcher;
         Find<QPushButton>(w, "btnSend")->click();
