@@ -38,7 +38,7 @@ const ST_HelpPage kPages[] = {
     {"frmEditSymbol", "symbols.html"},     {"frmAutoSendSetting", "autosend.html"},
     {"frmSingleRecord", "autosend.html"},  {"frmGroupRecord", "autosend.html"},
     {"frmEventEdit", "autosend.html"},     {"frmRecordTypeSelect", "autosend.html"},
-    {"frmMonitorSetting", "monitor.html"},
+    {"frmMonitorSetting", "monitor.html"}, {"frmSendFile", "sending.html"},
 };
 
 class CHelpKey : public QObject

@@ -99,6 +99,7 @@ void TfrmMain::ConnectCommands()
     ConnectOtherCommands();
     ConnectAutoSendCommands();
     ConnectEverydayCommands();
+    ConnectSendFileCommands();
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)

@@ -198,6 +198,16 @@ private:
     void SessionSendWaiting() override;
     void SessionSendDone(const ST_SendReport &report) override;
     void SessionPortLost(long code, uint32_t unsent) override;
+    void SessionTransferFile(const ST_TransferProgress &progress) override;
+    void SessionTransferProgress(const ST_TransferProgress &progress) override;
+    void SessionTransferDone(const ST_TransferOutcome &outcome, bool portLost) override;
+
+    // Sending a file (MainWindowSendFile.cpp).
+    void ConnectSendFileCommands();
+    void mnuFileSendFileClick();
+    void UpdateSendFileControls();
+    void LoadSendFileChoice(const QSettings &settings);
+    void SaveSendFileChoice(QSettings &settings) const;
 
     // Auto send.
     void btnStartAutoSendClick();

@@ -1,6 +1,7 @@
 #pragma once
 // What the main window keeps for its everyday tools, beside the controls its layout builds.
 #include "data/commdata.h"
+#include "filesend/gui/TfrmSendFile.h"
 #include "link/linksetting.h"
 #include "senddata/sendhistory.h"
 
@@ -15,6 +16,8 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QToolButton;
 class TFindBar;
 class QMenu;
@@ -66,4 +69,11 @@ struct TfrmMainExtras
     QString lostReason;
     QString returnError;
     QTimer reconnectTimer;
+
+    // Sending a file: the menu item, the progress and its Cancel in the status bar (shown only
+    // while a transfer runs) and the dialog's last choices.
+    QAction *mnuFileSendFile = nullptr;
+    QProgressBar *pbTransfer = nullptr;
+    QPushButton *btnCancelTransfer = nullptr;
+    ST_SendFileChoice sendFile;
 };

@@ -195,6 +195,7 @@ void TfrmMain::UpdateControls()
     }
     UpdateMonitorControls();
     UpdateEverydayControls();
+    UpdateSendFileControls();
 }
 
 void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)

@@ -58,8 +58,13 @@ bool UnparsedText(const QTextEdit *edit, uint8_t format)
 // session directly and wait there for the line.
 void TfrmMain::SendItem(const CCommData &item)
 {
-    if (m_session->Send(item) == CPortSession::ESend::Refused && QThread::currentThread() == thread())
+    const CPortSession::ESend sent = m_session->Send(item);
+    if (QThread::currentThread() != thread())
+        return;
+    if (sent == CPortSession::ESend::Refused)
         ShowMessage(QStringLiteral("The port is not taking data; the send was not queued."));
+    else if (sent == CPortSession::ESend::Transferring)
+        ShowMessage(QStringLiteral("A file is being sent; the send was not queued."));
 }
 
 void TfrmMain::SessionSendWaiting()

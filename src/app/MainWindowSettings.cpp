@@ -122,6 +122,7 @@ bool TfrmMain::LoadSettings()
          : value == 2 ? m_extras->mnuViewAnsiShow
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
+    LoadSendFileChoice(settings);
     return true;
 }
 
@@ -146,6 +147,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
+    SaveSendFileChoice(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -265,6 +265,12 @@ void TTrafficLog::LogNote(const std::string &text)
     Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
+void TTrafficLog::LogSendNote(const std::string &text)
+{
+    ShowHeldLine();
+    Store(LogDirection::Sent, FMT_STRING, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+}
+
 void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
 {
     ShowHeldLine();

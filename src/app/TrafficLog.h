@@ -54,6 +54,8 @@ public:
     void LogSendData(const CCommData &item); // "Send :" line
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
+    // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
+    void LogSendNote(const std::string &text);
     // A block of the two-port monitor: its tag is the direction, and it carries its own stamp
     // whether time is shown or not.
     void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);

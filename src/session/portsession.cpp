@@ -2,6 +2,9 @@
 
 #include "autosend/engine.h"
 #include "autosend/event.h"
+#include "filesend/portchannel.h"
+
+#include <mutex>
 
 namespace {
 
@@ -23,6 +26,25 @@ uint8_t HandshakeFor(int32_t flowControl)
 
 } // namespace
 
+// What the sender thread and the owner thread share of a transfer.
+struct CPortSession::Transfer
+{
+    Transfer(CSerial &port, std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
+        : Channel(port), Files(Channel, std::move(files), options)
+    {
+    }
+    CPortChannel Channel;
+    CFileTransfer Files;
+    // Sender thread: set by the job, read by its OnDone.
+    bool Began = false;
+    ST_TransferOutcome Outcome;
+    // The latest progress, waiting for the owner thread; one report at a time is on its way, so a
+    // fast line does not flood the owner with reports it would only paint over.
+    std::mutex Lock;
+    ST_TransferProgress Latest;
+    bool Pending = false;
+};
+
 CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHandOver,
                            std::unique_ptr<CHandOver> sendHandOver, std::string ruleFilePath,
                            const IClock &clock)
@@ -37,12 +59,19 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
 // one write slice), then the port closes; outcomes still queued go with the hand-overs, untold.
 CPortSession::~CPortSession()
 {
+    // A cancelled transfer still tells the receiver, in a write that would wait for a line that
+    // takes nothing; the close wakes that write, so the sender ends at once.
+    if (m_transfer) {
+        m_transfer->Files.Cancel();
+        m_port->Close();
+    }
     m_autoSend.SetState(AUTOSEND_STOPPED);
     m_sender->Cancel(kSendAuto, true);
     m_sender->CancelAll();
     m_engine.reset();
     m_sender.reset();
     m_autoSend.ClearQueues();
+    m_transfer.reset();
     m_port.reset();
 }
 
@@ -80,8 +109,10 @@ CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, con
     return result;
 }
 
+// The sender's cancel does not reach a transfer, which writes to the port itself.
 uint32_t CPortSession::Close()
 {
+    CancelTransfer();
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
@@ -117,6 +148,8 @@ CPortSession::ESend CPortSession::Send(const CCommData &item)
 {
     if (!IsOpen())
         return ESend::NotOpen;
+    if (m_transferring)
+        return ESend::Transferring;
     const bool manual = std::this_thread::get_id() == m_owner;
     auto report = std::make_shared<ST_SendReport>();
     report->Item = item;
@@ -167,6 +200,91 @@ void CPortSession::SendBreak(uint32_t ms)
     m_sender->Post(std::move(job));
 }
 
+bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
+{
+    if (!IsOpen() || m_transfer)
+        return false;
+    auto transfer = std::make_shared<Transfer>(*m_port, std::move(files), options);
+    Transfer *shared = transfer.get();
+    // Every report is on its way before the end's, so the owner still holds the transfer when
+    // it takes one.
+    shared->Files.SetProgressHandler([this, shared](const ST_TransferProgress &progress) {
+        if (progress.FileBegins)
+            m_sendHandOver->Forward([this, progress] {
+                m_sendBlocks += 1;
+                CountTransferWire(progress.WireBytes);
+                m_view.SessionTransferFile(progress);
+            });
+        bool post = false;
+        {
+            const std::lock_guard<std::mutex> guard(shared->Lock);
+            shared->Latest = progress;
+            post = !shared->Pending;
+            shared->Pending = true;
+        }
+        if (post)
+            m_sendHandOver->Forward([this] { TransferProgress(); });
+    });
+    ST_SendJob job;
+    job.Origin = kSendManual;
+    job.OnBegin = [shared] {
+        shared->Began = true;
+        shared->Outcome = shared->Files.Run();
+    };
+    // A close may drop the job before it began: that transfer was cancelled.
+    job.OnDone = [this, shared](const ST_SendOutcome &) {
+        ST_TransferOutcome outcome = shared->Outcome;
+        if (!shared->Began)
+            outcome.End = ETransferEnd::Cancelled;
+        m_sendHandOver->Forward([this, outcome] { TransferDone(outcome); });
+    };
+    if (!m_sender->Post(std::move(job)))
+        return false;
+    m_transfer = std::move(transfer);
+    m_transferring = true;
+    m_transferWireCounted = 0;
+    ++m_sendsInFlight;
+    return true;
+}
+
+void CPortSession::CancelTransfer()
+{
+    if (m_transfer)
+        m_transfer->Files.Cancel();
+}
+
+void CPortSession::TransferProgress()
+{
+    if (!m_transfer)
+        return;
+    ST_TransferProgress progress;
+    {
+        const std::lock_guard<std::mutex> guard(m_transfer->Lock);
+        progress = m_transfer->Latest;
+        m_transfer->Pending = false;
+    }
+    CountTransferWire(progress.WireBytes);
+    m_view.SessionTransferProgress(progress);
+}
+
+void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
+{
+    CountTransferWire(outcome.WireBytes);
+    m_transfer.reset();
+    m_transferring = false;
+    --m_sendsInFlight;
+    m_view.SessionTransferDone(outcome, m_portLost);
+}
+
+// Everything the transfer wrote counts as sent, protocol bytes and resends included.
+void CPortSession::CountTransferWire(uint64_t wireBytes)
+{
+    if (wireBytes <= m_transferWireCounted)
+        return;
+    m_sendBytes += static_cast<int64_t>(wireBytes - m_transferWireCounted);
+    m_transferWireCounted = wireBytes;
+}
+
 void CPortSession::ResetCounters()
 {
     m_recBytes = m_recBlocks = m_sendBytes = m_sendBlocks = 0;
@@ -175,6 +293,11 @@ void CPortSession::ResetCounters()
 
 void CPortSession::OnBlock(CReceivedBlock &block)
 {
+    // The receiver's answers are the protocol's, not data.
+    if (m_transfer) {
+        m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
+        return;
+    }
     const bool running = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
     if (running) {
         m_autoSend.MarkRecBegin(block.beginMs);

@@ -16,6 +16,7 @@
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
+#include "filesend/filetransfer.h"
 #include "link/linksetting.h"
 #include "platform/clock.h"
 #include "platform/handover.h"
@@ -26,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CAutoSendEngine;
 
@@ -59,6 +61,11 @@ public:
     // The device went away: the session has closed the port, taking `unsent` queued bytes back
     // off the Send counter, and awaits the device while Reconnect is on.
     virtual void SessionPortLost(long code, uint32_t unsent) = 0;
+    // A file transfer's reports, in order: each file as it begins (counted as a send already),
+    // the progress since (the latest only, however many were made), and its end.
+    virtual void SessionTransferFile(const ST_TransferProgress &) {}
+    virtual void SessionTransferProgress(const ST_TransferProgress &) {}
+    virtual void SessionTransferDone(const ST_TransferOutcome &, bool /*portLost*/) {}
 };
 
 class CPortSession : public ISendTarget
@@ -93,15 +100,27 @@ public:
     CSerial &Device() { return *m_port; }
 
     // ---- Sending ----
-    enum class ESend : uint8_t { NotOpen, Queued, Refused };
+    enum class ESend : uint8_t { NotOpen, Queued, Refused, Transferring };
     // From the owner thread the item is queued and Send returns; from any other thread Send
     // waits until it is out, failed or was cancelled. Refused: the sender's queue is full.
+    // Transferring: a file transfer holds the line.
     ESend Send(const CCommData &item);
     void SendItem(const CCommData &item) override { Send(item); }
     // A break, after what was queued before it.
     void SendBreak(uint32_t ms);
     // Every send handed in has been written (or failed or was cancelled) and counted and told.
     bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
+
+    // ---- Sending files ----
+    // The transfer runs on the sender thread, after the sends queued before it; until it ends,
+    // the received bytes are its own (no blocks reach the view) and other sends are refused.
+    // False when the port is not open, a transfer runs or the sender's queue is full.
+    // Throws std::invalid_argument as CFileTransfer does.
+    bool StartTransfer(std::vector<ST_TransferFile> files, const ST_TransferOptions &options);
+    // Ends the transfer as soon as it can; its end is still reported.
+    void CancelTransfer();
+    // From the start until its end was reported.
+    bool TransferRunning() const { return m_transfer != nullptr; }
 
     // ---- Counters (counted wider than the 32 bits a long capture would overflow) ----
     int64_t RecBytes() const { return m_recBytes; }
@@ -145,6 +164,10 @@ private:
     static constexpr uint8_t kSendAuto = 1;
     void SendDone(ST_SendReport &report);
     void OnLost(long code);
+    struct Transfer;
+    void TransferProgress();
+    void TransferDone(const ST_TransferOutcome &outcome);
+    void CountTransferWire(uint64_t wireBytes);
 
     ISessionView &m_view;
     const IClock &m_clock;
@@ -161,6 +184,10 @@ private:
 
     std::optional<COM_PORT_SETTING> m_link;
     std::atomic<int> m_sendsInFlight{0};
+    // Owner thread; the sender thread reaches it only through its job.
+    std::shared_ptr<Transfer> m_transfer;
+    std::atomic<bool> m_transferring{false}; // read by Send on any thread
+    uint64_t m_transferWireCounted = 0;
     // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
     bool m_portLost = false;
     int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;

@@ -1,0 +1,108 @@
+#include "filesend/gui/TfrmSendFile.h"
+
+#include "data/gui/dialogsupport.h"
+#include "platform/errors.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmSendFile"));
+    setWindowTitle(QStringLiteral("Send File"));
+    auto *column = new QVBoxLayout(this);
+    auto *form = new QFormLayout;
+    column->addLayout(form);
+
+    auto *row = new QHBoxLayout;
+    m_path = new QLineEdit(proposed.Path, this);
+    m_path->setObjectName(QStringLiteral("edFile"));
+    m_path->setAccessibleName(QStringLiteral("File"));
+    m_path->setMinimumWidth(320);
+    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    browse->setObjectName(QStringLiteral("btnBrowse"));
+    browse->setAccessibleName(QStringLiteral("Browse"));
+    browse->setAutoDefault(false);
+    row->addWidget(m_path, 1);
+    row->addWidget(browse);
+    auto *fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(m_path);
+    form->addRow(fileLabel, row);
+
+    // In the order of ETransferProtocol.
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName(QStringLiteral("cboProtocol"));
+    m_protocol->setAccessibleName(QStringLiteral("Protocol"));
+    m_protocol->addItems({QStringLiteral("Raw"), QStringLiteral("XMODEM"), QStringLiteral("XMODEM-1K"),
+                          QStringLiteral("YMODEM")});
+    m_protocol->setCurrentIndex(static_cast<int>(proposed.Protocol));
+    form->addRow(QStringLiteral("&Protocol:"), m_protocol);
+
+    m_lineDelay = new QSpinBox(this);
+    m_lineDelay->setObjectName(QStringLiteral("edLineDelay"));
+    m_lineDelay->setAccessibleName(QStringLiteral("Line delay (ms)"));
+    m_lineDelay->setRange(0, 10000);
+    m_lineDelay->setValue(proposed.LineDelayMs);
+    form->addRow(QStringLiteral("&Line delay (ms):"), m_lineDelay);
+    const auto protocolChanged = [this] {
+        m_lineDelay->setEnabled(m_protocol->currentIndex() == static_cast<int>(ETransferProtocol::Raw));
+    };
+    connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
+    protocolChanged();
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *send = buttons->addButton(QStringLiteral("&Send"), QDialogButtonBox::AcceptRole);
+    send->setObjectName(QStringLiteral("btnSend"));
+    send->setAccessibleName(QStringLiteral("Send"));
+    send->setDefault(true);
+    QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString chosen =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Send File"), m_path->text());
+        if (!chosen.isEmpty())
+            m_path->setText(chosen);
+    });
+}
+
+ST_SendFileChoice TfrmSendFile::Choice() const
+{
+    ST_SendFileChoice choice;
+    choice.Path = m_path->text().trimmed();
+    choice.Protocol = static_cast<ETransferProtocol>(m_protocol->currentIndex());
+    choice.LineDelayMs = m_lineDelay->value();
+    return choice;
+}
+
+ST_TransferOptions TfrmSendFile::Options() const
+{
+    ST_TransferOptions options;
+    options.Protocol = Choice().Protocol;
+    if (options.Protocol == ETransferProtocol::Raw)
+        options.LineDelayMs = static_cast<uint32_t>(m_lineDelay->value());
+    return options;
+}
+
+void TfrmSendFile::accept()
+{
+    try {
+        m_file = TransferFileAt(Choice().Path.toLocal8Bit().toStdString());
+    } catch (const EFOpenError &error) {
+        ShowErrorBox(this, error);
+        m_path->setFocus();
+        return;
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,197 @@
+// File > Send File... against receivers on a pseudo-terminal: rb of lrzsz for YMODEM (preloaded
+// so its purges do not eat bytes a real line would still carry), the master end itself for Raw,
+// and nobody at all for a transfer that is cancelled.
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "platform/textfile.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+namespace {
+
+constexpr int kTransferEndsMs = 120000; // only ends a hang
+
+// Log lines that start with `start`.
+int LogLines(const QWidget &w, const std::string &start = std::string())
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    int count = 0;
+    for (int i = 0; i < log->LineCount(); ++i)
+        count += log->LineText(i).rfind(start, 0) == 0 ? 1 : 0;
+    return count;
+}
+
+struct OpenWindow
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    std::unique_ptr<TfrmMain> w;
+    pid_t receiver = -1;
+
+    OpenWindow() { Open(); }
+    // A new window (the next run, when there was one) on the same port.
+    void Open()
+    {
+        w.reset();
+        w = std::make_unique<TfrmMain>();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        w->OpenLink(link);
+    }
+    ~OpenWindow()
+    {
+        if (receiver > 0) {
+            kill(receiver, SIGKILL);
+            waitpid(receiver, nullptr, 0);
+        }
+    }
+
+    // Answers the dialog with these choices and sends.
+    void SendFile(const QString &path, int protocol)
+    {
+        ModalCatcher catcher([&](QDialog *dialog) {
+            Find<QLineEdit>(dialog, "edFile")->setText(path);
+            Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(protocol);
+            Find<QPushButton>(dialog, "btnSend")->click();
+        });
+        Find<QAction>(*w, "mnuFileSendFile")->trigger();
+        EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
+    }
+    bool TransferEnded()
+    {
+        return WaitUntil([&] { return !w->Session().TransferRunning(); }, kTransferEndsMs);
+    }
+
+    // rb in `folder`; all it needs of an environment is the preload, made before the fork, since
+    // the child of a threaded process only execs.
+    void StartRb(const std::string &folder)
+    {
+        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
+        char *envp[] = {preload.data(), nullptr};
+        char *argv[] = {const_cast<char *>("rb"), const_cast<char *>("-q"), const_cast<char *>("-b"),
+                        nullptr};
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        receiver = fork();
+        if (receiver == 0) {
+            dup2(pty.Master(), 0);
+            dup2(pty.Master(), 1);
+            dup2(null, 2);
+            // The receiver reads as a terminal program does; the test no longer reads the master.
+            fcntl(0, F_SETFL, fcntl(0, F_GETFL) & ~O_NONBLOCK);
+            if (chdir(folder.c_str()) == 0)
+                execvpe(argv[0], argv, envp);
+            _exit(127);
+        }
+        close(null);
+    }
+    // The receiver's wait status: 0 when it exited with 0.
+    int ReceiverEnded()
+    {
+        int status = -1;
+        waitpid(receiver, &status, 0);
+        receiver = -1;
+        return status;
+    }
+};
+
+} // namespace
+
+TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
+{
+    if (std::system("command -v rb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "rb (lrzsz) is not installed";
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    std::string data(3000, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 37 + i / 256);
+    const std::string source = o.env.File("firmware.bin");
+    WriteRaw(source, data);
+    const std::string inbox = o.env.File("in");
+    mkdir(inbox.c_str(), 0700);
+    // Started after the sender, so even its first request is the transfer's.
+    o.SendFile(QString::fromStdString(source), 3);
+    o.StartRb(inbox);
+    ASSERT_TRUE(o.TransferEnded());
+    EXPECT_EQ(o.ReceiverEnded(), 0);
+    EXPECT_EQ(ReadRaw(inbox + "/firmware.bin"), data);
+    EXPECT_EQ(LogLines(w, "Send :File firmware.bin, 3000 bytes, YMODEM"), 1);
+    EXPECT_EQ(LogLines(w, "Note :File send: Sent"), 1);
+    EXPECT_EQ(LogLines(w), 2) << "the receiver's answers are not logged";
+    EXPECT_GT(w.SendBytes(), 3000);
+    EXPECT_EQ(w.RecBlocks(), 0);
+    EXPECT_TRUE(w.RecDataHeld().empty());
+
+    // The next dialog proposes the same, also in the next run.
+    o.Open();
+    ModalCatcher catcher([&](QDialog *dialog) {
+        EXPECT_EQ(Find<QLineEdit>(dialog, "edFile")->text().toStdString(), source);
+        EXPECT_EQ(Find<QComboBox>(dialog, "cboProtocol")->currentIndex(), 3);
+        EXPECT_FALSE(Find<QWidget>(dialog, "edLineDelay")->isEnabled()) << "the line delay is Raw's only";
+        dialog->reject();
+    });
+    Find<QAction>(*o.w, "mnuFileSendFile")->trigger();
+    EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
+}
+
+TEST(SendFile, RawSendsEveryByteValueExactly)
+{
+    OpenWindow o;
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    const std::string source = o.env.File("all.bin");
+    WriteRaw(source, all);
+    o.SendFile(QString::fromStdString(source), 0);
+    const std::vector<uint8_t> got = o.pty.Receive(256);
+    EXPECT_EQ(std::string(got.begin(), got.end()), all);
+    ASSERT_TRUE(o.TransferEnded());
+    EXPECT_EQ(StatusPanel(*o.w, 7), QStringLiteral("Send:256/1"));
+}
+
+// Nobody answers: the transfer waits for a receiver until cancelled, from the status bar or by
+// closing the window.
+TEST(SendFile, CancelEndsATransferNobodyAnswers)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string source = o.env.File("x.bin");
+    WriteRaw(source, std::string(1000, 'x'));
+    o.SendFile(QString::fromStdString(source), 1);
+    auto *bar = Find<QProgressBar>(w, "pbTransfer");
+    auto *cancel = Find<QPushButton>(w, "btnCancelTransfer");
+    ASSERT_TRUE(w.Session().TransferRunning());
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_FALSE(Find<QAction>(w, "mnuFileSendFile")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(w, "mnuOpStartAutoSend")->isEnabled());
+    {
+        ModalCatcher catcher;
+        Find<QPushButton>(w, "btnSend")->click();
+        EXPECT_EQ(catcher.Seen(), QStringList{"A file is being sent; the send was not queued."});
+    }
+    cancel->click();
+    ASSERT_TRUE(o.TransferEnded());
+    EXPECT_EQ(LogLines(w, "Note :File send: Cancelled"), 1);
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(cancel->isHidden());
+    EXPECT_TRUE(Find<QAction>(w, "mnuFileSendFile")->isEnabled());
+
+    o.SendFile(QString::fromStdString(source), 1);
+    ASSERT_TRUE(w.Session().TransferRunning());
+    o.w.reset();
+}
