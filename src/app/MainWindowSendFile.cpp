@@ -17,21 +17,6 @@
 
 namespace {
 
-const char *ProtocolName(ETransferProtocol protocol)
-{
-    switch (protocol) {
-    case ETransferProtocol::Raw:
-        return "Raw";
-    case ETransferProtocol::Xmodem:
-        return "XMODEM";
-    case ETransferProtocol::Xmodem1K:
-        return "XMODEM-1K";
-    case ETransferProtocol::Ymodem:
-        return "YMODEM";
-    }
-    return "";
-}
-
 // Parts of a thousand: a file of more than 2 GiB still fits the bar's int.
 int Permille(uint64_t part, uint64_t whole)
 {
@@ -109,7 +94,7 @@ void TfrmMain::SessionTransferFile(const ST_TransferProgress &progress)
 {
     if (m_showSendData)
         ui.edData->LogSendNote("File " + progress.FileName + ", " + std::to_string(progress.FileSize) +
-                               " bytes, " + ProtocolName(m_extras->sendFile.Protocol));
+                               " bytes, " + TransferProtocolName(m_extras->sendFile.Protocol));
     ShowSendCount();
 }
 

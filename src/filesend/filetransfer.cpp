@@ -97,6 +97,21 @@ ST_TransferFile TransferFileAt(const std::string &path)
     return file;
 }
 
+const char *TransferProtocolName(ETransferProtocol protocol)
+{
+    switch (protocol) {
+    case ETransferProtocol::Raw:
+        return "Raw";
+    case ETransferProtocol::Xmodem:
+        return "XMODEM";
+    case ETransferProtocol::Xmodem1K:
+        return "XMODEM-1K";
+    case ETransferProtocol::Ymodem:
+        return "YMODEM";
+    }
+    return "";
+}
+
 const char *TransferEndText(ETransferEnd end)
 {
     switch (end) {

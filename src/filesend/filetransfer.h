@@ -97,6 +97,9 @@ struct ST_TransferOutcome
 // A short English sentence for the status bar or a message box.
 const char *TransferEndText(ETransferEnd end);
 
+// The name the dialog lists and the log writes: "Raw", "XMODEM", "XMODEM-1K", "YMODEM".
+const char *TransferProtocolName(ETransferProtocol protocol);
+
 class CFileTransfer
 {
 public:

@@ -41,8 +41,9 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName(QStringLiteral("cboProtocol"));
     m_protocol->setAccessibleName(QStringLiteral("Protocol"));
-    m_protocol->addItems({QStringLiteral("Raw"), QStringLiteral("XMODEM"), QStringLiteral("XMODEM-1K"),
-                          QStringLiteral("YMODEM")});
+    for (const ETransferProtocol protocol : {ETransferProtocol::Raw, ETransferProtocol::Xmodem,
+                                             ETransferProtocol::Xmodem1K, ETransferProtocol::Ymodem})
+        m_protocol->addItem(QString::fromLatin1(TransferProtocolName(protocol)));
     m_protocol->setCurrentIndex(static_cast<int>(proposed.Protocol));
     form->addRow(QStringLiteral("&Protocol:"), m_protocol);
 
