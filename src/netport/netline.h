@@ -1,0 +1,94 @@
+#pragma once
+// A port on another machine. The connection is served by a pump thread of its own, so the port
+// above it sees what it sees of a local device: a non-blocking descriptor that carries the data
+// both ways (DataFd), and a few calls for what a terminal driver does with ioctls (line settings,
+// modem lines, break, purge, counters). The pump speaks telnet with the com-port option to an
+// RFC 2217 server (escaping, negotiation, notifications) and passes bytes unchanged to a raw one.
+//
+// Threads: Open and Close on one thread; the other calls from any thread while open. The pump
+// never waits for the caller, and no call waits on the network longer than its bound.
+#include "netport/netaddress.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Line settings in the codes of Serial/dcb.h (NOPARITY..SPACEPARITY, ONESTOPBIT..TWOSTOPBITS).
+struct ST_NetLineSettings
+{
+    uint32_t Baud = 9600;
+    uint8_t DataBits = 8;
+    uint8_t Parity = 0;
+    uint8_t StopBits = 0;
+    enum EFlow : uint8_t { NoFlow = 0, RtsCts = 1, XonXoff = 2 } Flow = NoFlow;
+};
+
+// What the server last told of its line. Counters only grow while the connection lives: each
+// modem-line change and each line-state condition the server reported counts once.
+struct ST_NetLineState
+{
+    bool ModemKnown = false; // the server has sent a modem state at least once
+    bool Cts = false, Dsr = false, Dcd = false, Ring = false;
+    bool Dtr = true, Rts = true; // as last asked (or answered)
+    int CtsChanges = 0, DsrChanges = 0, DcdChanges = 0, RingChanges = 0;
+    int Breaks = 0, FrameErrors = 0, ParityErrors = 0, Overruns = 0;
+};
+
+class CNetLine
+{
+public:
+    // How long a connect may take, and how long a command waits for the server's answer.
+    static constexpr int kConnectMs = 5000;
+    static constexpr int kAnswerMs = 1500;
+
+    CNetLine();
+    ~CNetLine(); // closes
+    CNetLine(const CNetLine &) = delete;
+    CNetLine &operator=(const CNetLine &) = delete;
+
+    // Resolves and connects (giving up after kConnectMs, or at once when `cancelFd` becomes
+    // readable), negotiates telnet BINARY both ways, SUPPRESS-GO-AHEAD and the com-port option
+    // with an RFC 2217 server (a bounded wait; what the server refuses or never answers is noted
+    // in the diagnostic log, not a failure), asks for modem-state and line-state notifications,
+    // then starts the pump. Returns 0, or SystemError(errno) of what failed with `message` set to
+    // "Cannot connect to lab-pi:7000: connection refused" (or "...: timed out", "...: unknown
+    // host"). Never blocks longer than the bounds.
+    long Open(const ST_NetAddress &address, int cancelFd, std::string *message);
+    bool IsOpen() const;
+    const ST_NetAddress &Address() const;
+
+    // The data end, a non-blocking AF_UNIX stream socket: reading gives the server's data bytes
+    // (telnet commands removed, 0xFF undoubled), writing sends them (0xFF doubled). When the
+    // connection is lost the pump shuts its end: a read then gives 0 and poll POLLHUP.
+    int DataFd() const;
+    // An eventfd that becomes readable when State() changed (a notification arrived); the reader
+    // drains it.
+    int StateFd() const;
+    ST_NetLineState State() const;
+    // The errno that ended the connection (ECONNRESET, EPIPE, ETIMEDOUT...), 0 while it lives;
+    // a server that closed the connection cleanly gives ECONNRESET.
+    int LostErrno() const;
+
+    // False for a raw port: settings, modem lines, break and purge are not sent over it, and the
+    // calls below return 0 without doing anything.
+    bool CarriesSettings() const;
+    // Sends baud rate, data size, parity, stop size and flow control and waits (at most
+    // kAnswerMs each) for the server's answers. A value the server answered differently is
+    // named in `untaken` ("baud rate", "data bits", "parity", "stop bits", "RTS/CTS flow
+    // control", "XON/XOFF flow control") and ERROR_NOT_SUPPORTED returned; a command the server
+    // never answers is noted in the diagnostic log and counts as taken. Not on the pump thread.
+    long ApplySettings(const ST_NetLineSettings &settings, std::string *untaken);
+    // Do not wait for the server's answer (a server may not echo these at all).
+    long SetDtr(bool on);
+    long SetRts(bool on);
+    long SetBreak(bool on);
+    long Purge(bool receive, bool transmit);
+
+    // Stops the pump and closes the connection. Returns how many bytes written to DataFd never
+    // reached the server's socket or still sat unsent in the kernel's send queue.
+    uint32_t Close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
