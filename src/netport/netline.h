@@ -84,6 +84,10 @@ public:
     long SetBreak(bool on);
     long Purge(bool receive, bool transmit);
 
+    // From any thread: an Open or ApplySettings waiting on the network gives up at once (Open
+    // fails, ApplySettings returns what it has), and so does every later one.
+    void Abort();
+
     // Stops the pump and closes the connection. Returns how many bytes written to DataFd never
     // reached the server's socket or still sat unsent in the kernel's send queue.
     uint32_t Close();
