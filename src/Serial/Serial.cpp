@@ -704,9 +704,10 @@ long CSerial::LookAtModemLines(int *status)
 {
     *status = 0;
     if (net_) {
-        // Like a pseudo-terminal, a server that never told its modem lines has none to show.
+        // A raw port has no lines. An RFC 2217 server sets DTR and RTS when asked; its inputs
+        // read off until it first tells them (it tells every change after that).
         const ST_NetLineState state = net_->State();
-        if (!net_->CarriesSettings() || !state.ModemKnown)
+        if (!net_->CarriesSettings())
             return SetLastError(SystemError(ENOTTY));
         *status = (state.Dtr ? TIOCM_DTR : 0) | (state.Rts ? TIOCM_RTS : 0) | (state.Cts ? TIOCM_CTS : 0) |
                   (state.Dsr ? TIOCM_DSR : 0) | (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);

@@ -255,7 +255,7 @@ bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
     *snapshot = ST_ModemSnapshot();
     if (net_) {
         const ST_NetLineState state = net_->State();
-        if (!net_->CarriesSettings() || !state.ModemKnown)
+        if (!net_->CarriesSettings())
             return false;
         snapshot->Lines = (state.Cts ? TIOCM_CTS : 0) | (state.Dsr ? TIOCM_DSR : 0) |
                           (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);
