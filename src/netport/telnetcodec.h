@@ -77,9 +77,9 @@ enum : uint8_t { LineOverrun = 0x02, LineParity = 0x04, LineFraming = 0x08, Line
 struct ST_Command
 {
     enum EKind : uint8_t { Will, Wont, Do, Dont, ComPort } Kind = Will;
-    uint8_t Option = 0;  // of Will..Dont; OptComPort for ComPort
-    uint8_t Code = 0;    // of ComPort: the sub-command as sent (server answers are 100 and up)
-    Bytes Value;         // of ComPort: the bytes after the code, undoubled
+    uint8_t Option = 0; // of Will..Dont; OptComPort for ComPort
+    uint8_t Code = 0;   // of ComPort: the sub-command as sent (server answers are 100 and up)
+    Bytes Value;        // of ComPort: the bytes after the code, undoubled
     bool operator==(const ST_Command &o) const
     {
         return Kind == o.Kind && Option == o.Option && Code == o.Code && Value == o.Value;
