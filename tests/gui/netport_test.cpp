@@ -5,6 +5,7 @@
 #include "app/TrafficLog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 #include <QTextEdit>
@@ -82,7 +83,7 @@ TEST(NetworkPort, AServerThatComesBackIsReconnectedWithAutoSendKeepingItsState)
     Find<QToolButton>(w, "btnStopAutoSend")->click();
 }
 
-TEST(NetworkPort, AConnectionRefusedIsToldInTheNetworksWords)
+TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
 {
     GuiTestEnv env;
     // A port nobody listens on: bound but never listening refuses every connect.
@@ -103,5 +104,16 @@ TEST(NetworkPort, AConnectionRefusedIsToldInTheNetworksWords)
     EXPECT_EQ(boxes.Seen().front(), "Cannot connect to " + host + ": connection refused");
     EXPECT_FALSE(w.IsPortOpen());
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+
+    // Listening, but never answering a word: Close Port stops the connect, and nothing is told.
+    ASSERT_EQ(listen(holder, 4), 0);
+    w.OpenLink(Link("Lab", "rfc2217://" + host.toStdString()));
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Connecting to rfc2217://" + host + "...");
+    Find<QToolButton>(w, "btnClosePort")->click();
+    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), QStringLiteral("Port: "));
+    QApplication::processEvents();
+    EXPECT_EQ(boxes.Seen().size(), 1);
     close(holder);
 }
