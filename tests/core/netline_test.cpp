@@ -17,6 +17,16 @@
 using telnet::Bytes;
 using telnet::ST_Command;
 
+namespace telnet {
+void PrintTo(const ST_Command &c, std::ostream *out)
+{
+    static const char *const kKinds[] = {"WILL", "WONT", "DO", "DONT", "SB"};
+    *out << kKinds[c.Kind] << ' ' << int(c.Option);
+    if (c.Kind == ST_Command::ComPort)
+        *out << ' ' << int(c.Code) << ' ' << testing::PrintToString(c.Value);
+}
+} // namespace telnet
+
 namespace {
 
 // Only a fault waits this long for a state that should come.
