@@ -17,6 +17,7 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -33,6 +34,11 @@ constexpr size_t kReadChunk = 4096;
 constexpr size_t kPendingLimit = 64 * 1024;
 constexpr size_t kSendAhead = 16 * 1024;
 constexpr size_t kControlLimit = 16 * 1024;
+
+// The line-state conditions a local port counts; the others (data ready, shift register empty,
+// time-out) would only add traffic.
+constexpr uint8_t kLineErrors =
+    telnet::LineBreak | telnet::LineFraming | telnet::LineParity | telnet::LineOverrun;
 
 int RemainingMs(Clock::time_point deadline)
 {
@@ -111,7 +117,7 @@ struct CNetLine::Impl
     EOption remote[256] = {};
     bool refused[2][256] = {};
     bool readerGone = false;
-    bool suspended = false;
+    bool suspended = false; // the server asked for a pause in the data it gets (flow control)
 
     bool Rfc() const { return address.Kind == ENetKind::Rfc2217; }
     long Queue(const Bytes &command);
@@ -206,8 +212,7 @@ void CNetLine::Impl::Notification(uint8_t code, const Bytes &value)
             state.FrameErrors += (v & telnet::LineFraming) ? 1 : 0;
             state.ParityErrors += (v & telnet::LineParity) ? 1 : 0;
             state.Overruns += (v & telnet::LineOverrun) ? 1 : 0;
-            changed =
-                (v & (telnet::LineBreak | telnet::LineFraming | telnet::LineParity | telnet::LineOverrun));
+            changed = (v & kLineErrors) != 0;
         } else if (code == telnet::NotifyModemState && v >= 0) {
             // The first report sets the levels; after it a level that moved counts even when the
             // server left out the delta bit, and a delta bit counts even when two changes
@@ -451,9 +456,7 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
                            "CNetLine::Open - %s did not answer the com-port option within %d ms",
                            where.c_str(), kAnswerMs);
     Bytes masks = telnet::ComPortCommand(telnet::SetModemStateMask, 0xFF);
-    const Bytes lineMask =
-        telnet::ComPortCommand(telnet::SetLineStateMask, telnet::LineBreak | telnet::LineFraming |
-                                                             telnet::LineParity | telnet::LineOverrun);
+    const Bytes lineMask = telnet::ComPortCommand(telnet::SetLineStateMask, kLineErrors);
     masks.insert(masks.end(), lineMask.begin(), lineMask.end());
     d.Queue(masks);
     return 0;
