@@ -139,7 +139,8 @@ Bytes OptionCommand(uint8_t verb, uint8_t option)
 
 Bytes ComPortCommand(uint8_t code, const Bytes &value)
 {
-    Bytes out{IAC, SB, OptComPort, code};
+    Bytes out{IAC, SB, OptComPort};
+    AppendEscaped(&code, 1, &out);
     AppendEscaped(value.data(), value.size(), &out);
     out.push_back(IAC);
     out.push_back(SE);

@@ -115,7 +115,7 @@ Bytes Escaped(const Bytes &data);
 
 // IAC verb option.
 Bytes OptionCommand(uint8_t verb, uint8_t option);
-// IAC SB COM-PORT-OPTION code value IAC SE, with 0xFF in the value doubled.
+// IAC SB COM-PORT-OPTION code value IAC SE, with every 0xFF between SB and IAC SE doubled.
 Bytes ComPortCommand(uint8_t code, const Bytes &value);
 Bytes ComPortCommand(uint8_t code, uint8_t value);
 // SET-BAUDRATE (or its answer, code 101) with the rate big-endian in four bytes.
