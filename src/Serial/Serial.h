@@ -279,6 +279,6 @@ private:
     std::unique_ptr<CNetLine> preparedNet_; // under settingsLock_, as is all below
     ST_NetLineSettings preparedSettings_;
     std::optional<ST_NetLineSettings> netApplied_; // what the server holds, as far as known
-    std::optional<bool> netDtr_, netRts_;            // as last sent
+    std::optional<bool> netDtr_, netRts_;          // as last sent
     std::string openFailure_;
 };

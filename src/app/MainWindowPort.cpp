@@ -194,9 +194,9 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
         const bool servers = m_session->Device().SettingsAreServers();
         for (int i = 0; i < 6; ++i) {
             const bool line = servers && i >= 1 && i <= 5;
-            ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
-                                  (line ? QStringLiteral("server's")
-                                        : QString::fromLatin1(texts[static_cast<size_t>(i) + 1])));
+            ui.panels[i]->setText(
+                QString::fromLatin1(kPanelLabels[i]) +
+                (line ? QStringLiteral("server's") : QString::fromLatin1(texts[static_cast<size_t>(i) + 1])));
             if (line)
                 ui.panels[i]->setToolTip(
                     QStringLiteral("A raw TCP port carries data only: the line settings are the server's"));

@@ -103,7 +103,8 @@ void TfrmMain::ShowReconnectWait()
     else
         tip += QString::fromLocal8Bit(mark.Path) + QStringLiteral(" is back.");
     if (!x.returnError.isEmpty())
-        tip += (network ? QStringLiteral("\nThe last try: ") : QStringLiteral("\nThe device is back but did not open: ")) +
+        tip += (network ? QStringLiteral("\nThe last try: ")
+                        : QStringLiteral("\nThe device is back but did not open: ")) +
                x.returnError;
     ui.panels[0]->setText(
         QStringLiteral("Waiting for %1 to come back").arg(ShortPortName(m_session->LostLink()->PortName)));

@@ -372,7 +372,10 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
 {
     if (d_->open)
         return ERROR_ALREADY_INITIALIZED;
-    d_ = std::make_unique<Impl>();
+    {
+        const std::lock_guard<std::mutex> guard(abortLock_);
+        d_ = std::make_unique<Impl>();
+    }
     Impl &d = *d_;
     d.address = address;
     const std::string where = HostPortText(address);
@@ -383,6 +386,8 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
         return SystemError(e);
     };
 
+    if (aborted_.load())
+        return fail(ECANCELED, ErrnoWords(ECANCELED));
     std::string words;
     if (const int e = ConnectTcp(address, kConnectMs, cancelFd, &d.sock, &words))
         return fail(e, words);
@@ -431,6 +436,8 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
             lost = d.lostErrno;
         }
         const int ms = RemainingMs(answerBy);
+        if (aborted_.load())
+            lost = ECANCELED;
         if (comPort != Impl::EComPort::Pending || lost != 0 || ms == 0)
             break;
         pollfd p[2] = {{d.answerFd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
@@ -496,7 +503,22 @@ int CNetLine::LostErrno() const
 
 bool CNetLine::CarriesSettings() const
 {
-    return d_->Rfc();
+    if (!d_->Rfc())
+        return false;
+    const std::lock_guard<std::mutex> hold(d_->lock);
+    return d_->comPort != Impl::EComPort::Refused;
+}
+
+void CNetLine::Abort()
+{
+    aborted_.store(true);
+    const std::lock_guard<std::mutex> guard(abortLock_);
+    Impl &d = *d_;
+    {
+        // Taken so that a wait between its look at the flag and its sleep cannot miss the wake.
+        const std::lock_guard<std::mutex> hold(d.lock);
+    }
+    d.answered.notify_all();
 }
 
 long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *untaken)
@@ -551,7 +573,7 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
         return true;
     };
     d.answered.wait_for(hold, std::chrono::milliseconds(kAnswerMs),
-                        [&] { return d.lostErrno != 0 || allAnswered(); });
+                        [&] { return d.lostErrno != 0 || aborted_.load() || allAnswered(); });
     if (d.lostErrno != 0)
         return SystemError(d.lostErrno);
 

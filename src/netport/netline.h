@@ -9,8 +9,10 @@
 // never waits for the caller, and no call waits on the network longer than its bound.
 #include "netport/netaddress.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Line settings in the codes of Serial/dcb.h (NOPARITY..SPACEPARITY, ONESTOPBIT..TWOSTOPBITS).
@@ -78,8 +80,8 @@ public:
     // a server that closed the connection cleanly gives ECONNRESET.
     int LostErrno() const;
 
-    // False for a raw port: settings, modem lines, break and purge are not sent over it, and the
-    // calls below return 0 without doing anything.
+    // False for a raw port, and for a server that refused the com-port option: settings, modem lines, break
+    // and purge are not sent over it, and the calls below return 0 without doing anything.
     bool CarriesSettings() const;
     // Sends baud rate, data size, parity, stop size and flow control and waits (at most
     // kAnswerMs each; all five go out together and share one wait, so at most kAnswerMs in all)
@@ -111,4 +113,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
+    // Abort reaches the Impl of an Open running on another thread; Open makes its Impl under this.
+    std::mutex abortLock_;
+    std::atomic<bool> aborted_{false};
 };

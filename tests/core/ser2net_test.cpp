@@ -4,8 +4,8 @@
 #include "ptypair.h"
 #include "ser2netserver.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 
@@ -101,11 +101,13 @@ TEST_F(Ser2Net, LineSettingsAndFlowControlReachTheDevice)
     ASSERT_EQ(port.Open(server.Address()), 0) << port.OpenFailure();
     // The server takes data bits and parity too, but a pseudo-terminal always reads back 8N.
     ASSERT_EQ(port.Setup(57600, 7, EVENPARITY, TWOSTOPBITS), 0) << home.LogText();
-    EXPECT_TRUE(WaitForLine(pty, [](const KTermios &t) { return t.c_ospeed == 57600 && (t.c_cflag & CSTOPB); }));
+    EXPECT_TRUE(
+        WaitForLine(pty, [](const KTermios &t) { return t.c_ospeed == 57600 && (t.c_cflag & CSTOPB); }));
     EXPECT_EQ(port.GetDataBits(), 7);
     EXPECT_EQ(port.GetParity(), EVENPARITY);
     ASSERT_EQ(port.SetupHandshaking(CSerial::XonXoffHandshake), 0) << home.LogText();
-    EXPECT_TRUE(WaitForLine(pty, [](const KTermios &t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }));
+    EXPECT_TRUE(
+        WaitForLine(pty, [](const KTermios &t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }));
     EXPECT_EQ(port.GetHandshaking(), CSerial::XonXoffHandshake);
     ASSERT_EQ(port.SetupHandshaking(CSerial::NoHandshake), 0);
     ASSERT_EQ(port.Setup(1200, 8, NOPARITY, ONESTOPBIT), 0);
@@ -142,8 +144,8 @@ TEST_F(Ser2Net, AServerThatGoesAwayIsALostPortAndOpensAgainWhenBack)
     EXPECT_EQ(port.lost.load(), SystemError(ECONNRESET));
     port.Close();
     EXPECT_NE(port.Open(server.Address()), 0);
-    EXPECT_EQ(port.OpenFailure(), "Cannot connect to 127.0.0.1:" + std::to_string(server.Port()) +
-                                      ": connection refused");
+    EXPECT_EQ(port.OpenFailure(),
+              "Cannot connect to 127.0.0.1:" + std::to_string(server.Port()) + ": connection refused");
     ASSERT_TRUE(server.Start());
     ASSERT_EQ(port.Open(server.Address(), 0, 0, true), 0) << port.OpenFailure();
     ASSERT_EQ(port.Write("back"), 0);

@@ -37,7 +37,8 @@ uint16_t FreePort()
 
 } // namespace
 
-CSer2NetServer::CSer2NetServer(std::string device, bool rfc2217) : device_(std::move(device)), rfc2217_(rfc2217)
+CSer2NetServer::CSer2NetServer(std::string device, bool rfc2217)
+    : device_(std::move(device)), rfc2217_(rfc2217)
 {
     char templ[] = "/tmp/kestrum-ser2net-XXXXXX";
     if (mkdtemp(templ) != nullptr)
