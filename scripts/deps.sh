@@ -1,11 +1,14 @@
 #!/bin/sh
 # Installs what building and testing Kestrum needs on Debian 12; does nothing when all is there.
 set -e
+# ser2net serves a pseudo-terminal over the network to the tests of network ports; it comes with a
+# system service on ports 2000-2001, which the tests leave alone (they start their own). pyserial
+# (python3-serial) reaches the same server in a bench, for comparison.
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   dpkg-dev desktop-file-utils appstream lintian
-  lrzsz"
+  lrzsz ser2net python3-serial"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -3,10 +3,13 @@
 #include "Serial/portlist.h"
 #include "ptypair.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -116,6 +119,38 @@ int RunStatus(const std::vector<std::string> &args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A blocking connection to "socket://127.0.0.1:PORT"; -1 for any other address.
+int ConnectTo(const std::string &address)
+{
+    const std::string prefix = "socket://127.0.0.1:";
+    if (address.rfind(prefix, 0) != 0)
+        return -1;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(prefix.size()))));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads until `count` bytes came or the peer closed.
+std::string ReceiveAll(int fd, size_t count)
+{
+    std::string got;
+    char buf[2048];
+    while (got.size() < count) {
+        const ssize_t n = recv(fd, buf, std::min(sizeof buf, count - got.size()), 0);
+        if (n <= 0)
+            break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
 } // namespace
 
 TEST(Vport, EchoesEveryByteValueAcrossReopens)
@@ -209,4 +244,35 @@ TEST(Vport, HelpOptionsAndTheListedLink)
         setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
     else
         unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(Vport, ServesTheDeviceOnATcpPort)
+{
+    CVportProcess echo({"--tcp", "0"});
+    const int first = ConnectTo(echo.Port());
+    ASSERT_GE(first, 0) << echo.Line(0);
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    ASSERT_EQ(send(first, all.data(), all.size(), 0), 256);
+    EXPECT_EQ(ReceiveAll(first, 256), all);
+    // A new client takes the device over; the old one is let go.
+    const int second = ConnectTo(echo.Port());
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(ReceiveAll(first, 1), "");
+    ASSERT_EQ(send(second, "\xff\x00", 2, 0), 2);
+    EXPECT_EQ(ReceiveAll(second, 2), std::string("\xff\x00", 2));
+    close(first);
+    close(second);
+    EXPECT_EQ(echo.Stop(), 0);
+
+    CVportProcess lines({"--tcp", "127.0.0.1:0", "--lines", "100"});
+    const int fd = ConnectTo(lines.Port());
+    ASSERT_GE(fd, 0) << lines.Line(0);
+    // Lines made while nobody listened are dropped whole: the first byte starts a line.
+    const std::string text = ReceiveAll(fd, 80);
+    EXPECT_EQ(text.substr(0, 5), "Line ");
+    EXPECT_EQ(text.substr(11, 29), " ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n");
+    close(fd);
+    EXPECT_EQ(RunStatus({"--tcp", "70000"}), 2);
 }

@@ -4,6 +4,7 @@
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/errors.h"
+#include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
 
 #include "guilink.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -461,4 +463,61 @@ TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)
     ASSERT_TRUE(GetKernelTermios(pty.Slave(), &line));
     EXPECT_EQ(line.c_ospeed, 250000u);
     EXPECT_EQ(line.c_ispeed, 250000u);
+}
+
+TEST_F(LinkDialogs, ANetworkAddressIsKeptAndOfferedAfterTheLocalPorts)
+{
+    const auto typePort = [](const QString &name) {
+        return [name](QDialog *w) {
+            QLineEdit *edit = Find<QComboBox>(w, "cboPortName")->lineEdit();
+            edit->selectAll();
+            QTest::keyClicks(edit, name);
+            Click(w, "btnOK");
+        };
+    };
+    const QString rfc = "rfc2217://Lab-Pi:7000", raw = "socket://[fe80::1]:7001";
+    {
+        TfrmOpenPort dialog(nullptr);
+        m_script.Then(typePort("ttyUSB0"));
+        Click(&dialog, "btnNew");
+        EXPECT_FALSE(OpenAppSettings().contains("NetworkPorts")) << "a local port writes no new value";
+        m_script.Then(typePort(rfc));
+        Click(&dialog, "btnNew");
+        m_script.Then(typePort(raw));
+        Click(&dialog, "btnNew");
+        dialog.reject();
+    }
+
+    // Read back from Default.cps as typed; the most recent address is offered first, and a link
+    // whose spelling differs from the remembered one keeps its own.
+    LinkList().Clear();
+    TfrmOpenPort again(nullptr);
+    EXPECT_EQ(LinkList().At(1).PortName, rfc.toStdString());
+    EXPECT_EQ(LinkList().At(2).PortName, raw.toStdString());
+    LinkList().Replace(2, Link("other", "RFC2217://lab-pi:7000"));
+    auto *list = Find<QTreeWidget>(&again, "lstLinkList");
+    list->setCurrentItem(list->topLevelItem(1));
+    m_script.Then([&](QDialog *w) {
+        auto *port = Find<QComboBox>(w, "cboPortName");
+        ASSERT_EQ(port->count(), 5);
+        EXPECT_EQ(port->itemText(3), raw);
+        EXPECT_EQ(port->itemText(4), rfc);
+        EXPECT_EQ(port->currentIndex(), 4);
+        Click(w, "btnOK");
+    });
+    Click(&again, "btnEdit");
+    list->setCurrentItem(list->topLevelItem(2));
+    m_script.Then([](QDialog *w) {
+        EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentIndex(), -1);
+        Click(w, "btnOK");
+    });
+    Click(&again, "btnEdit");
+    EXPECT_EQ(LinkList().At(2).PortName, "RFC2217://lab-pi:7000");
+    // Confirmed again, it replaces the older spelling at the top; the list keeps ten.
+    EXPECT_EQ(TfrmPortSetting::RememberedNetworkPorts(), (QStringList{"RFC2217://lab-pi:7000", raw}));
+    for (int i = 0; i < 12; ++i)
+        TfrmPortSetting::RememberNetworkPort("socket://host:" + std::to_string(i));
+    EXPECT_EQ(TfrmPortSetting::RememberedNetworkPorts().size(), 10);
+    EXPECT_EQ(TfrmPortSetting::RememberedNetworkPorts().front(), "socket://host:11");
+    again.reject();
 }

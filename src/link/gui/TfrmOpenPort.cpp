@@ -187,6 +187,7 @@ bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link, bool isNew)
         ShowErrorBox(this, e);
         return false;
     }
+    TfrmPortSetting::RememberNetworkPort(link.PortName);
     return true;
 }
 

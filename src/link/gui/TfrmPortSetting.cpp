@@ -2,6 +2,7 @@
 
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
+#include "platform/gui/appsettings.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 namespace {
@@ -17,6 +19,16 @@ const char *const kBaudRates[] = {"110",    "300",    "600",    "1200",   "2400"
                                   "9600",   "14400",  "19200",  "28800",  "38400",  "56000",
                                   "57600",  "115200", "128000", "230400", "256000", "345600",
                                   "460800", "512000", "691200", "921600"};
+
+// Kept beside the windows' values, not in one window's group: the links are shared by all.
+const char kNetworkPorts[] = "NetworkPorts";
+constexpr int kMostNetworkPorts = 10;
+
+bool IsNetworkName(const QString &name)
+{
+    return name.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive) ||
+           name.startsWith(QLatin1String("socket://"), Qt::CaseInsensitive);
+}
 
 TfrmPortSetting::PortSource &Source()
 {
@@ -66,6 +78,25 @@ int ByteSizeOf(const QComboBox *box)
 void TfrmPortSetting::SetPortSource(PortSource source)
 {
     Source() = std::move(source);
+}
+
+QStringList TfrmPortSetting::RememberedNetworkPorts()
+{
+    QStringList names = OpenAppSettings().value(QLatin1String(kNetworkPorts)).toStringList();
+    names.removeIf([](const QString &name) { return !IsNetworkName(name); });
+    return names.mid(0, kMostNetworkPorts);
+}
+
+void TfrmPortSetting::RememberNetworkPort(const std::string &portName)
+{
+    const QString name = FromLatin1(portName).trimmed();
+    if (!IsNetworkName(name))
+        return;
+    QStringList names = RememberedNetworkPorts();
+    // Host names and schemes ignore letter case: the spelling used last replaces an older one.
+    names.removeIf([&name](const QString &old) { return old.compare(name, Qt::CaseInsensitive) == 0; });
+    names.prepend(name);
+    OpenAppSettings().setValue(QLatin1String(kNetworkPorts), names.mid(0, kMostNetworkPorts));
 }
 
 TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
@@ -137,6 +168,9 @@ void TfrmPortSetting::FillPortList()
         if (!port.Description.empty())
             cboPortName->setItemData(cboPortName->count() - 1, FromLatin1(port.Description), Qt::ToolTipRole);
     }
+    for (const QString &address : RememberedNetworkPorts())
+        if (cboPortName->findText(address, Qt::MatchFixedString) < 0)
+            cboPortName->addItem(address, address);
     cboPortName->setCurrentIndex(cboPortName->count() > 0 ? 0 : -1);
 }
 
@@ -144,7 +178,11 @@ void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
 {
     edLinkName->setText(FromLatin1(link.LinkName));
 
-    ShowChoice(cboPortName, FromLatin1(link.PortName), Qt::MatchFixedString);
+    // A local name matches a listed one in any letter case; a network address only as it is
+    // written, so the link keeps its own spelling.
+    const QString port = FromLatin1(link.PortName);
+    ShowChoice(cboPortName, port,
+               IsNetworkName(port) ? Qt::MatchFixedString | Qt::MatchCaseSensitive : Qt::MatchFixedString);
     ShowChoice(cboBaudRate, QString::number(link.Baud));
     ShowChoice(cboByteSize, QString::number(link.DataBits));
     cboParity->setCurrentIndex(ParityIndex(link.ParityCode));

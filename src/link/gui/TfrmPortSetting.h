@@ -6,6 +6,7 @@
 #include "link/linksetting.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -31,6 +32,13 @@ public:
     // ports present on the machine.
     using PortSource = std::function<std::vector<ST_PortInfo>()>;
     static void SetPortSource(PortSource source);
+
+    // The network addresses ("rfc2217://HOST:PORT", "socket://HOST:PORT") of links confirmed
+    // before, most recent first; the port list offers them after the ports of the machine, which
+    // it never looks for on the network. Remembering a name that is not such an address does
+    // nothing, so a user who never types one finds no new value in the settings.
+    static QStringList RememberedNetworkPorts();
+    static void RememberNetworkPort(const std::string &portName);
 
     void accept() override;
 

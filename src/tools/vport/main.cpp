@@ -1,5 +1,5 @@
-// kestrum-vport: a pseudo-terminal that plays a serial device, for tests, demos and work without
-// hardware. The first line of output names the device to open as a port.
+// kestrum-vport: a pseudo-terminal (or a local TCP port) that plays a serial device, for tests,
+// demos and work without hardware. The first line of output names the device to open as a port.
 #include "Serial/portlist.h"
 #include "platform/textfile.h"
 #include "responder.h"
@@ -10,9 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <termios.h>
@@ -21,11 +25,13 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: kestrum-vport [MODE] [--name NAME | --no-link]\n"
+    "Usage: kestrum-vport [MODE] [--name NAME | --no-link | --tcp [HOST:]PORT]\n"
     "\n"
     "Creates a pseudo-terminal and plays a serial device on it until interrupted (Ctrl+C).\n"
     "The first line printed names the port to open, such as \"Port: /dev/pts/5\"; the second\n"
     "a stable name for it that the Port Setting dialog lists.\n"
+    "With --tcp the device is served as raw bytes on a TCP port instead, and the first line\n"
+    "is the port name to type into a link, such as \"Port: socket://127.0.0.1:7000\".\n"
     "\n"
     "Modes:\n"
     "  --echo           send back every byte received, unchanged (the default)\n"
@@ -38,6 +44,11 @@ const char kHelp[] =
     "Options:\n"
     "  --name NAME      make the stable name NAME (default: the first free vportN)\n"
     "  --no-link        make no stable name\n"
+    "  --tcp [HOST:]PORT\n"
+    "                   listen on TCP PORT of HOST (default 127.0.0.1; 0.0.0.0 for every\n"
+    "                   network) instead of making a pseudo-terminal; PORT 0 picks a free one.\n"
+    "                   One client at a time: a new connection replaces the one before, as a\n"
+    "                   restarted program expects; bytes for nobody are dropped\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
     "\n"
@@ -54,7 +65,30 @@ struct Options
     std::string table;
     std::string name;
     bool link = true;
+    bool tcp = false;
+    std::string host = "127.0.0.1";
+    std::string port;
 };
+
+// "PORT", "HOST:PORT" or "[IPV6]:PORT", PORT a number from 0 to 65535.
+bool ParseTcp(const std::string &text, Options *o)
+{
+    const size_t colon = text.rfind(':');
+    std::string host = colon == std::string::npos ? std::string() : text.substr(0, colon);
+    const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    if (colon != std::string::npos && host.empty())
+        return false;
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stol(port) > 65535)
+        return false;
+    o->tcp = true;
+    if (!host.empty())
+        o->host = host;
+    o->port = port;
+    return true;
+}
 
 int Usage(const char *problem)
 {
@@ -96,10 +130,19 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
             }
         } else if (a == "--no-link") {
             o->link = false;
+        } else if (a == "--tcp" && hasValue) {
+            if (!ParseTcp(argv[++i], o)) {
+                *exitCode = Usage("--tcp takes PORT or HOST:PORT, PORT a number from 0 to 65535");
+                return false;
+            }
         } else {
             *exitCode = Usage(("unknown or incomplete option " + a).c_str());
             return false;
         }
+    }
+    if (o->tcp && !o->name.empty()) {
+        *exitCode = Usage("a stable name is made for a pseudo-terminal, not with --tcp");
+        return false;
     }
     return true;
 }
@@ -151,6 +194,54 @@ public:
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
         return true;
     }
+    // Listens instead of making a pseudo-terminal; Path() becomes the address to connect to.
+    bool Listen(const Options &o, std::string *error)
+    {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+        addrinfo *found = nullptr;
+        if (const int rc = getaddrinfo(o.host.c_str(), o.port.c_str(), &hints, &found); rc != 0) {
+            *error = o.host + ": " + gai_strerror(rc);
+            return false;
+        }
+        *error = "no address";
+        for (const addrinfo *a = found; a != nullptr && listener_ < 0; a = a->ai_next) {
+            const int fd =
+                socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+            const int on = 1;
+            // A tool restarted on the same port must not wait for the old connections to time out.
+            if (fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 4) == 0) {
+                listener_ = fd;
+                break;
+            }
+            *error = std::strerror(errno);
+            if (fd >= 0)
+                close(fd);
+        }
+        freeaddrinfo(found);
+        if (listener_ < 0)
+            return false;
+        sockaddr_storage bound{};
+        socklen_t size = sizeof bound;
+        char host[NI_MAXHOST] = {}, port[NI_MAXSERV] = {};
+        getsockname(listener_, reinterpret_cast<sockaddr *>(&bound), &size);
+        getnameinfo(reinterpret_cast<sockaddr *>(&bound), size, host, sizeof host, port, sizeof port,
+                    NI_NUMERICHOST | NI_NUMERICSERV);
+        std::string shown = host;
+        // Every network: the name other machines know this one by.
+        if (shown == "0.0.0.0" || shown == "::") {
+            char name[256] = {};
+            gethostname(name, sizeof name - 1);
+            shown = name;
+        } else if (shown.find(':') != std::string::npos) {
+            shown = "[" + shown + "]";
+        }
+        path_ = "socket://" + shown + ":" + port;
+        return true;
+    }
     const std::string &Path() const { return path_; }
 
     int Run(const Options &o, CResponder *responder, const sigset_t &signals)
@@ -166,10 +257,12 @@ public:
         unsigned long lineNo = 0;
         char buf[4096];
         for (;;) {
-            pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0},
+            // A negative descriptor (no timer, no listener, no client yet) is skipped by poll.
+            pollfd fds[4] = {{Device(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0},
                              {sigfd, POLLIN, 0},
-                             {timer, POLLIN, 0}};
-            if (poll(fds, timer >= 0 ? 3 : 2, -1) < 0 && errno != EINTR)
+                             {timer, POLLIN, 0},
+                             {listener_, POLLIN, 0}};
+            if (poll(fds, 4, -1) < 0 && errno != EINTR)
                 return 1;
             if (fds[1].revents)
                 return 0;
@@ -183,8 +276,11 @@ public:
                         Queue(line);
                     }
             }
-            if (fds[0].revents & POLLIN) {
-                const ssize_t n = read(master_, buf, sizeof buf);
+            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+                const ssize_t n = read(fds[0].fd, buf, sizeof buf);
+                if (client_ >= 0 && fds[0].fd == client_ &&
+                    (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)))
+                    DropClient();
                 if (n > 0) {
                     const std::string in(buf, static_cast<size_t>(n));
                     if (o.mode == Mode::Echo)
@@ -194,19 +290,46 @@ public:
                 }
             }
             Flush();
+            // Last, so nothing above sees a client that took the place of the one it polled.
+            if (fds[3].revents & POLLIN)
+                Accept();
         }
     }
 
 private:
+    int Device() const { return listener_ >= 0 ? client_ : master_; }
+    void Accept()
+    {
+        const int fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        DropClient();
+        client_ = fd;
+        // Echoed keystrokes go out at once rather than waiting to fill a segment.
+        const int on = 1;
+        setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    // What was due to the old client is not the new one's.
+    void DropClient()
+    {
+        if (client_ >= 0)
+            close(client_);
+        client_ = -1;
+        pending_.clear();
+    }
     void Queue(const std::string &bytes)
     {
+        // A device on a network port talks whether or not anyone listens.
+        if (listener_ >= 0 && client_ < 0)
+            return;
         if (pending_.size() + bytes.size() <= kMaxPending)
             pending_ += bytes;
     }
     void Flush()
     {
         while (!pending_.empty()) {
-            const ssize_t n = write(master_, pending_.data(), pending_.size());
+            const ssize_t n = listener_ >= 0 ? send(client_, pending_.data(), pending_.size(), MSG_NOSIGNAL)
+                                             : write(master_, pending_.data(), pending_.size());
             if (n <= 0)
                 return;
             pending_.erase(0, static_cast<size_t>(n));
@@ -214,6 +337,8 @@ private:
     }
 
     int master_ = -1;
+    int listener_ = -1;
+    int client_ = -1;
     int slave_ = -1;
     std::string path_;
     std::string pending_;
@@ -258,15 +383,21 @@ int main(int argc, char **argv)
 
     CVport vport;
     std::string error;
-    if (!vport.Start(&error)) {
+    if (options.tcp && !vport.Listen(options, &error)) {
+        std::fprintf(stderr, "kestrum-vport: cannot listen on %s:%s: %s\n", options.host.c_str(),
+                     options.port.c_str(), error.c_str());
+        return 1;
+    }
+    if (!options.tcp && !vport.Start(&error)) {
         std::fprintf(stderr, "kestrum-vport: cannot create a pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    const std::string link = options.link ? MakeLink(options.name, vport.Path()) : std::string();
+    const bool makeLink = options.link && !options.tcp;
+    const std::string link = makeLink ? MakeLink(options.name, vport.Path()) : std::string();
     std::printf("Port: %s\n", vport.Path().c_str());
     if (!link.empty())
         std::printf("Stable name: %s\n", link.c_str());
-    else if (options.link)
+    else if (makeLink)
         std::fprintf(stderr, "kestrum-vport: could not make the stable name in %s\n",
                      VirtualPortDir().c_str());
     std::fflush(stdout);
