@@ -60,48 +60,190 @@ long CSerial::Fail(const char *op, const char *text, long code)
     return code;
 }
 
+namespace {
+
+std::string WithoutDevicePrefix(const std::string &port)
+{
+    return port.rfind("\\\\.\\", 0) == 0 ? port.substr(4) : port;
+}
+
+bool SameAddress(const ST_NetAddress &a, const ST_NetAddress &b)
+{
+    return a.Kind == b.Kind && a.Host == b.Host && a.Port == b.Port;
+}
+
+// The line settings a DCB asks of an RFC 2217 server.
+ST_NetLineSettings NetSettingsOf(const ST_Dcb &dcb)
+{
+    ST_NetLineSettings s;
+    s.Baud = dcb.BaudRate;
+    s.DataBits = dcb.ByteSize;
+    s.Parity = dcb.fParity ? dcb.Parity : static_cast<uint8_t>(NOPARITY);
+    s.StopBits = dcb.StopBits;
+    s.Flow = dcb.fOutxCtsFlow ? ST_NetLineSettings::RtsCts
+             : dcb.fOutX      ? ST_NetLineSettings::XonXoff
+                              : ST_NetLineSettings::NoFlow;
+    return s;
+}
+
+bool SameSettings(const ST_NetLineSettings &a, const ST_NetLineSettings &b)
+{
+    return a.Baud == b.Baud && a.DataBits == b.DataBits && a.Parity == b.Parity && a.StopBits == b.StopBits &&
+           a.Flow == b.Flow;
+}
+
+// The DCB of a port that already carries `s`, with the modem lines its flow control leaves.
+ST_Dcb DcbOf(const ST_NetLineSettings &s)
+{
+    ST_Dcb dcb;
+    dcb.BaudRate = s.Baud;
+    dcb.ByteSize = s.DataBits;
+    dcb.Parity = s.Parity;
+    dcb.fParity = s.Parity != NOPARITY;
+    dcb.StopBits = s.StopBits;
+    if (s.Flow == ST_NetLineSettings::RtsCts) {
+        dcb.fOutxCtsFlow = true;
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    } else if (s.Flow == ST_NetLineSettings::XonXoff) {
+        dcb.fOutX = dcb.fInX = true;
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    }
+    return dcb;
+}
+
+} // namespace
+
+void CSerial::PrepareNetLine(std::unique_ptr<CNetLine> line, const ST_NetLineSettings &applied)
+{
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    preparedNet_ = std::move(line);
+    preparedSettings_ = applied;
+}
+
+std::string CSerial::OpenFailure() const
+{
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    return openFailure_;
+}
+
+bool CSerial::IsNetworkPort() const
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    return net_ != nullptr;
+}
+
+bool CSerial::SettingsAreServers() const
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    return net_ != nullptr && !net_->CarriesSettings();
+}
+
+long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> *line,
+                             std::optional<ST_NetLineSettings> *applied)
+{
+    ST_NetAddress address;
+    std::string error;
+    if (!ParseNetAddress(name, &address, &error)) {
+        const std::lock_guard<std::mutex> guard(settingsLock_);
+        openFailure_ = name + ": " + error;
+        SetLastError(SystemError(EINVAL));
+    } else {
+        std::unique_ptr<CNetLine> prepared;
+        {
+            const std::lock_guard<std::mutex> guard(settingsLock_);
+            prepared = std::move(preparedNet_);
+        }
+        if (prepared && prepared->IsOpen() && SameAddress(prepared->Address(), address)) {
+            *line = std::move(prepared);
+            if ((*line)->CarriesSettings())
+                *applied = preparedSettings_;
+            return 0;
+        }
+        auto made = std::make_unique<CNetLine>();
+        std::string message;
+        const long rc = made->Open(address, -1, &message);
+        if (rc == 0) {
+            *line = std::move(made);
+            return 0;
+        }
+        const std::lock_guard<std::mutex> guard(settingsLock_);
+        openFailure_ = message;
+        SetLastError(rc);
+    }
+    Log("CSerial", "Open", "Unable to open port");
+    return GetLastError();
+}
+
 long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool overlapped)
 {
     SetLastError(0);
+    {
+        const std::lock_guard<std::mutex> guard(settingsLock_);
+        openFailure_.clear();
+    }
     if (IsOpen())
         return SetLastError(ERROR_ALREADY_INITIALIZED);
+    const std::string name = WithoutDevicePrefix(port);
+    std::unique_ptr<CNetLine> net;
+    std::optional<ST_NetLineSettings> applied;
+    if (IsNetworkPortName(name)) {
+        if (const long rc = ConnectNetLine(name, &net, &applied))
+            return rc;
+    }
     {
         const std::unique_lock<std::shared_mutex> life(lifeLock_);
         if (IsOpen())
             return SetLastError(ERROR_ALREADY_INITIALIZED);
-        const std::string path = DevicePath(port);
-        int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return Fail("Open", "Unable to open port", SystemError(errno));
-        // flock keeps out other programs that ask, root included; TIOCEXCL keeps out those that
-        // don't (except root). A device that is not a terminal is no port.
+        int fd = -1;
         KTermios current;
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !GetKernelTermios(fd, &current) ||
-            ioctl(fd, TIOCEXCL) != 0) {
-            const int e = errno;
-            CloseFd(fd);
-            return Fail("Open", "Unable to open port", SystemError(e));
+        if (net) {
+            fd = net->DataFd();
+        } else {
+            const std::string path = DevicePath(port);
+            fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                return Fail("Open", "Unable to open port", SystemError(errno));
+            // flock keeps out other programs that ask, root included; TIOCEXCL keeps out those that
+            // don't (except root). A device that is not a terminal is no port.
+            if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !GetKernelTermios(fd, &current) ||
+                ioctl(fd, TIOCEXCL) != 0) {
+                const int e = errno;
+                CloseFd(fd);
+                return Fail("Open", "Unable to open port", SystemError(e));
+            }
         }
         maskWakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         int closeWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (maskWakeFd_ < 0 || closeWake < 0) {
             const int e = errno;
-            ioctl(fd, TIOCNXCL);
-            CloseFd(fd);
+            if (net) {
+                net->Close();
+            } else {
+                ioctl(fd, TIOCNXCL);
+                CloseFd(fd);
+            }
             CloseFd(maskWakeFd_);
             CloseFd(closeWake);
             return SetLastError(SystemError(e));
         }
         closeWakeFd_.store(closeWake);
         saved_ = current;
-        haveSaved_ = true;
-        pseudoTerminal_ = IsPseudoTerminal(fd);
+        haveSaved_ = net == nullptr;
+        pseudoTerminal_ = net == nullptr && IsPseudoTerminal(fd);
         overlapped_ = overlapped;
         closing_.store(false);
         pendingEvent_.store(0);
         {
             const std::lock_guard<std::mutex> guard(settingsLock_);
             dcb_ = ST_Dcb{};
+            netApplied_.reset();
+            netDtr_.reset();
+            netRts_.reset();
+            if (applied) {
+                dcb_ = DcbOf(*applied);
+                netApplied_ = applied;
+            }
             timeouts_ = ST_CommTimeouts{};
             lineErrors_ = 0;
             lineErrorCounts_ = ST_LineCounters();
@@ -115,8 +257,11 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         }
         eventCharSeen_.store(false);
         txPending_.store(false);
-        tcflush(fd, TCIOFLUSH);
-        WaiveClosingWait(fd);
+        if (!net) {
+            tcflush(fd, TCIOFLUSH);
+            WaiveClosingWait(fd);
+        }
+        net_ = std::move(net);
         fd_.store(fd);
     }
 
@@ -135,7 +280,11 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         const std::shared_lock<std::shared_mutex> life(lifeLock_);
         const int fd = fd_.load();
         KTermios base;
-        if (fd < 0 || !GetKernelTermios(fd, &base)) {
+        if (net_) {
+            // The server keeps its line as it is until Setup says otherwise: a connection made
+            // for a link already carries the link's settings, and sending the defaults first
+            // would only make the line flicker through them.
+        } else if (fd < 0 || !GetKernelTermios(fd, &base)) {
             Log("CSerial", "Open", "Unable to obtain default communication configuration.");
         } else {
             const ST_Dcb defaults;
@@ -199,7 +348,12 @@ long CSerial::Close()
     // A pseudo-terminal's close never waits for its far end, and flushing it would throw away
     // what the far end has not read yet.
     uint32_t unsent = 0;
-    if (pseudoTerminal_) {
+    if (net_) {
+        DrainOutputBriefly(fd);
+        unsent = net_->Close();
+        net_.reset();
+        fd = -1; // the connection's own
+    } else if (pseudoTerminal_) {
         tcflush(fd, TCIFLUSH);
     } else {
         DrainOutputBriefly(fd);
@@ -209,13 +363,15 @@ long CSerial::Close()
         tcflush(fd, TCIOFLUSH);
     }
     unsentAtClose_.store(unsent);
-    if (haveSaved_)
-        SetKernelTermios(fd, saved_);
-    RestoreClosingWait(fd);
+    if (fd >= 0) {
+        if (haveSaved_)
+            SetKernelTermios(fd, saved_);
+        RestoreClosingWait(fd);
+        ioctl(fd, TIOCNXCL);
+        CloseFd(fd);
+    }
     haveSaved_ = false;
     haveCounters_ = false;
-    ioctl(fd, TIOCNXCL);
-    CloseFd(fd);
     CloseFd(maskWakeFd_);
     int closeWake = closeWakeFd_.exchange(-1);
     CloseFd(closeWake);
@@ -281,6 +437,20 @@ ST_CommTimeouts CSerial::GetTimeouts() const
 
 void CSerial::ApplyModemLines(const ST_Dcb &dcb)
 {
+    if (net_) {
+        if (!net_->CarriesSettings())
+            return;
+        // Sent only when they change: every command costs the server a look at its port.
+        const bool dtr = dcb.fDtrControl != DTR_CONTROL_DISABLE;
+        const bool rts = dcb.fRtsControl != RTS_CONTROL_DISABLE;
+        const std::lock_guard<std::mutex> guard(settingsLock_);
+        if (netDtr_ != dtr && net_->SetDtr(dtr) == 0)
+            netDtr_ = dtr;
+        // Under RTS/CTS flow control the server moves RTS itself.
+        if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE && netRts_ != rts && net_->SetRts(rts) == 0)
+            netRts_ = rts;
+        return;
+    }
     // Drivers without modem lines (a pseudo-terminal) refuse these; the line settings still hold.
     const int fd = fd_.load();
     int on = 0;
@@ -293,9 +463,48 @@ void CSerial::ApplyModemLines(const ST_Dcb &dcb)
         ioctl(fd, TIOCMBIC, &off);
 }
 
+// The caller holds lifeLock_ shared and has checked that the port is open. A setting the server
+// answers differently is refused like one a local driver did not take, but the server's line is
+// left as it answered: there is no reading back what it had before.
+long CSerial::ApplyNetDcb(const char *op, const ST_Dcb &dcb)
+{
+    if (!CheckDcb(dcb).empty())
+        return Fail(op, "Unable to set DCB information", SystemError(EINVAL));
+    if (net_->CarriesSettings()) {
+        const ST_NetLineSettings want = NetSettingsOf(dcb);
+        std::optional<ST_NetLineSettings> applied;
+        {
+            const std::lock_guard<std::mutex> guard(settingsLock_);
+            applied = netApplied_;
+        }
+        if (!applied || !SameSettings(*applied, want)) {
+            std::string untaken;
+            const long rc = net_->ApplySettings(want, &untaken);
+            if (rc == ERROR_NOT_SUPPORTED) {
+                {
+                    const std::lock_guard<std::mutex> guard(settingsLock_);
+                    netApplied_.reset();
+                }
+                Log("CSerial", op, ("The server did not take the " + untaken).c_str());
+                return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
+            }
+            if (rc != 0)
+                return Fail(op, "Unable to set DCB information", rc);
+            const std::lock_guard<std::mutex> guard(settingsLock_);
+            netApplied_ = want;
+        }
+    }
+    ApplyModemLines(dcb);
+    const std::lock_guard<std::mutex> guard(settingsLock_);
+    dcb_ = dcb;
+    return 0;
+}
+
 // The caller holds lifeLock_ shared and has checked that the port is open.
 long CSerial::ApplyDcb(const char *op, const ST_Dcb &dcb)
 {
+    if (net_)
+        return ApplyNetDcb(op, dcb);
     const int fd = fd_.load();
     KTermios base;
     if (!GetKernelTermios(fd, &base))
@@ -494,6 +703,16 @@ uint16_t CSerial::GetEventType()
 long CSerial::LookAtModemLines(int *status)
 {
     *status = 0;
+    if (net_) {
+        // A raw port has no lines. An RFC 2217 server sets DTR and RTS when asked; its inputs
+        // read off until it first tells them (it tells every change after that).
+        const ST_NetLineState state = net_->State();
+        if (!net_->CarriesSettings())
+            return SetLastError(SystemError(ENOTTY));
+        *status = (state.Dtr ? TIOCM_DTR : 0) | (state.Rts ? TIOCM_RTS : 0) | (state.Cts ? TIOCM_CTS : 0) |
+                  (state.Dsr ? TIOCM_DSR : 0) | (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);
+        return SetLastError(0);
+    }
     const int fd = fd_.load();
     return SetLastError(fd < 0                             ? ERROR_INVALID_HANDLE
                         : ioctl(fd, TIOCMGET, status) != 0 ? SystemError(errno)
@@ -559,8 +778,17 @@ long CSerial::ApplyModemLine(const char *op, int bit, bool on)
     const int fd = fd_.load();
     if (fd < 0)
         return Fail(op, "Device is not opened", ERROR_INVALID_HANDLE);
-    if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
+    if (net_) {
+        const long rc = !net_->CarriesSettings() ? SystemError(ENOTTY)
+                        : bit == TIOCM_DTR       ? net_->SetDtr(on)
+                                                 : net_->SetRts(on);
+        if (rc != 0)
+            return Fail(op, "Unable to set the modem line", rc);
+        const std::lock_guard<std::mutex> guard(settingsLock_);
+        (bit == TIOCM_DTR ? netDtr_ : netRts_) = on;
+    } else if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) != 0) {
         return Fail(op, "Unable to set the modem line", SystemError(errno));
+    }
     // Held, so a later Setup puts the line back the way it was left here.
     const std::lock_guard<std::mutex> guard(settingsLock_);
     const uint8_t control = on ? 1 : 0; // DTR_CONTROL_ENABLE / RTS_CONTROL_ENABLE or _DISABLE
@@ -592,8 +820,14 @@ long CSerial::SendBreak(uint32_t milliseconds)
     if (fd < 0 || closing_.load())
         return Fail("SendBreak", "Device is not opened", ERROR_INVALID_HANDLE);
     const std::lock_guard<std::mutex> serial(breakLock_);
-    if (ioctl(fd, TIOCSBRK) != 0)
-        return Fail("SendBreak", "Unable to set the break state", SystemError(errno));
+    // A raw network port has no line to hold in the break state.
+    const auto setBreak = [this, fd](bool on) -> long {
+        if (net_)
+            return net_->CarriesSettings() ? net_->SetBreak(on) : SystemError(ENOTTY);
+        return ioctl(fd, on ? TIOCSBRK : TIOCCBRK) != 0 ? SystemError(errno) : 0;
+    };
+    if (const long rc = setBreak(true))
+        return Fail("SendBreak", "Unable to set the break state", rc);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     bool closed = false;
     for (;;) {
@@ -610,7 +844,7 @@ long CSerial::SendBreak(uint32_t milliseconds)
         if (rc < 0 && errno != EINTR)
             break;
     }
-    if (ioctl(fd, TIOCCBRK) != 0)
-        return Fail("SendBreak", "Unable to clear the break state", SystemError(errno));
+    if (const long rc = setBreak(false))
+        return Fail("SendBreak", "Unable to clear the break state", rc);
     return closed ? Fail("SendBreak", "Device is not opened", ERROR_INVALID_HANDLE) : 0;
 }

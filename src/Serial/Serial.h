@@ -5,6 +5,11 @@
 // Port names: "\\.\" in front of a name is ignored; a name without a '/' is looked up in /dev,
 // so "ttyUSB0", "\\.\ttyUSB0" and "/dev/ttyUSB0" open the same device.
 //
+// Network names ("rfc2217://host:port", "socket://host:port") open a port on another machine
+// instead: the same calls, served by a connection of its own (netport/netline.h). Line settings,
+// modem lines and break travel over RFC 2217; a raw socket carries data only, and the line
+// settings are then the server's.
+//
 // Threads: WaitEvent may block on one thread while others call Read, Write, the modem-line
 // queries, SetMask (which wakes the wait) and Close (which wakes everything and then waits until
 // no other call is inside the device). Reads are serialised among themselves, and so are writes,
@@ -12,10 +17,13 @@
 #include "Serial/dcb.h"
 #include "Serial/linecounters.h"
 #include "Serial/serialerror.h"
+#include "netport/netline.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -70,6 +78,8 @@ public:
     // line settings (9600 baud, 8 data bits, no parity, one stop bit, no handshaking). Without
     // `overlapped`, Read, Write and WaitEvent accept only INFINITE as time-out. A negative
     // queue size fails with EINVAL; other sizes are accepted (the kernel sizes its own queues).
+    // A network port is connected here (waiting up to CNetLine::kConnectMs) unless a connection
+    // was prepared for it; its line settings are sent by Setup, not by Open.
     virtual long Open(const std::string &port, long inQueue = 0, long outQueue = 0, bool overlapped = true);
     // Output still queued goes out while the line takes it, half a second at most; what a held
     // line cannot take is dropped (UnsentAtClose tells how much), never waited for.
@@ -156,6 +166,17 @@ public:
     uint32_t UnsentAtClose() const { return unsentAtClose_.load(); }
     long GetLastError() const { return lastError_.load(); }
 
+    // A connection made beforehand, on a thread that may wait for the network, for the next Open
+    // of its address, which takes it instead of connecting. `applied` are the line settings it
+    // already carries: the port starts with them, and Setup sends nothing that is already so.
+    void PrepareNetLine(std::unique_ptr<CNetLine> line, const ST_NetLineSettings &applied);
+    // What stopped the last Open in words, where the device says more than the code ("Cannot
+    // connect to lab-pi:7000: connection refused"); empty otherwise.
+    std::string OpenFailure() const;
+    // The open port is on another machine; and, for a raw one, its line settings are the server's.
+    bool IsNetworkPort() const;
+    bool SettingsAreServers() const;
+
     // What the device holds (valid while open).
     ST_Dcb GetDcb() const;
     ST_CommTimeouts GetTimeouts() const;
@@ -179,6 +200,15 @@ protected:
     long WaitEventSince(uint64_t generation, uint32_t timeout);
 
 private:
+    // Connects the network port `name` (or takes the prepared connection); 0 or the code.
+    long ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> *line,
+                        std::optional<ST_NetLineSettings> *applied);
+    long ApplyNetDcb(const char *op, const ST_Dcb &dcb);
+    // The code for a port whose line ended: a network port tells why its connection ended.
+    long LostCode(int e) const;
+    // What the driver counts: line errors and modem-line changes; false without modem lines.
+    bool ReadLineCounters(ST_LineCounters *counters) const;
+    bool ReadModemSnapshot(ST_ModemSnapshot *snapshot) const;
     long ApplyModemLine(const char *op, int bit, bool on);
     // Event sources other than data; the caller holds lifeLock_ shared.
     uint32_t ModemEvents(uint32_t mask, int *lookMs);
@@ -243,4 +273,12 @@ private:
     std::atomic<bool> eventCharSeen_{false};
     std::atomic<bool> txPending_{false};
     std::mutex breakLock_;
+
+    // A network port's connection, set and cleared under lifeLock_ held exclusively.
+    std::unique_ptr<CNetLine> net_;
+    std::unique_ptr<CNetLine> preparedNet_; // under settingsLock_, as is all below
+    ST_NetLineSettings preparedSettings_;
+    std::optional<ST_NetLineSettings> netApplied_; // what the server holds, as far as known
+    std::optional<bool> netDtr_, netRts_;          // as last sent
+    std::string openFailure_;
 };

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
@@ -80,7 +81,9 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
     const Clock::time_point *callerDeadline = nullptr;
     const Clock::time_point *totalDeadline = nullptr;
     while (sent < static_cast<size_t>(len)) {
-        const ssize_t n = write(fd, p + sent, static_cast<size_t>(len) - sent);
+        // A connection's far end may be gone: that is a failed write, not a signal.
+        const ssize_t n = net_ ? send(fd, p + sent, static_cast<size_t>(len) - sent, MSG_NOSIGNAL)
+                               : write(fd, p + sent, static_cast<size_t>(len) - sent);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             *written = static_cast<uint32_t>(sent);
@@ -91,7 +94,7 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return Fail("Write", "Unable to write the data", SystemError(errno));
+            return Fail("Write", "Unable to write the data", LostCode(errno));
         if (!timed) {
             // Time-outs are counted from the first time the queue is full: writing into free room
             // takes no time worth counting.
@@ -212,7 +215,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
             const int e = n == 0 ? EIO : errno;
             if (got > 0)
                 return 0;
-            return Fail("Read", "Unable to read the data", SystemError(e));
+            return Fail("Read", "Unable to read the data", LostCode(e));
         }
         if (immediate)
             return 0;
@@ -232,12 +235,60 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
 
 // Compares the driver's line counters with the last ones seen and turns the growth into event
 // and error bits. The caller holds lifeLock_ shared.
-void CSerial::CollectLineErrors(uint32_t *events)
+bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
 {
+    if (net_) {
+        const ST_NetLineState state = net_->State();
+        *counters = ST_LineCounters{state.Breaks, state.FrameErrors, state.ParityErrors, state.Overruns, 0};
+        return true;
+    }
     serial_icounter_struct c{};
     if (ioctl(fd_.load(), TIOCGICOUNT, &c) != 0)
+        return false;
+    *counters = ST_LineCounters{c.brk, c.frame, c.parity, c.overrun, c.buf_overrun};
+    return true;
+}
+
+// The levels, and the change counts where the driver keeps them.
+bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
+{
+    *snapshot = ST_ModemSnapshot();
+    if (net_) {
+        const ST_NetLineState state = net_->State();
+        if (!net_->CarriesSettings())
+            return false;
+        snapshot->Lines = (state.Cts ? TIOCM_CTS : 0) | (state.Dsr ? TIOCM_DSR : 0) |
+                          (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);
+        snapshot->Cts = state.CtsChanges;
+        snapshot->Dsr = state.DsrChanges;
+        snapshot->Ring = state.RingChanges;
+        snapshot->Dcd = state.DcdChanges;
+        return true;
+    }
+    const int fd = fd_.load();
+    if (ioctl(fd, TIOCMGET, &snapshot->Lines) != 0)
+        return false;
+    serial_icounter_struct c{};
+    if (ioctl(fd, TIOCGICOUNT, &c) == 0) {
+        snapshot->Cts = c.cts;
+        snapshot->Dsr = c.dsr;
+        snapshot->Ring = c.rng;
+        snapshot->Dcd = c.dcd;
+    }
+    return true;
+}
+
+long CSerial::LostCode(int e) const
+{
+    const int netErrno = net_ ? net_->LostErrno() : 0;
+    return SystemError(netErrno != 0 ? netErrno : e);
+}
+
+void CSerial::CollectLineErrors(uint32_t *events)
+{
+    ST_LineCounters now;
+    if (!ReadLineCounters(&now))
         return;
-    const ST_LineCounters now{c.brk, c.frame, c.parity, c.overrun, c.buf_overrun};
     const std::lock_guard<std::mutex> guard(settingsLock_);
     if (haveCounters_) {
         const uint32_t errors = LineErrorBits(counters_, now);
@@ -316,13 +367,14 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         // Breaks and line errors reach the input as bytes too, so data are what wakes the wait.
         // A full buffer is left alone until Read makes room (the bytes wait in the kernel).
         const bool wantData = (mask & EV_RXCHAR) || ((mask & EV_RXFLAG) && buffered < kRxBufferLimit);
-        pollfd fds[3] = {{fd, static_cast<short>(wantData ? POLLIN : 0), 0},
+        pollfd fds[4] = {{fd, static_cast<short>(wantData ? POLLIN : 0), 0},
                          {maskWakeFd_, POLLIN, 0},
-                         {closeWakeFd_.load(), POLLIN, 0}};
+                         {closeWakeFd_.load(), POLLIN, 0},
+                         {net_ ? net_->StateFd() : -1, POLLIN, 0}};
         int waitMs = PollTimeout(deadline);
         if (lookMs >= 0 && (waitMs < 0 || lookMs < waitMs))
             waitMs = lookMs;
-        const int rc = poll(fds, 3, waitMs);
+        const int rc = poll(fds, 4, waitMs);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
@@ -339,6 +391,20 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
             eventfd_t drained = 0;
             eventfd_read(maskWakeFd_, &drained);
             continue;
+        }
+        if (fds[3].revents != 0) {
+            // A server reports breaks and line errors apart from the data, so they are events of
+            // their own; modem-line changes are looked at on the next round.
+            eventfd_t drained = 0;
+            eventfd_read(fds[3].fd, &drained);
+            uint32_t lineEvents = 0;
+            CollectLineErrors(&lineEvents);
+            if (lineEvents & mask) {
+                pendingEvent_.store(lineEvents);
+                return 0;
+            }
+            if (fds[0].revents == 0)
+                continue;
         }
         const short re = fds[0].revents;
         if (re & POLLNVAL)
@@ -368,7 +434,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         // Readable with nothing to read, or hung up: the device is gone. A terminal that is merely
         // quiet never reports either, so there is no spinning here.
         if ((re & (POLLHUP | POLLERR)) || ++emptyReadable >= 3)
-            return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EIO));
+            return Fail("WaitEvent", "Unable to wait for COM event", LostCode(EIO));
     }
 }
 
@@ -418,16 +484,8 @@ void CSerial::FillRxBuffer(int fd)
 
 void CSerial::TakeModemSnapshot()
 {
-    const int fd = fd_.load();
     ST_ModemSnapshot now;
-    const bool lines = ioctl(fd, TIOCMGET, &now.Lines) == 0;
-    serial_icounter_struct c{};
-    if (lines && ioctl(fd, TIOCGICOUNT, &c) == 0) {
-        now.Cts = c.cts;
-        now.Dsr = c.dsr;
-        now.Ring = c.rng;
-        now.Dcd = c.dcd;
-    }
+    const bool lines = ReadModemSnapshot(&now);
     const std::lock_guard<std::mutex> guard(settingsLock_);
     modem_ = now;
     haveModem_ = lines;
@@ -437,9 +495,11 @@ uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
 {
     if (!(mask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING)))
         return 0;
-    const int fd = fd_.load();
     ST_ModemSnapshot now;
-    if (ioctl(fd, TIOCMGET, &now.Lines) != 0) {
+    if (!ReadModemSnapshot(&now)) {
+        // A server may tell its modem lines later, and its notifications wake the wait.
+        if (net_)
+            return 0;
         bool first = false;
         {
             const std::lock_guard<std::mutex> guard(settingsLock_);
@@ -451,14 +511,9 @@ uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
                 "The driver has no modem lines: EV_CTS, EV_DSR, EV_RLSD and EV_RING are never raised");
         return 0;
     }
-    serial_icounter_struct c{};
-    if (ioctl(fd, TIOCGICOUNT, &c) == 0) {
-        now.Cts = c.cts;
-        now.Dsr = c.dsr;
-        now.Ring = c.rng;
-        now.Dcd = c.dcd;
-    }
-    *lookMs = kModemLookMs;
+    // A server's notifications wake the wait; a local driver's lines have to be looked at.
+    if (!net_)
+        *lookMs = kModemLookMs;
     const std::lock_guard<std::mutex> guard(settingsLock_);
     const uint32_t events = haveModem_ ? ModemLineEvents(modem_, now) & mask : 0;
     // Changes outside the mask are passed over, as the mask did not ask for them.

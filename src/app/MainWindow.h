@@ -198,6 +198,8 @@ private:
     void SessionSendWaiting() override;
     void SessionSendDone(const ST_SendReport &report) override;
     void SessionPortLost(long code, uint32_t unsent) override;
+    void SessionOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                       const std::string &message) override;
     void SessionTransferFile(const ST_TransferProgress &progress) override;
     void SessionTransferProgress(const ST_TransferProgress &progress) override;
     void SessionTransferDone(const ST_TransferOutcome &outcome, bool portLost) override;
@@ -256,12 +258,18 @@ private:
     void PortClosed(uint32_t unsent);
     void ShowUnsent(uint32_t bytes);
     void ReconnectTick();
+    // After a reopen in the background: a note when the port is back, else the next try.
+    void ReconnectTried(const COM_PORT_SETTING &link, const std::string &device);
+    void FinishOpen(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                    const std::string &message);
     void ShowReconnectWait();
     void EndReconnectWait();
     // For a moment `ageMs` before now.
     std::string StampText(int64_t ageMs);
     bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
+    bool m_retryNextOpen = false; // OpenLink is called for a reopen in the background
+    bool m_reconnectTry = false;  // the network link being connected is a reopen in the background
     QString m_heldMessage;        // what the quiet messages would have said, one a line
     std::unique_ptr<TfrmMainExtras> m_extras;
 

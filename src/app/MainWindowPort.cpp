@@ -15,6 +15,7 @@
 
 #include <array>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -48,26 +49,64 @@ bool TfrmMain::IsPortOpen() const
 
 void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
 {
+    const bool retry = std::exchange(m_retryNextOpen, false);
     CloseDevice();
+    if (CPortSession::NeedsConnect(link)) {
+        // The network may keep the connect waiting for seconds; the window goes on meanwhile
+        // and hears the outcome in SessionOpened.
+        m_session->BeginOpen(link);
+        m_reconnectTry = retry;
+        if (!retry) {
+            ui.panels[0]->setText(QStringLiteral("Connecting to ") + QString::fromLatin1(link.PortName) +
+                                  QStringLiteral("..."));
+            ui.panels[0]->setToolTip(QStringLiteral("Close Port stops connecting"));
+            FitStatusPanels(ui, false);
+        }
+        UpdateControls();
+        return;
+    }
     const CPortSession::ST_OpenResult opened = m_session->Open(link, device);
+    FinishOpen(link, opened.Open, opened.SettingRefused, opened.Code, opened.Message);
+}
+
+void TfrmMain::SessionOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                             const std::string &message)
+{
+    if (!std::exchange(m_reconnectTry, false)) {
+        FinishOpen(link, open, settingRefused, code, message);
+        return;
+    }
+    m_quietMessages = true;
+    m_heldMessage.clear();
+    FinishOpen(link, open, settingRefused, code, message);
+    m_quietMessages = false;
+    ReconnectTried(link, std::string());
+}
+
+void TfrmMain::FinishOpen(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                          const std::string &message)
+{
     const QString port = QString::fromLatin1(link.PortName);
     // A port that did not open has no settings to refuse: it gets the one message below.
-    if (opened.SettingRefused)
+    if (settingRefused)
         ShowMessage(QStringLiteral("Error Port Setting: ") + port);
-    if (opened.Open) {
+    if (open) {
         m_lastLink = link;
         m_autoFaultNoted = false;
         // The session waits no longer for a port lost earlier; nor does the window.
         if (m_extras)
             EndReconnectWait();
-    } else {
+    } else if (!settingRefused && !message.empty() && CPortSession::NeedsConnect(link)) {
+        // The connection's own words name the address and what the network said.
+        ShowMessage(QString::fromLocal8Bit(message));
+    } else if (!settingRefused) {
         QString text = QStringLiteral("Can not Open ") + port;
-        if (opened.Code != 0)
-            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(opened.Code));
+        if (code != 0)
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(code));
         ShowMessage(text);
     }
     UpdateControls();
-    ShowLinkStatus(link);
+    ShowLinkStatus(open ? link : COM_PORT_SETTING());
 }
 
 void TfrmMain::ClosePort()
@@ -151,9 +190,17 @@ void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
     }
     if (IsPortOpen()) {
         const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
-        for (int i = 0; i < 6; ++i)
-            ui.panels[i]->setText(QString::fromLatin1(kPanelLabels[i]) +
-                                  QString::fromLatin1(texts[static_cast<size_t>(i) + 1]));
+        // A raw TCP port carries data only: what the link says of the line was never sent.
+        const bool servers = m_session->Device().SettingsAreServers();
+        for (int i = 0; i < 6; ++i) {
+            const bool line = servers && i >= 1 && i <= 5;
+            ui.panels[i]->setText(
+                QString::fromLatin1(kPanelLabels[i]) +
+                (line ? QStringLiteral("server's") : QString::fromLatin1(texts[static_cast<size_t>(i) + 1])));
+            if (line)
+                ui.panels[i]->setToolTip(
+                    QStringLiteral("A raw TCP port carries data only: the line settings are the server's"));
+        }
     }
     FitStatusPanels(ui, IsPortOpen());
     ShowTitle(IsPortOpen() ? link : COM_PORT_SETTING());
@@ -168,8 +215,9 @@ void TfrmMain::UpdateControls()
     const uint8_t state = m_session->AutoSendState();
 
     ui.btnSend->setEnabled(open);
-    ui.mnuOpClosePort->setEnabled(open || WaitingForPort());
-    ui.btnClosePort->setEnabled(open || WaitingForPort());
+    const bool closable = open || WaitingForPort() || m_session->Connecting();
+    ui.mnuOpClosePort->setEnabled(closable);
+    ui.btnClosePort->setEnabled(closable);
     ui.mnuOpQuickLink->setEnabled(m_lastLink.has_value());
     ui.btnQuickLink->setEnabled(m_lastLink.has_value());
 

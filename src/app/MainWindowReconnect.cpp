@@ -2,7 +2,8 @@
 // link opened again as soon as the same device is back, never another one that took its name.
 // The session knows what is awaited; the window looks for it twice a second: a stat call, and a
 // few small sysfs reads once a node of that name exists; opening a port is quick, so the window
-// never waits long.
+// never waits long. A port on another machine cannot be looked for: the window connects to the
+// same address again, on the session's own thread, less and less often up to every 5 seconds.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 #include "app/TrafficLog.h"
@@ -17,6 +18,12 @@ constexpr int kRetryMs = 500;
 // and the tries slow down: a device that does not open now seldom does a moment later.
 constexpr int kQuietFailures = 4;
 constexpr int kSlowRetryMs = 5000;
+constexpr int kFirstConnectRetryMs = 1000;
+
+bool IsNetworkLink(const std::optional<COM_PORT_SETTING> &link)
+{
+    return link && CPortSession::NeedsConnect(*link);
+}
 
 // The name a user knows the port by: "ttyUSB0", "pts/3", or the last part of a longer path.
 QString ShortPortName(const std::string &port)
@@ -77,12 +84,18 @@ void TfrmMain::ShowReconnectWait()
         }
         return;
     }
+    const bool network = IsNetworkLink(m_session->LostLink());
+    const int failed = m_session->FailedReturns();
     if (!x.reconnectTimer.isActive())
-        x.reconnectTimer.start(m_session->FailedReturns() >= kQuietFailures ? kSlowRetryMs : kRetryMs);
+        x.reconnectTimer.start(network ? std::min(kSlowRetryMs, kFirstConnectRetryMs << std::min(failed, 3))
+                               : failed >= kQuietFailures ? kSlowRetryMs
+                                                          : kRetryMs);
     const ST_DeviceMark &mark = m_session->LostMark();
     QString tip =
         QStringLiteral("The port was lost: ") + x.lostReason + QStringLiteral("\nIt is reopened when ");
-    if (!mark.ById.empty())
+    if (network)
+        tip += QStringLiteral("the server answers again.");
+    else if (!mark.ById.empty())
         tip += QString::fromLocal8Bit(mark.ById) + QStringLiteral(" is back.");
     else if (!mark.Identity.empty())
         tip += QString::fromLocal8Bit(mark.Path) + QStringLiteral(" is back with the same device (") +
@@ -90,7 +103,9 @@ void TfrmMain::ShowReconnectWait()
     else
         tip += QString::fromLocal8Bit(mark.Path) + QStringLiteral(" is back.");
     if (!x.returnError.isEmpty())
-        tip += QStringLiteral("\nThe device is back but did not open: ") + x.returnError;
+        tip += (network ? QStringLiteral("\nThe last try: ")
+                        : QStringLiteral("\nThe device is back but did not open: ")) +
+               x.returnError;
     ui.panels[0]->setText(
         QStringLiteral("Waiting for %1 to come back").arg(ShortPortName(m_session->LostLink()->PortName)));
     ui.panels[0]->setToolTip(tip);
@@ -104,24 +119,46 @@ void TfrmMain::ReconnectTick()
         x.reconnectTimer.stop();
         return;
     }
+    const COM_PORT_SETTING link = *m_session->LostLink();
+    if (IsNetworkLink(link)) {
+        if (m_session->Connecting())
+            return;
+        x.reconnectTimer.stop();
+        m_retryNextOpen = true;
+        OpenLink(link);
+        return;
+    }
     const std::string device = m_session->ReturnedDevice();
     if (device.empty())
         return;
     // The link keeps the name the user gave it; only the device opened for it may differ.
-    const COM_PORT_SETTING link = *m_session->LostLink();
     m_quietMessages = true;
     m_heldMessage.clear();
     OpenLink(link, device);
     m_quietMessages = false;
+    ReconnectTried(link, device);
+}
+
+void TfrmMain::ReconnectTried(const COM_PORT_SETTING &link, const std::string &device)
+{
+    TfrmMainExtras &x = *m_extras;
     if (IsPortOpen()) {
         std::string note = "Port back: " + link.PortName;
-        if (device != CSerial::DevicePath(link.PortName))
+        if (!device.empty() && device != CSerial::DevicePath(link.PortName))
             note += " (" + device + ")";
         ui.edData->LogNote(note);
         return;
     }
+    if (!WaitingForPort())
+        return; // the user stopped waiting meanwhile
     x.returnError = m_heldMessage;
     const int failed = m_session->NoteReturnFailed();
+    if (IsNetworkLink(link)) {
+        // A server that is down is the common case here, not a fault to stop the user for.
+        x.reconnectTimer.stop();
+        ShowReconnectWait();
+        return;
+    }
     if (failed == kQuietFailures)
         x.reconnectTimer.start(kSlowRetryMs);
     ShowReconnectWait();

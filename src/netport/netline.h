@@ -9,8 +9,10 @@
 // never waits for the caller, and no call waits on the network longer than its bound.
 #include "netport/netaddress.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Line settings in the codes of Serial/dcb.h (NOPARITY..SPACEPARITY, ONESTOPBIT..TWOSTOPBITS).
@@ -53,13 +55,22 @@ public:
     // then starts the pump. Returns 0, or SystemError(errno) of what failed with `message` set to
     // "Cannot connect to lab-pi:7000: connection refused" (or "...: timed out", "...: unknown
     // host"). Never blocks longer than the bounds.
+    // The codes: SystemError(ECONNREFUSED, ETIMEDOUT, ENETUNREACH...) as connect gave them,
+    // SystemError(ENOENT) for a host no name server knows, SystemError(ECANCELED) for a cancel
+    // (message "...: cancelled"). A server that closes the connection during the negotiation
+    // fails the open ("...: connection reset by peer").
     long Open(const ST_NetAddress &address, int cancelFd, std::string *message);
     bool IsOpen() const;
     const ST_NetAddress &Address() const;
 
     // The data end, a non-blocking AF_UNIX stream socket: reading gives the server's data bytes
     // (telnet commands removed, 0xFF undoubled), writing sends them (0xFF doubled). When the
-    // connection is lost the pump shuts its end: a read then gives 0 and poll POLLHUP.
+    // connection is lost the pump shuts its end: a read then gives 0 and poll POLLHUP (after
+    // the bytes that came before the loss), and a write fails with EPIPE, so write to it with
+    // send(..., MSG_NOSIGNAL). LostErrno() is set before the reader can see the end.
+    // Back-pressure: a reader that stops reading stops the pump reading the server (so the
+    // server's answers, which share the stream, wait too); a server that stops reading stops
+    // the pump taking from DataFd, and writes to it then fail with EAGAIN.
     int DataFd() const;
     // An eventfd that becomes readable when State() changed (a notification arrived); the reader
     // drains it.
@@ -69,26 +80,40 @@ public:
     // a server that closed the connection cleanly gives ECONNRESET.
     int LostErrno() const;
 
-    // False for a raw port: settings, modem lines, break and purge are not sent over it, and the
-    // calls below return 0 without doing anything.
+    // False for a raw port, and for a server that refused the com-port option: settings, modem lines, break
+    // and purge are not sent over it, and the calls below return 0 without doing anything.
     bool CarriesSettings() const;
     // Sends baud rate, data size, parity, stop size and flow control and waits (at most
-    // kAnswerMs each) for the server's answers. A value the server answered differently is
+    // kAnswerMs each; all five go out together and share one wait, so at most kAnswerMs in all)
+    // for the server's answers. A value the server answered differently is
     // named in `untaken` ("baud rate", "data bits", "parity", "stop bits", "RTS/CTS flow
     // control", "XON/XOFF flow control") and ERROR_NOT_SUPPORTED returned; a command the server
     // never answers is noted in the diagnostic log and counts as taken. Not on the pump thread.
+    // An answer of 0 (the server tells no value) counts as taken. When the server refused the
+    // com-port option at open, nothing is sent and 0 returned (the refusal was noted then).
+    // E_INVALIDARG for codes outside those of Serial/dcb.h.
     long ApplySettings(const ST_NetLineSettings &settings, std::string *untaken);
     // Do not wait for the server's answer (a server may not echo these at all).
     long SetDtr(bool on);
     long SetRts(bool on);
     long SetBreak(bool on);
+    // Purging the receive side also drops what the pump held for DataFd; what already sits in
+    // DataFd is the reader's to discard.
     long Purge(bool receive, bool transmit);
 
+    // From any thread: an Open or ApplySettings waiting on the network gives up at once (Open
+    // fails, ApplySettings returns what it has), and so does every later one.
+    void Abort();
+
     // Stops the pump and closes the connection. Returns how many bytes written to DataFd never
-    // reached the server's socket or still sat unsent in the kernel's send queue.
+    // reached the server's socket or still sat unsent in the kernel's send queue. Doubled 0xFF
+    // bytes and commands among them count as they stand, so the figure is close, not exact.
     uint32_t Close();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
+    // Abort reaches the Impl of an Open running on another thread; Open makes its Impl under this.
+    std::mutex abortLock_;
+    std::atomic<bool> aborted_{false};
 };

@@ -6,11 +6,9 @@
 
 #include <mutex>
 
-namespace {
-
 // The list position of the flow control names the port's handshaking mode; other values give a
 // mode the port refuses, so it keeps its default flow control.
-uint8_t HandshakeFor(int32_t flowControl)
+uint8_t CPortSession::HandshakeFor(int32_t flowControl)
 {
     switch (flowControl) {
     case 0:
@@ -23,8 +21,6 @@ uint8_t HandshakeFor(int32_t flowControl)
         return 0xFF;
     }
 }
-
-} // namespace
 
 // What the sender thread and the owner thread share of a transfer.
 struct CPortSession::Transfer
@@ -59,6 +55,7 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
 // one write slice), then the port closes; outcomes still queued go with the hand-overs, untold.
 CPortSession::~CPortSession()
 {
+    CancelConnect();
     // A cancelled transfer still tells the receiver, in a write that would wait for a line that
     // takes nothing; the close wakes that write, so the sender ends at once.
     if (m_transfer) {
@@ -99,6 +96,8 @@ CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, con
         }
     }
     result.Open = m_port->IsOpen();
+    if (!result.Open && !result.SettingRefused)
+        result.Message = m_port->OpenFailure();
     if (result.Open) {
         m_link = link;
         m_portLost = false;
@@ -112,6 +111,7 @@ CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, con
 // The sender's cancel does not reach a transfer, which writes to the port itself.
 uint32_t CPortSession::Close()
 {
+    CancelConnect();
     CancelTransfer();
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();

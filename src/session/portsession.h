@@ -66,6 +66,11 @@ public:
     virtual void SessionTransferFile(const ST_TransferProgress &) {}
     virtual void SessionTransferProgress(const ST_TransferProgress &) {}
     virtual void SessionTransferDone(const ST_TransferOutcome &, bool /*portLost*/) {}
+    // A network link begun with BeginOpen has connected and opened, or failed to.
+    virtual void SessionOpened(const COM_PORT_SETTING & /*link*/, bool /*open*/, bool /*settingRefused*/,
+                               long /*code*/, const std::string & /*message*/)
+    {
+    }
 };
 
 class CPortSession : public ISendTarget
@@ -86,6 +91,7 @@ public:
         bool Open = false;
         bool SettingRefused = false; // opened, but the line settings were refused (closed again)
         long Code = 0;               // why the device did not open
+        std::string Message;         // the same in words, where the device says more than the code
     };
     // Closes what is open, then opens `link` (on `device` when given: a lost port found again
     // under another name; the link keeps its own).
@@ -94,6 +100,12 @@ public:
     // sent that the close dropped from the driver's queue; they come off the Send counter.
     uint32_t Close();
     bool IsOpen() const { return m_port->IsOpen(); }
+    // A link on another machine is connected on a thread of its own, as the network may keep it
+    // waiting for seconds: BeginOpen closes what is open and returns at once; the view hears
+    // SessionOpened on the owner thread, unless Close or another open came first.
+    static bool NeedsConnect(const COM_PORT_SETTING &link);
+    void BeginOpen(const COM_PORT_SETTING &link);
+    bool Connecting() const { return m_connect != nullptr; }
     // The link open now, or open last.
     const std::optional<COM_PORT_SETTING> &Link() const { return m_link; }
     // For the modem lines.
@@ -160,10 +172,15 @@ public:
     void EndReconnectWait();
 
 private:
+    // The list position of a link's flow control as the port's handshaking mode.
+    static uint8_t HandshakeFor(int32_t flowControl);
     static constexpr uint8_t kSendManual = 0;
     static constexpr uint8_t kSendAuto = 1;
     void SendDone(ST_SendReport &report);
     void OnLost(long code);
+    struct Connect;
+    void ConnectDone(Connect *connect);
+    void CancelConnect();
     struct Transfer;
     void TransferProgress();
     void TransferDone(const ST_TransferOutcome &outcome);
@@ -183,6 +200,7 @@ private:
     std::unique_ptr<CAutoSendEngine> m_engine;
 
     std::optional<COM_PORT_SETTING> m_link;
+    std::shared_ptr<Connect> m_connect; // a network link being connected
     std::atomic<int> m_sendsInFlight{0};
     // Owner thread; the sender thread reaches it only through its job.
     std::shared_ptr<Transfer> m_transfer;

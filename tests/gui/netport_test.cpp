@@ -1,0 +1,119 @@
+// A link on another machine, served by Debian's ser2net in front of a pseudo-terminal: the
+// window opens it without waiting for the network, and a server that goes away and comes back
+// is a lost port that Reconnect Automatically reopens.
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "ser2netserver.h"
+
+namespace {
+
+std::string LastLine(const QWidget &w)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
+}
+
+void TypeAndSend(TfrmMain &w, const QString &text)
+{
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
+}
+
+// Data both ways between the window and the device behind the server.
+void ExpectTraffic(TfrmMain &w, CTestPty &pty, const std::string &word)
+{
+    TypeAndSend(w, QString::fromStdString(word));
+    const std::vector<uint8_t> got = pty.Receive(word.size());
+    EXPECT_EQ(std::string(got.begin(), got.end()), word);
+    ASSERT_TRUE(pty.Send(word + "!"));
+    EXPECT_TRUE(WaitUntil([&] { return LastLine(w) == "Rec  :" + word + "!"; })) << LastLine(w);
+}
+
+} // namespace
+
+TEST(NetworkPort, AServerThatComesBackIsReconnectedWithAutoSendKeepingItsState)
+{
+    ASSERT_TRUE(CSer2NetServer::Installed()) << "the install step installs ser2net";
+    GuiTestEnv env;
+    CTestPty pty;
+    CSer2NetServer server(pty.Path(), true);
+    ASSERT_TRUE(server.Start());
+    TfrmMain w;
+    Find<QAction>(w, "mnuOpReconnect")->trigger();
+    const std::string address = server.Address();
+    w.OpenLink(Link("Lab", address));
+    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }));
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(address));
+    ExpectTraffic(w, pty, "hello");
+    Find<QToolButton>(w, "btnStartAutoSend")->click();
+
+    server.Kill();
+    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + address, 0), 0u) << LastLine(w);
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Waiting for " + host + " to come back");
+
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 30000));
+    EXPECT_EQ(LastLine(w), "Note :Port back: " + address);
+    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    ExpectTraffic(w, pty, "again");
+    Find<QToolButton>(w, "btnStopAutoSend")->click();
+}
+
+TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
+{
+    GuiTestEnv env;
+    // A port nobody listens on: bound but never listening refuses every connect.
+    const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr *>(&a), &len), 0);
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port));
+
+    TfrmMain w;
+    ModalCatcher boxes;
+    w.OpenLink(Link("Lab", "socket://" + host.toStdString()));
+    EXPECT_TRUE(Find<QToolButton>(w, "btnClosePort")->isEnabled()) << "a connect under way can be stopped";
+    ASSERT_TRUE(WaitUntil([&boxes] { return !boxes.Seen().isEmpty(); }));
+    EXPECT_EQ(boxes.Seen().front(), "Cannot connect to " + host + ": connection refused");
+    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+
+    // Listening, but never answering a word: Close Port stops the connect, and nothing is told.
+    ASSERT_EQ(listen(holder, 4), 0);
+    w.OpenLink(Link("Lab", "rfc2217://" + host.toStdString()));
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Connecting to rfc2217://" + host + "...");
+    Find<QToolButton>(w, "btnClosePort")->click();
+    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
+    EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), QStringLiteral("Port: "));
+    QApplication::processEvents();
+    EXPECT_EQ(boxes.Seen().size(), 1);
+    close(holder);
+}
