@@ -96,10 +96,10 @@ void TfrmMain::FinishOpen(const COM_PORT_SETTING &link, bool open, bool settingR
         // The session waits no longer for a port lost earlier; nor does the window.
         if (m_extras)
             EndReconnectWait();
-    } else if (!settingRefused && !message.empty() && CPortSession::NeedsConnect(link)) {
+    } else if (!message.empty() && CPortSession::NeedsConnect(link)) {
         // The connection's own words name the address and what the network said.
         ShowMessage(QString::fromLocal8Bit(message));
-    } else if (!settingRefused) {
+    } else {
         QString text = QStringLiteral("Can not Open ") + port;
         if (code != 0)
             text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(code));

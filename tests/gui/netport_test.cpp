@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "fakerfc2217.h"
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
@@ -116,4 +117,40 @@ TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
     QApplication::processEvents();
     EXPECT_EQ(boxes.Seen().size(), 1);
     close(holder);
+}
+
+// What ser2net on a pseudo-terminal will not do: refuse a setting, tell its modem lines.
+TEST(NetworkPort, ARefusedSettingAndTheServersModemLinesReachTheWindow)
+{
+    GuiTestEnv env;
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    server.SetAnswers([](uint8_t code, const telnet::Bytes &value) -> std::optional<telnet::Bytes> {
+        if (code == telnet::SetBaudRate)
+            return telnet::Bytes{0, 0, 0x4B, 0}; // 19200, whatever was asked
+        return value;
+    });
+    TfrmMain w;
+    {
+        ModalCatcher boxes;
+        w.OpenLink(Link("Lab", address));
+        ASSERT_TRUE(WaitUntil([&boxes] { return boxes.Seen().size() == 2; }));
+        EXPECT_EQ(boxes.Seen(), (QStringList{QString::fromStdString("Error Port Setting: " + address),
+                                             QString::fromStdString("Can not Open " + address)}));
+        EXPECT_FALSE(w.IsPortOpen());
+    }
+
+    server.SetAnswers([](uint8_t, const telnet::Bytes &value) { return value; });
+    w.OpenLink(Link("Lab", address));
+    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }));
+    auto *cts = Find<QLabel>(w, "lbCTS");
+    EXPECT_TRUE(cts->isEnabled()) << "the server sets DTR and RTS, so there are lines to show";
+    ASSERT_TRUE(server.SendComPort(telnet::kServerCode + telnet::NotifyModemState, {0x10 | 0x01}));
+    EXPECT_TRUE(WaitUntil([cts] { return !cts->styleSheet().isEmpty(); })) << "CTS lights up";
+    Find<QAction>(w, "mnuOpDTR")->trigger();
+    EXPECT_TRUE(server.WaitUntil([&server] {
+        const auto sent = server.ComPortValues(telnet::SetControl);
+        return !sent.empty() && sent.back() == telnet::Bytes{telnet::ControlDtrOff};
+    }));
 }
