@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <QTextEdit>
@@ -60,6 +61,9 @@ void TfrmMain::AddChecksumControls()
                                    QStringLiteral("Where the checksum goes when a line ending is added"));
     x.cboChecksumPlace->addItems({QStringLiteral("After line ending"), QStringLiteral("Before line ending")});
     x.cboChecksumPlace->setEnabled(false);
+    auto *label = new QLabel(QStringLiteral("Checksum:"), column);
+    label->setBuddy(x.cboChecksum);
+    checksumRow->addWidget(label);
     checksumRow->addWidget(x.cboChecksum);
     checksumRow->addWidget(x.cboChecksumPlace);
     checksumRow->addStretch();
