@@ -70,7 +70,7 @@ void TfrmMain::AddChecksumControls()
     connect(x.cboChecksum, &QComboBox::activated, this, &TfrmMain::SendChecksumChosen);
     connect(x.cboChecksumPlace, &QComboBox::activated, this, [this] { m_extras->sendChecksumKept = true; });
 
-    x.mnuAppendChecksum = new QAction(QStringLiteral("Append Checksum..."), this);
+    x.mnuAppendChecksum = new QAction(QStringLiteral("Append Checksum"), this);
     x.mnuAppendChecksum->setObjectName(QStringLiteral("mnuAppendChecksum"));
     connect(x.mnuAppendChecksum, &QAction::triggered, this, &TfrmMain::AppendChecksumToInstant);
     ui.edSendItem->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -79,8 +79,6 @@ void TfrmMain::AddChecksumControls()
         menu->setObjectName(QStringLiteral("popmnuSendItem"));
         menu->addSeparator();
         menu->addAction(m_extras->mnuAppendChecksum);
-        m_extras->mnuAppendChecksum->setEnabled(!ui.edSendItem->isReadOnly() ||
-                                                m_currentType == FMT_STR_SYMBOL);
         menu->exec(ui.edSendItem->viewport()->mapToGlobal(pos));
         delete menu;
     });
