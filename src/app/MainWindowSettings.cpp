@@ -123,6 +123,7 @@ bool TfrmMain::LoadSettings()
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
     LoadSendFileChoice(settings);
+    LoadSendChecksum(settings);
     return true;
 }
 
@@ -148,6 +149,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     SaveSendFileChoice(settings);
+    SaveSendChecksum(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

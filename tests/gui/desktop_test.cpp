@@ -7,6 +7,7 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 #include "autosend/gui/TfrmRecordTypeSelect.h"
 #include "autosend/gui/TfrmSingleRecord.h"
+#include "data/gui/TChecksumEdit.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/TfrmEditSymbol.h"
 #include "link/gui/TfrmOpenPort.h"
@@ -344,6 +345,13 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
         [&] { return new TfrmSingleRecord(&w); },
         [&] { return new TfrmGroupRecord(&w); },
         [&] { return new TfrmEventEdit(&w); },
+        [&] {
+            auto *checksum = new TfrmChecksumSetting(&w);
+            ST_ChecksumSpec custom;
+            custom.Kind = EChecksumKind::Custom; // every field shown
+            checksum->SetSpec(custom);
+            return checksum;
+        },
     };
     QStringList problems = Problems(&w);
     recData.show();
