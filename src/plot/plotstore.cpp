@@ -1,0 +1,164 @@
+#include "plot/plotstore.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using SampleDeque = std::deque<ST_PlotSample>;
+
+SampleDeque::const_iterator FirstAtOrAfter(const SampleDeque &samples, int64_t ms)
+{
+    return std::lower_bound(samples.begin(), samples.end(), ms,
+                            [](const ST_PlotSample &s, int64_t t) { return s.Ms < t; });
+}
+
+void AppendNumber(std::string &out, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+// Names go between quotes when they hold what would end a CSV field.
+void AppendField(std::string &out, const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+void CPlotStore::AddLine(int64_t ms, const ST_PlotValue *values, size_t count)
+{
+    if (count == 0)
+        return;
+    m_lastMs = std::max(ms, m_lastMs);
+    const uint64_t line = m_nextLine++;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t series = static_cast<size_t>(values[i].Series);
+        if (series >= m_series.size())
+            m_series.resize(series + 1);
+        m_series[series].push_back({m_lastMs, line, values[i].Value});
+        ++m_points;
+    }
+    while (m_points > m_maxPoints)
+        DropOldestLine();
+}
+
+void CPlotStore::DropOldestLine()
+{
+    uint64_t oldest = std::numeric_limits<uint64_t>::max();
+    for (const SampleDeque &s : m_series)
+        if (!s.empty())
+            oldest = std::min(oldest, s.front().Line);
+    for (SampleDeque &s : m_series)
+        while (!s.empty() && s.front().Line == oldest) {
+            s.pop_front();
+            --m_points;
+        }
+}
+
+void CPlotStore::Clear()
+{
+    m_series.clear();
+    m_points = 0;
+    m_lastMs = 0;
+}
+
+std::vector<ST_PlotSpan> CPlotStore::Decimate(int series, int64_t t0, int64_t t1, int columns) const
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<ST_PlotSpan> spans(static_cast<size_t>(std::max(columns, 0)), ST_PlotSpan{nan, nan});
+    if (columns <= 0 || t1 < t0 || series < 0 || series >= SeriesCount())
+        return spans;
+    const SampleDeque &samples = Samples(series);
+    const int64_t width = t1 - t0 + 1;
+    for (auto it = FirstAtOrAfter(samples, t0); it != samples.end() && it->Ms <= t1; ++it) {
+        const size_t column = static_cast<size_t>((it->Ms - t0) * columns / width);
+        ST_PlotSpan &span = spans[column];
+        if (std::isnan(span.Min)) {
+            span.Min = span.Max = it->Value;
+        } else {
+            span.Min = std::min(span.Min, it->Value);
+            span.Max = std::max(span.Max, it->Value);
+        }
+    }
+    return spans;
+}
+
+bool CPlotStore::Range(int series, int64_t t0, int64_t t1, double &low, double &high) const
+{
+    if (series < 0 || series >= SeriesCount())
+        return false;
+    const SampleDeque &samples = Samples(series);
+    bool any = false;
+    for (auto it = FirstAtOrAfter(samples, t0); it != samples.end() && it->Ms <= t1; ++it) {
+        low = any ? std::min(low, it->Value) : it->Value;
+        high = any ? std::max(high, it->Value) : it->Value;
+        any = true;
+    }
+    return any;
+}
+
+std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
+                    const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs)
+{
+    std::string out = "time";
+    std::vector<SampleDeque::const_iterator> next, ends;
+    for (int s : series) {
+        out += ',';
+        AppendField(out, static_cast<size_t>(s) < names.size() ? names[static_cast<size_t>(s)] : std::string());
+        const SampleDeque &samples = store.Samples(s);
+        next.push_back(FirstAtOrAfter(samples, t0));
+        ends.push_back(FirstAtOrAfter(samples, t1 + 1));
+    }
+    out += "\r\n";
+    for (;;) {
+        // The next row is the oldest line any series still has a value of.
+        uint64_t line = std::numeric_limits<uint64_t>::max();
+        int64_t ms = 0;
+        for (size_t i = 0; i < next.size(); ++i)
+            if (next[i] != ends[i] && next[i]->Line < line) {
+                line = next[i]->Line;
+                ms = next[i]->Ms;
+            }
+        if (line == std::numeric_limits<uint64_t>::max())
+            break;
+        const int64_t sinceOrigin = ms - originMs;
+        const int64_t whole = sinceOrigin / 1000, part = std::abs(sinceOrigin % 1000);
+        if (sinceOrigin < 0 && whole == 0)
+            out += '-';
+        out += std::to_string(whole);
+        out += '.';
+        out += static_cast<char>('0' + part / 100);
+        out += static_cast<char>('0' + part / 10 % 10);
+        out += static_cast<char>('0' + part % 10);
+        for (size_t i = 0; i < next.size(); ++i) {
+            out += ',';
+            // A series named twice in one line shows the last of its values.
+            double value = 0;
+            bool has = false;
+            while (next[i] != ends[i] && next[i]->Line == line) {
+                value = next[i]->Value;
+                has = true;
+                ++next[i];
+            }
+            if (has)
+                AppendNumber(out, value);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
