@@ -119,7 +119,8 @@ std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
     std::vector<SampleDeque::const_iterator> next, ends;
     for (int s : series) {
         out += ',';
-        AppendField(out, static_cast<size_t>(s) < names.size() ? names[static_cast<size_t>(s)] : std::string());
+        AppendField(out,
+                    static_cast<size_t>(s) < names.size() ? names[static_cast<size_t>(s)] : std::string());
         const SampleDeque &samples = store.Samples(s);
         next.push_back(FirstAtOrAfter(samples, t0));
         ends.push_back(FirstAtOrAfter(samples, t1 + 1));

@@ -38,7 +38,10 @@ public:
     void Clear();
 
     int SeriesCount() const { return static_cast<int>(m_series.size()); }
-    const std::deque<ST_PlotSample> &Samples(int series) const { return m_series.at(static_cast<size_t>(series)); }
+    const std::deque<ST_PlotSample> &Samples(int series) const
+    {
+        return m_series.at(static_cast<size_t>(series));
+    }
     size_t Points() const { return m_points; }
     // The time of the newest line; 0 before the first.
     int64_t LastMs() const { return m_lastMs; }

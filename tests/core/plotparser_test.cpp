@@ -53,9 +53,10 @@ TEST(PlotParser, ColumnsPairsAndLabelsPrintedByBoards)
 
 TEST(PlotParser, LinesWithoutNumbersAndJunkTokensGiveNothing)
 {
-    EXPECT_TRUE(Parse("hello world\n\n\r\nboot ok: yes\nid=0x1F v1.2.3 1.2.3 at 12:30:45 inf nan -inf +-1 --1\n"
-                      ":5 =6 a=b=1 1e999 . - +\n")
-                    .empty());
+    EXPECT_TRUE(
+        Parse("hello world\n\n\r\nboot ok: yes\nid=0x1F v1.2.3 1.2.3 at 12:30:45 inf nan -inf +-1 --1\n"
+              ":5 =6 a=b=1 1e999 . - +\n")
+            .empty());
     // Only the numbers of a mixed line count, and only they move the column.
     EXPECT_EQ(Parse("[12:30:45] adc 512 err 0x10 7\n"), (std::vector<Row>{{{"1", 512}, {"2", 7}}}));
 }

@@ -63,7 +63,8 @@ void TPlotCanvas::SetShown(int series, bool shown)
 
 bool TPlotCanvas::Shown(int series) const
 {
-    return series < 0 || static_cast<size_t>(series) >= m_hidden.size() || !m_hidden[static_cast<size_t>(series)];
+    return series < 0 || static_cast<size_t>(series) >= m_hidden.size() ||
+           !m_hidden[static_cast<size_t>(series)];
 }
 
 void TPlotCanvas::SetFixedRange(bool fixed, double low, double high)
@@ -157,8 +158,8 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
         painter.drawText(QRectF(target.left(), y - metrics.height() / 2.0, kLeft - 6, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, TickText(v, yStep));
     for (const auto &[t, x] : tTicks)
-        painter.drawText(QRectF(x - 40, area.bottom() + 3, 80, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
-                         TickText(t, tStep) + QStringLiteral(" s"));
+        painter.drawText(QRectF(x - 40, area.bottom() + 3, 80, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, TickText(t, tStep) + QStringLiteral(" s"));
 
     // The strokes: down and up each column, joined to the next column that has values.
     painter.setClipRect(area);

@@ -61,8 +61,8 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
 
     auto *controls = new QHBoxLayout;
     cboPlotSpan = Named(new QComboBox(this), "cboPlotSpan");
-    cboPlotSpan->addItems({QStringLiteral("10 s"), QStringLiteral("30 s"), QStringLiteral("1 min"),
-                           QStringLiteral("5 min")});
+    cboPlotSpan->addItems(
+        {QStringLiteral("10 s"), QStringLiteral("30 s"), QStringLiteral("1 min"), QStringLiteral("5 min")});
     cboPlotSpan->setCurrentIndex(1);
     cboPlotSpan->setAccessibleName(QStringLiteral("Time span"));
     cboPlotSpan->setToolTip(QStringLiteral("How much of the newest data the plot shows"));
@@ -72,7 +72,8 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     chkPlotAutoScale->setAccessibleName(QStringLiteral("Auto scale"));
     chkPlotAutoScale->setChecked(true);
     edPlotMin = MakeRangeEdit(this, "edPlotMin", QStringLiteral("Lowest value shown"), QStringLiteral("0"));
-    edPlotMax = MakeRangeEdit(this, "edPlotMax", QStringLiteral("Highest value shown"), QStringLiteral("100"));
+    edPlotMax =
+        MakeRangeEdit(this, "edPlotMax", QStringLiteral("Highest value shown"), QStringLiteral("100"));
     btnPlotPause = MakeButton(this, "btnPlotPause", QStringLiteral("&Pause"));
     btnPlotPause->setCheckable(true);
     btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", QStringLiteral("&Reset Zoom"));
@@ -269,7 +270,8 @@ void TfrmPlot::ExportCsv()
     // What is on screen now, even if lines come in while the dialog is open.
     const std::string csv =
         PlotCsv(m_store, shown, m_parser.SeriesNames(), m_canvas->ViewStart(), m_canvas->ViewEnd());
-    const QString path = AskSavePath("dlgPlotCsv", QStringLiteral("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
+    const QString path =
+        AskSavePath("dlgPlotCsv", QStringLiteral("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     RunGuarded(this, [&] { WriteFileAtomic(path.toLocal8Bit().toStdString(), csv); });
@@ -278,7 +280,8 @@ void TfrmPlot::ExportCsv()
 void TfrmPlot::ExportPng()
 {
     const QImage picture = m_canvas->Picture();
-    const QString path = AskSavePath("dlgPlotPng", QStringLiteral("PNG image (*.png)|*.png"), QStringLiteral("png"));
+    const QString path =
+        AskSavePath("dlgPlotPng", QStringLiteral("PNG image (*.png)|*.png"), QStringLiteral("png"));
     if (path.isEmpty())
         return;
     RunGuarded(this, [&] {
