@@ -93,6 +93,13 @@ void DrawFigures(size_t points, int frames)
             values[s] = {s, std::sin(static_cast<double>(i) * 0.001 * (s + 1)) * 50 + s * 20};
         store.AddLine(static_cast<int64_t>(i * 300'000 / lines), values, 8);
     }
+    QElapsedTimer decimation;
+    decimation.start();
+    for (int f = 0; f < frames; ++f)
+        for (int s = 0; s < 8; ++s)
+            store.Decimate(s, 0, 300'000, 800);
+    std::printf("reduce %zu points to 800 columns: %.2f ms\n", store.Points(),
+                decimation.nsecsElapsed() / 1e6 / frames);
     TPlotCanvas canvas(store, names);
     canvas.SetView(0, 300'000, 0);
     for (const QSize size : {QSize(800, 400), QSize(1920, 1000)}) {

@@ -48,7 +48,7 @@ bool CPlotParser::ReadNumber(std::string_view token, double &value)
     return true;
 }
 
-void CPlotParser::Add(std::string_view name, double value, std::vector<ST_PlotValue> &values)
+int CPlotParser::Add(std::string_view name, double value, std::vector<ST_PlotValue> &values)
 {
     if (name.size() > kMaxNameBytes)
         name = name.substr(0, kMaxNameBytes);
@@ -58,11 +58,26 @@ void CPlotParser::Add(std::string_view name, double value, std::vector<ST_PlotVa
     if (series == static_cast<int>(m_names.size())) {
         if (series >= kMaxSeries) {
             ++m_droppedValues;
-            return;
+            return -1;
         }
         m_names.emplace_back(name);
     }
     values.push_back({series, value});
+    return series;
+}
+
+// Columns come in every line, so their series are looked up by name only once.
+void CPlotParser::AddColumn(int column, double value, std::vector<ST_PlotValue> &values)
+{
+    if (column > kMaxSeries) {
+        Add(std::to_string(column), value, values);
+        return;
+    }
+    int &known = m_columnSeries[column - 1];
+    if (known >= 0)
+        values.push_back({known, value});
+    else
+        known = Add(std::to_string(column), value, values);
 }
 
 void CPlotParser::ParseLine(std::string_view line, std::vector<ST_PlotValue> &values)
@@ -89,8 +104,7 @@ void CPlotParser::ParseLine(std::string_view line, std::vector<ST_PlotValue> &va
             if (!label.empty()) {
                 Add(label, value, values);
             } else {
-                ++column;
-                Add(std::to_string(column), value, values);
+                AddColumn(++column, value, values);
             }
             word = {};
             continue;
@@ -163,6 +177,8 @@ void CPlotParser::Clear()
     m_line.clear();
     m_skipping = false;
     m_names.clear();
+    for (int &series : m_columnSeries)
+        series = -1;
     m_droppedValues = 0;
     m_droppedLines = 0;
 }

@@ -35,6 +35,8 @@ public:
     static constexpr size_t kMaxLineBytes = 4096;
     static constexpr size_t kMaxNameBytes = 64;
 
+    CPlotParser() { Clear(); }
+
     // Reads the lines `data` completes. Their values are appended to `values`, and for each line
     // that held any, the index in `values` just past its last one to `lineEnds`. Returns the
     // number of such lines.
@@ -56,11 +58,14 @@ public:
     static bool ReadNumber(std::string_view token, double &value);
 
 private:
-    void Add(std::string_view name, double value, std::vector<ST_PlotValue> &values);
+    // The series the value went to, or -1 when it was dropped.
+    int Add(std::string_view name, double value, std::vector<ST_PlotValue> &values);
+    void AddColumn(int column, double value, std::vector<ST_PlotValue> &values);
 
     std::string m_line;
     bool m_skipping = false; // inside a line that grew too long
     std::vector<std::string> m_names;
+    int m_columnSeries[kMaxSeries]; // the series of plain column n + 1 once known, else -1
     uint64_t m_droppedValues = 0;
     uint64_t m_droppedLines = 0;
 };

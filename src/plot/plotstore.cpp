@@ -85,15 +85,20 @@ std::vector<ST_PlotSpan> CPlotStore::Decimate(int series, int64_t t0, int64_t t1
         return spans;
     const SampleDeque &samples = Samples(series);
     const int64_t width = t1 - t0 + 1;
-    for (auto it = FirstAtOrAfter(samples, t0); it != samples.end() && it->Ms <= t1; ++it) {
-        const size_t column = static_cast<size_t>((it->Ms - t0) * columns / width);
-        ST_PlotSpan &span = spans[column];
-        if (std::isnan(span.Min)) {
-            span.Min = span.Max = it->Value;
-        } else {
-            span.Min = std::min(span.Min, it->Value);
-            span.Max = std::max(span.Max, it->Value);
+    auto it = FirstAtOrAfter(samples, t0);
+    const auto end = samples.end();
+    // Column c holds the times t with (t - t0) * columns / width == c: those before the first
+    // time of column c + 1. Walking column by column spares a division per point.
+    for (int c = 0; c < columns && it != end && it->Ms <= t1; ++c) {
+        const int64_t next = t0 + ((c + 1) * width + columns - 1) / columns;
+        if (it->Ms >= next)
+            continue;
+        double low = it->Value, high = it->Value;
+        for (++it; it != end && it->Ms < next; ++it) {
+            low = std::min(low, it->Value);
+            high = std::max(high, it->Value);
         }
+        spans[static_cast<size_t>(c)] = {low, high};
     }
     return spans;
 }

@@ -34,6 +34,9 @@ public:
 
     static QColor SeriesColour(int series);
 
+    // How long the last picture on screen took to draw.
+    double LastDrawMs() const { return m_lastDrawMs; }
+
 signals:
     void SpanChosen(int64_t t0, int64_t t1);
 
@@ -54,4 +57,5 @@ private:
     bool m_fixed = false;
     double m_low = 0, m_high = 100;
     int m_dragFrom = -1, m_dragTo = -1;
+    double m_lastDrawMs = 0;
 };

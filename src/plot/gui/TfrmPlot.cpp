@@ -181,6 +181,11 @@ void TfrmPlot::Frame()
     const bool live = !m_paused && !m_zoomed;
     if (!m_changed && !(live && m_store.Points() > 0))
         return;
+    // A picture of many points in view is drawn less often, so it never takes more than about a
+    // quarter of the window's time.
+    if (m_sinceDraw.isValid() && m_sinceDraw.elapsed() < m_canvas->LastDrawMs() * 3)
+        return;
+    m_sinceDraw.start();
     if (m_changed)
         AddLegendRows();
     m_changed = false;
@@ -245,6 +250,7 @@ void TfrmPlot::ClearPlot()
     m_parser.Clear();
     m_store.Clear();
     m_clock.restart(); // the times of the next export start from 0 again
+    m_pausedAt = 0;
     lstPlotLegend->clear();
     for (int s = 0; s < CPlotParser::kMaxSeries; ++s)
         m_canvas->SetShown(s, true);

@@ -58,6 +58,7 @@ private:
     std::vector<size_t> m_lineEnds;
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
+    QElapsedTimer m_sinceDraw; // since the last frame that asked for a picture
     bool m_changed = false;
     bool m_paused = false;
     int64_t m_pausedAt = 0;
