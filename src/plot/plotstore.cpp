@@ -7,9 +7,7 @@
 
 namespace {
 
-using SampleDeque = std::deque<ST_PlotSample>;
-
-SampleDeque::const_iterator FirstAtOrAfter(const SampleDeque &samples, int64_t ms)
+const ST_PlotSample *FirstAtOrAfter(const CPlotSamples &samples, int64_t ms)
 {
     return std::lower_bound(samples.begin(), samples.end(), ms,
                             [](const ST_PlotSample &s, int64_t t) { return s.Ms < t; });
@@ -60,10 +58,10 @@ void CPlotStore::AddLine(int64_t ms, const ST_PlotValue *values, size_t count)
 void CPlotStore::DropOldestLine()
 {
     uint64_t oldest = std::numeric_limits<uint64_t>::max();
-    for (const SampleDeque &s : m_series)
+    for (const CPlotSamples &s : m_series)
         if (!s.empty())
             oldest = std::min(oldest, s.front().Line);
-    for (SampleDeque &s : m_series)
+    for (CPlotSamples &s : m_series)
         while (!s.empty() && s.front().Line == oldest) {
             s.pop_front();
             --m_points;
@@ -83,7 +81,7 @@ std::vector<ST_PlotSpan> CPlotStore::Decimate(int series, int64_t t0, int64_t t1
     std::vector<ST_PlotSpan> spans(static_cast<size_t>(std::max(columns, 0)), ST_PlotSpan{nan, nan});
     if (columns <= 0 || t1 < t0 || series < 0 || series >= SeriesCount())
         return spans;
-    const SampleDeque &samples = Samples(series);
+    const CPlotSamples &samples = Samples(series);
     const int64_t width = t1 - t0 + 1;
     auto it = FirstAtOrAfter(samples, t0);
     const auto end = samples.end();
@@ -107,7 +105,7 @@ bool CPlotStore::Range(int series, int64_t t0, int64_t t1, double &low, double &
 {
     if (series < 0 || series >= SeriesCount())
         return false;
-    const SampleDeque &samples = Samples(series);
+    const CPlotSamples &samples = Samples(series);
     bool any = false;
     for (auto it = FirstAtOrAfter(samples, t0); it != samples.end() && it->Ms <= t1; ++it) {
         low = any ? std::min(low, it->Value) : it->Value;
@@ -121,12 +119,12 @@ std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
                     const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs)
 {
     std::string out = "time";
-    std::vector<SampleDeque::const_iterator> next, ends;
+    std::vector<const ST_PlotSample *> next, ends;
     for (int s : series) {
         out += ',';
         AppendField(out,
                     static_cast<size_t>(s) < names.size() ? names[static_cast<size_t>(s)] : std::string());
-        const SampleDeque &samples = store.Samples(s);
+        const CPlotSamples &samples = store.Samples(s);
         next.push_back(FirstAtOrAfter(samples, t0));
         ends.push_back(FirstAtOrAfter(samples, t1 + 1));
     }

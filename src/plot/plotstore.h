@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +25,30 @@ struct ST_PlotSpan
     double Max;
 };
 
+// One series' samples, oldest first, in one block of memory that the reduction walks straight
+// through. The oldest are dropped by moving the start; the space is given back in bulk.
+class CPlotSamples
+{
+public:
+    const ST_PlotSample *begin() const { return m_items.data() + m_first; }
+    const ST_PlotSample *end() const { return m_items.data() + m_items.size(); }
+    bool empty() const { return m_first == m_items.size(); }
+    size_t size() const { return m_items.size() - m_first; }
+    const ST_PlotSample &front() const { return m_items[m_first]; }
+    void push_back(const ST_PlotSample &sample) { m_items.push_back(sample); }
+    void pop_front()
+    {
+        if (++m_first >= 4096 && m_first * 2 >= m_items.size()) {
+            m_items.erase(m_items.begin(), m_items.begin() + static_cast<std::ptrdiff_t>(m_first));
+            m_first = 0;
+        }
+    }
+
+private:
+    std::vector<ST_PlotSample> m_items;
+    size_t m_first = 0;
+};
+
 class CPlotStore
 {
 public:
@@ -38,10 +61,7 @@ public:
     void Clear();
 
     int SeriesCount() const { return static_cast<int>(m_series.size()); }
-    const std::deque<ST_PlotSample> &Samples(int series) const
-    {
-        return m_series.at(static_cast<size_t>(series));
-    }
+    const CPlotSamples &Samples(int series) const { return m_series.at(static_cast<size_t>(series)); }
     size_t Points() const { return m_points; }
     // The time of the newest line; 0 before the first.
     int64_t LastMs() const { return m_lastMs; }
@@ -57,7 +77,7 @@ public:
 private:
     void DropOldestLine();
 
-    std::vector<std::deque<ST_PlotSample>> m_series;
+    std::vector<CPlotSamples> m_series;
     size_t m_maxPoints;
     size_t m_points = 0;
     uint64_t m_nextLine = 0;

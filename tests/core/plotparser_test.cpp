@@ -126,6 +126,18 @@ TEST(PlotStore, DecimatesToMinAndMaxPerColumnAndForgetsTheOldestLines)
     store.AddLine(100, pair, 2);
     EXPECT_EQ(store.Points(), 10u);
     EXPECT_EQ(store.Samples(0).front().Value, 2);
+
+    // Long past the bound, the newest values stay in order however the oldest were let go.
+    for (int i = 0; i < 20'000; ++i) {
+        const ST_PlotValue v{0, static_cast<double>(i)};
+        store.AddLine(1000 + i, &v, 1);
+    }
+    ASSERT_EQ(store.Samples(0).size(), 10u);
+    EXPECT_EQ(store.Samples(0).front().Value, 19'990);
+    EXPECT_TRUE(store.Samples(1).empty());
+    const std::vector<ST_PlotSpan> last = store.Decimate(0, 20'990, 20'999, 1);
+    EXPECT_EQ(last[0].Min, 19'990);
+    EXPECT_EQ(last[0].Max, 19'999);
 }
 
 TEST(PlotStore, CsvHasARowPerLineAndEmptyCellsForMissingValues)
