@@ -158,9 +158,14 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
     for (const auto &[v, y] : yTicks)
         painter.drawText(QRectF(target.left(), y - metrics.height() / 2.0, kLeft - 6, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, TickText(v, yStep));
-    for (const auto &[t, x] : tTicks)
-        painter.drawText(QRectF(x - 40, area.bottom() + 3, 80, metrics.height()),
-                         Qt::AlignHCenter | Qt::AlignTop, TickText(t, tStep) + QStringLiteral(" s"));
+    for (const auto &[t, x] : tTicks) {
+        // The label under the right edge stays whole, moved in from the edge.
+        const QString text = TickText(t, tStep) + QStringLiteral(" s");
+        const double half = metrics.horizontalAdvance(text) / 2.0 + 1;
+        const double centre = std::min(x, target.right() - half);
+        painter.drawText(QRectF(centre - half, area.bottom() + 3, 2 * half, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, text);
+    }
 
     // The strokes: down and up each column, joined to the next column that has values.
     painter.setClipRect(area);

@@ -110,6 +110,8 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     splitter->addWidget(m_canvas);
     splitter->addWidget(lstPlotLegend);
     splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({700, 140});
 
     auto *column = new QVBoxLayout(this);
     column->addLayout(controls);
