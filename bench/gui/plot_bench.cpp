@@ -1,6 +1,7 @@
 // Figures for the plot: what reading a received line of 8 values costs (parser alone, and parser
 // and store as the plot window takes a block), and how long the canvas takes to draw 1,000,000
-// stored points, rendered offscreen into an image at two sizes. Run offscreen, in a release build;
+// stored points: their reduction to min/max per pixel column alone, then whole pictures rendered
+// offscreen into an image at two sizes. Run offscreen, in a release build;
 // `--smoke` uses 100,000 points and fewer rounds.
 #include "plot/gui/PlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"
