@@ -47,6 +47,7 @@ const ST_HelpPage kPages[] = {
     {"frmMonitorSetting", "monitor.html"},
     {"frmSendFile", "sending.html"},
     {"frmChecksumSetting", "checksums.html"},
+    {"frmPlot", "plot.html"},
 };
 
 class CHelpKey : public QObject

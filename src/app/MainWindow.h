@@ -31,6 +31,7 @@ class CAutoSendEngine;
 class QSettings;
 struct TfrmMainExtras;
 class QTimer;
+class TfrmPlot;
 class TfrmRecDataList;
 class TMonitorRun;
 class TSharedStore;
@@ -305,4 +306,9 @@ private:
     void ScheduleLossNote();
     QTimer *m_lossNoteTimer = nullptr;
     int64_t m_lossBurstStartMs = 0;
+
+    // View > Plot (MainWindowPlot.cpp): made on first use, fed only while it is shown.
+    void ConnectPlotCommands();
+    void FeedPlot(const CCommData &block);
+    TfrmPlot *m_plot = nullptr;
 };

@@ -308,6 +308,7 @@ void TfrmMain::SessionReceived(const CCommData &block)
     ScheduleRecCount();
     AddRecData(block);
     LogRecData(block);
+    FeedPlot(block);
 }
 
 void TfrmMain::ScheduleRecCount()

@@ -1,0 +1,300 @@
+#include "plot/gui/TfrmPlot.h"
+
+#include "app/CommandGuard.h"
+#include "data/gui/dialogsupport.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+#include "plot/gui/PlotCanvas.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int64_t kSpansMs[] = {10'000, 30'000, 60'000, 300'000};
+
+QLineEdit *MakeRangeEdit(QWidget *parent, const char *name, const QString &accessible, const QString &text)
+{
+    auto *edit = new QLineEdit(text, parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setAccessibleName(accessible);
+    edit->setToolTip(accessible);
+    edit->setMaximumWidth(90);
+    return edit;
+}
+
+bool ReadRangeValue(const QLineEdit *edit, double &value)
+{
+    bool ok = false;
+    value = QLocale::c().toDouble(edit->text().trimmed(), &ok);
+    return ok;
+}
+
+QIcon ColourIcon(int series)
+{
+    QPixmap swatch(12, 12);
+    swatch.fill(TPlotCanvas::SeriesColour(series));
+    return QIcon(swatch);
+}
+
+} // namespace
+
+TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmPlot"));
+    setWindowTitle(QStringLiteral("Plot"));
+    setAccessibleName(QStringLiteral("Plot"));
+    m_clock.start();
+
+    auto *controls = new QHBoxLayout;
+    cboPlotSpan = Named(new QComboBox(this), "cboPlotSpan");
+    cboPlotSpan->addItems(
+        {QStringLiteral("10 s"), QStringLiteral("30 s"), QStringLiteral("1 min"), QStringLiteral("5 min")});
+    cboPlotSpan->setCurrentIndex(1);
+    cboPlotSpan->setAccessibleName(QStringLiteral("Time span"));
+    cboPlotSpan->setToolTip(QStringLiteral("How much of the newest data the plot shows"));
+    auto *spanLabel = new QLabel(QStringLiteral("&Span:"), this);
+    spanLabel->setBuddy(cboPlotSpan);
+    chkPlotAutoScale = Named(new QCheckBox(QStringLiteral("&Auto scale"), this), "chkPlotAutoScale");
+    chkPlotAutoScale->setAccessibleName(QStringLiteral("Auto scale"));
+    chkPlotAutoScale->setChecked(true);
+    edPlotMin = MakeRangeEdit(this, "edPlotMin", QStringLiteral("Lowest value shown"), QStringLiteral("0"));
+    edPlotMax =
+        MakeRangeEdit(this, "edPlotMax", QStringLiteral("Highest value shown"), QStringLiteral("100"));
+    btnPlotPause = MakeButton(this, "btnPlotPause", QStringLiteral("&Pause"));
+    btnPlotPause->setCheckable(true);
+    btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", QStringLiteral("&Reset Zoom"));
+    btnPlotClear = MakeButton(this, "btnPlotClear", QStringLiteral("C&lear"));
+    btnPlotExportCsv = MakeButton(this, "btnPlotExportCsv", QStringLiteral("Export &CSV\u2026"));
+    btnPlotExportPng = MakeButton(this, "btnPlotExportPng", QStringLiteral("Export P&NG\u2026"));
+    const std::pair<QPushButton *, QString> names[] = {
+        {btnPlotPause, QStringLiteral("Pause")},
+        {btnPlotResetZoom, QStringLiteral("Reset zoom")},
+        {btnPlotClear, QStringLiteral("Clear plot")},
+        {btnPlotExportCsv, QStringLiteral("Export shown data as CSV")},
+        {btnPlotExportPng, QStringLiteral("Export picture as PNG")}};
+    for (const auto &[button, name] : names)
+        button->setAccessibleName(name);
+    controls->addWidget(spanLabel);
+    controls->addWidget(cboPlotSpan);
+    controls->addWidget(chkPlotAutoScale);
+    controls->addWidget(edPlotMin);
+    controls->addWidget(new QLabel(QStringLiteral("to"), this));
+    controls->addWidget(edPlotMax);
+    controls->addWidget(btnPlotPause);
+    controls->addWidget(btnPlotResetZoom);
+    controls->addStretch();
+    controls->addWidget(btnPlotClear);
+    controls->addWidget(btnPlotExportCsv);
+    controls->addWidget(btnPlotExportPng);
+
+    m_canvas = new TPlotCanvas(m_store, m_parser.SeriesNames(), this);
+    lstPlotLegend = Named(new QListWidget(this), "lstPlotLegend");
+    lstPlotLegend->setAccessibleName(QStringLiteral("Series"));
+    lstPlotLegend->setToolTip(QStringLiteral("Untick a series to hide it"));
+    lstPlotLegend->setMaximumWidth(180);
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(m_canvas);
+    splitter->addWidget(lstPlotLegend);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({700, 140});
+
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(controls);
+    column->addWidget(splitter, 1);
+    resize(860, 460);
+
+    connect(cboPlotSpan, &QComboBox::currentIndexChanged, this, [this] {
+        ResetZoom();
+        ShowView();
+    });
+    connect(chkPlotAutoScale, &QCheckBox::toggled, this, &TfrmPlot::ApplyRange);
+    connect(edPlotMin, &QLineEdit::textChanged, this, &TfrmPlot::ApplyRange);
+    connect(edPlotMax, &QLineEdit::textChanged, this, &TfrmPlot::ApplyRange);
+    connect(btnPlotPause, &QPushButton::toggled, this, &TfrmPlot::Pause);
+    connect(btnPlotResetZoom, &QPushButton::clicked, this, [this] {
+        ResetZoom();
+        ShowView();
+    });
+    connect(btnPlotClear, &QPushButton::clicked, this, &TfrmPlot::ClearPlot);
+    connect(btnPlotExportCsv, &QPushButton::clicked, this, &TfrmPlot::ExportCsv);
+    connect(btnPlotExportPng, &QPushButton::clicked, this, &TfrmPlot::ExportPng);
+    connect(m_canvas, &TPlotCanvas::SpanChosen, this, &TfrmPlot::ZoomTo);
+    connect(lstPlotLegend, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+        m_canvas->SetShown(lstPlotLegend->row(item), item->checkState() == Qt::Checked);
+    });
+    connect(&m_frameTimer, &QTimer::timeout, this, &TfrmPlot::Frame);
+    ApplyRange();
+    ShowView();
+}
+
+void TfrmPlot::Feed(const Bytes &bytes)
+{
+    m_values.clear();
+    m_lineEnds.clear();
+    if (m_parser.Feed(bytes.data(), bytes.size(), m_values, m_lineEnds) == 0)
+        return;
+    const int64_t now = NowMs();
+    size_t begin = 0;
+    for (size_t end : m_lineEnds) {
+        m_store.AddLine(now, m_values.data() + begin, end - begin);
+        begin = end;
+    }
+    m_changed = true;
+}
+
+void TfrmPlot::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    const qreal rate = screen() ? screen()->refreshRate() : 60;
+    m_frameTimer.start(static_cast<int>(1000 / std::max<qreal>(rate, 1)));
+    Frame();
+}
+
+void TfrmPlot::hideEvent(QHideEvent *event)
+{
+    m_frameTimer.stop();
+    QWidget::hideEvent(event);
+}
+
+int64_t TfrmPlot::SpanMs() const
+{
+    return kSpansMs[std::clamp(cboPlotSpan->currentIndex(), 0, 3)];
+}
+
+// A live view moves with the clock, so it is drawn each frame once there is anything to show; a
+// paused or zoomed one only when something it shows may have changed.
+void TfrmPlot::Frame()
+{
+    const bool live = !m_paused && !m_zoomed;
+    if (!m_changed && !(live && m_store.Points() > 0))
+        return;
+    // A picture of many points in view is drawn less often, so it never takes more than about a
+    // quarter of the window's time.
+    if (m_sinceDraw.isValid() && m_sinceDraw.elapsed() < m_canvas->LastDrawMs() * 3)
+        return;
+    m_sinceDraw.start();
+    if (m_changed)
+        AddLegendRows();
+    m_changed = false;
+    ShowView();
+}
+
+void TfrmPlot::ShowView()
+{
+    if (m_zoomed) {
+        m_canvas->SetView(m_zoomT0, m_zoomT1, 0);
+    } else {
+        const int64_t end = m_paused ? m_pausedAt : NowMs();
+        m_canvas->SetView(end - SpanMs(), end, 0);
+    }
+    m_canvas->update();
+}
+
+void TfrmPlot::AddLegendRows()
+{
+    const std::vector<std::string> &names = m_parser.SeriesNames();
+    for (int i = lstPlotLegend->count(); i < static_cast<int>(names.size()); ++i) {
+        auto *item = new QListWidgetItem(ColourIcon(i), FromLatin1(names[static_cast<size_t>(i)]));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+        lstPlotLegend->addItem(item);
+    }
+}
+
+void TfrmPlot::ApplyRange()
+{
+    const bool automatic = chkPlotAutoScale->isChecked();
+    edPlotMin->setEnabled(!automatic);
+    edPlotMax->setEnabled(!automatic);
+    double low = 0, high = 0;
+    const bool read = ReadRangeValue(edPlotMin, low) && ReadRangeValue(edPlotMax, high);
+    m_canvas->SetFixedRange(!automatic && read, low, high);
+}
+
+void TfrmPlot::Pause(bool on)
+{
+    m_paused = on;
+    m_pausedAt = NowMs();
+    btnPlotPause->setText(on ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
+    ShowView();
+}
+
+void TfrmPlot::ZoomTo(int64_t t0, int64_t t1)
+{
+    m_zoomed = true;
+    m_zoomT0 = t0;
+    m_zoomT1 = t1;
+    ShowView();
+}
+
+void TfrmPlot::ResetZoom()
+{
+    m_zoomed = false;
+}
+
+void TfrmPlot::ClearPlot()
+{
+    m_parser.Clear();
+    m_store.Clear();
+    m_clock.restart(); // the times of the next export start from 0 again
+    m_pausedAt = 0;
+    lstPlotLegend->clear();
+    for (int s = 0; s < CPlotParser::kMaxSeries; ++s)
+        m_canvas->SetShown(s, true);
+    ResetZoom();
+    ShowView();
+}
+
+QString TfrmPlot::AskSavePath(const char *name, const QString &filter, const QString &suffix)
+{
+    QFileDialog *dialog = MakeFileDialog(this, QString::fromLatin1(name), true, filter, suffix);
+    dialog->setDirectory(UserFilesFolder());
+    const QString path = RunFileDialog(dialog);
+    dialog->deleteLater();
+    return path;
+}
+
+void TfrmPlot::ExportCsv()
+{
+    std::vector<int> shown;
+    for (int s = 0; s < m_store.SeriesCount(); ++s)
+        if (m_canvas->Shown(s))
+            shown.push_back(s);
+    // What is on screen now, even if lines come in while the dialog is open.
+    const std::string csv =
+        PlotCsv(m_store, shown, m_parser.SeriesNames(), m_canvas->ViewStart(), m_canvas->ViewEnd());
+    const QString path =
+        AskSavePath("dlgPlotCsv", QStringLiteral("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    RunGuarded(this, [&] { WriteFileAtomic(path.toLocal8Bit().toStdString(), csv); });
+}
+
+void TfrmPlot::ExportPng()
+{
+    const QImage picture = m_canvas->Picture();
+    const QString path =
+        AskSavePath("dlgPlotPng", QStringLiteral("PNG image (*.png)|*.png"), QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    RunGuarded(this, [&] {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())
+            throw EFCreateError(path.toLocal8Bit().toStdString());
+    });
+}

@@ -1,0 +1,111 @@
+// View > Plot on a pseudo-terminal: what a board prints becomes series, shown and exported.
+#include "app/MainWindow.h"
+#include "platform/textfile.h"
+#include "plot/gui/PlotCanvas.h"
+#include "plot/gui/TfrmPlot.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+QStringList Legend(const TfrmPlot &plot)
+{
+    QStringList names;
+    auto *legend = Find<QListWidget>(plot, "lstPlotLegend");
+    for (int i = 0; i < legend->count(); ++i)
+        names << legend->item(i)->text();
+    return names;
+}
+
+} // namespace
+
+TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    pty.Send("temp:1,hum:2\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14; }));
+    EXPECT_EQ(w.findChild<TfrmPlot *>(QStringLiteral("frmPlot")), nullptr) << "no plot until asked for";
+
+    w.findChild<QAction *>(QStringLiteral("mnuViewPlot"))->trigger();
+    auto *plot = w.findChild<TfrmPlot *>(QStringLiteral("frmPlot"));
+    ASSERT_NE(plot, nullptr);
+    EXPECT_TRUE(plot->isVisible());
+    EXPECT_EQ(plot->windowTitle(), QStringLiteral("Plot"));
+    for (QWidget *control : plot->findChildren<QWidget *>()) {
+        if (control->focusPolicy() != Qt::NoFocus) {
+            EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+        }
+    }
+
+    pty.Send("temp:21.5,hum:40\r\nbooting, please wait\r\ntemp:2");
+    pty.Send("2,hum:41\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return plot->Store().Points() == 4; }));
+    // The legend follows at the next frame.
+    EXPECT_TRUE(WaitUntil([&] {
+        return Legend(*plot) == QStringList{"temp", "hum"};
+    })) << Legend(*plot).join(',').toStdString();
+
+    // Pause freezes the view; the lines still count.
+    Find<QPushButton>(plot, "btnPlotPause")->click();
+    const int64_t frozenEnd = plot->Canvas()->ViewEnd();
+    pty.Send("temp:23,hum:42\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return plot->Store().Points() == 6; }));
+    EXPECT_EQ(plot->Canvas()->ViewEnd(), frozenEnd);
+    Find<QPushButton>(plot, "btnPlotPause")->click();
+
+    // A drag across the canvas zooms into that span; Reset Zoom goes back to the live span.
+    TPlotCanvas *canvas = plot->Canvas();
+    const int y = canvas->height() / 2;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(100, y));
+    QTest::mouseMove(canvas, QPoint(200, y));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(200, y));
+    const int64_t zoomed = canvas->ViewEnd() - canvas->ViewStart();
+    EXPECT_GT(zoomed, 0);
+    EXPECT_LT(zoomed, 30'000 / 2);
+    Find<QPushButton>(plot, "btnPlotResetZoom")->click();
+    EXPECT_EQ(canvas->ViewEnd() - canvas->ViewStart(), 30'000);
+
+    // Hiding a series leaves it out of the export.
+    Find<QListWidget>(plot, "lstPlotLegend")->item(1)->setCheckState(Qt::Unchecked);
+    const QString target = env.FilePath(QStringLiteral("values"));
+    ModalCatcher dialogs([&](QDialog *d) {
+        auto *files = qobject_cast<QFileDialog *>(d);
+        ASSERT_NE(files, nullptr);
+        SelectFile(files, target);
+        d->accept();
+    });
+    Find<QPushButton>(plot, "btnPlotExportCsv")->click();
+    EXPECT_EQ(dialogs.Seen(), QStringList{"dlgPlotCsv"});
+    std::string csv;
+    ASSERT_TRUE(ReadWholeFile((target + ".csv").toStdString(), csv));
+    const std::vector<std::string> lines = SplitTextLines(csv);
+    ASSERT_EQ(lines.size(), 4u) << csv;
+    EXPECT_EQ(lines[0], "time,temp");
+    for (size_t i = 1; i < 4; ++i) {
+        const std::string value[] = {"21.5", "22", "23"};
+        EXPECT_EQ(lines[i].substr(lines[i].find(',')), "," + value[i - 1]) << csv;
+    }
+
+    // Closed, the window takes nothing more, and no picture is drawn from it.
+    plot->close();
+    pty.Send("temp:24,hum:43\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14 + 46 + 10 + 16 + 16; }));
+    EXPECT_EQ(plot->Store().Points(), 6u);
+}
