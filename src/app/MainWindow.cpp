@@ -100,6 +100,7 @@ void TfrmMain::ConnectCommands()
     ConnectAutoSendCommands();
     ConnectEverydayCommands();
     ConnectSendFileCommands();
+    ConnectChecksumCheck();
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)

@@ -56,6 +56,7 @@ void TfrmMain::InitSession()
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
     m_session->ResetCounters();
+    ResetChecksumCounts();
     ShowInboundLoss();
 }
 
@@ -123,6 +124,7 @@ bool TfrmMain::LoadSettings()
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
     LoadSendFileChoice(settings);
+    LoadChecksumCheck(settings);
     return true;
 }
 
@@ -148,6 +150,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     SaveSendFileChoice(settings);
+    SaveChecksumCheck(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
