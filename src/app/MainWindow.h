@@ -10,6 +10,7 @@
 #include "app/MainWindowUi.h"
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
+#include "data/checksum.h"
 #include "data/commdata.h"
 #include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
@@ -212,7 +213,7 @@ private:
     void LoadSendFileChoice(const QSettings &settings);
     void SaveSendFileChoice(QSettings &settings) const;
 
-    // Checking received checksums (MainWindowChecksum.cpp).
+    // Checking received checksums (MainWindowRecvChecksum.cpp).
     void ConnectChecksumCheck();
     void ApplyRecvChecksum(const ST_RecvChecksumChoice &choice);
     // Judges the frames that end in the block, before it is logged, so that its line is marked.
@@ -258,6 +259,16 @@ private:
     void UpdateEverydayControls();
     void SendInstantItem();
     bool RecallHistory(bool older);
+    // The checksum added to instant sends and Append Checksum on the instant text
+    // (MainWindowChecksum.cpp).
+    void AddChecksumControls();
+    void SendChecksumChosen(int index);
+    void SetSendChecksum(const ST_ChecksumSpec &spec);
+    // `typed` with the checksum of its bytes and the line ending, in the order chosen.
+    Bytes FinishInstantBytes(const CCommData &typed) const;
+    void AppendChecksumToInstant();
+    void LoadSendChecksum(const QSettings &settings);
+    void SaveSendChecksum(QSettings &settings) const;
     void ShowModemLines();
     void ApplyLineControl();
     void LineControlClosed();

@@ -1,119 +1,164 @@
-// Checking the checksum that received frames carry: View > Check Checksum, the mark on the log
-// line of a bad frame and the counts in the status bar. Off, it leaves the log and the settings as
-// they were.
+// The checksum instant sends carry: its choice beside the line ending, kept between runs once
+// made, and Append Checksum in the instant edit's context menu.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
-#include "app/TrafficLog.h"
-#include "recdata/gui/TfrmCheckChecksum.h"
+#include "data/gui/TChecksumEdit.h"
 
 #include <QAction>
-#include <QLabel>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QSettings>
-#include <QStatusBar>
-#include <algorithm>
+#include <QTextEdit>
+#include <QVBoxLayout>
 #include <stdexcept>
-#include <string>
 
-void TfrmMain::ConnectChecksumCheck()
+namespace {
+
+QComboBox *MakeCombo(QWidget *parent, const char *name, const QString &accessible, const QString &tip)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setAccessibleName(accessible);
+    combo->setToolTip(tip);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return combo;
+}
+
+} // namespace
+
+// A second row under the send buttons, so the panel grows no wider.
+void TfrmMain::AddChecksumControls()
 {
     TfrmMainExtras &x = *m_extras;
-    // After the other ways the log shows received data.
-    QAction *before =
-        ui.mnuView->actions().value(ui.mnuView->actions().indexOf(x.mnuViewAnsi->menuAction()) + 1);
-    x.mnuViewCheckChecksum = new QAction(QStringLiteral("Check Chec&ksum\u2026"), ui.mnuView);
-    x.mnuViewCheckChecksum->setObjectName(QStringLiteral("mnuViewCheckChecksum"));
-    ui.mnuView->insertAction(before, x.mnuViewCheckChecksum);
-    connect(x.mnuViewCheckChecksum, &QAction::triggered, this, [this] {
-        ST_RecvChecksumChoice choice = m_extras->recvChecksum;
-        if (!TfrmCheckChecksum::Ask(this, choice))
-            return;
-        m_extras->recvChecksumChosen = true;
-        ApplyRecvChecksum(choice);
+    QWidget *tools = ui.cboFormat->parentWidget();
+    QWidget *panel = tools->parentWidget();
+    auto *sendRow = qobject_cast<QBoxLayout *>(panel->layout());
+    auto *column = new QWidget(panel);
+    column->setObjectName(QStringLiteral("pnlSendTools"));
+    column->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    auto *columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(2);
+    const int at = sendRow->indexOf(tools);
+    sendRow->removeWidget(tools);
+    tools->setParent(column);
+    columnLayout->addWidget(tools);
+    auto *checksumRow = new QHBoxLayout;
+    columnLayout->addLayout(checksumRow);
+    columnLayout->addStretch();
+    sendRow->insertWidget(at, column, 0, Qt::AlignTop);
+
+    x.cboChecksum = MakeCombo(column, "cboChecksum", QStringLiteral("Checksum"),
+                              QStringLiteral("Checksum of the typed bytes added to instant sends"));
+    for (int k = 0; k < kChecksumKindCount; ++k) {
+        const auto kind = static_cast<EChecksumKind>(k);
+        x.cboChecksum->addItem(kind == EChecksumKind::Custom ? QStringLiteral("Custom CRC...")
+                                                             : QString::fromLatin1(ChecksumName(kind)));
+    }
+    x.cboChecksumPlace = MakeCombo(column, "cboChecksumPlace", QStringLiteral("Checksum place"),
+                                   QStringLiteral("Where the checksum goes when a line ending is added"));
+    x.cboChecksumPlace->addItems({QStringLiteral("After line ending"), QStringLiteral("Before line ending")});
+    x.cboChecksumPlace->setEnabled(false);
+    checksumRow->addWidget(x.cboChecksum);
+    checksumRow->addWidget(x.cboChecksumPlace);
+    checksumRow->addStretch();
+    connect(x.cboChecksum, &QComboBox::activated, this, &TfrmMain::SendChecksumChosen);
+    connect(x.cboChecksumPlace, &QComboBox::activated, this, [this] { m_extras->sendChecksumKept = true; });
+
+    x.mnuAppendChecksum = new QAction(QStringLiteral("Append Checksum..."), this);
+    x.mnuAppendChecksum->setObjectName(QStringLiteral("mnuAppendChecksum"));
+    connect(x.mnuAppendChecksum, &QAction::triggered, this, &TfrmMain::AppendChecksumToInstant);
+    ui.edSendItem->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.edSendItem, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu *menu = ui.edSendItem->createStandardContextMenu(pos);
+        menu->setObjectName(QStringLiteral("popmnuSendItem"));
+        menu->addSeparator();
+        menu->addAction(m_extras->mnuAppendChecksum);
+        m_extras->mnuAppendChecksum->setEnabled(!ui.edSendItem->isReadOnly() ||
+                                                m_currentType == FMT_STR_SYMBOL);
+        menu->exec(ui.edSendItem->viewport()->mapToGlobal(pos));
+        delete menu;
     });
-
-    x.stbChecksumPanel = new QLabel(ui.stbComStatus);
-    x.stbChecksumPanel->setObjectName(QStringLiteral("stbChecksumPanel"));
-    x.stbChecksumPanel->setAccessibleName(QStringLiteral("Checksum counts"));
-    x.stbChecksumPanel->setFrameShape(QFrame::Panel);
-    x.stbChecksumPanel->setFrameShadow(QFrame::Sunken);
-    x.stbChecksumPanel->hide(); // hidden before it joins the bar, so it never widens it
-    ui.stbComStatus->addPermanentWidget(x.stbChecksumPanel);
 }
 
-// Counts of another checksum or another kind of frame mean nothing for the new one: a change
-// starts them again, and a frame begun is judged by the check it began under no more.
-void TfrmMain::ApplyRecvChecksum(const ST_RecvChecksumChoice &choice)
+// A preset goes on the line in its protocols' order; "Custom CRC..." asks, and a cancelled ask
+// leaves the choice as it was.
+void TfrmMain::SendChecksumChosen(int index)
 {
     TfrmMainExtras &x = *m_extras;
-    const bool changed = choice != x.recvChecksum;
-    x.recvChecksum = choice;
-    if (!choice.On) {
-        x.checksumCheck.reset();
-    } else if (changed || !x.checksumCheck) {
-        try {
-            x.checksumCheck = std::make_unique<CChecksumCheck>(choice.Spec, choice.Cover);
-        } catch (const std::invalid_argument &) {
-            // Only a hand-edited store gets here: the dialog and the loading refuse such specs.
-            x.recvChecksum.On = false;
-            x.checksumCheck.reset();
+    ST_ChecksumSpec spec = x.sendChecksumSpec;
+    if (index == static_cast<int>(EChecksumKind::Custom)) {
+        if (spec.Kind != EChecksumKind::Custom) {
+            spec.Kind = EChecksumKind::Custom;
+            spec.Order = DefaultByteOrder(spec.Kind);
         }
-    }
-    x.stbChecksumPanel->setVisible(x.checksumCheck != nullptr);
-    ShowChecksumCounts();
-}
-
-void TfrmMain::CheckReceivedChecksum(const CCommData &item)
-{
-    CChecksumCheck *check = m_extras ? m_extras->checksumCheck.get() : nullptr;
-    if (!check)
-        return;
-    const uint64_t base = ui.edData->ReceivedBytes();
-    for (const ST_FrameVerdict &v :
-         check->Feed(item.GetData(), static_cast<size_t>(std::max(0, item.GetLength())))) {
-        switch (v.Verdict) {
-        case EFrameVerdict::Good:
-            break;
-        case EFrameVerdict::Bad:
-            ui.edData->MarkReceived(base + v.At, kLogMarkChecksumBad);
-            break;
-        case EFrameVerdict::TooShort:
-            ui.edData->MarkReceived(base + v.At, kLogMarkChecksumShort);
-            break;
-        case EFrameVerdict::TooLong:
-            ui.edData->LogNote("Checksum not checked: a line longer than " +
-                               std::to_string(CChecksumCheck::kLongestLine / 1024) + " KiB");
-            break;
+        if (!TfrmChecksumSetting::Ask(this, spec)) {
+            x.cboChecksum->setCurrentIndex(static_cast<int>(x.sendChecksumSpec.Kind));
+            return;
         }
+    } else if (index >= 0 && index < kChecksumKindCount) {
+        spec.Kind = static_cast<EChecksumKind>(index);
+        spec.Order = DefaultByteOrder(spec.Kind);
     }
+    x.sendChecksumKept = true;
+    SetSendChecksum(spec);
 }
 
-void TfrmMain::ShowChecksumCounts()
+void TfrmMain::SetSendChecksum(const ST_ChecksumSpec &spec)
 {
-    if (!m_extras || !m_extras->checksumCheck)
+    TfrmMainExtras &x = *m_extras;
+    x.sendChecksum.reset();
+    x.sendChecksumSpec = spec;
+    try {
+        if (spec.Kind != EChecksumKind::None)
+            x.sendChecksum.emplace(spec);
+    } catch (const std::invalid_argument &) {
+        x.sendChecksumSpec.Kind = EChecksumKind::None;
+    }
+    const EChecksumKind kind = x.sendChecksumSpec.Kind;
+    x.cboChecksum->setCurrentIndex(static_cast<int>(kind));
+    x.cboChecksumPlace->setEnabled(kind != EChecksumKind::None);
+    QString tip = QStringLiteral("Checksum of the typed bytes added to instant sends");
+    if (x.sendChecksum && x.sendChecksum->Size() > 1)
+        tip += x.sendChecksumSpec.Order == EByteOrder::LittleEndian ? QStringLiteral(", low byte first")
+                                                                    : QStringLiteral(", high byte first");
+    x.cboChecksum->setToolTip(tip);
+}
+
+// The checksum becomes part of the text, in the text's own format; it is not added again when
+// the text is sent with a checksum chosen.
+void TfrmMain::AppendChecksumToInstant()
+{
+    if (RefuseUnparsedInstantText())
         return;
-    const CChecksumCheck &check = *m_extras->checksumCheck;
-    m_extras->stbChecksumPanel->setText(
-        QStringLiteral("Checksum: %1 ok, %2 bad").arg(check.Good()).arg(check.Bad()));
-}
-
-void TfrmMain::ResetChecksumCounts()
-{
-    if (m_extras && m_extras->checksumCheck)
-        m_extras->checksumCheck->ResetCounts();
-    ShowChecksumCounts();
-}
-
-void TfrmMain::LoadChecksumCheck(const QSettings &settings)
-{
-    if (!settings.contains(QStringLiteral("RecvChecksumOn")))
+    const std::optional<ST_ChecksumSpec> spec = TfrmChecksumSetting::AskForAppend(this);
+    if (!spec)
         return;
-    m_extras->recvChecksumChosen = true;
-    ApplyRecvChecksum(LoadRecvChecksumChoice(settings));
+    const CCommData item = GetInstantItem();
+    CCommData appended(CChecksum(*spec).Append(item.Data()), item.GetFormat());
+    appended.SetName(item.GetName());
+    SetInstantItem(appended);
+    ui.edSendItem->moveCursor(QTextCursor::End);
 }
 
-void TfrmMain::SaveChecksumCheck(QSettings &settings) const
+void TfrmMain::LoadSendChecksum(const QSettings &settings)
 {
-    if (m_extras->recvChecksumChosen)
-        SaveRecvChecksumChoice(settings, m_extras->recvChecksum);
+    TfrmMainExtras &x = *m_extras;
+    x.sendChecksumKept = settings.contains(QStringLiteral("SendChecksumKind"));
+    if (!x.sendChecksumKept)
+        return;
+    SetSendChecksum(LoadChecksumSpec(settings, QStringLiteral("SendChecksum")));
+    const int place = settings.value(QStringLiteral("SendChecksumPlace")).toString().trimmed().toInt();
+    x.cboChecksumPlace->setCurrentIndex(place == CHECKSUM_BEFORE_ENDING ? place : CHECKSUM_AFTER_ENDING);
+}
+
+// Nothing is written for a user who never chose a checksum.
+void TfrmMain::SaveSendChecksum(QSettings &settings) const
+{
+    const TfrmMainExtras &x = *m_extras;
+    if (!x.sendChecksumKept)
+        return;
+    SaveChecksumSpec(settings, QStringLiteral("SendChecksum"), x.sendChecksumSpec);
+    settings.setValue(QStringLiteral("SendChecksumPlace"), x.cboChecksumPlace->currentIndex());
 }

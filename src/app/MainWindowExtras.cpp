@@ -133,6 +133,7 @@ void TfrmMain::ConnectEverydayCommands()
     x.cboLineEnding->addItems(
         {QStringLiteral("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     ui.cboFormat->parentWidget()->layout()->addWidget(x.cboLineEnding);
+    AddChecksumControls();
 
     // View: finer stamps, after "Show SendData".
     QAction *afterShowSend =

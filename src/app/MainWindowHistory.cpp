@@ -1,4 +1,5 @@
-// Instant sends with a line ending, and the recall of earlier instant sends with Up and Down.
+// Instant sends with their line ending and checksum, and the recall of earlier instant sends with Up
+// and Down.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
 #include "app/SharedStore.h"
@@ -25,21 +26,33 @@ Bytes LineEndingBytes(int choice)
 
 } // namespace
 
+Bytes TfrmMain::FinishInstantBytes(const CCommData &typed) const
+{
+    const TfrmMainExtras &x = *m_extras;
+    Bytes bytes = typed.Data();
+    // Nothing typed has nothing to check: an empty send stays what it was.
+    const Bytes sum =
+        x.sendChecksum && !bytes.empty() ? x.sendChecksum->Encode(x.sendChecksum->Compute(bytes)) : Bytes();
+    const Bytes ending =
+        typed.GetFormat() == FMT_STRING ? LineEndingBytes(x.cboLineEnding->currentIndex()) : Bytes();
+    const bool sumFirst = x.cboChecksumPlace->currentIndex() == CHECKSUM_BEFORE_ENDING;
+    for (const Bytes *tail : {sumFirst ? &sum : &ending, sumFirst ? &ending : &sum})
+        bytes.insert(bytes.end(), tail->begin(), tail->end());
+    return bytes;
+}
+
+// The history keeps what was typed, as it keeps it without the line ending: a recalled send goes
+// out again with the ending and the checksum chosen then.
 void TfrmMain::SendInstantItem()
 {
-    TfrmMainExtras &x = *m_extras;
     CCommData item = GetInstantItem();
     if (IsPortOpen() && item.GetLength() > 0)
         m_store->AddToHistory(item);
-    if (item.GetFormat() == FMT_STRING) {
-        const Bytes ending = LineEndingBytes(x.cboLineEnding->currentIndex());
-        if (!ending.empty()) {
-            Bytes bytes = item.Data();
-            bytes.insert(bytes.end(), ending.begin(), ending.end());
-            CCommData ended(std::move(bytes), FMT_STRING);
-            ended.SetName(item.GetName());
-            item = ended;
-        }
+    Bytes bytes = FinishInstantBytes(item);
+    if (bytes.size() != item.Data().size()) {
+        CCommData finished(std::move(bytes), item.GetFormat());
+        finished.SetName(item.GetName());
+        item = finished;
     }
     SendItem(item);
 }

@@ -124,6 +124,7 @@ bool TfrmMain::LoadSettings()
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
     LoadSendFileChoice(settings);
+    LoadSendChecksum(settings);
     LoadChecksumCheck(settings);
     return true;
 }
@@ -150,6 +151,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     SaveSendFileChoice(settings);
+    SaveSendChecksum(settings);
     SaveChecksumCheck(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

@@ -7,8 +7,10 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 #include "autosend/gui/TfrmRecordTypeSelect.h"
 #include "autosend/gui/TfrmSingleRecord.h"
+#include "data/gui/TChecksumEdit.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/TfrmEditSymbol.h"
+#include "recdata/gui/TfrmCheckChecksum.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "platform/textfile.h"
@@ -344,6 +346,14 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
         [&] { return new TfrmSingleRecord(&w); },
         [&] { return new TfrmGroupRecord(&w); },
         [&] { return new TfrmEventEdit(&w); },
+        [&] {
+            auto *checksum = new TfrmChecksumSetting(&w);
+            ST_ChecksumSpec custom;
+            custom.Kind = EChecksumKind::Custom; // every field shown
+            checksum->SetSpec(custom);
+            return checksum;
+        },
+        [&] { return new TfrmCheckChecksum(&w); },
     };
     QStringList problems = Problems(&w);
     recData.show();

@@ -221,6 +221,18 @@ bool TfrmChecksumSetting::Ask(QWidget *owner, ST_ChecksumSpec &spec)
     return true;
 }
 
+std::optional<ST_ChecksumSpec> TfrmChecksumSetting::AskForAppend(QWidget *owner)
+{
+    static ST_ChecksumSpec last;
+    ST_ChecksumSpec spec = last;
+    if (!Ask(owner, spec))
+        return std::nullopt;
+    last = spec;
+    if (spec.Kind == EChecksumKind::None)
+        return std::nullopt;
+    return spec;
+}
+
 void SaveChecksumSpec(QSettings &settings, const QString &prefix, const ST_ChecksumSpec &spec)
 {
     const int width = spec.Custom.Width;

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -55,6 +56,8 @@ public:
     void SetSpec(const ST_ChecksumSpec &spec);
     // Shows the dialog with `spec`; on OK, `spec` takes the choice and true is returned.
     static bool Ask(QWidget *owner, ST_ChecksumSpec &spec);
+    // For Append Checksum: asks with the last choice of the run; nothing for Cancel or None.
+    static std::optional<ST_ChecksumSpec> AskForAppend(QWidget *owner);
 
 private:
     TChecksumEdit *edChecksum;

@@ -1,6 +1,8 @@
 #include "senddata/gui/TfrmDataEdit.h"
 
+#include "data/checksum.h"
 #include "data/datapattern.h"
+#include "data/gui/TChecksumEdit.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/shownbytes.h"
@@ -58,6 +60,8 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     }
 
     btnInsertSymbol = Named(new QPushButton("&Insert Symbol", this), "btnInsertSymbol");
+    btnAppendChecksum = MakeButton(this, "btnAppendChecksum", "Append Chec&ksum");
+    btnAppendChecksum->setAccessibleName("Append Checksum");
     btnOK = MakeButton(this, "btnOK", "&OK");
     btnOK->setDefault(true);
     btnCancel = MakeButton(this, "btnCancel", "&Cancel");
@@ -69,6 +73,7 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     nameRow->addWidget(edName);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(btnInsertSymbol);
+    buttons->addWidget(btnAppendChecksum);
     buttons->addStretch();
     buttons->addWidget(btnOK);
     buttons->addWidget(btnCancel);
@@ -81,6 +86,7 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
 
     connect(m_formatButtons, &QButtonGroup::idClicked, this, &TfrmDataEdit::rdgFormatClick);
     connect(btnInsertSymbol, &QPushButton::clicked, this, &TfrmDataEdit::btnInsertSymbolClick);
+    connect(btnAppendChecksum, &QPushButton::clicked, this, &TfrmDataEdit::btnAppendChecksumClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmDataEdit::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -220,6 +226,26 @@ void TfrmDataEdit::btnInsertSymbolClick()
     if (table.exec() != QDialog::Accepted)
         return;
     InsertByte(table.PickedValue());
+}
+
+// The checksum becomes part of the item's bytes, shown in the item's own format: the files keep
+// items as they always did, and a send needs nothing added.
+void TfrmDataEdit::btnAppendChecksumClick()
+{
+    if (m_format != FMT_STR_SYMBOL && !Parses(edSendData, m_format)) {
+        ShowMessage(this, kWrongData);
+        return;
+    }
+    const std::optional<ST_ChecksumSpec> spec = TfrmChecksumSetting::AskForAppend(this);
+    if (!spec)
+        return;
+    CCommData item = DialogItem();
+    item.SetData(CChecksum(*spec).Append(item.Data()));
+    item.SetFormat(m_format);
+    if (m_format == FMT_STR_SYMBOL)
+        m_symbolItem = item;
+    ShowItem(item);
+    edSendData->moveCursor(QTextCursor::End);
 }
 
 void TfrmDataEdit::InsertByte(uint8_t value)

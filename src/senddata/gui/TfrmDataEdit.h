@@ -43,6 +43,7 @@ private:
     void rdgFormatClick(int format);
     void ApplyFormatStates(DATA_FORMAT format);
     void btnInsertSymbolClick();
+    void btnAppendChecksumClick();
     void InsertByte(uint8_t value);
 
     DATA_FORMAT m_format = FMT_STRING;
@@ -59,6 +60,7 @@ private:
     QGroupBox *rdgFormat;
     QButtonGroup *m_formatButtons;
     QPushButton *btnInsertSymbol;
+    QPushButton *btnAppendChecksum;
     QPushButton *btnOK;
     QPushButton *btnCancel;
 };

@@ -1,0 +1,171 @@
+// The checksum on instant sends and Append Checksum, driven through their controls on a
+// pseudo-terminal.
+#include "app/MainWindow.h"
+#include "platform/gui/appsettings.h"
+#include "senddata/gui/TfrmDataEdit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <utility>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+// As a user picks an entry from the list.
+void Choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString();
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+void TypeAndSend(TfrmMain &w, const QString &text)
+{
+    auto *edit = Find<QTextEdit>(w, "edSendItem");
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
+}
+
+std::string Received(CTestPty &pty, size_t count)
+{
+    const std::vector<uint8_t> bytes = pty.Receive(count);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Answers the checksum dialog with `kind`, or with Cancel for an empty name.
+std::function<void(QDialog *)> AnswerChecksum(const QString &kind)
+{
+    return [kind](QDialog *dialog) {
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("frmChecksumSetting"));
+        if (kind.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        auto *combo = Find<QComboBox>(dialog, "cboChecksumKind");
+        combo->setCurrentIndex(combo->findText(kind));
+        Find<QPushButton>(dialog, "btnOK")->click();
+    };
+}
+
+} // namespace
+
+TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKept)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    {
+        TfrmMain w;
+        w.OpenLink(Link("Pty", pty.Path()));
+        ASSERT_TRUE(w.IsPortOpen());
+        auto *checksum = Find<QComboBox>(w, "cboChecksum");
+        auto *place = Find<QComboBox>(w, "cboChecksumPlace");
+        EXPECT_EQ(checksum->accessibleName(), QStringLiteral("Checksum"));
+        EXPECT_EQ(place->accessibleName(), QStringLiteral("Checksum place"));
+        EXPECT_EQ(checksum->currentText(), QStringLiteral("None"));
+        Choose(checksum, QStringLiteral("CRC-16/MODBUS"));
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
+        TypeAndSend(w, QStringLiteral("01 03 00 00 00 0A"));
+        EXPECT_EQ(Received(pty, 8), std::string("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8));
+        EXPECT_EQ(w.SendBytes(), 8) << "the checksum is counted as sent";
+
+        Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
+        Find<QComboBox>(w, "cboLineEnding")->setCurrentIndex(3);
+        TypeAndSend(w, QStringLiteral("AB"));
+        EXPECT_EQ(Received(pty, 6), "AB\r\n\xB1\xD1") << "the checksum covers the typed bytes only";
+        Choose(place, QStringLiteral("Before line ending"));
+        TypeAndSend(w, QStringLiteral("AB"));
+        EXPECT_EQ(Received(pty, 6), "AB\xB1\xD1\r\n");
+
+        // A custom CRC cancelled keeps the choice before it.
+        {
+            ModalCatcher catcher(AnswerChecksum(QString()));
+            Choose(checksum, QStringLiteral("Custom CRC..."));
+        }
+        EXPECT_EQ(checksum->currentText(), QStringLiteral("CRC-16/MODBUS"));
+    }
+    TfrmMain again;
+    EXPECT_EQ(Find<QComboBox>(again, "cboChecksum")->currentText(), QStringLiteral("CRC-16/MODBUS"));
+    EXPECT_EQ(Find<QComboBox>(again, "cboChecksumPlace")->currentText(),
+              QStringLiteral("Before line ending"));
+}
+
+TEST(ChecksumSend, CustomCrcFromItsParametersAndNothingStoredUntilChosen)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    w.SaveSettings();
+    EXPECT_FALSE(OpenAppSettings().contains(QStringLiteral("SendChecksumKind")));
+    w.OpenLink(Link("Pty", pty.Path()));
+    ASSERT_TRUE(w.IsPortOpen());
+    // CRC-16/ARC: its check value BB3D, high byte first as a custom CRC starts.
+    bool answered = false;
+    ModalCatcher catcher([&answered](QDialog *dialog) {
+        if (std::exchange(answered, true))
+            return;
+        auto *kind = Find<QComboBox>(dialog, "cboChecksumKind");
+        EXPECT_EQ(kind->currentText(), QStringLiteral("Custom CRC"));
+        EXPECT_TRUE(Find<QLineEdit>(dialog, "edCrcPoly")->isVisible());
+        Find<QComboBox>(dialog, "cboCrcWidth")->setCurrentText(QStringLiteral("16"));
+        Find<QLineEdit>(dialog, "edCrcPoly")->setText(QStringLiteral("8005"));
+        Find<QLineEdit>(dialog, "edCrcInit")->setText(QStringLiteral("0"));
+        Find<QLineEdit>(dialog, "edCrcXorOut")->setText(QStringLiteral("10000"));
+        Find<QCheckBox>(dialog, "chkCrcRefIn")->setChecked(true);
+        Find<QCheckBox>(dialog, "chkCrcRefOut")->setChecked(true);
+        // Once the catcher has returned, so that the refusal's message box reaches it.
+        QTimer::singleShot(0, dialog, [dialog] {
+            Find<QPushButton>(dialog, "btnOK")->click(); // refused: the final XOR is too wide
+            Find<QLineEdit>(dialog, "edCrcXorOut")->setText(QStringLiteral("0"));
+            Find<QPushButton>(dialog, "btnOK")->click();
+        });
+    });
+    Choose(Find<QComboBox>(w, "cboChecksum"), QStringLiteral("Custom CRC..."));
+    EXPECT_TRUE(catcher.Seen().contains(QStringLiteral("A value is wider than the CRC.")))
+        << catcher.Seen().join(QStringLiteral(" | ")).toStdString();
+    TypeAndSend(w, QStringLiteral("123456789"));
+    EXPECT_EQ(Received(pty, 11), "123456789\xBB\x3D");
+    w.SaveSettings();
+    EXPECT_EQ(OpenAppSettings().value(QStringLiteral("SendChecksumCrcPoly")).toString(),
+              QStringLiteral("8005"));
+}
+
+TEST(ChecksumSend, AppendChecksumAddsItToTheItemInItsOwnFormat)
+{
+    GuiTestEnv env;
+    {
+        TfrmDataEdit dialog(nullptr);
+        dialog.SetItem(CCommData(std::string("01 03 00 00 00 0A"), FMT_HEX));
+        ModalCatcher catcher(AnswerChecksum(QStringLiteral("CRC-16/MODBUS")));
+        Find<QPushButton>(dialog, "btnAppendChecksum")->click();
+        EXPECT_EQ(dialog.Item().Data(), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD}));
+        EXPECT_EQ(Find<QTextEdit>(dialog, "edSendData")->toPlainText().simplified(),
+                  QStringLiteral("01 03 00 00 00 0A C5 CD"));
+    }
+    // The last choice is offered again; a frame with its own CRC-16/MODBUS sums to zero.
+    TfrmMain w;
+    w.SetInstantItem(CCommData(std::string("01 03 00 00 00 0A C5 CD"), FMT_HEX));
+    ModalCatcher catcher([](QDialog *dialog) {
+        EXPECT_EQ(Find<QComboBox>(dialog, "cboChecksumKind")->currentText(), QStringLiteral("CRC-16/MODBUS"));
+        dialog->accept();
+    });
+    Find<QAction>(w, "mnuAppendChecksum")->trigger();
+    EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText().simplified(),
+              QStringLiteral("01 03 00 00 00 0A C5 CD 00 00"));
+}
