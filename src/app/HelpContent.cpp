@@ -32,13 +32,21 @@ struct ST_HelpPage
 };
 
 const ST_HelpPage kPages[] = {
-    {"frmOpenPort", "links.html"},         {"frmPortSetting", "links.html"},
-    {"frmSendDataList", "sending.html"},   {"frmDataEdit", "sending.html"},
-    {"frmRecDataList", "received.html"},   {"frmAscTable", "symbols.html"},
-    {"frmEditSymbol", "symbols.html"},     {"frmAutoSendSetting", "autosend.html"},
-    {"frmSingleRecord", "autosend.html"},  {"frmGroupRecord", "autosend.html"},
-    {"frmEventEdit", "autosend.html"},     {"frmRecordTypeSelect", "autosend.html"},
-    {"frmMonitorSetting", "monitor.html"}, {"frmSendFile", "sending.html"},
+    {"frmOpenPort", "links.html"},
+    {"frmPortSetting", "links.html"},
+    {"frmSendDataList", "sending.html"},
+    {"frmDataEdit", "sending.html"},
+    {"frmRecDataList", "received.html"},
+    {"frmAscTable", "symbols.html"},
+    {"frmEditSymbol", "symbols.html"},
+    {"frmAutoSendSetting", "autosend.html"},
+    {"frmSingleRecord", "autosend.html"},
+    {"frmGroupRecord", "autosend.html"},
+    {"frmEventEdit", "autosend.html"},
+    {"frmRecordTypeSelect", "autosend.html"},
+    {"frmMonitorSetting", "monitor.html"},
+    {"frmSendFile", "sending.html"},
+    {"frmChecksumSetting", "checksums.html"},
 };
 
 class CHelpKey : public QObject

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <QTextEdit>
@@ -60,13 +61,16 @@ void TfrmMain::AddChecksumControls()
                                    QStringLiteral("Where the checksum goes when a line ending is added"));
     x.cboChecksumPlace->addItems({QStringLiteral("After line ending"), QStringLiteral("Before line ending")});
     x.cboChecksumPlace->setEnabled(false);
+    auto *label = new QLabel(QStringLiteral("Checksum:"), column);
+    label->setBuddy(x.cboChecksum);
+    checksumRow->addWidget(label);
     checksumRow->addWidget(x.cboChecksum);
     checksumRow->addWidget(x.cboChecksumPlace);
     checksumRow->addStretch();
     connect(x.cboChecksum, &QComboBox::activated, this, &TfrmMain::SendChecksumChosen);
     connect(x.cboChecksumPlace, &QComboBox::activated, this, [this] { m_extras->sendChecksumKept = true; });
 
-    x.mnuAppendChecksum = new QAction(QStringLiteral("Append Checksum..."), this);
+    x.mnuAppendChecksum = new QAction(QStringLiteral("Append Checksum"), this);
     x.mnuAppendChecksum->setObjectName(QStringLiteral("mnuAppendChecksum"));
     connect(x.mnuAppendChecksum, &QAction::triggered, this, &TfrmMain::AppendChecksumToInstant);
     ui.edSendItem->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -75,8 +79,6 @@ void TfrmMain::AddChecksumControls()
         menu->setObjectName(QStringLiteral("popmnuSendItem"));
         menu->addSeparator();
         menu->addAction(m_extras->mnuAppendChecksum);
-        m_extras->mnuAppendChecksum->setEnabled(!ui.edSendItem->isReadOnly() ||
-                                                m_currentType == FMT_STR_SYMBOL);
         menu->exec(ui.edSendItem->viewport()->mapToGlobal(pos));
         delete menu;
     });

@@ -1,6 +1,7 @@
 // The checksum on instant sends and Append Checksum, driven through their controls on a
 // pseudo-terminal.
 #include "app/MainWindow.h"
+#include "data/gui/TChecksumEdit.h"
 #include "platform/gui/appsettings.h"
 #include "senddata/gui/TfrmDataEdit.h"
 
@@ -142,8 +143,22 @@ TEST(ChecksumSend, CustomCrcFromItsParametersAndNothingStoredUntilChosen)
     TypeAndSend(w, QStringLiteral("123456789"));
     EXPECT_EQ(Received(pty, 11), "123456789\xBB\x3D");
     w.SaveSettings();
-    EXPECT_EQ(OpenAppSettings().value(QStringLiteral("SendChecksumCrcPoly")).toString(),
-              QStringLiteral("8005"));
+    QSettings settings = OpenAppSettings();
+    EXPECT_EQ(settings.value(QStringLiteral("SendChecksumCrcPoly")).toString(), QStringLiteral("8005"));
+    const ST_ChecksumSpec kept = LoadChecksumSpec(settings, QStringLiteral("SendChecksum"));
+    EXPECT_EQ(kept.Kind, EChecksumKind::Custom);
+    EXPECT_TRUE(kept.Custom.RefIn && kept.Custom.RefOut && kept.Custom.Poly == 0x8005);
+
+    // Values that make no checksum read as the defaults.
+    settings.setValue(QStringLiteral("BadKind"), 99);
+    settings.setValue(QStringLiteral("BadCrcWidth"), 8);
+    settings.setValue(QStringLiteral("BadCrcPoly"), QStringLiteral("8005"));
+    settings.setValue(QStringLiteral("BadOrder"), QStringLiteral("sideways"));
+    const ST_ChecksumSpec bad = LoadChecksumSpec(settings, QStringLiteral("Bad"));
+    EXPECT_EQ(bad.Kind, EChecksumKind::None);
+    EXPECT_EQ(bad.Custom.Width, ST_CrcParams{}.Width);
+    EXPECT_EQ(bad.Custom.Poly, ST_CrcParams{}.Poly);
+    EXPECT_EQ(bad.Order, EByteOrder::BigEndian);
 }
 
 TEST(ChecksumSend, AppendChecksumAddsItToTheItemInItsOwnFormat)

@@ -262,7 +262,9 @@ ST_ChecksumSpec LoadChecksumSpec(const QSettings &settings, const QString &prefi
     if (kind > 0 && kind < kChecksumKindCount)
         spec.Kind = static_cast<EChecksumKind>(kind);
     const ST_CrcParams defaults;
-    spec.Custom.Width = static_cast<uint8_t>(number("CrcWidth", defaults.Width) & 0xFF);
+    const int width = number("CrcWidth", defaults.Width);
+    spec.Custom.Width =
+        static_cast<uint8_t>(width == 8 || width == 16 || width == 32 ? width : defaults.Width);
     spec.Custom.Poly = hex("CrcPoly", defaults.Poly);
     spec.Custom.Init = hex("CrcInit", defaults.Init);
     spec.Custom.XorOut = hex("CrcXorOut", defaults.XorOut);
