@@ -47,6 +47,7 @@ const ST_HelpPage kPages[] = {
     {"frmMonitorSetting", "monitor.html"},
     {"frmSendFile", "sending.html"},
     {"frmChecksumSetting", "checksums.html"},
+    {"frmCheckChecksum", "checksums.html"},
 };
 
 class CHelpKey : public QObject
