@@ -42,6 +42,11 @@ TEST(ChecksumCheck, BadBlocksAreMarkedAndCountedOnceTurnedOn)
     CTestPty pty;
     const std::string before = "Rec  :01 03 00 10 00 0A C5 CD \r\n";
     {
+        TfrmMain unused;
+    }
+    EXPECT_TRUE(OpenAppSettings().contains(QStringLiteral("SplitReceivedLines")));
+    EXPECT_FALSE(OpenAppSettings().contains(QStringLiteral("RecvChecksumOn"))) << "unused, no new value";
+    {
         TfrmMain w;
         w.OpenLink(Link("Pty", pty.Path()));
         Find<QToolButton>(w, "btnHex")->click();
@@ -85,31 +90,23 @@ TEST(ChecksumCheck, BadBlocksAreMarkedAndCountedOnceTurnedOn)
     EXPECT_TRUE(Find<QLabel>(again, "stbChecksumPanel")->isHidden());
 }
 
-TEST(ChecksumCheck, LinesSplitByTheLogAreMarkedOneByOneAndUnusedItWritesNoSetting)
+TEST(ChecksumCheck, EachLineTheLogSplitsOffIsMarkedOnItsOwn)
 {
     GuiTestEnv env;
     CTestPty pty;
-    {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
-        Find<QAction>(w, "mnuViewSplitLines")->trigger();
-        ModalCatcher answer([](QDialog *d) {
-            Find<QCheckBox>(d, "chkCheckChecksum")->setChecked(true);
-            Find<QComboBox>(d, "cboChecksumKind")->setCurrentText(QStringLiteral("XOR-8"));
-            Find<QRadioButton>(d, "rdCheckLines")->setChecked(true);
-            Find<QPushButton>(d, "btnOK")->click();
-        });
-        Find<QAction>(w, "mnuViewCheckChecksum")->trigger();
-        // 'A' ^ 'B' is 0x03.
-        pty.Send("AB\x03\r\nAB\x04\r\nx\r\n");
-        EXPECT_TRUE(
-            LogShows(w, "Rec  :AB\x03\r\nRec  :AB\x04 [checksum bad]\r\nRec  :x [checksum too short]\r\n"))
-            << Log(w)->WholeText();
-    }
-    {
-        env.ClearSettings();
-        TfrmMain unused;
-    }
-    EXPECT_TRUE(OpenAppSettings().contains(QStringLiteral("SplitReceivedLines")));
-    EXPECT_FALSE(OpenAppSettings().contains(QStringLiteral("RecvChecksumOn")));
+    TfrmMain w;
+    w.OpenLink(Link("Pty", pty.Path()));
+    Find<QAction>(w, "mnuViewSplitLines")->trigger();
+    ModalCatcher answer([](QDialog *d) {
+        Find<QCheckBox>(d, "chkCheckChecksum")->setChecked(true);
+        Find<QComboBox>(d, "cboChecksumKind")->setCurrentText(QStringLiteral("XOR-8"));
+        Find<QRadioButton>(d, "rdCheckLines")->setChecked(true);
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuViewCheckChecksum")->trigger();
+    // 'A' ^ 'B' is 0x03.
+    pty.Send("AB\x03\r\nAB\x04\r\nx\r\n");
+    EXPECT_TRUE(
+        LogShows(w, "Rec  :AB\x03\r\nRec  :AB\x04 [checksum bad]\r\nRec  :x [checksum too short]\r\n"))
+        << Log(w)->WholeText();
 }
