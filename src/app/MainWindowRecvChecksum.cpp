@@ -42,7 +42,7 @@ void TfrmMain::ConnectChecksumCheck()
 }
 
 // Counts of another checksum or another kind of frame mean nothing for the new one: a change
-// starts them again, and a frame begun is judged by the check it began under no more.
+// starts them again, and drops a line begun under the old check with it.
 void TfrmMain::ApplyRecvChecksum(const ST_RecvChecksumChoice &choice)
 {
     TfrmMainExtras &x = *m_extras;
