@@ -48,6 +48,7 @@ const ST_HelpPage kPages[] = {
     {"frmSendFile", "sending.html"},
     {"frmChecksumSetting", "checksums.html"},
     {"frmPlot", "plot.html"},
+    {"frmCheckChecksum", "checksums.html"},
 };
 
 class CHelpKey : public QObject

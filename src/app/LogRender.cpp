@@ -199,6 +199,27 @@ void AddFormedText(LogRendered &out, const LogBlockView &block, bool symbols)
     flush();
 }
 
+// The note goes before the break the data ended with, so that it stays on the frame's own line.
+void AddMark(LogRendered &out, uint8_t mark)
+{
+    size_t end = out.text.size();
+    while (end > 0 && (out.text[end - 1] == '\r' || out.text[end - 1] == '\n'))
+        --end;
+    const std::string breaks = out.text.substr(end);
+    out.text.resize(end);
+    while (!out.pieces.empty() && out.pieces.back().start >= end)
+        out.pieces.pop_back();
+    for (LogRendered::Piece &piece : out.pieces) {
+        piece.length = std::min<uint32_t>(piece.length, static_cast<uint32_t>(end) - piece.start);
+        piece.color = kColorChecksumBad;
+    }
+    const char *text = mark == kLogMarkChecksumBad ? kLogMarkChecksumBadText : kLogMarkChecksumShortText;
+    if (end > 0 && out.text[end - 1] == ' ')
+        ++text; // the hex and decimal views end with a space already
+    AddPiece(out, text, std::strlen(text), kColorChecksumBad);
+    out.text += breaks; // in no piece: breaks are never drawn
+}
+
 void SplitLines(LogRendered &out)
 {
     const std::string &t = out.text;
@@ -289,6 +310,8 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
         AddSymbolRuns(out, block);
         break;
     }
+    if (block.mark != kLogMarkNone)
+        AddMark(out, block.mark);
     const bool ended =
         block.ownBreak && !out.text.empty() && (out.text.back() == '\r' || out.text.back() == '\n');
     if (!ended)

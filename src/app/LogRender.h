@@ -42,6 +42,15 @@ struct LogRun
 // in them. 0 is the plain 8-bit text shown as Latin-1.
 enum LogTextForm : uint8_t { kLogUtf8 = 1, kLogAnsiMarks = 2 };
 
+// A received frame whose checksum was checked and found wrong, or that is too short to carry one:
+// its log line ends with a note that says so and is drawn in kColorChecksumBad. The stronger mark
+// has the higher value.
+enum LogMark : uint8_t { kLogMarkNone = 0, kLogMarkChecksumShort = 1, kLogMarkChecksumBad = 2 };
+constexpr char kLogMarkChecksumBadText[] = " [checksum bad]";
+constexpr char kLogMarkChecksumShortText[] = " [checksum too short]";
+// Orange: apart from received blue, sent red and the magenta notes.
+constexpr uint32_t kColorChecksumBad = 0x000060D0;
+
 // Bytes that are not UTF-8 show as \xHH in this grey, apart from the text.
 constexpr uint32_t kColorEscape = 0x00909090;
 
@@ -61,6 +70,7 @@ struct LogBlockView
     size_t length = 0;
     const CSymbolTable *table = nullptr; // mode 3 only
     uint8_t textForm = 0;                // modes 0 and 3 only
+    uint8_t mark = kLogMarkNone;
 };
 
 // `text` holds the pieces one after the other, then the line end; `lines` are the displayed lines

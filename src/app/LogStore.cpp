@@ -168,7 +168,7 @@ uint32_t LogStore::InternStamp(const std::string &stamp)
 }
 
 size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                        size_t length, LogRendered &rendered, bool ownBreak, uint8_t textForm)
+                        size_t length, LogRendered &rendered, bool ownBreak, uint8_t textForm, uint8_t mark)
 {
     Block block{};
     StoreBytes(bytes, length, block.chunk, block.offset);
@@ -177,7 +177,7 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
     block.stamp = stamp ? InternStamp(*stamp) : 0;
     block.firstLine = static_cast<uint32_t>(m_lineBase + m_lineCount);
     block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
-    block.mode = static_cast<uint8_t>((mode & 0x0F) | textForm << 4);
+    block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | textForm << 4);
     block.direction = direction;
     block.ownBreak = ownBreak;
     m_blocks.push_back(block);
@@ -224,7 +224,8 @@ LogBlockView LogStore::View(const Block &block) const
     static const std::string kNoStamp;
     LogBlockView view;
     view.direction = block.direction;
-    view.mode = block.mode & 0x0F;
+    view.mode = block.mode & 0x03;
+    view.mark = (block.mode >> 2) & 0x03;
     view.textForm = block.mode >> 4;
     view.hasStamp = block.hasStamp;
     view.ownBreak = block.ownBreak;

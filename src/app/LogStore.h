@@ -44,9 +44,10 @@ public:
 
     // Stores a block and renders it into `rendered` (which the caller may keep as a cache).
     // `stamp` is null when no time stamp is shown. Returns the block's index. See LogBlockView for
-    // `ownBreak`.
+    // `ownBreak` and `mark`.
     size_t Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                  size_t length, LogRendered &rendered, bool ownBreak = false, uint8_t textForm = 0);
+                  size_t length, LogRendered &rendered, bool ownBreak = false, uint8_t textForm = 0,
+                  uint8_t mark = kLogMarkNone);
     void Clear();
 
     size_t BlockCount() const { return m_blocks.size(); }
@@ -82,7 +83,7 @@ private:
         uint32_t stamp;
         uint32_t firstLine;
         uint32_t table;
-        uint8_t mode; // the display mode, and the text form in the high nibble
+        uint8_t mode; // the display mode in bits 0-1, the mark in bits 2-3, the text form above
         LogDirection direction;
         bool hasStamp;
         bool ownBreak;

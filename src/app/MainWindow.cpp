@@ -101,6 +101,7 @@ void TfrmMain::ConnectCommands()
     ConnectEverydayCommands();
     ConnectSendFileCommands();
     ConnectPlotCommands();
+    ConnectChecksumCheck();
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)

@@ -29,6 +29,7 @@
 
 class CAutoSendEngine;
 class QSettings;
+struct ST_RecvChecksumChoice;
 struct TfrmMainExtras;
 class QTimer;
 class TfrmPlot;
@@ -212,6 +213,16 @@ private:
     void UpdateSendFileControls();
     void LoadSendFileChoice(const QSettings &settings);
     void SaveSendFileChoice(QSettings &settings) const;
+
+    // Checking received checksums (MainWindowRecvChecksum.cpp).
+    void ConnectChecksumCheck();
+    void ApplyRecvChecksum(const ST_RecvChecksumChoice &choice);
+    // Judges the frames that end in the block, before it is logged, so that its line is marked.
+    void CheckReceivedChecksum(const CCommData &item);
+    void ShowChecksumCounts();
+    void ResetChecksumCounts();
+    void LoadChecksumCheck(const QSettings &settings);
+    void SaveChecksumCheck(QSettings &settings) const;
 
     // Auto send.
     void btnStartAutoSendClick();

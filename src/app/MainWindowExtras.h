@@ -4,6 +4,8 @@
 #include "data/commdata.h"
 #include "filesend/gui/TfrmSendFile.h"
 #include "link/linksetting.h"
+#include "recdata/checksumcheck.h"
+#include "recdata/gui/TfrmCheckChecksum.h"
 #include "senddata/sendhistory.h"
 
 #include <QString>
@@ -86,4 +88,12 @@ struct TfrmMainExtras
     QProgressBar *pbTransfer = nullptr;
     QPushButton *btnCancelTransfer = nullptr;
     ST_SendFileChoice sendFile;
+
+    // Checking received checksums: the choice, and its settings values only once it was made or
+    // read; the check exists while it is on, and so does the panel with its counts.
+    QAction *mnuViewCheckChecksum = nullptr;
+    QLabel *stbChecksumPanel = nullptr;
+    ST_RecvChecksumChoice recvChecksum;
+    bool recvChecksumChosen = false;
+    std::unique_ptr<CChecksumCheck> checksumCheck;
 };

@@ -324,6 +324,7 @@ void TfrmMain::ScheduleRecCount()
             m_recCountShown = true;
             ui.panels[6]->setText(
                 QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
+            ShowChecksumCounts();
         });
     }
     // Not restarted by later blocks, so a steady stream still shows its count every period.

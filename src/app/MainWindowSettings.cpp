@@ -56,6 +56,7 @@ void TfrmMain::InitSession()
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
     m_session->ResetCounters();
+    ResetChecksumCounts();
     ShowInboundLoss();
 }
 
@@ -124,6 +125,7 @@ bool TfrmMain::LoadSettings()
             ->setChecked(true);
     LoadSendFileChoice(settings);
     LoadSendChecksum(settings);
+    LoadChecksumCheck(settings);
     return true;
 }
 
@@ -150,6 +152,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     SaveSendFileChoice(settings);
     SaveSendChecksum(settings);
+    SaveChecksumCheck(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -97,6 +97,7 @@ void TfrmMain::UpdateViewState()
 
 void TfrmMain::LogRecData(const CCommData &item)
 {
+    CheckReceivedChecksum(item);
     ui.edData->LogRecData(item);
 }
 

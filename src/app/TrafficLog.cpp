@@ -181,8 +181,25 @@ void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source
     m_timeSource = source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText);
 }
 
+void TTrafficLog::MarkReceived(uint64_t position, uint8_t mark)
+{
+    m_receivedMarks.emplace_back(position, mark);
+}
+
+uint8_t TTrafficLog::TakeReceivedMark(size_t length)
+{
+    m_receivedPassed += length;
+    uint8_t mark = kLogMarkNone;
+    while (!m_receivedMarks.empty() && m_receivedMarks.front().first < m_receivedPassed) {
+        mark = std::max(mark, m_receivedMarks.front().second);
+        m_receivedMarks.pop_front();
+    }
+    return mark;
+}
+
 void TTrafficLog::LogRecData(const CCommData &item)
 {
+    m_receivedBytes += static_cast<uint64_t>(item.GetLength());
     if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
         LogReceivedLines(item);
         return;
@@ -203,6 +220,7 @@ void TTrafficLog::LogReceivedLines(const CCommData &item)
         // Not shown, but a raw capture still gets every byte.
         if (m_observer)
             m_observer(LogDirection::Received, bytes, 1, LogRendered{});
+        TakeReceivedMark(1);
         ++bytes;
         --length;
     }
@@ -253,8 +271,11 @@ void TTrafficLog::LogSendData(const CCommData &item)
 void TTrafficLog::Log(LogDirection direction, const CCommData &item)
 {
     ShowHeldLine();
-    if (m_displayType < 0 || m_displayType > 3)
+    if (m_displayType < 0 || m_displayType > 3) {
+        if (direction == LogDirection::Received)
+            TakeReceivedMark(static_cast<size_t>(item.GetLength()));
         return;
+    }
     Store(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
           static_cast<size_t>(item.GetLength()));
 }
@@ -319,8 +340,10 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
             shownLength = m_formed.size();
         }
     }
+    const uint8_t mark =
+        direction == LogDirection::Received ? TakeReceivedMark(length) : static_cast<uint8_t>(kLogMarkNone);
     m_cachedBlock = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown, shownLength, m_cached,
-                                   ownBreak, textForm);
+                                   ownBreak, textForm, mark);
     if (m_observer)
         m_observer(direction, bytes, length, m_cached);
     if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {

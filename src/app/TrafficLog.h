@@ -13,6 +13,7 @@
 
 #include <QAbstractScrollArea>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,7 +51,13 @@ public:
     void SetAnsi(LogAnsi ansi);
     LogAnsi Ansi() const { return m_ansi; }
 
-    void LogRecData(const CCommData &item);  // "Rec  :" line
+    void LogRecData(const CCommData &item); // "Rec  :" line
+    // Received bytes are numbered from 0 in the order LogRecData was given them. The log line that
+    // holds byte `position` (the line ending there or, with split lines, the line it ends) gets
+    // `mark` (see LogMark), the stronger one when it gets several. A mark for a byte that is
+    // never shown, the LF of a split CR LF, is dropped.
+    void MarkReceived(uint64_t position, uint8_t mark);
+    uint64_t ReceivedBytes() const { return m_receivedBytes; }
     void LogSendData(const CCommData &item); // "Send :" line
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
@@ -149,6 +156,8 @@ private:
     // Forgets the escape sequences and cut characters in progress; a held cut character goes to
     // the next block of its direction as it is.
     void ResetTextForms();
+    // The strongest mark of the next `length` received bytes, which are stored or passed over.
+    uint8_t TakeReceivedMark(size_t length);
     const LogRendered &RenderedBlock(size_t block) const;
     void UpdateScrollBars();
     void UpdateMetrics();
@@ -167,6 +176,10 @@ private:
     QMenu *m_contextMenu = nullptr;
     Observer m_observer;
     Highlighter m_highlighter;
+
+    uint64_t m_receivedBytes = 0;
+    uint64_t m_receivedPassed = 0; // received bytes stored or passed over
+    std::deque<std::pair<uint64_t, uint8_t>> m_receivedMarks;
 
     bool m_splitLines = false;
     Bytes m_held;           // a received line whose end has not come yet

@@ -13,6 +13,7 @@
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "platform/textfile.h"
+#include "recdata/gui/TfrmCheckChecksum.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
@@ -352,6 +353,7 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
             checksum->SetSpec(custom);
             return checksum;
         },
+        [&] { return new TfrmCheckChecksum(&w); },
     };
     QStringList problems = Problems(&w);
     recData.show();
