@@ -601,7 +601,7 @@ struct Bench
 
 struct Sample
 {
-    double cpu = 0, rssMb = 0, lagMs = 0;
+    double cpu = 0, rssMb = 0, lagMs = 0, wakeups = 0;
 };
 
 double Median(std::vector<double> values)
@@ -735,7 +735,7 @@ int main(int argc, char **argv)
 
     const std::vector<Client> clients{Client::Cutecom, Client::Gtkterm, Client::KestrumText,
                                       Client::KestrumHex};
-    std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag;
+    std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
     for (int round = 0; options.feed && round < options.rounds; ++round) {
         for (double rate : options.rates) {
             for (size_t i = 0; i < clients.size(); ++i) {
@@ -745,10 +745,12 @@ int main(int argc, char **argv)
                 const pid_t pid = bench.Start(client, pty, home);
                 if (pid < 0)
                     continue;
+                Sample sample;
+                const long switches = ContextSwitches(pid);
                 const long before = CpuTicks(pid);
                 const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);
                 const long after = CpuTicks(pid);
-                Sample sample;
+                sample.wakeups = static_cast<double>(ContextSwitches(pid) - switches) / fed.wallSeconds;
                 sample.cpu = 100.0 * static_cast<double>(after - before) /
                              static_cast<double>(ticksPerSecond) / fed.wallSeconds;
                 sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
@@ -757,10 +759,12 @@ int main(int argc, char **argv)
                 cpu[{rate, client}].push_back(sample.cpu);
                 rss[{rate, client}].push_back(sample.rssMb);
                 lag[{rate, client}].push_back(sample.lagMs);
+                wakeups[{rate, client}].push_back(sample.wakeups);
                 std::fprintf(stderr,
-                             "round %d  %-8s %-13s cpu %5.1f %%  rss %6.1f MB  lag %7.1f ms  (%zu bytes)\n",
+                             "round %d  %-8s %-13s cpu %5.1f %%  rss %6.1f MB  lag %7.1f ms  %6.0f "
+                             "wake-ups/s  (%zu bytes)\n",
                              round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb,
-                             sample.lagMs, fed.written);
+                             sample.lagMs, sample.wakeups, fed.written);
             }
         }
     }
@@ -768,6 +772,8 @@ int main(int argc, char **argv)
         PrintTable("CPU % of one core", options.rates, clients, cpu, "%.1f");
         PrintTable("Resident memory at the end of the feed, MB", options.rates, clients, rss, "%.0f");
         PrintTable("Feeder's largest lag behind schedule, ms", options.rates, clients, lag, "%.0f");
+        PrintTable("Wake-ups per second during the feed (context switches of all threads)", options.rates,
+                   clients, wakeups, "%.0f");
     }
 
     if (options.drain) {
