@@ -164,7 +164,7 @@ bool WaitEnd(pid_t pid, double seconds, int *status = nullptr)
     for (;;) {
         const pid_t done = waitpid(pid, status ? status : &ignored, WNOHANG);
         if (done == pid || done < 0)
-            return true;
+            return true; // reaped: the caller must not signal it again
         if (SecondsSince(start) > seconds)
             return false;
         Pause(0.02);
@@ -470,9 +470,16 @@ struct Bench
     bool PressInWindow(pid_t pid, const fs::path &home, const std::string &key)
     {
         const Env env = EnvFor(home);
-        const std::string windows =
-            RunForOutput({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)}, env,
-                         Log(home), 30);
+        std::string windows;
+        const Clock::time_point start = Clock::now();
+        while (windows.empty() && SecondsSince(start) < 30) {
+            if (WaitEnd(pid, 0))
+                return false;
+            windows = RunForOutput({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}, env,
+                                   Log(home), 5);
+            if (windows.empty())
+                Pause(0.2);
+        }
         const std::string window = windows.substr(0, windows.find('\n'));
         if (window.empty())
             return false;
@@ -581,15 +588,19 @@ struct Bench
             break;
         }
         bool open = false;
-        for (int attempt = 0; attempt < 3 && !open; ++attempt) {
+        bool ended = false;
+        for (int attempt = 0; attempt < 3 && !open && !ended; ++attempt) {
             if (!key.empty())
                 PressInWindow(pid, home, key);
             open = WaitOpen(pid, pty.path, key.empty() ? 20 : 5);
+            ended = !open && kill(pid, 0) != 0; // reaped by WaitOpen
         }
         if (!open) {
-            std::fprintf(stderr, "  %s did not open %s; its output: %s\n", Name(client), pty.path.c_str(),
+            std::fprintf(stderr, "  %s %s %s; its output: %s\n", Name(client),
+                         ended ? "ended before it opened" : "did not open", pty.path.c_str(),
                          Log(home).c_str());
-            Stop(pid);
+            if (!ended)
+                Stop(pid);
             failed = true;
             return -1;
         }
