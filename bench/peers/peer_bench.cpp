@@ -80,9 +80,29 @@ struct Options
     bool feed = true, drain = true, idle = true, keep = false;
 };
 
+// The programs run in process groups of their own, out of reach of a Ctrl-C at the terminal;
+// the bench ends the one under test and the X server when it is stopped or gives up.
+volatile sig_atomic_t g_client = -1;
+volatile sig_atomic_t g_xserver = -1;
+
+void EndChildren()
+{
+    if (g_client > 0)
+        kill(-g_client, SIGKILL);
+    if (g_xserver > 0)
+        kill(-g_xserver, SIGTERM);
+}
+
+void OnStopSignal(int)
+{
+    EndChildren();
+    _exit(130);
+}
+
 void Fail(const std::string &what)
 {
     std::fprintf(stderr, "peer_bench: %s\n", what.c_str());
+    EndChildren();
     std::exit(1);
 }
 
@@ -173,6 +193,8 @@ bool WaitEnd(pid_t pid, double seconds, int *status = nullptr)
 
 void Stop(pid_t pid)
 {
+    if (g_client == pid)
+        g_client = -1;
     kill(-pid, SIGTERM);
     if (!WaitEnd(pid, 3)) {
         kill(-pid, SIGKILL);
@@ -453,6 +475,7 @@ struct Bench
         xserver = Spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1280x1024x24",
                          "-nolisten", "tcp"},
                         BaseEnv(), (scratch / "xvfb.log").string(), pipeFds[1]);
+        g_xserver = xserver;
         close(pipeFds[1]);
         std::string number;
         char c;
@@ -587,6 +610,7 @@ struct Bench
             key = "F5";
             break;
         }
+        g_client = pid;
         bool open = false;
         bool ended = false;
         for (int attempt = 0; attempt < 3 && !open && !ended; ++attempt) {
@@ -601,6 +625,7 @@ struct Bench
                          Log(home).c_str());
             if (!ended)
                 Stop(pid);
+            g_client = -1;
             failed = true;
             return -1;
         }
@@ -731,6 +756,9 @@ Options ParseOptions(int argc, char **argv)
 int main(int argc, char **argv)
 {
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGINT, OnStopSignal);
+    signal(SIGTERM, OnStopSignal);
+    signal(SIGHUP, OnStopSignal);
     Bench bench;
     bench.options = ParseOptions(argc, argv);
     const Options &options = bench.options;
