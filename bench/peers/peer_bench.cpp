@@ -633,6 +633,20 @@ struct Bench
         pty.Discard();
         return pid;
     }
+
+    // Ends the program; a lock file it left on the pty's name (one of the peers writes one and
+    // does not remove it when stopped) goes too, so a later pty of that name opens.
+    static void Finish(pid_t pid, const Pty &pty)
+    {
+        Stop(pid);
+        std::string name = pty.path.substr(5);
+        std::replace(name.begin(), name.end(), '/', '_');
+        const std::string lock = "/var/lock/LCK.." + name;
+        std::ifstream in(lock);
+        long owner = 0;
+        if (in >> owner && owner == pid)
+            unlink(lock.c_str());
+    }
 };
 
 struct Sample
@@ -794,7 +808,7 @@ int main(int argc, char **argv)
                              static_cast<double>(ticksPerSecond) / fed.wallSeconds;
                 sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
                 sample.lagMs = fed.maxLagMs;
-                Stop(pid);
+                Bench::Finish(pid, pty);
                 cpu[{rate, client}].push_back(sample.cpu);
                 rss[{rate, client}].push_back(sample.rssMb);
                 lag[{rate, client}].push_back(sample.lagMs);
@@ -827,7 +841,7 @@ int main(int argc, char **argv)
                 if (pid < 0)
                     continue;
                 const double rate = Flood(pty, options.drainSeconds);
-                Stop(pid);
+                Bench::Finish(pid, pty);
                 rates[client].push_back(rate);
                 std::fprintf(stderr, "drain round %d  %-13s %8.1f MB/s\n", round + 1, Name(client),
                              rate / 1e6);
@@ -856,7 +870,7 @@ int main(int argc, char **argv)
             const long before = ContextSwitches(pid);
             Pause(options.idleSeconds);
             const long wakeups = ContextSwitches(pid) - before;
-            Stop(pid);
+            Bench::Finish(pid, pty);
             std::printf("| %s | %ld | %.1f |\n", Name(client), wakeups,
                         static_cast<double>(wakeups) / options.idleSeconds);
             std::fflush(stdout);
