@@ -1,0 +1,887 @@
+// Kestrum next to the serial terminals people use today, on the same pseudo-terminals in one run.
+// Each program gets a pty of its own and is started as a user starts it; a feeder then writes
+// 64-byte lines into the pty at a fixed rate while the bench reads the program's CPU time
+// (utime+stime of all its threads) and memory from /proc. The feeder never blocks: when the pty
+// does not take the bytes it falls behind schedule, and how far is the third figure. Rounds run
+// interleaved with the program order rotating, so a busy moment of the machine spreads over all
+// of them; the table shows medians. Also: how fast each program takes a flood compared with
+// `cat`, and whether Kestrum wakes at all with its port open and nothing arriving.
+//
+// Everything runs on one private X server. The other terminals run with a preloaded shim that
+// lets a pty answer modem-line calls, and one of them in a private mount namespace that gives
+// its device lookup a sysfs entry for the pty (see ptyshim.c).
+#include "link/linksetting.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kLineBytes = 64;
+
+enum class Client { Cat, Cutecom, Gtkterm, KestrumText, KestrumHex };
+
+const char *Name(Client client)
+{
+    switch (client) {
+    case Client::Cat:
+        return "cat";
+    case Client::Cutecom:
+        return "cutecom";
+    case Client::Gtkterm:
+        return "gtkterm";
+    case Client::KestrumText:
+        return "Kestrum text";
+    case Client::KestrumHex:
+        return "Kestrum hex";
+    }
+    return "?";
+}
+
+struct Options
+{
+    int rounds = 5;
+    double seconds = 10;
+    double drainSeconds = 4;
+    double idleSeconds = 10;
+    double tickMs = 1;
+    std::vector<double> rates{11520, 100000, 1000000};
+    std::string kestrum = KESTRUM_BINARY;
+    std::string shim = PTYSHIM_LIBRARY;
+    bool feed = true, drain = true, idle = true, keep = false;
+};
+
+// The programs run in process groups of their own, out of reach of a Ctrl-C at the terminal;
+// the bench ends the one under test and the X server when it is stopped or gives up.
+volatile sig_atomic_t g_client = -1;
+volatile sig_atomic_t g_xserver = -1;
+
+void EndChildren()
+{
+    if (g_client > 0)
+        kill(-g_client, SIGKILL);
+    if (g_xserver > 0)
+        kill(-g_xserver, SIGTERM);
+}
+
+void OnStopSignal(int)
+{
+    EndChildren();
+    _exit(130);
+}
+
+void Fail(const std::string &what)
+{
+    std::fprintf(stderr, "peer_bench: %s\n", what.c_str());
+    EndChildren();
+    std::exit(1);
+}
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Pause(double seconds)
+{
+    timespec wait{static_cast<time_t>(seconds),
+                  static_cast<long>((seconds - static_cast<long>(seconds)) * 1e9)};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+// --- processes --------------------------------------------------------------------------------
+
+using Env = std::map<std::string, std::string>;
+
+Env BaseEnv()
+{
+    Env env;
+    for (char **entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const size_t eq = text.find('=');
+        if (eq != std::string::npos)
+            env[text.substr(0, eq)] = text.substr(eq + 1);
+    }
+    // Each program picks its own platform on the bench's X server; nothing inherited is preloaded.
+    env.erase("QT_QPA_PLATFORM");
+    env.erase("LD_PRELOAD");
+    env.erase("WAYLAND_DISPLAY");
+    env["NO_AT_BRIDGE"] = "1";
+    return env;
+}
+
+// Starts `argv` in a process group of its own (so stopping it reaches what it started), its
+// output in `log`. `keepFd` stays open in the child.
+pid_t Spawn(const std::vector<std::string> &argv, const Env &env, const std::string &log, int keepFd = -1,
+            int stdoutFd = -1)
+{
+    std::vector<std::string> envText;
+    for (const auto &[key, value] : env)
+        envText.push_back(key + "=" + value);
+    std::vector<char *> args, envp;
+    for (const std::string &arg : argv)
+        args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    for (std::string &entry : envText)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        Fail("fork failed");
+    if (pid == 0) {
+        setpgid(0, 0);
+        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(stdoutFd >= 0 ? stdoutFd : out, 1);
+        dup2(out, 2);
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fd != keepFd)
+                close(fd);
+        execvpe(args[0], args.data(), envp.data());
+        std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(errno));
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+}
+
+// True when the process ended within `seconds`; it is reaped.
+bool WaitEnd(pid_t pid, double seconds, int *status = nullptr)
+{
+    const Clock::time_point start = Clock::now();
+    int ignored = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, status ? status : &ignored, WNOHANG);
+        if (done == pid || done < 0)
+            return true; // reaped: the caller must not signal it again
+        if (SecondsSince(start) > seconds)
+            return false;
+        Pause(0.02);
+    }
+}
+
+void Stop(pid_t pid)
+{
+    if (g_client == pid)
+        g_client = -1;
+    kill(-pid, SIGTERM);
+    if (!WaitEnd(pid, 3)) {
+        kill(-pid, SIGKILL);
+        WaitEnd(pid, 10);
+    }
+    kill(-pid, SIGKILL); // whatever the program left in its group
+}
+
+// Runs a helper to its end, at most `seconds`; its standard output, or nothing when it failed.
+std::string RunForOutput(const std::vector<std::string> &argv, const Env &env, const std::string &log,
+                         double seconds)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        Fail("pipe failed");
+    const pid_t pid = Spawn(argv, env, log, pipeFds[1], pipeFds[1]);
+    close(pipeFds[1]);
+    fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+    std::string out;
+    const Clock::time_point start = Clock::now();
+    int status = 0;
+    bool ended = false;
+    while (!ended && SecondsSince(start) < seconds) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        poll(&p, 1, 50);
+        char buf[512];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buf, sizeof buf)) > 0)
+            out.append(buf, static_cast<size_t>(n));
+        ended = WaitEnd(pid, 0, &status);
+    }
+    close(pipeFds[0]);
+    if (!ended) {
+        Stop(pid);
+        return std::string();
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : std::string();
+}
+
+// --- /proc ------------------------------------------------------------------------------------
+
+// utime + stime of the whole process, in clock ticks.
+long CpuTicks(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            utime = std::atol(field.c_str());
+        if (i == 15)
+            stime = std::atol(field.c_str());
+    }
+    return utime + stime;
+}
+
+long StatusValue(const std::string &path, const std::string &key)
+{
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key + ":", 0) == 0)
+            return std::atol(line.c_str() + key.size() + 1);
+    return 0;
+}
+
+long RssKb(pid_t pid)
+{
+    return StatusValue("/proc/" + std::to_string(pid) + "/status", "VmRSS");
+}
+
+// Context switches of all threads now alive: each is a wake-up of that thread.
+long ContextSwitches(pid_t pid)
+{
+    long total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto &task : fs::directory_iterator(tasks, error)) {
+        const std::string status = task.path().string() + "/status";
+        total += StatusValue(status, "voluntary_ctxt_switches") +
+                 StatusValue(status, "nonvoluntary_ctxt_switches");
+    }
+    return total;
+}
+
+bool HoldsOpen(pid_t pid, const std::string &device)
+{
+    const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code error;
+    for (const auto &fd : fs::directory_iterator(dir, error)) {
+        char target[256];
+        const ssize_t n = readlink(fd.path().c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == device)
+            return true;
+    }
+    return false;
+}
+
+bool WaitOpen(pid_t pid, const std::string &device, double seconds)
+{
+    const Clock::time_point start = Clock::now();
+    while (SecondsSince(start) < seconds) {
+        if (HoldsOpen(pid, device))
+            return true;
+        if (WaitEnd(pid, 0))
+            return false;
+        Pause(0.05);
+    }
+    return false;
+}
+
+// --- the pty and its feeder -------------------------------------------------------------------
+
+// The bench holds both ends; the slave stays open in raw mode so the pty outlives the program's
+// own open and close, and nothing is echoed back.
+struct Pty
+{
+    int master = -1, slave = -1;
+    std::string path;
+
+    Pty()
+    {
+        char name[128];
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            Fail("openpty failed");
+        path = name;
+        termios raw{};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~Pty()
+    {
+        close(master);
+        close(slave);
+    }
+    Pty(const Pty &) = delete;
+    Pty &operator=(const Pty &) = delete;
+
+    void Discard() const
+    {
+        char buf[4096];
+        while (read(master, buf, sizeof buf) > 0) {
+        }
+    }
+};
+
+// 1024 distinct printable lines, each ending in CR LF, written round and round.
+const std::string &Lines()
+{
+    static const std::string text = [] {
+        std::string all;
+        for (int i = 0; i < 1024; ++i) {
+            char head[16];
+            std::snprintf(head, sizeof head, "%06d ", i);
+            std::string line = head;
+            while (line.size() < kLineBytes - 2)
+                line += static_cast<char>('A' + (line.size() + i) % 26);
+            all += line + "\r\n";
+        }
+        return all;
+    }();
+    return text;
+}
+
+struct FeedResult
+{
+    double wallSeconds = 0;
+    double maxLagMs = 0;
+    size_t written = 0;
+};
+
+// Lines fall due at the rate; all lines due when the feeder wakes go in one write, and it wakes
+// at most once a tick (1 ms by default, as a USB adapter hands over data), so the slower rates
+// see one line per write and 1 MB/s sees about sixteen.
+FeedResult Feed(const Pty &pty, double rate, double seconds, double tickMs)
+{
+    const auto tick =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(tickMs));
+    const std::string &lines = Lines();
+    const size_t total = static_cast<size_t>(rate * seconds / kLineBytes) * kLineBytes;
+    const Clock::time_point start = Clock::now();
+    const auto dueAt = [&](size_t byte) {
+        return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                           static_cast<double>(byte / kLineBytes * kLineBytes) / rate));
+    };
+    FeedResult result;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        if (elapsed >= seconds)
+            break;
+        const size_t due =
+            std::min(total, (static_cast<size_t>(elapsed * rate / kLineBytes) + 1) * kLineBytes);
+        while (result.written < due) {
+            const size_t at = result.written % lines.size();
+            const size_t count = std::min(due - result.written, lines.size() - at);
+            const ssize_t n = write(pty.master, lines.data() + at, count);
+            if (n <= 0)
+                break;
+            result.written += static_cast<size_t>(n);
+        }
+        pty.Discard();
+        if (result.written < due)
+            result.maxLagMs =
+                std::max(result.maxLagMs,
+                         std::chrono::duration<double, std::milli>(now - dueAt(result.written)).count());
+        Clock::time_point next = now + tick;
+        if (result.written >= due && due < total)
+            next = std::max(next, dueAt(due));
+        else if (result.written >= total)
+            next =
+                start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        if (result.written < due) {
+            pollfd p{pty.master, POLLOUT, 0};
+            poll(&p, 1, 1);
+        } else {
+            Pause(std::max(0.0, std::chrono::duration<double>(next - Clock::now()).count()));
+        }
+    }
+    result.wallSeconds = SecondsSince(start);
+    return result;
+}
+
+// As fast as the pty takes it, for `seconds`; bytes per second.
+double Flood(const Pty &pty, double seconds)
+{
+    const std::string &lines = Lines();
+    const Clock::time_point start = Clock::now();
+    size_t written = 0;
+    while (SecondsSince(start) < seconds) {
+        const ssize_t n = write(pty.master, lines.data(), lines.size());
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        pollfd p{pty.master, POLLOUT, 0};
+        poll(&p, 1, 10);
+    }
+    return static_cast<double>(written) / SecondsSince(start);
+}
+
+// --- starting the programs --------------------------------------------------------------------
+
+struct Bench
+{
+    Options options;
+    fs::path scratch;
+    std::string display;
+    pid_t xserver = -1;
+    int runs = 0;
+    bool failed = false;
+
+    Env EnvFor(const fs::path &home) const
+    {
+        Env env = BaseEnv();
+        env["DISPLAY"] = display;
+        env["HOME"] = home.string();
+        env["XDG_CONFIG_HOME"] = (home / ".config").string();
+        env["XDG_RUNTIME_DIR"] = (home / "runtime").string();
+        fs::create_directories(home / ".config");
+        fs::create_directories(home / "runtime");
+        fs::permissions(home / "runtime", fs::perms::owner_all);
+        return env;
+    }
+
+    void StartX()
+    {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0)
+            Fail("pipe failed");
+        xserver = Spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1280x1024x24",
+                         "-nolisten", "tcp"},
+                        BaseEnv(), (scratch / "xvfb.log").string(), pipeFds[1]);
+        g_xserver = xserver;
+        close(pipeFds[1]);
+        std::string number;
+        char c;
+        while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(pipeFds[0]);
+        if (number.empty())
+            Fail("Xvfb did not start; see " + (scratch / "xvfb.log").string());
+        display = ":" + number;
+    }
+
+    std::string Log(const fs::path &home) const { return (home / "output.log").string(); }
+
+    // The window of `pid` gets the focus and `key`, as a user opening the port from the keyboard.
+    bool PressInWindow(pid_t pid, const fs::path &home, const std::string &key)
+    {
+        const Env env = EnvFor(home);
+        std::string windows;
+        const Clock::time_point start = Clock::now();
+        while (windows.empty() && SecondsSince(start) < 30) {
+            if (WaitEnd(pid, 0))
+                return false;
+            windows = RunForOutput({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}, env,
+                                   Log(home), 5);
+            if (windows.empty())
+                Pause(0.2);
+        }
+        const std::string window = windows.substr(0, windows.find('\n'));
+        if (window.empty())
+            return false;
+        RunForOutput({"xdotool", "windowfocus", "--sync", window}, env, Log(home), 5);
+        RunForOutput({"xdotool", "key", key}, env, Log(home), 5);
+        return true;
+    }
+
+    pid_t StartCutecom(const Pty &pty, const fs::path &home)
+    {
+        const Env env = [&] {
+            Env e = EnvFor(home);
+            e["LD_PRELOAD"] = options.shim;
+            return e;
+        }();
+        {
+            QSettings store(QString::fromStdString((home / ".config/CuteCom/CuteCom5.conf").string()),
+                            QSettings::IniFormat);
+            store.beginWriteArray(QStringLiteral("sessions"));
+            store.setArrayIndex(0);
+            store.setValue(QStringLiteral("name"), QStringLiteral("Default"));
+            store.setValue(QStringLiteral("Device"), QString::fromStdString(pty.path));
+            store.setValue(QStringLiteral("BaudRate"), 115200);
+            store.setValue(QStringLiteral("DataBits"), 8);
+            store.setValue(QStringLiteral("Parity"), 0);
+            store.setValue(QStringLiteral("StopBits"), 1);
+            store.setValue(QStringLiteral("FlowControl"), 0);
+            store.setValue(QStringLiteral("OpenMode"), 3);
+            store.endArray();
+        }
+        return Spawn({"cutecom"}, env, Log(home));
+    }
+
+    pid_t StartGtkterm(const Pty &pty, const fs::path &home)
+    {
+        Env env = EnvFor(home);
+        env["LD_PRELOAD"] = options.shim;
+        std::ofstream(home / ".config/.gtktermrc")
+            << "[default]\nport\t= " << pty.path << "\nspeed\t= 115200\nbits\t= 8\nstopbits\t= 1\n"
+            << "parity\t= none\nflow\t= none\n";
+        struct stat st
+        {
+        };
+        fstat(pty.slave, &st);
+        const std::string devnum =
+            std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+        const std::string entry = "/sys/dev/char/" + devnum;
+        const std::string script = "mount -t tmpfs bench /sys/dev/char && mkdir " + entry +
+                                   " && printf 'MAJOR=" + std::to_string(major(st.st_rdev)) +
+                                   "\\nMINOR=" + std::to_string(minor(st.st_rdev)) +
+                                   "\\nDEVNAME=" + pty.path.substr(5) + "\\n' > " + entry +
+                                   "/uevent && echo " + devnum + " > " + entry + "/dev && exec gtkterm -p " +
+                                   pty.path + " -s 115200";
+        return Spawn({"unshare", "-m", "sh", "-c", script}, env, Log(home));
+    }
+
+    // The link is the last one used and in the link list; the view comes from the settings store.
+    pid_t StartKestrum(const Pty &pty, const fs::path &home, bool hex)
+    {
+        Env env = EnvFor(home);
+        env["KESTRUM_HOME"] = home.string();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.LinkName = "Bench";
+        link.PortName = pty.path;
+        link.Baud = 115200;
+        std::ofstream(home / "Default.cps") << LinkToLine(link) << "\n";
+        {
+            QSettings store(QString::fromStdString((home / ".config/Vantrell/Kestrum.conf").string()),
+                            QSettings::IniFormat);
+            store.setValue(QStringLiteral("CurrentType"), 0);
+            store.setValue(QStringLiteral("CurDisplayType"), hex ? 1 : 0);
+            store.setValue(QStringLiteral("ShowSendData"), 1);
+            store.setValue(QStringLiteral("ShowTime"), 0);
+            store.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(link).c_str()));
+        }
+        return Spawn({options.kestrum}, env, Log(home));
+    }
+
+    pid_t StartCat(const Pty &pty, const fs::path &home)
+    {
+        return Spawn({"sh", "-c", "exec cat < " + pty.path + " > /dev/null"}, EnvFor(home), Log(home));
+    }
+
+    // The program with its port open and settled, or -1 (its output is kept for a look).
+    pid_t Start(Client client, const Pty &pty, fs::path &home)
+    {
+        home = scratch / ("run" + std::to_string(++runs));
+        fs::create_directories(home);
+        pid_t pid = -1;
+        std::string key;
+        switch (client) {
+        case Client::Cat:
+            pid = StartCat(pty, home);
+            break;
+        case Client::Cutecom:
+            pid = StartCutecom(pty, home);
+            key = "alt+o";
+            break;
+        case Client::Gtkterm:
+            pid = StartGtkterm(pty, home);
+            break;
+        case Client::KestrumText:
+        case Client::KestrumHex:
+            pid = StartKestrum(pty, home, client == Client::KestrumHex);
+            key = "F5";
+            break;
+        }
+        g_client = pid;
+        bool open = false;
+        bool ended = false;
+        for (int attempt = 0; attempt < 3 && !open && !ended; ++attempt) {
+            if (!key.empty())
+                PressInWindow(pid, home, key);
+            open = WaitOpen(pid, pty.path, key.empty() ? 20 : 5);
+            ended = !open && kill(pid, 0) != 0; // reaped by WaitOpen
+        }
+        if (!open) {
+            std::fprintf(stderr, "  %s %s %s; its output: %s\n", Name(client),
+                         ended ? "ended before it opened" : "did not open", pty.path.c_str(),
+                         Log(home).c_str());
+            if (!ended)
+                Stop(pid);
+            g_client = -1;
+            failed = true;
+            return -1;
+        }
+        Pause(2); // the first paint and whatever a program does once its port is open
+        pty.Discard();
+        return pid;
+    }
+
+    // Ends the program; a lock file it left on the pty's name (one of the peers writes one and
+    // does not remove it when stopped) goes too, so a later pty of that name opens.
+    static void Finish(pid_t pid, const Pty &pty)
+    {
+        Stop(pid);
+        std::string name = pty.path.substr(5);
+        std::replace(name.begin(), name.end(), '/', '_');
+        const std::string lock = "/var/lock/LCK.." + name;
+        std::ifstream in(lock);
+        long owner = 0;
+        if (in >> owner && owner == pid)
+            unlink(lock.c_str());
+    }
+};
+
+struct Sample
+{
+    double cpu = 0, rssMb = 0, lagMs = 0, wakeups = 0;
+};
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+std::string RateText(double rate)
+{
+    char text[32];
+    if (rate >= 1e6)
+        std::snprintf(text, sizeof text, "%g MB/s", rate / 1e6);
+    else
+        std::snprintf(text, sizeof text, "%g KB/s", rate / 1e3);
+    return text;
+}
+
+std::string Cell(const std::vector<double> &values, const char *format)
+{
+    if (values.empty())
+        return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, format, Median(values));
+    std::string cell = text;
+    if (values.size() > 1) {
+        const auto [low, high] = std::minmax_element(values.begin(), values.end());
+        std::snprintf(text, sizeof text, (std::string(" (") + format + "-" + format + ")").c_str(), *low,
+                      *high);
+        cell += text;
+    }
+    return cell;
+}
+
+void PrintTable(const char *title, const std::vector<double> &rates, const std::vector<Client> &clients,
+                const std::map<std::pair<double, Client>, std::vector<double>> &figures, const char *format)
+{
+    std::printf("\n%s (median, lowest-highest of the rounds)\n\n| rate |", title);
+    for (Client client : clients)
+        std::printf(" %s |", Name(client));
+    std::printf("\n|---|");
+    for (size_t i = 0; i < clients.size(); ++i)
+        std::printf("---|");
+    std::printf("\n");
+    for (double rate : rates) {
+        std::printf("| %s |", RateText(rate).c_str());
+        for (Client client : clients) {
+            const auto found = figures.find({rate, client});
+            std::printf(" %s |", found == figures.end() ? "-" : Cell(found->second, format).c_str());
+        }
+        std::printf("\n");
+    }
+    std::fflush(stdout);
+}
+
+const char kUsage[] =
+    "Usage: peer_bench [--rounds N] [--seconds S] [--drain-seconds S] [--idle-seconds S]\n"
+    "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
+    "                  [--no-feed] [--no-drain] [--no-idle] [--keep]\n"
+    "Kestrum (text and hex view) next to cutecom and gtkterm on pseudo-terminals: CPU % of one\n"
+    "core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate next to\n"
+    "cat, and the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
+    "settings and output). Needs Xvfb, xdotool, unshare, cutecom and gtkterm.\n";
+
+Options ParseOptions(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto next = [&]() -> std::string {
+            if (i + 1 >= argc)
+                Fail(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--rounds")
+            options.rounds = std::max(1, std::atoi(next().c_str()));
+        else if (arg == "--seconds")
+            options.seconds = std::atof(next().c_str());
+        else if (arg == "--drain-seconds")
+            options.drainSeconds = std::atof(next().c_str());
+        else if (arg == "--idle-seconds")
+            options.idleSeconds = std::atof(next().c_str());
+        else if (arg == "--rates") {
+            options.rates.clear();
+            std::istringstream list(next());
+            std::string rate;
+            while (std::getline(list, rate, ','))
+                options.rates.push_back(std::atof(rate.c_str()));
+        } else if (arg == "--kestrum")
+            options.kestrum = next();
+        else if (arg == "--shim")
+            options.shim = next();
+        else if (arg == "--no-feed")
+            options.feed = false;
+        else if (arg == "--no-drain")
+            options.drain = false;
+        else if (arg == "--no-idle")
+            options.idle = false;
+        else if (arg == "--tick-ms")
+            options.tickMs = std::max(0.0, std::atof(next().c_str()));
+        else if (arg == "--keep")
+            options.keep = true;
+        else {
+            std::fputs(kUsage, arg == "--help" ? stdout : stderr);
+            std::exit(arg == "--help" ? 0 : 2);
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGINT, OnStopSignal);
+    signal(SIGTERM, OnStopSignal);
+    signal(SIGHUP, OnStopSignal);
+    Bench bench;
+    bench.options = ParseOptions(argc, argv);
+    const Options &options = bench.options;
+    char folder[] = "/tmp/kestrum-peers-XXXXXX";
+    if (!mkdtemp(folder))
+        Fail("no scratch folder");
+    bench.scratch = folder;
+    bench.StartX();
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    std::printf("peer_bench: %d rounds, %g s per feed, display %s, scratch %s\n", options.rounds,
+                options.seconds, bench.display.c_str(), folder);
+    std::fflush(stdout);
+
+    const std::vector<Client> clients{Client::Cutecom, Client::Gtkterm, Client::KestrumText,
+                                      Client::KestrumHex};
+    std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
+    for (int round = 0; options.feed && round < options.rounds; ++round) {
+        for (double rate : options.rates) {
+            for (size_t i = 0; i < clients.size(); ++i) {
+                const Client client = clients[(i + static_cast<size_t>(round)) % clients.size()];
+                Pty pty;
+                fs::path home;
+                const pid_t pid = bench.Start(client, pty, home);
+                if (pid < 0)
+                    continue;
+                Sample sample;
+                const long switches = ContextSwitches(pid);
+                const long before = CpuTicks(pid);
+                const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);
+                const long after = CpuTicks(pid);
+                sample.wakeups = static_cast<double>(ContextSwitches(pid) - switches) / fed.wallSeconds;
+                sample.cpu = 100.0 * static_cast<double>(after - before) /
+                             static_cast<double>(ticksPerSecond) / fed.wallSeconds;
+                sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
+                sample.lagMs = fed.maxLagMs;
+                Bench::Finish(pid, pty);
+                cpu[{rate, client}].push_back(sample.cpu);
+                rss[{rate, client}].push_back(sample.rssMb);
+                lag[{rate, client}].push_back(sample.lagMs);
+                wakeups[{rate, client}].push_back(sample.wakeups);
+                std::fprintf(stderr,
+                             "round %d  %-8s %-13s cpu %5.1f %%  rss %6.1f MB  lag %7.1f ms  %6.0f "
+                             "wake-ups/s  (%zu bytes)\n",
+                             round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb,
+                             sample.lagMs, sample.wakeups, fed.written);
+            }
+        }
+    }
+    if (options.feed) {
+        PrintTable("CPU % of one core", options.rates, clients, cpu, "%.1f");
+        PrintTable("Resident memory at the end of the feed, MB", options.rates, clients, rss, "%.0f");
+        PrintTable("Feeder's largest lag behind schedule, ms", options.rates, clients, lag, "%.0f");
+        PrintTable("Wake-ups per second during the feed (context switches of all threads)", options.rates,
+                   clients, wakeups, "%.0f");
+    }
+
+    if (options.drain) {
+        const std::vector<Client> drainers{Client::Cat, Client::Cutecom, Client::Gtkterm, Client::KestrumHex};
+        std::map<Client, std::vector<double>> rates;
+        for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
+            for (size_t i = 0; i < drainers.size(); ++i) {
+                const Client client = drainers[(i + static_cast<size_t>(round)) % drainers.size()];
+                Pty pty;
+                fs::path home;
+                const pid_t pid = bench.Start(client, pty, home);
+                if (pid < 0)
+                    continue;
+                const double rate = Flood(pty, options.drainSeconds);
+                Bench::Finish(pid, pty);
+                rates[client].push_back(rate);
+                std::fprintf(stderr, "drain round %d  %-13s %8.1f MB/s\n", round + 1, Name(client),
+                             rate / 1e6);
+            }
+        }
+        const double cat = Median(rates[Client::Cat]);
+        std::printf(
+            "\nDrain of a flood (median MB/s, and as a share of cat's)\n\n| client | MB/s | of cat |\n"
+            "|---|---|---|\n");
+        for (Client client : drainers)
+            std::printf("| %s | %.1f | %.2f |\n", Name(client), Median(rates[client]) / 1e6,
+                        cat > 0 ? Median(rates[client]) / cat : 0);
+        std::fflush(stdout);
+    }
+
+    if (options.idle) {
+        std::printf("\nWake-ups with the port open and nothing arriving, over %g s (context switches of "
+                    "all threads)\n\n| client | wake-ups | per second |\n|---|---|---|\n",
+                    options.idleSeconds);
+        for (Client client : {Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm}) {
+            Pty pty;
+            fs::path home;
+            const pid_t pid = bench.Start(client, pty, home);
+            if (pid < 0)
+                continue;
+            const long before = ContextSwitches(pid);
+            Pause(options.idleSeconds);
+            const long wakeups = ContextSwitches(pid) - before;
+            Bench::Finish(pid, pty);
+            std::printf("| %s | %ld | %.1f |\n", Name(client), wakeups,
+                        static_cast<double>(wakeups) / options.idleSeconds);
+            std::fflush(stdout);
+        }
+    }
+
+    Stop(bench.xserver);
+    std::error_code error;
+    if (bench.failed || options.keep)
+        std::fprintf(stderr, "peer_bench: the output of the programs is kept in %s\n", folder);
+    else
+        fs::remove_all(bench.scratch, error);
+    return 0;
+}
