@@ -8,6 +8,7 @@
 // negotiation and an interpreter starting up never count as drain time, and bytes a server threw
 // away while it opened the device cannot be mistaken for loss.
 #include "Serial/SerialWnd.h"
+#include "loopbackport.h"
 #include "platform/handover.h"
 
 #include <algorithm>
@@ -87,38 +88,6 @@ double ProcessSeconds(pid_t pid)
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-uint16_t FreePort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    uint16_t port = 0;
-    if (s >= 0 && bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    if (s >= 0)
-        close(s);
-    return port;
-}
-
-bool Listening(uint16_t port)
-{
-    char wanted[32];
-    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state;
-        fields >> slot >> local >> remote >> state;
-        if (local == wanted && state == "0A")
-            return true;
-    }
-    return false;
-}
-
 bool MinitermInstalled()
 {
     return access(kPython, X_OK) == 0 &&
@@ -141,10 +110,10 @@ public:
 
     bool Start()
     {
-        telnetPort_ = FreePort();
-        rawPort_ = FreePort();
+        telnetPort_ = FreeLoopbackPort();
+        rawPort_ = FreeLoopbackPort();
         while (rawPort_ == telnetPort_)
-            rawPort_ = FreePort();
+            rawPort_ = FreeLoopbackPort();
         const std::string config = dir_ + "/bench.yaml";
         {
             std::ofstream out(config, std::ios::trunc);
@@ -171,7 +140,7 @@ public:
             execl(kSer2Net, kSer2Net, "-n", "-u", "-P", pidFile.c_str(), "-c", config.c_str(), nullptr);
             _exit(127);
         }
-        while (!Listening(telnetPort_) || !Listening(rawPort_)) {
+        while (!ListeningOnLoopback(telnetPort_) || !ListeningOnLoopback(rawPort_)) {
             if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 pid_ = -1;
                 return false;

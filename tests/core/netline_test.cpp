@@ -2,14 +2,13 @@
 // against a scripted server in the test's process.
 #include "Serial/serialerror.h"
 #include "fakerfc2217.h"
+#include "loopbackport.h"
 #include "netport/netline.h"
 #include "ptypair.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <linux/sockios.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -425,18 +424,10 @@ TEST(NetLineRaw, PassesBytesUnchangedAndSendsNoSettings)
 TEST(NetLineRaw, CloseCountsWhatNeverReachedTheServer)
 {
     // A server that never takes its connection: the kernel accepts a few KiB for it, no more.
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int small = 4096;
-    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(s, 1), 0);
-    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr *>(&addr), &length), 0);
+    CLoopbackPort server(4096);
+    ASSERT_TRUE(server.Listen(1));
     CNetLine line;
-    ASSERT_EQ(line.Open({ENetKind::Raw, "127.0.0.1", ntohs(addr.sin_port)}, -1, nullptr), 0);
+    ASSERT_EQ(line.Open({ENetKind::Raw, "127.0.0.1", server.Port()}, -1, nullptr), 0);
     const Bytes block(64 * 1024, 0x5A);
     for (size_t done = 0; done < block.size();) {
         ASSERT_TRUE(WaitWritable(line.DataFd()));
@@ -452,26 +443,19 @@ TEST(NetLineRaw, CloseCountsWhatNeverReachedTheServer)
     const uint32_t unsent = line.Close();
     EXPECT_LE(unsent, block.size());
     EXPECT_GE(unsent, block.size() / 2);
-    close(s);
 }
 
 TEST(NetLineConnect, FailuresSayWhatHappened)
 {
     // A port nobody listens on: bound, never listening.
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr *>(&addr), &length), 0);
-    ST_NetAddress nobody{ENetKind::Rfc2217, "127.0.0.1", ntohs(addr.sin_port)};
+    CLoopbackPort refusing;
+    ASSERT_TRUE(refusing.Ok());
+    ST_NetAddress nobody{ENetKind::Rfc2217, "127.0.0.1", refusing.Port()};
     CNetLine line;
     std::string message;
     EXPECT_EQ(line.Open(nobody, -1, &message), SystemError(ECONNREFUSED));
     EXPECT_EQ(message, "Cannot connect to " + HostPortText(nobody) + ": connection refused");
     EXPECT_FALSE(line.IsOpen());
-    close(s);
 
     // A cancel while the server keeps silent about the com-port option ends the wait at once.
     CTempHome home;

@@ -34,22 +34,6 @@ void Choose(QComboBox *combo, const QString &text)
     emit combo->activated(index);
 }
 
-void TypeAndSend(TfrmMain &w, const QString &text)
-{
-    auto *edit = Find<QTextEdit>(w, "edSendItem");
-    edit->clear();
-    edit->setFocus();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
-}
-
-std::string Received(CTestPty &pty, size_t count)
-{
-    const std::vector<uint8_t> bytes = pty.Receive(count);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Answers the checksum dialog with `kind`, or with Cancel for an empty name.
 std::function<void(QDialog *)> AnswerChecksum(const QString &kind)
 {
@@ -83,16 +67,16 @@ TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKe
         Choose(checksum, QStringLiteral("CRC-16/MODBUS"));
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         TypeAndSend(w, QStringLiteral("01 03 00 00 00 0A"));
-        EXPECT_EQ(Received(pty, 8), std::string("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8));
+        EXPECT_EQ(pty.ReceiveText(8), std::string("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8));
         EXPECT_EQ(w.SendBytes(), 8) << "the checksum is counted as sent";
 
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
         Find<QComboBox>(w, "cboLineEnding")->setCurrentIndex(3);
         TypeAndSend(w, QStringLiteral("AB"));
-        EXPECT_EQ(Received(pty, 6), "AB\r\n\xB1\xD1") << "the checksum covers the typed bytes only";
+        EXPECT_EQ(pty.ReceiveText(6), "AB\r\n\xB1\xD1") << "the checksum covers the typed bytes only";
         Choose(place, QStringLiteral("Before line ending"));
         TypeAndSend(w, QStringLiteral("AB"));
-        EXPECT_EQ(Received(pty, 6), "AB\xB1\xD1\r\n");
+        EXPECT_EQ(pty.ReceiveText(6), "AB\xB1\xD1\r\n");
 
         // A custom CRC cancelled keeps the choice before it.
         {
@@ -141,7 +125,7 @@ TEST(ChecksumSend, CustomCrcFromItsParametersAndNothingStoredUntilChosen)
     EXPECT_TRUE(catcher.Seen().contains(QStringLiteral("A value is wider than the CRC.")))
         << catcher.Seen().join(QStringLiteral(" | ")).toStdString();
     TypeAndSend(w, QStringLiteral("123456789"));
-    EXPECT_EQ(Received(pty, 11), "123456789\xBB\x3D");
+    EXPECT_EQ(pty.ReceiveText(11), "123456789\xBB\x3D");
     w.SaveSettings();
     QSettings settings = OpenAppSettings();
     EXPECT_EQ(settings.value(QStringLiteral("SendChecksumCrcPoly")).toString(), QStringLiteral("8005"));

@@ -39,29 +39,6 @@ TTrafficLog *Log(const QWidget &w)
     return w.findChild<TTrafficLog *>(QStringLiteral("edData"));
 }
 
-std::string LastLine(const QWidget &w)
-{
-    TTrafficLog *log = Log(w);
-    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
-}
-
-void TypeAndSend(TfrmMain &w, const QString &text)
-{
-    auto *edit = Find<QTextEdit>(w, "edSendItem");
-    edit->clear();
-    edit->setFocus();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-    // Sends are written on the sender thread; the log and counters follow on the event loop.
-    EXPECT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
-}
-
-std::string Received(CTestPty &pty, size_t count)
-{
-    const std::vector<uint8_t> bytes = pty.Receive(count);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 QString Instant(const TfrmMain &w)
 {
     return Find<QTextEdit>(w, "edSendItem")->toPlainText();
@@ -89,17 +66,17 @@ TEST(Everyday, LineEndingGoesOnStringSendsOnlyAndIsKept)
         EXPECT_EQ(ending->currentText(), QStringLiteral("None"));
         EXPECT_EQ(ending->accessibleName(), QStringLiteral("Line ending"));
         TypeAndSend(w, QStringLiteral("AT"));
-        EXPECT_EQ(Received(pty, 2), "AT");
+        EXPECT_EQ(pty.ReceiveText(2), "AT");
         ending->setCurrentIndex(3);
         TypeAndSend(w, QStringLiteral("AT"));
-        EXPECT_EQ(Received(pty, 4), "AT\r\n");
+        EXPECT_EQ(pty.ReceiveText(4), "AT\r\n");
         EXPECT_EQ(w.SendBytes(), 6) << "the ending is counted as sent";
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         ending->setCurrentIndex(1);
         TypeAndSend(w, QStringLiteral("41"));
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
         TypeAndSend(w, QStringLiteral("B"));
-        EXPECT_EQ(Received(pty, 3), "AB\r") << "hex data go out as typed";
+        EXPECT_EQ(pty.ReceiveText(3), "AB\r") << "hex data go out as typed";
     }
     TfrmMain again;
     EXPECT_EQ(Find<QComboBox>(again, "cboLineEnding")->currentText(), QStringLiteral("CR"));
@@ -121,7 +98,7 @@ TEST(Everyday, UpAndDownRecallSentItemsAcrossRuns)
         TypeAndSend(w, QStringLiteral("01 02"));
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
         TypeAndSend(w, QStringLiteral("one"));
-        EXPECT_EQ(Received(pty, 8), "one\x01\x02one");
+        EXPECT_EQ(pty.ReceiveText(8), "one\x01\x02one");
 
         edit->clear();
         QTest::keyClicks(edit, QStringLiteral("draft"));
@@ -132,7 +109,7 @@ TEST(Everyday, UpAndDownRecallSentItemsAcrossRuns)
         EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("HEX"));
         // A recalled item sends like any other.
         QTest::keyClick(edit, Qt::Key_Return);
-        EXPECT_EQ(Received(pty, 2), "\x01\x02");
+        EXPECT_EQ(pty.ReceiveText(2), "\x01\x02");
         QTest::keyClick(edit, Qt::Key_Up);
         QTest::keyClick(edit, Qt::Key_Up);
         QTest::keyClick(edit, Qt::Key_Down);
@@ -153,18 +130,18 @@ TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
         TfrmMain w;
         w.OpenLink(Link("Pty", pty.Path()));
         TypeAndSend(w, QStringLiteral("x"));
-        EXPECT_EQ(LastLine(w), "Send :x") << "no stamp by default";
+        EXPECT_EQ(LastLogLine(w), "Send :x") << "no stamp by default";
         Find<QAction>(w, "mnuViewMilliseconds")->trigger();
         TypeAndSend(w, QStringLiteral("y"));
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^Send :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)y$"))
-                        .match(QString::fromStdString(LastLine(w)))
+                        .match(QString::fromStdString(LastLogLine(w)))
                         .hasMatch())
-            << LastLine(w);
+            << LastLogLine(w);
         Find<QAction>(w, "mnuViewTimeSincePrevious")->trigger();
         TypeAndSend(w, QStringLiteral("z"));
         pty.Send("ok");
         ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
-        const QString answer = QString::fromStdString(LastLine(w));
+        const QString answer = QString::fromStdString(LastLogLine(w));
         EXPECT_TRUE(QRegularExpression(
                         QStringLiteral("^Rec  :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\+\\d+\\.\\d{3}\\)ok$"))
                         .match(answer)
@@ -239,7 +216,7 @@ TEST(Everyday, TextEncodingAndAnsiColoursReadDeviceOutput)
 
         // Typed text goes out as UTF-8 too.
         TypeAndSend(w, QStringLiteral("\u00B0"));
-        EXPECT_EQ(Received(pty, 2), "\xC2\xB0");
+        EXPECT_EQ(pty.ReceiveText(2), "\xC2\xB0");
     }
     TfrmMain again;
     EXPECT_TRUE(Find<QAction>(again, "mnuViewEncodingUtf8")->isChecked());
@@ -304,7 +281,7 @@ TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)
     EXPECT_FALSE(Find<QAction>(w, "mnuFileStopCapture")->isEnabled());
 
     pty.Send("more");
-    ASSERT_TRUE(WaitUntil([this] { return LastLine(w).find("more") != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w).find("more") != std::string::npos; }));
     EXPECT_EQ(catcher.Seen().size(), 2) << "one message";
     EXPECT_EQ(ReadRaw(path.toStdString()), before + "ABCD");
     const std::string diagnostics = ReadRaw(env.File("kestrum.log"));
@@ -436,7 +413,7 @@ TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
     // A break goes to the driver, which may or may not carry it; the port stays usable.
     Find<QAction>(w, "mnuOpSendBreak")->trigger();
     TypeAndSend(w, QStringLiteral("after"));
-    EXPECT_EQ(Received(pty, 5), "after");
+    EXPECT_EQ(pty.ReceiveText(5), "after");
 }
 
 TEST(Everyday, OutputLineChoicesOutliveTheWindow)
@@ -467,11 +444,11 @@ TEST(Everyday, BytesTheCloseDroppedComeOffTheSendCounter)
     ASSERT_EQ(w.SendBytes(), 5);
     w.ClosePort();
     EXPECT_EQ(w.SendBytes(), 5);
-    EXPECT_EQ(LastLine(w), "Send :hello");
+    EXPECT_EQ(LastLogLine(w), "Send :hello");
     w.TakeBackUnsent(3);
     EXPECT_EQ(w.SendBytes(), 2);
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
-    EXPECT_EQ(LastLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
+    EXPECT_EQ(LastLogLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
 }
 
 // A window with Reconnect Automatically on, its port open on a pseudo-terminal that has a by-id
@@ -511,7 +488,7 @@ TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn
 {
     Find<QToolButton>(w, "btnStartAutoSend")->click();
     Unplug();
-    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + port, 0), 0u) << LastLine(w);
+    EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: " + port, 0), 0u) << LastLogLine(w);
     const std::vector<LogRun> runs = Log(w)->LineRuns(Log(w)->LineCount() - 1);
     ASSERT_FALSE(runs.empty());
     EXPECT_EQ(runs.front().color, kColorNote);
@@ -522,12 +499,12 @@ TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn
     CTestPty second;
     PlugBackAs(second);
     ASSERT_TRUE(WaitUntil([this] { return w.IsPortOpen(); }, 10000));
-    EXPECT_EQ(LastLine(w), "Note :Port back: " + port + " (" + name + ")");
+    EXPECT_EQ(LastLogLine(w), "Note :Port back: " + port + " (" + name + ")");
     EXPECT_EQ(w.LastLink()->PortName, port);
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(port));
     EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     second.Send("hi");
-    ASSERT_TRUE(WaitUntil([this] { return LastLine(w) == "Rec  :hi"; }));
+    ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w) == "Rec  :hi"; }));
     Find<QToolButton>(w, "btnStopAutoSend")->click();
 }
 
@@ -563,7 +540,7 @@ TEST(Everyday, WithoutReconnectALostPortStaysClosedAfterItsNote)
     w.OpenLink(Link("Pty", pty.Path()));
     pty.CloseMaster();
     ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
-    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: ", 0), 0u);
+    EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: ", 0), 0u);
     EXPECT_EQ(Log(w)->LineCount(), 1);
 }
 

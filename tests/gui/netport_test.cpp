@@ -2,54 +2,31 @@
 // window opens it without waiting for the network, and a server that goes away and comes back
 // is a lost port that Reconnect Automatically reopens.
 #include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QTest>
-#include <QTextEdit>
 #include <QToolButton>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "fakerfc2217.h"
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "loopbackport.h"
 #include "ptypair.h"
 #include "ser2netserver.h"
 
 namespace {
 
-std::string LastLine(const QWidget &w)
-{
-    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
-    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
-}
-
-void TypeAndSend(TfrmMain &w, const QString &text)
-{
-    auto *edit = Find<QTextEdit>(w, "edSendItem");
-    edit->clear();
-    edit->setFocus();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-    ASSERT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
-}
-
 // Data both ways between the window and the device behind the server.
 void ExpectTraffic(TfrmMain &w, CTestPty &pty, const std::string &word)
 {
     TypeAndSend(w, QString::fromStdString(word));
-    const std::vector<uint8_t> got = pty.Receive(word.size());
-    EXPECT_EQ(std::string(got.begin(), got.end()), word);
+    EXPECT_EQ(pty.ReceiveText(word.size()), word);
     ASSERT_TRUE(pty.Send(word + "!"));
-    EXPECT_TRUE(WaitUntil([&] { return LastLine(w) == "Rec  :" + word + "!"; })) << LastLine(w);
+    EXPECT_TRUE(WaitUntil([&] { return LastLogLine(w) == "Rec  :" + word + "!"; })) << LastLogLine(w);
 }
 
 } // namespace
@@ -72,13 +49,13 @@ TEST(NetworkPort, AServerThatComesBackIsReconnectedWithAutoSendKeepingItsState)
 
     server.Kill();
     ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
-    EXPECT_EQ(LastLine(w).rfind("Note :Port lost: " + address, 0), 0u) << LastLine(w);
+    EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: " + address, 0), 0u) << LastLogLine(w);
     const QString host = QStringLiteral("127.0.0.1:%1").arg(server.Port());
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Waiting for " + host + " to come back");
 
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 30000));
-    EXPECT_EQ(LastLine(w), "Note :Port back: " + address);
+    EXPECT_EQ(LastLogLine(w), "Note :Port back: " + address);
     EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     ExpectTraffic(w, pty, "again");
     Find<QToolButton>(w, "btnStopAutoSend")->click();
@@ -88,14 +65,9 @@ TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
 {
     GuiTestEnv env;
     // A port nobody listens on: bound but never listening refuses every connect.
-    const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr *>(&a), &len), 0);
-    const QString host = QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port));
+    CLoopbackPort holder;
+    ASSERT_TRUE(holder.Ok());
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(holder.Port());
 
     TfrmMain w;
     ModalCatcher boxes;
@@ -107,7 +79,7 @@ TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
 
     // Listening, but never answering a word: Close Port stops the connect, and nothing is told.
-    ASSERT_EQ(listen(holder, 4), 0);
+    ASSERT_TRUE(holder.Listen());
     w.OpenLink(Link("Lab", "rfc2217://" + host.toStdString()));
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Connecting to rfc2217://" + host + "...");
     Find<QToolButton>(w, "btnClosePort")->click();
@@ -116,7 +88,6 @@ TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), QStringLiteral("Port: "));
     QApplication::processEvents();
     EXPECT_EQ(boxes.Seen().size(), 1);
-    close(holder);
 }
 
 // What ser2net on a pseudo-terminal will not do: refuse a setting, tell its modem lines.

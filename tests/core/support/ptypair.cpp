@@ -34,6 +34,12 @@ CTestPty::~CTestPty()
         close(slave_);
 }
 
+std::string CTestPty::ReceiveText(size_t count, int ms)
+{
+    const std::vector<uint8_t> bytes = Receive(count, ms);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 void CTestPty::CloseMaster()
 {
     if (master_ >= 0)

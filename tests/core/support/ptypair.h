@@ -24,6 +24,8 @@ public:
     bool Send(const std::string &text);
     // Reads from the master until `count` bytes came or `ms` passed with nothing new.
     std::vector<uint8_t> Receive(size_t count, int ms = 2000);
+    // The same as 8-bit text.
+    std::string ReceiveText(size_t count, int ms = 2000);
     void CloseMaster();
 
 private:

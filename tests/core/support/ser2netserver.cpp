@@ -1,39 +1,20 @@
 #include "ser2netserver.h"
 
-#include <arpa/inet.h>
+#include "loopbackport.h"
+
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sstream>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr const char *kSer2Net = "/usr/sbin/ser2net";
-
-uint16_t FreePort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    uint16_t port = 0;
-    if (s >= 0 && bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    if (s >= 0)
-        close(s);
-    return port;
-}
 
 } // namespace
 
@@ -64,29 +45,12 @@ std::string CSer2NetServer::Address() const
     return std::string(rfc2217_ ? "rfc2217" : "socket") + "://127.0.0.1:" + std::to_string(port_);
 }
 
-// Read off the kernel's table of sockets, so that finding out does not itself connect.
-bool CSer2NetServer::Listening() const
-{
-    char wanted[32];
-    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port_);
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state;
-        fields >> slot >> local >> remote >> state;
-        if (local == wanted && state == "0A")
-            return true;
-    }
-    return false;
-}
-
 bool CSer2NetServer::Start()
 {
     if (dir_.empty() || pid_ > 0)
         return false;
     if (port_ == 0)
-        port_ = FreePort();
+        port_ = FreeLoopbackPort();
     const std::string config = dir_ + "/kestrum.yaml";
     {
         std::ofstream out(config, std::ios::trunc);
@@ -111,7 +75,7 @@ bool CSer2NetServer::Start()
     }
     pid_ = child;
     // Waits for the state it needs: listening, or the server gone.
-    while (!Listening()) {
+    while (!ListeningOnLoopback(port_)) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;

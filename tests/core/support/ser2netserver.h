@@ -25,8 +25,6 @@ public:
     std::string Address() const;
 
 private:
-    bool Listening() const;
-
     std::string device_;
     bool rfc2217_;
     std::string dir_;

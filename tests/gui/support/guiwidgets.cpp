@@ -1,16 +1,37 @@
 #include "guiwidgets.h"
 
+#include "app/MainWindow.h"
+#include "app/TrafficLog.h"
+#include "guiwait.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 
 QString StatusPanel(const QWidget &window, int i)
 {
     return window.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();
+}
+
+std::string LastLogLine(const QWidget &window)
+{
+    const auto *log = window.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
+}
+
+void TypeAndSend(TfrmMain &window, const QString &text)
+{
+    auto *edit = Find<QTextEdit>(window, "edSendItem");
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(WaitUntil([&window] { return window.SendsSettled(); }));
 }
 
 void ClickRow(QTreeWidget *list, int row)

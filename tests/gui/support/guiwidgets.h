@@ -6,9 +6,12 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <string>
+
 class QFileDialog;
 class QTreeView;
 class QTreeWidget;
+class TfrmMain;
 
 // The named child; a missing one fails the test instead of crashing it at once.
 template <typename T> T *Find(const QWidget &parent, const char *name)
@@ -25,6 +28,11 @@ template <typename T> T *Find(const QWidget *parent, const char *name)
 
 // The text of the main window's status bar panel `i`.
 QString StatusPanel(const QWidget &window, int i);
+// The last line of the main window's traffic log, as shown; empty while the log is.
+std::string LastLogLine(const QWidget &window);
+// Types `text` into the instant edit and sends it with Return, then waits until the send is
+// written and counted (sends are written on the sender thread; the log follows on the event loop).
+void TypeAndSend(TfrmMain &window, const QString &text);
 
 // Clicks the middle of a row, which selects it alone.
 void ClickRow(QTreeWidget *list, int row);
