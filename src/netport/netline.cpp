@@ -121,6 +121,7 @@ struct CNetLine::Impl
 
     bool Rfc() const { return address.Kind == ENetKind::Rfc2217; }
     long Queue(const Bytes &command);
+    long Control(uint8_t value, bool ST_NetLineState::*asked, bool on);
     void Pump();
     void FromServer(const uint8_t *bytes, size_t count);
     void Negotiate(const telnet::ST_Command &command);
@@ -606,42 +607,34 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
     return ERROR_NOT_SUPPORTED;
 }
 
+// A SET-CONTROL the server is not waited on for; `asked` (when given) keeps the level asked of
+// an output line, which the server may never echo.
+long CNetLine::Impl::Control(uint8_t value, bool ST_NetLineState::*asked, bool on)
+{
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (!Rfc())
+        return 0;
+    if (asked != nullptr) {
+        std::lock_guard<std::mutex> hold(lock);
+        state.*asked = on;
+    }
+    return Queue(telnet::ComPortCommand(telnet::SetControl, value));
+}
+
 long CNetLine::SetDtr(bool on)
 {
-    if (!d_->open)
-        return ERROR_INVALID_HANDLE;
-    if (!d_->Rfc())
-        return 0;
-    {
-        std::lock_guard<std::mutex> hold(d_->lock);
-        d_->state.Dtr = on;
-    }
-    return d_->Queue(
-        telnet::ComPortCommand(telnet::SetControl, on ? telnet::ControlDtrOn : telnet::ControlDtrOff));
+    return d_->Control(on ? telnet::ControlDtrOn : telnet::ControlDtrOff, &ST_NetLineState::Dtr, on);
 }
 
 long CNetLine::SetRts(bool on)
 {
-    if (!d_->open)
-        return ERROR_INVALID_HANDLE;
-    if (!d_->Rfc())
-        return 0;
-    {
-        std::lock_guard<std::mutex> hold(d_->lock);
-        d_->state.Rts = on;
-    }
-    return d_->Queue(
-        telnet::ComPortCommand(telnet::SetControl, on ? telnet::ControlRtsOn : telnet::ControlRtsOff));
+    return d_->Control(on ? telnet::ControlRtsOn : telnet::ControlRtsOff, &ST_NetLineState::Rts, on);
 }
 
 long CNetLine::SetBreak(bool on)
 {
-    if (!d_->open)
-        return ERROR_INVALID_HANDLE;
-    if (!d_->Rfc())
-        return 0;
-    return d_->Queue(
-        telnet::ComPortCommand(telnet::SetControl, on ? telnet::ControlBreakOn : telnet::ControlBreakOff));
+    return d_->Control(on ? telnet::ControlBreakOn : telnet::ControlBreakOff, nullptr, on);
 }
 
 long CNetLine::Purge(bool receive, bool transmit)
