@@ -78,6 +78,13 @@ struct Options
     std::string kestrum = KESTRUM_BINARY;
     std::string shim = PTYSHIM_LIBRARY;
     bool feed = true, drain = true, idle = true, keep = false;
+    // Empty: every program.
+    std::vector<std::string> programs;
+
+    bool Runs(const char *name) const
+    {
+        return programs.empty() || std::find(programs.begin(), programs.end(), name) != programs.end();
+    }
 };
 
 // The programs run in process groups of their own, out of reach of a Ctrl-C at the terminal;
@@ -473,7 +480,9 @@ struct Bench
         if (pipe(pipeFds) != 0)
             Fail("pipe failed");
         xserver = Spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1280x1024x24",
-                         "-nolisten", "tcp"},
+                         // Without -noreset the server resets as each program leaves, and the
+                         // next one started meanwhile finds no display.
+                         "-nolisten", "tcp", "-noreset"},
                         BaseEnv(), (scratch / "xvfb.log").string(), pipeFds[1]);
         g_xserver = xserver;
         close(pipeFds[1]);
@@ -714,6 +723,7 @@ const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--drain-seconds S] [--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep]\n"
+    "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
     "Kestrum (text and hex view) next to cutecom and gtkterm on pseudo-terminals: CPU % of one\n"
     "core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate next to\n"
     "cat, and the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
@@ -757,7 +767,12 @@ Options ParseOptions(int argc, char **argv)
             options.tickMs = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--keep")
             options.keep = true;
-        else {
+        else if (arg == "--programs") {
+            std::istringstream list(next());
+            std::string name;
+            while (std::getline(list, name, ','))
+                options.programs.push_back(name);
+        } else {
             std::fputs(kUsage, arg == "--help" ? stdout : stderr);
             std::exit(arg == "--help" ? 0 : 2);
         }
@@ -786,8 +801,15 @@ int main(int argc, char **argv)
                 options.seconds, bench.display.c_str(), folder);
     std::fflush(stdout);
 
-    const std::vector<Client> clients{Client::Cutecom, Client::Gtkterm, Client::KestrumText,
-                                      Client::KestrumHex};
+    const auto chosen = [&](std::vector<Client> all) {
+        all.erase(std::remove_if(
+                      all.begin(), all.end(),
+                      [&](Client client) { return client != Client::Cat && !options.Runs(Name(client)); }),
+                  all.end());
+        return all;
+    };
+    const std::vector<Client> clients =
+        chosen({Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex});
     std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
     for (int round = 0; options.feed && round < options.rounds; ++round) {
         for (double rate : options.rates) {
@@ -830,7 +852,8 @@ int main(int argc, char **argv)
     }
 
     if (options.drain) {
-        const std::vector<Client> drainers{Client::Cat, Client::Cutecom, Client::Gtkterm, Client::KestrumHex};
+        const std::vector<Client> drainers =
+            chosen({Client::Cat, Client::Cutecom, Client::Gtkterm, Client::KestrumHex});
         std::map<Client, std::vector<double>> rates;
         for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
             for (size_t i = 0; i < drainers.size(); ++i) {
@@ -861,7 +884,8 @@ int main(int argc, char **argv)
         std::printf("\nWake-ups with the port open and nothing arriving, over %g s (context switches of "
                     "all threads)\n\n| client | wake-ups | per second |\n|---|---|---|\n",
                     options.idleSeconds);
-        for (Client client : {Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm}) {
+        for (Client client :
+             chosen({Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm})) {
             Pty pty;
             fs::path home;
             const pid_t pid = bench.Start(client, pty, home);

@@ -46,7 +46,14 @@ std::optional<CBlockFormer::Clock::time_point> CBlockFormer::Deadline() const
 {
     if (!m_open)
         return std::nullopt;
-    return m_readCount > 0 ? m_readStart + kGap : m_lastByte + kGap;
+    const Clock::time_point readEnd = m_readStart + kGap;
+    // A read whose end only starts the next one needs no wake-up of its own: the next Feed or
+    // Expire ends it at its time all the same. The block can end no sooner than a gap after the
+    // last byte, which is never before the read's end.
+    if (m_readCount > 0 && m_readFirst != 0 && m_block.bytes.size() < kBlockLimit &&
+        readEnd < m_block.begin + kBudget)
+        return m_lastByte + kGap;
+    return m_readCount > 0 ? readEnd : m_lastByte + kGap;
 }
 
 void CBlockFormer::EndRead(Clock::time_point at)

@@ -35,7 +35,8 @@ public:
     void Feed(const uint8_t *data, size_t length, Clock::time_point now);
     // Time has reached `now` with no byte since the last Feed.
     void Expire(Clock::time_point now);
-    // When Expire has something to do; none while no block is open.
+    // When Expire may end a block; none while no block is open. Expire called then, and at each
+    // Feed, cuts exactly as if it were called at every moment.
     std::optional<Clock::time_point> Deadline() const;
     bool Open() const { return m_open; }
 

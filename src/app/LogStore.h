@@ -65,6 +65,13 @@ public:
         return IsMarkerLine(line) ? 0 : line - Marker() - FirstLine(BlockOfLine(line));
     }
     size_t FirstLineOfBlock(size_t block) const { return FirstLine(block) + Marker(); }
+    // What a displayed line shows, as a number no other line has had since the last Clear: the
+    // lines' count from the first ever stored, or for the marker line a number that changes with
+    // its text (bit 63 set).
+    uint64_t LineId(size_t line) const
+    {
+        return IsMarkerLine(line) ? (uint64_t{1} << 63) | m_droppedLines : m_lineBase + line - Marker();
+    }
 
     void Render(size_t block, LogRendered &out) const;
     LogBlockView BlockView(size_t block) const { return View(m_blocks[block]); }

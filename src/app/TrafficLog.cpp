@@ -4,6 +4,7 @@
 #include "platform/gui/fixedfont.h"
 #include "platform/textfile.h"
 
+#include <QBackingStore>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
@@ -11,9 +12,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -21,6 +25,9 @@
 namespace {
 
 constexpr int kMargin = 3;
+// How often new lines are drawn at most: a log read by eye gains nothing from more, and every
+// frame costs a round of drawing and of handing the picture to the display.
+constexpr qint64 kFrameMs = 33;
 // A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
 // at once when it grows this long.
 constexpr int kHeldQuietMs = 100;
@@ -88,6 +95,60 @@ size_t Utf8Offset(const char *text, size_t length, int column)
     return i;
 }
 
+// Over a long log the handle moves by less than a pixel per line, and the bar, drawn whole for
+// any change, then costs more than the lines themselves: it is drawn again only when what it
+// shows has changed.
+class LogScrollBar : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+    // While held, changes only wait: a flush moves the range and then the value, and the bar
+    // in between (no longer at its end) is never seen.
+    void Hold(bool on)
+    {
+        m_held = on;
+        if (!on && Look() != m_painted)
+            update();
+    }
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change != SliderOrientationChange && (m_held || Look() == m_painted))
+            return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_painted = Look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Appearance
+    {
+        QRect handle;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Appearance &other) const
+        {
+            return handle == other.handle && atMinimum == other.atMinimum && atMaximum == other.atMaximum;
+        }
+        bool operator!=(const Appearance &other) const { return !(*this == other); }
+    };
+    Appearance Look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
+    bool m_held = false;
+};
+
 } // namespace
 
 TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeSource(LogTimeText)
@@ -96,6 +157,8 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     setFont(FixedWidthFont());
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBar(new LogScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal, this));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     // The line colours are fixed, so the page they are drawn on is too.
@@ -105,7 +168,7 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_repaintTimer.setSingleShot(true);
-    m_repaintTimer.setInterval(15);
+    m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
     m_dragScrollTimer.setInterval(50);
     connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
@@ -359,8 +422,12 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
         if (bar->value() < bar->maximum())
             bar->setValue(std::max(0, bar->value() - shift));
     }
-    if (!m_repaintTimer.isActive())
-        m_repaintTimer.start();
+    if (!m_repaintTimer.isActive()) {
+        // A line that ends a quiet while is drawn in the same wake-up that brought it; a stream
+        // is drawn once a frame, however many blocks it brings.
+        const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMs;
+        m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    }
 }
 
 void TTrafficLog::SetHighlighter(Highlighter highlighter)
@@ -402,18 +469,94 @@ void TTrafficLog::ShowLine(int line)
 void TTrafficLog::FlushView()
 {
     m_repaintTimer.stop();
+    m_sinceFlush.start();
     // Whether the user was at the bottom is judged against the range the user could see.
     const bool follow = IsFollowingEnd();
+    auto *bar = static_cast<LogScrollBar *>(verticalScrollBar());
+    bar->Hold(true);
     UpdateScrollBars();
     if (follow)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    viewport()->update();
+        bar->setValue(bar->maximum());
+    bar->Hold(false);
+    UpdateChangedRows();
+}
+
+int TTrafficLog::RowCount() const
+{
+    return (viewport()->height() + m_lineHeight - 1) / m_lineHeight;
+}
+
+uint64_t TTrafficLog::RowKey(int line) const
+{
+    return line >= 0 && line < LineCount() ? m_store.LineId(static_cast<size_t>(line)) : kBlankRow;
+}
+
+void TTrafficLog::ForgetRows()
+{
+    std::fill(m_rowKeys.begin(), m_rowKeys.end(), kUnknownRow);
+}
+
+void TTrafficLog::MoveRows(int rows)
+{
+    const int count = static_cast<int>(m_rowKeys.size());
+    if (rows == 0)
+        return;
+    if (std::abs(rows) >= count) {
+        ForgetRows();
+        viewport()->update();
+        return;
+    }
+    viewport()->scroll(0, rows * m_lineHeight);
+    if (rows > 0) {
+        std::move_backward(m_rowKeys.begin(), m_rowKeys.end() - rows, m_rowKeys.end());
+        std::fill(m_rowKeys.begin(), m_rowKeys.begin() + rows, kUnknownRow);
+    } else {
+        std::move(m_rowKeys.begin() - rows, m_rowKeys.end(), m_rowKeys.begin());
+        std::fill(m_rowKeys.end() + rows, m_rowKeys.end(), kUnknownRow);
+    }
+}
+
+void TTrafficLog::UpdateChangedRows()
+{
+    const int rows = RowCount();
+    if (static_cast<int>(m_rowKeys.size()) != rows) {
+        viewport()->update();
+        return;
+    }
+    const int top = verticalScrollBar()->value();
+    // Lines that went from the top of a full log while the view stayed at its end moved the
+    // lines shown up without the bar's value changing.
+    const uint64_t first = RowKey(top);
+    if (m_rowKeys[0] != first && first != kBlankRow) {
+        const auto found = std::find(m_rowKeys.begin() + 1, m_rowKeys.end(), first);
+        if (found != m_rowKeys.end())
+            MoveRows(-static_cast<int>(found - m_rowKeys.begin()));
+    }
+    int from = -1;
+    for (int row = 0; row <= rows; ++row) {
+        const bool changed = row < rows && m_rowKeys[static_cast<size_t>(row)] != RowKey(top + row);
+        if (changed && from < 0)
+            from = row;
+        if (!changed && from >= 0) {
+            viewport()->update(0, from * m_lineHeight, viewport()->width(), (row - from) * m_lineHeight);
+            from = -1;
+        }
+    }
+}
+
+void TTrafficLog::scrollContentsBy(int dx, int dy)
+{
+    if (dx != 0)
+        viewport()->update();
+    else
+        MoveRows(dy);
 }
 
 void TTrafficLog::Clear()
 {
     ShowHeldLine(); // so that a capture still gets it
     m_store.Clear();
+    ForgetRows();
     m_repaintTimer.stop();
     m_cachedBlock = static_cast<size_t>(-1);
     m_cached.Reset();
@@ -589,10 +732,9 @@ void TTrafficLog::UpdateScrollBars()
     h->setSingleStep(m_charWidth);
 }
 
-void TTrafficLog::paintEvent(QPaintEvent *)
+void TTrafficLog::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    const int height = viewport()->height();
     const int width = viewport()->width();
     const int xOrigin = kMargin - horizontalScrollBar()->value();
     const int firstColumn = std::max(0, -xOrigin / m_charWidth);
@@ -605,8 +747,21 @@ void TTrafficLog::paintEvent(QPaintEvent *)
     const bool selection = HasSelection();
 
     const int count = LineCount();
-    int line = verticalScrollBar()->value();
-    for (int y = 0; y < height && line < count; y += m_lineHeight, ++line) {
+    m_rowKeys.resize(static_cast<size_t>(RowCount()), kUnknownRow);
+    // A picture taken of the log (a screenshot) is drawn here too, but not on the screen.
+    QBackingStore *store = viewport()->backingStore();
+    const bool onScreen = store != nullptr && painter.paintEngine()->paintDevice() == store->paintDevice();
+    const QRegion &area = event->region();
+    const int firstRow = std::max(0, area.boundingRect().top() / m_lineHeight);
+    const int endRow = std::min(RowCount(), area.boundingRect().bottom() / m_lineHeight + 1);
+    int line = verticalScrollBar()->value() + firstRow;
+    for (int row = firstRow, y = firstRow * m_lineHeight; row < endRow; ++row, y += m_lineHeight, ++line) {
+        // A row drawn in part shows its line only if the rest of it did already.
+        uint64_t &shown = m_rowKeys[static_cast<size_t>(row)];
+        if (const uint64_t key = RowKey(line); onScreen && shown != key)
+            shown = (QRegion(0, y, width, m_lineHeight) - area).isEmpty() ? key : kUnknownRow;
+        if (line >= count)
+            continue;
         size_t sub = 0;
         const LogRendered &block = RenderedLine(static_cast<size_t>(line), sub);
         const LogRendered::Span &span = block.lines[sub];
@@ -691,6 +846,7 @@ void TTrafficLog::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        ForgetRows();
         UpdateMetrics();
         UpdateScrollBars();
         viewport()->update();

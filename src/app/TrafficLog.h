@@ -12,6 +12,7 @@
 #include "data/utf8text.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -129,6 +130,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -165,9 +167,20 @@ private:
     void DragTo(const QPoint &viewportPoint);
     int LineHeight() const { return m_lineHeight; }
     int VisibleLineCount() const;
+    // Rows of the viewport, the last one perhaps cut off.
+    int RowCount() const;
+    // What a row showing `line` shows: the line's id, or kBlankRow past the last line.
+    uint64_t RowKey(int line) const;
+    // Moves what the viewport shows by whole rows (down when positive), on screen and in
+    // m_rowKeys; the rows it uncovers are drawn afresh.
+    void MoveRows(int rows);
+    // Draws the rows whose line is not the one they show.
+    void UpdateChangedRows();
+    void ForgetRows();
 
     LogStore m_store;
     QTimer m_repaintTimer;
+    QElapsedTimer m_sinceFlush;
     QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
     QPoint m_dragPoint;
     int m_displayType = 0;
@@ -207,6 +220,12 @@ private:
     int m_charWidth = 1;
     int m_ascent = 0;
     LogGlyphs m_glyphs;
+
+    // What each row of the viewport shows, so that a flush draws only the rows that changed and
+    // moves the rest: a new line costs one row however tall the window is.
+    static constexpr uint64_t kUnknownRow = UINT64_MAX;
+    static constexpr uint64_t kBlankRow = UINT64_MAX - 1;
+    std::vector<uint64_t> m_rowKeys;
 
     mutable size_t m_cachedBlock = static_cast<size_t>(-1);
     mutable LogRendered m_cached;

@@ -119,3 +119,41 @@ TEST(BlockFormer, AStreamThatNeverPausesComesInBlocksOf20ms)
     EXPECT_EQ(steady.former.Finished()[1].begin, steady.t0 + Ms(20));
     EXPECT_EQ(steady.former.Finished()[2].end, steady.t0 + Ms(59));
 }
+
+// The listener sleeps until the deadline rather than watching the clock: that must cut the stream
+// exactly where a former told of every millisecond does.
+TEST(BlockFormer, WakingOnlyAtDeadlinesCutsAsWatchingEveryMillisecond)
+{
+    uint32_t seed = 12345;
+    const auto random = [&](uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (int run = 0; run < 200; ++run) {
+        CBlockFormer watched, woken;
+        const CBlockFormer::Clock::time_point t0{Ms(1000000)};
+        int ms = 0;
+        for (int arrival = 0; arrival < 60; ++arrival) {
+            const int next = ms + static_cast<int>(random(run % 2 ? 4 : 25));
+            for (; ms < next; ++ms) {
+                watched.Expire(t0 + Ms(ms));
+                if (const auto deadline = woken.Deadline(); deadline && *deadline <= t0 + Ms(ms))
+                    woken.Expire(t0 + Ms(ms));
+            }
+            std::vector<uint8_t> bytes = Filled(1 + random(run % 3 ? 300 : 3000));
+            bytes[0] = static_cast<uint8_t>(random(8)); // now and then a frame's leading zero
+            watched.Feed(bytes.data(), bytes.size(), t0 + Ms(ms));
+            woken.Feed(bytes.data(), bytes.size(), t0 + Ms(ms));
+        }
+        for (const int end = ms + 50; ms < end; ++ms) {
+            watched.Expire(t0 + Ms(ms));
+            if (const auto deadline = woken.Deadline(); deadline && *deadline <= t0 + Ms(ms))
+                woken.Expire(t0 + Ms(ms));
+        }
+        ASSERT_EQ(watched.Finished().size(), woken.Finished().size()) << run;
+        for (size_t i = 0; i < watched.Finished().size(); ++i) {
+            const CBlockFormer::Block &a = watched.Finished()[i], &b = woken.Finished()[i];
+            ASSERT_TRUE(a.bytes == b.bytes && a.begin == b.begin && a.end == b.end) << run << " " << i;
+        }
+    }
+}

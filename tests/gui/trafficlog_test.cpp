@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -300,6 +301,52 @@ TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
     // Left to the timer this time, as in the running program.
     EXPECT_TRUE(QTest::qWaitFor([&] { return v->maximum() == log.LineCount() - v->pageStep(); }, 5000));
     EXPECT_EQ(v->value(), v->maximum());
+}
+
+// A frame draws only the rows whose line changed and moves the others: what the screen shows
+// must still be what drawing the whole view afresh gives, whatever moved the lines.
+TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
+{
+    TTrafficLog log;
+    log.resize(320, 170); // not a whole number of rows
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    const auto fresh = [&] {
+        log.FlushView();
+        QCoreApplication::processEvents(); // the drawing the frame asked for
+        const QRect area(log.viewport()->mapTo(&log, QPoint()), log.viewport()->size());
+        const QImage shown = log.screen()->grabWindow(log.winId()).toImage().copy(area);
+        const QImage drawn = log.viewport()->grab().toImage();
+        return shown.convertToFormat(QImage::Format_RGB32) == drawn.convertToFormat(QImage::Format_RGB32);
+    };
+    int next = 0;
+    const auto add = [&](int lines) {
+        for (int i = 0; i < lines; ++i)
+            log.LogRecData(CCommData("line " + std::to_string(next++), FMT_STRING));
+        return fresh();
+    };
+    QScrollBar *v = log.verticalScrollBar();
+    for (int lines : {3, 40, 0, 1, 2, 5, 1})
+        EXPECT_TRUE(add(lines)) << lines;
+
+    v->setValue(10); // the user looks further up while lines come
+    EXPECT_TRUE(add(3));
+    v->setValue(13);
+    log.SetSelection(14, 2, 16, 4);
+    EXPECT_TRUE(fresh());
+    v->setValue(v->maximum());
+    EXPECT_TRUE(add(2));
+
+    // A full scrollback: lines leave the top while the view stays at the end.
+    log.SetScrollbackBytes(log.MemoryBytes());
+    for (int lines : {1, 4, 30})
+        EXPECT_TRUE(add(lines)) << lines;
+
+    log.LogRecData(CCommData(std::string("between frames"), FMT_STRING));
+    log.viewport()->grab(); // a picture taken between frames is not what the screen shows
+    EXPECT_TRUE(fresh());
+    log.Clear();
+    EXPECT_TRUE(add(2));
 }
 
 TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
