@@ -71,6 +71,9 @@ struct Options
 {
     int rounds = 5;
     double seconds = 10;
+    // Fed at the same rate before the measured feed: a logger runs for hours, and what a program
+    // does only while its log is young (a scroll bar's handle still shrinking) is not its cost.
+    double warmupSeconds = 5;
     double drainSeconds = 4;
     double idleSeconds = 10;
     double tickMs = 1;
@@ -720,7 +723,7 @@ void PrintTable(const char *title, const std::vector<double> &rates, const std::
 }
 
 const char kUsage[] =
-    "Usage: peer_bench [--rounds N] [--seconds S] [--drain-seconds S] [--idle-seconds S]\n"
+    "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
@@ -743,6 +746,8 @@ Options ParseOptions(int argc, char **argv)
             options.rounds = std::max(1, std::atoi(next().c_str()));
         else if (arg == "--seconds")
             options.seconds = std::atof(next().c_str());
+        else if (arg == "--warmup")
+            options.warmupSeconds = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--drain-seconds")
             options.drainSeconds = std::atof(next().c_str());
         else if (arg == "--idle-seconds")
@@ -821,6 +826,8 @@ int main(int argc, char **argv)
                 if (pid < 0)
                     continue;
                 Sample sample;
+                if (options.warmupSeconds > 0)
+                    Feed(pty, rate, options.warmupSeconds, options.tickMs);
                 const long switches = ContextSwitches(pid);
                 const long before = CpuTicks(pid);
                 const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);

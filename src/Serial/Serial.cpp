@@ -249,6 +249,8 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             lineErrorCounts_ = ST_LineCounters();
             haveModem_ = false;
             modemMissingLogged_ = false;
+            noModemLines_.store(false);
+            noLineCounters_.store(false);
         }
         {
             const std::lock_guard<std::mutex> guard(rxLock_);

@@ -266,6 +266,11 @@ private:
     ST_ModemSnapshot modem_;
     bool haveModem_ = false;
     bool modemMissingLogged_ = false;
+    // The driver said it has no modem lines, or no line counters (a pseudo-terminal, some
+    // adapters): it is not asked again at every wake-up of the listener until the port is opened
+    // again.
+    mutable std::atomic<bool> noModemLines_{false};
+    mutable std::atomic<bool> noLineCounters_{false};
 
     std::mutex rxLock_;
     std::vector<uint8_t> rxBuffer_; // read from the line by WaitEvent, not yet by Read

@@ -233,6 +233,20 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     }
 }
 
+namespace {
+
+// True when the ioctl worked; a driver that does not know it at all is remembered in `missing`.
+bool Supported(int rc, std::atomic<bool> &missing)
+{
+    if (rc == 0)
+        return true;
+    if (errno == ENOTTY || errno == EINVAL)
+        missing.store(true);
+    return false;
+}
+
+} // namespace
+
 // Compares the driver's line counters with the last ones seen and turns the growth into event
 // and error bits. The caller holds lifeLock_ shared.
 bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
@@ -243,7 +257,7 @@ bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
         return true;
     }
     serial_icounter_struct c{};
-    if (ioctl(fd_.load(), TIOCGICOUNT, &c) != 0)
+    if (noLineCounters_.load() || !Supported(ioctl(fd_.load(), TIOCGICOUNT, &c), noLineCounters_))
         return false;
     *counters = ST_LineCounters{c.brk, c.frame, c.parity, c.overrun, c.buf_overrun};
     return true;
@@ -266,10 +280,10 @@ bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
         return true;
     }
     const int fd = fd_.load();
-    if (ioctl(fd, TIOCMGET, &snapshot->Lines) != 0)
+    if (noModemLines_.load() || !Supported(ioctl(fd, TIOCMGET, &snapshot->Lines), noModemLines_))
         return false;
     serial_icounter_struct c{};
-    if (ioctl(fd, TIOCGICOUNT, &c) == 0) {
+    if (!noLineCounters_.load() && Supported(ioctl(fd, TIOCGICOUNT, &c), noLineCounters_)) {
         snapshot->Cts = c.cts;
         snapshot->Dsr = c.dsr;
         snapshot->Ring = c.rng;

@@ -1,5 +1,6 @@
 #include "app/LogTime.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QTime>
 
@@ -61,6 +62,21 @@ bool HasHours(const QString &format)
     return false;
 }
 
+// QTime::currentTime looks the zone up (a look at the zone file) at every call, and a busy port
+// stamps many blocks a second. Zones change their offset only at the start of a minute, so the
+// local time of a minute's start is looked up once and the rest counted from it.
+QTime LocalTimeBefore(int64_t ageMs)
+{
+    static int64_t minuteStart = INT64_MIN; // ms since the epoch
+    static int minuteOfDay = 0;             // its local time, ms since midnight
+    const int64_t now = QDateTime::currentMSecsSinceEpoch() - ageMs;
+    if (now < minuteStart || now - minuteStart >= 60000) {
+        minuteStart = now - (now % 60000 + 60000) % 60000;
+        minuteOfDay = QDateTime::fromMSecsSinceEpoch(minuteStart).time().msecsSinceStartOfDay();
+    }
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>((minuteOfDay + (now - minuteStart)) % 86400000));
+}
+
 } // namespace
 
 QString LogTimeFormat(const QString &localeFormat)
@@ -74,7 +90,7 @@ std::string LogTimeText(int64_t ageMs)
     // Formatting through the locale costs microseconds, and a busy port logs many blocks a second.
     static int cachedSecond = -1;
     static std::string cachedText;
-    const QTime now = QTime::currentTime().addMSecs(static_cast<int>(-ageMs));
+    const QTime now = LocalTimeBefore(ageMs);
     const int second = now.msecsSinceStartOfDay() / 1000;
     if (second == cachedSecond)
         return cachedText;

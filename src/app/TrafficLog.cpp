@@ -25,9 +25,10 @@
 namespace {
 
 constexpr int kMargin = 3;
-// How often new lines are drawn at most: a log read by eye gains nothing from more, and every
-// frame costs a round of drawing and of handing the picture to the display.
-constexpr qint64 kFrameMs = 33;
+// How often new lines are drawn at most: twenty frames a second scroll a log smoothly enough to
+// read, and every frame costs a round of drawing and of handing the picture to the display (a
+// stream faster than a view can show redraws the whole view each frame).
+constexpr qint64 kFrameMs = 50;
 // A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
 // at once when it grows this long.
 constexpr int kHeldQuietMs = 100;
