@@ -1,8 +1,9 @@
 // Soak figures: the real window, offscreen, on a pseudo-terminal fed at 1 MB/s for a given time,
 // with millisecond time stamps on and one auto-send rule answering every block that begins with a
-// question. Every minute it prints the resident memory, the CPU the process used in that minute,
-// the longest GUI stall in that minute (how late a 10 ms timer fired), and what the log and the
-// received list hold. Once the log is full the resident memory must stay flat.
+// question. Every minute it prints the resident memory, the CPU the process used in that minute
+// (as a share of a core and per received megabyte), the longest GUI stall in that minute (how late a 10 ms
+// timer fired), and what the log and the received list hold. Once the log is full the resident memory must
+// stay flat.
 //
 //   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]
 //
@@ -188,8 +189,8 @@ int main(int argc, char **argv)
     std::printf("soak: %s at %.1f MB/s, millisecond stamps, scrollback %zu MiB, answering \"%s\"; "
                 "resident at start %.1f MB\n",
                 o.data.c_str(), kRate / 1e6, o.scrollbackMiB, kQuestion, startKb / 1024.0);
-    std::printf("%6s %10s %10s %8s %10s %12s %10s %10s %9s %9s\n", "minute", "rss MB", "+start MB", "cpu %",
-                "stall ms", "log lines", "log MB", "list MB", "questions", "answers");
+    std::printf("%6s %10s %10s %8s %9s %10s %12s %10s %10s %9s %9s\n", "minute", "rss MB", "+start MB",
+                "cpu %", "cpu s/MB", "stall ms", "log lines", "log MB", "list MB", "questions", "answers");
     std::fflush(stdout);
 
     std::atomic<bool> stop{false};
@@ -213,6 +214,7 @@ int main(int argc, char **argv)
 
     int period = 0;
     double cpuBefore = CpuSeconds();
+    int64_t receivedBefore = w.RecBytes();
     qint64 periodStart = clock.elapsed();
     QTimer report;
     report.setTimerType(Qt::PreciseTimer);
@@ -222,13 +224,17 @@ int main(int argc, char **argv)
         const qint64 now = clock.elapsed();
         const long kb = ResidentKb();
         const double minute = o.smoke ? period / 60.0 : period;
-        std::printf("%6.2f %10.1f %10.1f %8.1f %10lld %12d %10.1f %10.1f %9lld %9lld\n", minute, kb / 1024.0,
-                    (kb - startKb) / 1024.0, 100.0 * (cpu - cpuBefore) / ((now - periodStart) / 1000.0),
-                    static_cast<long long>(longestStall), log->LineCount(), log->MemoryBytes() / 1048576.0,
+        const double received = static_cast<double>(w.RecBytes() - receivedBefore) / 1e6;
+        std::printf("%6.2f %10.1f %10.1f %8.1f %9.3f %10lld %12d %10.1f %10.1f %9lld %9lld\n", minute,
+                    kb / 1024.0, (kb - startKb) / 1024.0,
+                    100.0 * (cpu - cpuBefore) / ((now - periodStart) / 1000.0),
+                    received > 0 ? (cpu - cpuBefore) / received : 0.0, static_cast<long long>(longestStall),
+                    log->LineCount(), log->MemoryBytes() / 1048576.0,
                     list->Entries().MemoryBytes() / 1048576.0, static_cast<long long>(questions.load()),
                     static_cast<long long>(answerBytes.load() / (sizeof kAnswer - 1)));
         std::fflush(stdout);
         cpuBefore = cpu;
+        receivedBefore = w.RecBytes();
         periodStart = now;
         longestStall = 0;
         if (static_cast<qint64>(period) * reportMs >= runMs)

@@ -29,6 +29,9 @@ constexpr int kMargin = 3;
 // read, and every frame costs a round of drawing and of handing the picture to the display (a
 // stream faster than a view can show redraws the whole view each frame).
 constexpr qint64 kFrameMs = 50;
+// A stream that brings more lines in a frame than the view holds can only be read once paused;
+// while it replaces the whole view at every frame, ten frames a second show it flowing.
+constexpr qint64 kFloodFrameMs = 100;
 // A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
 // at once when it grows this long.
 constexpr int kHeldQuietMs = 100;
@@ -426,8 +429,9 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     if (!m_repaintTimer.isActive()) {
         // A line that ends a quiet while is drawn in the same wake-up that brought it; a stream
         // is drawn once a frame, however many blocks it brings.
-        const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMs;
-        m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+        const qint64 frame = m_flooded ? kFloodFrameMs : kFrameMs;
+        const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : frame;
+        m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, frame - since)));
     }
 }
 
@@ -479,7 +483,7 @@ void TTrafficLog::FlushView()
     if (follow)
         bar->setValue(bar->maximum());
     bar->Hold(false);
-    UpdateChangedRows();
+    m_flooded = UpdateChangedRows();
 }
 
 int TTrafficLog::RowCount() const
@@ -517,12 +521,12 @@ void TTrafficLog::MoveRows(int rows)
     }
 }
 
-void TTrafficLog::UpdateChangedRows()
+bool TTrafficLog::UpdateChangedRows()
 {
     const int rows = RowCount();
     if (static_cast<int>(m_rowKeys.size()) != rows) {
         viewport()->update();
-        return;
+        return false;
     }
     const int top = verticalScrollBar()->value();
     // Lines that went from the top of a full log while the view stayed at its end moved the
@@ -534,8 +538,10 @@ void TTrafficLog::UpdateChangedRows()
             MoveRows(-static_cast<int>(found - m_rowKeys.begin()));
     }
     int from = -1;
+    int changedRows = 0;
     for (int row = 0; row <= rows; ++row) {
         const bool changed = row < rows && m_rowKeys[static_cast<size_t>(row)] != RowKey(top + row);
+        changedRows += changed;
         if (changed && from < 0)
             from = row;
         if (!changed && from >= 0) {
@@ -543,6 +549,7 @@ void TTrafficLog::UpdateChangedRows()
             from = -1;
         }
     }
+    return rows > 1 && changedRows == rows;
 }
 
 void TTrafficLog::scrollContentsBy(int dx, int dy)

@@ -174,13 +174,14 @@ private:
     // Moves what the viewport shows by whole rows (down when positive), on screen and in
     // m_rowKeys; the rows it uncovers are drawn afresh.
     void MoveRows(int rows);
-    // Draws the rows whose line is not the one they show.
-    void UpdateChangedRows();
+    // Draws the rows whose line is not the one they show; true when that is every row.
+    bool UpdateChangedRows();
     void ForgetRows();
 
     LogStore m_store;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;
+    bool m_flooded = false;   // the last frame had to draw every row
     QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
     QPoint m_dragPoint;
     int m_displayType = 0;

@@ -108,8 +108,8 @@ TEST_F(RecDataListTest, ListIsEmptiedWhenTheBoundIsPassed)
     EXPECT_EQ(Selected(), (std::vector<int>{0}));
 }
 
-// New rows join the selection as one run, also after the user picked rows of their own, and the
-// buttons follow the selection's size.
+// New rows join the selection as one run, also after the user picked rows of their own or while
+// the window was hidden, and the buttons follow the selection's size.
 TEST_F(RecDataListTest, NewRowsExtendTheSelectedRunAsOneRange)
 {
     for (const char *name : {"a", "b", "c", "d"})
@@ -127,6 +127,15 @@ TEST_F(RecDataListTest, NewRowsExtendTheSelectedRunAsOneRange)
     EXPECT_EQ(Rows(), 3);
     EXPECT_EQ(Cell(2, 0), "d");
     EXPECT_EQ(Selected(), (std::vector<int>{2}));
+
+    // Rows that come while the window is hidden join the run when it is shown.
+    window->hide();
+    window->AddRecData(Block({4}, "g"));
+    window->AddRecData(Block({5}, "h"));
+    window->show();
+    EXPECT_EQ(Selected(), (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(list->selectionModel()->selection().size(), 1);
+    EXPECT_TRUE(Button("btnDelete")->isEnabled());
 }
 
 // The editor holds on to its block: rows that arrive meanwhile move it, and when the list is

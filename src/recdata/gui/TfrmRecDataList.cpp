@@ -109,11 +109,21 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
         m_model->EndAppend();
     }
     const int pos = m_entries.Count() - 1;
-    JoinSelection(pos);
-    // Scrolling lays the whole view out again; while the window is hidden that cost would be paid
-    // for every block of a fast stream, so the newest row is brought into view when it is shown.
-    if (isVisible())
+    // Selecting and scrolling cost far more than the row itself; while the window is hidden that
+    // would be paid for every block of a fast stream, so the rows joined to the selection since,
+    // and the newest row's place in view, wait until it is shown.
+    if (emptying)
+        m_unjoinedFirst = m_unjoinedLast = -1;
+    if (isVisible()) {
+        JoinSelection(pos, pos);
         lsvRecData->scrollTo(m_model->index(pos, 0));
+    } else if (m_unjoinedLast >= 0 && m_unjoinedLast == pos - 1) {
+        m_unjoinedLast = pos;
+    } else {
+        if (m_unjoinedFirst >= 0)
+            JoinSelection(m_unjoinedFirst, m_unjoinedLast);
+        m_unjoinedFirst = m_unjoinedLast = pos;
+    }
     ScheduleFlush(!emptying);
     m_unflushedBytes += static_cast<size_t>(item.GetLength());
     if (m_unflushedBytes >= kFlushBytes)
@@ -122,6 +132,7 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
 
 void TfrmRecDataList::ClearRecData()
 {
+    m_unjoinedFirst = m_unjoinedLast = -1;
     m_model->BeginReset();
     m_entries.Clear();
     m_model->EndReset();
@@ -131,6 +142,7 @@ void TfrmRecDataList::ClearRecData()
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
 {
+    m_unjoinedFirst = m_unjoinedLast = -1;
     m_model->BeginReset();
     const bool loaded = m_entries.Load(path);
     m_model->EndReset();
@@ -154,26 +166,29 @@ void TfrmRecDataList::SaveRecData(const std::string &path)
 void TfrmRecDataList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (m_unjoinedFirst >= 0)
+        JoinSelection(m_unjoinedFirst, m_unjoinedLast);
+    m_unjoinedFirst = m_unjoinedLast = -1;
     if (const int rows = m_model->rowCount(); rows > 0)
         lsvRecData->scrollTo(m_model->index(rows - 1, 0));
     UpdateButtons();
 }
 
-void TfrmRecDataList::JoinSelection(int pos)
+void TfrmRecDataList::JoinSelection(int first, int lastRow)
 {
     QItemSelectionModel *selection = lsvRecData->selectionModel();
     QItemSelection ranges = selection->selection();
-    const QModelIndex last = m_model->index(pos, 2);
+    const QModelIndex last = m_model->index(lastRow, 2);
     bool joined = false;
     for (QItemSelectionRange &range : ranges) {
-        if (range.bottom() == pos - 1) {
+        if (range.bottom() == first - 1) {
             range = QItemSelectionRange(m_model->index(range.top(), 0), last);
             joined = true;
             break;
         }
     }
     if (!joined)
-        ranges.append(QItemSelectionRange(m_model->index(pos, 0), last));
+        ranges.append(QItemSelectionRange(m_model->index(first, 0), last));
     selection->select(ranges, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 

@@ -47,8 +47,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Adds the row to the selection, as one range with the rows selected right above it.
-    void JoinSelection(int pos);
+    // Adds rows first..last to the selection, as one range with the rows selected right above.
+    void JoinSelection(int first, int last);
     void SelectOnly(int pos);
     // Selected rows counted from the selection's ranges, without listing them.
     int SelectedCount(int *first) const;
@@ -69,6 +69,9 @@ private:
     CRecDataList m_entries;
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;
+    // Rows appended while the window was hidden, to be joined to the selection when it is shown.
+    int m_unjoinedFirst = -1;
+    int m_unjoinedLast = -1;
     bool m_dirty = false;
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
