@@ -67,10 +67,12 @@ bool HasHours(const QString &format)
 // local time of a minute's start is looked up once and the rest counted from it.
 QTime LocalTimeBefore(int64_t ageMs)
 {
-    static int64_t minuteStart = INT64_MIN; // ms since the epoch
-    static int minuteOfDay = 0;             // its local time, ms since midnight
+    static bool known = false;
+    static int64_t minuteStart = 0; // ms since the epoch
+    static int minuteOfDay = 0;     // its local time, ms since midnight
     const int64_t now = QDateTime::currentMSecsSinceEpoch() - ageMs;
-    if (now < minuteStart || now - minuteStart >= 60000) {
+    if (!known || now < minuteStart || now - minuteStart >= 60000) {
+        known = true;
         minuteStart = now - (now % 60000 + 60000) % 60000;
         minuteOfDay = QDateTime::fromMSecsSinceEpoch(minuteStart).time().msecsSinceStartOfDay();
     }
