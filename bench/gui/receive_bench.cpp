@@ -5,16 +5,21 @@
 //  - how long after a short message arrives its block reaches the window (an answer rule with no
 //    delay answers that much later);
 //  - CPU time per received megabyte at 11.5 KB/s, 100 KB/s and 1 MB/s, and the resident memory
-//    each received byte adds.
-// Prints figures; it is not a test and asserts only that no byte was lost. `--smoke` runs every
-// part briefly, for a check that the bench still works rather than for figures.
+//    each received byte adds;
+//  - the wake-ups with the port open and nothing arriving, which must be none.
+// Prints figures; it is not a test and asserts only that no byte was lost and that an idle port
+// stays idle. `--smoke` runs every part briefly, for a check that the bench still works rather
+// than for figures.
 #include "../benchsupport.h"
 #include "app/MainWindow.h"
 #include "app/TrafficLog.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -268,6 +273,44 @@ int StallRun(bool withList, double seconds)
     return all ? 0 : 1;
 }
 
+long ContextSwitches()
+{
+    long switches = 0;
+    QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.contains("ctxt_switches:"))
+                switches += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+    }
+    return switches;
+}
+
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A port left open all day with nothing arriving must cost nothing: the wake-ups of every thread
+// over a quiet while, less the one that ends the wait, are to be none.
+int IdleRun(int ms)
+{
+    Pty pty;
+    TfrmMain w;
+    w.OpenLink(LinkTo(pty.path));
+    RunFor(500); // what opening started (the counters' refresh) comes to its end
+    const long before = ContextSwitches();
+    RunFor(ms);
+    const long wakeups = ContextSwitches() - before - 1;
+    std::printf("idle: %ld wake-ups in %.1f s with the port open and nothing arriving%s\n", wakeups,
+                ms / 1000.0, wakeups > 0 ? "; NOT IDLE" : "");
+    return wakeups > 0 ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -287,6 +330,7 @@ int main(int argc, char **argv)
         failures += StallRun(withList, smoke ? 0.3 : 3);
     }
     failures += LatencyRun(smoke ? 3 : 30);
+    failures += IdleRun(smoke ? 1000 : 5000);
     for (const double rate : {11.52e3, 100e3, 1e6})
         failures += CpuRun(rate, seconds);
     return failures;

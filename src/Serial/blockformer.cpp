@@ -46,14 +46,14 @@ std::optional<CBlockFormer::Clock::time_point> CBlockFormer::Deadline() const
 {
     if (!m_open)
         return std::nullopt;
-    const Clock::time_point readEnd = m_readStart + kGap;
-    // A read whose end only starts the next one needs no wake-up of its own: the next Feed or
-    // Expire ends it at its time all the same. The block can end no sooner than a gap after the
-    // last byte, which is never before the read's end.
-    if (m_readCount > 0 && m_readFirst != 0 && m_block.bytes.size() < kBlockLimit &&
-        readEnd < m_block.begin + kBudget)
-        return m_lastByte + kGap;
-    return m_readCount > 0 ? readEnd : m_lastByte + kGap;
+    // A read's end needs no wake-up of its own unless it ends the block for a reason the caller
+    // must not wait for (a frame's leading zero, a full block): the next Feed, or the Expire a
+    // gap after the last byte (never before the read's end), ends it at its time all the same.
+    // A block that has only grown old is cut where it always was; it reaches the caller with
+    // the next bytes, which a stream that never pauses brings soon.
+    if (m_readCount > 0 && (m_readFirst == 0 || m_block.bytes.size() >= kBlockLimit))
+        return m_readStart + kGap;
+    return m_lastByte + kGap;
 }
 
 void CBlockFormer::EndRead(Clock::time_point at)

@@ -35,8 +35,9 @@ public:
     void Feed(const uint8_t *data, size_t length, Clock::time_point now);
     // Time has reached `now` with no byte since the last Feed.
     void Expire(Clock::time_point now);
-    // When Expire may end a block; none while no block is open. Expire called then, and at each
-    // Feed, cuts exactly as if it were called at every moment.
+    // The latest time for the next Expire: a gap after the last byte, or the end of a read that
+    // cuts the block at a frame's leading zero or at the size bound; none while no block is open.
+    // Expire called then, and at each Feed, cuts exactly as if it were called at every moment.
     std::optional<Clock::time_point> Deadline() const;
     bool Open() const { return m_open; }
 

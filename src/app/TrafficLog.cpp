@@ -105,15 +105,24 @@ size_t Utf8Offset(const char *text, size_t length, int column)
 class LogScrollBar : public QScrollBar
 {
 public:
-    using QScrollBar::QScrollBar;
+    explicit LogScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
+    {
+        m_settle.setSingleShot(true);
+        m_settle.setInterval(200);
+        connect(&m_settle, &QTimer::timeout, this, [this] {
+            if (Look() != m_painted)
+                update();
+        });
+    }
 
     // While held, changes only wait: a flush moves the range and then the value, and the bar
-    // in between (no longer at its end) is never seen.
+    // in between (no longer at its end) is never seen. What new lines change is drawn five
+    // times a second at most: the handle of a young log shrinks by a pixel every few lines.
     void Hold(bool on)
     {
         m_held = on;
-        if (!on && Look() != m_painted)
-            update();
+        if (!on && Look() != m_painted && !m_settle.isActive())
+            m_settle.start();
     }
 
 protected:
@@ -151,6 +160,7 @@ private:
 
     Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
     bool m_held = false;
+    QTimer m_settle;
 };
 
 } // namespace
