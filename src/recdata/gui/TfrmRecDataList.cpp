@@ -113,16 +113,12 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
     // would be paid for every block of a fast stream, so the rows joined to the selection since,
     // and the newest row's place in view, wait until it is shown.
     if (emptying)
-        m_unjoinedFirst = m_unjoinedLast = -1;
+        m_unjoinedFirst = -1;
     if (isVisible()) {
         JoinSelection(pos, pos);
         lsvRecData->scrollTo(m_model->index(pos, 0));
-    } else if (m_unjoinedLast >= 0 && m_unjoinedLast == pos - 1) {
-        m_unjoinedLast = pos;
-    } else {
-        if (m_unjoinedFirst >= 0)
-            JoinSelection(m_unjoinedFirst, m_unjoinedLast);
-        m_unjoinedFirst = m_unjoinedLast = pos;
+    } else if (m_unjoinedFirst < 0) {
+        m_unjoinedFirst = pos;
     }
     ScheduleFlush(!emptying);
     m_unflushedBytes += static_cast<size_t>(item.GetLength());
@@ -132,7 +128,7 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
 
 void TfrmRecDataList::ClearRecData()
 {
-    m_unjoinedFirst = m_unjoinedLast = -1;
+    m_unjoinedFirst = -1;
     m_model->BeginReset();
     m_entries.Clear();
     m_model->EndReset();
@@ -142,7 +138,7 @@ void TfrmRecDataList::ClearRecData()
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
 {
-    m_unjoinedFirst = m_unjoinedLast = -1;
+    m_unjoinedFirst = -1;
     m_model->BeginReset();
     const bool loaded = m_entries.Load(path);
     m_model->EndReset();
@@ -166,10 +162,11 @@ void TfrmRecDataList::SaveRecData(const std::string &path)
 void TfrmRecDataList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_unjoinedFirst >= 0)
-        JoinSelection(m_unjoinedFirst, m_unjoinedLast);
-    m_unjoinedFirst = m_unjoinedLast = -1;
-    if (const int rows = m_model->rowCount(); rows > 0)
+    const int rows = m_model->rowCount();
+    if (m_unjoinedFirst >= 0 && m_unjoinedFirst < rows)
+        JoinSelection(m_unjoinedFirst, rows - 1);
+    m_unjoinedFirst = -1;
+    if (rows > 0)
         lsvRecData->scrollTo(m_model->index(rows - 1, 0));
     UpdateButtons();
 }

@@ -69,9 +69,9 @@ private:
     CRecDataList m_entries;
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;
-    // Rows appended while the window was hidden, to be joined to the selection when it is shown.
+    // The first of the rows appended while the window was hidden (they run to the last row), to
+    // be joined to the selection when it is shown; -1 when none.
     int m_unjoinedFirst = -1;
-    int m_unjoinedLast = -1;
     bool m_dirty = false;
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
