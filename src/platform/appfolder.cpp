@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,11 @@ std::string StripTrailingSlash(std::string dir)
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
     return dir;
+}
+
+std::string FileIn(const std::string &dir, const std::string &name)
+{
+    return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
 } // namespace
@@ -74,6 +80,25 @@ std::string AppFolder()
 
 std::string AppFilePath(const std::string &name)
 {
-    const std::string dir = AppFolder();
-    return dir == "/" ? "/" + name : dir + "/" + name;
+    return FileIn(AppFolder(), name);
+}
+
+std::string RememberedAppFilePath(const std::string &name)
+{
+    // AppFolder reads these and nothing else that can change while the program runs.
+    static std::mutex lock;
+    static std::string decidedBy;
+    static std::string folder;
+    std::string now;
+    for (const char *variable : {"KESTRUM_HOME", "XDG_DATA_HOME", "HOME"}) {
+        const char *value = std::getenv(variable);
+        now += value ? value : "";
+        now += '\0';
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    if (folder.empty() || now != decidedBy) {
+        folder = AppFolder();
+        decidedBy = std::move(now);
+    }
+    return FileIn(folder, name);
 }

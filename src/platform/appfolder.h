@@ -13,6 +13,9 @@ std::string AppFolderFor(const std::string &executable);
 
 // AppFolder() + "/" + name.
 std::string AppFilePath(const std::string &name);
+// The same for a path asked for many times a second (the diagnostic log's): the folder is looked
+// for (and made) again only when the environment that decides it has changed.
+std::string RememberedAppFilePath(const std::string &name);
 
 // The running executable's full path, or the empty text when it cannot be found.
 std::string ExecutablePath();

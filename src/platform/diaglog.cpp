@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -80,23 +79,7 @@ OpenLog &Log()
 
 std::string DiagLogPath()
 {
-    // Asked for at every line the listener writes, many a second on a busy line: the folder is
-    // looked for (and made) again only when what decides it has changed.
-    static std::mutex lock;
-    static std::string decidedBy;
-    static std::string path;
-    std::string now;
-    for (const char *name : {"KESTRUM_HOME", "XDG_DATA_HOME", "HOME"}) {
-        const char *value = std::getenv(name);
-        now += value ? value : "";
-        now += '\0';
-    }
-    const std::lock_guard<std::mutex> guard(lock);
-    if (path.empty() || now != decidedBy) {
-        path = AppFilePath("kestrum.log");
-        decidedBy = std::move(now);
-    }
-    return path;
+    return RememberedAppFilePath("kestrum.log");
 }
 
 void AppendLogLine(const std::string &path, const std::string &text)
