@@ -659,6 +659,23 @@ struct Bench
         if (in >> owner && owner == pid)
             unlink(lock.c_str());
     }
+
+    // Runs `measure(client, pty, pid)` for each client, each started on a new pty with a new home
+    // and ended after; round `round` begins `round` places further down the list, so no program
+    // always runs first. A client that does not start is passed over.
+    template <class Measure> void EachStarted(const std::vector<Client> &clients, int round, Measure measure)
+    {
+        for (size_t i = 0; i < clients.size(); ++i) {
+            const Client client = clients[(i + static_cast<size_t>(round)) % clients.size()];
+            Pty pty;
+            fs::path home;
+            const pid_t pid = Start(client, pty, home);
+            if (pid < 0)
+                continue;
+            measure(client, pty, pid);
+            Finish(pid, pty);
+        }
+    }
 };
 
 struct Sample
@@ -818,13 +835,7 @@ int main(int argc, char **argv)
     std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
     for (int round = 0; options.feed && round < options.rounds; ++round) {
         for (double rate : options.rates) {
-            for (size_t i = 0; i < clients.size(); ++i) {
-                const Client client = clients[(i + static_cast<size_t>(round)) % clients.size()];
-                Pty pty;
-                fs::path home;
-                const pid_t pid = bench.Start(client, pty, home);
-                if (pid < 0)
-                    continue;
+            bench.EachStarted(clients, round, [&](Client client, const Pty &pty, pid_t pid) {
                 Sample sample;
                 if (options.warmupSeconds > 0)
                     Feed(pty, rate, options.warmupSeconds, options.tickMs);
@@ -837,7 +848,6 @@ int main(int argc, char **argv)
                              static_cast<double>(ticksPerSecond) / fed.wallSeconds;
                 sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
                 sample.lagMs = fed.maxLagMs;
-                Bench::Finish(pid, pty);
                 cpu[{rate, client}].push_back(sample.cpu);
                 rss[{rate, client}].push_back(sample.rssMb);
                 lag[{rate, client}].push_back(sample.lagMs);
@@ -847,7 +857,7 @@ int main(int argc, char **argv)
                              "wake-ups/s  (%zu bytes)\n",
                              round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb,
                              sample.lagMs, sample.wakeups, fed.written);
-            }
+            });
         }
     }
     if (options.feed) {
@@ -863,19 +873,12 @@ int main(int argc, char **argv)
             chosen({Client::Cat, Client::Cutecom, Client::Gtkterm, Client::KestrumHex});
         std::map<Client, std::vector<double>> rates;
         for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
-            for (size_t i = 0; i < drainers.size(); ++i) {
-                const Client client = drainers[(i + static_cast<size_t>(round)) % drainers.size()];
-                Pty pty;
-                fs::path home;
-                const pid_t pid = bench.Start(client, pty, home);
-                if (pid < 0)
-                    continue;
+            bench.EachStarted(drainers, round, [&](Client client, const Pty &pty, pid_t) {
                 const double rate = Flood(pty, options.drainSeconds);
-                Bench::Finish(pid, pty);
                 rates[client].push_back(rate);
                 std::fprintf(stderr, "drain round %d  %-13s %8.1f MB/s\n", round + 1, Name(client),
                              rate / 1e6);
-            }
+            });
         }
         const double cat = Median(rates[Client::Cat]);
         std::printf(
@@ -891,21 +894,16 @@ int main(int argc, char **argv)
         std::printf("\nWake-ups with the port open and nothing arriving, over %g s (context switches of "
                     "all threads)\n\n| client | wake-ups | per second |\n|---|---|---|\n",
                     options.idleSeconds);
-        for (Client client :
-             chosen({Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm})) {
-            Pty pty;
-            fs::path home;
-            const pid_t pid = bench.Start(client, pty, home);
-            if (pid < 0)
-                continue;
+        const std::vector<Client> idlers =
+            chosen({Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm});
+        bench.EachStarted(idlers, 0, [&](Client client, const Pty &, pid_t pid) {
             const long before = ContextSwitches(pid);
             Pause(options.idleSeconds);
             const long wakeups = ContextSwitches(pid) - before;
-            Bench::Finish(pid, pty);
             std::printf("| %s | %ld | %.1f |\n", Name(client), wakeups,
                         static_cast<double>(wakeups) / options.idleSeconds);
             std::fflush(stdout);
-        }
+        });
     }
 
     Stop(bench.xserver);
