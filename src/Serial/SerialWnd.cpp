@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 #include <condition_variable>
+#include <optional>
 
 namespace {
 
@@ -21,6 +22,7 @@ struct CSerialWnd::Inbox
         uint16_t errors = 0;
         ST_LineCounters errorCounts;
         long code = 0;
+        CBlockFormer::Clock::time_point queuedAt;
     };
 
     void Push(const std::shared_ptr<Inbox> &self, Item item)
@@ -30,12 +32,49 @@ struct CSerialWnd::Inbox
             if (closed)
                 return;
             queuedBytes += item.block.bytes.size();
+            item.queuedAt = CBlockFormer::Clock::now();
+            const bool hold =
+                item.kind == Item::Block && queuedBytes < kHeldBytesLimit && item.queuedAt < holdUntil;
             items.push_back(std::move(item));
             if (posted)
                 return;
+            if (hold) {
+                held = true;
+                return;
+            }
+            held = false;
             posted = true;
         }
         Post(self);
+    }
+    // Hands over what a hold kept once its time has come (`now` at or past holdUntil).
+    void PostHeld(const std::shared_ptr<Inbox> &self, CBlockFormer::Clock::time_point now)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!held || posted || now < holdUntil)
+                return;
+            held = false;
+            posted = true;
+        }
+        Post(self);
+    }
+    // Takes the hold's blocks on the owner thread at once; false when none wait for it.
+    bool TakeHeld()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!held || posted)
+            return false;
+        held = false;
+        posted = true;
+        return true;
+    }
+    std::optional<CBlockFormer::Clock::time_point> HeldUntil()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!held || posted)
+            return std::nullopt;
+        return holdUntil;
     }
     void Post(const std::shared_ptr<Inbox> &self)
     {
@@ -87,6 +126,8 @@ struct CSerialWnd::Inbox
     std::deque<Item> items;
     size_t queuedBytes = 0;
     bool posted = false; // a drain is on its way to the owner thread
+    bool held = false;   // blocks wait for holdUntil, and nothing is posted for them yet
+    CBlockFormer::Clock::time_point holdUntil;
     bool closed = false;
     bool stopping = false;
     bool holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
@@ -251,7 +292,16 @@ void CSerialWnd::OnPortLost(long code)
 
 uint32_t CSerialWnd::NextWaitMs()
 {
-    const std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
+    std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
+    std::shared_ptr<Inbox> inbox;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+    }
+    if (inbox) {
+        if (const auto held = inbox->HeldUntil(); held && (!deadline || *held < *deadline))
+            deadline = held;
+    }
     if (!deadline)
         return INFINITE;
     const auto left = *deadline - CBlockFormer::Clock::now();
@@ -269,8 +319,46 @@ void CSerialWnd::OnWaitExpired()
         const std::lock_guard<std::mutex> guard(targetLock_);
         inbox = inbox_;
     }
-    if (inbox)
+    if (inbox) {
         QueueFinished(inbox);
+        inbox->PostHeld(inbox, CBlockFormer::Clock::now());
+    }
+}
+
+void CSerialWnd::HoldBlocksFor(uint32_t ms)
+{
+    std::shared_ptr<Inbox> inbox;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+    }
+    if (!inbox)
+        return;
+    const auto now = CBlockFormer::Clock::now();
+    {
+        // A hold made longer is seen by the listener at the end of its current wait; one made
+        // shorter or ended hands over at once what it kept.
+        const std::lock_guard<std::mutex> guard(inbox->lock);
+        const auto until = now + std::chrono::milliseconds(ms);
+        const bool sooner = until < inbox->holdUntil;
+        inbox->holdUntil = until;
+        if (!sooner)
+            return;
+    }
+    inbox->PostHeld(inbox, CBlockFormer::Clock::time_point::max());
+}
+
+bool CSerialWnd::TakeHeldBlocks()
+{
+    std::shared_ptr<Inbox> inbox;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+    }
+    if (!inbox || !inbox->TakeHeld())
+        return false;
+    Drain(inbox);
+    return true;
 }
 
 void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
@@ -301,6 +389,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
         }
     }
     QueueFinished(inbox);
+    inbox->PostHeld(inbox, CBlockFormer::Clock::now());
     // Breaks, line errors and modem changes follow the blocks finished before them.
     const uint16_t others = static_cast<uint16_t>(events & ~EV_RXCHAR);
     if ((others != 0 || errors != 0) && tell && !Stopping()) {
@@ -366,6 +455,9 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
         }
         switch (item.kind) {
         case Inbox::Item::Block:
+            item.block.waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      CBlockFormer::Clock::now() - item.queuedAt)
+                                      .count();
             inbox->onBlock(item.block);
             break;
         case Inbox::Item::Event:

@@ -37,6 +37,8 @@ struct CReceivedBlock
     std::vector<uint8_t> bytes;
     int64_t beginMs = 0;
     int64_t endMs = 0;
+    // How long the block waited for the owner thread after it was complete (a hold included).
+    int64_t waitedMs = 0;
 };
 
 class CSerialWnd : public CSerialEx
@@ -62,6 +64,15 @@ public:
     static constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
     // The listener has stopped reading at the bound and waits for the owner thread (block mode).
     bool ReadingHeld();
+
+    // Block mode, owner thread: blocks finished within `ms` from now wait in the queue rather than
+    // wake the owner thread one by one; TakeHeldBlocks hands them over. They go by themselves when
+    // the time is up, when kHeldBytesLimit bytes wait, or with an event or the loss of the port,
+    // which keep their place behind them. 0 ends a hold and hands over what waits.
+    void HoldBlocksFor(uint32_t ms);
+    // False when no block waited for the hold's end.
+    bool TakeHeldBlocks();
+    static constexpr size_t kHeldBytesLimit = 1024 * 1024;
 
 protected:
     void OnEvent(uint16_t events, uint16_t errors) override;

@@ -74,7 +74,7 @@ public:
 
     // The traffic log and its view commands.
     void UpdateViewState();
-    void LogRecData(const CCommData &item);
+    void LogRecData(const CCommData &item, int64_t ageMs = 0);
     void LogSendData(const CCommData &item);
     int CurDisplayType() const { return m_curDisplayType; }
     bool ShowTime() const { return m_showTime; }
@@ -195,8 +195,8 @@ private:
 
     // What the session reports (ISessionView).
     bool LogsSends() const override { return m_showSendData.load(); }
-    std::string ReceivedBlockName() override;
-    void SessionReceived(const CCommData &block) override;
+    std::string ReceivedBlockName(int64_t ageMs) override;
+    void SessionReceived(const CCommData &block, int64_t ageMs) override;
     void SessionEvent(uint32_t eventWord, bool loss) override;
     void SessionSendWaiting() override;
     void SessionSendDone(const ST_SendReport &report) override;
@@ -305,6 +305,9 @@ private:
     void ScheduleRecCount();
     QTimer *m_counterTimer = nullptr;
     bool m_recCountShown = true;
+    // While the log is on screen, the blocks of a stream come to the window once a frame.
+    void PaceBlocks();
+    QTimer *m_blockTick = nullptr;
 
     // The two-port monitor.
     void mnuOpMonitorClick();

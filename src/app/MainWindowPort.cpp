@@ -298,17 +298,47 @@ void TfrmMain::OnRecBlock(CReceivedBlock &block)
     m_session->OnBlock(block);
 }
 
-std::string TfrmMain::ReceivedBlockName()
+std::string TfrmMain::ReceivedBlockName(int64_t ageMs)
 {
-    return LogTimeText();
+    return LogTimeText(ageMs);
 }
 
-void TfrmMain::SessionReceived(const CCommData &block)
+void TfrmMain::SessionReceived(const CCommData &block, int64_t ageMs)
 {
     ScheduleRecCount();
     AddRecData(block);
-    LogRecData(block);
+    LogRecData(block, ageMs);
     FeedPlot(block);
+    PaceBlocks();
+}
+
+void TfrmMain::PaceBlocks()
+{
+    // A block that ends a quiet while comes and is drawn at once. The blocks that follow it within
+    // a frame would only be drawn at the frame's end anyway: they wait in the port's queue and
+    // come together then, so a stream wakes the window once a frame rather than once a block.
+    // A hidden window keeps the blocks coming one by one, as nothing paces it.
+    if (!isVisible() || isMinimized() || !m_session->IsOpen())
+        return;
+    if (m_blockTick == nullptr) {
+        m_blockTick = new QTimer(this);
+        m_blockTick->setSingleShot(true);
+        m_blockTick->setTimerType(Qt::PreciseTimer);
+        connect(m_blockTick, &QTimer::timeout, this, [this] {
+            // Blocks taken here start the next frame's wait (PaceBlocks); none means the stream
+            // paused, and the next block comes at once.
+            if (!m_session->TakeHeldBlocks())
+                m_session->HoldBlocksFor(0);
+            ui.edData->FlushIfDue();
+        });
+    }
+    if (m_blockTick->isActive())
+        return;
+    // The port hands them over by itself a while after the frame, should this window be late.
+    constexpr int kLateMs = 25;
+    const int frame = ui.edData->FrameMs();
+    m_blockTick->start(frame);
+    m_session->HoldBlocksFor(static_cast<uint32_t>(frame + kLateMs));
 }
 
 void TfrmMain::ScheduleRecCount()

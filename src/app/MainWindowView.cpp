@@ -95,10 +95,10 @@ void TfrmMain::UpdateViewState()
     }
 }
 
-void TfrmMain::LogRecData(const CCommData &item)
+void TfrmMain::LogRecData(const CCommData &item, int64_t ageMs)
 {
     CheckReceivedChecksum(item);
-    ui.edData->LogRecData(item);
+    ui.edData->LogRecData(item, ageMs);
 }
 
 void TfrmMain::LogSendData(const CCommData &item)

@@ -274,15 +274,17 @@ uint8_t TTrafficLog::TakeReceivedMark(size_t length)
     return mark;
 }
 
-void TTrafficLog::LogRecData(const CCommData &item)
+void TTrafficLog::LogRecData(const CCommData &item, int64_t ageMs)
 {
     m_receivedBytes += static_cast<uint64_t>(item.GetLength());
+    m_receivedAgeMs = std::max<int64_t>(0, ageMs);
     if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
         LogReceivedLines(item);
-        return;
+    } else {
+        m_heldCr = false;
+        Log(LogDirection::Received, item);
     }
-    m_heldCr = false;
-    Log(LogDirection::Received, item);
+    m_receivedAgeMs = 0;
 }
 
 // A CR at the end of the bytes so far waits for the next byte: an LF there belongs to its break.
@@ -317,7 +319,7 @@ void TTrafficLog::LogReceivedLines(const CCommData &item)
         start = i + 1;
     }
     m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(start));
-    m_heldAtMs = SteadyMs();
+    m_heldAtMs = SteadyMs() - m_receivedAgeMs;
     if (m_held.size() >= kLongestHeld)
         ShowHeldLine();
     else if (!m_held.empty())
@@ -384,7 +386,7 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     if (givenStamp)
         stamp = *givenStamp;
     else if (m_showTime)
-        stamp = m_timeSource(0);
+        stamp = m_timeSource(direction == LogDirection::Received ? m_receivedAgeMs : 0);
     const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
     const uint8_t *shown = bytes;
@@ -479,6 +481,20 @@ void TTrafficLog::ShowLine(int line)
     QScrollBar *v = verticalScrollBar();
     if (line < v->value() || line >= v->value() + VisibleLineCount())
         v->setValue(std::max(0, line - VisibleLineCount() / 2));
+}
+
+int TTrafficLog::FrameMs() const
+{
+    return static_cast<int>(m_flooded ? kFloodFrameMs : kFrameMs);
+}
+
+void TTrafficLog::FlushIfDue()
+{
+    // Timers of one period drift apart by a millisecond or two; a frame that close is drawn in
+    // this wake-up rather than in one of its own.
+    constexpr int kCloseMs = 5;
+    if (m_repaintTimer.isActive() && m_repaintTimer.remainingTime() <= kCloseMs)
+        FlushView();
 }
 
 void TTrafficLog::FlushView()

@@ -52,7 +52,8 @@ public:
     void SetAnsi(LogAnsi ansi);
     LogAnsi Ansi() const { return m_ansi; }
 
-    void LogRecData(const CCommData &item); // "Rec  :" line
+    // "Rec  :" line; its stamp is `ageMs` before now (the block waited that long for the view).
+    void LogRecData(const CCommData &item, int64_t ageMs = 0);
     // Received bytes are numbered from 0 in the order LogRecData was given them. The log line that
     // holds byte `position` (the line ending there or, with split lines, the line it ends) gets
     // `mark` (see LogMark), the stronger one when it gets several. A mark for a byte that is
@@ -68,6 +69,11 @@ public:
     // whether time is shown or not.
     void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
     void Clear();
+    // How often new lines are drawn at most now: a stream whose blocks come together once a frame
+    // costs one wake-up a frame.
+    int FrameMs() const;
+    // Draws the new lines now when their frame is due within a few milliseconds.
+    void FlushIfDue();
 
     // The log keeps this much logged data (default 256 MiB); older lines go, and a marker line
     // at the top says how many.
@@ -196,9 +202,10 @@ private:
     std::deque<std::pair<uint64_t, uint8_t>> m_receivedMarks;
 
     bool m_splitLines = false;
-    Bytes m_held;           // a received line whose end has not come yet
-    bool m_heldCr = false;  // a line ending in CR was shown: an LF next is the rest of its break
-    int64_t m_heldAtMs = 0; // steady clock, when the held line last grew
+    Bytes m_held;                // a received line whose end has not come yet
+    bool m_heldCr = false;       // a line ending in CR was shown: an LF next is the rest of its break
+    int64_t m_heldAtMs = 0;      // steady clock, when the held line last grew
+    int64_t m_receivedAgeMs = 0; // of the received block being logged
     QTimer m_heldTimer;
 
     bool m_utf8 = false;

@@ -204,6 +204,7 @@ bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_Tr
 {
     if (!IsOpen() || m_transfer)
         return false;
+    EndBlockHold();
     auto transfer = std::make_shared<Transfer>(*m_port, std::move(files), options);
     Transfer *shared = transfer.get();
     // Every report is on its way before the end's, so the owner still holds the transfer when
@@ -306,10 +307,29 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     m_recBytes += static_cast<int64_t>(block.bytes.size());
     m_recBlocks += 1;
     CCommData item(std::move(block.bytes), FMT_STRING);
-    item.SetName(m_view.ReceivedBlockName());
+    item.SetName(m_view.ReceivedBlockName(block.waitedMs));
     if (running)
         m_autoSend.PushRec(item);
-    m_view.SessionReceived(item);
+    m_view.SessionReceived(item, block.waitedMs);
+}
+
+void CPortSession::HoldBlocksFor(uint32_t ms)
+{
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer)
+        ms = 0;
+    m_port->HoldBlocksFor(ms);
+}
+
+bool CPortSession::TakeHeldBlocks()
+{
+    return m_port->TakeHeldBlocks();
+}
+
+// What a hold kept came before the run or the transfer, and goes to the view as it would have.
+void CPortSession::EndBlockHold()
+{
+    m_port->TakeHeldBlocks();
+    m_port->HoldBlocksFor(0);
 }
 
 // Line errors and a listener held by a full queue are counted before the view hears of them.
@@ -328,6 +348,7 @@ void CPortSession::StartAutoSend()
 {
     if (m_autoSend.AutoSendState != AUTOSEND_STOPPED)
         return;
+    EndBlockHold();
     // The previous run's threads have ended before this run's state is set up, so none of them
     // can take the new run's Begin.
     m_engine->Stop();

@@ -48,10 +48,11 @@ public:
     virtual ~ISessionView() = default;
     // Any thread: whether a send handed in now is to be logged.
     virtual bool LogsSends() const = 0;
-    // The rest on the owner thread. The name a received block is given.
-    virtual std::string ReceivedBlockName() = 0;
+    // The rest on the owner thread. The name a received block is given; `ageMs` is how long ago
+    // the block was handed over (it may have waited for a frame, see HoldBlocksFor).
+    virtual std::string ReceivedBlockName(int64_t ageMs) = 0;
     // A block, already counted (and queued for the engine while it runs).
-    virtual void SessionReceived(const CCommData &block) = 0;
+    virtual void SessionReceived(const CCommData &block, int64_t ageMs) = 0;
     // Any other event: event bits low, line error bits high. `loss` when it added to InboundLoss.
     virtual void SessionEvent(uint32_t eventWord, bool loss) = 0;
     // The line has stopped taking a send's bytes.
@@ -145,6 +146,12 @@ public:
 
     // What the port delivers; public so a caller may feed its own.
     void OnBlock(CReceivedBlock &block);
+    // Blocks finished within `ms` wait and come together (CSerialWnd::HoldBlocksFor), for a view
+    // that shows them only at its next frame anyway. Never while automatic sending runs or a file
+    // transfer holds the line: their answers wait for no frame.
+    void HoldBlocksFor(uint32_t ms);
+    // The blocks a hold kept, now; false when none waited.
+    bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
 
     // ---- Automatic sending ----
@@ -185,6 +192,7 @@ private:
     void TransferProgress();
     void TransferDone(const ST_TransferOutcome &outcome);
     void CountTransferWire(uint64_t wireBytes);
+    void EndBlockHold();
 
     ISessionView &m_view;
     const IClock &m_clock;

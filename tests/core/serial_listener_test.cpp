@@ -443,6 +443,34 @@ TEST(SerialWnd, BlocksQueueInOrderWhileTheOwnerIsBusy)
     EXPECT_EQ(port.Close(), 0);
 }
 
+// A hold keeps blocks from the owner thread until it takes them or the hold's time is up.
+TEST(SerialWnd, HeldBlocksWaitForTheOwnerOrTheHoldsEnd)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    std::vector<std::string> seen;
+    ASSERT_EQ(
+        port.Open(pty.Path(), &handOver,
+                  [&](CReceivedBlock &block) { seen.emplace_back(block.bytes.begin(), block.bytes.end()); },
+                  {}, {}),
+        0);
+    port.HoldBlocksFor(3600 * 1000);
+    ASSERT_TRUE(pty.Send("one"));
+    const Clock::time_point start = Clock::now();
+    while (!port.TakeHeldBlocks() && Clock::now() - start < std::chrono::seconds(10))
+        ASSERT_FALSE(handOver.WaitQueued(1)) << "a held block was handed over";
+    EXPECT_EQ(seen, std::vector<std::string>{"one"});
+
+    port.HoldBlocksFor(30);
+    ASSERT_TRUE(pty.Send("two"));
+    while (seen.size() < 2 && Clock::now() - start < std::chrono::seconds(10))
+        handOver.RunOne(100);
+    EXPECT_EQ(seen, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(port.Close(), 0);
+}
+
 TEST(SerialWnd, CloseInsideABlockHandlerDropsTheRestAndLossComesLast)
 {
     CTempHome home;

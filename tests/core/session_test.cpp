@@ -21,8 +21,8 @@ struct CView : ISessionView
     long lostCode = 0;
 
     bool LogsSends() const override { return true; }
-    std::string ReceivedBlockName() override { return "rec"; }
-    void SessionReceived(const CCommData &block) override
+    std::string ReceivedBlockName(int64_t) override { return "rec"; }
+    void SessionReceived(const CCommData &block, int64_t) override
     {
         EXPECT_EQ(std::this_thread::get_id(), owner);
         blocks.push_back(block);
