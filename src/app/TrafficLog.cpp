@@ -20,6 +20,7 @@
 #include <QStyleOptionSlider>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -741,6 +742,7 @@ void TTrafficLog::UpdateMetrics()
     m_charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
     m_ascent = metrics.ascent();
     m_glyphs.SetFont(font());
+    m_tiles.Reset(m_charWidth, m_lineHeight, m_ascent);
 }
 
 void TTrafficLog::UpdateScrollBars()
@@ -786,14 +788,30 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
     QBackingStore *store = viewport()->backingStore();
     const bool onScreen = store != nullptr && painter.paintEngine()->paintDevice() == store->paintDevice();
     const QRegion &area = event->region();
+    // Cells are copied straight onto the screen's page where its pixels allow it; a picture taken
+    // of the log is drawn glyph by glyph, so the two can be compared.
+    QImage *page = nullptr;
+    QPoint pageOffset;
+    if (onScreen && store->paintDevice()->devType() == QInternal::Image) {
+        const QTransform toPage = painter.deviceTransform();
+        auto *image = static_cast<QImage *>(store->paintDevice());
+        if (toPage.type() <= QTransform::TxTranslate && LogTiles::Suits(*image) &&
+            toPage.dx() == std::floor(toPage.dx()) && toPage.dy() == std::floor(toPage.dy())) {
+            page = image;
+            pageOffset = QPoint(static_cast<int>(toPage.dx()), static_cast<int>(toPage.dy()));
+        }
+    }
+    const QRect viewArea = viewport()->rect();
     const int firstRow = std::max(0, area.boundingRect().top() / m_lineHeight);
     const int endRow = std::min(RowCount(), area.boundingRect().bottom() / m_lineHeight + 1);
     int line = verticalScrollBar()->value() + firstRow;
     for (int row = firstRow, y = firstRow * m_lineHeight; row < endRow; ++row, y += m_lineHeight, ++line) {
         // A row drawn in part shows its line only if the rest of it did already.
         uint64_t &shown = m_rowKeys[static_cast<size_t>(row)];
+        const QRect rowArea = QRect(0, y, width, m_lineHeight) & viewArea;
+        const bool wholeRow = (QRegion(rowArea) - area).isEmpty();
         if (const uint64_t key = RowKey(line); onScreen && shown != key)
-            shown = (QRegion(0, y, width, m_lineHeight) - area).isEmpty() ? key : kUnknownRow;
+            shown = wholeRow ? key : kUnknownRow;
         if (line >= count)
             continue;
         size_t sub = 0;
@@ -839,17 +857,23 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
                                      DisplayString(block.text, static_cast<size_t>(from), length));
             }
         };
+        bool highlighted = false;
         if (m_highlighter) {
             for (const auto &[at, length] : m_highlighter(block.text.substr(span.start, span.length))) {
                 const int first = column(at);
                 painter.fillRect(xOrigin + first * m_charWidth, y,
                                  (column(at + length) - first) * m_charWidth, m_lineHeight,
                                  QColor(255, 240, 120));
+                highlighted = true;
             }
         }
-        drawVisible(nullptr);
+        const bool selected = selection && line >= selStart.line && line <= selEnd.line;
+        // Cells on the plain white page only, over a row the page has just been cleared in.
+        if (page == nullptr || block.utf8 || highlighted || selected || !wholeRow ||
+            !CopyCells(*page, pageOffset, rowArea, block, span, xOrigin, y, firstColumn, columnsShown))
+            drawVisible(nullptr);
 
-        if (selection && line >= selStart.line && line <= selEnd.line) {
+        if (selected) {
             const int startColumn = line == selStart.line ? column(selStart.column) : 0;
             // A selected line break shows as one selected cell past the end.
             const int endColumn = line == selEnd.line ? column(selEnd.column) : column(span.length) + 1;
@@ -865,6 +889,61 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
             }
         }
     }
+}
+
+bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowArea, const LogRendered &block,
+                            const LogRendered::Span &span, int xOrigin, int y, int firstColumn,
+                            int columnsShown)
+{
+    // Every cell is looked up first: a row copied in part and then drawn would be blended twice.
+    m_cells.clear();
+    m_cells.push_back({}); // the blank before the first column, where its glyph may reach
+    for (const LogRendered::Piece &piece : block.pieces) {
+        const int from = std::max<int>(piece.start, span.start + firstColumn);
+        const int to =
+            std::min<int>(piece.start + piece.length,
+                          std::min<int>(span.start + span.length, span.start + firstColumn + columnsShown));
+        if (from >= to)
+            continue;
+        const int column = from - static_cast<int>(span.start);
+        if (m_cells.size() > 1 && column != m_cells.back().column + 1)
+            return false;
+        const QRgb color = ToQColor(piece.color).rgba();
+        for (int at = from; at < to; ++at) {
+            Cell cell;
+            cell.glyph = {static_cast<uint8_t>(block.text[static_cast<size_t>(at)]), color};
+            cell.column = column + (at - from);
+            if (!m_tiles.Spills(m_glyphs, page.format(), cell.glyph, &cell.spills))
+                return false;
+            m_cells.push_back(cell);
+        }
+    }
+    if (m_cells.size() == 1)
+        return true;
+    m_cells.front().column = m_cells[1].column - 1;
+    m_cells.push_back({});
+    m_cells.back().column = m_cells[m_cells.size() - 2].column + 1;
+    const auto last = static_cast<int>(m_cells.size()) - 1;
+    for (int i = 0; i <= last; ++i) {
+        Cell &cell = m_cells[static_cast<size_t>(i)];
+        const Cell *prev = i > 0 ? &m_cells[static_cast<size_t>(i - 1)] : nullptr;
+        const Cell *next = i < last ? &m_cells[static_cast<size_t>(i + 1)] : nullptr;
+        const LogTiles::Glyph before =
+            prev && (prev->spills & LogTiles::kSpillsRight) ? prev->glyph : LogTiles::Glyph();
+        const LogTiles::Glyph after =
+            next && (next->spills & LogTiles::kSpillsLeft) ? next->glyph : LogTiles::Glyph();
+        cell.tile = -2; // nothing to draw
+        if (cell.glyph.c == LogTiles::kNone && before.c == LogTiles::kNone && after.c == LogTiles::kNone)
+            continue;
+        cell.tile = m_tiles.Cell(m_glyphs, page.format(), before, cell.glyph, after);
+        if (cell.tile < 0)
+            return false;
+    }
+    const QRect clip = rowArea.translated(pageOffset);
+    for (const Cell &cell : m_cells)
+        if (cell.tile >= 0)
+            m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
+    return true;
 }
 
 void TTrafficLog::resizeEvent(QResizeEvent *event)

@@ -228,6 +228,19 @@ private:
     int m_charWidth = 1;
     int m_ascent = 0;
     LogGlyphs m_glyphs;
+    LogTiles m_tiles;
+    // Copies the row's cells onto the page (see LogTiles); false, nothing copied, when one of them
+    // cannot be.
+    bool CopyCells(QImage &page, QPoint pageOffset, const QRect &rowArea, const LogRendered &block,
+                   const LogRendered::Span &span, int xOrigin, int y, int firstColumn, int columnsShown);
+    struct Cell
+    {
+        LogTiles::Glyph glyph;
+        int column = 0;
+        uint8_t spills = 0;
+        int tile = -1;
+    };
+    std::vector<Cell> m_cells;
 
     // What each row of the viewport shows, so that a flush draws only the rows that changed and
     // moves the rest: a new line costs one row however tall the window is.

@@ -347,6 +347,16 @@ TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
     EXPECT_TRUE(fresh());
     log.Clear();
     EXPECT_TRUE(add(2));
+
+    // Every byte in both directions' colours, some cells of which are copied and some drawn.
+    std::string every;
+    for (int c = 0; c < 256; ++c)
+        every += c == '\r' || c == '\n' ? ' ' : static_cast<char>(c);
+    for (size_t at = 0; at < every.size(); at += 40) {
+        log.LogRecData(CCommData(every.substr(at, 40), FMT_STRING));
+        log.LogSendData(CCommData(every.substr(at, 40), FMT_STRING));
+    }
+    EXPECT_TRUE(fresh());
 }
 
 TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
