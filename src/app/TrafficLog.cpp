@@ -643,6 +643,28 @@ const LogRendered &TTrafficLog::RenderedLine(size_t line, size_t &subLine) const
     return RenderedBlock(m_store.BlockOfLine(line));
 }
 
+const LogRendered &TTrafficLog::PaintedLine(size_t line, size_t &subLine, int columns)
+{
+    // A block in the hex or decimal view is one line, as long as the block: a flood's rows are
+    // blocks of 16 KiB, of which a row shows a hundred columns. Rendering each whole for a frame
+    // cost more than drawing it; its start is rendered instead, at least two columns a byte. A
+    // highlighter looks at the whole line, so it gets the whole line.
+    if (m_highlighter || m_store.IsMarkerLine(line))
+        return RenderedLine(line, subLine);
+    const size_t block = m_store.BlockOfLine(line);
+    LogBlockView view = m_store.BlockView(block);
+    const size_t enough = static_cast<size_t>(std::max(0, columns)) / 2 + 1;
+    if ((view.mode != 1 && view.mode != 2) || view.length <= enough || m_store.SubLineOfLine(line) != 0)
+        return RenderedLine(line, subLine);
+    subLine = 0;
+    if (block != m_paintedBlock) {
+        view.length = enough;
+        RenderLogBlock(view, m_painted);
+        m_paintedBlock = block;
+    }
+    return m_painted;
+}
+
 void TTrafficLog::SetScrollbackBytes(size_t bytes)
 {
     m_store.SetByteLimit(bytes);
@@ -783,6 +805,7 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
     const bool selection = HasSelection();
 
     const int count = LineCount();
+    m_paintedBlock = static_cast<size_t>(-1);
     m_rowKeys.resize(static_cast<size_t>(RowCount()), kUnknownRow);
     // A picture taken of the log (a screenshot) is drawn here too, but not on the screen.
     QBackingStore *store = viewport()->backingStore();
@@ -815,7 +838,7 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
         if (line >= count)
             continue;
         size_t sub = 0;
-        const LogRendered &block = RenderedLine(static_cast<size_t>(line), sub);
+        const LogRendered &block = PaintedLine(static_cast<size_t>(line), sub, firstColumn + columnsShown);
         const LogRendered::Span &span = block.lines[sub];
         const int baseline = y + m_ascent;
 

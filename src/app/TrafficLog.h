@@ -253,6 +253,10 @@ private:
 
     // The rendering of any displayed line, the marker line included.
     const LogRendered &RenderedLine(size_t line, size_t &subLine) const;
+    // The same for drawing `columns` columns of it, which may leave out the rest of a long line.
+    const LogRendered &PaintedLine(size_t line, size_t &subLine, int columns);
+    size_t m_paintedBlock = static_cast<size_t>(-1);
+    LogRendered m_painted;
     static constexpr uint32_t kMarkerColor = 0x808080;
     mutable LogRendered m_marker;
 };

@@ -359,6 +359,32 @@ TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
     EXPECT_TRUE(fresh());
 }
 
+// Long hex and decimal lines are drawn from their start only; a highlighter gets whole lines, so
+// with one that marks nothing the same view is drawn from whole lines.
+TEST(TrafficLog, LongNumberLinesLookTheSameDrawnFromTheirStart)
+{
+    TTrafficLog log;
+    log.resize(500, 170);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += static_cast<char>(i * 7);
+    for (int type : {1, 2}) {
+        log.SetDisplayType(type);
+        log.LogRecData(CCommData(bytes, FMT_STRING));
+        log.LogSendData(CCommData(bytes.substr(5), FMT_STRING));
+    }
+    log.FlushView();
+    for (int scrolled : {0, 777}) {
+        log.horizontalScrollBar()->setValue(scrolled);
+        log.SetHighlighter({});
+        const QImage fromStart = log.viewport()->grab().toImage();
+        log.SetHighlighter([](const std::string &) { return std::vector<std::pair<size_t, size_t>>(); });
+        EXPECT_EQ(fromStart, log.viewport()->grab().toImage()) << scrolled;
+    }
+}
+
 TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
 {
     TTrafficLog log;
