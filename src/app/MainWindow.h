@@ -303,6 +303,7 @@ private:
 
     // The received counters wait in m_counterTimer until they are shown.
     void ScheduleRecCount();
+    void ShowRecCount();
     QTimer *m_counterTimer = nullptr;
     bool m_recCountShown = true;
     // While the log is on screen, the blocks of a stream come to the window once a frame.

@@ -312,6 +312,15 @@ void TfrmMain::SessionReceived(const CCommData &block, int64_t ageMs)
     PaceBlocks();
 }
 
+void TfrmMain::ShowRecCount()
+{
+    if (m_recCountShown)
+        return;
+    m_recCountShown = true;
+    ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
+    ShowChecksumCounts();
+}
+
 void TfrmMain::PaceBlocks()
 {
     // A block that ends a quiet while comes and is drawn at once. The blocks that follow it within
@@ -330,6 +339,12 @@ void TfrmMain::PaceBlocks()
             if (!m_session->TakeHeldBlocks())
                 m_session->HoldBlocksFor(0);
             ui.edData->FlushIfDue();
+            // Counts due before the next frame are shown with this one, in the same drawing.
+            if (m_counterTimer != nullptr && m_counterTimer->isActive() &&
+                m_counterTimer->remainingTime() < ui.edData->FrameMs()) {
+                m_counterTimer->stop();
+                ShowRecCount();
+            }
         });
     }
     if (m_blockTick->isActive())
@@ -348,14 +363,7 @@ void TfrmMain::ScheduleRecCount()
         m_counterTimer = new QTimer(this);
         m_counterTimer->setSingleShot(true);
         m_counterTimer->setInterval(kCounterRefreshMs);
-        connect(m_counterTimer, &QTimer::timeout, this, [this] {
-            if (m_recCountShown)
-                return;
-            m_recCountShown = true;
-            ui.panels[6]->setText(
-                QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
-            ShowChecksumCounts();
-        });
+        connect(m_counterTimer, &QTimer::timeout, this, &TfrmMain::ShowRecCount);
     }
     // Not restarted by later blocks, so a steady stream still shows its count every period.
     if (!m_counterTimer->isActive())

@@ -7,6 +7,7 @@
 #include <QBackingStore>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -109,7 +110,6 @@ public:
     explicit LogScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
     {
         m_settle.setSingleShot(true);
-        m_settle.setInterval(200);
         connect(&m_settle, &QTimer::timeout, this, [this] {
             if (Look() != m_painted)
                 update();
@@ -118,12 +118,21 @@ public:
 
     // While held, changes only wait: a flush moves the range and then the value, and the bar
     // in between (no longer at its end) is never seen. What new lines change is drawn five
-    // times a second at most: the handle of a young log shrinks by a pixel every few lines.
+    // times a second at most: the handle of a young log shrinks by a pixel every few lines. It
+    // is drawn with a frame's lines, in the same drawing; the timer only shows the last change
+    // once the lines stop.
     void Hold(bool on)
     {
         m_held = on;
-        if (!on && Look() != m_painted && !m_settle.isActive())
-            m_settle.start();
+        if (on || Look() == m_painted)
+            return;
+        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kSettleMs;
+        if (since >= kSettleMs) {
+            m_settle.stop();
+            update();
+        } else if (!m_settle.isActive()) {
+            m_settle.start(static_cast<int>(kSettleMs - since + kFrameMs + kFrameMs / 2));
+        }
     }
 
 protected:
@@ -136,6 +145,7 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         m_painted = Look();
+        m_sincePaint.start();
         QScrollBar::paintEvent(event);
     }
 
@@ -160,8 +170,10 @@ private:
     }
 
     Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
+    static constexpr qint64 kSettleMs = 200;
     bool m_held = false;
     QTimer m_settle;
+    QElapsedTimer m_sincePaint;
 };
 
 } // namespace
