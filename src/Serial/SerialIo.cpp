@@ -154,10 +154,10 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
                            t.ReadTotalTimeoutConstant == 0;
     const bool firstByteOnly = t.ReadIntervalTimeout == MAXDWORD && !immediate;
     const bool useInterval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD;
-    // Only what is there now: a terminal's read that returns less than it was asked for has
-    // taken all there was, and asking again would only cost two calls that find nothing.
-    const bool nowOnly = immediate || (timeout == 0 && t.ReadTotalTimeoutMultiplier == 0 &&
-                                       t.ReadTotalTimeoutConstant == 0 && !useInterval);
+    // Only what is there now (a caller's time of 0 ends before any other): a terminal's read that
+    // returns less than it was asked for has taken all there was, and asking again would only
+    // cost two calls that find nothing.
+    const bool nowOnly = immediate || timeout == 0;
     Clock::time_point callerEnd;
     Clock::time_point totalEnd;
     Clock::time_point intervalEnd;
