@@ -290,14 +290,16 @@ void CSerialWnd::OnPortLost(long code)
     handOver->Deliver([handler, code] { (*handler)(code); });
 }
 
+std::shared_ptr<CSerialWnd::Inbox> CSerialWnd::CurrentInbox()
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    return inbox_;
+}
+
 uint32_t CSerialWnd::NextWaitMs()
 {
     std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
-    std::shared_ptr<Inbox> inbox;
-    {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        inbox = inbox_;
-    }
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (inbox) {
         if (const auto held = inbox->HeldUntil(); held && (!deadline || *held < *deadline))
             deadline = held;
@@ -314,11 +316,7 @@ uint32_t CSerialWnd::NextWaitMs()
 void CSerialWnd::OnWaitExpired()
 {
     former_.Expire(CBlockFormer::Clock::now());
-    std::shared_ptr<Inbox> inbox;
-    {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        inbox = inbox_;
-    }
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (inbox) {
         QueueFinished(inbox);
         inbox->PostHeld(inbox, CBlockFormer::Clock::now());
@@ -327,11 +325,7 @@ void CSerialWnd::OnWaitExpired()
 
 void CSerialWnd::HoldBlocksFor(uint32_t ms)
 {
-    std::shared_ptr<Inbox> inbox;
-    {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        inbox = inbox_;
-    }
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (!inbox)
         return;
     const auto now = CBlockFormer::Clock::now();
@@ -350,11 +344,7 @@ void CSerialWnd::HoldBlocksFor(uint32_t ms)
 
 bool CSerialWnd::TakeHeldBlocks()
 {
-    std::shared_ptr<Inbox> inbox;
-    {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        inbox = inbox_;
-    }
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (!inbox || !inbox->TakeHeld())
         return false;
     Drain(inbox);

@@ -85,6 +85,7 @@ protected:
 private:
     struct Inbox;
     void ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts);
+    std::shared_ptr<Inbox> CurrentInbox();
     void QueueFinished(const std::shared_ptr<Inbox> &inbox);
     static void Drain(const std::shared_ptr<Inbox> &inbox);
     long OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
