@@ -81,34 +81,28 @@ uint64_t LogTiles::Key(Glyph glyph)
     return (static_cast<uint64_t>(m_colours.at(glyph.color).index) << 9) | glyph.c;
 }
 
-bool LogTiles::Spills(const LogGlyphs &glyphs, QImage::Format format, Glyph glyph, uint8_t *spills)
+int LogTiles::Single(const LogGlyphs &glyphs, QImage::Format format, Glyph glyph, uint8_t *spills)
 {
     *spills = 0;
-    if (glyph.c == kNone)
-        return true;
     Colour *colour = ColourOf(format, glyph.color);
     if (colour == nullptr)
-        return false;
-    Single &single = colour->singles[glyph.c];
+        return kUnusable;
+    Alone &single = colour->singles[glyph.c];
     if (single.cell == kUnknown)
         single.cell = Draw(glyphs, Glyph(), glyph, Glyph(), &single.spills);
     *spills = single.spills;
-    return single.cell != kUnusable;
+    return single.cell;
 }
 
-int LogTiles::Cell(const LogGlyphs &glyphs, QImage::Format format, Glyph prev, Glyph self, Glyph next)
+int LogTiles::Cell(const LogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next)
 {
-    uint8_t spills = 0;
-    if (!Spills(glyphs, format, self, &spills))
-        return kUnusable;
-    if (prev.c == kNone && next.c == kNone && self.c != kNone)
-        return m_colours.at(self.color).singles[self.c].cell;
     const uint64_t key = (Key(prev) << 32) | (Key(self) << 16) | Key(next);
     const auto found = m_withNeighbours.find(key);
     if (found != m_withNeighbours.end())
         return found->second;
     if (m_withNeighbours.size() >= kMostCells)
         return kUnusable;
+    uint8_t spills = 0;
     const int cell = Draw(glyphs, prev, self, next, &spills);
     m_withNeighbours.emplace(key, cell);
     return cell;

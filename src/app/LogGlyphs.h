@@ -52,18 +52,19 @@ public:
     void Reset(int cellWidth, int lineHeight, int ascent);
     // Pages whose pixels cells can be copied to.
     static bool Suits(const QImage &page);
-    // Which neighbours' cells the glyph's ink reaches into; false when it cannot be kept at all.
-    bool Spills(const LogGlyphs &glyphs, QImage::Format format, Glyph glyph, uint8_t *spills);
-    // The cell of `self` as drawn after `prev` and before `next` (kNone where their ink stays out
-    // of it); -1 when it cannot be kept.
-    int Cell(const LogGlyphs &glyphs, QImage::Format format, Glyph prev, Glyph self, Glyph next);
+    // The glyph's cell alone, and which neighbours' cells its ink reaches into; -1 when it cannot
+    // be kept at all.
+    int Single(const LogGlyphs &glyphs, QImage::Format format, Glyph glyph, uint8_t *spills);
+    // The cell of `self` as drawn after `prev` and before `next`, one of which is a glyph whose
+    // ink reaches into it; every glyph given has had its Single. -1 when it cannot be kept.
+    int Cell(const LogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next);
     // Copies a cell into `page` with its top left at `at`, keeping to `clip`.
     void Copy(QImage &page, QPoint at, int cell, const QRect &clip) const;
 
 private:
     static constexpr int kUnknown = -2;
     static constexpr int kUnusable = -1;
-    struct Single
+    struct Alone
     {
         int cell = kUnknown;
         uint8_t spills = 0;
@@ -71,7 +72,7 @@ private:
     struct Colour
     {
         uint16_t index = 0;
-        std::array<Single, 256> singles;
+        std::array<Alone, 256> singles;
     };
     static constexpr size_t kMostColours = 64;
     static constexpr size_t kMostCells = 8192;

@@ -948,7 +948,8 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
             Cell cell;
             cell.glyph = {static_cast<uint8_t>(block.text[static_cast<size_t>(at)]), color};
             cell.column = column + (at - from);
-            if (!m_tiles.Spills(m_glyphs, page.format(), cell.glyph, &cell.spills))
+            cell.tile = m_tiles.Single(m_glyphs, page.format(), cell.glyph, &cell.spills);
+            if (cell.tile < 0)
                 return false;
             m_cells.push_back(cell);
         }
@@ -967,10 +968,10 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
             prev && (prev->spills & LogTiles::kSpillsRight) ? prev->glyph : LogTiles::Glyph();
         const LogTiles::Glyph after =
             next && (next->spills & LogTiles::kSpillsLeft) ? next->glyph : LogTiles::Glyph();
-        cell.tile = -2; // nothing to draw
-        if (cell.glyph.c == LogTiles::kNone && before.c == LogTiles::kNone && after.c == LogTiles::kNone)
+        // The blanks at the ends hold ink only from their neighbours, or nothing to draw.
+        if (before.c == LogTiles::kNone && after.c == LogTiles::kNone)
             continue;
-        cell.tile = m_tiles.Cell(m_glyphs, page.format(), before, cell.glyph, after);
+        cell.tile = m_tiles.Cell(m_glyphs, before, cell.glyph, after);
         if (cell.tile < 0)
             return false;
     }

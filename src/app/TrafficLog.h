@@ -238,7 +238,7 @@ private:
         LogTiles::Glyph glyph;
         int column = 0;
         uint8_t spills = 0;
-        int tile = -1;
+        int tile = -1; // none for the blanks at the ends
     };
     std::vector<Cell> m_cells;
 
