@@ -25,11 +25,11 @@ int main(int argc, char **argv)
     custom.Custom = {32, 0x04C11DB7, 0xFFFFFFFF, false, false, 0xFFFFFFFF};
     uint32_t sink = 0; // keeps the work from being optimised away
     for (int k = 1; k < kChecksumKindCount; ++k) {
-        ST_ChecksumSpec spec;
-        spec.Kind = static_cast<EChecksumKind>(k);
-        if (spec.Kind == EChecksumKind::Custom)
-            spec = custom;
-        const CChecksum sum(spec);
+        ST_ChecksumSpec params;
+        params.Kind = static_cast<EChecksumKind>(k);
+        if (params.Kind == EChecksumKind::Custom)
+            params = custom;
+        const CChecksum sum(params);
         double best = 0;
         for (int pass = 0; pass < passes; ++pass) {
             const auto start = std::chrono::steady_clock::now();
@@ -39,8 +39,8 @@ int main(int argc, char **argv)
             best = std::max(best, static_cast<double>(size) / seconds / 1e6);
         }
         std::printf("%-28s %9.1f MB/s\n",
-                    spec.Kind == EChecksumKind::Custom ? "Custom CRC (32, not refl.)"
-                                                       : ChecksumName(spec.Kind),
+                    params.Kind == EChecksumKind::Custom ? "Custom CRC (32, not refl.)"
+                                                         : ChecksumName(params.Kind),
                     best);
     }
     std::printf("(%08x)\n", sink);
