@@ -166,7 +166,7 @@ void TfrmMain::mnuOpMonitorClick()
                     r.lastArrivalMs = ms;
                     ui.edData->LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
                 }
-                ui.panels[6]->setText(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
+                ShowCount(ui.panels[6], QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
                 ui.panels[7]->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
             });
         std::string error;

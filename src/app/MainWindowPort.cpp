@@ -317,7 +317,8 @@ void TfrmMain::ShowRecCount()
     if (m_recCountShown)
         return;
     m_recCountShown = true;
-    ui.panels[6]->setText(QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
+    ShowCount(ui.panels[6],
+              QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
     ShowChecksumCounts();
 }
 

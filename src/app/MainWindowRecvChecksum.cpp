@@ -3,6 +3,7 @@
 // they were.
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
+#include "app/StatusPanel.h"
 #include "app/TrafficLog.h"
 #include "recdata/gui/TfrmCheckChecksum.h"
 
@@ -32,7 +33,7 @@ void TfrmMain::ConnectChecksumCheck()
         ApplyRecvChecksum(choice);
     });
 
-    x.stbChecksumPanel = new QLabel(ui.stbComStatus);
+    x.stbChecksumPanel = new TStatusPanel(ui.stbComStatus);
     x.stbChecksumPanel->setObjectName(QStringLiteral("stbChecksumPanel"));
     x.stbChecksumPanel->setAccessibleName(QStringLiteral("Checksum counts"));
     x.stbChecksumPanel->setFrameShape(QFrame::Panel);
@@ -93,8 +94,8 @@ void TfrmMain::ShowChecksumCounts()
     if (!m_extras || !m_extras->checksumCheck)
         return;
     const CChecksumCheck &check = *m_extras->checksumCheck;
-    m_extras->stbChecksumPanel->setText(
-        QStringLiteral("Checksum: %1 ok, %2 bad").arg(check.Good()).arg(check.Bad()));
+    ShowCount(m_extras->stbChecksumPanel,
+              QStringLiteral("Checksum: %1 ok, %2 bad").arg(check.Good()).arg(check.Bad()));
 }
 
 void TfrmMain::ResetChecksumCounts()

@@ -339,6 +339,7 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
     const QString counterRoom = QStringLiteral("00");
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto *panel = static_cast<TStatusPanel *>(ui.panels[i]);
+        panel->ReleaseSize();
         if (!open) {
             // The labels alone keep the first layout's widths while there is room; a window
             // narrowed to sit beside another may cut them to the labels.
@@ -364,6 +365,14 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
             panel->setAccessibleDescription(panel->text());
         }
     }
+}
+
+void ShowCount(QLabel *panel, const QString &text)
+{
+    if (auto *counter = dynamic_cast<TStatusPanel *>(panel))
+        counter->SetCount(text);
+    else
+        panel->setText(text);
 }
 
 void FitPortPanel(TfrmMainUi &ui)

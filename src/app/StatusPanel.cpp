@@ -1,5 +1,7 @@
 #include "app/StatusPanel.h"
 
+#include <QEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
@@ -26,6 +28,31 @@ QString TStatusPanel::Value() const
     return colon < 0 ? whole : whole.mid(colon + 2);
 }
 
+void TStatusPanel::SetCount(const QString &text)
+{
+    const bool fixed = minimumSize() == maximumSize();
+    if (fixed && Measured(text) <= width()) {
+        setText(text);
+        return;
+    }
+    ReleaseSize();
+    setText(text);
+    QLayout *layout = parentWidget() != nullptr ? parentWidget()->layout() : nullptr;
+    if (layout == nullptr || !isVisible())
+        return;
+    // The height is the one the bar's row gives, so it is taken once the bar is laid out.
+    layout->activate();
+    setFixedSize(std::max(width(), WidthFor(text + QStringLiteral("00"))), height());
+}
+
+void TStatusPanel::ReleaseSize()
+{
+    if (minimumSize() != maximumSize())
+        return;
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 QSize TStatusPanel::sizeHint() const
 {
     QSize hint = QLabel::sizeHint();
@@ -42,9 +69,30 @@ QSize TStatusPanel::minimumSizeHint() const
     return hint;
 }
 
+int TStatusPanel::Measured(const QString &text) const
+{
+    if (m_measuredWidth < 0 || text != m_measured) {
+        m_measured = text;
+        m_measuredWidth = WidthFor(text);
+    }
+    return m_measuredWidth;
+}
+
+int TStatusPanel::TextWidth() const
+{
+    return Measured(text());
+}
+
+void TStatusPanel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_measuredWidth = -1;
+    QLabel::changeEvent(event);
+}
+
 void TStatusPanel::paintEvent(QPaintEvent *event)
 {
-    if (width() >= WidthFor(text())) {
+    if (width() >= TextWidth()) {
         QLabel::paintEvent(event);
         return;
     }

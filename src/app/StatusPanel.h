@@ -24,6 +24,13 @@ public:
     // Never more than the hint: a label's own minimum is its whole text.
     QSize minimumSizeHint() const override;
     void SetKeepsStart(bool keeps) { m_keepsStart = keeps; }
+    // A count that ticks while data flows. A label whose text changes asks the status bar to lay
+    // itself out again, and the bar then repaints every panel in it, five times a second. A
+    // panel of a fixed size does not ask: so a shown counter keeps one, with room for a few more
+    // digits, and only outgrowing that room lays the bar out again.
+    void SetCount(const QString &text);
+    // Gives a counter's size back to the layout.
+    void ReleaseSize();
     // The most the panel asks for, however long its text (0: its whole text).
     void SetWidest(int width)
     {
@@ -35,8 +42,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // The width of the present text; measuring shapes it, and a counter is painted at each count.
+    int TextWidth() const;
+    int Measured(const QString &text) const;
+
+    mutable QString m_measured;
+    mutable int m_measuredWidth = -1; // -1: not measured in the present font
     int m_preferred = 0;
     bool m_keepsStart = false;
     int m_widest = 0;

@@ -194,6 +194,7 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     viewport()->setPalette(page);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
@@ -837,6 +838,18 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
         }
     }
     const QRect viewArea = viewport()->rect();
+    // The page is cleared here rather than by the viewport beforehand: copied cells are whole, so
+    // only what they leave of a row needs clearing, and a cleared row would be written twice.
+    const QBrush &pageBrush = viewport()->palette().brush(viewport()->backgroundRole());
+    const auto clear = [&](const QRect &rect, bool whole) {
+        if (whole) {
+            painter.fillRect(rect, pageBrush);
+            return;
+        }
+        for (const QRect &part : area &rect)
+            painter.fillRect(part, pageBrush);
+    };
+    // The rows reach the viewport's bottom edge, the last one cut short, so they cover the area.
     const int firstRow = std::max(0, area.boundingRect().top() / m_lineHeight);
     const int endRow = std::min(RowCount(), area.boundingRect().bottom() / m_lineHeight + 1);
     int line = verticalScrollBar()->value() + firstRow;
@@ -847,8 +860,10 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
         const bool wholeRow = (QRegion(rowArea) - area).isEmpty();
         if (const uint64_t key = RowKey(line); onScreen && shown != key)
             shown = wholeRow ? key : kUnknownRow;
-        if (line >= count)
+        if (line >= count) {
+            clear(rowArea, wholeRow);
             continue;
+        }
         size_t sub = 0;
         const LogRendered &block = PaintedLine(static_cast<size_t>(line), sub, firstColumn + columnsShown);
         const LogRendered::Span &span = block.lines[sub];
@@ -892,21 +907,27 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
                                      DisplayString(block.text, static_cast<size_t>(from), length));
             }
         };
-        bool highlighted = false;
-        if (m_highlighter) {
-            for (const auto &[at, length] : m_highlighter(block.text.substr(span.start, span.length))) {
+        std::vector<std::pair<size_t, size_t>> marks;
+        if (m_highlighter)
+            marks = m_highlighter(block.text.substr(span.start, span.length));
+        const bool selected = selection && line >= selStart.line && line <= selEnd.line;
+        // Cells on the plain white page only.
+        std::pair<int, int> copied;
+        if (page != nullptr && !block.utf8 && marks.empty() && !selected && wholeRow &&
+            CopyCells(*page, pageOffset, rowArea, block, span, xOrigin, y, firstColumn, columnsShown,
+                      copied)) {
+            clear(QRect(QPoint(rowArea.left(), y), QPoint(copied.first - 1, rowArea.bottom())), true);
+            clear(QRect(QPoint(copied.second, y), QPoint(rowArea.right(), rowArea.bottom())), true);
+        } else {
+            clear(rowArea, wholeRow);
+            for (const auto &[at, length] : marks) {
                 const int first = column(at);
                 painter.fillRect(xOrigin + first * m_charWidth, y,
                                  (column(at + length) - first) * m_charWidth, m_lineHeight,
                                  QColor(255, 240, 120));
-                highlighted = true;
             }
-        }
-        const bool selected = selection && line >= selStart.line && line <= selEnd.line;
-        // Cells on the plain white page only, over a row the page has just been cleared in.
-        if (page == nullptr || block.utf8 || highlighted || selected || !wholeRow ||
-            !CopyCells(*page, pageOffset, rowArea, block, span, xOrigin, y, firstColumn, columnsShown))
             drawVisible(nullptr);
+        }
 
         if (selected) {
             const int startColumn = line == selStart.line ? column(selStart.column) : 0;
@@ -928,8 +949,9 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
 
 bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowArea, const LogRendered &block,
                             const LogRendered::Span &span, int xOrigin, int y, int firstColumn,
-                            int columnsShown)
+                            int columnsShown, std::pair<int, int> &copied)
 {
+    copied = {rowArea.left(), rowArea.left()};
     // Every cell is looked up first: a row copied in part and then drawn would be blended twice.
     m_cells.clear();
     m_cells.push_back({}); // the blank before the first column, where its glyph may reach
@@ -976,9 +998,17 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
             return false;
     }
     const QRect clip = rowArea.translated(pageOffset);
-    for (const Cell &cell : m_cells)
-        if (cell.tile >= 0)
-            m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
+    // The blanks at the ends are copied only where a neighbour's ink reaches them.
+    const size_t first = m_cells.front().tile >= 0 ? 0 : 1;
+    const size_t end = m_cells.back().tile >= 0 ? m_cells.size() : m_cells.size() - 1;
+    for (size_t i = first; i < end; ++i) {
+        const Cell &cell = m_cells[i];
+        m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
+    }
+    copied.first =
+        std::clamp(xOrigin + m_cells[first].column * m_charWidth, rowArea.left(), rowArea.right() + 1);
+    copied.second =
+        std::clamp(xOrigin + (m_cells[end - 1].column + 1) * m_charWidth, copied.first, rowArea.right() + 1);
     return true;
 }
 

@@ -230,9 +230,10 @@ private:
     LogGlyphs m_glyphs;
     LogTiles m_tiles;
     // Copies the row's cells onto the page (see LogTiles); false, nothing copied, when one of them
-    // cannot be.
+    // cannot be. `copied` is the span of x the cells cover, which is not cleared.
     bool CopyCells(QImage &page, QPoint pageOffset, const QRect &rowArea, const LogRendered &block,
-                   const LogRendered::Span &span, int xOrigin, int y, int firstColumn, int columnsShown);
+                   const LogRendered::Span &span, int xOrigin, int y, int firstColumn, int columnsShown,
+                   std::pair<int, int> &copied);
     struct Cell
     {
         LogTiles::Glyph glyph;

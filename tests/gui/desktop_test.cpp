@@ -324,6 +324,15 @@ TEST(Desktop, TheFirstWindowFitsTheScreenWithTheLogTheLargerPartAndEveryToolInSi
         auto *label = Find<QLabel>(w, name);
         EXPECT_TRUE(WaitUntil([&] { return whole(label); })) << name;
     }
+    // A received count keeps its panel's size while it fits and widens the panel when it outgrows it.
+    auto *received = Find<QLabel>(w, "stbComStatusPanel6");
+    for (const size_t size : {size_t{1}, size_t{30000}}) {
+        const int64_t total = w.RecBytes() + static_cast<int64_t>(size);
+        pty.Send(std::vector<uint8_t>(size, 'x'));
+        ASSERT_TRUE(WaitUntil([&] {
+            return received->text().startsWith(QStringLiteral("Rec:%1/").arg(total)) && whole(received);
+        })) << received->text().toStdString();
+    }
 }
 
 TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
