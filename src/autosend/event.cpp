@@ -131,41 +131,60 @@ bool ParseTimeText(const std::string &text, int64_t &ms)
 
 namespace {
 
-// Time since a mark; false while the mark was never set.
-bool Since(bool valid, int64_t mark, int64_t now, int64_t &value)
+// The time a relative type counts from; false for the time of day, a type outside the known
+// ones, and a mark not yet set in this run.
+bool MarkOf(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &mark)
 {
-    if (!valid)
+    switch (timeType) {
+    case TIME_FROM_START:
+        mark = context.StartTime;
+        return true;
+    case TIME_FROM_SEND_BEGIN:
+        mark = context.SendBeginTime;
+        return context.SendBeginValid;
+    case TIME_FROM_SEND_END:
+        mark = context.SendEndTime;
+        return context.SendEndValid;
+    case TIME_FROM_REC_BEGIN:
+        mark = context.RecBeginTime;
+        return context.RecBeginValid;
+    case TIME_FROM_REC_END:
+        mark = context.RecEndTime;
+        return context.RecEndValid;
+    default:
         return false;
-    value = now - mark;
-    return true;
+    }
 }
 
 // The time a time event of `timeType` compares with its target.
 bool ClockValue(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &value)
 {
-    switch (timeType) {
-    case TIME_ABSOLUTE:
+    if (timeType == TIME_ABSOLUTE) {
         value = TimeOfDayMs(context.Now);
         return true;
-    case TIME_FROM_START:
-        value = context.Now - context.StartTime;
-        return true;
-    case TIME_FROM_SEND_BEGIN:
-        return Since(context.SendBeginValid, context.SendBeginTime, context.Now, value);
-    case TIME_FROM_SEND_END:
-        return Since(context.SendEndValid, context.SendEndTime, context.Now, value);
-    case TIME_FROM_REC_BEGIN:
-        return Since(context.RecBeginValid, context.RecBeginTime, context.Now, value);
-    case TIME_FROM_REC_END:
-        return Since(context.RecEndValid, context.RecEndTime, context.Now, value);
     }
-    return false;
+    int64_t mark = 0;
+    if (!MarkOf(context, timeType, mark))
+        return false;
+    value = context.Now - mark;
+    return true;
 }
 
 } // namespace
 
 bool CTimeEvent::Check(ST_EventContext &context)
 {
+    // Its value was 0 when the time it counts from last moved, so a pass then would have seen it
+    // below the target. Passes come every 10 ms or so, later on a loaded machine: without this, a
+    // group stepping "10 ms after a send began" stops for good the first time no pass falls
+    // within those 10 ms. A move seen while paused arms nothing, as a pass then would not have.
+    int64_t mark = 0;
+    bool markMoved = false;
+    if (MarkOf(context, TimeType, mark)) {
+        markMoved = m_markKnown && mark != m_markSeen;
+        m_markSeen = mark;
+        m_markKnown = true;
+    }
     if (context.Paused)
         return false;
     int64_t value = 0;
@@ -176,6 +195,8 @@ bool CTimeEvent::Check(ST_EventContext &context)
     int64_t target = 0;
     if (!ParseTimeText(TimeText, target))
         return false;
+    if (markMoved && FireState == 0 && target > 0)
+        FireState = 1;
     if (value < target && FireState == 0)
         FireState = 1;
     else if (value > target && FireState == 1)

@@ -92,6 +92,11 @@ public:
     std::string TimeText;
     TIME_EVENT_TYPE TimeType;
     uint8_t FireState = 0;
+
+private:
+    // The time its value counts from, as the last pass saw it (relative types only).
+    int64_t m_markSeen = 0;
+    bool m_markKnown = false;
 };
 
 // Reads "h:m:s.z" (each an optionally signed decimal, blanks before a number allowed, the

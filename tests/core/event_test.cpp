@@ -240,6 +240,33 @@ TEST(Events, TimeEventPausedAndWaitingForMarks)
     }
 }
 
+TEST(Events, ALatePassStillSeesTheValueStartAgainFromAMovedMark)
+{
+    CTimeEvent step("00:00:00.010", TIME_FROM_SEND_BEGIN);
+    ST_EventContext c = At(1000);
+    c.SendBeginValid = true;
+    c.SendBeginTime = 995;
+    EXPECT_FALSE(step.Check(c));
+    c.Now = 1012;
+    EXPECT_TRUE(step.Check(c));
+    step.Reset();
+    // The next send began at 1013, and no pass came within its 10 ms.
+    c.SendBeginTime = 1013;
+    c.Now = 1030;
+    EXPECT_TRUE(step.Check(c));
+    c.Now = 1040;
+    EXPECT_FALSE(step.Check(c));
+
+    step.Reset();
+    c.SendBeginTime = 1050;
+    c.Now = 1070;
+    c.Paused = true;
+    EXPECT_FALSE(step.Check(c));
+    c.Paused = false;
+    c.Now = 1080;
+    EXPECT_FALSE(step.Check(c)) << "a move seen while paused arms nothing";
+}
+
 TEST(Events, TimeEventAcrossMidnightAndBadTargets)
 {
     // Relative times keep counting over midnight.
