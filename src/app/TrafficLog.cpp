@@ -121,17 +121,23 @@ public:
     // times a second at most: the handle of a young log shrinks by a pixel every few lines. It
     // is drawn with a frame's lines, in the same drawing; the timer only shows the last change
     // once the lines stop.
+    // A log that grows at its end only shrinks the handle, once a second: a young log of long hex
+    // lines shrinks it by a pixel at nearly every frame for its first minute.
     void Hold(bool on)
     {
         m_held = on;
-        if (on || Look() == m_painted)
+        const Appearance look = Look();
+        if (on || look == m_painted)
             return;
-        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kSettleMs;
-        if (since >= kSettleMs) {
+        const bool grownOnly = look.atMaximum && m_painted.atMaximum &&
+                               look.handle.bottomRight() == m_painted.handle.bottomRight();
+        const qint64 settle = grownOnly ? kGrowthSettleMs : kSettleMs;
+        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : settle;
+        if (since >= settle) {
             m_settle.stop();
             update();
         } else if (!m_settle.isActive()) {
-            m_settle.start(static_cast<int>(kSettleMs - since + kFrameMs + kFrameMs / 2));
+            m_settle.start(static_cast<int>(settle - since + kFrameMs + kFrameMs / 2));
         }
     }
 
@@ -171,6 +177,7 @@ private:
 
     Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
     static constexpr qint64 kSettleMs = 200;
+    static constexpr qint64 kGrowthSettleMs = 1000;
     bool m_held = false;
     QTimer m_settle;
     QElapsedTimer m_sincePaint;
