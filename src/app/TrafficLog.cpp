@@ -126,8 +126,10 @@ public:
     void Hold(bool on)
     {
         m_held = on;
+        if (on)
+            return;
         const Appearance look = Look();
-        if (on || look == m_painted)
+        if (look == m_painted)
             return;
         const bool grownOnly = look.atMaximum && m_painted.atMaximum &&
                                look.handle.bottomRight() == m_painted.handle.bottomRight();
