@@ -21,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TStatusPanel;
 class QToolButton;
 class TFindBar;
 class QMenu;
@@ -92,7 +93,7 @@ struct TfrmMainExtras
     // Checking received checksums: the choice, and its settings values only once it was made or
     // read; the check exists while it is on, and so does the panel with its counts.
     QAction *mnuViewCheckChecksum = nullptr;
-    QLabel *stbChecksumPanel = nullptr;
+    TStatusPanel *stbChecksumPanel = nullptr;
     ST_RecvChecksumChoice recvChecksum;
     bool recvChecksumChosen = false;
     std::unique_ptr<CChecksumCheck> checksumCheck;

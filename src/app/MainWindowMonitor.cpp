@@ -4,6 +4,7 @@
 #include "app/CommandGuard.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
+#include "app/StatusPanel.h"
 #include "app/TrafficLog.h"
 #include "data/gui/dialogsupport.h"
 #include "link/linklist.h"
@@ -166,7 +167,8 @@ void TfrmMain::mnuOpMonitorClick()
                     r.lastArrivalMs = ms;
                     ui.edData->LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
                 }
-                ShowCount(ui.panels[6], QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
+                static_cast<TStatusPanel *>(ui.panels[6])
+                    ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
                 ui.panels[7]->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
             });
         std::string error;

@@ -4,6 +4,7 @@
 #include "app/LogTime.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowExtras.h"
+#include "app/StatusPanel.h"
 #include "app/TrafficLog.h"
 
 #include <QAction>
@@ -317,8 +318,8 @@ void TfrmMain::ShowRecCount()
     if (m_recCountShown)
         return;
     m_recCountShown = true;
-    ShowCount(ui.panels[6],
-              QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
+    static_cast<TStatusPanel *>(ui.panels[6])
+        ->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
     ShowChecksumCounts();
 }
 

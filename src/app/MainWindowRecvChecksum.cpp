@@ -94,8 +94,8 @@ void TfrmMain::ShowChecksumCounts()
     if (!m_extras || !m_extras->checksumCheck)
         return;
     const CChecksumCheck &check = *m_extras->checksumCheck;
-    ShowCount(m_extras->stbChecksumPanel,
-              QStringLiteral("Checksum: %1 ok, %2 bad").arg(check.Good()).arg(check.Bad()));
+    m_extras->stbChecksumPanel->SetCount(
+        QStringLiteral("Checksum: %1 ok, %2 bad").arg(check.Good()).arg(check.Bad()));
 }
 
 void TfrmMain::ResetChecksumCounts()

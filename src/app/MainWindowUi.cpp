@@ -367,14 +367,6 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
     }
 }
 
-void ShowCount(QLabel *panel, const QString &text)
-{
-    if (auto *counter = dynamic_cast<TStatusPanel *>(panel))
-        counter->SetCount(text);
-    else
-        panel->setText(text);
-}
-
 void FitPortPanel(TfrmMainUi &ui)
 {
     // A bar short of room takes it from every panel alike: a long path would leave the short

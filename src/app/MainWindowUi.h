@@ -74,5 +74,3 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui);
 void FitStatusPanels(TfrmMainUi &ui, bool open);
 // The port's panel, whose path may be longer than any window, takes what the other panels leave.
 void FitPortPanel(TfrmMainUi &ui);
-// A count shown in a status panel; refreshed while data flows, it repaints that panel alone.
-void ShowCount(QLabel *panel, const QString &text);
