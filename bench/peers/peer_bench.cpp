@@ -739,6 +739,46 @@ void PrintTable(const char *title, const std::vector<double> &rates, const std::
     std::fflush(stdout);
 }
 
+// The goal's own figures, taken round by round: each program of a round ran minutes from the
+// others, so a slow spell of the machine weighs on both sides of a ratio rather than on one.
+void PrintRatios(const std::vector<double> &rates,
+                 const std::map<std::pair<double, Client>, std::vector<double>> &cpu)
+{
+    auto of = [&cpu](double rate, Client client) -> const std::vector<double> * {
+        const auto found = cpu.find({rate, client});
+        return found == cpu.end() ? nullptr : &found->second;
+    };
+    std::printf("\nCPU ratios, each of one round (median, lowest-highest of the rounds)\n\n"
+                "| rate | text / lighter peer | hex / lighter peer | hex / text |\n|---|---|---|---|\n");
+    for (double rate : rates) {
+        const auto *cutecom = of(rate, Client::Cutecom);
+        const auto *gtkterm = of(rate, Client::Gtkterm);
+        const auto *text = of(rate, Client::KestrumText);
+        const auto *hex = of(rate, Client::KestrumHex);
+        std::vector<double> textPeer, hexPeer, hexText;
+        for (size_t round = 0;; ++round) {
+            auto at = [round](const std::vector<double> *values) {
+                return values != nullptr && round < values->size() ? (*values)[round] : -1.0;
+            };
+            if (at(cutecom) < 0 && at(gtkterm) < 0 && at(text) < 0 && at(hex) < 0)
+                break;
+            double peer = -1;
+            for (double value : {at(cutecom), at(gtkterm)})
+                if (value > 0 && (peer < 0 || value < peer))
+                    peer = value;
+            if (peer > 0 && at(text) >= 0)
+                textPeer.push_back(at(text) / peer);
+            if (peer > 0 && at(hex) >= 0)
+                hexPeer.push_back(at(hex) / peer);
+            if (at(text) > 0 && at(hex) >= 0)
+                hexText.push_back(at(hex) / at(text));
+        }
+        std::printf("| %s | %s | %s | %s |\n", RateText(rate).c_str(), Cell(textPeer, "%.2f").c_str(),
+                    Cell(hexPeer, "%.2f").c_str(), Cell(hexText, "%.2f").c_str());
+    }
+    std::fflush(stdout);
+}
+
 const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
@@ -862,6 +902,7 @@ int main(int argc, char **argv)
     }
     if (options.feed) {
         PrintTable("CPU % of one core", options.rates, clients, cpu, "%.1f");
+        PrintRatios(options.rates, cpu);
         PrintTable("Resident memory at the end of the feed, MB", options.rates, clients, rss, "%.0f");
         PrintTable("Feeder's largest lag behind schedule, ms", options.rates, clients, lag, "%.0f");
         PrintTable("Wake-ups per second during the feed (context switches of all threads)", options.rates,
