@@ -156,20 +156,6 @@ bool MarkOf(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &m
     }
 }
 
-// The time a time event of `timeType` compares with its target.
-bool ClockValue(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &value)
-{
-    if (timeType == TIME_ABSOLUTE) {
-        value = TimeOfDayMs(context.Now);
-        return true;
-    }
-    int64_t mark = 0;
-    if (!MarkOf(context, timeType, mark))
-        return false;
-    value = context.Now - mark;
-    return true;
-}
-
 } // namespace
 
 bool CTimeEvent::Check(ST_EventContext &context)
@@ -179,16 +165,22 @@ bool CTimeEvent::Check(ST_EventContext &context)
     // group stepping "10 ms after a send began" stops for good the first time no pass falls
     // within those 10 ms. A move seen while paused arms nothing, as a pass then would not have.
     int64_t mark = 0;
+    const bool marked = MarkOf(context, TimeType, mark);
     bool markMoved = false;
-    if (MarkOf(context, TimeType, mark)) {
+    if (marked) {
         markMoved = m_markKnown && mark != m_markSeen;
         m_markSeen = mark;
         m_markKnown = true;
     }
     if (context.Paused)
         return false;
+    // The time compared with the target.
     int64_t value = 0;
-    if (!ClockValue(context, TimeType, value))
+    if (TimeType == TIME_ABSOLUTE)
+        value = TimeOfDayMs(context.Now);
+    else if (marked)
+        value = context.Now - mark;
+    else
         return false;
     if (FireState == 2)
         return false;
