@@ -160,18 +160,18 @@ bool MarkOf(const ST_EventContext &context, TIME_EVENT_TYPE timeType, int64_t &m
 
 bool CTimeEvent::Check(ST_EventContext &context)
 {
-    // Its value was 0 when the time it counts from last moved, so a pass then would have seen it
-    // below the target. Passes come every 10 ms or so, later on a loaded machine: without this, a
-    // group stepping "10 ms after a send began" stops for good the first time no pass falls
-    // within those 10 ms. A move seen while paused arms nothing, as a pass then would not have.
+    // Its value was 0 when the time it counts from was last set, so a pass then would have seen
+    // it below the target. Passes come every 10 ms or so, later on a loaded machine, and a block
+    // reaches them a frame or more after it ended: without this, a group stepping "10 ms after a
+    // send began" stops for good the first time no pass falls within those 10 ms, and a rule
+    // "50 ms after a block ended" misses a block that came late. A mark set before the first pass
+    // is not known to be new; one set while paused arms nothing, as a pass then would not have.
     int64_t mark = 0;
     const bool marked = MarkOf(context, TimeType, mark);
-    bool markMoved = false;
-    if (marked) {
-        markMoved = m_markKnown && mark != m_markSeen;
-        m_markSeen = mark;
-        m_markKnown = true;
-    }
+    const bool markMoved = marked && m_passed && (!m_markSet || mark != m_markSeen);
+    m_passed = true;
+    m_markSet = marked;
+    m_markSeen = mark;
     if (context.Paused)
         return false;
     // The time compared with the target.

@@ -96,7 +96,8 @@ public:
 private:
     // The time its value counts from, as the last pass saw it (relative types only).
     int64_t m_markSeen = 0;
-    bool m_markKnown = false;
+    bool m_markSet = false;
+    bool m_passed = false;
 };
 
 // Reads "h:m:s.z" (each an optionally signed decimal, blanks before a number allowed, the

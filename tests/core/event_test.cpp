@@ -265,6 +265,14 @@ TEST(Events, ALatePassStillSeesTheValueStartAgainFromAMovedMark)
     c.Paused = false;
     c.Now = 1080;
     EXPECT_FALSE(step.Check(c)) << "a move seen while paused arms nothing";
+
+    CTimeEvent after("00:00:00.050", TIME_FROM_REC_END);
+    ST_EventContext r = At(1000);
+    EXPECT_FALSE(after.Check(r)); // nothing received yet
+    r.RecEndValid = true;
+    r.RecEndTime = 1010;
+    r.Now = 1100;
+    EXPECT_TRUE(after.Check(r)) << "the first block reached the rules after the target";
 }
 
 TEST(Events, TimeEventAcrossMidnightAndBadTargets)
