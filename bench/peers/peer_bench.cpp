@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
@@ -35,6 +36,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -81,6 +83,9 @@ struct Options
     std::string kestrum = KESTRUM_BINARY;
     std::string shim = PTYSHIM_LIBRARY;
     bool feed = true, drain = true, idle = true, keep = false;
+    // All programs run and are fed at the same time, so that a slow spell of the machine (another
+    // guest on the host) weighs on each of them alike; otherwise one after the other.
+    bool together = false;
     // Empty: every program.
     std::vector<std::string> programs;
 
@@ -91,14 +96,17 @@ struct Options
 };
 
 // The programs run in process groups of their own, out of reach of a Ctrl-C at the terminal;
-// the bench ends the one under test and the X server when it is stopped or gives up.
-volatile sig_atomic_t g_client = -1;
+// the bench ends the ones under test and the X server when it is stopped or gives up.
+constexpr size_t kSlots = 4; // programs running at once, with --together
+volatile sig_atomic_t g_clients[kSlots] = {-1, -1, -1, -1};
 volatile sig_atomic_t g_xserver = -1;
 
 void EndChildren()
 {
-    if (g_client > 0)
-        kill(-g_client, SIGKILL);
+    for (size_t slot = 0; slot < kSlots; ++slot) {
+        if (g_clients[slot] > 0)
+            kill(-g_clients[slot], SIGKILL);
+    }
     if (g_xserver > 0)
         kill(-g_xserver, SIGTERM);
 }
@@ -203,8 +211,10 @@ bool WaitEnd(pid_t pid, double seconds, int *status = nullptr)
 
 void Stop(pid_t pid)
 {
-    if (g_client == pid)
-        g_client = -1;
+    for (size_t slot = 0; slot < kSlots; ++slot) {
+        if (g_clients[slot] == pid)
+            g_clients[slot] = -1;
+    }
     kill(-pid, SIGTERM);
     if (!WaitEnd(pid, 3)) {
         kill(-pid, SIGKILL);
@@ -599,7 +609,7 @@ struct Bench
     }
 
     // The program with its port open and settled, or -1 (its output is kept for a look).
-    pid_t Start(Client client, const Pty &pty, fs::path &home)
+    pid_t Start(Client client, const Pty &pty, fs::path &home, size_t slot = 0)
     {
         home = scratch / ("run" + std::to_string(++runs));
         fs::create_directories(home);
@@ -622,7 +632,7 @@ struct Bench
             key = "F5";
             break;
         }
-        g_client = pid;
+        g_clients[slot] = pid;
         bool open = false;
         bool ended = false;
         for (int attempt = 0; attempt < 3 && !open && !ended; ++attempt) {
@@ -637,7 +647,7 @@ struct Bench
                          Log(home).c_str());
             if (!ended)
                 Stop(pid);
-            g_client = -1;
+            g_clients[slot] = -1;
             failed = true;
             return -1;
         }
@@ -676,7 +686,48 @@ struct Bench
             Finish(pid, pty);
         }
     }
+
+    // The same with every client started first, each on a pty of its own, and `measure(runs)`
+    // called once for them all; each run is ended after.
+    struct Run
+    {
+        Client client;
+        std::unique_ptr<Pty> pty;
+        pid_t pid;
+    };
+    template <class Measure> void AllStarted(const std::vector<Client> &clients, int round, Measure measure)
+    {
+        std::vector<Run> runs;
+        for (size_t i = 0; i < clients.size() && i < kSlots; ++i) {
+            const Client client = clients[(i + static_cast<size_t>(round)) % clients.size()];
+            auto pty = std::make_unique<Pty>();
+            fs::path home;
+            const pid_t pid = Start(client, *pty, home, i);
+            if (pid >= 0)
+                runs.push_back({client, std::move(pty), pid});
+        }
+        // What each did while the others started is not measured, but it is not left unread.
+        for (const Run &run : runs)
+            run.pty->Discard();
+        if (!runs.empty())
+            measure(runs);
+        for (const Run &run : runs)
+            Finish(run.pid, *run.pty);
+    }
 };
+
+// Feeds every run's pty at once, one feeder thread each.
+std::vector<FeedResult> FeedAll(const std::vector<Bench::Run> &runs, double rate, double seconds,
+                                double tickMs)
+{
+    std::vector<FeedResult> results(runs.size());
+    std::vector<std::thread> feeders;
+    for (size_t i = 0; i < runs.size(); ++i)
+        feeders.emplace_back([&, i] { results[i] = Feed(*runs[i].pty, rate, seconds, tickMs); });
+    for (std::thread &feeder : feeders)
+        feeder.join();
+    return results;
+}
 
 struct Sample
 {
@@ -782,12 +833,13 @@ void PrintRatios(const std::vector<double> &rates,
 const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
-    "                  [--no-feed] [--no-drain] [--no-idle] [--keep]\n"
+    "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
     "Kestrum (text and hex view) next to cutecom and gtkterm on pseudo-terminals: CPU % of one\n"
     "core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate next to\n"
     "cat, and the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
-    "settings and output). Needs Xvfb, xdotool, unshare, cutecom and gtkterm.\n";
+    "settings and output). --together runs and feeds the programs all at once, so that a busy\n"
+    "moment of the host weighs on all of them alike. Needs Xvfb, xdotool, unshare, cutecom and gtkterm.\n";
 
 Options ParseOptions(int argc, char **argv)
 {
@@ -829,6 +881,8 @@ Options ParseOptions(int argc, char **argv)
             options.tickMs = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--keep")
             options.keep = true;
+        else if (arg == "--together")
+            options.together = true;
         else if (arg == "--programs") {
             std::istringstream list(next());
             std::string name;
@@ -859,8 +913,9 @@ int main(int argc, char **argv)
     bench.scratch = folder;
     bench.StartX();
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    std::printf("peer_bench: %d rounds, %g s per feed, display %s, scratch %s\n", options.rounds,
-                options.seconds, bench.display.c_str(), folder);
+    std::printf("peer_bench: %d rounds, %g s per feed%s, display %s, scratch %s\n", options.rounds,
+                options.seconds, options.together ? ", all programs at once" : "", bench.display.c_str(),
+                folder);
     std::fflush(stdout);
 
     const auto chosen = [&](std::vector<Client> all) {
@@ -873,30 +928,51 @@ int main(int argc, char **argv)
     const std::vector<Client> clients =
         chosen({Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex});
     std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
+    // The figures of `pid` over `wallSeconds` from the ticks and switches counted at their start.
+    const auto record = [&](int round, double rate, Client client, pid_t pid, long ticksBefore,
+                            long switchesBefore, double wallSeconds, const FeedResult &fed) {
+        Sample sample;
+        sample.wakeups = static_cast<double>(ContextSwitches(pid) - switchesBefore) / wallSeconds;
+        sample.cpu = 100.0 * static_cast<double>(CpuTicks(pid) - ticksBefore) /
+                     static_cast<double>(ticksPerSecond) / wallSeconds;
+        sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
+        sample.lagMs = fed.maxLagMs;
+        cpu[{rate, client}].push_back(sample.cpu);
+        rss[{rate, client}].push_back(sample.rssMb);
+        lag[{rate, client}].push_back(sample.lagMs);
+        wakeups[{rate, client}].push_back(sample.wakeups);
+        std::fprintf(stderr,
+                     "round %d  %-8s %-13s cpu %5.1f %%  rss %6.1f MB  lag %7.1f ms  %6.0f "
+                     "wake-ups/s  (%zu bytes)\n",
+                     round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb, sample.lagMs,
+                     sample.wakeups, fed.written);
+    };
     for (int round = 0; options.feed && round < options.rounds; ++round) {
         for (double rate : options.rates) {
-            bench.EachStarted(clients, round, [&](Client client, const Pty &pty, pid_t pid) {
-                Sample sample;
+            if (!options.together) {
+                bench.EachStarted(clients, round, [&](Client client, const Pty &pty, pid_t pid) {
+                    if (options.warmupSeconds > 0)
+                        Feed(pty, rate, options.warmupSeconds, options.tickMs);
+                    const long switches = ContextSwitches(pid);
+                    const long before = CpuTicks(pid);
+                    const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);
+                    record(round, rate, client, pid, before, switches, fed.wallSeconds, fed);
+                });
+                continue;
+            }
+            bench.AllStarted(clients, round, [&](const std::vector<Bench::Run> &runs) {
                 if (options.warmupSeconds > 0)
-                    Feed(pty, rate, options.warmupSeconds, options.tickMs);
-                const long switches = ContextSwitches(pid);
-                const long before = CpuTicks(pid);
-                const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);
-                const long after = CpuTicks(pid);
-                sample.wakeups = static_cast<double>(ContextSwitches(pid) - switches) / fed.wallSeconds;
-                sample.cpu = 100.0 * static_cast<double>(after - before) /
-                             static_cast<double>(ticksPerSecond) / fed.wallSeconds;
-                sample.rssMb = static_cast<double>(RssKb(pid)) / 1024;
-                sample.lagMs = fed.maxLagMs;
-                cpu[{rate, client}].push_back(sample.cpu);
-                rss[{rate, client}].push_back(sample.rssMb);
-                lag[{rate, client}].push_back(sample.lagMs);
-                wakeups[{rate, client}].push_back(sample.wakeups);
-                std::fprintf(stderr,
-                             "round %d  %-8s %-13s cpu %5.1f %%  rss %6.1f MB  lag %7.1f ms  %6.0f "
-                             "wake-ups/s  (%zu bytes)\n",
-                             round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb,
-                             sample.lagMs, sample.wakeups, fed.written);
+                    FeedAll(runs, rate, options.warmupSeconds, options.tickMs);
+                std::vector<long> switches, before;
+                for (const Bench::Run &run : runs) {
+                    switches.push_back(ContextSwitches(run.pid));
+                    before.push_back(CpuTicks(run.pid));
+                }
+                const Clock::time_point start = Clock::now();
+                const std::vector<FeedResult> fed = FeedAll(runs, rate, options.seconds, options.tickMs);
+                const double wall = SecondsSince(start);
+                for (size_t i = 0; i < runs.size(); ++i)
+                    record(round, rate, runs[i].client, runs[i].pid, before[i], switches[i], wall, fed[i]);
             });
         }
     }
