@@ -352,8 +352,10 @@ void TfrmMain::PaceBlocks()
     if (m_blockTick->isActive())
         return;
     // The port hands them over by itself a while after the frame, should this window be late.
+    // Running rules answer a steady stream no later than they answered its start: the log then
+    // draws every other time the blocks come.
     constexpr int kLateMs = 25;
-    const int frame = ui.edData->FrameMs();
+    const int frame = ui.edData->FrameMs(m_session->AutoSend().AutoSendState != AUTOSEND_RUNNING);
     m_blockTick->start(frame);
     m_session->HoldBlocksFor(static_cast<uint32_t>(frame + kLateMs));
 }

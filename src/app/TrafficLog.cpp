@@ -32,8 +32,12 @@ constexpr int kMargin = 3;
 // stream faster than a view can show redraws the whole view each frame).
 constexpr qint64 kFrameMs = 50;
 // A stream that brings more lines in a frame than the view holds can only be read once paused;
-// while it replaces the whole view at every frame, ten frames a second show it flowing.
+// while it replaces the whole view at every frame, ten frames a second show it flowing. So do
+// frames that have followed each other for half a second: a logger fed all day pays for each
+// frame it draws, and lines that come this fast are read once the stream pauses too. A line
+// after a pause, an echo of typed keys, is still drawn at once.
 constexpr qint64 kFloodFrameMs = 100;
+constexpr int kSteadyFrames = 10;
 // A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
 // at once when it grows this long.
 constexpr int kHeldQuietMs = 100;
@@ -464,7 +468,7 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     if (!m_repaintTimer.isActive()) {
         // A line that ends a quiet while is drawn in the same wake-up that brought it; a stream
         // is drawn once a frame, however many blocks it brings.
-        const qint64 frame = m_flooded ? kFloodFrameMs : kFrameMs;
+        const qint64 frame = FrameMs();
         const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : frame;
         m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, frame - since)));
     }
@@ -506,9 +510,10 @@ void TTrafficLog::ShowLine(int line)
         v->setValue(std::max(0, line - VisibleLineCount() / 2));
 }
 
-int TTrafficLog::FrameMs() const
+int TTrafficLog::FrameMs(bool steadyStreams) const
 {
-    return static_cast<int>(m_flooded ? kFloodFrameMs : kFrameMs);
+    const bool steady = steadyStreams && m_streamFrames >= kSteadyFrames;
+    return static_cast<int>(m_flooded || steady ? kFloodFrameMs : kFrameMs);
 }
 
 void TTrafficLog::FlushIfDue()
@@ -523,6 +528,10 @@ void TTrafficLog::FlushIfDue()
 void TTrafficLog::FlushView()
 {
     m_repaintTimer.stop();
+    // Frames that follow each other this closely draw a stream.
+    const qint64 frame = FrameMs();
+    m_streamFrames =
+        m_sinceFlush.isValid() && m_sinceFlush.elapsed() <= frame + frame / 2 ? m_streamFrames + 1 : 0;
     m_sinceFlush.start();
     // Whether the user was at the bottom is judged against the range the user could see.
     const bool follow = IsFollowingEnd();

@@ -70,8 +70,8 @@ public:
     void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
     void Clear();
     // How often new lines are drawn at most now: a stream whose blocks come together once a frame
-    // costs one wake-up a frame.
-    int FrameMs() const;
+    // costs one wake-up a frame. Without `steadyStreams`, as if a steady stream had just begun.
+    int FrameMs(bool steadyStreams = true) const;
     // Draws the new lines now when their frame is due within a few milliseconds.
     void FlushIfDue();
 
@@ -188,6 +188,7 @@ private:
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;
     bool m_flooded = false;   // the last frame had to draw every row
+    int m_streamFrames = 0;   // frames in a row, each drawn within a frame and a half of the last
     QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
     QPoint m_dragPoint;
     int m_displayType = 0;

@@ -303,6 +303,38 @@ TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
     EXPECT_EQ(v->value(), v->maximum());
 }
 
+// Frames that keep following each other draw ten times a second; a pause brings back twenty.
+TEST(TrafficLog, ASteadyStreamIsDrawnLessOftenUntilItPauses)
+{
+    TTrafficLog log;
+    log.resize(400, 150);
+    log.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    QScrollBar *v = log.verticalScrollBar();
+    const auto drawn = [&] { return v->maximum() == std::max(0, log.LineCount() - v->pageStep()); };
+    for (int i = 0; i < 20; ++i)
+        log.LogRecData(Item({0x41}));
+    log.FlushView();
+    QCoreApplication::processEvents(); // drawn, so that the next frame is not one that redraws all
+    log.FlushView();
+    const int quick = log.FrameMs();
+    int frames = 0;
+    // Each line comes as soon as the one before is drawn, as a stream's do.
+    while (log.FrameMs() == quick && frames < 200) {
+        log.LogRecData(Item({0x41}));
+        ASSERT_TRUE(QTest::qWaitFor(drawn, 5000));
+        ++frames;
+    }
+    EXPECT_EQ(log.FrameMs(), 2 * quick);
+    EXPECT_GT(frames, 5);
+    EXPECT_EQ(log.FrameMs(false), quick);
+
+    QTest::qWait(3 * log.FrameMs()); // the stream pauses
+    log.LogRecData(Item({0x41}));
+    ASSERT_TRUE(QTest::qWaitFor(drawn, 5000));
+    EXPECT_EQ(log.FrameMs(), quick);
+}
+
 // A frame draws only the rows whose line changed and moves the others: what the screen shows
 // must still be what drawing the whole view afresh gives, whatever moved the lines.
 TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
