@@ -790,8 +790,9 @@ void PrintTable(const char *title, const std::vector<double> &rates, const std::
     std::fflush(stdout);
 }
 
-// The goal's own figures, taken round by round: each program of a round ran minutes from the
-// others, so a slow spell of the machine weighs on both sides of a ratio rather than on one.
+// The goal's own figures, taken round by round: the programs of a round ran minutes apart (at
+// once with --together), so a slow spell of the machine weighs on both sides of a ratio rather
+// than on one.
 void PrintRatios(const std::vector<double> &rates,
                  const std::map<std::pair<double, Client>, std::vector<double>> &cpu)
 {
