@@ -196,6 +196,14 @@ bool CTimeEvent::Check(ST_EventContext &context)
     return FireState == 2;
 }
 
+void CTimeEvent::Watch(const ST_EventContext &context)
+{
+    int64_t mark = 0;
+    m_markSet = MarkOf(context, TimeType, mark);
+    m_markSeen = mark;
+    m_passed = true;
+}
+
 bool CReceiveAnythingEvent::Check(ST_EventContext &context)
 {
     if (!context.HasNewData)

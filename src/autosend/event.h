@@ -54,6 +54,9 @@ public:
     virtual std::string SaveText() const = 0;
     virtual bool Check(ST_EventContext &context) = 0;
     virtual void Reset() {}
+    // The owner starts checking this event in the next pass; what the context shows now is its
+    // starting point, so a change after this pass counts as new.
+    virtual void Watch(const ST_EventContext &) {}
 };
 
 class CActionEvent : public CEvent
@@ -86,6 +89,7 @@ public:
     std::string SaveText() const override;
     bool Check(ST_EventContext &context) override;
     void Reset() override { FireState = 0; }
+    void Watch(const ST_EventContext &context) override;
 
     static std::string TypeName(TIME_EVENT_TYPE type);
 

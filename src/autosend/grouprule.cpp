@@ -153,8 +153,16 @@ bool CGroupRule::Check(ST_EventContext &context)
         return false;
     if (!Started && StartEvent) {
         Started = StartEvent->Check(context);
-        if (Started)
+        if (Started) {
             StepIndex = 0;
+            // Step and stop are first checked in the next pass, after the first item's send may
+            // have begun: they count from here, or a step "10 ms after a send began" whose first
+            // pass came late would take that send's mark as old and never fire.
+            if (StepEvent)
+                StepEvent->Watch(context);
+            if (StopEvent)
+                StopEvent->Watch(context);
+        }
         return Started;
     }
     bool stop = StopEvent ? StopEvent->Check(context) : false;

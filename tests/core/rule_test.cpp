@@ -177,6 +177,21 @@ TEST(GroupRule, StopIsTestedBeforeStep)
     EXPECT_NE(assigned.StepEvent.get(), g.StepEvent.get());
 }
 
+TEST(GroupRule, ATimedStepCountsFromTheFirstSendEvenWhenThePassAfterItIsLate)
+{
+    CGroupRule g = ThreeItemGroup(true);
+    g.StepEvent = std::make_unique<CTimeEvent>("00:00:00.010", TIME_FROM_SEND_BEGIN);
+    ST_EventContext c = Action(ACTION_BEGIN);
+    c.Now = 1000;
+    ASSERT_EQ(Pass(g, c), "a+100");
+    // The first item's send began at 1100; the next pass came 30 ms after that.
+    c = ST_EventContext();
+    c.SendBeginValid = true;
+    c.SendBeginTime = 1100;
+    c.Now = 1130;
+    EXPECT_EQ(Pass(g, c), "b+7");
+}
+
 TEST(RuleBlocks, SingleRoundTripAndMalformed)
 {
     CSingleRule r;
