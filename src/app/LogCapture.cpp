@@ -117,20 +117,22 @@ TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)
         [this](int) { QMetaObject::invokeMethod(this, &TLogCapture::Stop, Qt::QueuedConnection); });
     m_sizeTimer.setInterval(250);
     connect(&m_sizeTimer, &QTimer::timeout, this, &TLogCapture::ShowSize);
-    m_log->SetObserver(
-        [this](LogDirection direction, const uint8_t *bytes, size_t length, const LogRendered &rendered) {
-            if (!m_file.IsRunning())
-                return;
-            if (m_raw) {
-                if (IsReadFromPort(direction))
-                    m_file.Append(reinterpret_cast<const char *>(bytes), length);
-                return;
-            }
-            for (const LogRendered::Span &span : rendered.lines) {
-                m_file.Append(rendered.text.data() + span.start, span.length);
-                m_file.Append("\r\n", 2);
-            }
-        });
+    m_log->SetObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
+        if (!m_file.IsRunning())
+            return;
+        if (m_raw) {
+            if (IsReadFromPort(direction))
+                m_file.Append(reinterpret_cast<const char *>(bytes), length);
+            return;
+        }
+        if (!shown)
+            return;
+        const LogRendered &rendered = m_log->NewestRendered();
+        for (const LogRendered::Span &span : rendered.lines) {
+            m_file.Append(rendered.text.data() + span.start, span.length);
+            m_file.Append("\r\n", 2);
+        }
+    });
 }
 
 TLogCapture::~TLogCapture()

@@ -318,3 +318,30 @@ void RenderLogBlock(const LogBlockView &block, LogRendered &out)
         out.text.push_back('\n');
     SplitLines(out);
 }
+
+bool MeasureLogLine(const LogBlockView &block, size_t &width)
+{
+    if (block.mode != 1 && block.mode != 2)
+        return false;
+    size_t w = std::strlen(Header(block.direction));
+    if (block.hasStamp && block.stamp) {
+        // As AddPiece cuts it: at a NUL, which takes the closing parenthesis with it.
+        const std::string &stamp = *block.stamp;
+        const void *nul = std::memchr(stamp.data(), 0, stamp.size());
+        w += nul ? 1 + static_cast<size_t>(static_cast<const char *>(nul) - stamp.data()) : stamp.size() + 2;
+    }
+    if (block.mode == 1) {
+        w += block.length * 3;
+    } else {
+        for (size_t i = 0; i < block.length; ++i)
+            w += 2 + (block.bytes[i] >= 10) + (block.bytes[i] >= 100);
+    }
+    if (block.mark != kLogMarkNone) {
+        const char *text =
+            block.mark == kLogMarkChecksumBad ? kLogMarkChecksumBadText : kLogMarkChecksumShortText;
+        // The bytes' text ends with a space, which the note's own leading space joins.
+        w += std::strlen(text) - (block.length > 0 ? 1 : 0);
+    }
+    width = w;
+    return true;
+}

@@ -102,3 +102,7 @@ struct LogRendered
 };
 
 void RenderLogBlock(const LogBlockView &block, LogRendered &out);
+
+// A hex or decimal block is one line whatever its bytes: its width (in bytes of text, as a
+// rendering's span would give) without rendering it. False for the other views.
+bool MeasureLogLine(const LogBlockView &block, size_t &width);

@@ -167,8 +167,9 @@ uint32_t LogStore::InternStamp(const std::string &stamp)
     return static_cast<uint32_t>(m_stampBase + m_stamps.size() - 1);
 }
 
-size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                        size_t length, LogRendered &rendered, bool ownBreak, uint8_t textForm, uint8_t mark)
+LogStore::Stored LogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp,
+                                  const uint8_t *bytes, size_t length, LogRendered &scratch, bool ownBreak,
+                                  uint8_t textForm, uint8_t mark)
 {
     Block block{};
     StoreBytes(bytes, length, block.chunk, block.offset);
@@ -184,13 +185,20 @@ size_t LogStore::Append(LogDirection direction, uint8_t mode, const std::string 
     m_storedBytes += length;
     m_memory += sizeof(Block);
 
-    Render(m_blocks.size() - 1, rendered);
-    m_lineCount += rendered.lines.size();
-    for (const LogRendered::Span &line : rendered.lines)
-        m_maxColumns = std::max<size_t>(m_maxColumns, line.length);
+    size_t width = 0;
+    const bool rendered = !MeasureLogLine(View(block), width);
+    if (rendered) {
+        Render(m_blocks.size() - 1, scratch);
+        m_lineCount += scratch.lines.size();
+        for (const LogRendered::Span &line : scratch.lines)
+            width = std::max<size_t>(width, line.length);
+    } else {
+        m_lineCount += 1;
+    }
+    m_maxColumns = std::max(m_maxColumns, width);
     while ((m_memory > m_byteLimit || m_lineCount > kMaxLines) && m_blocks.size() > 1)
         DropOldest();
-    return m_blocks.size() - 1;
+    return {m_blocks.size() - 1, rendered};
 }
 
 size_t LogStore::BlockOfLine(size_t line) const

@@ -42,11 +42,17 @@ public:
     // Applies to blocks appended afterwards.
     void SetSymbolTable(const CSymbolTable &table);
 
-    // Stores a block and renders it into `rendered` (which the caller may keep as a cache).
-    // `stamp` is null when no time stamp is shown. Returns the block's index. See LogBlockView for
-    // `ownBreak` and `mark`.
-    size_t Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
-                  size_t length, LogRendered &rendered, bool ownBreak = false, uint8_t textForm = 0,
+    struct Stored
+    {
+        size_t block;  // its index
+        bool rendered; // into `scratch`, which the caller may keep as a cache
+    };
+    // Stores a block. Its lines are counted by rendering it into `scratch`, except in the hex and
+    // decimal views, where it is one line that is measured only: a flood's blocks are never
+    // rendered whole unless shown, saved or captured. `stamp` is null when no time stamp is
+    // shown. See LogBlockView for `ownBreak` and `mark`.
+    Stored Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
+                  size_t length, LogRendered &scratch, bool ownBreak = false, uint8_t textForm = 0,
                   uint8_t mark = kLogMarkNone);
     void Clear();
 

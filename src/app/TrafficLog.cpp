@@ -325,7 +325,7 @@ void TTrafficLog::LogReceivedLines(const CCommData &item)
     if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
         // Not shown, but a raw capture still gets every byte.
         if (m_observer)
-            m_observer(LogDirection::Received, bytes, 1, LogRendered{});
+            m_observer(LogDirection::Received, bytes, 1, false);
         TakeReceivedMark(1);
         ++bytes;
         --length;
@@ -448,10 +448,11 @@ void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *byt
     }
     const uint8_t mark =
         direction == LogDirection::Received ? TakeReceivedMark(length) : static_cast<uint8_t>(kLogMarkNone);
-    m_cachedBlock = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown, shownLength, m_cached,
-                                   ownBreak, textForm, mark);
+    const LogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
+                                                   shownLength, m_cached, ownBreak, textForm, mark);
+    m_cachedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
     if (m_observer)
-        m_observer(direction, bytes, length, m_cached);
+        m_observer(direction, bytes, length, true);
     if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
         // Lines went from the top (and the marker took the place of one at the first time): what
         // the user selected or looks at moves up with its text.

@@ -111,9 +111,11 @@ public:
     std::string SelectedText() const; // lines joined by CR LF
     void CopySelection() const;
 
-    // Sees every block as it reaches the log, with its rendered text.
-    using Observer =
-        std::function<void(LogDirection, const uint8_t *bytes, size_t length, const LogRendered &)>;
+    // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
+    // line of their own (an LF that ended a line already shown); for the others the observer may
+    // ask for the rendering of the block just stored with NewestRendered().
+    using Observer = std::function<void(LogDirection, const uint8_t *bytes, size_t length, bool shown)>;
+    const LogRendered &NewestRendered() const { return RenderedBlock(m_store.BlockCount() - 1); }
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
     // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
     using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;

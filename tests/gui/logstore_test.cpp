@@ -128,6 +128,40 @@ TEST(LogStore, RenderingCacheShrinksAfterALargeBlock)
     store.Append(LogDirection::Sent, 1, nullptr, reinterpret_cast<const uint8_t *>(large.data()),
                  large.size(), rendered);
     EXPECT_EQ(store.LineCount(), 1u);
+    store.Render(0, rendered);
     store.Append(LogDirection::Sent, 0, nullptr, reinterpret_cast<const uint8_t *>("ab"), 2, rendered);
     EXPECT_LT(rendered.text.capacity() + rendered.lines.capacity() * sizeof(LogRendered::Span), 1024 * 1024u);
+}
+
+// Hex and decimal blocks are stored without rendering: the measured line is the rendered one.
+TEST(LogStore, HexAndDecimalLinesAreMeasuredAsTheyRender)
+{
+    std::vector<uint8_t> every(256);
+    for (size_t b = 0; b < every.size(); ++b)
+        every[b] = static_cast<uint8_t>(b);
+    const std::string stamps[] = {"12:00:00.001", std::string("1\0 2", 4), ""};
+    for (uint8_t mode : {1, 2, 0})
+        for (LogDirection direction : {LogDirection::Received, LogDirection::Sent, LogDirection::BtoA})
+            for (const std::string *stamp :
+                 {&stamps[0], &stamps[1], &stamps[2], (const std::string *)nullptr})
+                for (uint8_t mark : {kLogMarkNone, kLogMarkChecksumShort, kLogMarkChecksumBad})
+                    for (size_t length : {size_t{0}, every.size()}) {
+                        LogBlockView view;
+                        view.direction = direction;
+                        view.mode = mode;
+                        view.hasStamp = stamp != nullptr;
+                        view.stamp = stamp;
+                        view.bytes = every.data();
+                        view.length = length;
+                        view.mark = mark;
+                        LogRendered rendered;
+                        RenderLogBlock(view, rendered);
+                        size_t width = 0;
+                        ASSERT_EQ(MeasureLogLine(view, width), mode != 0);
+                        if (mode == 0)
+                            continue;
+                        ASSERT_EQ(rendered.lines.size(), 1u);
+                        ASSERT_EQ(width, rendered.lines[0].length) << int(mode) << " " << int(mark) << " "
+                                                                   << length << " " << (stamp ? *stamp : "-");
+                    }
 }

@@ -591,10 +591,10 @@ TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     log.SetShowTime(true);
     std::string raw;
     int captured = 0;
-    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, const LogRendered &r) {
+    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, bool shown) {
         if (d == LogDirection::Received)
             raw.append(reinterpret_cast<const char *>(bytes), length);
-        captured += static_cast<int>(r.lines.size());
+        captured += shown ? static_cast<int>(log.NewestRendered().lines.size()) : 0;
     });
     const auto receive = [&log](const std::string &text) {
         log.LogRecData(CCommData(Bytes(text.begin(), text.end())));
@@ -620,13 +620,14 @@ TEST(TrafficLog, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     log.SetDisplayType(1);
     receive("a\nb");
     EXPECT_EQ(log.LineText(10), "Rec  :(11)61 0A 62 ") << "hex keeps the block";
+    EXPECT_EQ(captured, log.LineCount());
 }
 
 TEST(TrafficLog, Utf8AndColoursFollowHeldLinesAndLeaveTheBytes)
 {
     TTrafficLog log;
     std::string raw;
-    log.SetObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, const LogRendered &) {
+    log.SetObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, bool) {
         raw.append(reinterpret_cast<const char *>(bytes), length);
     });
     const auto receive = [&log](const std::string &text) {
