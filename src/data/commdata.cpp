@@ -195,7 +195,28 @@ DATA_FORMAT CCommData::FormatFromName(const std::string &name)
 
 std::string CCommData::ToLine() const
 {
-    return QuoteField(m_name) + "," + FormatName(m_format) + ",\"" + ToHexText() + "\"";
+    std::string line;
+    AppendLine(line);
+    return line;
+}
+
+void CCommData::AppendLine(std::string &out) const
+{
+    const std::string format = FormatName(m_format);
+    out.reserve(out.size() + 2 * m_name.size() + format.size() + 3 * m_data.size() + 6);
+    out += QuoteField(m_name);
+    out += ',';
+    out += format;
+    out += ",\"";
+    const size_t start = out.size();
+    out.resize(start + 3 * m_data.size());
+    char *p = &out[start];
+    for (const uint8_t b : m_data) {
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 0x0F];
+        *p++ = ' ';
+    }
+    out += '"';
 }
 
 bool CCommData::FromLine(const std::string &line)

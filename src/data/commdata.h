@@ -49,6 +49,9 @@ public:
     static DATA_FORMAT FormatFromName(const std::string &name);
 
     std::string ToLine() const;
+    // The same line added to `out`, without the temporaries: a list file of large blocks is
+    // mostly this.
+    void AppendLine(std::string &out) const;
     bool FromLine(const std::string &line);
     std::string Summary() const;
 

@@ -17,18 +17,18 @@ bool CRecDataList::Add(const CCommData &item)
     const bool cleared = FullFor(item);
     if (cleared)
         Clear();
-    m_entries.push_back(item);
+    m_entries.push_back(std::make_shared<const CCommData>(item));
     m_ids.push_back(m_nextId++);
-    m_memory += CostOf(m_entries.back());
+    m_memory += CostOf(item);
     return cleared;
 }
 
 void CRecDataList::Replace(int pos, const CCommData &item)
 {
-    CCommData &entry = m_entries.at(static_cast<size_t>(pos));
-    m_memory -= CostOf(entry);
-    entry = item;
-    m_memory += CostOf(entry);
+    Entry &entry = m_entries.at(static_cast<size_t>(pos));
+    m_memory -= CostOf(*entry);
+    entry = std::make_shared<const CCommData>(item);
+    m_memory += CostOf(*entry);
 }
 
 int CRecDataList::PosOf(uint64_t id) const
@@ -43,7 +43,7 @@ int CRecDataList::Remove(const std::vector<int> &positions)
     // place less the number removed before it.
     int removed = 0;
     int last = -1;
-    std::vector<CCommData> kept;
+    std::vector<Entry> kept;
     std::vector<uint64_t> keptIds;
     kept.reserve(m_entries.size());
     size_t next = 0;
@@ -60,8 +60,8 @@ int CRecDataList::Remove(const std::vector<int> &positions)
     m_entries = std::move(kept);
     m_ids = std::move(keptIds);
     m_memory = 0;
-    for (const CCommData &entry : m_entries)
-        m_memory += CostOf(entry);
+    for (const Entry &entry : m_entries)
+        m_memory += CostOf(*entry);
     if (removed == 0)
         return -1;
     if (last == Count())
@@ -73,15 +73,17 @@ bool CRecDataList::MergeUp(int pos)
 {
     if (pos < 1 || pos >= Count())
         return false;
-    CCommData &upper = m_entries[static_cast<size_t>(pos - 1)];
-    const CCommData &lowerEntry = m_entries[static_cast<size_t>(pos)];
-    m_memory -= CostOf(upper) + CostOf(lowerEntry);
+    Entry &upperEntry = m_entries[static_cast<size_t>(pos - 1)];
+    const CCommData &lowerEntry = *m_entries[static_cast<size_t>(pos)];
+    m_memory -= CostOf(*upperEntry) + CostOf(lowerEntry);
+    auto upper = std::make_shared<CCommData>(*upperEntry);
     Bytes joined;
-    joined.reserve(upper.Data().size() + lowerEntry.Data().size());
-    joined.insert(joined.end(), upper.Data().begin(), upper.Data().end());
+    joined.reserve(upper->Data().size() + lowerEntry.Data().size());
+    joined.insert(joined.end(), upper->Data().begin(), upper->Data().end());
     joined.insert(joined.end(), lowerEntry.Data().begin(), lowerEntry.Data().end());
-    upper.SetData(std::move(joined));
-    m_memory += CostOf(upper);
+    upper->SetData(std::move(joined));
+    m_memory += CostOf(*upper);
+    upperEntry = std::move(upper);
     m_entries.erase(m_entries.begin() + pos);
     m_ids.erase(m_ids.begin() + pos);
     return true;
@@ -98,26 +100,26 @@ bool CRecDataList::Load(const std::string &path)
     Clear();
     m_entries.reserve(lines.size());
     for (const std::string &line : lines) {
-        CCommData item;
-        item.FromLine(line);
+        auto item = std::make_shared<CCommData>();
+        item->FromLine(line);
+        m_memory += CostOf(*item);
         m_entries.push_back(std::move(item));
         m_ids.push_back(m_nextId++);
-        m_memory += CostOf(m_entries.back());
     }
     return true;
 }
 
-std::string CRecDataList::FileLines(const std::vector<CCommData> &items)
+std::string CRecDataList::FileLines(const std::vector<Entry> &items)
 {
     // Name, format and quotes besides three characters a byte; a name's quotes are doubled.
     size_t size = 0;
-    for (const CCommData &item : items)
-        size += 2 * item.GetName().size() + CCommData::FormatName(item.GetFormat()).size() +
-                3 * static_cast<size_t>(item.GetLength()) + 8;
+    for (const Entry &item : items)
+        size += 2 * item->GetName().size() + CCommData::FormatName(item->GetFormat()).size() +
+                3 * static_cast<size_t>(item->GetLength()) + 8;
     std::string text;
     text.reserve(size);
-    for (const CCommData &item : items) {
-        text += item.ToLine();
+    for (const Entry &item : items) {
+        item->AppendLine(text);
         text += "\r\n";
     }
     return text;

@@ -5,7 +5,9 @@
 // unbroken run.
 #include "data/commdata.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ public:
     static constexpr int kCapacity = 1025;
     // Well above what kCapacity received blocks take, so only unusually large entries reach it.
     static constexpr size_t kMemoryLimit = size_t{32} * 1024 * 1024;
+    // An entry never changes once in the list (a change puts a new one in its place), so a
+    // writer thread may hold on to entries while the list goes on.
+    using Entry = std::shared_ptr<const CCommData>;
 
     // Whether adding the block empties the list first. The newest block is always kept.
     bool FullFor(const CCommData &item) const
@@ -33,7 +38,12 @@ public:
     size_t MemoryBytes() const { return m_memory; }
 
     int Count() const { return static_cast<int>(m_entries.size()); }
-    const CCommData &At(int pos) const { return m_entries.at(static_cast<size_t>(pos)); }
+    const CCommData &At(int pos) const { return *m_entries.at(static_cast<size_t>(pos)); }
+    // The entries from `pos` to the end, shared.
+    std::vector<Entry> EntriesFrom(int pos) const
+    {
+        return std::vector<Entry>(m_entries.begin() + std::min(pos, Count()), m_entries.end());
+    }
     void Replace(int pos, const CCommData &item);
 
     // Every entry has an id of its own for as long as it is in the list (a merged entry keeps the
@@ -62,7 +72,7 @@ public:
     std::string ToFileText() const;
     // The file's lines for `items`, in a string sized once: the text is several times the bytes,
     // and growing it step by step would briefly take twice that again.
-    static std::string FileLines(const std::vector<CCommData> &items);
+    static std::string FileLines(const std::vector<Entry> &items);
 
     // "TempRec.tmp" in the app folder.
     static std::string FilePath();
@@ -70,7 +80,7 @@ public:
 private:
     static size_t CostOf(const CCommData &item);
 
-    std::vector<CCommData> m_entries;
+    std::vector<Entry> m_entries;
     std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end
     uint64_t m_nextId = 1;
     bool m_loadedWhole = false;

@@ -305,6 +305,24 @@ TEST_F(RecDataListTest, NewBlocksReachTheFileWithinSeconds)
     EXPECT_EQ(window->Entries().Count(), 3);
 }
 
+// A block big enough for a write of its own, just after the full list emptied, waits for the
+// timer; the file still comes to hold the list.
+TEST_F(RecDataListTest, AListThatJustEmptiedReachesTheFileByTheTimer)
+{
+    for (int i = 0; i <= CRecDataList::kCapacity; ++i)
+        window->AddRecData(Block({static_cast<uint8_t>(i)}, "small"));
+    CCommData big{Bytes(TfrmRecDataList::kFlushBytes, 0xA5)};
+    window->AddRecData(big);
+    ASSERT_EQ(window->Entries().Count(), 2);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::string content;
+            return ReadWholeFile(CRecDataList::FilePath(), content) &&
+                   content == window->Entries().ToFileText();
+        },
+        TfrmRecDataList::kFlushDelayMs + 2000));
+}
+
 // Runs in a child process only: receives blocks, then waits to be killed.
 TEST(RecDataListCrashChild, ReceiveAndWait)
 {

@@ -122,7 +122,10 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
     }
     ScheduleFlush(!emptying);
     m_unflushedBytes += static_cast<size_t>(item.GetLength());
-    if (m_unflushedBytes >= kFlushBytes)
+    if (emptying)
+        m_sinceEmptied.start();
+    const bool turningOver = m_sinceEmptied.isValid() && m_sinceEmptied.elapsed() < kFlushDelayMs;
+    if (m_unflushedBytes >= kFlushBytes && !turningOver)
         Flush();
 }
 
@@ -254,17 +257,15 @@ void TfrmRecDataList::Flush()
         return;
     m_dirty = false;
     m_unflushedBytes = 0;
-    // Rows are copied here, on the GUI thread; turning them into text and writing happen on the
-    // writer's thread, so a full list of large blocks never stalls the window.
+    // The writer shares the rows; turning them into text and writing happen on its thread, so a
+    // full list of large blocks never stalls the window.
     if (m_rewrite) {
         m_rewrite = false;
         m_writer.Post(RecDataFilePath(), [snapshot = m_entries] { return snapshot.ToFileText(); });
     } else {
-        std::vector<CCommData> added;
-        for (int pos = m_onFile; pos < m_entries.Count(); ++pos)
-            added.push_back(m_entries.At(pos));
-        m_writer.PostAppend(RecDataFilePath(),
-                            [added = std::move(added)] { return CRecDataList::FileLines(added); });
+        m_writer.PostAppend(RecDataFilePath(), [added = m_entries.EntriesFrom(m_onFile)] {
+            return CRecDataList::FileLines(added);
+        });
     }
     m_onFile = m_entries.Count();
 }
