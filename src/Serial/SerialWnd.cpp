@@ -9,6 +9,12 @@ namespace {
 
 // One read takes what a fast line brings in a while; what is left brings another event at once.
 constexpr size_t kReadBuffer = 64 * 1024;
+// A terminal hands over at most its line discipline's buffer (4 KiB) a read. A read that found
+// this much means the line outpaces the wake-ups and the driver most likely holds more, which a
+// read takes at once without another wait; a few such reads, so that line events and a stop are
+// still looked at in a flood that never pauses.
+constexpr uint32_t kFloodRead = 2048;
+constexpr int kFloodReads = 16;
 
 } // namespace
 
@@ -366,7 +372,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
     if (events & EV_RXCHAR) {
         // Blocks are queued after every read and the bound is looked at before the next, so it
         // holds however long the line keeps the reads full.
-        for (;;) {
+        for (int reads = 1;; ++reads) {
             if (!inbox->WaitForRoom(inbox, tell))
                 return;
             uint32_t got = 0;
@@ -374,7 +380,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
             if (got > 0)
                 former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
             QueueFinished(inbox);
-            if (got < readBuffer_.size())
+            if (got < readBuffer_.size() && (got < kFloodRead || reads >= kFloodReads))
                 break;
         }
     }
