@@ -5,9 +5,10 @@
 
 namespace {
 
-constexpr size_t kChunkSize = 64 * 1024;
-// Larger blocks get an allocation of their own rather than wasting the tail of a chunk.
-constexpr size_t kOwnChunkFrom = kChunkSize / 4;
+// Chunks grow with what the log holds, from this to a huge page, and stay a small part of the
+// limit so that it is kept in fine steps. A block of a quarter chunk or more gets an allocation of
+// its own rather than wasting the tail of one.
+constexpr size_t kFirstChunk = 64 * 1024;
 
 // What a string holds beyond its own record: short ones live inside it.
 size_t HeapOf(const std::string &text)
@@ -86,14 +87,14 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
         offset = 0;
         return nullptr;
     }
-    if (length >= kOwnChunkFrom) {
+    const size_t chunkSize = ChunkSize();
+    if (length >= chunkSize / 4) {
         chunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
         offset = 0;
-        // make_unique would zero the bytes about to be overwritten.
-        m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[length]), length, 0});
+        m_chunks.push_back({AllocateBulk(length), length, 0});
         m_memory += length + sizeof(Chunk);
     } else {
-        if (!m_haveFillChunk || m_fillUsed + length > kChunkSize) {
+        if (!m_haveFillChunk || m_fillUsed + length > m_chunks[Slot(m_fillChunk, m_chunkBase)].size) {
             if (m_haveFillChunk) {
                 m_haveFillChunk = false;
                 // A full chunk whose blocks have all been dropped already goes now.
@@ -101,8 +102,8 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
                     FreeChunk(m_fillChunk);
             }
             m_fillChunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
-            m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[kChunkSize]), kChunkSize, 0});
-            m_memory += kChunkSize + sizeof(Chunk);
+            m_chunks.push_back({AllocateBulk(chunkSize), chunkSize, 0});
+            m_memory += chunkSize + sizeof(Chunk);
             m_fillUsed = 0;
             m_haveFillChunk = true;
         }
@@ -115,6 +116,14 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
     uint8_t *target = c.bytes.get() + offset;
     std::memcpy(target, bytes, length);
     return target;
+}
+
+size_t LogStore::ChunkSize() const
+{
+    size_t size = kFirstChunk;
+    while (size < kHugePage && size * 16 <= m_storedBytes && size * 32 <= m_byteLimit)
+        size *= 2;
+    return size;
 }
 
 void LogStore::DropOldest()

@@ -11,6 +11,7 @@
 // went. Indexes of blocks and lines count from what is kept (the marker being line 0).
 #include "app/LogRender.h"
 #include "data/symboltable.h"
+#include "platform/bulkmemory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -117,6 +118,8 @@ private:
     {
         return static_cast<uint32_t>(id - static_cast<uint32_t>(base));
     }
+    // The size of the next storage chunk.
+    size_t ChunkSize() const;
     void DropOldest();
     void FreeChunk(uint32_t chunk);
     const uint8_t *StoreBytes(const uint8_t *bytes, size_t length, uint32_t &chunk, uint32_t &offset);
@@ -126,7 +129,7 @@ private:
     std::deque<Block> m_blocks;
     struct Chunk
     {
-        std::unique_ptr<uint8_t[]> bytes;
+        BulkBytes bytes;
         size_t size;
         uint32_t blocks; // kept blocks in it
     };

@@ -1,6 +1,7 @@
 #include "app/LogStore.h"
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -164,4 +165,31 @@ TEST(LogStore, HexAndDecimalLinesAreMeasuredAsTheyRender)
                         ASSERT_EQ(width, rendered.lines[0].length) << int(mode) << " " << int(mark) << " "
                                                                    << length << " " << (stamp ? *stamp : "-");
                     }
+}
+
+// A flood's blocks go into chunks of huge pages once the log holds enough; they keep the limit
+// and their bytes like any other.
+TEST(LogStore, AFloodInHugeChunksKeepsItsLimitAndItsBytes)
+{
+    constexpr size_t kFloodLimit = 64 * 1024 * 1024;
+    LogStore store;
+    store.SetByteLimit(kFloodLimit);
+    LogRendered rendered;
+    std::vector<uint8_t> block(16 * 1024);
+    uint32_t next = 0;
+    while (store.DroppedLines() < 100) {
+        for (size_t i = 0; i < block.size(); i += 4, ++next)
+            std::memcpy(&block[i], &next, 4);
+        store.Append(LogDirection::Received, 1, nullptr, block.data(), block.size(), rendered);
+        ASSERT_LE(store.MemoryBytes(), kFloodLimit);
+    }
+    EXPECT_GT(store.MemoryBytes(), kFloodLimit * 3 / 4);
+    for (size_t b : {size_t{0}, store.BlockCount() / 2, store.BlockCount() - 1}) {
+        const LogBlockView view = store.BlockView(b);
+        uint32_t first = 0, last = 0;
+        std::memcpy(&first, view.bytes, 4);
+        std::memcpy(&last, view.bytes + view.length - 4, 4);
+        EXPECT_EQ(last - first, view.length / 4 - 1) << b;
+        EXPECT_EQ(first % (block.size() / 4), 0u);
+    }
 }
