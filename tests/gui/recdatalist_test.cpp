@@ -16,6 +16,12 @@
 
 namespace {
 
+bool FileHoldsTheList(const TfrmRecDataList &window)
+{
+    std::string content;
+    return ReadWholeFile(CRecDataList::FilePath(), content) && content == window.Entries().ToFileText();
+}
+
 CCommData Block(std::initializer_list<uint8_t> bytes, const std::string &name)
 {
     CCommData item{Bytes(bytes)};
@@ -295,13 +301,7 @@ TEST_F(RecDataListTest, NewBlocksReachTheFileWithinSeconds)
     window->AddRecData(Block({0x04}, "w"));
     ClickRow(list, 0);
     Click("btnDelete");
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            std::string content;
-            return ReadWholeFile(CRecDataList::FilePath(), content) &&
-                   content == window->Entries().ToFileText();
-        },
-        TfrmRecDataList::kFlushDelayMs + 2000));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsTheList(*window); }, TfrmRecDataList::kFlushDelayMs + 2000));
     EXPECT_EQ(window->Entries().Count(), 3);
 }
 
@@ -314,13 +314,7 @@ TEST_F(RecDataListTest, AListThatJustEmptiedReachesTheFileByTheTimer)
     CCommData big{Bytes(TfrmRecDataList::kFlushBytes, 0xA5)};
     window->AddRecData(big);
     ASSERT_EQ(window->Entries().Count(), 2);
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            std::string content;
-            return ReadWholeFile(CRecDataList::FilePath(), content) &&
-                   content == window->Entries().ToFileText();
-        },
-        TfrmRecDataList::kFlushDelayMs + 2000));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsTheList(*window); }, TfrmRecDataList::kFlushDelayMs + 2000));
 }
 
 // Runs in a child process only: receives blocks, then waits to be killed.
