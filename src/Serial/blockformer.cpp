@@ -16,7 +16,13 @@ void CBlockFormer::Feed(const uint8_t *data, size_t length, Clock::time_point no
         if (m_readCount == 0)
             m_readFirst = data[0];
         const size_t take = std::min(length, kReadChunk - m_readCount);
-        m_block.bytes.insert(m_block.bytes.end(), data, data + take);
+        // Grown as a vector grows, but never past the largest block: its taker may keep these
+        // very bytes, and a flood's blocks would otherwise keep nearly twice their size.
+        std::vector<uint8_t> &bytes = m_block.bytes;
+        if (bytes.size() + take > bytes.capacity())
+            bytes.reserve(
+                std::min(std::max(2 * bytes.capacity(), bytes.size() + take), kBlockLimit + kReadChunk - 1));
+        bytes.insert(bytes.end(), data, data + take);
         m_readCount += take;
         m_lastByte = now;
         data += take;

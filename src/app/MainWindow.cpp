@@ -111,12 +111,12 @@ void TfrmMain::SetRecDataList(TfrmRecDataList *list)
         list->SetAddToSendData([this](const CCommData &item) { AddSendListItem(item); });
 }
 
-void TfrmMain::AddRecData(const CCommData &item)
+void TfrmMain::AddRecData(CCommData item)
 {
     if (m_recDataList)
-        m_recDataList->AddRecData(item);
+        m_recDataList->AddRecData(std::move(item));
     else
-        m_recHeld.push_back(item);
+        m_recHeld.push_back(std::move(item));
 }
 
 void TfrmMain::changeEvent(QEvent *event)

@@ -120,7 +120,7 @@ public:
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
-    void AddRecData(const CCommData &item);
+    void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
     // ---- Everyday tools: line ending, send history, finer stamps, capture, find, modem lines,
@@ -196,7 +196,7 @@ private:
     // What the session reports (ISessionView).
     bool LogsSends() const override { return m_showSendData.load(); }
     std::string ReceivedBlockName(int64_t ageMs) override;
-    void SessionReceived(const CCommData &block, int64_t ageMs) override;
+    void SessionReceived(CCommData &&block, int64_t ageMs) override;
     void SessionEvent(uint32_t eventWord, bool loss) override;
     void SessionSendWaiting() override;
     void SessionSendDone(const ST_SendReport &report) override;

@@ -304,12 +304,13 @@ std::string TfrmMain::ReceivedBlockName(int64_t ageMs)
     return LogTimeText(ageMs);
 }
 
-void TfrmMain::SessionReceived(const CCommData &block, int64_t ageMs)
+void TfrmMain::SessionReceived(CCommData &&block, int64_t ageMs)
 {
     ScheduleRecCount();
-    AddRecData(block);
     LogRecData(block, ageMs);
     FeedPlot(block);
+    // Last: the list keeps the block itself rather than a copy.
+    AddRecData(std::move(block));
     PaceBlocks();
 }
 

@@ -12,14 +12,14 @@ size_t CRecDataList::CostOf(const CCommData &item)
     return sizeof(CCommData) + sizeof(uint64_t) + item.Data().capacity() + nameHeap;
 }
 
-bool CRecDataList::Add(const CCommData &item)
+bool CRecDataList::Add(CCommData item)
 {
     const bool cleared = FullFor(item);
     if (cleared)
         Clear();
-    m_entries.push_back(std::make_shared<const CCommData>(item));
-    m_ids.push_back(m_nextId++);
     m_memory += CostOf(item);
+    m_entries.push_back(std::make_shared<const CCommData>(std::move(item)));
+    m_ids.push_back(m_nextId++);
     return cleared;
 }
 

@@ -27,7 +27,7 @@ public:
         return Count() >= kCapacity || (Count() > 0 && m_memory + CostOf(item) > kMemoryLimit);
     }
     // Returns true when the list was full and has been emptied before the block went in.
-    bool Add(const CCommData &item);
+    bool Add(CCommData item);
     void Clear()
     {
         m_entries.clear();

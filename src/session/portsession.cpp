@@ -310,7 +310,7 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     item.SetName(m_view.ReceivedBlockName(block.waitedMs));
     if (running)
         m_autoSend.PushRec(item);
-    m_view.SessionReceived(item, block.waitedMs);
+    m_view.SessionReceived(std::move(item), block.waitedMs);
 }
 
 void CPortSession::HoldBlocksFor(uint32_t ms)

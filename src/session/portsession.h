@@ -52,7 +52,7 @@ public:
     // the block was handed over (it may have waited for a frame, see HoldBlocksFor).
     virtual std::string ReceivedBlockName(int64_t ageMs) = 0;
     // A block, already counted (and queued for the engine while it runs).
-    virtual void SessionReceived(const CCommData &block, int64_t ageMs) = 0;
+    virtual void SessionReceived(CCommData &&block, int64_t ageMs) = 0;
     // Any other event: event bits low, line error bits high. `loss` when it added to InboundLoss.
     virtual void SessionEvent(uint32_t eventWord, bool loss) = 0;
     // The line has stopped taking a send's bytes.

@@ -22,7 +22,7 @@ struct CView : ISessionView
 
     bool LogsSends() const override { return true; }
     std::string ReceivedBlockName(int64_t) override { return "rec"; }
-    void SessionReceived(const CCommData &block, int64_t) override
+    void SessionReceived(CCommData &&block, int64_t) override
     {
         EXPECT_EQ(std::this_thread::get_id(), owner);
         blocks.push_back(block);

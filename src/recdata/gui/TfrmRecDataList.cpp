@@ -96,16 +96,17 @@ void TfrmRecDataList::SetAddToSendData(std::function<void(const CCommData &)> ad
     m_addToSendData = std::move(addToSendData);
 }
 
-void TfrmRecDataList::AddRecData(const CCommData &item)
+void TfrmRecDataList::AddRecData(CCommData item)
 {
     const bool emptying = m_entries.FullFor(item);
+    const auto length = static_cast<size_t>(item.GetLength());
     if (emptying) {
         m_model->BeginReset();
-        m_entries.Add(item);
+        m_entries.Add(std::move(item));
         m_model->EndReset();
     } else {
         m_model->BeginAppend();
-        m_entries.Add(item);
+        m_entries.Add(std::move(item));
         m_model->EndAppend();
     }
     const int pos = m_entries.Count() - 1;
@@ -121,7 +122,7 @@ void TfrmRecDataList::AddRecData(const CCommData &item)
         m_unjoinedFirst = pos;
     }
     ScheduleFlush(!emptying);
-    m_unflushedBytes += static_cast<size_t>(item.GetLength());
+    m_unflushedBytes += length;
     if (emptying)
         m_sinceEmptied.start();
     const bool turningOver = m_sinceEmptied.isValid() && m_sinceEmptied.elapsed() < kFlushDelayMs;

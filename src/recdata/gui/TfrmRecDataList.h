@@ -35,7 +35,7 @@ public:
     // Writes the list's file.
     ~TfrmRecDataList() override;
 
-    void AddRecData(const CCommData &item);
+    void AddRecData(CCommData item);
     void ClearRecData();
     bool LoadRecData(const std::string &path);
     void SaveRecData(const std::string &path);
