@@ -1,6 +1,7 @@
 #include "app/LogRender.h"
 
 #include "data/ansitext.h"
+#include "data/commdata.h"
 #include "data/datapattern.h"
 #include "data/utf8text.h"
 
@@ -84,13 +85,7 @@ void AddPiece(LogRendered &out, const std::string &text, uint32_t color)
 void AddHex(LogRendered &out, const uint8_t *bytes, size_t length, uint32_t color)
 {
     const auto start = static_cast<uint32_t>(out.text.size());
-    out.text.resize(start + length * 3);
-    char *p = &out.text[start];
-    for (size_t i = 0; i < length; ++i) {
-        *p++ = kHexDigits[bytes[i] >> 4];
-        *p++ = kHexDigits[bytes[i] & 0x0F];
-        *p++ = ' ';
-    }
+    CCommData::AppendHexText(out.text, bytes, length);
     if (length)
         out.pieces.push_back({start, static_cast<uint32_t>(length * 3), color});
 }

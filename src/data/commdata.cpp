@@ -85,12 +85,21 @@ std::string CCommData::ToStringText() const
 
 std::string CCommData::ToHexText() const
 {
-    std::string text(m_data.size() * 3, ' ');
-    for (size_t i = 0; i < m_data.size(); ++i) {
-        text[i * 3] = kHexDigits[m_data[i] >> 4];
-        text[i * 3 + 1] = kHexDigits[m_data[i] & 0x0F];
-    }
+    std::string text;
+    AppendHexText(text, m_data.data(), m_data.size());
     return text;
+}
+
+void CCommData::AppendHexText(std::string &out, const uint8_t *bytes, size_t length)
+{
+    const size_t start = out.size();
+    out.resize(start + 3 * length);
+    char *p = &out[start];
+    for (size_t i = 0; i < length; ++i) {
+        *p++ = kHexDigits[bytes[i] >> 4];
+        *p++ = kHexDigits[bytes[i] & 0x0F];
+        *p++ = ' ';
+    }
 }
 
 std::string CCommData::ToDecText() const
@@ -208,14 +217,7 @@ void CCommData::AppendLine(std::string &out) const
     out += ',';
     out += format;
     out += ",\"";
-    const size_t start = out.size();
-    out.resize(start + 3 * m_data.size());
-    char *p = &out[start];
-    for (const uint8_t b : m_data) {
-        *p++ = kHexDigits[b >> 4];
-        *p++ = kHexDigits[b & 0x0F];
-        *p++ = ' ';
-    }
+    AppendHexText(out, m_data.data(), m_data.size());
     out += '"';
 }
 

@@ -37,6 +37,9 @@ public:
     std::string ToStringText() const; // up to the first 0x00
     std::string ToHexText() const;    // "41 0A " (each byte followed by a blank)
     std::string ToDecText() const;    // "65 10 "
+    // The hex text of `length` bytes, as ToHexText gives it, added to `out`: the log's hex view and
+    // the list files write it so too.
+    static void AppendHexText(std::string &out, const uint8_t *bytes, size_t length);
 
     bool ParseHex(const std::string &text);
     bool ParseDec(const std::string &text);
