@@ -23,6 +23,14 @@
 
 namespace {
 
+// The log on screen at this size, as the window shows it.
+bool Shown(TTrafficLog &log, int width, int height)
+{
+    log.resize(width, height);
+    log.show();
+    return QTest::qWaitForWindowExposed(&log);
+}
+
 CCommData Item(std::initializer_list<uint8_t> bytes)
 {
     return CCommData(Bytes(bytes));
@@ -233,9 +241,7 @@ TEST(TrafficLog, ClearEmptiesTheLogAndStartsAgainAtTheTop)
 TEST(TrafficLog, SelectionByMouseAndKeyboardCopiesSelectedText)
 {
     TTrafficLog log;
-    log.resize(500, 300);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 500, 300));
     log.LogRecData(Item({'h', 'e', 'l', 'l', 'o'}));
     log.LogRecData(Item({'w', 'o', 'r', 'l', 'd'}));
     log.LogRecData(Item({'x'}));
@@ -278,9 +284,7 @@ TEST(TrafficLog, SelectionByMouseAndKeyboardCopiesSelectedText)
 TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
 {
     TTrafficLog log;
-    log.resize(400, 150);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 400, 150));
     QScrollBar *v = log.verticalScrollBar();
     for (int i = 0; i < 100; ++i)
         log.LogRecData(Item({0x41}));
@@ -307,9 +311,7 @@ TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
 TEST(TrafficLog, ASteadyStreamIsDrawnLessOftenUntilItPauses)
 {
     TTrafficLog log;
-    log.resize(400, 150);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 400, 150));
     QScrollBar *v = log.verticalScrollBar();
     const auto drawn = [&] { return v->maximum() == std::max(0, log.LineCount() - v->pageStep()); };
     for (int i = 0; i < 20; ++i)
@@ -340,9 +342,7 @@ TEST(TrafficLog, ASteadyStreamIsDrawnLessOftenUntilItPauses)
 TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
 {
     TTrafficLog log;
-    log.resize(320, 170); // not a whole number of rows
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 320, 170)); // not a whole number of rows
     const auto fresh = [&] {
         log.FlushView();
         QCoreApplication::processEvents(); // the drawing the frame asked for
@@ -396,9 +396,7 @@ TEST(TrafficLog, ScreenMatchesAFreshDrawingAsLinesComeGoAndScroll)
 TEST(TrafficLog, LongNumberLinesLookTheSameDrawnFromTheirStart)
 {
     TTrafficLog log;
-    log.resize(500, 170);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 500, 170));
     std::string bytes;
     for (int i = 0; i < 3000; ++i)
         bytes += static_cast<char>(i * 7);
@@ -420,9 +418,7 @@ TEST(TrafficLog, LongNumberLinesLookTheSameDrawnFromTheirStart)
 TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
 {
     TTrafficLog log;
-    log.resize(400, 200);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 400, 200));
     log.SetDisplayType(1);
     log.LogRecData(Item({0x41, 0x42, 0x43}));
     log.LogSendData(Item({0x41, 0x42, 0x43}));
@@ -448,9 +444,7 @@ TEST(TrafficLog, PaintsVisibleLinesInTheirColours)
 TEST(TrafficLog, ContextMenuOpensTheMenuGiven)
 {
     TTrafficLog log;
-    log.resize(300, 200);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 300, 200));
     QMenu menu;
     menu.addAction("Show &Time");
     log.SetContextMenu(&menu);
@@ -506,9 +500,7 @@ TEST(TrafficLog, BlocksOfEverySizeComeBackIntactAcrossStorageChunks)
 TEST(TrafficLog, DragBeyondTheLowerEdgeKeepsScrollingAndSelecting)
 {
     TTrafficLog log;
-    log.resize(400, 150);
-    log.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
+    ASSERT_TRUE(Shown(log, 400, 150));
     for (int i = 0; i < 100; ++i)
         log.LogRecData(Item({static_cast<uint8_t>('0' + i % 10)}));
     log.FlushView();
