@@ -52,6 +52,8 @@ void LogStore::Clear()
         m_tables.empty() ? std::make_shared<const CSymbolTable>() : m_tables.back();
     m_blocks = {};
     std::deque<Chunk>().swap(m_chunks);
+    m_spare.reset();
+    m_spareSize = 0;
     m_stamps = {};
     m_chunkBase = m_blockBase = m_lineBase = m_stampBase = m_tableBase = 0;
     m_lineCount = 0;
@@ -71,6 +73,10 @@ void LogStore::FreeChunk(uint32_t chunk)
 {
     Chunk &c = m_chunks[Slot(chunk, m_chunkBase)];
     m_memory -= c.size;
+    if (!m_spare && c.size == ChunkSize()) {
+        m_spare = std::move(c.bytes);
+        m_spareSize = c.size;
+    }
     c.bytes.reset();
     c.size = 0;
     while (!m_chunks.empty() && !m_chunks.front().bytes) {
@@ -91,7 +97,7 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
     if (length >= chunkSize / 4) {
         chunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
         offset = 0;
-        m_chunks.push_back({AllocateBulk(length), length, 0});
+        m_chunks.push_back({TakeChunk(length), length, 0});
         m_memory += length + sizeof(Chunk);
     } else {
         if (!m_haveFillChunk || m_fillUsed + length > m_chunks[Slot(m_fillChunk, m_chunkBase)].size) {
@@ -102,7 +108,7 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
                     FreeChunk(m_fillChunk);
             }
             m_fillChunk = static_cast<uint32_t>(m_chunkBase + m_chunks.size());
-            m_chunks.push_back({AllocateBulk(chunkSize), chunkSize, 0});
+            m_chunks.push_back({TakeChunk(chunkSize), chunkSize, 0});
             m_memory += chunkSize + sizeof(Chunk);
             m_fillUsed = 0;
             m_haveFillChunk = true;
@@ -116,6 +122,15 @@ const uint8_t *LogStore::StoreBytes(const uint8_t *bytes, size_t length, uint32_
     uint8_t *target = c.bytes.get() + offset;
     std::memcpy(target, bytes, length);
     return target;
+}
+
+BulkBytes LogStore::TakeChunk(size_t size)
+{
+    BulkBytes spare = std::move(m_spare);
+    if (spare && m_spareSize == size)
+        return spare;
+    spare.reset();
+    return AllocateBulk(size);
 }
 
 size_t LogStore::ChunkSize() const

@@ -33,7 +33,8 @@ public:
     size_t ByteLimit() const { return m_byteLimit; }
     // The logged bytes kept.
     size_t StoredBytes() const { return m_storedBytes; }
-    // The memory the kept blocks take, as counted against the limit.
+    // The memory the kept blocks take, as counted against the limit. One freed chunk may be held
+    // beyond it for the next (see m_spare).
     size_t MemoryBytes() const { return m_memory; }
     // Lines dropped so far (since the last Clear); the marker line stands for them.
     size_t DroppedLines() const { return m_droppedLines; }
@@ -122,6 +123,7 @@ private:
     size_t ChunkSize() const;
     void DropOldest();
     void FreeChunk(uint32_t chunk);
+    BulkBytes TakeChunk(size_t size);
     const uint8_t *StoreBytes(const uint8_t *bytes, size_t length, uint32_t &chunk, uint32_t &offset);
     uint32_t InternStamp(const std::string &stamp);
     LogBlockView View(const Block &block) const;
@@ -134,6 +136,11 @@ private:
         uint32_t blocks; // kept blocks in it
     };
     std::deque<Chunk> m_chunks;
+    // At the limit every new chunk follows one freed: keeping that one for the next spares the
+    // kernel zeroing fresh memory at the rate a flood arrives, which cost the window thread more
+    // than everything else it does with a block. A chunk is at most 1/32 of the limit.
+    BulkBytes m_spare;
+    size_t m_spareSize = 0;
     std::deque<Stamp> m_stamps;
     std::deque<std::shared_ptr<const CSymbolTable>> m_tables;
     size_t m_chunkBase = 0;

@@ -122,12 +122,18 @@ void TfrmRecDataList::AddRecData(CCommData item)
         m_unjoinedFirst = pos;
     }
     ScheduleFlush(!emptying);
+    ++m_addedSinceScheduled;
     m_unflushedBytes += length;
-    if (emptying)
-        m_sinceEmptied.start();
-    const bool turningOver = m_sinceEmptied.isValid() && m_sinceEmptied.elapsed() < kFlushDelayMs;
-    if (m_unflushedBytes >= kFlushBytes && !turningOver)
+    if (m_unflushedBytes >= kFlushBytes && !EmptiesBeforeTheTimer())
         Flush();
+}
+
+bool TfrmRecDataList::EmptiesBeforeTheTimer() const
+{
+    const qint64 elapsed = std::max<qint64>(m_sinceScheduled.elapsed(), 1);
+    const qint64 left = kFlushDelayMs - elapsed;
+    const qint64 room = CRecDataList::kCapacity - m_entries.Count();
+    return left > 0 && m_addedSinceScheduled * left >= room * elapsed;
 }
 
 void TfrmRecDataList::ClearRecData()
@@ -248,8 +254,11 @@ void TfrmRecDataList::ScheduleFlush(bool appended)
     if (!appended)
         m_rewrite = true;
     // Not restarted by later changes: a steady stream of blocks still reaches the file.
-    if (!m_flushTimer->isActive())
+    if (!m_flushTimer->isActive()) {
         m_flushTimer->start();
+        m_sinceScheduled.start();
+        m_addedSinceScheduled = 0;
+    }
 }
 
 void TfrmRecDataList::Flush()
