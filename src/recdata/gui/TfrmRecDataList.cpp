@@ -124,12 +124,16 @@ void TfrmRecDataList::AddRecData(CCommData item)
     ScheduleFlush(!emptying);
     ++m_addedSinceScheduled;
     m_unflushedBytes += length;
-    if (m_unflushedBytes >= kFlushBytes && !EmptiesBeforeTheTimer())
+    if (emptying)
+        m_sinceEmptied.start();
+    if (m_unflushedBytes >= kFlushBytes && !TurningOver())
         Flush();
 }
 
-bool TfrmRecDataList::EmptiesBeforeTheTimer() const
+bool TfrmRecDataList::TurningOver() const
 {
+    if (m_sinceEmptied.isValid() && m_sinceEmptied.elapsed() < kFlushDelayMs)
+        return true;
     const qint64 elapsed = std::max<qint64>(m_sinceScheduled.elapsed(), 1);
     const qint64 left = kFlushDelayMs - elapsed;
     const qint64 room = CRecDataList::kCapacity - m_entries.Count();

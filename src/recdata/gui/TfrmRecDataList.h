@@ -25,9 +25,10 @@ public:
     static constexpr int kFlushDelayMs = 2000;
     // Blocks holding this much go to the file at once: the text they become is a few times their
     // size, and a fast stream would otherwise pile up two seconds of it.
-    // Not when, at the pace of the blocks since the timer started, the list empties before the
-    // timer fires: the rewrite after that emptying would throw most of the pieces' text away, so
-    // the timer alone writes such a stream.
+    // Not while the list turns over faster than the timer: within kFlushDelayMs of it emptying,
+    // or when, at the pace of the blocks since the timer started, it empties before the timer
+    // fires. The rewrite after the emptying would throw most of the pieces' text away, so the
+    // timer alone writes such a stream.
     static constexpr size_t kFlushBytes = 256 * 1024;
 
     // Loads the list from `filePath`; an empty one is "TempRec.tmp" in the app folder.
@@ -60,7 +61,7 @@ private:
     void lsvRecDataChange();
     // `appended`: the change only added rows at the end.
     void ScheduleFlush(bool appended = false);
-    bool EmptiesBeforeTheTimer() const;
+    bool TurningOver() const;
     void Flush();
 
     void btnAddtoSendDataClick();
@@ -81,6 +82,7 @@ private:
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
     size_t m_unflushedBytes = 0;
+    QElapsedTimer m_sinceEmptied;   // since a block last emptied the full list
     QElapsedTimer m_sinceScheduled; // since the flush timer last started
     int m_addedSinceScheduled = 0;
     CBackgroundWriter m_writer;
