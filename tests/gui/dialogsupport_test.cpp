@@ -5,6 +5,8 @@
 #include "guiwidgets.h"
 #include "tempdir.h"
 
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -84,4 +86,32 @@ TEST(DialogSupport, TheListSaveDialogsAskBeforeReplacingAFile)
     EXPECT_EQ(AskFilePath(nullptr, "dlgSave", true, "SendDataSetting (*.sds)|*.sds", "sds"), QString());
     ASSERT_EQ(catcher.Seen().size(), 3) << catcher.Seen().join('|').toStdString();
     EXPECT_TRUE(catcher.Seen()[1].contains("already exists"));
+}
+
+// A file dialog kept with its window does not watch its folder while hidden, so it lists what
+// changed meanwhile when it is run, and what changes while it is open.
+TEST(DialogSupport, AKeptFileDialogListsFilesMadeWhileItWasHidden)
+{
+    GuiTestEnv env;
+    QWidget owner;
+    QFileDialog *dialog = MakeFileDialog(&owner, "dlgLoad", false, "All Files(*)|*", "");
+    dialog->setDirectory(env.FilePath(""));
+    WriteRaw(env.FilePath("before.sds").toStdString(), "x");
+    bool listed = false;
+    ModalCatcher catcher([&](QDialog *) {
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        auto lists = [&](const QString &name) {
+            const QModelIndex folder = model->index(model->rootPath());
+            for (int row = 0; row < model->rowCount(folder); ++row)
+                if (model->index(row, 0, folder).data().toString() == name)
+                    return true;
+            return false;
+        };
+        listed = WaitUntil([&] { return lists("before.sds"); }, 10000);
+        WriteRaw(env.FilePath("during.sds").toStdString(), "x");
+        listed = listed && WaitUntil([&] { return lists("during.sds"); }, 10000);
+        dialog->reject();
+    });
+    RunFileDialog(dialog);
+    EXPECT_TRUE(listed);
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -163,6 +164,19 @@ QString UserFilesFolder()
     return QDir::homePath();
 }
 
+namespace {
+
+// A file dialog kept hidden with its window would go on watching its folder, and the app folder
+// changes every few seconds while blocks arrive (the received list's file): each change had every
+// such dialog list the folder again and read the head of each file in it on the GUI thread.
+void WatchFolder(QFileDialog *dialog, bool watch)
+{
+    if (auto *model = dialog->findChild<QFileSystemModel *>())
+        model->setOption(QFileSystemModel::DontWatchForChanges, !watch);
+}
+
+} // namespace
+
 QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool save, const QString &filter,
                             const QString &defaultSuffix)
 {
@@ -178,14 +192,20 @@ QFileDialog *MakeFileDialog(QWidget *parent, const QString &objectName, bool sav
     dialog->setNameFilters(names);
     dialog->setDefaultSuffix(defaultSuffix);
     dialog->setDirectory(QString::fromStdString(AppFolder()));
+    WatchFolder(dialog, false);
     return dialog;
 }
 
 QString RunFileDialog(QFileDialog *dialog)
 {
-    if (dialog->exec() != QDialog::Accepted)
-        return QString();
-    return dialog->selectedFiles().value(0);
+    WatchFolder(dialog, true);
+    // The folder is read again: what changed while the dialog was hidden went unseen.
+    const QString folder = dialog->directory().absolutePath();
+    dialog->setDirectory(QDir::rootPath());
+    dialog->setDirectory(folder);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    WatchFolder(dialog, false);
+    return accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
 QString AskFilePath(QWidget *parent, const QString &objectName, bool save, const QString &filter,
