@@ -276,6 +276,10 @@ private:
     std::vector<uint8_t> rxBuffer_; // read from the line by WaitEvent, not yet by Read
     size_t rxHead_ = 0;
     std::atomic<bool> eventCharSeen_{false};
+    // Whether the last read of the line found bytes. While it did, a wait that the line wakes as
+    // readable takes that at its word; after a read found nothing, the wait asks how much is
+    // there, so that a line that stays readable with nothing in it is found gone, not spun on.
+    std::atomic<bool> lineGaveBytes_{false};
     std::atomic<bool> txPending_{false};
     std::mutex breakLock_;
 

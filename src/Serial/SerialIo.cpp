@@ -201,6 +201,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     }
     for (;;) {
         const ssize_t n = ::read(fd, p + got, static_cast<size_t>(len) - got);
+        lineGaveBytes_.store(n > 0);
         if (n > 0) {
             NoteEventChar(p + got, static_cast<size_t>(n));
             got += static_cast<size_t>(n);
@@ -429,8 +430,11 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         const short re = fds[0].revents;
         if (re & POLLNVAL)
             return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EBADF));
+        // At line rates every arrival wakes this wait, and the count was a third of its calls.
         int waiting = 0;
-        if (ioctl(fd, FIONREAD, &waiting) != 0)
+        if (re == POLLIN && lineGaveBytes_.load())
+            waiting = 1;
+        else if (ioctl(fd, FIONREAD, &waiting) != 0)
             return Fail("WaitEvent", "Unable to wait for COM event", SystemError(errno));
         if (waiting > 0 && (re & POLLIN)) {
             emptyReadable = 0;
@@ -490,6 +494,7 @@ void CSerial::FillRxBuffer(int fd)
         if (room == 0)
             return;
         const ssize_t n = ::read(fd, chunk, std::min(room, sizeof chunk));
+        lineGaveBytes_.store(n > 0);
         if (n <= 0)
             return; // nothing more now; a lost line shows in the next wait or read
         {
