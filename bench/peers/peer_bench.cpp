@@ -77,6 +77,7 @@ struct Options
     // does only while its log is young (a scroll bar's handle still shrinking) is not its cost.
     double warmupSeconds = 5;
     double drainSeconds = 4;
+    double drainStep = 0;
     double idleSeconds = 10;
     double tickMs = 1;
     std::vector<double> rates{11520, 100000, 1000000};
@@ -445,13 +446,23 @@ FeedResult Feed(const Pty &pty, double rate, double seconds, double tickMs)
     return result;
 }
 
-// As fast as the pty takes it, for `seconds`; bytes per second.
-double Flood(const Pty &pty, double seconds)
+// As fast as the pty takes it, for `seconds`; bytes per second. With `step` > 0 the rate of each
+// step of that many seconds goes to standard error too: a client that slows while its memory
+// fills shows it there, where the whole drain's rate only averages it away.
+double Flood(const Pty &pty, double seconds, double step = 0)
 {
     const std::string &lines = Lines();
     const Clock::time_point start = Clock::now();
     size_t written = 0;
+    size_t stepStart = 0;
+    double stepEnd = step;
     while (SecondsSince(start) < seconds) {
+        if (step > 0 && SecondsSince(start) >= stepEnd) {
+            std::fprintf(stderr, "  to %4.1f s %8.1f MB/s\n", stepEnd,
+                         static_cast<double>(written - stepStart) / step / 1e6);
+            stepStart = written;
+            stepEnd += step;
+        }
         const ssize_t n = write(pty.master, lines.data(), lines.size());
         if (n > 0) {
             written += static_cast<size_t>(n);
@@ -832,7 +843,8 @@ void PrintRatios(const std::vector<double> &rates,
 }
 
 const char kUsage[] =
-    "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--idle-seconds S]\n"
+    "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S] "
+    "[--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
@@ -860,6 +872,8 @@ Options ParseOptions(int argc, char **argv)
             options.warmupSeconds = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--drain-seconds")
             options.drainSeconds = std::atof(next().c_str());
+        else if (arg == "--drain-steps")
+            options.drainStep = std::atof(next().c_str());
         else if (arg == "--idle-seconds")
             options.idleSeconds = std::atof(next().c_str());
         else if (arg == "--rates") {
@@ -992,7 +1006,7 @@ int main(int argc, char **argv)
         std::map<Client, std::vector<double>> rates;
         for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
             bench.EachStarted(drainers, round, [&](Client client, const Pty &pty, pid_t) {
-                const double rate = Flood(pty, options.drainSeconds);
+                const double rate = Flood(pty, options.drainSeconds, options.drainStep);
                 rates[client].push_back(rate);
                 std::fprintf(stderr, "drain round %d  %-13s %8.1f MB/s\n", round + 1, Name(client),
                              rate / 1e6);
