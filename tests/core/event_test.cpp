@@ -75,6 +75,12 @@ TEST(Events, TextsRoundTrip)
     EXPECT_TRUE(time.LoadText("Time=00:00:01.000,TimeType=3"));
     EXPECT_EQ(time.TimeType, TIME_FROM_SEND_END);
     EXPECT_EQ(time.SaveText(), "Time=00:00:01.000,TimeType=3");
+    // Hand-edited texts that a plain "Time=" would cut or unquote read back as they were.
+    for (const char *odd : {"\"\"\"\"\"", "\"a", "a b", "x,y", "a\"\",\"", "\t"}) {
+        CTimeEvent written(odd, 2), read;
+        ASSERT_TRUE(read.LoadText(written.SaveText())) << odd;
+        EXPECT_EQ(read.TimeText, odd);
+    }
     EXPECT_EQ(CTimeEvent("00:00:01.000", 1).Description(), "Time From Start: Value00:00:01.000");
     EXPECT_EQ(CTimeEvent("00:00:01.000", 0).Description(), "Time Absolure: Value00:00:01.000");
     EXPECT_EQ(CTimeEvent("00:00:01.000", 9).Description(), ": Value00:00:01.000");
