@@ -78,6 +78,7 @@ struct Options
     double warmupSeconds = 5;
     double drainSeconds = 4;
     double drainStep = 0;
+    double drainWarmup = 0;
     double idleSeconds = 10;
     double tickMs = 1;
     std::vector<double> rates{11520, 100000, 1000000};
@@ -843,8 +844,8 @@ void PrintRatios(const std::vector<double> &rates,
 }
 
 const char kUsage[] =
-    "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S] "
-    "[--idle-seconds S]\n"
+    "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S]\n"
+    "                  [--drain-warmup S] [--idle-seconds S]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
@@ -874,6 +875,8 @@ Options ParseOptions(int argc, char **argv)
             options.drainSeconds = std::atof(next().c_str());
         else if (arg == "--drain-steps")
             options.drainStep = std::atof(next().c_str());
+        else if (arg == "--drain-warmup")
+            options.drainWarmup = std::atof(next().c_str());
         else if (arg == "--idle-seconds")
             options.idleSeconds = std::atof(next().c_str());
         else if (arg == "--rates") {
@@ -1006,6 +1009,10 @@ int main(int argc, char **argv)
         std::map<Client, std::vector<double>> rates;
         for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
             bench.EachStarted(drainers, round, [&](Client client, const Pty &pty, pid_t) {
+                // A flood before the measured one, as the feeds have: what a client pays once,
+                // such as filling its scrollback, is left out of its rate.
+                if (options.drainWarmup > 0)
+                    Flood(pty, options.drainWarmup);
                 const double rate = Flood(pty, options.drainSeconds, options.drainStep);
                 rates[client].push_back(rate);
                 std::fprintf(stderr, "drain round %d  %-13s %8.1f MB/s\n", round + 1, Name(client),
