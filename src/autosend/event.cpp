@@ -83,16 +83,11 @@ bool CTimeEvent::LoadText(const std::string &text)
 
 std::string CTimeEvent::SaveText() const
 {
-    // The text is read through two splits (the line, then its "Time=" field). One that either
-    // would cut or unquote (a hand-edited file can give such) is quoted for both, so it reads back
-    // as it was; any time text the dialog takes is written as it is.
-    const bool plain = (TimeText.empty() || TimeText[0] != '"') &&
-                       std::none_of(TimeText.begin(), TimeText.end(), [](char c) {
-                           const auto u = static_cast<unsigned char>(c);
-                           return c == ',' || (u >= 0x01 && u <= 0x20);
-                       });
-    const std::string field = "Time=" + (plain ? TimeText : QuoteField(TimeText));
-    return (plain ? field : QuoteField(field)) + ",TimeType=" + std::to_string(TimeType);
+    // The text is read through two splits (the line, then its "Time=" field). A text that either
+    // would cut or unquote (a hand-edited file can give such) is quoted for that split, so it reads
+    // back as it was; any time text the dialog takes is written as it is.
+    return QuoteFieldIfNeeded("Time=" + QuoteFieldIfNeeded(TimeText)) +
+           ",TimeType=" + std::to_string(TimeType);
 }
 
 namespace {

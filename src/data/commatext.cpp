@@ -1,5 +1,7 @@
 #include "data/commatext.h"
 
+#include <algorithm>
+
 namespace {
 
 inline bool IsBlank(char c)
@@ -63,4 +65,11 @@ std::string QuoteField(const std::string &value)
     }
     out += '"';
     return out;
+}
+
+std::string QuoteFieldIfNeeded(const std::string &value)
+{
+    const bool bare = (value.empty() || value[0] != '"') &&
+                      std::none_of(value.begin(), value.end(), [](char c) { return c == ',' || IsBlank(c); });
+    return bare ? value : QuoteField(value);
 }

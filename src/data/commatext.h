@@ -12,3 +12,8 @@ std::vector<std::string> SplitCommaText(const std::string &text);
 // Writes `value` between double quotes, doubling any quote inside it, so that SplitCommaText
 // gives it back whole. Values without quotes come out exactly as "value".
 std::string QuoteField(const std::string &value);
+
+// `value` as it is when SplitCommaText gives it back so (no blank, no comma, no leading quote; an
+// empty value stays empty), else as QuoteField writes it. For fields that are written bare unless
+// they cannot be.
+std::string QuoteFieldIfNeeded(const std::string &value);
