@@ -134,8 +134,8 @@ bool TfrmRecDataList::TurningOver() const
 {
     if (m_sinceEmptied.isValid() && m_sinceEmptied.elapsed() < kFlushDelayMs)
         return true;
-    const qint64 elapsed = std::max<qint64>(m_sinceScheduled.elapsed(), 1);
-    const qint64 left = kFlushDelayMs - elapsed;
+    const qint64 left = m_flushTimer->remainingTime();
+    const qint64 elapsed = std::max<qint64>(kFlushDelayMs - left, 1);
     const qint64 room = CRecDataList::kCapacity - m_entries.Count();
     return left > 0 && m_addedSinceScheduled * left >= room * elapsed;
 }
@@ -260,7 +260,6 @@ void TfrmRecDataList::ScheduleFlush(bool appended)
     // Not restarted by later changes: a steady stream of blocks still reaches the file.
     if (!m_flushTimer->isActive()) {
         m_flushTimer->start();
-        m_sinceScheduled.start();
         m_addedSinceScheduled = 0;
     }
 }

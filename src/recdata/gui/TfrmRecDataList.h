@@ -82,9 +82,8 @@ private:
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
     size_t m_unflushedBytes = 0;
-    QElapsedTimer m_sinceEmptied;   // since a block last emptied the full list
-    QElapsedTimer m_sinceScheduled; // since the flush timer last started
-    int m_addedSinceScheduled = 0;
+    QElapsedTimer m_sinceEmptied;  // since a block last emptied the full list
+    int m_addedSinceScheduled = 0; // since the flush timer last started
     CBackgroundWriter m_writer;
 
     CRecDataModel *m_model;
