@@ -78,6 +78,6 @@ void TSharedStore::LoadHistory()
 void TSharedStore::AddToHistory(const CCommData &item)
 {
     m_history.Add(item);
-    m_historyWriter.Post(HistoryPath(), [text = m_history.FileText()] { return text; });
+    m_historyWriter.Post(HistoryPath(), WholeText(m_history.FileText()));
     emit HistoryChanged();
 }

@@ -62,12 +62,26 @@ void CBackgroundWriter::Run()
         guard.unlock();
         try {
             if (produce)
-                WriteFileAtomic(path, produce());
-            std::string tail;
-            for (const Producer &append : appends)
-                tail += append();
-            if (!tail.empty())
-                AppendFile(appendPath, tail);
+                WriteFileAtomic(path, produce);
+            // The appends follow each other as one; a file is made only when they have text.
+            size_t next = 0;
+            auto pull = [&appends, &next](std::string &piece) {
+                for (; next < appends.size(); ++next) {
+                    if (appends[next](piece))
+                        return true;
+                }
+                return false;
+            };
+            std::string first;
+            if (pull(first)) {
+                AppendFile(appendPath, [&pull, &first, given = false](std::string &piece) mutable {
+                    if (given)
+                        return pull(piece);
+                    given = true;
+                    piece.swap(first);
+                    return true;
+                });
+            }
         } catch (const std::exception &error) {
             AppendLogFormatted(DiagLogPath(), "CBackgroundWriter::Run - %s", error.what());
         }

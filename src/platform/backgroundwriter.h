@@ -1,10 +1,11 @@
 #pragma once
 // Writes a file on a thread of its own, so saving a large list never stalls the GUI thread.
 // Requests coalesce: when several wait, only the newest is written. The content is produced on
-// the worker from whatever snapshot the request captured; failures go to the diagnostic log,
-// since a background save has no command to abandon.
+// the worker, piece by piece, from whatever snapshot the request captured; failures go to the
+// diagnostic log, since a background save has no command to abandon.
+#include "platform/textfile.h"
+
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,7 +14,7 @@
 class CBackgroundWriter
 {
 public:
-    using Producer = std::function<std::string()>;
+    using Producer = TextPieces;
 
     CBackgroundWriter();
     ~CBackgroundWriter(); // writes what is still waiting, then ends the thread

@@ -112,7 +112,23 @@ int CreateSibling(const std::string &path, std::string &tmp)
 
 } // namespace
 
-void WriteFileAtomic(const std::string &path, const std::string &content)
+namespace {
+
+using BodyWriter = std::function<bool(int fd)>;
+
+bool WritePieces(int fd, const TextPieces &pieces)
+{
+    std::string piece;
+    for (;;) {
+        piece.clear();
+        if (!pieces(piece))
+            return true;
+        if (!WriteAll(fd, piece.data(), piece.size()))
+            return false;
+    }
+}
+
+void WriteAtomicWith(const std::string &path, const BodyWriter &body)
 {
     if (path.empty())
         throw EFCreateError(path);
@@ -124,22 +140,67 @@ void WriteFileAtomic(const std::string &path, const std::string &content)
     const int fd = CreateSibling(path, tmp);
     if (fd < 0)
         throw EFCreateError(path);
-    const bool ok = (!replacing || fchmod(fd, old.st_mode & 07777) == 0) &&
-                    WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
+    bool ok = false;
+    try {
+        ok = (!replacing || fchmod(fd, old.st_mode & 07777) == 0) && body(fd) && fsync(fd) == 0;
+    } catch (...) {
+        close(fd);
+        unlink(tmp.c_str());
+        throw;
+    }
     if (close(fd) != 0 || !ok || rename(tmp.c_str(), path.c_str()) != 0) {
         unlink(tmp.c_str());
         throw EFCreateError(path);
     }
 }
 
-void AppendFile(const std::string &path, const std::string &content)
+void AppendWith(const std::string &path, const BodyWriter &body)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         throw EFCreateError(path);
-    const bool ok = WriteAll(fd, content.data(), content.size());
+    bool ok = false;
+    try {
+        ok = body(fd);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
     if (close(fd) != 0 || !ok)
         throw EFCreateError(path);
+}
+
+} // namespace
+
+void WriteFileAtomic(const std::string &path, const std::string &content)
+{
+    WriteAtomicWith(path, [&content](int fd) { return WriteAll(fd, content.data(), content.size()); });
+}
+
+TextPieces WholeText(std::string text)
+{
+    return [text = std::move(text), given = false](std::string &piece) mutable {
+        if (given)
+            return false;
+        given = true;
+        piece.swap(text);
+        return true;
+    };
+}
+
+void WriteFileAtomic(const std::string &path, const TextPieces &pieces)
+{
+    WriteAtomicWith(path, [&pieces](int fd) { return WritePieces(fd, pieces); });
+}
+
+void AppendFile(const std::string &path, const std::string &content)
+{
+    AppendWith(path, [&content](int fd) { return WriteAll(fd, content.data(), content.size()); });
+}
+
+void AppendFile(const std::string &path, const TextPieces &pieces)
+{
+    AppendWith(path, [&pieces](int fd) { return WritePieces(fd, pieces); });
 }
 
 void WriteTextLines(const std::string &path, const std::vector<std::string> &lines)

@@ -109,30 +109,33 @@ bool CRecDataList::Load(const std::string &path)
     return true;
 }
 
-std::string CRecDataList::FileLines(const std::vector<Entry> &items)
+TextPieces CRecDataList::FilePieces(std::vector<Entry> items)
 {
-    // Name, format and quotes besides three characters a byte; a name's quotes are doubled.
-    size_t size = 0;
-    for (const Entry &item : items)
-        size += 2 * item->GetName().size() + CCommData::FormatName(item->GetFormat()).size() +
-                3 * static_cast<size_t>(item->GetLength()) + 8;
-    std::string text;
-    text.reserve(size);
-    for (const Entry &item : items) {
-        item->AppendLine(text);
-        text += "\r\n";
-    }
-    return text;
+    constexpr size_t kPieceBytes = 256 * 1024;
+    return [items = std::move(items), next = size_t{0}](std::string &piece) mutable {
+        while (next < items.size() && piece.size() < kPieceBytes) {
+            items[next++]->AppendLine(piece);
+            piece += "\r\n";
+        }
+        return !piece.empty();
+    };
 }
 
 std::string CRecDataList::ToFileText() const
 {
-    return FileLines(m_entries);
+    std::string text;
+    std::string piece;
+    const TextPieces pieces = FilePieces(m_entries);
+    while (pieces(piece)) {
+        text += piece;
+        piece.clear();
+    }
+    return text;
 }
 
 void CRecDataList::Save(const std::string &path) const
 {
-    WriteFileAtomic(path, ToFileText());
+    WriteFileAtomic(path, FilePieces(m_entries));
 }
 
 std::string CRecDataList::FilePath()

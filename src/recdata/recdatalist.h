@@ -4,6 +4,7 @@
 // it at once rather than trimming it entry by entry, so the entries the user sees always form one
 // unbroken run.
 #include "data/commdata.h"
+#include "platform/textfile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -70,9 +71,9 @@ public:
     void Save(const std::string &path) const;
     // The file's whole content, as Save writes it.
     std::string ToFileText() const;
-    // The file's lines for `items`, in a string sized once: the text is several times the bytes,
-    // and growing it step by step would briefly take twice that again.
-    static std::string FileLines(const std::vector<Entry> &items);
+    // The file's lines for `items`, a few hundred KiB a piece: the text is three times the bytes,
+    // so a full list of large blocks is never held as text whole.
+    static TextPieces FilePieces(std::vector<Entry> items);
 
     // "TempRec.tmp" in the app folder.
     static std::string FilePath();

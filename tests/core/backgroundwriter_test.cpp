@@ -10,6 +10,22 @@
 #include <future>
 #include <unistd.h>
 
+namespace {
+
+// The whole text, made on the writer's thread when it asks for its first piece.
+CBackgroundWriter::Producer Lazily(std::function<std::string()> make)
+{
+    return [make = std::move(make), given = false](std::string &piece) mutable {
+        if (given)
+            return false;
+        given = true;
+        piece = make();
+        return true;
+    };
+}
+
+} // namespace
+
 TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
 {
     const TempDir temp;
@@ -23,17 +39,17 @@ TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
         CBackgroundWriter writer;
         // Hold the worker inside a write so the next two requests queue up behind it.
         std::promise<void> started;
-        writer.Post(path, [&started, released] {
-            started.set_value();
-            released.wait();
-            return std::string("first");
-        });
+        writer.Post(path, Lazily([&started, released] {
+                        started.set_value();
+                        released.wait();
+                        return std::string("first");
+                    }));
         started.get_future().wait();
-        writer.Post(path, [&stale] {
-            ++stale;
-            return std::string("stale");
-        });
-        writer.Post(path, [] { return std::string("newest"); });
+        writer.Post(path, Lazily([&stale] {
+                        ++stale;
+                        return std::string("stale");
+                    }));
+        writer.Post(path, Lazily([] { return std::string("newest"); }));
         release.set_value();
         writer.Wait();
         std::string content;
@@ -41,7 +57,7 @@ TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
         EXPECT_EQ(content, "newest");
         EXPECT_EQ(stale.load(), 0);
 
-        writer.Post(path, [] { return std::string("at exit"); });
+        writer.Post(path, Lazily([] { return std::string("at exit"); }));
     }
     std::string content;
     ASSERT_TRUE(ReadWholeFile(path, content));
@@ -54,13 +70,13 @@ TEST(BackgroundWriter, AFailedWriteIsLoggedAndKeepsTheWriterWorking)
     const std::string &dir = temp.path;
     setenv("KESTRUM_HOME", dir.c_str(), 1);
     CBackgroundWriter writer;
-    writer.Post(dir + "/missing/dir/list.txt", [] { return std::string("x"); });
+    writer.Post(dir + "/missing/dir/list.txt", Lazily([] { return std::string("x"); }));
     writer.Wait();
     std::string log;
     ASSERT_TRUE(ReadWholeFile(dir + "/kestrum.log", log));
     EXPECT_NE(log.find("Cannot create file " + dir + "/missing/dir/list.txt"), std::string::npos);
 
-    writer.Post(dir + "/ok.txt", [] { return std::string("ok"); });
+    writer.Post(dir + "/ok.txt", Lazily([] { return std::string("ok"); }));
     writer.Wait();
     EXPECT_TRUE(FileExists(dir + "/ok.txt"));
 }

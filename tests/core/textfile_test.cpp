@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -78,6 +79,29 @@ TEST(TextFile, WritesCrLfAfterEveryLineAndReplacesWhole)
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // a replaced file keeps its permissions
     EXPECT_EQ(dir.EntryCount(), 1);      // and no temporary is left beside it
+}
+
+TEST(TextFile, PiecesGoOutInOrderAndAFailingProducerLeavesTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("TempRec.tmp");
+    const std::vector<std::string> parts{"one\r\n", "", "two\r\n"};
+    auto from = [&parts](size_t failAt) {
+        return [&parts, failAt, next = size_t{0}](std::string &piece) mutable {
+            if (next == failAt)
+                throw EFCreateError("producer");
+            if (next == parts.size())
+                return false;
+            piece = parts[next++];
+            return true;
+        };
+    };
+    WriteFileAtomic(path, from(SIZE_MAX));
+    AppendFile(path, from(SIZE_MAX));
+    EXPECT_EQ(ReadRaw(path), "one\r\ntwo\r\none\r\ntwo\r\n");
+    EXPECT_THROW(WriteFileAtomic(path, from(2)), EFCreateError);
+    EXPECT_EQ(ReadRaw(path), "one\r\ntwo\r\none\r\ntwo\r\n");
+    EXPECT_EQ(dir.EntryCount(), 1);
 }
 
 TEST(TextFile, FailedWriteThrowsAndLeavesTheOldFile)

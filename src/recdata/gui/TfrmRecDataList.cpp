@@ -274,11 +274,9 @@ void TfrmRecDataList::Flush()
     // full list of large blocks never stalls the window.
     if (m_rewrite) {
         m_rewrite = false;
-        m_writer.Post(RecDataFilePath(), [snapshot = m_entries] { return snapshot.ToFileText(); });
+        m_writer.Post(RecDataFilePath(), CRecDataList::FilePieces(m_entries.EntriesFrom(0)));
     } else {
-        m_writer.PostAppend(RecDataFilePath(), [added = m_entries.EntriesFrom(m_onFile)] {
-            return CRecDataList::FileLines(added);
-        });
+        m_writer.PostAppend(RecDataFilePath(), CRecDataList::FilePieces(m_entries.EntriesFrom(m_onFile)));
     }
     m_onFile = m_entries.Count();
 }
