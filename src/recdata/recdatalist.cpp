@@ -121,18 +121,6 @@ TextPieces CRecDataList::FilePieces(std::vector<Entry> items)
     };
 }
 
-std::string CRecDataList::ToFileText() const
-{
-    std::string text;
-    std::string piece;
-    const TextPieces pieces = FilePieces(m_entries);
-    while (pieces(piece)) {
-        text += piece;
-        piece.clear();
-    }
-    return text;
-}
-
 void CRecDataList::Save(const std::string &path) const
 {
     WriteFileAtomic(path, FilePieces(m_entries));

@@ -69,8 +69,6 @@ public:
     // then lines added to its end are read back after the loaded ones.
     bool LoadedFileTakesAppends() const { return m_loadedWhole; }
     void Save(const std::string &path) const;
-    // The file's whole content, as Save writes it.
-    std::string ToFileText() const;
     // The file's lines for `items`, a few hundred KiB a piece: the text is three times the bytes,
     // so a full list of large blocks is never held as text whole.
     static TextPieces FilePieces(std::vector<Entry> items);

@@ -18,8 +18,13 @@ namespace {
 
 bool FileHoldsTheList(const TfrmRecDataList &window)
 {
+    const QTemporaryDir dir;
+    const std::string expected = dir.filePath(QStringLiteral("expected")).toStdString();
+    window.Entries().Save(expected);
     std::string content;
-    return ReadWholeFile(CRecDataList::FilePath(), content) && content == window.Entries().ToFileText();
+    std::string wanted;
+    return ReadWholeFile(CRecDataList::FilePath(), content) && ReadWholeFile(expected, wanted) &&
+           content == wanted;
 }
 
 CCommData Block(std::initializer_list<uint8_t> bytes, const std::string &name)
