@@ -63,25 +63,15 @@ void CBackgroundWriter::Run()
         try {
             if (produce)
                 WriteFileAtomic(path, produce);
-            // The appends follow each other as one; a file is made only when they have text.
+            // The appends follow each other as one.
             size_t next = 0;
-            auto pull = [&appends, &next](std::string &piece) {
+            AppendFile(appendPath, [&appends, &next](std::string &piece) {
                 for (; next < appends.size(); ++next) {
                     if (appends[next](piece))
                         return true;
                 }
                 return false;
-            };
-            std::string first;
-            if (pull(first)) {
-                AppendFile(appendPath, [&pull, &first, given = false](std::string &piece) mutable {
-                    if (given)
-                        return pull(piece);
-                    given = true;
-                    piece.swap(first);
-                    return true;
-                });
-            }
+            });
         } catch (const std::exception &error) {
             AppendLogFormatted(DiagLogPath(), "CBackgroundWriter::Run - %s", error.what());
         }

@@ -110,22 +110,17 @@ int CreateSibling(const std::string &path, std::string &tmp)
     return -1;
 }
 
-} // namespace
-
-namespace {
-
 using BodyWriter = std::function<bool(int fd)>;
 
-bool WritePieces(int fd, const TextPieces &pieces)
+// Writes `piece`, which may be empty, then every piece that follows it.
+bool WritePieces(int fd, const TextPieces &pieces, std::string &piece)
 {
-    std::string piece;
-    for (;;) {
-        piece.clear();
-        if (!pieces(piece))
-            return true;
+    do {
         if (!WriteAll(fd, piece.data(), piece.size()))
             return false;
-    }
+        piece.clear();
+    } while (pieces(piece));
+    return true;
 }
 
 void WriteAtomicWith(const std::string &path, const BodyWriter &body)
@@ -190,7 +185,8 @@ TextPieces WholeText(std::string text)
 
 void WriteFileAtomic(const std::string &path, const TextPieces &pieces)
 {
-    WriteAtomicWith(path, [&pieces](int fd) { return WritePieces(fd, pieces); });
+    std::string piece;
+    WriteAtomicWith(path, [&pieces, &piece](int fd) { return WritePieces(fd, pieces, piece); });
 }
 
 void AppendFile(const std::string &path, const std::string &content)
@@ -200,7 +196,10 @@ void AppendFile(const std::string &path, const std::string &content)
 
 void AppendFile(const std::string &path, const TextPieces &pieces)
 {
-    AppendWith(path, [&pieces](int fd) { return WritePieces(fd, pieces); });
+    std::string piece;
+    if (!pieces(piece))
+        return;
+    AppendWith(path, [&pieces, &piece](int fd) { return WritePieces(fd, pieces, piece); });
 }
 
 void WriteTextLines(const std::string &path, const std::vector<std::string> &lines)

@@ -32,6 +32,7 @@ void WriteFileAtomic(const std::string &path, const TextPieces &pieces);
 // Adds `content` to the end of the file, creating it when missing; throws EFCreateError. Not
 // atomic: for files whose every change is also rewritten whole now and then.
 void AppendFile(const std::string &path, const std::string &content);
+// Pieces that hold no text at all make no file.
 void AppendFile(const std::string &path, const TextPieces &pieces);
 
 // Each line followed by CR LF, written with WriteFileAtomic.

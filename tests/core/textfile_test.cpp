@@ -101,6 +101,7 @@ TEST(TextFile, PiecesGoOutInOrderAndAFailingProducerLeavesTheOldFile)
     EXPECT_EQ(ReadRaw(path), "one\r\ntwo\r\none\r\ntwo\r\n");
     EXPECT_THROW(WriteFileAtomic(path, from(2)), EFCreateError);
     EXPECT_EQ(ReadRaw(path), "one\r\ntwo\r\none\r\ntwo\r\n");
+    AppendFile(dir.File("nothing.txt"), [](std::string &) { return false; });
     EXPECT_EQ(dir.EntryCount(), 1);
 }
 
