@@ -7,9 +7,9 @@
 // Every client first has to show a start marker before the data goes out, so connecting, telnet
 // negotiation and an interpreter starting up never count as drain time, and bytes a server threw
 // away while it opened the device cannot be mistaken for loss.
-#include "Serial/SerialWnd.h"
 #include "loopbackport.h"
 #include "platform/handover.h"
+#include "serial/serialwnd.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 // What the sender thread costs and how fast it lets go: items through the sender against direct
 // writes on the same pseudo-terminal, and the time from a cancel to a stalled writer's release.
 // Prints figures; not a test. --smoke makes a short run that only shows the bench still works.
-#include "Serial/portsender.h"
+#include "serial/portsender.h"
 
 #include <algorithm>
 #include <atomic>

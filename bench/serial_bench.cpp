@@ -1,6 +1,6 @@
 // Throughput of the device on a pseudo-terminal against plain read()/write() loops on the same
 // pair in the same run. Prints figures; not a test.
-#include "Serial/Serial.h"
+#include "serial/serial.h"
 
 #include <atomic>
 #include <chrono>

@@ -10,11 +10,11 @@
 // lines: 64-byte text lines (the default); lf, cr: bare line ends only, one displayed line per
 // byte; hex: the lines shown in hex. --smoke runs a few seconds and reports every second, for a
 // check that the bench still works rather than for figures.
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
 #include "benchsupport.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/appfolder.h"
 #include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"

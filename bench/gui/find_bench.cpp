@@ -4,8 +4,8 @@
 // (48,000 characters a line), looked for without letter case by a text whose first letter the
 // lines hold often in the other case. Run offscreen, in a release build; `--smoke` uses 20,000
 // short and 20 long lines.
-#include "app/FindBar.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TFindBar.h"
+#include "log/gui/TTrafficLog.h"
 
 #include <QApplication>
 #include <QCheckBox>

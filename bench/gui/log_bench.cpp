@@ -1,6 +1,6 @@
 // Figures for the traffic log: append cost near the start and deep into a long capture, memory
 // per logged block, and the time to save and copy a long log. Run offscreen, in a release build.
-#include "app/TrafficLog.h"
+#include "log/gui/TTrafficLog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -11,8 +11,8 @@
 // stays idle. `--smoke` runs every part briefly, for a check that the bench still works rather
 // than for figures.
 #include "../benchsupport.h"
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/InstanceDoor.h"
-#include "app/MainWindow.h"
-#include "app/Screenshot.h"
-#include "app/WindowManager.h"
+#include "app/TInstanceDoor.h"
+#include "app/TWindowManager.h"
+#include "app/screenshot.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/appfolder.h"
 #include "platform/gui/signalquit.h"
 #include "platform/instance.h"
@@ -75,7 +75,7 @@ bool StartAside(const QApplication &app)
     const QString shared = QString::fromStdString(AppFolder());
     QString own;
     try {
-        own = InstanceDoor::MoveToPrivateFolder();
+        own = TInstanceDoor::MoveToPrivateFolder();
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return false;
@@ -106,13 +106,13 @@ int main(int argc, char **argv)
     std::unique_ptr<TWindowManager> windows;
     // The windows are closed before the door closes: a later start finds this process until its
     // files are written.
-    InstanceDoor door(QString::fromStdString(InstanceSocketPath(AppFolder())),
-                      [&windows] { OpenForAnotherStart(windows.get()); });
+    TInstanceDoor door(QString::fromStdString(InstanceSocketPath(AppFolder())),
+                       [&windows] { OpenForAnotherStart(windows.get()); });
     if (!screenshot) {
-        const InstanceDoor::Outcome outcome = door.Open();
-        if (outcome == InstanceDoor::Outcome::HandedOver)
+        const TInstanceDoor::Outcome outcome = door.Open();
+        if (outcome == TInstanceDoor::Outcome::HandedOver)
             return 0;
-        if (outcome == InstanceDoor::Outcome::NoAnswer && !StartAside(app))
+        if (outcome == TInstanceDoor::Outcome::NoAnswer && !StartAside(app))
             return 1;
         if (TerminationRequested())
             return 0;

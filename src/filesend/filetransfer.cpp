@@ -1,7 +1,7 @@
 #include "filesend/filetransfer.h"
 
-#include "Serial/serialerror.h"
 #include "platform/errors.h"
+#include "serial/serialerror.h"
 
 #include <algorithm>
 #include <chrono>

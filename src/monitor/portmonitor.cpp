@@ -1,7 +1,7 @@
 #include "monitor/portmonitor.h"
 
-#include "Serial/Serial.h"
 #include "monitor/virtualport.h"
+#include "serial/serial.h"
 
 #include <atomic>
 #include <cerrno>

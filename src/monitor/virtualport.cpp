@@ -1,7 +1,7 @@
 #include "monitor/virtualport.h"
 
-#include "Serial/Serial.h"
 #include "monitor/linkguard.h"
+#include "serial/serial.h"
 
 #include <cerrno>
 #include <climits>

@@ -26,7 +26,7 @@
 // no program has the port open, what the device sends is not written to it (a real port would
 // drop it too, and written it would fill the terminal and hold up the device's side), and the
 // last close drops what the program left unread, so the next program does not read old data.
-#include "Serial/dcb.h"
+#include "serial/dcb.h"
 
 #include <atomic>
 #include <cstdint>

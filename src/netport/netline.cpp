@@ -1,10 +1,10 @@
 #include "netport/netline.h"
 
-#include "Serial/dcb.h"
-#include "Serial/serialerror.h"
 #include "netport/netconnect.h"
 #include "netport/telnetcodec.h"
 #include "platform/diaglog.h"
+#include "serial/dcb.h"
+#include "serial/serialerror.h"
 
 #include <algorithm>
 #include <cerrno>

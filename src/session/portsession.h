@@ -9,10 +9,6 @@
 // the session tells its view, it tells on the owner thread, in the order it happened, through the
 // two hand-overs it is given: one the port delivers through (a close cancels it, dropping what is
 // still queued), one for the sends' outcomes (never cancelled, so every send is settled).
-#include "Serial/SerialWnd.h"
-#include "Serial/devicereturn.h"
-#include "Serial/linecounters.h"
-#include "Serial/portsender.h"
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
@@ -20,6 +16,10 @@
 #include "link/linksetting.h"
 #include "platform/clock.h"
 #include "platform/handover.h"
+#include "serial/devicereturn.h"
+#include "serial/linecounters.h"
+#include "serial/portsender.h"
+#include "serial/serialwnd.h"
 
 #include <atomic>
 #include <cstdint>

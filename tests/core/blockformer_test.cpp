@@ -1,6 +1,6 @@
 // Where a received stream is cut into blocks: the cuts the port's reads of up to 2047 bytes,
 // 10 ms each, have always made, here from arrival times alone.
-#include "Serial/blockformer.h"
+#include "serial/blockformer.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,5 +1,5 @@
 // Finding a lost port's device again, and the modem lines a pseudo-terminal does not have.
-#include "Serial/devicereturn.h"
+#include "serial/devicereturn.h"
 
 #include "ptypair.h"
 #include "serialonpty.h"

@@ -1,7 +1,7 @@
 // Files sent from a port on a pseudo-terminal to the receivers of lrzsz (rx, rb), which run with
 // the master end as their terminal; and a raw send read straight from the master.
-#include "Serial/SerialEx.h"
 #include "filesend/portchannel.h"
+#include "serial/serialex.h"
 #include "tempdir.h"
 
 #include <condition_variable>

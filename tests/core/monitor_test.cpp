@@ -1,8 +1,8 @@
 // The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
 // B, and a "program" opens the virtual port through its link as it would open a serial port.
-#include "Serial/Serial.h"
 #include "monitor/portmonitor.h"
 #include "ptypair.h"
+#include "serial/serial.h"
 #include "tempdir.h"
 
 #include <condition_variable>

@@ -1,10 +1,10 @@
 // Ports on other machines: the address names, the telnet codec on byte strings, and the pump
 // against a scripted server in the test's process.
-#include "Serial/serialerror.h"
 #include "fakerfc2217.h"
 #include "loopbackport.h"
 #include "netport/netline.h"
 #include "ptypair.h"
+#include "serial/serialerror.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Port discovery against a made-up sysfs and /dev, and against the machine's own.
-#include "Serial/portlist.h"
 #include "ptypair.h"
+#include "serial/portlist.h"
 
 #include <filesystem>
 #include <fstream>

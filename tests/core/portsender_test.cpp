@@ -1,7 +1,7 @@
 // The sender thread on a pseudo-terminal whose far end stops reading: a cancel reaches a write
 // the line does not take, waiters are let go at once, and every outcome counts only the bytes
 // that went out.
-#include "Serial/portsender.h"
+#include "serial/portsender.h"
 #include "serialonpty.h"
 
 #include <condition_variable>

@@ -1,8 +1,8 @@
 // The device on a port served by Debian's ser2net in front of a pseudo-terminal: every byte
 // value both ways, line settings that reach the terminal, a raw port, a server that goes away.
-#include "Serial/SerialEx.h"
 #include "ptypair.h"
 #include "ser2netserver.h"
+#include "serial/serialex.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The listener thread and the hand-over of its events to an owner thread, on a pseudo-terminal.
 // These run under ThreadSanitizer as well.
-#include "Serial/SerialWnd.h"
 #include "ptypair.h"
+#include "serial/serialwnd.h"
 
 #include <algorithm>
 #include <atomic>

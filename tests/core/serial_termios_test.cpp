@@ -1,7 +1,7 @@
 // The translation of held line settings into terminal settings, without a device. A pty forces
 // 8 data bits and drops parity, so this is where those parts of the mapping are checked.
-#include "Serial/Serial.h"
-#include "Serial/dcb.h"
+#include "serial/dcb.h"
+#include "serial/serial.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // kestrum-vport as its users meet it: started as a program, talked to through the device.
-#include "Serial/Serial.h"
-#include "Serial/portlist.h"
 #include "ptypair.h"
+#include "serial/portlist.h"
+#include "serial/serial.h"
 
 #include <arpa/inet.h>
 #include <chrono>

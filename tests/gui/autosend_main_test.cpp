@@ -1,6 +1,6 @@
-#include "app/MainWindow.h"
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Checking received checksums, turned on through View > Check Checksum on a pseudo-terminal.
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/gui/appsettings.h"
 
 #include <QAction>
@@ -69,7 +69,7 @@ TEST(ChecksumCheck, BadBlocksAreMarkedAndCountedOnceTurnedOn)
         ASSERT_TRUE(LogShows(w, before + "Rec  :01 03 00 00 00 0A C5 CD \r\n"
                                          "Rec  :01 03 00 10 00 0A C5 CD [checksum bad]\r\n"))
             << Log(w)->WholeText();
-        for (const LogRun &run : Log(w)->LineRuns(2))
+        for (const ST_LogRun &run : Log(w)->LineRuns(2))
             EXPECT_EQ(run.color, kColorChecksumBad) << run.text;
         EXPECT_EQ(Log(w)->LineRuns(1).front().color, Log(w)->LineRuns(0).front().color);
         EXPECT_TRUE(WaitUntil([panel] { return panel->text() == QStringLiteral("Checksum: 1 ok, 1 bad"); }))

@@ -1,7 +1,7 @@
 // The checksum on instant sends and Append Checksum, driven through their controls on a
 // pseudo-terminal.
-#include "app/MainWindow.h"
 #include "data/gui/TChecksumEdit.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/gui/appsettings.h"
 #include "senddata/gui/TfrmDataEdit.h"
 

@@ -1,8 +1,8 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
-#include "app/FindBar.h"
-#include "app/MainWindow.h"
-#include "app/MainWindowExtras.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TFindBar.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/MainWindowExtras.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -210,9 +210,9 @@ TEST(Everyday, TextEncodingAndAnsiColoursReadDeviceOutput)
         ASSERT_TRUE(logEnds("Rec  :bc\r\n\r\n"));
         const int last = Log(w)->LineCount() - 1;
         const uint32_t green = 0x00008000, brightGreen = 0x0000AA00, blue = 0x00FF0000;
-        EXPECT_EQ(Log(w)->LineRuns(last - 2), (std::vector<LogRun>{{"Rec  :", blue}, {"I (1) a", green}}));
+        EXPECT_EQ(Log(w)->LineRuns(last - 2), (std::vector<ST_LogRun>{{"Rec  :", blue}, {"I (1) a", green}}));
         EXPECT_EQ(Log(w)->LineRuns(last - 1),
-                  (std::vector<LogRun>{{"Rec  :", blue}, {"b", brightGreen}, {"c", blue}}));
+                  (std::vector<ST_LogRun>{{"Rec  :", blue}, {"b", brightGreen}, {"c", blue}}));
 
         // Typed text goes out as UTF-8 too.
         TypeAndSend(w, QStringLiteral("\u00B0"));
@@ -489,7 +489,7 @@ TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn
     Find<QToolButton>(w, "btnStartAutoSend")->click();
     Unplug();
     EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: " + port, 0), 0u) << LastLogLine(w);
-    const std::vector<LogRun> runs = Log(w)->LineRuns(Log(w)->LineCount() - 1);
+    const std::vector<ST_LogRun> runs = Log(w)->LineRuns(Log(w)->LineCount() - 1);
     ASSERT_FALSE(runs.empty());
     EXPECT_EQ(runs.front().color, kColorNote);
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(),

@@ -1,7 +1,7 @@
 // The log's find bar on its own log: where a search goes on from when old lines go, and matches
 // in lines too long for one step of a search.
-#include "app/FindBar.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TFindBar.h"
+#include "log/gui/TTrafficLog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

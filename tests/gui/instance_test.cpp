@@ -1,4 +1,4 @@
-#include "app/InstanceDoor.h"
+#include "app/TInstanceDoor.h"
 #include "platform/appfolder.h"
 #include "platform/gui/appsettings.h"
 #include "platform/instance.h"
@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kHangMs = 60000; // only ends a hang
 
-using Outcome = InstanceDoor::Outcome;
+using Outcome = TInstanceDoor::Outcome;
 
 QByteArray Bytes(std::string_view text)
 {
@@ -40,9 +40,9 @@ protected:
 TEST_F(InstanceTest, LaterStartIsHandedToTheRunningOneWhichAnswersNothingElse)
 {
     int opened = 0;
-    InstanceDoor first(path, [&] { ++opened; });
+    TInstanceDoor first(path, [&] { ++opened; });
     ASSERT_EQ(first.Open(), Outcome::Listening);
-    InstanceDoor second(path, [] { ADD_FAILURE() << "the later start serves nobody"; });
+    TInstanceDoor second(path, [] { ADD_FAILURE() << "the later start serves nobody"; });
     EXPECT_EQ(second.Open(), Outcome::HandedOver);
     EXPECT_EQ(opened, 1);
 
@@ -73,9 +73,9 @@ TEST_F(InstanceTest, SocketLeftByACrashedProcessIsTakenOver)
     close(fd);
     ASSERT_TRUE(QFileInfo::exists(path));
 
-    InstanceDoor door(path, [] {});
+    TInstanceDoor door(path, [] {});
     ASSERT_EQ(door.Open(), Outcome::Listening);
-    InstanceDoor later(path, [] {});
+    TInstanceDoor later(path, [] {});
     EXPECT_EQ(later.Open(), Outcome::HandedOver);
 }
 
@@ -86,13 +86,13 @@ TEST_F(InstanceTest, SilentProcessLeavesTheStartFilesOfItsOwn)
     std::vector<QLocalSocket *> callers;
     QObject::connect(&silent, &QLocalServer::newConnection,
                      [&] { callers.push_back(silent.nextPendingConnection()); });
-    InstanceDoor door(path, [] {});
+    TInstanceDoor door(path, [] {});
     EXPECT_EQ(door.Open(), Outcome::NoAnswer);
     EXPECT_EQ(callers.size(), 1u);
 
     WriteFileAtomic(env.File("Default.sds"), "\"Ping\",0,\"ping\"\r\n");
     QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum")).setValue(QStringLiteral("ShowTime"), 1);
-    const std::string own = InstanceDoor::MoveToPrivateFolder().toStdString();
+    const std::string own = TInstanceDoor::MoveToPrivateFolder().toStdString();
     EXPECT_EQ(AppFolder(), own);
     EXPECT_EQ(own.substr(own.rfind('/')), "/Instance-" + std::to_string(getpid()));
     std::string copied;

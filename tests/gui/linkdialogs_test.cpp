@@ -1,11 +1,11 @@
-#include "Serial/dcb.h"
-#include "app/MainWindow.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
+#include "serial/dcb.h"
 
 #include "guilink.h"
 #include "guitestenv.h"

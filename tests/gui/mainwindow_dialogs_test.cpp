@@ -1,9 +1,9 @@
 // The main window's commands that go through other windows: the link manager, the send data list
 // manager, the ASCII table and the received data list.
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 #include "data/symboltable.h"
 #include "link/linklist.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
 

@@ -1,7 +1,7 @@
-#include "app/HelpContent.h"
-#include "app/MainWindow.h"
-#include "app/TfrmAbout.h"
-#include "app/TrafficLog.h"
+#include "help/gui/TfrmAbout.h"
+#include "help/gui/helpcontent.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
-#include "app/LogCapture.h"
-#include "app/MainWindow.h"
-#include "app/MainWindowExtras.h"
-#include "app/TrafficLog.h"
 #include "link/linklist.h"
+#include "log/gui/TLogCapture.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/MainWindowExtras.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QAction>
 #include <QCheckBox>

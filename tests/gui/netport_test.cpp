@@ -1,7 +1,7 @@
 // A link on another machine, served by Debian's ser2net in front of a pseudo-terminal: the
 // window opens it without waiting for the network, and a server that goes away and comes back
 // is a lost port that Reconnect Automatically reopens.
-#include "app/MainWindow.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // View > Plot on a pseudo-terminal: what a board prints becomes series, shown and exported.
-#include "app/MainWindow.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 #include "plot/gui/PlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"

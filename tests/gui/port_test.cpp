@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "Serial/Serial.h"
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
+#include "serial/serial.h"
 
 namespace {
 

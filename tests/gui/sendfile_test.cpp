@@ -1,8 +1,8 @@
 // File > Send File... against receivers on a pseudo-terminal: rb of lrzsz for YMODEM (preloaded
 // so its purges do not eat bytes a real line would still carry), the master end itself for Raw,
 // and nobody at all for a transfer that is cancelled.
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 
 #include <QAction>

@@ -1,12 +1,12 @@
 // The window on a line that stops taking data or goes away: every command returns (the test
 // goes on only if it does), and counters and log show only what went out.
-#include "Serial/Serial.h"
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/diaglog.h"
 #include "platform/textfile.h"
+#include "serial/serial.h"
 
 #include <QAction>
 #include <QCoreApplication>

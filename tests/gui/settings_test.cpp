@@ -1,6 +1,6 @@
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 #include "link/linksetting.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 
 #include <QAction>

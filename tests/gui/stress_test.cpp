@@ -2,9 +2,9 @@
 // and gets answers, a group steps every 10 ms, and the user pauses, stops, closes and reopens by
 // keys in a random order. Each step waits for the state it leads to; the run is a fixed number of
 // steps from a fixed seed.
-#include "app/MainWindow.h"
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QApplication>
 #include <QTest>

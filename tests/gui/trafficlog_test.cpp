@@ -1,6 +1,6 @@
-#include "app/LogTime.h"
-#include "app/TrafficLog.h"
 #include "data/datapattern.h"
+#include "log/gui/TTrafficLog.h"
+#include "log/gui/logtime.h"
 #include "platform/errors.h"
 #include "tempdir.h"
 
@@ -36,9 +36,9 @@ CCommData Item(std::initializer_list<uint8_t> bytes)
     return CCommData(Bytes(bytes));
 }
 
-std::vector<LogRun> Runs(std::initializer_list<std::pair<const char *, uint32_t>> runs)
+std::vector<ST_LogRun> Runs(std::initializer_list<std::pair<const char *, uint32_t>> runs)
 {
-    std::vector<LogRun> out;
+    std::vector<ST_LogRun> out;
     for (const auto &r : runs)
         out.push_back({r.first, r.second});
     return out;
@@ -634,9 +634,9 @@ TEST(TrafficLog, Utf8AndColoursFollowHeldLinesAndLeaveTheBytes)
     const uint32_t green = 0x00008000, blue = 0x00FF0000;
     EXPECT_EQ(log.WholeText(), "Rec  :a\xC2\xB0\r\nRec  :b\\xE2\\x82\r\nRec  :c\r\n");
     EXPECT_EQ(log.LineRuns(1),
-              (std::vector<LogRun>{
+              (std::vector<ST_LogRun>{
                   {"Rec  :", blue}, {"b", green}, {"\\xE2", kColorEscape}, {"\\x82", kColorEscape}}));
-    EXPECT_EQ(log.LineRuns(2), (std::vector<LogRun>{{"Rec  :", blue}, {"c", blue}}));
+    EXPECT_EQ(log.LineRuns(2), (std::vector<ST_LogRun>{{"Rec  :", blue}, {"c", blue}}));
     EXPECT_EQ(raw, bytes);
 
     log.SetDisplayType(1);

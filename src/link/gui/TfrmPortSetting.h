@@ -2,8 +2,8 @@
 // Edits one link. Always filled with FillFromLink before it is shown; after OK the link manager
 // reads it back with ReadToLink. OK refuses a byte size that is not 5 to 8; any other number
 // that is not an integer surfaces as EConvertError when it is read back.
-#include "Serial/portlist.h"
 #include "link/linksetting.h"
+#include "serial/portlist.h"
 
 #include <QDialog>
 #include <QStringList>

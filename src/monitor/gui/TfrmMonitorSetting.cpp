@@ -1,7 +1,7 @@
 #include "monitor/gui/TfrmMonitorSetting.h"
 
-#include "Serial/Serial.h"
 #include "data/gui/dialogsupport.h"
+#include "serial/serial.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "plot/gui/TfrmPlot.h"
 
-#include "app/CommandGuard.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
+#include "platform/gui/commandguard.h"
 #include "platform/textfile.h"
 #include "plot/gui/PlotCanvas.h"
 

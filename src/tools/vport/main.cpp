@@ -1,8 +1,8 @@
 // kestrum-vport: a pseudo-terminal (or a local TCP port) that plays a serial device, for tests,
 // demos and work without hardware. The first line of output names the device to open as a port.
-#include "Serial/portlist.h"
 #include "platform/textfile.h"
 #include "responder.h"
+#include "serial/portlist.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,8 +1,8 @@
 #pragma once
 // A device and a pseudo-terminal to open it on, with the diagnostic log in a scratch folder. The
 // members go in reverse order, so the port is closed before the terminal and the folder vanish.
-#include "Serial/Serial.h"
 #include "ptypair.h"
+#include "serial/serial.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "guiwidgets.h"
 
-#include "app/MainWindow.h"
-#include "app/TrafficLog.h"
 #include "guiwait.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,0 +1,161 @@
+#include "app/screenshot.h"
+
+#include "autosend/gui/TfrmAutoSendSetting.h"
+#include "autosend/gui/TfrmEventEdit.h"
+#include "autosend/gui/TfrmGroupRecord.h"
+#include "autosend/gui/TfrmSingleRecord.h"
+#include "autosend/rulelist.h"
+#include "data/gui/TfrmAscTable.h"
+#include "data/gui/TfrmEditSymbol.h"
+#include "help/gui/TfrmAbout.h"
+#include "link/gui/TfrmOpenPort.h"
+#include "link/gui/TfrmPortSetting.h"
+#include "link/linklist.h"
+#include "mainwindow/TfrmMain.h"
+#include "monitor/gui/TfrmMonitorSetting.h"
+#include "platform/appfolder.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "senddata/gui/TfrmDataEdit.h"
+#include "senddata/gui/TfrmSendDataList.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The first rule of the working rule file that is of type T, so the rule editors show a real one.
+template <typename T> std::unique_ptr<T> FirstRule()
+{
+    CRuleList rules;
+    try {
+        rules.LoadFromFile(AppFilePath("Default.ass"));
+    } catch (const std::exception &) {
+        return nullptr;
+    }
+    for (int i = 0; i < rules.Count(); ++i)
+        if (const auto *rule = dynamic_cast<const T *>(rules.At(i).get()))
+            return std::make_unique<T>(*rule);
+    return nullptr;
+}
+
+struct ST_Shot
+{
+    const char *Name;
+    std::function<QWidget *(TfrmMain &)> Make;
+};
+
+template <typename D> QWidget *Plain(TfrmMain &owner)
+{
+    return new D(&owner);
+}
+
+const ST_Shot kShots[] = {
+    {"portsetting", Plain<TfrmPortSetting>},
+    {"openport", Plain<TfrmOpenPort>},
+    {"senddatalist", Plain<TfrmSendDataList>},
+    {"dataedit",
+     [](TfrmMain &owner) -> QWidget * {
+         auto *dialog = new TfrmDataEdit(&owner);
+         if (!owner.SendListItems().empty())
+             dialog->SetItem(owner.SendListItems().front());
+         return dialog;
+     }},
+    {"asctable", [](TfrmMain &owner) -> QWidget * { return new TfrmAscTable(&owner, false); }},
+    {"editsymbol",
+     [](TfrmMain &owner) -> QWidget * {
+         auto *dialog = new TfrmEditSymbol(&owner);
+         dialog->SetByteValue(0x0D);
+         return dialog;
+     }},
+    {"autosendsetting", Plain<TfrmAutoSendSetting>},
+    {"singlerecord",
+     [](TfrmMain &owner) -> QWidget * {
+         auto *dialog = new TfrmSingleRecord(&owner);
+         if (auto rule = FirstRule<CSingleRule>())
+             dialog->SetRule(*rule);
+         return dialog;
+     }},
+    {"grouprecord",
+     [](TfrmMain &owner) -> QWidget * {
+         auto *dialog = new TfrmGroupRecord(&owner);
+         if (auto rule = FirstRule<CGroupRule>())
+             dialog->SetRule(*rule);
+         return dialog;
+     }},
+    {"about", Plain<TfrmAbout>},
+    {"monitorsetting",
+     [](TfrmMain &owner) -> QWidget * {
+         try {
+             LoadLinkList(DefaultLinkFilePath());
+         } catch (const std::exception &) {
+         }
+         // The second sample link bridged to a virtual port, as in the manual's example.
+         ST_MonitorSetup setup;
+         setup.PortA = LinkList().Count() > 1 ? LinkList().At(1) : COM_PORT_SETTING();
+         setup.VirtualB = setup.Bridge = true;
+         setup.VirtualPath = "/tmp/board";
+         return new TfrmMonitorSetting(&owner, LinkList().Links(), setup);
+     }},
+    {"eventedit",
+     [](TfrmMain &owner) -> QWidget * {
+         auto *dialog = new TfrmEventEdit(&owner);
+         if (auto rule = FirstRule<CSingleRule>())
+             dialog->SetEvent(rule->Event.get());
+         return dialog;
+     }},
+};
+
+// With a last link whose device is there, the main window's picture shows a real exchange: each
+// item of the send list goes out and its answer is awaited, for a second at most.
+void ShowTraffic(TfrmMain &window)
+{
+    const std::optional<COM_PORT_SETTING> &link = window.LastLink();
+    if (!link || access(link->PortName.c_str(), R_OK | W_OK) != 0)
+        return;
+    window.OpenLink(*link);
+    if (!window.IsPortOpen())
+        return;
+    for (const CCommData &item : std::vector<CCommData>(window.SendListItems())) {
+        const int64_t before = window.RecBlocks();
+        window.SendItem(item);
+        QElapsedTimer waited;
+        waited.start();
+        while (window.RecBlocks() == before && waited.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+bool Grab(QWidget *widget, const QString &path)
+{
+    widget->show();
+    QApplication::processEvents();
+    return widget->grab().save(path);
+}
+
+} // namespace
+
+int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
+{
+    if (which.isEmpty() || which == QLatin1String("main")) {
+        window.show();
+        ShowTraffic(window);
+        const bool saved = Grab(&window, path);
+        window.ClosePort();
+        return saved ? 0 : 1;
+    }
+    if (which == QLatin1String("recdatalist"))
+        return window.RecDataList() && Grab(window.RecDataList(), path) ? 0 : 1;
+    for (const ST_Shot &shot : kShots) {
+        if (which != QLatin1String(shot.Name))
+            continue;
+        std::unique_ptr<QWidget> dialog(shot.Make(window));
+        return Grab(dialog.get(), path) ? 0 : 1;
+    }
+    return 1;
+}

@@ -1,0 +1,1168 @@
+#include "log/gui/TTrafficLog.h"
+
+#include "log/gui/logtime.h"
+#include "platform/gui/fixedfont.h"
+#include "platform/textfile.h"
+
+#include <QBackingStore>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyleOptionSlider>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr int kMargin = 3;
+// How often new lines are drawn at most: twenty frames a second scroll a log smoothly enough to
+// read, and every frame costs a round of drawing and of handing the picture to the display (a
+// stream faster than a view can show redraws the whole view each frame).
+constexpr qint64 kFrameMs = 50;
+// A stream that brings more lines in a frame than the view holds can only be read once paused;
+// while it replaces the whole view at every frame, ten frames a second show it flowing. So do
+// frames that have followed each other for half a second: a logger fed all day pays for each
+// frame it draws, and lines that come this fast are read once the stream pauses too. A line
+// after a pause, an echo of typed keys, is still drawn at once.
+constexpr qint64 kFloodFrameMs = 100;
+constexpr int kSteadyFrames = 10;
+// A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
+// at once when it grows this long.
+constexpr int kHeldQuietMs = 100;
+constexpr size_t kLongestHeld = 4096;
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QColor ToQColor(uint32_t color)
+{
+    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+// For characters the glyph table cannot draw; control characters still show as blanks.
+QString DisplayString(const std::string &text, size_t from, size_t length)
+{
+    QString out = QString::fromLatin1(text.data() + from, static_cast<qsizetype>(length));
+    for (QChar &c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    return out;
+}
+
+QString ToQString(const std::string &text, bool utf8)
+{
+    const auto size = static_cast<qsizetype>(text.size());
+    return utf8 ? QString::fromUtf8(text.data(), size) : QString::fromLatin1(text.data(), size);
+}
+
+void CopyText(const std::string &text, bool utf8)
+{
+    QGuiApplication::clipboard()->setText(ToQString(text, utf8));
+}
+
+// Draws UTF-8 text a character per cell, as the 8-bit text is drawn.
+void DrawUtf8(QPainter &painter, int x, int baseline, const char *text, size_t length, int cell)
+{
+    const QString shown = QString::fromUtf8(text, static_cast<qsizetype>(length));
+    for (const char32_t c : shown.toUcs4()) {
+        if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0))
+            painter.drawText(x, baseline, QString::fromUcs4(&c, 1));
+        x += cell;
+    }
+}
+
+// A UTF-8 line takes a column per character.
+int Utf8Column(const char *text, size_t bytes)
+{
+    int column = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        column += (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80;
+    return column;
+}
+
+size_t Utf8Offset(const char *text, size_t length, int column)
+{
+    size_t i = 0;
+    for (; i < length && column > 0; --column)
+        for (++i; i < length && (static_cast<uint8_t>(text[i]) & 0xC0) == 0x80;)
+            ++i;
+    return i;
+}
+
+// Over a long log the handle moves by less than a pixel per line, and the bar, drawn whole for
+// any change, then costs more than the lines themselves: it is drawn again only when what it
+// shows has changed.
+class LogScrollBar : public QScrollBar
+{
+public:
+    explicit LogScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
+    {
+        m_settle.setSingleShot(true);
+        connect(&m_settle, &QTimer::timeout, this, [this] {
+            if (Look() != m_painted)
+                update();
+        });
+    }
+
+    // While held, changes only wait: a flush moves the range and then the value, and the bar
+    // in between (no longer at its end) is never seen. What new lines change is drawn five
+    // times a second at most: the handle of a young log shrinks by a pixel every few lines. It
+    // is drawn with a frame's lines, in the same drawing; the timer only shows the last change
+    // once the lines stop.
+    // A log that grows at its end only shrinks the handle, once a second: a young log of long hex
+    // lines shrinks it by a pixel at nearly every frame for its first minute.
+    void Hold(bool on)
+    {
+        m_held = on;
+        if (on)
+            return;
+        const Appearance look = Look();
+        if (look == m_painted)
+            return;
+        const bool grownOnly = look.atMaximum && m_painted.atMaximum &&
+                               look.handle.bottomRight() == m_painted.handle.bottomRight();
+        const qint64 settle = grownOnly ? kGrowthSettleMs : kSettleMs;
+        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : settle;
+        if (since >= settle) {
+            m_settle.stop();
+            update();
+        } else if (!m_settle.isActive()) {
+            m_settle.start(static_cast<int>(settle - since + kFrameMs + kFrameMs / 2));
+        }
+    }
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change != SliderOrientationChange && (m_held || Look() == m_painted))
+            return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_painted = Look();
+        m_sincePaint.start();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Appearance
+    {
+        QRect handle;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Appearance &other) const
+        {
+            return handle == other.handle && atMinimum == other.atMinimum && atMaximum == other.atMaximum;
+        }
+        bool operator!=(const Appearance &other) const { return !(*this == other); }
+    };
+    Appearance Look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
+    static constexpr qint64 kSettleMs = 200;
+    static constexpr qint64 kGrowthSettleMs = 1000;
+    bool m_held = false;
+    QTimer m_settle;
+    QElapsedTimer m_sincePaint;
+};
+
+} // namespace
+
+TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeSource(LogTimeText)
+{
+    setObjectName(QStringLiteral("edData"));
+    setFont(FixedWidthFont());
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBar(new LogScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal, this));
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // The line colours are fixed, so the page they are drawn on is too.
+    QPalette page = viewport()->palette();
+    page.setColor(QPalette::Base, Qt::white);
+    viewport()->setPalette(page);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
+    m_dragScrollTimer.setInterval(50);
+    connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
+    m_heldTimer.setSingleShot(true);
+    m_heldTimer.setInterval(kHeldQuietMs);
+    connect(&m_heldTimer, &QTimer::timeout, this, &TTrafficLog::ShowHeldLine);
+    UpdateMetrics();
+    UpdateScrollBars();
+}
+
+TTrafficLog::~TTrafficLog() = default;
+
+void TTrafficLog::SetDisplayType(int type)
+{
+    if (type != m_displayType) {
+        ShowHeldLine();
+        ResetTextForms();
+    }
+    m_displayType = type;
+}
+
+void TTrafficLog::SetSplitLines(bool on)
+{
+    if (!on)
+        ShowHeldLine();
+    m_splitLines = on;
+}
+
+void TTrafficLog::SetUtf8(bool on)
+{
+    if (on != m_utf8) {
+        ShowHeldLine();
+        ResetTextForms();
+    }
+    m_utf8 = on;
+}
+
+void TTrafficLog::SetAnsi(LogAnsi ansi)
+{
+    if (ansi != m_ansi) {
+        ShowHeldLine();
+        ResetTextForms();
+    }
+    m_ansi = ansi;
+}
+
+void TTrafficLog::ResetTextForms()
+{
+    for (TextState &state : m_textStates)
+        state.ansi.Reset();
+}
+
+void TTrafficLog::SetShowTime(bool on)
+{
+    m_showTime = on;
+}
+
+void TTrafficLog::SetSymbolTable(const CSymbolTable &table)
+{
+    m_store.SetSymbolTable(table);
+}
+
+void TTrafficLog::SetTimeSource(std::function<std::string()> source)
+{
+    if (source)
+        m_timeSource = [source = std::move(source)](int64_t) { return source(); };
+    else
+        m_timeSource = LogTimeText;
+}
+
+void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source)
+{
+    m_timeSource = source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText);
+}
+
+void TTrafficLog::MarkReceived(uint64_t position, uint8_t mark)
+{
+    m_receivedMarks.emplace_back(position, mark);
+}
+
+uint8_t TTrafficLog::TakeReceivedMark(size_t length)
+{
+    m_receivedPassed += length;
+    uint8_t mark = kLogMarkNone;
+    while (!m_receivedMarks.empty() && m_receivedMarks.front().first < m_receivedPassed) {
+        mark = std::max(mark, m_receivedMarks.front().second);
+        m_receivedMarks.pop_front();
+    }
+    return mark;
+}
+
+void TTrafficLog::LogRecData(const CCommData &item, int64_t ageMs)
+{
+    m_receivedBytes += static_cast<uint64_t>(item.GetLength());
+    m_receivedAgeMs = std::max<int64_t>(0, ageMs);
+    if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
+        LogReceivedLines(item);
+    } else {
+        m_heldCr = false;
+        Log(LogDirection::Received, item);
+    }
+    m_receivedAgeMs = 0;
+}
+
+// A CR at the end of the bytes so far waits for the next byte: an LF there belongs to its break.
+void TTrafficLog::LogReceivedLines(const CCommData &item)
+{
+    const uint8_t *bytes = item.GetData();
+    size_t length = static_cast<size_t>(item.GetLength());
+    if (length == 0)
+        return;
+    const auto mode = static_cast<uint8_t>(m_displayType);
+    if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
+        // Not shown, but a raw capture still gets every byte.
+        if (m_observer)
+            m_observer(LogDirection::Received, bytes, 1, false);
+        TakeReceivedMark(1);
+        ++bytes;
+        --length;
+    }
+    m_held.insert(m_held.end(), bytes, bytes + length);
+    size_t start = 0;
+    for (size_t i = 0; i < m_held.size(); ++i) {
+        const uint8_t b = m_held[i];
+        if (b != '\r' && b != '\n')
+            continue;
+        if (b == '\r') {
+            if (i + 1 == m_held.size())
+                break;
+            if (m_held[i + 1] == '\n')
+                ++i;
+        }
+        Store(LogDirection::Received, mode, m_held.data() + start, i + 1 - start, nullptr, true);
+        start = i + 1;
+    }
+    m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(start));
+    m_heldAtMs = SteadyMs() - m_receivedAgeMs;
+    if (m_held.size() >= kLongestHeld)
+        ShowHeldLine();
+    else if (!m_held.empty())
+        m_heldTimer.start();
+    else
+        m_heldTimer.stop();
+}
+
+void TTrafficLog::ShowHeldLine()
+{
+    m_heldTimer.stop();
+    if (m_held.empty())
+        return;
+    m_heldCr = m_held.back() == '\r';
+    std::string stamp;
+    if (m_showTime)
+        stamp = m_timeSource(SteadyMs() - m_heldAtMs);
+    Store(LogDirection::Received, static_cast<uint8_t>(m_displayType), m_held.data(), m_held.size(),
+          m_showTime ? &stamp : nullptr, true);
+    m_held.clear();
+}
+
+void TTrafficLog::LogSendData(const CCommData &item)
+{
+    Log(LogDirection::Sent, item);
+}
+
+void TTrafficLog::Log(LogDirection direction, const CCommData &item)
+{
+    ShowHeldLine();
+    if (m_displayType < 0 || m_displayType > 3) {
+        if (direction == LogDirection::Received)
+            TakeReceivedMark(static_cast<size_t>(item.GetLength()));
+        return;
+    }
+    Store(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
+          static_cast<size_t>(item.GetLength()));
+}
+
+void TTrafficLog::LogNote(const std::string &text)
+{
+    ShowHeldLine();
+    Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+}
+
+void TTrafficLog::LogSendNote(const std::string &text)
+{
+    ShowHeldLine();
+    Store(LogDirection::Sent, FMT_STRING, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+}
+
+void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
+{
+    ShowHeldLine();
+    if (m_displayType < 0 || m_displayType > 3)
+        return;
+    Store(direction, static_cast<uint8_t>(m_displayType), bytes.data(), bytes.size(), &stamp);
+}
+
+void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
+                        const std::string *givenStamp, bool ownBreak)
+{
+    std::string stamp;
+    if (givenStamp)
+        stamp = *givenStamp;
+    else if (m_showTime)
+        stamp = m_timeSource(direction == LogDirection::Received ? m_receivedAgeMs : 0);
+    const bool hasStamp = givenStamp != nullptr || m_showTime;
+    const size_t droppedBefore = m_store.DroppedLines();
+    const uint8_t *shown = bytes;
+    size_t shownLength = length;
+    uint8_t textForm = 0;
+    if (direction != LogDirection::Note) {
+        // Characters are joined first, so that a colour mark never falls inside one.
+        TextState &state = m_textStates[static_cast<size_t>(direction)];
+        const bool text = mode == 0 || mode == 3;
+        const bool utf8 = text && m_utf8;
+        if (utf8 || state.utf8.Holding()) {
+            m_joined.clear();
+            if (utf8) {
+                state.utf8.Feed(bytes, length, m_joined);
+                textForm |= kLogUtf8;
+            } else {
+                state.utf8.Flush(m_joined);
+                m_joined.insert(m_joined.end(), bytes, bytes + length);
+            }
+            shown = m_joined.data();
+            shownLength = m_joined.size();
+        }
+        if (text && m_ansi != LogAnsi::Off) {
+            const bool marks = m_ansi == LogAnsi::Show && IsReadFromPort(direction);
+            m_formed.clear();
+            state.ansi.Feed(shown, shownLength, m_formed, marks);
+            if (marks)
+                textForm |= kLogAnsiMarks;
+            shown = m_formed.data();
+            shownLength = m_formed.size();
+        }
+    }
+    const uint8_t mark =
+        direction == LogDirection::Received ? TakeReceivedMark(length) : static_cast<uint8_t>(kLogMarkNone);
+    const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
+                                                    shownLength, m_cached, ownBreak, textForm, mark);
+    m_cachedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
+    if (m_observer)
+        m_observer(direction, bytes, length, true);
+    if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
+        // Lines went from the top (and the marker took the place of one at the first time): what
+        // the user selected or looks at moves up with its text.
+        const int shift = static_cast<int>((dropped - 1) - (droppedBefore - (droppedBefore > 0 ? 1 : 0)));
+        for (Pos *pos : {&m_anchor, &m_cursor}) {
+            pos->line -= shift;
+            if (pos->line < 0)
+                *pos = Pos{};
+        }
+        QScrollBar *bar = verticalScrollBar();
+        if (bar->value() < bar->maximum())
+            bar->setValue(std::max(0, bar->value() - shift));
+    }
+    if (!m_repaintTimer.isActive()) {
+        // A line that ends a quiet while is drawn in the same wake-up that brought it; a stream
+        // is drawn once a frame, however many blocks it brings.
+        const qint64 frame = FrameMs();
+        const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : frame;
+        m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, frame - since)));
+    }
+}
+
+void TTrafficLog::SetHighlighter(Highlighter highlighter)
+{
+    m_highlighter = std::move(highlighter);
+    viewport()->update();
+}
+
+int TTrafficLog::FirstLineOfBlock(size_t block) const
+{
+    return static_cast<int>(m_store.FirstLineOfBlock(block));
+}
+
+const uint8_t *TTrafficLog::BlockBytes(size_t block, size_t &length) const
+{
+    const ST_LogBlockView view = m_store.BlockView(block);
+    length = view.length;
+    return view.bytes;
+}
+
+std::pair<const char *, size_t> TTrafficLog::LineView(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return {"", 0};
+    const size_t l = static_cast<size_t>(line);
+    const ST_LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
+    const ST_LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+    return {block.text.data() + span.start, span.length};
+}
+
+void TTrafficLog::ShowLine(int line)
+{
+    FlushView();
+    QScrollBar *v = verticalScrollBar();
+    if (line < v->value() || line >= v->value() + VisibleLineCount())
+        v->setValue(std::max(0, line - VisibleLineCount() / 2));
+}
+
+int TTrafficLog::FrameMs(bool steadyStreams) const
+{
+    const bool steady = steadyStreams && m_streamFrames >= kSteadyFrames;
+    return static_cast<int>(m_flooded || steady ? kFloodFrameMs : kFrameMs);
+}
+
+void TTrafficLog::FlushIfDue()
+{
+    // Timers of one period drift apart by a millisecond or two; a frame that close is drawn in
+    // this wake-up rather than in one of its own.
+    constexpr int kCloseMs = 5;
+    if (m_repaintTimer.isActive() && m_repaintTimer.remainingTime() <= kCloseMs)
+        FlushView();
+}
+
+void TTrafficLog::FlushView()
+{
+    m_repaintTimer.stop();
+    // Frames that follow each other this closely draw a stream.
+    const qint64 frame = FrameMs();
+    m_streamFrames =
+        m_sinceFlush.isValid() && m_sinceFlush.elapsed() <= frame + frame / 2 ? m_streamFrames + 1 : 0;
+    m_sinceFlush.start();
+    // Whether the user was at the bottom is judged against the range the user could see.
+    const bool follow = IsFollowingEnd();
+    auto *bar = static_cast<LogScrollBar *>(verticalScrollBar());
+    bar->Hold(true);
+    UpdateScrollBars();
+    if (follow)
+        bar->setValue(bar->maximum());
+    bar->Hold(false);
+    m_flooded = UpdateChangedRows();
+}
+
+int TTrafficLog::RowCount() const
+{
+    return (viewport()->height() + m_lineHeight - 1) / m_lineHeight;
+}
+
+uint64_t TTrafficLog::RowKey(int line) const
+{
+    return line >= 0 && line < LineCount() ? m_store.LineId(static_cast<size_t>(line)) : kBlankRow;
+}
+
+void TTrafficLog::ForgetRows()
+{
+    std::fill(m_rowKeys.begin(), m_rowKeys.end(), kUnknownRow);
+}
+
+void TTrafficLog::MoveRows(int rows)
+{
+    const int count = static_cast<int>(m_rowKeys.size());
+    if (rows == 0)
+        return;
+    if (std::abs(rows) >= count) {
+        ForgetRows();
+        viewport()->update();
+        return;
+    }
+    viewport()->scroll(0, rows * m_lineHeight);
+    if (rows > 0) {
+        std::move_backward(m_rowKeys.begin(), m_rowKeys.end() - rows, m_rowKeys.end());
+        std::fill(m_rowKeys.begin(), m_rowKeys.begin() + rows, kUnknownRow);
+    } else {
+        std::move(m_rowKeys.begin() - rows, m_rowKeys.end(), m_rowKeys.begin());
+        std::fill(m_rowKeys.end() + rows, m_rowKeys.end(), kUnknownRow);
+    }
+}
+
+bool TTrafficLog::UpdateChangedRows()
+{
+    const int rows = RowCount();
+    if (static_cast<int>(m_rowKeys.size()) != rows) {
+        viewport()->update();
+        return false;
+    }
+    const int top = verticalScrollBar()->value();
+    // Lines that went from the top of a full log while the view stayed at its end moved the
+    // lines shown up without the bar's value changing.
+    const uint64_t first = RowKey(top);
+    if (m_rowKeys[0] != first && first != kBlankRow) {
+        const auto found = std::find(m_rowKeys.begin() + 1, m_rowKeys.end(), first);
+        if (found != m_rowKeys.end())
+            MoveRows(-static_cast<int>(found - m_rowKeys.begin()));
+    }
+    int from = -1;
+    int changedRows = 0;
+    for (int row = 0; row <= rows; ++row) {
+        const bool changed = row < rows && m_rowKeys[static_cast<size_t>(row)] != RowKey(top + row);
+        changedRows += changed;
+        if (changed && from < 0)
+            from = row;
+        if (!changed && from >= 0) {
+            viewport()->update(0, from * m_lineHeight, viewport()->width(), (row - from) * m_lineHeight);
+            from = -1;
+        }
+    }
+    return rows > 1 && changedRows == rows;
+}
+
+void TTrafficLog::scrollContentsBy(int dx, int dy)
+{
+    if (dx != 0)
+        viewport()->update();
+    else
+        MoveRows(dy);
+}
+
+void TTrafficLog::Clear()
+{
+    ShowHeldLine(); // so that a capture still gets it
+    m_store.Clear();
+    ForgetRows();
+    m_repaintTimer.stop();
+    m_cachedBlock = static_cast<size_t>(-1);
+    m_cached.Reset();
+    m_anchor = m_cursor = Pos{};
+    m_selecting = false;
+    m_dragScrollTimer.stop();
+    UpdateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+std::string TTrafficLog::WholeText() const
+{
+    return m_store.WholeText();
+}
+
+void TTrafficLog::SaveToFile(const std::string &path) const
+{
+    WriteFileAtomic(path, m_store.WholeText());
+}
+
+void TTrafficLog::CopyToClipboard() const
+{
+    CopyText(m_store.WholeText(), m_utf8);
+}
+
+const ST_LogRendered &TTrafficLog::RenderedBlock(size_t block) const
+{
+    if (block != m_cachedBlock) {
+        m_store.Render(block, m_cached);
+        m_cachedBlock = block;
+    }
+    return m_cached;
+}
+
+const ST_LogRendered &TTrafficLog::RenderedLine(size_t line, size_t &subLine) const
+{
+    if (m_store.IsMarkerLine(line)) {
+        m_marker.Reset();
+        m_marker.text = m_store.MarkerText();
+        const auto length = static_cast<uint32_t>(m_marker.text.size());
+        m_marker.pieces.push_back({0, length, kMarkerColor});
+        m_marker.lines.push_back({0, length});
+        subLine = 0;
+        return m_marker;
+    }
+    subLine = m_store.SubLineOfLine(line);
+    return RenderedBlock(m_store.BlockOfLine(line));
+}
+
+const ST_LogRendered &TTrafficLog::PaintedLine(size_t line, size_t &subLine, int columns)
+{
+    // A block in the hex or decimal view is one line, as long as the block: a flood's rows are
+    // blocks of 16 KiB, of which a row shows a hundred columns. Rendering each whole for a frame
+    // cost more than drawing it; its start is rendered instead, at least two columns a byte. A
+    // highlighter looks at the whole line, so it gets the whole line.
+    if (m_highlighter || m_store.IsMarkerLine(line))
+        return RenderedLine(line, subLine);
+    const size_t block = m_store.BlockOfLine(line);
+    ST_LogBlockView view = m_store.BlockView(block);
+    const size_t enough = static_cast<size_t>(std::max(0, columns)) / 2 + 1;
+    if ((view.mode != 1 && view.mode != 2) || view.length <= enough || m_store.SubLineOfLine(line) != 0)
+        return RenderedLine(line, subLine);
+    subLine = 0;
+    if (block != m_paintedBlock) {
+        view.length = enough;
+        RenderLogBlock(view, m_painted);
+        m_paintedBlock = block;
+    }
+    return m_painted;
+}
+
+void TTrafficLog::SetScrollbackBytes(size_t bytes)
+{
+    m_store.SetByteLimit(bytes);
+}
+
+std::string TTrafficLog::LineText(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return std::string();
+    size_t sub = 0;
+    const ST_LogRendered &rendered = RenderedLine(static_cast<size_t>(line), sub);
+    return rendered.LineText(sub);
+}
+
+std::vector<ST_LogRun> TTrafficLog::LineRuns(int line) const
+{
+    if (line < 0 || line >= LineCount())
+        return {};
+    size_t sub = 0;
+    const ST_LogRendered &rendered = RenderedLine(static_cast<size_t>(line), sub);
+    return rendered.LineRuns(sub);
+}
+
+bool TTrafficLog::HasSelection() const
+{
+    return m_anchor.line != m_cursor.line || m_anchor.column != m_cursor.column;
+}
+
+void TTrafficLog::SetSelection(int startLine, int startColumn, int endLine, int endColumn)
+{
+    const auto clamp = [this](int line, int column) {
+        if (LineCount() == 0)
+            return Pos{};
+        line = std::clamp(line, 0, LineCount() - 1);
+        const int length = static_cast<int>(LineText(line).size());
+        return Pos{line, std::clamp(column, 0, length)};
+    };
+    m_anchor = clamp(startLine, startColumn);
+    m_cursor = clamp(endLine, endColumn);
+    viewport()->update();
+}
+
+void TTrafficLog::SelectAll()
+{
+    const int last = LineCount() - 1;
+    SetSelection(0, 0, last, last < 0 ? 0 : static_cast<int>(LineText(last).size()));
+}
+
+void TTrafficLog::ClearSelection()
+{
+    m_anchor = m_cursor;
+    viewport()->update();
+}
+
+std::string TTrafficLog::SelectedText() const
+{
+    if (!HasSelection())
+        return std::string();
+    const bool forward = m_anchor.line < m_cursor.line ||
+                         (m_anchor.line == m_cursor.line && m_anchor.column < m_cursor.column);
+    const Pos &s = forward ? m_anchor : m_cursor;
+    const Pos &e = forward ? m_cursor : m_anchor;
+    std::string text;
+    for (int line = s.line; line <= e.line; ++line) {
+        const std::string lineText = LineText(line);
+        const size_t from = line == s.line ? std::min(static_cast<size_t>(s.column), lineText.size()) : 0;
+        const size_t to =
+            line == e.line ? std::min(static_cast<size_t>(e.column), lineText.size()) : lineText.size();
+        if (to > from)
+            text.append(lineText, from, to - from);
+        if (line != e.line)
+            text.append("\r\n");
+    }
+    return text;
+}
+
+void TTrafficLog::CopySelection() const
+{
+    if (HasSelection())
+        CopyText(SelectedText(), m_utf8);
+}
+
+bool TTrafficLog::IsFollowingEnd() const
+{
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+int TTrafficLog::VisibleLineCount() const
+{
+    return std::max(1, viewport()->height() / m_lineHeight);
+}
+
+void TTrafficLog::UpdateMetrics()
+{
+    const QFontMetrics metrics(font());
+    m_lineHeight = std::max(1, metrics.lineSpacing());
+    m_charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    m_ascent = metrics.ascent();
+    m_glyphs.SetFont(font());
+    m_tiles.Reset(m_charWidth, m_lineHeight, m_ascent);
+}
+
+void TTrafficLog::UpdateScrollBars()
+{
+    const int visible = VisibleLineCount();
+    QScrollBar *v = verticalScrollBar();
+    {
+        // Both bars are always shown, so the scroll area's own reaction to a range change (a
+        // queued relayout per logged line) has nothing to do.
+        const QSignalBlocker quiet(v);
+        v->setRange(0, std::max(0, LineCount() - visible));
+    }
+    v->setPageStep(visible);
+    v->setSingleStep(1);
+
+    const qint64 width = static_cast<qint64>(m_store.MaxColumns()) * m_charWidth + 2 * kMargin;
+    QScrollBar *h = horizontalScrollBar();
+    {
+        const QSignalBlocker quiet(h);
+        h->setRange(0, static_cast<int>(std::clamp<qint64>(width - viewport()->width(), 0, INT32_MAX)));
+    }
+    h->setPageStep(viewport()->width());
+    h->setSingleStep(m_charWidth);
+}
+
+void TTrafficLog::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const int width = viewport()->width();
+    const int xOrigin = kMargin - horizontalScrollBar()->value();
+    const int firstColumn = std::max(0, -xOrigin / m_charWidth);
+    const int columnsShown = width / m_charWidth + 2;
+
+    const bool forward = m_anchor.line < m_cursor.line ||
+                         (m_anchor.line == m_cursor.line && m_anchor.column < m_cursor.column);
+    const Pos &selStart = forward ? m_anchor : m_cursor;
+    const Pos &selEnd = forward ? m_cursor : m_anchor;
+    const bool selection = HasSelection();
+
+    const int count = LineCount();
+    m_paintedBlock = static_cast<size_t>(-1);
+    m_rowKeys.resize(static_cast<size_t>(RowCount()), kUnknownRow);
+    // A picture taken of the log (a screenshot) is drawn here too, but not on the screen.
+    QBackingStore *store = viewport()->backingStore();
+    const bool onScreen = store != nullptr && painter.paintEngine()->paintDevice() == store->paintDevice();
+    const QRegion &area = event->region();
+    // Cells are copied straight onto the screen's page where its pixels allow it; a picture taken
+    // of the log is drawn glyph by glyph, so the two can be compared.
+    QImage *page = nullptr;
+    QPoint pageOffset;
+    if (onScreen && store->paintDevice()->devType() == QInternal::Image) {
+        const QTransform toPage = painter.deviceTransform();
+        auto *image = static_cast<QImage *>(store->paintDevice());
+        if (toPage.type() <= QTransform::TxTranslate && TLogTiles::Suits(*image) &&
+            toPage.dx() == std::floor(toPage.dx()) && toPage.dy() == std::floor(toPage.dy())) {
+            page = image;
+            pageOffset = QPoint(static_cast<int>(toPage.dx()), static_cast<int>(toPage.dy()));
+        }
+    }
+    const QRect viewArea = viewport()->rect();
+    // The page is cleared here rather than by the viewport beforehand: copied cells are whole, so
+    // only what they leave of a row needs clearing, and a cleared row would be written twice.
+    const QBrush &pageBrush = viewport()->palette().brush(viewport()->backgroundRole());
+    const auto clear = [&](const QRect &rect, bool whole) {
+        if (whole) {
+            painter.fillRect(rect, pageBrush);
+            return;
+        }
+        for (const QRect &part : area &rect)
+            painter.fillRect(part, pageBrush);
+    };
+    // The rows reach the viewport's bottom edge, the last one cut short, so they cover the area.
+    const int firstRow = std::max(0, area.boundingRect().top() / m_lineHeight);
+    const int endRow = std::min(RowCount(), area.boundingRect().bottom() / m_lineHeight + 1);
+    int line = verticalScrollBar()->value() + firstRow;
+    for (int row = firstRow, y = firstRow * m_lineHeight; row < endRow; ++row, y += m_lineHeight, ++line) {
+        // A row drawn in part shows its line only if the rest of it did already.
+        uint64_t &shown = m_rowKeys[static_cast<size_t>(row)];
+        const QRect rowArea = QRect(0, y, width, m_lineHeight) & viewArea;
+        const bool wholeRow = (QRegion(rowArea) - area).isEmpty();
+        if (const uint64_t key = RowKey(line); onScreen && shown != key)
+            shown = wholeRow ? key : kUnknownRow;
+        if (line >= count) {
+            clear(rowArea, wholeRow);
+            continue;
+        }
+        size_t sub = 0;
+        const ST_LogRendered &block = PaintedLine(static_cast<size_t>(line), sub, firstColumn + columnsShown);
+        const ST_LogRendered::Span &span = block.lines[sub];
+        const int baseline = y + m_ascent;
+
+        const char *lineText = block.text.data() + span.start;
+        // A UTF-8 line's columns are characters: byte offsets are turned into them.
+        const auto column = [&](size_t offset) {
+            return block.utf8 ? Utf8Column(lineText, offset) : static_cast<int>(offset);
+        };
+        const auto drawVisible = [&](const QColor *override) {
+            for (const ST_LogRendered::Piece &piece : block.pieces) {
+                if (block.utf8) {
+                    const int from = std::max<int>(piece.start, span.start);
+                    const int to = std::min<int>(piece.start + piece.length, span.start + span.length);
+                    if (from >= to)
+                        continue;
+                    const int x = xOrigin + column(from - span.start) * m_charWidth;
+                    const char *text = block.text.data() + from;
+                    const auto length = static_cast<size_t>(to - from);
+                    const QColor color = override ? *override : ToQColor(piece.color);
+                    painter.setPen(color);
+                    if (std::any_of(text, text + length, [](char c) { return c & 0x80; }) ||
+                        !m_glyphs.Draw(painter, QPointF(x, baseline), text, length, m_charWidth))
+                        DrawUtf8(painter, x, baseline, text, length, m_charWidth);
+                    continue;
+                }
+                const int from = std::max<int>(piece.start, span.start + firstColumn);
+                const int to = std::min<int>(
+                    piece.start + piece.length,
+                    std::min<int>(span.start + span.length, span.start + firstColumn + columnsShown));
+                if (from >= to)
+                    continue;
+                painter.setPen(override ? *override : ToQColor(piece.color));
+                const int column = from - static_cast<int>(span.start);
+                const int x = xOrigin + column * m_charWidth;
+                const size_t length = static_cast<size_t>(to - from);
+                if (!m_glyphs.Draw(painter, QPointF(x, baseline), block.text.data() + from, length,
+                                   m_charWidth))
+                    painter.drawText(x, baseline,
+                                     DisplayString(block.text, static_cast<size_t>(from), length));
+            }
+        };
+        std::vector<std::pair<size_t, size_t>> marks;
+        if (m_highlighter)
+            marks = m_highlighter(block.text.substr(span.start, span.length));
+        const bool selected = selection && line >= selStart.line && line <= selEnd.line;
+        // Cells on the plain white page only.
+        std::pair<int, int> copied;
+        if (page != nullptr && !block.utf8 && marks.empty() && !selected && wholeRow &&
+            CopyCells(*page, pageOffset, rowArea, block, span, xOrigin, y, firstColumn, columnsShown,
+                      copied)) {
+            clear(QRect(QPoint(rowArea.left(), y), QPoint(copied.first - 1, rowArea.bottom())), true);
+            clear(QRect(QPoint(copied.second, y), QPoint(rowArea.right(), rowArea.bottom())), true);
+        } else {
+            clear(rowArea, wholeRow);
+            for (const auto &[at, length] : marks) {
+                const int first = column(at);
+                painter.fillRect(xOrigin + first * m_charWidth, y,
+                                 (column(at + length) - first) * m_charWidth, m_lineHeight,
+                                 QColor(255, 240, 120));
+            }
+            drawVisible(nullptr);
+        }
+
+        if (selected) {
+            const int startColumn = line == selStart.line ? column(selStart.column) : 0;
+            // A selected line break shows as one selected cell past the end.
+            const int endColumn = line == selEnd.line ? column(selEnd.column) : column(span.length) + 1;
+            const QRect rect(xOrigin + startColumn * m_charWidth, y, (endColumn - startColumn) * m_charWidth,
+                             m_lineHeight);
+            if (rect.width() > 0) {
+                painter.save();
+                painter.setClipRect(rect);
+                painter.fillRect(rect, palette().brush(QPalette::Highlight));
+                const QColor highlighted = palette().color(QPalette::HighlightedText);
+                drawVisible(&highlighted);
+                painter.restore();
+            }
+        }
+    }
+}
+
+bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowArea,
+                            const ST_LogRendered &block, const ST_LogRendered::Span &span, int xOrigin, int y,
+                            int firstColumn, int columnsShown, std::pair<int, int> &copied)
+{
+    copied = {rowArea.left(), rowArea.left()};
+    // Every cell is looked up first: a row copied in part and then drawn would be blended twice.
+    m_cells.clear();
+    m_cells.push_back({}); // the blank before the first column, where its glyph may reach
+    for (const ST_LogRendered::Piece &piece : block.pieces) {
+        const int from = std::max<int>(piece.start, span.start + firstColumn);
+        const int to =
+            std::min<int>(piece.start + piece.length,
+                          std::min<int>(span.start + span.length, span.start + firstColumn + columnsShown));
+        if (from >= to)
+            continue;
+        const int column = from - static_cast<int>(span.start);
+        if (m_cells.size() > 1 && column != m_cells.back().column + 1)
+            return false;
+        const QRgb color = ToQColor(piece.color).rgba();
+        for (int at = from; at < to; ++at) {
+            Cell cell;
+            cell.glyph = {static_cast<uint8_t>(block.text[static_cast<size_t>(at)]), color};
+            cell.column = column + (at - from);
+            cell.tile = m_tiles.Single(m_glyphs, page.format(), cell.glyph, &cell.spills);
+            if (cell.tile < 0)
+                return false;
+            m_cells.push_back(cell);
+        }
+    }
+    if (m_cells.size() == 1)
+        return true;
+    m_cells.front().column = m_cells[1].column - 1;
+    m_cells.push_back({});
+    m_cells.back().column = m_cells[m_cells.size() - 2].column + 1;
+    const auto last = static_cast<int>(m_cells.size()) - 1;
+    for (int i = 0; i <= last; ++i) {
+        Cell &cell = m_cells[static_cast<size_t>(i)];
+        const Cell *prev = i > 0 ? &m_cells[static_cast<size_t>(i - 1)] : nullptr;
+        const Cell *next = i < last ? &m_cells[static_cast<size_t>(i + 1)] : nullptr;
+        const TLogTiles::Glyph before =
+            prev && (prev->spills & TLogTiles::kSpillsRight) ? prev->glyph : TLogTiles::Glyph();
+        const TLogTiles::Glyph after =
+            next && (next->spills & TLogTiles::kSpillsLeft) ? next->glyph : TLogTiles::Glyph();
+        // The blanks at the ends hold ink only from their neighbours, or nothing to draw.
+        if (before.c == TLogTiles::kNone && after.c == TLogTiles::kNone)
+            continue;
+        cell.tile = m_tiles.Cell(m_glyphs, before, cell.glyph, after);
+        if (cell.tile < 0)
+            return false;
+    }
+    const QRect clip = rowArea.translated(pageOffset);
+    // The blanks at the ends are copied only where a neighbour's ink reaches them.
+    const size_t first = m_cells.front().tile >= 0 ? 0 : 1;
+    const size_t end = m_cells.back().tile >= 0 ? m_cells.size() : m_cells.size() - 1;
+    for (size_t i = first; i < end; ++i) {
+        const Cell &cell = m_cells[i];
+        m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
+    }
+    copied.first =
+        std::clamp(xOrigin + m_cells[first].column * m_charWidth, rowArea.left(), rowArea.right() + 1);
+    copied.second =
+        std::clamp(xOrigin + (m_cells[end - 1].column + 1) * m_charWidth, copied.first, rowArea.right() + 1);
+    return true;
+}
+
+void TTrafficLog::resizeEvent(QResizeEvent *event)
+{
+    const bool follow = IsFollowingEnd();
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+    if (follow)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void TTrafficLog::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        ForgetRows();
+        UpdateMetrics();
+        UpdateScrollBars();
+        viewport()->update();
+    }
+}
+
+TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const
+{
+    const int count = LineCount();
+    if (count == 0)
+        return Pos{};
+    const int row = point.y() >= 0 ? point.y() / m_lineHeight : -1 - (-point.y() - 1) / m_lineHeight;
+    const int line = verticalScrollBar()->value() + row;
+    if (line < 0)
+        return Pos{0, 0};
+    if (line >= count)
+        return Pos{count - 1, static_cast<int>(LineText(count - 1).size())};
+    const int x = point.x() + horizontalScrollBar()->value() - kMargin;
+    const int column = std::max(0, (x + m_charWidth / 2) / m_charWidth);
+    size_t sub = 0;
+    const ST_LogRendered &block = RenderedLine(static_cast<size_t>(line), sub);
+    const ST_LogRendered::Span &span = block.lines[sub];
+    if (block.utf8)
+        return Pos{line, static_cast<int>(Utf8Offset(block.text.data() + span.start, span.length, column))};
+    return Pos{line, std::min(column, static_cast<int>(span.length))};
+}
+
+void TTrafficLog::DragTo(const QPoint &point)
+{
+    QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
+    if (point.y() < 0)
+        v->setValue(v->value() - 1);
+    else if (point.y() >= viewport()->height())
+        v->setValue(v->value() + 1);
+    if (point.x() < 0)
+        h->setValue(h->value() - m_charWidth);
+    else if (point.x() >= viewport()->width())
+        h->setValue(h->value() + m_charWidth);
+
+    m_dragPoint = point;
+    if (viewport()->rect().contains(point))
+        m_dragScrollTimer.stop();
+    else if (!m_dragScrollTimer.isActive())
+        m_dragScrollTimer.start();
+    m_cursor = PosAt(point);
+    viewport()->update();
+}
+
+void TTrafficLog::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const Pos pos = PosAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        m_anchor = pos;
+    m_cursor = pos;
+    m_selecting = true;
+    viewport()->update();
+}
+
+void TTrafficLog::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
+        return;
+    DragTo(event->position().toPoint());
+}
+
+void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_dragScrollTimer.stop();
+        m_cursor = PosAt(event->position().toPoint());
+        m_selecting = false;
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && HasSelection()) {
+            const std::string text = SelectedText();
+            clipboard->setText(ToQString(text, m_utf8), QClipboard::Selection);
+        }
+        viewport()->update();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void TTrafficLog::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || LineCount() == 0)
+        return;
+    // A log line is the unit users pick out, so a double click takes the whole line.
+    const Pos pos = PosAt(event->position().toPoint());
+    m_anchor = Pos{pos.line, 0};
+    m_cursor = Pos{pos.line, static_cast<int>(LineText(pos.line).size())};
+    m_selecting = false;
+    viewport()->update();
+}
+
+void TTrafficLog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
+        verticalScrollBar()->setValue(0);
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TTrafficLog::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_contextMenu)
+        m_contextMenu->exec(event->globalPos());
+}

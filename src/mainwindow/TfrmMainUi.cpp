@@ -1,0 +1,389 @@
+#include "mainwindow/TfrmMainUi.h"
+#include "data/gui/windowpolish.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TStatusPanel.h"
+#include "platform/gui/fixedfont.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QAction *AddItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    return action;
+}
+
+QAction *AddCheckItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = AddItem(menu, name, text, key);
+    action->setCheckable(true);
+    return action;
+}
+
+// A context-menu twin carries the same key as its main-menu item only as a label; binding it to the
+// menu itself keeps the key from being ambiguous while the menu is closed.
+QAction *AddPopupItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    auto *action = AddItem(menu, name, text, key);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    return action;
+}
+
+QToolButton *AddSpeedButton(QToolBar *bar, const char *name, const QString &tip, const char *icon,
+                            bool checkable = false)
+{
+    auto *button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(tip);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+    button->setAutoRaise(true);
+    button->setCheckable(checkable);
+    bar->addWidget(button);
+    return button;
+}
+
+void BuildToolbar(QMainWindow *window, TfrmMainUi &ui)
+{
+    auto *bar = new QToolBar(window);
+    bar->setObjectName(QStringLiteral("tbrMain"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    // Small enough that every button, the line controls at the end included, fits the first
+    // window size rather than hiding behind the overflow arrow.
+    bar->setIconSize(QSize(18, 18));
+    bar->setFixedHeight(37);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+    // Qt's overflow arrow, there when the window is too narrow for every button, has no name of
+    // its own for a screen reader to say.
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More tools"));
+        more->setToolTip(QStringLiteral("More tools"));
+    }
+
+    ui.btnSave = AddSpeedButton(bar, "btnSave", "Save Log to file", "save");
+    ui.btnCopy = AddSpeedButton(bar, "btnCopy", "Copy Log to Clipboard", "copy");
+    ui.btnClear = AddSpeedButton(bar, "btnClear", "Erase Log", "clear");
+    bar->addSeparator();
+    ui.btnShowSendData = AddSpeedButton(bar, "btnShowSendData", "Show Send Data", "showsend", true);
+    ui.btnShowTime = AddSpeedButton(bar, "btnShowTime", "Show Time", "showtime", true);
+    bar->addSeparator();
+    ui.btnText = AddSpeedButton(bar, "btnText", "View in Text Format", "text", true);
+    ui.btnHex = AddSpeedButton(bar, "btnHex", "Show in Hex format", "hex", true);
+    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", "Show in Decimal format", "decimal", true);
+    ui.btnTextSymbol =
+        AddSpeedButton(bar, "btnTextSymbol", "Show in String and Symbol format", "textsymbol", true);
+    bar->addSeparator();
+    ui.btnLinkList = AddSpeedButton(bar, "btnLinkList", "Link Setting Manager", "linklist");
+    ui.btnClosePort = AddSpeedButton(bar, "btnClosePort", "Close Port", "closeport");
+    ui.btnQuickLink = AddSpeedButton(bar, "btnQuickLink", "Quick Open", "quicklink");
+    bar->addSeparator();
+    ui.btnStartAutoSend = AddSpeedButton(bar, "btnStartAutoSend", "Start Auto Send", "start", true);
+    ui.btnPauseAutoSend = AddSpeedButton(bar, "btnPauseAutoSend", "Pause", "pause", true);
+    ui.btnStopAutoSend = AddSpeedButton(bar, "btnStopAutoSend", "Stop Auto Send", "stop");
+    bar->addSeparator();
+    ui.btnGo = AddSpeedButton(bar, "btnGo", "Send Current Data in  List and Go Next", "go");
+}
+
+void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
+{
+    QMenuBar *bar = window->menuBar();
+
+    ui.mnuFile = bar->addMenu(QStringLiteral("&File"));
+    ui.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    ui.mnuFileNew = AddItem(ui.mnuFile, "mnuFileNew", "&New");
+    ui.mnuFileOpen = AddItem(ui.mnuFile, "mnuFileOpen", "&Open");
+    ui.mnuFileSave = AddItem(ui.mnuFile, "mnuFileSave", "&Save");
+    ui.mnuFileSaveAs = AddItem(ui.mnuFile, "mnuFileSaveAs", "Save &As");
+    QAction *hiddenSeparator = ui.mnuFile->addSeparator();
+    ui.mnuFileExport = AddItem(ui.mnuFile, "mnuFileExport", "&Export");
+    ui.mnuFileImport = AddItem(ui.mnuFile, "mnuFileImport", "&Import");
+    ui.mnuFile->addSeparator();
+    ui.mnuFileExit = AddItem(ui.mnuFile, "mnuFileExit", "E&xit");
+    for (QAction *hidden : {ui.mnuFileNew, ui.mnuFileOpen, ui.mnuFileSaveAs, hiddenSeparator,
+                            ui.mnuFileExport, ui.mnuFileImport})
+        hidden->setVisible(false);
+
+    ui.mnuView = bar->addMenu(QStringLiteral("&View"));
+    ui.mnuView->setObjectName(QStringLiteral("mnuView"));
+    ui.mnuViewShowTime = AddCheckItem(ui.mnuView, "mnuViewShowTime", "Show &Time");
+    ui.mnuViewShowSendData = AddCheckItem(ui.mnuView, "mnuViewShowSendData", "Show &SendData");
+    ui.mnuView->addSeparator();
+    ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", "Te&xt");
+    ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", "&Hex");
+    ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", "&Decimal");
+    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", "Text&Symbol");
+    ui.mnuView->addSeparator();
+    ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", "&ASCII Table");
+    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", "&Clear Display");
+    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", "Co&py to Clipboard");
+
+    ui.mnuSetting = bar->addMenu(QStringLiteral("&Edit"));
+    ui.mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
+    ui.mnuSettingAutoSend = AddItem(ui.mnuSetting, "mnuSettingAutoSend", "&Auto Send");
+    ui.mnuSettingSendSetting = AddItem(ui.mnuSetting, "mnuSettingSendSetting", "Send Data &List");
+    ui.mnuSettingRecDataList = AddItem(ui.mnuSetting, "mnuSettingRecDataList", "&Receivd Data List");
+
+    ui.mnuOperate = bar->addMenu(QStringLiteral("&Operate"));
+    ui.mnuOperate->setObjectName(QStringLiteral("mnuOperate"));
+    ui.mnuOpOpenPort = AddItem(ui.mnuOperate, "mnuOpOpenPort", "&Open Port");
+    ui.mnuOpClosePort = AddItem(ui.mnuOperate, "mnuOpClosePort", "&Close Port", Qt::Key_F6);
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpQuickLink = AddItem(ui.mnuOperate, "mnuOpQuickLink", "&Quick Open", Qt::Key_F5);
+    ui.mnuOpMonitor = AddItem(ui.mnuOperate, "mnuOpMonitor", "&Monitor Two Ports...");
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpStartAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpStartAutoSend", "Start Auto Send", Qt::Key_F9);
+    ui.mnuOpStopAutoSend = AddItem(ui.mnuOperate, "mnuOpStopAutoSend", "Stop Auto Send", Qt::Key_F10);
+    ui.mnuOpPauseAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpPauseAutoSend", "Pause Auto Send", Qt::Key_F11);
+    ui.mnuOperate->addSeparator();
+    ui.mnuOpSendItem = AddItem(ui.mnuOperate, "mnuOpSendItem", "Send &Item", Qt::Key_F7);
+    ui.mnuSendAndGoNext = AddItem(ui.mnuOperate, "mnuSendAndGoNext", "Send and Go Next", Qt::Key_F8);
+
+    ui.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    ui.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    ui.mnuHelpAbout = AddItem(ui.mnuHelp, "mnuHelpAbout", "&About");
+    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", "&Content");
+}
+
+void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
+{
+    ui.popmnuDisplay = new QMenu(window);
+    ui.popmnuDisplay->setObjectName(QStringLiteral("popmnuDisplay"));
+    ui.mnuShowTime = AddPopupItem(ui.popmnuDisplay, "mnuShowTime", "Show &Time");
+    ui.mnuShowSendData = AddPopupItem(ui.popmnuDisplay, "mnuShowSendData", "Show &SendData");
+    ui.popmnuDisplay->addSeparator();
+    ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", "Te&xt");
+    ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", "&Hex");
+    ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", "&Decimal");
+    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", "Text&Symbol");
+    ui.popmnuDisplay->addSeparator();
+    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", "&Clear Display");
+    for (QAction *a :
+         {ui.mnuShowTime, ui.mnuShowSendData, ui.mnuText, ui.mnuHex, ui.mnuDecimal, ui.mnuTextSymbol})
+        a->setCheckable(true);
+
+    ui.popmnuSendData = new QMenu(window);
+    ui.popmnuSendData->setObjectName(QStringLiteral("popmnuSendData"));
+    ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", "&Send Current", Qt::Key_F7);
+    ui.mnuSendDataSetting = AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", "&Send &Data Setting");
+    ui.mnuCopyToInput = AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", "&Copy to Instant Send Edit");
+    ui.popmnuSendAndGoNext =
+        AddPopupItem(ui.popmnuSendData, "popmnuSendAndGoNext", "Send And Go Next", Qt::Key_F8);
+}
+
+QTreeWidget *BuildSendList(QWidget *parent)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("lsvSendData"));
+    list->setColumnCount(3);
+    list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Format"), QStringLiteral("Content")});
+    list->setColumnWidth(0, 150);
+    list->setColumnWidth(1, 80);
+    list->setColumnWidth(2, 350);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The selected row stays visible while the focus is elsewhere, as in the log.
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    list->setPalette(palette);
+    return list;
+}
+
+QWidget *BuildBottomPart(QWidget *parent, TfrmMainUi &ui)
+{
+    auto *bottom = new QWidget(parent);
+    bottom->setObjectName(QStringLiteral("pnlSend"));
+    bottom->setFixedHeight(67);
+    auto *row = new QHBoxLayout(bottom);
+    row->setContentsMargins(0, 0, 0, 0);
+
+    ui.edSendItem = new QTextEdit(bottom);
+    ui.edSendItem->setObjectName(QStringLiteral("edSendItem"));
+    ui.edSendItem->setAcceptRichText(false);
+    ui.edSendItem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.edSendItem->setFont(FixedWidthFont());
+    row->addWidget(ui.edSendItem, 1);
+
+    auto *tools = new QWidget(bottom);
+    tools->setObjectName(QStringLiteral("tbrSend"));
+    auto *toolRow = new QHBoxLayout(tools);
+    toolRow->setContentsMargins(0, 0, 0, 0);
+    ui.btnSend = new QPushButton(QStringLiteral("Send"), tools);
+    ui.btnSend->setObjectName(QStringLiteral("btnSend"));
+    ui.btnEdit = new QPushButton(QStringLiteral("Edit"), tools);
+    ui.btnEdit->setObjectName(QStringLiteral("btnEdit"));
+    ui.cboFormat = new QComboBox(tools);
+    ui.cboFormat->setObjectName(QStringLiteral("cboFormat"));
+    ui.cboFormat->addItems({QStringLiteral("STRING"), QStringLiteral("HEX"), QStringLiteral("DECIMAL"),
+                            QStringLiteral("STRING&SYMBOL")});
+    ui.cboFormat->setEditable(false);
+    toolRow->addWidget(ui.btnSend);
+    toolRow->addWidget(ui.btnEdit);
+    toolRow->addWidget(ui.cboFormat);
+    tools->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    row->addWidget(tools, 0, Qt::AlignTop);
+    return bottom;
+}
+
+const int kPanelWidths[kStatusPanelCount] = {75, 110, 70, 70, 75, 80, 100, 50};
+
+void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
+{
+    const int *widths = kPanelWidths;
+    ui.stbComStatus = new QStatusBar(window);
+    ui.stbComStatus->setObjectName(QStringLiteral("stbComStatus"));
+    ui.stbComStatus->setFixedHeight(25);
+    ui.stbComStatus->setSizeGripEnabled(false);
+    // The panel widths were laid out for an 8-point font; at a desktop's larger default the
+    // settings would be cut off.
+    QFont small = ui.stbComStatus->font();
+    small.setPointSizeF(8);
+    ui.stbComStatus->setFont(small);
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        auto *panel = new TStatusPanel(ui.stbComStatus);
+        panel->setObjectName(QStringLiteral("stbComStatusPanel%1").arg(i));
+        panel->SetPreferredWidth(widths[i]);
+        panel->SetKeepsStart(i >= 6);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        // The last panel takes what is left, so a growing send counter stays readable.
+        ui.stbComStatus->addWidget(panel, i == kStatusPanelCount - 1 ? 1 : 0);
+        ui.panels[i] = panel;
+    }
+    ui.lblInboundLoss = new QLabel(ui.stbComStatus);
+    ui.lblInboundLoss->setObjectName(QStringLiteral("lblInboundLoss"));
+    ui.lblInboundLoss->setAccessibleName(QStringLiteral("Line errors"));
+    ui.lblInboundLoss->setFrameShape(QFrame::Panel);
+    ui.lblInboundLoss->setFrameShadow(QFrame::Sunken);
+    ui.lblInboundLoss->hide();
+    ui.stbComStatus->insertWidget(kStatusPanelCount - 1, ui.lblInboundLoss);
+    window->setStatusBar(ui.stbComStatus);
+}
+
+} // namespace
+
+void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
+{
+    window->setWindowTitle(QStringLiteral("Kestrum"));
+    BuildToolbar(window, ui);
+    BuildMainMenu(window, ui);
+    BuildContextMenus(window, ui);
+
+    auto *central = new QWidget(window);
+    central->setObjectName(QStringLiteral("pnlClient"));
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    ui.splitter = new QSplitter(Qt::Vertical, central);
+    ui.splitter->setObjectName(QStringLiteral("splitter"));
+    ui.splitter->setHandleWidth(4);
+    ui.splitter->setChildrenCollapsible(false);
+    ui.edData = new TTrafficLog(ui.splitter);
+    ui.edData->setObjectName(QStringLiteral("edData"));
+    ui.edData->SetContextMenu(ui.popmnuDisplay);
+    ui.lsvSendData = BuildSendList(ui.splitter);
+    ui.splitter->addWidget(ui.edData);
+    ui.splitter->addWidget(ui.lsvSendData);
+    // Room the window gains goes to the log; the splitter still moves the line between them.
+    ui.splitter->setStretchFactor(0, 1);
+    ui.splitter->setStretchFactor(1, 0);
+    column->addWidget(ui.splitter, 1);
+    column->addWidget(BuildBottomPart(central, ui));
+    window->setCentralWidget(central);
+
+    BuildStatusBar(window, ui);
+    // Controls without a caption or label of their own; the rest are named by the window polish.
+    ui.edData->setAccessibleName(QStringLiteral("Traffic log"));
+    ui.lsvSendData->setAccessibleName(QStringLiteral("Send list"));
+    ui.edSendItem->setAccessibleName(QStringLiteral("Instant send data"));
+    ui.cboFormat->setAccessibleName(QStringLiteral("Instant send format"));
+    InstallWindowPolish();
+}
+
+void FitStatusPanels(TfrmMainUi &ui, bool open)
+{
+    // The two counters grow block by block; room for a few more digits than they show now keeps
+    // them readable without widening the panels at every block.
+    const QString counterRoom = QStringLiteral("00");
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        auto *panel = static_cast<TStatusPanel *>(ui.panels[i]);
+        panel->ReleaseSize();
+        if (!open) {
+            // The labels alone keep the first layout's widths while there is room; a window
+            // narrowed to sit beside another may cut them to the labels.
+            panel->SetPreferredWidth(std::max(kPanelWidths[i], panel->WidthFor(panel->text())));
+            panel->setMinimumWidth(std::min(kPanelWidths[i], panel->WidthFor(panel->text())));
+            panel->setAccessibleDescription(QString());
+            continue;
+        }
+        // An open port's panels are as wide as their texts.
+        panel->SetPreferredWidth(0);
+        if (i >= 6) {
+            // A note after the counts may be cut; it is in the tool tip.
+            const QString counts = panel->text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
+            panel->setMinimumWidth(panel->WidthFor(counts + counterRoom));
+        } else {
+            // The link's panels are as wide as their texts while the window has room; a window
+            // narrowed to sit beside another shows their values only, and a long device path
+            // shortened, with the whole text in the tool tip.
+            panel->setMinimumWidth(
+                std::min(panel->WidthFor(panel->Value()), panel->WidthFor(QStringLiteral("/dev/ttyUSB0"))));
+            if (panel->toolTip().isEmpty())
+                panel->setToolTip(panel->text());
+            panel->setAccessibleDescription(panel->text());
+        }
+    }
+}
+
+void FitPortPanel(TfrmMainUi &ui)
+{
+    // A bar short of room takes it from every panel alike: a long path would leave the short
+    // settings showing their values only while the path itself is cut all the same. The room
+    // the bar's widgets have now, less what the others ask for, is the port's.
+    auto *port = static_cast<TStatusPanel *>(ui.panels[0]);
+    if (!ui.stbComStatus->isVisible()) {
+        port->SetWidest(0);
+        return;
+    }
+    int room = 0;
+    for (QWidget *w : ui.stbComStatus->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isHidden())
+            continue;
+        room += w->width();
+        if (w != port)
+            room -= std::max(w->sizeHint().width(), w->minimumWidth());
+    }
+    port->SetWidest(std::max(1, room));
+}

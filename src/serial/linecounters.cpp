@@ -1,0 +1,132 @@
+#include "serial/linecounters.h"
+
+#include "serial/serial.h"
+
+#include <sys/ioctl.h>
+#include <utility>
+
+uint32_t LineErrorBits(const ST_LineCounters &before, const ST_LineCounters &now)
+{
+    uint32_t bits = 0;
+    if (now.Break != before.Break)
+        bits |= CE_BREAK;
+    if (now.Frame != before.Frame)
+        bits |= CE_FRAME;
+    if (now.Parity != before.Parity)
+        bits |= CE_RXPARITY;
+    if (now.Overrun != before.Overrun)
+        bits |= CE_OVERRUN;
+    if (now.BufOverrun != before.BufOverrun)
+        bits |= CE_RXOVER;
+    return bits;
+}
+
+uint32_t LineErrorEvents(uint32_t errorBits)
+{
+    uint32_t events = 0;
+    if (errorBits & CE_BREAK)
+        events |= EV_BREAK;
+    if (errorBits & (CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER))
+        events |= EV_ERR;
+    return events;
+}
+
+uint32_t ModemLineEvents(const ST_ModemSnapshot &before, const ST_ModemSnapshot &now)
+{
+    const int changed = before.Lines ^ now.Lines;
+    uint32_t events = 0;
+    if (now.Cts != before.Cts || (changed & TIOCM_CTS))
+        events |= EV_CTS;
+    if (now.Dsr != before.Dsr || (changed & TIOCM_DSR))
+        events |= EV_DSR;
+    if (now.Ring != before.Ring || (changed & TIOCM_RNG))
+        events |= EV_RING;
+    if (now.Dcd != before.Dcd || (changed & TIOCM_CAR))
+        events |= EV_RLSD;
+    return events;
+}
+
+void AddLineCounterGrowth(ST_LineCounters &sum, const ST_LineCounters &before, const ST_LineCounters &now)
+{
+    const auto growth = [](int was, int is) { return is >= was ? is - was : is; };
+    sum.Break += growth(before.Break, now.Break);
+    sum.Frame += growth(before.Frame, now.Frame);
+    sum.Parity += growth(before.Parity, now.Parity);
+    sum.Overrun += growth(before.Overrun, now.Overrun);
+    sum.BufOverrun += growth(before.BufOverrun, now.BufOverrun);
+}
+
+void CInboundLoss::AddLineErrors(uint32_t errorBits, const ST_LineCounters &counts)
+{
+    const auto count = [errorBits](int counted, uint32_t bit) -> int64_t {
+        return counted > 0 ? counted : (errorBits & bit) ? 1 : 0;
+    };
+    const Tally add{count(counts.Overrun, CE_OVERRUN), count(counts.Frame, CE_FRAME),
+                    count(counts.Parity, CE_RXPARITY), count(counts.BufOverrun, CE_RXOVER), 0};
+    for (Tally *t : {&total_, &burst_}) {
+        t->overrun += add.overrun;
+        t->framing += add.framing;
+        t->parity += add.parity;
+        t->overflow += add.overflow;
+    }
+}
+
+void CInboundLoss::AddReadingHeld(size_t behindBytes)
+{
+    ++total_.held;
+    ++burst_.held;
+    behindBytes_ = behindBytes;
+}
+
+std::string CInboundLoss::ErrorsText(const Tally &tally)
+{
+    std::string text;
+    const std::pair<int64_t, const char *> kinds[] = {{tally.overrun, "overrun"},
+                                                      {tally.framing, "framing"},
+                                                      {tally.parity, "parity"},
+                                                      {tally.overflow, "buffer overflow"}};
+    for (const auto &[count, name] : kinds) {
+        if (count == 0)
+            continue;
+        text += text.empty() ? "Line errors: " : ", ";
+        text += std::to_string(count) + ' ' + name;
+    }
+    return text;
+}
+
+std::string CInboundLoss::HeldText(const Tally &tally) const
+{
+    std::string text = "Reading paused";
+    if (tally.held > 1)
+        text += ' ' + std::to_string(tally.held) + " times";
+    return text + ": the window fell " + std::to_string(behindBytes_ >> 20) + " MiB behind the port";
+}
+
+std::vector<std::string> CInboundLoss::TakeBurstNotes()
+{
+    std::vector<std::string> notes;
+    if (burst_.Errors() != 0)
+        notes.push_back(ErrorsText(burst_));
+    if (burst_.held != 0)
+        notes.push_back(HeldText(burst_));
+    burst_ = Tally();
+    return notes;
+}
+
+std::string CInboundLoss::StatusText() const
+{
+    std::string text;
+    if (total_.Errors() != 0)
+        text = "Errors:" + std::to_string(total_.Errors());
+    if (total_.held != 0)
+        text += (text.empty() ? "Paused:" : " Paused:") + std::to_string(total_.held);
+    return text;
+}
+
+std::string CInboundLoss::StatusDetails() const
+{
+    std::string text = ErrorsText(total_);
+    if (total_.held != 0)
+        text += (text.empty() ? "" : "\n") + HeldText(total_);
+    return text;
+}

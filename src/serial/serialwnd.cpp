@@ -1,0 +1,470 @@
+#include "serial/serialwnd.h"
+
+#include "platform/clock.h"
+
+#include <condition_variable>
+#include <optional>
+
+namespace {
+
+// One read takes what a fast line brings in a while; what is left brings another event at once.
+constexpr size_t kReadBuffer = 64 * 1024;
+// A terminal hands over at most its line discipline's buffer (4 KiB) a read. A read that found
+// this much means the line outpaces the wake-ups and the driver most likely holds more, which a
+// read takes at once without another wait; a few such reads, so that line events and a stop are
+// still looked at in a flood that never pauses.
+constexpr uint32_t kFloodRead = 2048;
+constexpr int kFloodReads = 16;
+
+} // namespace
+
+struct CSerialWnd::Inbox
+{
+    struct Item
+    {
+        enum Kind : uint8_t { Block, Event, Lost } kind = Block;
+        CReceivedBlock block;
+        uint16_t events = 0;
+        uint16_t errors = 0;
+        ST_LineCounters errorCounts;
+        long code = 0;
+        CBlockFormer::Clock::time_point queuedAt;
+    };
+
+    void Push(const std::shared_ptr<Inbox> &self, Item item)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (closed)
+                return;
+            queuedBytes += item.block.bytes.size();
+            item.queuedAt = CBlockFormer::Clock::now();
+            const bool hold =
+                item.kind == Item::Block && queuedBytes < kHeldBytesLimit && item.queuedAt < holdUntil;
+            items.push_back(std::move(item));
+            if (posted)
+                return;
+            if (hold) {
+                held = true;
+                return;
+            }
+            held = false;
+            posted = true;
+        }
+        Post(self);
+    }
+    // Hands over what a hold kept once its time has come (`now` at or past holdUntil).
+    void PostHeld(const std::shared_ptr<Inbox> &self, CBlockFormer::Clock::time_point now)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!held || posted || now < holdUntil)
+                return;
+            held = false;
+            posted = true;
+        }
+        Post(self);
+    }
+    // Takes the hold's blocks on the owner thread at once; false when none wait for it.
+    bool TakeHeld()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!held || posted)
+            return false;
+        held = false;
+        posted = true;
+        return true;
+    }
+    std::optional<CBlockFormer::Clock::time_point> HeldUntil()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!held || posted)
+            return std::nullopt;
+        return holdUntil;
+    }
+    void Post(const std::shared_ptr<Inbox> &self)
+    {
+        if (!handOver->Forward([self] { Drain(self); })) {
+            const std::lock_guard<std::mutex> guard(lock);
+            posted = false;
+        }
+    }
+
+    CHandOver *handOver = nullptr;
+    BlockHandler onBlock;
+    std::shared_ptr<EventHandler> onEvent;
+    std::shared_ptr<LostHandler> onLost;
+    // Called on the listener before each read: false when the listener is to stop. Reading goes
+    // on as soon as there is room, so the driver's buffer overflows no sooner than it must; a hold
+    // is told only when the queue had shrunk to half since the last one, so an owner thread that
+    // stays behind is told of it once, not at every block it takes.
+    bool WaitForRoom(const std::shared_ptr<Inbox> &self, bool tell)
+    {
+        bool told = false;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (queuedBytes < kQueuedBytesLimit || stopping || closed)
+                return !stopping && !closed;
+            told = tell && !holding;
+            holding = true;
+        }
+        if (told) {
+            Item item;
+            item.kind = Item::Event;
+            item.events = EV_RX80FULL;
+            Push(self, std::move(item));
+        }
+        std::unique_lock<std::mutex> guard(lock);
+        waiting = true;
+        room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
+        waiting = false;
+        return !stopping && !closed;
+    }
+    void SetStopping(bool on)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        stopping = on;
+        room.notify_all();
+    }
+
+    std::mutex lock;
+    std::condition_variable room;
+    std::deque<Item> items;
+    size_t queuedBytes = 0;
+    bool posted = false; // a drain is on its way to the owner thread
+    bool held = false;   // blocks wait for holdUntil, and nothing is posted for them yet
+    CBlockFormer::Clock::time_point holdUntil;
+    bool closed = false;
+    bool stopping = false;
+    bool holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
+    bool waiting = false; // the listener waits for room now
+};
+
+CSerialWnd::~CSerialWnd()
+{
+    if (IsListening()) {
+        Log("CSerialWnd", "~CSerialWnd", "Serial port not closed");
+        CSerialWnd::Close();
+    }
+}
+
+long CSerialWnd::Open(const std::string &port, CHandOver *handOver, EventHandler onEvent, LostHandler onLost,
+                      long inQueue, long outQueue)
+{
+    return OpenWith(port, handOver, nullptr, std::move(onEvent), std::move(onLost), inQueue, outQueue);
+}
+
+long CSerialWnd::Open(const std::string &port, CHandOver *handOver, BlockHandler onBlock,
+                      EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue)
+{
+    if (!onBlock && !IsOpen())
+        return SetLastError(E_INVALIDARG);
+    auto inbox = std::make_shared<Inbox>();
+    inbox->handOver = handOver;
+    inbox->onBlock = std::move(onBlock);
+    return OpenWith(port, handOver, std::move(inbox), std::move(onEvent), std::move(onLost), inQueue,
+                    outQueue);
+}
+
+long CSerialWnd::OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
+                          EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue)
+{
+    if (handOver == nullptr && !IsOpen())
+        return SetLastError(E_INVALIDARG);
+    const long rc = CSerialEx::Open(port, inQueue, outQueue, false);
+    if (rc != 0)
+        return rc;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        handOver_ = handOver;
+        inbox_ = std::move(inbox);
+        onEvent_ = std::make_shared<EventHandler>(std::move(onEvent));
+        onLost_ = std::make_shared<LostHandler>(std::move(onLost));
+        if (inbox_) {
+            inbox_->onEvent = onEvent_;
+            inbox_->onLost = onLost_;
+        }
+    }
+    const long started = StartListener();
+    if (started != 0) {
+        Close();
+        return SetLastError(started);
+    }
+    return SetLastError(0);
+}
+
+long CSerialWnd::Close()
+{
+    const long rc = CSerialEx::Close();
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    if (inbox_) {
+        // The listener has ended, so nothing joins the queue any more; a drain already on its way
+        // finds it closed.
+        const std::lock_guard<std::mutex> inner(inbox_->lock);
+        inbox_->closed = true;
+        inbox_->items.clear();
+        inbox_->queuedBytes = 0;
+    }
+    inbox_.reset();
+    handOver_ = nullptr;
+    onEvent_.reset();
+    onLost_.reset();
+    return rc;
+}
+
+bool CSerialWnd::ReadingHeld()
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    if (!inbox_)
+        return false;
+    const std::lock_guard<std::mutex> inner(inbox_->lock);
+    return inbox_->waiting;
+}
+
+void CSerialWnd::OnListenerStarting()
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    if (handOver_ != nullptr)
+        handOver_->Resume();
+    former_ = CBlockFormer();
+    if (inbox_) {
+        inbox_->SetStopping(false);
+        if (readBuffer_.size() != kReadBuffer)
+            readBuffer_.resize(kReadBuffer);
+    }
+}
+
+void CSerialWnd::OnListenerStopping()
+{
+    // The closer may be the very thread the listener is waiting for; cancelling lets the listener
+    // go without its delivery, so the closer's wait for it ends.
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    if (handOver_ != nullptr)
+        handOver_->Cancel();
+    if (inbox_)
+        inbox_->SetStopping(true);
+}
+
+void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
+{
+    CHandOver *handOver = nullptr;
+    std::shared_ptr<EventHandler> handler;
+    bool blocks = false;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        handOver = handOver_;
+        handler = onEvent_;
+        blocks = inbox_ != nullptr;
+    }
+    // The counts behind the bits; a count that grew since ClearCommErrors has its bit added.
+    const ST_LineCounters counts = TakeLineErrorCounts();
+    errors |= static_cast<uint16_t>(LineErrorBits(ST_LineCounters(), counts));
+    if (blocks) {
+        ReadBlocks(events, errors, counts);
+        return;
+    }
+    if (handOver == nullptr || handler == nullptr || !*handler || Stopping())
+        return;
+    handOver->Deliver([handler, events, errors, counts] { (*handler)(events, errors, counts); });
+}
+
+void CSerialWnd::OnPortLost(long code)
+{
+    CHandOver *handOver = nullptr;
+    std::shared_ptr<LostHandler> handler;
+    std::shared_ptr<Inbox> inbox;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        handOver = handOver_;
+        handler = onLost_;
+        inbox = inbox_;
+    }
+    if (inbox) {
+        // What was read before the loss still goes out first, as whole blocks.
+        former_.Expire(CBlockFormer::Clock::time_point::max());
+        QueueFinished(inbox);
+        if (handler != nullptr && *handler && !Stopping()) {
+            Inbox::Item item;
+            item.kind = Inbox::Item::Lost;
+            item.code = code;
+            inbox->Push(inbox, std::move(item));
+        }
+        return;
+    }
+    if (handOver == nullptr || handler == nullptr || !*handler || Stopping())
+        return;
+    handOver->Deliver([handler, code] { (*handler)(code); });
+}
+
+std::shared_ptr<CSerialWnd::Inbox> CSerialWnd::CurrentInbox()
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    return inbox_;
+}
+
+uint32_t CSerialWnd::NextWaitMs()
+{
+    std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    if (inbox) {
+        if (const auto held = inbox->HeldUntil(); held && (!deadline || *held < *deadline))
+            deadline = held;
+    }
+    if (!deadline)
+        return INFINITE;
+    const auto left = *deadline - CBlockFormer::Clock::now();
+    if (left <= left.zero())
+        return 0;
+    // Rounded up: waking early would only mean another wait.
+    return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+void CSerialWnd::OnWaitExpired()
+{
+    former_.Expire(CBlockFormer::Clock::now());
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    if (inbox) {
+        QueueFinished(inbox);
+        inbox->PostHeld(inbox, CBlockFormer::Clock::now());
+    }
+}
+
+void CSerialWnd::HoldBlocksFor(uint32_t ms)
+{
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    if (!inbox)
+        return;
+    const auto now = CBlockFormer::Clock::now();
+    {
+        // A hold made longer is seen by the listener at the end of its current wait; one made
+        // shorter or ended hands over at once what it kept.
+        const std::lock_guard<std::mutex> guard(inbox->lock);
+        const auto until = now + std::chrono::milliseconds(ms);
+        const bool sooner = until < inbox->holdUntil;
+        inbox->holdUntil = until;
+        if (!sooner)
+            return;
+    }
+    inbox->PostHeld(inbox, CBlockFormer::Clock::time_point::max());
+}
+
+bool CSerialWnd::TakeHeldBlocks()
+{
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    if (!inbox || !inbox->TakeHeld())
+        return false;
+    Drain(inbox);
+    return true;
+}
+
+void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
+{
+    std::shared_ptr<Inbox> inbox;
+    std::shared_ptr<EventHandler> handler;
+    {
+        const std::lock_guard<std::mutex> guard(targetLock_);
+        inbox = inbox_;
+        handler = onEvent_;
+    }
+    if (!inbox)
+        return;
+    const bool tell = handler != nullptr && *handler;
+    if (events & EV_RXCHAR) {
+        // Blocks are queued after every read and the bound is looked at before the next, so it
+        // holds however long the line keeps the reads full.
+        for (int reads = 1;; ++reads) {
+            if (!inbox->WaitForRoom(inbox, tell))
+                return;
+            uint32_t got = 0;
+            Read(readBuffer_.data(), static_cast<long>(readBuffer_.size()), &got, 0);
+            if (got > 0)
+                former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
+            QueueFinished(inbox);
+            if (got < readBuffer_.size() && (got < kFloodRead || reads >= kFloodReads))
+                break;
+        }
+    }
+    QueueFinished(inbox);
+    inbox->PostHeld(inbox, CBlockFormer::Clock::now());
+    // Breaks, line errors and modem changes follow the blocks finished before them.
+    const uint16_t others = static_cast<uint16_t>(events & ~EV_RXCHAR);
+    if ((others != 0 || errors != 0) && tell && !Stopping()) {
+        Inbox::Item item;
+        item.kind = Inbox::Item::Event;
+        item.events = others;
+        item.errors = errors;
+        item.errorCounts = errorCounts;
+        inbox->Push(inbox, std::move(item));
+    }
+}
+
+void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
+{
+    std::deque<CBlockFormer::Block> &finished = former_.Finished();
+    if (finished.empty())
+        return;
+    // Block times move to the rules' clock through one offset, so they keep their order.
+    const int64_t offset =
+        CSystemClock::Instance().NowMs() -
+        std::chrono::duration_cast<std::chrono::milliseconds>(CBlockFormer::Clock::now().time_since_epoch())
+            .count();
+    auto toMs = [offset](CBlockFormer::Clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() + offset;
+    };
+    while (!finished.empty()) {
+        Inbox::Item item;
+        item.block.bytes = std::move(finished.front().bytes);
+        item.block.beginMs = toMs(finished.front().begin);
+        item.block.endMs = toMs(finished.front().end);
+        finished.pop_front();
+        inbox->Push(inbox, std::move(item));
+    }
+}
+
+void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
+{
+    // Only what had queued when this drain began: a flood that never lets the queue run dry still
+    // leaves the owner thread's other events their turn. Items are taken one at a time, so a
+    // handler that runs a nested event loop (a message box) keeps them in order.
+    size_t budget = 0;
+    {
+        const std::lock_guard<std::mutex> guard(inbox->lock);
+        budget = inbox->items.size();
+    }
+    for (;;) {
+        Inbox::Item item;
+        {
+            const std::lock_guard<std::mutex> guard(inbox->lock);
+            if (inbox->closed || inbox->items.empty()) {
+                inbox->posted = false;
+                return;
+            }
+            if (budget == 0)
+                break;
+            --budget;
+            item = std::move(inbox->items.front());
+            inbox->items.pop_front();
+            inbox->queuedBytes -= item.block.bytes.size();
+            if (inbox->queuedBytes <= kQueuedBytesLimit / 2)
+                inbox->holding = false;
+            inbox->room.notify_all();
+        }
+        switch (item.kind) {
+        case Inbox::Item::Block:
+            item.block.waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      CBlockFormer::Clock::now() - item.queuedAt)
+                                      .count();
+            inbox->onBlock(item.block);
+            break;
+        case Inbox::Item::Event:
+            if (inbox->onEvent && *inbox->onEvent)
+                (*inbox->onEvent)(item.events, item.errors, item.errorCounts);
+            break;
+        case Inbox::Item::Lost:
+            if (inbox->onLost && *inbox->onLost)
+                (*inbox->onLost)(item.code);
+            break;
+        }
+    }
+    inbox->Post(inbox);
+}

@@ -1,0 +1,103 @@
+#pragma once
+// A serial port that delivers its events on the GUI thread: the listener hands each event over
+// and waits until the handler has returned, so handlers run one at a time, in order, and may read
+// the port while the listener waits.
+//
+// Port lost: when the listener ends on its own (the device went away, or its wait failed), the
+// lost handler is called the same way, once, with the failure code; the port stays open until the
+// handler (or anyone) calls Close. Close may be called from inside either handler.
+//
+// Close on the GUI thread never waits for a hand-over in progress: it cancels the hand-over, so a
+// delivery still queued is dropped and the listener ends at once.
+//
+// Opened with a block handler, the listener reads the port itself and cuts what it reads into
+// blocks (CBlockFormer); it never waits for the GUI thread. Finished blocks, the other event bits
+// and the loss of the port queue up in the order they happened, and the GUI thread takes all that
+// has queued in one go. The event handler then sees only the bits other than EV_RXCHAR.
+//
+// Line errors come with the driver's count of each kind since the event before. Block mode holds
+// at most kQueuedBytesLimit received bytes for the owner thread; at that bound the listener stops
+// reading (the bytes wait in the driver, where the line's flow control can hold them) until the
+// owner thread has taken some, and hands over EV_RX80FULL, once per hold, where the hold began.
+#include "platform/handover.h"
+#include "serial/blockformer.h"
+#include "serial/serialex.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// A received block with the times its first byte came and it was complete, in the clock of the
+// program's rules (CSystemClock).
+struct CReceivedBlock
+{
+    std::vector<uint8_t> bytes;
+    int64_t beginMs = 0;
+    int64_t endMs = 0;
+    // How long the block waited for the owner thread after it was complete (a hold included).
+    int64_t waitedMs = 0;
+};
+
+class CSerialWnd : public CSerialEx
+{
+public:
+    using EventHandler =
+        std::function<void(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)>;
+    using LostHandler = std::function<void(long code)>;
+    using BlockHandler = std::function<void(CReceivedBlock &block)>;
+
+    CSerialWnd() = default;
+    ~CSerialWnd() override;
+
+    // Opens the port and starts the listener; on any failure the device ends closed.
+    long Open(const std::string &port, CHandOver *handOver, EventHandler onEvent, LostHandler onLost = {},
+              long inQueue = 0, long outQueue = 0);
+    // The same with the listener forming blocks; `onBlock` must be set.
+    long Open(const std::string &port, CHandOver *handOver, BlockHandler onBlock, EventHandler onEvent,
+              LostHandler onLost, long inQueue = 0, long outQueue = 0);
+    using CSerialEx::Open;
+    long Close() override;
+
+    static constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
+    // The listener has stopped reading at the bound and waits for the owner thread (block mode).
+    bool ReadingHeld();
+
+    // Block mode, owner thread: blocks finished within `ms` from now wait in the queue rather than
+    // wake the owner thread one by one; TakeHeldBlocks hands them over. They go by themselves when
+    // the time is up, when kHeldBytesLimit bytes wait, or with an event or the loss of the port,
+    // which keep their place behind them. 0 ends a hold and hands over what waits.
+    void HoldBlocksFor(uint32_t ms);
+    // False when no block waited for the hold's end.
+    bool TakeHeldBlocks();
+    static constexpr size_t kHeldBytesLimit = 1024 * 1024;
+
+protected:
+    void OnEvent(uint16_t events, uint16_t errors) override;
+    void OnPortLost(long code) override;
+    void OnListenerStarting() override;
+    void OnListenerStopping() override;
+    uint32_t NextWaitMs() override;
+    void OnWaitExpired() override;
+
+private:
+    struct Inbox;
+    void ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts);
+    std::shared_ptr<Inbox> CurrentInbox();
+    void QueueFinished(const std::shared_ptr<Inbox> &inbox);
+    static void Drain(const std::shared_ptr<Inbox> &inbox);
+    long OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
+                  EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue);
+
+    // Listener-thread state of block mode.
+    CBlockFormer former_;
+    std::vector<uint8_t> readBuffer_;
+
+    std::mutex targetLock_;
+    std::shared_ptr<Inbox> inbox_; // block mode only
+    CHandOver *handOver_ = nullptr;
+    std::shared_ptr<EventHandler> onEvent_;
+    std::shared_ptr<LostHandler> onLost_;
+};
