@@ -7,6 +7,8 @@
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
+#include "mainwindow/TMenuSlots.h"
+#include "mainwindow/TStatusArea.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
@@ -33,21 +35,12 @@ int64_t SteadyMs()
         .count();
 }
 
-QAction *AddAction(QMenu *menu, QAction *before, const char *name, const QString &text,
-                   bool checkable = false)
+QAction *MakeAction(QObject *parent, const char *name, const QString &text, bool checkable = false)
 {
-    auto *action = new QAction(text, menu);
+    auto *action = new QAction(text, parent);
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(checkable);
-    menu->insertAction(before, action);
     return action;
-}
-
-QToolButton *AddToolButton(QToolBar *bar, const char *name, const QString &text, const QString &tip)
-{
-    QToolButton *button = MakeToolButton(bar, name, text, tip);
-    bar->addWidget(button);
-    return button;
 }
 
 bool ReadFlag(const QSettings &settings, const char *name)
@@ -56,15 +49,15 @@ bool ReadFlag(const QSettings &settings, const char *name)
 }
 
 // A submenu of exclusive choices; the first is checked.
-QMenu *AddChoiceMenu(QMenu *menu, QAction *before, const char *name, const QString &title,
+QMenu *AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *name, const QString &title,
                      std::initializer_list<std::pair<const char *, QString>> choices,
                      std::vector<QAction *> &actions)
 {
-    auto *sub = new QMenu(title, menu);
+    auto *sub = new QMenu(title, parent);
     sub->setObjectName(QString::fromLatin1(name));
     sub->setAccessibleName(QString(title).remove(QLatin1Char('&')));
     sub->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
-    menu->insertMenu(before, sub);
+    menus.AddMenu(MenuSlot::ViewReceived, sub, rank);
     auto *group = new QActionGroup(sub);
     for (const auto &[choice, text] : choices) {
         QAction *action = sub->addAction(text);
@@ -82,14 +75,15 @@ QMenu *AddChoiceMenu(QMenu *menu, QAction *before, const char *name, const QStri
 TfrmMainExtras::TfrmMainExtras() = default;
 TfrmMainExtras::~TfrmMainExtras() = default;
 
-void TfrmMain::AddTextFormMenus(QAction *before)
+void TfrmMain::AddTextFormMenus()
 {
     TfrmMainExtras &x = *m_extras;
     std::vector<QAction *> encodings;
-    x.mnuViewEncoding = AddChoiceMenu(ui.mnuView, before, "mnuViewEncoding", QStringLiteral("Text &Encoding"),
-                                      {{"mnuViewEncodingLatin1", QStringLiteral("&Latin-1")},
-                                       {"mnuViewEncodingUtf8", QStringLiteral("&UTF-8")}},
-                                      encodings);
+    x.mnuViewEncoding =
+        AddChoiceMenu(*m_slots, ui.mnuView, 40, "mnuViewEncoding", QStringLiteral("Text &Encoding"),
+                      {{"mnuViewEncodingLatin1", QStringLiteral("&Latin-1")},
+                       {"mnuViewEncodingUtf8", QStringLiteral("&UTF-8")}},
+                      encodings);
     x.mnuViewEncodingLatin1 = encodings[0];
     x.mnuViewEncodingUtf8 = encodings[1];
     connect(x.mnuViewEncodingUtf8, &QAction::toggled, this, [this](bool on) {
@@ -102,7 +96,7 @@ void TfrmMain::AddTextFormMenus(QAction *before)
     });
 
     std::vector<QAction *> ansi;
-    x.mnuViewAnsi = AddChoiceMenu(ui.mnuView, before, "mnuViewAnsi", QStringLiteral("ANSI C&olours"),
+    x.mnuViewAnsi = AddChoiceMenu(*m_slots, ui.mnuView, 50, "mnuViewAnsi", QStringLiteral("ANSI C&olours"),
                                   {{"mnuViewAnsiOff", QStringLiteral("&Off")},
                                    {"mnuViewAnsiStrip", QStringLiteral("&Strip")},
                                    {"mnuViewAnsiShow", QStringLiteral("S&how")}},
@@ -136,12 +130,11 @@ void TfrmMain::ConnectEverydayCommands()
     AddChecksumControls();
 
     // View: finer stamps, after "Show SendData".
-    QAction *afterShowSend =
-        ui.mnuView->actions().value(ui.mnuView->actions().indexOf(ui.mnuViewShowSendData) + 1);
-    x.mnuViewMilliseconds =
-        AddAction(ui.mnuView, afterShowSend, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"), true);
-    x.mnuViewTimeSincePrevious = AddAction(ui.mnuView, afterShowSend, "mnuViewTimeSincePrevious",
-                                           QStringLiteral("Time Since &Previous"), true);
+    x.mnuViewMilliseconds = MakeAction(this, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"), true);
+    x.mnuViewTimeSincePrevious =
+        MakeAction(this, "mnuViewTimeSincePrevious", QStringLiteral("Time Since &Previous"), true);
+    m_slots->Add(MenuSlot::ViewReceived, x.mnuViewMilliseconds, 10);
+    m_slots->Add(MenuSlot::ViewReceived, x.mnuViewTimeSincePrevious, 20);
     connect(x.mnuViewMilliseconds, &QAction::toggled, this, [this](bool on) {
         m_extras->milliseconds = on;
         UpdateViewState();
@@ -151,18 +144,19 @@ void TfrmMain::ConnectEverydayCommands()
         UpdateViewState();
     });
     ui.edData->SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
-    x.mnuViewSplitLines = AddAction(ui.mnuView, afterShowSend, "mnuViewSplitLines",
-                                    QStringLiteral("Split Received &Lines"), true);
+    x.mnuViewSplitLines =
+        MakeAction(this, "mnuViewSplitLines", QStringLiteral("Split Received &Lines"), true);
+    m_slots->Add(MenuSlot::ViewReceived, x.mnuViewSplitLines, 30);
     connect(x.mnuViewSplitLines, &QAction::toggled, ui.edData, &TTrafficLog::SetSplitLines);
-    AddTextFormMenus(afterShowSend);
+    AddTextFormMenus();
 
     // File: capture, before the separator above "Exit".
     x.capture = std::make_unique<TLogCapture>(ui.edData, ui.stbComStatus);
-    QAction *beforeExit = ui.mnuFile->actions().value(ui.mnuFile->actions().indexOf(ui.mnuFileExit) - 1);
-    x.mnuFileCapture =
-        AddAction(ui.mnuFile, beforeExit, "mnuFileCapture", QStringLiteral("&Capture to File\u2026"));
-    x.mnuFileStopCapture =
-        AddAction(ui.mnuFile, beforeExit, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
+    m_status->AddPermanent(x.capture->Label(), TStatusArea::CaptureRank);
+    x.mnuFileCapture = MakeAction(this, "mnuFileCapture", QStringLiteral("&Capture to File\u2026"));
+    x.mnuFileStopCapture = MakeAction(this, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
+    m_slots->Add(MenuSlot::FileTools, x.mnuFileCapture, 10);
+    m_slots->Add(MenuSlot::FileTools, x.mnuFileStopCapture, 11);
     connect(x.mnuFileCapture, &QAction::triggered, this, [this] {
         TfrmCapture dialog(this, UserFilesFolder(), [this](const QString &path, bool raw) {
             return m_extras->capture->Start(path, raw);
@@ -176,57 +170,21 @@ void TfrmMain::ConnectEverydayCommands()
     x.findBar = new TFindBar(centralWidget(), ui.edData);
     if (auto *column = qobject_cast<QVBoxLayout *>(centralWidget()->layout()))
         column->insertWidget(0, x.findBar);
-    ui.mnuSetting->addSeparator();
-    x.mnuEditFind = AddAction(ui.mnuSetting, nullptr, "mnuEditFind", QStringLiteral("&Find..."));
+    x.mnuEditFind = MakeAction(this, "mnuEditFind", QStringLiteral("&Find..."));
     x.mnuEditFind->setShortcut(QKeySequence::Find);
-    QAction *findNext = AddAction(ui.mnuSetting, nullptr, "mnuEditFindNext", QStringLiteral("Find &Next"));
+    QAction *findNext = MakeAction(this, "mnuEditFindNext", QStringLiteral("Find &Next"));
     findNext->setShortcut(Qt::Key_F3);
-    QAction *findPrevious =
-        AddAction(ui.mnuSetting, nullptr, "mnuEditFindPrevious", QStringLiteral("Find Pre&vious"));
+    QAction *findPrevious = MakeAction(this, "mnuEditFindPrevious", QStringLiteral("Find Pre&vious"));
     findPrevious->setShortcut(Qt::SHIFT | Qt::Key_F3);
+    for (QAction *find : {x.mnuEditFind, findNext, findPrevious})
+        m_slots->Add(MenuSlot::EditFind, find);
     connect(x.mnuEditFind, &QAction::triggered, x.findBar, &TFindBar::Open);
     connect(findNext, &QAction::triggered, x.findBar, &TFindBar::FindNext);
     connect(findPrevious, &QAction::triggered, x.findBar, &TFindBar::FindPrevious);
 
-    // Operate: modem output lines, break and reconnect, at the end; their buttons end the toolbar.
-    ui.mnuOperate->addSeparator();
-    x.mnuOpDTR = AddAction(ui.mnuOperate, nullptr, "mnuOpDTR", QStringLiteral("&DTR"), true);
-    x.mnuOpRTS = AddAction(ui.mnuOperate, nullptr, "mnuOpRTS", QStringLiteral("&RTS"), true);
-    x.mnuOpSendBreak = AddAction(ui.mnuOperate, nullptr, "mnuOpSendBreak", QStringLiteral("Send &Break"));
-    ui.mnuOperate->addSeparator();
-    x.mnuOpReconnect =
-        AddAction(ui.mnuOperate, nullptr, "mnuOpReconnect", QStringLiteral("Reconnect &Automatically"), true);
-    if (auto *bar = findChild<QToolBar *>(QStringLiteral("tbrMain"))) {
-        bar->addSeparator();
-        x.btnDTR = AddToolButton(bar, "btnDTR", QStringLiteral("DTR"), QStringLiteral("DTR line"));
-        x.btnRTS = AddToolButton(bar, "btnRTS", QStringLiteral("RTS"), QStringLiteral("RTS line"));
-        x.btnSendBreak =
-            AddToolButton(bar, "btnSendBreak", QStringLiteral("BRK"), QStringLiteral("Send Break"));
-        x.btnDTR->setDefaultAction(x.mnuOpDTR);
-        x.btnRTS->setDefaultAction(x.mnuOpRTS);
-        x.btnSendBreak->setDefaultAction(x.mnuOpSendBreak);
-        x.btnDTR->setToolTip(QStringLiteral("DTR line"));
-        x.btnRTS->setToolTip(QStringLiteral("RTS line"));
-    }
-    static const char *const names[4] = {"CTS", "DSR", "DCD", "RI"};
-    for (int i = 0; i < 4; ++i) {
-        auto *label = new QLabel(QString::fromLatin1(names[i]), ui.stbComStatus);
-        label->setObjectName(QStringLiteral("lb") + QString::fromLatin1(names[i]));
-        label->setAccessibleName(QString::fromLatin1(names[i]));
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(28);
-        label->setEnabled(false);
-        label->hide(); // until a port is open; hidden before it joins the bar, so it never widens it
-        ui.stbComStatus->addPermanentWidget(label);
-        x.modemLines[i] = label;
-    }
-    connect(x.mnuOpDTR, &QAction::triggered, this, &TfrmMain::ApplyLineControl);
-    connect(x.mnuOpRTS, &QAction::triggered, this, &TfrmMain::ApplyLineControl);
-    // The break goes out on the sender thread, after what was queued before it: the window never
-    // waits the quarter second, and Close Port ends it early like any send.
-    connect(x.mnuOpSendBreak, &QAction::triggered, this, [this] { m_session->SendBreak(250); });
+    // Operate: reconnect, after the modem lines.
+    x.mnuOpReconnect = MakeAction(this, "mnuOpReconnect", QStringLiteral("Reconnect &Automatically"), true);
+    m_slots->Add(MenuSlot::OperateReconnect, x.mnuOpReconnect);
     connect(x.mnuOpReconnect, &QAction::toggled, this, [this](bool on) {
         m_session->SetReconnect(on);
         ShowReconnectWait();
@@ -285,6 +243,4 @@ void TfrmMain::UpdateEverydayControls()
     const bool capturing = x.capture->IsRunning();
     x.mnuFileCapture->setEnabled(!capturing);
     x.mnuFileStopCapture->setEnabled(capturing);
-    x.mnuOpSendBreak->setEnabled(IsPortOpen());
-    ApplyLineControl();
 }

@@ -5,6 +5,10 @@
 #include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TStatusPanel.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TRecvChecksum.h"
+#include "mainwindow/features/TSendFileCommands.h"
 #include "platform/gui/commandguard.h"
 
 #include <QAction>
@@ -94,6 +98,7 @@ void TfrmMain::FinishOpen(const COM_PORT_SETTING &link, bool open, bool settingR
     if (open) {
         m_lastLink = link;
         m_autoFaultNoted = false;
+        m_modemLines->PortOpened(link.PortName);
         // The session waits no longer for a port lost earlier; nor does the window.
         if (m_extras)
             EndReconnectWait();
@@ -128,7 +133,7 @@ void TfrmMain::CloseDevice()
 
 void TfrmMain::PortClosed(uint32_t unsent)
 {
-    LineControlClosed();
+    m_modemLines->PortClosed();
     ShowUnsent(unsent);
 }
 
@@ -213,7 +218,6 @@ void TfrmMain::UpdateControls()
 {
     const bool open = IsPortOpen();
     const bool one = SelectedRow() >= 0;
-    const uint8_t state = m_session->AutoSendState();
 
     ui.btnSend->setEnabled(open);
     const bool closable = open || WaitingForPort() || m_session->Connecting();
@@ -227,16 +231,9 @@ void TfrmMain::UpdateControls()
     for (QAction *a : {ui.popmnuSendAndGoNext, ui.mnuSendItem, ui.mnuOpSendItem})
         a->setEnabled(ui.btnGo->isEnabled());
 
-    ui.btnStartAutoSend->setChecked(state != AUTOSEND_STOPPED);
-    ui.btnStartAutoSend->setEnabled(open);
-    ui.btnPauseAutoSend->setChecked(state == AUTOSEND_PAUSED);
-    ui.btnPauseAutoSend->setEnabled(open && state != AUTOSEND_STOPPED);
-    ui.btnStopAutoSend->setEnabled(open && state != AUTOSEND_STOPPED);
-    ui.mnuOpStartAutoSend->setChecked(ui.btnStartAutoSend->isChecked());
-    ui.mnuOpStartAutoSend->setEnabled(open);
-    ui.mnuOpPauseAutoSend->setChecked(ui.btnPauseAutoSend->isChecked());
-    ui.mnuOpPauseAutoSend->setEnabled(ui.btnPauseAutoSend->isEnabled());
-    ui.mnuOpStopAutoSend->setEnabled(ui.btnStopAutoSend->isEnabled());
+    m_autoSend->UpdateControls();
+    m_modemLines->UpdateControls();
+    m_sendFile->UpdateControls();
 
     if (ui.lsvSendData->selectedItems().isEmpty() && ui.lsvSendData->topLevelItemCount() > 0) {
         ui.lsvSendData->setCurrentItem(ui.lsvSendData->topLevelItem(0));
@@ -244,7 +241,6 @@ void TfrmMain::UpdateControls()
     }
     UpdateMonitorControls();
     UpdateEverydayControls();
-    UpdateSendFileControls();
 }
 
 void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
@@ -257,7 +253,7 @@ void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
 void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)
 {
     if (eventWord & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
-        ShowModemLines();
+        m_modemLines->ShowLines();
     if (loss) {
         ShowInboundLoss();
         ScheduleLossNote();
@@ -299,21 +295,6 @@ void TfrmMain::OnRecBlock(CReceivedBlock &block)
     m_session->OnBlock(block);
 }
 
-std::string TfrmMain::ReceivedBlockName(int64_t ageMs)
-{
-    return LogTimeText(ageMs);
-}
-
-void TfrmMain::SessionReceived(CCommData &&block, int64_t ageMs)
-{
-    ScheduleRecCount();
-    LogRecData(block, ageMs);
-    FeedPlot(block);
-    // Last: the list keeps the block itself rather than a copy.
-    AddRecData(std::move(block));
-    PaceBlocks();
-}
-
 void TfrmMain::ShowRecCount()
 {
     if (m_recCountShown)
@@ -321,7 +302,7 @@ void TfrmMain::ShowRecCount()
     m_recCountShown = true;
     static_cast<TStatusPanel *>(ui.panels[6])
         ->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session->RecBytes()).arg(m_session->RecBlocks()));
-    ShowChecksumCounts();
+    m_recvChecksum->ShowCounts();
 }
 
 void TfrmMain::PaceBlocks()

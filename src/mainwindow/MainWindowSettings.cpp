@@ -2,7 +2,11 @@
 #include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/MainWindowExtras.h"
+#include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TRecvChecksum.h"
+#include "mainwindow/features/TSendFileCommands.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
@@ -45,7 +49,7 @@ void TfrmMain::InitSession()
     m_currentType = FMT_STRING;
     m_curDisplayType = FMT_STRING;
     m_showTime = false;
-    m_showSendData = true;
+    m_bridge->SetLogsSends(true);
     SetInstantItem(CCommData(Bytes(), FMT_STRING));
     if (m_loadsShared)
         LoadSendList(AppFilePath("Default.sds"));
@@ -56,7 +60,7 @@ void TfrmMain::InitSession()
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
     m_session->ResetCounters();
-    ResetChecksumCounts();
+    m_recvChecksum->ResetCounts();
     ShowInboundLoss();
 }
 
@@ -78,7 +82,7 @@ bool TfrmMain::LoadSettings()
     m_curDisplayType = static_cast<uint8_t>(value);
     if (!ReadInteger(settings, "ShowSendData", value))
         return false;
-    m_showSendData = value != 0;
+    m_bridge->SetLogsSends(value != 0);
     if (!ReadInteger(settings, "ShowTime", value))
         return false;
     m_showTime = value != 0;
@@ -114,7 +118,7 @@ bool TfrmMain::LoadSettings()
     // Kept apart from the values above: a store without it reads as before.
     if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
-    LoadLineChoices(settings);
+    m_modemLines->Load(settings);
     m_extras->mnuViewSplitLines->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
     if (ReadInteger(settings, "TextEncoding", value))
         (value == 1 ? m_extras->mnuViewEncodingUtf8 : m_extras->mnuViewEncodingLatin1)->setChecked(true);
@@ -123,9 +127,9 @@ bool TfrmMain::LoadSettings()
          : value == 2 ? m_extras->mnuViewAnsiShow
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
-    LoadSendFileChoice(settings);
+    m_sendFile->Load(settings);
     LoadSendChecksum(settings);
-    LoadChecksumCheck(settings);
+    m_recvChecksum->Load(settings);
     return true;
 }
 
@@ -136,7 +140,7 @@ void TfrmMain::SaveSettings()
         settings.beginGroup(SettingsGroup());
     settings.setValue(QStringLiteral("CurrentType"), static_cast<int>(m_currentType));
     settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
-    settings.setValue(QStringLiteral("ShowSendData"), m_showSendData ? 1 : 0);
+    settings.setValue(QStringLiteral("ShowSendData"), ShowSendData() ? 1 : 0);
     settings.setValue(QStringLiteral("ShowTime"), m_showTime ? 1 : 0);
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (m_lastLink)
@@ -146,13 +150,13 @@ void TfrmMain::SaveSettings()
     SaveEverydaySettings(settings);
     settings.setValue(QStringLiteral("ScrollbackMiB"),
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
-    SaveLineChoices(settings);
+    m_modemLines->Save(settings);
     settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
-    SaveSendFileChoice(settings);
+    m_sendFile->Save(settings);
     SaveSendChecksum(settings);
-    SaveChecksumCheck(settings);
+    m_recvChecksum->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -3,7 +3,9 @@
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TRecvChecksum.h"
 #include "platform/gui/commandguard.h"
 
 #include <QAction>
@@ -67,7 +69,7 @@ void TfrmMain::ToggleShowTime()
 
 void TfrmMain::ToggleShowSendData()
 {
-    m_showSendData = !m_showSendData;
+    m_bridge->SetLogsSends(!ShowSendData());
     UpdateViewState();
 }
 
@@ -85,7 +87,7 @@ void TfrmMain::UpdateViewState()
         {ui.mnuViewDecimal, ui.mnuDecimal, ui.btnDecimal, m_curDisplayType == FMT_DEC},
         {ui.mnuViewTextSymbol, ui.mnuTextSymbol, ui.btnTextSymbol, m_curDisplayType == FMT_STR_SYMBOL},
         {ui.mnuViewShowTime, ui.mnuShowTime, ui.btnShowTime, m_showTime},
-        {ui.mnuViewShowSendData, ui.mnuShowSendData, ui.btnShowSendData, m_showSendData.load()}};
+        {ui.mnuViewShowSendData, ui.mnuShowSendData, ui.btnShowSendData, ShowSendData()}};
     ui.edData->SetDisplayType(m_curDisplayType);
     ui.edData->SetShowTime(m_showTime || ExtraStamps());
     for (const auto &c : chains) {
@@ -97,8 +99,13 @@ void TfrmMain::UpdateViewState()
 
 void TfrmMain::LogRecData(const CCommData &item, int64_t ageMs)
 {
-    CheckReceivedChecksum(item);
+    m_recvChecksum->Check(item);
     ui.edData->LogRecData(item, ageMs);
+}
+
+bool TfrmMain::ShowSendData() const
+{
+    return m_bridge->LogsSends();
 }
 
 void TfrmMain::LogSendData(const CCommData &item)

@@ -1,7 +1,16 @@
 #include "mainwindow/TfrmMain.h"
 #include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
+#include "log/gui/logtime.h"
 #include "mainwindow/MainWindowExtras.h"
+#include "mainwindow/TMenuSlots.h"
+#include "mainwindow/TSessionBridge.h"
+#include "mainwindow/TStatusArea.h"
+#include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TPlotCommands.h"
+#include "mainwindow/features/TRecvChecksum.h"
+#include "mainwindow/features/TSendFileCommands.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -15,6 +24,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QTreeWidget>
 
 TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(1, nullptr, parent) {}
@@ -28,9 +38,14 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     BuildMainWindowUi(this, ui);
     PlaceFirstTime();
     PrepareRuleFile();
-    ISessionView &view = *this;
-    m_session = std::make_unique<CPortSession>(view, std::make_unique<CQtHandOver>(this),
+    m_bridge = new TSessionBridge(this);
+    m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
+    m_status = std::make_unique<TStatusArea>(ui);
+    m_slots = new TMenuSlots(this);
+    DeclareMenuSlots();
+    MakeFeatures();
+    BuildReceivePipeline();
     ConnectStore();
     ConnectCommands();
     InitSession();
@@ -97,11 +112,62 @@ void TfrmMain::ConnectCommands()
     ConnectSendCommands();
     ConnectPortCommands();
     ConnectOtherCommands();
-    ConnectAutoSendCommands();
     ConnectEverydayCommands();
-    ConnectSendFileCommands();
-    ConnectPlotCommands();
-    ConnectChecksumCheck();
+}
+
+// Where features put their commands, in the layout of the menus (see TMenuSlots).
+void TfrmMain::DeclareMenuSlots()
+{
+    const QList<QAction *> file = ui.mnuFile->actions();
+    m_slots->Declare(MenuSlot::FileTools, ui.mnuFile, file.value(file.indexOf(ui.mnuFileExit) - 1));
+    const QList<QAction *> view = ui.mnuView->actions();
+    m_slots->Declare(MenuSlot::ViewReceived, ui.mnuView,
+                     view.value(view.indexOf(ui.mnuViewShowSendData) + 1));
+    m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
+    m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
+    m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
+    m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
+    m_slots->Declare(MenuSlot::ToolbarLines, findChild<QToolBar *>(QStringLiteral("tbrMain")), nullptr, true);
+}
+
+// Each feature gets the parts it works with; none of them knows the window.
+void TfrmMain::MakeFeatures()
+{
+    const auto showMessage = [this](const QString &text) { ShowMessage(text); };
+    m_autoSend = new TAutoSendCommands(this, *m_session,
+                                       {ui.btnStartAutoSend, ui.btnPauseAutoSend, ui.btnStopAutoSend,
+                                        ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
+    m_modemLines = new TModemLines(this, *m_session, *m_slots, *m_status);
+    m_sendFile =
+        new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, *ui.edData, showMessage);
+    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, *ui.edData);
+    m_plot = new TPlotCommands(this, *m_slots);
+    connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
+
+    connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
+    connect(m_bridge, &TSessionBridge::SendWaiting, this, &TfrmMain::SessionSendWaiting);
+    connect(m_bridge, &TSessionBridge::SendDone, this, &TfrmMain::SessionSendDone);
+    connect(m_bridge, &TSessionBridge::PortLost, this, &TfrmMain::SessionPortLost);
+    connect(m_bridge, &TSessionBridge::Opened, this, &TfrmMain::SessionOpened);
+}
+
+// The one path of a received block, in this order:
+// - the counters first: they only note that a block came, shown at their next refresh;
+// - the checksum check before the log, so the block's log line carries the check's mark;
+// - the log, then the plot, which both read the block;
+// - the received list last of the readers: it keeps the block itself rather than a copy;
+// - the pacing of the port's hand-overs, which reads no block, once it has been dealt with.
+void TfrmMain::BuildReceivePipeline()
+{
+    m_bridge->SetBlockNamer([](int64_t ageMs) { return LogTimeText(ageMs); });
+    CReceivePipeline &pipeline = m_bridge->Pipeline();
+    pipeline.Add("counters", [this](CCommData &, int64_t) { ScheduleRecCount(); });
+    pipeline.Add("checksum", [this](CCommData &block, int64_t) { m_recvChecksum->Check(block); });
+    pipeline.Add("log", [this](CCommData &block, int64_t ageMs) { ui.edData->LogRecData(block, ageMs); });
+    pipeline.Add("plot", [this](CCommData &block, int64_t) { m_plot->Feed(block); });
+    pipeline.Add("received list", [this](CCommData &block, int64_t) { AddRecData(std::move(block)); });
+    pipeline.Add("pacing", [this](CCommData &, int64_t) { PaceBlocks(); });
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)

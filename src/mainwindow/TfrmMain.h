@@ -16,6 +16,7 @@
 #include "link/linksetting.h"
 #include "mainwindow/TfrmMainUi.h"
 #include "session/portsession.h"
+#include "session/receivepipeline.h"
 
 #include <QMainWindow>
 #include <atomic>
@@ -29,15 +30,21 @@
 
 class CAutoSendEngine;
 class QSettings;
-struct ST_RecvChecksumChoice;
 struct TfrmMainExtras;
 class QTimer;
-class TfrmPlot;
+class TAutoSendCommands;
 class TfrmRecDataList;
+class TMenuSlots;
+class TModemLines;
 class TMonitorRun;
+class TPlotCommands;
+class TRecvChecksum;
+class TSendFileCommands;
+class TSessionBridge;
 class TSharedStore;
+class TStatusArea;
 
-class TfrmMain : public QMainWindow, public ISendTarget, private ISessionView
+class TfrmMain : public QMainWindow, public ISendTarget
 {
     Q_OBJECT
 public:
@@ -78,7 +85,7 @@ public:
     void LogSendData(const CCommData &item);
     int CurDisplayType() const { return m_curDisplayType; }
     bool ShowTime() const { return m_showTime; }
-    bool ShowSendData() const { return m_showSendData.load(); }
+    bool ShowSendData() const;
     const CSymbolTable &Symbols() const;
     void ReloadSymbols();
 
@@ -134,6 +141,10 @@ public:
     bool WaitingForPort() const;
     TfrmMainExtras &Extras() const { return *m_extras; }
 
+    // The window's features and the parts they plug into.
+    TModemLines &ModemLines() const { return *m_modemLines; }
+    TMenuSlots &MenuSlots() const { return *m_slots; }
+
     // ---- Two ports in one log (MainWindowMonitor.cpp): while the monitor runs, the window's own
     // port stays closed and Close Port stops the monitor ----
     bool MonitorRunning() const;
@@ -161,7 +172,6 @@ private:
     void ConnectSendCommands();
     void ConnectPortCommands();
     void ConnectOtherCommands();
-    void ConnectAutoSendCommands();
 
     // View commands.
     void SetDisplayType(int type);
@@ -193,41 +203,16 @@ private:
     void ShowMessage(const QString &text);
     void ShowSendCount();
 
-    // What the session reports (ISessionView).
-    bool LogsSends() const override { return m_showSendData.load(); }
-    std::string ReceivedBlockName(int64_t ageMs) override;
-    void SessionReceived(CCommData &&block, int64_t ageMs) override;
-    void SessionEvent(uint32_t eventWord, bool loss) override;
-    void SessionSendWaiting() override;
-    void SessionSendDone(const ST_SendReport &report) override;
-    void SessionPortLost(long code, uint32_t unsent) override;
+    // What the session reports, through the bridge.
+    void MakeFeatures();
+    void BuildReceivePipeline();
+    void DeclareMenuSlots();
+    void SessionEvent(uint32_t eventWord, bool loss);
+    void SessionSendWaiting();
+    void SessionSendDone(const ST_SendReport &report);
+    void SessionPortLost(long code, uint32_t unsent);
     void SessionOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
-                       const std::string &message) override;
-    void SessionTransferFile(const ST_TransferProgress &progress) override;
-    void SessionTransferProgress(const ST_TransferProgress &progress) override;
-    void SessionTransferDone(const ST_TransferOutcome &outcome, bool portLost) override;
-
-    // Sending a file (MainWindowSendFile.cpp).
-    void ConnectSendFileCommands();
-    void mnuFileSendFileClick();
-    void UpdateSendFileControls();
-    void LoadSendFileChoice(const QSettings &settings);
-    void SaveSendFileChoice(QSettings &settings) const;
-
-    // Checking received checksums (MainWindowRecvChecksum.cpp).
-    void ConnectChecksumCheck();
-    void ApplyRecvChecksum(const ST_RecvChecksumChoice &choice);
-    // Judges the frames that end in the block, before it is logged, so that its line is marked.
-    void CheckReceivedChecksum(const CCommData &item);
-    void ShowChecksumCounts();
-    void ResetChecksumCounts();
-    void LoadChecksumCheck(const QSettings &settings);
-    void SaveChecksumCheck(QSettings &settings) const;
-
-    // Auto send.
-    void btnStartAutoSendClick();
-    void btnPauseAutoSendClick();
-    void btnStopAutoSendClick();
+                       const std::string &message);
 
     TfrmMainUi ui;
     int m_number = 1;
@@ -235,10 +220,19 @@ private:
     // The first window on the store loads the shared lists; the others show what it loaded.
     bool m_loadsShared = true;
 
+    // Made before the session, which tells it what happens, and gone after it.
+    TSessionBridge *m_bridge = nullptr;
+    TMenuSlots *m_slots = nullptr;
+    std::unique_ptr<TStatusArea> m_status;
     std::unique_ptr<CPortSession> m_session;
+    TAutoSendCommands *m_autoSend = nullptr;
+    TModemLines *m_modemLines = nullptr;
+    TSendFileCommands *m_sendFile = nullptr;
+    TRecvChecksum *m_recvChecksum = nullptr;
+    TPlotCommands *m_plot = nullptr;
+
     uint8_t m_currentType = FMT_STRING;
     int m_curDisplayType = FMT_STRING;
-    std::atomic<bool> m_showSendData{true};
     bool m_showTime = false;
     std::optional<COM_PORT_SETTING> m_lastLink;
     CCommData m_instantSymbolItem;
@@ -253,8 +247,8 @@ private:
 
     // Everyday tools.
     void ConnectEverydayCommands();
-    // View > Text Encoding and View > ANSI Colours, before `before`.
-    void AddTextFormMenus(QAction *before);
+    // View > Text Encoding and View > ANSI Colours.
+    void AddTextFormMenus();
     void LoadEverydaySettings(const QSettings &settings);
     void SaveEverydaySettings(QSettings &settings);
     void UpdateEverydayControls();
@@ -270,11 +264,6 @@ private:
     void AppendChecksumToInstant();
     void LoadSendChecksum(const QSettings &settings);
     void SaveSendChecksum(QSettings &settings) const;
-    void ShowModemLines();
-    void ApplyLineControl();
-    void LineControlClosed();
-    void LoadLineChoices(const QSettings &settings);
-    void SaveLineChoices(QSettings &settings) const;
     // Closes the device (queued sends are dropped, the one being written is woken) and takes
     // back what the driver dropped unsent.
     void CloseDevice();
@@ -321,9 +310,4 @@ private:
     void ScheduleLossNote();
     QTimer *m_lossNoteTimer = nullptr;
     int64_t m_lossBurstStartMs = 0;
-
-    // View > Plot (MainWindowPlot.cpp): made on first use, fed only while it is shown.
-    void ConnectPlotCommands();
-    void FeedPlot(const CCommData &block);
-    TfrmPlot *m_plot = nullptr;
 };

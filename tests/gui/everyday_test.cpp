@@ -3,6 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TModemLines.h"
 
 #include <QAction>
 #include <QApplication>
@@ -397,7 +398,7 @@ TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
         return std::make_pair(Find<QAction>(w, "mnuOpDTR")->isChecked(),
                               Find<QAction>(w, "mnuOpRTS")->isChecked());
     };
-    const auto looking = [&w] { return w.Extras().lampTimer != nullptr && w.Extras().lampTimer->isActive(); };
+    const auto looking = [&w] { return w.ModemLines().LampTimer().isActive(); };
     EXPECT_EQ(toggles(), std::make_pair(true, true)) << "flow control None raises both";
     EXPECT_FALSE(looking());
     COM_PORT_SETTING xonXoff = Link("Pty", pty.Path());
@@ -421,11 +422,11 @@ TEST(Everyday, OutputLineChoicesOutliveTheWindow)
     GuiTestEnv env;
     {
         TfrmMain w;
-        w.Extras().lines["ttyUSB7"].dtr = false;
-        w.Extras().lines["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
+        w.ModemLines().Choices()["ttyUSB7"].dtr = false;
+        w.ModemLines().Choices()["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
     }
     TfrmMain again;
-    const auto &lines = again.Extras().lines;
+    const auto &lines = again.ModemLines().Choices();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines.at("ttyUSB7").dtr, std::optional<bool>(false));
     EXPECT_FALSE(lines.at("ttyUSB7").rts.has_value()) << "a line not chosen stays unchosen";

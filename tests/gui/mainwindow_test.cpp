@@ -1,6 +1,7 @@
 #include "help/gui/TfrmAbout.h"
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
 
@@ -400,4 +401,32 @@ TEST(MainWindow, ActivationRefreshesTheCommandStates)
     EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuOpStartAutoSend"))->isChecked());
     EXPECT_FALSE(start->isEnabled()) << "no port is open";
     w.AutoSend().SetState(AUTOSEND_STOPPED);
+}
+
+// Features put their commands into named slots; the order within a slot is their ranks', so it
+// does not depend on which feature was made first, and a slot's separator shows only once it is
+// used.
+TEST(MainWindow, MenuSlotsOrderItemsByRankWhateverOrderTheyCameIn)
+{
+    GuiTestEnv env;
+    const auto build = [](bool reversed) {
+        QMenu menu;
+        QAction *last = menu.addAction(QStringLiteral("Last"));
+        TMenuSlots menus;
+        menus.Declare(QStringLiteral("slot"), &menu, last, true);
+        QStringList texts;
+        if (VisibleTexts(&menu) != QStringList{"Last"})
+            return QStringList{"separator shown while the slot is empty"};
+        const auto first = [&] {
+            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("B"), &menu), 20);
+        };
+        const auto second = [&] {
+            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("A1"), &menu), 10);
+            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("A2"), &menu), 10);
+        };
+        reversed ? (second(), first()) : (first(), second());
+        return VisibleTexts(&menu);
+    };
+    EXPECT_EQ(build(false), (QStringList{"-", "A1", "A2", "B", "Last"}));
+    EXPECT_EQ(build(true), build(false));
 }

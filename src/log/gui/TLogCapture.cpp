@@ -103,15 +103,14 @@ void TfrmCapture::accept()
     QDialog::accept();
 }
 
-TLogCapture::TLogCapture(TTrafficLog *log, QStatusBar *status) : m_log(log)
+TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
 {
-    m_label = new QLabel(status);
+    m_label = new QLabel(statusBar);
     m_label->setObjectName(QStringLiteral("lbCapture"));
     m_label->setAccessibleName(QStringLiteral("Capture"));
     m_label->setFrameShape(QFrame::Panel);
     m_label->setFrameShadow(QFrame::Sunken);
     m_label->hide();
-    status->addPermanentWidget(m_label);
     // Queued: the failure is met on the writer thread, or inside the log's observer.
     m_file.SetFailureHandler(
         [this](int) { QMetaObject::invokeMethod(this, &TLogCapture::Stop, Qt::QueuedConnection); });

@@ -12,7 +12,6 @@
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-class QStatusBar;
 class TTrafficLog;
 
 // Asks for the capture file and what goes into it. OK starts the capture through `start` (0 or
@@ -38,7 +37,8 @@ class TLogCapture : public QObject
 {
     Q_OBJECT
 public:
-    TLogCapture(TTrafficLog *log, QStatusBar *status);
+    // The panel that shows the capture is made on `statusBar`; its owner places it (Label).
+    TLogCapture(TTrafficLog *log, QWidget *statusBar);
     ~TLogCapture() override;
 
     // 0 or the errno of opening the file.

@@ -1,0 +1,33 @@
+#include "mainwindow/TStatusArea.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <algorithm>
+
+void TStatusArea::SetPanel(int index, const QString &text, const QString &tip)
+{
+    m_ui.panels[index]->setText(text);
+    m_ui.panels[index]->setToolTip(tip);
+}
+
+void TStatusArea::AddPermanent(QWidget *widget, int rank)
+{
+    const auto at = std::upper_bound(m_ranks.begin(), m_ranks.end(), rank);
+    // The bar counts its other widgets too: the panels and the line-error label come first.
+    const int others = kStatusPanelCount + 1;
+    m_ui.stbComStatus->insertPermanentWidget(others + static_cast<int>(at - m_ranks.begin()), widget);
+    m_ranks.insert(at, rank);
+}
+
+void TStatusArea::ShowSendCount(int64_t bytes, int64_t blocks)
+{
+    m_ui.panels[Send]->setText(QStringLiteral("Send:%1/%2").arg(bytes).arg(blocks));
+}
+
+void TStatusArea::ShowSendNote(const QString &note)
+{
+    QLabel *panel = m_ui.panels[Send];
+    const QString base = panel->text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
+    panel->setText(base + QLatin1String(kStatusNoteSeparator) + note);
+    panel->setToolTip(note);
+}

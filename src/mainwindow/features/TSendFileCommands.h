@@ -1,0 +1,54 @@
+#pragma once
+// Sending a file: File > Send File..., the transfer's progress and Cancel in the status bar, and
+// what the log says of it. The transfer itself runs in the session, on the sender thread.
+#include "filesend/gui/TfrmSendFile.h"
+#include "session/portsession.h"
+
+#include <QObject>
+#include <functional>
+
+class QAction;
+class QProgressBar;
+class QPushButton;
+class QSettings;
+class QWidget;
+class TMenuSlots;
+class TSessionBridge;
+class TStatusArea;
+class TTrafficLog;
+
+class TSendFileCommands : public QObject
+{
+    Q_OBJECT
+public:
+    TSendFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TMenuSlots &menus,
+                      TStatusArea &status, TTrafficLog &log,
+                      std::function<void(const QString &)> showMessage);
+
+    void UpdateControls();
+    void Load(const QSettings &settings);
+    void Save(QSettings &settings) const;
+
+signals:
+    // A transfer began or ended: other commands' states follow.
+    void StateChanged();
+
+private:
+    void SendFile();
+    void FileBegun(const ST_TransferProgress &progress);
+    void Progress(const ST_TransferProgress &progress);
+    void Done(const ST_TransferOutcome &outcome, bool portLost);
+    void ShowSendCount();
+
+    QWidget *m_window;
+    CPortSession &m_session;
+    TSessionBridge &m_events;
+    TStatusArea &m_status;
+    TTrafficLog &m_log;
+    std::function<void(const QString &)> m_showMessage;
+    QAction *m_action = nullptr;
+    // Shown only while a transfer runs.
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
+    ST_SendFileChoice m_choice; // the dialog's last choices
+};
