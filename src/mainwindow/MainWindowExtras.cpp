@@ -10,6 +10,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TSendChecksum.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
 
@@ -127,7 +128,11 @@ void TfrmMain::ConnectEverydayCommands()
     x.cboLineEnding->addItems(
         {QStringLiteral("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     ui.cboFormat->parentWidget()->layout()->addWidget(x.cboLineEnding);
-    AddChecksumControls();
+    // Made after the line ending, which comes before it in the focus order.
+    m_sendChecksum = new TSendChecksum(this, ui.edSendItem, ui.cboFormat,
+                                       {[this] { return RefuseUnparsedInstantText(); },
+                                        [this] { return GetInstantItem(); },
+                                        [this](const CCommData &item) { SetInstantItem(item); }});
 
     // View: finer stamps, after "Show SendData".
     x.mnuViewMilliseconds = MakeAction(this, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"), true);

@@ -26,8 +26,6 @@ class TLogCapture;
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
 enum : int { LINE_END_NONE = 0, LINE_END_CR = 1, LINE_END_LF = 2, LINE_END_CRLF = 3 };
-// Where the checksum goes, in the order of cboChecksumPlace.
-enum : int { CHECKSUM_AFTER_ENDING = 0, CHECKSUM_BEFORE_ENDING = 1 };
 
 struct TfrmMainExtras
 {
@@ -35,13 +33,6 @@ struct TfrmMainExtras
     ~TfrmMainExtras();
 
     QComboBox *cboLineEnding = nullptr;
-    // The checksum of the typed bytes added to instant sends; "Custom CRC..." asks for its
-    // parameters. Kept in the settings only once the user chose one.
-    QComboBox *cboChecksum = nullptr, *cboChecksumPlace = nullptr;
-    QAction *mnuAppendChecksum = nullptr;
-    std::optional<CChecksum> sendChecksum;
-    ST_ChecksumSpec sendChecksumSpec;
-    bool sendChecksumKept = false;
     QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr, *mnuViewSplitLines = nullptr;
     QMenu *mnuViewEncoding = nullptr, *mnuViewAnsi = nullptr;
     QAction *mnuViewEncodingLatin1 = nullptr, *mnuViewEncodingUtf8 = nullptr;

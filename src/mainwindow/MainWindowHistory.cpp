@@ -3,6 +3,7 @@
 #include "app/TSharedStore.h"
 #include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TSendChecksum.h"
 
 #include <QComboBox>
 #include <QTextCursor>
@@ -28,17 +29,9 @@ Bytes LineEndingBytes(int choice)
 
 Bytes TfrmMain::FinishInstantBytes(const CCommData &typed) const
 {
-    const TfrmMainExtras &x = *m_extras;
-    Bytes bytes = typed.Data();
-    // Nothing typed has nothing to check: an empty send stays what it was.
-    const Bytes sum =
-        x.sendChecksum && !bytes.empty() ? x.sendChecksum->Encode(x.sendChecksum->Compute(bytes)) : Bytes();
     const Bytes ending =
-        typed.GetFormat() == FMT_STRING ? LineEndingBytes(x.cboLineEnding->currentIndex()) : Bytes();
-    const bool sumFirst = x.cboChecksumPlace->currentIndex() == CHECKSUM_BEFORE_ENDING;
-    for (const Bytes *tail : {sumFirst ? &sum : &ending, sumFirst ? &ending : &sum})
-        bytes.insert(bytes.end(), tail->begin(), tail->end());
-    return bytes;
+        typed.GetFormat() == FMT_STRING ? LineEndingBytes(m_extras->cboLineEnding->currentIndex()) : Bytes();
+    return m_sendChecksum->Finish(typed.Data(), ending);
 }
 
 // The history keeps what was typed, as it keeps it without the line ending: a recalled send goes

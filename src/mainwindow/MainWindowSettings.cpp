@@ -6,6 +6,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TRecvChecksum.h"
+#include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
@@ -128,7 +129,7 @@ bool TfrmMain::LoadSettings()
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
     m_sendFile->Load(settings);
-    LoadSendChecksum(settings);
+    m_sendChecksum->Load(settings);
     m_recvChecksum->Load(settings);
     return true;
 }
@@ -155,7 +156,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     m_sendFile->Save(settings);
-    SaveSendChecksum(settings);
+    m_sendChecksum->Save(settings);
     m_recvChecksum->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

@@ -39,6 +39,7 @@ class TModemLines;
 class TMonitorRun;
 class TPlotCommands;
 class TRecvChecksum;
+class TSendChecksum;
 class TSendFileCommands;
 class TSessionBridge;
 class TSharedStore;
@@ -230,6 +231,7 @@ private:
     TSendFileCommands *m_sendFile = nullptr;
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
+    TSendChecksum *m_sendChecksum = nullptr;
 
     uint8_t m_currentType = FMT_STRING;
     int m_curDisplayType = FMT_STRING;
@@ -254,16 +256,8 @@ private:
     void UpdateEverydayControls();
     void SendInstantItem();
     bool RecallHistory(bool older);
-    // The checksum added to instant sends and Append Checksum on the instant text
-    // (MainWindowChecksum.cpp).
-    void AddChecksumControls();
-    void SendChecksumChosen(int index);
-    void SetSendChecksum(const ST_ChecksumSpec &spec);
     // `typed` with the checksum of its bytes and the line ending, in the order chosen.
     Bytes FinishInstantBytes(const CCommData &typed) const;
-    void AppendChecksumToInstant();
-    void LoadSendChecksum(const QSettings &settings);
-    void SaveSendChecksum(QSettings &settings) const;
     // Closes the device (queued sends are dropped, the one being written is woken) and takes
     // back what the driver dropped unsent.
     void CloseDevice();
