@@ -20,7 +20,6 @@
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -38,18 +37,6 @@ constexpr qint64 kFrameMs = 50;
 // after a pause, an echo of typed keys, is still drawn at once.
 constexpr qint64 kFloodFrameMs = 100;
 constexpr int kSteadyFrames = 10;
-// A received line with no end yet (a prompt, say) is shown after this long without more bytes, or
-// at once when it grows this long.
-constexpr int kHeldQuietMs = 100;
-constexpr size_t kLongestHeld = 4096;
-
-int64_t SteadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 QColor ToQColor(uint32_t color)
 {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -191,7 +178,7 @@ private:
 
 } // namespace
 
-TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeSource(LogTimeText)
+TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setObjectName(QStringLiteral("edData"));
     setFont(FixedWidthFont());
@@ -208,255 +195,121 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent), m_timeS
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_pipeline.SetTimeSource(LogTimeText);
+    m_pipeline.SetStoredSink(this);
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
     m_dragScrollTimer.setInterval(50);
     connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
+    // Precise, so that it never wakes before the line is due.
     m_heldTimer.setSingleShot(true);
-    m_heldTimer.setInterval(kHeldQuietMs);
-    connect(&m_heldTimer, &QTimer::timeout, this, &TTrafficLog::ShowHeldLine);
+    m_heldTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_heldTimer, &QTimer::timeout, this, [this] {
+        m_pipeline.FlushHeld();
+        SyncHeldTimer();
+    });
     UpdateMetrics();
     UpdateScrollBars();
 }
 
 TTrafficLog::~TTrafficLog() = default;
 
+void TTrafficLog::SyncHeldTimer()
+{
+    const int64_t due = m_pipeline.HeldDueInMs();
+    if (due < 0)
+        m_heldTimer.stop();
+    else
+        m_heldTimer.start(static_cast<int>(due));
+}
+
 void TTrafficLog::SetDisplayType(int type)
 {
-    if (type != m_displayType) {
-        ShowHeldLine();
-        ResetTextForms();
-    }
-    m_displayType = type;
+    m_pipeline.SetDisplayType(type);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::SetSplitLines(bool on)
 {
-    if (!on)
-        ShowHeldLine();
-    m_splitLines = on;
+    m_pipeline.SetSplitLines(on);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::SetUtf8(bool on)
 {
-    if (on != m_utf8) {
-        ShowHeldLine();
-        ResetTextForms();
-    }
-    m_utf8 = on;
+    m_pipeline.SetUtf8(on);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::SetAnsi(LogAnsi ansi)
 {
-    if (ansi != m_ansi) {
-        ShowHeldLine();
-        ResetTextForms();
-    }
-    m_ansi = ansi;
-}
-
-void TTrafficLog::ResetTextForms()
-{
-    for (TextState &state : m_textStates)
-        state.ansi.Reset();
+    m_pipeline.SetAnsi(ansi);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::SetShowTime(bool on)
 {
-    m_showTime = on;
+    m_pipeline.SetShowTime(on);
 }
 
 void TTrafficLog::SetSymbolTable(const CSymbolTable &table)
 {
-    m_store.SetSymbolTable(table);
+    m_pipeline.SetSymbolTable(table);
 }
 
 void TTrafficLog::SetTimeSource(std::function<std::string()> source)
 {
     if (source)
-        m_timeSource = [source = std::move(source)](int64_t) { return source(); };
+        m_pipeline.SetTimeSource([source = std::move(source)](int64_t) { return source(); });
     else
-        m_timeSource = LogTimeText;
+        m_pipeline.SetTimeSource(LogTimeText);
 }
 
 void TTrafficLog::SetTimeSource(std::function<std::string(int64_t ageMs)> source)
 {
-    m_timeSource = source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText);
+    m_pipeline.SetTimeSource(source ? std::move(source) : std::function<std::string(int64_t)>(LogTimeText));
 }
 
 void TTrafficLog::MarkReceived(uint64_t position, uint8_t mark)
 {
-    m_receivedMarks.emplace_back(position, mark);
-}
-
-uint8_t TTrafficLog::TakeReceivedMark(size_t length)
-{
-    m_receivedPassed += length;
-    uint8_t mark = kLogMarkNone;
-    while (!m_receivedMarks.empty() && m_receivedMarks.front().first < m_receivedPassed) {
-        mark = std::max(mark, m_receivedMarks.front().second);
-        m_receivedMarks.pop_front();
-    }
-    return mark;
+    m_pipeline.MarkReceived(position, mark);
 }
 
 void TTrafficLog::LogRecData(const CCommData &item, int64_t ageMs)
 {
-    m_receivedBytes += static_cast<uint64_t>(item.GetLength());
-    m_receivedAgeMs = std::max<int64_t>(0, ageMs);
-    if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
-        LogReceivedLines(item);
-    } else {
-        m_heldCr = false;
-        Log(LogDirection::Received, item);
-    }
-    m_receivedAgeMs = 0;
-}
-
-// A CR at the end of the bytes so far waits for the next byte: an LF there belongs to its break.
-void TTrafficLog::LogReceivedLines(const CCommData &item)
-{
-    const uint8_t *bytes = item.GetData();
-    size_t length = static_cast<size_t>(item.GetLength());
-    if (length == 0)
-        return;
-    const auto mode = static_cast<uint8_t>(m_displayType);
-    if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
-        // Not shown, but a raw capture still gets every byte.
-        if (m_observer)
-            m_observer(LogDirection::Received, bytes, 1, false);
-        TakeReceivedMark(1);
-        ++bytes;
-        --length;
-    }
-    m_held.insert(m_held.end(), bytes, bytes + length);
-    size_t start = 0;
-    for (size_t i = 0; i < m_held.size(); ++i) {
-        const uint8_t b = m_held[i];
-        if (b != '\r' && b != '\n')
-            continue;
-        if (b == '\r') {
-            if (i + 1 == m_held.size())
-                break;
-            if (m_held[i + 1] == '\n')
-                ++i;
-        }
-        Store(LogDirection::Received, mode, m_held.data() + start, i + 1 - start, nullptr, true);
-        start = i + 1;
-    }
-    m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(start));
-    m_heldAtMs = SteadyMs() - m_receivedAgeMs;
-    if (m_held.size() >= kLongestHeld)
-        ShowHeldLine();
-    else if (!m_held.empty())
-        m_heldTimer.start();
-    else
-        m_heldTimer.stop();
-}
-
-void TTrafficLog::ShowHeldLine()
-{
-    m_heldTimer.stop();
-    if (m_held.empty())
-        return;
-    m_heldCr = m_held.back() == '\r';
-    std::string stamp;
-    if (m_showTime)
-        stamp = m_timeSource(SteadyMs() - m_heldAtMs);
-    Store(LogDirection::Received, static_cast<uint8_t>(m_displayType), m_held.data(), m_held.size(),
-          m_showTime ? &stamp : nullptr, true);
-    m_held.clear();
+    m_pipeline.LogRecData(item, ageMs);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::LogSendData(const CCommData &item)
 {
-    Log(LogDirection::Sent, item);
-}
-
-void TTrafficLog::Log(LogDirection direction, const CCommData &item)
-{
-    ShowHeldLine();
-    if (m_displayType < 0 || m_displayType > 3) {
-        if (direction == LogDirection::Received)
-            TakeReceivedMark(static_cast<size_t>(item.GetLength()));
-        return;
-    }
-    Store(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
-          static_cast<size_t>(item.GetLength()));
+    m_pipeline.LogSendData(item);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::LogNote(const std::string &text)
 {
-    ShowHeldLine();
-    Store(LogDirection::Note, 0, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+    m_pipeline.LogNote(text);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::LogSendNote(const std::string &text)
 {
-    ShowHeldLine();
-    Store(LogDirection::Sent, FMT_STRING, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+    m_pipeline.LogSendNote(text);
+    SyncHeldTimer();
 }
 
 void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
 {
-    ShowHeldLine();
-    if (m_displayType < 0 || m_displayType > 3)
-        return;
-    Store(direction, static_cast<uint8_t>(m_displayType), bytes.data(), bytes.size(), &stamp);
+    m_pipeline.LogMonitorData(direction, bytes, stamp);
+    SyncHeldTimer();
 }
 
-void TTrafficLog::Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-                        const std::string *givenStamp, bool ownBreak)
+void TTrafficLog::BlockStored(bool linesDropped, int shift)
 {
-    std::string stamp;
-    if (givenStamp)
-        stamp = *givenStamp;
-    else if (m_showTime)
-        stamp = m_timeSource(direction == LogDirection::Received ? m_receivedAgeMs : 0);
-    const bool hasStamp = givenStamp != nullptr || m_showTime;
-    const size_t droppedBefore = m_store.DroppedLines();
-    const uint8_t *shown = bytes;
-    size_t shownLength = length;
-    uint8_t textForm = 0;
-    if (direction != LogDirection::Note) {
-        // Characters are joined first, so that a colour mark never falls inside one.
-        TextState &state = m_textStates[static_cast<size_t>(direction)];
-        const bool text = mode == 0 || mode == 3;
-        const bool utf8 = text && m_utf8;
-        if (utf8 || state.utf8.Holding()) {
-            m_joined.clear();
-            if (utf8) {
-                state.utf8.Feed(bytes, length, m_joined);
-                textForm |= kLogUtf8;
-            } else {
-                state.utf8.Flush(m_joined);
-                m_joined.insert(m_joined.end(), bytes, bytes + length);
-            }
-            shown = m_joined.data();
-            shownLength = m_joined.size();
-        }
-        if (text && m_ansi != LogAnsi::Off) {
-            const bool marks = m_ansi == LogAnsi::Show && IsReadFromPort(direction);
-            m_formed.clear();
-            state.ansi.Feed(shown, shownLength, m_formed, marks);
-            if (marks)
-                textForm |= kLogAnsiMarks;
-            shown = m_formed.data();
-            shownLength = m_formed.size();
-        }
-    }
-    const uint8_t mark =
-        direction == LogDirection::Received ? TakeReceivedMark(length) : static_cast<uint8_t>(kLogMarkNone);
-    const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
-                                                    shownLength, m_cached, ownBreak, textForm, mark);
-    m_cachedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
-    if (m_observer)
-        m_observer(direction, bytes, length, true);
-    if (const size_t dropped = m_store.DroppedLines(); dropped != droppedBefore) {
-        // Lines went from the top (and the marker took the place of one at the first time): what
-        // the user selected or looks at moves up with its text.
-        const int shift = static_cast<int>((dropped - 1) - (droppedBefore - (droppedBefore > 0 ? 1 : 0)));
+    if (linesDropped) {
+        // What the user selected or looks at moves up with its text.
         for (Pos *pos : {&m_anchor, &m_cursor}) {
             pos->line -= shift;
             if (pos->line < 0)
@@ -483,12 +336,12 @@ void TTrafficLog::SetHighlighter(Highlighter highlighter)
 
 int TTrafficLog::FirstLineOfBlock(size_t block) const
 {
-    return static_cast<int>(m_store.FirstLineOfBlock(block));
+    return static_cast<int>(Lines().FirstLineOfBlock(block));
 }
 
 const uint8_t *TTrafficLog::BlockBytes(size_t block, size_t &length) const
 {
-    const ST_LogBlockView view = m_store.BlockView(block);
+    const ST_LogBlockView view = Lines().BlockView(block);
     length = view.length;
     return view.bytes;
 }
@@ -498,8 +351,8 @@ std::pair<const char *, size_t> TTrafficLog::LineView(int line) const
     if (line < 0 || line >= LineCount())
         return {"", 0};
     const size_t l = static_cast<size_t>(line);
-    const ST_LogRendered &block = RenderedBlock(m_store.BlockOfLine(l));
-    const ST_LogRendered::Span &span = block.lines[m_store.SubLineOfLine(l)];
+    const ST_LogRendered &block = RenderedBlock(Lines().BlockOfLine(l));
+    const ST_LogRendered::Span &span = block.lines[Lines().SubLineOfLine(l)];
     return {block.text.data() + span.start, span.length};
 }
 
@@ -552,7 +405,7 @@ int TTrafficLog::RowCount() const
 
 uint64_t TTrafficLog::RowKey(int line) const
 {
-    return line >= 0 && line < LineCount() ? m_store.LineId(static_cast<size_t>(line)) : kBlankRow;
+    return line >= 0 && line < LineCount() ? Lines().LineId(static_cast<size_t>(line)) : kBlankRow;
 }
 
 void TTrafficLog::ForgetRows()
@@ -621,12 +474,10 @@ void TTrafficLog::scrollContentsBy(int dx, int dy)
 
 void TTrafficLog::Clear()
 {
-    ShowHeldLine(); // so that a capture still gets it
-    m_store.Clear();
+    m_pipeline.Clear();
+    SyncHeldTimer();
     ForgetRows();
     m_repaintTimer.stop();
-    m_cachedBlock = static_cast<size_t>(-1);
-    m_cached.Reset();
     m_anchor = m_cursor = Pos{};
     m_selecting = false;
     m_dragScrollTimer.stop();
@@ -638,41 +489,32 @@ void TTrafficLog::Clear()
 
 std::string TTrafficLog::WholeText() const
 {
-    return m_store.WholeText();
+    return Lines().WholeText();
 }
 
 void TTrafficLog::SaveToFile(const std::string &path) const
 {
-    WriteFileAtomic(path, m_store.WholeText());
+    WriteFileAtomic(path, Lines().WholeText());
 }
 
 void TTrafficLog::CopyToClipboard() const
 {
-    CopyText(m_store.WholeText(), m_utf8);
-}
-
-const ST_LogRendered &TTrafficLog::RenderedBlock(size_t block) const
-{
-    if (block != m_cachedBlock) {
-        m_store.Render(block, m_cached);
-        m_cachedBlock = block;
-    }
-    return m_cached;
+    CopyText(Lines().WholeText(), m_pipeline.Utf8());
 }
 
 const ST_LogRendered &TTrafficLog::RenderedLine(size_t line, size_t &subLine) const
 {
-    if (m_store.IsMarkerLine(line)) {
+    if (Lines().IsMarkerLine(line)) {
         m_marker.Reset();
-        m_marker.text = m_store.MarkerText();
+        m_marker.text = Lines().MarkerText();
         const auto length = static_cast<uint32_t>(m_marker.text.size());
         m_marker.pieces.push_back({0, length, kMarkerColor});
         m_marker.lines.push_back({0, length});
         subLine = 0;
         return m_marker;
     }
-    subLine = m_store.SubLineOfLine(line);
-    return RenderedBlock(m_store.BlockOfLine(line));
+    subLine = Lines().SubLineOfLine(line);
+    return RenderedBlock(Lines().BlockOfLine(line));
 }
 
 const ST_LogRendered &TTrafficLog::PaintedLine(size_t line, size_t &subLine, int columns)
@@ -681,12 +523,12 @@ const ST_LogRendered &TTrafficLog::PaintedLine(size_t line, size_t &subLine, int
     // blocks of 16 KiB, of which a row shows a hundred columns. Rendering each whole for a frame
     // cost more than drawing it; its start is rendered instead, at least two columns a byte. A
     // highlighter looks at the whole line, so it gets the whole line.
-    if (m_highlighter || m_store.IsMarkerLine(line))
+    if (m_highlighter || Lines().IsMarkerLine(line))
         return RenderedLine(line, subLine);
-    const size_t block = m_store.BlockOfLine(line);
-    ST_LogBlockView view = m_store.BlockView(block);
+    const size_t block = Lines().BlockOfLine(line);
+    ST_LogBlockView view = Lines().BlockView(block);
     const size_t enough = static_cast<size_t>(std::max(0, columns)) / 2 + 1;
-    if ((view.mode != 1 && view.mode != 2) || view.length <= enough || m_store.SubLineOfLine(line) != 0)
+    if ((view.mode != 1 && view.mode != 2) || view.length <= enough || Lines().SubLineOfLine(line) != 0)
         return RenderedLine(line, subLine);
     subLine = 0;
     if (block != m_paintedBlock) {
@@ -699,7 +541,7 @@ const ST_LogRendered &TTrafficLog::PaintedLine(size_t line, size_t &subLine, int
 
 void TTrafficLog::SetScrollbackBytes(size_t bytes)
 {
-    m_store.SetByteLimit(bytes);
+    m_pipeline.SetByteLimit(bytes);
 }
 
 std::string TTrafficLog::LineText(int line) const
@@ -776,7 +618,7 @@ std::string TTrafficLog::SelectedText() const
 void TTrafficLog::CopySelection() const
 {
     if (HasSelection())
-        CopyText(SelectedText(), m_utf8);
+        CopyText(SelectedText(), m_pipeline.Utf8());
 }
 
 bool TTrafficLog::IsFollowingEnd() const
@@ -812,7 +654,7 @@ void TTrafficLog::UpdateScrollBars()
     v->setPageStep(visible);
     v->setSingleStep(1);
 
-    const qint64 width = static_cast<qint64>(m_store.MaxColumns()) * m_charWidth + 2 * kMargin;
+    const qint64 width = static_cast<qint64>(Lines().MaxColumns()) * m_charWidth + 2 * kMargin;
     QScrollBar *h = horizontalScrollBar();
     {
         const QSignalBlocker quiet(h);
@@ -1124,7 +966,7 @@ void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection() && HasSelection()) {
             const std::string text = SelectedText();
-            clipboard->setText(ToQString(text, m_utf8), QClipboard::Selection);
+            clipboard->setText(ToQString(text, m_pipeline.Utf8()), QClipboard::Selection);
         }
         viewport()->update();
         return;

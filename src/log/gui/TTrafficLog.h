@@ -2,30 +2,25 @@
 // The traffic log pane. It never forgets a line until cleared, so it keeps the logged blocks
 // themselves (direction, time text, bytes, mode) rather than a text document, and renders only the
 // lines that are on screen. Rendering a block again always gives the same text because the mode,
-// the time text and the symbol table in force when it was written are kept with it.
-#include "data/ansitext.h"
+// the time text and the symbol table in force when it was written are kept with it. What becomes
+// of a logged item is the pipeline's (see log/logpipeline.h); the pane draws what it stored.
 #include "data/commdata.h"
 #include "data/symboltable.h"
-#include "data/utf8text.h"
 #include "log/gui/TLogGlyphs.h"
+#include "log/logpipeline.h"
 #include "log/logrender.h"
 #include "log/logstore.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
 class QMenu;
 
-// What the text views do with terminal escape sequences: show their bytes as they are, remove
-// them, or remove them and colour received text as their colour codes say.
-enum class LogAnsi : uint8_t { Off = 0, Strip = 1, Show = 2 };
-
-class TTrafficLog : public QAbstractScrollArea
+class TTrafficLog : public QAbstractScrollArea, private ILogStoredSink
 {
     Q_OBJECT
 
@@ -35,22 +30,22 @@ public:
 
     // Outside 0..3 nothing is written until a valid mode is set again.
     void SetDisplayType(int type);
-    int DisplayType() const { return m_displayType; }
+    int DisplayType() const { return m_pipeline.DisplayType(); }
     void SetShowTime(bool on);
-    bool ShowTime() const { return m_showTime; }
+    bool ShowTime() const { return m_pipeline.ShowTime(); }
     // Applies to lines written afterwards only.
     void SetSymbolTable(const CSymbolTable &table);
     // In the text views, each received line (ended by CR, LF or CR LF) gets a log line and a stamp
     // of its own, however the port cut it into blocks; the hex and decimal views keep the blocks.
     void SetSplitLines(bool on);
-    bool SplitLines() const { return m_splitLines; }
+    bool SplitLines() const { return m_pipeline.SplitLines(); }
     // The text views read bytes as UTF-8 (a character cut between blocks is joined; other bytes
     // show as \xHH) instead of one Latin-1 character per byte. The hex and decimal views, the
     // bytes handed to the observer and the received data are never changed.
     void SetUtf8(bool on);
-    bool Utf8() const { return m_utf8; }
+    bool Utf8() const { return m_pipeline.Utf8(); }
     void SetAnsi(LogAnsi ansi);
-    LogAnsi Ansi() const { return m_ansi; }
+    LogAnsi Ansi() const { return m_pipeline.Ansi(); }
 
     // "Rec  :" line; its stamp is `ageMs` before now (the block waited that long for the view).
     void LogRecData(const CCommData &item, int64_t ageMs = 0);
@@ -59,7 +54,7 @@ public:
     // `mark` (see LogMark), the stronger one when it gets several. A mark for a byte that is
     // never shown, the LF of a split CR LF, is dropped.
     void MarkReceived(uint64_t position, uint8_t mark);
-    uint64_t ReceivedBytes() const { return m_receivedBytes; }
+    uint64_t ReceivedBytes() const { return m_pipeline.ReceivedBytes(); }
     void LogSendData(const CCommData &item); // "Send :" line
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
@@ -78,11 +73,11 @@ public:
     // The log keeps this much logged data (default 256 MiB); older lines go, and a marker line
     // at the top says how many.
     void SetScrollbackBytes(size_t bytes);
-    size_t ScrollbackBytes() const { return m_store.ByteLimit(); }
+    size_t ScrollbackBytes() const { return Lines().ByteLimit(); }
     // Lines the limit took away since the log was last cleared.
-    size_t DroppedLines() const { return m_store.DroppedLines(); }
+    size_t DroppedLines() const { return Lines().DroppedLines(); }
     // The memory the kept lines take, as counted against the scrollback limit.
-    size_t MemoryBytes() const { return m_store.MemoryBytes(); }
+    size_t MemoryBytes() const { return Lines().MemoryBytes(); }
 
     // Every displayed line followed by CR LF; throws EFCreateError when the file cannot be written.
     void SaveToFile(const std::string &path) const;
@@ -99,7 +94,7 @@ public:
     void SetTimeSource(std::function<std::string(int64_t ageMs)> source);
 
     // Displayed lines: a block whose text holds CR or LF spans several.
-    int LineCount() const { return static_cast<int>(m_store.LineCount()); }
+    int LineCount() const { return static_cast<int>(Lines().LineCount()); }
     std::string LineText(int line) const;
     std::vector<ST_LogRun> LineRuns(int line) const;
 
@@ -114,20 +109,20 @@ public:
     // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
     // line of their own (an LF that ended a line already shown); for the others the observer may
     // ask for the rendering of the block just stored with NewestRendered().
-    using Observer = std::function<void(LogDirection, const uint8_t *bytes, size_t length, bool shown)>;
-    const ST_LogRendered &NewestRendered() const { return RenderedBlock(m_store.BlockCount() - 1); }
-    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    using Observer = CLogPipeline::Observer;
+    const ST_LogRendered &NewestRendered() const { return m_pipeline.NewestRendered(); }
+    void SetObserver(Observer observer) { m_pipeline.SetObserver(std::move(observer)); }
     // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
     using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;
     void SetHighlighter(Highlighter highlighter);
     // The first of the block's lines, and the block's bytes.
     int FirstLineOfBlock(size_t block) const;
-    size_t BlockCount() const { return m_store.BlockCount(); }
+    size_t BlockCount() const { return Lines().BlockCount(); }
     // The block's bytes; valid until the log is cleared.
     const uint8_t *BlockBytes(size_t block, size_t &length) const;
     // The text of a displayed line, without a copy; valid until the next call of a line accessor.
     std::pair<const char *, size_t> LineView(int line) const;
-    size_t BlockOfLine(int line) const { return m_store.BlockOfLine(static_cast<size_t>(line)); }
+    size_t BlockOfLine(int line) const { return Lines().BlockOfLine(static_cast<size_t>(line)); }
     // Scrolls so that the line is on screen.
     void ShowLine(int line);
 
@@ -155,20 +150,12 @@ private:
         int column = 0;
     };
 
-    void Log(LogDirection direction, const CCommData &item);
-    // `stamp`, when given, is shown instead of the time source's. An `ownBreak` block ends with the
-    // data's line break, if it has one, and the log adds none.
-    void Store(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-               const std::string *stamp = nullptr, bool ownBreak = false);
-    void LogReceivedLines(const CCommData &item);
-    // Writes the part of a received line still waiting for its end.
-    void ShowHeldLine();
-    // Forgets the escape sequences and cut characters in progress; a held cut character goes to
-    // the next block of its direction as it is.
-    void ResetTextForms();
-    // The strongest mark of the next `length` received bytes, which are stored or passed over.
-    uint8_t TakeReceivedMark(size_t length);
-    const ST_LogRendered &RenderedBlock(size_t block) const;
+    const CLogStore &Lines() const { return m_pipeline.Store(); }
+    const ST_LogRendered &RenderedBlock(size_t block) const { return m_pipeline.Rendered(block); }
+    // Lines may have gone from the top: the selection and the view follow their text.
+    void BlockStored(bool linesDropped, int shift) override;
+    // Wakes for the held received line when it is due, and not while none is held.
+    void SyncHeldTimer();
     void UpdateScrollBars();
     void UpdateMetrics();
     Pos PosAt(const QPoint &viewportPoint) const;
@@ -186,42 +173,16 @@ private:
     bool UpdateChangedRows();
     void ForgetRows();
 
-    CLogStore m_store;
+    CLogPipeline m_pipeline;
+    QTimer m_heldTimer;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;
     bool m_flooded = false;   // the last frame had to draw every row
     int m_streamFrames = 0;   // frames in a row, each drawn within a frame and a half of the last
     QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
     QPoint m_dragPoint;
-    int m_displayType = 0;
-    bool m_showTime = false;
-    std::function<std::string(int64_t)> m_timeSource;
     QMenu *m_contextMenu = nullptr;
-    Observer m_observer;
     Highlighter m_highlighter;
-
-    uint64_t m_receivedBytes = 0;
-    uint64_t m_receivedPassed = 0; // received bytes stored or passed over
-    std::deque<std::pair<uint64_t, uint8_t>> m_receivedMarks;
-
-    bool m_splitLines = false;
-    Bytes m_held;                // a received line whose end has not come yet
-    bool m_heldCr = false;       // a line ending in CR was shown: an LF next is the rest of its break
-    int64_t m_heldAtMs = 0;      // steady clock, when the held line last grew
-    int64_t m_receivedAgeMs = 0; // of the received block being logged
-    QTimer m_heldTimer;
-
-    bool m_utf8 = false;
-    LogAnsi m_ansi = LogAnsi::Off;
-    // What each direction's text was in the middle of when its last block ended.
-    struct TextState
-    {
-        CAnsiParser ansi;
-        CUtf8Joiner utf8;
-    };
-    TextState m_textStates[7];
-    Bytes m_joined;
-    Bytes m_formed;
 
     Pos m_anchor;
     Pos m_cursor;
@@ -251,9 +212,6 @@ private:
     static constexpr uint64_t kUnknownRow = UINT64_MAX;
     static constexpr uint64_t kBlankRow = UINT64_MAX - 1;
     std::vector<uint64_t> m_rowKeys;
-
-    mutable size_t m_cachedBlock = static_cast<size_t>(-1);
-    mutable ST_LogRendered m_cached;
 
     // The rendering of any displayed line, the marker line included.
     const ST_LogRendered &RenderedLine(size_t line, size_t &subLine) const;

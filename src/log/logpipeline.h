@@ -1,0 +1,158 @@
+#pragma once
+// What the traffic log does with an item before any of it is drawn: it picks the display mode,
+// the time stamp and the symbol table in force, cuts received data into lines, joins characters
+// and reads escape sequences that a port cut between blocks, and finds the log line each marked
+// received byte lands on. The result is the store's blocks; a view only draws them.
+#include "data/ansitext.h"
+#include "data/commdata.h"
+#include "data/symboltable.h"
+#include "data/utf8text.h"
+#include "log/logrender.h"
+#include "log/logstore.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+
+// What the text views do with terminal escape sequences: show their bytes as they are, remove
+// them, or remove them and colour received text as their colour codes say.
+enum class LogAnsi : uint8_t { Off = 0, Strip = 1, Show = 2 };
+
+// Told of each block the pipeline stores, after the observer, so that what the user selected or
+// looks at can follow lines that the scrollback limit took from the top.
+class ILogStoredSink
+{
+public:
+    virtual ~ILogStoredSink() = default;
+    // `linesDropped` when the limit took lines for the block; `shift` is how far the lines kept
+    // moved up (the marker line takes the place of one the first time).
+    virtual void BlockStored(bool linesDropped, int shift) = 0;
+};
+
+class CLogPipeline
+{
+public:
+    // A received line with no end yet (a prompt, say) is shown after this long without more
+    // bytes, or at once when it grows this long.
+    static constexpr int64_t kHeldQuietMs = 100;
+    static constexpr size_t kLongestHeld = 4096;
+
+    CLogPipeline();
+
+    // Outside 0..3 nothing is written until a valid mode is set again.
+    void SetDisplayType(int type);
+    int DisplayType() const { return m_displayType; }
+    void SetShowTime(bool on) { m_showTime = on; }
+    bool ShowTime() const { return m_showTime; }
+    // Applies to lines written afterwards only.
+    void SetSymbolTable(const CSymbolTable &table) { m_store.SetSymbolTable(table); }
+    // In the text views, each received line (ended by CR, LF or CR LF) gets a log line and a stamp
+    // of its own, however the port cut it into blocks; the hex and decimal views keep the blocks.
+    void SetSplitLines(bool on);
+    bool SplitLines() const { return m_splitLines; }
+    // The text views read bytes as UTF-8 (a character cut between blocks is joined; other bytes
+    // show as \xHH) instead of one Latin-1 character per byte. The hex and decimal views, the
+    // bytes handed to the observer and the received data are never changed.
+    void SetUtf8(bool on);
+    bool Utf8() const { return m_utf8; }
+    void SetAnsi(LogAnsi ansi);
+    LogAnsi Ansi() const { return m_ansi; }
+
+    // Returns the time text for a moment `ageMs` before now; without one, stamps are empty.
+    void SetTimeSource(std::function<std::string(int64_t ageMs)> source) { m_timeSource = std::move(source); }
+    // Milliseconds of a clock that never goes back; the default is the steady clock.
+    void SetClock(std::function<int64_t()> steadyMs);
+
+    // "Rec  :" line; its stamp is `ageMs` before now (the block waited that long for the log).
+    void LogRecData(const CCommData &item, int64_t ageMs = 0);
+    // Received bytes are numbered from 0 in the order LogRecData was given them. The log line that
+    // holds byte `position` (the line ending there or, with split lines, the line it ends) gets
+    // `mark` (see LogMark), the stronger one when it gets several. A mark for a byte that is
+    // never shown, the LF of a split CR LF, is dropped.
+    void MarkReceived(uint64_t position, uint8_t mark) { m_receivedMarks.emplace_back(position, mark); }
+    uint64_t ReceivedBytes() const { return m_receivedBytes; }
+    void LogSendData(const CCommData &item); // "Send :" line
+    // A "Note :" line of the program's own, written in text mode whatever the display mode.
+    void LogNote(const std::string &text);
+    // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
+    void LogSendNote(const std::string &text);
+    // A block of the two-port monitor: its tag is the direction, and it carries its own stamp
+    // whether time is shown or not.
+    void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
+    // Shows a held line first, so that an observer still gets it.
+    void Clear();
+
+    // How long until the held received line is due to be shown by FlushHeld; -1 when none is held.
+    int64_t HeldDueInMs() const;
+    // Shows the held received line once it has been quiet for kHeldQuietMs, stamped with the time
+    // its last byte came.
+    void FlushHeld();
+
+    // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
+    // line of their own (an LF that ended a line already shown); for the others the observer may
+    // ask for the rendering of the block just stored with NewestRendered().
+    using Observer = std::function<void(LogDirection, const uint8_t *bytes, size_t length, bool shown)>;
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    void SetStoredSink(ILogStoredSink *sink) { m_sink = sink; }
+
+    const CLogStore &Store() const { return m_store; }
+    void SetByteLimit(size_t bytes) { m_store.SetByteLimit(bytes); }
+    // The rendering of a stored block, kept until another block is asked for: the newest block's
+    // comes from storing it.
+    const ST_LogRendered &Rendered(size_t block) const;
+    const ST_LogRendered &NewestRendered() const { return Rendered(m_store.BlockCount() - 1); }
+
+private:
+    void Log(LogDirection direction, const CCommData &item);
+    // `stamp`, when given, is shown instead of the time source's. An `ownBreak` block ends with the
+    // data's line break, if it has one, and the log adds none.
+    void Append(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
+                const std::string *stamp = nullptr, bool ownBreak = false);
+    void LogReceivedLines(const CCommData &item);
+    // Writes the part of a received line still waiting for its end; `nowMs` on the clock.
+    void ShowHeldLine(int64_t nowMs);
+    void ShowHeldLine() { ShowHeldLine(m_held.empty() || !m_showTime ? 0 : m_clock()); }
+    // Forgets the escape sequences in progress; a held cut character goes to the next block of
+    // its direction as it is.
+    void ResetTextForms();
+    // The strongest mark of the next `length` received bytes, which are stored or passed over.
+    uint8_t TakeReceivedMark(size_t length);
+    bool ValidMode() const { return m_displayType >= 0 && m_displayType <= 3; }
+
+    CLogStore m_store;
+    int m_displayType = 0;
+    bool m_showTime = false;
+    std::function<std::string(int64_t)> m_timeSource;
+    std::function<int64_t()> m_clock;
+    Observer m_observer;
+    ILogStoredSink *m_sink = nullptr;
+
+    uint64_t m_receivedBytes = 0;
+    uint64_t m_receivedPassed = 0; // received bytes stored or passed over
+    std::deque<std::pair<uint64_t, uint8_t>> m_receivedMarks;
+
+    bool m_splitLines = false;
+    Bytes m_held;                // a received line whose end has not come yet
+    bool m_heldCr = false;       // a line ending in CR was shown: an LF next is the rest of its break
+    int64_t m_heldAtMs = 0;      // when the held line's last byte came
+    int64_t m_heldDueMs = 0;     // when the held line is shown without more bytes
+    int64_t m_receivedAgeMs = 0; // of the received block being logged
+
+    bool m_utf8 = false;
+    LogAnsi m_ansi = LogAnsi::Off;
+    // What each direction's text was in the middle of when its last block ended.
+    struct TextState
+    {
+        CAnsiParser ansi;
+        CUtf8Joiner utf8;
+    };
+    TextState m_textStates[7];
+    Bytes m_joined;
+    Bytes m_formed;
+
+    mutable size_t m_renderedBlock = static_cast<size_t>(-1);
+    mutable ST_LogRendered m_rendered;
+};

@@ -1,0 +1,195 @@
+#include "data/datapattern.h"
+#include "log/logpipeline.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+CCommData Text(const std::string &text)
+{
+    return CCommData(Bytes(text.begin(), text.end()));
+}
+
+std::string LineText(const CLogPipeline &log, size_t line)
+{
+    const CLogStore &store = log.Store();
+    return log.Rendered(store.BlockOfLine(line)).LineText(store.SubLineOfLine(line));
+}
+
+std::vector<ST_LogRun> LineRuns(const CLogPipeline &log, size_t line)
+{
+    const CLogStore &store = log.Store();
+    return log.Rendered(store.BlockOfLine(line)).LineRuns(store.SubLineOfLine(line));
+}
+
+CSymbolTable CrTable()
+{
+    CSymbolTable table;
+    table.SetEntry(0x0D, ST_Symbol{true, false, "CR"});
+    return table;
+}
+
+} // namespace
+
+TEST(LogPipeline, ModeOutsideRangeWritesNothing)
+{
+    CLogPipeline log;
+    for (int mode : {4, -1, 255}) {
+        log.SetDisplayType(mode);
+        log.LogRecData(Text("A"));
+        log.LogSendData(Text("A"));
+        log.LogMonitorData(LogDirection::PortA, Bytes{0x41}, "t");
+        EXPECT_EQ(log.Store().LineCount(), 0u) << mode;
+    }
+    log.SetDisplayType(1);
+    log.LogRecData(Text("A"));
+    EXPECT_EQ(LineText(log, 0), "Rec  :41 ");
+}
+
+TEST(LogPipeline, LaterChangesNeverReRenderEarlierLines)
+{
+    CLogPipeline log;
+    log.SetTimeSource([](int64_t) { return std::string("09:00:00"); });
+    log.SetDisplayType(3);
+    log.SetSymbolTable(CrTable());
+    log.LogRecData(Text("A\r"));
+    log.SetDisplayType(1);
+    log.LogRecData(Text("A\r"));
+
+    log.SetSymbolTable(CSymbolTable());
+    log.SetShowTime(true);
+    log.SetDisplayType(2);
+    log.LogRecData(Text("A"));
+    log.SetDisplayType(3);
+    log.LogRecData(Text("A\a"));
+
+    EXPECT_EQ(LineText(log, 0), "Rec  :ACR");
+    EXPECT_EQ(LineText(log, 1), "Rec  :41 0D ");
+    EXPECT_EQ(LineText(log, 2), "Rec  :(09:00:00)65 ");
+    EXPECT_EQ(LineText(log, 3), "Rec  :(09:00:00)A\a");
+}
+
+TEST(LogPipeline, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
+{
+    CLogPipeline log;
+    int calls = 0;
+    int64_t age = -1;
+    log.SetTimeSource([&calls, &age](int64_t ageMs) {
+        age = ageMs;
+        return std::to_string(++calls);
+    });
+    int64_t now = 1000;
+    log.SetClock([&now] { return now; });
+    log.SetShowTime(true);
+    std::string raw;
+    size_t captured = 0;
+    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, bool shown) {
+        if (d == LogDirection::Received)
+            raw.append(reinterpret_cast<const char *>(bytes), length);
+        captured += shown ? log.NewestRendered().lines.size() : 0;
+    });
+    const auto receive = [&log](const std::string &text) { log.LogRecData(Text(text)); };
+    log.SetSplitLines(true);
+    // Lines straddling blocks, CR alone, LF alone, CR LF and CR|LF cut between blocks; a note shows
+    // a held line, and an LF after a CR so shown is the rest of its break.
+    for (const char *block : {"ab", "c\rd\n", "e\r", "\nf\r\n", "g"})
+        receive(block);
+    log.LogNote("x");
+    receive("h\r");
+    log.LogNote("y");
+    receive("\ni\n");
+    EXPECT_EQ(log.Store().WholeText(),
+              "Rec  :(1)abc\r\nRec  :(2)d\r\nRec  :(3)e\r\nRec  :(4)f\r\nRec  :(5)g\r\n"
+              "Note :(6)x\r\nRec  :(7)h\r\nNote :(8)y\r\nRec  :(9)i\r\n");
+    EXPECT_EQ(raw, "abc\rd\ne\r\nf\r\ngh\r\ni\n") << "every byte reaches a raw capture once";
+    EXPECT_EQ(captured, log.Store().LineCount()) << "and every line a text capture once";
+
+    // A line without its end waits for quiet after its last byte, and is stamped when that came.
+    receive("prompt");
+    now += 60;
+    log.LogRecData(Text("> "), 30);
+    EXPECT_EQ(log.HeldDueInMs(), CLogPipeline::kHeldQuietMs);
+    now += CLogPipeline::kHeldQuietMs - 1;
+    log.FlushHeld();
+    EXPECT_EQ(log.Store().LineCount(), 9u);
+    EXPECT_EQ(log.HeldDueInMs(), 1);
+    now += 1;
+    log.FlushHeld();
+    ASSERT_EQ(log.Store().LineCount(), 10u);
+    EXPECT_EQ(LineText(log, 9), "Rec  :(10)prompt> ");
+    EXPECT_EQ(age, CLogPipeline::kHeldQuietMs + 30);
+    EXPECT_EQ(log.HeldDueInMs(), -1);
+
+    receive(std::string(CLogPipeline::kLongestHeld, 'z'));
+    EXPECT_EQ(log.Store().LineCount(), 11u) << "a line that long is not held";
+    log.SetDisplayType(1);
+    receive("a\nb");
+    EXPECT_EQ(LineText(log, 11), "Rec  :(12)61 0A 62 ") << "hex keeps the block";
+    EXPECT_EQ(captured, log.Store().LineCount());
+}
+
+TEST(LogPipeline, CharactersAndEscapesCutBetweenBlocksAreJoinedPerDirection)
+{
+    CLogPipeline log;
+    std::string raw;
+    log.SetObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, bool) {
+        raw.append(reinterpret_cast<const char *>(bytes), length);
+    });
+    log.SetUtf8(true);
+    log.SetAnsi(LogAnsi::Show);
+    // A sent block between the halves keeps its own state.
+    log.LogRecData(Text("x\xC2"));
+    log.LogSendData(Text("y\xE2"));
+    log.LogRecData(Text("\xB0\x1b[3"));
+    log.LogRecData(Text("2mok"));
+    log.LogSendData(Text("\x82\xAC"));
+    const uint32_t green = 0x00008000;
+    EXPECT_EQ(log.Store().WholeText(),
+              "Rec  :x\r\nSend :y\r\nRec  :\xC2\xB0\r\nRec  :ok\r\nSend :\xE2\x82\xAC\r\n");
+    EXPECT_EQ(LineRuns(log, 3), (std::vector<ST_LogRun>{{"Rec  :", kColorBlue}, {"ok", green}}));
+
+    // With split lines the cuts fall inside a held line; a bad sequence still shows its bytes.
+    log.SetSplitLines(true);
+    const std::string bytes = "\x1b[32ma\xC2\xB0\r\nb\xE2\x82\r\n\x1b[0mc\r\n";
+    for (const std::string &block : {bytes.substr(0, 7), bytes.substr(7, 6), bytes.substr(13)})
+        log.LogRecData(Text(block));
+    EXPECT_EQ(LineText(log, 5), "Rec  :a\xC2\xB0");
+    EXPECT_EQ(LineRuns(log, 6),
+              (std::vector<ST_LogRun>{
+                  {"Rec  :", kColorBlue}, {"b", green}, {"\\xE2", kColorEscape}, {"\\x82", kColorEscape}}));
+    EXPECT_EQ(LineRuns(log, 7), (std::vector<ST_LogRun>{{"Rec  :", kColorBlue}, {"c", kColorBlue}}));
+
+    log.SetDisplayType(1);
+    log.LogRecData(Text("\x1b[31m\xC2"));
+    EXPECT_EQ(LineText(log, 8), "Rec  :1B 5B 33 31 6D C2 ") << "hex shows every byte";
+    EXPECT_EQ(raw, "x\xC2y\xE2\xB0\x1b[32mok\x82\xAC" + bytes + "\x1b[31m\xC2")
+        << "the bytes are never changed";
+}
+
+TEST(LogPipeline, MarksLandOnTheLineThatHoldsTheirByte)
+{
+    CLogPipeline log;
+    const auto receive = [&log](const std::string &text, std::vector<std::pair<uint64_t, uint8_t>> marks) {
+        for (const auto &[at, mark] : marks)
+            log.MarkReceived(log.ReceivedBytes() + at, mark);
+        log.LogRecData(Text(text));
+    };
+    log.SetSplitLines(true);
+    receive("ab\r", {{1, kLogMarkChecksumShort}, {2, kLogMarkChecksumBad}});
+    log.LogNote("n");
+    // The LF that completes a break already shown is never shown: its mark goes.
+    receive("\ncd\n", {{0, kLogMarkChecksumBad}, {2, kLogMarkChecksumShort}});
+    receive("e", {{0, kLogMarkChecksumShort}});
+    receive("f\r\ng", {});
+    log.SetDisplayType(4);
+    receive("h", {{0, kLogMarkChecksumBad}});
+    log.SetDisplayType(1);
+    receive("ij", {{1, kLogMarkChecksumShort}});
+    EXPECT_EQ(log.Store().WholeText(),
+              "Rec  :ab [checksum bad]\r\nNote :n\r\nRec  :cd [checksum too short]\r\n"
+              "Rec  :ef [checksum too short]\r\nRec  :g\r\n"
+              "Rec  :69 6A [checksum too short]\r\n");
+    EXPECT_EQ(log.ReceivedBytes(), 15u);
+}
