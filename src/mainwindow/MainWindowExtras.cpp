@@ -10,7 +10,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TfrmMain.h"
-#include "mainwindow/features/TSendChecksum.h"
+#include "mainwindow/features/TInstantSend.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
 
@@ -89,11 +89,7 @@ void TfrmMain::AddTextFormMenus()
     x.mnuViewEncodingUtf8 = encodings[1];
     connect(x.mnuViewEncodingUtf8, &QAction::toggled, this, [this](bool on) {
         ui.edData->SetUtf8(on);
-        // The instant text is shown again in the new encoding; its bytes stay.
-        const CCommData item = GetInstantItem();
-        m_shownInstantText.SetUtf8(on);
-        if (m_currentType == FMT_STRING)
-            SetInstantItem(item);
+        m_instantSend->SetUtf8(on);
     });
 
     std::vector<QAction *> ansi;
@@ -116,23 +112,6 @@ void TfrmMain::ConnectEverydayCommands()
 {
     m_extras = std::make_unique<TfrmMainExtras>();
     TfrmMainExtras &x = *m_extras;
-    if (m_loadsShared)
-        RunGuarded(this, [this] { m_store->LoadHistory(); });
-    x.history = m_store->History();
-
-    // Line ending, beside the format.
-    x.cboLineEnding = new QComboBox(ui.cboFormat->parentWidget());
-    x.cboLineEnding->setObjectName(QStringLiteral("cboLineEnding"));
-    x.cboLineEnding->setAccessibleName(QStringLiteral("Line ending"));
-    x.cboLineEnding->setToolTip(QStringLiteral("Line ending added to instant sends in STRING format"));
-    x.cboLineEnding->addItems(
-        {QStringLiteral("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
-    ui.cboFormat->parentWidget()->layout()->addWidget(x.cboLineEnding);
-    // Made after the line ending, which comes before it in the focus order.
-    m_sendChecksum = new TSendChecksum(this, ui.edSendItem, ui.cboFormat,
-                                       {[this] { return RefuseUnparsedInstantText(); },
-                                        [this] { return GetInstantItem(); },
-                                        [this](const CCommData &item) { SetInstantItem(item); }});
 
     // View: finer stamps, after "Show SendData".
     x.mnuViewMilliseconds = MakeAction(this, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"), true);
@@ -186,17 +165,6 @@ void TfrmMain::ConnectEverydayCommands()
     connect(x.mnuEditFind, &QAction::triggered, x.findBar, &TFindBar::Open);
     connect(findNext, &QAction::triggered, x.findBar, &TFindBar::FindNext);
     connect(findPrevious, &QAction::triggered, x.findBar, &TFindBar::FindPrevious);
-
-    // Operate: reconnect, after the modem lines.
-    x.mnuOpReconnect = MakeAction(this, "mnuOpReconnect", QStringLiteral("Reconnect &Automatically"), true);
-    m_slots->Add(MenuSlot::OperateReconnect, x.mnuOpReconnect);
-    connect(x.mnuOpReconnect, &QAction::toggled, this, [this](bool on) {
-        m_session->SetReconnect(on);
-        ShowReconnectWait();
-        if (m_session->LostLink())
-            UpdateControls(); // Close Port ends a wait
-    });
-    connect(&x.reconnectTimer, &QTimer::timeout, this, &TfrmMain::ReconnectTick);
 }
 
 bool TfrmMain::ExtraStamps() const
@@ -224,20 +192,15 @@ std::string TfrmMain::StampText(int64_t ageMs)
 void TfrmMain::LoadEverydaySettings(const QSettings &settings)
 {
     TfrmMainExtras &x = *m_extras;
-    const int ending = settings.value(QStringLiteral("LineEnding")).toString().trimmed().toInt();
-    x.cboLineEnding->setCurrentIndex(ending >= 0 && ending < x.cboLineEnding->count() ? ending : 0);
     x.mnuViewMilliseconds->setChecked(ReadFlag(settings, "Milliseconds"));
     x.mnuViewTimeSincePrevious->setChecked(ReadFlag(settings, "TimeSincePrevious"));
-    x.mnuOpReconnect->setChecked(ReadFlag(settings, "ReconnectAutomatically"));
 }
 
 void TfrmMain::SaveEverydaySettings(QSettings &settings)
 {
     const TfrmMainExtras &x = *m_extras;
-    settings.setValue(QStringLiteral("LineEnding"), x.cboLineEnding->currentIndex());
     settings.setValue(QStringLiteral("Milliseconds"), x.milliseconds ? 1 : 0);
     settings.setValue(QStringLiteral("TimeSincePrevious"), x.sincePrevious ? 1 : 0);
-    settings.setValue(QStringLiteral("ReconnectAutomatically"), m_session->Reconnect() ? 1 : 0);
 }
 
 void TfrmMain::UpdateEverydayControls()

@@ -4,10 +4,15 @@
 #include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
 #include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "mainwindow/features/TReceiveCounters.h"
+#include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
+#include "mainwindow/features/TSendListPanel.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
@@ -45,9 +50,8 @@ void TfrmMain::InitSession()
         ShowSymbols();
     }
     m_session->AutoSend().SetState(AUTOSEND_STOPPED);
-    m_lastLink.reset();
+    m_port->SetLastLink(std::nullopt);
     ui.edData->Clear();
-    m_currentType = FMT_STRING;
     m_curDisplayType = FMT_STRING;
     m_showTime = false;
     m_bridge->SetLogsSends(true);
@@ -55,14 +59,14 @@ void TfrmMain::InitSession()
     if (m_loadsShared)
         LoadSendList(AppFilePath("Default.sds"));
     else
-        FillSendList();
+        m_sendList->Fill();
     LoadSettings();
     UpdateControls();
     UpdateViewState();
     ShowLinkStatus(COM_PORT_SETTING());
     m_session->ResetCounters();
     m_recvChecksum->ResetCounts();
-    ShowInboundLoss();
+    m_counters->ShowInboundLoss();
 }
 
 bool TfrmMain::LoadSettings()
@@ -73,11 +77,7 @@ bool TfrmMain::LoadSettings()
     int value = 0;
     if (!ReadInteger(settings, "CurrentType", value))
         return false;
-    m_currentType = static_cast<uint8_t>(value);
-    {
-        const QSignalBlocker quiet(ui.cboFormat);
-        ui.cboFormat->setCurrentIndex(m_currentType < ui.cboFormat->count() ? m_currentType : -1);
-    }
+    m_instantSend->SetFormat(static_cast<uint8_t>(value));
     if (!ReadInteger(settings, "CurDisplayType", value))
         return false;
     m_curDisplayType = static_cast<uint8_t>(value);
@@ -99,7 +99,7 @@ bool TfrmMain::LoadSettings()
             LinkFromLine(portSetting, link);
         } catch (const EConvertError &) {
         }
-        m_lastLink = link;
+        m_port->SetLastLink(link);
     }
     const std::string instant =
         settings.value(QStringLiteral("InstanceSendData")).toString().toLatin1().toStdString();
@@ -115,7 +115,9 @@ bool TfrmMain::LoadSettings()
     const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
+    m_instantSend->LoadLineEnding(settings);
     LoadEverydaySettings(settings);
+    m_reconnect->Load(settings);
     // Kept apart from the values above: a store without it reads as before.
     if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
         ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
@@ -129,7 +131,7 @@ bool TfrmMain::LoadSettings()
                       : m_extras->mnuViewAnsiOff)
             ->setChecked(true);
     m_sendFile->Load(settings);
-    m_sendChecksum->Load(settings);
+    m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
     return true;
 }
@@ -139,16 +141,18 @@ void TfrmMain::SaveSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    settings.setValue(QStringLiteral("CurrentType"), static_cast<int>(m_currentType));
+    settings.setValue(QStringLiteral("CurrentType"), CurrentType());
     settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
     settings.setValue(QStringLiteral("ShowSendData"), ShowSendData() ? 1 : 0);
     settings.setValue(QStringLiteral("ShowTime"), m_showTime ? 1 : 0);
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
-    if (m_lastLink)
-        settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*m_lastLink)));
+    if (LastLink())
+        settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));
     settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
+    m_instantSend->SaveLineEnding(settings);
     SaveEverydaySettings(settings);
+    m_reconnect->Save(settings);
     settings.setValue(QStringLiteral("ScrollbackMiB"),
                       static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
     m_modemLines->Save(settings);
@@ -156,7 +160,7 @@ void TfrmMain::SaveSettings()
     settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
     settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
     m_sendFile->Save(settings);
-    m_sendChecksum->Save(settings);
+    m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

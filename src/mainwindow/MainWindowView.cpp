@@ -113,11 +113,6 @@ void TfrmMain::LogSendData(const CCommData &item)
     ui.edData->LogSendData(item);
 }
 
-// The table is the one all windows share: each of them shows it.
-void TfrmMain::ReloadSymbols()
-{
-    m_store->ReloadSymbols();
-}
 
 void TfrmMain::btnClearClick()
 {

@@ -1,5 +1,8 @@
 #include "mainwindow/TfrmMain.h"
 #include "app/TSharedStore.h"
+#include "autosend/gui/TfrmAutoSendSetting.h"
+#include "help/gui/TfrmAbout.h"
+#include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/MainWindowExtras.h"
@@ -7,25 +10,31 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TInstantSend.h"
 #include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TMonitorCommands.h"
 #include "mainwindow/features/TPlotCommands.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "mainwindow/features/TReceiveCounters.h"
+#include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
+#include "mainwindow/features/TSendListPanel.h"
+#include "mainwindow/features/TSendReports.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
+#include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
-#include <QTextEdit>
+#include <QThread>
 #include <QToolBar>
-#include <QTreeWidget>
 
 TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(1, nullptr, parent) {}
 
@@ -44,10 +53,15 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_status = std::make_unique<TStatusArea>(ui);
     m_slots = new TMenuSlots(this);
     DeclareMenuSlots();
+    if (m_loadsShared)
+        RunGuarded(this, [this] { m_store->LoadHistory(); });
     MakeFeatures();
     BuildReceivePipeline();
     ConnectStore();
-    ConnectCommands();
+    connect(ui.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
+    ConnectViewCommands();
+    ConnectOtherCommands();
+    ConnectEverydayCommands();
     InitSession();
 }
 
@@ -57,7 +71,6 @@ TfrmMain::~TfrmMain()
     // last outcomes are dropped with its hand-overs, never told to a window going away.
     m_session->StopAutoSend();
     RunGuarded(this, [this] { SaveSettings(); });
-    m_lastLink.reset();
     m_session.reset();
 }
 
@@ -72,6 +85,15 @@ QRect AvailableArea(const QWidget *window)
 QSize FitArea(const QSize &size, const QRect &area)
 {
     return area.isEmpty() ? size : size.boundedTo(area.size());
+}
+
+// "Default.ass" for the first window, "Default-n.ass" for window n.
+std::string NumberedFile(int number, const char *stem, const char *extension)
+{
+    std::string name = stem;
+    if (number > 1)
+        name += "-" + std::to_string(number);
+    return AppFilePath(name + extension);
 }
 
 } // namespace
@@ -102,19 +124,6 @@ void TfrmMain::PlaceFirstTime()
         move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TfrmMain::ConnectCommands()
-{
-    connect(ui.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
-    connect(ui.lsvSendData, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        ui.popmnuSendData->popup(ui.lsvSendData->viewport()->mapToGlobal(pos));
-    });
-    ConnectViewCommands();
-    ConnectSendCommands();
-    ConnectPortCommands();
-    ConnectOtherCommands();
-    ConnectEverydayCommands();
-}
-
 // Where features put their commands, in the layout of the menus (see TMenuSlots).
 void TfrmMain::DeclareMenuSlots()
 {
@@ -134,22 +143,48 @@ void TfrmMain::DeclareMenuSlots()
 void TfrmMain::MakeFeatures()
 {
     const auto showMessage = [this](const QString &text) { ShowMessage(text); };
+    const auto send = [this](const CCommData &item) { SendItem(item); };
+    const auto portOpen = [this] { return IsPortOpen(); };
+    TTrafficLog &log = *ui.edData;
+
+    m_port = new TPortCommands(this, *m_session, *m_bridge, *m_status, log,
+                               {ui.btnLinkList, ui.btnQuickLink, ui.btnClosePort, ui.mnuOpOpenPort,
+                                ui.mnuOpQuickLink, ui.mnuOpClosePort},
+                               showMessage, [this](const COM_PORT_SETTING &link) { ShowTitle(link); });
+    m_reconnect = new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage);
+    m_monitor = new TMonitorCommands(
+        this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
+        [this] { return m_extras && m_extras->sincePrevious; }, showMessage);
+    m_port->SetMonitorRunning([this] { return m_monitor->Running(); });
+    m_sendReports = new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage);
+    m_instantSend = new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat}, *m_store,
+                                     send, portOpen, showMessage);
+    m_sendList = new TSendListPanel(
+        this,
+        {ui.lsvSendData, ui.popmnuSendData, ui.btnGo, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
+         ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
+        *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen);
     m_autoSend = new TAutoSendCommands(this, *m_session,
                                        {ui.btnStartAutoSend, ui.btnPauseAutoSend, ui.btnStopAutoSend,
                                         ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
     m_modemLines = new TModemLines(this, *m_session, *m_slots, *m_status);
-    m_sendFile =
-        new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, *ui.edData, showMessage);
-    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, *ui.edData);
+    m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
+    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
     m_plot = new TPlotCommands(this, *m_slots);
+    m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
+
+    connect(m_port, &TPortCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_reconnect, &TReconnect::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_monitor, &TMonitorCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_sendList, &TSendListPanel::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
-
+    connect(m_port, &TPortCommands::Opened, m_modemLines,
+            [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
+    connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
+    connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
+    connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
-    connect(m_bridge, &TSessionBridge::SendWaiting, this, &TfrmMain::SessionSendWaiting);
-    connect(m_bridge, &TSessionBridge::SendDone, this, &TfrmMain::SessionSendDone);
-    connect(m_bridge, &TSessionBridge::PortLost, this, &TfrmMain::SessionPortLost);
-    connect(m_bridge, &TSessionBridge::Opened, this, &TfrmMain::SessionOpened);
 }
 
 // The one path of a received block, in this order:
@@ -162,27 +197,111 @@ void TfrmMain::BuildReceivePipeline()
 {
     m_bridge->SetBlockNamer([](int64_t ageMs) { return LogTimeText(ageMs); });
     CReceivePipeline &pipeline = m_bridge->Pipeline();
-    pipeline.Add("counters", [this](CCommData &, int64_t) { ScheduleRecCount(); });
+    pipeline.Add("counters", [this](CCommData &, int64_t) { m_counters->Count(); });
     pipeline.Add("checksum", [this](CCommData &block, int64_t) { m_recvChecksum->Check(block); });
     pipeline.Add("log", [this](CCommData &block, int64_t ageMs) { ui.edData->LogRecData(block, ageMs); });
     pipeline.Add("plot", [this](CCommData &block, int64_t) { m_plot->Feed(block); });
     pipeline.Add("received list", [this](CCommData &block, int64_t) { AddRecData(std::move(block)); });
-    pipeline.Add("pacing", [this](CCommData &, int64_t) { PaceBlocks(); });
+    pipeline.Add("pacing", [this](CCommData &, int64_t) { m_counters->Pace(); });
 }
 
-void TfrmMain::SetRecDataList(TfrmRecDataList *list)
+void TfrmMain::ConnectStore()
 {
-    m_recDataList = list;
-    if (list)
-        list->SetAddToSendData([this](const CCommData &item) { AddSendListItem(item); });
+    connect(m_store.get(), &TSharedStore::SymbolsChanged, this, &TfrmMain::ShowSymbols);
+    connect(m_store.get(), &TSharedStore::HistoryChanged, m_instantSend, &TInstantSend::HistoryChanged);
 }
 
-void TfrmMain::AddRecData(CCommData item)
+// The Edit menu's windows and the Help menu.
+void TfrmMain::ConnectOtherCommands()
 {
-    if (m_recDataList)
-        m_recDataList->AddRecData(std::move(item));
-    else
-        m_recHeld.push_back(std::move(item));
+    // Open at any time, also while auto send runs; what is saved applies from the next start.
+    connect(ui.mnuSettingAutoSend, &QAction::triggered, this, [this] {
+        RunGuarded(this, [this] {
+            TfrmAutoSendSetting dialog(this, RuleFilePath());
+            dialog.exec();
+        });
+    });
+    connect(ui.mnuSettingRecDataList, &QAction::triggered, this, [this] {
+        if (m_recDataList)
+            m_recDataList->exec();
+    });
+    connect(ui.mnuHelpAbout, &QAction::triggered, this, [this] {
+        TfrmAbout about(this);
+        about.exec();
+    });
+    connect(ui.mnuHelpContent, &QAction::triggered, this,
+            [this] { ShowHelpPage(this, QStringLiteral("contents.html")); });
+    InstallHelpKey();
+}
+
+void TfrmMain::UpdateControls()
+{
+    m_port->UpdateControls();
+    m_monitor->UpdateControls();
+    m_instantSend->UpdateControls();
+    m_sendList->UpdateControls();
+    m_autoSend->UpdateControls();
+    m_modemLines->UpdateControls();
+    m_sendFile->UpdateControls();
+    UpdateEverydayControls();
+}
+
+void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)
+{
+    if (eventWord & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
+        m_modemLines->ShowLines();
+    if (loss)
+        m_counters->NoteLoss();
+}
+
+// ---- What makes this window one of several ----
+
+std::string TfrmMain::RuleFilePath() const
+{
+    return NumberedFile(m_number, "Default", ".ass");
+}
+
+std::string TfrmMain::RecDataFilePath() const
+{
+    return NumberedFile(m_number, "TempRec", ".tmp");
+}
+
+QString TfrmMain::SettingsGroup() const
+{
+    return m_number > 1 ? QStringLiteral("Window%1").arg(m_number) : QString();
+}
+
+void TfrmMain::PrepareRuleFile()
+{
+    if (m_number <= 1)
+        return;
+    RunGuarded(this, [this] {
+        std::string rules;
+        if (!FileExists(RuleFilePath()) && ReadWholeFile(AppFilePath("Default.ass"), rules))
+            WriteFileAtomic(RuleFilePath(), rules);
+    });
+}
+
+void TfrmMain::ShowTitle(const COM_PORT_SETTING &link)
+{
+    QString title = QStringLiteral("Kestrum");
+    if (!link.PortName.empty()) {
+        const QString port = QString::fromLatin1(link.PortName);
+        title += QStringLiteral(" - ") + (link.LinkName.empty()
+                                              ? port
+                                              : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") +
+                                                    port + QStringLiteral(")"));
+    } else if (m_number > 1) {
+        title += QStringLiteral(" - Window %1").arg(m_number);
+    }
+    setWindowTitle(title);
+}
+
+void TfrmMain::ShowMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("msgBox"));
+    box.exec();
 }
 
 void TfrmMain::changeEvent(QEvent *event)
@@ -200,28 +319,147 @@ bool TfrmMain::event(QEvent *event)
     return QMainWindow::event(event);
 }
 
-// Enter in the instant-send edit sends instead of breaking the line.
-bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+// ---- The lists all windows share ----
+
+const CSymbolTable &TfrmMain::Symbols() const
 {
-    if (watched == ui.edSendItem && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            btnSendClick();
-            return true;
-        }
-        if ((key == Qt::Key_Up || key == Qt::Key_Down) && RecallHistory(key == Qt::Key_Up))
-            return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    return m_store->Symbols();
 }
 
-void TfrmMain::ShowMessage(const QString &text)
+// The table is the one all windows share: each of them shows it.
+void TfrmMain::ReloadSymbols()
 {
-    if (m_quietMessages) {
-        m_heldMessage += (m_heldMessage.isEmpty() ? QString() : QStringLiteral("\n")) + text;
+    m_store->ReloadSymbols();
+}
+
+void TfrmMain::ShowSymbols()
+{
+    ui.edData->SetSymbolTable(m_store->Symbols());
+}
+
+const std::vector<CCommData> &TfrmMain::SendListItems() const
+{
+    return m_store->SendList();
+}
+
+bool TfrmMain::LoadSendList(const std::string &path)
+{
+    return m_store->LoadSendList(path);
+}
+
+void TfrmMain::AddSendListItem(const CCommData &item)
+{
+    m_store->AddSendListItem(item);
+}
+
+void TfrmMain::SetRecDataList(TfrmRecDataList *list)
+{
+    m_recDataList = list;
+    if (list)
+        list->SetAddToSendData([this](const CCommData &item) { AddSendListItem(item); });
+}
+
+void TfrmMain::AddRecData(CCommData item)
+{
+    if (m_recDataList)
+        m_recDataList->AddRecData(std::move(item));
+    else
+        m_recHeld.push_back(std::move(item));
+}
+
+// ---- Sending ----
+
+// The session queues a send from the GUI thread and returns; the engine's sends go to the
+// session directly and wait there for the line.
+void TfrmMain::SendItem(const CCommData &item)
+{
+    const CPortSession::ESend sent = m_session->Send(item);
+    if (QThread::currentThread() != thread())
         return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("msgBox"));
-    box.exec();
+    if (sent == CPortSession::ESend::Refused)
+        ShowMessage(QStringLiteral("The port is not taking data; the send was not queued."));
+    else if (sent == CPortSession::ESend::Transferring)
+        ShowMessage(QStringLiteral("A file is being sent; the send was not queued."));
+}
+
+CCommData TfrmMain::GetInstantItem() const
+{
+    return m_instantSend->Item();
+}
+
+void TfrmMain::SetInstantItem(const CCommData &item)
+{
+    m_instantSend->SetItem(item);
+}
+
+int TfrmMain::CurrentType() const
+{
+    return m_instantSend->Format();
+}
+
+// ---- The port ----
+
+void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
+{
+    m_port->Open(link, device);
+}
+
+void TfrmMain::ClosePort()
+{
+    m_port->Close();
+}
+
+bool TfrmMain::IsPortOpen() const
+{
+    return m_session && m_session->IsOpen();
+}
+
+void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
+{
+    m_port->ShowLinkStatus(link);
+}
+
+void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
+{
+    m_session->OnEvent(wParam, errorCounts);
+}
+
+void TfrmMain::OnRecBlock(CReceivedBlock &block)
+{
+    m_session->OnBlock(block);
+}
+
+void TfrmMain::TakeBackUnsent(uint32_t bytes)
+{
+    m_port->TakeBackUnsent(bytes);
+}
+
+const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
+{
+    return m_port->LastLink();
+}
+
+void TfrmMain::SetByIdFolder(const std::string &folder)
+{
+    m_session->SetByIdFolder(folder);
+}
+
+void TfrmMain::NotePortLost(long code)
+{
+    m_reconnect->NotePortLost(code);
+}
+
+bool TfrmMain::WaitingForPort() const
+{
+    return m_session && m_session->WaitingForPort();
+}
+
+bool TfrmMain::MonitorRunning() const
+{
+    return m_monitor->Running();
+}
+
+void TfrmMain::StopMonitor()
+{
+    m_monitor->Stop();
 }

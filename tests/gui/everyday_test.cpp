@@ -4,6 +4,7 @@
 #include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TReconnect.h"
 
 #include <QAction>
 #include <QApplication>
@@ -520,7 +521,7 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     ASSERT_TRUE(WaitUntil([&boxes] { return !boxes.Seen().isEmpty(); }, 10000));
     EXPECT_TRUE(boxes.Seen().front().startsWith("Can not Open " + QString::fromStdString(port) + ": "))
         << boxes.Seen().front().toStdString();
-    EXPECT_EQ(w.Extras().reconnectTimer.interval(), 5000);
+    EXPECT_EQ(w.Reconnect().Timer().interval(), 5000);
     auto *panel = Find<QLabel>(w, "stbComStatusPanel0");
     EXPECT_TRUE(panel->text().startsWith("Waiting for ")) << panel->text().toStdString();
     EXPECT_TRUE(panel->toolTip().contains("did not open")) << panel->toolTip().toStdString();
@@ -529,7 +530,7 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     EXPECT_EQ(panel->text(), QStringLiteral("Port: "));
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
     EXPECT_FALSE(w.WaitingForPort());
-    EXPECT_FALSE(w.Extras().reconnectTimer.isActive());
+    EXPECT_FALSE(w.Reconnect().Timer().isActive());
     EXPECT_EQ(boxes.Seen().size(), 1);
 }
 

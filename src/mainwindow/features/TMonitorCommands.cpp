@@ -1,11 +1,10 @@
-// The two-port monitor in the window: started from its dialog in place of the window's own port,
-// its blocks and notes on their way from its threads to the log, and stopped by Close Port.
+#include "mainwindow/features/TMonitorCommands.h"
 #include "data/gui/dialogsupport.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/MainWindowExtras.h"
+#include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "monitor/portmonitor.h"
 #include "platform/errors.h"
@@ -13,6 +12,7 @@
 #include "platform/gui/qthandover.h"
 #include "platform/logstamp.h"
 #include "serial/serial.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -109,48 +109,57 @@ std::string LinkText(const COM_PORT_SETTING &link)
 
 } // namespace
 
-bool TfrmMain::MonitorRunning() const
+TMonitorCommands::TMonitorCommands(QWidget *window, QAction *mnuOpMonitor, CPortSession &session,
+                                   TPortCommands &port, TStatusArea &status, TTrafficLog &log,
+                                   std::function<bool()> sincePrevious,
+                                   std::function<void(const QString &)> showMessage)
+    : QObject(window), m_window(window), m_action(mnuOpMonitor), m_session(session), m_port(port),
+      m_status(status), m_log(log), m_sincePrevious(std::move(sincePrevious)),
+      m_showMessage(std::move(showMessage))
 {
-    return m_monitorRun != nullptr;
+    connect(m_action, &QAction::triggered, this, &TMonitorCommands::Start);
+    connect(&port, &TPortCommands::CloseAsked, this, &TMonitorCommands::Stop);
 }
 
-void TfrmMain::mnuOpMonitorClick()
+TMonitorCommands::~TMonitorCommands() = default;
+
+void TMonitorCommands::Start()
 {
-    if (MonitorRunning())
+    if (Running())
         return;
-    RunGuarded(this, [this] {
+    RunGuarded(m_window, [this] {
         // The file is the list the link manager left; a list that stopped loading is offered as far
         // as it was read.
         try {
             LoadLinkList(DefaultLinkFilePath());
         } catch (const EKestrumError &e) {
-            ShowErrorBox(this, e);
+            ShowErrorBox(m_window, e);
         }
         ST_MonitorSetup setup;
         {
-            TfrmMonitorSetting dialog(this, LinkList().Links(), LastSetup());
+            TfrmMonitorSetting dialog(m_window, LinkList().Links(), LastSetup());
             if (dialog.exec() != QDialog::Accepted)
                 return;
             setup = dialog.Setup();
         }
         LastSetup() = setup;
-        if (IsPortOpen() || WaitingForPort()) {
-            QMessageBox ask(QMessageBox::Question, windowTitle(),
+        if (m_session.IsOpen() || m_session.WaitingForPort()) {
+            QMessageBox ask(QMessageBox::Question, m_window->windowTitle(),
                             QStringLiteral("The monitor takes the place of this window's port. Close "
                                            "the port and start the monitor?"),
-                            QMessageBox::Yes | QMessageBox::No, this);
+                            QMessageBox::Yes | QMessageBox::No, m_window);
             ask.setObjectName(QStringLiteral("msgBox"));
             if (ask.exec() != QMessageBox::Yes)
                 return;
-            btnClosePortClick();
+            m_port.ClosePortCommand();
         }
 
         auto *run =
             new TMonitorRun(this, [this](TMonitorRun &r, std::vector<TMonitorRun::Arrival> &arrivals) {
-                const bool since = m_extras->sincePrevious;
+                const bool since = m_sincePrevious();
                 for (TMonitorRun::Arrival &arrival : arrivals) {
                     if (const std::string *note = std::get_if<std::string>(&arrival)) {
-                        ui.edData->LogNote(*note);
+                        m_log.LogNote(*note);
                         continue;
                     }
                     const ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
@@ -165,76 +174,67 @@ void TfrmMain::mnuOpMonitorClick()
                                                 ? SincePreviousText(ms - r.lastArrivalMs)
                                                 : std::string();
                     r.lastArrivalMs = ms;
-                    ui.edData->LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
+                    m_log.LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
                 }
-                static_cast<TStatusPanel *>(ui.panels[6])
+                static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
                     ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
-                ui.panels[7]->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
+                m_status.Panel(TStatusArea::Send)
+                    ->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
             });
         std::string error;
         if (!run->monitor.Start(setup, error)) {
             delete run;
-            ShowMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
+            m_showMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
             return;
         }
         run->setup = setup;
         const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
         run->portsText = "A: " + LinkText(setup.PortA) + "  B: " + b;
-        m_monitorRun = run;
-        ui.edData->LogNote(
-            std::string("Monitor started") + (setup.Bridge ? ", bridged" : "") + ": A " +
-            LinkText(setup.PortA) + ", B " +
-            (setup.VirtualB ? "virtual port " + b + " (" + run->monitor.VirtualDevice() + ")" : b));
-        UpdateControls();
-        ShowMonitorStatus();
+        m_run = run;
+        m_log.LogNote(std::string("Monitor started") + (setup.Bridge ? ", bridged" : "") + ": A " +
+                      LinkText(setup.PortA) + ", B " +
+                      (setup.VirtualB ? "virtual port " + b + " (" + run->monitor.VirtualDevice() + ")" : b));
+        emit StateChanged();
+        ShowStatus();
     });
 }
 
-void TfrmMain::StopMonitor()
+void TMonitorCommands::Stop()
 {
-    if (!m_monitorRun)
+    if (!m_run)
         return;
-    TMonitorRun *run = m_monitorRun;
+    TMonitorRun *run = m_run;
     run->monitor.Stop();
     run->Take();
-    m_monitorRun = nullptr;
+    m_run = nullptr;
     delete run;
-    ui.edData->LogNote("Monitor stopped");
-    UpdateControls();
-    if (!IsPortOpen())
-        ShowLinkStatus(COM_PORT_SETTING());
+    m_log.LogNote("Monitor stopped");
+    emit StateChanged();
+    if (!m_session.IsOpen())
+        m_port.ShowLinkStatus(COM_PORT_SETTING());
 }
 
-void TfrmMain::ShowMonitorStatus()
+void TMonitorCommands::ShowStatus()
 {
-    const TMonitorRun &run = *m_monitorRun;
-    ui.panels[0]->setText(QString::fromLocal8Bit(run.portsText));
+    const TMonitorRun &run = *m_run;
+    QLabel *port = m_status.Panel(TStatusArea::Port);
+    port->setText(QString::fromLocal8Bit(run.portsText));
     // The title tells a monitoring window from the others in the task bar.
-    setWindowTitle(QStringLiteral("Kestrum - ") + QString::fromLocal8Bit(run.portsText));
+    m_window->setWindowTitle(QStringLiteral("Kestrum - ") + QString::fromLocal8Bit(run.portsText));
     QString tip = run.setup.Bridge ? QStringLiteral("Monitoring two ports, bridged")
                                    : QStringLiteral("Monitoring two ports");
     if (run.setup.VirtualB)
         tip += QStringLiteral("; port B is the virtual port ") +
                QString::fromLocal8Bit(run.setup.VirtualPath) + QStringLiteral(" on ") +
                QString::fromLocal8Bit(run.monitor.VirtualDevice());
-    ui.panels[0]->setToolTip(tip);
-    ui.panels[6]->setText(QStringLiteral("A:%1/%2").arg(run.bytes[0]).arg(run.blocks[0]));
-    ui.panels[7]->setText(QStringLiteral("B:%1/%2").arg(run.bytes[1]).arg(run.blocks[1]));
-    FitStatusPanels(ui, true);
+    port->setToolTip(tip);
+    m_status.Panel(TStatusArea::Rec)->setText(QStringLiteral("A:%1/%2").arg(run.bytes[0]).arg(run.blocks[0]));
+    m_status.Panel(TStatusArea::Send)
+        ->setText(QStringLiteral("B:%1/%2").arg(run.bytes[1]).arg(run.blocks[1]));
+    m_status.Fit(true);
 }
 
-// While the monitor runs the window's port stays closed: Close Port stops the monitor, and
-// nothing opens the port until it has.
-void TfrmMain::UpdateMonitorControls()
+void TMonitorCommands::UpdateControls()
 {
-    const bool running = MonitorRunning();
-    ui.mnuOpMonitor->setEnabled(!running);
-    ui.mnuOpOpenPort->setEnabled(!running);
-    ui.btnLinkList->setEnabled(!running);
-    if (!running)
-        return;
-    ui.mnuOpClosePort->setEnabled(true);
-    ui.btnClosePort->setEnabled(true);
-    ui.mnuOpQuickLink->setEnabled(false);
-    ui.btnQuickLink->setEnabled(false);
+    m_action->setEnabled(!Running());
 }

@@ -1,0 +1,211 @@
+#include "mainwindow/features/TPortCommands.h"
+#include "link/gui/TfrmOpenPort.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TSessionBridge.h"
+#include "mainwindow/TStatusArea.h"
+#include "platform/gui/commandguard.h"
+#include "session/portsession.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QStringList>
+#include <QToolButton>
+#include <array>
+
+namespace {
+
+const char *const kPanelLabels[kStatusPanelCount] = {
+    "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
+
+} // namespace
+
+TPortCommands::TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
+                             TStatusArea &status, TTrafficLog &log, const ST_Controls &controls,
+                             std::function<void(const QString &)> showMessage,
+                             std::function<void(const COM_PORT_SETTING &)> showTitle)
+    : QObject(window), m_window(window), m_session(session), m_status(status), m_log(log), m_c(controls),
+      m_showMessage(std::move(showMessage)), m_showTitle(std::move(showTitle))
+{
+    connect(m_c.btnLinkList, &QToolButton::clicked, this, &TPortCommands::ChooseLink);
+    connect(m_c.mnuOpenPort, &QAction::triggered, this, &TPortCommands::ChooseLink);
+    const auto quickOpen = [this] {
+        if (m_lastLink)
+            Open(COM_PORT_SETTING(*m_lastLink));
+    };
+    connect(m_c.btnQuickLink, &QToolButton::clicked, this, quickOpen);
+    connect(m_c.mnuQuickLink, &QAction::triggered, this, quickOpen);
+    connect(m_c.btnClosePort, &QToolButton::clicked, this, &TPortCommands::ClosePortCommand);
+    connect(m_c.mnuClosePort, &QAction::triggered, this, &TPortCommands::ClosePortCommand);
+    connect(&events, &TSessionBridge::Opened, this, &TPortCommands::NetworkOpened);
+    connect(&events, &TSessionBridge::PortLost, this, &TPortCommands::PortLost);
+}
+
+void TPortCommands::ChooseLink()
+{
+    RunGuarded(m_window, [this] {
+        COM_PORT_SETTING link;
+        {
+            TfrmOpenPort dialog(m_window);
+            if (dialog.exec() != QDialog::Accepted || !dialog.HasSelectedLink())
+                return;
+            link = dialog.SelectedLink();
+        }
+        Open(link);
+    });
+}
+
+void TPortCommands::Open(const COM_PORT_SETTING &link, const std::string &device, EOpenOrigin origin)
+{
+    CloseDevice();
+    if (CPortSession::NeedsConnect(link)) {
+        // The network may keep the connect waiting for seconds; the window goes on meanwhile
+        // and hears the outcome in NetworkOpened.
+        m_session.BeginOpen(link);
+        m_connectOrigin = origin;
+        if (origin == EOpenOrigin::User) {
+            m_status.SetPanel(TStatusArea::Port,
+                              QStringLiteral("Connecting to ") + QString::fromLatin1(link.PortName) +
+                                  QStringLiteral("..."),
+                              QStringLiteral("Close Port stops connecting"));
+            m_status.Fit(false);
+        }
+        emit StateChanged();
+        return;
+    }
+    const CPortSession::ST_OpenResult opened = m_session.Open(link, device);
+    FinishOpen(link, device, origin, opened.Open, opened.SettingRefused, opened.Code, opened.Message);
+}
+
+void TPortCommands::NetworkOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                                  const std::string &message)
+{
+    FinishOpen(link, std::string(), std::exchange(m_connectOrigin, EOpenOrigin::User), open, settingRefused,
+               code, message);
+}
+
+// The user is told at once; a reopen in the background keeps the words for the one who asked it.
+void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &device, EOpenOrigin origin,
+                               bool open, bool settingRefused, long code, const std::string &message)
+{
+    QStringList held;
+    const auto tell = [this, origin, &held](const QString &text) {
+        if (origin == EOpenOrigin::User)
+            m_showMessage(text);
+        else
+            held << text;
+    };
+    const QString port = QString::fromLatin1(link.PortName);
+    // A port that did not open has no settings to refuse: it gets the one message below.
+    if (settingRefused)
+        tell(QStringLiteral("Error Port Setting: ") + port);
+    if (open) {
+        m_lastLink = link;
+        emit Opened(link);
+    } else if (!message.empty() && CPortSession::NeedsConnect(link)) {
+        // The connection's own words name the address and what the network said.
+        tell(QString::fromLocal8Bit(message));
+    } else {
+        QString text = QStringLiteral("Can not Open ") + port;
+        if (code != 0)
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(code));
+        tell(text);
+    }
+    emit StateChanged();
+    ShowLinkStatus(open ? link : COM_PORT_SETTING());
+    if (origin == EOpenOrigin::Reconnect)
+        emit ReopenTried(link, device, held.join(QLatin1Char('\n')));
+}
+
+void TPortCommands::ClosePortCommand()
+{
+    emit CloseAsked();
+    Close();
+}
+
+void TPortCommands::Close()
+{
+    CloseDevice();
+    emit StateChanged();
+    ShowLinkStatus(COM_PORT_SETTING());
+}
+
+void TPortCommands::CloseDevice()
+{
+    const bool wasOpen = m_session.IsOpen();
+    const uint32_t unsent = m_session.Close();
+    if (wasOpen)
+        PortClosed(unsent);
+}
+
+void TPortCommands::PortClosed(uint32_t unsent)
+{
+    emit Closed();
+    ShowUnsent(unsent);
+}
+
+void TPortCommands::TakeBackUnsent(uint32_t bytes)
+{
+    m_session.TakeBackUnsent(bytes);
+    ShowUnsent(bytes);
+}
+
+void TPortCommands::ShowUnsent(uint32_t bytes)
+{
+    if (bytes == 0)
+        return;
+    m_status.ShowSendCount(m_session.SendBytes(), m_session.SendBlocks());
+    m_log.LogNote("Not sent: " + std::to_string(bytes) +
+                  " bytes were still queued for the line when the port closed");
+}
+
+// The device went away under an open port: the session has closed it; say so where the port
+// name stood.
+void TPortCommands::PortLost(long code, uint32_t unsent)
+{
+    PortClosed(unsent);
+    emit StateChanged();
+    ShowLinkStatus(COM_PORT_SETTING());
+    m_status.SetPanel(TStatusArea::Port, QStringLiteral("Port: lost"),
+                      QStringLiteral("The port was lost: ") +
+                          QString::fromLocal8Bit(SerialErrorText(code, false)));
+    emit Lost(code);
+}
+
+void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
+{
+    for (int i = 0; i < kStatusPanelCount; ++i)
+        m_status.SetPanel(i, QString::fromLatin1(kPanelLabels[i]));
+    const bool open = m_session.IsOpen();
+    if (open) {
+        const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
+        // A raw TCP port carries data only: what the link says of the line was never sent.
+        const bool servers = m_session.Device().SettingsAreServers();
+        for (int i = 0; i < 6; ++i) {
+            const bool line = servers && i >= 1 && i <= 5;
+            m_status.SetPanel(
+                i,
+                QString::fromLatin1(kPanelLabels[i]) +
+                    (line ? QStringLiteral("server's")
+                          : QString::fromLatin1(texts[static_cast<size_t>(i) + 1])),
+                line ? QStringLiteral("A raw TCP port carries data only: the line settings are the server's")
+                     : QString());
+        }
+    }
+    m_status.Fit(open);
+    m_showTitle(open ? link : COM_PORT_SETTING());
+    emit LinkStatusShown();
+}
+
+void TPortCommands::UpdateControls()
+{
+    const bool monitor = MonitorRunning();
+    const bool closable =
+        monitor || m_session.IsOpen() || m_session.WaitingForPort() || m_session.Connecting();
+    m_c.mnuClosePort->setEnabled(closable);
+    m_c.btnClosePort->setEnabled(closable);
+    const bool quick = m_lastLink.has_value() && !monitor;
+    m_c.mnuQuickLink->setEnabled(quick);
+    m_c.btnQuickLink->setEnabled(quick);
+    m_c.mnuOpenPort->setEnabled(!monitor);
+    m_c.btnLinkList->setEnabled(!monitor);
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The port: opening a link (the link manager, Quick Open), closing, and the link's panels in the
+// status bar. An open says where it came from: the user hears why a port did not open; a reopen
+// in the background keeps the words for the one who asked it (TReconnect).
+#include "link/linksetting.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class CPortSession;
+class QAction;
+class QToolButton;
+class QWidget;
+class TSessionBridge;
+class TStatusArea;
+class TTrafficLog;
+
+enum class EOpenOrigin : uint8_t { User, Reconnect };
+
+class TPortCommands : public QObject
+{
+    Q_OBJECT
+public:
+    struct ST_Controls
+    {
+        QToolButton *btnLinkList, *btnQuickLink, *btnClosePort;
+        QAction *mnuOpenPort, *mnuQuickLink, *mnuClosePort;
+    };
+    TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TStatusArea &status,
+                  TTrafficLog &log, const ST_Controls &controls,
+                  std::function<void(const QString &)> showMessage,
+                  std::function<void(const COM_PORT_SETTING &)> showTitle);
+
+    // While the two-port monitor runs the port stays closed: Close Port stops the monitor, and
+    // nothing opens the port until it has.
+    void SetMonitorRunning(std::function<bool()> running) { m_monitorRunning = std::move(running); }
+
+    // Closes what is open, then opens `link`; `device`, when given, is opened for the link's port:
+    // a lost port's device found again under another name.
+    void Open(const COM_PORT_SETTING &link, const std::string &device = std::string(),
+              EOpenOrigin origin = EOpenOrigin::User);
+    void Close();
+    // What Close Port does: stops what runs in the port's place or waits for it, then closes.
+    void ClosePortCommand();
+    // Sends still queued are dropped; the close wakes the one being written.
+    void CloseDevice();
+    // Bytes counted and logged as sent that the close dropped from the driver's queue come off
+    // the Send counter, with a note in the log.
+    void TakeBackUnsent(uint32_t bytes);
+    void ShowLinkStatus(const COM_PORT_SETTING &link);
+    void UpdateControls();
+
+    const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
+    void SetLastLink(std::optional<COM_PORT_SETTING> link) { m_lastLink = std::move(link); }
+
+signals:
+    void Opened(const COM_PORT_SETTING &link);
+    // The port closed, by a close or because it was lost.
+    void Closed();
+    // The device went away; the status bar says so already.
+    void Lost(long code);
+    // Close Port was chosen: what runs in the port's place stops before it closes.
+    void CloseAsked();
+    // A reopen in the background ended; `messages` is what the user would have been told.
+    void ReopenTried(const COM_PORT_SETTING &link, const std::string &device, const QString &messages);
+    // The link's panels were written afresh.
+    void LinkStatusShown();
+    void StateChanged();
+
+private:
+    void ChooseLink();
+    void NetworkOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
+                       const std::string &message);
+    void FinishOpen(const COM_PORT_SETTING &link, const std::string &device, EOpenOrigin origin, bool open,
+                    bool settingRefused, long code, const std::string &message);
+    void PortLost(long code, uint32_t unsent);
+    void PortClosed(uint32_t unsent);
+    void ShowUnsent(uint32_t bytes);
+    bool MonitorRunning() const { return m_monitorRunning && m_monitorRunning(); }
+
+    QWidget *m_window;
+    CPortSession &m_session;
+    TStatusArea &m_status;
+    TTrafficLog &m_log;
+    ST_Controls m_c;
+    std::function<void(const QString &)> m_showMessage;
+    std::function<void(const COM_PORT_SETTING &)> m_showTitle;
+    std::function<bool()> m_monitorRunning;
+    std::optional<COM_PORT_SETTING> m_lastLink;
+    // Where the network connect under way came from.
+    EOpenOrigin m_connectOrigin = EOpenOrigin::User;
+};

@@ -1,0 +1,112 @@
+#include "mainwindow/features/TReceiveCounters.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TStatusArea.h"
+#include "mainwindow/TStatusPanel.h"
+#include "session/portsession.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <chrono>
+
+namespace {
+
+// The counters in the status bar are redrawn at most this often: a fast line brings hundreds of
+// blocks a second, and every new text costs a layout and a paint.
+constexpr int kCounterRefreshMs = 200;
+// A burst of line errors ends after this long without one, and is noted after this long at most.
+constexpr int kLossQuietMs = 500;
+constexpr int64_t kLossBurstLongestMs = 5000;
+
+} // namespace
+
+TReceiveCounters::TReceiveCounters(QWidget *window, CPortSession &session, TStatusArea &status,
+                                   QLabel *lblInboundLoss, TTrafficLog &log)
+    : QObject(window), m_window(window), m_session(session), m_status(status), m_loss(lblInboundLoss),
+      m_log(log)
+{
+    m_countTimer = new QTimer(this);
+    m_countTimer->setSingleShot(true);
+    m_countTimer->setInterval(kCounterRefreshMs);
+    connect(m_countTimer, &QTimer::timeout, this, &TReceiveCounters::ShowCount);
+
+    m_blockTick = new QTimer(this);
+    m_blockTick->setSingleShot(true);
+    m_blockTick->setTimerType(Qt::PreciseTimer);
+    connect(m_blockTick, &QTimer::timeout, this, [this] {
+        // Blocks taken here start the next frame's wait (Pace); none means the stream paused, and
+        // the next block comes at once.
+        if (!m_session.TakeHeldBlocks())
+            m_session.HoldBlocksFor(0);
+        m_log.FlushIfDue();
+        // Counts due before the next frame are shown with this one, in the same drawing.
+        if (m_countTimer->isActive() && m_countTimer->remainingTime() < m_log.FrameMs()) {
+            m_countTimer->stop();
+            ShowCount();
+        }
+    });
+
+    m_lossNoteTimer = new QTimer(this);
+    m_lossNoteTimer->setSingleShot(true);
+    connect(m_lossNoteTimer, &QTimer::timeout, this, [this] {
+        for (const std::string &note : m_session.InboundLoss().TakeBurstNotes())
+            m_log.LogNote(note);
+    });
+}
+
+void TReceiveCounters::Count()
+{
+    m_shown = false;
+    // Not restarted by later blocks, so a steady stream still shows its count every period.
+    if (!m_countTimer->isActive())
+        m_countTimer->start();
+}
+
+void TReceiveCounters::ShowCount()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
+        ->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session.RecBytes()).arg(m_session.RecBlocks()));
+    emit CountShown();
+}
+
+void TReceiveCounters::Pace()
+{
+    // A block that ends a quiet while comes and is drawn at once. The blocks that follow it within
+    // a frame would only be drawn at the frame's end anyway: they wait in the port's queue and
+    // come together then, so a stream wakes the window once a frame rather than once a block.
+    // A hidden window keeps the blocks coming one by one, as nothing paces it.
+    if (!m_window->isVisible() || m_window->isMinimized() || !m_session.IsOpen() || m_blockTick->isActive())
+        return;
+    // The port hands them over by itself a while after the frame, should this window be late.
+    // Running rules answer a steady stream no later than they answered its start: the log then
+    // draws every other time the blocks come.
+    constexpr int kLateMs = 25;
+    const int frame = m_log.FrameMs(m_session.AutoSend().AutoSendState != AUTOSEND_RUNNING);
+    m_blockTick->start(frame);
+    m_session.HoldBlocksFor(static_cast<uint32_t>(frame + kLateMs));
+}
+
+void TReceiveCounters::ShowInboundLoss()
+{
+    const CInboundLoss &loss = m_session.InboundLoss();
+    const QString text = QString::fromStdString(loss.StatusText());
+    m_loss->setText(text);
+    m_loss->setToolTip(QString::fromStdString(loss.StatusDetails()));
+    m_loss->setVisible(!text.isEmpty());
+}
+
+// Errors come in bursts (a wrong rate makes one at nearly every byte): the note waits until none
+// came for a moment, and a burst that never ends is still noted every few seconds.
+void TReceiveCounters::NoteLoss()
+{
+    ShowInboundLoss();
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (!m_lossNoteTimer->isActive())
+        m_lossBurstStartMs = now;
+    if (now - m_lossBurstStartMs < kLossBurstLongestMs)
+        m_lossNoteTimer->start(kLossQuietMs);
+}

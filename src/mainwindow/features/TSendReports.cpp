@@ -1,0 +1,82 @@
+#include "mainwindow/features/TSendReports.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TSessionBridge.h"
+#include "mainwindow/TStatusArea.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "platform/diaglog.h"
+
+#include <QLabel>
+
+TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events,
+                           TPortCommands &port, TStatusArea &status, TTrafficLog &log,
+                           std::function<void(const QString &)> showMessage)
+    : QObject(parent), m_session(session), m_status(status), m_log(log), m_showMessage(std::move(showMessage))
+{
+    connect(&events, &TSessionBridge::SendWaiting, this, [this] {
+        m_status.ShowSendNote(QStringLiteral("waiting for the line (Close Port abandons the send)"));
+    });
+    connect(&events, &TSessionBridge::SendDone, this, &TSendReports::Done);
+    connect(&port, &TPortCommands::Opened, this, [this] { m_autoFaultNoted = false; });
+    connect(&port, &TPortCommands::Lost, this, [this] {
+        if (m_session.AutoSendState() != AUTOSEND_STOPPED)
+            NoteAutoSendFault(QStringLiteral("the port was lost; sends are dropped until a port is open"));
+    });
+}
+
+// Logs only what went out.
+void TSendReports::Done(const ST_SendReport &report)
+{
+    const ST_SendOutcome &outcome = report.Outcome;
+    const bool whole = outcome.Whole();
+    if (whole || outcome.Written > 0) {
+        if (report.Logged) {
+            CCommData sent = report.Item;
+            if (!whole)
+                sent.SetData(Bytes(sent.Data().begin(), sent.Data().begin() + outcome.Written));
+            m_log.LogSendData(sent);
+        }
+        m_status.ShowSendCount(m_session.SendBytes(), m_session.SendBlocks());
+        m_status.Panel(TStatusArea::Send)->setToolTip(QString());
+    }
+    if (whole) {
+        if (report.Auto)
+            m_autoFaultNoted = false;
+    } else {
+        ReportFault(report);
+    }
+    if (report.Settled)
+        m_manualFaultNoted = false;
+}
+
+void TSendReports::ReportFault(const ST_SendReport &report)
+{
+    const ST_SendOutcome &outcome = report.Outcome;
+    const QString what =
+        QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(report.Item.GetLength());
+    const bool cut = outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE;
+    if (cut && !report.PortLost) {
+        m_status.ShowSendNote(QStringLiteral("send abandoned, ") + what);
+        return;
+    }
+    const QString reason = cut ? QStringLiteral("the port was lost")
+                               : QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
+    const QString detail = what + QStringLiteral(": ") + reason;
+    if (report.Auto) {
+        NoteAutoSendFault(QStringLiteral("send failed, ") + detail);
+        return;
+    }
+    m_status.ShowSendNote(QStringLiteral("send failed, ") + detail);
+    if (!m_manualFaultNoted) {
+        m_manualFaultNoted = true;
+        m_showMessage(QStringLiteral("Send failed, ") + detail);
+    }
+}
+
+void TSendReports::NoteAutoSendFault(const QString &what)
+{
+    if (m_autoFaultNoted)
+        return;
+    m_autoFaultNoted = true;
+    AppendLogFormatted(DiagLogPath(), "TfrmMain::SendItem - Auto send: %s", what.toLocal8Bit().constData());
+    m_status.ShowSendNote(QStringLiteral("auto send: ") + what);
+}
