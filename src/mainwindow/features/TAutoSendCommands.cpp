@@ -3,26 +3,22 @@
 
 #include <QAction>
 #include <QToolButton>
+#include <functional>
 
 TAutoSendCommands::TAutoSendCommands(QObject *parent, CPortSession &session, const ST_Controls &controls)
     : QObject(parent), m_session(session), m_c(controls)
 {
-    const struct
-    {
-        QToolButton *button;
-        QAction *menu;
-        void (CPortSession::*command)();
-    } commands[] = {{m_c.btnStart, m_c.mnuStart, &CPortSession::StartAutoSend},
-                    {m_c.btnPause, m_c.mnuPause, &CPortSession::PauseAutoSend},
-                    {m_c.btnStop, m_c.mnuStop, &CPortSession::StopAutoSend}};
-    for (const auto &c : commands) {
-        const auto run = [this, command = c.command] {
-            (m_session.*command)();
+    const auto command = [this](QToolButton *button, QAction *menu, std::function<void()> run) {
+        const auto click = [this, run = std::move(run)] {
+            run();
             emit StateChanged();
         };
-        connect(c.button, &QToolButton::clicked, this, run);
-        connect(c.menu, &QAction::triggered, this, run);
-    }
+        connect(button, &QToolButton::clicked, this, click);
+        connect(menu, &QAction::triggered, this, click);
+    };
+    command(m_c.btnStart, m_c.mnuStart, [this] { m_session.StartAutoSend(); });
+    command(m_c.btnPause, m_c.mnuPause, [this] { m_session.PauseAutoSend(); });
+    command(m_c.btnStop, m_c.mnuStop, [this] { m_session.StopAutoSend(); });
 }
 
 // A file transfer holds the sender until it ends: a run's sends would be refused.
