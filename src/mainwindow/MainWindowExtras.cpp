@@ -1,15 +1,13 @@
-// The everyday tools' controls: where they sit in the window, the settings they keep between runs,
-// finer time stamps, capture to file and the find bar.
+// The everyday tools' controls: where they sit in the window, the settings they keep between runs
+// and finer time stamps.
 #include "mainwindow/MainWindowExtras.h"
 #include "app/TSharedStore.h"
 #include "data/gui/dialogsupport.h"
-#include "log/gui/TFindBar.h"
-#include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TStatusArea.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
@@ -20,7 +18,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
 #include <QToolButton>
@@ -155,37 +152,8 @@ void TfrmMain::ConnectEverydayCommands()
     connect(x.mnuViewSplitLines, &QAction::toggled, ui.edData, &TTrafficLog::SetSplitLines);
     AddTextFormMenus();
 
-    // File: capture, before the separator above "Exit".
-    x.capture = std::make_unique<TLogCapture>(ui.edData, ui.stbComStatus);
-    m_status->AddPermanent(x.capture->Label(), TStatusArea::CaptureRank);
-    x.mnuFileCapture = MakeAction(this, "mnuFileCapture", QStringLiteral("&Capture to File\u2026"));
-    x.mnuFileStopCapture = MakeAction(this, "mnuFileStopCapture", QStringLiteral("S&top Capture"));
-    m_slots->Add(MenuSlot::FileTools, x.mnuFileCapture, 10);
-    m_slots->Add(MenuSlot::FileTools, x.mnuFileStopCapture, 11);
-    connect(x.mnuFileCapture, &QAction::triggered, this, [this] {
-        TfrmCapture dialog(this, UserFilesFolder(), [this](const QString &path, bool raw) {
-            return m_extras->capture->Start(path, raw);
-        });
-        dialog.exec();
-    });
-    connect(x.mnuFileStopCapture, &QAction::triggered, this, [this] { m_extras->capture->Stop(); });
-    connect(x.capture.get(), &TLogCapture::StateChanged, this, &TfrmMain::UpdateEverydayControls);
-
-    // Edit: find over the log, in a bar above it.
-    x.findBar = new TFindBar(centralWidget(), ui.edData);
-    if (auto *column = qobject_cast<QVBoxLayout *>(centralWidget()->layout()))
-        column->insertWidget(0, x.findBar);
-    x.mnuEditFind = MakeAction(this, "mnuEditFind", QStringLiteral("&Find..."));
-    x.mnuEditFind->setShortcut(QKeySequence::Find);
-    QAction *findNext = MakeAction(this, "mnuEditFindNext", QStringLiteral("Find &Next"));
-    findNext->setShortcut(Qt::Key_F3);
-    QAction *findPrevious = MakeAction(this, "mnuEditFindPrevious", QStringLiteral("Find Pre&vious"));
-    findPrevious->setShortcut(Qt::SHIFT | Qt::Key_F3);
-    for (QAction *find : {x.mnuEditFind, findNext, findPrevious})
-        m_slots->Add(MenuSlot::EditFind, find);
-    connect(x.mnuEditFind, &QAction::triggered, x.findBar, &TFindBar::Open);
-    connect(findNext, &QAction::triggered, x.findBar, &TFindBar::FindNext);
-    connect(findPrevious, &QAction::triggered, x.findBar, &TFindBar::FindPrevious);
+    // The find bar is made after the checksum's lists, which come before it in the focus order.
+    new TFindCommands(this, centralWidget(), *ui.edData, *m_slots);
 
     // Operate: reconnect, after the modem lines.
     x.mnuOpReconnect = MakeAction(this, "mnuOpReconnect", QStringLiteral("Reconnect &Automatically"), true);
@@ -238,14 +206,4 @@ void TfrmMain::SaveEverydaySettings(QSettings &settings)
     settings.setValue(QStringLiteral("Milliseconds"), x.milliseconds ? 1 : 0);
     settings.setValue(QStringLiteral("TimeSincePrevious"), x.sincePrevious ? 1 : 0);
     settings.setValue(QStringLiteral("ReconnectAutomatically"), m_session->Reconnect() ? 1 : 0);
-}
-
-void TfrmMain::UpdateEverydayControls()
-{
-    if (!m_extras)
-        return;
-    TfrmMainExtras &x = *m_extras;
-    const bool capturing = x.capture->IsRunning();
-    x.mnuFileCapture->setEnabled(!capturing);
-    x.mnuFileStopCapture->setEnabled(capturing);
 }

@@ -20,9 +20,7 @@ class QProgressBar;
 class QPushButton;
 class TStatusPanel;
 class QToolButton;
-class TFindBar;
 class QMenu;
-class TLogCapture;
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
 enum : int { LINE_END_NONE = 0, LINE_END_CR = 1, LINE_END_LF = 2, LINE_END_CRLF = 3 };
@@ -37,10 +35,7 @@ struct TfrmMainExtras
     QMenu *mnuViewEncoding = nullptr, *mnuViewAnsi = nullptr;
     QAction *mnuViewEncodingLatin1 = nullptr, *mnuViewEncodingUtf8 = nullptr;
     QAction *mnuViewAnsiOff = nullptr, *mnuViewAnsiStrip = nullptr, *mnuViewAnsiShow = nullptr;
-    QAction *mnuFileCapture = nullptr, *mnuFileStopCapture = nullptr, *mnuEditFind = nullptr;
     QAction *mnuOpReconnect = nullptr;
-    TFindBar *findBar = nullptr;
-    std::unique_ptr<TLogCapture> capture;
 
     // The shared history, with this window's own place in a recall.
     CSendHistory history;

@@ -6,6 +6,7 @@
 #include "mainwindow/TStatusPanel.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
@@ -240,7 +241,7 @@ void TfrmMain::UpdateControls()
         ui.lsvSendData->scrollToItem(ui.lsvSendData->topLevelItem(0));
     }
     UpdateMonitorControls();
-    UpdateEverydayControls();
+    m_capture->UpdateControls();
 }
 
 void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)

@@ -7,6 +7,7 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TRecvChecksum.h"
@@ -59,6 +60,9 @@ TfrmMain::~TfrmMain()
     RunGuarded(this, [this] { SaveSettings(); });
     m_lastLink.reset();
     m_session.reset();
+    // The capture watches the log: it ends before the log goes, with what the close logged.
+    delete m_capture;
+    m_capture = nullptr;
 }
 
 namespace {
@@ -142,6 +146,7 @@ void TfrmMain::MakeFeatures()
         new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, *ui.edData, showMessage);
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, *ui.edData);
     m_plot = new TPlotCommands(this, *m_slots);
+    m_capture = new TCaptureCommands(this, *ui.edData, *m_slots, *m_status);
     connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
 

@@ -33,6 +33,7 @@ class QSettings;
 struct TfrmMainExtras;
 class QTimer;
 class TAutoSendCommands;
+class TCaptureCommands;
 class TfrmRecDataList;
 class TMenuSlots;
 class TModemLines;
@@ -131,7 +132,7 @@ public:
     void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
-    // ---- Everyday tools: line ending, send history, finer stamps, capture, find, modem lines,
+    // ---- Everyday tools: line ending, send history, finer stamps, modem lines,
     // reconnect (MainWindowExtras.cpp, MainWindowHistory.cpp, MainWindowLines.cpp,
     // MainWindowReconnect.cpp) ----
     // Where the stable names of serial devices are looked up when a lost port is watched for.
@@ -144,6 +145,7 @@ public:
 
     // The window's features and the parts they plug into.
     TModemLines &ModemLines() const { return *m_modemLines; }
+    TCaptureCommands &CaptureCommands() const { return *m_capture; }
     TMenuSlots &MenuSlots() const { return *m_slots; }
 
     // ---- Two ports in one log (MainWindowMonitor.cpp): while the monitor runs, the window's own
@@ -232,6 +234,7 @@ private:
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
     TSendChecksum *m_sendChecksum = nullptr;
+    TCaptureCommands *m_capture = nullptr;
 
     uint8_t m_currentType = FMT_STRING;
     int m_curDisplayType = FMT_STRING;
@@ -253,7 +256,6 @@ private:
     void AddTextFormMenus();
     void LoadEverydaySettings(const QSettings &settings);
     void SaveEverydaySettings(QSettings &settings);
-    void UpdateEverydayControls();
     void SendInstantItem();
     bool RecallHistory(bool older);
     // `typed` with the checksum of its bytes and the line ending, in the order chosen.
