@@ -20,7 +20,6 @@ class QProgressBar;
 class QPushButton;
 class TStatusPanel;
 class QToolButton;
-class QMenu;
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
 enum : int { LINE_END_NONE = 0, LINE_END_CR = 1, LINE_END_LF = 2, LINE_END_CRLF = 3 };
@@ -31,18 +30,10 @@ struct TfrmMainExtras
     ~TfrmMainExtras();
 
     QComboBox *cboLineEnding = nullptr;
-    QAction *mnuViewMilliseconds = nullptr, *mnuViewTimeSincePrevious = nullptr, *mnuViewSplitLines = nullptr;
-    QMenu *mnuViewEncoding = nullptr, *mnuViewAnsi = nullptr;
-    QAction *mnuViewEncodingLatin1 = nullptr, *mnuViewEncodingUtf8 = nullptr;
-    QAction *mnuViewAnsiOff = nullptr, *mnuViewAnsiStrip = nullptr, *mnuViewAnsiShow = nullptr;
     QAction *mnuOpReconnect = nullptr;
 
     // The shared history, with this window's own place in a recall.
     CSendHistory history;
-
-    bool milliseconds = false;
-    bool sincePrevious = false;
-    int64_t lastLineMs = -1; // steady clock, of the newest logged line
 
     // What the session awaits of a lost port is shown with why it was lost and, once a device
     // that is back would not open, what the last try said; the timer makes the tries.

@@ -3,9 +3,9 @@
 #include "data/gui/dialogsupport.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TStatusPanel.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TLogViewCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "monitor/portmonitor.h"
 #include "platform/errors.h"
@@ -147,7 +147,7 @@ void TfrmMain::mnuOpMonitorClick()
 
         auto *run =
             new TMonitorRun(this, [this](TMonitorRun &r, std::vector<TMonitorRun::Arrival> &arrivals) {
-                const bool since = m_extras->sincePrevious;
+                const bool since = m_logView->SincePrevious();
                 for (TMonitorRun::Arrival &arrival : arrivals) {
                     if (const std::string *note = std::get_if<std::string>(&arrival)) {
                         ui.edData->LogNote(*note);

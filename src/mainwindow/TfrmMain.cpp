@@ -8,6 +8,7 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TCaptureCommands.h"
+#include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TRecvChecksum.h"
@@ -112,7 +113,6 @@ void TfrmMain::ConnectCommands()
     connect(ui.lsvSendData, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ui.popmnuSendData->popup(ui.lsvSendData->viewport()->mapToGlobal(pos));
     });
-    ConnectViewCommands();
     ConnectSendCommands();
     ConnectPortCommands();
     ConnectOtherCommands();
@@ -146,9 +146,17 @@ void TfrmMain::MakeFeatures()
         new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, *ui.edData, showMessage);
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, *ui.edData);
     m_plot = new TPlotCommands(this, *m_slots);
+    m_logView = new TLogViewCommands(this, ui, *m_bridge, *m_slots, [this] { ReloadSymbols(); });
     m_capture = new TCaptureCommands(this, *ui.edData, *m_slots, *m_status);
     connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_logView, &TLogViewCommands::Utf8Changed, this, [this](bool on) {
+        // The instant text is shown again in the new encoding; its bytes stay.
+        const CCommData item = GetInstantItem();
+        m_shownInstantText.SetUtf8(on);
+        if (m_currentType == FMT_STRING)
+            SetInstantItem(item);
+    });
 
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
     connect(m_bridge, &TSessionBridge::SendWaiting, this, &TfrmMain::SessionSendWaiting);

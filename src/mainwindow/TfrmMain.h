@@ -3,7 +3,7 @@
 // owns the device, its listener, the sender, the counters, automatic sending and what is awaited
 // of a lost port; the window owns the widgets, the log, the send list, the symbol table and the
 // received list, tells the session what the user asks for and shows what it reports. Its work is
-// split over several files by concern: the layout (MainWindowUi), the log view commands
+// split over several files by concern: the layout (MainWindowUi), the log's calls
 // (MainWindowView), sending (MainWindowSend), the port, the status bar and the receive path
 // (MainWindowPort), automatic sending (MainWindowAutoSend), the modem lines (MainWindowLines), a
 // lost port (MainWindowReconnect) and the settings kept between runs (MainWindowSettings).
@@ -35,6 +35,7 @@ class QTimer;
 class TAutoSendCommands;
 class TCaptureCommands;
 class TfrmRecDataList;
+class TLogViewCommands;
 class TMenuSlots;
 class TModemLines;
 class TMonitorRun;
@@ -85,8 +86,8 @@ public:
     void UpdateViewState();
     void LogRecData(const CCommData &item, int64_t ageMs = 0);
     void LogSendData(const CCommData &item);
-    int CurDisplayType() const { return m_curDisplayType; }
-    bool ShowTime() const { return m_showTime; }
+    int CurDisplayType() const;
+    bool ShowTime() const;
     bool ShowSendData() const;
     const CSymbolTable &Symbols() const;
     void ReloadSymbols();
@@ -132,7 +133,7 @@ public:
     void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
-    // ---- Everyday tools: line ending, send history, finer stamps, modem lines,
+    // ---- Everyday tools: line ending, send history, modem lines,
     // reconnect (MainWindowExtras.cpp, MainWindowHistory.cpp, MainWindowLines.cpp,
     // MainWindowReconnect.cpp) ----
     // Where the stable names of serial devices are looked up when a lost port is watched for.
@@ -145,6 +146,7 @@ public:
 
     // The window's features and the parts they plug into.
     TModemLines &ModemLines() const { return *m_modemLines; }
+    TLogViewCommands &LogView() const { return *m_logView; }
     TCaptureCommands &CaptureCommands() const { return *m_capture; }
     TMenuSlots &MenuSlots() const { return *m_slots; }
 
@@ -171,18 +173,9 @@ private:
     // A share of the screen, the log the larger part of it, centred.
     void PlaceFirstTime();
     void ConnectCommands();
-    void ConnectViewCommands();
     void ConnectSendCommands();
     void ConnectPortCommands();
     void ConnectOtherCommands();
-
-    // View commands.
-    void SetDisplayType(int type);
-    void ToggleShowTime();
-    void ToggleShowSendData();
-    void btnSaveClick();
-    void btnCopyClick();
-    void btnClearClick();
 
     // Sending.
     void btnSendClick();
@@ -234,11 +227,10 @@ private:
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
     TSendChecksum *m_sendChecksum = nullptr;
+    TLogViewCommands *m_logView = nullptr;
     TCaptureCommands *m_capture = nullptr;
 
     uint8_t m_currentType = FMT_STRING;
-    int m_curDisplayType = FMT_STRING;
-    bool m_showTime = false;
     std::optional<COM_PORT_SETTING> m_lastLink;
     CCommData m_instantSymbolItem;
     // What SetInstantItem showed last: until the user changes the text it reads back as these
@@ -252,8 +244,6 @@ private:
 
     // Everyday tools.
     void ConnectEverydayCommands();
-    // View > Text Encoding and View > ANSI Colours.
-    void AddTextFormMenus();
     void LoadEverydaySettings(const QSettings &settings);
     void SaveEverydaySettings(QSettings &settings);
     void SendInstantItem();
@@ -272,9 +262,6 @@ private:
                     const std::string &message);
     void ShowReconnectWait();
     void EndReconnectWait();
-    // For a moment `ageMs` before now.
-    std::string StampText(int64_t ageMs);
-    bool ExtraStamps() const;
     bool m_quietMessages = false; // a reopen in the background has nobody to tell
     bool m_retryNextOpen = false; // OpenLink is called for a reopen in the background
     bool m_reconnectTry = false;  // the network link being connected is a reopen in the background
