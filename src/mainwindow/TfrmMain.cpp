@@ -5,12 +5,14 @@
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
-#include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TCaptureCommands.h"
+#include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
 #include "mainwindow/features/TPlotCommands.h"
@@ -59,9 +61,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     BuildReceivePipeline();
     ConnectStore();
     connect(ui.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
-    ConnectViewCommands();
     ConnectOtherCommands();
-    ConnectEverydayCommands();
     InitSession();
 }
 
@@ -72,6 +72,9 @@ TfrmMain::~TfrmMain()
     m_session->StopAutoSend();
     RunGuarded(this, [this] { SaveSettings(); });
     m_session.reset();
+    // The capture watches the log: it ends before the log goes, with what the close logged.
+    delete m_capture;
+    m_capture = nullptr;
 }
 
 namespace {
@@ -154,11 +157,13 @@ void TfrmMain::MakeFeatures()
     m_reconnect = new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage);
     m_monitor = new TMonitorCommands(
         this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
-        [this] { return m_extras && m_extras->sincePrevious; }, showMessage);
+        [this] { return m_logView->SincePrevious(); }, showMessage);
     m_port->SetMonitorRunning([this] { return m_monitor->Running(); });
     m_sendReports = new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage);
     m_instantSend = new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat}, *m_store,
                                      send, portOpen, showMessage);
+    // After the instant send's line ending and checksum lists, which come before it in the focus order.
+    new TFindCommands(this, centralWidget(), log, *m_slots);
     m_sendList = new TSendListPanel(
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.btnGo, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
@@ -172,6 +177,8 @@ void TfrmMain::MakeFeatures()
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
     m_plot = new TPlotCommands(this, *m_slots);
     m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
+    m_logView = new TLogViewCommands(this, ui, *m_bridge, *m_slots, [this] { ReloadSymbols(); });
+    m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
 
     connect(m_port, &TPortCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_reconnect, &TReconnect::StateChanged, this, &TfrmMain::UpdateControls);
@@ -184,6 +191,7 @@ void TfrmMain::MakeFeatures()
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
     connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
     connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
+    connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }
 
@@ -243,7 +251,7 @@ void TfrmMain::UpdateControls()
     m_autoSend->UpdateControls();
     m_modemLines->UpdateControls();
     m_sendFile->UpdateControls();
-    UpdateEverydayControls();
+    m_capture->UpdateControls();
 }
 
 void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)
@@ -317,6 +325,39 @@ bool TfrmMain::event(QEvent *event)
     if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
         FitPortPanel(ui);
     return QMainWindow::event(event);
+}
+
+// ---- The traffic log ----
+
+void TfrmMain::UpdateViewState()
+{
+    m_logView->UpdateViewState();
+}
+
+int TfrmMain::CurDisplayType() const
+{
+    return m_logView->CurDisplayType();
+}
+
+bool TfrmMain::ShowTime() const
+{
+    return m_logView->ShowTime();
+}
+
+bool TfrmMain::ShowSendData() const
+{
+    return m_logView->ShowSendData();
+}
+
+void TfrmMain::LogRecData(const CCommData &item, int64_t ageMs)
+{
+    m_recvChecksum->Check(item);
+    ui.edData->LogRecData(item, ageMs);
+}
+
+void TfrmMain::LogSendData(const CCommData &item)
+{
+    ui.edData->LogSendData(item);
 }
 
 // ---- The lists all windows share ----

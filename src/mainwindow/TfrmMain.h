@@ -27,10 +27,11 @@
 
 class CAutoSendEngine;
 class QSettings;
-struct TfrmMainExtras;
 class TAutoSendCommands;
+class TCaptureCommands;
 class TfrmRecDataList;
 class TInstantSend;
+class TLogViewCommands;
 class TMenuSlots;
 class TModemLines;
 class TMonitorCommands;
@@ -85,8 +86,8 @@ public:
     void UpdateViewState();
     void LogRecData(const CCommData &item, int64_t ageMs = 0);
     void LogSendData(const CCommData &item);
-    int CurDisplayType() const { return m_curDisplayType; }
-    bool ShowTime() const { return m_showTime; }
+    int CurDisplayType() const;
+    bool ShowTime() const;
     bool ShowSendData() const;
     const CSymbolTable &Symbols() const;
     void ReloadSymbols();
@@ -149,8 +150,9 @@ public:
     // The window's features and the parts they plug into.
     TModemLines &ModemLines() const { return *m_modemLines; }
     TReconnect &Reconnect() const { return *m_reconnect; }
+    TLogViewCommands &LogView() const { return *m_logView; }
+    TCaptureCommands &CaptureCommands() const { return *m_capture; }
     TMenuSlots &MenuSlots() const { return *m_slots; }
-    TfrmMainExtras &Extras() const { return *m_extras; }
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -171,25 +173,6 @@ private:
     void ShowMessage(const QString &text);
     // Modem-line changes move the lamps; line errors and held reads are counted and noted.
     void SessionEvent(uint32_t eventWord, bool loss);
-
-    // View commands.
-    void ConnectViewCommands();
-    void SetDisplayType(int type);
-    void ToggleShowTime();
-    void ToggleShowSendData();
-    void btnSaveClick();
-    void btnCopyClick();
-    void btnClearClick();
-    // Finer stamps, text forms, capture and find.
-    void ConnectEverydayCommands();
-    // View > Text Encoding and View > ANSI Colours.
-    void AddTextFormMenus();
-    void LoadEverydaySettings(const QSettings &settings);
-    void SaveEverydaySettings(QSettings &settings);
-    void UpdateEverydayControls();
-    // For a moment `ageMs` before now.
-    std::string StampText(int64_t ageMs);
-    bool ExtraStamps() const;
 
     TfrmMainUi ui;
     int m_number = 1;
@@ -216,10 +199,9 @@ private:
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
     TReceiveCounters *m_counters = nullptr;
-
-    int m_curDisplayType = FMT_STRING;
-    bool m_showTime = false;
-    std::unique_ptr<TfrmMainExtras> m_extras;
+    TLogViewCommands *m_logView = nullptr;
+    // Deleted by the window before the log it watches.
+    TCaptureCommands *m_capture = nullptr;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;

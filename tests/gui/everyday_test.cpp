@@ -1,7 +1,6 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
 #include "log/gui/TFindBar.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TReconnect.h"

@@ -1,8 +1,8 @@
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TCaptureCommands.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -182,7 +182,7 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
 
     // A raw capture holds what both ports brought, in order.
     const std::string captured = env.File("capture.bin");
-    ASSERT_EQ(w.Extras().capture->Start(QString::fromStdString(captured), true), 0);
+    ASSERT_EQ(w.CaptureCommands().Capture().Start(QString::fromStdString(captured), true), 0);
     ASSERT_TRUE(a.Send("ping"));
     ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'p', 'i', 'n', 'g'}; }));
     ASSERT_TRUE(b.Send("pong"));

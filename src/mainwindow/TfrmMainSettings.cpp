@@ -1,10 +1,11 @@
-// Start-up and the settings kept between runs.
+// Start-up and the settings kept between runs, read and written in one order that later versions
+// only add to.
 #include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/MainWindowExtras.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
@@ -52,9 +53,9 @@ void TfrmMain::InitSession()
     m_session->AutoSend().SetState(AUTOSEND_STOPPED);
     m_port->SetLastLink(std::nullopt);
     ui.edData->Clear();
-    m_curDisplayType = FMT_STRING;
-    m_showTime = false;
-    m_bridge->SetLogsSends(true);
+    m_logView->SetCurDisplayType(FMT_STRING);
+    m_logView->SetShowTime(false);
+    m_logView->SetShowSendData(true);
     SetInstantItem(CCommData(Bytes(), FMT_STRING));
     if (m_loadsShared)
         LoadSendList(AppFilePath("Default.sds"));
@@ -80,13 +81,13 @@ bool TfrmMain::LoadSettings()
     m_instantSend->SetFormat(static_cast<uint8_t>(value));
     if (!ReadInteger(settings, "CurDisplayType", value))
         return false;
-    m_curDisplayType = static_cast<uint8_t>(value);
+    m_logView->SetCurDisplayType(static_cast<uint8_t>(value));
     if (!ReadInteger(settings, "ShowSendData", value))
         return false;
-    m_bridge->SetLogsSends(value != 0);
+    m_logView->SetShowSendData(value != 0);
     if (!ReadInteger(settings, "ShowTime", value))
         return false;
-    m_showTime = value != 0;
+    m_logView->SetShowTime(value != 0);
 
     const std::string portSetting =
         settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
@@ -116,20 +117,11 @@ bool TfrmMain::LoadSettings()
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
     m_instantSend->LoadLineEnding(settings);
-    LoadEverydaySettings(settings);
+    m_logView->LoadStamps(settings);
     m_reconnect->Load(settings);
-    // Kept apart from the values above: a store without it reads as before.
-    if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
-        ui.edData->SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
+    m_logView->LoadScrollback(settings);
     m_modemLines->Load(settings);
-    m_extras->mnuViewSplitLines->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
-    if (ReadInteger(settings, "TextEncoding", value))
-        (value == 1 ? m_extras->mnuViewEncodingUtf8 : m_extras->mnuViewEncodingLatin1)->setChecked(true);
-    if (ReadInteger(settings, "AnsiColours", value))
-        (value == 1   ? m_extras->mnuViewAnsiStrip
-         : value == 2 ? m_extras->mnuViewAnsiShow
-                      : m_extras->mnuViewAnsiOff)
-            ->setChecked(true);
+    m_logView->LoadTextForms(settings);
     m_sendFile->Load(settings);
     m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
@@ -142,23 +134,20 @@ void TfrmMain::SaveSettings()
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
     settings.setValue(QStringLiteral("CurrentType"), CurrentType());
-    settings.setValue(QStringLiteral("CurDisplayType"), m_curDisplayType);
+    settings.setValue(QStringLiteral("CurDisplayType"), CurDisplayType());
     settings.setValue(QStringLiteral("ShowSendData"), ShowSendData() ? 1 : 0);
-    settings.setValue(QStringLiteral("ShowTime"), m_showTime ? 1 : 0);
+    settings.setValue(QStringLiteral("ShowTime"), ShowTime() ? 1 : 0);
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (LastLink())
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));
     settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
     m_instantSend->SaveLineEnding(settings);
-    SaveEverydaySettings(settings);
+    m_logView->SaveStamps(settings);
     m_reconnect->Save(settings);
-    settings.setValue(QStringLiteral("ScrollbackMiB"),
-                      static_cast<qlonglong>(ui.edData->ScrollbackBytes() / (1024 * 1024)));
+    m_logView->SaveScrollback(settings);
     m_modemLines->Save(settings);
-    settings.setValue(QStringLiteral("SplitReceivedLines"), m_extras->mnuViewSplitLines->isChecked() ? 1 : 0);
-    settings.setValue(QStringLiteral("TextEncoding"), ui.edData->Utf8() ? 1 : 0);
-    settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(ui.edData->Ansi()));
+    m_logView->SaveTextForms(settings);
     m_sendFile->Save(settings);
     m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);

@@ -1,0 +1,27 @@
+#include "mainwindow/features/TFindCommands.h"
+#include "log/gui/TFindBar.h"
+#include "mainwindow/TMenuSlots.h"
+
+#include <QAction>
+#include <QVBoxLayout>
+
+TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus)
+    : QObject(parent)
+{
+    auto *bar = new TFindBar(column, &log);
+    if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
+        layout->insertWidget(0, bar);
+    const auto makeAction = [this, &menus](const char *name, const QString &text, const QKeySequence &key) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        menus.Add(MenuSlot::EditFind, action);
+        return action;
+    };
+    connect(makeAction("mnuEditFind", QStringLiteral("&Find..."), QKeySequence::Find), &QAction::triggered,
+            bar, &TFindBar::Open);
+    connect(makeAction("mnuEditFindNext", QStringLiteral("Find &Next"), Qt::Key_F3), &QAction::triggered, bar,
+            &TFindBar::FindNext);
+    connect(makeAction("mnuEditFindPrevious", QStringLiteral("Find Pre&vious"), Qt::SHIFT | Qt::Key_F3),
+            &QAction::triggered, bar, &TFindBar::FindPrevious);
+}

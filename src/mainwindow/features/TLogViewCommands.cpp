@@ -1,0 +1,300 @@
+#include "mainwindow/features/TLogViewCommands.h"
+#include "data/gui/TfrmAscTable.h"
+#include "data/gui/dialogsupport.h"
+#include "log/gui/TTrafficLog.h"
+#include "log/gui/logtime.h"
+#include "mainwindow/TMenuSlots.h"
+#include "mainwindow/TSessionBridge.h"
+#include "mainwindow/TfrmMainUi.h"
+#include "platform/gui/commandguard.h"
+#include "platform/logstamp.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QMenu>
+#include <QSettings>
+#include <QTime>
+#include <QToolButton>
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+const int kModes[] = {FMT_STRING, FMT_HEX, FMT_DEC, FMT_STR_SYMBOL};
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QAction *MakeCheckAction(QObject *parent, const char *name, const QString &text)
+{
+    auto *action = new QAction(text, parent);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    return action;
+}
+
+bool ReadFlag(const QSettings &settings, const char *name)
+{
+    return settings.value(QLatin1String(name)).toString().trimmed().toInt() != 0;
+}
+
+// A value that is missing or not a whole number is not taken.
+bool ReadInteger(const QSettings &settings, const char *name, int &value)
+{
+    const QVariant stored = settings.value(QLatin1String(name));
+    if (!stored.isValid())
+        return false;
+    bool ok = false;
+    const int number = stored.toString().trimmed().toInt(&ok);
+    if (ok)
+        value = number;
+    return ok;
+}
+
+// A submenu of exclusive choices; the first is checked.
+void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *name, const QString &title,
+                   std::initializer_list<std::pair<const char *, QString>> choices,
+                   std::vector<QAction *> &actions)
+{
+    auto *sub = new QMenu(title, parent);
+    sub->setObjectName(QString::fromLatin1(name));
+    sub->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+    sub->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
+    menus.AddMenu(MenuSlot::ViewReceived, sub, rank);
+    auto *group = new QActionGroup(sub);
+    for (const auto &[choice, text] : choices) {
+        QAction *action = sub->addAction(text);
+        action->setObjectName(QString::fromLatin1(choice));
+        action->setCheckable(true);
+        group->addAction(action);
+        actions.push_back(action);
+    }
+    actions.front()->setChecked(true);
+}
+
+} // namespace
+
+TLogViewCommands::TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessionBridge &events,
+                                   TMenuSlots &menus, std::function<void()> reloadSymbols)
+    : QObject(window), m_window(window), m_log(*ui.edData), m_events(events),
+      m_reloadSymbols(std::move(reloadSymbols))
+{
+    ConnectModes(ui);
+    connect(ui.btnClear, &QToolButton::clicked, this, [this] { m_log.Clear(); });
+    connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
+    connect(ui.mnuClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
+    connect(ui.btnSave, &QToolButton::clicked, this, &TLogViewCommands::SaveLog);
+    connect(ui.mnuFileSave, &QAction::triggered, this, &TLogViewCommands::SaveLog);
+    connect(ui.btnCopy, &QToolButton::clicked, this, [this] { m_log.CopyToClipboard(); });
+    connect(ui.mnuCopytoClipboard, &QAction::triggered, this, [this] { m_log.CopyToClipboard(); });
+    connect(ui.mnuViewAsciiTable, &QAction::triggered, this, &TLogViewCommands::ShowAsciiTable);
+    AddStamps(menus);
+    AddTextForms(ui.mnuView, menus);
+}
+
+void TLogViewCommands::ConnectModes(const TfrmMainUi &ui)
+{
+    const ST_Chain chains[] = {{ui.mnuViewText, ui.mnuText, ui.btnText},
+                               {ui.mnuViewHex, ui.mnuHex, ui.btnHex},
+                               {ui.mnuViewDecimal, ui.mnuDecimal, ui.btnDecimal},
+                               {ui.mnuViewTextSymbol, ui.mnuTextSymbol, ui.btnTextSymbol},
+                               {ui.mnuViewShowTime, ui.mnuShowTime, ui.btnShowTime},
+                               {ui.mnuViewShowSendData, ui.mnuShowSendData, ui.btnShowSendData}};
+    std::copy(std::begin(chains), std::end(chains), m_chains);
+    const auto connectChain = [this](const ST_Chain &chain, auto command) {
+        connect(chain.button, &QToolButton::clicked, this, command);
+        connect(chain.menu, &QAction::triggered, this, command);
+        connect(chain.popup, &QAction::triggered, this, command);
+    };
+    for (int i = 0; i < kModeCount; ++i) {
+        const int mode = kModes[i];
+        connectChain(m_chains[i], [this, mode] { SetDisplayType(mode); });
+    }
+    connectChain(m_chains[kModeCount], [this] {
+        m_showTime = !m_showTime;
+        UpdateViewState();
+    });
+    connectChain(m_chains[kModeCount + 1], [this] {
+        SetShowSendData(!ShowSendData());
+        UpdateViewState();
+    });
+}
+
+void TLogViewCommands::AddStamps(TMenuSlots &menus)
+{
+    // After "Show SendData".
+    m_millisecondsItem = MakeCheckAction(this, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"));
+    m_sincePreviousItem =
+        MakeCheckAction(this, "mnuViewTimeSincePrevious", QStringLiteral("Time Since &Previous"));
+    menus.Add(MenuSlot::ViewReceived, m_millisecondsItem, 10);
+    menus.Add(MenuSlot::ViewReceived, m_sincePreviousItem, 20);
+    connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
+        m_milliseconds = on;
+        UpdateViewState();
+    });
+    connect(m_sincePreviousItem, &QAction::toggled, this, [this](bool on) {
+        m_sincePrevious = on;
+        UpdateViewState();
+    });
+    m_log.SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
+    m_splitLinesItem = MakeCheckAction(this, "mnuViewSplitLines", QStringLiteral("Split Received &Lines"));
+    menus.Add(MenuSlot::ViewReceived, m_splitLinesItem, 30);
+    connect(m_splitLinesItem, &QAction::toggled, &m_log, &TTrafficLog::SetSplitLines);
+}
+
+void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
+{
+    std::vector<QAction *> encodings;
+    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", QStringLiteral("Text &Encoding"),
+                  {{"mnuViewEncodingLatin1", QStringLiteral("&Latin-1")},
+                   {"mnuViewEncodingUtf8", QStringLiteral("&UTF-8")}},
+                  encodings);
+    m_latin1Item = encodings[0];
+    m_utf8Item = encodings[1];
+    connect(m_utf8Item, &QAction::toggled, this, [this](bool on) {
+        m_log.SetUtf8(on);
+        emit Utf8Changed(on);
+    });
+
+    std::vector<QAction *> ansi;
+    AddChoiceMenu(menus, viewMenu, 50, "mnuViewAnsi", QStringLiteral("ANSI C&olours"),
+                  {{"mnuViewAnsiOff", QStringLiteral("&Off")},
+                   {"mnuViewAnsiStrip", QStringLiteral("&Strip")},
+                   {"mnuViewAnsiShow", QStringLiteral("S&how")}},
+                  ansi);
+    for (int i = 0; i < 3; ++i) {
+        m_ansiItems[i] = ansi[static_cast<size_t>(i)];
+        connect(m_ansiItems[i], &QAction::toggled, &m_log, [this, i](bool on) {
+            if (on)
+                m_log.SetAnsi(static_cast<LogAnsi>(i));
+        });
+    }
+}
+
+void TLogViewCommands::SetDisplayType(int type)
+{
+    m_curDisplayType = type;
+    UpdateViewState();
+}
+
+bool TLogViewCommands::ShowSendData() const
+{
+    return m_events.LogsSends();
+}
+
+void TLogViewCommands::SetShowSendData(bool on)
+{
+    m_events.SetLogsSends(on);
+}
+
+// Each button follows its context-menu twin, which follows the main-menu item.
+void TLogViewCommands::UpdateViewState()
+{
+    bool on[kModeCount + 2];
+    for (int i = 0; i < kModeCount; ++i)
+        on[i] = m_curDisplayType == kModes[i];
+    on[kModeCount] = m_showTime;
+    on[kModeCount + 1] = ShowSendData();
+    m_log.SetDisplayType(m_curDisplayType);
+    m_log.SetShowTime(m_showTime || ExtraStamps());
+    for (int i = 0; i < kModeCount + 2; ++i) {
+        const ST_Chain &c = m_chains[i];
+        c.menu->setChecked(on[i]);
+        c.popup->setChecked(c.menu->isChecked());
+        c.button->setChecked(c.popup->isChecked());
+    }
+}
+
+std::string TLogViewCommands::StampText(int64_t ageMs)
+{
+    std::string time;
+    if (m_milliseconds)
+        time =
+            TimeOfDayMsText(QTime::currentTime().addMSecs(static_cast<int>(-ageMs)).msecsSinceStartOfDay());
+    else if (m_showTime)
+        time = LogTimeText(ageMs);
+    const int64_t now = SteadyMs() - ageMs;
+    std::string since;
+    if (m_sincePrevious && m_lastLineMs >= 0)
+        since = SincePreviousText(now - m_lastLineMs);
+    m_lastLineMs = now;
+    return JoinStamp(time, since);
+}
+
+void TLogViewCommands::SaveLog()
+{
+    QFileDialog dlgSave(m_window);
+    dlgSave.setObjectName(QStringLiteral("dlgSave"));
+    dlgSave.setAcceptMode(QFileDialog::AcceptSave);
+    dlgSave.setOption(QFileDialog::DontUseNativeDialog);
+    // Qt reads a filter's patterns from between its parentheses, so the text entry's
+    // description carries its closing parenthesis.
+    dlgSave.setNameFilters({QStringLiteral("Log file(*.log)"), QStringLiteral("Text file(*.txt)")});
+    dlgSave.setDefaultSuffix(QStringLiteral("log"));
+    dlgSave.setDirectory(UserFilesFolder());
+    if (dlgSave.exec() != QDialog::Accepted || dlgSave.selectedFiles().isEmpty())
+        return;
+    const std::string path = dlgSave.selectedFiles().first().toLocal8Bit().toStdString();
+    RunGuarded(m_window, [this, &path] { m_log.SaveToFile(path); });
+}
+
+void TLogViewCommands::ShowAsciiTable()
+{
+    RunGuarded(m_window, [this] {
+        {
+            TfrmAscTable table(m_window, false);
+            table.exec();
+        }
+        m_reloadSymbols();
+    });
+}
+
+void TLogViewCommands::LoadStamps(const QSettings &settings)
+{
+    m_millisecondsItem->setChecked(ReadFlag(settings, "Milliseconds"));
+    m_sincePreviousItem->setChecked(ReadFlag(settings, "TimeSincePrevious"));
+}
+
+void TLogViewCommands::SaveStamps(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("Milliseconds"), m_milliseconds ? 1 : 0);
+    settings.setValue(QStringLiteral("TimeSincePrevious"), m_sincePrevious ? 1 : 0);
+}
+
+// Kept apart from the window's first values: a store without it reads as before.
+void TLogViewCommands::LoadScrollback(const QSettings &settings)
+{
+    int value = 0;
+    if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
+        m_log.SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
+}
+
+void TLogViewCommands::SaveScrollback(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("ScrollbackMiB"),
+                      static_cast<qlonglong>(m_log.ScrollbackBytes() / (1024 * 1024)));
+}
+
+void TLogViewCommands::LoadTextForms(const QSettings &settings)
+{
+    int value = 0;
+    m_splitLinesItem->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
+    if (ReadInteger(settings, "TextEncoding", value))
+        (value == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
+    if (ReadInteger(settings, "AnsiColours", value))
+        m_ansiItems[value == 1 ? 1 : value == 2 ? 2 : 0]->setChecked(true);
+}
+
+void TLogViewCommands::SaveTextForms(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("SplitReceivedLines"), m_splitLinesItem->isChecked() ? 1 : 0);
+    settings.setValue(QStringLiteral("TextEncoding"), m_log.Utf8() ? 1 : 0);
+    settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(m_log.Ansi()));
+}
