@@ -151,9 +151,8 @@ void TfrmMain::MakeFeatures()
     TTrafficLog &log = *ui.edData;
 
     m_port = new TPortCommands(this, *m_session, *m_bridge, *m_status, log,
-                               {ui.btnLinkList, ui.btnQuickLink, ui.btnClosePort, ui.mnuOpOpenPort,
-                                ui.mnuOpQuickLink, ui.mnuOpClosePort},
-                               showMessage, [this](const COM_PORT_SETTING &link) { ShowTitle(link); });
+                               {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort}, showMessage,
+                               [this](const COM_PORT_SETTING &link) { ShowTitle(link); });
     m_reconnect = new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage);
     m_monitor = new TMonitorCommands(
         this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
@@ -166,12 +165,11 @@ void TfrmMain::MakeFeatures()
     new TFindCommands(this, centralWidget(), log, *m_slots);
     m_sendList = new TSendListPanel(
         this,
-        {ui.lsvSendData, ui.popmnuSendData, ui.btnGo, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
+        {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
          ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
         *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen);
     m_autoSend = new TAutoSendCommands(this, *m_session,
-                                       {ui.btnStartAutoSend, ui.btnPauseAutoSend, ui.btnStopAutoSend,
-                                        ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
+                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
     m_modemLines = new TModemLines(this, *m_session, *m_slots, *m_status);
     m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);

@@ -5,6 +5,7 @@
 #include "platform/gui/fixedfont.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -291,6 +292,40 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
     window->setStatusBar(ui.stbComStatus);
 }
 
+// One action per command: a tool button shows its menu item's action, and so its state and whether
+// it can be used, keeping the tip and the name it always had; the display modes are one exclusive
+// group.
+void ShareCommands(TfrmMainUi &ui)
+{
+    const std::pair<QToolButton *, QAction *> twins[] = {{ui.btnSave, ui.mnuFileSave},
+                                                         {ui.btnCopy, ui.mnuCopytoClipboard},
+                                                         {ui.btnClear, ui.mnuViewClearDisplay},
+                                                         {ui.btnShowSendData, ui.mnuViewShowSendData},
+                                                         {ui.btnShowTime, ui.mnuViewShowTime},
+                                                         {ui.btnText, ui.mnuViewText},
+                                                         {ui.btnHex, ui.mnuViewHex},
+                                                         {ui.btnDecimal, ui.mnuViewDecimal},
+                                                         {ui.btnTextSymbol, ui.mnuViewTextSymbol},
+                                                         {ui.btnLinkList, ui.mnuOpOpenPort},
+                                                         {ui.btnClosePort, ui.mnuOpClosePort},
+                                                         {ui.btnQuickLink, ui.mnuOpQuickLink},
+                                                         {ui.btnStartAutoSend, ui.mnuOpStartAutoSend},
+                                                         {ui.btnPauseAutoSend, ui.mnuOpPauseAutoSend},
+                                                         {ui.btnStopAutoSend, ui.mnuOpStopAutoSend},
+                                                         {ui.btnGo, ui.mnuSendAndGoNext}};
+    for (const auto &[button, action] : twins) {
+        const QString tip = button->toolTip();
+        action->setIcon(button->icon());
+        action->setIconVisibleInMenu(false);
+        action->setToolTip(tip);
+        button->setDefaultAction(action);
+        button->setAccessibleName(tip);
+    }
+    auto *modes = new QActionGroup(ui.mnuView);
+    for (QAction *mode : {ui.mnuViewText, ui.mnuViewHex, ui.mnuViewDecimal, ui.mnuViewTextSymbol})
+        modes->addAction(mode);
+}
+
 } // namespace
 
 void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
@@ -299,6 +334,7 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     BuildToolbar(window, ui);
     BuildMainMenu(window, ui);
     BuildContextMenus(window, ui);
+    ShareCommands(ui);
 
     auto *central = new QWidget(window);
     central->setObjectName(QStringLiteral("pnlClient"));

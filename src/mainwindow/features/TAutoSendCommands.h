@@ -5,15 +5,14 @@
 
 class CPortSession;
 class QAction;
-class QToolButton;
 
 class TAutoSendCommands : public QObject
 {
     Q_OBJECT
 public:
+    // The tool buttons show these actions (TfrmMainUi).
     struct ST_Controls
     {
-        QToolButton *btnStart, *btnPause, *btnStop;
         QAction *mnuStart, *mnuPause, *mnuStop;
     };
     TAutoSendCommands(QObject *parent, CPortSession &session, const ST_Controls &controls);

@@ -87,12 +87,9 @@ TLogViewCommands::TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessi
       m_reloadSymbols(std::move(reloadSymbols))
 {
     ConnectModes(ui);
-    connect(ui.btnClear, &QToolButton::clicked, this, [this] { m_log.Clear(); });
     connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
     connect(ui.mnuClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
-    connect(ui.btnSave, &QToolButton::clicked, this, &TLogViewCommands::SaveLog);
     connect(ui.mnuFileSave, &QAction::triggered, this, &TLogViewCommands::SaveLog);
-    connect(ui.btnCopy, &QToolButton::clicked, this, [this] { m_log.CopyToClipboard(); });
     connect(ui.mnuCopytoClipboard, &QAction::triggered, this, [this] { m_log.CopyToClipboard(); });
     connect(ui.mnuViewAsciiTable, &QAction::triggered, this, &TLogViewCommands::ShowAsciiTable);
     AddStamps(menus);
@@ -101,15 +98,13 @@ TLogViewCommands::TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessi
 
 void TLogViewCommands::ConnectModes(const TfrmMainUi &ui)
 {
-    const ST_Chain chains[] = {{ui.mnuViewText, ui.mnuText, ui.btnText},
-                               {ui.mnuViewHex, ui.mnuHex, ui.btnHex},
-                               {ui.mnuViewDecimal, ui.mnuDecimal, ui.btnDecimal},
-                               {ui.mnuViewTextSymbol, ui.mnuTextSymbol, ui.btnTextSymbol},
-                               {ui.mnuViewShowTime, ui.mnuShowTime, ui.btnShowTime},
-                               {ui.mnuViewShowSendData, ui.mnuShowSendData, ui.btnShowSendData}};
+    // The tool buttons show the menu items' actions (TfrmMainUi).
+    const ST_Chain chains[] = {
+        {ui.mnuViewText, ui.mnuText},         {ui.mnuViewHex, ui.mnuHex},
+        {ui.mnuViewDecimal, ui.mnuDecimal},   {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+        {ui.mnuViewShowTime, ui.mnuShowTime}, {ui.mnuViewShowSendData, ui.mnuShowSendData}};
     std::copy(std::begin(chains), std::end(chains), m_chains);
     const auto connectChain = [this](const ST_Chain &chain, auto command) {
-        connect(chain.button, &QToolButton::clicked, this, command);
         connect(chain.menu, &QAction::triggered, this, command);
         connect(chain.popup, &QAction::triggered, this, command);
     };
@@ -194,7 +189,7 @@ void TLogViewCommands::SetShowSendData(bool on)
     m_events.SetLogsSends(on);
 }
 
-// Each button follows its context-menu twin, which follows the main-menu item.
+// The context-menu twin follows the main-menu item, which its tool button shows.
 void TLogViewCommands::UpdateViewState()
 {
     bool on[kModeCount + 2];
@@ -208,7 +203,6 @@ void TLogViewCommands::UpdateViewState()
         const ST_Chain &c = m_chains[i];
         c.menu->setChecked(on[i]);
         c.popup->setChecked(c.menu->isChecked());
-        c.button->setChecked(c.popup->isChecked());
     }
 }
 

@@ -78,7 +78,6 @@ private:
     struct ST_Chain
     {
         QAction *menu = nullptr, *popup = nullptr;
-        QToolButton *button = nullptr;
     };
     static constexpr int kModeCount = 4;
     ST_Chain m_chains[kModeCount + 2];

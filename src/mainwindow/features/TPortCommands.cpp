@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QStringList>
-#include <QToolButton>
 #include <array>
 
 namespace {
@@ -26,15 +25,11 @@ TPortCommands::TPortCommands(QWidget *window, CPortSession &session, TSessionBri
     : QObject(window), m_window(window), m_session(session), m_status(status), m_log(log), m_c(controls),
       m_showMessage(std::move(showMessage)), m_showTitle(std::move(showTitle))
 {
-    connect(m_c.btnLinkList, &QToolButton::clicked, this, &TPortCommands::ChooseLink);
     connect(m_c.mnuOpenPort, &QAction::triggered, this, &TPortCommands::ChooseLink);
-    const auto quickOpen = [this] {
+    connect(m_c.mnuQuickLink, &QAction::triggered, this, [this] {
         if (m_lastLink)
             Open(COM_PORT_SETTING(*m_lastLink));
-    };
-    connect(m_c.btnQuickLink, &QToolButton::clicked, this, quickOpen);
-    connect(m_c.mnuQuickLink, &QAction::triggered, this, quickOpen);
-    connect(m_c.btnClosePort, &QToolButton::clicked, this, &TPortCommands::ClosePortCommand);
+    });
     connect(m_c.mnuClosePort, &QAction::triggered, this, &TPortCommands::ClosePortCommand);
     connect(&events, &TSessionBridge::Opened, this, &TPortCommands::NetworkOpened);
     connect(&events, &TSessionBridge::PortLost, this, &TPortCommands::PortLost);
@@ -202,10 +197,6 @@ void TPortCommands::UpdateControls()
     const bool closable =
         monitor || m_session.IsOpen() || m_session.WaitingForPort() || m_session.Connecting();
     m_c.mnuClosePort->setEnabled(closable);
-    m_c.btnClosePort->setEnabled(closable);
-    const bool quick = m_lastLink.has_value() && !monitor;
-    m_c.mnuQuickLink->setEnabled(quick);
-    m_c.btnQuickLink->setEnabled(quick);
+    m_c.mnuQuickLink->setEnabled(m_lastLink.has_value() && !monitor);
     m_c.mnuOpenPort->setEnabled(!monitor);
-    m_c.btnLinkList->setEnabled(!monitor);
 }

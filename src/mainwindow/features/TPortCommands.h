@@ -13,7 +13,6 @@
 
 class CPortSession;
 class QAction;
-class QToolButton;
 class QWidget;
 class TSessionBridge;
 class TStatusArea;
@@ -25,9 +24,9 @@ class TPortCommands : public QObject
 {
     Q_OBJECT
 public:
+    // The tool buttons show these actions (TfrmMainUi).
     struct ST_Controls
     {
-        QToolButton *btnLinkList, *btnQuickLink, *btnClosePort;
         QAction *mnuOpenPort, *mnuQuickLink, *mnuClosePort;
     };
     TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TStatusArea &status,

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QToolButton>
 #include <QTreeWidget>
 
 TSendListPanel::TSendListPanel(QWidget *window, const ST_Controls &controls, TSharedStore &store,
@@ -24,7 +23,6 @@ TSendListPanel::TSendListPanel(QWidget *window, const ST_Controls &controls, TSh
     connect(list, &QTreeWidget::itemSelectionChanged, this, &TSendListPanel::UpdateSendCommands);
     connect(m_c.mnuOpSendItem, &QAction::triggered, this, &TSendListPanel::SendSelected);
     connect(m_c.mnuSendItem, &QAction::triggered, this, &TSendListPanel::SendSelected);
-    connect(m_c.btnGo, &QToolButton::clicked, this, &TSendListPanel::SendAndGoNext);
     connect(m_c.mnuSendAndGoNext, &QAction::triggered, this, &TSendListPanel::SendAndGoNext);
     connect(m_c.popmnuSendAndGoNext, &QAction::triggered, this, &TSendListPanel::SendAndGoNext);
     connect(m_c.mnuCopyToInput, &QAction::triggered, this, [this] {
@@ -96,9 +94,9 @@ void TSendListPanel::SendAndGoNext()
 
 void TSendListPanel::UpdateSendCommands()
 {
-    m_c.btnGo->setEnabled(m_portOpen() && SelectedRow() >= 0);
+    const bool one = m_portOpen() && SelectedRow() >= 0;
     for (QAction *a : {m_c.mnuSendAndGoNext, m_c.popmnuSendAndGoNext, m_c.mnuSendItem, m_c.mnuOpSendItem})
-        a->setEnabled(m_c.btnGo->isEnabled());
+        a->setEnabled(one);
 }
 
 void TSendListPanel::UpdateControls()

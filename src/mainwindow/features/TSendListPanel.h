@@ -8,7 +8,6 @@
 
 class QAction;
 class QMenu;
-class QToolButton;
 class QTreeWidget;
 class QWidget;
 class TSharedStore;
@@ -21,8 +20,8 @@ public:
     {
         QTreeWidget *lsvSendData;
         QMenu *popmnuSendData;
-        QToolButton *btnGo;
         // Send the selected item, and send it and select the next: the menu, the list's own menu.
+        // btnGo shows mnuSendAndGoNext (TfrmMainUi).
         QAction *mnuOpSendItem, *mnuSendItem, *mnuSendAndGoNext, *popmnuSendAndGoNext;
         QAction *mnuCopyToInput, *mnuSettingSendSetting, *mnuSendDataSetting;
     };
