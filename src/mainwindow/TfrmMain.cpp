@@ -1,8 +1,5 @@
 #include "mainwindow/TfrmMain.h"
 #include "app/TSharedStore.h"
-#include "autosend/gui/TfrmAutoSendSetting.h"
-#include "help/gui/TfrmAbout.h"
-#include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/TMenuSlots.h"
@@ -23,10 +20,11 @@
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendReports.h"
+#include "mainwindow/features/TWindowCommands.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
-#include "platform/textfile.h"
+#include "platform/windowfiles.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
@@ -48,7 +46,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_loadsShared = m_store->FirstUse();
     BuildMainWindowUi(this, ui);
     PlaceFirstTime();
-    PrepareRuleFile();
+    RunGuarded(this, [this] { PrepareWindowRuleFile(m_number); });
     m_bridge = new TSessionBridge(this);
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
@@ -60,8 +58,6 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     MakeFeatures();
     BuildReceivePipeline();
     ConnectStore();
-    connect(ui.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
-    ConnectOtherCommands();
     InitSession();
 }
 
@@ -88,15 +84,6 @@ QRect AvailableArea(const QWidget *window)
 QSize FitArea(const QSize &size, const QRect &area)
 {
     return area.isEmpty() ? size : size.boundedTo(area.size());
-}
-
-// "Default.ass" for the first window, "Default-n.ass" for window n.
-std::string NumberedFile(int number, const char *stem, const char *extension)
-{
-    std::string name = stem;
-    if (number > 1)
-        name += "-" + std::to_string(number);
-    return AppFilePath(name + extension);
 }
 
 } // namespace
@@ -177,6 +164,10 @@ void TfrmMain::MakeFeatures()
     m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
     m_logView = new TLogViewCommands(this, ui, *m_bridge, *m_slots, [this] { ReloadSymbols(); });
     m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
+    new TWindowCommands(
+        this,
+        {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
+        RuleFilePath(), [this] { return m_recDataList; });
 
     connect(m_port, &TPortCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_reconnect, &TReconnect::StateChanged, this, &TfrmMain::UpdateControls);
@@ -217,29 +208,6 @@ void TfrmMain::ConnectStore()
     connect(m_store.get(), &TSharedStore::HistoryChanged, m_instantSend, &TInstantSend::HistoryChanged);
 }
 
-// The Edit menu's windows and the Help menu.
-void TfrmMain::ConnectOtherCommands()
-{
-    // Open at any time, also while auto send runs; what is saved applies from the next start.
-    connect(ui.mnuSettingAutoSend, &QAction::triggered, this, [this] {
-        RunGuarded(this, [this] {
-            TfrmAutoSendSetting dialog(this, RuleFilePath());
-            dialog.exec();
-        });
-    });
-    connect(ui.mnuSettingRecDataList, &QAction::triggered, this, [this] {
-        if (m_recDataList)
-            m_recDataList->exec();
-    });
-    connect(ui.mnuHelpAbout, &QAction::triggered, this, [this] {
-        TfrmAbout about(this);
-        about.exec();
-    });
-    connect(ui.mnuHelpContent, &QAction::triggered, this,
-            [this] { ShowHelpPage(this, QStringLiteral("contents.html")); });
-    InstallHelpKey();
-}
-
 void TfrmMain::UpdateControls()
 {
     m_port->UpdateControls();
@@ -264,28 +232,17 @@ void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)
 
 std::string TfrmMain::RuleFilePath() const
 {
-    return NumberedFile(m_number, "Default", ".ass");
+    return WindowFilePath(m_number, "Default", ".ass");
 }
 
 std::string TfrmMain::RecDataFilePath() const
 {
-    return NumberedFile(m_number, "TempRec", ".tmp");
+    return WindowFilePath(m_number, "TempRec", ".tmp");
 }
 
 QString TfrmMain::SettingsGroup() const
 {
     return m_number > 1 ? QStringLiteral("Window%1").arg(m_number) : QString();
-}
-
-void TfrmMain::PrepareRuleFile()
-{
-    if (m_number <= 1)
-        return;
-    RunGuarded(this, [this] {
-        std::string rules;
-        if (!FileExists(RuleFilePath()) && ReadWholeFile(AppFilePath("Default.ass"), rules))
-            WriteFileAtomic(RuleFilePath(), rules);
-    });
 }
 
 void TfrmMain::ShowTitle(const COM_PORT_SETTING &link)
@@ -448,24 +405,9 @@ void TfrmMain::ClosePort()
     m_port->Close();
 }
 
-bool TfrmMain::IsPortOpen() const
-{
-    return m_session && m_session->IsOpen();
-}
-
 void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
 {
     m_port->ShowLinkStatus(link);
-}
-
-void TfrmMain::OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts)
-{
-    m_session->OnEvent(wParam, errorCounts);
-}
-
-void TfrmMain::OnRecBlock(CReceivedBlock &block)
-{
-    m_session->OnBlock(block);
 }
 
 void TfrmMain::TakeBackUnsent(uint32_t bytes)
@@ -478,19 +420,9 @@ const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
     return m_port->LastLink();
 }
 
-void TfrmMain::SetByIdFolder(const std::string &folder)
-{
-    m_session->SetByIdFolder(folder);
-}
-
 void TfrmMain::NotePortLost(long code)
 {
     m_reconnect->NotePortLost(code);
-}
-
-bool TfrmMain::WaitingForPort() const
-{
-    return m_session && m_session->WaitingForPort();
 }
 
 bool TfrmMain::MonitorRunning() const

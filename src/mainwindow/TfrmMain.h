@@ -6,9 +6,7 @@
 // down the order a received block takes through them, and keeps the settings in their order.
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
-#include "data/checksum.h"
 #include "data/commdata.h"
-#include "data/gui/shownbytes.h"
 #include "data/symboltable.h"
 #include "link/linksetting.h"
 #include "mainwindow/TfrmMainUi.h"
@@ -16,11 +14,8 @@
 #include "session/receivepipeline.h"
 
 #include <QMainWindow>
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,14 +100,17 @@ public:
     // port's device found again under another name; the link keeps its own.
     void OpenLink(const COM_PORT_SETTING &link, const std::string &device = std::string());
     void ClosePort();
-    bool IsPortOpen() const;
+    bool IsPortOpen() const { return m_session && m_session->IsOpen(); }
     void ShowLinkStatus(const COM_PORT_SETTING &link);
     // Every feature brings its commands' states up to date; none corrects another's.
     void UpdateControls();
     // The port's event word: event bits low, line error bits high; `errorCounts` are the
     // driver's counts behind the error bits.
-    void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {});
-    void OnRecBlock(CReceivedBlock &block);
+    void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {})
+    {
+        m_session->OnEvent(wParam, errorCounts);
+    }
+    void OnRecBlock(CReceivedBlock &block) { m_session->OnBlock(block); }
     // Bytes counted and logged as sent that the close dropped from the driver's queue come off
     // the Send counter, with a note in the log.
     void TakeBackUnsent(uint32_t bytes);
@@ -135,11 +133,11 @@ public:
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
     // A lost port. Where the stable names of serial devices are looked up when it is watched for.
-    void SetByIdFolder(const std::string &folder);
+    void SetByIdFolder(const std::string &folder) { m_session->SetByIdFolder(folder); }
     // Loss and return marker lines are written in a colour of their own.
     void NotePortLost(long code);
     // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
-    bool WaitingForPort() const;
+    bool WaitingForPort() const { return m_session && m_session->WaitingForPort(); }
 
     // Two ports in one log: while the monitor runs, the window's own port stays closed and Close
     // Port stops the monitor.
@@ -161,13 +159,10 @@ protected:
 private:
     // A share of the screen, the log the larger part of it, centred.
     void PlaceFirstTime();
-    // Window n >= 2 starts from the first window's rules until it saves its own.
-    void PrepareRuleFile();
     void DeclareMenuSlots();
     void MakeFeatures();
     void BuildReceivePipeline();
     void ConnectStore();
-    void ConnectOtherCommands();
     void ShowSymbols();
     void ShowTitle(const COM_PORT_SETTING &link);
     void ShowMessage(const QString &text);
