@@ -25,23 +25,6 @@
 #include <QSplitter>
 #include <QTextEdit>
 
-namespace {
-
-// A value that is missing or not a whole number ends the reading.
-bool ReadInteger(const QSettings &settings, const char *name, int &value)
-{
-    const QVariant stored = settings.value(QLatin1String(name));
-    if (!stored.isValid())
-        return false;
-    bool ok = false;
-    const int number = stored.toString().trimmed().toInt(&ok);
-    if (ok)
-        value = number;
-    return ok;
-}
-
-} // namespace
-
 void TfrmMain::InitSession()
 {
     if (m_loadsShared) {
@@ -76,16 +59,16 @@ bool TfrmMain::LoadSettings()
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
     int value = 0;
-    if (!ReadInteger(settings, "CurrentType", value))
+    if (!ReadSettingsInteger(settings, "CurrentType", value))
         return false;
     m_instantSend->SetFormat(static_cast<uint8_t>(value));
-    if (!ReadInteger(settings, "CurDisplayType", value))
+    if (!ReadSettingsInteger(settings, "CurDisplayType", value))
         return false;
     m_logView->SetCurDisplayType(static_cast<uint8_t>(value));
-    if (!ReadInteger(settings, "ShowSendData", value))
+    if (!ReadSettingsInteger(settings, "ShowSendData", value))
         return false;
     m_logView->SetShowSendData(value != 0);
-    if (!ReadInteger(settings, "ShowTime", value))
+    if (!ReadSettingsInteger(settings, "ShowTime", value))
         return false;
     m_logView->SetShowTime(value != 0);
 

@@ -6,6 +6,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMainUi.h"
+#include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
 
@@ -43,19 +44,6 @@ QAction *MakeCheckAction(QObject *parent, const char *name, const QString &text)
 bool ReadFlag(const QSettings &settings, const char *name)
 {
     return settings.value(QLatin1String(name)).toString().trimmed().toInt() != 0;
-}
-
-// A value that is missing or not a whole number is not taken.
-bool ReadInteger(const QSettings &settings, const char *name, int &value)
-{
-    const QVariant stored = settings.value(QLatin1String(name));
-    if (!stored.isValid())
-        return false;
-    bool ok = false;
-    const int number = stored.toString().trimmed().toInt(&ok);
-    if (ok)
-        value = number;
-    return ok;
 }
 
 // A submenu of exclusive choices; the first is checked.
@@ -266,7 +254,7 @@ void TLogViewCommands::SaveStamps(QSettings &settings) const
 void TLogViewCommands::LoadScrollback(const QSettings &settings)
 {
     int value = 0;
-    if (ReadInteger(settings, "ScrollbackMiB", value) && value > 0)
+    if (ReadSettingsInteger(settings, "ScrollbackMiB", value) && value > 0)
         m_log.SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
 }
 
@@ -279,10 +267,10 @@ void TLogViewCommands::SaveScrollback(QSettings &settings) const
 void TLogViewCommands::LoadTextForms(const QSettings &settings)
 {
     int value = 0;
-    m_splitLinesItem->setChecked(ReadInteger(settings, "SplitReceivedLines", value) && value != 0);
-    if (ReadInteger(settings, "TextEncoding", value))
+    m_splitLinesItem->setChecked(ReadSettingsInteger(settings, "SplitReceivedLines", value) && value != 0);
+    if (ReadSettingsInteger(settings, "TextEncoding", value))
         (value == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
-    if (ReadInteger(settings, "AnsiColours", value))
+    if (ReadSettingsInteger(settings, "AnsiColours", value))
         m_ansiItems[value == 1 ? 1 : value == 2 ? 2 : 0]->setChecked(true);
 }
 

@@ -10,3 +10,7 @@ QSettings OpenAppSettings();
 // From now on OpenAppSettings opens the INI file at `path`; an empty path goes back to the
 // user's store.
 void UsePrivateSettingsFile(const QString &path);
+
+// The whole number stored under `name`, read as the values were always written (text or number,
+// blanks around it allowed); false, `value` untouched, when it is missing or not a number.
+bool ReadSettingsInteger(const QSettings &settings, const char *name, int &value);
