@@ -162,7 +162,21 @@ void TfrmMain::MakeFeatures()
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
     m_plot = new TPlotCommands(this, *m_slots);
     m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
-    m_logView = new TLogViewCommands(this, ui, *m_bridge, *m_slots, [this] { ReloadSymbols(); });
+    m_logView = new TLogViewCommands(this,
+                                     {ui.edData,
+                                      ui.mnuView,
+                                      {{ui.mnuViewText, ui.mnuText},
+                                       {ui.mnuViewHex, ui.mnuHex},
+                                       {ui.mnuViewDecimal, ui.mnuDecimal},
+                                       {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+                                       {ui.mnuViewShowTime, ui.mnuShowTime},
+                                       {ui.mnuViewShowSendData, ui.mnuShowSendData}},
+                                      ui.mnuViewClearDisplay,
+                                      ui.mnuClearDisplay,
+                                      ui.mnuFileSave,
+                                      ui.mnuCopytoClipboard,
+                                      ui.mnuViewAsciiTable},
+                                     *m_bridge, *m_slots, [this] { ReloadSymbols(); });
     m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
     new TWindowCommands(
         this,

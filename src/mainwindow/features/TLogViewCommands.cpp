@@ -5,7 +5,6 @@
 #include "log/gui/logtime.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
-#include "mainwindow/TfrmMainUi.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
@@ -69,12 +68,12 @@ void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *nam
 
 } // namespace
 
-TLogViewCommands::TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessionBridge &events,
+TLogViewCommands::TLogViewCommands(QWidget *window, const ST_Controls &ui, TSessionBridge &events,
                                    TMenuSlots &menus, std::function<void()> reloadSymbols)
     : QObject(window), m_window(window), m_log(*ui.edData), m_events(events),
       m_reloadSymbols(std::move(reloadSymbols))
 {
-    ConnectModes(ui);
+    ConnectModes(ui.Chains);
     connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
     connect(ui.mnuClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
     connect(ui.mnuFileSave, &QAction::triggered, this, &TLogViewCommands::SaveLog);
@@ -84,13 +83,8 @@ TLogViewCommands::TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessi
     AddTextForms(ui.mnuView, menus);
 }
 
-void TLogViewCommands::ConnectModes(const TfrmMainUi &ui)
+void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 {
-    // The tool buttons show the menu items' actions (TfrmMainUi).
-    const ST_Chain chains[] = {
-        {ui.mnuViewText, ui.mnuText},         {ui.mnuViewHex, ui.mnuHex},
-        {ui.mnuViewDecimal, ui.mnuDecimal},   {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
-        {ui.mnuViewShowTime, ui.mnuShowTime}, {ui.mnuViewShowSendData, ui.mnuShowSendData}};
     std::copy(std::begin(chains), std::end(chains), m_chains);
     const auto connectChain = [this](const ST_Chain &chain, auto command) {
         connect(chain.menu, &QAction::triggered, this, command);

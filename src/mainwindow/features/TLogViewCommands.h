@@ -14,21 +14,34 @@
 #include <string>
 
 class QAction;
+class QMenu;
 class QSettings;
 class QToolButton;
 class QWidget;
 class TMenuSlots;
 class TSessionBridge;
 class TTrafficLog;
-struct TfrmMainUi;
 
 class TLogViewCommands : public QObject
 {
     Q_OBJECT
 public:
+    struct ST_Chain
+    {
+        QAction *menu = nullptr, *popup = nullptr;
+    };
+    // The tool buttons show the View menu's actions (TfrmMainUi).
+    struct ST_Controls
+    {
+        TTrafficLog *edData;
+        QMenu *mnuView;
+        // Text, Hex, Decimal, TextSymbol, Show Time, Show SendData.
+        ST_Chain Chains[6];
+        QAction *mnuViewClearDisplay, *mnuClearDisplay, *mnuFileSave, *mnuCopytoClipboard, *mnuViewAsciiTable;
+    };
     // `reloadSymbols` takes up the symbol table again after the ASCII table was shown, which may
     // have changed it.
-    TLogViewCommands(QWidget *window, const TfrmMainUi &ui, TSessionBridge &events, TMenuSlots &menus,
+    TLogViewCommands(QWidget *window, const ST_Controls &controls, TSessionBridge &events, TMenuSlots &menus,
                      std::function<void()> reloadSymbols);
 
     // The mode and the two toggles the window keeps with its oldest settings; the setters change
@@ -58,7 +71,7 @@ signals:
     void Utf8Changed(bool on);
 
 private:
-    void ConnectModes(const TfrmMainUi &ui);
+    void ConnectModes(const ST_Chain (&chains)[6]);
     void AddStamps(TMenuSlots &menus);
     void AddTextForms(QWidget *viewMenu, TMenuSlots &menus);
     void SetDisplayType(int type);
@@ -75,10 +88,6 @@ private:
 
     // A main-menu item, its context-menu twin and its tool button: the four modes, then Show Time
     // and Show SendData.
-    struct ST_Chain
-    {
-        QAction *menu = nullptr, *popup = nullptr;
-    };
     static constexpr int kModeCount = 4;
     ST_Chain m_chains[kModeCount + 2];
 

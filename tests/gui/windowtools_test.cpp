@@ -55,7 +55,7 @@ void AnswerCapture(QDialog *dialog, const QString &path, bool raw)
 
 } // namespace
 
-TEST(Everyday, LineEndingGoesOnStringSendsOnlyAndIsKept)
+TEST(WindowTools, LineEndingGoesOnStringSendsOnlyAndIsKept)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -83,7 +83,7 @@ TEST(Everyday, LineEndingGoesOnStringSendsOnlyAndIsKept)
     EXPECT_EQ(Find<QComboBox>(again, "cboLineEnding")->currentText(), QStringLiteral("CR"));
 }
 
-TEST(Everyday, UpAndDownRecallSentItemsAcrossRuns)
+TEST(WindowTools, UpAndDownRecallSentItemsAcrossRuns)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -123,7 +123,7 @@ TEST(Everyday, UpAndDownRecallSentItemsAcrossRuns)
     EXPECT_EQ(Instant(again), QStringLiteral("01 02 "));
 }
 
-TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
+TEST(WindowTools, MillisecondsAndTimeSincePreviousReachSavedText)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -156,7 +156,7 @@ TEST(Everyday, MillisecondsAndTimeSincePreviousReachSavedText)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
 }
 
-TEST(Everyday, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
+TEST(WindowTools, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -174,7 +174,7 @@ TEST(Everyday, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
     EXPECT_TRUE(Find<QAction>(again, "mnuViewSplitLines")->isChecked());
 }
 
-TEST(Everyday, TextEncodingAndAnsiColoursReadDeviceOutput)
+TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -312,7 +312,7 @@ TEST_F(Capture, AFileThatCannotBeCreatedKeepsTheDialogOpen)
     EXPECT_TRUE(WaitUntil([this] { return ReadRaw(path.toStdString()).find("AB") != std::string::npos; }));
 }
 
-TEST(Everyday, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
+TEST(WindowTools, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
 {
     GuiTestEnv env;
     TfrmMain w;
@@ -342,7 +342,7 @@ TEST(Everyday, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
     }
 }
 
-TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
+TEST(WindowTools, FindMovesThroughMatchesInTextAndHex)
 {
     GuiTestEnv env;
     TfrmMain w;
@@ -378,7 +378,7 @@ TEST(Everyday, FindMovesThroughMatchesInTextAndHex)
     EXPECT_EQ(next("mnuEditFindNext"), "Rec  :gamma");
 }
 
-TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
+TEST(WindowTools, ModemLinesAreGreyedWhereTheDriverHasNone)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -417,7 +417,7 @@ TEST(Everyday, ModemLinesAreGreyedWhereTheDriverHasNone)
     EXPECT_EQ(pty.ReceiveText(5), "after");
 }
 
-TEST(Everyday, OutputLineChoicesOutliveTheWindow)
+TEST(WindowTools, OutputLineChoicesOutliveTheWindow)
 {
     GuiTestEnv env;
     {
@@ -435,7 +435,7 @@ TEST(Everyday, OutputLineChoicesOutliveTheWindow)
 
 // A pseudo-terminal drops nothing at close (its far end still reads it all), so what a real driver
 // drops is handed in directly.
-TEST(Everyday, BytesTheCloseDroppedComeOffTheSendCounter)
+TEST(WindowTools, BytesTheCloseDroppedComeOffTheSendCounter)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -533,7 +533,7 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     EXPECT_EQ(boxes.Seen().size(), 1);
 }
 
-TEST(Everyday, WithoutReconnectALostPortStaysClosedAfterItsNote)
+TEST(WindowTools, WithoutReconnectALostPortStaysClosedAfterItsNote)
 {
     GuiTestEnv env;
     CTestPty pty;
@@ -545,7 +545,7 @@ TEST(Everyday, WithoutReconnectALostPortStaysClosedAfterItsNote)
     EXPECT_EQ(Log(w)->LineCount(), 1);
 }
 
-TEST(Everyday, SaveProposesTheDocumentsFolder)
+TEST(WindowTools, SaveProposesTheDocumentsFolder)
 {
     GuiTestEnv env;
     // The documents folder as the desktop names it, in this test's own world.
