@@ -23,7 +23,7 @@ Slot g_slots[kSlots];
 
 constexpr int kSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGTERM, SIGINT, SIGHUP};
 struct sigaction g_previous[NSIG];
-std::once_flag g_installed;
+bool g_installed = false; // under g_lock
 // Orders the owners' changes among themselves; the handler takes no lock, it only reads slots
 // that are armed, whose text does not change while they are.
 std::mutex g_lock;
@@ -62,14 +62,29 @@ void OnSignal(int sig, siginfo_t *info, void *context)
         // strikes again, with the default action in place).
         sigaction(sig, &previous, nullptr);
         raise(sig);
-    } else if (previous.sa_flags & SA_SIGINFO) {
-        previous.sa_sigaction(sig, info, context);
     } else {
-        previous.sa_handler(sig);
+        // A handler installed to run once (SA_RESETHAND: "a second Ctrl-C ends it") would have
+        // been reset by the kernel before it ran; the guard stands in its place, so it does the
+        // reset, and the next such signal takes the default action.
+        const struct sigaction once = previous;
+        if (once.sa_flags & SA_RESETHAND) {
+            g_previous[sig].sa_flags = 0;
+            g_previous[sig].sa_handler = SIG_DFL;
+        }
+        if (once.sa_flags & SA_SIGINFO)
+            once.sa_sigaction(sig, info, context);
+        else
+            once.sa_handler(sig);
     }
     errno = savedErrno;
 }
 
+bool IsOurs(const struct sigaction &action)
+{
+    return (action.sa_flags & SA_SIGINFO) && action.sa_sigaction == OnSignal;
+}
+
+// Under g_lock.
 void InstallHandlers()
 {
     for (int sig : kSignals) {
@@ -90,16 +105,32 @@ void InstallHandlers()
         ours.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
         sigaction(sig, &ours, nullptr);
     }
+    g_installed = true;
+}
+
+// Under g_lock, once no link is armed: each signal gets back what it had, or what the stand-in
+// for a run-once handler left, unless something else took the signal over since.
+void RemoveHandlers()
+{
+    for (int sig : kSignals) {
+        struct sigaction current
+        {
+        };
+        if (sigaction(sig, nullptr, &current) == 0 && IsOurs(current))
+            sigaction(sig, &g_previous[sig], nullptr);
+    }
+    g_installed = false;
 }
 
 } // namespace
 
 int GuardLink(const std::string &path, const std::string &target)
 {
-    std::call_once(g_installed, InstallHandlers);
     if (path.size() >= sizeof Slot::path || target.size() >= sizeof Slot::target)
         return -1;
     const std::lock_guard<std::mutex> guard(g_lock);
+    if (!g_installed)
+        InstallHandlers();
     for (int i = 0; i < kSlots; ++i) {
         Slot &slot = g_slots[i];
         if (slot.state.load() != Slot::Free)
@@ -119,6 +150,10 @@ void ReleaseLink(int slot)
         return;
     const std::lock_guard<std::mutex> guard(g_lock);
     g_slots[slot].state.store(Slot::Free, std::memory_order_release);
+    for (const Slot &other : g_slots)
+        if (other.state.load() != Slot::Free)
+            return;
+    RemoveHandlers();
 }
 
 bool LinkGuarded(const std::string &path)

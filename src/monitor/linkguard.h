@@ -1,8 +1,9 @@
 #pragma once
 // Symbolic links that must not outlive the process. A guarded link is removed at Stop by its
 // owner; if the process dies of a fatal signal first, the signal handler removes it, provided it
-// still points where it was made to point. The handlers are installed with the first guard and
-// chain to whatever was installed before them; a signal whose handler the program chose itself
+// still points where it was made to point. The handlers are installed with the first guard, chain
+// to whatever was installed before them (keeping a run-once handler run-once) and are removed when
+// the last guard is released; a signal whose handler the program chose itself
 // (SIGTERM, SIGINT, SIGHUP with a function of its own) is left to that handler, which is expected
 // to stop the monitor the ordinary way.
 #include <string>

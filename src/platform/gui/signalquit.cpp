@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,7 +27,10 @@ void OnSignal(int)
 
 void QuitOnTerminationSignals()
 {
-    if (g_wakeFds[0] >= 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_wakeFds) != 0)
+    // The handler's end never blocks: a full pair means a quit is pending already, and a handler
+    // stuck in write() would leave only SIGKILL to end the program.
+    if (g_wakeFds[0] >= 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_wakeFds) != 0 ||
+        fcntl(g_wakeFds[0], F_SETFL, fcntl(g_wakeFds[0], F_GETFL) | O_NONBLOCK) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_wakeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier] {
