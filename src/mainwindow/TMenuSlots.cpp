@@ -65,6 +65,16 @@ void TMenuSlots::Add(const QString &name, QAction *action, int rank)
     Note(slot, rank, action);
 }
 
+QAction *TMenuSlots::AddNew(const QString &slot, QObject *owner, const char *name, const QString &text,
+                            int rank, bool checkable)
+{
+    auto *action = new QAction(text, owner);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(checkable);
+    Add(slot, action, rank);
+    return action;
+}
+
 QAction *TMenuSlots::AddMenu(const QString &name, QMenu *menu, int rank)
 {
     Add(name, menu->menuAction(), rank);
@@ -81,14 +91,4 @@ QAction *TMenuSlots::AddWidget(const QString &name, QWidget *widget, int rank)
     QAction *action = bar->insertWidget(Before(slot, rank), widget);
     Note(slot, rank, action);
     return action;
-}
-
-std::vector<QAction *> TMenuSlots::Items(const QString &name) const
-{
-    std::vector<QAction *> items;
-    const auto found = m_slots.find(name);
-    if (found != m_slots.end())
-        for (const auto &item : found->second.Items)
-            items.push_back(item.second);
-    return items;
 }

@@ -22,13 +22,13 @@ public:
     void Declare(const QString &name, QWidget *container, QAction *before = nullptr, bool separator = false);
     // Items of equal rank stand in the order they were added.
     void Add(const QString &slot, QAction *action, int rank = 0);
+    // A new action owned by `owner`, named `name` for the tests and the screen reader, added.
+    QAction *AddNew(const QString &slot, QObject *owner, const char *name, const QString &text, int rank = 0,
+                    bool checkable = false);
     // A submenu; returns its menu action.
     QAction *AddMenu(const QString &slot, QMenu *menu, int rank = 0);
     // A widget on a tool bar slot (a tool button); returns the action that stands for it.
     QAction *AddWidget(const QString &slot, QWidget *widget, int rank = 0);
-
-    // The slot's items in their order, for tests.
-    std::vector<QAction *> Items(const QString &slot) const;
 
 private:
     struct ST_Slot

@@ -11,7 +11,6 @@
 #include "link/linksetting.h"
 #include "mainwindow/TfrmMainUi.h"
 #include "session/portsession.h"
-#include "session/receivepipeline.h"
 
 #include <QMainWindow>
 #include <cstdint>
@@ -148,9 +147,7 @@ public:
     // The window's features and the parts they plug into.
     TModemLines &ModemLines() const { return *m_modemLines; }
     TReconnect &Reconnect() const { return *m_reconnect; }
-    TLogViewCommands &LogView() const { return *m_logView; }
     TCaptureCommands &CaptureCommands() const { return *m_capture; }
-    TMenuSlots &MenuSlots() const { return *m_slots; }
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -12,13 +12,11 @@ TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots
     : QObject(window), m_window(window), m_capture(std::make_unique<TLogCapture>(&log, status.Bar()))
 {
     status.AddPermanent(m_capture->Label(), TStatusArea::CaptureRank);
-    m_start = new QAction(QStringLiteral("&Capture to File\u2026"), this);
-    m_start->setObjectName(QStringLiteral("mnuFileCapture"));
-    m_stop = new QAction(QStringLiteral("S&top Capture"), this);
-    m_stop->setObjectName(QStringLiteral("mnuFileStopCapture"));
     // Before the separator above "Exit", after sending a file.
-    menus.Add(MenuSlot::FileTools, m_start, 10);
-    menus.Add(MenuSlot::FileTools, m_stop, 11);
+    m_start = menus.AddNew(MenuSlot::FileTools, this, "mnuFileCapture",
+                           QStringLiteral("&Capture to File\u2026"), 10);
+    m_stop =
+        menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", QStringLiteral("S&top Capture"), 11);
     connect(m_start, &QAction::triggered, this, [this] {
         TfrmCapture dialog(m_window, UserFilesFolder(),
                            [this](const QString &path, bool raw) { return m_capture->Start(path, raw); });

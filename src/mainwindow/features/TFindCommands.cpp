@@ -12,10 +12,8 @@ TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log,
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
         layout->insertWidget(0, bar);
     const auto makeAction = [this, &menus](const char *name, const QString &text, const QKeySequence &key) {
-        auto *action = new QAction(text, this);
-        action->setObjectName(QString::fromLatin1(name));
+        QAction *action = menus.AddNew(MenuSlot::EditFind, this, name, text);
         action->setShortcut(key);
-        menus.Add(MenuSlot::EditFind, action);
         return action;
     };
     connect(makeAction("mnuEditFind", QStringLiteral("&Find..."), QKeySequence::Find), &QAction::triggered,

@@ -32,19 +32,6 @@ int64_t SteadyMs()
         .count();
 }
 
-QAction *MakeCheckAction(QObject *parent, const char *name, const QString &text)
-{
-    auto *action = new QAction(text, parent);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setCheckable(true);
-    return action;
-}
-
-bool ReadFlag(const QSettings &settings, const char *name)
-{
-    return settings.value(QLatin1String(name)).toString().trimmed().toInt() != 0;
-}
-
 // A submenu of exclusive choices; the first is checked.
 void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *name, const QString &title,
                    std::initializer_list<std::pair<const char *, QString>> choices,
@@ -107,11 +94,10 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 void TLogViewCommands::AddStamps(TMenuSlots &menus)
 {
     // After "Show SendData".
-    m_millisecondsItem = MakeCheckAction(this, "mnuViewMilliseconds", QStringLiteral("&Milliseconds"));
-    m_sincePreviousItem =
-        MakeCheckAction(this, "mnuViewTimeSincePrevious", QStringLiteral("Time Since &Previous"));
-    menus.Add(MenuSlot::ViewReceived, m_millisecondsItem, 10);
-    menus.Add(MenuSlot::ViewReceived, m_sincePreviousItem, 20);
+    m_millisecondsItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds",
+                                      QStringLiteral("&Milliseconds"), 10, true);
+    m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
+                                       QStringLiteral("Time Since &Previous"), 20, true);
     connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
         m_milliseconds = on;
         UpdateViewState();
@@ -121,8 +107,8 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
         UpdateViewState();
     });
     m_log.SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
-    m_splitLinesItem = MakeCheckAction(this, "mnuViewSplitLines", QStringLiteral("Split Received &Lines"));
-    menus.Add(MenuSlot::ViewReceived, m_splitLinesItem, 30);
+    m_splitLinesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewSplitLines",
+                                    QStringLiteral("Split Received &Lines"), 30, true);
     connect(m_splitLinesItem, &QAction::toggled, &m_log, &TTrafficLog::SetSplitLines);
 }
 
@@ -234,8 +220,8 @@ void TLogViewCommands::ShowAsciiTable()
 
 void TLogViewCommands::LoadStamps(const QSettings &settings)
 {
-    m_millisecondsItem->setChecked(ReadFlag(settings, "Milliseconds"));
-    m_sincePreviousItem->setChecked(ReadFlag(settings, "TimeSincePrevious"));
+    m_millisecondsItem->setChecked(ReadSettingsFlag(settings, "Milliseconds"));
+    m_sincePreviousItem->setChecked(ReadSettingsFlag(settings, "TimeSincePrevious"));
 }
 
 void TLogViewCommands::SaveStamps(QSettings &settings) const

@@ -34,22 +34,14 @@ bool ReadChoice(char c, std::optional<bool> &choice)
     return true;
 }
 
-QAction *MakeAction(QObject *parent, const char *name, const QString &text, bool checkable)
-{
-    auto *action = new QAction(text, parent);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setCheckable(checkable);
-    return action;
-}
-
 } // namespace
 
 TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &menus, TStatusArea &status)
     : QObject(parent), m_session(session)
 {
-    m_dtr = MakeAction(this, "mnuOpDTR", QStringLiteral("&DTR"), true);
-    m_rts = MakeAction(this, "mnuOpRTS", QStringLiteral("&RTS"), true);
-    m_break = MakeAction(this, "mnuOpSendBreak", QStringLiteral("Send &Break"), false);
+    m_dtr = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpDTR", QStringLiteral("&DTR"), 0, true);
+    m_rts = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpRTS", QStringLiteral("&RTS"), 1, true);
+    m_break = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpSendBreak", QStringLiteral("Send &Break"), 2);
     const struct
     {
         QAction *action;
@@ -59,7 +51,6 @@ TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &men
                  {m_break, "btnSendBreak", "BRK", "Send Break"}};
     int rank = 0;
     for (const auto &line : lines) {
-        menus.Add(MenuSlot::OperateLines, line.action, rank);
         QToolButton *button = MakeToolButton(nullptr, line.button, QString::fromLatin1(line.text),
                                              QString::fromLatin1(line.tip));
         menus.AddWidget(MenuSlot::ToolbarLines, button, rank++);

@@ -6,9 +6,7 @@
 
 TPlotCommands::TPlotCommands(QWidget *window, TMenuSlots &menus) : QObject(window), m_window(window)
 {
-    auto *plot = new QAction(QStringLiteral("&Plot"), this);
-    plot->setObjectName(QStringLiteral("mnuViewPlot"));
-    menus.Add(MenuSlot::ViewWindows, plot);
+    QAction *plot = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewPlot", QStringLiteral("&Plot"));
     connect(plot, &QAction::triggered, this, [this] {
         if (m_plot == nullptr)
             m_plot = new TfrmPlot(m_window);

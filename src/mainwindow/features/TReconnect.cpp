@@ -3,6 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TPortCommands.h"
+#include "platform/gui/appsettings.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -47,10 +48,8 @@ TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &po
     : QObject(parent), m_session(session), m_port(port), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = new QAction(QStringLiteral("Reconnect &Automatically"), this);
-    m_action->setObjectName(QStringLiteral("mnuOpReconnect"));
-    m_action->setCheckable(true);
-    menus.Add(MenuSlot::OperateReconnect, m_action);
+    m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpReconnect",
+                            QStringLiteral("Reconnect &Automatically"), 0, true);
     connect(m_action, &QAction::toggled, this, [this](bool on) {
         m_session.SetReconnect(on);
         ShowWait();
@@ -177,8 +176,7 @@ void TReconnect::Tried(const COM_PORT_SETTING &link, const std::string &device, 
 
 void TReconnect::Load(const QSettings &settings)
 {
-    m_action->setChecked(
-        settings.value(QStringLiteral("ReconnectAutomatically")).toString().trimmed().toInt() != 0);
+    m_action->setChecked(ReadSettingsFlag(settings, "ReconnectAutomatically"));
 }
 
 void TReconnect::Save(QSettings &settings) const

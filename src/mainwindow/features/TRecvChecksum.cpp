@@ -14,10 +14,9 @@
 TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log)
     : QObject(window), m_window(window), m_log(log)
 {
-    auto *action = new QAction(QStringLiteral("Check Chec&ksum\u2026"), this);
-    action->setObjectName(QStringLiteral("mnuViewCheckChecksum"));
     // After the other ways the log shows received data.
-    menus.Add(MenuSlot::ViewReceived, action, 100);
+    QAction *action = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum",
+                                   QStringLiteral("Check Chec&ksum\u2026"), 100);
     connect(action, &QAction::triggered, this, [this] {
         ST_RecvChecksumChoice choice = m_choice;
         if (!TfrmCheckChecksum::Ask(m_window, choice))

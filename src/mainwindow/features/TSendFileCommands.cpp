@@ -27,9 +27,7 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     : QObject(window), m_window(window), m_session(session), m_events(events), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = new QAction(QStringLiteral("Send &File..."), this);
-    m_action->setObjectName(QStringLiteral("mnuFileSendFile"));
-    menus.Add(MenuSlot::FileTools, m_action, 0);
+    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileSendFile", QStringLiteral("Send &File..."), 0);
     connect(m_action, &QAction::triggered, this, &TSendFileCommands::SendFile);
 
     m_progress = new QProgressBar(status.Bar());

@@ -34,3 +34,9 @@ bool ReadSettingsInteger(const QSettings &settings, const char *name, int &value
         value = number;
     return ok;
 }
+
+bool ReadSettingsFlag(const QSettings &settings, const char *name)
+{
+    int value = 0;
+    return ReadSettingsInteger(settings, name, value) && value != 0;
+}
