@@ -133,6 +133,18 @@ bool CVirtualPort::MakeLink(const std::string &path, std::string &error)
                     ", not one left by an earlier monitor";
             return false;
         }
+        // A pty's node lives exactly as long as some process holds its master, so a link whose
+        // node is still there belongs to a live port (another monitor, socat) and is not ours to
+        // take; once the node is gone nothing can lose its port by the link being replaced.
+        struct stat pty
+        {
+        };
+        // Our own new pty may have been given the old number back.
+        if (old != slavePath_ && (stat(old.c_str(), &pty) == 0 || errno != ENOENT)) {
+            error = "The virtual port path " + path + " is a symbolic link to " + old +
+                    ", a pseudo-terminal another program still holds open";
+            return false;
+        }
         replace = true;
     } else if (errno != ENOENT) {
         error = "Can not use the virtual port path " + path + ": " + Why(errno);

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/wait.h>
@@ -279,6 +280,17 @@ TEST_F(MonitorTest, LinkIsReplacedWhenStaleRemovedOnStopAndNeverClobbersOtherFil
     ASSERT_EQ(symlink("/etc/hostname", path.c_str()), 0);
     EXPECT_FALSE(monitor.Start(Config(false, true), error));
     EXPECT_EQ(LinkTarget(path), "/etc/hostname");
+
+    // A link whose pty another program still holds is that program's live port.
+    auto held = std::make_unique<CTestPty>();
+    unlink(path.c_str());
+    ASSERT_EQ(symlink(held->Path().c_str(), path.c_str()), 0);
+    EXPECT_FALSE(monitor.Start(Config(false, true), error));
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(LinkTarget(path), held->Path());
+    held.reset();
+    ASSERT_TRUE(monitor.Start(Config(false, true), error)) << error;
+    EXPECT_EQ(LinkTarget(path), monitor.VirtualDevice());
 }
 
 TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
