@@ -265,8 +265,12 @@ void CNetLine::Impl::Pump()
             std::lock_guard<std::mutex> hold(lock);
             if (stopping)
                 return;
-            toServer.insert(toServer.end(), control.begin(), control.end());
-            control.clear();
+            // Taken only while the server keeps up, so a server that stops reading leaves the
+            // commands here, where their limit refuses more, instead of growing the send buffer.
+            if (toServer.size() < kSendAhead) {
+                toServer.insert(toServer.end(), control.begin(), control.end());
+                control.clear();
+            }
             if (purgeReceive)
                 toReader.clear();
             purgeReceive = false;

@@ -7,8 +7,10 @@
 #include "serial/serialerror.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <linux/sockios.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -466,4 +468,39 @@ TEST(NetLineConnect, FailuresSayWhatHappened)
     EXPECT_EQ(message, "Cannot connect to " + HostPortText(silent.Address()) + ": cancelled");
     EXPECT_FALSE(line.IsOpen());
     close(cancel);
+}
+
+TEST(NetLineCommands, ForAServerThatStopsReadingAreRefusedAtTheirLimit)
+{
+    // The server takes the first DTR command and then reads nothing more until told; the kernel
+    // holds only a little for it.
+    CFakeRfc2217 server(ENetKind::Rfc2217, 4096);
+    std::mutex gate;
+    std::condition_variable opened;
+    bool release = false;
+    server.SetAnswers([&](uint8_t code, const Bytes &value) -> std::optional<Bytes> {
+        if (code == telnet::SetControl) {
+            std::unique_lock<std::mutex> hold(gate);
+            opened.wait(hold, [&] { return release; });
+        }
+        return value;
+    });
+    CNetLine line;
+    ASSERT_EQ(line.Open(server.Address(), -1, nullptr), 0);
+    long rc = 0;
+    size_t queued = 0;
+    // The kernel takes a connection's first window or so (about 1.4 MiB on loopback); past that,
+    // only the pump's own limits may hold more. Paced, so the pump is not simply outrun.
+    for (; rc == 0 && queued < 6 * 1024 * 1024; queued += 7) {
+        rc = line.SetDtr(queued % 14 == 0);
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(rc, SystemError(ENOBUFS)) << "commands went on piling up behind a server not reading";
+    line.Close();
+    {
+        std::lock_guard<std::mutex> hold(gate);
+        release = true;
+    }
+    opened.notify_all();
+    server.SetAnswers(nullptr); // the gate goes with this test; the server lives a moment longer
 }

@@ -12,9 +12,11 @@
 
 using telnet::Bytes;
 
-CFakeRfc2217::CFakeRfc2217(ENetKind kind) : kind_(kind)
+CFakeRfc2217::CFakeRfc2217(ENetKind kind, int receiveBuffer) : kind_(kind)
 {
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ >= 0 && receiveBuffer > 0)
+        setsockopt(listenFd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -25,7 +25,8 @@ public:
     using AnswerScript =
         std::function<std::optional<telnet::Bytes>(uint8_t code, const telnet::Bytes &value)>;
 
-    explicit CFakeRfc2217(ENetKind kind = ENetKind::Rfc2217);
+    // `receiveBuffer` (bytes, 0 for the kernel's own) is for a server that is to take only a little.
+    explicit CFakeRfc2217(ENetKind kind = ENetKind::Rfc2217, int receiveBuffer = 0);
     ~CFakeRfc2217();
     CFakeRfc2217(const CFakeRfc2217 &) = delete;
     CFakeRfc2217 &operator=(const CFakeRfc2217 &) = delete;
