@@ -140,6 +140,7 @@ void TfrmMain::MakeFeatures()
     m_port = new TPortCommands(this, *m_session, *m_bridge, *m_status, log,
                                {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort}, showMessage,
                                [this](const COM_PORT_SETTING &link) { ShowTitle(link); });
+    m_port->SetHolderNumber(m_number);
     m_reconnect = new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage);
     m_monitor = new TMonitorCommands(
         this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,

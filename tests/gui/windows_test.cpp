@@ -169,6 +169,9 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         EXPECT_EQ(firsts.Count(), 1);
 
         second->OpenLink(Link("B", pty.Path()));
+        first->OpenLink(Link("A", pty.Path()));
+        EXPECT_EQ(clear.Seen().last(),
+                  QString::fromStdString("Can not Open " + pty.Path() + ": the port is open in window 2"));
         Find<QToolButton>(second, "btnHex")->click();
         EXPECT_EQ(first->windowTitle(), QStringLiteral("Kestrum"));
     }

@@ -4,6 +4,9 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "platform/gui/commandguard.h"
+#include "serial/portholders.h"
+#include "serial/serial.h"
+#include "serial/serialerror.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -33,6 +36,11 @@ TPortCommands::TPortCommands(QWidget *window, CPortSession &session, TSessionBri
     connect(m_c.mnuClosePort, &QAction::triggered, this, &TPortCommands::ClosePortCommand);
     connect(&events, &TSessionBridge::Opened, this, &TPortCommands::NetworkOpened);
     connect(&events, &TSessionBridge::PortLost, this, &TPortCommands::PortLost);
+}
+
+TPortCommands::~TPortCommands()
+{
+    ForgetPortHolder(m_holderNumber);
 }
 
 void TPortCommands::ChooseLink()
@@ -93,15 +101,22 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
     // A port that did not open has no settings to refuse: it gets the one message below.
     if (settingRefused)
         tell(QStringLiteral("Error Port Setting: ") + port);
+    const std::string path = device.empty() ? CSerial::DevicePath(link.PortName) : device;
     if (open) {
         m_lastLink = link;
+        if (!CPortSession::NeedsConnect(link))
+            NotePortHolder(path, m_holderNumber);
         emit Opened(link);
     } else if (!message.empty() && CPortSession::NeedsConnect(link)) {
         // The connection's own words name the address and what the network said.
         tell(QString::fromLocal8Bit(message));
     } else {
         QString text = QStringLiteral("Can not Open ") + port;
-        if (code != 0)
+        const int holder =
+            code == SystemError(EBUSY) || code == SystemError(EWOULDBLOCK) ? PortHolder(path) : 0;
+        if (holder != 0 && holder != m_holderNumber)
+            text += QStringLiteral(": the port is open in window %1").arg(holder);
+        else if (code != 0)
             text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(code));
         tell(text);
     }
@@ -134,6 +149,7 @@ void TPortCommands::CloseDevice()
 
 void TPortCommands::PortClosed(uint32_t unsent)
 {
+    ForgetPortHolder(m_holderNumber);
     emit Closed();
     ShowUnsent(unsent);
 }

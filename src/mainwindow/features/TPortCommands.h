@@ -33,10 +33,13 @@ public:
                   TTrafficLog &log, const ST_Controls &controls,
                   std::function<void(const QString &)> showMessage,
                   std::function<void(const COM_PORT_SETTING &)> showTitle);
+    ~TPortCommands() override;
 
     // While the two-port monitor runs the port stays closed: Close Port stops the monitor, and
     // nothing opens the port until it has.
     void SetMonitorRunning(std::function<bool()> running) { m_monitorRunning = std::move(running); }
+    // The window's number, by which other windows name it when the port they want is this one's.
+    void SetHolderNumber(int number) { m_holderNumber = number; }
 
     // Closes what is open, then opens `link`; `device`, when given, is opened for the link's port:
     // a lost port's device found again under another name.
@@ -89,6 +92,7 @@ private:
     std::function<void(const QString &)> m_showMessage;
     std::function<void(const COM_PORT_SETTING &)> m_showTitle;
     std::function<bool()> m_monitorRunning;
+    int m_holderNumber = 0;
     std::optional<COM_PORT_SETTING> m_lastLink;
     // Where the network connect under way came from.
     EOpenOrigin m_connectOrigin = EOpenOrigin::User;
