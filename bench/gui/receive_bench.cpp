@@ -6,7 +6,11 @@
 //    delay answers that much later);
 //  - CPU time per received megabyte at 11.5 KB/s, 100 KB/s and 1 MB/s, and the resident memory
 //    each received byte adds;
-//  - the wake-ups with the port open and nothing arriving, which must be none.
+//  - the wake-ups with the port open and nothing arriving, which must be none;
+//  - with --runs N, only this: the shown window opened N times over, each time fed 64-byte lines
+//    at 11.5 KB/s (115200 baud), with the CPU and wake-ups of the port's listener thread and of
+//    the GUI thread in each run. A run costs what the one before cost, or a user who starts the
+//    program twice gets two different costs.
 // Prints figures; it is not a test and asserts only that no byte was lost and that an idle port
 // stays idle. `--smoke` runs every part briefly, for a check that the bench still works rather
 // than for figures.
@@ -14,6 +18,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "serial/serialex.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,6 +35,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
@@ -311,6 +317,144 @@ int IdleRun(int ms)
     return wakeups > 0 ? 1 : 0;
 }
 
+// What one thread of this process has cost so far: time on a CPU (the scheduler's count, in
+// nanoseconds, finer than the clock ticks of `stat`) and the times it went to sleep.
+struct ThreadCost
+{
+    double cpuSeconds = 0;
+    long wakeups = 0;
+};
+
+ThreadCost CostOf(const std::string &tid)
+{
+    ThreadCost cost;
+    const std::string dir = "/proc/self/task/" + tid;
+    std::ifstream sched(dir + "/schedstat");
+    long long ns = 0;
+    if (sched >> ns)
+        cost.cpuSeconds = ns / 1e9;
+    std::ifstream status(dir + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            cost.wakeups = std::stol(line.substr(line.find(':') + 1));
+    return cost;
+}
+
+// The thread of this process with the given name, or an empty string.
+std::string ThreadNamed(const char *name)
+{
+    QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        std::ifstream comm(tasks.filePath(task + QStringLiteral("/comm")).toStdString());
+        std::string line;
+        if (std::getline(comm, line) && line == name)
+            return task.toStdString();
+    }
+    return {};
+}
+
+// 64-byte text lines, each due at its time at `rate`; the feeder wakes at most once a millisecond
+// (as a USB adapter hands data over) and writes all lines then due.
+void FeedLines(int fd, double rate, double seconds)
+{
+    constexpr size_t kLine = 64;
+    const size_t lines = static_cast<size_t>(rate * seconds) / kLine;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const auto dueAt = [&](size_t line) {
+        return start + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(static_cast<double>(line * kLine) / rate));
+    };
+    std::string text;
+    for (size_t sent = 0; sent < lines;) {
+        const Clock::time_point now = Clock::now();
+        text.clear();
+        for (; sent < lines && dueAt(sent) <= now; ++sent) {
+            char line[kLine + 1];
+            std::snprintf(line, sizeof line, "%06zu %-55.55s\r\n", sent % 1000000,
+                          "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJ");
+            text.append(line, kLine);
+        }
+        for (size_t done = 0; done < text.size();) {
+            const ssize_t n = write(fd, text.data() + done, text.size() - done);
+            if (n <= 0)
+                return;
+            done += static_cast<size_t>(n);
+        }
+        if (sent < lines)
+            std::this_thread::sleep_until(std::max(now + std::chrono::milliseconds(1), dueAt(sent)));
+    }
+}
+
+struct RunCost
+{
+    double listener = 0, gui = 0;           // % of a core
+    double listenerWakes = 0, guiWakes = 0; // per second
+    double wakesPerLine = 0;                // the listener's
+    bool ok = false;
+};
+
+// The shown window on a new pty at 115200 baud, fed lines at 11.5 KB/s for `seconds`.
+RunCost LineFeedRun(double seconds)
+{
+    constexpr double kRate = 11.52e3;
+    RunCost result;
+    Pty pty;
+    TfrmMain w;
+    w.show();
+    COM_PORT_SETTING link = LinkTo(pty.path);
+    link.Baud = 115200;
+    w.OpenLink(link);
+    const std::string listener = ThreadNamed(CSerialEx::kListenerName);
+    if (!w.IsPortOpen() || listener.empty()) {
+        std::printf("cannot open %s or find its listener\n", pty.path.c_str());
+        return result;
+    }
+    RunFor(300); // what opening started comes to its end
+    const std::string gui = std::to_string(getpid());
+    const ThreadCost listenerBefore = CostOf(listener), guiBefore = CostOf(gui);
+    const int64_t expected = static_cast<int64_t>(kRate * seconds) / 64 * 64;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread writer(FeedLines, pty.master, kRate, seconds);
+    result.ok = RunUntil([&w, expected] { return w.RecBytes() >= expected; },
+                         static_cast<int>(seconds * 1000) + 30000);
+    writer.join();
+    const double wall = clock.nsecsElapsed() / 1e9;
+    const ThreadCost listenerAfter = CostOf(listener), guiAfter = CostOf(gui);
+    result.listener = 100 * (listenerAfter.cpuSeconds - listenerBefore.cpuSeconds) / wall;
+    result.gui = 100 * (guiAfter.cpuSeconds - guiBefore.cpuSeconds) / wall;
+    result.listenerWakes = (listenerAfter.wakeups - listenerBefore.wakeups) / wall;
+    result.guiWakes = (guiAfter.wakeups - guiBefore.wakeups) / wall;
+    result.wakesPerLine =
+        static_cast<double>(listenerAfter.wakeups - listenerBefore.wakeups) / (expected / 64);
+    return result;
+}
+
+int RepeatedRuns(int runs, double seconds)
+{
+    std::vector<double> listener;
+    int failures = 0;
+    for (int run = 1; run <= runs; ++run) {
+        const RunCost cost = LineFeedRun(seconds);
+        failures += cost.ok ? 0 : 1;
+        listener.push_back(cost.listener);
+        std::printf(
+            "run %2d: listener %5.2f %% of a core (%4.0f wake-ups/s, %.2f a line), GUI thread %5.2f %% "
+            "(%4.0f wake-ups/s)%s\n",
+            run, cost.listener, cost.listenerWakes, cost.wakesPerLine, cost.gui, cost.guiWakes,
+            cost.ok ? "" : "; BYTES MISSING");
+        std::fflush(stdout);
+    }
+    const auto [low, high] = std::minmax_element(listener.begin(), listener.end());
+    std::printf(
+        "runs: 11.5 KB/s in 64-byte lines, %d runs of %.1f s: listener lowest %.2f %%, highest %.2f %% "
+        "(%.2f times the lowest%s)\n",
+        runs, seconds, *low, *high, *low > 0 ? *high / *low : 0.0,
+        *low > 0 && *high <= 1.5 * *low ? "" : "; MORE THAN 1.5 TIMES");
+    return failures;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -320,6 +464,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // A number of megabytes, or --smoke for a short run that only shows the bench still works.
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    // --runs N [seconds]: only the repeated runs of the window at 11.5 KB/s.
+    if (argc > 2 && std::strcmp(argv[1], "--runs") == 0)
+        return RepeatedRuns(std::atoi(argv[2]), argc > 3 ? std::atof(argv[3]) : 10);
     const size_t megabytes = smoke ? 1 : argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
     const double seconds = smoke ? 0.3 : 5;
     const std::vector<uint8_t> data = Pattern(megabytes * 1000 * 1000);
@@ -333,5 +480,6 @@ int main(int argc, char **argv)
     failures += IdleRun(smoke ? 1000 : 5000);
     for (const double rate : {11.52e3, 100e3, 1e6})
         failures += CpuRun(rate, seconds);
+    failures += RepeatedRuns(smoke ? 2 : 10, smoke ? 0.5 : 10);
     return failures;
 }

@@ -1,5 +1,6 @@
 #include "serial/serialex.h"
 
+#include <pthread.h>
 #include <system_error>
 
 CSerialEx::~CSerialEx()
@@ -65,6 +66,9 @@ long CSerialEx::StartListener()
             runEnded_.notify_all();
         });
         ++running_;
+        // Named here rather than by itself, so the name is there once the listener has started;
+        // for the per-thread figures of ps, top and the benches.
+        pthread_setname_np(listenerThread_.native_handle(), kListenerName);
     } catch (const std::system_error &e) {
         Log("CSerialEx", "StartListener", "Unable to start COMM watcher thread");
         return SetLastError(SystemError(e.code().value()));

@@ -22,6 +22,9 @@ public:
               bool startListener = false) override;
     long Close() override;
 
+    // The listener thread's name (at most 15 characters, as the kernel keeps it).
+    static constexpr const char *kListenerName = "port listener";
+
     long StartListener();
     // Wakes the listener and waits until it has ended. The wake-up is reliable, so the listener is
     // always waited for in full: a thread left running on a closing device would be worse than
