@@ -7,55 +7,31 @@
 
 #include <QEventLoop>
 #include <QLocalSocket>
-#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
-
-// A start that finds nobody listening takes the socket over. Two starts at the same moment
-// would both do so, the second unlinking the first's fresh socket; the lock lets one decide at
-// a time, so the other finds the winner listening. The kernel drops it with the process.
-class DecisionLock
-{
-public:
-    explicit DecisionLock(const QString &path)
-        : m_fd(open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
-    {
-        if (m_fd >= 0)
-            flock(m_fd, LOCK_EX);
-    }
-    ~DecisionLock()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    DecisionLock(const DecisionLock &) = delete;
-    DecisionLock &operator=(const DecisionLock &) = delete;
-
-private:
-    int m_fd;
-};
 
 // A peer that closes without answering is usually a process on its way out: once its socket is
 // gone this start takes over. A peer that keeps doing so is given up on.
 constexpr int kAttempts = 3;
 
+// Sends what is buffered before closing.
+void Reply(QLocalSocket *peer, std::string_view reply)
+{
+    peer->write(reply.data(), static_cast<qint64>(reply.size()));
+    peer->disconnectFromServer();
+}
+
 } // namespace
 
-TInstanceDoor::TInstanceDoor(const QString &socketPath, std::function<void()> openWindow)
-    : m_path(socketPath), m_openWindow(std::move(openWindow))
+TInstanceDoor::TInstanceDoor(const QString &socketPath, std::function<bool()> openWindow)
+    : m_door(socketPath.toStdString()), m_openWindow(std::move(openWindow))
 {
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server.nextPendingConnection())
-            Serve(peer);
-    });
 }
 
 TInstanceDoor::~TInstanceDoor() = default;
@@ -63,22 +39,27 @@ TInstanceDoor::~TInstanceDoor() = default;
 TInstanceDoor::Outcome TInstanceDoor::Open()
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const DoorKnock knock = m_door.KnockOrListen();
+        switch (knock.result) {
+        case DoorResult::Listening:
+            m_calls = std::make_unique<QSocketNotifier>(m_door.ListenFd(), QSocketNotifier::Read);
+            connect(m_calls.get(), &QSocketNotifier::activated, this, &TInstanceDoor::TakeCalls);
+            return Outcome::Listening;
+        case DoorResult::Busy:
+            return Outcome::NoAnswer;
+        case DoorResult::Foreign:
+            m_why = QString::fromStdString(knock.why);
+            return Outcome::Foreign;
+        case DoorResult::Failed:
+            std::fprintf(stderr, "kestrum: %s\n", knock.why.c_str());
+            return Outcome::NoDoor;
+        case DoorResult::Called:
+            break;
+        }
         QLocalSocket socket;
-        {
-            const DecisionLock lock(m_path + QStringLiteral(".lock"));
-            socket.connectToServer(m_path);
-            if (!socket.waitForConnected(kAnswerMs)) {
-                // A full backlog: someone holds the socket but takes no calls.
-                if (socket.error() == QLocalSocket::SocketTimeoutError)
-                    return Outcome::NoAnswer;
-                // Refused or missing: the socket is stale or was never made.
-                QLocalServer::removeServer(m_path);
-                if (m_server.listen(m_path))
-                    return Outcome::Listening;
-                std::fprintf(stderr, "kestrum: cannot listen on %s: %s\n", qPrintable(m_path),
-                             qPrintable(m_server.errorString()));
-                return Outcome::NoDoor;
-            }
+        if (!socket.setSocketDescriptor(knock.fd)) {
+            close(knock.fd);
+            return Outcome::NoAnswer;
         }
         switch (AskForWindow(socket)) {
         case Knock::Answered:
@@ -122,9 +103,21 @@ TInstanceDoor::Knock TInstanceDoor::AskForWindow(QLocalSocket &socket)
     return socket.state() == QLocalSocket::ConnectedState ? Knock::Silent : Knock::Closed;
 }
 
+void TInstanceDoor::TakeCalls()
+{
+    for (int fd; (fd = m_door.Accept()) >= 0;) {
+        auto *peer = new QLocalSocket(this);
+        if (!peer->setSocketDescriptor(fd)) {
+            close(fd);
+            delete peer;
+            continue;
+        }
+        Serve(peer);
+    }
+}
+
 void TInstanceDoor::Serve(QLocalSocket *peer)
 {
-    peer->setParent(this);
     peer->setReadBufferSize(kInstanceLineMax + 1);
     auto *idle = new QTimer(peer);
     idle->setSingleShot(true);
@@ -152,20 +145,36 @@ void TInstanceDoor::Answer(QLocalSocket *peer)
     }
     line.chop(1);
     const InstanceRequest request = ParseInstanceRequest(std::string_view(line.constData(), line.size()));
-    const QPointer<QLocalSocket> guard(peer);
-    if (request == InstanceRequest::NewWindow) {
-        m_openWindow();
-        AppendLogLine(DiagLogPath(), "TInstanceDoor - a second start handed over to this process");
-    }
-    if (!guard)
-        return;
-    const std::string_view reply = InstanceReply(request);
-    peer->write(reply.data(), static_cast<qint64>(reply.size()));
-    // Sends what is buffered before closing.
-    peer->disconnectFromServer();
+    if (request == InstanceRequest::NewWindow)
+        Grant(peer);
+    else
+        Reply(peer, InstanceReply(request));
 }
 
-QString TInstanceDoor::MoveToPrivateFolder()
+// The start ends on "ok", so it is sent only once there is a window for it to end into.
+void TInstanceDoor::Grant(QLocalSocket *peer)
+{
+    const QPointer<QLocalSocket> guard(peer);
+    if (!m_openWindow()) {
+        if (guard)
+            m_waiting.push_back(guard);
+        return;
+    }
+    AppendLogLine(DiagLogPath(), "TInstanceDoor - a second start handed over to this process");
+    if (guard)
+        Reply(peer, kInstanceOk);
+}
+
+void TInstanceDoor::ServeWaiting()
+{
+    std::vector<QPointer<QLocalSocket>> waiting;
+    waiting.swap(m_waiting);
+    for (const QPointer<QLocalSocket> &peer : waiting)
+        if (peer && peer->state() == QLocalSocket::ConnectedState)
+            Grant(peer);
+}
+
+QString TInstanceDoor::MoveToPrivateFolder(const QString &why)
 {
     const std::string shared = AppFolder();
     const std::string folder = MakePrivateAppFolder(shared, static_cast<long>(getpid()));
@@ -179,8 +188,7 @@ QString TInstanceDoor::MoveToPrivateFolder()
     }
     UsePrivateSettingsFile(settingsFile);
     setenv("KESTRUM_HOME", folder.c_str(), 1);
-    AppendLogFormatted(DiagLogPath(),
-                       "TInstanceDoor - the process on %s does not answer; working files in %s",
-                       shared.c_str(), folder.c_str());
+    AppendLogFormatted(DiagLogPath(), "TInstanceDoor - %s; working files of this process in %s",
+                       why.toLocal8Bit().constData(), folder.c_str());
     return QString::fromStdString(folder);
 }

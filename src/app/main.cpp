@@ -35,7 +35,9 @@ const char kUsage[] =
     "Working files live in $KESTRUM_HOME when set, else beside the program when its folder is\n"
     "writable, else in $XDG_DATA_HOME/kestrum. A second start on the same working folder asks the\n"
     "running kestrum to open a window and exits; when that one does not answer within two seconds,\n"
-    "the new one says so and keeps its files and settings in the folder's Instance-PID subfolder.\n"
+    "the new one says so and keeps its files and settings in the folder's Instance-PID subfolder,\n"
+    "as it does when the start-up door (a socket in $XDG_RUNTIME_DIR/kestrum, else in\n"
+    "/tmp/kestrum-UID) holds anything that is not the user's own.\n"
     "SIGTERM and SIGINT end the program as Exit does. The manual opens with F1 or Help > Content.\n";
 
 // Answers --help and --version before any window system is needed; -1 when neither was asked.
@@ -55,35 +57,46 @@ int AnswerInfoOption(int argc, char **argv)
     return -1;
 }
 
-// A later start on this app folder gets a window of its own here. Before the first window is up
-// (a start-up message box runs the event loop) there is nothing to add a window to.
-void OpenForAnotherStart(TWindowManager *windows)
+// A later start on this app folder gets a window of its own here; true when it has one. Before
+// the first window is up (a start-up message box runs the event loop) there is nothing to add a
+// window to: the start is served once there is.
+bool OpenForAnotherStart(TWindowManager *windows)
 {
     if (!windows || windows->Windows().empty())
-        return;
+        return false;
     try {
         windows->OpenWindow();
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+        return false;
     }
+    return true;
 }
 
-// The running process did not answer: this one works beside it, on files of its own. False when
-// even that is impossible.
-bool StartAside(const QApplication &app)
+// The running process did not answer, or the door is not this user's: this one works beside
+// whatever is there, on files of its own. False when even that is impossible.
+bool StartAside(const QApplication &app, const TInstanceDoor &door, TInstanceDoor::Outcome outcome)
 {
     const QString shared = QString::fromStdString(AppFolder());
+    const bool foreign = outcome == TInstanceDoor::Outcome::Foreign;
+    const QString why = foreign ? QStringLiteral("the start-up door is not usable: %1").arg(door.Why())
+                                : QStringLiteral("the Kestrum working on %1 does not answer").arg(shared);
     QString own;
     try {
-        own = TInstanceDoor::MoveToPrivateFolder();
+        own = TInstanceDoor::MoveToPrivateFolder(why);
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
         return false;
     }
-    const QString text = QStringLiteral("Another Kestrum is working on the folder %1 but does not answer.\n\n"
-                                        "This one keeps its working files and settings in %2, so "
-                                        "neither overwrites the other's.")
-                             .arg(shared, own);
+    const QString head =
+        foreign
+            ? QStringLiteral("Kestrum cannot tell whether another Kestrum is working on the folder %1: %2, "
+                             "which it leaves as it is.")
+                  .arg(shared, door.Why())
+            : QStringLiteral("Another Kestrum is working on the folder %1 but does not answer.").arg(shared);
+    const QString text = head + QStringLiteral("\n\nThis one keeps its working files and settings in %1, so "
+                                               "neither overwrites the other's.")
+                                    .arg(own);
     std::fprintf(stderr, "kestrum: %s\n", qPrintable(text));
     QMessageBox::warning(nullptr, app.applicationName(), text);
     return true;
@@ -107,12 +120,13 @@ int main(int argc, char **argv)
     // The windows are closed before the door closes: a later start finds this process until its
     // files are written.
     TInstanceDoor door(QString::fromStdString(InstanceSocketPath(AppFolder())),
-                       [&windows] { OpenForAnotherStart(windows.get()); });
+                       [&windows] { return OpenForAnotherStart(windows.get()); });
     if (!screenshot) {
         const TInstanceDoor::Outcome outcome = door.Open();
         if (outcome == TInstanceDoor::Outcome::HandedOver)
             return 0;
-        if (outcome == TInstanceDoor::Outcome::NoAnswer && !StartAside(app))
+        if ((outcome == TInstanceDoor::Outcome::NoAnswer || outcome == TInstanceDoor::Outcome::Foreign) &&
+            !StartAside(app, door, outcome))
             return 1;
         if (TerminationRequested())
             return 0;
@@ -129,6 +143,7 @@ int main(int argc, char **argv)
         return SaveScreenshot(*first, QString::fromLocal8Bit(argv[2]),
                               argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     windows->ShowAll();
+    door.ServeWaiting();
     const int code = TerminationRequested() ? 0 : app.exec();
     windows.reset();
     return code;

@@ -76,19 +76,25 @@ std::string_view InstanceReply(InstanceRequest request)
 
 std::string InstanceSocketPath(const std::string &appFolder)
 {
-    char name[64];
-    std::snprintf(name, sizeof name, "kestrum-%lu-%016llx", static_cast<unsigned long>(getuid()),
-                  static_cast<unsigned long long>(Fnv1a(Canonical(appFolder))));
-    std::string dir = "/tmp";
-    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); IsDir(runtime))
+    const std::string uid = std::to_string(static_cast<unsigned long>(geteuid()));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(Canonical(appFolder))));
+    std::string dir;
+    std::string folder = "kestrum-" + uid;
+    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); IsDir(runtime)) {
         dir = runtime;
-    else if (const char *tmp = std::getenv("TMPDIR"); IsDir(tmp))
+        folder = "kestrum";
+    } else if (const char *tmp = std::getenv("TMPDIR"); IsDir(tmp)) {
         dir = tmp;
+    }
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
-    if (dir.size() + 1 + std::char_traits<char>::length(name) > kSocketPathMax)
+    if (dir.empty() ||
+        dir.size() + folder.size() + std::char_traits<char>::length(name) + 2 > kSocketPathMax) {
         dir = "/tmp";
-    return (dir == "/" ? "" : dir) + "/" + name;
+        folder = "kestrum-" + uid;
+    }
+    return (dir == "/" ? "" : dir) + "/" + folder + "/" + name;
 }
 
 std::string MakePrivateAppFolder(const std::string &appFolder, long pid)

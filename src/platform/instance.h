@@ -24,9 +24,10 @@ InstanceRequest ParseInstanceRequest(std::string_view line);
 // The reply to a request that is not carried out; kInstanceOk for NewWindow.
 std::string_view InstanceReply(InstanceRequest request);
 
-// The socket of the process working on `appFolder`: in $XDG_RUNTIME_DIR (private to the user)
-// when it exists, else in $TMPDIR or /tmp, named with the user id and a hash of the folder's
-// canonical path. Always short enough for a socket address.
+// The socket of the process working on `appFolder`, named with a hash of the folder's canonical
+// path, in the door's folder: "kestrum" in $XDG_RUNTIME_DIR when it exists, else "kestrum-<uid>"
+// in $TMPDIR or /tmp. Always short enough for a socket address. See CInstanceDoor for why the
+// folder and what is in it are checked before use.
 std::string InstanceSocketPath(const std::string &appFolder);
 
 // Creates "<appFolder>/Instance-<pid>" and copies the shared working files ("Default.cps",
