@@ -1,6 +1,8 @@
 // The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
 // B, and a "program" opens the virtual port through its link as it would open a serial port.
+#include "fakerfc2217.h"
 #include "monitor/portmonitor.h"
+#include "platform/handoverbound.h"
 #include "ptypair.h"
 #include "serial/serial.h"
 #include "tempdir.h"
@@ -91,12 +93,18 @@ protected:
         : monitor(
               [this](ST_MonitorBlock &&block) {
                   const std::lock_guard<std::mutex> guard(lock);
+                  received += block.Data.size();
                   blocks.push_back(std::move(block));
                   changed.notify_all();
               },
               [this](const std::string &note) {
                   const std::lock_guard<std::mutex> guard(lock);
                   notes.push_back(note);
+                  changed.notify_all();
+              },
+              [this](EMonitorEvent event) {
+                  const std::lock_guard<std::mutex> guard(lock);
+                  events.push_back(event);
                   changed.notify_all();
               })
     {
@@ -163,6 +171,8 @@ protected:
     std::condition_variable changed;
     std::vector<ST_MonitorBlock> blocks;
     std::vector<std::string> notes;
+    std::vector<EMonitorEvent> events;
+    size_t received = 0;  // bytes in `blocks`
     CPortMonitor monitor; // last: stopped before what its sinks use goes
 };
 
@@ -301,6 +311,105 @@ TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
             << "signal " << sig << ", status " << status;
         EXPECT_EQ(LinkTarget(path), "") << "link left after signal " << sig;
     }
+}
+
+// A window that takes nothing: reading stops at the hand-over's bound, says so once, and goes on
+// without losing a byte once the window has taken what it had.
+TEST_F(MonitorTest, AWindowThatFallsBehindPausesTheReadingWithoutLosingAByte)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Config(false, false), error)) << error;
+    constexpr size_t kLimit = CHandOverBound::kLimit;
+    const Bytes flood = Payload(kLimit + 4 * 1024 * 1024, 3);
+    std::thread writer([&] { WriteAll(devA.Master(), flood); });
+    const auto held = [&] { return std::count(events.begin(), events.end(), EMonitorEvent::ReadingHeld); };
+    size_t heldAt = 0;
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return held() > 0 || received == flood.size(); });
+        heldAt = received;
+    }
+    EXPECT_GE(heldAt, kLimit);
+    EXPECT_LT(heldAt, flood.size()) << "read on past the bound";
+    monitor.Taken(heldAt);
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return received == flood.size(); });
+        EXPECT_EQ(held(), 1);
+        EXPECT_EQ(Tagged(EMonitorTag::A), flood);
+    }
+    writer.join();
+}
+
+// A device bridged to a server that closes while the monitor writes to it. Device A holds the
+// monitor's writes to it (XOFF), so B's reader waits there and does not see the server's end:
+// only the write to the closed connection finds it. In a child, so that a death by SIGPIPE is
+// seen as one.
+TEST_F(MonitorTest, AServerThatClosesWhileTheMonitorWritesIsAPortLostNotADeath)
+{
+    CFakeRfc2217 server(ENetKind::Raw);
+    ASSERT_TRUE(server.Ok());
+    COM_PORT_SETTING a = Link(devA.Path());
+    a.FlowControl = 1; // XON/XOFF
+    ST_MonitorSetup setup = Config(true, false);
+    setup.PortA = a;
+    setup.PortB = Link("socket://127.0.0.1:" + std::to_string(server.Port()));
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        std::mutex childLock;
+        std::condition_variable lost;
+        bool bLost = false;
+        CPortMonitor inChild(
+            [&](ST_MonitorBlock &&block) {
+                const char tag = static_cast<char>('0' + static_cast<int>(block.Tag));
+                (void)!write(report[1], &tag, 1);
+            },
+            [&](const std::string &note) {
+                if (note.rfind("Port B lost: ", 0) != 0)
+                    return;
+                const std::lock_guard<std::mutex> guard(childLock);
+                bLost = true;
+                lost.notify_all();
+            });
+        std::string error;
+        if (!inChild.Start(setup, error))
+            _exit(3);
+        (void)!write(report[1], "S", 1);
+        std::unique_lock<std::mutex> guard(childLock);
+        lost.wait(guard, [&] { return bLost; });
+        guard.unlock();
+        inChild.Stop();
+        _exit(0);
+    }
+    close(report[1]);
+    const auto next = [&] {
+        char c = 0;
+        return read(report[0], &c, 1) == 1 ? c : '\0'; // '\0': the child has ended
+    };
+    const char kAtoB = static_cast<char>('0' + static_cast<int>(EMonitorTag::AtoB));
+    const char kBtoA = static_cast<char>('0' + static_cast<int>(EMonitorTag::BtoA));
+    ASSERT_EQ(next(), 'S');
+    // XOFF stops A's output; the byte after it reaching the server shows it was taken.
+    devA.Send(Bytes{0x13, 'x'});
+    ASSERT_EQ(next(), kAtoB);
+    ASSERT_TRUE(server.WaitForData(1));
+    ASSERT_TRUE(server.SendData({'h', 'i'}));
+    ASSERT_EQ(next(), kBtoA); // and B's reader now waits for A to take it
+    server.Disconnect();
+    // A byte at a time from A, each written to B, until the write finds the connection gone.
+    for (char c = kAtoB; c == kAtoB;) {
+        devA.Send("y");
+        c = next();
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(report[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                : "exit status " + std::to_string(WEXITSTATUS(status)));
 }
 
 } // namespace
