@@ -247,3 +247,35 @@ TEST(Monitor, ClosePortStopsAStartWaitingForAServerThatNeverAnswers)
     CSerial port; // port A was let go
     EXPECT_EQ(port.Open(device.Path()), 0);
 }
+
+// A connection does not come back by itself: its loss ends the run, and the virtual port goes.
+TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
+{
+    GuiTestEnv env;
+    CFakeRfc2217 server(ENetKind::Raw);
+    ASSERT_TRUE(server.Ok());
+    SaveLinks({Link("lab", "socket://127.0.0.1:" + std::to_string(server.Port()))});
+    TfrmMain w;
+    const std::string vport = env.File("board");
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "lab");
+        Choose(d, "cboPortB", "Virtual port");
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_TRUE(WaitStarted(w));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(lstat(vport.c_str(), &st), 0);
+
+    server.Disconnect();
+    ASSERT_TRUE(WaitUntil([&w] { return !w.MonitorRunning(); }));
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const int lost = LineStarting(*log, "Note :Port A lost: ");
+    EXPECT_GE(lost, 0);
+    EXPECT_EQ(log->LineText(lost + 1), "Note :Monitor stopped");
+    EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
+    EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
+}
