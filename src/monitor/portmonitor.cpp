@@ -170,8 +170,8 @@ struct CPortMonitor::Impl
     void CloseAll();
 };
 
-// A connection that ended does not come back by itself, and the log would go on without one of
-// its two sides: the run ends, and its owner stops it.
+// The other side of a device that went away is still worth watching; a connection that ended
+// does not come back by itself, so the run ends there, and its owner stops it.
 void CPortMonitor::Impl::Lost(Side &side, int e)
 {
     if (side.lost.exchange(true))

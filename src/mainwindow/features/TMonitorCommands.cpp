@@ -37,7 +37,8 @@ public:
     {
         std::string error; // empty: both ports are read
     };
-    using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent>; // a note
+    // A block, a note, how the start ended, or an event.
+    using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent>;
     using Show = std::function<void(TMonitorRun &run)>;
 
     TMonitorRun(QObject *window, Show show) : QObject(window), m_show(std::move(show)) {}
