@@ -151,8 +151,15 @@ bool Measure(bool bridge, const std::string &link, Run *run)
 {
     Device device;
     std::atomic<size_t> logged{0};
-    CPortMonitor monitor([&](ST_MonitorBlock &&block) { logged += block.Data.size(); },
-                         [](const std::string &note) { std::printf("note: %s\n", note.c_str()); });
+    // The blocks are counted, not kept: each is taken as soon as it comes.
+    CPortMonitor *self = nullptr;
+    CPortMonitor monitor(
+        [&](ST_MonitorBlock &&block) {
+            logged += block.Data.size();
+            self->Taken(block.Data.size());
+        },
+        [](const std::string &note) { std::printf("note: %s\n", note.c_str()); });
+    self = &monitor;
     if (bridge) {
         ST_MonitorSetup setup;
         setup.PortA = DefaultLinkSetting();

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -106,6 +107,10 @@ bool StartAside(const QApplication &app, const TInstanceDoor &door, TInstanceDoo
 
 int main(int argc, char **argv)
 {
+    // A write to a network port whose server has just gone fails with EPIPE, which the port
+    // tells as a lost port; the signal would end the program before anyone heard of it, with the
+    // monitor's virtual port left behind. Before any thread starts, so every thread has it.
+    std::signal(SIGPIPE, SIG_IGN);
     if (const int answered = AnswerInfoOption(argc, argv); answered >= 0)
         return answered;
     Q_INIT_RESOURCE(kestrum);

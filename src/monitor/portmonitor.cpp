@@ -1,14 +1,18 @@
 #include "monitor/portmonitor.h"
 
 #include "monitor/virtualport.h"
+#include "netport/netopen.h"
+#include "platform/handoverbound.h"
 #include "serial/serial.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -59,9 +63,40 @@ ST_Dcb LinkDcb(const COM_PORT_SETTING &link)
     return dcb;
 }
 
-// Opens `port` with the link's settings, as a window opens a link.
-bool OpenLink(CSerial &port, const COM_PORT_SETTING &link, std::string &error)
+// What the server of a network link is asked for: what Setup and SetupHandshaking ask of it.
+ST_NetLineSettings NetSettingsFor(const COM_PORT_SETTING &link)
 {
+    const ST_Dcb dcb = LinkDcb(link);
+    ST_NetLineSettings settings;
+    settings.Baud = dcb.BaudRate;
+    settings.DataBits = dcb.ByteSize;
+    settings.Parity = dcb.Parity;
+    settings.StopBits = dcb.StopBits;
+    settings.Flow = dcb.fOutxCtsFlow ? ST_NetLineSettings::RtsCts
+                    : dcb.fOutX      ? ST_NetLineSettings::XonXoff
+                                     : ST_NetLineSettings::NoFlow;
+    return settings;
+}
+
+// Opens `port` with the link's settings, as a window opens a link: a network link is connected
+// first by `connect`, which Stop can cancel, and the port then opens on its connection at once.
+bool OpenLink(CSerial &port, const COM_PORT_SETTING &link, CNetOpen *connect, std::string &error)
+{
+    if (connect != nullptr) {
+        ST_NetAddress address;
+        std::string words;
+        if (!ParseNetAddress(link.PortName, &address, &words)) {
+            error = "Can not Open " + link.PortName + ": " + words;
+            return false;
+        }
+        if (connect->Run(address, NetSettingsFor(link), &error) != 0)
+            return false;
+        if (connect->SettingRefused()) {
+            error = "Error Port Setting: " + link.PortName + ": " + SerialErrorText(ERROR_NOT_SUPPORTED);
+            return false;
+        }
+        port.PrepareNetLine(connect->TakeLine(), connect->Settings());
+    }
     const long opened = port.Open(link.PortName, link.InputBufferLen, link.OutputBufferLen, true);
     if (opened != 0 || !port.IsOpen()) {
         error = "Can not Open " + link.PortName;
@@ -93,14 +128,25 @@ struct CPortMonitor::Impl
         EMonitorTag bridgedTag = EMonitorTag::AtoB;
         int fd = -1;
         bool packetMode = false;
+        CSerial *port = nullptr; // null for the virtual port
+        bool network = false;
         std::atomic<bool> lost{false};
     };
 
     BlockSink blocks;
     NoteSink notes;
+    EventSink events;
 
-    std::mutex controlLock; // Start and Stop
+    std::mutex controlLock; // Begin and Stop
     std::atomic<bool> running{false};
+    std::atomic<bool> starting{false};
+    std::atomic<bool> cancelled{false}; // Stop gives up a start
+    std::atomic<bool> ended{false};
+    // The start's thread, and the connects of network links it waits on: made before it begins,
+    // let go once it has been joined, so Stop reaches them meanwhile.
+    std::thread starter;
+    std::unique_ptr<CNetOpen> connects[2];
+    CHandOverBound bound;
     ST_MonitorSetup setup;
     CSerial portA;
     CSerial portB;
@@ -115,6 +161,8 @@ struct CPortMonitor::Impl
     // Writes to the virtual port against the dropping of its input at a program's last close.
     std::mutex attachLock;
 
+    void StartPorts(const std::string &linkPath, const StartSink &started);
+    bool OpenPorts(const std::string &linkPath, std::string &error);
     void Read(Side &from, Side &to);
     bool WriteAll(Side &to, const uint8_t *data, size_t size);
     void Lost(Side &side, int e);
@@ -122,17 +170,28 @@ struct CPortMonitor::Impl
     void CloseAll();
 };
 
+// The other side of a device that went away is still worth watching; a connection that ended
+// does not come back by itself, so the run ends there, and its owner stops it.
 void CPortMonitor::Impl::Lost(Side &side, int e)
 {
-    if (!side.lost.exchange(true))
-        notes(std::string("Port ") + side.name + " lost: " + SerialErrorText(SystemError(e)));
+    if (side.lost.exchange(true))
+        return;
+    const long code = side.port != nullptr ? side.port->LostCode(e) : SystemError(e);
+    notes(std::string("Port ") + side.name + " lost: " + SerialErrorText(code));
+    if (!side.network || ended.exchange(true))
+        return;
+    bound.SetStopping(true);
+    eventfd_write(wake, 1);
+    events(EMonitorEvent::Ended);
 }
 
 bool CPortMonitor::Impl::WriteAll(Side &to, const uint8_t *data, size_t size)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = write(to.fd, data + done, size - done);
+        // A connection whose server went away fails the write; it must not end the program.
+        const ssize_t n = to.network ? send(to.fd, data + done, size - done, MSG_NOSIGNAL)
+                                     : write(to.fd, data + done, size - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -185,7 +244,10 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
     const bool virtualSide = from.packetMode;
     const int watch = virtualSide ? virtualB.OpenWatch() : -1;
     uint8_t buffer[kReadChunk + 1];
+    const auto tellHold = [this] { events(EMonitorEvent::ReadingHeld); };
     for (;;) {
+        if (!bound.WaitForRoom(tellHold))
+            return;
         pollfd fds[3] = {{from.fd, POLLIN, 0}, {wake, POLLIN, 0}, {watch, POLLIN, 0}};
         if (poll(fds, watch >= 0 ? 3 : 2, -1) < 0) {
             if (errno == EINTR)
@@ -240,6 +302,7 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
         block.Tag = bridged ? from.bridgedTag : from.readTag;
         block.ArrivalMs = WallClockMs();
         block.Data.assign(data, data + size);
+        bound.Added(size);
         blocks(std::move(block));
         if (bridged && !WriteAll(to, data, size) && !to.lost.load())
             return; // stopping
@@ -261,10 +324,70 @@ void CPortMonitor::Impl::CloseAll()
     a.fd = b.fd = -1;
 }
 
-CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes) : m_impl(std::make_unique<Impl>())
+bool CPortMonitor::Impl::OpenPorts(const std::string &linkPath, std::string &error)
+{
+    wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        error = "Can not start the monitor: " + SerialErrorText(SystemError(errno));
+        return false;
+    }
+    if (!OpenLink(portA, setup.PortA, connects[0].get(), error))
+        return false;
+    if (setup.VirtualB) {
+        const ST_Dcb dcb = LinkDcb(setup.PortA);
+        if (!virtualB.Make(linkPath, dcb, error))
+            return false;
+        ST_FollowedLine initial;
+        virtualB.ProgramLine(&initial);
+        followed = initial;
+        b.fd = virtualB.Master();
+        b.port = nullptr;
+        const std::lock_guard<std::mutex> guard(deviceLock);
+        virtualDevice = virtualB.SlavePath();
+    } else {
+        if (!OpenLink(portB, setup.PortB, connects[1].get(), error))
+            return false;
+        b.fd = portB.Descriptor();
+        b.port = &portB;
+    }
+    a.fd = portA.Descriptor();
+    a.port = &portA;
+    a.network = connects[0] != nullptr;
+    b.network = connects[1] != nullptr;
+    b.packetMode = setup.VirtualB;
+    a.lost.store(false);
+    b.lost.store(false);
+    if (cancelled.load()) {
+        error = "The monitor was stopped before it started";
+        return false;
+    }
+    return true;
+}
+
+void CPortMonitor::Impl::StartPorts(const std::string &linkPath, const StartSink &started)
+{
+    std::string error;
+    const bool opened = OpenPorts(linkPath, error);
+    if (!opened)
+        CloseAll();
+    else
+        running.store(true);
+    // Told before anything read is handed over, so the owner hears of the start first.
+    if (started)
+        started(opened ? std::string() : error);
+    if (opened) {
+        readers[0] = std::thread([this] { Read(a, b); });
+        readers[1] = std::thread([this] { Read(b, a); });
+    }
+    starting.store(false);
+}
+
+CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes, EventSink events)
+    : m_impl(std::make_unique<Impl>())
 {
     m_impl->blocks = blocks ? std::move(blocks) : [](ST_MonitorBlock &&) {};
     m_impl->notes = notes ? std::move(notes) : [](const std::string &) {};
+    m_impl->events = events ? std::move(events) : [](EMonitorEvent) {};
     m_impl->a.name = "A";
     m_impl->a.readTag = EMonitorTag::A;
     m_impl->a.bridgedTag = EMonitorTag::AtoB;
@@ -278,16 +401,17 @@ CPortMonitor::~CPortMonitor()
     Stop();
 }
 
-bool CPortMonitor::Start(const ST_MonitorSetup &setup, std::string &error)
+bool CPortMonitor::Begin(const ST_MonitorSetup &setup, StartSink started, std::string &error)
 {
     Impl &m = *m_impl;
     const std::lock_guard<std::mutex> control(m.controlLock);
     error.clear();
-    if (m.running.load()) {
+    if (m.running.load() || m.starting.load()) {
         error = "The monitor is already running";
         return false;
     }
-    m.setup = setup;
+    if (m.starter.joinable())
+        m.starter.join(); // a start that failed
     std::string linkPath;
     if (setup.VirtualB) {
         linkPath = VirtualLinkPath(setup.VirtualPath, error);
@@ -297,53 +421,64 @@ bool CPortMonitor::Start(const ST_MonitorSetup &setup, std::string &error)
         error = "Port A and port B are the same port: " + setup.PortA.PortName;
         return false;
     }
-    const auto fail = [&] {
-        m.CloseAll();
-        return false;
-    };
-    m.wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m.wake < 0) {
-        error = "Can not start the monitor: " + SerialErrorText(SystemError(errno));
-        return fail();
-    }
-    if (!OpenLink(m.portA, setup.PortA, error))
-        return fail();
-    if (setup.VirtualB) {
-        const ST_Dcb dcb = LinkDcb(setup.PortA);
-        if (!m.virtualB.Make(linkPath, dcb, error))
-            return fail();
-        ST_FollowedLine initial;
-        m.virtualB.ProgramLine(&initial);
-        m.followed = initial;
-        m.b.fd = m.virtualB.Master();
-        const std::lock_guard<std::mutex> guard(m.deviceLock);
-        m.virtualDevice = m.virtualB.SlavePath();
-    } else {
-        if (!OpenLink(m.portB, setup.PortB, error))
-            return fail();
-        m.b.fd = m.portB.Descriptor();
-    }
-    m.a.fd = m.portA.Descriptor();
-    m.b.packetMode = setup.VirtualB;
-    m.a.lost.store(false);
-    m.b.lost.store(false);
-    m.readers[0] = std::thread([&m] { m.Read(m.a, m.b); });
-    m.readers[1] = std::thread([&m] { m.Read(m.b, m.a); });
-    m.running.store(true);
+    m.setup = setup;
+    m.cancelled.store(false);
+    m.ended.store(false);
+    m.bound.Clear();
+    m.bound.SetStopping(false);
+    m.connects[0].reset(IsNetworkPortName(setup.PortA.PortName) ? new CNetOpen : nullptr);
+    m.connects[1].reset(!setup.VirtualB && IsNetworkPortName(setup.PortB.PortName) ? new CNetOpen : nullptr);
+    m.starting.store(true);
+    m.starter =
+        std::thread([&m, linkPath, started = std::move(started)] { m.StartPorts(linkPath, started); });
     return true;
+}
+
+bool CPortMonitor::Start(const ST_MonitorSetup &setup, std::string &error)
+{
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    std::string outcome;
+    const auto started = [&](const std::string &e) {
+        const std::lock_guard<std::mutex> guard(lock);
+        outcome = e;
+        finished = true;
+        done.notify_all();
+    };
+    if (!Begin(setup, started, error))
+        return false;
+    std::unique_lock<std::mutex> guard(lock);
+    done.wait(guard, [&] { return finished; });
+    error = outcome;
+    return error.empty();
 }
 
 void CPortMonitor::Stop()
 {
     Impl &m = *m_impl;
     const std::lock_guard<std::mutex> control(m.controlLock);
+    m.cancelled.store(true);
+    for (const std::unique_ptr<CNetOpen> &connect : m.connects)
+        if (connect)
+            connect->Cancel();
+    if (m.starter.joinable())
+        m.starter.join();
+    for (std::unique_ptr<CNetOpen> &connect : m.connects)
+        connect.reset();
     if (!m.running.load())
         return;
+    m.bound.SetStopping(true);
     eventfd_write(m.wake, 1);
     for (std::thread &reader : m.readers)
         reader.join();
     m.CloseAll();
     m.running.store(false);
+}
+
+void CPortMonitor::Taken(size_t bytes)
+{
+    m_impl->bound.Taken(bytes);
 }
 
 bool CPortMonitor::Running() const

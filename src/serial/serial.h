@@ -160,6 +160,9 @@ public:
     // itself (the two-port monitor) instead of through Read, Write and WaitEvent. It stays valid
     // until Close, which such a caller makes only once it has stopped using it.
     int Descriptor() const { return fd_.load(); }
+    // The code for a line that ended with `e` (while open): a network port tells why its
+    // connection ended instead.
+    long LostCode(int e) const;
     // Bytes that the driver still held for the line when the last Close dropped them. They had
     // been written, so whoever counted them as sent can take them back. A pseudo-terminal's
     // close drops none (its far end still reads them).
@@ -204,8 +207,6 @@ private:
     long ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> *line,
                         std::optional<ST_NetLineSettings> *applied);
     long ApplyNetDcb(const char *op, const ST_Dcb &dcb);
-    // The code for a port whose line ended: a network port tells why its connection ended.
-    long LostCode(int e) const;
     // What the driver counts: line errors and modem-line changes; false without modem lines.
     bool ReadLineCounters(ST_LineCounters *counters) const;
     bool ReadModemSnapshot(ST_ModemSnapshot *snapshot) const;

@@ -2,7 +2,6 @@
 
 #include "platform/clock.h"
 
-#include <condition_variable>
 #include <optional>
 
 namespace {
@@ -37,10 +36,10 @@ struct CSerialWnd::Inbox
             const std::lock_guard<std::mutex> guard(lock);
             if (closed)
                 return;
-            queuedBytes += item.block.bytes.size();
+            bound.Added(item.block.bytes.size());
             item.queuedAt = CBlockFormer::Clock::now();
             const bool hold =
-                item.kind == Item::Block && queuedBytes < kHeldBytesLimit && item.queuedAt < holdUntil;
+                item.kind == Item::Block && bound.Queued() < kHeldBytesLimit && item.queuedAt < holdUntil;
             items.push_back(std::move(item));
             if (posted)
                 return;
@@ -95,49 +94,28 @@ struct CSerialWnd::Inbox
     std::shared_ptr<EventHandler> onEvent;
     std::shared_ptr<LostHandler> onLost;
     // Called on the listener before each read: false when the listener is to stop. Reading goes
-    // on as soon as there is room, so the driver's buffer overflows no sooner than it must; a hold
-    // is told only when the queue had shrunk to half since the last one, so an owner thread that
-    // stays behind is told of it once, not at every block it takes.
+    // on as soon as there is room, so the driver's buffer overflows no sooner than it must.
     bool WaitForRoom(const std::shared_ptr<Inbox> &self, bool tell)
     {
-        bool told = false;
-        {
-            const std::lock_guard<std::mutex> guard(lock);
-            if (queuedBytes < kQueuedBytesLimit || stopping || closed)
-                return !stopping && !closed;
-            told = tell && !holding;
-            holding = true;
-        }
-        if (told) {
-            Item item;
-            item.kind = Item::Event;
-            item.events = EV_RX80FULL;
-            Push(self, std::move(item));
-        }
-        std::unique_lock<std::mutex> guard(lock);
-        waiting = true;
-        room.wait(guard, [this] { return queuedBytes < kQueuedBytesLimit || stopping || closed; });
-        waiting = false;
-        return !stopping && !closed;
-    }
-    void SetStopping(bool on)
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        stopping = on;
-        room.notify_all();
+        std::function<void()> tellHold;
+        if (tell)
+            tellHold = [this, &self] {
+                Item item;
+                item.kind = Item::Event;
+                item.events = EV_RX80FULL;
+                Push(self, std::move(item));
+            };
+        return bound.WaitForRoom(tellHold);
     }
 
+    // Its own lock is taken inside `lock`, never around it.
+    CHandOverBound bound{kQueuedBytesLimit};
     std::mutex lock;
-    std::condition_variable room;
     std::deque<Item> items;
-    size_t queuedBytes = 0;
     bool posted = false; // a drain is on its way to the owner thread
     bool held = false;   // blocks wait for holdUntil, and nothing is posted for them yet
     CBlockFormer::Clock::time_point holdUntil;
     bool closed = false;
-    bool stopping = false;
-    bool holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
-    bool waiting = false; // the listener waits for room now
 };
 
 CSerialWnd::~CSerialWnd()
@@ -203,7 +181,8 @@ long CSerialWnd::Close()
         const std::lock_guard<std::mutex> inner(inbox_->lock);
         inbox_->closed = true;
         inbox_->items.clear();
-        inbox_->queuedBytes = 0;
+        inbox_->bound.Clear();
+        inbox_->bound.SetStopping(true);
     }
     inbox_.reset();
     handOver_ = nullptr;
@@ -217,8 +196,7 @@ bool CSerialWnd::ReadingHeld()
     const std::lock_guard<std::mutex> guard(targetLock_);
     if (!inbox_)
         return false;
-    const std::lock_guard<std::mutex> inner(inbox_->lock);
-    return inbox_->waiting;
+    return inbox_->bound.Waiting();
 }
 
 void CSerialWnd::OnListenerStarting()
@@ -228,7 +206,7 @@ void CSerialWnd::OnListenerStarting()
         handOver_->Resume();
     former_ = CBlockFormer();
     if (inbox_) {
-        inbox_->SetStopping(false);
+        inbox_->bound.SetStopping(false);
         if (readBuffer_.size() != kReadBuffer)
             readBuffer_.resize(kReadBuffer);
     }
@@ -242,7 +220,7 @@ void CSerialWnd::OnListenerStopping()
     if (handOver_ != nullptr)
         handOver_->Cancel();
     if (inbox_)
-        inbox_->SetStopping(true);
+        inbox_->bound.SetStopping(true);
 }
 
 void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
@@ -444,10 +422,7 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
             --budget;
             item = std::move(inbox->items.front());
             inbox->items.pop_front();
-            inbox->queuedBytes -= item.block.bytes.size();
-            if (inbox->queuedBytes <= kQueuedBytesLimit / 2)
-                inbox->holding = false;
-            inbox->room.notify_all();
+            inbox->bound.Taken(item.block.bytes.size());
         }
         switch (item.kind) {
         case Inbox::Item::Block:

@@ -20,6 +20,7 @@
 // reading (the bytes wait in the driver, where the line's flow control can hold them) until the
 // owner thread has taken some, and hands over EV_RX80FULL, once per hold, where the hold began.
 #include "platform/handover.h"
+#include "platform/handoverbound.h"
 #include "serial/blockformer.h"
 #include "serial/serialex.h"
 
@@ -61,7 +62,7 @@ public:
     using CSerialEx::Open;
     long Close() override;
 
-    static constexpr size_t kQueuedBytesLimit = 32 * 1024 * 1024;
+    static constexpr size_t kQueuedBytesLimit = CHandOverBound::kLimit;
     // The listener has stopped reading at the bound and waits for the owner thread (block mode).
     bool ReadingHeld();
 

@@ -2,48 +2,25 @@
 // to take) is made on a thread of its own, then handed to the port, which opens on it at once.
 #include "session/portsession.h"
 
-#include "netport/netline.h"
-
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include "netport/netopen.h"
 
 struct CPortSession::Connect
 {
-    explicit Connect(const COM_PORT_SETTING &l)
-        : link(l), cancelFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), line(std::make_unique<CNetLine>())
-    {
-    }
+    explicit Connect(const COM_PORT_SETTING &l) : link(l) {}
     ~Connect()
     {
         if (worker.joinable())
             worker.join();
-        if (cancelFd >= 0)
-            close(cancelFd);
     }
     Connect(const Connect &) = delete;
     Connect &operator=(const Connect &) = delete;
 
-    void Run(const ST_NetAddress &address, const ST_NetLineSettings &wanted)
-    {
-        code = line->Open(address, cancelFd, &message);
-        if (code != 0 || cancelled.load())
-            return;
-        settings = wanted;
-        std::string untaken;
-        refused = line->ApplySettings(settings, &untaken) == ERROR_NOT_SUPPORTED;
-    }
-
     const COM_PORT_SETTING link;
-    const int cancelFd;
     std::thread worker;
-    std::atomic<bool> cancelled{false};
-    // Made here, used by the worker, given to the port on the owner thread once the worker ended.
-    std::unique_ptr<CNetLine> line;
-    // Written by the worker, read on the owner thread once it has ended.
-    ST_NetLineSettings settings;
+    // Used by the worker; its outcome is read on the owner thread once the worker has ended.
+    CNetOpen net;
     long code = 0;
     std::string message;
-    bool refused = false;
 };
 
 bool CPortSession::NeedsConnect(const COM_PORT_SETTING &link)
@@ -57,9 +34,9 @@ void CPortSession::BeginOpen(const COM_PORT_SETTING &link)
     auto connect = std::make_shared<Connect>(link);
     ST_NetAddress address;
     std::string error;
-    if (connect->cancelFd < 0 || !ParseNetAddress(link.PortName, &address, &error)) {
+    if (!ParseNetAddress(link.PortName, &address, &error)) {
         // Told like any other outcome: after BeginOpen has returned.
-        connect->code = SystemError(connect->cancelFd < 0 ? errno : EINVAL);
+        connect->code = SystemError(EINVAL);
         connect->message = link.PortName + ": " + error;
     } else {
         ST_NetLineSettings wanted;
@@ -76,7 +53,7 @@ void CPortSession::BeginOpen(const COM_PORT_SETTING &link)
         Connect *raw = connect.get();
         CHandOver *handOver = m_sendHandOver.get();
         connect->worker = std::thread([this, raw, handOver, address, wanted] {
-            raw->Run(address, wanted);
+            raw->code = raw->net.Run(address, wanted, &raw->message);
             // The hand-over that a close never cancels; a close in the meantime makes the outcome
             // stale, and ConnectDone passes it over.
             handOver->Forward([this, raw] { ConnectDone(raw); });
@@ -91,9 +68,7 @@ void CPortSession::CancelConnect()
 {
     if (!m_connect)
         return;
-    m_connect->cancelled.store(true);
-    eventfd_write(m_connect->cancelFd, 1);
-    m_connect->line->Abort();
+    m_connect->net.Cancel();
     if (m_connect->worker.joinable())
         m_connect->worker.join();
     m_connect.reset();
@@ -109,9 +84,9 @@ void CPortSession::ConnectDone(Connect *connect)
     ST_OpenResult result;
     result.Code = done->code;
     result.Message = done->message;
-    result.SettingRefused = done->code == 0 && done->refused;
-    if (done->code == 0 && !done->refused) {
-        m_port->PrepareNetLine(std::move(done->line), done->settings);
+    result.SettingRefused = done->code == 0 && done->net.SettingRefused();
+    if (done->code == 0 && !result.SettingRefused) {
+        m_port->PrepareNetLine(done->net.TakeLine(), done->net.Settings());
         result = Open(done->link);
     }
     m_view.SessionOpened(done->link, result.Open, result.SettingRefused, result.Code, result.Message);

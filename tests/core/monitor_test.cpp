@@ -1,10 +1,13 @@
 // The two-port monitor between pseudo-terminals: the test holds the masters of the "devices" A and
 // B, and a "program" opens the virtual port through its link as it would open a serial port.
+#include "fakerfc2217.h"
 #include "monitor/portmonitor.h"
+#include "platform/handoverbound.h"
 #include "ptypair.h"
 #include "serial/serial.h"
 #include "tempdir.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
@@ -92,12 +95,18 @@ protected:
         : monitor(
               [this](ST_MonitorBlock &&block) {
                   const std::lock_guard<std::mutex> guard(lock);
+                  received += block.Data.size();
                   blocks.push_back(std::move(block));
                   changed.notify_all();
               },
               [this](const std::string &note) {
                   const std::lock_guard<std::mutex> guard(lock);
                   notes.push_back(note);
+                  changed.notify_all();
+              },
+              [this](EMonitorEvent event) {
+                  const std::lock_guard<std::mutex> guard(lock);
+                  events.push_back(event);
                   changed.notify_all();
               })
     {
@@ -164,6 +173,8 @@ protected:
     std::condition_variable changed;
     std::vector<ST_MonitorBlock> blocks;
     std::vector<std::string> notes;
+    std::vector<EMonitorEvent> events;
+    size_t received = 0;  // bytes in `blocks`
     CPortMonitor monitor; // last: stopped before what its sinks use goes
 };
 
@@ -313,6 +324,74 @@ TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
             << "signal " << sig << ", status " << status;
         EXPECT_EQ(LinkTarget(path), "") << "link left after signal " << sig;
     }
+}
+
+// A window that takes nothing: reading stops at the hand-over's bound, says so once, and goes on
+// without losing a byte once the window has taken what it had.
+TEST_F(MonitorTest, AWindowThatFallsBehindPausesTheReadingWithoutLosingAByte)
+{
+    std::string error;
+    ASSERT_TRUE(monitor.Start(Config(false, false), error)) << error;
+    constexpr size_t kLimit = CHandOverBound::kLimit;
+    const Bytes flood = Payload(kLimit + 4 * 1024 * 1024, 3);
+    std::thread writer([&] { WriteAll(devA.Master(), flood); });
+    const auto held = [&] { return std::count(events.begin(), events.end(), EMonitorEvent::ReadingHeld); };
+    size_t heldAt = 0;
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return held() > 0 || received == flood.size(); });
+        heldAt = received;
+    }
+    EXPECT_GE(heldAt, kLimit);
+    EXPECT_LT(heldAt, flood.size()) << "read on past the bound";
+    monitor.Taken(heldAt);
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return received == flood.size(); });
+        EXPECT_EQ(held(), 1);
+        EXPECT_EQ(Tagged(EMonitorTag::A), flood);
+    }
+    writer.join();
+}
+
+// A device bridged to a server that closes while the monitor writes to it. Device A holds the
+// monitor's writes to it (XOFF), so B's reader waits there and does not see the server's end:
+// only the write to the closed connection finds it. SIGPIPE is left to end this process, as it
+// would end any program that did not ignore it.
+TEST_F(MonitorTest, AServerThatClosesWhileTheMonitorWritesIsAPortLostNotADeath)
+{
+    ASSERT_NE(std::signal(SIGPIPE, SIG_DFL), SIG_ERR);
+    CFakeRfc2217 server(ENetKind::Raw);
+    ASSERT_TRUE(server.Ok());
+    ST_MonitorSetup setup = Config(true, false);
+    setup.PortA.FlowControl = 1; // XON/XOFF
+    setup.PortB = Link("socket://127.0.0.1:" + std::to_string(server.Port()));
+    std::string error;
+    ASSERT_TRUE(monitor.Start(setup, error)) << error;
+    const auto lostB = [&] {
+        return std::any_of(notes.begin(), notes.end(),
+                           [](const std::string &note) { return note.rfind("Port B lost: ", 0) == 0; });
+    };
+    // XOFF stops A's output; the byte after it reaching the server shows it was taken.
+    devA.Send(Bytes{0x13, 'x'});
+    ASSERT_TRUE(server.WaitForData(1));
+    ASSERT_TRUE(server.SendData({'h', 'i'}));
+    WaitTagged(EMonitorTag::BtoA, 2); // B's reader now waits for A to take it
+    server.Disconnect();
+    // A byte at a time from A, each written to B, until a write finds the connection gone.
+    for (;;) {
+        std::unique_lock<std::mutex> guard(lock);
+        if (lostB())
+            break;
+        const size_t before = received;
+        guard.unlock();
+        devA.Send("y");
+        guard.lock();
+        changed.wait(guard, [&] { return received > before || lostB(); });
+    }
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [&] { return !events.empty(); });
+    EXPECT_EQ(events, std::vector<EMonitorEvent>{EMonitorEvent::Ended});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "mainwindow/features/TCaptureCommands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fakerfc2217.h"
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
@@ -78,6 +80,12 @@ Bytes Logged(const TTrafficLog &log, const std::string &tag)
     return out;
 }
 
+// The ports open on a thread of the monitor's; the status bar names them once they have.
+bool WaitStarted(TfrmMain &w)
+{
+    return WaitUntil([&w] { return StatusPanel(w, 0).startsWith(QStringLiteral("A: ")); });
+}
+
 int LineStarting(const TTrafficLog &log, const std::string &start)
 {
     for (int line = 0; line < log.LineCount(); ++line)
@@ -110,6 +118,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     Find<QAction>(w, "mnuOpMonitor")->trigger();
     ASSERT_EQ(dialog.Seen(), QStringList{"frmMonitorSetting"});
     ASSERT_TRUE(w.MonitorRunning());
+    ASSERT_TRUE(WaitStarted(w));
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "A: board (" + device.Path() + ")  B: " + vport);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum - ") + StatusPanel(w, 0));
     EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
@@ -179,6 +188,7 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     EXPECT_EQ(dialog.Seen(),
               (QStringList{"frmMonitorSetting", "Port A and Port B are the same port", "frmMonitorSetting"}));
     ASSERT_TRUE(w.MonitorRunning());
+    ASSERT_TRUE(WaitStarted(w));
 
     // A raw capture holds what both ports brought, in order.
     const std::string captured = env.File("capture.bin");
@@ -194,4 +204,78 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     EXPECT_TRUE(WaitUntil([&] { return ReadRaw(captured) == "pingpong"; })) << ReadRaw(captured);
     EXPECT_TRUE(StatusPanel(w, 6).startsWith(QStringLiteral("A:4/"))) << StatusPanel(w, 6).toStdString();
     // The window goes with the monitor still running, which stops with it.
+}
+
+// A server that takes the connection and never says a word keeps the monitor's start waiting for
+// it, not the window; Close Port gives the start up at once, before the client got as far as
+// asking for line settings, and nothing of it is told or left open.
+TEST(Monitor, ClosePortStopsAStartWaitingForAServerThatNeverAnswers)
+{
+    GuiTestEnv env;
+    CTestPty device;
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    server.SetComPort(CFakeRfc2217::EComPort::Silent);
+    SaveLinks(
+        {Link("board", device.Path()), Link("lab", "rfc2217://127.0.0.1:" + std::to_string(server.Port()))});
+    TfrmMain w;
+    ModalCatcher boxes([](QDialog *d) {
+        Choose(d, "cboPortA", "board");
+        Choose(d, "cboPortB", "lab");
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Starting the monitor...");
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpClosePort")->isEnabled());
+    ASSERT_TRUE(server.WaitUntil([&server] {
+        for (const telnet::ST_Command &c : server.Commands())
+            if (c.Kind == telnet::ST_Command::Will && c.Option == telnet::OptComPort)
+                return true;
+        return false;
+    }));
+
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+    EXPECT_FALSE(w.MonitorRunning());
+    EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
+    EXPECT_TRUE(Find<QAction>(w, "mnuOpMonitor")->isEnabled());
+    ASSERT_TRUE(server.WaitUntil([&server] { return !server.Connected(); }));
+    EXPECT_TRUE(server.ComPortValues(telnet::SetModemStateMask).empty());
+    EXPECT_TRUE(server.ComPortValues(telnet::SetBaudRate).empty());
+    QApplication::processEvents();
+    EXPECT_EQ(boxes.Seen(), QStringList{"frmMonitorSetting"});
+    EXPECT_EQ(LineStarting(*Find<TTrafficLog>(w, "edData"), "Note :Monitor"), -1);
+    CSerial port; // port A was let go
+    EXPECT_EQ(port.Open(device.Path()), 0);
+}
+
+// A connection does not come back by itself: its loss ends the run, and the virtual port goes.
+TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
+{
+    GuiTestEnv env;
+    CFakeRfc2217 server(ENetKind::Raw);
+    ASSERT_TRUE(server.Ok());
+    SaveLinks({Link("lab", "socket://127.0.0.1:" + std::to_string(server.Port()))});
+    TfrmMain w;
+    const std::string vport = env.File("board");
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "lab");
+        Choose(d, "cboPortB", "Virtual port");
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_TRUE(WaitStarted(w));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(lstat(vport.c_str(), &st), 0);
+
+    server.Disconnect();
+    ASSERT_TRUE(WaitUntil([&w] { return !w.MonitorRunning(); }));
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const int lost = LineStarting(*log, "Note :Port A lost: ");
+    EXPECT_GE(lost, 0);
+    EXPECT_EQ(log->LineText(lost + 1), "Note :Monitor stopped");
+    EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
+    EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
 }

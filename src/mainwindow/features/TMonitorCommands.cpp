@@ -10,7 +10,9 @@
 #include "platform/errors.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
+#include "platform/handoverbound.h"
 #include "platform/logstamp.h"
+#include "serial/linecounters.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
 
@@ -18,6 +20,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QToolButton>
 #include <mutex>
 #include <string>
@@ -26,34 +29,31 @@
 
 // One run of the monitor. Its threads only queue what they bring; the window takes the whole
 // queue at once on its own thread, so a busy line costs one hand-over per batch, not per block,
-// and blocks and notes reach the log in the order the threads gave them.
+// and the start, blocks, notes and events reach the window in the order the threads gave them.
 class TMonitorRun : public QObject
 {
 public:
-    using Arrival = std::variant<ST_MonitorBlock, std::string>; // a block or a note
-    using Show = std::function<void(TMonitorRun &run, std::vector<Arrival> &arrivals)>;
+    struct Started
+    {
+        std::string error; // empty: both ports are read
+    };
+    // A block, a note, how the start ended, or an event.
+    using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent>;
+    using Show = std::function<void(TMonitorRun &run)>;
 
     TMonitorRun(QObject *window, Show show) : QObject(window), m_show(std::move(show)) {}
 
-    // GUI thread: logs everything queued so far.
-    void Take()
+    // GUI thread: shows everything queued so far.
+    void Take() { m_show(*this); }
+    std::vector<Arrival> Waiting()
     {
         std::vector<Arrival> arrivals;
-        {
-            const std::lock_guard<std::mutex> guard(m_lock);
-            arrivals.swap(m_waiting);
-            m_wakeQueued = false;
-        }
-        if (!arrivals.empty())
-            m_show(*this, arrivals);
+        const std::lock_guard<std::mutex> guard(m_lock);
+        arrivals.swap(m_waiting);
+        m_wakeQueued = false;
+        return arrivals;
     }
 
-    ST_MonitorSetup setup;
-    std::string portsText;                         // what the status bar says while the run lasts
-    int64_t bytes[2] = {0, 0}, blocks[2] = {0, 0}; // read on A, on B
-    int64_t lastArrivalMs = -1;
-
-private:
     void Queue(Arrival &&arrival)
     {
         bool wake = false;
@@ -67,6 +67,15 @@ private:
             m_handOver.Forward([this] { Take(); });
     }
 
+    ST_MonitorSetup setup;
+    bool started = false;
+    bool stopping = false;                         // Close Port came: a start's outcome is not told
+    std::string portsText;                         // what the status bar says while the run lasts
+    int64_t bytes[2] = {0, 0}, blocks[2] = {0, 0}; // read on A, on B
+    int64_t lastArrivalMs = -1;
+    CInboundLoss loss; // reading held by a window that fell behind
+
+private:
     Show m_show;
     std::mutex m_lock;
     std::vector<Arrival> m_waiting;
@@ -76,7 +85,8 @@ private:
 public:
     // Last, so it is stopped before the queue and the hand-over its threads feed go.
     CPortMonitor monitor{[this](ST_MonitorBlock &&block) { Queue(std::move(block)); },
-                         [this](const std::string &note) { Queue(note); }};
+                         [this](const std::string &note) { Queue(note); },
+                         [this](EMonitorEvent event) { Queue(event); }};
 };
 
 namespace {
@@ -154,49 +164,101 @@ void TMonitorCommands::Start()
             m_port.ClosePortCommand();
         }
 
-        auto *run =
-            new TMonitorRun(this, [this](TMonitorRun &r, std::vector<TMonitorRun::Arrival> &arrivals) {
-                const bool since = m_sincePrevious();
-                for (TMonitorRun::Arrival &arrival : arrivals) {
-                    if (const std::string *note = std::get_if<std::string>(&arrival)) {
-                        m_log.LogNote(*note);
-                        continue;
-                    }
-                    const ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
-                    const int port = block.Tag == EMonitorTag::A || block.Tag == EMonitorTag::AtoB ? 0 : 1;
-                    r.bytes[port] += static_cast<int64_t>(block.Data.size());
-                    r.blocks[port] += 1;
-                    // Milliseconds always: the order of a request and its answer is what is watched.
-                    const int64_t ms = block.ArrivalMs;
-                    const std::string time =
-                        TimeOfDayMsText(QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay());
-                    const std::string gap = since && r.lastArrivalMs >= 0
-                                                ? SincePreviousText(ms - r.lastArrivalMs)
-                                                : std::string();
-                    r.lastArrivalMs = ms;
-                    m_log.LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
-                }
-                static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
-                    ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
-                m_status.Panel(TStatusArea::Send)
-                    ->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
-            });
+        auto *run = new TMonitorRun(this, [this](TMonitorRun &r) { Show(r); });
+        run->setup = setup;
+        const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
+        run->portsText = "A: " + LinkText(setup.PortA) + "  B: " + b;
         std::string error;
-        if (!run->monitor.Start(setup, error)) {
+        if (!run->monitor.Begin(
+                setup, [run](const std::string &e) { run->Queue(TMonitorRun::Started{e}); }, error)) {
             delete run;
             m_showMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
             return;
         }
-        run->setup = setup;
-        const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
-        run->portsText = "A: " + LinkText(setup.PortA) + "  B: " + b;
+        // A network port may keep the start waiting for seconds; Close Port gives it up.
         m_run = run;
-        m_log.LogNote(std::string("Monitor started") + (setup.Bridge ? ", bridged" : "") + ": A " +
-                      LinkText(setup.PortA) + ", B " +
-                      (setup.VirtualB ? "virtual port " + b + " (" + run->monitor.VirtualDevice() + ")" : b));
+        m_status.SetPanel(TStatusArea::Port, QStringLiteral("Starting the monitor..."),
+                          QStringLiteral("Close Port stops the start"));
+        m_status.Fit(false);
         emit StateChanged();
-        ShowStatus();
     });
+}
+
+void TMonitorCommands::Show(TMonitorRun &r)
+{
+    std::vector<TMonitorRun::Arrival> arrivals = r.Waiting();
+    if (arrivals.empty())
+        return;
+    const bool since = m_sincePrevious();
+    size_t taken = 0;
+    for (TMonitorRun::Arrival &arrival : arrivals) {
+        if (const std::string *note = std::get_if<std::string>(&arrival)) {
+            m_log.LogNote(*note);
+            continue;
+        }
+        if (const auto *started = std::get_if<TMonitorRun::Started>(&arrival)) {
+            if (!r.stopping)
+                Started(r, started->error);
+            continue;
+        }
+        if (const auto *event = std::get_if<EMonitorEvent>(&arrival)) {
+            if (*event == EMonitorEvent::ReadingHeld) {
+                r.loss.AddReadingHeld(CHandOverBound::kLimit);
+                for (const std::string &note : r.loss.TakeBurstNotes())
+                    m_log.LogNote(note);
+            } else if (!r.stopping) {
+                // The run's own hand-over is delivering this: it goes once the delivery has ended.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run = QPointer<TMonitorRun>(&r)] {
+                        if (run && run == m_run)
+                            Stop();
+                    },
+                    Qt::QueuedConnection);
+            }
+            continue;
+        }
+        const ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
+        const int port = block.Tag == EMonitorTag::A || block.Tag == EMonitorTag::AtoB ? 0 : 1;
+        r.bytes[port] += static_cast<int64_t>(block.Data.size());
+        taken += block.Data.size();
+        r.blocks[port] += 1;
+        // Milliseconds always: the order of a request and its answer is what is watched.
+        const int64_t ms = block.ArrivalMs;
+        const std::string time =
+            TimeOfDayMsText(QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay());
+        const std::string gap =
+            since && r.lastArrivalMs >= 0 ? SincePreviousText(ms - r.lastArrivalMs) : std::string();
+        r.lastArrivalMs = ms;
+        m_log.LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
+    }
+    // Its reading waits only while the window is behind.
+    r.monitor.Taken(taken);
+    if (!r.started)
+        return;
+    static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
+        ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
+    m_status.Panel(TStatusArea::Send)->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
+}
+
+void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
+{
+    if (!error.empty()) {
+        // Nothing stays open; the run goes once its hand-over has finished delivering this.
+        m_run = nullptr;
+        run.deleteLater();
+        emit StateChanged();
+        m_port.ShowLinkStatus(COM_PORT_SETTING());
+        m_showMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
+        return;
+    }
+    run.started = true;
+    const ST_MonitorSetup &setup = run.setup;
+    const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
+    m_log.LogNote(std::string("Monitor started") + (setup.Bridge ? ", bridged" : "") + ": A " +
+                  LinkText(setup.PortA) + ", B " +
+                  (setup.VirtualB ? "virtual port " + b + " (" + run.monitor.VirtualDevice() + ")" : b));
+    ShowStatus();
 }
 
 void TMonitorCommands::Stop()
@@ -204,11 +266,14 @@ void TMonitorCommands::Stop()
     if (!m_run)
         return;
     TMonitorRun *run = m_run;
+    run->stopping = true;
     run->monitor.Stop();
     run->Take();
     m_run = nullptr;
+    const bool started = run->started;
     delete run;
-    m_log.LogNote("Monitor stopped");
+    if (started)
+        m_log.LogNote("Monitor stopped");
     emit StateChanged();
     if (!m_session.IsOpen())
         m_port.ShowLinkStatus(COM_PORT_SETTING());

@@ -3,6 +3,7 @@
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
 #include <QObject>
 #include <functional>
+#include <string>
 
 class CPortSession;
 class QAction;
@@ -32,6 +33,9 @@ signals:
 
 private:
     void Start();
+    // What the run's threads brought, on the GUI thread.
+    void Show(TMonitorRun &run);
+    void Started(TMonitorRun &run, const std::string &error);
     void ShowStatus();
 
     QWidget *m_window;

@@ -134,6 +134,12 @@ int CFakeRfc2217::Connections() const
     return connections_;
 }
 
+bool CFakeRfc2217::Connected() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    return connFd_ >= 0;
+}
+
 std::vector<Bytes> CFakeRfc2217::ComPortValues(uint8_t code) const
 {
     std::vector<Bytes> values;

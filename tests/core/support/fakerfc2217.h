@@ -52,6 +52,8 @@ public:
     telnet::Bytes Data() const;
     std::vector<telnet::ST_Command> Commands() const;
     int Connections() const;
+    // A client is connected now (one that closed is gone once the server has read to its end).
+    bool Connected() const;
     // The com-port commands received with this code, in order.
     std::vector<telnet::Bytes> ComPortValues(uint8_t code) const;
 

@@ -1,0 +1,44 @@
+#pragma once
+// Connecting a port on another machine where a user can stop it: the connection and the line
+// settings the server is asked to take are made by Run, which waits on the network for seconds,
+// on a thread of the opener's; Cancel, from any other thread, makes it give up at once. The
+// window's port and the two-port monitor both open network links this way, and hand the
+// connection to their CSerial (PrepareNetLine), whose Open then takes it without waiting.
+#include "netport/netline.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CNetOpen
+{
+public:
+    CNetOpen();
+    ~CNetOpen();
+    CNetOpen(const CNetOpen &) = delete;
+    CNetOpen &operator=(const CNetOpen &) = delete;
+
+    // Connects (CNetLine::Open) and, when that succeeded, asks the server for `wanted`
+    // (CNetLine::ApplySettings). 0, or the code of the failed connect with `message` saying it;
+    // SystemError(ECANCELED) once cancelled. Once per object.
+    long Run(const ST_NetAddress &address, const ST_NetLineSettings &wanted, std::string *message);
+    // Any thread, at any time: a Run under way gives up at once, and a later one does not begin.
+    void Cancel();
+    bool Cancelled() const { return cancelled_.load(); }
+
+    // After a Run that returned 0: the server answered a setting with another value.
+    bool SettingRefused() const { return refused_; }
+    // After a Run that returned 0: the connection, and the settings it carries.
+    std::unique_ptr<CNetLine> TakeLine();
+    const ST_NetLineSettings &Settings() const { return settings_; }
+
+private:
+    const int cancelFd_;
+    std::atomic<bool> cancelled_{false};
+    // Cancel reaches the line from another thread; TakeLine moves it away under the same lock.
+    std::mutex lineLock_;
+    std::unique_ptr<CNetLine> line_;
+    ST_NetLineSettings settings_;
+    bool refused_ = false;
+};
