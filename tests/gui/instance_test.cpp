@@ -4,6 +4,7 @@
 #include "platform/instance.h"
 #include "platform/textfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -386,6 +387,34 @@ TEST_F(InstanceTest, SecondProgramHandsOverAndTheFirstEndsCleanlyOnSigterm)
     EXPECT_TRUE(FileExists(env.File("TempRec.tmp")));
     EXPECT_FALSE(QFileInfo::exists(socket));
     QFile::remove(socket + QStringLiteral(".lock"));
+}
+
+// The start-up's own message box (the door is another user's) does not outlast a SIGTERM.
+TEST_F(InstanceTest, AStartHeldByItsWarningEndsOnSigterm)
+{
+    const QString runtime = env.FilePath(QStringLiteral("run"));
+    ASSERT_TRUE(QDir().mkpath(runtime + QStringLiteral("/kestrum")));
+    ASSERT_EQ(chown(QFile::encodeName(runtime + QStringLiteral("/kestrum")).constData(), kNobody.pw_uid,
+                    kNobody.pw_gid),
+              0);
+    QProcessEnvironment vars = QProcessEnvironment::systemEnvironment();
+    vars.insert(QStringLiteral("KESTRUM_HOME"), env.Dir());
+    vars.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    vars.insert(QStringLiteral("XDG_CONFIG_HOME"), env.FilePath(QStringLiteral("config")));
+    vars.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess start;
+    start.setProcessEnvironment(vars);
+    start.setReadChannel(QProcess::StandardError);
+    start.start(QStringLiteral(KESTRUM_EXE), {});
+    QByteArray said;
+    while (!said.contains("cannot tell") && start.waitForReadyRead(kHangMs))
+        said += start.readAllStandardError();
+    ASSERT_TRUE(said.contains("cannot tell")) << said.toStdString();
+
+    start.terminate();
+    ASSERT_TRUE(start.waitForFinished(kHangMs)) << "still held by its message box";
+    EXPECT_EQ(start.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(start.exitCode(), 0);
 }
 
 } // namespace

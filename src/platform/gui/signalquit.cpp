@@ -1,6 +1,7 @@
 #include "platform/gui/signalquit.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -38,6 +39,10 @@ void QuitOnTerminationSignals()
         [[maybe_unused]] const ssize_t n = read(g_wakeFds[1], &byte, 1);
         notifier->setEnabled(false);
         g_requested = true;
+        // A dialog's own loop would outlive quit(), which before the main loop runs does nothing
+        // at all: a start-up message would hold the program until someone clicked it.
+        while (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->done(QDialog::Rejected);
         QCoreApplication::quit();
     });
     struct sigaction action = {};

@@ -4,6 +4,6 @@
 // their settings and files on the way out. A second such signal ends the process at once.
 void QuitOnTerminationSignals();
 
-// True once such a signal was taken. A signal taken by an event loop of a message box shown
-// before the main loop ends only that box; start-up asks this before it goes on.
+// True once such a signal was taken. The signal closes the dialogs open then (as Escape would),
+// so a message box shown before the main loop returns; start-up asks this before it goes on.
 bool TerminationRequested();
