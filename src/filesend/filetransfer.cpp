@@ -167,6 +167,7 @@ ST_TransferOutcome CFileTransfer::Ended(ETransferEnd end, long code)
     outcome.Code = code;
     outcome.FilesDone = m_filesDone;
     outcome.WireBytes = m_wire;
+    outcome.EndUnacknowledged = end == ETransferEnd::Done && m_endUnacknowledged;
     return outcome;
 }
 
@@ -292,24 +293,24 @@ CFileTransfer::EReply CFileTransfer::NextReply(uint32_t timeoutMs)
     }
 }
 
-// The receiver asks for a file with NAK (checksums) or 'C' (CRC). Asks that piled up while
-// nobody listened are read to the last: a receiver that tired of asking for CRC and fell back to
-// NAK means the NAK.
+// The receiver asks for a file with NAK (checksums) or 'C' (CRC), and its first request decides:
+// it reads the first block as it asked. What came in behind that request is passed over, so a
+// request repeated while nobody listened, or a stray ACK, is not taken for an answer.
 CFileTransfer::EReply CFileTransfer::AwaitStart(uint32_t timeoutMs)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    EReply reply = EReply::Ack;
-    while (reply == EReply::Ack)
-        reply = NextReply(MsLeft(deadline));
-    if (reply != EReply::Nak && reply != EReply::Crc)
-        return reply;
+    EReply first = EReply::Ack;
+    while (first == EReply::Ack)
+        first = NextReply(MsLeft(deadline));
+    if (first != EReply::Nak && first != EReply::Crc)
+        return first;
+    m_crc = first == EReply::Crc;
     for (;;) {
-        m_crc = reply == EReply::Crc;
-        reply = NextReply(0);
-        if (reply == EReply::ReceiverCancel || reply == EReply::Cancelled)
-            return reply;
-        if (reply == EReply::TimedOut)
-            return m_crc ? EReply::Crc : EReply::Nak;
+        const EReply more = NextReply(0);
+        if (more == EReply::ReceiverCancel || more == EReply::Cancelled)
+            return more;
+        if (more == EReply::TimedOut)
+            return first;
     }
 }
 
@@ -343,24 +344,38 @@ bool CFileTransfer::WriteBlock(const std::vector<uint8_t> &bytes, Failure *failu
 
 bool CFileTransfer::SendBlock(uint8_t number, const uint8_t *data, size_t size, Failure *failure)
 {
-    return Exchange(Block(number, data, size, size > kShortBlock ? kLongBlock : kShortBlock, m_crc), failure);
+    return Exchange(Block(number, data, size, size > kShortBlock ? kLongBlock : kShortBlock, m_crc),
+                    m_options.AnswerTimeoutMs, failure);
 }
 
 // Receivers commonly refuse the first EOT to make sure it was no noise: it is sent until taken.
 bool CFileTransfer::SendEndOfFile(Failure *failure)
 {
-    return Exchange({EOT}, failure);
+    return Exchange({EOT}, m_options.AnswerTimeoutMs, failure);
+}
+
+// Block 0 with an empty name. A receiver may purge its answer to it as it exits, or send none:
+// every file was acknowledged by then, so silence ends the batch as sent (and says so). A
+// receiver that asks for the block again still gets it.
+bool CFileTransfer::SendBatchEnd(Failure *failure)
+{
+    const std::vector<uint8_t> empty(kShortBlock, 0);
+    return Exchange(Block(0, empty.data(), empty.size(), kShortBlock, m_crc),
+                    std::min(m_options.BatchEndAnswerMs, m_options.AnswerTimeoutMs), failure,
+                    &m_endUnacknowledged);
 }
 
 // Sends `bytes` until the receiver acknowledges them. A refusal ('C' too: a receiver that missed
-// the first block asks again) and a silence each cost a try.
-bool CFileTransfer::Exchange(const std::vector<uint8_t> &bytes, Failure *failure)
+// the first block asks again) and a silence each cost a try; with `unanswered`, a silence ends
+// the exchange instead, as if taken, and sets it.
+bool CFileTransfer::Exchange(const std::vector<uint8_t> &bytes, uint32_t answerMs, Failure *failure,
+                             bool *unanswered)
 {
     bool lastTimedOut = false;
     for (int attempt = 0; attempt < std::max(1, m_options.Tries); ++attempt) {
         if (!WriteBlock(bytes, failure))
             return false;
-        switch (NextReply(m_options.AnswerTimeoutMs)) {
+        switch (NextReply(answerMs)) {
         case EReply::Ack:
             return true;
         case EReply::ReceiverCancel:
@@ -370,6 +385,10 @@ bool CFileTransfer::Exchange(const std::vector<uint8_t> &bytes, Failure *failure
             *failure = {ETransferEnd::Cancelled};
             return false;
         case EReply::TimedOut:
+            if (unanswered != nullptr) {
+                *unanswered = true;
+                return true;
+            }
             lastTimedOut = true;
             break;
         case EReply::Nak:
@@ -455,19 +474,15 @@ ST_TransferOutcome CFileTransfer::RunBlocks()
         return fail({ETransferEnd::Cancelled});
     if (!awaitStart(m_options.StartTimeoutMs, &failure))
         return fail(failure);
-    for (size_t index = 0; index < m_files.size() || (batch && index == m_files.size()); ++index) {
+    for (size_t index = 0; index < m_files.size(); ++index) {
         if (batch) {
-            // Block 0: name NUL size mtime mode, in octal after the decimal size; an empty name
-            // ends the batch.
-            std::string header;
-            if (index < m_files.size()) {
-                const ST_TransferFile &file = m_files[index];
-                char info[80];
-                snprintf(info, sizeof info, "%llu %llo %o", static_cast<unsigned long long>(file.Size),
-                         static_cast<unsigned long long>(std::max<int64_t>(0, file.ModifiedTime)), file.Mode);
-                header = file.Name + '\0' + info;
-                Report(index, true, 0);
-            }
+            // Block 0: name NUL size mtime mode, in octal after the decimal size.
+            const ST_TransferFile &file = m_files[index];
+            char info[80];
+            snprintf(info, sizeof info, "%llu %llo %o", static_cast<unsigned long long>(file.Size),
+                     static_cast<unsigned long long>(std::max<int64_t>(0, file.ModifiedTime)), file.Mode);
+            const std::string header = file.Name + '\0' + info;
+            Report(index, true, 0);
             std::vector<uint8_t> block0(header.begin(), header.end());
             block0.resize(header.size() < kShortBlock ? kShortBlock : kLongBlock, 0);
             if (block0.size() > kLongBlock)
@@ -475,8 +490,6 @@ ST_TransferOutcome CFileTransfer::RunBlocks()
             // Block 0 is padded with NUL, not SUB: Block pads only what is short of the length.
             if (!SendBlock(0, block0.data(), block0.size(), &failure))
                 return fail(failure);
-            if (index == m_files.size())
-                break;
             if (!awaitStart(m_options.AnswerTimeoutMs * static_cast<uint32_t>(std::max(1, m_options.Tries)),
                             &failure))
                 return fail(failure);
@@ -489,6 +502,8 @@ ST_TransferOutcome CFileTransfer::RunBlocks()
         if (batch && !awaitStart(m_options.StartTimeoutMs, &failure))
             return fail(failure);
     }
+    if (batch && !SendBatchEnd(&failure))
+        return fail(failure);
     return Ended(ETransferEnd::Done);
 }
 

@@ -4,11 +4,11 @@
 // YMODEM (a batch: each file's name, size and modification time go ahead of it in block 0).
 //
 // A transfer runs on whatever thread calls Run (the port's sender thread), against a channel that
-// writes to the port and reads what the port received. While it runs, the received bytes belong
-// to the protocol. Cancel may come from any other thread: it wakes a wait for the receiver at
-// once, and the receiver is told with CAN. A block in flight is written to its end first, so the
-// receiver reads the CANs where it looks for a block's start; only a line that has stopped taking
-// data cuts a block short.
+// writes to the port and reads what the port received. While a block protocol runs, the received
+// bytes belong to it; a raw send reads none. Cancel may come from any other thread: it wakes a
+// wait for the receiver at once, and the receiver is told with CAN. A block in flight is written
+// to its end first, so the receiver reads the CANs where it looks for a block's start; only a
+// line that has stopped taking data cuts a block short.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -48,6 +48,9 @@ struct ST_TransferOptions
     uint32_t AnswerTimeoutMs = 10000;
     // Tries of one block before the transfer gives up.
     int Tries = 10;
+    // YMODEM: how long the empty block that closes the batch waits for its answer. Receivers in
+    // the field often leave it unanswered, so silence after this wait ends the batch as sent.
+    uint32_t BatchEndAnswerMs = 2000;
 };
 
 // One file to send, as found when the transfer was set up.
@@ -92,6 +95,8 @@ struct ST_TransferOutcome
     long Code = 0;
     size_t FilesDone = 0;
     uint64_t WireBytes = 0;
+    // YMODEM: every file was acknowledged, the block that closes the batch was not.
+    bool EndUnacknowledged = false;
 };
 
 // A short English sentence for the status bar or a message box.
@@ -136,7 +141,9 @@ private:
     bool SendFile(size_t index, Failure *failure);
     bool SendBlock(uint8_t number, const uint8_t *data, size_t size, Failure *failure);
     bool SendEndOfFile(Failure *failure);
-    bool Exchange(const std::vector<uint8_t> &bytes, Failure *failure);
+    bool SendBatchEnd(Failure *failure);
+    bool Exchange(const std::vector<uint8_t> &bytes, uint32_t answerMs, Failure *failure,
+                  bool *unanswered = nullptr);
     bool WriteBlock(const std::vector<uint8_t> &bytes, Failure *failure);
     bool WriteRaw(const uint8_t *data, size_t size, Failure *failure);
     bool Pause(uint32_t ms);
@@ -162,4 +169,5 @@ private:
     std::vector<uint8_t> m_rx;
     size_t m_rxHead = 0;
     bool m_lastWasCan = false;
+    bool m_endUnacknowledged = false;
 };

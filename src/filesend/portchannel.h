@@ -1,7 +1,7 @@
 #pragma once
 // A transfer's channel on an open port: it writes to the port itself, and reads what the port's
-// receive path hands it with Feed while the transfer runs (the port's listener keeps reading the
-// line; the received bytes go here instead of into blocks).
+// receive path hands it with Feed while a block protocol runs (the port's listener keeps reading
+// the line; the received bytes go here instead of into blocks).
 #include "filesend/filetransfer.h"
 #include "serial/serial.h"
 

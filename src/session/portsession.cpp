@@ -26,11 +26,14 @@ uint8_t CPortSession::HandshakeFor(int32_t flowControl)
 struct CPortSession::Transfer
 {
     Transfer(CSerial &port, std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
-        : Channel(port), Files(Channel, std::move(files), options)
+        : Channel(port), Files(Channel, std::move(files), options),
+          Answered(options.Protocol != ETransferProtocol::Raw)
     {
     }
     CPortChannel Channel;
     CFileTransfer Files;
+    // A raw send reads no answers: what the device sends meanwhile is received data as always.
+    const bool Answered;
     // Sender thread: set by the job, read by its OnDone.
     bool Began = false;
     ST_TransferOutcome Outcome;
@@ -295,7 +298,7 @@ void CPortSession::ResetCounters()
 void CPortSession::OnBlock(CReceivedBlock &block)
 {
     // The receiver's answers are the protocol's, not data.
-    if (m_transfer) {
+    if (m_transfer && m_transfer->Answered) {
         m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
         return;
     }

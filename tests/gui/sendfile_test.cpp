@@ -164,6 +164,25 @@ TEST(SendFile, RawSendsEveryByteValueExactly)
     EXPECT_EQ(StatusPanel(*o.w, 7), QStringLiteral("Send:256/1"));
 }
 
+// A raw send reads no answers: what the device says while the file goes out is logged at once.
+// The file is more than the terminal holds and the master end reads none of it, so the send is
+// still waiting for the line when the device speaks.
+TEST(SendFile, RawSendLogsWhatTheDeviceSaysMeanwhile)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string source = o.env.File("big.txt");
+    WriteRaw(source, std::string(1 << 20, 'x'));
+    o.SendFile(QString::fromStdString(source), 0);
+    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(o.pty.Send("ready\r\n"));
+    EXPECT_TRUE(WaitUntil([&] { return LogLines(w, "Rec  :ready") == 1; }));
+    EXPECT_TRUE(w.Session().TransferRunning());
+    Find<QPushButton>(w, "btnCancelTransfer")->click();
+    ASSERT_TRUE(o.TransferEnded());
+    EXPECT_EQ(w.RecBlocks(), 1);
+}
+
 // Nobody answers: the transfer waits for a receiver until cancelled, from the status bar or by
 // closing the window.
 TEST(SendFile, CancelEndsATransferNobodyAnswers)

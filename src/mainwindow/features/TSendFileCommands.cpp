@@ -110,6 +110,8 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
         text += " (the port was lost)";
     else if (outcome.End == ETransferEnd::WriteFailed)
         text += std::string(": ") + SerialErrorText(outcome.Code, false);
+    else if (outcome.EndUnacknowledged)
+        text += " (the receiver did not acknowledge the end)";
     m_log.LogNote("File send: " + text + ", " + std::to_string(outcome.WireBytes) + " bytes on the line");
     ShowSendCount();
     if (outcome.End != ETransferEnd::Done)
