@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QToolBar>
@@ -346,11 +347,15 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     ui.splitter->setObjectName(QStringLiteral("splitter"));
     ui.splitter->setHandleWidth(4);
     ui.splitter->setChildrenCollapsible(false);
-    ui.edData = new TTrafficLog(ui.splitter);
+    // The log's place, which the console takes while it is shown (TConsoleCommands).
+    ui.stkLogPlace = new QStackedWidget(ui.splitter);
+    ui.stkLogPlace->setObjectName(QStringLiteral("stkLogPlace"));
+    ui.edData = new TTrafficLog(ui.stkLogPlace);
     ui.edData->setObjectName(QStringLiteral("edData"));
     ui.edData->SetContextMenu(ui.popmnuDisplay);
+    ui.stkLogPlace->addWidget(ui.edData);
     ui.lsvSendData = BuildSendList(ui.splitter);
-    ui.splitter->addWidget(ui.edData);
+    ui.splitter->addWidget(ui.stkLogPlace);
     ui.splitter->addWidget(ui.lsvSendData);
     // Room the window gains goes to the log; the splitter still moves the line between them.
     ui.splitter->setStretchFactor(0, 1);

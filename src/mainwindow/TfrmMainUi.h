@@ -10,6 +10,7 @@ class QMainWindow;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class QStackedWidget;
 class QStatusBar;
 class QTextEdit;
 class QToolButton;
@@ -30,6 +31,8 @@ struct TfrmMainUi
                 *btnQuickLink = nullptr, *btnStartAutoSend = nullptr, *btnPauseAutoSend = nullptr,
                 *btnStopAutoSend = nullptr, *btnGo = nullptr;
 
+    // The log, or the console in its place.
+    QStackedWidget *stkLogPlace = nullptr;
     TTrafficLog *edData = nullptr;
     QSplitter *splitter = nullptr;
     QTreeWidget *lsvSendData = nullptr;

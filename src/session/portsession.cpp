@@ -147,7 +147,7 @@ void CPortSession::EndReconnectWait()
 
 // The owner thread only hands the item to the sender and goes on; any other thread (the engine)
 // waits until its item is out, failed or cancelled, so the engine never runs ahead of the line.
-CPortSession::ESend CPortSession::Send(const CCommData &item)
+CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log)
 {
     if (!IsOpen())
         return ESend::NotOpen;
@@ -156,7 +156,8 @@ CPortSession::ESend CPortSession::Send(const CCommData &item)
     const bool manual = std::this_thread::get_id() == m_owner;
     auto report = std::make_shared<ST_SendReport>();
     report->Item = item;
-    report->Logged = m_view.LogsSends();
+    report->Log = log;
+    report->Logged = log != ESendLog::Never && m_view.LogsSends();
     report->Auto = !manual;
     ST_SendJob job;
     job.Data = item.Data();

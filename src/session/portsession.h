@@ -31,11 +31,17 @@
 
 class CAutoSendEngine;
 
+// Who writes a send into the log: the reports, a line for each send; its caller, who joins many
+// sends into lines of its own (the console, whose keys go out one by one); or nobody (the
+// console's answers to the device's own questions).
+enum class ESendLog : uint8_t { Each, ByCaller, Never };
+
 // How one send ended, told once the sender is done with it.
 struct ST_SendReport
 {
     CCommData Item;
-    bool Logged = false; // the view logs sends (asked when the send was handed in)
+    ESendLog Log = ESendLog::Each;
+    bool Logged = false; // the view logs sends (asked when the send was handed in), and Log allows it
     bool Auto = false;   // sent by the engine, not by the user
     ST_SendOutcome Outcome;
     bool PortLost = false; // a lost port cut it short (a close or Stop abandons it otherwise)
@@ -117,7 +123,7 @@ public:
     // From the owner thread the item is queued and Send returns; from any other thread Send
     // waits until it is out, failed or was cancelled. Refused: the sender's queue is full.
     // Transferring: a file transfer holds the line.
-    ESend Send(const CCommData &item);
+    ESend Send(const CCommData &item, ESendLog log = ESendLog::Each);
     void SendItem(const CCommData &item) override { Send(item); }
     // A break, after what was queued before it.
     void SendBreak(uint32_t ms);

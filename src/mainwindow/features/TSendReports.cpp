@@ -23,13 +23,13 @@ TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridg
     });
 }
 
-// Logs only what went out.
+// Logs only what went out; a send whose caller logs it is only counted here.
 void TSendReports::Done(const ST_SendReport &report)
 {
     const ST_SendOutcome &outcome = report.Outcome;
     const bool whole = outcome.Whole();
     if (whole || outcome.Written > 0) {
-        if (report.Logged) {
+        if (report.Logged && report.Log == ESendLog::Each) {
             CCommData sent = report.Item;
             if (!whole)
                 sent.SetData(Bytes(sent.Data().begin(), sent.Data().begin() + outcome.Written));
