@@ -17,7 +17,13 @@ class TStatusArea
 public:
     enum EPanel { Port = 0, Rec = 6, Send = 7 };
     // The ranks of the widgets at the right end, left to right.
-    enum ERank { CaptureRank = 10, ModemLampsRank = 20, TransferRank = 30, ChecksumRank = 40 };
+    enum ERank {
+        ConsoleRank = 5,
+        CaptureRank = 10,
+        ModemLampsRank = 20,
+        TransferRank = 30,
+        ChecksumRank = 40
+    };
 
     explicit TStatusArea(TfrmMainUi &ui) : m_ui(ui) {}
 

@@ -7,6 +7,7 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TCaptureCommands.h"
+#include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
 #include "mainwindow/features/TLogViewCommands.h"
@@ -150,7 +151,7 @@ void TfrmMain::MakeFeatures()
     m_instantSend = new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat}, *m_store,
                                      send, portOpen, showMessage);
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
-    new TFindCommands(this, centralWidget(), log, *m_slots);
+    auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
     m_sendList = new TSendListPanel(
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
@@ -178,6 +179,8 @@ void TfrmMain::MakeFeatures()
                                       ui.mnuCopytoClipboard,
                                       ui.mnuViewAsciiTable},
                                      *m_bridge, *m_slots, [this] { ReloadSymbols(); });
+    m_console = new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge, *m_slots,
+                                     *m_status, log, *find);
     m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
     new TWindowCommands(
         this,
@@ -196,13 +199,17 @@ void TfrmMain::MakeFeatures()
     connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
     connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
     connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
+    connect(m_logView, &TLogViewCommands::Utf8Changed, m_console, &TConsoleCommands::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }
 
 // The one path of a received block, in this order:
 // - the counters first: they only note that a block came, shown at their next refresh;
 // - the checksum check before the log, so the block's log line carries the check's mark;
-// - the log, then the plot, which both read the block;
+// - the log, which reads the block;
+// - the console right after the log: the log stays the record of what came, the console shows it
+//   again as a screen, and the answers its terminal sends to what it read follow the block's line;
+// - the plot, which reads the block too;
 // - the received list last of the readers: it keeps the block itself rather than a copy;
 // - the pacing of the port's hand-overs, which reads no block, once it has been dealt with.
 void TfrmMain::BuildReceivePipeline()
@@ -212,6 +219,7 @@ void TfrmMain::BuildReceivePipeline()
     pipeline.Add("counters", [this](CCommData &, int64_t) { m_counters->Count(); });
     pipeline.Add("checksum", [this](CCommData &block, int64_t) { m_recvChecksum->Check(block); });
     pipeline.Add("log", [this](CCommData &block, int64_t ageMs) { ui.edData->LogRecData(block, ageMs); });
+    pipeline.Add("console", [this](CCommData &block, int64_t) { m_console->Feed(block); });
     pipeline.Add("plot", [this](CCommData &block, int64_t) { m_plot->Feed(block); });
     pipeline.Add("received list", [this](CCommData &block, int64_t) { AddRecData(std::move(block)); });
     pipeline.Add("pacing", [this](CCommData &, int64_t) { m_counters->Pace(); });

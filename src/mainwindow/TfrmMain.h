@@ -23,6 +23,7 @@ class CAutoSendEngine;
 class QSettings;
 class TAutoSendCommands;
 class TCaptureCommands;
+class TConsoleCommands;
 class TfrmRecDataList;
 class TInstantSend;
 class TLogViewCommands;
@@ -192,6 +193,7 @@ private:
     TPlotCommands *m_plot = nullptr;
     TReceiveCounters *m_counters = nullptr;
     TLogViewCommands *m_logView = nullptr;
+    TConsoleCommands *m_console = nullptr;
     // Deleted by the window before the log it watches.
     TCaptureCommands *m_capture = nullptr;
 

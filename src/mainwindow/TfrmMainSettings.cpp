@@ -4,6 +4,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TInstantSend.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
@@ -108,6 +109,7 @@ bool TfrmMain::LoadSettings()
     m_sendFile->Load(settings);
     m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
+    m_console->Load(settings);
     return true;
 }
 
@@ -134,6 +136,7 @@ void TfrmMain::SaveSettings()
     m_sendFile->Save(settings);
     m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);
+    m_console->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

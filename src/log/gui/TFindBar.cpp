@@ -102,7 +102,20 @@ void TFindBar::Close()
     m_slices.stop();
     hide();
     m_log->SetHighlighter({});
-    m_log->setFocus();
+    if (m_otherView)
+        m_otherView->setFocus();
+    else
+        m_log->setFocus();
+}
+
+void TFindBar::SearchOther(QWidget *view, FindIn find)
+{
+    m_slices.stop();
+    m_line = m_column = -1;
+    m_otherView = view;
+    m_findOther = view ? std::move(find) : FindIn();
+    m_hex->setEnabled(!view);
+    m_status->clear();
 }
 
 QString TFindBar::Status() const
@@ -177,6 +190,11 @@ void TFindBar::Start(bool forward)
 {
     if (isHidden())
         show();
+    if (m_otherView) {
+        if (!m_find->text().isEmpty())
+            Done(m_findOther(m_find->text(), forward, m_matchCase->isChecked()));
+        return;
+    }
     if (m_pattern.IsEmpty() && !UpdatePattern())
         return;
     const qint64 first = FirstKept();

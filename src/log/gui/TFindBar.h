@@ -10,6 +10,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -32,6 +33,12 @@ public:
     int MatchLine() const;
     int MatchColumn() const { return MatchLine() < 0 ? -1 : m_column; }
     QString Status() const;
+
+    // Another view in the log's place (the console) is searched instead of the log while this is
+    // set: `find` looks from that view's selection on and says whether it found the text. Its
+    // text is no logged bytes, so Hex is off meanwhile. Unset (null view), the log again.
+    using FindIn = std::function<bool(const QString &text, bool forward, bool matchCase)>;
+    void SearchOther(QWidget *view, FindIn find);
 
 signals:
     void Finished(bool found);
@@ -68,6 +75,8 @@ private:
     QLabel *m_status;
     CFindPattern m_pattern;
     QTimer m_slices;
+    QWidget *m_otherView = nullptr;
+    FindIn m_findOther;
 
     static constexpr size_t kFresh = static_cast<size_t>(-1);
 

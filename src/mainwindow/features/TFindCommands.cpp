@@ -1,14 +1,13 @@
 #include "mainwindow/features/TFindCommands.h"
-#include "log/gui/TFindBar.h"
 #include "mainwindow/TMenuSlots.h"
 
 #include <QAction>
 #include <QVBoxLayout>
 
 TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus)
-    : QObject(parent)
+    : QObject(parent), m_bar(new TFindBar(column, &log))
 {
-    auto *bar = new TFindBar(column, &log);
+    TFindBar *bar = m_bar;
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
         layout->insertWidget(0, bar);
     const auto makeAction = [this, &menus](const char *name, const QString &text, const QKeySequence &key) {

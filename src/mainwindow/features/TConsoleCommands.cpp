@@ -1,0 +1,239 @@
+#include "mainwindow/features/TConsoleCommands.h"
+
+#include "console/gui/TConsoleView.h"
+#include "help/gui/helpcontent.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TMenuSlots.h"
+#include "mainwindow/TSessionBridge.h"
+#include "mainwindow/TStatusArea.h"
+#include "mainwindow/features/TFindCommands.h"
+#include "session/portsession.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStackedWidget>
+#include <algorithm>
+
+namespace {
+
+// What waits for the line beyond this is dropped: a device that has stopped taking data would
+// otherwise let a long paste grow without end.
+constexpr size_t kMaxPendingBytes = 1 << 20;
+
+const QString kHint = QStringLiteral(
+    "Console: Ctrl+Shift+T back to the log \u00b7 Ctrl+Shift+M menus \u00b7 Ctrl+Shift+C/V copy/paste");
+
+} // namespace
+
+TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &session, TSessionBridge &events,
+                                   TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
+                                   TFindCommands &find)
+    : QObject(controls.Window), m_window(controls.Window), m_place(*controls.Place),
+      m_menuBar(controls.MenuBar), m_session(session), m_status(status), m_log(log), m_find(find)
+{
+    m_showItem =
+        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", QStringLiteral("&Console"), -20, true);
+    m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
+    QAction *settings = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings",
+                                     QStringLiteral("Console Se&ttings..."), -10);
+    connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
+
+    // The status bar says how to get out while the console has every other key.
+    m_hint = new QLabel(kHint);
+    m_hint->setObjectName(QStringLiteral("lblConsoleKeys"));
+    m_hint->setAccessibleName(QStringLiteral("Console keys"));
+    m_hint->setToolTip(kHint);
+    // Cut rather than widen a narrow window; the whole text is in the tool tip.
+    m_hint->setMinimumWidth(40);
+    m_hint->hide();
+    m_status.AddPermanent(m_hint, TStatusArea::ConsoleRank);
+
+    connect(&events, &TSessionBridge::SendDone, this, &TConsoleCommands::SendDone);
+    m_linePause.setSingleShot(true);
+    m_linePause.setInterval(kLinePauseMs);
+    connect(&m_linePause, &QTimer::timeout, this, [this] { LogTyped(true); });
+}
+
+bool TConsoleCommands::Shown() const
+{
+    return m_showItem->isChecked();
+}
+
+void TConsoleCommands::MakeView()
+{
+    m_view = new TConsoleView(&m_place);
+    m_view->setObjectName(QStringLiteral("console"));
+    m_view->setAccessibleName(QStringLiteral("Console"));
+    m_view->setFont(m_log.font());
+    m_view->SetUtf8(m_log.Utf8());
+    m_place.addWidget(m_view);
+    Apply();
+    connect(m_view, &TConsoleView::ToDevice, this, &TConsoleCommands::ToDevice);
+    connect(m_view, &TConsoleView::LeaveAsked, m_showItem, [this] { m_showItem->setChecked(false); });
+    connect(m_view, &TConsoleView::MenuBarAsked, this, [this] {
+        const QList<QAction *> menus = m_menuBar->actions();
+        const auto first =
+            std::find_if(menus.begin(), menus.end(), [](QAction *a) { return a->isVisible(); });
+        if (first != menus.end())
+            m_menuBar->setActiveAction(*first);
+    });
+    connect(m_view, &TConsoleView::FindAsked, this, [this] { m_find.Open(); });
+    connect(m_view, &TConsoleView::HelpAsked, this,
+            [this] { ShowHelpPage(m_window, QStringLiteral("console.html")); });
+}
+
+void TConsoleCommands::Apply()
+{
+    if (!m_view)
+        return;
+    m_view->SetKeySettings(m_settings.Keys);
+    m_view->SetScrollbackLines(m_settings.ScrollbackLines);
+    m_view->SetLocalEcho(m_settings.LocalEcho);
+    m_view->SetPasteDelays(m_settings.PasteCharMs, m_settings.PasteLineMs);
+}
+
+void TConsoleCommands::Show(bool on)
+{
+    if (on && !m_view)
+        MakeView();
+    m_hint->setVisible(on);
+    if (on) {
+        m_place.setCurrentWidget(m_view);
+        m_find.SearchOther(m_view, [view = m_view](const QString &text, bool forward, bool matchCase) {
+            return view->Find(text, forward, matchCase);
+        });
+        m_view->setFocus();
+        return;
+    }
+    LogTyped(true);
+    m_find.SearchOther(nullptr, {});
+    m_place.setCurrentWidget(&m_log);
+    m_log.setFocus();
+}
+
+void TConsoleCommands::EditSettings()
+{
+    if (m_view)
+        m_settings.LocalEcho = m_view->LocalEcho(); // its context menu turns it on and off too
+    if (TfrmConsoleSettings::Ask(m_window, m_settings))
+        Apply();
+}
+
+void TConsoleCommands::Feed(const CCommData &block)
+{
+    if (m_view)
+        m_view->Feed(block.GetData(), block.Data().size());
+}
+
+void TConsoleCommands::SetUtf8(bool on)
+{
+    if (m_view)
+        m_view->SetUtf8(on);
+}
+
+// ---- To the device ----
+
+void TConsoleCommands::ToDevice(const std::vector<uint8_t> &bytes, bool typed)
+{
+    if (bytes.empty())
+        return;
+    if (m_pendingBytes + bytes.size() > kMaxPendingBytes) {
+        m_status.ShowSendNote(QStringLiteral("console: the device is not taking data, keys dropped"));
+        return;
+    }
+    if (!m_pending.empty() && m_pending.back().Typed == typed)
+        m_pending.back().Data.insert(m_pending.back().Data.end(), bytes.begin(), bytes.end());
+    else
+        m_pending.push_back({Bytes(bytes.begin(), bytes.end()), typed});
+    m_pendingBytes += bytes.size();
+    SendPending();
+}
+
+// Handed to the sender and never waited for: the outcome comes back as a SendDone.
+void TConsoleCommands::SendPending()
+{
+    if (m_inFlight || m_pending.empty())
+        return;
+    ST_Out &out = m_pending.front();
+    const CPortSession::ESend sent =
+        m_session.Send(CCommData(out.Data, FMT_STRING), out.Typed ? ESendLog::ByCaller : ESendLog::Never);
+    QString note;
+    switch (sent) {
+    case CPortSession::ESend::Queued:
+        m_inFlight = true;
+        m_pendingBytes -= out.Data.size();
+        m_pending.pop_front();
+        return;
+    case CPortSession::ESend::Refused:
+        return; // the sender's queue is full of other sends: the next outcome brings another try
+    case CPortSession::ESend::NotOpen:
+        note = QStringLiteral("console: the port is not open, keys dropped");
+        break;
+    case CPortSession::ESend::Transferring:
+        note = QStringLiteral("console: a file is being sent, keys dropped");
+        break;
+    }
+    m_pending.clear();
+    m_pendingBytes = 0;
+    m_status.ShowSendNote(note);
+}
+
+void TConsoleCommands::SendDone(const ST_SendReport &report)
+{
+    if (report.Log != ESendLog::Each) {
+        m_inFlight = false;
+        const ST_SendOutcome &outcome = report.Outcome;
+        if (report.Log == ESendLog::ByCaller && report.Logged) {
+            const Bytes &data = report.Item.Data();
+            const size_t went =
+                outcome.Whole() ? data.size() : std::min<size_t>(outcome.Written, data.size());
+            m_typedLine.insert(m_typedLine.end(), data.begin(),
+                               data.begin() + static_cast<std::ptrdiff_t>(went));
+            LogTyped(false);
+        }
+    }
+    SendPending();
+}
+
+void TConsoleCommands::LogTyped(bool unfinished)
+{
+    // A line ends with the last byte Enter sends.
+    const bool crEnds = m_settings.Keys.Enter == EConsoleEnter::Cr;
+    auto begin = m_typedLine.begin();
+    for (auto at = begin; at != m_typedLine.end(); ++at) {
+        if (*at == '\n' || (*at == '\r' && crEnds)) {
+            m_log.LogSendData(CCommData(Bytes(begin, at + 1), FMT_STRING));
+            begin = at + 1;
+        }
+    }
+    m_typedLine.erase(m_typedLine.begin(), begin);
+    if (unfinished && !m_typedLine.empty()) {
+        m_log.LogSendData(CCommData(m_typedLine, FMT_STRING));
+        m_typedLine.clear();
+    }
+    if (m_typedLine.empty())
+        m_linePause.stop();
+    else
+        m_linePause.start();
+}
+
+// ---- Settings ----
+
+void TConsoleCommands::Load(const QSettings &settings)
+{
+    m_settings = LoadConsoleSettings(settings);
+    Apply();
+    m_showItem->setChecked(settings.value(QStringLiteral("ConsoleShown")).toString().trimmed().toInt() != 0);
+}
+
+void TConsoleCommands::Save(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("ConsoleShown"), Shown() ? 1 : 0);
+    ST_ConsoleSettings console = m_settings;
+    if (m_view)
+        console.LocalEcho = m_view->LocalEcho();
+    SaveConsoleSettings(settings, console);
+}
