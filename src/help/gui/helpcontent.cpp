@@ -49,6 +49,7 @@ const ST_HelpPage kPages[] = {
     {"frmChecksumSetting", "checksums.html"},
     {"frmPlot", "plot.html"},
     {"frmCheckChecksum", "checksums.html"},
+    {"frmConsoleSettings", "console.html"},
 };
 
 class CHelpKey : public QObject
