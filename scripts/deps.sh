@@ -6,7 +6,7 @@ set -e
 # (python3-serial) reaches the same server in a bench, for comparison.
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libvterm-dev
   dpkg-dev desktop-file-utils appstream lintian
   lrzsz ser2net python3-serial"
 missing=""

@@ -24,7 +24,7 @@ struct ST_ConsoleColour
 
 struct ST_ConsoleCell
 {
-    static constexpr size_t kMaxChars = 4; // a base character and combining marks
+    static constexpr size_t kMaxChars = 4;   // a base character and combining marks
     std::array<char32_t, kMaxChars> Chars{}; // 0-ended; all 0 for an empty cell
     uint8_t Width = 1;                       // 2 for a wide character; its right half has Width 0
     ST_ConsoleColour Fg, Bg;
@@ -58,6 +58,8 @@ public:
 
     // Rows 0..Rows()-1 are the screen; -1..-ScrollbackLines() the scrollback, -1 the newest.
     ST_ConsoleCell Cell(int row, int col) const;
+    // A whole row's cells at once (Cols() of them), cheaper than a Cell per column.
+    void RowCells(int row, std::vector<ST_ConsoleCell> &out) const;
     // A row's text as UTF-8, without its trailing blanks.
     std::string RowText(int row) const;
     size_t ScrollbackLines() const;
@@ -88,7 +90,8 @@ public:
     // The cursor and keypad modes the device set, for ConsoleKeyBytes.
     ST_ConsoleKeyModes KeyModes() const;
 
+    struct Impl; // public for libvterm's callbacks only
+
 private:
-    struct Impl;
     std::unique_ptr<Impl> d_;
 };

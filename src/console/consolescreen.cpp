@@ -1,0 +1,642 @@
+#include "console/consolescreen.h"
+
+#include <vterm.h>
+
+#include <algorithm>
+#include <climits>
+#include <deque>
+
+namespace {
+
+// Far beyond what the lines' count alone would take on a screen of usual width; it bounds a
+// scrollback of very wide screens full of colour changes.
+constexpr size_t kScrollbackBudget = size_t{64} * 1024 * 1024;
+// No display shows more cells than this; it keeps a mistaken size from taking the memory.
+constexpr int kMaxExtent = 1000;
+
+// xterm's 16 colours, so that the device's colours look here as they do in the usual terminal.
+constexpr uint8_t kXtermColours[16][3] = {
+    {0, 0, 0},     {205, 0, 0},     {0, 205, 0},     {205, 205, 0},   {0, 0, 238}, {205, 0, 205},
+    {0, 205, 205}, {229, 229, 229}, {127, 127, 127}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+    {92, 92, 255}, {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+};
+
+// In a stored line's text, markers that no cell holds (cells never hold control characters).
+constexpr char kEmptyCell = '\x00';
+constexpr char kRightHalf = '\x01';
+constexpr char kCombining = '\x02';
+
+// The attributes of a run of cells in a stored line, from its column on.
+struct ST_SbRun
+{
+    uint16_t Col = 0;
+    uint8_t Flags = 0;
+    uint8_t Fg[3] = {};
+    uint8_t Bg[3] = {};
+};
+
+enum : uint8_t {
+    kBold = 1,
+    kItalic = 2,
+    kUnderline = 4,
+    kReverse = 8,
+    kStrike = 16,
+    kBlink = 32,
+    kFgDefault = 64,
+    kBgDefault = 128,
+};
+
+// A line of the scrollback: its cells' characters as UTF-8 (with the markers above) and its
+// attribute runs, none when all its cells have the default ones. Trailing blanks are not kept.
+struct ST_SbLine
+{
+    std::string Text;
+    std::vector<ST_SbRun> Runs;
+    size_t Bytes() const { return sizeof(ST_SbLine) + Text.capacity() + Runs.capacity() * sizeof(ST_SbRun); }
+};
+
+uint8_t FlagsOf(const ST_ConsoleCell &c)
+{
+    return static_cast<uint8_t>((c.Bold ? kBold : 0) | (c.Italic ? kItalic : 0) |
+                                (c.Underline ? kUnderline : 0) | (c.Reverse ? kReverse : 0) |
+                                (c.Strike ? kStrike : 0) | (c.Blink ? kBlink : 0) |
+                                (c.Fg.Default ? kFgDefault : 0) | (c.Bg.Default ? kBgDefault : 0));
+}
+
+ST_SbRun RunOf(const ST_ConsoleCell &c, uint16_t col)
+{
+    ST_SbRun r;
+    r.Col = col;
+    r.Flags = FlagsOf(c);
+    if (!c.Fg.Default) {
+        r.Fg[0] = c.Fg.R;
+        r.Fg[1] = c.Fg.G;
+        r.Fg[2] = c.Fg.B;
+    }
+    if (!c.Bg.Default) {
+        r.Bg[0] = c.Bg.R;
+        r.Bg[1] = c.Bg.G;
+        r.Bg[2] = c.Bg.B;
+    }
+    return r;
+}
+
+bool SameAttrs(const ST_SbRun &a, const ST_SbRun &b)
+{
+    return a.Flags == b.Flags && std::equal(a.Fg, a.Fg + 3, b.Fg) && std::equal(a.Bg, a.Bg + 3, b.Bg);
+}
+
+void ApplyRun(const ST_SbRun &r, ST_ConsoleCell &c)
+{
+    c.Bold = r.Flags & kBold;
+    c.Italic = r.Flags & kItalic;
+    c.Underline = r.Flags & kUnderline;
+    c.Reverse = r.Flags & kReverse;
+    c.Strike = r.Flags & kStrike;
+    c.Blink = r.Flags & kBlink;
+    c.Fg = ST_ConsoleColour{r.Fg[0], r.Fg[1], r.Fg[2], (r.Flags & kFgDefault) != 0};
+    c.Bg = ST_ConsoleColour{r.Bg[0], r.Bg[1], r.Bg[2], (r.Flags & kBgDefault) != 0};
+}
+
+bool IsBlank(const ST_ConsoleCell &c)
+{
+    return c.Chars[0] == 0 && c.Width == 1 && c.Bg.Default && !c.Reverse && !c.Underline && !c.Strike;
+}
+
+void AppendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Reads back what AppendUtf8 wrote (only valid sequences are ever stored).
+char32_t NextUtf8(const std::string &s, size_t &i)
+{
+    const auto b = static_cast<uint8_t>(s[i++]);
+    if (b < 0x80)
+        return b;
+    const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+    char32_t c = b & (0x3F >> more);
+    for (int k = 0; k < more && i < s.size(); ++k)
+        c = (c << 6) | (static_cast<uint8_t>(s[i++]) & 0x3F);
+    return c;
+}
+
+ST_SbLine Encode(const std::vector<ST_ConsoleCell> &cells, std::string &scratch)
+{
+    size_t used = cells.size();
+    while (used > 0 && IsBlank(cells[used - 1]))
+        --used;
+    scratch.clear();
+    std::vector<ST_SbRun> runs;
+    for (size_t col = 0; col < used; ++col) {
+        const ST_ConsoleCell &c = cells[col];
+        const ST_SbRun run = RunOf(c, static_cast<uint16_t>(col));
+        if (runs.empty() ? run.Flags != (kFgDefault | kBgDefault) : !SameAttrs(runs.back(), run)) {
+            if (runs.empty() && col > 0)
+                runs.push_back(RunOf(ST_ConsoleCell{}, 0));
+            runs.push_back(run);
+        }
+        if (c.Width == 0) {
+            scratch += kRightHalf;
+            continue;
+        }
+        if (c.Chars[0] == 0) {
+            scratch += kEmptyCell;
+            continue;
+        }
+        AppendUtf8(scratch, c.Chars[0]);
+        for (size_t k = 1; k < ST_ConsoleCell::kMaxChars && c.Chars[k]; ++k) {
+            scratch += kCombining;
+            AppendUtf8(scratch, c.Chars[k]);
+        }
+    }
+    ST_SbLine line;
+    line.Text = scratch; // a copy takes no more than the text
+    line.Runs = runs;
+    return line;
+}
+
+void Decode(const ST_SbLine &line, std::vector<ST_ConsoleCell> &out, size_t cols)
+{
+    out.assign(cols, ST_ConsoleCell{});
+    size_t col = 0;
+    size_t run = 0;
+    ST_ConsoleCell attrs;
+    for (size_t i = 0; i < line.Text.size() && col < cols;) {
+        while (run < line.Runs.size() && line.Runs[run].Col <= col)
+            ApplyRun(line.Runs[run++], attrs);
+        ST_ConsoleCell &c = out[col];
+        c = attrs;
+        const char b = line.Text[i];
+        if (b == kRightHalf) {
+            c.Width = 0;
+            ++i;
+        } else if (b == kEmptyCell) {
+            ++i;
+        } else {
+            c.Chars[0] = NextUtf8(line.Text, i);
+            for (size_t k = 1;
+                 k < ST_ConsoleCell::kMaxChars && i < line.Text.size() && line.Text[i] == kCombining; ++k) {
+                ++i;
+                c.Chars[k] = NextUtf8(line.Text, i);
+            }
+            while (i < line.Text.size() && line.Text[i] == kCombining) { // beyond what a cell holds
+                ++i;
+                NextUtf8(line.Text, i);
+            }
+        }
+        ++col;
+    }
+    // A wide character cut by a narrower screen loses its right half.
+    for (size_t k = 0; k < cols; ++k)
+        if (out[k].Width == 2 && (k + 1 == cols || out[k + 1].Width != 0))
+            out[k].Width = 1;
+}
+
+char32_t Printable(uint32_t c)
+{
+    return (c < 0x20 && c != 0) || (c >= 0x7F && c < 0xA0) || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)
+               ? char32_t{0xFFFD}
+               : char32_t{c};
+}
+
+} // namespace
+
+struct CConsoleScreen::Impl
+{
+    VTerm *Vt = nullptr;
+    VTermScreen *Screen = nullptr;
+    VTermState *State = nullptr;
+    int Rows = 0, Cols = 0;
+
+    std::vector<uint8_t> Answers;
+    std::string *Divert = nullptr; // while the key modes are probed
+
+    std::deque<ST_SbLine> Sb;
+    size_t SbLimit = 10000;
+    size_t SbMemory = 0;
+    std::vector<ST_ConsoleCell> RowScratch;
+    std::string TextScratch;
+    std::string InputScratch;
+
+    int DirtyFirst = INT_MAX, DirtyEnd = 0;
+    size_t Pushed = 0;
+    bool CursorMoved = false;
+    bool CursorVisible = true;
+    bool Alt = false;
+    bool Bell = false;
+    std::string Title;
+    bool Latin1 = false; // received bytes are Latin-1, turned into UTF-8 for libvterm
+
+    void MarkRows(int first, int end)
+    {
+        first = std::max(first, 0);
+        end = std::min(end, Rows);
+        if (first >= end)
+            return;
+        DirtyFirst = std::min(DirtyFirst, first);
+        DirtyEnd = std::max(DirtyEnd, end);
+    }
+
+    ST_ConsoleColour Colour(VTermColor c, bool fg) const
+    {
+        if (fg ? VTERM_COLOR_IS_DEFAULT_FG(&c) : VTERM_COLOR_IS_DEFAULT_BG(&c))
+            return {};
+        vterm_screen_convert_color_to_rgb(Screen, &c);
+        return ST_ConsoleColour{c.rgb.red, c.rgb.green, c.rgb.blue, false};
+    }
+
+    ST_ConsoleCell Convert(const VTermScreenCell &v) const
+    {
+        ST_ConsoleCell c;
+        if (v.chars[0] == UINT32_MAX) { // the right half of a wide character
+            c.Width = 0;
+        } else {
+            for (size_t k = 0; k < ST_ConsoleCell::kMaxChars && v.chars[k]; ++k)
+                c.Chars[k] = Printable(v.chars[k]);
+            c.Width = v.width == 2 ? 2 : 1;
+        }
+        c.Fg = Colour(v.fg, true);
+        c.Bg = Colour(v.bg, false);
+        c.Bold = v.attrs.bold;
+        c.Italic = v.attrs.italic;
+        c.Underline = v.attrs.underline != VTERM_UNDERLINE_OFF;
+        c.Reverse = v.attrs.reverse;
+        c.Strike = v.attrs.strike;
+        c.Blink = v.attrs.blink;
+        return c;
+    }
+
+    void ToVterm(const ST_ConsoleCell &c, VTermScreenCell &v) const
+    {
+        v = VTermScreenCell{};
+        if (c.Width == 0) {
+            v.chars[0] = UINT32_MAX;
+        } else {
+            for (size_t k = 0; k < ST_ConsoleCell::kMaxChars && c.Chars[k]; ++k)
+                v.chars[k] = c.Chars[k];
+        }
+        v.width = static_cast<char>(c.Width == 2 ? 2 : 1);
+        VTermColor fg, bg;
+        vterm_state_get_default_colors(State, &fg, &bg);
+        if (!c.Fg.Default)
+            vterm_color_rgb(&fg, c.Fg.R, c.Fg.G, c.Fg.B);
+        if (!c.Bg.Default)
+            vterm_color_rgb(&bg, c.Bg.R, c.Bg.G, c.Bg.B);
+        v.fg = fg;
+        v.bg = bg;
+        v.attrs.bold = c.Bold;
+        v.attrs.italic = c.Italic;
+        v.attrs.underline = c.Underline ? VTERM_UNDERLINE_SINGLE : VTERM_UNDERLINE_OFF;
+        v.attrs.reverse = c.Reverse;
+        v.attrs.strike = c.Strike;
+        v.attrs.blink = c.Blink;
+    }
+
+    void Trim()
+    {
+        while (!Sb.empty() && (Sb.size() > SbLimit || SbMemory > kScrollbackBudget)) {
+            SbMemory -= Sb.front().Bytes();
+            Sb.pop_front();
+        }
+    }
+
+    void ScreenRow(int row, std::vector<ST_ConsoleCell> &out) const
+    {
+        out.resize(static_cast<size_t>(Cols));
+        VTermScreenCell v;
+        for (int col = 0; col < Cols; ++col) {
+            if (vterm_screen_get_cell(Screen, VTermPos{row, col}, &v))
+                out[static_cast<size_t>(col)] = Convert(v);
+            else
+                out[static_cast<size_t>(col)] = ST_ConsoleCell{};
+        }
+    }
+
+    static Impl &Of(void *user) { return *static_cast<Impl *>(user); }
+
+    static void OnOutput(const char *s, size_t len, void *user)
+    {
+        Impl &d = Of(user);
+        if (d.Divert)
+            d.Divert->append(s, len);
+        else
+            d.Answers.insert(d.Answers.end(), s, s + len);
+    }
+
+    static int OnDamage(VTermRect rect, void *user)
+    {
+        Of(user).MarkRows(rect.start_row, rect.end_row);
+        return 1;
+    }
+
+    static int OnMoveRect(VTermRect dest, VTermRect src, void *user)
+    {
+        Of(user).MarkRows(std::min(dest.start_row, src.start_row), std::max(dest.end_row, src.end_row));
+        return 1;
+    }
+
+    static int OnMoveCursor(VTermPos, VTermPos, int, void *user)
+    {
+        Of(user).CursorMoved = true;
+        return 1;
+    }
+
+    static int OnTermProp(VTermProp prop, VTermValue *val, void *user)
+    {
+        Impl &d = Of(user);
+        switch (prop) {
+        case VTERM_PROP_CURSORVISIBLE:
+            d.CursorVisible = val->boolean;
+            d.CursorMoved = true;
+            break;
+        case VTERM_PROP_ALTSCREEN:
+            d.Alt = val->boolean;
+            break;
+        case VTERM_PROP_TITLE:
+            d.Title = val->string ? val->string : "";
+            break;
+        default:
+            break;
+        }
+        return 1;
+    }
+
+    static int OnBell(void *user)
+    {
+        Of(user).Bell = true;
+        return 1;
+    }
+
+    static int OnResize(int rows, int cols, void *user)
+    {
+        Impl &d = Of(user);
+        d.Rows = rows;
+        d.Cols = cols;
+        d.MarkRows(0, rows);
+        return 1;
+    }
+
+    static int OnPushLine(int cols, const VTermScreenCell *cells, void *user)
+    {
+        Impl &d = Of(user);
+        if (d.SbLimit == 0)
+            return 1;
+        d.RowScratch.resize(static_cast<size_t>(cols));
+        for (int col = 0; col < cols; ++col)
+            d.RowScratch[static_cast<size_t>(col)] = d.Convert(cells[col]);
+        d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
+        d.SbMemory += d.Sb.back().Bytes();
+        ++d.Pushed;
+        d.Trim();
+        return 1;
+    }
+
+    static int OnPopLine(int cols, VTermScreenCell *cells, void *user)
+    {
+        Impl &d = Of(user);
+        if (d.Sb.empty())
+            return 0;
+        Decode(d.Sb.back(), d.RowScratch, static_cast<size_t>(cols));
+        for (int col = 0; col < cols; ++col)
+            d.ToVterm(d.RowScratch[static_cast<size_t>(col)], cells[col]);
+        d.SbMemory -= d.Sb.back().Bytes();
+        d.Sb.pop_back();
+        return 1;
+    }
+};
+
+namespace {
+
+const VTermScreenCallbacks kCallbacks = {
+    &CConsoleScreen::Impl::OnDamage,   &CConsoleScreen::Impl::OnMoveRect, &CConsoleScreen::Impl::OnMoveCursor,
+    &CConsoleScreen::Impl::OnTermProp, &CConsoleScreen::Impl::OnBell,     &CConsoleScreen::Impl::OnResize,
+    &CConsoleScreen::Impl::OnPushLine, &CConsoleScreen::Impl::OnPopLine,
+};
+
+} // namespace
+
+CConsoleScreen::CConsoleScreen(int rows, int cols) : d_(std::make_unique<Impl>())
+{
+    d_->Rows = std::clamp(rows, 1, kMaxExtent);
+    d_->Cols = std::clamp(cols, 1, kMaxExtent);
+    d_->Vt = vterm_new(d_->Rows, d_->Cols);
+    vterm_set_utf8(d_->Vt, 1);
+    vterm_output_set_callback(d_->Vt, &Impl::OnOutput, d_.get());
+    d_->State = vterm_obtain_state(d_->Vt);
+    d_->Screen = vterm_obtain_screen(d_->Vt);
+    vterm_screen_set_callbacks(d_->Screen, &kCallbacks, d_.get());
+    vterm_screen_enable_altscreen(d_->Screen, 1);
+    // Scrolls are merged and handed over once per write, so a flood of lines costs one damage.
+    vterm_screen_set_damage_merge(d_->Screen, VTERM_DAMAGE_SCROLL);
+    vterm_screen_reset(d_->Screen, 1);
+    for (int i = 0; i < 16; ++i) {
+        VTermColor c;
+        vterm_color_rgb(&c, kXtermColours[i][0], kXtermColours[i][1], kXtermColours[i][2]);
+        vterm_state_set_palette_color(d_->State, i, &c);
+    }
+}
+
+CConsoleScreen::~CConsoleScreen()
+{
+    vterm_free(d_->Vt);
+}
+
+void CConsoleScreen::SetUtf8(bool on)
+{
+    d_->Latin1 = !on;
+}
+
+void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
+{
+    if (count == 0)
+        return;
+    const char *text = reinterpret_cast<const char *>(bytes);
+    if (d_->Latin1) {
+        // libvterm's 8-bit mode reads the upper half as a second 7-bit set, not as Latin-1.
+        std::string &utf8 = d_->InputScratch;
+        utf8.clear();
+        for (size_t i = 0; i < count; ++i)
+            AppendUtf8(utf8, bytes[i]);
+        text = utf8.data();
+        count = utf8.size();
+    }
+    vterm_input_write(d_->Vt, text, count);
+    vterm_screen_flush_damage(d_->Screen);
+}
+
+std::vector<uint8_t> CConsoleScreen::TakeAnswers()
+{
+    std::vector<uint8_t> out;
+    out.swap(d_->Answers);
+    return out;
+}
+
+void CConsoleScreen::Resize(int rows, int cols)
+{
+    rows = std::clamp(rows, 1, kMaxExtent);
+    cols = std::clamp(cols, 1, kMaxExtent);
+    if (rows == d_->Rows && cols == d_->Cols)
+        return;
+    vterm_set_size(d_->Vt, rows, cols);
+    vterm_screen_flush_damage(d_->Screen);
+    d_->Rows = rows;
+    d_->Cols = cols;
+    d_->DirtyFirst = 0;
+    d_->DirtyEnd = rows;
+    d_->CursorMoved = true;
+}
+
+int CConsoleScreen::Rows() const
+{
+    return d_->Rows;
+}
+
+int CConsoleScreen::Cols() const
+{
+    return d_->Cols;
+}
+
+void CConsoleScreen::RowCells(int row, std::vector<ST_ConsoleCell> &out) const
+{
+    if (row >= 0 && row < d_->Rows) {
+        d_->ScreenRow(row, out);
+    } else if (row < 0 && static_cast<size_t>(-row) <= d_->Sb.size()) {
+        Decode(d_->Sb[d_->Sb.size() - static_cast<size_t>(-row)], out, static_cast<size_t>(d_->Cols));
+    } else {
+        out.assign(static_cast<size_t>(d_->Cols), ST_ConsoleCell{});
+    }
+}
+
+ST_ConsoleCell CConsoleScreen::Cell(int row, int col) const
+{
+    if (col < 0 || col >= d_->Cols)
+        return {};
+    if (row >= 0 && row < d_->Rows) {
+        VTermScreenCell v;
+        if (!vterm_screen_get_cell(d_->Screen, VTermPos{row, col}, &v))
+            return {};
+        return d_->Convert(v);
+    }
+    std::vector<ST_ConsoleCell> cells;
+    RowCells(row, cells);
+    return cells[static_cast<size_t>(col)];
+}
+
+std::string CConsoleScreen::RowText(int row) const
+{
+    std::vector<ST_ConsoleCell> cells;
+    RowCells(row, cells);
+    std::string out;
+    for (const ST_ConsoleCell &c : cells) {
+        if (c.Width == 0)
+            continue;
+        if (c.Chars[0] == 0) {
+            out += ' ';
+            continue;
+        }
+        for (size_t k = 0; k < ST_ConsoleCell::kMaxChars && c.Chars[k]; ++k)
+            AppendUtf8(out, c.Chars[k]);
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
+size_t CConsoleScreen::ScrollbackLines() const
+{
+    return d_->Sb.size();
+}
+
+void CConsoleScreen::SetScrollbackLimit(size_t lines)
+{
+    d_->SbLimit = lines;
+    d_->Trim();
+}
+
+void CConsoleScreen::ClearScrollback()
+{
+    d_->Sb.clear();
+    d_->SbMemory = 0;
+}
+
+size_t CConsoleScreen::MemoryBytes() const
+{
+    // libvterm keeps two buffers of cells (the normal and the alternate screen) of about this size.
+    const size_t cells = static_cast<size_t>(d_->Rows) * static_cast<size_t>(d_->Cols);
+    return d_->SbMemory + 2 * cells * sizeof(VTermScreenCell);
+}
+
+CConsoleScreen::ST_Damage CConsoleScreen::TakeDamage()
+{
+    ST_Damage out;
+    if (d_->DirtyFirst < d_->DirtyEnd) {
+        out.FirstRow = d_->DirtyFirst;
+        out.EndRow = std::min(d_->DirtyEnd, d_->Rows);
+    }
+    out.PushedLines = d_->Pushed;
+    out.CursorMoved = d_->CursorMoved;
+    d_->DirtyFirst = INT_MAX;
+    d_->DirtyEnd = 0;
+    d_->Pushed = 0;
+    d_->CursorMoved = false;
+    return out;
+}
+
+ST_ConsolePos CConsoleScreen::Cursor() const
+{
+    VTermPos pos;
+    vterm_state_get_cursorpos(d_->State, &pos);
+    return ST_ConsolePos{std::clamp(pos.row, 0, d_->Rows - 1), std::clamp(pos.col, 0, d_->Cols - 1)};
+}
+
+bool CConsoleScreen::CursorVisible() const
+{
+    return d_->CursorVisible;
+}
+
+bool CConsoleScreen::AltScreen() const
+{
+    return d_->Alt;
+}
+
+std::string CConsoleScreen::Title() const
+{
+    return d_->Title;
+}
+
+bool CConsoleScreen::TakeBell()
+{
+    const bool bell = d_->Bell;
+    d_->Bell = false;
+    return bell;
+}
+
+ST_ConsoleKeyModes CConsoleScreen::KeyModes() const
+{
+    // libvterm keeps these modes to itself; what it would send for two keys tells them.
+    std::string probe;
+    d_->Divert = &probe;
+    ST_ConsoleKeyModes modes;
+    vterm_keyboard_key(d_->Vt, VTERM_KEY_UP, VTERM_MOD_NONE);
+    modes.AppCursor = probe == "\x1bOA";
+    probe.clear();
+    vterm_keyboard_key(d_->Vt, VTERM_KEY_KP_0, VTERM_MOD_NONE);
+    modes.AppKeypad = probe == "\x1bOp";
+    d_->Divert = nullptr;
+    return modes;
+}
