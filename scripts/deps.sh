@@ -3,12 +3,13 @@
 set -e
 # ser2net serves a pseudo-terminal over the network to the tests of network ports; it comes with a
 # system service on ports 2000-2001, which the tests leave alone (they start their own). pyserial
-# (python3-serial) reaches the same server in a bench, for comparison.
+# (python3-serial) reaches the same server in a bench, for comparison. The console's tests run
+# programs behind a pseudo-terminal: vi (vim-tiny), less and top (procps).
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev libvterm-dev
   dpkg-dev desktop-file-utils appstream lintian
-  lrzsz ser2net python3-serial"
+  lrzsz ser2net python3-serial vim-tiny less procps"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
