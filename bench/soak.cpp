@@ -6,10 +6,16 @@
 // stay flat.
 //
 //   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]
+//   soak --console [--cat MB] [--smoke]
 //
 // lines: 64-byte text lines (the default); lf, cr: bare line ends only, one displayed line per
 // byte; hex: the lines shown in hex. --smoke runs a few seconds and reports every second, for a
 // check that the bench still works rather than for figures.
+//
+// --console shows the console in the log's place and has a shell on a terminal of its own, bridged
+// to the port's pseudo-terminal as a board's shell sits behind its serial line, cat a text file of
+// --cat MB (50; 2 with --smoke). It prints how long the window took to receive all of it, and
+// the longest GUI stall meanwhile.
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
 #include "benchsupport.h"
@@ -29,10 +35,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -48,6 +57,8 @@ struct Options
     size_t scrollbackMiB = 16;
     std::string data = "lines";
     bool smoke = false;
+    bool console = false;
+    double catMB = 0; // 0: the default for the run
 };
 
 // One second of the device's stream, repeated.
@@ -124,6 +135,10 @@ bool ParseOptions(int argc, char **argv, Options &o)
             o.scrollbackMiB = std::strtoul(argv[++i], nullptr, 10);
         else if (arg == "--data" && hasValue)
             o.data = argv[++i];
+        else if (arg == "--console")
+            o.console = true;
+        else if (arg == "--cat" && hasValue)
+            o.catMB = std::atof(argv[++i]);
         else
             return false;
     }
@@ -143,6 +158,138 @@ void WriteAnswerRule()
     rules.SaveToFile(AppFilePath("Default.ass"));
 }
 
+// The longest time a 10 ms timer fired late, since the last Take.
+class CStallWatch
+{
+public:
+    CStallWatch()
+    {
+        m_clock.start();
+        m_last = m_clock.elapsed();
+        m_tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_longest = std::max(m_longest, now - m_last - m_tick.interval());
+            m_last = now;
+        });
+        m_tick.start(10);
+    }
+    qint64 Take() { return std::exchange(m_longest, 0); }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+// Writes all of `size` bytes, waiting as the descriptor needs.
+bool WriteAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// `cat` of a text file by a shell on a terminal of its own, whose master a thread joins to the
+// port's pseudo-terminal, both ways (the console's answers go back to the shell's terminal).
+int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &o)
+{
+    w.findChild<QAction *>(QStringLiteral("mnuViewConsole"))->trigger();
+    const double megabytes = o.catMB > 0 ? o.catMB : (o.smoke ? 2 : 50);
+    const std::string file = AppFilePath("cat.txt");
+    int64_t lines = 0;
+    {
+        std::ofstream out(file, std::ios::binary);
+        const std::string pattern = Pattern("lines");
+        std::string text;
+        for (size_t at = 0; at + 64 <= pattern.size(); at += 64)
+            text += pattern.substr(at, 62) + "\n";
+        const auto total = static_cast<int64_t>(megabytes * 1e6);
+        int64_t written = 0;
+        while (written < total) {
+            const auto n = static_cast<std::streamsize>(std::min<int64_t>(total - written, text.size()));
+            out.write(text.data(), n);
+            written += n;
+        }
+        lines = written / 63; // the LFs
+    }
+    // The terminal turns each LF into CR LF.
+    const int64_t expected = static_cast<int64_t>(megabytes * 1e6) + lines;
+
+    const int term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (term < 0 || grantpt(term) != 0 || unlockpt(term) != 0)
+        return 1;
+    const std::string slave = ptsname(term);
+    const std::string command = "cat " + file;
+    char bash[] = "/bin/bash", norc[] = "--norc", dashC[] = "-c";
+    char *argv[] = {bash, norc, dashC, const_cast<char *>(command.c_str()), nullptr};
+    std::printf("soak: the console, a shell's cat of %.0f MB\n", megabytes);
+    std::fflush(stdout);
+    const double cpuBefore = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    CStallWatch stalls;
+    const pid_t shell = fork();
+    if (shell == 0) {
+        setsid();
+        const int tty = open(slave.c_str(), O_RDWR);
+        dup2(tty, 0);
+        dup2(tty, 1);
+        dup2(tty, 2);
+        execv(bash, argv);
+        _exit(127);
+    }
+    std::thread toPort([&] {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(term, buffer, sizeof buffer);
+            if (n <= 0 || !WriteAll(pty.Master(), buffer, static_cast<size_t>(n)))
+                return; // EIO once the shell is gone and its output read
+        }
+    });
+    std::thread toShell([&] {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = read(pty.Master(), buffer, sizeof buffer);
+            if (n <= 0 || !WriteAll(term, buffer, static_cast<size_t>(n)))
+                return;
+        }
+    });
+
+    qint64 longest = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        longest = std::max(longest, stalls.Take());
+        if (w.RecBytes() >= expected)
+            app.quit();
+    });
+    watch.start(o.smoke ? 100 : 1000);
+    app.exec();
+    const double seconds = clock.elapsed() / 1000.0;
+    longest = std::max(longest, stalls.Take());
+    std::printf("%10s %10s %10s %10s %10s\n", "seconds", "MB/s", "cpu %", "stall ms", "rss MB");
+    std::printf("%10.2f %10.1f %10.1f %10lld %10.1f\n", seconds, w.RecBytes() / 1e6 / seconds,
+                100.0 * (CpuSeconds() - cpuBefore) / seconds, static_cast<long long>(longest),
+                ResidentKb() / 1024.0);
+    std::fflush(stdout);
+
+    waitpid(shell, nullptr, 0);
+    toPort.join();
+    w.ClosePort();
+    // The thread towards the shell is still in a read; a last byte from the slave side wakes it.
+    if (write(pty.Slave(), "", 1) < 0)
+        std::printf("cannot wake the reader\n");
+    toShell.join();
+    close(term);
+    return w.RecBytes() >= expected ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -153,8 +300,23 @@ int main(int argc, char **argv)
     Options o;
     if (!ParseOptions(argc, argv, o)) {
         std::fprintf(stderr,
-                     "usage: soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]\n");
+                     "usage: soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]\n"
+                     "       soak --console [--cat MB] [--smoke]\n");
         return 2;
+    }
+    if (o.console) {
+        CTestPty pty;
+        fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) & ~O_NONBLOCK);
+        TfrmMain w;
+        w.show();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        w.OpenLink(link);
+        if (!w.IsPortOpen()) {
+            std::printf("cannot open %s\n", pty.Path().c_str());
+            return 1;
+        }
+        return RunConsoleCat(app, w, pty, o);
     }
     const int reportMs = o.smoke ? 1000 : 60000;
     const qint64 runMs = o.smoke ? 5000 : static_cast<qint64>(o.minutes * 60000);

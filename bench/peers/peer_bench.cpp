@@ -32,6 +32,7 @@
 #include <pty.h>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -50,7 +51,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kLineBytes = 64;
 
-enum class Client { Cat, Cutecom, Gtkterm, KestrumText, KestrumHex };
+enum class Client { Cat, Cutecom, Gtkterm, KestrumText, KestrumHex, KestrumConsole };
 
 const char *Name(Client client)
 {
@@ -65,6 +66,8 @@ const char *Name(Client client)
         return "Kestrum text";
     case Client::KestrumHex:
         return "Kestrum hex";
+    case Client::KestrumConsole:
+        return "Kestrum console";
     }
     return "?";
 }
@@ -80,6 +83,8 @@ struct Options
     double drainStep = 0;
     double drainWarmup = 0;
     double idleSeconds = 10;
+    // The size of the text file a shell cats through its terminal into the program, MB; 0: none.
+    double shellCatMB = 50;
     double tickMs = 1;
     std::vector<double> rates{11520, 100000, 1000000};
     std::string kestrum = KESTRUM_BINARY;
@@ -475,6 +480,52 @@ double Flood(const Pty &pty, double seconds, double step = 0)
     return static_cast<double>(written) / SecondsSince(start);
 }
 
+// A shell on a terminal of its own cats `file`; what it writes goes on into the pty, as from a
+// board's shell behind its serial line. Seconds until the program has read the last byte.
+double ShellCat(const Pty &pty, const fs::path &file)
+{
+    const int term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (term < 0 || grantpt(term) != 0 || unlockpt(term) != 0)
+        Fail("no terminal for the shell");
+    const std::string slave = ptsname(term);
+    const std::string command = "cat '" + file.string() + "'";
+    const Clock::time_point start = Clock::now();
+    const pid_t shell = fork();
+    if (shell == 0) {
+        setsid();
+        const int tty = open(slave.c_str(), O_RDWR);
+        dup2(tty, 0);
+        dup2(tty, 1);
+        dup2(tty, 2);
+        execlp("bash", "bash", "--norc", "-c", command.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    std::vector<char> buffer(65536);
+    for (;;) {
+        // EIO once the shell is gone and all it wrote was read.
+        const ssize_t n = read(term, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = write(pty.master, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w > 0) {
+                done += w;
+                continue;
+            }
+            pty.Discard(); // the terminal's answers, if any
+            pollfd p{pty.master, POLLOUT, 0};
+            poll(&p, 1, 10);
+        }
+    }
+    int queued = 1;
+    while (ioctl(pty.slave, FIONREAD, &queued) == 0 && queued > 0)
+        Pause(0.001);
+    const double seconds = SecondsSince(start);
+    waitpid(shell, nullptr, 0);
+    close(term);
+    return seconds;
+}
+
 // --- starting the programs --------------------------------------------------------------------
 
 struct Bench
@@ -523,7 +574,8 @@ struct Bench
 
     std::string Log(const fs::path &home) const { return (home / "output.log").string(); }
 
-    // The window of `pid` gets the focus and `key`, as a user opening the port from the keyboard.
+    // The window of `pid` gets the focus and `key` (keys separated by blanks), as a user opening
+    // the port from the keyboard.
     bool PressInWindow(pid_t pid, const fs::path &home, const std::string &key)
     {
         const Env env = EnvFor(home);
@@ -541,7 +593,12 @@ struct Bench
         if (window.empty())
             return false;
         RunForOutput({"xdotool", "windowfocus", "--sync", window}, env, Log(home), 5);
-        RunForOutput({"xdotool", "key", key}, env, Log(home), 5);
+        // Several keys, one after the other, separated by blanks.
+        std::vector<std::string> press = {"xdotool", "key"};
+        std::istringstream keys(key);
+        for (std::string one; keys >> one;)
+            press.push_back(one);
+        RunForOutput(press, env, Log(home), 5);
         return true;
     }
 
@@ -594,7 +651,7 @@ struct Bench
     }
 
     // The link is the last one used and in the link list; the view comes from the settings store.
-    pid_t StartKestrum(const Pty &pty, const fs::path &home, bool hex)
+    pid_t StartKestrum(const Pty &pty, const fs::path &home, bool hex, bool console = false)
     {
         Env env = EnvFor(home);
         env["KESTRUM_HOME"] = home.string();
@@ -611,6 +668,7 @@ struct Bench
             store.setValue(QStringLiteral("ShowSendData"), 1);
             store.setValue(QStringLiteral("ShowTime"), 0);
             store.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(link).c_str()));
+            store.setValue(QStringLiteral("ConsoleShown"), console ? 1 : 0);
         }
         return Spawn({options.kestrum}, env, Log(home));
     }
@@ -640,8 +698,10 @@ struct Bench
             break;
         case Client::KestrumText:
         case Client::KestrumHex:
-            pid = StartKestrum(pty, home, client == Client::KestrumHex);
-            key = "F5";
+        case Client::KestrumConsole:
+            pid = StartKestrum(pty, home, client == Client::KestrumHex, client == Client::KestrumConsole);
+            // The console has every key but a few chords; the menu's Quick Open is the window's.
+            key = client == Client::KestrumConsole ? "ctrl+shift+t F5 ctrl+shift+t" : "F5";
             break;
         }
         g_clients[slot] = pid;
@@ -845,13 +905,14 @@ void PrintRatios(const std::vector<double> &rates,
 
 const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S]\n"
-    "                  [--drain-warmup S] [--idle-seconds S]\n"
+    "                  [--drain-warmup S] [--idle-seconds S] [--shell-cat MB] [--no-shell-cat]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together]\n"
-    "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\"]\n"
-    "Kestrum (text and hex view) next to cutecom and gtkterm on pseudo-terminals: CPU % of one\n"
-    "core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate next to\n"
-    "cat, and the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
+    "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\",\"Kestrum console\"]\n"
+    "Kestrum (text and hex view, and the console) next to cutecom and gtkterm on pseudo-terminals:\n"
+    "CPU % of one core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate\n"
+    "next to cat, a shell's cat of a text file through its terminal (the console and gtkterm), and\n"
+    "the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
     "settings and output). --together runs and feeds the programs all at once, so that a busy\n"
     "moment of the host weighs on all of them alike. Needs Xvfb, xdotool, unshare, cutecom and gtkterm.\n";
 
@@ -895,6 +956,10 @@ Options ParseOptions(int argc, char **argv)
             options.drain = false;
         else if (arg == "--no-idle")
             options.idle = false;
+        else if (arg == "--shell-cat")
+            options.shellCatMB = std::max(0.0, std::atof(next().c_str()));
+        else if (arg == "--no-shell-cat")
+            options.shellCatMB = 0;
         else if (arg == "--tick-ms")
             options.tickMs = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--keep")
@@ -943,8 +1008,8 @@ int main(int argc, char **argv)
                   all.end());
         return all;
     };
-    const std::vector<Client> clients =
-        chosen({Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex});
+    const std::vector<Client> clients = chosen(
+        {Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex, Client::KestrumConsole});
     std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
     // The figures of `pid` over `wallSeconds` from the ticks and switches counted at their start.
     const auto record = [&](int round, double rate, Client client, pid_t pid, long ticksBefore,
@@ -1029,12 +1094,41 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
 
+    if (options.shellCatMB > 0) {
+        const fs::path file = bench.scratch / "cat.txt";
+        {
+            std::ofstream out(file, std::ios::binary);
+            const std::string text = [] {
+                std::string lf = Lines();
+                lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+                return lf;
+            }();
+            for (double left = options.shellCatMB * 1e6; left > 0; left -= static_cast<double>(text.size()))
+                out.write(text.data(), static_cast<std::streamsize>(std::min<double>(left, text.size())));
+        }
+        const std::vector<Client> catchers = chosen({Client::Cat, Client::Gtkterm, Client::KestrumConsole});
+        std::map<Client, std::vector<double>> seconds;
+        for (int round = 0; round < std::max(1, options.rounds / 2 + 1); ++round) {
+            bench.EachStarted(catchers, round, [&](Client client, const Pty &pty, pid_t) {
+                seconds[client].push_back(ShellCat(pty, file));
+                std::fprintf(stderr, "shell cat round %d  %-15s %6.2f s\n", round + 1, Name(client),
+                             seconds[client].back());
+            });
+        }
+        std::printf("\nA shell's cat of %g MB of text lines through its terminal (seconds until the program "
+                    "read it all)\n\n| client | seconds |\n|---|---|\n",
+                    options.shellCatMB);
+        for (Client client : catchers)
+            std::printf("| %s | %s |\n", Name(client), Cell(seconds[client], "%.2f").c_str());
+        std::fflush(stdout);
+    }
+
     if (options.idle) {
         std::printf("\nWake-ups with the port open and nothing arriving, over %g s (context switches of "
                     "all threads)\n\n| client | wake-ups | per second |\n|---|---|---|\n",
                     options.idleSeconds);
-        const std::vector<Client> idlers =
-            chosen({Client::KestrumText, Client::KestrumHex, Client::Cutecom, Client::Gtkterm});
+        const std::vector<Client> idlers = chosen({Client::KestrumText, Client::KestrumHex,
+                                                   Client::KestrumConsole, Client::Cutecom, Client::Gtkterm});
         bench.EachStarted(idlers, 0, [&](Client client, const Pty &, pid_t pid) {
             const long before = ContextSwitches(pid);
             Pause(options.idleSeconds);

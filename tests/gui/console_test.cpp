@@ -1,0 +1,395 @@
+// The console against real programs: a bash on a terminal of its own, bridged to the pseudo-terminal
+// whose other end the window opens as its port, as a board's shell sits behind its serial line.
+#include "console/gui/TConsoleView.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
+#include "platform/textfile.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+// A shell waits on its programs, which take a while to start on a loaded machine.
+constexpr int kPatience = 30'000;
+
+bool WriteAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, -1);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// `bash --norc` in `dir`, on a terminal of `rows` x `cols` whose master a thread joins to the
+// master of `port`: what the window writes to its port reaches the shell, and what the shell
+// writes comes to the window.
+class CShellBehindPort
+{
+public:
+    CShellBehindPort(CTestPty &port, const std::string &dir, int rows, int cols) : m_port(port)
+    {
+        m_term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_term < 0 || grantpt(m_term) != 0 || unlockpt(m_term) != 0)
+            return;
+        const std::string slave = ptsname(m_term);
+        winsize size{};
+        size.ws_row = static_cast<unsigned short>(rows);
+        size.ws_col = static_cast<unsigned short>(cols);
+        ioctl(m_term, TIOCSWINSZ, &size);
+        fcntl(m_term, F_SETFL, fcntl(m_term, F_GETFL) | O_NONBLOCK);
+        m_wake = eventfd(0, EFD_CLOEXEC);
+
+        // Everything the child needs is made before the fork: it may only exec.
+        const std::string path = std::string("PATH=") + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
+        const std::string home = "HOME=" + dir;
+        std::vector<std::string> env = {
+            path, home, "TERM=xterm", "PS1=$ ", "LC_ALL=C.UTF-8", "INPUTRC=/dev/null", "HISTFILE=/dev/null"};
+        std::vector<char *> envp;
+        for (std::string &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        char bash[] = "/bin/bash", norc[] = "--norc", noprofile[] = "--noprofile";
+        char *argv[] = {bash, norc, noprofile, nullptr};
+        m_shell = fork();
+        if (m_shell == 0) {
+            setsid();
+            const int tty = open(slave.c_str(), O_RDWR);
+            ioctl(tty, TIOCSCTTY, 0);
+            dup2(tty, 0);
+            dup2(tty, 1);
+            dup2(tty, 2);
+            if (chdir(dir.c_str()) != 0)
+                _exit(126);
+            execve(bash, argv, envp.data());
+            _exit(127);
+        }
+        m_bridge = std::thread([this] { Bridge(); });
+    }
+
+    ~CShellBehindPort()
+    {
+        if (m_shell > 0) {
+            kill(-m_shell, SIGKILL);
+            kill(m_shell, SIGKILL);
+            waitpid(m_shell, nullptr, 0);
+        }
+        if (m_bridge.joinable()) {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = write(m_wake, &one, sizeof one);
+            m_bridge.join();
+        }
+        for (int fd : {m_term, m_wake})
+            if (fd >= 0)
+                close(fd);
+    }
+
+    bool Running() const { return m_shell > 0 && m_bridge.joinable(); }
+
+    // Whether the shell has a child process named `name` now.
+    bool HasChild(const std::string &name) const
+    {
+        for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            if (!std::getline(stat, line))
+                continue;
+            // pid (comm) state ppid ...
+            const size_t open = line.find('('), close = line.rfind(')');
+            if (open == std::string::npos || close == std::string::npos)
+                continue;
+            const std::string comm = line.substr(open + 1, close - open - 1);
+            int ppid = 0;
+            char state = 0;
+            if (sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == m_shell &&
+                comm == name && state != 'Z')
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void Bridge()
+    {
+        pollfd fds[3] = {{m_port.Master(), POLLIN, 0}, {m_term, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        char buf[4096];
+        for (;;) {
+            if (poll(fds, 3, -1) < 0 && errno != EINTR)
+                return;
+            if (fds[2].revents)
+                return;
+            for (int i = 0; i < 2; ++i) {
+                if (!fds[i].revents)
+                    continue;
+                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+                if (n > 0)
+                    WriteAll(i == 0 ? m_term : m_port.Master(), buf, static_cast<size_t>(n));
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    fds[i].fd = -1; // the shell is gone: its end reads EIO from now on
+            }
+        }
+    }
+
+    CTestPty &m_port;
+    int m_term = -1;
+    int m_wake = -1;
+    pid_t m_shell = -1;
+    std::thread m_bridge;
+};
+
+QString ScreenText(QWidget *view)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(view);
+    QAccessibleTextInterface *text = face ? face->textInterface() : nullptr;
+    return text ? text->text(0, text->characterCount()) : QString();
+}
+
+// The console's rows as shown, without trailing blanks.
+QStringList ScreenLines(QWidget *view)
+{
+    QStringList lines = ScreenText(view).split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+    }
+    return lines;
+}
+
+std::vector<std::string> LogLines(const QWidget &w, const char *header)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    std::vector<std::string> lines;
+    for (int i = 0; i < log->LineCount(); ++i)
+        if (log->LineText(i).rfind(header, 0) == 0)
+            lines.push_back(log->LineText(i).substr(std::string(header).size()));
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string> &lines)
+{
+    std::string all;
+    for (const std::string &line : lines)
+        all += line;
+    return all;
+}
+
+// A window with its port open on a pseudo-terminal and the console shown.
+struct ConsoleWindow
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    TfrmMain w;
+    TConsoleView *console = nullptr;
+
+    ConsoleWindow()
+    {
+        w.resize(900, 700);
+        w.show();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        w.OpenLink(link);
+        Find<QAction>(w, "mnuViewConsole")->trigger();
+        console = w.findChild<TConsoleView *>(QStringLiteral("console"));
+    }
+    void Type(const char *text) { QTest::keyClicks(console, QString::fromUtf8(text)); }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(console, key, modifiers);
+    }
+    void Enter(const char *line)
+    {
+        Type(line);
+        Key(Qt::Key_Return);
+    }
+    bool ShowsLine(const QString &line)
+    {
+        return WaitUntil([this, &line] { return ScreenLines(console).contains(line); }, kPatience);
+    }
+    bool Shows(const QString &text)
+    {
+        return WaitUntil([this, &text] { return ScreenText(console).contains(text); }, kPatience);
+    }
+};
+
+// With a shell behind the port.
+struct ShellWindow : ConsoleWindow
+{
+    std::unique_ptr<CShellBehindPort> shell;
+
+    ShellWindow()
+    {
+        if (console)
+            shell = std::make_unique<CShellBehindPort>(pty, env.Dir().toStdString(), console->Rows(),
+                                                       console->Cols());
+    }
+    bool Ready() { return console && w.IsPortOpen() && shell->Running() && ShowsLine(QStringLiteral("$")); }
+};
+
+} // namespace
+
+TEST(Console, AShellAnswersTypedCommandsAndTheLogKeepsTheTypedLines)
+{
+    ShellWindow s;
+    ASSERT_TRUE(s.Ready());
+    EXPECT_TRUE(s.console->hasFocus());
+    EXPECT_EQ(s.console->accessibleName(), QStringLiteral("Console"));
+
+    // The output line differs from the echoed command line.
+    s.Enter("echo kes$((6*7))trum");
+    EXPECT_TRUE(s.ShowsLine(QStringLiteral("kes42trum")));
+
+    s.Type("echo wrold");
+    for (int i = 0; i < 4; ++i)
+        s.Key(Qt::Key_Backspace);
+    s.Enter("orld");
+    EXPECT_TRUE(s.ShowsLine(QStringLiteral("world")));
+
+    s.Enter("sleep 100");
+    ASSERT_TRUE(WaitUntil([&s] { return s.shell->HasChild("sleep"); }, kPatience));
+    s.Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(WaitUntil([&s] { return !s.shell->HasChild("sleep"); }, kPatience));
+
+    WriteFileAtomic(s.env.File("kestrum-tabbed-name.txt"), "tab completed\n");
+    s.Type("cat kestrum-tab");
+    s.Key(Qt::Key_Tab);
+    s.Key(Qt::Key_Return);
+    EXPECT_TRUE(s.ShowsLine(QStringLiteral("tab completed")));
+
+    // The log: the typed line as one send, never a line per key, and the shell's output received.
+    const std::vector<std::string> sent = LogLines(s.w, "Send : ");
+    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(),
+                            [](const std::string &l) { return l.rfind("echo kes$((6*7))trum", 0) == 0; }));
+    for (const std::string &line : sent)
+        EXPECT_GT(line.size(), 1u) << line;
+    EXPECT_NE(Joined(LogLines(s.w, "Rec  : ")).find("kes42trum"), std::string::npos);
+    EXPECT_GE(s.w.SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
+}
+
+TEST(Console, FullScreenProgramsDrawInPlace)
+{
+    ShellWindow s;
+    ASSERT_TRUE(s.Ready());
+
+    s.Enter("vi note.txt");
+    ASSERT_TRUE(s.ShowsLine(QStringLiteral("~")));
+    s.Type("iwritten in vi");
+    s.Key(Qt::Key_Escape);
+    s.Enter(":wq");
+    std::string note;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadWholeFile(s.env.File("note.txt"), note) && note == "written in vi\n"; }, kPatience));
+    ASSERT_TRUE(s.ShowsLine(QStringLiteral("$")));
+
+    std::string rows;
+    for (int i = 1; i <= 300; ++i)
+        rows += "row " + std::to_string(i) + "\n";
+    WriteFileAtomic(s.env.File("rows.txt"), rows);
+    s.Enter("less rows.txt");
+    ASSERT_TRUE(
+        WaitUntil([&s] { return ScreenLines(s.console).value(0) == QStringLiteral("row 1"); }, kPatience));
+    const size_t scrolled = s.console->Screen().ScrollbackLines();
+    s.Key(Qt::Key_Space);
+    ASSERT_TRUE(WaitUntil(
+        [&s] {
+            const QString top = ScreenLines(s.console).value(0);
+            return top.startsWith(QStringLiteral("row ")) && top != QStringLiteral("row 1");
+        },
+        kPatience));
+    EXPECT_FALSE(ScreenLines(s.console).contains(QStringLiteral("row 1")));
+    EXPECT_EQ(s.console->Screen().ScrollbackLines(), scrolled);
+    s.Type("q");
+
+    // top draws its screen again every tenth of a second, over the old one.
+    s.Enter("top -d 0.1");
+    ASSERT_TRUE(s.Shows(QStringLiteral("load average")));
+    const size_t before = s.console->Screen().ScrollbackLines();
+    const QString first = ScreenLines(s.console).value(0);
+    ASSERT_TRUE(WaitUntil([&] { return ScreenLines(s.console).value(0) != first; }, kPatience));
+    EXPECT_EQ(ScreenText(s.console).count(QStringLiteral("load average")), 1);
+    EXPECT_EQ(s.console->Screen().ScrollbackLines(), before);
+    s.Type("q");
+    EXPECT_TRUE(WaitUntil([&s] { return !s.shell->HasChild("top"); }, kPatience));
+}
+
+// The log and the received list go on while the console is shown; a line typed without Enter is
+// logged when the console is left.
+TEST(Console, ReceivedDataStillReachTheLogAndTheList)
+{
+    ConsoleWindow c;
+    ASSERT_NE(c.console, nullptr);
+    auto *hint = Find<QLabel>(c.w, "lblConsoleKeys");
+    EXPECT_TRUE(hint->isVisible());
+    ASSERT_TRUE(c.pty.Send("temp=21\r\n"));
+    EXPECT_TRUE(c.ShowsLine(QStringLiteral("temp=21")));
+    EXPECT_TRUE(WaitUntil([&c] { return c.w.RecDataHeld().size() == 1; }));
+    EXPECT_NE(Joined(LogLines(c.w, "Rec  : ")).find("temp=21"), std::string::npos);
+
+    c.Type("ab");
+    EXPECT_EQ(c.pty.ReceiveText(2), "ab");
+    ASSERT_TRUE(WaitUntil([&c] { return c.w.SendsSettled() && c.w.SendBytes() == 2; }));
+    EXPECT_TRUE(LogLines(c.w, "Send : ").empty());
+    c.Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(Find<QAction>(c.w, "mnuViewConsole")->isChecked());
+    EXPECT_EQ(c.w.findChild<QStackedWidget *>(QStringLiteral("stkLogPlace"))->currentWidget()->objectName(),
+              QStringLiteral("edData"));
+    EXPECT_FALSE(hint->isVisible());
+    EXPECT_EQ(LogLines(c.w, "Send : "), std::vector<std::string>{"ab"});
+}
+
+TEST(Console, TheChoiceAndTheSettingsAreKeptPerWindow)
+{
+    GuiTestEnv env;
+    {
+        TfrmMain first;
+        TfrmMain second(2, nullptr);
+        Find<QAction>(second, "mnuViewConsole")->trigger();
+        ModalCatcher catcher([](QDialog *dialog) {
+            Find<QComboBox>(dialog, "cboConsoleEnter")->setCurrentIndex(2);
+            Find<QPushButton>(dialog, "btnOK")->click();
+        });
+        Find<QAction>(second, "mnuViewConsoleSettings")->trigger();
+    }
+    TfrmMain first;
+    TfrmMain second(2, nullptr);
+    EXPECT_FALSE(Find<QAction>(first, "mnuViewConsole")->isChecked());
+    EXPECT_EQ(first.findChild<TConsoleView *>(QStringLiteral("console")), nullptr);
+    EXPECT_TRUE(Find<QAction>(second, "mnuViewConsole")->isChecked());
+    auto *console = second.findChild<TConsoleView *>(QStringLiteral("console"));
+    ASSERT_NE(console, nullptr);
+    EXPECT_EQ(second.findChild<QStackedWidget *>(QStringLiteral("stkLogPlace"))->currentWidget(), console);
+    EXPECT_EQ(console->KeySettings().Enter, EConsoleEnter::CrLf);
+}
