@@ -13,6 +13,8 @@ namespace {
 constexpr size_t kScrollbackBudget = size_t{64} * 1024 * 1024;
 // No display shows more cells than this; it keeps a mistaken size from taking the memory.
 constexpr int kMaxExtent = 1000;
+// libvterm 0.1.4 writes outside its buffer for a wide character on a screen of one column.
+constexpr int kMinCols = 2;
 
 // xterm's 16 colours, so that the device's colours look here as they do in the usual terminal.
 constexpr uint8_t kXtermColours[16][3] = {
@@ -433,7 +435,7 @@ const VTermScreenCallbacks kCallbacks = {
 CConsoleScreen::CConsoleScreen(int rows, int cols) : d_(std::make_unique<Impl>())
 {
     d_->Rows = std::clamp(rows, 1, kMaxExtent);
-    d_->Cols = std::clamp(cols, 1, kMaxExtent);
+    d_->Cols = std::clamp(cols, kMinCols, kMaxExtent);
     d_->Vt = vterm_new(d_->Rows, d_->Cols);
     vterm_set_utf8(d_->Vt, 1);
     vterm_output_set_callback(d_->Vt, &Impl::OnOutput, d_.get());
@@ -489,10 +491,20 @@ std::vector<uint8_t> CConsoleScreen::TakeAnswers()
 void CConsoleScreen::Resize(int rows, int cols)
 {
     rows = std::clamp(rows, 1, kMaxExtent);
-    cols = std::clamp(cols, 1, kMaxExtent);
+    cols = std::clamp(cols, kMinCols, kMaxExtent);
     if (rows == d_->Rows && cols == d_->Cols)
         return;
+    const bool shorter = rows < d_->Rows;
     vterm_set_size(d_->Vt, rows, cols);
+    if (shorter) {
+        // libvterm 0.1.4 keeps a scroll region reaching below a shortened screen and then scrolls
+        // beyond its rows; the region goes back to the whole screen, the cursor stays.
+        VTermPos pos;
+        vterm_state_get_cursorpos(d_->State, &pos);
+        const std::string reset =
+            "\x1b[r\x1b[" + std::to_string(pos.row + 1) + ';' + std::to_string(pos.col + 1) + 'H';
+        vterm_input_write(d_->Vt, reset.data(), reset.size());
+    }
     vterm_screen_flush_damage(d_->Screen);
     d_->Rows = rows;
     d_->Cols = cols;

@@ -172,9 +172,19 @@ TEST(ConsoleScreen, ScrollbackKeepsItsLimitAndComesBackOnResize)
     EXPECT_EQ(s.ScrollbackLines(), 3u);
     EXPECT_EQ(s.RowText(0), "line7");
     EXPECT_EQ(s.RowText(3), "more");
+    // A scroll region reaching below a shortened screen is dropped, so lines scroll off again.
+    s.SetScrollbackLimit(100);
+    Feed(s, "\x1b[2;5r\x1b[5;1H");
+    s.Resize(2, 8);
+    const size_t kept = s.ScrollbackLines();
+    Feed(s, "a\r\nb\r\nc");
+    EXPECT_EQ(s.ScrollbackLines(), kept + 2);
+    EXPECT_EQ(s.RowText(1), "c");
+    // The smallest screen still takes a wide character.
     s.Resize(0, 0);
     EXPECT_EQ(s.Rows(), 1);
-    EXPECT_EQ(s.Cols(), 1);
+    EXPECT_EQ(s.Cols(), 2);
+    Feed(s, "\xe4\xb8\xad");
 
     const size_t before = s.MemoryBytes();
     s.ClearScrollback();
