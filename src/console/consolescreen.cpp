@@ -216,6 +216,60 @@ char32_t Printable(uint32_t c)
                : char32_t{c};
 }
 
+// libvterm 0.1.4 writes past its array of control sequence parameters when a sequence has more
+// than it holds, and numbers beyond a long's range overflow. Bytes from a device must not reach
+// it so: what would exceed the limits below is left out, which spoils only a sequence no terminal
+// would understand anyway.
+class CSequenceGuard
+{
+public:
+    // False for a byte to leave out.
+    bool Pass(uint8_t b)
+    {
+        switch (m_state) {
+        case State::Text:
+            if (b == 0x1b)
+                m_state = State::Esc;
+            return true;
+        case State::Esc:
+            if (b == '[') {
+                m_state = State::Csi;
+                m_separators = m_digits = m_others = 0;
+            } else if (b != 0x1b) {
+                m_state = State::Text;
+            }
+            return true;
+        case State::Csi:
+            break;
+        }
+        if (b == 0x1b) {
+            m_state = State::Esc;
+            return true;
+        }
+        if (b == 0x18 || b == 0x1a || b >= 0x40) { // cancelled, or the final byte
+            m_state = State::Text;
+            return true;
+        }
+        if (b < 0x20)
+            return true; // a control inside a sequence is carried out, the sequence goes on
+        if (b >= '0' && b <= '9')
+            return ++m_digits <= kMaxDigits;
+        if (b == ';' || b == ':') {
+            m_digits = 0;
+            return ++m_separators <= kMaxSeparators;
+        }
+        return ++m_others <= kMaxOthers; // leaders and intermediates
+    }
+    void Reset() { m_state = State::Text; }
+
+private:
+    static constexpr int kMaxSeparators = 12; // libvterm holds 16 parameters
+    static constexpr int kMaxDigits = 6;
+    static constexpr int kMaxOthers = 3;
+    enum class State : uint8_t { Text, Esc, Csi };
+    State m_state = State::Text;
+    int m_separators = 0, m_digits = 0, m_others = 0;
+};
 } // namespace
 
 struct CConsoleScreen::Impl
@@ -243,6 +297,21 @@ struct CConsoleScreen::Impl
     bool Bell = false;
     std::string Title;
     bool Latin1 = false; // received bytes are Latin-1, turned into UTF-8 for libvterm
+    CSequenceGuard Guard;
+
+    // Hands libvterm the bytes in pieces around those the guard leaves out.
+    void Write(const char *bytes, size_t count)
+    {
+        size_t start = 0;
+        for (size_t i = 0; i < count; ++i)
+            if (!Guard.Pass(static_cast<uint8_t>(bytes[i]))) {
+                if (i > start)
+                    vterm_input_write(Vt, bytes + start, i - start);
+                start = i + 1;
+            }
+        if (count > start)
+            vterm_input_write(Vt, bytes + start, count - start);
+    }
 
     void MarkRows(int first, int end)
     {
@@ -477,7 +546,7 @@ void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
         text = utf8.data();
         count = utf8.size();
     }
-    vterm_input_write(d_->Vt, text, count);
+    d_->Write(text, count);
     vterm_screen_flush_damage(d_->Screen);
 }
 
@@ -504,6 +573,7 @@ void CConsoleScreen::Resize(int rows, int cols)
         const std::string reset =
             "\x1b[r\x1b[" + std::to_string(pos.row + 1) + ';' + std::to_string(pos.col + 1) + 'H';
         vterm_input_write(d_->Vt, reset.data(), reset.size());
+        d_->Guard.Reset(); // the escape ended any sequence the device was sending
     }
     vterm_screen_flush_damage(d_->Screen);
     d_->Rows = rows;

@@ -214,3 +214,14 @@ TEST(ConsoleScreen, DamageNamesTheChangedRows)
     EXPECT_TRUE(d.CursorMoved);
     EXPECT_EQ(d.FirstRow, d.EndRow);
 }
+
+// libvterm would write past its parameters for these; they must change nothing but the pen.
+TEST(ConsoleScreen, OverlongSequencesAreHarmless)
+{
+    CConsoleScreen s(3, 20);
+    Feed(s, "\x1b[?1" + std::string(40, ';') + "h\x1b[" + std::string(30, '9') +
+                "Cx\x1b[1;2;3;4;5;6;7;8;9;10;11;12;13;"
+                "14;15;16;17;18;19;20;31my");
+    EXPECT_EQ(s.RowText(0), std::string(19, ' ') + "x"); // as far right as the screen goes
+    EXPECT_EQ(s.RowText(1), "y");
+}
