@@ -467,8 +467,14 @@ struct CConsoleScreen::Impl
         Impl &d = Of(user);
         if (d.SbLimit == 0)
             return 1;
-        d.RowScratch.resize(static_cast<size_t>(cols));
-        for (int col = 0; col < cols; ++col)
+        // Most lines end in blanks; they are not kept, so not converted either.
+        int used = cols;
+        while (used > 0 && cells[used - 1].chars[0] == 0 && VTERM_COLOR_IS_DEFAULT_BG(&cells[used - 1].bg) &&
+               !cells[used - 1].attrs.reverse && !cells[used - 1].attrs.underline &&
+               !cells[used - 1].attrs.strike)
+            --used;
+        d.RowScratch.resize(static_cast<size_t>(used));
+        for (int col = 0; col < used; ++col)
             d.RowScratch[static_cast<size_t>(col)] = d.Convert(cells[col]);
         d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
         d.SbMemory += d.Sb.back().Bytes();

@@ -827,6 +827,7 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
     QColor runFg, runBg;
     int runFont = 0;
     bool runUnderline = false, runStrike = false;
+    int painterFont = -1;
     auto flush = [&](int endCol) {
         if (endCol <= runCol)
             return;
@@ -835,10 +836,14 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
         if (runBg != bg)
             p.fillRect(box, runBg);
         if (!text.trimmed().isEmpty() || runUnderline || runStrike) {
-            QFont f = m_fonts[runFont];
-            f.setUnderline(runUnderline);
-            f.setStrikeOut(runStrike);
-            p.setFont(f);
+            const int font = runFont + (runUnderline ? 4 : 0) + (runStrike ? 8 : 0);
+            if (font != painterFont) {
+                QFont f = m_fonts[runFont];
+                f.setUnderline(runUnderline);
+                f.setStrikeOut(runStrike);
+                p.setFont(f);
+                painterFont = font;
+            }
             p.setPen(runFg);
             p.drawText(QPointF(x, y + m_ascent), text);
         }
