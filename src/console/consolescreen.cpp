@@ -13,6 +13,8 @@ namespace {
 constexpr size_t kScrollbackBudget = size_t{64} * 1024 * 1024;
 // No display shows more cells than this; it keeps a mistaken size from taking the memory.
 constexpr int kMaxExtent = 1000;
+// libvterm 0.1.4 writes outside its buffer for a wide character on a screen of one column.
+constexpr int kMinCols = 2;
 
 // xterm's 16 colours, so that the device's colours look here as they do in the usual terminal.
 constexpr uint8_t kXtermColours[16][3] = {
@@ -214,6 +216,60 @@ char32_t Printable(uint32_t c)
                : char32_t{c};
 }
 
+// libvterm 0.1.4 writes past its array of control sequence parameters when a sequence has more
+// than it holds, and numbers beyond a long's range overflow. Bytes from a device must not reach
+// it so: what would exceed the limits below is left out, which spoils only a sequence no terminal
+// would understand anyway.
+class CSequenceGuard
+{
+public:
+    // False for a byte to leave out.
+    bool Pass(uint8_t b)
+    {
+        switch (m_state) {
+        case State::Text:
+            if (b == 0x1b)
+                m_state = State::Esc;
+            return true;
+        case State::Esc:
+            if (b == '[') {
+                m_state = State::Csi;
+                m_separators = m_digits = m_others = 0;
+            } else if (b != 0x1b) {
+                m_state = State::Text;
+            }
+            return true;
+        case State::Csi:
+            break;
+        }
+        if (b == 0x1b) {
+            m_state = State::Esc;
+            return true;
+        }
+        if (b == 0x18 || b == 0x1a || b >= 0x40) { // cancelled, or the final byte
+            m_state = State::Text;
+            return true;
+        }
+        if (b < 0x20)
+            return true; // a control inside a sequence is carried out, the sequence goes on
+        if (b >= '0' && b <= '9')
+            return ++m_digits <= kMaxDigits;
+        if (b == ';' || b == ':') {
+            m_digits = 0;
+            return ++m_separators <= kMaxSeparators;
+        }
+        return ++m_others <= kMaxOthers; // leaders and intermediates
+    }
+    void Reset() { m_state = State::Text; }
+
+private:
+    static constexpr int kMaxSeparators = 12; // libvterm holds 16 parameters
+    static constexpr int kMaxDigits = 6;
+    static constexpr int kMaxOthers = 3;
+    enum class State : uint8_t { Text, Esc, Csi };
+    State m_state = State::Text;
+    int m_separators = 0, m_digits = 0, m_others = 0;
+};
 } // namespace
 
 struct CConsoleScreen::Impl
@@ -241,6 +297,21 @@ struct CConsoleScreen::Impl
     bool Bell = false;
     std::string Title;
     bool Latin1 = false; // received bytes are Latin-1, turned into UTF-8 for libvterm
+    CSequenceGuard Guard;
+
+    // Hands libvterm the bytes in pieces around those the guard leaves out.
+    void Write(const char *bytes, size_t count)
+    {
+        size_t start = 0;
+        for (size_t i = 0; i < count; ++i)
+            if (!Guard.Pass(static_cast<uint8_t>(bytes[i]))) {
+                if (i > start)
+                    vterm_input_write(Vt, bytes + start, i - start);
+                start = i + 1;
+            }
+        if (count > start)
+            vterm_input_write(Vt, bytes + start, count - start);
+    }
 
     void MarkRows(int first, int end)
     {
@@ -396,8 +467,14 @@ struct CConsoleScreen::Impl
         Impl &d = Of(user);
         if (d.SbLimit == 0)
             return 1;
-        d.RowScratch.resize(static_cast<size_t>(cols));
-        for (int col = 0; col < cols; ++col)
+        // Most lines end in blanks; they are not kept, so not converted either.
+        int used = cols;
+        while (used > 0 && cells[used - 1].chars[0] == 0 && VTERM_COLOR_IS_DEFAULT_BG(&cells[used - 1].bg) &&
+               !cells[used - 1].attrs.reverse && !cells[used - 1].attrs.underline &&
+               !cells[used - 1].attrs.strike)
+            --used;
+        d.RowScratch.resize(static_cast<size_t>(used));
+        for (int col = 0; col < used; ++col)
             d.RowScratch[static_cast<size_t>(col)] = d.Convert(cells[col]);
         d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
         d.SbMemory += d.Sb.back().Bytes();
@@ -433,7 +510,7 @@ const VTermScreenCallbacks kCallbacks = {
 CConsoleScreen::CConsoleScreen(int rows, int cols) : d_(std::make_unique<Impl>())
 {
     d_->Rows = std::clamp(rows, 1, kMaxExtent);
-    d_->Cols = std::clamp(cols, 1, kMaxExtent);
+    d_->Cols = std::clamp(cols, kMinCols, kMaxExtent);
     d_->Vt = vterm_new(d_->Rows, d_->Cols);
     vterm_set_utf8(d_->Vt, 1);
     vterm_output_set_callback(d_->Vt, &Impl::OnOutput, d_.get());
@@ -475,7 +552,7 @@ void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
         text = utf8.data();
         count = utf8.size();
     }
-    vterm_input_write(d_->Vt, text, count);
+    d_->Write(text, count);
     vterm_screen_flush_damage(d_->Screen);
 }
 
@@ -489,10 +566,21 @@ std::vector<uint8_t> CConsoleScreen::TakeAnswers()
 void CConsoleScreen::Resize(int rows, int cols)
 {
     rows = std::clamp(rows, 1, kMaxExtent);
-    cols = std::clamp(cols, 1, kMaxExtent);
+    cols = std::clamp(cols, kMinCols, kMaxExtent);
     if (rows == d_->Rows && cols == d_->Cols)
         return;
+    const bool shorter = rows < d_->Rows;
     vterm_set_size(d_->Vt, rows, cols);
+    if (shorter) {
+        // libvterm 0.1.4 keeps a scroll region reaching below a shortened screen and then scrolls
+        // beyond its rows; the region goes back to the whole screen, the cursor stays.
+        VTermPos pos;
+        vterm_state_get_cursorpos(d_->State, &pos);
+        const std::string reset =
+            "\x1b[r\x1b[" + std::to_string(pos.row + 1) + ';' + std::to_string(pos.col + 1) + 'H';
+        vterm_input_write(d_->Vt, reset.data(), reset.size());
+        d_->Guard.Reset(); // the escape ended any sequence the device was sending
+    }
     vterm_screen_flush_damage(d_->Screen);
     d_->Rows = rows;
     d_->Cols = cols;

@@ -51,7 +51,8 @@ public:
     // The terminal's answers since the last call, for the device.
     std::vector<uint8_t> TakeAnswers();
 
-    // At least 1 x 1; lines pushed off the top go to the scrollback, and come back when it grows.
+    // At least 1 row and 2 columns (libvterm cannot place a wide character in one); lines pushed off the top
+    // go to the scrollback, and come back when it grows.
     void Resize(int rows, int cols);
     int Rows() const;
     int Cols() const;

@@ -172,9 +172,19 @@ TEST(ConsoleScreen, ScrollbackKeepsItsLimitAndComesBackOnResize)
     EXPECT_EQ(s.ScrollbackLines(), 3u);
     EXPECT_EQ(s.RowText(0), "line7");
     EXPECT_EQ(s.RowText(3), "more");
+    // A scroll region reaching below a shortened screen is dropped, so lines scroll off again.
+    s.SetScrollbackLimit(100);
+    Feed(s, "\x1b[2;5r\x1b[5;1H");
+    s.Resize(2, 8);
+    const size_t kept = s.ScrollbackLines();
+    Feed(s, "a\r\nb\r\nc");
+    EXPECT_EQ(s.ScrollbackLines(), kept + 2);
+    EXPECT_EQ(s.RowText(1), "c");
+    // The smallest screen still takes a wide character.
     s.Resize(0, 0);
     EXPECT_EQ(s.Rows(), 1);
-    EXPECT_EQ(s.Cols(), 1);
+    EXPECT_EQ(s.Cols(), 2);
+    Feed(s, "\xe4\xb8\xad");
 
     const size_t before = s.MemoryBytes();
     s.ClearScrollback();
@@ -203,4 +213,15 @@ TEST(ConsoleScreen, DamageNamesTheChangedRows)
     d = s.TakeDamage();
     EXPECT_TRUE(d.CursorMoved);
     EXPECT_EQ(d.FirstRow, d.EndRow);
+}
+
+// libvterm would write past its parameters for these; they must change nothing but the pen.
+TEST(ConsoleScreen, OverlongSequencesAreHarmless)
+{
+    CConsoleScreen s(3, 20);
+    Feed(s, "\x1b[?1" + std::string(40, ';') + "h\x1b[" + std::string(30, '9') +
+                "Cx\x1b[1;2;3;4;5;6;7;8;9;10;11;12;13;"
+                "14;15;16;17;18;19;20;31my");
+    EXPECT_EQ(s.RowText(0), std::string(19, ' ') + "x"); // as far right as the screen goes
+    EXPECT_EQ(s.RowText(1), "y");
 }

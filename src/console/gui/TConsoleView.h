@@ -7,9 +7,14 @@
 #include "console/consolescreen.h"
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
+#include <string>
 #include <vector>
+
+class QMenu;
 
 class TConsoleView : public QAbstractScrollArea
 {
@@ -43,6 +48,9 @@ public:
     // Finds `text` in the scrollback and the screen from the selection on, selects and shows it.
     bool Find(const QString &text, bool forward, bool caseSensitive);
     QString SelectedText() const;
+    void ClearScrollback();
+    // The context menu's commands: Copy, Paste, Send Size, Local Echo and Clear Scrollback.
+    QMenu *CreateContextMenu(QWidget *parent);
 
 signals:
     // For the device: the bytes of typed keys and pasted text (`typed`), or the terminal's own
@@ -55,8 +63,91 @@ signals:
     void HelpAsked();
     void Bell();
 
+protected:
+    bool event(QEvent *e) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void changeEvent(QEvent *e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+
 private:
+    // A place in the console's text that stays put while lines scroll by: lines are counted from
+    // the first one ever shown.
+    struct ST_Place
+    {
+        int64_t Line = 0;
+        int Col = 0;
+        bool operator<(const ST_Place &o) const { return Line < o.Line || (Line == o.Line && Col < o.Col); }
+        bool operator==(const ST_Place &o) const { return Line == o.Line && Col == o.Col; }
+    };
+    struct ST_PasteUnit
+    {
+        std::string Bytes;
+        bool LineEnd = false;
+    };
+
+    bool Chord(const QKeyEvent *e);
+    void Typed(const std::string &bytes, const std::string &echo);
+    std::string Encode(const QString &text) const;
+    void TakeScreenChanges();
+    void Frame();
+    void Flash();
+    void PasteStep();
+    void FitScreen();
+    void SyncScrollBar();
+    void ScrollToBottom();
+    void ShowRow(int row);
+    void UpdateRows(int firstVisible, int endVisible);
+    void UpdateFont();
+    int RowOfLine(int64_t line) const { return static_cast<int>(line - m_linesBefore); }
+    int64_t LineOfRow(int row) const { return m_linesBefore + row; }
+    int FirstRow() const { return -static_cast<int>(m_screen.ScrollbackLines()); }
+    ST_Place PlaceAt(const QPoint &pos) const;
+    bool Selected(int row, int col) const;
+    void SelectWord(const ST_Place &at);
+    // A row's text, one character per cell, the right halves of wide characters left out;
+    // `cols` gets each character's column.
+    QString RowString(int row, std::vector<int> *cols) const;
+    void PaintRow(QPainter &p, int row, int y, const QColor &fg, const QColor &bg);
+
     CConsoleScreen m_screen;
     ST_ConsoleKeySettings m_keys;
     bool m_localEcho = false;
+    bool m_utf8 = true;
+
+    QTimer m_frame;     // one paint a display frame, while something changed
+    QTimer m_paceTimer; // paste pacing
+    QTimer m_flashTimer;
+    bool m_flash = false;
+    std::deque<ST_PasteUnit> m_paste;
+    int m_charMs = 0, m_lineMs = 0;
+
+    // Changes since the last frame.
+    int m_dirtyFirst = 0, m_dirtyEnd = 0;
+    bool m_allDirty = false;
+    ST_ConsolePos m_cursorShown;
+
+    int64_t m_linesBefore = 0; // lines ever pushed into the scrollback: row 0's line number
+    size_t m_back = 0;         // lines scrolled back from the screen
+    bool m_syncing = false;
+
+    bool m_selecting = false;
+    bool m_hasSelection = false;
+    ST_Place m_anchor, m_end;
+
+    qreal m_cellW = 8;
+    int m_cellH = 16;
+    int m_ascent = 12;
+    QFont m_fonts[4]; // plain, bold, italic, bold italic
+    std::vector<ST_ConsoleCell> m_cells;
 };
