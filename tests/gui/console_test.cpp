@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -358,6 +359,15 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     EXPECT_TRUE(c.ShowsLine(QStringLiteral("temp=21")));
     EXPECT_TRUE(WaitUntil([&c] { return c.w.RecDataHeld().size() == 1; }));
     EXPECT_NE(LogText(c.w).find("Rec  :temp=21"), std::string::npos);
+    // The window's find searches the console while it is shown.
+    c.Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto *find = Find<QLineEdit>(c.w, "edFind");
+    ASSERT_TRUE(WaitUntil([find] { return find->isVisible() && find->hasFocus(); }));
+    QTest::keyClicks(find, QStringLiteral("mp="));
+    QTest::keyClick(find, Qt::Key_Return);
+    EXPECT_EQ(c.console->SelectedText(), QStringLiteral("mp="));
+    QTest::keyClick(find, Qt::Key_Escape);
+    EXPECT_TRUE(c.console->hasFocus());
 
     c.Type("ab");
     ASSERT_TRUE(WaitUntil([&c] { return c.w.SendsSettled() && c.w.SendBytes() == 2; }));
