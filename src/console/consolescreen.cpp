@@ -232,10 +232,12 @@ public:
                 m_state = State::Esc;
             return true;
         case State::Esc:
+            // Controls are carried out within an escape too, and intermediates (and bytes past ASCII,
+            // which libvterm skips) come before its end.
             if (b == '[') {
                 m_state = State::Csi;
                 m_separators = m_digits = m_others = 0;
-            } else if (b != 0x1b) {
+            } else if (b == 0x18 || b == 0x1a || (b >= 0x30 && b < 0x7f)) {
                 m_state = State::Text;
             }
             return true;
@@ -246,12 +248,14 @@ public:
             m_state = State::Esc;
             return true;
         }
-        if (b == 0x18 || b == 0x1a || b >= 0x40) { // cancelled, or the final byte
+        if (b == 0x18 || b == 0x1a || (b >= 0x40 && b < 0x7f)) { // cancelled, or the final byte
             m_state = State::Text;
             return true;
         }
-        if (b < 0x20)
-            return true; // a control inside a sequence is carried out, the sequence goes on
+        // A control inside a sequence is carried out and DEL ignored, the sequence goes on; bytes
+        // past ASCII end nothing here either.
+        if (b < 0x20 || b >= 0x7f)
+            return true;
         if (b >= '0' && b <= '9')
             return ++m_digits <= kMaxDigits;
         if (b == ';' || b == ':') {

@@ -224,4 +224,7 @@ TEST(ConsoleScreen, OverlongSequencesAreHarmless)
                 "14;15;16;17;18;19;20;31my");
     EXPECT_EQ(s.RowText(0), std::string(19, ' ') + "x"); // as far right as the screen goes
     EXPECT_EQ(s.RowText(1), "y");
+    // Nor with controls, DEL or bytes past ASCII inside the sequence (caught under the sanitizers).
+    Feed(s, "\x1b\n\x02\xbd[?1" + std::string(20, ':') + "\x7f\xba" + std::string(20, ':') + "hz");
+    EXPECT_EQ(s.RowText(2).back(), 'z');
 }
