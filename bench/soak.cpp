@@ -40,7 +40,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <string>
+#include <sys/eventfd.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -245,12 +247,24 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         execv(bash, argv);
         _exit(127);
     }
+    // Ends at EIO once the shell is gone and its output read, or once told the shell has ended
+    // and nothing is left to read: the terminal's end may not report EIO while the slave side
+    // lingers, and the bench must not wait on it.
+    const int shellEnded = eventfd(0, EFD_CLOEXEC);
     std::thread toPort([&] {
         char buffer[65536];
         for (;;) {
+            pollfd p[2] = {{term, POLLIN, 0}, {shellEnded, POLLIN, 0}};
+            if (poll(p, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+                if (p[1].revents)
+                    return;
+                continue;
+            }
             const ssize_t n = read(term, buffer, sizeof buffer);
             if (n <= 0 || !WriteAll(pty.Master(), buffer, static_cast<size_t>(n)))
-                return; // EIO once the shell is gone and its output read
+                return;
         }
     });
     std::thread toShell([&] {
@@ -280,7 +294,11 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     std::fflush(stdout);
 
     waitpid(shell, nullptr, 0);
+    const uint64_t one = 1;
+    if (write(shellEnded, &one, sizeof one) < 0)
+        std::printf("cannot tell the reader the shell ended\n");
     toPort.join();
+    close(shellEnded);
     w.ClosePort();
     // The thread towards the shell is still in a read; a last byte from the slave side wakes it.
     if (write(pty.Slave(), "", 1) < 0)
