@@ -227,6 +227,9 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     const int term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (term < 0 || grantpt(term) != 0 || unlockpt(term) != 0)
         return 1;
+    // Read only once poll says so; a write towards a shell that stopped reading is dropped
+    // rather than left to hang the bench.
+    fcntl(term, F_SETFL, fcntl(term, F_GETFL) | O_NONBLOCK);
     const std::string slave = ptsname(term);
     const std::string command = "cat " + file;
     char bash[] = "/bin/bash", norc[] = "--norc", dashC[] = "-c";
@@ -267,9 +270,17 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
                 return;
         }
     });
+    const int portClosed = eventfd(0, EFD_CLOEXEC);
     std::thread toShell([&] {
         char buffer[4096];
         for (;;) {
+            pollfd p[2] = {{pty.Master(), POLLIN, 0}, {portClosed, POLLIN, 0}};
+            if (poll(p, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (p[1].revents)
+                return;
+            if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
             const ssize_t n = read(pty.Master(), buffer, sizeof buffer);
             if (n <= 0 || !WriteAll(term, buffer, static_cast<size_t>(n)))
                 return;
@@ -300,10 +311,11 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     toPort.join();
     close(shellEnded);
     w.ClosePort();
-    // The thread towards the shell is still in a read; a last byte from the slave side wakes it.
-    if (write(pty.Slave(), "", 1) < 0)
+    // The thread towards the shell may still wait for the port's bytes; nothing more comes.
+    if (write(portClosed, &one, sizeof one) < 0)
         std::printf("cannot wake the reader\n");
     toShell.join();
+    close(portClosed);
     close(term);
     return w.RecBytes() >= expected ? 0 : 1;
 }
