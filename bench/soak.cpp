@@ -24,6 +24,7 @@
 #include "platform/appfolder.h"
 #include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "shellterminal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -224,32 +225,20 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     // The terminal turns each LF into CR LF.
     const int64_t expected = static_cast<int64_t>(megabytes * 1e6) + lines;
 
-    const int term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (term < 0 || grantpt(term) != 0 || unlockpt(term) != 0)
-        return 1;
-    // Read only once poll says so; a write towards a shell that stopped reading is dropped
-    // rather than left to hang the bench.
-    fcntl(term, F_SETFL, fcntl(term, F_GETFL) | O_NONBLOCK);
-    const std::string slave = ptsname(term);
     const std::string command = "cat " + file;
-    char bash[] = "/bin/bash", norc[] = "--norc", dashC[] = "-c";
-    char *argv[] = {bash, norc, dashC, const_cast<char *>(command.c_str()), nullptr};
     std::printf("soak: the console, a shell's cat of %.0f MB\n", megabytes);
     std::fflush(stdout);
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
     CStallWatch stalls;
-    const pid_t shell = fork();
-    if (shell == 0) {
-        setsid();
-        const int tty = open(slave.c_str(), O_RDWR);
-        dup2(tty, 0);
-        dup2(tty, 1);
-        dup2(tty, 2);
-        execv(bash, argv);
-        _exit(127);
-    }
+    int term = -1;
+    const pid_t shell = StartShellOnTerminal(command, &term);
+    if (shell < 0)
+        return 1;
+    // Read only once poll says so; a write towards a shell that stopped reading is dropped
+    // rather than left to hang the bench.
+    fcntl(term, F_SETFL, fcntl(term, F_GETFL) | O_NONBLOCK);
     // Ends at EIO once the shell is gone and its output read, or once told the shell has ended
     // and nothing is left to read: the terminal's end may not report EIO while the slave side
     // lingers, and the bench must not wait on it.

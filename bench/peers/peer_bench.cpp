@@ -10,6 +10,7 @@
 // Everything runs on one private X server. The other terminals run with a preloaded shim that
 // lets a pty answer modem-line calls, and one of them in a private mount namespace that gives
 // its device lookup a sysfs entry for the pty (see ptyshim.c).
+#include "../shellterminal.h"
 #include "link/linksetting.h"
 
 #include <QSettings>
@@ -484,22 +485,12 @@ double Flood(const Pty &pty, double seconds, double step = 0)
 // board's shell behind its serial line. Seconds until the program has read the last byte.
 double ShellCat(const Pty &pty, const fs::path &file)
 {
-    const int term = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (term < 0 || grantpt(term) != 0 || unlockpt(term) != 0)
-        Fail("no terminal for the shell");
-    const std::string slave = ptsname(term);
     const std::string command = "cat '" + file.string() + "'";
     const Clock::time_point start = Clock::now();
-    const pid_t shell = fork();
-    if (shell == 0) {
-        setsid();
-        const int tty = open(slave.c_str(), O_RDWR);
-        dup2(tty, 0);
-        dup2(tty, 1);
-        dup2(tty, 2);
-        execlp("bash", "bash", "--norc", "-c", command.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
+    int term = -1;
+    const pid_t shell = StartShellOnTerminal(command, &term);
+    if (shell < 0)
+        Fail("no terminal for the shell");
     std::vector<char> buffer(65536);
     for (;;) {
         // EIO once the shell is gone and all it wrote was read.
