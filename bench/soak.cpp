@@ -6,21 +6,22 @@
 // stay flat.
 //
 //   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]
-//   soak --console [--cat MB] [--smoke]
+//   soak [--console] --cat MB [--smoke]   (--console alone: --cat 50)
 //
 // lines: 64-byte text lines (the default); lf, cr: bare line ends only, one displayed line per
 // byte; hex: the lines shown in hex. --smoke runs a few seconds and reports every second, for a
 // check that the bench still works rather than for figures.
 //
-// --console shows the console in the log's place and has a shell on a terminal of its own, bridged
-// to the port's pseudo-terminal as a board's shell sits behind its serial line, cat a text file of
-// --cat MB (50; 2 with --smoke). It prints how long the window took to receive all of it, and
-// the longest GUI stall meanwhile.
+// --cat has a shell on a terminal of its own, bridged to the port's pseudo-terminal as a board's
+// shell sits behind its serial line, cat a text file of that many MB (2 with --smoke) into the
+// log, or with --console into the console shown in its place. It prints how long the window took
+// to receive all of it, and the longest GUI stall meanwhile.
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
 #include "benchsupport.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TConsoleCommands.h"
 #include "platform/appfolder.h"
 #include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -203,7 +204,8 @@ bool WriteAll(int fd, const char *data, size_t size)
 // port's pseudo-terminal, both ways (the console's answers go back to the shell's terminal).
 int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &o)
 {
-    w.findChild<QAction *>(QStringLiteral("mnuViewConsole"))->trigger();
+    if (o.console)
+        w.findChild<QAction *>(QStringLiteral("mnuViewConsole"))->trigger();
     const double megabytes = o.catMB > 0 ? o.catMB : (o.smoke ? 2 : 50);
     const std::string file = AppFilePath("cat.txt");
     int64_t lines = 0;
@@ -226,7 +228,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     const int64_t expected = static_cast<int64_t>(megabytes * 1e6) + lines;
 
     const std::string command = "cat " + file;
-    std::printf("soak: the console, a shell's cat of %.0f MB\n", megabytes);
+    std::printf("soak: the %s, a shell's cat of %.0f MB\n", o.console ? "console" : "log", megabytes);
     std::fflush(stdout);
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
@@ -276,14 +278,16 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         }
     });
 
+    const auto *console = w.findChild<TConsoleCommands *>();
     qint64 longest = 0;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         longest = std::max(longest, stalls.Take());
-        if (w.RecBytes() >= expected)
+        // The console has read it all too, not only the log.
+        if (w.RecBytes() >= expected && (!console || console->Backlog() == 0))
             app.quit();
     });
-    watch.start(o.smoke ? 100 : 1000);
+    watch.start(10);
     app.exec();
     const double seconds = clock.elapsed() / 1000.0;
     longest = std::max(longest, stalls.Take());
@@ -320,10 +324,10 @@ int main(int argc, char **argv)
     if (!ParseOptions(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]\n"
-                     "       soak --console [--cat MB] [--smoke]\n");
+                     "       soak [--console] --cat MB [--smoke]\n");
         return 2;
     }
-    if (o.console) {
+    if (o.console || o.catMB > 0) {
         CTestPty pty;
         fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) & ~O_NONBLOCK);
         TfrmMain w;

@@ -10,6 +10,7 @@
 #include "session/portsession.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
@@ -52,6 +53,8 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_status.AddPermanent(m_hint, TStatusArea::ConsoleRank);
 
     connect(&events, &TSessionBridge::SendDone, this, &TConsoleCommands::SendDone);
+    m_feedSlices.setInterval(0);
+    connect(&m_feedSlices, &QTimer::timeout, this, &TConsoleCommands::FeedSlice);
     m_linePause.setSingleShot(true);
     m_linePause.setInterval(kLinePauseMs);
     connect(&m_linePause, &QTimer::timeout, this, [this] { LogTyped(true); });
@@ -124,8 +127,41 @@ void TConsoleCommands::EditSettings()
 
 void TConsoleCommands::Feed(const CCommData &block)
 {
-    if (m_view)
-        m_view->Feed(block.GetData(), block.Data().size());
+    if (!m_view)
+        return;
+    const Bytes &data = block.Data();
+    m_backlog.insert(m_backlog.end(), data.begin(), data.end());
+    if (m_backlog.size() - m_backlogAt > kMaxBacklog) {
+        m_backlogAt = m_backlog.size() - kMaxBacklog;
+        m_status.ShowSendNote(
+            QStringLiteral("console: received data came faster than it could be shown, some dropped"));
+    }
+    if (!m_feedSlices.isActive())
+        FeedSlice();
+}
+
+void TConsoleCommands::FeedSlice()
+{
+    constexpr size_t kStep = 16 * 1024;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_backlogAt < m_backlog.size() && clock.elapsed() < kSliceMs) {
+        const size_t n = std::min(kStep, m_backlog.size() - m_backlogAt);
+        m_view->Feed(m_backlog.data() + m_backlogAt, n);
+        m_backlogAt += n;
+    }
+    if (m_backlogAt == m_backlog.size()) {
+        m_backlog.clear();
+        m_backlogAt = 0;
+        m_feedSlices.stop();
+        return;
+    }
+    // What was read goes once it is the larger part, so the copying stays in proportion.
+    if (m_backlogAt > m_backlog.size() / 2) {
+        m_backlog.erase(m_backlog.begin(), m_backlog.begin() + static_cast<std::ptrdiff_t>(m_backlogAt));
+        m_backlogAt = 0;
+    }
+    m_feedSlices.start();
 }
 
 void TConsoleCommands::SetUtf8(bool on)

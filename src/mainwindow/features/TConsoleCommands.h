@@ -53,8 +53,16 @@ public:
     // The console widget, made the first time it is shown; null until then.
     TConsoleView *View() const { return m_view; }
     // A receive stage: once made, the console follows the device even while the log is shown, so
-    // that it shows the device's screen as it is when it comes back.
+    // that it shows the device's screen as it is when it comes back. The emulator reads a flood
+    // more slowly than the log stores it: what it has not read within a slice of kSliceMs waits
+    // for the next turn of the event loop, so the window never stalls on it (the log, the list
+    // and the counters have the block at once meanwhile). Beyond kMaxBacklog the oldest waiting
+    // bytes are dropped, as a device that floods a terminal loses them anyway.
     void Feed(const CCommData &block);
+    // Received bytes the console has yet to read.
+    size_t Backlog() const { return m_backlog.size() - m_backlogAt; }
+    static constexpr int kSliceMs = 8;
+    static constexpr size_t kMaxBacklog = 64 << 20;
     void SetUtf8(bool on);
 
     void Load(const QSettings &settings);
@@ -71,6 +79,7 @@ private:
     void MakeView();
     void Apply();
     void EditSettings();
+    void FeedSlice();
     void ToDevice(const std::vector<uint8_t> &bytes, bool typed);
     void SendPending();
     void SendDone(const ST_SendReport &report);
@@ -88,6 +97,10 @@ private:
     QLabel *m_hint;
     TConsoleView *m_view = nullptr;
     ST_ConsoleSettings m_settings;
+    // Received bytes the console has yet to read, from m_backlogAt on.
+    Bytes m_backlog;
+    size_t m_backlogAt = 0;
+    QTimer m_feedSlices;
 
     // One send of the console's at a time: keys pressed meanwhile wait here and go out together,
     // so a fast typist or a paste never fills the sender's queue for the other sends.
