@@ -112,11 +112,11 @@ const char *TransferProtocolName(ETransferProtocol protocol)
     return "";
 }
 
-const char *TransferEndText(ETransferEnd end)
+const char *TransferEndText(ETransferEnd end, bool receiving)
 {
     switch (end) {
     case ETransferEnd::Done:
-        return "Sent";
+        return receiving ? "Received" : "Sent";
     case ETransferEnd::Cancelled:
         return "Cancelled";
     case ETransferEnd::ReceiverCancelled:
@@ -129,6 +129,10 @@ const char *TransferEndText(ETransferEnd end)
         return "The port failed to write";
     case ETransferEnd::FileError:
         return "The file could not be read";
+    case ETransferEnd::SenderCancelled:
+        return "Cancelled by the sender";
+    case ETransferEnd::DiskError:
+        return "A received file could not be written";
     }
     return "";
 }

@@ -87,6 +87,8 @@ enum class ETransferEnd : uint8_t {
     TooManyErrors,     // the receiver refused a block every try
     WriteFailed,       // the port failed a write (Code tells why)
     FileError,         // a file could no longer be read
+    SenderCancelled,   // receiving: the sender sent CAN CAN (or ZCAN)
+    DiskError,         // receiving: a file could not be written (Detail names it and why)
 };
 
 struct ST_TransferOutcome
@@ -97,33 +99,47 @@ struct ST_TransferOutcome
     uint64_t WireBytes = 0;
     // YMODEM: every file was acknowledged, the block that closes the batch was not.
     bool EndUnacknowledged = false;
+    // Receiving: what the status bar and the log say besides the end (the file and the reason of a
+    // DiskError, a file that was renamed, a resume).
+    std::string Detail;
+    bool Receiving = false;
 };
 
-// A short English sentence for the status bar or a message box.
-const char *TransferEndText(ETransferEnd end);
+// A short English sentence for the status bar or a message box ("Sent", or "Received" for a
+// receive that ended well).
+const char *TransferEndText(ETransferEnd end, bool receiving = false);
 
 // The name the dialog lists and the log writes: "Raw", "XMODEM", "XMODEM-1K", "YMODEM".
 const char *TransferProtocolName(ETransferProtocol protocol);
 
-class CFileTransfer
+// Anything the session runs on its sender thread while it holds the line: a send or a receive,
+// of any protocol. The session feeds the channel the transfer was made with.
+class ITransfer
 {
 public:
     using ProgressHandler = std::function<void(const ST_TransferProgress &)>;
+    virtual ~ITransfer() = default;
+    // Called on the transfer's thread at the start of each file and as its bytes go. Set before Run.
+    virtual void SetProgressHandler(ProgressHandler handler) = 0;
+    // Once. Returns when the transfer ended, however it ended.
+    virtual ST_TransferOutcome Run() = 0;
+    // Any thread, any time (also before Run, which then ends at once).
+    virtual void Cancel() = 0;
+};
 
+class CFileTransfer : public ITransfer
+{
+public:
     // XMODEM and XMODEM-1K send one file: a list of more throws std::invalid_argument.
     CFileTransfer(ITransferChannel &channel, std::vector<ST_TransferFile> files,
                   const ST_TransferOptions &options);
     CFileTransfer(const CFileTransfer &) = delete;
     CFileTransfer &operator=(const CFileTransfer &) = delete;
 
-    // Called on the transfer's thread at the start of each file and after each block (Raw: each
-    // piece written). Set before Run.
-    void SetProgressHandler(ProgressHandler handler) { m_onProgress = std::move(handler); }
-
-    // Once. Returns when the transfer ended, however it ended.
-    ST_TransferOutcome Run();
-    // Any thread, any time (also before Run, which then ends at once).
-    void Cancel();
+    // Reports at the start of each file and after each block (Raw: each piece written).
+    void SetProgressHandler(ProgressHandler handler) override { m_onProgress = std::move(handler); }
+    ST_TransferOutcome Run() override;
+    void Cancel() override;
     bool CancelRequested() const { return m_cancel.load(); }
 
 private:
