@@ -108,6 +108,8 @@ const char *TransferProtocolName(ETransferProtocol protocol)
         return "XMODEM-1K";
     case ETransferProtocol::Ymodem:
         return "YMODEM";
+    case ETransferProtocol::Zmodem:
+        return "ZMODEM";
     }
     return "";
 }
@@ -145,6 +147,8 @@ CFileTransfer::CFileTransfer(ITransferChannel &channel, std::vector<ST_TransferF
         options.Protocol == ETransferProtocol::Xmodem || options.Protocol == ETransferProtocol::Xmodem1K;
     if (single && m_files.size() > 1)
         throw std::invalid_argument("XMODEM sends one file");
+    if (options.Protocol == ETransferProtocol::Zmodem)
+        throw std::invalid_argument("ZMODEM has an engine of its own");
     for (const ST_TransferFile &file : m_files)
         m_total += file.Size;
 }

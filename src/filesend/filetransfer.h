@@ -34,7 +34,8 @@ public:
     virtual void Wake() = 0;
 };
 
-enum class ETransferProtocol : uint8_t { Raw, Xmodem, Xmodem1K, Ymodem };
+// Zmodem runs in an engine of its own (zmodem.h), not in CFileTransfer.
+enum class ETransferProtocol : uint8_t { Raw, Xmodem, Xmodem1K, Ymodem, Zmodem };
 
 struct ST_TransferOptions
 {
@@ -51,6 +52,8 @@ struct ST_TransferOptions
     // YMODEM: how long the empty block that closes the batch waits for its answer. Receivers in
     // the field often leave it unanswered, so silence after this wait ends the batch as sent.
     uint32_t BatchEndAnswerMs = 2000;
+    // ZMODEM: escape every control character, for lines that eat XON/XOFF or other controls.
+    bool EscapeAllControls = false;
 };
 
 // One file to send, as found when the transfer was set up.
@@ -109,7 +112,7 @@ struct ST_TransferOutcome
 // receive that ended well).
 const char *TransferEndText(ETransferEnd end, bool receiving = false);
 
-// The name the dialog lists and the log writes: "Raw", "XMODEM", "XMODEM-1K", "YMODEM".
+// The name the dialog lists and the log writes: "Raw", "XMODEM", "XMODEM-1K", "YMODEM", "ZMODEM".
 const char *TransferProtocolName(ETransferProtocol protocol);
 
 // Anything the session runs on its sender thread while it holds the line: a send or a receive,
@@ -130,7 +133,8 @@ public:
 class CFileTransfer : public ITransfer
 {
 public:
-    // XMODEM and XMODEM-1K send one file: a list of more throws std::invalid_argument.
+    // XMODEM and XMODEM-1K send one file: a list of more throws std::invalid_argument, as does
+    // ZMODEM.
     CFileTransfer(ITransferChannel &channel, std::vector<ST_TransferFile> files,
                   const ST_TransferOptions &options);
     CFileTransfer(const CFileTransfer &) = delete;
