@@ -477,10 +477,28 @@ struct CConsoleScreen::Impl
                !cells[used - 1].attrs.reverse && !cells[used - 1].attrs.underline &&
                !cells[used - 1].attrs.strike)
             --used;
-        d.RowScratch.resize(static_cast<size_t>(used));
-        for (int col = 0; col < used; ++col)
-            d.RowScratch[static_cast<size_t>(col)] = d.Convert(cells[col]);
-        d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
+        // A flood of plain text pushes a line per line received: such a line is its characters,
+        // with no attribute runs, and needs no conversion cell by cell.
+        ST_SbLine plain;
+        plain.Text.resize(static_cast<size_t>(used));
+        int col = 0;
+        for (; col < used; ++col) {
+            const VTermScreenCell &v = cells[col];
+            const uint32_t c = v.chars[0];
+            if (!((c >= 0x20 && c < 0x7F) || c == 0) || (c != 0 && v.chars[1] != 0) || v.width != 1 ||
+                !VTERM_COLOR_IS_DEFAULT_FG(&v.fg) || !VTERM_COLOR_IS_DEFAULT_BG(&v.bg) || v.attrs.bold ||
+                v.attrs.italic || v.attrs.underline || v.attrs.reverse || v.attrs.strike || v.attrs.blink)
+                break;
+            plain.Text[static_cast<size_t>(col)] = c == 0 ? kEmptyCell : static_cast<char>(c);
+        }
+        if (col == used) {
+            d.Sb.push_back(std::move(plain));
+        } else {
+            d.RowScratch.resize(static_cast<size_t>(used));
+            for (int k = 0; k < used; ++k)
+                d.RowScratch[static_cast<size_t>(k)] = d.Convert(cells[k]);
+            d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
+        }
         d.SbMemory += d.Sb.back().Bytes();
         ++d.Pushed;
         d.Trim();
