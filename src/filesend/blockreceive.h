@@ -34,6 +34,8 @@ public:
 
     // Reports at the start of each file and after each block taken. FileCount is the files begun
     // so far (a batch does not say how many follow); FileSize is 0 when the sender names none.
+    // WireBytes, there and in the outcome, counts the line both ways: a receive writes next to
+    // nothing.
     void SetProgressHandler(ProgressHandler handler) override { m_onProgress = std::move(handler); }
     ST_TransferOutcome Run() override;
     void Cancel() override;
@@ -86,5 +88,5 @@ private:
     ST_IncomingFile m_file;
     size_t m_fileIndex = 0;
     uint64_t m_fileReceived = 0;
-    std::vector<uint8_t> m_held; // XMODEM: the last block, whose padding is known only at EOT
+    std::vector<uint8_t> m_held; // size unknown: the last block, whose padding shows only at EOT
 };
