@@ -319,9 +319,16 @@ void CPortSession::OnBlock(CReceivedBlock &block)
 
 void CPortSession::HoldBlocksFor(uint32_t ms)
 {
-    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer)
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer || m_blocksPrompt)
         ms = 0;
     m_port->HoldBlocksFor(ms);
+}
+
+void CPortSession::SetBlocksPrompt(bool on)
+{
+    m_blocksPrompt = on;
+    if (on)
+        EndBlockHold();
 }
 
 bool CPortSession::TakeHeldBlocks()
