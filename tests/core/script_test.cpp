@@ -50,7 +50,8 @@ TEST(ScriptRunner, ExpectTakesTheEarliestOfSeveralPatternsAndBinaryBytes)
     CScriptRunner runner(host);
     std::thread feeder([&runner] {
         // Whatever the script is doing, the bytes wait for it.
-        const std::string bytes("login: \x00\xFF\x7F tail", 17);
+        static const char kBytes[] = "login: \x00\xFF\x7F tail";
+        const std::string bytes(kBytes, sizeof kBytes - 1);
         runner.Feed(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     });
     const ST_ScriptOutcome outcome = runner.RunText(R"lua(
