@@ -160,7 +160,8 @@ int main(int argc, char **argv)
     answerer.join();
 
     Pair s = MakePair();
-    const std::string script = WriteScript("for i = 1, " + std::to_string(rounds) +
+    // The port is emptied as it opens: the script says when it listens.
+    const std::string script = WriteScript("write('ready\\n') for i = 1, " + std::to_string(rounds) +
                                            " do local _, n = expect('Q(%d+)%?') write('A' .. n .. '\\n') end");
     ST_HeadlessOptions options;
     options.Script = script;
@@ -168,6 +169,8 @@ int main(int argc, char **argv)
     std::FILE *quiet = std::fopen("/dev/null", "w");
     int code = -1;
     std::thread run([&] { code = RunHeadless(options, quiet); });
+    std::string seen;
+    ReadUntil(s.master, "ready\n", seen);
     const std::vector<double> times = Ask(s.master, rounds);
     run.join();
     std::fclose(quiet);

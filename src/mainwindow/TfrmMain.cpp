@@ -228,7 +228,6 @@ void TfrmMain::BuildReceivePipeline()
     pipeline.Add("log", [this](CCommData &block, int64_t ageMs) { ui.edData->LogRecData(block, ageMs); });
     pipeline.Add("console", [this](CCommData &block, int64_t) { m_console->Feed(block); });
     pipeline.Add("plot", [this](CCommData &block, int64_t) { m_plot->Feed(block); });
-    pipeline.Add("script", [this](CCommData &block, int64_t) { m_scripts->Feed(block); });
     pipeline.Add("received list", [this](CCommData &block, int64_t) { AddRecData(std::move(block)); });
     pipeline.Add("pacing", [this](CCommData &, int64_t) { m_counters->Pace(); });
 }

@@ -236,7 +236,6 @@ public:
     std::string ReceivedBlockName(int64_t) override { return "Rec"; }
     void SessionReceived(CCommData &&block, int64_t) override
     {
-        m_runner.Feed(block.GetData(), block.Data().size());
         Log("< " + EscapeBytes(block.GetData(), block.Data().size()));
     }
     void SessionEvent(uint32_t, bool) override {}
@@ -515,6 +514,9 @@ int CHeadlessRun::Run()
             std::fclose(m_log);
         return 2;
     }
+    // The script has each read's bytes as they come, not when their block is complete.
+    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
+        [this](const uint8_t *data, size_t size) { m_runner.Feed(data, size); }));
     std::atomic<bool> finished{false};
     ST_ScriptOutcome outcome;
     std::thread script([&] {
@@ -534,6 +536,7 @@ int CHeadlessRun::Run()
         PumpUntil([&] { return finished.load(); }, Clock::time_point::max());
     }
     script.join();
+    m_session.SetReadTap(nullptr);
     m_session.Close();
     m_portHandOver->RunAll();
     m_sendHandOver->RunAll();

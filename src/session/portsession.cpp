@@ -319,16 +319,9 @@ void CPortSession::OnBlock(CReceivedBlock &block)
 
 void CPortSession::HoldBlocksFor(uint32_t ms)
 {
-    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer || m_blocksPrompt)
+    if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer)
         ms = 0;
     m_port->HoldBlocksFor(ms);
-}
-
-void CPortSession::SetBlocksPrompt(bool on)
-{
-    m_blocksPrompt = on;
-    if (on)
-        EndBlockHold();
 }
 
 bool CPortSession::TakeHeldBlocks()

@@ -156,8 +156,8 @@ public:
     // that shows them only at its next frame anyway. Never while automatic sending runs or a file
     // transfer holds the line: their answers wait for no frame.
     void HoldBlocksFor(uint32_t ms);
-    // While on, no block waits for a frame: something waits on the answers (a script).
-    void SetBlocksPrompt(bool on);
+    // Every read's bytes as they arrive, on the port's listener thread (CSerialWnd::SetReadTap).
+    void SetReadTap(std::shared_ptr<CSerialWnd::ReadTap> tap) { m_port->SetReadTap(std::move(tap)); }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
@@ -228,7 +228,6 @@ private:
     CInboundLoss m_inboundLoss;
 
     bool m_reconnect = false;
-    bool m_blocksPrompt = false;
     std::optional<COM_PORT_SETTING> m_lostLink;
     ST_DeviceMark m_lostMark;
     ST_DeviceMark m_openMark; // the device of the port open now

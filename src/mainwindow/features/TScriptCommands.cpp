@@ -69,12 +69,6 @@ void TScriptCommands::UpdateControls()
     m_stop->setEnabled(Running());
 }
 
-void TScriptCommands::Feed(const CCommData &block)
-{
-    if (m_runner)
-        m_runner->Feed(block.GetData(), block.Data().size());
-}
-
 void TScriptCommands::ChooseAndRun()
 {
     const QString start = m_recent.isEmpty() ? QString() : QFileInfo(m_recent.first()).absolutePath();
@@ -95,12 +89,14 @@ bool TScriptCommands::Run(const QString &path)
     RememberRecent(path);
     m_running = path;
     m_toWindow->Resume();
-    m_runner = std::make_unique<CScriptRunner>(static_cast<IScriptHost &>(*this));
+    m_runner = std::make_shared<CScriptRunner>(static_cast<IScriptHost &>(*this));
     m_log.LogNote("Script " + path.toStdString() + " started");
-    m_session.SetBlocksPrompt(true);
-    CScriptRunner *runner = m_runner.get();
+    const std::shared_ptr<CScriptRunner> runner = m_runner;
+    // The script has each read's bytes as they come, not when their block is complete.
+    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
+        [runner](const uint8_t *data, size_t size) { runner->Feed(data, size); }));
     const std::string file = path.toLocal8Bit().toStdString();
-    m_thread = std::thread([this, runner, file] {
+    m_thread = std::thread([this, runner = runner.get(), file] {
         const ST_ScriptOutcome outcome = runner->Run(file);
         m_toWindow->Forward([this, outcome] { Finished(outcome); });
     });
@@ -113,8 +109,8 @@ void TScriptCommands::Finished(const ST_ScriptOutcome &outcome)
 {
     if (m_thread.joinable())
         m_thread.join(); // it has handed its last word over: nothing is left for it to wait on
+    m_session.SetReadTap(nullptr);
     m_runner.reset();
-    m_session.SetBlocksPrompt(false);
     std::string text = "Script " + m_running.toStdString() + " " + ScriptEndText(outcome.End);
     if (!outcome.Message.empty())
         text += ": " + outcome.Message;
@@ -145,6 +141,7 @@ void TScriptCommands::EndRun()
     StopScript(false, "the window closed");
     m_toWindow->Cancel();
     m_thread.join();
+    m_session.SetReadTap(nullptr);
     m_runner.reset();
 }
 

@@ -36,8 +36,6 @@ public:
                     std::function<void(const QString &)> showMessage);
     ~TScriptCommands() override;
 
-    // A received block, for the script that waits on it.
-    void Feed(const CCommData &block);
     // Runs `path` against the open port; false (with a message shown) when it cannot start.
     bool Run(const QString &path);
     bool Running() const { return m_thread.joinable(); }
@@ -83,7 +81,8 @@ private:
     QString m_running;
 
     std::unique_ptr<CQtHandOver> m_toWindow;
-    std::unique_ptr<CScriptRunner> m_runner;
+    // Shared with the port's read tap, which may still be running on the listener as it is removed.
+    std::shared_ptr<CScriptRunner> m_runner;
     std::thread m_thread;
 
     // What the script thread waits for of the window: a send's room, a transfer's end.
