@@ -5,6 +5,7 @@
 #include "platform/appfolder.h"
 #include "platform/gui/signalquit.h"
 #include "platform/instance.h"
+#include "script/headless.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -16,11 +17,15 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
 const char kUsage[] =
     "Usage: kestrum [OPTION]\n"
+    "       kestrum --run FILE (--link NAME | --port PORT [SETTINGS]) [--log FILE] [--junit FILE]\n"
+    "               [--timeout S]\n"
     "A terminal for one serial port at a time: links, a traffic log, send lists and automatic sending.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
@@ -49,6 +54,8 @@ int AnswerInfoOption(int argc, char **argv)
     const char *option = argv[1];
     if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
         std::fputs(kUsage, stdout);
+        std::fputs("\nScripts, with or without a display:\n", stdout);
+        std::fputs(HeadlessUsage(), stdout);
         return 0;
     }
     if (std::strcmp(option, "--version") == 0 || std::strcmp(option, "-V") == 0) {
@@ -113,6 +120,16 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
     if (const int answered = AnswerInfoOption(argc, argv); answered >= 0)
         return answered;
+    // No window, no display: a script against a port, for a bench or a CI machine.
+    if (WantsHeadless(argc, argv)) {
+        ST_HeadlessOptions options;
+        std::string error;
+        if (!ParseHeadlessArgs(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+            std::fprintf(stderr, "kestrum: %s\n%s", error.c_str(), HeadlessUsage());
+            return 1;
+        }
+        return RunHeadless(options, stdout);
+    }
     Q_INIT_RESOURCE(kestrum);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kestrum"));

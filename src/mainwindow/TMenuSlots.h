@@ -54,5 +54,6 @@ inline const QString ViewWindows = QStringLiteral("view.windows");   // at the e
 inline const QString EditFind = QStringLiteral("edit.find");         // at the end of Edit
 inline const QString OperateLines = QStringLiteral("operate.lines"); // at the end of Operate
 inline const QString OperateReconnect = QStringLiteral("operate.reconnect"); // after the lines
+inline const QString OperateScripts = QStringLiteral("operate.scripts");     // at the end of Operate
 inline const QString ToolbarLines = QStringLiteral("toolbar.lines");         // at the end of the tool bar
 } // namespace MenuSlot

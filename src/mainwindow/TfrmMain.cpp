@@ -18,6 +18,7 @@
 #include "mainwindow/features/TReceiveCounters.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
+#include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendReports.h"
@@ -67,6 +68,7 @@ TfrmMain::~TfrmMain()
     // The engine's threads and the sender end before any of the window goes: the session's
     // last outcomes are dropped with its hand-overs, never told to a window going away.
     m_session->StopAutoSend();
+    m_scripts->EndRun();
     RunGuarded(this, [this] { SaveSettings(); });
     m_session.reset();
     // The capture watches the log: it ends before the log goes, with what the close logged.
@@ -127,6 +129,7 @@ void TfrmMain::DeclareMenuSlots()
     m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
     m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
+    m_slots->Declare(MenuSlot::OperateScripts, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::ToolbarLines, findChild<QToolBar *>(QStringLiteral("tbrMain")), nullptr, true);
 }
 
@@ -182,6 +185,9 @@ void TfrmMain::MakeFeatures()
     m_console = new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge, *m_slots,
                                      *m_status, log, *find);
     m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
+    m_scripts = new TScriptCommands(
+        this, *m_session, *m_bridge, *m_slots, log,
+        [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage);
     new TWindowCommands(
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
@@ -193,6 +199,7 @@ void TfrmMain::MakeFeatures()
     connect(m_sendList, &TSendListPanel::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_scripts, &TScriptCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_port, &TPortCommands::Opened, m_modemLines,
             [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
@@ -241,6 +248,7 @@ void TfrmMain::UpdateControls()
     m_modemLines->UpdateControls();
     m_sendFile->UpdateControls();
     m_capture->UpdateControls();
+    m_scripts->UpdateControls();
 }
 
 void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)

@@ -23,6 +23,7 @@ class CAutoSendEngine;
 class QSettings;
 class TAutoSendCommands;
 class TCaptureCommands;
+class TScriptCommands;
 class TConsoleCommands;
 class TfrmRecDataList;
 class TInstantSend;
@@ -196,6 +197,7 @@ private:
     TConsoleCommands *m_console = nullptr;
     // Deleted by the window before the log it watches.
     TCaptureCommands *m_capture = nullptr;
+    TScriptCommands *m_scripts = nullptr;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;

@@ -13,6 +13,7 @@
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendChecksum.h"
+#include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "platform/appfolder.h"
@@ -110,6 +111,7 @@ bool TfrmMain::LoadSettings()
     m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
     m_console->Load(settings);
+    m_scripts->Load(settings);
     return true;
 }
 
@@ -137,6 +139,7 @@ void TfrmMain::SaveSettings()
     m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);
     m_console->Save(settings);
+    m_scripts->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -335,14 +335,22 @@ bool CSerialWnd::TakeHeldBlocks()
     return true;
 }
 
+void CSerialWnd::SetReadTap(std::shared_ptr<ReadTap> tap)
+{
+    const std::lock_guard<std::mutex> guard(targetLock_);
+    readTap_ = std::move(tap);
+}
+
 void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
 {
     std::shared_ptr<Inbox> inbox;
     std::shared_ptr<EventHandler> handler;
+    std::shared_ptr<ReadTap> tap;
     {
         const std::lock_guard<std::mutex> guard(targetLock_);
         inbox = inbox_;
         handler = onEvent_;
+        tap = readTap_;
     }
     if (!inbox)
         return;
@@ -355,8 +363,11 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
                 return;
             uint32_t got = 0;
             Read(readBuffer_.data(), static_cast<long>(readBuffer_.size()), &got, 0);
-            if (got > 0)
+            if (got > 0) {
+                if (tap && *tap)
+                    (*tap)(readBuffer_.data(), got);
                 former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
+            }
             QueueFinished(inbox);
             if (got < readBuffer_.size() && (got < kFloodRead || reads >= kFloodReads))
                 break;

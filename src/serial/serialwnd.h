@@ -75,6 +75,12 @@ public:
     bool TakeHeldBlocks();
     static constexpr size_t kHeldBytesLimit = 1024 * 1024;
 
+    // Block mode, any thread: every read's bytes as they arrive, on the listener thread, before they
+    // are formed into blocks, for a reader that cannot wait for a block's end (a script's expect).
+    // The tap must not block; it stays across a close and an open. Null removes it.
+    using ReadTap = std::function<void(const uint8_t *data, size_t size)>;
+    void SetReadTap(std::shared_ptr<ReadTap> tap);
+
 protected:
     void OnEvent(uint16_t events, uint16_t errors) override;
     void OnPortLost(long code) override;
@@ -101,4 +107,5 @@ private:
     CHandOver *handOver_ = nullptr;
     std::shared_ptr<EventHandler> onEvent_;
     std::shared_ptr<LostHandler> onLost_;
+    std::shared_ptr<ReadTap> readTap_;
 };

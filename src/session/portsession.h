@@ -156,6 +156,8 @@ public:
     // that shows them only at its next frame anyway. Never while automatic sending runs or a file
     // transfer holds the line: their answers wait for no frame.
     void HoldBlocksFor(uint32_t ms);
+    // Every read's bytes as they arrive, on the port's listener thread (CSerialWnd::SetReadTap).
+    void SetReadTap(std::shared_ptr<CSerialWnd::ReadTap> tap) { m_port->SetReadTap(std::move(tap)); }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});

@@ -1,0 +1,185 @@
+// How fast a script answers: the bench plays the device on a pseudo-terminal, asks a numbered
+// question and times until the answer is back, once with a headless run whose script answers with
+// expect and write, once with a small C loop of poll and read doing the same. Then the real
+// program's headless start: from exec until the script's first byte is on the line, and its
+// resident memory. Prints figures; not a test.
+#include "script/headless.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pair
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+};
+
+Pair MakePair()
+{
+    Pair p;
+    termios raw{};
+    cfmakeraw(&raw);
+    openpty(&p.master, &p.slave, p.name, &raw, nullptr);
+    return p;
+}
+
+// Reads from `fd` until `text` has come; false at EOF or an error.
+bool ReadUntil(int fd, const std::string &text, std::string &seen)
+{
+    char buffer[256];
+    while (seen.find(text) == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, -1) < 0)
+            return false;
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    seen.erase(0, seen.find(text) + text.size());
+    return true;
+}
+
+// Asks `rounds` questions on `master` and returns each round trip in microseconds.
+std::vector<double> Ask(int master, int rounds)
+{
+    std::vector<double> times;
+    std::string seen;
+    for (int i = 1; i <= rounds; ++i) {
+        const std::string question = "Q" + std::to_string(i) + "?";
+        const Clock::time_point start = Clock::now();
+        if (write(master, question.data(), question.size()) != static_cast<ssize_t>(question.size()))
+            break;
+        if (!ReadUntil(master, "A" + std::to_string(i) + "\n", seen))
+            break;
+        times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    return times;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The same answerer as the script, in C: the slave end, poll, read, scan, write.
+void AnswerInC(int slave, int rounds)
+{
+    std::string seen;
+    char buffer[256];
+    for (int answered = 0; answered < rounds;) {
+        pollfd p{slave, POLLIN, 0};
+        poll(&p, 1, -1);
+        const ssize_t n = read(slave, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        seen.append(buffer, static_cast<size_t>(n));
+        for (size_t mark; (mark = seen.find('?')) != std::string::npos;) {
+            const std::string answer = "A" + seen.substr(1, mark - 1) + "\n";
+            seen.erase(0, mark + 1);
+            if (write(slave, answer.data(), answer.size()) < 0)
+                return;
+            ++answered;
+        }
+    }
+}
+
+std::string WriteScript(const std::string &text)
+{
+    char path[] = "/tmp/kestrum_script_bench_XXXXXX.lua";
+    const int fd = mkstemps(path, 4);
+    if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        std::exit(1);
+    close(fd);
+    return path;
+}
+
+// The program's own start: exec until the first byte, and the peak resident memory.
+void Startup(const char *program, int rounds)
+{
+    const std::string script = WriteScript("write('up') expect('bye', 10000)");
+    std::vector<double> startMs;
+    long maxRssKb = 0;
+    for (int i = 0; i < rounds; ++i) {
+        Pair pair = MakePair();
+        const Clock::time_point start = Clock::now();
+        const pid_t child = fork();
+        if (child == 0) {
+            close(pair.master);
+            execl(program, program, "--run", script.c_str(), "--port", pair.name, static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        std::string seen;
+        const bool up = ReadUntil(pair.master, "up", seen);
+        startMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (!up || write(pair.master, "bye", 3) != 3)
+            kill(child, SIGKILL);
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        maxRssKb = std::max(maxRssKb, usage.ru_maxrss);
+        close(pair.master);
+        close(pair.slave);
+    }
+    unlink(script.c_str());
+    std::printf("headless start to the port's first byte: median %.1f ms, worst %.1f ms; peak resident %.1f MB\n",
+                Median(startMs), *std::max_element(startMs.begin(), startMs.end()), maxRssKb / 1024.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const int rounds = smoke ? 20 : 2000;
+
+    Pair c = MakePair();
+    std::thread answerer(AnswerInC, c.slave, rounds);
+    const double cMedian = Median(Ask(c.master, rounds));
+    answerer.join();
+
+    Pair s = MakePair();
+    // The port is emptied as it opens: the script says when it listens.
+    const std::string script = WriteScript("write('ready\\n') for i = 1, " + std::to_string(rounds) +
+                                           " do local _, n = expect('Q(%d+)%?') write('A' .. n .. '\\n') end");
+    ST_HeadlessOptions options;
+    options.Script = script;
+    options.Port = s.name;
+    std::FILE *quiet = std::fopen("/dev/null", "w");
+    int code = -1;
+    std::thread run([&] { code = RunHeadless(options, quiet); });
+    std::string seen;
+    ReadUntil(s.master, "ready\n", seen);
+    const std::vector<double> times = Ask(s.master, rounds);
+    run.join();
+    std::fclose(quiet);
+    unlink(script.c_str());
+    const double scriptMedian = Median(times);
+    std::printf("question to answer, %d rounds: C loop median %.0f us, script median %.0f us (%.2fx); exit %d\n",
+                rounds, cMedian, scriptMedian, cMedian > 0 ? scriptMedian / cMedian : 0.0, code);
+#ifdef KESTRUM_PROGRAM
+    Startup(KESTRUM_PROGRAM, smoke ? 2 : 20);
+#endif
+    return code == 0 && static_cast<int>(times.size()) == rounds ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// `kestrum --run FILE`: a script against one port with no window and no display, for a bench or a
+// CI machine. Notes and outcomes go to standard output; the exit code says how it went (0 every
+// case passed, 1 a case or an expect failed or the script raised an error, 2 the port could not be
+// opened or was lost).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ST_HeadlessOptions
+{
+    std::string Script;
+    std::string Link; // a link of the app folder's list
+    std::string Port; // or a port: a device, or a network address
+    std::string Baud, DataBits, Parity, StopBits, Flow;
+    std::string LogPath;       // received bytes and notes, stamped
+    std::string JunitPath;     // one test case per test()
+    double TimeoutSeconds = 0; // the whole run; 0 for none
+};
+
+// True when the arguments ask for a headless run (they hold --run).
+bool WantsHeadless(int argc, char **argv);
+// False with `*error` for arguments that do not make a run.
+bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions *options, std::string *error);
+// The options, for --help.
+const char *HeadlessUsage();
+// Runs it; returns the exit code. `out` receives the notes and outcomes.
+int RunHeadless(const ST_HeadlessOptions &options, std::FILE *out);

@@ -1,0 +1,67 @@
+// Operate > Run Script in the window: a script that answers the device, and one stopped from the
+// menu inside an endless loop, against the master end of a pseudo-terminal.
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TScriptCommands.h"
+
+#include <QAction>
+#include <gtest/gtest.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+namespace {
+
+bool LogHas(const QWidget &w, const std::string &text)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    for (int i = 0; i < log->LineCount(); ++i)
+        if (log->LineText(i).find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST(ScriptWindow, AScriptAnswersTheDeviceAndAnEndlessOneStopsFromTheMenu)
+{
+    GuiTestEnv env;
+    TempDir dir;
+    CTestPty pty;
+    TfrmMain w;
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.PortName = pty.Path();
+    w.OpenLink(link);
+    auto *scripts = w.findChild<TScriptCommands *>();
+    ASSERT_NE(scripts, nullptr);
+
+    const std::string answer = dir.File("answer.lua");
+    WriteRaw(answer, "local _, n = expect('value=(%d+)') note('got ' .. n) write('twice=' .. 2 * tonumber(n))");
+    ASSERT_TRUE(scripts->Run(QString::fromStdString(answer)));
+    pty.Send("value=21\r\n");
+    std::string heard;
+    EXPECT_TRUE(
+        WaitUntil([&] { return (heard += pty.ReceiveText(1, 0)).find("twice=42") != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil([&] { return !scripts->Running(); }));
+    EXPECT_TRUE(LogHas(w, "Script: got 21"));
+    EXPECT_TRUE(LogHas(w, "answer.lua passed"));
+
+    // Offered again, and stopped inside a loop that never waits.
+    const std::string endless = dir.File("endless.lua");
+    WriteRaw(endless, "write('looping') while true do end");
+    ASSERT_TRUE(scripts->Run(QString::fromStdString(endless)));
+    heard.clear();
+    EXPECT_TRUE(
+        WaitUntil([&] { return (heard += pty.ReceiveText(1, 0)).find("looping") != std::string::npos; }));
+    auto *stop = Find<QAction>(w, "mnuOpStopScript");
+    EXPECT_TRUE(stop->isEnabled());
+    stop->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !scripts->Running(); }));
+    EXPECT_TRUE(LogHas(w, "endless.lua stopped: stopped by the user"));
+    // The first script, from the recent ones; the window's close ends it waiting.
+    Find<QAction>(w, "mnuOpRecentScript2")->trigger();
+    EXPECT_TRUE(scripts->Running());
+}
+
+} // namespace
