@@ -1,6 +1,8 @@
 #include "filesend/zmodemframe.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace zmodem {
 
@@ -23,20 +25,25 @@ constexpr std::array<uint16_t, 256> MakeCrc16Table()
     return table;
 }
 
-constexpr std::array<uint32_t, 256> MakeCrc32Table()
+// Eight tables: the CRC takes eight bytes a step (slicing by eight).
+using Crc32Tables = std::array<std::array<uint32_t, 256>, 8>;
+constexpr Crc32Tables MakeCrc32Tables()
 {
-    std::array<uint32_t, 256> table{};
+    Crc32Tables tables{};
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t crc = i;
         for (int bit = 0; bit < 8; ++bit)
             crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-        table[i] = crc;
+        tables[0][i] = crc;
     }
-    return table;
+    for (size_t k = 1; k < 8; ++k)
+        for (size_t i = 0; i < 256; ++i)
+            tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
+    return tables;
 }
 
 constexpr std::array<uint16_t, 256> kCrc16 = MakeCrc16Table();
-constexpr std::array<uint32_t, 256> kCrc32 = MakeCrc32Table();
+constexpr Crc32Tables kCrc32 = MakeCrc32Tables();
 
 bool FlowControl(uint8_t byte)
 {
@@ -90,8 +97,17 @@ uint16_t Crc16(uint16_t crc, const uint8_t *data, size_t size)
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t *data, size_t size)
 {
+    const auto &t = kCrc32;
+    for (; size >= 8; data += 8, size -= 8) {
+        const uint32_t one = crc ^ (data[0] | (uint32_t(data[1]) << 8) | (uint32_t(data[2]) << 16) |
+                                    (uint32_t(data[3]) << 24));
+        const uint32_t two =
+            data[4] | (uint32_t(data[5]) << 8) | (uint32_t(data[6]) << 16) | (uint32_t(data[7]) << 24);
+        crc = t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
+              t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
+    }
     for (size_t i = 0; i < size; ++i)
-        crc = (crc >> 8) ^ kCrc32[(crc ^ data[i]) & 0xFF];
+        crc = (crc >> 8) ^ t[0][(crc ^ data[i]) & 0xFF];
     return crc;
 }
 
@@ -189,6 +205,13 @@ void CEncoder::Subpacket(std::vector<uint8_t> &out, const uint8_t *data, size_t 
 
 // ---- Decoder ----
 
+void CDecoder::SetIgnoreControls(bool ignore)
+{
+    m_ignoreControls = ignore;
+    for (int c = 0; c < 256; ++c)
+        m_special[c] = c == ZDLE || FlowControl(static_cast<uint8_t>(c)) || (ignore && (c & 0x60) == 0);
+}
+
 void CDecoder::HuntHeader()
 {
     m_state = EState::Hunt;
@@ -239,6 +262,7 @@ CDecoder::EEvent CDecoder::HeaderDone()
         m_state = EState::Data;
         m_dataSize = 0;
         m_escaped = false;
+        m_hexTail = m_rawWant == 14 ? 2 : 0; // it came in hex
     }
     return EEvent::Header;
 }
@@ -272,6 +296,20 @@ size_t CDecoder::Feed(const uint8_t *data, size_t size, EEvent *event)
     }
     size_t i = 0;
     while (i < size) {
+        if (m_state == EState::Data && m_hexTail == 0 && !m_escaped) {
+            // A run of bytes that are taken as they are.
+            const size_t end = i + std::min(size - i, kMaxData - m_dataSize);
+            size_t j = i;
+            while (j < end && !m_special[data[j]])
+                ++j;
+            if (j > i) {
+                std::memcpy(m_data + m_dataSize, data + i, j - i);
+                m_dataSize += j - i;
+                m_cans = 0;
+                i = j;
+                continue;
+            }
+        }
         const uint8_t byte = data[i++];
         if (byte != ZDLE) {
             m_cans = 0;
@@ -342,6 +380,15 @@ size_t CDecoder::Feed(const uint8_t *data, size_t size, EEvent *event)
             break;
         }
         case EState::Data: {
+            if (m_hexTail == 2 && (byte & 0x7F) == '\r') {
+                m_hexTail = 1;
+                break;
+            }
+            if (m_hexTail == 1 && (byte & 0x7F) == '\n') {
+                m_hexTail = 0;
+                break;
+            }
+            m_hexTail = 0;
             const int value = Unescape(byte);
             if (value == -1)
                 break;

@@ -103,6 +103,7 @@ class CDecoder
 public:
     enum class EEvent : uint8_t { None, Header, Data, BadHeader, BadData, Cancel };
     static constexpr size_t kMaxData = 8192;
+    CDecoder() { SetIgnoreControls(false); }
 
     // Takes bytes until an event or their end; returns how many it took. After a Header of a
     // frame that carries data (ZSINIT, ZFILE, ZDATA, ZCOMMAND) it reads subpackets until one ends
@@ -110,7 +111,7 @@ public:
     size_t Feed(const uint8_t *data, size_t size, EEvent *event);
     void HuntHeader();
     // Unescaped control characters are line noise (we asked for every one escaped).
-    void SetIgnoreControls(bool ignore) { m_ignoreControls = ignore; }
+    void SetIgnoreControls(bool ignore);
 
     const ST_Header &Header() const { return m_header; }
     // The last subpacket's bytes and how it ended.
@@ -128,6 +129,7 @@ private:
 
     EState m_state = EState::Hunt;
     bool m_ignoreControls = false;
+    bool m_special[256] = {}; // a subpacket's bytes that need more than a copy
     bool m_escaped = false;
     int m_cans = 0;
     bool m_crc32 = false;
@@ -139,6 +141,8 @@ private:
     size_t m_dataSize = 0;
     uint8_t m_dataEnd = 0;
     bool m_dataPending = false; // the last Data event's subpacket is still in m_data
+    // A hex header ends in CR LF, which are not the data behind it: 2 before the CR, 1 before the LF.
+    int m_hexTail = 0;
 };
 
 } // namespace zmodem

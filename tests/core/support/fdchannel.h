@@ -5,6 +5,7 @@
 #include "filesend/filetransfer.h"
 #include "serial/serialerror.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -47,12 +48,18 @@ public:
         }
         return 0;
     }
+    // What is there already is taken without a wait.
     size_t Read(uint8_t *data, size_t max, uint32_t timeoutMs) override
     {
-        pollfd p[2] = {{m_fd, POLLIN, 0}, {m_wake, POLLIN, 0}};
-        if (poll(p, 2, static_cast<int>(timeoutMs)) <= 0 || p[1].revents != 0)
+        if (m_woken)
             return 0;
-        const ssize_t n = read(m_fd, data, max);
+        ssize_t n = read(m_fd, data, max);
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p[2] = {{m_fd, POLLIN, 0}, {m_wake, POLLIN, 0}};
+            if (poll(p, 2, static_cast<int>(timeoutMs)) <= 0 || p[1].revents != 0)
+                return 0;
+            n = read(m_fd, data, max);
+        }
         if (n <= 0)
             return 0;
         for (ssize_t i = 0; SpoilReadEvery > 0 && i < n; ++i)
@@ -62,7 +69,11 @@ public:
             Received.append(reinterpret_cast<const char *>(data), static_cast<size_t>(n));
         return static_cast<size_t>(n);
     }
-    void Wake() override { eventfd_write(m_wake, 1); }
+    void Wake() override
+    {
+        m_woken = true;
+        eventfd_write(m_wake, 1);
+    }
 
     bool KeepWire = false;
     std::string Sent, Received; // with KeepWire
@@ -71,5 +82,6 @@ public:
 private:
     int m_fd;
     int m_wake = eventfd(0, EFD_CLOEXEC);
+    std::atomic<bool> m_woken{false};
     size_t m_writeCount = 0, m_readCount = 0;
 };
