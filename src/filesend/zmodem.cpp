@@ -782,6 +782,7 @@ bool CZmodemReceive::Retry(ST_Failure *failure, ETransferEnd end)
 {
     if (++m_errors > std::max(1, m_options.Tries))
         return Fail(failure, end);
+    m_headerLost = false;
     m_link.Decoder.HuntHeader();
     return m_link.SendHex(PositionHeader(ZRPOS, static_cast<uint32_t>(m_position)), failure);
 }
@@ -838,6 +839,8 @@ bool CZmodemReceive::ReceiveFile(const ST_IncomingFile &file, ST_Failure *failur
         }
         if (event == EEvent::Cancel)
             return Fail(failure, ETransferEnd::SenderCancelled);
+        if (event == EEvent::BadHeader)
+            m_headerLost = true;
         if (event != EEvent::Header)
             continue;
         const ST_Header header = m_link.Decoder.Header();
@@ -877,10 +880,14 @@ bool CZmodemReceive::ReceiveFile(const ST_IncomingFile &file, ST_Failure *failur
             continue;
         case ZEOF: {
             m_link.Decoder.HuntHeader();
-            // An end of file ahead of the data we have comes from a stream we already asked to
-            // be sent again.
-            if (header.Position() != static_cast<uint32_t>(m_position))
+            // An end of file ahead of the data we have mostly comes from a stream we already asked
+            // to be sent again; unless the header that began the stream again was lost, and the
+            // sender now waits as we do.
+            if (header.Position() != static_cast<uint32_t>(m_position)) {
+                if (m_headerLost && !Retry(failure, ETransferEnd::TooManyErrors))
+                    return false;
                 continue;
+            }
             std::string finalPath;
             m_fileOpen = false;
             if (!m_sink.Finish(&finalPath, &error)) {

@@ -137,4 +137,5 @@ private:
     uint64_t m_bytesLeft = 0;
     bool m_fileOpen = false;
     int m_errors = 0;
+    bool m_headerLost = false; // a header came spoilt since we last asked for the data again
 };

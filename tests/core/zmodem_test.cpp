@@ -2,6 +2,7 @@
 // our engine on the master end.
 #include "fdchannel.h"
 #include "filesend/zmodem.h"
+#include "ptypair.h"
 #include "tempdir.h"
 
 #include <condition_variable>
@@ -375,6 +376,31 @@ TEST_F(Zmodem, ANoisyLineStillDeliversExactly)
     EXPECT_EQ(sent.End, ETransferEnd::Done);
     EXPECT_EQ(PeerEnded(), 0);
     EXPECT_TRUE(ReadRaw(inbox + "/n.bin") == ReadRaw(source));
+}
+
+// The header that begins the data again arrives spoilt, so the sender's end of file is ahead of
+// us: we ask for the data again at once instead of both ends waiting for each other.
+TEST_F(Zmodem, AnEndOfFileAheadOfALostHeaderAsksForTheDataAgain)
+{
+    using namespace zmodem;
+    CEncoder sender;
+    std::vector<uint8_t> line;
+    sender.BinaryHeader(line, FlagsHeader(ZFILE, ZCBIN), true);
+    const std::string info = std::string("f.bin") + '\0' + "3 0 100644" + '\0';
+    sender.Subpacket(line, reinterpret_cast<const uint8_t *>(info.data()), info.size(), ZCRCW, true);
+    const size_t spoilt = line.size() + 3; // the ZDATA header's type
+    sender.BinaryHeader(line, PositionHeader(ZDATA, 0), true);
+    line[spoilt] ^= 1;
+    sender.Subpacket(line, reinterpret_cast<const uint8_t *>("abc"), 3, ZCRCE, true);
+    sender.BinaryHeader(line, PositionHeader(ZEOF, 3), true);
+    sender.HexHeader(line, PositionHeader(ZFIN, 0));
+    ASSERT_EQ(write(slave, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    channel->KeepWire = true;
+    EXPECT_EQ(Receive(Options()).End, ETransferEnd::SenderCancelled);
+    EXPECT_EQ(CountOf(channel->Sent, "**\x18"
+                                     "B0900000000"),
+              2)
+        << "once for the file, once more after the end";
 }
 
 } // namespace
