@@ -5,6 +5,7 @@
 #include "fdchannel.h"
 #include "filesend/zmodem.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -112,9 +113,9 @@ ST_TransferOptions Options()
     return options;
 }
 
-void Print(const char *what, double seconds, size_t size, bool ok)
+void Print(const char *what, double seconds, size_t size)
 {
-    std::printf("%-28s %7.3f s  %7.2f MB/s%s\n", what, seconds, size / seconds / 1e6, ok ? "" : "  FAILED");
+    std::printf("%-28s %7.3f s  %7.2f MB/s\n", what, seconds, size / seconds / 1e6);
 }
 
 } // namespace
@@ -139,40 +140,46 @@ int main(int argc, char **argv)
     }
     std::printf("ZMODEM, %zu bytes over a pseudo-terminal\n", size);
 
-    double lrzsz = 0, received = 0, sent = 0;
-    {
-        ST_Pty pty;
-        const Clock::time_point start = Clock::now();
-        const pid_t sz = Start({"sz", "-q", "-b", "big.bin"}, pty.slave, out);
-        const pid_t rz = Start({"rz", "-q", "-b", "-y"}, pty.master, in);
-        const bool ok = Ended(sz) & Ended(rz);
-        lrzsz = Since(start);
-        Print("lrzsz sz -> lrzsz rz", lrzsz, size, ok);
+    // The rounds take turns, so a neighbour's load falls on every case alike; each case's best counts.
+    const int rounds = smoke ? 1 : 5;
+    double lrzsz = 1e9, received = 1e9, sent = 1e9;
+    bool ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        {
+            ST_Pty pty;
+            const Clock::time_point start = Clock::now();
+            const pid_t sz = Start({"sz", "-q", "-b", "big.bin"}, pty.slave, out);
+            const pid_t rz = Start({"rz", "-q", "-b", "-y"}, pty.master, in);
+            ok &= Ended(sz) & Ended(rz);
+            lrzsz = std::min(lrzsz, Since(start));
+        }
+        {
+            ST_Pty pty;
+            CFdChannel channel(pty.master);
+            CFileSink sink(in);
+            const Clock::time_point start = Clock::now();
+            const pid_t sz = Start({"sz", "-q", "-b", "big.bin"}, pty.slave, out);
+            CZmodemReceive receive(channel, sink, Options());
+            ok &= receive.Run().End == ETransferEnd::Done;
+            ok &= Ended(sz);
+            received = std::min(received, Since(start));
+        }
+        {
+            ST_Pty pty;
+            CFdChannel channel(pty.master);
+            const Clock::time_point start = Clock::now();
+            const pid_t rz = Start({"rz", "-q", "-b", "-y"}, pty.slave, in);
+            CZmodemSend send(channel, {TransferFileAt(out + "/big.bin")}, Options());
+            ok &= send.Run().End == ETransferEnd::Done;
+            ok &= Ended(rz);
+            sent = std::min(sent, Since(start));
+        }
     }
-    {
-        ST_Pty pty;
-        CFdChannel channel(pty.master);
-        CFileSink sink(in);
-        const Clock::time_point start = Clock::now();
-        const pid_t sz = Start({"sz", "-q", "-b", "big.bin"}, pty.slave, out);
-        CZmodemReceive receive(channel, sink, Options());
-        const bool ok = receive.Run().End == ETransferEnd::Done;
-        const bool szOk = Ended(sz);
-        received = Since(start);
-        Print("lrzsz sz -> CZmodemReceive", received, size, ok && szOk);
-    }
-    {
-        ST_Pty pty;
-        CFdChannel channel(pty.master);
-        const Clock::time_point start = Clock::now();
-        const pid_t rz = Start({"rz", "-q", "-b", "-y"}, pty.slave, in);
-        CZmodemSend send(channel, {TransferFileAt(out + "/big.bin")}, Options());
-        const bool ok = send.Run().End == ETransferEnd::Done;
-        const bool rzOk = Ended(rz);
-        sent = Since(start);
-        Print("CZmodemSend -> lrzsz rz", sent, size, ok && rzOk);
-    }
+    std::printf("best of %d rounds%s\n", rounds, ok ? "" : " (A TRANSFER FAILED)");
+    Print("lrzsz sz -> lrzsz rz", lrzsz, size);
+    Print("lrzsz sz -> CZmodemReceive", received, size);
+    Print("CZmodemSend -> lrzsz rz", sent, size);
     std::printf("rate against lrzsz's: receive %.2f, send %.2f\n", lrzsz / received, lrzsz / sent);
     std::system(("rm -rf '" + std::string(folder) + "'").c_str());
-    return 0;
+    return ok ? 0 : 1;
 }

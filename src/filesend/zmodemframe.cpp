@@ -133,6 +133,18 @@ void CEncoder::Escaped(std::vector<uint8_t> &out, const uint8_t *data, size_t si
     uint8_t *p = out.data() + at;
     uint8_t last = m_last;
     for (size_t i = 0; i < size; ++i) {
+        // A run of bytes that go as they are.
+        size_t run = i;
+        while (run < size && m_escape[data[run]] == Plain)
+            ++run;
+        if (run > i) {
+            std::memcpy(p, data + i, run - i);
+            p += run - i;
+            last = data[run - 1];
+            i = run;
+            if (i == size)
+                break;
+        }
         const uint8_t c = data[i];
         const EEscape how = m_escape[c];
         if (how == Plain || (how == AfterAt && (last & 0x7F) != '@')) {
