@@ -10,6 +10,7 @@
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
+#include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendChecksum.h"
@@ -110,6 +111,7 @@ bool TfrmMain::LoadSettings()
     m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
     m_console->Load(settings);
+    m_receiveFile->Load(settings);
     return true;
 }
 
@@ -137,6 +139,7 @@ void TfrmMain::SaveSettings()
     m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);
     m_console->Save(settings);
+    m_receiveFile->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
