@@ -1,10 +1,9 @@
 // Files sent from a port on a pseudo-terminal to the receivers of lrzsz (rx, rb), which run with
 // the master end as their terminal; sends from the master end to rb on the slave end, as a device
 // runs it; and a raw send read straight from the master.
-#include "filesend/portchannel.h"
+#include "feedingport.h"
 #include "ptypair.h"
 #include "serial/serialerror.h"
-#include "serial/serialex.h"
 #include "tempdir.h"
 
 #include <algorithm>
@@ -22,48 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool Installed(const char *tool)
-{
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The port's receive path as a window has it: the listener reads the line, and while a transfer
-// runs what it read goes to the transfer's channel.
-class CFeedingPort : public CSerialEx
-{
-public:
-    ~CFeedingPort() override { Close(); }
-    void FeedTo(CPortChannel *channel)
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_channel = channel;
-    }
-
-protected:
-    void OnEvent(uint16_t, uint16_t) override
-    {
-        uint8_t buffer[4096];
-        uint32_t got = 0;
-        while (Read(buffer, sizeof buffer, &got) == 0 && got > 0) {
-            const std::lock_guard<std::mutex> guard(m_lock);
-            if (m_channel)
-                m_channel->Feed(buffer, got);
-        }
-    }
-
-private:
-    std::mutex m_lock;
-    CPortChannel *m_channel = nullptr;
-};
-
-std::string Pattern(size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + seed * 7 + i / 251) & 0xFF);
-    return bytes;
-}
 
 class FileTransfer : public testing::Test
 {

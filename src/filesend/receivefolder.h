@@ -1,0 +1,48 @@
+#pragma once
+// Received files in one folder. The sender's name is only a suggestion: it is cut to a safe base
+// name, so nothing lands outside the folder. A file is written under a hidden temporary name
+// (".<name>.part") and appears under its own name only when complete and synced; an existing file
+// is never replaced, the new one becomes "name (1).ext", "name (2).ext"... The permissions are
+// this process's usual ones whatever the sender says; only the modification time is taken over.
+#include "filesend/receivesink.h"
+
+#include <string>
+#include <vector>
+
+class CReceiveFolder : public IReceiveSink
+{
+public:
+    // `fixedName`: the name for a file whose sender gives none (XMODEM).
+    explicit CReceiveFolder(std::string folder, std::string fixedName = {});
+    ~CReceiveFolder() override;
+    CReceiveFolder(const CReceiveFolder &) = delete;
+    CReceiveFolder &operator=(const CReceiveFolder &) = delete;
+
+    bool Begin(const ST_IncomingFile &file, uint64_t *resumeAt, std::string *error) override;
+    bool Write(const uint8_t *data, size_t size, std::string *error) override;
+    bool Finish(std::string *finalPath, std::string *error) override;
+    void Abandon(bool keepForResume) override;
+
+    // Where every finished file went, in order.
+    std::vector<std::string> Received() const { return m_received; }
+
+    // The base name a sender's name becomes: its last component (after '/' or '\'), control
+    // characters and DEL as '_', without leading dots (no hidden file, no "." or ".."), at most
+    // 255 bytes cut on a character's boundary with the extension kept; "received" when nothing is
+    // left.
+    static std::string SafeName(const std::string &sent);
+
+private:
+    std::string PartPath() const;
+    std::string Failed(const char *what, int code) const;
+
+    std::string m_folder;
+    std::string m_fixedName;
+    std::vector<std::string> m_received;
+
+    // The file being received.
+    int m_fd = -1;
+    std::string m_name; // safe
+    ST_IncomingFile m_file;
+    uint64_t m_written = 0;
+};
