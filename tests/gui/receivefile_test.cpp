@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr int kTransferEndsMs = 120000; // only ends a hang
+
 const std::string kZrinit = "**\x18"
                             "B0100000023be50\r\x8a\x11";
 
@@ -153,6 +155,40 @@ TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
     EXPECT_TRUE(none.Seen().isEmpty());
 }
 
+#if __has_include("filesend/blockreceive.h") && __has_include("filesend/receivefolder.h")
+
+// sb on the device, Receive File with YMODEM: the file arrives under its own name and the log notes
+// it with where it went.
+TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string out = o.env.File("out");
+    const std::string inbox = o.env.File("in");
+    mkdir(out.c_str(), 0700);
+    mkdir(inbox.c_str(), 0700);
+    WriteRaw(out + "/notes.txt", std::string(2000, 'n'));
+    ModalCatcher catcher([&](QDialog *dialog) {
+        Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(2);
+        Find<QLineEdit>(dialog, "edFolder")->setText(QString::fromStdString(inbox));
+        Find<QPushButton>(dialog, "btnReceive")->click();
+    });
+    Find<QAction>(w, "mnuFileReceiveFile")->trigger();
+    ASSERT_TRUE(w.Session().TransferRunning());
+    o.StartOnDevice(out, {"sb", "-q", "notes.txt"});
+    // The window's loop hands the device's bytes to the transfer: it runs until the end.
+    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }, kTransferEndsMs));
+    EXPECT_EQ(o.DeviceEnded(), 0);
+    EXPECT_EQ(ReadRaw(inbox + "/notes.txt"), std::string(2000, 'n'));
+    const std::string log = LogText(w);
+    EXPECT_NE(log.find("Note :File notes.txt, 2000 bytes, YMODEM, saved as " + inbox + "/notes.txt"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Note :File receive: Received"), std::string::npos) << log;
+}
+
+#endif
+
 #if __has_include("filesend/zmodem.h") && __has_include("filesend/receivefolder.h")
 
 // sz on the device: the window receives into the folder of the last receive, and the log has the
@@ -183,8 +219,10 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     mkdir(out.c_str(), 0700);
     WriteRaw(out + "/board.bin", data);
     o.StartOnDevice(out, {"sz", "-q", "board.bin"});
+    // The window's loop hands the device's bytes to the transfer: it runs until the end.
+    ASSERT_TRUE(WaitUntil([&] { return LogText(w).find("Note :File receive:") != std::string::npos; },
+                          kTransferEndsMs));
     EXPECT_EQ(o.DeviceEnded(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
     EXPECT_EQ(ReadRaw(inbox + "/board.bin"), data);
     const std::string log = LogText(w);
     EXPECT_NE(log.find("Note :File board.bin, 5000 bytes, ZMODEM, saved as " + inbox + "/board.bin"),
@@ -208,6 +246,8 @@ TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)
         Find<QPushButton>(dialog, "btnSend")->click();
     });
     o.StartOnDevice(inbox, {"rz", "-q"});
+    ASSERT_TRUE(WaitUntil([&] { return LogText(*o.w).find("Note :File send:") != std::string::npos; },
+                          kTransferEndsMs));
     EXPECT_EQ(o.DeviceEnded(), 0);
     EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
     EXPECT_EQ(ReadRaw(inbox + "/app.bin"), std::string(3000, 'a'));
