@@ -16,11 +16,34 @@ void CPortChannel::Feed(const uint8_t *data, size_t size)
 
 long CPortChannel::Write(const uint8_t *data, size_t size, uint32_t timeoutMs, size_t *written)
 {
+    *written = 0;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_sealed)
+            return ERROR_INVALID_HANDLE;
+        m_writing = true;
+    }
     uint32_t count = 0;
     // The port takes no zero time-out; one millisecond still writes what fits at once.
     const long rc = m_port.Write(data, static_cast<long>(size), &count, std::max<uint32_t>(1, timeoutMs));
     *written = count;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_writing = false;
+    }
     return rc;
+}
+
+void CPortChannel::WriteLast(const std::vector<uint8_t> &bytes)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_writing || m_sealed)
+            return;
+        m_sealed = true;
+    }
+    uint32_t count = 0;
+    m_port.Write(bytes.data(), static_cast<long>(bytes.size()), &count, 1);
 }
 
 size_t CPortChannel::Read(uint8_t *data, size_t max, uint32_t timeoutMs)

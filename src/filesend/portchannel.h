@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 class CPortChannel : public ITransferChannel
 {
@@ -16,6 +17,11 @@ public:
 
     // Any thread.
     void Feed(const uint8_t *data, size_t size);
+    // The owner, about to close the port under a cancelled transfer: writes `bytes` (what fits at
+    // once) unless the transfer is writing right now, and refuses the transfer every later write,
+    // so they are the last the other end reads. A transfer in the middle of a write on a line that
+    // takes nothing is not waited for: the close wakes it, and that end learns nothing.
+    void WriteLast(const std::vector<uint8_t> &bytes);
 
     long Write(const uint8_t *data, size_t size, uint32_t timeoutMs, size_t *written) override;
     size_t Read(uint8_t *data, size_t max, uint32_t timeoutMs) override;
@@ -27,4 +33,6 @@ private:
     std::condition_variable m_changed;
     std::deque<uint8_t> m_received;
     bool m_woken = false;
+    bool m_writing = false; // the transfer is in Write
+    bool m_sealed = false;  // WriteLast has written
 };

@@ -34,6 +34,8 @@ signals:
     void TransferFile(const ST_TransferProgress &progress);
     void TransferProgress(const ST_TransferProgress &progress);
     void TransferDone(const ST_TransferOutcome &outcome, bool portLost);
+    // Listeners act on it later, never inside the session's call (see ISessionView).
+    void TransferAsked(EZmodemStart start);
 
 private:
     std::string ReceivedBlockName(int64_t ageMs) override;
@@ -56,6 +58,7 @@ private:
     {
         emit TransferDone(outcome, portLost);
     }
+    void SessionTransferAsked(EZmodemStart start) override { emit TransferAsked(start); }
 
     std::atomic<bool> m_logsSends{true};
     std::function<std::string(int64_t)> m_namer;

@@ -16,6 +16,7 @@
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
+#include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TScriptCommands.h"
@@ -163,6 +164,8 @@ void TfrmMain::MakeFeatures()
     m_autoSend = new TAutoSendCommands(this, *m_session,
                                        {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
     m_modemLines = new TModemLines(this, *m_session, *m_slots, *m_status);
+    // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
+    m_receiveFile = new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage);
     m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
     m_plot = new TPlotCommands(this, *m_slots);
@@ -199,6 +202,9 @@ void TfrmMain::MakeFeatures()
     connect(m_sendList, &TSendListPanel::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_receiveFile, &TReceiveFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_receiveFile, &TReceiveFileCommands::SendAsked, m_sendFile,
+            &TSendFileCommands::SendAskedByDevice);
     connect(m_scripts, &TScriptCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_port, &TPortCommands::Opened, m_modemLines,
             [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
@@ -247,6 +253,7 @@ void TfrmMain::UpdateControls()
     m_autoSend->UpdateControls();
     m_modemLines->UpdateControls();
     m_sendFile->UpdateControls();
+    m_receiveFile->UpdateControls();
     m_capture->UpdateControls();
     m_scripts->UpdateControls();
 }

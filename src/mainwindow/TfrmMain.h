@@ -36,6 +36,7 @@ class TPortCommands;
 class TReceiveCounters;
 class TReconnect;
 class TRecvChecksum;
+class TReceiveFileCommands;
 class TSendFileCommands;
 class TSendListPanel;
 class TSendReports;
@@ -190,6 +191,7 @@ private:
     TAutoSendCommands *m_autoSend = nullptr;
     TModemLines *m_modemLines = nullptr;
     TSendFileCommands *m_sendFile = nullptr;
+    TReceiveFileCommands *m_receiveFile = nullptr;
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
     TReceiveCounters *m_counters = nullptr;

@@ -10,6 +10,7 @@
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
+#include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TSendChecksum.h"
@@ -111,6 +112,7 @@ bool TfrmMain::LoadSettings()
     m_instantSend->Checksum().Load(settings);
     m_recvChecksum->Load(settings);
     m_console->Load(settings);
+    m_receiveFile->Load(settings);
     m_scripts->Load(settings);
     return true;
 }
@@ -139,6 +141,7 @@ void TfrmMain::SaveSettings()
     m_instantSend->Checksum().Save(settings);
     m_recvChecksum->Save(settings);
     m_console->Save(settings);
+    m_receiveFile->Save(settings);
     m_scripts->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

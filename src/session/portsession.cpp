@@ -3,7 +3,9 @@
 #include "autosend/engine.h"
 #include "autosend/event.h"
 #include "filesend/portchannel.h"
+#include "filesend/transfers.h"
 
+#include <algorithm>
 #include <mutex>
 
 // The list position of the flow control names the port's handshaking mode; other values give a
@@ -25,13 +27,14 @@ uint8_t CPortSession::HandshakeFor(int32_t flowControl)
 // What the sender thread and the owner thread share of a transfer.
 struct CPortSession::Transfer
 {
-    Transfer(CSerial &port, std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
-        : Channel(port), Files(Channel, std::move(files), options),
-          Answered(options.Protocol != ETransferProtocol::Raw)
+    Transfer(CSerial &port, bool receiving, bool readsLine)
+        : Channel(port), Receiving(receiving), Answered(readsLine)
     {
     }
     CPortChannel Channel;
-    CFileTransfer Files;
+    std::unique_ptr<ITransfer> Job;
+    std::shared_ptr<IReceiveSink> Sink; // a receive's, kept while the transfer may write to it
+    const bool Receiving;
     // A raw send reads no answers: what the device sends meanwhile is received data as always.
     const bool Answered;
     // Sender thread: set by the job, read by its OnDone.
@@ -59,10 +62,10 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
 CPortSession::~CPortSession()
 {
     CancelConnect();
-    // A cancelled transfer still tells the receiver, in a write that would wait for a line that
+    // A cancelled transfer still tells the other end, in a write that would wait for a line that
     // takes nothing; the close wakes that write, so the sender ends at once.
     if (m_transfer) {
-        m_transfer->Files.Cancel();
+        CancelTransfer();
         m_port->Close();
     }
     m_autoSend.SetState(AUTOSEND_STOPPED);
@@ -111,11 +114,14 @@ CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, con
     return result;
 }
 
-// The sender's cancel does not reach a transfer, which writes to the port itself.
+// The sender's cancel does not reach a transfer, which writes to the port itself. What the
+// scanner kept back as a possible header start was received data after all.
 uint32_t CPortSession::Close()
 {
     CancelConnect();
     CancelTransfer();
+    EndAsk();
+    ShowKept();
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
@@ -204,19 +210,25 @@ void CPortSession::SendBreak(uint32_t ms)
     m_sender->Post(std::move(job));
 }
 
-bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
+bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool readsLine)
 {
     if (!IsOpen() || m_transfer)
         return false;
+    auto transfer = std::make_shared<Transfer>(*m_port, receiving, readsLine);
+    transfer->Job = make(transfer->Channel);
+    if (!transfer->Job)
+        return false;
+    // Blocks held for a frame, and what the scanner kept back, came before the transfer.
     EndBlockHold();
-    auto transfer = std::make_shared<Transfer>(*m_port, std::move(files), options);
+    ShowKept();
     Transfer *shared = transfer.get();
     // Every report is on its way before the end's, so the owner still holds the transfer when
     // it takes one.
-    shared->Files.SetProgressHandler([this, shared](const ST_TransferProgress &progress) {
+    shared->Job->SetProgressHandler([this, shared](const ST_TransferProgress &progress) {
         if (progress.FileBegins)
-            m_sendHandOver->Forward([this, progress] {
-                m_sendBlocks += 1;
+            m_sendHandOver->Forward([this, progress, receiving = shared->Receiving] {
+                if (!receiving)
+                    m_sendBlocks += 1;
                 CountTransferWire(progress.WireBytes);
                 m_view.SessionTransferFile(progress);
             });
@@ -234,13 +246,14 @@ bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_Tr
     job.Origin = kSendManual;
     job.OnBegin = [shared] {
         shared->Began = true;
-        shared->Outcome = shared->Files.Run();
+        shared->Outcome = shared->Job->Run();
     };
     // A close may drop the job before it began: that transfer was cancelled.
     job.OnDone = [this, shared](const ST_SendOutcome &) {
         ST_TransferOutcome outcome = shared->Outcome;
         if (!shared->Began)
             outcome.End = ETransferEnd::Cancelled;
+        outcome.Receiving = shared->Receiving;
         m_sendHandOver->Forward([this, outcome] { TransferDone(outcome); });
     };
     if (!m_sender->Post(std::move(job)))
@@ -249,13 +262,46 @@ bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_Tr
     m_transferring = true;
     m_transferWireCounted = 0;
     ++m_sendsInFlight;
+    // The header the device started with, and all it sent since, are the engine's to read.
+    if (readsLine)
+        m_transfer->Channel.Feed(m_askedBytes.data(), m_askedBytes.size());
+    EndAsk();
     return true;
 }
 
+bool CPortSession::StartTransfer(std::vector<ST_TransferFile> files, const ST_TransferOptions &options)
+{
+    return StartTransfer(
+        [&](ITransferChannel &channel) { return MakeSend(channel, std::move(files), options); }, false,
+        options.Protocol != ETransferProtocol::Raw);
+}
+
+bool CPortSession::StartReceive(std::shared_ptr<IReceiveSink> sink, const ST_TransferOptions &options)
+{
+    if (!sink)
+        return false;
+    const bool started = StartTransfer(
+        [&](ITransferChannel &channel) { return MakeReceive(channel, *sink, options.Protocol, options); },
+        true, true);
+    if (started)
+        m_transfer->Sink = std::move(sink);
+    return started;
+}
+
+bool CPortSession::TransferReceiving() const
+{
+    return m_transfer && m_transfer->Receiving;
+}
+
+// A transfer that reads the line tells the other end itself once it sees the cancel; but a close
+// right behind the cancel would take the line first, so the last words are written here.
 void CPortSession::CancelTransfer()
 {
-    if (m_transfer)
-        m_transfer->Files.Cancel();
+    if (!m_transfer)
+        return;
+    m_transfer->Job->Cancel();
+    if (m_transfer->Answered)
+        m_transfer->Channel.WriteLast(TransferAbortBytes());
 }
 
 void CPortSession::TransferProgress()
@@ -298,11 +344,40 @@ void CPortSession::ResetCounters()
 
 void CPortSession::OnBlock(CReceivedBlock &block)
 {
-    // The receiver's answers are the protocol's, not data.
+    // The other end's answers are the protocol's, not data.
     if (m_transfer && m_transfer->Answered) {
         m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
         return;
     }
+    if (m_asked != EZmodemStart::None) {
+        // Nobody reads them until the transfer starts; a device that repeats its header meanwhile
+        // needs no more than the first ones kept.
+        constexpr size_t kAskedBytesKept = 64 * 1024;
+        const size_t room = kAskedBytesKept - std::min(kAskedBytesKept, m_askedBytes.size());
+        m_askedBytes.insert(m_askedBytes.end(), block.bytes.begin(),
+                            block.bytes.begin() +
+                                static_cast<std::ptrdiff_t>(std::min(room, block.bytes.size())));
+        return;
+    }
+    if (!m_zmodemAutoStart || m_transfer) {
+        ShowBlock(block);
+        return;
+    }
+    std::vector<uint8_t> shown;
+    std::vector<uint8_t> rest;
+    const EZmodemStart found = m_zmodemStart.Feed(block.bytes.data(), block.bytes.size(), &shown, &rest);
+    block.bytes.swap(shown);
+    if (!block.bytes.empty())
+        ShowBlock(block);
+    if (found == EZmodemStart::None)
+        return;
+    m_asked = found;
+    m_askedBytes = std::move(rest);
+    m_view.SessionTransferAsked(found);
+}
+
+void CPortSession::ShowBlock(CReceivedBlock &block)
+{
     const bool running = m_autoSend.AutoSendState == AUTOSEND_RUNNING;
     if (running) {
         m_autoSend.MarkRecBegin(block.beginMs);
@@ -315,6 +390,39 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     if (running)
         m_autoSend.PushRec(item);
     m_view.SessionReceived(std::move(item), block.waitedMs);
+}
+
+// What the scanner kept back turned out to be data: it arrived last and is shown now.
+void CPortSession::ShowKept()
+{
+    if (m_zmodemStart.Kept() == 0)
+        return;
+    CReceivedBlock block;
+    block.bytes = m_zmodemStart.TakeKept();
+    block.beginMs = block.endMs = m_clock.NowMs();
+    ShowBlock(block);
+}
+
+void CPortSession::EndAsk()
+{
+    m_asked = EZmodemStart::None;
+    m_askedBytes.clear();
+    m_askedBytes.shrink_to_fit();
+}
+
+void CPortSession::SetZmodemAutoStart(bool on)
+{
+    m_zmodemAutoStart = on;
+    if (!on)
+        ShowKept();
+}
+
+void CPortSession::DeclineTransfer()
+{
+    if (m_asked == EZmodemStart::None)
+        return;
+    EndAsk();
+    Send(CCommData(TransferAbortBytes(), FMT_STRING), ESendLog::Never);
 }
 
 void CPortSession::HoldBlocksFor(uint32_t ms)

@@ -13,6 +13,8 @@
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
 #include "filesend/filetransfer.h"
+#include "filesend/receivesink.h"
+#include "filesend/zmodemstart.h"
 #include "link/linksetting.h"
 #include "platform/clock.h"
 #include "platform/handover.h"
@@ -23,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,6 +76,9 @@ public:
     virtual void SessionTransferFile(const ST_TransferProgress &) {}
     virtual void SessionTransferProgress(const ST_TransferProgress &) {}
     virtual void SessionTransferDone(const ST_TransferOutcome &, bool /*portLost*/) {}
+    // The device started a ZMODEM transfer (see SetZmodemAutoStart). Its bytes wait for
+    // StartTransfer or DeclineTransfer, which the view calls later, never from inside this call.
+    virtual void SessionTransferAsked(EZmodemStart) {}
     // A network link begun with BeginOpen has connected and opened, or failed to.
     virtual void SessionOpened(const COM_PORT_SETTING & /*link*/, bool /*open*/, bool /*settingRefused*/,
                                long /*code*/, const std::string & /*message*/)
@@ -130,16 +136,33 @@ public:
     // Every send handed in has been written (or failed or was cancelled) and counted and told.
     bool SendsSettled() const { return m_sendsInFlight.load() == 0; }
 
-    // ---- Sending files ----
+    // ---- Transfers: sending and receiving files ----
     // The transfer runs on the sender thread, after the sends queued before it; until it ends,
-    // the received bytes are its own (no blocks reach the view) and other sends are refused.
-    // False when the port is not open, a transfer runs or the sender's queue is full.
-    // Throws std::invalid_argument as CFileTransfer does.
+    // other sends are refused and, when it reads the line, the received bytes are its own (no
+    // blocks reach the view). `make` builds it on the channel it is to use; it may throw, and
+    // then nothing started. False when the port is not open, a transfer runs, the sender's queue
+    // is full or `make` made none.
+    using MakeTransfer = std::function<std::unique_ptr<ITransfer>(ITransferChannel &)>;
+    bool StartTransfer(const MakeTransfer &make, bool receiving, bool readsLine);
+    // A send of `files` (throws std::invalid_argument as MakeSend does) and a receive into `sink`,
+    // which the transfer keeps until it ends.
     bool StartTransfer(std::vector<ST_TransferFile> files, const ST_TransferOptions &options);
+    bool StartReceive(std::shared_ptr<IReceiveSink> sink, const ST_TransferOptions &options);
     // Ends the transfer as soon as it can; its end is still reported.
     void CancelTransfer();
     // From the start until its end was reported.
     bool TransferRunning() const { return m_transfer != nullptr; }
+    bool TransferReceiving() const;
+
+    // ---- Transfers the device starts ----
+    // While on and no transfer runs, the received bytes are scanned for a ZMODEM start; the
+    // bytes from its header on are kept for the transfer the view is asked to start.
+    void SetZmodemAutoStart(bool on);
+    bool ZmodemAutoStart() const { return m_zmodemAutoStart; }
+    // What the device asked for, until a transfer starts or the ask is declined.
+    EZmodemStart TransferAsked() const { return m_asked; }
+    // Drops the kept bytes and tells the device the transfer will not happen.
+    void DeclineTransfer();
 
     // ---- Counters (counted wider than the 32 bits a long capture would overflow) ----
     int64_t RecBytes() const { return m_recBytes; }
@@ -201,6 +224,9 @@ private:
     void TransferDone(const ST_TransferOutcome &outcome);
     void CountTransferWire(uint64_t wireBytes);
     void EndBlockHold();
+    void ShowBlock(CReceivedBlock &block);
+    void ShowKept();
+    void EndAsk();
 
     ISessionView &m_view;
     const IClock &m_clock;
@@ -222,6 +248,10 @@ private:
     std::shared_ptr<Transfer> m_transfer;
     std::atomic<bool> m_transferring{false}; // read by Send on any thread
     uint64_t m_transferWireCounted = 0;
+    bool m_zmodemAutoStart = true;
+    CZmodemStartScanner m_zmodemStart;
+    EZmodemStart m_asked = EZmodemStart::None;
+    std::vector<uint8_t> m_askedBytes; // from the header on, for the transfer asked for
     // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.
     bool m_portLost = false;
     int64_t m_recBytes = 0, m_recBlocks = 0, m_sendBytes = 0, m_sendBlocks = 0;

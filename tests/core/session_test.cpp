@@ -3,6 +3,7 @@
 // device that goes away closes the session and leaves its link to be awaited.
 #include "ptypair.h"
 #include "session/portsession.h"
+#include "tempdir.h"
 
 #include <chrono>
 #include <future>
@@ -19,6 +20,8 @@ struct CView : ISessionView
     std::vector<CCommData> blocks;
     std::vector<ST_SendReport> sends;
     long lostCode = 0;
+    std::vector<EZmodemStart> asked;
+    std::vector<ST_TransferOutcome> transfersDone;
 
     bool LogsSends() const override { return true; }
     std::string ReceivedBlockName(int64_t) override { return "rec"; }
@@ -35,6 +38,11 @@ struct CView : ISessionView
         sends.push_back(report);
     }
     void SessionPortLost(long code, uint32_t) override { lostCode = code; }
+    void SessionTransferAsked(EZmodemStart start) override { asked.push_back(start); }
+    void SessionTransferDone(const ST_TransferOutcome &outcome, bool) override
+    {
+        transfersDone.push_back(outcome);
+    }
 
     Bytes Received() const
     {
@@ -84,6 +92,44 @@ protected:
     CQueuedHandOver *sends = nullptr;
     std::unique_ptr<CPortSession> session;
 };
+
+// A receive that only reads: it keeps what the line gave it until it is cancelled.
+class CReadingTransfer : public ITransfer
+{
+public:
+    explicit CReadingTransfer(ITransferChannel &channel) : m_channel(channel) {}
+    void SetProgressHandler(ProgressHandler) override {}
+    ST_TransferOutcome Run() override
+    {
+        uint8_t chunk[256];
+        while (!m_cancel) {
+            const size_t got = m_channel.Read(chunk, sizeof chunk, 60000);
+            const std::lock_guard<std::mutex> guard(m_lock);
+            m_got.append(reinterpret_cast<const char *>(chunk), got);
+        }
+        ST_TransferOutcome outcome;
+        outcome.End = ETransferEnd::Cancelled;
+        return outcome;
+    }
+    void Cancel() override
+    {
+        m_cancel = true;
+        m_channel.Wake();
+    }
+    std::string Got()
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return m_got;
+    }
+
+private:
+    ITransferChannel &m_channel;
+    std::atomic<bool> m_cancel{false};
+    std::mutex m_lock;
+    std::string m_got;
+};
+
+const std::string kAbort = std::string(8, '\x18') + std::string(8, '\b');
 
 } // namespace
 
@@ -137,4 +183,78 @@ TEST_F(PortSession, LostDeviceClosesAndIsAwaited)
     EXPECT_TRUE(session->WaitingForPort());
     session->EndReconnectWait();
     EXPECT_FALSE(session->WaitingForPort());
+}
+
+// The other end hears of the cancel before the port closes, whichever way the transfer goes.
+TEST_F(PortSession, CloseTellsTheOtherEndOfARunningTransfer)
+{
+    TempDir dir;
+    const std::string file = dir.File("x.bin");
+    WriteRaw(file, std::string(100, 'x'));
+    ST_TransferOptions options;
+    options.Protocol = ETransferProtocol::Xmodem;
+    ASSERT_TRUE(session->StartTransfer({TransferFileAt(file)}, options));
+    session->Close();
+    EXPECT_EQ(pty.ReceiveText(kAbort.size()), kAbort);
+    ASSERT_TRUE(RunUntil([&] { return !session->TransferRunning(); }));
+
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.PortName = pty.Path();
+    ASSERT_TRUE(session->Open(link).Open);
+    CReadingTransfer *reader = nullptr;
+    ASSERT_TRUE(session->StartTransfer(
+        [&](ITransferChannel &channel) {
+            auto made = std::make_unique<CReadingTransfer>(channel);
+            reader = made.get();
+            return made;
+        },
+        true, true));
+    EXPECT_TRUE(session->TransferReceiving());
+    session->Close();
+    EXPECT_EQ(pty.ReceiveText(kAbort.size()), kAbort);
+    ASSERT_TRUE(RunUntil([&] { return view.transfersDone.size() == 2; }));
+    EXPECT_TRUE(view.transfersDone.back().Receiving);
+}
+
+// A sender on the device starts: what came before its header is received data, the header and
+// all after it, in pieces, are the transfer's.
+TEST_F(PortSession, DeviceStartedTransferGetsEveryByteFromItsHeaderOn)
+{
+    const std::string header = "**\x18"
+                               "B00000000000000\r\x8a\x11";
+    ASSERT_TRUE(pty.Send("sz x\r\nrz\r*"));
+    ASSERT_TRUE(RunUntil([&] { return view.Received().size() >= 9; }));
+    ASSERT_TRUE(pty.Send(header.substr(1, 3)));
+    ASSERT_TRUE(pty.Send(header.substr(4)));
+    ASSERT_TRUE(RunUntil([&] { return !view.asked.empty(); }));
+    EXPECT_EQ(view.asked, std::vector<EZmodemStart>{EZmodemStart::SenderStarts});
+    const Bytes shown = view.Received();
+    EXPECT_EQ(std::string(shown.begin(), shown.end()), "sz x\r\nrz\r");
+    EXPECT_EQ(session->RecBytes(), 9);
+    ASSERT_TRUE(pty.Send("more"));
+    ASSERT_TRUE(RunUntil([&] { return session->TransferAsked() == EZmodemStart::SenderStarts; }));
+
+    CReadingTransfer *reader = nullptr;
+    ASSERT_TRUE(session->StartTransfer(
+        [&](ITransferChannel &channel) {
+            auto made = std::make_unique<CReadingTransfer>(channel);
+            reader = made.get();
+            return made;
+        },
+        true, true));
+    ASSERT_TRUE(pty.Send("tail"));
+    ASSERT_TRUE(RunUntil([&] { return reader->Got().size() >= header.size() + 8; }));
+    EXPECT_EQ(reader->Got(), header + "more" + "tail");
+    EXPECT_EQ(session->TransferAsked(), EZmodemStart::None);
+    session->CancelTransfer();
+    ASSERT_TRUE(RunUntil([&] { return !session->TransferRunning(); }));
+    EXPECT_EQ(view.Received().size(), 9u) << "nothing of the transfer was shown";
+
+    // A receiver waiting that is turned down is told so.
+    ASSERT_TRUE(pty.Send("**\x18"
+                         "B0100000023be50\r\x8a\x11"));
+    ASSERT_TRUE(RunUntil([&] { return view.asked.size() == 2; }));
+    EXPECT_EQ(view.asked.back(), EZmodemStart::ReceiverWaits);
+    session->DeclineTransfer();
+    EXPECT_EQ(pty.ReceiveText(kAbort.size()), kAbort);
 }

@@ -179,9 +179,10 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
     for (const QAction *a : w.menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operate", "&Help"}));
-    EXPECT_EQ(
-        VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
-        (QStringList{"&Save", "Send &File...", "&Capture to File\u2026", "S&top Capture", "-", "E&xit"}));
+    EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
+              (QStringList{"&Save", "Send &File...", "&Receive File...",
+                           "Start &ZMODEM transfers when the device asks", "&Capture to File\u2026",
+                           "S&top Capture", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
               (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "&Monitor Two Ports...", "-",
                            "Start Auto Send", "Stop Auto Send", "Pause Auto Send", "-", "Send &Item",

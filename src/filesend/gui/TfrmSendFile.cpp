@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -41,8 +42,9 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName(QStringLiteral("cboProtocol"));
     m_protocol->setAccessibleName(QStringLiteral("Protocol"));
-    for (const ETransferProtocol protocol : {ETransferProtocol::Raw, ETransferProtocol::Xmodem,
-                                             ETransferProtocol::Xmodem1K, ETransferProtocol::Ymodem})
+    for (const ETransferProtocol protocol :
+         {ETransferProtocol::Raw, ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K,
+          ETransferProtocol::Ymodem, ETransferProtocol::Zmodem})
         m_protocol->addItem(QString::fromLatin1(TransferProtocolName(protocol)));
     m_protocol->setCurrentIndex(static_cast<int>(proposed.Protocol));
     form->addRow(QStringLiteral("&Protocol:"), m_protocol);
@@ -53,8 +55,16 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     m_lineDelay->setRange(0, 10000);
     m_lineDelay->setValue(proposed.LineDelayMs);
     form->addRow(QStringLiteral("&Line delay (ms):"), m_lineDelay);
+    // For lines that eat XON/XOFF or other control characters on the way.
+    m_escapeControls = new QCheckBox(QStringLiteral("&Escape every control character"), this);
+    m_escapeControls->setObjectName(QStringLiteral("chkEscapeControls"));
+    m_escapeControls->setAccessibleName(QStringLiteral("Escape every control character"));
+    m_escapeControls->setChecked(proposed.EscapeAllControls);
+    form->addRow(QString(), m_escapeControls);
     const auto protocolChanged = [this] {
-        m_lineDelay->setEnabled(m_protocol->currentIndex() == static_cast<int>(ETransferProtocol::Raw));
+        const int protocol = m_protocol->currentIndex();
+        m_lineDelay->setEnabled(protocol == static_cast<int>(ETransferProtocol::Raw));
+        m_escapeControls->setEnabled(protocol == static_cast<int>(ETransferProtocol::Zmodem));
     };
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
@@ -84,6 +94,7 @@ ST_SendFileChoice TfrmSendFile::Choice() const
     choice.Path = m_path->text().trimmed();
     choice.Protocol = static_cast<ETransferProtocol>(m_protocol->currentIndex());
     choice.LineDelayMs = m_lineDelay->value();
+    choice.EscapeAllControls = m_escapeControls->isChecked();
     return choice;
 }
 
@@ -93,6 +104,8 @@ ST_TransferOptions TfrmSendFile::Options() const
     options.Protocol = Choice().Protocol;
     if (options.Protocol == ETransferProtocol::Raw)
         options.LineDelayMs = static_cast<uint32_t>(m_lineDelay->value());
+    options.EscapeAllControls =
+        options.Protocol == ETransferProtocol::Zmodem && m_escapeControls->isChecked();
     return options;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // Asks for a file to send to the port and how: as it is (Raw, with a pause after each line if
-// asked) or to a receiver that asks for it with XMODEM, XMODEM-1K or YMODEM.
+// asked) or to a receiver that asks for it with XMODEM, XMODEM-1K, YMODEM or ZMODEM.
 #include "filesend/filetransfer.h"
 
 #include <QDialog>
 #include <QString>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -17,6 +18,7 @@ struct ST_SendFileChoice
     QString Path;
     ETransferProtocol Protocol = ETransferProtocol::Raw;
     int LineDelayMs = 0;
+    bool EscapeAllControls = false; // ZMODEM
 };
 
 class TfrmSendFile : public QDialog
@@ -35,5 +37,6 @@ private:
     QLineEdit *m_path;
     QComboBox *m_protocol;
     QSpinBox *m_lineDelay;
+    QCheckBox *m_escapeControls;
     ST_TransferFile m_file;
 };

@@ -3,6 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
+#include "platform/gui/appsettings.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -10,6 +11,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -32,13 +34,13 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
 
     m_progress = new QProgressBar(status.Bar());
     m_progress->setObjectName(QStringLiteral("pbTransfer"));
-    m_progress->setAccessibleName(QStringLiteral("File send progress"));
+    m_progress->setAccessibleName(QStringLiteral("File transfer progress"));
     m_progress->setRange(0, 1000);
     m_progress->setMaximumWidth(120);
     m_progress->hide();
     m_cancel = new QPushButton(QStringLiteral("Cancel"), status.Bar());
     m_cancel->setObjectName(QStringLiteral("btnCancelTransfer"));
-    m_cancel->setAccessibleName(QStringLiteral("Cancel the file send"));
+    m_cancel->setAccessibleName(QStringLiteral("Cancel the file transfer"));
     m_cancel->setFlat(true);
     m_cancel->hide();
     status.AddPermanent(m_progress, TStatusArea::TransferRank);
@@ -53,29 +55,54 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
 
 void TSendFileCommands::SendFile()
 {
-    TfrmSendFile dialog(m_window, m_choice);
-    if (dialog.exec() != QDialog::Accepted)
+    AskAndSend(m_choice);
+}
+
+void TSendFileCommands::SendAskedByDevice()
+{
+    if (m_session.TransferAsked() != EZmodemStart::ReceiverWaits)
         return;
+    ST_SendFileChoice proposed = m_choice;
+    proposed.Protocol = ETransferProtocol::Zmodem;
+    if (!AskAndSend(proposed))
+        m_session.DeclineTransfer();
+}
+
+bool TSendFileCommands::AskAndSend(const ST_SendFileChoice &proposed)
+{
+    TfrmSendFile dialog(m_window, proposed);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
     m_choice = dialog.Choice();
     // The port may have gone, or a transfer begun, while the dialog was open.
     if (!m_session.IsOpen() || m_session.TransferRunning()) {
         m_showMessage(QStringLiteral("The port is not open; the file was not sent."));
-        return;
+        return false;
     }
-    if (!m_session.StartTransfer({dialog.File()}, dialog.Options())) {
+    bool started = false;
+    try {
+        started = m_session.StartTransfer({dialog.File()}, dialog.Options());
+    } catch (const std::invalid_argument &) {
+    }
+    if (!started) {
         m_showMessage(QStringLiteral("The port is not taking data; the file was not sent."));
-        return;
+        return false;
     }
-    m_progress->setValue(0);
-    m_progress->setToolTip(QString());
-    m_progress->show();
-    m_cancel->show();
     emit StateChanged();
+    return true;
 }
 
 void TSendFileCommands::UpdateControls()
 {
     m_action->setEnabled(m_session.IsOpen() && !m_session.TransferRunning());
+    const bool running = m_session.TransferRunning();
+    if (running && m_progress->isHidden()) {
+        m_progress->setValue(0);
+        m_progress->setToolTip(QString());
+        m_since.start();
+    }
+    m_progress->setVisible(running);
+    m_cancel->setVisible(running);
 }
 
 void TSendFileCommands::ShowSendCount()
@@ -83,9 +110,10 @@ void TSendFileCommands::ShowSendCount()
     m_status.ShowSendCount(m_session.SendBytes(), m_session.SendBlocks());
 }
 
+// A received file's note waits for its final name (TReceiveFileCommands).
 void TSendFileCommands::FileBegun(const ST_TransferProgress &progress)
 {
-    if (m_events.LogsSends())
+    if (!m_session.TransferReceiving() && m_events.LogsSends())
         m_log.LogSendNote("File " + progress.FileName + ", " + std::to_string(progress.FileSize) +
                           " bytes, " + TransferProtocolName(m_choice.Protocol));
     ShowSendCount();
@@ -94,10 +122,12 @@ void TSendFileCommands::FileBegun(const ST_TransferProgress &progress)
 void TSendFileCommands::Progress(const ST_TransferProgress &progress)
 {
     m_progress->setValue(Permille(progress.Sent, progress.Total));
-    m_progress->setToolTip(QStringLiteral("%1: %2 of %3 bytes")
+    const qint64 ms = std::max<qint64>(1, m_since.elapsed());
+    m_progress->setToolTip(QStringLiteral("%1: %2 of %3 bytes, %4 bytes/s")
                                .arg(QString::fromLocal8Bit(progress.FileName))
                                .arg(progress.FileSent)
-                               .arg(progress.FileSize));
+                               .arg(progress.FileSize)
+                               .arg(static_cast<qint64>(progress.Sent * 1000 / static_cast<uint64_t>(ms))));
     ShowSendCount();
 }
 
@@ -105,17 +135,21 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
 {
     m_progress->hide();
     m_cancel->hide();
-    std::string text = TransferEndText(outcome.End);
+    std::string text = TransferEndText(outcome.End, outcome.Receiving);
     if (portLost && outcome.End != ETransferEnd::Done)
         text += " (the port was lost)";
     else if (outcome.End == ETransferEnd::WriteFailed)
         text += std::string(": ") + SerialErrorText(outcome.Code, false);
     else if (outcome.EndUnacknowledged)
         text += " (the receiver did not acknowledge the end)";
-    m_log.LogNote("File send: " + text + ", " + std::to_string(outcome.WireBytes) + " bytes on the line");
+    if (!outcome.Detail.empty())
+        text += ": " + outcome.Detail;
+    const std::string what = outcome.Receiving ? "File receive" : "File send";
+    m_log.LogNote(what + ": " + text + ", " + std::to_string(outcome.WireBytes) + " bytes on the line");
     ShowSendCount();
     if (outcome.End != ETransferEnd::Done)
-        m_status.ShowSendNote(QStringLiteral("file send: ") + QString::fromLocal8Bit(text));
+        m_status.ShowSendNote(QString::fromStdString(outcome.Receiving ? "file receive: " : "file send: ") +
+                              QString::fromLocal8Bit(text));
     emit StateChanged();
 }
 
@@ -123,10 +157,11 @@ void TSendFileCommands::Load(const QSettings &settings)
 {
     m_choice.Path = settings.value(QStringLiteral("SendFilePath")).toString();
     const int protocol = settings.value(QStringLiteral("SendFileProtocol")).toString().trimmed().toInt();
-    if (protocol >= 0 && protocol <= static_cast<int>(ETransferProtocol::Ymodem))
+    if (protocol >= 0 && protocol <= static_cast<int>(ETransferProtocol::Zmodem))
         m_choice.Protocol = static_cast<ETransferProtocol>(protocol);
     m_choice.LineDelayMs =
         std::max(0, settings.value(QStringLiteral("SendFileLineDelay")).toString().trimmed().toInt());
+    m_choice.EscapeAllControls = ReadSettingsFlag(settings, "SendFileEscapeControls");
 }
 
 void TSendFileCommands::Save(QSettings &settings) const
@@ -134,4 +169,5 @@ void TSendFileCommands::Save(QSettings &settings) const
     settings.setValue(QStringLiteral("SendFilePath"), m_choice.Path);
     settings.setValue(QStringLiteral("SendFileProtocol"), static_cast<int>(m_choice.Protocol));
     settings.setValue(QStringLiteral("SendFileLineDelay"), m_choice.LineDelayMs);
+    settings.setValue(QStringLiteral("SendFileEscapeControls"), m_choice.EscapeAllControls ? 1 : 0);
 }

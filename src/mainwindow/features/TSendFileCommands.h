@@ -1,9 +1,11 @@
 #pragma once
-// Sending a file: File > Send File..., the transfer's progress and Cancel in the status bar, and
-// what the log says of it. The transfer itself runs in the session, on the sender thread.
+// Sending a file: File > Send File..., and for every transfer, sent or received, its progress and
+// Cancel in the status bar and the log's note of its end. The transfer itself runs in the
+// session, on the sender thread.
 #include "filesend/gui/TfrmSendFile.h"
 #include "session/portsession.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 
@@ -25,7 +27,11 @@ public:
                       TStatusArea &status, TTrafficLog &log,
                       std::function<void(const QString &)> showMessage);
 
+    // Also shows the progress while any transfer runs.
     void UpdateControls();
+    // A receiver on the device waits for a file: the dialog proposes ZMODEM, and a cancel of it
+    // tells the device.
+    void SendAskedByDevice();
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
 
@@ -35,6 +41,8 @@ signals:
 
 private:
     void SendFile();
+    // Shows the dialog; true when a transfer started.
+    bool AskAndSend(const ST_SendFileChoice &proposed);
     void FileBegun(const ST_TransferProgress &progress);
     void Progress(const ST_TransferProgress &progress);
     void Done(const ST_TransferOutcome &outcome, bool portLost);
@@ -51,4 +59,5 @@ private:
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     ST_SendFileChoice m_choice; // the dialog's last choices
+    QElapsedTimer m_since;      // the running transfer's start, for its rate
 };

@@ -1,0 +1,39 @@
+#include "filesend/zmodemstart.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+// The input is the received stream, cut into blocks of sizes its first byte picks. Every byte
+// must come out exactly once, shown or the transfer's, in order.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const size_t piece = 1 + data[0] % 16;
+    ++data;
+    --size;
+    CZmodemStartScanner scanner;
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> transfer;
+    size_t at = 0;
+    bool found = false;
+    for (; at < size && !found; at += piece) {
+        const size_t count = std::min(piece, size - at);
+        std::vector<uint8_t> shown;
+        found = scanner.Feed(data + at, count, &shown, &transfer) != EZmodemStart::None;
+        out.insert(out.end(), shown.begin(), shown.end());
+    }
+    if (found) {
+        out.insert(out.end(), transfer.begin(), transfer.end());
+        if (at < size)
+            out.insert(out.end(), data + at, data + size);
+    } else {
+        const std::vector<uint8_t> kept = scanner.TakeKept();
+        out.insert(out.end(), kept.begin(), kept.end());
+    }
+    if (out != std::vector<uint8_t>(data, data + size))
+        abort();
+    return 0;
+}

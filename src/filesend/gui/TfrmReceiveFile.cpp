@@ -1,0 +1,117 @@
+#include "filesend/gui/TfrmReceiveFile.h"
+
+#include "data/gui/dialogsupport.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The list's order.
+constexpr ETransferProtocol kProtocols[] = {ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K,
+                                            ETransferProtocol::Ymodem, ETransferProtocol::Zmodem};
+
+} // namespace
+
+TfrmReceiveFile::TfrmReceiveFile(QWidget *parent, const ST_ReceiveFileChoice &proposed) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmReceiveFile"));
+    setWindowTitle(QStringLiteral("Receive File"));
+    auto *column = new QVBoxLayout(this);
+    auto *form = new QFormLayout;
+    column->addLayout(form);
+
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName(QStringLiteral("cboProtocol"));
+    m_protocol->setAccessibleName(QStringLiteral("Protocol"));
+    for (const ETransferProtocol protocol : kProtocols) {
+        m_protocol->addItem(QString::fromLatin1(TransferProtocolName(protocol)), static_cast<int>(protocol));
+        if (protocol == proposed.Protocol)
+            m_protocol->setCurrentIndex(m_protocol->count() - 1);
+    }
+    form->addRow(QStringLiteral("&Protocol:"), m_protocol);
+
+    auto *row = new QHBoxLayout;
+    m_folder = new QLineEdit(proposed.Folder.isEmpty() ? UserFilesFolder() : proposed.Folder, this);
+    m_folder->setObjectName(QStringLiteral("edFolder"));
+    m_folder->setAccessibleName(QStringLiteral("Folder"));
+    m_folder->setMinimumWidth(320);
+    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    browse->setObjectName(QStringLiteral("btnBrowse"));
+    browse->setAccessibleName(QStringLiteral("Browse"));
+    browse->setAutoDefault(false);
+    row->addWidget(m_folder, 1);
+    row->addWidget(browse);
+    auto *folderLabel = new QLabel(QStringLiteral("F&older:"), this);
+    folderLabel->setBuddy(m_folder);
+    form->addRow(folderLabel, row);
+
+    m_fileName = new QLineEdit(proposed.FileName, this);
+    m_fileName->setObjectName(QStringLiteral("edFileName"));
+    m_fileName->setAccessibleName(QStringLiteral("File"));
+    form->addRow(QStringLiteral("&File:"), m_fileName);
+    const auto protocolChanged = [this] { m_fileName->setEnabled(NamesNoFile(Choice().Protocol)); };
+    connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
+    protocolChanged();
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *receive = buttons->addButton(QStringLiteral("&Receive"), QDialogButtonBox::AcceptRole);
+    receive->setObjectName(QStringLiteral("btnReceive"));
+    receive->setAccessibleName(QStringLiteral("Receive"));
+    receive->setDefault(true);
+    QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Receive File"), m_folder->text());
+        if (!chosen.isEmpty())
+            m_folder->setText(chosen);
+    });
+}
+
+bool TfrmReceiveFile::NamesNoFile(ETransferProtocol protocol)
+{
+    return protocol == ETransferProtocol::Xmodem || protocol == ETransferProtocol::Xmodem1K;
+}
+
+ST_ReceiveFileChoice TfrmReceiveFile::Choice() const
+{
+    ST_ReceiveFileChoice choice;
+    choice.Folder = m_folder->text().trimmed();
+    choice.Protocol = static_cast<ETransferProtocol>(m_protocol->currentData().toInt());
+    choice.FileName = m_fileName->text().trimmed();
+    return choice;
+}
+
+void TfrmReceiveFile::accept()
+{
+    const ST_ReceiveFileChoice choice = Choice();
+    QLineEdit *wrong = nullptr;
+    QString text;
+    if (!QFileInfo(choice.Folder).isDir()) {
+        wrong = m_folder;
+        text = QStringLiteral("The folder %1 does not exist.").arg(choice.Folder);
+    } else if (NamesNoFile(choice.Protocol) && choice.FileName.isEmpty()) {
+        wrong = m_fileName;
+        text = QStringLiteral("%1 sends no file name: name the file.")
+                   .arg(QString::fromLatin1(TransferProtocolName(choice.Protocol)));
+    }
+    if (wrong != nullptr) {
+        ShowMessage(this, text);
+        wrong->setFocus();
+        return;
+    }
+    QDialog::accept();
+}

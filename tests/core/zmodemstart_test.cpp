@@ -1,0 +1,84 @@
+// The scanner that finds a ZMODEM start in the received stream: every byte goes to exactly one of
+// "shown" and "the transfer's", whichever way the blocks cut the header.
+#include "filesend/zmodemstart.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+struct Split
+{
+    std::string shown;
+    std::string transfer;
+    EZmodemStart found = EZmodemStart::None;
+};
+
+// Feeds `pieces` in order until a header is found; the pieces after that are the transfer's, as
+// the session hands them.
+Split Scan(CZmodemStartScanner &scanner, const std::vector<std::string> &pieces)
+{
+    Split split;
+    for (const std::string &piece : pieces) {
+        if (split.found != EZmodemStart::None) {
+            split.transfer += piece;
+            continue;
+        }
+        std::vector<uint8_t> shown;
+        std::vector<uint8_t> transfer;
+        split.found =
+            scanner.Feed(reinterpret_cast<const uint8_t *>(piece.data()), piece.size(), &shown, &transfer);
+        split.shown.append(shown.begin(), shown.end());
+        split.transfer.append(transfer.begin(), transfer.end());
+    }
+    return split;
+}
+
+const std::string kZrqinit = "**\x18"
+                             "B00000000000000\r\x8a\x11";
+const std::string kZrinit = "**\x18"
+                            "B0100000023be50\r\x8a\x11";
+
+} // namespace
+
+TEST(ZmodemStart, FindsEitherHeaderWhereverTheBlocksCutIt)
+{
+    const std::string stream = "$ sz a.bin\r\nrz\r" + kZrqinit + "after";
+    const size_t header = stream.find('*');
+    for (size_t cut = 1; cut < stream.size(); ++cut) {
+        CZmodemStartScanner scanner;
+        const Split split = Scan(scanner, {stream.substr(0, cut), stream.substr(cut)});
+        EXPECT_EQ(split.found, EZmodemStart::SenderStarts) << cut;
+        EXPECT_EQ(split.shown, stream.substr(0, header)) << cut;
+        EXPECT_EQ(split.transfer, stream.substr(header)) << cut;
+    }
+    // One byte a block.
+    CZmodemStartScanner scanner;
+    std::vector<std::string> bytes;
+    for (char c : "=> " + kZrinit)
+        bytes.emplace_back(1, c);
+    const Split split = Scan(scanner, bytes);
+    EXPECT_EQ(split.found, EZmodemStart::ReceiverWaits);
+    EXPECT_EQ(split.shown, "=> ");
+    EXPECT_EQ(split.transfer, kZrinit);
+}
+
+TEST(ZmodemStart, FalseStartsAreShownInFull)
+{
+    CZmodemStartScanner scanner;
+    // A possible start at a block's end waits for the next block, then is shown with it.
+    Split split = Scan(scanner, {"*** boot **"});
+    EXPECT_EQ(split.shown, "*** boot ");
+    EXPECT_EQ(scanner.Kept(), 2u);
+    split = Scan(scanner, {"\x18"
+                           "B02 other header, **\x18"
+                           "B0"});
+    EXPECT_EQ(split.found, EZmodemStart::None);
+    EXPECT_EQ(split.shown, "**\x18"
+                           "B02 other header, ");
+    EXPECT_EQ(scanner.TakeKept(), (std::vector<uint8_t>{'*', '*', 0x18, 'B', '0'}));
+    // After its kept bytes were taken, the scanner starts afresh.
+    split = Scan(scanner, {"0 no star"});
+    EXPECT_EQ(split.shown, "0 no star");
+    EXPECT_EQ(split.found, EZmodemStart::None);
+}

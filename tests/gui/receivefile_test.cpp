@@ -1,0 +1,256 @@
+// Receiving files and the ZMODEM transfers the device starts, in the window on a pseudo-terminal
+// whose master end plays the device: sz and rz of lrzsz where the engines are built in.
+#include "data/gui/dialogsupport.h"
+#include "log/gui/TTrafficLog.h"
+#include "mainwindow/TfrmMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+#include "tempdir.h"
+
+namespace {
+
+constexpr int kTransferEndsMs = 120000; // only ends a hang
+
+const std::string kZrinit = "**\x18"
+                            "B0100000023be50\r\x8a\x11";
+
+std::string LogText(const QWidget &w)
+{
+    auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
+    std::string all;
+    for (int i = 0; i < log->LineCount(); ++i)
+        all += log->LineText(i) + "\n";
+    return all;
+}
+
+struct OpenWindow
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    std::unique_ptr<TfrmMain> w;
+    pid_t device = -1;
+
+    OpenWindow()
+    {
+        w = std::make_unique<TfrmMain>();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        w->OpenLink(link);
+    }
+    ~OpenWindow()
+    {
+        if (device > 0) {
+            kill(device, SIGKILL);
+            waitpid(device, nullptr, 0);
+        }
+    }
+    // A program of lrzsz on the master end, in `folder`, preloaded so its purges do not eat bytes
+    // a real line would still carry.
+    void StartOnDevice(const std::string &folder, std::vector<std::string> args)
+    {
+        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
+        char *envp[] = {preload.data(), nullptr};
+        std::vector<char *> argv;
+        for (std::string &arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        device = fork();
+        if (device == 0) {
+            dup2(pty.Master(), 0);
+            dup2(pty.Master(), 1);
+            dup2(null, 2);
+            fcntl(0, F_SETFL, fcntl(0, F_GETFL) & ~O_NONBLOCK);
+            if (chdir(folder.c_str()) == 0)
+                execvpe(argv[0], argv.data(), envp);
+            _exit(127);
+        }
+        close(null);
+    }
+    int DeviceEnded()
+    {
+        int status = -1;
+        waitpid(device, &status, 0);
+        device = -1;
+        return status;
+    }
+};
+
+} // namespace
+
+TEST(ReceiveFile, DialogsOfferEachProtocolWithItsOwnChoices)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    ModalCatcher catcher([&](QDialog *dialog) {
+        auto *protocol = Find<QComboBox>(dialog, "cboProtocol");
+        if (dialog->objectName() == QStringLiteral("frmSendFile")) {
+            auto *escape = Find<QCheckBox>(dialog, "chkEscapeControls");
+            EXPECT_FALSE(escape->isEnabled()) << "ZMODEM's only";
+            protocol->setCurrentIndex(protocol->findText(QStringLiteral("ZMODEM")));
+            EXPECT_TRUE(escape->isEnabled());
+            dialog->reject();
+            return;
+        }
+        QStringList names;
+        for (int i = 0; i < protocol->count(); ++i)
+            names << protocol->itemText(i);
+        EXPECT_EQ(names, (QStringList{"XMODEM", "XMODEM-1K", "YMODEM", "ZMODEM"}));
+        EXPECT_EQ(protocol->currentText(), QStringLiteral("YMODEM"));
+        EXPECT_EQ(Find<QLineEdit>(dialog, "edFolder")->text(), UserFilesFolder());
+        auto *name = Find<QLineEdit>(dialog, "edFileName");
+        EXPECT_FALSE(name->isEnabled()) << "YMODEM names its files";
+        protocol->setCurrentIndex(0);
+        EXPECT_TRUE(name->isEnabled()) << "XMODEM names none";
+        EXPECT_EQ(Find<QPushButton>(dialog, "btnReceive")->text(), QStringLiteral("&Receive"));
+        dialog->reject();
+    });
+    Find<QAction>(w, "mnuFileReceiveFile")->trigger();
+    Find<QAction>(w, "mnuFileSendFile")->trigger();
+    EXPECT_EQ(catcher.Seen(), (QStringList{"frmReceiveFile", "frmSendFile"}));
+    EXPECT_TRUE(Find<QAction>(w, "mnuFileZmodemAuto")->isChecked()) << "on by default";
+}
+
+// An rz on the device that the user turns down ends: the abort goes out, and the log shows what
+// came before the header, not the header.
+TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    {
+        ModalCatcher catcher([&](QDialog *dialog) {
+            EXPECT_EQ(Find<QComboBox>(dialog, "cboProtocol")->currentText(), QStringLiteral("ZMODEM"));
+            dialog->reject();
+        });
+        ASSERT_TRUE(o.pty.Send("rz\r\n" + kZrinit));
+        ASSERT_TRUE(WaitUntil([&] { return !catcher.Seen().isEmpty(); }));
+        EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
+        EXPECT_EQ(w.Session().TransferAsked(), EZmodemStart::None);
+        const std::string abort = std::string(8, '\x18') + std::string(8, '\b');
+        EXPECT_EQ(o.pty.ReceiveText(abort.size()), abort);
+    }
+    EXPECT_NE(LogText(w).find("rz"), std::string::npos);
+    EXPECT_EQ(LogText(w).find("**"), std::string::npos);
+
+    // Turned off, the same bytes are received data.
+    Find<QAction>(w, "mnuFileZmodemAuto")->trigger();
+    ModalCatcher none;
+    ASSERT_TRUE(o.pty.Send(kZrinit));
+    EXPECT_TRUE(WaitUntil([&] { return LogText(w).find("**") != std::string::npos; }));
+    EXPECT_TRUE(none.Seen().isEmpty());
+}
+
+#if __has_include("filesend/blockreceive.h") && __has_include("filesend/receivefolder.h")
+
+// sb on the device, Receive File with YMODEM: the file arrives under its own name and the log notes
+// it with where it went.
+TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string out = o.env.File("out");
+    const std::string inbox = o.env.File("in");
+    mkdir(out.c_str(), 0700);
+    mkdir(inbox.c_str(), 0700);
+    WriteRaw(out + "/notes.txt", std::string(2000, 'n'));
+    ModalCatcher catcher([&](QDialog *dialog) {
+        Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(2);
+        Find<QLineEdit>(dialog, "edFolder")->setText(QString::fromStdString(inbox));
+        Find<QPushButton>(dialog, "btnReceive")->click();
+    });
+    Find<QAction>(w, "mnuFileReceiveFile")->trigger();
+    ASSERT_TRUE(w.Session().TransferRunning());
+    o.StartOnDevice(out, {"sb", "-q", "notes.txt"});
+    // The window's loop hands the device's bytes to the transfer: it runs until the end.
+    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }, kTransferEndsMs));
+    EXPECT_EQ(o.DeviceEnded(), 0);
+    EXPECT_EQ(ReadRaw(inbox + "/notes.txt"), std::string(2000, 'n'));
+    const std::string log = LogText(w);
+    EXPECT_NE(log.find("Note :File notes.txt, 2000 bytes, YMODEM, saved as " + inbox + "/notes.txt"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Note :File receive: Received"), std::string::npos) << log;
+}
+
+#endif
+
+#if __has_include("filesend/zmodem.h") && __has_include("filesend/receivefolder.h")
+
+// sz on the device: the window receives into the folder of the last receive, and the log has the
+// file's note and the end, not the protocol's bytes.
+TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string inbox = o.env.File("in");
+    mkdir(inbox.c_str(), 0700);
+    {
+        ModalCatcher catcher([&](QDialog *dialog) {
+            Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(3);
+            Find<QLineEdit>(dialog, "edFolder")->setText(QString::fromStdString(inbox));
+            Find<QPushButton>(dialog, "btnReceive")->click();
+        });
+        Find<QAction>(w, "mnuFileReceiveFile")->trigger();
+        ASSERT_TRUE(w.Session().TransferRunning());
+        Find<QPushButton>(w, "btnCancelTransfer")->click();
+        ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
+    }
+    // What that receive wrote, its abort included, is not sz's to read.
+    tcflush(o.pty.Master(), TCIFLUSH);
+    std::string data(5000, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 31 + i / 256);
+    const std::string out = o.env.File("out");
+    mkdir(out.c_str(), 0700);
+    WriteRaw(out + "/board.bin", data);
+    o.StartOnDevice(out, {"sz", "-q", "board.bin"});
+    // The window's loop hands the device's bytes to the transfer: it runs until the end.
+    ASSERT_TRUE(WaitUntil([&] { return LogText(w).find("Note :File receive:") != std::string::npos; },
+                          kTransferEndsMs));
+    EXPECT_EQ(o.DeviceEnded(), 0);
+    EXPECT_EQ(ReadRaw(inbox + "/board.bin"), data);
+    const std::string log = LogText(w);
+    EXPECT_NE(log.find("Note :File board.bin, 5000 bytes, ZMODEM, saved as " + inbox + "/board.bin"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Note :File receive: Received"), std::string::npos) << log;
+    EXPECT_EQ(log.find("**"), std::string::npos) << log;
+    EXPECT_EQ(log.find('\x18'), std::string::npos) << log;
+}
+
+TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)
+{
+    OpenWindow o;
+    const std::string source = o.env.File("app.bin");
+    WriteRaw(source, std::string(3000, 'a'));
+    const std::string inbox = o.env.File("in");
+    mkdir(inbox.c_str(), 0700);
+    ModalCatcher catcher([&](QDialog *dialog) {
+        EXPECT_EQ(Find<QComboBox>(dialog, "cboProtocol")->currentText(), QStringLiteral("ZMODEM"));
+        Find<QLineEdit>(dialog, "edFile")->setText(QString::fromStdString(source));
+        Find<QPushButton>(dialog, "btnSend")->click();
+    });
+    o.StartOnDevice(inbox, {"rz", "-q"});
+    ASSERT_TRUE(WaitUntil([&] { return LogText(*o.w).find("Note :File send:") != std::string::npos; },
+                          kTransferEndsMs));
+    EXPECT_EQ(o.DeviceEnded(), 0);
+    EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
+    EXPECT_EQ(ReadRaw(inbox + "/app.bin"), std::string(3000, 'a'));
+}
+
+#endif
