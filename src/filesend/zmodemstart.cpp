@@ -30,36 +30,30 @@ bool MayBeginHeader(const std::vector<uint8_t> &bytes, size_t at)
 EZmodemStart CZmodemStartScanner::Feed(const uint8_t *data, size_t size, std::vector<uint8_t> *shown,
                                        std::vector<uint8_t> *transfer)
 {
+    // The tail of the last block was shown already; it is scanned again only to complete a header.
     std::vector<uint8_t> bytes;
-    bytes.swap(m_kept);
+    bytes.swap(m_tail);
+    const size_t seen = bytes.size();
     bytes.insert(bytes.end(), data, data + size);
+    const auto from = [&bytes](size_t at) { return bytes.begin() + static_cast<std::ptrdiff_t>(at); };
     for (size_t at = 0; at < bytes.size(); ++at) {
         if (bytes[at] != '*')
             continue;
         const size_t left = bytes.size() - at;
-        if (left >= kHeaderSize &&
-            std::equal(kLead, kLead + kLeadSize, bytes.begin() + static_cast<std::ptrdiff_t>(at))) {
+        if (left >= kHeaderSize && std::equal(kLead, kLead + kLeadSize, from(at))) {
             const EZmodemStart type = TypeOf(bytes[at + kLeadSize]);
             if (type != EZmodemStart::None) {
-                shown->insert(shown->end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-                transfer->insert(transfer->end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                 bytes.end());
+                if (at > seen)
+                    shown->insert(shown->end(), from(seen), from(at));
+                transfer->insert(transfer->end(), from(at), bytes.end());
                 return type;
             }
         }
         if (MayBeginHeader(bytes, at)) {
-            shown->insert(shown->end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-            m_kept.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
-            return EZmodemStart::None;
+            m_tail.assign(from(at), bytes.end());
+            break;
         }
     }
-    shown->insert(shown->end(), bytes.begin(), bytes.end());
+    shown->insert(shown->end(), from(seen), bytes.end());
     return EZmodemStart::None;
-}
-
-std::vector<uint8_t> CZmodemStartScanner::TakeKept()
-{
-    std::vector<uint8_t> kept;
-    kept.swap(m_kept);
-    return kept;
 }

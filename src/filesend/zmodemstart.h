@@ -4,9 +4,11 @@
 // (ZRINIT: an rz waits for a file). Both are hex headers: "**" ZDLE "B" and the type in hex.
 //
 // Fed every received block in order, it splits the stream into what is shown as received data and
-// what belongs to the transfer, from the header's first byte on; every byte goes to exactly one of
-// them. A block that ends in what may be the start of a header keeps that tail back until the
-// next block tells; only a header split across blocks needs that.
+// what belongs to the transfer, from the header's first byte on. Nothing is held back: a block
+// that ends in what may be the start of a header (a '*' typed at a shell's prompt) is shown at
+// once, and the scanner keeps a copy of that tail; if the next block completes the header, the
+// transfer gets the whole header, the copy included, and those few bytes were shown as data too.
+// Every other byte goes to exactly one side.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,10 +27,11 @@ public:
     // the scanner starts afresh: what follows is the transfer's until the caller feeds it again.
     EZmodemStart Feed(const uint8_t *data, size_t size, std::vector<uint8_t> *shown,
                       std::vector<uint8_t> *transfer);
-    // The bytes kept back, given up as data (no more blocks are scanned).
-    std::vector<uint8_t> TakeKept();
-    size_t Kept() const { return m_kept.size(); }
+    // The copy of a shown tail that may begin a header; empty when the last block ended otherwise.
+    const std::vector<uint8_t> &Tail() const { return m_tail; }
+    // Starts afresh (no more blocks follow the ones scanned).
+    void Forget() { m_tail.clear(); }
 
 private:
-    std::vector<uint8_t> m_kept;
+    std::vector<uint8_t> m_tail;
 };

@@ -114,14 +114,13 @@ CPortSession::ST_OpenResult CPortSession::Open(const COM_PORT_SETTING &link, con
     return result;
 }
 
-// The sender's cancel does not reach a transfer, which writes to the port itself. What the
-// scanner kept back as a possible header start was received data after all.
+// The sender's cancel does not reach a transfer, which writes to the port itself.
 uint32_t CPortSession::Close()
 {
     CancelConnect();
     CancelTransfer();
     EndAsk();
-    ShowKept();
+    m_zmodemStart.Forget();
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
@@ -218,9 +217,9 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     transfer->Job = make(transfer->Channel);
     if (!transfer->Job)
         return false;
-    // Blocks held for a frame, and what the scanner kept back, came before the transfer.
+    // Blocks held for a frame came before the transfer.
     EndBlockHold();
-    ShowKept();
+    m_zmodemStart.Forget();
     Transfer *shared = transfer.get();
     // Every report is on its way before the end's, so the owner still holds the transfer when
     // it takes one.
@@ -392,17 +391,6 @@ void CPortSession::ShowBlock(CReceivedBlock &block)
     m_view.SessionReceived(std::move(item), block.waitedMs);
 }
 
-// What the scanner kept back turned out to be data: it arrived last and is shown now.
-void CPortSession::ShowKept()
-{
-    if (m_zmodemStart.Kept() == 0)
-        return;
-    CReceivedBlock block;
-    block.bytes = m_zmodemStart.TakeKept();
-    block.beginMs = block.endMs = m_clock.NowMs();
-    ShowBlock(block);
-}
-
 void CPortSession::EndAsk()
 {
     m_asked = EZmodemStart::None;
@@ -414,7 +402,7 @@ void CPortSession::SetZmodemAutoStart(bool on)
 {
     m_zmodemAutoStart = on;
     if (!on)
-        ShowKept();
+        m_zmodemStart.Forget();
 }
 
 void CPortSession::DeclineTransfer()

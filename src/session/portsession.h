@@ -225,7 +225,6 @@ private:
     void CountTransferWire(uint64_t wireBytes);
     void EndBlockHold();
     void ShowBlock(CReceivedBlock &block);
-    void ShowKept();
     void EndAsk();
 
     ISessionView &m_view;

@@ -187,7 +187,8 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
               (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "&Monitor Two Ports...", "-",
                            "Start Auto Send", "Stop Auto Send", "Pause Auto Send", "-", "Send &Item",
                            "Send and Go Next", "-", "&DTR", "&RTS", "Send &Break", "-",
-                           "Reconnect &Automatically"}));
+                           "Reconnect &Automatically", "-", "Run &Script...", "Recen&t Scripts",
+                           "Sto&p Script"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuHelp"))),
               (QStringList{"&About", "&Content"}));
 }

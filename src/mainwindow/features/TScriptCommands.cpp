@@ -25,14 +25,13 @@ TScriptCommands::TScriptCommands(QWidget *window, CPortSession &session, TSessio
       m_showMessage(std::move(showMessage)), m_toWindow(std::make_unique<CQtHandOver>(window))
 {
     m_run =
-        menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpRunScript", QStringLiteral("Run Scrip&t..."), 0);
+        menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpRunScript", QStringLiteral("Run &Script..."), 0);
     connect(m_run, &QAction::triggered, this, &TScriptCommands::ChooseAndRun);
-    m_recentMenu = new QMenu(QStringLiteral("Recent Scri&pts"), window);
+    m_recentMenu = new QMenu(QStringLiteral("Recen&t Scripts"), window);
     m_recentMenu->setObjectName(QStringLiteral("mnuOpRecentScripts"));
     m_recentAction = menus.AddMenu(MenuSlot::OperateScripts, m_recentMenu, 1);
     m_stop =
-        menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpStopScript", QStringLiteral("Stop Scrip&t"), 2);
-    m_stop->setText(QStringLiteral("Sto&p Script"));
+        menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpStopScript", QStringLiteral("Sto&p Script"), 2);
     connect(m_stop, &QAction::triggered, this, [this] { StopScript(false, "stopped by the user"); });
 
     connect(&events, &TSessionBridge::SendDone, this, [this] {
