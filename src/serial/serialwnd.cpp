@@ -412,7 +412,8 @@ void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
 
 void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
 {
-    // Only what had queued when this drain began: a flood that never lets the queue run dry still
+    // Only what had queued when this drain began, and no longer than a slice: a flood that never
+    // lets the queue run dry, or a reader slower than the line (the console's emulator), still
     // leaves the owner thread's other events their turn. Items are taken one at a time, so a
     // handler that runs a nested event loop (a message box) keeps them in order.
     size_t budget = 0;
@@ -420,6 +421,7 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
         const std::lock_guard<std::mutex> guard(inbox->lock);
         budget = inbox->items.size();
     }
+    const auto sliceEnd = CBlockFormer::Clock::now() + kDrainSlice;
     for (;;) {
         Inbox::Item item;
         {
@@ -428,7 +430,7 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
                 inbox->posted = false;
                 return;
             }
-            if (budget == 0)
+            if (budget == 0 || CBlockFormer::Clock::now() >= sliceEnd)
                 break;
             --budget;
             item = std::move(inbox->items.front());

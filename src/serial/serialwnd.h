@@ -74,6 +74,9 @@ public:
     // False when no block waited for the hold's end.
     bool TakeHeldBlocks();
     static constexpr size_t kHeldBytesLimit = 1024 * 1024;
+    // Block mode: how long one turn of the owner thread hands blocks over before it lets the
+    // owner's other events run.
+    static constexpr std::chrono::milliseconds kDrainSlice{12};
 
     // Block mode, any thread: every read's bytes as they arrive, on the listener thread, before they
     // are formed into blocks, for a reader that cannot wait for a block's end (a script's expect).

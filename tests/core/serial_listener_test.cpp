@@ -10,6 +10,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -440,6 +441,42 @@ TEST(SerialWnd, BlocksQueueInOrderWhileTheOwnerIsBusy)
     for (const size_t size : sizes)
         EXPECT_LE(size, CBlockFormer::kBlockLimit + CBlockFormer::kReadChunk - 1);
     EXPECT_EQ(wrongThread, 0);
+    EXPECT_EQ(port.Close(), 0);
+}
+
+// A reader slower than the line (the console's emulator in a flood): one turn of the owner thread
+// hands blocks over for a slice only, then lets its other events run; the rest follow in order.
+TEST(SerialWnd, ASlowReaderTakesTheBlocksASliceAtATime)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    std::vector<uint8_t> received;
+    int calls = 0;
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](CReceivedBlock &block) {
+                            ++calls;
+                            const Clock::time_point slow = Clock::now() + CSerialWnd::kDrainSlice;
+                            while (Clock::now() < slow) {
+                            }
+                            received.insert(received.end(), block.bytes.begin(), block.bytes.end());
+                        },
+                        {}, {}),
+              0);
+    const std::vector<uint8_t> flood = Numbered(200 * 1000);
+    ASSERT_TRUE(pty.Send(flood));
+    // Once the listener has read it all, a dozen blocks of 16 KiB wait for the owner.
+    for (int unread = 1; unread > 0;) {
+        ASSERT_EQ(ioctl(pty.Slave(), FIONREAD, &unread), 0);
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(handOver.WaitQueued(3000));
+    handOver.RunOne(0);
+    EXPECT_EQ(calls, 1);
+    while (received.size() < flood.size())
+        ASSERT_TRUE(handOver.RunOne(3000));
+    EXPECT_EQ(received, flood);
     EXPECT_EQ(port.Close(), 0);
 }
 
