@@ -4,6 +4,7 @@
 #include "platform/handover.h"
 #include "platform/textfile.h"
 #include "script/scriptrunner.h"
+#include "script/sessionhost.h"
 #include "senddata/senddatalist.h"
 #include "session/portsession.h"
 
@@ -214,10 +215,10 @@ bool LinkFromOptions(const ST_HeadlessOptions &o, COM_PORT_SETTING *link, std::s
     return true;
 }
 
-// The port's side of a headless run: the session's view, and the script's host. The session and
+// The port's side of a headless run: the session's view and the script's host. The session and
 // everything it tells are on the run's own thread; the script's calls that need the port's
 // owner are delivered there.
-class CHeadlessRun : public ISessionView, public IScriptHost
+class CHeadlessRun : public ISessionView
 {
 public:
     CHeadlessRun(const ST_HeadlessOptions &options, std::FILE *out)
@@ -225,8 +226,18 @@ public:
           m_sendHandOver(new CPumpedHandOver(m_pump)), m_calls(m_pump),
           m_session(*this, std::unique_ptr<CHandOver>(m_portHandOver),
                     std::unique_ptr<CHandOver>(m_sendHandOver), std::string()),
-          m_runner(*this)
+          m_host(
+              m_session, m_calls,
+              [this](const std::string &name) -> std::optional<CCommData> {
+                  for (const CCommData &item : m_sendList.Items())
+                      if (item.GetName() == name)
+                          return item;
+                  return std::nullopt;
+              },
+              [this](const std::string &text) { Print(text); }),
+          m_runner(m_host)
     {
+        m_host.SetRunner(&m_runner);
     }
 
     int Run();
@@ -240,7 +251,7 @@ public:
     }
     void SessionEvent(uint32_t, bool) override {}
     void SessionSendWaiting() override {}
-    void SessionSendDone(const ST_SendReport &) override {}
+    void SessionSendDone(const ST_SendReport &) override { m_host.SendDone(); }
     void SessionPortLost(long code, uint32_t) override
     {
         const std::string why = "the port was lost (" + SerialErrorText(code, false) + ")";
@@ -249,13 +260,7 @@ public:
     }
     void SessionTransferDone(const ST_TransferOutcome &outcome, bool portLost) override
     {
-        {
-            const std::lock_guard<std::mutex> guard(m_lock);
-            m_transferOutcome = outcome;
-            m_transferPortLost = portLost;
-            m_transferDone = true;
-        }
-        m_changed.notify_all();
+        m_host.TransferDone(outcome, portLost);
     }
     void SessionOpened(const COM_PORT_SETTING &, bool open, bool, long code,
                        const std::string &message) override
@@ -265,84 +270,7 @@ public:
         m_connectMessage = message.empty() ? SerialErrorText(code, false) : message;
     }
 
-    // ---- IScriptHost (the script's thread) ----
-    bool Write(const std::vector<uint8_t> &bytes, std::string *error) override
-    {
-        return SendOut(CCommData(bytes), error);
-    }
-    bool SendItem(const std::string &name, std::string *error) override
-    {
-        for (const CCommData &item : m_sendList.Items())
-            if (item.GetName() == name)
-                return SendOut(item, error);
-        *error = "no send-list item is named \"" + name + "\"";
-        return false;
-    }
-    bool SetLines(int dtr, int rts, std::string *error) override
-    {
-        long code = 0;
-        const bool ran = m_calls.Deliver([&] {
-            if (!m_session.IsOpen()) {
-                code = -1;
-                return;
-            }
-            if (dtr >= 0)
-                code = m_session.Device().SetDTR(dtr != 0);
-            if (code == 0 && rts >= 0)
-                code = m_session.Device().SetRTS(rts != 0);
-        });
-        if (!ran || code != 0) {
-            *error = code == -1 || !ran ? "the port is not open"
-                                        : "the port refused the line: " + SerialErrorText(code, false);
-            return false;
-        }
-        return true;
-    }
-    bool GetLines(ST_ScriptLines *lines, std::string *error) override
-    {
-        bool ok = false;
-        ST_ModemLines now;
-        m_calls.Deliver([&] { ok = m_session.IsOpen() && m_session.Device().GetModemLines(&now); });
-        if (!ok) {
-            *error = "the modem lines could not be read";
-            return false;
-        }
-        *lines = ST_ScriptLines{now.Dtr, now.Rts, now.Cts, now.Dsr, now.Dcd, now.Ring};
-        return true;
-    }
-    bool SendBreak(uint32_t ms, std::string *error) override
-    {
-        bool open = false;
-        m_calls.Deliver([&] {
-            open = m_session.IsOpen();
-            if (open)
-                m_session.SendBreak(ms);
-        });
-        if (!open)
-            *error = "the port is not open";
-        return open;
-    }
-    bool SendFile(const std::string &path, const std::string &protocol, std::string *error) override;
-    void Note(const std::string &text) override { Print(text); }
-
 private:
-    bool SendOut(const CCommData &item, std::string *error)
-    {
-        switch (m_session.Send(item, ESendLog::Never)) {
-        case CPortSession::ESend::Queued:
-            return true;
-        case CPortSession::ESend::NotOpen:
-            *error = "the port is not open";
-            return false;
-        case CPortSession::ESend::Refused:
-            *error = "the port is not taking data";
-            return false;
-        case CPortSession::ESend::Transferring:
-            *error = "a file transfer holds the line";
-            return false;
-        }
-        return false;
-    }
     void Print(const std::string &text)
     {
         {
@@ -381,80 +309,13 @@ private:
     CPumpedHandOver *m_sendHandOver;
     CPumpedHandOver m_calls;
     CPortSession m_session;
-    CScriptRunner m_runner;
     CSendDataList m_sendList;
+    CSessionScriptHost m_host;
+    CScriptRunner m_runner;
 
     bool m_connectDone = false, m_connectOpen = false;
     std::string m_connectMessage;
-
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_transferDone = false;
-    bool m_transferPortLost = false;
-    ST_TransferOutcome m_transferOutcome;
 };
-
-bool CHeadlessRun::SendFile(const std::string &path, const std::string &protocolName, std::string *error)
-{
-    ETransferProtocol protocol = ETransferProtocol::Raw;
-    bool known = false;
-    for (const ETransferProtocol p :
-         {ETransferProtocol::Raw, ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K,
-          ETransferProtocol::Ymodem, ETransferProtocol::Zmodem})
-        if (SameText(protocolName, TransferProtocolName(p))) {
-            protocol = p;
-            known = true;
-        }
-    if (!known) {
-        *error = "no file protocol is named \"" + protocolName + "\"";
-        return false;
-    }
-    ST_TransferFile file;
-    try {
-        file = TransferFileAt(path);
-    } catch (const std::exception &e) {
-        *error = e.what();
-        return false;
-    }
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_transferDone = false;
-    }
-    bool started = false;
-    std::string why;
-    m_calls.Deliver([&] {
-        ST_TransferOptions options;
-        options.Protocol = protocol;
-        try {
-            started = m_session.StartTransfer({file}, options);
-            if (!started)
-                why = "the port is not open or not taking data";
-        } catch (const std::exception &e) {
-            why = e.what();
-        }
-    });
-    if (!started) {
-        *error = why.empty() ? "the port is not open" : why;
-        return false;
-    }
-    std::unique_lock<std::mutex> guard(m_lock);
-    // A stop cancels the transfer, whose end then comes as usual.
-    while (!m_transferDone) {
-        if (m_runner.StopRequested()) {
-            guard.unlock();
-            m_calls.Deliver([this] { m_session.CancelTransfer(); });
-            guard.lock();
-            m_changed.wait(guard, [this] { return m_transferDone; });
-            break;
-        }
-        m_changed.wait_for(guard, std::chrono::milliseconds(100));
-    }
-    if (m_transferOutcome.End == ETransferEnd::Done)
-        return true;
-    *error = std::string("the file was not sent: ") + TransferEndText(m_transferOutcome.End) +
-             (m_transferPortLost ? " (the port was lost)" : "");
-    return false;
-}
 
 bool CHeadlessRun::OpenPort(std::string *error)
 {

@@ -3,7 +3,6 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "platform/gui/qthandover.h"
-#include "serial/serial.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -34,22 +33,21 @@ TScriptCommands::TScriptCommands(QWidget *window, CPortSession &session, TSessio
         menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpStopScript", QStringLiteral("Sto&p Script"), 2);
     connect(m_stop, &QAction::triggered, this, [this] { StopScript(false, "stopped by the user"); });
 
-    connect(&events, &TSessionBridge::SendDone, this, [this] {
-        {
-            const std::lock_guard<std::mutex> guard(m_lock);
-            ++m_sendsDone;
-        }
-        m_changed.notify_all();
-    });
+    m_host = std::make_unique<CSessionScriptHost>(
+        session, *m_toWindow,
+        [this](const std::string &name) -> std::optional<CCommData> {
+            for (const CCommData &item : m_sendList())
+                if (item.GetName() == name)
+                    return item;
+            return std::nullopt;
+        },
+        [this](const std::string &text) {
+            m_toWindow->Forward([this, text] { m_log.LogNote("Script: " + text); });
+        });
+    connect(&events, &TSessionBridge::SendDone, this, [this] { m_host->SendDone(); });
     connect(&events, &TSessionBridge::TransferDone, this,
             [this](const ST_TransferOutcome &outcome, bool portLost) {
-                {
-                    const std::lock_guard<std::mutex> guard(m_lock);
-                    m_transferOutcome = outcome;
-                    m_transferPortLost = portLost;
-                    m_transferDone = true;
-                }
-                m_changed.notify_all();
+                m_host->TransferDone(outcome, portLost);
             });
     connect(&events, &TSessionBridge::PortLost, this, [this] { StopScript(true, "the port was lost"); });
     ShowRecent();
@@ -88,7 +86,8 @@ bool TScriptCommands::Run(const QString &path)
     RememberRecent(path);
     m_running = path;
     m_toWindow->Resume();
-    m_runner = std::make_shared<CScriptRunner>(static_cast<IScriptHost &>(*this));
+    m_runner = std::make_shared<CScriptRunner>(*m_host);
+    m_host->SetRunner(m_runner.get());
     m_log.LogNote("Script " + path.toStdString() + " started");
     const std::shared_ptr<CScriptRunner> runner = m_runner;
     // The script has each read's bytes as they come, not when their block is complete.
@@ -126,11 +125,7 @@ void TScriptCommands::StopScript(bool portLost, const std::string &why)
         m_runner->PortLost(why);
     else
         m_runner->Stop(why);
-    // Under the lock, so a script about to wait for the window sees the stop or hears of it.
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-    }
-    m_changed.notify_all();
+    m_host->Wake();
 }
 
 void TScriptCommands::EndRun()
@@ -142,177 +137,6 @@ void TScriptCommands::EndRun()
     m_thread.join();
     m_session.SetReadTap(nullptr);
     m_runner.reset();
-}
-
-// ---- On the script's thread ----
-
-bool TScriptCommands::SendOnOwner(const CCommData &item, std::string *error)
-{
-    for (;;) {
-        CPortSession::ESend result = CPortSession::ESend::NotOpen;
-        uint64_t doneBefore = 0;
-        if (!m_toWindow->Deliver([&] {
-                {
-                    const std::lock_guard<std::mutex> guard(m_lock);
-                    doneBefore = m_sendsDone;
-                }
-                result = m_session.Send(item);
-            })) {
-            *error = "the script was stopped";
-            return false;
-        }
-        switch (result) {
-        case CPortSession::ESend::Queued:
-            return true;
-        case CPortSession::ESend::NotOpen:
-            *error = "the port is not open";
-            return false;
-        case CPortSession::ESend::Transferring:
-            *error = "a file transfer holds the line";
-            return false;
-        case CPortSession::ESend::Refused:
-            break;
-        }
-        // The sender's queue is full: a send done makes room.
-        std::unique_lock<std::mutex> guard(m_lock);
-        m_changed.wait(guard, [&] { return m_sendsDone != doneBefore || m_runner->StopRequested(); });
-        if (m_runner->StopRequested()) {
-            *error = "the script was stopped";
-            return false;
-        }
-    }
-}
-
-bool TScriptCommands::Write(const std::vector<uint8_t> &bytes, std::string *error)
-{
-    return SendOnOwner(CCommData(bytes, FMT_STRING), error);
-}
-
-bool TScriptCommands::SendItem(const std::string &name, std::string *error)
-{
-    CCommData item;
-    bool found = false;
-    m_toWindow->Deliver([&] {
-        for (const CCommData &candidate : m_sendList())
-            if (candidate.GetName() == name) {
-                item = candidate;
-                found = true;
-                return;
-            }
-    });
-    if (!found) {
-        *error = "no send-list item is named \"" + name + "\"";
-        return false;
-    }
-    return SendOnOwner(item, error);
-}
-
-bool TScriptCommands::SetLines(int dtr, int rts, std::string *error)
-{
-    long code = -1;
-    m_toWindow->Deliver([&] {
-        if (!m_session.IsOpen())
-            return;
-        code = 0;
-        if (dtr >= 0)
-            code = m_session.Device().SetDTR(dtr != 0);
-        if (code == 0 && rts >= 0)
-            code = m_session.Device().SetRTS(rts != 0);
-    });
-    if (code != 0)
-        *error =
-            code < 0 ? "the port is not open" : "the port refused the line: " + SerialErrorText(code, false);
-    return code == 0;
-}
-
-bool TScriptCommands::GetLines(ST_ScriptLines *lines, std::string *error)
-{
-    bool ok = false;
-    ST_ModemLines now;
-    m_toWindow->Deliver([&] { ok = m_session.IsOpen() && m_session.Device().GetModemLines(&now); });
-    if (!ok) {
-        *error = "the modem lines could not be read";
-        return false;
-    }
-    *lines = ST_ScriptLines{now.Dtr, now.Rts, now.Cts, now.Dsr, now.Dcd, now.Ring};
-    return true;
-}
-
-bool TScriptCommands::SendBreak(uint32_t ms, std::string *error)
-{
-    bool open = false;
-    m_toWindow->Deliver([&] {
-        open = m_session.IsOpen();
-        if (open)
-            m_session.SendBreak(ms);
-    });
-    if (!open)
-        *error = "the port is not open";
-    return open;
-}
-
-bool TScriptCommands::SendFile(const std::string &path, const std::string &protocolName, std::string *error)
-{
-    ETransferProtocol protocol = ETransferProtocol::Raw;
-    bool known = false;
-    for (const ETransferProtocol p :
-         {ETransferProtocol::Raw, ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K,
-          ETransferProtocol::Ymodem, ETransferProtocol::Zmodem})
-        if (QString::fromLatin1(TransferProtocolName(p))
-                .compare(QString::fromStdString(protocolName), Qt::CaseInsensitive) == 0) {
-            protocol = p;
-            known = true;
-        }
-    if (!known) {
-        *error = "no file protocol is named \"" + protocolName + "\"";
-        return false;
-    }
-    ST_TransferFile file;
-    try {
-        file = TransferFileAt(path);
-    } catch (const std::exception &e) {
-        *error = e.what();
-        return false;
-    }
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_transferDone = false;
-    }
-    std::string why = "the port is not open or not taking data";
-    bool started = false;
-    m_toWindow->Deliver([&] {
-        ST_TransferOptions options;
-        options.Protocol = protocol;
-        try {
-            started = m_session.IsOpen() && !m_session.TransferRunning() &&
-                      m_session.StartTransfer({file}, options);
-        } catch (const std::exception &e) {
-            why = e.what();
-        }
-    });
-    if (!started) {
-        *error = why;
-        return false;
-    }
-    std::unique_lock<std::mutex> guard(m_lock);
-    m_changed.wait(guard, [this] { return m_transferDone || m_runner->StopRequested(); });
-    if (!m_transferDone) {
-        // Stopped: the transfer is cancelled, and ends as usual while the script goes.
-        guard.unlock();
-        m_toWindow->Deliver([this] { m_session.CancelTransfer(); });
-        *error = "the script was stopped";
-        return false;
-    }
-    if (m_transferOutcome.End == ETransferEnd::Done)
-        return true;
-    *error = std::string("the file was not sent: ") + TransferEndText(m_transferOutcome.End) +
-             (m_transferPortLost ? " (the port was lost)" : "");
-    return false;
-}
-
-void TScriptCommands::Note(const std::string &text)
-{
-    m_toWindow->Forward([this, text] { m_log.LogNote("Script: " + text); });
 }
 
 // ---- The recent scripts ----

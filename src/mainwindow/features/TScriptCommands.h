@@ -7,15 +7,13 @@
 // modem lines, a file transfer) is delivered to the GUI thread, and it waits for the answer. The
 // GUI thread never waits for the script: a stop is a flag the script sees within a few thousand
 // instructions, and the hand-over's cancel frees a script waiting on the window at its close.
-#include "script/scriptrunner.h"
+#include "script/sessionhost.h"
 #include "session/portsession.h"
 
 #include <QObject>
 #include <QStringList>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 class CQtHandOver;
@@ -27,7 +25,7 @@ class TMenuSlots;
 class TSessionBridge;
 class TTrafficLog;
 
-class TScriptCommands : public QObject, private IScriptHost
+class TScriptCommands : public QObject
 {
     Q_OBJECT
 public:
@@ -51,17 +49,6 @@ signals:
     void StateChanged();
 
 private:
-    // IScriptHost, on the script's thread.
-    bool Write(const std::vector<uint8_t> &bytes, std::string *error) override;
-    bool SendItem(const std::string &name, std::string *error) override;
-    bool SetLines(int dtr, int rts, std::string *error) override;
-    bool GetLines(ST_ScriptLines *lines, std::string *error) override;
-    bool SendBreak(uint32_t ms, std::string *error) override;
-    bool SendFile(const std::string &path, const std::string &protocol, std::string *error) override;
-    void Note(const std::string &text) override;
-
-    // Sends on the GUI thread and waits until the sender took it; false when the run ended first.
-    bool SendOnOwner(const CCommData &item, std::string *error);
     void Finished(const ST_ScriptOutcome &outcome);
     void StopScript(bool portLost, const std::string &why);
     void ChooseAndRun();
@@ -81,15 +68,8 @@ private:
     QString m_running;
 
     std::unique_ptr<CQtHandOver> m_toWindow;
+    std::unique_ptr<CSessionScriptHost> m_host;
     // Shared with the port's read tap, which may still be running on the listener as it is removed.
     std::shared_ptr<CScriptRunner> m_runner;
     std::thread m_thread;
-
-    // What the script thread waits for of the window: a send's room, a transfer's end.
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    uint64_t m_sendsDone = 0;
-    bool m_transferDone = false;
-    ST_TransferOutcome m_transferOutcome;
-    bool m_transferPortLost = false;
 };
