@@ -1,4 +1,5 @@
 #include "filesend/blockreceive.h"
+#include "filesend/transferline.h"
 
 #include "filesend/receivefolder.h"
 
@@ -7,20 +8,10 @@
 #include <limits>
 #include <stdexcept>
 
+using namespace transferline;
+
 namespace {
 
-constexpr uint8_t SOH = 0x01;
-constexpr uint8_t STX = 0x02;
-constexpr uint8_t EOT = 0x04;
-constexpr uint8_t ACK = 0x06;
-constexpr uint8_t BS = 0x08;
-constexpr uint8_t NAK = 0x15;
-constexpr uint8_t CAN = 0x18;
-constexpr uint8_t SUB = 0x1A;
-constexpr uint8_t CRC_REQUEST = 'C';
-
-constexpr size_t kShortBlock = 128;
-constexpr size_t kLongBlock = 1024;
 // Asks with 'C' before a sender that has not answered is taken for one that knows only NAK.
 constexpr int kCrcAsks = 3;
 // How often the receiver asks while the sender has not begun: a first ask often goes to a shell
@@ -29,19 +20,6 @@ constexpr uint32_t kAskIntervalMs = 3000;
 // After a broken block the rest of it is let go by until the line is this long quiet, so the
 // sender's repeat is read from its start.
 constexpr uint32_t kQuietMs = 1000;
-
-using Clock = std::chrono::steady_clock;
-
-uint32_t MsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<uint32_t>(left) : 0;
-}
-
-Clock::time_point After(uint32_t ms)
-{
-    return Clock::now() + std::chrono::milliseconds(ms);
-}
 
 // Digits in `base` from `*at`, after any spaces; false when there are none or the value does
 // not fit.

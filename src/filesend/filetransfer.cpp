@@ -1,4 +1,5 @@
 #include "filesend/filetransfer.h"
+#include "filesend/transferline.h"
 
 #include "platform/errors.h"
 #include "serial/serialerror.h"
@@ -10,25 +11,13 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+using namespace transferline;
+
 namespace {
 
-constexpr uint8_t SOH = 0x01;
-constexpr uint8_t STX = 0x02;
-constexpr uint8_t EOT = 0x04;
-constexpr uint8_t ACK = 0x06;
-constexpr uint8_t BS = 0x08;
-constexpr uint8_t NAK = 0x15;
-constexpr uint8_t CAN = 0x18;
-constexpr uint8_t SUB = 0x1A;
-constexpr uint8_t CRC_REQUEST = 'C';
-
-constexpr size_t kShortBlock = 128;
-constexpr size_t kLongBlock = 1024;
 // A raw write is cut into slices this long, so a cancel reaches a line that does not drain.
 constexpr uint32_t kRawSliceMs = 100;
 constexpr size_t kRawPiece = 4096;
-
-using Clock = std::chrono::steady_clock;
 
 uint16_t Crc16(const uint8_t *data, size_t size)
 {
@@ -61,12 +50,6 @@ std::vector<uint8_t> Block(uint8_t number, const uint8_t *data, size_t size, siz
         block.push_back(sum);
     }
     return block;
-}
-
-uint32_t MsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<uint32_t>(left) : 0;
 }
 
 // Reads into `buffer` until it is full or the file ends; false on a read failure.

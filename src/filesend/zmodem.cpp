@@ -1,4 +1,5 @@
 #include "filesend/zmodem.h"
+#include "filesend/transferline.h"
 
 #include "serial/serialerror.h"
 
@@ -11,10 +12,10 @@ using namespace zmodem;
 using EEvent = CDecoder::EEvent;
 using EWait = CLink::EWait;
 
+using namespace transferline;
+
 namespace {
 
-constexpr uint8_t CAN = 0x18;
-constexpr uint8_t BS = 0x08;
 // A write is cut into slices this long, so a cancel reaches a line that does not drain.
 constexpr uint32_t kSliceMs = 100;
 constexpr size_t kBlock = 1024;
@@ -24,19 +25,6 @@ constexpr size_t kWriteGather = 16384;
 constexpr uint32_t kOverMs = 1000;
 // The sender waits for the answer to its ZFIN this many times; every file was taken by then.
 constexpr int kFinTries = 3;
-
-using Clock = std::chrono::steady_clock;
-
-uint32_t MsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<uint32_t>(left) : 0;
-}
-
-Clock::time_point After(uint32_t ms)
-{
-    return Clock::now() + std::chrono::milliseconds(ms);
-}
 
 bool Fail(ST_Failure *failure, ETransferEnd end, long code = 0)
 {
