@@ -499,4 +499,11 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
     EXPECT_TRUE(panel->text().startsWith(QStringLiteral("Capture: board-002.log")))
         << panel->text().toStdString();
     EXPECT_EQ(panel->toolTip().toStdString(), file);
+
+    // Each connect goes on in a file of its own.
+    again.OpenLink(Link("board", pty.Path()));
+    const std::string next = env.File("board-003.log");
+    ASSERT_TRUE(WaitUntil([&next] { return ReadRaw(next).find("Note :Port back at ") == 0; }))
+        << ReadRaw(next);
+    EXPECT_EQ(ReadRaw(file).find("Port back"), std::string::npos);
 }
