@@ -7,7 +7,7 @@ set -e
 # programs behind a pseudo-terminal: vi (vim-tiny), less and top (procps).
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  libgtest-dev libbenchmark-dev libvterm-dev liblua5.4-dev
+  libgtest-dev libbenchmark-dev libvterm-dev liblua5.4-dev zlib1g-dev
   dpkg-dev desktop-file-utils appstream lintian
   lrzsz ser2net python3-serial vim-tiny less procps"
 missing=""

@@ -188,6 +188,8 @@ void TfrmMain::MakeFeatures()
     m_console = new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge, *m_slots,
                                      *m_status, log, *find);
     m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
+    m_capture->Follow(
+        *m_port, [this] { return IsPortOpen(); }, m_number);
     m_scripts = new TScriptCommands(
         this, *m_session, *m_bridge, *m_slots, log,
         [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage);

@@ -4,6 +4,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TInstantSend.h"
 #include "mainwindow/features/TLogViewCommands.h"
@@ -13,8 +14,8 @@
 #include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
-#include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TScriptCommands.h"
+#include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "platform/appfolder.h"
@@ -114,6 +115,8 @@ bool TfrmMain::LoadSettings()
     m_console->Load(settings);
     m_receiveFile->Load(settings);
     m_scripts->Load(settings);
+    m_logView->LoadDates(settings);
+    m_capture->Load(settings);
     return true;
 }
 
@@ -143,6 +146,8 @@ void TfrmMain::SaveSettings()
     m_console->Save(settings);
     m_receiveFile->Save(settings);
     m_scripts->Save(settings);
+    m_logView->SaveDates(settings);
+    m_capture->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());

@@ -1,14 +1,18 @@
 #include "help/gui/TfrmAbout.h"
 #include "help/gui/helpcontent.h"
+#include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "platform/textfile.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -17,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
@@ -25,9 +30,11 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "ptypair.h"
 #include "tempdir.h"
 
 namespace {
@@ -184,10 +191,27 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
                            "Start &ZMODEM transfers when the device asks", "&Capture to File\u2026",
                            "S&top Capture", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
-              (QStringList{"&Open Port", "&Close Port", "-", "&Quick Open", "&Monitor Two Ports...", "-",
-                           "Start Auto Send", "Stop Auto Send", "Pause Auto Send", "-", "Send &Item",
-                           "Send and Go Next", "-", "&DTR", "&RTS", "Send &Break", "-",
-                           "Reconnect &Automatically", "-", "Run &Script...", "Recen&t Scripts",
+              (QStringList{"&Open Port",
+                           "&Close Port",
+                           "-",
+                           "&Quick Open",
+                           "&Monitor Two Ports...",
+                           "-",
+                           "Start Auto Send",
+                           "Stop Auto Send",
+                           "Pause Auto Send",
+                           "-",
+                           "Send &Item",
+                           "Send and Go Next",
+                           "-",
+                           "&DTR",
+                           "&RTS",
+                           "Send &Break",
+                           "-",
+                           "Reconnect &Automatically",
+                           "-",
+                           "Run &Script...",
+                           "Recen&t Scripts",
                            "Sto&p Script"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuHelp"))),
               (QStringList{"&About", "&Content"}));
@@ -431,4 +455,55 @@ TEST(MainWindow, MenuSlotsOrderItemsByRankWhateverOrderTheyCameIn)
     };
     EXPECT_EQ(build(false), (QStringList{"-", "A1", "A2", "B", "Last"}));
     EXPECT_EQ(build(true), build(false));
+}
+
+// A capture kept with its link comes back with the window: it waits for the link's port, starts
+// in a file of its own when the port opens and says so in a note; dated stamps reach it.
+TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const QString pattern = env.FilePath(QStringLiteral("{link}-{seq}.log"));
+    {
+        TfrmMain w;
+        w.OpenLink(Link("board", pty.Path()));
+        ASSERT_TRUE(w.IsPortOpen());
+        ModalCatcher dialog([&pattern](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(pattern);
+            Find<QComboBox>(d, "cbCaptureNewFile")->setCurrentIndex(3);
+            Find<QCheckBox>(d, "chkCaptureWithLink")->setChecked(true);
+            QTimer::singleShot(0, d, [d] {
+                Find<QDialogButtonBox>(d, "btnsCapture")->button(QDialogButtonBox::Ok)->click();
+            });
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+        ASSERT_TRUE(w.CaptureCommands().Capture().IsRunning());
+        w.SaveSettings();
+    }
+    TfrmMain again;
+    EXPECT_FALSE(again.CaptureCommands().Capture().IsRunning());
+    EXPECT_TRUE(again.CaptureCommands().Capture().IsWaiting());
+    Find<QAction>(again, "mnuViewDateAndTime")->setChecked(true);
+    again.OpenLink(Link("board", pty.Path()));
+    ASSERT_TRUE(again.CaptureCommands().Capture().IsRunning());
+    ASSERT_TRUE(pty.Send("temp:20.1\r\n"));
+    const std::string file = env.File("board-002.log");
+    ASSERT_TRUE(WaitUntil([&file] { return ReadRaw(file).find("temp:20.1") != std::string::npos; }))
+        << ReadRaw(file);
+    const QString text = QString::fromStdString(ReadRaw(file));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Note :Capture started with board on "))) << ReadRaw(file);
+    EXPECT_TRUE(text.contains(
+        QRegularExpression(QStringLiteral("\\(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\)temp:20\\.1"))))
+        << ReadRaw(file);
+    auto *panel = Find<QLabel>(again, "lbCapture");
+    EXPECT_TRUE(panel->text().startsWith(QStringLiteral("Capture: board-002.log")))
+        << panel->text().toStdString();
+    EXPECT_EQ(panel->toolTip().toStdString(), file);
+
+    // Each connect goes on in a file of its own.
+    again.OpenLink(Link("board", pty.Path()));
+    const std::string next = env.File("board-003.log");
+    ASSERT_TRUE(WaitUntil([&next] { return ReadRaw(next).find("Note :Port back at ") == 0; }))
+        << ReadRaw(next);
+    EXPECT_EQ(ReadRaw(file).find("Port back"), std::string::npos);
 }

@@ -251,8 +251,9 @@ TEST_F(Capture, WritesLinesAsShownOrRawBytes)
     pty.Send("AB");
     ASSERT_TRUE(WaitUntil([this] { return ReadRaw(path.toStdString()) == "Rec  :41 42 \r\n"; }))
         << ReadRaw(path.toStdString());
-    ASSERT_TRUE(WaitUntil([label] { return label->text() == QStringLiteral("Capture: 14 B"); }))
+    ASSERT_TRUE(WaitUntil([label] { return label->text() == QStringLiteral("Capture: capture.log 14 B"); }))
         << label->text().toStdString();
+    EXPECT_EQ(label->toolTip(), path);
     Find<QAction>(w, "mnuFileStopCapture")->trigger();
     EXPECT_TRUE(label->isHidden());
 

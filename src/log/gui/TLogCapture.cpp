@@ -2,17 +2,24 @@
 
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TTrafficLog.h"
+#include "platform/capturenames.h"
+#include "platform/clock.h"
 #include "platform/diaglog.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <cstring>
@@ -36,9 +43,19 @@ QString Reason(int error)
     return QString::fromLocal8Bit(strerror(error));
 }
 
+template <typename T> T *Named(T *widget, const char *name, const QString &accessible)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
+constexpr int64_t kMb = 1024 * 1024;
+
 } // namespace
 
-TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, Starter start)
+TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_CaptureChoice &last,
+                         const QString &link, Starter start)
     : QDialog(parent), m_start(std::move(start))
 {
     setObjectName(QStringLiteral("frmCapture"));
@@ -49,6 +66,8 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, Starter start)
     m_path->setObjectName(QStringLiteral("edCaptureFile"));
     m_path->setAccessibleName(QStringLiteral("Capture file"));
     m_path->setMinimumWidth(320);
+    m_path->setToolTip(
+        QStringLiteral("The file name may hold {link}, {port}, {window}, {date}, {time} and {seq}"));
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setObjectName(QStringLiteral("btnCaptureBrowse"));
     browse->setAccessibleName(QStringLiteral("Browse"));
@@ -64,6 +83,73 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, Starter start)
     m_raw->setAccessibleName(m_raw->text().remove(QLatin1Char('&')));
     column->addWidget(text);
     column->addWidget(m_raw);
+    column->addWidget(
+        new QLabel(QStringLiteral("In the file name: {link} {port} {window} {date} {time} {seq}"), this));
+
+    auto *newRow = new QHBoxLayout;
+    auto *newLabel = new QLabel(QStringLiteral("&New file:"), this);
+    m_newFile = Named(new QComboBox(this), "cbCaptureNewFile", QStringLiteral("New file"));
+    m_newFile->addItems({QStringLiteral("Never"), QStringLiteral("Each day"), QStringLiteral("At a size of"),
+                         QStringLiteral("At each connect")});
+    newLabel->setBuddy(m_newFile);
+    m_sizeMb = Named(new QSpinBox(this), "spCaptureSizeMb", QStringLiteral("New file size in MB"));
+    m_sizeMb->setRange(1, 1000000);
+    m_sizeMb->setValue(10);
+    m_sizeMb->setSuffix(QStringLiteral(" MB"));
+    newRow->addWidget(newLabel);
+    newRow->addWidget(m_newFile);
+    newRow->addWidget(m_sizeMb);
+    newRow->addStretch(1);
+    column->addLayout(newRow);
+    m_compress = new QCheckBox(QStringLiteral("Com&press finished files"), this);
+    Named(m_compress, "chkCaptureCompress", QStringLiteral("Compress finished files"));
+    column->addWidget(m_compress);
+    auto *keepRow = new QHBoxLayout;
+    m_keep = Named(new QCheckBox(QStringLiteral("&Keep at most"), this), "chkCaptureKeep",
+                   QStringLiteral("Keep at most"));
+    m_keepCount = Named(new QSpinBox(this), "spCaptureKeep", QStringLiteral("How many to keep"));
+    m_keepCount->setRange(1, 1000000);
+    m_keepCount->setValue(7);
+    m_keepUnit = Named(new QComboBox(this), "cbCaptureKeepUnit", QStringLiteral("Keep files or MB"));
+    m_keepUnit->addItems({QStringLiteral("files"), QStringLiteral("MB")});
+    keepRow->addWidget(m_keep);
+    keepRow->addWidget(m_keepCount);
+    keepRow->addWidget(m_keepUnit);
+    keepRow->addStretch(1);
+    column->addLayout(keepRow);
+    m_withLink = new QCheckBox(link.isEmpty() ? QStringLiteral("Start &with this link")
+                                              : QStringLiteral("Start &with this link (%1)").arg(link),
+                               this);
+    Named(m_withLink, "chkCaptureWithLink", QStringLiteral("Start with this link"));
+    m_withLink->setEnabled(!link.isEmpty());
+    column->addWidget(m_withLink);
+
+    if (!last.pattern.isEmpty()) {
+        m_path->setText(last.pattern);
+        m_raw->setChecked(last.raw);
+        m_newFile->setCurrentIndex(static_cast<int>(last.options.newFile));
+        if (last.options.sizeBytes > 0)
+            m_sizeMb->setValue(static_cast<int>(last.options.sizeBytes / kMb));
+        m_compress->setChecked(last.options.compress);
+        m_keep->setChecked(last.options.keepFiles > 0 || last.options.keepBytes > 0);
+        if (last.options.keepBytes > 0) {
+            m_keepUnit->setCurrentIndex(1);
+            m_keepCount->setValue(static_cast<int>(last.options.keepBytes / kMb));
+        } else if (last.options.keepFiles > 0) {
+            m_keepCount->setValue(last.options.keepFiles);
+        }
+        m_withLink->setChecked(last.withLink && !link.isEmpty());
+    }
+    auto enable = [this] {
+        m_sizeMb->setEnabled(m_newFile->currentIndex() ==
+                             static_cast<int>(ST_CaptureOptions::NewFile::AtSize));
+        m_keepCount->setEnabled(m_keep->isChecked());
+        m_keepUnit->setEnabled(m_keep->isChecked());
+    };
+    enable();
+    connect(m_newFile, &QComboBox::currentIndexChanged, this, enable);
+    connect(m_keep, &QCheckBox::toggled, this, enable);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("btnsCapture"));
     column->addWidget(buttons);
@@ -79,21 +165,29 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, Starter start)
     });
 }
 
-QString TfrmCapture::Path() const
+ST_CaptureChoice TfrmCapture::Choice() const
 {
-    return m_path->text().trimmed();
-}
-
-bool TfrmCapture::Raw() const
-{
-    return m_raw->isChecked();
+    ST_CaptureChoice choice;
+    choice.pattern = m_path->text().trimmed();
+    choice.raw = m_raw->isChecked();
+    choice.options.newFile = static_cast<ST_CaptureOptions::NewFile>(m_newFile->currentIndex());
+    choice.options.sizeBytes = m_sizeMb->value() * kMb;
+    choice.options.compress = m_compress->isChecked();
+    if (m_keep->isChecked()) {
+        if (m_keepUnit->currentIndex() == 1)
+            choice.options.keepBytes = m_keepCount->value() * kMb;
+        else
+            choice.options.keepFiles = m_keepCount->value();
+    }
+    choice.withLink = m_withLink->isEnabled() && m_withLink->isChecked();
+    return choice;
 }
 
 void TfrmCapture::accept()
 {
-    const QString path = Path();
+    const QString path = m_path->text().trimmed();
     if (!path.isEmpty() && m_start) {
-        if (const int error = m_start(path, Raw()); error != 0) {
+        if (const int error = m_start(Choice()); error != 0) {
             ShowMessage(this, QStringLiteral("Cannot create file ") + path + QStringLiteral(": ") +
                                   QString::fromLocal8Bit(strerror(error)));
             m_path->setFocus();
@@ -127,9 +221,11 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
         if (!shown)
             return;
         const ST_LogRendered &rendered = m_log->NewestRendered();
+        // One append a line: a change of file falls between lines, never inside one.
         for (const ST_LogRendered::Span &span : rendered.lines) {
-            m_file.Append(rendered.text.data() + span.start, span.length);
-            m_file.Append("\r\n", 2);
+            m_line.assign(rendered.text.data() + span.start, span.length);
+            m_line += "\r\n";
+            m_file.Append(m_line);
         }
     });
 }
@@ -145,13 +241,43 @@ TLogCapture::~TLogCapture()
 
 int TLogCapture::Start(const QString &path, bool raw)
 {
+    ST_CaptureChoice choice;
+    choice.pattern = path;
+    choice.raw = raw;
+    return Begin(choice, QString(), true);
+}
+
+int TLogCapture::Begin(const ST_CaptureChoice &choice, const QString &link, bool linkOpen)
+{
     Stop();
-    const int error = m_file.Start(path.toLocal8Bit().toStdString());
+    m_choice = choice;
+    m_link = choice.withLink ? link : QString();
+    if (!m_link.isEmpty() && !linkOpen) {
+        ShowWaiting();
+        emit StateChanged();
+        return 0;
+    }
+    const int error = StartFile();
+    if (error != 0)
+        m_link.clear();
+    return error;
+}
+
+int TLogCapture::StartFile()
+{
+    ST_CaptureOptions options = m_choice.options;
+    if (m_names)
+        options.names = m_names();
+    // A line's time says nothing of its day unless a note says when the day changed.
+    options.dateNotes = !m_choice.raw;
+    const int error = m_file.Start(m_choice.pattern.toLocal8Bit().toStdString(), options);
     if (error != 0)
         return error;
-    m_raw = raw;
-    m_path = path;
-    m_label->setToolTip(path);
+    m_raw = m_choice.raw;
+    m_path = QString::fromLocal8Bit(m_file.Path().c_str());
+    if (!m_link.isEmpty())
+        Note("Capture started with " + m_link.toLocal8Bit().toStdString() + " on " +
+             LocalDateTimeText(CSystemClock::Instance().NowMs(), false));
     m_label->show();
     ShowSize();
     m_sizeTimer.start();
@@ -159,10 +285,47 @@ int TLogCapture::Start(const QString &path, bool raw)
     return 0;
 }
 
+void TLogCapture::LinkOpened(const QString &link)
+{
+    if (m_link.isEmpty() || link != m_link)
+        return;
+    if (!m_file.IsRunning()) {
+        if (const int error = StartFile(); error != 0) {
+            m_link.clear();
+            m_label->hide();
+            emit StateChanged();
+            Report(error);
+        }
+        return;
+    }
+    m_file.NewFile();
+    Note("Port back at " + LocalDateTimeText(CSystemClock::Instance().NowMs(), false));
+}
+
+void TLogCapture::LinkLost()
+{
+    if (!m_link.isEmpty() && m_file.IsRunning())
+        Note("Port lost at " + LocalDateTimeText(CSystemClock::Instance().NowMs(), false));
+}
+
+void TLogCapture::Note(const std::string &text)
+{
+    if (!m_raw)
+        m_file.Append("Note :" + text + "\r\n");
+}
+
 void TLogCapture::Stop()
 {
-    if (!m_file.IsRunning())
+    const bool waiting = IsWaiting();
+    m_link.clear();
+    if (!m_file.IsRunning()) {
+        if (waiting) {
+            m_label->hide();
+            emit StateChanged();
+        }
         return;
+    }
+    m_path = QString::fromLocal8Bit(m_file.Path().c_str());
     const int error = m_file.Stop();
     m_sizeTimer.stop();
     m_label->hide();
@@ -171,8 +334,48 @@ void TLogCapture::Stop()
         Report(error);
 }
 
+void TLogCapture::Load(const QSettings &settings)
+{
+    ST_CaptureChoice choice;
+    choice.pattern = settings.value(QStringLiteral("CapturePattern")).toString();
+    if (choice.pattern.isEmpty())
+        return;
+    choice.raw = settings.value(QStringLiteral("CaptureRaw")).toInt() != 0;
+    const int newFile = settings.value(QStringLiteral("CaptureNewFile")).toInt();
+    if (newFile >= 0 && newFile <= static_cast<int>(ST_CaptureOptions::NewFile::AtConnect))
+        choice.options.newFile = static_cast<ST_CaptureOptions::NewFile>(newFile);
+    choice.options.sizeBytes = settings.value(QStringLiteral("CaptureSizeMB")).toLongLong() * kMb;
+    choice.options.compress = settings.value(QStringLiteral("CaptureCompress")).toInt() != 0;
+    choice.options.keepFiles = settings.value(QStringLiteral("CaptureKeepFiles")).toInt();
+    choice.options.keepBytes = settings.value(QStringLiteral("CaptureKeepMB")).toLongLong() * kMb;
+    const QString link = settings.value(QStringLiteral("CaptureWithLink")).toString();
+    choice.withLink = !link.isEmpty();
+    m_choice = choice;
+    if (choice.withLink)
+        Begin(choice, link, false);
+}
+
+void TLogCapture::Save(QSettings &settings) const
+{
+    if (m_choice.pattern.isEmpty())
+        return;
+    settings.setValue(QStringLiteral("CapturePattern"), m_choice.pattern);
+    settings.setValue(QStringLiteral("CaptureRaw"), m_choice.raw ? 1 : 0);
+    settings.setValue(QStringLiteral("CaptureNewFile"), static_cast<int>(m_choice.options.newFile));
+    settings.setValue(QStringLiteral("CaptureSizeMB"),
+                      static_cast<qlonglong>(m_choice.options.sizeBytes / kMb));
+    settings.setValue(QStringLiteral("CaptureCompress"), m_choice.options.compress ? 1 : 0);
+    settings.setValue(QStringLiteral("CaptureKeepFiles"), m_choice.options.keepFiles);
+    settings.setValue(QStringLiteral("CaptureKeepMB"),
+                      static_cast<qlonglong>(m_choice.options.keepBytes / kMb));
+    settings.setValue(QStringLiteral("CaptureWithLink"), m_link);
+}
+
 void TLogCapture::Report(int error)
 {
+    // The file that failed: after a change of file it is the one that could not be made.
+    if (!m_file.Path().empty())
+        m_path = QString::fromLocal8Bit(m_file.Path().c_str());
     const QString reason = Reason(error);
     AppendLogFormatted(DiagLogPath(), "TLogCapture - capture to %s stopped: %s",
                        m_path.toLocal8Bit().constData(), reason.toLocal8Bit().constData());
@@ -186,5 +389,16 @@ void TLogCapture::Report(int error)
 
 void TLogCapture::ShowSize()
 {
-    m_label->setText(QStringLiteral("Capture: ") + SizeText(m_file.Size()));
+    const QString path = QString::fromLocal8Bit(m_file.Path().c_str());
+    if (m_label->toolTip() != path)
+        m_label->setToolTip(path);
+    m_label->setText(
+        QStringLiteral("Capture: %1 %2").arg(QFileInfo(path).fileName(), SizeText(m_file.Size())));
+}
+
+void TLogCapture::ShowWaiting()
+{
+    m_label->setToolTip(m_choice.pattern);
+    m_label->setText(QStringLiteral("Capture: waiting for ") + m_link);
+    m_label->show();
 }

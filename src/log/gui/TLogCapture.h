@@ -2,6 +2,10 @@
 // Capture to file: every line that reaches the log, as shown, or the raw received bytes, appended
 // to a file while traffic runs, with the capture's size in the status bar. A capture that fails
 // stops at once and says so in one message box and one diagnostic-log line.
+//
+// A capture may be kept with a link: it then starts whenever that link's port opens (after a
+// reconnect, and at the next start of the program, which reads the choice back), and marks each
+// start, loss and return of the port with a note line.
 #include "platform/capturefile.h"
 
 #include <QDialog>
@@ -9,10 +13,22 @@
 #include <QTimer>
 #include <functional>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSettings;
+class QSpinBox;
 class TTrafficLog;
+
+struct ST_CaptureChoice
+{
+    QString pattern; // a path whose file name may hold the fields of CCaptureNames
+    bool raw = false;
+    ST_CaptureOptions options; // its names are filled in when a file is started
+    bool withLink = false;
+};
 
 // Asks for the capture file and what goes into it. OK starts the capture through `start` (0 or
 // the errno of opening the file); a file that cannot be created keeps the dialog open, so the
@@ -21,15 +37,24 @@ class TfrmCapture : public QDialog
 {
     Q_OBJECT
 public:
-    using Starter = std::function<int(const QString &path, bool raw)>;
-    TfrmCapture(QWidget *parent, const QString &folder, Starter start);
-    QString Path() const;
-    bool Raw() const;
+    using Starter = std::function<int(const ST_CaptureChoice &choice)>;
+    // `last` fills the controls when it has a pattern; `link` names the link a capture can be
+    // kept with (empty: there is none yet).
+    TfrmCapture(QWidget *parent, const QString &folder, const ST_CaptureChoice &last, const QString &link,
+                Starter start);
+    ST_CaptureChoice Choice() const;
     void accept() override;
 
 private:
     QLineEdit *m_path;
     QRadioButton *m_raw;
+    QComboBox *m_newFile;
+    QSpinBox *m_sizeMb;
+    QCheckBox *m_compress;
+    QCheckBox *m_keep;
+    QSpinBox *m_keepCount;
+    QComboBox *m_keepUnit;
+    QCheckBox *m_withLink;
     Starter m_start;
 };
 
@@ -41,11 +66,27 @@ public:
     TLogCapture(TTrafficLog *log, QWidget *statusBar);
     ~TLogCapture() override;
 
+    // The values of {link}, {port} and {window} for the next file started.
+    void SetNameSource(std::function<ST_CaptureNameValues()> source) { m_names = std::move(source); }
+
     // 0 or the errno of opening the file.
     int Start(const QString &path, bool raw);
-    // Ends the capture with the file synced to the disk; a failure that ended it is reported.
+    // A choice kept with `link` waits for that link's port unless `linkOpen`; 0 or the errno of
+    // opening the first file.
+    int Begin(const ST_CaptureChoice &choice, const QString &link, bool linkOpen);
+    // The port of a link opened (again) or was lost.
+    void LinkOpened(const QString &link);
+    void LinkLost();
+    // Ends the capture with the file synced to the disk; a failure that ended it is reported. A
+    // capture kept with a link is let go.
     void Stop();
     bool IsRunning() const { return m_file.IsRunning(); }
+    bool IsWaiting() const { return !m_link.isEmpty() && !m_file.IsRunning(); }
+    const ST_CaptureChoice &LastChoice() const { return m_choice; }
+    const QString &KeptWith() const { return m_link; }
+    // After every value the window wrote before.
+    void Load(const QSettings &settings);
+    void Save(QSettings &settings) const;
     CCaptureFile &File() { return m_file; }
     QLabel *Label() const { return m_label; }
 
@@ -53,13 +94,20 @@ signals:
     void StateChanged();
 
 private:
+    int StartFile();
+    void Note(const std::string &text);
     void ShowSize();
+    void ShowWaiting();
     void Report(int error);
 
     TTrafficLog *m_log;
     QLabel *m_label;
     QTimer m_sizeTimer;
     CCaptureFile m_file;
+    std::function<ST_CaptureNameValues()> m_names;
+    ST_CaptureChoice m_choice;
+    QString m_link; // the link the capture is kept with; empty: none
     QString m_path;
+    std::string m_line;
     bool m_raw = false;
 };

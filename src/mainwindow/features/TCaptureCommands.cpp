@@ -3,6 +3,7 @@
 #include "log/gui/TLogCapture.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
+#include "mainwindow/features/TPortCommands.h"
 
 #include <QAction>
 #include <QLabel>
@@ -18,8 +19,13 @@ TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots
     m_stop =
         menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", QStringLiteral("S&top Capture"), 11);
     connect(m_start, &QAction::triggered, this, [this] {
-        TfrmCapture dialog(m_window, UserFilesFolder(),
-                           [this](const QString &path, bool raw) { return m_capture->Start(path, raw); });
+        const QString link = m_port && m_port->LastLink()
+                                 ? QString::fromLocal8Bit(m_port->LastLink()->LinkName.c_str())
+                                 : QString();
+        TfrmCapture dialog(m_window, UserFilesFolder(), m_capture->LastChoice(), link,
+                           [this, link](const ST_CaptureChoice &choice) {
+                               return m_capture->Begin(choice, link, m_isOpen && m_isOpen());
+                           });
         dialog.exec();
     });
     connect(m_stop, &QAction::triggered, this, [this] { m_capture->Stop(); });
@@ -28,9 +34,38 @@ TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots
 
 TCaptureCommands::~TCaptureCommands() = default;
 
+void TCaptureCommands::Follow(TPortCommands &port, std::function<bool()> isOpen, int window)
+{
+    m_port = &port;
+    m_isOpen = std::move(isOpen);
+    m_capture->SetNameSource([this, window] {
+        ST_CaptureNameValues names;
+        if (m_port->LastLink()) {
+            names.link = m_port->LastLink()->LinkName;
+            names.port = m_port->LastLink()->PortName;
+        }
+        names.window = std::to_string(window);
+        return names;
+    });
+    connect(&port, &TPortCommands::Opened, this, [this](const COM_PORT_SETTING &link) {
+        m_capture->LinkOpened(QString::fromLocal8Bit(link.LinkName.c_str()));
+    });
+    connect(&port, &TPortCommands::Lost, this, [this] { m_capture->LinkLost(); });
+}
+
+void TCaptureCommands::Load(const QSettings &settings)
+{
+    m_capture->Load(settings);
+}
+
+void TCaptureCommands::Save(QSettings &settings) const
+{
+    m_capture->Save(settings);
+}
+
 void TCaptureCommands::UpdateControls()
 {
-    const bool capturing = m_capture->IsRunning();
+    const bool capturing = m_capture->IsRunning() || m_capture->IsWaiting();
     m_start->setEnabled(!capturing);
     m_stop->setEnabled(capturing);
 }

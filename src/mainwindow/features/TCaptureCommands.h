@@ -1,10 +1,13 @@
 #pragma once
 // Capture to file: File > Capture to File... and Stop Capture, with the capture's size in the
-// status bar while it runs.
+// status bar while it runs. A capture kept with a link follows that link's port.
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class QAction;
+class QSettings;
+class TPortCommands;
 class QWidget;
 class TLogCapture;
 class TMenuSlots;
@@ -22,9 +25,16 @@ public:
 
     TLogCapture &Capture() const { return *m_capture; }
     void UpdateControls();
+    // The port whose link a capture can be kept with; `isOpen` tells whether it is open now, and
+    // `window` is what {window} stands for.
+    void Follow(TPortCommands &port, std::function<bool()> isOpen, int window);
+    void Load(const QSettings &settings);
+    void Save(QSettings &settings) const;
 
 private:
     QWidget *m_window;
+    TPortCommands *m_port = nullptr;
+    std::function<bool()> m_isOpen;
     std::unique_ptr<TLogCapture> m_capture;
     QAction *m_start = nullptr, *m_stop = nullptr;
 };

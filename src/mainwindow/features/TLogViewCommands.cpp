@@ -5,6 +5,8 @@
 #include "log/gui/logtime.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
+#include "platform/capturenames.h"
+#include "platform/clock.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
@@ -93,7 +95,13 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 
 void TLogViewCommands::AddStamps(TMenuSlots &menus)
 {
-    // After "Show SendData".
+    // After "Show SendData". A week of lines is placed in time only with the date on each.
+    m_datesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewDateAndTime",
+                               QStringLiteral("Date a&nd Time"), 5, true);
+    connect(m_datesItem, &QAction::toggled, this, [this](bool on) {
+        m_dates = on;
+        UpdateViewState();
+    });
     m_millisecondsItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds",
                                       QStringLiteral("&Milliseconds"), 10, true);
     m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
@@ -177,7 +185,9 @@ void TLogViewCommands::UpdateViewState()
 std::string TLogViewCommands::StampText(int64_t ageMs)
 {
     std::string time;
-    if (m_milliseconds)
+    if (m_dates)
+        time = LocalDateTimeText(CSystemClock::Instance().NowMs() - ageMs, m_milliseconds);
+    else if (m_milliseconds)
         time =
             TimeOfDayMsText(QTime::currentTime().addMSecs(static_cast<int>(-ageMs)).msecsSinceStartOfDay());
     else if (m_showTime)
@@ -228,6 +238,17 @@ void TLogViewCommands::SaveStamps(QSettings &settings) const
 {
     settings.setValue(QStringLiteral("Milliseconds"), m_milliseconds ? 1 : 0);
     settings.setValue(QStringLiteral("TimeSincePrevious"), m_sincePrevious ? 1 : 0);
+}
+
+// After every value older versions wrote.
+void TLogViewCommands::LoadDates(const QSettings &settings)
+{
+    m_datesItem->setChecked(ReadSettingsFlag(settings, "DateStamps"));
+}
+
+void TLogViewCommands::SaveDates(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("DateStamps"), m_dates ? 1 : 0);
 }
 
 // Kept apart from the window's first values: a store without it reads as before.

@@ -65,6 +65,10 @@ public:
     void SaveScrollback(QSettings &settings) const;
     void LoadTextForms(const QSettings &settings);
     void SaveTextForms(QSettings &settings) const;
+    void LoadDates(const QSettings &settings);
+    void SaveDates(QSettings &settings) const;
+    // Whether lines carry the date with their time (the capture's date notes are then not needed).
+    bool Dates() const { return m_dates; }
 
 signals:
     // The log reads text as UTF-8 from now on (false: Latin-1).
@@ -79,7 +83,7 @@ private:
     void ShowAsciiTable();
     // For a moment `ageMs` before now.
     std::string StampText(int64_t ageMs);
-    bool ExtraStamps() const { return m_milliseconds || m_sincePrevious; }
+    bool ExtraStamps() const { return m_dates || m_milliseconds || m_sincePrevious; }
 
     QWidget *m_window;
     TTrafficLog &m_log;
@@ -91,12 +95,14 @@ private:
     static constexpr int kModeCount = 4;
     ST_Chain m_chains[kModeCount + 2];
 
-    QAction *m_millisecondsItem = nullptr, *m_sincePreviousItem = nullptr, *m_splitLinesItem = nullptr;
+    QAction *m_datesItem = nullptr, *m_millisecondsItem = nullptr, *m_sincePreviousItem = nullptr,
+            *m_splitLinesItem = nullptr;
     QAction *m_latin1Item = nullptr, *m_utf8Item = nullptr;
     QAction *m_ansiItems[3] = {}; // off, strip, show
 
     int m_curDisplayType = FMT_STRING;
     bool m_showTime = false;
+    bool m_dates = false;
     bool m_milliseconds = false;
     bool m_sincePrevious = false;
     int64_t m_lastLineMs = -1; // steady clock, of the newest logged line
