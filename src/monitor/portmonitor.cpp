@@ -367,18 +367,21 @@ bool CPortMonitor::Impl::OpenPorts(const std::string &linkPath, std::string &err
 void CPortMonitor::Impl::StartPorts(const std::string &linkPath, const StartSink &started)
 {
     std::string error;
-    const bool opened = OpenPorts(linkPath, error);
-    if (!opened)
+    if (!OpenPorts(linkPath, error)) {
         CloseAll();
-    else
-        running.store(true);
+        // Over before its caller hears of it: a start tried again at once is not refused as one
+        // already running.
+        starting.store(false);
+        if (started)
+            started(error);
+        return;
+    }
+    running.store(true);
     // Told before anything read is handed over, so the owner hears of the start first.
     if (started)
-        started(opened ? std::string() : error);
-    if (opened) {
-        readers[0] = std::thread([this] { Read(a, b); });
-        readers[1] = std::thread([this] { Read(b, a); });
-    }
+        started(std::string());
+    readers[0] = std::thread([this] { Read(a, b); });
+    readers[1] = std::thread([this] { Read(b, a); });
     starting.store(false);
 }
 
