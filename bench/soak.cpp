@@ -5,12 +5,14 @@
 // timer fired), and what the log and the received list hold. Once the log is full the resident memory must
 // stay flat.
 //
-//   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--smoke]
+//   soak [--minutes N] [--scrollback MiB] [--data lines|lf|cr|hex] [--capture-mb MB] [--smoke]
 //   soak [--console] --cat MB [--smoke]   (--console alone: --cat 50)
 //
 // lines: 64-byte text lines (the default); lf, cr: bare line ends only, one displayed line per
 // byte; hex: the lines shown in hex. --smoke runs a few seconds and reports every second, for a
-// check that the bench still works rather than for figures.
+// check that the bench still works rather than for figures. --capture-mb captures the log the
+// while, with a new file at each that many MB and the finished ones compressed, and at the end
+// adds the files up decompressed.
 //
 // --cat has a shell on a terminal of its own, bridged to the port's pseudo-terminal as a board's
 // shell sits behind its serial line, cat a text file of that many MB (2 with --smoke) into the
@@ -19,8 +21,10 @@
 #include "autosend/event.h"
 #include "autosend/rulelist.h"
 #include "benchsupport.h"
+#include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "platform/appfolder.h"
 #include "ptypair.h"
@@ -41,6 +45,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <string>
@@ -48,6 +53,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -62,7 +68,8 @@ struct Options
     std::string data = "lines";
     bool smoke = false;
     bool console = false;
-    double catMB = 0; // 0: the default for the run
+    double catMB = 0;     // 0: the default for the run
+    double captureMB = 0; // a capture with a new, compressed file at each this many MB; 0: none
 };
 
 // One second of the device's stream, repeated.
@@ -143,11 +150,54 @@ bool ParseOptions(int argc, char **argv, Options &o)
             o.console = true;
         else if (arg == "--cat" && hasValue)
             o.catMB = std::atof(argv[++i]);
+        else if (arg == "--capture-mb" && hasValue)
+            o.captureMB = std::atof(argv[++i]);
         else
             return false;
     }
     return o.minutes > 0 && o.scrollbackMiB > 0 &&
            (o.data == "lines" || o.data == "lf" || o.data == "cr" || o.data == "hex");
+}
+
+// The capture's files added up, decompressed, once its compressions are over: a file is counted
+// once, whichever of its two forms is on the disk.
+struct ST_CaptureSum
+{
+    int files = 0, compressed = 0;
+    int64_t bytes = 0;
+};
+
+ST_CaptureSum SumCapture(const std::string &folder)
+{
+    namespace fs = std::filesystem;
+    const auto busy = [&folder] {
+        for (const auto &entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("soak-", 0) == 0 &&
+                (name.find(".part") != std::string::npos ||
+                 (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0 &&
+                  fs::exists(entry.path().parent_path() / name.substr(0, name.size() - 3)))))
+                return true;
+        }
+        return false;
+    };
+    while (busy())
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ST_CaptureSum sum;
+    for (const auto &entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("soak-", 0) != 0)
+            continue;
+        ++sum.files;
+        gzFile in = gzopen(entry.path().c_str(), "rb"); // reads a plain file as it is
+        char buffer[65536];
+        for (int n; in && (n = gzread(in, buffer, sizeof buffer)) > 0;)
+            sum.bytes += n;
+        if (in)
+            gzclose(in);
+        sum.compressed += name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0;
+    }
+    return sum;
 }
 
 void WriteAnswerRule()
@@ -368,6 +418,17 @@ int main(int argc, char **argv)
         return 1;
     }
     w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"))->click();
+    if (o.captureMB > 0) {
+        ST_CaptureChoice capture;
+        capture.pattern = QString::fromStdString(AppFilePath("soak-{seq}.log"));
+        capture.options.newFile = ST_CaptureOptions::NewFile::AtSize;
+        capture.options.sizeBytes = static_cast<int64_t>(o.captureMB * 1e6);
+        capture.options.compress = true;
+        if (w.CaptureCommands().Capture().Begin(capture, QString(), true) != 0) {
+            std::printf("cannot start the capture\n");
+            return 1;
+        }
+    }
     QCoreApplication::processEvents();
 
     const long startKb = ResidentKb();
@@ -436,6 +497,13 @@ int main(int argc, char **argv)
     if (write(pty.Slave(), "", 1) < 0)
         std::printf("cannot wake the reader\n");
     drainer.join();
+    if (o.captureMB > 0) {
+        w.CaptureCommands().Capture().Stop();
+        const ST_CaptureSum sum = SumCapture(AppFolder());
+        std::printf("soak: the capture, a new file at each %.1f MB: %d files (%d compressed), %.1f MB "
+                    "decompressed\n",
+                    o.captureMB, sum.files, sum.compressed, sum.bytes / 1e6);
+    }
     const int64_t answers = answerBytes.load() / static_cast<int64_t>(sizeof kAnswer - 1);
     std::printf("soak: %lld questions, %lld answers, %lld bytes received\n",
                 static_cast<long long>(questions.load()), static_cast<long long>(answers),
