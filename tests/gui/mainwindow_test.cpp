@@ -506,4 +506,9 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
     ASSERT_TRUE(WaitUntil([&next] { return ReadRaw(next).find("Note :Port back at ") == 0; }))
         << ReadRaw(next);
     EXPECT_EQ(ReadRaw(file).find("Port back"), std::string::npos);
+
+    // A lost port is noted where the capture goes on.
+    pty.CloseMaster();
+    EXPECT_TRUE(WaitUntil([&next] { return ReadRaw(next).find("Note :Port lost at ") != std::string::npos; }))
+        << ReadRaw(next);
 }
