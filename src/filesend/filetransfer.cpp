@@ -162,21 +162,26 @@ ST_TransferOutcome CFileTransfer::Ended(ETransferEnd end, long code)
     return outcome;
 }
 
-void CFileTransfer::Report(size_t index, bool begins, uint64_t fileSent)
+ST_TransferProgress SendProgress(const std::vector<ST_TransferFile> &files, size_t index, bool begins,
+                                 uint64_t fileSent, uint64_t sentBefore, uint64_t total, uint64_t wire)
 {
-    if (!m_onProgress)
-        return;
     ST_TransferProgress progress;
     progress.FileIndex = index;
-    progress.FileCount = m_files.size();
-    progress.FileName = m_files[index].Name;
+    progress.FileCount = files.size();
+    progress.FileName = files[index].Name;
     progress.FileBegins = begins;
     progress.FileSent = fileSent;
-    progress.FileSize = m_files[index].Size;
-    progress.Sent = m_sentBefore + fileSent;
-    progress.Total = m_total;
-    progress.WireBytes = m_wire;
-    m_onProgress(progress);
+    progress.FileSize = files[index].Size;
+    progress.Sent = sentBefore + fileSent;
+    progress.Total = total;
+    progress.WireBytes = wire;
+    return progress;
+}
+
+void CFileTransfer::Report(size_t index, bool begins, uint64_t fileSent)
+{
+    if (m_onProgress)
+        m_onProgress(SendProgress(m_files, index, begins, fileSent, m_sentBefore, m_total, m_wire));
 }
 
 bool CFileTransfer::Pause(uint32_t ms)

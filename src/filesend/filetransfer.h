@@ -108,6 +108,10 @@ struct ST_TransferOutcome
     bool Receiving = false;
 };
 
+// A sender's report of file `index`, `fileSent` bytes of it gone, `sentBefore` of the files before.
+ST_TransferProgress SendProgress(const std::vector<ST_TransferFile> &files, size_t index, bool begins,
+                                 uint64_t fileSent, uint64_t sentBefore, uint64_t total, uint64_t wire);
+
 // A short English sentence for the status bar or a message box ("Sent", or "Received" for a
 // receive that ended well).
 const char *TransferEndText(ETransferEnd end, bool receiving = false);

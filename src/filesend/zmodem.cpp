@@ -138,19 +138,8 @@ CZmodemSend::CZmodemSend(ITransferChannel &channel, std::vector<ST_TransferFile>
 
 void CZmodemSend::Report(size_t index, bool begins, uint64_t fileSent)
 {
-    if (!m_onProgress)
-        return;
-    ST_TransferProgress progress;
-    progress.FileIndex = index;
-    progress.FileCount = m_files.size();
-    progress.FileName = m_files[index].Name;
-    progress.FileBegins = begins;
-    progress.FileSent = fileSent;
-    progress.FileSize = m_files[index].Size;
-    progress.Sent = m_sentBefore + fileSent;
-    progress.Total = m_total;
-    progress.WireBytes = m_link.Wire;
-    m_onProgress(progress);
+    if (m_onProgress)
+        m_onProgress(SendProgress(m_files, index, begins, fileSent, m_sentBefore, m_total, m_link.Wire));
 }
 
 ST_TransferOutcome CZmodemSend::Ended(ETransferEnd end, long code)
@@ -247,6 +236,30 @@ bool CZmodemSend::AwaitReceiver(ST_Failure *failure)
     }
 }
 
+// The receiver's next header within the answer time; a cancel on either side fails the transfer.
+CZmodemSend::EAnswer CZmodemSend::NextHeader(ST_Header *header, ST_Failure *failure)
+{
+    for (;;) {
+        EEvent event = EEvent::None;
+        const EWait wait = m_link.Next(m_options.AnswerTimeoutMs, &event);
+        if (wait == EWait::Cancelled) {
+            Fail(failure, ETransferEnd::Cancelled);
+            return EAnswer::Failed;
+        }
+        if (wait == EWait::TimedOut)
+            return EAnswer::TimedOut;
+        if (event == EEvent::Cancel) {
+            Fail(failure, ETransferEnd::ReceiverCancelled);
+            return EAnswer::Failed;
+        }
+        if (event != EEvent::Header)
+            continue;
+        *header = m_link.Decoder.Header();
+        m_link.Decoder.HuntHeader();
+        return EAnswer::Header;
+    }
+}
+
 // Asks the receiver to escape every control character too.
 bool CZmodemSend::SendInit(ST_Failure *failure)
 {
@@ -257,18 +270,12 @@ bool CZmodemSend::SendInit(ST_Failure *failure)
         if (!m_link.Flush(failure))
             return false;
         for (;;) {
-            EEvent event = EEvent::None;
-            const EWait wait = m_link.Next(m_options.AnswerTimeoutMs, &event);
-            if (wait == EWait::Cancelled)
-                return Fail(failure, ETransferEnd::Cancelled);
-            if (wait == EWait::TimedOut)
+            ST_Header header;
+            const EAnswer answer = NextHeader(&header, failure);
+            if (answer == EAnswer::Failed)
+                return false;
+            if (answer == EAnswer::TimedOut)
                 break;
-            if (event == EEvent::Cancel)
-                return Fail(failure, ETransferEnd::ReceiverCancelled);
-            if (event != EEvent::Header)
-                continue;
-            const ST_Header header = m_link.Decoder.Header();
-            m_link.Decoder.HuntHeader();
             if (header.Type == ZACK)
                 return true;
             if (Ends(header, failure))
@@ -321,18 +328,12 @@ bool CZmodemSend::SendFile(size_t index, ST_Failure *failure)
         if (!m_link.Flush(failure))
             return false;
         for (;;) {
-            EEvent event = EEvent::None;
-            const EWait wait = m_link.Next(m_options.AnswerTimeoutMs, &event);
-            if (wait == EWait::Cancelled)
-                return Fail(failure, ETransferEnd::Cancelled);
-            if (wait == EWait::TimedOut)
+            ST_Header header;
+            const EAnswer answer = NextHeader(&header, failure);
+            if (answer == EAnswer::Failed)
+                return false;
+            if (answer == EAnswer::TimedOut)
                 break;
-            if (event == EEvent::Cancel)
-                return Fail(failure, ETransferEnd::ReceiverCancelled);
-            if (event != EEvent::Header)
-                continue;
-            const ST_Header header = m_link.Decoder.Header();
-            m_link.Decoder.HuntHeader();
             if (Ends(header, failure))
                 return false;
             switch (header.Type) {

@@ -79,6 +79,8 @@ private:
     bool SendFinish(ST_Failure *failure);
     // A header the peer may send at any time: true when it ends the transfer (`failure` says how).
     bool Ends(const zmodem::ST_Header &header, ST_Failure *failure);
+    enum class EAnswer : uint8_t { Header, TimedOut, Failed };
+    EAnswer NextHeader(zmodem::ST_Header *header, ST_Failure *failure);
     void AnswerCrc(size_t index, uint32_t length);
     void Report(size_t index, bool begins, uint64_t fileSent);
     ST_TransferOutcome Ended(ETransferEnd end, long code = 0);
