@@ -1,4 +1,5 @@
 #include "filesend/gui/TfrmReceiveFile.h"
+#include "filesend/gui/transferbuttons.h"
 
 #include "data/gui/dialogsupport.h"
 
@@ -62,17 +63,8 @@ TfrmReceiveFile::TfrmReceiveFile(QWidget *parent, const ST_ReceiveFileChoice &pr
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
 
-    auto *buttons = new QDialogButtonBox(this);
-    QPushButton *receive = buttons->addButton(QStringLiteral("&Receive"), QDialogButtonBox::AcceptRole);
-    receive->setObjectName(QStringLiteral("btnReceive"));
-    receive->setAccessibleName(QStringLiteral("Receive"));
-    receive->setDefault(true);
-    QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
-    column->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    column->addWidget(TransferButtons(this, QStringLiteral("&Receive"), QStringLiteral("btnReceive"),
+                                      QStringLiteral("Receive")));
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen =
             QFileDialog::getExistingDirectory(this, QStringLiteral("Receive File"), m_folder->text());

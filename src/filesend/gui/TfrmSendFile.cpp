@@ -1,4 +1,5 @@
 #include "filesend/gui/TfrmSendFile.h"
+#include "filesend/gui/transferbuttons.h"
 
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
@@ -69,17 +70,8 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
 
-    auto *buttons = new QDialogButtonBox(this);
-    QPushButton *send = buttons->addButton(QStringLiteral("&Send"), QDialogButtonBox::AcceptRole);
-    send->setObjectName(QStringLiteral("btnSend"));
-    send->setAccessibleName(QStringLiteral("Send"));
-    send->setDefault(true);
-    QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
-    column->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    column->addWidget(
+        TransferButtons(this, QStringLiteral("&Send"), QStringLiteral("btnSend"), QStringLiteral("Send")));
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen =
             QFileDialog::getOpenFileName(this, QStringLiteral("Send File"), m_path->text());
