@@ -2,6 +2,7 @@
 #include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
+#include "mainwindow/TFeatureList.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
@@ -20,6 +21,7 @@
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
 #include "mainwindow/features/TScriptCommands.h"
+#include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendReports.h"
@@ -55,6 +57,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
     m_status = std::make_unique<TStatusArea>(ui);
     m_slots = new TMenuSlots(this);
+    m_features = new TFeatureList(this);
     DeclareMenuSlots();
     if (m_loadsShared)
         RunGuarded(this, [this] { m_store->LoadHistory(); });
@@ -69,7 +72,7 @@ TfrmMain::~TfrmMain()
     // The engine's threads and the sender end before any of the window goes: the session's
     // last outcomes are dropped with its hand-overs, never told to a window going away.
     m_session->StopAutoSend();
-    m_scripts->EndRun();
+    m_features->EndRuns();
     RunGuarded(this, [this] { SaveSettings(); });
     m_session.reset();
     // The capture watches the log: it ends before the log goes, with what the close logged.
@@ -142,72 +145,94 @@ void TfrmMain::MakeFeatures()
     const auto portOpen = [this] { return IsPortOpen(); };
     TTrafficLog &log = *ui.edData;
 
-    m_port = new TPortCommands(this, *m_session, *m_bridge, *m_status, log,
-                               {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort}, showMessage,
-                               [this](const COM_PORT_SETTING &link) { ShowTitle(link); });
+    TFeatureList &features = *m_features;
+
+    m_port = features.Add(new TPortCommands(
+        this, *m_session, *m_bridge, *m_status, log, {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort},
+        showMessage, [this](const COM_PORT_SETTING &link) { ShowTitle(link); }));
     m_port->SetHolderNumber(m_number);
-    m_reconnect = new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage);
-    m_monitor = new TMonitorCommands(
+    m_reconnect =
+        features.Add(new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage),
+                     SettingsPlace::Reconnect);
+    m_monitor = features.Add(new TMonitorCommands(
         this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
-        [this] { return m_logView->SincePrevious(); }, showMessage);
+        [this] { return m_logView->SincePrevious(); }, showMessage));
     m_port->SetMonitorRunning([this] { return m_monitor->Running(); });
-    m_sendReports = new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage);
-    m_instantSend = new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat}, *m_store,
-                                     send, portOpen, showMessage);
+    features.Add(new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage));
+    m_instantSend = features.Add(new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat},
+                                                  *m_store, send, portOpen, showMessage));
+    features.Keep(
+        SettingsPlace::LineEnding, [this](const QSettings &s) { m_instantSend->LoadLineEnding(s); },
+        [this](QSettings &s) { m_instantSend->SaveLineEnding(s); });
+    features.Keep(
+        SettingsPlace::SendChecksum, [this](const QSettings &s) { m_instantSend->Checksum().Load(s); },
+        [this](QSettings &s) { m_instantSend->Checksum().Save(s); });
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
     auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
-    m_sendList = new TSendListPanel(
+    m_sendList = features.Add(new TSendListPanel(
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
          ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
-        *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen);
-    m_autoSend = new TAutoSendCommands(this, *m_session,
-                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend});
-    m_modemLines = new TModemLines(this, *m_session, *m_slots, *m_status);
+        *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen));
+    features.Add(new TAutoSendCommands(this, *m_session,
+                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}));
+    m_modemLines =
+        features.Add(new TModemLines(this, *m_session, *m_slots, *m_status), SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
-    m_receiveFile = new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage);
-    m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
-    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
-    m_plot = new TPlotCommands(this, *m_slots);
-    m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
-    m_logView = new TLogViewCommands(this,
-                                     {ui.edData,
-                                      ui.mnuView,
-                                      {{ui.mnuViewText, ui.mnuText},
-                                       {ui.mnuViewHex, ui.mnuHex},
-                                       {ui.mnuViewDecimal, ui.mnuDecimal},
-                                       {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
-                                       {ui.mnuViewShowTime, ui.mnuShowTime},
-                                       {ui.mnuViewShowSendData, ui.mnuShowSendData}},
-                                      ui.mnuViewClearDisplay,
-                                      ui.mnuClearDisplay,
-                                      ui.mnuFileSave,
-                                      ui.mnuCopytoClipboard,
-                                      ui.mnuViewAsciiTable},
-                                     *m_bridge, *m_slots, [this] { ReloadSymbols(); });
-    m_console = new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge, *m_slots,
-                                     *m_status, log, *find);
-    m_capture = new TCaptureCommands(this, log, *m_slots, *m_status);
+    auto *receiveFile =
+        features.Add(new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage),
+                     SettingsPlace::ReceiveFile);
+    auto *sendFile = features.Add(
+        new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage),
+        SettingsPlace::SendFile);
+    connect(receiveFile, &TReceiveFileCommands::SendAsked, sendFile, &TSendFileCommands::SendAskedByDevice);
+    m_recvChecksum =
+        features.Add(new TRecvChecksum(this, *m_slots, *m_status, log), SettingsPlace::RecvChecksum);
+    m_plot = features.Add(new TPlotCommands(this, *m_slots));
+    m_counters = features.Add(new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log));
+    m_logView = features.Add(new TLogViewCommands(this,
+                                                  {ui.edData,
+                                                   ui.mnuView,
+                                                   {{ui.mnuViewText, ui.mnuText},
+                                                    {ui.mnuViewHex, ui.mnuHex},
+                                                    {ui.mnuViewDecimal, ui.mnuDecimal},
+                                                    {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+                                                    {ui.mnuViewShowTime, ui.mnuShowTime},
+                                                    {ui.mnuViewShowSendData, ui.mnuShowSendData}},
+                                                   ui.mnuViewClearDisplay,
+                                                   ui.mnuClearDisplay,
+                                                   ui.mnuFileSave,
+                                                   ui.mnuCopytoClipboard,
+                                                   ui.mnuViewAsciiTable},
+                                                  *m_bridge, *m_slots, [this] { ReloadSymbols(); }));
+    features.Keep(
+        SettingsPlace::Stamps, [this](const QSettings &s) { m_logView->LoadStamps(s); },
+        [this](QSettings &s) { m_logView->SaveStamps(s); });
+    features.Keep(
+        SettingsPlace::Scrollback, [this](const QSettings &s) { m_logView->LoadScrollback(s); },
+        [this](QSettings &s) { m_logView->SaveScrollback(s); });
+    features.Keep(
+        SettingsPlace::TextForms, [this](const QSettings &s) { m_logView->LoadTextForms(s); },
+        [this](QSettings &s) { m_logView->SaveTextForms(s); });
+    features.Keep(
+        SettingsPlace::Dates, [this](const QSettings &s) { m_logView->LoadDates(s); },
+        [this](QSettings &s) { m_logView->SaveDates(s); });
+    m_console = features.Add(new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge,
+                                                  *m_slots, *m_status, log, *find),
+                             SettingsPlace::Console);
+    m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
         *m_port, [this] { return IsPortOpen(); }, m_number);
-    m_scripts = new TScriptCommands(
-        this, *m_session, *m_bridge, *m_slots, log,
-        [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage);
+    features.Add(new TScriptCommands(
+                     this, *m_session, *m_bridge, *m_slots, log,
+                     [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage),
+                 SettingsPlace::Scripts);
     new TWindowCommands(
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
         RuleFilePath(), [this] { return m_recDataList; });
 
-    connect(m_port, &TPortCommands::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_reconnect, &TReconnect::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_monitor, &TMonitorCommands::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_sendList, &TSendListPanel::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_autoSend, &TAutoSendCommands::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_sendFile, &TSendFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_receiveFile, &TReceiveFileCommands::StateChanged, this, &TfrmMain::UpdateControls);
-    connect(m_receiveFile, &TReceiveFileCommands::SendAsked, m_sendFile,
-            &TSendFileCommands::SendAskedByDevice);
-    connect(m_scripts, &TScriptCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_port, &TPortCommands::Opened, m_modemLines,
             [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
@@ -248,16 +273,7 @@ void TfrmMain::ConnectStore()
 
 void TfrmMain::UpdateControls()
 {
-    m_port->UpdateControls();
-    m_monitor->UpdateControls();
-    m_instantSend->UpdateControls();
-    m_sendList->UpdateControls();
-    m_autoSend->UpdateControls();
-    m_modemLines->UpdateControls();
-    m_sendFile->UpdateControls();
-    m_receiveFile->UpdateControls();
-    m_capture->UpdateControls();
-    m_scripts->UpdateControls();
+    m_features->UpdateControls();
 }
 
 void TfrmMain::SessionEvent(uint32_t eventWord, bool loss)

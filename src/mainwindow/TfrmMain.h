@@ -21,9 +21,8 @@
 
 class CAutoSendEngine;
 class QSettings;
-class TAutoSendCommands;
 class TCaptureCommands;
-class TScriptCommands;
+class TFeatureList;
 class TConsoleCommands;
 class TfrmRecDataList;
 class TInstantSend;
@@ -36,10 +35,7 @@ class TPortCommands;
 class TReceiveCounters;
 class TReconnect;
 class TRecvChecksum;
-class TReceiveFileCommands;
-class TSendFileCommands;
 class TSendListPanel;
-class TSendReports;
 class TSessionBridge;
 class TSharedStore;
 class TStatusArea;
@@ -178,6 +174,7 @@ private:
     // Made before the session, which tells it what happens, and gone after it.
     TSessionBridge *m_bridge = nullptr;
     TMenuSlots *m_slots = nullptr;
+    TFeatureList *m_features = nullptr;
     std::unique_ptr<TStatusArea> m_status;
     std::unique_ptr<CPortSession> m_session;
 
@@ -185,13 +182,9 @@ private:
     TPortCommands *m_port = nullptr;
     TReconnect *m_reconnect = nullptr;
     TMonitorCommands *m_monitor = nullptr;
-    TSendReports *m_sendReports = nullptr;
     TInstantSend *m_instantSend = nullptr;
     TSendListPanel *m_sendList = nullptr;
-    TAutoSendCommands *m_autoSend = nullptr;
     TModemLines *m_modemLines = nullptr;
-    TSendFileCommands *m_sendFile = nullptr;
-    TReceiveFileCommands *m_receiveFile = nullptr;
     TRecvChecksum *m_recvChecksum = nullptr;
     TPlotCommands *m_plot = nullptr;
     TReceiveCounters *m_counters = nullptr;
@@ -199,7 +192,6 @@ private:
     TConsoleCommands *m_console = nullptr;
     // Deleted by the window before the log it watches.
     TCaptureCommands *m_capture = nullptr;
-    TScriptCommands *m_scripts = nullptr;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;

@@ -2,6 +2,7 @@
 // only add to.
 #include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureList.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
@@ -103,20 +104,7 @@ bool TfrmMain::LoadSettings()
     const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
-    m_instantSend->LoadLineEnding(settings);
-    m_logView->LoadStamps(settings);
-    m_reconnect->Load(settings);
-    m_logView->LoadScrollback(settings);
-    m_modemLines->Load(settings);
-    m_logView->LoadTextForms(settings);
-    m_sendFile->Load(settings);
-    m_instantSend->Checksum().Load(settings);
-    m_recvChecksum->Load(settings);
-    m_console->Load(settings);
-    m_receiveFile->Load(settings);
-    m_scripts->Load(settings);
-    m_logView->LoadDates(settings);
-    m_capture->Load(settings);
+    m_features->Load(settings);
     return true;
 }
 
@@ -134,20 +122,7 @@ void TfrmMain::SaveSettings()
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));
     settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
-    m_instantSend->SaveLineEnding(settings);
-    m_logView->SaveStamps(settings);
-    m_reconnect->Save(settings);
-    m_logView->SaveScrollback(settings);
-    m_modemLines->Save(settings);
-    m_logView->SaveTextForms(settings);
-    m_sendFile->Save(settings);
-    m_instantSend->Checksum().Save(settings);
-    m_recvChecksum->Save(settings);
-    m_console->Save(settings);
-    m_receiveFile->Save(settings);
-    m_scripts->Save(settings);
-    m_logView->SaveDates(settings);
-    m_capture->Save(settings);
+    m_features->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
