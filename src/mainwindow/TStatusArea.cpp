@@ -1,13 +1,15 @@
 #include "mainwindow/TStatusArea.h"
+#include "mainwindow/TStatusPanel.h"
 
 #include <QLabel>
 #include <QStatusBar>
 #include <algorithm>
 
-void TStatusArea::SetPanel(int index, const QString &text, const QString &tip)
+void TStatusArea::SetPanel(int index, const QString &text, const QString &tip, const QString &name)
 {
     m_ui.panels[index]->setText(text);
     m_ui.panels[index]->setToolTip(tip);
+    m_ui.panels[index]->setAccessibleName(name);
 }
 
 void TStatusArea::AddPermanent(QWidget *widget, int rank)
@@ -22,6 +24,7 @@ void TStatusArea::AddPermanent(QWidget *widget, int rank)
 void TStatusArea::ShowSendCount(int64_t bytes, int64_t blocks)
 {
     m_ui.panels[Send]->setText(QStringLiteral("Send:%1/%2").arg(bytes).arg(blocks));
+    static_cast<TStatusPanel *>(m_ui.panels[Send])->KeepCountsWhole();
 }
 
 void TStatusArea::ShowSendNote(const QString &note)

@@ -29,7 +29,9 @@ public:
 
     QStatusBar *Bar() const { return m_ui.stbComStatus; }
     QLabel *Panel(int index) const { return m_ui.panels[index]; }
-    void SetPanel(int index, const QString &text, const QString &tip = QString());
+    // `name` says what the panel shows, for a screen reader; empty: the panel reads as its text.
+    void SetPanel(int index, const QString &text, const QString &tip = QString(),
+                  const QString &name = QString());
     // Sizes the panels to their texts (see FitStatusPanels).
     void Fit(bool open) { FitStatusPanels(m_ui, open); }
     // A widget that is hidden before it joins the bar never widens it.

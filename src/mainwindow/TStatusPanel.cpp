@@ -1,4 +1,5 @@
 #include "mainwindow/TStatusPanel.h"
+#include "mainwindow/TfrmMainUi.h"
 
 #include <QEvent>
 #include <QLayout>
@@ -30,19 +31,64 @@ QString TStatusPanel::Value() const
 
 void TStatusPanel::SetCount(const QString &text)
 {
+    QWidget *bar = parentWidget();
     const bool fixed = minimumSize() == maximumSize();
-    if (fixed && Measured(text) <= width()) {
-        setText(text);
-        return;
+    if (fixed && bar != nullptr && bar->width() == m_fixedInBar) {
+        const int colon = text.indexOf(QLatin1String(": "));
+        const QString shown = m_fixedWhole || colon < 0 ? text : text.mid(colon + 2);
+        if (WidthFor(shown) <= width()) {
+            setText(text);
+            return;
+        }
     }
     ReleaseSize();
     setText(text);
-    QLayout *layout = parentWidget() != nullptr ? parentWidget()->layout() : nullptr;
+    QLayout *layout = bar != nullptr ? bar->layout() : nullptr;
     if (layout == nullptr || !isVisible())
         return;
     // The height is the one the bar's row gives, so it is taken once the bar is laid out.
+    if (m_fixedInBar < 0)
+        bar->installEventFilter(this);
     layout->activate();
-    setFixedSize(std::max(width(), WidthFor(text + QStringLiteral("00"))), height());
+    m_fixedWhole = m_keepsStart || width() >= TextWidth();
+    const QString room = (m_fixedWhole ? text : Value()) + QStringLiteral("00");
+    // The room for more digits is only what the bar has to spare: it never widens the window.
+    const int spare = std::max(0, bar->width() - bar->minimumSizeHint().width());
+    setFixedSize(std::max(width(), std::min(WidthFor(room), minimumSizeHint().width() + spare)), height());
+    m_fixedInBar = bar->width();
+}
+
+bool TStatusPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // A widget shown beside the panel finds the bar short of room: the panel gives back what it
+    // holds beyond its least before the bar is laid out, so the window does not widen.
+    if (event->type() == QEvent::LayoutRequest && watched == parentWidget() &&
+        minimumSize() == maximumSize() && width() > minimumSizeHint().width() &&
+        parentWidget()->minimumSizeHint().width() > parentWidget()->width()) {
+        ReleaseSize();
+        m_fixedInBar = 0;
+        QMetaObject::invokeMethod(
+            this, [this] { SetCount(text()); }, Qt::QueuedConnection);
+    }
+    // A size fixed for a bar of another width may take more room than this one has, or leave a
+    // value shown where the whole text now fits: it is made again once the bar is laid out.
+    if (event->type() == QEvent::Resize && watched == parentWidget())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                QWidget *bar = parentWidget();
+                if (bar != nullptr && minimumSize() == maximumSize() && bar->width() != m_fixedInBar)
+                    SetCount(text());
+            },
+            Qt::QueuedConnection);
+    return QLabel::eventFilter(watched, event);
+}
+
+void TStatusPanel::KeepCountsWhole()
+{
+    const QString counts = Counts();
+    if (minimumWidth() < WidthFor(counts))
+        setMinimumWidth(WidthFor(counts));
 }
 
 void TStatusPanel::ReleaseSize()
@@ -65,8 +111,15 @@ QSize TStatusPanel::sizeHint() const
 QSize TStatusPanel::minimumSizeHint() const
 {
     QSize hint = QLabel::minimumSizeHint();
-    hint.setWidth(std::min(hint.width(), sizeHint().width()));
+    // A bar short of room may cut a note after the counts, or a label before its value.
+    const int least = WidthFor(m_keepsStart ? Counts() : Value());
+    hint.setWidth(std::min({hint.width(), sizeHint().width(), least}));
     return hint;
+}
+
+QString TStatusPanel::Counts() const
+{
+    return text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
 }
 
 int TStatusPanel::Measured(const QString &text) const

@@ -167,7 +167,8 @@ void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     ui.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     ui.mnuHelpAbout = AddItem(ui.mnuHelp, "mnuHelpAbout", "&About");
-    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", "&Content");
+    // F1 opens the manual: at a dialog its page (InstallHelpKey), in this window its contents.
+    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", "&Content", Qt::Key_F1);
 }
 
 void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
@@ -398,9 +399,10 @@ void FitStatusPanels(TfrmMainUi &ui, bool open)
         } else {
             // The link's panels are as wide as their texts while the window has room; a window
             // narrowed to sit beside another shows their values only, and a long device path
-            // shortened, with the whole text in the tool tip.
-            panel->setMinimumWidth(
-                std::min(panel->WidthFor(panel->Value()), panel->WidthFor(QStringLiteral("/dev/ttyUSB0"))));
+            // shortened, with the whole text in the tool tip. A bar that is shorter still cuts
+            // the values too, before the counters (which never give way).
+            const QString least = i == 0 ? QStringLiteral("ttyS0") : QStringLiteral("00");
+            panel->setMinimumWidth(std::min(panel->WidthFor(panel->Value()), panel->WidthFor(least)));
             if (panel->toolTip().isEmpty())
                 panel->setToolTip(panel->text());
             panel->setAccessibleDescription(panel->text());

@@ -17,6 +17,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
+#include "session/portsession.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -24,6 +25,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
@@ -31,6 +33,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -50,6 +53,7 @@
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -160,11 +164,17 @@ TEST(Desktop, HelpContentOpensTheContentsAndF1ThePageOfTheWindowInFront)
     ASSERT_NE(editorHelp, nullptr);
     EXPECT_EQ(editorHelp->CurrentPage(), QStringLiteral("autosend.html"));
 
-    // A page the manual does not have falls back to its first page.
+    // F1 in the main window is Help > Content, as its menu shows.
+    editor.close();
+    help->ShowPage(QStringLiteral("autosend.html"));
+    w.activateWindow();
+    ASSERT_TRUE(WaitUntil([&w] { return w.isActiveWindow(); }));
     QTest::keyClick(&w, Qt::Key_F1);
     help = w.findChild<THelpWindow *>(QStringLiteral("frmHelp"));
     ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->CurrentPage(), QStringLiteral("index.html"));
+    EXPECT_EQ(help->CurrentPage(), QStringLiteral("contents.html"));
+    // A page the manual does not have falls back to its first page.
+    EXPECT_EQ(HelpPageFor(&w), QStringLiteral("index.html"));
     EXPECT_EQ(HelpPageFor(&editor), QStringLiteral("autosend.html"));
 }
 
@@ -261,7 +271,18 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
             EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
                 << panel->text().toStdString();
         }
-        EXPECT_EQ(Name(panel), panel->text()) << "a panel reads as its text";
+    }
+    // Each link panel says what it shows, however little of it is in sight.
+    const QStringList says = {"Port: " + QString::fromStdString(longPath),
+                              "Baud rate: 9600",
+                              "Data bits: 8",
+                              "Parity: None",
+                              "Stop bits: 1",
+                              "Flow control: None"};
+    for (int i = 0; i < says.size(); ++i) {
+        auto *panel = Find<QLabel>(w, QStringLiteral("stbComStatusPanel%1").arg(i).toLatin1().constData());
+        EXPECT_EQ(Name(panel), says[i]);
+        EXPECT_EQ(panel->toolTip(), says[i]);
     }
     EXPECT_TRUE(StatusPanel(w, 0).endsWith(QString::fromStdString(longPath)));
 
@@ -275,6 +296,60 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     w.ClosePort();
     // Closed, the panels may give up the room their first layout had.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
+}
+
+// The first window's size with a long stable device name, the checksum counts and a file send in
+// the bar: the link's panels give way, the counts stay whole.
+TEST(Desktop, TheCountsStayWholeWhenTheBarIsShortOfRoom)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    ASSERT_TRUE(pty.Ok());
+    std::string name = "usb-Vantrell_Bench_Adapter_";
+    name += std::string(120 - name.size() - 11, '7') + "-if00-port0";
+    const std::string longPath = env.File(name.c_str());
+    ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
+    TfrmMain w;
+    w.show();
+    w.resize(676, w.height());
+    w.OpenLink(Link("Bench", longPath));
+    ASSERT_TRUE(w.IsPortOpen());
+    ModalCatcher answers([&env](QDialog *d) {
+        if (d->objectName() == QLatin1String("frmCheckChecksum")) {
+            Find<QCheckBox>(d, "chkCheckChecksum")->setChecked(true);
+            Find<QPushButton>(d, "btnOK")->click();
+            return;
+        }
+        // More than the terminal holds, and nobody reads it: the send lasts until cancelled.
+        Find<QLineEdit>(d, "edFile")->setText(QString::fromStdString(env.File("big.txt")));
+        Find<QComboBox>(d, "cboProtocol")->setCurrentIndex(0);
+        Find<QPushButton>(d, "btnSend")->click();
+    });
+    Find<QAction>(w, "mnuViewCheckChecksum")->trigger();
+    WriteRaw(env.File("big.txt"), std::string(1 << 20, 'x'));
+    Find<QAction>(w, "mnuFileSendFile")->trigger();
+    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(pty.Send("ready\r\n"));
+    ASSERT_FALSE(Find<QWidget>(w, "stbChecksumPanel")->isHidden());
+    ASSERT_FALSE(Find<QWidget>(w, "pbTransfer")->isHidden());
+
+    auto *rec = Find<QLabel>(w, "stbComStatusPanel6");
+    auto *send = Find<QLabel>(w, "stbComStatusPanel7");
+    const auto countsWhole = [](QLabel *panel) {
+        const QString counts = panel->text().section(QStringLiteral("  - "), 0, 0);
+        const QFontMetrics metrics = panel->fontMetrics();
+        // A framed label indents its text by half an x.
+        return panel->contentsRect().width() >=
+               metrics.horizontalAdvance(counts) + metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+    };
+    EXPECT_TRUE(WaitUntil([&] {
+        return w.width() == 676 && rec->text().startsWith(QStringLiteral("Rec:7/")) &&
+               send->text().startsWith(QStringLiteral("Send:")) && countsWhole(rec) && countsWhole(send);
+    })) << w.width()
+        << " " << rec->text().toStdString() << " " << rec->contentsRect().width() << " "
+        << send->text().toStdString() << " " << send->contentsRect().width();
+    Find<QPushButton>(w, "btnCancelTransfer")->click();
+    EXPECT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
 }
 
 TEST(Desktop, NoPortPathMakesTheWindowWiderThanTheScreen)

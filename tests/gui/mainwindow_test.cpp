@@ -166,7 +166,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         {"mnuOpSendItem", "Send &Item", "F7"},
         {"mnuSendAndGoNext", "Send and Go Next", "F8"},
         {"mnuHelpAbout", "&About", ""},
-        {"mnuHelpContent", "&Content", ""},
+        {"mnuHelpContent", "&Content", "F1"},
     };
     for (const Named &n : items) {
         auto *a = w.findChild<QAction *>(QString::fromLatin1(n.name));

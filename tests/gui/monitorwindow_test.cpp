@@ -164,7 +164,9 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
 {
     GuiTestEnv env;
     CTestPty a, b;
-    SaveLinks({Link("one", a.Path()), Link("two", b.Path())});
+    COM_PORT_SETTING two = Link("two", b.Path());
+    two.Baud = 115200;
+    SaveLinks({Link("one", a.Path()), two});
     TfrmMain w;
     auto *log = Find<TTrafficLog>(w, "edData");
 
@@ -189,6 +191,12 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
               (QStringList{"frmMonitorSetting", "Port A and Port B are the same port", "frmMonitorSetting"}));
     ASSERT_TRUE(w.MonitorRunning());
     ASSERT_TRUE(WaitStarted(w));
+    // The line panels show both ports' settings, A's first.
+    EXPECT_EQ(StatusPanel(w, 1), QStringLiteral("Baud Rate: 9600 / 115200"));
+    EXPECT_EQ(StatusPanel(w, 5), QStringLiteral("DTC: None / None"));
+    auto *baud = Find<QLabel>(w, "stbComStatusPanel1");
+    EXPECT_EQ(baud->toolTip(), QStringLiteral("Baud rate: 9600 on port A (one), 115200 on port B (two)"));
+    EXPECT_EQ(baud->accessibleName(), baud->toolTip());
 
     // A raw capture holds what both ports brought, in order.
     const std::string captured = env.File("capture.bin");

@@ -239,6 +239,7 @@ void TMonitorCommands::Show(TMonitorRun &r)
     static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
         ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
     m_status.Panel(TStatusArea::Send)->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
+    static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Send))->KeepCountsWhole();
 }
 
 void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
@@ -293,6 +294,7 @@ void TMonitorCommands::ShowStatus()
                QString::fromLocal8Bit(run.setup.VirtualPath) + QStringLiteral(" on ") +
                QString::fromLocal8Bit(run.monitor.VirtualDevice());
     port->setToolTip(tip);
+    m_port.ShowMonitorLines(run.setup.PortA, run.setup.VirtualB ? nullptr : &run.setup.PortB);
     m_status.Panel(TStatusArea::Rec)->setText(QStringLiteral("A:%1/%2").arg(run.bytes[0]).arg(run.blocks[0]));
     m_status.Panel(TStatusArea::Send)
         ->setText(QStringLiteral("B:%1/%2").arg(run.bytes[1]).arg(run.blocks[1]));

@@ -18,6 +18,11 @@ namespace {
 
 const char *const kPanelLabels[kStatusPanelCount] = {
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
+// What the link's panels show, in words a tool tip or a screen reader can say.
+const char *const kPanelNames[6] = {
+    QT_TRANSLATE_NOOP("TPortCommands", "Port"),      QT_TRANSLATE_NOOP("TPortCommands", "Baud rate"),
+    QT_TRANSLATE_NOOP("TPortCommands", "Data bits"), QT_TRANSLATE_NOOP("TPortCommands", "Parity"),
+    QT_TRANSLATE_NOOP("TPortCommands", "Stop bits"), QT_TRANSLATE_NOOP("TPortCommands", "Flow control")};
 
 } // namespace
 
@@ -193,18 +198,40 @@ void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
         const bool servers = m_session.Device().SettingsAreServers();
         for (int i = 0; i < 6; ++i) {
             const bool line = servers && i >= 1 && i <= 5;
+            const QString value =
+                line ? QStringLiteral("server's") : QString::fromLocal8Bit(texts[static_cast<size_t>(i) + 1]);
+            const QString says = tr("%1: %2").arg(tr(kPanelNames[i]), value);
             m_status.SetPanel(
-                i,
-                QString::fromLatin1(kPanelLabels[i]) +
-                    (line ? QStringLiteral("server's")
-                          : QString::fromLatin1(texts[static_cast<size_t>(i) + 1])),
+                i, QString::fromLatin1(kPanelLabels[i]) + value,
                 line ? QStringLiteral("A raw TCP port carries data only: the line settings are the server's")
-                     : QString());
+                     : says,
+                says);
         }
     }
     m_status.Fit(open);
     m_showTitle(open ? link : COM_PORT_SETTING());
     emit LinkStatusShown();
+}
+
+void TPortCommands::ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b)
+{
+    const std::array<std::string, 9> textsA = LinkToDisplay(a).Columns();
+    const std::array<std::string, 9> textsB = LinkToDisplay(b != nullptr ? *b : a).Columns();
+    const QString nameA = QString::fromLocal8Bit(a.LinkName);
+    const QString nameB = b != nullptr ? QString::fromLocal8Bit(b->LinkName) : QString();
+    for (int i = 1; i < 6; ++i) {
+        const QString valueA = QString::fromLocal8Bit(textsA[static_cast<size_t>(i) + 1]);
+        const QString valueB = QString::fromLocal8Bit(textsB[static_cast<size_t>(i) + 1]);
+        const QString what = tr(kPanelNames[i]);
+        const QString says =
+            b != nullptr
+                ? tr("%1: %2 on port A (%3), %4 on port B (%5)").arg(what, valueA, nameA, valueB, nameB)
+                : tr("%1: %2 on port A (%3); port B is virtual").arg(what, valueA, nameA);
+        m_status.SetPanel(i,
+                          QString::fromLatin1(kPanelLabels[i]) + valueA +
+                              (b != nullptr ? QStringLiteral(" / ") + valueB : QString()),
+                          says, says);
+    }
 }
 
 void TPortCommands::UpdateControls()

@@ -54,6 +54,9 @@ public:
     // the Send counter, with a note in the log.
     void TakeBackUnsent(uint32_t bytes);
     void ShowLinkStatus(const COM_PORT_SETTING &link);
+    // The line panels (Baud Rate to DTC) while a monitor reads two ports: both ports' settings, A's
+    // first; `b` is null for a virtual port B, whose settings are its program's.
+    void ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b);
     void UpdateControls();
 
     const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }

@@ -42,6 +42,12 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     m_cancel->setObjectName(QStringLiteral("btnCancelTransfer"));
     m_cancel->setAccessibleName(QStringLiteral("Cancel the file transfer"));
     m_cancel->setFlat(true);
+    // A bar short of room narrows the bar and the button before the counters; the percentage and
+    // the caption stay readable.
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100%")) +
+                                m_progress->fontMetrics().horizontalAdvance(QLatin1Char('x')));
+    m_cancel->setMinimumWidth(
+        m_cancel->fontMetrics().horizontalAdvance(m_cancel->text() + QStringLiteral("xx")));
     m_cancel->hide();
     status.AddPermanent(m_progress, TStatusArea::TransferRank);
     status.AddPermanent(m_cancel, TStatusArea::TransferRank);
