@@ -1,6 +1,7 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <algorithm>
@@ -23,7 +24,12 @@ void TStatusArea::AddPermanent(QWidget *widget, int rank)
 
 void TStatusArea::ShowSendCount(int64_t bytes, int64_t blocks)
 {
-    m_ui.panels[Send]->setText(QStringLiteral("Send:%1/%2").arg(bytes).arg(blocks));
+    QLabel *panel = m_ui.panels[Send];
+    panel->setText(QStringLiteral("Send:%1/%2").arg(bytes).arg(blocks));
+    const QString says =
+        QCoreApplication::translate("TStatusArea", "Sent: %1 bytes in %2 blocks").arg(bytes).arg(blocks);
+    panel->setToolTip(says);
+    panel->setAccessibleName(says);
     static_cast<TStatusPanel *>(m_ui.panels[Send])->KeepCountsWhole();
 }
 

@@ -348,6 +348,9 @@ TEST(Desktop, TheCountsStayWholeWhenTheBarIsShortOfRoom)
     })) << w.width()
         << " " << rec->text().toStdString() << " " << rec->contentsRect().width() << " "
         << send->text().toStdString() << " " << send->contentsRect().width();
+    // However narrow, the counters read out whole to a screen reader.
+    EXPECT_TRUE(Name(rec).startsWith(QStringLiteral("Received: 7 bytes in "))) << Name(rec).toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return Name(send).startsWith(QStringLiteral("Sent: ")); }));
     Find<QPushButton>(w, "btnCancelTransfer")->click();
     EXPECT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
 }

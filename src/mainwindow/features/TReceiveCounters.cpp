@@ -66,8 +66,12 @@ void TReceiveCounters::ShowCount()
     if (m_shown)
         return;
     m_shown = true;
-    static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec))
-        ->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session.RecBytes()).arg(m_session.RecBlocks()));
+    auto *panel = static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec));
+    panel->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session.RecBytes()).arg(m_session.RecBlocks()));
+    const QString says =
+        tr("Received: %1 bytes in %2 blocks").arg(m_session.RecBytes()).arg(m_session.RecBlocks());
+    panel->setToolTip(says);
+    panel->setAccessibleName(says);
     emit CountShown();
 }
 
