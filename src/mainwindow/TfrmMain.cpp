@@ -167,7 +167,7 @@ void TfrmMain::MakeFeatures()
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
     m_receiveFile = new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage);
     m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
-    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log);
+    m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log, *m_port);
     m_plot = new TPlotCommands(this, *m_slots);
     m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
     m_logView = new TLogViewCommands(this,

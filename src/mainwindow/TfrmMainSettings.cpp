@@ -148,6 +148,7 @@ void TfrmMain::SaveSettings()
     m_scripts->Save(settings);
     m_logView->SaveDates(settings);
     m_capture->Save(settings);
+    m_recvChecksum->SaveLinks(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
