@@ -168,7 +168,7 @@ void TfrmMain::MakeFeatures()
     m_receiveFile = new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage);
     m_sendFile = new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage);
     m_recvChecksum = new TRecvChecksum(this, *m_slots, *m_status, log, *m_port);
-    m_plot = new TPlotCommands(this, *m_slots);
+    m_plot = new TPlotCommands(this, *m_slots, m_number);
     m_counters = new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log);
     m_logView = new TLogViewCommands(this,
                                      {ui.edData,
@@ -288,16 +288,19 @@ QString TfrmMain::SettingsGroup() const
 void TfrmMain::ShowTitle(const COM_PORT_SETTING &link)
 {
     QString title = QStringLiteral("Kestrum");
+    QString named;
     if (!link.PortName.empty()) {
         const QString port = QString::fromLatin1(link.PortName);
-        title += QStringLiteral(" - ") + (link.LinkName.empty()
-                                              ? port
-                                              : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") +
-                                                    port + QStringLiteral(")"));
+        named = link.LinkName.empty()
+                    ? port
+                    : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") + port + QStringLiteral(")");
+        title += QStringLiteral(" - ") + named;
     } else if (m_number > 1) {
         title += QStringLiteral(" - Window %1").arg(m_number);
     }
     setWindowTitle(title);
+    if (m_plot)
+        m_plot->ShowLink(named);
 }
 
 void TfrmMain::ShowMessage(const QString &text)
