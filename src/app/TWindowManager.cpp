@@ -4,6 +4,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/windowplace.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <algorithm>
 
 namespace {
@@ -72,9 +74,40 @@ TfrmMain *TWindowManager::Start()
     std::vector<int> numbers = ReadOpenWindows();
     if (numbers.empty())
         numbers.push_back(1);
-    for (int number : numbers)
-        Create(number);
+    for (int number : numbers) {
+        const TfrmMain *previous = m_windows.empty() ? nullptr : m_windows.back();
+        TfrmMain *window = Create(number);
+        if (previous)
+            Place(window, previous);
+    }
     return m_windows.front();
+}
+
+// A window without a place of its own would open right over the others, and two windows may
+// remember one place: such a window goes a step from `previous`, by the height of a title bar.
+void TWindowManager::Place(TfrmMain *window, const QWidget *previous) const
+{
+    std::vector<QPoint> taken;
+    for (const TfrmMain *other : m_windows)
+        if (other != window)
+            taken.push_back(other->pos());
+    const QSettings settings = OpenAppSettings();
+    const bool remembered =
+        !settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull();
+    if (remembered && std::find(taken.begin(), taken.end(), window->pos()) == taken.end())
+        return;
+    // Before a window is first shown its frame is not known: the one before has the same.
+    const QRect frame = previous->frameGeometry(), inside = previous->geometry();
+    const QSize margins = frame.size() - inside.size();
+    int step = inside.top() - frame.top();
+    if (step <= 0)
+        step = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    const QScreen *screen = previous->screen() ? previous->screen() : window->screen();
+    const QRect place =
+        CascadeFrame(frame, window->size() + margins, screen ? screen->availableGeometry() : QRect(),
+                     std::max(step, 8), taken);
+    window->resize(place.size() - margins);
+    window->move(place.topLeft());
 }
 
 void TWindowManager::ShowAll()
@@ -85,21 +118,18 @@ void TWindowManager::ShowAll()
 
 TfrmMain *TWindowManager::OpenWindow()
 {
-    // A window without a place of its own would open right over the others: it goes a step
-    // below the one in front (a request from another process finds none in front).
-    const QWidget *anchor = QApplication::activeWindow();
+    // It steps from the main window in front, or the one of the window or dialog in front, or
+    // else (a request from another process finds none in front) from the one opened last.
+    const TfrmMain *anchor = nullptr;
+    for (const QWidget *w = QApplication::activeWindow(); w && !anchor; w = w->parentWidget())
+        for (const TfrmMain *window : m_windows)
+            if (window == w->window())
+                anchor = window;
     if (!anchor && !m_windows.empty())
         anchor = m_windows.back();
     TfrmMain *window = Create(FreeNumber());
-    const QSettings settings = OpenAppSettings();
-    if (anchor && settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull()) {
-        // A step that would leave the screen starts again at its corner.
-        QRect place(anchor->window()->pos() + QPoint(32, 32), window->size());
-        const QRect area = window->screen()->availableGeometry();
-        if (!area.contains(place))
-            place.moveTopLeft(area.topLeft());
-        window->move(place.topLeft());
-    }
+    if (anchor)
+        Place(window, anchor);
     window->show();
     window->raise();
     window->activateWindow();

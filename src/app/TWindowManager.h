@@ -8,6 +8,7 @@
 #include <vector>
 
 class TfrmMain;
+class QWidget;
 class TSharedStore;
 
 class TWindowManager : public QObject
@@ -35,6 +36,7 @@ protected:
 
 private:
     TfrmMain *Create(int number);
+    void Place(TfrmMain *window, const QWidget *previous) const;
     int FreeNumber() const;
 
     std::shared_ptr<TSharedStore> m_store;

@@ -2,6 +2,7 @@
 
 #include "data/commatext.h"
 #include "platform/errors.h"
+#include "serial/portlist.h"
 
 #include <atomic>
 #include <vector>
@@ -33,7 +34,7 @@ bool COM_PORT_SETTING::operator==(const COM_PORT_SETTING &o) const
 COM_PORT_SETTING DefaultLinkSetting()
 {
     COM_PORT_SETTING link;
-    link.PortName = "COM1";
+    link.PortName = ProposedPortName({}); // what a machine without a port found is proposed
     link.Baud = 9600;
     link.DataBits = 8;
     link.InputBufferLen = 1024;

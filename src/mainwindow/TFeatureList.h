@@ -27,6 +27,7 @@ enum : int {
     Scripts = 120,
     Dates = 130,
     Capture = 140,
+    RecvChecksumLinks = 150,
 };
 } // namespace SettingsPlace
 

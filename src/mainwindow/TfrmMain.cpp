@@ -187,8 +187,12 @@ void TfrmMain::MakeFeatures()
         SettingsPlace::SendFile);
     connect(receiveFile, &TReceiveFileCommands::SendAsked, sendFile, &TSendFileCommands::SendAskedByDevice);
     m_recvChecksum =
-        features.Add(new TRecvChecksum(this, *m_slots, *m_status, log), SettingsPlace::RecvChecksum);
-    m_plot = features.Add(new TPlotCommands(this, *m_slots));
+        features.Add(new TRecvChecksum(this, *m_slots, *m_status, log, *m_port), SettingsPlace::RecvChecksum);
+    // Read with the check itself; written after the values that came before it.
+    features.Keep(
+        SettingsPlace::RecvChecksumLinks, [](const QSettings &) {},
+        [this](QSettings &s) { m_recvChecksum->SaveLinks(s); });
+    m_plot = features.Add(new TPlotCommands(this, *m_slots, m_number));
     m_counters = features.Add(new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log));
     m_logView = features.Add(new TLogViewCommands(this,
                                                   {ui.edData,
@@ -304,16 +308,19 @@ QString TfrmMain::SettingsGroup() const
 void TfrmMain::ShowTitle(const COM_PORT_SETTING &link)
 {
     QString title = QStringLiteral("Kestrum");
+    QString named;
     if (!link.PortName.empty()) {
         const QString port = QString::fromLatin1(link.PortName);
-        title += QStringLiteral(" - ") + (link.LinkName.empty()
-                                              ? port
-                                              : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") +
-                                                    port + QStringLiteral(")"));
+        named = link.LinkName.empty()
+                    ? port
+                    : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") + port + QStringLiteral(")");
+        title += QStringLiteral(" - ") + named;
     } else if (m_number > 1) {
         title += QStringLiteral(" - Window %1").arg(m_number);
     }
     setWindowTitle(title);
+    if (m_plot)
+        m_plot->ShowLink(named);
 }
 
 void TfrmMain::ShowMessage(const QString &text)

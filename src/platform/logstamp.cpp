@@ -1,6 +1,8 @@
 #include "platform/logstamp.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -37,4 +39,21 @@ std::string JoinStamp(const std::string &time, const std::string &since)
     if (since.empty())
         return time;
     return time + " " + since;
+}
+
+std::string IsoLocalTimeText(int64_t utcMs)
+{
+    int64_t ms = utcMs % 1000;
+    if (ms < 0)
+        ms += 1000;
+    const time_t seconds = static_cast<time_t>((utcMs - ms) / 1000);
+    tm local{};
+    localtime_r(&seconds, &local);
+    // A zone is less than a day from UTC.
+    const int offset = static_cast<int>(local.tm_gmtoff / 60 % (24 * 60));
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(ms), offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+    return text;
 }

@@ -13,3 +13,8 @@ std::string SincePreviousText(int64_t ms);
 
 // What goes between the stamp's parentheses: the time, the span or both, joined by a blank.
 std::string JoinStamp(const std::string &time, const std::string &since);
+
+// The local date and time of `utcMs` (milliseconds since 1970-01-01 UTC) in ISO 8601 with its
+// offset from UTC, such as "2024-03-05T14:07:09.042+01:00": a reader elsewhere, or after the
+// clocks changed, still knows the instant.
+std::string IsoLocalTimeText(int64_t utcMs);

@@ -1,5 +1,7 @@
 #include "plot/plotstore.h"
 
+#include "platform/logstamp.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -116,7 +118,8 @@ bool CPlotStore::Range(int series, int64_t t0, int64_t t1, double &low, double &
 }
 
 std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
-                    const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs)
+                    const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs,
+                    std::optional<int64_t> clockAtZeroMs)
 {
     std::string out = "time";
     std::vector<const ST_PlotSample *> next, ends;
@@ -128,6 +131,8 @@ std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
         next.push_back(FirstAtOrAfter(samples, t0));
         ends.push_back(FirstAtOrAfter(samples, t1 + 1));
     }
+    if (clockAtZeroMs)
+        out += ",clock";
     out += "\r\n";
     for (;;) {
         // The next row is the oldest line any series still has a value of.
@@ -161,6 +166,10 @@ std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
             }
             if (has)
                 AppendNumber(out, value);
+        }
+        if (clockAtZeroMs) {
+            out += ',';
+            out += IsoLocalTimeText(*clockAtZeroMs + ms);
         }
         out += "\r\n";
     }

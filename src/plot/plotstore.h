@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,10 @@ private:
 
 // The samples of `series` in [t0, t1] as comma-separated text: a header "time,<names>" and a row
 // per line that gave any of them, the time in seconds from `originMs` with three decimals and
-// each value in its shortest exact form, empty where a series had no value in that line.
+// each value in its shortest exact form, empty where a series had no value in that line. Given
+// `clockAtZeroMs`, the UTC time (ms since 1970) of the store's time 0, a last column "clock" has
+// each row's local clock time (IsoLocalTimeText); being last, it leaves the others where readers
+// of the files before it look for them.
 std::string PlotCsv(const CPlotStore &store, const std::vector<int> &series,
-                    const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs = 0);
+                    const std::vector<std::string> &names, int64_t t0, int64_t t1, int64_t originMs = 0,
+                    std::optional<int64_t> clockAtZeroMs = std::nullopt);

@@ -1,7 +1,9 @@
 #include "serial/portlist.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <linux/serial.h>
@@ -117,7 +119,77 @@ bool IsSerialTty(const std::string &name)
     return false;
 }
 
+bool StartsWith(const std::string &text, const char *prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+int PortRank(const std::string &name)
+{
+    if (StartsWith(name, "ttyUSB") || StartsWith(name, "ttyACM") || StartsWith(name, "ttyXRUSB"))
+        return 0;
+    if (name.find("/serial/by-id/") != std::string::npos)
+        return 1;
+    static const char *const boardUarts[] = {"ttyS", "ttyAMA", "ttymxc", "ttyO", "ttyTHS", "ttyMSM"};
+    for (const char *prefix : boardUarts)
+        if (StartsWith(name, prefix) && name.size() > std::strlen(prefix) &&
+            std::isdigit(static_cast<unsigned char>(name[std::strlen(prefix)])))
+            return 3;
+    return 2;
+}
+
+// Runs of digits compare by their value, the rest by its characters.
+bool NaturalLess(const std::string &a, const std::string &b)
+{
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        if (da && db) {
+            size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
+                ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
+                ++ej;
+            const std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+            const size_t za = na.find_first_not_of('0'), zb = nb.find_first_not_of('0');
+            const std::string va = za == std::string::npos ? "" : na.substr(za);
+            const std::string vb = zb == std::string::npos ? "" : nb.substr(zb);
+            if (va.size() != vb.size())
+                return va.size() < vb.size();
+            if (va != vb)
+                return va < vb;
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+bool RankedBefore(const std::string &a, const std::string &b)
+{
+    const int ra = PortRank(a), rb = PortRank(b);
+    return ra != rb ? ra < rb : NaturalLess(a, b);
+}
+
 } // namespace
+
+void RankPorts(std::vector<ST_PortInfo> &ports)
+{
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const ST_PortInfo &a, const ST_PortInfo &b) { return RankedBefore(a.Name, b.Name); });
+}
+
+std::string ProposedPortName(const std::vector<std::string> &names)
+{
+    const auto best = std::min_element(names.begin(), names.end(), RankedBefore);
+    return best == names.end() ? std::string("ttyS0") : *best;
+}
 
 std::string VirtualPortDir()
 {

@@ -19,6 +19,16 @@ std::vector<ST_PortInfo> EnumerateSerialPorts();
 std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, const std::string &dev,
                                                 const std::string &vportDir);
 
+// The order in which ports are offered to a new link: USB adapters first, as the one just plugged
+// in for the work at hand is the likeliest choice, then their stable by-id names, then whatever
+// else was found (virtual ports, Bluetooth, gadgets), and the UARTs of the board last: those are
+// there whether anything hangs on them or not. Within a kind, "ttyUSB2" comes before "ttyUSB10".
+void RankPorts(std::vector<ST_PortInfo> &ports);
+
+// The port a new link is proposed: the first of `names` in the order above, or "ttyS0", the first
+// UART of a PC, when none was found.
+std::string ProposedPortName(const std::vector<std::string> &names);
+
 // Where kestrum-vport puts a link to each pseudo-terminal it serves:
 // $XDG_RUNTIME_DIR/kestrum-vport, or /tmp/kestrum-vport-<uid>.
 std::string VirtualPortDir();

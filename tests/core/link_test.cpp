@@ -24,13 +24,13 @@ COM_PORT_SETTING Named(const std::string &name)
 TEST(Link, DefaultRecordLineAndBack)
 {
     const COM_PORT_SETTING link = Named("Link1");
-    EXPECT_EQ(LinkToLine(link), "\"Link1\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024");
+    EXPECT_EQ(LinkToLine(link), "\"Link1\", \"ttyS0\", 9600, 8, 0, 0, 0, 1024, 1024");
     COM_PORT_SETTING back;
     ASSERT_TRUE(LinkFromLine(LinkToLine(link), back));
     EXPECT_EQ(back, link);
-    ASSERT_TRUE(LinkFromLine("\"Link1\",\"COM1\",9600,8,0,0,0,1024,1024", back));
+    ASSERT_TRUE(LinkFromLine("\"Link1\",\"ttyS0\",9600,8,0,0,0,1024,1024", back));
     EXPECT_EQ(back, link);
-    ASSERT_TRUE(LinkFromLine("  \"Link1\" ,   \"COM1\",\t9600 8 0,0 , 0,1024,1024\r", back));
+    ASSERT_TRUE(LinkFromLine("  \"Link1\" ,   \"ttyS0\",\t9600 8 0,0 , 0,1024,1024\r", back));
     EXPECT_EQ(back, link);
 }
 
@@ -71,7 +71,7 @@ TEST(Link, DisplayTexts)
     link.StopBitsCode = 1;
     link.FlowControl = 2;
     const auto cols = LinkToDisplay(link).Columns();
-    EXPECT_EQ(cols, (std::array<std::string, 9>{"L", "COM1", "9600", "8", "Even", "1.5", "HardWare", "1024",
+    EXPECT_EQ(cols, (std::array<std::string, 9>{"L", "ttyS0", "9600", "8", "Even", "1.5", "HardWare", "1024",
                                                 "1024"}));
     link.ParityCode = 7;
     link.StopBitsCode = 3;
@@ -103,8 +103,8 @@ TEST(LinkList, SaveLoadAndMissingFile)
     list.Append(Named("one"));
     list.Append(Named("two, \"2\""));
     list.Save(dir.File("a.cps"));
-    EXPECT_EQ(ReadRaw(dir.File("a.cps")), "\"one\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024\r\n"
-                                          "\"two, \"\"2\"\"\", \"COM1\", 9600, 8, 0, 0, 0, 1024, 1024\r\n");
+    EXPECT_EQ(ReadRaw(dir.File("a.cps")), "\"one\", \"ttyS0\", 9600, 8, 0, 0, 0, 1024, 1024\r\n"
+                                          "\"two, \"\"2\"\"\", \"ttyS0\", 9600, 8, 0, 0, 0, 1024, 1024\r\n");
     EXPECT_FALSE(list.Load(dir.File("none.cps")));
     EXPECT_EQ(list.Count(), 2);
 

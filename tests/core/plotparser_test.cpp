@@ -2,6 +2,8 @@
 #include "plot/plotstore.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -152,4 +154,17 @@ TEST(PlotStore, CsvHasARowPerLineAndEmptyCellsForMissingValues)
     EXPECT_EQ(PlotCsv(store, {0, 1}, {"temp", "h,um"}, 0, 5000, 500),
               "time,temp,\"h,um\"\r\n1.000,21.5,40\r\n1.501,,0.1\r\n1.501,21.5,40\r\n");
     EXPECT_EQ(PlotCsv(store, {1}, {"temp", "hum"}, 2000, 2001), "time,hum\r\n2.001,0.1\r\n2.001,40\r\n");
+
+    // The clock time, last, local with its offset: here a zone 5:30 ahead of UTC.
+    const char *zone = std::getenv("TZ");
+    const std::string saved = zone ? zone : "";
+    setenv("TZ", "XYZ-5:30", 1);
+    tzset();
+    EXPECT_EQ(PlotCsv(store, {0}, {"temp"}, 0, 1500, 500, 1'700'000'000'000),
+              "time,temp,clock\r\n1.000,21.5,2023-11-15T03:43:21.500+05:30\r\n");
+    if (zone)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }

@@ -138,3 +138,26 @@ TEST(PortList, GhostsAreToldFromSysfsAloneAndNoDeviceIsOpened)
     }
     close(watch);
 }
+
+// A new link is proposed the port the user most likely means: an adapter plugged in for the work
+// at hand before a UART the board always has.
+TEST(PortList, ANewLinkIsProposedAnAdapterBeforeABuiltInUart)
+{
+    const std::string byId = "/dev/serial/by-id/usb-Acme_Cable-if00-port0";
+    const std::string vport = "/run/user/1000/kestrum-vport/vport0";
+    std::vector<ST_PortInfo> ports;
+    for (const char *name : {"ttyACM0", "ttyAMA0", "ttyS0", "ttyS10", "ttyS2", "ttyUSB10", "ttyUSB2"})
+        ports.push_back({name, std::string("/dev/") + name, ""});
+    ports.push_back({byId, byId, ""});
+    ports.push_back({vport, vport, ""});
+    RankPorts(ports);
+    std::vector<std::string> names;
+    for (const ST_PortInfo &p : ports)
+        names.push_back(p.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyUSB2", "ttyUSB10", byId, vport, "ttyAMA0",
+                                               "ttyS0", "ttyS2", "ttyS10"}));
+
+    EXPECT_EQ(ProposedPortName({"ttyS0", "ttyS1", "ttyUSB0"}), "ttyUSB0");
+    EXPECT_EQ(ProposedPortName({"ttyS1", byId}), byId);
+    EXPECT_EQ(ProposedPortName({}), "ttyS0");
+}

@@ -2,6 +2,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/gui/appsettings.h"
+#include "recdata/gui/TfrmCheckChecksum.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -109,4 +110,50 @@ TEST(ChecksumCheck, EachLineTheLogSplitsOffIsMarkedOnItsOwn)
     EXPECT_TRUE(
         LogShows(w, "Rec  :AB\x03\r\nRec  :AB\x04 [checksum bad]\r\nRec  :x [checksum too short]\r\n"))
         << Log(w)->WholeText();
+}
+
+// The check goes with the link it was chosen for: another device's frames are not judged by it.
+// A store from before, with one check for the whole window, gives it to the last link alone.
+TEST(ChecksumCheck, EachLinkKeepsItsOwnCheck)
+{
+    GuiTestEnv env;
+    CTestPty ptyA, ptyB;
+    const COM_PORT_SETTING a = Link("A", ptyA.Path()), b = Link("B", ptyB.Path());
+    {
+        TfrmMain w;
+        w.OpenLink(a);
+        Find<QToolButton>(w, "btnHex")->click();
+    }
+    {
+        QSettings settings = OpenAppSettings();
+        ST_RecvChecksumChoice old;
+        old.On = true;
+        SaveRecvChecksumChoice(settings, old);
+    }
+    const std::string bad = "Rec  :01 03 00 10 00 0A C5 CD ";
+    const auto receive = [&](TfrmMain &w, CTestPty &pty, const std::string &line) {
+        const std::string before = Log(w)->WholeText();
+        pty.Send(kBad);
+        EXPECT_TRUE(LogShows(w, before + line + "\r\n")) << Log(w)->WholeText();
+    };
+    {
+        TfrmMain w;
+        auto *panel = Find<QLabel>(w, "stbChecksumPanel");
+        EXPECT_FALSE(panel->isHidden()) << "the last link's check";
+        w.OpenLink(b);
+        EXPECT_TRUE(panel->isHidden());
+        receive(w, ptyB, bad);
+        w.OpenLink(a);
+        EXPECT_FALSE(panel->isHidden());
+        receive(w, ptyA, bad + "[checksum bad]");
+        w.OpenLink(b);
+        receive(w, ptyB, bad);
+    }
+    // Read again, the old value is not handed to the link used last.
+    TfrmMain w;
+    auto *panel = Find<QLabel>(w, "stbChecksumPanel");
+    EXPECT_TRUE(panel->isHidden());
+    w.OpenLink(a);
+    EXPECT_FALSE(panel->isHidden());
+    receive(w, ptyA, bad + "[checksum bad]");
 }

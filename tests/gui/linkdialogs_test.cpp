@@ -152,7 +152,8 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
             ASSERT_NE(setting, nullptr);
             EXPECT_EQ(setting->windowTitle(), "Port Setting");
             seen = Find<QLineEdit>(w, "edLinkName")->text();
-            EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentText(), "ttyS0"); // not the absent COM1
+            // The adapter, though the board's UART is listed first.
+            EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentText(), "ttyUSB0");
             EXPECT_EQ(Find<QComboBox>(w, "cboParity")->currentText(), "None");
             EXPECT_EQ(Find<QLineEdit>(w, "edInputBufferLen")->text(), "1024");
             auto *rate = Find<QComboBox>(w, "cboBaudRate");
@@ -172,7 +173,7 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
     auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(RowTexts(list, 0),
-              (QStringList{first, "ttyS0", "115200", "8", "None", "1", "None", "1024", "1024"}));
+              (QStringList{first, "ttyUSB0", "115200", "8", "None", "1", "None", "1024", "1024"}));
     EXPECT_TRUE(list->topLevelItem(1)->isSelected());
     EXPECT_TRUE(Find<QPushButton>(&dialog, "btnEdit")->isEnabled());
 
@@ -183,10 +184,20 @@ TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)
     EXPECT_EQ(QString::fromStdString(NewLinkName()), "Link" + QString::number(first.mid(4).toInt() + 3));
 
     Click(&dialog, "btnCancel");
-    COM_PORT_SETTING a = Link(first.toStdString(), "ttyS0"), b = Link(second.toStdString(), "ttyS0");
+    COM_PORT_SETTING a = Link(first.toStdString(), "ttyUSB0"), b = Link(second.toStdString(), "ttyUSB0");
     a.Baud = 115200;
     b.Baud = 300;
     EXPECT_EQ(ReadRaw(File("Default.cps")), LinkToLine(a) + "\r\n" + LinkToLine(b) + "\r\n");
+
+    // A machine that lists no port still gets a name of its kind.
+    TfrmPortSetting::SetPortSource([] { return std::vector<ST_PortInfo>{}; });
+    TfrmOpenPort bare(nullptr);
+    m_script.Then([](QDialog *w) {
+        EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentText(), "ttyS0");
+        Click(w, "btnCancel");
+    });
+    Click(&bare, "btnNew");
+    Click(&bare, "btnCancel");
 }
 
 TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
@@ -222,7 +233,7 @@ TEST_F(LinkDialogs, EditShowsTheLinkAndKeepsAnUnlistedPort)
     // The port list is matched ignoring letter case; choosing it stores the listed spelling.
     list->setCurrentItem(list->topLevelItem(1));
     m_script.Then([](QDialog *w) {
-        EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentIndex(), 2);
+        EXPECT_EQ(Find<QComboBox>(w, "cboPortName")->currentIndex(), 0); // an adapter comes first
         Click(w, "btnOK");
     });
     Click(&dialog, "btnEdit");

@@ -1,15 +1,19 @@
 // View > Plot on a pseudo-terminal: what a board prints becomes series, shown and exported.
 #include "mainwindow/TfrmMain.h"
+#include "platform/gui/windowplace.h"
 #include "platform/textfile.h"
 #include "plot/gui/PlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -37,17 +41,21 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     GuiTestEnv env;
     CTestPty pty;
     TfrmMain w;
+    w.show();
     w.OpenLink(Link("Pty", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     pty.Send("temp:1,hum:2\r\n");
     ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14; }));
     EXPECT_EQ(w.findChild<TfrmPlot *>(QStringLiteral("frmPlot")), nullptr) << "no plot until asked for";
 
+    const qint64 askedAt = QDateTime::currentMSecsSinceEpoch();
     w.findChild<QAction *>(QStringLiteral("mnuViewPlot"))->trigger();
+    const qint64 shownAt = QDateTime::currentMSecsSinceEpoch();
     auto *plot = w.findChild<TfrmPlot *>(QStringLiteral("frmPlot"));
     ASSERT_NE(plot, nullptr);
     EXPECT_TRUE(plot->isVisible());
-    EXPECT_EQ(plot->windowTitle(), QStringLiteral("Plot"));
+    EXPECT_EQ(plot->windowTitle().toStdString(), "Plot - Window 1 - Pty (" + pty.Path() + ")");
+    EXPECT_TRUE(plot->screen()->availableGeometry().contains(plot->frameGeometry()));
     for (QWidget *control : plot->findChildren<QWidget *>()) {
         if (control->focusPolicy() != Qt::NoFocus) {
             EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
@@ -97,10 +105,22 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     ASSERT_TRUE(ReadWholeFile((target + ".csv").toStdString(), csv));
     const std::vector<std::string> lines = SplitTextLines(csv);
     ASSERT_EQ(lines.size(), 4u) << csv;
-    EXPECT_EQ(lines[0], "time,temp");
+    EXPECT_EQ(lines[0], "time,temp,clock");
+    // The clock time of each row is the plot's start, on the wall clock, plus its seconds.
     for (size_t i = 1; i < 4; ++i) {
         const std::string value[] = {"21.5", "22", "23"};
-        EXPECT_EQ(lines[i].substr(lines[i].find(',')), "," + value[i - 1]) << csv;
+        const QStringList cells = QString::fromStdString(lines[i]).split(',');
+        ASSERT_EQ(cells.size(), 3) << csv;
+        EXPECT_EQ(cells[1].toStdString(), value[i - 1]) << csv;
+        EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)")
+                        .match(cells[2])
+                        .hasMatch())
+            << csv;
+        const QDateTime clock = QDateTime::fromString(cells[2], Qt::ISODateWithMs);
+        ASSERT_TRUE(clock.isValid()) << csv;
+        const qint64 start = clock.toMSecsSinceEpoch() - qRound64(cells[0].toDouble() * 1000);
+        EXPECT_GE(start, askedAt) << csv;
+        EXPECT_LE(start, shownAt) << csv;
     }
 
     // Closed, the window takes nothing more, and no picture is drawn from it.
@@ -108,4 +128,16 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     pty.Send("temp:24,hum:43\r\n");
     ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14 + 46 + 10 + 16 + 16; }));
     EXPECT_EQ(plot->Store().Points(), 6u);
+
+    w.OpenLink(Link("Again", pty.Path()));
+    EXPECT_EQ(plot->windowTitle().toStdString(), "Plot - Window 1 - Again (" + pty.Path() + ")");
+}
+
+// Beside the main window: right of it, else left, else over it but whole on the screen.
+TEST(Plot, OpensBesideItsWindowAndOnTheScreen)
+{
+    const QRect area(0, 0, 1920, 1040);
+    EXPECT_EQ(FrameBeside(QRect(100, 50, 900, 700), QSize(860, 460), area), QRect(1000, 50, 860, 460));
+    EXPECT_EQ(FrameBeside(QRect(1000, 700, 900, 700), QSize(860, 460), area), QRect(140, 580, 860, 460));
+    EXPECT_EQ(FrameBeside(QRect(300, 0, 1400, 900), QSize(2000, 460), area), QRect(0, 0, 1920, 460));
 }

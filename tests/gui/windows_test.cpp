@@ -131,11 +131,26 @@ TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
     ASSERT_EQ(SendRows(first), 2);
     EXPECT_EQ(Find<QTreeWidget>(first, "lsvSendData")->topLevelItem(0)->text(0), QStringLiteral("B"));
     EXPECT_EQ(&first->SendListItems(), &second->SendListItems());
+}
 
-    // Each new window a step below the one in front, none off the screen.
-    for (int i = 0; i < 6; ++i) {
+// Each new window a step from the one before, none on top of another (not even one that
+// remembers another's place) and none off the screen.
+TEST(Windows, NewWindowsCascadeAndStayOnTheScreen)
+{
+    GuiTestEnv env;
+    TWindowManager windows;
+    TfrmMain *first = windows.Start();
+    windows.ShowAll();
+    Store().setValue(QStringLiteral("Window2/WindowGeometry"), first->saveGeometry());
+    const QRect area = first->screen()->availableGeometry();
+    for (int i = 0; i < 8; ++i) {
         TfrmMain *later = windows.OpenWindow();
-        EXPECT_TRUE(later->screen()->availableGeometry().contains(later->geometry())) << later->Number();
+        EXPECT_TRUE(area.contains(later->frameGeometry())) << later->Number();
+        for (const TfrmMain *other : windows.Windows()) {
+            if (other != later) {
+                EXPECT_NE(other->pos(), later->pos()) << later->Number() << " on " << other->Number();
+            }
+        }
     }
 }
 

@@ -162,8 +162,10 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
 
 void TfrmPortSetting::FillPortList()
 {
-    const std::vector<ST_PortInfo> ports = Source() ? Source()() : EnumerateSerialPorts();
+    std::vector<ST_PortInfo> ports = Source() ? Source()() : EnumerateSerialPorts();
+    RankPorts(ports);
     for (const ST_PortInfo &port : ports) {
+        m_foundPorts.push_back(port.Name);
         cboPortName->addItem(FromLatin1(port.Name), FromLatin1(port.Path));
         if (!port.Description.empty())
             cboPortName->setItemData(cboPortName->count() - 1, FromLatin1(port.Description), Qt::ToolTipRole);
@@ -199,9 +201,7 @@ void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)
 
 void TfrmPortSetting::ProposeListedPort(COM_PORT_SETTING &link) const
 {
-    if (cboPortName->count() > 0 &&
-        cboPortName->findText(FromLatin1(link.PortName), Qt::MatchFixedString) < 0)
-        link.PortName = ToLatin1(cboPortName->itemText(0));
+    link.PortName = ProposedPortName(m_foundPorts);
 }
 
 void TfrmPortSetting::ReadToLink(COM_PORT_SETTING &link) const

@@ -21,7 +21,7 @@ public:
     explicit TfrmPortSetting(QWidget *owner);
 
     void FillFromLink(const COM_PORT_SETTING &link);
-    // For a new link: a port name that is not present gives way to the first port listed.
+    // For a new link: the port the machine's list ranks first (RankPorts), else "ttyS0".
     void ProposeListedPort(COM_PORT_SETTING &link) const;
     // Fills `link` from the controls, or throws EConvertError and leaves it unchanged (a byte
     // size outside 5 to 8 included). A parity, stop-bits or flow-control list with nothing
@@ -56,4 +56,5 @@ private:
     QLineEdit *edOutputBufferLen;
     QPushButton *btnOK;
     QPushButton *btnCancel;
+    std::vector<std::string> m_foundPorts; // the machine's ports, ranked, without the network addresses
 };

@@ -3,6 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
+#include "mainwindow/features/TPortCommands.h"
 
 #include <QAction>
 #include <QSettings>
@@ -11,8 +12,15 @@
 #include <stdexcept>
 #include <string>
 
-TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log)
-    : QObject(window), m_window(window), m_log(log)
+namespace {
+
+const char kLinks[] = "RecvChecksumLinks";
+
+} // namespace
+
+TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
+                             TPortCommands &port)
+    : QObject(window), m_window(window), m_log(log), m_port(port)
 {
     // After the other ways the log shows received data.
     QAction *action = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum",
@@ -21,9 +29,11 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
         ST_RecvChecksumChoice choice = m_choice;
         if (!TfrmCheckChecksum::Ask(m_window, choice))
             return;
-        m_chosen = true;
+        m_links[m_link] = choice;
         Apply(choice);
     });
+    connect(&port, &TPortCommands::Opened, this,
+            [this](const COM_PORT_SETTING &link) { UseLink(link.LinkName); });
 
     m_panel = new TStatusPanel(status.Bar());
     m_panel->setObjectName(QStringLiteral("stbChecksumPanel"));
@@ -53,6 +63,25 @@ void TRecvChecksum::Apply(const ST_RecvChecksumChoice &choice)
     }
     m_panel->setVisible(m_check != nullptr);
     ShowCounts();
+}
+
+void TRecvChecksum::UseLink(const std::string &linkName)
+{
+    if (linkName == m_link)
+        return;
+    const bool first = m_link.empty();
+    m_link = linkName;
+    auto found = m_links.find(linkName);
+    if (found == m_links.end() && first) {
+        const auto unlinked = m_links.find(std::string());
+        if (unlinked != m_links.end()) {
+            found = m_links.emplace(linkName, unlinked->second).first;
+            m_links.erase(unlinked);
+        }
+    }
+    // Another device: neither the counts nor a line begun are its own.
+    m_check.reset();
+    Apply(found != m_links.end() ? found->second : ST_RecvChecksumChoice());
 }
 
 void TRecvChecksum::Check(const CCommData &block)
@@ -94,14 +123,41 @@ void TRecvChecksum::ResetCounts()
 
 void TRecvChecksum::Load(const QSettings &settings)
 {
-    if (!settings.contains(QStringLiteral("RecvChecksumOn")))
-        return;
-    m_chosen = true;
-    Apply(LoadRecvChecksumChoice(settings));
+    m_links.clear();
+    m_link = m_port.LastLink() ? m_port.LastLink()->LinkName : std::string();
+    // The keys SaveLinks' array has: "<array>/size", "<array>/<1..size>/<value>".
+    const QString array = QLatin1String(kLinks) + QLatin1Char('/');
+    if (settings.contains(array + QStringLiteral("size"))) {
+        const int count = settings.value(array + QStringLiteral("size")).toInt();
+        for (int i = 1; i <= count; ++i) {
+            const QString entry = array + QString::number(i) + QLatin1Char('/');
+            m_links[settings.value(entry + QStringLiteral("Link")).toString().toLatin1().toStdString()] =
+                LoadRecvChecksumChoice(settings, entry);
+        }
+    } else if (settings.contains(QStringLiteral("RecvChecksumOn"))) {
+        m_links[m_link] = LoadRecvChecksumChoice(settings);
+    }
+    const auto found = m_links.find(m_link);
+    Apply(found != m_links.end() ? found->second : ST_RecvChecksumChoice());
 }
 
 void TRecvChecksum::Save(QSettings &settings) const
 {
-    if (m_chosen)
+    if (!m_links.empty())
         SaveRecvChecksumChoice(settings, m_choice);
+}
+
+void TRecvChecksum::SaveLinks(QSettings &settings) const
+{
+    if (m_links.empty())
+        return;
+    settings.remove(QLatin1String(kLinks));
+    settings.beginWriteArray(QLatin1String(kLinks), static_cast<int>(m_links.size()));
+    int i = 0;
+    for (const auto &[name, choice] : m_links) {
+        settings.setArrayIndex(i++);
+        settings.setValue(QStringLiteral("Link"), QString::fromLatin1(name));
+        SaveRecvChecksumChoice(settings, choice);
+    }
+    settings.endArray();
 }

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
@@ -57,7 +58,7 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     setObjectName(QStringLiteral("frmPlot"));
     setWindowTitle(QStringLiteral("Plot"));
     setAccessibleName(QStringLiteral("Plot"));
-    m_clock.start();
+    StartClock();
 
     auto *controls = new QHBoxLayout;
     cboPlotSpan = Named(new QComboBox(this), "cboPlotSpan");
@@ -140,6 +141,20 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     connect(&m_frameTimer, &QTimer::timeout, this, &TfrmPlot::Frame);
     ApplyRange();
     ShowView();
+}
+
+void TfrmPlot::StartClock()
+{
+    m_clock.start();
+    m_clockStartUtcMs = QDateTime::currentMSecsSinceEpoch();
+}
+
+void TfrmPlot::ShowNames(int windowNumber, const QString &link)
+{
+    QString title = tr("Plot - Window %1").arg(windowNumber);
+    if (!link.isEmpty())
+        title += QStringLiteral(" - ") + link;
+    setWindowTitle(title);
 }
 
 void TfrmPlot::Feed(const Bytes &bytes)
@@ -251,7 +266,7 @@ void TfrmPlot::ClearPlot()
 {
     m_parser.Clear();
     m_store.Clear();
-    m_clock.restart(); // the times of the next export start from 0 again
+    StartClock(); // the times of the next export start from 0 again
     m_pausedAt = 0;
     lstPlotLegend->clear();
     for (int s = 0; s < CPlotParser::kMaxSeries; ++s)
@@ -276,8 +291,8 @@ void TfrmPlot::ExportCsv()
         if (m_canvas->Shown(s))
             shown.push_back(s);
     // What is on screen now, even if lines come in while the dialog is open.
-    const std::string csv =
-        PlotCsv(m_store, shown, m_parser.SeriesNames(), m_canvas->ViewStart(), m_canvas->ViewEnd());
+    const std::string csv = PlotCsv(m_store, shown, m_parser.SeriesNames(), m_canvas->ViewStart(),
+                                    m_canvas->ViewEnd(), 0, m_clockStartUtcMs);
     const QString path =
         AskSavePath("dlgPlotCsv", QStringLiteral("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
     if (path.isEmpty())

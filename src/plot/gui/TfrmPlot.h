@@ -28,6 +28,8 @@ public:
     explicit TfrmPlot(QWidget *owner);
 
     void Feed(const Bytes &bytes);
+    // The title: "Plot - Window <number>", and " - <link>" while one is open.
+    void ShowNames(int windowNumber, const QString &link);
 
     const CPlotParser &Parser() const { return m_parser; }
     const CPlotStore &Store() const { return m_store; }
@@ -39,6 +41,7 @@ protected:
 
 private:
     int64_t NowMs() const { return m_clock.elapsed(); }
+    void StartClock();
     int64_t SpanMs() const;
     void Frame();
     void ShowView();
@@ -57,6 +60,7 @@ private:
     std::vector<ST_PlotValue> m_values;
     std::vector<size_t> m_lineEnds;
     QElapsedTimer m_clock;
+    int64_t m_clockStartUtcMs = 0; // the wall clock when m_clock started, for the export
     QTimer m_frameTimer;
     QElapsedTimer m_sinceDraw; // since the last frame that asked for a picture
     bool m_changed = false;

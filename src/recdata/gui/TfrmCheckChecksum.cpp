@@ -41,15 +41,15 @@ void SaveRecvChecksumChoice(QSettings &settings, const ST_RecvChecksumChoice &ch
     SaveChecksumSpec(settings, QStringLiteral("RecvChecksum"), choice.Spec);
 }
 
-ST_RecvChecksumChoice LoadRecvChecksumChoice(const QSettings &settings)
+ST_RecvChecksumChoice LoadRecvChecksumChoice(const QSettings &settings, const QString &prefix)
 {
     ST_RecvChecksumChoice choice;
-    if (!settings.contains(QStringLiteral("RecvChecksumOn")))
+    if (!settings.contains(prefix + QStringLiteral("RecvChecksumOn")))
         return choice;
     const auto flag = [&](const char *name) {
-        return settings.value(QLatin1String(name)).toString().trimmed().toInt() != 0;
+        return settings.value(prefix + QLatin1String(name)).toString().trimmed().toInt() != 0;
     };
-    const ST_ChecksumSpec spec = LoadChecksumSpec(settings, QStringLiteral("RecvChecksum"));
+    const ST_ChecksumSpec spec = LoadChecksumSpec(settings, prefix + QStringLiteral("RecvChecksum"));
     if (spec.Kind != EChecksumKind::None)
         choice.Spec = spec;
     choice.On = flag("RecvChecksumOn") && spec.Kind != EChecksumKind::None;

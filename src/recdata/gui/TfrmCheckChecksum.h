@@ -5,6 +5,7 @@
 #include "recdata/checksumcheck.h"
 
 #include <QDialog>
+#include <QString>
 
 class QCheckBox;
 class QPushButton;
@@ -25,8 +26,8 @@ struct ST_RecvChecksumChoice
 
 // Values "RecvChecksumOn", "RecvChecksumLines" and the spec under "RecvChecksum".
 void SaveRecvChecksumChoice(QSettings &settings, const ST_RecvChecksumChoice &choice);
-// A store without the values reads as the default (off).
-ST_RecvChecksumChoice LoadRecvChecksumChoice(const QSettings &settings);
+// A store without the values reads as the default (off). `prefix` goes before each name.
+ST_RecvChecksumChoice LoadRecvChecksumChoice(const QSettings &settings, const QString &prefix = QString());
 
 class TfrmCheckChecksum : public QDialog
 {
