@@ -43,6 +43,8 @@ class TSendReports;
 class TSessionBridge;
 class TSharedStore;
 class TStatusArea;
+class TThemeCommands;
+class TZoomCommands;
 
 class TfrmMain : public QMainWindow, public ISendTarget
 {
@@ -200,6 +202,8 @@ private:
     // Deleted by the window before the log it watches.
     TCaptureCommands *m_capture = nullptr;
     TScriptCommands *m_scripts = nullptr;
+    TThemeCommands *m_theme = nullptr;
+    TZoomCommands *m_zoom = nullptr;
 
     TfrmRecDataList *m_recDataList = nullptr;
     std::vector<CCommData> m_recHeld;

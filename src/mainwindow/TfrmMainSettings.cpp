@@ -18,6 +18,8 @@
 #include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
+#include "mainwindow/features/TThemeCommands.h"
+#include "mainwindow/features/TZoomCommands.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
@@ -117,6 +119,8 @@ bool TfrmMain::LoadSettings()
     m_scripts->Load(settings);
     m_logView->LoadDates(settings);
     m_capture->Load(settings);
+    m_theme->Load(settings);
+    m_zoom->Load(settings);
     return true;
 }
 
@@ -148,6 +152,8 @@ void TfrmMain::SaveSettings()
     m_scripts->Save(settings);
     m_logView->SaveDates(settings);
     m_capture->Save(settings);
+    m_theme->Save(settings);
+    m_zoom->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw EFCreateError(settings.fileName().toLocal8Bit().toStdString());
