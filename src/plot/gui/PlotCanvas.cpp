@@ -86,13 +86,16 @@ QColor TPlotCanvas::SeriesColour(int series)
     return QColor(colours[static_cast<size_t>(series) % 16]);
 }
 
-// Lines and marks read at 3:1, the bar for graphics; on a dark ground the darker series lighten.
+// On a dark ground the darker series lighten until they read at 3:1, the bar for graphics; on a
+// light one they stay as they always were.
 QColor TPlotCanvas::SeriesColour(int series, const QColor &ground)
 {
     const auto toCore = [](const QColor &c) {
         return static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
                static_cast<uint32_t>(c.blue()) << 16;
     };
+    if (RelativeLuminance(toCore(ground)) > 0.18)
+        return SeriesColour(series);
     const uint32_t shown = WithContrast(toCore(SeriesColour(series)), toCore(ground), 3.0);
     return QColor(shown & 0xFF, (shown >> 8) & 0xFF, (shown >> 16) & 0xFF);
 }
