@@ -28,6 +28,8 @@ enum : int {
     Dates = 130,
     Capture = 140,
     RecvChecksumLinks = 150,
+    Theme = 160,
+    Zoom = 170,
 };
 } // namespace SettingsPlace
 

@@ -51,6 +51,7 @@ namespace MenuSlot {
 inline const QString FileTools = QStringLiteral("file.tools");       // before the separator above Exit
 inline const QString ViewReceived = QStringLiteral("view.received"); // after Show SendData
 inline const QString ViewWindows = QStringLiteral("view.windows");   // at the end of View
+inline const QString ViewLook = QStringLiteral("view.look");         // after the windows
 inline const QString EditFind = QStringLiteral("edit.find");         // at the end of Edit
 inline const QString OperateLines = QStringLiteral("operate.lines"); // at the end of Operate
 inline const QString OperateReconnect = QStringLiteral("operate.reconnect"); // after the lines

@@ -25,7 +25,9 @@
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendReports.h"
+#include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TWindowCommands.h"
+#include "mainwindow/features/TZoomCommands.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -130,6 +132,7 @@ void TfrmMain::DeclareMenuSlots()
     m_slots->Declare(MenuSlot::ViewReceived, ui.mnuView,
                      view.value(view.indexOf(ui.mnuViewShowSendData) + 1));
     m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
+    m_slots->Declare(MenuSlot::ViewLook, ui.mnuView, nullptr, true);
     m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
     m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
@@ -235,6 +238,8 @@ void TfrmMain::MakeFeatures()
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
         RuleFilePath(), [this] { return m_recDataList; });
+    features.Add(new TThemeCommands(this, *m_slots), SettingsPlace::Theme);
+    features.Add(new TZoomCommands(this, *ui.stkLogPlace, *m_slots), SettingsPlace::Zoom);
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_port, &TPortCommands::Opened, m_modemLines,

@@ -55,6 +55,18 @@ char CtrlChar(int key)
     }
 }
 
+// Ctrl with plus, equals, minus or 0 zooms, as in most terminals: none of them gives the device a
+// control code (Ctrl+underscore, Shift with minus, still does).
+bool ZoomChord(const QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods =
+        e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (mods != Qt::ControlModifier && mods != (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    const int key = e->key();
+    return key == Qt::Key_Plus || key == Qt::Key_Equal || key == Qt::Key_Minus || key == Qt::Key_0;
+}
+
 bool NamedKey(int key, EConsoleKey &out)
 {
     static const std::pair<int, EConsoleKey> kKeys[] = {
@@ -277,8 +289,8 @@ void TConsoleView::ClearScrollback()
 bool TConsoleView::event(QEvent *e)
 {
     // Every key is the device's (the chords are handled in keyPressEvent), so no shortcut of the
-    // window may take one.
-    if (e->type() == QEvent::ShortcutOverride) {
+    // window may take one, but the window's zoom.
+    if (e->type() == QEvent::ShortcutOverride && !ZoomChord(static_cast<QKeyEvent *>(e))) {
         e->accept();
         return true;
     }
@@ -299,6 +311,10 @@ bool TConsoleView::Chord(const QKeyEvent *e)
         bar->setValue(bar->value() + (e->key() == Qt::Key_PageUp ? -1 : 1) * bar->pageStep());
         return true;
     }
+    // The zoom's keys reach here only when the window did not take them; they are still not the
+    // device's.
+    if (ZoomChord(e))
+        return true;
     if (mods != (Qt::ShiftModifier | Qt::ControlModifier))
         return false;
     switch (e->key()) {

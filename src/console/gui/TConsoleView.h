@@ -2,7 +2,8 @@
 // The console: a terminal screen in place of the traffic log, for a device's shell. Keys go to
 // the device as they are pressed (ConsoleKeyBytes); what the device sends is drawn through the
 // emulator (CConsoleScreen) at most once a display frame, only where it changed, in the widget's
-// font (the log's). A few Ctrl+Shift chords stay the window's; every other key is the device's.
+// font (the log's). A few Ctrl+Shift chords and the zoom's Ctrl chords stay the window's; every
+// other key is the device's.
 #include "console/consolekeys.h"
 #include "console/consolescreen.h"
 

@@ -52,6 +52,14 @@ void TLogTiles::Reset(int cellWidth, int lineHeight, int ascent)
     m_pixels.clear();
 }
 
+void TLogTiles::SetPage(QRgb page)
+{
+    if (page == m_page)
+        return;
+    m_page = page;
+    Reset(m_cellWidth, m_lineHeight, m_ascent);
+}
+
 bool TLogTiles::Suits(const QImage &page)
 {
     return (page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32_Premultiplied) &&
@@ -115,7 +123,7 @@ int TLogTiles::Draw(const TLogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next
     if (m_scratch.format() != m_format || m_scratch.width() != 3 * m_cellWidth ||
         m_scratch.height() != 3 * m_lineHeight)
         m_scratch = QImage(3 * m_cellWidth, 3 * m_lineHeight, m_format);
-    m_scratch.fill(Qt::white);
+    m_scratch.fill(QColor::fromRgba(m_page));
     {
         QPainter painter(&m_scratch);
         int x = 0;
@@ -129,14 +137,14 @@ int TLogTiles::Draw(const TLogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next
             x += m_cellWidth;
         }
     }
-    const auto white = static_cast<uint32_t>(QColor(Qt::white).rgba());
+    const auto page = static_cast<uint32_t>(m_page);
     *spills = 0;
     // A glyph alone tells where its ink goes; beside its neighbours, that is known already.
     const bool alone = prev.c == kNone && next.c == kNone;
     for (int y = 0; y < m_scratch.height() && alone; ++y) {
         const auto *line = reinterpret_cast<const uint32_t *>(m_scratch.constScanLine(y));
         for (int x = 0; x < m_scratch.width(); ++x) {
-            if (line[x] == white ||
+            if (line[x] == page ||
                 (x >= m_cellWidth && x < 2 * m_cellWidth && y >= m_lineHeight && y < 2 * m_lineHeight))
                 continue;
             // Ink at the scratch's edge may go on beyond it.

@@ -30,7 +30,7 @@ private:
     mutable QVector<QPointF> m_positions;
 };
 
-// The same cells on a white page, drawn once by TLogGlyphs and then only copied: blending a glyph
+// The same cells on the log's page, drawn once by TLogGlyphs and then only copied: blending a glyph
 // onto the page costs several times what copying its cell does, and a stream redraws thousands of
 // cells a frame. Many glyphs put a faint edge into the cell beside them, where the neighbour's
 // glyph is blended over it; such a cell is kept for each neighbour it has been seen with. A glyph
@@ -50,6 +50,8 @@ public:
 
     // Forgets every cell; the next ones are drawn with cells of this size.
     void Reset(int cellWidth, int lineHeight, int ascent);
+    // The page the cells are drawn on; a new one forgets every cell.
+    void SetPage(QRgb page);
     // Pages whose pixels cells can be copied to.
     static bool Suits(const QImage &page);
     // The glyph's cell alone, and which neighbours' cells its ink reaches into; -1 when it cannot
@@ -83,6 +85,7 @@ private:
     int m_cellWidth = 0;
     int m_lineHeight = 0;
     int m_ascent = 0;
+    QRgb m_page = 0xFFFFFFFF;
     QImage::Format m_format = QImage::Format_Invalid;
     std::unordered_map<QRgb, Colour> m_colours;
     std::unordered_map<uint64_t, int> m_withNeighbours;

@@ -1,6 +1,8 @@
 #include "log/gui/TTrafficLog.h"
 
 #include "log/gui/logtime.h"
+#include "log/logcolours.h"
+#include "platform/gui/apptheme.h"
 #include "platform/gui/fixedfont.h"
 #include "platform/textfile.h"
 
@@ -188,10 +190,10 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal, this));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
-    // The line colours are fixed, so the page they are drawn on is too.
-    QPalette page = viewport()->palette();
-    page.setColor(QPalette::Base, Qt::white);
-    viewport()->setPalette(page);
+    // The line colours come in sets made for their page, so the page is the set's, not the
+    // palette's Base; the palette only says whether the light or the dark set is wanted.
+    m_theme = LogThemeOf(*this);
+    ShowPage();
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -508,7 +510,7 @@ const ST_LogRendered &TTrafficLog::RenderedLine(size_t line, size_t &subLine) co
         m_marker.Reset();
         m_marker.text = Lines().MarkerText();
         const auto length = static_cast<uint32_t>(m_marker.text.size());
-        m_marker.pieces.push_back({0, length, kMarkerColor});
+        m_marker.pieces.push_back({0, length, kColorMarker});
         m_marker.lines.push_back({0, length});
         subLine = 0;
         return m_marker;
@@ -745,7 +747,8 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
                     const int x = xOrigin + column(from - span.start) * m_charWidth;
                     const char *text = block.text.data() + from;
                     const auto length = static_cast<size_t>(to - from);
-                    const QColor color = override ? *override : ToQColor(piece.color);
+                    const QColor color =
+                        override ? *override : ToQColor(LogShownColour(m_theme, piece.color));
                     painter.setPen(color);
                     if (std::any_of(text, text + length, [](char c) { return c & 0x80; }) ||
                         !m_glyphs.Draw(painter, QPointF(x, baseline), text, length, m_charWidth))
@@ -758,7 +761,7 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
                     std::min<int>(span.start + span.length, span.start + firstColumn + columnsShown));
                 if (from >= to)
                     continue;
-                painter.setPen(override ? *override : ToQColor(piece.color));
+                painter.setPen(override ? *override : ToQColor(LogShownColour(m_theme, piece.color)));
                 const int column = from - static_cast<int>(span.start);
                 const int x = xOrigin + column * m_charWidth;
                 const size_t length = static_cast<size_t>(to - from);
@@ -772,7 +775,7 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
         if (m_highlighter)
             marks = m_highlighter(block.text.substr(span.start, span.length));
         const bool selected = selection && line >= selStart.line && line <= selEnd.line;
-        // Cells on the plain white page only.
+        // Cells on the plain page only.
         std::pair<int, int> copied;
         if (page != nullptr && !block.utf8 && marks.empty() && !selected && wholeRow &&
             CopyCells(*page, pageOffset, rowArea, block, span, xOrigin, y, firstColumn, columnsShown,
@@ -785,7 +788,7 @@ void TTrafficLog::paintEvent(QPaintEvent *event)
                 const int first = column(at);
                 painter.fillRect(xOrigin + first * m_charWidth, y,
                                  (column(at + length) - first) * m_charWidth, m_lineHeight,
-                                 QColor(255, 240, 120));
+                                 ToQColor(LogFindMark(m_theme)));
             }
             drawVisible(nullptr);
         }
@@ -826,7 +829,7 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
         const int column = from - static_cast<int>(span.start);
         if (m_cells.size() > 1 && column != m_cells.back().column + 1)
             return false;
-        const QRgb color = ToQColor(piece.color).rgba();
+        const QRgb color = ToQColor(LogShownColour(m_theme, piece.color)).rgba();
         for (int at = from; at < to; ++at) {
             Cell cell;
             cell.glyph = {static_cast<uint8_t>(block.text[static_cast<size_t>(at)]), color};
@@ -890,7 +893,21 @@ void TTrafficLog::changeEvent(QEvent *event)
         UpdateMetrics();
         UpdateScrollBars();
         viewport()->update();
+    } else if (event->type() == QEvent::PaletteChange && LogThemeOf(*this) != m_theme) {
+        m_theme = LogThemeOf(*this);
+        ShowPage();
+        ForgetRows();
+        viewport()->update();
     }
+}
+
+void TTrafficLog::ShowPage()
+{
+    const QColor page = ToQColor(LogPage(m_theme));
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Base, page);
+    viewport()->setPalette(palette);
+    m_tiles.SetPage(page.rgba());
 }
 
 TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const

@@ -7,6 +7,7 @@
 #include "data/commdata.h"
 #include "data/symboltable.h"
 #include "log/gui/TLogGlyphs.h"
+#include "log/logcolours.h"
 #include "log/logpipeline.h"
 #include "log/logrender.h"
 #include "log/logstore.h"
@@ -172,6 +173,9 @@ private:
     // Draws the rows whose line is not the one they show; true when that is every row.
     bool UpdateChangedRows();
     void ForgetRows();
+    // The page of the colour set the palette asks for.
+    void ShowPage();
+    ELogTheme m_theme = ELogTheme::Light;
 
     CLogPipeline m_pipeline;
     QTimer m_heldTimer;
@@ -219,6 +223,5 @@ private:
     const ST_LogRendered &PaintedLine(size_t line, size_t &subLine, int columns);
     size_t m_paintedBlock = static_cast<size_t>(-1);
     ST_LogRendered m_painted;
-    static constexpr uint32_t kMarkerColor = 0x808080;
     mutable ST_LogRendered m_marker;
 };

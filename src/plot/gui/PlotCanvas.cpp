@@ -1,6 +1,7 @@
 #include "plot/gui/PlotCanvas.h"
 
 #include "data/gui/dialogsupport.h"
+#include "log/logcolours.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -85,6 +86,20 @@ QColor TPlotCanvas::SeriesColour(int series)
     return QColor(colours[static_cast<size_t>(series) % 16]);
 }
 
+// On a dark ground the darker series lighten until they read at 3:1, the bar for graphics; on a
+// light one they stay as they always were.
+QColor TPlotCanvas::SeriesColour(int series, const QColor &ground)
+{
+    const auto toCore = [](const QColor &c) {
+        return static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
+               static_cast<uint32_t>(c.blue()) << 16;
+    };
+    if (RelativeLuminance(toCore(ground)) > 0.18)
+        return SeriesColour(series);
+    const uint32_t shown = WithContrast(toCore(SeriesColour(series)), toCore(ground), 3.0);
+    return QColor(shown & 0xFF, (shown >> 8) & 0xFF, (shown >> 16) & 0xFF);
+}
+
 QRect TPlotCanvas::PlotArea(const QRect &target) const
 {
     return target.adjusted(kLeft, kTop, -kRight, -kBottom);
@@ -100,7 +115,10 @@ int64_t TPlotCanvas::TimeAt(int x) const
 void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
 {
     painter.save();
-    painter.fillRect(target, Qt::white);
+    // The ground and the ink are the palette's, so the plot follows the light or dark look.
+    const QColor ground = palette().color(QPalette::Base);
+    const QColor ink = palette().color(QPalette::Text);
+    painter.fillRect(target, ground);
     const QRect area = PlotArea(target);
     if (area.width() < 2 || area.height() < 2) {
         painter.restore();
@@ -137,7 +155,12 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
 
     // Grid and value ticks.
     const QFontMetrics metrics(painter.font());
-    painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+    const auto mix = [](const QColor &a, const QColor &b, double share) {
+        return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * share,
+                                a.greenF() + (b.greenF() - a.greenF()) * share,
+                                a.blueF() + (b.blueF() - a.blueF()) * share);
+    };
+    painter.setPen(mix(ground, ink, 0.12));
     const double yStep = NiceStep(high - low, std::max(2, area.height() / 40));
     std::vector<std::pair<double, double>> yTicks;
     for (double v = std::ceil(low / yStep) * yStep; v <= high && yTicks.size() < 100; v += yStep)
@@ -153,7 +176,7 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
     for (const auto &[t, x] : tTicks)
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
 
-    painter.setPen(Qt::black);
+    painter.setPen(ink);
     painter.drawRect(area.adjusted(0, 0, -1, -1));
     for (const auto &[v, y] : yTicks)
         painter.drawText(QRectF(target.left(), y - metrics.height() / 2.0, kLeft - 6, metrics.height()),
@@ -182,7 +205,8 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
             if (span.Min != span.Max)
                 line << QPointF(x, yOf(span.Min));
         }
-        painter.setPen(QPen(SeriesColour(series), 1)); // the thin pen is drawn without the costly outline
+        painter.setPen(
+            QPen(SeriesColour(series, ground), 1)); // the thin pen is drawn without the costly outline
         if (line.size() == 1)
             painter.drawPoint(line.front());
         else
@@ -197,8 +221,8 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
         const int width = metrics.horizontalAdvance(name) + 22;
         if (x + width > area.right())
             break;
-        painter.fillRect(QRect(x, area.top() + 6, 12, 4), SeriesColour(series));
-        painter.setPen(Qt::black);
+        painter.fillRect(QRect(x, area.top() + 6, 12, 4), SeriesColour(series, ground));
+        painter.setPen(ink);
         painter.drawText(QPoint(x + 16, area.top() + 4 + metrics.ascent() / 2 + 2), name);
         x += width;
     }

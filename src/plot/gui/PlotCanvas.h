@@ -33,6 +33,8 @@ public:
     QImage Picture() const;
 
     static QColor SeriesColour(int series);
+    // The same, made to stand out on `ground`.
+    static QColor SeriesColour(int series, const QColor &ground);
 
     // How long the last picture on screen took to draw.
     double LastDrawMs() const { return m_lastDrawMs; }

@@ -1,0 +1,112 @@
+#include "mainwindow/features/TZoomCommands.h"
+
+#include "mainwindow/TMenuSlots.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QFontInfo>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kZoomKey = QStringLiteral("ZoomPoints");
+// One notch of a mouse wheel.
+constexpr int kWheelStep = 120;
+
+} // namespace
+
+TZoomCommands::TZoomCommands(QWidget *window, QStackedWidget &place, TMenuSlots &menus)
+    : QObject(window), m_place(place), m_desktopFont(place.widget(0)->font())
+{
+    QAction *in = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomIn", tr("Zoom &In"), 1);
+    // Ctrl+= too: on many keyboards plus is the shifted equals key.
+    in->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    connect(in, &QAction::triggered, this, [this] { Step(1); });
+    QAction *out = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomOut", tr("Zoom O&ut"), 2);
+    out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(out, &QAction::triggered, this, [this] { Step(-1); });
+    QAction *reset = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomReset", tr("&Reset Zoom"), 3);
+    reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(reset, &QAction::triggered, this, [this] { SetPoints(0); });
+
+    for (int i = 0; i < m_place.count(); ++i)
+        Follow(m_place.widget(i));
+    // The console is made on first use; it is polished as it is first shown, before any wheel can
+    // reach it.
+    m_place.installEventFilter(this);
+}
+
+int TZoomCommands::DesktopPoints() const
+{
+    return std::max(1, static_cast<int>(std::lround(QFontInfo(m_desktopFont).pointSizeF())));
+}
+
+int TZoomCommands::Points() const
+{
+    return m_points > 0 ? m_points : DesktopPoints();
+}
+
+void TZoomCommands::Step(int steps)
+{
+    SetPoints(std::clamp(Points() + steps, kMinPoints, kMaxPoints));
+}
+
+void TZoomCommands::SetPoints(int points)
+{
+    m_points = points == DesktopPoints() ? 0 : points;
+    QFont font = m_desktopFont;
+    if (m_points > 0)
+        font.setPointSize(m_points);
+    for (int i = 0; i < m_place.count(); ++i)
+        m_place.widget(i)->setFont(font);
+}
+
+void TZoomCommands::Follow(QWidget *page)
+{
+    if (m_points > 0) {
+        QFont font = m_desktopFont;
+        font.setPointSize(m_points);
+        page->setFont(font);
+    }
+    auto *area = qobject_cast<QAbstractScrollArea *>(page);
+    (area ? area->viewport() : page)->installEventFilter(this);
+}
+
+bool TZoomCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &m_place && event->type() == QEvent::ChildPolished) {
+        auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child());
+        if (child && m_place.indexOf(child) >= 0)
+            Follow(child);
+        return false;
+    }
+    if (event->type() != QEvent::Wheel)
+        return QObject::eventFilter(watched, event);
+    auto *wheel = static_cast<QWheelEvent *>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier))
+        return false;
+    m_wheel += wheel->angleDelta().y();
+    const int steps = m_wheel / kWheelStep;
+    m_wheel -= steps * kWheelStep;
+    if (steps != 0)
+        Step(steps);
+    wheel->accept();
+    return true;
+}
+
+void TZoomCommands::Load(const QSettings &settings)
+{
+    bool number = false;
+    const int points = settings.value(kZoomKey).toInt(&number);
+    if (number && (points == 0 || (points >= kMinPoints && points <= kMaxPoints)))
+        SetPoints(points);
+}
+
+void TZoomCommands::Save(QSettings &settings) const
+{
+    settings.setValue(kZoomKey, m_points);
+}
