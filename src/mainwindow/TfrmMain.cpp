@@ -10,6 +10,7 @@
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
@@ -197,6 +198,7 @@ void TfrmMain::MakeFeatures()
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
         RuleFilePath(), [this] { return m_recDataList; });
+    m_language = new TLanguageCommands(this, *m_slots, showMessage);
 
     connect(m_port, &TPortCommands::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_reconnect, &TReconnect::StateChanged, this, &TfrmMain::UpdateControls);

@@ -23,6 +23,7 @@ class CAutoSendEngine;
 class QSettings;
 class TAutoSendCommands;
 class TCaptureCommands;
+class TLanguageCommands;
 class TScriptCommands;
 class TConsoleCommands;
 class TfrmRecDataList;
@@ -199,6 +200,7 @@ private:
     TConsoleCommands *m_console = nullptr;
     // Deleted by the window before the log it watches.
     TCaptureCommands *m_capture = nullptr;
+    TLanguageCommands *m_language = nullptr;
     TScriptCommands *m_scripts = nullptr;
 
     TfrmRecDataList *m_recDataList = nullptr;

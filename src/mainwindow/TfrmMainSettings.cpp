@@ -7,6 +7,7 @@
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPortCommands.h"
@@ -62,6 +63,8 @@ bool TfrmMain::LoadSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
+    // The program's choice, there also in a store that has none of the window's values yet.
+    m_language->Load(settings);
     int value = 0;
     if (!ReadSettingsInteger(settings, "CurrentType", value))
         return false;
