@@ -32,6 +32,17 @@
     </message>
 </context>
 <context>
+    <name>TCaptureCommands</name>
+    <message>
+        <source>&amp;Capture to File…</source>
+        <translation>In Datei &amp;mitschneiden…</translation>
+    </message>
+    <message>
+        <source>S&amp;top Capture</source>
+        <translation>Mitschnitt &amp;beenden</translation>
+    </message>
+</context>
+<context>
     <name>TChecksumEdit</name>
     <message>
         <source>Checksum algorithm</source>
@@ -123,6 +134,25 @@
     </message>
 </context>
 <context>
+    <name>TConsoleCommands</name>
+    <message>
+        <source>&amp;Console</source>
+        <translation>&amp;Konsole</translation>
+    </message>
+    <message>
+        <source>Console Se&amp;ttings...</source>
+        <translation>Konsolen&amp;einstellungen...</translation>
+    </message>
+    <message>
+        <source>Console keys</source>
+        <translation>Konsolentasten</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>Konsole</translation>
+    </message>
+</context>
+<context>
     <name>TConsoleView</name>
     <message>
         <source>Console</source>
@@ -193,6 +223,17 @@
     </message>
 </context>
 <context>
+    <name>TInstantSend</name>
+    <message>
+        <source>Line ending</source>
+        <translation>Zeilenende</translation>
+    </message>
+    <message>
+        <source>Line ending added to instant sends in STRING format</source>
+        <translation>Zeilenende, das an Sofort-Sendungen im Format STRING angehängt wird</translation>
+    </message>
+</context>
+<context>
     <name>TLanguageCommands</name>
     <message>
         <source>Lan&amp;guage</source>
@@ -212,6 +253,68 @@
     </message>
 </context>
 <context>
+    <name>TLogViewCommands</name>
+    <message>
+        <source>Date a&amp;nd Time</source>
+        <translation>Datum u&amp;nd Uhrzeit</translation>
+    </message>
+    <message>
+        <source>&amp;Milliseconds</source>
+        <translation>&amp;Millisekunden</translation>
+    </message>
+    <message>
+        <source>Time Since &amp;Previous</source>
+        <translation>Zeit seit dem &amp;Vorigen</translation>
+    </message>
+    <message>
+        <source>Split Received &amp;Lines</source>
+        <translation>Empfangene &amp;Zeilen trennen</translation>
+    </message>
+    <message>
+        <source>Text &amp;Encoding</source>
+        <translation>Text&amp;kodierung</translation>
+    </message>
+    <message>
+        <source>&amp;Latin-1</source>
+        <translation>&amp;Latin-1</translation>
+    </message>
+    <message>
+        <source>&amp;UTF-8</source>
+        <translation>&amp;UTF-8</translation>
+    </message>
+    <message>
+        <source>ANSI C&amp;olours</source>
+        <translation>ANSI-&amp;Farben</translation>
+    </message>
+    <message>
+        <source>&amp;Off</source>
+        <translation>&amp;Aus</translation>
+    </message>
+    <message>
+        <source>&amp;Strip</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>S&amp;how</source>
+        <translation>&amp;Anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>TModemLines</name>
+    <message>
+        <source>&amp;DTR</source>
+        <translation>&amp;DTR</translation>
+    </message>
+    <message>
+        <source>&amp;RTS</source>
+        <translation>&amp;RTS</translation>
+    </message>
+    <message>
+        <source>Send &amp;Break</source>
+        <translation>&amp;Break senden</translation>
+    </message>
+</context>
+<context>
     <name>TPlotCanvas</name>
     <message>
         <source>Plot</source>
@@ -220,6 +323,72 @@
     <message>
         <source>Drag across the plot to zoom into a span of time</source>
         <translation>Über das Diagramm ziehen, um einen Zeitabschnitt zu vergrößern</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCommands</name>
+    <message>
+        <source>&amp;Plot</source>
+        <translation>&amp;Diagramm</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveFileCommands</name>
+    <message>
+        <source>&amp;Receive File...</source>
+        <translation>Datei &amp;empfangen...</translation>
+    </message>
+    <message>
+        <source>Start &amp;ZMODEM transfers when the device asks</source>
+        <translation>&amp;ZMODEM-Übertragungen starten, wenn das Gerät sie anfordert</translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>Reconnect &amp;Automatically</source>
+        <translation>&amp;Automatisch neu verbinden</translation>
+    </message>
+</context>
+<context>
+    <name>TRecvChecksum</name>
+    <message>
+        <source>Check Chec&amp;ksum…</source>
+        <translation>Prüfsumme prü&amp;fen…</translation>
+    </message>
+    <message>
+        <source>Checksum counts</source>
+        <translation>Prüfsummenzähler</translation>
+    </message>
+</context>
+<context>
+    <name>TScriptCommands</name>
+    <message>
+        <source>Run &amp;Script...</source>
+        <translation>&amp;Skript ausführen...</translation>
+    </message>
+    <message>
+        <source>Recen&amp;t Scripts</source>
+        <translation>&amp;Zuletzt verwendete Skripte</translation>
+    </message>
+    <message>
+        <source>Sto&amp;p Script</source>
+        <translation>Skript &amp;anhalten</translation>
+    </message>
+</context>
+<context>
+    <name>TSendFileCommands</name>
+    <message>
+        <source>Send &amp;File...</source>
+        <translation>Datei &amp;senden...</translation>
+    </message>
+    <message>
+        <source>File transfer progress</source>
+        <translation>Fortschritt der Dateiübertragung</translation>
+    </message>
+    <message>
+        <source>Cancel the file transfer</source>
+        <translation>Dateiübertragung abbrechen</translation>
     </message>
 </context>
 <context>
@@ -383,6 +552,17 @@
     <message>
         <source>Checksum</source>
         <translation>Prüfsumme</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmConsoleSettings</name>
+    <message>
+        <source>Console Settings</source>
+        <translation>Konsoleneinstellungen</translation>
+    </message>
+    <message>
+        <source>Echo typed keys locally</source>
+        <translation>Getippte Tasten lokal anzeigen</translation>
     </message>
 </context>
 <context>

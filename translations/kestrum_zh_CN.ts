@@ -32,6 +32,17 @@
     </message>
 </context>
 <context>
+    <name>TCaptureCommands</name>
+    <message>
+        <source>&amp;Capture to File…</source>
+        <translation>捕获到文件(&amp;C)…</translation>
+    </message>
+    <message>
+        <source>S&amp;top Capture</source>
+        <translation>停止捕获(&amp;T)</translation>
+    </message>
+</context>
+<context>
     <name>TChecksumEdit</name>
     <message>
         <source>Checksum algorithm</source>
@@ -123,6 +134,25 @@
     </message>
 </context>
 <context>
+    <name>TConsoleCommands</name>
+    <message>
+        <source>&amp;Console</source>
+        <translation>控制台(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Console Se&amp;ttings...</source>
+        <translation>控制台设置(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Console keys</source>
+        <translation>控制台按键</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>控制台</translation>
+    </message>
+</context>
+<context>
     <name>TConsoleView</name>
     <message>
         <source>Console</source>
@@ -193,6 +223,17 @@
     </message>
 </context>
 <context>
+    <name>TInstantSend</name>
+    <message>
+        <source>Line ending</source>
+        <translation>行尾</translation>
+    </message>
+    <message>
+        <source>Line ending added to instant sends in STRING format</source>
+        <translation>以 STRING 格式即时发送时追加的行尾</translation>
+    </message>
+</context>
+<context>
     <name>TLanguageCommands</name>
     <message>
         <source>Lan&amp;guage</source>
@@ -212,6 +253,68 @@
     </message>
 </context>
 <context>
+    <name>TLogViewCommands</name>
+    <message>
+        <source>Date a&amp;nd Time</source>
+        <translation>日期和时间(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Milliseconds</source>
+        <translation>毫秒(&amp;M)</translation>
+    </message>
+    <message>
+        <source>Time Since &amp;Previous</source>
+        <translation>距上一条的时间(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Split Received &amp;Lines</source>
+        <translation>拆分接收行(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Text &amp;Encoding</source>
+        <translation>文本编码(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Latin-1</source>
+        <translation>Latin-1(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;UTF-8</source>
+        <translation>UTF-8(&amp;U)</translation>
+    </message>
+    <message>
+        <source>ANSI C&amp;olours</source>
+        <translation>ANSI 颜色(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Off</source>
+        <translation>关闭(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Strip</source>
+        <translation>去除(&amp;S)</translation>
+    </message>
+    <message>
+        <source>S&amp;how</source>
+        <translation>显示(&amp;H)</translation>
+    </message>
+</context>
+<context>
+    <name>TModemLines</name>
+    <message>
+        <source>&amp;DTR</source>
+        <translation>DTR(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;RTS</source>
+        <translation>RTS(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Break</source>
+        <translation>发送中断信号(&amp;B)</translation>
+    </message>
+</context>
+<context>
     <name>TPlotCanvas</name>
     <message>
         <source>Plot</source>
@@ -220,6 +323,72 @@
     <message>
         <source>Drag across the plot to zoom into a span of time</source>
         <translation>在图上拖动以放大一段时间</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCommands</name>
+    <message>
+        <source>&amp;Plot</source>
+        <translation>绘图(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveFileCommands</name>
+    <message>
+        <source>&amp;Receive File...</source>
+        <translation>接收文件(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>Start &amp;ZMODEM transfers when the device asks</source>
+        <translation>设备请求时启动 ZMODEM 传输(&amp;Z)</translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>Reconnect &amp;Automatically</source>
+        <translation>自动重新连接(&amp;A)</translation>
+    </message>
+</context>
+<context>
+    <name>TRecvChecksum</name>
+    <message>
+        <source>Check Chec&amp;ksum…</source>
+        <translation>校验校验和(&amp;K)…</translation>
+    </message>
+    <message>
+        <source>Checksum counts</source>
+        <translation>校验和计数</translation>
+    </message>
+</context>
+<context>
+    <name>TScriptCommands</name>
+    <message>
+        <source>Run &amp;Script...</source>
+        <translation>运行脚本(&amp;S)...</translation>
+    </message>
+    <message>
+        <source>Recen&amp;t Scripts</source>
+        <translation>最近的脚本(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Sto&amp;p Script</source>
+        <translation>停止脚本(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>TSendFileCommands</name>
+    <message>
+        <source>Send &amp;File...</source>
+        <translation>发送文件(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>File transfer progress</source>
+        <translation>文件传输进度</translation>
+    </message>
+    <message>
+        <source>Cancel the file transfer</source>
+        <translation>取消文件传输</translation>
     </message>
 </context>
 <context>
@@ -383,6 +552,17 @@
     <message>
         <source>Checksum</source>
         <translation>校验和</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmConsoleSettings</name>
+    <message>
+        <source>Console Settings</source>
+        <translation>控制台设置</translation>
+    </message>
+    <message>
+        <source>Echo typed keys locally</source>
+        <translation>本地回显键入的按键</translation>
     </message>
 </context>
 <context>

@@ -6,7 +6,7 @@
 
 TPlotCommands::TPlotCommands(QWidget *window, TMenuSlots &menus) : QObject(window), m_window(window)
 {
-    QAction *plot = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewPlot", QStringLiteral("&Plot"));
+    QAction *plot = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewPlot", tr("&Plot"));
     connect(plot, &QAction::triggered, this, [this] {
         if (m_plot == nullptr)
             m_plot = new TfrmPlot(m_window);
