@@ -1,8 +1,10 @@
 #include "app/TInstanceDoor.h"
 #include "app/TWindowManager.h"
+#include "app/language.h"
 #include "app/screenshot.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/appfolder.h"
+#include "platform/gui/appsettings.h"
 #include "platform/gui/signalquit.h"
 #include "platform/instance.h"
 #include "script/headless.h"
@@ -87,6 +89,7 @@ bool StartAside(const QApplication &app, const TInstanceDoor &door, TInstanceDoo
 {
     const QString shared = QString::fromStdString(AppFolder());
     const bool foreign = outcome == TInstanceDoor::Outcome::Foreign;
+    // Kept in the private folder's note for whoever finds it; in English, as the folder's files are.
     const QString why = foreign ? QStringLiteral("the start-up door is not usable: %1").arg(door.Why())
                                 : QStringLiteral("the Kestrum working on %1 does not answer").arg(shared);
     QString own;
@@ -97,14 +100,18 @@ bool StartAside(const QApplication &app, const TInstanceDoor &door, TInstanceDoo
         return false;
     }
     const QString head =
-        foreign
-            ? QStringLiteral("Kestrum cannot tell whether another Kestrum is working on the folder %1: %2, "
-                             "which it leaves as it is.")
-                  .arg(shared, door.Why())
-            : QStringLiteral("Another Kestrum is working on the folder %1 but does not answer.").arg(shared);
-    const QString text = head + QStringLiteral("\n\nThis one keeps its working files and settings in %1, so "
-                                               "neither overwrites the other's.")
-                                    .arg(own);
+        foreign ? QCoreApplication::translate("main",
+                                              "Kestrum cannot tell whether another Kestrum is working on the "
+                                              "folder %1: %2, which it leaves as it is.")
+                      .arg(shared, door.Why())
+                : QCoreApplication::translate(
+                      "main", "Another Kestrum is working on the folder %1 but does not answer.")
+                      .arg(shared);
+    const QString text =
+        head + QStringLiteral("\n\n") +
+        QCoreApplication::translate("main", "This one keeps its working files and settings in "
+                                            "%1, so neither overwrites the other's.")
+            .arg(own);
     std::fprintf(stderr, "kestrum: %s\n", qPrintable(text));
     QMessageBox::warning(nullptr, app.applicationName(), text);
     return true;
@@ -136,6 +143,8 @@ int main(int argc, char **argv)
     // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
+    // Before the first message box, so everything the user reads is in the language in force.
+    Language::Install(app, OpenAppSettings());
     QuitOnTerminationSignals();
     const bool screenshot = (argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0;
     std::unique_ptr<TWindowManager> windows;

@@ -11,6 +11,7 @@
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
@@ -240,6 +241,7 @@ void TfrmMain::MakeFeatures()
         RuleFilePath(), [this] { return m_recDataList; });
     features.Add(new TThemeCommands(this, *m_slots), SettingsPlace::Theme);
     features.Add(new TZoomCommands(this, *ui.stkLogPlace, *m_slots), SettingsPlace::Zoom);
+    features.Add(new TLanguageCommands(this, *m_slots, showMessage));
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     connect(m_port, &TPortCommands::Opened, m_modemLines,

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,6 +29,12 @@
 #include <algorithm>
 
 namespace {
+
+// The window's texts are translated in the window's own context.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(TfrmMain)
+};
 
 QAction *AddItem(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
 {
@@ -82,119 +89,128 @@ void BuildToolbar(QMainWindow *window, TfrmMainUi &ui)
     // Qt's overflow arrow, there when the window is too narrow for every button, has no name of
     // its own for a screen reader to say.
     if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
-        more->setAccessibleName(QStringLiteral("More tools"));
-        more->setToolTip(QStringLiteral("More tools"));
+        more->setAccessibleName(Texts::tr("More tools"));
+        more->setToolTip(Texts::tr("More tools"));
     }
 
-    ui.btnSave = AddSpeedButton(bar, "btnSave", "Save Log to file", "save");
-    ui.btnCopy = AddSpeedButton(bar, "btnCopy", "Copy Log to Clipboard", "copy");
-    ui.btnClear = AddSpeedButton(bar, "btnClear", "Erase Log", "clear");
+    ui.btnSave = AddSpeedButton(bar, "btnSave", Texts::tr("Save Log to file"), "save");
+    ui.btnCopy = AddSpeedButton(bar, "btnCopy", Texts::tr("Copy Log to Clipboard"), "copy");
+    ui.btnClear = AddSpeedButton(bar, "btnClear", Texts::tr("Erase Log"), "clear");
     bar->addSeparator();
-    ui.btnShowSendData = AddSpeedButton(bar, "btnShowSendData", "Show Send Data", "showsend", true);
-    ui.btnShowTime = AddSpeedButton(bar, "btnShowTime", "Show Time", "showtime", true);
+    ui.btnShowSendData =
+        AddSpeedButton(bar, "btnShowSendData", Texts::tr("Show Send Data"), "showsend", true);
+    ui.btnShowTime = AddSpeedButton(bar, "btnShowTime", Texts::tr("Show Time"), "showtime", true);
     bar->addSeparator();
-    ui.btnText = AddSpeedButton(bar, "btnText", "View in Text Format", "text", true);
-    ui.btnHex = AddSpeedButton(bar, "btnHex", "Show in Hex format", "hex", true);
-    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", "Show in Decimal format", "decimal", true);
-    ui.btnTextSymbol =
-        AddSpeedButton(bar, "btnTextSymbol", "Show in String and Symbol format", "textsymbol", true);
+    ui.btnText = AddSpeedButton(bar, "btnText", Texts::tr("View in Text Format"), "text", true);
+    ui.btnHex = AddSpeedButton(bar, "btnHex", Texts::tr("Show in Hex format"), "hex", true);
+    ui.btnDecimal = AddSpeedButton(bar, "btnDecimal", Texts::tr("Show in Decimal format"), "decimal", true);
+    ui.btnTextSymbol = AddSpeedButton(bar, "btnTextSymbol", Texts::tr("Show in String and Symbol format"),
+                                      "textsymbol", true);
     bar->addSeparator();
-    ui.btnLinkList = AddSpeedButton(bar, "btnLinkList", "Link Setting Manager", "linklist");
-    ui.btnClosePort = AddSpeedButton(bar, "btnClosePort", "Close Port", "closeport");
-    ui.btnQuickLink = AddSpeedButton(bar, "btnQuickLink", "Quick Open", "quicklink");
+    ui.btnLinkList = AddSpeedButton(bar, "btnLinkList", Texts::tr("Link Setting Manager"), "linklist");
+    ui.btnClosePort = AddSpeedButton(bar, "btnClosePort", Texts::tr("Close Port"), "closeport");
+    ui.btnQuickLink = AddSpeedButton(bar, "btnQuickLink", Texts::tr("Quick Open"), "quicklink");
     bar->addSeparator();
-    ui.btnStartAutoSend = AddSpeedButton(bar, "btnStartAutoSend", "Start Auto Send", "start", true);
-    ui.btnPauseAutoSend = AddSpeedButton(bar, "btnPauseAutoSend", "Pause", "pause", true);
-    ui.btnStopAutoSend = AddSpeedButton(bar, "btnStopAutoSend", "Stop Auto Send", "stop");
+    ui.btnStartAutoSend =
+        AddSpeedButton(bar, "btnStartAutoSend", Texts::tr("Start Auto Send"), "start", true);
+    ui.btnPauseAutoSend = AddSpeedButton(bar, "btnPauseAutoSend", Texts::tr("Pause"), "pause", true);
+    ui.btnStopAutoSend = AddSpeedButton(bar, "btnStopAutoSend", Texts::tr("Stop Auto Send"), "stop");
     bar->addSeparator();
-    ui.btnGo = AddSpeedButton(bar, "btnGo", "Send Current Data in  List and Go Next", "go");
+    ui.btnGo = AddSpeedButton(bar, "btnGo", Texts::tr("Send Current Data in  List and Go Next"), "go");
 }
 
 void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
 {
     QMenuBar *bar = window->menuBar();
 
-    ui.mnuFile = bar->addMenu(QStringLiteral("&File"));
+    ui.mnuFile = bar->addMenu(Texts::tr("&File"));
     ui.mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    ui.mnuFileNew = AddItem(ui.mnuFile, "mnuFileNew", "&New");
-    ui.mnuFileOpen = AddItem(ui.mnuFile, "mnuFileOpen", "&Open");
-    ui.mnuFileSave = AddItem(ui.mnuFile, "mnuFileSave", "&Save");
-    ui.mnuFileSaveAs = AddItem(ui.mnuFile, "mnuFileSaveAs", "Save &As");
+    ui.mnuFileNew = AddItem(ui.mnuFile, "mnuFileNew", Texts::tr("&New"));
+    ui.mnuFileOpen = AddItem(ui.mnuFile, "mnuFileOpen", Texts::tr("&Open"));
+    ui.mnuFileSave = AddItem(ui.mnuFile, "mnuFileSave", Texts::tr("&Save"));
+    ui.mnuFileSaveAs = AddItem(ui.mnuFile, "mnuFileSaveAs", Texts::tr("Save &As"));
     QAction *hiddenSeparator = ui.mnuFile->addSeparator();
-    ui.mnuFileExport = AddItem(ui.mnuFile, "mnuFileExport", "&Export");
-    ui.mnuFileImport = AddItem(ui.mnuFile, "mnuFileImport", "&Import");
+    ui.mnuFileExport = AddItem(ui.mnuFile, "mnuFileExport", Texts::tr("&Export"));
+    ui.mnuFileImport = AddItem(ui.mnuFile, "mnuFileImport", Texts::tr("&Import"));
     ui.mnuFile->addSeparator();
-    ui.mnuFileExit = AddItem(ui.mnuFile, "mnuFileExit", "E&xit");
+    ui.mnuFileExit = AddItem(ui.mnuFile, "mnuFileExit", Texts::tr("E&xit"));
     for (QAction *hidden : {ui.mnuFileNew, ui.mnuFileOpen, ui.mnuFileSaveAs, hiddenSeparator,
                             ui.mnuFileExport, ui.mnuFileImport})
         hidden->setVisible(false);
 
-    ui.mnuView = bar->addMenu(QStringLiteral("&View"));
+    ui.mnuView = bar->addMenu(Texts::tr("&View"));
     ui.mnuView->setObjectName(QStringLiteral("mnuView"));
-    ui.mnuViewShowTime = AddCheckItem(ui.mnuView, "mnuViewShowTime", "Show &Time");
-    ui.mnuViewShowSendData = AddCheckItem(ui.mnuView, "mnuViewShowSendData", "Show &SendData");
+    ui.mnuViewShowTime = AddCheckItem(ui.mnuView, "mnuViewShowTime", Texts::tr("Show &Time"));
+    ui.mnuViewShowSendData = AddCheckItem(ui.mnuView, "mnuViewShowSendData", Texts::tr("Show &SendData"));
     ui.mnuView->addSeparator();
-    ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", "Te&xt");
-    ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", "&Hex");
-    ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", "&Decimal");
-    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", "Text&Symbol");
+    ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", Texts::tr("Te&xt"));
+    ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", Texts::tr("&Hex"));
+    ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", Texts::tr("&Decimal"));
+    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", Texts::tr("Text&Symbol"));
     ui.mnuView->addSeparator();
-    ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", "&ASCII Table");
-    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", "&Clear Display");
-    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", "Co&py to Clipboard");
+    ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", Texts::tr("&ASCII Table"));
+    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", Texts::tr("&Clear Display"));
+    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", Texts::tr("Co&py to Clipboard"));
 
-    ui.mnuSetting = bar->addMenu(QStringLiteral("&Edit"));
+    ui.mnuSetting = bar->addMenu(Texts::tr("&Edit"));
     ui.mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
-    ui.mnuSettingAutoSend = AddItem(ui.mnuSetting, "mnuSettingAutoSend", "&Auto Send");
-    ui.mnuSettingSendSetting = AddItem(ui.mnuSetting, "mnuSettingSendSetting", "Send Data &List");
-    ui.mnuSettingRecDataList = AddItem(ui.mnuSetting, "mnuSettingRecDataList", "&Receivd Data List");
+    ui.mnuSettingAutoSend = AddItem(ui.mnuSetting, "mnuSettingAutoSend", Texts::tr("&Auto Send"));
+    ui.mnuSettingSendSetting = AddItem(ui.mnuSetting, "mnuSettingSendSetting", Texts::tr("Send Data &List"));
+    ui.mnuSettingRecDataList =
+        AddItem(ui.mnuSetting, "mnuSettingRecDataList", Texts::tr("&Receivd Data List"));
 
-    ui.mnuOperate = bar->addMenu(QStringLiteral("&Operate"));
+    ui.mnuOperate = bar->addMenu(Texts::tr("&Operate"));
     ui.mnuOperate->setObjectName(QStringLiteral("mnuOperate"));
-    ui.mnuOpOpenPort = AddItem(ui.mnuOperate, "mnuOpOpenPort", "&Open Port");
-    ui.mnuOpClosePort = AddItem(ui.mnuOperate, "mnuOpClosePort", "&Close Port", Qt::Key_F6);
+    ui.mnuOpOpenPort = AddItem(ui.mnuOperate, "mnuOpOpenPort", Texts::tr("&Open Port"));
+    ui.mnuOpClosePort = AddItem(ui.mnuOperate, "mnuOpClosePort", Texts::tr("&Close Port"), Qt::Key_F6);
     ui.mnuOperate->addSeparator();
-    ui.mnuOpQuickLink = AddItem(ui.mnuOperate, "mnuOpQuickLink", "&Quick Open", Qt::Key_F5);
-    ui.mnuOpMonitor = AddItem(ui.mnuOperate, "mnuOpMonitor", "&Monitor Two Ports...");
+    ui.mnuOpQuickLink = AddItem(ui.mnuOperate, "mnuOpQuickLink", Texts::tr("&Quick Open"), Qt::Key_F5);
+    ui.mnuOpMonitor = AddItem(ui.mnuOperate, "mnuOpMonitor", Texts::tr("&Monitor Two Ports..."));
     ui.mnuOperate->addSeparator();
-    ui.mnuOpStartAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpStartAutoSend", "Start Auto Send", Qt::Key_F9);
-    ui.mnuOpStopAutoSend = AddItem(ui.mnuOperate, "mnuOpStopAutoSend", "Stop Auto Send", Qt::Key_F10);
-    ui.mnuOpPauseAutoSend = AddCheckItem(ui.mnuOperate, "mnuOpPauseAutoSend", "Pause Auto Send", Qt::Key_F11);
+    ui.mnuOpStartAutoSend =
+        AddCheckItem(ui.mnuOperate, "mnuOpStartAutoSend", Texts::tr("Start Auto Send"), Qt::Key_F9);
+    ui.mnuOpStopAutoSend =
+        AddItem(ui.mnuOperate, "mnuOpStopAutoSend", Texts::tr("Stop Auto Send"), Qt::Key_F10);
+    ui.mnuOpPauseAutoSend =
+        AddCheckItem(ui.mnuOperate, "mnuOpPauseAutoSend", Texts::tr("Pause Auto Send"), Qt::Key_F11);
     ui.mnuOperate->addSeparator();
-    ui.mnuOpSendItem = AddItem(ui.mnuOperate, "mnuOpSendItem", "Send &Item", Qt::Key_F7);
-    ui.mnuSendAndGoNext = AddItem(ui.mnuOperate, "mnuSendAndGoNext", "Send and Go Next", Qt::Key_F8);
+    ui.mnuOpSendItem = AddItem(ui.mnuOperate, "mnuOpSendItem", Texts::tr("Send &Item"), Qt::Key_F7);
+    ui.mnuSendAndGoNext =
+        AddItem(ui.mnuOperate, "mnuSendAndGoNext", Texts::tr("Send and Go Next"), Qt::Key_F8);
 
-    ui.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    ui.mnuHelp = bar->addMenu(Texts::tr("&Help"));
     ui.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    ui.mnuHelpAbout = AddItem(ui.mnuHelp, "mnuHelpAbout", "&About");
+    ui.mnuHelpAbout = AddItem(ui.mnuHelp, "mnuHelpAbout", Texts::tr("&About"));
     // F1 opens the manual: at a dialog its page (InstallHelpKey), in this window its contents.
-    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", "&Content", Qt::Key_F1);
+    ui.mnuHelpContent = AddItem(ui.mnuHelp, "mnuHelpContent", Texts::tr("&Content"), Qt::Key_F1);
 }
 
 void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
 {
     ui.popmnuDisplay = new QMenu(window);
     ui.popmnuDisplay->setObjectName(QStringLiteral("popmnuDisplay"));
-    ui.mnuShowTime = AddPopupItem(ui.popmnuDisplay, "mnuShowTime", "Show &Time");
-    ui.mnuShowSendData = AddPopupItem(ui.popmnuDisplay, "mnuShowSendData", "Show &SendData");
+    ui.mnuShowTime = AddPopupItem(ui.popmnuDisplay, "mnuShowTime", Texts::tr("Show &Time"));
+    ui.mnuShowSendData = AddPopupItem(ui.popmnuDisplay, "mnuShowSendData", Texts::tr("Show &SendData"));
     ui.popmnuDisplay->addSeparator();
-    ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", "Te&xt");
-    ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", "&Hex");
-    ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", "&Decimal");
-    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", "Text&Symbol");
+    ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", Texts::tr("Te&xt"));
+    ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", Texts::tr("&Hex"));
+    ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", Texts::tr("&Decimal"));
+    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", Texts::tr("Text&Symbol"));
     ui.popmnuDisplay->addSeparator();
-    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", "&Clear Display");
+    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", Texts::tr("&Clear Display"));
     for (QAction *a :
          {ui.mnuShowTime, ui.mnuShowSendData, ui.mnuText, ui.mnuHex, ui.mnuDecimal, ui.mnuTextSymbol})
         a->setCheckable(true);
 
     ui.popmnuSendData = new QMenu(window);
     ui.popmnuSendData->setObjectName(QStringLiteral("popmnuSendData"));
-    ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", "&Send Current", Qt::Key_F7);
-    ui.mnuSendDataSetting = AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", "&Send &Data Setting");
-    ui.mnuCopyToInput = AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", "&Copy to Instant Send Edit");
+    ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", Texts::tr("&Send Current"), Qt::Key_F7);
+    ui.mnuSendDataSetting =
+        AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", Texts::tr("&Send &Data Setting"));
+    ui.mnuCopyToInput =
+        AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", Texts::tr("&Copy to Instant Send Edit"));
     ui.popmnuSendAndGoNext =
-        AddPopupItem(ui.popmnuSendData, "popmnuSendAndGoNext", "Send And Go Next", Qt::Key_F8);
+        AddPopupItem(ui.popmnuSendData, "popmnuSendAndGoNext", Texts::tr("Send And Go Next"), Qt::Key_F8);
 }
 
 QTreeWidget *BuildSendList(QWidget *parent)
@@ -202,7 +218,7 @@ QTreeWidget *BuildSendList(QWidget *parent)
     auto *list = new QTreeWidget(parent);
     list->setObjectName(QStringLiteral("lsvSendData"));
     list->setColumnCount(3);
-    list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Format"), QStringLiteral("Content")});
+    list->setHeaderLabels({Texts::tr("Name"), Texts::tr("Format"), Texts::tr("Content")});
     list->setColumnWidth(0, 150);
     list->setColumnWidth(1, 80);
     list->setColumnWidth(2, 350);
@@ -242,9 +258,9 @@ QWidget *BuildBottomPart(QWidget *parent, TfrmMainUi &ui)
     tools->setObjectName(QStringLiteral("tbrSend"));
     auto *toolRow = new QHBoxLayout(tools);
     toolRow->setContentsMargins(0, 0, 0, 0);
-    ui.btnSend = new QPushButton(QStringLiteral("Send"), tools);
+    ui.btnSend = new QPushButton(Texts::tr("Send"), tools);
     ui.btnSend->setObjectName(QStringLiteral("btnSend"));
-    ui.btnEdit = new QPushButton(QStringLiteral("Edit"), tools);
+    ui.btnEdit = new QPushButton(Texts::tr("Edit"), tools);
     ui.btnEdit->setObjectName(QStringLiteral("btnEdit"));
     ui.cboFormat = new QComboBox(tools);
     ui.cboFormat->setObjectName(QStringLiteral("cboFormat"));
@@ -286,7 +302,7 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
     }
     ui.lblInboundLoss = new QLabel(ui.stbComStatus);
     ui.lblInboundLoss->setObjectName(QStringLiteral("lblInboundLoss"));
-    ui.lblInboundLoss->setAccessibleName(QStringLiteral("Line errors"));
+    ui.lblInboundLoss->setAccessibleName(Texts::tr("Line errors"));
     ui.lblInboundLoss->setFrameShape(QFrame::Panel);
     ui.lblInboundLoss->setFrameShadow(QFrame::Sunken);
     ui.lblInboundLoss->hide();
@@ -367,10 +383,10 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
 
     BuildStatusBar(window, ui);
     // Controls without a caption or label of their own; the rest are named by the window polish.
-    ui.edData->setAccessibleName(QStringLiteral("Traffic log"));
-    ui.lsvSendData->setAccessibleName(QStringLiteral("Send list"));
-    ui.edSendItem->setAccessibleName(QStringLiteral("Instant send data"));
-    ui.cboFormat->setAccessibleName(QStringLiteral("Instant send format"));
+    ui.edData->setAccessibleName(Texts::tr("Traffic log"));
+    ui.lsvSendData->setAccessibleName(Texts::tr("Send list"));
+    ui.edSendItem->setAccessibleName(Texts::tr("Instant send data"));
+    ui.cboFormat->setAccessibleName(Texts::tr("Instant send format"));
     InstallWindowPolish();
 }
 

@@ -1,4 +1,5 @@
 #include "serial/serialerror.h"
+#include "platform/trnoop.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,17 +23,17 @@ std::string SerialErrorText(long code, bool /*forOpen*/)
     case ERROR_SUCCESS:
         return {};
     case ERROR_INVALID_FUNCTION:
-        return "the port was opened without time-outs";
+        return KESTRUM_TR_NOOP("core", "the port was opened without time-outs");
     case ERROR_INVALID_HANDLE:
-        return "the port is not open";
+        return KESTRUM_TR_NOOP("core", "the port is not open");
     case ERROR_NOT_SUPPORTED:
-        return "the driver does not support these settings";
+        return KESTRUM_TR_NOOP("core", "the driver does not support these settings");
     case ERROR_ALREADY_INITIALIZED:
-        return "the port is already open";
+        return KESTRUM_TR_NOOP("core", "the port is already open");
     case ERROR_TIMEOUT:
-        return "the operation timed out";
+        return KESTRUM_TR_NOOP("core", "the operation timed out");
     case E_INVALIDARG:
-        return "invalid argument";
+        return KESTRUM_TR_NOOP("core", "invalid argument");
     default:
         break;
     }
@@ -42,23 +43,23 @@ std::string SerialErrorText(long code, bool /*forOpen*/)
         return "error " + std::to_string(code);
     case EACCES:
     case EPERM:
-        return "permission denied (is the user in the dialout group?)";
+        return KESTRUM_TR_NOOP("core", "permission denied (is the user in the dialout group?)");
     case EBUSY:
 #if EWOULDBLOCK != EBUSY
     case EWOULDBLOCK:
 #endif
-        return "the port is in use by another program";
+        return KESTRUM_TR_NOOP("core", "the port is in use by another program");
     case ENOENT:
-        return "no such port";
+        return KESTRUM_TR_NOOP("core", "no such port");
     case ENXIO:
     case ENODEV:
-        return "no device behind this port";
+        return KESTRUM_TR_NOOP("core", "no device behind this port");
     case EIO:
-        return "the device stopped answering (was it unplugged?)";
+        return KESTRUM_TR_NOOP("core", "the device stopped answering (was it unplugged?)");
     case ENOTTY:
-        return "not a serial port";
+        return KESTRUM_TR_NOOP("core", "not a serial port");
     case EINVAL:
-        return "the port cannot take these settings";
+        return KESTRUM_TR_NOOP("core", "the port cannot take these settings");
     default:
         return std::strerror(e);
     }

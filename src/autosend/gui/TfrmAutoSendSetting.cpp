@@ -26,9 +26,9 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rule
     : QDialog(owner), m_rulePath(rulePath.empty() ? AppFilePath("Default.ass") : rulePath)
 {
     setObjectName("frmAutoSendSetting");
-    setWindowTitle("Auto Send Rule Setting");
+    setWindowTitle(tr("Auto Send Rule Setting"));
 
-    lsvSendRule = MakeRowList(this, "lsvSendRule", {"Priority", "Name", "Type", "Comment"});
+    lsvSendRule = MakeRowList(this, "lsvSendRule", {tr("Priority"), tr("Name"), tr("Type"), tr("Comment")});
     lsvSendRule->setColumnWidth(1, 80);
     lsvSendRule->setColumnWidth(2, 80);
     lsvSendRule->setColumnWidth(3, 300);
@@ -37,16 +37,16 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rule
     auto *side = new QVBoxLayout;
     AddButtons(this, side,
                {
-                   {&btnNew, "&New", "btnNew"},
-                   {&btnEdit, "&Edit", "btnEdit"},
-                   {&btnDelete, "&Delete", "btnDelete"},
-                   {&btnDeleteAll, "Delete &All", "btnDeleteAll"},
-                   {&btnUp, "&Up", "btnUp"},
-                   {&btnDown, "Do&wn", "btnDown"},
-                   {&btnLoad, "&Load", "btnLoad"},
-                   {&btnSaveAs, "&Save", "btnSaveAs"},
-                   {&btnOK, "&OK", "btnOK"},
-                   {&btnCancel, "&Cancel", "btnCancel"},
+                   {&btnNew, tr("&New"), "btnNew"},
+                   {&btnEdit, tr("&Edit"), "btnEdit"},
+                   {&btnDelete, tr("&Delete"), "btnDelete"},
+                   {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll"},
+                   {&btnUp, tr("&Up"), "btnUp"},
+                   {&btnDown, tr("Do&wn"), "btnDown"},
+                   {&btnLoad, tr("&Load"), "btnLoad"},
+                   {&btnSaveAs, tr("&Save"), "btnSaveAs"},
+                   {&btnOK, tr("&OK"), "btnOK"},
+                   {&btnCancel, tr("&Cancel"), "btnCancel"},
                });
     side->insertStretch(8);
     btnOK->setDefault(true);

@@ -28,18 +28,18 @@ constexpr int kUnlistedAction = 3;
 TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmEventEdit");
-    setWindowTitle("Event Edit");
+    setWindowTitle(tr("Event Edit"));
 
-    rdReceive = Named(new QRadioButton("On &Receive", this), "rdReceive");
+    rdReceive = Named(new QRadioButton(tr("On &Receive"), this), "rdReceive");
     pnlReceive = Named(new QGroupBox(this), "pnlReceive");
-    rdAnything = Named(new QRadioButton("&Anything", pnlReceive), "rdAnything");
-    rdFixLength = Named(new QRadioButton("&Fix Length", pnlReceive), "rdFixLength");
+    rdAnything = Named(new QRadioButton(tr("&Anything"), pnlReceive), "rdAnything");
+    rdFixLength = Named(new QRadioButton(tr("&Fix Length"), pnlReceive), "rdFixLength");
     edLength = Named(new QLineEdit("1", pnlReceive), "edLength");
-    rdSpecData = Named(new QRadioButton("&Spec Data", pnlReceive), "rdSpecData");
+    rdSpecData = Named(new QRadioButton(tr("&Spec Data"), pnlReceive), "rdSpecData");
     edData = Named(new QLineEdit(pnlReceive), "edData");
     edData->setReadOnly(true);
     edData->installEventFilter(this);
-    btnEdit = Named(new QPushButton("Edit", pnlReceive), "btnEdit");
+    btnEdit = Named(new QPushButton(tr("Edit"), pnlReceive), "btnEdit");
     auto *receiveLayout = new QGridLayout(pnlReceive);
     receiveLayout->addWidget(rdAnything, 0, 0);
     receiveLayout->addWidget(rdFixLength, 1, 0);
@@ -49,33 +49,33 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
     receiveLayout->addWidget(btnEdit, 2, 2);
     rdAnything->setChecked(true);
 
-    rdTime = Named(new QRadioButton("On &Time (hh:mm:ss.sss)", this), "rdTime");
+    rdTime = Named(new QRadioButton(tr("On &Time (hh:mm:ss.sss)"), this), "rdTime");
     pnlTime = Named(new QGroupBox(this), "pnlTime");
     cboTimeEventType = Named(new QComboBox(pnlTime), "cboTimeEventType");
-    const char *types[kTimeTypes] = {"AbsoluteTime",
-                                     "From Start",
-                                     "From Last Send Begin",
-                                     "From Last Send End",
-                                     "From Last Receive Begin",
-                                     "From Last Receive End"};
+    const char *types[kTimeTypes] = {QT_TR_NOOP("AbsoluteTime"),
+                                     QT_TR_NOOP("From Start"),
+                                     QT_TR_NOOP("From Last Send Begin"),
+                                     QT_TR_NOOP("From Last Send End"),
+                                     QT_TR_NOOP("From Last Receive Begin"),
+                                     QT_TR_NOOP("From Last Receive End")};
     for (int i = 0; i < kTimeTypes; ++i)
-        cboTimeEventType->addItem(types[i], i);
+        cboTimeEventType->addItem(tr(types[i]), i);
     cboTimeEventType->setCurrentIndex(5);
     edTime = Named(new QLineEdit(pnlTime), "edTime");
     ShowTimeText("00:00:01.000");
-    edTime->setAccessibleName("Time");
+    edTime->setAccessibleName(tr("Time"));
     auto *timeLayout = new QHBoxLayout(pnlTime);
-    timeLayout->addWidget(new QLabel("Type", pnlTime));
+    timeLayout->addWidget(new QLabel(tr("Type"), pnlTime));
     timeLayout->addWidget(cboTimeEventType);
     timeLayout->addWidget(edTime);
 
-    rdAction = Named(new QRadioButton("On &Action", this), "rdAction");
+    rdAction = Named(new QRadioButton(tr("On &Action"), this), "rdAction");
     rdgAction = Named(new QGroupBox(this), "rdgAction");
     m_actions = new QButtonGroup(this);
     auto *actionLayout = new QHBoxLayout(rdgAction);
-    const char *actions[] = {"Begin", "Pause", "Resume"};
+    const char *actions[] = {QT_TR_NOOP("Begin"), QT_TR_NOOP("Pause"), QT_TR_NOOP("Resume")};
     for (int i = 0; i < 3; ++i) {
-        auto *button = new QRadioButton(actions[i], rdgAction);
+        auto *button = new QRadioButton(tr(actions[i]), rdgAction);
         m_actions->addButton(button, i);
         actionLayout->addWidget(button);
     }
@@ -148,7 +148,7 @@ void TfrmEventEdit::SetEvent(const CEvent *event)
         } else {
             m_unlistedAction = action->ActionType;
             rdActionUnlisted->setText(
-                action->ActionType == ACTION_STOP ? QString("Stop") : QString::number(action->ActionType));
+                action->ActionType == ACTION_STOP ? tr("Stop") : QString::number(action->ActionType));
             rdActionUnlisted->show();
             rdActionUnlisted->setChecked(true);
         }
@@ -156,7 +156,7 @@ void TfrmEventEdit::SetEvent(const CEvent *event)
         rdTime->setChecked(true);
         ShowTimeText(time->TimeText);
         if (time->TimeType >= kTimeTypes)
-            cboTimeEventType->addItem(QString("Type %1").arg(time->TimeType), time->TimeType);
+            cboTimeEventType->addItem(tr("Type %1").arg(time->TimeType), time->TimeType);
         cboTimeEventType->setCurrentIndex(cboTimeEventType->findData(static_cast<int>(time->TimeType)));
     } else if (dynamic_cast<const CReceiveAnythingEvent *>(event)) {
         rdReceive->setChecked(true);
@@ -199,8 +199,7 @@ void TfrmEventEdit::accept()
     const std::string time = ToLatin1(edTime->text());
     if (rdTime->isChecked() && time != m_givenTime &&
         (!edTime->hasAcceptableInput() || !ParseTimeText(time, ms))) {
-        ShowMessage(this,
-                    QString("'%1' is not a valid time of day (hh:mm:ss.sss)").arg(edTime->displayText()));
+        ShowMessage(this, tr("'%1' is not a valid time of day (hh:mm:ss.sss)").arg(edTime->displayText()));
         edTime->setFocus();
         return;
     }

@@ -36,33 +36,33 @@ void PlaceEventRows(QGridLayout *grid, int row, QLineEdit *event, QPushButton *e
 TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmGroupRecord");
-    setWindowTitle("Group Data Rule");
+    setWindowTitle(tr("Group Data Rule"));
     edName = Named(new QLineEdit("Rule", this), "edName");
 
-    auto *startBox = new QGroupBox("Start Event", this);
+    auto *startBox = new QGroupBox(tr("Start Event"), this);
     edStartEvent = Named(new QLineEdit(startBox), "edStartEvent");
-    btnStartEventEdit = Named(new QPushButton("Edit", startBox), "btnStartEventEdit");
-    chkStartDelay = Named(new QCheckBox("Delay(ms)", startBox), "chkStartDelay");
+    btnStartEventEdit = Named(new QPushButton(tr("Edit"), startBox), "btnStartEventEdit");
+    chkStartDelay = Named(new QCheckBox(tr("Delay(ms)"), startBox), "chkStartDelay");
     edStartDelayTime = Named(new QLineEdit("0", startBox), "edStartDelayTime");
     auto *startGrid = new QGridLayout(startBox);
     PlaceEventRows(startGrid, 0, edStartEvent, btnStartEventEdit, chkStartDelay, edStartDelayTime);
 
-    auto *stopBox = new QGroupBox("Stop Event", this);
-    chkStopValid = Named(new QCheckBox("Set Stop Event", stopBox), "chkStopValid");
+    auto *stopBox = new QGroupBox(tr("Stop Event"), this);
+    chkStopValid = Named(new QCheckBox(tr("Set Stop Event"), stopBox), "chkStopValid");
     edStopEvent = Named(new QLineEdit(stopBox), "edStopEvent");
-    btnEndEvent = Named(new QPushButton("Edit", stopBox), "btnEndEvent");
-    chkStopDelay = Named(new QCheckBox("Delay(ms)", stopBox), "chkStopDelay");
+    btnEndEvent = Named(new QPushButton(tr("Edit"), stopBox), "btnEndEvent");
+    chkStopDelay = Named(new QCheckBox(tr("Delay(ms)"), stopBox), "chkStopDelay");
     edStopDelayTime = Named(new QLineEdit("0", stopBox), "edStopDelayTime");
     auto *stopGrid = new QGridLayout(stopBox);
     stopGrid->addWidget(chkStopValid, 0, 0);
     PlaceEventRows(stopGrid, 1, edStopEvent, btnEndEvent, chkStopDelay, edStopDelayTime);
 
-    auto *stepBox = new QGroupBox("Step Event", this);
+    auto *stepBox = new QGroupBox(tr("Step Event"), this);
     edStepEvent = Named(new QLineEdit(stepBox), "edStepEvent");
-    btnStepEvent = Named(new QPushButton("Edit", stepBox), "btnStepEvent");
-    chkStepDelay = Named(new QCheckBox("Delay(ms)", stepBox), "chkStepDelay");
+    btnStepEvent = Named(new QPushButton(tr("Edit"), stepBox), "btnStepEvent");
+    chkStepDelay = Named(new QCheckBox(tr("Delay(ms)"), stepBox), "chkStepDelay");
     edStepDelayTime = Named(new QLineEdit("0", stepBox), "edStepDelayTime");
-    chkLoop = Named(new QCheckBox("Loop", stepBox), "chkLoop");
+    chkLoop = Named(new QCheckBox(tr("Loop"), stepBox), "chkLoop");
     auto *stepGrid = new QGridLayout(stepBox);
     PlaceEventRows(stepGrid, 0, edStepEvent, btnStepEvent, chkStepDelay, edStepDelayTime);
     stepGrid->addWidget(chkLoop, 1, 2);
@@ -73,24 +73,24 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
         field->setMinimumWidth(300);
     }
 
-    lsvSendData = MakeRowList(this, "lsvSendData", {"Name", "Type", "Content"});
+    lsvSendData = MakeRowList(this, "lsvSendData", {tr("Name"), tr("Type"), tr("Content")});
     auto *itemButtons = new QVBoxLayout;
     AddButtons(this, itemButtons,
                {
-                   {&btnNew, "&New", "btnNew"},
-                   {&btnEdit, "&Edit", "btnEdit"},
-                   {&btnDelete, "&Delete", "btnDelete"},
-                   {&btnDeleteAll, "Delete &All", "btnDeleteAll"},
-                   {&btnUp, "&Up", "btnUp"},
-                   {&btnDown, "Do&wn", "btnDown"},
-                   {&btnLoad, "&Load", "btnLoad"},
-                   {&btnSave, "&Save", "btnSave"},
+                   {&btnNew, tr("&New"), "btnNew"},
+                   {&btnEdit, tr("&Edit"), "btnEdit"},
+                   {&btnDelete, tr("&Delete"), "btnDelete"},
+                   {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll"},
+                   {&btnUp, tr("&Up"), "btnUp"},
+                   {&btnDown, tr("Do&wn"), "btnDown"},
+                   {&btnLoad, tr("&Load"), "btnLoad"},
+                   {&btnSave, tr("&Save"), "btnSave"},
                });
     itemButtons->addStretch();
 
     QHBoxLayout *okRow = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *nameRow = new QHBoxLayout;
-    nameRow->addWidget(new QLabel("Name", this));
+    nameRow->addWidget(new QLabel(tr("Name"), this));
     nameRow->addWidget(edName);
     auto *itemsRow = new QHBoxLayout;
     itemsRow->addWidget(lsvSendData, 1);

@@ -13,13 +13,13 @@
 TfrmRecordTypeSelect::TfrmRecordTypeSelect(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmRecordTypeSelect");
-    setWindowTitle("Rule Type Select");
-    rdgRuleType = Named(new QGroupBox("Rule Type", this), "rdgRuleType");
+    setWindowTitle(tr("Rule Type Select"));
+    rdgRuleType = Named(new QGroupBox(tr("Rule Type"), this), "rdgRuleType");
     m_types = new QButtonGroup(this);
     auto *typeLayout = new QVBoxLayout(rdgRuleType);
-    const char *items[] = {"Single Data Rule", "Group Data Rule"};
+    const char *items[] = {QT_TR_NOOP("Single Data Rule"), QT_TR_NOOP("Group Data Rule")};
     for (int i = 0; i < 2; ++i) {
-        auto *button = new QRadioButton(items[i], rdgRuleType);
+        auto *button = new QRadioButton(tr(items[i]), rdgRuleType);
         m_types->addButton(button, i);
         typeLayout->addWidget(button);
     }

@@ -32,34 +32,34 @@ QLineEdit *ReadOnlyField(QWidget *parent, const char *name)
 TfrmSingleRecord::TfrmSingleRecord(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmSingleRecord");
-    setWindowTitle("Single Data Rule");
+    setWindowTitle(tr("Single Data Rule"));
 
     edName = Named(new QLineEdit("Rule", this), "edName");
-    auto *box = new QGroupBox("Single Record", this);
+    auto *box = new QGroupBox(tr("Single Record"), this);
     edEvent = ReadOnlyField(box, "edEvent");
     edEvent->installEventFilter(this);
-    btnEventEdit = Named(new QPushButton("Edit", box), "btnEventEdit");
-    chkAlways = Named(new QCheckBox("Always ", box), "chkAlways");
-    chkDelay = Named(new QCheckBox("Delay Before Send Data (ms)", box), "chkDelay");
+    btnEventEdit = Named(new QPushButton(tr("Edit"), box), "btnEventEdit");
+    chkAlways = Named(new QCheckBox(tr("Always "), box), "chkAlways");
+    chkDelay = Named(new QCheckBox(tr("Delay Before Send Data (ms)"), box), "chkDelay");
     edDelayTime = Named(new QLineEdit("0", box), "edDelayTime");
     edSendData = ReadOnlyField(box, "edSendData");
     edSendData->installEventFilter(this);
-    btnDataEdit = Named(new QPushButton("Edit", box), "btnDataEdit");
+    btnDataEdit = Named(new QPushButton(tr("Edit"), box), "btnDataEdit");
     auto *grid = new QGridLayout(box);
-    grid->addWidget(new QLabel("Event", box), 0, 0);
+    grid->addWidget(new QLabel(tr("Event"), box), 0, 0);
     grid->addWidget(edEvent, 0, 1);
     grid->addWidget(btnEventEdit, 0, 2);
     grid->addWidget(chkAlways, 1, 1);
     grid->addWidget(chkDelay, 2, 0, 1, 2);
     grid->addWidget(edDelayTime, 2, 2);
-    grid->addWidget(new QLabel("Send Data", box), 3, 0);
+    grid->addWidget(new QLabel(tr("Send Data"), box), 3, 0);
     grid->addWidget(edSendData, 3, 1);
     grid->addWidget(btnDataEdit, 3, 2);
     edEvent->setMinimumWidth(320);
 
     QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *nameRow = new QHBoxLayout;
-    nameRow->addWidget(new QLabel("Name", this));
+    nameRow->addWidget(new QLabel(tr("Name"), this));
     nameRow->addWidget(edName);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);

@@ -50,40 +50,40 @@ QString HexText(uint32_t value, int width)
 TChecksumEdit::TChecksumEdit(QWidget *parent) : QWidget(parent)
 {
     cboChecksumKind = Named(new QComboBox(this), "cboChecksumKind");
-    cboChecksumKind->setAccessibleName(QStringLiteral("Checksum algorithm"));
+    cboChecksumKind->setAccessibleName(tr("Checksum algorithm"));
     for (int k = 0; k < kChecksumKindCount; ++k)
         cboChecksumKind->addItem(QString::fromLatin1(ChecksumName(static_cast<EChecksumKind>(k))));
 
     pnlCustomCrc = Named(new QWidget(this), "pnlCustomCrc");
     cboCrcWidth = Named(new QComboBox(pnlCustomCrc), "cboCrcWidth");
-    cboCrcWidth->setAccessibleName(QStringLiteral("CRC width"));
+    cboCrcWidth->setAccessibleName(tr("CRC width"));
     for (int width : kWidths)
         cboCrcWidth->addItem(QString::number(width));
-    edCrcPoly = MakeHexEdit(pnlCustomCrc, "edCrcPoly", QStringLiteral("Polynomial"));
-    edCrcInit = MakeHexEdit(pnlCustomCrc, "edCrcInit", QStringLiteral("Initial value"));
-    edCrcXorOut = MakeHexEdit(pnlCustomCrc, "edCrcXorOut", QStringLiteral("Final XOR"));
-    chkCrcRefIn = Named(new QCheckBox(QStringLiteral("Reflect &input"), pnlCustomCrc), "chkCrcRefIn");
-    chkCrcRefIn->setAccessibleName(QStringLiteral("Reflect input"));
-    chkCrcRefOut = Named(new QCheckBox(QStringLiteral("Reflect o&utput"), pnlCustomCrc), "chkCrcRefOut");
-    chkCrcRefOut->setAccessibleName(QStringLiteral("Reflect output"));
+    edCrcPoly = MakeHexEdit(pnlCustomCrc, "edCrcPoly", tr("Polynomial"));
+    edCrcInit = MakeHexEdit(pnlCustomCrc, "edCrcInit", tr("Initial value"));
+    edCrcXorOut = MakeHexEdit(pnlCustomCrc, "edCrcXorOut", tr("Final XOR"));
+    chkCrcRefIn = Named(new QCheckBox(tr("Reflect &input"), pnlCustomCrc), "chkCrcRefIn");
+    chkCrcRefIn->setAccessibleName(tr("Reflect input"));
+    chkCrcRefOut = Named(new QCheckBox(tr("Reflect o&utput"), pnlCustomCrc), "chkCrcRefOut");
+    chkCrcRefOut->setAccessibleName(tr("Reflect output"));
     auto *custom = new QFormLayout(pnlCustomCrc);
     custom->setContentsMargins(0, 0, 0, 0);
-    custom->addRow(QStringLiteral("&Width (bits):"), cboCrcWidth);
-    custom->addRow(QStringLiteral("&Polynomial (hex):"), edCrcPoly);
-    custom->addRow(QStringLiteral("I&nitial value (hex):"), edCrcInit);
-    custom->addRow(QStringLiteral("&Final XOR (hex):"), edCrcXorOut);
+    custom->addRow(tr("&Width (bits):"), cboCrcWidth);
+    custom->addRow(tr("&Polynomial (hex):"), edCrcPoly);
+    custom->addRow(tr("I&nitial value (hex):"), edCrcInit);
+    custom->addRow(tr("&Final XOR (hex):"), edCrcXorOut);
     custom->addRow(chkCrcRefIn);
     custom->addRow(chkCrcRefOut);
 
     cboChecksumOrder = Named(new QComboBox(this), "cboChecksumOrder");
-    cboChecksumOrder->setAccessibleName(QStringLiteral("Byte order"));
-    cboChecksumOrder->addItems({QStringLiteral("High byte first"), QStringLiteral("Low byte first")});
+    cboChecksumOrder->setAccessibleName(tr("Byte order"));
+    cboChecksumOrder->addItems({tr("High byte first"), tr("Low byte first")});
 
     auto *form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(QStringLiteral("&Algorithm:"), cboChecksumKind);
+    form->addRow(tr("&Algorithm:"), cboChecksumKind);
     form->addRow(pnlCustomCrc);
-    form->addRow(QStringLiteral("&Byte order:"), cboChecksumOrder);
+    form->addRow(tr("&Byte order:"), cboChecksumOrder);
 
     connect(cboChecksumKind, &QComboBox::currentIndexChanged, this, &TChecksumEdit::KindChosen);
     connect(cboCrcWidth, &QComboBox::currentIndexChanged, this, [this] {
@@ -139,13 +139,15 @@ bool TChecksumEdit::SpecValid(QString *why) const
 {
     if (cboChecksumKind->currentIndex() != static_cast<int>(EChecksumKind::Custom))
         return true;
-    const std::pair<QLineEdit *, const char *> fields[] = {
-        {edCrcPoly, "The polynomial"}, {edCrcInit, "The initial value"}, {edCrcXorOut, "The final XOR"}};
+    const std::pair<QLineEdit *, QString> fields[] = {
+        {edCrcPoly, tr("The polynomial is not a hex number.")},
+        {edCrcInit, tr("The initial value is not a hex number.")},
+        {edCrcXorOut, tr("The final XOR is not a hex number.")}};
     uint32_t value = 0;
-    for (const auto &[edit, name] : fields) {
+    for (const auto &[edit, fault] : fields) {
         if (!ReadHex(edit->text(), value)) {
             if (why)
-                *why = QString::fromLatin1(name) + QStringLiteral(" is not a hex number.");
+                *why = fault;
             return false;
         }
     }
@@ -153,7 +155,7 @@ bool TChecksumEdit::SpecValid(QString *why) const
         CChecksum check(Spec());
     } catch (const std::invalid_argument &) {
         if (why)
-            *why = QStringLiteral("A value is wider than the CRC.");
+            *why = tr("A value is wider than the CRC.");
         return false;
     }
     return true;
@@ -184,9 +186,9 @@ void TChecksumEdit::UpdateShown()
 TfrmChecksumSetting::TfrmChecksumSetting(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmChecksumSetting"));
-    setWindowTitle(QStringLiteral("Checksum"));
+    setWindowTitle(tr("Checksum"));
     edChecksum = Named(new TChecksumEdit(this), "edChecksum");
-    edChecksum->setAccessibleName(QStringLiteral("Checksum"));
+    edChecksum->setAccessibleName(tr("Checksum"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(edChecksum);
     layout->addLayout(MakeOkCancelRow(this, btnOK, btnCancel));

@@ -19,9 +19,9 @@ const QString kSymbolFilter = "Symbol File (*.sym)|*.sym|Text File(*.txt)|*.txt|
 TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
 {
     setObjectName("frmAscTable");
-    setWindowTitle("ASCII Table");
+    setWindowTitle(tr("ASCII Table"));
 
-    lsvAscTable = MakeRowList(this, "lsvAscTable", {"No", "Hex", "ASCII", "Symbol"});
+    lsvAscTable = MakeRowList(this, "lsvAscTable", {tr("No"), tr("Hex"), tr("ASCII"), tr("Symbol")});
     lsvAscTable->setUniformRowHeights(true);
     lsvAscTable->setSelectionMode(QAbstractItemView::SingleSelection);
     lsvAscTable->setFont(FixedWidthFont());
@@ -31,12 +31,12 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     lsvAscTable->setColumnWidth(3, 80);
     lsvAscTable->setMinimumSize(320, 360);
 
-    btnEditSymbol = Named(new QPushButton("&Edit Symbol", this), "btnEditSymbol");
-    btnLoad = Named(new QPushButton("&Load ...", this), "btnLoad");
-    btnSaveAs = Named(new QPushButton("Save &As...", this), "btnSaveAs");
-    btnOK = Named(new QPushButton(insertMode ? "&Insert" : "&OK", this), "btnOK");
+    btnEditSymbol = Named(new QPushButton(tr("&Edit Symbol"), this), "btnEditSymbol");
+    btnLoad = Named(new QPushButton(tr("&Load ..."), this), "btnLoad");
+    btnSaveAs = Named(new QPushButton(tr("Save &As..."), this), "btnSaveAs");
+    btnOK = Named(new QPushButton(insertMode ? tr("&Insert") : tr("&OK"), this), "btnOK");
     btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
+    btnCancel = Named(new QPushButton(tr("&Cancel"), this), "btnCancel");
 
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, kSymbolFilter, "sym");
     dlgSave = MakeFileDialog(this, "dlgSave", true, kSymbolFilter, "sym");

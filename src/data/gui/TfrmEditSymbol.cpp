@@ -18,7 +18,7 @@
 TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmEditSymbol");
-    setWindowTitle("Edit Symbol");
+    setWindowTitle(tr("Edit Symbol"));
 
     lbChar = Named(new QLabel(this), "lbChar");
     lbChar->setFont(FixedWidthFont());
@@ -27,11 +27,11 @@ TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
     lbChar->setMinimumWidth(32);
     lbHexValue = Named(new QLabel(this), "lbHexValue");
 
-    chkUseSymbol = Named(new QCheckBox("Use Symbol", this), "chkUseSymbol");
+    chkUseSymbol = Named(new QCheckBox(tr("Use Symbol"), this), "chkUseSymbol");
 
-    pnlSymbol = Named(new QGroupBox("Symbol", this), "pnlSymbol");
-    rdShowNothing = Named(new QRadioButton("Show Nothing", pnlSymbol), "rdShowNothing");
-    rdShowAsString = Named(new QRadioButton("Show As Symbol String", pnlSymbol), "rdShowAsString");
+    pnlSymbol = Named(new QGroupBox(tr("Symbol"), this), "pnlSymbol");
+    rdShowNothing = Named(new QRadioButton(tr("Show Nothing"), pnlSymbol), "rdShowNothing");
+    rdShowAsString = Named(new QRadioButton(tr("Show As Symbol String"), pnlSymbol), "rdShowAsString");
     edString = Named(new QLineEdit(pnlSymbol), "edString");
     auto *symbolLayout = new QVBoxLayout(pnlSymbol);
     symbolLayout->addWidget(rdShowNothing);
@@ -41,9 +41,9 @@ TfrmEditSymbol::TfrmEditSymbol(QWidget *owner) : QDialog(owner)
     QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
 
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel("ASCII Char:", this), 0, 0);
+    grid->addWidget(new QLabel(tr("ASCII Char:"), this), 0, 0);
     grid->addWidget(lbChar, 0, 1);
-    grid->addWidget(new QLabel("ASCII Code(Hex):", this), 1, 0);
+    grid->addWidget(new QLabel(tr("ASCII Code(Hex):"), this), 1, 0);
     grid->addWidget(lbHexValue, 1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);

@@ -3,6 +3,7 @@
 #include "platform/appfolder.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -54,9 +55,9 @@ void AddButtons(QWidget *parent, QBoxLayout *column, std::initializer_list<ST_Bu
 
 QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel)
 {
-    ok = Named(new QPushButton("&OK", dialog), "btnOK");
+    ok = Named(new QPushButton(QCoreApplication::translate("Dialog", "&OK"), dialog), "btnOK");
     ok->setDefault(true);
-    cancel = Named(new QPushButton("&Cancel", dialog), "btnCancel");
+    cancel = Named(new QPushButton(QCoreApplication::translate("Dialog", "&Cancel"), dialog), "btnCancel");
     return RightAlignedRow(ok, cancel);
 }
 

@@ -40,7 +40,7 @@ QToolButton *MakeToolButton(QWidget *parent, const char *name, const QString &te
 struct ST_ButtonSpec
 {
     QPushButton **Button;
-    const char *Caption;
+    QString Caption;
     const char *Name;
 };
 // Creates the buttons in the order given (their tab order) and adds each to `column`.

@@ -25,49 +25,47 @@ constexpr ETransferProtocol kProtocols[] = {ETransferProtocol::Xmodem, ETransfer
 TfrmReceiveFile::TfrmReceiveFile(QWidget *parent, const ST_ReceiveFileChoice &proposed) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmReceiveFile"));
-    setWindowTitle(QStringLiteral("Receive File"));
+    setWindowTitle(tr("Receive File"));
     auto *column = new QVBoxLayout(this);
     auto *form = new QFormLayout;
     column->addLayout(form);
 
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName(QStringLiteral("cboProtocol"));
-    m_protocol->setAccessibleName(QStringLiteral("Protocol"));
+    m_protocol->setAccessibleName(tr("Protocol"));
     for (const ETransferProtocol protocol : kProtocols) {
         m_protocol->addItem(QString::fromLatin1(TransferProtocolName(protocol)), static_cast<int>(protocol));
         if (protocol == proposed.Protocol)
             m_protocol->setCurrentIndex(m_protocol->count() - 1);
     }
-    form->addRow(QStringLiteral("&Protocol:"), m_protocol);
+    form->addRow(tr("&Protocol:"), m_protocol);
 
     auto *row = new QHBoxLayout;
     m_folder = new QLineEdit(proposed.Folder.isEmpty() ? UserFilesFolder() : proposed.Folder, this);
     m_folder->setObjectName(QStringLiteral("edFolder"));
-    m_folder->setAccessibleName(QStringLiteral("Folder"));
+    m_folder->setAccessibleName(tr("Folder"));
     m_folder->setMinimumWidth(320);
-    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    auto *browse = new QPushButton(tr("&Browse..."), this);
     browse->setObjectName(QStringLiteral("btnBrowse"));
-    browse->setAccessibleName(QStringLiteral("Browse"));
+    browse->setAccessibleName(tr("Browse"));
     browse->setAutoDefault(false);
     row->addWidget(m_folder, 1);
     row->addWidget(browse);
-    auto *folderLabel = new QLabel(QStringLiteral("F&older:"), this);
+    auto *folderLabel = new QLabel(tr("F&older:"), this);
     folderLabel->setBuddy(m_folder);
     form->addRow(folderLabel, row);
 
     m_fileName = new QLineEdit(proposed.FileName, this);
     m_fileName->setObjectName(QStringLiteral("edFileName"));
-    m_fileName->setAccessibleName(QStringLiteral("File"));
-    form->addRow(QStringLiteral("&File:"), m_fileName);
+    m_fileName->setAccessibleName(tr("File"));
+    form->addRow(tr("&File:"), m_fileName);
     const auto protocolChanged = [this] { m_fileName->setEnabled(NamesNoFile(Choice().Protocol)); };
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
 
-    column->addWidget(TransferButtons(this, QStringLiteral("&Receive"), QStringLiteral("btnReceive"),
-                                      QStringLiteral("Receive")));
+    column->addWidget(TransferButtons(this, tr("&Receive"), QStringLiteral("btnReceive"), tr("Receive")));
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString chosen =
-            QFileDialog::getExistingDirectory(this, QStringLiteral("Receive File"), m_folder->text());
+        const QString chosen = QFileDialog::getExistingDirectory(this, tr("Receive File"), m_folder->text());
         if (!chosen.isEmpty())
             m_folder->setText(chosen);
     });
@@ -94,10 +92,10 @@ void TfrmReceiveFile::accept()
     QString text;
     if (!QFileInfo(choice.Folder).isDir()) {
         wrong = m_folder;
-        text = QStringLiteral("The folder %1 does not exist.").arg(choice.Folder);
+        text = tr("The folder %1 does not exist.").arg(choice.Folder);
     } else if (NamesNoFile(choice.Protocol) && choice.FileName.isEmpty()) {
         wrong = m_fileName;
-        text = QStringLiteral("%1 sends no file name: name the file.")
+        text = tr("%1 sends no file name: name the file.")
                    .arg(QString::fromLatin1(TransferProtocolName(choice.Protocol)));
     }
     if (wrong != nullptr) {

@@ -19,7 +19,7 @@
 TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmSendFile"));
-    setWindowTitle(QStringLiteral("Send File"));
+    setWindowTitle(tr("Send File"));
     auto *column = new QVBoxLayout(this);
     auto *form = new QFormLayout;
     column->addLayout(form);
@@ -27,39 +27,39 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     auto *row = new QHBoxLayout;
     m_path = new QLineEdit(proposed.Path, this);
     m_path->setObjectName(QStringLiteral("edFile"));
-    m_path->setAccessibleName(QStringLiteral("File"));
+    m_path->setAccessibleName(tr("File"));
     m_path->setMinimumWidth(320);
-    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    auto *browse = new QPushButton(tr("&Browse..."), this);
     browse->setObjectName(QStringLiteral("btnBrowse"));
-    browse->setAccessibleName(QStringLiteral("Browse"));
+    browse->setAccessibleName(tr("Browse"));
     browse->setAutoDefault(false);
     row->addWidget(m_path, 1);
     row->addWidget(browse);
-    auto *fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    auto *fileLabel = new QLabel(tr("&File:"), this);
     fileLabel->setBuddy(m_path);
     form->addRow(fileLabel, row);
 
     // In the order of ETransferProtocol.
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName(QStringLiteral("cboProtocol"));
-    m_protocol->setAccessibleName(QStringLiteral("Protocol"));
+    m_protocol->setAccessibleName(tr("Protocol"));
     for (const ETransferProtocol protocol :
          {ETransferProtocol::Raw, ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K,
           ETransferProtocol::Ymodem, ETransferProtocol::Zmodem})
         m_protocol->addItem(QString::fromLatin1(TransferProtocolName(protocol)));
     m_protocol->setCurrentIndex(static_cast<int>(proposed.Protocol));
-    form->addRow(QStringLiteral("&Protocol:"), m_protocol);
+    form->addRow(tr("&Protocol:"), m_protocol);
 
     m_lineDelay = new QSpinBox(this);
     m_lineDelay->setObjectName(QStringLiteral("edLineDelay"));
-    m_lineDelay->setAccessibleName(QStringLiteral("Line delay (ms)"));
+    m_lineDelay->setAccessibleName(tr("Line delay (ms)"));
     m_lineDelay->setRange(0, 10000);
     m_lineDelay->setValue(proposed.LineDelayMs);
-    form->addRow(QStringLiteral("&Line delay (ms):"), m_lineDelay);
+    form->addRow(tr("&Line delay (ms):"), m_lineDelay);
     // For lines that eat XON/XOFF or other control characters on the way.
-    m_escapeControls = new QCheckBox(QStringLiteral("&Escape every control character"), this);
+    m_escapeControls = new QCheckBox(tr("&Escape every control character"), this);
     m_escapeControls->setObjectName(QStringLiteral("chkEscapeControls"));
-    m_escapeControls->setAccessibleName(QStringLiteral("Escape every control character"));
+    m_escapeControls->setAccessibleName(tr("Escape every control character"));
     m_escapeControls->setChecked(proposed.EscapeAllControls);
     form->addRow(QString(), m_escapeControls);
     const auto protocolChanged = [this] {
@@ -70,11 +70,9 @@ TfrmSendFile::TfrmSendFile(QWidget *parent, const ST_SendFileChoice &proposed) :
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
 
-    column->addWidget(
-        TransferButtons(this, QStringLiteral("&Send"), QStringLiteral("btnSend"), QStringLiteral("Send")));
+    column->addWidget(TransferButtons(this, tr("&Send"), QStringLiteral("btnSend"), tr("Send")));
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString chosen =
-            QFileDialog::getOpenFileName(this, QStringLiteral("Send File"), m_path->text());
+        const QString chosen = QFileDialog::getOpenFileName(this, tr("Send File"), m_path->text());
         if (!chosen.isEmpty())
             m_path->setText(chosen);
     });

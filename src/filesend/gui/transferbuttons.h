@@ -1,5 +1,6 @@
 #pragma once
 // The buttons under both file-transfer dialogs: the dialog's own action (the default) and Cancel.
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -14,7 +15,7 @@ inline QDialogButtonBox *TransferButtons(QDialog *dialog, const QString &action,
     go->setDefault(true);
     QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("btnCancel"));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    cancel->setAccessibleName(QCoreApplication::translate("Dialog", "Cancel"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;

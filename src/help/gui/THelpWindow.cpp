@@ -52,39 +52,38 @@ THelpWindow::THelpWindow(QWidget *owner, const QString &folder) : QWidget(owner,
     static const bool accessible = (QAccessible::installFactory(HelpAccessible), true);
     Q_UNUSED(accessible);
     setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Kestrum Help"));
+    setWindowTitle(tr("Kestrum Help"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(kWantedSize);
 
     auto *column = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
     column->addLayout(row);
-    m_contents = AddTool(this, row, "btnHelpContents", QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon,
+    m_contents = AddTool(this, row, "btnHelpContents", tr("&Contents"), QStyle::SP_DirHomeIcon,
                          QKeySequence(Qt::ALT | Qt::Key_Home));
-    m_back = AddTool(this, row, "btnHelpBack", QStringLiteral("&Back"), QStyle::SP_ArrowBack,
+    m_back = AddTool(this, row, "btnHelpBack", tr("&Back"), QStyle::SP_ArrowBack,
                      QKeySequence(QKeySequence::Back));
-    m_forward = AddTool(this, row, "btnHelpForward", QStringLiteral("&Forward"), QStyle::SP_ArrowForward,
+    m_forward = AddTool(this, row, "btnHelpForward", tr("&Forward"), QStyle::SP_ArrowForward,
                         QKeySequence(QKeySequence::Forward));
     row->addStretch();
 
-    auto *findLabel = new QLabel(QStringLiteral("F&ind:"), this);
+    auto *findLabel = new QLabel(tr("F&ind:"), this);
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("edHelpFind"));
     m_find->setClearButtonEnabled(true);
-    m_find->setPlaceholderText(QStringLiteral("Find in page"));
+    m_find->setPlaceholderText(tr("Find in page"));
     findLabel->setBuddy(m_find);
     m_findState = new QLabel(this);
     m_findState->setObjectName(QStringLiteral("lbHelpFindState"));
     // Room for the message from the start, so the row does not jump when it appears.
-    m_findState->setMinimumWidth(m_findState->fontMetrics().horizontalAdvance(QStringLiteral("Not found")) +
-                                 4);
+    m_findState->setMinimumWidth(m_findState->fontMetrics().horizontalAdvance(tr("Not found")) + 4);
     row->addWidget(findLabel);
     row->addWidget(m_find);
     row->addWidget(m_findState);
 
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("browserHelp"));
-    m_browser->setAccessibleName(QStringLiteral("Help page"));
+    m_browser->setAccessibleName(tr("Help page"));
     m_browser->setSearchPaths({folder});
     m_browser->setOpenExternalLinks(true);
     column->addWidget(m_browser, 1);
@@ -155,7 +154,7 @@ bool THelpWindow::FindText(const QString &text, bool backward)
         m_browser->setTextCursor(cursor);
         found = m_browser->find(text, flags);
     }
-    m_findState->setText(found ? QString() : QStringLiteral("Not found"));
+    m_findState->setText(found ? QString() : tr("Not found"));
     return found;
 }
 

@@ -37,7 +37,7 @@ QString TfrmAbout::VersionText(const std::string &version)
 TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
     setFixedSize(328, 202);
     auto *column = new QVBoxLayout(this);
 
@@ -69,7 +69,7 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
     column->addWidget(link);
     column->addWidget(Separator(this));
 
-    auto *ok = new QPushButton(QStringLiteral("&Ok"), this);
+    auto *ok = new QPushButton(tr("&Ok"), this);
     ok->setObjectName(QStringLiteral("btnOk"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -115,7 +115,8 @@ void ShowHelpPage(QWidget *owner, const QString &page)
     const QString folder = QString::fromStdString(CurrentManualFolder());
     if (folder.isEmpty()) {
         QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
-                        QStringLiteral("Help file not found!"), QMessageBox::Ok, owner);
+                        QCoreApplication::translate("THelpWindow", "Help file not found!"), QMessageBox::Ok,
+                        owner);
         box.setObjectName(QStringLiteral("msgBox"));
         box.exec();
         return;

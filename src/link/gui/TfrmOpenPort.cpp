@@ -21,11 +21,18 @@ struct ColumnSpec
     int Width;
 };
 
-const ColumnSpec kColumns[9] = {{"LinkName", 75},           {"Port Name", 80}, {"Baud Rate", 70},
-                                {"Byte Size", 70},          {"Parity", 50},    {"Stop Bits", 50},
-                                {"Data Flow Control", 100}, {"InputBuf", 50},  {"OutputBuf", 50}};
+const ColumnSpec kColumns[9] = {{QT_TRANSLATE_NOOP("TfrmOpenPort", "LinkName"), 75},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Port Name"), 80},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Baud Rate"), 70},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Byte Size"), 70},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Parity"), 50},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Stop Bits"), 50},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "Data Flow Control"), 100},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "InputBuf"), 50},
+                                {QT_TRANSLATE_NOOP("TfrmOpenPort", "OutputBuf"), 50}};
 
-const char kLinkFilter[] = "Port Setting(*.cps)|*.cps|Text File(*.txt)|*.txt|All Files(*)|*";
+const char *const kLinkFilter =
+    QT_TRANSLATE_NOOP("TfrmOpenPort", "Port Setting(*.cps)|*.cps|Text File(*.txt)|*.txt|All Files(*)|*");
 
 // Opened in the app folder every time, wherever the last visit ended.
 QString AskLinkFile(QFileDialog *dialog)
@@ -39,11 +46,11 @@ QString AskLinkFile(QFileDialog *dialog)
 TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmOpenPort");
-    setWindowTitle("Open Port");
+    setWindowTitle(tr("Open Port"));
 
     QStringList captions;
     for (const ColumnSpec &c : kColumns)
-        captions << c.Caption;
+        captions << tr(c.Caption);
     lstLinkList = MakeRowList(this, "lstLinkList", captions);
     for (int i = 0; i < 9; ++i)
         lstLinkList->setColumnWidth(i, kColumns[i].Width);
@@ -57,21 +64,21 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
         width += c.Width;
     lstLinkList->setMinimumSize(width + 24, 220);
 
-    btnOK = MakeButton(this, "btnOK", "&Open");
+    btnOK = MakeButton(this, "btnOK", tr("&Open"));
     btnOK->setDefault(true);
-    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
-    btnNew = MakeButton(this, "btnNew", "&New");
-    btnEdit = MakeButton(this, "btnEdit", "&Edit");
-    btnLoad = MakeButton(this, "btnLoad", "&Load");
-    btnSaveAs = MakeButton(this, "btnSaveAs", "&Save As");
-    btnDelete = MakeButton(this, "btnDelete", "&Delete");
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", "Delete &All");
+    btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
+    btnNew = MakeButton(this, "btnNew", tr("&New"));
+    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
+    btnLoad = MakeButton(this, "btnLoad", tr("&Load"));
+    btnSaveAs = MakeButton(this, "btnSaveAs", tr("&Save As"));
+    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
+    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete &All"));
     btnEdit->setEnabled(false);
     btnDelete->setEnabled(false);
     btnDeleteAll->setEnabled(false);
 
-    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kLinkFilter, "cps");
-    dlgSave = MakeFileDialog(this, "dlgSave", true, kLinkFilter, "cps");
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, tr(kLinkFilter), "cps");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, tr(kLinkFilter), "cps");
 
     auto *side = new QVBoxLayout;
     for (QPushButton *b : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnLoad, btnSaveAs})

@@ -102,7 +102,7 @@ void TfrmPortSetting::RememberNetworkPort(const std::string &portName)
 TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmPortSetting");
-    setWindowTitle("Port Setting");
+    setWindowTitle(tr("Port Setting"));
 
     QStringList baud, parity, stopBits, flow;
     for (const char *b : kBaudRates)
@@ -130,20 +130,20 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
     edOutputBufferLen = Named(new QLineEdit("1024", this), "edOutputBufferLen");
 
     auto *top = new QFormLayout;
-    top->addRow("LinkName", edLinkName);
-    top->addRow("Port Name", cboPortName);
+    top->addRow(tr("LinkName"), edLinkName);
+    top->addRow(tr("Port Name"), cboPortName);
 
-    auto *group = Named(new QGroupBox("Port Setting", this), "gbPortSetting");
+    auto *group = Named(new QGroupBox(tr("Port Setting"), this), "gbPortSetting");
     auto *lines = new QFormLayout(group);
-    lines->addRow("Baud Rate", cboBaudRate);
-    lines->addRow("Byte Size", cboByteSize);
-    lines->addRow("Parity", cboParity);
-    lines->addRow("Stop Bits", cboStopBits);
-    lines->addRow("Data Flow Control", cboDataFlowControl);
+    lines->addRow(tr("Baud Rate"), cboBaudRate);
+    lines->addRow(tr("Byte Size"), cboByteSize);
+    lines->addRow(tr("Parity"), cboParity);
+    lines->addRow(tr("Stop Bits"), cboStopBits);
+    lines->addRow(tr("Data Flow Control"), cboDataFlowControl);
 
     auto *buffers = new QFormLayout;
-    buffers->addRow("Input Buffer", edInputBufferLen);
-    buffers->addRow("Output Buffer", edOutputBufferLen);
+    buffers->addRow(tr("Input Buffer"), edInputBufferLen);
+    buffers->addRow(tr("Output Buffer"), edOutputBufferLen);
 
     QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
 

@@ -14,10 +14,8 @@ TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots
 {
     status.AddPermanent(m_capture->Label(), TStatusArea::CaptureRank);
     // Before the separator above "Exit", after sending a file.
-    m_start = menus.AddNew(MenuSlot::FileTools, this, "mnuFileCapture",
-                           QStringLiteral("&Capture to File\u2026"), 10);
-    m_stop =
-        menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", QStringLiteral("S&top Capture"), 11);
+    m_start = menus.AddNew(MenuSlot::FileTools, this, "mnuFileCapture", tr("&Capture to File\u2026"), 10);
+    m_stop = menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", tr("S&top Capture"), 11);
     connect(m_start, &QAction::triggered, this, [this] {
         const QString link = m_port && m_port->LastLink()
                                  ? QString::fromLocal8Bit(m_port->LastLink()->LinkName.c_str())

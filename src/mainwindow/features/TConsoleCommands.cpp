@@ -34,18 +34,17 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     : QObject(controls.Window), m_window(controls.Window), m_place(*controls.Place),
       m_menuBar(controls.MenuBar), m_session(session), m_status(status), m_log(log), m_find(find)
 {
-    m_showItem =
-        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", QStringLiteral("&Console"), -20, true);
+    m_showItem = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", tr("&Console"), -20, true);
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
-    QAction *settings = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings",
-                                     QStringLiteral("Console Se&ttings..."), -10);
+    QAction *settings =
+        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings", tr("Console Se&ttings..."), -10);
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.
     m_hint = new QLabel(kHint);
     m_hint->setObjectName(QStringLiteral("lblConsoleKeys"));
-    m_hint->setAccessibleName(QStringLiteral("Console keys"));
+    m_hint->setAccessibleName(tr("Console keys"));
     m_hint->setToolTip(kHint);
     // Cut rather than widen a narrow window; the whole text is in the tool tip.
     m_hint->setMinimumWidth(40);
@@ -69,7 +68,7 @@ void TConsoleCommands::MakeView()
 {
     m_view = new TConsoleView(&m_place);
     m_view->setObjectName(QStringLiteral("console"));
-    m_view->setAccessibleName(QStringLiteral("Console"));
+    m_view->setAccessibleName(tr("Console"));
     m_view->setFont(m_log.font());
     m_view->SetUtf8(m_log.Utf8());
     m_place.addWidget(m_view);

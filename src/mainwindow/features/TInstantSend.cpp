@@ -50,8 +50,8 @@ TInstantSend::TInstantSend(QWidget *window, const ST_Controls &controls, TShared
     QWidget *tools = m_c.cboFormat->parentWidget();
     m_lineEnding = new QComboBox(tools);
     m_lineEnding->setObjectName(QStringLiteral("cboLineEnding"));
-    m_lineEnding->setAccessibleName(QStringLiteral("Line ending"));
-    m_lineEnding->setToolTip(QStringLiteral("Line ending added to instant sends in STRING format"));
+    m_lineEnding->setAccessibleName(tr("Line ending"));
+    m_lineEnding->setToolTip(tr("Line ending added to instant sends in STRING format"));
     m_lineEnding->addItems(
         {QStringLiteral("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     tools->layout()->addWidget(m_lineEnding);

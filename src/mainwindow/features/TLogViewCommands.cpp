@@ -96,16 +96,16 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 void TLogViewCommands::AddStamps(TMenuSlots &menus)
 {
     // After "Show SendData". A week of lines is placed in time only with the date on each.
-    m_datesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewDateAndTime",
-                               QStringLiteral("Date a&nd Time"), 5, true);
+    m_datesItem =
+        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewDateAndTime", tr("Date a&nd Time"), 5, true);
     connect(m_datesItem, &QAction::toggled, this, [this](bool on) {
         m_dates = on;
         UpdateViewState();
     });
-    m_millisecondsItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds",
-                                      QStringLiteral("&Milliseconds"), 10, true);
+    m_millisecondsItem =
+        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds", tr("&Milliseconds"), 10, true);
     m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
-                                       QStringLiteral("Time Since &Previous"), 20, true);
+                                       tr("Time Since &Previous"), 20, true);
     connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
         m_milliseconds = on;
         UpdateViewState();
@@ -116,16 +116,15 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
     });
     m_log.SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
     m_splitLinesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewSplitLines",
-                                    QStringLiteral("Split Received &Lines"), 30, true);
+                                    tr("Split Received &Lines"), 30, true);
     connect(m_splitLinesItem, &QAction::toggled, &m_log, &TTrafficLog::SetSplitLines);
 }
 
 void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
 {
     std::vector<QAction *> encodings;
-    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", QStringLiteral("Text &Encoding"),
-                  {{"mnuViewEncodingLatin1", QStringLiteral("&Latin-1")},
-                   {"mnuViewEncodingUtf8", QStringLiteral("&UTF-8")}},
+    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", tr("Text &Encoding"),
+                  {{"mnuViewEncodingLatin1", tr("&Latin-1")}, {"mnuViewEncodingUtf8", tr("&UTF-8")}},
                   encodings);
     m_latin1Item = encodings[0];
     m_utf8Item = encodings[1];
@@ -135,10 +134,10 @@ void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
     });
 
     std::vector<QAction *> ansi;
-    AddChoiceMenu(menus, viewMenu, 50, "mnuViewAnsi", QStringLiteral("ANSI C&olours"),
-                  {{"mnuViewAnsiOff", QStringLiteral("&Off")},
-                   {"mnuViewAnsiStrip", QStringLiteral("&Strip")},
-                   {"mnuViewAnsiShow", QStringLiteral("S&how")}},
+    AddChoiceMenu(menus, viewMenu, 50, "mnuViewAnsi", tr("ANSI C&olours"),
+                  {{"mnuViewAnsiOff", tr("&Off")},
+                   {"mnuViewAnsiStrip", tr("&Strip")},
+                   {"mnuViewAnsiShow", tr("S&how")}},
                   ansi);
     for (int i = 0; i < 3; ++i) {
         m_ansiItems[i] = ansi[static_cast<size_t>(i)];

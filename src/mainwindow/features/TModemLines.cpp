@@ -39,9 +39,9 @@ bool ReadChoice(char c, std::optional<bool> &choice)
 TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &menus, TStatusArea &status)
     : QObject(parent), m_session(session)
 {
-    m_dtr = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpDTR", QStringLiteral("&DTR"), 0, true);
-    m_rts = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpRTS", QStringLiteral("&RTS"), 1, true);
-    m_break = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpSendBreak", QStringLiteral("Send &Break"), 2);
+    m_dtr = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpDTR", tr("&DTR"), 0, true);
+    m_rts = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpRTS", tr("&RTS"), 1, true);
+    m_break = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpSendBreak", tr("Send &Break"), 2);
     const struct
     {
         QAction *action;

@@ -4,6 +4,7 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/coretext.h"
 #include "serial/portholders.h"
 #include "serial/serial.h"
 #include "serial/serialerror.h"
@@ -122,7 +123,7 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
         if (holder != 0 && holder != m_holderNumber)
             text += QStringLiteral(": the port is open in window %1").arg(holder);
         else if (code != 0)
-            text += QStringLiteral(": ") + QString::fromLocal8Bit(SerialErrorText(code));
+            text += QStringLiteral(": ") + CoreText(SerialErrorText(code));
         tell(text);
     }
     emit StateChanged();
@@ -182,8 +183,7 @@ void TPortCommands::PortLost(long code, uint32_t unsent)
     emit StateChanged();
     ShowLinkStatus(COM_PORT_SETTING());
     m_status.SetPanel(TStatusArea::Port, QStringLiteral("Port: lost"),
-                      QStringLiteral("The port was lost: ") +
-                          QString::fromLocal8Bit(SerialErrorText(code, false)));
+                      QStringLiteral("The port was lost: ") + CoreText(SerialErrorText(code, false)));
     emit Lost(code);
 }
 

@@ -15,11 +15,10 @@ TReceiveFileCommands::TReceiveFileCommands(QWidget *window, CPortSession &sessio
                                            std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_log(log), m_showMessage(std::move(showMessage))
 {
-    m_action =
-        menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", QStringLiteral("&Receive File..."), 1);
+    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", tr("&Receive File..."), 1);
     connect(m_action, &QAction::triggered, this, &TReceiveFileCommands::ReceiveFile);
     m_auto = menus.AddNew(MenuSlot::FileTools, this, "mnuFileZmodemAuto",
-                          QStringLiteral("Start &ZMODEM transfers when the device asks"), 2, true);
+                          tr("Start &ZMODEM transfers when the device asks"), 2, true);
     m_auto->setChecked(m_session.ZmodemAutoStart());
     connect(m_auto, &QAction::toggled, this, [this](bool on) { m_session.SetZmodemAutoStart(on); });
 

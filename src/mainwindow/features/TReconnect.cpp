@@ -4,6 +4,7 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/coretext.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -49,7 +50,7 @@ TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &po
       m_showMessage(std::move(showMessage))
 {
     m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpReconnect",
-                            QStringLiteral("Reconnect &Automatically"), 0, true);
+                            tr("Reconnect &Automatically"), 0, true);
     connect(m_action, &QAction::toggled, this, [this](bool on) {
         m_session.SetReconnect(on);
         ShowWait();
@@ -72,7 +73,7 @@ void TReconnect::NotePortLost(long code)
     const std::optional<COM_PORT_SETTING> &link = m_port.LastLink();
     const std::string port = link ? link->PortName : std::string();
     m_log.LogNote("Port lost: " + port + " (" + SerialErrorText(code, false) + ")");
-    m_lostReason = QString::fromLocal8Bit(SerialErrorText(code, false));
+    m_lostReason = CoreText(SerialErrorText(code, false));
     m_returnError.clear();
     ShowWait();
     emit StateChanged();

@@ -23,8 +23,8 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
     : QObject(window), m_window(window), m_log(log), m_port(port)
 {
     // After the other ways the log shows received data.
-    QAction *action = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum",
-                                   QStringLiteral("Check Chec&ksum\u2026"), 100);
+    QAction *action =
+        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum", tr("Check Chec&ksum\u2026"), 100);
     connect(action, &QAction::triggered, this, [this] {
         ST_RecvChecksumChoice choice = m_choice;
         if (!TfrmCheckChecksum::Ask(m_window, choice))
@@ -37,7 +37,7 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
 
     m_panel = new TStatusPanel(status.Bar());
     m_panel->setObjectName(QStringLiteral("stbChecksumPanel"));
-    m_panel->setAccessibleName(QStringLiteral("Checksum counts"));
+    m_panel->setAccessibleName(tr("Checksum counts"));
     m_panel->setFrameShape(QFrame::Panel);
     m_panel->setFrameShadow(QFrame::Sunken);
     m_panel->hide();

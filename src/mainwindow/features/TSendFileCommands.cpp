@@ -29,18 +29,18 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     : QObject(window), m_window(window), m_session(session), m_events(events), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileSendFile", QStringLiteral("Send &File..."), 0);
+    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileSendFile", tr("Send &File..."), 0);
     connect(m_action, &QAction::triggered, this, &TSendFileCommands::SendFile);
 
     m_progress = new QProgressBar(status.Bar());
     m_progress->setObjectName(QStringLiteral("pbTransfer"));
-    m_progress->setAccessibleName(QStringLiteral("File transfer progress"));
+    m_progress->setAccessibleName(tr("File transfer progress"));
     m_progress->setRange(0, 1000);
     m_progress->setMaximumWidth(120);
     m_progress->hide();
     m_cancel = new QPushButton(QStringLiteral("Cancel"), status.Bar());
     m_cancel->setObjectName(QStringLiteral("btnCancelTransfer"));
-    m_cancel->setAccessibleName(QStringLiteral("Cancel the file transfer"));
+    m_cancel->setAccessibleName(tr("Cancel the file transfer"));
     m_cancel->setFlat(true);
     // A bar short of room narrows the bar and the button before the counters; the percentage and
     // the caption stay readable.

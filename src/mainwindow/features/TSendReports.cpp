@@ -4,6 +4,7 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "platform/diaglog.h"
+#include "platform/gui/coretext.h"
 
 #include <QLabel>
 
@@ -58,8 +59,8 @@ void TSendReports::ReportFault(const ST_SendReport &report)
         m_status.ShowSendNote(QStringLiteral("send abandoned, ") + what);
         return;
     }
-    const QString reason = cut ? QStringLiteral("the port was lost")
-                               : QString::fromLocal8Bit(SerialErrorText(outcome.Code, false));
+    const QString reason =
+        cut ? QStringLiteral("the port was lost") : CoreText(SerialErrorText(outcome.Code, false));
     const QString detail = what + QStringLiteral(": ") + reason;
     if (report.Auto) {
         NoteAutoSendFault(QStringLiteral("send failed, ") + detail);

@@ -71,7 +71,7 @@ ST_ConsoleSettings LoadConsoleSettings(const QSettings &settings)
 TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmConsoleSettings"));
-    setWindowTitle(QStringLiteral("Console Settings"));
+    setWindowTitle(tr("Console Settings"));
     cboConsoleEnter = MakeChoice(this, "cboConsoleEnter", QStringLiteral("Enter sends"),
                                  {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     cboConsoleBackspace = MakeChoice(this, "cboConsoleBackspace", QStringLiteral("Backspace sends"),
@@ -80,7 +80,7 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
                                     kMaxScrollback, 1000, QStringLiteral(" lines"));
     chkConsoleLocalEcho =
         Named(new QCheckBox(QStringLiteral("&Echo typed keys locally"), this), "chkConsoleLocalEcho");
-    chkConsoleLocalEcho->setAccessibleName(QStringLiteral("Echo typed keys locally"));
+    chkConsoleLocalEcho->setAccessibleName(tr("Echo typed keys locally"));
     spnConsolePasteChar =
         MakeSpin(this, "spnConsolePasteChar", QStringLiteral("Pause after each pasted character"),
                  kMaxPasteMs, 1, QStringLiteral(" ms"));

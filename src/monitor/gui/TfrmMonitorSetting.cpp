@@ -49,7 +49,7 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
     : QDialog(owner), m_links(std::move(links))
 {
     setObjectName("frmMonitorSetting");
-    setWindowTitle("Monitor Two Ports");
+    setWindowTitle(tr("Monitor Two Ports"));
 
     cboPortA = Named(new QComboBox(this), "cboPortA");
     cboPortB = Named(new QComboBox(this), "cboPortB");
@@ -57,24 +57,24 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
         cboPortA->addItem(LinkText(m_links[i]), static_cast<int>(i));
         cboPortB->addItem(LinkText(m_links[i]), static_cast<int>(i));
     }
-    cboPortB->addItem("Virtual port", kVirtual);
-    chkBridge = Named(new QCheckBox("Bridge", this), "chkBridge");
-    chkBridge->setToolTip("Pass what arrives on each port on to the other");
+    cboPortB->addItem(tr("Virtual port"), kVirtual);
+    chkBridge = Named(new QCheckBox(tr("Bridge"), this), "chkBridge");
+    chkBridge->setToolTip(tr("Pass what arrives on each port on to the other"));
     edVirtualPath = Named(new QLineEdit(this), "edVirtualPath");
     edVirtualPath->setMinimumWidth(260);
-    cboPortA->setAccessibleName("Port A");
-    cboPortB->setAccessibleName("Port B");
-    chkBridge->setAccessibleName("Bridge");
-    edVirtualPath->setAccessibleName("Virtual port path");
+    cboPortA->setAccessibleName(tr("Port A"));
+    cboPortB->setAccessibleName(tr("Port B"));
+    chkBridge->setAccessibleName(tr("Bridge"));
+    edVirtualPath->setAccessibleName(tr("Virtual port path"));
 
     auto *form = new QFormLayout;
-    form->addRow("Port A", cboPortA);
-    form->addRow("Port B", cboPortB);
+    form->addRow(tr("Port A"), cboPortA);
+    form->addRow(tr("Port B"), cboPortB);
     form->addRow(QString(), chkBridge);
-    form->addRow("Virtual port path", edVirtualPath);
+    form->addRow(tr("Virtual port path"), edVirtualPath);
     QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
-    btnOK->setAccessibleName("OK");
-    btnCancel->setAccessibleName("Cancel");
+    btnOK->setAccessibleName(tr("OK"));
+    btnCancel->setAccessibleName(tr("Cancel"));
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
@@ -117,18 +117,18 @@ ST_MonitorSetup TfrmMonitorSetting::Setup() const
 QString TfrmMonitorSetting::Refusal() const
 {
     if (cboPortA->currentIndex() < 0)
-        return "There is no link for Port A: make one with Open Port first";
+        return tr("There is no link for Port A: make one with Open Port first");
     const ST_MonitorSetup setup = Setup();
     if (setup.VirtualB) {
         const std::string &path = setup.VirtualPath;
         if (path.empty() || (path.front() != '/' && path.rfind("~/", 0) != 0))
-            return "Enter the full path of the virtual port, such as " +
+            return tr("Enter the full path of the virtual port, such as ") +
                    QString::fromLocal8Bit(DefaultVirtualPortPath());
         return QString();
     }
     // Two links may name one device in different ways ("ttyUSB0", "/dev/ttyUSB0").
     if (CSerial::DevicePath(setup.PortA.PortName) == CSerial::DevicePath(setup.PortB.PortName))
-        return "Port A and Port B are the same port";
+        return tr("Port A and Port B are the same port");
     return QString();
 }
 

@@ -39,8 +39,8 @@ TPlotCanvas::TPlotCanvas(const CPlotStore &store, const std::vector<std::string>
     : QWidget(parent), m_store(store), m_names(names)
 {
     setObjectName(QStringLiteral("plotCanvas"));
-    setAccessibleName(QStringLiteral("Plot"));
-    setAccessibleDescription(QStringLiteral("Drag across the plot to zoom into a span of time"));
+    setAccessibleName(tr("Plot"));
+    setAccessibleDescription(tr("Drag across the plot to zoom into a span of time"));
     setMinimumSize(320, 200);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);

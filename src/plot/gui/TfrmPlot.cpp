@@ -56,44 +56,41 @@ QIcon ColourIcon(int series)
 TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
 {
     setObjectName(QStringLiteral("frmPlot"));
-    setWindowTitle(QStringLiteral("Plot"));
-    setAccessibleName(QStringLiteral("Plot"));
+    setWindowTitle(tr("Plot"));
+    setAccessibleName(tr("Plot"));
     StartClock();
 
     auto *controls = new QHBoxLayout;
     cboPlotSpan = Named(new QComboBox(this), "cboPlotSpan");
-    cboPlotSpan->addItems(
-        {QStringLiteral("10 s"), QStringLiteral("30 s"), QStringLiteral("1 min"), QStringLiteral("5 min")});
+    cboPlotSpan->addItems({tr("10 s"), tr("30 s"), tr("1 min"), tr("5 min")});
     cboPlotSpan->setCurrentIndex(1);
-    cboPlotSpan->setAccessibleName(QStringLiteral("Time span"));
-    cboPlotSpan->setToolTip(QStringLiteral("How much of the newest data the plot shows"));
-    auto *spanLabel = new QLabel(QStringLiteral("&Span:"), this);
+    cboPlotSpan->setAccessibleName(tr("Time span"));
+    cboPlotSpan->setToolTip(tr("How much of the newest data the plot shows"));
+    auto *spanLabel = new QLabel(tr("&Span:"), this);
     spanLabel->setBuddy(cboPlotSpan);
-    chkPlotAutoScale = Named(new QCheckBox(QStringLiteral("&Auto scale"), this), "chkPlotAutoScale");
-    chkPlotAutoScale->setAccessibleName(QStringLiteral("Auto scale"));
+    chkPlotAutoScale = Named(new QCheckBox(tr("&Auto scale"), this), "chkPlotAutoScale");
+    chkPlotAutoScale->setAccessibleName(tr("Auto scale"));
     chkPlotAutoScale->setChecked(true);
-    edPlotMin = MakeRangeEdit(this, "edPlotMin", QStringLiteral("Lowest value shown"), QStringLiteral("0"));
-    edPlotMax =
-        MakeRangeEdit(this, "edPlotMax", QStringLiteral("Highest value shown"), QStringLiteral("100"));
-    btnPlotPause = MakeButton(this, "btnPlotPause", QStringLiteral("&Pause"));
+    edPlotMin = MakeRangeEdit(this, "edPlotMin", tr("Lowest value shown"), QStringLiteral("0"));
+    edPlotMax = MakeRangeEdit(this, "edPlotMax", tr("Highest value shown"), QStringLiteral("100"));
+    btnPlotPause = MakeButton(this, "btnPlotPause", tr("&Pause"));
     btnPlotPause->setCheckable(true);
-    btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", QStringLiteral("&Reset Zoom"));
-    btnPlotClear = MakeButton(this, "btnPlotClear", QStringLiteral("C&lear"));
-    btnPlotExportCsv = MakeButton(this, "btnPlotExportCsv", QStringLiteral("Export &CSV\u2026"));
-    btnPlotExportPng = MakeButton(this, "btnPlotExportPng", QStringLiteral("Export P&NG\u2026"));
-    const std::pair<QPushButton *, QString> names[] = {
-        {btnPlotPause, QStringLiteral("Pause")},
-        {btnPlotResetZoom, QStringLiteral("Reset zoom")},
-        {btnPlotClear, QStringLiteral("Clear plot")},
-        {btnPlotExportCsv, QStringLiteral("Export shown data as CSV")},
-        {btnPlotExportPng, QStringLiteral("Export picture as PNG")}};
+    btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", tr("&Reset Zoom"));
+    btnPlotClear = MakeButton(this, "btnPlotClear", tr("C&lear"));
+    btnPlotExportCsv = MakeButton(this, "btnPlotExportCsv", tr("Export &CSV\u2026"));
+    btnPlotExportPng = MakeButton(this, "btnPlotExportPng", tr("Export P&NG\u2026"));
+    const std::pair<QPushButton *, QString> names[] = {{btnPlotPause, tr("Pause")},
+                                                       {btnPlotResetZoom, tr("Reset zoom")},
+                                                       {btnPlotClear, tr("Clear plot")},
+                                                       {btnPlotExportCsv, tr("Export shown data as CSV")},
+                                                       {btnPlotExportPng, tr("Export picture as PNG")}};
     for (const auto &[button, name] : names)
         button->setAccessibleName(name);
     controls->addWidget(spanLabel);
     controls->addWidget(cboPlotSpan);
     controls->addWidget(chkPlotAutoScale);
     controls->addWidget(edPlotMin);
-    controls->addWidget(new QLabel(QStringLiteral("to"), this));
+    controls->addWidget(new QLabel(tr("to"), this));
     controls->addWidget(edPlotMax);
     controls->addWidget(btnPlotPause);
     controls->addWidget(btnPlotResetZoom);
@@ -104,8 +101,8 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
 
     m_canvas = new TPlotCanvas(m_store, m_parser.SeriesNames(), this);
     lstPlotLegend = Named(new QListWidget(this), "lstPlotLegend");
-    lstPlotLegend->setAccessibleName(QStringLiteral("Series"));
-    lstPlotLegend->setToolTip(QStringLiteral("Untick a series to hide it"));
+    lstPlotLegend->setAccessibleName(tr("Series"));
+    lstPlotLegend->setToolTip(tr("Untick a series to hide it"));
     lstPlotLegend->setMaximumWidth(180);
     auto *splitter = new QSplitter(this);
     splitter->addWidget(m_canvas);
@@ -245,7 +242,7 @@ void TfrmPlot::Pause(bool on)
 {
     m_paused = on;
     m_pausedAt = NowMs();
-    btnPlotPause->setText(on ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
+    btnPlotPause->setText(on ? tr("&Resume") : tr("&Pause"));
     ShowView();
 }
 
@@ -293,8 +290,7 @@ void TfrmPlot::ExportCsv()
     // What is on screen now, even if lines come in while the dialog is open.
     const std::string csv = PlotCsv(m_store, shown, m_parser.SeriesNames(), m_canvas->ViewStart(),
                                     m_canvas->ViewEnd(), 0, m_clockStartUtcMs);
-    const QString path =
-        AskSavePath("dlgPlotCsv", QStringLiteral("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
+    const QString path = AskSavePath("dlgPlotCsv", tr("CSV file (*.csv)|*.csv"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     RunGuarded(this, [&] { WriteFileAtomic(path.toLocal8Bit().toStdString(), csv); });
@@ -303,8 +299,7 @@ void TfrmPlot::ExportCsv()
 void TfrmPlot::ExportPng()
 {
     const QImage picture = m_canvas->Picture();
-    const QString path =
-        AskSavePath("dlgPlotPng", QStringLiteral("PNG image (*.png)|*.png"), QStringLiteral("png"));
+    const QString path = AskSavePath("dlgPlotPng", tr("PNG image (*.png)|*.png"), QStringLiteral("png"));
     if (path.isEmpty())
         return;
     RunGuarded(this, [&] {

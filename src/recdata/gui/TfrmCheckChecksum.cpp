@@ -60,16 +60,15 @@ ST_RecvChecksumChoice LoadRecvChecksumChoice(const QSettings &settings, const QS
 TfrmCheckChecksum::TfrmCheckChecksum(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmCheckChecksum"));
-    setWindowTitle(QStringLiteral("Check Checksum"));
-    chkCheckChecksum =
-        Named(new QCheckBox(QStringLiteral("&Check received checksums"), this), "chkCheckChecksum");
-    chkCheckChecksum->setAccessibleName(QStringLiteral("Check received checksums"));
+    setWindowTitle(tr("Check Checksum"));
+    chkCheckChecksum = Named(new QCheckBox(tr("&Check received checksums"), this), "chkCheckChecksum");
+    chkCheckChecksum->setAccessibleName(tr("Check received checksums"));
     edCheckChecksum = Named(new TChecksumEdit(this), "edCheckChecksum");
-    edCheckChecksum->setAccessibleName(QStringLiteral("Checksum"));
-    auto *covers = Named(new QGroupBox(QStringLiteral("The checksum ends"), this), "grpCheckCovers");
-    covers->setAccessibleName(QStringLiteral("The checksum ends"));
-    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", QStringLiteral("Each received &block"));
-    rdCheckLines = MakeRadio(covers, "rdCheckLines", QStringLiteral("Each &line"));
+    edCheckChecksum->setAccessibleName(tr("Checksum"));
+    auto *covers = Named(new QGroupBox(tr("The checksum ends"), this), "grpCheckCovers");
+    covers->setAccessibleName(tr("The checksum ends"));
+    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", tr("Each received &block"));
+    rdCheckLines = MakeRadio(covers, "rdCheckLines", tr("Each &line"));
     auto *coverColumn = new QVBoxLayout(covers);
     coverColumn->addWidget(rdCheckBlocks);
     coverColumn->addWidget(rdCheckLines);
@@ -89,7 +88,7 @@ void TfrmCheckChecksum::Confirm()
 {
     QString why;
     if (chkCheckChecksum->isChecked() && edCheckChecksum->Spec().Kind == EChecksumKind::None)
-        why = QStringLiteral("Choose the checksum the received frames carry.");
+        why = tr("Choose the checksum the received frames carry.");
     if (why.isEmpty() && edCheckChecksum->SpecValid(&why)) {
         accept();
         return;

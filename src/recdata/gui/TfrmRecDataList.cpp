@@ -19,12 +19,12 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner, const std::string &filePath)
     : QDialog(owner), m_filePath(filePath.empty() ? CRecDataList::FilePath() : filePath)
 {
     setObjectName("frmRecDataList");
-    setWindowTitle("Receive Data List");
+    setWindowTitle(tr("Receive Data List"));
 
     m_model = new CRecDataModel(m_entries, this);
     lsvRecData = new QTreeView(this);
     lsvRecData->setObjectName("lsvRecData");
-    lsvRecData->setAccessibleName("Received data");
+    lsvRecData->setAccessibleName(tr("Received data"));
     lsvRecData->setRootIsDecorated(false);
     lsvRecData->setSelectionBehavior(QAbstractItemView::SelectRows);
     lsvRecData->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -36,13 +36,13 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner, const std::string &filePath)
     lsvRecData->setColumnWidth(2, 420);
     lsvRecData->setMinimumSize(600, 320);
 
-    btnAddtoSendData = MakeButton(this, "btnAddtoSendData", "&Add to Send Data");
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", "Delete All");
-    btnDelete = MakeButton(this, "btnDelete", "&Delete");
-    btnSave = MakeButton(this, "btnSave", "&Save");
-    btnExit = MakeButton(this, "btnExit", "Exit");
-    btnMerge = MakeButton(this, "btnMerge", "&Merge Up");
-    btnEdit = MakeButton(this, "btnEdit", "&Edit");
+    btnAddtoSendData = MakeButton(this, "btnAddtoSendData", tr("&Add to Send Data"));
+    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete All"));
+    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
+    btnSave = MakeButton(this, "btnSave", tr("&Save"));
+    btnExit = MakeButton(this, "btnExit", tr("Exit"));
+    btnMerge = MakeButton(this, "btnMerge", tr("&Merge Up"));
+    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
 
     dlgSave = MakeFileDialog(this, "dlgSave", true, TfrmSendDataList::kFileFilter, "sds");
 
@@ -330,8 +330,7 @@ void TfrmRecDataList::btnEditClick()
         if (TfrmDataEdit::EditItem(this, item)) {
             const int pos = m_entries.PosOf(id);
             if (pos < 0) {
-                ShowMessage(
-                    this, QStringLiteral("The edited block is no longer in the list; nothing was changed."));
+                ShowMessage(this, tr("The edited block is no longer in the list; nothing was changed."));
             } else {
                 m_entries.Replace(pos, item);
                 m_model->Changed(pos);

@@ -1,5 +1,7 @@
 #include "recdata/gui/recdatamodel.h"
 
+#include <QCoreApplication>
+
 #include "data/gui/dialogsupport.h"
 
 namespace {
@@ -41,8 +43,10 @@ QVariant CRecDataModel::data(const QModelIndex &index, int role) const
 
 QVariant CRecDataModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char *const kHeaders[] = {"Time", "Format", "Content"};
+    static const char *const kHeaders[] = {QT_TRANSLATE_NOOP("CRecDataModel", "Time"),
+                                           QT_TRANSLATE_NOOP("CRecDataModel", "Format"),
+                                           QT_TRANSLATE_NOOP("CRecDataModel", "Content")};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 2)
         return QVariant();
-    return QString::fromLatin1(kHeaders[section]);
+    return QCoreApplication::translate("CRecDataModel", kHeaders[section]);
 }

@@ -40,34 +40,35 @@ bool Parses(const QTextEdit *edit, DATA_FORMAT format)
 TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
 {
     setObjectName("frmDataEdit");
-    setWindowTitle("Data Edit");
+    setWindowTitle(tr("Data Edit"));
 
     edName = Named(new QLineEdit(this), "edName");
     edSendData = Named(new QTextEdit(this), "edSendData");
     edSendData->setAcceptRichText(false);
     edSendData->setMinimumSize(420, 160);
-    edSendData->setAccessibleName("Data");
+    edSendData->setAccessibleName(tr("Data"));
 
-    rdgFormat = Named(new QGroupBox("Format", this), "rdgFormat");
+    rdgFormat = Named(new QGroupBox(tr("Format"), this), "rdgFormat");
     m_formatButtons = new QButtonGroup(this);
     auto *formatLayout = new QHBoxLayout(rdgFormat);
-    const char *captions[] = {"&ASCII", "&Hex", "&Dec", "ASCII && &Symbol"};
+    const char *captions[] = {QT_TR_NOOP("&ASCII"), QT_TR_NOOP("&Hex"), QT_TR_NOOP("&Dec"),
+                              QT_TR_NOOP("ASCII && &Symbol")};
     for (int i = 0; i < 4; ++i) {
-        auto *button = new QRadioButton(captions[i], rdgFormat);
+        auto *button = new QRadioButton(tr(captions[i]), rdgFormat);
         button->setObjectName(QString("rdgFormat%1").arg(i));
         m_formatButtons->addButton(button, i);
         formatLayout->addWidget(button);
     }
 
-    btnInsertSymbol = Named(new QPushButton("&Insert Symbol", this), "btnInsertSymbol");
-    btnAppendChecksum = MakeButton(this, "btnAppendChecksum", "Append Chec&ksum");
-    btnAppendChecksum->setAccessibleName("Append Checksum");
-    btnOK = MakeButton(this, "btnOK", "&OK");
+    btnInsertSymbol = Named(new QPushButton(tr("&Insert Symbol"), this), "btnInsertSymbol");
+    btnAppendChecksum = MakeButton(this, "btnAppendChecksum", tr("Append Chec&ksum"));
+    btnAppendChecksum->setAccessibleName(tr("Append Checksum"));
+    btnOK = MakeButton(this, "btnOK", tr("&OK"));
     btnOK->setDefault(true);
-    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
+    btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
 
     auto *nameRow = new QHBoxLayout;
-    auto *nameLabel = new QLabel("Name", this);
+    auto *nameLabel = new QLabel(tr("Name"), this);
     nameLabel->setBuddy(edName);
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(edName);
@@ -137,7 +138,7 @@ CCommData TfrmDataEdit::Item() const
 void TfrmDataEdit::accept()
 {
     if (edName->text().contains('"')) {
-        ShowMessage(this, "Wrong Name. There are should no \" in name");
+        ShowMessage(this, tr("Wrong Name. There are should no \" in name"));
         return;
     }
     // Taken as it is, the text would become an item without bytes, which is then sent, logged and

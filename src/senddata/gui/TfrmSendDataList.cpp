@@ -13,9 +13,9 @@
 TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std::make_unique<CSendDataList>())
 {
     setObjectName("frmSendDataList");
-    setWindowTitle("Send Data List");
+    setWindowTitle(tr("Send Data List"));
 
-    lsvSendData = MakeRowList(this, "lsvSendData", {"Name", "ShowFormat", "Content"});
+    lsvSendData = MakeRowList(this, "lsvSendData", {tr("Name"), tr("ShowFormat"), tr("Content")});
     lsvSendData->setUniformRowHeights(true);
     lsvSendData->setSelectionMode(QAbstractItemView::SingleSelection);
     lsvSendData->setMouseTracking(true);
@@ -24,17 +24,17 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     lsvSendData->setColumnWidth(2, 250);
     lsvSendData->setMinimumSize(490, 300);
 
-    btnNew = MakeButton(this, "btnNew", "&New");
-    btnEdit = MakeButton(this, "btnEdit", "&Edit");
-    btnDelete = MakeButton(this, "btnDelete", "&Delete");
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", "Delete  &All");
-    btnUp = MakeButton(this, "btnUp", "&Up");
-    btnDown = MakeButton(this, "btnDown", "Do&wn");
-    btnLoad = MakeButton(this, "btnLoad", "&Load");
-    btnSaveAs = MakeButton(this, "btnSaveAs", "&Save");
-    btnOK = MakeButton(this, "btnOK", "&OK");
+    btnNew = MakeButton(this, "btnNew", tr("&New"));
+    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
+    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
+    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete  &All"));
+    btnUp = MakeButton(this, "btnUp", tr("&Up"));
+    btnDown = MakeButton(this, "btnDown", tr("Do&wn"));
+    btnLoad = MakeButton(this, "btnLoad", tr("&Load"));
+    btnSaveAs = MakeButton(this, "btnSaveAs", tr("&Save"));
+    btnOK = MakeButton(this, "btnOK", tr("&OK"));
     btnOK->setDefault(true);
-    btnCancel = MakeButton(this, "btnCancel", "&Cancel");
+    btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
 
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, kFileFilter, "sds");
     dlgSave = MakeFileDialog(this, "dlgSave", true, kFileFilter, "sds");

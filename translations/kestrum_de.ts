@@ -1,0 +1,1711 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>CRecDataModel</name>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>Inhalt</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog</name>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TCaptureCommands</name>
+    <message>
+        <source>&amp;Capture to File…</source>
+        <translation>In Datei &amp;mitschneiden…</translation>
+    </message>
+    <message>
+        <source>S&amp;top Capture</source>
+        <translation>Mitschnitt &amp;beenden</translation>
+    </message>
+</context>
+<context>
+    <name>TChecksumEdit</name>
+    <message>
+        <source>Checksum algorithm</source>
+        <translation>Prüfsummenverfahren</translation>
+    </message>
+    <message>
+        <source>CRC width</source>
+        <translation>CRC-Breite</translation>
+    </message>
+    <message>
+        <source>Polynomial</source>
+        <translation>Polynom</translation>
+    </message>
+    <message>
+        <source>Initial value</source>
+        <translation>Startwert</translation>
+    </message>
+    <message>
+        <source>Final XOR</source>
+        <translation>Abschließendes XOR</translation>
+    </message>
+    <message>
+        <source>Reflect &amp;input</source>
+        <translation>E&amp;ingabe spiegeln</translation>
+    </message>
+    <message>
+        <source>Reflect input</source>
+        <translation>Eingabe spiegeln</translation>
+    </message>
+    <message>
+        <source>Reflect o&amp;utput</source>
+        <translation>A&amp;usgabe spiegeln</translation>
+    </message>
+    <message>
+        <source>Reflect output</source>
+        <translation>Ausgabe spiegeln</translation>
+    </message>
+    <message>
+        <source>&amp;Width (bits):</source>
+        <translation>&amp;Breite (Bit):</translation>
+    </message>
+    <message>
+        <source>&amp;Polynomial (hex):</source>
+        <translation>&amp;Polynom (hex):</translation>
+    </message>
+    <message>
+        <source>I&amp;nitial value (hex):</source>
+        <translation>S&amp;tartwert (hex):</translation>
+    </message>
+    <message>
+        <source>&amp;Final XOR (hex):</source>
+        <translation>&amp;Abschließendes XOR (hex):</translation>
+    </message>
+    <message>
+        <source>Byte order</source>
+        <translation>Bytereihenfolge</translation>
+    </message>
+    <message>
+        <source>High byte first</source>
+        <translation>Höherwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Low byte first</source>
+        <translation>Niederwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>&amp;Algorithm:</source>
+        <translation>&amp;Verfahren:</translation>
+    </message>
+    <message>
+        <source>&amp;Byte order:</source>
+        <translation>&amp;Bytereihenfolge:</translation>
+    </message>
+    <message>
+        <source>The polynomial is not a hex number.</source>
+        <translation>Das Polynom ist keine Hexadezimalzahl.</translation>
+    </message>
+    <message>
+        <source>The initial value is not a hex number.</source>
+        <translation>Der Startwert ist keine Hexadezimalzahl.</translation>
+    </message>
+    <message>
+        <source>The final XOR is not a hex number.</source>
+        <translation>Das abschließende XOR ist keine Hexadezimalzahl.</translation>
+    </message>
+    <message>
+        <source>A value is wider than the CRC.</source>
+        <translation>Ein Wert ist breiter als die CRC.</translation>
+    </message>
+</context>
+<context>
+    <name>TConsoleCommands</name>
+    <message>
+        <source>&amp;Console</source>
+        <translation>&amp;Konsole</translation>
+    </message>
+    <message>
+        <source>Console Se&amp;ttings...</source>
+        <translation>Konsolen&amp;einstellungen...</translation>
+    </message>
+    <message>
+        <source>Console keys</source>
+        <translation>Konsolentasten</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>Konsole</translation>
+    </message>
+</context>
+<context>
+    <name>TConsoleView</name>
+    <message>
+        <source>Console</source>
+        <translation>Konsole</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>Einfügen</translation>
+    </message>
+    <message>
+        <source>Paste %1 lines into the console?</source>
+        <translation>%1 Zeilen in die Konsole einfügen?</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Send Size</source>
+        <translation>Größe senden</translation>
+    </message>
+    <message>
+        <source>Local Echo</source>
+        <translation>Lokales Echo</translation>
+    </message>
+    <message>
+        <source>Clear Scrollback</source>
+        <translation>Verlauf löschen</translation>
+    </message>
+</context>
+<context>
+    <name>THelpWindow</name>
+    <message>
+        <source>Help file not found!</source>
+        <translation>Hilfedatei nicht gefunden!</translation>
+    </message>
+    <message>
+        <source>Kestrum Help</source>
+        <translation>Kestrum-Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Contents</source>
+        <translation>&amp;Inhalt</translation>
+    </message>
+    <message>
+        <source>&amp;Back</source>
+        <translation>&amp;Zurück</translation>
+    </message>
+    <message>
+        <source>&amp;Forward</source>
+        <translation>&amp;Vor</translation>
+    </message>
+    <message>
+        <source>F&amp;ind:</source>
+        <translation>&amp;Suchen:</translation>
+    </message>
+    <message>
+        <source>Find in page</source>
+        <translation>Auf der Seite suchen</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Help page</source>
+        <translation>Hilfeseite</translation>
+    </message>
+</context>
+<context>
+    <name>TInstantSend</name>
+    <message>
+        <source>Line ending</source>
+        <translation>Zeilenende</translation>
+    </message>
+    <message>
+        <source>Line ending added to instant sends in STRING format</source>
+        <translation>Zeilenende, das an Sofort-Sendungen im Format STRING angehängt wird</translation>
+    </message>
+</context>
+<context>
+    <name>TLanguageCommands</name>
+    <message>
+        <source>Lan&amp;guage</source>
+        <translation>S&amp;prache</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>The language changes at the next start of Kestrum.</source>
+        <translation>Die Sprache wechselt beim nächsten Start von Kestrum.</translation>
+    </message>
+</context>
+<context>
+    <name>TLogViewCommands</name>
+    <message>
+        <source>Date a&amp;nd Time</source>
+        <translation>Datum u&amp;nd Uhrzeit</translation>
+    </message>
+    <message>
+        <source>&amp;Milliseconds</source>
+        <translation>&amp;Millisekunden</translation>
+    </message>
+    <message>
+        <source>Time Since &amp;Previous</source>
+        <translation>Zeit seit dem &amp;Vorigen</translation>
+    </message>
+    <message>
+        <source>Split Received &amp;Lines</source>
+        <translation>Empfangene &amp;Zeilen trennen</translation>
+    </message>
+    <message>
+        <source>Text &amp;Encoding</source>
+        <translation>Text&amp;kodierung</translation>
+    </message>
+    <message>
+        <source>&amp;Latin-1</source>
+        <translation>&amp;Latin-1</translation>
+    </message>
+    <message>
+        <source>&amp;UTF-8</source>
+        <translation>&amp;UTF-8</translation>
+    </message>
+    <message>
+        <source>ANSI C&amp;olours</source>
+        <translation>ANSI-&amp;Farben</translation>
+    </message>
+    <message>
+        <source>&amp;Off</source>
+        <translation>&amp;Aus</translation>
+    </message>
+    <message>
+        <source>&amp;Strip</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>S&amp;how</source>
+        <translation>&amp;Anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>TModemLines</name>
+    <message>
+        <source>&amp;DTR</source>
+        <translation>&amp;DTR</translation>
+    </message>
+    <message>
+        <source>&amp;RTS</source>
+        <translation>&amp;RTS</translation>
+    </message>
+    <message>
+        <source>Send &amp;Break</source>
+        <translation>&amp;Break senden</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCanvas</name>
+    <message>
+        <source>Plot</source>
+        <translation>Diagramm</translation>
+    </message>
+    <message>
+        <source>Drag across the plot to zoom into a span of time</source>
+        <translation>Über das Diagramm ziehen, um einen Zeitabschnitt zu vergrößern</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCommands</name>
+    <message>
+        <source>&amp;Plot</source>
+        <translation>&amp;Diagramm</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveFileCommands</name>
+    <message>
+        <source>&amp;Receive File...</source>
+        <translation>Datei &amp;empfangen...</translation>
+    </message>
+    <message>
+        <source>Start &amp;ZMODEM transfers when the device asks</source>
+        <translation>&amp;ZMODEM-Übertragungen starten, wenn das Gerät sie anfordert</translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>Reconnect &amp;Automatically</source>
+        <translation>&amp;Automatisch neu verbinden</translation>
+    </message>
+</context>
+<context>
+    <name>TRecvChecksum</name>
+    <message>
+        <source>Check Chec&amp;ksum…</source>
+        <translation>Prüfsumme prü&amp;fen…</translation>
+    </message>
+    <message>
+        <source>Checksum counts</source>
+        <translation>Prüfsummenzähler</translation>
+    </message>
+</context>
+<context>
+    <name>TScriptCommands</name>
+    <message>
+        <source>Run &amp;Script...</source>
+        <translation>&amp;Skript ausführen...</translation>
+    </message>
+    <message>
+        <source>Recen&amp;t Scripts</source>
+        <translation>&amp;Zuletzt verwendete Skripte</translation>
+    </message>
+    <message>
+        <source>Sto&amp;p Script</source>
+        <translation>Skript &amp;anhalten</translation>
+    </message>
+</context>
+<context>
+    <name>TSendFileCommands</name>
+    <message>
+        <source>Send &amp;File...</source>
+        <translation>Datei &amp;senden...</translation>
+    </message>
+    <message>
+        <source>File transfer progress</source>
+        <translation>Fortschritt der Dateiübertragung</translation>
+    </message>
+    <message>
+        <source>Cancel the file transfer</source>
+        <translation>Dateiübertragung abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAbout</name>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>&amp;Ok</source>
+        <translation>&amp;OK</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAscTable</name>
+    <message>
+        <source>ASCII Table</source>
+        <translation>ASCII-Tabelle</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>ASCII</source>
+        <translation>ASCII</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>Symbol</translation>
+    </message>
+    <message>
+        <source>&amp;Edit Symbol</source>
+        <translation>Symbol &amp;bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Load ...</source>
+        <translation>&amp;Laden ...</translation>
+    </message>
+    <message>
+        <source>Save &amp;As...</source>
+        <translation>Speichern &amp;unter...</translation>
+    </message>
+    <message>
+        <source>&amp;Insert</source>
+        <translation>&amp;Einfügen</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAutoSendSetting</name>
+    <message>
+        <source>Auto Send Rule Setting</source>
+        <translation>Regeln für automatisches Senden</translation>
+    </message>
+    <message>
+        <source>Priority</source>
+        <translation>Priorität</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>Kommentar</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>&amp;Alle löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Laden</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmCheckChecksum</name>
+    <message>
+        <source>Check Checksum</source>
+        <translation>Prüfsumme prüfen</translation>
+    </message>
+    <message>
+        <source>&amp;Check received checksums</source>
+        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
+    </message>
+    <message>
+        <source>Check received checksums</source>
+        <translation>Empfangene Prüfsummen prüfen</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>Prüfsumme</translation>
+    </message>
+    <message>
+        <source>The checksum ends</source>
+        <translation>Die Prüfsumme schließt ab</translation>
+    </message>
+    <message>
+        <source>Each received &amp;block</source>
+        <translation>Jeden empfangenen &amp;Block</translation>
+    </message>
+    <message>
+        <source>Each &amp;line</source>
+        <translation>Jede &amp;Zeile</translation>
+    </message>
+    <message>
+        <source>Choose the checksum the received frames carry.</source>
+        <translation>Wählen Sie die Prüfsumme, die die empfangenen Rahmen tragen.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmChecksumSetting</name>
+    <message>
+        <source>Checksum</source>
+        <translation>Prüfsumme</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmConsoleSettings</name>
+    <message>
+        <source>Console Settings</source>
+        <translation>Konsoleneinstellungen</translation>
+    </message>
+    <message>
+        <source>Echo typed keys locally</source>
+        <translation>Getippte Tasten lokal anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmDataEdit</name>
+    <message>
+        <source>Data Edit</source>
+        <translation>Daten bearbeiten</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>Daten</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>&amp;ASCII</source>
+        <translation>&amp;ASCII</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>&amp;Hex</translation>
+    </message>
+    <message>
+        <source>&amp;Dec</source>
+        <translation>&amp;Dez</translation>
+    </message>
+    <message>
+        <source>ASCII &amp;&amp; &amp;Symbol</source>
+        <translation>ASCII &amp;&amp; &amp;Symbol</translation>
+    </message>
+    <message>
+        <source>&amp;Insert Symbol</source>
+        <translation>Symbol &amp;einfügen</translation>
+    </message>
+    <message>
+        <source>Append Chec&amp;ksum</source>
+        <translation>Prüfsumme an&amp;hängen</translation>
+    </message>
+    <message>
+        <source>Append Checksum</source>
+        <translation>Prüfsumme anhängen</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Wrong Name. There are should no &quot; in name</source>
+        <translation>Falscher Name. Der Name darf kein &quot; enthalten</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmEditSymbol</name>
+    <message>
+        <source>Edit Symbol</source>
+        <translation>Symbol bearbeiten</translation>
+    </message>
+    <message>
+        <source>Use Symbol</source>
+        <translation>Symbol verwenden</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>Symbol</translation>
+    </message>
+    <message>
+        <source>Show Nothing</source>
+        <translation>Nichts anzeigen</translation>
+    </message>
+    <message>
+        <source>Show As Symbol String</source>
+        <translation>Als Symboltext anzeigen</translation>
+    </message>
+    <message>
+        <source>ASCII Char:</source>
+        <translation>ASCII-Zeichen:</translation>
+    </message>
+    <message>
+        <source>ASCII Code(Hex):</source>
+        <translation>ASCII-Code (hex):</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmEventEdit</name>
+    <message>
+        <source>Event Edit</source>
+        <translation>Ereignis bearbeiten</translation>
+    </message>
+    <message>
+        <source>On &amp;Receive</source>
+        <translation>Bei &amp;Empfang</translation>
+    </message>
+    <message>
+        <source>&amp;Anything</source>
+        <translation>&amp;Beliebige Daten</translation>
+    </message>
+    <message>
+        <source>&amp;Fix Length</source>
+        <translation>&amp;Feste Länge</translation>
+    </message>
+    <message>
+        <source>&amp;Spec Data</source>
+        <translation>Be&amp;stimmte Daten</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>On &amp;Time (hh:mm:ss.sss)</source>
+        <translation>Zu einer &amp;Zeit (hh:mm:ss.sss)</translation>
+    </message>
+    <message>
+        <source>AbsoluteTime</source>
+        <translation>Uhrzeit</translation>
+    </message>
+    <message>
+        <source>From Start</source>
+        <translation>Ab Start</translation>
+    </message>
+    <message>
+        <source>From Last Send Begin</source>
+        <translation>Ab Beginn des letzten Sendens</translation>
+    </message>
+    <message>
+        <source>From Last Send End</source>
+        <translation>Ab Ende des letzten Sendens</translation>
+    </message>
+    <message>
+        <source>From Last Receive Begin</source>
+        <translation>Ab Beginn des letzten Empfangs</translation>
+    </message>
+    <message>
+        <source>From Last Receive End</source>
+        <translation>Ab Ende des letzten Empfangs</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>On &amp;Action</source>
+        <translation>Bei &amp;Aktion</translation>
+    </message>
+    <message>
+        <source>Begin</source>
+        <translation>Beginn</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Type %1</source>
+        <translation>Art %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
+        <translation>„%1“ ist keine gültige Uhrzeit (hh:mm:ss.sss)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmGroupRecord</name>
+    <message>
+        <source>Group Data Rule</source>
+        <translation>Gruppenregel</translation>
+    </message>
+    <message>
+        <source>Start Event</source>
+        <translation>Startereignis</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Delay(ms)</source>
+        <translation>Verzögerung (ms)</translation>
+    </message>
+    <message>
+        <source>Stop Event</source>
+        <translation>Stoppereignis</translation>
+    </message>
+    <message>
+        <source>Set Stop Event</source>
+        <translation>Stoppereignis setzen</translation>
+    </message>
+    <message>
+        <source>Step Event</source>
+        <translation>Schrittereignis</translation>
+    </message>
+    <message>
+        <source>Loop</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>&amp;Alle löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Laden</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>More tools</source>
+        <translation>Weitere Werkzeuge</translation>
+    </message>
+    <message>
+        <source>Save Log to file</source>
+        <translation>Protokoll in Datei speichern</translation>
+    </message>
+    <message>
+        <source>Copy Log to Clipboard</source>
+        <translation>Protokoll in die Zwischenablage kopieren</translation>
+    </message>
+    <message>
+        <source>Erase Log</source>
+        <translation>Protokoll löschen</translation>
+    </message>
+    <message>
+        <source>Show Send Data</source>
+        <translation>Gesendete Daten anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Time</source>
+        <translation>Zeit anzeigen</translation>
+    </message>
+    <message>
+        <source>View in Text Format</source>
+        <translation>Als Text anzeigen</translation>
+    </message>
+    <message>
+        <source>Show in Hex format</source>
+        <translation>Hexadezimal anzeigen</translation>
+    </message>
+    <message>
+        <source>Show in Decimal format</source>
+        <translation>Dezimal anzeigen</translation>
+    </message>
+    <message>
+        <source>Show in String and Symbol format</source>
+        <translation>Als Text mit Symbolen anzeigen</translation>
+    </message>
+    <message>
+        <source>Link Setting Manager</source>
+        <translation>Verbindungsverwaltung</translation>
+    </message>
+    <message>
+        <source>Close Port</source>
+        <translation>Port schließen</translation>
+    </message>
+    <message>
+        <source>Quick Open</source>
+        <translation>Schnell öffnen</translation>
+    </message>
+    <message>
+        <source>Start Auto Send</source>
+        <translation>Automatisches Senden starten</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Stop Auto Send</source>
+        <translation>Automatisches Senden beenden</translation>
+    </message>
+    <message>
+        <source>Send Current Data in  List and Go Next</source>
+        <translation>Aktuelle Daten der Liste senden und weiter</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>Save &amp;As</source>
+        <translation>Speichern &amp;unter</translation>
+    </message>
+    <message>
+        <source>&amp;Export</source>
+        <translation>&amp;Exportieren</translation>
+    </message>
+    <message>
+        <source>&amp;Import</source>
+        <translation>&amp;Importieren</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>Show &amp;Time</source>
+        <translation>&amp;Zeit anzeigen</translation>
+    </message>
+    <message>
+        <source>Show &amp;SendData</source>
+        <translation>&amp;Gesendete Daten anzeigen</translation>
+    </message>
+    <message>
+        <source>Te&amp;xt</source>
+        <translation>Te&amp;xt</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>&amp;Hex</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>&amp;Dezimal</translation>
+    </message>
+    <message>
+        <source>Text&amp;Symbol</source>
+        <translation>Text mit &amp;Symbolen</translation>
+    </message>
+    <message>
+        <source>&amp;ASCII Table</source>
+        <translation>&amp;ASCII-Tabelle</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Display</source>
+        <translation>Anzeige &amp;leeren</translation>
+    </message>
+    <message>
+        <source>Co&amp;py to Clipboard</source>
+        <translation>In die Zwischenablage &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Auto Send</source>
+        <translation>&amp;Automatisches Senden</translation>
+    </message>
+    <message>
+        <source>Send Data &amp;List</source>
+        <translation>&amp;Sendeliste</translation>
+    </message>
+    <message>
+        <source>&amp;Receivd Data List</source>
+        <translation>&amp;Empfangsliste</translation>
+    </message>
+    <message>
+        <source>&amp;Operate</source>
+        <translation>Be&amp;trieb</translation>
+    </message>
+    <message>
+        <source>&amp;Open Port</source>
+        <translation>Port ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Close Port</source>
+        <translation>Port &amp;schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Quick Open</source>
+        <translation>Schnell ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Monitor Two Ports...</source>
+        <translation>Zwei Ports &amp;überwachen...</translation>
+    </message>
+    <message>
+        <source>Pause Auto Send</source>
+        <translation>Automatisches Senden anhalten</translation>
+    </message>
+    <message>
+        <source>Send &amp;Item</source>
+        <translation>&amp;Eintrag senden</translation>
+    </message>
+    <message>
+        <source>Send and Go Next</source>
+        <translation>Senden und weiter</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+    <message>
+        <source>&amp;Content</source>
+        <translation>&amp;Inhalt</translation>
+    </message>
+    <message>
+        <source>&amp;Send Current</source>
+        <translation>Aktuellen &amp;senden</translation>
+    </message>
+    <message>
+        <source>&amp;Send &amp;Data Setting</source>
+        <translation>Sende&amp;daten einstellen</translation>
+    </message>
+    <message>
+        <source>&amp;Copy to Instant Send Edit</source>
+        <translation>In das Sofort-Sendefeld &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Send And Go Next</source>
+        <translation>Senden und weiter</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Line errors</source>
+        <translation>Leitungsfehler</translation>
+    </message>
+    <message>
+        <source>Traffic log</source>
+        <translation>Verkehrsprotokoll</translation>
+    </message>
+    <message>
+        <source>Send list</source>
+        <translation>Sendeliste</translation>
+    </message>
+    <message>
+        <source>Instant send data</source>
+        <translation>Sofort zu sendende Daten</translation>
+    </message>
+    <message>
+        <source>Instant send format</source>
+        <translation>Format des Sofort-Sendens</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMonitorSetting</name>
+    <message>
+        <source>Monitor Two Ports</source>
+        <translation>Zwei Ports überwachen</translation>
+    </message>
+    <message>
+        <source>Virtual port</source>
+        <translation>Virtueller Port</translation>
+    </message>
+    <message>
+        <source>Bridge</source>
+        <translation>Brücke</translation>
+    </message>
+    <message>
+        <source>Pass what arrives on each port on to the other</source>
+        <translation>Was an einem Port ankommt, an den anderen weitergeben</translation>
+    </message>
+    <message>
+        <source>Port A</source>
+        <translation>Port A</translation>
+    </message>
+    <message>
+        <source>Port B</source>
+        <translation>Port B</translation>
+    </message>
+    <message>
+        <source>Virtual port path</source>
+        <translation>Pfad des virtuellen Ports</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>There is no link for Port A: make one with Open Port first</source>
+        <translation>Für Port A gibt es keine Verbindung: Legen Sie zuerst mit „Port öffnen“ eine an</translation>
+    </message>
+    <message>
+        <source>Enter the full path of the virtual port, such as </source>
+        <translation>Geben Sie den vollständigen Pfad des virtuellen Ports ein, etwa </translation>
+    </message>
+    <message>
+        <source>Port A and Port B are the same port</source>
+        <translation>Port A und Port B sind derselbe Port</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmOpenPort</name>
+    <message>
+        <source>LinkName</source>
+        <translation>Verbindungsname</translation>
+    </message>
+    <message>
+        <source>Port Name</source>
+        <translation>Portname</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Byte Size</source>
+        <translation>Datenbits</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Parität</translation>
+    </message>
+    <message>
+        <source>Stop Bits</source>
+        <translation>Stoppbits</translation>
+    </message>
+    <message>
+        <source>Data Flow Control</source>
+        <translation>Flusssteuerung</translation>
+    </message>
+    <message>
+        <source>InputBuf</source>
+        <translation>Eingangspuffer</translation>
+    </message>
+    <message>
+        <source>OutputBuf</source>
+        <translation>Ausgangspuffer</translation>
+    </message>
+    <message>
+        <source>Port Setting(*.cps)|*.cps|Text File(*.txt)|*.txt|All Files(*)|*</source>
+        <translation>Port-Einstellung (*.cps)|*.cps|Textdatei (*.txt)|*.txt|Alle Dateien (*)|*</translation>
+    </message>
+    <message>
+        <source>Open Port</source>
+        <translation>Port öffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Laden</translation>
+    </message>
+    <message>
+        <source>&amp;Save As</source>
+        <translation>Speichern &amp;unter</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>&amp;Alle löschen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmPlot</name>
+    <message>
+        <source>Plot</source>
+        <translation>Diagramm</translation>
+    </message>
+    <message>
+        <source>10 s</source>
+        <translation>10 s</translation>
+    </message>
+    <message>
+        <source>30 s</source>
+        <translation>30 s</translation>
+    </message>
+    <message>
+        <source>1 min</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <source>5 min</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>Time span</source>
+        <translation>Zeitspanne</translation>
+    </message>
+    <message>
+        <source>How much of the newest data the plot shows</source>
+        <translation>Wie viel der neuesten Daten das Diagramm zeigt</translation>
+    </message>
+    <message>
+        <source>&amp;Span:</source>
+        <translation>&amp;Spanne:</translation>
+    </message>
+    <message>
+        <source>&amp;Auto scale</source>
+        <translation>&amp;Automatisch skalieren</translation>
+    </message>
+    <message>
+        <source>Auto scale</source>
+        <translation>Automatisch skalieren</translation>
+    </message>
+    <message>
+        <source>Lowest value shown</source>
+        <translation>Kleinster angezeigter Wert</translation>
+    </message>
+    <message>
+        <source>Highest value shown</source>
+        <translation>Größter angezeigter Wert</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pause</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>&amp;Zoom zurücksetzen</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>&amp;Leeren</translation>
+    </message>
+    <message>
+        <source>Export &amp;CSV…</source>
+        <translation>&amp;CSV exportieren…</translation>
+    </message>
+    <message>
+        <source>Export P&amp;NG…</source>
+        <translation>P&amp;NG exportieren…</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Reset zoom</source>
+        <translation>Zoom zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Clear plot</source>
+        <translation>Diagramm leeren</translation>
+    </message>
+    <message>
+        <source>Export shown data as CSV</source>
+        <translation>Angezeigte Daten als CSV exportieren</translation>
+    </message>
+    <message>
+        <source>Export picture as PNG</source>
+        <translation>Bild als PNG exportieren</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>bis</translation>
+    </message>
+    <message>
+        <source>Series</source>
+        <translation>Reihen</translation>
+    </message>
+    <message>
+        <source>Untick a series to hide it</source>
+        <translation>Haken entfernen, um eine Reihe auszublenden</translation>
+    </message>
+    <message>
+        <source>&amp;Resume</source>
+        <translation>&amp;Fortsetzen</translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)|*.csv</source>
+        <translation>CSV-Datei (*.csv)|*.csv</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png)|*.png</source>
+        <translation>PNG-Bild (*.png)|*.png</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmPortSetting</name>
+    <message>
+        <source>Port Setting</source>
+        <translation>Port-Einstellung</translation>
+    </message>
+    <message>
+        <source>LinkName</source>
+        <translation>Verbindungsname</translation>
+    </message>
+    <message>
+        <source>Port Name</source>
+        <translation>Portname</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Byte Size</source>
+        <translation>Datenbits</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Parität</translation>
+    </message>
+    <message>
+        <source>Stop Bits</source>
+        <translation>Stoppbits</translation>
+    </message>
+    <message>
+        <source>Data Flow Control</source>
+        <translation>Flusssteuerung</translation>
+    </message>
+    <message>
+        <source>Input Buffer</source>
+        <translation>Eingangspuffer</translation>
+    </message>
+    <message>
+        <source>Output Buffer</source>
+        <translation>Ausgangspuffer</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmRecDataList</name>
+    <message>
+        <source>Receive Data List</source>
+        <translation>Empfangsliste</translation>
+    </message>
+    <message>
+        <source>Received data</source>
+        <translation>Empfangene Daten</translation>
+    </message>
+    <message>
+        <source>&amp;Add to Send Data</source>
+        <translation>Zur Sendeliste &amp;hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete All</source>
+        <translation>Alle löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Merge Up</source>
+        <translation>Mit vorigem &amp;zusammenführen</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>The edited block is no longer in the list; nothing was changed.</source>
+        <translation>Der bearbeitete Block ist nicht mehr in der Liste; nichts wurde geändert.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmReceiveFile</name>
+    <message>
+        <source>Receive File</source>
+        <translation>Datei empfangen</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>&amp;Protocol:</source>
+        <translation>&amp;Protokoll:</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>F&amp;older:</source>
+        <translation>&amp;Ordner:</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>&amp;Datei:</translation>
+    </message>
+    <message>
+        <source>&amp;Receive</source>
+        <translation>&amp;Empfangen</translation>
+    </message>
+    <message>
+        <source>Receive</source>
+        <translation>Empfangen</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>Der Ordner %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>%1 sends no file name: name the file.</source>
+        <translation>%1 sendet keinen Dateinamen: Geben Sie der Datei einen Namen.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmRecordTypeSelect</name>
+    <message>
+        <source>Rule Type Select</source>
+        <translation>Regelart wählen</translation>
+    </message>
+    <message>
+        <source>Rule Type</source>
+        <translation>Regelart</translation>
+    </message>
+    <message>
+        <source>Single Data Rule</source>
+        <translation>Einzelregel</translation>
+    </message>
+    <message>
+        <source>Group Data Rule</source>
+        <translation>Gruppenregel</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSendDataList</name>
+    <message>
+        <source>Send Data List</source>
+        <translation>Sendeliste</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>ShowFormat</source>
+        <translation>Anzeigeformat</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Delete  &amp;All</source>
+        <translation>&amp;Alle löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Laden</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSendFile</name>
+    <message>
+        <source>Send File</source>
+        <translation>Datei senden</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>&amp;Datei:</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>&amp;Protocol:</source>
+        <translation>&amp;Protokoll:</translation>
+    </message>
+    <message>
+        <source>Line delay (ms)</source>
+        <translation>Zeilenverzögerung (ms)</translation>
+    </message>
+    <message>
+        <source>&amp;Line delay (ms):</source>
+        <translation>&amp;Zeilenverzögerung (ms):</translation>
+    </message>
+    <message>
+        <source>&amp;Escape every control character</source>
+        <translation>Jedes Steuerzeichen &amp;maskieren</translation>
+    </message>
+    <message>
+        <source>Escape every control character</source>
+        <translation>Jedes Steuerzeichen maskieren</translation>
+    </message>
+    <message>
+        <source>&amp;Send</source>
+        <translation>&amp;Senden</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSingleRecord</name>
+    <message>
+        <source>Single Data Rule</source>
+        <translation>Einzelregel</translation>
+    </message>
+    <message>
+        <source>Single Record</source>
+        <translation>Einzelregel</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Always </source>
+        <translation>Immer </translation>
+    </message>
+    <message>
+        <source>Delay Before Send Data (ms)</source>
+        <translation>Verzögerung vor dem Senden (ms)</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Ereignis</translation>
+    </message>
+    <message>
+        <source>Send Data</source>
+        <translation>Sendedaten</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>core</name>
+    <message>
+        <source>the port was opened without time-outs</source>
+        <translation>der Port wurde ohne Zeitüberschreitungen geöffnet</translation>
+    </message>
+    <message>
+        <source>the port is not open</source>
+        <translation>der Port ist nicht geöffnet</translation>
+    </message>
+    <message>
+        <source>the driver does not support these settings</source>
+        <translation>der Treiber unterstützt diese Einstellungen nicht</translation>
+    </message>
+    <message>
+        <source>the port is already open</source>
+        <translation>der Port ist bereits geöffnet</translation>
+    </message>
+    <message>
+        <source>the operation timed out</source>
+        <translation>die Zeit für den Vorgang ist abgelaufen</translation>
+    </message>
+    <message>
+        <source>invalid argument</source>
+        <translation>ungültiges Argument</translation>
+    </message>
+    <message>
+        <source>permission denied (is the user in the dialout group?)</source>
+        <translation>Zugriff verweigert (ist der Benutzer in der Gruppe dialout?)</translation>
+    </message>
+    <message>
+        <source>the port is in use by another program</source>
+        <translation>der Port wird von einem anderen Programm benutzt</translation>
+    </message>
+    <message>
+        <source>no such port</source>
+        <translation>diesen Port gibt es nicht</translation>
+    </message>
+    <message>
+        <source>no device behind this port</source>
+        <translation>an diesem Port ist kein Gerät</translation>
+    </message>
+    <message>
+        <source>the device stopped answering (was it unplugged?)</source>
+        <translation>das Gerät antwortet nicht mehr (wurde es abgezogen?)</translation>
+    </message>
+    <message>
+        <source>not a serial port</source>
+        <translation>kein serieller Port</translation>
+    </message>
+    <message>
+        <source>the port cannot take these settings</source>
+        <translation>der Port kann diese Einstellungen nicht übernehmen</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Kestrum cannot tell whether another Kestrum is working on the folder %1: %2, which it leaves as it is.</source>
+        <translation>Kestrum kann nicht feststellen, ob ein anderes Kestrum mit dem Ordner %1 arbeitet: %2; es lässt ihn, wie er ist.</translation>
+    </message>
+    <message>
+        <source>Another Kestrum is working on the folder %1 but does not answer.</source>
+        <translation>Ein anderes Kestrum arbeitet mit dem Ordner %1, antwortet aber nicht.</translation>
+    </message>
+    <message>
+        <source>This one keeps its working files and settings in %1, so neither overwrites the other&apos;s.</source>
+        <translation>Dieses hier legt seine Arbeitsdateien und Einstellungen in %1 ab, damit keines die des anderen überschreibt.</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,1711 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>CRecDataModel</name>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>内容</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog</name>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>TCaptureCommands</name>
+    <message>
+        <source>&amp;Capture to File…</source>
+        <translation>捕获到文件(&amp;C)…</translation>
+    </message>
+    <message>
+        <source>S&amp;top Capture</source>
+        <translation>停止捕获(&amp;T)</translation>
+    </message>
+</context>
+<context>
+    <name>TChecksumEdit</name>
+    <message>
+        <source>Checksum algorithm</source>
+        <translation>校验和算法</translation>
+    </message>
+    <message>
+        <source>CRC width</source>
+        <translation>CRC 位宽</translation>
+    </message>
+    <message>
+        <source>Polynomial</source>
+        <translation>多项式</translation>
+    </message>
+    <message>
+        <source>Initial value</source>
+        <translation>初始值</translation>
+    </message>
+    <message>
+        <source>Final XOR</source>
+        <translation>结果异或值</translation>
+    </message>
+    <message>
+        <source>Reflect &amp;input</source>
+        <translation>输入反转(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Reflect input</source>
+        <translation>输入反转</translation>
+    </message>
+    <message>
+        <source>Reflect o&amp;utput</source>
+        <translation>输出反转(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Reflect output</source>
+        <translation>输出反转</translation>
+    </message>
+    <message>
+        <source>&amp;Width (bits):</source>
+        <translation>位宽(位)(&amp;W):</translation>
+    </message>
+    <message>
+        <source>&amp;Polynomial (hex):</source>
+        <translation>多项式(十六进制)(&amp;P):</translation>
+    </message>
+    <message>
+        <source>I&amp;nitial value (hex):</source>
+        <translation>初始值(十六进制)(&amp;N):</translation>
+    </message>
+    <message>
+        <source>&amp;Final XOR (hex):</source>
+        <translation>结果异或值(十六进制)(&amp;F):</translation>
+    </message>
+    <message>
+        <source>Byte order</source>
+        <translation>字节顺序</translation>
+    </message>
+    <message>
+        <source>High byte first</source>
+        <translation>高字节在前</translation>
+    </message>
+    <message>
+        <source>Low byte first</source>
+        <translation>低字节在前</translation>
+    </message>
+    <message>
+        <source>&amp;Algorithm:</source>
+        <translation>算法(&amp;A):</translation>
+    </message>
+    <message>
+        <source>&amp;Byte order:</source>
+        <translation>字节顺序(&amp;B):</translation>
+    </message>
+    <message>
+        <source>The polynomial is not a hex number.</source>
+        <translation>多项式不是十六进制数。</translation>
+    </message>
+    <message>
+        <source>The initial value is not a hex number.</source>
+        <translation>初始值不是十六进制数。</translation>
+    </message>
+    <message>
+        <source>The final XOR is not a hex number.</source>
+        <translation>结果异或值不是十六进制数。</translation>
+    </message>
+    <message>
+        <source>A value is wider than the CRC.</source>
+        <translation>有一个值超出了 CRC 的位宽。</translation>
+    </message>
+</context>
+<context>
+    <name>TConsoleCommands</name>
+    <message>
+        <source>&amp;Console</source>
+        <translation>控制台(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Console Se&amp;ttings...</source>
+        <translation>控制台设置(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Console keys</source>
+        <translation>控制台按键</translation>
+    </message>
+    <message>
+        <source>Console</source>
+        <translation>控制台</translation>
+    </message>
+</context>
+<context>
+    <name>TConsoleView</name>
+    <message>
+        <source>Console</source>
+        <translation>控制台</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>粘贴</translation>
+    </message>
+    <message>
+        <source>Paste %1 lines into the console?</source>
+        <translation>将 %1 行粘贴到控制台?</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Send Size</source>
+        <translation>发送尺寸</translation>
+    </message>
+    <message>
+        <source>Local Echo</source>
+        <translation>本地回显</translation>
+    </message>
+    <message>
+        <source>Clear Scrollback</source>
+        <translation>清除回滚缓冲</translation>
+    </message>
+</context>
+<context>
+    <name>THelpWindow</name>
+    <message>
+        <source>Help file not found!</source>
+        <translation>找不到帮助文件!</translation>
+    </message>
+    <message>
+        <source>Kestrum Help</source>
+        <translation>Kestrum 帮助</translation>
+    </message>
+    <message>
+        <source>&amp;Contents</source>
+        <translation>目录(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Back</source>
+        <translation>后退(&amp;B)</translation>
+    </message>
+    <message>
+        <source>&amp;Forward</source>
+        <translation>前进(&amp;F)</translation>
+    </message>
+    <message>
+        <source>F&amp;ind:</source>
+        <translation>查找(&amp;I):</translation>
+    </message>
+    <message>
+        <source>Find in page</source>
+        <translation>在页面中查找</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>未找到</translation>
+    </message>
+    <message>
+        <source>Help page</source>
+        <translation>帮助页面</translation>
+    </message>
+</context>
+<context>
+    <name>TInstantSend</name>
+    <message>
+        <source>Line ending</source>
+        <translation>行尾</translation>
+    </message>
+    <message>
+        <source>Line ending added to instant sends in STRING format</source>
+        <translation>以 STRING 格式即时发送时追加的行尾</translation>
+    </message>
+</context>
+<context>
+    <name>TLanguageCommands</name>
+    <message>
+        <source>Lan&amp;guage</source>
+        <translation>语言(&amp;G)</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>跟随系统(&amp;S)</translation>
+    </message>
+    <message>
+        <source>The language changes at the next start of Kestrum.</source>
+        <translation>语言将在 Kestrum 下次启动时更改。</translation>
+    </message>
+</context>
+<context>
+    <name>TLogViewCommands</name>
+    <message>
+        <source>Date a&amp;nd Time</source>
+        <translation>日期和时间(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Milliseconds</source>
+        <translation>毫秒(&amp;M)</translation>
+    </message>
+    <message>
+        <source>Time Since &amp;Previous</source>
+        <translation>距上一条的时间(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Split Received &amp;Lines</source>
+        <translation>拆分接收行(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Text &amp;Encoding</source>
+        <translation>文本编码(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Latin-1</source>
+        <translation>Latin-1(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;UTF-8</source>
+        <translation>UTF-8(&amp;U)</translation>
+    </message>
+    <message>
+        <source>ANSI C&amp;olours</source>
+        <translation>ANSI 颜色(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Off</source>
+        <translation>关闭(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Strip</source>
+        <translation>去除(&amp;S)</translation>
+    </message>
+    <message>
+        <source>S&amp;how</source>
+        <translation>显示(&amp;H)</translation>
+    </message>
+</context>
+<context>
+    <name>TModemLines</name>
+    <message>
+        <source>&amp;DTR</source>
+        <translation>DTR(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;RTS</source>
+        <translation>RTS(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Break</source>
+        <translation>发送中断信号(&amp;B)</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCanvas</name>
+    <message>
+        <source>Plot</source>
+        <translation>绘图</translation>
+    </message>
+    <message>
+        <source>Drag across the plot to zoom into a span of time</source>
+        <translation>在图上拖动以放大一段时间</translation>
+    </message>
+</context>
+<context>
+    <name>TPlotCommands</name>
+    <message>
+        <source>&amp;Plot</source>
+        <translation>绘图(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveFileCommands</name>
+    <message>
+        <source>&amp;Receive File...</source>
+        <translation>接收文件(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>Start &amp;ZMODEM transfers when the device asks</source>
+        <translation>设备请求时启动 ZMODEM 传输(&amp;Z)</translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>Reconnect &amp;Automatically</source>
+        <translation>自动重新连接(&amp;A)</translation>
+    </message>
+</context>
+<context>
+    <name>TRecvChecksum</name>
+    <message>
+        <source>Check Chec&amp;ksum…</source>
+        <translation>校验校验和(&amp;K)…</translation>
+    </message>
+    <message>
+        <source>Checksum counts</source>
+        <translation>校验和计数</translation>
+    </message>
+</context>
+<context>
+    <name>TScriptCommands</name>
+    <message>
+        <source>Run &amp;Script...</source>
+        <translation>运行脚本(&amp;S)...</translation>
+    </message>
+    <message>
+        <source>Recen&amp;t Scripts</source>
+        <translation>最近的脚本(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Sto&amp;p Script</source>
+        <translation>停止脚本(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>TSendFileCommands</name>
+    <message>
+        <source>Send &amp;File...</source>
+        <translation>发送文件(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>File transfer progress</source>
+        <translation>文件传输进度</translation>
+    </message>
+    <message>
+        <source>Cancel the file transfer</source>
+        <translation>取消文件传输</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAbout</name>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>&amp;Ok</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAscTable</name>
+    <message>
+        <source>ASCII Table</source>
+        <translation>ASCII 码表</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>十六进制</translation>
+    </message>
+    <message>
+        <source>ASCII</source>
+        <translation>ASCII</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>符号</translation>
+    </message>
+    <message>
+        <source>&amp;Edit Symbol</source>
+        <translation>编辑符号(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Load ...</source>
+        <translation>载入(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>Save &amp;As...</source>
+        <translation>另存为(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Insert</source>
+        <translation>插入(&amp;I)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAutoSendSetting</name>
+    <message>
+        <source>Auto Send Rule Setting</source>
+        <translation>自动发送规则设置</translation>
+    </message>
+    <message>
+        <source>Priority</source>
+        <translation>优先级</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>注释</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>全部删除(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上移(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>下移(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>载入(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmCheckChecksum</name>
+    <message>
+        <source>Check Checksum</source>
+        <translation>校验接收校验和</translation>
+    </message>
+    <message>
+        <source>&amp;Check received checksums</source>
+        <translation>校验接收到的校验和(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Check received checksums</source>
+        <translation>校验接收到的校验和</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>校验和</translation>
+    </message>
+    <message>
+        <source>The checksum ends</source>
+        <translation>校验和位于</translation>
+    </message>
+    <message>
+        <source>Each received &amp;block</source>
+        <translation>每个接收块末尾(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Each &amp;line</source>
+        <translation>每行末尾(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Choose the checksum the received frames carry.</source>
+        <translation>请选择接收帧所带的校验和。</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmChecksumSetting</name>
+    <message>
+        <source>Checksum</source>
+        <translation>校验和</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmConsoleSettings</name>
+    <message>
+        <source>Console Settings</source>
+        <translation>控制台设置</translation>
+    </message>
+    <message>
+        <source>Echo typed keys locally</source>
+        <translation>本地回显键入的按键</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmDataEdit</name>
+    <message>
+        <source>Data Edit</source>
+        <translation>数据编辑</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>数据</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>&amp;ASCII</source>
+        <translation>ASCII(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>十六进制(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Dec</source>
+        <translation>十进制(&amp;D)</translation>
+    </message>
+    <message>
+        <source>ASCII &amp;&amp; &amp;Symbol</source>
+        <translation>ASCII 和符号(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Insert Symbol</source>
+        <translation>插入符号(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Append Chec&amp;ksum</source>
+        <translation>追加校验和(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Append Checksum</source>
+        <translation>追加校验和</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Wrong Name. There are should no &quot; in name</source>
+        <translation>名称错误。名称中不能含有 &quot;</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmEditSymbol</name>
+    <message>
+        <source>Edit Symbol</source>
+        <translation>编辑符号</translation>
+    </message>
+    <message>
+        <source>Use Symbol</source>
+        <translation>使用符号</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>符号</translation>
+    </message>
+    <message>
+        <source>Show Nothing</source>
+        <translation>不显示</translation>
+    </message>
+    <message>
+        <source>Show As Symbol String</source>
+        <translation>显示为符号字符串</translation>
+    </message>
+    <message>
+        <source>ASCII Char:</source>
+        <translation>ASCII 字符:</translation>
+    </message>
+    <message>
+        <source>ASCII Code(Hex):</source>
+        <translation>ASCII 码(十六进制):</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmEventEdit</name>
+    <message>
+        <source>Event Edit</source>
+        <translation>事件编辑</translation>
+    </message>
+    <message>
+        <source>On &amp;Receive</source>
+        <translation>接收时(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Anything</source>
+        <translation>任意数据(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Fix Length</source>
+        <translation>固定长度(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Spec Data</source>
+        <translation>指定数据(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>On &amp;Time (hh:mm:ss.sss)</source>
+        <translation>定时(hh:mm:ss.sss)(&amp;T)</translation>
+    </message>
+    <message>
+        <source>AbsoluteTime</source>
+        <translation>绝对时间</translation>
+    </message>
+    <message>
+        <source>From Start</source>
+        <translation>从开始起</translation>
+    </message>
+    <message>
+        <source>From Last Send Begin</source>
+        <translation>从上次发送开始起</translation>
+    </message>
+    <message>
+        <source>From Last Send End</source>
+        <translation>从上次发送结束起</translation>
+    </message>
+    <message>
+        <source>From Last Receive Begin</source>
+        <translation>从上次接收开始起</translation>
+    </message>
+    <message>
+        <source>From Last Receive End</source>
+        <translation>从上次接收结束起</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>On &amp;Action</source>
+        <translation>动作时(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Begin</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Type %1</source>
+        <translation>类型 %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
+        <translation>“%1”不是有效的时间(hh:mm:ss.sss)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmGroupRecord</name>
+    <message>
+        <source>Group Data Rule</source>
+        <translation>组数据规则</translation>
+    </message>
+    <message>
+        <source>Start Event</source>
+        <translation>开始事件</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Delay(ms)</source>
+        <translation>延时(毫秒)</translation>
+    </message>
+    <message>
+        <source>Stop Event</source>
+        <translation>停止事件</translation>
+    </message>
+    <message>
+        <source>Set Stop Event</source>
+        <translation>设置停止事件</translation>
+    </message>
+    <message>
+        <source>Step Event</source>
+        <translation>步进事件</translation>
+    </message>
+    <message>
+        <source>Loop</source>
+        <translation>循环</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>全部删除(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上移(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>下移(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>载入(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>More tools</source>
+        <translation>更多工具</translation>
+    </message>
+    <message>
+        <source>Save Log to file</source>
+        <translation>将日志保存到文件</translation>
+    </message>
+    <message>
+        <source>Copy Log to Clipboard</source>
+        <translation>将日志复制到剪贴板</translation>
+    </message>
+    <message>
+        <source>Erase Log</source>
+        <translation>清除日志</translation>
+    </message>
+    <message>
+        <source>Show Send Data</source>
+        <translation>显示发送数据</translation>
+    </message>
+    <message>
+        <source>Show Time</source>
+        <translation>显示时间</translation>
+    </message>
+    <message>
+        <source>View in Text Format</source>
+        <translation>以文本格式显示</translation>
+    </message>
+    <message>
+        <source>Show in Hex format</source>
+        <translation>以十六进制格式显示</translation>
+    </message>
+    <message>
+        <source>Show in Decimal format</source>
+        <translation>以十进制格式显示</translation>
+    </message>
+    <message>
+        <source>Show in String and Symbol format</source>
+        <translation>以字符串和符号格式显示</translation>
+    </message>
+    <message>
+        <source>Link Setting Manager</source>
+        <translation>连接设置管理</translation>
+    </message>
+    <message>
+        <source>Close Port</source>
+        <translation>关闭端口</translation>
+    </message>
+    <message>
+        <source>Quick Open</source>
+        <translation>快速打开</translation>
+    </message>
+    <message>
+        <source>Start Auto Send</source>
+        <translation>开始自动发送</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Stop Auto Send</source>
+        <translation>停止自动发送</translation>
+    </message>
+    <message>
+        <source>Send Current Data in  List and Go Next</source>
+        <translation>发送列表中的当前数据并转到下一条</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>打开(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Save &amp;As</source>
+        <translation>另存为(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Export</source>
+        <translation>导出(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Import</source>
+        <translation>导入(&amp;I)</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>退出(&amp;X)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>查看(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Show &amp;Time</source>
+        <translation>显示时间(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Show &amp;SendData</source>
+        <translation>显示发送数据(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Te&amp;xt</source>
+        <translation>文本(&amp;X)</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>十六进制(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>十进制(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Text&amp;Symbol</source>
+        <translation>文本和符号(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;ASCII Table</source>
+        <translation>ASCII 码表(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Display</source>
+        <translation>清除显示(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Co&amp;py to Clipboard</source>
+        <translation>复制到剪贴板(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Auto Send</source>
+        <translation>自动发送(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Send Data &amp;List</source>
+        <translation>发送列表(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Receivd Data List</source>
+        <translation>接收列表(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Operate</source>
+        <translation>操作(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Open Port</source>
+        <translation>打开端口(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Close Port</source>
+        <translation>关闭端口(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Quick Open</source>
+        <translation>快速打开(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>&amp;Monitor Two Ports...</source>
+        <translation>监视两个端口(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>Pause Auto Send</source>
+        <translation>暂停自动发送</translation>
+    </message>
+    <message>
+        <source>Send &amp;Item</source>
+        <translation>发送条目(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Send and Go Next</source>
+        <translation>发送并转到下一条</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>关于(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Content</source>
+        <translation>目录(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Send Current</source>
+        <translation>发送当前项(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Send &amp;Data Setting</source>
+        <translation>发送数据设置(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Copy to Instant Send Edit</source>
+        <translation>复制到即时发送框(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Send And Go Next</source>
+        <translation>发送并转到下一条</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Line errors</source>
+        <translation>线路错误</translation>
+    </message>
+    <message>
+        <source>Traffic log</source>
+        <translation>收发日志</translation>
+    </message>
+    <message>
+        <source>Send list</source>
+        <translation>发送列表</translation>
+    </message>
+    <message>
+        <source>Instant send data</source>
+        <translation>即时发送数据</translation>
+    </message>
+    <message>
+        <source>Instant send format</source>
+        <translation>即时发送格式</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMonitorSetting</name>
+    <message>
+        <source>Monitor Two Ports</source>
+        <translation>监视两个端口</translation>
+    </message>
+    <message>
+        <source>Virtual port</source>
+        <translation>虚拟端口</translation>
+    </message>
+    <message>
+        <source>Bridge</source>
+        <translation>桥接</translation>
+    </message>
+    <message>
+        <source>Pass what arrives on each port on to the other</source>
+        <translation>将每个端口收到的数据转发到另一个端口</translation>
+    </message>
+    <message>
+        <source>Port A</source>
+        <translation>端口 A</translation>
+    </message>
+    <message>
+        <source>Port B</source>
+        <translation>端口 B</translation>
+    </message>
+    <message>
+        <source>Virtual port path</source>
+        <translation>虚拟端口路径</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>There is no link for Port A: make one with Open Port first</source>
+        <translation>端口 A 没有连接:请先用“打开端口”创建一个</translation>
+    </message>
+    <message>
+        <source>Enter the full path of the virtual port, such as </source>
+        <translation>请输入虚拟端口的完整路径,例如 </translation>
+    </message>
+    <message>
+        <source>Port A and Port B are the same port</source>
+        <translation>端口 A 和端口 B 是同一个端口</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmOpenPort</name>
+    <message>
+        <source>LinkName</source>
+        <translation>连接名称</translation>
+    </message>
+    <message>
+        <source>Port Name</source>
+        <translation>端口名称</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <source>Byte Size</source>
+        <translation>数据位</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>校验位</translation>
+    </message>
+    <message>
+        <source>Stop Bits</source>
+        <translation>停止位</translation>
+    </message>
+    <message>
+        <source>Data Flow Control</source>
+        <translation>流控制</translation>
+    </message>
+    <message>
+        <source>InputBuf</source>
+        <translation>输入缓冲</translation>
+    </message>
+    <message>
+        <source>OutputBuf</source>
+        <translation>输出缓冲</translation>
+    </message>
+    <message>
+        <source>Port Setting(*.cps)|*.cps|Text File(*.txt)|*.txt|All Files(*)|*</source>
+        <translation>端口设置(*.cps)|*.cps|文本文件(*.txt)|*.txt|所有文件(*)|*</translation>
+    </message>
+    <message>
+        <source>Open Port</source>
+        <translation>打开端口</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>打开(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>载入(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Save As</source>
+        <translation>另存为(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Delete &amp;All</source>
+        <translation>全部删除(&amp;A)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmPlot</name>
+    <message>
+        <source>Plot</source>
+        <translation>绘图</translation>
+    </message>
+    <message>
+        <source>10 s</source>
+        <translation>10 秒</translation>
+    </message>
+    <message>
+        <source>30 s</source>
+        <translation>30 秒</translation>
+    </message>
+    <message>
+        <source>1 min</source>
+        <translation>1 分钟</translation>
+    </message>
+    <message>
+        <source>5 min</source>
+        <translation>5 分钟</translation>
+    </message>
+    <message>
+        <source>Time span</source>
+        <translation>时间跨度</translation>
+    </message>
+    <message>
+        <source>How much of the newest data the plot shows</source>
+        <translation>图中显示多长时间的最新数据</translation>
+    </message>
+    <message>
+        <source>&amp;Span:</source>
+        <translation>跨度(&amp;S):</translation>
+    </message>
+    <message>
+        <source>&amp;Auto scale</source>
+        <translation>自动缩放(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Auto scale</source>
+        <translation>自动缩放</translation>
+    </message>
+    <message>
+        <source>Lowest value shown</source>
+        <translation>显示的最小值</translation>
+    </message>
+    <message>
+        <source>Highest value shown</source>
+        <translation>显示的最大值</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>暂停(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>重置缩放(&amp;R)</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>清除(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Export &amp;CSV…</source>
+        <translation>导出 CSV(&amp;C)…</translation>
+    </message>
+    <message>
+        <source>Export P&amp;NG…</source>
+        <translation>导出 PNG(&amp;N)…</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Reset zoom</source>
+        <translation>重置缩放</translation>
+    </message>
+    <message>
+        <source>Clear plot</source>
+        <translation>清除绘图</translation>
+    </message>
+    <message>
+        <source>Export shown data as CSV</source>
+        <translation>将显示的数据导出为 CSV</translation>
+    </message>
+    <message>
+        <source>Export picture as PNG</source>
+        <translation>将图像导出为 PNG</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>至</translation>
+    </message>
+    <message>
+        <source>Series</source>
+        <translation>数据系列</translation>
+    </message>
+    <message>
+        <source>Untick a series to hide it</source>
+        <translation>取消勾选以隐藏数据系列</translation>
+    </message>
+    <message>
+        <source>&amp;Resume</source>
+        <translation>继续(&amp;R)</translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)|*.csv</source>
+        <translation>CSV 文件(*.csv)|*.csv</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png)|*.png</source>
+        <translation>PNG 图像(*.png)|*.png</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmPortSetting</name>
+    <message>
+        <source>Port Setting</source>
+        <translation>端口设置</translation>
+    </message>
+    <message>
+        <source>LinkName</source>
+        <translation>连接名称</translation>
+    </message>
+    <message>
+        <source>Port Name</source>
+        <translation>端口名称</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <source>Byte Size</source>
+        <translation>数据位</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>校验位</translation>
+    </message>
+    <message>
+        <source>Stop Bits</source>
+        <translation>停止位</translation>
+    </message>
+    <message>
+        <source>Data Flow Control</source>
+        <translation>流控制</translation>
+    </message>
+    <message>
+        <source>Input Buffer</source>
+        <translation>输入缓冲</translation>
+    </message>
+    <message>
+        <source>Output Buffer</source>
+        <translation>输出缓冲</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmRecDataList</name>
+    <message>
+        <source>Receive Data List</source>
+        <translation>接收列表</translation>
+    </message>
+    <message>
+        <source>Received data</source>
+        <translation>接收数据</translation>
+    </message>
+    <message>
+        <source>&amp;Add to Send Data</source>
+        <translation>添加到发送列表(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Delete All</source>
+        <translation>全部删除</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>&amp;Merge Up</source>
+        <translation>向上合并(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>The edited block is no longer in the list; nothing was changed.</source>
+        <translation>所编辑的数据块已不在列表中;未做任何更改。</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmReceiveFile</name>
+    <message>
+        <source>Receive File</source>
+        <translation>接收文件</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>协议</translation>
+    </message>
+    <message>
+        <source>&amp;Protocol:</source>
+        <translation>协议(&amp;P):</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>F&amp;older:</source>
+        <translation>文件夹(&amp;O):</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>文件(&amp;F):</translation>
+    </message>
+    <message>
+        <source>&amp;Receive</source>
+        <translation>接收(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Receive</source>
+        <translation>接收</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>文件夹 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>%1 sends no file name: name the file.</source>
+        <translation>%1 不发送文件名:请为文件命名。</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmRecordTypeSelect</name>
+    <message>
+        <source>Rule Type Select</source>
+        <translation>选择规则类型</translation>
+    </message>
+    <message>
+        <source>Rule Type</source>
+        <translation>规则类型</translation>
+    </message>
+    <message>
+        <source>Single Data Rule</source>
+        <translation>单数据规则</translation>
+    </message>
+    <message>
+        <source>Group Data Rule</source>
+        <translation>组数据规则</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSendDataList</name>
+    <message>
+        <source>Send Data List</source>
+        <translation>发送列表</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>ShowFormat</source>
+        <translation>显示格式</translation>
+    </message>
+    <message>
+        <source>Content</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Delete  &amp;All</source>
+        <translation>全部删除(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上移(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>下移(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>载入(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSendFile</name>
+    <message>
+        <source>Send File</source>
+        <translation>发送文件</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>文件(&amp;F):</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>协议</translation>
+    </message>
+    <message>
+        <source>&amp;Protocol:</source>
+        <translation>协议(&amp;P):</translation>
+    </message>
+    <message>
+        <source>Line delay (ms)</source>
+        <translation>行间延时(毫秒)</translation>
+    </message>
+    <message>
+        <source>&amp;Line delay (ms):</source>
+        <translation>行间延时(毫秒)(&amp;L):</translation>
+    </message>
+    <message>
+        <source>&amp;Escape every control character</source>
+        <translation>转义所有控制字符(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Escape every control character</source>
+        <translation>转义所有控制字符</translation>
+    </message>
+    <message>
+        <source>&amp;Send</source>
+        <translation>发送(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>发送</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSingleRecord</name>
+    <message>
+        <source>Single Data Rule</source>
+        <translation>单数据规则</translation>
+    </message>
+    <message>
+        <source>Single Record</source>
+        <translation>单条规则</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Always </source>
+        <translation>总是 </translation>
+    </message>
+    <message>
+        <source>Delay Before Send Data (ms)</source>
+        <translation>发送前延时(毫秒)</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>Send Data</source>
+        <translation>发送数据</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+</context>
+<context>
+    <name>core</name>
+    <message>
+        <source>the port was opened without time-outs</source>
+        <translation>端口打开时未设置超时</translation>
+    </message>
+    <message>
+        <source>the port is not open</source>
+        <translation>端口未打开</translation>
+    </message>
+    <message>
+        <source>the driver does not support these settings</source>
+        <translation>驱动程序不支持这些设置</translation>
+    </message>
+    <message>
+        <source>the port is already open</source>
+        <translation>端口已打开</translation>
+    </message>
+    <message>
+        <source>the operation timed out</source>
+        <translation>操作超时</translation>
+    </message>
+    <message>
+        <source>invalid argument</source>
+        <translation>无效参数</translation>
+    </message>
+    <message>
+        <source>permission denied (is the user in the dialout group?)</source>
+        <translation>权限不足(用户是否在 dialout 组中?)</translation>
+    </message>
+    <message>
+        <source>the port is in use by another program</source>
+        <translation>端口正被另一个程序使用</translation>
+    </message>
+    <message>
+        <source>no such port</source>
+        <translation>没有这个端口</translation>
+    </message>
+    <message>
+        <source>no device behind this port</source>
+        <translation>此端口后面没有设备</translation>
+    </message>
+    <message>
+        <source>the device stopped answering (was it unplugged?)</source>
+        <translation>设备不再响应(是否已拔出?)</translation>
+    </message>
+    <message>
+        <source>not a serial port</source>
+        <translation>不是串口</translation>
+    </message>
+    <message>
+        <source>the port cannot take these settings</source>
+        <translation>端口无法接受这些设置</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Kestrum cannot tell whether another Kestrum is working on the folder %1: %2, which it leaves as it is.</source>
+        <translation>Kestrum 无法判断是否有另一个 Kestrum 正在使用文件夹 %1:%2,因此不改动它。</translation>
+    </message>
+    <message>
+        <source>Another Kestrum is working on the folder %1 but does not answer.</source>
+        <translation>另一个 Kestrum 正在使用文件夹 %1,但没有响应。</translation>
+    </message>
+    <message>
+        <source>This one keeps its working files and settings in %1, so neither overwrites the other&apos;s.</source>
+        <translation>本实例将工作文件和设置保存在 %1 中,二者互不覆盖。</translation>
+    </message>
+</context>
+</TS>
