@@ -22,6 +22,7 @@
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
+#include "mainwindow/features/TSendMenus.h"
 #include "mainwindow/features/TSendReports.h"
 #include "mainwindow/features/TWindowCommands.h"
 #include "platform/appfolder.h"
@@ -36,6 +37,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
+#include <QTextEdit>
 #include <QThread>
 #include <QToolBar>
 
@@ -128,6 +131,7 @@ void TfrmMain::DeclareMenuSlots()
                      view.value(view.indexOf(ui.mnuViewShowSendData) + 1));
     m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
     m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
+    m_slots->Declare(MenuSlot::OperateSend, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateScripts, ui.mnuOperate, nullptr, true);
@@ -154,6 +158,7 @@ void TfrmMain::MakeFeatures()
     m_sendReports = new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage);
     m_instantSend = new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat}, *m_store,
                                      send, portOpen, showMessage);
+    new TSendMenus(this, *m_slots, ui.cboFormat, m_instantSend->LineEndingList());
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
     auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
     m_sendList = new TSendListPanel(
@@ -208,6 +213,13 @@ void TfrmMain::MakeFeatures()
     connect(m_receiveFile, &TReceiveFileCommands::SendAsked, m_sendFile,
             &TSendFileCommands::SendAskedByDevice);
     connect(m_scripts, &TScriptCommands::StateChanged, this, &TfrmMain::UpdateControls);
+    // What is typed after an open is meant for the port, wherever the keyboard was before: a tool
+    // button, or the menu bar still held by a lone Alt, where letters would open menus.
+    connect(m_port, &TPortCommands::Opened, this, [this] {
+        QWidget *typing =
+            m_console->Shown() ? ui.stkLogPlace->currentWidget() : static_cast<QWidget *>(ui.edSendItem);
+        typing->setFocus(Qt::OtherFocusReason);
+    });
     connect(m_port, &TPortCommands::Opened, m_modemLines,
             [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);

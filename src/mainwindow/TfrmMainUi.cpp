@@ -1,4 +1,5 @@
 #include "mainwindow/TfrmMainUi.h"
+#include "data/gui/focusframe.h"
 #include "data/gui/windowpolish.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TStatusPanel.h"
@@ -137,11 +138,11 @@ void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", "Te&xt");
     ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", "&Hex");
     ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", "&Decimal");
-    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", "Text&Symbol");
+    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", "TextS&ymbol");
     ui.mnuView->addSeparator();
     ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", "&ASCII Table");
-    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", "&Clear Display");
-    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", "Co&py to Clipboard");
+    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", "Clea&r Display");
+    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", "Copy to Clip&board");
 
     ui.mnuSetting = bar->addMenu(QStringLiteral("&Edit"));
     ui.mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
@@ -180,9 +181,9 @@ void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", "Te&xt");
     ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", "&Hex");
     ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", "&Decimal");
-    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", "Text&Symbol");
+    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", "TextS&ymbol");
     ui.popmnuDisplay->addSeparator();
-    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", "&Clear Display");
+    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", "Clea&r Display");
     for (QAction *a :
          {ui.mnuShowTime, ui.mnuShowSendData, ui.mnuText, ui.mnuHex, ui.mnuDecimal, ui.mnuTextSymbol})
         a->setCheckable(true);
@@ -190,7 +191,7 @@ void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
     ui.popmnuSendData = new QMenu(window);
     ui.popmnuSendData->setObjectName(QStringLiteral("popmnuSendData"));
     ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", "&Send Current", Qt::Key_F7);
-    ui.mnuSendDataSetting = AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", "&Send &Data Setting");
+    ui.mnuSendDataSetting = AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", "Send &Data Setting");
     ui.mnuCopyToInput = AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", "&Copy to Instant Send Edit");
     ui.popmnuSendAndGoNext =
         AddPopupItem(ui.popmnuSendData, "popmnuSendAndGoNext", "Send And Go Next", Qt::Key_F8);
@@ -371,6 +372,7 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     ui.edSendItem->setAccessibleName(QStringLiteral("Instant send data"));
     ui.cboFormat->setAccessibleName(QStringLiteral("Instant send format"));
     InstallWindowPolish();
+    InstallFocusFrames();
 }
 
 void FitStatusPanels(TfrmMainUi &ui, bool open)

@@ -32,7 +32,7 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
 
     rdReceive = Named(new QRadioButton("On &Receive", this), "rdReceive");
     pnlReceive = Named(new QGroupBox(this), "pnlReceive");
-    rdAnything = Named(new QRadioButton("&Anything", pnlReceive), "rdAnything");
+    rdAnything = Named(new QRadioButton("A&nything", pnlReceive), "rdAnything");
     rdFixLength = Named(new QRadioButton("&Fix Length", pnlReceive), "rdFixLength");
     edLength = Named(new QLineEdit("1", pnlReceive), "edLength");
     rdSpecData = Named(new QRadioButton("&Spec Data", pnlReceive), "rdSpecData");

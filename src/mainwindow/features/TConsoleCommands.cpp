@@ -39,7 +39,7 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
     QAction *settings = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings",
-                                     QStringLiteral("Console Se&ttings..."), -10);
+                                     QStringLiteral("Console Settin&gs..."), -10);
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.

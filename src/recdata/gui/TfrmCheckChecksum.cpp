@@ -62,13 +62,13 @@ TfrmCheckChecksum::TfrmCheckChecksum(QWidget *owner) : QDialog(owner)
     setObjectName(QStringLiteral("frmCheckChecksum"));
     setWindowTitle(QStringLiteral("Check Checksum"));
     chkCheckChecksum =
-        Named(new QCheckBox(QStringLiteral("&Check received checksums"), this), "chkCheckChecksum");
+        Named(new QCheckBox(QStringLiteral("Check &received checksums"), this), "chkCheckChecksum");
     chkCheckChecksum->setAccessibleName(QStringLiteral("Check received checksums"));
     edCheckChecksum = Named(new TChecksumEdit(this), "edCheckChecksum");
     edCheckChecksum->setAccessibleName(QStringLiteral("Checksum"));
     auto *covers = Named(new QGroupBox(QStringLiteral("The checksum ends"), this), "grpCheckCovers");
     covers->setAccessibleName(QStringLiteral("The checksum ends"));
-    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", QStringLiteral("Each received &block"));
+    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", QStringLiteral("&Each received block"));
     rdCheckLines = MakeRadio(covers, "rdCheckLines", QStringLiteral("Each &line"));
     auto *coverColumn = new QVBoxLayout(covers);
     coverColumn->addWidget(rdCheckBlocks);
