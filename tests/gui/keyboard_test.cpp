@@ -269,7 +269,9 @@ TEST(Keyboard, TheLineEndingAndTheFormatAreInTheOperateMenu)
     TfrmMain w;
     w.OpenLink(Link("Bench", pty.Path()));
     auto *ending = Find<QComboBox>(w, "cboLineEnding");
-    Find<QAction>(w, "mnuOpLineEndingCR")->trigger();
+    auto *cr = Find<QAction>(w, "mnuOpLineEndingCR");
+    ASSERT_NE(cr, nullptr);
+    cr->trigger();
     EXPECT_EQ(ending->currentIndex(), 1);
     TypeAndSend(w, QStringLiteral("x"));
     EXPECT_EQ(pty.ReceiveText(2), "x\r");
