@@ -53,6 +53,7 @@ inline const QString ViewReceived = QStringLiteral("view.received"); // after Sh
 inline const QString ViewWindows = QStringLiteral("view.windows");   // at the end of View
 inline const QString ViewLook = QStringLiteral("view.look");         // after the windows
 inline const QString EditFind = QStringLiteral("edit.find");         // at the end of Edit
+inline const QString OperateSend = QStringLiteral("operate.send");   // after Send and Go Next
 inline const QString OperateLines = QStringLiteral("operate.lines"); // at the end of Operate
 inline const QString OperateReconnect = QStringLiteral("operate.reconnect"); // after the lines
 inline const QString OperateScripts = QStringLiteral("operate.scripts");     // at the end of Operate

@@ -25,6 +25,7 @@
 #include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
+#include "mainwindow/features/TSendMenus.h"
 #include "mainwindow/features/TSendReports.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TWindowCommands.h"
@@ -41,6 +42,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
+#include <QTextEdit>
 #include <QThread>
 #include <QToolBar>
 
@@ -135,6 +138,7 @@ void TfrmMain::DeclareMenuSlots()
     m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
     m_slots->Declare(MenuSlot::ViewLook, ui.mnuView, nullptr, true);
     m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
+    m_slots->Declare(MenuSlot::OperateSend, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
     m_slots->Declare(MenuSlot::OperateScripts, ui.mnuOperate, nullptr, true);
@@ -171,6 +175,7 @@ void TfrmMain::MakeFeatures()
     features.Keep(
         SettingsPlace::SendChecksum, [this](const QSettings &s) { m_instantSend->Checksum().Load(s); },
         [this](QSettings &s) { m_instantSend->Checksum().Save(s); });
+    features.Add(new TSendMenus(this, *m_slots, ui.cboFormat, m_instantSend->LineEndingList()));
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
     auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
     m_sendList = features.Add(new TSendListPanel(
@@ -244,6 +249,13 @@ void TfrmMain::MakeFeatures()
     features.Add(new TLanguageCommands(this, *m_slots, showMessage));
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
+    // What is typed after an open is meant for the port, wherever the keyboard was before: a tool
+    // button, or the menu bar still held by a lone Alt, where letters would open menus.
+    connect(m_port, &TPortCommands::Opened, this, [this] {
+        QWidget *typing =
+            m_console->Shown() ? ui.stkLogPlace->currentWidget() : static_cast<QWidget *>(ui.edSendItem);
+        typing->setFocus(Qt::OtherFocusReason);
+    });
     connect(m_port, &TPortCommands::Opened, m_modemLines,
             [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);

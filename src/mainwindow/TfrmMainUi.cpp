@@ -1,4 +1,5 @@
 #include "mainwindow/TfrmMainUi.h"
+#include "data/gui/focusframe.h"
 #include "data/gui/windowpolish.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TStatusPanel.h"
@@ -146,11 +147,11 @@ void BuildMainMenu(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuViewText = AddCheckItem(ui.mnuView, "mnuViewText", Texts::tr("Te&xt"));
     ui.mnuViewHex = AddCheckItem(ui.mnuView, "mnuViewHex", Texts::tr("&Hex"));
     ui.mnuViewDecimal = AddCheckItem(ui.mnuView, "mnuViewDecimal", Texts::tr("&Decimal"));
-    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", Texts::tr("Text&Symbol"));
+    ui.mnuViewTextSymbol = AddCheckItem(ui.mnuView, "mnuViewTextSymbol", Texts::tr("TextS&ymbol"));
     ui.mnuView->addSeparator();
     ui.mnuViewAsciiTable = AddItem(ui.mnuView, "mnuViewAsciiTable", Texts::tr("&ASCII Table"));
-    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", Texts::tr("&Clear Display"));
-    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", Texts::tr("Co&py to Clipboard"));
+    ui.mnuViewClearDisplay = AddItem(ui.mnuView, "mnuViewClearDisplay", Texts::tr("Clea&r Display"));
+    ui.mnuCopytoClipboard = AddItem(ui.mnuView, "mnuCopytoClipboard", Texts::tr("Copy to Clip&board"));
 
     ui.mnuSetting = bar->addMenu(Texts::tr("&Edit"));
     ui.mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
@@ -195,9 +196,9 @@ void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
     ui.mnuText = AddPopupItem(ui.popmnuDisplay, "mnuText", Texts::tr("Te&xt"));
     ui.mnuHex = AddPopupItem(ui.popmnuDisplay, "mnuHex", Texts::tr("&Hex"));
     ui.mnuDecimal = AddPopupItem(ui.popmnuDisplay, "mnuDecimal", Texts::tr("&Decimal"));
-    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", Texts::tr("Text&Symbol"));
+    ui.mnuTextSymbol = AddPopupItem(ui.popmnuDisplay, "mnuTextSymbol", Texts::tr("TextS&ymbol"));
     ui.popmnuDisplay->addSeparator();
-    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", Texts::tr("&Clear Display"));
+    ui.mnuClearDisplay = AddPopupItem(ui.popmnuDisplay, "mnuClearDisplay", Texts::tr("Clea&r Display"));
     for (QAction *a :
          {ui.mnuShowTime, ui.mnuShowSendData, ui.mnuText, ui.mnuHex, ui.mnuDecimal, ui.mnuTextSymbol})
         a->setCheckable(true);
@@ -206,7 +207,7 @@ void BuildContextMenus(QMainWindow *window, TfrmMainUi &ui)
     ui.popmnuSendData->setObjectName(QStringLiteral("popmnuSendData"));
     ui.mnuSendItem = AddPopupItem(ui.popmnuSendData, "mnuSendItem", Texts::tr("&Send Current"), Qt::Key_F7);
     ui.mnuSendDataSetting =
-        AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", Texts::tr("&Send &Data Setting"));
+        AddPopupItem(ui.popmnuSendData, "mnuSendDataSetting", Texts::tr("Send &Data Setting"));
     ui.mnuCopyToInput =
         AddPopupItem(ui.popmnuSendData, "mnuCopyToInput", Texts::tr("&Copy to Instant Send Edit"));
     ui.popmnuSendAndGoNext =
@@ -388,6 +389,7 @@ void BuildMainWindowUi(QMainWindow *window, TfrmMainUi &ui)
     ui.edSendItem->setAccessibleName(Texts::tr("Instant send data"));
     ui.cboFormat->setAccessibleName(Texts::tr("Instant send format"));
     InstallWindowPolish();
+    InstallFocusFrames();
 }
 
 void FitStatusPanels(TfrmMainUi &ui, bool open)

@@ -149,10 +149,10 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         {"mnuViewText", "Te&xt", ""},
         {"mnuViewHex", "&Hex", ""},
         {"mnuViewDecimal", "&Decimal", ""},
-        {"mnuViewTextSymbol", "Text&Symbol", ""},
+        {"mnuViewTextSymbol", "TextS&ymbol", ""},
         {"mnuViewAsciiTable", "&ASCII Table", ""},
-        {"mnuViewClearDisplay", "&Clear Display", ""},
-        {"mnuCopytoClipboard", "Co&py to Clipboard", ""},
+        {"mnuViewClearDisplay", "Clea&r Display", ""},
+        {"mnuCopytoClipboard", "Copy to Clip&board", ""},
         {"mnuSettingAutoSend", "&Auto Send", ""},
         {"mnuSettingSendSetting", "Send Data &List", ""},
         {"mnuSettingRecDataList", "&Receivd Data List", ""},
@@ -204,6 +204,9 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
                            "Send &Item",
                            "Send and Go Next",
                            "-",
+                           "Line &Ending",
+                           "Send &Format",
+                           "-",
                            "&DTR",
                            "&RTS",
                            "Send &Break",
@@ -224,7 +227,7 @@ TEST(MainWindow, ContextMenusHoldTheirItemsInOrder)
     auto *display = w.findChild<QMenu *>(QStringLiteral("popmnuDisplay"));
     ASSERT_NE(display, nullptr);
     EXPECT_EQ(VisibleTexts(display), (QStringList{"Show &Time", "Show &SendData", "-", "Te&xt", "&Hex",
-                                                  "&Decimal", "Text&Symbol", "-", "&Clear Display"}));
+                                                  "&Decimal", "TextS&ymbol", "-", "Clea&r Display"}));
     for (const char *name : {"mnuShowTime", "mnuShowSendData", "mnuText", "mnuHex", "mnuDecimal",
                              "mnuTextSymbol", "mnuClearDisplay"})
         EXPECT_NE(display->findChild<QAction *>(QString::fromLatin1(name)), nullptr) << name;
@@ -232,7 +235,7 @@ TEST(MainWindow, ContextMenusHoldTheirItemsInOrder)
 
     auto *sendData = w.findChild<QMenu *>(QStringLiteral("popmnuSendData"));
     ASSERT_NE(sendData, nullptr);
-    EXPECT_EQ(VisibleTexts(sendData), (QStringList{"&Send Current", "&Send &Data Setting",
+    EXPECT_EQ(VisibleTexts(sendData), (QStringList{"&Send Current", "Send &Data Setting",
                                                    "&Copy to Instant Send Edit", "Send And Go Next"}));
     EXPECT_EQ(sendData->findChild<QAction *>(QStringLiteral("mnuSendItem"))->shortcut().toString(),
               QStringLiteral("F7"));

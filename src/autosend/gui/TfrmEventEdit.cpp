@@ -32,7 +32,7 @@ TfrmEventEdit::TfrmEventEdit(QWidget *owner) : QDialog(owner)
 
     rdReceive = Named(new QRadioButton(tr("On &Receive"), this), "rdReceive");
     pnlReceive = Named(new QGroupBox(this), "pnlReceive");
-    rdAnything = Named(new QRadioButton(tr("&Anything"), pnlReceive), "rdAnything");
+    rdAnything = Named(new QRadioButton(tr("A&nything"), pnlReceive), "rdAnything");
     rdFixLength = Named(new QRadioButton(tr("&Fix Length"), pnlReceive), "rdFixLength");
     edLength = Named(new QLineEdit("1", pnlReceive), "edLength");
     rdSpecData = Named(new QRadioButton(tr("&Spec Data"), pnlReceive), "rdSpecData");

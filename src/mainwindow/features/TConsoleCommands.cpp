@@ -38,7 +38,7 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
     QAction *settings =
-        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings", tr("Console Se&ttings..."), -10);
+        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings", tr("Console Settin&gs..."), -10);
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.

@@ -2,6 +2,7 @@
 #include "app/TSharedStore.h"
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/textkeys.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "senddata/gui/TfrmDataEdit.h"
 
@@ -41,6 +42,9 @@ TInstantSend::TInstantSend(QWidget *window, const ST_Controls &controls, TShared
     : QObject(window), m_window(window), m_c(controls), m_store(store), m_send(std::move(send)),
       m_portOpen(std::move(portOpen)), m_showMessage(std::move(showMessage)), m_history(store.History())
 {
+    TypeTabWithCtrlI(m_c.edSendItem);
+    m_c.edSendItem->setToolTip(
+        tr("Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB"));
     m_c.edSendItem->installEventFilter(this);
     connect(m_c.btnSend, &QPushButton::clicked, this, &TInstantSend::SendClicked);
     connect(m_c.btnEdit, &QPushButton::clicked, this, &TInstantSend::EditClicked);

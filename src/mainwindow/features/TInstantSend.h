@@ -45,6 +45,7 @@ public:
     void LoadLineEnding(const QSettings &settings);
     void SaveLineEnding(QSettings &settings) const;
     TSendChecksum &Checksum() const { return *m_checksum; }
+    QComboBox *LineEndingList() const { return m_lineEnding; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -105,7 +105,7 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
     m_millisecondsItem =
         menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds", tr("&Milliseconds"), 10, true);
     m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
-                                       tr("Time Since &Previous"), 20, true);
+                                       tr("Time Since Pre&vious"), 20, true);
     connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
         m_milliseconds = on;
         UpdateViewState();

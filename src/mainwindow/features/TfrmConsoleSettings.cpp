@@ -79,7 +79,7 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
     spnConsoleScrollback = MakeSpin(this, "spnConsoleScrollback", QStringLiteral("Scrollback lines"),
                                     kMaxScrollback, 1000, QStringLiteral(" lines"));
     chkConsoleLocalEcho =
-        Named(new QCheckBox(QStringLiteral("&Echo typed keys locally"), this), "chkConsoleLocalEcho");
+        Named(new QCheckBox(QStringLiteral("Echo t&yped keys locally"), this), "chkConsoleLocalEcho");
     chkConsoleLocalEcho->setAccessibleName(tr("Echo typed keys locally"));
     spnConsolePasteChar =
         MakeSpin(this, "spnConsolePasteChar", QStringLiteral("Pause after each pasted character"),
@@ -93,7 +93,7 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
     form->addRow(QStringLiteral("&Backspace sends:"), cboConsoleBackspace);
     form->addRow(QStringLiteral("&Scrollback:"), spnConsoleScrollback);
     form->addRow(QString(), chkConsoleLocalEcho);
-    form->addRow(QStringLiteral("Paste: pause after each &character:"), spnConsolePasteChar);
+    form->addRow(QStringLiteral("Paste: pause after each c&haracter:"), spnConsolePasteChar);
     form->addRow(QStringLiteral("Paste: pause after each &line:"), spnConsolePasteLine);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);

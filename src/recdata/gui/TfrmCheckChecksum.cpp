@@ -61,13 +61,13 @@ TfrmCheckChecksum::TfrmCheckChecksum(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmCheckChecksum"));
     setWindowTitle(tr("Check Checksum"));
-    chkCheckChecksum = Named(new QCheckBox(tr("&Check received checksums"), this), "chkCheckChecksum");
+    chkCheckChecksum = Named(new QCheckBox(tr("Check &received checksums"), this), "chkCheckChecksum");
     chkCheckChecksum->setAccessibleName(tr("Check received checksums"));
     edCheckChecksum = Named(new TChecksumEdit(this), "edCheckChecksum");
     edCheckChecksum->setAccessibleName(tr("Checksum"));
     auto *covers = Named(new QGroupBox(tr("The checksum ends"), this), "grpCheckCovers");
     covers->setAccessibleName(tr("The checksum ends"));
-    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", tr("Each received &block"));
+    rdCheckBlocks = MakeRadio(covers, "rdCheckBlocks", tr("&Each received block"));
     rdCheckLines = MakeRadio(covers, "rdCheckLines", tr("Each &line"));
     auto *coverColumn = new QVBoxLayout(covers);
     coverColumn->addWidget(rdCheckBlocks);

@@ -6,6 +6,7 @@
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/shownbytes.h"
+#include "data/gui/textkeys.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -47,6 +48,8 @@ TfrmDataEdit::TfrmDataEdit(QWidget *owner) : QDialog(owner)
     edSendData->setAcceptRichText(false);
     edSendData->setMinimumSize(420, 160);
     edSendData->setAccessibleName(tr("Data"));
+    TypeTabWithCtrlI(edSendData);
+    edSendData->setToolTip(tr("Tab moves on; Ctrl+I types a TAB"));
 
     rdgFormat = Named(new QGroupBox(tr("Format"), this), "rdgFormat");
     m_formatButtons = new QButtonGroup(this);
