@@ -12,7 +12,7 @@ TLanguageCommands::TLanguageCommands(QWidget *window, TMenuSlots &menus,
                                      std::function<void(const QString &)> showMessage)
     : QObject(window), m_showMessage(std::move(showMessage)), m_chosen(Language::System)
 {
-    auto *sub = new QMenu(tr("Lan&guage"), window);
+    auto *sub = new QMenu(tr("Lang&uage"), window);
     sub->setObjectName(QStringLiteral("mnuViewLanguage"));
     sub->setAccessibleName(tr("Language"));
     sub->menuAction()->setObjectName(QStringLiteral("mnuViewLanguageAction"));

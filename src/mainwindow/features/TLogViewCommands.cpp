@@ -123,7 +123,7 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
 void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
 {
     std::vector<QAction *> encodings;
-    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", tr("Text &Encoding"),
+    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", tr("Text Encod&ing"),
                   {{"mnuViewEncodingLatin1", tr("&Latin-1")}, {"mnuViewEncodingUtf8", tr("&UTF-8")}},
                   encodings);
     m_latin1Item = encodings[0];

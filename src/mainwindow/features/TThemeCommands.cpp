@@ -17,7 +17,7 @@ const QString kThemeKey = QStringLiteral("Theme");
 
 TThemeCommands::TThemeCommands(QWidget *window, TMenuSlots &menus) : QObject(window)
 {
-    auto *menu = new QMenu(tr("Theme"), window);
+    auto *menu = new QMenu(tr("Th&eme"), window);
     menu->setObjectName(QStringLiteral("mnuViewTheme"));
     menu->setAccessibleName(tr("Theme"));
     menu->menuAction()->setObjectName(QStringLiteral("mnuViewThemeItem"));

@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QFontInfo>
+#include <QMenu>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QWheelEvent>
@@ -22,14 +23,24 @@ constexpr int kWheelStep = 120;
 TZoomCommands::TZoomCommands(QWidget *window, QStackedWidget &place, TMenuSlots &menus)
     : QObject(window), m_place(place), m_desktopFont(place.widget(0)->font())
 {
-    QAction *in = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomIn", tr("Zoom &In"), 1);
+    // A submenu of its own: the View menu has a key letter left for one more entry, not three.
+    auto *sub = new QMenu(tr("&Zoom"), window);
+    sub->setObjectName(QStringLiteral("mnuViewZoom"));
+    sub->setAccessibleName(tr("Zoom"));
+    menus.AddMenu(MenuSlot::ViewLook, sub, 1);
+    const auto add = [sub](const char *name, const QString &text) {
+        QAction *action = sub->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QAction *in = add("mnuViewZoomIn", tr("Zoom &In"));
     // Ctrl+= too: on many keyboards plus is the shifted equals key.
     in->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     connect(in, &QAction::triggered, this, [this] { Step(1); });
-    QAction *out = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomOut", tr("Zoom O&ut"), 2);
+    QAction *out = add("mnuViewZoomOut", tr("Zoom &Out"));
     out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
     connect(out, &QAction::triggered, this, [this] { Step(-1); });
-    QAction *reset = menus.AddNew(MenuSlot::ViewLook, this, "mnuViewZoomReset", tr("&Reset Zoom"), 3);
+    QAction *reset = add("mnuViewZoomReset", tr("&Reset Zoom"));
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     connect(reset, &QAction::triggered, this, [this] { SetPoints(0); });
 
