@@ -140,16 +140,16 @@
         <translation>&amp;Konsole</translation>
     </message>
     <message>
-        <source>Console Se&amp;ttings...</source>
-        <translation>Konsolen&amp;einstellungen...</translation>
-    </message>
-    <message>
         <source>Console keys</source>
         <translation>Konsolentasten</translation>
     </message>
     <message>
         <source>Console</source>
         <translation>Konsole</translation>
+    </message>
+    <message>
+        <source>Console Settin&amp;gs...</source>
+        <translation>Konsolen&amp;einstellungen...</translation>
     </message>
 </context>
 <context>
@@ -232,13 +232,13 @@
         <source>Line ending added to instant sends in STRING format</source>
         <translation>Zeilenende, das an Sofort-Sendungen im Format STRING angehängt wird</translation>
     </message>
+    <message>
+        <source>Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Eingabetaste sendet; Auf und Ab holen frühere Sendungen zurück; Tab geht weiter; Strg+I schreibt ein TAB</translation>
+    </message>
 </context>
 <context>
     <name>TLanguageCommands</name>
-    <message>
-        <source>Lan&amp;guage</source>
-        <translation>S&amp;prache</translation>
-    </message>
     <message>
         <source>Language</source>
         <translation>Sprache</translation>
@@ -250,6 +250,10 @@
     <message>
         <source>The language changes at the next start of Kestrum.</source>
         <translation>Die Sprache wechselt beim nächsten Start von Kestrum.</translation>
+    </message>
+    <message>
+        <source>Lang&amp;uage</source>
+        <translation>Sp&amp;rache</translation>
     </message>
 </context>
 <context>
@@ -263,16 +267,8 @@
         <translation>&amp;Millisekunden</translation>
     </message>
     <message>
-        <source>Time Since &amp;Previous</source>
-        <translation>Zeit seit dem &amp;Vorigen</translation>
-    </message>
-    <message>
         <source>Split Received &amp;Lines</source>
         <translation>Empfangene &amp;Zeilen trennen</translation>
-    </message>
-    <message>
-        <source>Text &amp;Encoding</source>
-        <translation>Text&amp;kodierung</translation>
     </message>
     <message>
         <source>&amp;Latin-1</source>
@@ -297,6 +293,14 @@
     <message>
         <source>S&amp;how</source>
         <translation>&amp;Anzeigen</translation>
+    </message>
+    <message>
+        <source>Time Since Pre&amp;vious</source>
+        <translation>Zeit seit dem &amp;Vorigen</translation>
+    </message>
+    <message>
+        <source>Text Encod&amp;ing</source>
+        <translation>Zeichenkodier&amp;ung</translation>
     </message>
 </context>
 <context>
@@ -330,6 +334,52 @@
     <message>
         <source>&amp;Plot</source>
         <translation>&amp;Diagramm</translation>
+    </message>
+</context>
+<context>
+    <name>TPortCommands</name>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Data bits</source>
+        <translation>Datenbits</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Parität</translation>
+    </message>
+    <message>
+        <source>Stop bits</source>
+        <translation>Stoppbits</translation>
+    </message>
+    <message>
+        <source>Flow control</source>
+        <translation>Flusssteuerung</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3), %4 on port B (%5)</source>
+        <translation>%1: %2 an Port A (%3), %4 an Port B (%5)</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3); port B is virtual</source>
+        <translation>%1: %2 an Port A (%3); Port B ist virtuell</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveCounters</name>
+    <message>
+        <source>Received: %1 bytes in %2 blocks</source>
+        <translation>Empfangen: %1 Bytes in %2 Blöcken</translation>
     </message>
 </context>
 <context>
@@ -389,6 +439,102 @@
     <message>
         <source>Cancel the file transfer</source>
         <translation>Dateiübertragung abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TSendMenus</name>
+    <message>
+        <source>Line &amp;Ending</source>
+        <translation>&amp;Zeilenende</translation>
+    </message>
+    <message>
+        <source>&amp;None</source>
+        <translation>&amp;Keines</translation>
+    </message>
+    <message>
+        <source>&amp;CR</source>
+        <translation>&amp;CR</translation>
+    </message>
+    <message>
+        <source>&amp;LF</source>
+        <translation>&amp;LF</translation>
+    </message>
+    <message>
+        <source>CR L&amp;F</source>
+        <translation>CR L&amp;F</translation>
+    </message>
+    <message>
+        <source>Send &amp;Format</source>
+        <translation>Sende&amp;format</translation>
+    </message>
+    <message>
+        <source>&amp;String</source>
+        <translation>&amp;Text</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>&amp;Hex</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>&amp;Dezimal</translation>
+    </message>
+    <message>
+        <source>String and S&amp;ymbol</source>
+        <translation>Text mit S&amp;ymbolen</translation>
+    </message>
+</context>
+<context>
+    <name>TStatusArea</name>
+    <message>
+        <source>Sent: %1 bytes in %2 blocks</source>
+        <translation>Gesendet: %1 Bytes in %2 Blöcken</translation>
+    </message>
+</context>
+<context>
+    <name>TThemeCommands</name>
+    <message>
+        <source>Th&amp;eme</source>
+        <translation>Des&amp;ign</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>&amp;Light</source>
+        <translation>&amp;Hell</translation>
+    </message>
+    <message>
+        <source>&amp;Dark</source>
+        <translation>&amp;Dunkel</translation>
+    </message>
+</context>
+<context>
+    <name>TZoomCommands</name>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>Z&amp;oom</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>&amp;Vergrößern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>Ver&amp;kleinern</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>&amp;Zoom zurücksetzen</translation>
     </message>
 </context>
 <context>
@@ -519,10 +665,6 @@
         <translation>Prüfsumme prüfen</translation>
     </message>
     <message>
-        <source>&amp;Check received checksums</source>
-        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
-    </message>
-    <message>
         <source>Check received checksums</source>
         <translation>Empfangene Prüfsummen prüfen</translation>
     </message>
@@ -535,16 +677,20 @@
         <translation>Die Prüfsumme schließt ab</translation>
     </message>
     <message>
-        <source>Each received &amp;block</source>
-        <translation>Jeden empfangenen &amp;Block</translation>
-    </message>
-    <message>
         <source>Each &amp;line</source>
         <translation>Jede &amp;Zeile</translation>
     </message>
     <message>
         <source>Choose the checksum the received frames carry.</source>
         <translation>Wählen Sie die Prüfsumme, die die empfangenen Rahmen tragen.</translation>
+    </message>
+    <message>
+        <source>Check &amp;received checksums</source>
+        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
+    </message>
+    <message>
+        <source>&amp;Each received block</source>
+        <translation>Jeden empfangenen &amp;Block</translation>
     </message>
 </context>
 <context>
@@ -623,6 +769,10 @@
         <source>Wrong Name. There are should no &quot; in name</source>
         <translation>Falscher Name. Der Name darf kein &quot; enthalten</translation>
     </message>
+    <message>
+        <source>Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Tab geht weiter; Strg+I schreibt ein TAB</translation>
+    </message>
 </context>
 <context>
     <name>TfrmEditSymbol</name>
@@ -664,10 +814,6 @@
     <message>
         <source>On &amp;Receive</source>
         <translation>Bei &amp;Empfang</translation>
-    </message>
-    <message>
-        <source>&amp;Anything</source>
-        <translation>&amp;Beliebige Daten</translation>
     </message>
     <message>
         <source>&amp;Fix Length</source>
@@ -744,6 +890,10 @@
     <message>
         <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
         <translation>„%1“ ist keine gültige Uhrzeit (hh:mm:ss.sss)</translation>
+    </message>
+    <message>
+        <source>A&amp;nything</source>
+        <translation>&amp;Beliebige Daten</translation>
     </message>
 </context>
 <context>
@@ -952,20 +1102,8 @@
         <translation>&amp;Dezimal</translation>
     </message>
     <message>
-        <source>Text&amp;Symbol</source>
-        <translation>Text mit &amp;Symbolen</translation>
-    </message>
-    <message>
         <source>&amp;ASCII Table</source>
         <translation>&amp;ASCII-Tabelle</translation>
-    </message>
-    <message>
-        <source>&amp;Clear Display</source>
-        <translation>Anzeige &amp;leeren</translation>
-    </message>
-    <message>
-        <source>Co&amp;py to Clipboard</source>
-        <translation>In die Zwischenablage &amp;kopieren</translation>
     </message>
     <message>
         <source>&amp;Edit</source>
@@ -1032,10 +1170,6 @@
         <translation>Aktuellen &amp;senden</translation>
     </message>
     <message>
-        <source>&amp;Send &amp;Data Setting</source>
-        <translation>Sende&amp;daten einstellen</translation>
-    </message>
-    <message>
         <source>&amp;Copy to Instant Send Edit</source>
         <translation>In das Sofort-Sendefeld &amp;kopieren</translation>
     </message>
@@ -1082,6 +1216,22 @@
     <message>
         <source>Instant send format</source>
         <translation>Format des Sofort-Sendens</translation>
+    </message>
+    <message>
+        <source>TextS&amp;ymbol</source>
+        <translation>Text mit &amp;Symbolen</translation>
+    </message>
+    <message>
+        <source>Clea&amp;r Display</source>
+        <translation>Anzeige &amp;leeren</translation>
+    </message>
+    <message>
+        <source>Copy to Clip&amp;board</source>
+        <translation>In die Zwischenablage ko&amp;pieren</translation>
+    </message>
+    <message>
+        <source>Send &amp;Data Setting</source>
+        <translation>Sende&amp;daten einstellen</translation>
     </message>
 </context>
 <context>
@@ -1327,6 +1477,10 @@
     <message>
         <source>PNG image (*.png)|*.png</source>
         <translation>PNG-Bild (*.png)|*.png</translation>
+    </message>
+    <message>
+        <source>Plot - Window %1</source>
+        <translation>Diagramm - Fenster %1</translation>
     </message>
 </context>
 <context>

@@ -140,16 +140,16 @@
         <translation>控制台(&amp;C)</translation>
     </message>
     <message>
-        <source>Console Se&amp;ttings...</source>
-        <translation>控制台设置(&amp;T)...</translation>
-    </message>
-    <message>
         <source>Console keys</source>
         <translation>控制台按键</translation>
     </message>
     <message>
         <source>Console</source>
         <translation>控制台</translation>
+    </message>
+    <message>
+        <source>Console Settin&amp;gs...</source>
+        <translation>控制台设置(&amp;G)...</translation>
     </message>
 </context>
 <context>
@@ -232,13 +232,13 @@
         <source>Line ending added to instant sends in STRING format</source>
         <translation>以 STRING 格式即时发送时追加的行尾</translation>
     </message>
+    <message>
+        <source>Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB</source>
+        <translation>回车发送；上、下方向键调出之前发送的内容；Tab 移到下一个控件；Ctrl+I 输入 TAB 字符</translation>
+    </message>
 </context>
 <context>
     <name>TLanguageCommands</name>
-    <message>
-        <source>Lan&amp;guage</source>
-        <translation>语言(&amp;G)</translation>
-    </message>
     <message>
         <source>Language</source>
         <translation>语言</translation>
@@ -250,6 +250,10 @@
     <message>
         <source>The language changes at the next start of Kestrum.</source>
         <translation>语言将在 Kestrum 下次启动时更改。</translation>
+    </message>
+    <message>
+        <source>Lang&amp;uage</source>
+        <translation>语言(&amp;U)</translation>
     </message>
 </context>
 <context>
@@ -263,16 +267,8 @@
         <translation>毫秒(&amp;M)</translation>
     </message>
     <message>
-        <source>Time Since &amp;Previous</source>
-        <translation>距上一条的时间(&amp;P)</translation>
-    </message>
-    <message>
         <source>Split Received &amp;Lines</source>
         <translation>拆分接收行(&amp;L)</translation>
-    </message>
-    <message>
-        <source>Text &amp;Encoding</source>
-        <translation>文本编码(&amp;E)</translation>
     </message>
     <message>
         <source>&amp;Latin-1</source>
@@ -297,6 +293,14 @@
     <message>
         <source>S&amp;how</source>
         <translation>显示(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Time Since Pre&amp;vious</source>
+        <translation>距上一条的时间(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Text Encod&amp;ing</source>
+        <translation>文本编码(&amp;I)</translation>
     </message>
 </context>
 <context>
@@ -330,6 +334,52 @@
     <message>
         <source>&amp;Plot</source>
         <translation>绘图(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>TPortCommands</name>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <source>Data bits</source>
+        <translation>数据位</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>校验位</translation>
+    </message>
+    <message>
+        <source>Stop bits</source>
+        <translation>停止位</translation>
+    </message>
+    <message>
+        <source>Flow control</source>
+        <translation>流控制</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3), %4 on port B (%5)</source>
+        <translation>%1：端口 A (%3) 为 %2，端口 B (%5) 为 %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3); port B is virtual</source>
+        <translation>%1：端口 A (%3) 为 %2；端口 B 是虚拟端口</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveCounters</name>
+    <message>
+        <source>Received: %1 bytes in %2 blocks</source>
+        <translation>已接收：%1 字节，共 %2 块</translation>
     </message>
 </context>
 <context>
@@ -389,6 +439,102 @@
     <message>
         <source>Cancel the file transfer</source>
         <translation>取消文件传输</translation>
+    </message>
+</context>
+<context>
+    <name>TSendMenus</name>
+    <message>
+        <source>Line &amp;Ending</source>
+        <translation>行尾(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;None</source>
+        <translation>无(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;CR</source>
+        <translation>CR(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;LF</source>
+        <translation>LF(&amp;L)</translation>
+    </message>
+    <message>
+        <source>CR L&amp;F</source>
+        <translation>CR LF(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Format</source>
+        <translation>发送格式(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;String</source>
+        <translation>字符串(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>十六进制(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>十进制(&amp;D)</translation>
+    </message>
+    <message>
+        <source>String and S&amp;ymbol</source>
+        <translation>字符串和符号(&amp;Y)</translation>
+    </message>
+</context>
+<context>
+    <name>TStatusArea</name>
+    <message>
+        <source>Sent: %1 bytes in %2 blocks</source>
+        <translation>已发送：%1 字节，共 %2 块</translation>
+    </message>
+</context>
+<context>
+    <name>TThemeCommands</name>
+    <message>
+        <source>Th&amp;eme</source>
+        <translation>主题(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>主题</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>跟随系统(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Light</source>
+        <translation>浅色(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Dark</source>
+        <translation>深色(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>TZoomCommands</name>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>缩放(&amp;Z)</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>放大(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>缩小(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>重置缩放(&amp;R)</translation>
     </message>
 </context>
 <context>
@@ -519,10 +665,6 @@
         <translation>校验接收校验和</translation>
     </message>
     <message>
-        <source>&amp;Check received checksums</source>
-        <translation>校验接收到的校验和(&amp;C)</translation>
-    </message>
-    <message>
         <source>Check received checksums</source>
         <translation>校验接收到的校验和</translation>
     </message>
@@ -535,16 +677,20 @@
         <translation>校验和位于</translation>
     </message>
     <message>
-        <source>Each received &amp;block</source>
-        <translation>每个接收块末尾(&amp;B)</translation>
-    </message>
-    <message>
         <source>Each &amp;line</source>
         <translation>每行末尾(&amp;L)</translation>
     </message>
     <message>
         <source>Choose the checksum the received frames carry.</source>
         <translation>请选择接收帧所带的校验和。</translation>
+    </message>
+    <message>
+        <source>Check &amp;received checksums</source>
+        <translation>校验接收到的校验和(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Each received block</source>
+        <translation>每个接收块末尾(&amp;E)</translation>
     </message>
 </context>
 <context>
@@ -623,6 +769,10 @@
         <source>Wrong Name. There are should no &quot; in name</source>
         <translation>名称错误。名称中不能含有 &quot;</translation>
     </message>
+    <message>
+        <source>Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Tab 移到下一个控件；Ctrl+I 输入 TAB 字符</translation>
+    </message>
 </context>
 <context>
     <name>TfrmEditSymbol</name>
@@ -664,10 +814,6 @@
     <message>
         <source>On &amp;Receive</source>
         <translation>接收时(&amp;R)</translation>
-    </message>
-    <message>
-        <source>&amp;Anything</source>
-        <translation>任意数据(&amp;A)</translation>
     </message>
     <message>
         <source>&amp;Fix Length</source>
@@ -744,6 +890,10 @@
     <message>
         <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
         <translation>“%1”不是有效的时间(hh:mm:ss.sss)</translation>
+    </message>
+    <message>
+        <source>A&amp;nything</source>
+        <translation>任意数据(&amp;N)</translation>
     </message>
 </context>
 <context>
@@ -952,20 +1102,8 @@
         <translation>十进制(&amp;D)</translation>
     </message>
     <message>
-        <source>Text&amp;Symbol</source>
-        <translation>文本和符号(&amp;S)</translation>
-    </message>
-    <message>
         <source>&amp;ASCII Table</source>
         <translation>ASCII 码表(&amp;A)</translation>
-    </message>
-    <message>
-        <source>&amp;Clear Display</source>
-        <translation>清除显示(&amp;C)</translation>
-    </message>
-    <message>
-        <source>Co&amp;py to Clipboard</source>
-        <translation>复制到剪贴板(&amp;P)</translation>
     </message>
     <message>
         <source>&amp;Edit</source>
@@ -1032,10 +1170,6 @@
         <translation>发送当前项(&amp;S)</translation>
     </message>
     <message>
-        <source>&amp;Send &amp;Data Setting</source>
-        <translation>发送数据设置(&amp;D)</translation>
-    </message>
-    <message>
         <source>&amp;Copy to Instant Send Edit</source>
         <translation>复制到即时发送框(&amp;C)</translation>
     </message>
@@ -1082,6 +1216,22 @@
     <message>
         <source>Instant send format</source>
         <translation>即时发送格式</translation>
+    </message>
+    <message>
+        <source>TextS&amp;ymbol</source>
+        <translation>文本和符号(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>Clea&amp;r Display</source>
+        <translation>清除显示(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Copy to Clip&amp;board</source>
+        <translation>复制到剪贴板(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Data Setting</source>
+        <translation>发送数据设置(&amp;D)</translation>
     </message>
 </context>
 <context>
@@ -1327,6 +1477,10 @@
     <message>
         <source>PNG image (*.png)|*.png</source>
         <translation>PNG 图像(*.png)|*.png</translation>
+    </message>
+    <message>
+        <source>Plot - Window %1</source>
+        <translation>绘图 - 窗口 %1</translation>
     </message>
 </context>
 <context>
