@@ -39,7 +39,7 @@
     </message>
     <message>
         <source>S&amp;top Capture</source>
-        <translation>Mitschnitt &amp;beenden</translation>
+        <translation>Mi&amp;tschnitt beenden</translation>
     </message>
 </context>
 <context>
@@ -355,7 +355,7 @@
     </message>
     <message>
         <source>Lang&amp;uage</source>
-        <translation>Sp&amp;rache</translation>
+        <translation>Spra&amp;che</translation>
     </message>
 </context>
 <context>
@@ -395,7 +395,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Split Received &amp;Lines</source>
-        <translation>Empfangene &amp;Zeilen trennen</translation>
+        <translation>Empfangene Zeilen &amp;trennen</translation>
     </message>
     <message>
         <source>&amp;Latin-1</source>
@@ -407,7 +407,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>ANSI C&amp;olours</source>
-        <translation>ANSI-&amp;Farben</translation>
+        <translation>ANSI-Far&amp;ben</translation>
     </message>
     <message>
         <source>&amp;Off</source>
@@ -419,7 +419,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>S&amp;how</source>
-        <translation>&amp;Anzeigen</translation>
+        <translation>An&amp;zeigen</translation>
     </message>
     <message>
         <source>Time Since Pre&amp;vious</source>
@@ -523,7 +523,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>TPlotCommands</name>
     <message>
         <source>&amp;Plot</source>
-        <translation>&amp;Diagramm</translation>
+        <translation>Diag&amp;ramm</translation>
     </message>
 </context>
 <context>
@@ -729,15 +729,15 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>TScriptCommands</name>
     <message>
         <source>Run &amp;Script...</source>
-        <translation>&amp;Skript ausführen...</translation>
+        <translation>S&amp;kript ausführen...</translation>
     </message>
     <message>
         <source>Recen&amp;t Scripts</source>
-        <translation>&amp;Zuletzt verwendete Skripte</translation>
+        <translation>Zuletzt &amp;verwendete Skripte</translation>
     </message>
     <message>
         <source>Sto&amp;p Script</source>
-        <translation>Skript &amp;anhalten</translation>
+        <translation>Skript an&amp;halten</translation>
     </message>
     <message>
         <source>Run Script</source>
@@ -803,7 +803,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>TSendFileCommands</name>
     <message>
         <source>Send &amp;File...</source>
-        <translation>Datei &amp;senden...</translation>
+        <translation>Datei sen&amp;den...</translation>
     </message>
     <message>
         <source>File transfer progress</source>
@@ -862,7 +862,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Send &amp;Format</source>
-        <translation>Sende&amp;format</translation>
+        <translation>Sendefor&amp;mat</translation>
     </message>
     <message>
         <source>&amp;String</source>
@@ -1082,7 +1082,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -1090,7 +1090,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -1252,7 +1252,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Each received block</source>
-        <translation>Jeden empfangenen &amp;Block</translation>
+        <translation>Jeden &amp;empfangenen Block</translation>
     </message>
 </context>
 <context>
@@ -1361,7 +1361,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Append Chec&amp;ksum</source>
-        <translation>Prüfsumme an&amp;hängen</translation>
+        <translation>&amp;Prüfsumme anhängen</translation>
     </message>
     <message>
         <source>Append Checksum</source>
@@ -1578,7 +1578,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -1586,7 +1586,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -1753,7 +1753,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Quick Open</source>
-        <translation>Schnell ö&amp;ffnen</translation>
+        <translation>S&amp;chnell öffnen</translation>
     </message>
     <message>
         <source>&amp;Monitor Two Ports...</source>
@@ -1979,7 +1979,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save As</source>
@@ -2235,7 +2235,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>&amp;Datei:</translation>
+        <translation>Da&amp;tei:</translation>
     </message>
     <message>
         <source>&amp;Receive</source>
@@ -2309,7 +2309,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -2317,7 +2317,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -2352,7 +2352,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>&amp;Datei:</translation>
+        <translation>Da&amp;tei:</translation>
     </message>
     <message>
         <source>Protocol</source>
