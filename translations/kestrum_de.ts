@@ -39,7 +39,7 @@
     </message>
     <message>
         <source>S&amp;top Capture</source>
-        <translation>Mitschnitt &amp;beenden</translation>
+        <translation>Mi&amp;tschnitt beenden</translation>
     </message>
 </context>
 <context>
@@ -140,16 +140,36 @@
         <translation>&amp;Konsole</translation>
     </message>
     <message>
-        <source>Console Se&amp;ttings...</source>
-        <translation>Konsolen&amp;einstellungen...</translation>
-    </message>
-    <message>
         <source>Console keys</source>
         <translation>Konsolentasten</translation>
     </message>
     <message>
         <source>Console</source>
         <translation>Konsole</translation>
+    </message>
+    <message>
+        <source>Console Settin&amp;gs...</source>
+        <translation>Konsolen&amp;einstellungen...</translation>
+    </message>
+    <message>
+        <source>Console: Ctrl+Shift+T back to the log · Ctrl+Shift+M menus · Ctrl+Shift+C/V copy/paste</source>
+        <translation>Konsole: Strg+Umschalt+T zurück zum Protokoll · Strg+Umschalt+M Menüs · Strg+Umschalt+C/V kopieren/einfügen</translation>
+    </message>
+    <message>
+        <source>console: received data came faster than it could be shown, some dropped</source>
+        <translation>Konsole: Daten kamen schneller an, als sie angezeigt werden konnten, einige verworfen</translation>
+    </message>
+    <message>
+        <source>console: the device is not taking data, keys dropped</source>
+        <translation>Konsole: das Gerät nimmt keine Daten an, Tasten verworfen</translation>
+    </message>
+    <message>
+        <source>console: the port is not open, keys dropped</source>
+        <translation>Konsole: der Port ist nicht geöffnet, Tasten verworfen</translation>
+    </message>
+    <message>
+        <source>console: a file is being sent, keys dropped</source>
+        <translation>Konsole: eine Datei wird gesendet, Tasten verworfen</translation>
     </message>
 </context>
 <context>
@@ -181,6 +201,84 @@
     <message>
         <source>Clear Scrollback</source>
         <translation>Verlauf löschen</translation>
+    </message>
+</context>
+<context>
+    <name>TFindBar</name>
+    <message>
+        <source>F&amp;ind:</source>
+        <translation>&amp;Suchen:</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>He&amp;x bytes</source>
+        <translation>He&amp;x-Bytes</translation>
+    </message>
+    <message>
+        <source>Hex bytes</source>
+        <translation>Hex-Bytes</translation>
+    </message>
+    <message>
+        <source>Match &amp;case</source>
+        <translation>&amp;Groß-/Kleinschreibung beachten</translation>
+    </message>
+    <message>
+        <source>Match case</source>
+        <translation>Groß-/Kleinschreibung beachten</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Vorheriges</translation>
+    </message>
+    <message>
+        <source>Find Previous (Shift+F3)</source>
+        <translation>Rückwärts suchen (Umschalt+F3)</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Nächstes</translation>
+    </message>
+    <message>
+        <source>Find Next (F3)</source>
+        <translation>Weitersuchen (F3)</translation>
+    </message>
+    <message>
+        <source>Find result</source>
+        <translation>Suchergebnis</translation>
+    </message>
+    <message>
+        <source>Close Find Bar</source>
+        <translation>Suchleiste schließen</translation>
+    </message>
+    <message>
+        <source>Not valid hex</source>
+        <translation>Kein gültiges Hex</translation>
+    </message>
+    <message>
+        <source>Searching...</source>
+        <translation>Suche läuft...</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+</context>
+<context>
+    <name>TFindCommands</name>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>Su&amp;chen...</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>&amp;Weitersuchen</translation>
+    </message>
+    <message>
+        <source>Find Pre&amp;vious</source>
+        <translation>&amp;Rückwärts suchen</translation>
     </message>
 </context>
 <context>
@@ -232,13 +330,17 @@
         <source>Line ending added to instant sends in STRING format</source>
         <translation>Zeilenende, das an Sofort-Sendungen im Format STRING angehängt wird</translation>
     </message>
+    <message>
+        <source>Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Eingabetaste sendet; Auf und Ab holen frühere Sendungen zurück; Tab geht weiter; Strg+I schreibt ein TAB</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keines</translation>
+    </message>
 </context>
 <context>
     <name>TLanguageCommands</name>
-    <message>
-        <source>Lan&amp;guage</source>
-        <translation>S&amp;prache</translation>
-    </message>
     <message>
         <source>Language</source>
         <translation>Sprache</translation>
@@ -250,6 +352,35 @@
     <message>
         <source>The language changes at the next start of Kestrum.</source>
         <translation>Die Sprache wechselt beim nächsten Start von Kestrum.</translation>
+    </message>
+    <message>
+        <source>Lang&amp;uage</source>
+        <translation>Spra&amp;che</translation>
+    </message>
+</context>
+<context>
+    <name>TLogCapture</name>
+    <message>
+        <source>the disk did not keep up, and more than %1 waited to be written</source>
+        <translation>die Festplatte kam nicht nach, und mehr als %1 warteten darauf, geschrieben zu werden</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>Mitschnitt</translation>
+    </message>
+    <message>
+        <source>Capture to %1 stopped: %2.
+Data received from now on is not captured.</source>
+        <translation>Mitschnitt in %1 beendet: %2.
+Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
+    </message>
+    <message>
+        <source>Capture: %1 %2</source>
+        <translation>Mitschnitt: %1 %2</translation>
+    </message>
+    <message>
+        <source>Capture: waiting for %1</source>
+        <translation>Mitschnitt: wartet auf %1</translation>
     </message>
 </context>
 <context>
@@ -263,16 +394,8 @@
         <translation>&amp;Millisekunden</translation>
     </message>
     <message>
-        <source>Time Since &amp;Previous</source>
-        <translation>Zeit seit dem &amp;Vorigen</translation>
-    </message>
-    <message>
         <source>Split Received &amp;Lines</source>
-        <translation>Empfangene &amp;Zeilen trennen</translation>
-    </message>
-    <message>
-        <source>Text &amp;Encoding</source>
-        <translation>Text&amp;kodierung</translation>
+        <translation>Empfangene Zeilen &amp;trennen</translation>
     </message>
     <message>
         <source>&amp;Latin-1</source>
@@ -284,7 +407,7 @@
     </message>
     <message>
         <source>ANSI C&amp;olours</source>
-        <translation>ANSI-&amp;Farben</translation>
+        <translation>ANSI-Far&amp;ben</translation>
     </message>
     <message>
         <source>&amp;Off</source>
@@ -296,7 +419,23 @@
     </message>
     <message>
         <source>S&amp;how</source>
-        <translation>&amp;Anzeigen</translation>
+        <translation>An&amp;zeigen</translation>
+    </message>
+    <message>
+        <source>Time Since Pre&amp;vious</source>
+        <translation>Zeit seit dem &amp;Vorigen</translation>
+    </message>
+    <message>
+        <source>Text Encod&amp;ing</source>
+        <translation>Zeichenkodier&amp;ung</translation>
+    </message>
+    <message>
+        <source>Log file(*.log)</source>
+        <translation>Protokolldatei(*.log)</translation>
+    </message>
+    <message>
+        <source>Text file(*.txt)</source>
+        <translation>Textdatei(*.txt)</translation>
     </message>
 </context>
 <context>
@@ -312,6 +451,61 @@
     <message>
         <source>Send &amp;Break</source>
         <translation>&amp;Break senden</translation>
+    </message>
+    <message>
+        <source>DTR line</source>
+        <translation>DTR-Leitung</translation>
+    </message>
+    <message>
+        <source>RTS line</source>
+        <translation>RTS-Leitung</translation>
+    </message>
+    <message>
+        <source>Send Break</source>
+        <translation>Break senden</translation>
+    </message>
+    <message>
+        <source>: on</source>
+        <translation>: an</translation>
+    </message>
+    <message>
+        <source>: off</source>
+        <translation>: aus</translation>
+    </message>
+    <message>
+        <source>: not available</source>
+        <translation>: nicht verfügbar</translation>
+    </message>
+</context>
+<context>
+    <name>TMonitorCommands</name>
+    <message>
+        <source>The monitor takes the place of this window&apos;s port. Close the port and start the monitor?</source>
+        <translation>Die Überwachung tritt an die Stelle des Ports dieses Fensters. Port schließen und Überwachung starten?</translation>
+    </message>
+    <message>
+        <source>The monitor did not start: %1</source>
+        <translation>Die Überwachung ist nicht gestartet: %1</translation>
+    </message>
+    <message>
+        <source>Starting the monitor...</source>
+        <translation>Überwachung startet...</translation>
+    </message>
+    <message>
+        <source>Close Port stops the start</source>
+        <translation>Port schließen bricht den Start ab</translation>
+    </message>
+    <message>
+        <source>Monitoring two ports, bridged</source>
+        <translation>Zwei Ports werden überwacht, mit Brücke</translation>
+    </message>
+    <message>
+        <source>Monitoring two ports</source>
+        <translation>Zwei Ports werden überwacht</translation>
+    </message>
+    <message>
+        <source>; port B is the virtual port %1 on %2</source>
+        <translation>; Port B ist der virtuelle Port %1 an %2</translation>
     </message>
 </context>
 <context>
@@ -329,7 +523,125 @@
     <name>TPlotCommands</name>
     <message>
         <source>&amp;Plot</source>
-        <translation>&amp;Diagramm</translation>
+        <translation>Diag&amp;ramm</translation>
+    </message>
+</context>
+<context>
+    <name>TPortCommands</name>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Data bits</source>
+        <translation>Datenbits</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Parität</translation>
+    </message>
+    <message>
+        <source>Stop bits</source>
+        <translation>Stoppbits</translation>
+    </message>
+    <message>
+        <source>Flow control</source>
+        <translation>Flusssteuerung</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3), %4 on port B (%5)</source>
+        <translation>%1: %2 an Port A (%3), %4 an Port B (%5)</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3); port B is virtual</source>
+        <translation>%1: %2 an Port A (%3); Port B ist virtuell</translation>
+    </message>
+    <message>
+        <source>Port: </source>
+        <translation>Port: </translation>
+    </message>
+    <message>
+        <source>Baud Rate: </source>
+        <translation>Baudrate: </translation>
+    </message>
+    <message>
+        <source>Data Bits: </source>
+        <translation>Datenbits: </translation>
+    </message>
+    <message>
+        <source>Parity: </source>
+        <translation>Parität: </translation>
+    </message>
+    <message>
+        <source>Stop Bits: </source>
+        <translation>Stoppbits: </translation>
+    </message>
+    <message>
+        <source>DTC: </source>
+        <translation>DTC: </translation>
+    </message>
+    <message>
+        <source>Rec  :</source>
+        <translation>Empf :</translation>
+    </message>
+    <message>
+        <source>Send :</source>
+        <translation>Ges. :</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>Verbinde mit %1...</translation>
+    </message>
+    <message>
+        <source>Close Port stops connecting</source>
+        <translation>Port schließen bricht das Verbinden ab</translation>
+    </message>
+    <message>
+        <source>Error Port Setting: %1</source>
+        <translation>Fehlerhafte Porteinstellung: %1</translation>
+    </message>
+    <message>
+        <source>Can not Open %1</source>
+        <translation>%1 kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>: the port is open in window %1</source>
+        <translation>: der Port ist in Fenster %1 geöffnet</translation>
+    </message>
+    <message>
+        <source>Port: lost</source>
+        <translation>Port: verloren</translation>
+    </message>
+    <message>
+        <source>The port was lost: %1</source>
+        <translation>Der Port ging verloren: %1</translation>
+    </message>
+    <message>
+        <source>server&apos;s</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>A raw TCP port carries data only: the line settings are the server&apos;s</source>
+        <translation>Ein roher TCP-Port überträgt nur Daten: die Leitungseinstellungen bestimmt der Server</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveCounters</name>
+    <message>
+        <source>Received: %1 bytes in %2 blocks</source>
+        <translation>Empfangen: %1 Bytes in %2 Blöcken</translation>
+    </message>
+    <message>
+        <source>Rec:%1/%2</source>
+        <translation>Empf:%1/%2</translation>
     </message>
 </context>
 <context>
@@ -342,12 +654,60 @@
         <source>Start &amp;ZMODEM transfers when the device asks</source>
         <translation>&amp;ZMODEM-Übertragungen starten, wenn das Gerät sie anfordert</translation>
     </message>
+    <message>
+        <source>The port is not open; nothing is received.</source>
+        <translation>Der Port ist nicht geöffnet; es wird nichts empfangen.</translation>
+    </message>
+    <message>
+        <source>This build cannot receive files by %1.</source>
+        <translation>Diese Version kann keine Dateien per %1 empfangen.</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; nothing is received.</source>
+        <translation>Der Port nimmt keine Daten an; es wird nichts empfangen.</translation>
+    </message>
 </context>
 <context>
     <name>TReconnect</name>
     <message>
         <source>Reconnect &amp;Automatically</source>
         <translation>&amp;Automatisch neu verbinden</translation>
+    </message>
+    <message>
+        <source>Port: lost</source>
+        <translation>Port: verloren</translation>
+    </message>
+    <message>
+        <source>The port was lost: %1</source>
+        <translation>Der Port ging verloren: %1</translation>
+    </message>
+    <message>
+        <source>It is reopened when the server answers again.</source>
+        <translation>Er wird wieder geöffnet, sobald der Server wieder antwortet.</translation>
+    </message>
+    <message>
+        <source>It is reopened when %1 is back.</source>
+        <translation>Er wird wieder geöffnet, sobald %1 wieder da ist.</translation>
+    </message>
+    <message>
+        <source>It is reopened when %1 is back with the same device (%2).</source>
+        <translation>Er wird wieder geöffnet, sobald %1 mit demselben Gerät (%2) wieder da ist.</translation>
+    </message>
+    <message>
+        <source>The last try: %1</source>
+        <translation>Der letzte Versuch: %1</translation>
+    </message>
+    <message>
+        <source>The device is back but did not open: %1</source>
+        <translation>Das Gerät ist wieder da, ließ sich aber nicht öffnen: %1</translation>
+    </message>
+    <message>
+        <source>Waiting for %1 to come back</source>
+        <translation>Warte auf die Rückkehr von %1</translation>
+    </message>
+    <message>
+        <source>The device is back but could not be opened. Kestrum tries again every 5 seconds; Close Port stops waiting.</source>
+        <translation>Das Gerät ist wieder da, ließ sich aber nicht öffnen. Kestrum versucht es alle 5 Sekunden erneut; Port schließen beendet das Warten.</translation>
     </message>
 </context>
 <context>
@@ -360,27 +720,90 @@
         <source>Checksum counts</source>
         <translation>Prüfsummenzähler</translation>
     </message>
+    <message>
+        <source>Checksum: %1 ok, %2 bad</source>
+        <translation>Prüfsumme: %1 gut, %2 falsch</translation>
+    </message>
 </context>
 <context>
     <name>TScriptCommands</name>
     <message>
         <source>Run &amp;Script...</source>
-        <translation>&amp;Skript ausführen...</translation>
+        <translation>S&amp;kript ausführen...</translation>
     </message>
     <message>
         <source>Recen&amp;t Scripts</source>
-        <translation>&amp;Zuletzt verwendete Skripte</translation>
+        <translation>Zuletzt &amp;verwendete Skripte</translation>
     </message>
     <message>
         <source>Sto&amp;p Script</source>
-        <translation>Skript &amp;anhalten</translation>
+        <translation>Skript an&amp;halten</translation>
+    </message>
+    <message>
+        <source>Run Script</source>
+        <translation>Skript ausführen</translation>
+    </message>
+    <message>
+        <source>Lua scripts (*.lua);;All files (*)</source>
+        <translation>Lua-Skripte (*.lua);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The port is not open; the script was not started.</source>
+        <translation>Der Port ist nicht geöffnet; das Skript wurde nicht gestartet.</translation>
+    </message>
+</context>
+<context>
+    <name>TSendChecksum</name>
+    <message>
+        <source>Checksum</source>
+        <translation>Prüfsumme</translation>
+    </message>
+    <message>
+        <source>Checksum of the typed bytes added to instant sends</source>
+        <translation>Prüfsumme der getippten Bytes, an Sofort-Sendungen angehängt</translation>
+    </message>
+    <message>
+        <source>Custom CRC...</source>
+        <translation>Eigene CRC...</translation>
+    </message>
+    <message>
+        <source>Checksum place</source>
+        <translation>Platz der Prüfsumme</translation>
+    </message>
+    <message>
+        <source>Where the checksum goes when a line ending is added</source>
+        <translation>Wohin die Prüfsumme kommt, wenn ein Zeilenende angehängt wird</translation>
+    </message>
+    <message>
+        <source>After line ending</source>
+        <translation>Nach dem Zeilenende</translation>
+    </message>
+    <message>
+        <source>Before line ending</source>
+        <translation>Vor dem Zeilenende</translation>
+    </message>
+    <message>
+        <source>Checksum:</source>
+        <translation>Prüfsumme:</translation>
+    </message>
+    <message>
+        <source>Append Checksum</source>
+        <translation>Prüfsumme anhängen</translation>
+    </message>
+    <message>
+        <source>, low byte first</source>
+        <translation>, niederwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>, high byte first</source>
+        <translation>, höherwertiges Byte zuerst</translation>
     </message>
 </context>
 <context>
     <name>TSendFileCommands</name>
     <message>
         <source>Send &amp;File...</source>
-        <translation>Datei &amp;senden...</translation>
+        <translation>Datei sen&amp;den...</translation>
     </message>
     <message>
         <source>File transfer progress</source>
@@ -389,6 +812,172 @@
     <message>
         <source>Cancel the file transfer</source>
         <translation>Dateiübertragung abbrechen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>The port is not open; the file was not sent.</source>
+        <translation>Der Port ist nicht geöffnet; die Datei wurde nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; the file was not sent.</source>
+        <translation>Der Port nimmt keine Daten an; die Datei wurde nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 bytes, %4 bytes/s</source>
+        <translation>%1: %2 von %3 Bytes, %4 Bytes/s</translation>
+    </message>
+    <message>
+        <source>file receive: %1</source>
+        <translation>Datei empfangen: %1</translation>
+    </message>
+    <message>
+        <source>file send: %1</source>
+        <translation>Datei senden: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TSendMenus</name>
+    <message>
+        <source>Line &amp;Ending</source>
+        <translation>&amp;Zeilenende</translation>
+    </message>
+    <message>
+        <source>&amp;None</source>
+        <translation>&amp;Keines</translation>
+    </message>
+    <message>
+        <source>&amp;CR</source>
+        <translation>&amp;CR</translation>
+    </message>
+    <message>
+        <source>&amp;LF</source>
+        <translation>&amp;LF</translation>
+    </message>
+    <message>
+        <source>CR L&amp;F</source>
+        <translation>CR L&amp;F</translation>
+    </message>
+    <message>
+        <source>Send &amp;Format</source>
+        <translation>Sendefor&amp;mat</translation>
+    </message>
+    <message>
+        <source>&amp;String</source>
+        <translation>&amp;Text</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>&amp;Hex</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>&amp;Dezimal</translation>
+    </message>
+    <message>
+        <source>String and S&amp;ymbol</source>
+        <translation>Text mit S&amp;ymbolen</translation>
+    </message>
+</context>
+<context>
+    <name>TSendReports</name>
+    <message>
+        <source>waiting for the line (Close Port abandons the send)</source>
+        <translation>warte auf die Leitung (Port schließen bricht das Senden ab)</translation>
+    </message>
+    <message>
+        <source>the port was lost; sends are dropped until a port is open</source>
+        <translation>der Port ging verloren; Sendungen werden verworfen, bis ein Port geöffnet ist</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes sent</source>
+        <translation>%1 von %2 Bytes gesendet</translation>
+    </message>
+    <message>
+        <source>send abandoned, %1</source>
+        <translation>Senden abgebrochen, %1</translation>
+    </message>
+    <message>
+        <source>the port was lost</source>
+        <translation>der Port ging verloren</translation>
+    </message>
+    <message>
+        <source>send failed, %1</source>
+        <translation>Senden fehlgeschlagen, %1</translation>
+    </message>
+    <message>
+        <source>Send failed, %1</source>
+        <translation>Senden fehlgeschlagen, %1</translation>
+    </message>
+    <message>
+        <source>auto send: %1</source>
+        <translation>automatisches Senden: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TStatusArea</name>
+    <message>
+        <source>Sent: %1 bytes in %2 blocks</source>
+        <translation>Gesendet: %1 Bytes in %2 Blöcken</translation>
+    </message>
+    <message>
+        <source>Send:%1/%2</source>
+        <translation>Ges:%1/%2</translation>
+    </message>
+</context>
+<context>
+    <name>TThemeCommands</name>
+    <message>
+        <source>Th&amp;eme</source>
+        <translation>Des&amp;ign</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>&amp;Light</source>
+        <translation>&amp;Hell</translation>
+    </message>
+    <message>
+        <source>&amp;Dark</source>
+        <translation>&amp;Dunkel</translation>
+    </message>
+</context>
+<context>
+    <name>TWindowManager</name>
+    <message>
+        <source>New Window</source>
+        <translation>Neues Fenster</translation>
+    </message>
+</context>
+<context>
+    <name>TZoomCommands</name>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>Z&amp;oom</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>&amp;Vergrößern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>Ver&amp;kleinern</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>&amp;Zoom zurücksetzen</translation>
     </message>
 </context>
 <context>
@@ -448,6 +1037,10 @@
         <source>&amp;Cancel</source>
         <translation>Abbre&amp;chen</translation>
     </message>
+    <message>
+        <source>Symbol File (*.sym)|*.sym|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>Symboldatei (*.sym)|*.sym|Textdatei(*.txt)|*.txt|Alle Dateien(*.*)|*.*</translation>
+    </message>
 </context>
 <context>
     <name>TfrmAutoSendSetting</name>
@@ -489,7 +1082,7 @@
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -497,7 +1090,7 @@
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -511,16 +1104,127 @@
         <source>&amp;Cancel</source>
         <translation>Abbre&amp;chen</translation>
     </message>
+    <message>
+        <source>Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>Einstellung für automatisches Senden (*.ass)|*.ass|Textdatei(*.txt)|*.txt|Alle Dateien(*.*)|*.*</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmCapture</name>
+    <message>
+        <source>Capture to File</source>
+        <translation>In Datei mitschneiden</translation>
+    </message>
+    <message>
+        <source>Capture file</source>
+        <translation>Mitschnittdatei</translation>
+    </message>
+    <message>
+        <source>The file name may hold {link}, {port}, {window}, {date}, {time} and {seq}</source>
+        <translation>Der Dateiname darf {link}, {port}, {window}, {date}, {time} und {seq} enthalten</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>&amp;Lines as shown in the log</source>
+        <translation>&amp;Zeilen wie im Protokoll angezeigt</translation>
+    </message>
+    <message>
+        <source>&amp;Raw received bytes</source>
+        <translation>&amp;Rohe empfangene Bytes</translation>
+    </message>
+    <message>
+        <source>In the file name: {link} {port} {window} {date} {time} {seq}</source>
+        <translation>Im Dateinamen: {link} {port} {window} {date} {time} {seq}</translation>
+    </message>
+    <message>
+        <source>&amp;New file:</source>
+        <translation>&amp;Neue Datei:</translation>
+    </message>
+    <message>
+        <source>New file</source>
+        <translation>Neue Datei</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Nie</translation>
+    </message>
+    <message>
+        <source>Each day</source>
+        <translation>Jeden Tag</translation>
+    </message>
+    <message>
+        <source>At a size of</source>
+        <translation>Ab einer Größe von</translation>
+    </message>
+    <message>
+        <source>At each connect</source>
+        <translation>Bei jedem Verbinden</translation>
+    </message>
+    <message>
+        <source>New file size in MB</source>
+        <translation>Größe für neue Datei in MB</translation>
+    </message>
+    <message>
+        <source>Com&amp;press finished files</source>
+        <translation>Fertige Dateien &amp;komprimieren</translation>
+    </message>
+    <message>
+        <source>Compress finished files</source>
+        <translation>Fertige Dateien komprimieren</translation>
+    </message>
+    <message>
+        <source>&amp;Keep at most</source>
+        <translation>&amp;Höchstens behalten</translation>
+    </message>
+    <message>
+        <source>Keep at most</source>
+        <translation>Höchstens behalten</translation>
+    </message>
+    <message>
+        <source>How many to keep</source>
+        <translation>Wie viele behalten</translation>
+    </message>
+    <message>
+        <source>Keep files or MB</source>
+        <translation>Dateien oder MB behalten</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>Start &amp;with this link</source>
+        <translation>Mit dieser Verbindung &amp;starten</translation>
+    </message>
+    <message>
+        <source>Start &amp;with this link (%1)</source>
+        <translation>Mit dieser Verbindung &amp;starten (%1)</translation>
+    </message>
+    <message>
+        <source>Start with this link</source>
+        <translation>Mit dieser Verbindung starten</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
+        <translation>Protokolldatei(*.log);;Textdatei(*.txt);;Alle Dateien(*)</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1: %2</source>
+        <translation>Datei %1 kann nicht angelegt werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>TfrmCheckChecksum</name>
     <message>
         <source>Check Checksum</source>
         <translation>Prüfsumme prüfen</translation>
-    </message>
-    <message>
-        <source>&amp;Check received checksums</source>
-        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
     </message>
     <message>
         <source>Check received checksums</source>
@@ -535,16 +1239,20 @@
         <translation>Die Prüfsumme schließt ab</translation>
     </message>
     <message>
-        <source>Each received &amp;block</source>
-        <translation>Jeden empfangenen &amp;Block</translation>
-    </message>
-    <message>
         <source>Each &amp;line</source>
         <translation>Jede &amp;Zeile</translation>
     </message>
     <message>
         <source>Choose the checksum the received frames carry.</source>
         <translation>Wählen Sie die Prüfsumme, die die empfangenen Rahmen tragen.</translation>
+    </message>
+    <message>
+        <source>Check &amp;received checksums</source>
+        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
+    </message>
+    <message>
+        <source>&amp;Each received block</source>
+        <translation>Jeden &amp;empfangenen Block</translation>
     </message>
 </context>
 <context>
@@ -563,6 +1271,58 @@
     <message>
         <source>Echo typed keys locally</source>
         <translation>Getippte Tasten lokal anzeigen</translation>
+    </message>
+    <message>
+        <source>Enter sends</source>
+        <translation>Eingabetaste sendet</translation>
+    </message>
+    <message>
+        <source>Backspace sends</source>
+        <translation>Rücktaste sendet</translation>
+    </message>
+    <message>
+        <source>Scrollback lines</source>
+        <translation>Zeilen im Verlauf</translation>
+    </message>
+    <message>
+        <source> lines</source>
+        <translation> Zeilen</translation>
+    </message>
+    <message>
+        <source>Echo t&amp;yped keys locally</source>
+        <translation>Getippte Tasten &amp;lokal anzeigen</translation>
+    </message>
+    <message>
+        <source>Pause after each pasted character</source>
+        <translation>Pause nach jedem eingefügten Zeichen</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>Pause after each pasted line</source>
+        <translation>Pause nach jeder eingefügten Zeile</translation>
+    </message>
+    <message>
+        <source>&amp;Enter sends:</source>
+        <translation>&amp;Eingabetaste sendet:</translation>
+    </message>
+    <message>
+        <source>&amp;Backspace sends:</source>
+        <translation>&amp;Rücktaste sendet:</translation>
+    </message>
+    <message>
+        <source>&amp;Scrollback:</source>
+        <translation>&amp;Verlauf:</translation>
+    </message>
+    <message>
+        <source>Paste: pause after each c&amp;haracter:</source>
+        <translation>Einfügen: Pause nach jedem Zeic&amp;hen:</translation>
+    </message>
+    <message>
+        <source>Paste: pause after each &amp;line:</source>
+        <translation>Einfügen: Pause nach jeder &amp;Zeile:</translation>
     </message>
 </context>
 <context>
@@ -601,7 +1361,7 @@
     </message>
     <message>
         <source>Append Chec&amp;ksum</source>
-        <translation>Prüfsumme an&amp;hängen</translation>
+        <translation>&amp;Prüfsumme anhängen</translation>
     </message>
     <message>
         <source>Append Checksum</source>
@@ -622,6 +1382,14 @@
     <message>
         <source>Wrong Name. There are should no &quot; in name</source>
         <translation>Falscher Name. Der Name darf kein &quot; enthalten</translation>
+    </message>
+    <message>
+        <source>Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Tab geht weiter; Strg+I schreibt ein TAB</translation>
+    </message>
+    <message>
+        <source>Wrong data, please check</source>
+        <translation>Falsche Daten, bitte prüfen</translation>
     </message>
 </context>
 <context>
@@ -664,10 +1432,6 @@
     <message>
         <source>On &amp;Receive</source>
         <translation>Bei &amp;Empfang</translation>
-    </message>
-    <message>
-        <source>&amp;Anything</source>
-        <translation>&amp;Beliebige Daten</translation>
     </message>
     <message>
         <source>&amp;Fix Length</source>
@@ -745,6 +1509,10 @@
         <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
         <translation>„%1“ ist keine gültige Uhrzeit (hh:mm:ss.sss)</translation>
     </message>
+    <message>
+        <source>A&amp;nything</source>
+        <translation>&amp;Beliebige Daten</translation>
+    </message>
 </context>
 <context>
     <name>TfrmGroupRecord</name>
@@ -810,7 +1578,7 @@
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -818,7 +1586,7 @@
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -952,20 +1720,8 @@
         <translation>&amp;Dezimal</translation>
     </message>
     <message>
-        <source>Text&amp;Symbol</source>
-        <translation>Text mit &amp;Symbolen</translation>
-    </message>
-    <message>
         <source>&amp;ASCII Table</source>
         <translation>&amp;ASCII-Tabelle</translation>
-    </message>
-    <message>
-        <source>&amp;Clear Display</source>
-        <translation>Anzeige &amp;leeren</translation>
-    </message>
-    <message>
-        <source>Co&amp;py to Clipboard</source>
-        <translation>In die Zwischenablage &amp;kopieren</translation>
     </message>
     <message>
         <source>&amp;Edit</source>
@@ -997,7 +1753,7 @@
     </message>
     <message>
         <source>&amp;Quick Open</source>
-        <translation>Schnell ö&amp;ffnen</translation>
+        <translation>S&amp;chnell öffnen</translation>
     </message>
     <message>
         <source>&amp;Monitor Two Ports...</source>
@@ -1030,10 +1786,6 @@
     <message>
         <source>&amp;Send Current</source>
         <translation>Aktuellen &amp;senden</translation>
-    </message>
-    <message>
-        <source>&amp;Send &amp;Data Setting</source>
-        <translation>Sende&amp;daten einstellen</translation>
     </message>
     <message>
         <source>&amp;Copy to Instant Send Edit</source>
@@ -1082,6 +1834,34 @@
     <message>
         <source>Instant send format</source>
         <translation>Format des Sofort-Sendens</translation>
+    </message>
+    <message>
+        <source>TextS&amp;ymbol</source>
+        <translation>Text mit &amp;Symbolen</translation>
+    </message>
+    <message>
+        <source>Clea&amp;r Display</source>
+        <translation>Anzeige &amp;leeren</translation>
+    </message>
+    <message>
+        <source>Copy to Clip&amp;board</source>
+        <translation>In die Zwischenablage ko&amp;pieren</translation>
+    </message>
+    <message>
+        <source>Send &amp;Data Setting</source>
+        <translation>Sende&amp;daten einstellen</translation>
+    </message>
+    <message>
+        <source> - Window %1</source>
+        <translation> - Fenster %1</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; the send was not queued.</source>
+        <translation>Der Port nimmt keine Daten an; das Senden wurde nicht eingereiht.</translation>
+    </message>
+    <message>
+        <source>A file is being sent; the send was not queued.</source>
+        <translation>Eine Datei wird gesendet; das Senden wurde nicht eingereiht.</translation>
     </message>
 </context>
 <context>
@@ -1199,7 +1979,7 @@
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save As</source>
@@ -1328,6 +2108,10 @@
         <source>PNG image (*.png)|*.png</source>
         <translation>PNG-Bild (*.png)|*.png</translation>
     </message>
+    <message>
+        <source>Plot - Window %1</source>
+        <translation>Diagramm - Fenster %1</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPortSetting</name>
@@ -1451,7 +2235,7 @@
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>&amp;Datei:</translation>
+        <translation>Da&amp;tei:</translation>
     </message>
     <message>
         <source>&amp;Receive</source>
@@ -1525,7 +2309,7 @@
     </message>
     <message>
         <source>&amp;Up</source>
-        <translation>Nach &amp;oben</translation>
+        <translation>Nach ob&amp;en</translation>
     </message>
     <message>
         <source>Do&amp;wn</source>
@@ -1533,7 +2317,7 @@
     </message>
     <message>
         <source>&amp;Load</source>
-        <translation>&amp;Laden</translation>
+        <translation>La&amp;den</translation>
     </message>
     <message>
         <source>&amp;Save</source>
@@ -1568,7 +2352,7 @@
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>&amp;Datei:</translation>
+        <translation>Da&amp;tei:</translation>
     </message>
     <message>
         <source>Protocol</source>

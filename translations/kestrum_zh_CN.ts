@@ -140,16 +140,36 @@
         <translation>控制台(&amp;C)</translation>
     </message>
     <message>
-        <source>Console Se&amp;ttings...</source>
-        <translation>控制台设置(&amp;T)...</translation>
-    </message>
-    <message>
         <source>Console keys</source>
         <translation>控制台按键</translation>
     </message>
     <message>
         <source>Console</source>
         <translation>控制台</translation>
+    </message>
+    <message>
+        <source>Console Settin&amp;gs...</source>
+        <translation>控制台设置(&amp;G)...</translation>
+    </message>
+    <message>
+        <source>Console: Ctrl+Shift+T back to the log · Ctrl+Shift+M menus · Ctrl+Shift+C/V copy/paste</source>
+        <translation>控制台：Ctrl+Shift+T 返回日志 · Ctrl+Shift+M 菜单 · Ctrl+Shift+C/V 复制/粘贴</translation>
+    </message>
+    <message>
+        <source>console: received data came faster than it could be shown, some dropped</source>
+        <translation>控制台：接收数据快于显示速度，部分已丢弃</translation>
+    </message>
+    <message>
+        <source>console: the device is not taking data, keys dropped</source>
+        <translation>控制台：设备不接收数据，按键已丢弃</translation>
+    </message>
+    <message>
+        <source>console: the port is not open, keys dropped</source>
+        <translation>控制台：端口未打开，按键已丢弃</translation>
+    </message>
+    <message>
+        <source>console: a file is being sent, keys dropped</source>
+        <translation>控制台：正在发送文件，按键已丢弃</translation>
     </message>
 </context>
 <context>
@@ -181,6 +201,84 @@
     <message>
         <source>Clear Scrollback</source>
         <translation>清除回滚缓冲</translation>
+    </message>
+</context>
+<context>
+    <name>TFindBar</name>
+    <message>
+        <source>F&amp;ind:</source>
+        <translation>查找(&amp;I):</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>查找</translation>
+    </message>
+    <message>
+        <source>He&amp;x bytes</source>
+        <translation>十六进制字节(&amp;X)</translation>
+    </message>
+    <message>
+        <source>Hex bytes</source>
+        <translation>十六进制字节</translation>
+    </message>
+    <message>
+        <source>Match &amp;case</source>
+        <translation>区分大小写(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Match case</source>
+        <translation>区分大小写</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>上一个</translation>
+    </message>
+    <message>
+        <source>Find Previous (Shift+F3)</source>
+        <translation>查找上一个 (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>下一个</translation>
+    </message>
+    <message>
+        <source>Find Next (F3)</source>
+        <translation>查找下一个 (F3)</translation>
+    </message>
+    <message>
+        <source>Find result</source>
+        <translation>查找结果</translation>
+    </message>
+    <message>
+        <source>Close Find Bar</source>
+        <translation>关闭查找栏</translation>
+    </message>
+    <message>
+        <source>Not valid hex</source>
+        <translation>不是有效的十六进制</translation>
+    </message>
+    <message>
+        <source>Searching...</source>
+        <translation>正在查找...</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>未找到</translation>
+    </message>
+</context>
+<context>
+    <name>TFindCommands</name>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>查找(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>查找下一个(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Find Pre&amp;vious</source>
+        <translation>查找上一个(&amp;V)</translation>
     </message>
 </context>
 <context>
@@ -232,13 +330,17 @@
         <source>Line ending added to instant sends in STRING format</source>
         <translation>以 STRING 格式即时发送时追加的行尾</translation>
     </message>
+    <message>
+        <source>Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB</source>
+        <translation>回车发送；上、下方向键调出之前发送的内容；Tab 移到下一个控件；Ctrl+I 输入 TAB 字符</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
 </context>
 <context>
     <name>TLanguageCommands</name>
-    <message>
-        <source>Lan&amp;guage</source>
-        <translation>语言(&amp;G)</translation>
-    </message>
     <message>
         <source>Language</source>
         <translation>语言</translation>
@@ -250,6 +352,35 @@
     <message>
         <source>The language changes at the next start of Kestrum.</source>
         <translation>语言将在 Kestrum 下次启动时更改。</translation>
+    </message>
+    <message>
+        <source>Lang&amp;uage</source>
+        <translation>语言(&amp;U)</translation>
+    </message>
+</context>
+<context>
+    <name>TLogCapture</name>
+    <message>
+        <source>the disk did not keep up, and more than %1 waited to be written</source>
+        <translation>磁盘写入跟不上，超过 %1 的数据等待写入</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>捕获</translation>
+    </message>
+    <message>
+        <source>Capture to %1 stopped: %2.
+Data received from now on is not captured.</source>
+        <translation>捕获到 %1 已停止：%2。
+此后接收的数据不再捕获。</translation>
+    </message>
+    <message>
+        <source>Capture: %1 %2</source>
+        <translation>捕获：%1 %2</translation>
+    </message>
+    <message>
+        <source>Capture: waiting for %1</source>
+        <translation>捕获：等待 %1</translation>
     </message>
 </context>
 <context>
@@ -263,16 +394,8 @@
         <translation>毫秒(&amp;M)</translation>
     </message>
     <message>
-        <source>Time Since &amp;Previous</source>
-        <translation>距上一条的时间(&amp;P)</translation>
-    </message>
-    <message>
         <source>Split Received &amp;Lines</source>
         <translation>拆分接收行(&amp;L)</translation>
-    </message>
-    <message>
-        <source>Text &amp;Encoding</source>
-        <translation>文本编码(&amp;E)</translation>
     </message>
     <message>
         <source>&amp;Latin-1</source>
@@ -298,6 +421,22 @@
         <source>S&amp;how</source>
         <translation>显示(&amp;H)</translation>
     </message>
+    <message>
+        <source>Time Since Pre&amp;vious</source>
+        <translation>距上一条的时间(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Text Encod&amp;ing</source>
+        <translation>文本编码(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Log file(*.log)</source>
+        <translation>日志文件(*.log)</translation>
+    </message>
+    <message>
+        <source>Text file(*.txt)</source>
+        <translation>文本文件(*.txt)</translation>
+    </message>
 </context>
 <context>
     <name>TModemLines</name>
@@ -312,6 +451,61 @@
     <message>
         <source>Send &amp;Break</source>
         <translation>发送中断信号(&amp;B)</translation>
+    </message>
+    <message>
+        <source>DTR line</source>
+        <translation>DTR 信号线</translation>
+    </message>
+    <message>
+        <source>RTS line</source>
+        <translation>RTS 信号线</translation>
+    </message>
+    <message>
+        <source>Send Break</source>
+        <translation>发送中断信号</translation>
+    </message>
+    <message>
+        <source>: on</source>
+        <translation>：开</translation>
+    </message>
+    <message>
+        <source>: off</source>
+        <translation>：关</translation>
+    </message>
+    <message>
+        <source>: not available</source>
+        <translation>：不可用</translation>
+    </message>
+</context>
+<context>
+    <name>TMonitorCommands</name>
+    <message>
+        <source>The monitor takes the place of this window&apos;s port. Close the port and start the monitor?</source>
+        <translation>监视将取代此窗口的端口。关闭端口并开始监视吗？</translation>
+    </message>
+    <message>
+        <source>The monitor did not start: %1</source>
+        <translation>监视未能启动：%1</translation>
+    </message>
+    <message>
+        <source>Starting the monitor...</source>
+        <translation>正在启动监视...</translation>
+    </message>
+    <message>
+        <source>Close Port stops the start</source>
+        <translation>关闭端口可停止启动</translation>
+    </message>
+    <message>
+        <source>Monitoring two ports, bridged</source>
+        <translation>正在监视两个端口（桥接）</translation>
+    </message>
+    <message>
+        <source>Monitoring two ports</source>
+        <translation>正在监视两个端口</translation>
+    </message>
+    <message>
+        <source>; port B is the virtual port %1 on %2</source>
+        <translation>；端口 B 是位于 %2 的虚拟端口 %1</translation>
     </message>
 </context>
 <context>
@@ -333,6 +527,124 @@
     </message>
 </context>
 <context>
+    <name>TPortCommands</name>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <source>Data bits</source>
+        <translation>数据位</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>校验位</translation>
+    </message>
+    <message>
+        <source>Stop bits</source>
+        <translation>停止位</translation>
+    </message>
+    <message>
+        <source>Flow control</source>
+        <translation>流控制</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3), %4 on port B (%5)</source>
+        <translation>%1：端口 A (%3) 为 %2，端口 B (%5) 为 %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 on port A (%3); port B is virtual</source>
+        <translation>%1：端口 A (%3) 为 %2；端口 B 是虚拟端口</translation>
+    </message>
+    <message>
+        <source>Port: </source>
+        <translation>端口: </translation>
+    </message>
+    <message>
+        <source>Baud Rate: </source>
+        <translation>波特率: </translation>
+    </message>
+    <message>
+        <source>Data Bits: </source>
+        <translation>数据位: </translation>
+    </message>
+    <message>
+        <source>Parity: </source>
+        <translation>校验位: </translation>
+    </message>
+    <message>
+        <source>Stop Bits: </source>
+        <translation>停止位: </translation>
+    </message>
+    <message>
+        <source>DTC: </source>
+        <translation>DTC: </translation>
+    </message>
+    <message>
+        <source>Rec  :</source>
+        <translation>收  :</translation>
+    </message>
+    <message>
+        <source>Send :</source>
+        <translation>发  :</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>正在连接 %1...</translation>
+    </message>
+    <message>
+        <source>Close Port stops connecting</source>
+        <translation>关闭端口可停止连接</translation>
+    </message>
+    <message>
+        <source>Error Port Setting: %1</source>
+        <translation>端口设置错误：%1</translation>
+    </message>
+    <message>
+        <source>Can not Open %1</source>
+        <translation>无法打开 %1</translation>
+    </message>
+    <message>
+        <source>: the port is open in window %1</source>
+        <translation>：该端口已在窗口 %1 中打开</translation>
+    </message>
+    <message>
+        <source>Port: lost</source>
+        <translation>端口: 已丢失</translation>
+    </message>
+    <message>
+        <source>The port was lost: %1</source>
+        <translation>端口已丢失：%1</translation>
+    </message>
+    <message>
+        <source>server&apos;s</source>
+        <translation>由服务器决定</translation>
+    </message>
+    <message>
+        <source>A raw TCP port carries data only: the line settings are the server&apos;s</source>
+        <translation>原始 TCP 端口只传输数据：线路设置由服务器决定</translation>
+    </message>
+</context>
+<context>
+    <name>TReceiveCounters</name>
+    <message>
+        <source>Received: %1 bytes in %2 blocks</source>
+        <translation>已接收：%1 字节，共 %2 块</translation>
+    </message>
+    <message>
+        <source>Rec:%1/%2</source>
+        <translation>收:%1/%2</translation>
+    </message>
+</context>
+<context>
     <name>TReceiveFileCommands</name>
     <message>
         <source>&amp;Receive File...</source>
@@ -342,12 +654,60 @@
         <source>Start &amp;ZMODEM transfers when the device asks</source>
         <translation>设备请求时启动 ZMODEM 传输(&amp;Z)</translation>
     </message>
+    <message>
+        <source>The port is not open; nothing is received.</source>
+        <translation>端口未打开；不接收任何内容。</translation>
+    </message>
+    <message>
+        <source>This build cannot receive files by %1.</source>
+        <translation>此版本无法通过 %1 接收文件。</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; nothing is received.</source>
+        <translation>端口不接收数据；不接收任何内容。</translation>
+    </message>
 </context>
 <context>
     <name>TReconnect</name>
     <message>
         <source>Reconnect &amp;Automatically</source>
         <translation>自动重新连接(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Port: lost</source>
+        <translation>端口: 已丢失</translation>
+    </message>
+    <message>
+        <source>The port was lost: %1</source>
+        <translation>端口已丢失：%1</translation>
+    </message>
+    <message>
+        <source>It is reopened when the server answers again.</source>
+        <translation>服务器再次应答时将重新打开。</translation>
+    </message>
+    <message>
+        <source>It is reopened when %1 is back.</source>
+        <translation>%1 恢复时将重新打开。</translation>
+    </message>
+    <message>
+        <source>It is reopened when %1 is back with the same device (%2).</source>
+        <translation>%1 以同一设备 (%2) 恢复时将重新打开。</translation>
+    </message>
+    <message>
+        <source>The last try: %1</source>
+        <translation>最近一次尝试：%1</translation>
+    </message>
+    <message>
+        <source>The device is back but did not open: %1</source>
+        <translation>设备已恢复，但未能打开：%1</translation>
+    </message>
+    <message>
+        <source>Waiting for %1 to come back</source>
+        <translation>等待 %1 恢复</translation>
+    </message>
+    <message>
+        <source>The device is back but could not be opened. Kestrum tries again every 5 seconds; Close Port stops waiting.</source>
+        <translation>设备已恢复，但无法打开。Kestrum 每 5 秒重试一次；关闭端口可停止等待。</translation>
     </message>
 </context>
 <context>
@@ -359,6 +719,10 @@
     <message>
         <source>Checksum counts</source>
         <translation>校验和计数</translation>
+    </message>
+    <message>
+        <source>Checksum: %1 ok, %2 bad</source>
+        <translation>校验和：%1 正确，%2 错误</translation>
     </message>
 </context>
 <context>
@@ -375,6 +739,65 @@
         <source>Sto&amp;p Script</source>
         <translation>停止脚本(&amp;P)</translation>
     </message>
+    <message>
+        <source>Run Script</source>
+        <translation>运行脚本</translation>
+    </message>
+    <message>
+        <source>Lua scripts (*.lua);;All files (*)</source>
+        <translation>Lua 脚本 (*.lua);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>The port is not open; the script was not started.</source>
+        <translation>端口未打开；脚本未启动。</translation>
+    </message>
+</context>
+<context>
+    <name>TSendChecksum</name>
+    <message>
+        <source>Checksum</source>
+        <translation>校验和</translation>
+    </message>
+    <message>
+        <source>Checksum of the typed bytes added to instant sends</source>
+        <translation>附加到即时发送内容的键入字节校验和</translation>
+    </message>
+    <message>
+        <source>Custom CRC...</source>
+        <translation>自定义 CRC...</translation>
+    </message>
+    <message>
+        <source>Checksum place</source>
+        <translation>校验和位置</translation>
+    </message>
+    <message>
+        <source>Where the checksum goes when a line ending is added</source>
+        <translation>添加行尾时校验和的位置</translation>
+    </message>
+    <message>
+        <source>After line ending</source>
+        <translation>行尾之后</translation>
+    </message>
+    <message>
+        <source>Before line ending</source>
+        <translation>行尾之前</translation>
+    </message>
+    <message>
+        <source>Checksum:</source>
+        <translation>校验和：</translation>
+    </message>
+    <message>
+        <source>Append Checksum</source>
+        <translation>追加校验和</translation>
+    </message>
+    <message>
+        <source>, low byte first</source>
+        <translation>，低字节在前</translation>
+    </message>
+    <message>
+        <source>, high byte first</source>
+        <translation>，高字节在前</translation>
+    </message>
 </context>
 <context>
     <name>TSendFileCommands</name>
@@ -389,6 +812,172 @@
     <message>
         <source>Cancel the file transfer</source>
         <translation>取消文件传输</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The port is not open; the file was not sent.</source>
+        <translation>端口未打开；文件未发送。</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; the file was not sent.</source>
+        <translation>端口不接收数据；文件未发送。</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 bytes, %4 bytes/s</source>
+        <translation>%1：%2 / %3 字节，%4 字节/秒</translation>
+    </message>
+    <message>
+        <source>file receive: %1</source>
+        <translation>接收文件：%1</translation>
+    </message>
+    <message>
+        <source>file send: %1</source>
+        <translation>发送文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>TSendMenus</name>
+    <message>
+        <source>Line &amp;Ending</source>
+        <translation>行尾(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;None</source>
+        <translation>无(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;CR</source>
+        <translation>CR(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;LF</source>
+        <translation>LF(&amp;L)</translation>
+    </message>
+    <message>
+        <source>CR L&amp;F</source>
+        <translation>CR LF(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Format</source>
+        <translation>发送格式(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;String</source>
+        <translation>字符串(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Hex</source>
+        <translation>十六进制(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Decimal</source>
+        <translation>十进制(&amp;D)</translation>
+    </message>
+    <message>
+        <source>String and S&amp;ymbol</source>
+        <translation>字符串和符号(&amp;Y)</translation>
+    </message>
+</context>
+<context>
+    <name>TSendReports</name>
+    <message>
+        <source>waiting for the line (Close Port abandons the send)</source>
+        <translation>等待线路（关闭端口可放弃发送）</translation>
+    </message>
+    <message>
+        <source>the port was lost; sends are dropped until a port is open</source>
+        <translation>端口已丢失；在端口打开之前发送内容将被丢弃</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes sent</source>
+        <translation>已发送 %1 / %2 字节</translation>
+    </message>
+    <message>
+        <source>send abandoned, %1</source>
+        <translation>发送已放弃，%1</translation>
+    </message>
+    <message>
+        <source>the port was lost</source>
+        <translation>端口已丢失</translation>
+    </message>
+    <message>
+        <source>send failed, %1</source>
+        <translation>发送失败，%1</translation>
+    </message>
+    <message>
+        <source>Send failed, %1</source>
+        <translation>发送失败，%1</translation>
+    </message>
+    <message>
+        <source>auto send: %1</source>
+        <translation>自动发送：%1</translation>
+    </message>
+</context>
+<context>
+    <name>TStatusArea</name>
+    <message>
+        <source>Sent: %1 bytes in %2 blocks</source>
+        <translation>已发送：%1 字节，共 %2 块</translation>
+    </message>
+    <message>
+        <source>Send:%1/%2</source>
+        <translation>发:%1/%2</translation>
+    </message>
+</context>
+<context>
+    <name>TThemeCommands</name>
+    <message>
+        <source>Th&amp;eme</source>
+        <translation>主题(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>主题</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>跟随系统(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Light</source>
+        <translation>浅色(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Dark</source>
+        <translation>深色(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>TWindowManager</name>
+    <message>
+        <source>New Window</source>
+        <translation>新窗口</translation>
+    </message>
+</context>
+<context>
+    <name>TZoomCommands</name>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>缩放(&amp;Z)</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>放大(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>缩小(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>重置缩放(&amp;R)</translation>
     </message>
 </context>
 <context>
@@ -447,6 +1036,10 @@
     <message>
         <source>&amp;Cancel</source>
         <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Symbol File (*.sym)|*.sym|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>符号文件 (*.sym)|*.sym|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*</translation>
     </message>
 </context>
 <context>
@@ -511,16 +1104,127 @@
         <source>&amp;Cancel</source>
         <translation>取消(&amp;C)</translation>
     </message>
+    <message>
+        <source>Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>自动发送设置 (*.ass)|*.ass|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmCapture</name>
+    <message>
+        <source>Capture to File</source>
+        <translation>捕获到文件</translation>
+    </message>
+    <message>
+        <source>Capture file</source>
+        <translation>捕获文件</translation>
+    </message>
+    <message>
+        <source>The file name may hold {link}, {port}, {window}, {date}, {time} and {seq}</source>
+        <translation>文件名中可以使用 {link}、{port}、{window}、{date}、{time} 和 {seq}</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>&amp;Lines as shown in the log</source>
+        <translation>按日志显示的行(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Raw received bytes</source>
+        <translation>原始接收字节(&amp;R)</translation>
+    </message>
+    <message>
+        <source>In the file name: {link} {port} {window} {date} {time} {seq}</source>
+        <translation>文件名中可用：{link} {port} {window} {date} {time} {seq}</translation>
+    </message>
+    <message>
+        <source>&amp;New file:</source>
+        <translation>新文件(&amp;N):</translation>
+    </message>
+    <message>
+        <source>New file</source>
+        <translation>新文件</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>从不</translation>
+    </message>
+    <message>
+        <source>Each day</source>
+        <translation>每天</translation>
+    </message>
+    <message>
+        <source>At a size of</source>
+        <translation>达到大小</translation>
+    </message>
+    <message>
+        <source>At each connect</source>
+        <translation>每次连接时</translation>
+    </message>
+    <message>
+        <source>New file size in MB</source>
+        <translation>新文件大小 (MB)</translation>
+    </message>
+    <message>
+        <source>Com&amp;press finished files</source>
+        <translation>压缩已完成的文件(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Compress finished files</source>
+        <translation>压缩已完成的文件</translation>
+    </message>
+    <message>
+        <source>&amp;Keep at most</source>
+        <translation>最多保留(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Keep at most</source>
+        <translation>最多保留</translation>
+    </message>
+    <message>
+        <source>How many to keep</source>
+        <translation>保留数量</translation>
+    </message>
+    <message>
+        <source>Keep files or MB</source>
+        <translation>按文件数或 MB 保留</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>个文件</translation>
+    </message>
+    <message>
+        <source>Start &amp;with this link</source>
+        <translation>随此连接启动(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Start &amp;with this link (%1)</source>
+        <translation>随此连接启动 (%1)(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Start with this link</source>
+        <translation>随此连接启动</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
+        <translation>日志文件(*.log);;文本文件(*.txt);;所有文件(*)</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1: %2</source>
+        <translation>无法创建文件 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>TfrmCheckChecksum</name>
     <message>
         <source>Check Checksum</source>
         <translation>校验接收校验和</translation>
-    </message>
-    <message>
-        <source>&amp;Check received checksums</source>
-        <translation>校验接收到的校验和(&amp;C)</translation>
     </message>
     <message>
         <source>Check received checksums</source>
@@ -535,16 +1239,20 @@
         <translation>校验和位于</translation>
     </message>
     <message>
-        <source>Each received &amp;block</source>
-        <translation>每个接收块末尾(&amp;B)</translation>
-    </message>
-    <message>
         <source>Each &amp;line</source>
         <translation>每行末尾(&amp;L)</translation>
     </message>
     <message>
         <source>Choose the checksum the received frames carry.</source>
         <translation>请选择接收帧所带的校验和。</translation>
+    </message>
+    <message>
+        <source>Check &amp;received checksums</source>
+        <translation>校验接收到的校验和(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Each received block</source>
+        <translation>每个接收块末尾(&amp;E)</translation>
     </message>
 </context>
 <context>
@@ -563,6 +1271,58 @@
     <message>
         <source>Echo typed keys locally</source>
         <translation>本地回显键入的按键</translation>
+    </message>
+    <message>
+        <source>Enter sends</source>
+        <translation>回车键发送</translation>
+    </message>
+    <message>
+        <source>Backspace sends</source>
+        <translation>退格键发送</translation>
+    </message>
+    <message>
+        <source>Scrollback lines</source>
+        <translation>回滚行数</translation>
+    </message>
+    <message>
+        <source> lines</source>
+        <translation> 行</translation>
+    </message>
+    <message>
+        <source>Echo t&amp;yped keys locally</source>
+        <translation>在本地回显键入的按键(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>Pause after each pasted character</source>
+        <translation>每粘贴一个字符后暂停</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>Pause after each pasted line</source>
+        <translation>每粘贴一行后暂停</translation>
+    </message>
+    <message>
+        <source>&amp;Enter sends:</source>
+        <translation>回车键发送(&amp;E):</translation>
+    </message>
+    <message>
+        <source>&amp;Backspace sends:</source>
+        <translation>退格键发送(&amp;B):</translation>
+    </message>
+    <message>
+        <source>&amp;Scrollback:</source>
+        <translation>回滚(&amp;S):</translation>
+    </message>
+    <message>
+        <source>Paste: pause after each c&amp;haracter:</source>
+        <translation>粘贴：每个字符后暂停(&amp;H):</translation>
+    </message>
+    <message>
+        <source>Paste: pause after each &amp;line:</source>
+        <translation>粘贴：每行后暂停(&amp;L):</translation>
     </message>
 </context>
 <context>
@@ -623,6 +1383,14 @@
         <source>Wrong Name. There are should no &quot; in name</source>
         <translation>名称错误。名称中不能含有 &quot;</translation>
     </message>
+    <message>
+        <source>Tab moves on; Ctrl+I types a TAB</source>
+        <translation>Tab 移到下一个控件；Ctrl+I 输入 TAB 字符</translation>
+    </message>
+    <message>
+        <source>Wrong data, please check</source>
+        <translation>数据有误，请检查</translation>
+    </message>
 </context>
 <context>
     <name>TfrmEditSymbol</name>
@@ -664,10 +1432,6 @@
     <message>
         <source>On &amp;Receive</source>
         <translation>接收时(&amp;R)</translation>
-    </message>
-    <message>
-        <source>&amp;Anything</source>
-        <translation>任意数据(&amp;A)</translation>
     </message>
     <message>
         <source>&amp;Fix Length</source>
@@ -744,6 +1508,10 @@
     <message>
         <source>&apos;%1&apos; is not a valid time of day (hh:mm:ss.sss)</source>
         <translation>“%1”不是有效的时间(hh:mm:ss.sss)</translation>
+    </message>
+    <message>
+        <source>A&amp;nything</source>
+        <translation>任意数据(&amp;N)</translation>
     </message>
 </context>
 <context>
@@ -952,20 +1720,8 @@
         <translation>十进制(&amp;D)</translation>
     </message>
     <message>
-        <source>Text&amp;Symbol</source>
-        <translation>文本和符号(&amp;S)</translation>
-    </message>
-    <message>
         <source>&amp;ASCII Table</source>
         <translation>ASCII 码表(&amp;A)</translation>
-    </message>
-    <message>
-        <source>&amp;Clear Display</source>
-        <translation>清除显示(&amp;C)</translation>
-    </message>
-    <message>
-        <source>Co&amp;py to Clipboard</source>
-        <translation>复制到剪贴板(&amp;P)</translation>
     </message>
     <message>
         <source>&amp;Edit</source>
@@ -1032,10 +1788,6 @@
         <translation>发送当前项(&amp;S)</translation>
     </message>
     <message>
-        <source>&amp;Send &amp;Data Setting</source>
-        <translation>发送数据设置(&amp;D)</translation>
-    </message>
-    <message>
         <source>&amp;Copy to Instant Send Edit</source>
         <translation>复制到即时发送框(&amp;C)</translation>
     </message>
@@ -1082,6 +1834,34 @@
     <message>
         <source>Instant send format</source>
         <translation>即时发送格式</translation>
+    </message>
+    <message>
+        <source>TextS&amp;ymbol</source>
+        <translation>文本和符号(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>Clea&amp;r Display</source>
+        <translation>清除显示(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Copy to Clip&amp;board</source>
+        <translation>复制到剪贴板(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Send &amp;Data Setting</source>
+        <translation>发送数据设置(&amp;D)</translation>
+    </message>
+    <message>
+        <source> - Window %1</source>
+        <translation> - 窗口 %1</translation>
+    </message>
+    <message>
+        <source>The port is not taking data; the send was not queued.</source>
+        <translation>端口不接收数据；发送未加入队列。</translation>
+    </message>
+    <message>
+        <source>A file is being sent; the send was not queued.</source>
+        <translation>正在发送文件；发送未加入队列。</translation>
     </message>
 </context>
 <context>
@@ -1327,6 +2107,10 @@
     <message>
         <source>PNG image (*.png)|*.png</source>
         <translation>PNG 图像(*.png)|*.png</translation>
+    </message>
+    <message>
+        <source>Plot - Window %1</source>
+        <translation>绘图 - 窗口 %1</translation>
     </message>
 </context>
 <context>

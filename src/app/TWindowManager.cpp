@@ -164,7 +164,7 @@ TfrmMain *TWindowManager::Create(int number)
     window->SetRecDataList(new TfrmRecDataList(window, window->RecDataFilePath()));
 
     const TfrmMainUi &ui = window->Ui();
-    auto *newWindow = new QAction(QStringLiteral("New Window"), ui.mnuFile);
+    auto *newWindow = new QAction(tr("New Window"), ui.mnuFile);
     newWindow->setObjectName(QStringLiteral("mnuFileNewWindow"));
     newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     ui.mnuFile->insertAction(ui.mnuFileExit, newWindow);

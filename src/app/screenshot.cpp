@@ -18,9 +18,13 @@
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPixmap>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -131,10 +135,31 @@ void ShowTraffic(TfrmMain &window)
     }
 }
 
+// Labels and buttons narrower than their text, named on the output: a translation, or the pseudo
+// language, that a window cuts off.
+void ReportCutOff(QWidget *widget, const QString &path)
+{
+    for (QWidget *w : widget->findChildren<QWidget *>()) {
+        QString text;
+        if (auto *label = qobject_cast<QLabel *>(w); label && !label->wordWrap())
+            text = label->text();
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            text = button->text();
+        if (text.isEmpty() || !w->isVisible() || w->sizeHint().width() <= w->width())
+            continue;
+        std::printf("cut off in %s: %s %s \"%s\" needs %d px, has %d\n",
+                    QFileInfo(path).fileName().toLocal8Bit().constData(), w->metaObject()->className(),
+                    w->objectName().toLocal8Bit().constData(), text.toUtf8().constData(),
+                    w->sizeHint().width(), w->width());
+    }
+    std::fflush(stdout);
+}
+
 bool Grab(QWidget *widget, const QString &path)
 {
     widget->show();
     QApplication::processEvents();
+    ReportCutOff(widget, path);
     return widget->grab().save(path);
 }
 

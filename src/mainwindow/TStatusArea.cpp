@@ -25,7 +25,7 @@ void TStatusArea::AddPermanent(QWidget *widget, int rank)
 void TStatusArea::ShowSendCount(int64_t bytes, int64_t blocks)
 {
     QLabel *panel = m_ui.panels[Send];
-    panel->setText(QStringLiteral("Send:%1/%2").arg(bytes).arg(blocks));
+    panel->setText(QCoreApplication::translate("TStatusArea", "Send:%1/%2").arg(bytes).arg(blocks));
     const QString says =
         QCoreApplication::translate("TStatusArea", "Sent: %1 bytes in %2 blocks").arg(bytes).arg(blocks);
     panel->setToolTip(says);

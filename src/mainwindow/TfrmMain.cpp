@@ -335,7 +335,7 @@ void TfrmMain::ShowTitle(const COM_PORT_SETTING &link)
                     : QString::fromLatin1(link.LinkName) + QStringLiteral(" (") + port + QStringLiteral(")");
         title += QStringLiteral(" - ") + named;
     } else if (m_number > 1) {
-        title += QStringLiteral(" - Window %1").arg(m_number);
+        title += tr(" - Window %1").arg(m_number);
     }
     setWindowTitle(title);
     if (m_plot)
@@ -455,9 +455,9 @@ void TfrmMain::SendItem(const CCommData &item)
     if (QThread::currentThread() != thread())
         return;
     if (sent == CPortSession::ESend::Refused)
-        ShowMessage(QStringLiteral("The port is not taking data; the send was not queued."));
+        ShowMessage(tr("The port is not taking data; the send was not queued."));
     else if (sent == CPortSession::ESend::Transferring)
-        ShowMessage(QStringLiteral("A file is being sent; the send was not queued."));
+        ShowMessage(tr("A file is being sent; the send was not queued."));
 }
 
 CCommData TfrmMain::GetInstantItem() const

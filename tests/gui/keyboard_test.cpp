@@ -1,6 +1,7 @@
 // The keyboard alone reaches everything: the focus after an open, the Tab chain of the main
 // window and of every dialog, a focus frame on each stop, and mnemonics that are unique within
 // a menu or a window.
+#include "app/language.h"
 #include "autosend/gui/TfrmAutoSendSetting.h"
 #include "autosend/gui/TfrmEventEdit.h"
 #include "autosend/gui/TfrmGroupRecord.h"
@@ -19,6 +20,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TfrmConsoleSettings.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
+#include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmCheckChecksum.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -37,6 +39,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTextEdit>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <functional>
 #include <gtest/gtest.h>
@@ -185,6 +188,44 @@ void CheckWindowMnemonics(QWidget *window, const std::string &name)
     CheckMenuMnemonics(window, name);
 }
 
+using DialogMaker = std::function<QWidget *(QWidget *)>;
+
+// Every dialog, by the name a failure gives.
+std::vector<std::pair<std::string, DialogMaker>> Dialogs(GuiTestEnv &env)
+{
+    return {
+        {"Open Port", [](QWidget *p) { return new TfrmOpenPort(p); }},
+        {"Port Setting", [](QWidget *p) { return new TfrmPortSetting(p); }},
+        {"ASCII Table", [](QWidget *p) { return new TfrmAscTable(p, false); }},
+        {"ASCII Table to insert", [](QWidget *p) { return new TfrmAscTable(p, true); }},
+        {"Edit Symbol", [](QWidget *p) { return new TfrmEditSymbol(p); }},
+        {"Checksum Setting", [](QWidget *p) { return new TfrmChecksumSetting(p); }},
+        {"Check Checksum", [](QWidget *p) { return new TfrmCheckChecksum(p); }},
+        {"Received Data List", [&env](QWidget *p) { return new TfrmRecDataList(p, env.File("rec.tmp")); }},
+        {"Send Data List", [](QWidget *p) { return new TfrmSendDataList(p); }},
+        {"Data Edit", [](QWidget *p) { return new TfrmDataEdit(p); }},
+        {"Auto Send Setting",
+         [&env](QWidget *p) { return new TfrmAutoSendSetting(p, env.File("rules.ass")); }},
+        {"Event Edit", [](QWidget *p) { return new TfrmEventEdit(p); }},
+        {"Group Record", [](QWidget *p) { return new TfrmGroupRecord(p); }},
+        {"Single Record", [](QWidget *p) { return new TfrmSingleRecord(p); }},
+        {"Record Type Select", [](QWidget *p) { return new TfrmRecordTypeSelect(p); }},
+        {"Monitor Setting",
+         [](QWidget *p) {
+             return new TfrmMonitorSetting(p, {Link("A", "ttyS0"), Link("B", "ttyS1")}, ST_MonitorSetup());
+         }},
+        {"Send File", [](QWidget *p) { return new TfrmSendFile(p, ST_SendFileChoice()); }},
+        {"Receive File", [](QWidget *p) { return new TfrmReceiveFile(p, ST_ReceiveFileChoice()); }},
+        {"Capture",
+         [](QWidget *p) {
+             return new TfrmCapture(p, QString(), ST_CaptureChoice(), QStringLiteral("Bench"),
+                                    [](const ST_CaptureChoice &) { return 0; });
+         }},
+        {"Console Settings", [](QWidget *p) { return new TfrmConsoleSettings(p); }},
+        {"About", [](QWidget *p) { return new TfrmAbout(p); }},
+    };
+}
+
 void OpenWithF5(TfrmMain &w)
 {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
@@ -300,38 +341,7 @@ TEST(Keyboard, EveryControlIsReachedWithAFrameAndEveryMnemonicIsUnique)
     CheckWindowMnemonics(&main, "main window");
     main.hide();
 
-    const std::vector<std::pair<std::string, std::function<QWidget *(QWidget *)>>> dialogs = {
-        {"Open Port", [](QWidget *p) { return new TfrmOpenPort(p); }},
-        {"Port Setting", [](QWidget *p) { return new TfrmPortSetting(p); }},
-        {"ASCII Table", [](QWidget *p) { return new TfrmAscTable(p, false); }},
-        {"ASCII Table to insert", [](QWidget *p) { return new TfrmAscTable(p, true); }},
-        {"Edit Symbol", [](QWidget *p) { return new TfrmEditSymbol(p); }},
-        {"Checksum Setting", [](QWidget *p) { return new TfrmChecksumSetting(p); }},
-        {"Check Checksum", [](QWidget *p) { return new TfrmCheckChecksum(p); }},
-        {"Received Data List", [&env](QWidget *p) { return new TfrmRecDataList(p, env.File("rec.tmp")); }},
-        {"Send Data List", [](QWidget *p) { return new TfrmSendDataList(p); }},
-        {"Data Edit", [](QWidget *p) { return new TfrmDataEdit(p); }},
-        {"Auto Send Setting",
-         [&env](QWidget *p) { return new TfrmAutoSendSetting(p, env.File("rules.ass")); }},
-        {"Event Edit", [](QWidget *p) { return new TfrmEventEdit(p); }},
-        {"Group Record", [](QWidget *p) { return new TfrmGroupRecord(p); }},
-        {"Single Record", [](QWidget *p) { return new TfrmSingleRecord(p); }},
-        {"Record Type Select", [](QWidget *p) { return new TfrmRecordTypeSelect(p); }},
-        {"Monitor Setting",
-         [](QWidget *p) {
-             return new TfrmMonitorSetting(p, {Link("A", "ttyS0"), Link("B", "ttyS1")}, ST_MonitorSetup());
-         }},
-        {"Send File", [](QWidget *p) { return new TfrmSendFile(p, ST_SendFileChoice()); }},
-        {"Receive File", [](QWidget *p) { return new TfrmReceiveFile(p, ST_ReceiveFileChoice()); }},
-        {"Capture",
-         [](QWidget *p) {
-             return new TfrmCapture(p, QString(), ST_CaptureChoice(), QStringLiteral("Bench"),
-                                    [](const ST_CaptureChoice &) { return 0; });
-         }},
-        {"Console Settings", [](QWidget *p) { return new TfrmConsoleSettings(p); }},
-        {"About", [](QWidget *p) { return new TfrmAbout(p); }},
-    };
-    for (const auto &[name, make] : dialogs) {
+    for (const auto &[name, make] : Dialogs(env)) {
         std::unique_ptr<QWidget> dialog(make(&main));
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
@@ -340,5 +350,42 @@ TEST(Keyboard, EveryControlIsReachedWithAFrameAndEveryMnemonicIsUnique)
             Reachable(dialog.get()).value(0, dialog.get())->setFocus(Qt::TabFocusReason);
         CheckTabChain(dialog.get(), name);
         CheckWindowMnemonics(dialog.get(), name);
+    }
+}
+
+// A translation keeps every key letter unique too: each one is installed as a start installs it,
+// and the main window's menus and every dialog are read in it.
+TEST(Keyboard, EveryMnemonicIsUniqueInEachTranslation)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const COM_PORT_SETTING link = Link("Bench", pty.Path());
+    WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
+    const QByteArray forced = qgetenv("KESTRUM_LANGUAGE");
+    // English again for the tests after this one, whatever becomes of this one.
+    const std::shared_ptr<void> english(nullptr, [&forced](void *) {
+        for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+        qputenv("KESTRUM_LANGUAGE", forced);
+    });
+    for (const QString &code : Language::Translated()) {
+        qputenv("KESTRUM_LANGUAGE", code.toLatin1());
+        ASSERT_EQ(Language::Install(*qApp, OpenAppSettings()), code);
+        const std::string language = code.toStdString() + " ";
+        TfrmMain main;
+        main.OpenLink(link);
+        main.show();
+        CheckWindowMnemonics(&main, language + "main window");
+        for (const auto &[name, make] : Dialogs(env)) {
+            std::unique_ptr<QWidget> dialog(make(&main));
+            dialog->show();
+            CheckWindowMnemonics(dialog.get(), language + name);
+        }
+        for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
     }
 }

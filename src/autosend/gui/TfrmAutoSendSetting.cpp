@@ -18,7 +18,8 @@
 
 namespace {
 
-const char kRuleFilter[] = "Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+const char kRuleFilter[] = QT_TRANSLATE_NOOP(
+    "TfrmAutoSendSetting", "Auto Send Setting (*.ass)|*.ass|Text File(*.txt)|*.txt|All Files(*.*)|*.*");
 
 } // namespace
 
@@ -217,7 +218,7 @@ void TfrmAutoSendSetting::MoveRule(int by)
 
 void TfrmAutoSendSetting::btnLoadClick()
 {
-    const QString path = AskFilePath(this, "dlgOpen", false, kRuleFilter, "ass");
+    const QString path = AskFilePath(this, "dlgOpen", false, tr(kRuleFilter), "ass");
     if (path.isEmpty() || !FileExists(path.toStdString()))
         return;
     try {
@@ -232,7 +233,7 @@ void TfrmAutoSendSetting::btnLoadClick()
 
 void TfrmAutoSendSetting::btnSaveAsClick()
 {
-    const QString path = AskFilePath(this, "dlgSave", true, kRuleFilter, "ass");
+    const QString path = AskFilePath(this, "dlgSave", true, tr(kRuleFilter), "ass");
     if (path.isEmpty())
         return;
     try {

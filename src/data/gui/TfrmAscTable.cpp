@@ -13,7 +13,8 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kSymbolFilter = "Symbol File (*.sym)|*.sym|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+const char *const kSymbolFilter =
+    QT_TRANSLATE_NOOP("TfrmAscTable", "Symbol File (*.sym)|*.sym|Text File(*.txt)|*.txt|All Files(*.*)|*.*");
 }
 
 TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
@@ -38,8 +39,8 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     btnOK->setDefault(true);
     btnCancel = Named(new QPushButton(tr("&Cancel"), this), "btnCancel");
 
-    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kSymbolFilter, "sym");
-    dlgSave = MakeFileDialog(this, "dlgSave", true, kSymbolFilter, "sym");
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, tr(kSymbolFilter), "sym");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, tr(kSymbolFilter), "sym");
 
     auto *buttons = new QVBoxLayout;
     for (QPushButton *button : {btnEditSymbol, btnLoad, btnSaveAs})

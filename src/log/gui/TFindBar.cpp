@@ -41,32 +41,30 @@ TFindBar::TFindBar(QWidget *parent, TTrafficLog *log) : QWidget(parent), m_log(l
     row->setContentsMargins(2, 2, 2, 2);
     // Its mnemonics stay off the main menus' letters (File, View, Edit, Operate, Help): the bar
     // stays open while the user goes on using the menus.
-    auto *label = new QLabel(QStringLiteral("F&ind:"), this);
+    auto *label = new QLabel(tr("F&ind:"), this);
     label->setObjectName(QStringLiteral("lbFind"));
     row->addWidget(label);
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("edFind"));
-    m_find->setAccessibleName(QStringLiteral("Find"));
+    m_find->setAccessibleName(tr("Find"));
     label->setBuddy(m_find);
     row->addWidget(m_find, 1);
-    m_hex = new QCheckBox(QStringLiteral("He&x bytes"), this);
+    m_hex = new QCheckBox(tr("He&x bytes"), this);
     m_hex->setObjectName(QStringLiteral("chkFindHex"));
-    m_hex->setAccessibleName(QStringLiteral("Hex bytes"));
+    m_hex->setAccessibleName(tr("Hex bytes"));
     row->addWidget(m_hex);
-    m_matchCase = new QCheckBox(QStringLiteral("Match &case"), this);
+    m_matchCase = new QCheckBox(tr("Match &case"), this);
     m_matchCase->setObjectName(QStringLiteral("chkFindMatchCase"));
-    m_matchCase->setAccessibleName(QStringLiteral("Match case"));
+    m_matchCase->setAccessibleName(tr("Match case"));
     row->addWidget(m_matchCase);
-    QToolButton *previous = AddButton(this, row, "btnFindPrevious", QStringLiteral("Previous"),
-                                      QStringLiteral("Find Previous (Shift+F3)"));
-    QToolButton *next =
-        AddButton(this, row, "btnFindNext", QStringLiteral("Next"), QStringLiteral("Find Next (F3)"));
+    QToolButton *previous =
+        AddButton(this, row, "btnFindPrevious", tr("Previous"), tr("Find Previous (Shift+F3)"));
+    QToolButton *next = AddButton(this, row, "btnFindNext", tr("Next"), tr("Find Next (F3)"));
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lbFindStatus"));
-    m_status->setAccessibleName(QStringLiteral("Find result"));
+    m_status->setAccessibleName(tr("Find result"));
     row->addWidget(m_status);
-    QToolButton *close =
-        AddButton(this, row, "btnFindClose", QStringLiteral("x"), QStringLiteral("Close Find Bar"));
+    QToolButton *close = AddButton(this, row, "btnFindClose", QStringLiteral("x"), tr("Close Find Bar"));
 
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, &TFindBar::RunSlice);
@@ -131,7 +129,7 @@ bool TFindBar::UpdatePattern()
     const bool ok = m_pattern.Set(needle.toStdString(), m_hex->isChecked(), m_matchCase->isChecked());
     if (!ok)
         m_pattern = CFindPattern();
-    m_status->setText(!ok && !m_find->text().isEmpty() ? QStringLiteral("Not valid hex") : QString());
+    m_status->setText(!ok && !m_find->text().isEmpty() ? tr("Not valid hex") : QString());
     if (m_pattern.IsEmpty() || m_pattern.IsHex() || isHidden()) {
         m_log->SetHighlighter({});
     } else {
@@ -228,7 +226,7 @@ void TFindBar::Start(bool forward)
         m_next = End() - 1;
     }
     m_start = m_next;
-    m_status->setText(QStringLiteral("Searching..."));
+    m_status->setText(tr("Searching..."));
     // The first slice runs at once; one that ends the search also stops the timer.
     m_slices.start();
     RunSlice();
@@ -341,6 +339,6 @@ void TFindBar::RunSlice()
 void TFindBar::Done(bool found)
 {
     m_slices.stop();
-    m_status->setText(found ? QString() : QStringLiteral("Not found"));
+    m_status->setText(found ? QString() : tr("Not found"));
     emit Finished(found);
 }

@@ -38,7 +38,8 @@ QString SizeText(int64_t bytes)
 QString Reason(int error)
 {
     if (error == CCaptureFile::kOverflow)
-        return QStringLiteral("the disk did not keep up, and more than %1 waited to be written")
+        return QCoreApplication::translate("TLogCapture",
+                                           "the disk did not keep up, and more than %1 waited to be written")
             .arg(SizeText(static_cast<int64_t>(CCaptureFile::kBufferLimit)));
     return QString::fromLocal8Bit(strerror(error));
 }
@@ -59,40 +60,37 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
     : QDialog(parent), m_start(std::move(start))
 {
     setObjectName(QStringLiteral("frmCapture"));
-    setWindowTitle(QStringLiteral("Capture to File"));
+    setWindowTitle(tr("Capture to File"));
     auto *column = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
     m_path = new QLineEdit(QDir(folder).filePath(QStringLiteral("capture.log")), this);
     m_path->setObjectName(QStringLiteral("edCaptureFile"));
-    m_path->setAccessibleName(QStringLiteral("Capture file"));
+    m_path->setAccessibleName(tr("Capture file"));
     m_path->setMinimumWidth(320);
-    m_path->setToolTip(
-        QStringLiteral("The file name may hold {link}, {port}, {window}, {date}, {time} and {seq}"));
-    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    m_path->setToolTip(tr("The file name may hold {link}, {port}, {window}, {date}, {time} and {seq}"));
+    auto *browse = new QPushButton(tr("&Browse..."), this);
     browse->setObjectName(QStringLiteral("btnCaptureBrowse"));
-    browse->setAccessibleName(QStringLiteral("Browse"));
+    browse->setAccessibleName(tr("Browse"));
     row->addWidget(m_path, 1);
     row->addWidget(browse);
     column->addLayout(row);
-    auto *text = new QRadioButton(QStringLiteral("&Lines as shown in the log"), this);
+    auto *text = new QRadioButton(tr("&Lines as shown in the log"), this);
     text->setObjectName(QStringLiteral("rdCaptureText"));
     text->setAccessibleName(text->text().remove(QLatin1Char('&')));
     text->setChecked(true);
-    m_raw = new QRadioButton(QStringLiteral("&Raw received bytes"), this);
+    m_raw = new QRadioButton(tr("&Raw received bytes"), this);
     m_raw->setObjectName(QStringLiteral("rdCaptureRaw"));
     m_raw->setAccessibleName(m_raw->text().remove(QLatin1Char('&')));
     column->addWidget(text);
     column->addWidget(m_raw);
-    column->addWidget(
-        new QLabel(QStringLiteral("In the file name: {link} {port} {window} {date} {time} {seq}"), this));
+    column->addWidget(new QLabel(tr("In the file name: {link} {port} {window} {date} {time} {seq}"), this));
 
     auto *newRow = new QHBoxLayout;
-    auto *newLabel = new QLabel(QStringLiteral("&New file:"), this);
-    m_newFile = Named(new QComboBox(this), "cbCaptureNewFile", QStringLiteral("New file"));
-    m_newFile->addItems({QStringLiteral("Never"), QStringLiteral("Each day"), QStringLiteral("At a size of"),
-                         QStringLiteral("At each connect")});
+    auto *newLabel = new QLabel(tr("&New file:"), this);
+    m_newFile = Named(new QComboBox(this), "cbCaptureNewFile", tr("New file"));
+    m_newFile->addItems({tr("Never"), tr("Each day"), tr("At a size of"), tr("At each connect")});
     newLabel->setBuddy(m_newFile);
-    m_sizeMb = Named(new QSpinBox(this), "spCaptureSizeMb", QStringLiteral("New file size in MB"));
+    m_sizeMb = Named(new QSpinBox(this), "spCaptureSizeMb", tr("New file size in MB"));
     m_sizeMb->setRange(1, 1000000);
     m_sizeMb->setValue(10);
     m_sizeMb->setSuffix(QStringLiteral(" MB"));
@@ -101,26 +99,24 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
     newRow->addWidget(m_sizeMb);
     newRow->addStretch(1);
     column->addLayout(newRow);
-    m_compress = new QCheckBox(QStringLiteral("Com&press finished files"), this);
-    Named(m_compress, "chkCaptureCompress", QStringLiteral("Compress finished files"));
+    m_compress = new QCheckBox(tr("Com&press finished files"), this);
+    Named(m_compress, "chkCaptureCompress", tr("Compress finished files"));
     column->addWidget(m_compress);
     auto *keepRow = new QHBoxLayout;
-    m_keep = Named(new QCheckBox(QStringLiteral("&Keep at most"), this), "chkCaptureKeep",
-                   QStringLiteral("Keep at most"));
-    m_keepCount = Named(new QSpinBox(this), "spCaptureKeep", QStringLiteral("How many to keep"));
+    m_keep = Named(new QCheckBox(tr("&Keep at most"), this), "chkCaptureKeep", tr("Keep at most"));
+    m_keepCount = Named(new QSpinBox(this), "spCaptureKeep", tr("How many to keep"));
     m_keepCount->setRange(1, 1000000);
     m_keepCount->setValue(7);
-    m_keepUnit = Named(new QComboBox(this), "cbCaptureKeepUnit", QStringLiteral("Keep files or MB"));
-    m_keepUnit->addItems({QStringLiteral("files"), QStringLiteral("MB")});
+    m_keepUnit = Named(new QComboBox(this), "cbCaptureKeepUnit", tr("Keep files or MB"));
+    m_keepUnit->addItems({tr("files"), QStringLiteral("MB")});
     keepRow->addWidget(m_keep);
     keepRow->addWidget(m_keepCount);
     keepRow->addWidget(m_keepUnit);
     keepRow->addStretch(1);
     column->addLayout(keepRow);
-    m_withLink = new QCheckBox(link.isEmpty() ? QStringLiteral("Start &with this link")
-                                              : QStringLiteral("Start &with this link (%1)").arg(link),
-                               this);
-    Named(m_withLink, "chkCaptureWithLink", QStringLiteral("Start with this link"));
+    m_withLink = new QCheckBox(
+        link.isEmpty() ? tr("Start &with this link") : tr("Start &with this link (%1)").arg(link), this);
+    Named(m_withLink, "chkCaptureWithLink", tr("Start with this link"));
     m_withLink->setEnabled(!link.isEmpty());
     column->addWidget(m_withLink);
 
@@ -157,9 +153,9 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen =
-            QFileDialog::getSaveFileName(this, QStringLiteral("Capture to File"), m_path->text(),
-                                         QStringLiteral("Log file(*.log);;Text file(*.txt);;All files(*)"),
-                                         nullptr, QFileDialog::DontConfirmOverwrite);
+            QFileDialog::getSaveFileName(this, tr("Capture to File"), m_path->text(),
+                                         tr("Log file(*.log);;Text file(*.txt);;All files(*)"), nullptr,
+                                         QFileDialog::DontConfirmOverwrite);
         if (!chosen.isEmpty())
             m_path->setText(chosen);
     });
@@ -188,8 +184,8 @@ void TfrmCapture::accept()
     const QString path = m_path->text().trimmed();
     if (!path.isEmpty() && m_start) {
         if (const int error = m_start(Choice()); error != 0) {
-            ShowMessage(this, QStringLiteral("Cannot create file ") + path + QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(strerror(error)));
+            ShowMessage(this,
+                        tr("Cannot create file %1: %2").arg(path, QString::fromLocal8Bit(strerror(error))));
             m_path->setFocus();
             return;
         }
@@ -201,7 +197,7 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
 {
     m_label = new QLabel(statusBar);
     m_label->setObjectName(QStringLiteral("lbCapture"));
-    m_label->setAccessibleName(QStringLiteral("Capture"));
+    m_label->setAccessibleName(tr("Capture"));
     m_label->setFrameShape(QFrame::Panel);
     m_label->setFrameShadow(QFrame::Sunken);
     m_label->hide();
@@ -379,10 +375,10 @@ void TLogCapture::Report(int error)
     const QString reason = Reason(error);
     AppendLogFormatted(DiagLogPath(), "TLogCapture - capture to %s stopped: %s",
                        m_path.toLocal8Bit().constData(), reason.toLocal8Bit().constData());
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
-                    QStringLiteral("Capture to %1 stopped: %2.\nData received from now on is not captured.")
-                        .arg(m_path, reason),
-                    QMessageBox::Ok, m_label->window());
+    QMessageBox box(
+        QMessageBox::Warning, QApplication::applicationName(),
+        tr("Capture to %1 stopped: %2.\nData received from now on is not captured.").arg(m_path, reason),
+        QMessageBox::Ok, m_label->window());
     box.setObjectName(QStringLiteral("msgCaptureStopped"));
     box.exec();
 }
@@ -392,13 +388,12 @@ void TLogCapture::ShowSize()
     const QString path = QString::fromLocal8Bit(m_file.Path().c_str());
     if (m_label->toolTip() != path)
         m_label->setToolTip(path);
-    m_label->setText(
-        QStringLiteral("Capture: %1 %2").arg(QFileInfo(path).fileName(), SizeText(m_file.Size())));
+    m_label->setText(tr("Capture: %1 %2").arg(QFileInfo(path).fileName(), SizeText(m_file.Size())));
 }
 
 void TLogCapture::ShowWaiting()
 {
     m_label->setToolTip(m_choice.pattern);
-    m_label->setText(QStringLiteral("Capture: waiting for ") + m_link);
+    m_label->setText(tr("Capture: waiting for %1").arg(m_link));
     m_label->show();
 }

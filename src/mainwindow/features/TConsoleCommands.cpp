@@ -23,7 +23,8 @@ namespace {
 // otherwise let a long paste grow without end.
 constexpr size_t kMaxPendingBytes = 1 << 20;
 
-const QString kHint = QStringLiteral(
+const char *const kHint = QT_TRANSLATE_NOOP(
+    "TConsoleCommands",
     "Console: Ctrl+Shift+T back to the log \u00b7 Ctrl+Shift+M menus \u00b7 Ctrl+Shift+C/V copy/paste");
 
 } // namespace
@@ -42,10 +43,10 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.
-    m_hint = new QLabel(kHint);
+    m_hint = new QLabel(tr(kHint));
     m_hint->setObjectName(QStringLiteral("lblConsoleKeys"));
     m_hint->setAccessibleName(tr("Console keys"));
-    m_hint->setToolTip(kHint);
+    m_hint->setToolTip(m_hint->text());
     // Cut rather than widen a narrow window; the whole text is in the tool tip.
     m_hint->setMinimumWidth(40);
     m_hint->hide();
@@ -132,8 +133,7 @@ void TConsoleCommands::Feed(const CCommData &block)
     m_backlog.insert(m_backlog.end(), data.begin(), data.end());
     if (m_backlog.size() - m_backlogAt > kMaxBacklog) {
         m_backlogAt = m_backlog.size() - kMaxBacklog;
-        m_status.ShowSendNote(
-            QStringLiteral("console: received data came faster than it could be shown, some dropped"));
+        m_status.ShowSendNote(tr("console: received data came faster than it could be shown, some dropped"));
     }
     if (!m_feedSlices.isActive())
         FeedSlice();
@@ -176,7 +176,7 @@ void TConsoleCommands::ToDevice(const std::vector<uint8_t> &bytes, bool typed)
     if (bytes.empty())
         return;
     if (m_pendingBytes + bytes.size() > kMaxPendingBytes) {
-        m_status.ShowSendNote(QStringLiteral("console: the device is not taking data, keys dropped"));
+        m_status.ShowSendNote(tr("console: the device is not taking data, keys dropped"));
         return;
     }
     if (!m_pending.empty() && m_pending.back().Typed == typed)
@@ -205,10 +205,10 @@ void TConsoleCommands::SendPending()
     case CPortSession::ESend::Refused:
         return; // the sender's queue is full of other sends: the next outcome brings another try
     case CPortSession::ESend::NotOpen:
-        note = QStringLiteral("console: the port is not open, keys dropped");
+        note = tr("console: the port is not open, keys dropped");
         break;
     case CPortSession::ESend::Transferring:
-        note = QStringLiteral("console: a file is being sent, keys dropped");
+        note = tr("console: a file is being sent, keys dropped");
         break;
     }
     m_pending.clear();

@@ -15,10 +15,10 @@ TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log,
         action->setShortcut(key);
         return action;
     };
-    connect(makeAction("mnuEditFind", QStringLiteral("&Find..."), QKeySequence::Find), &QAction::triggered,
-            bar, &TFindBar::Open);
-    connect(makeAction("mnuEditFindNext", QStringLiteral("Find &Next"), Qt::Key_F3), &QAction::triggered, bar,
+    connect(makeAction("mnuEditFind", tr("&Find..."), QKeySequence::Find), &QAction::triggered, bar,
+            &TFindBar::Open);
+    connect(makeAction("mnuEditFindNext", tr("Find &Next"), Qt::Key_F3), &QAction::triggered, bar,
             &TFindBar::FindNext);
-    connect(makeAction("mnuEditFindPrevious", QStringLiteral("Find Pre&vious"), Qt::SHIFT | Qt::Key_F3),
+    connect(makeAction("mnuEditFindPrevious", tr("Find Pre&vious"), Qt::SHIFT | Qt::Key_F3),
             &QAction::triggered, bar, &TFindBar::FindPrevious);
 }

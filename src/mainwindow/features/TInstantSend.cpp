@@ -7,6 +7,7 @@
 #include "senddata/gui/TfrmDataEdit.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPushButton>
@@ -56,8 +57,7 @@ TInstantSend::TInstantSend(QWidget *window, const ST_Controls &controls, TShared
     m_lineEnding->setObjectName(QStringLiteral("cboLineEnding"));
     m_lineEnding->setAccessibleName(tr("Line ending"));
     m_lineEnding->setToolTip(tr("Line ending added to instant sends in STRING format"));
-    m_lineEnding->addItems(
-        {QStringLiteral("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    m_lineEnding->addItems({tr("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     tools->layout()->addWidget(m_lineEnding);
     // Made after the line ending, which comes before it in the focus order.
     m_checksum = new TSendChecksum(window, m_c.edSendItem, m_c.cboFormat,
@@ -138,7 +138,7 @@ bool TInstantSend::RefuseUnparsedText()
     if (!edit->document()->isModified() ||
         CCommData::TextConverts(edit->toPlainText().toLatin1().toStdString(), m_format))
         return false;
-    m_showMessage(QString::fromLatin1(TfrmDataEdit::kWrongData));
+    m_showMessage(QCoreApplication::translate("TfrmDataEdit", TfrmDataEdit::kWrongData));
     edit->setFocus();
     return true;
 }

@@ -207,7 +207,7 @@ void TLogViewCommands::SaveLog()
     dlgSave.setOption(QFileDialog::DontUseNativeDialog);
     // Qt reads a filter's patterns from between its parentheses, so the text entry's
     // description carries its closing parenthesis.
-    dlgSave.setNameFilters({QStringLiteral("Log file(*.log)"), QStringLiteral("Text file(*.txt)")});
+    dlgSave.setNameFilters({tr("Log file(*.log)"), tr("Text file(*.txt)")});
     dlgSave.setDefaultSuffix(QStringLiteral("log"));
     dlgSave.setDirectory(UserFilesFolder());
     if (dlgSave.exec() != QDialog::Accepted || dlgSave.selectedFiles().isEmpty())

@@ -46,17 +46,17 @@ TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &men
     {
         QAction *action;
         const char *button, *text, *tip;
-    } lines[] = {{m_dtr, "btnDTR", "DTR", "DTR line"},
-                 {m_rts, "btnRTS", "RTS", "RTS line"},
-                 {m_break, "btnSendBreak", "BRK", "Send Break"}};
+    } lines[] = {{m_dtr, "btnDTR", "DTR", QT_TR_NOOP("DTR line")},
+                 {m_rts, "btnRTS", "RTS", QT_TR_NOOP("RTS line")},
+                 {m_break, "btnSendBreak", "BRK", QT_TR_NOOP("Send Break")}};
     int rank = 0;
     for (const auto &line : lines) {
-        QToolButton *button = MakeToolButton(nullptr, line.button, QString::fromLatin1(line.text),
-                                             QString::fromLatin1(line.tip));
+        QToolButton *button =
+            MakeToolButton(nullptr, line.button, QString::fromLatin1(line.text), tr(line.tip));
         menus.AddWidget(MenuSlot::ToolbarLines, button, rank++);
         button->setDefaultAction(line.action);
         if (line.action->isCheckable())
-            button->setToolTip(QString::fromLatin1(line.tip));
+            button->setToolTip(tr(line.tip));
     }
     for (int i = 0; i < 4; ++i) {
         auto *label = new QLabel(QString::fromLatin1(kLampNames[i]), status.Bar());
@@ -176,8 +176,7 @@ void TModemLines::ShowLines()
         if (label->styleSheet() != style)
             label->setStyleSheet(style);
         label->setToolTip(QString::fromLatin1(kLampNames[i]) +
-                          (work ? (on[i] ? QStringLiteral(": on") : QStringLiteral(": off"))
-                                : QStringLiteral(": not available")));
+                          (work ? (on[i] ? tr(": on") : tr(": off")) : tr(": not available")));
         label->setAccessibleDescription(label->toolTip());
     }
 }

@@ -155,8 +155,8 @@ void TMonitorCommands::Start()
         LastSetup() = setup;
         if (m_session.IsOpen() || m_session.WaitingForPort()) {
             QMessageBox ask(QMessageBox::Question, m_window->windowTitle(),
-                            QStringLiteral("The monitor takes the place of this window's port. Close "
-                                           "the port and start the monitor?"),
+                            tr("The monitor takes the place of this window's port. Close "
+                               "the port and start the monitor?"),
                             QMessageBox::Yes | QMessageBox::No, m_window);
             ask.setObjectName(QStringLiteral("msgBox"));
             if (ask.exec() != QMessageBox::Yes)
@@ -172,13 +172,12 @@ void TMonitorCommands::Start()
         if (!run->monitor.Begin(
                 setup, [run](const std::string &e) { run->Queue(TMonitorRun::Started{e}); }, error)) {
             delete run;
-            m_showMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
+            m_showMessage(tr("The monitor did not start: %1").arg(QString::fromLocal8Bit(error)));
             return;
         }
         // A network port may keep the start waiting for seconds; Close Port gives it up.
         m_run = run;
-        m_status.SetPanel(TStatusArea::Port, QStringLiteral("Starting the monitor..."),
-                          QStringLiteral("Close Port stops the start"));
+        m_status.SetPanel(TStatusArea::Port, tr("Starting the monitor..."), tr("Close Port stops the start"));
         m_status.Fit(false);
         emit StateChanged();
     });
@@ -250,7 +249,7 @@ void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
         run.deleteLater();
         emit StateChanged();
         m_port.ShowLinkStatus(COM_PORT_SETTING());
-        m_showMessage(QStringLiteral("The monitor did not start: ") + QString::fromLocal8Bit(error));
+        m_showMessage(tr("The monitor did not start: %1").arg(QString::fromLocal8Bit(error)));
         return;
     }
     run.started = true;
@@ -287,12 +286,11 @@ void TMonitorCommands::ShowStatus()
     port->setText(QString::fromLocal8Bit(run.portsText));
     // The title tells a monitoring window from the others in the task bar.
     m_window->setWindowTitle(QStringLiteral("Kestrum - ") + QString::fromLocal8Bit(run.portsText));
-    QString tip = run.setup.Bridge ? QStringLiteral("Monitoring two ports, bridged")
-                                   : QStringLiteral("Monitoring two ports");
+    QString tip = run.setup.Bridge ? tr("Monitoring two ports, bridged") : tr("Monitoring two ports");
     if (run.setup.VirtualB)
-        tip += QStringLiteral("; port B is the virtual port ") +
-               QString::fromLocal8Bit(run.setup.VirtualPath) + QStringLiteral(" on ") +
-               QString::fromLocal8Bit(run.monitor.VirtualDevice());
+        tip += tr("; port B is the virtual port %1 on %2")
+                   .arg(QString::fromLocal8Bit(run.setup.VirtualPath),
+                        QString::fromLocal8Bit(run.monitor.VirtualDevice()));
     port->setToolTip(tip);
     m_port.ShowMonitorLines(run.setup.PortA, run.setup.VirtualB ? nullptr : &run.setup.PortB);
     m_status.Panel(TStatusArea::Rec)->setText(QStringLiteral("A:%1/%2").arg(run.bytes[0]).arg(run.blocks[0]));

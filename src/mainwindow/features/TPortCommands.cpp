@@ -17,8 +17,12 @@
 
 namespace {
 
+// A caption keeps its ": ", where a panel short of room cuts it off.
 const char *const kPanelLabels[kStatusPanelCount] = {
-    "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
+    QT_TRANSLATE_NOOP("TPortCommands", "Port: "),      QT_TRANSLATE_NOOP("TPortCommands", "Baud Rate: "),
+    QT_TRANSLATE_NOOP("TPortCommands", "Data Bits: "), QT_TRANSLATE_NOOP("TPortCommands", "Parity: "),
+    QT_TRANSLATE_NOOP("TPortCommands", "Stop Bits: "), QT_TRANSLATE_NOOP("TPortCommands", "DTC: "),
+    QT_TRANSLATE_NOOP("TPortCommands", "Rec  :"),      QT_TRANSLATE_NOOP("TPortCommands", "Send :")};
 // What the link's panels show, in words a tool tip or a screen reader can say.
 const char *const kPanelNames[6] = {
     QT_TRANSLATE_NOOP("TPortCommands", "Port"),      QT_TRANSLATE_NOOP("TPortCommands", "Baud rate"),
@@ -73,9 +77,8 @@ void TPortCommands::Open(const COM_PORT_SETTING &link, const std::string &device
         m_connectOrigin = origin;
         if (origin == EOpenOrigin::User) {
             m_status.SetPanel(TStatusArea::Port,
-                              QStringLiteral("Connecting to ") + QString::fromLatin1(link.PortName) +
-                                  QStringLiteral("..."),
-                              QStringLiteral("Close Port stops connecting"));
+                              tr("Connecting to %1...").arg(QString::fromLatin1(link.PortName)),
+                              tr("Close Port stops connecting"));
             m_status.Fit(false);
         }
         emit StateChanged();
@@ -106,7 +109,7 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
     const QString port = QString::fromLatin1(link.PortName);
     // A port that did not open has no settings to refuse: it gets the one message below.
     if (settingRefused)
-        tell(QStringLiteral("Error Port Setting: ") + port);
+        tell(tr("Error Port Setting: %1").arg(port));
     const std::string path = device.empty() ? CSerial::DevicePath(link.PortName) : device;
     if (open) {
         m_lastLink = link;
@@ -117,11 +120,11 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
         // The connection's own words name the address and what the network said.
         tell(QString::fromLocal8Bit(message));
     } else {
-        QString text = QStringLiteral("Can not Open ") + port;
+        QString text = tr("Can not Open %1").arg(port);
         const int holder =
             code == SystemError(EBUSY) || code == SystemError(EWOULDBLOCK) ? PortHolder(path) : 0;
         if (holder != 0 && holder != m_holderNumber)
-            text += QStringLiteral(": the port is open in window %1").arg(holder);
+            text += tr(": the port is open in window %1").arg(holder);
         else if (code != 0)
             text += QStringLiteral(": ") + CoreText(SerialErrorText(code));
         tell(text);
@@ -182,15 +185,15 @@ void TPortCommands::PortLost(long code, uint32_t unsent)
     PortClosed(unsent);
     emit StateChanged();
     ShowLinkStatus(COM_PORT_SETTING());
-    m_status.SetPanel(TStatusArea::Port, QStringLiteral("Port: lost"),
-                      QStringLiteral("The port was lost: ") + CoreText(SerialErrorText(code, false)));
+    m_status.SetPanel(TStatusArea::Port, tr("Port: lost"),
+                      tr("The port was lost: %1").arg(CoreText(SerialErrorText(code, false))));
     emit Lost(code);
 }
 
 void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
 {
     for (int i = 0; i < kStatusPanelCount; ++i)
-        m_status.SetPanel(i, QString::fromLatin1(kPanelLabels[i]));
+        m_status.SetPanel(i, tr(kPanelLabels[i]));
     const bool open = m_session.IsOpen();
     if (open) {
         const std::array<std::string, 9> texts = LinkToDisplay(link).Columns();
@@ -199,12 +202,11 @@ void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
         for (int i = 0; i < 6; ++i) {
             const bool line = servers && i >= 1 && i <= 5;
             const QString value =
-                line ? QStringLiteral("server's") : QString::fromLocal8Bit(texts[static_cast<size_t>(i) + 1]);
+                line ? tr("server's") : QString::fromLocal8Bit(texts[static_cast<size_t>(i) + 1]);
             const QString says = tr("%1: %2").arg(tr(kPanelNames[i]), value);
             m_status.SetPanel(
-                i, QString::fromLatin1(kPanelLabels[i]) + value,
-                line ? QStringLiteral("A raw TCP port carries data only: the line settings are the server's")
-                     : says,
+                i, tr(kPanelLabels[i]) + value,
+                line ? tr("A raw TCP port carries data only: the line settings are the server's") : says,
                 says);
         }
     }
@@ -227,10 +229,9 @@ void TPortCommands::ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_S
             b != nullptr
                 ? tr("%1: %2 on port A (%3), %4 on port B (%5)").arg(what, valueA, nameA, valueB, nameB)
                 : tr("%1: %2 on port A (%3); port B is virtual").arg(what, valueA, nameA);
-        m_status.SetPanel(i,
-                          QString::fromLatin1(kPanelLabels[i]) + valueA +
-                              (b != nullptr ? QStringLiteral(" / ") + valueB : QString()),
-                          says, says);
+        m_status.SetPanel(
+            i, tr(kPanelLabels[i]) + valueA + (b != nullptr ? QStringLiteral(" / ") + valueB : QString()),
+            says, says);
     }
 }
 

@@ -67,7 +67,7 @@ void TReceiveCounters::ShowCount()
         return;
     m_shown = true;
     auto *panel = static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Rec));
-    panel->SetCount(QStringLiteral("Rec:%1/%2").arg(m_session.RecBytes()).arg(m_session.RecBlocks()));
+    panel->SetCount(tr("Rec:%1/%2").arg(m_session.RecBytes()).arg(m_session.RecBlocks()));
     const QString says =
         tr("Received: %1 bytes in %2 blocks").arg(m_session.RecBytes()).arg(m_session.RecBlocks());
     panel->setToolTip(says);

@@ -47,7 +47,7 @@ void TReceiveFileCommands::ReceiveFile()
         return;
     m_choice = dialog.Choice();
     if (!m_session.IsOpen() || m_session.TransferRunning()) {
-        m_showMessage(QStringLiteral("The port is not open; nothing is received."));
+        m_showMessage(tr("The port is not open; nothing is received."));
         return;
     }
     Start(m_choice.Protocol, m_choice.Folder,
@@ -75,14 +75,14 @@ bool TReceiveFileCommands::Start(ETransferProtocol protocol, const QString &fold
             ? MakeReceiveFolder(folder.toLocal8Bit().toStdString(), fileName.toLocal8Bit().toStdString())
             : nullptr;
     if (!sink) {
-        m_showMessage(QStringLiteral("This build cannot receive files by %1.")
+        m_showMessage(tr("This build cannot receive files by %1.")
                           .arg(QString::fromLatin1(TransferProtocolName(protocol))));
         return false;
     }
     ST_TransferOptions options;
     options.Protocol = protocol;
     if (!m_session.StartReceive(sink, options)) {
-        m_showMessage(QStringLiteral("The port is not taking data; nothing is received."));
+        m_showMessage(tr("The port is not taking data; nothing is received."));
         return false;
     }
     m_sink = std::move(sink);

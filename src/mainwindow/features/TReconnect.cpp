@@ -91,8 +91,8 @@ void TReconnect::ShowWait()
     if (!m_session.WaitingForPort()) {
         m_timer.stop();
         if (m_session.LostLink() && !m_session.IsOpen())
-            m_status.SetPanel(TStatusArea::Port, QStringLiteral("Port: lost"),
-                              QStringLiteral("The port was lost: ") + m_lostReason);
+            m_status.SetPanel(TStatusArea::Port, tr("Port: lost"),
+                              tr("The port was lost: %1").arg(m_lostReason));
         return;
     }
     const bool network = IsNetworkLink(m_session.LostLink());
@@ -102,25 +102,23 @@ void TReconnect::ShowWait()
                       : failed >= kQuietFailures ? kSlowRetryMs
                                                  : kRetryMs);
     const ST_DeviceMark &mark = m_session.LostMark();
-    QString tip =
-        QStringLiteral("The port was lost: ") + m_lostReason + QStringLiteral("\nIt is reopened when ");
+    QString tip = tr("The port was lost: %1").arg(m_lostReason) + QLatin1Char('\n');
     if (network)
-        tip += QStringLiteral("the server answers again.");
+        tip += tr("It is reopened when the server answers again.");
     else if (!mark.ById.empty())
-        tip += QString::fromLocal8Bit(mark.ById) + QStringLiteral(" is back.");
+        tip += tr("It is reopened when %1 is back.").arg(QString::fromLocal8Bit(mark.ById));
     else if (!mark.Identity.empty())
-        tip += QString::fromLocal8Bit(mark.Path) + QStringLiteral(" is back with the same device (") +
-               QString::fromLocal8Bit(mark.Identity) + QStringLiteral(").");
+        tip += tr("It is reopened when %1 is back with the same device (%2).")
+                   .arg(QString::fromLocal8Bit(mark.Path), QString::fromLocal8Bit(mark.Identity));
     else
-        tip += QString::fromLocal8Bit(mark.Path) + QStringLiteral(" is back.");
+        tip += tr("It is reopened when %1 is back.").arg(QString::fromLocal8Bit(mark.Path));
     if (!m_returnError.isEmpty())
-        tip += (network ? QStringLiteral("\nThe last try: ")
-                        : QStringLiteral("\nThe device is back but did not open: ")) +
-               m_returnError;
-    m_status.SetPanel(
-        TStatusArea::Port,
-        QStringLiteral("Waiting for %1 to come back").arg(ShortPortName(m_session.LostLink()->PortName)),
-        tip);
+        tip += QLatin1Char('\n') +
+               (network ? tr("The last try: %1") : tr("The device is back but did not open: %1"))
+                   .arg(m_returnError);
+    m_status.SetPanel(TStatusArea::Port,
+                      tr("Waiting for %1 to come back").arg(ShortPortName(m_session.LostLink()->PortName)),
+                      tip);
     m_status.Fit(false);
 }
 
@@ -170,9 +168,9 @@ void TReconnect::Tried(const COM_PORT_SETTING &link, const std::string &device, 
     // The box waits for the user while the slower tries go on: a port that opens meanwhile is
     // not held up by a box nobody is there to close.
     if (failed == kQuietFailures)
-        m_showMessage(m_returnError +
-                      QStringLiteral("\n\nThe device is back but could not be opened. Kestrum tries "
-                                     "again every 5 seconds; Close Port stops waiting."));
+        m_showMessage(m_returnError + QStringLiteral("\n\n") +
+                      tr("The device is back but could not be opened. Kestrum tries "
+                         "again every 5 seconds; Close Port stops waiting."));
 }
 
 void TReconnect::Load(const QSettings &settings)

@@ -111,7 +111,7 @@ void TRecvChecksum::Check(const CCommData &block)
 void TRecvChecksum::ShowCounts()
 {
     if (m_check)
-        m_panel->SetCount(QStringLiteral("Checksum: %1 ok, %2 bad").arg(m_check->Good()).arg(m_check->Bad()));
+        m_panel->SetCount(tr("Checksum: %1 ok, %2 bad").arg(m_check->Good()).arg(m_check->Bad()));
 }
 
 void TRecvChecksum::ResetCounts()

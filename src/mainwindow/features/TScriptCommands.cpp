@@ -67,8 +67,8 @@ void TScriptCommands::UpdateControls()
 void TScriptCommands::ChooseAndRun()
 {
     const QString start = m_recent.isEmpty() ? QString() : QFileInfo(m_recent.first()).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(m_window, QStringLiteral("Run Script"), start,
-                                                      QStringLiteral("Lua scripts (*.lua);;All files (*)"));
+    const QString path = QFileDialog::getOpenFileName(m_window, tr("Run Script"), start,
+                                                      tr("Lua scripts (*.lua);;All files (*)"));
     if (!path.isEmpty())
         Run(path);
 }
@@ -78,7 +78,7 @@ bool TScriptCommands::Run(const QString &path)
     if (Running())
         return false;
     if (!m_session.IsOpen()) {
-        m_showMessage(QStringLiteral("The port is not open; the script was not started."));
+        m_showMessage(tr("The port is not open; the script was not started."));
         return false;
     }
     RememberRecent(path);

@@ -47,18 +47,18 @@ TSendChecksum::TSendChecksum(QWidget *window, QTextEdit *edit, QComboBox *format
     columnLayout->addStretch();
     sendRow->insertWidget(at, column, 0, Qt::AlignTop);
 
-    m_kind = MakeCombo(column, "cboChecksum", QStringLiteral("Checksum"),
-                       QStringLiteral("Checksum of the typed bytes added to instant sends"));
+    m_kind = MakeCombo(column, "cboChecksum", tr("Checksum"),
+                       tr("Checksum of the typed bytes added to instant sends"));
     for (int k = 0; k < kChecksumKindCount; ++k) {
         const auto kind = static_cast<EChecksumKind>(k);
-        m_kind->addItem(kind == EChecksumKind::Custom ? QStringLiteral("Custom CRC...")
+        m_kind->addItem(kind == EChecksumKind::Custom ? tr("Custom CRC...")
                                                       : QString::fromLatin1(ChecksumName(kind)));
     }
-    m_place = MakeCombo(column, "cboChecksumPlace", QStringLiteral("Checksum place"),
-                        QStringLiteral("Where the checksum goes when a line ending is added"));
-    m_place->addItems({QStringLiteral("After line ending"), QStringLiteral("Before line ending")});
+    m_place = MakeCombo(column, "cboChecksumPlace", tr("Checksum place"),
+                        tr("Where the checksum goes when a line ending is added"));
+    m_place->addItems({tr("After line ending"), tr("Before line ending")});
     m_place->setEnabled(false);
-    auto *label = new QLabel(QStringLiteral("Checksum:"), column);
+    auto *label = new QLabel(tr("Checksum:"), column);
     label->setBuddy(m_kind);
     checksumRow->addWidget(label);
     checksumRow->addWidget(m_kind);
@@ -67,7 +67,7 @@ TSendChecksum::TSendChecksum(QWidget *window, QTextEdit *edit, QComboBox *format
     connect(m_kind, &QComboBox::activated, this, &TSendChecksum::Chosen);
     connect(m_place, &QComboBox::activated, this, [this] { m_kept = true; });
 
-    m_append = new QAction(QStringLiteral("Append Checksum"), this);
+    m_append = new QAction(tr("Append Checksum"), this);
     m_append->setObjectName(QStringLiteral("mnuAppendChecksum"));
     connect(m_append, &QAction::triggered, this, &TSendChecksum::AppendToInstant);
     m_edit->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -116,10 +116,9 @@ void TSendChecksum::Set(const ST_ChecksumSpec &spec)
     const EChecksumKind kind = m_spec.Kind;
     m_kind->setCurrentIndex(static_cast<int>(kind));
     m_place->setEnabled(kind != EChecksumKind::None);
-    QString tip = QStringLiteral("Checksum of the typed bytes added to instant sends");
+    QString tip = tr("Checksum of the typed bytes added to instant sends");
     if (m_checksum && m_checksum->Size() > 1)
-        tip += m_spec.Order == EByteOrder::LittleEndian ? QStringLiteral(", low byte first")
-                                                        : QStringLiteral(", high byte first");
+        tip += m_spec.Order == EByteOrder::LittleEndian ? tr(", low byte first") : tr(", high byte first");
     m_kind->setToolTip(tip);
 }
 

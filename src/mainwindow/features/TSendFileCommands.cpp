@@ -38,7 +38,7 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     m_progress->setRange(0, 1000);
     m_progress->setMaximumWidth(120);
     m_progress->hide();
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), status.Bar());
+    m_cancel = new QPushButton(tr("Cancel"), status.Bar());
     m_cancel->setObjectName(QStringLiteral("btnCancelTransfer"));
     m_cancel->setAccessibleName(tr("Cancel the file transfer"));
     m_cancel->setFlat(true);
@@ -82,7 +82,7 @@ bool TSendFileCommands::AskAndSend(const ST_SendFileChoice &proposed)
     m_choice = dialog.Choice();
     // The port may have gone, or a transfer begun, while the dialog was open.
     if (!m_session.IsOpen() || m_session.TransferRunning()) {
-        m_showMessage(QStringLiteral("The port is not open; the file was not sent."));
+        m_showMessage(tr("The port is not open; the file was not sent."));
         return false;
     }
     bool started = false;
@@ -91,7 +91,7 @@ bool TSendFileCommands::AskAndSend(const ST_SendFileChoice &proposed)
     } catch (const std::invalid_argument &) {
     }
     if (!started) {
-        m_showMessage(QStringLiteral("The port is not taking data; the file was not sent."));
+        m_showMessage(tr("The port is not taking data; the file was not sent."));
         return false;
     }
     emit StateChanged();
@@ -129,7 +129,7 @@ void TSendFileCommands::Progress(const ST_TransferProgress &progress)
 {
     m_progress->setValue(Permille(progress.Sent, progress.Total));
     const qint64 ms = std::max<qint64>(1, m_since.elapsed());
-    m_progress->setToolTip(QStringLiteral("%1: %2 of %3 bytes, %4 bytes/s")
+    m_progress->setToolTip(tr("%1: %2 of %3 bytes, %4 bytes/s")
                                .arg(QString::fromLocal8Bit(progress.FileName))
                                .arg(progress.FileSent)
                                .arg(progress.FileSize)
@@ -154,8 +154,8 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
     m_log.LogNote(what + ": " + text + ", " + std::to_string(outcome.WireBytes) + " bytes on the line");
     ShowSendCount();
     if (outcome.End != ETransferEnd::Done)
-        m_status.ShowSendNote(QString::fromStdString(outcome.Receiving ? "file receive: " : "file send: ") +
-                              QString::fromLocal8Bit(text));
+        m_status.ShowSendNote((outcome.Receiving ? tr("file receive: %1") : tr("file send: %1"))
+                                  .arg(QString::fromLocal8Bit(text)));
     emit StateChanged();
 }
 

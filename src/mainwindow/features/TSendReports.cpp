@@ -13,14 +13,13 @@ TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridg
                            std::function<void(const QString &)> showMessage)
     : QObject(parent), m_session(session), m_status(status), m_log(log), m_showMessage(std::move(showMessage))
 {
-    connect(&events, &TSessionBridge::SendWaiting, this, [this] {
-        m_status.ShowSendNote(QStringLiteral("waiting for the line (Close Port abandons the send)"));
-    });
+    connect(&events, &TSessionBridge::SendWaiting, this,
+            [this] { m_status.ShowSendNote(tr("waiting for the line (Close Port abandons the send)")); });
     connect(&events, &TSessionBridge::SendDone, this, &TSendReports::Done);
     connect(&port, &TPortCommands::Opened, this, [this] { m_autoFaultNoted = false; });
     connect(&port, &TPortCommands::Lost, this, [this] {
         if (m_session.AutoSendState() != AUTOSEND_STOPPED)
-            NoteAutoSendFault(QStringLiteral("the port was lost; sends are dropped until a port is open"));
+            NoteAutoSendFault(tr("the port was lost; sends are dropped until a port is open"));
     });
 }
 
@@ -52,24 +51,22 @@ void TSendReports::Done(const ST_SendReport &report)
 void TSendReports::ReportFault(const ST_SendReport &report)
 {
     const ST_SendOutcome &outcome = report.Outcome;
-    const QString what =
-        QStringLiteral("%1 of %2 bytes sent").arg(outcome.Written).arg(report.Item.GetLength());
+    const QString what = tr("%1 of %2 bytes sent").arg(outcome.Written).arg(report.Item.GetLength());
     const bool cut = outcome.Cancelled || outcome.Code == ERROR_INVALID_HANDLE;
     if (cut && !report.PortLost) {
-        m_status.ShowSendNote(QStringLiteral("send abandoned, ") + what);
+        m_status.ShowSendNote(tr("send abandoned, %1").arg(what));
         return;
     }
-    const QString reason =
-        cut ? QStringLiteral("the port was lost") : CoreText(SerialErrorText(outcome.Code, false));
+    const QString reason = cut ? tr("the port was lost") : CoreText(SerialErrorText(outcome.Code, false));
     const QString detail = what + QStringLiteral(": ") + reason;
     if (report.Auto) {
-        NoteAutoSendFault(QStringLiteral("send failed, ") + detail);
+        NoteAutoSendFault(tr("send failed, %1").arg(detail));
         return;
     }
-    m_status.ShowSendNote(QStringLiteral("send failed, ") + detail);
+    m_status.ShowSendNote(tr("send failed, %1").arg(detail));
     if (!m_manualFaultNoted) {
         m_manualFaultNoted = true;
-        m_showMessage(QStringLiteral("Send failed, ") + detail);
+        m_showMessage(tr("Send failed, %1").arg(detail));
     }
 }
 
@@ -79,5 +76,5 @@ void TSendReports::NoteAutoSendFault(const QString &what)
         return;
     m_autoFaultNoted = true;
     AppendLogFormatted(DiagLogPath(), "TfrmMain::SendItem - Auto send: %s", what.toLocal8Bit().constData());
-    m_status.ShowSendNote(QStringLiteral("auto send: ") + what);
+    m_status.ShowSendNote(tr("auto send: %1").arg(what));
 }

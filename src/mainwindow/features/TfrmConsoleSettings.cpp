@@ -72,29 +72,26 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmConsoleSettings"));
     setWindowTitle(tr("Console Settings"));
-    cboConsoleEnter = MakeChoice(this, "cboConsoleEnter", QStringLiteral("Enter sends"),
+    cboConsoleEnter = MakeChoice(this, "cboConsoleEnter", tr("Enter sends"),
                                  {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
-    cboConsoleBackspace = MakeChoice(this, "cboConsoleBackspace", QStringLiteral("Backspace sends"),
+    cboConsoleBackspace = MakeChoice(this, "cboConsoleBackspace", tr("Backspace sends"),
                                      {QStringLiteral("DEL (0x7F)"), QStringLiteral("BS (0x08)")});
-    spnConsoleScrollback = MakeSpin(this, "spnConsoleScrollback", QStringLiteral("Scrollback lines"),
-                                    kMaxScrollback, 1000, QStringLiteral(" lines"));
-    chkConsoleLocalEcho =
-        Named(new QCheckBox(QStringLiteral("Echo t&yped keys locally"), this), "chkConsoleLocalEcho");
+    spnConsoleScrollback =
+        MakeSpin(this, "spnConsoleScrollback", tr("Scrollback lines"), kMaxScrollback, 1000, tr(" lines"));
+    chkConsoleLocalEcho = Named(new QCheckBox(tr("Echo t&yped keys locally"), this), "chkConsoleLocalEcho");
     chkConsoleLocalEcho->setAccessibleName(tr("Echo typed keys locally"));
-    spnConsolePasteChar =
-        MakeSpin(this, "spnConsolePasteChar", QStringLiteral("Pause after each pasted character"),
-                 kMaxPasteMs, 1, QStringLiteral(" ms"));
+    spnConsolePasteChar = MakeSpin(this, "spnConsolePasteChar", tr("Pause after each pasted character"),
+                                   kMaxPasteMs, 1, tr(" ms"));
     spnConsolePasteLine =
-        MakeSpin(this, "spnConsolePasteLine", QStringLiteral("Pause after each pasted line"), kMaxPasteMs, 10,
-                 QStringLiteral(" ms"));
+        MakeSpin(this, "spnConsolePasteLine", tr("Pause after each pasted line"), kMaxPasteMs, 10, tr(" ms"));
 
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("&Enter sends:"), cboConsoleEnter);
-    form->addRow(QStringLiteral("&Backspace sends:"), cboConsoleBackspace);
-    form->addRow(QStringLiteral("&Scrollback:"), spnConsoleScrollback);
+    form->addRow(tr("&Enter sends:"), cboConsoleEnter);
+    form->addRow(tr("&Backspace sends:"), cboConsoleBackspace);
+    form->addRow(tr("&Scrollback:"), spnConsoleScrollback);
     form->addRow(QString(), chkConsoleLocalEcho);
-    form->addRow(QStringLiteral("Paste: pause after each c&haracter:"), spnConsolePasteChar);
-    form->addRow(QStringLiteral("Paste: pause after each &line:"), spnConsolePasteLine);
+    form->addRow(tr("Paste: pause after each c&haracter:"), spnConsolePasteChar);
+    form->addRow(tr("Paste: pause after each &line:"), spnConsolePasteLine);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(MakeOkCancelRow(this, btnOK, btnCancel));

@@ -147,7 +147,7 @@ void TfrmDataEdit::accept()
     // Taken as it is, the text would become an item without bytes, which is then sent, logged and
     // counted as if it were data.
     if (!Parses(edSendData, m_format)) {
-        ShowMessage(this, kWrongData);
+        ShowMessage(this, tr(kWrongData));
         return;
     }
     QDialog::accept();
@@ -203,7 +203,7 @@ void TfrmDataEdit::rdgFormatClick(int id)
     if (oldFormat == FMT_HEX && newFormat == FMT_HEX)
         return;
     if (oldFormat == FMT_HEX && !Parses(edSendData, FMT_HEX)) {
-        ShowMessage(this, kWrongData);
+        ShowMessage(this, tr(kWrongData));
         m_formatButtons->button(FMT_HEX)->setChecked(true);
         ApplyFormatStates(FMT_HEX);
         return;
@@ -237,7 +237,7 @@ void TfrmDataEdit::btnInsertSymbolClick()
 void TfrmDataEdit::btnAppendChecksumClick()
 {
     if (m_format != FMT_STR_SYMBOL && !Parses(edSendData, m_format)) {
-        ShowMessage(this, kWrongData);
+        ShowMessage(this, tr(kWrongData));
         return;
     }
     const std::optional<ST_ChecksumSpec> spec = TfrmChecksumSetting::AskForAppend(this);

@@ -22,7 +22,7 @@ public:
 
     // What the user is told about Hex or Dec text that does not parse, here and wherever else
     // such text is typed.
-    static constexpr const char *kWrongData = "Wrong data, please check";
+    static constexpr const char *kWrongData = QT_TRANSLATE_NOOP("TfrmDataEdit", "Wrong data, please check");
 
     // Opens the editor modally on `item`; true, with `item` replaced by the edited one, when it
     // was confirmed.
