@@ -132,6 +132,10 @@
         <source>A value is wider than the CRC.</source>
         <translation>Ein Wert ist breiter als die CRC.</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
 </context>
 <context>
     <name>TConsoleCommands</name>
@@ -797,6 +801,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>, high byte first</source>
         <translation>, höherwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
     </message>
 </context>
 <context>

@@ -132,6 +132,10 @@
         <source>A value is wider than the CRC.</source>
         <translation>有一个值超出了 CRC 的位宽。</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
 </context>
 <context>
     <name>TConsoleCommands</name>
@@ -797,6 +801,10 @@ Data received from now on is not captured.</source>
     <message>
         <source>, high byte first</source>
         <translation>，高字节在前</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TStatusPanel.h"
 #include "platform/gui/fixedfont.h"
+#include "platform/gui/themedicon.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -68,7 +69,7 @@ QToolButton *AddSpeedButton(QToolBar *bar, const char *name, const QString &tip,
     auto *button = new QToolButton(bar);
     button->setObjectName(QString::fromLatin1(name));
     button->setToolTip(tip);
-    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+    button->setIcon(ThemedIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
     button->setAutoRaise(true);
     button->setCheckable(checkable);
     bar->addWidget(button);

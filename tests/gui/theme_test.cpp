@@ -10,6 +10,7 @@
 #include <QFontInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -97,6 +98,16 @@ TEST(Theme, DarkReachesTheLogAndTheConsoleReadablyAndIsKept)
         EXPECT_GE(ContrastRatio(Core(view->palette().color(QPalette::Text)),
                                 Core(view->palette().color(QPalette::Base))),
                   kLogMinContrast);
+        // The toolbar's pictures stand out from the dark bar as a control's picture should.
+        auto *save = Find<QToolButton>(w, "btnSave");
+        const QImage icon = save->icon().pixmap(24).toImage();
+        const uint32_t bar = Core(save->palette().color(QPalette::Window));
+        double strongest = 1;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                if (icon.pixelColor(x, y).alpha() == 255)
+                    strongest = std::max(strongest, ContrastRatio(Core(icon.pixelColor(x, y)), bar));
+        EXPECT_GE(strongest, 3.0);
     }
     // As the next start finds the application.
     TAppTheme::Instance().SetTheme(EAppTheme::System);

@@ -51,8 +51,12 @@ TChecksumEdit::TChecksumEdit(QWidget *parent) : QWidget(parent)
 {
     cboChecksumKind = Named(new QComboBox(this), "cboChecksumKind");
     cboChecksumKind->setAccessibleName(tr("Checksum algorithm"));
-    for (int k = 0; k < kChecksumKindCount; ++k)
-        cboChecksumKind->addItem(QString::fromLatin1(ChecksumName(static_cast<EChecksumKind>(k))));
+    for (int k = 0; k < kChecksumKindCount; ++k) {
+        const auto kind = static_cast<EChecksumKind>(k);
+        // The algorithms' names are names in every language; "None" is a word.
+        cboChecksumKind->addItem(kind == EChecksumKind::None ? tr("None")
+                                                             : QString::fromLatin1(ChecksumName(kind)));
+    }
 
     pnlCustomCrc = Named(new QWidget(this), "pnlCustomCrc");
     cboCrcWidth = Named(new QComboBox(pnlCustomCrc), "cboCrcWidth");

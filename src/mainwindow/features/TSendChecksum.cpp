@@ -51,7 +51,9 @@ TSendChecksum::TSendChecksum(QWidget *window, QTextEdit *edit, QComboBox *format
                        tr("Checksum of the typed bytes added to instant sends"));
     for (int k = 0; k < kChecksumKindCount; ++k) {
         const auto kind = static_cast<EChecksumKind>(k);
+        // The algorithms' names are names in every language; "None" is a word.
         m_kind->addItem(kind == EChecksumKind::Custom ? tr("Custom CRC...")
+                        : kind == EChecksumKind::None ? tr("None")
                                                       : QString::fromLatin1(ChecksumName(kind)));
     }
     m_place = MakeCombo(column, "cboChecksumPlace", tr("Checksum place"),
