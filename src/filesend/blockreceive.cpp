@@ -203,11 +203,9 @@ bool CBlockReceive::Send(uint8_t byte, Failure *failure)
     return false;
 }
 
-// The usual CANs with backspaces after them, which erase the CANs where a shell took them.
 void CBlockReceive::SendCancel()
 {
-    std::vector<uint8_t> bytes(8, CAN);
-    bytes.resize(16, BS);
+    const std::vector<uint8_t> bytes = AbortBytes();
     size_t written = 0;
     m_channel.Write(bytes.data(), bytes.size(), m_options.AnswerTimeoutMs, &written);
     m_wire += written;

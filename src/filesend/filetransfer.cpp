@@ -503,11 +503,9 @@ ST_TransferOutcome CFileTransfer::RunBlocks()
     return Ended(ETransferEnd::Done);
 }
 
-// The usual CANs with backspaces after them, which erase the CANs where a shell took them.
 void CFileTransfer::SendCancel()
 {
-    std::vector<uint8_t> bytes(8, CAN);
-    bytes.resize(16, BS);
+    const std::vector<uint8_t> bytes = AbortBytes();
     size_t written = 0;
     m_channel.Write(bytes.data(), bytes.size(), m_options.AnswerTimeoutMs, &written);
     m_wire += written;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace transferline {
 
@@ -16,6 +17,15 @@ constexpr uint8_t NAK = 0x15;
 constexpr uint8_t CAN = 0x18;
 constexpr uint8_t SUB = 0x1A;
 constexpr uint8_t CRC_REQUEST = 'C';
+
+// What ends a transfer at the other end, whatever the protocol: CANs (two end XMODEM and YMODEM,
+// five ZMODEM) and backspaces that erase them where a shell took them.
+inline std::vector<uint8_t> AbortBytes(size_t backspaces = 8)
+{
+    std::vector<uint8_t> bytes(8, CAN);
+    bytes.resize(8 + backspaces, BS);
+    return bytes;
+}
 
 constexpr size_t kShortBlock = 128;
 constexpr size_t kLongBlock = 1024;

@@ -1,4 +1,5 @@
 #include "filesend/transfers.h"
+#include "filesend/transferline.h"
 
 #if __has_include("filesend/zmodem.h")
 #include "filesend/zmodem.h"
@@ -15,9 +16,7 @@
 
 std::vector<uint8_t> TransferAbortBytes()
 {
-    std::vector<uint8_t> bytes(8, 0x18);
-    bytes.resize(16, 0x08);
-    return bytes;
+    return transferline::AbortBytes();
 }
 
 std::unique_ptr<ITransfer> MakeSend(ITransferChannel &channel, std::vector<ST_TransferFile> files,

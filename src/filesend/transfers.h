@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-// What tells the other end that a transfer is over, whatever the protocol: CANs (two end XMODEM
-// and YMODEM, five ZMODEM) and backspaces that erase them where a shell took them.
+// What tells the other end that a transfer is over, whatever the protocol (transferline.h).
 std::vector<uint8_t> TransferAbortBytes();
 
 // Throws std::invalid_argument for files the protocol cannot carry (more than one for XMODEM).

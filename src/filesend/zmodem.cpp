@@ -118,8 +118,7 @@ void CLink::AwaitOver(uint32_t timeoutMs)
 
 void CLink::SendAbort()
 {
-    Out.assign(8, CAN);
-    Out.resize(18, BS);
+    Out = AbortBytes(10);
     size_t written = 0;
     m_channel.Write(Out.data(), Out.size(), m_answerMs, &written);
     Wire += written;
