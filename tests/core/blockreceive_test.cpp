@@ -3,6 +3,7 @@
 #include "feedingport.h"
 #include "filesend/blockreceive.h"
 #include "filesend/receivefolder.h"
+#include "lineprogram.h"
 #include "tempdir.h"
 
 #include <algorithm>
@@ -65,30 +66,13 @@ protected:
     void StartSender(std::vector<std::string> args)
     {
         tcflush(master, TCIFLUSH);
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
-        char *envp[] = {preload.data(), nullptr};
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        sender = fork();
-        if (sender == 0) {
-            dup2(master, 0);
-            dup2(master, 1);
-            dup2(null, 2);
-            if (chdir(outbox.c_str()) == 0)
-                execvpe(argv[0], argv.data(), envp);
-            _exit(127);
-        }
-        close(null);
+        sender = StartOnLine(master, outbox, std::move(args), std::string("LD_PRELOAD=") + NOPURGE_LIBRARY);
     }
     int SenderEnded()
     {
-        int status = -1;
-        waitpid(sender, &status, 0);
+        const int status = WaitEnded(sender);
         sender = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status;
     }
 
     // XMODEM cannot tell a file's own trailing SUBs from its padding: the files end otherwise.

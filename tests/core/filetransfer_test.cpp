@@ -2,6 +2,7 @@
 // the master end as their terminal; sends from the master end to rb on the slave end, as a device
 // runs it; and a raw send read straight from the master.
 #include "feedingport.h"
+#include "lineprogram.h"
 #include "ptypair.h"
 #include "serial/serialerror.h"
 #include "tempdir.h"
@@ -51,30 +52,14 @@ protected:
     void StartReceiver(std::vector<std::string> args)
     {
         tcflush(master, TCIFLUSH);
-        receiver = fork();
-        if (receiver == 0) {
-            dup2(master, 0);
-            dup2(master, 1);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 2);
-            if (chdir(inbox.c_str()) != 0)
-                _exit(126);
-            std::vector<char *> argv;
-            for (std::string &arg : args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            setenv("LD_PRELOAD", NOPURGE_LIBRARY, 1);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
+        receiver = StartOnLine(master, inbox, std::move(args), std::string("LD_PRELOAD=") + NOPURGE_LIBRARY);
     }
     // The receiver's exit status.
     int ReceiverEnded()
     {
-        int status = -1;
-        waitpid(receiver, &status, 0);
+        const int status = WaitEnded(receiver);
         receiver = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status;
     }
 
     std::string Source(const std::string &name, size_t size)

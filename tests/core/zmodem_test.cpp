@@ -2,6 +2,7 @@
 // our engine on the master end.
 #include "fdchannel.h"
 #include "filesend/zmodem.h"
+#include "lineprogram.h"
 #include "ptypair.h"
 #include "tempdir.h"
 
@@ -119,31 +120,14 @@ protected:
     {
         tcflush(slave, TCIOFLUSH);
         tcflush(master, TCIOFLUSH);
-        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
-        char *envp[] = {preload.data(), nullptr};
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
         const std::string folder = args[0] == "sz" ? outbox : inbox;
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        peer = fork();
-        if (peer == 0) {
-            dup2(slave, 0);
-            dup2(slave, 1);
-            dup2(null, 2);
-            if (chdir(folder.c_str()) == 0)
-                execvpe(argv[0], argv.data(), envp);
-            _exit(127);
-        }
-        close(null);
+        peer = StartOnLine(slave, folder, std::move(args), std::string("LD_PRELOAD=") + NOPURGE_LIBRARY);
     }
     int PeerEnded()
     {
-        int status = -1;
-        waitpid(peer, &status, 0);
+        const int status = WaitEnded(peer);
         peer = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status;
     }
     // A cancelled sz may be stuck in a write to the line: the line takes (and drops) what it
     // still sends, as a cable does, until it reads the cancel and ends.

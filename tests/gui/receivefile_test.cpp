@@ -1,6 +1,7 @@
 // Receiving files and the ZMODEM transfers the device starts, in the window on a pseudo-terminal
 // whose master end plays the device: sz and rz of lrzsz where the engines are built in.
 #include "data/gui/dialogsupport.h"
+#include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 
@@ -63,29 +64,12 @@ struct OpenWindow
     // a real line would still carry.
     void StartOnDevice(const std::string &folder, std::vector<std::string> args)
     {
-        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
-        char *envp[] = {preload.data(), nullptr};
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        device = fork();
-        if (device == 0) {
-            dup2(pty.Master(), 0);
-            dup2(pty.Master(), 1);
-            dup2(null, 2);
-            fcntl(0, F_SETFL, fcntl(0, F_GETFL) & ~O_NONBLOCK);
-            if (chdir(folder.c_str()) == 0)
-                execvpe(argv[0], argv.data(), envp);
-            _exit(127);
-        }
-        close(null);
+        device = StartOnLine(pty.Master(), folder, std::move(args),
+                             std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
     }
     int DeviceEnded()
     {
-        int status = -1;
-        waitpid(device, &status, 0);
+        const int status = WaitEnded(device);
         device = -1;
         return status;
     }

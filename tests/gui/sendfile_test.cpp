@@ -1,6 +1,7 @@
 // File > Send File... against receivers on a pseudo-terminal: rb of lrzsz for YMODEM (preloaded
 // so its purges do not eat bytes a real line would still carry), the master end itself for Raw,
 // and nobody at all for a transfer that is cancelled.
+#include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
@@ -77,33 +78,16 @@ struct OpenWindow
         return WaitUntil([&] { return !w->Session().TransferRunning(); }, kTransferEndsMs);
     }
 
-    // rb in `folder`; all it needs of an environment is the preload, made before the fork, since
-    // the child of a threaded process only execs.
+    // rb in `folder`.
     void StartRb(const std::string &folder)
     {
-        std::string preload = std::string("LD_PRELOAD=") + NOPURGE_LIBRARY;
-        char *envp[] = {preload.data(), nullptr};
-        char *argv[] = {const_cast<char *>("rb"), const_cast<char *>("-q"), const_cast<char *>("-b"),
-                        nullptr};
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        receiver = fork();
-        if (receiver == 0) {
-            dup2(pty.Master(), 0);
-            dup2(pty.Master(), 1);
-            dup2(null, 2);
-            // The receiver reads as a terminal program does; the test no longer reads the master.
-            fcntl(0, F_SETFL, fcntl(0, F_GETFL) & ~O_NONBLOCK);
-            if (chdir(folder.c_str()) == 0)
-                execvpe(argv[0], argv, envp);
-            _exit(127);
-        }
-        close(null);
+        receiver = StartOnLine(pty.Master(), folder, {"rb", "-q", "-b"},
+                               std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
     }
-    // The receiver's wait status: 0 when it exited with 0.
+    // The receiver's exit status.
     int ReceiverEnded()
     {
-        int status = -1;
-        waitpid(receiver, &status, 0);
+        const int status = WaitEnded(receiver);
         receiver = -1;
         return status;
     }
