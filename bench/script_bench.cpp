@@ -3,6 +3,7 @@
 // expect and write, once with a small C loop of poll and read doing the same. Then the real
 // program's headless start: from exec until the script's first byte is on the line, and its
 // resident memory. Prints figures; not a test.
+#include "rawpty.h"
 #include "script/headless.h"
 
 #include <algorithm>
@@ -24,22 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Pair
-{
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-};
-
-Pair MakePair()
-{
-    Pair p;
-    termios raw{};
-    cfmakeraw(&raw);
-    openpty(&p.master, &p.slave, p.name, &raw, nullptr);
-    return p;
-}
 
 // Reads from `fd` until `text` has come; false at EOF or an error.
 bool ReadUntil(int fd, const std::string &text, std::string &seen)
@@ -127,7 +112,8 @@ void Startup(const char *program, int rounds)
         const pid_t child = fork();
         if (child == 0) {
             close(pair.master);
-            execl(program, program, "--run", script.c_str(), "--port", pair.name, static_cast<char *>(nullptr));
+            execl(program, program, "--run", script.c_str(), "--port", pair.name,
+                  static_cast<char *>(nullptr));
             _exit(127);
         }
         std::string seen;
@@ -143,8 +129,9 @@ void Startup(const char *program, int rounds)
         close(pair.slave);
     }
     unlink(script.c_str());
-    std::printf("headless start to the port's first byte: median %.1f ms, worst %.1f ms; peak resident %.1f MB\n",
-                Median(startMs), *std::max_element(startMs.begin(), startMs.end()), maxRssKb / 1024.0);
+    std::printf(
+        "headless start to the port's first byte: median %.1f ms, worst %.1f ms; peak resident %.1f MB\n",
+        Median(startMs), *std::max_element(startMs.begin(), startMs.end()), maxRssKb / 1024.0);
 }
 
 } // namespace
@@ -161,8 +148,9 @@ int main(int argc, char **argv)
 
     Pair s = MakePair();
     // The port is emptied as it opens: the script says when it listens.
-    const std::string script = WriteScript("write('ready\\n') for i = 1, " + std::to_string(rounds) +
-                                           " do local _, n = expect('Q(%d+)%?') write('A' .. n .. '\\n') end");
+    const std::string script =
+        WriteScript("write('ready\\n') for i = 1, " + std::to_string(rounds) +
+                    " do local _, n = expect('Q(%d+)%?') write('A' .. n .. '\\n') end");
     ST_HeadlessOptions options;
     options.Script = script;
     options.Port = s.name;
@@ -176,8 +164,9 @@ int main(int argc, char **argv)
     std::fclose(quiet);
     unlink(script.c_str());
     const double scriptMedian = Median(times);
-    std::printf("question to answer, %d rounds: C loop median %.0f us, script median %.0f us (%.2fx); exit %d\n",
-                rounds, cMedian, scriptMedian, cMedian > 0 ? scriptMedian / cMedian : 0.0, code);
+    std::printf(
+        "question to answer, %d rounds: C loop median %.0f us, script median %.0f us (%.2fx); exit %d\n",
+        rounds, cMedian, scriptMedian, cMedian > 0 ? scriptMedian / cMedian : 0.0, code);
 #ifdef KESTRUM_PROGRAM
     Startup(KESTRUM_PROGRAM, smoke ? 2 : 20);
 #endif

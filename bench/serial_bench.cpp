@@ -1,5 +1,6 @@
 // Throughput of the device on a pseudo-terminal against plain read()/write() loops on the same
 // pair in the same run. Prints figures; not a test.
+#include "rawpty.h"
 #include "serial/serial.h"
 
 #include <atomic>
@@ -21,22 +22,6 @@ using Clock = std::chrono::steady_clock;
 // 32 MB; --smoke makes it 1 MB and one run, only to show the bench still works.
 size_t kTotal = 32u << 20;
 constexpr size_t kChunk = 2047;
-
-struct Pair
-{
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-};
-
-Pair MakePair()
-{
-    Pair p;
-    termios raw{};
-    cfmakeraw(&raw);
-    openpty(&p.master, &p.slave, p.name, &raw, nullptr);
-    return p;
-}
 
 // Feeds kTotal bytes into the master while `reader` takes them from the slave side.
 template <typename Reader> double ReadRate(const Pair &pair, Reader reader)
