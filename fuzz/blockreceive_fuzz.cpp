@@ -1,42 +1,14 @@
 #include "filesend/blockreceive.h"
 #include "filesend/receivefolder.h"
 
+#include "scriptedline.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-// The sender's side of the line is the fuzz input, handed over in pieces; what the receiver
-// writes is only counted. No read ever waits: the input's end is a sender that fell silent.
-class CScriptedSender : public ITransferChannel
-{
-public:
-    CScriptedSender(const uint8_t *data, size_t size, size_t piece)
-        : m_data(data), m_size(size), m_piece(piece)
-    {
-    }
-    long Write(const uint8_t *, size_t size, uint32_t, size_t *written) override
-    {
-        *written = size;
-        return 0;
-    }
-    size_t Read(uint8_t *data, size_t max, uint32_t) override
-    {
-        const size_t count = std::min({max, m_piece, m_size - m_at});
-        std::copy_n(m_data + m_at, count, data);
-        m_at += count;
-        return count;
-    }
-    void Wake() override {}
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_piece;
-    size_t m_at = 0;
-};
 
 // Holds the engine to the sink's rules: one file at a time, nothing past the announced size (a
 // file may end short of it: the sender's end of file is what ends it).
@@ -116,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                            ETransferProtocol::Ymodem, ETransferProtocol::Ymodem};
     const ETransferProtocol protocol = protocols[data[0] & 3];
     CCheckingSink sink((data[0] & 4) != 0);
-    CScriptedSender sender(data + 1, size - 1, 1 + (data[0] >> 3));
+    CScriptedLine sender(data + 1, size - 1, 1 + (data[0] >> 3));
     CBlockReceive transfer(sender, sink, protocol, options);
     const ST_TransferOutcome outcome = transfer.Run();
     if (!outcome.Receiving || sink.Open() || outcome.FilesDone != sink.Finished)

@@ -1,5 +1,7 @@
 #include "filesend/filetransfer.h"
 
+#include "scriptedline.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -8,38 +10,6 @@
 #include <vector>
 
 namespace {
-
-// The receiver's side of the line is the fuzz input, handed over in pieces; what the sender
-// writes is only counted. No read ever waits: the input's end is a receiver that fell silent.
-class CScriptedReceiver : public ITransferChannel
-{
-public:
-    CScriptedReceiver(const uint8_t *data, size_t size, size_t piece)
-        : m_data(data), m_size(size), m_piece(piece)
-    {
-    }
-    long Write(const uint8_t *, size_t size, uint32_t, size_t *written) override
-    {
-        *written = size;
-        Written += size;
-        return 0;
-    }
-    size_t Read(uint8_t *data, size_t max, uint32_t) override
-    {
-        size_t count = std::min({max, m_piece, m_size - m_at});
-        std::copy_n(m_data + m_at, count, data);
-        m_at += count;
-        return count;
-    }
-    void Wake() override {}
-    uint64_t Written = 0;
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_piece;
-    size_t m_at = 0;
-};
 
 const std::vector<ST_TransferFile> &Files()
 {
@@ -76,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         files.assign(Files().begin(), Files().begin() + static_cast<std::ptrdiff_t>(choice + 1));
     else
         files.push_back(Files()[choice]);
-    CScriptedReceiver receiver(data + 1, size - 1, 1 + (data[0] >> 4));
+    CScriptedLine receiver(data + 1, size - 1, 1 + (data[0] >> 4));
     CFileTransfer transfer(receiver, files, options);
     const ST_TransferOutcome outcome = transfer.Run();
     if (outcome.WireBytes != receiver.Written)

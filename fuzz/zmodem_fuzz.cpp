@@ -1,5 +1,7 @@
 #include "filesend/zmodem.h"
 
+#include "scriptedline.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,37 +13,6 @@
 using namespace zmodem;
 
 namespace {
-
-// The peer's side of the line is the fuzz input, handed over in pieces; what we write is only
-// counted. No read ever waits: the input's end is a peer that fell silent.
-class CScriptedPeer : public ITransferChannel
-{
-public:
-    CScriptedPeer(const uint8_t *data, size_t size, size_t piece) : m_data(data), m_size(size), m_piece(piece)
-    {
-    }
-    long Write(const uint8_t *, size_t size, uint32_t, size_t *written) override
-    {
-        *written = size;
-        Written += size;
-        return 0;
-    }
-    size_t Read(uint8_t *data, size_t max, uint32_t) override
-    {
-        const size_t count = std::min({max, m_piece, m_size - m_at});
-        std::copy_n(m_data + m_at, count, data);
-        m_at += count;
-        return count;
-    }
-    void Wake() override {}
-    uint64_t Written = 0;
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_piece;
-    size_t m_at = 0;
-};
 
 // Keeps nothing; holds the engine to the sink's order and to the announced size.
 class CCheckingSink : public IReceiveSink
@@ -180,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         RoundTrip(data, size, choice);
         break;
     case 2: {
-        CScriptedPeer peer(data, size, piece);
+        CScriptedLine peer(data, size, piece);
         CCheckingSink sink;
         CZmodemReceive receive(peer, sink, Options(choice));
         const ST_TransferOutcome outcome = receive.Run();
@@ -190,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
     default: {
-        CScriptedPeer peer(data, size, piece);
+        CScriptedLine peer(data, size, piece);
         const std::vector<ST_TransferFile> &all = Files();
         std::vector<ST_TransferFile> files(all.begin(), all.begin() + 1 + (choice >> 6) % all.size());
         CZmodemSend send(peer, files, Options(choice));
