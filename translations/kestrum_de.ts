@@ -114,7 +114,7 @@
     </message>
     <message>
         <source>&amp;Byte order:</source>
-        <translation>&amp;Bytereihenfolge:</translation>
+        <translation>B&amp;ytereihenfolge:</translation>
     </message>
     <message>
         <source>The polynomial is not a hex number.</source>
@@ -332,11 +332,11 @@
     </message>
     <message>
         <source>Line ending added to instant sends in STRING format</source>
-        <translation>Zeilenende, das an Sofort-Sendungen im Format STRING angehängt wird</translation>
+        <translation>Zeilenende, das an sofort Gesendetes im Format STRING angehängt wird</translation>
     </message>
     <message>
         <source>Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB</source>
-        <translation>Eingabetaste sendet; Auf und Ab holen frühere Sendungen zurück; Tab geht weiter; Strg+I schreibt ein TAB</translation>
+        <translation>Eingabetaste sendet; Auf und Ab holen früher Gesendetes zurück; Tab geht weiter; Strg+I schreibt ein TAB</translation>
     </message>
     <message>
         <source>None</source>
@@ -513,6 +513,13 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
 </context>
 <context>
+    <name>TOpenAtStart</name>
+    <message>
+        <source>Open This &amp;Link at Start</source>
+        <translation>&amp;Letzte Verbindung beim Start öffnen</translation>
+    </message>
+</context>
+<context>
     <name>TPlotCanvas</name>
     <message>
         <source>Plot</source>
@@ -590,15 +597,15 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>DTC: </source>
-        <translation>DTC: </translation>
+        <translation>Fluss: </translation>
     </message>
     <message>
         <source>Rec  :</source>
-        <translation>Empf :</translation>
+        <translation>RX :</translation>
     </message>
     <message>
         <source>Send :</source>
-        <translation>Ges. :</translation>
+        <translation>TX :</translation>
     </message>
     <message>
         <source>Connecting to %1...</source>
@@ -626,7 +633,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
-        <translation>Der Port ging verloren: %1</translation>
+        <translation>Die Verbindung zum Port ist abgebrochen: %1</translation>
     </message>
     <message>
         <source>server&apos;s</source>
@@ -634,7 +641,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>A raw TCP port carries data only: the line settings are the server&apos;s</source>
-        <translation>Ein roher TCP-Port überträgt nur Daten: die Leitungseinstellungen bestimmt der Server</translation>
+        <translation>Ein reiner TCP-Port überträgt nur Daten: die Leitungseinstellungen bestimmt der Server</translation>
     </message>
 </context>
 <context>
@@ -683,7 +690,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
-        <translation>Der Port ging verloren: %1</translation>
+        <translation>Die Verbindung zum Port ist abgebrochen: %1</translation>
     </message>
     <message>
         <source>It is reopened when the server answers again.</source>
@@ -741,7 +748,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Sto&amp;p Script</source>
-        <translation>Skript an&amp;halten</translation>
+        <translation>Skri&amp;pt beenden</translation>
     </message>
     <message>
         <source>Run Script</source>
@@ -764,7 +771,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Checksum of the typed bytes added to instant sends</source>
-        <translation>Prüfsumme der getippten Bytes, an Sofort-Sendungen angehängt</translation>
+        <translation>Prüfsumme der getippten Bytes, an sofort Gesendetes angehängt</translation>
     </message>
     <message>
         <source>Custom CRC...</source>
@@ -897,7 +904,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>the port was lost; sends are dropped until a port is open</source>
-        <translation>der Port ging verloren; Sendungen werden verworfen, bis ein Port geöffnet ist</translation>
+        <translation>die Verbindung zum Port ist abgebrochen; Gesendetes wird verworfen, bis ein Port geöffnet ist</translation>
     </message>
     <message>
         <source>%1 of %2 bytes sent</source>
@@ -909,7 +916,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>the port was lost</source>
-        <translation>der Port ging verloren</translation>
+        <translation>die Verbindung zum Port ist abgebrochen</translation>
     </message>
     <message>
         <source>send failed, %1</source>
@@ -1256,7 +1263,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Check &amp;received checksums</source>
-        <translation>Empfangene Prüfsummen &amp;prüfen</translation>
+        <translation>Empfangene Prüfsummen p&amp;rüfen</translation>
     </message>
     <message>
         <source>&amp;Each received block</source>
@@ -1331,6 +1338,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Paste: pause after each &amp;line:</source>
         <translation>Einfügen: Pause nach jeder &amp;Zeile:</translation>
+    </message>
+    <message>
+        <source>Received text encoding</source>
+        <translation>Kodierung des empfangenen Texts</translation>
+    </message>
+    <message>
+        <source>Received te&amp;xt:</source>
+        <translation>Empfangener &amp;Text:</translation>
     </message>
 </context>
 <context>
@@ -2001,6 +2016,18 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>Delete &amp;All</source>
         <translation>&amp;Alle löschen</translation>
     </message>
+    <message>
+        <source>No link yet</source>
+        <translation>Noch keine Verbindung</translation>
+    </message>
+    <message>
+        <source>No serial port was found on this machine. Attach the device&apos;s adapter, or start kestrum-vport for a virtual port, then press New to make a link for it.</source>
+        <translation>Auf diesem Rechner wurde kein serieller Port gefunden. Schließen Sie den Adapter des Geräts an oder starten Sie kestrum-vport für einen virtuellen Port, und legen Sie dann mit „Neu“ eine Verbindung dafür an.</translation>
+    </message>
+    <message>
+        <source>There is no link yet. Press New to make one for a port of this machine.</source>
+        <translation>Es gibt noch keine Verbindung. Legen Sie mit „Neu“ eine für einen Port dieses Rechners an.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>
@@ -2055,10 +2082,6 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>&amp;Pause</source>
         <translation>&amp;Pause</translation>
-    </message>
-    <message>
-        <source>&amp;Reset Zoom</source>
-        <translation>&amp;Zoom zurücksetzen</translation>
     </message>
     <message>
         <source>C&amp;lear</source>
@@ -2119,6 +2142,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Plot - Window %1</source>
         <translation>Diagramm - Fenster %1</translation>
+    </message>
+    <message>
+        <source>Reset &amp;Zoom</source>
+        <translation>&amp;Zoom zurücksetzen</translation>
     </message>
 </context>
 <context>
@@ -2434,7 +2461,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>core</name>
     <message>
         <source>the port was opened without time-outs</source>
-        <translation>der Port wurde ohne Zeitüberschreitungen geöffnet</translation>
+        <translation>der Port wurde ohne Einstellungen für Zeitlimits geöffnet</translation>
     </message>
     <message>
         <source>the port is not open</source>

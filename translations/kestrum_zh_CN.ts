@@ -82,19 +82,19 @@
     </message>
     <message>
         <source>&amp;Width (bits):</source>
-        <translation>位宽(位)(&amp;W):</translation>
+        <translation>位宽（位）(&amp;W):</translation>
     </message>
     <message>
         <source>&amp;Polynomial (hex):</source>
-        <translation>多项式(十六进制)(&amp;P):</translation>
+        <translation>多项式（十六进制）(&amp;P):</translation>
     </message>
     <message>
         <source>I&amp;nitial value (hex):</source>
-        <translation>初始值(十六进制)(&amp;N):</translation>
+        <translation>初始值（十六进制）(&amp;N):</translation>
     </message>
     <message>
         <source>&amp;Final XOR (hex):</source>
-        <translation>结果异或值(十六进制)(&amp;F):</translation>
+        <translation>结果异或值（十六进制）(&amp;F):</translation>
     </message>
     <message>
         <source>Byte order</source>
@@ -188,7 +188,7 @@
     </message>
     <message>
         <source>Paste %1 lines into the console?</source>
-        <translation>将 %1 行粘贴到控制台?</translation>
+        <translation>将 %1 行粘贴到控制台？</translation>
     </message>
     <message>
         <source>Copy</source>
@@ -289,7 +289,7 @@
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>
-        <translation>找不到帮助文件!</translation>
+        <translation>找不到帮助文件！</translation>
     </message>
     <message>
         <source>Kestrum Help</source>
@@ -454,7 +454,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Send &amp;Break</source>
-        <translation>发送中断信号(&amp;B)</translation>
+        <translation>发送 Break 信号(&amp;B)</translation>
     </message>
     <message>
         <source>DTR line</source>
@@ -466,7 +466,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Send Break</source>
-        <translation>发送中断信号</translation>
+        <translation>发送 Break 信号</translation>
     </message>
     <message>
         <source>: on</source>
@@ -510,6 +510,13 @@ Data received from now on is not captured.</source>
     <message>
         <source>; port B is the virtual port %1 on %2</source>
         <translation>；端口 B 是位于 %2 的虚拟端口 %1</translation>
+    </message>
+</context>
+<context>
+    <name>TOpenAtStart</name>
+    <message>
+        <source>Open This &amp;Link at Start</source>
+        <translation>启动时打开此连接(&amp;L)</translation>
     </message>
 </context>
 <context>
@@ -590,7 +597,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>DTC: </source>
-        <translation>DTC: </translation>
+        <translation>流控: </translation>
     </message>
     <message>
         <source>Rec  :</source>
@@ -645,7 +652,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Rec:%1/%2</source>
-        <translation>收:%1/%2</translation>
+        <translation>收：%1/%2</translation>
     </message>
 </context>
 <context>
@@ -718,7 +725,7 @@ Data received from now on is not captured.</source>
     <name>TRecvChecksum</name>
     <message>
         <source>Check Chec&amp;ksum…</source>
-        <translation>校验校验和(&amp;K)…</translation>
+        <translation>检查校验和(&amp;K)…</translation>
     </message>
     <message>
         <source>Checksum counts</source>
@@ -932,7 +939,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Send:%1/%2</source>
-        <translation>发:%1/%2</translation>
+        <translation>发：%1/%2</translation>
     </message>
 </context>
 <context>
@@ -1332,6 +1339,14 @@ Data received from now on is not captured.</source>
         <source>Paste: pause after each &amp;line:</source>
         <translation>粘贴：每行后暂停(&amp;L):</translation>
     </message>
+    <message>
+        <source>Received text encoding</source>
+        <translation>接收文本的编码</translation>
+    </message>
+    <message>
+        <source>Received te&amp;xt:</source>
+        <translation>接收的文本(&amp;X):</translation>
+    </message>
 </context>
 <context>
     <name>TfrmDataEdit</name>
@@ -1428,7 +1443,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>ASCII Code(Hex):</source>
-        <translation>ASCII 码(十六进制):</translation>
+        <translation>ASCII 码（十六进制）:</translation>
     </message>
 </context>
 <context>
@@ -1538,7 +1553,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Delay(ms)</source>
-        <translation>延时(毫秒)</translation>
+        <translation>延时（毫秒）</translation>
     </message>
     <message>
         <source>Stop Event</source>
@@ -1912,11 +1927,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>There is no link for Port A: make one with Open Port first</source>
-        <translation>端口 A 没有连接:请先用“打开端口”创建一个</translation>
+        <translation>端口 A 没有连接：请先用“打开端口”创建一个</translation>
     </message>
     <message>
         <source>Enter the full path of the virtual port, such as </source>
-        <translation>请输入虚拟端口的完整路径,例如 </translation>
+        <translation>请输入虚拟端口的完整路径，例如 </translation>
     </message>
     <message>
         <source>Port A and Port B are the same port</source>
@@ -2001,6 +2016,18 @@ Data received from now on is not captured.</source>
         <source>Delete &amp;All</source>
         <translation>全部删除(&amp;A)</translation>
     </message>
+    <message>
+        <source>No link yet</source>
+        <translation>尚无连接</translation>
+    </message>
+    <message>
+        <source>No serial port was found on this machine. Attach the device&apos;s adapter, or start kestrum-vport for a virtual port, then press New to make a link for it.</source>
+        <translation>在本机上未找到串口。请接上设备的适配器，或启动 kestrum-vport 以获得虚拟串口，然后按“新建”为其创建连接。</translation>
+    </message>
+    <message>
+        <source>There is no link yet. Press New to make one for a port of this machine.</source>
+        <translation>尚无连接。请按“新建”为本机的某个串口创建一个连接。</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>
@@ -2055,10 +2082,6 @@ Data received from now on is not captured.</source>
     <message>
         <source>&amp;Pause</source>
         <translation>暂停(&amp;P)</translation>
-    </message>
-    <message>
-        <source>&amp;Reset Zoom</source>
-        <translation>重置缩放(&amp;R)</translation>
     </message>
     <message>
         <source>C&amp;lear</source>
@@ -2119,6 +2142,10 @@ Data received from now on is not captured.</source>
     <message>
         <source>Plot - Window %1</source>
         <translation>绘图 - 窗口 %1</translation>
+    </message>
+    <message>
+        <source>Reset &amp;Zoom</source>
+        <translation>重置缩放(&amp;Z)</translation>
     </message>
 </context>
 <context>
@@ -2192,7 +2219,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Exit</source>
-        <translation>退出</translation>
+        <translation>关闭</translation>
     </message>
     <message>
         <source>&amp;Merge Up</source>
@@ -2204,7 +2231,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>The edited block is no longer in the list; nothing was changed.</source>
-        <translation>所编辑的数据块已不在列表中;未做任何更改。</translation>
+        <translation>所编辑的数据块已不在列表中；未做任何更改。</translation>
     </message>
 </context>
 <context>
@@ -2259,7 +2286,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>%1 sends no file name: name the file.</source>
-        <translation>%1 不发送文件名:请为文件命名。</translation>
+        <translation>%1 不发送文件名：请为文件命名。</translation>
     </message>
 </context>
 <context>
@@ -2372,11 +2399,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Line delay (ms)</source>
-        <translation>行间延时(毫秒)</translation>
+        <translation>行间延时（毫秒）</translation>
     </message>
     <message>
         <source>&amp;Line delay (ms):</source>
-        <translation>行间延时(毫秒)(&amp;L):</translation>
+        <translation>行间延时（毫秒）(&amp;L):</translation>
     </message>
     <message>
         <source>&amp;Escape every control character</source>
@@ -2415,7 +2442,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Delay Before Send Data (ms)</source>
-        <translation>发送前延时(毫秒)</translation>
+        <translation>发送前延时（毫秒）</translation>
     </message>
     <message>
         <source>Event</source>
@@ -2458,7 +2485,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>permission denied (is the user in the dialout group?)</source>
-        <translation>权限不足(用户是否在 dialout 组中?)</translation>
+        <translation>权限不足（用户是否在 dialout 组中？）</translation>
     </message>
     <message>
         <source>the port is in use by another program</source>
@@ -2474,7 +2501,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>the device stopped answering (was it unplugged?)</source>
-        <translation>设备不再响应(是否已拔出?)</translation>
+        <translation>设备不再响应（是否已拔出？）</translation>
     </message>
     <message>
         <source>not a serial port</source>
@@ -2497,7 +2524,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>This one keeps its working files and settings in %1, so neither overwrites the other&apos;s.</source>
-        <translation>本实例将工作文件和设置保存在 %1 中,二者互不覆盖。</translation>
+        <translation>本实例将工作文件和设置保存在 %1 中，二者互不覆盖。</translation>
     </message>
 </context>
 </TS>

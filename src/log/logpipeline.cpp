@@ -164,8 +164,9 @@ void CLogPipeline::Log(LogDirection direction, const CCommData &item)
             TakeReceivedMark(static_cast<size_t>(item.GetLength()));
         return;
     }
+    // A block that ends its own line (CR LF, CR or LF) is not given a second, empty one.
     Append(direction, static_cast<uint8_t>(m_displayType), item.GetData(),
-           static_cast<size_t>(item.GetLength()));
+           static_cast<size_t>(item.GetLength()), nullptr, true);
 }
 
 void CLogPipeline::LogNote(const std::string &text)

@@ -15,6 +15,7 @@
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
+#include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
@@ -162,6 +163,8 @@ void TfrmMain::MakeFeatures()
     m_reconnect =
         features.Add(new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage),
                      SettingsPlace::Reconnect);
+    features.Add(new TOpenAtStart(this, *m_session, *m_port, *m_reconnect, *m_slots),
+                 SettingsPlace::OpenAtStart);
     m_monitor = features.Add(new TMonitorCommands(
         this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
         [this] { return m_logView->SincePrevious(); }, showMessage));
@@ -230,8 +233,10 @@ void TfrmMain::MakeFeatures()
     features.Keep(
         SettingsPlace::Dates, [this](const QSettings &s) { m_logView->LoadDates(s); },
         [this](QSettings &s) { m_logView->SaveDates(s); });
-    m_console = features.Add(new TConsoleCommands({this, ui.stkLogPlace, menuBar()}, *m_session, *m_bridge,
-                                                  *m_slots, *m_status, log, *find),
+    const std::vector<QWidget *> sendArea = {findChild<QWidget *>(QStringLiteral("lsvSendData")),
+                                             findChild<QWidget *>(QStringLiteral("pnlSend"))};
+    m_console = features.Add(new TConsoleCommands({this, ui.stkLogPlace, menuBar(), sendArea}, *m_session,
+                                                  *m_bridge, *m_slots, *m_status, log, *find),
                              SettingsPlace::Console);
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
@@ -262,7 +267,6 @@ void TfrmMain::MakeFeatures()
     connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
     connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
     connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
-    connect(m_logView, &TLogViewCommands::Utf8Changed, m_console, &TConsoleCommands::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }
 

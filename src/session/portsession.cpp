@@ -144,6 +144,13 @@ std::string CPortSession::ReturnedDevice() const
     return m_lostLink ? ReturnedDevicePath(m_lostMark, m_deviceRoots) : std::string();
 }
 
+void CPortSession::AwaitPort(const COM_PORT_SETTING &link, const ST_DeviceMark &mark)
+{
+    m_lostLink = link;
+    m_lostMark = mark;
+    m_failedReturns = 0;
+}
+
 void CPortSession::EndReconnectWait()
 {
     m_lostLink.reset();

@@ -208,6 +208,11 @@ public:
     int NoteReturnFailed() { return ++m_failedReturns; }
     int FailedReturns() const { return m_failedReturns; }
     void EndReconnectWait();
+    // Waits for `link`'s device as for a lost one (a link opened at start, whose device or server
+    // may not be there yet); its Path is at least the link's device path.
+    void AwaitPort(const COM_PORT_SETTING &link, const ST_DeviceMark &mark);
+    // The device of the port open now: its path, by-id name and identity.
+    const ST_DeviceMark &OpenMark() const { return m_openMark; }
 
 private:
     // The list position of a link's flow control as the port's handshaking mode.

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -223,10 +224,21 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     ASSERT_NE(c.console, nullptr);
     auto *hint = Find<QLabel>(c.w, "lblConsoleKeys");
     EXPECT_TRUE(hint->isVisible());
+    // The console has the window's height.
+    EXPECT_FALSE(Find<QWidget>(c.w, "lsvSendData")->isVisible());
+    EXPECT_FALSE(Find<QWidget>(c.w, "pnlSend")->isVisible());
     ASSERT_TRUE(c.pty.Send("temp=21\r\n"));
     EXPECT_TRUE(c.ShowsLine(QStringLiteral("temp=21")));
+    // The hint takes only the room the status panels leave.
+    for (auto *panel : c.w.findChildren<QLabel *>(QRegularExpression("^stbComStatusPanel")))
+        EXPECT_GE(panel->width(), panel->sizeHint().width()) << panel->text().toStdString();
     EXPECT_TRUE(WaitUntil([&c] { return c.w.RecDataHeld().size() == 1; }));
     EXPECT_NE(LogText(c.w).find("Rec  :temp=21"), std::string::npos);
+    // A shell's UTF-8 while the log reads Latin-1.
+    ASSERT_TRUE(c.pty.Send("25\xC2\xB0"
+                           "C \xE2\x9C\x93\r\n"));
+    EXPECT_TRUE(c.ShowsLine(QString::fromUtf8("25\xC2\xB0"
+                                              "C \xE2\x9C\x93")));
     // The window's find searches the console while it is shown.
     c.Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     auto *find = Find<QLineEdit>(c.w, "edFind");
@@ -246,6 +258,8 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     EXPECT_EQ(c.w.findChild<QStackedWidget *>(QStringLiteral("stkLogPlace"))->currentWidget()->objectName(),
               QStringLiteral("edData"));
     EXPECT_FALSE(hint->isVisible());
+    EXPECT_TRUE(Find<QWidget>(c.w, "lsvSendData")->isVisible());
+    EXPECT_TRUE(Find<QWidget>(c.w, "pnlSend")->isVisible());
     EXPECT_EQ(LogLines(c.w, "Send :"), std::vector<std::string>{"ab"});
 }
 

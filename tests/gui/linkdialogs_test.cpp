@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -140,6 +141,19 @@ TEST_F(LinkDialogs, EmptyManagerStillWritesTheDefaultFile)
     dialog.reject();
     EXPECT_TRUE(FileExists(File("Default.cps")));
     EXPECT_EQ(ReadRaw(File("Default.cps")), "");
+
+    // An empty list says what to do instead of leaving Open silent, and tells apart a machine
+    // without ports.
+    dialog.show();
+    auto *hint = Find<QLabel>(&dialog, "lblNoLink");
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains("New"));
+    EXPECT_TRUE(Find<QPushButton>(&dialog, "btnNew")->isDefault());
+    TfrmPortSetting::SetPortSource([] { return std::vector<ST_PortInfo>{}; });
+    TfrmOpenPort bare(nullptr);
+    bare.show();
+    EXPECT_TRUE(Find<QLabel>(&bare, "lblNoLink")->text().contains("kestrum-vport"));
+    EXPECT_FALSE(hint->text().contains("kestrum-vport"));
 }
 
 TEST_F(LinkDialogs, NewProposesCountedNamesAndCancelKeepsTheLinks)

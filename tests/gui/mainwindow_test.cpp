@@ -212,6 +212,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
                            "Send &Break",
                            "-",
                            "Reconnect &Automatically",
+                           "Open This &Link at Start",
                            "-",
                            "Run &Script...",
                            "Recen&t Scripts",

@@ -111,16 +111,15 @@ TEST(TrafficLog, TextModeLineBreaksNulAndHighBytes)
     log.LogRecData(Item({'O', 'K', 0x0D}));
     log.LogRecData(Item({'a', 0x0A, 0x0D, 'b', 0x0D, 0x0D}));
     log.LogRecData(Item({0xE9, 0x80, 0x09}));
-    ASSERT_EQ(log.LineCount(), 9);
+    ASSERT_EQ(log.LineCount(), 8);
     EXPECT_EQ(log.LineText(0), "Rec  :A");
-    EXPECT_EQ(log.LineText(1), "Rec  :OK");
-    EXPECT_EQ(log.LineText(2), "");         // the data's CR LF, then the line end
-    EXPECT_EQ(log.LineText(3), "Rec  :OK"); // a trailing CR merges with the line end
-    EXPECT_EQ(log.LineText(4), "Rec  :a");
-    EXPECT_EQ(log.LineText(5), "");
-    EXPECT_EQ(log.LineText(6), "b");
-    EXPECT_EQ(log.LineText(7), ""); // CR, then CR merged with the line end
-    EXPECT_EQ(log.LineText(8), "Rec  :\xE9\x80\t");
+    EXPECT_EQ(log.LineText(1), "Rec  :OK"); // the data's CR LF is the line's end
+    EXPECT_EQ(log.LineText(2), "Rec  :OK"); // so is a trailing CR
+    EXPECT_EQ(log.LineText(3), "Rec  :a");
+    EXPECT_EQ(log.LineText(4), "");
+    EXPECT_EQ(log.LineText(5), "b");
+    EXPECT_EQ(log.LineText(6), ""); // the last CR ends the empty line after b
+    EXPECT_EQ(log.LineText(7), "Rec  :\xE9\x80\t");
 }
 
 TEST(TrafficLog, SymbolModeWritesPlainAndSymbolRuns)
@@ -268,6 +267,16 @@ TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)
     // Left to the timer this time, as in the running program.
     EXPECT_TRUE(QTest::qWaitFor([&] { return v->maximum() == log.LineCount() - v->pageStep(); }, 5000));
     EXPECT_EQ(v->value(), v->maximum());
+
+    // A zoom makes a page hold fewer lines; the view stays at the end and goes on following.
+    QFont bigger = log.font();
+    bigger.setPointSizeF(bigger.pointSizeF() * 2);
+    log.setFont(bigger);
+    EXPECT_TRUE(log.IsFollowingEnd());
+    log.LogRecData(Item({0x42}));
+    log.FlushView();
+    EXPECT_EQ(v->value(), v->maximum());
+    EXPECT_EQ(v->value(), log.LineCount() - v->pageStep());
 }
 
 // Frames that keep following each other draw ten times a second; a pause brings back twenty.

@@ -164,11 +164,10 @@ TEST(WindowTools, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
         TfrmMain w;
         w.OpenLink(Link("Pty", pty.Path()));
         pty.Send("a\r\n");
-        ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\n\r\n"; })) << "off at first";
+        ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\n"; })) << "off at first";
         Find<QAction>(w, "mnuViewSplitLines")->trigger();
         pty.Send("b\r\nc\r\n");
-        ASSERT_TRUE(
-            WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\n\r\nRec  :b\r\nRec  :c\r\n"; }));
+        ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\nRec  :b\r\nRec  :c\r\n"; }));
     }
     TfrmMain again;
     EXPECT_TRUE(Find<QAction>(again, "mnuViewSplitLines")->isChecked());
@@ -190,7 +189,7 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
         };
         w.OpenLink(Link("Pty", pty.Path()));
         pty.Send("25\xC2\xB0" + coloured);
-        EXPECT_TRUE(logEnds("Rec  :25\xC2\xB0" + coloured + "\r\n")) << "Latin-1 and Off at first";
+        EXPECT_TRUE(logEnds("Rec  :25\xC2\xB0" + coloured)) << "Latin-1 and Off at first";
 
         Find<QAction>(w, "mnuViewEncodingUtf8")->trigger();
         Find<QAction>(w, "mnuViewAnsiStrip")->trigger();
@@ -201,18 +200,18 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
                  "C\xFF\r\n" +
                  coloured);
         EXPECT_TRUE(logEnds("Rec  :\xC2\xB0"
-                            "C\\xFF\r\nI (123) boot: ok\r\n\r\n"));
+                            "C\\xFF\r\nI (123) boot: ok\r\n"));
 
         // Colours carry over a sequence and a line cut between blocks.
         Find<QAction>(w, "mnuViewAnsiShow")->trigger();
         pty.Send("\x1b[0;32mI (1) a\x1b[");
         ASSERT_TRUE(logEnds("Rec  :I (1) a\r\n"));
         pty.Send("1mb\x1b[0mc\r\n");
-        ASSERT_TRUE(logEnds("Rec  :bc\r\n\r\n"));
+        ASSERT_TRUE(logEnds("Rec  :bc\r\n"));
         const int last = Log(w)->LineCount() - 1;
         const uint32_t green = 0x00008000, brightGreen = 0x0000AA00, blue = 0x00FF0000;
-        EXPECT_EQ(Log(w)->LineRuns(last - 2), (std::vector<ST_LogRun>{{"Rec  :", blue}, {"I (1) a", green}}));
-        EXPECT_EQ(Log(w)->LineRuns(last - 1),
+        EXPECT_EQ(Log(w)->LineRuns(last - 1), (std::vector<ST_LogRun>{{"Rec  :", blue}, {"I (1) a", green}}));
+        EXPECT_EQ(Log(w)->LineRuns(last),
                   (std::vector<ST_LogRun>{{"Rec  :", blue}, {"b", brightGreen}, {"c", blue}}));
 
         // Typed text goes out as UTF-8 too.
@@ -532,6 +531,34 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     EXPECT_FALSE(w.WaitingForPort());
     EXPECT_FALSE(w.Reconnect().Timer().isActive());
     EXPECT_EQ(boxes.Seen().size(), 1);
+}
+
+// An unattended machine after a reboot: the window opens its last link again, waiting for the
+// device that is not there yet.
+TEST(WindowTools, OpenThisLinkAtStartReopensTheLastLinkAfterARestart)
+{
+    GuiTestEnv env;
+    TempDir dir;
+    const std::string name = dir.File("board");
+    {
+        CTestPty pty;
+        ASSERT_EQ(symlink(pty.Path().c_str(), name.c_str()), 0);
+        TfrmMain w;
+        w.OpenLink(Link("Board", name));
+        ASSERT_TRUE(w.IsPortOpen());
+        Find<QAction>(w, "mnuOpOpenAtStart")->trigger();
+        Find<QAction>(w, "mnuOpReconnect")->trigger();
+    }
+    ASSERT_EQ(unlink(name.c_str()), 0);
+    TfrmMain w;
+    auto *panel = Find<QLabel>(w, "stbComStatusPanel0");
+    ASSERT_TRUE(WaitUntil([panel] { return panel->text().startsWith("Waiting for "); }));
+    CTestPty pty;
+    ASSERT_EQ(symlink(pty.Path().c_str(), name.c_str()), 0);
+    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 10000));
+    EXPECT_EQ(w.LastLink()->LinkName, "Board");
+    pty.Send("up");
+    EXPECT_TRUE(WaitUntil([&w] { return LastLogLine(w) == "Rec  :up"; }));
 }
 
 TEST(WindowTools, WithoutReconnectALostPortStaysClosedAfterItsNote)

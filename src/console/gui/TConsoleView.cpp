@@ -438,7 +438,7 @@ void TConsoleView::Paste()
     if (lines > 1) {
         QMessageBox box(QMessageBox::Question, tr("Paste"), tr("Paste %1 lines into the console?").arg(lines),
                         QMessageBox::Ok | QMessageBox::Cancel, this);
-        box.setDefaultButton(QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
         if (box.exec() != QMessageBox::Ok)
             return;
     }

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -87,9 +88,16 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     auto *body = new QHBoxLayout;
     body->addWidget(lstLinkList);
     body->addLayout(side);
+    lblNoLink = new QLabel(this);
+    lblNoLink->setObjectName(QStringLiteral("lblNoLink"));
+    lblNoLink->setAccessibleName(tr("No link yet"));
+    lblNoLink->setWordWrap(true);
+    lblNoLink->setTextFormat(Qt::PlainText);
+    lblNoLink->hide();
     QHBoxLayout *bottom = RightAlignedRow(btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
+    layout->addWidget(lblNoLink);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -168,7 +176,20 @@ void TfrmOpenPort::UpdateButtons()
 {
     if (SelectedRow() < 0 && lstLinkList->topLevelItemCount() > 0)
         SelectRow(0);
-    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+    const bool empty = lstLinkList->topLevelItemCount() == 0;
+    btnDeleteAll->setEnabled(!empty);
+    // An empty list leaves Open nothing to do; the dialog says what would, and Enter makes a link.
+    if (empty) {
+        lblNoLink->setText(TfrmPortSetting::FoundPorts().empty()
+                               ? tr("No serial port was found on this machine. Attach the device's "
+                                    "adapter, or start kestrum-vport for a virtual port, then press "
+                                    "New to make a link for it.")
+                               : tr("There is no link yet. Press New to make one for a port of this "
+                                    "machine."));
+    }
+    lblNoLink->setVisible(empty);
+    btnNew->setDefault(empty);
+    btnOK->setDefault(!empty);
 }
 
 void TfrmOpenPort::lstLinkListChange()
@@ -177,7 +198,20 @@ void TfrmOpenPort::lstLinkListChange()
     btnEdit->setEnabled(selected);
     btnDelete->setEnabled(selected);
     btnOK->setEnabled(selected);
-    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+    const bool empty = lstLinkList->topLevelItemCount() == 0;
+    btnDeleteAll->setEnabled(!empty);
+    // An empty list leaves Open nothing to do; the dialog says what would, and Enter makes a link.
+    if (empty) {
+        lblNoLink->setText(TfrmPortSetting::FoundPorts().empty()
+                               ? tr("No serial port was found on this machine. Attach the device's "
+                                    "adapter, or start kestrum-vport for a virtual port, then press "
+                                    "New to make a link for it.")
+                               : tr("There is no link yet. Press New to make one for a port of this "
+                                    "machine."));
+    }
+    lblNoLink->setVisible(empty);
+    btnNew->setDefault(empty);
+    btnOK->setDefault(!empty);
 }
 
 bool TfrmOpenPort::EditLink(COM_PORT_SETTING &link, bool isNew)

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QFileDialog;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -47,6 +48,7 @@ private:
     bool m_hasSelected = false;
 
     QTreeWidget *lstLinkList;
+    QLabel *lblNoLink; // what to do, while there is no link to open
     QPushButton *btnOK;
     QPushButton *btnCancel;
     QPushButton *btnNew;

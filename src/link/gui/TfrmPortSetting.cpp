@@ -80,6 +80,11 @@ void TfrmPortSetting::SetPortSource(PortSource source)
     Source() = std::move(source);
 }
 
+std::vector<ST_PortInfo> TfrmPortSetting::FoundPorts()
+{
+    return Source() ? Source()() : EnumerateSerialPorts();
+}
+
 QStringList TfrmPortSetting::RememberedNetworkPorts()
 {
     QStringList names = OpenAppSettings().value(QLatin1String(kNetworkPorts)).toStringList();
@@ -162,7 +167,7 @@ TfrmPortSetting::TfrmPortSetting(QWidget *owner) : QDialog(owner)
 
 void TfrmPortSetting::FillPortList()
 {
-    std::vector<ST_PortInfo> ports = Source() ? Source()() : EnumerateSerialPorts();
+    std::vector<ST_PortInfo> ports = FoundPorts();
     RankPorts(ports);
     for (const ST_PortInfo &port : ports) {
         m_foundPorts.push_back(port.Name);

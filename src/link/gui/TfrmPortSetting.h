@@ -32,6 +32,8 @@ public:
     // ports present on the machine.
     using PortSource = std::function<std::vector<ST_PortInfo>()>;
     static void SetPortSource(PortSource source);
+    // The ports the port list offers, from that source.
+    static std::vector<ST_PortInfo> FoundPorts();
 
     // The network addresses ("rfc2217://HOST:PORT", "socket://HOST:PORT") of links confirmed
     // before, most recent first; the port list offers them after the ports of the machine, which

@@ -889,9 +889,14 @@ void TTrafficLog::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        // The bar still holds the old metrics here; a zoom changes how many lines a page holds,
+        // and a view that was at the end must stay there or it looks as if the device went quiet.
+        const bool follow = IsFollowingEnd();
         ForgetRows();
         UpdateMetrics();
         UpdateScrollBars();
+        if (follow)
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
         viewport()->update();
     } else if (event->type() == QEvent::PaletteChange && LogThemeOf(*this) != m_theme) {
         m_theme = LogThemeOf(*this);

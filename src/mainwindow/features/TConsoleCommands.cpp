@@ -33,7 +33,8 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
                                    TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
                                    TFindCommands &find)
     : QObject(controls.Window), m_window(controls.Window), m_place(*controls.Place),
-      m_menuBar(controls.MenuBar), m_session(session), m_status(status), m_log(log), m_find(find)
+      m_menuBar(controls.MenuBar), m_sendArea(controls.SendArea), m_session(session), m_status(status),
+      m_log(log), m_find(find)
 {
     m_showItem = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", tr("&Console"), -20, true);
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
@@ -47,8 +48,10 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_hint->setObjectName(QStringLiteral("lblConsoleKeys"));
     m_hint->setAccessibleName(tr("Console keys"));
     m_hint->setToolTip(m_hint->text());
-    // Cut rather than widen a narrow window; the whole text is in the tool tip.
+    // Cut rather than widen a narrow window or crowd the status panels; the whole text is in the
+    // tool tip.
     m_hint->setMinimumWidth(40);
+    m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_hint->hide();
     m_status.AddPermanent(m_hint, TStatusArea::ConsoleRank);
 
@@ -71,7 +74,6 @@ void TConsoleCommands::MakeView()
     m_view->setObjectName(QStringLiteral("console"));
     m_view->setAccessibleName(tr("Console"));
     m_view->setFont(m_log.font());
-    m_view->SetUtf8(m_log.Utf8());
     m_place.addWidget(m_view);
     Apply();
     connect(m_view, &TConsoleView::ToDevice, this, &TConsoleCommands::ToDevice);
@@ -96,6 +98,7 @@ void TConsoleCommands::Apply()
     m_view->SetScrollbackLines(m_settings.ScrollbackLines);
     m_view->SetLocalEcho(m_settings.LocalEcho);
     m_view->SetPasteDelays(m_settings.PasteCharMs, m_settings.PasteLineMs);
+    m_view->SetUtf8(!m_settings.Latin1);
 }
 
 void TConsoleCommands::Show(bool on)
@@ -104,6 +107,12 @@ void TConsoleCommands::Show(bool on)
         MakeView();
     m_hint->setVisible(on);
     if (on) {
+        for (QWidget *w : m_sendArea) {
+            if (w->isVisibleTo(m_window)) {
+                w->hide();
+                m_sendAreaHidden.push_back(w);
+            }
+        }
         m_place.setCurrentWidget(m_view);
         m_find.SearchOther(m_view, [view = m_view](const QString &text, bool forward, bool matchCase) {
             return view->Find(text, forward, matchCase);
@@ -112,6 +121,9 @@ void TConsoleCommands::Show(bool on)
         return;
     }
     LogTyped(true);
+    for (QWidget *w : m_sendAreaHidden)
+        w->show();
+    m_sendAreaHidden.clear();
     m_find.SearchOther(nullptr, {});
     m_place.setCurrentWidget(&m_log);
     m_log.setFocus();
@@ -161,12 +173,6 @@ void TConsoleCommands::FeedSlice()
         m_backlogAt = 0;
     }
     m_feedSlices.start();
-}
-
-void TConsoleCommands::SetUtf8(bool on)
-{
-    if (m_view)
-        m_view->SetUtf8(on);
 }
 
 // ---- To the device ----

@@ -45,6 +45,9 @@ public:
         QWidget *Window;
         QStackedWidget *Place; // the log's place; the log is its first page
         QMenuBar *MenuBar;
+        // The send list and the send box: a shell needs the height, so they step aside while the
+        // console is shown.
+        std::vector<QWidget *> SendArea;
     };
     TConsoleCommands(const ST_Controls &controls, CPortSession &session, TSessionBridge &events,
                      TMenuSlots &menus, TStatusArea &status, TTrafficLog &log, TFindCommands &find);
@@ -63,7 +66,6 @@ public:
     size_t Backlog() const { return m_backlog.size() - m_backlogAt; }
     static constexpr int kSliceMs = 8;
     static constexpr size_t kMaxBacklog = 64 << 20;
-    void SetUtf8(bool on);
 
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
@@ -89,6 +91,8 @@ private:
     QWidget *m_window;
     QStackedWidget &m_place;
     QMenuBar *m_menuBar;
+    std::vector<QWidget *> m_sendArea;
+    std::vector<QWidget *> m_sendAreaHidden; // what the console hid, to be shown again
     CPortSession &m_session;
     TStatusArea &m_status;
     TTrafficLog &m_log;

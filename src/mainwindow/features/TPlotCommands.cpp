@@ -29,8 +29,10 @@ void TPlotCommands::Make()
     const QRect owner = m_window->frameGeometry();
     const QSize margins = owner.size() - m_window->geometry().size();
     const QScreen *screen = m_window->screen();
-    const QRect place =
-        FrameBeside(owner, m_plot->size() + margins, screen ? screen->availableGeometry() : QRect());
+    // Its layout widens it to its minimum when it is first shown; placed at a smaller size it
+    // would then reach past the screen's edge.
+    const QSize size = m_plot->size().expandedTo(m_plot->minimumSizeHint());
+    const QRect place = FrameBeside(owner, size + margins, screen ? screen->availableGeometry() : QRect());
     m_plot->resize(place.size() - margins);
     m_plot->move(place.topLeft());
 }

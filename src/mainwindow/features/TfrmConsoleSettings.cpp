@@ -52,6 +52,7 @@ void SaveConsoleSettings(QSettings &settings, const ST_ConsoleSettings &console)
     settings.setValue(QStringLiteral("ConsoleLocalEcho"), console.LocalEcho ? 1 : 0);
     settings.setValue(QStringLiteral("ConsolePasteCharMs"), console.PasteCharMs);
     settings.setValue(QStringLiteral("ConsolePasteLineMs"), console.PasteLineMs);
+    settings.setValue(QStringLiteral("ConsoleLatin1"), console.Latin1 ? 1 : 0);
 }
 
 ST_ConsoleSettings LoadConsoleSettings(const QSettings &settings)
@@ -65,6 +66,7 @@ ST_ConsoleSettings LoadConsoleSettings(const QSettings &settings)
     console.LocalEcho = Value(settings, "ConsoleLocalEcho", 0, 0, 1) != 0;
     console.PasteCharMs = Value(settings, "ConsolePasteCharMs", 0, 0, kMaxPasteMs);
     console.PasteLineMs = Value(settings, "ConsolePasteLineMs", 0, 0, kMaxPasteMs);
+    console.Latin1 = Value(settings, "ConsoleLatin1", 0, 0, 1) != 0;
     return console;
 }
 
@@ -84,6 +86,8 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
                                    kMaxPasteMs, 1, tr(" ms"));
     spnConsolePasteLine =
         MakeSpin(this, "spnConsolePasteLine", tr("Pause after each pasted line"), kMaxPasteMs, 10, tr(" ms"));
+    cboConsoleEncoding = MakeChoice(this, "cboConsoleEncoding", tr("Received text encoding"),
+                                    {QStringLiteral("UTF-8"), QStringLiteral("Latin-1")});
 
     auto *form = new QFormLayout;
     form->addRow(tr("&Enter sends:"), cboConsoleEnter);
@@ -92,6 +96,7 @@ TfrmConsoleSettings::TfrmConsoleSettings(QWidget *owner) : QDialog(owner)
     form->addRow(QString(), chkConsoleLocalEcho);
     form->addRow(tr("Paste: pause after each c&haracter:"), spnConsolePasteChar);
     form->addRow(tr("Paste: pause after each &line:"), spnConsolePasteLine);
+    form->addRow(tr("Received te&xt:"), cboConsoleEncoding);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(MakeOkCancelRow(this, btnOK, btnCancel));
@@ -110,6 +115,7 @@ ST_ConsoleSettings TfrmConsoleSettings::Settings() const
     console.LocalEcho = chkConsoleLocalEcho->isChecked();
     console.PasteCharMs = spnConsolePasteChar->value();
     console.PasteLineMs = spnConsolePasteLine->value();
+    console.Latin1 = cboConsoleEncoding->currentIndex() == 1;
     return console;
 }
 
@@ -122,6 +128,7 @@ void TfrmConsoleSettings::SetSettings(const ST_ConsoleSettings &console)
     chkConsoleLocalEcho->setChecked(console.LocalEcho);
     spnConsolePasteChar->setValue(console.PasteCharMs);
     spnConsolePasteLine->setValue(console.PasteLineMs);
+    cboConsoleEncoding->setCurrentIndex(console.Latin1 ? 1 : 0);
 }
 
 bool TfrmConsoleSettings::Ask(QWidget *owner, ST_ConsoleSettings &console)

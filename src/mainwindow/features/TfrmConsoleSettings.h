@@ -19,10 +19,13 @@ struct ST_ConsoleSettings
     bool LocalEcho = false;
     int PasteCharMs = 0;
     int PasteLineMs = 0;
+    // A shell speaks UTF-8 whatever the log's text encoding; Latin-1 only when asked for.
+    bool Latin1 = false;
 };
 
 // Values "ConsoleEnter", "ConsoleBackspace", "ConsoleScrollback", "ConsoleLocalEcho",
-// "ConsolePasteCharMs" and "ConsolePasteLineMs"; a store without them reads as the defaults.
+// "ConsolePasteCharMs", "ConsolePasteLineMs" and "ConsoleLatin1"; a store without them reads as
+// the defaults.
 void SaveConsoleSettings(QSettings &settings, const ST_ConsoleSettings &console);
 ST_ConsoleSettings LoadConsoleSettings(const QSettings &settings);
 
@@ -44,6 +47,7 @@ private:
     QCheckBox *chkConsoleLocalEcho;
     QSpinBox *spnConsolePasteChar;
     QSpinBox *spnConsolePasteLine;
+    QComboBox *cboConsoleEncoding;
     QPushButton *btnOK;
     QPushButton *btnCancel;
 };

@@ -75,7 +75,7 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     edPlotMax = MakeRangeEdit(this, "edPlotMax", tr("Highest value shown"), QStringLiteral("100"));
     btnPlotPause = MakeButton(this, "btnPlotPause", tr("&Pause"));
     btnPlotPause->setCheckable(true);
-    btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", tr("&Reset Zoom"));
+    btnPlotResetZoom = MakeButton(this, "btnPlotResetZoom", tr("Reset &Zoom"));
     btnPlotClear = MakeButton(this, "btnPlotClear", tr("C&lear"));
     btnPlotExportCsv = MakeButton(this, "btnPlotExportCsv", tr("Export &CSV\u2026"));
     btnPlotExportPng = MakeButton(this, "btnPlotExportPng", tr("Export P&NG\u2026"));

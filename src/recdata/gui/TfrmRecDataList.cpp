@@ -109,18 +109,11 @@ void TfrmRecDataList::AddRecData(CCommData item)
         m_entries.Add(std::move(item));
         m_model->EndAppend();
     }
-    const int pos = m_entries.Count() - 1;
-    // Selecting and scrolling cost far more than the row itself; while the window is hidden that
-    // would be paid for every block of a fast stream, so the rows joined to the selection since,
-    // and the newest row's place in view, wait until it is shown.
-    if (emptying)
-        m_unjoinedFirst = -1;
-    if (isVisible()) {
-        JoinSelection(pos, pos);
-        lsvRecData->scrollTo(m_model->index(pos, 0));
-    } else if (m_unjoinedFirst < 0) {
-        m_unjoinedFirst = pos;
-    }
+    // A new row never joins the user's selection: a Delete must take only the rows the user
+    // chose. Scrolling costs far more than the row itself, so a hidden window leaves it to its
+    // showing.
+    if (isVisible())
+        lsvRecData->scrollTo(m_model->index(m_entries.Count() - 1, 0));
     ScheduleFlush(!emptying);
     ++m_addedSinceScheduled;
     m_unflushedBytes += length;
@@ -142,7 +135,6 @@ bool TfrmRecDataList::TurningOver() const
 
 void TfrmRecDataList::ClearRecData()
 {
-    m_unjoinedFirst = -1;
     m_model->BeginReset();
     m_entries.Clear();
     m_model->EndReset();
@@ -152,7 +144,6 @@ void TfrmRecDataList::ClearRecData()
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
 {
-    m_unjoinedFirst = -1;
     m_model->BeginReset();
     const bool loaded = m_entries.Load(path);
     m_model->EndReset();
@@ -177,30 +168,9 @@ void TfrmRecDataList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     const int rows = m_model->rowCount();
-    if (m_unjoinedFirst >= 0 && m_unjoinedFirst < rows)
-        JoinSelection(m_unjoinedFirst, rows - 1);
-    m_unjoinedFirst = -1;
     if (rows > 0)
         lsvRecData->scrollTo(m_model->index(rows - 1, 0));
     UpdateButtons();
-}
-
-void TfrmRecDataList::JoinSelection(int first, int lastRow)
-{
-    QItemSelectionModel *selection = lsvRecData->selectionModel();
-    QItemSelection ranges = selection->selection();
-    const QModelIndex last = m_model->index(lastRow, 2);
-    bool joined = false;
-    for (QItemSelectionRange &range : ranges) {
-        if (range.bottom() == first - 1) {
-            range = QItemSelectionRange(m_model->index(range.top(), 0), last);
-            joined = true;
-            break;
-        }
-    }
-    if (!joined)
-        ranges.append(QItemSelectionRange(m_model->index(first, 0), last));
-    selection->select(ranges, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TfrmRecDataList::SelectOnly(int pos)

@@ -52,8 +52,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Adds rows first..last to the selection, as one range with the rows selected right above.
-    void JoinSelection(int first, int last);
     void SelectOnly(int pos);
     // Selected rows counted from the selection's ranges, without listing them.
     int SelectedCount(int *first) const;
@@ -75,9 +73,6 @@ private:
     CRecDataList m_entries;
     std::function<void(const CCommData &)> m_addToSendData;
     QTimer *m_flushTimer;
-    // The first of the rows appended while the window was hidden (they run to the last row), to
-    // be joined to the selection when it is shown; -1 when none.
-    int m_unjoinedFirst = -1;
     bool m_dirty = false;
     bool m_rewrite = true; // the file must be written whole; else it holds the first m_onFile rows
     int m_onFile = 0;
