@@ -527,6 +527,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <translation>Diagramm</translation>
     </message>
     <message>
+        <source>Left out, not finite: %1</source>
+        <translation>Ausgelassen, nicht endlich: %1</translation>
+    </message>
+    <message>
         <source>Drag across the plot to zoom into a span of time</source>
         <translation>Über das Diagramm ziehen, um einen Zeitabschnitt zu vergrößern</translation>
     </message>

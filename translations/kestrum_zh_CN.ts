@@ -527,6 +527,10 @@ Data received from now on is not captured.</source>
         <translation>绘图</translation>
     </message>
     <message>
+        <source>Left out, not finite: %1</source>
+        <translation>已略去的非有限值：%1</translation>
+    </message>
+    <message>
         <source>Drag across the plot to zoom into a span of time</source>
         <translation>在图上拖动以放大一段时间</translation>
     </message>
