@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -51,40 +53,41 @@ bool ReadAll(int fd, std::string &out)
     }
 }
 
-// The files a record's text lists now; false when it is not a record of `key`.
-bool Parse(const std::string &text, const std::string &key, std::vector<CCaptureRecord::ST_File> &files)
+} // namespace
+
+bool CCaptureRecord::Parse(const std::string &text, const std::string &key, std::vector<ST_File> &files)
 {
     const std::string header = Header(key);
     if (text.compare(0, header.size(), header) != 0)
         return false;
+    std::map<std::string, std::pair<uint64_t, uint64_t>> listed;
+    for (const ST_File &file : files)
+        listed[file.name] = {file.dev, file.ino};
+    const auto number = [](const std::string &line, size_t &at, uint64_t &value) {
+        const char *end = line.data() + line.size();
+        const auto [stop, error] = std::from_chars(line.data() + at, end, value);
+        if (error != std::errc() || stop == end || *stop != '\t')
+            return false;
+        at = static_cast<size_t>(stop - line.data()) + 1;
+        return true;
+    };
     // A last line without its line break was cut short and says nothing.
     for (size_t at = header.size(), end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
         const std::string line = text.substr(at, end - at);
-        std::string name;
         if (line.compare(0, 2, "-\t") == 0) {
-            name = line.substr(2);
-        } else if (line.compare(0, 2, "+\t") == 0) {
-            unsigned long long dev = 0, ino = 0;
-            int used = 0;
-            if (std::sscanf(line.c_str() + 2, "%llu\t%llu\t%n", &dev, &ino, &used) != 2 || used == 0)
-                continue;
-            name = line.substr(2 + static_cast<size_t>(used));
-            files.erase(std::remove_if(files.begin(), files.end(),
-                                       [&name](const CCaptureRecord::ST_File &f) { return f.name == name; }),
-                        files.end());
-            files.push_back({name, dev, ino});
-            continue;
-        } else {
+            listed.erase(line.substr(2));
             continue;
         }
-        files.erase(std::remove_if(files.begin(), files.end(),
-                                   [&name](const CCaptureRecord::ST_File &f) { return f.name == name; }),
-                    files.end());
+        size_t field = 2;
+        uint64_t dev = 0, ino = 0;
+        if (line.compare(0, 2, "+\t") == 0 && number(line, field, dev) && number(line, field, ino))
+            listed[line.substr(field)] = {dev, ino};
     }
+    files.clear();
+    for (const auto &[name, id] : listed)
+        files.push_back({name, id.first, id.second});
     return true;
 }
-
-} // namespace
 
 CCaptureRecord::~CCaptureRecord()
 {
@@ -145,11 +148,16 @@ void CCaptureRecord::TakeOver(const std::string &name)
     };
     std::string text;
     std::vector<ST_File> listed;
+    // Someone else's record is no word on which files are ours; a record of another pattern is
+    // left unlocked, for a capture of that pattern starting at the same time.
+    bool ours = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+                ReadAll(fd, text) && Parse(text, m_key, listed);
     // Held: its capture still runs. Unlinked once locked: another capture took it over first.
-    // Someone else's record is no word on which files are ours.
-    const bool ended = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-                       ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink > 0;
-    if (ended && ReadAll(fd, text) && Parse(text, m_key, listed)) {
+    ours = ours && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink > 0;
+    // Read again under the lock: its capture may have listed more before it ended.
+    text.clear();
+    listed.clear();
+    if (ours && ::lseek(fd, 0, SEEK_SET) == 0 && ReadAll(fd, text) && Parse(text, m_key, listed)) {
         for (const ST_File &file : listed) {
             struct stat now
             {

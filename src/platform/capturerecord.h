@@ -42,8 +42,10 @@ public:
     void Made(const std::string &name, const struct stat &info);
     void Gone(const std::string &name);
     std::vector<ST_File> Files() const;
-    // Whether `name` in the folder is still the file this record lists under it.
+    // Whether `info` (of the file now under `file.name`) is still the file listed.
     static bool Same(const ST_File &file, const struct stat &info);
+    // The files the text of a record lists; false when it is no record of `key`.
+    static bool Parse(const std::string &text, const std::string &key, std::vector<ST_File> &files);
 
 private:
     void TakeOver(const std::string &name);
