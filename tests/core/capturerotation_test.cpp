@@ -321,9 +321,15 @@ TEST(CaptureRotation, NewFilesNeverGoBackToTheBareName)
             capture.WaitHousekeeping();
         }
         EXPECT_EQ(capture.Stop(), 0);
+        // A file of the user's put in the place of one of the capture's is not the capture's.
+        if (*run == 'a') {
+            ASSERT_EQ(rename(dir.File("cap-003.log").c_str(), dir.File("cap-003.moved").c_str()), 0);
+            WriteRaw(dir.File("cap-003.log"), "mine");
+        }
     }
     // The names sort as the files were made, also after the budget freed the first name.
-    const std::map<std::string, std::string> expected = {{"cap-005.log", "f"}, {"cap-006.log", "g"}};
+    const std::map<std::string, std::string> expected = {
+        {"cap-003.log", "mine"}, {"cap-003.moved", "d"}, {"cap-005.log", "f"}, {"cap-006.log", "g"}};
     EXPECT_EQ(Files(dir), expected);
 }
 
