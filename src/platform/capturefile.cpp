@@ -111,9 +111,9 @@ private:
             m_jobs.pop_front();
             m_busy = true;
             guard.unlock();
-            if (job.compress && !job.finished.empty())
+            if (job.compress && !job.finished.empty() && job.record)
                 Compress(job);
-            if (job.keepFiles > 0 || job.keepBytes > 0)
+            if ((job.keepFiles > 0 || job.keepBytes > 0) && job.record)
                 KeepBudget(job);
             // The record of a capture that stopped is let go once its last job is done.
             job = ST_Job();
@@ -305,9 +305,12 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
     m_record.reset();
     if (!oneFile || budget) {
         auto record = std::make_shared<CCaptureRecord>();
-        if (const int error = record->Open(m_names->Folder(), m_names->Key()); error != 0)
+        const int error = record->Open(m_names->Folder(), m_names->Key());
+        // One file appended to needs no record: without one its budget leaves the folder alone.
+        if (error != 0 && !oneFile)
             return error;
-        m_record = std::move(record);
+        if (error == 0)
+            m_record = std::move(record);
     }
     if (oneFile) {
         const std::string path = m_names->Path(now, 0);
@@ -319,8 +322,9 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
         // someone else's is not ours to add to.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
+            const int error = errno;
             m_record.reset();
-            return errno;
+            return error;
         }
         struct stat info
         {
@@ -345,7 +349,7 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
             m_housekeeper = std::make_unique<CCaptureHousekeeper>();
         m_housekeeper->SetCurrent(Path());
         // Files of this pattern from before count against the budget from the start.
-        if (budget)
+        if (budget && m_record)
             m_housekeeper->Post(
                 {std::string(), false, m_names, m_record, options.keepFiles, options.keepBytes});
     }
