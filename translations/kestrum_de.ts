@@ -369,6 +369,14 @@
         <translation>die Festplatte kam nicht nach, und mehr als %1 warteten darauf, geschrieben zu werden</translation>
     </message>
     <message>
+        <source>it is a link, and a capture never writes through one</source>
+        <translation>es ist eine Verknüpfung, und ein Mitschnitt schreibt nie durch eine</translation>
+    </message>
+    <message>
+        <source>it is another user&apos;s file</source>
+        <translation>es ist die Datei eines anderen Benutzers</translation>
+    </message>
+    <message>
         <source>Capture</source>
         <translation>Mitschnitt</translation>
     </message>
@@ -524,6 +532,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Plot</source>
         <translation>Diagramm</translation>
+    </message>
+    <message>
+        <source>Left out, not finite: %1</source>
+        <translation>Ausgelassen, nicht endlich: %1</translation>
     </message>
     <message>
         <source>Drag across the plot to zoom into a span of time</source>

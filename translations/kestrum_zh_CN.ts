@@ -369,6 +369,14 @@
         <translation>磁盘写入跟不上，超过 %1 的数据等待写入</translation>
     </message>
     <message>
+        <source>it is a link, and a capture never writes through one</source>
+        <translation>它是一个链接，捕获从不通过链接写入</translation>
+    </message>
+    <message>
+        <source>it is another user&apos;s file</source>
+        <translation>它是另一个用户的文件</translation>
+    </message>
+    <message>
         <source>Capture</source>
         <translation>捕获</translation>
     </message>
@@ -524,6 +532,10 @@ Data received from now on is not captured.</source>
     <message>
         <source>Plot</source>
         <translation>绘图</translation>
+    </message>
+    <message>
+        <source>Left out, not finite: %1</source>
+        <translation>已略去的非有限值：%1</translation>
     </message>
     <message>
         <source>Drag across the plot to zoom into a span of time</source>

@@ -1,8 +1,11 @@
 #include "platform/capturefile.h"
 
+#include "platform/capturerecord.h"
+#include "platform/diaglog.h"
 #include "platform/gzipfile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -61,6 +64,7 @@ public:
         std::string finished; // empty: only the budget
         bool compress = false;
         std::shared_ptr<const CCaptureNames> names;
+        std::shared_ptr<CCaptureRecord> record;
         int keepFiles = 0;
         int64_t keepBytes = 0;
     };
@@ -107,11 +111,12 @@ private:
             m_jobs.pop_front();
             m_busy = true;
             guard.unlock();
-            // A file the budget already removed, or one that cannot be compressed, stays as it is.
-            if (job.compress && !job.finished.empty())
-                GzipFile(job.finished, m_cancel);
-            if (job.keepFiles > 0 || job.keepBytes > 0)
+            if (job.compress && !job.finished.empty() && job.record)
+                Compress(job);
+            if ((job.keepFiles > 0 || job.keepBytes > 0) && job.record)
                 KeepBudget(job);
+            // The record of a capture that stopped is let go once its last job is done.
+            job = ST_Job();
             guard.lock();
             m_busy = false;
             m_idle.notify_all();
@@ -120,12 +125,29 @@ private:
         m_idle.notify_all();
     }
 
+    // A file that cannot be compressed stays as it is.
+    void Compress(const ST_Job &job)
+    {
+        struct stat made
+        {
+        };
+        const int error = GzipFile(job.finished, m_cancel, &made);
+        const std::string name = job.finished.substr(job.names->Folder().size() + 1);
+        if (error == 0) {
+            job.record->Made(name + ".gz", made);
+            job.record->Gone(name);
+        } else if (error != ECANCELED) {
+            AppendLogFormatted(DiagLogPath(), "CCaptureFile - %s left uncompressed: %s", job.finished.c_str(),
+                               std::strerror(error));
+        }
+    }
+
     void KeepBudget(const ST_Job &job)
     {
         struct ST_Entry
         {
             int64_t mtimeNs;
-            std::string path;
+            std::string name;
             int64_t size;
         };
         std::string current;
@@ -136,34 +158,33 @@ private:
         std::vector<ST_Entry> finished;
         int64_t bytes = 0;
         int count = 0;
-        DIR *dir = ::opendir(job.names->Folder().c_str());
-        if (!dir)
-            return;
-        while (const dirent *entry = ::readdir(dir)) {
-            if (!job.names->Made(entry->d_name))
-                continue;
-            const std::string path = job.names->Folder() + "/" + entry->d_name;
+        const std::string &folder = job.names->Folder();
+        for (const CCaptureRecord::ST_File &file : job.record->Files()) {
+            const std::string path = folder + "/" + file.name;
             struct stat info
             {
             };
-            if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            // Removed, or another file put under its name: nothing of this capture any more.
+            if (::lstat(path.c_str(), &info) != 0 || !CCaptureRecord::Same(file, info)) {
+                job.record->Gone(file.name);
                 continue;
+            }
             ++count;
             bytes += info.st_size;
             if (path != current)
                 finished.push_back(
-                    {static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, path,
+                    {static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, file.name,
                      static_cast<int64_t>(info.st_size)});
         }
-        ::closedir(dir);
         std::sort(finished.begin(), finished.end(), [](const ST_Entry &a, const ST_Entry &b) {
-            return a.mtimeNs != b.mtimeNs ? a.mtimeNs < b.mtimeNs : a.path < b.path;
+            return a.mtimeNs != b.mtimeNs ? a.mtimeNs < b.mtimeNs : a.name < b.name;
         });
         for (const ST_Entry &oldest : finished) {
             if ((job.keepFiles <= 0 || count <= job.keepFiles) &&
                 (job.keepBytes <= 0 || bytes <= job.keepBytes))
                 break;
-            if (::unlink(oldest.path.c_str()) == 0) {
+            if (::unlink((folder + "/" + oldest.name).c_str()) == 0) {
+                job.record->Gone(oldest.name);
                 --count;
                 bytes -= oldest.size;
             }
@@ -198,15 +219,19 @@ std::string CCaptureFile::Path() const
 
 int CCaptureFile::OpenNew(int64_t nowMs)
 {
+    // A pattern without {seq} names a file as written while that name is new and no numbered
+    // file of it is there; otherwise the name as written would sort before older files.
+    bool plain = !m_names->HasSeq() && !m_names->NumberedExists(nowMs);
     for (int tries = 0;; ++tries) {
-        // A pattern without {seq} names its first file as written while that name is free.
-        const bool plain = tries == 0 && !m_names->HasSeq();
         const std::string path = m_names->Path(nowMs, plain ? 0 : m_seq + 1);
         if (!plain)
             ++m_seq;
+        plain = false;
         if (Exists(path + ".gz") || Exists(path + ".gz.part"))
             continue;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+        // O_EXCL follows no link: a name taken by anything, a link too, is passed over.
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, 0644);
         {
             const std::lock_guard<std::mutex> guard(m_pathLock);
             m_path = path;
@@ -215,6 +240,11 @@ int CCaptureFile::OpenNew(int64_t nowMs)
             continue;
         if (fd < 0)
             return errno;
+        struct stat info
+        {
+        };
+        if (m_record && ::fstat(fd, &info) == 0)
+            m_record->Made(path.substr(m_names->Folder().size() + 1), info);
         m_fd = fd;
         m_size = 0;
         return 0;
@@ -235,7 +265,7 @@ int CCaptureFile::NextFile(int64_t nowMs)
     if (m_options.compress || m_options.keepFiles > 0 || m_options.keepBytes > 0) {
         m_housekeeper->SetCurrent(Path());
         m_housekeeper->Post(
-            {finished, m_options.compress, m_names, m_options.keepFiles, m_options.keepBytes});
+            {finished, m_options.compress, m_names, m_record, m_options.keepFiles, m_options.keepBytes});
     }
     return 0;
 }
@@ -270,19 +300,47 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
     m_day = DayOf(now);
     m_cuts.clear();
     m_fd = -1;
-    if (options.newFile == ST_CaptureOptions::NewFile::Never && !m_names->HasSeq()) {
+    const bool budget = options.keepFiles > 0 || options.keepBytes > 0;
+    const bool oneFile = options.newFile == ST_CaptureOptions::NewFile::Never && !m_names->HasSeq();
+    m_record.reset();
+    if (!oneFile || budget) {
+        auto record = std::make_shared<CCaptureRecord>();
+        const int error = record->Open(m_names->Folder(), m_names->Key());
+        // One file appended to needs no record: without one its budget leaves the folder alone.
+        if (error != 0 && !oneFile)
+            return error;
+        if (error == 0)
+            m_record = std::move(record);
+    }
+    if (oneFile) {
         const std::string path = m_names->Path(now, 0);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return errno;
+        {
+            const std::lock_guard<std::mutex> guard(m_pathLock);
+            m_path = path;
+        }
+        // A pipe or a terminal may be written to; a link is never followed, and a file of
+        // someone else's is not ours to add to.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            const int error = errno;
+            m_record.reset();
+            return error;
+        }
         struct stat info
         {
         };
-        m_size = ::fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+        const int error = ::fstat(fd, &info) != 0                               ? errno
+                          : S_ISREG(info.st_mode) && info.st_uid != ::geteuid() ? EPERM
+                                                                                : 0;
+        if (error != 0) {
+            ::close(fd);
+            m_record.reset();
+            return error;
+        }
+        m_size = static_cast<int64_t>(info.st_size);
         m_fd = fd;
-        const std::lock_guard<std::mutex> guard(m_pathLock);
-        m_path = path;
     } else if (const int error = OpenNew(now); error != 0) {
+        m_record.reset();
         return error;
     }
     m_fileBytes = m_size.load();
@@ -291,8 +349,9 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
             m_housekeeper = std::make_unique<CCaptureHousekeeper>();
         m_housekeeper->SetCurrent(Path());
         // Files of this pattern from before count against the budget from the start.
-        if (options.keepFiles > 0 || options.keepBytes > 0)
-            m_housekeeper->Post({std::string(), false, m_names, options.keepFiles, options.keepBytes});
+        if (budget && m_record)
+            m_housekeeper->Post(
+                {std::string(), false, m_names, m_record, options.keepFiles, options.keepBytes});
     }
     m_error = 0;
     m_stopping = false;
@@ -315,6 +374,8 @@ int CCaptureFile::Stop()
     if (m_fd >= 0 && ::close(m_fd) != 0 && error == 0 && errno != EINTR)
         error = errno;
     m_fd = -1;
+    // Housekeeping still to do holds the record; it is let go after that.
+    m_record.reset();
     m_running = false;
     // The handler is for failures nobody asked about; Stop's caller hears this one.
     int none = 0;

@@ -16,6 +16,11 @@
 // failed write does, with Path() naming the file that could not be made. Finished files are
 // compressed and the oldest removed to keep a budget on a housekeeping thread of their own,
 // which nothing waits for but the destructor (and that only for the chunk in hand).
+//
+// The budget removes only files a capture of the same pattern made (CCaptureRecord), never a
+// user's file that fits the pattern nor one another running capture made. No name in the folder
+// is followed when it is a link: a capture makes its files new (O_EXCL), and appends only to a
+// file that is no link and, when a regular file, is the user's own.
 #include "platform/capturenames.h"
 #include "platform/clock.h"
 
@@ -43,6 +48,7 @@ struct ST_CaptureOptions
 };
 
 class CCaptureHousekeeper;
+class CCaptureRecord;
 
 class CCaptureFile
 {
@@ -65,7 +71,9 @@ public:
     // a capture already running is stopped first.
     int Start(const std::string &path) { return Start(path, ST_CaptureOptions()); }
     // `pattern` as CCaptureNames reads it. Without new files the first file is appended to as
-    // above; with them every file is a new one, under a name neither it nor its ".gz" has yet.
+    // above; with them every file is a new one, under a name neither it nor its ".gz" has yet,
+    // sorting after the names of the pattern's files already there. ELOOP: the file is a link;
+    // EPERM: it is someone else's.
     int Start(const std::string &pattern, const ST_CaptureOptions &options);
     // Writes what is still buffered, syncs the file to the disk and closes it. Returns what ended
     // the capture: the first failed write, kOverflow, or a failed sync or close; 0 when everything
@@ -110,6 +118,7 @@ private:
     const IClock &m_clock;
     ST_CaptureOptions m_options;
     std::shared_ptr<const CCaptureNames> m_names;
+    std::shared_ptr<CCaptureRecord> m_record; // null: the capture makes no files (appends to one)
     std::unique_ptr<CCaptureHousekeeper> m_housekeeper;
     int m_seq = 0;
     // Append's view, under m_lock: what the current file will hold once the buffer is written,

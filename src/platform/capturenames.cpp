@@ -139,8 +139,13 @@ CCaptureNames::CCaptureNames(const std::string &pattern, const ST_CaptureNameVal
 
 std::string CCaptureNames::Path(int64_t localMs, int seq) const
 {
+    return m_folder + "/" + Render(localMs, SeqText(seq), m_hasSeq || seq > 0);
+}
+
+std::string CCaptureNames::Render(int64_t localMs, const std::string &seqText, bool numbered) const
+{
     std::string name = m_name;
-    if (!m_hasSeq && seq > 0)
+    if (!m_hasSeq && numbered)
         name.insert(ExtensionAt(name), "-{seq}");
     const tm f = LocalFields(localMs);
     char time[16];
@@ -149,7 +154,7 @@ std::string CCaptureNames::Path(int64_t localMs, int seq) const
     for (size_t i = 0; i < name.size();) {
         const std::string value = name.compare(i, 6, "{date}") == 0     ? LocalDateText(localMs)
                                   : name.compare(i, 6, "{time}") == 0   ? std::string(time)
-                                  : name.compare(i, 5, "{seq}") == 0    ? SeqText(seq)
+                                  : name.compare(i, 5, "{seq}") == 0    ? seqText
                                   : name.compare(i, 6, "{link}") == 0   ? m_values.link
                                   : name.compare(i, 6, "{port}") == 0   ? m_values.port
                                   : name.compare(i, 8, "{window}") == 0 ? m_values.window
@@ -161,7 +166,44 @@ std::string CCaptureNames::Path(int64_t localMs, int seq) const
         out += value;
         i = name.find('}', i) + 1;
     }
-    return m_folder + "/" + out;
+    return out;
+}
+
+bool CCaptureNames::NumberedExists(int64_t localMs) const
+{
+    const std::string marked = Render(localMs, std::string(1, '\x01'), true);
+    const size_t at = marked.find('\x01');
+    const std::regex numbered("^" + RegexLiteral(marked.substr(0, at)) + "\\d+" +
+                              RegexLiteral(marked.substr(at + 1)) + "(?:\\.gz)?$");
+    DIR *dir = opendir(m_folder.c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (const dirent *entry = readdir(dir))
+        if (std::regex_match(entry->d_name, numbered)) {
+            found = true;
+            break;
+        }
+    closedir(dir);
+    return found;
+}
+
+std::string CCaptureNames::Key() const
+{
+    std::string out;
+    for (size_t i = 0; i < m_name.size();) {
+        const std::string value = m_name.compare(i, 6, "{link}") == 0     ? m_values.link
+                                  : m_name.compare(i, 6, "{port}") == 0   ? m_values.port
+                                  : m_name.compare(i, 8, "{window}") == 0 ? m_values.window
+                                                                          : std::string();
+        if (value.empty()) {
+            out += m_name[i++];
+            continue;
+        }
+        out += value;
+        i = m_name.find('}', i) + 1;
+    }
+    return out;
 }
 
 bool CCaptureNames::Made(const std::string &name, int *seq) const

@@ -32,6 +32,12 @@ public:
     // The full path for a file begun at `localMs`. `seq` 0 with a pattern without {seq} is the
     // name as written; otherwise a pattern without {seq} gets "-<seq>" before its extension.
     std::string Path(int64_t localMs, int seq) const;
+    // Whether a numbered file ("-<seq>" or {seq}) of the name `localMs` gives is in the folder,
+    // compressed or not: the name as written then no longer sorts after every file made.
+    bool NumberedExists(int64_t localMs) const;
+    // The last part with {link}, {port} and {window} filled in: what tells the files of one
+    // capture from those of another in the folder.
+    std::string Key() const;
     // Whether `name` (no folder) is one this pattern makes, compressed or not; its number, or 0
     // for a name without one, goes to `seq`.
     bool Made(const std::string &name, int *seq = nullptr) const;
@@ -39,6 +45,8 @@ public:
     int HighestSeq() const;
 
 private:
+    std::string Render(int64_t localMs, const std::string &seqText, bool numbered) const;
+
     std::string m_folder;
     std::string m_name;
     ST_CaptureNameValues m_values;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
@@ -19,15 +20,37 @@ struct ST_Fd
     }
 };
 
+// A file system that cannot rename without replacing can still make the name only if it is free.
+int RenameNoReplace(const std::string &from, const std::string &to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
 } // namespace
 
-int GzipFile(const std::string &path, const std::atomic<bool> &cancel)
+int GzipFile(const std::string &path, const std::atomic<bool> &cancel, struct stat *made)
 {
-    ST_Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Names in the capture's folder are never followed: a link put at any of them is refused.
+    ST_Fd in{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (in.fd < 0)
         return errno;
+    struct stat original
+    {
+    };
+    if (::fstat(in.fd, &original) != 0)
+        return errno;
+    if (!S_ISREG(original.st_mode))
+        return EINVAL;
     const std::string part = path + ".gz.part";
-    ST_Fd out{::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    // Whatever is at the temporary name is not ours to overwrite.
+    ST_Fd out{::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
     if (out.fd < 0)
         return errno;
     // zlib closes the descriptor it is given; ours stays open for the sync.
@@ -64,12 +87,20 @@ int GzipFile(const std::string &path, const std::atomic<bool> &cancel)
         error = errno != 0 ? errno : EIO;
     if (error == 0 && ::fsync(out.fd) != 0)
         error = errno;
-    if (error == 0 && ::rename(part.c_str(), (path + ".gz").c_str()) != 0)
+    if (error == 0 && made && ::fstat(out.fd, made) != 0)
         error = errno;
+    // Nor is a file already at the final name.
+    if (error == 0)
+        error = RenameNoReplace(part, path + ".gz");
     if (error != 0) {
         ::unlink(part.c_str());
         return error;
     }
-    ::unlink(path.c_str());
+    // The original goes only while it is still the file that was compressed.
+    struct stat now
+    {
+    };
+    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == original.st_dev && now.st_ino == original.st_ino)
+        ::unlink(path.c_str());
     return 0;
 }

@@ -47,6 +47,11 @@ void CPlotStore::AddLine(int64_t ms, const ST_PlotValue *values, size_t count)
     m_lastMs = std::max(ms, m_lastMs);
     const uint64_t line = m_nextLine++;
     for (size_t i = 0; i < count; ++i) {
+        // Not a value to draw or to scale by; the plot says how many it left out.
+        if (!std::isfinite(values[i].Value)) {
+            ++m_skipped;
+            continue;
+        }
         const size_t series = static_cast<size_t>(values[i].Series);
         if (series >= m_series.size())
             m_series.resize(series + 1);
@@ -74,6 +79,7 @@ void CPlotStore::Clear()
 {
     m_series.clear();
     m_points = 0;
+    m_skipped = 0;
     m_lastMs = 0;
 }
 

@@ -64,6 +64,8 @@ public:
     int SeriesCount() const { return static_cast<int>(m_series.size()); }
     const CPlotSamples &Samples(int series) const { return m_series.at(static_cast<size_t>(series)); }
     size_t Points() const { return m_points; }
+    // Values left out for being NaN or infinite.
+    size_t Skipped() const { return m_skipped; }
     // The time of the newest line; 0 before the first.
     int64_t LastMs() const { return m_lastMs; }
 
@@ -81,6 +83,7 @@ private:
     std::vector<CPlotSamples> m_series;
     size_t m_maxPoints;
     size_t m_points = 0;
+    size_t m_skipped = 0;
     uint64_t m_nextLine = 0;
     int64_t m_lastMs = 0;
 };

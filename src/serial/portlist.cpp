@@ -198,6 +198,22 @@ std::string VirtualPortDir()
     return "/tmp/kestrum-vport-" + std::to_string(getuid());
 }
 
+bool TrustedVirtualPortDir(const std::string &dir, std::string *why)
+{
+    struct stat st
+    {
+    };
+    const char *wrong = lstat(dir.c_str(), &st) != 0 ? "it is not there"
+                        : S_ISLNK(st.st_mode)        ? "it is a link"
+                        : !S_ISDIR(st.st_mode)       ? "it is not a folder"
+                        : st.st_uid != geteuid()     ? "another user owns it"
+                        : (st.st_mode & 077) != 0    ? "others may open it (its mode is not 0700)"
+                                                     : nullptr;
+    if (wrong && why)
+        *why = wrong;
+    return wrong == nullptr;
+}
+
 std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, const std::string &dev,
                                                 const std::string &vportDir)
 {
@@ -223,6 +239,8 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
                 description = p.Description;
         ports.push_back({path, path, description.empty() ? target : description + " (" + target + ")"});
     }
+    if (!TrustedVirtualPortDir(vportDir))
+        return ports;
     for (const std::string &name : ListDir(vportDir)) {
         const std::string path = vportDir + "/" + name;
         if (RealPath(path).empty())

@@ -33,6 +33,11 @@ std::string ProposedPortName(const std::vector<std::string> &names);
 // $XDG_RUNTIME_DIR/kestrum-vport, or /tmp/kestrum-vport-<uid>.
 std::string VirtualPortDir();
 
+// Whether `dir` may be taken as the folder of virtual ports: a folder, not a link, of the user's
+// own that nobody else may open. In /tmp anyone can make the folder first, with links to their
+// own devices in it. Otherwise `why` says what is wrong.
+bool TrustedVirtualPortDir(const std::string &dir, std::string *why = nullptr);
+
 // What sysfs says identifies the device behind the node `devicePath` (found by its device number
 // under `sysRoot`, which is /sys): USB vendor and product with the serial number (or, without
 // one, the socket), interface and port; for a device on no USB bus the place it sits. The empty

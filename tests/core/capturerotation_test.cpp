@@ -4,6 +4,7 @@
 #include "tempdir.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -150,6 +152,7 @@ TEST(CaptureRotation, TheBudgetRemovesOnlyTheOldestFilesOfThisCapture)
     TempDir dir;
     WriteRaw(dir.File("notes.log"), "mine");
     WriteRaw(dir.File("board-007.log.bak"), "mine too");
+    // Named as a capture would, but no capture made it.
     WriteRaw(dir.File("board-001.log"), "from last week");
     const timeval lastWeek[2] = {{1000, 0}, {1000, 0}};
     utimes(dir.File("board-001.log").c_str(), lastWeek);
@@ -164,23 +167,24 @@ TEST(CaptureRotation, TheBudgetRemovesOnlyTheOldestFilesOfThisCapture)
         capture.Flush();
     }
     capture.WaitHousekeeping();
-    const std::map<std::string, std::string> expected = {{"notes.log", "mine"},
-                                                         {"board-007.log.bak", "mine too"},
-                                                         {"board-003.log", "bbbb"},
-                                                         {"board-004.log", "cccc"},
-                                                         {"board-005.log", "dddd"}};
+    const std::map<std::string, std::string> expected = {
+        {"notes.log", "mine"},     {"board-007.log.bak", "mine too"}, {"board-001.log", "from last week"},
+        {"board-003.log", "bbbb"}, {"board-004.log", "cccc"},         {"board-005.log", "dddd"}};
     EXPECT_EQ(Files(dir), expected);
     EXPECT_EQ(capture.Stop(), 0);
 
-    // A budget in bytes never takes the current file, however large.
+    // A budget in bytes never takes the current file, however large; the files of the capture
+    // before count against it.
     options.keepFiles = 0;
     options.keepBytes = 2;
     ASSERT_EQ(capture.Start(dir.File("board-{seq}.log"), options), 0);
     capture.Append("eeee");
     capture.Flush();
     capture.WaitHousekeeping();
-    const std::map<std::string, std::string> left = {
-        {"notes.log", "mine"}, {"board-007.log.bak", "mine too"}, {"board-006.log", "eeee"}};
+    const std::map<std::string, std::string> left = {{"notes.log", "mine"},
+                                                     {"board-007.log.bak", "mine too"},
+                                                     {"board-001.log", "from last week"},
+                                                     {"board-006.log", "eeee"}};
     EXPECT_EQ(Files(dir), left);
 }
 
@@ -258,4 +262,110 @@ TEST(CaptureRotation, ANewFileThatCannotBeMadeEndsTheCaptureNamingIt)
     EXPECT_EQ(capture.Stop(), ENOENT);
     EXPECT_EQ(failures.load(), 2);
     EXPECT_EQ(ReadRaw(other.File("moved/cap-001.log")), "aaaa");
+}
+
+TEST(CaptureRotation, TheBudgetLeavesTheUsersFilesAndOtherCapturesAlone)
+{
+    TempDir dir;
+    WriteRaw(dir.File("dev-2019.log"), "the user's");
+    WriteRaw(dir.File("dev.log.gz"), "the user's too");
+    ST_CaptureOptions options;
+    options.newFile = NewFile::AtSize;
+    options.sizeBytes = 4;
+    options.keepFiles = 3;
+    // Two links whose names fit each other's pattern, and two windows with one pattern.
+    CCaptureFile dev, dev2, first, second;
+    options.names.link = "dev";
+    ASSERT_EQ(dev.Start(dir.File("{link}.log"), options), 0);
+    options.names.link = "dev-2";
+    ASSERT_EQ(dev2.Start(dir.File("{link}.log"), options), 0);
+    ASSERT_EQ(first.Start(dir.File("capture.log"), options), 0);
+    ASSERT_EQ(second.Start(dir.File("capture.log"), options), 0);
+    CCaptureFile *captures[] = {&dev, &dev2, &first, &second};
+    for (int i = 0; i < 6; ++i)
+        for (int c = 0; c < 4; ++c) {
+            captures[c]->Append(std::to_string(i) + "ab" + std::to_string(c));
+            captures[c]->Flush();
+            captures[c]->WaitHousekeeping();
+        }
+    const std::map<std::string, std::string> files = Files(dir);
+    EXPECT_EQ(files.at("dev-2019.log"), "the user's");
+    EXPECT_EQ(files.at("dev.log.gz"), "the user's too");
+    // Each keeps its own newest three, the one it writes last.
+    for (int c = 0; c < 4; ++c) {
+        int own = 0;
+        for (const auto &[name, text] : files)
+            if (!text.empty() && text.back() == static_cast<char>('0' + c))
+                ++own;
+        EXPECT_EQ(own, 3) << "capture " << c;
+        EXPECT_EQ(ReadRaw(captures[c]->Path()), "5ab" + std::to_string(c)) << captures[c]->Path();
+    }
+    EXPECT_EQ(files.size(), 2u + 4 * 3);
+    for (CCaptureFile *capture : captures)
+        EXPECT_EQ(capture->Stop(), 0);
+}
+
+TEST(CaptureRotation, NewFilesNeverGoBackToTheBareName)
+{
+    TempDir dir;
+    ST_CaptureOptions options;
+    options.newFile = NewFile::AtSize;
+    options.sizeBytes = 1;
+    options.keepFiles = 2;
+    CCaptureFile capture;
+    for (const char *run : {"abcde", "fg"}) {
+        ASSERT_EQ(capture.Start(dir.File("cap.log"), options), 0);
+        for (const char *c = run; *c; ++c) {
+            capture.Append(c, 1);
+            capture.Flush();
+            capture.WaitHousekeeping();
+        }
+        EXPECT_EQ(capture.Stop(), 0);
+        // A file of the user's put in the place of one of the capture's is not the capture's.
+        if (*run == 'a') {
+            ASSERT_EQ(rename(dir.File("cap-003.log").c_str(), dir.File("cap-003.moved").c_str()), 0);
+            WriteRaw(dir.File("cap-003.log"), "mine");
+        }
+    }
+    // The names sort as the files were made, also after the budget freed the first name.
+    const std::map<std::string, std::string> expected = {
+        {"cap-003.log", "mine"}, {"cap-003.moved", "d"}, {"cap-005.log", "f"}, {"cap-006.log", "g"}};
+    EXPECT_EQ(Files(dir), expected);
+}
+
+TEST(CaptureRotation, ALinkPutAtANameTheCaptureMakesIsNeverFollowed)
+{
+    TempDir dir, elsewhere;
+    const std::string target = elsewhere.File("target");
+    WriteRaw(target, "precious");
+    // Without new files: the one file.
+    ASSERT_EQ(symlink(target.c_str(), dir.File("capture.log").c_str()), 0);
+    CCaptureFile capture;
+    EXPECT_EQ(capture.Start(dir.File("capture.log")), ELOOP);
+
+    // With them: a numbered name taken by a link is passed over, and the compressor's temporary
+    // and final names are not written through.
+    ASSERT_EQ(symlink(target.c_str(), dir.File("cap-001.log").c_str()), 0);
+    ST_CaptureOptions options;
+    options.newFile = NewFile::AtConnect;
+    options.compress = true;
+    ASSERT_EQ(capture.Start(dir.File("cap-{seq}.log"), options), 0);
+    EXPECT_EQ(capture.Path(), dir.File("cap-002.log"));
+    capture.Append("two\r\n");
+    ASSERT_EQ(symlink(target.c_str(), dir.File("cap-002.log.gz.part").c_str()), 0);
+    capture.NewFile();
+    capture.Append("three\r\n");
+    capture.Flush();
+    WriteRaw(dir.File("cap-003.log.gz"), "the user's");
+    capture.NewFile();
+    capture.Append("four\r\n");
+    capture.Flush();
+    capture.WaitHousekeeping();
+    EXPECT_EQ(capture.Stop(), 0);
+    EXPECT_EQ(ReadRaw(target), "precious");
+    const std::map<std::string, std::string> files = Files(dir);
+    EXPECT_EQ(files.at("cap-002.log"), "two\r\n") << "left as it was";
+    EXPECT_EQ(files.at("cap-003.log"), "three\r\n");
+    EXPECT_EQ(files.at("cap-003.log.gz"), "the user's");
+    EXPECT_EQ(files.at("cap-004.log"), "four\r\n");
 }

@@ -1,6 +1,8 @@
 #include "plot/plotparser.h"
+#include "plot/plotscale.h"
 #include "plot/plotstore.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -167,4 +169,39 @@ TEST(PlotStore, CsvHasARowPerLineAndEmptyCellsForMissingValues)
     else
         unsetenv("TZ");
     tzset();
+}
+
+TEST(PlotScale, StaysFiniteFromOneEndOfTheRangeToTheOther)
+{
+    const std::pair<double, double> ranges[] = {
+        {-1e308, 1e308}, {-DBL_MAX, DBL_MAX}, {1e308, 1e308}, {-1, 1}};
+    for (const auto &[low, high] : ranges)
+        for (bool fixed : {false, true}) {
+            const ST_PlotScale scale = PlotScaleFor(low, high, fixed && low < high, 8);
+            SCOPED_TRACE(std::to_string(low) + " " + std::to_string(high) + (fixed ? " fixed" : ""));
+            EXPECT_LT(scale.Low, scale.High);
+            EXPECT_GE(scale.Ticks.size(), 2u);
+            for (size_t i = 0; i < scale.Ticks.size(); ++i) {
+                EXPECT_TRUE(std::isfinite(scale.Ticks[i]));
+                EXPECT_TRUE(scale.Ticks[i] >= scale.Low && scale.Ticks[i] <= scale.High);
+                if (i > 0) {
+                    EXPECT_GT(scale.Ticks[i], scale.Ticks[i - 1]);
+                }
+            }
+            // Both ends inside a plot 300 rows high.
+            for (double v : {low, high}) {
+                EXPECT_GE(scale.Offset(v, 300), 0);
+                EXPECT_LE(scale.Offset(v, 300), 299);
+            }
+        }
+
+    // What is no number is left out of the store, and counted.
+    CPlotStore store;
+    const ST_PlotValue values[] = {{0, 1}, {0, NAN}, {1, INFINITY}, {1, 2}};
+    store.AddLine(0, values, 4);
+    EXPECT_EQ(store.Points(), 2u);
+    EXPECT_EQ(store.Skipped(), 2u);
+    double low = 0, high = 0;
+    ASSERT_TRUE(store.Range(0, 0, 0, low, high));
+    EXPECT_EQ(low, 1);
 }

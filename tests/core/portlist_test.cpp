@@ -61,6 +61,7 @@ TEST(PortList, FindsRealPortsWithDescriptionsAndSkipsGhosts)
 
     const fs::path vports = root / "vports";
     fs::create_directories(vports);
+    fs::permissions(vports, fs::perms::owner_all);
     fs::create_symlink(pty.Path(), vports / "vport0");
     fs::create_symlink("/dev/kestrum-gone", vports / "vport1");
 
@@ -81,6 +82,32 @@ TEST(PortList, FindsRealPortsWithDescriptionsAndSkipsGhosts)
     EXPECT_EQ(ports[3].Description, "Acme Devices USB Serial Cable (ttyUSB0)");
     EXPECT_EQ(ports[4].Description, "Virtual port");
     EXPECT_TRUE(EnumerateSerialPortsIn((root / "none").string(), (root / "none").string(), "").empty());
+}
+
+TEST(PortList, VirtualPortsOfAFolderNotTheUsersOwnAreNotListed)
+{
+    CTempHome home;
+    CTestPty pty;
+    const fs::path root = home.Dir();
+    const auto listed = [&root](const fs::path &vports) {
+        return EnumerateSerialPortsIn((root / "none").string(), (root / "none").string(), vports.string())
+            .size();
+    };
+    const fs::path own = root / "own";
+    fs::create_directories(own);
+    fs::permissions(own, fs::perms::owner_all);
+    fs::create_symlink(pty.Path(), own / "vport0");
+    ASSERT_EQ(listed(own), 1u);
+
+    const fs::path linked = root / "linked";
+    fs::create_directory_symlink(own, linked);
+    EXPECT_EQ(listed(linked), 0u);
+    fs::permissions(own, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_EQ(listed(own), 0u) << "mode 0755";
+    fs::permissions(own, fs::perms::owner_all);
+    ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(listed(own), 0u) << "another user's";
 }
 
 TEST(PortList, MachinePortsAreRealOnes)

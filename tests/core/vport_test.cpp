@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -239,6 +240,18 @@ TEST(Vport, HelpOptionsAndTheListedLink)
         port.Close();
         EXPECT_EQ(vport.Stop(), 0);
         EXPECT_NE(access(link.c_str(), F_OK), 0); // removed on the way out
+    }
+    {
+        // A folder others may open is not used for stable names.
+        const std::string folder = home.Dir() + "/kestrum-vport";
+        ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+        CVportProcess vport({"--name", "bench"});
+        EXPECT_FALSE(vport.Port().empty());
+        struct stat st
+        {
+        };
+        EXPECT_NE(lstat((folder + "/bench").c_str(), &st), 0);
+        EXPECT_EQ(vport.Stop(), 0);
     }
     if (old)
         setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);

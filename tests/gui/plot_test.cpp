@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "guilink.h"
@@ -140,4 +141,36 @@ TEST(Plot, OpensBesideItsWindowAndOnTheScreen)
     EXPECT_EQ(FrameBeside(QRect(100, 50, 900, 700), QSize(860, 460), area), QRect(1000, 50, 860, 460));
     EXPECT_EQ(FrameBeside(QRect(1000, 700, 900, 700), QSize(860, 460), area), QRect(140, 580, 860, 460));
     EXPECT_EQ(FrameBeside(QRect(300, 0, 1400, 900), QSize(2000, 460), area), QRect(0, 0, 1920, 460));
+}
+
+TEST(Plot, ExtremeValuesLeaveEverySeriesDrawnAndNoNumbersAreMarked)
+{
+    GuiTestEnv env;
+    const std::vector<std::string> names = {"sine", "a", "b"};
+    CPlotStore store, marked;
+    for (int i = 0; i < 800; ++i) {
+        const ST_PlotValue sine{0, std::sin(i / 20.0)};
+        store.AddLine(i * 10, &sine, 1);
+        marked.AddLine(i * 10, &sine, 1);
+    }
+    const ST_PlotValue extremes[] = {{1, 1e308}, {2, -1e308}};
+    store.AddLine(8000, extremes, 2);
+    marked.AddLine(8000, extremes, 2);
+    const ST_PlotValue none{0, std::nan("")};
+    marked.AddLine(8010, &none, 1);
+    const auto picture = [&names](const CPlotStore &values) {
+        TPlotCanvas canvas(values, names);
+        canvas.resize(500, 300);
+        canvas.SetView(0, 8010, 0);
+        return canvas.Picture();
+    };
+    const QImage image = picture(store);
+    const QRgb sine = TPlotCanvas::SeriesColour(0, image.pixelColor(1, 1)).rgb();
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) == sine;
+    // More than the legend's swatch: the sine is a stroke across the plot.
+    EXPECT_GT(inked, 300);
+    EXPECT_TRUE(picture(marked) != image) << "the value left out is marked";
 }

@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -41,6 +42,11 @@ QString Reason(int error)
         return QCoreApplication::translate("TLogCapture",
                                            "the disk did not keep up, and more than %1 waited to be written")
             .arg(SizeText(static_cast<int64_t>(CCaptureFile::kBufferLimit)));
+    if (error == ELOOP)
+        return QCoreApplication::translate("TLogCapture",
+                                           "it is a link, and a capture never writes through one");
+    if (error == EPERM)
+        return QCoreApplication::translate("TLogCapture", "it is another user's file");
     return QString::fromLocal8Bit(strerror(error));
 }
 
@@ -184,8 +190,7 @@ void TfrmCapture::accept()
     const QString path = m_path->text().trimmed();
     if (!path.isEmpty() && m_start) {
         if (const int error = m_start(Choice()); error != 0) {
-            ShowMessage(this,
-                        tr("Cannot create file %1: %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+            ShowMessage(this, tr("Cannot create file %1: %2").arg(path, Reason(error)));
             m_path->setFocus();
             return;
         }

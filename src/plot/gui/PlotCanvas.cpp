@@ -2,6 +2,7 @@
 
 #include "data/gui/dialogsupport.h"
 #include "log/logcolours.h"
+#include "plot/plotscale.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -16,20 +17,14 @@ namespace {
 
 constexpr int kLeft = 64, kRight = 10, kTop = 8, kBottom = 22;
 
-// A step of 1, 2 or 5 times a power of ten that cuts `range` into about `count` parts.
-double NiceStep(double range, int count)
-{
-    const double rough = range / std::max(count, 1);
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    const double scaled = rough / power;
-    return (scaled <= 1 ? 1 : scaled <= 2 ? 2 : scaled <= 5 ? 5 : 10) * power;
-}
-
 QString TickText(double value, double step)
 {
-    const int decimals = step >= 1 ? 0 : std::min(9, static_cast<int>(std::ceil(-std::log10(step))));
     if (std::abs(value) < step / 2)
         value = 0; // no "-0"
+    // Beyond what fits beside the plot as plain digits, in powers of ten.
+    if (std::abs(value) >= 1e9 || (value != 0 && step < 1e-9))
+        return QString::number(value, 'g', 6);
+    const int decimals = step >= 1 ? 0 : std::min(9, static_cast<int>(std::ceil(-std::log10(step))));
     return QString::number(value, 'f', decimals);
 }
 
@@ -139,19 +134,9 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
                 high = std::max(high, span.Max);
             }
     }
-    if (m_fixed) {
-        low = m_low;
-        high = m_high;
-    } else if (!(low <= high)) {
-        low = 0;
-        high = 1;
-    } else {
-        const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 0.5);
-        low -= pad;
-        high += pad;
-    }
-    const double yScale = (area.height() - 1) / (high - low);
-    const auto yOf = [&](double v) { return area.bottom() - (v - low) * yScale; };
+    const ST_PlotScale scale = PlotScaleFor(m_fixed ? m_low : low, m_fixed ? m_high : high, m_fixed,
+                                            std::max(2, area.height() / 40));
+    const auto yOf = [&](double v) { return area.bottom() - scale.Offset(v, area.height()); };
 
     // Grid and value ticks.
     const QFontMetrics metrics(painter.font());
@@ -161,14 +146,14 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
                                 a.blueF() + (b.blueF() - a.blueF()) * share);
     };
     painter.setPen(mix(ground, ink, 0.12));
-    const double yStep = NiceStep(high - low, std::max(2, area.height() / 40));
+    const double yStep = static_cast<double>(scale.Step);
     std::vector<std::pair<double, double>> yTicks;
-    for (double v = std::ceil(low / yStep) * yStep; v <= high && yTicks.size() < 100; v += yStep)
+    for (double v : scale.Ticks)
         yTicks.emplace_back(v, yOf(v));
     for (const auto &[v, y] : yTicks)
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
     const double seconds = (m_t1 - m_t0) / 1000.0;
-    const double tStep = NiceStep(seconds, std::max(2, area.width() / 90));
+    const double tStep = static_cast<double>(PlotNiceStep(seconds, std::max(2, area.width() / 90)));
     const double first = (m_t0 - m_origin) / 1000.0;
     std::vector<std::pair<double, double>> tTicks;
     for (double t = std::ceil(first / tStep) * tStep; t <= first + seconds && tTicks.size() < 100; t += tStep)
@@ -213,6 +198,18 @@ void TPlotCanvas::Render(QPainter &painter, const QRect &target) const
             painter.drawPolyline(line);
     }
     painter.setClipping(false);
+
+    // Values that were no numbers to draw are not passed over in silence.
+    if (m_store.Skipped() > 0) {
+        const QString text = tr("Left out, not finite: %1").arg(m_store.Skipped());
+        const int width = metrics.horizontalAdvance(text) + 8;
+        const QRect mark(area.right() - width - 4, area.bottom() - metrics.height() - 6, width,
+                         metrics.height() + 2);
+        painter.fillRect(mark, ground);
+        painter.setPen(ink);
+        painter.drawRect(mark.adjusted(0, 0, -1, -1));
+        painter.drawText(mark, Qt::AlignCenter, text);
+    }
 
     // A small legend in the corner, so the picture names its series when saved.
     int x = area.left() + 6;

@@ -152,6 +152,12 @@ std::string MakeLink(const std::string &wanted, const std::string &target)
 {
     const std::string dir = VirtualPortDir();
     mkdir(dir.c_str(), 0700);
+    // A folder someone else made first would lead Kestrum to their devices, and they to ours.
+    if (std::string why; !TrustedVirtualPortDir(dir, &why)) {
+        std::fprintf(stderr, "kestrum-vport: %s is not a safe folder for stable names: %s\n", dir.c_str(),
+                     why.c_str());
+        return {};
+    }
     for (int n = 0; n < 100; ++n) {
         const std::string name = wanted.empty() ? "vport" + std::to_string(n) : wanted;
         const std::string path = dir + "/" + name;
