@@ -92,7 +92,9 @@ bool OpenLink(CSerial &port, const COM_PORT_SETTING &link, CNetOpen *connect, st
         if (connect->Run(address, NetSettingsFor(link), &error) != 0)
             return false;
         if (connect->SettingRefused()) {
-            error = "Error Port Setting: " + link.PortName + ": " + SerialErrorText(ERROR_NOT_SUPPORTED);
+            // Run told what the server answered instead.
+            error = "Error Port Setting: " + link.PortName + ": " +
+                    (error.empty() ? SerialErrorText(ERROR_NOT_SUPPORTED) : error);
             return false;
         }
         port.PrepareNetLine(connect->TakeLine(), connect->Settings());

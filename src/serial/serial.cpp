@@ -480,14 +480,14 @@ long CSerial::ApplyNetDcb(const char *op, const ST_Dcb &dcb)
             applied = netApplied_;
         }
         if (!applied || !SameSettings(*applied, want)) {
-            std::string untaken;
-            const long rc = net_->ApplySettings(want, &untaken);
+            std::string untaken, reason;
+            const long rc = net_->ApplySettings(want, &untaken, &reason);
             if (rc == ERROR_NOT_SUPPORTED) {
                 {
                     const std::lock_guard<std::mutex> guard(settingsLock_);
                     netApplied_.reset();
                 }
-                Log("CSerial", op, ("The server did not take the " + untaken).c_str());
+                Log("CSerial", op, ("The server did not take the " + untaken + ": " + reason).c_str());
                 return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
             }
             if (rc != 0)
