@@ -133,6 +133,13 @@ bool CSerial::IsNetworkPort() const
     return net_ != nullptr;
 }
 
+void CSerial::CancelNetWaits()
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    if (net_)
+        net_->Abort();
+}
+
 bool CSerial::SettingsAreServers() const
 {
     const std::shared_lock<std::shared_mutex> life(lifeLock_);
@@ -338,6 +345,9 @@ long CSerial::Close()
         const int wake = closeWakeFd_.load();
         if (wake >= 0)
             eventfd_write(wake, 1);
+        // A call waiting for a server's answer holds the port until it comes.
+        if (net_)
+            net_->Abort();
     }
     const std::unique_lock<std::shared_mutex> life(lifeLock_);
     int fd = fd_.exchange(-1);
