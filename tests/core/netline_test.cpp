@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
 #include <linux/sockios.h>
 #include <mutex>
 #include <netinet/in.h>
@@ -562,6 +563,7 @@ TEST(NetLineSilence, AShutWindowIsHeldNeverDeadAndAnUnansweredOneIs)
     constexpr int kLimitMs = 1000;
     CSilenceWatch watch(kLimitMs);
     const SilenceClock::time_point t0 = SilenceClock::now();
+    look.Probes = 0; // each acknowledged by the time of the look
     for (int s = 0; s <= 120; s += 10) {
         look.LastAckMs = static_cast<uint32_t>(s * 1000); // the probes back off up to 2 min apart
         EXPECT_FALSE(watch.Dead(t0 + std::chrono::seconds(s), look)) << s << " s";
@@ -593,27 +595,70 @@ TEST(NetLineSilence, AShutWindowIsHeldNeverDeadAndAnUnansweredOneIs)
     EXPECT_TRUE(watch.Dead(t0 + std::chrono::milliseconds(5 * kLimitMs), unanswered));
 }
 
-// The same server behind a line whose silence limit is short: the hold is noted, the connection
-// is kept long past the limit.
-TEST(NetLineSilence, ALineToAServerThatStopsReadingIsKept)
+// A server gone without a word: its connection is taken, then every segment that reaches it is
+// dropped before TCP sees it (a socket filter), so nothing is acknowledged any more.
+class CGoneServer
+{
+public:
+    CGoneServer()
+    {
+        listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        if (bind(listen_, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0 && listen(listen_, 1) == 0 &&
+            getsockname(listen_, reinterpret_cast<sockaddr *>(&at), &length) == 0)
+            port_ = ntohs(at.sin_port);
+    }
+    ~CGoneServer()
+    {
+        close(conn_);
+        close(listen_);
+    }
+    uint16_t Port() const { return port_; }
+    bool Vanish()
+    {
+        conn_ = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        sock_filter dropAll{BPF_RET | BPF_K, 0, 0, 0};
+        const sock_fprog program{1, &dropAll};
+        return conn_ >= 0 && setsockopt(conn_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    }
+
+private:
+    int listen_ = -1, conn_ = -1;
+    uint16_t port_ = 0;
+};
+
+// Two lines with a short silence limit: one to a server that stopped reading, kept however long
+// it holds its window shut; one to a server gone, lost once its data stayed unanswered so long.
+TEST(NetLineSilence, AServerThatStopsReadingIsKeptAndOneGoneIsLost)
 {
     CTempHome home;
-    CLoopbackPort server(4096);
-    ASSERT_TRUE(server.Listen(1));
     constexpr int kLimitMs = 1000;
-    CNetLine line;
-    line.SetSilenceLimitMs(kLimitMs);
-    ASSERT_EQ(line.Open({ENetKind::Raw, "127.0.0.1", server.Port()}, -1, nullptr), 0);
-    FillUntilHeld(line.DataFd());
+    CLoopbackPort holding(4096);
+    ASSERT_TRUE(holding.Listen(1));
+    CNetLine held;
+    held.SetSilenceLimitMs(kLimitMs);
+    ASSERT_EQ(held.Open({ENetKind::Raw, "127.0.0.1", holding.Port()}, -1, nullptr), 0);
+    FillUntilHeld(held.DataFd());
     const auto until = SilenceClock::now() + std::chrono::milliseconds(kPatienceMs);
     while (home.LogText().find("has kept its window shut") == std::string::npos &&
-           SilenceClock::now() < until && line.LostErrno() == 0)
+           SilenceClock::now() < until && held.LostErrno() == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_NE(home.LogText().find("has kept its window shut"), std::string::npos);
-    // Four limits more, and still there.
-    for (const auto kept = SilenceClock::now() + std::chrono::milliseconds(4 * kLimitMs);
-         SilenceClock::now() < kept && line.LostErrno() == 0;)
+
+    CGoneServer gone;
+    ASSERT_NE(gone.Port(), 0);
+    CNetLine lost;
+    lost.SetSilenceLimitMs(kLimitMs);
+    ASSERT_EQ(lost.Open({ENetKind::Raw, "127.0.0.1", gone.Port()}, -1, nullptr), 0);
+    ASSERT_TRUE(gone.Vanish());
+    ASSERT_EQ(write(lost.DataFd(), "?", 1), 1);
+    while (lost.LostErrno() == 0 && SilenceClock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(line.LostErrno(), 0) << ErrnoWords(line.LostErrno());
-    line.Close();
+    EXPECT_EQ(lost.LostErrno(), ETIMEDOUT);
+    // By now the held window has been shut for over two limits.
+    EXPECT_EQ(held.LostErrno(), 0) << ErrnoWords(held.LostErrno());
+    held.Close();
 }
