@@ -92,7 +92,9 @@ bool OpenLink(CSerial &port, const COM_PORT_SETTING &link, CNetOpen *connect, st
         if (connect->Run(address, NetSettingsFor(link), &error) != 0)
             return false;
         if (connect->SettingRefused()) {
-            error = "Error Port Setting: " + link.PortName + ": " + SerialErrorText(ERROR_NOT_SUPPORTED);
+            // Run told what the server answered instead.
+            error = "Error Port Setting: " + link.PortName + ": " +
+                    (error.empty() ? SerialErrorText(ERROR_NOT_SUPPORTED) : error);
             return false;
         }
         port.PrepareNetLine(connect->TakeLine(), connect->Settings());
@@ -234,6 +236,8 @@ void CPortMonitor::Impl::FollowProgram()
     if (rc == 0)
         rc = portA.Setup(line.Baud, link.DataBits, link.ParityCode,
                          StopBitsFor(line.TwoStopBits, link.DataBits));
+    if (cancelled.load())
+        return; // a Stop cut the server's answer short: nothing worth telling
     std::string note = "Virtual port: " + FollowedLineText(line);
     note += rc == 0 ? "; port A follows" : "; port A cannot follow: " + SerialErrorText(rc);
     notes(note);
@@ -465,6 +469,11 @@ void CPortMonitor::Stop()
     for (const std::unique_ptr<CNetOpen> &connect : m.connects)
         if (connect)
             connect->Cancel();
+    // A connection already handed to its port is past the connect's reach: the start may be
+    // waiting in that port's Setup, and once running the virtual port's reader may wait in a
+    // change of port A's settings, both for a server that does not answer.
+    m.portA.CancelNetWaits();
+    m.portB.CancelNetWaits();
     if (m.starter.joinable())
         m.starter.join();
     for (std::unique_ptr<CNetOpen> &connect : m.connects)

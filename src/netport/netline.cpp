@@ -1,6 +1,7 @@
 #include "netport/netline.h"
 
 #include "netport/netconnect.h"
+#include "netport/silencewatch.h"
 #include "netport/telnetcodec.h"
 #include "platform/diaglog.h"
 #include "serial/dcb.h"
@@ -10,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <limits>
 #include <linux/sockios.h>
 #include <memory>
 #include <mutex>
@@ -39,6 +42,19 @@ constexpr size_t kControlLimit = 16 * 1024;
 // time-out) would only add traffic.
 constexpr uint8_t kLineErrors =
     telnet::LineBreak | telnet::LineFraming | telnet::LineParity | telnet::LineOverrun;
+
+// How often the pump looks at the connection for a server that is gone: a small part of the
+// silence limit, so the loss is told soon after it.
+int LookEveryMs(int silenceMs)
+{
+    return std::clamp(silenceMs / 10, 20, 1000);
+}
+
+void Count(int64_t &counter, bool happened)
+{
+    if (happened && counter < std::numeric_limits<int64_t>::max())
+        ++counter;
+}
 
 int RemainingMs(Clock::time_point deadline)
 {
@@ -81,6 +97,7 @@ bool Supported(uint8_t option)
 struct CNetLine::Impl
 {
     ST_NetAddress address;
+    int silenceMs = kSilenceMs;
     bool open = false;
     int sock = -1;
     int dataFd = -1;
@@ -209,19 +226,18 @@ void CNetLine::Impl::Notification(uint8_t code, const Bytes &value)
                 state.Rts = v == telnet::ControlRtsOn;
             }
         } else if (code == telnet::NotifyLineState && v >= 0) {
-            state.Breaks += (v & telnet::LineBreak) ? 1 : 0;
-            state.FrameErrors += (v & telnet::LineFraming) ? 1 : 0;
-            state.ParityErrors += (v & telnet::LineParity) ? 1 : 0;
-            state.Overruns += (v & telnet::LineOverrun) ? 1 : 0;
+            Count(state.Breaks, v & telnet::LineBreak);
+            Count(state.FrameErrors, v & telnet::LineFraming);
+            Count(state.ParityErrors, v & telnet::LineParity);
+            Count(state.Overruns, v & telnet::LineOverrun);
             changed = (v & kLineErrors) != 0;
         } else if (code == telnet::NotifyModemState && v >= 0) {
             // The first report sets the levels; after it a level that moved counts even when the
             // server left out the delta bit, and a delta bit counts even when two changes
             // brought the level back.
-            auto line = [&](bool &level, int &changes, uint8_t levelBit, uint8_t deltaBit) {
+            auto line = [&](bool &level, int64_t &changes, uint8_t levelBit, uint8_t deltaBit) {
                 const bool now = v & levelBit;
-                if ((v & deltaBit) || (state.ModemKnown && now != level))
-                    ++changes;
+                Count(changes, (v & deltaBit) || (state.ModemKnown && now != level));
                 level = now;
             };
             line(state.Cts, state.CtsChanges, telnet::ModemCts, telnet::ModemDeltaCts);
@@ -260,6 +276,9 @@ void CNetLine::Impl::Pump()
     int lost = 0;
     bool reported = false;
     uint8_t buffer[kReadChunk];
+    CSilenceWatch silence(silenceMs);
+    const int lookMs = LookEveryMs(silenceMs);
+    Clock::time_point nextLook = Clock::now() + std::chrono::milliseconds(lookMs);
     for (;;) {
         {
             std::lock_guard<std::mutex> hold(lock);
@@ -293,10 +312,24 @@ void CNetLine::Impl::Pump()
         for (pollfd &q : p)
             if (q.events == 0)
                 q.fd = -1;
-        if (poll(p, 3, -1) < 0) {
+        if (poll(p, 3, lost == 0 ? RemainingMs(nextLook) : -1) < 0) {
             if (errno == EINTR)
                 continue;
             lost = errno;
+        }
+        if (lost == 0 && Clock::now() >= nextLook) {
+            const Clock::time_point now = Clock::now();
+            nextLook = now + std::chrono::milliseconds(lookMs);
+            ST_TcpLook look;
+            if (LookAtTcp(sock, &look)) {
+                if (silence.Dead(now, look))
+                    lost = ETIMEDOUT;
+                else if (silence.ShutLong(now, look))
+                    AppendLogFormatted(DiagLogPath(),
+                                       "CNetLine - %s has kept its window shut for %.1f s (it stopped "
+                                       "reading: flow control); the connection is kept",
+                                       HostPortText(address).c_str(), silenceMs / 1000.0);
+            }
         }
         if (p[0].revents)
             Drain(wakeFd);
@@ -383,6 +416,7 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
     }
     Impl &d = *d_;
     d.address = address;
+    d.silenceMs = silenceMs_;
     const std::string where = HostPortText(address);
     auto fail = [&](int e, const std::string &words) {
         if (message)
@@ -526,13 +560,38 @@ void CNetLine::Abort()
     d.answered.notify_all();
 }
 
-long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *untaken)
+namespace {
+
+// A value as the user set it: "19200", "mark", "1.5", "XON/XOFF".
+std::string SettingValueText(uint8_t code, uint32_t value)
+{
+    static const char *const kParity[] = {"?", "none", "odd", "even", "mark", "space"};
+    switch (code) {
+    case telnet::SetParity:
+        return value < 6 ? kParity[value] : std::to_string(value);
+    case telnet::SetStopSize:
+        return value == telnet::StopOneAndHalf ? "1.5" : std::to_string(value);
+    case telnet::SetControl:
+        return value == telnet::ControlNoFlow    ? "none"
+               : value == telnet::ControlXonXoff ? "XON/XOFF"
+               : value == telnet::ControlRtsCts  ? "RTS/CTS"
+                                                 : std::to_string(value);
+    default:
+        return std::to_string(value);
+    }
+}
+
+} // namespace
+
+long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *untaken, std::string *reason)
 {
     Impl &d = *d_;
     if (!d.open)
         return ERROR_INVALID_HANDLE;
     if (!d.Rfc())
         return 0;
+    if (aborted_.load())
+        return SystemError(ECANCELED);
     if (settings.Parity > SPACEPARITY || settings.StopBits > 2 || settings.Flow > ST_NetLineSettings::XonXoff)
         return E_INVALIDARG;
 
@@ -569,6 +628,8 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
                             : telnet::ComPortCommand(a.code, static_cast<uint8_t>(a.value));
         commands.insert(commands.end(), c.begin(), c.end());
     }
+    if (d.control.size() + commands.size() > kControlLimit)
+        return SystemError(ENOBUFS);
     d.control.insert(d.control.end(), commands.begin(), commands.end());
     Signal(d.wakeFd);
     auto allAnswered = [&] {
@@ -581,8 +642,21 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
                         [&] { return d.lostErrno != 0 || aborted_.load() || allAnswered(); });
     if (d.lostErrno != 0)
         return SystemError(d.lostErrno);
+    if (aborted_.load() && !allAnswered()) {
+        for (const Ask &a : asks)
+            if (a.answer->count == a.before) {
+                AppendLogFormatted(DiagLogPath(),
+                                   "CNetLine::ApplySettings - gave up waiting for %s to answer the %s: "
+                                   "the port is closing",
+                                   HostPortText(d.address).c_str(), a.name);
+                break;
+            }
+        return SystemError(ECANCELED);
+    }
 
     std::string first;
+    uint32_t firstGot = 0;
+    const Ask *firstAsk = nullptr;
     for (const Ask &a : asks) {
         if (a.answer->count == a.before) {
             AppendLogFormatted(DiagLogPath(),
@@ -596,6 +670,8 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
                                                            : 0;
         if (got == 0 || got == a.value || !first.empty())
             continue;
+        firstAsk = &a;
+        firstGot = got;
         if (a.code != telnet::SetControl)
             first = a.name;
         else if (a.value == telnet::ControlRtsCts ||
@@ -608,6 +684,10 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
         return 0;
     if (untaken)
         *untaken = first;
+    if (reason)
+        *reason = std::string("the server answered the ") + firstAsk->name + " with " +
+                  SettingValueText(firstAsk->code, firstGot) + " instead of " +
+                  SettingValueText(firstAsk->code, firstAsk->value);
     return ERROR_NOT_SUPPORTED;
 }
 

@@ -27,13 +27,15 @@ struct ST_NetLineSettings
 
 // What the server last told of its line. Counters only grow while the connection lives: each
 // modem-line change and each line-state condition the server reported counts once.
+// A server that floods notifications for hours still only counts up: the counts stop at their
+// largest value instead of wrapping.
 struct ST_NetLineState
 {
     bool ModemKnown = false; // the server has sent a modem state at least once
     bool Cts = false, Dsr = false, Dcd = false, Ring = false;
     bool Dtr = true, Rts = true; // as last asked (or answered)
-    int CtsChanges = 0, DsrChanges = 0, DcdChanges = 0, RingChanges = 0;
-    int Breaks = 0, FrameErrors = 0, ParityErrors = 0, Overruns = 0;
+    int64_t CtsChanges = 0, DsrChanges = 0, DcdChanges = 0, RingChanges = 0;
+    int64_t Breaks = 0, FrameErrors = 0, ParityErrors = 0, Overruns = 0;
 };
 
 class CNetLine
@@ -42,6 +44,9 @@ public:
     // How long a connect may take, and how long a command waits for the server's answer.
     static constexpr int kConnectMs = 5000;
     static constexpr int kAnswerMs = 1500;
+    // How long sent data (or a look at a shut window) may stay unacknowledged, with not one
+    // acknowledgement from the server meanwhile, before the connection counts as dead.
+    static constexpr int kSilenceMs = 30000;
 
     CNetLine();
     ~CNetLine(); // closes
@@ -60,6 +65,8 @@ public:
     // (message "...: cancelled"). A server that closes the connection during the negotiation
     // fails the open ("...: connection reset by peer").
     long Open(const ST_NetAddress &address, int cancelFd, std::string *message);
+    // Before Open: another silence limit than kSilenceMs.
+    void SetSilenceLimitMs(int ms) { silenceMs_ = ms; }
     bool IsOpen() const;
     const ST_NetAddress &Address() const;
 
@@ -77,7 +84,11 @@ public:
     int StateFd() const;
     ST_NetLineState State() const;
     // The errno that ended the connection (ECONNRESET, EPIPE, ETIMEDOUT...), 0 while it lives;
-    // a server that closed the connection cleanly gives ECONNRESET.
+    // a server that closed the connection cleanly gives ECONNRESET. A server that is gone
+    // without a word shows as ETIMEDOUT: after about 25 s of silence on an idle connection
+    // (keepalives), or after the silence limit while data or a look at its window go
+    // unacknowledged. A server that keeps its window shut (it stops reading: flow control) but
+    // acknowledges is alive, however long it holds the data back; the log notes the hold once.
     int LostErrno() const;
 
     // False for a raw port, and for a server that refused the com-port option: settings, modem lines, break
@@ -87,12 +98,17 @@ public:
     // kAnswerMs each; all five go out together and share one wait, so at most kAnswerMs in all)
     // for the server's answers. A value the server answered differently is
     // named in `untaken` ("baud rate", "data bits", "parity", "stop bits", "RTS/CTS flow
-    // control", "XON/XOFF flow control") and ERROR_NOT_SUPPORTED returned; a command the server
-    // never answers is noted in the diagnostic log and counts as taken. Not on the pump thread.
+    // control", "XON/XOFF flow control"), `reason` (when given) says what came back ("the server
+    // answered the baud rate with 19200 instead of 9600"), and ERROR_NOT_SUPPORTED is returned;
+    // a command the server never answers is noted in the diagnostic log and counts as taken.
+    // The commands count against the same limit as the others (SystemError(ENOBUFS) when a
+    // server that stopped reading left them piling up). Not on the pump thread.
     // An answer of 0 (the server tells no value) counts as taken. When the server refused the
     // com-port option at open, nothing is sent and 0 returned (the refusal was noted then).
     // E_INVALIDARG for codes outside those of Serial/dcb.h.
-    long ApplySettings(const ST_NetLineSettings &settings, std::string *untaken);
+    // After an Abort: SystemError(ECANCELED), at once.
+    long ApplySettings(const ST_NetLineSettings &settings, std::string *untaken,
+                       std::string *reason = nullptr);
     // Do not wait for the server's answer (a server may not echo these at all).
     long SetDtr(bool on);
     long SetRts(bool on);
@@ -102,7 +118,8 @@ public:
     long Purge(bool receive, bool transmit);
 
     // From any thread: an Open or ApplySettings waiting on the network gives up at once (Open
-    // fails, ApplySettings returns what it has), and so does every later one.
+    // fails, ApplySettings returns SystemError(ECANCELED) and notes the wait it gave up), and so
+    // does every later one. For a caller that is about to close the line.
     void Abort();
 
     // Stops the pump and closes the connection. Returns how many bytes written to DataFd never
@@ -116,4 +133,5 @@ private:
     // Abort reaches the Impl of an Open running on another thread; Open makes its Impl under this.
     std::mutex abortLock_;
     std::atomic<bool> aborted_{false};
+    int silenceMs_ = kSilenceMs;
 };

@@ -44,9 +44,13 @@ long CNetOpen::Run(const ST_NetAddress &address, const ST_NetLineSettings &wante
     if (cancelled_.load())
         return Failed(address, ECANCELED, message);
     settings_ = wanted;
-    std::string untaken;
-    refused_ = line->ApplySettings(settings_, &untaken) == ERROR_NOT_SUPPORTED;
-    return cancelled_.load() ? Failed(address, ECANCELED, message) : 0;
+    std::string untaken, reason;
+    refused_ = line->ApplySettings(settings_, &untaken, &reason) == ERROR_NOT_SUPPORTED;
+    if (cancelled_.load())
+        return Failed(address, ECANCELED, message);
+    if (refused_ && message)
+        *message = reason;
+    return 0;
 }
 
 void CNetOpen::Cancel()

@@ -21,7 +21,9 @@ public:
 
     // Connects (CNetLine::Open) and, when that succeeded, asks the server for `wanted`
     // (CNetLine::ApplySettings). 0, or the code of the failed connect with `message` saying it;
-    // SystemError(ECANCELED) once cancelled. Once per object.
+    // SystemError(ECANCELED) once cancelled. A setting the server answered with another value
+    // returns 0 with SettingRefused() and `message` saying what came back ("the server answered
+    // the baud rate with 19200 instead of 9600"). Once per object.
     long Run(const ST_NetAddress &address, const ST_NetLineSettings &wanted, std::string *message);
     // Any thread, at any time: a Run under way gives up at once, and a later one does not begin.
     void Cancel();

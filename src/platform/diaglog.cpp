@@ -54,18 +54,39 @@ struct OpenLog
         return fstat(fd, &st) == 0 && st.st_nlink > 0;
     }
 
-    bool Ready(const std::string &to, size_t adding)
+    bool Ready(const std::string &to, size_t adding, size_t limit)
     {
         if (fd < 0 || path != to || !Current()) {
             if (!Open(to))
                 return false;
         }
-        if (size > 0 && size + adding > kDiagLogLimit) {
+        if (size > 0 && size + adding > limit) {
             Close();
             std::rename(to.c_str(), (to + ".1").c_str());
             return Open(to);
         }
         return true;
+    }
+
+    void Append(const std::string &to, const std::string &line, size_t limit)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!Ready(to, line.size(), limit))
+            return;
+        // One write per line on an O_APPEND descriptor keeps lines whole, also against another
+        // instance of the program logging into the same file.
+        const char *p = line.data();
+        size_t left = line.size();
+        while (left > 0) {
+            const ssize_t n = write(fd, p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            p += n;
+            left -= static_cast<size_t>(n);
+            size += static_cast<size_t>(n);
+        }
     }
 };
 
@@ -75,14 +96,13 @@ OpenLog &Log()
     return log;
 }
 
-} // namespace
-
-std::string DiagLogPath()
+OpenLog &FailureLog()
 {
-    return RememberedAppFilePath("kestrum.log");
+    static OpenLog log;
+    return log;
 }
 
-void AppendLogLine(const std::string &path, const std::string &text)
+std::string CrLfLine(const std::string &text)
 {
     std::string out;
     out.reserve(text.size() + 8);
@@ -92,25 +112,34 @@ void AppendLogLine(const std::string &path, const std::string &text)
         out += c;
     }
     out += "\r\n";
+    return out;
+}
 
-    OpenLog &log = Log();
-    const std::lock_guard<std::mutex> guard(log.lock);
-    if (!log.Ready(path, out.size()))
-        return;
-    // One write per line on an O_APPEND descriptor keeps lines whole, also against another
-    // instance of the program logging into the same file.
-    const char *p = out.data();
-    size_t left = out.size();
-    while (left > 0) {
-        const ssize_t n = write(log.fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        p += n;
-        left -= static_cast<size_t>(n);
-        log.size += static_cast<size_t>(n);
-    }
+} // namespace
+
+std::string DiagLogPath()
+{
+    return RememberedAppFilePath("kestrum.log");
+}
+
+std::string DiagFailurePath(const std::string &logPath)
+{
+    const size_t slash = logPath.rfind('/');
+    const size_t dot = logPath.rfind('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? logPath.substr(0, dot) : logPath) + "-failures.log";
+}
+
+void AppendLogLine(const std::string &path, const std::string &text)
+{
+    const std::string line = CrLfLine(text);
+    Log().Append(path, line, kDiagLogLimit);
+    FailureLog().Append(DiagFailurePath(path), line, kDiagFailureLimit);
+}
+
+void AppendLogTrace(const std::string &path, const std::string &text)
+{
+    Log().Append(path, CrLfLine(text), kDiagLogLimit);
 }
 
 void AppendLogFormatted(const std::string &path, const char *format, ...)

@@ -2,6 +2,8 @@
 
 #include "serial/serial.h"
 
+#include <algorithm>
+#include <limits>
 #include <sys/ioctl.h>
 #include <utility>
 
@@ -48,17 +50,21 @@ uint32_t ModemLineEvents(const ST_ModemSnapshot &before, const ST_ModemSnapshot 
 
 void AddLineCounterGrowth(ST_LineCounters &sum, const ST_LineCounters &before, const ST_LineCounters &now)
 {
-    const auto growth = [](int was, int is) { return is >= was ? is - was : is; };
-    sum.Break += growth(before.Break, now.Break);
-    sum.Frame += growth(before.Frame, now.Frame);
-    sum.Parity += growth(before.Parity, now.Parity);
-    sum.Overrun += growth(before.Overrun, now.Overrun);
-    sum.BufOverrun += growth(before.BufOverrun, now.BufOverrun);
+    const auto add = [](int64_t &total, int64_t was, int64_t is) {
+        const int64_t growth = is >= was ? is - was : std::max<int64_t>(is, 0);
+        total = growth > std::numeric_limits<int64_t>::max() - total ? std::numeric_limits<int64_t>::max()
+                                                                     : total + growth;
+    };
+    add(sum.Break, before.Break, now.Break);
+    add(sum.Frame, before.Frame, now.Frame);
+    add(sum.Parity, before.Parity, now.Parity);
+    add(sum.Overrun, before.Overrun, now.Overrun);
+    add(sum.BufOverrun, before.BufOverrun, now.BufOverrun);
 }
 
 void CInboundLoss::AddLineErrors(uint32_t errorBits, const ST_LineCounters &counts)
 {
-    const auto count = [errorBits](int counted, uint32_t bit) -> int64_t {
+    const auto count = [errorBits](int64_t counted, uint32_t bit) -> int64_t {
         return counted > 0 ? counted : (errorBits & bit) ? 1 : 0;
     };
     const Tally add{count(counts.Overrun, CE_OVERRUN), count(counts.Frame, CE_FRAME),

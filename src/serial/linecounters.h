@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+// 64-bit: a network server's notifications can count past what an int holds within hours.
 struct ST_LineCounters
 {
-    int Break = 0;
-    int Frame = 0;
-    int Parity = 0;
-    int Overrun = 0;    // the UART's own buffer overran
-    int BufOverrun = 0; // the driver's input queue overran
+    int64_t Break = 0;
+    int64_t Frame = 0;
+    int64_t Parity = 0;
+    int64_t Overrun = 0;    // the UART's own buffer overran
+    int64_t BufOverrun = 0; // the driver's input queue overran
 };
 
 // The modem lines at one look: levels (TIOCM_ bits) and the driver's counts of their changes
@@ -20,10 +21,10 @@ struct ST_LineCounters
 struct ST_ModemSnapshot
 {
     int Lines = 0;
-    int Cts = 0;
-    int Dsr = 0;
-    int Ring = 0;
-    int Dcd = 0;
+    int64_t Cts = 0;
+    int64_t Dsr = 0;
+    int64_t Ring = 0;
+    int64_t Dcd = 0;
 };
 
 // EV_CTS, EV_DSR, EV_RING and EV_RLSD for each line that changed between two looks: its count
@@ -34,8 +35,9 @@ uint32_t ModemLineEvents(const ST_ModemSnapshot &before, const ST_ModemSnapshot 
 uint32_t LineErrorBits(const ST_LineCounters &before, const ST_LineCounters &now);
 // EV_BREAK for a break, EV_ERR for any other line error.
 uint32_t LineErrorEvents(uint32_t errorBits);
-// Adds how far each counter grew between two looks to `sum`. A counter that went back (a driver
-// that started counting again) counts from zero.
+// Adds how far each counter grew between two looks to `sum`, which stops at the largest value
+// rather than wrapping. A counter that went back (a driver that started counting again) counts
+// from zero.
 void AddLineCounterGrowth(ST_LineCounters &sum, const ST_LineCounters &before, const ST_LineCounters &now);
 
 // What the window tells the user about bytes lost or held back on their way in: totals since the

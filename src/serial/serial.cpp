@@ -133,6 +133,13 @@ bool CSerial::IsNetworkPort() const
     return net_ != nullptr;
 }
 
+void CSerial::CancelNetWaits()
+{
+    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    if (net_)
+        net_->Abort();
+}
+
 bool CSerial::SettingsAreServers() const
 {
     const std::shared_lock<std::shared_mutex> life(lifeLock_);
@@ -338,6 +345,9 @@ long CSerial::Close()
         const int wake = closeWakeFd_.load();
         if (wake >= 0)
             eventfd_write(wake, 1);
+        // A call waiting for a server's answer holds the port until it comes.
+        if (net_)
+            net_->Abort();
     }
     const std::unique_lock<std::shared_mutex> life(lifeLock_);
     int fd = fd_.exchange(-1);
@@ -480,14 +490,14 @@ long CSerial::ApplyNetDcb(const char *op, const ST_Dcb &dcb)
             applied = netApplied_;
         }
         if (!applied || !SameSettings(*applied, want)) {
-            std::string untaken;
-            const long rc = net_->ApplySettings(want, &untaken);
+            std::string untaken, reason;
+            const long rc = net_->ApplySettings(want, &untaken, &reason);
             if (rc == ERROR_NOT_SUPPORTED) {
                 {
                     const std::lock_guard<std::mutex> guard(settingsLock_);
                     netApplied_.reset();
                 }
-                Log("CSerial", op, ("The server did not take the " + untaken).c_str());
+                Log("CSerial", op, ("The server did not take the " + untaken + ": " + reason).c_str());
                 return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
             }
             if (rc != 0)

@@ -176,6 +176,11 @@ public:
     // What stopped the last Open in words, where the device says more than the code ("Cannot
     // connect to lab-pi:7000: connection refused"); empty otherwise.
     std::string OpenFailure() const;
+    // Any thread, before a Close: every wait on the network port's server (a Setup waiting for
+    // its answers) gives up at once, and so does every later one until the port is opened again
+    // (those calls fail with SystemError(ECANCELED)). Close does this itself; a caller that must
+    // first join a thread using the port calls it before the join. Nothing for a local device.
+    void CancelNetWaits();
     // The open port is on another machine; and, for a raw one, its line settings are the server's.
     bool IsNetworkPort() const;
     bool SettingsAreServers() const;

@@ -1,5 +1,7 @@
 #include "serial/serialex.h"
 
+#include "platform/diaglog.h"
+
 #include <pthread.h>
 #include <system_error>
 
@@ -108,7 +110,7 @@ long CSerialEx::ThreadProc(const std::atomic<bool> &stop)
         const uint32_t waitMs = NextWaitMs();
         // Once per wait for new traffic, not for every timed wait inside it.
         if (waitMs == INFINITE)
-            Log("CSerialEx", "ThreadProc", "Begin", false);
+            AppendLogTrace(DiagLogPath(), "CSerialEx::ThreadProc - Begin");
         // The generation is taken before `stopping` is read: a stop that comes after this read
         // re-applies the mask after it, and that wakes the wait below whenever it starts.
         const uint64_t generation = MaskGeneration();

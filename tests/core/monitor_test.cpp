@@ -354,6 +354,47 @@ TEST_F(MonitorTest, AWindowThatFallsBehindPausesTheReadingWithoutLosingAByte)
     writer.join();
 }
 
+// Port A on a server that takes the com-port option but stops answering settings: the program's
+// rate change leaves the virtual port's reader waiting in port A's Setup for the answer, and
+// Stop (a window's Close Port) cuts that wait short instead of waiting it out.
+TEST_F(MonitorTest, StopCutsShortAWaitForAServerThatDoesNotAnswerASetting)
+{
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    ST_MonitorSetup setup = Config(true, true);
+    setup.PortA = Link("rfc2217://127.0.0.1:" + std::to_string(server.Port()));
+    std::string error;
+    ASSERT_TRUE(monitor.Start(setup, error)) << error;
+    server.SetAnswers([](uint8_t, const Bytes &) { return std::nullopt; });
+
+    const int program = open(dir.File("ttyVirtual").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(program, 0);
+    termios t{};
+    tcgetattr(program, &t);
+    cfmakeraw(&t);
+    cfsetospeed(&t, B115200);
+    cfsetispeed(&t, B115200);
+    tcsetattr(program, TCSANOW, &t);
+    const Bytes rate{0x00, 0x01, 0xC2, 0x00}; // 115200
+    ASSERT_TRUE(server.WaitUntil([&] {
+        const std::vector<Bytes> asked = server.ComPortValues(telnet::SetBaudRate);
+        return std::find(asked.begin(), asked.end(), rate) != asked.end();
+    }));
+    monitor.Stop();
+    const std::string log = home.LogText();
+    EXPECT_NE(log.find("gave up waiting for 127.0.0.1:" + std::to_string(server.Port()) +
+                       " to answer the baud rate"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("did not answer the baud rate"), std::string::npos) << "the stop waited it out";
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        for (const std::string &note : notes)
+            EXPECT_EQ(note.find("cannot follow"), std::string::npos) << note;
+    }
+    close(program);
+}
+
 // A device bridged to a server that closes while the monitor writes to it. Device A holds the
 // monitor's writes to it (XOFF), so B's reader waits there and does not see the server's end:
 // only the write to the closed connection finds it. SIGPIPE is left to end this process, as it

@@ -2,15 +2,20 @@
 // against a scripted server in the test's process.
 #include "fakerfc2217.h"
 #include "loopbackport.h"
+#include "netport/netconnect.h"
 #include "netport/netline.h"
+#include "netport/silencewatch.h"
 #include "ptypair.h"
 #include "serial/serialerror.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
 #include <linux/sockios.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -270,19 +275,26 @@ TEST_F(NetLine, SettingsTheServerAnswersDifferentlyAreNamed)
     EXPECT_EQ(server.ComPortValues(telnet::SetStopSize).back(), Bytes{telnet::StopOneAndHalf});
     EXPECT_EQ(server.ComPortValues(telnet::SetControl).back(), Bytes{telnet::ControlRtsCts});
 
-    const std::pair<uint8_t, const char *> cases[] = {{telnet::SetStopSize, "stop bits"},
-                                                      {telnet::SetParity, "parity"},
-                                                      {telnet::SetControl, "RTS/CTS flow control"},
-                                                      {telnet::SetBaudRate, "baud rate"}};
-    for (const auto &[code, name] : cases) {
-        server.SetAnswers([code = code](uint8_t asked, const Bytes &value) -> std::optional<Bytes> {
+    const struct
+    {
+        uint8_t code;
+        const char *name, *reason;
+    } cases[] = {
+        {telnet::SetStopSize, "stop bits", "the stop bits with 1 instead of 1.5"},
+        {telnet::SetParity, "parity", "the parity with none instead of mark"},
+        {telnet::SetControl, "RTS/CTS flow control", "the flow control with none instead of RTS/CTS"},
+        {telnet::SetBaudRate, "baud rate", "the baud rate with 9600 instead of 115455"}};
+    for (const auto &c : cases) {
+        server.SetAnswers([code = c.code](uint8_t asked, const Bytes &value) -> std::optional<Bytes> {
             if (asked != code)
                 return value;
             return asked == telnet::SetBaudRate ? Bytes{0, 0, 0x25, 0x80} : Bytes{1};
         });
+        std::string reason;
         untaken.clear();
-        EXPECT_EQ(line.ApplySettings(s, &untaken), ERROR_NOT_SUPPORTED) << name;
-        EXPECT_EQ(untaken, name);
+        EXPECT_EQ(line.ApplySettings(s, &untaken, &reason), ERROR_NOT_SUPPORTED) << c.name;
+        EXPECT_EQ(untaken, c.name);
+        EXPECT_EQ(reason, std::string("the server answered ") + c.reason);
     }
 
     // Lines, break and purge go out without a wait.
@@ -496,6 +508,8 @@ TEST(NetLineCommands, ForAServerThatStopsReadingAreRefusedAtTheirLimit)
         std::this_thread::yield();
     }
     EXPECT_EQ(rc, SystemError(ENOBUFS)) << "commands went on piling up behind a server not reading";
+    EXPECT_EQ(line.ApplySettings(ST_NetLineSettings{}, nullptr), SystemError(ENOBUFS))
+        << "the settings went past the limit";
     line.Close();
     {
         std::lock_guard<std::mutex> hold(gate);
@@ -503,4 +517,148 @@ TEST(NetLineCommands, ForAServerThatStopsReadingAreRefusedAtTheirLimit)
     }
     opened.notify_all();
     server.SetAnswers(nullptr); // the gate goes with this test; the server lives a moment longer
+}
+
+namespace {
+
+using SilenceClock = CSilenceWatch::Clock;
+
+// Writes to `fd` until it takes nothing more for a while (the far end stopped reading).
+void FillUntilHeld(int fd)
+{
+    const Bytes block(64 * 1024, 0x5A);
+    for (;;) {
+        if (write(fd, block.data(), block.size()) > 0)
+            continue;
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, 200) == 0)
+            return;
+    }
+}
+
+} // namespace
+
+// The kernel's view of a connection whose server never takes its data: the window shuts, and
+// with the probes acknowledged nothing stays unanswered, so however long it lasts it is no loss.
+TEST(NetLineSilence, AShutWindowIsHeldNeverDeadAndAnUnansweredOneIs)
+{
+    CLoopbackPort server(4096); // never takes the connection: the kernel acknowledges for it
+    ASSERT_TRUE(server.Listen(1));
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(server.Port());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    FillUntilHeld(fd);
+    ST_TcpLook look;
+    const auto until = SilenceClock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (LookAtTcp(fd, &look) && look.SendWindow != 0 && SilenceClock::now() < until)
+        std::this_thread::yield();
+    ASSERT_EQ(look.SendWindow, 0u);
+    EXPECT_GT(look.NotSent, 0u);
+    EXPECT_EQ(look.Unacked, 0u);
+
+    constexpr int kLimitMs = 1000;
+    CSilenceWatch watch(kLimitMs);
+    const SilenceClock::time_point t0 = SilenceClock::now();
+    look.Probes = 0; // each acknowledged by the time of the look
+    for (int s = 0; s <= 120; s += 10) {
+        look.LastAckMs = static_cast<uint32_t>(s * 1000); // the probes back off up to 2 min apart
+        EXPECT_FALSE(watch.Dead(t0 + std::chrono::seconds(s), look)) << s << " s";
+        EXPECT_EQ(watch.ShutLong(t0 + std::chrono::seconds(s), look), s == 10) << s << " s";
+    }
+    close(fd);
+
+    // Data (or a probe) that stay unanswered, and not one acknowledgement for the limit: gone.
+    // Data sent just now after a long quiet are not that, however long ago the last ACK came.
+    ST_TcpLook unanswered;
+    unanswered.Unacked = 3;
+    unanswered.LastAckMs = 60000;
+    EXPECT_FALSE(watch.Dead(t0, unanswered));
+    unanswered.LastAckMs = 60000 + kLimitMs - 1;
+    EXPECT_FALSE(watch.Dead(t0 + std::chrono::milliseconds(kLimitMs - 1), unanswered));
+    unanswered.LastAckMs = 60000 + kLimitMs;
+    EXPECT_TRUE(watch.Dead(t0 + std::chrono::milliseconds(kLimitMs), unanswered));
+    // Answered in between: the count starts again.
+    EXPECT_FALSE(watch.Dead(t0, ST_TcpLook{}));
+    // A shut window's probe may go unanswered once (a receiver answers out-of-window segments at
+    // most twice a second); two in a row unanswered are a server gone.
+    unanswered = ST_TcpLook{};
+    unanswered.Probes = 1;
+    unanswered.LastAckMs = 5 * kLimitMs;
+    EXPECT_FALSE(watch.Dead(t0 + std::chrono::milliseconds(kLimitMs), unanswered));
+    EXPECT_FALSE(watch.Dead(t0 + std::chrono::milliseconds(3 * kLimitMs), unanswered));
+    unanswered.Probes = 2;
+    EXPECT_FALSE(watch.Dead(t0 + std::chrono::milliseconds(4 * kLimitMs), unanswered));
+    EXPECT_TRUE(watch.Dead(t0 + std::chrono::milliseconds(5 * kLimitMs), unanswered));
+}
+
+// A server gone without a word: its connection is taken, then every segment that reaches it is
+// dropped before TCP sees it (a socket filter), so nothing is acknowledged any more.
+class CGoneServer
+{
+public:
+    CGoneServer()
+    {
+        listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        if (bind(listen_, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0 && listen(listen_, 1) == 0 &&
+            getsockname(listen_, reinterpret_cast<sockaddr *>(&at), &length) == 0)
+            port_ = ntohs(at.sin_port);
+    }
+    ~CGoneServer()
+    {
+        close(conn_);
+        close(listen_);
+    }
+    uint16_t Port() const { return port_; }
+    bool Vanish()
+    {
+        conn_ = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        sock_filter dropAll{BPF_RET | BPF_K, 0, 0, 0};
+        const sock_fprog program{1, &dropAll};
+        return conn_ >= 0 && setsockopt(conn_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    }
+
+private:
+    int listen_ = -1, conn_ = -1;
+    uint16_t port_ = 0;
+};
+
+// Two lines with a short silence limit: one to a server that stopped reading, kept however long
+// it holds its window shut; one to a server gone, lost once its data stayed unanswered so long.
+TEST(NetLineSilence, AServerThatStopsReadingIsKeptAndOneGoneIsLost)
+{
+    CTempHome home;
+    constexpr int kLimitMs = 1000;
+    CLoopbackPort holding(4096);
+    ASSERT_TRUE(holding.Listen(1));
+    CNetLine held;
+    held.SetSilenceLimitMs(kLimitMs);
+    ASSERT_EQ(held.Open({ENetKind::Raw, "127.0.0.1", holding.Port()}, -1, nullptr), 0);
+    FillUntilHeld(held.DataFd());
+    const auto until = SilenceClock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (home.LogText().find("has kept its window shut") == std::string::npos &&
+           SilenceClock::now() < until && held.LostErrno() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(home.LogText().find("has kept its window shut"), std::string::npos);
+
+    CGoneServer gone;
+    ASSERT_NE(gone.Port(), 0);
+    CNetLine lost;
+    lost.SetSilenceLimitMs(kLimitMs);
+    ASSERT_EQ(lost.Open({ENetKind::Raw, "127.0.0.1", gone.Port()}, -1, nullptr), 0);
+    ASSERT_TRUE(gone.Vanish());
+    ASSERT_EQ(write(lost.DataFd(), "?", 1), 1);
+    while (lost.LostErrno() == 0 && SilenceClock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(lost.LostErrno(), ETIMEDOUT);
+    // By now the held window has been shut for over two limits.
+    EXPECT_EQ(held.LostErrno(), 0) << ErrnoWords(held.LostErrno());
+    held.Close();
 }

@@ -146,6 +146,30 @@ TEST(DiagLog, BoundedToOneMebibyteWithOneOldFileAndEveryLineKept)
     EXPECT_EQ(ReadRaw(log), "after\r\n");
 }
 
+// A flood of line events traces one wait after another; what went wrong before it is still there.
+TEST(DiagLog, FailuresOutliveAFloodOfTracesInAFileOfTheirOwn)
+{
+    HomeDir home;
+    const std::string log = DiagLogPath();
+    const std::string failures = DiagFailurePath(log);
+    EXPECT_EQ(failures, home.path + "/kestrum-failures.log");
+    AppendLogLine(log, "CSerial::Setup - Unable to set DCB information");
+    const std::string begin = "CSerialEx::ThreadProc - Begin";
+    for (size_t written = 0; written < 2 * kDiagLogLimit + 1000; written += begin.size() + 2)
+        AppendLogTrace(log, begin);
+    EXPECT_EQ((ReadRaw(log + ".1") + ReadRaw(log)).find("Unable to set DCB"), std::string::npos)
+        << "the flood did not fill both generations";
+    EXPECT_EQ(ReadRaw(failures), "CSerial::Setup - Unable to set DCB information\r\n");
+
+    // Bounded like the log, at its own limit.
+    const std::string line(98, '!');
+    for (size_t i = 0; i < kDiagFailureLimit / 100 + 5; ++i)
+        AppendLogLine(log, line);
+    EXPECT_LE(ReadRaw(failures + ".1").size(), kDiagFailureLimit);
+    EXPECT_EQ(ReadRaw(failures + ".1").rfind("CSerial::Setup", 0), 0u);
+    EXPECT_EQ(ReadRaw(failures).size(), 600u);
+}
+
 TEST(DiagLog, LinesFromManyThreadsStayWhole)
 {
     HomeDir home;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "fakerfc2217.h"
 #include "ptypair.h"
 #include "ser2netserver.h"
 #include "shellbehindport.h"
@@ -202,10 +203,28 @@ TEST_F(HeadlessRun, APortThatIsNotThereExitsTwo)
     EXPECT_NE(output.find("no-such-tty"), std::string::npos) << output;
 }
 
+TEST_F(HeadlessRun, ASettingTheServerAnswersOtherwiseIsNamedWithWhatCameBack)
+{
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    server.SetAnswers([](uint8_t code, const telnet::Bytes &value) -> std::optional<telnet::Bytes> {
+        if (code == telnet::SetBaudRate)
+            return telnet::Bytes{0, 0, 0x4B, 0}; // 19200, whatever was asked
+        return value;
+    });
+    ST_HeadlessOptions o;
+    o.Port = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    o.Baud = "9600";
+    o.Script = Script("write('x')");
+    EXPECT_EQ(Run(o), 2);
+    EXPECT_NE(output.find(o.Port + ": the server answered the baud rate with 19200 instead of 9600"),
+              std::string::npos)
+        << output;
+}
+
 TEST_F(HeadlessRun, ANetworkPortThroughSer2net)
 {
-    if (!CSer2NetServer::Installed())
-        GTEST_SKIP() << "ser2net is not installed";
+    ASSERT_TRUE(CSer2NetServer::Installed()) << "the install step installs ser2net";
     CSer2NetServer server(pty.Path(), true);
     ASSERT_TRUE(server.Start());
     std::thread device([this] {

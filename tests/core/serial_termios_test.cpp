@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -142,6 +143,14 @@ TEST(SerialTermios, LineErrorCountsAddUpAndAreNotedOncePerBurst)
     EXPECT_EQ(sum.Overrun, 4);
     EXPECT_EQ(sum.BufOverrun, 5);
     EXPECT_EQ(sum.Frame, 0);
+
+    // A server's notifications count past what an int holds within hours; the sum stops at the top.
+    ST_LineCounters flood;
+    AddLineCounterGrowth(flood, {}, {0, 3'000'000'000, 0, 0, 0});
+    EXPECT_EQ(flood.Frame, 3'000'000'000);
+    flood.Frame = std::numeric_limits<int64_t>::max() - 1;
+    AddLineCounterGrowth(flood, {}, {0, 5, 0, 0, 0});
+    EXPECT_EQ(flood.Frame, std::numeric_limits<int64_t>::max());
 
     CInboundLoss loss;
     EXPECT_FALSE(loss.BurstPending());

@@ -107,8 +107,10 @@ TEST(NetworkPort, ARefusedSettingAndTheServersModemLinesReachTheWindow)
         ModalCatcher boxes;
         w.OpenLink(Link("Lab", address));
         ASSERT_TRUE(WaitUntil([&boxes] { return boxes.Seen().size() == 2; }));
-        EXPECT_EQ(boxes.Seen(), (QStringList{QString::fromStdString("Error Port Setting: " + address),
-                                             QString::fromStdString("Can not Open " + address)}));
+        EXPECT_EQ(
+            boxes.Seen(),
+            (QStringList{QString::fromStdString("Error Port Setting: " + address),
+                         QStringLiteral("the server answered the baud rate with 19200 instead of 9600")}));
         EXPECT_FALSE(w.IsPortOpen());
     }
 
