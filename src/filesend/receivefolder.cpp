@@ -336,6 +336,7 @@ EFileEnd CReceiveFolder::Finish(std::string *finalPath, std::string *error)
     if (m_file.SizeKnown && m_written < m_file.Size) {
         // What came is kept where a resume finds it.
         Record(true);
+        m_received.push_back(m_partPath);
         *finalPath = m_partPath;
         *error = ShownFileName(m_name) + ": incomplete: " + std::to_string(m_written) + " of " +
                  std::to_string(m_file.Size) + " bytes, kept as " + m_partPath;

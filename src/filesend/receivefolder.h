@@ -29,7 +29,7 @@ public:
     EFileEnd Finish(std::string *finalPath, std::string *error) override;
     void Abandon(bool resumable) override;
 
-    // Where every finished file went, in order.
+    // Where every finished file went, in order (one that ended short: its part).
     std::vector<std::string> Received() const { return m_received; }
 
     // The base name a sender's name becomes: its last component (after '/' or '\'), control

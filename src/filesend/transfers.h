@@ -26,5 +26,6 @@ bool CanReceive(ETransferProtocol protocol);
 // Null when this build cannot write received files.
 std::shared_ptr<IReceiveSink> MakeReceiveFolder(std::string folder, std::string fixedName = {},
                                                 const ST_ReceiveLimits &limits = {});
-// The final paths of the files a sink made by MakeReceiveFolder finished, in order.
+// The final paths of the files a sink made by MakeReceiveFolder finished, in order (a file that
+// ended short: the part it stays under).
 std::vector<std::string> ReceivedPaths(const IReceiveSink &sink);

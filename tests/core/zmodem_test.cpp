@@ -419,7 +419,8 @@ TEST_F(Zmodem, ShortFilesNegativeSizesAndNamesWithLineBreaks)
         << outcome.Detail;
     EXPECT_EQ(ReadRaw(inbox + "/.s.txt.part"), "0123456789");
     EXPECT_EQ(names, (std::vector<std::string>{"s.txt", "n\\x0D\\x0ANote :Capture started"}));
-    EXPECT_EQ(folder.Received(), std::vector<std::string>{inbox + "/n__Note :Capture started"});
+    EXPECT_EQ(folder.Received(),
+              (std::vector<std::string>{inbox + "/.s.txt.part", inbox + "/n__Note :Capture started"}));
     EXPECT_EQ(ReadRaw(inbox + "/n__Note :Capture started"), "abc");
 }
 
