@@ -290,7 +290,8 @@ TEST(ReceiveFile, ARefusedStartSendsTheAbort)
     EXPECT_NE(LogText(w).find("refused; sent 8 CAN and 8 BS"), std::string::npos) << LogText(w);
 }
 
-// A file name with a line break is one escaped name in one note, no forged line.
+// A file name with a line break is one escaped name in one note, no forged line. Accepted for the
+// link, the next start on it asks no more.
 TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
 {
     OpenWindow o;
@@ -311,6 +312,7 @@ TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
     sender.HexHeader(line, PositionHeader(ZFIN, 0));
     ASSERT_TRUE(o.pty.Send(line));
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }));
+    Find<QCheckBox>(w, "chkAcceptOnLink")->setChecked(true);
     Find<QPushButton>(w, "btnAcceptTransfer")->click();
     ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
     const std::string log = LogText(w);
@@ -318,6 +320,12 @@ TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("\nNote :Capture"), std::string::npos) << log;
+
+    ASSERT_TRUE(o.pty.Send(kZrqinit));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().TransferRunning(); }));
+    EXPECT_FALSE(AskBar(w).Asking());
+    Find<QPushButton>(w, "btnCancelTransfer")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
 }
 
 #endif
