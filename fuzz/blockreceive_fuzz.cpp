@@ -35,14 +35,14 @@ public:
             *error = "full";
         return !m_failWrites;
     }
-    bool Finish(std::string *finalPath, std::string *) override
+    EFileEnd Finish(std::string *finalPath, std::string *) override
     {
         if (!m_open)
             std::abort();
         m_open = false;
         ++Finished;
         *finalPath = "/in/" + CReceiveFolder::SafeName(m_file.Name);
-        return true;
+        return EFileEnd::Saved;
     }
     void Abandon(bool) override { m_open = false; }
     bool Open() const { return m_open; }

@@ -38,12 +38,12 @@ public:
             std::abort();
         return true;
     }
-    bool Finish(std::string *, std::string *) override
+    EFileEnd Finish(std::string *, std::string *) override
     {
         if (!m_open)
             std::abort();
         m_open = false;
-        return true;
+        return EFileEnd::Saved;
     }
     void Abandon(bool) override
     {

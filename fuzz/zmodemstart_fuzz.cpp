@@ -6,8 +6,8 @@
 #include <vector>
 
 // The input is the received stream, cut into blocks of sizes its first byte picks. Every byte
-// must come out, shown or the transfer's, in order; only a header's start that ended a block is
-// both (shown at once, and the transfer's once the next block completed the header).
+// must come out exactly once and in order: shown, the transfer's, or kept back (never more than a
+// header's length) until Release; a transfer begins with a whole header.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
@@ -19,23 +19,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<uint8_t> out;
     std::vector<uint8_t> transfer;
     size_t at = 0;
-    size_t lastNew = 0; // the last block's bytes that were not shown
     bool found = false;
     for (; at < size && !found; at += piece) {
         const size_t count = std::min(piece, size - at);
-        std::vector<uint8_t> shown;
-        found = scanner.Feed(data + at, count, &shown, &transfer) != EZmodemStart::None;
-        out.insert(out.end(), shown.begin(), shown.end());
-        lastNew = count - shown.size();
+        found = scanner.Feed(data + at, count, &out, &transfer) != EZmodemStart::None;
+        if (scanner.Held().size() >= CZmodemStartScanner::kHeaderSize)
+            abort();
     }
     if (found) {
-        // The transfer begins with a whole header; what of it came before the last block was shown.
-        if (transfer.size() < 6 || transfer[0] != '*' || transfer.size() < lastNew ||
-            transfer.size() - lastNew > 5)
+        if (transfer.size() < CZmodemStartScanner::kHeaderSize || transfer[0] != '*' ||
+            !scanner.Held().empty())
             abort();
-        out.insert(out.end(), transfer.end() - static_cast<std::ptrdiff_t>(lastNew), transfer.end());
+        out.insert(out.end(), transfer.begin(), transfer.end());
         if (at < size)
             out.insert(out.end(), data + at, data + size);
+    } else {
+        scanner.Release(&out);
     }
     if (out != std::vector<uint8_t>(data, data + size))
         abort();

@@ -689,6 +689,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>The port is not taking data; nothing is received.</source>
         <translation>Der Port nimmt keine Daten an; es wird nichts empfangen.</translation>
     </message>
+    <message>
+        <source>The device on %1 starts sending files by ZMODEM, into %2. Their names and sizes show as they come.</source>
+        <translation>Das Gerät an %1 beginnt, Dateien per ZMODEM nach %2 zu senden. Ihre Namen und Größen erscheinen, sobald sie kommen.</translation>
+    </message>
 </context>
 <context>
     <name>TReconnect</name>
@@ -975,6 +979,37 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>&amp;Dark</source>
         <translation>&amp;Dunkel</translation>
+    </message>
+</context>
+<context>
+    <name>TTransferAskBar</name>
+    <message>
+        <source>Transfer started by the device</source>
+        <translation>Vom Gerät begonnene Übertragung</translation>
+    </message>
+    <message>
+        <source>What the device sends</source>
+        <translation>Was das Gerät sendet</translation>
+    </message>
+    <message>
+        <source>&amp;Accept</source>
+        <translation>&amp;Annehmen</translation>
+    </message>
+    <message>
+        <source>Accept the transfer</source>
+        <translation>Übertragung annehmen</translation>
+    </message>
+    <message>
+        <source>Re&amp;fuse</source>
+        <translation>A&amp;blehnen</translation>
+    </message>
+    <message>
+        <source>Refuse the transfer</source>
+        <translation>Übertragung ablehnen</translation>
+    </message>
+    <message>
+        <source>Accept without asking on this link</source>
+        <translation>Auf dieser Verbindung ohne Nachfrage annehmen</translation>
     </message>
 </context>
 <context>
@@ -2299,6 +2334,34 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>%1 sends no file name: name the file.</source>
         <translation>%1 sendet keinen Dateinamen: Geben Sie der Datei einen Namen.</translation>
+    </message>
+    <message>
+        <source>Largest file of unknown size</source>
+        <translation>Größte Datei unbekannter Größe</translation>
+    </message>
+    <message>
+        <source> MiB</source>
+        <translation> MiB</translation>
+    </message>
+    <message>
+        <source>File of unknown size &amp;at most:</source>
+        <translation>Datei unbekannter Größe &amp;höchstens:</translation>
+    </message>
+    <message>
+        <source>&amp;Keep what a broken receive got, for a sender that resumes</source>
+        <translation>Bei abgebrochenem Empfang das Erhaltene &amp;behalten, zum Fortsetzen durch den Sender</translation>
+    </message>
+    <message>
+        <source>Keep broken receives for resuming</source>
+        <translation>Abgebrochene Empfänge zum Fortsetzen behalten</translation>
+    </message>
+    <message>
+        <source>Kept parts are hidden files in the folder, named .&lt;file&gt;.part.</source>
+        <translation>Behaltene Teile sind verborgene Dateien im Ordner, benannt .&lt;Datei&gt;.part.</translation>
+    </message>
+    <message>
+        <source>Where kept parts are</source>
+        <translation>Wo behaltene Teile liegen</translation>
     </message>
 </context>
 <context>

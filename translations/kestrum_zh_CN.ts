@@ -689,6 +689,10 @@ Data received from now on is not captured.</source>
         <source>The port is not taking data; nothing is received.</source>
         <translation>端口不接收数据；不接收任何内容。</translation>
     </message>
+    <message>
+        <source>The device on %1 starts sending files by ZMODEM, into %2. Their names and sizes show as they come.</source>
+        <translation>%1 上的设备开始通过 ZMODEM 向 %2 发送文件。文件名和大小将在到达时显示。</translation>
+    </message>
 </context>
 <context>
     <name>TReconnect</name>
@@ -975,6 +979,37 @@ Data received from now on is not captured.</source>
     <message>
         <source>&amp;Dark</source>
         <translation>深色(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>TTransferAskBar</name>
+    <message>
+        <source>Transfer started by the device</source>
+        <translation>设备发起的传输</translation>
+    </message>
+    <message>
+        <source>What the device sends</source>
+        <translation>设备发送的内容</translation>
+    </message>
+    <message>
+        <source>&amp;Accept</source>
+        <translation>接受(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Accept the transfer</source>
+        <translation>接受传输</translation>
+    </message>
+    <message>
+        <source>Re&amp;fuse</source>
+        <translation>拒绝(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Refuse the transfer</source>
+        <translation>拒绝传输</translation>
+    </message>
+    <message>
+        <source>Accept without asking on this link</source>
+        <translation>在此连接上不再询问直接接受</translation>
     </message>
 </context>
 <context>
@@ -2299,6 +2334,34 @@ Data received from now on is not captured.</source>
     <message>
         <source>%1 sends no file name: name the file.</source>
         <translation>%1 不发送文件名：请为文件命名。</translation>
+    </message>
+    <message>
+        <source>Largest file of unknown size</source>
+        <translation>未知大小文件的上限</translation>
+    </message>
+    <message>
+        <source> MiB</source>
+        <translation> MiB</translation>
+    </message>
+    <message>
+        <source>File of unknown size &amp;at most:</source>
+        <translation>未知大小的文件最多(&amp;A):</translation>
+    </message>
+    <message>
+        <source>&amp;Keep what a broken receive got, for a sender that resumes</source>
+        <translation>保留中断接收已收到的部分，供发送方续传(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Keep broken receives for resuming</source>
+        <translation>保留中断的接收以便续传</translation>
+    </message>
+    <message>
+        <source>Kept parts are hidden files in the folder, named .&lt;file&gt;.part.</source>
+        <translation>保留的部分是该文件夹中的隐藏文件，名为 .&lt;文件&gt;.part。</translation>
+    </message>
+    <message>
+        <source>Where kept parts are</source>
+        <translation>保留部分的位置</translation>
     </message>
 </context>
 <context>

@@ -42,15 +42,6 @@ bool Number(const uint8_t *data, size_t size, size_t *at, unsigned base, uint64_
     return digits > 0;
 }
 
-// A sender's name as the detail may show it: no control characters on the status bar.
-std::string Printable(std::string name)
-{
-    for (char &c : name)
-        if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return name;
-}
-
 } // namespace
 
 ST_BlockZero ParseBlockZero(const uint8_t *data, size_t size)
@@ -134,7 +125,7 @@ ST_TransferOutcome CBlockReceive::Ended(const Failure &how)
         m_fileOpen = false;
     }
     ST_TransferOutcome outcome;
-    outcome.End = how.End;
+    outcome.End = how.End == ETransferEnd::Done && m_incomplete ? ETransferEnd::Incomplete : how.End;
     outcome.Code = how.Code;
     outcome.FilesDone = m_filesDone;
     outcome.WireBytes = m_wire;
@@ -170,7 +161,6 @@ bool CBlockReceive::Take(uint8_t *data, size_t count, Clock::time_point deadline
             *how = EInput::TimedOut;
             return false;
         }
-        m_wire += n;
         m_rx.assign(chunk, chunk + n);
         m_rxHead = 0;
     }
@@ -188,7 +178,6 @@ void CBlockReceive::Purge()
         const size_t n = m_channel.Read(chunk, sizeof chunk, std::min(kQuietMs, MsLeft(deadline)));
         if (n == 0)
             break;
-        m_wire += n;
     }
 }
 
@@ -456,15 +445,22 @@ bool CBlockReceive::FinishFile(Failure *failure)
         return false;
     }
     std::string path;
-    if (!m_sink.Finish(&path, &error)) {
+    const EFileEnd ended = m_sink.Finish(&path, &error);
+    if (ended == EFileEnd::Failed) {
         *failure = {ETransferEnd::DiskError, 0, error};
         return false;
     }
     m_fileOpen = false;
+    if (ended == EFileEnd::Short) {
+        m_incomplete = true;
+        m_detail += (m_detail.empty() ? "" : "; ") + error;
+        m_receivedBefore += m_fileReceived;
+        return true;
+    }
     ++m_filesDone;
     const std::string saved = path.substr(path.rfind('/') + 1);
     if (!m_file.Name.empty() && saved != m_file.Name)
-        m_detail += (m_detail.empty() ? "" : "; ") + Printable(m_file.Name) + " saved as " + saved;
+        m_detail += (m_detail.empty() ? "" : "; ") + ShownFileName(m_file.Name) + " saved as " + saved;
     m_receivedBefore += m_fileReceived;
     return true;
 }
@@ -476,7 +472,7 @@ void CBlockReceive::Report(bool begins)
     ST_TransferProgress progress;
     progress.FileIndex = m_fileIndex;
     progress.FileCount = m_fileIndex + 1;
-    progress.FileName = m_file.Name.empty() ? std::string() : CReceiveFolder::SafeName(m_file.Name);
+    progress.FileName = ShownFileName(m_file.Name);
     progress.FileBegins = begins;
     progress.FileSent = m_fileReceived;
     progress.FileSize = m_file.SizeKnown ? m_file.Size : 0;

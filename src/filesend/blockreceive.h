@@ -85,6 +85,7 @@ private:
 
     // The file being received.
     bool m_fileOpen = false;
+    bool m_incomplete = false; // a file ended short of its size
     ST_IncomingFile m_file;
     size_t m_fileIndex = 0;
     uint64_t m_fileReceived = 0;

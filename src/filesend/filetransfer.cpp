@@ -118,6 +118,8 @@ const char *TransferEndText(ETransferEnd end, bool receiving)
         return "Cancelled by the sender";
     case ETransferEnd::DiskError:
         return "A received file could not be written";
+    case ETransferEnd::Incomplete:
+        return "A file ended short of its size";
     }
     return "";
 }

@@ -92,6 +92,7 @@ enum class ETransferEnd : uint8_t {
     FileError,         // a file could no longer be read
     SenderCancelled,   // receiving: the sender sent CAN CAN (or ZCAN)
     DiskError,         // receiving: a file could not be written (Detail names it and why)
+    Incomplete,        // receiving: a file ended short of its announced size (Detail says how much came)
 };
 
 struct ST_TransferOutcome

@@ -72,10 +72,11 @@ std::unique_ptr<ITransfer> MakeReceive([[maybe_unused]] ITransferChannel &channe
 }
 
 std::shared_ptr<IReceiveSink> MakeReceiveFolder([[maybe_unused]] std::string folder,
-                                                [[maybe_unused]] std::string fixedName)
+                                                [[maybe_unused]] std::string fixedName,
+                                                [[maybe_unused]] const ST_ReceiveLimits &limits)
 {
 #ifdef KESTRUM_HAS_RECEIVE_FOLDER
-    return std::make_shared<CReceiveFolder>(std::move(folder), std::move(fixedName));
+    return std::make_shared<CReceiveFolder>(std::move(folder), std::move(fixedName), limits);
 #else
     return nullptr;
 #endif

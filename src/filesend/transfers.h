@@ -24,6 +24,8 @@ bool CanReceive(ETransferProtocol protocol);
 
 // Received files go into `folder`; `fixedName` names the file of a protocol that names none.
 // Null when this build cannot write received files.
-std::shared_ptr<IReceiveSink> MakeReceiveFolder(std::string folder, std::string fixedName = {});
-// The final paths of the files a sink made by MakeReceiveFolder finished, in order.
+std::shared_ptr<IReceiveSink> MakeReceiveFolder(std::string folder, std::string fixedName = {},
+                                                const ST_ReceiveLimits &limits = {});
+// The final paths of the files a sink made by MakeReceiveFolder finished, in order (a file that
+// ended short: the part it stays under).
 std::vector<std::string> ReceivedPaths(const IReceiveSink &sink);

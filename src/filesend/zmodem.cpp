@@ -4,9 +4,12 @@
 #include "serial/serialerror.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 
 using namespace zmodem;
 using EEvent = CDecoder::EEvent;
@@ -615,7 +618,7 @@ ST_TransferOutcome CZmodemReceive::Run()
             if (!m_link.SendHex(PositionHeader(ZFIN, 0), &failure))
                 return fail();
             m_link.AwaitOver(std::min(kOverMs, m_options.AnswerTimeoutMs));
-            return Ended(ETransferEnd::Done);
+            return Ended(m_incomplete ? ETransferEnd::Incomplete : ETransferEnd::Done);
         case ENext::File:
             break;
         }
@@ -638,18 +641,25 @@ ST_IncomingFile ParseFileInfo(const uint8_t *data, size_t size, size_t *filesLef
     const std::string info(reinterpret_cast<const char *>(rest),
                            static_cast<size_t>(std::find(rest, data + size, 0) - rest));
     const char *p = info.c_str();
+    // Digits only: strtoull would take "-5" as a size of 2^64 - 5. A field that is no number
+    // ends the fields.
     auto field = [&](int base, bool *present) -> unsigned long long {
         while (*p == ' ')
             ++p;
+        const bool digit = *p >= '0' && *p < '0' + base;
         char *end = nullptr;
-        const unsigned long long value = std::strtoull(p, &end, base);
-        *present = end != p;
-        p = end;
+        errno = 0;
+        const unsigned long long value = digit ? std::strtoull(p, &end, base) : 0;
+        *present = digit && errno == 0 && (*end == ' ' || *end == '\0');
+        p = *present ? end : p + std::strlen(p);
         return *present ? value : 0;
     };
     bool present = false;
     file.Size = field(10, &present);
-    file.SizeKnown = present;
+    // No size a file could have: a sender that knows none.
+    file.SizeKnown = present && file.Size <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (!file.SizeKnown)
+        file.Size = 0;
     if (present) {
         file.ModifiedTime = static_cast<int64_t>(field(8, &present) & 0x7FFFFFFFFFFFFFFFull);
         file.TimeKnown = present && file.ModifiedTime != 0;
@@ -807,8 +817,9 @@ bool CZmodemReceive::ReceiveFile(const ST_IncomingFile &file, ST_Failure *failur
     if (file.SizeKnown)
         resumeAt = std::min(resumeAt, file.Size);
     if (resumeAt > 0)
-        m_detail = file.Name + ": resumed after " + std::to_string(resumeAt) + " bytes";
-    m_name = file.Name;
+        m_detail += (m_detail.empty() ? "" : "; ") + ShownFileName(file.Name) + ": resumed after " +
+                    std::to_string(resumeAt) + " bytes";
+    m_name = ShownFileName(file.Name);
     m_size = file.SizeKnown ? file.Size : 0;
     m_position = m_kept = resumeAt;
     m_errors = 0;
@@ -878,11 +889,17 @@ bool CZmodemReceive::ReceiveFile(const ST_IncomingFile &file, ST_Failure *failur
             }
             std::string finalPath;
             m_fileOpen = false;
-            if (!m_sink.Finish(&finalPath, &error)) {
+            const EFileEnd ended = m_sink.Finish(&finalPath, &error);
+            if (ended == EFileEnd::Failed) {
                 m_detail = error;
                 return Fail(failure, ETransferEnd::DiskError);
             }
-            ++m_filesDone;
+            if (ended == EFileEnd::Short) {
+                m_incomplete = true;
+                m_detail += (m_detail.empty() ? "" : "; ") + error;
+            } else {
+                ++m_filesDone;
+            }
             m_receivedBefore += m_position;
             m_position = 0;
             return true;

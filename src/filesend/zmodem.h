@@ -138,6 +138,7 @@ private:
     size_t m_filesLeft = 0;
     uint64_t m_bytesLeft = 0;
     bool m_fileOpen = false;
+    bool m_incomplete = false; // a file ended short of its size
     int m_errors = 0;
     bool m_headerLost = false; // a header came spoilt since we last asked for the data again
 };

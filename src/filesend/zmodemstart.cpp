@@ -1,28 +1,44 @@
 #include "filesend/zmodemstart.h"
 
-#include <algorithm>
+#include "filesend/zmodemframe.h"
 
 namespace {
 
 constexpr uint8_t kZdle = 0x18;
-// "**" ZDLE "B0", then '0' (ZRQINIT) or '1' (ZRINIT).
-constexpr uint8_t kLead[] = {'*', '*', kZdle, 'B', '0'};
+constexpr uint8_t kLead[] = {'*', '*', kZdle, 'B'};
 constexpr size_t kLeadSize = sizeof kLead;
-constexpr size_t kHeaderSize = kLeadSize + 1;
+constexpr size_t kHexSize = CZmodemStartScanner::kHeaderSize - kLeadSize;
 
-EZmodemStart TypeOf(uint8_t digit)
+int HexValue(uint8_t c)
 {
-    return digit == '0'   ? EZmodemStart::SenderStarts
-           : digit == '1' ? EZmodemStart::ReceiverWaits
-                          : EZmodemStart::None;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
-// Whether the bytes from `at` to the end are too few for a header but agree with its start.
-bool MayBeginHeader(const std::vector<uint8_t> &bytes, size_t at)
+// Whether byte `i` of a header may be `c`.
+bool Fits(size_t i, uint8_t c)
 {
-    const size_t left = bytes.size() - at;
-    return left < kHeaderSize &&
-           std::equal(kLead, kLead + left, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    return i < kLeadSize ? c == kLead[i] : HexValue(c) >= 0;
+}
+
+// The start the whole header at `p` asks for: None for another type or a wrong CRC.
+EZmodemStart Decode(const uint8_t *p)
+{
+    uint8_t value[kHexSize / 2];
+    for (size_t i = 0; i < sizeof value; ++i)
+        value[i] =
+            static_cast<uint8_t>(HexValue(p[kLeadSize + 2 * i]) << 4 | HexValue(p[kLeadSize + 2 * i + 1]));
+    const uint16_t crc = zmodem::Crc16(0, value, 5);
+    if (crc != (value[5] << 8 | value[6]))
+        return EZmodemStart::None;
+    return value[0] == 0   ? EZmodemStart::SenderStarts
+           : value[0] == 1 ? EZmodemStart::ReceiverWaits
+                           : EZmodemStart::None;
 }
 
 } // namespace
@@ -30,30 +46,36 @@ bool MayBeginHeader(const std::vector<uint8_t> &bytes, size_t at)
 EZmodemStart CZmodemStartScanner::Feed(const uint8_t *data, size_t size, std::vector<uint8_t> *shown,
                                        std::vector<uint8_t> *transfer)
 {
-    // The tail of the last block was shown already; it is scanned again only to complete a header.
     std::vector<uint8_t> bytes;
-    bytes.swap(m_tail);
-    const size_t seen = bytes.size();
+    bytes.swap(m_held);
     bytes.insert(bytes.end(), data, data + size);
     const auto from = [&bytes](size_t at) { return bytes.begin() + static_cast<std::ptrdiff_t>(at); };
     for (size_t at = 0; at < bytes.size(); ++at) {
         if (bytes[at] != '*')
             continue;
-        const size_t left = bytes.size() - at;
-        if (left >= kHeaderSize && std::equal(kLead, kLead + kLeadSize, from(at))) {
-            const EZmodemStart type = TypeOf(bytes[at + kLeadSize]);
-            if (type != EZmodemStart::None) {
-                if (at > seen)
-                    shown->insert(shown->end(), from(seen), from(at));
-                transfer->insert(transfer->end(), from(at), bytes.end());
-                return type;
-            }
+        size_t fit = 0;
+        while (fit < kHeaderSize && at + fit < bytes.size() && Fits(fit, bytes[at + fit]))
+            ++fit;
+        if (fit == kHeaderSize) {
+            const EZmodemStart type = Decode(&bytes[at]);
+            if (type == EZmodemStart::None)
+                continue;
+            shown->insert(shown->end(), bytes.begin(), from(at));
+            transfer->insert(transfer->end(), from(at), bytes.end());
+            return type;
         }
-        if (MayBeginHeader(bytes, at)) {
-            m_tail.assign(from(at), bytes.end());
-            break;
+        if (at + fit == bytes.size()) {
+            shown->insert(shown->end(), bytes.begin(), from(at));
+            m_held.assign(from(at), bytes.end());
+            return EZmodemStart::None;
         }
     }
-    shown->insert(shown->end(), from(seen), bytes.end());
+    shown->insert(shown->end(), bytes.begin(), bytes.end());
     return EZmodemStart::None;
+}
+
+void CZmodemStartScanner::Release(std::vector<uint8_t> *shown)
+{
+    shown->insert(shown->end(), m_held.begin(), m_held.end());
+    m_held.clear();
 }

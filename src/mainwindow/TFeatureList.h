@@ -30,6 +30,7 @@ enum : int {
     RecvChecksumLinks = 150,
     Theme = 160,
     Zoom = 170,
+    ReceiveLimits = 180,
     OpenAtStart = 190,
 };
 } // namespace SettingsPlace

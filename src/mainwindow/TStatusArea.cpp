@@ -38,5 +38,6 @@ void TStatusArea::ShowSendNote(const QString &note)
     QLabel *panel = m_ui.panels[Send];
     const QString base = panel->text().section(QLatin1String(kStatusNoteSeparator), 0, 0);
     panel->setText(base + QLatin1String(kStatusNoteSeparator) + note);
-    panel->setToolTip(note);
+    // A note may carry a device's file name: its words, never layout.
+    panel->setToolTip(Qt::convertFromPlainText(note));
 }

@@ -191,9 +191,13 @@ void TfrmMain::MakeFeatures()
     m_modemLines =
         features.Add(new TModemLines(this, *m_session, *m_slots, *m_status), SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
-    auto *receiveFile =
-        features.Add(new TReceiveFileCommands(this, *m_session, *m_bridge, *m_slots, log, showMessage),
-                     SettingsPlace::ReceiveFile);
+    auto *receiveFile = features.Add(
+        new TReceiveFileCommands(this, centralWidget(), *m_session, *m_bridge, *m_slots, log, showMessage),
+        SettingsPlace::ReceiveFile);
+    // A place of its own: written after every value that came before it.
+    features.Keep(
+        SettingsPlace::ReceiveLimits, [receiveFile](const QSettings &s) { receiveFile->LoadLimits(s); },
+        [receiveFile](QSettings &s) { receiveFile->SaveLimits(s); });
     auto *sendFile = features.Add(
         new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage),
         SettingsPlace::SendFile);

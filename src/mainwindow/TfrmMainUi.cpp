@@ -298,6 +298,7 @@ void BuildStatusBar(QMainWindow *window, TfrmMainUi &ui)
         panel->SetKeepsStart(i >= 6);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
         // The last panel takes what is left, so a growing send counter stays readable.
         ui.stbComStatus->addWidget(panel, i == kStatusPanelCount - 1 ? 1 : 0);
         ui.panels[i] = panel;

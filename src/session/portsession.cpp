@@ -120,7 +120,7 @@ uint32_t CPortSession::Close()
     CancelConnect();
     CancelTransfer();
     EndAsk();
-    m_zmodemStart.Forget();
+    ReleaseHeldStart(0);
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
@@ -226,7 +226,6 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
         return false;
     // Blocks held for a frame came before the transfer.
     EndBlockHold();
-    m_zmodemStart.Forget();
     Transfer *shared = transfer.get();
     // Every report is on its way before the end's, so the owner still holds the transfer when
     // it takes one.
@@ -264,13 +263,22 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     };
     if (!m_sender->Post(std::move(job)))
         return false;
+    if (!readsLine)
+        ReleaseHeldStart(0);
     m_transfer = std::move(transfer);
     m_transferring = true;
     m_transferWireCounted = 0;
     ++m_sendsInFlight;
     // The header the device started with, and all it sent since, are the engine's to read.
-    if (readsLine)
+    // A possible header's start kept back is the transfer's too, when it reads the line.
+    if (readsLine) {
+        std::vector<uint8_t> held;
+        m_zmodemStart.Release(&held);
+        m_heldSinceMs = -1;
+        m_recBytes += static_cast<int64_t>(held.size());
+        m_transfer->Channel.Feed(held.data(), held.size());
         m_transfer->Channel.Feed(m_askedBytes.data(), m_askedBytes.size());
+    }
     EndAsk();
     return true;
 }
@@ -333,7 +341,8 @@ void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
     m_view.SessionTransferDone(outcome, m_portLost);
 }
 
-// Everything the transfer wrote counts as sent, protocol bytes and resends included.
+// Everything the transfer wrote counts as sent, protocol bytes and resends included; what it read
+// was counted as received when it came.
 void CPortSession::CountTransferWire(uint64_t wireBytes)
 {
     if (wireBytes <= m_transferWireCounted)
@@ -352,10 +361,12 @@ void CPortSession::OnBlock(CReceivedBlock &block)
 {
     // The other end's answers are the protocol's, not data.
     if (m_transfer && m_transfer->Answered) {
+        m_recBytes += static_cast<int64_t>(block.bytes.size());
         m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
         return;
     }
     if (m_asked != EZmodemStart::None) {
+        m_recBytes += static_cast<int64_t>(block.bytes.size());
         // Nobody reads them until the transfer starts; a device that repeats its header meanwhile
         // needs no more than the first ones kept.
         constexpr size_t kAskedBytesKept = 64 * 1024;
@@ -372,11 +383,16 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     std::vector<uint8_t> shown;
     std::vector<uint8_t> rest;
     const EZmodemStart found = m_zmodemStart.Feed(block.bytes.data(), block.bytes.size(), &shown, &rest);
+    if (!m_zmodemStart.Held().empty() && m_heldSinceMs < 0)
+        m_heldSinceMs = m_clock.NowMs();
+    else if (m_zmodemStart.Held().empty())
+        m_heldSinceMs = -1;
     block.bytes.swap(shown);
     if (!block.bytes.empty())
         ShowBlock(block);
     if (found == EZmodemStart::None)
         return;
+    m_recBytes += static_cast<int64_t>(rest.size());
     m_asked = found;
     m_askedBytes = std::move(rest);
     m_view.SessionTransferAsked(found);
@@ -409,7 +425,19 @@ void CPortSession::SetZmodemAutoStart(bool on)
 {
     m_zmodemAutoStart = on;
     if (!on)
-        m_zmodemStart.Forget();
+        ReleaseHeldStart(0);
+}
+
+bool CPortSession::ReleaseHeldStart(int64_t heldMs)
+{
+    if (m_zmodemStart.Held().empty() || m_clock.NowMs() - m_heldSinceMs < heldMs)
+        return false;
+    CReceivedBlock block;
+    m_zmodemStart.Release(&block.bytes);
+    m_heldSinceMs = -1;
+    block.beginMs = block.endMs = m_clock.NowMs();
+    ShowBlock(block);
+    return true;
 }
 
 void CPortSession::DeclineTransfer()

@@ -156,8 +156,13 @@ public:
 
     // ---- Transfers the device starts ----
     // While on and no transfer runs, the received bytes are scanned for a ZMODEM start; the
-    // bytes from its header on are kept for the transfer the view is asked to start.
+    // bytes from its header on are kept for the transfer the view is asked to start. Only a whole
+    // header with its right CRC counts; the few bytes that may begin one wait for the next block.
     void SetZmodemAutoStart(bool on);
+    // Bytes kept back as a possible header's start for at least `heldMs` are shown as received
+    // data after all; true when there were any. The view calls it now and then: a device whose
+    // last byte was a '*' sends nothing more to complete or break the header.
+    bool ReleaseHeldStart(int64_t heldMs);
     bool ZmodemAutoStart() const { return m_zmodemAutoStart; }
     // What the device asked for, until a transfer starts or the ask is declined.
     EZmodemStart TransferAsked() const { return m_asked; }
@@ -254,6 +259,7 @@ private:
     uint64_t m_transferWireCounted = 0;
     bool m_zmodemAutoStart = true;
     CZmodemStartScanner m_zmodemStart;
+    int64_t m_heldSinceMs = -1; // since when the scanner keeps bytes back
     EZmodemStart m_asked = EZmodemStart::None;
     std::vector<uint8_t> m_askedBytes; // from the header on, for the transfer asked for
     // Set by a lost port until the next open: sends it cut short failed, they were not abandoned.

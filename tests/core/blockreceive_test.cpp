@@ -120,7 +120,7 @@ protected:
 TEST_F(BlockReceive, XmodemFilesArriveInShortAndLongBlocks)
 {
     if (!Installed("sx"))
-        GTEST_SKIP() << "sx (lrzsz) is not installed";
+        FAIL() << "sx (lrzsz) is not installed";
     for (const bool longBlocks : {false, true}) {
         for (const size_t size : sizes) {
             SCOPED_TRACE(testing::Message() << "1K " << longBlocks << " size " << size);
@@ -147,7 +147,7 @@ TEST_F(BlockReceive, XmodemFilesArriveInShortAndLongBlocks)
 TEST_F(BlockReceive, YmodemBatchArrivesExactly)
 {
     if (!Installed("sb"))
-        GTEST_SKIP() << "sb (lrzsz) is not installed";
+        FAIL() << "sb (lrzsz) is not installed";
     std::vector<std::string> args{"sb", "-q", "-b"};
     std::vector<std::string> sent;
     for (const size_t size : sizes) {
@@ -170,6 +170,8 @@ TEST_F(BlockReceive, YmodemBatchArrivesExactly)
     EXPECT_EQ(outcome.End, ETransferEnd::Done);
     EXPECT_EQ(outcome.FilesDone, sizes.size());
     EXPECT_EQ(outcome.Detail, "");
+    // Only what we wrote, the answers: the files came in, they did not go out.
+    EXPECT_LT(outcome.WireBytes, 1000u);
     EXPECT_EQ(SenderEnded(), 0);
     EXPECT_EQ(begun, std::vector<std::string>(args.begin() + 3, args.end()));
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -190,7 +192,7 @@ TEST_F(BlockReceive, YmodemBatchArrivesExactly)
 TEST_F(BlockReceive, YmodemNamesStayInTheFolderAndReplaceNothing)
 {
     if (!Installed("sb"))
-        GTEST_SKIP() << "sb (lrzsz) is not installed";
+        FAIL() << "sb (lrzsz) is not installed";
     mkdir((outbox + "/sub").c_str(), 0700);
     const std::string control = "c\001d.txt";
     const std::string a = Source("sub/a b.txt", 10), c = Source(control, 20), x = Source("x.bin", 30);
@@ -213,7 +215,7 @@ TEST_F(BlockReceive, YmodemNamesStayInTheFolderAndReplaceNothing)
 TEST_F(BlockReceive, ASenderKilledMidwayLeavesNoFile)
 {
     if (!Installed("sx"))
-        GTEST_SKIP() << "sx (lrzsz) is not installed";
+        FAIL() << "sx (lrzsz) is not installed";
     Source("x.bin", 100000);
     StartSender({"sx", "-q", "-b", "x.bin"});
     CReceiveFolder folder(inbox, "x.bin");
@@ -239,7 +241,7 @@ TEST_F(BlockReceive, ASenderKilledMidwayLeavesNoFile)
 TEST_F(BlockReceive, CancelAndAFullDiskEndTheSender)
 {
     if (!Installed("sb"))
-        GTEST_SKIP() << "sb (lrzsz) is not installed";
+        FAIL() << "sb (lrzsz) is not installed";
     Source("big.bin", 1000000);
     {
         StartSender({"sb", "-q", "-b", "big.bin"});

@@ -237,7 +237,7 @@ private:
 TEST_F(FileTransfer, XmodemFilesArriveWithChecksumCrcAndLongBlocks)
 {
     if (!Installed("rx"))
-        GTEST_SKIP() << "rx (lrzsz) is not installed";
+        FAIL() << "rx (lrzsz) is not installed";
     for (const ETransferProtocol protocol : {ETransferProtocol::Xmodem, ETransferProtocol::Xmodem1K}) {
         for (const bool crc : {false, true}) {
             if (protocol == ETransferProtocol::Xmodem1K && !crc)
@@ -269,7 +269,7 @@ TEST_F(FileTransfer, XmodemFilesArriveWithChecksumCrcAndLongBlocks)
 TEST_F(FileTransfer, YmodemBatchArrivesExactly)
 {
     if (!Installed("rb"))
-        GTEST_SKIP() << "rb (lrzsz) is not installed";
+        FAIL() << "rb (lrzsz) is not installed";
     std::vector<std::string> sources;
     for (const size_t size : sizes)
         sources.push_back(Source("f" + std::to_string(size) + ".bin", size));
@@ -300,7 +300,7 @@ TEST_F(FileTransfer, YmodemBatchArrivesExactly)
 TEST_F(FileTransfer, AReceiverThatNeverAsksStopsAnsweringOrCancelsEndsTheTransfer)
 {
     if (!Installed("rx"))
-        GTEST_SKIP() << "rx (lrzsz) is not installed";
+        FAIL() << "rx (lrzsz) is not installed";
     const std::string source = Source("x.bin", 100000);
     ST_TransferOptions options = Options(ETransferProtocol::Xmodem);
     options.StartTimeoutMs = 50;
@@ -327,7 +327,7 @@ TEST_F(FileTransfer, AReceiverThatNeverAsksStopsAnsweringOrCancelsEndsTheTransfe
 TEST_F(FileTransfer, CancelTellsTheReceiverWhichEnds)
 {
     if (!Installed("rb"))
-        GTEST_SKIP() << "rb (lrzsz) is not installed";
+        FAIL() << "rb (lrzsz) is not installed";
     const std::string source = Source("big.bin", 1000000);
     StartReceiver({"rb", "-q", "-b"});
     // The transfer waits in its progress report until it has been cancelled from here.
@@ -387,7 +387,7 @@ TEST_F(FileTransfer, RawSendsEveryByteValueAsItIs)
 TEST(TransferOnTheMasterEnd, YmodemSendsEndSentWithTheClosingBlockSentOnce)
 {
     if (!Installed("rb"))
-        GTEST_SKIP() << "rb (lrzsz) is not installed";
+        FAIL() << "rb (lrzsz) is not installed";
     struct Send
     {
         size_t Size;

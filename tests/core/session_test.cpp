@@ -217,23 +217,22 @@ TEST_F(PortSession, CloseTellsTheOtherEndOfARunningTransfer)
 }
 
 // A sender on the device starts: what came before its header is received data, the header and
-// all after it, in pieces, are the transfer's.
+// all after it, in pieces, are the transfer's, and count as received.
 TEST_F(PortSession, DeviceStartedTransferGetsEveryByteFromItsHeaderOn)
 {
     const std::string header = "**\x18"
                                "B00000000000000\r\x8a\x11";
-    // The '*' that may begin a header is shown at once all the same: a prompt's echo never waits.
+    // The '*' that may begin a header waits for the block that completes it.
     ASSERT_TRUE(pty.Send("sz x\r\nrz\r*"));
-    ASSERT_TRUE(RunUntil([&] { return view.Received().size() >= 10; }));
+    ASSERT_TRUE(RunUntil([&] { return view.Received().size() >= 9; }));
     ASSERT_TRUE(pty.Send(header.substr(1, 3)));
     ASSERT_TRUE(pty.Send(header.substr(4)));
     ASSERT_TRUE(RunUntil([&] { return !view.asked.empty(); }));
     EXPECT_EQ(view.asked, std::vector<EZmodemStart>{EZmodemStart::SenderStarts});
     const Bytes shown = view.Received();
-    EXPECT_EQ(std::string(shown.begin(), shown.end()), "sz x\r\nrz\r*");
-    EXPECT_EQ(session->RecBytes(), 10);
+    EXPECT_EQ(std::string(shown.begin(), shown.end()), "sz x\r\nrz\r");
     ASSERT_TRUE(pty.Send("more"));
-    ASSERT_TRUE(RunUntil([&] { return session->TransferAsked() == EZmodemStart::SenderStarts; }));
+    ASSERT_TRUE(RunUntil([&] { return session->RecBytes() == static_cast<int64_t>(9 + header.size() + 4); }));
 
     CReadingTransfer *reader = nullptr;
     ASSERT_TRUE(session->StartTransfer(
@@ -249,7 +248,8 @@ TEST_F(PortSession, DeviceStartedTransferGetsEveryByteFromItsHeaderOn)
     EXPECT_EQ(session->TransferAsked(), EZmodemStart::None);
     session->CancelTransfer();
     ASSERT_TRUE(RunUntil([&] { return !session->TransferRunning(); }));
-    EXPECT_EQ(view.Received().size(), 10u) << "nothing more of the transfer was shown";
+    EXPECT_EQ(view.Received().size(), 9u) << "nothing more of the transfer was shown";
+    EXPECT_EQ(session->RecBytes(), static_cast<int64_t>(9 + header.size() + 8));
 
     // A receiver waiting that is turned down is told so.
     ASSERT_TRUE(pty.Send("**\x18"
@@ -258,4 +258,21 @@ TEST_F(PortSession, DeviceStartedTransferGetsEveryByteFromItsHeaderOn)
     EXPECT_EQ(view.asked.back(), EZmodemStart::ReceiverWaits);
     session->DeclineTransfer();
     EXPECT_EQ(pty.ReceiveText(kAbort.size()), kAbort);
+}
+
+// Telemetry holding a header's first bytes, or a header with a wrong CRC, starts nothing: it is
+// received data, in order, the held bytes let go when nothing completes them.
+TEST_F(PortSession, APartOfAHeaderIsReceivedData)
+{
+    const std::string telemetry = "t=1 **\x18"
+                                  "B00\r\nt=2\r\n**\x18"
+                                  "B0000000000ffff\r\nt=3 *";
+    ASSERT_TRUE(pty.Send(telemetry));
+    ASSERT_TRUE(RunUntil([&] { return view.Received().size() >= telemetry.size() - 1; }));
+    EXPECT_FALSE(session->ReleaseHeldStart(60000)) << "held only a moment";
+    EXPECT_TRUE(session->ReleaseHeldStart(0));
+    const Bytes shown = view.Received();
+    EXPECT_EQ(std::string(shown.begin(), shown.end()), telemetry);
+    EXPECT_TRUE(view.asked.empty());
+    EXPECT_EQ(session->RecBytes(), static_cast<int64_t>(telemetry.size()));
 }

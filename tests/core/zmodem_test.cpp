@@ -1,6 +1,7 @@
 // ZMODEM against lrzsz: sz or rz runs on the slave end of a raw pseudo-terminal as its terminal,
 // our engine on the master end.
 #include "fdchannel.h"
+#include "filesend/receivefolder.h"
 #include "filesend/zmodem.h"
 #include "lineprogram.h"
 #include "ptypair.h"
@@ -50,11 +51,11 @@ public:
         Taken += size;
         return true;
     }
-    bool Finish(std::string *finalPath, std::string *) override
+    EFileEnd Finish(std::string *finalPath, std::string *) override
     {
         *finalPath = m_name;
         Finished.push_back(m_name);
-        return true;
+        return EFileEnd::Saved;
     }
     void Abandon(bool) override { Files.erase(m_name); }
 
@@ -92,7 +93,7 @@ protected:
     void SetUp() override
     {
         if (!LrzszInstalled())
-            GTEST_SKIP() << "lrzsz is not installed";
+            FAIL() << "lrzsz is not installed";
         termios raw{};
         cfmakeraw(&raw);
         ASSERT_EQ(openpty(&master, &slave, nullptr, &raw, nullptr), 0);
@@ -385,6 +386,42 @@ TEST_F(Zmodem, AnEndOfFileAheadOfALostHeaderAsksForTheDataAgain)
                                      "B0900000000"),
               2)
         << "once for the file, once more after the end";
+}
+
+// A sender's claims are data: a file that ends short of its size stays a part and the end says
+// so, a size of -5 is no size, and a name that holds a line break is shown escaped.
+TEST_F(Zmodem, ShortFilesNegativeSizesAndNamesWithLineBreaks)
+{
+    using namespace zmodem;
+    CEncoder sender;
+    std::vector<uint8_t> line;
+    const auto file = [&](const std::string &info, const std::string &data) {
+        sender.BinaryHeader(line, FlagsHeader(ZFILE, ZCBIN), true);
+        sender.Subpacket(line, reinterpret_cast<const uint8_t *>(info.data()), info.size(), ZCRCW, true);
+        sender.BinaryHeader(line, PositionHeader(ZDATA, 0), true);
+        sender.Subpacket(line, reinterpret_cast<const uint8_t *>(data.data()), data.size(), ZCRCE, true);
+        sender.BinaryHeader(line, PositionHeader(ZEOF, static_cast<uint32_t>(data.size())), true);
+    };
+    file(std::string("s.txt") + '\0' + "1000 0 100644" + '\0', "0123456789");
+    const std::string forged = "n\r\nNote :Capture started";
+    file(forged + '\0' + "-5 0 100644" + '\0', "abc");
+    sender.HexHeader(line, PositionHeader(ZFIN, 0));
+    ASSERT_EQ(write(slave, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    CReceiveFolder folder(inbox);
+    CZmodemReceive receive(*channel, folder, Options());
+    std::vector<std::string> names;
+    const ST_TransferOutcome outcome = Run(receive, [&](const ST_TransferProgress &progress) {
+        if (progress.FileBegins)
+            names.push_back(progress.FileName);
+    });
+    EXPECT_EQ(outcome.End, ETransferEnd::Incomplete);
+    EXPECT_NE(outcome.Detail.find("s.txt: incomplete: 10 of 1000 bytes"), std::string::npos)
+        << outcome.Detail;
+    EXPECT_EQ(ReadRaw(inbox + "/.s.txt.part"), "0123456789");
+    EXPECT_EQ(names, (std::vector<std::string>{"s.txt", "n\\x0D\\x0ANote :Capture started"}));
+    EXPECT_EQ(folder.Received(),
+              (std::vector<std::string>{inbox + "/.s.txt.part", inbox + "/n__Note :Capture started"}));
+    EXPECT_EQ(ReadRaw(inbox + "/n__Note :Capture started"), "abc");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Receiving files and the ZMODEM transfers the device starts, in the window on a pseudo-terminal
 // whose master end plays the device: sz and rz of lrzsz where the engines are built in.
 #include "data/gui/dialogsupport.h"
+#include "filesend/gui/TTransferAskBar.h"
+#include "filesend/zmodemframe.h"
 #include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
@@ -8,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <fcntl.h>
@@ -29,6 +32,14 @@ constexpr int kTransferEndsMs = 120000; // only ends a hang
 
 const std::string kZrinit = "**\x18"
                             "B0100000023be50\r\x8a\x11";
+const std::string kZrqinit = "**\x18"
+                             "B00000000000000\r\x8a\x11";
+const std::string kAbort = std::string(8, '\x18') + std::string(8, '\b');
+
+TTransferAskBar &AskBar(QWidget &w)
+{
+    return *Find<TTransferAskBar>(w, "barTransferAsk");
+}
 
 std::string LogText(const QWidget &w)
 {
@@ -74,6 +85,22 @@ struct OpenWindow
         return status;
     }
 };
+
+// A ZMODEM receive into `folder`, cancelled at once: the device's starts go there from now on.
+// What that receive wrote, its abort included, is not the device's to read.
+void ChooseZmodemFolder(OpenWindow &o, const std::string &folder)
+{
+    ModalCatcher catcher([&](QDialog *dialog) {
+        Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(3);
+        Find<QLineEdit>(dialog, "edFolder")->setText(QString::fromStdString(folder));
+        Find<QPushButton>(dialog, "btnReceive")->click();
+    });
+    Find<QAction>(*o.w, "mnuFileReceiveFile")->trigger();
+    ASSERT_TRUE(o.w->Session().TransferRunning());
+    Find<QPushButton>(*o.w, "btnCancelTransfer")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !o.w->Session().TransferRunning(); }));
+    tcflush(o.pty.Master(), TCIFLUSH);
+}
 
 } // namespace
 
@@ -183,19 +210,7 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     TfrmMain &w = *o.w;
     const std::string inbox = o.env.File("in");
     mkdir(inbox.c_str(), 0700);
-    {
-        ModalCatcher catcher([&](QDialog *dialog) {
-            Find<QComboBox>(dialog, "cboProtocol")->setCurrentIndex(3);
-            Find<QLineEdit>(dialog, "edFolder")->setText(QString::fromStdString(inbox));
-            Find<QPushButton>(dialog, "btnReceive")->click();
-        });
-        Find<QAction>(w, "mnuFileReceiveFile")->trigger();
-        ASSERT_TRUE(w.Session().TransferRunning());
-        Find<QPushButton>(w, "btnCancelTransfer")->click();
-        ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
-    }
-    // What that receive wrote, its abort included, is not sz's to read.
-    tcflush(o.pty.Master(), TCIFLUSH);
+    ChooseZmodemFolder(o, inbox);
     std::string data(5000, '\0');
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(i * 31 + i / 256);
@@ -203,6 +218,10 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     mkdir(out.c_str(), 0700);
     WriteRaw(out + "/board.bin", data);
     o.StartOnDevice(out, {"sz", "-q", "board.bin"});
+    // Nothing is written to the device before the user accepts.
+    ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
+    EXPECT_FALSE(w.Session().TransferRunning());
+    Find<QPushButton>(w, "btnAcceptTransfer")->click();
     // The window's loop hands the device's bytes to the transfer: it runs until the end (the
     // cancelled receive above wrote the first end).
     ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
@@ -235,6 +254,78 @@ TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)
     EXPECT_EQ(o.DeviceEnded(), 0);
     EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
     EXPECT_EQ(ReadRaw(inbox + "/app.bin"), std::string(3000, 'a'));
+}
+
+// A device's telemetry that holds a header's first bytes is received data: every line reaches the
+// log, nothing asks, nothing is written to the device.
+TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    ASSERT_TRUE(o.pty.Send("t=1 **\x18"
+                           "B00\r\nline 2\r\nline 3\r\nline 4\r\nline 5\r\nline 6\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return LogText(w).find("line 6") != std::string::npos; }));
+    const std::string log = LogText(w);
+    EXPECT_NE(log.find("**\x18"
+                       "B00"),
+              std::string::npos)
+        << log;
+    EXPECT_FALSE(AskBar(w).Asking());
+    EXPECT_FALSE(w.Session().TransferRunning());
+    EXPECT_EQ(o.pty.ReceiveText(1, 200), "") << "no ZRINIT";
+}
+
+// A start the user refuses ends at the device, and the log says what went to it.
+TEST(ReceiveFile, ARefusedStartSendsTheAbort)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    ASSERT_TRUE(o.pty.Send("rz\r" + kZrqinit));
+    ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }));
+    EXPECT_EQ(Find<QLabel>(w, "lblTransferAsk")->textFormat(), Qt::PlainText);
+    Find<QPushButton>(w, "btnRefuseTransfer")->click();
+    EXPECT_EQ(o.pty.ReceiveText(kAbort.size()), kAbort);
+    EXPECT_FALSE(AskBar(w).Asking());
+    EXPECT_EQ(w.Session().TransferAsked(), EZmodemStart::None);
+    EXPECT_NE(LogText(w).find("refused; sent 8 CAN and 8 BS"), std::string::npos) << LogText(w);
+}
+
+// A file name with a line break is one escaped name in one note, no forged line. Accepted for the
+// link, the next start on it asks no more.
+TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string inbox = o.env.File("in");
+    mkdir(inbox.c_str(), 0700);
+    ChooseZmodemFolder(o, inbox);
+    using namespace zmodem;
+    CEncoder sender;
+    std::vector<uint8_t> line(kZrqinit.begin(), kZrqinit.end());
+    const std::string info =
+        std::string("a\r\nNote :Capture started with Board on /dev/ttyUSB0") + '\0' + "3 0 100644" + '\0';
+    sender.BinaryHeader(line, FlagsHeader(ZFILE, ZCBIN), true);
+    sender.Subpacket(line, reinterpret_cast<const uint8_t *>(info.data()), info.size(), ZCRCW, true);
+    sender.BinaryHeader(line, PositionHeader(ZDATA, 0), true);
+    sender.Subpacket(line, reinterpret_cast<const uint8_t *>("abc"), 3, ZCRCE, true);
+    sender.BinaryHeader(line, PositionHeader(ZEOF, 3), true);
+    sender.HexHeader(line, PositionHeader(ZFIN, 0));
+    ASSERT_TRUE(o.pty.Send(line));
+    ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }));
+    Find<QCheckBox>(w, "chkAcceptOnLink")->setChecked(true);
+    Find<QPushButton>(w, "btnAcceptTransfer")->click();
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
+    const std::string log = LogText(w);
+    EXPECT_NE(log.find("Note :File a\\x0D\\x0ANote :Capture started with Board on /dev/ttyUSB0, 3 bytes"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("\nNote :Capture"), std::string::npos) << log;
+
+    ASSERT_TRUE(o.pty.Send(kZrqinit));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().TransferRunning(); }));
+    EXPECT_FALSE(AskBar(w).Asking());
+    Find<QPushButton>(w, "btnCancelTransfer")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
 }
 
 #endif

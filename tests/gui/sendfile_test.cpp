@@ -98,7 +98,7 @@ struct OpenWindow
 TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
 {
     if (std::system("command -v rb >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "rb (lrzsz) is not installed";
+        FAIL() << "rb (lrzsz) is not installed";
     OpenWindow o;
     TfrmMain &w = *o.w;
     std::string data(3000, '\0');

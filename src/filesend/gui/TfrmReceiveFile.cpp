@@ -3,6 +3,7 @@
 
 #include "data/gui/dialogsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,6 +61,23 @@ TfrmReceiveFile::TfrmReceiveFile(QWidget *parent, const ST_ReceiveFileChoice &pr
     m_fileName->setObjectName(QStringLiteral("edFileName"));
     m_fileName->setAccessibleName(tr("File"));
     form->addRow(tr("&File:"), m_fileName);
+    m_sizeMax = new QSpinBox(this);
+    m_sizeMax->setObjectName(QStringLiteral("spnUnknownSizeMax"));
+    m_sizeMax->setAccessibleName(tr("Largest file of unknown size"));
+    m_sizeMax->setRange(1, 1024 * 1024);
+    m_sizeMax->setSuffix(tr(" MiB"));
+    m_sizeMax->setValue(proposed.UnknownSizeMaxMiB);
+    form->addRow(tr("File of unknown size &at most:"), m_sizeMax);
+    m_keepParts = new QCheckBox(tr("&Keep what a broken receive got, for a sender that resumes"), this);
+    m_keepParts->setObjectName(QStringLiteral("chkKeepParts"));
+    m_keepParts->setAccessibleName(tr("Keep broken receives for resuming"));
+    m_keepParts->setChecked(proposed.KeepParts);
+    form->addRow(m_keepParts);
+    auto *partsNote = new QLabel(tr("Kept parts are hidden files in the folder, named .<file>.part."), this);
+    partsNote->setObjectName(QStringLiteral("lblKeepPartsNote"));
+    partsNote->setAccessibleName(tr("Where kept parts are"));
+    partsNote->setTextFormat(Qt::PlainText);
+    form->addRow(partsNote);
     const auto protocolChanged = [this] { m_fileName->setEnabled(NamesNoFile(Choice().Protocol)); };
     connect(m_protocol, &QComboBox::currentIndexChanged, this, protocolChanged);
     protocolChanged();
@@ -82,6 +101,8 @@ ST_ReceiveFileChoice TfrmReceiveFile::Choice() const
     choice.Folder = m_folder->text().trimmed();
     choice.Protocol = static_cast<ETransferProtocol>(m_protocol->currentData().toInt());
     choice.FileName = m_fileName->text().trimmed();
+    choice.KeepParts = m_keepParts->isChecked();
+    choice.UnknownSizeMaxMiB = m_sizeMax->value();
     return choice;
 }
 

@@ -6,8 +6,10 @@
 #include <QDialog>
 #include <QString>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 class QPushButton;
 
 // What the dialog asked last, proposed again next time.
@@ -16,6 +18,10 @@ struct ST_ReceiveFileChoice
     QString Folder; // empty: the documents folder, else home
     ETransferProtocol Protocol = ETransferProtocol::Ymodem;
     QString FileName; // XMODEM's
+    // What a cancelled or failed receive leaves: its part, for a sender that resumes, or nothing.
+    bool KeepParts = false;
+    // The most a file of unknown size may take.
+    int UnknownSizeMaxMiB = 1024;
 };
 
 class TfrmReceiveFile : public QDialog
@@ -33,4 +39,6 @@ private:
     QComboBox *m_protocol;
     QLineEdit *m_folder;
     QLineEdit *m_fileName;
+    QCheckBox *m_keepParts;
+    QSpinBox *m_sizeMax;
 };

@@ -1,5 +1,7 @@
 #include "mainwindow/features/TReceiveFileCommands.h"
 #include "data/gui/dialogsupport.h"
+#include "filesend/gui/TTransferAskBar.h"
+#include "filesend/transferline.h"
 #include "filesend/transfers.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TMenuSlots.h"
@@ -9,12 +11,34 @@
 #include <QAction>
 #include <QSettings>
 #include <QTimer>
+#include <QVBoxLayout>
 
-TReceiveFileCommands::TReceiveFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
-                                           TMenuSlots &menus, TTrafficLog &log,
+#include <algorithm>
+
+namespace {
+
+// How long bytes that may begin a device's header wait for the rest of it.
+constexpr int kHeldStartMs = 200;
+const char *const kAcceptLinks = "ZmodemAcceptLinks";
+
+} // namespace
+
+TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPortSession &session,
+                                           TSessionBridge &events, TMenuSlots &menus, TTrafficLog &log,
                                            std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_log(log), m_showMessage(std::move(showMessage))
 {
+    m_ask = new TTransferAskBar(column);
+    if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
+        layout->insertWidget(0, m_ask);
+    connect(m_ask, &TTransferAskBar::Accepted, this, &TReceiveFileCommands::AcceptAsked);
+    connect(m_ask, &TTransferAskBar::Refused, this, &TReceiveFileCommands::RefuseAsked);
+    // A device whose last bytes may begin a header sends nothing more to decide it.
+    m_release = new QTimer(this);
+    m_release->setInterval(kHeldStartMs);
+    connect(m_release, &QTimer::timeout, this, [this] { m_session.ReleaseHeldStart(kHeldStartMs); });
+    m_release->start();
+
     m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", tr("&Receive File..."), 1);
     connect(m_action, &QAction::triggered, this, &TReceiveFileCommands::ReceiveFile);
     m_auto = menus.AddNew(MenuSlot::FileTools, this, "mnuFileZmodemAuto",
@@ -38,6 +62,15 @@ TReceiveFileCommands::TReceiveFileCommands(QWidget *window, CPortSession &sessio
 void TReceiveFileCommands::UpdateControls()
 {
     m_action->setEnabled(m_session.IsOpen() && !m_session.TransferRunning());
+    // The port closed, or a transfer began, while the bar asked.
+    if (m_ask->Asking() && m_session.TransferAsked() != EZmodemStart::SenderStarts)
+        m_ask->Withdraw();
+}
+
+QString TReceiveFileCommands::LinkKey() const
+{
+    const auto &link = m_session.Link();
+    return link ? QString::fromLocal8Bit(link->PortName) : QString();
 }
 
 void TReceiveFileCommands::ReceiveFile()
@@ -63,17 +96,51 @@ void TReceiveFileCommands::Asked(EZmodemStart start)
         emit SendAsked();
         return;
     }
+    if (m_acceptLinks.contains(LinkKey())) {
+        AcceptAsked(false);
+        return;
+    }
+    const QString folder = m_choice.Folder.isEmpty() ? UserFilesFolder() : m_choice.Folder;
+    m_ask->Ask(tr("The device on %1 starts sending files by ZMODEM, into %2. Their names and sizes show as "
+                  "they come.")
+                   .arg(LinkKey(), folder));
+}
+
+void TReceiveFileCommands::AcceptAsked(bool always)
+{
+    if (m_session.TransferAsked() != EZmodemStart::SenderStarts)
+        return;
+    if (always && !m_acceptLinks.contains(LinkKey()))
+        m_acceptLinks << LinkKey();
     const QString folder = m_choice.Folder.isEmpty() ? UserFilesFolder() : m_choice.Folder;
     if (!Start(ETransferProtocol::Zmodem, folder, QString()))
         m_session.DeclineTransfer();
 }
 
+void TReceiveFileCommands::RefuseAsked(bool timedOut)
+{
+    if (m_session.TransferAsked() != EZmodemStart::SenderStarts)
+        return;
+    m_session.DeclineTransfer();
+    const std::vector<uint8_t> abort = TransferAbortBytes();
+    const auto count = [&abort](uint8_t byte) {
+        return std::to_string(std::count(abort.begin(), abort.end(), byte));
+    };
+    m_log.LogNote(
+        std::string("File receive: the ZMODEM send the device started was refused") +
+        (timedOut ? " (no answer in " + std::to_string(TTransferAskBar::kWaitMs / 1000) + " s)" : "") +
+        "; sent " + count(transferline::CAN) + " CAN and " + count(transferline::BS) + " BS to end it");
+}
+
 bool TReceiveFileCommands::Start(ETransferProtocol protocol, const QString &folder, const QString &fileName)
 {
-    std::shared_ptr<IReceiveSink> sink =
-        CanReceive(protocol)
-            ? MakeReceiveFolder(folder.toLocal8Bit().toStdString(), fileName.toLocal8Bit().toStdString())
-            : nullptr;
+    ST_ReceiveLimits limits;
+    limits.KeepPartsForResume = m_choice.KeepParts;
+    limits.UnknownSizeMax = static_cast<uint64_t>(std::max(1, m_choice.UnknownSizeMaxMiB)) << 20;
+    std::shared_ptr<IReceiveSink> sink = CanReceive(protocol)
+                                             ? MakeReceiveFolder(folder.toLocal8Bit().toStdString(),
+                                                                 fileName.toLocal8Bit().toStdString(), limits)
+                                             : nullptr;
     if (!sink) {
         m_showMessage(tr("This build cannot receive files by %1.")
                           .arg(QString::fromLatin1(TransferProtocolName(protocol))));
@@ -139,4 +206,35 @@ void TReceiveFileCommands::Save(QSettings &settings) const
     settings.setValue(QStringLiteral("ReceiveFileProtocol"), static_cast<int>(m_choice.Protocol));
     settings.setValue(QStringLiteral("ReceiveFileName"), m_choice.FileName);
     settings.setValue(QStringLiteral("ZmodemAutoStart"), m_auto->isChecked() ? 1 : 0);
+}
+
+void TReceiveFileCommands::LoadLimits(const QSettings &settings)
+{
+    m_choice.KeepParts = ReadSettingsFlag(settings, "ReceiveFileKeepParts");
+    int sizeMax = 0;
+    if (ReadSettingsInteger(settings, "ReceiveFileUnknownSizeMax", sizeMax) && sizeMax > 0)
+        m_choice.UnknownSizeMaxMiB = sizeMax;
+    m_acceptLinks.clear();
+    const QString array = QLatin1String(kAcceptLinks) + QLatin1Char('/');
+    const int count = settings.value(array + QStringLiteral("size")).toInt();
+    for (int i = 1; i <= count; ++i) {
+        const QString link = settings.value(array + QString::number(i) + QStringLiteral("/Link")).toString();
+        if (!link.isEmpty() && !m_acceptLinks.contains(link))
+            m_acceptLinks << link;
+    }
+}
+
+void TReceiveFileCommands::SaveLimits(QSettings &settings) const
+{
+    settings.setValue(QStringLiteral("ReceiveFileKeepParts"), m_choice.KeepParts ? 1 : 0);
+    settings.setValue(QStringLiteral("ReceiveFileUnknownSizeMax"), m_choice.UnknownSizeMaxMiB);
+    settings.remove(QLatin1String(kAcceptLinks));
+    if (m_acceptLinks.isEmpty())
+        return;
+    settings.beginWriteArray(QLatin1String(kAcceptLinks), static_cast<int>(m_acceptLinks.size()));
+    for (int i = 0; i < m_acceptLinks.size(); ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("Link"), m_acceptLinks[i]);
+    }
+    settings.endArray();
 }

@@ -2,17 +2,24 @@
 // Receiving files: File > Receive File..., the ZMODEM transfers the device starts (a sender that
 // begins, a receiver that waits) and the log's note of each file received. The progress, Cancel
 // and the note of the end are TSendFileCommands', for both directions.
+//
+// A send the device starts runs only once the user accepts it on the bar above the log (or has
+// chosen to accept on that link without asking); a refusal, or no answer in time, ends it at the
+// device.
 #include "filesend/gui/TfrmReceiveFile.h"
 #include "session/portsession.h"
 
 #include <QObject>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class QAction;
 class QSettings;
+class QTimer;
 class QWidget;
+class TTransferAskBar;
 class TMenuSlots;
 class TSessionBridge;
 class TTrafficLog;
@@ -22,12 +29,18 @@ class TReceiveFileCommands : public QObject
     Q_OBJECT
 public:
     // Made before TSendFileCommands: a receive's file notes go into the log ahead of its end.
-    TReceiveFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TMenuSlots &menus,
-                         TTrafficLog &log, std::function<void(const QString &)> showMessage);
+    // The bar that asks goes on top of `column`.
+    TReceiveFileCommands(QWidget *window, QWidget *column, CPortSession &session, TSessionBridge &events,
+                         TMenuSlots &menus, TTrafficLog &log,
+                         std::function<void(const QString &)> showMessage);
 
     void UpdateControls();
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
+    // The receive dialog's limits and the links that accept without asking: written after every
+    // older value (their own place in the settings).
+    void LoadLimits(const QSettings &settings);
+    void SaveLimits(QSettings &settings) const;
 
 signals:
     void StateChanged();
@@ -37,6 +50,9 @@ signals:
 private:
     void ReceiveFile();
     void Asked(EZmodemStart start);
+    void AcceptAsked(bool always);
+    void RefuseAsked(bool timedOut);
+    QString LinkKey() const;
     bool Start(ETransferProtocol protocol, const QString &folder, const QString &fileName);
     void FileBegun(const ST_TransferProgress &progress);
     void Done(const ST_TransferOutcome &outcome);
@@ -47,6 +63,9 @@ private:
     std::function<void(const QString &)> m_showMessage;
     QAction *m_action = nullptr;
     QAction *m_auto = nullptr;
+    TTransferAskBar *m_ask = nullptr;
+    QTimer *m_release = nullptr;
+    QStringList m_acceptLinks;
     ST_ReceiveFileChoice m_choice;
     // The running receive's: where its files go and what has begun of them.
     std::shared_ptr<IReceiveSink> m_sink;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <algorithm>
 #include <stdexcept>
 
@@ -129,11 +130,13 @@ void TSendFileCommands::Progress(const ST_TransferProgress &progress)
 {
     m_progress->setValue(Permille(progress.Sent, progress.Total));
     const qint64 ms = std::max<qint64>(1, m_since.elapsed());
-    m_progress->setToolTip(tr("%1: %2 of %3 bytes, %4 bytes/s")
-                               .arg(QString::fromLocal8Bit(progress.FileName))
-                               .arg(progress.FileSent)
-                               .arg(progress.FileSize)
-                               .arg(static_cast<qint64>(progress.Sent * 1000 / static_cast<uint64_t>(ms))));
+    // A received file's name is the device's: shown escaped (ShownFileName) and never as rich text.
+    m_progress->setToolTip(Qt::convertFromPlainText(
+        tr("%1: %2 of %3 bytes, %4 bytes/s")
+            .arg(QString::fromLocal8Bit(progress.FileName))
+            .arg(progress.FileSent)
+            .arg(progress.FileSize)
+            .arg(static_cast<qint64>(progress.Sent * 1000 / static_cast<uint64_t>(ms)))));
     ShowSendCount();
 }
 
