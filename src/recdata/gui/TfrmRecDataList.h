@@ -52,6 +52,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Moves the list's own file out of the way of the next save and tells the user once, with
+    // `why`; false when there was no regular file to move.
+    bool KeepAside(const std::string &path, const QString &why);
     // Adds rows first..last to the selection, as one range with the rows selected right above.
     void JoinSelection(int first, int last);
     void SelectOnly(int pos);
