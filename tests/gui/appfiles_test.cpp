@@ -24,12 +24,12 @@
 namespace {
 
 // What was put where a file of the app folder belongs.
-enum class Kind { Fifo, LinkToFifo, Folder, Socket, Large, NulInLine2, Unreadable };
+enum class Kind { Fifo, LinkToFifo, Folder, Socket, Large, NulInLine2, Unreadable, Garbage };
 
 const char *Name(Kind kind)
 {
-    static const char *const names[] = {"FIFO",   "link to a FIFO", "folder",    "socket",
-                                        "100 MB", "0x00 in line 2", "unreadable"};
+    static const char *const names[] = {"FIFO",   "link to a FIFO", "folder",     "socket",
+                                        "100 MB", "0x00 in line 2", "unreadable", "garbage"};
     return names[static_cast<int>(kind)];
 }
 
@@ -74,6 +74,10 @@ Placed Place(const std::string &path, Kind kind, const TempDir &scratch)
         break;
     case Kind::NulInLine2:
         placed.bytes = kLine + std::string("\"b\",Hex,\"0\0 \"\r\n", 15) + kLine;
+        WriteRaw(path, placed.bytes);
+        break;
+    case Kind::Garbage: // to the settings: a section never closed
+        placed.bytes = "[General\nx=1\n";
         WriteRaw(path, placed.bytes);
         break;
     case Kind::Unreadable:
@@ -211,7 +215,7 @@ TEST(AppFiles, ListsReadByDialogsRefuseWhatIsNoFile)
 
 TEST(AppFiles, TheSettingsStoreIsUsedOnlyWhenItIsAFileOfTheUsers)
 {
-    for (Kind kind : {Kind::Fifo, Kind::LinkToFifo, Kind::Socket, Kind::Unreadable}) {
+    for (Kind kind : {Kind::Fifo, Kind::LinkToFifo, Kind::Socket, Kind::Unreadable, Kind::Garbage}) {
         SCOPED_TRACE(Name(kind));
         GuiTestEnv env;
         TempDir scratch;
