@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>AppSettings</name>
+    <message>
+        <source>The settings file %1 is not used (%2): the settings of this run will not be kept.</source>
+        <translation>Die Einstellungsdatei %1 wird nicht verwendet (%2): Die Einstellungen dieser Sitzung werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read, so it is not used: the settings of this run will not be kept.</source>
+        <translation>Die Einstellungsdatei %1 kann nicht gelesen werden und wird daher nicht verwendet: Die Einstellungen dieser Sitzung werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read; it is kept as %2 and the settings start anew.</source>
+        <translation>Die Einstellungsdatei %1 kann nicht gelesen werden; sie wird als %2 aufbewahrt, und die Einstellungen beginnen neu.</translation>
+    </message>
+</context>
+<context>
     <name>CRecDataModel</name>
     <message>
         <source>Time</source>
@@ -29,6 +44,17 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>StartNotices</name>
+    <message>
+        <source>When Kestrum last ended:</source>
+        <translation>Beim letzten Beenden von Kestrum:</translation>
+    </message>
+    <message>
+        <source>Problems found at start</source>
+        <translation>Beim Start gefundene Probleme</translation>
     </message>
 </context>
 <context>
@@ -2279,6 +2305,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>The edited block is no longer in the list; nothing was changed.</source>
         <translation>Der bearbeitete Block ist nicht mehr in der Liste; nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>Some lines of %1 cannot be read.</source>
+        <translation>Einige Zeilen von %1 können nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The file is kept as %1; the list goes on with what could be read.</source>
+        <translation>Die Datei wird als %1 aufbewahrt; die Liste fährt mit dem fort, was gelesen werden konnte.</translation>
     </message>
 </context>
 <context>

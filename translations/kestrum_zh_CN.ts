@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AppSettings</name>
+    <message>
+        <source>The settings file %1 is not used (%2): the settings of this run will not be kept.</source>
+        <translation>未使用设置文件 %1（%2）：本次运行的设置将不会保存。</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read, so it is not used: the settings of this run will not be kept.</source>
+        <translation>无法读取设置文件 %1，因此未使用：本次运行的设置将不会保存。</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read; it is kept as %2 and the settings start anew.</source>
+        <translation>无法读取设置文件 %1；已将其保留为 %2，设置将重新开始。</translation>
+    </message>
+</context>
+<context>
     <name>CRecDataModel</name>
     <message>
         <source>Time</source>
@@ -29,6 +44,17 @@
     <message>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>StartNotices</name>
+    <message>
+        <source>When Kestrum last ended:</source>
+        <translation>Kestrum 上次结束时：</translation>
+    </message>
+    <message>
+        <source>Problems found at start</source>
+        <translation>启动时发现的问题</translation>
     </message>
 </context>
 <context>
@@ -2279,6 +2305,14 @@ Data received from now on is not captured.</source>
     <message>
         <source>The edited block is no longer in the list; nothing was changed.</source>
         <translation>所编辑的数据块已不在列表中；未做任何更改。</translation>
+    </message>
+    <message>
+        <source>Some lines of %1 cannot be read.</source>
+        <translation>%1 中有些行无法读取。</translation>
+    </message>
+    <message>
+        <source>The file is kept as %1; the list goes on with what could be read.</source>
+        <translation>该文件已保留为 %1；列表将使用已能读取的内容继续。</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "app/TSharedStore.h"
 
 #include "platform/appfolder.h"
+#include "platform/errors.h"
 #include "platform/textfile.h"
 #include "senddata/senddatalist.h"
 
@@ -71,7 +72,17 @@ void TSharedStore::ReloadSymbols()
 
 void TSharedStore::LoadHistory()
 {
-    m_history.Load(HistoryPath());
+    try {
+        m_history.Load(HistoryPath());
+    } catch (const EFileError &error) {
+        // The history is saved again with the next item sent: what could not be read must be
+        // out of the way by then.
+        emit HistoryChanged();
+        const std::string aside = KeepAside(HistoryPath());
+        if (aside.empty())
+            throw;
+        throw EFileError(std::string(error.what()) + "\nThe file is kept as " + aside + ".", error.Path());
+    }
     emit HistoryChanged();
 }
 

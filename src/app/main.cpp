@@ -6,6 +6,7 @@
 #include "platform/appfolder.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/signalquit.h"
+#include "platform/gui/startnotices.h"
 #include "platform/instance.h"
 #include "script/headless.h"
 
@@ -143,6 +144,12 @@ int main(int argc, char **argv)
     // Ties the windows to the installed menu entry and its icon (Wayland matches by this name).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vantrell.Kestrum"));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantrell.Kestrum")));
+    // A desktop session that ends takes the program with it: nobody answers a box any more.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest,
+                     [](QSessionManager &) { MarkSessionEnding(); });
+    // What goes wrong with the files read at start is told once the window is up, not in boxes
+    // that hold the start.
+    BeginStartNotices();
     // Before the first message box, so everything the user reads is in the language in force.
     Language::Install(app, OpenAppSettings());
     QuitOnTerminationSignals();
@@ -174,6 +181,7 @@ int main(int argc, char **argv)
         return SaveScreenshot(*first, QString::fromLocal8Bit(argv[2]),
                               argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     windows->ShowAll();
+    ShowStartNotices(first);
     door.ServeWaiting();
     const int code = TerminationRequested() ? 0 : app.exec();
     windows.reset();

@@ -22,6 +22,7 @@
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/commandguard.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -32,9 +33,10 @@
 
 void TfrmMain::InitSession()
 {
+    // A file of the app folder that cannot be read leaves its defaults; the window still comes.
     if (m_loadsShared) {
         m_store->ResetSymbols();
-        ReloadSymbols();
+        RunGuarded(this, [this] { ReloadSymbols(); });
     } else {
         ShowSymbols();
     }
@@ -46,7 +48,7 @@ void TfrmMain::InitSession()
     m_logView->SetShowSendData(true);
     SetInstantItem(CCommData(Bytes(), FMT_STRING));
     if (m_loadsShared)
-        LoadSendList(AppFilePath("Default.sds"));
+        RunGuarded(this, [this] { LoadSendList(AppFilePath("Default.sds")); });
     else
         m_sendList->Fill();
     LoadSettings();

@@ -32,11 +32,12 @@ struct OpenLog
     {
         Close();
         path = to;
-        fd = open(to.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        // Never waits on a FIFO put there, nor writes to a device.
+        fd = open(to.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
         struct stat st
         {
         };
-        if (fd < 0 || fstat(fd, &st) != 0) {
+        if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             Close();
             return false;
         }

@@ -14,7 +14,17 @@ EFileError::EFileError(const std::string &message, const std::string &path)
 
 EFCreateError::EFCreateError(const std::string &path) : EFileError("Cannot create file " + path, path) {}
 
+EFCreateError::EFCreateError(const std::string &path, const std::string &why)
+    : EFileError("Cannot create file " + path + ": " + why, path)
+{
+}
+
 EFOpenError::EFOpenError(const std::string &path) : EFileError("Cannot open file " + path, path) {}
+
+EFOpenError::EFOpenError(const std::string &path, const std::string &why)
+    : EFileError("Cannot open file " + path + ": " + why, path)
+{
+}
 
 int StrToInt(const std::string &text)
 {

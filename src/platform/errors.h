@@ -33,18 +33,20 @@ private:
     std::string m_path;
 };
 
-// "Cannot create file %s"
+// "Cannot create file %s", and why when that is more than the system's error says.
 class EFCreateError : public EFileError
 {
 public:
     explicit EFCreateError(const std::string &path);
+    EFCreateError(const std::string &path, const std::string &why);
 };
 
-// "Cannot open file %s": the file exists but cannot be read.
+// "Cannot open file %s": the file exists but cannot be read; and why, when known.
 class EFOpenError : public EFileError
 {
 public:
     explicit EFOpenError(const std::string &path);
+    EFOpenError(const std::string &path, const std::string &why);
 };
 
 // Decimal integer with an optional sign, no blanks, within 32 bits; anything else throws

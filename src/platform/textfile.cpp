@@ -5,30 +5,44 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::vector<std::string> SplitTextLines(const std::string &text)
+std::vector<std::string> SplitTextLines(const std::string &text, std::vector<size_t> *failed)
 {
     std::vector<std::string> lines;
-    const size_t end = std::min(text.size(), text.find('\0'));
+    const size_t end = text.size();
     size_t start = 0;
     size_t i = 0;
+    bool nul = false;
+    const auto take = [&](size_t to) {
+        if (nul) {
+            if (failed)
+                failed->push_back(lines.size());
+            lines.emplace_back();
+        } else {
+            lines.emplace_back(text, start, to - start);
+        }
+        nul = false;
+    };
     while (i < end) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
-            lines.emplace_back(text, start, i - start);
+            take(i);
             i += (c == '\r' && i + 1 < end && text[i + 1] == '\n') ? 2 : 1;
             start = i;
         } else {
+            nul = nul || c == '\0';
             ++i;
         }
     }
     if (start < end)
-        lines.emplace_back(text, start, end - start);
+        take(end);
     return lines;
 }
 
@@ -38,31 +52,66 @@ bool FileExists(const std::string &path)
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool ReadWholeFile(const std::string &path, std::string &content)
+namespace {
+
+const char *KindOf(mode_t mode)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (S_ISDIR(mode))
+        return "a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "a FIFO, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device, not a regular file";
+    if (S_ISSOCK(mode))
+        return "a socket, not a regular file";
+    return "not a regular file";
+}
+
+std::string TooLarge(size_t limit)
+{
+    return "larger than " + std::to_string(limit / (1024 * 1024)) + " MiB";
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string &path, std::string &content, size_t limit)
+{
+    // Non-blocking, so a FIFO with no writer opens at once and the check below refuses it; a
+    // link is followed, but only to a regular file.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
+        if (errno == ENOENT)
             return false;
-        throw EFOpenError(path);
+        throw EFOpenError(path, std::strerror(errno));
     }
     struct stat st = {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const std::string why = S_ISREG(st.st_mode) ? std::strerror(errno) : KindOf(st.st_mode);
         close(fd);
-        return false;
+        throw EFOpenError(path, why);
+    }
+    if (static_cast<uint64_t>(st.st_size) > limit) {
+        close(fd);
+        throw EFOpenError(path, TooLarge(limit));
     }
     std::string data;
+    data.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            const int error = errno;
             close(fd);
-            throw EFOpenError(path);
+            throw EFOpenError(path, std::strerror(error));
         }
         if (n == 0)
             break;
+        if (data.size() + static_cast<size_t>(n) > limit) { // it grew while being read
+            close(fd);
+            throw EFOpenError(path, TooLarge(limit));
+        }
         data.append(buf, static_cast<size_t>(n));
     }
     close(fd);
@@ -70,13 +119,34 @@ bool ReadWholeFile(const std::string &path, std::string &content)
     return true;
 }
 
-bool ReadTextLines(const std::string &path, std::vector<std::string> &lines)
+bool ReadTextLines(const std::string &path, std::vector<std::string> &lines, std::vector<size_t> *failed)
 {
     std::string content;
     if (!ReadWholeFile(path, content))
         return false;
-    lines = SplitTextLines(content);
+    lines = SplitTextLines(content, failed);
     return true;
+}
+
+std::string KeepAside(const std::string &path)
+{
+    struct stat st = {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::string();
+    const time_t now = time(nullptr);
+    struct tm local = {};
+    localtime_r(&now, &local);
+    char stamp[32];
+    strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = path + ".unreadable-" + stamp;
+    for (int n = 0; n < 100; ++n) {
+        const std::string aside = n == 0 ? base : base + "-" + std::to_string(n);
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno != EEXIST)
+            return std::string();
+    }
+    return std::string();
 }
 
 namespace {
@@ -96,14 +166,14 @@ bool WriteAll(int fd, const char *data, size_t size)
     return true;
 }
 
-// A new sibling that no other writer can be using: created exclusively with mode 0666, so the
-// process umask applies as it would to a plain create (reading the umask is not thread-safe).
+// A new sibling that no other writer can be using: created exclusively with mode 0644, less the
+// process umask as for a plain create (reading the umask is not thread-safe).
 int CreateSibling(const std::string &path, std::string &tmp)
 {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
-        const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -123,27 +193,75 @@ bool WritePieces(int fd, const TextPieces &pieces, std::string &piece)
     return true;
 }
 
+// Where a save of `path` goes: the path itself, or the target of a link there. Something that
+// is not a regular file is never replaced: a device, FIFO or folder, or a link to one, may be
+// anything (as root the save once put a text file where a device node had been).
+std::string SaveTarget(const std::string &path, struct stat &old, bool &replacing)
+{
+    replacing = false;
+    if (lstat(path.c_str(), &old) != 0) {
+        if (errno == ENOENT)
+            return path;
+        throw EFCreateError(path, std::strerror(errno));
+    }
+    std::string target = path;
+    if (S_ISLNK(old.st_mode)) {
+        char *resolved = realpath(path.c_str(), nullptr);
+        if (!resolved)
+            throw EFCreateError(path, "a link to nothing that can be written");
+        target = resolved;
+        std::free(resolved);
+        if (lstat(target.c_str(), &old) != 0)
+            throw EFCreateError(path, "a link to nothing that can be written");
+        if (!S_ISREG(old.st_mode))
+            throw EFCreateError(path, std::string("a link to ") + KindOf(old.st_mode));
+        if (old.st_uid != geteuid())
+            throw EFCreateError(path, "a link to a file of another user");
+    } else if (!S_ISREG(old.st_mode)) {
+        throw EFCreateError(path, KindOf(old.st_mode));
+    }
+    replacing = true;
+    return target;
+}
+
+} // namespace
+
+std::string WhyNotOwnFile(const std::string &path)
+{
+    struct stat st = {};
+    bool replacing = false;
+    try {
+        SaveTarget(path, st, replacing);
+    } catch (const EFCreateError &e) {
+        const std::string what = e.what();
+        const size_t colon = what.rfind(": ");
+        return colon == std::string::npos ? what : what.substr(colon + 2);
+    }
+    return std::string();
+}
+
+namespace {
+
 void WriteAtomicWith(const std::string &path, const BodyWriter &body)
 {
     if (path.empty())
         throw EFCreateError(path);
     struct stat old = {};
-    const bool replacing = stat(path.c_str(), &old) == 0;
-    if (replacing && S_ISDIR(old.st_mode))
-        throw EFCreateError(path);
+    bool replacing = false;
+    const std::string target = SaveTarget(path, old, replacing);
     std::string tmp;
-    const int fd = CreateSibling(path, tmp);
+    const int fd = CreateSibling(target, tmp);
     if (fd < 0)
         throw EFCreateError(path);
     bool ok = false;
     try {
-        ok = (!replacing || fchmod(fd, old.st_mode & 07777) == 0) && body(fd) && fsync(fd) == 0;
+        ok = (!replacing || fchmod(fd, old.st_mode & 0777) == 0) && body(fd) && fsync(fd) == 0;
     } catch (...) {
         close(fd);
         unlink(tmp.c_str());
         throw;
     }
-    if (close(fd) != 0 || !ok || rename(tmp.c_str(), path.c_str()) != 0) {
+    if (close(fd) != 0 || !ok || rename(tmp.c_str(), target.c_str()) != 0) {
         unlink(tmp.c_str());
         throw EFCreateError(path);
     }
@@ -151,9 +269,20 @@ void WriteAtomicWith(const std::string &path, const BodyWriter &body)
 
 void AppendWith(const std::string &path, const BodyWriter &body)
 {
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    struct stat old = {};
+    bool existing = false;
+    const std::string target = SaveTarget(path, old, existing);
+    const int fd =
+        open(target.c_str(),
+             O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (existing ? 0 : O_CREAT),
+             0644);
     if (fd < 0)
         throw EFCreateError(path);
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        throw EFCreateError(path, KindOf(st.st_mode));
+    }
     bool ok = false;
     try {
         ok = body(fd);

@@ -92,20 +92,30 @@ bool CRecDataList::MergeUp(int pos)
 bool CRecDataList::Load(const std::string &path)
 {
     std::string content;
-    if (!ReadWholeFile(path, content))
+    if (!ReadWholeFile(path, content, kFileLimit))
         return false;
-    m_loadedWhole = content.find('\0') == std::string::npos &&
-                    (content.empty() || content.back() == '\n' || content.back() == '\r');
-    const std::vector<std::string> lines = SplitTextLines(content);
+    std::vector<size_t> failed;
+    const std::vector<std::string> lines = SplitTextLines(content, &failed);
     Clear();
-    m_entries.reserve(lines.size());
-    for (const std::string &line : lines) {
+    m_entries.reserve(std::min(lines.size(), static_cast<size_t>(kCapacity)));
+    size_t nextFailed = 0;
+    size_t taken = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (nextFailed < failed.size() && failed[nextFailed] == i) {
+            ++nextFailed;
+            continue;
+        }
         auto item = std::make_shared<CCommData>();
-        item->FromLine(line);
+        item->FromLine(lines[i]);
+        if (FullFor(*item))
+            break;
+        ++taken;
         m_memory += CostOf(*item);
         m_entries.push_back(std::move(item));
         m_ids.push_back(m_nextId++);
     }
+    m_loadedAll = taken == lines.size();
+    m_loadedWhole = m_loadedAll && (content.empty() || content.back() == '\n' || content.back() == '\r');
     return true;
 }
 

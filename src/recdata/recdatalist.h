@@ -18,6 +18,8 @@ public:
     static constexpr int kCapacity = 1025;
     // Well above what kCapacity received blocks take, so only unusually large entries reach it.
     static constexpr size_t kMemoryLimit = size_t{32} * 1024 * 1024;
+    // A full list on file: each byte is three characters of text, plus the names.
+    static constexpr size_t kFileLimit = size_t{128} * 1024 * 1024;
     // An entry never changes once in the list (a change puts a new one in its place), so a
     // writer thread may hold on to entries while the list goes on.
     using Entry = std::shared_ptr<const CCommData>;
@@ -63,9 +65,12 @@ public:
     bool MergeUp(int pos);
 
     // One ToLine record per line. Load returns false, list unchanged, when the file is missing;
-    // a malformed line becomes a default entry. Both throw the file errors of the text-file layer.
+    // a malformed line becomes a default entry, a line holding a 0x00 none, and the lines past the
+    // list's own bounds are left out. Both throw the file errors of the text-file layer.
     bool Load(const std::string &path);
-    // Whether the file last loaded ends its last line and reads in full (no 0x00 cuts it short):
+    // Whether the file last loaded is in the list whole: no line left out.
+    bool LoadedAll() const { return m_loadedAll; }
+    // Whether the file last loaded ends its last line and reads in full (no line is left out):
     // then lines added to its end are read back after the loaded ones.
     bool LoadedFileTakesAppends() const { return m_loadedWhole; }
     void Save(const std::string &path) const;
@@ -83,5 +88,6 @@ private:
     std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end
     uint64_t m_nextId = 1;
     bool m_loadedWhole = false;
+    bool m_loadedAll = false;
     size_t m_memory = 0;
 };

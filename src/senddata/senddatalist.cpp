@@ -77,10 +77,16 @@ bool IsPlainTextPath(const std::string &path)
 
 std::vector<CCommData> SendDataFromText(const std::string &content, bool plainLines)
 {
-    const std::vector<std::string> lines = SplitTextLines(content);
+    std::vector<size_t> failed;
+    const std::vector<std::string> lines = SplitTextLines(content, &failed);
     std::vector<CCommData> items;
     items.reserve(lines.size());
+    size_t nextFailed = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
+        if (nextFailed < failed.size() && failed[nextFailed] == i) {
+            ++nextFailed;
+            continue;
+        }
         CCommData item;
         if (plainLines) {
             item.SetDataFromText(lines[i]);

@@ -71,10 +71,12 @@ TEST(SendDataList, PlainTextModeByExtension)
     EXPECT_EQ(list.At(0).ToStringText(), "\"r\",Hex,\"31 \"");
     EXPECT_EQ(list.At(0).GetName(), "LN1");
 
-    const auto items = SendDataFromText(std::string("a\xFF\rb\0c", 6), true);
+    // A line holding a 0x00 is left out; the lines after it are not, and keep their numbers.
+    const auto items = SendDataFromText(std::string("a\xFF\rb\0c\rd", 8), true);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].Data(), (Bytes{'a', 0xFF}));
-    EXPECT_EQ(items[1].Data(), Bytes{'b'});
+    EXPECT_EQ(items[1].Data(), Bytes{'d'});
+    EXPECT_EQ(items[1].GetName(), "LN3");
 }
 
 TEST(SendDataList, SaveWritesRecordsAndRoundTrips)

@@ -10,14 +10,35 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// Runs `check` in a child that has given up root (or as the user the test runs as): the checks
+// about files a user may not read are void for root, who may read anything.
+bool AsPlainUser(const TempDir &dir, const std::function<bool()> &check)
+{
+    if (geteuid() != 0)
+        return check();
+    chmod(dir.path.c_str(), 0755);
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && check();
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 } // namespace
 
@@ -30,8 +51,10 @@ TEST(TextLines, EveryLineEndAndTheEndOfText)
     EXPECT_EQ(SplitTextLines("\r\n\r\n"), (Lines{"", ""}));
     EXPECT_EQ(SplitTextLines(""), Lines{});
     EXPECT_EQ(SplitTextLines("\r"), Lines{""});
-    EXPECT_EQ(SplitTextLines(std::string("ab\0cd\r\nef", 10)), Lines{"ab"});
-    EXPECT_EQ(SplitTextLines(std::string("\0x", 2)), Lines{});
+    std::vector<size_t> failed;
+    EXPECT_EQ(SplitTextLines(std::string("ab\r\nc\0d\r\nef\r\n\0", 14), &failed),
+              (Lines{"ab", "", "ef", ""}));
+    EXPECT_EQ(failed, (std::vector<size_t>{1, 3})); // a 0x00 fails its own line, not the rest
     EXPECT_EQ(SplitTextLines("\xE9\xFF\r\n\x80"), (Lines{"\xE9\xFF", "\x80"}));
     const std::string big(1 << 20, 'x');
     EXPECT_EQ(SplitTextLines(big + "\r\ny"), (Lines{big, "y"}));
@@ -42,7 +65,6 @@ TEST(TextFile, ReadsWhatExistsAndTellsWhatDoesNot)
     TempDir dir;
     std::string content = "unchanged";
     EXPECT_FALSE(ReadWholeFile(dir.File("missing"), content));
-    EXPECT_FALSE(ReadWholeFile(dir.path, content)); // a folder is no file
     EXPECT_EQ(content, "unchanged");
     Lines lines{"keep"};
     EXPECT_FALSE(ReadTextLines(dir.File("missing"), lines));
@@ -52,14 +74,104 @@ TEST(TextFile, ReadsWhatExistsAndTellsWhatDoesNot)
     ASSERT_TRUE(ReadWholeFile(dir.File("f"), content));
     EXPECT_EQ(content, std::string("x\r\ny\0z", 6));
     ASSERT_TRUE(ReadTextLines(dir.File("f"), lines));
-    EXPECT_EQ(lines, (Lines{"x", "y"}));
+    EXPECT_EQ(lines, (Lines{"x", ""}));
     EXPECT_TRUE(FileExists(dir.File("f")));
     EXPECT_FALSE(FileExists(dir.path));
 
-    if (geteuid() != 0) {
-        chmod(dir.File("f").c_str(), 0);
-        EXPECT_THROW(ReadWholeFile(dir.File("f"), content), EFOpenError);
+    chmod(dir.File("f").c_str(), 0);
+    EXPECT_TRUE(AsPlainUser(dir, [&] {
+        std::string unread;
+        try {
+            ReadWholeFile(dir.File("f"), unread);
+        } catch (const EFOpenError &) {
+            return true;
+        }
+        return false;
+    }));
+}
+
+// Whatever stands at a list's path, the reader neither blocks nor reads without end, and the
+// writer never puts a file where something else was.
+TEST(TextFile, OnlyRegularFilesAreReadOrReplaced)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(dir.File("fifo").c_str(), dir.File("tofifo").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("/dev/zero", dir.File("todevice").c_str()), 0); // only ever read
+    ASSERT_EQ(symlink(dir.File("nothing").c_str(), dir.File("dangling").c_str()), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", dir.File("socket").c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    WriteRaw(dir.File("large"), "");
+    ASSERT_EQ(truncate(dir.File("large").c_str(), 100 * 1000 * 1000), 0);
+
+    for (const char *name : {"fifo", "tofifo", "folder", "todevice", "socket", "large"}) {
+        std::string content = "unchanged";
+        try {
+            ReadWholeFile(dir.File(name), content);
+            ADD_FAILURE() << name << " was read";
+        } catch (const EFOpenError &e) {
+            EXPECT_NE(std::string(e.what()).find(dir.File(name)), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(content, "unchanged") << name;
+        if (name != std::string("large")) {
+            EXPECT_EQ(KeepAside(dir.File(name)), "") << name; // stays where it is
+        }
     }
+    for (const char *name : {"fifo", "tofifo", "folder", "socket", "dangling"}) {
+        struct stat before = {};
+        lstat(dir.File(name).c_str(), &before);
+        EXPECT_THROW(WriteFileAtomic(dir.File(name), "text"), EFCreateError) << name;
+        EXPECT_THROW(AppendFile(dir.File(name), "text"), EFCreateError) << name;
+        struct stat after = {};
+        ASSERT_EQ(lstat(dir.File(name).c_str(), &after), 0) << name;
+        EXPECT_EQ(after.st_mode, before.st_mode) << name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << name;
+        EXPECT_FALSE(WhyNotOwnFile(dir.File(name)).empty()) << name;
+    }
+    close(sock);
+}
+
+TEST(TextFile, ALinkIsWrittenThroughAndANewFileIsNotExecutableByAll)
+{
+    TempDir dir;
+    TempDir outside;
+    WriteRaw(outside.File("real.cps"), "old\r\n");
+    chmod(outside.File("real.cps").c_str(), 0600);
+    ASSERT_EQ(symlink(outside.File("real.cps").c_str(), dir.File("Default.cps").c_str()), 0);
+    EXPECT_EQ(WhyNotOwnFile(dir.File("Default.cps")), "");
+    WriteTextLines(dir.File("Default.cps"), {"new"});
+    struct stat st = {};
+    ASSERT_EQ(lstat(dir.File("Default.cps").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a copy";
+    EXPECT_EQ(ReadRaw(outside.File("real.cps")), "new\r\n");
+    ASSERT_EQ(stat(outside.File("real.cps").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(outside.EntryCount(), 1);
+
+    const mode_t oldMask = umask(0);
+    WriteFileAtomic(dir.File("fresh.sds"), "x");
+    umask(oldMask);
+    ASSERT_EQ(stat(dir.File("fresh.sds").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(TextFile, AFileNotReadWholeIsKeptAsideUnderANote)
+{
+    TempDir dir;
+    WriteRaw(dir.File("TempRec.tmp"), "keep me");
+    const std::string aside = KeepAside(dir.File("TempRec.tmp"));
+    EXPECT_EQ(aside.rfind(dir.File("TempRec.tmp.unreadable-"), 0), 0u) << aside;
+    EXPECT_EQ(ReadRaw(aside), "keep me");
+    EXPECT_FALSE(FileExists(dir.File("TempRec.tmp")));
+    WriteRaw(dir.File("TempRec.tmp"), "again");
+    const std::string second = KeepAside(dir.File("TempRec.tmp"));
+    EXPECT_NE(second, aside); // the same second: a name of its own, the first one kept
+    EXPECT_EQ(ReadRaw(aside), "keep me");
+    EXPECT_EQ(KeepAside(dir.File("TempRec.tmp")), "");
 }
 
 TEST(TextFile, WritesCrLfAfterEveryLineAndReplacesWhole)

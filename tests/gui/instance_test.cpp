@@ -389,6 +389,30 @@ TEST_F(InstanceTest, SecondProgramHandsOverAndTheFirstEndsCleanlyOnSigterm)
     QFile::remove(socket + QStringLiteral(".lock"));
 }
 
+// A save that fails on the way out after a SIGTERM is told at the next start, not in a box
+// that would hold the ending program until someone came.
+TEST_F(InstanceTest, AFailingSaveAtTheEndOfASigtermEndsAndIsToldNextTime)
+{
+    ASSERT_TRUE(QDir().mkpath(env.FilePath(QStringLiteral("TempRec.tmp"))));
+    QProcessEnvironment vars = QProcessEnvironment::systemEnvironment();
+    vars.insert(QStringLiteral("KESTRUM_HOME"), env.Dir());
+    vars.insert(QStringLiteral("XDG_CONFIG_HOME"), env.FilePath(QStringLiteral("config")));
+    vars.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess start;
+    start.setProcessEnvironment(vars);
+    start.setProcessChannelMode(QProcess::ForwardedChannels);
+    start.start(QStringLiteral(KESTRUM_EXE), {});
+    const QString socket = QString::fromStdString(InstanceSocketPath(env.Dir().toStdString()));
+    ASSERT_TRUE(WaitUntil([&] { return Serves(socket); }, kHangMs));
+    start.terminate();
+    ASSERT_TRUE(start.waitForFinished(kHangMs)) << "held by a box at the end";
+    EXPECT_EQ(start.exitCode(), 0);
+    std::string notes;
+    ASSERT_TRUE(ReadWholeFile(env.File("kestrum.notes"), notes));
+    EXPECT_NE(notes.find(env.File("TempRec.tmp")), std::string::npos) << notes;
+    QFile::remove(socket + QStringLiteral(".lock"));
+}
+
 // The start-up's own message box (the door is another user's) does not outlast a SIGTERM.
 TEST_F(InstanceTest, AStartHeldByItsWarningEndsOnSigterm)
 {

@@ -1,5 +1,7 @@
 #include "data/gui/dialogsupport.h"
 
+#include "platform/gui/startnotices.h"
+
 #include "platform/appfolder.h"
 
 #include <QApplication>
@@ -148,7 +150,7 @@ QString BoxTitle()
 
 void ShowErrorBox(QWidget *parent, const std::exception &error)
 {
-    QMessageBox::critical(parent, BoxTitle(), QString::fromLocal8Bit(error.what()));
+    TellProblem(parent, QString::fromLocal8Bit(error.what()));
 }
 
 void ShowMessage(QWidget *parent, const QString &text)

@@ -5,7 +5,12 @@
 #include <QSettings>
 #include <QString>
 
+// The store is checked before Qt reads it: one that is not a regular file of the user's (or a
+// link to one), or that Qt cannot read, is not used or written, and the user is told once.
 QSettings OpenAppSettings();
+
+// Where the user's store is: "Vantrell/Kestrum.conf" in the configuration folder.
+QString UserSettingsPath();
 
 // From now on OpenAppSettings opens the INI file at `path`; an empty path goes back to the
 // user's store.

@@ -1,7 +1,8 @@
 #include "platform/gui/commandguard.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "platform/gui/startnotices.h"
+
+#include <QString>
 
 #include <exception>
 
@@ -10,6 +11,6 @@ void RunGuarded(QWidget *owner, const std::function<void()> &command)
     try {
         command();
     } catch (const std::exception &e) {
-        QMessageBox::critical(owner, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+        TellProblem(owner, QString::fromLocal8Bit(e.what()));
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // A command chosen by the user runs through RunGuarded: a file or number error abandons the
-// command and is shown in a message box, and the program goes on.
+// command and is shown in a message box (see TellProblem), and the program goes on.
 #include <functional>
 
 class QWidget;

@@ -2,6 +2,8 @@
 
 #include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
+#include "platform/errors.h"
+#include "platform/gui/startnotices.h"
 #include "recdata/gui/recdatamodel.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
@@ -144,14 +146,38 @@ void TfrmRecDataList::ClearRecData()
 
 bool TfrmRecDataList::LoadRecData(const std::string &path)
 {
+    const bool own = path == RecDataFilePath();
     m_model->BeginReset();
-    const bool loaded = m_entries.Load(path);
-    m_model->EndReset();
+    bool loaded = false;
+    try {
+        loaded = m_entries.Load(path);
+        m_model->EndReset();
+    } catch (const EFileError &error) {
+        m_model->EndReset();
+        // The list is saved at the end whatever it holds: a file it could not read must be out
+        // of the way first, or it would be lost to an empty list.
+        if (!own || !KeepAside(path, QString::fromLocal8Bit(error.what())))
+            throw;
+    }
+    const bool whole = loaded && m_entries.LoadedAll();
+    if (own && loaded && !whole)
+        KeepAside(path, tr("Some lines of %1 cannot be read.").arg(QString::fromLocal8Bit(path.c_str())));
     // The list as loaded from its own file is the base later blocks are appended to.
-    m_rewrite = !(loaded && path == RecDataFilePath() && m_entries.LoadedFileTakesAppends());
+    m_rewrite = !(whole && own && m_entries.LoadedFileTakesAppends());
     m_onFile = m_entries.Count();
     UpdateButtons();
     return loaded;
+}
+
+bool TfrmRecDataList::KeepAside(const std::string &path, const QString &why)
+{
+    const std::string aside = ::KeepAside(path);
+    if (aside.empty())
+        return false;
+    TellProblem(this, why + QLatin1Char('\n') +
+                          tr("The file is kept as %1; the list goes on with what could be read.")
+                              .arg(QString::fromLocal8Bit(aside.c_str())));
+    return true;
 }
 
 void TfrmRecDataList::SaveRecData(const std::string &path)

@@ -52,6 +52,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Moves the list's own file out of the way of the next save and tells the user once, with
+    // `why`; false when there was no regular file to move.
+    bool KeepAside(const std::string &path, const QString &why);
     void SelectOnly(int pos);
     // Selected rows counted from the selection's ranges, without listing them.
     int SelectedCount(int *first) const;
