@@ -40,11 +40,11 @@ public:
         *error = "write failed";
         return std::fwrite(data, 1, size, m_file) == size;
     }
-    bool Finish(std::string *finalPath, std::string *error) override
+    EFileEnd Finish(std::string *finalPath, std::string *error) override
     {
         *finalPath = m_folder;
         *error = "close failed";
-        return std::fclose(m_file) == 0;
+        return std::fclose(m_file) == 0 ? EFileEnd::Saved : EFileEnd::Failed;
     }
     void Abandon(bool) override { std::fclose(m_file); }
 
