@@ -135,6 +135,33 @@ TEST(ScriptRunner, WhatWaitsUnmatchedIsBounded)
     EXPECT_NE(host.notes.find("dropped"), std::string::npos);
 }
 
+// Each write of the script's brings 64 KiB more than it can keep.
+TEST(ScriptRunner, NotesOfDroppedBytesAreFewAndCountEveryByte)
+{
+    struct CFloodHost : CNotesHost
+    {
+        CScriptRunner *runner = nullptr;
+        bool Write(const std::vector<uint8_t> &, std::string *) override
+        {
+            const std::vector<uint8_t> chunk(64 * 1024, 'f');
+            runner->Feed(chunk.data(), chunk.size());
+            return true;
+        }
+    } host;
+    CScriptRunner runner(host);
+    host.runner = &runner;
+    const std::vector<uint8_t> full(CScriptRunner::kMaxPending, 'x');
+    runner.Feed(full.data(), full.size());
+    const ST_ScriptOutcome outcome = runner.RunText("for i = 1, 100 do write('') read(1, 0) end", "flood");
+    EXPECT_EQ(outcome.End, EScriptEnd::Passed) << outcome.Message;
+    uint64_t told = 0;
+    int notes = 0;
+    for (size_t at = 0; (at = host.notes.find("script: ", at)) != std::string::npos; ++notes)
+        told += std::stoull(host.notes.substr(at += 8));
+    EXPECT_EQ(told, 65536u + 99u * 65535u);
+    EXPECT_LT(notes, 10) << host.notes;
+}
+
 bool NeverStop(void *)
 {
     return true;
