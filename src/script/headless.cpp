@@ -376,10 +376,9 @@ public:
     // ---- ISessionView (the run's thread) ----
     bool LogsSends() const override { return false; }
     std::string ReceivedBlockName(int64_t) override { return "Rec"; }
-    void SessionReceived(CCommData &&block, int64_t) override
-    {
-        Log("< " + EscapeBytes(block.GetData(), block.Data().size()));
-    }
+    // The log has the bytes from the read tap, as they come: a block still forming when the run
+    // ends would be lost with the close.
+    void SessionReceived(CCommData &&, int64_t) override {}
     void SessionEvent(uint32_t, bool) override {}
     void SessionSendWaiting() override {}
     void SessionSendDone(const ST_SendReport &report) override
@@ -525,9 +524,12 @@ int CHeadlessRun::Run()
             std::fclose(m_log);
         return cut ? 1 : 2;
     }
-    // The script has each read's bytes as they come, not when their block is complete.
-    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
-        [this](const uint8_t *data, size_t size) { m_runner.Feed(data, size); }));
+    // The script and the log have each read's bytes as they come, not when their block is complete.
+    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>([this](const uint8_t *data, size_t size) {
+        m_runner.Feed(data, size);
+        if (m_log)
+            Log("< " + EscapeBytes(data, size));
+    }));
     // The script's thread shares what it reports with this one; when it has to be left behind
     // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
     // the process exits before anything it may still touch is gone.

@@ -392,6 +392,23 @@ TEST_F(HeadlessRun, DeviceBytesLeaveTheJunitFileValidAndTheTerminalUntouched)
     EXPECT_EQ(ReadRaw(dir.path + "/parsed.txt"), "got \\xFF\\xFE\\x00\\x1B[2J\n");
 }
 
+TEST_F(HeadlessRun, AZmodemOfferLeavesEveryByteToTheScriptAndTheLog)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.LogPath = dir.path + "/run.log";
+    o.Script = Script("write('go') assert(expect('after', 10000))");
+    std::thread device([this] {
+        if (pty.ReceiveText(2, 10000) == "go")
+            pty.Send("rz\r**\x18"
+                     "B00000000000000\r\x8a\x11 after");
+    });
+    EXPECT_EQ(Run(o), 0) << output;
+    device.join();
+    EXPECT_NE(ReadRaw(o.LogPath).find("B00000000000000\\r\\x8A\\x11 after"), std::string::npos)
+        << ReadRaw(o.LogPath);
+}
+
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
     CShellBehindPort shell(pty, dir.path);
