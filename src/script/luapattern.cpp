@@ -100,6 +100,9 @@ bool CLuaPattern::MatchClass(int c, int cl)
     case 'x':
         res = std::isxdigit(c);
         break;
+    case 'z': // the zero byte; Lua keeps it though it no longer documents it
+        res = c == 0;
+        break;
     default:
         return cl == c;
     }

@@ -183,7 +183,7 @@ TEST(ScriptPatterns, AnswerAsLuasOwn)
         for _, p in ipairs{"(%w+)%s*=%s*(%w+)", "^key", "%d+$", "%bxy", "%b()", "%f[%a]%a+", "()y()",
                            "[%a_][%w_]*", "[^%s]+", "(a)(b)?", "%u+", "%[%%%]", "\0\255", "[]]", "[a-]", "(.-)%s",
                            "x(%d)", "(%w)%1", "%", "[a", "(()", "%1", "%g%p", ".-b", "a*", "[%w-]+$", ".?.?$",
-                           "%f[%z]", "(((((((((x)))))))))", "[\128-\255]+"} do
+                           "%f[%z]", "%Z+%z", "(((((((((x)))))))))", "[\128-\255]+"} do
             add(string.find, s, p) add(string.find, s, p, 10) add(string.find, s, p, -8) add(string.match, s, p)
             add(string.gsub, s, p, "<%0>") add(string.gsub, s, p, "%1", 2)
             add(function() local r = {} for a, b in s:gmatch(p) do r[#r + 1] = tostring(a) .. tostring(b) end
