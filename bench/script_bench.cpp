@@ -26,13 +26,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads from `fd` until `text` has come; false at EOF or an error.
-bool ReadUntil(int fd, const std::string &text, std::string &seen)
+// No wait of the bench's is longer: a side that stopped answering ends the bench as a failure.
+constexpr int kAnswerMs = 10000;
+
+// Reads from `fd` until `text` has come; false at EOF, an error or when `ms` passed without it.
+bool ReadUntil(int fd, const std::string &text, std::string &seen, int ms = kAnswerMs)
 {
     char buffer[256];
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     while (seen.find(text) == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, -1) < 0)
+        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0)
             return false;
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0)
@@ -53,8 +59,10 @@ std::vector<double> Ask(int master, int rounds)
         const Clock::time_point start = Clock::now();
         if (write(master, question.data(), question.size()) != static_cast<ssize_t>(question.size()))
             break;
-        if (!ReadUntil(master, "A" + std::to_string(i) + "\n", seen))
+        if (!ReadUntil(master, "A" + std::to_string(i) + "\n", seen)) {
+            std::fprintf(stderr, "no answer to question %d\n", i);
             break;
+        }
         times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     return times;
@@ -75,7 +83,8 @@ void AnswerInC(int slave, int rounds)
     char buffer[256];
     for (int answered = 0; answered < rounds;) {
         pollfd p{slave, POLLIN, 0};
-        poll(&p, 1, -1);
+        if (poll(&p, 1, kAnswerMs) <= 0)
+            return;
         const ssize_t n = read(slave, buffer, sizeof buffer);
         if (n <= 0)
             return;
@@ -134,6 +143,48 @@ void Startup(const char *program, int rounds)
         Median(startMs), *std::max_element(startMs.begin(), startMs.end()), maxRssKb / 1024.0);
 }
 
+// write() of a headless script on a pseudo-terminal, each returning once its bytes went out:
+// `count` writes of `size` bytes, from the device's "go" until it read the last byte.
+void WriteThroughput(size_t size, int count)
+{
+    Pair pair = MakePair();
+    const std::string script = WriteScript("local c = string.rep('x', " + std::to_string(size) +
+                                           ") write('ready') expect('go', 10000) for i = 1, " +
+                                           std::to_string(count) + " do write(c) end");
+    ST_HeadlessOptions options;
+    options.Script = script;
+    options.Port = pair.name;
+    options.TimeoutSeconds = 600;
+    std::FILE *quiet = std::fopen("/dev/null", "w");
+    int code = -1;
+    std::thread run([&] { code = RunHeadless(options, quiet); });
+    std::string seen;
+    const bool ready = ReadUntil(pair.master, "ready", seen);
+    const Clock::time_point start = Clock::now();
+    size_t heard = seen.size();
+    if (ready && write(pair.master, "go", 2) == 2) {
+        char buffer[65536];
+        const size_t total = size * static_cast<size_t>(count);
+        while (heard < total) {
+            pollfd p{pair.master, POLLIN, 0};
+            if (poll(&p, 1, kAnswerMs) <= 0)
+                break;
+            const ssize_t n = read(pair.master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            heard += static_cast<size_t>(n);
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run.join();
+    std::fclose(quiet);
+    unlink(script.c_str());
+    close(pair.master);
+    close(pair.slave);
+    std::printf("write() of %zu bytes x %d on a pty: %.1f MB/s, %.0f writes/s (%zu bytes heard, exit %d)\n",
+                size, count, heard / seconds / 1e6, count / seconds, heard, code);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -154,6 +205,7 @@ int main(int argc, char **argv)
     ST_HeadlessOptions options;
     options.Script = script;
     options.Port = s.name;
+    options.TimeoutSeconds = smoke ? 120 : 1200;
     std::FILE *quiet = std::fopen("/dev/null", "w");
     int code = -1;
     std::thread run([&] { code = RunHeadless(options, quiet); });
@@ -168,7 +220,10 @@ int main(int argc, char **argv)
         "question to answer, %d rounds: C loop median %.0f us, script median %.0f us (%.2fx); exit %d\n",
         rounds, cMedian, scriptMedian, cMedian > 0 ? scriptMedian / cMedian : 0.0, code);
 #ifdef KESTRUM_PROGRAM
+    // First: a child forked from a bench that grew would count the bench's memory as its own.
     Startup(KESTRUM_PROGRAM, smoke ? 2 : 20);
 #endif
+    WriteThroughput(65536, smoke ? 16 : 1024);
+    WriteThroughput(64, smoke ? 100 : 20000);
     return code == 0 && static_cast<int>(times.size()) == rounds ? 0 : 1;
 }

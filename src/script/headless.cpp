@@ -1,4 +1,5 @@
 #include "script/headless.h"
+#include "data/utf8text.h"
 #include "link/linklist.h"
 #include "platform/errors.h"
 #include "platform/handover.h"
@@ -11,13 +12,21 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <mutex>
+#include <poll.h>
+#include <pthread.h>
 #include <strings.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <sys/time.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -85,11 +94,60 @@ std::string WallStamp()
     return text;
 }
 
+// Text from the script and the device as a terminal, a log line or an XML file may show it:
+// UTF-8 characters as they are, every control character and every byte that is no UTF-8 as an
+// escape (\xNN, or \r and \n). `lineBreaks` keeps line feeds (and tabs) as they are.
+std::string Printable(const std::string &text, bool lineBreaks)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    const auto *p = reinterpret_cast<const uint8_t *>(text.data());
+    const auto escape = [&](uint8_t b) {
+        if (b == '\r') {
+            out += "\\r";
+        } else if (b == '\n') {
+            out += "\\n";
+        } else {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+    };
+    for (size_t i = 0; i < text.size();) {
+        const Utf8Step step = ScanUtf8(p + i, text.size() - i);
+        if (step.kind != Utf8Step::Char) {
+            escape(p[i++]);
+            continue;
+        }
+        const uint8_t b = p[i];
+        if (step.length == 1) {
+            if ((b < 0x20 || b == 0x7F) && !(lineBreaks && (b == '\n' || b == '\t')))
+                escape(b);
+            else
+                out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        // C1 controls (U+0080 to U+009F) and the two non-characters XML refuses.
+        const bool c1 = b == 0xC2 && p[i + 1] < 0xA0;
+        const bool nonChar = b == 0xEF && p[i + 1] == 0xBF && p[i + 2] >= 0xBE;
+        if (c1 || nonChar) {
+            for (size_t k = 0; k < step.length; ++k)
+                escape(p[i + k]);
+        } else {
+            out.append(text, i, step.length);
+        }
+        i += step.length;
+    }
+    return out;
+}
+
+// Valid UTF-8 XML 1.0 whatever the bytes were.
 std::string XmlEscaped(const std::string &text)
 {
     std::string out;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
+    for (const char c : Printable(text, true)) {
         if (c == '&')
             out += "&amp;";
         else if (c == '<')
@@ -98,8 +156,6 @@ std::string XmlEscaped(const std::string &text)
             out += "&gt;";
         else if (c == '"')
             out += "&quot;";
-        else if (b < 0x20 && c != '\n' && c != '\t')
-            out += ' '; // not allowed in XML 1.0
         else
             out += c;
     }
@@ -215,6 +271,76 @@ bool LinkFromOptions(const ST_HeadlessOptions &o, COM_PORT_SETTING *link, std::s
     return true;
 }
 
+// SIGTERM, SIGINT and SIGHUP end a run as a failure, its outcome told and its port restored, like
+// a time-out. They are blocked in the thread that makes the watch, and so in every thread it
+// starts from then on, and read from a signalfd on a thread of the watch's own.
+class CSignalWatch
+{
+public:
+    explicit CSignalWatch(std::function<void(int)> onSignal) : m_onSignal(std::move(onSignal))
+    {
+        sigemptyset(&m_set);
+        for (const int signo : {SIGTERM, SIGINT, SIGHUP})
+            sigaddset(&m_set, signo);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
+        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+        m_quit = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (m_fd >= 0 && m_quit >= 0)
+            m_thread = std::thread([this] { Watch(); });
+    }
+    ~CSignalWatch()
+    {
+        if (m_thread.joinable()) {
+            eventfd_write(m_quit, 1);
+            m_thread.join();
+        }
+        if (m_fd >= 0)
+            close(m_fd);
+        if (m_quit >= 0)
+            close(m_quit);
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    CSignalWatch(const CSignalWatch &) = delete;
+    CSignalWatch &operator=(const CSignalWatch &) = delete;
+
+private:
+    void Watch()
+    {
+        for (;;) {
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_quit, POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (fds[1].revents)
+                return;
+            signalfd_siginfo info{};
+            while (read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+                m_onSignal(static_cast<int>(info.ssi_signo));
+        }
+    }
+
+    std::function<void(int)> m_onSignal;
+    sigset_t m_set{}, m_old{};
+    int m_fd = -1, m_quit = -1;
+    std::thread m_thread;
+};
+
+const char *SignalName(int signo)
+{
+    switch (signo) {
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGINT:
+        return "SIGINT";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
+}
+
+// How long a stopped script has to end before the run ends without it.
+constexpr auto kStopGrace = std::chrono::seconds(1);
+
 // The port's side of a headless run: the session's view and the script's host. The session and
 // everything it tells are on the run's own thread; the script's calls that need the port's
 // owner are delivered there.
@@ -222,10 +348,13 @@ class CHeadlessRun : public ISessionView
 {
 public:
     CHeadlessRun(const ST_HeadlessOptions &options, std::FILE *out)
-        : m_options(options), m_out(out), m_portHandOver(new CPumpedHandOver(m_pump)),
-          m_sendHandOver(new CPumpedHandOver(m_pump)), m_calls(m_pump),
-          m_session(*this, std::unique_ptr<CHandOver>(m_portHandOver),
-                    std::unique_ptr<CHandOver>(m_sendHandOver), std::string()),
+        : m_options(options), m_out(out), m_signals([this](int signo) {
+              m_signal.store(signo);
+              m_pump.Wake();
+          }),
+          m_portHandOver(new CPumpedHandOver(m_pump)), m_sendHandOver(new CPumpedHandOver(m_pump)),
+          m_calls(m_pump), m_session(*this, std::unique_ptr<CHandOver>(m_portHandOver),
+                                     std::unique_ptr<CHandOver>(m_sendHandOver), std::string()),
           m_host(
               m_session, m_calls,
               [this](const std::string &name) -> std::optional<CCommData> {
@@ -238,6 +367,8 @@ public:
           m_runner(m_host)
     {
         m_host.SetRunner(&m_runner);
+        // Every byte is the script's and the log's: a transfer starts only when the script asks.
+        m_session.SetZmodemAutoStart(false);
     }
 
     int Run();
@@ -245,13 +376,18 @@ public:
     // ---- ISessionView (the run's thread) ----
     bool LogsSends() const override { return false; }
     std::string ReceivedBlockName(int64_t) override { return "Rec"; }
-    void SessionReceived(CCommData &&block, int64_t) override
-    {
-        Log("< " + EscapeBytes(block.GetData(), block.Data().size()));
-    }
+    // The log has the bytes from the read tap, as they come: a block still forming when the run
+    // ends would be lost with the close.
+    void SessionReceived(CCommData &&, int64_t) override {}
     void SessionEvent(uint32_t, bool) override {}
     void SessionSendWaiting() override {}
-    void SessionSendDone(const ST_SendReport &) override { m_host.SendDone(); }
+    void SessionSendDone(const ST_SendReport &report) override
+    {
+        if (!report.Outcome.Whole())
+            m_unsent += report.Item.Data().size() -
+                        std::min<size_t>(report.Outcome.Written, report.Item.Data().size());
+        m_host.SendDone();
+    }
     void SessionPortLost(long code, uint32_t) override
     {
         const std::string why = "the port was lost (" + SerialErrorText(code, false) + ")";
@@ -274,27 +410,31 @@ private:
     void Print(const std::string &text)
     {
         {
+            const std::string shown = Printable(text, true) + "\n";
             const std::lock_guard<std::mutex> guard(m_printLock);
-            std::fprintf(m_out, "%s\n", text.c_str());
+            std::fwrite(shown.data(), 1, shown.size(), m_out);
             std::fflush(m_out);
         }
-        Log("note: " + text);
+        Log("note: " + Printable(text, false));
     }
+    // `line` holds no control bytes.
     void Log(const std::string &line)
     {
+        const std::string stamped = WallStamp() + " " + line + "\n";
         const std::lock_guard<std::mutex> guard(m_printLock);
         if (m_log)
-            std::fprintf(m_log, "%s %s\n", WallStamp().c_str(), line.c_str());
+            std::fwrite(stamped.data(), 1, stamped.size(), m_log);
     }
     bool OpenPort(std::string *error);
     // Runs the session's deliveries until `done` holds or the deadline passes.
+    // A signal ends the wait too.
     template <typename Done> void PumpUntil(Done done, Clock::time_point deadline)
     {
-        while (!done()) {
+        while (!done() && m_signal.load() == 0) {
             m_portHandOver->RunAll();
             m_sendHandOver->RunAll();
             m_calls.RunAll();
-            if (done() || Clock::now() >= deadline)
+            if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
             m_pump.Wait(deadline);
         }
@@ -305,6 +445,9 @@ private:
     std::FILE *m_log = nullptr;
     std::mutex m_printLock;
     CPump m_pump;
+    std::atomic<int> m_signal{0};
+    // Before the session, so its threads start with the signals blocked.
+    CSignalWatch m_signals;
     CPumpedHandOver *m_portHandOver; // owned by the session
     CPumpedHandOver *m_sendHandOver;
     CPumpedHandOver m_calls;
@@ -313,6 +456,8 @@ private:
     CSessionScriptHost m_host;
     CScriptRunner m_runner;
 
+    uint64_t m_unsent = 0; // of sends that ended before all their bytes went out
+    Clock::time_point m_deadline = Clock::time_point::max();
     bool m_connectDone = false, m_connectOpen = false;
     std::string m_connectMessage;
 };
@@ -340,7 +485,7 @@ bool CHeadlessRun::OpenPort(std::string *error)
     }
     if (CPortSession::NeedsConnect(link)) {
         m_session.BeginOpen(link);
-        PumpUntil([this] { return m_connectDone; }, Clock::time_point::max());
+        PumpUntil([this] { return m_connectDone; }, m_deadline);
         if (!m_connectOpen)
             *error = link.PortName + ": " + m_connectMessage;
         return m_connectOpen;
@@ -356,6 +501,9 @@ bool CHeadlessRun::OpenPort(std::string *error)
 
 int CHeadlessRun::Run()
 {
+    const Clock::time_point start = Clock::now();
+    if (m_options.TimeoutSeconds > 0)
+        m_deadline = start + std::chrono::milliseconds(static_cast<int64_t>(m_options.TimeoutSeconds * 1000));
     if (!m_options.LogPath.empty()) {
         m_log = std::fopen(m_options.LogPath.c_str(), "ae");
         if (!m_log) {
@@ -370,37 +518,86 @@ int CHeadlessRun::Run()
     }
     std::string error;
     if (!OpenPort(&error)) {
-        Print("port: " + error);
+        const bool cut = m_signal.load() != 0 || Clock::now() >= m_deadline;
+        Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         if (m_log)
             std::fclose(m_log);
-        return 2;
+        return cut ? 1 : 2;
     }
-    // The script has each read's bytes as they come, not when their block is complete.
-    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
-        [this](const uint8_t *data, size_t size) { m_runner.Feed(data, size); }));
-    std::atomic<bool> finished{false};
-    ST_ScriptOutcome outcome;
-    std::thread script([&] {
-        outcome = m_runner.Run(m_options.Script);
-        finished.store(true);
+    // The script and the log have each read's bytes as they come, not when their block is complete.
+    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>([this](const uint8_t *data, size_t size) {
+        m_runner.Feed(data, size);
+        if (m_log)
+            Log("< " + EscapeBytes(data, size));
+    }));
+    // The script's thread shares what it reports with this one; when it has to be left behind
+    // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
+    // the process exits before anything it may still touch is gone.
+    struct Shared
+    {
+        std::atomic<bool> Finished{false};
+        ST_ScriptOutcome Outcome;
+    };
+    const auto shared = std::make_shared<Shared>();
+    std::thread script([this, shared] {
+        shared->Outcome = m_runner.Run(m_options.Script);
+        shared->Finished.store(true);
         m_pump.Wake();
     });
-    const Clock::time_point deadline =
-        m_options.TimeoutSeconds > 0
-            ? Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(m_options.TimeoutSeconds * 1000))
-            : Clock::time_point::max();
-    PumpUntil([&] { return finished.load(); }, deadline);
-    if (!finished.load()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "the run took longer than %g s", m_options.TimeoutSeconds);
-        m_runner.Stop(text);
-        PumpUntil([&] { return finished.load(); }, Clock::time_point::max());
+    const auto finished = [&] { return shared->Finished.load(); };
+    PumpUntil(finished, m_deadline);
+    std::string cutShort;
+    if (!finished()) {
+        char text[96];
+        if (const int signo = m_signal.load())
+            std::snprintf(text, sizeof text, "the run was ended by %s", SignalName(signo));
+        else
+            std::snprintf(text, sizeof text, "the run took longer than %g s", m_options.TimeoutSeconds);
+        cutShort = text;
+        m_runner.Stop(cutShort);
+        const Clock::time_point grace = Clock::now() + kStopGrace;
+        while (!finished() && Clock::now() < grace) {
+            m_signal.store(0); // a second signal ends the wait as the first did
+            PumpUntil(finished, grace);
+        }
     }
-    script.join();
+    const bool leftBehind = !finished();
+    ST_ScriptOutcome outcome;
+    if (leftBehind) {
+        script.detach();
+        outcome.End = EScriptEnd::Stopped;
+        outcome.Message = cutShort;
+        outcome.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } else {
+        script.join();
+        outcome = shared->Outcome;
+        // What the script sent goes out before the port closes, while the time lasts.
+        if (cutShort.empty())
+            PumpUntil([this] { return m_session.SendsSettled(); }, m_deadline);
+    }
     m_session.SetReadTap(nullptr);
-    m_session.Close();
+    const uint32_t dropped = m_session.Close();
+    // The sends the close cut short are told through the send hand-over, which is never cancelled.
+    const Clock::time_point settle = Clock::now() + kStopGrace;
+    while (!m_session.SendsSettled() && Clock::now() < settle)
+        PumpUntil([this] { return m_session.SendsSettled(); }, settle);
     m_portHandOver->RunAll();
     m_sendHandOver->RunAll();
+    if (!cutShort.empty() && outcome.End != EScriptEnd::PortLost) {
+        // A signal or the time-out ends a run as a failure, whatever the script got to.
+        outcome.End = EScriptEnd::Stopped;
+        outcome.Message = cutShort;
+    }
+    const uint64_t unsent = m_unsent + dropped;
+    if (unsent > 0 && outcome.End != EScriptEnd::PortLost) {
+        const std::string text = std::to_string(unsent) + " bytes the script sent did not go out";
+        if (outcome.End == EScriptEnd::Passed) {
+            outcome.End = EScriptEnd::Failed;
+            outcome.Message = text;
+        } else {
+            outcome.Message += "; " + text;
+        }
+    }
 
     Print(std::string("script ") + ScriptEndText(outcome.End) +
           (outcome.Message.empty() ? std::string() : ": " + outcome.Message));
@@ -415,6 +612,10 @@ int CHeadlessRun::Run()
     }
     if (m_log)
         std::fclose(m_log);
+    if (leftBehind) {
+        std::fflush(nullptr);
+        _exit(code);
+    }
     return code;
 }
 
@@ -438,9 +639,10 @@ const char *HeadlessUsage()
            "  --stop-bits 1|1.5|2, --flow none|hardware|software\n"
            "  --log FILE            the received bytes and the notes, stamped\n"
            "  --junit FILE          the test cases as JUnit XML\n"
-           "  --timeout S           end the run after S seconds (a failure)\n"
-           "  Exit code: 0 every case passed, 1 a case or an expect failed or the script\n"
-           "  raised an error, 2 the port could not be opened or was lost.\n";
+           "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
+           "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
+           "  raised an error, took longer than --timeout or was ended by SIGTERM, SIGINT\n"
+           "  or SIGHUP, 2 the port could not be opened or was lost, or bad arguments.\n";
 }
 
 bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions *options, std::string *error)
@@ -484,8 +686,10 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
                 return false;
             char *end = nullptr;
             o.TimeoutSeconds = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || !(o.TimeoutSeconds > 0)) {
-                *error = "--timeout takes a number of seconds";
+            if (value.empty() || *end != '\0' || !std::isfinite(o.TimeoutSeconds) ||
+                !(o.TimeoutSeconds > 0) || o.TimeoutSeconds > kMaxTimeoutSeconds) {
+                *error = "--timeout takes a number of seconds, at most " +
+                         std::to_string(static_cast<int>(kMaxTimeoutSeconds)) + " (a day)";
                 return false;
             }
             known = true;

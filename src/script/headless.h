@@ -1,8 +1,9 @@
 #pragma once
 // `kestrum --run FILE`: a script against one port with no window and no display, for a bench or a
 // CI machine. Notes and outcomes go to standard output; the exit code says how it went (0 every
-// case passed, 1 a case or an expect failed or the script raised an error, 2 the port could not be
-// opened or was lost).
+// case passed, 1 a case or an expect failed, the script raised an error, ran past --timeout or
+// was ended by SIGTERM, SIGINT or SIGHUP; 2 the port could not be opened or was lost, or the
+// arguments make no run).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,11 +19,16 @@ struct ST_HeadlessOptions
     double TimeoutSeconds = 0; // the whole run; 0 for none
 };
 
+// The longest --timeout: a day.
+constexpr double kMaxTimeoutSeconds = 86400;
+
 // True when the arguments ask for a headless run (they hold --run).
 bool WantsHeadless(int argc, char **argv);
 // False with `*error` for arguments that do not make a run.
 bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions *options, std::string *error);
 // The options, for --help.
 const char *HeadlessUsage();
-// Runs it; returns the exit code. `out` receives the notes and outcomes.
+// Runs it; returns the exit code. `out` receives the notes and outcomes. A script that does not end
+// within a second of being stopped (by the time-out or a signal) is left behind: the port is
+// closed and restored, the outcome told, and the process exits with the code.
 int RunHeadless(const ST_HeadlessOptions &options, std::FILE *out);

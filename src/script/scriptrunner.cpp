@@ -1,5 +1,6 @@
 #include "script/scriptrunner.h"
 #include "data/checksum.h"
+#include "script/patternlib.h"
 
 #include <lua.hpp>
 
@@ -23,6 +24,8 @@ char kFailSentinel;
 
 constexpr size_t kRecentBytes = 256;
 constexpr int kHookInstructions = 1000;
+// A flood of unmatched bytes is told of once a second at most.
+constexpr auto kDropNoteEvery = std::chrono::seconds(1);
 
 double SecondsSince(Clock::time_point start)
 {
@@ -113,6 +116,11 @@ struct CScriptRunner::Impl
     std::string Err;      // a message about to be raised
     std::string Snapshot; // the pending bytes a match looks at
     uint64_t SnapshotAt = 0;
+    Clock::time_point ExpectDeadline;
+    ST_PatternHooks Patterns;
+    uint64_t DropsUntold = 0;
+    bool DropsTold = false;
+    Clock::time_point DropNoteAt;
 
     explicit Impl(CScriptRunner &runner) : R(runner) {}
     ~Impl()
@@ -334,36 +342,32 @@ struct CScriptRunner::Impl
         return R.m_arrivals;
     }
 
-    void NoteDropped()
+    // Tells of bytes dropped unmatched: the first time at once, then once a second at most
+    // (`flush`: whatever is left untold, at the end of the run).
+    void NoteDropped(bool flush = false)
     {
-        size_t dropped;
         {
             const std::lock_guard<std::mutex> guard(R.m_lock);
-            dropped = R.m_dropped;
+            DropsUntold += R.m_dropped;
             R.m_dropped = 0;
         }
-        if (dropped)
-            R.m_host.Note("script: " + std::to_string(dropped) +
-                          " received bytes were dropped unmatched, as more than 1 MiB waited");
+        const Clock::time_point now = Clock::now();
+        if (DropsUntold == 0 || (DropsTold && !flush && now - DropNoteAt < kDropNoteEvery))
+            return;
+        const std::string count = std::to_string(DropsUntold);
+        R.m_host.Note(DropsTold ? "script: " + count + " more received bytes were dropped unmatched"
+                                : "script: " + count +
+                                      " received bytes were dropped unmatched, as more than 1 MiB waited");
+        DropsUntold = 0;
+        DropsTold = true;
+        DropNoteAt = now;
     }
 
-    // string.find(Snapshot, pattern, 1): true with the match's place and its captures pushed
-    // (start, end, captures...), false with nothing pushed. A bad pattern raises.
-    static int Find(lua_State *L, int patternIndex)
+    static bool GoesOn(void *context) { return !static_cast<Impl *>(context)->R.m_stop.load(); }
+    static bool ExpectGoesOn(void *context)
     {
-        Impl &d = Of(L);
-        const int top = lua_gettop(L);
-        lua_getglobal(L, "string");
-        lua_getfield(L, -1, "find");
-        lua_remove(L, -2);
-        lua_pushlstring(L, d.Snapshot.data(), d.Snapshot.size());
-        lua_pushvalue(L, patternIndex);
-        lua_call(L, 2, LUA_MULTRET);
-        if (lua_isnil(L, top + 1)) {
-            lua_settop(L, top);
-            return 0;
-        }
-        return lua_gettop(L) - top;
+        const Impl &d = *static_cast<Impl *>(context);
+        return !d.R.m_stop.load() && Clock::now() < d.ExpectDeadline;
     }
 
     void ExpectFailed(lua_State *L, int patterns, uint32_t timeoutMs)
@@ -414,55 +418,56 @@ struct CScriptRunner::Impl
             }
         }
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        d.ExpectDeadline = deadline;
         for (;;) {
             const uint64_t seen = d.TakeSnapshot();
             d.NoteDropped();
-            // The earliest match in the stream wins; of two at one place, the first pattern.
+            // The earliest match in the stream wins; of two at one place, the first pattern. A
+            // match that takes past the deadline is given up: the expect has timed out.
             int bestIndex = 0;
-            lua_Integer bestStart = 0;
-            const int base = lua_gettop(L);
-            for (lua_Integer i = 1; i <= count; ++i) {
+            size_t bestStart = 0, bestEnd = 0;
+            CLuaPattern best(nullptr, 0, nullptr, 0);
+            bool abandoned = false;
+            for (lua_Integer i = 1; i <= count && !abandoned; ++i) {
                 if (several)
                     lua_geti(L, 1, i);
                 else
                     lua_pushvalue(L, 1);
-                const int patternAt = lua_gettop(L);
-                const int results = Find(L, patternAt);
-                if (results > 0) {
-                    const lua_Integer start = lua_tointeger(L, patternAt + 1);
-                    if (bestIndex == 0 || start < bestStart) {
-                        // Keep only this match's results above base.
-                        lua_rotate(L, base + 1, -(patternAt - base));
-                        lua_settop(L, base + results);
-                        bestIndex = static_cast<int>(i);
-                        bestStart = start;
-                        continue;
-                    }
+                size_t lp = 0;
+                const char *p = lua_tolstring(L, -1, &lp);
+                CLuaPattern m(d.Snapshot.data(), d.Snapshot.size(), p, lp, ExpectGoesOn, &d);
+                size_t start = 0, end = 0;
+                const CLuaPattern::EResult result = m.Find(0, &start, &end);
+                lua_pop(L, 1);
+                if (result == CLuaPattern::EResult::Malformed) {
+                    d.Err = m.Error();
+                    RaiseErr(L);
                 }
-                lua_settop(L, patternAt - 1);
+                abandoned = result == CLuaPattern::EResult::Abandoned;
+                if (result == CLuaPattern::EResult::Matched && (bestIndex == 0 || start < bestStart)) {
+                    best = m;
+                    bestIndex = static_cast<int>(i);
+                    bestStart = start;
+                    bestEnd = end;
+                }
             }
-            if (bestIndex > 0) {
-                // base+1: start, base+2: end, then the captures.
-                const lua_Integer start = lua_tointeger(L, base + 1);
-                const lua_Integer end = lua_tointeger(L, base + 2);
-                lua_pushlstring(L, d.Snapshot.data() + start - 1, static_cast<size_t>(end - start + 1));
-                d.Consume(d.SnapshotAt + static_cast<uint64_t>(end));
+            CheckStop(L);
+            if (bestIndex > 0 && !abandoned) {
                 // match, [index,] captures...
-                lua_replace(L, base + 1);
-                if (several) {
+                const int base = lua_gettop(L);
+                lua_pushlstring(L, d.Snapshot.data() + bestStart, bestEnd - bestStart);
+                if (several)
                     lua_pushinteger(L, bestIndex);
-                    lua_replace(L, base + 2);
-                } else {
-                    lua_remove(L, base + 2);
-                }
+                PushPatternCaptures(L, best, nullptr, nullptr);
+                d.Consume(d.SnapshotAt + bestEnd);
                 return lua_gettop(L) - base;
             }
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            const EWake wake = left <= 0 ? EWake::TimedOut
-                                         : d.R.WaitFor(static_cast<uint32_t>(left), [&](const std::string &) {
-                                               return d.R.m_arrivals != seen;
-                                           });
+            const EWake wake = left <= 0 || abandoned
+                                   ? EWake::TimedOut
+                                   : d.R.WaitFor(static_cast<uint32_t>(left),
+                                                 [&](const std::string &) { return d.R.m_arrivals != seen; });
             CheckStop(L);
             if (wake == EWake::TimedOut) {
                 d.ExpectFailed(L, 1, timeoutMs);
@@ -608,6 +613,10 @@ struct CScriptRunner::Impl
         lua_pushglobaltable(L);
         luaL_setfuncs(L, functions, 0);
         lua_pop(L, 1);
+        Patterns.KeepGoing = GoesOn;
+        Patterns.Context = this;
+        Patterns.Abandoned = CheckStop;
+        InstallBoundedPatterns(L, &Patterns);
         lua_sethook(L, Hook, LUA_MASKCOUNT, kHookInstructions);
     }
 
@@ -618,6 +627,7 @@ struct CScriptRunner::Impl
         int status = loadStatus;
         if (status == LUA_OK)
             status = lua_pcall(L, 0, 0, 0);
+        NoteDropped(true);
         outcome.Cases = Cases;
         outcome.Seconds = SecondsSince(Start);
         if (R.m_portLost.load()) {
@@ -700,6 +710,7 @@ void CScriptRunner::Stop(const std::string &why)
         m_stop.store(true);
     }
     m_changed.notify_all();
+    m_host.Wake();
 }
 
 void CScriptRunner::PortLost(const std::string &why)
@@ -713,6 +724,7 @@ void CScriptRunner::PortLost(const std::string &why)
         m_stop.store(true);
     }
     m_changed.notify_all();
+    m_host.Wake();
 }
 
 template <typename Ready> CScriptRunner::EWake CScriptRunner::WaitFor(uint32_t timeoutMs, Ready ready)

@@ -38,6 +38,8 @@ public:
     virtual bool SendFile(const std::string &path, const std::string &protocol, std::string *error) = 0;
     // A note of the script's, or a line about its outcome.
     virtual void Note(const std::string &text) = 0;
+    // Any thread: the runner was stopped; a call of the script's waiting in the host returns.
+    virtual void Wake() {}
 };
 
 enum class EScriptEnd : uint8_t {
@@ -112,7 +114,7 @@ private:
     std::string m_pending;    // received, not yet matched or read
     uint64_t m_pendingAt = 0; // how many bytes came before m_pending's first
     uint64_t m_arrivals = 0;
-    size_t m_dropped = 0; // dropped since the last note about it
+    uint64_t m_dropped = 0; // dropped since the last note about it
     std::string m_stopWhy;
     std::string m_recent; // the last bytes received, for the message of a failed expect
 };

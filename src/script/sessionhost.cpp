@@ -43,31 +43,78 @@ void CSessionScriptHost::TransferDone(const ST_TransferOutcome &outcome, bool po
 
 void CSessionScriptHost::Wake()
 {
-    // Under the lock, so a script about to wait sees the stop or hears of it.
+    // Under the locks, so a script about to wait sees the stop or hears of it.
+    std::shared_ptr<SendWait> send;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
+        send = m_send;
     }
     m_changed.notify_all();
+    if (send) {
+        {
+            const std::lock_guard<std::mutex> guard(send->Lock);
+        }
+        send->Changed.notify_all();
+    }
 }
 
 bool CSessionScriptHost::SendOnOwner(const CCommData &item, std::string *error)
 {
+    // The send's end is told on the sender thread, possibly after this host is gone: the two
+    // share what they wait on.
+    const auto wait = std::make_shared<SendWait>();
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_send = wait;
+    }
+    struct Forget
+    {
+        CSessionScriptHost &Host;
+        ~Forget()
+        {
+            const std::lock_guard<std::mutex> guard(Host.m_lock);
+            Host.m_send.reset();
+        }
+    } forget{*this};
+    const auto onDone = [wait](const ST_SendOutcome &outcome) {
+        {
+            const std::lock_guard<std::mutex> guard(wait->Lock);
+            wait->Outcome = outcome;
+            wait->Done = true;
+        }
+        wait->Changed.notify_all();
+    };
     for (;;) {
         CPortSession::ESend result = CPortSession::ESend::NotOpen;
         uint64_t doneBefore = 0;
-        if (!m_toOwner.Deliver([&] {
+        if (Stopped() || !m_toOwner.Deliver([&] {
                 {
                     const std::lock_guard<std::mutex> guard(m_lock);
                     doneBefore = m_sendsDone;
                 }
-                result = m_session.Send(item);
+                result = m_session.Send(item, ESendLog::Each, onDone);
             })) {
             *error = "the script was stopped";
             return false;
         }
         switch (result) {
-        case CPortSession::ESend::Queued:
-            return true;
+        case CPortSession::ESend::Queued: {
+            // The bytes are on the line (or failed) before the script goes on.
+            std::unique_lock<std::mutex> guard(wait->Lock);
+            wait->Changed.wait(guard, [&] { return wait->Done || Stopped(); });
+            if (!wait->Done) {
+                *error = "the script was stopped";
+                return false;
+            }
+            const ST_SendOutcome &outcome = wait->Outcome;
+            if (outcome.Whole())
+                return true;
+            *error = "only " + std::to_string(outcome.Written) + " of " + std::to_string(item.Data().size()) +
+                     " bytes went out" +
+                     (outcome.Code != 0 ? ": " + SerialErrorText(outcome.Code, false)
+                                        : std::string(" (the send was cancelled)"));
+            return false;
+        }
         case CPortSession::ESend::NotOpen:
             *error = "the port is not open";
             return false;

@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -27,7 +28,7 @@ public:
     void SendDone();
     void TransferDone(const ST_TransferOutcome &outcome, bool portLost);
     // Any thread: a stop was asked of the runner; waits of the script's for the owner wake.
-    void Wake();
+    void Wake() override;
 
     bool Write(const std::vector<uint8_t> &bytes, std::string *error) override;
     bool SendItem(const std::string &name, std::string *error) override;
@@ -48,8 +49,17 @@ private:
     std::function<void(const std::string &)> m_note;
     const CScriptRunner *m_runner = nullptr;
 
+    struct SendWait
+    {
+        std::mutex Lock;
+        std::condition_variable Changed;
+        bool Done = false;
+        ST_SendOutcome Outcome;
+    };
+
     std::mutex m_lock;
     std::condition_variable m_changed;
+    std::shared_ptr<SendWait> m_send; // the send the script waits for
     uint64_t m_sendsDone = 0;
     bool m_transferDone = false;
     bool m_transferPortLost = false;

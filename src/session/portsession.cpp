@@ -159,7 +159,8 @@ void CPortSession::EndReconnectWait()
 
 // The owner thread only hands the item to the sender and goes on; any other thread (the engine)
 // waits until its item is out, failed or cancelled, so the engine never runs ahead of the line.
-CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log)
+CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log,
+                                       std::function<void(const ST_SendOutcome &)> onDone)
 {
     if (!IsOpen())
         return ESend::NotOpen;
@@ -179,9 +180,11 @@ CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log)
             m_autoSend.MarkSendBegin(m_clock.NowMs());
     };
     job.OnWaiting = [this] { m_sendHandOver->Forward([this] { m_view.SessionSendWaiting(); }); };
-    job.OnDone = [this, report](const ST_SendOutcome &outcome) {
+    job.OnDone = [this, report, onDone = std::move(onDone)](const ST_SendOutcome &outcome) {
         if (outcome.Whole() && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
             m_autoSend.MarkSendEnd(m_clock.NowMs());
+        if (onDone)
+            onDone(outcome);
         report->Outcome = outcome;
         m_sendHandOver->Forward([this, report] { SendDone(*report); });
     };

@@ -128,8 +128,10 @@ public:
     enum class ESend : uint8_t { NotOpen, Queued, Refused, Transferring };
     // From the owner thread the item is queued and Send returns; from any other thread Send
     // waits until it is out, failed or was cancelled. Refused: the sender's queue is full.
-    // Transferring: a file transfer holds the line.
-    ESend Send(const CCommData &item, ESendLog log = ESendLog::Each);
+    // Transferring: a file transfer holds the line. `onDone`, when given, is called once the
+    // sender is done with a queued item, on the sender thread, with what went out.
+    ESend Send(const CCommData &item, ESendLog log = ESendLog::Each,
+               std::function<void(const ST_SendOutcome &)> onDone = {});
     void SendItem(const CCommData &item) override { Send(item); }
     // A break, after what was queued before it.
     void SendBreak(uint32_t ms);

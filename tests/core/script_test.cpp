@@ -2,13 +2,22 @@
 // behind a pseudo-terminal, a port that is not there and a network port.
 #include "platform/textfile.h"
 #include "script/headless.h"
+#include "script/patternlib.h"
 #include "script/scriptrunner.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
+
+#include <lua.hpp>
 
 #include "fakerfc2217.h"
 #include "ptypair.h"
@@ -127,6 +136,80 @@ TEST(ScriptRunner, WhatWaitsUnmatchedIsBounded)
     EXPECT_NE(host.notes.find("dropped"), std::string::npos);
 }
 
+// Each write of the script's brings 64 KiB more than it can keep.
+TEST(ScriptRunner, NotesOfDroppedBytesAreFewAndCountEveryByte)
+{
+    struct CFloodHost : CNotesHost
+    {
+        CScriptRunner *runner = nullptr;
+        bool Write(const std::vector<uint8_t> &, std::string *) override
+        {
+            const std::vector<uint8_t> chunk(64 * 1024, 'f');
+            runner->Feed(chunk.data(), chunk.size());
+            return true;
+        }
+    } host;
+    CScriptRunner runner(host);
+    host.runner = &runner;
+    const std::vector<uint8_t> full(CScriptRunner::kMaxPending, 'x');
+    runner.Feed(full.data(), full.size());
+    const ST_ScriptOutcome outcome = runner.RunText("for i = 1, 100 do write('') read(1, 0) end", "flood");
+    EXPECT_EQ(outcome.End, EScriptEnd::Passed) << outcome.Message;
+    uint64_t told = 0;
+    int notes = 0;
+    for (size_t at = 0; (at = host.notes.find("script: ", at)) != std::string::npos; ++notes)
+        told += std::stoull(host.notes.substr(at += 8));
+    EXPECT_EQ(told, 65536u + 99u * 65535u);
+    EXPECT_LT(notes, 10) << host.notes;
+}
+
+bool NeverStop(void *)
+{
+    return true;
+}
+
+void RaiseStopped(lua_State *L)
+{
+    luaL_error(L, "stopped");
+}
+
+// The same chunk in a state with Lua's own string functions and in one with the bounded ones.
+TEST(ScriptPatterns, AnswerAsLuasOwn)
+{
+    static const ST_PatternHooks hooks{NeverStop, nullptr, RaiseStopped};
+    const char *const chunk = R"lua(
+        local out = {}
+        local function add(...) local t = table.pack(pcall(...)) for i = 1, t.n do out[#out + 1] = tostring(t[i]) end end
+        local s = "key = value; x=1, y = 22\r\nTHE (nested (parens)) end [%] \0\255 f(a,b)"
+        for _, p in ipairs{"(%w+)%s*=%s*(%w+)", "^key", "%d+$", "%bxy", "%b()", "%f[%a]%a+", "()y()",
+                           "[%a_][%w_]*", "[^%s]+", "(a)(b)?", "%u+", "%[%%%]", "\0\255", "[]]", "[a-]", "(.-)%s",
+                           "x(%d)", "(%w)%1", "%", "[a", "(()", "%1", "%g%p", ".-b", "a*", "[%w-]+$", ".?.?$",
+                           "%f[%z]", "%Z+%z", "(((((((((x)))))))))", "[\128-\255]+"} do
+            add(string.find, s, p) add(string.find, s, p, 10) add(string.find, s, p, -8) add(string.match, s, p)
+            add(string.gsub, s, p, "<%0>") add(string.gsub, s, p, "%1", 2)
+            add(function() local r = {} for a, b in s:gmatch(p) do r[#r + 1] = tostring(a) .. tostring(b) end
+                return table.concat(r, "|") end)
+        end
+        add(string.gsub, "hello world", "%w+", {hello = "HI", world = false})
+        add(string.gsub, "abc", "%w", function(c) return c:byte() > 97 and c:upper() or nil end)
+        add(string.gsub, "abc", "", "-") add(string.gsub, "abc", "b*", "-") add(string.find, "a.b", ".", 1, true)
+        add(string.gsub, "x", "x", "%2") add(string.gsub, "x", "x", "%z") add(string.find, "abc", "b", 10)
+        add(string.match, "  word", "()%a+()") add(string.gsub, "abc", "(b)", {}) add(("x"):rep(300).find, ("x"):rep(300), ("x?"):rep(300))
+        return table.concat(out, "\n")
+    )lua";
+    std::string answers[2];
+    for (int bounded = 0; bounded < 2; ++bounded) {
+        lua_State *L = luaL_newstate();
+        luaL_openlibs(L);
+        if (bounded)
+            InstallBoundedPatterns(L, &hooks);
+        ASSERT_EQ(luaL_dostring(L, chunk), LUA_OK) << lua_tostring(L, -1);
+        answers[bounded] = lua_tostring(L, -1);
+        lua_close(L);
+    }
+    EXPECT_EQ(answers[1], answers[0]);
+}
+
 // A headless run against a shell behind the pseudo-terminal whose other end it opens.
 class HeadlessRun : public testing::Test
 {
@@ -149,11 +232,183 @@ protected:
         std::fclose(out);
         return code;
     }
+    // The run in a child process, for what may end the process or be signalled.
+    pid_t Start(const ST_HeadlessOptions &options)
+    {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            std::FILE *out = std::fopen((dir.path + "/out.txt").c_str(), "w");
+            const int code = RunHeadless(options, out);
+            std::fclose(out);
+            _exit(code);
+        }
+        return child;
+    }
+    // Its exit code once it ended, -1 when it was still running after `seconds` (then killed).
+    int Finish(pid_t child, int seconds = 30)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        int status = 0;
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return -1;
+            }
+            usleep(10000);
+        }
+        output = ReadRaw(dir.path + "/out.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    // The port was given back: no exclusive hold on the terminal, its settings as before.
+    void ExpectPortRestored(const termios &before)
+    {
+        int exclusive = 1;
+        ASSERT_EQ(ioctl(pty.Slave(), TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0);
+        termios now{};
+        ASSERT_EQ(tcgetattr(pty.Slave(), &now), 0);
+        EXPECT_EQ(now.c_cflag, before.c_cflag);
+        EXPECT_EQ(now.c_lflag, before.c_lflag);
+        EXPECT_EQ(now.c_iflag, before.c_iflag);
+        EXPECT_EQ(cfgetospeed(&now), cfgetospeed(&before));
+    }
     CTempHome home;
     TempDir dir;
     CTestPty pty;
     std::string output;
 };
+
+TEST_F(HeadlessRun, TheTimeoutEndsAFinalizerThatNeverReturnsAndGivesThePortBack)
+{
+    termios before{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &before), 0);
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.TimeoutSeconds = 1;
+    o.JunitPath = dir.path + "/junit.xml";
+    // Lua looks at no hook inside a finalizer.
+    o.Script = Script("setmetatable({}, {__gc = function() while true do end end}) collectgarbage()");
+    EXPECT_EQ(Finish(Start(o)), 1) << output;
+    EXPECT_NE(output.find("script stopped: the run took longer than 1 s"), std::string::npos) << output;
+    EXPECT_NE(ReadRaw(o.JunitPath).find("took longer"), std::string::npos);
+    ExpectPortRestored(before);
+}
+
+TEST_F(HeadlessRun, PatternSearchesEndByTheirTimeOutOrTheRuns)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.TimeoutSeconds = 3;
+    o.Script = Script(R"lua(
+        write("ready")
+        expect(",,,,,,,,,,", 10000)
+        assert(expect("(.-),(.-)\n", 500) == nil)
+        note("expect gave up")
+        string.find(string.rep("a", 5000), ".-.-.-.-b")
+    )lua");
+    const pid_t child = Start(o);
+    EXPECT_EQ(pty.ReceiveText(5, 10000), "ready");
+    EXPECT_TRUE(pty.Send(std::string(20000, ',')));
+    EXPECT_EQ(Finish(child), 1) << output;
+    EXPECT_NE(output.find("expect gave up"), std::string::npos) << output;
+    EXPECT_NE(output.find("took longer than 3 s"), std::string::npos) << output;
+}
+
+TEST_F(HeadlessRun, SendsToADeviceThatNeverReadsEndByTheTimeout)
+{
+    const std::string file = dir.path + "/big.bin";
+    WriteRaw(file, std::string(5 << 20, 'z'));
+    for (const std::string &script : {std::string("for i = 1, 1000 do write(string.rep('x', 65536)) end"),
+                                      "sendfile('" + file + "')", "sendfile('" + file + "', 'ZMODEM')"}) {
+        ST_HeadlessOptions o;
+        o.Port = pty.Path();
+        o.TimeoutSeconds = 1;
+        o.Script = Script(script);
+        EXPECT_EQ(Finish(Start(o), 20), 1) << script << "\n" << output;
+        EXPECT_NE(output.find("took longer than 1 s"), std::string::npos) << output;
+        tcflush(pty.Master(), TCIOFLUSH);
+    }
+}
+
+TEST_F(HeadlessRun, WriteReturnsOnceItsBytesWentOut)
+{
+    constexpr size_t kSize = 10 * 1024 * 1024;
+    std::string heard;
+    std::thread device([&] { heard = pty.ReceiveText(kSize, 10000); });
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.Script = Script("write(string.rep('x', 10 * 1024 * 1024))");
+    EXPECT_EQ(Run(o), 0) << output;
+    device.join();
+    EXPECT_EQ(heard.size(), kSize);
+}
+
+TEST_F(HeadlessRun, ASignalEndsTheRunAsAFailureWithItsReportAndThePortGivenBack)
+{
+    termios before{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &before), 0);
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.JunitPath = dir.path + "/junit.xml";
+    o.Script = Script("test('waits', function() write('up') sleep(60000) end)");
+    const pid_t child = Start(o);
+    EXPECT_EQ(pty.ReceiveText(2, 10000), "up");
+    kill(child, SIGTERM);
+    EXPECT_EQ(Finish(child), 1) << output;
+    EXPECT_NE(output.find("script stopped: the run was ended by SIGTERM"), std::string::npos) << output;
+    EXPECT_NE(ReadRaw(o.JunitPath).find("SIGTERM"), std::string::npos);
+    ExpectPortRestored(before);
+}
+
+TEST_F(HeadlessRun, DeviceBytesLeaveTheJunitFileValidAndTheTerminalUntouched)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.JunitPath = dir.path + "/junit.xml";
+    o.LogPath = dir.path + "/run.log";
+    o.Script = Script(R"lua(
+        write("go")
+        local got = read(7, 10000)
+        print("heard " .. got)
+        test("bytes", function() fail("got " .. got) end)
+    )lua");
+    std::thread device([this] {
+        if (pty.ReceiveText(2, 10000) == "go")
+            pty.Send(std::string("\xFF\xFE\0\x1B[2J", 7));
+    });
+    EXPECT_EQ(Run(o), 1) << output;
+    device.join();
+    EXPECT_NE(output.find("heard \\xFF\\xFE\\x00\\x1B[2J"), std::string::npos) << output;
+    EXPECT_EQ(output.find('\0'), std::string::npos);
+    EXPECT_EQ(output.find('\x1B'), std::string::npos);
+    const std::string log = ReadRaw(o.LogPath);
+    EXPECT_NE(log.find("note: heard \\xFF\\xFE\\x00\\x1B[2J"), std::string::npos) << log;
+    const std::string check =
+        "python3 -c \"import sys, xml.dom.minidom as m; "
+        "print(m.parse(sys.argv[1]).getElementsByTagName('failure')[0].getAttribute('message'))\" " +
+        o.JunitPath + " > " + dir.path + "/parsed.txt";
+    ASSERT_EQ(std::system(check.c_str()), 0) << ReadRaw(o.JunitPath);
+    EXPECT_EQ(ReadRaw(dir.path + "/parsed.txt"), "got \\xFF\\xFE\\x00\\x1B[2J\n");
+}
+
+TEST_F(HeadlessRun, AZmodemOfferLeavesEveryByteToTheScriptAndTheLog)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.LogPath = dir.path + "/run.log";
+    o.Script = Script("write('go') assert(expect('after', 10000))");
+    std::thread device([this] {
+        if (pty.ReceiveText(2, 10000) == "go")
+            pty.Send("rz\r**\x18"
+                     "B00000000000000\r\x8a\x11 after");
+    });
+    EXPECT_EQ(Run(o), 0) << output;
+    device.join();
+    EXPECT_NE(ReadRaw(o.LogPath).find("B00000000000000\\r\\x8A\\x11 after"), std::string::npos)
+        << ReadRaw(o.LogPath);
+}
 
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
@@ -229,10 +484,9 @@ TEST_F(HeadlessRun, ANetworkPortThroughSer2net)
     ASSERT_TRUE(server.Start());
     std::thread device([this] {
         // The device answers a question once it came whole.
-        std::string heard;
-        while (heard.find("ping?") == std::string::npos)
-            heard += pty.ReceiveText(1, -1);
-        pty.Send("pong!");
+        std::string heard = pty.ReceiveText(5, 30000);
+        if (heard == "ping?")
+            pty.Send("pong!");
     });
     ST_HeadlessOptions o;
     o.Port = server.Address();
@@ -253,6 +507,11 @@ TEST(HeadlessArgs, AskForOnePortAndKnownOptions)
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--link", "L", "--baud", "9600"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frobnicate"}, &o, &error));
+    // A day at most, and a number.
+    EXPECT_TRUE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--timeout", "86400"}, &o, &error));
+    for (const char *bad : {"86401", "1e10", "9e18", "inf", "nan", "-1", "0"})
+        EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--timeout", bad}, &o, &error))
+            << bad;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Operate > Run Script in the window: a script that answers the device, and one stopped from the
+// Operate > Run Script in the window: a script that answers the device, and ones stopped from the
 // menu inside an endless loop, against the master end of a pseudo-terminal.
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
@@ -37,7 +37,8 @@ TEST(ScriptWindow, AScriptAnswersTheDeviceAndAnEndlessOneStopsFromTheMenu)
     ASSERT_NE(scripts, nullptr);
 
     const std::string answer = dir.File("answer.lua");
-    WriteRaw(answer, "local _, n = expect('value=(%d+)') note('got ' .. n) write('twice=' .. 2 * tonumber(n))");
+    WriteRaw(answer,
+             "local _, n = expect('value=(%d+)') note('got ' .. n) write('twice=' .. 2 * tonumber(n))");
     ASSERT_TRUE(scripts->Run(QString::fromStdString(answer)));
     pty.Send("value=21\r\n");
     std::string heard;
@@ -59,8 +60,19 @@ TEST(ScriptWindow, AScriptAnswersTheDeviceAndAnEndlessOneStopsFromTheMenu)
     stop->trigger();
     EXPECT_TRUE(WaitUntil([&] { return !scripts->Running(); }));
     EXPECT_TRUE(LogHas(w, "endless.lua stopped: stopped by the user"));
+    // Lua looks at no hook inside a finalizer: one that never returns is let go.
+    const std::string stuck = dir.File("stuck.lua");
+    WriteRaw(stuck,
+             "write('stuck') setmetatable({}, {__gc = function() while true do end end}) collectgarbage()");
+    ASSERT_TRUE(scripts->Run(QString::fromStdString(stuck)));
+    heard.clear();
+    EXPECT_TRUE(
+        WaitUntil([&] { return (heard += pty.ReceiveText(1, 0)).find("stuck") != std::string::npos; }));
+    stop->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !scripts->Running(); }));
+    EXPECT_TRUE(LogHas(w, "stuck.lua stopped: it did not stop within a second"));
     // The first script, from the recent ones; the window's close ends it waiting.
-    Find<QAction>(w, "mnuOpRecentScript2")->trigger();
+    Find<QAction>(w, "mnuOpRecentScript3")->trigger();
     EXPECT_TRUE(scripts->Running());
 }
 

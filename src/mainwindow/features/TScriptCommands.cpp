@@ -9,10 +9,14 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
+#include <QTimer>
+
+#include <chrono>
 
 namespace {
 
 constexpr int kRecentCount = 10;
+constexpr int kStopGraceMs = 1000;
 
 } // namespace
 
@@ -31,17 +35,7 @@ TScriptCommands::TScriptCommands(QWidget *window, CPortSession &session, TSessio
     m_stop = menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpStopScript", tr("Sto&p Script"), 2);
     connect(m_stop, &QAction::triggered, this, [this] { StopScript(false, "stopped by the user"); });
 
-    m_host = std::make_unique<CSessionScriptHost>(
-        session, *m_toWindow,
-        [this](const std::string &name) -> std::optional<CCommData> {
-            for (const CCommData &item : m_sendList())
-                if (item.GetName() == name)
-                    return item;
-            return std::nullopt;
-        },
-        [this](const std::string &text) {
-            m_toWindow->Forward([this, text] { m_log.LogNote("Script: " + text); });
-        });
+    MakeHost();
     connect(&events, &TSessionBridge::SendDone, this, [this] { m_host->SendDone(); });
     connect(&events, &TSessionBridge::TransferDone, this,
             [this](const ST_TransferOutcome &outcome, bool portLost) {
@@ -55,6 +49,23 @@ TScriptCommands::TScriptCommands(QWidget *window, CPortSession &session, TSessio
 TScriptCommands::~TScriptCommands()
 {
     EndRun();
+}
+
+void TScriptCommands::MakeHost()
+{
+    // The script's thread reaches the window only through the hand-over, never through `this`.
+    CQtHandOver *toWindow = m_toWindow.get();
+    m_host = std::make_unique<CSessionScriptHost>(
+        m_session, *toWindow,
+        [this](const std::string &name) -> std::optional<CCommData> {
+            for (const CCommData &item : m_sendList())
+                if (item.GetName() == name)
+                    return item;
+            return std::nullopt;
+        },
+        [this, toWindow](const std::string &text) {
+            toWindow->Forward([this, text] { m_log.LogNote("Script: " + text); });
+        });
 }
 
 void TScriptCommands::UpdateControls()
@@ -92,9 +103,16 @@ bool TScriptCommands::Run(const QString &path)
     m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
         [runner](const uint8_t *data, size_t size) { runner->Feed(data, size); }));
     const std::string file = path.toLocal8Bit().toStdString();
-    m_thread = std::thread([this, runner = runner.get(), file] {
+    auto ended = std::make_shared<std::promise<void>>();
+    m_ended = ended->get_future();
+    CQtHandOver *toWindow = m_toWindow.get();
+    m_thread = std::thread([this, runner, file, ended, toWindow, id = ++m_runId] {
         const ST_ScriptOutcome outcome = runner->Run(file);
-        m_toWindow->Forward([this, outcome] { Finished(outcome); });
+        ended->set_value();
+        toWindow->Forward([this, outcome, id] {
+            if (id == m_runId)
+                Finished(outcome);
+        });
     });
     UpdateControls();
     emit StateChanged();
@@ -124,6 +142,41 @@ void TScriptCommands::StopScript(bool portLost, const std::string &why)
     else
         m_runner->Stop(why);
     m_host->Wake();
+    // A script stops within a few thousand instructions, except inside a finalizer, where Lua
+    // looks at no hook: one that has not ended in a second is let go.
+    QTimer::singleShot(kStopGraceMs, this, [this, id = m_runId] {
+        if (id != m_runId || !Running() || Ended())
+            return;
+        Abandon(true);
+        ST_ScriptOutcome outcome;
+        outcome.End = EScriptEnd::Stopped;
+        outcome.Message = "it did not stop within a second and was left running on its own";
+        Finished(outcome);
+    });
+}
+
+bool TScriptCommands::Ended() const
+{
+    return m_ended.valid() && m_ended.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+void TScriptCommands::Abandon(bool again)
+{
+    m_toWindow->Cancel();
+    m_thread.detach();
+    ++m_runId;
+    // What the thread may still reach stays: its runner (its own), the host and the hand-over,
+    // which is cancelled, so that nothing reaches the window any more.
+    CQtHandOver *keptHandOver = m_toWindow.release();
+    CSessionScriptHost *keptHost = m_host.release();
+    static_cast<void>(keptHandOver);
+    static_cast<void>(keptHost);
+    if (again) {
+        m_toWindow = std::make_unique<CQtHandOver>(m_window);
+        MakeHost();
+    }
+    m_session.SetReadTap(nullptr);
+    m_runner.reset();
 }
 
 void TScriptCommands::EndRun()
@@ -132,9 +185,13 @@ void TScriptCommands::EndRun()
         return;
     StopScript(false, "the window closed");
     m_toWindow->Cancel();
-    m_thread.join();
-    m_session.SetReadTap(nullptr);
-    m_runner.reset();
+    if (m_ended.wait_for(std::chrono::milliseconds(kStopGraceMs)) == std::future_status::ready) {
+        m_thread.join();
+        m_session.SetReadTap(nullptr);
+        m_runner.reset();
+    } else {
+        Abandon(false);
+    }
 }
 
 // ---- The recent scripts ----

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -38,7 +39,7 @@ public:
     bool Run(const QString &path);
     bool Running() const { return m_thread.joinable(); }
     // Ends a running script and waits for its thread, which waits on nothing of the window's once
-    // the hand-over is cancelled. Before the session goes.
+    // the hand-over is cancelled, a second at most (then it is let go). Before the session goes.
     void EndRun();
     void UpdateControls();
     void Load(const QSettings &settings);
@@ -51,6 +52,11 @@ signals:
 private:
     void Finished(const ST_ScriptOutcome &outcome);
     void StopScript(bool portLost, const std::string &why);
+    void MakeHost();
+    bool Ended() const;
+    // Lets go of a script's thread that did not end when told to; `again`: the next run gets a
+    // host and a hand-over of its own.
+    void Abandon(bool again);
     void ChooseAndRun();
     void RememberRecent(const QString &path);
     void ShowRecent();
@@ -72,4 +78,6 @@ private:
     // Shared with the port's read tap, which may still be running on the listener as it is removed.
     std::shared_ptr<CScriptRunner> m_runner;
     std::thread m_thread;
+    std::future<void> m_ended; // ready once the script's thread is done with the runner
+    uint64_t m_runId = 0;
 };
