@@ -134,7 +134,7 @@ int main(int argc, char **argv)
         std::string error;
         if (!ParseHeadlessArgs(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
             std::fprintf(stderr, "kestrum: %s\n%s", error.c_str(), HeadlessUsage());
-            return 2;
+            return kUsageExitCode;
         }
         return RunHeadless(options, stdout);
     }

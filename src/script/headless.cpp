@@ -173,9 +173,10 @@ std::string BaseName(const std::string &path)
 std::string JunitXml(const std::string &script, const ST_ScriptOutcome &outcome)
 {
     std::vector<ST_ScriptCase> cases = outcome.Cases;
-    // A script without cases is one case of its own, so that its outcome is seen.
-    if (cases.empty() || (outcome.End != EScriptEnd::Passed && outcome.End != EScriptEnd::Failed) ||
-        (outcome.End == EScriptEnd::Failed &&
+    // A script without cases is one case of its own, so that its outcome is seen; so is a failure
+    // that no case took (a case cut short by a lost port or a stop fails itself).
+    if (cases.empty() ||
+        (outcome.End != EScriptEnd::Passed &&
          std::all_of(cases.begin(), cases.end(), [](const ST_ScriptCase &c) { return c.Passed; })))
         cases.push_back(ST_ScriptCase{BaseName(script), outcome.End == EScriptEnd::Passed,
                                       outcome.End == EScriptEnd::Passed
@@ -425,7 +426,10 @@ private:
         if (m_log)
             std::fwrite(stamped.data(), 1, stamped.size(), m_log);
     }
-    bool OpenPort(std::string *error);
+    // `*usage` when the options themselves make no port (a baud rate that is no number...).
+    bool OpenPort(std::string *error, bool *usage);
+    // The JUnit file, when asked for; false when it could not be written (told).
+    bool WriteJunit(const ST_ScriptOutcome &outcome);
     // Runs the session's deliveries until `done` holds or the deadline passes.
     // A signal ends the wait too.
     template <typename Done> void PumpUntil(Done done, Clock::time_point deadline)
@@ -462,7 +466,7 @@ private:
     std::string m_connectMessage;
 };
 
-bool CHeadlessRun::OpenPort(std::string *error)
+bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
 {
     COM_PORT_SETTING link;
     if (!m_options.Link.empty()) {
@@ -481,6 +485,7 @@ bool CHeadlessRun::OpenPort(std::string *error)
         }
         link = *it;
     } else if (!LinkFromOptions(m_options, &link, error)) {
+        *usage = true;
         return false;
     }
     if (CPortSession::NeedsConnect(link)) {
@@ -497,6 +502,19 @@ bool CHeadlessRun::OpenPort(std::string *error)
                   : result.Message.empty() ? SerialErrorText(result.Code, false)
                                            : result.Message);
     return result.Open;
+}
+
+bool CHeadlessRun::WriteJunit(const ST_ScriptOutcome &outcome)
+{
+    if (m_options.JunitPath.empty())
+        return true;
+    try {
+        WriteFileAtomic(m_options.JunitPath, JunitXml(m_options.Script, outcome));
+        return true;
+    } catch (const std::exception &e) {
+        Print(std::string("junit: ") + e.what());
+        return false;
+    }
 }
 
 int CHeadlessRun::Run()
@@ -517,11 +535,20 @@ int CHeadlessRun::Run()
         // A send list that cannot be read leaves send() without items, as a window would.
     }
     std::string error;
-    if (!OpenPort(&error)) {
+    bool usage = false;
+    if (!OpenPort(&error, &usage)) {
         const bool cut = m_signal.load() != 0 || Clock::now() >= m_deadline;
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         if (m_log)
             std::fclose(m_log);
+        if (usage)
+            return kUsageExitCode;
+        // CI reads the JUnit file, not the exit code alone: a run that never started fails there.
+        ST_ScriptOutcome outcome;
+        outcome.End = cut ? EScriptEnd::Stopped : EScriptEnd::PortLost;
+        outcome.Message = "port: " + error;
+        outcome.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        WriteJunit(outcome);
         return cut ? 1 : 2;
     }
     // The script and the log have each read's bytes as they come, not when their block is complete.
@@ -602,14 +629,8 @@ int CHeadlessRun::Run()
     Print(std::string("script ") + ScriptEndText(outcome.End) +
           (outcome.Message.empty() ? std::string() : ": " + outcome.Message));
     int code = ScriptExitCode(outcome.End);
-    if (!m_options.JunitPath.empty()) {
-        try {
-            WriteFileAtomic(m_options.JunitPath, JunitXml(m_options.Script, outcome));
-        } catch (const std::exception &e) {
-            Print(std::string("junit: ") + e.what());
-            code = code == 0 ? 1 : code;
-        }
-    }
+    if (!WriteJunit(outcome))
+        code = code == 0 ? 1 : code;
     if (m_log)
         std::fclose(m_log);
     if (leftBehind) {
@@ -642,7 +663,8 @@ const char *HeadlessUsage()
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
            "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
            "  raised an error, took longer than --timeout or was ended by SIGTERM, SIGINT\n"
-           "  or SIGHUP, 2 the port could not be opened or was lost, or bad arguments.\n";
+           "  or SIGHUP, 2 the port could not be opened or was lost, 64 the arguments\n"
+           "  make no run (as sysexits.h has it).\n";
 }
 
 bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions *options, std::string *error)

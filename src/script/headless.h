@@ -2,8 +2,8 @@
 // `kestrum --run FILE`: a script against one port with no window and no display, for a bench or a
 // CI machine. Notes and outcomes go to standard output; the exit code says how it went (0 every
 // case passed, 1 a case or an expect failed, the script raised an error, ran past --timeout or
-// was ended by SIGTERM, SIGINT or SIGHUP; 2 the port could not be opened or was lost, or the
-// arguments make no run).
+// was ended by SIGTERM, SIGINT or SIGHUP; 2 the port could not be opened or was lost;
+// kUsageExitCode the arguments make no run).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +18,9 @@ struct ST_HeadlessOptions
     std::string JunitPath;     // one test case per test()
     double TimeoutSeconds = 0; // the whole run; 0 for none
 };
+
+// Arguments that make no run, as sysexits.h's EX_USAGE: told apart from a failed test.
+constexpr int kUsageExitCode = 64;
 
 // The longest --timeout: a day.
 constexpr double kMaxTimeoutSeconds = 86400;

@@ -1,4 +1,5 @@
 #include "script/scriptrunner.h"
+#include "data/ansitext.h"
 #include "data/checksum.h"
 #include "script/patternlib.h"
 
@@ -14,6 +15,23 @@
 // Lua lives in the Impl, and their errors are raised only after their own scopes have closed.
 
 namespace {
+
+// The text a terminal would show of `raw`: its escape sequences (a shell's bracketed-paste
+// switch, colours, cursor moves) taken out. `rawEnd[i]` is the raw offset just after shown byte i,
+// so a match in the shown text consumes the raw bytes up to its end.
+void ShownText(const std::string &raw, std::string *text, std::vector<size_t> *rawEnd)
+{
+    CAnsiParser parser;
+    Bytes out;
+    text->clear();
+    rawEnd->clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+        out.clear();
+        parser.Feed(reinterpret_cast<const uint8_t *>(raw.data()) + i, 1, out, false);
+        text->append(out.begin(), out.end());
+        rawEnd->insert(rawEnd->end(), out.size(), i + 1);
+    }
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -115,6 +133,8 @@ struct CScriptRunner::Impl
     std::string FailText; // of the fail() being raised
     std::string Err;      // a message about to be raised
     std::string Snapshot; // the pending bytes a match looks at
+    std::string Shown;    // and the text a terminal shows of them, with each byte's raw end
+    std::vector<size_t> ShownEnd;
     uint64_t SnapshotAt = 0;
     Clock::time_point ExpectDeadline;
     ST_PatternHooks Patterns;
@@ -143,6 +163,19 @@ struct CScriptRunner::Impl
             TopFailed = true;
             TopFailure = text;
         }
+    }
+
+    void MarkInterrupted(ST_ScriptCase &c)
+    {
+        std::string why;
+        {
+            const std::lock_guard<std::mutex> guard(R.m_lock);
+            why = R.m_stopWhy;
+        }
+        c.Passed = false;
+        c.Message =
+            std::string(ScriptEndText(R.m_portLost.load() ? EScriptEnd::PortLost : EScriptEnd::Stopped)) +
+            (why.empty() ? std::string() : ": " + why);
     }
 
     // Raises what a stop or a lost port is; does not return.
@@ -408,6 +441,10 @@ struct CScriptRunner::Impl
         if (!several)
             luaL_checkstring(L, 1);
         const uint32_t timeoutMs = OptTimeout(L, 2);
+        // By default the text as a terminal shows it; "raw" matches the bytes as they came.
+        const char *form = luaL_optstring(L, 3, "shown");
+        const bool raw = std::strcmp(form, "raw") == 0;
+        luaL_argcheck(L, raw || std::strcmp(form, "shown") == 0, 3, "\"raw\" or \"shown\"");
         const lua_Integer count = several ? luaL_len(L, 1) : 1;
         if (several) {
             luaL_argcheck(L, count > 0, 1, "no patterns");
@@ -422,6 +459,9 @@ struct CScriptRunner::Impl
         for (;;) {
             const uint64_t seen = d.TakeSnapshot();
             d.NoteDropped();
+            if (!raw)
+                ShownText(d.Snapshot, &d.Shown, &d.ShownEnd);
+            const std::string &subject = raw ? d.Snapshot : d.Shown;
             // The earliest match in the stream wins; of two at one place, the first pattern. A
             // match that takes past the deadline is given up: the expect has timed out.
             int bestIndex = 0;
@@ -435,7 +475,7 @@ struct CScriptRunner::Impl
                     lua_pushvalue(L, 1);
                 size_t lp = 0;
                 const char *p = lua_tolstring(L, -1, &lp);
-                CLuaPattern m(d.Snapshot.data(), d.Snapshot.size(), p, lp, ExpectGoesOn, &d);
+                CLuaPattern m(subject.data(), subject.size(), p, lp, ExpectGoesOn, &d);
                 size_t start = 0, end = 0;
                 const CLuaPattern::EResult result = m.Find(0, &start, &end);
                 lua_pop(L, 1);
@@ -455,11 +495,12 @@ struct CScriptRunner::Impl
             if (bestIndex > 0 && !abandoned) {
                 // match, [index,] captures...
                 const int base = lua_gettop(L);
-                lua_pushlstring(L, d.Snapshot.data() + bestStart, bestEnd - bestStart);
+                lua_pushlstring(L, subject.data() + bestStart, bestEnd - bestStart);
                 if (several)
                     lua_pushinteger(L, bestIndex);
                 PushPatternCaptures(L, best, nullptr, nullptr);
-                d.Consume(d.SnapshotAt + bestEnd);
+                const size_t rawEnd = raw || bestEnd == 0 ? bestEnd : d.ShownEnd[bestEnd - 1];
+                d.Consume(d.SnapshotAt + rawEnd);
                 return lua_gettop(L) - base;
             }
             const auto left =
@@ -544,8 +585,11 @@ struct CScriptRunner::Impl
         c.Seconds = SecondsSince(start);
         d.CurrentCase = outer;
         if (status != LUA_OK) {
-            if (lua_touserdata(L, -1) == &kStopSentinel || d.R.m_stop.load())
+            if (lua_touserdata(L, -1) == &kStopSentinel || d.R.m_stop.load()) {
+                // The case the stop or the lost port cut short did not pass.
+                d.MarkInterrupted(c);
                 RaiseStop(L);
+            }
             if (lua_touserdata(L, -1) != &kFailSentinel) {
                 const char *message = lua_tostring(L, -1);
                 if (c.Passed)

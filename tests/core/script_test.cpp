@@ -77,6 +77,24 @@ TEST(ScriptRunner, ExpectTakesTheEarliestOfSeveralPatternsAndBinaryBytes)
     EXPECT_EQ(host.written, "ok\r");
 }
 
+// A shell's output carries terminal sequences (bracketed paste, colours): expect sees the text a
+// terminal shows unless asked for the raw bytes.
+TEST(ScriptRunner, ExpectMatchesTheShownTextOrTheRawBytes)
+{
+    CNotesHost host;
+    CScriptRunner runner(host);
+    static const char kBytes[] = "\x1b[?2004l42\r\n\x1b[0;32mok\x1b[0m!\x1b[1mA";
+    runner.Feed(reinterpret_cast<const uint8_t *>(kBytes), sizeof kBytes - 1);
+    const ST_ScriptOutcome outcome = runner.RunText(R"lua(
+        assert(expect("^42", 100) == "42", "shown")
+        local m, word = expect("^%s*(%a+)!", 100)
+        assert(word == "ok", tostring(m))
+        assert(expect("^\27%[1mA", 100, "raw"), "raw")
+    )lua",
+                                                    "shown");
+    EXPECT_EQ(outcome.End, EScriptEnd::Passed) << outcome.Message;
+}
+
 TEST(ScriptRunner, AFailedExpectFailsItsCaseWithThePatternAndTheLastBytes)
 {
     CNotesHost host;
@@ -449,13 +467,45 @@ TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
     EXPECT_EQ(Run(o), 0) << output;
 }
 
-TEST_F(HeadlessRun, APortThatIsNotThereExitsTwo)
+TEST_F(HeadlessRun, APortThatIsNotThereExitsTwoWithAFailingCaseAndBadArgumentsSixtyFour)
 {
     ST_HeadlessOptions o;
     o.Port = dir.path + "/no-such-tty";
     o.Script = Script("write('x')");
+    o.JunitPath = dir.path + "/junit.xml";
     EXPECT_EQ(Run(o), 2);
     EXPECT_NE(output.find("no-such-tty"), std::string::npos) << output;
+    const std::string xml = ReadRaw(o.JunitPath);
+    EXPECT_NE(xml.find("tests=\"1\" failures=\"1\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("no-such-tty"), std::string::npos) << xml;
+
+    o.Port = pty.Path();
+    o.Baud = "fast";
+    EXPECT_EQ(Run(o), kUsageExitCode) << output;
+}
+
+// The case the lost port cut short fails as such, and no case of the file's name is added.
+TEST_F(HeadlessRun, ALostPortFailsTheCaseItInterrupted)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.JunitPath = dir.path + "/junit.xml";
+    o.Script = Script(R"lua(
+        test("interrupted", function()
+            write("go")
+            expect("never", 30000)
+        end)
+    )lua");
+    std::thread unplug([this] {
+        if (pty.ReceiveText(2, 20000) == "go")
+            pty.CloseMaster();
+    });
+    EXPECT_EQ(Run(o), 2) << output;
+    unplug.join();
+    const std::string xml = ReadRaw(o.JunitPath);
+    EXPECT_NE(xml.find("tests=\"1\" failures=\"1\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("name=\"interrupted\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<failure message=\"port lost"), std::string::npos) << xml;
 }
 
 TEST_F(HeadlessRun, ASettingTheServerAnswersOtherwiseIsNamedWithWhatCameBack)
