@@ -55,6 +55,8 @@ bool CarriesData(uint8_t type)
     return type == ZSINIT || type == ZFILE || type == ZDATA || type == ZCOMMAND;
 }
 
+} // namespace
+
 int HexValue(uint8_t c)
 {
     if (c >= '0' && c <= '9')
@@ -65,8 +67,6 @@ int HexValue(uint8_t c)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 ST_Header PositionHeader(uint8_t type, uint32_t position)
 {

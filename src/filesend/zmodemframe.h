@@ -73,6 +73,9 @@ struct ST_Header
 ST_Header PositionHeader(uint8_t type, uint32_t position);
 ST_Header FlagsHeader(uint8_t type, uint8_t f0, uint8_t f1 = 0, uint8_t f2 = 0, uint8_t f3 = 0);
 
+// A hex digit's value in either case, -1 for any other byte.
+int HexValue(uint8_t c);
+
 uint16_t Crc16(uint16_t crc, const uint8_t *data, size_t size);
 // Continues `crc` as kept between calls (start with 0xFFFFFFFF; the value sent is its complement).
 uint32_t Crc32Update(uint32_t crc, const uint8_t *data, size_t size);

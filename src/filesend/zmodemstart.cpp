@@ -9,21 +9,10 @@ constexpr uint8_t kLead[] = {'*', '*', kZdle, 'B'};
 constexpr size_t kLeadSize = sizeof kLead;
 constexpr size_t kHexSize = CZmodemStartScanner::kHeaderSize - kLeadSize;
 
-int HexValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Whether byte `i` of a header may be `c`.
 bool Fits(size_t i, uint8_t c)
 {
-    return i < kLeadSize ? c == kLead[i] : HexValue(c) >= 0;
+    return i < kLeadSize ? c == kLead[i] : zmodem::HexValue(c) >= 0;
 }
 
 // The start the whole header at `p` asks for: None for another type or a wrong CRC.
@@ -31,8 +20,8 @@ EZmodemStart Decode(const uint8_t *p)
 {
     uint8_t value[kHexSize / 2];
     for (size_t i = 0; i < sizeof value; ++i)
-        value[i] =
-            static_cast<uint8_t>(HexValue(p[kLeadSize + 2 * i]) << 4 | HexValue(p[kLeadSize + 2 * i + 1]));
+        value[i] = static_cast<uint8_t>(zmodem::HexValue(p[kLeadSize + 2 * i]) << 4 |
+                                        zmodem::HexValue(p[kLeadSize + 2 * i + 1]));
     const uint16_t crc = zmodem::Crc16(0, value, 5);
     if (crc != (value[5] << 8 | value[6]))
         return EZmodemStart::None;

@@ -176,20 +176,8 @@ void TfrmOpenPort::UpdateButtons()
 {
     if (SelectedRow() < 0 && lstLinkList->topLevelItemCount() > 0)
         SelectRow(0);
-    const bool empty = lstLinkList->topLevelItemCount() == 0;
-    btnDeleteAll->setEnabled(!empty);
-    // An empty list leaves Open nothing to do; the dialog says what would, and Enter makes a link.
-    if (empty) {
-        lblNoLink->setText(TfrmPortSetting::FoundPorts().empty()
-                               ? tr("No serial port was found on this machine. Attach the device's "
-                                    "adapter, or start kestrum-vport for a virtual port, then press "
-                                    "New to make a link for it.")
-                               : tr("There is no link yet. Press New to make one for a port of this "
-                                    "machine."));
-    }
-    lblNoLink->setVisible(empty);
-    btnNew->setDefault(empty);
-    btnOK->setDefault(!empty);
+    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+    ShowWhatToDo();
 }
 
 void TfrmOpenPort::lstLinkListChange()
@@ -198,8 +186,12 @@ void TfrmOpenPort::lstLinkListChange()
     btnEdit->setEnabled(selected);
     btnDelete->setEnabled(selected);
     btnOK->setEnabled(selected);
+    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+}
+
+void TfrmOpenPort::ShowWhatToDo()
+{
     const bool empty = lstLinkList->topLevelItemCount() == 0;
-    btnDeleteAll->setEnabled(!empty);
     // An empty list leaves Open nothing to do; the dialog says what would, and Enter makes a link.
     if (empty) {
         lblNoLink->setText(TfrmPortSetting::FoundPorts().empty()

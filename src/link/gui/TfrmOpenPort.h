@@ -30,6 +30,8 @@ private:
     int SelectedRow() const;
     void SelectRow(int pos);
     void UpdateButtons();
+    // While the list is empty: what to do instead of Open.
+    void ShowWhatToDo();
     // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
     bool EditLink(COM_PORT_SETTING &link, bool isNew);
     void ChooseSelected();
