@@ -32,6 +32,13 @@ public:
     virtual size_t Read(uint8_t *data, size_t max, uint32_t timeoutMs) = 0;
     // Any thread: the Read in progress and every later one return at once.
     virtual void Wake() = 0;
+    // Bytes read but not the transfer's (a shell's prompt right behind its last words), put back
+    // in front of what is still to be read, for the line's owner once the transfer ended.
+    virtual void Unread(const uint8_t *data, size_t size)
+    {
+        (void)data;
+        (void)size;
+    }
 };
 
 // Zmodem runs in an engine of its own (zmodem.h), not in CFileTransfer.
@@ -100,7 +107,8 @@ struct ST_TransferOutcome
     ETransferEnd End = ETransferEnd::Done;
     long Code = 0;
     size_t FilesDone = 0;
-    uint64_t WireBytes = 0;
+    uint64_t WireBytes = 0; // what the transfer wrote to the line
+    uint64_t ReadBytes = 0; // what the line's owner handed it (a session fills it in)
     // YMODEM: every file was acknowledged, the block that closes the batch was not.
     bool EndUnacknowledged = false;
     // Receiving: what the status bar and the log say besides the end (the file and the reason of a

@@ -59,6 +59,20 @@ size_t CPortChannel::Read(uint8_t *data, size_t max, uint32_t timeoutMs)
     return count;
 }
 
+void CPortChannel::Unread(const uint8_t *data, size_t size)
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_received.insert(m_received.begin(), data, data + size);
+}
+
+std::vector<uint8_t> CPortChannel::TakeUnread()
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<uint8_t> bytes(m_received.begin(), m_received.end());
+    m_received.clear();
+    return bytes;
+}
+
 void CPortChannel::Wake()
 {
     {

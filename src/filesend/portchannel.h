@@ -26,6 +26,9 @@ public:
     long Write(const uint8_t *data, size_t size, uint32_t timeoutMs, size_t *written) override;
     size_t Read(uint8_t *data, size_t max, uint32_t timeoutMs) override;
     void Wake() override;
+    void Unread(const uint8_t *data, size_t size) override;
+    // What came and no transfer read, in order; the channel is empty after.
+    std::vector<uint8_t> TakeUnread();
 
 private:
     CSerial &m_port;

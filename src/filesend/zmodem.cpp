@@ -108,8 +108,10 @@ void CLink::AwaitOver(uint32_t timeoutMs)
     int seen = 0;
     for (;;) {
         for (; m_rxHead < m_rxSize; ++m_rxHead)
-            if (m_rx[m_rxHead] == 'O' && ++seen == 2)
+            if (m_rx[m_rxHead] == 'O' && ++seen == 2) {
+                ++m_rxHead; // what follows is no longer the transfer's
                 return;
+            }
         if (m_cancel)
             return;
         m_rxSize = m_channel.Read(m_rx.data(), m_rx.size(), MsLeft(deadline));
@@ -117,6 +119,13 @@ void CLink::AwaitOver(uint32_t timeoutMs)
         if (m_rxSize == 0)
             return;
     }
+}
+
+void CLink::GiveBack()
+{
+    if (m_rxHead < m_rxSize)
+        m_channel.Unread(m_rx.data() + m_rxHead, m_rxSize - m_rxHead);
+    m_rxHead = m_rxSize = 0;
 }
 
 void CLink::SendAbort()
@@ -146,6 +155,7 @@ void CZmodemSend::Report(size_t index, bool begins, uint64_t fileSent)
 
 ST_TransferOutcome CZmodemSend::Ended(ETransferEnd end, long code)
 {
+    m_link.GiveBack();
     ST_TransferOutcome outcome;
     outcome.End = end;
     outcome.Code = code;
@@ -569,6 +579,7 @@ void CZmodemReceive::Report(bool begins)
 
 ST_TransferOutcome CZmodemReceive::Ended(ETransferEnd end, long code)
 {
+    m_link.GiveBack();
     if (m_fileOpen) {
         // A part that broke off on the line may be continued by a later resume.
         m_sink.Abandon(end != ETransferEnd::DiskError);

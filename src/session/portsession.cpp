@@ -271,6 +271,7 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     m_transfer = std::move(transfer);
     m_transferring = true;
     m_transferWireCounted = 0;
+    m_transferRead = 0;
     ++m_sendsInFlight;
     // The header the device started with, and all it sent since, are the engine's to read.
     // A possible header's start kept back is the transfer's too, when it reads the line.
@@ -279,6 +280,7 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
         m_zmodemStart.Release(&held);
         m_heldSinceMs = -1;
         m_recBytes += static_cast<int64_t>(held.size());
+        m_transferRead = held.size() + m_askedBytes.size();
         m_transfer->Channel.Feed(held.data(), held.size());
         m_transfer->Channel.Feed(m_askedBytes.data(), m_askedBytes.size());
     }
@@ -338,10 +340,23 @@ void CPortSession::TransferProgress()
 void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
 {
     CountTransferWire(outcome.WireBytes);
+    // What followed a finished transfer's last words (the shell's prompt) is received data again;
+    // after a broken one it would be the protocol's leftovers.
+    const bool finished = outcome.End == ETransferEnd::Done || outcome.End == ETransferEnd::Incomplete;
+    std::vector<uint8_t> after = finished ? m_transfer->Channel.TakeUnread() : std::vector<uint8_t>();
     m_transfer.reset();
     m_transferring = false;
     --m_sendsInFlight;
-    m_view.SessionTransferDone(outcome, m_portLost);
+    ST_TransferOutcome told = outcome;
+    told.ReadBytes = m_transferRead - std::min<uint64_t>(m_transferRead, after.size());
+    m_view.SessionTransferDone(told, m_portLost);
+    if (after.empty() || !IsOpen())
+        return;
+    m_recBytes -= static_cast<int64_t>(after.size()); // counted as the transfer's when they came
+    CReceivedBlock block;
+    block.bytes = std::move(after);
+    block.beginMs = block.endMs = m_clock.NowMs();
+    OnBlock(block);
 }
 
 // Everything the transfer wrote counts as sent, protocol bytes and resends included; what it read
@@ -365,6 +380,7 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     // The other end's answers are the protocol's, not data.
     if (m_transfer && m_transfer->Answered) {
         m_recBytes += static_cast<int64_t>(block.bytes.size());
+        m_transferRead += block.bytes.size();
         m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
         return;
     }

@@ -217,7 +217,8 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     const std::string out = o.env.File("out");
     mkdir(out.c_str(), 0700);
     WriteRaw(out + "/board.bin", data);
-    o.StartOnDevice(out, {"sz", "-q", "board.bin"});
+    // The shell's prompt follows the transfer's last bytes at once.
+    o.StartOnDevice(out, {"sh", "-c", "sz -q board.bin; printf 'board$ '"});
     // Nothing is written to the device before the user accepts.
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
     EXPECT_FALSE(w.Session().TransferRunning());
@@ -234,6 +235,12 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     EXPECT_NE(log.find("Note :File receive: Received"), std::string::npos) << log;
     EXPECT_EQ(log.find("**"), std::string::npos) << log;
     EXPECT_EQ(log.find('\x18'), std::string::npos) << log;
+    EXPECT_TRUE(WaitUntil([&] { return LogText(w).find("Rec  :board$ ") != std::string::npos; })) << log;
+    // The receive is told by the bytes that came, the file's and the protocol's.
+    const size_t told = log.find("Note :File receive: Received, ");
+    ASSERT_NE(told, std::string::npos) << log;
+    EXPECT_GT(std::stoul(log.substr(told + 30)), 5000u) << log;
+    EXPECT_NE(log.find(" bytes read from the line", told), std::string::npos) << log;
 }
 
 TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)

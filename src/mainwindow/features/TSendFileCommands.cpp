@@ -154,7 +154,11 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
     if (!outcome.Detail.empty())
         text += ": " + outcome.Detail;
     const std::string what = outcome.Receiving ? "File receive" : "File send";
-    m_log.LogNote(what + ": " + text + ", " + std::to_string(outcome.WireBytes) + " bytes on the line");
+    // A receive is told by what came in, a send by what went out; the protocol's answers the other
+    // way are counted by the Rec and Send counters.
+    m_log.LogNote(what + ": " + text + ", " +
+                  std::to_string(outcome.Receiving ? outcome.ReadBytes : outcome.WireBytes) +
+                  (outcome.Receiving ? " bytes read from the line" : " bytes on the line"));
     ShowSendCount();
     if (outcome.End != ETransferEnd::Done)
         m_status.ShowSendNote((outcome.Receiving ? tr("file receive: %1") : tr("file send: %1"))
