@@ -36,6 +36,7 @@ signals:
     void TransferDone(const ST_TransferOutcome &outcome, bool portLost);
     // Listeners act on it later, never inside the session's call (see ISessionView).
     void TransferAsked(EZmodemStart start);
+    void HoldsStart();
 
 private:
     std::string ReceivedBlockName(int64_t ageMs) override;
@@ -59,6 +60,7 @@ private:
         emit TransferDone(outcome, portLost);
     }
     void SessionTransferAsked(EZmodemStart start) override { emit TransferAsked(start); }
+    void SessionHoldsStart() override { emit HoldsStart(); }
 
     std::atomic<bool> m_logsSends{true};
     std::function<std::string(int64_t)> m_namer;

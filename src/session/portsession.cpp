@@ -402,9 +402,10 @@ void CPortSession::OnBlock(CReceivedBlock &block)
     std::vector<uint8_t> shown;
     std::vector<uint8_t> rest;
     const EZmodemStart found = m_zmodemStart.Feed(block.bytes.data(), block.bytes.size(), &shown, &rest);
-    if (!m_zmodemStart.Held().empty() && m_heldSinceMs < 0)
+    if (!m_zmodemStart.Held().empty() && m_heldSinceMs < 0) {
         m_heldSinceMs = m_clock.NowMs();
-    else if (m_zmodemStart.Held().empty())
+        m_view.SessionHoldsStart();
+    } else if (m_zmodemStart.Held().empty())
         m_heldSinceMs = -1;
     block.bytes.swap(shown);
     if (!block.bytes.empty())

@@ -79,6 +79,8 @@ public:
     // The device started a ZMODEM transfer (see SetZmodemAutoStart). Its bytes wait for
     // StartTransfer or DeclineTransfer, which the view calls later, never from inside this call.
     virtual void SessionTransferAsked(EZmodemStart) {}
+    // Received bytes that may begin a start header are held back (see ReleaseHeldStart).
+    virtual void SessionHoldsStart() {}
     // A network link begun with BeginOpen has connected and opened, or failed to.
     virtual void SessionOpened(const COM_PORT_SETTING & /*link*/, bool /*open*/, bool /*settingRefused*/,
                                long /*code*/, const std::string & /*message*/)
@@ -162,9 +164,11 @@ public:
     // header with its right CRC counts; the few bytes that may begin one wait for the next block.
     void SetZmodemAutoStart(bool on);
     // Bytes kept back as a possible header's start for at least `heldMs` are shown as received
-    // data after all; true when there were any. The view calls it now and then: a device whose
-    // last byte was a '*' sends nothing more to complete or break the header.
+    // data after all; true when there were any. The view calls it once they were held that long
+    // (SessionHoldsStart says when holding begins): a device whose last byte was a '*' sends
+    // nothing more to complete or break the header.
     bool ReleaseHeldStart(int64_t heldMs);
+    bool HoldsStart() const { return !m_zmodemStart.Held().empty(); }
     bool ZmodemAutoStart() const { return m_zmodemAutoStart; }
     // What the device asked for, until a transfer starts or the ask is declined.
     EZmodemStart TransferAsked() const { return m_asked; }

@@ -280,6 +280,9 @@ TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
     EXPECT_FALSE(AskBar(w).Asking());
     EXPECT_FALSE(w.Session().TransferRunning());
     EXPECT_EQ(o.pty.ReceiveText(1, 200), "") << "no ZRINIT";
+    // A last block that may begin a header is shown once nothing completes it.
+    ASSERT_TRUE(o.pty.Send("end **"));
+    EXPECT_TRUE(WaitUntil([&] { return LogText(w).find("end **") != std::string::npos; }));
 }
 
 // A start the user refuses ends at the device, and the log says what went to it.

@@ -33,11 +33,16 @@ TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPo
         layout->insertWidget(0, m_ask);
     connect(m_ask, &TTransferAskBar::Accepted, this, &TReceiveFileCommands::AcceptAsked);
     connect(m_ask, &TTransferAskBar::Refused, this, &TReceiveFileCommands::RefuseAsked);
-    // A device whose last bytes may begin a header sends nothing more to decide it.
+    // A device whose last bytes may begin a header sends nothing more to decide it. The timer
+    // runs only while bytes are held, so an idle window sleeps.
     m_release = new QTimer(this);
+    m_release->setSingleShot(true);
     m_release->setInterval(kHeldStartMs);
-    connect(m_release, &QTimer::timeout, this, [this] { m_session.ReleaseHeldStart(kHeldStartMs); });
-    m_release->start();
+    connect(m_release, &QTimer::timeout, this, [this] {
+        if (!m_session.ReleaseHeldStart(kHeldStartMs) && m_session.HoldsStart())
+            m_release->start();
+    });
+    connect(&events, &TSessionBridge::HoldsStart, m_release, qOverload<>(&QTimer::start));
 
     m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", tr("&Receive File..."), 1);
     connect(m_action, &QAction::triggered, this, &TReceiveFileCommands::ReceiveFile);
