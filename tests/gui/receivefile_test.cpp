@@ -282,7 +282,11 @@ TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
     EXPECT_EQ(o.pty.ReceiveText(1, 200), "") << "no ZRINIT";
     // A last block that may begin a header is shown once nothing completes it.
     ASSERT_TRUE(o.pty.Send("end **"));
-    EXPECT_TRUE(WaitUntil([&] { return LogText(w).find("end **") != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::string text = LogText(w);
+        const size_t end = text.find("end ");
+        return end != std::string::npos && text.find("**", end) != std::string::npos;
+    }));
 }
 
 // A start the user refuses ends at the device, and the log says what went to it.
