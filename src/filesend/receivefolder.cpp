@@ -1,4 +1,5 @@
 #include "filesend/receivefolder.h"
+#include "platform/textfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,20 +69,6 @@ std::string Numbered(const std::string &name, int n)
     std::string stem, extension;
     Split(name, &stem, &extension);
     return Fit(stem, " (" + std::to_string(n) + ")", extension);
-}
-
-// Into place under `to` only if nothing is there yet: EEXIST otherwise. File systems without the
-// atomic rename get a hard link and an unlink, which is as safe against a file appearing there.
-int MoveNoReplace(const std::string &from, const std::string &to)
-{
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (link(from.c_str(), to.c_str()) != 0)
-        return errno;
-    unlink(from.c_str());
-    return 0;
 }
 
 } // namespace

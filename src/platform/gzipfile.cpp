@@ -1,4 +1,5 @@
 #include "platform/gzipfile.h"
+#include "platform/textfile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,19 +20,6 @@ struct ST_Fd
             ::close(fd);
     }
 };
-
-// A file system that cannot rename without replacing can still make the name only if it is free.
-int RenameNoReplace(const std::string &from, const std::string &to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return errno;
-    ::unlink(from.c_str());
-    return 0;
-}
 
 } // namespace
 
@@ -91,7 +79,7 @@ int GzipFile(const std::string &path, const std::atomic<bool> &cancel, struct st
         error = errno;
     // Nor is a file already at the final name.
     if (error == 0)
-        error = RenameNoReplace(part, path + ".gz");
+        error = MoveNoReplace(part, path + ".gz");
     if (error != 0) {
         ::unlink(part.c_str());
         return error;

@@ -128,6 +128,18 @@ bool ReadTextLines(const std::string &path, std::vector<std::string> &lines, std
     return true;
 }
 
+int MoveNoReplace(const std::string &from, const std::string &to)
+{
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    unlink(from.c_str());
+    return 0;
+}
+
 std::string KeepAside(const std::string &path)
 {
     struct stat st = {};
@@ -195,32 +207,45 @@ bool WritePieces(int fd, const TextPieces &pieces, std::string &piece)
 
 // Where a save of `path` goes: the path itself, or the target of a link there. Something that
 // is not a regular file is never replaced: a device, FIFO or folder, or a link to one, may be
-// anything (as root the save once put a text file where a device node had been).
-std::string SaveTarget(const std::string &path, struct stat &old, bool &replacing)
+// anything (as root the save once put a text file where a device node had been). "" with `why`
+// when the save must not go anywhere.
+std::string FindSaveTarget(const std::string &path, struct stat &old, bool &replacing, std::string &why)
 {
     replacing = false;
     if (lstat(path.c_str(), &old) != 0) {
         if (errno == ENOENT)
             return path;
-        throw EFCreateError(path, std::strerror(errno));
+        why = std::strerror(errno);
+        return std::string();
     }
     std::string target = path;
     if (S_ISLNK(old.st_mode)) {
         char *resolved = realpath(path.c_str(), nullptr);
-        if (!resolved)
-            throw EFCreateError(path, "a link to nothing that can be written");
-        target = resolved;
-        std::free(resolved);
-        if (lstat(target.c_str(), &old) != 0)
-            throw EFCreateError(path, "a link to nothing that can be written");
-        if (!S_ISREG(old.st_mode))
-            throw EFCreateError(path, std::string("a link to ") + KindOf(old.st_mode));
-        if (old.st_uid != geteuid())
-            throw EFCreateError(path, "a link to a file of another user");
+        if (resolved) {
+            target = resolved;
+            std::free(resolved);
+        }
+        if (!resolved || lstat(target.c_str(), &old) != 0)
+            why = "a link to nothing that can be written";
+        else if (!S_ISREG(old.st_mode))
+            why = std::string("a link to ") + KindOf(old.st_mode);
+        else if (old.st_uid != geteuid())
+            why = "a link to a file of another user";
     } else if (!S_ISREG(old.st_mode)) {
-        throw EFCreateError(path, KindOf(old.st_mode));
+        why = KindOf(old.st_mode);
     }
+    if (!why.empty())
+        return std::string();
     replacing = true;
+    return target;
+}
+
+std::string SaveTarget(const std::string &path, struct stat &old, bool &replacing)
+{
+    std::string why;
+    const std::string target = FindSaveTarget(path, old, replacing, why);
+    if (!why.empty())
+        throw EFCreateError(path, why);
     return target;
 }
 
@@ -230,14 +255,9 @@ std::string WhyNotOwnFile(const std::string &path)
 {
     struct stat st = {};
     bool replacing = false;
-    try {
-        SaveTarget(path, st, replacing);
-    } catch (const EFCreateError &e) {
-        const std::string what = e.what();
-        const size_t colon = what.rfind(": ");
-        return colon == std::string::npos ? what : what.substr(colon + 2);
-    }
-    return std::string();
+    std::string why;
+    FindSaveTarget(path, st, replacing, why);
+    return why;
 }
 
 namespace {

@@ -29,6 +29,11 @@ bool ReadTextLines(const std::string &path, std::vector<std::string> &lines,
 // be moved (nothing there, or not a regular file, which no save replaces anyway).
 std::string KeepAside(const std::string &path);
 
+// Renames `from` to `to` only if nothing is at `to` yet: 0, or the errno (EEXIST when something
+// is). File systems without the atomic rename get a hard link and an unlink, which is as safe
+// against a file appearing there.
+int MoveNoReplace(const std::string &from, const std::string &to);
+
 // Why the path may not be read or replaced as a file of the user's: "" when nothing is there, or a
 // regular file, or a link to a regular file the user owns; else what is there instead.
 std::string WhyNotOwnFile(const std::string &path);
