@@ -47,6 +47,89 @@
     </message>
 </context>
 <context>
+    <name>RuleText</name>
+    <message>
+        <source>Action : Begin</source>
+        <translation>Aktion: Beginn</translation>
+    </message>
+    <message>
+        <source>Action : Pause</source>
+        <translation>Aktion: Pause</translation>
+    </message>
+    <message>
+        <source>Action : Resume</source>
+        <translation>Aktion: Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Action : Stop</source>
+        <translation>Aktion: Stopp</translation>
+    </message>
+    <message>
+        <source>Receive Anything</source>
+        <translation>Empfang beliebiger Daten</translation>
+    </message>
+    <message>
+        <source>Time Absolure</source>
+        <translation>Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Time From Start</source>
+        <translation>Zeit ab Start</translation>
+    </message>
+    <message>
+        <source>Time From Last Send Begin</source>
+        <translation>Zeit ab Beginn des letzten Sendens</translation>
+    </message>
+    <message>
+        <source>Time From Last Send End</source>
+        <translation>Zeit ab Ende des letzten Sendens</translation>
+    </message>
+    <message>
+        <source>Time From Receive Begin</source>
+        <translation>Zeit ab Beginn des Empfangs</translation>
+    </message>
+    <message>
+        <source>Time From Receive End</source>
+        <translation>Zeit ab Ende des Empfangs</translation>
+    </message>
+    <message>
+        <source>Empty</source>
+        <translation>Leer</translation>
+    </message>
+    <message>
+        <source>%1: Value%2</source>
+        <translation>%1: Wert %2</translation>
+    </message>
+    <message>
+        <source>Receive Fixed Length : %1</source>
+        <translation>Empfang fester Länge: %1</translation>
+    </message>
+    <message>
+        <source>Receive Spec Data : %1</source>
+        <translation>Empfang bestimmter Daten: %1</translation>
+    </message>
+    <message>
+        <source>Single:Always</source>
+        <translation>Einzeln:immer</translation>
+    </message>
+    <message>
+        <source>Single</source>
+        <translation>Einzeln</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <source>%1 | %2</source>
+        <translation>%1 | %2</translation>
+    </message>
+    <message>
+        <source>Items count: %1</source>
+        <translation>Anzahl der Einträge: %1</translation>
+    </message>
+</context>
+<context>
     <name>StartNotices</name>
     <message>
         <source>When Kestrum last ended:</source>
@@ -545,12 +628,80 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>; port B is the virtual port %1 on %2</source>
         <translation>; Port B ist der virtuelle Port %1 an %2</translation>
     </message>
+    <message>
+        <source>Kestrum - %1</source>
+        <translation>Kestrum - %1</translation>
+    </message>
+    <message>
+        <source>Can not Open %1: %2</source>
+        <translation>%1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Can not Open %1</source>
+        <translation>%1 kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Error Port Setting: %1: %2</source>
+        <translation>Fehlerhafte Porteinstellung: %1: %2</translation>
+    </message>
+    <message>
+        <source>Can not start the monitor: %1</source>
+        <translation>Die Überwachung kann nicht starten: %1</translation>
+    </message>
+    <message>
+        <source>The monitor was stopped before it started</source>
+        <translation>Die Überwachung wurde beendet, bevor sie gestartet war</translation>
+    </message>
+    <message>
+        <source>The monitor is already running</source>
+        <translation>Die Überwachung läuft bereits</translation>
+    </message>
+    <message>
+        <source>Port A and port B are the same port: %1</source>
+        <translation>Port A und Port B sind derselbe Port: %1</translation>
+    </message>
+    <message>
+        <source>The virtual port path must be a full path (starting with / or ~/): &quot;%1&quot;</source>
+        <translation>Der Pfad des virtuellen Ports muss ein vollständiger Pfad sein (beginnend mit / oder ~/): „%1“</translation>
+    </message>
+    <message>
+        <source>Can not make a pseudo-terminal: %1</source>
+        <translation>Es kann kein Pseudo-Terminal angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>Can not set up the pseudo-terminal %1: %2</source>
+        <translation>Das Pseudo-Terminal %1 kann nicht eingerichtet werden: %2</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is in use by another monitor</source>
+        <translation>Der Pfad %1 des virtuellen Ports wird von einer anderen Überwachung benutzt</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is taken by a file that is not a symbolic link</source>
+        <translation>Der Pfad %1 des virtuellen Ports ist von einer Datei belegt, die keine symbolische Verknüpfung ist</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is a symbolic link to %2, not one left by an earlier monitor</source>
+        <translation>Der Pfad %1 des virtuellen Ports ist eine symbolische Verknüpfung auf %2, keine von einer früheren Überwachung hinterlassene</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is a symbolic link to %2, a pseudo-terminal another program still holds open</source>
+        <translation>Der Pfad %1 des virtuellen Ports ist eine symbolische Verknüpfung auf %2, ein Pseudo-Terminal, das ein anderes Programm noch geöffnet hält</translation>
+    </message>
+    <message>
+        <source>Can not use the virtual port path %1: %2</source>
+        <translation>Der Pfad %1 des virtuellen Ports kann nicht verwendet werden: %2</translation>
+    </message>
+    <message>
+        <source>Can not make the virtual port at %1: %2</source>
+        <translation>Der virtuelle Port kann nicht unter %1 angelegt werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>TOpenAtStart</name>
     <message>
         <source>Open This &amp;Link at Start</source>
-        <translation>&amp;Letzte Verbindung beim Start öffnen</translation>
+        <translation>Diese Verbindung beim S&amp;tart öffnen</translation>
     </message>
 </context>
 <context>
@@ -635,7 +786,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>DTC: </source>
-        <translation>Fluss: </translation>
+        <translation>Flusssteuerung: </translation>
     </message>
     <message>
         <source>Rec  :</source>
@@ -667,7 +818,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Port: lost</source>
-        <translation>Port: verloren</translation>
+        <translation>Port: getrennt</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
@@ -690,7 +841,47 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Rec:%1/%2</source>
-        <translation>Empf:%1/%2</translation>
+        <translation>RX:%1/%2</translation>
+    </message>
+    <message>
+        <source>Errors:%1</source>
+        <translation>Fehler:%1</translation>
+    </message>
+    <message>
+        <source>Paused:%1</source>
+        <translation>Angehalten:%1</translation>
+    </message>
+    <message>
+        <source>%1 overrun</source>
+        <translation>%1 Überlauf</translation>
+    </message>
+    <message>
+        <source>%1 framing</source>
+        <translation>%1 Rahmenfehler</translation>
+    </message>
+    <message>
+        <source>%1 parity</source>
+        <translation>%1 Paritätsfehler</translation>
+    </message>
+    <message>
+        <source>%1 buffer overflow</source>
+        <translation>%1 Pufferüberlauf</translation>
+    </message>
+    <message>
+        <source>Line errors: %1</source>
+        <translation>Leitungsfehler: %1</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>Reading paused %1 times: the window fell %2 MiB behind the port</source>
+        <translation>Lesen %1-mal angehalten: Das Fenster lag %2 MiB hinter dem Port zurück</translation>
+    </message>
+    <message>
+        <source>Reading paused: the window fell %1 MiB behind the port</source>
+        <translation>Lesen angehalten: Das Fenster lag %1 MiB hinter dem Port zurück</translation>
     </message>
 </context>
 <context>
@@ -728,7 +919,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Port: lost</source>
-        <translation>Port: verloren</translation>
+        <translation>Port: getrennt</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
@@ -894,6 +1085,18 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>file send: %1</source>
         <translation>Datei senden: %1</translation>
     </message>
+    <message>
+        <source>%1 (the port was lost)</source>
+        <translation>%1 (die Verbindung zum Port ist abgebrochen)</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1 (the receiver did not acknowledge the end)</source>
+        <translation>%1 (der Empfänger hat das Ende nicht bestätigt)</translation>
+    </message>
 </context>
 <context>
     <name>TSendMenus</name>
@@ -981,7 +1184,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Send:%1/%2</source>
-        <translation>Ges:%1/%2</translation>
+        <translation>TX:%1/%2</translation>
     </message>
 </context>
 <context>
@@ -2475,6 +2678,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>&amp;Cancel</source>
         <translation>Abbre&amp;chen</translation>
     </message>
+    <message>
+        <source>SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>Sendeliste (*.sds)|*.sds|Textdatei(*.txt)|*.txt|Alle Dateien(*.*)|*.*</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSendFile</name>
@@ -2570,7 +2777,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>core</name>
     <message>
         <source>the port was opened without time-outs</source>
-        <translation>der Port wurde ohne Einstellungen für Zeitlimits geöffnet</translation>
+        <translation>der Port wurde ohne Zeitlimits geöffnet</translation>
     </message>
     <message>
         <source>the port is not open</source>
@@ -2619,6 +2826,70 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>the port cannot take these settings</source>
         <translation>der Port kann diese Einstellungen nicht übernehmen</translation>
+    </message>
+    <message>
+        <source>Received</source>
+        <translation>Empfangen</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>Gesendet</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Cancelled by the receiver</source>
+        <translation>Vom Empfänger abgebrochen</translation>
+    </message>
+    <message>
+        <source>The receiver does not answer</source>
+        <translation>Der Empfänger antwortet nicht</translation>
+    </message>
+    <message>
+        <source>The receiver refused a block too often</source>
+        <translation>Der Empfänger hat einen Block zu oft abgelehnt</translation>
+    </message>
+    <message>
+        <source>The port failed to write</source>
+        <translation>Der Port konnte nicht schreiben</translation>
+    </message>
+    <message>
+        <source>The file could not be read</source>
+        <translation>Die Datei konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Cancelled by the sender</source>
+        <translation>Vom Sender abgebrochen</translation>
+    </message>
+    <message>
+        <source>A received file could not be written</source>
+        <translation>Eine empfangene Datei konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>A file ended short of its size</source>
+        <translation>Eine Datei endete vor ihrer Größe</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid integer value</source>
+        <translation>„%1“ ist keine gültige Ganzzahl</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1</source>
+        <translation>Datei %1 kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1</source>
+        <translation>Datei %1 kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1: %2</source>
+        <translation>Datei %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1: %2</source>
+        <translation>Datei %1 kann nicht geöffnet werden: %2</translation>
     </message>
 </context>
 <context>

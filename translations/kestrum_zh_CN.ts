@@ -47,6 +47,89 @@
     </message>
 </context>
 <context>
+    <name>RuleText</name>
+    <message>
+        <source>Action : Begin</source>
+        <translation>动作：开始</translation>
+    </message>
+    <message>
+        <source>Action : Pause</source>
+        <translation>动作：暂停</translation>
+    </message>
+    <message>
+        <source>Action : Resume</source>
+        <translation>动作：继续</translation>
+    </message>
+    <message>
+        <source>Action : Stop</source>
+        <translation>动作：停止</translation>
+    </message>
+    <message>
+        <source>Receive Anything</source>
+        <translation>接收任意数据</translation>
+    </message>
+    <message>
+        <source>Time Absolure</source>
+        <translation>绝对时间</translation>
+    </message>
+    <message>
+        <source>Time From Start</source>
+        <translation>从开始起的时间</translation>
+    </message>
+    <message>
+        <source>Time From Last Send Begin</source>
+        <translation>从上次发送开始起的时间</translation>
+    </message>
+    <message>
+        <source>Time From Last Send End</source>
+        <translation>从上次发送结束起的时间</translation>
+    </message>
+    <message>
+        <source>Time From Receive Begin</source>
+        <translation>从接收开始起的时间</translation>
+    </message>
+    <message>
+        <source>Time From Receive End</source>
+        <translation>从接收结束起的时间</translation>
+    </message>
+    <message>
+        <source>Empty</source>
+        <translation>空</translation>
+    </message>
+    <message>
+        <source>%1: Value%2</source>
+        <translation>%1：值 %2</translation>
+    </message>
+    <message>
+        <source>Receive Fixed Length : %1</source>
+        <translation>接收固定长度：%1</translation>
+    </message>
+    <message>
+        <source>Receive Spec Data : %1</source>
+        <translation>接收指定数据：%1</translation>
+    </message>
+    <message>
+        <source>Single:Always</source>
+        <translation>单条：总是</translation>
+    </message>
+    <message>
+        <source>Single</source>
+        <translation>单条</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message>
+        <source>%1 | %2</source>
+        <translation>%1 | %2</translation>
+    </message>
+    <message>
+        <source>Items count: %1</source>
+        <translation>条目数：%1</translation>
+    </message>
+</context>
+<context>
     <name>StartNotices</name>
     <message>
         <source>When Kestrum last ended:</source>
@@ -108,19 +191,19 @@
     </message>
     <message>
         <source>&amp;Width (bits):</source>
-        <translation>位宽（位）(&amp;W):</translation>
+        <translation>位宽（位）(&amp;W)：</translation>
     </message>
     <message>
         <source>&amp;Polynomial (hex):</source>
-        <translation>多项式（十六进制）(&amp;P):</translation>
+        <translation>多项式（十六进制）(&amp;P)：</translation>
     </message>
     <message>
         <source>I&amp;nitial value (hex):</source>
-        <translation>初始值（十六进制）(&amp;N):</translation>
+        <translation>初始值（十六进制）(&amp;N)：</translation>
     </message>
     <message>
         <source>&amp;Final XOR (hex):</source>
-        <translation>结果异或值（十六进制）(&amp;F):</translation>
+        <translation>结果异或值（十六进制）(&amp;F)：</translation>
     </message>
     <message>
         <source>Byte order</source>
@@ -136,11 +219,11 @@
     </message>
     <message>
         <source>&amp;Algorithm:</source>
-        <translation>算法(&amp;A):</translation>
+        <translation>算法(&amp;A)：</translation>
     </message>
     <message>
         <source>&amp;Byte order:</source>
-        <translation>字节顺序(&amp;B):</translation>
+        <translation>字节顺序(&amp;B)：</translation>
     </message>
     <message>
         <source>The polynomial is not a hex number.</source>
@@ -237,7 +320,7 @@
     <name>TFindBar</name>
     <message>
         <source>F&amp;ind:</source>
-        <translation>查找(&amp;I):</translation>
+        <translation>查找(&amp;I)：</translation>
     </message>
     <message>
         <source>Find</source>
@@ -335,7 +418,7 @@
     </message>
     <message>
         <source>F&amp;ind:</source>
-        <translation>查找(&amp;I):</translation>
+        <translation>查找(&amp;I)：</translation>
     </message>
     <message>
         <source>Find in page</source>
@@ -545,6 +628,74 @@ Data received from now on is not captured.</source>
         <source>; port B is the virtual port %1 on %2</source>
         <translation>；端口 B 是位于 %2 的虚拟端口 %1</translation>
     </message>
+    <message>
+        <source>Kestrum - %1</source>
+        <translation>Kestrum - %1</translation>
+    </message>
+    <message>
+        <source>Can not Open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>Can not Open %1</source>
+        <translation>无法打开 %1</translation>
+    </message>
+    <message>
+        <source>Error Port Setting: %1: %2</source>
+        <translation>端口设置错误：%1：%2</translation>
+    </message>
+    <message>
+        <source>Can not start the monitor: %1</source>
+        <translation>无法启动监视：%1</translation>
+    </message>
+    <message>
+        <source>The monitor was stopped before it started</source>
+        <translation>监视在启动前已被停止</translation>
+    </message>
+    <message>
+        <source>The monitor is already running</source>
+        <translation>监视已在运行</translation>
+    </message>
+    <message>
+        <source>Port A and port B are the same port: %1</source>
+        <translation>端口 A 和端口 B 是同一个端口：%1</translation>
+    </message>
+    <message>
+        <source>The virtual port path must be a full path (starting with / or ~/): &quot;%1&quot;</source>
+        <translation>虚拟端口路径必须是完整路径（以 / 或 ~/ 开头）：“%1”</translation>
+    </message>
+    <message>
+        <source>Can not make a pseudo-terminal: %1</source>
+        <translation>无法创建伪终端：%1</translation>
+    </message>
+    <message>
+        <source>Can not set up the pseudo-terminal %1: %2</source>
+        <translation>无法设置伪终端 %1：%2</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is in use by another monitor</source>
+        <translation>虚拟端口路径 %1 正被另一个监视使用</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is taken by a file that is not a symbolic link</source>
+        <translation>虚拟端口路径 %1 已被一个不是符号链接的文件占用</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is a symbolic link to %2, not one left by an earlier monitor</source>
+        <translation>虚拟端口路径 %1 是指向 %2 的符号链接，并非之前的监视留下的</translation>
+    </message>
+    <message>
+        <source>The virtual port path %1 is a symbolic link to %2, a pseudo-terminal another program still holds open</source>
+        <translation>虚拟端口路径 %1 是指向 %2 的符号链接，该伪终端仍被另一个程序打开</translation>
+    </message>
+    <message>
+        <source>Can not use the virtual port path %1: %2</source>
+        <translation>无法使用虚拟端口路径 %1：%2</translation>
+    </message>
+    <message>
+        <source>Can not make the virtual port at %1: %2</source>
+        <translation>无法在 %1 创建虚拟端口：%2</translation>
+    </message>
 </context>
 <context>
     <name>TOpenAtStart</name>
@@ -615,27 +766,27 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Port: </source>
-        <translation>端口: </translation>
+        <translation>端口：</translation>
     </message>
     <message>
         <source>Baud Rate: </source>
-        <translation>波特率: </translation>
+        <translation>波特率：</translation>
     </message>
     <message>
         <source>Data Bits: </source>
-        <translation>数据位: </translation>
+        <translation>数据位：</translation>
     </message>
     <message>
         <source>Parity: </source>
-        <translation>校验位: </translation>
+        <translation>校验位：</translation>
     </message>
     <message>
         <source>Stop Bits: </source>
-        <translation>停止位: </translation>
+        <translation>停止位：</translation>
     </message>
     <message>
         <source>DTC: </source>
-        <translation>流控: </translation>
+        <translation>流控制：</translation>
     </message>
     <message>
         <source>Rec  :</source>
@@ -667,11 +818,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Port: lost</source>
-        <translation>端口: 已丢失</translation>
+        <translation>端口：已断开</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
-        <translation>端口已丢失：%1</translation>
+        <translation>端口连接已断开：%1</translation>
     </message>
     <message>
         <source>server&apos;s</source>
@@ -691,6 +842,46 @@ Data received from now on is not captured.</source>
     <message>
         <source>Rec:%1/%2</source>
         <translation>收：%1/%2</translation>
+    </message>
+    <message>
+        <source>Errors:%1</source>
+        <translation>错误：%1</translation>
+    </message>
+    <message>
+        <source>Paused:%1</source>
+        <translation>暂停：%1</translation>
+    </message>
+    <message>
+        <source>%1 overrun</source>
+        <translation>%1 次溢出</translation>
+    </message>
+    <message>
+        <source>%1 framing</source>
+        <translation>%1 次帧错误</translation>
+    </message>
+    <message>
+        <source>%1 parity</source>
+        <translation>%1 次校验错误</translation>
+    </message>
+    <message>
+        <source>%1 buffer overflow</source>
+        <translation>%1 次缓冲区溢出</translation>
+    </message>
+    <message>
+        <source>Line errors: %1</source>
+        <translation>线路错误：%1</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <source>Reading paused %1 times: the window fell %2 MiB behind the port</source>
+        <translation>读取已暂停 %1 次：窗口落后端口 %2 MiB</translation>
+    </message>
+    <message>
+        <source>Reading paused: the window fell %1 MiB behind the port</source>
+        <translation>读取已暂停：窗口落后端口 %1 MiB</translation>
     </message>
 </context>
 <context>
@@ -728,11 +919,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Port: lost</source>
-        <translation>端口: 已丢失</translation>
+        <translation>端口：已断开</translation>
     </message>
     <message>
         <source>The port was lost: %1</source>
-        <translation>端口已丢失：%1</translation>
+        <translation>端口连接已断开：%1</translation>
     </message>
     <message>
         <source>It is reopened when the server answers again.</source>
@@ -767,7 +958,7 @@ Data received from now on is not captured.</source>
     <name>TRecvChecksum</name>
     <message>
         <source>Check Chec&amp;ksum…</source>
-        <translation>检查校验和(&amp;K)…</translation>
+        <translation>校验接收校验和(&amp;K)…</translation>
     </message>
     <message>
         <source>Checksum counts</source>
@@ -894,6 +1085,18 @@ Data received from now on is not captured.</source>
         <source>file send: %1</source>
         <translation>发送文件：%1</translation>
     </message>
+    <message>
+        <source>%1 (the port was lost)</source>
+        <translation>%1（端口连接已断开）</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>%1 (the receiver did not acknowledge the end)</source>
+        <translation>%1（接收方未确认结束）</translation>
+    </message>
 </context>
 <context>
     <name>TSendMenus</name>
@@ -946,7 +1149,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>the port was lost; sends are dropped until a port is open</source>
-        <translation>端口已丢失；在端口打开之前发送内容将被丢弃</translation>
+        <translation>端口连接已断开；在端口打开之前，发送的内容将被丢弃</translation>
     </message>
     <message>
         <source>%1 of %2 bytes sent</source>
@@ -958,7 +1161,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>the port was lost</source>
-        <translation>端口已丢失</translation>
+        <translation>端口连接已断开</translation>
     </message>
     <message>
         <source>send failed, %1</source>
@@ -1233,7 +1436,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;New file:</source>
-        <translation>新文件(&amp;N):</translation>
+        <translation>新文件(&amp;N)：</translation>
     </message>
     <message>
         <source>New file</source>
@@ -1394,23 +1597,23 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;Enter sends:</source>
-        <translation>回车键发送(&amp;E):</translation>
+        <translation>回车键发送(&amp;E)：</translation>
     </message>
     <message>
         <source>&amp;Backspace sends:</source>
-        <translation>退格键发送(&amp;B):</translation>
+        <translation>退格键发送(&amp;B)：</translation>
     </message>
     <message>
         <source>&amp;Scrollback:</source>
-        <translation>回滚(&amp;S):</translation>
+        <translation>回滚(&amp;S)：</translation>
     </message>
     <message>
         <source>Paste: pause after each c&amp;haracter:</source>
-        <translation>粘贴：每个字符后暂停(&amp;H):</translation>
+        <translation>粘贴：每个字符后暂停(&amp;H)：</translation>
     </message>
     <message>
         <source>Paste: pause after each &amp;line:</source>
-        <translation>粘贴：每行后暂停(&amp;L):</translation>
+        <translation>粘贴：每行后暂停(&amp;L)：</translation>
     </message>
     <message>
         <source>Received text encoding</source>
@@ -1418,7 +1621,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Received te&amp;xt:</source>
-        <translation>接收的文本(&amp;X):</translation>
+        <translation>接收的文本(&amp;X)：</translation>
     </message>
 </context>
 <context>
@@ -1512,11 +1715,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>ASCII Char:</source>
-        <translation>ASCII 字符:</translation>
+        <translation>ASCII 字符：</translation>
     </message>
     <message>
         <source>ASCII Code(Hex):</source>
-        <translation>ASCII 码（十六进制）:</translation>
+        <translation>ASCII 码（十六进制）：</translation>
     </message>
 </context>
 <context>
@@ -2134,7 +2337,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;Span:</source>
-        <translation>跨度(&amp;S):</translation>
+        <translation>跨度(&amp;S)：</translation>
     </message>
     <message>
         <source>&amp;Auto scale</source>
@@ -2327,7 +2530,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;Protocol:</source>
-        <translation>协议(&amp;P):</translation>
+        <translation>协议(&amp;P)：</translation>
     </message>
     <message>
         <source>Folder</source>
@@ -2343,7 +2546,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>F&amp;older:</source>
-        <translation>文件夹(&amp;O):</translation>
+        <translation>文件夹(&amp;O)：</translation>
     </message>
     <message>
         <source>File</source>
@@ -2351,7 +2554,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>文件(&amp;F):</translation>
+        <translation>文件(&amp;F)：</translation>
     </message>
     <message>
         <source>&amp;Receive</source>
@@ -2379,7 +2582,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>File of unknown size &amp;at most:</source>
-        <translation>未知大小的文件最多(&amp;A):</translation>
+        <translation>未知大小的文件最多(&amp;A)：</translation>
     </message>
     <message>
         <source>&amp;Keep what a broken receive got, for a sender that resumes</source>
@@ -2475,6 +2678,10 @@ Data received from now on is not captured.</source>
         <source>&amp;Cancel</source>
         <translation>取消(&amp;C)</translation>
     </message>
+    <message>
+        <source>SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*</source>
+        <translation>发送列表 (*.sds)|*.sds|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSendFile</name>
@@ -2496,7 +2703,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;File:</source>
-        <translation>文件(&amp;F):</translation>
+        <translation>文件(&amp;F)：</translation>
     </message>
     <message>
         <source>Protocol</source>
@@ -2504,7 +2711,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;Protocol:</source>
-        <translation>协议(&amp;P):</translation>
+        <translation>协议(&amp;P)：</translation>
     </message>
     <message>
         <source>Line delay (ms)</source>
@@ -2512,7 +2719,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>&amp;Line delay (ms):</source>
-        <translation>行间延时（毫秒）(&amp;L):</translation>
+        <translation>行间延时（毫秒）(&amp;L)：</translation>
     </message>
     <message>
         <source>&amp;Escape every control character</source>
@@ -2620,16 +2827,80 @@ Data received from now on is not captured.</source>
         <source>the port cannot take these settings</source>
         <translation>端口无法接受这些设置</translation>
     </message>
+    <message>
+        <source>Received</source>
+        <translation>已接收</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>已发送</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Cancelled by the receiver</source>
+        <translation>已被接收方取消</translation>
+    </message>
+    <message>
+        <source>The receiver does not answer</source>
+        <translation>接收方没有应答</translation>
+    </message>
+    <message>
+        <source>The receiver refused a block too often</source>
+        <translation>接收方拒收数据块的次数过多</translation>
+    </message>
+    <message>
+        <source>The port failed to write</source>
+        <translation>端口写入失败</translation>
+    </message>
+    <message>
+        <source>The file could not be read</source>
+        <translation>无法读取该文件</translation>
+    </message>
+    <message>
+        <source>Cancelled by the sender</source>
+        <translation>已被发送方取消</translation>
+    </message>
+    <message>
+        <source>A received file could not be written</source>
+        <translation>无法写入收到的文件</translation>
+    </message>
+    <message>
+        <source>A file ended short of its size</source>
+        <translation>有文件未达到其应有大小便已结束</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid integer value</source>
+        <translation>“%1”不是有效的整数值</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1</source>
+        <translation>无法创建文件 %1</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1</source>
+        <translation>无法打开文件 %1</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1: %2</source>
+        <translation>无法创建文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1: %2</source>
+        <translation>无法打开文件 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>Kestrum cannot tell whether another Kestrum is working on the folder %1: %2, which it leaves as it is.</source>
-        <translation>Kestrum 无法判断是否有另一个 Kestrum 正在使用文件夹 %1:%2,因此不改动它。</translation>
+        <translation>Kestrum 无法判断是否有另一个 Kestrum 正在使用文件夹 %1：%2，因此不改动它。</translation>
     </message>
     <message>
         <source>Another Kestrum is working on the folder %1 but does not answer.</source>
-        <translation>另一个 Kestrum 正在使用文件夹 %1,但没有响应。</translation>
+        <translation>另一个 Kestrum 正在使用文件夹 %1，但没有响应。</translation>
     </message>
     <message>
         <source>This one keeps its working files and settings in %1, so neither overwrites the other&apos;s.</source>

@@ -5,6 +5,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "platform/appfolder.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/coretext.h"
 #include "platform/gui/signalquit.h"
 #include "platform/gui/startnotices.h"
 #include "platform/instance.h"
@@ -78,7 +79,7 @@ bool OpenForAnotherStart(TWindowManager *windows)
     try {
         windows->OpenWindow();
     } catch (const std::exception &e) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, QApplication::applicationName(), CoreErrorText(e));
         return false;
     }
     return true;
@@ -97,7 +98,7 @@ bool StartAside(const QApplication &app, const TInstanceDoor &door, TInstanceDoo
     try {
         own = TInstanceDoor::MoveToPrivateFolder(why);
     } catch (const std::exception &e) {
-        QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, app.applicationName(), CoreErrorText(e));
         return false;
     }
     const QString head =
@@ -174,7 +175,7 @@ int main(int argc, char **argv)
     try {
         first = windows->Start();
     } catch (const std::exception &e) {
-        QMessageBox::critical(nullptr, app.applicationName(), QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, app.applicationName(), CoreErrorText(e));
         return 1;
     }
     if (screenshot)

@@ -2,6 +2,7 @@
 #include "filesend/transferline.h"
 
 #include "platform/errors.h"
+#include "platform/trnoop.h"
 #include "serial/serialerror.h"
 
 #include <algorithm>
@@ -101,25 +102,25 @@ const char *TransferEndText(ETransferEnd end, bool receiving)
 {
     switch (end) {
     case ETransferEnd::Done:
-        return receiving ? "Received" : "Sent";
+        return receiving ? KESTRUM_TR_NOOP("core", "Received") : KESTRUM_TR_NOOP("core", "Sent");
     case ETransferEnd::Cancelled:
-        return "Cancelled";
+        return KESTRUM_TR_NOOP("core", "Cancelled");
     case ETransferEnd::ReceiverCancelled:
-        return "Cancelled by the receiver";
+        return KESTRUM_TR_NOOP("core", "Cancelled by the receiver");
     case ETransferEnd::NoAnswer:
-        return "The receiver does not answer";
+        return KESTRUM_TR_NOOP("core", "The receiver does not answer");
     case ETransferEnd::TooManyErrors:
-        return "The receiver refused a block too often";
+        return KESTRUM_TR_NOOP("core", "The receiver refused a block too often");
     case ETransferEnd::WriteFailed:
-        return "The port failed to write";
+        return KESTRUM_TR_NOOP("core", "The port failed to write");
     case ETransferEnd::FileError:
-        return "The file could not be read";
+        return KESTRUM_TR_NOOP("core", "The file could not be read");
     case ETransferEnd::SenderCancelled:
-        return "Cancelled by the sender";
+        return KESTRUM_TR_NOOP("core", "Cancelled by the sender");
     case ETransferEnd::DiskError:
-        return "A received file could not be written";
+        return KESTRUM_TR_NOOP("core", "A received file could not be written");
     case ETransferEnd::Incomplete:
-        return "A file ended short of its size";
+        return KESTRUM_TR_NOOP("core", "A file ended short of its size");
     }
     return "";
 }

@@ -7,22 +7,22 @@ EConvertError::EConvertError(const std::string &text)
 {
 }
 
-EFileError::EFileError(const std::string &message, const std::string &path)
-    : EKestrumError(message), m_path(path)
+EFileError::EFileError(const std::string &message, const std::string &path, const std::string &why)
+    : EKestrumError(message), m_path(path), m_why(why)
 {
 }
 
 EFCreateError::EFCreateError(const std::string &path) : EFileError("Cannot create file " + path, path) {}
 
 EFCreateError::EFCreateError(const std::string &path, const std::string &why)
-    : EFileError("Cannot create file " + path + ": " + why, path)
+    : EFileError("Cannot create file " + path + ": " + why, path, why)
 {
 }
 
 EFOpenError::EFOpenError(const std::string &path) : EFileError("Cannot open file " + path, path) {}
 
 EFOpenError::EFOpenError(const std::string &path, const std::string &why)
-    : EFileError("Cannot open file " + path + ": " + why, path)
+    : EFileError("Cannot open file " + path + ": " + why, path, why)
 {
 }
 

@@ -26,11 +26,13 @@ private:
 class EFileError : public EKestrumError
 {
 public:
-    EFileError(const std::string &message, const std::string &path);
+    EFileError(const std::string &message, const std::string &path, const std::string &why = {});
     const std::string &Path() const { return m_path; }
+    // What the message says after the path, when it says more than that the file failed.
+    const std::string &Why() const { return m_why; }
 
 private:
-    std::string m_path;
+    std::string m_path, m_why;
 };
 
 // "Cannot create file %s", and why when that is more than the system's error says.

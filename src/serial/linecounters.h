@@ -62,13 +62,17 @@ public:
     std::string StatusDetails() const;
     void Reset() { *this = CInboundLoss(); }
 
-private:
+    // The counts themselves, for a window that says them in its own language.
     struct Tally
     {
         int64_t overrun = 0, framing = 0, parity = 0, overflow = 0, held = 0;
         int64_t Errors() const { return overrun + framing + parity + overflow; }
         bool Any() const { return Errors() != 0 || held != 0; }
     };
+    const Tally &Total() const { return total_; }
+    size_t BehindBytes() const { return behindBytes_; }
+
+private:
     static std::string ErrorsText(const Tally &tally);
     std::string HeldText(const Tally &tally) const;
     Tally total_, burst_;

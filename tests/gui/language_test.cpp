@@ -1,6 +1,11 @@
 #include "app/language.h"
+#include "autosend/gui/ruleeditsupport.h"
+#include "filesend/filetransfer.h"
 #include "mainwindow/TfrmMain.h"
+#include "monitor/gui/monitorerrors.h"
+#include "platform/errors.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/coretext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,4 +78,40 @@ TEST(Language, GermanChosenInTheMenuIsSpokenAtTheNextStart)
               QString::fromUtf8("Port ö&ffnen"));
     EXPECT_TRUE(window.findChild<QAction *>(QStringLiteral("mnuViewLanguageGerman"))->isChecked());
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
+}
+
+// The core words its messages in English for files and scripts; where a German window shows them
+// they read in German, with the names and the system's reasons in them as they are.
+TEST(Language, TheCoresMessagesReadInGermanInTheWindow)
+{
+    GuiTestEnv env;
+    TranslatorsRemoved removed;
+    const QByteArray forced = qgetenv("KESTRUM_LANGUAGE");
+    qputenv("KESTRUM_LANGUAGE", "de");
+    ASSERT_EQ(Language::Install(*qApp, OpenAppSettings()), "de");
+    qputenv("KESTRUM_LANGUAGE", forced);
+
+    EXPECT_EQ(CoreErrorText(EConvertError("12a")),
+              QString::fromUtf8("\u201e12a\u201c ist keine gültige Ganzzahl"));
+    // A '%' in a file's name is no place holder.
+    EXPECT_EQ(CoreErrorText(EFCreateError("/tmp/100%1.sds")),
+              "Datei /tmp/100%1.sds kann nicht angelegt werden");
+    EXPECT_EQ(CoreErrorText(EFOpenError("/tmp/a%2.sds", "Permission denied")),
+              QString::fromUtf8("Datei /tmp/a%2.sds kann nicht geöffnet werden: Permission denied"));
+    EXPECT_EQ(CoreText(TransferEndText(ETransferEnd::NoAnswer)),
+              QString::fromUtf8("Der Empfänger antwortet nicht"));
+    EXPECT_EQ(MonitorErrorText("Can not Open /dev/ttyNONE: no such port"),
+              QString::fromUtf8("/dev/ttyNONE kann nicht geöffnet werden: diesen Port gibt es nicht"));
+    EXPECT_EQ(MonitorErrorText("connection refused by bench:4000"), "connection refused by bench:4000");
+
+    CSingleRule single;
+    single.Always = true;
+    single.Event = std::make_unique<CTimeEvent>("00:00:01.000", TIME_FROM_START);
+    EXPECT_EQ(RuleTypeText(single), "Einzeln:immer");
+    EXPECT_TRUE(RuleComment(single).startsWith("Zeit ab Start: Wert 00:00:01.000 | "))
+        << RuleComment(single).toStdString();
+    EXPECT_EQ(EventText(std::make_unique<CActionEvent>(ACTION_STOP)), "Aktion: Stopp");
+    CGroupRule group;
+    group.Items.resize(2);
+    EXPECT_EQ(RuleComment(group), QString::fromUtf8("Anzahl der Einträge: 2"));
 }

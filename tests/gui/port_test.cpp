@@ -237,5 +237,7 @@ TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines + 1; }));
     EXPECT_EQ(LastLogLine(w), "Note :Reading paused: the window fell 32 MiB behind the port");
     EXPECT_EQ(label->text(), "Errors:4 Paused:1");
+    EXPECT_EQ(label->toolTip(), "Line errors: 3 overrun, 1 framing\n"
+                                "Reading paused: the window fell 32 MiB behind the port");
     EXPECT_EQ(log->LineCount(), lines + 2);
 }

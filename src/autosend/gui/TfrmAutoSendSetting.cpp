@@ -3,9 +3,11 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 #include "autosend/gui/TfrmRecordTypeSelect.h"
 #include "autosend/gui/TfrmSingleRecord.h"
+#include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
+#include "platform/gui/coretext.h"
 #include "platform/textfile.h"
 
 #include <QHBoxLayout>
@@ -73,7 +75,7 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rule
         m_rules.LoadFromFile(m_rulePath);
     } catch (const EKestrumError &error) {
         // The rules read before the fault stay; the error is shown once the dialog is up.
-        m_loadError = QString::fromLocal8Bit(error.what());
+        m_loadError = CoreErrorText(error);
     }
     ShowAllRows();
 }
@@ -96,8 +98,8 @@ void TfrmAutoSendSetting::WriteRow(int index)
     const CRule &rule = *m_rules.At(index);
     row->setText(0, QString::number(index + 1));
     row->setText(1, FromLatin1(rule.Name));
-    row->setText(2, FromLatin1(rule.TypeText()));
-    row->setText(3, FromLatin1(rule.Description()));
+    row->setText(2, RuleTypeText(rule));
+    row->setText(3, RuleComment(rule));
     SelectRow(index);
 }
 

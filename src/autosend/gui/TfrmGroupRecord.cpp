@@ -252,7 +252,7 @@ void TfrmGroupRecord::MoveItem(int by)
 
 void TfrmGroupRecord::btnLoadClick()
 {
-    const QString path = AskFilePath(this, "dlgOpen", false, TfrmSendDataList::kFileFilter, "sds");
+    const QString path = AskFilePath(this, "dlgOpen", false, TfrmSendDataList::FileFilter(), "sds");
     if (path.isEmpty())
         return;
     try {
@@ -269,7 +269,7 @@ void TfrmGroupRecord::btnLoadClick()
 
 void TfrmGroupRecord::btnSaveClick()
 {
-    const QString path = AskFilePath(this, "dlgSave", true, TfrmSendDataList::kFileFilter, "sds");
+    const QString path = AskFilePath(this, "dlgSave", true, TfrmSendDataList::FileFilter(), "sds");
     if (path.isEmpty())
         return;
     try {

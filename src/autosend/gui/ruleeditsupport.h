@@ -2,6 +2,7 @@
 // What the single and the group rule editors share: how an event and a delay are shown and read
 // back, and the event editor opened on a rule's event.
 #include "autosend/event.h"
+#include "autosend/rule.h"
 
 #include <QString>
 #include <cstdint>
@@ -11,8 +12,12 @@ class QCheckBox;
 class QLineEdit;
 class QWidget;
 
-// An event's description, "Empty" when there is none.
+// An event's description, "Empty" when there is none, in the language in force; the rule file
+// and the engine keep the English of CEvent::Description.
 QString EventText(const std::unique_ptr<CEvent> &event);
+// The rule list's Type and Comment columns, as TypeText and Description in the language in force.
+QString RuleTypeText(const CRule &rule);
+QString RuleComment(const CRule &rule);
 
 // Opens the event editor on `event`; when confirmed, `event` is replaced and `field` shows it.
 void EditEvent(QWidget *parent, std::unique_ptr<CEvent> &event, QLineEdit *field);

@@ -1,5 +1,6 @@
 #include "data/gui/dialogsupport.h"
 
+#include "platform/gui/coretext.h"
 #include "platform/gui/startnotices.h"
 
 #include "platform/appfolder.h"
@@ -150,7 +151,7 @@ QString BoxTitle()
 
 void ShowErrorBox(QWidget *parent, const std::exception &error)
 {
-    TellProblem(parent, QString::fromLocal8Bit(error.what()));
+    TellProblem(parent, CoreErrorText(error));
 }
 
 void ShowMessage(QWidget *parent, const QString &text)

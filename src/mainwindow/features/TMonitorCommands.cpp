@@ -6,6 +6,7 @@
 #include "mainwindow/TStatusPanel.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
+#include "monitor/gui/monitorerrors.h"
 #include "monitor/portmonitor.h"
 #include "platform/errors.h"
 #include "platform/gui/commandguard.h"
@@ -172,7 +173,7 @@ void TMonitorCommands::Start()
         if (!run->monitor.Begin(
                 setup, [run](const std::string &e) { run->Queue(TMonitorRun::Started{e}); }, error)) {
             delete run;
-            m_showMessage(tr("The monitor did not start: %1").arg(QString::fromLocal8Bit(error)));
+            m_showMessage(tr("The monitor did not start: %1").arg(MonitorErrorText(error)));
             return;
         }
         // A network port may keep the start waiting for seconds; Close Port gives it up.
@@ -249,7 +250,7 @@ void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
         run.deleteLater();
         emit StateChanged();
         m_port.ShowLinkStatus(COM_PORT_SETTING());
-        m_showMessage(tr("The monitor did not start: %1").arg(QString::fromLocal8Bit(error)));
+        m_showMessage(tr("The monitor did not start: %1").arg(MonitorErrorText(error)));
         return;
     }
     run.started = true;
@@ -285,7 +286,7 @@ void TMonitorCommands::ShowStatus()
     QLabel *port = m_status.Panel(TStatusArea::Port);
     port->setText(QString::fromLocal8Bit(run.portsText));
     // The title tells a monitoring window from the others in the task bar.
-    m_window->setWindowTitle(QStringLiteral("Kestrum - ") + QString::fromLocal8Bit(run.portsText));
+    m_window->setWindowTitle(tr("Kestrum - %1").arg(QString::fromLocal8Bit(run.portsText)));
     QString tip = run.setup.Bridge ? tr("Monitoring two ports, bridged") : tr("Monitoring two ports");
     if (run.setup.VirtualB)
         tip += tr("; port B is the virtual port %1 on %2")

@@ -5,6 +5,7 @@
 #include "session/portsession.h"
 
 #include <QLabel>
+#include <QStringList>
 #include <QTimer>
 #include <chrono>
 
@@ -94,10 +95,33 @@ void TReceiveCounters::Pace()
 
 void TReceiveCounters::ShowInboundLoss()
 {
+    // The log's notes stay in English; the panel speaks the window's language.
     const CInboundLoss &loss = m_session.InboundLoss();
-    const QString text = QString::fromStdString(loss.StatusText());
+    const CInboundLoss::Tally &total = loss.Total();
+    QStringList counts, details, kinds;
+    if (total.Errors() != 0)
+        counts << tr("Errors:%1").arg(total.Errors());
+    if (total.held != 0)
+        counts << tr("Paused:%1").arg(total.held);
+    const std::pair<int64_t, QString> errorKinds[] = {{total.overrun, tr("%1 overrun")},
+                                                      {total.framing, tr("%1 framing")},
+                                                      {total.parity, tr("%1 parity")},
+                                                      {total.overflow, tr("%1 buffer overflow")}};
+    for (const auto &[count, words] : errorKinds)
+        if (count != 0)
+            kinds << words.arg(count);
+    if (!kinds.isEmpty())
+        details << tr("Line errors: %1").arg(kinds.join(tr(", ")));
+    if (total.held != 0) {
+        const qint64 mib = static_cast<qint64>(loss.BehindBytes() >> 20);
+        details << (total.held > 1 ? tr("Reading paused %1 times: the window fell %2 MiB behind the port")
+                                         .arg(total.held)
+                                         .arg(mib)
+                                   : tr("Reading paused: the window fell %1 MiB behind the port").arg(mib));
+    }
+    const QString text = counts.join(QLatin1Char(' '));
     m_loss->setText(text);
-    m_loss->setToolTip(QString::fromStdString(loss.StatusDetails()));
+    m_loss->setToolTip(details.join(QLatin1Char('\n')));
     m_loss->setVisible(!text.isEmpty());
 }
 

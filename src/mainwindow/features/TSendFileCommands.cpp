@@ -1,9 +1,11 @@
 #include "mainwindow/features/TSendFileCommands.h"
+
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/coretext.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -144,15 +146,24 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
 {
     m_progress->hide();
     m_cancel->hide();
+    // The log keeps the English words; the status bar says them in the window's language.
     std::string text = TransferEndText(outcome.End, outcome.Receiving);
-    if (portLost && outcome.End != ETransferEnd::Done)
+    QString shown = CoreText(text);
+    if (portLost && outcome.End != ETransferEnd::Done) {
         text += " (the port was lost)";
-    else if (outcome.End == ETransferEnd::WriteFailed)
-        text += std::string(": ") + SerialErrorText(outcome.Code, false);
-    else if (outcome.EndUnacknowledged)
+        shown = tr("%1 (the port was lost)").arg(shown);
+    } else if (outcome.End == ETransferEnd::WriteFailed) {
+        const std::string why = SerialErrorText(outcome.Code, false);
+        text += ": " + why;
+        shown = tr("%1: %2").arg(shown, CoreText(why));
+    } else if (outcome.EndUnacknowledged) {
         text += " (the receiver did not acknowledge the end)";
-    if (!outcome.Detail.empty())
+        shown = tr("%1 (the receiver did not acknowledge the end)").arg(shown);
+    }
+    if (!outcome.Detail.empty()) {
         text += ": " + outcome.Detail;
+        shown = tr("%1: %2").arg(shown, QString::fromLocal8Bit(outcome.Detail));
+    }
     const std::string what = outcome.Receiving ? "File receive" : "File send";
     // A receive is told by what came in, a send by what went out; the protocol's answers the other
     // way are counted by the Rec and Send counters.
@@ -161,8 +172,7 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
                   (outcome.Receiving ? " bytes read from the line" : " bytes on the line"));
     ShowSendCount();
     if (outcome.End != ETransferEnd::Done)
-        m_status.ShowSendNote((outcome.Receiving ? tr("file receive: %1") : tr("file send: %1"))
-                                  .arg(QString::fromLocal8Bit(text)));
+        m_status.ShowSendNote((outcome.Receiving ? tr("file receive: %1") : tr("file send: %1")).arg(shown));
     emit StateChanged();
 }
 

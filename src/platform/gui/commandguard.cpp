@@ -1,5 +1,6 @@
 #include "platform/gui/commandguard.h"
 
+#include "platform/gui/coretext.h"
 #include "platform/gui/startnotices.h"
 
 #include <QString>
@@ -11,6 +12,6 @@ void RunGuarded(QWidget *owner, const std::function<void()> &command)
     try {
         command();
     } catch (const std::exception &e) {
-        TellProblem(owner, QString::fromLocal8Bit(e.what()));
+        TellProblem(owner, CoreErrorText(e));
     }
 }

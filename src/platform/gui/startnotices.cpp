@@ -2,6 +2,7 @@
 
 #include "platform/appfolder.h"
 #include "platform/diaglog.h"
+#include "platform/gui/coretext.h"
 #include "platform/gui/signalquit.h"
 #include "platform/textfile.h"
 
@@ -44,7 +45,7 @@ void ShowStartNotices(QWidget *window)
             std::remove(PendingNotesPath().c_str()); // told once
         }
     } catch (const std::exception &e) {
-        notes << QString::fromLocal8Bit(e.what());
+        notes << CoreErrorText(e);
     }
     notes << g_collected;
     g_collected.clear();

@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
 #include "platform/errors.h"
+#include "platform/gui/coretext.h"
 #include "platform/gui/startnotices.h"
 #include "recdata/gui/recdatamodel.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -46,7 +47,7 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner, const std::string &filePath)
     btnMerge = MakeButton(this, "btnMerge", tr("&Merge Up"));
     btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
 
-    dlgSave = MakeFileDialog(this, "dlgSave", true, TfrmSendDataList::kFileFilter, "sds");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, TfrmSendDataList::FileFilter(), "sds");
 
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : {btnAddtoSendData, btnEdit, btnMerge, btnDelete, btnDeleteAll, btnSave})
@@ -156,7 +157,7 @@ bool TfrmRecDataList::LoadRecData(const std::string &path)
         m_model->EndReset();
         // The list is saved at the end whatever it holds: a file it could not read must be out
         // of the way first, or it would be lost to an empty list.
-        if (!own || !KeepAside(path, QString::fromLocal8Bit(error.what())))
+        if (!own || !KeepAside(path, CoreErrorText(error)))
             throw;
     }
     const bool whole = loaded && m_entries.LoadedAll();

@@ -36,8 +36,8 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     btnOK->setDefault(true);
     btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
 
-    dlgLoad = MakeFileDialog(this, "dlgLoad", false, kFileFilter, "sds");
-    dlgSave = MakeFileDialog(this, "dlgSave", true, kFileFilter, "sds");
+    dlgLoad = MakeFileDialog(this, "dlgLoad", false, FileFilter(), "sds");
+    dlgSave = MakeFileDialog(this, "dlgSave", true, FileFilter(), "sds");
 
     auto *buttons = new QVBoxLayout;
     for (QPushButton *button : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad, btnSaveAs})

@@ -17,8 +17,10 @@ class TfrmSendDataList : public QDialog
     Q_OBJECT
 public:
     // The file dialogs of every send data file, wherever it is written or read.
-    static constexpr const char *kFileFilter =
-        "SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*";
+    static QString FileFilter()
+    {
+        return tr("SendDataSetting (*.sds)|*.sds|Text File(*.txt)|*.txt|All Files(*.*)|*.*");
+    }
 
     explicit TfrmSendDataList(QWidget *owner);
     ~TfrmSendDataList() override;
