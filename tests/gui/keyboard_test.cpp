@@ -22,6 +22,7 @@
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
+#include "plot/gui/TfrmPlot.h"
 #include "recdata/gui/TfrmCheckChecksum.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -223,6 +224,13 @@ std::vector<std::pair<std::string, DialogMaker>> Dialogs(GuiTestEnv &env)
          }},
         {"Console Settings", [](QWidget *p) { return new TfrmConsoleSettings(p); }},
         {"About", [](QWidget *p) { return new TfrmAbout(p); }},
+        // Paused, as then the pause button's caption is Resume.
+        {"Plot paused",
+         [](QWidget *p) {
+             auto *plot = new TfrmPlot(p);
+             plot->findChild<QPushButton *>(QStringLiteral("btnPlotPause"))->click();
+             return plot;
+         }},
     };
 }
 
