@@ -110,7 +110,7 @@
     </message>
     <message>
         <source>Single:Always</source>
-        <translation>Einzeln:immer</translation>
+        <translation>Einzeln:Immer</translation>
     </message>
     <message>
         <source>Single</source>
@@ -305,7 +305,7 @@
     </message>
     <message>
         <source>Send Size</source>
-        <translation>Größe senden</translation>
+        <translation>Fenstergröße senden</translation>
     </message>
     <message>
         <source>Local Echo</source>
@@ -479,7 +479,7 @@
     </message>
     <message>
         <source>it is a link, and a capture never writes through one</source>
-        <translation>es ist eine Verknüpfung, und ein Mitschnitt schreibt nie durch eine</translation>
+        <translation>es ist eine symbolische Verknüpfung, und ein Mitschnitt schreibt nie über eine Verknüpfung</translation>
     </message>
     <message>
         <source>it is another user&apos;s file</source>
@@ -966,7 +966,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Checksum: %1 ok, %2 bad</source>
-        <translation>Prüfsumme: %1 gut, %2 falsch</translation>
+        <translation>Prüfsumme: %1 richtig, %2 falsch</translation>
     </message>
 </context>
 <context>
@@ -1012,7 +1012,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Checksum place</source>
-        <translation>Platz der Prüfsumme</translation>
+        <translation>Position der Prüfsumme</translation>
     </message>
     <message>
         <source>Where the checksum goes when a line ending is added</source>
@@ -1145,7 +1145,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <name>TSendReports</name>
     <message>
         <source>waiting for the line (Close Port abandons the send)</source>
-        <translation>warte auf die Leitung (Port schließen bricht das Senden ab)</translation>
+        <translation>wartet auf die Leitung (Port schließen bricht das Senden ab)</translation>
     </message>
     <message>
         <source>the port was lost; sends are dropped until a port is open</source>
@@ -1527,11 +1527,11 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>The checksum ends</source>
-        <translation>Die Prüfsumme schließt ab</translation>
+        <translation>Die Prüfsumme steht am Ende</translation>
     </message>
     <message>
         <source>Each &amp;line</source>
-        <translation>Jede &amp;Zeile</translation>
+        <translation>Jeder &amp;Zeile</translation>
     </message>
     <message>
         <source>Choose the checksum the received frames carry.</source>
@@ -1543,7 +1543,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Each received block</source>
-        <translation>Jeden &amp;empfangenen Block</translation>
+        <translation>Jedes &amp;empfangenen Blocks</translation>
     </message>
 </context>
 <context>
@@ -2397,11 +2397,11 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Series</source>
-        <translation>Reihen</translation>
+        <translation>Datenreihen</translation>
     </message>
     <message>
         <source>Untick a series to hide it</source>
-        <translation>Haken entfernen, um eine Reihe auszublenden</translation>
+        <translation>Haken entfernen, um eine Datenreihe auszublenden</translation>
     </message>
     <message>
         <source>&amp;Resume</source>
@@ -2869,7 +2869,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>A file ended short of its size</source>
-        <translation>Eine Datei endete vor ihrer Größe</translation>
+        <translation>Eine Datei endete, bevor ihre Größe erreicht war</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is not a valid integer value</source>

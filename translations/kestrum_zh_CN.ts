@@ -305,7 +305,7 @@
     </message>
     <message>
         <source>Send Size</source>
-        <translation>发送尺寸</translation>
+        <translation>发送窗口大小</translation>
     </message>
     <message>
         <source>Local Echo</source>
@@ -479,7 +479,7 @@
     </message>
     <message>
         <source>it is a link, and a capture never writes through one</source>
-        <translation>它是一个链接，捕获从不通过链接写入</translation>
+        <translation>它是一个符号链接，捕获从不通过链接写入</translation>
     </message>
     <message>
         <source>it is another user&apos;s file</source>
@@ -873,7 +873,7 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>, </source>
-        <translation>，</translation>
+        <translation>、</translation>
     </message>
     <message>
         <source>Reading paused %1 times: the window fell %2 MiB behind the port</source>

@@ -107,7 +107,7 @@ TEST(Language, TheCoresMessagesReadInGermanInTheWindow)
     CSingleRule single;
     single.Always = true;
     single.Event = std::make_unique<CTimeEvent>("00:00:01.000", TIME_FROM_START);
-    EXPECT_EQ(RuleTypeText(single), "Einzeln:immer");
+    EXPECT_EQ(RuleTypeText(single), "Einzeln:Immer");
     EXPECT_TRUE(RuleComment(single).startsWith("Zeit ab Start: Wert 00:00:01.000 | "))
         << RuleComment(single).toStdString();
     EXPECT_EQ(EventText(std::make_unique<CActionEvent>(ACTION_STOP)), "Aktion: Stopp");
