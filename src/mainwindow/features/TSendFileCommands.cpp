@@ -1,5 +1,4 @@
 #include "mainwindow/features/TSendFileCommands.h"
-
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
