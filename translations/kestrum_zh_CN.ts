@@ -790,11 +790,11 @@ Data received from now on is not captured.</source>
     </message>
     <message>
         <source>Rec  :</source>
-        <translation>收  :</translation>
+        <translation>收：</translation>
     </message>
     <message>
         <source>Send :</source>
-        <translation>发  :</translation>
+        <translation>发：</translation>
     </message>
     <message>
         <source>Connecting to %1...</source>
