@@ -790,11 +790,11 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>Rec  :</source>
-        <translation>RX :</translation>
+        <translation>RX:</translation>
     </message>
     <message>
         <source>Send :</source>
-        <translation>TX :</translation>
+        <translation>TX:</translation>
     </message>
     <message>
         <source>Connecting to %1...</source>
