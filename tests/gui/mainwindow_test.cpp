@@ -260,7 +260,6 @@ TEST(MainWindow, ViewCommandsKeepMenuContextMenuAndButtonInStep)
                                 {"mnuViewDecimal", "mnuDecimal", "btnDecimal"},
                                 {"mnuViewTextSymbol", "mnuTextSymbol", "btnTextSymbol"}};
     auto expectMode = [&](int mode) {
-        EXPECT_EQ(w.CurDisplayType(), mode);
         for (int m = 0; m < 4; ++m) {
             EXPECT_EQ(w.findChild<QAction *>(chains[m][0])->isChecked(), m == mode) << chains[m][0];
             EXPECT_EQ(w.findChild<QAction *>(chains[m][1])->isChecked(), m == mode) << chains[m][1];
