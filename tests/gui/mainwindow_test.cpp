@@ -1,10 +1,8 @@
 #include "help/gui/TfrmAbout.h"
 #include "help/gui/helpcontent.h"
-#include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TfrmMain.h"
-#include "mainwindow/features/TCaptureCommands.h"
 #include "platform/textfile.h"
 
 #include <QAccessible>
@@ -55,6 +53,13 @@ QStringList VisibleTexts(const QMenu *menu)
         if (a->isVisible())
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     return texts;
+}
+
+// What the status bar tells of the capture; empty while it shows none.
+QString CaptureShown(const QWidget &w)
+{
+    const auto *label = Find<QLabel>(w, "lbCapture");
+    return label->isHidden() ? QString() : label->text();
 }
 
 } // namespace
@@ -472,15 +477,16 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
             });
         });
         Find<QAction>(w, "mnuFileCapture")->trigger();
-        ASSERT_TRUE(w.CaptureCommands().Capture().IsRunning());
+        ASSERT_TRUE(CaptureShown(w).startsWith(QStringLiteral("Capture: board-")))
+            << CaptureShown(w).toStdString();
         w.SaveSettings();
     }
     TfrmMain again;
-    EXPECT_FALSE(again.CaptureCommands().Capture().IsRunning());
-    EXPECT_TRUE(again.CaptureCommands().Capture().IsWaiting());
+    EXPECT_EQ(CaptureShown(again), QStringLiteral("Capture: waiting for board"));
     Find<QAction>(again, "mnuViewDateAndTime")->setChecked(true);
     again.OpenLink(Link("board", pty.Path()));
-    ASSERT_TRUE(again.CaptureCommands().Capture().IsRunning());
+    ASSERT_TRUE(CaptureShown(again).startsWith(QStringLiteral("Capture: board-")))
+        << CaptureShown(again).toStdString();
     ASSERT_TRUE(pty.Send("temp:20.1\r\n"));
     const std::string file = env.File("board-002.log");
     ASSERT_TRUE(WaitUntil([&file] { return ReadRaw(file).find("temp:20.1") != std::string::npos; }))
