@@ -242,7 +242,11 @@ TEST_F(FileTransfer, XmodemFilesArriveWithChecksumCrcAndLongBlocks)
         for (const bool crc : {false, true}) {
             if (protocol == ETransferProtocol::Xmodem1K && !crc)
                 continue;
-            for (const size_t size : sizes) {
+            // Past block number 255 in short blocks; as each block waits for its answer, the long
+            // file of the batch test would take most of this test's time.
+            std::vector<size_t> xmodemSizes(sizes.begin(), sizes.end() - 1);
+            xmodemSizes.push_back(300 * 128 + 5);
+            for (const size_t size : xmodemSizes) {
                 SCOPED_TRACE(testing::Message()
                              << "protocol " << int(protocol) << " crc " << crc << " size " << size);
                 const std::string source = Source("x.bin", size);

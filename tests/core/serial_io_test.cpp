@@ -1,6 +1,7 @@
 // Reading and writing through the device on a pseudo-terminal: the read time-outs, bursts read in
 // the main window's chunks, timed waits, and calls from several threads at once.
 #include "serialonpty.h"
+#include "threadmark.h"
 
 #include <atomic>
 #include <chrono>
@@ -56,7 +57,7 @@ TEST_F(SerialIo, BurstIsReadInMainWindowChunks)
     for (size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<uint8_t>(1 + i % 200);
     ASSERT_TRUE(pty.Send(burst));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(pty.WaitUnread(2 * 2047));
 
     std::vector<uint32_t> sizes;
     std::vector<uint8_t> block;
@@ -162,18 +163,26 @@ TEST_F(SerialIo, CloseReleasesBlockedReadWriteAndWait)
     ASSERT_EQ(port.SetupReadTimeouts(CSerial::BlockingRead), 0);
     long readResult = -1;
     long waitResult = -1;
+    CThreadMark reading, waiting, writing;
     std::thread reader([&] {
         uint8_t buf[16];
+        reading.Mark();
         readResult = port.Read(buf, 16);
     });
-    std::thread waiter([&] { waitResult = port.WaitEvent(); });
+    std::thread waiter([&] {
+        waiting.Mark();
+        waitResult = port.WaitEvent();
+    });
     // A writer stuck on a queue nobody drains, as a sender would be behind a stalled line.
     std::vector<uint8_t> big(4 << 20, 'w');
     ASSERT_EQ(port.Write(big.data(), static_cast<long>(big.size()), nullptr, 30),
               ERROR_TIMEOUT); // queue full
     long writeResult = -1;
-    std::thread writer([&] { writeResult = port.Write(big.data(), static_cast<long>(big.size())); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::thread writer([&] {
+        writing.Mark();
+        writeResult = port.Write(big.data(), static_cast<long>(big.size()));
+    });
+    EXPECT_TRUE(reading.WaitAsleep() && waiting.WaitAsleep() && writing.WaitAsleep());
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(port.Close(), 0);
     reader.join();
@@ -197,11 +206,13 @@ TEST_F(SerialIo, WaitEventSeesDataMaskChangesAndLoss)
     ASSERT_EQ(port.Read(&c, 1), 0);
 
     // A mask applied from another thread ends a pending wait with no event.
-    std::thread setter([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    CThreadMark waiting;
+    std::thread setter([this, &waiting] {
+        EXPECT_TRUE(waiting.WaitAsleep());
         port.SetMask(CSerial::DefaultMask);
     });
     const Clock::time_point start = Clock::now();
+    waiting.Mark();
     EXPECT_EQ(port.WaitEvent(5000), 0);
     EXPECT_LT(ElapsedMs(start), 2000);
     setter.join();

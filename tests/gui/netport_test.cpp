@@ -118,9 +118,13 @@ TEST(NetworkPort, ARefusedSettingAndTheServersModemLinesReachTheWindow)
     w.OpenLink(Link("Lab", address));
     ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }));
     auto *cts = Find<QLabel>(w, "lbCTS");
+    auto *dsr = Find<QLabel>(w, "lbDSR");
     EXPECT_TRUE(cts->isEnabled()) << "the server sets DTR and RTS, so there are lines to show";
+    EXPECT_EQ(cts->accessibleDescription(), QStringLiteral("CTS: off"));
     ASSERT_TRUE(server.SendComPort(telnet::kServerCode + telnet::NotifyModemState, {0x10 | 0x01}));
-    EXPECT_TRUE(WaitUntil([cts] { return !cts->styleSheet().isEmpty(); })) << "CTS lights up";
+    EXPECT_TRUE(WaitUntil([cts] { return cts->accessibleDescription() == QStringLiteral("CTS: on"); }))
+        << cts->accessibleDescription().toStdString();
+    EXPECT_EQ(dsr->accessibleDescription(), QStringLiteral("DSR: off")) << "only CTS was raised";
     Find<QAction>(w, "mnuOpDTR")->trigger();
     EXPECT_TRUE(server.WaitUntil([&server] {
         const auto sent = server.ComPortValues(telnet::SetControl);

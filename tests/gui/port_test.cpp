@@ -95,8 +95,6 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
     for (size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<uint8_t>(1 + i % 250);
     pty.Send(burst);
-    // The GUI thread is busy while the burst arrives, so all of it waits for the handler.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_TRUE(WaitUntil([&w] { return w.RecBytes() == 5000; }));
     EXPECT_EQ(w.RecBlocks(), 1);
     ASSERT_EQ(w.RecDataHeld().size(), 1u);

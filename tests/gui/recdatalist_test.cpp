@@ -320,12 +320,15 @@ TEST(RecDataListCrash, KilledProgramKeepsTheBlocks)
             return output.contains("ready\n");
         },
         30000));
-    Pump(TfrmRecDataList::kFlushDelayMs + 1500);
+    // The child's timer writes the blocks; the kill comes once they are on disk.
+    CRecDataList onDisk;
+    ASSERT_TRUE(WaitUntil([&] { return onDisk.Load(file) && onDisk.Count() == 6; },
+                          TfrmRecDataList::kFlushDelayMs + 30000))
+        << onDisk.Count();
     child.kill();
     ASSERT_TRUE(child.waitForFinished(10000));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
-    CRecDataList onDisk;
     ASSERT_TRUE(onDisk.Load(file));
     ASSERT_EQ(onDisk.Count(), 6);
     EXPECT_EQ(onDisk.At(0).GetName(), "earlier");

@@ -23,6 +23,7 @@
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "guiwindow.h"
 #include "ptypair.h"
 #include "tempdir.h"
 
@@ -50,39 +51,13 @@ std::string LogText(const QWidget &w)
     return all;
 }
 
-struct OpenWindow
+struct OpenWindow : COpenWindow
 {
-    GuiTestEnv env;
-    CTestPty pty;
-    std::unique_ptr<TfrmMain> w;
-    pid_t device = -1;
-
-    OpenWindow()
-    {
-        w = std::make_unique<TfrmMain>();
-        COM_PORT_SETTING link = DefaultLinkSetting();
-        link.PortName = pty.Path();
-        w->OpenLink(link);
-    }
-    ~OpenWindow()
-    {
-        if (device > 0) {
-            kill(device, SIGKILL);
-            waitpid(device, nullptr, 0);
-        }
-    }
     // A program of lrzsz on the master end, in `folder`, preloaded so its purges do not eat bytes
     // a real line would still carry.
     void StartOnDevice(const std::string &folder, std::vector<std::string> args)
     {
-        device = StartOnLine(pty.Master(), folder, std::move(args),
-                             std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
-    }
-    int DeviceEnded()
-    {
-        const int status = WaitEnded(device);
-        device = -1;
-        return status;
+        COpenWindow::StartOnDevice(folder, std::move(args), std::string("LD_PRELOAD=") + NOPURGE_LIBRARY);
     }
 };
 

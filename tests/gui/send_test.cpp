@@ -18,6 +18,7 @@
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "guiwindow.h"
 #include "ptypair.h"
 
 namespace {
@@ -31,23 +32,7 @@ std::vector<std::string> LogLines(const QWidget &w)
     return lines;
 }
 
-// A window with its port open on a pseudo-terminal.
-struct OpenWindow
-{
-    GuiTestEnv env;
-    CTestPty pty;
-    std::unique_ptr<TfrmMain> w;
-
-    explicit OpenWindow(const std::function<void(GuiTestEnv &)> &prepare = {})
-    {
-        if (prepare)
-            prepare(env);
-        w = std::make_unique<TfrmMain>();
-        COM_PORT_SETTING link = DefaultLinkSetting();
-        link.PortName = pty.Path();
-        w->OpenLink(link);
-    }
-};
+using OpenWindow = COpenWindow;
 
 // Sends are written on the sender thread; their log lines and counts follow on the event loop.
 bool Settled(TfrmMain &w)

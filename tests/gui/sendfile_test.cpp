@@ -20,6 +20,7 @@
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
+#include "guiwindow.h"
 #include "ptypair.h"
 #include "tempdir.h"
 
@@ -37,31 +38,8 @@ int LogLines(const QWidget &w, const std::string &start = std::string())
     return count;
 }
 
-struct OpenWindow
+struct OpenWindow : COpenWindow
 {
-    GuiTestEnv env;
-    CTestPty pty;
-    std::unique_ptr<TfrmMain> w;
-    pid_t receiver = -1;
-
-    OpenWindow() { Open(); }
-    // A new window (the next run, when there was one) on the same port.
-    void Open()
-    {
-        w.reset();
-        w = std::make_unique<TfrmMain>();
-        COM_PORT_SETTING link = DefaultLinkSetting();
-        link.PortName = pty.Path();
-        w->OpenLink(link);
-    }
-    ~OpenWindow()
-    {
-        if (receiver > 0) {
-            kill(receiver, SIGKILL);
-            waitpid(receiver, nullptr, 0);
-        }
-    }
-
     // Answers the dialog with these choices and sends.
     void SendFile(const QString &path, int protocol)
     {
@@ -81,15 +59,7 @@ struct OpenWindow
     // rb in `folder`.
     void StartRb(const std::string &folder)
     {
-        receiver = StartOnLine(pty.Master(), folder, {"rb", "-q", "-b"},
-                               std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
-    }
-    // The receiver's exit status.
-    int ReceiverEnded()
-    {
-        const int status = WaitEnded(receiver);
-        receiver = -1;
-        return status;
+        StartOnDevice(folder, {"rb", "-q", "-b"}, std::string("LD_PRELOAD=") + NOPURGE_LIBRARY);
     }
 };
 
@@ -112,7 +82,7 @@ TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
     o.SendFile(QString::fromStdString(source), 3);
     o.StartRb(inbox);
     ASSERT_TRUE(o.TransferEnded());
-    EXPECT_EQ(o.ReceiverEnded(), 0);
+    EXPECT_EQ(o.DeviceEnded(), 0);
     EXPECT_EQ(ReadRaw(inbox + "/firmware.bin"), data);
     EXPECT_EQ(LogLines(w, "Send :File firmware.bin, 3000 bytes, YMODEM"), 1);
     EXPECT_EQ(LogLines(w, "Note :File send: Sent"), 1);

@@ -159,9 +159,12 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
     GuiTestEnv env;
     CTestPty pty;
     CRuleList rules;
-    auto rule = std::make_unique<CSingleRule>();
-    rule->Event = std::make_unique<CReceiveAnythingEvent>();
-    rules.Add(std::move(rule));
+    for (const char *name : {"Ping", "Pong"}) {
+        auto rule = std::make_unique<CSingleRule>();
+        rule->Name = name;
+        rule->Event = std::make_unique<CReceiveAnythingEvent>();
+        rules.Add(std::move(rule));
+    }
     rules.SaveToFile(env.File("Default.ass"));
     {
         TWindowManager windows;
@@ -172,7 +175,9 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         ASSERT_NE(second, nullptr);
         // Its rules start as the first window's; the Rule dialog writes them to its own file.
         CRuleList mine, firsts;
-        EXPECT_TRUE(mine.LoadFromFile(env.File("Default-2.ass")));
+        ASSERT_TRUE(mine.LoadFromFile(env.File("Default-2.ass")));
+        ASSERT_EQ(mine.Count(), 2);
+        EXPECT_EQ(mine.At(1)->Name, "Pong");
         ModalCatcher clear([](QDialog *d) {
             d->findChild<QPushButton *>(QStringLiteral("btnDeleteAll"))->click();
             d->accept();
@@ -181,7 +186,7 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         mine.LoadFromFile(env.File("Default-2.ass"));
         EXPECT_EQ(mine.Count(), 0);
         ASSERT_TRUE(firsts.LoadFromFile(env.File("Default.ass")));
-        EXPECT_EQ(firsts.Count(), 1);
+        EXPECT_EQ(firsts.Count(), 2);
 
         second->OpenLink(Link("B", pty.Path()));
         first->OpenLink(Link("A", pty.Path()));
@@ -204,7 +209,7 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         ASSERT_EQ(windows.Windows().size(), 2u);
         QPointer<TfrmMain> second = windows.Window(2);
         ASSERT_TRUE(second && second->LastLink());
-        EXPECT_EQ(second->CurDisplayType(), FMT_HEX);
+        EXPECT_TRUE(Find<QAction>(second, "mnuViewHex")->isChecked());
         Find<QAction>(second, "mnuOpQuickLink")->trigger();
         EXPECT_TRUE(second->IsPortOpen());
 

@@ -9,7 +9,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 CTestPty::CTestPty()
@@ -45,6 +47,21 @@ void CTestPty::CloseMaster()
     if (master_ >= 0)
         close(master_);
     master_ = -1;
+}
+
+bool CTestPty::WaitUnread(size_t count, int ms) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        int unread = 0;
+        if (ioctl(slave_, FIONREAD, &unread) != 0)
+            return false;
+        if (static_cast<size_t>(unread) >= count)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool CTestPty::Send(const std::string &text)

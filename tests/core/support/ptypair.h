@@ -27,6 +27,9 @@ public:
     // The same as 8-bit text.
     std::string ReceiveText(size_t count, int ms = 2000);
     void CloseMaster();
+    // Waits until at least `count` bytes sent from the master wait unread at the slave side (the
+    // line discipline holds at most about 4 KiB); false after `ms`.
+    bool WaitUnread(size_t count, int ms = 3000) const;
 
 private:
     int master_ = -1;
