@@ -72,17 +72,9 @@ void TListButtons::UpdateStates() const
 {
     if (!m_list)
         return;
-    const int selected = SingleSelectedRow(m_list);
-    const int count = m_list->topLevelItemCount();
-    const auto enable = [this](EListRole role, bool on) {
-        if (QPushButton *button = Role(role))
-            button->setEnabled(on);
-    };
-    enable(EListRole::Edit, selected >= 0);
-    enable(EListRole::Delete, selected >= 0);
-    enable(EListRole::DeleteAll, count > 0);
-    enable(EListRole::Up, selected > 0 && count >= 2);
-    enable(EListRole::Down, selected >= 0 && selected < count - 1 && count >= 2);
+    EnableRowButtons(SingleSelectedRow(m_list), m_list->topLevelItemCount(), Role(EListRole::Edit),
+                     Role(EListRole::Delete), Role(EListRole::DeleteAll), Role(EListRole::Up),
+                     Role(EListRole::Down));
 }
 
 void TListButtons::Move(int by)

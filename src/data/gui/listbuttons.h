@@ -59,7 +59,7 @@ public:
     };
     void SetRows(QTreeWidget *list, ST_Rows rows);
 
-    // Edit and Delete need a selected row, Delete All any row, Up and Down a neighbour to swap with.
+    // The role buttons' states from the list's selection (EnableRowButtons).
     void UpdateStates() const;
 
 private:
