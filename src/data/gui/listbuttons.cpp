@@ -10,11 +10,11 @@
 TListButtons::TListButtons(QWidget *dialog, std::initializer_list<ST_ListButton> buttons, bool autoDefault)
     : QObject(dialog)
 {
-    for (const ST_ListButton &spec : buttons) {
-        QPushButton *button = autoDefault ? Named(new QPushButton(spec.Caption, dialog), spec.Name)
-                                          : MakeButton(dialog, spec.Name, spec.Caption);
-        *spec.Button = button;
-        m_buttons.push_back({button, spec.Role});
+    for (const ST_ListButton &entry : buttons) {
+        QPushButton *button = autoDefault ? Named(new QPushButton(entry.Caption, dialog), entry.Name)
+                                          : MakeButton(dialog, entry.Name, entry.Caption);
+        *entry.Button = button;
+        m_buttons.push_back({button, entry.Role});
     }
 }
 
