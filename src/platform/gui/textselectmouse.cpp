@@ -76,11 +76,19 @@ bool TTextSelectMouse::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::MouseMove: {
         const auto *e = static_cast<const QMouseEvent *>(event);
-        if (!m_dragging || !(e->buttons() & Qt::LeftButton))
+        if (!m_dragging)
             return false;
+        // A release that went elsewhere (a popup took the mouse) still ends the drag.
+        if (!(e->buttons() & Qt::LeftButton)) {
+            Cancel();
+            return false;
+        }
         Move(e->position().toPoint());
         return true;
     }
+    case QEvent::Hide:
+        Cancel();
+        return false;
     default:
         return false;
     }
