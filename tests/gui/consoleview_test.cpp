@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "guiwait.h"
@@ -173,4 +174,45 @@ TEST(ConsoleView, CopyFindAndPaste)
     EXPECT_EQ(c.Take(), "ab\rcd\r");
     EXPECT_EQ(c.signals_ - before, 6);
     EXPECT_EQ(catcher.Seen().size(), 1);
+}
+
+// The mouse selects here as in the log: Shift+click extends, a double click takes a word, a triple
+// click the line, and a drag held below the view keeps scrolling while the mouse rests.
+TEST(ConsoleView, MouseSelectsAsInTheLog)
+{
+    ConsoleSetup c;
+    for (int i = 0; i < 100; ++i)
+        c.Feed("line " + std::to_string(i) + " of many\r\n");
+    QScrollBar *bar = c.view.verticalScrollBar();
+    ASSERT_TRUE(WaitUntil([bar] { return bar->maximum() > 0; })); // the next frame shows the scrollback
+    bar->setValue(0);
+    QFont font = c.view.font();
+    font.setKerning(false);
+    const QFontMetricsF fm(font);
+    const qreal cw = fm.horizontalAdvance(QLatin1Char('M'));
+    const int ch = static_cast<int>(std::ceil(fm.height()));
+    const auto at = [&](int row, int col) {
+        return QPoint(static_cast<int>((col + 0.5) * cw), row * ch + ch / 2);
+    };
+    QWidget *vp = c.view.viewport();
+
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at(0, 5));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, at(1, 4));
+    EXPECT_EQ(c.view.SelectedText().toStdString(), "0 of many\nline");
+
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at(2, 8));
+    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, at(2, 8));
+    EXPECT_EQ(c.view.SelectedText().toStdString(), "of");
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(2, 8));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(2, 8));
+    EXPECT_EQ(c.view.SelectedText().toStdString(), "line 2 of many");
+
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(0, 0));
+    const QPoint below(10, vp->height() + 10);
+    QTest::mouseMove(vp, below);
+    EXPECT_TRUE(WaitUntil([bar] { return bar->value() >= 3; }));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, below);
+    const QStringList lines = c.view.SelectedText().split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.front().toStdString(), "line 0 of many");
+    EXPECT_GT(lines.size(), c.view.Rows());
 }

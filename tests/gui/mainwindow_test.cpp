@@ -298,6 +298,20 @@ TEST(MainWindow, ViewCommandsKeepMenuContextMenuAndButtonInStep)
     w.LogRecData(CCommData(Bytes{0x41, 0x42}));
     EXPECT_EQ(log->LineText(0), "Rec  :65 66 ");
     EXPECT_EQ(log->DisplayType(), FMT_DEC);
+
+    // A context-menu item is only a face of its View item's action: whatever becomes of the
+    // action shows there too.
+    for (const auto &[view, popup] : {std::pair{"mnuViewShowTime", "mnuShowTime"},
+                                      {"mnuViewHex", "mnuHex"},
+                                      {"mnuViewClearDisplay", "mnuClearDisplay"}}) {
+        auto *command = w.findChild<QAction *>(QString::fromLatin1(view));
+        auto *twin = w.findChild<QAction *>(QString::fromLatin1(popup));
+        command->setEnabled(false);
+        EXPECT_FALSE(twin->isEnabled()) << popup;
+        command->setEnabled(true);
+        command->setChecked(!command->isChecked());
+        EXPECT_EQ(twin->isChecked(), command->isChecked()) << popup;
+    }
 }
 
 TEST(MainWindow, LogSaveCopyAndClear)

@@ -239,8 +239,20 @@ TEST(TrafficLog, SelectionByMouseAndKeyboardCopiesSelectedText)
     log.LogRecData(Item({'y'}));
     EXPECT_EQ(log.SelectedText(), "world");
 
-    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(5, 2 * lh + lh / 2));
+    // A double click takes a word, a third click the line, Shift+click moves the end.
+    const QPoint onX(3 + 6 * cw + 1, 2 * lh + lh / 2);
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(5, lh / 2));
+    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(5, lh / 2));
+    EXPECT_EQ(log.SelectedText(), "Rec");
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, onX);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onX);
+    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, onX);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, onX);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onX);
     EXPECT_EQ(log.SelectedText(), "Rec  :x");
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(3 + 8 * cw + 1, lh / 2));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(3 + 9 * cw + 1, lh + lh / 2));
+    EXPECT_EQ(log.SelectedText(), "llo\r\nRec  :wor");
 }
 
 TEST(TrafficLog, FollowsTheEndOnlyWhileAtTheBottom)

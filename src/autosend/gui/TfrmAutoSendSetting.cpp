@@ -5,6 +5,7 @@
 #include "autosend/gui/TfrmSingleRecord.h"
 #include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/coretext.h"
@@ -37,21 +38,24 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rule
     lsvSendRule->setColumnWidth(3, 300);
     lsvSendRule->setMinimumWidth(560);
 
-    auto *side = new QVBoxLayout;
-    AddButtons(this, side,
-               {
-                   {&btnNew, tr("&New"), "btnNew"},
-                   {&btnEdit, tr("&Edit"), "btnEdit"},
-                   {&btnDelete, tr("&Delete"), "btnDelete"},
-                   {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll"},
-                   {&btnUp, tr("&Up"), "btnUp"},
-                   {&btnDown, tr("Do&wn"), "btnDown"},
-                   {&btnLoad, tr("&Load"), "btnLoad"},
-                   {&btnSaveAs, tr("&Save"), "btnSaveAs"},
-                   {&btnOK, tr("&OK"), "btnOK"},
-                   {&btnCancel, tr("&Cancel"), "btnCancel"},
-               });
-    side->insertStretch(8);
+    auto *buttons =
+        new TListButtons(this,
+                         {
+                             {&btnNew, tr("&New"), "btnNew"},
+                             {&btnEdit, tr("&Edit"), "btnEdit", EListRole::Edit},
+                             {&btnDelete, tr("&Delete"), "btnDelete", EListRole::Delete},
+                             {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll", EListRole::DeleteAll},
+                             {&btnUp, tr("&Up"), "btnUp", EListRole::Up},
+                             {&btnDown, tr("Do&wn"), "btnDown", EListRole::Down},
+                             {&btnLoad, tr("&Load"), "btnLoad"},
+                             {&btnSaveAs, tr("&Save"), "btnSaveAs"},
+                             {&btnOK, tr("&OK"), "btnOK"},
+                             {&btnCancel, tr("&Cancel"), "btnCancel"},
+                         },
+                         true);
+    m_buttons = buttons;
+    QVBoxLayout *side = buttons->Column({btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad,
+                                         btnSaveAs, nullptr, btnOK, btnCancel});
     btnOK->setDefault(true);
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvSendRule, 1);
@@ -62,10 +66,22 @@ TfrmAutoSendSetting::TfrmAutoSendSetting(QWidget *owner, const std::string &rule
     connect(lsvSendRule, &QTreeWidget::itemDoubleClicked, this, &TfrmAutoSendSetting::btnEditClick);
     connect(btnNew, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnEditClick);
-    connect(btnDelete, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnDeleteClick);
-    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnDeleteAllClick);
-    connect(btnUp, &QPushButton::clicked, this, [this] { MoveRule(-1); });
-    connect(btnDown, &QPushButton::clicked, this, [this] { MoveRule(1); });
+    TListButtons::ST_Rows rows;
+    rows.Swap = [this](int row, int other) {
+        std::swap(m_rules.At(row), m_rules.At(other));
+        WriteRow(row);
+        WriteRow(other);
+    };
+    rows.Remove = [this](int row) {
+        m_rules.Remove(row);
+        ShowAllRows(-1);
+    };
+    rows.RemoveAll = [this] {
+        m_rules.Clear();
+        ShowAllRows(-1);
+    };
+    rows.Changed = [this] { UpdateStates(); };
+    buttons->SetRows(lsvSendRule, std::move(rows));
     connect(btnLoad, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnLoadClick);
     connect(btnSaveAs, &QPushButton::clicked, this, &TfrmAutoSendSetting::btnSaveAsClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmAutoSendSetting::accept);
@@ -137,7 +153,7 @@ int TfrmAutoSendSetting::SelectedRow() const
 
 void TfrmAutoSendSetting::UpdateStates()
 {
-    EnableRowButtons(SelectedRow(), m_rules.Count(), btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown);
+    m_buttons->UpdateStates();
 }
 
 bool TfrmAutoSendSetting::EditRule(std::unique_ptr<CRule> &rule)
@@ -188,33 +204,6 @@ void TfrmAutoSendSetting::btnEditClick()
         return;
     m_rules.At(index) = std::move(copy);
     WriteRow(index);
-    UpdateStates();
-}
-
-void TfrmAutoSendSetting::btnDeleteClick()
-{
-    const int index = SelectedRow();
-    if (index < 0)
-        return;
-    m_rules.Remove(index);
-    ShowAllRows(std::min(index, m_rules.Count() - 1));
-}
-
-void TfrmAutoSendSetting::btnDeleteAllClick()
-{
-    m_rules.Clear();
-    ShowAllRows(-1);
-}
-
-void TfrmAutoSendSetting::MoveRule(int by)
-{
-    const int index = SelectedRow();
-    const int other = index + by;
-    if (index < 0 || other < 0 || other >= m_rules.Count())
-        return;
-    std::swap(m_rules.At(index), m_rules.At(other));
-    WriteRow(index);
-    WriteRow(other);
     UpdateStates();
 }
 

@@ -10,6 +10,7 @@
 
 class QPushButton;
 class QTreeWidget;
+class TListButtons;
 
 class TfrmAutoSendSetting : public QDialog
 {
@@ -40,9 +41,6 @@ private:
     void UpdateStates();
     void btnNewClick();
     void btnEditClick();
-    void btnDeleteClick();
-    void btnDeleteAllClick();
-    void MoveRule(int by);
     void btnLoadClick();
     void btnSaveAsClick();
 
@@ -50,6 +48,7 @@ private:
     CRuleList m_rules;
     QString m_loadError;
 
+    TListButtons *m_buttons = nullptr;
     QTreeWidget *lsvSendRule;
     QPushButton *btnNew;
     QPushButton *btnEdit;

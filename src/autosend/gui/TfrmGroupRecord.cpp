@@ -2,6 +2,7 @@
 
 #include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "platform/errors.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
@@ -74,19 +75,20 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
     }
 
     lsvSendData = MakeRowList(this, "lsvSendData", {tr("Name"), tr("Type"), tr("Content")});
-    auto *itemButtons = new QVBoxLayout;
-    AddButtons(this, itemButtons,
-               {
-                   {&btnNew, tr("&New"), "btnNew"},
-                   {&btnEdit, tr("&Edit"), "btnEdit"},
-                   {&btnDelete, tr("&Delete"), "btnDelete"},
-                   {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll"},
-                   {&btnUp, tr("&Up"), "btnUp"},
-                   {&btnDown, tr("Do&wn"), "btnDown"},
-                   {&btnLoad, tr("&Load"), "btnLoad"},
-                   {&btnSave, tr("&Save"), "btnSave"},
-               });
-    itemButtons->addStretch();
+    m_buttons = new TListButtons(this,
+                                 {
+                                     {&btnNew, tr("&New"), "btnNew"},
+                                     {&btnEdit, tr("&Edit"), "btnEdit", EListRole::Edit},
+                                     {&btnDelete, tr("&Delete"), "btnDelete", EListRole::Delete},
+                                     {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll", EListRole::DeleteAll},
+                                     {&btnUp, tr("&Up"), "btnUp", EListRole::Up},
+                                     {&btnDown, tr("Do&wn"), "btnDown", EListRole::Down},
+                                     {&btnLoad, tr("&Load"), "btnLoad"},
+                                     {&btnSave, tr("&Save"), "btnSave"},
+                                 },
+                                 true);
+    QVBoxLayout *itemButtons = m_buttons->Column(
+        {btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad, btnSave, nullptr});
 
     QHBoxLayout *okRow = MakeOkCancelRow(this, btnOK, btnCancel);
     auto *nameRow = new QHBoxLayout;
@@ -117,10 +119,21 @@ TfrmGroupRecord::TfrmGroupRecord(QWidget *owner) : QDialog(owner)
             [this] { EditEvent(this, m_rule.StepEvent, edStepEvent); });
     connect(btnNew, &QPushButton::clicked, this, &TfrmGroupRecord::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmGroupRecord::btnEditClick);
-    connect(btnDelete, &QPushButton::clicked, this, &TfrmGroupRecord::btnDeleteClick);
-    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmGroupRecord::btnDeleteAllClick);
-    connect(btnUp, &QPushButton::clicked, this, [this] { MoveItem(-1); });
-    connect(btnDown, &QPushButton::clicked, this, [this] { MoveItem(1); });
+    TListButtons::ST_Rows rows;
+    rows.Swap = [this](int row, int other) {
+        std::swap(m_rule.Items[static_cast<size_t>(row)], m_rule.Items[static_cast<size_t>(other)]);
+        ShowItems(other);
+    };
+    rows.Remove = [this](int row) {
+        m_rule.Items.erase(m_rule.Items.begin() + row);
+        ShowItems(-1);
+    };
+    rows.RemoveAll = [this] {
+        m_rule.Items.clear();
+        ShowItems(-1);
+    };
+    rows.Changed = [this] { UpdateStates(); };
+    m_buttons->SetRows(lsvSendData, std::move(rows));
     connect(btnLoad, &QPushButton::clicked, this, &TfrmGroupRecord::btnLoadClick);
     connect(btnSave, &QPushButton::clicked, this, &TfrmGroupRecord::btnSaveClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmGroupRecord::accept);
@@ -170,8 +183,7 @@ void TfrmGroupRecord::UpdateStates()
     btnEndEvent->setEnabled(stop);
     edStopDelayTime->setEnabled(stop && chkStopDelay->isChecked());
     edStepDelayTime->setEnabled(chkStepDelay->isChecked());
-    EnableRowButtons(SelectedItem(), lsvSendData->topLevelItemCount(), btnEdit, btnDelete, btnDeleteAll,
-                     btnUp, btnDown);
+    m_buttons->UpdateStates();
 }
 
 int TfrmGroupRecord::SelectedItem() const
@@ -223,31 +235,6 @@ void TfrmGroupRecord::btnEditClick()
         return;
     m_rule.Items[static_cast<size_t>(index)] = item;
     ShowItems(index);
-}
-
-void TfrmGroupRecord::btnDeleteClick()
-{
-    const int index = SelectedItem();
-    if (index < 0)
-        return;
-    m_rule.Items.erase(m_rule.Items.begin() + index);
-    ShowItems(std::min(index, static_cast<int>(m_rule.Items.size()) - 1));
-}
-
-void TfrmGroupRecord::btnDeleteAllClick()
-{
-    m_rule.Items.clear();
-    ShowItems(-1);
-}
-
-void TfrmGroupRecord::MoveItem(int by)
-{
-    const int index = SelectedItem();
-    const int other = index + by;
-    if (index < 0 || other < 0 || other >= static_cast<int>(m_rule.Items.size()))
-        return;
-    std::swap(m_rule.Items[static_cast<size_t>(index)], m_rule.Items[static_cast<size_t>(other)]);
-    ShowItems(other);
 }
 
 void TfrmGroupRecord::btnLoadClick()

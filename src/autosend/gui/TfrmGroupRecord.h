@@ -9,6 +9,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class TListButtons;
 
 class TfrmGroupRecord : public QDialog
 {
@@ -30,9 +31,6 @@ private:
     int SelectedItem() const;
     void btnNewClick();
     void btnEditClick();
-    void btnDeleteClick();
-    void btnDeleteAllClick();
-    void MoveItem(int by);
     void btnLoadClick();
     void btnSaveClick();
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,6 +53,7 @@ private:
     QLineEdit *edStepDelayTime;
     QCheckBox *chkLoop;
     QTreeWidget *lsvSendData;
+    TListButtons *m_buttons = nullptr;
     QPushButton *btnNew;
     QPushButton *btnEdit;
     QPushButton *btnDelete;

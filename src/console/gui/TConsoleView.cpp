@@ -120,11 +120,6 @@ QString CellText(const ST_ConsoleCell &c)
     return s.isEmpty() ? QStringLiteral(" ") : s;
 }
 
-bool IsWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || QStringLiteral("_-.,/:~@+%").contains(c);
-}
-
 } // namespace
 
 TConsoleView::TConsoleView(QWidget *parent) : QAbstractScrollArea(parent), m_screen(24, 80)
@@ -153,6 +148,25 @@ TConsoleView::TConsoleView(QWidget *parent) : QAbstractScrollArea(parent), m_scr
         viewport()->update();
     });
     UpdateFont();
+
+    ST_TextSelectHooks hooks;
+    hooks.PlaceAt = [this](const QPoint &point) { return PlaceAt(point); };
+    hooks.Anchor = [this] { return m_anchor; };
+    hooks.Select = [this](const ST_Place &anchor, const ST_Place &end) {
+        m_anchor = anchor;
+        m_end = end;
+        m_hasSelection = true;
+        viewport()->update();
+    };
+    hooks.WordAt = [this](const ST_Place &at) { return WordAt(at); };
+    hooks.LineAt = [this](const ST_Place &at) { return TTextSpan{{at.Line, 0}, {at.Line, m_screen.Cols()}}; };
+    hooks.Finished = [this] {
+        if (m_anchor == m_end)
+            m_hasSelection = false;
+        else if (QApplication::clipboard()->supportsSelection())
+            QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
+    };
+    m_mouse = new TTextSelectMouse(this, std::move(hooks));
 }
 
 TConsoleView::~TConsoleView() = default;
@@ -575,26 +589,25 @@ QString TConsoleView::SelectedText() const
     return lines.join(QLatin1Char('\n'));
 }
 
-void TConsoleView::SelectWord(const ST_Place &at)
+TTextSpan TConsoleView::WordAt(const ST_Place &at) const
 {
     const int row = RowOfLine(at.Line);
     if (row < FirstRow() || row >= m_screen.Rows())
-        return;
+        return {at, at};
     std::vector<int> cols;
     const QString s = RowString(row, &cols);
     qsizetype i = 0;
     while (i < s.size() && cols[static_cast<size_t>(i)] < at.Col)
         ++i;
     if (i >= s.size() || !IsWordChar(s[i]))
-        return;
+        return {at, at};
     qsizetype first = i, last = i;
     while (first > 0 && IsWordChar(s[first - 1]))
         --first;
     while (last + 1 < s.size() && IsWordChar(s[last + 1]))
         ++last;
-    m_anchor = ST_Place{at.Line, cols[static_cast<size_t>(first)]};
-    m_end = ST_Place{at.Line, cols[static_cast<size_t>(last)] + 1};
-    m_hasSelection = true;
+    return {ST_Place{at.Line, cols[static_cast<size_t>(first)]},
+            ST_Place{at.Line, cols[static_cast<size_t>(last)] + 1}};
 }
 
 bool TConsoleView::Find(const QString &text, bool forward, bool caseSensitive)
@@ -644,55 +657,6 @@ bool TConsoleView::Find(const QString &text, bool forward, bool caseSensitive)
         from = forward ? -1 : INT_MAX;
     }
     return false;
-}
-
-// ---- mouse
-
-void TConsoleView::mousePressEvent(QMouseEvent *e)
-{
-    if (e->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mousePressEvent(e);
-        return;
-    }
-    m_anchor = m_end = PlaceAt(e->position().toPoint());
-    m_hasSelection = true;
-    m_selecting = true;
-    viewport()->update();
-}
-
-void TConsoleView::mouseMoveEvent(QMouseEvent *e)
-{
-    if (!m_selecting)
-        return;
-    const QPoint pos = e->position().toPoint();
-    // Dragging past the top or the bottom scrolls.
-    QScrollBar *bar = verticalScrollBar();
-    if (pos.y() < 0)
-        bar->setValue(bar->value() - 1);
-    else if (pos.y() >= viewport()->height())
-        bar->setValue(bar->value() + 1);
-    m_end = PlaceAt(pos);
-    viewport()->update();
-}
-
-void TConsoleView::mouseReleaseEvent(QMouseEvent *e)
-{
-    if (e->button() != Qt::LeftButton || !m_selecting)
-        return;
-    m_selecting = false;
-    if (m_anchor == m_end)
-        m_hasSelection = false;
-    else if (QApplication::clipboard()->supportsSelection())
-        QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
-}
-
-void TConsoleView::mouseDoubleClickEvent(QMouseEvent *e)
-{
-    if (e->button() != Qt::LeftButton)
-        return;
-    SelectWord(PlaceAt(e->position().toPoint()));
-    m_selecting = false;
-    viewport()->update();
 }
 
 // ---- scrolling and size

@@ -6,6 +6,7 @@
 // other key is the device's.
 #include "console/consolekeys.h"
 #include "console/consolescreen.h"
+#include "platform/gui/textselectmouse.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -73,10 +74,6 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void changeEvent(QEvent *e) override;
     void scrollContentsBy(int dx, int dy) override;
-    void mousePressEvent(QMouseEvent *e) override;
-    void mouseMoveEvent(QMouseEvent *e) override;
-    void mouseReleaseEvent(QMouseEvent *e) override;
-    void mouseDoubleClickEvent(QMouseEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
@@ -84,13 +81,7 @@ protected:
 private:
     // A place in the console's text that stays put while lines scroll by: lines are counted from
     // the first one ever shown.
-    struct ST_Place
-    {
-        int64_t Line = 0;
-        int Col = 0;
-        bool operator<(const ST_Place &o) const { return Line < o.Line || (Line == o.Line && Col < o.Col); }
-        bool operator==(const ST_Place &o) const { return Line == o.Line && Col == o.Col; }
-    };
+    using ST_Place = ST_TextPlace;
     struct ST_PasteUnit
     {
         std::string Bytes;
@@ -115,7 +106,7 @@ private:
     int FirstRow() const { return -static_cast<int>(m_screen.ScrollbackLines()); }
     ST_Place PlaceAt(const QPoint &pos) const;
     bool Selected(int row, int col) const;
-    void SelectWord(const ST_Place &at);
+    TTextSpan WordAt(const ST_Place &at) const;
     // A row's text, one character per cell, the right halves of wide characters left out;
     // `cols` gets each character's column.
     QString RowString(int row, std::vector<int> *cols) const;
@@ -142,7 +133,7 @@ private:
     size_t m_back = 0;         // lines scrolled back from the screen
     bool m_syncing = false;
 
-    bool m_selecting = false;
+    TTextSelectMouse *m_mouse = nullptr;
     bool m_hasSelection = false;
     ST_Place m_anchor, m_end;
 

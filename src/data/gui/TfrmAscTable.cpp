@@ -2,6 +2,7 @@
 
 #include "data/gui/TfrmEditSymbol.h"
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "platform/gui/fixedfont.h"
 
 #include <QFileDialog>
@@ -32,22 +33,22 @@ TfrmAscTable::TfrmAscTable(QWidget *owner, bool insertMode) : QDialog(owner)
     lsvAscTable->setColumnWidth(3, 80);
     lsvAscTable->setMinimumSize(320, 360);
 
-    btnEditSymbol = Named(new QPushButton(tr("&Edit Symbol"), this), "btnEditSymbol");
-    btnLoad = Named(new QPushButton(tr("&Load ..."), this), "btnLoad");
-    btnSaveAs = Named(new QPushButton(tr("Save &As..."), this), "btnSaveAs");
-    btnOK = Named(new QPushButton(insertMode ? tr("&Insert") : tr("&OK"), this), "btnOK");
+    auto *buttonMaker = new TListButtons(this,
+                                         {
+                                             {&btnEditSymbol, tr("&Edit Symbol"), "btnEditSymbol"},
+                                             {&btnLoad, tr("&Load ..."), "btnLoad"},
+                                             {&btnSaveAs, tr("Save &As..."), "btnSaveAs"},
+                                             {&btnOK, insertMode ? tr("&Insert") : tr("&OK"), "btnOK"},
+                                             {&btnCancel, tr("&Cancel"), "btnCancel"},
+                                         },
+                                         true);
     btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton(tr("&Cancel"), this), "btnCancel");
 
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, tr(kSymbolFilter), "sym");
     dlgSave = MakeFileDialog(this, "dlgSave", true, tr(kSymbolFilter), "sym");
 
-    auto *buttons = new QVBoxLayout;
-    for (QPushButton *button : {btnEditSymbol, btnLoad, btnSaveAs})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QVBoxLayout *buttons =
+        buttonMaker->Column({btnEditSymbol, btnLoad, btnSaveAs, nullptr, btnOK, btnCancel});
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvAscTable);
     layout->addLayout(buttons);

@@ -48,14 +48,6 @@ QToolButton *MakeToolButton(QWidget *parent, const char *name, const QString &te
     return button;
 }
 
-void AddButtons(QWidget *parent, QBoxLayout *column, std::initializer_list<ST_ButtonSpec> specs)
-{
-    for (const ST_ButtonSpec &spec : specs) {
-        *spec.Button = Named(new QPushButton(spec.Caption, parent), spec.Name);
-        column->addWidget(*spec.Button);
-    }
-}
-
 QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel)
 {
     ok = Named(new QPushButton(QCoreApplication::translate("Dialog", "&OK"), dialog), "btnOK");
@@ -92,11 +84,15 @@ int SingleSelectedRow(const QTreeWidget *list)
 void EnableRowButtons(int selected, int count, QPushButton *edit, QPushButton *remove, QPushButton *removeAll,
                       QPushButton *up, QPushButton *down)
 {
-    edit->setEnabled(selected >= 0);
-    remove->setEnabled(selected >= 0);
-    removeAll->setEnabled(count > 0);
-    up->setEnabled(selected > 0 && count >= 2);
-    down->setEnabled(selected >= 0 && selected < count - 1 && count >= 2);
+    const auto enable = [](QPushButton *button, bool on) {
+        if (button)
+            button->setEnabled(on);
+    };
+    enable(edit, selected >= 0);
+    enable(remove, selected >= 0);
+    enable(removeAll, count > 0);
+    enable(up, selected > 0 && count >= 2);
+    enable(down, selected >= 0 && selected < count - 1 && count >= 2);
 }
 
 QString ByteGlyph(uint8_t value)

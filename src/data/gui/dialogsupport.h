@@ -10,10 +10,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <exception>
-#include <initializer_list>
 #include <string>
 
-class QBoxLayout;
 class QFileDialog;
 class QHBoxLayout;
 class QPushButton;
@@ -37,15 +35,6 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &captio
 // A flat tool button with a text, whose tooltip is also its accessible name.
 QToolButton *MakeToolButton(QWidget *parent, const char *name, const QString &text, const QString &tip);
 
-struct ST_ButtonSpec
-{
-    QPushButton **Button;
-    QString Caption;
-    const char *Name;
-};
-// Creates the buttons in the order given (their tab order) and adds each to `column`.
-void AddButtons(QWidget *parent, QBoxLayout *column, std::initializer_list<ST_ButtonSpec> specs);
-
 // Creates `btnOK` ("&OK", the default button) and `btnCancel` ("&Cancel") and returns the row
 // that shows them at its right end.
 QHBoxLayout *MakeOkCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel);
@@ -55,7 +44,8 @@ QHBoxLayout *RightAlignedRow(QPushButton *first, QPushButton *second);
 QTreeWidget *MakeRowList(QWidget *parent, const char *name, const QStringList &headers);
 // The one selected row, or -1 when none or several are.
 int SingleSelectedRow(const QTreeWidget *list);
-// Edit and Delete need a selected row, Delete All any row, Up and Down a neighbour to swap with.
+// Edit and Delete need a selected row, Delete All any row, Up and Down a neighbour to swap with; a
+// dialog without one of them passes null.
 void EnableRowButtons(int selected, int count, QPushButton *edit, QPushButton *remove, QPushButton *removeAll,
                       QPushButton *up, QPushButton *down);
 

@@ -1,6 +1,7 @@
 #include "link/gui/TfrmOpenPort.h"
 
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/appfolder.h"
@@ -65,15 +66,19 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
         width += c.Width;
     lstLinkList->setMinimumSize(width + 24, 220);
 
-    btnOK = MakeButton(this, "btnOK", tr("&Open"));
+    m_buttons = new TListButtons(this,
+                                 {
+                                     {&btnOK, tr("&Open"), "btnOK"},
+                                     {&btnCancel, tr("&Cancel"), "btnCancel"},
+                                     {&btnNew, tr("&New"), "btnNew"},
+                                     {&btnEdit, tr("&Edit"), "btnEdit", EListRole::Edit},
+                                     {&btnLoad, tr("&Load"), "btnLoad"},
+                                     {&btnSaveAs, tr("&Save As"), "btnSaveAs"},
+                                     {&btnDelete, tr("&Delete"), "btnDelete", EListRole::Delete},
+                                     {&btnDeleteAll, tr("Delete &All"), "btnDeleteAll", EListRole::DeleteAll},
+                                 },
+                                 false);
     btnOK->setDefault(true);
-    btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
-    btnNew = MakeButton(this, "btnNew", tr("&New"));
-    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
-    btnLoad = MakeButton(this, "btnLoad", tr("&Load"));
-    btnSaveAs = MakeButton(this, "btnSaveAs", tr("&Save As"));
-    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete &All"));
     btnEdit->setEnabled(false);
     btnDelete->setEnabled(false);
     btnDeleteAll->setEnabled(false);
@@ -81,10 +86,8 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, tr(kLinkFilter), "cps");
     dlgSave = MakeFileDialog(this, "dlgSave", true, tr(kLinkFilter), "cps");
 
-    auto *side = new QVBoxLayout;
-    for (QPushButton *b : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnLoad, btnSaveAs})
-        side->addWidget(b);
-    side->addStretch();
+    QVBoxLayout *side =
+        m_buttons->Column({btnNew, btnEdit, btnDelete, btnDeleteAll, btnLoad, btnSaveAs, nullptr});
     auto *body = new QHBoxLayout;
     body->addWidget(lstLinkList);
     body->addLayout(side);
@@ -107,8 +110,17 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnNew, &QPushButton::clicked, this, &TfrmOpenPort::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmOpenPort::btnEditClick);
-    connect(btnDelete, &QPushButton::clicked, this, &TfrmOpenPort::btnDeleteClick);
-    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmOpenPort::btnDeleteAllClick);
+    TListButtons::ST_Rows rows;
+    rows.Remove = [this](int row) {
+        LinkList().Remove(row);
+        delete lstLinkList->takeTopLevelItem(row);
+    };
+    rows.RemoveAll = [this] {
+        LinkList().Clear();
+        lstLinkList->clear();
+    };
+    rows.Changed = [this] { UpdateButtons(); };
+    m_buttons->SetRows(lstLinkList, std::move(rows));
     connect(btnLoad, &QPushButton::clicked, this, &TfrmOpenPort::btnLoadClick);
     connect(btnSaveAs, &QPushButton::clicked, this, &TfrmOpenPort::btnSaveAsClick);
 
@@ -176,17 +188,14 @@ void TfrmOpenPort::UpdateButtons()
 {
     if (SelectedRow() < 0 && lstLinkList->topLevelItemCount() > 0)
         SelectRow(0);
-    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+    m_buttons->UpdateStates();
     ShowWhatToDo();
 }
 
 void TfrmOpenPort::lstLinkListChange()
 {
-    const bool selected = SelectedRow() >= 0;
-    btnEdit->setEnabled(selected);
-    btnDelete->setEnabled(selected);
-    btnOK->setEnabled(selected);
-    btnDeleteAll->setEnabled(lstLinkList->topLevelItemCount() > 0);
+    m_buttons->UpdateStates();
+    btnOK->setEnabled(SelectedRow() >= 0);
 }
 
 void TfrmOpenPort::ShowWhatToDo()
@@ -248,24 +257,6 @@ void TfrmOpenPort::btnEditClick()
         DrawRow(pos);
         SelectRow(pos);
     }
-    UpdateButtons();
-}
-
-void TfrmOpenPort::btnDeleteClick()
-{
-    const int pos = SelectedRow();
-    if (pos < 0)
-        return;
-    LinkList().Remove(pos);
-    delete lstLinkList->takeTopLevelItem(pos);
-    SelectRow(pos < LinkList().Count() ? pos : pos - 1);
-    UpdateButtons();
-}
-
-void TfrmOpenPort::btnDeleteAllClick()
-{
-    LinkList().Clear();
-    lstLinkList->clear();
     UpdateButtons();
 }
 

@@ -10,6 +10,7 @@ class QFileDialog;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class TListButtons;
 
 class TfrmOpenPort : public QDialog
 {
@@ -40,8 +41,6 @@ private:
     void lstLinkListDblClick();
     void btnNewClick();
     void btnEditClick();
-    void btnDeleteClick();
-    void btnDeleteAllClick();
     void btnLoadClick();
     void btnSaveAsClick();
     void btnOKClick();
@@ -51,6 +50,7 @@ private:
 
     QTreeWidget *lstLinkList;
     QLabel *lblNoLink; // what to do, while there is no link to open
+    TListButtons *m_buttons = nullptr;
     QPushButton *btnOK;
     QPushButton *btnCancel;
     QPushButton *btnNew;

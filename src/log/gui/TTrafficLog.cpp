@@ -14,7 +14,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -202,8 +201,30 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent)
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &TTrafficLog::FlushView);
-    m_dragScrollTimer.setInterval(50);
-    connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] { DragTo(m_dragPoint); });
+    const auto place = [](const Pos &p) { return ST_TextPlace{p.line, p.column}; };
+    ST_TextSelectHooks hooks;
+    hooks.PlaceAt = [this, place](const QPoint &point) { return place(PosAt(point)); };
+    hooks.Anchor = [this, place] { return place(m_anchor); };
+    hooks.Select = [this](const ST_TextPlace &anchor, const ST_TextPlace &end) {
+        m_anchor = Pos{static_cast<int>(anchor.Line), anchor.Col};
+        m_cursor = Pos{static_cast<int>(end.Line), end.Col};
+        viewport()->update();
+    };
+    hooks.WordAt = [this](const ST_TextPlace &at) {
+        const auto [first, end] = WordAt(static_cast<int>(at.Line), at.Col);
+        return TTextSpan{{at.Line, first}, {at.Line, end}};
+    };
+    hooks.LineAt = [this](const ST_TextPlace &at) {
+        const int line = static_cast<int>(at.Line);
+        const int length = line < LineCount() ? static_cast<int>(LineText(line).size()) : 0;
+        return TTextSpan{{at.Line, 0}, {at.Line, length}};
+    };
+    hooks.Finished = [this] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && HasSelection())
+            clipboard->setText(ToQString(SelectedText(), m_pipeline.Utf8()), QClipboard::Selection);
+    };
+    m_mouse = new TTextSelectMouse(this, std::move(hooks));
     // Precise, so that it never wakes before the line is due.
     m_heldTimer.setSingleShot(true);
     m_heldTimer.setTimerType(Qt::PreciseTimer);
@@ -481,8 +502,7 @@ void TTrafficLog::Clear()
     ForgetRows();
     m_repaintTimer.stop();
     m_anchor = m_cursor = Pos{};
-    m_selecting = false;
-    m_dragScrollTimer.stop();
+    m_mouse->Cancel();
     UpdateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -936,76 +956,27 @@ TTrafficLog::Pos TTrafficLog::PosAt(const QPoint &point) const
     return Pos{line, std::min(column, static_cast<int>(span.length))};
 }
 
-void TTrafficLog::DragTo(const QPoint &point)
+std::pair<int, int> TTrafficLog::WordAt(int line, int column) const
 {
-    QScrollBar *v = verticalScrollBar();
-    QScrollBar *h = horizontalScrollBar();
-    if (point.y() < 0)
-        v->setValue(v->value() - 1);
-    else if (point.y() >= viewport()->height())
-        v->setValue(v->value() + 1);
-    if (point.x() < 0)
-        h->setValue(h->value() - m_charWidth);
-    else if (point.x() >= viewport()->width())
-        h->setValue(h->value() + m_charWidth);
-
-    m_dragPoint = point;
-    if (viewport()->rect().contains(point))
-        m_dragScrollTimer.stop();
-    else if (!m_dragScrollTimer.isActive())
-        m_dragScrollTimer.start();
-    m_cursor = PosAt(point);
-    viewport()->update();
-}
-
-void TTrafficLog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mousePressEvent(event);
-        return;
-    }
-    const Pos pos = PosAt(event->position().toPoint());
-    if (!(event->modifiers() & Qt::ShiftModifier))
-        m_anchor = pos;
-    m_cursor = pos;
-    m_selecting = true;
-    viewport()->update();
-}
-
-void TTrafficLog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
-        return;
-    DragTo(event->position().toPoint());
-}
-
-void TTrafficLog::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && m_selecting) {
-        m_dragScrollTimer.stop();
-        m_cursor = PosAt(event->position().toPoint());
-        m_selecting = false;
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        if (clipboard->supportsSelection() && HasSelection()) {
-            const std::string text = SelectedText();
-            clipboard->setText(ToQString(text, m_pipeline.Utf8()), QClipboard::Selection);
-        }
-        viewport()->update();
-        return;
-    }
-    QAbstractScrollArea::mouseReleaseEvent(event);
-}
-
-void TTrafficLog::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton || LineCount() == 0)
-        return;
-    // A log line is the unit users pick out, so a double click takes the whole line.
-    const Pos pos = PosAt(event->position().toPoint());
-    m_anchor = Pos{pos.line, 0};
-    m_cursor = Pos{pos.line, static_cast<int>(LineText(pos.line).size())};
-    m_selecting = false;
-    viewport()->update();
+    if (line < 0 || line >= LineCount())
+        return {column, column};
+    const std::string text = LineText(line);
+    size_t sub = 0;
+    const bool utf8 = RenderedLine(static_cast<size_t>(line), sub).utf8;
+    // The bytes of a UTF-8 character are all taken as word bytes: a letter is what they mostly are.
+    const auto word = [&](size_t i) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        return (utf8 && byte >= 0x80) || IsWordChar(QChar(static_cast<char16_t>(byte)));
+    };
+    auto first = static_cast<size_t>(std::clamp(column, 0, static_cast<int>(text.size())));
+    if (first >= text.size() || !word(first))
+        return {column, column};
+    size_t end = first + 1;
+    while (first > 0 && word(first - 1))
+        --first;
+    while (end < text.size() && word(end))
+        ++end;
+    return {static_cast<int>(first), static_cast<int>(end)};
 }
 
 void TTrafficLog::keyPressEvent(QKeyEvent *event)

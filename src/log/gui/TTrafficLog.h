@@ -11,6 +11,7 @@
 #include "log/logpipeline.h"
 #include "log/logrender.h"
 #include "log/logstore.h"
+#include "platform/gui/textselectmouse.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -136,10 +137,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -160,7 +157,8 @@ private:
     void UpdateScrollBars();
     void UpdateMetrics();
     Pos PosAt(const QPoint &viewportPoint) const;
-    void DragTo(const QPoint &viewportPoint);
+    // The run of word characters around a column of the line (see IsWordChar).
+    std::pair<int, int> WordAt(int line, int column) const;
     int LineHeight() const { return m_lineHeight; }
     int VisibleLineCount() const;
     // Rows of the viewport, the last one perhaps cut off.
@@ -181,16 +179,14 @@ private:
     QTimer m_heldTimer;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;
-    bool m_flooded = false;   // the last frame had to draw every row
-    int m_streamFrames = 0;   // frames in a row, each drawn within a frame and a half of the last
-    QTimer m_dragScrollTimer; // keeps a drag beyond the edge selecting while the mouse rests
-    QPoint m_dragPoint;
+    bool m_flooded = false; // the last frame had to draw every row
+    int m_streamFrames = 0; // frames in a row, each drawn within a frame and a half of the last
     QMenu *m_contextMenu = nullptr;
     Highlighter m_highlighter;
 
     Pos m_anchor;
     Pos m_cursor;
-    bool m_selecting = false;
+    TTextSelectMouse *m_mouse = nullptr;
 
     int m_lineHeight = 1;
     int m_charWidth = 1;

@@ -7,6 +7,7 @@
 #include "mainwindow/TSessionBridge.h"
 #include "platform/capturenames.h"
 #include "platform/clock.h"
+#include "platform/gui/actiontwin.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/logstamp.h"
@@ -64,7 +65,7 @@ TLogViewCommands::TLogViewCommands(QWidget *window, const ST_Controls &ui, TSess
 {
     ConnectModes(ui.Chains);
     connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
-    connect(ui.mnuClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
+    FollowAction(ui.mnuClearDisplay, ui.mnuViewClearDisplay);
     connect(ui.mnuFileSave, &QAction::triggered, this, &TLogViewCommands::SaveLog);
     connect(ui.mnuCopytoClipboard, &QAction::triggered, this, [this] { m_log.CopyToClipboard(); });
     connect(ui.mnuViewAsciiTable, &QAction::triggered, this, &TLogViewCommands::ShowAsciiTable);
@@ -77,7 +78,7 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
     std::copy(std::begin(chains), std::end(chains), m_chains);
     const auto connectChain = [this](const ST_Chain &chain, auto command) {
         connect(chain.menu, &QAction::triggered, this, command);
-        connect(chain.popup, &QAction::triggered, this, command);
+        FollowAction(chain.popup, chain.menu);
     };
     for (int i = 0; i < kModeCount; ++i) {
         const int mode = kModes[i];
@@ -174,11 +175,8 @@ void TLogViewCommands::UpdateViewState()
     on[kModeCount + 1] = ShowSendData();
     m_log.SetDisplayType(m_curDisplayType);
     m_log.SetShowTime(m_showTime || ExtraStamps());
-    for (int i = 0; i < kModeCount + 2; ++i) {
-        const ST_Chain &c = m_chains[i];
-        c.menu->setChecked(on[i]);
-        c.popup->setChecked(c.menu->isChecked());
-    }
+    for (int i = 0; i < kModeCount + 2; ++i)
+        m_chains[i].menu->setChecked(on[i]);
 }
 
 std::string TLogViewCommands::StampText(int64_t ageMs)

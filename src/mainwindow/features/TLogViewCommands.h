@@ -5,7 +5,7 @@
 // table.
 //
 // Each mode and toggle has a tool button, a View menu item and a context-menu twin, all built with
-// the window's layout; they are handed in and kept showing the same state.
+// the window's layout and handed in; the button and the twin show the View item's action.
 #include "data/commdata.h"
 
 #include <QObject>
@@ -26,6 +26,7 @@ class TLogViewCommands : public QObject
 {
     Q_OBJECT
 public:
+    // The View menu's action and the context menu's face of it (FollowAction).
     struct ST_Chain
     {
         QAction *menu = nullptr, *popup = nullptr;

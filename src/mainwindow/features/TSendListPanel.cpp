@@ -1,6 +1,7 @@
 #include "mainwindow/features/TSendListPanel.h"
 #include "app/TSharedStore.h"
 #include "data/gui/dialogsupport.h"
+#include "platform/gui/actiontwin.h"
 #include "platform/gui/commandguard.h"
 #include "senddata/gui/TfrmSendDataList.h"
 
@@ -22,9 +23,9 @@ TSendListPanel::TSendListPanel(QWidget *window, const ST_Controls &controls, TSh
     connect(list, &QTreeWidget::itemDoubleClicked, this, &TSendListPanel::SendSelected);
     connect(list, &QTreeWidget::itemSelectionChanged, this, &TSendListPanel::UpdateSendCommands);
     connect(m_c.mnuOpSendItem, &QAction::triggered, this, &TSendListPanel::SendSelected);
-    connect(m_c.mnuSendItem, &QAction::triggered, this, &TSendListPanel::SendSelected);
+    FollowAction(m_c.mnuSendItem, m_c.mnuOpSendItem);
     connect(m_c.mnuSendAndGoNext, &QAction::triggered, this, &TSendListPanel::SendAndGoNext);
-    connect(m_c.popmnuSendAndGoNext, &QAction::triggered, this, &TSendListPanel::SendAndGoNext);
+    FollowAction(m_c.popmnuSendAndGoNext, m_c.mnuSendAndGoNext);
     connect(m_c.mnuCopyToInput, &QAction::triggered, this, [this] {
         if (const CCommData *item = Selected())
             m_copyToInput(*item);
@@ -39,7 +40,7 @@ TSendListPanel::TSendListPanel(QWidget *window, const ST_Controls &controls, TSh
         });
     };
     connect(m_c.mnuSettingSendSetting, &QAction::triggered, this, editList);
-    connect(m_c.mnuSendDataSetting, &QAction::triggered, this, editList);
+    FollowAction(m_c.mnuSendDataSetting, m_c.mnuSettingSendSetting);
 
     connect(&store, &TSharedStore::SendListChanged, this, [this] {
         Fill();
@@ -95,7 +96,7 @@ void TSendListPanel::SendAndGoNext()
 void TSendListPanel::UpdateSendCommands()
 {
     const bool one = m_portOpen() && SelectedRow() >= 0;
-    for (QAction *a : {m_c.mnuSendAndGoNext, m_c.popmnuSendAndGoNext, m_c.mnuSendItem, m_c.mnuOpSendItem})
+    for (QAction *a : {m_c.mnuSendAndGoNext, m_c.mnuOpSendItem})
         a->setEnabled(one);
 }
 

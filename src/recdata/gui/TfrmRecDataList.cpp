@@ -1,6 +1,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "platform/diaglog.h"
 #include "platform/errors.h"
 #include "platform/gui/coretext.h"
@@ -39,21 +40,23 @@ TfrmRecDataList::TfrmRecDataList(QWidget *owner, const std::string &filePath)
     lsvRecData->setColumnWidth(2, 420);
     lsvRecData->setMinimumSize(600, 320);
 
-    btnAddtoSendData = MakeButton(this, "btnAddtoSendData", tr("&Add to Send Data"));
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete All"));
-    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
-    btnSave = MakeButton(this, "btnSave", tr("&Save"));
-    btnExit = MakeButton(this, "btnExit", tr("Exit"));
-    btnMerge = MakeButton(this, "btnMerge", tr("&Merge Up"));
-    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
+    // Several rows may be selected here, so the row commands stay the dialog's own.
+    auto *buttonMaker = new TListButtons(this,
+                                         {
+                                             {&btnAddtoSendData, tr("&Add to Send Data"), "btnAddtoSendData"},
+                                             {&btnDeleteAll, tr("Delete All"), "btnDeleteAll"},
+                                             {&btnDelete, tr("&Delete"), "btnDelete"},
+                                             {&btnSave, tr("&Save"), "btnSave"},
+                                             {&btnExit, tr("Exit"), "btnExit"},
+                                             {&btnMerge, tr("&Merge Up"), "btnMerge"},
+                                             {&btnEdit, tr("&Edit"), "btnEdit"},
+                                         },
+                                         false);
 
     dlgSave = MakeFileDialog(this, "dlgSave", true, TfrmSendDataList::FileFilter(), "sds");
 
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {btnAddtoSendData, btnEdit, btnMerge, btnDelete, btnDeleteAll, btnSave})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    buttons->addWidget(btnExit);
+    QHBoxLayout *buttons = buttonMaker->Row(
+        {btnAddtoSendData, btnEdit, btnMerge, btnDelete, btnDeleteAll, btnSave, nullptr, btnExit});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lsvRecData);
     layout->addLayout(buttons);

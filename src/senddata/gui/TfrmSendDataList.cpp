@@ -1,6 +1,7 @@
 #include "senddata/gui/TfrmSendDataList.h"
 
 #include "data/gui/dialogsupport.h"
+#include "data/gui/listbuttons.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/senddatalist.h"
 
@@ -24,27 +25,28 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     lsvSendData->setColumnWidth(2, 250);
     lsvSendData->setMinimumSize(490, 300);
 
-    btnNew = MakeButton(this, "btnNew", tr("&New"));
-    btnEdit = MakeButton(this, "btnEdit", tr("&Edit"));
-    btnDelete = MakeButton(this, "btnDelete", tr("&Delete"));
-    btnDeleteAll = MakeButton(this, "btnDeleteAll", tr("Delete  &All"));
-    btnUp = MakeButton(this, "btnUp", tr("&Up"));
-    btnDown = MakeButton(this, "btnDown", tr("Do&wn"));
-    btnLoad = MakeButton(this, "btnLoad", tr("&Load"));
-    btnSaveAs = MakeButton(this, "btnSaveAs", tr("&Save"));
-    btnOK = MakeButton(this, "btnOK", tr("&OK"));
+    m_buttons =
+        new TListButtons(this,
+                         {
+                             {&btnNew, tr("&New"), "btnNew"},
+                             {&btnEdit, tr("&Edit"), "btnEdit", EListRole::Edit},
+                             {&btnDelete, tr("&Delete"), "btnDelete", EListRole::Delete},
+                             {&btnDeleteAll, tr("Delete  &All"), "btnDeleteAll", EListRole::DeleteAll},
+                             {&btnUp, tr("&Up"), "btnUp", EListRole::Up},
+                             {&btnDown, tr("Do&wn"), "btnDown", EListRole::Down},
+                             {&btnLoad, tr("&Load"), "btnLoad"},
+                             {&btnSaveAs, tr("&Save"), "btnSaveAs"},
+                             {&btnOK, tr("&OK"), "btnOK"},
+                             {&btnCancel, tr("&Cancel"), "btnCancel"},
+                         },
+                         false);
     btnOK->setDefault(true);
-    btnCancel = MakeButton(this, "btnCancel", tr("&Cancel"));
 
     dlgLoad = MakeFileDialog(this, "dlgLoad", false, FileFilter(), "sds");
     dlgSave = MakeFileDialog(this, "dlgSave", true, FileFilter(), "sds");
 
-    auto *buttons = new QVBoxLayout;
-    for (QPushButton *button : {btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown, btnLoad, btnSaveAs})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QVBoxLayout *buttons = m_buttons->Column({btnNew, btnEdit, btnDelete, btnDeleteAll, btnUp, btnDown,
+                                              btnLoad, btnSaveAs, nullptr, btnOK, btnCancel});
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(lsvSendData);
     layout->addLayout(buttons);
@@ -54,10 +56,23 @@ TfrmSendDataList::TfrmSendDataList(QWidget *owner) : QDialog(owner), m_list(std:
     connect(lsvSendData, &QTreeWidget::itemDoubleClicked, this, &TfrmSendDataList::btnEditClick);
     connect(btnNew, &QPushButton::clicked, this, &TfrmSendDataList::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmSendDataList::btnEditClick);
-    connect(btnDelete, &QPushButton::clicked, this, &TfrmSendDataList::btnDeleteClick);
-    connect(btnDeleteAll, &QPushButton::clicked, this, &TfrmSendDataList::btnDeleteAllClick);
-    connect(btnUp, &QPushButton::clicked, this, &TfrmSendDataList::btnUpClick);
-    connect(btnDown, &QPushButton::clicked, this, &TfrmSendDataList::btnDownClick);
+    TListButtons::ST_Rows rows;
+    rows.Swap = [this](int row, int other) {
+        if (!(other < row ? m_list->MoveUp(row) : m_list->MoveDown(row)))
+            return;
+        DrawRow(row, false);
+        DrawRow(other, true);
+    };
+    rows.Remove = [this](int row) {
+        m_list->Remove(row);
+        delete lsvSendData->takeTopLevelItem(row);
+    };
+    rows.RemoveAll = [this] {
+        m_list->RemoveAll();
+        lsvSendData->clear();
+    };
+    rows.Changed = [this] { UpdateButtons(); };
+    m_buttons->SetRows(lsvSendData, std::move(rows));
     connect(btnLoad, &QPushButton::clicked, this, &TfrmSendDataList::btnLoadClick);
     connect(btnSaveAs, &QPushButton::clicked, this, &TfrmSendDataList::btnSaveAsClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmSendDataList::accept);
@@ -122,14 +137,7 @@ int TfrmSendDataList::SelectedRow() const
 
 void TfrmSendDataList::UpdateButtons()
 {
-    const int selectedCount = static_cast<int>(lsvSendData->selectedItems().size());
-    const int rows = lsvSendData->topLevelItemCount();
-    const int row = SelectedRow();
-    btnEdit->setEnabled(selectedCount > 0);
-    btnDelete->setEnabled(selectedCount > 0);
-    btnDeleteAll->setEnabled(rows > 0);
-    btnUp->setEnabled(row > 0 && rows > 1);
-    btnDown->setEnabled(row >= 0 && rows >= 2 && row < rows - 1);
+    m_buttons->UpdateStates();
 }
 
 void TfrmSendDataList::btnNewClick()
@@ -153,50 +161,6 @@ void TfrmSendDataList::btnEditClick()
         m_list->Replace(row, item);
         DrawRow(row, true);
     }
-    UpdateButtons();
-}
-
-void TfrmSendDataList::btnDeleteClick()
-{
-    const int row = SelectedRow();
-    if (row < 0)
-        return;
-    m_list->Remove(row);
-    delete lsvSendData->takeTopLevelItem(row);
-    lsvSendData->clearSelection();
-    const int rows = lsvSendData->topLevelItemCount();
-    if (rows > 0) {
-        QTreeWidgetItem *next = lsvSendData->topLevelItem(row < rows ? row : rows - 1);
-        lsvSendData->setCurrentItem(next);
-        lsvSendData->scrollToItem(next);
-    }
-    UpdateButtons();
-}
-
-void TfrmSendDataList::btnDeleteAllClick()
-{
-    m_list->RemoveAll();
-    lsvSendData->clear();
-    UpdateButtons();
-}
-
-void TfrmSendDataList::btnUpClick()
-{
-    const int row = SelectedRow();
-    if (row < 1 || !m_list->MoveUp(row))
-        return;
-    DrawRow(row, true);
-    DrawRow(row - 1, true);
-    UpdateButtons();
-}
-
-void TfrmSendDataList::btnDownClick()
-{
-    const int row = SelectedRow();
-    if (row < 0 || !m_list->MoveDown(row))
-        return;
-    DrawRow(row, true);
-    DrawRow(row + 1, true);
     UpdateButtons();
 }
 

@@ -11,6 +11,7 @@ class CSendDataList;
 class QFileDialog;
 class QPushButton;
 class QTreeWidget;
+class TListButtons;
 
 class TfrmSendDataList : public QDialog
 {
@@ -38,16 +39,13 @@ private:
 
     void btnNewClick();
     void btnEditClick();
-    void btnDeleteClick();
-    void btnDeleteAllClick();
-    void btnUpClick();
-    void btnDownClick();
     void btnLoadClick();
     void btnSaveAsClick();
 
     std::unique_ptr<CSendDataList> m_list;
 
     QTreeWidget *lsvSendData;
+    TListButtons *m_buttons = nullptr;
     QPushButton *btnNew;
     QPushButton *btnEdit;
     QPushButton *btnDelete;
