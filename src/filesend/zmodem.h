@@ -77,7 +77,8 @@ private:
     bool AwaitReceiver(ST_Failure *failure);
     bool SendInit(ST_Failure *failure);
     bool SendFile(size_t index, ST_Failure *failure);
-    bool SendData(size_t index, std::ifstream &in, uint64_t from, ST_Failure *failure);
+    // `extraOffers`: how many times the file was offered again, each a request for `from` to come.
+    bool SendData(size_t index, std::ifstream &in, uint64_t from, int extraOffers, ST_Failure *failure);
     bool SendFinish(ST_Failure *failure);
     // A header the peer may send at any time: true when it ends the transfer (`failure` says how).
     bool Ends(const zmodem::ST_Header &header, ST_Failure *failure);
