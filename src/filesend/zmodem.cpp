@@ -121,6 +121,13 @@ void CLink::AwaitOver(uint32_t timeoutMs)
     }
 }
 
+void CLink::SkipHexTail()
+{
+    for (const uint8_t tail : {uint8_t('\r'), uint8_t('\n'), uint8_t(0x11)})
+        if (m_rxHead < m_rxSize && (m_rx[m_rxHead] & 0x7F) == tail)
+            ++m_rxHead;
+}
+
 void CLink::GiveBack()
 {
     if (m_rxHead < m_rxSize)
@@ -554,6 +561,8 @@ bool CZmodemSend::SendFinish(ST_Failure *failure)
             if (event == EEvent::Cancel)
                 return Fail(failure, ETransferEnd::ReceiverCancelled);
             if (event == EEvent::Header && m_link.Decoder.Header().Type == ZFIN) {
+                // What follows the receiver's last header (the shell's prompt) is no longer ours.
+                m_link.SkipHexTail();
                 m_link.Out = {'O', 'O'};
                 return m_link.Flush(failure);
             }

@@ -41,6 +41,8 @@ public:
     // Reads past everything else for two 'O's, the sender's last words.
     void AwaitOver(uint32_t timeoutMs);
     void SendAbort();
+    // Reads past the line end (and XON) that closes a hex header, where it came with the header.
+    void SkipHexTail();
     // Hands what was read past the transfer's last event back to the channel.
     void GiveBack();
 
