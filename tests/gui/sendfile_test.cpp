@@ -297,5 +297,10 @@ TEST(SendFile, ZmodemTellsTheBytesThatWentOnTheLine)
         EXPECT_TRUE(WaitUntil([&] { return relay.FromWindow() >= told; }));
         EXPECT_EQ(relay.FromWindow(), told);
         EXPECT_EQ(w.SendBytes(), static_cast<int64_t>(told));
+        // The receiver's answers are on the Rec counter, with no block of their own.
+        EXPECT_GT(w.RecBytes(), 0);
+        EXPECT_TRUE(WaitUntil([&] {
+            return StatusPanel(w, 6) == QStringLiteral("Rec:%1/0").arg(w.RecBytes());
+        })) << StatusPanel(w, 6).toStdString();
     }
 }
