@@ -121,6 +121,13 @@ void CLink::AwaitOver(uint32_t timeoutMs)
     }
 }
 
+void CLink::SkipHexTail()
+{
+    for (const uint8_t tail : {uint8_t('\r'), uint8_t('\n'), uint8_t(0x11)})
+        if (m_rxHead < m_rxSize && (m_rx[m_rxHead] & 0x7F) == tail)
+            ++m_rxHead;
+}
+
 void CLink::GiveBack()
 {
     if (m_rxHead < m_rxSize)
@@ -350,7 +357,7 @@ bool CZmodemSend::SendFile(size_t index, ST_Failure *failure)
                 return false;
             switch (header.Type) {
             case ZRPOS:
-                if (!SendData(index, in, std::min<uint64_t>(header.Position(), file.Size), failure))
+                if (!SendData(index, in, std::min<uint64_t>(header.Position(), file.Size), attempt, failure))
                     return false;
                 m_sentBefore += file.Size;
                 ++m_filesDone;
@@ -375,7 +382,8 @@ bool CZmodemSend::SendFile(size_t index, ST_Failure *failure)
 
 // Streams from `from` to the end and closes with ZEOF. A ZRPOS, at any time, takes the stream
 // back to where the receiver lost it; one at the same place again and again gives up.
-bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Failure *failure)
+bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, int extraOffers,
+                           ST_Failure *failure)
 {
     const uint64_t size = m_files[index].Size;
     const bool fullDuplex = (m_receiverFlags & CANFDX) != 0;
@@ -384,12 +392,14 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
     uint64_t position = from;
     uint64_t lastRepositioned = from;
     int errors = 0;
+    int staleLeft = extraOffers; // answers still to come to the file's offers
     m_block.resize(block);
 
     // A ZRPOS (or a refusal) sends the data again from `to`: true while tries are left.
     auto reposition = [&](uint64_t to) {
         to = std::min(to, size);
         errors = to > lastRepositioned ? 1 : errors + 1;
+        staleLeft = 0;
         lastRepositioned = to;
         position = to;
         if (errors > tries) {
@@ -400,7 +410,8 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
     };
     // What the receiver says between subpackets, or while it is waited for. 1: go on; 0: send
     // again from `position`; -1: stop (`failure` says how, Done for a file the receiver skipped).
-    auto answer = [&](EEvent event, uint64_t *acked) -> int {
+    // `streaming`: data is on its way and nothing is waited for.
+    auto answer = [&](EEvent event, uint64_t *acked, bool streaming) -> int {
         if (event == EEvent::Cancel) {
             *failure = {ETransferEnd::ReceiverCancelled};
             return -1;
@@ -413,6 +424,14 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
             return -1;
         switch (header.Type) {
         case ZRPOS:
+            // A file offered again is answered again: a request for where the data began, while
+            // it streams, may be the answer to an offer already taken. Going back for it would
+            // meet the receiver further on, which refuses the stream and its end of file, each
+            // refusal one more request to go back. A receiver that lost the start asks again.
+            if (streaming && staleLeft > 0 && header.Position() <= from) {
+                --staleLeft;
+                return 1;
+            }
             return reposition(header.Position()) ? 0 : -1;
         case ZNAK:
             return reposition(*acked) ? 0 : -1;
@@ -472,7 +491,7 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
                         again = true;
                         break;
                     }
-                    const int next = answer(event, &acked);
+                    const int next = answer(event, &acked, false);
                     if (next < 0)
                         return failure->End == ETransferEnd::Done;
                     if (next == 0) {
@@ -488,7 +507,7 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
             // Whatever the receiver said meanwhile, without waiting.
             EEvent event = EEvent::None;
             while (!again && m_link.Next(0, &event) == EWait::Event) {
-                const int next = answer(event, &acked);
+                const int next = answer(event, &acked, true);
                 if (next < 0)
                     return failure->End == ETransferEnd::Done;
                 again = next == 0;
@@ -513,7 +532,7 @@ bool CZmodemSend::SendData(size_t index, std::ifstream &in, uint64_t from, ST_Fa
                     return Fail(failure, ETransferEnd::Cancelled);
                 if (wait == EWait::TimedOut)
                     break;
-                const int next = answer(event, &acked);
+                const int next = answer(event, &acked, false);
                 if (next < 0)
                     return failure->End == ETransferEnd::Done;
                 if (next == 0) {
@@ -542,6 +561,8 @@ bool CZmodemSend::SendFinish(ST_Failure *failure)
             if (event == EEvent::Cancel)
                 return Fail(failure, ETransferEnd::ReceiverCancelled);
             if (event == EEvent::Header && m_link.Decoder.Header().Type == ZFIN) {
+                // What follows the receiver's last header (the shell's prompt) is no longer ours.
+                m_link.SkipHexTail();
                 m_link.Out = {'O', 'O'};
                 return m_link.Flush(failure);
             }

@@ -41,6 +41,8 @@ public:
     // Reads past everything else for two 'O's, the sender's last words.
     void AwaitOver(uint32_t timeoutMs);
     void SendAbort();
+    // Reads past the line end (and XON) that closes a hex header, where it came with the header.
+    void SkipHexTail();
     // Hands what was read past the transfer's last event back to the channel.
     void GiveBack();
 
@@ -77,7 +79,8 @@ private:
     bool AwaitReceiver(ST_Failure *failure);
     bool SendInit(ST_Failure *failure);
     bool SendFile(size_t index, ST_Failure *failure);
-    bool SendData(size_t index, std::ifstream &in, uint64_t from, ST_Failure *failure);
+    // `extraOffers`: how many times the file was offered again, each a request for `from` to come.
+    bool SendData(size_t index, std::ifstream &in, uint64_t from, int extraOffers, ST_Failure *failure);
     bool SendFinish(ST_Failure *failure);
     // A header the peer may send at any time: true when it ends the transfer (`failure` says how).
     bool Ends(const zmodem::ST_Header &header, ST_Failure *failure);

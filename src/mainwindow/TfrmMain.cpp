@@ -270,6 +270,10 @@ void TfrmMain::MakeFeatures()
     connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
     connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
     connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
+    // A transfer's bytes are counted as they come, and shown no block: its reports redraw them.
+    for (auto signal : {&TSessionBridge::TransferFile, &TSessionBridge::TransferProgress})
+        connect(m_bridge, signal, m_counters, &TReceiveCounters::Count);
+    connect(m_bridge, &TSessionBridge::TransferDone, m_counters, &TReceiveCounters::Count);
     connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }

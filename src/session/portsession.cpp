@@ -235,7 +235,10 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     shared->Job->SetProgressHandler([this, shared](const ST_TransferProgress &progress) {
         if (progress.FileBegins)
             m_sendHandOver->Forward([this, progress, receiving = shared->Receiving] {
-                if (!receiving)
+                // A file is a block of its own, sent or received.
+                if (receiving)
+                    m_recBlocks += 1;
+                else
                     m_sendBlocks += 1;
                 CountTransferWire(progress.WireBytes);
                 m_view.SessionTransferFile(progress);

@@ -218,6 +218,35 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     EXPECT_NE(log.find(" bytes read from the line", told), std::string::npos) << log;
 }
 
+// Nothing follows the transfer to redraw the counters: the Rec counter tells the file's bytes and
+// the file as a block by itself, as the Send counter tells a file sent.
+TEST(ReceiveFile, AReceivedFileIsOnTheRecCounter)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    const std::string inbox = o.env.File("in");
+    mkdir(inbox.c_str(), 0700);
+    ChooseZmodemFolder(o, inbox);
+    const std::string out = o.env.File("out");
+    mkdir(out.c_str(), 0700);
+    WriteRaw(out + "/log.bin", std::string(20000, 'L'));
+    o.StartOnDevice(out, {"sz", "-q", "log.bin"});
+    ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
+    const int64_t blocksBefore = w.RecBlocks();
+    Find<QPushButton>(w, "btnAcceptTransfer")->click();
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
+    EXPECT_EQ(o.DeviceEnded(), 0);
+    const std::string log = LogText(w);
+    const size_t told = log.find("Note :File receive: Received, ");
+    ASSERT_NE(told, std::string::npos) << log;
+    EXPECT_GE(w.RecBytes(), static_cast<int64_t>(std::stoul(log.substr(told + 30))));
+    EXPECT_GT(w.RecBytes(), 20000);
+    EXPECT_EQ(w.RecBlocks(), blocksBefore + 1);
+    EXPECT_TRUE(WaitUntil([&] {
+        return StatusPanel(w, 6) == QStringLiteral("Rec:%1/%2").arg(w.RecBytes()).arg(w.RecBlocks());
+    })) << StatusPanel(w, 6).toStdString();
+}
+
 TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)
 {
     OpenWindow o;
