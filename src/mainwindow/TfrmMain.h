@@ -70,7 +70,8 @@ public:
 
     // Start-up and the settings kept between runs.
     void InitSession();
-    // False when a value was missing or not a number; the values before it are taken over.
+    // False when a value of the window's own was missing or not a number: it kept its value and
+    // the rest were still read.
     bool LoadSettings();
     // Throws EFCreateError when the settings cannot be written.
     void SaveSettings();

@@ -65,19 +65,19 @@ bool TfrmMain::LoadSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    int value = 0;
-    if (!ReadSettingsInteger(settings, "CurrentType", value))
-        return false;
-    m_instantSend->SetFormat(static_cast<uint8_t>(value));
-    if (!ReadSettingsInteger(settings, "CurDisplayType", value))
-        return false;
-    m_logView->SetCurDisplayType(static_cast<uint8_t>(value));
-    if (!ReadSettingsInteger(settings, "ShowSendData", value))
-        return false;
-    m_logView->SetShowSendData(value != 0);
-    if (!ReadSettingsInteger(settings, "ShowTime", value))
-        return false;
-    m_logView->SetShowTime(value != 0);
+    // A value that is missing (a store of an older version) or not a number (edited by hand) keeps
+    // what the window has before loading; it never costs the values after it.
+    bool allRead = true;
+    const auto readInteger = [&settings, &allRead](const char *name, int current) {
+        int value = current;
+        if (!ReadSettingsInteger(settings, name, value))
+            allRead = false;
+        return value;
+    };
+    m_instantSend->SetFormat(static_cast<uint8_t>(readInteger("CurrentType", CurrentType())));
+    m_logView->SetCurDisplayType(static_cast<uint8_t>(readInteger("CurDisplayType", CurDisplayType())));
+    m_logView->SetShowSendData(readInteger("ShowSendData", ShowSendData() ? 1 : 0) != 0);
+    m_logView->SetShowTime(readInteger("ShowTime", ShowTime() ? 1 : 0) != 0);
 
     const std::string portSetting =
         settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
@@ -107,7 +107,7 @@ bool TfrmMain::LoadSettings()
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
     m_features->Load(settings);
-    return true;
+    return allRead;
 }
 
 void TfrmMain::SaveSettings()

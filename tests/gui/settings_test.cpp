@@ -126,30 +126,43 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
     EXPECT_EQ(StatusPanel(again, 3), QStringLiteral("Parity: None"));
 }
 
-TEST(Settings, ReadingStopsAtTheFirstMissingOrNonIntegerValue)
+// A store of an older version lacks values, a hand-edited one may hold words: such a value keeps
+// what the window had, and everything after it, the features' values too, is still taken.
+TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
 {
     GuiTestEnv env;
-    Store({{"CurrentType", 2},
+    Store({{"CurDisplayType", 1},
+           {"ShowSendData", 0},
+           {"ShowTime", 1},
            {"PortSetting", "\"L\",\"ttyS9\",9600,8,0,0,0,1024,1024"},
-           {"InstanceSendData", "\"X\",\"Hex\",\"41 \""}});
+           {"InstanceSendData", "\"X\",\"Hex\",\"41 \""},
+           {"ReconnectAutomatically", 1}});
     {
         TfrmMain w;
-        EXPECT_EQ(w.CurrentType(), 2);
-        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("DECIMAL"));
-        EXPECT_EQ(w.CurDisplayType(), 0);
-        EXPECT_TRUE(w.ShowSendData());
-        EXPECT_FALSE(w.ShowTime());
-        EXPECT_FALSE(w.LastLink().has_value()) << "PortSetting comes after the missing value";
-        EXPECT_TRUE(Find<QTextEdit>(w, "edSendItem")->toPlainText().isEmpty());
-        EXPECT_FALSE(w.LoadSettings());
+        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("HEX"))
+            << "the instant item read later sets the format; CurrentType itself was missing";
+        EXPECT_EQ(w.CurDisplayType(), 1);
+        EXPECT_FALSE(w.ShowSendData());
+        EXPECT_TRUE(w.ShowTime());
+        ASSERT_TRUE(w.LastLink().has_value());
+        EXPECT_EQ(w.LastLink()->PortName, "ttyS9");
+        EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("41 "));
+        EXPECT_TRUE(Find<QAction>(w, "mnuOpReconnect")->isChecked());
+        EXPECT_FALSE(w.LoadSettings()) << "a missing value is still told";
     }
     env.ClearSettings();
-    Store({{"CurrentType", 1}, {"CurDisplayType", 3}, {"ShowSendData", "yes"}, {"ShowTime", 1}});
+    Store({{"CurrentType", 1},
+           {"CurDisplayType", 3},
+           {"ShowSendData", "yes"},
+           {"ShowTime", 1},
+           {"DateStamps", 1}});
     TfrmMain w;
+    EXPECT_EQ(w.CurrentType(), 1);
     EXPECT_EQ(w.CurDisplayType(), 3);
     EXPECT_TRUE(Find<QToolButton>(w, "btnTextSymbol")->isChecked());
-    EXPECT_TRUE(w.ShowSendData());
-    EXPECT_FALSE(w.ShowTime()) << "ShowTime comes after the bad value";
+    EXPECT_TRUE(w.ShowSendData()) << "the word keeps the value the window starts with";
+    EXPECT_TRUE(w.ShowTime());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewDateAndTime")->isChecked());
 }
 
 TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
