@@ -23,6 +23,7 @@
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -30,6 +31,16 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextEdit>
+
+namespace {
+
+// The window's own first values; their defaults are what the window shows before loading.
+const TSettingValue<int> kCurrentType("CurrentType", FMT_STRING);
+const TSettingValue<int> kCurDisplayType("CurDisplayType", FMT_STRING);
+const TSettingValue<bool> kShowSendData("ShowSendData", true);
+const TSettingValue<bool> kShowTime("ShowTime", false);
+
+} // namespace
 
 void TfrmMain::InitSession()
 {
@@ -68,16 +79,15 @@ bool TfrmMain::LoadSettings()
     // A value that is missing (a store of an older version) or not a number (edited by hand) keeps
     // what the window has before loading; it never costs the values after it.
     bool allRead = true;
-    const auto readInteger = [&settings, &allRead](const char *name, int current) {
-        int value = current;
-        if (!ReadSettingsInteger(settings, name, value))
-            allRead = false;
-        return value;
+    const auto read = [&settings, &allRead](const auto &value, auto current) {
+        const auto found = value.Find(settings);
+        allRead = allRead && found.has_value();
+        return found.value_or(current);
     };
-    m_instantSend->SetFormat(static_cast<uint8_t>(readInteger("CurrentType", CurrentType())));
-    m_logView->SetCurDisplayType(static_cast<uint8_t>(readInteger("CurDisplayType", CurDisplayType())));
-    m_logView->SetShowSendData(readInteger("ShowSendData", ShowSendData() ? 1 : 0) != 0);
-    m_logView->SetShowTime(readInteger("ShowTime", ShowTime() ? 1 : 0) != 0);
+    m_instantSend->SetFormat(static_cast<uint8_t>(read(kCurrentType, CurrentType())));
+    m_logView->SetCurDisplayType(static_cast<uint8_t>(read(kCurDisplayType, CurDisplayType())));
+    m_logView->SetShowSendData(read(kShowSendData, ShowSendData()));
+    m_logView->SetShowTime(read(kShowTime, ShowTime()));
 
     const std::string portSetting =
         settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
@@ -115,10 +125,10 @@ void TfrmMain::SaveSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    settings.setValue(QStringLiteral("CurrentType"), CurrentType());
-    settings.setValue(QStringLiteral("CurDisplayType"), CurDisplayType());
-    settings.setValue(QStringLiteral("ShowSendData"), ShowSendData() ? 1 : 0);
-    settings.setValue(QStringLiteral("ShowTime"), ShowTime() ? 1 : 0);
+    kCurrentType.Write(settings, CurrentType());
+    kCurDisplayType.Write(settings, CurDisplayType());
+    kShowSendData.Write(settings, ShowSendData());
+    kShowTime.Write(settings, ShowTime());
     settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
     if (LastLink())
         settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));

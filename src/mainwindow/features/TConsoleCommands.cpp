@@ -7,6 +7,7 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TFindCommands.h"
+#include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -18,6 +19,8 @@
 #include <algorithm>
 
 namespace {
+
+const TSettingValue<bool> kShown("ConsoleShown", false);
 
 // What waits for the line beyond this is dropped: a device that has stopped taking data would
 // otherwise let a long paste grow without end.
@@ -267,12 +270,12 @@ void TConsoleCommands::Load(const QSettings &settings)
 {
     m_settings = LoadConsoleSettings(settings);
     Apply();
-    m_showItem->setChecked(settings.value(QStringLiteral("ConsoleShown")).toString().trimmed().toInt() != 0);
+    m_showItem->setChecked(kShown.Read(settings));
 }
 
 void TConsoleCommands::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ConsoleShown"), Shown() ? 1 : 0);
+    kShown.Write(settings, Shown());
     ST_ConsoleSettings console = m_settings;
     if (m_view)
         console.LocalEcho = m_view->LocalEcho();

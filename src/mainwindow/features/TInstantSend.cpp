@@ -4,6 +4,7 @@
 #include "data/gui/dialogsupport.h"
 #include "data/gui/textkeys.h"
 #include "mainwindow/features/TSendChecksum.h"
+#include "platform/gui/settingvalue.h"
 #include "senddata/gui/TfrmDataEdit.h"
 
 #include <QComboBox>
@@ -17,6 +18,8 @@
 #include <QTextEdit>
 
 namespace {
+
+const TSettingValue<int> kLineEnding("LineEnding", 0);
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
 enum : int { kEndNone = 0, kEndCr = 1, kEndLf = 2, kEndCrLf = 3 };
@@ -219,11 +222,11 @@ bool TInstantSend::eventFilter(QObject *watched, QEvent *event)
 
 void TInstantSend::LoadLineEnding(const QSettings &settings)
 {
-    const int ending = settings.value(QStringLiteral("LineEnding")).toString().trimmed().toInt();
+    const int ending = kLineEnding.Read(settings);
     m_lineEnding->setCurrentIndex(ending >= 0 && ending < m_lineEnding->count() ? ending : 0);
 }
 
 void TInstantSend::SaveLineEnding(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("LineEnding"), m_lineEnding->currentIndex());
+    kLineEnding.Write(settings, m_lineEnding->currentIndex());
 }

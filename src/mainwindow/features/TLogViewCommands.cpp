@@ -7,8 +7,8 @@
 #include "mainwindow/TSessionBridge.h"
 #include "platform/capturenames.h"
 #include "platform/clock.h"
-#include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/settingvalue.h"
 #include "platform/logstamp.h"
 
 #include <QAction>
@@ -21,9 +21,20 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 namespace {
+
+const TSettingValue<bool> kMilliseconds("Milliseconds", false);
+const TSettingValue<bool> kSincePrevious("TimeSincePrevious", false);
+const TSettingValue<bool> kDates("DateStamps", false);
+// Not above 0: the log keeps the size it has.
+const TSettingValue<qlonglong> kScrollbackMiB("ScrollbackMiB", 0);
+const TSettingValue<bool> kSplitLines("SplitReceivedLines", false);
+// Missing: the log keeps the encoding and the colours it has.
+const TSettingValue<int> kEncoding("TextEncoding", 0);
+const TSettingValue<int> kAnsi("AnsiColours", 0);
 
 const int kModes[] = {FMT_STRING, FMT_HEX, FMT_DEC, FMT_STR_SYMBOL};
 
@@ -229,54 +240,52 @@ void TLogViewCommands::ShowAsciiTable()
 
 void TLogViewCommands::LoadStamps(const QSettings &settings)
 {
-    m_millisecondsItem->setChecked(ReadSettingsFlag(settings, "Milliseconds"));
-    m_sincePreviousItem->setChecked(ReadSettingsFlag(settings, "TimeSincePrevious"));
+    m_millisecondsItem->setChecked(kMilliseconds.Read(settings));
+    m_sincePreviousItem->setChecked(kSincePrevious.Read(settings));
 }
 
 void TLogViewCommands::SaveStamps(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("Milliseconds"), m_milliseconds ? 1 : 0);
-    settings.setValue(QStringLiteral("TimeSincePrevious"), m_sincePrevious ? 1 : 0);
+    kMilliseconds.Write(settings, m_milliseconds);
+    kSincePrevious.Write(settings, m_sincePrevious);
 }
 
 // After every value older versions wrote.
 void TLogViewCommands::LoadDates(const QSettings &settings)
 {
-    m_datesItem->setChecked(ReadSettingsFlag(settings, "DateStamps"));
+    m_datesItem->setChecked(kDates.Read(settings));
 }
 
 void TLogViewCommands::SaveDates(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("DateStamps"), m_dates ? 1 : 0);
+    kDates.Write(settings, m_dates);
 }
 
 // Kept apart from the window's first values: a store without it reads as before.
 void TLogViewCommands::LoadScrollback(const QSettings &settings)
 {
-    int value = 0;
-    if (ReadSettingsInteger(settings, "ScrollbackMiB", value) && value > 0)
+    const qlonglong value = kScrollbackMiB.Read(settings);
+    if (value > 0 && value <= std::numeric_limits<int>::max())
         m_log.SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
 }
 
 void TLogViewCommands::SaveScrollback(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ScrollbackMiB"),
-                      static_cast<qlonglong>(m_log.ScrollbackBytes() / (1024 * 1024)));
+    kScrollbackMiB.Write(settings, static_cast<qlonglong>(m_log.ScrollbackBytes() / (1024 * 1024)));
 }
 
 void TLogViewCommands::LoadTextForms(const QSettings &settings)
 {
-    int value = 0;
-    m_splitLinesItem->setChecked(ReadSettingsInteger(settings, "SplitReceivedLines", value) && value != 0);
-    if (ReadSettingsInteger(settings, "TextEncoding", value))
-        (value == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
-    if (ReadSettingsInteger(settings, "AnsiColours", value))
-        m_ansiItems[value == 1 ? 1 : value == 2 ? 2 : 0]->setChecked(true);
+    m_splitLinesItem->setChecked(kSplitLines.Read(settings));
+    if (const std::optional<int> encoding = kEncoding.Find(settings))
+        (*encoding == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
+    if (const std::optional<int> ansi = kAnsi.Find(settings))
+        m_ansiItems[*ansi == 1 ? 1 : *ansi == 2 ? 2 : 0]->setChecked(true);
 }
 
 void TLogViewCommands::SaveTextForms(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("SplitReceivedLines"), m_splitLinesItem->isChecked() ? 1 : 0);
-    settings.setValue(QStringLiteral("TextEncoding"), m_log.Utf8() ? 1 : 0);
-    settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(m_log.Ansi()));
+    kSplitLines.Write(settings, m_splitLinesItem->isChecked());
+    kEncoding.Write(settings, m_log.Utf8() ? 1 : 0);
+    kAnsi.Write(settings, static_cast<int>(m_log.Ansi()));
 }

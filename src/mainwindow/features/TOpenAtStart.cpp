@@ -4,7 +4,7 @@
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "platform/errors.h"
-#include "platform/gui/appsettings.h"
+#include "platform/gui/settingvalue.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
 
@@ -14,9 +14,16 @@
 
 namespace {
 
-std::string Text(const QSettings &settings, const char *name)
+const TSettingValue<bool> kOpenAtStart("OpenAtStart", false);
+// The link last opened and where its device was found.
+const TSettingValue<QString> kLink("OpenAtStartLink", QString());
+const TSettingValue<QString> kDevice("OpenAtStartDevice", QString());
+const TSettingValue<QString> kById("OpenAtStartById", QString());
+const TSettingValue<QString> kIdentity("OpenAtStartIdentity", QString());
+
+std::string Text(const QSettings &settings, const TSettingValue<QString> &value)
 {
-    return settings.value(QLatin1String(name)).toString().toStdString();
+    return value.Read(settings).toStdString();
 }
 
 } // namespace
@@ -35,18 +42,18 @@ TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands
 
 void TOpenAtStart::Load(const QSettings &settings)
 {
-    m_action->setChecked(ReadSettingsFlag(settings, "OpenAtStart"));
+    m_action->setChecked(kOpenAtStart.Read(settings));
     COM_PORT_SETTING link;
     try {
-        if (LinkFromLine(Text(settings, "OpenAtStartLink"), link))
+        if (LinkFromLine(Text(settings, kLink), link))
             m_link = link;
     } catch (const EKestrumError &) {
         m_link.reset(); // a line edited by hand: nothing to open
     }
     m_mark = ST_DeviceMark{};
-    m_mark.Path = Text(settings, "OpenAtStartDevice");
-    m_mark.ById = Text(settings, "OpenAtStartById");
-    m_mark.Identity = Text(settings, "OpenAtStartIdentity");
+    m_mark.Path = Text(settings, kDevice);
+    m_mark.ById = Text(settings, kById);
+    m_mark.Identity = Text(settings, kIdentity);
     if (m_started)
         return;
     m_started = true;
@@ -56,13 +63,13 @@ void TOpenAtStart::Load(const QSettings &settings)
 
 void TOpenAtStart::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("OpenAtStart"), m_action->isChecked() ? 1 : 0);
+    kOpenAtStart.Write(settings, m_action->isChecked());
     if (!m_link)
         return;
-    settings.setValue(QStringLiteral("OpenAtStartLink"), QString::fromStdString(LinkToLine(*m_link)));
-    settings.setValue(QStringLiteral("OpenAtStartDevice"), QString::fromStdString(m_mark.Path));
-    settings.setValue(QStringLiteral("OpenAtStartById"), QString::fromStdString(m_mark.ById));
-    settings.setValue(QStringLiteral("OpenAtStartIdentity"), QString::fromStdString(m_mark.Identity));
+    kLink.Write(settings, QString::fromStdString(LinkToLine(*m_link)));
+    kDevice.Write(settings, QString::fromStdString(m_mark.Path));
+    kById.Write(settings, QString::fromStdString(m_mark.ById));
+    kIdentity.Write(settings, QString::fromStdString(m_mark.Identity));
 }
 
 void TOpenAtStart::OpenNow()

@@ -3,8 +3,8 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TPortCommands.h"
-#include "platform/gui/appsettings.h"
 #include "platform/gui/coretext.h"
+#include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -13,6 +13,8 @@
 #include <algorithm>
 
 namespace {
+
+const TSettingValue<bool> kReconnect("ReconnectAutomatically", false);
 
 constexpr int kRetryMs = 500;
 // A device just plugged in may refuse to open for a moment (udev has not given it its group yet,
@@ -175,10 +177,10 @@ void TReconnect::Tried(const COM_PORT_SETTING &link, const std::string &device, 
 
 void TReconnect::Load(const QSettings &settings)
 {
-    m_action->setChecked(ReadSettingsFlag(settings, "ReconnectAutomatically"));
+    m_action->setChecked(kReconnect.Read(settings));
 }
 
 void TReconnect::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ReconnectAutomatically"), m_session.Reconnect() ? 1 : 0);
+    kReconnect.Write(settings, m_session.Reconnect());
 }

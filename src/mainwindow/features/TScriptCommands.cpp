@@ -3,6 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "platform/gui/qthandover.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -14,6 +15,8 @@
 #include <chrono>
 
 namespace {
+
+const TSettingValue<QStringList> kRecent("RecentScripts", QStringList());
 
 constexpr int kRecentCount = 10;
 constexpr int kStopGraceMs = 1000;
@@ -222,12 +225,12 @@ void TScriptCommands::ShowRecent()
 
 void TScriptCommands::Load(const QSettings &settings)
 {
-    m_recent = settings.value(QStringLiteral("RecentScripts")).toStringList().mid(0, kRecentCount);
+    m_recent = kRecent.Read(settings).mid(0, kRecentCount);
     ShowRecent();
 }
 
 void TScriptCommands::Save(QSettings &settings) const
 {
     if (!m_recent.isEmpty())
-        settings.setValue(QStringLiteral("RecentScripts"), m_recent);
+        kRecent.Write(settings, m_recent);
 }

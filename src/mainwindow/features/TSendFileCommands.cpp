@@ -3,7 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "platform/gui/appsettings.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -15,6 +15,11 @@
 #include <stdexcept>
 
 namespace {
+
+const TSettingValue<QString> kPath("SendFilePath", QString());
+const TSettingValue<int> kProtocol("SendFileProtocol", 0);
+const TSettingValue<int> kLineDelay("SendFileLineDelay", 0);
+const TSettingValue<bool> kEscapeControls("SendFileEscapeControls", false);
 
 // Parts of a thousand: a file of more than 2 GiB still fits the bar's int.
 int Permille(uint64_t part, uint64_t whole)
@@ -168,19 +173,18 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
 
 void TSendFileCommands::Load(const QSettings &settings)
 {
-    m_choice.Path = settings.value(QStringLiteral("SendFilePath")).toString();
-    const int protocol = settings.value(QStringLiteral("SendFileProtocol")).toString().trimmed().toInt();
+    m_choice.Path = kPath.Read(settings);
+    const int protocol = kProtocol.Read(settings);
     if (protocol >= 0 && protocol <= static_cast<int>(ETransferProtocol::Zmodem))
         m_choice.Protocol = static_cast<ETransferProtocol>(protocol);
-    m_choice.LineDelayMs =
-        std::max(0, settings.value(QStringLiteral("SendFileLineDelay")).toString().trimmed().toInt());
-    m_choice.EscapeAllControls = ReadSettingsFlag(settings, "SendFileEscapeControls");
+    m_choice.LineDelayMs = std::max(0, kLineDelay.Read(settings));
+    m_choice.EscapeAllControls = kEscapeControls.Read(settings);
 }
 
 void TSendFileCommands::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("SendFilePath"), m_choice.Path);
-    settings.setValue(QStringLiteral("SendFileProtocol"), static_cast<int>(m_choice.Protocol));
-    settings.setValue(QStringLiteral("SendFileLineDelay"), m_choice.LineDelayMs);
-    settings.setValue(QStringLiteral("SendFileEscapeControls"), m_choice.EscapeAllControls ? 1 : 0);
+    kPath.Write(settings, m_choice.Path);
+    kProtocol.Write(settings, static_cast<int>(m_choice.Protocol));
+    kLineDelay.Write(settings, m_choice.LineDelayMs);
+    kEscapeControls.Write(settings, m_choice.EscapeAllControls);
 }
