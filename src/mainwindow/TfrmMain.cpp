@@ -63,9 +63,8 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
     m_status = std::make_unique<TStatusArea>(ui);
-    m_slots = new TMenuSlots(this);
+    m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);
-    DeclareMenuSlots();
     if (m_loadsShared)
         RunGuarded(this, [this] { m_store->LoadHistory(); });
     MakeFeatures();
@@ -126,24 +125,6 @@ void TfrmMain::PlaceFirstTime()
     ui.splitter->setSizes({size.height(), size.height() / 5});
     if (!area.isEmpty())
         move(area.center() - QPoint(width() / 2, height() / 2));
-}
-
-// Where features put their commands, in the layout of the menus (see TMenuSlots).
-void TfrmMain::DeclareMenuSlots()
-{
-    const QList<QAction *> file = ui.mnuFile->actions();
-    m_slots->Declare(MenuSlot::FileTools, ui.mnuFile, file.value(file.indexOf(ui.mnuFileExit) - 1));
-    const QList<QAction *> view = ui.mnuView->actions();
-    m_slots->Declare(MenuSlot::ViewReceived, ui.mnuView,
-                     view.value(view.indexOf(ui.mnuViewShowSendData) + 1));
-    m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
-    m_slots->Declare(MenuSlot::ViewLook, ui.mnuView, nullptr, true);
-    m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateSend, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateScripts, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::ToolbarLines, findChild<QToolBar *>(QStringLiteral("tbrMain")), nullptr, true);
 }
 
 // Each feature gets the parts it works with; none of them knows the window.

@@ -156,7 +156,6 @@ protected:
 private:
     // A share of the screen, the log the larger part of it, centred.
     void PlaceFirstTime();
-    void DeclareMenuSlots();
     void MakeFeatures();
     void BuildReceivePipeline();
     void ConnectStore();

@@ -12,10 +12,10 @@
 TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots &menus, TStatusArea &status)
     : QObject(window), m_window(window), m_capture(std::make_unique<TLogCapture>(&log, status.Bar()))
 {
-    status.AddPermanent(m_capture->Label(), TStatusArea::CaptureRank);
+    status.AddPermanent(m_capture->Label());
     // Before the separator above "Exit", after sending a file.
-    m_start = menus.AddNew(MenuSlot::FileTools, this, "mnuFileCapture", tr("&Capture to File\u2026"), 10);
-    m_stop = menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", tr("S&top Capture"), 11);
+    m_start = menus.AddNew(this, "mnuFileCapture", tr("&Capture to File\u2026"));
+    m_stop = menus.AddNew(this, "mnuFileStopCapture", tr("S&top Capture"));
     connect(m_start, &QAction::triggered, this, [this] {
         const QString link = m_port && m_port->LastLink()
                                  ? QString::fromLocal8Bit(m_port->LastLink()->LinkName.c_str())

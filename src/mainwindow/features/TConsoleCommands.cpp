@@ -39,11 +39,10 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
       m_menuBar(controls.MenuBar), m_sendArea(controls.SendArea), m_session(session), m_status(status),
       m_log(log), m_find(find)
 {
-    m_showItem = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", tr("&Console"), -20, true);
+    m_showItem = menus.AddNew(this, "mnuViewConsole", tr("&Console"), true);
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
-    QAction *settings =
-        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings", tr("Console Settin&gs..."), -10);
+    QAction *settings = menus.AddNew(this, "mnuViewConsoleSettings", tr("Console Settin&gs..."));
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.
@@ -56,7 +55,7 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_hint->setMinimumWidth(40);
     m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_hint->hide();
-    m_status.AddPermanent(m_hint, TStatusArea::ConsoleRank);
+    m_status.AddPermanent(m_hint);
 
     connect(&events, &TSessionBridge::SendDone, this, &TConsoleCommands::SendDone);
     m_feedSlices.setInterval(0);

@@ -11,7 +11,7 @@ TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log,
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
         layout->insertWidget(0, bar);
     const auto makeAction = [this, &menus](const char *name, const QString &text, const QKeySequence &key) {
-        QAction *action = menus.AddNew(MenuSlot::EditFind, this, name, text);
+        QAction *action = menus.AddNew(this, name, text);
         action->setShortcut(key);
         return action;
     };

@@ -46,7 +46,7 @@ int64_t SteadyMs()
 }
 
 // A submenu of exclusive choices; the first is checked.
-void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *name, const QString &title,
+void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, const char *name, const QString &title,
                    std::initializer_list<std::pair<const char *, QString>> choices,
                    std::vector<QAction *> &actions)
 {
@@ -54,7 +54,7 @@ void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *nam
     sub->setObjectName(QString::fromLatin1(name));
     sub->setAccessibleName(QString(title).remove(QLatin1Char('&')));
     sub->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
-    menus.AddMenu(MenuSlot::ViewReceived, sub, rank);
+    menus.AddMenu(sub);
     auto *group = new QActionGroup(sub);
     for (const auto &[choice, text] : choices) {
         QAction *action = sub->addAction(text);
@@ -107,16 +107,13 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 void TLogViewCommands::AddStamps(TMenuSlots &menus)
 {
     // After "Show SendData". A week of lines is placed in time only with the date on each.
-    m_datesItem =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewDateAndTime", tr("Date a&nd Time"), 5, true);
+    m_datesItem = menus.AddNew(this, "mnuViewDateAndTime", tr("Date a&nd Time"), true);
     connect(m_datesItem, &QAction::toggled, this, [this](bool on) {
         m_dates = on;
         UpdateViewState();
     });
-    m_millisecondsItem =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds", tr("&Milliseconds"), 10, true);
-    m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
-                                       tr("Time Since Pre&vious"), 20, true);
+    m_millisecondsItem = menus.AddNew(this, "mnuViewMilliseconds", tr("&Milliseconds"), true);
+    m_sincePreviousItem = menus.AddNew(this, "mnuViewTimeSincePrevious", tr("Time Since Pre&vious"), true);
     connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
         m_milliseconds = on;
         UpdateViewState();
@@ -126,15 +123,14 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
         UpdateViewState();
     });
     m_log.SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
-    m_splitLinesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewSplitLines",
-                                    tr("Split Received &Lines"), 30, true);
+    m_splitLinesItem = menus.AddNew(this, "mnuViewSplitLines", tr("Split Received &Lines"), true);
     connect(m_splitLinesItem, &QAction::toggled, &m_log, &TTrafficLog::SetSplitLines);
 }
 
 void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
 {
     std::vector<QAction *> encodings;
-    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", tr("Text Encod&ing"),
+    AddChoiceMenu(menus, viewMenu, "mnuViewEncoding", tr("Text Encod&ing"),
                   {{"mnuViewEncodingLatin1", tr("&Latin-1")}, {"mnuViewEncodingUtf8", tr("&UTF-8")}},
                   encodings);
     m_latin1Item = encodings[0];
@@ -145,7 +141,7 @@ void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
     });
 
     std::vector<QAction *> ansi;
-    AddChoiceMenu(menus, viewMenu, 50, "mnuViewAnsi", tr("ANSI C&olours"),
+    AddChoiceMenu(menus, viewMenu, "mnuViewAnsi", tr("ANSI C&olours"),
                   {{"mnuViewAnsiOff", tr("&Off")},
                    {"mnuViewAnsiStrip", tr("&Strip")},
                    {"mnuViewAnsiShow", tr("S&how")}},

@@ -32,8 +32,7 @@ TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands
                            TMenuSlots &menus)
     : QObject(parent), m_session(session), m_port(port), m_reconnect(reconnect)
 {
-    m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpOpenAtStart",
-                            tr("Open This &Link at Start"), 10, true);
+    m_action = menus.AddNew(this, "mnuOpOpenAtStart", tr("Open This &Link at Start"), true);
     connect(&port, &TPortCommands::Opened, this, [this](const COM_PORT_SETTING &link) {
         m_link = link;
         m_mark = m_session.OpenMark();

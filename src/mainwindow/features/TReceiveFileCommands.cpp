@@ -54,10 +54,10 @@ TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPo
     });
     connect(&events, &TSessionBridge::HoldsStart, m_release, qOverload<>(&QTimer::start));
 
-    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", tr("&Receive File..."), 1);
+    m_action = menus.AddNew(this, "mnuFileReceiveFile", tr("&Receive File..."));
     connect(m_action, &QAction::triggered, this, &TReceiveFileCommands::ReceiveFile);
-    m_auto = menus.AddNew(MenuSlot::FileTools, this, "mnuFileZmodemAuto",
-                          tr("Start &ZMODEM transfers when the device asks"), 2, true);
+    m_auto =
+        menus.AddNew(this, "mnuFileZmodemAuto", tr("Start &ZMODEM transfers when the device asks"), true);
     m_auto->setChecked(m_session.ZmodemAutoStart());
     connect(m_auto, &QAction::toggled, this, [this](bool on) { m_session.SetZmodemAutoStart(on); });
 

@@ -51,8 +51,7 @@ TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &po
     : QObject(parent), m_session(session), m_port(port), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpReconnect",
-                            tr("Reconnect &Automatically"), 0, true);
+    m_action = menus.AddNew(this, "mnuOpReconnect", tr("Reconnect &Automatically"), true);
     connect(m_action, &QAction::toggled, this, [this](bool on) {
         m_session.SetReconnect(on);
         ShowWait();

@@ -23,8 +23,7 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
     : QObject(window), m_window(window), m_log(log), m_port(port)
 {
     // After the other ways the log shows received data.
-    QAction *action =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum", tr("Check Chec&ksum\u2026"), 100);
+    QAction *action = menus.AddNew(this, "mnuViewCheckChecksum", tr("Check Chec&ksum\u2026"));
     connect(action, &QAction::triggered, this, [this] {
         ST_RecvChecksumChoice choice = m_choice;
         if (!TfrmCheckChecksum::Ask(m_window, choice))
@@ -41,7 +40,7 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
     m_panel->setFrameShape(QFrame::Panel);
     m_panel->setFrameShadow(QFrame::Sunken);
     m_panel->hide();
-    status.AddPermanent(m_panel, TStatusArea::ChecksumRank);
+    status.AddPermanent(m_panel);
 }
 
 TRecvChecksum::~TRecvChecksum() = default;

@@ -35,7 +35,7 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     : QObject(window), m_window(window), m_session(session), m_events(events), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileSendFile", tr("Send &File..."), 0);
+    m_action = menus.AddNew(this, "mnuFileSendFile", tr("Send &File..."));
     connect(m_action, &QAction::triggered, this, &TSendFileCommands::SendFile);
 
     m_progress = new QProgressBar(status.Bar());
@@ -55,8 +55,8 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     m_cancel->setMinimumWidth(
         m_cancel->fontMetrics().horizontalAdvance(m_cancel->text() + QStringLiteral("xx")));
     m_cancel->hide();
-    status.AddPermanent(m_progress, TStatusArea::TransferRank);
-    status.AddPermanent(m_cancel, TStatusArea::TransferRank);
+    status.AddPermanent(m_progress);
+    status.AddPermanent(m_cancel);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_session.CancelTransfer(); });
 
     connect(&events, &TSessionBridge::TransferFile, this, &TSendFileCommands::FileBegun);

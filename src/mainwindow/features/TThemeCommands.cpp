@@ -38,7 +38,7 @@ TThemeCommands::TThemeCommands(QWidget *window, TMenuSlots &menus) : QObject(win
         connect(item, &QAction::triggered, this, [theme] { TAppTheme::Instance().SetTheme(theme); });
         m_items[i] = item;
     }
-    menus.AddMenu(MenuSlot::ViewLook, menu, 10);
+    menus.AddMenu(menu);
     TAppTheme &app = TAppTheme::Instance();
     ShowChoice(app.Theme());
     // A choice made in any window shows in all of them.

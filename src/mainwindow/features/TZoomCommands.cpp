@@ -30,7 +30,7 @@ TZoomCommands::TZoomCommands(QWidget *window, QStackedWidget &place, TMenuSlots 
     auto *sub = new QMenu(tr("&Zoom"), window);
     sub->setObjectName(QStringLiteral("mnuViewZoom"));
     sub->setAccessibleName(tr("Zoom"));
-    menus.AddMenu(MenuSlot::ViewLook, sub, 1);
+    menus.AddMenu(sub);
     const auto add = [sub](const char *name, const QString &text) {
         QAction *action = sub->addAction(text);
         action->setObjectName(QString::fromLatin1(name));

@@ -1,0 +1,57 @@
+#include "mainwindow/TWindowPlan.h"
+
+const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
+{
+    using P = ST_MenuSlotPlan;
+    // Declared in this order: of two slots at the end of one menu, the first stands above.
+    static const std::vector<ST_MenuSlotPlan> plan = {
+        // Above the separator before Exit.
+        {"file.tools",
+         "mnuFile",
+         P::After,
+         "mnuFileImport",
+         false,
+         {"mnuFileSendFile", "mnuFileReceiveFile", "mnuFileZmodemAuto", "mnuFileCapture",
+          "mnuFileStopCapture"}},
+        {"view.received",
+         "mnuView",
+         P::After,
+         "mnuViewShowSendData",
+         false,
+         {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
+          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+        {"view.windows",
+         "mnuView",
+         P::End,
+         nullptr,
+         true,
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+        {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
+        {"edit.find",
+         "mnuSetting",
+         P::End,
+         nullptr,
+         true,
+         {"mnuEditFind", "mnuEditFindNext", "mnuEditFindPrevious"}},
+        {"operate.send", "mnuOperate", P::End, nullptr, true, {"mnuOpLineEnding", "mnuOpSendFormat"}},
+        {"operate.lines", "mnuOperate", P::End, nullptr, true, {"mnuOpDTR", "mnuOpRTS", "mnuOpSendBreak"}},
+        {"operate.reconnect", "mnuOperate", P::End, nullptr, true, {"mnuOpReconnect", "mnuOpOpenAtStart"}},
+        {"operate.scripts",
+         "mnuOperate",
+         P::End,
+         nullptr,
+         true,
+         {"mnuOpRunScript", "mnuOpRecentScripts", "mnuOpStopScript"}},
+        {"toolbar.lines", "tbrMain", P::End, nullptr, true, {"btnDTR", "btnRTS", "btnSendBreak"}},
+    };
+    return plan;
+}
+
+const std::vector<const char *> &StatusWidgetPlan()
+{
+    static const std::vector<const char *> plan = {
+        "lblConsoleKeys",    "lbCapture",        "lbCTS", "lbDSR", "lbDCD", "lbRI", "pbTransfer",
+        "btnCancelTransfer", "stbChecksumPanel",
+    };
+    return plan;
+}
