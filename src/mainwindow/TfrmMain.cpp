@@ -3,6 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/TFeatureList.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
@@ -65,6 +66,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_status = std::make_unique<TStatusArea>(ui);
     m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);
+    m_services = new TFeatureServices(this);
     if (m_loadsShared)
         RunGuarded(this, [this] { m_store->LoadHistory(); });
     MakeFeatures();
@@ -136,23 +138,22 @@ void TfrmMain::MakeFeatures()
     TTrafficLog &log = *ui.edData;
 
     TFeatureList &features = *m_features;
+    TFeatureServices &services = *m_services;
 
-    m_port = features.Add(new TPortCommands(
-        this, *m_session, *m_bridge, *m_status, log, {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort},
-        showMessage, [this](const COM_PORT_SETTING &link) { ShowTitle(link); }));
+    m_port =
+        features.Add(new TPortCommands(this, *m_session, *m_bridge, services, *m_status, log,
+                                       {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort}, showMessage,
+                                       [this](const COM_PORT_SETTING &link) { ShowTitle(link); }));
     m_port->SetHolderNumber(m_number);
     m_reconnect =
-        features.Add(new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage),
+        features.Add(new TReconnect(this, *m_session, services, *m_slots, *m_status, log, showMessage),
                      SettingsPlace::Reconnect);
-    features.Add(new TOpenAtStart(this, *m_session, *m_port, *m_reconnect, *m_slots),
-                 SettingsPlace::OpenAtStart);
-    m_monitor = features.Add(new TMonitorCommands(
-        this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
-        [this] { return m_logView->SincePrevious(); }, showMessage));
-    m_port->SetMonitorRunning([this] { return m_monitor->Running(); });
-    features.Add(new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage));
+    features.Add(new TOpenAtStart(this, *m_session, services, *m_slots), SettingsPlace::OpenAtStart);
+    m_monitor = features.Add(
+        new TMonitorCommands(this, ui.mnuOpMonitor, *m_session, services, *m_status, log, showMessage));
+    features.Add(new TSendReports(this, *m_session, *m_bridge, services, *m_status, log, showMessage));
     m_instantSend = features.Add(new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat},
-                                                  *m_store, send, portOpen, showMessage));
+                                                  *m_store, services, send, portOpen, showMessage));
     features.Keep(
         SettingsPlace::LineEnding, [this](const QSettings &s) { m_instantSend->LoadLineEnding(s); },
         [this](QSettings &s) { m_instantSend->SaveLineEnding(s); });
@@ -161,7 +162,7 @@ void TfrmMain::MakeFeatures()
         [this](QSettings &s) { m_instantSend->Checksum().Save(s); });
     features.Add(new TSendMenus(this, *m_slots, ui.cboFormat, m_instantSend->LineEndingList()));
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
-    auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
+    new TFindCommands(this, centralWidget(), log, *m_slots, services);
     m_sendList = features.Add(new TSendListPanel(
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
@@ -169,43 +170,44 @@ void TfrmMain::MakeFeatures()
         *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen));
     features.Add(new TAutoSendCommands(this, *m_session,
                                        {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}));
-    m_modemLines =
-        features.Add(new TModemLines(this, *m_session, *m_slots, *m_status), SettingsPlace::ModemLines);
+    m_modemLines = features.Add(new TModemLines(this, *m_session, services, *m_slots, *m_status),
+                                SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
-    auto *receiveFile = features.Add(
-        new TReceiveFileCommands(this, centralWidget(), *m_session, *m_bridge, *m_slots, log, showMessage),
-        SettingsPlace::ReceiveFile);
+    auto *receiveFile = features.Add(new TReceiveFileCommands(this, centralWidget(), *m_session, *m_bridge,
+                                                              services, *m_slots, log, showMessage),
+                                     SettingsPlace::ReceiveFile);
     // A place of its own: written after every value that came before it.
     features.Keep(
         SettingsPlace::ReceiveLimits, [receiveFile](const QSettings &s) { receiveFile->LoadLimits(s); },
         [receiveFile](QSettings &s) { receiveFile->SaveLimits(s); });
-    auto *sendFile = features.Add(
-        new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage),
+    features.Add(
+        new TSendFileCommands(this, *m_session, *m_bridge, services, *m_slots, *m_status, log, showMessage),
         SettingsPlace::SendFile);
-    connect(receiveFile, &TReceiveFileCommands::SendAsked, sendFile, &TSendFileCommands::SendAskedByDevice);
-    m_recvChecksum =
-        features.Add(new TRecvChecksum(this, *m_slots, *m_status, log, *m_port), SettingsPlace::RecvChecksum);
+    m_recvChecksum = features.Add(new TRecvChecksum(this, *m_slots, *m_status, log, services),
+                                  SettingsPlace::RecvChecksum);
     // Read with the check itself; written after the values that came before it.
     features.Keep(
         SettingsPlace::RecvChecksumLinks, [](const QSettings &) {},
         [this](QSettings &s) { m_recvChecksum->SaveLinks(s); });
     m_plot = features.Add(new TPlotCommands(this, *m_slots, m_number));
-    m_counters = features.Add(new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log));
-    m_logView = features.Add(new TLogViewCommands(this,
-                                                  {ui.edData,
-                                                   ui.mnuView,
-                                                   {{ui.mnuViewText, ui.mnuText},
-                                                    {ui.mnuViewHex, ui.mnuHex},
-                                                    {ui.mnuViewDecimal, ui.mnuDecimal},
-                                                    {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
-                                                    {ui.mnuViewShowTime, ui.mnuShowTime},
-                                                    {ui.mnuViewShowSendData, ui.mnuShowSendData}},
-                                                   ui.mnuViewClearDisplay,
-                                                   ui.mnuClearDisplay,
-                                                   ui.mnuFileSave,
-                                                   ui.mnuCopytoClipboard,
-                                                   ui.mnuViewAsciiTable},
-                                                  *m_bridge, *m_slots, [this] { ReloadSymbols(); }));
+    m_counters =
+        features.Add(new TReceiveCounters(this, *m_session, services, *m_status, ui.lblInboundLoss, log));
+    m_logView =
+        features.Add(new TLogViewCommands(this,
+                                          {ui.edData,
+                                           ui.mnuView,
+                                           {{ui.mnuViewText, ui.mnuText},
+                                            {ui.mnuViewHex, ui.mnuHex},
+                                            {ui.mnuViewDecimal, ui.mnuDecimal},
+                                            {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+                                            {ui.mnuViewShowTime, ui.mnuShowTime},
+                                            {ui.mnuViewShowSendData, ui.mnuShowSendData}},
+                                           ui.mnuViewClearDisplay,
+                                           ui.mnuClearDisplay,
+                                           ui.mnuFileSave,
+                                           ui.mnuCopytoClipboard,
+                                           ui.mnuViewAsciiTable},
+                                          *m_bridge, *m_slots, services, [this] { ReloadSymbols(); }));
     features.Keep(
         SettingsPlace::Stamps, [this](const QSettings &s) { m_logView->LoadStamps(s); },
         [this](QSettings &s) { m_logView->SaveStamps(s); });
@@ -221,11 +223,11 @@ void TfrmMain::MakeFeatures()
     const std::vector<QWidget *> sendArea = {findChild<QWidget *>(QStringLiteral("lsvSendData")),
                                              findChild<QWidget *>(QStringLiteral("pnlSend"))};
     m_console = features.Add(new TConsoleCommands({this, ui.stkLogPlace, menuBar(), sendArea}, *m_session,
-                                                  *m_bridge, *m_slots, *m_status, log, *find),
+                                                  *m_bridge, *m_slots, *m_status, log, services),
                              SettingsPlace::Console);
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
-        *m_port, [this] { return IsPortOpen(); }, m_number);
+        services, [this] { return IsPortOpen(); }, m_number);
     features.Add(new TScriptCommands(
                      this, *m_session, *m_bridge, *m_slots, log,
                      [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage),
@@ -241,17 +243,11 @@ void TfrmMain::MakeFeatures()
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     // What is typed after an open is meant for the port, wherever the keyboard was before: a tool
     // button, or the menu bar still held by a lone Alt, where letters would open menus.
-    connect(m_port, &TPortCommands::Opened, this, [this] {
+    connect(m_services, &TFeatureServices::PortOpened, this, [this] {
         QWidget *typing =
             m_console->Shown() ? ui.stkLogPlace->currentWidget() : static_cast<QWidget *>(ui.edSendItem);
         typing->setFocus(Qt::OtherFocusReason);
     });
-    connect(m_port, &TPortCommands::Opened, m_modemLines,
-            [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
-    connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
-    connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
-    connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
-    connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }
 
@@ -489,11 +485,6 @@ void TfrmMain::TakeBackUnsent(uint32_t bytes)
 const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
 {
     return m_port->LastLink();
-}
-
-void TfrmMain::NotePortLost(long code)
-{
-    m_reconnect->NotePortLost(code);
 }
 
 bool TfrmMain::MonitorRunning() const

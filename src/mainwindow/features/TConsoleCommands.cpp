@@ -3,10 +3,10 @@
 #include "console/gui/TConsoleView.h"
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TFindCommands.h"
 #include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
@@ -34,10 +34,10 @@ const char *const kHint = QT_TRANSLATE_NOOP(
 
 TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &session, TSessionBridge &events,
                                    TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                                   TFindCommands &find)
+                                   TFeatureServices &services)
     : QObject(controls.Window), m_window(controls.Window), m_place(*controls.Place),
       m_menuBar(controls.MenuBar), m_sendArea(controls.SendArea), m_session(session), m_status(status),
-      m_log(log), m_find(find)
+      m_log(log), m_services(services)
 {
     m_showItem = menus.AddNew(this, "mnuViewConsole", tr("&Console"), true);
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
@@ -87,7 +87,7 @@ void TConsoleCommands::MakeView()
         if (first != menus.end())
             m_menuBar->setActiveAction(*first);
     });
-    connect(m_view, &TConsoleView::FindAsked, this, [this] { m_find.Open(); });
+    connect(m_view, &TConsoleView::FindAsked, this, [this] { m_services.Find().Open(); });
     connect(m_view, &TConsoleView::HelpAsked, this,
             [this] { ShowHelpPage(m_window, QStringLiteral("console.html")); });
 }
@@ -116,9 +116,10 @@ void TConsoleCommands::Show(bool on)
             }
         }
         m_place.setCurrentWidget(m_view);
-        m_find.SearchOther(m_view, [view = m_view](const QString &text, bool forward, bool matchCase) {
-            return view->Find(text, forward, matchCase);
-        });
+        m_services.Find().SearchOther(m_view,
+                                      [view = m_view](const QString &text, bool forward, bool matchCase) {
+                                          return view->Find(text, forward, matchCase);
+                                      });
         m_view->setFocus();
         return;
     }
@@ -126,7 +127,7 @@ void TConsoleCommands::Show(bool on)
     for (QWidget *w : m_sendAreaHidden)
         w->show();
     m_sendAreaHidden.clear();
-    m_find.SearchOther(nullptr, {});
+    m_services.Find().SearchOther(nullptr, {});
     m_place.setCurrentWidget(&m_log);
     m_log.setFocus();
 }

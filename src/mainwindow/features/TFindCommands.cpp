@@ -4,9 +4,11 @@
 #include <QAction>
 #include <QVBoxLayout>
 
-TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus)
+TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus,
+                             TFeatureServices &services)
     : QObject(parent), m_bar(new TFindBar(column, &log))
 {
+    services.Offer(static_cast<IFindService &>(*this));
     TFindBar *bar = m_bar;
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
         layout->insertWidget(0, bar);

@@ -3,6 +3,7 @@
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/textkeys.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "platform/gui/settingvalue.h"
 #include "senddata/gui/TfrmDataEdit.h"
@@ -41,11 +42,12 @@ Bytes LineEndingBytes(int choice)
 } // namespace
 
 TInstantSend::TInstantSend(QWidget *window, const ST_Controls &controls, TSharedStore &store,
-                           std::function<void(const CCommData &)> send, std::function<bool()> portOpen,
-                           std::function<void(const QString &)> showMessage)
+                           TFeatureServices &services, std::function<void(const CCommData &)> send,
+                           std::function<bool()> portOpen, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_c(controls), m_store(store), m_send(std::move(send)),
       m_portOpen(std::move(portOpen)), m_showMessage(std::move(showMessage)), m_history(store.History())
 {
+    connect(&services, &TFeatureServices::Utf8Changed, this, &TInstantSend::SetUtf8);
     TypeTabWithCtrlI(m_c.edSendItem);
     m_c.edSendItem->setToolTip(
         tr("Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB"));

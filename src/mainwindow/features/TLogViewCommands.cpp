@@ -69,10 +69,12 @@ void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, const char *name, const Q
 } // namespace
 
 TLogViewCommands::TLogViewCommands(QWidget *window, const ST_Controls &ui, TSessionBridge &events,
-                                   TMenuSlots &menus, std::function<void()> reloadSymbols)
-    : QObject(window), m_window(window), m_log(*ui.edData), m_events(events),
+                                   TMenuSlots &menus, TFeatureServices &services,
+                                   std::function<void()> reloadSymbols)
+    : QObject(window), m_window(window), m_log(*ui.edData), m_events(events), m_services(services),
       m_reloadSymbols(std::move(reloadSymbols))
 {
+    services.Offer(static_cast<ILogStamps &>(*this));
     ConnectModes(ui.Chains);
     connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
     connect(ui.mnuClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
@@ -137,7 +139,7 @@ void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
     m_utf8Item = encodings[1];
     connect(m_utf8Item, &QAction::toggled, this, [this](bool on) {
         m_log.SetUtf8(on);
-        emit Utf8Changed(on);
+        emit m_services.Utf8Changed(on);
     });
 
     std::vector<QAction *> ansi;

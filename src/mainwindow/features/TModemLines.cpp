@@ -1,5 +1,6 @@
 #include "mainwindow/features/TModemLines.h"
 #include "data/gui/dialogsupport.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "platform/gui/settingvalue.h"
@@ -40,9 +41,13 @@ bool ReadChoice(char c, std::optional<bool> &choice)
 
 } // namespace
 
-TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &menus, TStatusArea &status)
+TModemLines::TModemLines(QObject *parent, CPortSession &session, TFeatureServices &services,
+                         TMenuSlots &menus, TStatusArea &status)
     : QObject(parent), m_session(session)
 {
+    connect(&services, &TFeatureServices::PortOpened, this,
+            [this](const COM_PORT_SETTING &link) { PortOpened(link.PortName); });
+    connect(&services, &TFeatureServices::PortClosed, this, &TModemLines::PortClosed);
     m_dtr = menus.AddNew(this, "mnuOpDTR", tr("&DTR"), true);
     m_rts = menus.AddNew(this, "mnuOpRTS", tr("&RTS"), true);
     m_break = menus.AddNew(this, "mnuOpSendBreak", tr("Send &Break"));

@@ -1,8 +1,7 @@
 #include "mainwindow/features/TOpenAtStart.h"
 
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
-#include "mainwindow/features/TPortCommands.h"
-#include "mainwindow/features/TReconnect.h"
 #include "platform/errors.h"
 #include "platform/gui/settingvalue.h"
 #include "serial/serial.h"
@@ -28,12 +27,12 @@ std::string Text(const QSettings &settings, const TSettingValue<QString> &value)
 
 } // namespace
 
-TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands &port, TReconnect &reconnect,
+TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TFeatureServices &services,
                            TMenuSlots &menus)
-    : QObject(parent), m_session(session), m_port(port), m_reconnect(reconnect)
+    : QObject(parent), m_session(session), m_services(services)
 {
     m_action = menus.AddNew(this, "mnuOpOpenAtStart", tr("Open This &Link at Start"), true);
-    connect(&port, &TPortCommands::Opened, this, [this](const COM_PORT_SETTING &link) {
+    connect(&services, &TFeatureServices::PortOpened, this, [this](const COM_PORT_SETTING &link) {
         m_link = link;
         m_mark = m_session.OpenMark();
     });
@@ -76,7 +75,7 @@ void TOpenAtStart::OpenNow()
     if (m_session.IsOpen() || m_session.Connecting())
         return; // the user was quicker
     if (!m_session.Reconnect()) {
-        m_port.Open(*m_link);
+        m_services.Port().Open(*m_link);
         return;
     }
     // Waited for as a lost port is: the first try comes with the wait's first tick, and the
@@ -85,5 +84,5 @@ void TOpenAtStart::OpenNow()
     if (mark.Path.empty())
         mark.Path = CSerial::DevicePath(m_link->PortName);
     m_session.AwaitPort(*m_link, mark);
-    m_reconnect.ShowWait();
+    m_services.PortWait().ShowWait();
 }

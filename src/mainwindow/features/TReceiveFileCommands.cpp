@@ -4,6 +4,7 @@
 #include "filesend/transferline.h"
 #include "filesend/transfers.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "platform/gui/settingvalue.h"
@@ -34,9 +35,11 @@ const char *const kAcceptLinks = "ZmodemAcceptLinks";
 } // namespace
 
 TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPortSession &session,
-                                           TSessionBridge &events, TMenuSlots &menus, TTrafficLog &log,
+                                           TSessionBridge &events, TFeatureServices &services,
+                                           TMenuSlots &menus, TTrafficLog &log,
                                            std::function<void(const QString &)> showMessage)
-    : QObject(window), m_window(window), m_session(session), m_log(log), m_showMessage(std::move(showMessage))
+    : QObject(window), m_window(window), m_session(session), m_services(services), m_log(log),
+      m_showMessage(std::move(showMessage))
 {
     m_ask = new TTransferAskBar(column);
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
@@ -108,7 +111,7 @@ void TReceiveFileCommands::Asked(EZmodemStart start)
     if (m_session.TransferAsked() != start)
         return;
     if (start == EZmodemStart::ReceiverWaits) {
-        emit SendAsked();
+        emit m_services.SendAsked();
         return;
     }
     if (m_acceptLinks.contains(LinkKey())) {

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TSendFileCommands.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
@@ -30,11 +31,12 @@ int Permille(uint64_t part, uint64_t whole)
 } // namespace
 
 TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
-                                     TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                                     std::function<void(const QString &)> showMessage)
+                                     TFeatureServices &services, TMenuSlots &menus, TStatusArea &status,
+                                     TTrafficLog &log, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_events(events), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
+    connect(&services, &TFeatureServices::SendAsked, this, &TSendFileCommands::SendAskedByDevice);
     m_action = menus.AddNew(this, "mnuFileSendFile", tr("Send &File..."));
     connect(m_action, &QAction::triggered, this, &TSendFileCommands::SendFile);
 
