@@ -1,4 +1,41 @@
 #include "mainwindow/TWindowPlan.h"
+#include "app/TSharedStore.h"
+#include "mainwindow/TFeatureList.h"
+#include "mainwindow/TfrmMainUi.h"
+#include "mainwindow/features/TLanguageCommands.h"
+#include "mainwindow/features/TScriptCommands.h"
+#include "mainwindow/features/TThemeCommands.h"
+#include "mainwindow/features/TZoomCommands.h"
+
+const std::vector<ST_PlannedFeature> &PlannedFeatures()
+{
+    using C = const ST_FeatureContext &;
+    // A new feature goes at the end with SettingsPlace::Later: its values follow every older one.
+    static const std::vector<ST_PlannedFeature> plan = {
+        {[](C c, TFeatureList &features, int place) {
+             TSharedStore &store = c.Store;
+             features.Add(new TScriptCommands(
+                              c.Window, c.Session, c.Events, c.Menus, c.Log,
+                              [&store]() -> const std::vector<CCommData> & { return store.SendList(); },
+                              c.ShowMessage),
+                          place);
+         },
+         SettingsPlace::Scripts},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TThemeCommands(c.Window, c.Menus), place);
+         },
+         SettingsPlace::Theme},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TZoomCommands(c.Window, *c.Ui.stkLogPlace, c.Menus), place);
+         },
+         SettingsPlace::Zoom},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TLanguageCommands(c.Window, c.Menus, c.ShowMessage), place);
+         },
+         -1},
+    };
+    return plan;
+}
 
 const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
 {

@@ -1,8 +1,21 @@
 #pragma once
-// Where the features' commands and status widgets stand in the main window, named in one table
-// (TWindowPlan.cpp): a feature adds an item by its object name, and the table says which menu or
-// tool bar slot it joins and where in it, whatever order the features were made in.
+// The main window's plan, in one file (TWindowPlan.cpp): the features made from the shell's parts
+// alone, and where every feature's commands and status widgets stand. A feature adds an item by
+// its object name, and the plan says which menu or tool bar slot it joins and where in it,
+// whatever order the features were made in.
+#include "mainwindow/TFeatureContext.h"
+
 #include <vector>
+
+struct ST_PlannedFeature
+{
+    FeatureMaker Make;
+    // Where its values stand in the settings (SettingsPlace); -1: it keeps none.
+    int SettingsPlace;
+};
+
+// Made in this order, after the features the window keeps for its own functions.
+const std::vector<ST_PlannedFeature> &PlannedFeatures();
 
 struct ST_MenuSlotPlan
 {

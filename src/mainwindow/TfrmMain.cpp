@@ -7,12 +7,12 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
+#include "mainwindow/TWindowPlan.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
-#include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
@@ -23,15 +23,12 @@
 #include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
-#include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendMenus.h"
 #include "mainwindow/features/TSendReports.h"
-#include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TWindowCommands.h"
-#include "mainwindow/features/TZoomCommands.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -228,17 +225,14 @@ void TfrmMain::MakeFeatures()
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
         services, [this] { return IsPortOpen(); }, m_number);
-    features.Add(new TScriptCommands(
-                     this, *m_session, *m_bridge, *m_slots, log,
-                     [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage),
-                 SettingsPlace::Scripts);
     new TWindowCommands(
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
         RuleFilePath(), [this] { return m_recDataList; });
-    features.Add(new TThemeCommands(this, *m_slots), SettingsPlace::Theme);
-    features.Add(new TZoomCommands(this, *ui.stkLogPlace, *m_slots), SettingsPlace::Zoom);
-    features.Add(new TLanguageCommands(this, *m_slots, showMessage));
+    const ST_FeatureContext context{this,     ui,        m_number, *m_session, *m_bridge,  services,
+                                    *m_slots, *m_status, log,      *m_store,   showMessage};
+    for (const ST_PlannedFeature &planned : PlannedFeatures())
+        planned.Make(context, features, planned.SettingsPlace);
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     // What is typed after an open is meant for the port, wherever the keyboard was before: a tool

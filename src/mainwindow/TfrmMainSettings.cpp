@@ -39,6 +39,12 @@ const TSettingValue<int> kCurrentType("CurrentType", FMT_STRING);
 const TSettingValue<int> kCurDisplayType("CurDisplayType", FMT_STRING);
 const TSettingValue<bool> kShowSendData("ShowSendData", true);
 const TSettingValue<bool> kShowTime("ShowTime", false);
+// Latin-1 lines; empty: none kept.
+const TSettingValue<QString> kPortSetting("PortSetting", QString());
+const TSettingValue<QString> kInstantItem("InstanceSendData", QString());
+// Kept by later versions only: a store without them leaves the window where it was placed.
+const TSettingValue<QByteArray> kGeometry("WindowGeometry", QByteArray());
+const TSettingValue<QByteArray> kSplitter("SplitterState", QByteArray());
 
 } // namespace
 
@@ -89,8 +95,7 @@ bool TfrmMain::LoadSettings()
     m_logView->SetShowSendData(read(kShowSendData, ShowSendData()));
     m_logView->SetShowTime(read(kShowTime, ShowTime()));
 
-    const std::string portSetting =
-        settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
+    const std::string portSetting = kPortSetting.Read(settings).toLatin1().toStdString();
     if (!portSetting.empty()) {
         // A text that is not a link line still leaves a last link, with the defaults of a new one.
         COM_PORT_SETTING link = DefaultLinkSetting();
@@ -102,18 +107,16 @@ bool TfrmMain::LoadSettings()
         }
         m_port->SetLastLink(link);
     }
-    const std::string instant =
-        settings.value(QStringLiteral("InstanceSendData")).toString().toLatin1().toStdString();
+    const std::string instant = kInstantItem.Read(settings).toLatin1().toStdString();
     if (!instant.empty()) {
         CCommData item;
         item.FromLine(instant);
         SetInstantItem(item);
     }
-    // Kept by later versions only: a store without them leaves the window where it was placed.
-    const QByteArray geometry = settings.value(QStringLiteral("WindowGeometry")).toByteArray();
+    const QByteArray geometry = kGeometry.Read(settings);
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
-    const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
+    const QByteArray split = kSplitter.Read(settings);
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
     m_features->Load(settings);
@@ -129,11 +132,11 @@ void TfrmMain::SaveSettings()
     kCurDisplayType.Write(settings, CurDisplayType());
     kShowSendData.Write(settings, ShowSendData());
     kShowTime.Write(settings, ShowTime());
-    settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
+    kInstantItem.Write(settings, QString::fromLatin1(GetInstantItem().ToLine()));
     if (LastLink())
-        settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));
-    settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
-    settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
+        kPortSetting.Write(settings, QString::fromLatin1(LinkToLine(*LastLink())));
+    kGeometry.Write(settings, saveGeometry());
+    kSplitter.Write(settings, ui.splitter->saveState());
     m_features->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

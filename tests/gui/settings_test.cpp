@@ -1,6 +1,7 @@
 #include "link/linksetting.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "platform/gui/settingvalue.h"
 #include "platform/textfile.h"
 
 #include <QAction>
@@ -190,4 +191,25 @@ TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
     w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
     ASSERT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 1);
     EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineText(0), "Rec  :41 ");
+}
+
+// Values are read as they were always written, and what is missing or does not read as its type
+// takes the declared default rather than a zero.
+TEST(Settings, ADeclaredValueReadsAsStoredOrTakesItsDefault)
+{
+    GuiTestEnv env;
+    QSettings store(env.FilePath(QStringLiteral("values.ini")), QSettings::IniFormat);
+    store.setValue(QStringLiteral("Number"), QStringLiteral(" 12 "));
+    store.setValue(QStringLiteral("Word"), QStringLiteral("yes"));
+    store.setValue(QStringLiteral("Flag"), 2);
+    EXPECT_EQ(TSettingValue<int>("Number", 5).Read(store), 12);
+    EXPECT_EQ(TSettingValue<int>("Word", 5).Read(store), 5);
+    EXPECT_EQ(TSettingValue<int>("Missing", 5).Read(store), 5);
+    EXPECT_FALSE(TSettingValue<int>("Word", 5).Find(store).has_value());
+    EXPECT_TRUE(TSettingValue<bool>("Flag", false).Read(store));
+    EXPECT_TRUE(TSettingValue<bool>("Word", true).Read(store));
+    EXPECT_EQ(TSettingValue<QString>("Missing", QStringLiteral("d")).Read(store), QStringLiteral("d"));
+
+    TSettingValue<bool>("Written", false).Write(store, true);
+    EXPECT_EQ(store.value(QStringLiteral("Written")), QVariant(1)) << "a choice is kept as 1 or 0";
 }

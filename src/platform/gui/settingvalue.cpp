@@ -73,3 +73,14 @@ template <> void TSettingValue<QStringList>::Write(QSettings &settings, const QS
 {
     settings.setValue(m_name, value);
 }
+
+template <> std::optional<QByteArray> TSettingValue<QByteArray>::Find(const QSettings &settings) const
+{
+    const std::optional<QVariant> stored = StoredVariant(settings, m_name);
+    return stored ? std::optional<QByteArray>(stored->toByteArray()) : std::nullopt;
+}
+
+template <> void TSettingValue<QByteArray>::Write(QSettings &settings, const QByteArray &value) const
+{
+    settings.setValue(m_name, value);
+}

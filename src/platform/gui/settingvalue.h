@@ -3,6 +3,7 @@
 // takes when the store lacks it (written by an older version) or holds something that does not
 // read as its type (edited by hand), and the type it is written as. The names and types are those
 // the store always had, so a file written before reads the same.
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -42,3 +43,5 @@ template <> std::optional<QString> TSettingValue<QString>::Find(const QSettings 
 template <> void TSettingValue<QString>::Write(QSettings &settings, const QString &value) const;
 template <> std::optional<QStringList> TSettingValue<QStringList>::Find(const QSettings &settings) const;
 template <> void TSettingValue<QStringList>::Write(QSettings &settings, const QStringList &value) const;
+template <> std::optional<QByteArray> TSettingValue<QByteArray>::Find(const QSettings &settings) const;
+template <> void TSettingValue<QByteArray>::Write(QSettings &settings, const QByteArray &value) const;
