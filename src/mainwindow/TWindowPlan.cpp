@@ -2,16 +2,32 @@
 #include "app/TSharedStore.h"
 #include "mainwindow/TFeatureList.h"
 #include "mainwindow/TfrmMainUi.h"
+#include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
+#include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
+
+#include <QWidget>
 
 const std::vector<ST_PlannedFeature> &PlannedFeatures()
 {
     using C = const ST_FeatureContext &;
     // A new feature goes at the end with SettingsPlace::Later: its values follow every older one.
     static const std::vector<ST_PlannedFeature> plan = {
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TOpenAtStart(c.Window, c.Session, c.Services, c.Menus), place);
+         },
+         SettingsPlace::OpenAtStart},
+        {[](C c, TFeatureList &features, int place) {
+             const TfrmMainUi &ui = c.Ui;
+             features.Add(
+                 new TAutoSendCommands(c.Window, c.Session,
+                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}),
+                 place);
+         },
+         -1},
         {[](C c, TFeatureList &features, int place) {
              TSharedStore &store = c.Store;
              features.Add(new TScriptCommands(

@@ -8,7 +8,6 @@
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TWindowPlan.h"
-#include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
@@ -16,7 +15,6 @@
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
-#include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
@@ -145,7 +143,6 @@ void TfrmMain::MakeFeatures()
     m_reconnect =
         features.Add(new TReconnect(this, *m_session, services, *m_slots, *m_status, log, showMessage),
                      SettingsPlace::Reconnect);
-    features.Add(new TOpenAtStart(this, *m_session, services, *m_slots), SettingsPlace::OpenAtStart);
     m_monitor = features.Add(
         new TMonitorCommands(this, ui.mnuOpMonitor, *m_session, services, *m_status, log, showMessage));
     features.Add(new TSendReports(this, *m_session, *m_bridge, services, *m_status, log, showMessage));
@@ -165,8 +162,6 @@ void TfrmMain::MakeFeatures()
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
          ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
         *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen));
-    features.Add(new TAutoSendCommands(this, *m_session,
-                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}));
     m_modemLines = features.Add(new TModemLines(this, *m_session, services, *m_slots, *m_status),
                                 SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
