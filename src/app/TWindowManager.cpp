@@ -94,7 +94,12 @@ void TWindowManager::Place(TfrmMain *window, const QWidget *previous) const
     const QSettings settings = OpenAppSettings();
     const bool remembered =
         !settings.value(window->SettingsGroup() + QStringLiteral("/WindowGeometry")).isNull();
-    if (remembered && std::find(taken.begin(), taken.end(), window->pos()) == taken.end())
+    // A window not shown yet has no frame: its remembered place is that of its inside, which is
+    // what it shares with a shown window that stands there.
+    const bool onAnother = std::any_of(m_windows.begin(), m_windows.end(), [window](const TfrmMain *other) {
+        return other != window && other->geometry().topLeft() == window->geometry().topLeft();
+    });
+    if (remembered && !onAnother)
         return;
     // Before a window is first shown its frame is not known: the one before has the same.
     const QRect frame = previous->frameGeometry(), inside = previous->geometry();

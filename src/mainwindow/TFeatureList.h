@@ -32,6 +32,9 @@ enum : int {
     Zoom = 170,
     ReceiveLimits = 180,
     OpenAtStart = 190,
+    // A feature of the window's plan made later than these: its values follow them all, in the
+    // plan's order.
+    Later = 1000,
 };
 } // namespace SettingsPlace
 

@@ -6,13 +6,32 @@
 #include <algorithm>
 #include <stdexcept>
 
-TMenuSlots::TMenuSlots(QObject *parent) : QObject(parent) {}
-
-void TMenuSlots::Declare(const QString &name, QWidget *container, QAction *before, bool separator)
+TMenuSlots::TMenuSlots(QWidget *window, const std::vector<ST_MenuSlotPlan> &plan, QObject *parent)
+    : QObject(parent)
 {
-    ST_Slot slot;
+    for (const ST_MenuSlotPlan &entry : plan)
+        Declare(window, entry);
+}
+
+void TMenuSlots::Declare(QWidget *window, const ST_MenuSlotPlan &plan)
+{
+    auto *container = window->findChild<QWidget *>(QString::fromLatin1(plan.Container));
+    if (container == nullptr)
+        throw std::logic_error(std::string("no menu or tool bar ") + plan.Container);
+    QAction *before = nullptr;
+    if (plan.At != ST_MenuSlotPlan::End) {
+        const QList<QAction *> actions = container->actions();
+        const auto anchor = std::find_if(actions.begin(), actions.end(), [&plan](const QAction *action) {
+            return action->objectName() == QLatin1String(plan.Anchor);
+        });
+        if (anchor == actions.end())
+            throw std::logic_error(std::string("no item ") + plan.Anchor + " for menu slot " + plan.Name);
+        before =
+            plan.At == ST_MenuSlotPlan::Before ? *anchor : actions.value(int(anchor - actions.begin()) + 1);
+    }
+    ST_Slot &slot = m_slots[QString::fromLatin1(plan.Name)];
     slot.Container = container;
-    if (separator) {
+    if (plan.Separator) {
         slot.Separator = new QAction(container);
         slot.Separator->setSeparator(true);
         slot.Separator->setVisible(false);
@@ -23,14 +42,15 @@ void TMenuSlots::Declare(const QString &name, QWidget *container, QAction *befor
     slot.End->setSeparator(true);
     slot.End->setVisible(false);
     container->insertAction(before, slot.End);
-    m_slots[name] = slot;
+    for (size_t i = 0; i < plan.Items.size(); ++i)
+        m_places[QString::fromLatin1(plan.Items[i])] = {&slot, static_cast<int>(i)};
 }
 
-TMenuSlots::ST_Slot &TMenuSlots::Find(const QString &name)
+const TMenuSlots::ST_Place &TMenuSlots::Find(const QString &name) const
 {
-    const auto found = m_slots.find(name);
-    if (found == m_slots.end())
-        throw std::logic_error("no menu slot " + name.toStdString());
+    const auto found = m_places.find(name);
+    if (found == m_places.end())
+        throw std::logic_error("no menu place for " + name.toStdString());
     return found->second;
 }
 
@@ -58,37 +78,39 @@ void TMenuSlots::Note(ST_Slot &slot, int rank, QAction *action)
         slot.Separator->setVisible(true);
 }
 
-void TMenuSlots::Add(const QString &name, QAction *action, int rank)
+void TMenuSlots::Add(QAction *action)
 {
-    ST_Slot &slot = Find(name);
-    slot.Container->insertAction(Before(slot, rank), action);
-    Note(slot, rank, action);
+    const ST_Place &place = Find(action->objectName());
+    place.Slot->Container->insertAction(Before(*place.Slot, place.Rank), action);
+    Note(*place.Slot, place.Rank, action);
 }
 
-QAction *TMenuSlots::AddNew(const QString &slot, QObject *owner, const char *name, const QString &text,
-                            int rank, bool checkable)
+QAction *TMenuSlots::AddNew(QObject *owner, const char *name, const QString &text, bool checkable)
 {
     auto *action = new QAction(text, owner);
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(checkable);
-    Add(slot, action, rank);
+    Add(action);
     return action;
 }
 
-QAction *TMenuSlots::AddMenu(const QString &name, QMenu *menu, int rank)
+// The menu's action may carry a name of its own; the plan knows the menu's.
+QAction *TMenuSlots::AddMenu(QMenu *menu)
 {
-    Add(name, menu->menuAction(), rank);
+    const ST_Place &place = Find(menu->objectName());
+    place.Slot->Container->insertAction(Before(*place.Slot, place.Rank), menu->menuAction());
+    Note(*place.Slot, place.Rank, menu->menuAction());
     return menu->menuAction();
 }
 
-QAction *TMenuSlots::AddWidget(const QString &name, QWidget *widget, int rank)
+QAction *TMenuSlots::AddWidget(QWidget *widget)
 {
-    ST_Slot &slot = Find(name);
-    auto *bar = qobject_cast<QToolBar *>(slot.Container);
+    const ST_Place &place = Find(widget->objectName());
+    auto *bar = qobject_cast<QToolBar *>(place.Slot->Container);
     if (bar == nullptr)
         throw std::logic_error("widgets go on tool bar slots only");
     // The bar makes the action that stands for the widget.
-    QAction *action = bar->insertWidget(Before(slot, rank), widget);
-    Note(slot, rank, action);
+    QAction *action = bar->insertWidget(Before(*place.Slot, place.Rank), widget);
+    Note(*place.Slot, place.Rank, action);
     return action;
 }

@@ -1,10 +1,12 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
+#include "mainwindow/TWindowPlan.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <algorithm>
+#include <stdexcept>
 
 void TStatusArea::SetPanel(int index, const QString &text, const QString &tip, const QString &name)
 {
@@ -13,8 +15,15 @@ void TStatusArea::SetPanel(int index, const QString &text, const QString &tip, c
     m_ui.panels[index]->setAccessibleName(name);
 }
 
-void TStatusArea::AddPermanent(QWidget *widget, int rank)
+void TStatusArea::AddPermanent(QWidget *widget)
 {
+    const std::vector<const char *> &plan = StatusWidgetPlan();
+    const auto placed = std::find_if(plan.begin(), plan.end(), [widget](const char *name) {
+        return widget->objectName() == QLatin1String(name);
+    });
+    if (placed == plan.end())
+        throw std::logic_error("no status bar place for " + widget->objectName().toStdString());
+    const int rank = static_cast<int>(placed - plan.begin());
     const auto at = std::upper_bound(m_ranks.begin(), m_ranks.end(), rank);
     // The bar counts its other widgets too: the panels and the line-error label come first.
     const int others = kStatusPanelCount + 1;

@@ -1,7 +1,7 @@
 #pragma once
 // The window's status bar as the features see it: the link's panels and the two counters, the
-// send panel's note, and room for a feature's own widgets at the right end, in rank order whatever
-// order the features were made in.
+// send panel's note, and room for a feature's own widgets at the right end, in the order the plan
+// names them whatever order the features were made in.
 #include "mainwindow/TfrmMainUi.h"
 
 #include <QString>
@@ -16,15 +16,6 @@ class TStatusArea
 {
 public:
     enum EPanel { Port = 0, Rec = 6, Send = 7 };
-    // The ranks of the widgets at the right end, left to right.
-    enum ERank {
-        ConsoleRank = 5,
-        CaptureRank = 10,
-        ModemLampsRank = 20,
-        TransferRank = 30,
-        ChecksumRank = 40
-    };
-
     explicit TStatusArea(TfrmMainUi &ui) : m_ui(ui) {}
 
     QStatusBar *Bar() const { return m_ui.stbComStatus; }
@@ -34,8 +25,10 @@ public:
                   const QString &name = QString());
     // Sizes the panels to their texts (see FitStatusPanels).
     void Fit(bool open) { FitStatusPanels(m_ui, open); }
-    // A widget that is hidden before it joins the bar never widens it.
-    void AddPermanent(QWidget *widget, int rank);
+    // At the right end, where its object name stands in StatusWidgetPlan (TWindowPlan.h); throws
+    // std::logic_error for a name the plan does not place. A widget that is hidden before it joins
+    // the bar never widens it.
+    void AddPermanent(QWidget *widget);
 
     void ShowSendCount(int64_t bytes, int64_t blocks);
     // The note follows the counters in the send panel; the next counted send replaces it.
@@ -43,5 +36,5 @@ public:
 
 private:
     TfrmMainUi &m_ui;
-    std::vector<int> m_ranks; // of the widgets added, in their order on the bar
+    std::vector<int> m_ranks; // the plan's places of the widgets added, in their order on the bar
 };

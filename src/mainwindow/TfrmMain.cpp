@@ -3,34 +3,30 @@
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/TFeatureList.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/TWindowPlan.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
 #include "mainwindow/features/TInstantSend.h"
-#include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TLogViewCommands.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TMonitorCommands.h"
-#include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPlotCommands.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReceiveCounters.h"
 #include "mainwindow/features/TReceiveFileCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "mainwindow/features/TRecvChecksum.h"
-#include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "mainwindow/features/TSendFileCommands.h"
 #include "mainwindow/features/TSendListPanel.h"
 #include "mainwindow/features/TSendMenus.h"
 #include "mainwindow/features/TSendReports.h"
-#include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TWindowCommands.h"
-#include "mainwindow/features/TZoomCommands.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -63,9 +59,9 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
     m_status = std::make_unique<TStatusArea>(ui);
-    m_slots = new TMenuSlots(this);
+    m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);
-    DeclareMenuSlots();
+    m_services = new TFeatureServices(this);
     if (m_loadsShared)
         RunGuarded(this, [this] { m_store->LoadHistory(); });
     MakeFeatures();
@@ -128,24 +124,6 @@ void TfrmMain::PlaceFirstTime()
         move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-// Where features put their commands, in the layout of the menus (see TMenuSlots).
-void TfrmMain::DeclareMenuSlots()
-{
-    const QList<QAction *> file = ui.mnuFile->actions();
-    m_slots->Declare(MenuSlot::FileTools, ui.mnuFile, file.value(file.indexOf(ui.mnuFileExit) - 1));
-    const QList<QAction *> view = ui.mnuView->actions();
-    m_slots->Declare(MenuSlot::ViewReceived, ui.mnuView,
-                     view.value(view.indexOf(ui.mnuViewShowSendData) + 1));
-    m_slots->Declare(MenuSlot::ViewWindows, ui.mnuView, nullptr, true);
-    m_slots->Declare(MenuSlot::ViewLook, ui.mnuView, nullptr, true);
-    m_slots->Declare(MenuSlot::EditFind, ui.mnuSetting, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateSend, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateLines, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateReconnect, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::OperateScripts, ui.mnuOperate, nullptr, true);
-    m_slots->Declare(MenuSlot::ToolbarLines, findChild<QToolBar *>(QStringLiteral("tbrMain")), nullptr, true);
-}
-
 // Each feature gets the parts it works with; none of them knows the window.
 void TfrmMain::MakeFeatures()
 {
@@ -155,23 +133,21 @@ void TfrmMain::MakeFeatures()
     TTrafficLog &log = *ui.edData;
 
     TFeatureList &features = *m_features;
+    TFeatureServices &services = *m_services;
 
-    m_port = features.Add(new TPortCommands(
-        this, *m_session, *m_bridge, *m_status, log, {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort},
-        showMessage, [this](const COM_PORT_SETTING &link) { ShowTitle(link); }));
+    m_port =
+        features.Add(new TPortCommands(this, *m_session, *m_bridge, services, *m_status, log,
+                                       {ui.mnuOpOpenPort, ui.mnuOpQuickLink, ui.mnuOpClosePort}, showMessage,
+                                       [this](const COM_PORT_SETTING &link) { ShowTitle(link); }));
     m_port->SetHolderNumber(m_number);
     m_reconnect =
-        features.Add(new TReconnect(this, *m_session, *m_port, *m_slots, *m_status, log, showMessage),
+        features.Add(new TReconnect(this, *m_session, services, *m_slots, *m_status, log, showMessage),
                      SettingsPlace::Reconnect);
-    features.Add(new TOpenAtStart(this, *m_session, *m_port, *m_reconnect, *m_slots),
-                 SettingsPlace::OpenAtStart);
-    m_monitor = features.Add(new TMonitorCommands(
-        this, ui.mnuOpMonitor, *m_session, *m_port, *m_status, log,
-        [this] { return m_logView->SincePrevious(); }, showMessage));
-    m_port->SetMonitorRunning([this] { return m_monitor->Running(); });
-    features.Add(new TSendReports(this, *m_session, *m_bridge, *m_port, *m_status, log, showMessage));
+    m_monitor = features.Add(
+        new TMonitorCommands(this, ui.mnuOpMonitor, *m_session, services, *m_status, log, showMessage));
+    features.Add(new TSendReports(this, *m_session, *m_bridge, services, *m_status, log, showMessage));
     m_instantSend = features.Add(new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat},
-                                                  *m_store, send, portOpen, showMessage));
+                                                  *m_store, services, send, portOpen, showMessage));
     features.Keep(
         SettingsPlace::LineEnding, [this](const QSettings &s) { m_instantSend->LoadLineEnding(s); },
         [this](QSettings &s) { m_instantSend->SaveLineEnding(s); });
@@ -180,51 +156,50 @@ void TfrmMain::MakeFeatures()
         [this](QSettings &s) { m_instantSend->Checksum().Save(s); });
     features.Add(new TSendMenus(this, *m_slots, ui.cboFormat, m_instantSend->LineEndingList()));
     // After the instant send's line ending and checksum lists, which come before it in the focus order.
-    auto *find = new TFindCommands(this, centralWidget(), log, *m_slots);
+    new TFindCommands(this, centralWidget(), log, *m_slots, services);
     m_sendList = features.Add(new TSendListPanel(
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
          ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
         *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen));
-    features.Add(new TAutoSendCommands(this, *m_session,
-                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}));
-    m_modemLines =
-        features.Add(new TModemLines(this, *m_session, *m_slots, *m_status), SettingsPlace::ModemLines);
+    m_modemLines = features.Add(new TModemLines(this, *m_session, services, *m_slots, *m_status),
+                                SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
-    auto *receiveFile = features.Add(
-        new TReceiveFileCommands(this, centralWidget(), *m_session, *m_bridge, *m_slots, log, showMessage),
-        SettingsPlace::ReceiveFile);
+    auto *receiveFile = features.Add(new TReceiveFileCommands(this, centralWidget(), *m_session, *m_bridge,
+                                                              services, *m_slots, log, showMessage),
+                                     SettingsPlace::ReceiveFile);
     // A place of its own: written after every value that came before it.
     features.Keep(
         SettingsPlace::ReceiveLimits, [receiveFile](const QSettings &s) { receiveFile->LoadLimits(s); },
         [receiveFile](QSettings &s) { receiveFile->SaveLimits(s); });
-    auto *sendFile = features.Add(
-        new TSendFileCommands(this, *m_session, *m_bridge, *m_slots, *m_status, log, showMessage),
+    features.Add(
+        new TSendFileCommands(this, *m_session, *m_bridge, services, *m_slots, *m_status, log, showMessage),
         SettingsPlace::SendFile);
-    connect(receiveFile, &TReceiveFileCommands::SendAsked, sendFile, &TSendFileCommands::SendAskedByDevice);
-    m_recvChecksum =
-        features.Add(new TRecvChecksum(this, *m_slots, *m_status, log, *m_port), SettingsPlace::RecvChecksum);
+    m_recvChecksum = features.Add(new TRecvChecksum(this, *m_slots, *m_status, log, services),
+                                  SettingsPlace::RecvChecksum);
     // Read with the check itself; written after the values that came before it.
     features.Keep(
         SettingsPlace::RecvChecksumLinks, [](const QSettings &) {},
         [this](QSettings &s) { m_recvChecksum->SaveLinks(s); });
     m_plot = features.Add(new TPlotCommands(this, *m_slots, m_number));
-    m_counters = features.Add(new TReceiveCounters(this, *m_session, *m_status, ui.lblInboundLoss, log));
-    m_logView = features.Add(new TLogViewCommands(this,
-                                                  {ui.edData,
-                                                   ui.mnuView,
-                                                   {{ui.mnuViewText, ui.mnuText},
-                                                    {ui.mnuViewHex, ui.mnuHex},
-                                                    {ui.mnuViewDecimal, ui.mnuDecimal},
-                                                    {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
-                                                    {ui.mnuViewShowTime, ui.mnuShowTime},
-                                                    {ui.mnuViewShowSendData, ui.mnuShowSendData}},
-                                                   ui.mnuViewClearDisplay,
-                                                   ui.mnuClearDisplay,
-                                                   ui.mnuFileSave,
-                                                   ui.mnuCopytoClipboard,
-                                                   ui.mnuViewAsciiTable},
-                                                  *m_bridge, *m_slots, [this] { ReloadSymbols(); }));
+    m_counters =
+        features.Add(new TReceiveCounters(this, *m_session, services, *m_status, ui.lblInboundLoss, log));
+    m_logView =
+        features.Add(new TLogViewCommands(this,
+                                          {ui.edData,
+                                           ui.mnuView,
+                                           {{ui.mnuViewText, ui.mnuText},
+                                            {ui.mnuViewHex, ui.mnuHex},
+                                            {ui.mnuViewDecimal, ui.mnuDecimal},
+                                            {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+                                            {ui.mnuViewShowTime, ui.mnuShowTime},
+                                            {ui.mnuViewShowSendData, ui.mnuShowSendData}},
+                                           ui.mnuViewClearDisplay,
+                                           ui.mnuClearDisplay,
+                                           ui.mnuFileSave,
+                                           ui.mnuCopytoClipboard,
+                                           ui.mnuViewAsciiTable},
+                                          *m_bridge, *m_slots, services, [this] { ReloadSymbols(); }));
     features.Keep(
         SettingsPlace::Stamps, [this](const QSettings &s) { m_logView->LoadStamps(s); },
         [this](QSettings &s) { m_logView->SaveStamps(s); });
@@ -240,41 +215,32 @@ void TfrmMain::MakeFeatures()
     const std::vector<QWidget *> sendArea = {findChild<QWidget *>(QStringLiteral("lsvSendData")),
                                              findChild<QWidget *>(QStringLiteral("pnlSend"))};
     m_console = features.Add(new TConsoleCommands({this, ui.stkLogPlace, menuBar(), sendArea}, *m_session,
-                                                  *m_bridge, *m_slots, *m_status, log, *find),
+                                                  *m_bridge, *m_slots, *m_status, log, services),
                              SettingsPlace::Console);
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
-        *m_port, [this] { return IsPortOpen(); }, m_number);
-    features.Add(new TScriptCommands(
-                     this, *m_session, *m_bridge, *m_slots, log,
-                     [this]() -> const std::vector<CCommData> & { return m_store->SendList(); }, showMessage),
-                 SettingsPlace::Scripts);
+        services, [this] { return IsPortOpen(); }, m_number);
     new TWindowCommands(
         this,
         {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
         RuleFilePath(), [this] { return m_recDataList; });
-    features.Add(new TThemeCommands(this, *m_slots), SettingsPlace::Theme);
-    features.Add(new TZoomCommands(this, *ui.stkLogPlace, *m_slots), SettingsPlace::Zoom);
-    features.Add(new TLanguageCommands(this, *m_slots, showMessage));
+    const ST_FeatureContext context{this,     ui,        m_number, *m_session, *m_bridge,  services,
+                                    *m_slots, *m_status, log,      *m_store,   showMessage};
+    for (const ST_PlannedFeature &planned : PlannedFeatures())
+        planned.Make(context, features, planned.SettingsPlace);
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     // What is typed after an open is meant for the port, wherever the keyboard was before: a tool
     // button, or the menu bar still held by a lone Alt, where letters would open menus.
-    connect(m_port, &TPortCommands::Opened, this, [this] {
+    connect(m_services, &TFeatureServices::PortOpened, this, [this] {
         QWidget *typing =
             m_console->Shown() ? ui.stkLogPlace->currentWidget() : static_cast<QWidget *>(ui.edSendItem);
         typing->setFocus(Qt::OtherFocusReason);
     });
-    connect(m_port, &TPortCommands::Opened, m_modemLines,
-            [this](const COM_PORT_SETTING &link) { m_modemLines->PortOpened(link.PortName); });
-    connect(m_port, &TPortCommands::Closed, m_modemLines, &TModemLines::PortClosed);
-    connect(m_port, &TPortCommands::LinkStatusShown, m_counters, &TReceiveCounters::Forget);
-    connect(m_counters, &TReceiveCounters::CountShown, m_recvChecksum, &TRecvChecksum::ShowCounts);
     // A transfer's bytes are counted as they come, and shown no block: its reports redraw them.
     for (auto signal : {&TSessionBridge::TransferFile, &TSessionBridge::TransferProgress})
         connect(m_bridge, signal, m_counters, &TReceiveCounters::Count);
     connect(m_bridge, &TSessionBridge::TransferDone, m_counters, &TReceiveCounters::Count);
-    connect(m_logView, &TLogViewCommands::Utf8Changed, m_instantSend, &TInstantSend::SetUtf8);
     connect(m_bridge, &TSessionBridge::Event, this, &TfrmMain::SessionEvent);
 }
 
@@ -512,11 +478,6 @@ void TfrmMain::TakeBackUnsent(uint32_t bytes)
 const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
 {
     return m_port->LastLink();
-}
-
-void TfrmMain::NotePortLost(long code)
-{
-    m_reconnect->NotePortLost(code);
 }
 
 bool TfrmMain::MonitorRunning() const

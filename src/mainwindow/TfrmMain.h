@@ -23,6 +23,7 @@ class CAutoSendEngine;
 class QSettings;
 class TCaptureCommands;
 class TFeatureList;
+class TFeatureServices;
 class TConsoleCommands;
 class TfrmRecDataList;
 class TInstantSend;
@@ -70,7 +71,8 @@ public:
 
     // Start-up and the settings kept between runs.
     void InitSession();
-    // False when a value was missing or not a number; the values before it are taken over.
+    // False when a value of the window's own was missing or not a number: it kept its value and
+    // the rest were still read.
     bool LoadSettings();
     // Throws EFCreateError when the settings cannot be written.
     void SaveSettings();
@@ -108,7 +110,6 @@ public:
     {
         m_session->OnEvent(wParam, errorCounts);
     }
-    void OnRecBlock(CReceivedBlock &block) { m_session->OnBlock(block); }
     // Bytes counted and logged as sent that the close dropped from the driver's queue come off
     // the Send counter, with a note in the log.
     void TakeBackUnsent(uint32_t bytes);
@@ -132,8 +133,6 @@ public:
 
     // A lost port. Where the stable names of serial devices are looked up when it is watched for.
     void SetByIdFolder(const std::string &folder) { m_session->SetByIdFolder(folder); }
-    // Loss and return marker lines are written in a colour of their own.
-    void NotePortLost(long code);
     // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
     bool WaitingForPort() const { return m_session && m_session->WaitingForPort(); }
 
@@ -155,7 +154,6 @@ protected:
 private:
     // A share of the screen, the log the larger part of it, centred.
     void PlaceFirstTime();
-    void DeclareMenuSlots();
     void MakeFeatures();
     void BuildReceivePipeline();
     void ConnectStore();
@@ -175,6 +173,7 @@ private:
     TSessionBridge *m_bridge = nullptr;
     TMenuSlots *m_slots = nullptr;
     TFeatureList *m_features = nullptr;
+    TFeatureServices *m_services = nullptr;
     std::unique_ptr<TStatusArea> m_status;
     std::unique_ptr<CPortSession> m_session;
 

@@ -23,6 +23,7 @@
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -30,6 +31,22 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextEdit>
+
+namespace {
+
+// The window's own first values; their defaults are what the window shows before loading.
+const TSettingValue<int> kCurrentType("CurrentType", FMT_STRING);
+const TSettingValue<int> kCurDisplayType("CurDisplayType", FMT_STRING);
+const TSettingValue<bool> kShowSendData("ShowSendData", true);
+const TSettingValue<bool> kShowTime("ShowTime", false);
+// Latin-1 lines; empty: none kept.
+const TSettingValue<QString> kPortSetting("PortSetting", QString());
+const TSettingValue<QString> kInstantItem("InstanceSendData", QString());
+// Kept by later versions only: a store without them leaves the window where it was placed.
+const TSettingValue<QByteArray> kGeometry("WindowGeometry", QByteArray());
+const TSettingValue<QByteArray> kSplitter("SplitterState", QByteArray());
+
+} // namespace
 
 void TfrmMain::InitSession()
 {
@@ -65,22 +82,20 @@ bool TfrmMain::LoadSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    int value = 0;
-    if (!ReadSettingsInteger(settings, "CurrentType", value))
-        return false;
-    m_instantSend->SetFormat(static_cast<uint8_t>(value));
-    if (!ReadSettingsInteger(settings, "CurDisplayType", value))
-        return false;
-    m_logView->SetCurDisplayType(static_cast<uint8_t>(value));
-    if (!ReadSettingsInteger(settings, "ShowSendData", value))
-        return false;
-    m_logView->SetShowSendData(value != 0);
-    if (!ReadSettingsInteger(settings, "ShowTime", value))
-        return false;
-    m_logView->SetShowTime(value != 0);
+    // A value that is missing (a store of an older version) or not a number (edited by hand) keeps
+    // what the window has before loading; it never costs the values after it.
+    bool allRead = true;
+    const auto read = [&settings, &allRead](const auto &value, auto current) {
+        const auto found = value.Find(settings);
+        allRead = allRead && found.has_value();
+        return found.value_or(current);
+    };
+    m_instantSend->SetFormat(static_cast<uint8_t>(read(kCurrentType, CurrentType())));
+    m_logView->SetCurDisplayType(static_cast<uint8_t>(read(kCurDisplayType, CurDisplayType())));
+    m_logView->SetShowSendData(read(kShowSendData, ShowSendData()));
+    m_logView->SetShowTime(read(kShowTime, ShowTime()));
 
-    const std::string portSetting =
-        settings.value(QStringLiteral("PortSetting")).toString().toLatin1().toStdString();
+    const std::string portSetting = kPortSetting.Read(settings).toLatin1().toStdString();
     if (!portSetting.empty()) {
         // A text that is not a link line still leaves a last link, with the defaults of a new one.
         COM_PORT_SETTING link = DefaultLinkSetting();
@@ -92,22 +107,20 @@ bool TfrmMain::LoadSettings()
         }
         m_port->SetLastLink(link);
     }
-    const std::string instant =
-        settings.value(QStringLiteral("InstanceSendData")).toString().toLatin1().toStdString();
+    const std::string instant = kInstantItem.Read(settings).toLatin1().toStdString();
     if (!instant.empty()) {
         CCommData item;
         item.FromLine(instant);
         SetInstantItem(item);
     }
-    // Kept by later versions only: a store without them leaves the window where it was placed.
-    const QByteArray geometry = settings.value(QStringLiteral("WindowGeometry")).toByteArray();
+    const QByteArray geometry = kGeometry.Read(settings);
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
-    const QByteArray split = settings.value(QStringLiteral("SplitterState")).toByteArray();
+    const QByteArray split = kSplitter.Read(settings);
     if (!split.isEmpty())
         ui.splitter->restoreState(split);
     m_features->Load(settings);
-    return true;
+    return allRead;
 }
 
 void TfrmMain::SaveSettings()
@@ -115,15 +128,15 @@ void TfrmMain::SaveSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    settings.setValue(QStringLiteral("CurrentType"), CurrentType());
-    settings.setValue(QStringLiteral("CurDisplayType"), CurDisplayType());
-    settings.setValue(QStringLiteral("ShowSendData"), ShowSendData() ? 1 : 0);
-    settings.setValue(QStringLiteral("ShowTime"), ShowTime() ? 1 : 0);
-    settings.setValue(QStringLiteral("InstanceSendData"), QString::fromLatin1(GetInstantItem().ToLine()));
+    kCurrentType.Write(settings, CurrentType());
+    kCurDisplayType.Write(settings, CurDisplayType());
+    kShowSendData.Write(settings, ShowSendData());
+    kShowTime.Write(settings, ShowTime());
+    kInstantItem.Write(settings, QString::fromLatin1(GetInstantItem().ToLine()));
     if (LastLink())
-        settings.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(*LastLink())));
-    settings.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
-    settings.setValue(QStringLiteral("SplitterState"), ui.splitter->saveState());
+        kPortSetting.Write(settings, QString::fromLatin1(LinkToLine(*LastLink())));
+    kGeometry.Write(settings, saveGeometry());
+    kSplitter.Write(settings, ui.splitter->saveState());
     m_features->Save(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError)

@@ -29,6 +29,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 #include "guilink.h"
 #include "guitestenv.h"
@@ -443,29 +444,29 @@ TEST(MainWindow, ActivationRefreshesTheCommandStates)
     w.AutoSend().SetState(AUTOSEND_STOPPED);
 }
 
-// Features put their commands into named slots; the order within a slot is their ranks', so it
-// does not depend on which feature was made first, and a slot's separator shows only once it is
-// used.
-TEST(MainWindow, MenuSlotsOrderItemsByRankWhateverOrderTheyCameIn)
+// Features put their commands into named slots; the order within a slot is the plan's, so it does
+// not depend on which feature was made first, and a slot's separator shows only once it is used.
+TEST(MainWindow, MenuSlotsOrderItemsByThePlanWhateverOrderTheyCameIn)
 {
     GuiTestEnv env;
-    const auto build = [](bool reversed) {
-        QMenu menu;
-        QAction *last = menu.addAction(QStringLiteral("Last"));
-        TMenuSlots menus;
-        menus.Declare(QStringLiteral("slot"), &menu, last, true);
-        QStringList texts;
-        if (VisibleTexts(&menu) != QStringList{"Last"})
+    const std::vector<ST_MenuSlotPlan> plan = {
+        {"slot", "menu", ST_MenuSlotPlan::Before, "last", true, {"a1", "a2", "b"}}};
+    const auto build = [&plan](bool reversed) {
+        QWidget window;
+        auto *menu = new QMenu(&window);
+        menu->setObjectName(QStringLiteral("menu"));
+        menu->addAction(QStringLiteral("Last"))->setObjectName(QStringLiteral("last"));
+        TMenuSlots menus(&window, plan);
+        if (VisibleTexts(menu) != QStringList{"Last"})
             return QStringList{"separator shown while the slot is empty"};
-        const auto first = [&] {
-            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("B"), &menu), 20);
-        };
+        const auto first = [&] { menus.AddNew(menu, "b", QStringLiteral("B")); };
         const auto second = [&] {
-            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("A1"), &menu), 10);
-            menus.Add(QStringLiteral("slot"), new QAction(QStringLiteral("A2"), &menu), 10);
+            menus.AddNew(menu, "a2", QStringLiteral("A2"));
+            menus.AddNew(menu, "a1", QStringLiteral("A1"));
         };
         reversed ? (second(), first()) : (first(), second());
-        return VisibleTexts(&menu);
+        EXPECT_THROW(menus.AddNew(menu, "unplanned", QStringLiteral("U")), std::logic_error);
+        return VisibleTexts(menu);
     };
     EXPECT_EQ(build(false), (QStringList{"-", "A1", "A2", "B", "Last"}));
     EXPECT_EQ(build(true), build(false));

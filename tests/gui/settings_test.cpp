@@ -1,6 +1,7 @@
 #include "link/linksetting.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "platform/gui/settingvalue.h"
 #include "platform/textfile.h"
 
 #include <QAction>
@@ -125,29 +126,43 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
     EXPECT_EQ(StatusPanel(again, 3), QStringLiteral("Parity: None"));
 }
 
-TEST(Settings, ReadingStopsAtTheFirstMissingOrNonIntegerValue)
+// A store of an older version lacks values, a hand-edited one may hold words: such a value keeps
+// what the window had, and everything after it, the features' values too, is still taken.
+TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
 {
     GuiTestEnv env;
-    Store({{"CurrentType", 2},
+    Store({{"CurDisplayType", 1},
+           {"ShowSendData", 0},
+           {"ShowTime", 1},
            {"PortSetting", "\"L\",\"ttyS9\",9600,8,0,0,0,1024,1024"},
-           {"InstanceSendData", "\"X\",\"Hex\",\"41 \""}});
+           {"InstanceSendData", "\"X\",\"Hex\",\"41 \""},
+           {"ReconnectAutomatically", 1}});
     {
         TfrmMain w;
-        EXPECT_EQ(w.CurrentType(), 2);
-        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("DECIMAL"));
-        EXPECT_TRUE(Find<QAction>(w, "mnuViewText")->isChecked());
-        EXPECT_TRUE(w.ShowSendData());
-        EXPECT_FALSE(w.ShowTime());
-        EXPECT_FALSE(w.LastLink().has_value()) << "PortSetting comes after the missing value";
-        EXPECT_TRUE(Find<QTextEdit>(w, "edSendItem")->toPlainText().isEmpty());
-        EXPECT_FALSE(w.LoadSettings());
+        EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("HEX"))
+            << "the instant item read later sets the format; CurrentType itself was missing";
+        EXPECT_TRUE(Find<QAction>(w, "mnuViewHex")->isChecked());
+        EXPECT_FALSE(w.ShowSendData());
+        EXPECT_TRUE(w.ShowTime());
+        ASSERT_TRUE(w.LastLink().has_value());
+        EXPECT_EQ(w.LastLink()->PortName, "ttyS9");
+        EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("41 "));
+        EXPECT_TRUE(Find<QAction>(w, "mnuOpReconnect")->isChecked());
+        EXPECT_FALSE(w.LoadSettings()) << "a missing value is still told";
     }
     env.ClearSettings();
-    Store({{"CurrentType", 1}, {"CurDisplayType", 3}, {"ShowSendData", "yes"}, {"ShowTime", 1}});
+    Store({{"CurrentType", 1},
+           {"CurDisplayType", 3},
+           {"ShowSendData", "yes"},
+           {"ShowTime", 1},
+           {"DateStamps", 1}});
     TfrmMain w;
+    EXPECT_EQ(w.CurrentType(), 1);
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewTextSymbol")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnTextSymbol")->isChecked());
-    EXPECT_TRUE(w.ShowSendData());
-    EXPECT_FALSE(w.ShowTime()) << "ShowTime comes after the bad value";
+    EXPECT_TRUE(w.ShowSendData()) << "the word keeps the value the window starts with";
+    EXPECT_TRUE(w.ShowTime());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewDateAndTime")->isChecked());
 }
 
 TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
@@ -174,4 +189,25 @@ TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
     w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
     ASSERT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 1);
     EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineText(0), "Rec  :41 ");
+}
+
+// Values are read as they were always written, and what is missing or does not read as its type
+// takes the declared default rather than a zero.
+TEST(Settings, ADeclaredValueReadsAsStoredOrTakesItsDefault)
+{
+    GuiTestEnv env;
+    QSettings store(env.FilePath(QStringLiteral("values.ini")), QSettings::IniFormat);
+    store.setValue(QStringLiteral("Number"), QStringLiteral(" 12 "));
+    store.setValue(QStringLiteral("Word"), QStringLiteral("yes"));
+    store.setValue(QStringLiteral("Flag"), 2);
+    EXPECT_EQ(TSettingValue<int>("Number", 5).Read(store), 12);
+    EXPECT_EQ(TSettingValue<int>("Word", 5).Read(store), 5);
+    EXPECT_EQ(TSettingValue<int>("Missing", 5).Read(store), 5);
+    EXPECT_FALSE(TSettingValue<int>("Word", 5).Find(store).has_value());
+    EXPECT_TRUE(TSettingValue<bool>("Flag", false).Read(store));
+    EXPECT_TRUE(TSettingValue<bool>("Word", true).Read(store));
+    EXPECT_EQ(TSettingValue<QString>("Missing", QStringLiteral("d")).Read(store), QStringLiteral("d"));
+
+    TSettingValue<bool>("Written", false).Write(store, true);
+    EXPECT_EQ(store.value(QStringLiteral("Written")), QVariant(1)) << "a choice is kept as 1 or 0";
 }

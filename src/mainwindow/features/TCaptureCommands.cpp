@@ -1,9 +1,9 @@
 #include "mainwindow/features/TCaptureCommands.h"
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TLogCapture.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TPortCommands.h"
 
 #include <QAction>
 #include <QLabel>
@@ -12,13 +12,13 @@
 TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots &menus, TStatusArea &status)
     : QObject(window), m_window(window), m_capture(std::make_unique<TLogCapture>(&log, status.Bar()))
 {
-    status.AddPermanent(m_capture->Label(), TStatusArea::CaptureRank);
+    status.AddPermanent(m_capture->Label());
     // Before the separator above "Exit", after sending a file.
-    m_start = menus.AddNew(MenuSlot::FileTools, this, "mnuFileCapture", tr("&Capture to File\u2026"), 10);
-    m_stop = menus.AddNew(MenuSlot::FileTools, this, "mnuFileStopCapture", tr("S&top Capture"), 11);
+    m_start = menus.AddNew(this, "mnuFileCapture", tr("&Capture to File\u2026"));
+    m_stop = menus.AddNew(this, "mnuFileStopCapture", tr("S&top Capture"));
     connect(m_start, &QAction::triggered, this, [this] {
-        const QString link = m_port && m_port->LastLink()
-                                 ? QString::fromLocal8Bit(m_port->LastLink()->LinkName.c_str())
+        const QString link = m_services && m_services->Port().LastLink()
+                                 ? QString::fromLocal8Bit(m_services->Port().LastLink()->LinkName.c_str())
                                  : QString();
         TfrmCapture dialog(m_window, UserFilesFolder(), m_capture->LastChoice(), link,
                            [this, link](const ST_CaptureChoice &choice) {
@@ -32,23 +32,23 @@ TCaptureCommands::TCaptureCommands(QWidget *window, TTrafficLog &log, TMenuSlots
 
 TCaptureCommands::~TCaptureCommands() = default;
 
-void TCaptureCommands::Follow(TPortCommands &port, std::function<bool()> isOpen, int window)
+void TCaptureCommands::Follow(TFeatureServices &services, std::function<bool()> isOpen, int window)
 {
-    m_port = &port;
+    m_services = &services;
     m_isOpen = std::move(isOpen);
     m_capture->SetNameSource([this, window] {
         ST_CaptureNameValues names;
-        if (m_port->LastLink()) {
-            names.link = m_port->LastLink()->LinkName;
-            names.port = m_port->LastLink()->PortName;
+        if (m_services->Port().LastLink()) {
+            names.link = m_services->Port().LastLink()->LinkName;
+            names.port = m_services->Port().LastLink()->PortName;
         }
         names.window = std::to_string(window);
         return names;
     });
-    connect(&port, &TPortCommands::Opened, this, [this](const COM_PORT_SETTING &link) {
+    connect(&services, &TFeatureServices::PortOpened, this, [this](const COM_PORT_SETTING &link) {
         m_capture->LinkOpened(QString::fromLocal8Bit(link.LinkName.c_str()));
     });
-    connect(&port, &TPortCommands::Lost, this, [this] { m_capture->LinkLost(); });
+    connect(&services, &TFeatureServices::PortLost, this, [this] { m_capture->LinkLost(); });
 }
 
 void TCaptureCommands::Load(const QSettings &settings)

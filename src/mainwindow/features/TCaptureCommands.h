@@ -7,7 +7,7 @@
 
 class QAction;
 class QSettings;
-class TPortCommands;
+class TFeatureServices;
 class QWidget;
 class TLogCapture;
 class TMenuSlots;
@@ -27,13 +27,13 @@ public:
     void UpdateControls();
     // The port whose link a capture can be kept with; `isOpen` tells whether it is open now, and
     // `window` is what {window} stands for.
-    void Follow(TPortCommands &port, std::function<bool()> isOpen, int window);
+    void Follow(TFeatureServices &services, std::function<bool()> isOpen, int window);
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
 
 private:
     QWidget *m_window;
-    TPortCommands *m_port = nullptr;
+    TFeatureServices *m_services = nullptr;
     std::function<bool()> m_isOpen;
     std::unique_ptr<TLogCapture> m_capture;
     QAction *m_start = nullptr, *m_stop = nullptr;

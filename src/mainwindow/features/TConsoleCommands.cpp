@@ -3,10 +3,11 @@
 #include "console/gui/TConsoleView.h"
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TFindCommands.h"
+#include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -18,6 +19,8 @@
 #include <algorithm>
 
 namespace {
+
+const TSettingValue<bool> kShown("ConsoleShown", false);
 
 // What waits for the line beyond this is dropped: a device that has stopped taking data would
 // otherwise let a long paste grow without end.
@@ -31,16 +34,15 @@ const char *const kHint = QT_TRANSLATE_NOOP(
 
 TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &session, TSessionBridge &events,
                                    TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                                   TFindCommands &find)
+                                   TFeatureServices &services)
     : QObject(controls.Window), m_window(controls.Window), m_place(*controls.Place),
       m_menuBar(controls.MenuBar), m_sendArea(controls.SendArea), m_session(session), m_status(status),
-      m_log(log), m_find(find)
+      m_log(log), m_services(services)
 {
-    m_showItem = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsole", tr("&Console"), -20, true);
+    m_showItem = menus.AddNew(this, "mnuViewConsole", tr("&Console"), true);
     m_showItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     connect(m_showItem, &QAction::toggled, this, &TConsoleCommands::Show);
-    QAction *settings =
-        menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewConsoleSettings", tr("Console Settin&gs..."), -10);
+    QAction *settings = menus.AddNew(this, "mnuViewConsoleSettings", tr("Console Settin&gs..."));
     connect(settings, &QAction::triggered, this, &TConsoleCommands::EditSettings);
 
     // The status bar says how to get out while the console has every other key.
@@ -53,7 +55,7 @@ TConsoleCommands::TConsoleCommands(const ST_Controls &controls, CPortSession &se
     m_hint->setMinimumWidth(40);
     m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_hint->hide();
-    m_status.AddPermanent(m_hint, TStatusArea::ConsoleRank);
+    m_status.AddPermanent(m_hint);
 
     connect(&events, &TSessionBridge::SendDone, this, &TConsoleCommands::SendDone);
     m_feedSlices.setInterval(0);
@@ -85,7 +87,7 @@ void TConsoleCommands::MakeView()
         if (first != menus.end())
             m_menuBar->setActiveAction(*first);
     });
-    connect(m_view, &TConsoleView::FindAsked, this, [this] { m_find.Open(); });
+    connect(m_view, &TConsoleView::FindAsked, this, [this] { m_services.Find().Open(); });
     connect(m_view, &TConsoleView::HelpAsked, this,
             [this] { ShowHelpPage(m_window, QStringLiteral("console.html")); });
 }
@@ -114,9 +116,10 @@ void TConsoleCommands::Show(bool on)
             }
         }
         m_place.setCurrentWidget(m_view);
-        m_find.SearchOther(m_view, [view = m_view](const QString &text, bool forward, bool matchCase) {
-            return view->Find(text, forward, matchCase);
-        });
+        m_services.Find().SearchOther(m_view,
+                                      [view = m_view](const QString &text, bool forward, bool matchCase) {
+                                          return view->Find(text, forward, matchCase);
+                                      });
         m_view->setFocus();
         return;
     }
@@ -124,7 +127,7 @@ void TConsoleCommands::Show(bool on)
     for (QWidget *w : m_sendAreaHidden)
         w->show();
     m_sendAreaHidden.clear();
-    m_find.SearchOther(nullptr, {});
+    m_services.Find().SearchOther(nullptr, {});
     m_place.setCurrentWidget(&m_log);
     m_log.setFocus();
 }
@@ -267,12 +270,12 @@ void TConsoleCommands::Load(const QSettings &settings)
 {
     m_settings = LoadConsoleSettings(settings);
     Apply();
-    m_showItem->setChecked(settings.value(QStringLiteral("ConsoleShown")).toString().trimmed().toInt() != 0);
+    m_showItem->setChecked(kShown.Read(settings));
 }
 
 void TConsoleCommands::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ConsoleShown"), Shown() ? 1 : 0);
+    kShown.Write(settings, Shown());
     ST_ConsoleSettings console = m_settings;
     if (m_view)
         console.LocalEcho = m_view->LocalEcho();

@@ -27,7 +27,7 @@ class QSettings;
 class QStackedWidget;
 class QWidget;
 class TConsoleView;
-class TFindCommands;
+class TFeatureServices;
 class TMenuSlots;
 class TSessionBridge;
 class TStatusArea;
@@ -50,7 +50,7 @@ public:
         std::vector<QWidget *> SendArea;
     };
     TConsoleCommands(const ST_Controls &controls, CPortSession &session, TSessionBridge &events,
-                     TMenuSlots &menus, TStatusArea &status, TTrafficLog &log, TFindCommands &find);
+                     TMenuSlots &menus, TStatusArea &status, TTrafficLog &log, TFeatureServices &services);
 
     bool Shown() const;
     // The console widget, made the first time it is shown; null until then.
@@ -96,7 +96,7 @@ private:
     CPortSession &m_session;
     TStatusArea &m_status;
     TTrafficLog &m_log;
-    TFindCommands &m_find;
+    TFeatureServices &m_services;
     QAction *m_showItem;
     QLabel *m_hint;
     TConsoleView *m_view = nullptr;

@@ -4,14 +4,16 @@
 #include <QAction>
 #include <QVBoxLayout>
 
-TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus)
+TFindCommands::TFindCommands(QObject *parent, QWidget *column, TTrafficLog &log, TMenuSlots &menus,
+                             TFeatureServices &services)
     : QObject(parent), m_bar(new TFindBar(column, &log))
 {
+    services.Offer(static_cast<IFindService &>(*this));
     TFindBar *bar = m_bar;
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
         layout->insertWidget(0, bar);
     const auto makeAction = [this, &menus](const char *name, const QString &text, const QKeySequence &key) {
-        QAction *action = menus.AddNew(MenuSlot::EditFind, this, name, text);
+        QAction *action = menus.AddNew(this, name, text);
         action->setShortcut(key);
         return action;
     };

@@ -3,7 +3,9 @@
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/textkeys.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/features/TSendChecksum.h"
+#include "platform/gui/settingvalue.h"
 #include "senddata/gui/TfrmDataEdit.h"
 
 #include <QComboBox>
@@ -17,6 +19,8 @@
 #include <QTextEdit>
 
 namespace {
+
+const TSettingValue<int> kLineEnding("LineEnding", 0);
 
 // Line endings offered for instant sends in STRING format, in the order of cboLineEnding.
 enum : int { kEndNone = 0, kEndCr = 1, kEndLf = 2, kEndCrLf = 3 };
@@ -38,11 +42,12 @@ Bytes LineEndingBytes(int choice)
 } // namespace
 
 TInstantSend::TInstantSend(QWidget *window, const ST_Controls &controls, TSharedStore &store,
-                           std::function<void(const CCommData &)> send, std::function<bool()> portOpen,
-                           std::function<void(const QString &)> showMessage)
+                           TFeatureServices &services, std::function<void(const CCommData &)> send,
+                           std::function<bool()> portOpen, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_c(controls), m_store(store), m_send(std::move(send)),
       m_portOpen(std::move(portOpen)), m_showMessage(std::move(showMessage)), m_history(store.History())
 {
+    connect(&services, &TFeatureServices::Utf8Changed, this, &TInstantSend::SetUtf8);
     TypeTabWithCtrlI(m_c.edSendItem);
     m_c.edSendItem->setToolTip(
         tr("Enter sends; Up and Down recall earlier sends; Tab moves on; Ctrl+I types a TAB"));
@@ -219,11 +224,11 @@ bool TInstantSend::eventFilter(QObject *watched, QEvent *event)
 
 void TInstantSend::LoadLineEnding(const QSettings &settings)
 {
-    const int ending = settings.value(QStringLiteral("LineEnding")).toString().trimmed().toInt();
+    const int ending = kLineEnding.Read(settings);
     m_lineEnding->setCurrentIndex(ending >= 0 && ending < m_lineEnding->count() ? ending : 0);
 }
 
 void TInstantSend::SaveLineEnding(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("LineEnding"), m_lineEnding->currentIndex());
+    kLineEnding.Write(settings, m_lineEnding->currentIndex());
 }

@@ -13,6 +13,7 @@ class QPushButton;
 class QSettings;
 class QTextEdit;
 class QWidget;
+class TFeatureServices;
 class TSendChecksum;
 class TSharedStore;
 
@@ -27,9 +28,10 @@ public:
         QComboBox *cboFormat;
     };
     // `send` sends an item as every send goes; `portOpen` says whether a port is open.
+    // Reads what is typed as the log reads text (TFeatureServices::Utf8Changed).
     TInstantSend(QWidget *window, const ST_Controls &controls, TSharedStore &store,
-                 std::function<void(const CCommData &)> send, std::function<bool()> portOpen,
-                 std::function<void(const QString &)> showMessage);
+                 TFeatureServices &services, std::function<void(const CCommData &)> send,
+                 std::function<bool()> portOpen, std::function<void(const QString &)> showMessage);
 
     CCommData Item() const;
     // Shows `item` in its own format, which becomes the edit's.

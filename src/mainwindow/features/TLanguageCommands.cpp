@@ -16,7 +16,7 @@ TLanguageCommands::TLanguageCommands(QWidget *window, TMenuSlots &menus,
     sub->setObjectName(QStringLiteral("mnuViewLanguage"));
     sub->setAccessibleName(tr("Language"));
     sub->menuAction()->setObjectName(QStringLiteral("mnuViewLanguageAction"));
-    menus.AddMenu(MenuSlot::ViewWindows, sub, 100);
+    menus.AddMenu(sub);
     auto *group = new QActionGroup(sub);
     // Each language is named in itself, so it can be found whatever language is in force.
     const std::pair<const char *, std::pair<QString, QString>> items[] = {

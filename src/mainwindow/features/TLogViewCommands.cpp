@@ -8,8 +8,8 @@
 #include "platform/capturenames.h"
 #include "platform/clock.h"
 #include "platform/gui/actiontwin.h"
-#include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
+#include "platform/gui/settingvalue.h"
 #include "platform/logstamp.h"
 
 #include <QAction>
@@ -22,9 +22,20 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 namespace {
+
+const TSettingValue<bool> kMilliseconds("Milliseconds", false);
+const TSettingValue<bool> kSincePrevious("TimeSincePrevious", false);
+const TSettingValue<bool> kDates("DateStamps", false);
+// Not above 0: the log keeps the size it has.
+const TSettingValue<qlonglong> kScrollbackMiB("ScrollbackMiB", 0);
+const TSettingValue<bool> kSplitLines("SplitReceivedLines", false);
+// Missing: the log keeps the encoding and the colours it has.
+const TSettingValue<int> kEncoding("TextEncoding", 0);
+const TSettingValue<int> kAnsi("AnsiColours", 0);
 
 const int kModes[] = {FMT_STRING, FMT_HEX, FMT_DEC, FMT_STR_SYMBOL};
 
@@ -36,7 +47,7 @@ int64_t SteadyMs()
 }
 
 // A submenu of exclusive choices; the first is checked.
-void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *name, const QString &title,
+void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, const char *name, const QString &title,
                    std::initializer_list<std::pair<const char *, QString>> choices,
                    std::vector<QAction *> &actions)
 {
@@ -44,7 +55,7 @@ void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *nam
     sub->setObjectName(QString::fromLatin1(name));
     sub->setAccessibleName(QString(title).remove(QLatin1Char('&')));
     sub->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
-    menus.AddMenu(MenuSlot::ViewReceived, sub, rank);
+    menus.AddMenu(sub);
     auto *group = new QActionGroup(sub);
     for (const auto &[choice, text] : choices) {
         QAction *action = sub->addAction(text);
@@ -59,10 +70,12 @@ void AddChoiceMenu(TMenuSlots &menus, QWidget *parent, int rank, const char *nam
 } // namespace
 
 TLogViewCommands::TLogViewCommands(QWidget *window, const ST_Controls &ui, TSessionBridge &events,
-                                   TMenuSlots &menus, std::function<void()> reloadSymbols)
-    : QObject(window), m_window(window), m_log(*ui.edData), m_events(events),
+                                   TMenuSlots &menus, TFeatureServices &services,
+                                   std::function<void()> reloadSymbols)
+    : QObject(window), m_window(window), m_log(*ui.edData), m_events(events), m_services(services),
       m_reloadSymbols(std::move(reloadSymbols))
 {
+    services.Offer(static_cast<ILogStamps &>(*this));
     ConnectModes(ui.Chains);
     connect(ui.mnuViewClearDisplay, &QAction::triggered, this, [this] { m_log.Clear(); });
     FollowAction(ui.mnuClearDisplay, ui.mnuViewClearDisplay);
@@ -97,16 +110,13 @@ void TLogViewCommands::ConnectModes(const ST_Chain (&chains)[6])
 void TLogViewCommands::AddStamps(TMenuSlots &menus)
 {
     // After "Show SendData". A week of lines is placed in time only with the date on each.
-    m_datesItem =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewDateAndTime", tr("Date a&nd Time"), 5, true);
+    m_datesItem = menus.AddNew(this, "mnuViewDateAndTime", tr("Date a&nd Time"), true);
     connect(m_datesItem, &QAction::toggled, this, [this](bool on) {
         m_dates = on;
         UpdateViewState();
     });
-    m_millisecondsItem =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewMilliseconds", tr("&Milliseconds"), 10, true);
-    m_sincePreviousItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewTimeSincePrevious",
-                                       tr("Time Since Pre&vious"), 20, true);
+    m_millisecondsItem = menus.AddNew(this, "mnuViewMilliseconds", tr("&Milliseconds"), true);
+    m_sincePreviousItem = menus.AddNew(this, "mnuViewTimeSincePrevious", tr("Time Since Pre&vious"), true);
     connect(m_millisecondsItem, &QAction::toggled, this, [this](bool on) {
         m_milliseconds = on;
         UpdateViewState();
@@ -116,26 +126,25 @@ void TLogViewCommands::AddStamps(TMenuSlots &menus)
         UpdateViewState();
     });
     m_log.SetTimeSource([this](int64_t ageMs) { return StampText(ageMs); });
-    m_splitLinesItem = menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewSplitLines",
-                                    tr("Split Received &Lines"), 30, true);
+    m_splitLinesItem = menus.AddNew(this, "mnuViewSplitLines", tr("Split Received &Lines"), true);
     connect(m_splitLinesItem, &QAction::toggled, &m_log, &TTrafficLog::SetSplitLines);
 }
 
 void TLogViewCommands::AddTextForms(QWidget *viewMenu, TMenuSlots &menus)
 {
     std::vector<QAction *> encodings;
-    AddChoiceMenu(menus, viewMenu, 40, "mnuViewEncoding", tr("Text Encod&ing"),
+    AddChoiceMenu(menus, viewMenu, "mnuViewEncoding", tr("Text Encod&ing"),
                   {{"mnuViewEncodingLatin1", tr("&Latin-1")}, {"mnuViewEncodingUtf8", tr("&UTF-8")}},
                   encodings);
     m_latin1Item = encodings[0];
     m_utf8Item = encodings[1];
     connect(m_utf8Item, &QAction::toggled, this, [this](bool on) {
         m_log.SetUtf8(on);
-        emit Utf8Changed(on);
+        emit m_services.Utf8Changed(on);
     });
 
     std::vector<QAction *> ansi;
-    AddChoiceMenu(menus, viewMenu, 50, "mnuViewAnsi", tr("ANSI C&olours"),
+    AddChoiceMenu(menus, viewMenu, "mnuViewAnsi", tr("ANSI C&olours"),
                   {{"mnuViewAnsiOff", tr("&Off")},
                    {"mnuViewAnsiStrip", tr("&Strip")},
                    {"mnuViewAnsiShow", tr("S&how")}},
@@ -227,54 +236,52 @@ void TLogViewCommands::ShowAsciiTable()
 
 void TLogViewCommands::LoadStamps(const QSettings &settings)
 {
-    m_millisecondsItem->setChecked(ReadSettingsFlag(settings, "Milliseconds"));
-    m_sincePreviousItem->setChecked(ReadSettingsFlag(settings, "TimeSincePrevious"));
+    m_millisecondsItem->setChecked(kMilliseconds.Read(settings));
+    m_sincePreviousItem->setChecked(kSincePrevious.Read(settings));
 }
 
 void TLogViewCommands::SaveStamps(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("Milliseconds"), m_milliseconds ? 1 : 0);
-    settings.setValue(QStringLiteral("TimeSincePrevious"), m_sincePrevious ? 1 : 0);
+    kMilliseconds.Write(settings, m_milliseconds);
+    kSincePrevious.Write(settings, m_sincePrevious);
 }
 
 // After every value older versions wrote.
 void TLogViewCommands::LoadDates(const QSettings &settings)
 {
-    m_datesItem->setChecked(ReadSettingsFlag(settings, "DateStamps"));
+    m_datesItem->setChecked(kDates.Read(settings));
 }
 
 void TLogViewCommands::SaveDates(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("DateStamps"), m_dates ? 1 : 0);
+    kDates.Write(settings, m_dates);
 }
 
 // Kept apart from the window's first values: a store without it reads as before.
 void TLogViewCommands::LoadScrollback(const QSettings &settings)
 {
-    int value = 0;
-    if (ReadSettingsInteger(settings, "ScrollbackMiB", value) && value > 0)
+    const qlonglong value = kScrollbackMiB.Read(settings);
+    if (value > 0 && value <= std::numeric_limits<int>::max())
         m_log.SetScrollbackBytes(static_cast<size_t>(value) * 1024 * 1024);
 }
 
 void TLogViewCommands::SaveScrollback(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ScrollbackMiB"),
-                      static_cast<qlonglong>(m_log.ScrollbackBytes() / (1024 * 1024)));
+    kScrollbackMiB.Write(settings, static_cast<qlonglong>(m_log.ScrollbackBytes() / (1024 * 1024)));
 }
 
 void TLogViewCommands::LoadTextForms(const QSettings &settings)
 {
-    int value = 0;
-    m_splitLinesItem->setChecked(ReadSettingsInteger(settings, "SplitReceivedLines", value) && value != 0);
-    if (ReadSettingsInteger(settings, "TextEncoding", value))
-        (value == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
-    if (ReadSettingsInteger(settings, "AnsiColours", value))
-        m_ansiItems[value == 1 ? 1 : value == 2 ? 2 : 0]->setChecked(true);
+    m_splitLinesItem->setChecked(kSplitLines.Read(settings));
+    if (const std::optional<int> encoding = kEncoding.Find(settings))
+        (*encoding == 1 ? m_utf8Item : m_latin1Item)->setChecked(true);
+    if (const std::optional<int> ansi = kAnsi.Find(settings))
+        m_ansiItems[*ansi == 1 ? 1 : *ansi == 2 ? 2 : 0]->setChecked(true);
 }
 
 void TLogViewCommands::SaveTextForms(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("SplitReceivedLines"), m_splitLinesItem->isChecked() ? 1 : 0);
-    settings.setValue(QStringLiteral("TextEncoding"), m_log.Utf8() ? 1 : 0);
-    settings.setValue(QStringLiteral("AnsiColours"), static_cast<int>(m_log.Ansi()));
+    kSplitLines.Write(settings, m_splitLinesItem->isChecked());
+    kEncoding.Write(settings, m_log.Utf8() ? 1 : 0);
+    kAnsi.Write(settings, static_cast<int>(m_log.Ansi()));
 }

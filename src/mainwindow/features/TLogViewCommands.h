@@ -7,6 +7,7 @@
 // Each mode and toggle has a tool button, a View menu item and a context-menu twin, all built with
 // the window's layout and handed in; the button and the twin show the View item's action.
 #include "data/commdata.h"
+#include "mainwindow/TFeatureServices.h"
 
 #include <QObject>
 #include <cstdint>
@@ -22,7 +23,8 @@ class TMenuSlots;
 class TSessionBridge;
 class TTrafficLog;
 
-class TLogViewCommands : public QObject
+// Offers its stamps to the monitor (ILogStamps) and tells TFeatureServices::Utf8Changed.
+class TLogViewCommands : public QObject, public ILogStamps
 {
     Q_OBJECT
 public:
@@ -43,7 +45,7 @@ public:
     // `reloadSymbols` takes up the symbol table again after the ASCII table was shown, which may
     // have changed it.
     TLogViewCommands(QWidget *window, const ST_Controls &controls, TSessionBridge &events, TMenuSlots &menus,
-                     std::function<void()> reloadSymbols);
+                     TFeatureServices &services, std::function<void()> reloadSymbols);
 
     // The mode and the two toggles the window keeps with its oldest settings; the setters change
     // no control, UpdateViewState shows them.
@@ -55,7 +57,7 @@ public:
     bool ShowSendData() const;
     void SetShowSendData(bool on);
     // The monitor stamps its own lines, with the gap only when the log's lines get it.
-    bool SincePrevious() const { return m_sincePrevious; }
+    bool SincePrevious() const override { return m_sincePrevious; }
     void UpdateViewState();
 
     // The settings come in three groups, each read and written where the window's order of
@@ -71,10 +73,6 @@ public:
     // Whether lines carry the date with their time (the capture's date notes are then not needed).
     bool Dates() const { return m_dates; }
 
-signals:
-    // The log reads text as UTF-8 from now on (false: Latin-1).
-    void Utf8Changed(bool on);
-
 private:
     void ConnectModes(const ST_Chain (&chains)[6]);
     void AddStamps(TMenuSlots &menus);
@@ -89,6 +87,7 @@ private:
     QWidget *m_window;
     TTrafficLog &m_log;
     TSessionBridge &m_events;
+    TFeatureServices &m_services;
     std::function<void()> m_reloadSymbols;
 
     // A main-menu item, its context-menu twin and its tool button: the four modes, then Show Time

@@ -1,7 +1,9 @@
 #include "mainwindow/features/TModemLines.h"
 #include "data/gui/dialogsupport.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
+#include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -14,6 +16,9 @@
 #include <QToolButton>
 
 namespace {
+
+// "<DTR><RTS> <port>" for each port whose lines the user set.
+const TSettingValue<QStringList> kOutputLines("OutputLines", QStringList());
 
 constexpr int kLampLookMs = 100;
 const char *const kLampNames[4] = {"CTS", "DSR", "DCD", "RI"};
@@ -36,12 +41,16 @@ bool ReadChoice(char c, std::optional<bool> &choice)
 
 } // namespace
 
-TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &menus, TStatusArea &status)
+TModemLines::TModemLines(QObject *parent, CPortSession &session, TFeatureServices &services,
+                         TMenuSlots &menus, TStatusArea &status)
     : QObject(parent), m_session(session)
 {
-    m_dtr = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpDTR", tr("&DTR"), 0, true);
-    m_rts = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpRTS", tr("&RTS"), 1, true);
-    m_break = menus.AddNew(MenuSlot::OperateLines, this, "mnuOpSendBreak", tr("Send &Break"), 2);
+    connect(&services, &TFeatureServices::PortOpened, this,
+            [this](const COM_PORT_SETTING &link) { PortOpened(link.PortName); });
+    connect(&services, &TFeatureServices::PortClosed, this, &TModemLines::PortClosed);
+    m_dtr = menus.AddNew(this, "mnuOpDTR", tr("&DTR"), true);
+    m_rts = menus.AddNew(this, "mnuOpRTS", tr("&RTS"), true);
+    m_break = menus.AddNew(this, "mnuOpSendBreak", tr("Send &Break"));
     const struct
     {
         QAction *action;
@@ -49,11 +58,10 @@ TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &men
     } lines[] = {{m_dtr, "btnDTR", "DTR", QT_TR_NOOP("DTR line")},
                  {m_rts, "btnRTS", "RTS", QT_TR_NOOP("RTS line")},
                  {m_break, "btnSendBreak", "BRK", QT_TR_NOOP("Send Break")}};
-    int rank = 0;
     for (const auto &line : lines) {
         QToolButton *button =
             MakeToolButton(nullptr, line.button, QString::fromLatin1(line.text), tr(line.tip));
-        menus.AddWidget(MenuSlot::ToolbarLines, button, rank++);
+        menus.AddWidget(button);
         button->setDefaultAction(line.action);
         if (line.action->isCheckable())
             button->setToolTip(tr(line.tip));
@@ -68,7 +76,7 @@ TModemLines::TModemLines(QObject *parent, CPortSession &session, TMenuSlots &men
         label->setMinimumWidth(28);
         label->setEnabled(false);
         label->hide(); // until a port is open
-        status.AddPermanent(label, TStatusArea::ModemLampsRank);
+        status.AddPermanent(label);
         m_lamps[i] = label;
     }
     m_lampTimer = new QTimer(this);
@@ -186,7 +194,7 @@ void TModemLines::ShowLines()
 void TModemLines::Load(const QSettings &settings)
 {
     m_choices.clear();
-    for (const QString &entry : settings.value(QStringLiteral("OutputLines")).toStringList()) {
+    for (const QString &entry : kOutputLines.Read(settings)) {
         const std::string text = entry.toLatin1().toStdString();
         ST_Choice choice;
         if (text.size() > 3 && text[2] == ' ' && ReadChoice(text[0], choice.dtr) &&
@@ -201,5 +209,5 @@ void TModemLines::Save(QSettings &settings) const
     for (const auto &[port, choice] : m_choices)
         entries << QString::fromLatin1(std::string{ChoiceChar(choice.dtr), ChoiceChar(choice.rts), ' '} +
                                        port);
-    settings.setValue(QStringLiteral("OutputLines"), entries);
+    kOutputLines.Write(settings, entries);
 }

@@ -18,6 +18,7 @@ class QLabel;
 class QSettings;
 class QTimer;
 class QToolButton;
+class TFeatureServices;
 class TMenuSlots;
 class TStatusArea;
 
@@ -25,7 +26,8 @@ class TModemLines : public QObject
 {
     Q_OBJECT
 public:
-    TModemLines(QObject *parent, CPortSession &session, TMenuSlots &menus, TStatusArea &status);
+    TModemLines(QObject *parent, CPortSession &session, TFeatureServices &services, TMenuSlots &menus,
+                TStatusArea &status);
 
     // The port opened: it gets the output lines the user chose for it before. `port` is the
     // link's port name, which the choices are kept under.

@@ -2,9 +2,9 @@
 #include "data/gui/dialogsupport.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
-#include "mainwindow/features/TPortCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "monitor/gui/monitorerrors.h"
 #include "monitor/portmonitor.h"
@@ -121,15 +121,14 @@ std::string LinkText(const COM_PORT_SETTING &link)
 } // namespace
 
 TMonitorCommands::TMonitorCommands(QWidget *window, QAction *mnuOpMonitor, CPortSession &session,
-                                   TPortCommands &port, TStatusArea &status, TTrafficLog &log,
-                                   std::function<bool()> sincePrevious,
+                                   TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
                                    std::function<void(const QString &)> showMessage)
-    : QObject(window), m_window(window), m_action(mnuOpMonitor), m_session(session), m_port(port),
-      m_status(status), m_log(log), m_sincePrevious(std::move(sincePrevious)),
-      m_showMessage(std::move(showMessage))
+    : QObject(window), m_window(window), m_action(mnuOpMonitor), m_session(session), m_services(services),
+      m_status(status), m_log(log), m_showMessage(std::move(showMessage))
 {
+    services.Offer(static_cast<IMonitorService &>(*this));
     connect(m_action, &QAction::triggered, this, &TMonitorCommands::Start);
-    connect(&port, &TPortCommands::CloseAsked, this, &TMonitorCommands::Stop);
+    connect(&services, &TFeatureServices::CloseAsked, this, &TMonitorCommands::Stop);
 }
 
 TMonitorCommands::~TMonitorCommands() = default;
@@ -162,7 +161,7 @@ void TMonitorCommands::Start()
             ask.setObjectName(QStringLiteral("msgBox"));
             if (ask.exec() != QMessageBox::Yes)
                 return;
-            m_port.ClosePortCommand();
+            m_services.Port().ClosePortCommand();
         }
 
         auto *run = new TMonitorRun(this, [this](TMonitorRun &r) { Show(r); });
@@ -189,7 +188,7 @@ void TMonitorCommands::Show(TMonitorRun &r)
     std::vector<TMonitorRun::Arrival> arrivals = r.Waiting();
     if (arrivals.empty())
         return;
-    const bool since = m_sincePrevious();
+    const bool since = m_services.LogStamps().SincePrevious();
     size_t taken = 0;
     for (TMonitorRun::Arrival &arrival : arrivals) {
         if (const std::string *note = std::get_if<std::string>(&arrival)) {
@@ -249,7 +248,7 @@ void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
         m_run = nullptr;
         run.deleteLater();
         emit StateChanged();
-        m_port.ShowLinkStatus(COM_PORT_SETTING());
+        m_services.Port().ShowLinkStatus(COM_PORT_SETTING());
         m_showMessage(tr("The monitor did not start: %1").arg(MonitorErrorText(error)));
         return;
     }
@@ -277,7 +276,7 @@ void TMonitorCommands::Stop()
         m_log.LogNote("Monitor stopped");
     emit StateChanged();
     if (!m_session.IsOpen())
-        m_port.ShowLinkStatus(COM_PORT_SETTING());
+        m_services.Port().ShowLinkStatus(COM_PORT_SETTING());
 }
 
 void TMonitorCommands::ShowStatus()
@@ -293,7 +292,7 @@ void TMonitorCommands::ShowStatus()
                    .arg(QString::fromLocal8Bit(run.setup.VirtualPath),
                         QString::fromLocal8Bit(run.monitor.VirtualDevice()));
     port->setToolTip(tip);
-    m_port.ShowMonitorLines(run.setup.PortA, run.setup.VirtualB ? nullptr : &run.setup.PortB);
+    m_services.Port().ShowMonitorLines(run.setup.PortA, run.setup.VirtualB ? nullptr : &run.setup.PortB);
     m_status.Panel(TStatusArea::Rec)->setText(QStringLiteral("A:%1/%2").arg(run.bytes[0]).arg(run.blocks[0]));
     m_status.Panel(TStatusArea::Send)
         ->setText(QStringLiteral("B:%1/%2").arg(run.bytes[1]).arg(run.blocks[1]));

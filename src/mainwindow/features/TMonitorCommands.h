@@ -1,6 +1,8 @@
 #pragma once
 // The two-port monitor in the window: started from its dialog in place of the window's own port,
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
+#include "mainwindow/TFeatureServices.h"
+
 #include <QObject>
 #include <functional>
 #include <string>
@@ -9,21 +11,20 @@ class CPortSession;
 class QAction;
 class QWidget;
 class TMonitorRun;
-class TPortCommands;
 class TStatusArea;
 class TTrafficLog;
 
-class TMonitorCommands : public QObject
+// Offers whether it runs (IMonitorService).
+class TMonitorCommands : public QObject, public IMonitorService
 {
     Q_OBJECT
 public:
-    // `sincePrevious` says whether lines carry the time since the line before them.
-    TMonitorCommands(QWidget *window, QAction *mnuOpMonitor, CPortSession &session, TPortCommands &port,
-                     TStatusArea &status, TTrafficLog &log, std::function<bool()> sincePrevious,
+    TMonitorCommands(QWidget *window, QAction *mnuOpMonitor, CPortSession &session,
+                     TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
                      std::function<void(const QString &)> showMessage);
     ~TMonitorCommands() override;
 
-    bool Running() const { return m_run != nullptr; }
+    bool Running() const override { return m_run != nullptr; }
     // Logs what the monitor's threads still had on the way, then removes the virtual port.
     void Stop();
     void UpdateControls();
@@ -41,10 +42,9 @@ private:
     QWidget *m_window;
     QAction *m_action;
     CPortSession &m_session;
-    TPortCommands &m_port;
+    TFeatureServices &m_services;
     TStatusArea &m_status;
     TTrafficLog &m_log;
-    std::function<bool()> m_sincePrevious;
     std::function<void(const QString &)> m_showMessage;
     TMonitorRun *m_run = nullptr; // a child object while the monitor runs
 };

@@ -1,10 +1,9 @@
 #include "mainwindow/features/TOpenAtStart.h"
 
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
-#include "mainwindow/features/TPortCommands.h"
-#include "mainwindow/features/TReconnect.h"
 #include "platform/errors.h"
-#include "platform/gui/appsettings.h"
+#include "platform/gui/settingvalue.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
 
@@ -14,20 +13,26 @@
 
 namespace {
 
-std::string Text(const QSettings &settings, const char *name)
+const TSettingValue<bool> kOpenAtStart("OpenAtStart", false);
+// The link last opened and where its device was found.
+const TSettingValue<QString> kLink("OpenAtStartLink", QString());
+const TSettingValue<QString> kDevice("OpenAtStartDevice", QString());
+const TSettingValue<QString> kById("OpenAtStartById", QString());
+const TSettingValue<QString> kIdentity("OpenAtStartIdentity", QString());
+
+std::string Text(const QSettings &settings, const TSettingValue<QString> &value)
 {
-    return settings.value(QLatin1String(name)).toString().toStdString();
+    return value.Read(settings).toStdString();
 }
 
 } // namespace
 
-TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands &port, TReconnect &reconnect,
+TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TFeatureServices &services,
                            TMenuSlots &menus)
-    : QObject(parent), m_session(session), m_port(port), m_reconnect(reconnect)
+    : QObject(parent), m_session(session), m_services(services)
 {
-    m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpOpenAtStart",
-                            tr("Open This &Link at Start"), 10, true);
-    connect(&port, &TPortCommands::Opened, this, [this](const COM_PORT_SETTING &link) {
+    m_action = menus.AddNew(this, "mnuOpOpenAtStart", tr("Open This &Link at Start"), true);
+    connect(&services, &TFeatureServices::PortOpened, this, [this](const COM_PORT_SETTING &link) {
         m_link = link;
         m_mark = m_session.OpenMark();
     });
@@ -35,18 +40,18 @@ TOpenAtStart::TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands
 
 void TOpenAtStart::Load(const QSettings &settings)
 {
-    m_action->setChecked(ReadSettingsFlag(settings, "OpenAtStart"));
+    m_action->setChecked(kOpenAtStart.Read(settings));
     COM_PORT_SETTING link;
     try {
-        if (LinkFromLine(Text(settings, "OpenAtStartLink"), link))
+        if (LinkFromLine(Text(settings, kLink), link))
             m_link = link;
     } catch (const EKestrumError &) {
         m_link.reset(); // a line edited by hand: nothing to open
     }
     m_mark = ST_DeviceMark{};
-    m_mark.Path = Text(settings, "OpenAtStartDevice");
-    m_mark.ById = Text(settings, "OpenAtStartById");
-    m_mark.Identity = Text(settings, "OpenAtStartIdentity");
+    m_mark.Path = Text(settings, kDevice);
+    m_mark.ById = Text(settings, kById);
+    m_mark.Identity = Text(settings, kIdentity);
     if (m_started)
         return;
     m_started = true;
@@ -56,13 +61,13 @@ void TOpenAtStart::Load(const QSettings &settings)
 
 void TOpenAtStart::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("OpenAtStart"), m_action->isChecked() ? 1 : 0);
+    kOpenAtStart.Write(settings, m_action->isChecked());
     if (!m_link)
         return;
-    settings.setValue(QStringLiteral("OpenAtStartLink"), QString::fromStdString(LinkToLine(*m_link)));
-    settings.setValue(QStringLiteral("OpenAtStartDevice"), QString::fromStdString(m_mark.Path));
-    settings.setValue(QStringLiteral("OpenAtStartById"), QString::fromStdString(m_mark.ById));
-    settings.setValue(QStringLiteral("OpenAtStartIdentity"), QString::fromStdString(m_mark.Identity));
+    kLink.Write(settings, QString::fromStdString(LinkToLine(*m_link)));
+    kDevice.Write(settings, QString::fromStdString(m_mark.Path));
+    kById.Write(settings, QString::fromStdString(m_mark.ById));
+    kIdentity.Write(settings, QString::fromStdString(m_mark.Identity));
 }
 
 void TOpenAtStart::OpenNow()
@@ -70,7 +75,7 @@ void TOpenAtStart::OpenNow()
     if (m_session.IsOpen() || m_session.Connecting())
         return; // the user was quicker
     if (!m_session.Reconnect()) {
-        m_port.Open(*m_link);
+        m_services.Port().Open(*m_link);
         return;
     }
     // Waited for as a lost port is: the first try comes with the wait's first tick, and the
@@ -79,5 +84,5 @@ void TOpenAtStart::OpenNow()
     if (mark.Path.empty())
         mark.Path = CSerial::DevicePath(m_link->PortName);
     m_session.AwaitPort(*m_link, mark);
-    m_reconnect.ShowWait();
+    m_services.PortWait().ShowWait();
 }

@@ -13,15 +13,13 @@ class CPortSession;
 class QAction;
 class QSettings;
 class TMenuSlots;
-class TPortCommands;
-class TReconnect;
+class TFeatureServices;
 
 class TOpenAtStart : public QObject
 {
     Q_OBJECT
 public:
-    TOpenAtStart(QObject *parent, CPortSession &session, TPortCommands &port, TReconnect &reconnect,
-                 TMenuSlots &menus);
+    TOpenAtStart(QObject *parent, CPortSession &session, TFeatureServices &services, TMenuSlots &menus);
 
     // Values "OpenAtStart", "OpenAtStartLink" (a link file line), "OpenAtStartDevice" and
     // "OpenAtStartById", "OpenAtStartIdentity" of the device it had. The first load after the
@@ -33,8 +31,7 @@ private:
     void OpenNow();
 
     CPortSession &m_session;
-    TPortCommands &m_port;
-    TReconnect &m_reconnect;
+    TFeatureServices &m_services;
     QAction *m_action;
     std::optional<COM_PORT_SETTING> m_link; // the link last opened, kept across runs
     ST_DeviceMark m_mark;

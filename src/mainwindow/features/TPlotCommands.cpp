@@ -9,7 +9,7 @@
 TPlotCommands::TPlotCommands(QWidget *window, TMenuSlots &menus, int windowNumber)
     : QObject(window), m_window(window), m_number(windowNumber)
 {
-    QAction *plot = menus.AddNew(MenuSlot::ViewWindows, this, "mnuViewPlot", tr("&Plot"));
+    QAction *plot = menus.AddNew(this, "mnuViewPlot", tr("&Plot"));
     connect(plot, &QAction::triggered, this, [this] {
         if (m_plot == nullptr)
             Make();

@@ -32,12 +32,13 @@ const char *const kPanelNames[6] = {
 } // namespace
 
 TPortCommands::TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
-                             TStatusArea &status, TTrafficLog &log, const ST_Controls &controls,
-                             std::function<void(const QString &)> showMessage,
+                             TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
+                             const ST_Controls &controls, std::function<void(const QString &)> showMessage,
                              std::function<void(const COM_PORT_SETTING &)> showTitle)
-    : QObject(window), m_window(window), m_session(session), m_status(status), m_log(log), m_c(controls),
-      m_showMessage(std::move(showMessage)), m_showTitle(std::move(showTitle))
+    : QObject(window), m_window(window), m_session(session), m_services(services), m_status(status),
+      m_log(log), m_c(controls), m_showMessage(std::move(showMessage)), m_showTitle(std::move(showTitle))
 {
+    services.Offer(static_cast<IPortService &>(*this));
     connect(m_c.mnuOpenPort, &QAction::triggered, this, &TPortCommands::ChooseLink);
     connect(m_c.mnuQuickLink, &QAction::triggered, this, [this] {
         if (m_lastLink)
@@ -115,7 +116,7 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
         m_lastLink = link;
         if (!CPortSession::NeedsConnect(link))
             NotePortHolder(path, m_holderNumber);
-        emit Opened(link);
+        emit m_services.PortOpened(link);
     } else if (!message.empty() && CPortSession::NeedsConnect(link)) {
         // The connection's own words name the address and what the network said.
         tell(QString::fromLocal8Bit(message));
@@ -132,12 +133,12 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
     emit StateChanged();
     ShowLinkStatus(open ? link : COM_PORT_SETTING());
     if (origin == EOpenOrigin::Reconnect)
-        emit ReopenTried(link, device, held.join(QLatin1Char('\n')));
+        emit m_services.ReopenTried(link, device, held.join(QLatin1Char('\n')));
 }
 
 void TPortCommands::ClosePortCommand()
 {
-    emit CloseAsked();
+    emit m_services.CloseAsked();
     Close();
 }
 
@@ -159,7 +160,7 @@ void TPortCommands::CloseDevice()
 void TPortCommands::PortClosed(uint32_t unsent)
 {
     ForgetPortHolder(m_holderNumber);
-    emit Closed();
+    emit m_services.PortClosed();
     ShowUnsent(unsent);
 }
 
@@ -187,7 +188,7 @@ void TPortCommands::PortLost(long code, uint32_t unsent)
     ShowLinkStatus(COM_PORT_SETTING());
     m_status.SetPanel(TStatusArea::Port, tr("Port: lost"),
                       tr("The port was lost: %1").arg(CoreText(SerialErrorText(code, false))));
-    emit Lost(code);
+    emit m_services.PortLost(code);
 }
 
 void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
@@ -212,7 +213,7 @@ void TPortCommands::ShowLinkStatus(const COM_PORT_SETTING &link)
     }
     m_status.Fit(open);
     m_showTitle(open ? link : COM_PORT_SETTING());
-    emit LinkStatusShown();
+    emit m_services.LinkStatusShown();
 }
 
 void TPortCommands::ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b)

@@ -3,6 +3,7 @@
 // status bar. An open says where it came from: the user hears why a port did not open; a reopen
 // in the background keeps the words for the one who asked it (TReconnect).
 #include "link/linksetting.h"
+#include "mainwindow/TFeatureServices.h"
 
 #include <QObject>
 #include <QString>
@@ -18,9 +19,8 @@ class TSessionBridge;
 class TStatusArea;
 class TTrafficLog;
 
-enum class EOpenOrigin : uint8_t { User, Reconnect };
-
-class TPortCommands : public QObject
+// Offers the port to the other features (IPortService) and tells its news through the services.
+class TPortCommands : public QObject, public IPortService
 {
     Q_OBJECT
 public:
@@ -29,51 +29,37 @@ public:
     {
         QAction *mnuOpenPort, *mnuQuickLink, *mnuClosePort;
     };
-    TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TStatusArea &status,
-                  TTrafficLog &log, const ST_Controls &controls,
+    TPortCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TFeatureServices &services,
+                  TStatusArea &status, TTrafficLog &log, const ST_Controls &controls,
                   std::function<void(const QString &)> showMessage,
                   std::function<void(const COM_PORT_SETTING &)> showTitle);
     ~TPortCommands() override;
 
-    // While the two-port monitor runs the port stays closed: Close Port stops the monitor, and
-    // nothing opens the port until it has.
-    void SetMonitorRunning(std::function<bool()> running) { m_monitorRunning = std::move(running); }
     // The window's number, by which other windows name it when the port they want is this one's.
     void SetHolderNumber(int number) { m_holderNumber = number; }
 
     // Closes what is open, then opens `link`; `device`, when given, is opened for the link's port:
     // a lost port's device found again under another name.
     void Open(const COM_PORT_SETTING &link, const std::string &device = std::string(),
-              EOpenOrigin origin = EOpenOrigin::User);
+              EOpenOrigin origin = EOpenOrigin::User) override;
     void Close();
     // What Close Port does: stops what runs in the port's place or waits for it, then closes.
-    void ClosePortCommand();
+    void ClosePortCommand() override;
     // Sends still queued are dropped; the close wakes the one being written.
     void CloseDevice();
     // Bytes counted and logged as sent that the close dropped from the driver's queue come off
     // the Send counter, with a note in the log.
     void TakeBackUnsent(uint32_t bytes);
-    void ShowLinkStatus(const COM_PORT_SETTING &link);
+    void ShowLinkStatus(const COM_PORT_SETTING &link) override;
     // The line panels (Baud Rate to DTC) while a monitor reads two ports: both ports' settings, A's
     // first; `b` is null for a virtual port B, whose settings are its program's.
-    void ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b);
+    void ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b) override;
     void UpdateControls();
 
-    const std::optional<COM_PORT_SETTING> &LastLink() const { return m_lastLink; }
+    const std::optional<COM_PORT_SETTING> &LastLink() const override { return m_lastLink; }
     void SetLastLink(std::optional<COM_PORT_SETTING> link) { m_lastLink = std::move(link); }
 
 signals:
-    void Opened(const COM_PORT_SETTING &link);
-    // The port closed, by a close or because it was lost.
-    void Closed();
-    // The device went away; the status bar says so already.
-    void Lost(long code);
-    // Close Port was chosen: what runs in the port's place stops before it closes.
-    void CloseAsked();
-    // A reopen in the background ended; `messages` is what the user would have been told.
-    void ReopenTried(const COM_PORT_SETTING &link, const std::string &device, const QString &messages);
-    // The link's panels were written afresh.
-    void LinkStatusShown();
     void StateChanged();
 
 private:
@@ -85,16 +71,18 @@ private:
     void PortLost(long code, uint32_t unsent);
     void PortClosed(uint32_t unsent);
     void ShowUnsent(uint32_t bytes);
-    bool MonitorRunning() const { return m_monitorRunning && m_monitorRunning(); }
+    // While the two-port monitor runs the port stays closed: Close Port stops the monitor, and
+    // nothing opens the port until it has.
+    bool MonitorRunning() const { return m_services.MonitorRunning(); }
 
     QWidget *m_window;
     CPortSession &m_session;
+    TFeatureServices &m_services;
     TStatusArea &m_status;
     TTrafficLog &m_log;
     ST_Controls m_c;
     std::function<void(const QString &)> m_showMessage;
     std::function<void(const COM_PORT_SETTING &)> m_showTitle;
-    std::function<bool()> m_monitorRunning;
     int m_holderNumber = 0;
     std::optional<COM_PORT_SETTING> m_lastLink;
     // Where the network connect under way came from.

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TReceiveCounters.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
 #include "session/portsession.h"
@@ -20,11 +21,12 @@ constexpr int64_t kLossBurstLongestMs = 5000;
 
 } // namespace
 
-TReceiveCounters::TReceiveCounters(QWidget *window, CPortSession &session, TStatusArea &status,
-                                   QLabel *lblInboundLoss, TTrafficLog &log)
-    : QObject(window), m_window(window), m_session(session), m_status(status), m_loss(lblInboundLoss),
-      m_log(log)
+TReceiveCounters::TReceiveCounters(QWidget *window, CPortSession &session, TFeatureServices &services,
+                                   TStatusArea &status, QLabel *lblInboundLoss, TTrafficLog &log)
+    : QObject(window), m_window(window), m_session(session), m_services(services), m_status(status),
+      m_loss(lblInboundLoss), m_log(log)
 {
+    connect(&services, &TFeatureServices::LinkStatusShown, this, &TReceiveCounters::Forget);
     m_countTimer = new QTimer(this);
     m_countTimer->setSingleShot(true);
     m_countTimer->setInterval(kCounterRefreshMs);
@@ -73,7 +75,7 @@ void TReceiveCounters::ShowCount()
         tr("Received: %1 bytes in %2 blocks").arg(m_session.RecBytes()).arg(m_session.RecBlocks());
     panel->setToolTip(says);
     panel->setAccessibleName(says);
-    emit CountShown();
+    emit m_services.CountShown();
 }
 
 void TReceiveCounters::Pace()

@@ -8,6 +8,7 @@ class CPortSession;
 class QLabel;
 class QTimer;
 class QWidget;
+class TFeatureServices;
 class TStatusArea;
 class TTrafficLog;
 
@@ -15,8 +16,10 @@ class TReceiveCounters : public QObject
 {
     Q_OBJECT
 public:
-    TReceiveCounters(QWidget *window, CPortSession &session, TStatusArea &status, QLabel *lblInboundLoss,
-                     TTrafficLog &log);
+    // Tells TFeatureServices::CountShown when the received count was shown: counts that go with
+    // it follow.
+    TReceiveCounters(QWidget *window, CPortSession &session, TFeatureServices &services, TStatusArea &status,
+                     QLabel *lblInboundLoss, TTrafficLog &log);
 
     // Receive stages: a block came (shown at the next refresh), and the next ones are paced.
     void Count();
@@ -27,15 +30,12 @@ public:
     // The panels were written afresh: the count waits for the next block.
     void Forget() { m_shown = true; }
 
-signals:
-    // The received count was shown; counts that go with it follow.
-    void CountShown();
-
 private:
     void ShowCount();
 
     QWidget *m_window;
     CPortSession &m_session;
+    TFeatureServices &m_services;
     TStatusArea &m_status;
     QLabel *m_loss;
     TTrafficLog &m_log;

@@ -4,9 +4,10 @@
 #include "filesend/transferline.h"
 #include "filesend/transfers.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
-#include "platform/gui/appsettings.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QSettings>
@@ -17,6 +18,16 @@
 
 namespace {
 
+const TSettingValue<QString> kFolder("ReceiveFileFolder", QString());
+// Below the lowest protocol: the choice keeps its own.
+const TSettingValue<int> kProtocol("ReceiveFileProtocol", -1);
+const TSettingValue<QString> kFileName("ReceiveFileName", QString());
+// On unless turned off.
+const TSettingValue<bool> kAutoStart("ZmodemAutoStart", true);
+const TSettingValue<bool> kKeepParts("ReceiveFileKeepParts", false);
+// Not above 0: the choice keeps its own.
+const TSettingValue<int> kUnknownSizeMax("ReceiveFileUnknownSizeMax", 0);
+
 // How long bytes that may begin a device's header wait for the rest of it.
 constexpr int kHeldStartMs = 200;
 const char *const kAcceptLinks = "ZmodemAcceptLinks";
@@ -24,9 +35,11 @@ const char *const kAcceptLinks = "ZmodemAcceptLinks";
 } // namespace
 
 TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPortSession &session,
-                                           TSessionBridge &events, TMenuSlots &menus, TTrafficLog &log,
+                                           TSessionBridge &events, TFeatureServices &services,
+                                           TMenuSlots &menus, TTrafficLog &log,
                                            std::function<void(const QString &)> showMessage)
-    : QObject(window), m_window(window), m_session(session), m_log(log), m_showMessage(std::move(showMessage))
+    : QObject(window), m_window(window), m_session(session), m_services(services), m_log(log),
+      m_showMessage(std::move(showMessage))
 {
     m_ask = new TTransferAskBar(column);
     if (auto *layout = qobject_cast<QVBoxLayout *>(column->layout()))
@@ -44,10 +57,10 @@ TReceiveFileCommands::TReceiveFileCommands(QWidget *window, QWidget *column, CPo
     });
     connect(&events, &TSessionBridge::HoldsStart, m_release, qOverload<>(&QTimer::start));
 
-    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileReceiveFile", tr("&Receive File..."), 1);
+    m_action = menus.AddNew(this, "mnuFileReceiveFile", tr("&Receive File..."));
     connect(m_action, &QAction::triggered, this, &TReceiveFileCommands::ReceiveFile);
-    m_auto = menus.AddNew(MenuSlot::FileTools, this, "mnuFileZmodemAuto",
-                          tr("Start &ZMODEM transfers when the device asks"), 2, true);
+    m_auto =
+        menus.AddNew(this, "mnuFileZmodemAuto", tr("Start &ZMODEM transfers when the device asks"), true);
     m_auto->setChecked(m_session.ZmodemAutoStart());
     connect(m_auto, &QAction::toggled, this, [this](bool on) { m_session.SetZmodemAutoStart(on); });
 
@@ -98,7 +111,7 @@ void TReceiveFileCommands::Asked(EZmodemStart start)
     if (m_session.TransferAsked() != start)
         return;
     if (start == EZmodemStart::ReceiverWaits) {
-        emit SendAsked();
+        emit m_services.SendAsked();
         return;
     }
     if (m_acceptLinks.contains(LinkKey())) {
@@ -193,31 +206,28 @@ void TReceiveFileCommands::Done(const ST_TransferOutcome &outcome)
 
 void TReceiveFileCommands::Load(const QSettings &settings)
 {
-    m_choice.Folder = settings.value(QStringLiteral("ReceiveFileFolder")).toString();
-    int protocol = -1;
-    if (ReadSettingsInteger(settings, "ReceiveFileProtocol", protocol) &&
-        protocol >= static_cast<int>(ETransferProtocol::Xmodem) &&
+    m_choice.Folder = kFolder.Read(settings);
+    const int protocol = kProtocol.Read(settings);
+    if (protocol >= static_cast<int>(ETransferProtocol::Xmodem) &&
         protocol <= static_cast<int>(ETransferProtocol::Zmodem))
         m_choice.Protocol = static_cast<ETransferProtocol>(protocol);
-    m_choice.FileName = settings.value(QStringLiteral("ReceiveFileName")).toString();
-    // On unless turned off.
-    m_auto->setChecked(!settings.contains(QStringLiteral("ZmodemAutoStart")) ||
-                       ReadSettingsFlag(settings, "ZmodemAutoStart"));
+    m_choice.FileName = kFileName.Read(settings);
+    m_auto->setChecked(kAutoStart.Read(settings));
 }
 
 void TReceiveFileCommands::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ReceiveFileFolder"), m_choice.Folder);
-    settings.setValue(QStringLiteral("ReceiveFileProtocol"), static_cast<int>(m_choice.Protocol));
-    settings.setValue(QStringLiteral("ReceiveFileName"), m_choice.FileName);
-    settings.setValue(QStringLiteral("ZmodemAutoStart"), m_auto->isChecked() ? 1 : 0);
+    kFolder.Write(settings, m_choice.Folder);
+    kProtocol.Write(settings, static_cast<int>(m_choice.Protocol));
+    kFileName.Write(settings, m_choice.FileName);
+    kAutoStart.Write(settings, m_auto->isChecked());
 }
 
 void TReceiveFileCommands::LoadLimits(const QSettings &settings)
 {
-    m_choice.KeepParts = ReadSettingsFlag(settings, "ReceiveFileKeepParts");
-    int sizeMax = 0;
-    if (ReadSettingsInteger(settings, "ReceiveFileUnknownSizeMax", sizeMax) && sizeMax > 0)
+    m_choice.KeepParts = kKeepParts.Read(settings);
+    const int sizeMax = kUnknownSizeMax.Read(settings);
+    if (sizeMax > 0)
         m_choice.UnknownSizeMaxMiB = sizeMax;
     m_acceptLinks.clear();
     const QString array = QLatin1String(kAcceptLinks) + QLatin1Char('/');
@@ -231,8 +241,8 @@ void TReceiveFileCommands::LoadLimits(const QSettings &settings)
 
 void TReceiveFileCommands::SaveLimits(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ReceiveFileKeepParts"), m_choice.KeepParts ? 1 : 0);
-    settings.setValue(QStringLiteral("ReceiveFileUnknownSizeMax"), m_choice.UnknownSizeMaxMiB);
+    kKeepParts.Write(settings, m_choice.KeepParts);
+    kUnknownSizeMax.Write(settings, m_choice.UnknownSizeMaxMiB);
     settings.remove(QLatin1String(kAcceptLinks));
     if (m_acceptLinks.isEmpty())
         return;

@@ -20,6 +20,7 @@ class QSettings;
 class QTimer;
 class QWidget;
 class TTransferAskBar;
+class TFeatureServices;
 class TMenuSlots;
 class TSessionBridge;
 class TTrafficLog;
@@ -30,8 +31,9 @@ class TReceiveFileCommands : public QObject
 public:
     // Made before TSendFileCommands: a receive's file notes go into the log ahead of its end.
     // The bar that asks goes on top of `column`.
+    // A receiver on the device that waits for a file is told as TFeatureServices::SendAsked.
     TReceiveFileCommands(QWidget *window, QWidget *column, CPortSession &session, TSessionBridge &events,
-                         TMenuSlots &menus, TTrafficLog &log,
+                         TFeatureServices &services, TMenuSlots &menus, TTrafficLog &log,
                          std::function<void(const QString &)> showMessage);
 
     void UpdateControls();
@@ -44,8 +46,6 @@ public:
 
 signals:
     void StateChanged();
-    // A receiver on the device waits for a file.
-    void SendAsked();
 
 private:
     void ReceiveFile();
@@ -59,6 +59,7 @@ private:
 
     QWidget *m_window;
     CPortSession &m_session;
+    TFeatureServices &m_services;
     TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;
     QAction *m_action = nullptr;

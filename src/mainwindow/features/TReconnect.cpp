@@ -1,10 +1,10 @@
 #include "mainwindow/features/TReconnect.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TPortCommands.h"
-#include "platform/gui/appsettings.h"
 #include "platform/gui/coretext.h"
+#include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -13,6 +13,8 @@
 #include <algorithm>
 
 namespace {
+
+const TSettingValue<bool> kReconnect("ReconnectAutomatically", false);
 
 constexpr int kRetryMs = 500;
 // A device just plugged in may refuse to open for a moment (udev has not given it its group yet,
@@ -43,14 +45,14 @@ QString ShortPortName(const std::string &port)
 
 } // namespace
 
-TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &port, TMenuSlots &menus,
+TReconnect::TReconnect(QObject *parent, CPortSession &session, TFeatureServices &services, TMenuSlots &menus,
                        TStatusArea &status, TTrafficLog &log,
                        std::function<void(const QString &)> showMessage)
-    : QObject(parent), m_session(session), m_port(port), m_status(status), m_log(log),
+    : QObject(parent), m_session(session), m_services(services), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = menus.AddNew(MenuSlot::OperateReconnect, this, "mnuOpReconnect",
-                            tr("Reconnect &Automatically"), 0, true);
+    services.Offer(static_cast<IPortWait &>(*this));
+    m_action = menus.AddNew(this, "mnuOpReconnect", tr("Reconnect &Automatically"), true);
     connect(m_action, &QAction::toggled, this, [this](bool on) {
         m_session.SetReconnect(on);
         ShowWait();
@@ -58,11 +60,11 @@ TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &po
             emit StateChanged(); // Close Port ends a wait
     });
     connect(&m_timer, &QTimer::timeout, this, &TReconnect::Tick);
-    connect(&port, &TPortCommands::Opened, this, &TReconnect::EndWait);
-    connect(&port, &TPortCommands::CloseAsked, this, &TReconnect::EndWait);
-    connect(&port, &TPortCommands::Lost, this, &TReconnect::NotePortLost);
-    connect(&port, &TPortCommands::ReopenTried, this, &TReconnect::Tried);
-    connect(&port, &TPortCommands::LinkStatusShown, this, [this] {
+    connect(&services, &TFeatureServices::PortOpened, this, &TReconnect::EndWait);
+    connect(&services, &TFeatureServices::CloseAsked, this, &TReconnect::EndWait);
+    connect(&services, &TFeatureServices::PortLost, this, &TReconnect::NotePortLost);
+    connect(&services, &TFeatureServices::ReopenTried, this, &TReconnect::Tried);
+    connect(&services, &TFeatureServices::LinkStatusShown, this, [this] {
         if (m_session.WaitingForPort())
             ShowWait();
     });
@@ -70,7 +72,7 @@ TReconnect::TReconnect(QObject *parent, CPortSession &session, TPortCommands &po
 
 void TReconnect::NotePortLost(long code)
 {
-    const std::optional<COM_PORT_SETTING> &link = m_port.LastLink();
+    const std::optional<COM_PORT_SETTING> &link = m_services.Port().LastLink();
     const std::string port = link ? link->PortName : std::string();
     m_log.LogNote("Port lost: " + port + " (" + SerialErrorText(code, false) + ")");
     m_lostReason = CoreText(SerialErrorText(code, false));
@@ -133,14 +135,14 @@ void TReconnect::Tick()
         if (m_session.Connecting())
             return;
         m_timer.stop();
-        m_port.Open(link, std::string(), EOpenOrigin::Reconnect);
+        m_services.Port().Open(link, std::string(), EOpenOrigin::Reconnect);
         return;
     }
     const std::string device = m_session.ReturnedDevice();
     if (device.empty())
         return;
     // The link keeps the name the user gave it; only the device opened for it may differ.
-    m_port.Open(link, device, EOpenOrigin::Reconnect);
+    m_services.Port().Open(link, device, EOpenOrigin::Reconnect);
 }
 
 void TReconnect::Tried(const COM_PORT_SETTING &link, const std::string &device, const QString &messages)
@@ -175,10 +177,10 @@ void TReconnect::Tried(const COM_PORT_SETTING &link, const std::string &device, 
 
 void TReconnect::Load(const QSettings &settings)
 {
-    m_action->setChecked(ReadSettingsFlag(settings, "ReconnectAutomatically"));
+    m_action->setChecked(kReconnect.Read(settings));
 }
 
 void TReconnect::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("ReconnectAutomatically"), m_session.Reconnect() ? 1 : 0);
+    kReconnect.Write(settings, m_session.Reconnect());
 }

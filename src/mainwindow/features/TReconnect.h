@@ -6,6 +6,7 @@
 // waits long. A port on another machine cannot be looked for: the same address is connected to
 // again, on the session's own thread, less and less often up to every 5 seconds.
 #include "link/linksetting.h"
+#include "mainwindow/TFeatureServices.h"
 
 #include <QObject>
 #include <QString>
@@ -17,15 +18,15 @@ class CPortSession;
 class QAction;
 class QSettings;
 class TMenuSlots;
-class TPortCommands;
 class TStatusArea;
 class TTrafficLog;
 
-class TReconnect : public QObject
+// Offers the wait for a lost port (IPortWait).
+class TReconnect : public QObject, public IPortWait
 {
     Q_OBJECT
 public:
-    TReconnect(QObject *parent, CPortSession &session, TPortCommands &port, TMenuSlots &menus,
+    TReconnect(QObject *parent, CPortSession &session, TFeatureServices &services, TMenuSlots &menus,
                TStatusArea &status, TTrafficLog &log, std::function<void(const QString &)> showMessage);
 
     // The session has noted what is awaited: the link of the lost port and its device.
@@ -33,7 +34,7 @@ public:
     void EndWait();
     // The first status panel says what is awaited, or that the port was lost once the user no
     // longer waits for it; the tries run only while it says so.
-    void ShowWait();
+    void ShowWait() override;
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
     const QTimer &Timer() const { return m_timer; }
@@ -47,7 +48,7 @@ private:
     void Tried(const COM_PORT_SETTING &link, const std::string &device, const QString &messages);
 
     CPortSession &m_session;
-    TPortCommands &m_port;
+    TFeatureServices &m_services;
     TStatusArea &m_status;
     TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;

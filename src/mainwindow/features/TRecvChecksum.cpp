@@ -1,9 +1,9 @@
 #include "mainwindow/features/TRecvChecksum.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
-#include "mainwindow/features/TPortCommands.h"
 
 #include <QAction>
 #include <QSettings>
@@ -19,12 +19,11 @@ const char kLinks[] = "RecvChecksumLinks";
 } // namespace
 
 TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                             TPortCommands &port)
-    : QObject(window), m_window(window), m_log(log), m_port(port)
+                             TFeatureServices &services)
+    : QObject(window), m_window(window), m_log(log), m_services(services)
 {
     // After the other ways the log shows received data.
-    QAction *action =
-        menus.AddNew(MenuSlot::ViewReceived, this, "mnuViewCheckChecksum", tr("Check Chec&ksum\u2026"), 100);
+    QAction *action = menus.AddNew(this, "mnuViewCheckChecksum", tr("Check Chec&ksum\u2026"));
     connect(action, &QAction::triggered, this, [this] {
         ST_RecvChecksumChoice choice = m_choice;
         if (!TfrmCheckChecksum::Ask(m_window, choice))
@@ -32,8 +31,10 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
         m_links[m_link] = choice;
         Apply(choice);
     });
-    connect(&port, &TPortCommands::Opened, this,
+    connect(&services, &TFeatureServices::PortOpened, this,
             [this](const COM_PORT_SETTING &link) { UseLink(link.LinkName); });
+    // The counts of the check stand beside the received counters and change with them.
+    connect(&services, &TFeatureServices::CountShown, this, &TRecvChecksum::ShowCounts);
 
     m_panel = new TStatusPanel(status.Bar());
     m_panel->setObjectName(QStringLiteral("stbChecksumPanel"));
@@ -41,7 +42,7 @@ TRecvChecksum::TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &st
     m_panel->setFrameShape(QFrame::Panel);
     m_panel->setFrameShadow(QFrame::Sunken);
     m_panel->hide();
-    status.AddPermanent(m_panel, TStatusArea::ChecksumRank);
+    status.AddPermanent(m_panel);
 }
 
 TRecvChecksum::~TRecvChecksum() = default;
@@ -124,7 +125,7 @@ void TRecvChecksum::ResetCounts()
 void TRecvChecksum::Load(const QSettings &settings)
 {
     m_links.clear();
-    m_link = m_port.LastLink() ? m_port.LastLink()->LinkName : std::string();
+    m_link = m_services.Port().LastLink() ? m_services.Port().LastLink()->LinkName : std::string();
     // The keys SaveLinks' array has: "<array>/size", "<array>/<1..size>/<value>".
     const QString array = QLatin1String(kLinks) + QLatin1Char('/');
     if (settings.contains(array + QStringLiteral("size"))) {

@@ -17,7 +17,7 @@ class QSettings;
 class QWidget;
 class TMenuSlots;
 class TStatusArea;
-class TPortCommands;
+class TFeatureServices;
 class TStatusPanel;
 class TTrafficLog;
 
@@ -26,7 +26,7 @@ class TRecvChecksum : public QObject
     Q_OBJECT
 public:
     TRecvChecksum(QWidget *window, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                  TPortCommands &port);
+                  TFeatureServices &services);
     ~TRecvChecksum() override;
 
     // A receive stage, before the block is logged: judges the frames that end in it, so that its
@@ -52,7 +52,7 @@ private:
 
     QWidget *m_window;
     TTrafficLog &m_log;
-    TPortCommands &m_port;
+    TFeatureServices &m_services;
     TStatusPanel *m_panel = nullptr;
     // The choice of the window's link; the check exists while it is on, and so does the panel with
     // its counts.

@@ -3,6 +3,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "platform/gui/qthandover.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -14,6 +15,8 @@
 #include <chrono>
 
 namespace {
+
+const TSettingValue<QStringList> kRecent("RecentScripts", QStringList());
 
 constexpr int kRecentCount = 10;
 constexpr int kStopGraceMs = 1000;
@@ -27,12 +30,12 @@ TScriptCommands::TScriptCommands(QWidget *window, CPortSession &session, TSessio
     : QObject(window), m_window(window), m_session(session), m_log(log), m_sendList(std::move(sendList)),
       m_showMessage(std::move(showMessage)), m_toWindow(std::make_unique<CQtHandOver>(window))
 {
-    m_run = menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpRunScript", tr("Run &Script..."), 0);
+    m_run = menus.AddNew(this, "mnuOpRunScript", tr("Run &Script..."));
     connect(m_run, &QAction::triggered, this, &TScriptCommands::ChooseAndRun);
     m_recentMenu = new QMenu(tr("Recen&t Scripts"), window);
     m_recentMenu->setObjectName(QStringLiteral("mnuOpRecentScripts"));
-    m_recentAction = menus.AddMenu(MenuSlot::OperateScripts, m_recentMenu, 1);
-    m_stop = menus.AddNew(MenuSlot::OperateScripts, this, "mnuOpStopScript", tr("Sto&p Script"), 2);
+    m_recentAction = menus.AddMenu(m_recentMenu);
+    m_stop = menus.AddNew(this, "mnuOpStopScript", tr("Sto&p Script"));
     connect(m_stop, &QAction::triggered, this, [this] { StopScript(false, "stopped by the user"); });
 
     MakeHost();
@@ -222,12 +225,12 @@ void TScriptCommands::ShowRecent()
 
 void TScriptCommands::Load(const QSettings &settings)
 {
-    m_recent = settings.value(QStringLiteral("RecentScripts")).toStringList().mid(0, kRecentCount);
+    m_recent = kRecent.Read(settings).mid(0, kRecentCount);
     ShowRecent();
 }
 
 void TScriptCommands::Save(QSettings &settings) const
 {
     if (!m_recent.isEmpty())
-        settings.setValue(QStringLiteral("RecentScripts"), m_recent);
+        kRecent.Write(settings, m_recent);
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TSendChecksum.h"
 #include "data/gui/TChecksumEdit.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -12,6 +13,9 @@
 #include <stdexcept>
 
 namespace {
+
+// The index in the place list: before or after the line ending.
+const TSettingValue<int> kPlace("SendChecksumPlace", 0);
 
 QComboBox *MakeCombo(QWidget *parent, const char *name, const QString &accessible, const QString &tip)
 {
@@ -146,7 +150,7 @@ void TSendChecksum::Load(const QSettings &settings)
     if (!m_kept)
         return;
     Set(LoadChecksumSpec(settings, QStringLiteral("SendChecksum")));
-    const int place = settings.value(QStringLiteral("SendChecksumPlace")).toString().trimmed().toInt();
+    const int place = kPlace.Read(settings);
     m_place->setCurrentIndex(place == kBeforeEnding ? place : kAfterEnding);
 }
 
@@ -156,7 +160,7 @@ void TSendChecksum::Save(QSettings &settings) const
     if (!m_kept)
         return;
     SaveChecksumSpec(settings, QStringLiteral("SendChecksum"), m_spec);
-    settings.setValue(QStringLiteral("SendChecksumPlace"), m_place->currentIndex());
+    kPlace.Write(settings, m_place->currentIndex());
 }
 
 Bytes TSendChecksum::Finish(const Bytes &typed, const Bytes &ending) const

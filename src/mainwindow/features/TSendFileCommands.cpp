@@ -1,10 +1,11 @@
 #include "mainwindow/features/TSendFileCommands.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "platform/gui/appsettings.h"
 #include "platform/gui/coretext.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -17,6 +18,11 @@
 
 namespace {
 
+const TSettingValue<QString> kPath("SendFilePath", QString());
+const TSettingValue<int> kProtocol("SendFileProtocol", 0);
+const TSettingValue<int> kLineDelay("SendFileLineDelay", 0);
+const TSettingValue<bool> kEscapeControls("SendFileEscapeControls", false);
+
 // Parts of a thousand: a file of more than 2 GiB still fits the bar's int.
 int Permille(uint64_t part, uint64_t whole)
 {
@@ -26,12 +32,13 @@ int Permille(uint64_t part, uint64_t whole)
 } // namespace
 
 TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
-                                     TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
-                                     std::function<void(const QString &)> showMessage)
+                                     TFeatureServices &services, TMenuSlots &menus, TStatusArea &status,
+                                     TTrafficLog &log, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_events(events), m_status(status), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_action = menus.AddNew(MenuSlot::FileTools, this, "mnuFileSendFile", tr("Send &File..."), 0);
+    connect(&services, &TFeatureServices::SendAsked, this, &TSendFileCommands::SendAskedByDevice);
+    m_action = menus.AddNew(this, "mnuFileSendFile", tr("Send &File..."));
     connect(m_action, &QAction::triggered, this, &TSendFileCommands::SendFile);
 
     m_progress = new QProgressBar(status.Bar());
@@ -51,8 +58,8 @@ TSendFileCommands::TSendFileCommands(QWidget *window, CPortSession &session, TSe
     m_cancel->setMinimumWidth(
         m_cancel->fontMetrics().horizontalAdvance(m_cancel->text() + QStringLiteral("xx")));
     m_cancel->hide();
-    status.AddPermanent(m_progress, TStatusArea::TransferRank);
-    status.AddPermanent(m_cancel, TStatusArea::TransferRank);
+    status.AddPermanent(m_progress);
+    status.AddPermanent(m_cancel);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_session.CancelTransfer(); });
 
     connect(&events, &TSessionBridge::TransferFile, this, &TSendFileCommands::FileBegun);
@@ -177,19 +184,18 @@ void TSendFileCommands::Done(const ST_TransferOutcome &outcome, bool portLost)
 
 void TSendFileCommands::Load(const QSettings &settings)
 {
-    m_choice.Path = settings.value(QStringLiteral("SendFilePath")).toString();
-    const int protocol = settings.value(QStringLiteral("SendFileProtocol")).toString().trimmed().toInt();
+    m_choice.Path = kPath.Read(settings);
+    const int protocol = kProtocol.Read(settings);
     if (protocol >= 0 && protocol <= static_cast<int>(ETransferProtocol::Zmodem))
         m_choice.Protocol = static_cast<ETransferProtocol>(protocol);
-    m_choice.LineDelayMs =
-        std::max(0, settings.value(QStringLiteral("SendFileLineDelay")).toString().trimmed().toInt());
-    m_choice.EscapeAllControls = ReadSettingsFlag(settings, "SendFileEscapeControls");
+    m_choice.LineDelayMs = std::max(0, kLineDelay.Read(settings));
+    m_choice.EscapeAllControls = kEscapeControls.Read(settings);
 }
 
 void TSendFileCommands::Save(QSettings &settings) const
 {
-    settings.setValue(QStringLiteral("SendFilePath"), m_choice.Path);
-    settings.setValue(QStringLiteral("SendFileProtocol"), static_cast<int>(m_choice.Protocol));
-    settings.setValue(QStringLiteral("SendFileLineDelay"), m_choice.LineDelayMs);
-    settings.setValue(QStringLiteral("SendFileEscapeControls"), m_choice.EscapeAllControls ? 1 : 0);
+    kPath.Write(settings, m_choice.Path);
+    kProtocol.Write(settings, static_cast<int>(m_choice.Protocol));
+    kLineDelay.Write(settings, m_choice.LineDelayMs);
+    kEscapeControls.Write(settings, m_choice.EscapeAllControls);
 }

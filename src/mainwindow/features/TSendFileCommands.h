@@ -14,6 +14,7 @@ class QProgressBar;
 class QPushButton;
 class QSettings;
 class QWidget;
+class TFeatureServices;
 class TMenuSlots;
 class TSessionBridge;
 class TStatusArea;
@@ -23,8 +24,8 @@ class TSendFileCommands : public QObject
 {
     Q_OBJECT
 public:
-    TSendFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events, TMenuSlots &menus,
-                      TStatusArea &status, TTrafficLog &log,
+    TSendFileCommands(QWidget *window, CPortSession &session, TSessionBridge &events,
+                      TFeatureServices &services, TMenuSlots &menus, TStatusArea &status, TTrafficLog &log,
                       std::function<void(const QString &)> showMessage);
 
     // Also shows the progress while any transfer runs.

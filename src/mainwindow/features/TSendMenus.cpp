@@ -13,20 +13,18 @@ TSendMenus::TSendMenus(QWidget *window, TMenuSlots &menus, QComboBox *format, QC
            {{"mnuOpLineEndingNone", tr("&None")},
             {"mnuOpLineEndingCR", tr("&CR")},
             {"mnuOpLineEndingLF", tr("&LF")},
-            {"mnuOpLineEndingCRLF", tr("CR L&F")}},
-           0);
+            {"mnuOpLineEndingCRLF", tr("CR L&F")}});
     Mirror(window, menus, "mnuOpSendFormat", tr("Send &Format"), format,
            {{"mnuOpSendFormatString", tr("&String")},
             {"mnuOpSendFormatHex", tr("&Hex")},
             {"mnuOpSendFormatDecimal", tr("&Decimal")},
-            {"mnuOpSendFormatStringSymbol", tr("String and S&ymbol")}},
-           1);
+            {"mnuOpSendFormatStringSymbol", tr("String and S&ymbol")}});
 }
 
 // A choice from the menu is made in the list, as if there: the list may refuse it (typed Hex that
 // does not parse keeps its format), and the menu shows what the list holds.
 QMenu *TSendMenus::Mirror(QWidget *window, TMenuSlots &menus, const char *name, const QString &title,
-                          QComboBox *list, const std::initializer_list<ST_Item> &items, int rank)
+                          QComboBox *list, const std::initializer_list<ST_Item> &items)
 {
     auto *menu = new QMenu(title, window);
     menu->setObjectName(QString::fromLatin1(name));
@@ -54,6 +52,6 @@ QMenu *TSendMenus::Mirror(QWidget *window, TMenuSlots &menus, const char *name, 
     for (QAction *action : group->actions())
         connect(action, &QAction::triggered, menu, show);
     show();
-    menus.AddMenu(MenuSlot::OperateSend, menu, rank);
+    menus.AddMenu(menu);
     return menu;
 }

@@ -22,5 +22,5 @@ private:
         QString Text;
     };
     QMenu *Mirror(QWidget *window, TMenuSlots &menus, const char *name, const QString &title, QComboBox *list,
-                  const std::initializer_list<ST_Item> &items, int rank);
+                  const std::initializer_list<ST_Item> &items);
 };

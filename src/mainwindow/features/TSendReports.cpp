@@ -1,23 +1,23 @@
 #include "mainwindow/features/TSendReports.h"
 #include "log/gui/TTrafficLog.h"
+#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/features/TPortCommands.h"
 #include "platform/diaglog.h"
 #include "platform/gui/coretext.h"
 
 #include <QLabel>
 
 TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events,
-                           TPortCommands &port, TStatusArea &status, TTrafficLog &log,
+                           TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
                            std::function<void(const QString &)> showMessage)
     : QObject(parent), m_session(session), m_status(status), m_log(log), m_showMessage(std::move(showMessage))
 {
     connect(&events, &TSessionBridge::SendWaiting, this,
             [this] { m_status.ShowSendNote(tr("waiting for the line (Close Port abandons the send)")); });
     connect(&events, &TSessionBridge::SendDone, this, &TSendReports::Done);
-    connect(&port, &TPortCommands::Opened, this, [this] { m_autoFaultNoted = false; });
-    connect(&port, &TPortCommands::Lost, this, [this] {
+    connect(&services, &TFeatureServices::PortOpened, this, [this] { m_autoFaultNoted = false; });
+    connect(&services, &TFeatureServices::PortLost, this, [this] {
         if (m_session.AutoSendState() != AUTOSEND_STOPPED)
             NoteAutoSendFault(tr("the port was lost; sends are dropped until a port is open"));
     });

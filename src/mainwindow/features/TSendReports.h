@@ -8,7 +8,7 @@
 #include <functional>
 
 class CPortSession;
-class TPortCommands;
+class TFeatureServices;
 class TSessionBridge;
 class TStatusArea;
 class TTrafficLog;
@@ -18,7 +18,7 @@ class TSendReports : public QObject
 {
     Q_OBJECT
 public:
-    TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events, TPortCommands &port,
+    TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events, TFeatureServices &services,
                  TStatusArea &status, TTrafficLog &log, std::function<void(const QString &)> showMessage);
 
 private:

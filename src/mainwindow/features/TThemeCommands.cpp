@@ -1,6 +1,7 @@
 #include "mainwindow/features/TThemeCommands.h"
 
 #include "mainwindow/TMenuSlots.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -11,7 +12,7 @@
 
 namespace {
 
-const QString kThemeKey = QStringLiteral("Theme");
+const TSettingValue<int> kTheme("Theme", -1);
 
 } // namespace
 
@@ -37,7 +38,7 @@ TThemeCommands::TThemeCommands(QWidget *window, TMenuSlots &menus) : QObject(win
         connect(item, &QAction::triggered, this, [theme] { TAppTheme::Instance().SetTheme(theme); });
         m_items[i] = item;
     }
-    menus.AddMenu(MenuSlot::ViewLook, menu, 10);
+    menus.AddMenu(menu);
     TAppTheme &app = TAppTheme::Instance();
     ShowChoice(app.Theme());
     // A choice made in any window shows in all of them.
@@ -54,12 +55,10 @@ void TThemeCommands::ShowChoice(EAppTheme theme)
 void TThemeCommands::Load(const QSettings &settings)
 {
     // The value sits outside the group of a later window's values.
-    const QVariant stored = settings.group().isEmpty()
-                                ? settings.value(kThemeKey)
-                                : QSettings(settings.fileName(), settings.format()).value(kThemeKey);
-    bool number = false;
-    const int value = stored.toInt(&number);
-    if (number && value >= 0 && value < static_cast<int>(m_items.size()))
+    const int value = settings.group().isEmpty()
+                          ? kTheme.Read(settings)
+                          : kTheme.Read(QSettings(settings.fileName(), settings.format()));
+    if (value >= 0 && value < static_cast<int>(m_items.size()))
         TAppTheme::Instance().SetTheme(static_cast<EAppTheme>(value));
 }
 
@@ -68,7 +67,7 @@ void TThemeCommands::Save(QSettings &settings) const
     const QString group = settings.group();
     if (!group.isEmpty())
         settings.endGroup();
-    settings.setValue(kThemeKey, static_cast<int>(TAppTheme::Instance().Theme()));
+    kTheme.Write(settings, static_cast<int>(TAppTheme::Instance().Theme()));
     if (!group.isEmpty())
         settings.beginGroup(group);
 }

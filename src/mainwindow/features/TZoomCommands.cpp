@@ -1,6 +1,7 @@
 #include "mainwindow/features/TZoomCommands.h"
 
 #include "mainwindow/TMenuSlots.h"
+#include "platform/gui/settingvalue.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -14,7 +15,9 @@
 
 namespace {
 
-const QString kZoomKey = QStringLiteral("ZoomPoints");
+// 0: the size the log and the console start with.
+const TSettingValue<int> kZoom("ZoomPoints", 0);
+
 // One notch of a mouse wheel.
 constexpr int kWheelStep = 120;
 
@@ -27,7 +30,7 @@ TZoomCommands::TZoomCommands(QWidget *window, QStackedWidget &place, TMenuSlots 
     auto *sub = new QMenu(tr("&Zoom"), window);
     sub->setObjectName(QStringLiteral("mnuViewZoom"));
     sub->setAccessibleName(tr("Zoom"));
-    menus.AddMenu(MenuSlot::ViewLook, sub, 1);
+    menus.AddMenu(sub);
     const auto add = [sub](const char *name, const QString &text) {
         QAction *action = sub->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
@@ -111,13 +114,12 @@ bool TZoomCommands::eventFilter(QObject *watched, QEvent *event)
 
 void TZoomCommands::Load(const QSettings &settings)
 {
-    bool number = false;
-    const int points = settings.value(kZoomKey).toInt(&number);
-    if (number && (points == 0 || (points >= kMinPoints && points <= kMaxPoints)))
-        SetPoints(points);
+    const std::optional<int> points = kZoom.Find(settings);
+    if (points && (*points == 0 || (*points >= kMinPoints && *points <= kMaxPoints)))
+        SetPoints(*points);
 }
 
 void TZoomCommands::Save(QSettings &settings) const
 {
-    settings.setValue(kZoomKey, m_points);
+    kZoom.Write(settings, m_points);
 }
