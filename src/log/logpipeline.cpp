@@ -72,6 +72,25 @@ uint8_t CLogPipeline::TakeReceivedMark(size_t length)
     return mark;
 }
 
+CLogPipeline::ObserverId CLogPipeline::AddObserver(Observer observer)
+{
+    m_observers.emplace_back(++m_lastObserver, std::move(observer));
+    return m_lastObserver;
+}
+
+void CLogPipeline::RemoveObserver(ObserverId id)
+{
+    m_observers.erase(std::remove_if(m_observers.begin(), m_observers.end(),
+                                     [id](const auto &observer) { return observer.first == id; }),
+                      m_observers.end());
+}
+
+void CLogPipeline::Tell(LogDirection direction, const uint8_t *bytes, size_t length, bool shown) const
+{
+    for (const auto &observer : m_observers)
+        observer.second(direction, bytes, length, shown);
+}
+
 void CLogPipeline::LogRecData(const CCommData &item, int64_t ageMs)
 {
     m_receivedBytes += static_cast<uint64_t>(item.GetLength());
@@ -95,8 +114,7 @@ void CLogPipeline::LogReceivedLines(const CCommData &item)
     const auto mode = static_cast<uint8_t>(m_displayType);
     if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
         // Not shown, but a raw capture still gets every byte.
-        if (m_observer)
-            m_observer(LogDirection::Received, bytes, 1, false);
+        Tell(LogDirection::Received, bytes, 1, false);
         TakeReceivedMark(1);
         ++bytes;
         --length;
@@ -242,8 +260,7 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
     const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
                                                     shownLength, m_rendered, ownBreak, textForm, mark);
     m_renderedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
-    if (m_observer)
-        m_observer(direction, bytes, length, true);
+    Tell(direction, bytes, length, true);
     if (m_sink) {
         const size_t dropped = m_store.DroppedLines();
         const bool linesDropped = dropped != droppedBefore;

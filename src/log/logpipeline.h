@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // What the text views do with terminal escape sequences: show their bytes as they are, remove
 // them, or remove them and colour received text as their colour codes say.
@@ -94,8 +95,12 @@ public:
     // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
     // line of their own (an LF that ended a line already shown); for the others the observer may
     // ask for the rendering of the block just stored with NewestRendered().
+    // Observers are told in the order they were added (a capture is one; a second one never
+    // replaces it). An observer may not add or remove observers while it is told.
     using Observer = std::function<void(LogDirection, const uint8_t *bytes, size_t length, bool shown)>;
-    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    using ObserverId = uint64_t;
+    ObserverId AddObserver(Observer observer);
+    void RemoveObserver(ObserverId id);
     void SetStoredSink(ILogStoredSink *sink) { m_sink = sink; }
 
     const CLogStore &Store() const { return m_store; }
@@ -127,7 +132,9 @@ private:
     bool m_showTime = false;
     std::function<std::string(int64_t)> m_timeSource;
     std::function<int64_t()> m_clock;
-    Observer m_observer;
+    void Tell(LogDirection direction, const uint8_t *bytes, size_t length, bool shown) const;
+    std::vector<std::pair<ObserverId, Observer>> m_observers;
+    ObserverId m_lastObserver = 0;
     ILogStoredSink *m_sink = nullptr;
 
     uint64_t m_receivedBytes = 0;

@@ -112,7 +112,9 @@ public:
     // ask for the rendering of the block just stored with NewestRendered().
     using Observer = CLogPipeline::Observer;
     const ST_LogRendered &NewestRendered() const { return m_pipeline.NewestRendered(); }
-    void SetObserver(Observer observer) { m_pipeline.SetObserver(std::move(observer)); }
+    using ObserverId = CLogPipeline::ObserverId;
+    ObserverId AddObserver(Observer observer) { return m_pipeline.AddObserver(std::move(observer)); }
+    void RemoveObserver(ObserverId id) { m_pipeline.RemoveObserver(id); }
     // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
     using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;
     void SetHighlighter(Highlighter highlighter);
