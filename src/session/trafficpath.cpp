@@ -1,23 +1,100 @@
-#include "session/receivepipeline.h"
+#include "session/trafficpath.h"
 
+#include <algorithm>
 #include <utility>
 
-void CReceivePipeline::Add(std::string name, Stage stage)
+void CTrafficPath::Add(std::string name, Stage stage)
 {
     m_stages.push_back({std::move(name), std::move(stage)});
 }
 
-void CReceivePipeline::Run(CCommData &block, int64_t ageMs) const
+void CTrafficPath::Run(ST_Traffic &event) const
 {
     for (const ST_Stage &stage : m_stages)
-        stage.Run(block, ageMs);
+        stage.Run(event);
 }
 
-std::vector<std::string> CReceivePipeline::Names() const
+std::vector<std::string> CTrafficPath::Names() const
 {
     std::vector<std::string> names;
     names.reserve(m_stages.size());
     for (const ST_Stage &stage : m_stages)
         names.push_back(stage.Name);
     return names;
+}
+
+void CTrafficPath::SetReader(const std::string &name, std::shared_ptr<Reader> reader)
+{
+    const std::lock_guard<std::mutex> guard(m_readLock);
+    auto readers = std::make_shared<std::vector<ST_Reader>>(*m_readers);
+    const auto found = std::find_if(readers->begin(), readers->end(),
+                                    [&name](const ST_Reader &r) { return r.Name == name; });
+    if (found != readers->end())
+        found->Run = std::move(reader);
+    else if (reader)
+        readers->push_back({name, std::move(reader)});
+    m_readers = std::move(readers);
+}
+
+void CTrafficPath::Read(const uint8_t *data, size_t size)
+{
+    std::shared_ptr<const std::vector<ST_Reader>> readers;
+    {
+        const std::lock_guard<std::mutex> guard(m_readLock);
+        m_read.Bytes += size;
+        readers = m_readers;
+    }
+    for (const ST_Reader &reader : *readers)
+        if (reader.Run && *reader.Run)
+            (*reader.Run)(data, size);
+}
+
+CTrafficPath::ST_ReadMark CTrafficPath::ReadSoFar() const
+{
+    const std::lock_guard<std::mutex> guard(m_readLock);
+    return m_read;
+}
+
+void CTrafficPath::AfterRead(const ST_ReadMark &mark, std::function<void()> then)
+{
+    uint64_t run = 0;
+    {
+        const std::lock_guard<std::mutex> guard(m_readLock);
+        run = m_read.Run;
+    }
+    // Whatever waits already came first, so nothing may pass it.
+    if (mark.Run != run || (m_waiting.empty() && m_arrived >= mark.Bytes)) {
+        then();
+        return;
+    }
+    m_waiting.push_back({mark.Bytes, std::move(then)});
+}
+
+void CTrafficPath::Arrived(size_t bytes)
+{
+    m_arrived += bytes;
+    RunDue();
+}
+
+void CTrafficPath::RunDue()
+{
+    while (!m_waiting.empty() && m_waiting.front().Bytes <= m_arrived) {
+        const std::function<void()> then = std::move(m_waiting.front().Then);
+        m_waiting.pop_front();
+        then();
+    }
+}
+
+void CTrafficPath::EndReads()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_readLock);
+        ++m_read.Run;
+        m_read.Bytes = 0;
+    }
+    m_arrived = 0;
+    std::deque<ST_Waiting> waiting;
+    waiting.swap(m_waiting);
+    for (ST_Waiting &w : waiting)
+        w.Then();
 }
