@@ -205,3 +205,26 @@ TEST(LogPipeline, MarksLandOnTheLineThatHoldsTheirByte)
               "Rec  :69 6A [checksum too short]\r\n");
     EXPECT_EQ(log.ReceivedBytes(), 15u);
 }
+
+// Echoes that come while a line is typed wait behind it: counted as they come (a checksum mark
+// still lands on its byte), shown as one line after the typed line, stamped when the first came.
+TEST(LogPipeline, ReceivedBlocksWaitBehindALineBeingTyped)
+{
+    CLogPipeline log;
+    int64_t now = 1000;
+    log.SetClock([&now] { return now; });
+    log.SetTimeSource([&now](int64_t ageMs) { return std::to_string(now - ageMs); });
+    log.SetShowTime(true);
+    log.HoldReceived(true);
+    log.LogRecData(Text("l"), 5);
+    now += 300;
+    log.MarkReceived(log.ReceivedBytes(), kLogMarkChecksumBad);
+    log.LogRecData(Text("s"));
+    EXPECT_EQ(log.Store().LineCount(), 0u);
+    EXPECT_EQ(log.ReceivedBytes(), 2u);
+    now += 200;
+    log.LogSendData(Text("ls\r"), 510); // its first key went out before the echo came
+    log.HoldReceived(false);
+    log.LogRecData(Text("\r\n"));
+    EXPECT_EQ(log.Store().WholeText(), "Send :(990)ls\r\nRec  :(995)ls [checksum bad]\r\nRec  :(1500)\r\n");
+}

@@ -56,7 +56,9 @@ public:
     // never shown, the LF of a split CR LF, is dropped.
     void MarkReceived(uint64_t position, uint8_t mark);
     uint64_t ReceivedBytes() const { return m_pipeline.ReceivedBytes(); }
-    void LogSendData(const CCommData &item); // "Send :" line
+    void LogSendData(const CCommData &item, int64_t ageMs = 0); // "Send :" line
+    // See CLogPipeline::HoldReceived.
+    void HoldReceived(bool on);
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
     // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
