@@ -303,6 +303,8 @@ void TfrmMain::BuildReceivePipeline()
             ui.edData->LogRecData(event.Data, event.AgeMs);
         else if (event.Direction == ETraffic::Sent && event.Logged)
             ui.edData->LogSendData(event.Data);
+        else if (event.Direction == ETraffic::MonitorAtoB || event.Direction == ETraffic::MonitorBtoA)
+            m_monitor->LogTraffic(event);
     });
     // After the log, which stays the record: the console shows the same bytes as a screen.
     path.Add("console", received([this](ST_Traffic &event) { m_console->Feed(event.Data); }));
