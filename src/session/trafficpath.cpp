@@ -25,24 +25,24 @@ std::vector<std::string> CTrafficPath::Names() const
 
 void CTrafficPath::SetReader(const std::string &name, std::shared_ptr<Reader> reader)
 {
-    const std::lock_guard<std::mutex> guard(m_readLock);
-    auto readers = std::make_shared<std::vector<ST_Reader>>(*m_readers);
+    const std::lock_guard<std::mutex> guard(m_read->Lock);
+    auto readers = std::make_shared<std::vector<ST_Reader>>(*m_read->Readers);
     const auto found = std::find_if(readers->begin(), readers->end(),
                                     [&name](const ST_Reader &r) { return r.Name == name; });
     if (found != readers->end())
         found->Run = std::move(reader);
     else if (reader)
         readers->push_back({name, std::move(reader)});
-    m_readers = std::move(readers);
+    m_read->Readers = std::move(readers);
 }
 
 void CTrafficPath::Read(const uint8_t *data, size_t size)
 {
     std::shared_ptr<const std::vector<ST_Reader>> readers;
     {
-        const std::lock_guard<std::mutex> guard(m_readLock);
-        m_read.Bytes += size;
-        readers = m_readers;
+        const std::lock_guard<std::mutex> guard(m_read->Lock);
+        m_read->Read.Bytes += size;
+        readers = m_read->Readers;
     }
     for (const ST_Reader &reader : *readers)
         if (reader.Run && *reader.Run)
@@ -51,16 +51,24 @@ void CTrafficPath::Read(const uint8_t *data, size_t size)
 
 CTrafficPath::ST_ReadMark CTrafficPath::ReadSoFar() const
 {
-    const std::lock_guard<std::mutex> guard(m_readLock);
-    return m_read;
+    const std::lock_guard<std::mutex> guard(m_read->Lock);
+    return m_read->Read;
+}
+
+CTrafficPath::ReadMarker CTrafficPath::Marker() const
+{
+    return [state = m_read] {
+        const std::lock_guard<std::mutex> guard(state->Lock);
+        return state->Read;
+    };
 }
 
 void CTrafficPath::AfterRead(const ST_ReadMark &mark, std::function<void()> then)
 {
     uint64_t run = 0;
     {
-        const std::lock_guard<std::mutex> guard(m_readLock);
-        run = m_read.Run;
+        const std::lock_guard<std::mutex> guard(m_read->Lock);
+        run = m_read->Read.Run;
     }
     // Whatever waits already came first, so nothing may pass it.
     if (mark.Run != run || (m_waiting.empty() && m_arrived >= mark.Bytes)) {
@@ -88,9 +96,9 @@ void CTrafficPath::RunDue()
 void CTrafficPath::EndReads()
 {
     {
-        const std::lock_guard<std::mutex> guard(m_readLock);
-        ++m_read.Run;
-        m_read.Bytes = 0;
+        const std::lock_guard<std::mutex> guard(m_read->Lock);
+        ++m_read->Read.Run;
+        m_read->Read.Bytes = 0;
     }
     m_arrived = 0;
     std::deque<ST_Waiting> waiting;

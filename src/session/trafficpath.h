@@ -73,6 +73,10 @@ public:
         uint64_t Bytes = 0;
     };
     ST_ReadMark ReadSoFar() const;
+    // The same for a thread that may outlive the path (a script left running on its own): the
+    // function keeps what it reads alive.
+    using ReadMarker = std::function<ST_ReadMark()>;
+    ReadMarker Marker() const;
     // Owner thread: `then` runs once the blocks of the bytes read before `mark` have been through
     // the owner half (at once when they have, or when they never will: see EndReads).
     void AfterRead(const ST_ReadMark &mark, std::function<void()> then);
@@ -98,10 +102,14 @@ private:
         std::string Name;
         std::shared_ptr<Reader> Run;
     };
-    mutable std::mutex m_readLock;
-    // Copied whole on each change, so a read takes the list under the lock and calls it outside.
-    std::shared_ptr<const std::vector<ST_Reader>> m_readers = std::make_shared<std::vector<ST_Reader>>();
-    ST_ReadMark m_read; // counted before the readers are called: a note they cause includes them
+    struct ST_ReadState
+    {
+        std::mutex Lock;
+        // Copied whole on each change, so a read takes the list under the lock and calls it outside.
+        std::shared_ptr<const std::vector<ST_Reader>> Readers = std::make_shared<std::vector<ST_Reader>>();
+        ST_ReadMark Read; // counted before the readers are called: a note they cause includes them
+    };
+    const std::shared_ptr<ST_ReadState> m_read = std::make_shared<ST_ReadState>();
 
     uint64_t m_arrived = 0;
     struct ST_Waiting

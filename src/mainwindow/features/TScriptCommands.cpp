@@ -56,6 +56,7 @@ void TScriptCommands::MakeHost()
 {
     // The script's thread reaches the window only through the hand-over, never through `this`.
     CQtHandOver *toWindow = m_toWindow.get();
+    const CTrafficPath::ReadMarker marker = m_session.Traffic().Marker();
     m_host = std::make_unique<CSessionScriptHost>(
         m_session, *toWindow,
         [this](const std::string &name) -> std::optional<CCommData> {
@@ -64,10 +65,10 @@ void TScriptCommands::MakeHost()
                     return item;
             return std::nullopt;
         },
-        [this, toWindow](const std::string &text) {
+        [this, toWindow, marker](const std::string &text) {
             // Made on the script's thread as soon as it read an answer, while that answer's block
             // may still be forming: the note waits for the bytes read before it to be logged.
-            const CTrafficPath::ST_ReadMark read = m_session.Traffic().ReadSoFar();
+            const CTrafficPath::ST_ReadMark read = marker();
             toWindow->Forward([this, text, read] {
                 m_session.Traffic().AfterRead(read, [this, text] { m_log.LogNote("Script: " + text); });
             });
@@ -113,15 +114,16 @@ bool TScriptCommands::Run(const QString &path)
     auto ended = std::make_shared<std::promise<void>>();
     m_ended = ended->get_future();
     CQtHandOver *toWindow = m_toWindow.get();
-    m_thread = std::thread([this, runner, file, ended, toWindow, id = ++m_runId] {
-        const ST_ScriptOutcome outcome = runner->Run(file);
-        const CTrafficPath::ST_ReadMark read = m_session.Traffic().ReadSoFar();
-        ended->set_value();
-        toWindow->Forward([this, outcome, id, read] {
-            if (id == m_runId)
-                Finished(outcome, &read);
+    m_thread = std::thread(
+        [this, runner, file, ended, toWindow, marker = m_session.Traffic().Marker(), id = ++m_runId] {
+            const ST_ScriptOutcome outcome = runner->Run(file);
+            const CTrafficPath::ST_ReadMark read = marker();
+            ended->set_value();
+            toWindow->Forward([this, outcome, id, read] {
+                if (id == m_runId)
+                    Finished(outcome, &read);
+            });
         });
-    });
     UpdateControls();
     emit StateChanged();
     return true;
