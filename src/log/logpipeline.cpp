@@ -72,9 +72,49 @@ uint8_t CLogPipeline::TakeReceivedMark(size_t length)
     return mark;
 }
 
+CLogPipeline::ObserverId CLogPipeline::AddObserver(Observer observer)
+{
+    m_observers.emplace_back(++m_lastObserver, std::move(observer));
+    return m_lastObserver;
+}
+
+void CLogPipeline::RemoveObserver(ObserverId id)
+{
+    m_observers.erase(std::remove_if(m_observers.begin(), m_observers.end(),
+                                     [id](const auto &observer) { return observer.first == id; }),
+                      m_observers.end());
+}
+
+void CLogPipeline::Tell(LogDirection direction, const uint8_t *bytes, size_t length, bool shown) const
+{
+    for (const auto &observer : m_observers)
+        observer.second(direction, bytes, length, shown);
+}
+
 void CLogPipeline::LogRecData(const CCommData &item, int64_t ageMs)
 {
     m_receivedBytes += static_cast<uint64_t>(item.GetLength());
+    if (m_holdReceived) {
+        if (m_heldReceived.empty())
+            m_heldReceivedAtMs = m_clock() - std::max<int64_t>(0, ageMs);
+        m_heldReceived.insert(m_heldReceived.end(), item.Data().begin(), item.Data().end());
+        return;
+    }
+    ShowReceived(item, ageMs);
+}
+
+void CLogPipeline::HoldReceived(bool on)
+{
+    m_holdReceived = on;
+    if (on || m_heldReceived.empty())
+        return;
+    const CCommData held(std::move(m_heldReceived), FMT_STRING);
+    m_heldReceived.clear();
+    ShowReceived(held, m_clock() - m_heldReceivedAtMs);
+}
+
+void CLogPipeline::ShowReceived(const CCommData &item, int64_t ageMs)
+{
     m_receivedAgeMs = std::max<int64_t>(0, ageMs);
     if (m_splitLines && (m_displayType == 0 || m_displayType == 3)) {
         LogReceivedLines(item);
@@ -95,8 +135,7 @@ void CLogPipeline::LogReceivedLines(const CCommData &item)
     const auto mode = static_cast<uint8_t>(m_displayType);
     if (std::exchange(m_heldCr, false) && bytes[0] == '\n') {
         // Not shown, but a raw capture still gets every byte.
-        if (m_observer)
-            m_observer(LogDirection::Received, bytes, 1, false);
+        Tell(LogDirection::Received, bytes, 1, false);
         TakeReceivedMark(1);
         ++bytes;
         --length;
@@ -151,9 +190,11 @@ void CLogPipeline::ShowHeldLine(int64_t nowMs)
     m_held.clear();
 }
 
-void CLogPipeline::LogSendData(const CCommData &item)
+void CLogPipeline::LogSendData(const CCommData &item, int64_t ageMs)
 {
+    m_sentAgeMs = std::max<int64_t>(0, ageMs);
     Log(LogDirection::Sent, item);
+    m_sentAgeMs = 0;
 }
 
 void CLogPipeline::Log(LogDirection direction, const CCommData &item)
@@ -191,6 +232,9 @@ void CLogPipeline::LogMonitorData(LogDirection direction, const Bytes &bytes, co
 
 void CLogPipeline::Clear()
 {
+    const bool hold = m_holdReceived;
+    HoldReceived(false);
+    m_holdReceived = hold;
     ShowHeldLine();
     m_store.Clear();
     m_renderedBlock = static_cast<size_t>(-1);
@@ -204,7 +248,9 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
     if (givenStamp)
         stamp = *givenStamp;
     else if (m_showTime && m_timeSource)
-        stamp = m_timeSource(direction == LogDirection::Received ? m_receivedAgeMs : 0);
+        stamp = m_timeSource(direction == LogDirection::Received ? m_receivedAgeMs
+                             : direction == LogDirection::Sent   ? m_sentAgeMs
+                                                                 : 0);
     const bool hasStamp = givenStamp != nullptr || m_showTime;
     const size_t droppedBefore = m_store.DroppedLines();
     const uint8_t *shown = bytes;
@@ -242,8 +288,7 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
     const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
                                                     shownLength, m_rendered, ownBreak, textForm, mark);
     m_renderedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
-    if (m_observer)
-        m_observer(direction, bytes, length, true);
+    Tell(direction, bytes, length, true);
     if (m_sink) {
         const size_t dropped = m_store.DroppedLines();
         const bool linesDropped = dropped != droppedBefore;

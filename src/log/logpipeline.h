@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // What the text views do with terminal escape sequences: show their bytes as they are, remove
 // them, or remove them and colour received text as their colour codes say.
@@ -74,7 +75,13 @@ public:
     // never shown, the LF of a split CR LF, is dropped.
     void MarkReceived(uint64_t position, uint8_t mark) { m_receivedMarks.emplace_back(position, mark); }
     uint64_t ReceivedBytes() const { return m_receivedBytes; }
-    void LogSendData(const CCommData &item); // "Send :" line
+    // "Send :" line; its stamp is `ageMs` before now (a line typed key by key began then).
+    void LogSendData(const CCommData &item, int64_t ageMs = 0);
+    // While on, received blocks are numbered as they come but wait behind a send line still being
+    // made (the console's typed keys, whose echo comes back while the line is typed); turned off,
+    // they are shown as one block, stamped when the first of them came. Between the two, so that
+    // the log reads the typed line, then its echo and what it caused.
+    void HoldReceived(bool on);
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
     // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
@@ -94,8 +101,12 @@ public:
     // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
     // line of their own (an LF that ended a line already shown); for the others the observer may
     // ask for the rendering of the block just stored with NewestRendered().
+    // Observers are told in the order they were added (a capture is one; a second one never
+    // replaces it). An observer may not add or remove observers while it is told.
     using Observer = std::function<void(LogDirection, const uint8_t *bytes, size_t length, bool shown)>;
-    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    using ObserverId = uint64_t;
+    ObserverId AddObserver(Observer observer);
+    void RemoveObserver(ObserverId id);
     void SetStoredSink(ILogStoredSink *sink) { m_sink = sink; }
 
     const CLogStore &Store() const { return m_store; }
@@ -111,6 +122,7 @@ private:
     // data's line break, if it has one, and the log adds none.
     void Append(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
                 const std::string *stamp = nullptr, bool ownBreak = false);
+    void ShowReceived(const CCommData &item, int64_t ageMs);
     void LogReceivedLines(const CCommData &item);
     // Writes the part of a received line still waiting for its end; `nowMs` on the clock.
     void ShowHeldLine(int64_t nowMs);
@@ -127,7 +139,9 @@ private:
     bool m_showTime = false;
     std::function<std::string(int64_t)> m_timeSource;
     std::function<int64_t()> m_clock;
-    Observer m_observer;
+    void Tell(LogDirection direction, const uint8_t *bytes, size_t length, bool shown) const;
+    std::vector<std::pair<ObserverId, Observer>> m_observers;
+    ObserverId m_lastObserver = 0;
     ILogStoredSink *m_sink = nullptr;
 
     uint64_t m_receivedBytes = 0;
@@ -140,6 +154,11 @@ private:
     int64_t m_heldAtMs = 0;      // when the held line's last byte came
     int64_t m_heldDueMs = 0;     // when the held line is shown without more bytes
     int64_t m_receivedAgeMs = 0; // of the received block being logged
+    int64_t m_sentAgeMs = 0;     // of the send line being logged
+
+    bool m_holdReceived = false;
+    Bytes m_heldReceived;           // received while a send line is being made
+    int64_t m_heldReceivedAtMs = 0; // when the first of them came
 
     bool m_utf8 = false;
     LogAnsi m_ansi = LogAnsi::Off;

@@ -6,8 +6,3 @@ std::string TSessionBridge::ReceivedBlockName(int64_t ageMs)
 {
     return m_namer ? m_namer(ageMs) : std::string();
 }
-
-void TSessionBridge::SessionReceived(CCommData &&block, int64_t ageMs)
-{
-    m_pipeline.Run(block, ageMs);
-}

@@ -2,9 +2,9 @@
 // What the port session tells its window, as Qt signals the window's features listen to. The
 // session calls on its owner thread (the GUI thread), in order, so every connection is direct and
 // a listener sees the events in the order they happened. Received blocks do not go out as a
-// signal: they pass through the window's receive pipeline, whose order is written in one place.
+// signal: they and the sends pass through the session's traffic path, whose order is written in
+// one place (TfrmMain::BuildReceivePipeline).
 #include "session/portsession.h"
-#include "session/receivepipeline.h"
 
 #include <QObject>
 #include <atomic>
@@ -20,8 +20,6 @@ public:
     void SetLogsSends(bool on) { m_logsSends = on; }
     bool LogsSends() const override { return m_logsSends.load(); }
     void SetBlockNamer(std::function<std::string(int64_t ageMs)> namer) { m_namer = std::move(namer); }
-    CReceivePipeline &Pipeline() { return m_pipeline; }
-    const CReceivePipeline &Pipeline() const { return m_pipeline; }
 
 signals:
     void Event(uint32_t eventWord, bool loss);
@@ -40,7 +38,6 @@ signals:
 
 private:
     std::string ReceivedBlockName(int64_t ageMs) override;
-    void SessionReceived(CCommData &&block, int64_t ageMs) override;
     void SessionEvent(uint32_t eventWord, bool loss) override { emit Event(eventWord, loss); }
     void SessionSendWaiting() override { emit SendWaiting(); }
     void SessionSendDone(const ST_SendReport &report) override { emit SendDone(report); }
@@ -64,5 +61,4 @@ private:
 
     std::atomic<bool> m_logsSends{true};
     std::function<std::string(int64_t)> m_namer;
-    CReceivePipeline m_pipeline;
 };

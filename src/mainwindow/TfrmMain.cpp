@@ -256,14 +256,32 @@ void TfrmMain::MakeFeatures()
 void TfrmMain::BuildReceivePipeline()
 {
     m_bridge->SetBlockNamer([](int64_t ageMs) { return LogTimeText(ageMs); });
-    CReceivePipeline &pipeline = m_bridge->Pipeline();
-    pipeline.Add("counters", [this](CCommData &, int64_t) { m_counters->Count(); });
-    pipeline.Add("checksum", [this](CCommData &block, int64_t) { m_recvChecksum->Check(block); });
-    pipeline.Add("log", [this](CCommData &block, int64_t ageMs) { ui.edData->LogRecData(block, ageMs); });
-    pipeline.Add("console", [this](CCommData &block, int64_t) { m_console->Feed(block); });
-    pipeline.Add("plot", [this](CCommData &block, int64_t) { m_plot->Feed(block); });
-    pipeline.Add("received list", [this](CCommData &block, int64_t) { AddRecData(std::move(block)); });
-    pipeline.Add("pacing", [this](CCommData &, int64_t) { m_counters->Pace(); });
+    // After the session's own "rules" stage; each stage is for received blocks unless it says so.
+    CTrafficPath &path = m_session->Traffic();
+    const auto received = [](auto stage) {
+        return [stage](ST_Traffic &event) {
+            if (event.Direction == ETraffic::Received)
+                stage(event);
+        };
+    };
+    path.Add("counters", received([this](ST_Traffic &) { m_counters->Count(); }));
+    // It marks the log line the block is about to get.
+    path.Add("checksum", received([this](ST_Traffic &event) { m_recvChecksum->Check(event.Data); }));
+    // The log is the record of both directions; what a send's caller logs itself is not logged here.
+    path.Add("log", [this](ST_Traffic &event) {
+        if (event.Direction == ETraffic::Received)
+            ui.edData->LogRecData(event.Data, event.AgeMs);
+        else if (event.Direction == ETraffic::Sent && event.Logged)
+            ui.edData->LogSendData(event.Data);
+        else if (event.Direction == ETraffic::MonitorAtoB || event.Direction == ETraffic::MonitorBtoA)
+            m_monitor->LogTraffic(event);
+    });
+    // After the log, which stays the record: the console shows the same bytes as a screen.
+    path.Add("console", received([this](ST_Traffic &event) { m_console->Feed(event.Data); }));
+    path.Add("plot", received([this](ST_Traffic &event) { m_plot->Feed(event.Data); }));
+    // It takes the block itself, so it comes after every reader.
+    path.Add("received list", received([this](ST_Traffic &event) { AddRecData(std::move(event.Data)); }));
+    path.Add("pacing", received([this](ST_Traffic &) { m_counters->Pace(); }));
 }
 
 void TfrmMain::ConnectStore()
@@ -362,12 +380,6 @@ bool TfrmMain::ShowTime() const
 bool TfrmMain::ShowSendData() const
 {
     return m_logView->ShowSendData();
-}
-
-void TfrmMain::LogRecData(const CCommData &item, int64_t ageMs)
-{
-    m_recvChecksum->Check(item);
-    ui.edData->LogRecData(item, ageMs);
 }
 
 void TfrmMain::LogSendData(const CCommData &item)

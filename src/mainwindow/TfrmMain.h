@@ -79,7 +79,6 @@ public:
 
     // The traffic log and its view commands.
     void UpdateViewState();
-    void LogRecData(const CCommData &item, int64_t ageMs = 0);
     void LogSendData(const CCommData &item);
     int CurDisplayType() const;
     bool ShowTime() const;

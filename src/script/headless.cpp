@@ -376,10 +376,9 @@ public:
 
     // ---- ISessionView (the run's thread) ----
     bool LogsSends() const override { return false; }
+    // The log has the bytes from the traffic path's read half, as they come: a block still forming
+    // when the run ends would be lost with the close.
     std::string ReceivedBlockName(int64_t) override { return "Rec"; }
-    // The log has the bytes from the read tap, as they come: a block still forming when the run
-    // ends would be lost with the close.
-    void SessionReceived(CCommData &&, int64_t) override {}
     void SessionEvent(uint32_t, bool) override {}
     void SessionSendWaiting() override {}
     void SessionSendDone(const ST_SendReport &report) override
@@ -552,11 +551,12 @@ int CHeadlessRun::Run()
         return cut ? 1 : 2;
     }
     // The script and the log have each read's bytes as they come, not when their block is complete.
-    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>([this](const uint8_t *data, size_t size) {
-        m_runner.Feed(data, size);
-        if (m_log)
-            Log("< " + EscapeBytes(data, size));
-    }));
+    m_session.Traffic().SetReader(
+        "script", std::make_shared<CTrafficPath::Reader>([this](const uint8_t *data, size_t size) {
+            m_runner.Feed(data, size);
+            if (m_log)
+                Log("< " + EscapeBytes(data, size));
+        }));
     // The script's thread shares what it reports with this one; when it has to be left behind
     // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
     // the process exits before anything it may still touch is gone.
@@ -602,7 +602,7 @@ int CHeadlessRun::Run()
         if (cutShort.empty())
             PumpUntil([this] { return m_session.SendsSettled(); }, m_deadline);
     }
-    m_session.SetReadTap(nullptr);
+    m_session.Traffic().SetReader("script", nullptr);
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;

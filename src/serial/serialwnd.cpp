@@ -405,6 +405,9 @@ void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
         item.block.bytes = std::move(finished.front().bytes);
         item.block.beginMs = toMs(finished.front().begin);
         item.block.endMs = toMs(finished.front().end);
+        item.block.beginSteadyMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(finished.front().begin.time_since_epoch())
+                .count();
         finished.pop_front();
         inbox->Push(inbox, std::move(item));
     }

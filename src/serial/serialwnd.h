@@ -38,6 +38,8 @@ struct CReceivedBlock
     std::vector<uint8_t> bytes;
     int64_t beginMs = 0;
     int64_t endMs = 0;
+    // beginMs on the steady clock, which no change of the wall clock moves.
+    int64_t beginSteadyMs = 0;
     // How long the block waited for the owner thread after it was complete (a hold included).
     int64_t waitedMs = 0;
 };

@@ -6,7 +6,19 @@
 #include "filesend/transfers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+
+namespace {
+
+int64_t SteadyNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 // The list position of the flow control names the port's handshaking mode; other values give a
 // mode the port refuses, so it keeps its default flow control.
@@ -55,6 +67,12 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
       m_port(std::make_unique<CSerialWnd>()), m_sender(std::make_unique<CPortSender>(*m_port)),
       m_engine(std::make_unique<CAutoSendEngine>(m_autoSend, *this, clock, std::move(ruleFilePath)))
 {
+    m_port->SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
+        [this](const uint8_t *data, size_t size) { m_traffic.Read(data, size); }));
+    m_traffic.Add("rules", [this](ST_Traffic &event) {
+        if (event.Direction == ETraffic::Received && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+            m_autoSend.PushRec(event.Data);
+    });
 }
 
 // The engine's threads send through the sender: they end first. The sender ends next (within
@@ -124,6 +142,8 @@ uint32_t CPortSession::Close()
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
+    // The reads still on their way were dropped with the port's queue.
+    m_traffic.EndReads();
     const uint32_t unsent = wasOpen ? m_port->UnsentAtClose() : 0;
     TakeBackUnsent(unsent);
     return unsent;
@@ -175,9 +195,11 @@ CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log,
     ST_SendJob job;
     job.Data = item.Data();
     job.Origin = manual ? kSendManual : kSendAuto;
-    job.OnBegin = [this] {
+    job.OnBegin = [this, report] {
+        report->BeganMs = m_clock.NowMs();
+        report->BeganSteadyMs = SteadyNowMs();
         if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
-            m_autoSend.MarkSendBegin(m_clock.NowMs());
+            m_autoSend.MarkSendBegin(report->BeganMs);
     };
     job.OnWaiting = [this] { m_sendHandOver->Forward([this] { m_view.SessionSendWaiting(); }); };
     job.OnDone = [this, report, onDone = std::move(onDone)](const ST_SendOutcome &outcome) {
@@ -205,6 +227,16 @@ void CPortSession::SendDone(ST_SendReport &report)
     if (outcome.Whole() || outcome.Written > 0) {
         m_sendBlocks += outcome.Whole() ? 1 : 0;
         m_sendBytes += outcome.Written;
+        ST_Traffic sent;
+        sent.Direction = ETraffic::Sent;
+        sent.Data = report.Item;
+        if (!outcome.Whole())
+            sent.Data.SetData(Bytes(sent.Data.Data().begin(), sent.Data.Data().begin() + outcome.Written));
+        sent.SteadyMs = report.BeganSteadyMs;
+        sent.WallMs = report.BeganMs;
+        sent.Source = m_link ? m_link->PortName : std::string();
+        sent.Logged = report.Logged && report.Log == ESendLog::Each;
+        m_traffic.Run(sent);
     }
     m_view.SessionSendDone(report);
 }
@@ -359,7 +391,8 @@ void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
     CReceivedBlock block;
     block.bytes = std::move(after);
     block.beginMs = block.endMs = m_clock.NowMs();
-    OnBlock(block);
+    block.beginSteadyMs = SteadyNowMs();
+    ReceiveBlock(block);
 }
 
 // Everything the transfer wrote counts as sent, protocol bytes and resends included; what it read
@@ -379,6 +412,13 @@ void CPortSession::ResetCounters()
 }
 
 void CPortSession::OnBlock(CReceivedBlock &block)
+{
+    const size_t read = block.bytes.size();
+    ReceiveBlock(block);
+    m_traffic.Arrived(read);
+}
+
+void CPortSession::ReceiveBlock(CReceivedBlock &block)
 {
     // The other end's answers are the protocol's, not data.
     if (m_transfer && m_transfer->Answered) {
@@ -430,11 +470,14 @@ void CPortSession::ShowBlock(CReceivedBlock &block)
     }
     m_recBytes += static_cast<int64_t>(block.bytes.size());
     m_recBlocks += 1;
-    CCommData item(std::move(block.bytes), FMT_STRING);
-    item.SetName(m_view.ReceivedBlockName(block.waitedMs));
-    if (running)
-        m_autoSend.PushRec(item);
-    m_view.SessionReceived(std::move(item), block.waitedMs);
+    ST_Traffic event;
+    event.Data = CCommData(std::move(block.bytes), FMT_STRING);
+    event.Data.SetName(m_view.ReceivedBlockName(block.waitedMs));
+    event.SteadyMs = block.beginSteadyMs;
+    event.WallMs = block.beginMs;
+    event.Source = m_link ? m_link->PortName : std::string();
+    event.AgeMs = block.waitedMs;
+    m_traffic.Run(event);
 }
 
 void CPortSession::EndAsk()
@@ -459,6 +502,7 @@ bool CPortSession::ReleaseHeldStart(int64_t heldMs)
     m_zmodemStart.Release(&block.bytes);
     m_heldSinceMs = -1;
     block.beginMs = block.endMs = m_clock.NowMs();
+    block.beginSteadyMs = SteadyNowMs();
     ShowBlock(block);
     return true;
 }

@@ -22,6 +22,7 @@
 #include "serial/linecounters.h"
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
+#include "session/trafficpath.h"
 
 #include <atomic>
 #include <cstdint>
@@ -49,6 +50,9 @@ struct ST_SendReport
     ST_SendOutcome Outcome;
     bool PortLost = false; // a lost port cut it short (a close or Stop abandons it otherwise)
     bool Settled = false;  // no other send is in flight
+    // When the sender began writing it: on the rules' clock and on the steady clock.
+    int64_t BeganMs = 0;
+    int64_t BeganSteadyMs = 0;
 };
 
 class ISessionView
@@ -58,15 +62,14 @@ public:
     // Any thread: whether a send handed in now is to be logged.
     virtual bool LogsSends() const = 0;
     // The rest on the owner thread. The name a received block is given; `ageMs` is how long ago
-    // the block was handed over (it may have waited for a frame, see HoldBlocksFor).
+    // the block was handed over (it may have waited for a frame, see HoldBlocksFor). The blocks
+    // themselves, and what was sent, go through the session's traffic path (Traffic()).
     virtual std::string ReceivedBlockName(int64_t ageMs) = 0;
-    // A block, already counted (and queued for the engine while it runs).
-    virtual void SessionReceived(CCommData &&block, int64_t ageMs) = 0;
     // Any other event: event bits low, line error bits high. `loss` when it added to InboundLoss.
     virtual void SessionEvent(uint32_t eventWord, bool loss) = 0;
     // The line has stopped taking a send's bytes.
     virtual void SessionSendWaiting() = 0;
-    // A send ended; what went out is counted already.
+    // A send ended; what went out is counted already and has been through the traffic path.
     virtual void SessionSendDone(const ST_SendReport &report) = 0;
     // The device went away: the session has closed the port, taking `unsent` queued bytes back
     // off the Send counter, and awaits the device while Reconnect is on.
@@ -190,8 +193,11 @@ public:
     // that shows them only at its next frame anyway. Never while automatic sending runs or a file
     // transfer holds the line: their answers wait for no frame.
     void HoldBlocksFor(uint32_t ms);
-    // Every read's bytes as they arrive, on the port's listener thread (CSerialWnd::SetReadTap).
-    void SetReadTap(std::shared_ptr<CSerialWnd::ReadTap> tap) { m_port->SetReadTap(std::move(tap)); }
+    // The one path every received and sent byte takes to its consumers: its read half is the
+    // port's read tap (listener thread), its owner half runs for each block shown, counted and
+    // named, and for each send's outcome before the view hears of it. The session's own stage,
+    // "rules", comes first: the engine answers what it is given, whatever the window does with it.
+    CTrafficPath &Traffic() { return m_traffic; }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
@@ -240,12 +246,15 @@ private:
     void TransferDone(const ST_TransferOutcome &outcome);
     void CountTransferWire(uint64_t wireBytes);
     void EndBlockHold();
+    void ReceiveBlock(CReceivedBlock &block);
     void ShowBlock(CReceivedBlock &block);
     void EndAsk();
 
     ISessionView &m_view;
     const IClock &m_clock;
     const std::thread::id m_owner;
+    // Before the port, whose listener reads into it.
+    CTrafficPath m_traffic;
     // Declared first: they outlive the port and the sender that post to them.
     std::unique_ptr<CHandOver> m_portHandOver;
     std::unique_ptr<CHandOver> m_sendHandOver;

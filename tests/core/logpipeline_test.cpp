@@ -85,11 +85,18 @@ TEST(LogPipeline, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     log.SetShowTime(true);
     std::string raw;
     size_t captured = 0;
-    log.SetObserver([&](LogDirection d, const uint8_t *bytes, size_t length, bool shown) {
+    log.AddObserver([&](LogDirection d, const uint8_t *bytes, size_t length, bool shown) {
         if (d == LogDirection::Received)
             raw.append(reinterpret_cast<const char *>(bytes), length);
         captured += shown ? log.NewestRendered().lines.size() : 0;
     });
+    // A second observer (a frame decoder beside the capture) takes nothing from the first.
+    std::string second;
+    const CLogPipeline::ObserverId secondId =
+        log.AddObserver([&second](LogDirection d, const uint8_t *bytes, size_t length, bool) {
+            if (d == LogDirection::Received)
+                second.append(reinterpret_cast<const char *>(bytes), length);
+        });
     const auto receive = [&log](const std::string &text) { log.LogRecData(Text(text)); };
     log.SetSplitLines(true);
     // Lines straddling blocks, CR alone, LF alone, CR LF and CR|LF cut between blocks; a note shows
@@ -105,6 +112,9 @@ TEST(LogPipeline, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
               "Note :(6)x\r\nRec  :(7)h\r\nNote :(8)y\r\nRec  :(9)i\r\n");
     EXPECT_EQ(raw, "abc\rd\ne\r\nf\r\ngh\r\ni\n") << "every byte reaches a raw capture once";
     EXPECT_EQ(captured, log.Store().LineCount()) << "and every line a text capture once";
+    EXPECT_EQ(second, raw);
+    log.RemoveObserver(secondId);
+    const std::string heardByBoth = raw;
 
     // A line without its end waits for quiet after its last byte, and is stamped when that came.
     receive("prompt");
@@ -127,14 +137,16 @@ TEST(LogPipeline, SplitLinesGivesEachReceivedLineItsOwnLineAndStamp)
     log.SetDisplayType(1);
     receive("a\nb");
     EXPECT_EQ(LineText(log, 11), "Rec  :(12)61 0A 62 ") << "hex keeps the block";
-    EXPECT_EQ(captured, log.Store().LineCount());
+    EXPECT_EQ(captured, log.Store().LineCount()) << "the first observer kept hearing";
+    EXPECT_GT(raw.size(), heardByBoth.size());
+    EXPECT_EQ(second, heardByBoth) << "the removed one heard nothing after its removal";
 }
 
 TEST(LogPipeline, CharactersAndEscapesCutBetweenBlocksAreJoinedPerDirection)
 {
     CLogPipeline log;
     std::string raw;
-    log.SetObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, bool) {
+    log.AddObserver([&raw](LogDirection, const uint8_t *bytes, size_t length, bool) {
         raw.append(reinterpret_cast<const char *>(bytes), length);
     });
     log.SetUtf8(true);
@@ -192,4 +204,27 @@ TEST(LogPipeline, MarksLandOnTheLineThatHoldsTheirByte)
               "Rec  :ef [checksum too short]\r\nRec  :g\r\n"
               "Rec  :69 6A [checksum too short]\r\n");
     EXPECT_EQ(log.ReceivedBytes(), 15u);
+}
+
+// Echoes that come while a line is typed wait behind it: counted as they come (a checksum mark
+// still lands on its byte), shown as one line after the typed line, stamped when the first came.
+TEST(LogPipeline, ReceivedBlocksWaitBehindALineBeingTyped)
+{
+    CLogPipeline log;
+    int64_t now = 1000;
+    log.SetClock([&now] { return now; });
+    log.SetTimeSource([&now](int64_t ageMs) { return std::to_string(now - ageMs); });
+    log.SetShowTime(true);
+    log.HoldReceived(true);
+    log.LogRecData(Text("l"), 5);
+    now += 300;
+    log.MarkReceived(log.ReceivedBytes(), kLogMarkChecksumBad);
+    log.LogRecData(Text("s"));
+    EXPECT_EQ(log.Store().LineCount(), 0u);
+    EXPECT_EQ(log.ReceivedBytes(), 2u);
+    now += 200;
+    log.LogSendData(Text("ls\r"), 510); // its first key went out before the echo came
+    log.HoldReceived(false);
+    log.LogRecData(Text("\r\n"));
+    EXPECT_EQ(log.Store().WholeText(), "Send :(990)ls\r\nRec  :(995)ls [checksum bad]\r\nRec  :(1500)\r\n");
 }

@@ -6,8 +6,11 @@
 #include "tempdir.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -25,10 +28,11 @@ struct CView : ISessionView
 
     bool LogsSends() const override { return true; }
     std::string ReceivedBlockName(int64_t) override { return "rec"; }
-    void SessionReceived(CCommData &&block, int64_t) override
+    void Traffic(const ST_Traffic &event)
     {
         EXPECT_EQ(std::this_thread::get_id(), owner);
-        blocks.push_back(block);
+        if (event.Direction == ETraffic::Received)
+            blocks.push_back(event.Data);
     }
     void SessionEvent(uint32_t, bool) override {}
     void SessionSendWaiting() override {}
@@ -66,6 +70,7 @@ protected:
         sends = sendHandOver.get();
         session = std::make_unique<CPortSession>(view, std::move(portHandOver), std::move(sendHandOver),
                                                  home.Dir() + "/Default.ass");
+        session->Traffic().Add("view", [this](ST_Traffic &event) { view.Traffic(event); });
         COM_PORT_SETTING link = DefaultLinkSetting();
         link.PortName = pty.Path();
         EXPECT_TRUE(session->Open(link).Open);
@@ -132,6 +137,56 @@ private:
 const std::string kAbort = std::string(8, '\x18') + std::string(8, '\b');
 
 } // namespace
+
+// Both directions take the one path, with where and when their bytes were read or written; what
+// a reader of the listener's reads makes of an answer stands after the answer's block.
+TEST_F(PortSession, SendsAndAnswersTakeThePathInOrderWithTheirTimes)
+{
+    std::vector<std::string> seen;
+    std::vector<ST_Traffic> events;
+    session->Traffic().Add("probe", [&](ST_Traffic &event) {
+        events.push_back(event);
+        seen.push_back((event.Direction == ETraffic::Sent ? "sent " : "rec ") +
+                       std::string(event.Data.Data().begin(), event.Data.Data().end()));
+    });
+    std::mutex lock;
+    std::condition_variable readCame;
+    std::optional<CTrafficPath::ST_ReadMark> answered;
+    session->Traffic().SetReader("probe",
+                                 std::make_shared<CTrafficPath::Reader>([&](const uint8_t *, size_t) {
+                                     const std::lock_guard<std::mutex> guard(lock);
+                                     if (session->Traffic().ReadSoFar().Bytes >= 4)
+                                         answered = session->Traffic().ReadSoFar();
+                                     readCame.notify_all();
+                                 }));
+    const auto before = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    ASSERT_EQ(session->Send(CCommData(std::string("ping"), FMT_STRING)), CPortSession::ESend::Queued);
+    ASSERT_EQ(pty.ReceiveText(4), "ping");
+    ASSERT_TRUE(RunUntil([&] { return !seen.empty(); }));
+    ASSERT_TRUE(pty.Send("pong"));
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        ASSERT_TRUE(readCame.wait_for(guard, kHang, [&] { return answered.has_value(); }));
+    }
+    // Handed to the owner thread as the read came, before the answer's block can have been run.
+    session->Traffic().AfterRead(*answered, [&] { seen.push_back("note"); });
+    ASSERT_TRUE(RunUntil([&] { return !seen.empty() && seen.back() == "note"; }));
+    std::string order;
+    for (const std::string &step : seen)
+        order += step.rfind("rec ", 0) == 0 ? step.substr(4) : "|" + step + "|";
+    EXPECT_EQ(order, "|sent ping|pong|note|") << "the answer however cut into blocks, then the note";
+    ASSERT_GE(events.size(), 2u);
+    for (const ST_Traffic &event : events) {
+        EXPECT_GE(event.SteadyMs, before);
+        EXPECT_GT(event.WallMs, 0);
+        EXPECT_EQ(event.Source, pty.Path());
+    }
+    EXPECT_TRUE(events[0].Logged);
+    EXPECT_LE(events[0].SteadyMs, events[1].SteadyMs);
+    session->Traffic().SetReader("probe", nullptr);
+}
 
 TEST_F(PortSession, ReceivesInOrderAndCountsSendsOnceWritten)
 {

@@ -1,8 +1,10 @@
 // The console against real programs: a bash on a terminal of its own, bridged to the pseudo-terminal
 // whose other end the window opens as its port, as a board's shell sits behind its serial line.
 #include "console/gui/TConsoleView.h"
+#include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TCaptureCommands.h"
 #include "platform/textfile.h"
 
 #include <QAccessible>
@@ -35,6 +37,7 @@
 #include "guiwidgets.h"
 #include "ptypair.h"
 #include "shellbehindport.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -168,6 +171,39 @@ TEST(Console, AShellAnswersTypedCommandsAndTheLogKeepsTheTypedLines)
     EXPECT_LE(sent.size(), 8u);
     EXPECT_NE(LogText(s.w).find("kes42trum"), std::string::npos);
     EXPECT_GE(s.w.SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
+}
+
+// A device that echoes each key as it comes: the log reads the typed line first, then its echo as
+// one line, then what it caused, however slowly the keys were typed.
+TEST(Console, ATypedLineStandsBeforeItsEchoAndWhatItCaused)
+{
+    ConsoleWindow c;
+    ASSERT_NE(c.console, nullptr);
+    TLogCapture &capture = c.w.CaptureCommands().Capture();
+    const QString file = c.env.FilePath(QStringLiteral("typed.log"));
+    ASSERT_EQ(capture.Start(file, false), 0);
+    int64_t received = 0;
+    for (const char *key : {"l", "s"}) {
+        c.Type(key);
+        ASSERT_EQ(c.pty.ReceiveText(1), key);
+        ASSERT_TRUE(c.pty.Send(key));
+        ++received;
+        ASSERT_TRUE(WaitUntil([&] { return c.w.RecBytes() == received; }));
+    }
+    c.Key(Qt::Key_Return);
+    ASSERT_EQ(c.pty.ReceiveText(1), "\r");
+    ASSERT_TRUE(c.pty.Send("\r\nfile\r\n"));
+    ASSERT_TRUE(c.ShowsLine(QStringLiteral("file")));
+    const std::string log = LogText(c.w);
+    EXPECT_EQ(log.find("Send :ls"), 0u) << log;
+    EXPECT_NE(log.find("Rec  :ls"), std::string::npos) << log;
+    EXPECT_EQ(LogLines(c.w, "Rec  :").size(), 2u) << "the echo is one line, the answer the other\n" << log;
+    capture.Stop();
+    const std::string captured = ReadRaw(file.toStdString());
+    const size_t typed = captured.find("Send :ls\r\n");
+    ASSERT_NE(typed, std::string::npos) << captured;
+    EXPECT_EQ(captured.find("Rec  :", typed), captured.find("Rec  :ls\r\n")) << captured;
+    EXPECT_LT(captured.find("Rec  :ls"), captured.find("file")) << captured;
 }
 
 TEST(Console, FullScreenProgramsDrawInPlace)

@@ -21,6 +21,7 @@
 
 #include "guilink.h"
 #include "guitestenv.h"
+#include "guitraffic.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
@@ -88,7 +89,7 @@ TEST(MainWindowDialogs, SymbolsStartWithStandardNamesUntilTheAsciiTableSavesThem
     {
         TfrmMain first;
         Find<QToolButton>(first, "btnTextSymbol")->click();
-        first.LogRecData(CCommData(Bytes{'A', 0x0D, 0x0A, 0x7F}));
+        Receive(first, Bytes{'A', 0x0D, 0x0A, 0x7F});
         EXPECT_EQ(Find<TTrafficLog>(first, "edData")->LineText(0), "Rec  :A<CR><LF><DEL>");
     }
     EXPECT_FALSE(FileExists(env.File("Default.sym"))) << "starting and closing writes no table";

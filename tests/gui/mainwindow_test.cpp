@@ -33,6 +33,7 @@
 
 #include "guilink.h"
 #include "guitestenv.h"
+#include "guitraffic.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
@@ -296,7 +297,7 @@ TEST(MainWindow, ViewCommandsKeepMenuContextMenuAndButtonInStep)
     EXPECT_FALSE(w.ShowTime()) << "the two toggles are independent";
 
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
-    w.LogRecData(CCommData(Bytes{0x41, 0x42}));
+    Receive(w, Bytes{0x41, 0x42});
     EXPECT_EQ(log->LineText(0), "Rec  :65 66 ");
     EXPECT_EQ(log->DisplayType(), FMT_DEC);
 
@@ -321,7 +322,7 @@ TEST(MainWindow, LogSaveCopyAndClear)
     TfrmMain w;
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
     w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
-    w.LogRecData(CCommData(Bytes{0x41}));
+    Receive(w, Bytes{0x41});
     w.LogSendData(CCommData(Bytes{0x0D, 0x0A}));
 
     const QString target = env.FilePath(QStringLiteral("capture"));
@@ -361,7 +362,7 @@ TEST(MainWindow, SaveAsksBeforeReplacingAndUserFilesStartAtHomeWithoutDocuments)
     QString folder, proposed;
     {
         TfrmMain w;
-        w.LogRecData(CCommData(Bytes{0x41}));
+        Receive(w, Bytes{0x41});
         int shown = 0;
         ModalCatcher dialogs([&](QDialog *d) {
             if (shown++ > 0)

@@ -167,8 +167,14 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     COM_PORT_SETTING two = Link("two", b.Path());
     two.Baud = 115200;
     SaveLinks({Link("one", a.Path()), two});
+    std::string sides[2]; // what the window's traffic path was given from each side; outlives it
     TfrmMain w;
     auto *log = Find<TTrafficLog>(w, "edData");
+    w.Session().Traffic().Add("probe", [&](ST_Traffic &event) {
+        const bool fromA = event.Direction == ETraffic::MonitorAtoB && event.Source == a.Path();
+        if (fromA || (event.Direction == ETraffic::MonitorBtoA && event.Source == b.Path()))
+            sides[fromA ? 0 : 1].append(event.Data.Data().begin(), event.Data.Data().end());
+    });
 
     // The first OK asks for the same port twice and is refused; the dialog stays for a second one.
     int round = 0;
@@ -210,6 +216,8 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
         EXPECT_EQ(poll(&p, 1, 0), 0) << "nothing is passed on without a bridge";
     }
     EXPECT_TRUE(WaitUntil([&] { return ReadRaw(captured) == "pingpong"; })) << ReadRaw(captured);
+    EXPECT_EQ(sides[0], "ping");
+    EXPECT_EQ(sides[1], "pong");
     EXPECT_TRUE(StatusPanel(w, 6).startsWith(QStringLiteral("A:4/"))) << StatusPanel(w, 6).toStdString();
     // The window goes with the monitor still running, which stops with it.
 }

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "guitestenv.h"
+#include "guitraffic.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
 #include "ptypair.h"
@@ -183,10 +184,10 @@ TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
     EXPECT_TRUE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
     EXPECT_EQ(w.GetInstantItem().GetLength(), 0);
 
-    w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
+    Receive(w, Bytes{0x41});
     EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 0) << "no writer for an unknown mode";
     Find<QAction>(w, "mnuHex")->trigger();
-    w.LogRecData(CCommData(Bytes{0x41}, FMT_HEX));
+    Receive(w, Bytes{0x41});
     ASSERT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 1);
     EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineText(0), "Rec  :41 ");
 }

@@ -211,29 +211,30 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
         [this](int) { QMetaObject::invokeMethod(this, &TLogCapture::Stop, Qt::QueuedConnection); });
     m_sizeTimer.setInterval(250);
     connect(&m_sizeTimer, &QTimer::timeout, this, &TLogCapture::ShowSize);
-    m_log->SetObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
-        if (!m_file.IsRunning())
-            return;
-        if (m_raw) {
-            if (IsReadFromPort(direction))
-                m_file.Append(reinterpret_cast<const char *>(bytes), length);
-            return;
-        }
-        if (!shown)
-            return;
-        const ST_LogRendered &rendered = m_log->NewestRendered();
-        // One append a line: a change of file falls between lines, never inside one.
-        for (const ST_LogRendered::Span &span : rendered.lines) {
-            m_line.assign(rendered.text.data() + span.start, span.length);
-            m_line += "\r\n";
-            m_file.Append(m_line);
-        }
-    });
+    m_observer =
+        m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
+            if (!m_file.IsRunning())
+                return;
+            if (m_raw) {
+                if (IsReadFromPort(direction))
+                    m_file.Append(reinterpret_cast<const char *>(bytes), length);
+                return;
+            }
+            if (!shown)
+                return;
+            const ST_LogRendered &rendered = m_log->NewestRendered();
+            // One append a line: a change of file falls between lines, never inside one.
+            for (const ST_LogRendered::Span &span : rendered.lines) {
+                m_line.assign(rendered.text.data() + span.start, span.length);
+                m_line += "\r\n";
+                m_file.Append(m_line);
+            }
+        });
 }
 
 TLogCapture::~TLogCapture()
 {
-    m_log->SetObserver({});
+    m_log->RemoveObserver(m_observer);
     // At exit there is no window left to tell.
     if (const int error = m_file.Stop(); error != 0)
         AppendLogFormatted(DiagLogPath(), "TLogCapture - capture to %s ended at exit: %s",

@@ -104,6 +104,7 @@ private:
     QLabel *m_label;
     QTimer m_sizeTimer;
     CCaptureFile m_file;
+    uint64_t m_observer = 0;
     std::function<ST_CaptureNameValues()> m_names;
     ST_CaptureChoice m_choice;
     QString m_link; // the link the capture is kept with; empty: none

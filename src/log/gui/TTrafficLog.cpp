@@ -305,9 +305,15 @@ void TTrafficLog::LogRecData(const CCommData &item, int64_t ageMs)
     SyncHeldTimer();
 }
 
-void TTrafficLog::LogSendData(const CCommData &item)
+void TTrafficLog::LogSendData(const CCommData &item, int64_t ageMs)
 {
-    m_pipeline.LogSendData(item);
+    m_pipeline.LogSendData(item, ageMs);
+    SyncHeldTimer();
+}
+
+void TTrafficLog::HoldReceived(bool on)
+{
+    m_pipeline.HoldReceived(on);
     SyncHeldTimer();
 }
 

@@ -57,7 +57,9 @@ public:
     // never shown, the LF of a split CR LF, is dropped.
     void MarkReceived(uint64_t position, uint8_t mark);
     uint64_t ReceivedBytes() const { return m_pipeline.ReceivedBytes(); }
-    void LogSendData(const CCommData &item); // "Send :" line
+    void LogSendData(const CCommData &item, int64_t ageMs = 0); // "Send :" line
+    // See CLogPipeline::HoldReceived.
+    void HoldReceived(bool on);
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
     // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
@@ -113,7 +115,9 @@ public:
     // ask for the rendering of the block just stored with NewestRendered().
     using Observer = CLogPipeline::Observer;
     const ST_LogRendered &NewestRendered() const { return m_pipeline.NewestRendered(); }
-    void SetObserver(Observer observer) { m_pipeline.SetObserver(std::move(observer)); }
+    using ObserverId = CLogPipeline::ObserverId;
+    ObserverId AddObserver(Observer observer) { return m_pipeline.AddObserver(std::move(observer)); }
+    void RemoveObserver(ObserverId id) { m_pipeline.RemoveObserver(id); }
     // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
     using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;
     void SetHighlighter(Highlighter highlighter);

@@ -17,10 +17,18 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
 const TSettingValue<bool> kShown("ConsoleShown", false);
+// The clock the session stamps its sends with.
+int64_t SteadyNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // What waits for the line beyond this is dropped: a device that has stopped taking data would
 // otherwise let a long paste grow without end.
@@ -234,6 +242,9 @@ void TConsoleCommands::SendDone(const ST_SendReport &report)
             const Bytes &data = report.Item.Data();
             const size_t went =
                 outcome.Whole() ? data.size() : std::min<size_t>(outcome.Written, data.size());
+            m_lastTypedMs = report.BeganSteadyMs;
+            if (m_typedLine.empty())
+                m_typedBeganMs = m_lastTypedMs;
             m_typedLine.insert(m_typedLine.end(), data.begin(),
                                data.begin() + static_cast<std::ptrdiff_t>(went));
             LogTyped(false);
@@ -246,18 +257,29 @@ void TConsoleCommands::LogTyped(bool unfinished)
 {
     // A line ends with the last byte Enter sends.
     const bool crEnds = m_settings.Keys.Enter == EConsoleEnter::Cr;
+    const int64_t age = std::max<int64_t>(0, SteadyNowMs() - m_typedBeganMs);
+    bool logged = false;
     auto begin = m_typedLine.begin();
     for (auto at = begin; at != m_typedLine.end(); ++at) {
         if (*at == '\n' || (*at == '\r' && crEnds)) {
-            m_log.LogSendData(CCommData(Bytes(begin, at + 1), FMT_STRING));
+            m_log.LogSendData(CCommData(Bytes(begin, at + 1), FMT_STRING), age);
+            logged = true;
             begin = at + 1;
         }
     }
     m_typedLine.erase(m_typedLine.begin(), begin);
     if (unfinished && !m_typedLine.empty()) {
-        m_log.LogSendData(CCommData(m_typedLine, FMT_STRING));
+        m_log.LogSendData(CCommData(m_typedLine, FMT_STRING), age);
+        logged = true;
         m_typedLine.clear();
     }
+    if (logged)
+        m_typedBeganMs = m_lastTypedMs; // what is left of the line went out with the last send
+    // What came while the line was typed follows it.
+    if (logged || m_typedLine.empty())
+        m_log.HoldReceived(false);
+    if (!m_typedLine.empty())
+        m_log.HoldReceived(true);
     if (m_typedLine.empty())
         m_linePause.stop();
     else

@@ -8,7 +8,9 @@
 //
 // A typed line is logged once its Enter went out; a line left unfinished is logged when the
 // console is left or after kLinePauseMs without a typed key, so that a prompt answered without
-// Enter (a boot loader's "any key") still shows in the log.
+// Enter (a boot loader's "any key") still shows in the log. Received blocks wait in the log while
+// a line is typed, so that the typed line, stamped when its first key went out, stands before its
+// echo and what it caused, and the echo reads as a line rather than one block per key.
 #include "console/consolekeys.h"
 #include "data/commdata.h"
 #include "mainwindow/features/TfrmConsoleSettings.h"
@@ -53,6 +55,9 @@ public:
                      TMenuSlots &menus, TStatusArea &status, TTrafficLog &log, TFeatureServices &services);
 
     bool Shown() const;
+    // The window closes: the line being typed, and what waits behind it, reach the log and its
+    // capture before the log goes.
+    void EndRun() { LogTyped(true); }
     // The console widget, made the first time it is shown; null until then.
     TConsoleView *View() const { return m_view; }
     // A receive stage: once made, the console follows the device even while the log is shown, so
@@ -113,5 +118,7 @@ private:
     bool m_inFlight = false;
     // Typed bytes that went out, not yet logged as a line.
     Bytes m_typedLine;
+    int64_t m_typedBeganMs = 0; // on the steady clock: when its first byte went out
+    int64_t m_lastTypedMs = 0;  // when the latest typed send went out
     QTimer m_linePause;
 };

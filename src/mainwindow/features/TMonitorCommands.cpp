@@ -8,6 +8,7 @@
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "monitor/gui/monitorerrors.h"
 #include "monitor/portmonitor.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -23,6 +24,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QToolButton>
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <variant>
@@ -111,6 +114,13 @@ LogDirection DirectionOf(EMonitorTag tag)
     default:
         return LogDirection::BtoA;
     }
+}
+
+int64_t SteadyNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string LinkText(const COM_PORT_SETTING &link)
@@ -217,19 +227,25 @@ void TMonitorCommands::Show(TMonitorRun &r)
             }
             continue;
         }
-        const ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
+        ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
         const int port = block.Tag == EMonitorTag::A || block.Tag == EMonitorTag::AtoB ? 0 : 1;
         r.bytes[port] += static_cast<int64_t>(block.Data.size());
         taken += block.Data.size();
         r.blocks[port] += 1;
-        // Milliseconds always: the order of a request and its answer is what is watched.
-        const int64_t ms = block.ArrivalMs;
-        const std::string time =
-            TimeOfDayMsText(QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay());
-        const std::string gap =
-            since && r.lastArrivalMs >= 0 ? SincePreviousText(ms - r.lastArrivalMs) : std::string();
-        r.lastArrivalMs = ms;
-        m_log.LogMonitorData(DirectionOf(block.Tag), block.Data, JoinStamp(time, gap));
+        // The window's traffic path takes it, as it takes a port's blocks; its log stage comes
+        // back to LogTraffic while the block is shown.
+        ST_Traffic traffic;
+        traffic.Direction = port == 0 ? ETraffic::MonitorAtoB : ETraffic::MonitorBtoA;
+        const int64_t nowMs = QDateTime::currentMSecsSinceEpoch();
+        traffic.WallMs =
+            block.ArrivalMs + int64_t{QDateTime::fromMSecsSinceEpoch(block.ArrivalMs).offsetFromUtc()} * 1000;
+        traffic.SteadyMs = SteadyNowMs() - std::max<int64_t>(0, nowMs - block.ArrivalMs);
+        traffic.AgeMs = std::max<int64_t>(0, nowMs - block.ArrivalMs);
+        traffic.Source = port == 0 ? r.setup.PortA.PortName : r.setup.PortB.PortName;
+        traffic.Data = CCommData(std::move(block.Data), FMT_STRING);
+        m_showing = {&r, since, block.Tag};
+        m_session.Traffic().Run(traffic);
+        m_showing = {};
     }
     // Its reading waits only while the window is behind.
     r.monitor.Taken(taken);
@@ -239,6 +255,21 @@ void TMonitorCommands::Show(TMonitorRun &r)
         ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
     m_status.Panel(TStatusArea::Send)->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
     static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Send))->KeepCountsWhole();
+}
+
+void TMonitorCommands::LogTraffic(const ST_Traffic &traffic)
+{
+    TMonitorRun *r = m_showing.Run;
+    if (!r)
+        return;
+    // Milliseconds always: the order of a request and its answer is what is watched.
+    const int64_t ms = traffic.WallMs;
+    const std::string time = TimeOfDayMsText(TimeOfDayMs(ms));
+    const std::string gap = m_showing.SincePrevious && r->lastArrivalMs >= 0
+                                ? SincePreviousText(ms - r->lastArrivalMs)
+                                : std::string();
+    r->lastArrivalMs = ms;
+    m_log.LogMonitorData(DirectionOf(m_showing.Tag), traffic.Data.Data(), JoinStamp(time, gap));
 }
 
 void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)

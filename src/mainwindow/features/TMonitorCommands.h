@@ -2,6 +2,8 @@
 // The two-port monitor in the window: started from its dialog in place of the window's own port,
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
 #include "mainwindow/TFeatureServices.h"
+#include "monitor/portmonitor.h"
+#include "session/trafficpath.h"
 
 #include <QObject>
 #include <functional>
@@ -27,6 +29,9 @@ public:
     bool Running() const override { return m_run != nullptr; }
     // Logs what the monitor's threads still had on the way, then removes the virtual port.
     void Stop();
+    // The log stage of the window's traffic path, for the monitor's blocks: the log line with the
+    // tag of the run's mode and its own stamp.
+    void LogTraffic(const ST_Traffic &traffic);
     void UpdateControls();
 
 signals:
@@ -47,4 +52,12 @@ private:
     TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;
     TMonitorRun *m_run = nullptr; // a child object while the monitor runs
+    // The block being shown, while the traffic path has it.
+    struct ST_Showing
+    {
+        TMonitorRun *Run = nullptr;
+        bool SincePrevious = false;
+        EMonitorTag Tag = EMonitorTag::A;
+    };
+    ST_Showing m_showing;
 };

@@ -20,6 +20,7 @@ const TSettingValue<QStringList> kRecent("RecentScripts", QStringList());
 
 constexpr int kRecentCount = 10;
 constexpr int kStopGraceMs = 1000;
+const char *const kReader = "scripts";
 
 } // namespace
 
@@ -58,6 +59,7 @@ void TScriptCommands::MakeHost()
 {
     // The script's thread reaches the window only through the hand-over, never through `this`.
     CQtHandOver *toWindow = m_toWindow.get();
+    const CTrafficPath::ReadMarker marker = m_session.Traffic().Marker();
     m_host = std::make_unique<CSessionScriptHost>(
         m_session, *toWindow,
         [this](const std::string &name) -> std::optional<CCommData> {
@@ -66,8 +68,13 @@ void TScriptCommands::MakeHost()
                     return item;
             return std::nullopt;
         },
-        [this, toWindow](const std::string &text) {
-            toWindow->Forward([this, text] { m_log.LogNote("Script: " + text); });
+        [this, toWindow, marker](const std::string &text) {
+            // Made on the script's thread as soon as it read an answer, while that answer's block
+            // may still be forming: the note waits for the bytes read before it to be logged.
+            const CTrafficPath::ST_ReadMark read = marker();
+            toWindow->Forward([this, text, read] {
+                m_session.Traffic().AfterRead(read, [this, text] { m_log.LogNote("Script: " + text); });
+            });
         });
 }
 
@@ -103,35 +110,41 @@ bool TScriptCommands::Run(const QString &path)
     m_log.LogNote("Script " + path.toStdString() + " started");
     const std::shared_ptr<CScriptRunner> runner = m_runner;
     // The script has each read's bytes as they come, not when their block is complete.
-    m_session.SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
-        [runner](const uint8_t *data, size_t size) { runner->Feed(data, size); }));
+    m_session.Traffic().SetReader(
+        kReader, std::make_shared<CTrafficPath::Reader>(
+                     [runner](const uint8_t *data, size_t size) { runner->Feed(data, size); }));
     const std::string file = path.toLocal8Bit().toStdString();
     auto ended = std::make_shared<std::promise<void>>();
     m_ended = ended->get_future();
     CQtHandOver *toWindow = m_toWindow.get();
-    m_thread = std::thread([this, runner, file, ended, toWindow, id = ++m_runId] {
-        const ST_ScriptOutcome outcome = runner->Run(file);
-        ended->set_value();
-        toWindow->Forward([this, outcome, id] {
-            if (id == m_runId)
-                Finished(outcome);
+    m_thread = std::thread(
+        [this, runner, file, ended, toWindow, marker = m_session.Traffic().Marker(), id = ++m_runId] {
+            const ST_ScriptOutcome outcome = runner->Run(file);
+            const CTrafficPath::ST_ReadMark read = marker();
+            ended->set_value();
+            toWindow->Forward([this, outcome, id, read] {
+                if (id == m_runId)
+                    Finished(outcome, &read);
+            });
         });
-    });
     UpdateControls();
     emit StateChanged();
     return true;
 }
 
-void TScriptCommands::Finished(const ST_ScriptOutcome &outcome)
+void TScriptCommands::Finished(const ST_ScriptOutcome &outcome, const CTrafficPath::ST_ReadMark *read)
 {
     if (m_thread.joinable())
         m_thread.join(); // it has handed its last word over: nothing is left for it to wait on
-    m_session.SetReadTap(nullptr);
+    m_session.Traffic().SetReader(kReader, nullptr);
     m_runner.reset();
     std::string text = "Script " + m_running.toStdString() + " " + ScriptEndText(outcome.End);
     if (!outcome.Message.empty())
         text += ": " + outcome.Message;
-    m_log.LogNote(text);
+    if (read)
+        m_session.Traffic().AfterRead(*read, [this, text] { m_log.LogNote(text); });
+    else
+        m_log.LogNote(text);
     UpdateControls();
     emit StateChanged();
 }
@@ -178,7 +191,7 @@ void TScriptCommands::Abandon(bool again)
         m_toWindow = std::make_unique<CQtHandOver>(m_window);
         MakeHost();
     }
-    m_session.SetReadTap(nullptr);
+    m_session.Traffic().SetReader(kReader, nullptr);
     m_runner.reset();
 }
 
@@ -190,7 +203,7 @@ void TScriptCommands::EndRun()
     m_toWindow->Cancel();
     if (m_ended.wait_for(std::chrono::milliseconds(kStopGraceMs)) == std::future_status::ready) {
         m_thread.join();
-        m_session.SetReadTap(nullptr);
+        m_session.Traffic().SetReader(kReader, nullptr);
         m_runner.reset();
     } else {
         Abandon(false);

@@ -50,7 +50,8 @@ signals:
     void StateChanged();
 
 private:
-    void Finished(const ST_ScriptOutcome &outcome);
+    // `read`: the reads so far when the script ended; its last note waits for their blocks.
+    void Finished(const ST_ScriptOutcome &outcome, const CTrafficPath::ST_ReadMark *read = nullptr);
     void StopScript(bool portLost, const std::string &why);
     void MakeHost();
     bool Ended() const;

@@ -1,5 +1,4 @@
 #include "mainwindow/features/TSendReports.h"
-#include "log/gui/TTrafficLog.h"
 #include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
@@ -9,9 +8,9 @@
 #include <QLabel>
 
 TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events,
-                           TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
+                           TFeatureServices &services, TStatusArea &status, TTrafficLog & /*log*/,
                            std::function<void(const QString &)> showMessage)
-    : QObject(parent), m_session(session), m_status(status), m_log(log), m_showMessage(std::move(showMessage))
+    : QObject(parent), m_session(session), m_status(status), m_showMessage(std::move(showMessage))
 {
     connect(&events, &TSessionBridge::SendWaiting, this,
             [this] { m_status.ShowSendNote(tr("waiting for the line (Close Port abandons the send)")); });
@@ -23,18 +22,12 @@ TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridg
     });
 }
 
-// Logs only what went out; a send whose caller logs it is only counted here.
+// What went out has been through the traffic path (and its log stage) already.
 void TSendReports::Done(const ST_SendReport &report)
 {
     const ST_SendOutcome &outcome = report.Outcome;
     const bool whole = outcome.Whole();
     if (whole || outcome.Written > 0) {
-        if (report.Logged && report.Log == ESendLog::Each) {
-            CCommData sent = report.Item;
-            if (!whole)
-                sent.SetData(Bytes(sent.Data().begin(), sent.Data().begin() + outcome.Written));
-            m_log.LogSendData(sent);
-        }
         m_status.ShowSendCount(m_session.SendBytes(), m_session.SendBlocks());
         m_status.Panel(TStatusArea::Send)->setToolTip(QString());
     }

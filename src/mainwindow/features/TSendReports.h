@@ -1,8 +1,8 @@
 #pragma once
-// What becomes of sends: what went out is logged and counted, a failure is told once (a manual
-// send in a message box, one box for a run of failing sends; an automatic send in the status bar
-// and the diagnostic log). A send the user abandoned (Stop, Close Port) or one that found the port
-// closed is no failure; one cut short by a lost port is.
+// What becomes of sends: what went out is counted (the traffic path logs it), a failure is told once (a
+// manual send in a message box, one box for a run of failing sends; an automatic send in the status bar and
+// the diagnostic log). A send the user abandoned (Stop, Close Port) or one that found the port closed is no
+// failure; one cut short by a lost port is.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -20,6 +20,7 @@ class TSendReports : public QObject
 public:
     TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events, TFeatureServices &services,
                  TStatusArea &status, TTrafficLog &log, std::function<void(const QString &)> showMessage);
+    // `log` is no longer written here: the sends' "Send :" lines come from the traffic path.
 
 private:
     void Done(const ST_SendReport &report);
@@ -28,7 +29,6 @@ private:
 
     CPortSession &m_session;
     TStatusArea &m_status;
-    TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;
     // A failing automatic send is reported once, until one of its sends gets through or a port
     // opens; failing manual sends are told in one box for all that fail before the queue runs empty.
