@@ -250,10 +250,10 @@ TEST(SendFile, ZmodemTellsTheBytesThatWentOnTheLine)
         const std::string inbox = o.env.File("in");
         mkdir(inbox.c_str(), 0700);
         o.SendFile(QString::fromStdString(source), 4);
-        o.receiver = StartOnLine(board.Slave(), inbox, {"rz", "-q", "-b"},
-                                 std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
+        o.device = StartOnLine(board.Slave(), inbox, {"rz", "-q", "-b"},
+                               std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
         ASSERT_TRUE(o.TransferEnded());
-        EXPECT_EQ(o.ReceiverEnded(), 0);
+        EXPECT_EQ(o.DeviceEnded(), 0);
         EXPECT_TRUE(ReadRaw(inbox + "/app.bin") == data);
         auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
         std::string note;
