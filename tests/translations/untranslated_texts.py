@@ -32,10 +32,10 @@ SINKS = {
     'setInformativeText': None, 'setDetailedText': None, 'setNameFilter': None,
     'setNameFilters': None, 'getText': {1, 2}, 'getOpenFileName': {1, 3}, 'getSaveFileName': {1, 3},
     'setCancelButtonText': None, 'QMessageBox': {1, 2}, 'setHeaderData': {2},
-    'SetCount': None, 'NoteAutoSendFault': None, 'SetPanel': {1, 2}, 'AddNew': {3},
+    'SetCount': None, 'NoteAutoSendFault': None, 'SetPanel': {1, 2}, 'AddNew': {2},
     'makeAction': {1}, 'MakeSpin': {2, 5}, 'MakeHexEdit': {2}, 'MakeChoice': {2, 3},
     'MakeRangeEdit': {2, 3}, 'MakeRadio': {2}, 'MakeCombo': {2, 3}, 'AddTool': {3, 4},
-    'AddButton': {3, 4}, 'AddChoiceMenu': {4}, 'Mirror': {3}, 'TransferButtons': {1},
+    'AddButton': {3, 4}, 'AddChoiceMenu': {3}, 'Mirror': {3}, 'TransferButtons': {1},
     'AskSavePath': {1}, 'getExistingDirectory': {1},
     # A literal handed to a translated text's place holder is shown inside it.
     'arg': None,
