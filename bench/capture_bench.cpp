@@ -1,7 +1,7 @@
 // Figures for capture to file: what an append costs the receive path while a port delivers 1 MB/s
 // in 64-byte lines, how far the file lags behind, and the most the writer takes per second.
 // `--smoke` runs a fraction of a second, for CI.
-#include "platform/capturefile.h"
+#include "log/capturefile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,7 +3,7 @@
 // seconds, MB/s and our share of lrzsz's rate; not a test. --smoke makes a short run that only
 // shows the bench still works.
 #include "fdchannel.h"
-#include "filesend/zmodem.h"
+#include "transfer/zmodem.h"
 
 #include <algorithm>
 #include <chrono>

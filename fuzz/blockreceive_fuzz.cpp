@@ -1,5 +1,5 @@
-#include "filesend/blockreceive.h"
-#include "filesend/receivefolder.h"
+#include "transfer/blockreceive.h"
+#include "transfer/receivefolder.h"
 
 #include "scriptedline.h"
 

@@ -1,4 +1,4 @@
-#include "platform/capturerecord.h"
+#include "log/capturerecord.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "filesend/filetransfer.h"
+#include "transfer/filetransfer.h"
 
 #include "scriptedline.h"
 

@@ -2,7 +2,7 @@
 // The far side of the line, played by the fuzz input: handed over in pieces of at most `piece`
 // bytes, and what the engine writes is only counted. No read ever waits: the input's end is a far
 // side that fell silent.
-#include "filesend/filetransfer.h"
+#include "transfer/filetransfer.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "filesend/zmodem.h"
+#include "transfer/zmodem.h"
 
 #include "scriptedline.h"
 

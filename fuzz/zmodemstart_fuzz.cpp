@@ -1,4 +1,4 @@
-#include "filesend/zmodemstart.h"
+#include "transfer/zmodemstart.h"
 
 #include <algorithm>
 #include <cstdint>

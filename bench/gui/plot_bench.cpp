@@ -3,7 +3,7 @@
 // stored points: their reduction to min/max per pixel column alone, then whole pictures rendered
 // offscreen into an image at two sizes. Run offscreen, in a release build;
 // `--smoke` uses 100,000 points and fewer rounds.
-#include "plot/gui/PlotCanvas.h"
+#include "plot/gui/TPlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"
 #include "plot/plotparser.h"
 #include "plot/plotstore.h"

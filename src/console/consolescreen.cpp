@@ -529,35 +529,35 @@ const VTermScreenCallbacks kCallbacks = {
 
 } // namespace
 
-CConsoleScreen::CConsoleScreen(int rows, int cols) : d_(std::make_unique<Impl>())
+CConsoleScreen::CConsoleScreen(int rows, int cols) : m_d(std::make_unique<Impl>())
 {
-    d_->Rows = std::clamp(rows, 1, kMaxExtent);
-    d_->Cols = std::clamp(cols, kMinCols, kMaxExtent);
-    d_->Vt = vterm_new(d_->Rows, d_->Cols);
-    vterm_set_utf8(d_->Vt, 1);
-    vterm_output_set_callback(d_->Vt, &Impl::OnOutput, d_.get());
-    d_->State = vterm_obtain_state(d_->Vt);
-    d_->Screen = vterm_obtain_screen(d_->Vt);
-    vterm_screen_set_callbacks(d_->Screen, &kCallbacks, d_.get());
-    vterm_screen_enable_altscreen(d_->Screen, 1);
+    m_d->Rows = std::clamp(rows, 1, kMaxExtent);
+    m_d->Cols = std::clamp(cols, kMinCols, kMaxExtent);
+    m_d->Vt = vterm_new(m_d->Rows, m_d->Cols);
+    vterm_set_utf8(m_d->Vt, 1);
+    vterm_output_set_callback(m_d->Vt, &Impl::OnOutput, m_d.get());
+    m_d->State = vterm_obtain_state(m_d->Vt);
+    m_d->Screen = vterm_obtain_screen(m_d->Vt);
+    vterm_screen_set_callbacks(m_d->Screen, &kCallbacks, m_d.get());
+    vterm_screen_enable_altscreen(m_d->Screen, 1);
     // Scrolls are merged and handed over once per write, so a flood of lines costs one damage.
-    vterm_screen_set_damage_merge(d_->Screen, VTERM_DAMAGE_SCROLL);
-    vterm_screen_reset(d_->Screen, 1);
+    vterm_screen_set_damage_merge(m_d->Screen, VTERM_DAMAGE_SCROLL);
+    vterm_screen_reset(m_d->Screen, 1);
     for (int i = 0; i < 16; ++i) {
         VTermColor c;
         vterm_color_rgb(&c, kXtermColours[i][0], kXtermColours[i][1], kXtermColours[i][2]);
-        vterm_state_set_palette_color(d_->State, i, &c);
+        vterm_state_set_palette_color(m_d->State, i, &c);
     }
 }
 
 CConsoleScreen::~CConsoleScreen()
 {
-    vterm_free(d_->Vt);
+    vterm_free(m_d->Vt);
 }
 
 void CConsoleScreen::SetUtf8(bool on)
 {
-    d_->Latin1 = !on;
+    m_d->Latin1 = !on;
 }
 
 void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
@@ -565,23 +565,23 @@ void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
     if (count == 0)
         return;
     const char *text = reinterpret_cast<const char *>(bytes);
-    if (d_->Latin1) {
+    if (m_d->Latin1) {
         // libvterm's 8-bit mode reads the upper half as a second 7-bit set, not as Latin-1.
-        std::string &utf8 = d_->InputScratch;
+        std::string &utf8 = m_d->InputScratch;
         utf8.clear();
         for (size_t i = 0; i < count; ++i)
             AppendUtf8(utf8, bytes[i]);
         text = utf8.data();
         count = utf8.size();
     }
-    d_->Write(text, count);
-    vterm_screen_flush_damage(d_->Screen);
+    m_d->Write(text, count);
+    vterm_screen_flush_damage(m_d->Screen);
 }
 
 std::vector<uint8_t> CConsoleScreen::TakeAnswers()
 {
     std::vector<uint8_t> out;
-    out.swap(d_->Answers);
+    out.swap(m_d->Answers);
     return out;
 }
 
@@ -589,58 +589,58 @@ void CConsoleScreen::Resize(int rows, int cols)
 {
     rows = std::clamp(rows, 1, kMaxExtent);
     cols = std::clamp(cols, kMinCols, kMaxExtent);
-    if (rows == d_->Rows && cols == d_->Cols)
+    if (rows == m_d->Rows && cols == m_d->Cols)
         return;
-    const bool shorter = rows < d_->Rows;
-    vterm_set_size(d_->Vt, rows, cols);
+    const bool shorter = rows < m_d->Rows;
+    vterm_set_size(m_d->Vt, rows, cols);
     if (shorter) {
         // libvterm 0.1.4 keeps a scroll region reaching below a shortened screen and then scrolls
         // beyond its rows; the region goes back to the whole screen, the cursor stays.
         VTermPos pos;
-        vterm_state_get_cursorpos(d_->State, &pos);
+        vterm_state_get_cursorpos(m_d->State, &pos);
         const std::string reset =
             "\x1b[r\x1b[" + std::to_string(pos.row + 1) + ';' + std::to_string(pos.col + 1) + 'H';
-        vterm_input_write(d_->Vt, reset.data(), reset.size());
-        d_->Guard.Reset(); // the escape ended any sequence the device was sending
+        vterm_input_write(m_d->Vt, reset.data(), reset.size());
+        m_d->Guard.Reset(); // the escape ended any sequence the device was sending
     }
-    vterm_screen_flush_damage(d_->Screen);
-    d_->Rows = rows;
-    d_->Cols = cols;
-    d_->DirtyFirst = 0;
-    d_->DirtyEnd = rows;
-    d_->CursorMoved = true;
+    vterm_screen_flush_damage(m_d->Screen);
+    m_d->Rows = rows;
+    m_d->Cols = cols;
+    m_d->DirtyFirst = 0;
+    m_d->DirtyEnd = rows;
+    m_d->CursorMoved = true;
 }
 
 int CConsoleScreen::Rows() const
 {
-    return d_->Rows;
+    return m_d->Rows;
 }
 
 int CConsoleScreen::Cols() const
 {
-    return d_->Cols;
+    return m_d->Cols;
 }
 
 void CConsoleScreen::RowCells(int row, std::vector<ST_ConsoleCell> &out) const
 {
-    if (row >= 0 && row < d_->Rows) {
-        d_->ScreenRow(row, out);
-    } else if (row < 0 && static_cast<size_t>(-row) <= d_->Sb.size()) {
-        Decode(d_->Sb[d_->Sb.size() - static_cast<size_t>(-row)], out, static_cast<size_t>(d_->Cols));
+    if (row >= 0 && row < m_d->Rows) {
+        m_d->ScreenRow(row, out);
+    } else if (row < 0 && static_cast<size_t>(-row) <= m_d->Sb.size()) {
+        Decode(m_d->Sb[m_d->Sb.size() - static_cast<size_t>(-row)], out, static_cast<size_t>(m_d->Cols));
     } else {
-        out.assign(static_cast<size_t>(d_->Cols), ST_ConsoleCell{});
+        out.assign(static_cast<size_t>(m_d->Cols), ST_ConsoleCell{});
     }
 }
 
 ST_ConsoleCell CConsoleScreen::Cell(int row, int col) const
 {
-    if (col < 0 || col >= d_->Cols)
+    if (col < 0 || col >= m_d->Cols)
         return {};
-    if (row >= 0 && row < d_->Rows) {
+    if (row >= 0 && row < m_d->Rows) {
         VTermScreenCell v;
-        if (!vterm_screen_get_cell(d_->Screen, VTermPos{row, col}, &v))
+        if (!vterm_screen_get_cell(m_d->Screen, VTermPos{row, col}, &v))
             return {};
-        return d_->Convert(v);
+        return m_d->Convert(v);
     }
     std::vector<ST_ConsoleCell> cells;
     RowCells(row, cells);
@@ -669,70 +669,70 @@ std::string CConsoleScreen::RowText(int row) const
 
 size_t CConsoleScreen::ScrollbackLines() const
 {
-    return d_->Sb.size();
+    return m_d->Sb.size();
 }
 
 void CConsoleScreen::SetScrollbackLimit(size_t lines)
 {
-    d_->SbLimit = lines;
-    d_->Trim();
+    m_d->SbLimit = lines;
+    m_d->Trim();
 }
 
 void CConsoleScreen::ClearScrollback()
 {
-    d_->Sb.clear();
-    d_->SbMemory = 0;
+    m_d->Sb.clear();
+    m_d->SbMemory = 0;
 }
 
 size_t CConsoleScreen::MemoryBytes() const
 {
     // libvterm keeps two buffers of cells (the normal and the alternate screen) of about this size.
-    const size_t cells = static_cast<size_t>(d_->Rows) * static_cast<size_t>(d_->Cols);
-    return d_->SbMemory + 2 * cells * sizeof(VTermScreenCell);
+    const size_t cells = static_cast<size_t>(m_d->Rows) * static_cast<size_t>(m_d->Cols);
+    return m_d->SbMemory + 2 * cells * sizeof(VTermScreenCell);
 }
 
 CConsoleScreen::ST_Damage CConsoleScreen::TakeDamage()
 {
     ST_Damage out;
-    if (d_->DirtyFirst < d_->DirtyEnd) {
-        out.FirstRow = d_->DirtyFirst;
-        out.EndRow = std::min(d_->DirtyEnd, d_->Rows);
+    if (m_d->DirtyFirst < m_d->DirtyEnd) {
+        out.FirstRow = m_d->DirtyFirst;
+        out.EndRow = std::min(m_d->DirtyEnd, m_d->Rows);
     }
-    out.PushedLines = d_->Pushed;
-    out.CursorMoved = d_->CursorMoved;
-    d_->DirtyFirst = INT_MAX;
-    d_->DirtyEnd = 0;
-    d_->Pushed = 0;
-    d_->CursorMoved = false;
+    out.PushedLines = m_d->Pushed;
+    out.CursorMoved = m_d->CursorMoved;
+    m_d->DirtyFirst = INT_MAX;
+    m_d->DirtyEnd = 0;
+    m_d->Pushed = 0;
+    m_d->CursorMoved = false;
     return out;
 }
 
 ST_ConsolePos CConsoleScreen::Cursor() const
 {
     VTermPos pos;
-    vterm_state_get_cursorpos(d_->State, &pos);
-    return ST_ConsolePos{std::clamp(pos.row, 0, d_->Rows - 1), std::clamp(pos.col, 0, d_->Cols - 1)};
+    vterm_state_get_cursorpos(m_d->State, &pos);
+    return ST_ConsolePos{std::clamp(pos.row, 0, m_d->Rows - 1), std::clamp(pos.col, 0, m_d->Cols - 1)};
 }
 
 bool CConsoleScreen::CursorVisible() const
 {
-    return d_->CursorVisible;
+    return m_d->CursorVisible;
 }
 
 bool CConsoleScreen::AltScreen() const
 {
-    return d_->Alt;
+    return m_d->Alt;
 }
 
 std::string CConsoleScreen::Title() const
 {
-    return d_->Title;
+    return m_d->Title;
 }
 
 bool CConsoleScreen::TakeBell()
 {
-    const bool bell = d_->Bell;
-    d_->Bell = false;
+    const bool bell = m_d->Bell;
+    m_d->Bell = false;
     return bell;
 }
 
@@ -740,13 +740,13 @@ ST_ConsoleKeyModes CConsoleScreen::KeyModes() const
 {
     // libvterm keeps these modes to itself; what it would send for two keys tells them.
     std::string probe;
-    d_->Divert = &probe;
+    m_d->Divert = &probe;
     ST_ConsoleKeyModes modes;
-    vterm_keyboard_key(d_->Vt, VTERM_KEY_UP, VTERM_MOD_NONE);
+    vterm_keyboard_key(m_d->Vt, VTERM_KEY_UP, VTERM_MOD_NONE);
     modes.AppCursor = probe == "\x1bOA";
     probe.clear();
-    vterm_keyboard_key(d_->Vt, VTERM_KEY_KP_0, VTERM_MOD_NONE);
+    vterm_keyboard_key(m_d->Vt, VTERM_KEY_KP_0, VTERM_MOD_NONE);
     modes.AppKeypad = probe == "\x1bOp";
-    d_->Divert = nullptr;
+    m_d->Divert = nullptr;
     return modes;
 }

@@ -94,5 +94,5 @@ public:
     struct Impl; // public for libvterm's callbacks only
 
 private:
-    std::unique_ptr<Impl> d_;
+    std::unique_ptr<Impl> m_d;
 };

@@ -63,44 +63,44 @@ EByteOrder DefaultByteOrder(EChecksumKind kind)
     return KnownKind(kind) ? kPresets[static_cast<int>(kind)].Order : EByteOrder::BigEndian;
 }
 
-CChecksum::CChecksum(const ST_ChecksumSpec &spec) : spec_(spec)
+CChecksum::CChecksum(const ST_ChecksumSpec &spec) : m_spec(spec)
 {
     if (!KnownKind(spec.Kind))
         throw std::invalid_argument("unknown checksum kind");
-    crc_ = spec.Kind == EChecksumKind::Custom ? spec.Custom : kPresets[static_cast<int>(spec.Kind)].Params;
-    const int width = crc_.Width;
+    m_crc = spec.Kind == EChecksumKind::Custom ? spec.Custom : kPresets[static_cast<int>(spec.Kind)].Params;
+    const int width = m_crc.Width;
     if (width != 8 && width != 16 && width != 32)
         throw std::invalid_argument("a CRC is 8, 16 or 32 bits wide");
     const uint32_t mask = Mask(width);
-    if ((crc_.Poly & ~mask) || (crc_.Init & ~mask) || (crc_.XorOut & ~mask))
+    if ((m_crc.Poly & ~mask) || (m_crc.Init & ~mask) || (m_crc.XorOut & ~mask))
         throw std::invalid_argument("a CRC parameter is wider than the CRC");
-    size_ = spec.Kind == EChecksumKind::None ? 0 : static_cast<size_t>(width / 8);
+    m_size = spec.Kind == EChecksumKind::None ? 0 : static_cast<size_t>(width / 8);
     if (!IsCrc(spec.Kind))
         return;
     // A reflected CRC runs its register reflected, so that each byte enters at the low end and
     // the table is indexed without shifting it into place.
-    if (crc_.RefIn) {
-        const uint32_t poly = Reflect(crc_.Poly, width);
+    if (m_crc.RefIn) {
+        const uint32_t poly = Reflect(m_crc.Poly, width);
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t r = i;
             for (int bit = 0; bit < 8; ++bit)
                 r = (r & 1) ? (r >> 1) ^ poly : r >> 1;
-            table_[i] = r;
+            m_table[i] = r;
         }
     } else {
         const uint32_t top = 1u << (width - 1);
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t r = i << (width - 8);
             for (int bit = 0; bit < 8; ++bit)
-                r = (r & top) ? (r << 1) ^ crc_.Poly : r << 1;
-            table_[i] = r & mask;
+                r = (r & top) ? (r << 1) ^ m_crc.Poly : r << 1;
+            m_table[i] = r & mask;
         }
     }
 }
 
 uint32_t CChecksum::Compute(const uint8_t *data, size_t size) const
 {
-    switch (spec_.Kind) {
+    switch (m_spec.Kind) {
     case EChecksumKind::None:
         return 0;
     case EChecksumKind::Sum8:
@@ -108,7 +108,7 @@ uint32_t CChecksum::Compute(const uint8_t *data, size_t size) const
         uint8_t sum = 0;
         for (size_t i = 0; i < size; ++i)
             sum = static_cast<uint8_t>(sum + data[i]);
-        return spec_.Kind == EChecksumKind::Sum8 ? sum : static_cast<uint8_t>(-sum);
+        return m_spec.Kind == EChecksumKind::Sum8 ? sum : static_cast<uint8_t>(-sum);
     }
     case EChecksumKind::Xor8: {
         uint8_t x = 0;
@@ -119,29 +119,29 @@ uint32_t CChecksum::Compute(const uint8_t *data, size_t size) const
     default:
         break;
     }
-    const int width = crc_.Width;
+    const int width = m_crc.Width;
     const uint32_t mask = Mask(width);
     uint32_t r;
-    if (crc_.RefIn) {
-        r = Reflect(crc_.Init, width);
+    if (m_crc.RefIn) {
+        r = Reflect(m_crc.Init, width);
         for (size_t i = 0; i < size; ++i)
-            r = (r >> 8) ^ table_[(r ^ data[i]) & 0xFF];
+            r = (r >> 8) ^ m_table[(r ^ data[i]) & 0xFF];
     } else {
         const int shift = width - 8;
-        r = crc_.Init;
+        r = m_crc.Init;
         for (size_t i = 0; i < size; ++i)
-            r = ((r << 8) ^ table_[((r >> shift) ^ data[i]) & 0xFF]) & mask;
+            r = ((r << 8) ^ m_table[((r >> shift) ^ data[i]) & 0xFF]) & mask;
     }
-    if (crc_.RefIn != crc_.RefOut)
+    if (m_crc.RefIn != m_crc.RefOut)
         r = Reflect(r, width);
-    return (r ^ crc_.XorOut) & mask;
+    return (r ^ m_crc.XorOut) & mask;
 }
 
 std::vector<uint8_t> CChecksum::Encode(uint32_t value) const
 {
-    std::vector<uint8_t> out(size_);
-    for (size_t i = 0; i < size_; ++i) {
-        const size_t shift = spec_.Order == EByteOrder::LittleEndian ? i : size_ - 1 - i;
+    std::vector<uint8_t> out(m_size);
+    for (size_t i = 0; i < m_size; ++i) {
+        const size_t shift = m_spec.Order == EByteOrder::LittleEndian ? i : m_size - 1 - i;
         out[i] = static_cast<uint8_t>(value >> (8 * shift));
     }
     return out;
@@ -157,8 +157,8 @@ std::vector<uint8_t> CChecksum::Append(const std::vector<uint8_t> &frame) const
 
 bool CChecksum::Verify(const uint8_t *frame, size_t size) const
 {
-    if (size_ == 0 || size <= size_)
+    if (m_size == 0 || size <= m_size)
         return false;
-    const std::vector<uint8_t> expected = Encode(Compute(frame, size - size_));
-    return std::memcmp(expected.data(), frame + size - size_, size_) == 0;
+    const std::vector<uint8_t> expected = Encode(Compute(frame, size - m_size));
+    return std::memcmp(expected.data(), frame + size - m_size, m_size) == 0;
 }

@@ -40,7 +40,7 @@ enum class EByteOrder : uint8_t { BigEndian = 0, LittleEndian = 1 };
 struct ST_ChecksumSpec
 {
     EChecksumKind Kind = EChecksumKind::None;
-    ST_CrcParams Custom;                     // used by Custom only
+    ST_CrcParams Custom;                      // used by Custom only
     EByteOrder Order = EByteOrder::BigEndian; // see DefaultByteOrder
 };
 
@@ -58,9 +58,9 @@ public:
     // value wider than the width.
     explicit CChecksum(const ST_ChecksumSpec &spec);
 
-    const ST_ChecksumSpec &Spec() const { return spec_; }
+    const ST_ChecksumSpec &Spec() const { return m_spec; }
     // Bytes the checksum takes at the end of a frame: 0 for None, else 1, 2 or 4.
-    size_t Size() const { return size_; }
+    size_t Size() const { return m_size; }
     uint32_t Compute(const uint8_t *data, size_t size) const;
     uint32_t Compute(const std::vector<uint8_t> &data) const { return Compute(data.data(), data.size()); }
     // `value` as the bytes that go on the line, in the spec's order.
@@ -73,8 +73,8 @@ public:
     bool Verify(const std::vector<uint8_t> &frame) const { return Verify(frame.data(), frame.size()); }
 
 private:
-    ST_ChecksumSpec spec_;
-    ST_CrcParams crc_; // the parameters in force (a preset's or the custom ones)
-    size_t size_ = 0;
-    std::array<uint32_t, 256> table_{};
+    ST_ChecksumSpec m_spec;
+    ST_CrcParams m_crc; // the parameters in force (a preset's or the custom ones)
+    size_t m_size = 0;
+    std::array<uint32_t, 256> m_table{};
 };

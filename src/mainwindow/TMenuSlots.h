@@ -1,9 +1,9 @@
 #pragma once
 // Named places in the window's menus and tool bar where features put their commands. The plan
-// (TWindowPlan.h) declares the slots and the order of the items in each, by object name; a feature
+// (windowplan.h) declares the slots and the order of the items in each, by object name; a feature
 // adds an item by its name alone, and it stands in its place whatever order the features were
 // made in. A slot with a separator shows it only once it holds an item.
-#include "mainwindow/TWindowPlan.h"
+#include "mainwindow/windowplan.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "mainwindow/TStatusArea.h"
 #include "mainwindow/TStatusPanel.h"
-#include "mainwindow/TWindowPlan.h"
+#include "mainwindow/windowplan.h"
 
 #include <QCoreApplication>
 #include <QLabel>

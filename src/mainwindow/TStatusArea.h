@@ -25,7 +25,7 @@ public:
                   const QString &name = QString());
     // Sizes the panels to their texts (see FitStatusPanels).
     void Fit(bool open) { FitStatusPanels(m_ui, open); }
-    // At the right end, where its object name stands in StatusWidgetPlan (TWindowPlan.h); throws
+    // At the right end, where its object name stands in StatusWidgetPlan (windowplan.h); throws
     // std::logic_error for a name the plan does not place. A widget that is hidden before it joins
     // the bar never widens it.
     void AddPermanent(QWidget *widget);

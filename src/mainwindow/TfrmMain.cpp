@@ -7,7 +7,7 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/TWindowPlan.h"
+#include "mainwindow/windowplan.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"

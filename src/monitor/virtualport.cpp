@@ -85,26 +85,26 @@ bool CVirtualPort::Make(const std::string &path, const ST_Dcb &dcb, std::string 
         Remove();
         return false;
     };
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[128] = {};
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-        ptsname_r(master_, name, sizeof name) != 0)
+    if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0 ||
+        ptsname_r(m_master, name, sizeof name) != 0)
         return fail("Can not make a pseudo-terminal: " + Why(errno));
-    slavePath_ = name;
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    m_slavePath = name;
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     int packet = 1;
     KTermios base;
-    if (slave_ < 0 || ioctl(master_, TIOCPKT, &packet) != 0 || !GetKernelTermios(master_, &base))
-        return fail("Can not set up the pseudo-terminal " + slavePath_ + ": " + Why(errno));
+    if (m_slave < 0 || ioctl(m_master, TIOCPKT, &packet) != 0 || !GetKernelTermios(m_master, &base))
+        return fail("Can not set up the pseudo-terminal " + m_slavePath + ": " + Why(errno));
     KTermios raw = MapDcbToTermios(dcb, base);
     raw.c_lflag |= EXTPROC;
-    if (!SetKernelTermios(master_, raw))
-        return fail("Can not set up the pseudo-terminal " + slavePath_ + ": " + Why(errno));
-    watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    opens_.store(0);
-    if (watch_ < 0 || inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
-        CloseFd(watch_); // the port then counts as open all the time
+    if (!SetKernelTermios(m_master, raw))
+        return fail("Can not set up the pseudo-terminal " + m_slavePath + ": " + Why(errno));
+    m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_opens.store(0);
+    if (m_watch < 0 || inotify_add_watch(m_watch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        CloseFd(m_watch); // the port then counts as open all the time
     if (!MakeLink(path, error)) {
         Remove();
         return false;
@@ -140,7 +140,7 @@ bool CVirtualPort::MakeLink(const std::string &path, std::string &error)
         {
         };
         // Our own new pty may have been given the old number back.
-        if (old != slavePath_ && (stat(old.c_str(), &pty) == 0 || errno != ENOENT)) {
+        if (old != m_slavePath && (stat(old.c_str(), &pty) == 0 || errno != ENOENT)) {
             error = "The virtual port path " + path + " is a symbolic link to " + old +
                     ", a pseudo-terminal another program still holds open";
             return false;
@@ -150,52 +150,52 @@ bool CVirtualPort::MakeLink(const std::string &path, std::string &error)
         error = "Can not use the virtual port path " + path + ": " + Why(errno);
         return false;
     }
-    guard_ = GuardLink(path, slavePath_);
+    m_guard = GuardLink(path, m_slavePath);
     int rc = 0;
     if (replace) {
         // Made beside it and renamed over it, so the path never lacks a link meanwhile.
         const std::string fresh = path + ".new-" + std::to_string(getpid());
         unlink(fresh.c_str());
-        rc = symlink(slavePath_.c_str(), fresh.c_str());
+        rc = symlink(m_slavePath.c_str(), fresh.c_str());
         if (rc == 0 && (rc = rename(fresh.c_str(), path.c_str())) != 0) {
             const int e = errno;
             unlink(fresh.c_str());
             errno = e;
         }
     } else {
-        rc = symlink(slavePath_.c_str(), path.c_str());
+        rc = symlink(m_slavePath.c_str(), path.c_str());
     }
     if (rc != 0) {
         error = "Can not make the virtual port at " + path + ": " + Why(errno);
-        ReleaseLink(guard_);
-        guard_ = -1;
+        ReleaseLink(m_guard);
+        m_guard = -1;
         return false;
     }
-    linkPath_ = path;
+    m_linkPath = path;
     return true;
 }
 
 void CVirtualPort::Remove()
 {
-    if (!linkPath_.empty() && ReadLink(linkPath_) == slavePath_)
-        unlink(linkPath_.c_str());
-    ReleaseLink(guard_);
-    guard_ = -1;
-    linkPath_.clear();
-    CloseFd(watch_);
-    CloseFd(slave_);
-    CloseFd(master_);
-    slavePath_.clear();
+    if (!m_linkPath.empty() && ReadLink(m_linkPath) == m_slavePath)
+        unlink(m_linkPath.c_str());
+    ReleaseLink(m_guard);
+    m_guard = -1;
+    m_linkPath.clear();
+    CloseFd(m_watch);
+    CloseFd(m_slave);
+    CloseFd(m_master);
+    m_slavePath.clear();
 }
 
 bool CVirtualPort::ProgramLine(ST_FollowedLine *line)
 {
     KTermios t;
-    if (!GetKernelTermios(master_, &t))
+    if (!GetKernelTermios(m_master, &t))
         return false;
     if (!(t.c_lflag & EXTPROC)) {
         t.c_lflag |= EXTPROC;
-        SetKernelTermios(master_, t);
+        SetKernelTermios(m_master, t);
     }
     line->Baud = t.c_ospeed;
     line->TwoStopBits = (t.c_cflag & CSTOPB) != 0;
@@ -207,16 +207,16 @@ bool CVirtualPort::ProgramLine(ST_FollowedLine *line)
 
 void CVirtualPort::DropUnread()
 {
-    tcflush(slave_, TCIFLUSH);
+    tcflush(m_slave, TCIFLUSH);
 }
 
 bool CVirtualPort::OnOpenWatch()
 {
     alignas(inotify_event) char events[4096];
     ssize_t n = 0;
-    int opens = opens_.load();
+    int opens = m_opens.load();
     bool closed = false;
-    while ((n = read(watch_, events, sizeof events)) > 0) {
+    while ((n = read(m_watch, events, sizeof events)) > 0) {
         for (ssize_t at = 0; at < n;) {
             const auto *event = reinterpret_cast<const inotify_event *>(events + at);
             if (event->mask & IN_Q_OVERFLOW) {
@@ -231,10 +231,10 @@ bool CVirtualPort::OnOpenWatch()
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
-    opens_.store(opens);
+    m_opens.store(opens);
     if (!closed || opens != 0)
         return false;
     DropUnread();
-    ioctl(slave_, TIOCNXCL);
+    ioctl(m_slave, TIOCNXCL);
     return true;
 }

@@ -65,13 +65,13 @@ public:
     // Removes the link (if it still points at this pseudo-terminal) and closes it.
     void Remove();
 
-    int Master() const { return master_; }
-    const std::string &SlavePath() const { return slavePath_; }
-    const std::string &LinkPath() const { return linkPath_; }
+    int Master() const { return m_master; }
+    const std::string &SlavePath() const { return m_slavePath; }
+    const std::string &LinkPath() const { return m_linkPath; }
     // Readable when a program opened or closed the port.
-    int OpenWatch() const { return watch_; }
+    int OpenWatch() const { return m_watch; }
     // A program has the port open (or the opens cannot be watched); any thread.
-    bool ProgramAttached() const { return watch_ < 0 || opens_.load() > 0; }
+    bool ProgramAttached() const { return m_watch < 0 || m_opens.load() > 0; }
 
     // After a status byte: what the program holds now. Sets EXTPROC again where the program
     // cleared it. False when the settings cannot be read.
@@ -88,13 +88,13 @@ public:
 private:
     bool MakeLink(const std::string &path, std::string &error);
 
-    int master_ = -1;
-    int slave_ = -1;
-    int watch_ = -1;
-    std::atomic<int> opens_{0};
-    int guard_ = -1;
-    std::string slavePath_;
-    std::string linkPath_;
+    int m_master = -1;
+    int m_slave = -1;
+    int m_watch = -1;
+    std::atomic<int> m_opens{0};
+    int m_guard = -1;
+    std::string m_slavePath;
+    std::string m_linkPath;
 };
 
 // `path` with a leading "~/" expanded; empty with `error` set for a path that is not absolute.

@@ -4,8 +4,8 @@
 #include "netport/silencewatch.h"
 #include "netport/telnetcodec.h"
 #include "platform/diaglog.h"
-#include "serial/dcb.h"
-#include "serial/serialerror.h"
+#include "portbase/linesettings.h"
+#include "portbase/serialerror.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -399,7 +399,7 @@ void CNetLine::Impl::CloseAll()
     CloseFd(answerFd);
 }
 
-CNetLine::CNetLine() : d_(std::make_unique<Impl>()) {}
+CNetLine::CNetLine() : m_d(std::make_unique<Impl>()) {}
 
 CNetLine::~CNetLine()
 {
@@ -408,15 +408,15 @@ CNetLine::~CNetLine()
 
 long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *message)
 {
-    if (d_->open)
+    if (m_d->open)
         return ERROR_ALREADY_INITIALIZED;
     {
-        const std::lock_guard<std::mutex> guard(abortLock_);
-        d_ = std::make_unique<Impl>();
+        const std::lock_guard<std::mutex> guard(m_abortLock);
+        m_d = std::make_unique<Impl>();
     }
-    Impl &d = *d_;
+    Impl &d = *m_d;
     d.address = address;
-    d.silenceMs = silenceMs_;
+    d.silenceMs = m_silenceMs;
     const std::string where = HostPortText(address);
     auto fail = [&](int e, const std::string &words) {
         if (message)
@@ -425,7 +425,7 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
         return SystemError(e);
     };
 
-    if (aborted_.load())
+    if (m_aborted.load())
         return fail(ECANCELED, ErrnoWords(ECANCELED));
     std::string words;
     if (const int e = ConnectTcp(address, kConnectMs, cancelFd, &d.sock, &words))
@@ -475,7 +475,7 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
             lost = d.lostErrno;
         }
         const int ms = RemainingMs(answerBy);
-        if (aborted_.load())
+        if (m_aborted.load())
             lost = ECANCELED;
         if (comPort != Impl::EComPort::Pending || lost != 0 || ms == 0)
             break;
@@ -510,49 +510,49 @@ long CNetLine::Open(const ST_NetAddress &address, int cancelFd, std::string *mes
 
 bool CNetLine::IsOpen() const
 {
-    return d_->open;
+    return m_d->open;
 }
 
 const ST_NetAddress &CNetLine::Address() const
 {
-    return d_->address;
+    return m_d->address;
 }
 
 int CNetLine::DataFd() const
 {
-    return d_->dataFd;
+    return m_d->dataFd;
 }
 
 int CNetLine::StateFd() const
 {
-    return d_->stateFd;
+    return m_d->stateFd;
 }
 
 ST_NetLineState CNetLine::State() const
 {
-    std::lock_guard<std::mutex> hold(d_->lock);
-    return d_->state;
+    std::lock_guard<std::mutex> hold(m_d->lock);
+    return m_d->state;
 }
 
 int CNetLine::LostErrno() const
 {
-    std::lock_guard<std::mutex> hold(d_->lock);
-    return d_->lostErrno;
+    std::lock_guard<std::mutex> hold(m_d->lock);
+    return m_d->lostErrno;
 }
 
 bool CNetLine::CarriesSettings() const
 {
-    if (!d_->Rfc())
+    if (!m_d->Rfc())
         return false;
-    const std::lock_guard<std::mutex> hold(d_->lock);
-    return d_->comPort != Impl::EComPort::Refused;
+    const std::lock_guard<std::mutex> hold(m_d->lock);
+    return m_d->comPort != Impl::EComPort::Refused;
 }
 
 void CNetLine::Abort()
 {
-    aborted_.store(true);
-    const std::lock_guard<std::mutex> guard(abortLock_);
-    Impl &d = *d_;
+    m_aborted.store(true);
+    const std::lock_guard<std::mutex> guard(m_abortLock);
+    Impl &d = *m_d;
     {
         // Taken so that a wait between its look at the flag and its sleep cannot miss the wake.
         const std::lock_guard<std::mutex> hold(d.lock);
@@ -585,12 +585,12 @@ std::string SettingValueText(uint8_t code, uint32_t value)
 
 long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *untaken, std::string *reason)
 {
-    Impl &d = *d_;
+    Impl &d = *m_d;
     if (!d.open)
         return ERROR_INVALID_HANDLE;
     if (!d.Rfc())
         return 0;
-    if (aborted_.load())
+    if (m_aborted.load())
         return SystemError(ECANCELED);
     if (settings.Parity > SPACEPARITY || settings.StopBits > 2 || settings.Flow > ST_NetLineSettings::XonXoff)
         return E_INVALIDARG;
@@ -639,10 +639,10 @@ long CNetLine::ApplySettings(const ST_NetLineSettings &settings, std::string *un
         return true;
     };
     d.answered.wait_for(hold, std::chrono::milliseconds(kAnswerMs),
-                        [&] { return d.lostErrno != 0 || aborted_.load() || allAnswered(); });
+                        [&] { return d.lostErrno != 0 || m_aborted.load() || allAnswered(); });
     if (d.lostErrno != 0)
         return SystemError(d.lostErrno);
-    if (aborted_.load() && !allAnswered()) {
+    if (m_aborted.load() && !allAnswered()) {
         for (const Ask &a : asks)
             if (a.answer->count == a.before) {
                 AppendLogFormatted(DiagLogPath(),
@@ -708,39 +708,39 @@ long CNetLine::Impl::Control(uint8_t value, bool ST_NetLineState::*asked, bool o
 
 long CNetLine::SetDtr(bool on)
 {
-    return d_->Control(on ? telnet::ControlDtrOn : telnet::ControlDtrOff, &ST_NetLineState::Dtr, on);
+    return m_d->Control(on ? telnet::ControlDtrOn : telnet::ControlDtrOff, &ST_NetLineState::Dtr, on);
 }
 
 long CNetLine::SetRts(bool on)
 {
-    return d_->Control(on ? telnet::ControlRtsOn : telnet::ControlRtsOff, &ST_NetLineState::Rts, on);
+    return m_d->Control(on ? telnet::ControlRtsOn : telnet::ControlRtsOff, &ST_NetLineState::Rts, on);
 }
 
 long CNetLine::SetBreak(bool on)
 {
-    return d_->Control(on ? telnet::ControlBreakOn : telnet::ControlBreakOff, nullptr, on);
+    return m_d->Control(on ? telnet::ControlBreakOn : telnet::ControlBreakOff, nullptr, on);
 }
 
 long CNetLine::Purge(bool receive, bool transmit)
 {
-    if (!d_->open)
+    if (!m_d->open)
         return ERROR_INVALID_HANDLE;
-    if (!d_->Rfc() || (!receive && !transmit))
+    if (!m_d->Rfc() || (!receive && !transmit))
         return 0;
     if (receive) {
         // What the pump still holds for the reader came before the purge as well.
-        std::lock_guard<std::mutex> hold(d_->lock);
-        d_->purgeReceive = true;
+        std::lock_guard<std::mutex> hold(m_d->lock);
+        m_d->purgeReceive = true;
     }
     const uint8_t which = receive && transmit ? telnet::PurgeBoth
                           : receive           ? telnet::PurgeReceive
                                               : telnet::PurgeTransmit;
-    return d_->Queue(telnet::ComPortCommand(telnet::PurgeData, which));
+    return m_d->Queue(telnet::ComPortCommand(telnet::PurgeData, which));
 }
 
 uint32_t CNetLine::Close()
 {
-    Impl &d = *d_;
+    Impl &d = *m_d;
     if (!d.pump.joinable() && !d.open)
         return 0;
     {

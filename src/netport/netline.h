@@ -66,7 +66,7 @@ public:
     // fails the open ("...: connection reset by peer").
     long Open(const ST_NetAddress &address, int cancelFd, std::string *message);
     // Before Open: another silence limit than kSilenceMs.
-    void SetSilenceLimitMs(int ms) { silenceMs_ = ms; }
+    void SetSilenceLimitMs(int ms) { m_silenceMs = ms; }
     bool IsOpen() const;
     const ST_NetAddress &Address() const;
 
@@ -129,9 +129,9 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> d_;
+    std::unique_ptr<Impl> m_d;
     // Abort reaches the Impl of an Open running on another thread; Open makes its Impl under this.
-    std::mutex abortLock_;
-    std::atomic<bool> aborted_{false};
-    int silenceMs_ = kSilenceMs;
+    std::mutex m_abortLock;
+    std::atomic<bool> m_aborted{false};
+    int m_silenceMs = kSilenceMs;
 };

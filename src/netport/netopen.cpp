@@ -1,20 +1,21 @@
 #include "netport/netopen.h"
 
 #include "netport/netconnect.h"
-#include "serial/serialerror.h"
+#include "portbase/serialerror.h"
 
 #include <cerrno>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-CNetOpen::CNetOpen() : cancelFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), line_(std::make_unique<CNetLine>())
+CNetOpen::CNetOpen()
+    : m_cancelFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), m_line(std::make_unique<CNetLine>())
 {
 }
 
 CNetOpen::~CNetOpen()
 {
-    if (cancelFd_ >= 0)
-        close(cancelFd_);
+    if (m_cancelFd >= 0)
+        close(m_cancelFd);
 }
 
 namespace {
@@ -32,39 +33,39 @@ long CNetOpen::Run(const ST_NetAddress &address, const ST_NetLineSettings &wante
 {
     CNetLine *line = nullptr;
     {
-        const std::lock_guard<std::mutex> guard(lineLock_);
-        line = line_.get();
+        const std::lock_guard<std::mutex> guard(m_lineLock);
+        line = m_line.get();
     }
-    if (cancelFd_ < 0 || line == nullptr)
-        return Failed(address, cancelFd_ < 0 ? EMFILE : EINVAL, message);
+    if (m_cancelFd < 0 || line == nullptr)
+        return Failed(address, m_cancelFd < 0 ? EMFILE : EINVAL, message);
     // Only this thread replaces or takes the line, so it stays while Run uses it.
-    const long code = line->Open(address, cancelFd_, message);
+    const long code = line->Open(address, m_cancelFd, message);
     if (code != 0)
         return code;
-    if (cancelled_.load())
+    if (m_cancelled.load())
         return Failed(address, ECANCELED, message);
-    settings_ = wanted;
+    m_settings = wanted;
     std::string untaken, reason;
-    refused_ = line->ApplySettings(settings_, &untaken, &reason) == ERROR_NOT_SUPPORTED;
-    if (cancelled_.load())
+    m_refused = line->ApplySettings(m_settings, &untaken, &reason) == ERROR_NOT_SUPPORTED;
+    if (m_cancelled.load())
         return Failed(address, ECANCELED, message);
-    if (refused_ && message)
+    if (m_refused && message)
         *message = reason;
     return 0;
 }
 
 void CNetOpen::Cancel()
 {
-    cancelled_.store(true);
-    if (cancelFd_ >= 0)
-        eventfd_write(cancelFd_, 1);
-    const std::lock_guard<std::mutex> guard(lineLock_);
-    if (line_)
-        line_->Abort();
+    m_cancelled.store(true);
+    if (m_cancelFd >= 0)
+        eventfd_write(m_cancelFd, 1);
+    const std::lock_guard<std::mutex> guard(m_lineLock);
+    if (m_line)
+        m_line->Abort();
 }
 
 std::unique_ptr<CNetLine> CNetOpen::TakeLine()
 {
-    const std::lock_guard<std::mutex> guard(lineLock_);
-    return std::move(line_);
+    const std::lock_guard<std::mutex> guard(m_lineLock);
+    return std::move(m_line);
 }

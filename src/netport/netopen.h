@@ -27,20 +27,20 @@ public:
     long Run(const ST_NetAddress &address, const ST_NetLineSettings &wanted, std::string *message);
     // Any thread, at any time: a Run under way gives up at once, and a later one does not begin.
     void Cancel();
-    bool Cancelled() const { return cancelled_.load(); }
+    bool Cancelled() const { return m_cancelled.load(); }
 
     // After a Run that returned 0: the server answered a setting with another value.
-    bool SettingRefused() const { return refused_; }
+    bool SettingRefused() const { return m_refused; }
     // After a Run that returned 0: the connection, and the settings it carries.
     std::unique_ptr<CNetLine> TakeLine();
-    const ST_NetLineSettings &Settings() const { return settings_; }
+    const ST_NetLineSettings &Settings() const { return m_settings; }
 
 private:
-    const int cancelFd_;
-    std::atomic<bool> cancelled_{false};
+    const int m_cancelFd;
+    std::atomic<bool> m_cancelled{false};
     // Cancel reaches the line from another thread; TakeLine moves it away under the same lock.
-    std::mutex lineLock_;
-    std::unique_ptr<CNetLine> line_;
-    ST_NetLineSettings settings_;
-    bool refused_ = false;
+    std::mutex m_lineLock;
+    std::unique_ptr<CNetLine> m_line;
+    ST_NetLineSettings m_settings;
+    bool m_refused = false;
 };

@@ -29,26 +29,26 @@ bool CSilenceWatch::Dead(Clock::time_point now, const ST_TcpLook &look)
     // A receiver answers segments outside its window at most twice a second, so while the window
     // is shut and the probes still come fast, one may go unanswered from a live server.
     if (look.Unacked == 0 && look.Probes < 2) {
-        unansweredSince_.reset();
+        m_unansweredSince.reset();
         return false;
     }
-    if (!unansweredSince_)
-        unansweredSince_ = now;
+    if (!m_unansweredSince)
+        m_unansweredSince = now;
     const auto lastAck = std::chrono::milliseconds(look.LastAckMs);
-    return now - *unansweredSince_ >= limit_ && lastAck >= limit_;
+    return now - *m_unansweredSince >= m_limit && lastAck >= m_limit;
 }
 
 bool CSilenceWatch::ShutLong(Clock::time_point now, const ST_TcpLook &look)
 {
     if (look.SendWindow != 0 || look.NotSent == 0) {
-        shutSince_.reset();
-        shutNoted_ = false;
+        m_shutSince.reset();
+        m_shutNoted = false;
         return false;
     }
-    if (!shutSince_)
-        shutSince_ = now;
-    if (shutNoted_ || now - *shutSince_ < limit_)
+    if (!m_shutSince)
+        m_shutSince = now;
+    if (m_shutNoted || now - *m_shutSince < m_limit)
         return false;
-    shutNoted_ = true;
+    m_shutNoted = true;
     return true;
 }

@@ -28,7 +28,7 @@ class CSilenceWatch
 {
 public:
     using Clock = std::chrono::steady_clock;
-    explicit CSilenceWatch(int limitMs) : limit_(std::chrono::milliseconds(limitMs)) {}
+    explicit CSilenceWatch(int limitMs) : m_limit(std::chrono::milliseconds(limitMs)) {}
 
     // True once something stayed unanswered at every look for the limit (data, or two window
     // probes in a row), and no acknowledgement at all came for as long: the server is gone.
@@ -38,8 +38,8 @@ public:
     bool ShutLong(Clock::time_point now, const ST_TcpLook &look);
 
 private:
-    const Clock::duration limit_;
-    std::optional<Clock::time_point> unansweredSince_;
-    std::optional<Clock::time_point> shutSince_;
-    bool shutNoted_ = false;
+    const Clock::duration m_limit;
+    std::optional<Clock::time_point> m_unansweredSince;
+    std::optional<Clock::time_point> m_shutSince;
+    bool m_shutNoted = false;
 };

@@ -4,44 +4,44 @@ namespace telnet {
 
 void CDecoder::Reset()
 {
-    state_ = EState::Data;
-    verb_ = 0;
-    sub_.clear();
+    m_state = EState::Data;
+    m_verb = 0;
+    m_sub.clear();
 }
 
 // A byte after IAC, outside a subnegotiation (or ending one that lost its SE).
 void CDecoder::AfterIac(uint8_t byte)
 {
     if (byte >= WILL && byte <= DONT) {
-        verb_ = byte;
-        state_ = EState::Verb;
+        m_verb = byte;
+        m_state = EState::Verb;
     } else if (byte == SB) {
-        sub_.clear();
-        state_ = EState::Sub;
+        m_sub.clear();
+        m_state = EState::Sub;
     } else {
-        state_ = EState::Data; // NOP, GA, a stray SE, or no command at all
+        m_state = EState::Data; // NOP, GA, a stray SE, or no command at all
     }
 }
 
 void CDecoder::EndSub(std::vector<ST_Command> *commands)
 {
-    if (sub_.size() >= 2 && sub_[0] == OptComPort) {
+    if (m_sub.size() >= 2 && m_sub[0] == OptComPort) {
         ST_Command c;
         c.Kind = ST_Command::ComPort;
         c.Option = OptComPort;
-        c.Code = sub_[1];
-        c.Value.assign(sub_.begin() + 2, sub_.end());
+        c.Code = m_sub[1];
+        c.Value.assign(m_sub.begin() + 2, m_sub.end());
         commands->push_back(std::move(c));
     }
-    sub_.clear();
-    state_ = EState::Data;
+    m_sub.clear();
+    m_state = EState::Data;
 }
 
 void CDecoder::Feed(const uint8_t *bytes, size_t count, Bytes *data, std::vector<ST_Command> *commands)
 {
     for (size_t i = 0; i < count; ++i) {
         const uint8_t b = bytes[i];
-        switch (state_) {
+        switch (m_state) {
         case EState::Data: {
             // The common case: copy the run up to the next IAC at once.
             size_t end = i;
@@ -50,13 +50,13 @@ void CDecoder::Feed(const uint8_t *bytes, size_t count, Bytes *data, std::vector
             data->insert(data->end(), bytes + i, bytes + end);
             i = end;
             if (i < count)
-                state_ = EState::Iac;
+                m_state = EState::Iac;
             break;
         }
         case EState::Iac:
             if (b == IAC) {
                 data->push_back(IAC);
-                state_ = EState::Data;
+                m_state = EState::Data;
             } else {
                 AfterIac(b);
             }
@@ -65,49 +65,49 @@ void CDecoder::Feed(const uint8_t *bytes, size_t count, Bytes *data, std::vector
             static constexpr ST_Command::EKind kKinds[] = {ST_Command::Will, ST_Command::Wont, ST_Command::Do,
                                                            ST_Command::Dont};
             ST_Command c;
-            c.Kind = kKinds[verb_ - WILL];
+            c.Kind = kKinds[m_verb - WILL];
             c.Option = b;
             commands->push_back(std::move(c));
-            state_ = EState::Data;
+            m_state = EState::Data;
             break;
         }
         case EState::Sub:
             if (b == IAC) {
-                state_ = EState::SubIac;
-            } else if (sub_.size() < kMaxSubnegotiation) {
-                sub_.push_back(b);
+                m_state = EState::SubIac;
+            } else if (m_sub.size() < kMaxSubnegotiation) {
+                m_sub.push_back(b);
             } else {
-                sub_.clear();
-                state_ = EState::Skip;
+                m_sub.clear();
+                m_state = EState::Skip;
             }
             break;
         case EState::SubIac:
             if (b == IAC) {
-                if (sub_.size() < kMaxSubnegotiation) {
-                    sub_.push_back(IAC);
-                    state_ = EState::Sub;
+                if (m_sub.size() < kMaxSubnegotiation) {
+                    m_sub.push_back(IAC);
+                    m_state = EState::Sub;
                 } else {
-                    sub_.clear();
-                    state_ = EState::Skip;
+                    m_sub.clear();
+                    m_state = EState::Skip;
                 }
             } else if (b == SE) {
                 EndSub(commands);
             } else {
                 // A command inside a subnegotiation: the peer lost the SE. Drop what was read
                 // and take the command as it stands, so one bad subnegotiation costs no more.
-                sub_.clear();
+                m_sub.clear();
                 AfterIac(b);
             }
             break;
         case EState::Skip:
             if (b == IAC)
-                state_ = EState::SkipIac;
+                m_state = EState::SkipIac;
             break;
         case EState::SkipIac:
             if (b == SE)
-                state_ = EState::Data;
+                m_state = EState::Data;
             else if (b == IAC)
-                state_ = EState::Skip;
+                m_state = EState::Skip;
             else
                 AfterIac(b);
             break;

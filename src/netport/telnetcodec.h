@@ -96,7 +96,7 @@ public:
     // are dropped; so is an IAC followed by a byte that is no command.
     void Feed(const uint8_t *bytes, size_t count, Bytes *data, std::vector<ST_Command> *commands);
     // The bytes held for a command not yet complete.
-    size_t Held() const { return sub_.size(); }
+    size_t Held() const { return m_sub.size(); }
     void Reset();
 
 private:
@@ -104,9 +104,9 @@ private:
     void AfterIac(uint8_t byte);
     void EndSub(std::vector<ST_Command> *commands);
 
-    EState state_ = EState::Data;
-    uint8_t verb_ = 0;
-    Bytes sub_; // option, code and value of the subnegotiation being read
+    EState m_state = EState::Data;
+    uint8_t m_verb = 0;
+    Bytes m_sub; // option, code and value of the subnegotiation being read
 };
 
 // `data` with every 0xFF doubled, appended to `out`.

@@ -28,21 +28,21 @@ std::shared_ptr<CHandOver::Delivery> CHandOver::Post(std::function<void()> task)
     auto delivery = std::make_shared<Delivery>();
     delivery->task = std::move(task);
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (cancelled_)
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_cancelled)
             return nullptr;
-        while (!pending_.empty() && pending_.front().expired())
-            pending_.pop_front();
-        pending_.push_back(delivery);
-        queue_.push_back(delivery);
-        queued_.notify_all();
+        while (!m_pending.empty() && m_pending.front().expired())
+            m_pending.pop_front();
+        m_pending.push_back(delivery);
+        m_queue.push_back(delivery);
+        m_queued.notify_all();
     }
     if (Wake())
         return delivery;
-    const std::lock_guard<std::mutex> guard(lock_);
-    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
         if (*it == delivery) {
-            queue_.erase(it);
+            m_queue.erase(it);
             break;
         }
     }
@@ -51,9 +51,9 @@ std::shared_ptr<CHandOver::Delivery> CHandOver::Post(std::function<void()> task)
 
 void CHandOver::Cancel()
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    cancelled_ = true;
-    for (const std::weak_ptr<Delivery> &weak : pending_) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_cancelled = true;
+    for (const std::weak_ptr<Delivery> &weak : m_pending) {
         if (const std::shared_ptr<Delivery> delivery = weak.lock()) {
             const std::lock_guard<std::mutex> inner(delivery->lock);
             if (delivery->finished)
@@ -62,30 +62,30 @@ void CHandOver::Cancel()
             delivery->done.notify_all();
         }
     }
-    pending_.clear();
+    m_pending.clear();
 }
 
 void CHandOver::Resume()
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    cancelled_ = false;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_cancelled = false;
 }
 
 bool CHandOver::Cancelled() const
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    return cancelled_;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_cancelled;
 }
 
 bool CHandOver::RunNext()
 {
     std::shared_ptr<Delivery> next;
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (queue_.empty())
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_queue.empty())
             return false;
-        next = std::move(queue_.front());
-        queue_.pop_front();
+        next = std::move(m_queue.front());
+        m_queue.pop_front();
     }
     Run(*next);
     return true;
@@ -110,8 +110,8 @@ void CHandOver::Run(Delivery &delivery)
 
 bool CHandOver::WaitQueued(int ms)
 {
-    std::unique_lock<std::mutex> guard(lock_);
-    return queued_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); });
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_queued.wait_for(guard, std::chrono::milliseconds(ms), [this] { return !m_queue.empty(); });
 }
 
 int CQueuedHandOver::RunPending()

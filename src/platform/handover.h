@@ -60,11 +60,11 @@ private:
     // Registered so that Cancel can reach it, and queued for the owner; null once cancelled.
     std::shared_ptr<Delivery> Post(std::function<void()> task);
 
-    mutable std::mutex lock_;
-    std::condition_variable queued_;
-    bool cancelled_ = false;
-    std::deque<std::weak_ptr<Delivery>> pending_;
-    std::deque<std::shared_ptr<Delivery>> queue_;
+    mutable std::mutex m_lock;
+    std::condition_variable m_queued;
+    bool m_cancelled = false;
+    std::deque<std::weak_ptr<Delivery>> m_pending;
+    std::deque<std::shared_ptr<Delivery>> m_queue;
 };
 
 // The owner thread is whichever thread calls RunPending / RunOne; for tests and for programs
@@ -72,7 +72,7 @@ private:
 class CQueuedHandOver : public CHandOver
 {
 public:
-    explicit CQueuedHandOver(std::thread::id owner = std::this_thread::get_id()) : owner_(owner) {}
+    explicit CQueuedHandOver(std::thread::id owner = std::this_thread::get_id()) : m_owner(owner) {}
     // Runs every queued delivery; returns how many ran.
     int RunPending();
     // Waits up to `ms` for one delivery and runs it; false when none came.
@@ -82,8 +82,8 @@ public:
 
 protected:
     bool Wake() override { return true; }
-    bool OnOwnerThread() const override { return std::this_thread::get_id() == owner_; }
+    bool OnOwnerThread() const override { return std::this_thread::get_id() == m_owner; }
 
 private:
-    std::thread::id owner_;
+    std::thread::id m_owner;
 };

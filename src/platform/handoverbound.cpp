@@ -2,67 +2,67 @@
 
 void CHandOverBound::Added(size_t bytes)
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    queued_ += bytes;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_queued += bytes;
 }
 
 void CHandOverBound::Taken(size_t bytes)
 {
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        queued_ -= bytes < queued_ ? bytes : queued_;
-        if (queued_ <= limit_ / 2)
-            holding_ = false;
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_queued -= bytes < m_queued ? bytes : m_queued;
+        if (m_queued <= m_limit / 2)
+            m_holding = false;
     }
-    room_.notify_all();
+    m_room.notify_all();
 }
 
 void CHandOverBound::Clear()
 {
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        queued_ = 0;
-        holding_ = false;
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_queued = 0;
+        m_holding = false;
     }
-    room_.notify_all();
+    m_room.notify_all();
 }
 
 size_t CHandOverBound::Queued() const
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    return queued_;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_queued;
 }
 
 bool CHandOverBound::WaitForRoom(const std::function<void()> &tellHold)
 {
     bool tell = false;
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (queued_ < limit_ || stopping_)
-            return !stopping_;
-        tell = tellHold && !holding_;
-        holding_ = true;
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_queued < m_limit || m_stopping)
+            return !m_stopping;
+        tell = tellHold && !m_holding;
+        m_holding = true;
     }
     if (tell)
         tellHold();
-    std::unique_lock<std::mutex> guard(lock_);
-    waiting_ = true;
-    room_.wait(guard, [this] { return queued_ < limit_ || stopping_; });
-    waiting_ = false;
-    return !stopping_;
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_waiting = true;
+    m_room.wait(guard, [this] { return m_queued < m_limit || m_stopping; });
+    m_waiting = false;
+    return !m_stopping;
 }
 
 void CHandOverBound::SetStopping(bool on)
 {
     {
-        const std::lock_guard<std::mutex> guard(lock_);
-        stopping_ = on;
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_stopping = on;
     }
-    room_.notify_all();
+    m_room.notify_all();
 }
 
 bool CHandOverBound::Waiting() const
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    return waiting_;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_waiting;
 }

@@ -15,7 +15,7 @@ class CHandOverBound
 public:
     static constexpr size_t kLimit = 32 * 1024 * 1024;
 
-    explicit CHandOverBound(size_t limit = kLimit) : limit_(limit) {}
+    explicit CHandOverBound(size_t limit = kLimit) : m_limit(limit) {}
 
     // Reader: bytes handed over.
     void Added(size_t bytes);
@@ -35,11 +35,11 @@ public:
     bool Waiting() const;
 
 private:
-    const size_t limit_;
-    mutable std::mutex lock_;
-    std::condition_variable room_;
-    size_t queued_ = 0;
-    bool stopping_ = false;
-    bool holding_ = false; // reading stopped at the bound, and the queue has not shrunk to half since
-    bool waiting_ = false;
+    const size_t m_limit;
+    mutable std::mutex m_lock;
+    std::condition_variable m_room;
+    size_t m_queued = 0;
+    bool m_stopping = false;
+    bool m_holding = false; // reading stopped at the bound, and the queue has not shrunk to half since
+    bool m_waiting = false;
 };

@@ -69,7 +69,7 @@ void CInboundLoss::AddLineErrors(uint32_t errorBits, const ST_LineCounters &coun
     };
     const Tally add{count(counts.Overrun, CE_OVERRUN), count(counts.Frame, CE_FRAME),
                     count(counts.Parity, CE_RXPARITY), count(counts.BufOverrun, CE_RXOVER), 0};
-    for (Tally *t : {&total_, &burst_}) {
+    for (Tally *t : {&m_total, &m_burst}) {
         t->overrun += add.overrun;
         t->framing += add.framing;
         t->parity += add.parity;
@@ -79,9 +79,9 @@ void CInboundLoss::AddLineErrors(uint32_t errorBits, const ST_LineCounters &coun
 
 void CInboundLoss::AddReadingHeld(size_t behindBytes)
 {
-    ++total_.held;
-    ++burst_.held;
-    behindBytes_ = behindBytes;
+    ++m_total.held;
+    ++m_burst.held;
+    m_behindBytes = behindBytes;
 }
 
 std::string CInboundLoss::ErrorsText(const Tally &tally)
@@ -105,34 +105,34 @@ std::string CInboundLoss::HeldText(const Tally &tally) const
     std::string text = "Reading paused";
     if (tally.held > 1)
         text += ' ' + std::to_string(tally.held) + " times";
-    return text + ": the window fell " + std::to_string(behindBytes_ >> 20) + " MiB behind the port";
+    return text + ": the window fell " + std::to_string(m_behindBytes >> 20) + " MiB behind the port";
 }
 
 std::vector<std::string> CInboundLoss::TakeBurstNotes()
 {
     std::vector<std::string> notes;
-    if (burst_.Errors() != 0)
-        notes.push_back(ErrorsText(burst_));
-    if (burst_.held != 0)
-        notes.push_back(HeldText(burst_));
-    burst_ = Tally();
+    if (m_burst.Errors() != 0)
+        notes.push_back(ErrorsText(m_burst));
+    if (m_burst.held != 0)
+        notes.push_back(HeldText(m_burst));
+    m_burst = Tally();
     return notes;
 }
 
 std::string CInboundLoss::StatusText() const
 {
     std::string text;
-    if (total_.Errors() != 0)
-        text = "Errors:" + std::to_string(total_.Errors());
-    if (total_.held != 0)
-        text += (text.empty() ? "Paused:" : " Paused:") + std::to_string(total_.held);
+    if (m_total.Errors() != 0)
+        text = "Errors:" + std::to_string(m_total.Errors());
+    if (m_total.held != 0)
+        text += (text.empty() ? "Paused:" : " Paused:") + std::to_string(m_total.held);
     return text;
 }
 
 std::string CInboundLoss::StatusDetails() const
 {
-    std::string text = ErrorsText(total_);
-    if (total_.held != 0)
-        text += (text.empty() ? "" : "\n") + HeldText(total_);
+    std::string text = ErrorsText(m_total);
+    if (m_total.held != 0)
+        text += (text.empty() ? "" : "\n") + HeldText(m_total);
     return text;
 }

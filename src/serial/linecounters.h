@@ -51,7 +51,7 @@ public:
     // The listener stopped reading because the window had fallen `behindBytes` behind.
     void AddReadingHeld(size_t behindBytes);
 
-    bool BurstPending() const { return burst_.Any(); }
+    bool BurstPending() const { return m_burst.Any(); }
     // The burst as log notes, then a new burst begins: "Line errors: 3 overrun, 1 framing" and
     // "Reading paused: the window fell 32 MiB behind the port", each only when it happened.
     std::vector<std::string> TakeBurstNotes();
@@ -69,12 +69,12 @@ public:
         int64_t Errors() const { return overrun + framing + parity + overflow; }
         bool Any() const { return Errors() != 0 || held != 0; }
     };
-    const Tally &Total() const { return total_; }
-    size_t BehindBytes() const { return behindBytes_; }
+    const Tally &Total() const { return m_total; }
+    size_t BehindBytes() const { return m_behindBytes; }
 
 private:
     static std::string ErrorsText(const Tally &tally);
     std::string HeldText(const Tally &tally) const;
-    Tally total_, burst_;
-    size_t behindBytes_ = 0;
+    Tally m_total, m_burst;
+    size_t m_behindBytes = 0;
 };

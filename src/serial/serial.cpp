@@ -116,34 +116,34 @@ ST_Dcb DcbOf(const ST_NetLineSettings &s)
 
 void CSerial::PrepareNetLine(std::unique_ptr<CNetLine> line, const ST_NetLineSettings &applied)
 {
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    preparedNet_ = std::move(line);
-    preparedSettings_ = applied;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_preparedNet = std::move(line);
+    m_preparedSettings = applied;
 }
 
 std::string CSerial::OpenFailure() const
 {
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    return openFailure_;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    return m_openFailure;
 }
 
 bool CSerial::IsNetworkPort() const
 {
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    return net_ != nullptr;
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    return m_net != nullptr;
 }
 
 void CSerial::CancelNetWaits()
 {
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    if (net_)
-        net_->Abort();
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    if (m_net)
+        m_net->Abort();
 }
 
 bool CSerial::SettingsAreServers() const
 {
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    return net_ != nullptr && !net_->CarriesSettings();
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    return m_net != nullptr && !m_net->CarriesSettings();
 }
 
 long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> *line,
@@ -152,19 +152,19 @@ long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> 
     ST_NetAddress address;
     std::string error;
     if (!ParseNetAddress(name, &address, &error)) {
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        openFailure_ = name + ": " + error;
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        m_openFailure = name + ": " + error;
         SetLastError(SystemError(EINVAL));
     } else {
         std::unique_ptr<CNetLine> prepared;
         {
-            const std::lock_guard<std::mutex> guard(settingsLock_);
-            prepared = std::move(preparedNet_);
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            prepared = std::move(m_preparedNet);
         }
         if (prepared && prepared->IsOpen() && SameAddress(prepared->Address(), address)) {
             *line = std::move(prepared);
             if ((*line)->CarriesSettings())
-                *applied = preparedSettings_;
+                *applied = m_preparedSettings;
             return 0;
         }
         auto made = std::make_unique<CNetLine>();
@@ -174,8 +174,8 @@ long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> 
             *line = std::move(made);
             return 0;
         }
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        openFailure_ = message;
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        m_openFailure = message;
         SetLastError(rc);
     }
     Log("CSerial", "Open", "Unable to open port");
@@ -186,8 +186,8 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
 {
     SetLastError(0);
     {
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        openFailure_.clear();
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        m_openFailure.clear();
     }
     if (IsOpen())
         return SetLastError(ERROR_ALREADY_INITIALIZED);
@@ -199,7 +199,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             return rc;
     }
     {
-        const std::unique_lock<std::shared_mutex> life(lifeLock_);
+        const std::unique_lock<std::shared_mutex> life(m_lifeLock);
         if (IsOpen())
             return SetLastError(ERROR_ALREADY_INITIALIZED);
         int fd = -1;
@@ -220,9 +220,9 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
                 return Fail("Open", "Unable to open port", SystemError(e));
             }
         }
-        maskWakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        m_maskWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         int closeWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (maskWakeFd_ < 0 || closeWake < 0) {
+        if (m_maskWakeFd < 0 || closeWake < 0) {
             const int e = errno;
             if (net) {
                 net->Close();
@@ -230,48 +230,48 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
                 ioctl(fd, TIOCNXCL);
                 CloseFd(fd);
             }
-            CloseFd(maskWakeFd_);
+            CloseFd(m_maskWakeFd);
             CloseFd(closeWake);
             return SetLastError(SystemError(e));
         }
-        closeWakeFd_.store(closeWake);
-        saved_ = current;
-        haveSaved_ = net == nullptr;
-        pseudoTerminal_ = net == nullptr && IsPseudoTerminal(fd);
-        overlapped_ = overlapped;
-        closing_.store(false);
-        pendingEvent_.store(0);
+        m_closeWakeFd.store(closeWake);
+        m_saved = current;
+        m_haveSaved = net == nullptr;
+        m_pseudoTerminal = net == nullptr && IsPseudoTerminal(fd);
+        m_overlapped = overlapped;
+        m_closing.store(false);
+        m_pendingEvent.store(0);
         {
-            const std::lock_guard<std::mutex> guard(settingsLock_);
-            dcb_ = ST_Dcb{};
-            netApplied_.reset();
-            netDtr_.reset();
-            netRts_.reset();
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            m_dcb = ST_Dcb{};
+            m_netApplied.reset();
+            m_netDtr.reset();
+            m_netRts.reset();
             if (applied) {
-                dcb_ = DcbOf(*applied);
-                netApplied_ = applied;
+                m_dcb = DcbOf(*applied);
+                m_netApplied = applied;
             }
-            timeouts_ = ST_CommTimeouts{};
-            lineErrors_ = 0;
-            lineErrorCounts_ = ST_LineCounters();
-            haveModem_ = false;
-            modemMissingLogged_ = false;
-            noModemLines_.store(false);
-            noLineCounters_.store(false);
+            m_timeouts = ST_CommTimeouts{};
+            m_lineErrors = 0;
+            m_lineErrorCounts = ST_LineCounters();
+            m_haveModem = false;
+            m_modemMissingLogged = false;
+            m_noModemLines.store(false);
+            m_noLineCounters.store(false);
         }
         {
-            const std::lock_guard<std::mutex> guard(rxLock_);
-            rxBuffer_.clear();
-            rxHead_ = 0;
+            const std::lock_guard<std::mutex> guard(m_rxLock);
+            m_rxBuffer.clear();
+            m_rxHead = 0;
         }
-        eventCharSeen_.store(false);
-        txPending_.store(false);
+        m_eventCharSeen.store(false);
+        m_txPending.store(false);
         if (!net) {
             tcflush(fd, TCIOFLUSH);
             WaiveClosingWait(fd);
         }
-        net_ = std::move(net);
-        fd_.store(fd);
+        m_net = std::move(net);
+        m_fd.store(fd);
     }
 
     if (inQueue != 0 || outQueue != 0) {
@@ -286,10 +286,10 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
     SetupReadTimeouts(ShortReadTimeout);
 
     {
-        const std::shared_lock<std::shared_mutex> life(lifeLock_);
-        const int fd = fd_.load();
+        const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+        const int fd = m_fd.load();
         KTermios base;
-        if (net_) {
+        if (m_net) {
             // The server keeps its line as it is until Setup says otherwise: a connection made
             // for a link already carries the link's settings, and sending the defaults first
             // would only make the line flicker through them.
@@ -304,8 +304,8 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         }
         uint32_t ignored = 0;
         CollectLineErrors(&ignored);
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        lineErrors_ = 0;
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        m_lineErrors = 0;
     }
     return GetLastError();
 }
@@ -340,17 +340,17 @@ long CSerial::Close()
         return 0;
     {
         // Under the shared lock, so the descriptor cannot be closed by a concurrent Close meanwhile.
-        const std::shared_lock<std::shared_mutex> life(lifeLock_);
-        closing_.store(true);
-        const int wake = closeWakeFd_.load();
+        const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+        m_closing.store(true);
+        const int wake = m_closeWakeFd.load();
         if (wake >= 0)
             eventfd_write(wake, 1);
         // A call waiting for a server's answer holds the port until it comes.
-        if (net_)
-            net_->Abort();
+        if (m_net)
+            m_net->Abort();
     }
-    const std::unique_lock<std::shared_mutex> life(lifeLock_);
-    int fd = fd_.exchange(-1);
+    const std::unique_lock<std::shared_mutex> life(m_lifeLock);
+    int fd = m_fd.exchange(-1);
     if (fd < 0)
         return 0;
     // Output still queued goes out while the line takes it, for a short while; what a held line
@@ -360,12 +360,12 @@ long CSerial::Close()
     // A pseudo-terminal's close never waits for its far end, and flushing it would throw away
     // what the far end has not read yet.
     uint32_t unsent = 0;
-    if (net_) {
+    if (m_net) {
         DrainOutputBriefly(fd);
-        unsent = net_->Close();
-        net_.reset();
+        unsent = m_net->Close();
+        m_net.reset();
         fd = -1; // the connection's own
-    } else if (pseudoTerminal_) {
+    } else if (m_pseudoTerminal) {
         tcflush(fd, TCIFLUSH);
     } else {
         DrainOutputBriefly(fd);
@@ -374,29 +374,29 @@ long CSerial::Close()
             unsent = static_cast<uint32_t>(queued);
         tcflush(fd, TCIOFLUSH);
     }
-    unsentAtClose_.store(unsent);
+    m_unsentAtClose.store(unsent);
     if (fd >= 0) {
-        if (haveSaved_)
-            SetKernelTermios(fd, saved_);
+        if (m_haveSaved)
+            SetKernelTermios(fd, m_saved);
         RestoreClosingWait(fd);
         ioctl(fd, TIOCNXCL);
         CloseFd(fd);
     }
-    haveSaved_ = false;
-    haveCounters_ = false;
-    CloseFd(maskWakeFd_);
-    int closeWake = closeWakeFd_.exchange(-1);
+    m_haveSaved = false;
+    m_haveCounters = false;
+    CloseFd(m_maskWakeFd);
+    int closeWake = m_closeWakeFd.exchange(-1);
     CloseFd(closeWake);
-    overlapped_ = false;
-    closing_.store(false);
+    m_overlapped = false;
+    m_closing.store(false);
     return 0;
 }
 
 void CSerial::WaiveClosingWait(int fd)
 {
-    savedClosingWait_ = -1;
+    m_savedClosingWait = -1;
     // A pseudo-terminal has no closing wait to waive.
-    if (pseudoTerminal_)
+    if (m_pseudoTerminal)
         return;
     serial_struct info{};
     if (ioctl(fd, TIOCGSERIAL, &info) != 0) {
@@ -412,15 +412,15 @@ void CSerial::WaiveClosingWait(int fd)
         Log("CSerial", "Open", "The driver keeps its own closing wait: it refused to waive it");
         return;
     }
-    savedClosingWait_ = own;
+    m_savedClosingWait = own;
 }
 
 void CSerial::RestoreClosingWait(int fd)
 {
-    if (savedClosingWait_ < 0)
+    if (m_savedClosingWait < 0)
         return;
-    const unsigned short own = static_cast<unsigned short>(savedClosingWait_);
-    savedClosingWait_ = -1;
+    const unsigned short own = static_cast<unsigned short>(m_savedClosingWait);
+    m_savedClosingWait = -1;
     // Bytes a driver could not drop (a transfer in flight on a held adapter) would keep the close
     // waiting for up to its own closing time: then the port keeps the waiver, and the log says so.
     int queued = 0;
@@ -437,34 +437,34 @@ void CSerial::RestoreClosingWait(int fd)
 
 ST_Dcb CSerial::GetDcb() const
 {
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    return dcb_;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    return m_dcb;
 }
 
 ST_CommTimeouts CSerial::GetTimeouts() const
 {
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    return timeouts_;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    return m_timeouts;
 }
 
 void CSerial::ApplyModemLines(const ST_Dcb &dcb)
 {
-    if (net_) {
-        if (!net_->CarriesSettings())
+    if (m_net) {
+        if (!m_net->CarriesSettings())
             return;
         // Sent only when they change: every command costs the server a look at its port.
         const bool dtr = dcb.fDtrControl != DTR_CONTROL_DISABLE;
         const bool rts = dcb.fRtsControl != RTS_CONTROL_DISABLE;
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        if (netDtr_ != dtr && net_->SetDtr(dtr) == 0)
-            netDtr_ = dtr;
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        if (m_netDtr != dtr && m_net->SetDtr(dtr) == 0)
+            m_netDtr = dtr;
         // Under RTS/CTS flow control the server moves RTS itself.
-        if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE && netRts_ != rts && net_->SetRts(rts) == 0)
-            netRts_ = rts;
+        if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE && m_netRts != rts && m_net->SetRts(rts) == 0)
+            m_netRts = rts;
         return;
     }
     // Drivers without modem lines (a pseudo-terminal) refuse these; the line settings still hold.
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     int on = 0;
     int off = 0;
     (dcb.fDtrControl == DTR_CONTROL_DISABLE ? off : on) |= TIOCM_DTR;
@@ -475,49 +475,49 @@ void CSerial::ApplyModemLines(const ST_Dcb &dcb)
         ioctl(fd, TIOCMBIC, &off);
 }
 
-// The caller holds lifeLock_ shared and has checked that the port is open. A setting the server
+// The caller holds m_lifeLock shared and has checked that the port is open. A setting the server
 // answers differently is refused like one a local driver did not take, but the server's line is
 // left as it answered: there is no reading back what it had before.
 long CSerial::ApplyNetDcb(const char *op, const ST_Dcb &dcb)
 {
     if (!CheckDcb(dcb).empty())
         return Fail(op, "Unable to set DCB information", SystemError(EINVAL));
-    if (net_->CarriesSettings()) {
+    if (m_net->CarriesSettings()) {
         const ST_NetLineSettings want = NetSettingsOf(dcb);
         std::optional<ST_NetLineSettings> applied;
         {
-            const std::lock_guard<std::mutex> guard(settingsLock_);
-            applied = netApplied_;
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            applied = m_netApplied;
         }
         if (!applied || !SameSettings(*applied, want)) {
             std::string untaken, reason;
-            const long rc = net_->ApplySettings(want, &untaken, &reason);
+            const long rc = m_net->ApplySettings(want, &untaken, &reason);
             if (rc == ERROR_NOT_SUPPORTED) {
                 {
-                    const std::lock_guard<std::mutex> guard(settingsLock_);
-                    netApplied_.reset();
+                    const std::lock_guard<std::mutex> guard(m_settingsLock);
+                    m_netApplied.reset();
                 }
                 Log("CSerial", op, ("The server did not take the " + untaken + ": " + reason).c_str());
                 return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
             }
             if (rc != 0)
                 return Fail(op, "Unable to set DCB information", rc);
-            const std::lock_guard<std::mutex> guard(settingsLock_);
-            netApplied_ = want;
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            m_netApplied = want;
         }
     }
     ApplyModemLines(dcb);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    dcb_ = dcb;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_dcb = dcb;
     return 0;
 }
 
-// The caller holds lifeLock_ shared and has checked that the port is open.
+// The caller holds m_lifeLock shared and has checked that the port is open.
 long CSerial::ApplyDcb(const char *op, const ST_Dcb &dcb)
 {
-    if (net_)
+    if (m_net)
         return ApplyNetDcb(op, dcb);
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     KTermios base;
     if (!GetKernelTermios(fd, &base))
         return Fail(op, "Unable to obtain DCB information", SystemError(errno));
@@ -534,22 +534,22 @@ long CSerial::ApplyDcb(const char *op, const ST_Dcb &dcb)
         SetKernelTermios(fd, base);
         return Fail(op, "Unable to obtain DCB information", SystemError(e));
     }
-    const std::string untaken = UntakenSetting(want, got, pseudoTerminal_);
+    const std::string untaken = UntakenSetting(want, got, m_pseudoTerminal);
     if (!untaken.empty()) {
         SetKernelTermios(fd, base);
         Log("CSerial", op, ("The driver did not take the " + untaken).c_str());
         return Fail(op, "Unable to set DCB information", ERROR_NOT_SUPPORTED);
     }
     ApplyModemLines(dcb);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    dcb_ = dcb;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_dcb = dcb;
     return 0;
 }
 
 long CSerial::Setup(uint32_t baudrate, uint8_t dataBits, uint8_t parity, uint8_t stopBits)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen())
         return Fail("Setup", "Device is not opened", ERROR_INVALID_HANDLE);
     ST_Dcb dcb = GetDcb();
@@ -568,18 +568,18 @@ long CSerial::SetEventChar(uint8_t eventChar, bool adjustMask)
         return Fail("SetEventChar", "Device is not opened", ERROR_INVALID_HANDLE);
     if (adjustMask)
         SetMask(GetEventMask() | EV_RXFLAG);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen())
         return Fail("SetEventChar", "Device is not opened", ERROR_INVALID_HANDLE);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    dcb_.EvtChar = static_cast<char>(eventChar);
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_dcb.EvtChar = static_cast<char>(eventChar);
     return GetLastError();
 }
 
 long CSerial::SetupHandshaking(uint8_t handshake)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen())
         return Fail("SetupHandshaking", "Device is not opened", ERROR_INVALID_HANDLE);
     ST_Dcb dcb = GetDcb();
@@ -621,20 +621,20 @@ long CSerial::SetupHandshaking(uint8_t handshake)
 long CSerial::SetupReadTimeouts(uint8_t readTimeout)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen())
         return Fail("SetupReadTimeouts", "Device is not opened", ERROR_INVALID_HANDLE);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
     switch (readTimeout) {
     case ShortReadTimeout:
-        timeouts_.ReadIntervalTimeout = kShortTimeout;
-        timeouts_.ReadTotalTimeoutMultiplier = 0;
-        timeouts_.ReadTotalTimeoutConstant = kShortTimeout;
+        m_timeouts.ReadIntervalTimeout = kShortTimeout;
+        m_timeouts.ReadTotalTimeoutMultiplier = 0;
+        m_timeouts.ReadTotalTimeoutConstant = kShortTimeout;
         break;
     case BlockingRead:
-        timeouts_.ReadIntervalTimeout = 0;
-        timeouts_.ReadTotalTimeoutMultiplier = 0;
-        timeouts_.ReadTotalTimeoutConstant = 0;
+        m_timeouts.ReadIntervalTimeout = 0;
+        m_timeouts.ReadTotalTimeoutMultiplier = 0;
+        m_timeouts.ReadTotalTimeoutConstant = 0;
         break;
     default:
         return SetLastError(E_INVALIDARG);
@@ -645,15 +645,15 @@ long CSerial::SetupReadTimeouts(uint8_t readTimeout)
 long CSerial::SetMask(uint32_t mask)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen())
         return Fail("SetMask", "Device is not opened", ERROR_INVALID_HANDLE);
     // Modem-line changes count from the mask that asks for them, not from the open.
     if (mask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))
         TakeModemSnapshot();
-    eventMask_.store(mask);
-    maskGeneration_.fetch_add(1);
-    if (eventfd_write(maskWakeFd_, 1) != 0)
+    m_eventMask.store(mask);
+    m_maskGeneration.fetch_add(1);
+    if (eventfd_write(m_maskWakeFd, 1) != 0)
         return Fail("SetMask", "Unable to set event mask", SystemError(errno));
     return 0;
 }
@@ -665,7 +665,7 @@ uint32_t CSerial::GetEventMask()
         Fail("GetEventMask", "Device is not opened", ERROR_INVALID_HANDLE);
         return 0;
     }
-    return eventMask_.load();
+    return m_eventMask.load();
 }
 
 #define KESTRUM_DCB_GETTER(NAME, FAIL, EXPR)                                                                 \
@@ -703,8 +703,8 @@ uint8_t CSerial::GetEventChar()
 
 uint16_t CSerial::GetEventType()
 {
-    const uint32_t word = pendingEvent_.exchange(0);
-    const uint32_t mask = eventMask_.load();
+    const uint32_t word = m_pendingEvent.exchange(0);
+    const uint32_t mask = m_eventMask.load();
     const uint16_t events = static_cast<uint16_t>(word & 0xFFFF & mask);
     if (events == 0)
         AppendLogFormatted(DiagLogPath(), "CSerial::GetEventType - Event %08Xh not within mask %08Xh.\n",
@@ -715,17 +715,17 @@ uint16_t CSerial::GetEventType()
 long CSerial::LookAtModemLines(int *status)
 {
     *status = 0;
-    if (net_) {
+    if (m_net) {
         // A raw port has no lines. An RFC 2217 server sets DTR and RTS when asked; its inputs
         // read off until it first tells them (it tells every change after that).
-        const ST_NetLineState state = net_->State();
-        if (!net_->CarriesSettings())
+        const ST_NetLineState state = m_net->State();
+        if (!m_net->CarriesSettings())
             return SetLastError(SystemError(ENOTTY));
         *status = (state.Dtr ? TIOCM_DTR : 0) | (state.Rts ? TIOCM_RTS : 0) | (state.Cts ? TIOCM_CTS : 0) |
                   (state.Dsr ? TIOCM_DSR : 0) | (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);
         return SetLastError(0);
     }
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     return SetLastError(fd < 0                             ? ERROR_INVALID_HANDLE
                         : ioctl(fd, TIOCMGET, status) != 0 ? SystemError(errno)
                                                            : 0);
@@ -733,7 +733,7 @@ long CSerial::LookAtModemLines(int *status)
 
 bool CSerial::ModemStatus(const char *op, int bit, bool lineBreak)
 {
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     int status = 0;
     if (LookAtModemLines(&status) != 0) {
         Log("CSerial", op, "Unable to obtain the modem status", lineBreak);
@@ -764,7 +764,7 @@ bool CSerial::GetRING()
 
 bool CSerial::HasModemLines()
 {
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     int status = 0;
     return LookAtModemLines(&status) == 0;
 }
@@ -772,7 +772,7 @@ bool CSerial::HasModemLines()
 bool CSerial::GetModemLines(ST_ModemLines *lines)
 {
     *lines = ST_ModemLines{};
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     int status = 0;
     if (LookAtModemLines(&status) != 0) {
         Log("CSerial", "GetModemLines", "Unable to obtain the modem status");
@@ -786,28 +786,28 @@ bool CSerial::GetModemLines(ST_ModemLines *lines)
 long CSerial::ApplyModemLine(const char *op, int bit, bool on)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    const int fd = fd_.load();
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    const int fd = m_fd.load();
     if (fd < 0)
         return Fail(op, "Device is not opened", ERROR_INVALID_HANDLE);
-    if (net_) {
-        const long rc = !net_->CarriesSettings() ? SystemError(ENOTTY)
-                        : bit == TIOCM_DTR       ? net_->SetDtr(on)
-                                                 : net_->SetRts(on);
+    if (m_net) {
+        const long rc = !m_net->CarriesSettings() ? SystemError(ENOTTY)
+                        : bit == TIOCM_DTR        ? m_net->SetDtr(on)
+                                                  : m_net->SetRts(on);
         if (rc != 0)
             return Fail(op, "Unable to set the modem line", rc);
-        const std::lock_guard<std::mutex> guard(settingsLock_);
-        (bit == TIOCM_DTR ? netDtr_ : netRts_) = on;
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        (bit == TIOCM_DTR ? m_netDtr : m_netRts) = on;
     } else if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) != 0) {
         return Fail(op, "Unable to set the modem line", SystemError(errno));
     }
     // Held, so a later Setup puts the line back the way it was left here.
-    const std::lock_guard<std::mutex> guard(settingsLock_);
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
     const uint8_t control = on ? 1 : 0; // DTR_CONTROL_ENABLE / RTS_CONTROL_ENABLE or _DISABLE
     if (bit == TIOCM_DTR)
-        dcb_.fDtrControl = control;
-    else if (dcb_.fRtsControl != RTS_CONTROL_HANDSHAKE)
-        dcb_.fRtsControl = control;
+        m_dcb.fDtrControl = control;
+    else if (m_dcb.fRtsControl != RTS_CONTROL_HANDSHAKE)
+        m_dcb.fRtsControl = control;
     return 0;
 }
 
@@ -827,15 +827,15 @@ long CSerial::SendBreak(uint32_t milliseconds)
     // Shared like any other call, so reads, writes and the listener's wait go on; breaks are
     // serialised among themselves only. The wait watches the close wake-up, so Close is not
     // held up by a long break.
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    const int fd = fd_.load();
-    if (fd < 0 || closing_.load())
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    const int fd = m_fd.load();
+    if (fd < 0 || m_closing.load())
         return Fail("SendBreak", "Device is not opened", ERROR_INVALID_HANDLE);
-    const std::lock_guard<std::mutex> serial(breakLock_);
+    const std::lock_guard<std::mutex> serial(m_breakLock);
     // A raw network port has no line to hold in the break state.
     const auto setBreak = [this, fd](bool on) -> long {
-        if (net_)
-            return net_->CarriesSettings() ? net_->SetBreak(on) : SystemError(ENOTTY);
+        if (m_net)
+            return m_net->CarriesSettings() ? m_net->SetBreak(on) : SystemError(ENOTTY);
         return ioctl(fd, on ? TIOCSBRK : TIOCCBRK) != 0 ? SystemError(errno) : 0;
     };
     if (const long rc = setBreak(true))
@@ -847,7 +847,7 @@ long CSerial::SendBreak(uint32_t milliseconds)
             std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
         if (left <= 0)
             break;
-        pollfd wake{closeWakeFd_.load(), POLLIN, 0};
+        pollfd wake{m_closeWakeFd.load(), POLLIN, 0};
         const int rc = poll(&wake, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
         if (rc > 0) {
             closed = true;

@@ -15,9 +15,9 @@
 // no other call is inside the device). Reads are serialised among themselves, and so are writes,
 // so two writers never interleave their bytes.
 #include "netport/netline.h"
+#include "portbase/serialerror.h"
 #include "serial/dcb.h"
 #include "serial/linecounters.h"
-#include "serial/serialerror.h"
 
 #include <atomic>
 #include <cstdint>
@@ -155,19 +155,19 @@ public:
     // Holds the line in the break state for `milliseconds`. Other calls on the port go on
     // meanwhile (the listener keeps waiting); Close ends the break early.
     long SendBreak(uint32_t milliseconds);
-    bool IsOpen() const { return fd_.load() >= 0; }
+    bool IsOpen() const { return m_fd.load() >= 0; }
     // The open descriptor, or -1, for a caller that waits on the line and reads and writes it
     // itself (the two-port monitor) instead of through Read, Write and WaitEvent. It stays valid
     // until Close, which such a caller makes only once it has stopped using it.
-    int Descriptor() const { return fd_.load(); }
+    int Descriptor() const { return m_fd.load(); }
     // The code for a line that ended with `e` (while open): a network port tells why its
     // connection ended instead.
     long LostCode(int e) const;
     // Bytes that the driver still held for the line when the last Close dropped them. They had
     // been written, so whoever counted them as sent can take them back. A pseudo-terminal's
     // close drops none (its far end still reads them).
-    uint32_t UnsentAtClose() const { return unsentAtClose_.load(); }
-    long GetLastError() const { return lastError_.load(); }
+    uint32_t UnsentAtClose() const { return m_unsentAtClose.load(); }
+    long GetLastError() const { return m_lastError.load(); }
 
     // A connection made beforehand, on a thread that may wait for the network, for the next Open
     // of its address, which takes it instead of connecting. `applied` are the line settings it
@@ -195,7 +195,7 @@ public:
 protected:
     long SetLastError(long code)
     {
-        lastError_.store(code);
+        m_lastError.store(code);
         return code;
     }
     // The log line "CSerial::<op> - <text>" with the line break the message table gives it.
@@ -204,7 +204,7 @@ protected:
 
     // The wait behind WaitEvent, counted from a mask generation taken earlier, so that a SetMask
     // that happened after `generation` was read wakes it even if it came before the wait began.
-    uint64_t MaskGeneration() const { return maskGeneration_.load(); }
+    uint64_t MaskGeneration() const { return m_maskGeneration.load(); }
     long WaitEventSince(uint64_t generation, uint32_t timeout);
 
 private:
@@ -216,12 +216,12 @@ private:
     bool ReadLineCounters(ST_LineCounters *counters) const;
     bool ReadModemSnapshot(ST_ModemSnapshot *snapshot) const;
     long ApplyModemLine(const char *op, int bit, bool on);
-    // Event sources other than data; the caller holds lifeLock_ shared.
+    // Event sources other than data; the caller holds m_lifeLock shared.
     uint32_t ModemEvents(uint32_t mask, int *lookMs);
     uint32_t TxEmptyEvent(int *lookMs);
     void TakeModemSnapshot();
-    // Moves what the line holds into rxBuffer_ and looks for the event character; the caller
-    // holds readLock_ and lifeLock_.
+    // Moves what the line holds into m_rxBuffer and looks for the event character; the caller
+    // holds m_readLock and m_lifeLock.
     void FillRxBuffer(int fd);
     void NoteEventChar(const uint8_t *bytes, size_t count);
     size_t RxBuffered();
@@ -235,65 +235,65 @@ private:
     void RestoreClosingWait(int fd);
     bool ModemStatus(const char *op, int bit, bool lineBreak);
     // One look at the modem lines (TIOCM_ bits), recorded as the last error; the caller holds
-    // lifeLock_ shared.
+    // m_lifeLock shared.
     long LookAtModemLines(int *status);
     void CollectLineErrors(uint32_t *events);
     long IoPrecheck(const char *op, uint32_t timeout);
 
-    std::atomic<long> lastError_{0};
-    std::atomic<int> fd_{-1};
-    std::atomic<uint32_t> pendingEvent_{0};
-    std::atomic<uint32_t> eventMask_{0};
-    bool overlapped_ = false;
+    std::atomic<long> m_lastError{0};
+    std::atomic<int> m_fd{-1};
+    std::atomic<uint32_t> m_pendingEvent{0};
+    std::atomic<uint32_t> m_eventMask{0};
+    bool m_overlapped = false;
 
-    int maskWakeFd_ = -1;              // SetMask wakes WaitEvent
-    std::atomic<int> closeWakeFd_{-1}; // Close wakes every blocked call
-    std::atomic<bool> closing_{false};
-    std::atomic<uint64_t> maskGeneration_{0};
+    int m_maskWakeFd = -1;              // SetMask wakes WaitEvent
+    std::atomic<int> m_closeWakeFd{-1}; // Close wakes every blocked call
+    std::atomic<bool> m_closing{false};
+    std::atomic<uint64_t> m_maskGeneration{0};
 
-    mutable std::shared_mutex lifeLock_; // shared by every call on the port, exclusive for Open/Close
-    mutable std::mutex settingsLock_;
-    std::mutex readLock_;
-    std::mutex writeLock_;
-    ST_Dcb dcb_;
-    ST_CommTimeouts timeouts_;
-    KTermios saved_;
-    bool haveSaved_ = false;
-    bool haveCounters_ = false;
-    uint32_t lineErrors_ = 0;
+    mutable std::shared_mutex m_lifeLock; // shared by every call on the port, exclusive for Open/Close
+    mutable std::mutex m_settingsLock;
+    std::mutex m_readLock;
+    std::mutex m_writeLock;
+    ST_Dcb m_dcb;
+    ST_CommTimeouts m_timeouts;
+    KTermios m_saved;
+    bool m_haveSaved = false;
+    bool m_haveCounters = false;
+    uint32_t m_lineErrors = 0;
     // The counters' growth not yet taken.
-    ST_LineCounters lineErrorCounts_;
-    ST_LineCounters counters_; // as last seen
-    bool pseudoTerminal_ = false;
-    int savedClosingWait_ = -1; // the driver's own, while waived; -1 when left alone
-    std::atomic<uint32_t> unsentAtClose_{0};
+    ST_LineCounters m_lineErrorCounts;
+    ST_LineCounters m_counters; // as last seen
+    bool m_pseudoTerminal = false;
+    int m_savedClosingWait = -1; // the driver's own, while waived; -1 when left alone
+    std::atomic<uint32_t> m_unsentAtClose{0};
 
-    // Under settingsLock_: the modem lines as last looked at.
-    ST_ModemSnapshot modem_;
-    bool haveModem_ = false;
-    bool modemMissingLogged_ = false;
+    // Under m_settingsLock: the modem lines as last looked at.
+    ST_ModemSnapshot m_modem;
+    bool m_haveModem = false;
+    bool m_modemMissingLogged = false;
     // The driver said it has no modem lines, or no line counters (a pseudo-terminal, some
     // adapters): it is not asked again at every wake-up of the listener until the port is opened
     // again.
-    mutable std::atomic<bool> noModemLines_{false};
-    mutable std::atomic<bool> noLineCounters_{false};
+    mutable std::atomic<bool> m_noModemLines{false};
+    mutable std::atomic<bool> m_noLineCounters{false};
 
-    std::mutex rxLock_;
-    std::vector<uint8_t> rxBuffer_; // read from the line by WaitEvent, not yet by Read
-    size_t rxHead_ = 0;
-    std::atomic<bool> eventCharSeen_{false};
+    std::mutex m_rxLock;
+    std::vector<uint8_t> m_rxBuffer; // read from the line by WaitEvent, not yet by Read
+    size_t m_rxHead = 0;
+    std::atomic<bool> m_eventCharSeen{false};
     // Whether the last read of the line found bytes. While it did, a wait that the line wakes as
     // readable takes that at its word; after a read found nothing, the wait asks how much is
     // there, so that a line that stays readable with nothing in it is found gone, not spun on.
-    std::atomic<bool> lineGaveBytes_{false};
-    std::atomic<bool> txPending_{false};
-    std::mutex breakLock_;
+    std::atomic<bool> m_lineGaveBytes{false};
+    std::atomic<bool> m_txPending{false};
+    std::mutex m_breakLock;
 
-    // A network port's connection, set and cleared under lifeLock_ held exclusively.
-    std::unique_ptr<CNetLine> net_;
-    std::unique_ptr<CNetLine> preparedNet_; // under settingsLock_, as is all below
-    ST_NetLineSettings preparedSettings_;
-    std::optional<ST_NetLineSettings> netApplied_; // what the server holds, as far as known
-    std::optional<bool> netDtr_, netRts_;          // as last sent
-    std::string openFailure_;
+    // A network port's connection, set and cleared under m_lifeLock held exclusively.
+    std::unique_ptr<CNetLine> m_net;
+    std::unique_ptr<CNetLine> m_preparedNet; // under m_settingsLock, as is all below
+    ST_NetLineSettings m_preparedSettings;
+    std::optional<ST_NetLineSettings> m_netApplied; // what the server holds, as far as known
+    std::optional<bool> m_netDtr, m_netRts;         // as last sent
+    std::string m_openFailure;
 };

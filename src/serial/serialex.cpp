@@ -7,7 +7,7 @@
 
 CSerialEx::~CSerialEx()
 {
-    if (listenerThread_.joinable()) {
+    if (m_listenerThread.joinable()) {
         Log("CSerialEx", "~CSerialEx", "Serial port not closed");
         CSerialEx::Close();
     }
@@ -16,8 +16,8 @@ CSerialEx::~CSerialEx()
 
 void CSerialEx::WaitForDetached()
 {
-    std::unique_lock<std::mutex> guard(runLock_);
-    runEnded_.wait(guard, [this] { return running_ == 0 || detachedId_ == std::this_thread::get_id(); });
+    std::unique_lock<std::mutex> guard(m_runLock);
+    m_runEnded.wait(guard, [this] { return m_running == 0 || m_detachedId == std::this_thread::get_id(); });
 }
 
 long CSerialEx::Open(const std::string &port, long inQueue, long outQueue, bool startListener)
@@ -40,37 +40,37 @@ long CSerialEx::Close()
 
 bool CSerialEx::IsListening() const
 {
-    return listenerThread_.joinable();
+    return m_listenerThread.joinable();
 }
 
 long CSerialEx::StartListener()
 {
     SetLastError(0);
-    if (listenerThread_.joinable())
+    if (m_listenerThread.joinable())
         return 0;
     WaitForDetached();
     if (!IsOpen()) {
         Log("CSerialEx", "StartListener", "Device is not opened");
         return SetLastError(ERROR_INVALID_HANDLE);
     }
-    stopping_.store(false);
+    m_stopping.store(false);
     auto stop = std::make_shared<std::atomic<bool>>(false);
-    stopFlag_ = stop;
+    m_stopFlag = stop;
     OnListenerStarting();
     try {
-        const std::lock_guard<std::mutex> guard(runLock_);
-        listenerThread_ = std::thread([this, stop] {
+        const std::lock_guard<std::mutex> guard(m_runLock);
+        m_listenerThread = std::thread([this, stop] {
             ThreadProc(*stop);
-            const std::lock_guard<std::mutex> ended(runLock_);
-            if (detachedId_ == std::this_thread::get_id())
-                detachedId_ = std::thread::id();
-            --running_;
-            runEnded_.notify_all();
+            const std::lock_guard<std::mutex> ended(m_runLock);
+            if (m_detachedId == std::this_thread::get_id())
+                m_detachedId = std::thread::id();
+            --m_running;
+            m_runEnded.notify_all();
         });
-        ++running_;
+        ++m_running;
         // Named here rather than by itself, so the name is there once the listener has started;
         // for the per-thread figures of ps, top and the benches.
-        pthread_setname_np(listenerThread_.native_handle(), kListenerName);
+        pthread_setname_np(m_listenerThread.native_handle(), kListenerName);
     } catch (const std::system_error &e) {
         Log("CSerialEx", "StartListener", "Unable to start COMM watcher thread");
         return SetLastError(SystemError(e.code().value()));
@@ -81,21 +81,21 @@ long CSerialEx::StartListener()
 long CSerialEx::StopListener(uint32_t timeout)
 {
     (void)timeout;
-    if (listenerThread_.joinable()) {
-        stopping_.store(true);
-        stopFlag_->store(true);
+    if (m_listenerThread.joinable()) {
+        m_stopping.store(true);
+        m_stopFlag->store(true);
         OnListenerStopping();
         if (IsOpen())
             SetMask(GetEventMask());
-        if (listenerThread_.get_id() == std::this_thread::get_id()) {
+        if (m_listenerThread.get_id() == std::this_thread::get_id()) {
             // Stopped from its own event handler: it ends as soon as the handler returns, by its
             // own flag, whatever a new listener does meanwhile.
-            const std::lock_guard<std::mutex> guard(runLock_);
-            detachedId_ = listenerThread_.get_id();
-            listenerThread_.detach();
+            const std::lock_guard<std::mutex> guard(m_runLock);
+            m_detachedId = m_listenerThread.get_id();
+            m_listenerThread.detach();
         } else {
-            listenerThread_.join();
-            stopping_.store(false);
+            m_listenerThread.join();
+            m_stopping.store(false);
             WaitForDetached();
         }
     } else {
@@ -118,7 +118,7 @@ long CSerialEx::ThreadProc(const std::atomic<bool> &stop)
             return 0;
         const long rc = WaitEventSince(generation, waitMs);
         if (rc == ERROR_TIMEOUT && waitMs != INFINITE) {
-            if (!stopping_.load())
+            if (!m_stopping.load())
                 OnWaitExpired();
             continue;
         }

@@ -50,19 +50,19 @@ protected:
     // runs out with no event: lets a subclass keep time on the listener thread.
     virtual uint32_t NextWaitMs() { return INFINITE; }
     virtual void OnWaitExpired() {}
-    bool Stopping() const { return stopping_.load(); }
+    bool Stopping() const { return m_stopping.load(); }
 
 private:
     long ThreadProc(const std::atomic<bool> &stop);
     // Waits until a listener stopped from its own OnEvent has ended, unless called on it.
     void WaitForDetached();
 
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> m_stopping{false};
     // Each listener has its own stop flag, so a new one's fresh flag never restarts an old one.
-    std::shared_ptr<std::atomic<bool>> stopFlag_;
-    std::thread listenerThread_;
-    std::mutex runLock_;
-    std::condition_variable runEnded_;
-    int running_ = 0;
-    std::thread::id detachedId_;
+    std::shared_ptr<std::atomic<bool>> m_stopFlag;
+    std::thread m_listenerThread;
+    std::mutex m_runLock;
+    std::condition_variable m_runEnded;
+    int m_running = 0;
+    std::thread::id m_detachedId;
 };

@@ -45,9 +45,9 @@ const Clock::time_point *Earliest(const Clock::time_point *a, const Clock::time_
 
 long CSerial::IoPrecheck(const char *op, uint32_t timeout)
 {
-    if (!IsOpen() || closing_.load())
+    if (!IsOpen() || m_closing.load())
         return Fail(op, "Device is not opened", ERROR_INVALID_HANDLE);
-    if (!overlapped_ && timeout != INFINITE)
+    if (!m_overlapped && timeout != INFINITE)
         return Fail(op, "Overlapped I/O is disabled, specified parameters are illegal.",
                     ERROR_INVALID_FUNCTION);
     return 0;
@@ -65,14 +65,14 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
         written = &local;
     *written = 0;
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    const std::lock_guard<std::mutex> serial(writeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    const std::lock_guard<std::mutex> serial(m_writeLock);
     if (const long rc = IoPrecheck("Write", timeout))
         return rc;
     if (len < 0 || (len > 0 && data == nullptr))
         return Fail("Write", "Unable to write the data", SystemError(EINVAL));
 
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     const auto *p = static_cast<const uint8_t *>(data);
     size_t sent = 0;
     bool timed = false;
@@ -82,12 +82,12 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
     const Clock::time_point *totalDeadline = nullptr;
     while (sent < static_cast<size_t>(len)) {
         // A connection's far end may be gone: that is a failed write, not a signal.
-        const ssize_t n = net_ ? send(fd, p + sent, static_cast<size_t>(len) - sent, MSG_NOSIGNAL)
-                               : write(fd, p + sent, static_cast<size_t>(len) - sent);
+        const ssize_t n = m_net ? send(fd, p + sent, static_cast<size_t>(len) - sent, MSG_NOSIGNAL)
+                                : write(fd, p + sent, static_cast<size_t>(len) - sent);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             *written = static_cast<uint32_t>(sent);
-            if (!txPending_.exchange(true) && (eventMask_.load() & EV_TXEMPTY))
+            if (!m_txPending.exchange(true) && (m_eventMask.load() & EV_TXEMPTY))
                 WakeWait(); // a wait already asleep learns there is a queue to watch
             continue;
         }
@@ -113,7 +113,7 @@ long CSerial::Write(const void *data, long len, uint32_t *written, uint32_t time
                 totalDeadline = &totalEnd;
             }
         }
-        pollfd fds[2] = {{fd, POLLOUT, 0}, {closeWakeFd_.load(), POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {m_closeWakeFd.load(), POLLIN, 0}};
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
@@ -137,8 +137,8 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         read = &local;
     *read = 0;
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
-    const std::lock_guard<std::mutex> serial(readLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    const std::lock_guard<std::mutex> serial(m_readLock);
     if (const long rc = IoPrecheck("Read", timeout))
         return rc;
     if (len < 0 || (len > 0 && data == nullptr))
@@ -174,22 +174,22 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         totalDeadline = &totalEnd;
     }
 
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     auto *p = static_cast<uint8_t *>(data);
     size_t got = 0;
     {
         // What a wait already took from the line came first.
-        const std::lock_guard<std::mutex> guard(rxLock_);
+        const std::lock_guard<std::mutex> guard(m_rxLock);
         // A wait that found the buffer full stopped watching the line; it is told there is room.
-        if (rxBuffer_.size() - rxHead_ >= kRxBufferLimit)
+        if (m_rxBuffer.size() - m_rxHead >= kRxBufferLimit)
             WakeWait();
-        got = std::min(rxBuffer_.size() - rxHead_, static_cast<size_t>(len));
+        got = std::min(m_rxBuffer.size() - m_rxHead, static_cast<size_t>(len));
         if (got > 0)
-            std::memcpy(p, rxBuffer_.data() + rxHead_, got);
-        rxHead_ += got;
-        if (rxHead_ == rxBuffer_.size()) {
-            rxBuffer_.clear();
-            rxHead_ = 0;
+            std::memcpy(p, m_rxBuffer.data() + m_rxHead, got);
+        m_rxHead += got;
+        if (m_rxHead == m_rxBuffer.size()) {
+            m_rxBuffer.clear();
+            m_rxHead = 0;
         }
         *read = static_cast<uint32_t>(got);
     }
@@ -201,7 +201,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
     }
     for (;;) {
         const ssize_t n = ::read(fd, p + got, static_cast<size_t>(len) - got);
-        lineGaveBytes_.store(n > 0);
+        m_lineGaveBytes.store(n > 0);
         if (n > 0) {
             NoteEventChar(p + got, static_cast<size_t>(n));
             got += static_cast<size_t>(n);
@@ -229,7 +229,7 @@ long CSerial::Read(void *data, long len, uint32_t *read, uint32_t timeout)
         const Clock::time_point *deadline = Earliest(callerDeadline, totalDeadline);
         if (useInterval && got > 0)
             deadline = Earliest(deadline, &intervalEnd);
-        pollfd fds[2] = {{fd, POLLIN, 0}, {closeWakeFd_.load(), POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_closeWakeFd.load(), POLLIN, 0}};
         const int rc = poll(fds, 2, PollTimeout(deadline));
         if (rc < 0 && errno != EINTR)
             return Fail("Read", "Unable to wait until data has been read", SystemError(errno));
@@ -255,16 +255,16 @@ bool Supported(int rc, std::atomic<bool> &missing)
 } // namespace
 
 // Compares the driver's line counters with the last ones seen and turns the growth into event
-// and error bits. The caller holds lifeLock_ shared.
+// and error bits. The caller holds m_lifeLock shared.
 bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
 {
-    if (net_) {
-        const ST_NetLineState state = net_->State();
+    if (m_net) {
+        const ST_NetLineState state = m_net->State();
         *counters = ST_LineCounters{state.Breaks, state.FrameErrors, state.ParityErrors, state.Overruns, 0};
         return true;
     }
     serial_icounter_struct c{};
-    if (noLineCounters_.load() || !Supported(ioctl(fd_.load(), TIOCGICOUNT, &c), noLineCounters_))
+    if (m_noLineCounters.load() || !Supported(ioctl(m_fd.load(), TIOCGICOUNT, &c), m_noLineCounters))
         return false;
     *counters = ST_LineCounters{c.brk, c.frame, c.parity, c.overrun, c.buf_overrun};
     return true;
@@ -274,9 +274,9 @@ bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
 bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
 {
     *snapshot = ST_ModemSnapshot();
-    if (net_) {
-        const ST_NetLineState state = net_->State();
-        if (!net_->CarriesSettings())
+    if (m_net) {
+        const ST_NetLineState state = m_net->State();
+        if (!m_net->CarriesSettings())
             return false;
         snapshot->Lines = (state.Cts ? TIOCM_CTS : 0) | (state.Dsr ? TIOCM_DSR : 0) |
                           (state.Dcd ? TIOCM_CAR : 0) | (state.Ring ? TIOCM_RNG : 0);
@@ -286,11 +286,11 @@ bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
         snapshot->Dcd = state.DcdChanges;
         return true;
     }
-    const int fd = fd_.load();
-    if (noModemLines_.load() || !Supported(ioctl(fd, TIOCMGET, &snapshot->Lines), noModemLines_))
+    const int fd = m_fd.load();
+    if (m_noModemLines.load() || !Supported(ioctl(fd, TIOCMGET, &snapshot->Lines), m_noModemLines))
         return false;
     serial_icounter_struct c{};
-    if (!noLineCounters_.load() && Supported(ioctl(fd, TIOCGICOUNT, &c), noLineCounters_)) {
+    if (!m_noLineCounters.load() && Supported(ioctl(fd, TIOCGICOUNT, &c), m_noLineCounters)) {
         snapshot->Cts = c.cts;
         snapshot->Dsr = c.dsr;
         snapshot->Ring = c.rng;
@@ -301,7 +301,7 @@ bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
 
 long CSerial::LostCode(int e) const
 {
-    const int netErrno = net_ ? net_->LostErrno() : 0;
+    const int netErrno = m_net ? m_net->LostErrno() : 0;
     return SystemError(netErrno != 0 ? netErrno : e);
 }
 
@@ -310,37 +310,37 @@ void CSerial::CollectLineErrors(uint32_t *events)
     ST_LineCounters now;
     if (!ReadLineCounters(&now))
         return;
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    if (haveCounters_) {
-        const uint32_t errors = LineErrorBits(counters_, now);
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    if (m_haveCounters) {
+        const uint32_t errors = LineErrorBits(m_counters, now);
         *events |= LineErrorEvents(errors);
-        lineErrors_ |= errors;
-        AddLineCounterGrowth(lineErrorCounts_, counters_, now);
+        m_lineErrors |= errors;
+        AddLineCounterGrowth(m_lineErrorCounts, m_counters, now);
     }
-    counters_ = now;
-    haveCounters_ = true;
+    m_counters = now;
+    m_haveCounters = true;
 }
 
 bool CSerial::ClearCommErrors(uint32_t *errors)
 {
     *errors = 0;
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (!IsOpen()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
     uint32_t ignored = 0;
     CollectLineErrors(&ignored);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    *errors = lineErrors_;
-    lineErrors_ = 0;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    *errors = m_lineErrors;
+    m_lineErrors = 0;
     return true;
 }
 
 ST_LineCounters CSerial::TakeLineErrorCounts()
 {
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    return std::exchange(lineErrorCounts_, ST_LineCounters());
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    return std::exchange(m_lineErrorCounts, ST_LineCounters());
 }
 
 long CSerial::WaitEvent(uint32_t timeout)
@@ -351,7 +351,7 @@ long CSerial::WaitEvent(uint32_t timeout)
 long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
 {
     SetLastError(0);
-    const std::shared_lock<std::shared_mutex> life(lifeLock_);
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
     if (const long rc = IoPrecheck("WaitEvent", timeout))
         return rc;
     Clock::time_point end;
@@ -360,14 +360,14 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         end = Clock::now() + std::chrono::milliseconds(timeout);
         deadline = &end;
     }
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     int emptyReadable = 0;
     for (;;) {
-        if (maskGeneration_.load() != generation) {
-            pendingEvent_.store(0);
+        if (m_maskGeneration.load() != generation) {
+            m_pendingEvent.store(0);
             return 0;
         }
-        const uint32_t mask = eventMask_.load();
+        const uint32_t mask = m_eventMask.load();
         // Sources that need a look rather than a wake-up; lookMs is when to look again (-1: no need).
         int lookMs = -1;
         uint32_t word = ModemEvents(mask, &lookMs);
@@ -376,12 +376,12 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         const size_t buffered = RxBuffered();
         if (buffered > 0)
             word |= EV_RXCHAR;
-        if ((mask & EV_RXFLAG) && eventCharSeen_.exchange(false))
+        if ((mask & EV_RXFLAG) && m_eventCharSeen.exchange(false))
             word |= EV_RXFLAG;
         if (word & mask) {
             if (word & EV_RXCHAR)
                 CollectLineErrors(&word);
-            pendingEvent_.store(word);
+            m_pendingEvent.store(word);
             return 0;
         }
 
@@ -389,9 +389,9 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         // A full buffer is left alone until Read makes room (the bytes wait in the kernel).
         const bool wantData = (mask & EV_RXCHAR) || ((mask & EV_RXFLAG) && buffered < kRxBufferLimit);
         pollfd fds[4] = {{fd, static_cast<short>(wantData ? POLLIN : 0), 0},
-                         {maskWakeFd_, POLLIN, 0},
-                         {closeWakeFd_.load(), POLLIN, 0},
-                         {net_ ? net_->StateFd() : -1, POLLIN, 0}};
+                         {m_maskWakeFd, POLLIN, 0},
+                         {m_closeWakeFd.load(), POLLIN, 0},
+                         {m_net ? m_net->StateFd() : -1, POLLIN, 0}};
         int waitMs = PollTimeout(deadline);
         if (lookMs >= 0 && (waitMs < 0 || lookMs < waitMs))
             waitMs = lookMs;
@@ -410,7 +410,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         }
         if (fds[1].revents != 0) {
             eventfd_t drained = 0;
-            eventfd_read(maskWakeFd_, &drained);
+            eventfd_read(m_maskWakeFd, &drained);
             continue;
         }
         if (fds[3].revents != 0) {
@@ -421,7 +421,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
             uint32_t lineEvents = 0;
             CollectLineErrors(&lineEvents);
             if (lineEvents & mask) {
-                pendingEvent_.store(lineEvents);
+                m_pendingEvent.store(lineEvents);
                 return 0;
             }
             if (fds[0].revents == 0)
@@ -432,7 +432,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
             return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EBADF));
         // At line rates every arrival wakes this wait, and the count was a third of its calls.
         int waiting = 0;
-        if (re == POLLIN && lineGaveBytes_.load())
+        if (re == POLLIN && m_lineGaveBytes.load())
             waiting = 1;
         else if (ioctl(fd, FIONREAD, &waiting) != 0)
             return Fail("WaitEvent", "Unable to wait for COM event", SystemError(errno));
@@ -441,16 +441,16 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
             if (mask & EV_RXFLAG) {
                 // Only while no Read is taking bytes itself: two readers would reorder them. A
                 // Read that runs looks for the event character in what it takes.
-                std::unique_lock<std::mutex> reading(readLock_, std::try_to_lock);
+                std::unique_lock<std::mutex> reading(m_readLock, std::try_to_lock);
                 if (reading.owns_lock())
                     FillRxBuffer(fd);
             }
             if (mask & EV_RXCHAR) {
                 uint32_t data = EV_RXCHAR;
-                if (eventCharSeen_.exchange(false))
+                if (m_eventCharSeen.exchange(false))
                     data |= EV_RXFLAG;
                 CollectLineErrors(&data);
-                pendingEvent_.store(data);
+                m_pendingEvent.store(data);
                 return 0;
             }
             continue;
@@ -464,21 +464,21 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
 
 void CSerial::WakeWait()
 {
-    eventfd_write(maskWakeFd_, 1);
+    eventfd_write(m_maskWakeFd, 1);
 }
 
 size_t CSerial::RxBuffered()
 {
-    const std::lock_guard<std::mutex> guard(rxLock_);
-    return rxBuffer_.size() - rxHead_;
+    const std::lock_guard<std::mutex> guard(m_rxLock);
+    return m_rxBuffer.size() - m_rxHead;
 }
 
 void CSerial::NoteEventChar(const uint8_t *bytes, size_t count)
 {
-    if (!(eventMask_.load() & EV_RXFLAG))
+    if (!(m_eventMask.load() & EV_RXFLAG))
         return;
     const uint8_t flag = static_cast<uint8_t>(GetDcb().EvtChar);
-    if (std::memchr(bytes, flag, count) != nullptr && !eventCharSeen_.exchange(true))
+    if (std::memchr(bytes, flag, count) != nullptr && !m_eventCharSeen.exchange(true))
         WakeWait();
 }
 
@@ -488,22 +488,22 @@ void CSerial::FillRxBuffer(int fd)
     for (;;) {
         size_t room = 0;
         {
-            const std::lock_guard<std::mutex> guard(rxLock_);
-            room = kRxBufferLimit - std::min(kRxBufferLimit, rxBuffer_.size() - rxHead_);
+            const std::lock_guard<std::mutex> guard(m_rxLock);
+            room = kRxBufferLimit - std::min(kRxBufferLimit, m_rxBuffer.size() - m_rxHead);
         }
         if (room == 0)
             return;
         const ssize_t n = ::read(fd, chunk, std::min(room, sizeof chunk));
-        lineGaveBytes_.store(n > 0);
+        m_lineGaveBytes.store(n > 0);
         if (n <= 0)
             return; // nothing more now; a lost line shows in the next wait or read
         {
-            const std::lock_guard<std::mutex> guard(rxLock_);
-            rxBuffer_.insert(rxBuffer_.end(), chunk, chunk + n);
+            const std::lock_guard<std::mutex> guard(m_rxLock);
+            m_rxBuffer.insert(m_rxBuffer.end(), chunk, chunk + n);
         }
         const uint8_t flag = static_cast<uint8_t>(GetDcb().EvtChar);
         if (std::memchr(chunk, flag, static_cast<size_t>(n)) != nullptr)
-            eventCharSeen_.store(true);
+            m_eventCharSeen.store(true);
     }
 }
 
@@ -511,9 +511,9 @@ void CSerial::TakeModemSnapshot()
 {
     ST_ModemSnapshot now;
     const bool lines = ReadModemSnapshot(&now);
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    modem_ = now;
-    haveModem_ = lines;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_modem = now;
+    m_haveModem = lines;
 }
 
 uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
@@ -523,13 +523,13 @@ uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
     ST_ModemSnapshot now;
     if (!ReadModemSnapshot(&now)) {
         // A server may tell its modem lines later, and its notifications wake the wait.
-        if (net_)
+        if (m_net)
             return 0;
         bool first = false;
         {
-            const std::lock_guard<std::mutex> guard(settingsLock_);
-            first = !modemMissingLogged_;
-            modemMissingLogged_ = true;
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            first = !m_modemMissingLogged;
+            m_modemMissingLogged = true;
         }
         if (first)
             Log("CSerial", "WaitEvent",
@@ -537,21 +537,21 @@ uint32_t CSerial::ModemEvents(uint32_t mask, int *lookMs)
         return 0;
     }
     // A server's notifications wake the wait; a local driver's lines have to be looked at.
-    if (!net_)
+    if (!m_net)
         *lookMs = kModemLookMs;
-    const std::lock_guard<std::mutex> guard(settingsLock_);
-    const uint32_t events = haveModem_ ? ModemLineEvents(modem_, now) & mask : 0;
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    const uint32_t events = m_haveModem ? ModemLineEvents(m_modem, now) & mask : 0;
     // Changes outside the mask are passed over, as the mask did not ask for them.
-    modem_ = now;
-    haveModem_ = true;
+    m_modem = now;
+    m_haveModem = true;
     return events;
 }
 
 uint32_t CSerial::TxEmptyEvent(int *lookMs)
 {
-    if (!txPending_.load())
+    if (!m_txPending.load())
         return 0;
-    const int fd = fd_.load();
+    const int fd = m_fd.load();
     int queued = 0;
     if (ioctl(fd, TIOCOUTQ, &queued) != 0)
         queued = 0;
@@ -559,7 +559,7 @@ uint32_t CSerial::TxEmptyEvent(int *lookMs)
     if (queued == 0 && ioctl(fd, TIOCSERGETLSR, &lsr) != 0)
         lsr = TIOCSER_TEMT; // a driver that cannot tell: the empty queue has to do
     if (queued == 0 && (lsr & TIOCSER_TEMT)) {
-        txPending_.store(false);
+        m_txPending.store(false);
         return EV_TXEMPTY;
     }
     // Look again when the queue can have drained at the line's rate (10 bits a character),

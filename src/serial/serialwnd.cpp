@@ -153,14 +153,14 @@ long CSerialWnd::OpenWith(const std::string &port, CHandOver *handOver, std::sha
     if (rc != 0)
         return rc;
     {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        handOver_ = handOver;
-        inbox_ = std::move(inbox);
-        onEvent_ = std::make_shared<EventHandler>(std::move(onEvent));
-        onLost_ = std::make_shared<LostHandler>(std::move(onLost));
-        if (inbox_) {
-            inbox_->onEvent = onEvent_;
-            inbox_->onLost = onLost_;
+        const std::lock_guard<std::mutex> guard(m_targetLock);
+        m_handOver = handOver;
+        m_inbox = std::move(inbox);
+        m_onEvent = std::make_shared<EventHandler>(std::move(onEvent));
+        m_onLost = std::make_shared<LostHandler>(std::move(onLost));
+        if (m_inbox) {
+            m_inbox->onEvent = m_onEvent;
+            m_inbox->onLost = m_onLost;
         }
     }
     const long started = StartListener();
@@ -174,41 +174,41 @@ long CSerialWnd::OpenWith(const std::string &port, CHandOver *handOver, std::sha
 long CSerialWnd::Close()
 {
     const long rc = CSerialEx::Close();
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    if (inbox_) {
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    if (m_inbox) {
         // The listener has ended, so nothing joins the queue any more; a drain already on its way
         // finds it closed.
-        const std::lock_guard<std::mutex> inner(inbox_->lock);
-        inbox_->closed = true;
-        inbox_->items.clear();
-        inbox_->bound.Clear();
-        inbox_->bound.SetStopping(true);
+        const std::lock_guard<std::mutex> inner(m_inbox->lock);
+        m_inbox->closed = true;
+        m_inbox->items.clear();
+        m_inbox->bound.Clear();
+        m_inbox->bound.SetStopping(true);
     }
-    inbox_.reset();
-    handOver_ = nullptr;
-    onEvent_.reset();
-    onLost_.reset();
+    m_inbox.reset();
+    m_handOver = nullptr;
+    m_onEvent.reset();
+    m_onLost.reset();
     return rc;
 }
 
 bool CSerialWnd::ReadingHeld()
 {
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    if (!inbox_)
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    if (!m_inbox)
         return false;
-    return inbox_->bound.Waiting();
+    return m_inbox->bound.Waiting();
 }
 
 void CSerialWnd::OnListenerStarting()
 {
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    if (handOver_ != nullptr)
-        handOver_->Resume();
-    former_ = CBlockFormer();
-    if (inbox_) {
-        inbox_->bound.SetStopping(false);
-        if (readBuffer_.size() != kReadBuffer)
-            readBuffer_.resize(kReadBuffer);
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    if (m_handOver != nullptr)
+        m_handOver->Resume();
+    m_former = CBlockFormer();
+    if (m_inbox) {
+        m_inbox->bound.SetStopping(false);
+        if (m_readBuffer.size() != kReadBuffer)
+            m_readBuffer.resize(kReadBuffer);
     }
 }
 
@@ -216,11 +216,11 @@ void CSerialWnd::OnListenerStopping()
 {
     // The closer may be the very thread the listener is waiting for; cancelling lets the listener
     // go without its delivery, so the closer's wait for it ends.
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    if (handOver_ != nullptr)
-        handOver_->Cancel();
-    if (inbox_)
-        inbox_->bound.SetStopping(true);
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    if (m_handOver != nullptr)
+        m_handOver->Cancel();
+    if (m_inbox)
+        m_inbox->bound.SetStopping(true);
 }
 
 void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
@@ -229,10 +229,10 @@ void CSerialWnd::OnEvent(uint16_t events, uint16_t errors)
     std::shared_ptr<EventHandler> handler;
     bool blocks = false;
     {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        handOver = handOver_;
-        handler = onEvent_;
-        blocks = inbox_ != nullptr;
+        const std::lock_guard<std::mutex> guard(m_targetLock);
+        handOver = m_handOver;
+        handler = m_onEvent;
+        blocks = m_inbox != nullptr;
     }
     // The counts behind the bits; a count that grew since ClearCommErrors has its bit added.
     const ST_LineCounters counts = TakeLineErrorCounts();
@@ -252,14 +252,14 @@ void CSerialWnd::OnPortLost(long code)
     std::shared_ptr<LostHandler> handler;
     std::shared_ptr<Inbox> inbox;
     {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        handOver = handOver_;
-        handler = onLost_;
-        inbox = inbox_;
+        const std::lock_guard<std::mutex> guard(m_targetLock);
+        handOver = m_handOver;
+        handler = m_onLost;
+        inbox = m_inbox;
     }
     if (inbox) {
         // What was read before the loss still goes out first, as whole blocks.
-        former_.Expire(CBlockFormer::Clock::time_point::max());
+        m_former.Expire(CBlockFormer::Clock::time_point::max());
         QueueFinished(inbox);
         if (handler != nullptr && *handler && !Stopping()) {
             Inbox::Item item;
@@ -276,13 +276,13 @@ void CSerialWnd::OnPortLost(long code)
 
 std::shared_ptr<CSerialWnd::Inbox> CSerialWnd::CurrentInbox()
 {
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    return inbox_;
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    return m_inbox;
 }
 
 uint32_t CSerialWnd::NextWaitMs()
 {
-    std::optional<CBlockFormer::Clock::time_point> deadline = former_.Deadline();
+    std::optional<CBlockFormer::Clock::time_point> deadline = m_former.Deadline();
     const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (inbox) {
         if (const auto held = inbox->HeldUntil(); held && (!deadline || *held < *deadline))
@@ -299,7 +299,7 @@ uint32_t CSerialWnd::NextWaitMs()
 
 void CSerialWnd::OnWaitExpired()
 {
-    former_.Expire(CBlockFormer::Clock::now());
+    m_former.Expire(CBlockFormer::Clock::now());
     const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (inbox) {
         QueueFinished(inbox);
@@ -337,8 +337,8 @@ bool CSerialWnd::TakeHeldBlocks()
 
 void CSerialWnd::SetReadTap(std::shared_ptr<ReadTap> tap)
 {
-    const std::lock_guard<std::mutex> guard(targetLock_);
-    readTap_ = std::move(tap);
+    const std::lock_guard<std::mutex> guard(m_targetLock);
+    m_readTap = std::move(tap);
 }
 
 void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
@@ -347,10 +347,10 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
     std::shared_ptr<EventHandler> handler;
     std::shared_ptr<ReadTap> tap;
     {
-        const std::lock_guard<std::mutex> guard(targetLock_);
-        inbox = inbox_;
-        handler = onEvent_;
-        tap = readTap_;
+        const std::lock_guard<std::mutex> guard(m_targetLock);
+        inbox = m_inbox;
+        handler = m_onEvent;
+        tap = m_readTap;
     }
     if (!inbox)
         return;
@@ -362,14 +362,14 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
             if (!inbox->WaitForRoom(inbox, tell))
                 return;
             uint32_t got = 0;
-            Read(readBuffer_.data(), static_cast<long>(readBuffer_.size()), &got, 0);
+            Read(m_readBuffer.data(), static_cast<long>(m_readBuffer.size()), &got, 0);
             if (got > 0) {
                 if (tap && *tap)
-                    (*tap)(readBuffer_.data(), got);
-                former_.Feed(readBuffer_.data(), got, CBlockFormer::Clock::now());
+                    (*tap)(m_readBuffer.data(), got);
+                m_former.Feed(m_readBuffer.data(), got, CBlockFormer::Clock::now());
             }
             QueueFinished(inbox);
-            if (got < readBuffer_.size() && (got < kFloodRead || reads >= kFloodReads))
+            if (got < m_readBuffer.size() && (got < kFloodRead || reads >= kFloodReads))
                 break;
         }
     }
@@ -389,7 +389,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
 
 void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
 {
-    std::deque<CBlockFormer::Block> &finished = former_.Finished();
+    std::deque<CBlockFormer::Block> &finished = m_former.Finished();
     if (finished.empty())
         return;
     // Block times move to the rules' clock through one offset, so they keep their order.

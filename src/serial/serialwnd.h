@@ -104,13 +104,13 @@ private:
                   EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue);
 
     // Listener-thread state of block mode.
-    CBlockFormer former_;
-    std::vector<uint8_t> readBuffer_;
+    CBlockFormer m_former;
+    std::vector<uint8_t> m_readBuffer;
 
-    std::mutex targetLock_;
-    std::shared_ptr<Inbox> inbox_; // block mode only
-    CHandOver *handOver_ = nullptr;
-    std::shared_ptr<EventHandler> onEvent_;
-    std::shared_ptr<LostHandler> onLost_;
-    std::shared_ptr<ReadTap> readTap_;
+    std::mutex m_targetLock;
+    std::shared_ptr<Inbox> m_inbox; // block mode only
+    CHandOver *m_handOver = nullptr;
+    std::shared_ptr<EventHandler> m_onEvent;
+    std::shared_ptr<LostHandler> m_onLost;
+    std::shared_ptr<ReadTap> m_readTap;
 };

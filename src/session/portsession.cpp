@@ -2,8 +2,8 @@
 
 #include "autosend/engine.h"
 #include "autosend/event.h"
-#include "filesend/portchannel.h"
-#include "filesend/transfers.h"
+#include "transfer/portchannel.h"
+#include "transfer/transfers.h"
 
 #include <algorithm>
 #include <chrono>

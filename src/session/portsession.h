@@ -12,9 +12,6 @@
 #include "autosend/sendtarget.h"
 #include "autosend/sharedstate.h"
 #include "data/commdata.h"
-#include "filesend/filetransfer.h"
-#include "filesend/receivesink.h"
-#include "filesend/zmodemstart.h"
 #include "link/linksetting.h"
 #include "platform/clock.h"
 #include "platform/handover.h"
@@ -23,6 +20,9 @@
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
 #include "session/trafficpath.h"
+#include "transfer/filetransfer.h"
+#include "transfer/receivesink.h"
+#include "transfer/zmodemstart.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Files received on a port on a pseudo-terminal from the senders of lrzsz (sx, sb), which run with
 // the master end as their terminal, into a receive folder.
 #include "feedingport.h"
-#include "filesend/blockreceive.h"
-#include "filesend/receivefolder.h"
 #include "lineprogram.h"
 #include "tempdir.h"
+#include "transfer/blockreceive.h"
+#include "transfer/receivefolder.h"
 
 #include <algorithm>
 #include <cerrno>

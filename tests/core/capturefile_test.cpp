@@ -1,4 +1,4 @@
-#include "platform/capturefile.h"
+#include "log/capturefile.h"
 
 #include "tempdir.h"
 

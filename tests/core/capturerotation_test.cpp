@@ -1,5 +1,5 @@
 // A capture going on in new files: by day, by size, per connect; the budget and compression.
-#include "platform/capturefile.h"
+#include "log/capturefile.h"
 
 #include "tempdir.h"
 

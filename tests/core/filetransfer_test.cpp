@@ -3,8 +3,8 @@
 // runs it; and a raw send read straight from the master.
 #include "feedingport.h"
 #include "lineprogram.h"
+#include "portbase/serialerror.h"
 #include "ptypair.h"
-#include "serial/serialerror.h"
 #include "tempdir.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 #include "netport/netconnect.h"
 #include "netport/netline.h"
 #include "netport/silencewatch.h"
+#include "portbase/serialerror.h"
 #include "ptypair.h"
-#include "serial/serialerror.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,5 +1,5 @@
-#include "filesend/receivefolder.h"
 #include "tempdir.h"
+#include "transfer/receivefolder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
 // ZMODEM against lrzsz: sz or rz runs on the slave end of a raw pseudo-terminal as its terminal,
 // our engine on the master end.
 #include "fdchannel.h"
-#include "filesend/receivefolder.h"
-#include "filesend/zmodem.h"
 #include "lineprogram.h"
 #include "ptypair.h"
 #include "tempdir.h"
+#include "transfer/receivefolder.h"
+#include "transfer/zmodem.h"
 
 #include <condition_variable>
 #include <csignal>

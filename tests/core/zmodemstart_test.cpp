@@ -1,7 +1,7 @@
 // The scanner that finds a ZMODEM start in the received stream: every byte is shown or the
 // transfer's, whichever way the blocks cut the header, and only a whole header with its right CRC
 // is a start.
-#include "filesend/zmodemstart.h"
+#include "transfer/zmodemstart.h"
 
 #include <gtest/gtest.h>
 #include <string>

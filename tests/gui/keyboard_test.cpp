@@ -7,18 +7,16 @@
 #include "autosend/gui/TfrmGroupRecord.h"
 #include "autosend/gui/TfrmRecordTypeSelect.h"
 #include "autosend/gui/TfrmSingleRecord.h"
+#include "console/gui/TfrmConsoleSettings.h"
 #include "data/gui/TChecksumEdit.h"
 #include "data/gui/TfrmAscTable.h"
 #include "data/gui/TfrmEditSymbol.h"
-#include "filesend/gui/TfrmReceiveFile.h"
-#include "filesend/gui/TfrmSendFile.h"
 #include "help/gui/TfrmAbout.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "mainwindow/TfrmMain.h"
-#include "mainwindow/features/TfrmConsoleSettings.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
@@ -27,6 +25,8 @@
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
+#include "transfer/gui/TfrmReceiveFile.h"
+#include "transfer/gui/TfrmSendFile.h"
 
 #include <QAbstractButton>
 #include <QAction>

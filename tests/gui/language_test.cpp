@@ -1,11 +1,11 @@
 #include "app/language.h"
 #include "autosend/gui/ruleeditsupport.h"
-#include "filesend/filetransfer.h"
 #include "mainwindow/TfrmMain.h"
 #include "monitor/gui/monitorerrors.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/coretext.h"
+#include "transfer/filetransfer.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "platform/gui/windowplace.h"
 #include "platform/textfile.h"
-#include "plot/gui/PlotCanvas.h"
+#include "plot/gui/TPlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 // Receiving files and the ZMODEM transfers the device starts, in the window on a pseudo-terminal
 // whose master end plays the device: sz and rz of lrzsz where the engines are built in.
 #include "data/gui/dialogsupport.h"
-#include "filesend/gui/TTransferAskBar.h"
-#include "filesend/zmodemframe.h"
 #include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "transfer/gui/TTransferAskBar.h"
+#include "transfer/zmodemframe.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -141,8 +141,6 @@ TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
     EXPECT_TRUE(none.Seen().isEmpty());
 }
 
-#if __has_include("filesend/blockreceive.h") && __has_include("filesend/receivefolder.h")
-
 // sb on the device, Receive File with YMODEM: the file arrives under its own name and the log notes
 // it with where it went.
 TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
@@ -172,10 +170,6 @@ TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
         << log;
     EXPECT_NE(log.find("Note :File receive: Received"), std::string::npos) << log;
 }
-
-#endif
-
-#if __has_include("filesend/zmodem.h") && __has_include("filesend/receivefolder.h")
 
 // sz on the device: the window receives into the folder of the last receive, and the log has the
 // file's note and the end, not the protocol's bytes.
@@ -345,5 +339,3 @@ TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
     Find<QPushButton>(w, "btnCancelTransfer")->click();
     ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
 }
-
-#endif

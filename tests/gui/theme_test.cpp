@@ -3,7 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "log/logcolours.h"
 #include "mainwindow/TfrmMain.h"
-#include "platform/gui/apptheme.h"
+#include "platform/gui/TAppTheme.h"
 
 #include <QAction>
 #include <QApplication>

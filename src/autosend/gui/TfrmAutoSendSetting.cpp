@@ -5,7 +5,7 @@
 #include "autosend/gui/TfrmSingleRecord.h"
 #include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/gui/coretext.h"

@@ -2,7 +2,7 @@
 
 #include "autosend/gui/ruleeditsupport.h"
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "platform/errors.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"

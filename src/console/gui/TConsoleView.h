@@ -6,7 +6,7 @@
 // other key is the device's.
 #include "console/consolekeys.h"
 #include "console/consolescreen.h"
-#include "platform/gui/textselectmouse.h"
+#include "platform/gui/TTextSelectMouse.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>

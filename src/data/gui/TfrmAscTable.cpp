@@ -2,7 +2,7 @@
 
 #include "data/gui/TfrmEditSymbol.h"
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "platform/gui/fixedfont.h"
 
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #include "link/gui/TfrmOpenPort.h"
 
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/appfolder.h"

@@ -1,8 +1,8 @@
 #include "log/gui/TLogCapture.h"
 
 #include "data/gui/dialogsupport.h"
+#include "log/capturenames.h"
 #include "log/gui/TTrafficLog.h"
-#include "platform/capturenames.h"
 #include "platform/clock.h"
 #include "platform/diaglog.h"
 

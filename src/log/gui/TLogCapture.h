@@ -6,7 +6,7 @@
 // A capture may be kept with a link: it then starts whenever that link's port opens (after a
 // reconnect, and at the next start of the program, which reads the choice back), and marks each
 // start, loss and return of the port with a note line.
-#include "platform/capturefile.h"
+#include "log/capturefile.h"
 
 #include <QDialog>
 #include <QObject>

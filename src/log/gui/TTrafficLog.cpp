@@ -2,7 +2,7 @@
 
 #include "log/gui/logtime.h"
 #include "log/logcolours.h"
-#include "platform/gui/apptheme.h"
+#include "platform/gui/TAppTheme.h"
 #include "platform/gui/fixedfont.h"
 #include "platform/textfile.h"
 

@@ -11,7 +11,7 @@
 #include "log/logpipeline.h"
 #include "log/logrender.h"
 #include "log/logstore.h"
-#include "platform/gui/textselectmouse.h"
+#include "platform/gui/TTextSelectMouse.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>

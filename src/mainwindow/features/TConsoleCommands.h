@@ -12,8 +12,8 @@
 // a line is typed, so that the typed line, stamped when its first key went out, stands before its
 // echo and what it caused, and the echo reads as a line rather than one block per key.
 #include "console/consolekeys.h"
+#include "console/gui/TfrmConsoleSettings.h"
 #include "data/commdata.h"
-#include "mainwindow/features/TfrmConsoleSettings.h"
 
 #include <QObject>
 #include <QTimer>

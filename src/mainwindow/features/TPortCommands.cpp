@@ -5,9 +5,9 @@
 #include "mainwindow/TStatusArea.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/coretext.h"
+#include "portbase/serialerror.h"
 #include "serial/portholders.h"
 #include "serial/serial.h"
-#include "serial/serialerror.h"
 #include "session/portsession.h"
 
 #include <QAction>

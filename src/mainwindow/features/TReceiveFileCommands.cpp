@@ -1,13 +1,13 @@
 #include "mainwindow/features/TReceiveFileCommands.h"
 #include "data/gui/dialogsupport.h"
-#include "filesend/gui/TTransferAskBar.h"
-#include "filesend/transferline.h"
-#include "filesend/transfers.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TFeatureServices.h"
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "platform/gui/settingvalue.h"
+#include "transfer/gui/TTransferAskBar.h"
+#include "transfer/transferline.h"
+#include "transfer/transfers.h"
 
 #include <QAction>
 #include <QSettings>

@@ -6,8 +6,8 @@
 // A send the device starts runs only once the user accepts it on the bar above the log (or has
 // chosen to accept on that link without asking); a refusal, or no answer in time, ends it at the
 // device.
-#include "filesend/gui/TfrmReceiveFile.h"
 #include "session/portsession.h"
+#include "transfer/gui/TfrmReceiveFile.h"
 
 #include <QObject>
 #include <QStringList>

@@ -2,8 +2,8 @@
 // Sending a file: File > Send File..., and for every transfer, sent or received, its progress and
 // Cancel in the status bar and the log's note of its end. The transfer itself runs in the
 // session, on the sender thread.
-#include "filesend/gui/TfrmSendFile.h"
 #include "session/portsession.h"
+#include "transfer/gui/TfrmSendFile.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,9 +1,9 @@
 #pragma once
 // View > Theme: System, Light or Dark for every window of the process at once (see
-// platform/gui/apptheme.h). The choice belongs to the application rather than to a window, so it
+// platform/gui/TAppTheme.h). The choice belongs to the application rather than to a window, so it
 // is kept once, beside the first window's values, whichever window writes it; a user who never
 // chose keeps the desktop's look untouched.
-#include "platform/gui/apptheme.h"
+#include "platform/gui/TAppTheme.h"
 
 #include <QObject>
 #include <array>

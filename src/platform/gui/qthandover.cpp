@@ -4,23 +4,24 @@
 #include <QObject>
 #include <QThread>
 
-CQtHandOver::CQtHandOver(QObject *context) : owner_(context->thread()), receiver_(std::make_unique<QObject>())
+CQtHandOver::CQtHandOver(QObject *context)
+    : m_owner(context->thread()), m_receiver(std::make_unique<QObject>())
 {
 }
 
 CQtHandOver::~CQtHandOver()
 {
     Cancel();
-    receiver_.reset();
+    m_receiver.reset();
 }
 
 bool CQtHandOver::Wake()
 {
     return QMetaObject::invokeMethod(
-        receiver_.get(), [this] { RunNext(); }, Qt::QueuedConnection);
+        m_receiver.get(), [this] { RunNext(); }, Qt::QueuedConnection);
 }
 
 bool CQtHandOver::OnOwnerThread() const
 {
-    return QThread::currentThread() == owner_;
+    return QThread::currentThread() == m_owner;
 }

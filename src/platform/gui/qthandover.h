@@ -25,7 +25,7 @@ protected:
     bool OnOwnerThread() const override;
 
 private:
-    QThread *owner_;
+    QThread *m_owner;
     // The queued calls' target; going with the hand-over, it takes the calls still queued along.
-    std::unique_ptr<QObject> receiver_;
+    std::unique_ptr<QObject> m_receiver;
 };

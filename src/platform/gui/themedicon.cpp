@@ -1,5 +1,5 @@
 #include "platform/gui/themedicon.h"
-#include "platform/gui/apptheme.h"
+#include "platform/gui/TAppTheme.h"
 
 #include <QFile>
 #include <QGuiApplication>

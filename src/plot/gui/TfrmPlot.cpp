@@ -4,7 +4,7 @@
 #include "platform/errors.h"
 #include "platform/gui/commandguard.h"
 #include "platform/textfile.h"
-#include "plot/gui/PlotCanvas.h"
+#include "plot/gui/TPlotCanvas.h"
 
 #include <QCheckBox>
 #include <QComboBox>

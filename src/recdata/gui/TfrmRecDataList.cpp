@@ -1,7 +1,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "platform/diaglog.h"
 #include "platform/errors.h"
 #include "platform/gui/coretext.h"

@@ -1,7 +1,7 @@
 #include "senddata/gui/TfrmSendDataList.h"
 
 #include "data/gui/dialogsupport.h"
-#include "data/gui/listbuttons.h"
+#include "data/gui/TListButtons.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/senddatalist.h"
 

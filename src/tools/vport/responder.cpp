@@ -46,23 +46,23 @@ bool CResponder::Load(const std::vector<std::string> &lines, std::string *error)
         }
         rules.emplace_back(DecodeEscapes(fields[0]), DecodeEscapes(fields[1]));
     }
-    rules_ = std::move(rules);
+    m_rules = std::move(rules);
     return true;
 }
 
 std::string CResponder::Feed(const std::string &bytes)
 {
-    buffer_ += bytes;
+    m_buffer += bytes;
     std::string out;
-    while (!buffer_.empty()) {
+    while (!m_buffer.empty()) {
         const std::pair<std::string, std::string> *best = nullptr;
         bool couldGrow = false;
-        for (const auto &rule : rules_) {
+        for (const auto &rule : m_rules) {
             const std::string &prefix = rule.first;
-            if (buffer_.compare(0, prefix.size(), prefix) == 0) {
+            if (m_buffer.compare(0, prefix.size(), prefix) == 0) {
                 if (best == nullptr || prefix.size() > best->first.size())
                     best = &rule;
-            } else if (prefix.size() > buffer_.size() && prefix.compare(0, buffer_.size(), buffer_) == 0) {
+            } else if (prefix.size() > m_buffer.size() && prefix.compare(0, m_buffer.size(), m_buffer) == 0) {
                 couldGrow = true;
             }
         }
@@ -70,9 +70,9 @@ std::string CResponder::Feed(const std::string &bytes)
             break; // wait: a longer prefix may still complete
         if (best != nullptr) {
             out += best->second;
-            buffer_.erase(0, best->first.size());
+            m_buffer.erase(0, best->first.size());
         } else {
-            buffer_.erase(0, 1);
+            m_buffer.erase(0, 1);
         }
     }
     return out;

@@ -15,11 +15,11 @@ public:
     bool Load(const std::vector<std::string> &lines, std::string *error);
     // The replies due for the bytes received so far, in order.
     std::string Feed(const std::string &bytes);
-    size_t Size() const { return rules_.size(); }
+    size_t Size() const { return m_rules.size(); }
 
 private:
-    std::vector<std::pair<std::string, std::string>> rules_;
-    std::string buffer_;
+    std::vector<std::pair<std::string, std::string>> m_rules;
+    std::string m_buffer;
 };
 
 // \r \n \t \\ \xHH decoded; any other backslash stays as it is.

@@ -2,8 +2,8 @@
 // A transfer's channel straight on a descriptor (the master end of a pseudo-terminal), for the
 // ZMODEM tests and bench. It can keep what went each way, and spoil every Nth byte of one
 // direction, as a noisy line does.
-#include "filesend/filetransfer.h"
-#include "serial/serialerror.h"
+#include "portbase/serialerror.h"
+#include "transfer/filetransfer.h"
 
 #include <atomic>
 #include <cerrno>

@@ -2,8 +2,8 @@
 // A port's receive path as a window has it, for the file transfer tests: the listener reads the
 // line, and while a transfer runs what it read goes to the transfer's channel. Also what those
 // tests share: whether an lrzsz tool is there, and file contents that show a lost or moved byte.
-#include "filesend/portchannel.h"
 #include "serial/serialex.h"
+#include "transfer/portchannel.h"
 
 #include <cstdlib>
 #include <mutex>

@@ -1,0 +1,110 @@
+#include "mainwindow/windowplan.h"
+#include "app/TSharedStore.h"
+#include "mainwindow/TFeatureList.h"
+#include "mainwindow/TfrmMainUi.h"
+#include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TLanguageCommands.h"
+#include "mainwindow/features/TOpenAtStart.h"
+#include "mainwindow/features/TScriptCommands.h"
+#include "mainwindow/features/TThemeCommands.h"
+#include "mainwindow/features/TZoomCommands.h"
+
+#include <QWidget>
+
+const std::vector<ST_PlannedFeature> &PlannedFeatures()
+{
+    using C = const ST_FeatureContext &;
+    // A new feature goes at the end with SettingsPlace::Later: its values follow every older one.
+    static const std::vector<ST_PlannedFeature> plan = {
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TOpenAtStart(c.Window, c.Session, c.Services, c.Menus), place);
+         },
+         SettingsPlace::OpenAtStart},
+        {[](C c, TFeatureList &features, int place) {
+             const TfrmMainUi &ui = c.Ui;
+             features.Add(
+                 new TAutoSendCommands(c.Window, c.Session,
+                                       {ui.mnuOpStartAutoSend, ui.mnuOpPauseAutoSend, ui.mnuOpStopAutoSend}),
+                 place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             TSharedStore &store = c.Store;
+             features.Add(new TScriptCommands(
+                              c.Window, c.Session, c.Events, c.Menus, c.Log,
+                              [&store]() -> const std::vector<CCommData> & { return store.SendList(); },
+                              c.ShowMessage),
+                          place);
+         },
+         SettingsPlace::Scripts},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TThemeCommands(c.Window, c.Menus), place);
+         },
+         SettingsPlace::Theme},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TZoomCommands(c.Window, *c.Ui.stkLogPlace, c.Menus), place);
+         },
+         SettingsPlace::Zoom},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TLanguageCommands(c.Window, c.Menus, c.ShowMessage), place);
+         },
+         -1},
+    };
+    return plan;
+}
+
+const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
+{
+    using P = ST_MenuSlotPlan;
+    // Declared in this order: of two slots at the end of one menu, the first stands above.
+    static const std::vector<ST_MenuSlotPlan> plan = {
+        // Above the separator before Exit.
+        {"file.tools",
+         "mnuFile",
+         P::After,
+         "mnuFileImport",
+         false,
+         {"mnuFileSendFile", "mnuFileReceiveFile", "mnuFileZmodemAuto", "mnuFileCapture",
+          "mnuFileStopCapture"}},
+        {"view.received",
+         "mnuView",
+         P::After,
+         "mnuViewShowSendData",
+         false,
+         {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
+          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+        {"view.windows",
+         "mnuView",
+         P::End,
+         nullptr,
+         true,
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+        {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
+        {"edit.find",
+         "mnuSetting",
+         P::End,
+         nullptr,
+         true,
+         {"mnuEditFind", "mnuEditFindNext", "mnuEditFindPrevious"}},
+        {"operate.send", "mnuOperate", P::End, nullptr, true, {"mnuOpLineEnding", "mnuOpSendFormat"}},
+        {"operate.lines", "mnuOperate", P::End, nullptr, true, {"mnuOpDTR", "mnuOpRTS", "mnuOpSendBreak"}},
+        {"operate.reconnect", "mnuOperate", P::End, nullptr, true, {"mnuOpReconnect", "mnuOpOpenAtStart"}},
+        {"operate.scripts",
+         "mnuOperate",
+         P::End,
+         nullptr,
+         true,
+         {"mnuOpRunScript", "mnuOpRecentScripts", "mnuOpStopScript"}},
+        {"toolbar.lines", "tbrMain", P::End, nullptr, true, {"btnDTR", "btnRTS", "btnSendBreak"}},
+    };
+    return plan;
+}
+
+const std::vector<const char *> &StatusWidgetPlan()
+{
+    static const std::vector<const char *> plan = {
+        "lblConsoleKeys",    "lbCapture",        "lbCTS", "lbDSR", "lbDCD", "lbRI", "pbTransfer",
+        "btnCancelTransfer", "stbChecksumPanel",
+    };
+    return plan;
+}
