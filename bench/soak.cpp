@@ -334,7 +334,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     QObject::connect(&watch, &QTimer::timeout, [&] {
         longest = std::max(longest, stalls.Take());
         // The console has read it all too, not only the log.
-        if (w.RecBytes() >= expected && (!console || console->Backlog() == 0))
+        if (w.Session().RecBytes() >= expected && (!console || console->Backlog() == 0))
             app.quit();
     });
     watch.start(10);
@@ -342,7 +342,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     const double seconds = clock.elapsed() / 1000.0;
     longest = std::max(longest, stalls.Take());
     std::printf("%10s %10s %10s %10s %10s\n", "seconds", "MB/s", "cpu %", "stall ms", "rss MB");
-    std::printf("%10.2f %10.1f %10.1f %10lld %10.1f\n", seconds, w.RecBytes() / 1e6 / seconds,
+    std::printf("%10.2f %10.1f %10.1f %10lld %10.1f\n", seconds, w.Session().RecBytes() / 1e6 / seconds,
                 100.0 * (CpuSeconds() - cpuBefore) / seconds, static_cast<long long>(longest),
                 ResidentKb() / 1024.0);
     std::fflush(stdout);
@@ -360,7 +360,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     toShell.join();
     close(portClosed);
     close(term);
-    return w.RecBytes() >= expected ? 0 : 1;
+    return w.Session().RecBytes() >= expected ? 0 : 1;
 }
 
 } // namespace
@@ -406,7 +406,7 @@ int main(int argc, char **argv)
     if (o.data == "hex")
         w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
     w.findChild<QAction *>(QStringLiteral("mnuViewMilliseconds"))->setChecked(true);
-    if (!w.ShowTime())
+    if (!w.findChild<QAction *>(QStringLiteral("mnuViewShowTime"))->isChecked())
         w.findChild<QToolButton *>(QStringLiteral("btnShowTime"))->click();
     w.show();
     COM_PORT_SETTING link = DefaultLinkSetting();
@@ -460,7 +460,7 @@ int main(int argc, char **argv)
 
     int period = 0;
     double cpuBefore = CpuSeconds();
-    int64_t receivedBefore = w.RecBytes();
+    int64_t receivedBefore = w.Session().RecBytes();
     qint64 periodStart = clock.elapsed();
     QTimer report;
     report.setTimerType(Qt::PreciseTimer);
@@ -470,7 +470,7 @@ int main(int argc, char **argv)
         const qint64 now = clock.elapsed();
         const long kb = ResidentKb();
         const double minute = o.smoke ? period / 60.0 : period;
-        const double received = static_cast<double>(w.RecBytes() - receivedBefore) / 1e6;
+        const double received = static_cast<double>(w.Session().RecBytes() - receivedBefore) / 1e6;
         std::printf("%6.2f %10.1f %10.1f %8.1f %9.3f %10lld %12d %10.1f %10.1f %9lld %9lld\n", minute,
                     kb / 1024.0, (kb - startKb) / 1024.0,
                     100.0 * (cpu - cpuBefore) / ((now - periodStart) / 1000.0),
@@ -480,7 +480,7 @@ int main(int argc, char **argv)
                     static_cast<long long>(answerBytes.load() / (sizeof kAnswer - 1)));
         std::fflush(stdout);
         cpuBefore = cpu;
-        receivedBefore = w.RecBytes();
+        receivedBefore = w.Session().RecBytes();
         periodStart = now;
         longestStall = 0;
         if (static_cast<qint64>(period) * reportMs >= runMs)
@@ -507,6 +507,6 @@ int main(int argc, char **argv)
     const int64_t answers = answerBytes.load() / static_cast<int64_t>(sizeof kAnswer - 1);
     std::printf("soak: %lld questions, %lld answers, %lld bytes received\n",
                 static_cast<long long>(questions.load()), static_cast<long long>(answers),
-                static_cast<long long>(w.RecBytes()));
-    return w.RecBytes() > 0 && answers > 0 ? 0 : 1;
+                static_cast<long long>(w.Session().RecBytes()));
+    return w.Session().RecBytes() > 0 && answers > 0 ? 0 : 1;
 }

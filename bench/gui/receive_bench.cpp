@@ -160,7 +160,7 @@ int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
     clock.start();
     std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
     const bool all =
-        RunUntil([&w, &data] { return w.RecBytes() >= static_cast<int64_t>(data.size()); }, 120000);
+        RunUntil([&w, &data] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); }, 120000);
     const double seconds = clock.nsecsElapsed() / 1e9;
     writer.join();
 
@@ -178,13 +178,13 @@ int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
         const int line = log->LineCount() - static_cast<int>(entries.size() - i);
         listTailMatches = line >= 0 && log->LineText(line) == "Rec  :" + entries[i].ToHexText();
     }
-    const double rate = w.RecBytes() / seconds;
+    const double rate = w.Session().RecBytes() / seconds;
     std::printf("-- received blocks go to %s\n",
                 list ? "the received data list window" : "the window's plain holder");
     std::printf(
         "receive: %zu bytes in %lld blocks, %.2f s, %.1f MB/s through the window; bare pty read %.1f MB/s; "
         "ratio %.2f\n",
-        data.size(), static_cast<long long>(w.RecBlocks()), seconds, rate / 1e6, bareRate / 1e6,
+        data.size(), static_cast<long long>(w.Session().RecBlocks()), seconds, rate / 1e6, bareRate / 1e6,
         rate / bareRate);
     std::printf(
         "receive: all bytes counted %s, bytes in the log %zu (%s), received list tail matches the log %s\n",
@@ -200,12 +200,12 @@ int LatencyRun(int messages)
     w.OpenLink(LinkTo(pty.path));
     std::vector<double> delays;
     for (int i = 0; i < messages; ++i) {
-        const int64_t before = w.RecBlocks();
+        const int64_t before = w.Session().RecBlocks();
         QElapsedTimer clock;
         clock.start();
         if (write(pty.master, "ping\r\n", 6) != 6)
             return 1;
-        if (!RunUntil([&w, before] { return w.RecBlocks() > before; }, 5000))
+        if (!RunUntil([&w, before] { return w.Session().RecBlocks() > before; }, 5000))
             return 1;
         delays.push_back(clock.nsecsElapsed() / 1e6);
         // Apart by more than a gap, so every message is a block of its own.
@@ -234,8 +234,9 @@ int CpuRun(double rate, double seconds)
     QElapsedTimer clock;
     clock.start();
     std::thread writer(Feed, pty.master, std::cref(data), piece, interval);
-    const bool all = RunUntil([&w, &data] { return w.RecBytes() >= static_cast<int64_t>(data.size()); },
-                              static_cast<int>(seconds * 1000) + 30000);
+    const bool all =
+        RunUntil([&w, &data] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); },
+                 static_cast<int>(seconds * 1000) + 30000);
     const double cpu = CpuSeconds() - cpuBefore;
     const double wall = clock.nsecsElapsed() / 1e9;
     writer.join();
@@ -270,12 +271,13 @@ int StallRun(bool withList, double seconds)
     });
     tick.start(0);
     const bool all =
-        RunUntil([&w, &data] { return w.RecBytes() >= static_cast<int64_t>(data.size()); }, 30000);
+        RunUntil([&w, &data] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); }, 30000);
     tick.stop();
     writer.join();
     std::printf(
         "stall: %zu bytes at 1 MB/s in %lld blocks; longest GUI thread stall %.1f ms (target < 16 ms)%s\n",
-        data.size(), static_cast<long long>(w.RecBlocks()), longest / 1e6, all ? "" : "; BYTES MISSING");
+        data.size(), static_cast<long long>(w.Session().RecBlocks()), longest / 1e6,
+        all ? "" : "; BYTES MISSING");
     return all ? 0 : 1;
 }
 
@@ -417,7 +419,7 @@ RunCost LineFeedRun(double seconds)
     QElapsedTimer clock;
     clock.start();
     std::thread writer(FeedLines, pty.master, kRate, seconds);
-    result.ok = RunUntil([&w, expected] { return w.RecBytes() >= expected; },
+    result.ok = RunUntil([&w, expected] { return w.Session().RecBytes() >= expected; },
                          static_cast<int>(seconds * 1000) + 30000);
     writer.join();
     const double wall = clock.nsecsElapsed() / 1e9;

@@ -126,11 +126,11 @@ void ShowTraffic(TfrmMain &window)
     if (!window.IsPortOpen())
         return;
     for (const CCommData &item : std::vector<CCommData>(window.SendListItems())) {
-        const int64_t before = window.RecBlocks();
+        const int64_t before = window.Session().RecBlocks();
         window.SendItem(item);
         QElapsedTimer waited;
         waited.start();
-        while (window.RecBlocks() == before && waited.elapsed() < 1000)
+        while (window.Session().RecBlocks() == before && waited.elapsed() < 1000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 }

@@ -7,7 +7,6 @@
 #include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TStatusArea.h"
-#include "mainwindow/windowplan.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
@@ -27,6 +26,7 @@
 #include "mainwindow/features/TSendMenus.h"
 #include "mainwindow/features/TSendReports.h"
 #include "mainwindow/features/TWindowCommands.h"
+#include "mainwindow/windowplan.h"
 #include "platform/appfolder.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/qthandover.h"
@@ -365,21 +365,6 @@ bool TfrmMain::event(QEvent *event)
 void TfrmMain::UpdateViewState()
 {
     m_logView->UpdateViewState();
-}
-
-int TfrmMain::CurDisplayType() const
-{
-    return m_logView->CurDisplayType();
-}
-
-bool TfrmMain::ShowTime() const
-{
-    return m_logView->ShowTime();
-}
-
-bool TfrmMain::ShowSendData() const
-{
-    return m_logView->ShowSendData();
 }
 
 void TfrmMain::LogSendData(const CCommData &item)

@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-class CAutoSendEngine;
 class QSettings;
 class TCaptureCommands;
 class TFeatureList;
@@ -80,9 +79,6 @@ public:
     // The traffic log and its view commands.
     void UpdateViewState();
     void LogSendData(const CCommData &item);
-    int CurDisplayType() const;
-    bool ShowTime() const;
-    bool ShowSendData() const;
     const CSymbolTable &Symbols() const;
     void ReloadSymbols();
 
@@ -103,35 +99,20 @@ public:
     void ShowLinkStatus(const COM_PORT_SETTING &link);
     // Every feature brings its commands' states up to date; none corrects another's.
     void UpdateControls();
-    // The port's event word: event bits low, line error bits high; `errorCounts` are the
-    // driver's counts behind the error bits.
-    void OnComEvent(uint32_t wParam, const ST_LineCounters &errorCounts = {})
-    {
-        m_session->OnEvent(wParam, errorCounts);
-    }
     // Bytes counted and logged as sent that the close dropped from the driver's queue come off
     // the Send counter, with a note in the log.
     void TakeBackUnsent(uint32_t bytes);
     const std::optional<COM_PORT_SETTING> &LastLink() const;
 
-    int64_t RecBytes() const { return m_session->RecBytes(); }
-    int64_t RecBlocks() const { return m_session->RecBlocks(); }
-    int64_t SendBytes() const { return m_session->SendBytes(); }
-    int64_t SendBlocks() const { return m_session->SendBlocks(); }
-
+    // The session behind the window: its counters, automatic sending, the port's events.
     CPortSession &Session() { return *m_session; }
-    CAutoSendShared &AutoSend() { return m_session->AutoSend(); }
-    const CAutoSendEngine &AutoSendEngine() const { return m_session->AutoSendEngine(); }
-    // Every send handed in has been written (or failed or was cancelled) and logged and counted.
-    bool SendsSettled() const { return m_session->SendsSettled(); }
+    const CPortSession &Session() const { return *m_session; }
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
     void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
-    // A lost port. Where the stable names of serial devices are looked up when it is watched for.
-    void SetByIdFolder(const std::string &folder) { m_session->SetByIdFolder(folder); }
     // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
     bool WaitingForPort() const { return m_session && m_session->WaitingForPort(); }
 

@@ -91,9 +91,9 @@ bool TfrmMain::LoadSettings()
         return found.value_or(current);
     };
     m_instantSend->SetFormat(static_cast<uint8_t>(read(kCurrentType, CurrentType())));
-    m_logView->SetCurDisplayType(static_cast<uint8_t>(read(kCurDisplayType, CurDisplayType())));
-    m_logView->SetShowSendData(read(kShowSendData, ShowSendData()));
-    m_logView->SetShowTime(read(kShowTime, ShowTime()));
+    m_logView->SetCurDisplayType(static_cast<uint8_t>(read(kCurDisplayType, m_logView->CurDisplayType())));
+    m_logView->SetShowSendData(read(kShowSendData, m_logView->ShowSendData()));
+    m_logView->SetShowTime(read(kShowTime, m_logView->ShowTime()));
 
     const std::string portSetting = kPortSetting.Read(settings).toLatin1().toStdString();
     if (!portSetting.empty()) {
@@ -129,9 +129,9 @@ void TfrmMain::SaveSettings()
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
     kCurrentType.Write(settings, CurrentType());
-    kCurDisplayType.Write(settings, CurDisplayType());
-    kShowSendData.Write(settings, ShowSendData());
-    kShowTime.Write(settings, ShowTime());
+    kCurDisplayType.Write(settings, m_logView->CurDisplayType());
+    kShowSendData.Write(settings, m_logView->ShowSendData());
+    kShowTime.Write(settings, m_logView->ShowTime());
     kInstantItem.Write(settings, QString::fromLatin1(GetInstantItem().ToLine()));
     if (LastLink())
         kPortSetting.Write(settings, QString::fromLatin1(LinkToLine(*LastLink())));

@@ -121,43 +121,43 @@ TEST(AutoSendControls, StatesFollowThePortAndTheRun)
     EXPECT_EQ(c.Enabled(), "S--");
 
     c.start->click();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
     EXPECT_EQ(c.Enabled(), "SPX");
     EXPECT_EQ(c.Pressed(), "S-");
-    EXPECT_TRUE(w.AutoSendEngine().HasThreads());
+    EXPECT_TRUE(w.Session().AutoSendEngine().HasThreads());
     EXPECT_TRUE(device.WaitFor("B"));
 
     c.pause->click();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_PAUSED);
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_PAUSED);
     EXPECT_EQ(c.Pressed(), "SP");
     EXPECT_TRUE(device.WaitFor("BP"));
     c.mnuPause->trigger();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
     EXPECT_EQ(c.Pressed(), "S-");
     EXPECT_TRUE(device.WaitFor("BPR"));
 
     // Start while running changes nothing: no new run, no second Begin.
-    const int64_t started = w.AutoSend().Marks().StartTime;
+    const int64_t started = w.Session().AutoSend().Marks().StartTime;
     c.start->click();
     EXPECT_EQ(c.Pressed(), "S-");
-    EXPECT_EQ(w.AutoSend().Marks().StartTime, started);
+    EXPECT_EQ(w.Session().AutoSend().Marks().StartTime, started);
     EXPECT_TRUE(device.StaysQuiet(150));
 
     // Closing the port keeps the run; only Pause and Stop wait for the port.
     w.ClosePort();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_RUNNING);
-    EXPECT_TRUE(w.AutoSendEngine().HasThreads());
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_TRUE(w.Session().AutoSendEngine().HasThreads());
     EXPECT_EQ(c.Enabled(), "---");
     EXPECT_EQ(c.Pressed(), "S-");
     c.mnuStop->trigger();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_RUNNING) << "a disabled command does nothing";
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING) << "a disabled command does nothing";
     w.findChild<QAction *>("mnuOpQuickLink")->trigger();
     ASSERT_TRUE(w.IsPortOpen());
     EXPECT_EQ(c.Enabled(), "SPX");
 
     c.stop->click();
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_STOPPED);
-    EXPECT_FALSE(w.AutoSendEngine().HasThreads()) << "Stop waits for both threads";
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads()) << "Stop waits for both threads";
     EXPECT_EQ(c.Enabled(), "S--");
     EXPECT_EQ(c.Pressed(), "--");
     EXPECT_TRUE(device.StaysQuiet(100));
@@ -179,17 +179,17 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     // Without a port every key is refused.
     for (Qt::Key key : {Qt::Key_F9, Qt::Key_F11, Qt::Key_F10})
         QTest::keyClick(&w, key);
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_STOPPED);
-    EXPECT_FALSE(w.AutoSendEngine().HasThreads());
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads());
 
     w.OpenLink(Link("Test", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     QTest::keyClick(&w, Qt::Key_F9);
     EXPECT_EQ(c.Pressed(), "S-");
     ASSERT_TRUE(device.WaitFor("B"));
-    const int64_t started = w.AutoSend().Marks().StartTime;
+    const int64_t started = w.Session().AutoSend().Marks().StartTime;
     QTest::keyClick(&w, Qt::Key_F9);
-    EXPECT_EQ(w.AutoSend().Marks().StartTime, started) << "F9 while running does nothing";
+    EXPECT_EQ(w.Session().AutoSend().Marks().StartTime, started) << "F9 while running does nothing";
 
     QTest::keyClick(&w, Qt::Key_F11);
     EXPECT_EQ(c.Pressed(), "SP");
@@ -198,10 +198,10 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     EXPECT_TRUE(device.WaitFor("BPR"));
 
     QTest::keyClick(&w, Qt::Key_F10);
-    EXPECT_EQ(w.AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
     EXPECT_EQ(c.Pressed(), "--");
     EXPECT_EQ(c.Enabled(), "S--");
-    EXPECT_FALSE(w.AutoSendEngine().HasThreads());
+    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads());
     EXPECT_TRUE(device.StaysQuiet(100));
     EXPECT_EQ(device.Seen(), "BPR");
 }
@@ -227,13 +227,13 @@ TEST(AutoSendControls, StartAfterStopBeginsAFreshRun)
     EXPECT_TRUE(device.StaysQuiet(200)) << "no receive yet, so no timed send";
     pty.Send("x");
     EXPECT_TRUE(device.WaitFor("bt"));
-    EXPECT_TRUE(w.AutoSend().Marks().RecEndValid);
-    const int64_t firstStart = w.AutoSend().Marks().StartTime;
+    EXPECT_TRUE(w.Session().AutoSend().Marks().RecEndValid);
+    const int64_t firstStart = w.Session().AutoSend().Marks().StartTime;
     c.stop->click();
 
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     c.start->click();
-    const ST_TimeMarks marks = w.AutoSend().Marks();
+    const ST_TimeMarks marks = w.Session().AutoSend().Marks();
     EXPECT_GT(marks.StartTime, firstStart);
     EXPECT_FALSE(marks.RecEndValid || marks.RecBeginValid);
     EXPECT_TRUE(device.WaitFor("btb")) << "the once-only rule fires again in the new run";
@@ -279,7 +279,7 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     for (const char *block : {"Q?1", "nope", "Q?2", "Q?3"}) {
         pty.Send(std::string(block));
         ++blocks;
-        ASSERT_TRUE(WaitUntil([&] { return w->RecBlocks() == blocks; }));
+        ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBlocks() == blocks; }));
         if (block[0] == 'Q')
             ++answers;
         ASSERT_TRUE(WaitUntil([&] { return CountOf(device.Seen(), "<ack>") == static_cast<int>(answers); }))
@@ -295,12 +295,12 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     }
     EXPECT_EQ(groupPart, "[g1][g2][g3]");
     EXPECT_EQ(answerPart, "<ack><ack><ack>");
-    EXPECT_EQ(w->SendBlocks(), 6);
+    EXPECT_EQ(w->Session().SendBlocks(), 6);
 
     // Exit while the run goes on: the window waits for the engine's threads and goes cleanly.
     pty.Send("Q?4");
-    ASSERT_TRUE(WaitUntil([&] { return w->RecBlocks() == 5; }));
-    ASSERT_TRUE(w->AutoSendEngine().HasThreads());
+    ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBlocks() == 5; }));
+    ASSERT_TRUE(w->Session().AutoSendEngine().HasThreads());
     w.reset();
     pty.Receive(4096, 50);
 }

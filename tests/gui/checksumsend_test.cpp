@@ -68,7 +68,7 @@ TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKe
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         TypeAndSend(w, QStringLiteral("01 03 00 00 00 0A"));
         EXPECT_EQ(pty.ReceiveText(8), std::string("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8));
-        EXPECT_EQ(w.SendBytes(), 8) << "the checksum is counted as sent";
+        EXPECT_EQ(w.Session().SendBytes(), 8) << "the checksum is counted as sent";
 
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
         Find<QComboBox>(w, "cboLineEnding")->setCurrentIndex(3);

@@ -170,7 +170,7 @@ TEST(Console, AShellAnswersTypedCommandsAndTheLogKeepsTheTypedLines)
                             [](const std::string &l) { return l.rfind("echo kes$((6*7))trum", 0) == 0; }));
     EXPECT_LE(sent.size(), 8u);
     EXPECT_NE(LogText(s.w).find("kes42trum"), std::string::npos);
-    EXPECT_GE(s.w.SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
+    EXPECT_GE(s.w.Session().SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
 }
 
 // A device that echoes each key as it comes: the log reads the typed line first, then its echo as
@@ -188,7 +188,7 @@ TEST(Console, ATypedLineStandsBeforeItsEchoAndWhatItCaused)
         ASSERT_EQ(c.pty.ReceiveText(1), key);
         ASSERT_TRUE(c.pty.Send(key));
         ++received;
-        ASSERT_TRUE(WaitUntil([&] { return c.w.RecBytes() == received; }));
+        ASSERT_TRUE(WaitUntil([&] { return c.w.Session().RecBytes() == received; }));
     }
     c.Key(Qt::Key_Return);
     ASSERT_EQ(c.pty.ReceiveText(1), "\r");
@@ -286,7 +286,7 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     EXPECT_TRUE(c.console->hasFocus());
 
     c.Type("ab");
-    ASSERT_TRUE(WaitUntil([&c] { return c.w.SendsSettled() && c.w.SendBytes() == 2; }));
+    ASSERT_TRUE(WaitUntil([&c] { return c.w.Session().SendsSettled() && c.w.Session().SendBytes() == 2; }));
     EXPECT_EQ(c.pty.ReceiveText(2), "ab");
     EXPECT_TRUE(LogLines(c.w, "Send :").empty());
     c.Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);

@@ -405,7 +405,7 @@ TEST(Desktop, TheFirstWindowFitsTheScreenWithTheLogTheLargerPartAndEveryToolInSi
     // A received count keeps its panel's size while it fits and widens the panel when it outgrows it.
     auto *received = Find<QLabel>(w, "stbComStatusPanel6");
     for (const size_t size : {size_t{1}, size_t{30000}}) {
-        const int64_t total = w.RecBytes() + static_cast<int64_t>(size);
+        const int64_t total = w.Session().RecBytes() + static_cast<int64_t>(size);
         pty.Send(std::vector<uint8_t>(size, 'x'));
         ASSERT_TRUE(WaitUntil([&] {
             return received->text().startsWith(QStringLiteral("Rec:%1/").arg(total)) && whole(received);

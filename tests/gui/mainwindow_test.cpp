@@ -285,16 +285,16 @@ TEST(MainWindow, ViewCommandsKeepMenuContextMenuAndButtonInStep)
 
     auto *timeButton = w.findChild<QToolButton *>(QStringLiteral("btnShowTime"));
     timeButton->click();
-    EXPECT_TRUE(w.ShowTime());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
     EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuViewShowTime"))->isChecked());
     EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuShowTime"))->isChecked());
     w.findChild<QAction *>(QStringLiteral("mnuShowTime"))->trigger();
-    EXPECT_FALSE(w.ShowTime());
+    EXPECT_FALSE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
     EXPECT_FALSE(timeButton->isChecked());
     w.findChild<QToolButton *>(QStringLiteral("btnShowSendData"))->click();
-    EXPECT_FALSE(w.ShowSendData());
+    EXPECT_FALSE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
     EXPECT_FALSE(w.findChild<QAction *>(QStringLiteral("mnuShowSendData"))->isChecked());
-    EXPECT_FALSE(w.ShowTime()) << "the two toggles are independent";
+    EXPECT_FALSE(Find<QAction>(w, "mnuViewShowTime")->isChecked()) << "the two toggles are independent";
 
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
     Receive(w, Bytes{0x41, 0x42});
@@ -435,14 +435,14 @@ TEST(MainWindow, ActivationRefreshesTheCommandStates)
     TfrmMain w;
     auto *start = w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"));
     EXPECT_FALSE(start->isChecked());
-    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     EXPECT_TRUE(start->isChecked());
     EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuOpStartAutoSend"))->isChecked());
     EXPECT_FALSE(start->isEnabled()) << "no port is open";
-    w.AutoSend().SetState(AUTOSEND_STOPPED);
+    w.Session().AutoSend().SetState(AUTOSEND_STOPPED);
 }
 
 // Features put their commands into named slots; the order within a slot is the plan's, so it does

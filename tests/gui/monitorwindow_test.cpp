@@ -136,7 +136,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     EXPECT_TRUE(WaitUntil([&] { return Logged(*log, "A>B :") == answer; }));
 
     // Stamped to the millisecond with Show Time off, and in two colours.
-    ASSERT_FALSE(w.ShowTime());
+    ASSERT_FALSE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
     const int requestLine = LineStarting(*log, "B>A :"), answerLine = LineStarting(*log, "A>B :");
     EXPECT_TRUE(
         QString::fromStdString(log->LineText(answerLine))
@@ -146,8 +146,8 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
 
     // The receive path of the window's own port saw none of it: no received list, no rules.
     EXPECT_TRUE(w.RecDataHeld().empty());
-    EXPECT_EQ(w.RecBlocks(), 0);
-    EXPECT_EQ(w.AutoSend().RecQueueSize(), 0u);
+    EXPECT_EQ(w.Session().RecBlocks(), 0);
+    EXPECT_EQ(w.Session().AutoSend().RecQueueSize(), 0u);
 
     Find<QAction>(w, "mnuOpClosePort")->trigger();
     EXPECT_FALSE(w.MonitorRunning());

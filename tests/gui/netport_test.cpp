@@ -56,7 +56,7 @@ TEST(NetworkPort, AServerThatComesBackIsReconnectedWithAutoSendKeepingItsState)
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 30000));
     EXPECT_EQ(LastLogLine(w), "Note :Port back: " + address);
-    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     ExpectTraffic(w, pty, "again");
     Find<QToolButton>(w, "btnStopAutoSend")->click();
 }

@@ -46,7 +46,7 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     w.OpenLink(Link("Pty", pty.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     pty.Send("temp:1,hum:2\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14; }));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().RecBytes() == 14; }));
     EXPECT_EQ(w.findChild<TfrmPlot *>(QStringLiteral("frmPlot")), nullptr) << "no plot until asked for";
 
     const qint64 askedAt = QDateTime::currentMSecsSinceEpoch();
@@ -127,7 +127,7 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     // Closed, the window takes nothing more, and no picture is drawn from it.
     plot->close();
     pty.Send("temp:24,hum:43\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return w.RecBytes() == 14 + 46 + 10 + 16 + 16; }));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().RecBytes() == 14 + 46 + 10 + 16 + 16; }));
     EXPECT_EQ(plot->Store().Points(), 6u);
 
     w.OpenLink(Link("Again", pty.Path()));

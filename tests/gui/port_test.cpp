@@ -52,7 +52,7 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
 
     Find<QToolButton>(w, "btnHex")->click();
     pty.Send(std::vector<uint8_t>{0x41, 0x42, 0x00, 0x43});
-    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:4/1"); }))
         << Panels(w)[6].toStdString();
     EXPECT_EQ(LastLogLine(w), "Rec  :41 42 00 43 ");
@@ -64,10 +64,10 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
         << "named with the time of day: " << entry.GetName();
 
     // A message that finds nothing waiting, and a break, change nothing.
-    w.OnComEvent(EV_RXCHAR);
-    w.OnComEvent(EV_BREAK | (CE_BREAK << 16));
-    EXPECT_EQ(w.RecBlocks(), 1);
-    EXPECT_EQ(w.RecBytes(), 4);
+    w.Session().OnEvent(EV_RXCHAR);
+    w.Session().OnEvent(EV_BREAK | (CE_BREAK << 16));
+    EXPECT_EQ(w.Session().RecBlocks(), 1);
+    EXPECT_EQ(w.Session().RecBytes(), 4);
     EXPECT_EQ(list->Entries().Count(), 1);
 
     // Closing shows the labels only and keeps the counters, which go on at the next block.
@@ -79,7 +79,7 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
     Find<QToolButton>(w, "btnQuickLink")->click();
     ASSERT_TRUE(w.IsPortOpen());
     pty.Send("xyz");
-    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 2; }));
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 2; }));
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:7/2"); }))
         << Panels(w)[6].toStdString();
 }
@@ -95,8 +95,8 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
     for (size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<uint8_t>(1 + i % 250);
     pty.Send(burst);
-    ASSERT_TRUE(WaitUntil([&w] { return w.RecBytes() == 5000; }));
-    EXPECT_EQ(w.RecBlocks(), 1);
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBytes() == 5000; }));
+    EXPECT_EQ(w.Session().RecBlocks(), 1);
     ASSERT_EQ(w.RecDataHeld().size(), 1u);
     EXPECT_EQ(w.RecDataHeld()[0].Data(), burst);
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:5000/1"); }))
@@ -115,15 +115,15 @@ TEST(Port, AStreamThatNeverPausesIsCutIntoBoundedBlocks)
     for (size_t i = 0; i < stream.size(); ++i)
         stream[i] = static_cast<uint8_t>(1 + i % 251);
     std::thread writer([&pty, &stream] { pty.Send(stream); });
-    ASSERT_TRUE(
-        WaitUntil([&w, &stream] { return w.RecBytes() == static_cast<int64_t>(stream.size()); }, 20000));
+    ASSERT_TRUE(WaitUntil(
+        [&w, &stream] { return w.Session().RecBytes() == static_cast<int64_t>(stream.size()); }, 20000));
     writer.join();
     Bytes joined;
     for (const CCommData &block : w.RecDataHeld()) {
         EXPECT_LE(block.GetLength(), 64 * 1024);
         joined.insert(joined.end(), block.Data().begin(), block.Data().end());
     }
-    EXPECT_GT(w.RecBlocks(), 4);
+    EXPECT_GT(w.Session().RecBlocks(), 4);
     EXPECT_EQ(joined, stream);
 }
 
@@ -185,29 +185,29 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
     CTestPty pty;
     TfrmMain w;
     w.OpenLink(Link("Test", pty.Path()));
-    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
     pty.Send("run");
-    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
-    w.AutoSend().SetState(AUTOSEND_PAUSED);
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
+    w.Session().AutoSend().SetState(AUTOSEND_PAUSED);
     pty.Send("pause");
-    ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 2; }));
-    EXPECT_EQ(w.AutoSend().RecQueueSize(), 1u);
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 2; }));
+    EXPECT_EQ(w.Session().AutoSend().RecQueueSize(), 1u);
     CCommData queued;
-    ASSERT_TRUE(w.AutoSend().PopRec(queued));
+    ASSERT_TRUE(w.Session().AutoSend().PopRec(queued));
     EXPECT_EQ(queued.Data(), (Bytes{'r', 'u', 'n'}));
-    const ST_TimeMarks marks = w.AutoSend().Marks();
+    const ST_TimeMarks marks = w.Session().AutoSend().Marks();
     EXPECT_TRUE(marks.RecBeginValid && marks.RecEndValid);
     EXPECT_LE(marks.RecBeginTime, marks.RecEndTime);
     EXPECT_FALSE(marks.SendBeginValid);
 
-    w.AutoSend().SetState(AUTOSEND_RUNNING);
+    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
     w.UpdateControls();
     EXPECT_TRUE(Find<QToolButton>(w, "btnStartAutoSend")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnStopAutoSend")->isEnabled());
     w.SendItem(CCommData(Bytes{1}));
-    ASSERT_TRUE(WaitUntil([&w] { return w.SendsSettled(); }));
-    EXPECT_TRUE(w.AutoSend().Marks().SendBeginValid && w.AutoSend().Marks().SendEndValid);
-    w.AutoSend().SetState(AUTOSEND_STOPPED);
+    ASSERT_TRUE(WaitUntil([&w] { return w.Session().SendsSettled(); }));
+    EXPECT_TRUE(w.Session().AutoSend().Marks().SendBeginValid && w.Session().AutoSend().Marks().SendEndValid);
+    w.Session().AutoSend().SetState(AUTOSEND_STOPPED);
 }
 
 // Lost bytes are never silent: line errors, with the driver's counts, and a listener held by a
@@ -222,8 +222,8 @@ TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
 
     ST_LineCounters counts;
     counts.Overrun = 2;
-    w.OnComEvent(EV_ERR | (CE_OVERRUN << 16), counts);
-    w.OnComEvent(EV_ERR | ((CE_OVERRUN | CE_FRAME) << 16)); // bits without counts count once
+    w.Session().OnEvent(EV_ERR | (CE_OVERRUN << 16), counts);
+    w.Session().OnEvent(EV_ERR | ((CE_OVERRUN | CE_FRAME) << 16)); // bits without counts count once
     EXPECT_FALSE(label->isHidden());
     EXPECT_EQ(label->text(), "Errors:4");
     auto *log = Find<TTrafficLog>(w, "edData");
@@ -231,7 +231,7 @@ TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines; }));
     EXPECT_EQ(LastLogLine(w), "Note :Line errors: 3 overrun, 1 framing");
 
-    w.OnComEvent(EV_RX80FULL);
+    w.Session().OnEvent(EV_RX80FULL);
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines + 1; }));
     EXPECT_EQ(LastLogLine(w), "Note :Reading paused: the window fell 32 MiB behind the port");
     EXPECT_EQ(label->text(), "Errors:4 Paused:1");

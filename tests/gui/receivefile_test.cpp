@@ -226,18 +226,19 @@ TEST(ReceiveFile, AReceivedFileIsOnTheRecCounter)
     WriteRaw(out + "/log.bin", std::string(20000, 'L'));
     o.StartOnDevice(out, {"sz", "-q", "log.bin"});
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
-    const int64_t blocksBefore = w.RecBlocks();
+    const int64_t blocksBefore = w.Session().RecBlocks();
     Find<QPushButton>(w, "btnAcceptTransfer")->click();
     ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
     EXPECT_EQ(o.DeviceEnded(), 0);
     const std::string log = LogText(w);
     const size_t told = log.find("Note :File receive: Received, ");
     ASSERT_NE(told, std::string::npos) << log;
-    EXPECT_GE(w.RecBytes(), static_cast<int64_t>(std::stoul(log.substr(told + 30))));
-    EXPECT_GT(w.RecBytes(), 20000);
-    EXPECT_EQ(w.RecBlocks(), blocksBefore + 1);
+    EXPECT_GE(w.Session().RecBytes(), static_cast<int64_t>(std::stoul(log.substr(told + 30))));
+    EXPECT_GT(w.Session().RecBytes(), 20000);
+    EXPECT_EQ(w.Session().RecBlocks(), blocksBefore + 1);
     EXPECT_TRUE(WaitUntil([&] {
-        return StatusPanel(w, 6) == QStringLiteral("Rec:%1/%2").arg(w.RecBytes()).arg(w.RecBlocks());
+        return StatusPanel(w, 6) ==
+               QStringLiteral("Rec:%1/%2").arg(w.Session().RecBytes()).arg(w.Session().RecBlocks());
     })) << StatusPanel(w, 6).toStdString();
 }
 

@@ -37,7 +37,7 @@ using OpenWindow = COpenWindow;
 // Sends are written on the sender thread; their log lines and counts follow on the event loop.
 bool Settled(TfrmMain &w)
 {
-    return WaitUntil([&w] { return w.SendsSettled(); });
+    return WaitUntil([&w] { return w.Session().SendsSettled(); });
 }
 
 void SaveCrLfSymbols(GuiTestEnv &env)
@@ -103,7 +103,7 @@ TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
     format->setCurrentIndex(FMT_DEC);
     refused("256", [&] { Find<QPushButton>(w, "btnSend")->click(); });
     refused("1,,2", [&] { format->setCurrentIndex(FMT_HEX); });
-    EXPECT_TRUE(w.SendsSettled()) << "a refused text was queued";
+    EXPECT_TRUE(w.Session().SendsSettled()) << "a refused text was queued";
     EXPECT_TRUE(LogLines(w).empty());
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
@@ -121,13 +121,13 @@ TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
     GuiTestEnv env;
     TfrmMain w;
     w.SendItem(CCommData(Bytes{1, 2, 3}));
-    EXPECT_EQ(w.SendBlocks(), 0);
+    EXPECT_EQ(w.Session().SendBlocks(), 0);
     EXPECT_TRUE(LogLines(w).empty());
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
     OpenWindow o;
     Find<QAction>(*o.w, "mnuViewShowSendData")->trigger();
-    EXPECT_FALSE(o.w->ShowSendData());
+    EXPECT_FALSE(Find<QAction>(*o.w, "mnuViewShowSendData")->isChecked());
     o.w->SendItem(CCommData(Bytes{1, 2, 3}));
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{1, 2, 3}));
     ASSERT_TRUE(Settled(*o.w));
@@ -218,7 +218,7 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
     EXPECT_EQ(o.pty.Receive(1), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "send current does not step";
     ASSERT_TRUE(Settled(w));
-    EXPECT_EQ(w.SendBlocks(), 4);
+    EXPECT_EQ(w.Session().SendBlocks(), 4);
 
     list->setCurrentItem(list->topLevelItem(2));
     Find<QAction>(w, "mnuCopyToInput")->trigger();
@@ -261,8 +261,8 @@ TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
     const std::vector<uint8_t> wire = o.pty.Receive(6 * kEach);
     ASSERT_EQ(wire.size(), 6u * kEach);
     ASSERT_TRUE(Settled(w));
-    EXPECT_EQ(w.SendBlocks(), 2 * kEach);
-    EXPECT_EQ(w.SendBytes(), 6 * kEach);
+    EXPECT_EQ(w.Session().SendBlocks(), 2 * kEach);
+    EXPECT_EQ(w.Session().SendBytes(), 6 * kEach);
 
     std::vector<std::string> expected;
     for (size_t i = 0; i < wire.size(); i += 3) {

@@ -147,8 +147,8 @@ TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
     EXPECT_EQ(LogLines(w, "Send :File firmware.bin, 3000 bytes, YMODEM"), 1);
     EXPECT_EQ(LogLines(w, "Note :File send: Sent"), 1);
     EXPECT_EQ(LogLines(w), 2) << "the receiver's answers are not logged";
-    EXPECT_GT(w.SendBytes(), 3000);
-    EXPECT_EQ(w.RecBlocks(), 0);
+    EXPECT_GT(w.Session().SendBytes(), 3000);
+    EXPECT_EQ(w.Session().RecBlocks(), 0);
     EXPECT_TRUE(w.RecDataHeld().empty());
 
     // The next dialog proposes the same, also in the next run.
@@ -194,7 +194,7 @@ TEST(SendFile, RawSendLogsWhatTheDeviceSaysMeanwhile)
     EXPECT_TRUE(w.Session().TransferRunning());
     Find<QPushButton>(w, "btnCancelTransfer")->click();
     ASSERT_TRUE(o.TransferEnded());
-    EXPECT_EQ(w.RecBlocks(), 1);
+    EXPECT_EQ(w.Session().RecBlocks(), 1);
 }
 
 // Nobody answers: the transfer waits for a receiver until cancelled, from the status bar or by
@@ -266,11 +266,11 @@ TEST(SendFile, ZmodemTellsTheBytesThatWentOnTheLine)
         // The window's last words may still be on their way down the cable.
         EXPECT_TRUE(WaitUntil([&] { return relay.FromWindow() >= told; }));
         EXPECT_EQ(relay.FromWindow(), told);
-        EXPECT_EQ(w.SendBytes(), static_cast<int64_t>(told));
+        EXPECT_EQ(w.Session().SendBytes(), static_cast<int64_t>(told));
         // The receiver's answers are on the Rec counter, with no block of their own.
-        EXPECT_GT(w.RecBytes(), 0);
+        EXPECT_GT(w.Session().RecBytes(), 0);
         EXPECT_TRUE(WaitUntil([&] {
-            return StatusPanel(w, 6) == QStringLiteral("Rec:%1/0").arg(w.RecBytes());
+            return StatusPanel(w, 6) == QStringLiteral("Rec:%1/0").arg(w.Session().RecBytes());
         })) << StatusPanel(w, 6).toStdString();
     }
 }

@@ -76,18 +76,18 @@ TEST(SendStall, StopStartSendCloseAndExitNeverWaitForTheLine)
         << StatusPanel(*w, 7).toStdString();
 
     Find<QAction>(*w, "mnuOpStopAutoSend")->trigger();
-    EXPECT_EQ(w->AutoSend().AutoSendState.load(), AUTOSEND_STOPPED);
-    EXPECT_FALSE(w->AutoSendEngine().HasThreads());
+    EXPECT_EQ(w->Session().AutoSend().AutoSendState.load(), AUTOSEND_STOPPED);
+    EXPECT_FALSE(w->Session().AutoSendEngine().HasThreads());
 
     Find<QAction>(*w, "mnuOpStartAutoSend")->trigger();
-    EXPECT_TRUE(w->AutoSendEngine().HasThreads());
+    EXPECT_TRUE(w->Session().AutoSendEngine().HasThreads());
     QTest::keyClicks(Find<QTextEdit>(*w, "edSendItem"), QStringLiteral("hello"));
     Find<QPushButton>(*w, "btnSend")->click();
-    EXPECT_FALSE(w->SendsSettled());
+    EXPECT_FALSE(w->Session().SendsSettled());
 
     Find<QAction>(*w, "mnuOpClosePort")->trigger();
     EXPECT_FALSE(w->IsPortOpen());
-    ASSERT_TRUE(WaitUntil([&] { return w->SendsSettled(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return w->Session().SendsSettled(); }, kHangMs));
     EXPECT_EQ(LastLogLine(*w).find("hello"), std::string::npos) << "the abandoned send is not logged";
     CSerial other;
     EXPECT_EQ(other.Open(pty.Path()), 0) << "the port was let go";
@@ -112,15 +112,15 @@ TEST(SendStall, AFailedManualSendIsToldOnceAndCountsOnlyWhatWentOut)
 
     ModalCatcher boxes;
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return w.SendsSettled() && !w.IsPortOpen(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendsSettled() && !w.IsPortOpen(); }, kHangMs));
     ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(QStringLiteral(" | ")).toStdString();
-    const int64_t sent = w.SendBytes();
+    const int64_t sent = w.Session().SendBytes();
     EXPECT_GT(sent, 0);
     EXPECT_LT(sent, static_cast<int64_t>(flood.GetLength()));
     EXPECT_TRUE(
         boxes.Seen().front().startsWith(QStringLiteral("Send failed, %1 of 1048576 bytes sent").arg(sent)))
         << boxes.Seen().front().toStdString();
-    EXPECT_EQ(w.SendBlocks(), 0);
+    EXPECT_EQ(w.Session().SendBlocks(), 0);
     // The sender's report and the listener's note of the lost port come from two threads, so
     // either may be logged last.
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
@@ -151,15 +151,15 @@ TEST(SendStall, ALostPortIsNotedOnceAndAReopenedPortCarriesOn)
     w.OpenLink(Link("Lost", first->Path()));
     Find<QToolButton>(w, "btnStartAutoSend")->click();
     ASSERT_TRUE(first->Send("x"));
-    ASSERT_TRUE(WaitUntil([&] { return w.SendBlocks() == 1; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendBlocks() == 1; }, kHangMs));
 
     first->CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return !w.IsPortOpen() && w.SendsSettled(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return !w.IsPortOpen() && w.Session().SendsSettled(); }, kHangMs));
     EXPECT_TRUE(SendPanelSays(w, "auto send:")) << StatusPanel(w, 7).toStdString();
-    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING);
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING);
     w.SendItem(CCommData(Bytes{1}));
     std::thread([&w] { w.SendItem(CCommData(Bytes{2})); }).join();
-    EXPECT_EQ(w.SendBlocks(), 1) << "sends to a missing port are not counted";
+    EXPECT_EQ(w.Session().SendBlocks(), 1) << "sends to a missing port are not counted";
     std::vector<std::string> diag;
     ReadTextLines(DiagLogPath(), diag);
     EXPECT_EQ(
@@ -171,7 +171,7 @@ TEST(SendStall, ALostPortIsNotedOnceAndAReopenedPortCarriesOn)
     w.OpenLink(Link("Again", second.Path()));
     ASSERT_TRUE(w.IsPortOpen());
     ASSERT_TRUE(second.Send("y"));
-    EXPECT_TRUE(WaitUntil([&] { return w.SendBlocks() == 2; }, kHangMs));
+    EXPECT_TRUE(WaitUntil([&] { return w.Session().SendBlocks() == 2; }, kHangMs));
     EXPECT_EQ(second.Receive(5), (std::vector<uint8_t>{'<', 'a', 'c', 'k', '>'}));
     first.reset();
 }
@@ -201,7 +201,7 @@ TEST(SendStall, SendsFromAnotherThreadRaceCloseAndOpen)
     }
     done = true;
     engine.join();
-    ASSERT_TRUE(WaitUntil([&] { return w.SendsSettled(); }, kHangMs));
-    const int64_t cut = w.SendBytes() - 3 * w.SendBlocks();
+    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendsSettled(); }, kHangMs));
+    const int64_t cut = w.Session().SendBytes() - 3 * w.Session().SendBlocks();
     EXPECT_TRUE(cut >= 0 && cut < 3 * kCloses) << "whole items, and at most a part of one per close";
 }

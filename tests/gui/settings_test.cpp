@@ -53,8 +53,8 @@ TEST(Settings, FirstStartShowsTheDefaults)
     WriteTextLines(env.File("Default.sds"),
                    {"\"Ping\",\"Hex\",\"50 49 4E 47\"", "\"Two\",\"String\",\"AB\""});
     TfrmMain w;
-    EXPECT_FALSE(w.ShowTime());
-    EXPECT_TRUE(w.ShowSendData());
+    EXPECT_FALSE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
     EXPECT_TRUE(Find<QAction>(w, "mnuViewText")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnText")->isChecked());
     EXPECT_FALSE(Find<QToolButton>(w, "btnHex")->isChecked());
@@ -143,8 +143,8 @@ TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
         EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), QStringLiteral("HEX"))
             << "the instant item read later sets the format; CurrentType itself was missing";
         EXPECT_TRUE(Find<QAction>(w, "mnuViewHex")->isChecked());
-        EXPECT_FALSE(w.ShowSendData());
-        EXPECT_TRUE(w.ShowTime());
+        EXPECT_FALSE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
+        EXPECT_TRUE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
         ASSERT_TRUE(w.LastLink().has_value());
         EXPECT_EQ(w.LastLink()->PortName, "ttyS9");
         EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("41 "));
@@ -161,8 +161,9 @@ TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
     EXPECT_EQ(w.CurrentType(), 1);
     EXPECT_TRUE(Find<QAction>(w, "mnuViewTextSymbol")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnTextSymbol")->isChecked());
-    EXPECT_TRUE(w.ShowSendData()) << "the word keeps the value the window starts with";
-    EXPECT_TRUE(w.ShowTime());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewShowSendData")->isChecked())
+        << "the word keeps the value the window starts with";
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
     EXPECT_TRUE(Find<QAction>(w, "mnuViewDateAndTime")->isChecked());
 }
 
@@ -178,7 +179,7 @@ TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
     TfrmMain w;
     for (const char *mode : {"btnText", "btnHex", "btnDecimal", "btnTextSymbol"})
         EXPECT_FALSE(Find<QToolButton>(w, mode)->isChecked()) << mode;
-    EXPECT_TRUE(w.ShowSendData());
+    EXPECT_TRUE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
     ASSERT_TRUE(w.LastLink().has_value()) << "an unreadable link line still leaves a last link";
     EXPECT_EQ(w.LastLink()->Baud, DefaultLinkSetting().Baud);
     EXPECT_TRUE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());

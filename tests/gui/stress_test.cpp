@@ -59,7 +59,7 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
 
     std::mt19937 random(17);
     std::string seen; // what the device got
-    const auto state = [&] { return w->AutoSend().AutoSendState.load(); };
+    const auto state = [&] { return w->Session().AutoSend().AutoSendState.load(); };
     // What the window did, as seen from outside: bytes it counted, reopens, runs paused.
     int64_t counted = 0;
     int reopens = 0, pauses = 0;
@@ -76,11 +76,11 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
             std::vector<uint8_t> chunk(1 + random() % 2048);
             for (uint8_t &byte : chunk)
                 byte = static_cast<uint8_t>(random());
-            const int64_t before = w->RecBytes();
+            const int64_t before = w->Session().RecBytes();
             const int64_t expected = before + static_cast<int64_t>(chunk.size());
             ASSERT_TRUE(pty.Send(chunk));
-            ASSERT_TRUE(WaitUntil([&] { return w->RecBytes() == expected; }, kHangMs)) << step;
-            counted += w->RecBytes() - before;
+            ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBytes() == expected; }, kHangMs)) << step;
+            counted += w->Session().RecBytes() - before;
         } else {
             // F9 starts a stopped run, F11 pauses or resumes it, F10 stops it; otherwise the key
             // does nothing.
@@ -96,7 +96,7 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
             QTest::keyClick(w.get(), key);
             ASSERT_TRUE(WaitUntil([&] { return state() == after; }, kHangMs)) << step << " " << key;
             if (after == AUTOSEND_STOPPED) {
-                EXPECT_FALSE(w->AutoSendEngine().HasThreads());
+                EXPECT_FALSE(w->Session().AutoSendEngine().HasThreads());
             }
             pauses += state() == AUTOSEND_PAUSED && before != AUTOSEND_PAUSED ? 1 : 0;
         }
@@ -113,7 +113,7 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
         QTest::keyClick(w.get(), Qt::Key_F5);
     if (state() == AUTOSEND_STOPPED)
         QTest::keyClick(w.get(), Qt::Key_F9);
-    ASSERT_TRUE(w->IsPortOpen() && w->AutoSendEngine().HasThreads());
+    ASSERT_TRUE(w->IsPortOpen() && w->Session().AutoSendEngine().HasThreads());
     ASSERT_TRUE(pty.Send(std::vector<uint8_t>(4096, 'x')));
     w.reset();
 }

@@ -82,8 +82,8 @@ TEST(Windows, TwoWindowsReceiveAtOnceEachIntoItsOwnFiles)
         sendA.join();
         sendB.join();
         ASSERT_TRUE(WaitUntil([&] {
-            return first->RecBytes() == static_cast<int64_t>(a.size()) &&
-                   second->RecBytes() == static_cast<int64_t>(b.size());
+            return first->Session().RecBytes() == static_cast<int64_t>(a.size()) &&
+                   second->Session().RecBytes() == static_cast<int64_t>(b.size());
         }));
         EXPECT_EQ(Joined(first->RecDataList()->Entries()), a);
         EXPECT_EQ(Joined(second->RecDataList()->Entries()), b);

@@ -71,7 +71,7 @@ TEST(WindowTools, LineEndingGoesOnStringSendsOnlyAndIsKept)
         ending->setCurrentIndex(3);
         TypeAndSend(w, QStringLiteral("AT"));
         EXPECT_EQ(pty.ReceiveText(4), "AT\r\n");
-        EXPECT_EQ(w.SendBytes(), 6) << "the ending is counted as sent";
+        EXPECT_EQ(w.Session().SendBytes(), 6) << "the ending is counted as sent";
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         ending->setCurrentIndex(1);
         TypeAndSend(w, QStringLiteral("41"));
@@ -141,7 +141,7 @@ TEST(WindowTools, MillisecondsAndTimeSincePreviousReachSavedText)
         Find<QAction>(w, "mnuViewTimeSincePrevious")->trigger();
         TypeAndSend(w, QStringLiteral("z"));
         pty.Send("ok");
-        ASSERT_TRUE(WaitUntil([&w] { return w.RecBlocks() == 1; }));
+        ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
         const QString answer = QString::fromStdString(LastLogLine(w));
         EXPECT_TRUE(QRegularExpression(
                         QStringLiteral("^Rec  :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\+\\d+\\.\\d{3}\\)ok$"))
@@ -442,12 +442,12 @@ TEST(WindowTools, BytesTheCloseDroppedComeOffTheSendCounter)
     TfrmMain w;
     w.OpenLink(Link("Pty", pty.Path()));
     TypeAndSend(w, QStringLiteral("hello"));
-    ASSERT_EQ(w.SendBytes(), 5);
+    ASSERT_EQ(w.Session().SendBytes(), 5);
     w.ClosePort();
-    EXPECT_EQ(w.SendBytes(), 5);
+    EXPECT_EQ(w.Session().SendBytes(), 5);
     EXPECT_EQ(LastLogLine(w), "Send :hello");
     w.TakeBackUnsent(3);
-    EXPECT_EQ(w.SendBytes(), 2);
+    EXPECT_EQ(w.Session().SendBytes(), 2);
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
     EXPECT_EQ(LastLogLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
 }
@@ -460,7 +460,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(symlink(port.c_str(), name.c_str()), 0);
-        w.SetByIdFolder(byId.path);
+        w.Session().SetByIdFolder(byId.path);
         Find<QAction>(w, "mnuOpReconnect")->trigger();
         w.OpenLink(Link("Pty", port));
         ASSERT_TRUE(w.IsPortOpen());
@@ -503,7 +503,7 @@ TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn
     EXPECT_EQ(LastLogLine(w), "Note :Port back: " + port + " (" + name + ")");
     EXPECT_EQ(w.LastLink()->PortName, port);
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(port));
-    EXPECT_EQ(w.AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     second.Send("hi");
     ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w) == "Rec  :hi"; }));
     Find<QToolButton>(w, "btnStopAutoSend")->click();

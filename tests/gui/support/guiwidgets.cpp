@@ -31,7 +31,7 @@ void TypeAndSend(TfrmMain &window, const QString &text)
     edit->setFocus();
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_TRUE(WaitUntil([&window] { return window.SendsSettled(); }));
+    EXPECT_TRUE(WaitUntil([&window] { return window.Session().SendsSettled(); }));
 }
 
 void ClickRow(QTreeWidget *list, int row)
