@@ -424,7 +424,9 @@ int main(int argc, char **argv)
         capture.options.newFile = ST_CaptureOptions::NewFile::AtSize;
         capture.options.sizeBytes = static_cast<int64_t>(o.captureMB * 1e6);
         capture.options.compress = true;
-        if (w.CaptureCommands().Capture().Begin(capture, QString(), true) != 0) {
+        if (w.findChild<TCaptureCommands *>(QString(), Qt::FindDirectChildrenOnly)
+                ->Capture()
+                .Begin(capture, QString(), true) != 0) {
             std::printf("cannot start the capture\n");
             return 1;
         }
@@ -498,7 +500,7 @@ int main(int argc, char **argv)
         std::printf("cannot wake the reader\n");
     drainer.join();
     if (o.captureMB > 0) {
-        w.CaptureCommands().Capture().Stop();
+        w.findChild<TCaptureCommands *>(QString(), Qt::FindDirectChildrenOnly)->Capture().Stop();
         const ST_CaptureSum sum = SumCapture(AppFolder());
         std::printf("soak: the capture, a new file at each %.1f MB: %d files (%d compressed), %.1f MB "
                     "decompressed\n",

@@ -362,16 +362,6 @@ bool TfrmMain::event(QEvent *event)
 
 // ---- The traffic log ----
 
-void TfrmMain::UpdateViewState()
-{
-    m_logView->UpdateViewState();
-}
-
-void TfrmMain::LogSendData(const CCommData &item)
-{
-    ui.edData->LogSendData(item);
-}
-
 // ---- The lists all windows share ----
 
 const CSymbolTable &TfrmMain::Symbols() const
@@ -462,27 +452,7 @@ void TfrmMain::ClosePort()
     m_port->Close();
 }
 
-void TfrmMain::ShowLinkStatus(const COM_PORT_SETTING &link)
-{
-    m_port->ShowLinkStatus(link);
-}
-
-void TfrmMain::TakeBackUnsent(uint32_t bytes)
-{
-    m_port->TakeBackUnsent(bytes);
-}
-
 const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
 {
     return m_port->LastLink();
-}
-
-bool TfrmMain::MonitorRunning() const
-{
-    return m_monitor->Running();
-}
-
-void TfrmMain::StopMonitor()
-{
-    m_monitor->Stop();
 }

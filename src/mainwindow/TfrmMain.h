@@ -77,8 +77,6 @@ public:
     void SaveSettings();
 
     // The traffic log and its view commands.
-    void UpdateViewState();
-    void LogSendData(const CCommData &item);
     const CSymbolTable &Symbols() const;
     void ReloadSymbols();
 
@@ -96,12 +94,8 @@ public:
     void OpenLink(const COM_PORT_SETTING &link, const std::string &device = std::string());
     void ClosePort();
     bool IsPortOpen() const { return m_session && m_session->IsOpen(); }
-    void ShowLinkStatus(const COM_PORT_SETTING &link);
     // Every feature brings its commands' states up to date; none corrects another's.
     void UpdateControls();
-    // Bytes counted and logged as sent that the close dropped from the driver's queue come off
-    // the Send counter, with a note in the log.
-    void TakeBackUnsent(uint32_t bytes);
     const std::optional<COM_PORT_SETTING> &LastLink() const;
 
     // The session behind the window: its counters, automatic sending, the port's events.
@@ -112,20 +106,6 @@ public:
     void SetRecDataList(TfrmRecDataList *list);
     void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
-
-    // A lost port is waited for (Reconnect Automatically): Close Port stays enabled to end it.
-    bool WaitingForPort() const { return m_session && m_session->WaitingForPort(); }
-
-    // Two ports in one log: while the monitor runs, the window's own port stays closed and Close
-    // Port stops the monitor.
-    bool MonitorRunning() const;
-    // Logs what the monitor's threads still had on the way, then removes the virtual port.
-    void StopMonitor();
-
-    // The window's features and the parts they plug into.
-    TModemLines &ModemLines() const { return *m_modemLines; }
-    TReconnect &Reconnect() const { return *m_reconnect; }
-    TCaptureCommands &CaptureCommands() const { return *m_capture; }
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -70,8 +70,8 @@ void TfrmMain::InitSession()
         m_sendList->Fill();
     LoadSettings();
     UpdateControls();
-    UpdateViewState();
-    ShowLinkStatus(COM_PORT_SETTING());
+    m_logView->UpdateViewState();
+    m_port->ShowLinkStatus(COM_PORT_SETTING());
     m_session->ResetCounters();
     m_recvChecksum->ResetCounts();
     m_counters->ShowInboundLoss();

@@ -179,7 +179,7 @@ TEST(Console, ATypedLineStandsBeforeItsEchoAndWhatItCaused)
 {
     ConsoleWindow c;
     ASSERT_NE(c.console, nullptr);
-    TLogCapture &capture = c.w.CaptureCommands().Capture();
+    TLogCapture &capture = Feature<TCaptureCommands>(c.w)->Capture();
     const QString file = c.env.FilePath(QStringLiteral("typed.log"));
     ASSERT_EQ(capture.Start(file, false), 0);
     int64_t received = 0;

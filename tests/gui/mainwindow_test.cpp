@@ -323,7 +323,7 @@ TEST(MainWindow, LogSaveCopyAndClear)
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
     w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
     Receive(w, Bytes{0x41});
-    w.LogSendData(CCommData(Bytes{0x0D, 0x0A}));
+    log->LogSendData(CCommData(Bytes{0x0D, 0x0A}));
 
     const QString target = env.FilePath(QStringLiteral("capture"));
     QStringList filters;

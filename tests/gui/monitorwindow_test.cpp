@@ -3,6 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
+#include "mainwindow/features/TMonitorCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -117,7 +118,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     });
     Find<QAction>(w, "mnuOpMonitor")->trigger();
     ASSERT_EQ(dialog.Seen(), QStringList{"frmMonitorSetting"});
-    ASSERT_TRUE(w.MonitorRunning());
+    ASSERT_TRUE(Feature<TMonitorCommands>(w)->Running());
     ASSERT_TRUE(WaitStarted(w));
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "A: board (" + device.Path() + ")  B: " + vport);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum - ") + StatusPanel(w, 0));
@@ -150,7 +151,7 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     EXPECT_EQ(w.Session().AutoSend().RecQueueSize(), 0u);
 
     Find<QAction>(w, "mnuOpClosePort")->trigger();
-    EXPECT_FALSE(w.MonitorRunning());
+    EXPECT_FALSE(Feature<TMonitorCommands>(w)->Running());
     struct stat st
     {
     };
@@ -195,7 +196,7 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     Find<QAction>(w, "mnuOpMonitor")->trigger();
     EXPECT_EQ(dialog.Seen(),
               (QStringList{"frmMonitorSetting", "Port A and Port B are the same port", "frmMonitorSetting"}));
-    ASSERT_TRUE(w.MonitorRunning());
+    ASSERT_TRUE(Feature<TMonitorCommands>(w)->Running());
     ASSERT_TRUE(WaitStarted(w));
     // The line panels show both ports' settings, A's first.
     EXPECT_EQ(StatusPanel(w, 1), QStringLiteral("Baud Rate: 9600 / 115200"));
@@ -206,7 +207,7 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
 
     // A raw capture holds what both ports brought, in order.
     const std::string captured = env.File("capture.bin");
-    ASSERT_EQ(w.CaptureCommands().Capture().Start(QString::fromStdString(captured), true), 0);
+    ASSERT_EQ(Feature<TCaptureCommands>(w)->Capture().Start(QString::fromStdString(captured), true), 0);
     ASSERT_TRUE(a.Send("ping"));
     ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'p', 'i', 'n', 'g'}; }));
     ASSERT_TRUE(b.Send("pong"));
@@ -251,7 +252,7 @@ TEST(Monitor, ClosePortStopsAStartWaitingForAServerThatNeverAnswers)
     }));
 
     Find<QAction>(w, "mnuOpClosePort")->trigger();
-    EXPECT_FALSE(w.MonitorRunning());
+    EXPECT_FALSE(Feature<TMonitorCommands>(w)->Running());
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
     EXPECT_TRUE(Find<QAction>(w, "mnuOpMonitor")->isEnabled());
     ASSERT_TRUE(server.WaitUntil([&server] { return !server.Connected(); }));
@@ -287,7 +288,7 @@ TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
     ASSERT_EQ(lstat(vport.c_str(), &st), 0);
 
     server.Disconnect();
-    ASSERT_TRUE(WaitUntil([&w] { return !w.MonitorRunning(); }));
+    ASSERT_TRUE(WaitUntil([&w] { return !Feature<TMonitorCommands>(w)->Running(); }));
     auto *log = Find<TTrafficLog>(w, "edData");
     const int lost = LineStarting(*log, "Note :Port A lost: ");
     EXPECT_GE(lost, 0);

@@ -3,6 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReconnect.h"
 
 #include <QAction>
@@ -398,7 +399,7 @@ TEST(WindowTools, ModemLinesAreGreyedWhereTheDriverHasNone)
         return std::make_pair(Find<QAction>(w, "mnuOpDTR")->isChecked(),
                               Find<QAction>(w, "mnuOpRTS")->isChecked());
     };
-    const auto looking = [&w] { return w.ModemLines().LampTimer().isActive(); };
+    const auto looking = [&w] { return Feature<TModemLines>(w)->LampTimer().isActive(); };
     EXPECT_EQ(toggles(), std::make_pair(true, true)) << "flow control None raises both";
     EXPECT_FALSE(looking());
     COM_PORT_SETTING xonXoff = Link("Pty", pty.Path());
@@ -422,11 +423,11 @@ TEST(WindowTools, OutputLineChoicesOutliveTheWindow)
     GuiTestEnv env;
     {
         TfrmMain w;
-        w.ModemLines().Choices()["ttyUSB7"].dtr = false;
-        w.ModemLines().Choices()["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
+        Feature<TModemLines>(w)->Choices()["ttyUSB7"].dtr = false;
+        Feature<TModemLines>(w)->Choices()["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
     }
     TfrmMain again;
-    const auto &lines = again.ModemLines().Choices();
+    const auto &lines = Feature<TModemLines>(again)->Choices();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines.at("ttyUSB7").dtr, std::optional<bool>(false));
     EXPECT_FALSE(lines.at("ttyUSB7").rts.has_value()) << "a line not chosen stays unchosen";
@@ -446,7 +447,7 @@ TEST(WindowTools, BytesTheCloseDroppedComeOffTheSendCounter)
     w.ClosePort();
     EXPECT_EQ(w.Session().SendBytes(), 5);
     EXPECT_EQ(LastLogLine(w), "Send :hello");
-    w.TakeBackUnsent(3);
+    Feature<TPortCommands>(w)->TakeBackUnsent(3);
     EXPECT_EQ(w.Session().SendBytes(), 2);
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
     EXPECT_EQ(LastLogLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
@@ -520,7 +521,7 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     ASSERT_TRUE(WaitUntil([&boxes] { return !boxes.Seen().isEmpty(); }, 10000));
     EXPECT_TRUE(boxes.Seen().front().startsWith("Can not Open " + QString::fromStdString(port) + ": "))
         << boxes.Seen().front().toStdString();
-    EXPECT_EQ(w.Reconnect().Timer().interval(), 5000);
+    EXPECT_EQ(Feature<TReconnect>(w)->Timer().interval(), 5000);
     auto *panel = Find<QLabel>(w, "stbComStatusPanel0");
     EXPECT_TRUE(panel->text().startsWith("Waiting for ")) << panel->text().toStdString();
     EXPECT_TRUE(panel->toolTip().contains("did not open")) << panel->toolTip().toStdString();
@@ -528,8 +529,8 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     Find<QToolButton>(w, "btnClosePort")->click();
     EXPECT_EQ(panel->text(), QStringLiteral("Port: "));
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
-    EXPECT_FALSE(w.WaitingForPort());
-    EXPECT_FALSE(w.Reconnect().Timer().isActive());
+    EXPECT_FALSE(w.Session().WaitingForPort());
+    EXPECT_FALSE(Feature<TReconnect>(w)->Timer().isActive());
     EXPECT_EQ(boxes.Seen().size(), 1);
 }
 

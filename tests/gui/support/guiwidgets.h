@@ -26,6 +26,14 @@ template <typename T> T *Find(const QWidget *parent, const char *name)
     return Find<T>(*parent, name);
 }
 
+// The window's feature of class T: the features are the window's own children.
+template <typename T> T *Feature(const QWidget &window)
+{
+    T *found = window.findChild<T *>(QString(), Qt::FindDirectChildrenOnly);
+    EXPECT_NE(found, nullptr);
+    return found;
+}
+
 // The text of the main window's status bar panel `i`.
 QString StatusPanel(const QWidget &window, int i);
 // The last line of the main window's traffic log, as shown; empty while the log is.
