@@ -1,6 +1,5 @@
 #include "app/language.h"
 #include "autosend/gui/ruleeditsupport.h"
-#include "mainwindow/TfrmMain.h"
 #include "monitor/gui/monitorerrors.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
@@ -9,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -17,6 +17,7 @@
 
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 
 namespace {
 
@@ -54,10 +55,10 @@ TEST(Language, GermanChosenInTheMenuIsSpokenAtTheNextStart)
     GuiTestEnv env;
     env.ClearSettings();
     {
-        TfrmMain first;
-        auto *german = first.findChild<QAction *>(QStringLiteral("mnuViewLanguageGerman"));
+        const auto first = NewMainWindow();
+        auto *german = first->findChild<QAction *>(QStringLiteral("mnuViewLanguageGerman"));
         ASSERT_NE(german, nullptr);
-        EXPECT_EQ(first.findChild<QMenu *>(QStringLiteral("mnuFile"))->title(), "&File");
+        EXPECT_EQ(first->findChild<QMenu *>(QStringLiteral("mnuFile"))->title(), "&File");
         ModalCatcher boxes;
         german->trigger();
         // The choice tells the user when it applies.
@@ -71,12 +72,12 @@ TEST(Language, GermanChosenInTheMenuIsSpokenAtTheNextStart)
     EXPECT_EQ(Language::Install(*qApp, OpenAppSettings()), "de");
     qputenv("KESTRUM_LANGUAGE", forced);
 
-    TfrmMain window;
-    EXPECT_EQ(window.findChild<QMenu *>(QStringLiteral("mnuFile"))->title(), "&Datei");
-    EXPECT_EQ(window.findChild<QMenu *>(QStringLiteral("mnuHelp"))->title(), "&Hilfe");
-    EXPECT_EQ(window.findChild<QAction *>(QStringLiteral("mnuOpOpenPort"))->text(),
+    const auto window = NewMainWindow();
+    EXPECT_EQ(window->findChild<QMenu *>(QStringLiteral("mnuFile"))->title(), "&Datei");
+    EXPECT_EQ(window->findChild<QMenu *>(QStringLiteral("mnuHelp"))->title(), "&Hilfe");
+    EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("mnuOpOpenPort"))->text(),
               QString::fromUtf8("Port ö&ffnen"));
-    EXPECT_TRUE(window.findChild<QAction *>(QStringLiteral("mnuViewLanguageGerman"))->isChecked());
+    EXPECT_TRUE(window->findChild<QAction *>(QStringLiteral("mnuViewLanguageGerman"))->isChecked());
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
 }
 

@@ -1,13 +1,14 @@
 // The look of the windows (View > Theme) and the text size of the log and the console (zoom).
 #include "console/gui/TConsoleView.h"
+#include "data/commdata.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/logcolours.h"
-#include "mainwindow/TfrmMain.h"
 #include "platform/gui/TAppTheme.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFontInfo>
+#include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -73,19 +74,19 @@ TEST(Theme, DarkReachesTheLogAndTheConsoleReadablyAndIsKept)
 {
     GuiTestEnv env;
     {
-        TfrmMain w;
-        w.show();
-        QAction *console = Find<QAction>(w, "mnuViewConsole");
+        const auto w = NewMainWindow();
+        w->show();
+        QAction *console = Find<QAction>(*w, "mnuViewConsole");
         console->trigger(); // the console is made when first shown
-        auto *view = Find<TConsoleView>(w, "console");
+        auto *view = Find<TConsoleView>(*w, "console");
         console->trigger();
-        TTrafficLog *log = Log(w);
+        TTrafficLog *log = Log(*w);
         log->LogRecData(CCommData(Bytes{'I', 'l', '|', 'H'}));
         log->LogSendData(CCommData(Bytes{'I', 'l', '|', 'H'}));
         log->LogNote("Il|H");
         EXPECT_FALSE(IsDark(log->viewport()->palette().color(QPalette::Base)));
 
-        QAction *dark = Find<QAction>(w, "mnuViewThemeDark");
+        QAction *dark = Find<QAction>(*w, "mnuViewThemeDark");
         ASSERT_NE(dark, nullptr);
         dark->trigger();
         EXPECT_TRUE(dark->isChecked());
@@ -99,7 +100,7 @@ TEST(Theme, DarkReachesTheLogAndTheConsoleReadablyAndIsKept)
                                 Core(view->palette().color(QPalette::Base))),
                   kLogMinContrast);
         // The toolbar's pictures stand out from the dark bar as a control's picture should.
-        auto *save = Find<QToolButton>(w, "btnSave");
+        auto *save = Find<QToolButton>(*w, "btnSave");
         const QImage icon = save->icon().pixmap(24).toImage();
         const uint32_t bar = Core(save->palette().color(QPalette::Window));
         double strongest = 1;
@@ -111,11 +112,11 @@ TEST(Theme, DarkReachesTheLogAndTheConsoleReadablyAndIsKept)
     }
     // As the next start finds the application.
     TAppTheme::Instance().SetTheme(EAppTheme::System);
-    TfrmMain again;
-    EXPECT_TRUE(Find<QAction>(again, "mnuViewThemeDark")->isChecked());
-    EXPECT_TRUE(WaitUntil([&] { return IsDark(Log(again)->viewport()->palette().color(QPalette::Base)); }));
-    Find<QAction>(again, "mnuViewThemeSystem")->trigger();
-    EXPECT_TRUE(WaitUntil([&] { return !IsDark(Log(again)->viewport()->palette().color(QPalette::Base)); }));
+    const auto again = NewMainWindow();
+    EXPECT_TRUE(Find<QAction>(*again, "mnuViewThemeDark")->isChecked());
+    EXPECT_TRUE(WaitUntil([&] { return IsDark(Log(*again)->viewport()->palette().color(QPalette::Base)); }));
+    Find<QAction>(*again, "mnuViewThemeSystem")->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !IsDark(Log(*again)->viewport()->palette().color(QPalette::Base)); }));
 }
 
 TEST(Theme, ZoomByMenuKeysAndWheelSizesLogAndConsoleAndIsKept)
@@ -123,11 +124,11 @@ TEST(Theme, ZoomByMenuKeysAndWheelSizesLogAndConsoleAndIsKept)
     GuiTestEnv env;
     int zoomed = 0;
     {
-        TfrmMain w;
-        w.show();
-        TTrafficLog *log = Log(w);
+        const auto w = NewMainWindow();
+        w->show();
+        TTrafficLog *log = Log(*w);
         const int first = Points(*log);
-        QAction *zoomIn = Find<QAction>(w, "mnuViewZoomIn");
+        QAction *zoomIn = Find<QAction>(*w, "mnuViewZoomIn");
         ASSERT_NE(zoomIn, nullptr);
         zoomIn->trigger();
         EXPECT_EQ(Points(*log), first + 1);
@@ -135,8 +136,8 @@ TEST(Theme, ZoomByMenuKeysAndWheelSizesLogAndConsoleAndIsKept)
         EXPECT_EQ(Points(*log), first + 3);
 
         // The console takes the same size, and fits more columns to a smaller one.
-        Find<QAction>(w, "mnuViewConsole")->trigger();
-        auto *view = Find<TConsoleView>(w, "console");
+        Find<QAction>(*w, "mnuViewConsole")->trigger();
+        auto *view = Find<TConsoleView>(*w, "console");
         EXPECT_EQ(Points(*view), first + 3);
         const int columns = view->Cols();
         WheelOver(view->viewport(), -120);
@@ -146,8 +147,8 @@ TEST(Theme, ZoomByMenuKeysAndWheelSizesLogAndConsoleAndIsKept)
 
         // Ctrl+minus in the console is the window's zoom; Ctrl with a letter is still the device's.
         QSignalSpy toDevice(view, &TConsoleView::ToDevice);
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
         EXPECT_EQ(Points(*view), first + 1);
@@ -157,8 +158,8 @@ TEST(Theme, ZoomByMenuKeysAndWheelSizesLogAndConsoleAndIsKept)
         EXPECT_EQ(toDevice.front().front().value<std::vector<uint8_t>>(), std::vector<uint8_t>{0x03});
         zoomed = Points(*log);
     }
-    TfrmMain again;
-    EXPECT_EQ(Points(*Log(again)), zoomed);
-    Find<QAction>(again, "mnuViewZoomReset")->trigger();
-    EXPECT_LT(Points(*Log(again)), zoomed);
+    const auto again = NewMainWindow();
+    EXPECT_EQ(Points(*Log(*again)), zoomed);
+    Find<QAction>(*again, "mnuViewZoomReset")->trigger();
+    EXPECT_LT(Points(*Log(*again)), zoomed);
 }

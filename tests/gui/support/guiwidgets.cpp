@@ -13,6 +13,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+std::unique_ptr<QMainWindow> NewMainWindow()
+{
+    return std::make_unique<TfrmMain>();
+}
+
 QString StatusPanel(const QWidget &window, int i)
 {
     return window.findChild<QLabel *>(QStringLiteral("stbComStatusPanel%1").arg(i))->text();

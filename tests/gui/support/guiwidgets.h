@@ -6,9 +6,11 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 class QFileDialog;
+class QMainWindow;
 class QTreeView;
 class QTreeWidget;
 class TfrmMain;
@@ -33,6 +35,9 @@ template <typename T> T *Feature(const QWidget &window)
     EXPECT_NE(found, nullptr);
     return found;
 }
+
+// A main window for a test that only drives its widgets, as a user would.
+std::unique_ptr<QMainWindow> NewMainWindow();
 
 // The text of the main window's status bar panel `i`.
 QString StatusPanel(const QWidget &window, int i);
