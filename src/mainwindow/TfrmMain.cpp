@@ -145,7 +145,7 @@ void TfrmMain::MakeFeatures()
                      SettingsPlace::Reconnect);
     m_monitor = features.Add(
         new TMonitorCommands(this, ui.mnuOpMonitor, *m_session, services, *m_status, log, showMessage));
-    features.Add(new TSendReports(this, *m_session, *m_bridge, services, *m_status, log, showMessage));
+    features.Add(new TSendReports(this, *m_session, *m_bridge, services, *m_status, showMessage));
     m_instantSend = features.Add(new TInstantSend(this, {ui.edSendItem, ui.btnSend, ui.btnEdit, ui.cboFormat},
                                                   *m_store, services, send, portOpen, showMessage));
     features.Keep(

@@ -8,7 +8,7 @@
 #include <QLabel>
 
 TSendReports::TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events,
-                           TFeatureServices &services, TStatusArea &status, TTrafficLog & /*log*/,
+                           TFeatureServices &services, TStatusArea &status,
                            std::function<void(const QString &)> showMessage)
     : QObject(parent), m_session(session), m_status(status), m_showMessage(std::move(showMessage))
 {

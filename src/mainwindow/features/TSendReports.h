@@ -11,7 +11,6 @@ class CPortSession;
 class TFeatureServices;
 class TSessionBridge;
 class TStatusArea;
-class TTrafficLog;
 struct ST_SendReport;
 
 class TSendReports : public QObject
@@ -19,8 +18,7 @@ class TSendReports : public QObject
     Q_OBJECT
 public:
     TSendReports(QObject *parent, CPortSession &session, TSessionBridge &events, TFeatureServices &services,
-                 TStatusArea &status, TTrafficLog &log, std::function<void(const QString &)> showMessage);
-    // `log` is no longer written here: the sends' "Send :" lines come from the traffic path.
+                 TStatusArea &status, std::function<void(const QString &)> showMessage);
 
 private:
     void Done(const ST_SendReport &report);
