@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <future>
 #include <unistd.h>
@@ -41,10 +42,12 @@ TEST(BackgroundWriter, WritesOnlyTheNewestWaitingContentAndWaitSeesItOnDisk)
         std::promise<void> started;
         writer.Post(path, Lazily([&started, released] {
                         started.set_value();
-                        released.wait();
+                        // A test that failed before the release must not hold the worker forever.
+                        released.wait_for(std::chrono::seconds(30));
                         return std::string("first");
                     }));
-        started.get_future().wait();
+        ASSERT_EQ(started.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready)
+            << "the worker never took the first write";
         writer.Post(path, Lazily([&stale] {
                         ++stale;
                         return std::string("stale");

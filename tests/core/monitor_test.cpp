@@ -8,6 +8,7 @@
 #include "tempdir.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
@@ -41,13 +42,16 @@ Bytes Payload(size_t size, uint8_t salt)
 
 void WriteAll(int fd, const Bytes &bytes)
 {
+    // A reader that stopped for good fails the test instead of holding it until the run's limit.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (size_t done = 0; done < bytes.size();) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
         } else {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "nothing read what was written";
             pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, -1);
+            poll(&p, 1, 100);
         }
     }
 }
