@@ -15,9 +15,3 @@ QString UserSettingsPath();
 // From now on OpenAppSettings opens the INI file at `path`; an empty path goes back to the
 // user's store.
 void UsePrivateSettingsFile(const QString &path);
-
-// The whole number stored under `name`, read as the values were always written (text or number,
-// blanks around it allowed); false, `value` untouched, when it is missing or not a number.
-bool ReadSettingsInteger(const QSettings &settings, const char *name, int &value);
-// A choice kept as 0 or 1: on when the value reads as a whole number other than 0.
-bool ReadSettingsFlag(const QSettings &settings, const char *name);
