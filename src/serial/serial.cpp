@@ -182,6 +182,23 @@ long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> 
     return GetLastError();
 }
 
+long CSerial::StartDemo(const std::string &name, std::unique_ptr<IDemoPort> *demo)
+{
+    IDemoPorts *ports = DemoPorts();
+    std::string error;
+    if (ports)
+        *demo = ports->Start(DemoKindOf(name), &error);
+    else
+        error = name + ": this program plays no demo devices";
+    if (*demo)
+        return 0;
+    {
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        m_openFailure = error;
+    }
+    return Fail("Open", "Unable to open port", SystemError(ENOENT));
+}
+
 long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool overlapped)
 {
     SetLastError(0);
@@ -194,8 +211,12 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
     const std::string name = WithoutDevicePrefix(port);
     std::unique_ptr<CNetLine> net;
     std::optional<ST_NetLineSettings> applied;
+    std::unique_ptr<IDemoPort> demo;
     if (IsNetworkPortName(name)) {
         if (const long rc = ConnectNetLine(name, &net, &applied))
+            return rc;
+    } else if (IsDemoPortName(name)) {
+        if (const long rc = StartDemo(name, &demo))
             return rc;
     }
     {
@@ -207,7 +228,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         if (net) {
             fd = net->DataFd();
         } else {
-            const std::string path = DevicePath(port);
+            const std::string path = demo ? demo->SlavePath() : DevicePath(port);
             fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0)
                 return Fail("Open", "Unable to open port", SystemError(errno));
@@ -271,6 +292,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
             WaiveClosingWait(fd);
         }
         m_net = std::move(net);
+        m_demo = std::move(demo);
         m_fd.store(fd);
     }
 
@@ -304,8 +326,13 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
         }
         uint32_t ignored = 0;
         CollectLineErrors(&ignored);
-        const std::lock_guard<std::mutex> guard(m_settingsLock);
-        m_lineErrors = 0;
+        {
+            const std::lock_guard<std::mutex> guard(m_settingsLock);
+            m_lineErrors = 0;
+        }
+        // Only now: the open's flush would have thrown away what the device says first.
+        if (m_demo)
+            m_demo->Opened();
     }
     return GetLastError();
 }
@@ -382,6 +409,8 @@ long CSerial::Close()
         ioctl(fd, TIOCNXCL);
         CloseFd(fd);
     }
+    // After the close: the device ends with the port, and its folder goes with it.
+    m_demo.reset();
     m_haveSaved = false;
     m_haveCounters = false;
     CloseFd(m_maskWakeFd);

@@ -10,11 +10,16 @@
 // modem lines and break travel over RFC 2217; a raw socket carries data only, and the line
 // settings are then the server's.
 //
+// Demo names ("demo://board", portbase/demoports.h) open the slave end of a pseudo-terminal whose
+// master a device played in this process answers; the device starts once the port is open and
+// ends with its Close.
+//
 // Threads: WaitEvent may block on one thread while others call Read, Write, the modem-line
 // queries, SetMask (which wakes the wait) and Close (which wakes everything and then waits until
 // no other call is inside the device). Reads are serialised among themselves, and so are writes,
 // so two writers never interleave their bytes.
 #include "netport/netline.h"
+#include "portbase/demoports.h"
 #include "portbase/serialerror.h"
 #include "serial/dcb.h"
 #include "serial/linecounters.h"
@@ -212,6 +217,7 @@ private:
     long ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> *line,
                         std::optional<ST_NetLineSettings> *applied);
     long ApplyNetDcb(const char *op, const ST_Dcb &dcb);
+    long StartDemo(const std::string &name, std::unique_ptr<IDemoPort> *demo);
     // What the driver counts: line errors and modem-line changes; false without modem lines.
     bool ReadLineCounters(ST_LineCounters *counters) const;
     bool ReadModemSnapshot(ST_ModemSnapshot *snapshot) const;
@@ -291,6 +297,8 @@ private:
 
     // A network port's connection, set and cleared under m_lifeLock held exclusively.
     std::unique_ptr<CNetLine> m_net;
+    // The device behind a demo port, set and cleared under m_lifeLock held exclusively.
+    std::unique_ptr<IDemoPort> m_demo;
     std::unique_ptr<CNetLine> m_preparedNet; // under m_settingsLock, as is all below
     ST_NetLineSettings m_preparedSettings;
     std::optional<ST_NetLineSettings> m_netApplied; // what the server holds, as far as known

@@ -1,0 +1,46 @@
+#pragma once
+// The demo devices ("demo://board") as the serial layer sees them: ports that a device played in
+// this process answers. The demo library plays them; it reaches the serial layer itself (a device
+// sends files), so the serial layer cannot include it back and finds it here instead, registered
+// once at start-up (demo::InstallDemoPorts). A program that registers nothing has no demo ports:
+// opening one fails and the port list shows none.
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ST_DemoKind
+{
+    std::string Name;        // "board": the port is "demo://board"
+    std::string Description; // "Demo board (simulated)", English (marked for translation)
+};
+
+// One device being played: the port opens its pseudo-terminal's slave end. The device ends, and
+// its files go, when this is destroyed.
+class IDemoPort
+{
+public:
+    virtual ~IDemoPort() = default;
+    virtual const std::string &SlavePath() const = 0;
+    // The port is open and settled (what the open flushed is gone): the device may speak.
+    virtual void Opened() = 0;
+};
+
+class IDemoPorts
+{
+public:
+    virtual ~IDemoPorts() = default;
+    // In the order the port list shows them.
+    virtual std::vector<ST_DemoKind> Kinds() const = 0;
+    // Null with `error` in words ("demo://foo: no such demo device (board, echo)").
+    virtual std::unique_ptr<IDemoPort> Start(const std::string &kind, std::string *error) = 0;
+};
+
+// Not owned; set before any port opens, null removes it.
+void RegisterDemoPorts(IDemoPorts *ports);
+IDemoPorts *DemoPorts();
+
+// "demo://KIND", the scheme in any letter case.
+bool IsDemoPortName(const std::string &name);
+// The kind a demo port name names, in lower case ("demo://Board" -> "board").
+std::string DemoKindOf(const std::string &name);
+std::string DemoPortName(const std::string &kind);
