@@ -2,6 +2,7 @@
 #include "app/TWindowManager.h"
 #include "app/language.h"
 #include "app/screenshot.h"
+#include "demo/demodevices.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/appfolder.h"
 #include "platform/gui/appsettings.h"
@@ -127,6 +128,9 @@ int main(int argc, char **argv)
     // tells as a lost port; the signal would end the program before anyone heard of it, with the
     // monitor's virtual port left behind. Before any thread starts, so every thread has it.
     std::signal(SIGPIPE, SIG_IGN);
+    // Before anything can open a port: "demo://board" opens like any other in every window, the
+    // monitor and a headless run.
+    demo::InstallDemoPorts();
     if (const int answered = AnswerInfoOption(argc, argv); answered >= 0)
         return answered;
     // No window, no display: a script against a port, for a bench or a CI machine.

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -173,6 +174,23 @@ TEST(Vport, EchoesEveryByteValueAcrossReopens)
         port.Close();
     }
     EXPECT_EQ(vport.Stop(), 0);
+}
+
+TEST(Vport, PlaysADemoDeviceForAnotherProgramAcrossReopens)
+{
+    CTempHome home;
+    CVportProcess vport({"--no-link", "--demo", "echo"});
+    const std::string device = vport.Port();
+    ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    CSerial port;
+    for (const char *text : {"first\r\n", "second\r\n"}) {
+        ASSERT_EQ(port.Open(device), 0);
+        ASSERT_EQ(port.Write(text), 0);
+        EXPECT_EQ(ReadFor(port, std::strlen(text)), text);
+        port.Close();
+    }
+    EXPECT_EQ(vport.Stop(), 0);
+    EXPECT_EQ(RunStatus({"--demo", "no-such-kind"}), 2);
 }
 
 TEST(Vport, AnswersFromATable)

@@ -1,5 +1,7 @@
 // kestrum-vport: a pseudo-terminal (or a local TCP port) that plays a serial device, for tests,
 // demos and work without hardware. The first line of output names the device to open as a port.
+#include "demo/demodevices.h"
+#include "demo/demorunner.h"
 #include "platform/textfile.h"
 #include "responder.h"
 #include "serial/portlist.h"
@@ -40,6 +42,10 @@ const char kHelp[] =
     "  --table FILE     answer from a table: one rule per line, \"prefix\",\"reply\";\n"
     "                   \\r \\n \\t \\\\ and \\xHH stand for those bytes; lines starting with #\n"
     "                   are comments. Received bytes that begin no prefix are dropped.\n"
+    "  --demo KIND      play the demo device KIND, the one Kestrum opens as demo://KIND, for\n"
+    "                   another program (%s). It starts when a program first opens\n"
+    "                   the port and goes on across later openings; what it says while\n"
+    "                   nobody has the port open is dropped. Not with --tcp.\n"
     "\n"
     "Options:\n"
     "  --name NAME      make the stable name NAME (default: the first free vportN)\n"
@@ -56,13 +62,14 @@ const char kHelp[] =
 
 constexpr size_t kMaxPending = 1 << 20;
 
-enum class Mode { Echo, Lines, Table };
+enum class Mode { Echo, Lines, Table, Demo };
 
 struct Options
 {
     Mode mode = Mode::Echo;
     long rate = 0;
     std::string table;
+    std::string demo;
     std::string name;
     bool link = true;
     bool tcp = false;
@@ -90,6 +97,23 @@ bool ParseTcp(const std::string &text, Options *o)
     return true;
 }
 
+// The demo devices there are, "board, echo".
+std::string KindNames()
+{
+    std::string names;
+    for (const ST_DemoKind &kind : demo::DemoKinds())
+        names += (names.empty() ? "" : ", ") + kind.Name;
+    return names;
+}
+
+bool HasKind(const std::string &name)
+{
+    for (const ST_DemoKind &kind : demo::DemoKinds())
+        if (kind.Name == name)
+            return true;
+    return false;
+}
+
 int Usage(const char *problem)
 {
     std::fprintf(stderr, "kestrum-vport: %s\nTry 'kestrum-vport --help'.\n", problem);
@@ -102,7 +126,7 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
         if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
+            std::printf(kHelp, KindNames().c_str());
             *exitCode = 0;
             return false;
         } else if (a == "--version") {
@@ -122,6 +146,13 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
         } else if (a == "--table" && hasValue) {
             o->mode = Mode::Table;
             o->table = argv[++i];
+        } else if (a == "--demo" && hasValue) {
+            o->mode = Mode::Demo;
+            o->demo = argv[++i];
+            if (!HasKind(o->demo)) {
+                *exitCode = Usage(("there is no demo device " + o->demo + " (" + KindNames() + ")").c_str());
+                return false;
+            }
         } else if (a == "--name" && hasValue) {
             o->name = argv[++i];
             if (o->name.empty() || o->name.find('/') != std::string::npos || o->name[0] == '.') {
@@ -139,6 +170,10 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
             *exitCode = Usage(("unknown or incomplete option " + a).c_str());
             return false;
         }
+    }
+    if (o->tcp && o->mode == Mode::Demo) {
+        *exitCode = Usage("a demo device is served on a pseudo-terminal, not with --tcp");
+        return false;
     }
     if (o->tcp && !o->name.empty()) {
         *exitCode = Usage("a stable name is made for a pseudo-terminal, not with --tcp");
@@ -350,6 +385,16 @@ private:
     std::string pending_;
 };
 
+int WaitForStop(const sigset_t &signals)
+{
+    const int sigfd = signalfd(-1, &signals, SFD_CLOEXEC);
+    pollfd fd = {sigfd, POLLIN, 0};
+    while (poll(&fd, 1, -1) < 0)
+        if (errno != EINTR)
+            return 1;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -388,19 +433,30 @@ int main(int argc, char **argv)
     }
 
     CVport vport;
+    std::unique_ptr<demo::CDemoRunner> played;
     std::string error;
     if (options.tcp && !vport.Listen(options, &error)) {
         std::fprintf(stderr, "kestrum-vport: cannot listen on %s:%s: %s\n", options.host.c_str(),
                      options.port.c_str(), error.c_str());
         return 1;
     }
-    if (!options.tcp && !vport.Start(&error)) {
+    if (options.mode == Mode::Demo) {
+        const std::string kind = options.demo;
+        played = demo::CDemoRunner::Make(
+            [&kind](const std::string &folder) { return demo::MakeDemoDevice(kind, folder); },
+            demo::EDemoStart::WhenSlaveOpens, &error);
+        if (!played) {
+            std::fprintf(stderr, "kestrum-vport: cannot play %s: %s\n", kind.c_str(), error.c_str());
+            return 1;
+        }
+    } else if (!options.tcp && !vport.Start(&error)) {
         std::fprintf(stderr, "kestrum-vport: cannot create a pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
+    const std::string path = played ? played->SlavePath() : vport.Path();
     const bool makeLink = options.link && !options.tcp;
-    const std::string link = makeLink ? MakeLink(options.name, vport.Path()) : std::string();
-    std::printf("Port: %s\n", vport.Path().c_str());
+    const std::string link = makeLink ? MakeLink(options.name, path) : std::string();
+    std::printf("Port: %s\n", path.c_str());
     if (!link.empty())
         std::printf("Stable name: %s\n", link.c_str());
     else if (makeLink)
@@ -408,7 +464,9 @@ int main(int argc, char **argv)
                      VirtualPortDir().c_str());
     std::fflush(stdout);
 
-    const int rc = vport.Run(options, &responder, signals);
+    // The device has a thread of its own; this one only waits for the stop.
+    const int rc = played ? WaitForStop(signals) : vport.Run(options, &responder, signals);
+    played.reset();
     if (!link.empty())
         unlink(link.c_str());
     return rc;
