@@ -2304,6 +2304,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>There is no link yet. Press New to make one for a port of this machine.</source>
         <translation>Es gibt noch keine Verbindung. Legen Sie mit „Neu“ eine für einen Port dieses Rechners an.</translation>
     </message>
+    <message>
+        <source>Demo devices</source>
+        <translation>Demo-Geräte</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>
@@ -2890,6 +2894,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Cannot open file %1: %2</source>
         <translation>Datei %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Demo echo (simulated)</source>
+        <translation>Demo-Echo (simuliert)</translation>
     </message>
 </context>
 <context>

@@ -2304,6 +2304,10 @@ Data received from now on is not captured.</source>
         <source>There is no link yet. Press New to make one for a port of this machine.</source>
         <translation>尚无连接。请按“新建”为本机的某个串口创建一个连接。</translation>
     </message>
+    <message>
+        <source>Demo devices</source>
+        <translation>演示设备</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>
@@ -2890,6 +2894,10 @@ Data received from now on is not captured.</source>
     <message>
         <source>Cannot open file %1: %2</source>
         <translation>无法打开文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>Demo echo (simulated)</source>
+        <translation>演示回显设备（模拟）</translation>
     </message>
 </context>
 <context>

@@ -1,11 +1,14 @@
 #include "serial/portlist.h"
 
+#include "portbase/demoports.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <iterator>
 #include <linux/serial.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -177,18 +180,27 @@ bool RankedBefore(const std::string &a, const std::string &b)
     return ra != rb ? ra < rb : NaturalLess(a, b);
 }
 
+bool RankedPortBefore(const ST_PortInfo &a, const ST_PortInfo &b)
+{
+    if (a.Demo || b.Demo)
+        return !a.Demo && b.Demo;
+    return RankedBefore(a.Name, b.Name);
+}
+
 } // namespace
 
 void RankPorts(std::vector<ST_PortInfo> &ports)
 {
-    std::stable_sort(ports.begin(), ports.end(),
-                     [](const ST_PortInfo &a, const ST_PortInfo &b) { return RankedBefore(a.Name, b.Name); });
+    std::stable_sort(ports.begin(), ports.end(), RankedPortBefore);
 }
 
 std::string ProposedPortName(const std::vector<std::string> &names)
 {
-    const auto best = std::min_element(names.begin(), names.end(), RankedBefore);
-    return best == names.end() ? std::string("ttyS0") : *best;
+    std::vector<std::string> found;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(found),
+                 [](const std::string &name) { return !IsDemoPortName(name); });
+    const auto best = std::min_element(found.begin(), found.end(), RankedBefore);
+    return best == found.end() ? std::string("ttyS0") : *best;
 }
 
 std::string VirtualPortDir()
@@ -287,7 +299,21 @@ std::string DeviceIdentity(const std::string &devicePath, const std::string &sys
     return identity;
 }
 
+std::vector<ST_PortInfo> DemoPortList()
+{
+    std::vector<ST_PortInfo> ports;
+    if (IDemoPorts *demo = DemoPorts())
+        for (const ST_DemoKind &kind : demo->Kinds()) {
+            const std::string name = DemoPortName(kind.Name);
+            ports.push_back({name, name, kind.Description, true});
+        }
+    return ports;
+}
+
 std::vector<ST_PortInfo> EnumerateSerialPorts()
 {
-    return EnumerateSerialPortsIn("/sys/class/tty", "/dev", VirtualPortDir());
+    std::vector<ST_PortInfo> ports = EnumerateSerialPortsIn("/sys/class/tty", "/dev", VirtualPortDir());
+    for (ST_PortInfo &demo : DemoPortList())
+        ports.push_back(std::move(demo));
+    return ports;
 }

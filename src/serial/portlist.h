@@ -1,7 +1,8 @@
 #pragma once
 // The serial ports present: UARTs that really exist, USB serial adapters, modems (ACM), the
-// stable /dev/serial/by-id names, and the virtual ports kestrum-vport announces. A port another
-// program holds is still listed. Found from sysfs and /dev alone: no device is ever opened.
+// stable /dev/serial/by-id names, the virtual ports kestrum-vport announces, and after them the
+// demo devices this program plays (always there). A port another program holds is still listed.
+// Found from sysfs and /dev alone: no device is ever opened.
 #include <string>
 #include <vector>
 
@@ -10,9 +11,12 @@ struct ST_PortInfo
     std::string Name;        // what a link stores: "ttyUSB0", or a full path for by-id and virtual ports
     std::string Path;        // the device to open
     std::string Description; // maker and product for USB devices, empty when the system has none
+    bool Demo = false;       // played by this program ("demo://board"), not found on the machine
 };
 
 std::vector<ST_PortInfo> EnumerateSerialPorts();
+// The demo devices alone, as ports: what DemoPorts() plays, described in English.
+std::vector<ST_PortInfo> DemoPortList();
 
 // The same from other roots, for tests: `sysClassTty` is /sys/class/tty, `dev` is /dev,
 // `vportDir` the folder of virtual port links (VirtualPortDir()).
@@ -21,12 +25,13 @@ std::vector<ST_PortInfo> EnumerateSerialPortsIn(const std::string &sysClassTty, 
 
 // The order in which ports are offered to a new link: USB adapters first, as the one just plugged
 // in for the work at hand is the likeliest choice, then their stable by-id names, then whatever
-// else was found (virtual ports, Bluetooth, gadgets), and the UARTs of the board last: those are
-// there whether anything hangs on them or not. Within a kind, "ttyUSB2" comes before "ttyUSB10".
+// else was found (virtual ports, Bluetooth, gadgets), then the UARTs of the board: those are
+// there whether anything hangs on them or not; the demo devices come last, in the order they were
+// listed. Within a kind, "ttyUSB2" comes before "ttyUSB10".
 void RankPorts(std::vector<ST_PortInfo> &ports);
 
-// The port a new link is proposed: the first of `names` in the order above, or "ttyS0", the first
-// UART of a PC, when none was found.
+// The port a new link is proposed: the first of `names` in the order above that is on the machine
+// (a demo device never is), or "ttyS0", the first UART of a PC, when none was found.
 std::string ProposedPortName(const std::vector<std::string> &names);
 
 // Where kestrum-vport puts a link to each pseudo-terminal it serves:

@@ -172,7 +172,9 @@ TEST(PortList, ANewLinkIsProposedAnAdapterBeforeABuiltInUart)
 {
     const std::string byId = "/dev/serial/by-id/usb-Acme_Cable-if00-port0";
     const std::string vport = "/run/user/1000/kestrum-vport/vport0";
-    std::vector<ST_PortInfo> ports;
+    // The demo devices keep their own order, after everything on the machine.
+    std::vector<ST_PortInfo> ports = {{"demo://echo", "demo://echo", "", true},
+                                      {"demo://board", "demo://board", "", true}};
     for (const char *name : {"ttyACM0", "ttyAMA0", "ttyS0", "ttyS10", "ttyS2", "ttyUSB10", "ttyUSB2"})
         ports.push_back({name, std::string("/dev/") + name, ""});
     ports.push_back({byId, byId, ""});
@@ -182,9 +184,10 @@ TEST(PortList, ANewLinkIsProposedAnAdapterBeforeABuiltInUart)
     for (const ST_PortInfo &p : ports)
         names.push_back(p.Name);
     EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyUSB2", "ttyUSB10", byId, vport, "ttyAMA0",
-                                               "ttyS0", "ttyS2", "ttyS10"}));
+                                               "ttyS0", "ttyS2", "ttyS10", "demo://echo", "demo://board"}));
 
     EXPECT_EQ(ProposedPortName({"ttyS0", "ttyS1", "ttyUSB0"}), "ttyUSB0");
     EXPECT_EQ(ProposedPortName({"ttyS1", byId}), byId);
     EXPECT_EQ(ProposedPortName({}), "ttyS0");
+    EXPECT_EQ(ProposedPortName({"demo://echo", "demo://board"}), "ttyS0");
 }

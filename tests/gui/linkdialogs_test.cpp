@@ -1,3 +1,4 @@
+#include "demo/demodevices.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
@@ -20,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -375,6 +377,50 @@ TEST_F(LinkDialogs, OpenAndDoubleClickChooseTheSelectedLink)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.HasSelectedLink());
     EXPECT_EQ(dialog.SelectedLink(), second);
+}
+
+// The demo devices are always offered, set apart after the machine's ports, and one opens from
+// the link manager without a link being made for it.
+TEST_F(LinkDialogs, DemoDevicesFollowTheMachinesPortsAndOpenWithoutALink)
+{
+    demo::InstallDemoPorts();
+    struct Unregister
+    {
+        ~Unregister() { RegisterDemoPorts(nullptr); }
+    } unregister;
+    TfrmPortSetting::SetPortSource([] {
+        std::vector<ST_PortInfo> ports = DemoPortList();
+        ports.push_back({"ttyS0", "/dev/ttyS0", ""});
+        ports.push_back({"ttyUSB0", "/dev/ttyUSB0", ""});
+        return ports;
+    });
+    {
+        TfrmPortSetting dialog(nullptr);
+        auto *port = Find<QComboBox>(&dialog, "cboPortName");
+        const int echo = port->findText("demo://echo");
+        ASSERT_GT(echo, 0);
+        EXPECT_EQ(port->itemData(echo, Qt::ToolTipRole).toString(), "Demo echo (simulated)");
+        EXPECT_LT(port->findText("ttyS0"), echo - 1);
+        EXPECT_TRUE(port->itemText(echo - 1).isEmpty()) << "no separator before the demo devices";
+        COM_PORT_SETTING link = Link("new");
+        dialog.ProposeListedPort(link);
+        EXPECT_EQ(link.PortName, "ttyUSB0");
+    }
+
+    const COM_PORT_SETTING only = Link("only", "COM3");
+    SaveDefault({only});
+    TfrmOpenPort dialog(nullptr);
+    dialog.show();
+    auto *demos = Find<QListWidget>(&dialog, "lstDemoDevices");
+    const QList<QListWidgetItem *> echo = demos->findItems("Demo echo (simulated)", Qt::MatchExactly);
+    ASSERT_EQ(echo.size(), 1);
+    demos->setCurrentItem(echo.first());
+    EXPECT_TRUE(Find<QTreeWidget>(&dialog, "lstLinkList")->selectedItems().isEmpty());
+    Click(&dialog, "btnOK");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_TRUE(dialog.HasSelectedLink());
+    EXPECT_EQ(dialog.SelectedLink().PortName, "demo://echo");
+    EXPECT_EQ(LinkList().Count(), 1);
 }
 
 TEST_F(LinkDialogs, PortSettingReadsBackWhatItWasFilledWith)

@@ -1,19 +1,25 @@
 #include "link/gui/TfrmOpenPort.h"
 
-#include "data/gui/dialogsupport.h"
 #include "data/gui/TListButtons.h"
+#include "data/gui/dialogsupport.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/appfolder.h"
 #include "platform/errors.h"
+#include "platform/gui/coretext.h"
+#include "serial/portlist.h"
 
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,15 +103,29 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     lblNoLink->setWordWrap(true);
     lblNoLink->setTextFormat(Qt::PlainText);
     lblNoLink->hide();
+    auto *demoGroup = Named(new QGroupBox(tr("Demo devices"), this), "gbDemoDevices");
+    lstDemoDevices = Named(new QListWidget(demoGroup), "lstDemoDevices");
+    lstDemoDevices->setAccessibleName(tr("Demo devices"));
+    lstDemoDevices->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto *demoLayout = new QVBoxLayout(demoGroup);
+    demoLayout->addWidget(lstDemoDevices);
     QHBoxLayout *bottom = RightAlignedRow(btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addWidget(lblNoLink);
+    layout->addWidget(demoGroup);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(lstLinkList, &QTreeWidget::itemSelectionChanged, this, &TfrmOpenPort::lstLinkListChange);
     connect(lstLinkList, &QTreeWidget::itemDoubleClicked, this, &TfrmOpenPort::lstLinkListDblClick);
+    connect(lstDemoDevices, &QListWidget::itemSelectionChanged, this, [this] {
+        // One choice at a time: a link or a demo device.
+        if (!lstDemoDevices->selectedItems().isEmpty())
+            lstLinkList->clearSelection();
+        btnOK->setEnabled(SelectedRow() >= 0 || !lstDemoDevices->selectedItems().isEmpty());
+    });
+    connect(lstDemoDevices, &QListWidget::itemDoubleClicked, this, &TfrmOpenPort::ChooseDemoDevice);
     connect(btnOK, &QPushButton::clicked, this, &TfrmOpenPort::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnNew, &QPushButton::clicked, this, &TfrmOpenPort::btnNewClick);
@@ -124,7 +144,37 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     connect(btnLoad, &QPushButton::clicked, this, &TfrmOpenPort::btnLoadClick);
     connect(btnSaveAs, &QPushButton::clicked, this, &TfrmOpenPort::btnSaveAsClick);
 
+    FillDemoDevices();
+    demoGroup->setVisible(lstDemoDevices->count() > 0);
     FormCreate();
+}
+
+void TfrmOpenPort::FillDemoDevices()
+{
+    for (const ST_PortInfo &port : DemoPortList()) {
+        auto *item = new QListWidgetItem(CoreText(port.Description), lstDemoDevices);
+        item->setData(Qt::UserRole, FromLatin1(port.Name));
+        item->setData(Qt::UserRole + 1, FromLatin1(port.Description));
+        item->setToolTip(FromLatin1(port.Name));
+    }
+    // As many rows as there are devices, so none hides behind a scroll bar.
+    const int rows = std::max(1, lstDemoDevices->count());
+    lstDemoDevices->setFixedHeight(lstDemoDevices->sizeHintForRow(0) * rows +
+                                   2 * lstDemoDevices->frameWidth());
+}
+
+void TfrmOpenPort::ChooseDemoDevice()
+{
+    const QList<QListWidgetItem *> chosen = lstDemoDevices->selectedItems();
+    if (chosen.isEmpty())
+        return;
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    // The English name: a link's name is stored and shown as 8-bit text.
+    link.LinkName = ToLatin1(chosen.first()->data(Qt::UserRole + 1).toString());
+    link.PortName = ToLatin1(chosen.first()->data(Qt::UserRole).toString());
+    m_selected = link;
+    m_hasSelected = true;
+    accept();
 }
 
 void TfrmOpenPort::FormCreate()
@@ -194,8 +244,10 @@ void TfrmOpenPort::UpdateButtons()
 
 void TfrmOpenPort::lstLinkListChange()
 {
+    if (SelectedRow() >= 0)
+        lstDemoDevices->clearSelection();
     m_buttons->UpdateStates();
-    btnOK->setEnabled(SelectedRow() >= 0);
+    btnOK->setEnabled(SelectedRow() >= 0 || !lstDemoDevices->selectedItems().isEmpty());
 }
 
 void TfrmOpenPort::ShowWhatToDo()
@@ -203,12 +255,14 @@ void TfrmOpenPort::ShowWhatToDo()
     const bool empty = lstLinkList->topLevelItemCount() == 0;
     // An empty list leaves Open nothing to do; the dialog says what would, and Enter makes a link.
     if (empty) {
-        lblNoLink->setText(TfrmPortSetting::FoundPorts().empty()
-                               ? tr("No serial port was found on this machine. Attach the device's "
-                                    "adapter, or start kestrum-vport for a virtual port, then press "
-                                    "New to make a link for it.")
-                               : tr("There is no link yet. Press New to make one for a port of this "
-                                    "machine."));
+        const std::vector<ST_PortInfo> found = TfrmPortSetting::FoundPorts();
+        const bool none =
+            std::none_of(found.begin(), found.end(), [](const ST_PortInfo &port) { return !port.Demo; });
+        lblNoLink->setText(none ? tr("No serial port was found on this machine. Attach the device's "
+                                     "adapter, or start kestrum-vport for a virtual port, then press "
+                                     "New to make a link for it.")
+                                : tr("There is no link yet. Press New to make one for a port of this "
+                                     "machine."));
     }
     lblNoLink->setVisible(empty);
     btnNew->setDefault(empty);
@@ -299,7 +353,10 @@ void TfrmOpenPort::ChooseSelected()
 
 void TfrmOpenPort::btnOKClick()
 {
-    ChooseSelected();
+    if (!lstDemoDevices->selectedItems().isEmpty())
+        ChooseDemoDevice();
+    else
+        ChooseSelected();
 }
 
 void TfrmOpenPort::lstLinkListDblClick()

@@ -1,13 +1,16 @@
 #pragma once
 // The link manager. It shows the process-wide link list, loaded from "Default.cps" when the
 // dialog is created and written back there whenever it closes, however it closes (so edits are
-// kept even on Cancel). After it closes with OK, SelectedLink() is the link to open.
+// kept even on Cancel). After it closes with OK, SelectedLink() is the link to open. Below the
+// links, the demo devices this program plays stand in a group of their own: choosing one opens
+// it with the default line settings, and the link list keeps no link for it.
 #include "link/linksetting.h"
 
 #include <QDialog>
 
 class QFileDialog;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QTreeWidget;
 class TListButtons;
@@ -36,6 +39,8 @@ private:
     // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
     bool EditLink(COM_PORT_SETTING &link, bool isNew);
     void ChooseSelected();
+    void FillDemoDevices();
+    void ChooseDemoDevice();
 
     void lstLinkListChange();
     void lstLinkListDblClick();
@@ -50,6 +55,7 @@ private:
 
     QTreeWidget *lstLinkList;
     QLabel *lblNoLink; // what to do, while there is no link to open
+    QListWidget *lstDemoDevices;
     TListButtons *m_buttons = nullptr;
     QPushButton *btnOK;
     QPushButton *btnCancel;

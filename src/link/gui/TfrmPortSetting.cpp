@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/coretext.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -170,6 +172,8 @@ void TfrmPortSetting::FillPortList()
     std::vector<ST_PortInfo> ports = FoundPorts();
     RankPorts(ports);
     for (const ST_PortInfo &port : ports) {
+        if (port.Demo)
+            continue;
         m_foundPorts.push_back(port.Name);
         cboPortName->addItem(FromLatin1(port.Name), FromLatin1(port.Path));
         if (!port.Description.empty())
@@ -178,7 +182,20 @@ void TfrmPortSetting::FillPortList()
     for (const QString &address : RememberedNetworkPorts())
         if (cboPortName->findText(address, Qt::MatchFixedString) < 0)
             cboPortName->addItem(address, address);
-    cboPortName->setCurrentIndex(cboPortName->count() > 0 ? 0 : -1);
+    const int onMachine = cboPortName->count();
+    // Last and set apart: they are always there, and are no device of the machine.
+    bool first = true;
+    for (const ST_PortInfo &port : ports) {
+        if (!port.Demo)
+            continue;
+        if (std::exchange(first, false) && onMachine > 0)
+            cboPortName->insertSeparator(cboPortName->count());
+        cboPortName->addItem(FromLatin1(port.Name), FromLatin1(port.Path));
+        const QString description = CoreText(port.Description);
+        cboPortName->setItemData(cboPortName->count() - 1, description, Qt::ToolTipRole);
+        cboPortName->setItemData(cboPortName->count() - 1, description, Qt::AccessibleDescriptionRole);
+    }
+    cboPortName->setCurrentIndex(onMachine > 0 ? 0 : -1);
 }
 
 void TfrmPortSetting::FillFromLink(const COM_PORT_SETTING &link)

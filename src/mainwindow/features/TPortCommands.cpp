@@ -117,8 +117,9 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
         if (!CPortSession::NeedsConnect(link))
             NotePortHolder(path, m_holderNumber);
         emit m_services.PortOpened(link);
-    } else if (!message.empty() && CPortSession::NeedsConnect(link)) {
-        // The connection's own words name the address and what the network said.
+    } else if (!message.empty() && (CPortSession::NeedsConnect(link) || IsDemoPortName(link.PortName))) {
+        // The connection's own words name the address and what the network said; a demo
+        // port's name the devices there are.
         tell(QString::fromLocal8Bit(message));
     } else {
         QString text = tr("Can not Open %1").arg(port);
