@@ -1,6 +1,8 @@
 #include "monitor/gui/TfrmMonitorSetting.h"
 
 #include "data/gui/dialogsupport.h"
+#include "platform/gui/coretext.h"
+#include "serial/portlist.h"
 #include "serial/serial.h"
 
 #include <QCheckBox>
@@ -53,9 +55,20 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
 
     cboPortA = Named(new QComboBox(this), "cboPortA");
     cboPortB = Named(new QComboBox(this), "cboPortB");
+    // The demo devices after the links, each as a link of its own with the default settings.
+    std::vector<QString> texts;
+    for (const COM_PORT_SETTING &link : m_links)
+        texts.push_back(LinkText(link));
+    for (const ST_PortInfo &port : DemoPortList()) {
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.LinkName = port.Description;
+        link.PortName = port.Name;
+        m_links.push_back(link);
+        texts.push_back(CoreText(port.Description) + QStringLiteral(" (") + FromLatin1(port.Name) + ')');
+    }
     for (size_t i = 0; i < m_links.size(); ++i) {
-        cboPortA->addItem(LinkText(m_links[i]), static_cast<int>(i));
-        cboPortB->addItem(LinkText(m_links[i]), static_cast<int>(i));
+        cboPortA->addItem(texts[i], static_cast<int>(i));
+        cboPortB->addItem(texts[i], static_cast<int>(i));
     }
     cboPortB->addItem(tr("Virtual port"), kVirtual);
     chkBridge = Named(new QCheckBox(tr("Bridge"), this), "chkBridge");

@@ -1,7 +1,7 @@
 #pragma once
-// Asks which two ports the monitor watches: port A is one of the links, port B another link or a
-// virtual port made at a path the user names, and whether what arrives on one is passed on to
-// the other. OK refuses the same port twice and a virtual port without a full path.
+// Asks which two ports the monitor watches: port A is one of the links or a demo device, port B
+// another of them or a virtual port made at a path the user names, and whether what arrives on one is passed
+// on to the other. OK refuses the same port twice and a virtual port without a full path.
 #include "link/linksetting.h"
 #include "monitor/portmonitor.h"
 
