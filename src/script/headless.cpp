@@ -495,11 +495,13 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
         return m_connectOpen;
     }
     const CPortSession::ST_OpenResult result = m_session.Open(link);
+    // The open's own words name the port already ("demo://foo: no such demo device ...").
     if (!result.Open)
-        *error = link.PortName + ": " +
-                 (result.SettingRefused    ? std::string("the port refused its settings")
-                  : result.Message.empty() ? SerialErrorText(result.Code, false)
-                                           : result.Message);
+        *error = !result.SettingRefused && !result.Message.empty()
+                     ? result.Message
+                     : link.PortName + ": " +
+                           (result.SettingRefused ? std::string("the port refused its settings")
+                                                  : SerialErrorText(result.Code, false));
     return result.Open;
 }
 
