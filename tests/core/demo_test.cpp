@@ -192,6 +192,13 @@ TEST(DemoPort, DeviceSpeaksOnceOpenTicksWhenAskedAndSleepsOtherwise)
     }
     EXPECT_LE(greeter.runner->Wakeups() - before, 3u * kExchanges);
     EXPECT_EQ(greeter.ticks.load(), 1);
+
+    // A device's own thread writes more than the line holds: the rest goes as the program reads.
+    std::string block(256 * 1024, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>('a' + i % 26);
+    std::thread([&] { greeter.runner->Write(block); }).join();
+    EXPECT_EQ(ReadFor(port, block.size()), block);
     port.Close();
     EXPECT_EQ(runtime.Dir().EntryCount(), 0);
 }
