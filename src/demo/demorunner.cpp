@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,7 +20,8 @@ namespace demo {
 namespace {
 
 // A master whose slave is closed reports a hang-up at every poll and cannot be waited on for the
-// slave's next opening; it is looked at this often instead, while nobody has the port open.
+// slave's next opening. The slave's node tells of its openings instead (inotify); where it cannot,
+// the master is looked at this often while nobody has the port open.
 constexpr int kClosedLookMs = 50;
 // Reads handed to the device per wake-up, so a program that writes without pause cannot keep its
 // ticks from coming.
@@ -86,8 +88,12 @@ std::unique_ptr<CDemoRunner> CDemoRunner::Make(const Maker &make, EDemoStart sta
     tcgetattr(r->m_slave, &raw);
     cfmakeraw(&raw);
     tcsetattr(r->m_slave, TCSANOW, &raw);
-    if (start == EDemoStart::WhenSlaveOpens)
+    if (start == EDemoStart::WhenSlaveOpens) {
         CloseFd(r->m_slave);
+        r->m_opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (r->m_opens >= 0 && inotify_add_watch(r->m_opens, name, IN_OPEN) < 0)
+            CloseFd(r->m_opens);
+    }
     r->m_slaveOpen.store(start == EDemoStart::WhenTold);
     if (fcntl(r->m_master, F_SETFL, fcntl(r->m_master, F_GETFL) | O_NONBLOCK) != 0)
         return fail("cannot make the pseudo-terminal non-blocking");
@@ -117,6 +123,7 @@ CDemoRunner::~CDemoRunner()
     CloseFd(m_slave);
     CloseFd(m_master);
     CloseFd(m_wake);
+    CloseFd(m_opens);
     if (!m_folder.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(m_folder, ignored);
@@ -235,12 +242,15 @@ void CDemoRunner::Run()
         }
         int timeout = started ? PollTimeout(m_device->NextTick(), now) : -1;
         const bool open = m_slaveOpen.load();
-        pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_master, 0, 0}};
+        // A negative descriptor (no watch on the slave) is skipped by poll.
+        pollfd fds[2] = {{m_wake, POLLIN, 0}, {open ? m_master : m_opens, 0, 0}};
         if (open)
             fds[1].events = static_cast<short>((started ? POLLIN : 0) | (HasPending() ? POLLOUT : 0));
+        else if (m_opens >= 0)
+            fds[1].events = POLLIN;
         else if (timeout < 0 || timeout > kClosedLookMs)
             timeout = kClosedLookMs;
-        if (poll(fds, open ? 2 : 1, timeout) < 0 && errno != EINTR)
+        if (poll(fds, 2, timeout) < 0 && errno != EINTR)
             break;
         m_wakeups.fetch_add(1);
         if (fds[0].revents & POLLIN) {
@@ -248,6 +258,11 @@ void CDemoRunner::Run()
             eventfd_read(m_wake, &ignored);
         }
         if (!open) {
+            if (fds[1].revents & POLLIN) {
+                char events[4096];
+                while (read(m_opens, events, sizeof events) > 0) {
+                }
+            }
             pollfd look = {m_master, 0, 0};
             if (poll(&look, 1, 0) == 0)
                 m_slaveOpen.store(true);

@@ -25,8 +25,9 @@ enum class EDemoStart {
     // Start when Opened is called: the program opens the slave in this process and says when it
     // is settled (its open flushes the line, which would lose a greeting written earlier).
     WhenTold,
-    // Start when a program opens the slave (another process): the runner holds no slave end, so
-    // the master reports a hang-up until one does, and again once it has closed.
+    // Start when a program first opens the slave (another process). The runner holds no slave
+    // end, so the master reports a hang-up while nobody has it open; the runner then waits for
+    // the slave's next opening and drops what the device says meanwhile.
     WhenSlaveOpens,
 };
 
@@ -69,6 +70,7 @@ private:
     int m_master = -1;
     int m_slave = -1; // held for EDemoStart::WhenTold, so the pair outlives the port's close
     int m_wake = -1;  // eventfd
+    int m_opens = -1; // inotify on the slave's node, for EDemoStart::WhenSlaveOpens
     std::string m_slavePath;
     std::string m_folder;
     std::unique_ptr<IDemoDevice> m_device;
