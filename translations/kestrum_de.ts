@@ -2308,6 +2308,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>Demo devices</source>
         <translation>Demo-Geräte</translation>
     </message>
+    <message>
+        <source>To try Kestrum without a device, open one of the demo devices below.</source>
+        <translation>Um Kestrum ohne Gerät auszuprobieren, öffnen Sie eines der Demo-Geräte unten.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>

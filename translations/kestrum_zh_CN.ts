@@ -2308,6 +2308,10 @@ Data received from now on is not captured.</source>
         <source>Demo devices</source>
         <translation>演示设备</translation>
     </message>
+    <message>
+        <source>To try Kestrum without a device, open one of the demo devices below.</source>
+        <translation>若要在没有设备的情况下试用 Kestrum，请打开下面的某个演示设备。</translation>
+    </message>
 </context>
 <context>
     <name>TfrmPlot</name>

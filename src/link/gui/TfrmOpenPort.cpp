@@ -258,11 +258,15 @@ void TfrmOpenPort::ShowWhatToDo()
         const std::vector<ST_PortInfo> found = TfrmPortSetting::FoundPorts();
         const bool none =
             std::none_of(found.begin(), found.end(), [](const ST_PortInfo &port) { return !port.Demo; });
-        lblNoLink->setText(none ? tr("No serial port was found on this machine. Attach the device's "
-                                     "adapter, or start kestrum-vport for a virtual port, then press "
-                                     "New to make a link for it.")
-                                : tr("There is no link yet. Press New to make one for a port of this "
-                                     "machine."));
+        QString text = none ? tr("No serial port was found on this machine. Attach the device's "
+                                 "adapter, or start kestrum-vport for a virtual port, then press "
+                                 "New to make a link for it.")
+                            : tr("There is no link yet. Press New to make one for a port of this "
+                                 "machine.");
+        if (lstDemoDevices->count() > 0)
+            text +=
+                QLatin1Char(' ') + tr("To try Kestrum without a device, open one of the demo devices below.");
+        lblNoLink->setText(text);
     }
     lblNoLink->setVisible(empty);
     btnNew->setDefault(empty);
