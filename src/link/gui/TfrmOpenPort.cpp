@@ -120,10 +120,14 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     connect(lstLinkList, &QTreeWidget::itemSelectionChanged, this, &TfrmOpenPort::lstLinkListChange);
     connect(lstLinkList, &QTreeWidget::itemDoubleClicked, this, &TfrmOpenPort::lstLinkListDblClick);
     connect(lstDemoDevices, &QListWidget::itemSelectionChanged, this, [this] {
-        // One choice at a time: a link or a demo device.
-        if (!lstDemoDevices->selectedItems().isEmpty())
+        // One choice at a time: a link or a demo device, which Enter then opens.
+        const bool demo = !lstDemoDevices->selectedItems().isEmpty();
+        if (demo) {
             lstLinkList->clearSelection();
-        btnOK->setEnabled(SelectedRow() >= 0 || !lstDemoDevices->selectedItems().isEmpty());
+            btnNew->setDefault(false);
+            btnOK->setDefault(true);
+        }
+        btnOK->setEnabled(SelectedRow() >= 0 || demo);
     });
     connect(lstDemoDevices, &QListWidget::itemDoubleClicked, this, &TfrmOpenPort::ChooseDemoDevice);
     connect(btnOK, &QPushButton::clicked, this, &TfrmOpenPort::btnOKClick);
