@@ -191,6 +191,7 @@ TEST(Vport, PlaysADemoDeviceForAnotherProgramAcrossReopens)
     }
     EXPECT_EQ(vport.Stop(), 0);
     EXPECT_EQ(RunStatus({"--demo", "no-such-kind"}), 2);
+    EXPECT_EQ(RunStatus({"--demo", "echo", "--tcp", "0"}), 2);
 }
 
 TEST(Vport, AnswersFromATable)
