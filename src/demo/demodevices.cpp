@@ -4,6 +4,7 @@
 #include "platform/trnoop.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace demo {
 
@@ -58,9 +59,15 @@ public:
             return nullptr;
         }
         std::string why;
-        auto runner =
-            CDemoRunner::Make([&kind](const std::string &folder) { return MakeDemoDevice(kind, folder); },
-                              EDemoStart::WhenTold, &why);
+        std::unique_ptr<CDemoRunner> runner;
+        // The serial layer returns codes: a device that cannot be made says why in words.
+        try {
+            runner =
+                CDemoRunner::Make([&kind](const std::string &folder) { return MakeDemoDevice(kind, folder); },
+                                  EDemoStart::WhenTold, &why);
+        } catch (const std::exception &e) {
+            why = e.what();
+        }
         if (!runner) {
             *error = DemoPortName(kind) + ": " + why;
             return nullptr;

@@ -1,11 +1,13 @@
 #include "demo/demorunner.h"
 
+#include "platform/diaglog.h"
 #include "serial/dcb.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -228,6 +230,19 @@ bool CDemoRunner::ReadMaster(Clock::time_point now)
 void CDemoRunner::Run()
 {
     t_playing = this;
+    try {
+        Play();
+    } catch (const std::exception &e) {
+        // A device that fails falls silent rather than taking the program with it; the port
+        // stays open until its owner closes it.
+        AppendLogLine(DiagLogPath(),
+                      std::string("CDemoRunner::Run - the device stopped: ") + e.what() + "\n");
+    }
+    t_playing = nullptr;
+}
+
+void CDemoRunner::Play()
+{
     bool started = false;
     while (!m_stop.load()) {
         Clock::time_point now = Clock::now();
@@ -283,7 +298,6 @@ void CDemoRunner::Run()
             FlushLocked();
         }
     }
-    t_playing = nullptr;
 }
 
 } // namespace demo

@@ -59,6 +59,7 @@ public:
 private:
     CDemoRunner() = default;
     void Run();
+    void Play();
     void Wake();
     // Writes what waits while the master takes it; the caller holds m_writeLock.
     void FlushLocked();

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
 
@@ -128,7 +129,39 @@ std::unique_ptr<IDemoPort> CGreeterPorts::Start(const std::string &, std::string
     return made ? std::make_unique<CGreeterPort>(std::move(made)) : nullptr;
 }
 
+// Fails at the first byte, as a device with a fault would.
+class CFaulty final : public demo::IDemoDevice
+{
+public:
+    void Start(demo::IDemoOutput &, Clock::time_point) override {}
+    void Received(demo::IDemoOutput &, const uint8_t *, size_t, Clock::time_point) override
+    {
+        throw std::runtime_error("faulty on purpose");
+    }
+};
+
 } // namespace
+
+TEST(DemoPort, AFailingDeviceFallsSilentAndIsLogged)
+{
+    CTempHome home;
+    CRuntimeDir runtime;
+    std::string error;
+    auto runner = demo::CDemoRunner::Make([](const std::string &) { return std::make_unique<CFaulty>(); },
+                                          demo::EDemoStart::WhenTold, &error);
+    ASSERT_TRUE(runner) << error;
+    CSerial port;
+    ASSERT_EQ(port.Open(runner->SlavePath()), 0);
+    runner->Opened();
+    ASSERT_EQ(port.Write("x"), 0);
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (home.LogText().find("faulty on purpose") == std::string::npos && Clock::now() < end)
+        std::this_thread::yield();
+    EXPECT_NE(home.LogText().find("the device stopped: faulty on purpose"), std::string::npos);
+    port.Close();
+    runner.reset();
+    EXPECT_EQ(runtime.Dir().EntryCount(), 0);
+}
 
 TEST(DemoPort, EchoOpensAsAPortAndTakesItsFolderAlongOnClose)
 {

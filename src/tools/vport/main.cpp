@@ -442,9 +442,13 @@ int main(int argc, char **argv)
     }
     if (options.mode == Mode::Demo) {
         const std::string kind = options.demo;
-        played = demo::CDemoRunner::Make(
-            [&kind](const std::string &folder) { return demo::MakeDemoDevice(kind, folder); },
-            demo::EDemoStart::WhenSlaveOpens, &error);
+        try {
+            played = demo::CDemoRunner::Make(
+                [&kind](const std::string &folder) { return demo::MakeDemoDevice(kind, folder); },
+                demo::EDemoStart::WhenSlaveOpens, &error);
+        } catch (const std::exception &e) {
+            error = e.what();
+        }
         if (!played) {
             std::fprintf(stderr, "kestrum-vport: cannot play %s: %s\n", kind.c_str(), error.c_str());
             return 1;
