@@ -51,8 +51,10 @@ std::string Coordinate(double degrees, bool latitude)
     double minutes = (degrees - whole) * 60.0;
     // Rounded to the printed digits here, so 59.99999 minutes never print as 60.0000.
     minutes = std::round(minutes * 10000.0) / 10000.0;
-    if (minutes >= 60.0)
-        minutes -= 60.0, ++whole;
+    if (minutes >= 60.0) {
+        minutes -= 60.0;
+        ++whole;
+    }
     return Format(latitude ? "%02d%07.4f,%c" : "%03d%07.4f,%c", whole, minutes, hemisphere);
 }
 

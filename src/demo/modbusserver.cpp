@@ -62,7 +62,7 @@ void CModbusServer::Start(IDemoOutput &out, Clock::time_point now)
     m_holding[kTemperature] = 198;
     m_holding[kSetpoint] = 215;
     for (size_t i = 3; i < kHoldingRegisters; ++i)
-        m_holding[i] = uint16_t(i * 100);
+        m_holding[i] = uint16_t(i * 10);
     for (size_t i = 0; i < kInputRegisters; ++i)
         m_inputRegisters[i] = uint16_t(0x1000 + i);
     for (size_t i = 2; i < kDiscreteInputs; ++i)

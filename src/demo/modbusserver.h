@@ -1,8 +1,10 @@
 #pragma once
 // A Modbus RTU server at unit 1 behind the demo port: a small thermostat. Holding register 0
 // counts the seconds, register 1 is the temperature in tenths of a degree, drifting towards the
-// setpoint in register 2 while coil 0 (the heater) is on and towards the room's while it is off;
-// the other registers, coils, discrete inputs and input registers are there to be read and written.
+// setpoint in register 2 while coil 0 (the heater) is on and towards the room's while it is off.
+// Discrete input 0 is on while it heats, input 1 blinks with the seconds; input register 0 is the
+// temperature again, 1 and 2 the seconds since the start (high word first). The other registers
+// and coils are plain storage, each holding register n starting at 10 n.
 //
 // Frames end where their length and CRC say, or at 3.5 characters of silence for a function
 // whose length the bytes never tell; an answer waits the same silence after its request and

@@ -102,7 +102,7 @@ TEST_F(ModbusServer, ReadsAndWritesEveryTable)
     EXPECT_EQ(Ask({1, 3, 0, 2, 0, 3}).size(), 3u + 6u);
     EXPECT_EQ(Ask({1, 6, 0, 2, 0x01, 0x02}), Bytes({1, 6, 0, 2, 0x01, 0x02}));
     EXPECT_EQ(Ask({1, 16, 0, 30, 0, 2, 4, 0xAB, 0xCD, 0x12, 0x34}), Bytes({1, 16, 0, 30, 0, 2}));
-    EXPECT_EQ(Ask({1, 3, 0, 29, 0, 3}), Bytes({1, 3, 6, 0x0B, 0x54, 0xAB, 0xCD, 0x12, 0x34}));
+    EXPECT_EQ(Ask({1, 3, 0, 29, 0, 3}), Bytes({1, 3, 6, 0x01, 0x22, 0xAB, 0xCD, 0x12, 0x34}));
     EXPECT_EQ(Holding(2), 0x0102);
 
     EXPECT_EQ(Ask({1, 5, 0, 9, 0xFF, 0}), Bytes({1, 5, 0, 9, 0xFF, 0}));
@@ -166,7 +166,7 @@ TEST_F(ModbusServer, OtherUnitsBroadcastsAndBadCrcGetNoAnswer)
     EXPECT_FALSE(Answer());
     Feed(Frame({0, 6, 0, 6, 0, 9}));
     EXPECT_FALSE(Answer());
-    EXPECT_EQ(Holding(5), 500);
+    EXPECT_EQ(Holding(5), 50);
     EXPECT_EQ(Holding(6), 9);
 }
 
