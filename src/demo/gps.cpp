@@ -142,6 +142,7 @@ void CGpsDevice::Start(IDemoOutput &, Clock::time_point now)
 {
     m_started = now;
     m_queue.clear();
+    m_nextWrite = Clock::time_point::max();
     m_utcAtStart = std::chrono::system_clock::now();
     // The first fix comes on the next whole second of UTC, as a receiver's does.
     const auto intoSecond = m_utcAtStart.time_since_epoch() % std::chrono::seconds(1);

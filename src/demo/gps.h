@@ -28,12 +28,12 @@ public:
     Clock::time_point NextTick() const override;
     void Tick(IDemoOutput &out, Clock::time_point now) override;
 
+private:
     // The sentences of the fix `elapsed` seconds after the track began, at UTC `utc`, that fit in
     // `budget` characters.
     static std::vector<std::string> Fix(double elapsed, std::chrono::system_clock::time_point utc,
                                         size_t budget);
 
-private:
     Clock::time_point m_started{};
     std::chrono::system_clock::time_point m_utcAtStart{};
     Clock::time_point m_nextFix = Clock::time_point::max();

@@ -270,9 +270,7 @@ std::vector<uint8_t> CModbusServer::Identify(const uint8_t *pdu, size_t size)
 
 void CModbusServer::Advance(Clock::time_point now)
 {
-    if (now < m_nextSecond)
-        return;
-    const auto behind = (now - m_nextSecond) / std::chrono::seconds(1) + 1;
+    const auto behind = now < m_nextSecond ? 0 : (now - m_nextSecond) / std::chrono::seconds(1) + 1;
     m_nextSecond += std::chrono::seconds(behind);
     m_holding[kCounter] = uint16_t(m_holding[kCounter] + behind);
     // The temperature needs no more than an hour of steps to settle wherever it goes.
@@ -282,7 +280,7 @@ void CModbusServer::Advance(Clock::time_point now)
         m_wobble = m_wobble * 1103515245u + 12345u;
         const int wobble = int((m_wobble >> 16) % 3) - 1;
         const int pull = std::clamp(target - current, -2, 2);
-        m_holding[kTemperature] = uint16_t(int16_t(current + pull + wobble));
+        m_holding[kTemperature] = uint16_t(int16_t(std::clamp(current + pull + wobble, -32768, 32767)));
     }
     const int16_t temperature = int16_t(m_holding[kTemperature]);
     m_inputs[0] = m_coils[0] && temperature < int16_t(m_holding[kSetpoint]);
