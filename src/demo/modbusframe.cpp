@@ -9,10 +9,10 @@ namespace {
 const CChecksum &Crc()
 {
     static const CChecksum crc([] {
-        ST_ChecksumSpec spec;
-        spec.Kind = EChecksumKind::Crc16Modbus;
-        spec.Order = EByteOrder::LittleEndian;
-        return spec;
+        ST_ChecksumSpec modbus;
+        modbus.Kind = EChecksumKind::Crc16Modbus;
+        modbus.Order = EByteOrder::LittleEndian;
+        return modbus;
     }());
     return crc;
 }

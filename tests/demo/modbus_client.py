@@ -3,6 +3,8 @@
 table, a write read back, and the exception for a bad address.
 
 Usage: modbus_client.py PLAYER BAUD   (PLAYER: the program that plays the server and prints its path)
+
+Written for pymodbus 3.0 as Debian 12 ships it (the unit is the keyword `slave`; 2.x called it `unit`).
 """
 import subprocess
 import sys
