@@ -28,8 +28,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: kestrum [OPTION]\n"
-    "       kestrum --run FILE (--link NAME | --port PORT [SETTINGS]) [--log FILE] [--junit FILE]\n"
-    "               [--timeout S]\n"
+    "       kestrum --run FILE (--link NAME | --port PORT [SETTINGS]) [--log FILE [--log-view VIEW]]\n"
+    "               [--junit FILE] [--timeout S]\n"
     "A terminal for one serial port at a time: links, a traffic log, send lists and automatic sending.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
