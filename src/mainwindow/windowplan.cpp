@@ -1,13 +1,13 @@
 #include "mainwindow/windowplan.h"
-#include "app/TSharedStore.h"
 #include "mainwindow/TFeatureList.h"
-#include "mainwindow/TfrmMainUi.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
+#include "shell/TSharedStore.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QWidget>
 
