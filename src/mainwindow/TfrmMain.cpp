@@ -220,10 +220,8 @@ void TfrmMain::MakeFeatures()
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
         services, [this] { return IsPortOpen(); }, m_number);
-    new TWindowCommands(
-        this,
-        {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
-        RuleFilePath(), [this] { return m_recDataList; });
+    new TWindowCommands(this, {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList}, RuleFilePath(),
+                        [this] { return m_recDataList; });
     const ST_FeatureContext context{this,     ui,        m_number, *m_session, *m_bridge,  services,
                                     *m_slots, *m_status, log,      *m_store,   showMessage};
     for (const ST_PlannedFeature &planned : PlannedFeatures())

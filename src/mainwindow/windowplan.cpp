@@ -1,6 +1,8 @@
 #include "mainwindow/windowplan.h"
 #include "mainwindow/TFeatureList.h"
+#include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TScriptCommands.h"
@@ -47,6 +49,14 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          SettingsPlace::Zoom},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TLanguageCommands(c.Window, c.Menus, c.ShowMessage), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new THelpCommands(c.Window, c.Ui.mnuHelpAbout, c.Ui.mnuHelpContent), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TAppCommands(c.Window, c.Ui.mnuFileExit), place);
          },
          -1},
     };
