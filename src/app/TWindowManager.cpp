@@ -1,11 +1,11 @@
 #include "app/TWindowManager.h"
 
-#include "app/TSharedStore.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/windowplace.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "shell/TSharedStore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -62,14 +62,10 @@ uint32_t SymbolColor(LogDirection direction)
     return OnReceivedSide(direction) ? kColorBlue : kColorNavy;
 }
 
-// Pieces went to the original pane as zero-terminated strings, so each ends at its first NUL.
+// A NUL is data like any other byte: it stays in the text (drawn as a blank, as the other control
+// bytes are), so that the line, a save and a capture hold every byte the block had.
 void AddPiece(ST_LogRendered &out, const char *text, size_t length, uint32_t color)
 {
-    if (length == 0)
-        return;
-    const char *nul = static_cast<const char *>(std::memchr(text, 0, length));
-    if (nul)
-        length = static_cast<size_t>(nul - text);
     if (length == 0)
         return;
     const auto start = static_cast<uint32_t>(out.text.size());
@@ -135,9 +131,8 @@ void AddSymbolRuns(ST_LogRendered &out, const ST_LogBlockView &block)
     AddPiece(out, run, runIsSymbol ? symbol : plain);
 }
 
-// Text that is UTF-8 or carries colour marks. It follows the plain forms: mode 0 ends at the
-// first NUL, mode 3 runs plain bytes and symbols apart; a received symbol takes the colour of the
-// text around it.
+// Text that is UTF-8 or carries colour marks. It follows the plain forms: mode 3 runs plain bytes
+// and symbols apart; a received symbol takes the colour of the text around it.
 void AddFormedText(ST_LogRendered &out, const ST_LogBlockView &block, bool symbols)
 {
     static const CSymbolTable kNoSymbols;
@@ -163,8 +158,6 @@ void AddFormedText(ST_LogRendered &out, const ST_LogBlockView &block, bool symbo
             color = AnsiColor(style.color, style.bold, plain);
             continue;
         }
-        if (b == 0 && !symbols)
-            break;
         const bool isSymbol = symbols && table.IsSymbol(b);
         if (isSymbol != runIsSymbol) {
             flush();
@@ -314,17 +307,20 @@ void RenderLogBlock(const ST_LogBlockView &block, ST_LogRendered &out)
     SplitLines(out);
 }
 
+void LogFileLine(const ST_LogRendered &rendered, size_t line, std::string &out)
+{
+    const ST_LogRendered::Span &span = rendered.lines.at(line);
+    out.assign(rendered.text, span.start, span.length);
+    out += "\r\n";
+}
+
 bool MeasureLogLine(const ST_LogBlockView &block, size_t &width)
 {
     if (block.mode != 1 && block.mode != 2)
         return false;
     size_t w = std::strlen(Header(block.direction));
-    if (block.hasStamp && block.stamp) {
-        // As AddPiece cuts it: at a NUL, which takes the closing parenthesis with it.
-        const std::string &stamp = *block.stamp;
-        const void *nul = std::memchr(stamp.data(), 0, stamp.size());
-        w += nul ? 1 + static_cast<size_t>(static_cast<const char *>(nul) - stamp.data()) : stamp.size() + 2;
-    }
+    if (block.hasStamp && block.stamp)
+        w += block.stamp->size() + 2;
     if (block.mode == 1) {
         w += block.length * 3;
     } else {

@@ -103,6 +103,10 @@ struct ST_LogRendered
 
 void RenderLogBlock(const ST_LogBlockView &block, ST_LogRendered &out);
 
+// A displayed line as the log's text files hold it (a capture, a headless run's log): its text
+// and CR LF, in place of what `out` held.
+void LogFileLine(const ST_LogRendered &rendered, size_t line, std::string &out);
+
 // A hex or decimal block is one line whatever its bytes: its width (in bytes of text, as a
 // rendering's span would give) without rendering it. False for the other views.
 bool MeasureLogLine(const ST_LogBlockView &block, size_t &width);

@@ -1,12 +1,7 @@
 #include "mainwindow/TfrmMain.h"
-#include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
 #include "mainwindow/TFeatureList.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TSessionBridge.h"
-#include "mainwindow/TStatusArea.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
 #include "mainwindow/features/TFindCommands.h"
@@ -32,6 +27,11 @@
 #include "platform/gui/qthandover.h"
 #include "platform/windowfiles.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TSessionBridge.h"
+#include "shell/TSharedStore.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,7 +58,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_bridge = new TSessionBridge(this);
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
-    m_status = std::make_unique<TStatusArea>(ui);
+    m_status = std::make_unique<TStatusArea>(ui, StatusWidgetPlan());
     m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);
     m_services = new TFeatureServices(this);
@@ -220,10 +220,8 @@ void TfrmMain::MakeFeatures()
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
         services, [this] { return IsPortOpen(); }, m_number);
-    new TWindowCommands(
-        this,
-        {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList, ui.mnuHelpAbout, ui.mnuHelpContent, ui.mnuFileExit},
-        RuleFilePath(), [this] { return m_recDataList; });
+    new TWindowCommands(this, {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList}, RuleFilePath(),
+                        [this] { return m_recDataList; });
     const ST_FeatureContext context{this,     ui,        m_number, *m_session, *m_bridge,  services,
                                     *m_slots, *m_status, log,      *m_store,   showMessage};
     for (const ST_PlannedFeature &planned : PlannedFeatures())

@@ -9,8 +9,8 @@
 #include "data/commdata.h"
 #include "data/symboltable.h"
 #include "link/linksetting.h"
-#include "mainwindow/TfrmMainUi.h"
 #include "session/portsession.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QMainWindow>
 #include <cstdint>

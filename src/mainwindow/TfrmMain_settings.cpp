@@ -1,9 +1,7 @@
 // Start-up and the settings kept between runs, read and written in one order that later versions
 // only add to.
-#include "app/TSharedStore.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TFeatureList.h"
-#include "mainwindow/TSessionBridge.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
@@ -24,6 +22,8 @@
 #include "platform/gui/appsettings.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/settingvalue.h"
+#include "shell/TSessionBridge.h"
+#include "shell/TSharedStore.h"
 
 #include <QAction>
 #include <QComboBox>

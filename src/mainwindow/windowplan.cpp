@@ -1,13 +1,15 @@
 #include "mainwindow/windowplan.h"
-#include "app/TSharedStore.h"
 #include "mainwindow/TFeatureList.h"
-#include "mainwindow/TfrmMainUi.h"
+#include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
+#include "shell/TSharedStore.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QWidget>
 
@@ -47,6 +49,14 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          SettingsPlace::Zoom},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TLanguageCommands(c.Window, c.Menus, c.ShowMessage), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new THelpCommands(c.Window, c.Ui.mnuHelpAbout, c.Ui.mnuHelpContent), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TAppCommands(c.Window, c.Ui.mnuFileExit), place);
          },
          -1},
     };

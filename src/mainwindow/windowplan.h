@@ -4,6 +4,7 @@
 // its object name, and the plan says which menu or tool bar slot it joins and where in it,
 // whatever order the features were made in.
 #include "mainwindow/featurecontext.h"
+#include "shell/menuplan.h"
 
 #include <vector>
 
@@ -16,19 +17,6 @@ struct ST_PlannedFeature
 
 // Made in this order, after the features the window keeps for its own functions.
 const std::vector<ST_PlannedFeature> &PlannedFeatures();
-
-struct ST_MenuSlotPlan
-{
-    // Where the slot starts in its container, by the name of one of the shell's own items there.
-    enum EAt { End, After, Before };
-    const char *Name;
-    const char *Container; // the object name of a QMenu or a QToolBar
-    EAt At;
-    const char *Anchor; // the item the slot follows or precedes; none at the end
-    // Shown above the slot's items once it holds one.
-    bool Separator;
-    std::vector<const char *> Items; // object names, in their order: of an action, a submenu, a widget
-};
 
 const std::vector<ST_MenuSlotPlan> &MainMenuPlan();
 

@@ -1,6 +1,9 @@
 #include "script/headless.h"
+#include "data/symboltable.h"
 #include "data/utf8text.h"
 #include "link/linklist.h"
+#include "log/capturefile.h"
+#include "log/logpipeline.h"
 #include "platform/errors.h"
 #include "platform/handover.h"
 #include "platform/textfile.h"
@@ -17,6 +20,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <poll.h>
@@ -82,15 +86,28 @@ private:
     std::thread::id m_owner;
 };
 
-std::string WallStamp()
+int64_t WallNowMs()
 {
     timeval now{};
     gettimeofday(&now, nullptr);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_usec / 1000;
+}
+
+int64_t SteadyNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// A run's log may span days and is read beside other machines' logs: the date and milliseconds
+// go with each line.
+std::string WallStamp(int64_t wallMs)
+{
+    const auto seconds = static_cast<time_t>(wallMs / 1000);
     tm local{};
-    localtime_r(&now.tv_sec, &local);
+    localtime_r(&seconds, &local);
     char text[40];
     const size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(now.tv_usec / 1000));
+    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(wallMs % 1000));
     return text;
 }
 
@@ -339,6 +356,126 @@ const char *SignalName(int signo)
     }
 }
 
+// The run's log holds the lines a capture of the window's log would: "Rec  :", "Send :" and
+// "Note :" lines in the chosen view, each stamped. Reads come from the listener thread and notes
+// from the script's, as they happen; they wait here in order and the run's thread writes them.
+// A send's line is only known once its write is done, so what was read after the write began
+// waits for it while a send is out: an answer never stands before what asked for it.
+class CHeadlessLog
+{
+public:
+    CHeadlessLog()
+    {
+        m_pipeline.SetShowTime(true);
+        m_pipeline.SetTimeSource([this](int64_t) { return m_stamp; });
+        // Nothing is shown again, so the store keeps little more than the block being written.
+        m_pipeline.SetByteLimit(1 << 20);
+        m_pipeline.AddObserver([this](LogDirection, const uint8_t *, size_t, bool shown) {
+            if (!shown)
+                return;
+            const ST_LogRendered &rendered = m_pipeline.NewestRendered();
+            for (size_t line = 0; line < rendered.lines.size(); ++line) {
+                LogFileLine(rendered, line, m_line);
+                m_file.Append(m_line);
+            }
+        });
+    }
+
+    // Run thread, before any other call. 0 or the errno.
+    int Start(const std::string &path, int view)
+    {
+        if (view == FMT_STR_SYMBOL) {
+            CSymbolTable table;
+            table.ResetForDefaultFile();
+            try {
+                table.Load(CSymbolTable::DefaultPath());
+            } catch (const std::exception &) {
+                // A table that cannot be read names nothing, as in a window.
+            }
+            m_pipeline.SetSymbolTable(table);
+        }
+        m_pipeline.SetDisplayType(view);
+        return m_file.Start(path);
+    }
+
+    // Any thread.
+    void Read(const uint8_t *data, size_t size)
+    {
+        Queue({false, std::string(reinterpret_cast<const char *>(data), size), SteadyNowMs(), WallNowMs()});
+    }
+    void Note(const std::string &text) { Queue({true, Printable(text, false), SteadyNowMs(), WallNowMs()}); }
+
+    // Run thread: what was read before the send's write began, then the send's line.
+    void Sent(const ST_Traffic &event)
+    {
+        WriteWaiting([&](const ST_Entry &entry) { return entry.SteadyMs < event.SteadyMs; });
+        // The event's wall time is the rules' local clock; the stamps count from the epoch.
+        m_stamp = WallStamp(WallNowMs() - std::max<int64_t>(0, SteadyNowMs() - event.SteadyMs));
+        m_pipeline.LogSendData(event.Data);
+    }
+    // Past this much waiting for a send that does not end (a device that stopped reading), what
+    // waits is written anyway: the order of a few lines is worth less than the memory.
+    static constexpr size_t kMostWaiting = 16u << 20;
+    bool MustWrite() const
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return m_waitingBytes > kMostWaiting;
+    }
+    // Run thread, with no send out.
+    void WriteAll()
+    {
+        WriteWaiting([](const ST_Entry &) { return true; });
+    }
+    // Writes what is still waiting and closes the file: 0, or the error that cost the log lines.
+    int Stop()
+    {
+        WriteAll();
+        return m_file.Stop();
+    }
+
+private:
+    struct ST_Entry
+    {
+        bool IsNote;
+        std::string Text;
+        int64_t SteadyMs, WallMs;
+    };
+    void Queue(ST_Entry entry)
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_waitingBytes += entry.Text.size();
+        m_waiting.push_back(std::move(entry));
+    }
+    template <typename Due> void WriteWaiting(Due due)
+    {
+        std::deque<ST_Entry> ready;
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            while (!m_waiting.empty() && due(m_waiting.front())) {
+                m_waitingBytes -= m_waiting.front().Text.size();
+                ready.push_back(std::move(m_waiting.front()));
+                m_waiting.pop_front();
+            }
+        }
+        for (const ST_Entry &entry : ready) {
+            m_stamp = WallStamp(entry.WallMs);
+            if (entry.IsNote)
+                m_pipeline.LogNote(entry.Text);
+            else
+                m_pipeline.LogRecData(CCommData(Bytes(entry.Text.begin(), entry.Text.end())));
+        }
+    }
+
+    mutable std::mutex m_lock;
+    std::deque<ST_Entry> m_waiting;
+    size_t m_waitingBytes = 0;
+    // The run thread's.
+    CLogPipeline m_pipeline;
+    std::string m_stamp;
+    std::string m_line;
+    CCaptureFile m_file;
+};
+
 // How long a stopped script has to end before the run ends without it.
 constexpr auto kStopGrace = std::chrono::seconds(1);
 
@@ -368,6 +505,10 @@ public:
           m_runner(m_host)
     {
         m_host.SetRunner(&m_runner);
+        m_session.Traffic().Add("log", [this](ST_Traffic &event) {
+            if (m_logging && event.Direction == ETraffic::Sent && event.Logged)
+                m_log.Sent(event);
+        });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
     }
@@ -375,7 +516,7 @@ public:
     int Run();
 
     // ---- ISessionView (the run's thread) ----
-    bool LogsSends() const override { return false; }
+    bool LogsSends() const override { return m_logging; }
     // The log has the bytes from the traffic path's read half, as they come: a block still forming
     // when the run ends would be lost with the close.
     std::string ReceivedBlockName(int64_t) override { return "Rec"; }
@@ -415,15 +556,23 @@ private:
             std::fwrite(shown.data(), 1, shown.size(), m_out);
             std::fflush(m_out);
         }
-        Log("note: " + Printable(text, false));
+        if (m_logging) {
+            m_log.Note(text);
+            m_pump.Wake();
+        }
     }
-    // `line` holds no control bytes.
-    void Log(const std::string &line)
+    // Ends the log; a log that lost lines fails a run that passed.
+    int StopLog(int code)
     {
-        const std::string stamped = WallStamp() + " " + line + "\n";
-        const std::lock_guard<std::mutex> guard(m_printLock);
-        if (m_log)
-            std::fwrite(stamped.data(), 1, stamped.size(), m_log);
+        if (!m_logging)
+            return code;
+        m_logging = false;
+        if (const int error = m_log.Stop(); error != 0) {
+            std::fprintf(m_out, "log: %s: %s\n", m_options.LogPath.c_str(), std::strerror(error));
+            std::fflush(m_out);
+            return code == 0 ? 1 : code;
+        }
+        return code;
     }
     // `*usage` when the options themselves make no port (a baud rate that is no number...).
     bool OpenPort(std::string *error, bool *usage);
@@ -437,6 +586,8 @@ private:
             m_portHandOver->RunAll();
             m_sendHandOver->RunAll();
             m_calls.RunAll();
+            if (m_logging && (m_session.SendsSettled() || m_log.MustWrite()))
+                m_log.WriteAll();
             if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
             m_pump.Wait(deadline);
@@ -445,7 +596,9 @@ private:
 
     const ST_HeadlessOptions &m_options;
     std::FILE *m_out;
-    std::FILE *m_log = nullptr;
+    CHeadlessLog m_log;
+    // Read by the script's thread, which may be left behind when the log ends.
+    std::atomic<bool> m_logging{false};
     std::mutex m_printLock;
     CPump m_pump;
     std::atomic<int> m_signal{0};
@@ -524,11 +677,11 @@ int CHeadlessRun::Run()
     if (m_options.TimeoutSeconds > 0)
         m_deadline = start + std::chrono::milliseconds(static_cast<int64_t>(m_options.TimeoutSeconds * 1000));
     if (!m_options.LogPath.empty()) {
-        m_log = std::fopen(m_options.LogPath.c_str(), "ae");
-        if (!m_log) {
-            std::fprintf(m_out, "%s: %s\n", m_options.LogPath.c_str(), std::strerror(errno));
+        if (const int error = m_log.Start(m_options.LogPath, m_options.LogView); error != 0) {
+            std::fprintf(m_out, "%s: %s\n", m_options.LogPath.c_str(), std::strerror(error));
             return 1;
         }
+        m_logging = true;
     }
     try {
         m_sendList.Load(CSendDataList::DefaultPath());
@@ -540,8 +693,7 @@ int CHeadlessRun::Run()
     if (!OpenPort(&error, &usage)) {
         const bool cut = m_signal.load() != 0 || Clock::now() >= m_deadline;
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
-        if (m_log)
-            std::fclose(m_log);
+        StopLog(1);
         if (usage)
             return kUsageExitCode;
         // CI reads the JUnit file, not the exit code alone: a run that never started fails there.
@@ -555,9 +707,10 @@ int CHeadlessRun::Run()
     // The script and the log have each read's bytes as they come, not when their block is complete.
     m_session.Traffic().SetReader(
         "script", std::make_shared<CTrafficPath::Reader>([this](const uint8_t *data, size_t size) {
+            // Logged first: a note the script makes on what it reads comes after the bytes.
+            if (m_logging)
+                m_log.Read(data, size);
             m_runner.Feed(data, size);
-            if (m_log)
-                Log("< " + EscapeBytes(data, size));
         }));
     // The script's thread shares what it reports with this one; when it has to be left behind
     // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
@@ -633,8 +786,7 @@ int CHeadlessRun::Run()
     int code = ScriptExitCode(outcome.End);
     if (!WriteJunit(outcome))
         code = code == 0 ? 1 : code;
-    if (m_log)
-        std::fclose(m_log);
+    code = StopLog(code);
     if (leftBehind) {
         std::fflush(nullptr);
         _exit(code);
@@ -662,7 +814,9 @@ const char *HeadlessUsage()
            "                        demo://modbus, demo://gps, demo://echo)\n"
            "  --baud N, --data-bits N, --parity none|odd|even|mark|space,\n"
            "  --stop-bits 1|1.5|2, --flow none|hardware|software\n"
-           "  --log FILE            the received bytes and the notes, stamped\n"
+           "  --log FILE            what was sent and received and the notes, stamped, as a\n"
+           "                        capture of the window's log writes them\n"
+           "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
            "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
@@ -707,6 +861,18 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
                 o.*(v.second) = value;
                 known = true;
             }
+        if (name == "--log-view") {
+            if (!takeValue())
+                return false;
+            const char *const views[] = {"text", "hex", "dec", "symbols"};
+            const auto it = std::find(std::begin(views), std::end(views), value);
+            if (it == std::end(views)) {
+                *error = "--log-view takes text, hex, dec or symbols";
+                return false;
+            }
+            o.LogView = static_cast<int>(it - std::begin(views));
+            known = true;
+        }
         if (name == "--timeout") {
             if (!takeValue())
                 return false;

@@ -14,7 +14,8 @@ struct ST_HeadlessOptions
     std::string Link; // a link of the app folder's list
     std::string Port; // or a port: a device, or a network address
     std::string Baud, DataBits, Parity, StopBits, Flow;
-    std::string LogPath;       // received bytes and notes, stamped
+    std::string LogPath;       // the traffic and the notes, as the window's capture writes them
+    int LogView = 0;           // its display type: text, hex, decimal or text with symbols
     std::string JunitPath;     // one test case per test()
     double TimeoutSeconds = 0; // the whole run; 0 for none
 };

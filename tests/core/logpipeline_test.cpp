@@ -228,3 +228,56 @@ TEST(LogPipeline, ReceivedBlocksWaitBehindALineBeingTyped)
     log.LogRecData(Text("\r\n"));
     EXPECT_EQ(log.Store().WholeText(), "Send :(990)ls\r\nRec  :(995)ls [checksum bad]\r\nRec  :(1500)\r\n");
 }
+
+// Every view shows every byte of a block with NUL and other control bytes inside it, and a
+// capture, which writes the lines as rendered, gets them all too.
+TEST(LogPipeline, NoViewLosesAByteOfABlockWithControlBytes)
+{
+    const std::string bytes("A\0B\x11"
+                            "C\x18\xC3\xA9"
+                            "D",
+                            9);
+    const std::string named("A\0B<DC1>C<CAN>\xC3\xA9"
+                            "D",
+                            17);
+    CSymbolTable table; // NUL stays a plain byte here
+    table.SetEntry(0x11, ST_Symbol{true, false, "<DC1>"});
+    table.SetEntry(0x18, ST_Symbol{true, false, "<CAN>"});
+    const struct
+    {
+        int mode;
+        bool utf8;
+        std::string shown;
+    } views[] = {
+        {0, false, bytes},
+        {0, true, bytes},
+        {1, false, "41 00 42 11 43 18 C3 A9 44 "},
+        {2, true, "65 0 66 17 67 24 195 169 68 "},
+        {3, false, named},
+        {3, true, named},
+    };
+    for (const auto &view : views)
+        for (const bool stamps : {false, true}) {
+            CLogPipeline log;
+            log.SetSymbolTable(table);
+            log.SetDisplayType(view.mode);
+            log.SetUtf8(view.utf8);
+            log.SetShowTime(stamps);
+            log.SetTimeSource([](int64_t) { return std::string("09:00:00"); });
+            std::string captured, line;
+            log.AddObserver([&](LogDirection, const uint8_t *, size_t, bool shown) {
+                const ST_LogRendered &rendered = log.NewestRendered();
+                for (size_t i = 0; shown && i < rendered.lines.size(); ++i) {
+                    LogFileLine(rendered, i, line);
+                    captured += line;
+                }
+            });
+            log.LogRecData(Text(bytes));
+            log.LogSendData(Text(bytes));
+            const std::string stamp = stamps ? "(09:00:00)" : "";
+            const std::string expected =
+                "Rec  :" + stamp + view.shown + "\r\nSend :" + stamp + view.shown + "\r\n";
+            EXPECT_EQ(captured, expected) << view.mode << " " << view.utf8 << " " << stamps;
+            EXPECT_EQ(log.Store().WholeText(), expected) << view.mode << " " << view.utf8 << " " << stamps;
+        }
+}

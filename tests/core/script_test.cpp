@@ -1,5 +1,6 @@
 // Scripts: the runner's waits against bytes a test hands it, and headless runs against a shell
 // behind a pseudo-terminal, a port that is not there and a network port.
+#include "log/logpipeline.h"
 #include "platform/textfile.h"
 #include "script/headless.h"
 #include "script/patternlib.h"
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <regex>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -402,7 +404,7 @@ TEST_F(HeadlessRun, DeviceBytesLeaveTheJunitFileValidAndTheTerminalUntouched)
     EXPECT_EQ(output.find('\0'), std::string::npos);
     EXPECT_EQ(output.find('\x1B'), std::string::npos);
     const std::string log = ReadRaw(o.LogPath);
-    EXPECT_NE(log.find("note: heard \\xFF\\xFE\\x00\\x1B[2J"), std::string::npos) << log;
+    EXPECT_NE(log.find(")heard \\xFF\\xFE\\x00\\x1B[2J\r\n"), std::string::npos) << log;
     const std::string check =
         "python3 -c \"import sys, xml.dom.minidom as m; "
         "print(m.parse(sys.argv[1]).getElementsByTagName('failure')[0].getAttribute('message'))\" " +
@@ -424,8 +426,50 @@ TEST_F(HeadlessRun, AZmodemOfferLeavesEveryByteToTheScriptAndTheLog)
     });
     EXPECT_EQ(Run(o), 0) << output;
     device.join();
-    EXPECT_NE(ReadRaw(o.LogPath).find("B00000000000000\\r\\x8A\\x11 after"), std::string::npos)
+    EXPECT_NE(ReadRaw(o.LogPath).find("**\x18"
+                                      "B00000000000000\r\n\x8A\x11 after\r\n"),
+              std::string::npos)
         << ReadRaw(o.LogPath);
+}
+
+// The run's log holds the lines a capture of the window's log writes for the same traffic, in the
+// order it happened, with every byte; only the stamps are the run's own.
+TEST_F(HeadlessRun, TheLogHoldsTheLinesOfTheWindowsCapture)
+{
+    const std::string question("AT\0\x11\r", 5);
+    const std::string answer("\x18\0OK\r\n", 6);
+    for (const int view : {FMT_STRING, FMT_HEX}) {
+        ST_HeadlessOptions o;
+        o.Port = pty.Path();
+        o.LogPath = dir.path + "/run" + std::to_string(view) + ".log";
+        o.LogView = view;
+        o.Script = Script("write('AT\\0\\17\\r') assert(expect('OK\\r\\n', 10000)) print('got\\0it')");
+        std::thread device([&] {
+            if (pty.ReceiveText(question.size(), 10000) == question)
+                pty.Send(answer);
+        });
+        EXPECT_EQ(Run(o), 0) << output;
+        device.join();
+
+        CLogPipeline window;
+        window.SetDisplayType(view);
+        window.SetShowTime(true);
+        window.SetTimeSource([](int64_t) { return std::string("T"); });
+        std::string expected, line;
+        window.AddObserver([&](LogDirection, const uint8_t *, size_t, bool shown) {
+            const ST_LogRendered &rendered = window.NewestRendered();
+            for (size_t i = 0; shown && i < rendered.lines.size(); ++i) {
+                LogFileLine(rendered, i, line);
+                expected += line;
+            }
+        });
+        window.LogSendData(CCommData(Bytes(question.begin(), question.end())));
+        window.LogRecData(CCommData(Bytes(answer.begin(), answer.end())));
+        window.LogNote("got\\x00it");
+        window.LogNote("script passed");
+        static const std::regex stamp(R"(\(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\))");
+        EXPECT_EQ(std::regex_replace(ReadRaw(o.LogPath), stamp, "(T)"), expected) << view;
+    }
 }
 
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
@@ -456,7 +500,7 @@ TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
     EXPECT_NE(xml.find("tests=\"2\" failures=\"1\""), std::string::npos) << xml;
     EXPECT_NE(xml.find("<testcase classname=\"t\" name=\"six times seven\""), std::string::npos) << xml;
     EXPECT_NE(xml.find("<failure message=\"expect &quot;\\r43"), std::string::npos) << xml;
-    EXPECT_NE(ReadRaw(o.LogPath).find("42\\r\\n"), std::string::npos);
+    EXPECT_NE(ReadRaw(o.LogPath).find("42\r\n"), std::string::npos);
 
     // The same, right this time.
     o.JunitPath.clear();
@@ -559,6 +603,7 @@ TEST(HeadlessArgs, AskForOnePortAndKnownOptions)
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frobnicate"}, &o, &error));
     // A day at most, and a number.
     EXPECT_TRUE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--timeout", "86400"}, &o, &error));
+    EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--log-view", "octal"}, &o, &error));
     for (const char *bad : {"86401", "1e10", "9e18", "inf", "nan", "-1", "0"})
         EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--timeout", bad}, &o, &error))
             << bad;

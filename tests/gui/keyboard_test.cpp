@@ -1,7 +1,6 @@
 // The keyboard alone reaches everything: the focus after an open, the Tab chain of the main
 // window and of every dialog, a focus frame on each stop, and mnemonics that are unique within
 // a menu or a window.
-#include "app/language.h"
 #include "autosend/gui/TfrmAutoSendSetting.h"
 #include "autosend/gui/TfrmEventEdit.h"
 #include "autosend/gui/TfrmGroupRecord.h"
@@ -19,6 +18,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/language.h"
 #include "platform/textfile.h"
 #include "plot/gui/TfrmPlot.h"
 #include "recdata/gui/TfrmCheckChecksum.h"

@@ -1,9 +1,9 @@
-#include "app/language.h"
 #include "autosend/gui/ruleeditsupport.h"
 #include "monitor/gui/monitorerrors.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/coretext.h"
+#include "platform/gui/language.h"
 #include "transfer/filetransfer.h"
 
 #include <QAction>

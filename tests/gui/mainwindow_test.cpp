@@ -1,9 +1,9 @@
 #include "help/gui/TfrmAbout.h"
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TMenuSlots.h"
 #include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAccessible>
 #include <QAction>

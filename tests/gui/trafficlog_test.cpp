@@ -36,7 +36,7 @@ CCommData Item(std::initializer_list<uint8_t> bytes)
     return CCommData(Bytes(bytes));
 }
 
-std::vector<ST_LogRun> Runs(std::initializer_list<std::pair<const char *, uint32_t>> runs)
+std::vector<ST_LogRun> Runs(std::initializer_list<std::pair<std::string, uint32_t>> runs)
 {
     std::vector<ST_LogRun> out;
     for (const auto &r : runs)
@@ -112,9 +112,9 @@ TEST(TrafficLog, TextModeLineBreaksNulAndHighBytes)
     log.LogRecData(Item({'a', 0x0A, 0x0D, 'b', 0x0D, 0x0D}));
     log.LogRecData(Item({0xE9, 0x80, 0x09}));
     ASSERT_EQ(log.LineCount(), 8);
-    EXPECT_EQ(log.LineText(0), "Rec  :A");
-    EXPECT_EQ(log.LineText(1), "Rec  :OK"); // the data's CR LF is the line's end
-    EXPECT_EQ(log.LineText(2), "Rec  :OK"); // so is a trailing CR
+    EXPECT_EQ(log.LineText(0), std::string("Rec  :A\0B", 9)); // a NUL is kept as data
+    EXPECT_EQ(log.LineText(1), "Rec  :OK");                   // the data's CR LF is the line's end
+    EXPECT_EQ(log.LineText(2), "Rec  :OK");                   // so is a trailing CR
     EXPECT_EQ(log.LineText(3), "Rec  :a");
     EXPECT_EQ(log.LineText(4), "");
     EXPECT_EQ(log.LineText(5), "b");
@@ -139,10 +139,10 @@ TEST(TrafficLog, SymbolModeWritesPlainAndSymbolRuns)
     // A leading symbol: the empty plain run before it shows nothing.
     log.LogSendData(Item({0x0D, 0x41}));
     EXPECT_EQ(log.LineRuns(3), Runs({{"Send :", kRed}, {"CR", kNavy}, {"A", kRed}}));
-    // A plain NUL hides the rest of its own run only; 0x8D is never a symbol.
+    // A plain NUL stays in its run; 0x8D is never a symbol.
     log.LogSendData(Item({0x41, 0x00, 0x42, 0x0D, 0x8D, 0x43}));
     EXPECT_EQ(log.LineRuns(4), Runs({{"Send :", kRed},
-                                     {"A", kRed},
+                                     {std::string("A\0B", 3), kRed},
                                      {"CR", kNavy},
                                      {"\x8D"
                                       "C",

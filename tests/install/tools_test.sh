@@ -16,6 +16,7 @@ for c in rz sz rx sx rb sb vi less top lintian desktop-file-validate appstreamcl
 done
 [ -x /usr/sbin/ser2net ] || missing="$missing /usr/sbin/ser2net"
 /usr/bin/python3 -c 'import serial.tools.miniterm' 2>/dev/null || missing="$missing pyserial"
+/usr/bin/python3 -c 'import pymodbus.client' 2>/dev/null || missing="$missing pymodbus"
 if [ -n "$missing" ]; then
   echo "FAIL: not installed (scripts/deps.sh installs them):$missing"
   exit 1

@@ -3,8 +3,8 @@
 
   untranslated_texts.py [ROOT]   exit status 1, with one line per text, when a string literal is
         handed to a caption, tip, title, message box, menu item or label of the GUI code (src/*/gui,
-        src/mainwindow, src/app) outside tr() / QCoreApplication::translate() and not listed in
-        ALLOWED below.
+        src/shell, src/mainwindow, src/app) outside tr() / QCoreApplication::translate() and not
+        listed in ALLOWED below.
 
 A literal counts when it holds a letter; it is fine inside tr(...), translate(...) or a
 *_TR_NOOP(...) mark, and in an argument that is not shown (an object name, a file extension)."""
@@ -74,7 +74,7 @@ ALLOWED = {
     ('TMonitorCommands.cpp', 'B:%1/%2'),
 }
 
-FOLDERS = re.compile(r'^src/(?:[^/]+/gui|mainwindow|app)/')
+FOLDERS = re.compile(r'^src/(?:[^/]+/gui|shell|mainwindow|app)/')
 LITERAL = re.compile(r'"(?:\\.|[^"\\\n])*"')
 # Where a literal is meant for the translation (or is a translation's own text).
 MARKED = re.compile(r'\b(?:tr|translate|QT_TR_NOOP|QT_TRANSLATE_NOOP|KESTRUM_TR_NOOP|qtTrId)\s*\(')

@@ -224,9 +224,8 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
                 return;
             const ST_LogRendered &rendered = m_log->NewestRendered();
             // One append a line: a change of file falls between lines, never inside one.
-            for (const ST_LogRendered::Span &span : rendered.lines) {
-                m_line.assign(rendered.text.data() + span.start, span.length);
-                m_line += "\r\n";
+            for (size_t line = 0; line < rendered.lines.size(); ++line) {
+                LogFileLine(rendered, line, m_line);
                 m_file.Append(m_line);
             }
         });

@@ -1,9 +1,9 @@
 #include "mainwindow/features/TCaptureCommands.h"
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TLogCapture.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TStatusArea.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QLabel>

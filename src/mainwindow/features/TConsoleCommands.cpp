@@ -3,12 +3,12 @@
 #include "console/gui/TConsoleView.h"
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TSessionBridge.h"
-#include "mainwindow/TStatusArea.h"
 #include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TSessionBridge.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QElapsedTimer>

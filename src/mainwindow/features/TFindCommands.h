@@ -1,7 +1,7 @@
 #pragma once
 // Edit > Find, Find Next and Find Previous over the log, in a bar above it.
 #include "log/gui/TFindBar.h"
-#include "mainwindow/TFeatureServices.h"
+#include "shell/TFeatureServices.h"
 
 #include <QObject>
 

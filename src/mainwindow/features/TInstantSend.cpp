@@ -1,12 +1,12 @@
 #include "mainwindow/features/TInstantSend.h"
-#include "app/TSharedStore.h"
 #include "data/datapattern.h"
 #include "data/gui/dialogsupport.h"
 #include "data/gui/textkeys.h"
-#include "mainwindow/TFeatureServices.h"
 #include "mainwindow/features/TSendChecksum.h"
 #include "platform/gui/settingvalue.h"
 #include "senddata/gui/TfrmDataEdit.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TSharedStore.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

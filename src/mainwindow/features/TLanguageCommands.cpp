@@ -1,7 +1,7 @@
 #include "mainwindow/features/TLanguageCommands.h"
-#include "app/language.h"
-#include "mainwindow/TMenuSlots.h"
 #include "platform/gui/appsettings.h"
+#include "platform/gui/language.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QActionGroup>

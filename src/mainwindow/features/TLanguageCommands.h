@@ -1,6 +1,6 @@
 #pragma once
 // View > Language: the language of the program's texts, kept in the settings for every window and
-// put in force at the next start, before the first window is made (app/language.h).
+// put in force at the next start, before the first window is made (platform/gui/language.h).
 #include <QObject>
 #include <QString>
 #include <functional>

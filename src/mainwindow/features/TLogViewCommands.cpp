@@ -4,13 +4,13 @@
 #include "log/capturenames.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/gui/logtime.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TSessionBridge.h"
 #include "platform/clock.h"
 #include "platform/gui/actiontwin.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/settingvalue.h"
 #include "platform/logstamp.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TSessionBridge.h"
 
 #include <QAction>
 #include <QActionGroup>

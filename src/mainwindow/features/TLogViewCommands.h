@@ -7,7 +7,7 @@
 // Each mode and toggle has a tool button, a View menu item and a context-menu twin, all built with
 // the window's layout and handed in; the button and the twin show the View item's action.
 #include "data/commdata.h"
-#include "mainwindow/TFeatureServices.h"
+#include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "mainwindow/features/TModemLines.h"
 #include "data/gui/dialogsupport.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TStatusArea.h"
 #include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QLabel>

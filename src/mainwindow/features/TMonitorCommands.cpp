@@ -2,9 +2,6 @@
 #include "data/gui/dialogsupport.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TStatusArea.h"
-#include "mainwindow/TStatusPanel.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "monitor/gui/monitorerrors.h"
 #include "monitor/portmonitor.h"
@@ -17,6 +14,9 @@
 #include "serial/linecounters.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TStatusArea.h"
+#include "shell/TStatusPanel.h"
 
 #include <QAction>
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #pragma once
 // The two-port monitor in the window: started from its dialog in place of the window's own port,
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
-#include "mainwindow/TFeatureServices.h"
 #include "monitor/portmonitor.h"
 #include "session/trafficpath.h"
+#include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <functional>

@@ -1,11 +1,11 @@
 #include "mainwindow/features/TOpenAtStart.h"
 
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
 #include "platform/errors.h"
 #include "platform/gui/settingvalue.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QSettings>

@@ -1,7 +1,7 @@
 #include "mainwindow/features/TPlotCommands.h"
-#include "mainwindow/TMenuSlots.h"
 #include "platform/gui/windowplace.h"
 #include "plot/gui/TfrmPlot.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QScreen>

@@ -1,14 +1,14 @@
 #include "mainwindow/features/TPortCommands.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TSessionBridge.h"
-#include "mainwindow/TStatusArea.h"
 #include "platform/gui/commandguard.h"
 #include "platform/gui/coretext.h"
 #include "portbase/serialerror.h"
 #include "serial/portholders.h"
 #include "serial/serial.h"
 #include "session/portsession.h"
+#include "shell/TSessionBridge.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QLabel>

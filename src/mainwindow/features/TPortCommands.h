@@ -3,7 +3,7 @@
 // status bar. An open says where it came from: the user hears why a port did not open; a reopen
 // in the background keeps the words for the one who asked it (TReconnect).
 #include "link/linksetting.h"
-#include "mainwindow/TFeatureServices.h"
+#include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <QString>

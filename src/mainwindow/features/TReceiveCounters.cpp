@@ -1,9 +1,9 @@
 #include "mainwindow/features/TReceiveCounters.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TStatusArea.h"
-#include "mainwindow/TStatusPanel.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TStatusArea.h"
+#include "shell/TStatusPanel.h"
 
 #include <QLabel>
 #include <QStringList>

@@ -1,11 +1,11 @@
 #include "mainwindow/features/TReconnect.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TStatusArea.h"
 #include "platform/gui/coretext.h"
 #include "platform/gui/settingvalue.h"
 #include "session/portsession.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TStatusArea.h"
 
 #include <QAction>
 #include <QLabel>

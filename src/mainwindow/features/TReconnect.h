@@ -6,7 +6,7 @@
 // waits long. A port on another machine cannot be looked for: the same address is connected to
 // again, on the session's own thread, less and less often up to every 5 seconds.
 #include "link/linksetting.h"
-#include "mainwindow/TFeatureServices.h"
+#include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "mainwindow/features/TRecvChecksum.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TStatusArea.h"
-#include "mainwindow/TStatusPanel.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TStatusArea.h"
+#include "shell/TStatusPanel.h"
 
 #include <QAction>
 #include <QSettings>

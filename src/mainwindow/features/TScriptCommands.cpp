@@ -1,9 +1,9 @@
 #include "mainwindow/features/TScriptCommands.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TMenuSlots.h"
-#include "mainwindow/TSessionBridge.h"
 #include "platform/gui/qthandover.h"
 #include "platform/gui/settingvalue.h"
+#include "shell/TMenuSlots.h"
+#include "shell/TSessionBridge.h"
 
 #include <QAction>
 #include <QFileDialog>

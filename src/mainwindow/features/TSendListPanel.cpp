@@ -1,9 +1,9 @@
 #include "mainwindow/features/TSendListPanel.h"
-#include "app/TSharedStore.h"
 #include "data/gui/dialogsupport.h"
 #include "platform/gui/actiontwin.h"
 #include "platform/gui/commandguard.h"
 #include "senddata/gui/TfrmSendDataList.h"
+#include "shell/TSharedStore.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,5 +1,5 @@
 #include "mainwindow/features/TSendMenus.h"
-#include "mainwindow/TMenuSlots.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QActionGroup>

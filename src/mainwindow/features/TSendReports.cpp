@@ -1,9 +1,9 @@
 #include "mainwindow/features/TSendReports.h"
-#include "mainwindow/TFeatureServices.h"
-#include "mainwindow/TSessionBridge.h"
-#include "mainwindow/TStatusArea.h"
 #include "platform/diaglog.h"
 #include "platform/gui/coretext.h"
+#include "shell/TFeatureServices.h"
+#include "shell/TSessionBridge.h"
+#include "shell/TStatusArea.h"
 
 #include <QLabel>
 

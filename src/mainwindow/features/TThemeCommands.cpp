@@ -1,7 +1,7 @@
 #include "mainwindow/features/TThemeCommands.h"
 
-#include "mainwindow/TMenuSlots.h"
 #include "platform/gui/settingvalue.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QActionGroup>

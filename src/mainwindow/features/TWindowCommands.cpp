@@ -1,12 +1,9 @@
 #include "mainwindow/features/TWindowCommands.h"
 #include "autosend/gui/TfrmAutoSendSetting.h"
-#include "help/gui/TfrmAbout.h"
-#include "help/gui/helpcontent.h"
 #include "platform/gui/commandguard.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
-#include <QApplication>
 
 TWindowCommands::TWindowCommands(QWidget *window, const ST_Controls &controls, std::string ruleFile,
                                  std::function<TfrmRecDataList *()> recDataList)
@@ -24,12 +21,4 @@ TWindowCommands::TWindowCommands(QWidget *window, const ST_Controls &controls, s
                 if (TfrmRecDataList *list = recDataList())
                     list->exec();
             });
-    connect(controls.mnuHelpAbout, &QAction::triggered, this, [window] {
-        TfrmAbout about(window);
-        about.exec();
-    });
-    connect(controls.mnuHelpContent, &QAction::triggered, this,
-            [window] { ShowHelpPage(window, QStringLiteral("contents.html")); });
-    InstallHelpKey();
-    connect(controls.mnuFileExit, &QAction::triggered, this, [] { QApplication::quit(); });
 }

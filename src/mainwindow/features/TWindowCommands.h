@@ -1,6 +1,6 @@
 #pragma once
-// The commands that open the window's other windows: the rules and the received list (Edit), the
-// manual and About (Help), and File > Exit.
+// The commands that open the window's other windows from the Edit menu: the rules and the received
+// list.
 #include <QObject>
 #include <functional>
 #include <string>
@@ -15,7 +15,7 @@ class TWindowCommands : public QObject
 public:
     struct ST_Controls
     {
-        QAction *mnuSettingAutoSend, *mnuSettingRecDataList, *mnuHelpAbout, *mnuHelpContent, *mnuFileExit;
+        QAction *mnuSettingAutoSend, *mnuSettingRecDataList;
     };
     // `ruleFile` is this window's rule file; `recDataList` its received list, when it has one.
     TWindowCommands(QWidget *window, const ST_Controls &controls, std::string ruleFile,

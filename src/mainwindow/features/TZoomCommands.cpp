@@ -1,7 +1,7 @@
 #include "mainwindow/features/TZoomCommands.h"
 
-#include "mainwindow/TMenuSlots.h"
 #include "platform/gui/settingvalue.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "app/TSharedStore.h"
+#include "shell/TSharedStore.h"
 
 #include "platform/appfolder.h"
 #include "platform/errors.h"

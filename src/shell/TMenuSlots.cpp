@@ -1,4 +1,4 @@
-#include "mainwindow/TMenuSlots.h"
+#include "shell/TMenuSlots.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,6 +1,5 @@
-#include "mainwindow/TStatusArea.h"
-#include "mainwindow/TStatusPanel.h"
-#include "mainwindow/windowplan.h"
+#include "shell/TStatusArea.h"
+#include "shell/TStatusPanel.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -17,13 +16,12 @@ void TStatusArea::SetPanel(int index, const QString &text, const QString &tip, c
 
 void TStatusArea::AddPermanent(QWidget *widget)
 {
-    const std::vector<const char *> &plan = StatusWidgetPlan();
-    const auto placed = std::find_if(plan.begin(), plan.end(), [widget](const char *name) {
+    const auto placed = std::find_if(m_plan.begin(), m_plan.end(), [widget](const char *name) {
         return widget->objectName() == QLatin1String(name);
     });
-    if (placed == plan.end())
+    if (placed == m_plan.end())
         throw std::logic_error("no status bar place for " + widget->objectName().toStdString());
-    const int rank = static_cast<int>(placed - plan.begin());
+    const int rank = static_cast<int>(placed - m_plan.begin());
     const auto at = std::upper_bound(m_ranks.begin(), m_ranks.end(), rank);
     // The bar counts its other widgets too: the panels and the line-error label come first.
     const int others = kStatusPanelCount + 1;

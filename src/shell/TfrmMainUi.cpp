@@ -1,10 +1,10 @@
-#include "mainwindow/TfrmMainUi.h"
+#include "shell/TfrmMainUi.h"
 #include "data/gui/focusframe.h"
 #include "data/gui/windowpolish.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TStatusPanel.h"
 #include "platform/gui/fixedfont.h"
 #include "platform/gui/themedicon.h"
+#include "shell/TStatusPanel.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -2,7 +2,7 @@
 // The window's status bar as the features see it: the link's panels and the two counters, the
 // send panel's note, and room for a feature's own widgets at the right end, in the order the plan
 // names them whatever order the features were made in.
-#include "mainwindow/TfrmMainUi.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QString>
 #include <cstdint>
@@ -16,7 +16,8 @@ class TStatusArea
 {
 public:
     enum EPanel { Port = 0, Rec = 6, Send = 7 };
-    explicit TStatusArea(TfrmMainUi &ui) : m_ui(ui) {}
+    // `widgetPlan`: the object names of the widgets at the right end, left to right; it outlives this.
+    TStatusArea(TfrmMainUi &ui, const std::vector<const char *> &widgetPlan) : m_ui(ui), m_plan(widgetPlan) {}
 
     QStatusBar *Bar() const { return m_ui.stbComStatus; }
     QLabel *Panel(int index) const { return m_ui.panels[index]; }
@@ -25,7 +26,7 @@ public:
                   const QString &name = QString());
     // Sizes the panels to their texts (see FitStatusPanels).
     void Fit(bool open) { FitStatusPanels(m_ui, open); }
-    // At the right end, where its object name stands in StatusWidgetPlan (windowplan.h); throws
+    // At the right end, where its object name stands in the widget plan; throws
     // std::logic_error for a name the plan does not place. A widget that is hidden before it joins
     // the bar never widens it.
     void AddPermanent(QWidget *widget);
@@ -36,5 +37,6 @@ public:
 
 private:
     TfrmMainUi &m_ui;
+    const std::vector<const char *> &m_plan;
     std::vector<int> m_ranks; // the plan's places of the widgets added, in their order on the bar
 };

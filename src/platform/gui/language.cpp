@@ -1,4 +1,4 @@
-#include "app/language.h"
+#include "platform/gui/language.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "mainwindow/TSessionBridge.h"
+#include "shell/TSessionBridge.h"
 
 TSessionBridge::TSessionBridge(QObject *parent) : QObject(parent) {}
 

@@ -1,9 +1,9 @@
 #pragma once
-// Named places in the window's menus and tool bar where features put their commands. The plan
-// (windowplan.h) declares the slots and the order of the items in each, by object name; a feature
+// Named places in the window's menus and tool bar where features put their commands. The window's
+// plan (ST_MenuSlotPlan) declares the slots and the order of the items in each, by object name; a feature
 // adds an item by its name alone, and it stands in its place whatever order the features were
 // made in. A slot with a separator shows it only once it holds an item.
-#include "mainwindow/windowplan.h"
+#include "shell/menuplan.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "mainwindow/TStatusPanel.h"
-#include "mainwindow/TfrmMainUi.h"
+#include "shell/TStatusPanel.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QEvent>
 #include <QLayout>
