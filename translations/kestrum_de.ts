@@ -2903,6 +2903,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>Demo echo (simulated)</source>
         <translation>Demo-Echo (simuliert)</translation>
     </message>
+    <message>
+        <source>Demo Modbus server (simulated)</source>
+        <translation>Demo-Modbus-Server (simuliert)</translation>
+    </message>
+    <message>
+        <source>Demo GPS receiver (simulated)</source>
+        <translation>Demo-GPS-Empfänger (simuliert)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

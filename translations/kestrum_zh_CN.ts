@@ -2903,6 +2903,14 @@ Data received from now on is not captured.</source>
         <source>Demo echo (simulated)</source>
         <translation>演示回显设备（模拟）</translation>
     </message>
+    <message>
+        <source>Demo Modbus server (simulated)</source>
+        <translation>演示 Modbus 服务器（模拟）</translation>
+    </message>
+    <message>
+        <source>Demo GPS receiver (simulated)</source>
+        <translation>演示 GPS 接收器（模拟）</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -1,6 +1,8 @@
 #include "demo/demodevices.h"
 
 #include "demo/demorunner.h"
+#include "demo/gps.h"
+#include "demo/modbusserver.h"
 #include "platform/trnoop.h"
 
 #include <algorithm>
@@ -30,9 +32,16 @@ struct ST_KindEntry
     Make Maker;
 };
 
+template <typename T> std::unique_ptr<IDemoDevice> MakeOf(const std::string &)
+{
+    return std::make_unique<T>();
+}
+
+// One line a kind, in the order the port list shows them.
 const ST_KindEntry kKinds[] = {
-    {"echo", KESTRUM_TR_NOOP("core", "Demo echo (simulated)"),
-     [](const std::string &) -> std::unique_ptr<IDemoDevice> { return std::make_unique<CEchoDevice>(); }},
+    {"modbus", KESTRUM_TR_NOOP("core", "Demo Modbus server (simulated)"), MakeOf<CModbusServer>},
+    {"gps", KESTRUM_TR_NOOP("core", "Demo GPS receiver (simulated)"), MakeOf<CGpsDevice>},
+    {"echo", KESTRUM_TR_NOOP("core", "Demo echo (simulated)"), MakeOf<CEchoDevice>},
 };
 
 class CDemoPort final : public IDemoPort
