@@ -2,7 +2,7 @@
 """A Modbus client of someone else's against the demo server on a pseudo-terminal: reads of every
 table, a write read back, and the exception for a bad address.
 
-Usage: modbus_client.py PLAYER BAUD   (PLAYER: the program that plays the server and prints its path)
+Usage: modbus_client.py VPORT BAUD   (VPORT: kestrum-vport, which plays the server as --demo modbus)
 
 Written for pymodbus 3.0 as Debian 12 ships it (the unit is the keyword `slave`; 2.x called it `unit`).
 """
@@ -13,9 +13,11 @@ from pymodbus.client import ModbusSerialClient
 
 
 def main():
-    player, baud = sys.argv[1], int(sys.argv[2])
-    with subprocess.Popen([player, "modbus"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True) as proc:
-        path = proc.stdout.readline().strip()
+    vport, baud = sys.argv[1], int(sys.argv[2])
+    with subprocess.Popen([vport, "--no-link", "--demo", "modbus"], stdout=subprocess.PIPE, text=True) as proc:
+        announced = proc.stdout.readline().strip()
+        assert announced.startswith("Port: "), announced
+        path = announced[len("Port: "):]
         client = ModbusSerialClient(port=path, baudrate=baud, timeout=5, retries=0)
         assert client.connect(), f"cannot open {path}"
         try:
@@ -40,7 +42,7 @@ def main():
             assert client.read_holding_registers(2, 1, slave=1).registers == [250]
         finally:
             client.close()
-            proc.stdin.close()
+            proc.terminate()
     print(f"ok at {baud} baud")
 
 
