@@ -32,5 +32,5 @@ std::string FindByIdName(const std::string &port, const std::string &byIdFolder)
 ST_DeviceMark MarkDevice(const std::string &port, const ST_DeviceRoots &roots);
 
 // The path to reopen once the device of `mark` is back, or the empty text while it is not (or
-// another device stands under its name).
+// another device stands under its name). A demo device ("demo://board") is always back.
 std::string ReturnedDevicePath(const ST_DeviceMark &mark, const ST_DeviceRoots &roots);

@@ -130,6 +130,8 @@ TEST(DeviceReturn, ADeviceSysfsSaysNothingOfIsKnownByItsNodeOrLink)
     // A plain file is no device.
     WriteRaw(root.File("file"), "x");
     EXPECT_EQ(ReturnedDevicePath(MarkDevice(root.File("file"), roots), roots), "");
+    // A demo device is played by the program itself: it is there whenever it is asked for.
+    EXPECT_EQ(ReturnedDevicePath(MarkDevice("demo://echo", roots), roots), "demo://echo");
 }
 
 using ModemLines = CSerialOnPty;
