@@ -408,7 +408,8 @@ void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
     const bool finished = outcome.End == ETransferEnd::Done || outcome.End == ETransferEnd::Incomplete;
     if (!finished)
         m_transfer->Channel.TakeUnread();
-    RunTransferTraffic(true);
+    uint64_t unreadFromLine = 0;
+    RunTransferTraffic(true, &unreadFromLine);
     std::vector<uint8_t> after = finished ? m_transfer->Channel.TakeUnread() : std::vector<uint8_t>();
     const uint64_t readRun = m_transfer->ReadRun;
     m_transfer.reset();
@@ -419,29 +420,33 @@ void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
     m_view.SessionTransferDone(told, m_portLost);
     if (after.empty())
         return;
+    const bool sameReads = readRun == m_traffic.ReadSoFar().Run;
     if (!IsOpen()) {
-        if (readRun == m_traffic.ReadSoFar().Run)
-            m_traffic.Arrived(after.size());
+        // Dropped with the port, but they came.
+        m_recBytes += static_cast<int64_t>(unreadFromLine);
+        if (sameReads)
+            m_traffic.Arrived(unreadFromLine);
         return;
     }
+    // Bytes the line brought before the transfer began were counted, and have arrived, already.
+    m_recBytes -= static_cast<int64_t>(after.size() - unreadFromLine);
     CReceivedBlock block;
     block.bytes = std::move(after);
     block.beginMs = block.endMs = m_clock.NowMs();
     block.beginSteadyMs = SteadyNowMs();
-    const size_t size = block.bytes.size();
     ReceiveBlock(block);
-    if (readRun == m_traffic.ReadSoFar().Run)
-        m_traffic.Arrived(size);
+    if (sameReads)
+        m_traffic.Arrived(unreadFromLine);
 }
 
 // Bytes the line brought since the transfer began are counted as received as they take the path;
 // the rest were counted as they came.
-void CPortSession::RunTransferTraffic(bool ended)
+void CPortSession::RunTransferTraffic(bool ended, uint64_t *unreadFromLine)
 {
     if (!m_transfer)
         return;
     const bool sameReads = m_transfer->ReadRun == m_traffic.ReadSoFar().Run;
-    for (CPortChannel::ST_Traffic &piece : m_transfer->Channel.TakeTraffic(ended)) {
+    for (CPortChannel::ST_Traffic &piece : m_transfer->Channel.TakeTraffic(ended, unreadFromLine)) {
         const size_t size = piece.Bytes.size();
         ST_Traffic event;
         event.Direction = piece.Sent ? ETraffic::Sent : ETraffic::Received;

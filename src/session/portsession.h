@@ -245,7 +245,8 @@ private:
     void TransferProgress();
     void TransferDone(const ST_TransferOutcome &outcome);
     void CountTransferWire(uint64_t wireBytes);
-    void RunTransferTraffic(bool ended);
+    // `unreadFromLine`: see CPortChannel::TakeTraffic.
+    void RunTransferTraffic(bool ended, uint64_t *unreadFromLine = nullptr);
     void EndBlockHold();
     void ReceiveBlock(CReceivedBlock &block);
     void ShowBlock(CReceivedBlock &block);

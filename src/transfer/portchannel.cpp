@@ -159,8 +159,10 @@ bool CPortChannel::TellTraffic()
     return true;
 }
 
-std::vector<CPortChannel::ST_Traffic> CPortChannel::TakeTraffic(bool ended)
+std::vector<CPortChannel::ST_Traffic> CPortChannel::TakeTraffic(bool ended, uint64_t *unreadFromLine)
 {
+    if (unreadFromLine)
+        *unreadFromLine = 0;
     const std::lock_guard<std::mutex> guard(m_lock);
     m_told = false;
     const uint64_t due = ended ? m_fed - m_received.size() : m_readDone;
@@ -187,6 +189,8 @@ std::vector<CPortChannel::ST_Traffic> CPortChannel::TakeTraffic(bool ended)
             break;
         // Unread at the end: the line's again, as TakeUnread gives them.
         m_taken += front.Bytes.size();
+        if (unreadFromLine && front.FromLine)
+            *unreadFromLine += front.Bytes.size();
         m_traffic.pop_front();
     }
     return taken;

@@ -57,8 +57,8 @@ public:
     // is traffic to take and none was told of since the last TakeTraffic.
     void SetTrafficHandler(std::function<void()> handler) { m_onTraffic = std::move(handler); }
     // The traffic that is due, oldest first. Once the transfer has ended, `ended` takes all but
-    // what is still unread (TakeUnread's).
-    std::vector<ST_Traffic> TakeTraffic(bool ended = false);
+    // what is still unread (TakeUnread's), and says how much of that was FromLine.
+    std::vector<ST_Traffic> TakeTraffic(bool ended = false, uint64_t *unreadFromLine = nullptr);
 
 private:
     void Record(bool sent, const uint8_t *data, size_t size, int64_t steadyMs, int64_t wallMs, bool fromLine);
