@@ -40,22 +40,13 @@ long CPortChannel::Write(const uint8_t *data, size_t size, uint32_t timeoutMs, s
         if (m_sealed)
             return ERROR_INVALID_HANDLE;
         m_writing = true;
+        BeginWrite(data, size);
     }
-    const int64_t steadyMs = SteadyNowMs();
-    const int64_t wallMs = m_clock.NowMs();
     uint32_t count = 0;
     // The port takes no zero time-out; one millisecond still writes what fits at once.
     const long rc = m_port.Write(data, static_cast<long>(size), &count, std::max<uint32_t>(1, timeoutMs));
     *written = count;
-    bool tell = false;
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_writing = false;
-        Record(true, data, count, steadyMs, wallMs, false);
-        tell = TellTraffic();
-    }
-    if (tell && m_onTraffic)
-        m_onTraffic();
+    EndWrite(size, count);
     return rc;
 }
 
@@ -66,19 +57,11 @@ size_t CPortChannel::WriteLast(const std::vector<uint8_t> &bytes)
         if (m_writing || m_sealed)
             return 0;
         m_sealed = true;
+        BeginWrite(bytes.data(), bytes.size());
     }
-    const int64_t steadyMs = SteadyNowMs();
-    const int64_t wallMs = m_clock.NowMs();
     uint32_t count = 0;
     m_port.Write(bytes.data(), static_cast<long>(bytes.size()), &count, 1);
-    bool tell = false;
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        Record(true, bytes.data(), count, steadyMs, wallMs, false);
-        tell = TellTraffic();
-    }
-    if (tell && m_onTraffic)
-        m_onTraffic();
+    EndWrite(bytes.size(), count);
     return count;
 }
 
@@ -135,7 +118,8 @@ void CPortChannel::Record(bool sent, const uint8_t *data, size_t size, int64_t s
         return;
     // Pieces of one direction in a row are one piece, with the time of the first: a fast line
     // read in small bites would otherwise hand its owner thousands.
-    if (!m_traffic.empty() && m_traffic.back().Sent == sent && m_traffic.back().FromLine == fromLine) {
+    if (!m_traffic.empty() && m_traffic.back().Sent == sent && m_traffic.back().FromLine == fromLine &&
+        !m_traffic.back().Writing) {
         m_traffic.back().Bytes.insert(m_traffic.back().Bytes.end(), data, data + size);
         return;
     }
@@ -148,12 +132,41 @@ void CPortChannel::Record(bool sent, const uint8_t *data, size_t size, int64_t s
     m_traffic.push_back(std::move(piece));
 }
 
+// The bytes take their place before they go out: the answer to them may be read before the
+// write returns.
+void CPortChannel::BeginWrite(const uint8_t *data, size_t size)
+{
+    Record(true, data, size, SteadyNowMs(), m_clock.NowMs(), false);
+    if (size > 0)
+        m_traffic.back().Writing = true;
+}
+
+void CPortChannel::EndWrite(size_t size, size_t written)
+{
+    bool tell = false;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_writing = false;
+        const auto piece =
+            std::find_if(m_traffic.rbegin(), m_traffic.rend(), [](const ST_Traffic &p) { return p.Writing; });
+        if (piece != m_traffic.rend()) {
+            piece->Writing = false;
+            piece->Bytes.resize(piece->Bytes.size() - (size - written));
+            if (piece->Bytes.empty())
+                m_traffic.erase(std::next(piece).base());
+        }
+        tell = TellTraffic();
+    }
+    if (tell && m_onTraffic)
+        m_onTraffic();
+}
+
 bool CPortChannel::TellTraffic()
 {
     if (m_told || m_traffic.empty())
         return false;
     // Due: a piece written, or received bytes the transfer has read past.
-    if (!m_traffic.front().Sent && m_readDone <= m_taken)
+    if (m_traffic.front().Writing || (!m_traffic.front().Sent && m_readDone <= m_taken))
         return false;
     m_told = true;
     return true;
@@ -169,6 +182,8 @@ std::vector<CPortChannel::ST_Traffic> CPortChannel::TakeTraffic(bool ended, uint
     std::vector<ST_Traffic> taken;
     while (!m_traffic.empty()) {
         ST_Traffic &front = m_traffic.front();
+        if (front.Writing)
+            break;
         const uint64_t left = due - std::min(due, m_taken);
         if (front.Sent || front.Bytes.size() <= left) {
             if (!front.Sent)

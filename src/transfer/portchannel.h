@@ -52,6 +52,7 @@ public:
         int64_t SteadyMs = 0;
         int64_t WallMs = 0;
         bool FromLine = false;
+        bool Writing = false; // its last bytes are being written; how many went out is not known yet
     };
     // Any thread, before the transfer runs: called, on the thread that wrote or read, when there
     // is traffic to take and none was told of since the last TakeTraffic.
@@ -62,6 +63,9 @@ public:
 
 private:
     void Record(bool sent, const uint8_t *data, size_t size, int64_t steadyMs, int64_t wallMs, bool fromLine);
+    // Under m_lock; EndWrite takes it.
+    void BeginWrite(const uint8_t *data, size_t size);
+    void EndWrite(size_t size, size_t written);
     // Under m_lock: whether a handler call is due now.
     bool TellTraffic();
 
