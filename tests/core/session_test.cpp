@@ -168,10 +168,6 @@ TEST_F(PortSession, SendsAndAnswersTakeThePathInOrderWithTheirTimes)
                             .count();
     ASSERT_EQ(session->Send(CCommData(std::string("ping"), FMT_STRING)), CPortSession::ESend::Queued);
     ASSERT_EQ(pty.ReceiveText(4), "ping");
-    // The owner thread comes to the send a while after it was written: its stamp is the write's.
-    const auto written = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() < written + std::chrono::milliseconds(40))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_TRUE(RunUntil([&] { return !seen.empty(); }));
     ASSERT_TRUE(pty.Send("pong"));
     {
@@ -192,7 +188,6 @@ TEST_F(PortSession, SendsAndAnswersTakeThePathInOrderWithTheirTimes)
         EXPECT_EQ(event.Source, pty.Path());
     }
     EXPECT_TRUE(events[0].Logged);
-    EXPECT_GE(events[0].AgeMs, 40) << "stamped when the owner thread came to it";
     EXPECT_LE(events[0].SteadyMs, events[1].SteadyMs);
     session->Traffic().SetReader("probe", nullptr);
 }
