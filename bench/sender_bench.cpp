@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
@@ -73,8 +74,16 @@ double Rate(size_t items, size_t size, bool viaSender)
     return static_cast<double>(items * size) / seconds;
 }
 
+// How long a step of the cancel rounds may take before the run counts as hung.
+constexpr auto kStepDeadline = std::chrono::seconds(10);
+
+template <typename T> bool Ready(std::future<T> &future)
+{
+    return future.wait_for(kStepDeadline) == std::future_status::ready;
+}
+
 // A writer stalled on a line nobody reads is cancelled: how long until it is let go, and until
-// the sender thread has left the write.
+// the sender thread has left the write. A round that hangs ends the run, with a message.
 void CancelLatency(int rounds)
 {
     std::vector<double> released, freed;
@@ -95,12 +104,24 @@ void CancelLatency(int rounds)
             sender.PostAndWait(std::move(job));
             back.set_value(Clock::now());
         });
-        stalled.get_future().wait();
+        std::future<void> stall = stalled.get_future();
+        const bool stalls = Ready(stall);
         const Clock::time_point cancel = Clock::now();
         sender.Cancel(1);
-        released.push_back(
-            std::chrono::duration<double, std::milli>(back.get_future().get() - cancel).count());
-        freed.push_back(std::chrono::duration<double, std::milli>(done.get_future().get() - cancel).count());
+        std::future<Clock::time_point> letGo = back.get_future();
+        std::future<Clock::time_point> senderFree = done.get_future();
+        const bool ended = stalls && Ready(letGo) && Ready(senderFree);
+        if (!ended) {
+            std::printf("round %d: %s within %lld s; the run fails\n", r,
+                        stalls ? "the cancelled write was not let go"
+                               : "the write to a line nobody reads never stalled",
+                        static_cast<long long>(kStepDeadline.count()));
+            std::fflush(stdout);
+            // The threads still hold this round's stack: nothing can be unwound under them.
+            std::_Exit(1);
+        }
+        released.push_back(std::chrono::duration<double, std::milli>(letGo.get() - cancel).count());
+        freed.push_back(std::chrono::duration<double, std::milli>(senderFree.get() - cancel).count());
         writer.join();
         port.Close();
         close(master);

@@ -279,6 +279,16 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
 
     const std::string command = "cat " + file;
     std::printf("soak: the %s, a shell's cat of %.0f MB\n", o.console ? "console" : "log", megabytes);
+    // Far more than a window needs even in a sanitizer's build: past it bytes were lost or
+    // something hangs, and the run fails rather than wait for ever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120) +
+                          std::chrono::milliseconds(static_cast<int64_t>(megabytes * 5000));
+    std::atomic<bool> late{false};
+    const auto msLeft = [&deadline] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<int64_t>(0, left.count()));
+    };
     std::fflush(stdout);
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
@@ -299,8 +309,13 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         char buffer[65536];
         for (;;) {
             pollfd p[2] = {{term, POLLIN, 0}, {shellEnded, POLLIN, 0}};
-            if (poll(p, 2, -1) < 0 && errno != EINTR)
+            const int ready = poll(p, 2, msLeft());
+            if (ready < 0 && errno != EINTR)
                 return;
+            if (ready == 0) {
+                late = true;
+                return;
+            }
             if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
                 if (p[1].revents)
                     return;
@@ -316,8 +331,13 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         char buffer[4096];
         for (;;) {
             pollfd p[2] = {{pty.Master(), POLLIN, 0}, {portClosed, POLLIN, 0}};
-            if (poll(p, 2, -1) < 0 && errno != EINTR)
+            const int ready = poll(p, 2, msLeft());
+            if (ready < 0 && errno != EINTR)
                 return;
+            if (ready == 0) {
+                late = true;
+                return;
+            }
             if (p[1].revents)
                 return;
             if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -336,9 +356,15 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         // The console has read it all too, not only the log.
         if (w.Session().RecBytes() >= expected && (!console || console->Backlog() == 0))
             app.quit();
+        if (msLeft() == 0) {
+            late = true;
+            app.quit();
+        }
     });
     watch.start(10);
     app.exec();
+    // Only the run counts: the threads' waits after it may pass the deadline harmlessly.
+    const bool failed = late;
     const double seconds = clock.elapsed() / 1000.0;
     longest = std::max(longest, stalls.Take());
     std::printf("%10s %10s %10s %10s %10s\n", "seconds", "MB/s", "cpu %", "stall ms", "rss MB");
@@ -347,6 +373,12 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
                 ResidentKb() / 1024.0);
     std::fflush(stdout);
 
+    if (failed) {
+        std::printf("soak: %lld of %lld bytes came before the deadline; the run fails\n",
+                    static_cast<long long>(w.Session().RecBytes()), static_cast<long long>(expected));
+        std::fflush(stdout);
+        kill(shell, SIGKILL);
+    }
     waitpid(shell, nullptr, 0);
     const uint64_t one = 1;
     if (write(shellEnded, &one, sizeof one) < 0)
@@ -360,7 +392,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
     toShell.join();
     close(portClosed);
     close(term);
-    return w.Session().RecBytes() >= expected ? 0 : 1;
+    return !failed && w.Session().RecBytes() >= expected ? 0 : 1;
 }
 
 } // namespace

@@ -254,11 +254,12 @@ void TfrmMain::MakeFeatures()
 void TfrmMain::BuildReceivePipeline()
 {
     m_bridge->SetBlockNamer([](int64_t ageMs) { return LogTimeText(ageMs); });
-    // After the session's own "rules" stage; each stage is for received blocks unless it says so.
+    // After the session's own "rules" stage; each stage is for received blocks unless it says so,
+    // and none for a transfer's protocol, which its reports show.
     CTrafficPath &path = m_session->Traffic();
     const auto received = [](auto stage) {
         return [stage](ST_Traffic &event) {
-            if (event.Direction == ETraffic::Received)
+            if (event.Direction == ETraffic::Received && !event.Transfer)
                 stage(event);
         };
     };
@@ -267,10 +268,10 @@ void TfrmMain::BuildReceivePipeline()
     path.Add("checksum", received([this](ST_Traffic &event) { m_recvChecksum->Check(event.Data); }));
     // The log is the record of both directions; what a send's caller logs itself is not logged here.
     path.Add("log", [this](ST_Traffic &event) {
-        if (event.Direction == ETraffic::Received)
+        if (event.Direction == ETraffic::Received && !event.Transfer)
             ui.edData->LogRecData(event.Data, event.AgeMs);
         else if (event.Direction == ETraffic::Sent && event.Logged)
-            ui.edData->LogSendData(event.Data);
+            ui.edData->LogSendData(event.Data, event.AgeMs);
         else if (event.Direction == ETraffic::MonitorAtoB || event.Direction == ETraffic::MonitorBtoA)
             m_monitor->LogTraffic(event);
     });

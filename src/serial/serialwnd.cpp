@@ -36,6 +36,10 @@ struct CSerialWnd::Inbox
             const std::lock_guard<std::mutex> guard(lock);
             if (closed)
                 return;
+            if (item.kind == Item::Block && divert) {
+                (*divert)(item.block);
+                return;
+            }
             bound.Added(item.block.bytes.size());
             item.queuedAt = CBlockFormer::Clock::now();
             const bool hold =
@@ -116,6 +120,7 @@ struct CSerialWnd::Inbox
     bool held = false;   // blocks wait for holdUntil, and nothing is posted for them yet
     CBlockFormer::Clock::time_point holdUntil;
     bool closed = false;
+    std::shared_ptr<ReadDivert> divert; // under `lock`, and called under it
 };
 
 CSerialWnd::~CSerialWnd()
@@ -180,6 +185,7 @@ long CSerialWnd::Close()
         // finds it closed.
         const std::lock_guard<std::mutex> inner(m_inbox->lock);
         m_inbox->closed = true;
+        m_inbox->divert.reset();
         m_inbox->items.clear();
         m_inbox->bound.Clear();
         m_inbox->bound.SetStopping(true);
@@ -341,6 +347,44 @@ void CSerialWnd::SetReadTap(std::shared_ptr<ReadTap> tap)
     m_readTap = std::move(tap);
 }
 
+void CSerialWnd::SetReadDivert(std::shared_ptr<ReadDivert> divert)
+{
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    if (!inbox)
+        return;
+    const std::lock_guard<std::mutex> guard(inbox->lock);
+    if (inbox->closed)
+        return;
+    inbox->divert = std::move(divert);
+    if (!inbox->divert)
+        return;
+    // Blocks queued before are older than anything the listener reads from now on; events stay
+    // where they are.
+    std::deque<Inbox::Item> kept;
+    for (Inbox::Item &item : inbox->items) {
+        if (item.kind != Inbox::Item::Block) {
+            kept.push_back(std::move(item));
+            continue;
+        }
+        inbox->bound.Taken(item.block.bytes.size());
+        (*inbox->divert)(item.block);
+    }
+    inbox->items.swap(kept);
+}
+
+bool CSerialWnd::DivertRead(const std::shared_ptr<Inbox> &inbox, const uint8_t *data, size_t size)
+{
+    const std::lock_guard<std::mutex> guard(inbox->lock);
+    if (!inbox->divert || inbox->closed)
+        return false;
+    // The block still forming (a divert set while it grew) came before this read.
+    m_former.Feed(data, size, CBlockFormer::Clock::now());
+    m_former.Expire(CBlockFormer::Clock::time_point::max());
+    for (CReceivedBlock &block : TakeFinished())
+        (*inbox->divert)(block);
+    return true;
+}
+
 void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts)
 {
     std::shared_ptr<Inbox> inbox;
@@ -366,7 +410,8 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
             if (got > 0) {
                 if (tap && *tap)
                     (*tap)(m_readBuffer.data(), got);
-                m_former.Feed(m_readBuffer.data(), got, CBlockFormer::Clock::now());
+                if (!DivertRead(inbox, m_readBuffer.data(), got))
+                    m_former.Feed(m_readBuffer.data(), got, CBlockFormer::Clock::now());
             }
             QueueFinished(inbox);
             if (got < m_readBuffer.size() && (got < kFloodRead || reads >= kFloodReads))
@@ -389,9 +434,19 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
 
 void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
 {
+    for (CReceivedBlock &block : TakeFinished()) {
+        Inbox::Item item;
+        item.block = std::move(block);
+        inbox->Push(inbox, std::move(item));
+    }
+}
+
+std::deque<CReceivedBlock> CSerialWnd::TakeFinished()
+{
     std::deque<CBlockFormer::Block> &finished = m_former.Finished();
+    std::deque<CReceivedBlock> blocks;
     if (finished.empty())
-        return;
+        return blocks;
     // Block times move to the rules' clock through one offset, so they keep their order.
     const int64_t offset =
         CSystemClock::Instance().NowMs() -
@@ -401,16 +456,17 @@ void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
         return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() + offset;
     };
     while (!finished.empty()) {
-        Inbox::Item item;
-        item.block.bytes = std::move(finished.front().bytes);
-        item.block.beginMs = toMs(finished.front().begin);
-        item.block.endMs = toMs(finished.front().end);
-        item.block.beginSteadyMs =
+        CReceivedBlock block;
+        block.bytes = std::move(finished.front().bytes);
+        block.beginMs = toMs(finished.front().begin);
+        block.endMs = toMs(finished.front().end);
+        block.beginSteadyMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(finished.front().begin.time_since_epoch())
                 .count();
         finished.pop_front();
-        inbox->Push(inbox, std::move(item));
+        blocks.push_back(std::move(block));
     }
+    return blocks;
 }
 
 void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)

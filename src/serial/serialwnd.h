@@ -86,6 +86,16 @@ public:
     using ReadTap = std::function<void(const uint8_t *data, size_t size)>;
     void SetReadTap(std::shared_ptr<ReadTap> tap);
 
+    // Block mode, owner thread: the received bytes go to `divert` instead of the owner thread, cut
+    // into blocks no longer than the reads that brought them (a file transfer's engine waits for
+    // each answer, never for a quiet line). The blocks queued for the owner and the one forming
+    // came before every later read, so they go to `divert` first, in order. `divert` is called on
+    // the listener thread, or on this one while it is set, under a lock of the port's: it must
+    // not block nor call the port. Null, or a close, ends it; once that returned it is called no
+    // more.
+    using ReadDivert = std::function<void(CReceivedBlock &block)>;
+    void SetReadDivert(std::shared_ptr<ReadDivert> divert);
+
 protected:
     void OnEvent(uint16_t events, uint16_t errors) override;
     void OnPortLost(long code) override;
@@ -99,6 +109,8 @@ private:
     void ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCounters &errorCounts);
     std::shared_ptr<Inbox> CurrentInbox();
     void QueueFinished(const std::shared_ptr<Inbox> &inbox);
+    std::deque<CReceivedBlock> TakeFinished();
+    bool DivertRead(const std::shared_ptr<Inbox> &inbox, const uint8_t *data, size_t size);
     static void Drain(const std::shared_ptr<Inbox> &inbox);
     long OpenWith(const std::string &port, CHandOver *handOver, std::shared_ptr<Inbox> inbox,
                   EventHandler onEvent, LostHandler onLost, long inQueue, long outQueue);

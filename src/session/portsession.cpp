@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -39,8 +40,8 @@ uint8_t CPortSession::HandshakeFor(int32_t flowControl)
 // What the sender thread and the owner thread share of a transfer.
 struct CPortSession::Transfer
 {
-    Transfer(CSerial &port, bool receiving, bool readsLine)
-        : Channel(port), Receiving(receiving), Answered(readsLine)
+    Transfer(CSerial &port, const IClock &clock, bool receiving, bool readsLine, uint64_t readRun)
+        : Channel(port, clock), Receiving(receiving), Answered(readsLine), ReadRun(readRun)
     {
     }
     CPortChannel Channel;
@@ -49,6 +50,8 @@ struct CPortSession::Transfer
     const bool Receiving;
     // A raw send reads no answers: what the device sends meanwhile is received data as always.
     const bool Answered;
+    // The count of reads its bytes from the line belong to (a close begins another).
+    const uint64_t ReadRun;
     // Sender thread: set by the job, read by its OnDone.
     bool Began = false;
     ST_TransferOutcome Outcome;
@@ -57,6 +60,9 @@ struct CPortSession::Transfer
     std::mutex Lock;
     ST_TransferProgress Latest;
     bool Pending = false;
+    // The job waits until what the line brought before it is the channel's.
+    std::condition_variable Let;
+    bool LetRun = false;
 };
 
 CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHandOver,
@@ -70,7 +76,8 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
     m_port->SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
         [this](const uint8_t *data, size_t size) { m_traffic.Read(data, size); }));
     m_traffic.Add("rules", [this](ST_Traffic &event) {
-        if (event.Direction == ETraffic::Received && m_autoSend.AutoSendState == AUTOSEND_RUNNING)
+        if (event.Direction == ETraffic::Received && !event.Transfer &&
+            m_autoSend.AutoSendState == AUTOSEND_RUNNING)
             m_autoSend.PushRec(event.Data);
     });
 }
@@ -235,6 +242,7 @@ void CPortSession::SendDone(ST_SendReport &report)
         sent.SteadyMs = report.BeganSteadyMs;
         sent.WallMs = report.BeganMs;
         sent.Source = m_link ? m_link->PortName : std::string();
+        sent.AgeMs = std::max<int64_t>(0, SteadyNowMs() - report.BeganSteadyMs);
         sent.Logged = report.Logged && report.Log == ESendLog::Each;
         m_traffic.Run(sent);
     }
@@ -255,7 +263,8 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
 {
     if (!IsOpen() || m_transfer)
         return false;
-    auto transfer = std::make_shared<Transfer>(*m_port, receiving, readsLine);
+    auto transfer =
+        std::make_shared<Transfer>(*m_port, m_clock, receiving, readsLine, m_traffic.ReadSoFar().Run);
     transfer->Job = make(transfer->Channel);
     if (!transfer->Job)
         return false;
@@ -288,6 +297,10 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     ST_SendJob job;
     job.Origin = kSendManual;
     job.OnBegin = [shared] {
+        {
+            std::unique_lock<std::mutex> lock(shared->Lock);
+            shared->Let.wait(lock, [shared] { return shared->LetRun; });
+        }
         shared->Began = true;
         shared->Outcome = shared->Job->Run();
     };
@@ -308,6 +321,9 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
     m_transferWireCounted = 0;
     m_transferRead = 0;
     ++m_sendsInFlight;
+    // Its traffic takes the path from the owner thread, in the order it crossed the line.
+    shared->Channel.SetTrafficHandler(
+        [this] { m_sendHandOver->Forward([this] { RunTransferTraffic(false); }); });
     // The header the device started with, and all it sent since, are the engine's to read.
     // A possible header's start kept back is the transfer's too, when it reads the line.
     if (readsLine) {
@@ -315,11 +331,22 @@ bool CPortSession::StartTransfer(const MakeTransfer &make, bool receiving, bool 
         m_zmodemStart.Release(&held);
         m_heldSinceMs = -1;
         m_recBytes += static_cast<int64_t>(held.size());
-        m_transferRead = held.size() + m_askedBytes.size();
-        m_transfer->Channel.Feed(held.data(), held.size());
-        m_transfer->Channel.Feed(m_askedBytes.data(), m_askedBytes.size());
+        shared->Channel.Feed(held.data(), held.size());
+        shared->Channel.Feed(m_askedBytes.data(), m_askedBytes.size());
+        // From here on the line's bytes reach the engine as they are read: an answer waits for no
+        // quiet time of the line, nor for the owner thread.
+        m_port->SetReadDivert(
+            std::make_shared<CSerialWnd::ReadDivert>([shared = m_transfer](CReceivedBlock &block) {
+                shared->Channel.Feed(block.bytes.data(), block.bytes.size(), block.beginSteadyMs,
+                                     block.beginMs, true);
+            }));
     }
     EndAsk();
+    {
+        const std::lock_guard<std::mutex> guard(shared->Lock);
+        shared->LetRun = true;
+    }
+    shared->Let.notify_all();
     return true;
 }
 
@@ -355,7 +382,7 @@ void CPortSession::CancelTransfer()
         return;
     m_transfer->Job->Cancel();
     if (m_transfer->Answered)
-        m_transfer->Channel.WriteLast(TransferAbortBytes());
+        m_sendBytes += static_cast<int64_t>(m_transfer->Channel.WriteLast(TransferAbortBytes()));
 }
 
 void CPortSession::TransferProgress()
@@ -375,24 +402,70 @@ void CPortSession::TransferProgress()
 void CPortSession::TransferDone(const ST_TransferOutcome &outcome)
 {
     CountTransferWire(outcome.WireBytes);
+    m_port->SetReadDivert(nullptr);
     // What followed a finished transfer's last words (the shell's prompt) is received data again;
-    // after a broken one it would be the protocol's leftovers.
+    // after a broken one it is the protocol's leftovers, and the transfer's.
     const bool finished = outcome.End == ETransferEnd::Done || outcome.End == ETransferEnd::Incomplete;
+    if (!finished)
+        m_transfer->Channel.TakeUnread();
+    uint64_t unreadFromLine = 0;
+    RunTransferTraffic(true, &unreadFromLine);
     std::vector<uint8_t> after = finished ? m_transfer->Channel.TakeUnread() : std::vector<uint8_t>();
+    const uint64_t readRun = m_transfer->ReadRun;
     m_transfer.reset();
     m_transferring = false;
     --m_sendsInFlight;
     ST_TransferOutcome told = outcome;
-    told.ReadBytes = m_transferRead - std::min<uint64_t>(m_transferRead, after.size());
+    told.ReadBytes = m_transferRead;
     m_view.SessionTransferDone(told, m_portLost);
-    if (after.empty() || !IsOpen())
+    if (after.empty())
         return;
-    m_recBytes -= static_cast<int64_t>(after.size()); // counted as the transfer's when they came
+    const bool sameReads = readRun == m_traffic.ReadSoFar().Run;
+    if (!IsOpen()) {
+        // Dropped with the port, but they came.
+        m_recBytes += static_cast<int64_t>(unreadFromLine);
+        if (sameReads)
+            m_traffic.Arrived(unreadFromLine);
+        return;
+    }
+    // Bytes the line brought before the transfer began were counted, and have arrived, already.
+    m_recBytes -= static_cast<int64_t>(after.size() - unreadFromLine);
     CReceivedBlock block;
     block.bytes = std::move(after);
     block.beginMs = block.endMs = m_clock.NowMs();
     block.beginSteadyMs = SteadyNowMs();
     ReceiveBlock(block);
+    if (sameReads)
+        m_traffic.Arrived(unreadFromLine);
+}
+
+// Bytes the line brought since the transfer began are counted as received as they take the path;
+// the rest were counted as they came.
+void CPortSession::RunTransferTraffic(bool ended, uint64_t *unreadFromLine)
+{
+    if (!m_transfer)
+        return;
+    const bool sameReads = m_transfer->ReadRun == m_traffic.ReadSoFar().Run;
+    for (CPortChannel::ST_Traffic &piece : m_transfer->Channel.TakeTraffic(ended, unreadFromLine)) {
+        const size_t size = piece.Bytes.size();
+        ST_Traffic event;
+        event.Direction = piece.Sent ? ETraffic::Sent : ETraffic::Received;
+        event.Data = CCommData(std::move(piece.Bytes), FMT_STRING);
+        event.SteadyMs = piece.SteadyMs;
+        event.WallMs = piece.WallMs;
+        event.Source = m_link ? m_link->PortName : std::string();
+        event.AgeMs = std::max<int64_t>(0, SteadyNowMs() - piece.SteadyMs);
+        event.Transfer = true;
+        event.Logged = false;
+        if (!piece.Sent) {
+            m_transferRead += size;
+            if (piece.FromLine)
+                m_recBytes += static_cast<int64_t>(size);
+        }
+        m_traffic.Run(event);
+        if (!piece.Sent && piece.FromLine && sameReads)
+            m_traffic.Arrived(size);
+    }
 }
 
 // Everything the transfer wrote counts as sent, protocol bytes and resends included; what it read
@@ -423,8 +496,7 @@ void CPortSession::ReceiveBlock(CReceivedBlock &block)
     // The other end's answers are the protocol's, not data.
     if (m_transfer && m_transfer->Answered) {
         m_recBytes += static_cast<int64_t>(block.bytes.size());
-        m_transferRead += block.bytes.size();
-        m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size());
+        m_transfer->Channel.Feed(block.bytes.data(), block.bytes.size(), block.beginSteadyMs, block.beginMs);
         return;
     }
     if (m_asked != EZmodemStart::None) {

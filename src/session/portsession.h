@@ -245,6 +245,8 @@ private:
     void TransferProgress();
     void TransferDone(const ST_TransferOutcome &outcome);
     void CountTransferWire(uint64_t wireBytes);
+    // `unreadFromLine`: see CPortChannel::TakeTraffic.
+    void RunTransferTraffic(bool ended, uint64_t *unreadFromLine = nullptr);
     void EndBlockHold();
     void ReceiveBlock(CReceivedBlock &block);
     void ShowBlock(CReceivedBlock &block);
@@ -272,7 +274,7 @@ private:
     std::shared_ptr<Transfer> m_transfer;
     std::atomic<bool> m_transferring{false}; // read by Send on any thread
     uint64_t m_transferWireCounted = 0;
-    uint64_t m_transferRead = 0; // bytes of the line handed to the transfer
+    uint64_t m_transferRead = 0; // bytes of the line the transfer took
     bool m_zmodemAutoStart = true;
     CZmodemStartScanner m_zmodemStart;
     int64_t m_heldSinceMs = -1; // since when the scanner keeps bytes back

@@ -37,8 +37,12 @@ struct ST_Traffic
     int64_t WallMs = 0;
     // The port's name, or the monitor's side the bytes came from.
     std::string Source;
-    // How long ago the owner thread was handed the event (it may have waited for a frame).
+    // How long ago the bytes were read (received: the block was complete) or written, as the
+    // owner thread runs the event (it may have waited for a frame).
     int64_t AgeMs = 0;
+    // A file transfer's protocol both ways (its blocks and frames, the other end's answers), which
+    // the session has counted and the transfer's reports show: no data for a view of the line.
+    bool Transfer = false;
     // A send the log writes a line for (its caller may join sends into lines of its own, or the
     // window may not log sends at all); received bytes are always logged.
     bool Logged = true;

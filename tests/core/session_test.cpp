@@ -1,9 +1,12 @@
 // A port session without a window, on a pseudo-terminal: what it tells its view comes on the
 // owner thread, in order, and counted; a send counts only once the sender has written it; a
 // device that goes away closes the session and leaves its link to be awaited.
+#include "feedingport.h"
+#include "lineprogram.h"
 #include "ptypair.h"
 #include "session/portsession.h"
 #include "tempdir.h"
+#include "transfer/transferline.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -11,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -31,7 +35,7 @@ struct CView : ISessionView
     void Traffic(const ST_Traffic &event)
     {
         EXPECT_EQ(std::this_thread::get_id(), owner);
-        if (event.Direction == ETraffic::Received)
+        if (event.Direction == ETraffic::Received && !event.Transfer)
             blocks.push_back(event.Data);
     }
     void SessionEvent(uint32_t, bool) override {}
@@ -252,6 +256,9 @@ TEST_F(PortSession, CloseTellsTheOtherEndOfARunningTransfer)
     session->Close();
     EXPECT_EQ(pty.ReceiveText(kAbort.size()), kAbort);
     ASSERT_TRUE(RunUntil([&] { return !session->TransferRunning(); }));
+    // The transfer may have said them too, as the cancel woke it: the counter has what went out.
+    const size_t repeated = pty.Receive(kAbort.size(), 100).size();
+    EXPECT_EQ(session->SendBytes(), static_cast<int64_t>(kAbort.size() + repeated));
 
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.PortName = pty.Path();
@@ -330,4 +337,54 @@ TEST_F(PortSession, APartOfAHeaderIsReceivedData)
     EXPECT_EQ(std::string(shown.begin(), shown.end()), telemetry);
     EXPECT_TRUE(view.asked.empty());
     EXPECT_EQ(session->RecBytes(), static_cast<int64_t>(telemetry.size()));
+}
+
+// Every byte a transfer writes takes the path as sent, each block after the answer that asked for
+// it, with the time it was written; the answers are received, and neither is the line's data.
+TEST_F(PortSession, TransferBytesTakeThePathInOrderWithTheAnswers)
+{
+    if (!Installed("rx"))
+        FAIL() << "rx (lrzsz) is not installed";
+    TempDir dir;
+    const std::string inbox = dir.File("in");
+    mkdir(inbox.c_str(), 0700);
+    const std::string file = dir.File("x.bin");
+    WriteRaw(file, Pattern(3000, 7));
+    std::vector<ST_Traffic> events;
+    session->Traffic().Add("probe", [&](ST_Traffic &event) { events.push_back(event); });
+    ST_TransferOptions options;
+    options.Protocol = ETransferProtocol::Xmodem1K;
+    ASSERT_TRUE(session->StartTransfer({TransferFileAt(file)}, options));
+    const pid_t rx = StartOnLine(pty.Master(), inbox, {"rx", "-q", "-b", "-c", "x.bin"},
+                                 std::string("LD_PRELOAD=") + NOPURGE_LIBRARY, true);
+    ASSERT_GT(rx, 0);
+    ASSERT_TRUE(RunUntil([&] { return !view.transfersDone.empty(); }));
+    EXPECT_EQ(WaitEnded(rx), 0);
+    ASSERT_EQ(view.transfersDone[0].End, ETransferEnd::Done);
+    EXPECT_EQ(ReadRaw(inbox + "/x.bin").substr(0, 3000), ReadRaw(file));
+
+    // 'C', then each block and the end of file after the answer to the one before.
+    std::string order;
+    int64_t sentBytes = 0;
+    int64_t steady = 0;
+    for (const ST_Traffic &event : events) {
+        EXPECT_TRUE(event.Transfer);
+        EXPECT_FALSE(event.Logged);
+        EXPECT_EQ(event.Source, pty.Path());
+        EXPECT_GE(event.SteadyMs, steady);
+        steady = event.SteadyMs;
+        const Bytes &bytes = event.Data.Data();
+        if (event.Direction == ETraffic::Sent) {
+            sentBytes += static_cast<int64_t>(bytes.size());
+            order += bytes[0] == transferline::STX ? "B" : bytes == Bytes{transferline::EOT} ? "E" : "?";
+        } else {
+            for (const uint8_t byte : bytes)
+                order += byte == transferline::ACK ? "a" : byte == 'C' ? "c" : "?";
+        }
+    }
+    EXPECT_EQ(order, "cBaBaBaEa");
+    EXPECT_EQ(sentBytes, static_cast<int64_t>(view.transfersDone[0].WireBytes));
+    EXPECT_EQ(session->SendBytes(), sentBytes) << "counted once";
+    EXPECT_EQ(session->RecBytes(), 5);
+    EXPECT_TRUE(view.blocks.empty()) << "the answers are no data";
 }

@@ -172,11 +172,17 @@ TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
 }
 
 // sz on the device: the window receives into the folder of the last receive, and the log has the
-// file's note and the end, not the protocol's bytes.
+// file's note and the end, not the protocol's bytes; the traffic path has those as the transfer's,
+// and the prompt behind them once, as data.
 TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
 {
     OpenWindow o;
     TfrmMain &w = *o.w;
+    std::string transferRead;
+    w.Session().Traffic().Add("probe", [&](ST_Traffic &event) {
+        if (event.Transfer && event.Direction == ETraffic::Received)
+            transferRead.append(event.Data.Data().begin(), event.Data.Data().end());
+    });
     const std::string inbox = o.env.File("in");
     mkdir(inbox.c_str(), 0700);
     ChooseZmodemFolder(o, inbox);
@@ -210,6 +216,8 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     ASSERT_NE(told, std::string::npos) << log;
     EXPECT_GT(std::stoul(log.substr(told + 30)), 5000u) << log;
     EXPECT_NE(log.find(" bytes read from the line", told), std::string::npos) << log;
+    EXPECT_EQ(transferRead.size(), std::stoul(log.substr(told + 30)));
+    EXPECT_EQ(transferRead.find("board$"), std::string::npos);
 }
 
 // Nothing follows the transfer to redraw the counters: the Rec counter tells the file's bytes and

@@ -75,6 +75,29 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0D")) << "Enter sends instead of breaking the line";
 }
 
+// The GUI thread comes to a send's line a while after the sender thread wrote it: the line has
+// the write's time.
+TEST(Send, TheLineIsStampedWithTheTimeOfTheWrite)
+{
+    OpenWindow o;
+    TfrmMain &w = *o.w;
+    if (!Find<QAction>(w, "mnuViewShowTime")->isChecked())
+        Find<QToolButton>(w, "btnShowTime")->click();
+    std::vector<int64_t> ages;
+    w.findChild<TTrafficLog *>(QStringLiteral("edData"))->SetTimeSource([&ages](int64_t ageMs) {
+        ages.push_back(ageMs);
+        return std::string("t");
+    });
+    w.SendItem(CCommData(Bytes{'x'}));
+    ASSERT_EQ(o.pty.Receive(1), Bytes{'x'});
+    const auto written = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < written + std::chrono::milliseconds(40))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(Settled(w));
+    ASSERT_EQ(ages.size(), 1u);
+    EXPECT_GE(ages[0], 40);
+}
+
 // Hex or Dec text that does not parse used to go out as an item without bytes, logged and
 // counted as sent. Send, Enter, Edit and a format switch now refuse it and keep it to be fixed.
 TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
