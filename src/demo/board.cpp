@@ -394,17 +394,21 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
         }
         m_pending += listing + (longForm || listing.empty() ? "" : "\r\n");
     } else if (command == "cat") {
+        // One budget for the whole line: a file named a thousand times is still shown once.
+        size_t budget = kMaxShown;
         for (size_t i = 1; i < words.size(); ++i) {
             std::string bytes;
             bool cut = false;
-            switch (ReadHomeFile(m_folder, words[i], kMaxShown, &bytes, &cut)) {
+            switch (ReadHomeFile(m_folder, words[i], budget, &bytes, &cut)) {
             case EHomeRead::Read:
+                budget -= bytes.size();
                 m_pending += WithCrLf(bytes);
                 if (!bytes.empty() && bytes.back() != '\n')
                     m_pending += "\r\n";
-                if (cut)
-                    m_pending +=
-                        Format("cat: %s: only the first %zu bytes shown\r\n", words[i].c_str(), kMaxShown);
+                if (cut || (budget == 0 && i + 1 < words.size())) {
+                    m_pending += Format("cat: output ends after %zu bytes\r\n", kMaxShown);
+                    i = words.size();
+                }
                 break;
             case EHomeRead::NotAllowed:
                 m_pending += "cat: " + words[i] + ": Permission denied\r\n";

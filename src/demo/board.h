@@ -29,7 +29,7 @@ public:
 
     // The fastest stream asked for, in lines a second.
     static constexpr unsigned kMaxStreamHz = 1000;
-    // The most a cat shows of one file.
+    // The most one cat shows, over all its files.
     static constexpr size_t kMaxShown = 256 * 1024;
 
 private:

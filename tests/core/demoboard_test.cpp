@@ -213,6 +213,11 @@ TEST_F(DemoBoard, GarbageAndAHugePasteStayBounded)
     EXPECT_EQ(echoed.size(), demo::CBoardLine::kMaxLine + 1);
     EXPECT_EQ(CountOf(echoed, "\a"), 1);
     EXPECT_LT(Type("\r").size(), demo::CBoardLine::kMaxLine + 100);
+    WriteRaw(home + "/big.txt", std::string(100000, 'b'));
+    std::string cat = "cat";
+    for (int i = 0; i < 400; ++i)
+        cat += " big.txt";
+    EXPECT_LT(Type(cat + "\r").size(), demo::CBoardDevice::kMaxShown + cat.size() + 100);
 
     std::mt19937 random(7);
     std::string garbage(256 * 1024, '\0');
