@@ -7,16 +7,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
+// Counts what the board writes on the calling thread; a transfer's thread writes unseen.
 class CCountingOutput : public demo::IDemoOutput
 {
 public:
-    void Write(const uint8_t *, size_t size) override { Written += size; }
+    void Write(const uint8_t *, size_t size) override
+    {
+        if (std::this_thread::get_id() == m_caller)
+            Written += size;
+    }
     demo::ST_DemoLine Line() const override { return {}; }
     size_t Written = 0;
+
+private:
+    const std::thread::id m_caller = std::this_thread::get_id();
 };
 
 // Made once, removed at the exit: the board seeds its files there and receives into it.
