@@ -50,7 +50,15 @@ public:
     CBoardTransfer &operator=(const CBoardTransfer &) = delete;
 
     EKind Kind() const { return m_kind; }
-    void Feed(const uint8_t *data, size_t size) { m_channel.Feed(data, size); }
+    void Feed(const uint8_t *data, size_t size)
+    {
+        m_fed = true;
+        m_channel.Feed(data, size);
+    }
+    // Whether the peer has said anything yet.
+    bool Fed() const { return m_fed; }
+    // Ends the transfer soon (Finished tells when), the peer told.
+    void Cancel() { m_transfer->Cancel(); }
     bool Finished() const { return m_finished.load(); }
     // Once Finished.
     const ST_TransferOutcome &Outcome() const { return m_outcome; }
@@ -66,6 +74,7 @@ private:
     std::unique_ptr<CReceiveFolder> m_folder;
     std::unique_ptr<ITransfer> m_transfer;
     ST_TransferOutcome m_outcome;
+    bool m_fed = false;
     std::atomic<bool> m_finished{false};
     std::thread m_thread;
 };

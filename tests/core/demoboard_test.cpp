@@ -405,6 +405,12 @@ TEST_F(DemoBoardOnPty, ZmodemBothWaysWithTheShell)
     }
     board.ReadUntil(kPrompt);
 
+    // A Ctrl+C ends a wait for a peer that never starts.
+    board.Type("rz\r");
+    board.ReadUntil("rz waiting to receive.");
+    board.Type("\x03");
+    board.ReadUntil("rz: Cancelled\r\n" + kPrompt);
+
     const std::string source = dir.File("up.bin");
     WriteRaw(source, Pattern(70000));
     board.Type("rz\r");
