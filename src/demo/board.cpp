@@ -201,9 +201,11 @@ void CBoardDevice::Received(IDemoOutput &out, const uint8_t *data, size_t size, 
 {
     for (size_t i = 0; i < size; ++i) {
         if (m_mode == EMode::Transfer) {
-            // A peer's first bytes are never a Ctrl+C: that is the user giving up the wait.
-            if (!m_transfer->Fed() && data[i] == 0x03) {
-                m_transfer->Cancel();
+            // No peer begins with a Ctrl+C or an LF: before it speaks, a Ctrl+C is the user giving
+            // up the wait and an LF the rest of the CR LF that ended the command.
+            if (!m_transfer->Fed() && (data[i] == 0x03 || data[i] == '\n')) {
+                if (data[i] == 0x03)
+                    m_transfer->Cancel();
                 continue;
             }
             if (!m_transfer->Finished()) {

@@ -406,7 +406,7 @@ TEST_F(DemoBoardOnPty, ZmodemBothWaysWithTheShell)
     board.ReadUntil(kPrompt);
 
     // A Ctrl+C ends a wait for a peer that never starts.
-    board.Type("rz\r");
+    board.Type("rz\r\n");
     board.ReadUntil("rz waiting to receive.");
     board.Type("\x03");
     board.ReadUntil("rz: Cancelled\r\n" + kPrompt);
