@@ -216,7 +216,7 @@ void CBoardDevice::Received(IDemoOutput &out, const uint8_t *data, size_t size, 
         }
         const EMode before = m_mode;
         Take(out, data[i], now);
-        // The key that stops the countdown is taken whole, CR LF and all.
+        // The key that stops the countdown is taken alone: what came with it was typed blind.
         if (before == EMode::Countdown && m_mode == EMode::Bootloader)
             break;
     }
@@ -231,6 +231,8 @@ void CBoardDevice::Take(IDemoOutput &out, uint8_t byte, Clock::time_point now)
         m_mode = EMode::Bootloader;
         m_next = Clock::time_point::max();
         m_line.Reset();
+        if (byte == '\r')
+            m_line.AfterCr();
         Prompt();
         return;
     case EMode::Kernel:

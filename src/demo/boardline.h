@@ -37,7 +37,8 @@ public:
     void Redraw(std::string *echo) const;
     // A new, empty line; the history stays. Also forgets a CR whose LF is still to come.
     void Reset();
-    void ForgetHistory() { m_history.clear(), m_historyIndex = 0; }
+    // A CR taken elsewhere (the key that stopped a countdown): its LF ends no line.
+    void AfterCr() { m_afterCr = true; }
     // A password is typed blind and kept out of the history.
     void SetEcho(bool echo) { m_echo = echo; }
     void SetHistory(bool keep) { m_keepHistory = keep; }
