@@ -214,6 +214,11 @@ void CBoardDevice::Received(IDemoOutput &out, const uint8_t *data, size_t size, 
             }
             EndTransfer();
         }
+        // CR LF is one line end, whatever the line ended: a command, a login, a reboot.
+        const bool secondHalf = data[i] == '\n' && m_afterCr;
+        m_afterCr = data[i] == '\r';
+        if (secondHalf)
+            continue;
         const EMode before = m_mode;
         Take(out, data[i], now);
         // The key that stops the countdown is taken alone: what came with it was typed blind.
@@ -231,8 +236,6 @@ void CBoardDevice::Take(IDemoOutput &out, uint8_t byte, Clock::time_point now)
         m_mode = EMode::Bootloader;
         m_next = Clock::time_point::max();
         m_line.Reset();
-        if (byte == '\r')
-            m_line.AfterCr();
         Prompt();
         return;
     case EMode::Kernel:
@@ -670,6 +673,7 @@ void CBoardDevice::StartTransfer(IDemoOutput &out, CBoardTransfer::EKind kind, C
     m_streamNext = Clock::time_point::max();
     // What the shell said goes out ahead of the protocol's first bytes.
     Flush(out);
+    m_afterCr = false;
     m_mode = EMode::Transfer;
     m_transfer = std::make_unique<CBoardTransfer>(out, kind, m_folder, std::move(files));
     m_next = now + 50ms;

@@ -66,6 +66,7 @@ private:
     Clock::time_point m_kernelStarted{};
     size_t m_kernelShown = 0;
     bool m_password = false;
+    bool m_afterCr = false;
 
     // The sensor stream.
     Clock::time_point m_streamNext = Clock::time_point::max();

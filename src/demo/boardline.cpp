@@ -30,7 +30,6 @@ void CBoardLine::Reset()
     m_text.clear();
     m_cursor = 0;
     m_overflowed = false;
-    m_afterCr = false;
     m_escape = EEscape::None;
     m_historyIndex = m_history.size();
     m_draft.clear();
@@ -40,14 +39,10 @@ CBoardLine::EEvent CBoardLine::Take(uint8_t byte, std::string *echo)
 {
     if (m_escape != EEscape::None)
         return TakeEscape(byte, echo);
-    const bool afterCr = m_afterCr;
-    m_afterCr = false;
     switch (byte) {
     case '\r':
-        m_afterCr = true;
-        return EndLine(echo);
     case '\n':
-        return afterCr ? EEvent::None : EndLine(echo);
+        return EndLine(echo);
     case 0x03:
         if (m_echo)
             echo->append("^C\r\n");
@@ -138,9 +133,7 @@ CBoardLine::EEvent CBoardLine::EndLine(std::string *echo)
             m_history.erase(m_history.begin());
         m_history.push_back(m_text);
     }
-    const bool afterCr = m_afterCr;
     Reset();
-    m_afterCr = afterCr;
     return EEvent::Line;
 }
 

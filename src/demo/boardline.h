@@ -19,7 +19,7 @@ public:
 
     enum class EEvent : uint8_t {
         None,
-        Line,       // CR, LF or CR LF: Entered() holds it, the editor starts a fresh one
+        Line,       // CR or LF: Entered() holds it, the editor starts a fresh one
         Interrupt,  // Ctrl+C: "^C" and a line end echoed, the line dropped
         EndOfInput, // Ctrl+D on an empty line
         Complete,   // Tab
@@ -35,10 +35,8 @@ public:
     void Insert(const std::string &text, std::string *echo);
     // Writes the line again behind a prompt just written, the cursor where it was.
     void Redraw(std::string *echo) const;
-    // A new, empty line; the history stays. Also forgets a CR whose LF is still to come.
+    // A new, empty line; the history stays.
     void Reset();
-    // A CR taken elsewhere (the key that stopped a countdown): its LF ends no line.
-    void AfterCr() { m_afterCr = true; }
     // A password is typed blind and kept out of the history.
     void SetEcho(bool echo) { m_echo = echo; }
     void SetHistory(bool keep) { m_keepHistory = keep; }
@@ -61,7 +59,6 @@ private:
     std::string m_entered;
     bool m_echo = true;
     bool m_keepHistory = true;
-    bool m_afterCr = false;
     bool m_overflowed = false;
 
     std::vector<std::string> m_history;

@@ -110,8 +110,13 @@ TEST_F(DemoBoard, BootsToALoginWithinSecondsAndRunsCommands)
     EXPECT_NE(Type("uname -a\r").find("Linux demo"), std::string::npos);
     EXPECT_NE(Type("nosuch arg\r").find("-sh: nosuch: not found\r\n" + kPrompt), std::string::npos);
     EXPECT_NE(Type("ls\r").find("config.json  log.txt  readme.txt"), std::string::npos);
-    EXPECT_NE(Type("exit\r").find("demo login: "), std::string::npos);
+    EXPECT_EQ(CountOf(Type("exit\r\n"), "demo login: "), 1);
     EXPECT_EQ(Type("nosuch\r").find("not found"), std::string::npos);
+
+    // The LF of the CR LF that ended "reboot" is no key stopping the countdown.
+    Type("\x03root\r");
+    EXPECT_EQ(Type("reboot\r\n").find("=> "), std::string::npos);
+    EXPECT_NE(RunUntilIdle().find("demo login: "), std::string::npos);
 }
 
 TEST_F(DemoBoard, EditsTheLineAsAShellDoes)
