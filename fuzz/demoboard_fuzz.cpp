@@ -54,7 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         board.Start(out, now);
         size_t i = 0;
         while (i < size) {
-            if (data[i] == 0xFE && i + 1 < size) {
+            if (data[i] == 0xFE) {
+                if (i + 1 == size)
+                    break;
                 now += std::chrono::milliseconds(50 * data[i + 1]);
                 for (int ticks = 0; ticks < 10000 && board.NextTick() <= now; ++ticks)
                     board.Tick(out, std::max(now, board.NextTick()));
