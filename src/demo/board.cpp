@@ -358,7 +358,12 @@ void CBoardDevice::RunBootloader(IDemoOutput &out, const std::vector<std::string
         Boot(now);
         return;
     } else if (command == "loady") {
-        m_pending += Format("## Ready for binary (ymodem) download to 0x82000000 at %u bps...\r\n", baud);
+        // The address is only told back: the file goes to the board's folder whatever it says.
+        std::vector<uint8_t> address;
+        const std::string at = words.size() > 1 && words[1].size() <= 10 && ParseHex(words[1], &address)
+                                   ? words[1]
+                                   : std::string("0x82000000");
+        m_pending += "## Ready for binary (ymodem) download to " + at + Format(" at %u bps...\r\n", baud);
         m_afterTransfer = EMode::Bootloader;
         StartTransfer(out, CBoardTransfer::EKind::YmodemReceive, now);
         return;

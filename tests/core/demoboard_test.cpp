@@ -440,7 +440,7 @@ TEST_F(DemoBoardOnPty, LoadyTakesAYmodemFileAndTellsItsSize)
     board.Type("\n"); // the rest of a CR LF: no line of its own
     const std::string source = dir.File("image.bin");
     WriteRaw(source, Pattern(5000));
-    board.Type("loady\r");
+    board.Type("loady 0x82000000\r");
     EXPECT_EQ(board.ReadUntil("ymodem").find("=> "), std::string::npos);
     {
         CFdChannel channel(board.Slave());
