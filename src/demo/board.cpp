@@ -28,7 +28,7 @@ struct ST_KernelLine
 };
 const ST_KernelLine kKernelLog[] = {
     {0, "Booting Linux on physical CPU 0x0"},
-    {0, "Linux version 6.1.0-demo (build@demo) (gcc 12.2.0) #1 SMP PREEMPT"},
+    {0, "Linux version 6.1.0-demo (build@demo) #1 SMP PREEMPT"},
     {0, "CPU: ARMv7 Processor [410fc075] revision 5 (ARMv7), cr=10c5387d"},
     {0, "Machine model: Demo Board rev B"},
     {0, "Memory: 503296K/524288K available"},
