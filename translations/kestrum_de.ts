@@ -2900,6 +2900,10 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <translation>Datei %1 kann nicht geöffnet werden: %2</translation>
     </message>
     <message>
+        <source>Demo board (simulated)</source>
+        <translation>Demo-Board (simuliert)</translation>
+    </message>
+    <message>
         <source>Demo echo (simulated)</source>
         <translation>Demo-Echo (simuliert)</translation>
     </message>

@@ -2900,6 +2900,10 @@ Data received from now on is not captured.</source>
         <translation>无法打开文件 %1：%2</translation>
     </message>
     <message>
+        <source>Demo board (simulated)</source>
+        <translation>演示开发板（模拟）</translation>
+    </message>
+    <message>
         <source>Demo echo (simulated)</source>
         <translation>演示回显设备（模拟）</translation>
     </message>

@@ -1,5 +1,6 @@
 #include "demo/demodevices.h"
 
+#include "demo/board.h"
 #include "demo/demorunner.h"
 #include "demo/gps.h"
 #include "demo/modbusserver.h"
@@ -37,8 +38,15 @@ template <typename T> std::unique_ptr<IDemoDevice> MakeOf(const std::string &)
     return std::make_unique<T>();
 }
 
+// The board keeps its files in the folder the runner made for it, and only there.
+std::unique_ptr<IDemoDevice> MakeBoard(const std::string &folder)
+{
+    return std::make_unique<CBoardDevice>(folder);
+}
+
 // One line a kind, in the order the port list shows them.
 const ST_KindEntry kKinds[] = {
+    {"board", KESTRUM_TR_NOOP("core", "Demo board (simulated)"), MakeBoard},
     {"modbus", KESTRUM_TR_NOOP("core", "Demo Modbus server (simulated)"), MakeOf<CModbusServer>},
     {"gps", KESTRUM_TR_NOOP("core", "Demo GPS receiver (simulated)"), MakeOf<CGpsDevice>},
     {"echo", KESTRUM_TR_NOOP("core", "Demo echo (simulated)"), MakeOf<CEchoDevice>},
