@@ -50,8 +50,9 @@ std::string KernelLine(size_t index);
 // The login prompt follows the last line after a moment, as init starts the console's getty.
 constexpr auto kLoginAfter = 1600ms;
 
-const char *const kCommands[] = {"cat",    "clear", "crc",     "dmesg",  "echo", "exit", "help",  "ls",
-                                 "reboot", "rz",    "sensors", "stream", "sz",   "top",  "uname", "uptime"};
+const char *const kCommands[] = {"cat",    "clear", "crc", "dmesg",  "echo",  "exit",
+                                 "false",  "help",  "ls",  "reboot", "rz",    "sensors",
+                                 "stream", "sz",    "top", "true",   "uname", "uptime"};
 
 // Words as a shell splits them: blanks between, quotes group.
 std::vector<std::string> Words(const std::string &line)
@@ -82,6 +83,36 @@ std::vector<std::string> Words(const std::string &line)
     if (inWord)
         words.push_back(word);
     return words;
+}
+
+// A command list as a shell reads it: "a; b", "a && b", "a || b", the separators outside quotes.
+struct ST_ListedCommand
+{
+    char After; // what joins it to the one before: ';', '&' for &&, '|' for ||
+    std::string Text;
+};
+std::vector<ST_ListedCommand> CommandList(const std::string &line)
+{
+    std::vector<ST_ListedCommand> list{{';', {}}};
+    char quote = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == ';') {
+            list.push_back({';', {}});
+            continue;
+        } else if ((c == '&' || c == '|') && i + 1 < line.size() && line[i + 1] == c) {
+            list.push_back({c, {}});
+            ++i;
+            continue;
+        }
+        list.back().Text += c;
+    }
+    return list;
 }
 
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -286,7 +317,7 @@ void CBoardDevice::LineEvent(IDemoOutput &out, CBoardLine::EEvent event, Clock::
     if (m_mode == EMode::Bootloader) {
         RunBootloader(out, words, now);
     } else if (m_mode == EMode::Shell) {
-        RunShell(out, words, now);
+        RunShell(out, m_line.Entered(), now);
     } else if (m_password) {
         m_password = false;
         m_line.SetEcho(true);
@@ -373,21 +404,40 @@ void CBoardDevice::RunBootloader(IDemoOutput &out, const std::vector<std::string
     Prompt();
 }
 
-void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now)
+void CBoardDevice::RunShell(IDemoOutput &out, const std::string &line, Clock::time_point now)
 {
-    if (words.empty()) {
-        Prompt();
-        return;
+    int status = 0;
+    for (const ST_ListedCommand &command : CommandList(line)) {
+        // A skipped command leaves the status as it was: "false && a || b" runs b.
+        if ((command.After == '&' && status != 0) || (command.After == '|' && status == 0))
+            continue;
+        const std::vector<std::string> words = Words(command.Text);
+        if (words.empty())
+            continue;
+        status = RunCommand(out, words, now);
+        // A command that takes the line (top, a transfer, a reboot, a logout) ends the list: its
+        // prompt, or none, is the one that follows.
+        if (m_mode != EMode::Shell)
+            return;
     }
+    Prompt();
+}
+
+int CBoardDevice::RunCommand(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now)
+{
+    int status = 0;
     const std::string &command = words[0];
-    if (command == "help") {
+    if (command == "true" || command == "false") {
+        status = command == "false";
+    } else if (command == "help") {
         m_pending += "cat FILE...     show files          ls [-l]          list the files\r\n"
                      "crc HEX         CRC-16/MODBUS       sensors          one sensor reading\r\n"
                      "dmesg           the kernel's log    stream [HZ|off]  readings HZ times a second\r\n"
                      "echo TEXT       print TEXT          top              processes, redrawn (q quits)\r\n"
                      "uname [-a]      system name         uptime           time since boot\r\n"
                      "rz              receive (ZMODEM)    sz FILE...       send (ZMODEM)\r\n"
-                     "clear           clear the screen    reboot, exit\r\n";
+                     "clear           clear the screen    reboot, exit\r\n"
+                     "true, false     status 0, status 1  a; b   a && b   a || b\r\n";
     } else if (command == "echo") {
         std::string text;
         for (size_t i = 1; i < words.size(); ++i)
@@ -428,12 +478,15 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
                 }
                 break;
             case EHomeRead::NotAllowed:
+                status = 1;
                 m_pending += "cat: " + words[i] + ": Permission denied\r\n";
                 break;
             case EHomeRead::Missing:
+                status = 1;
                 m_pending += "cat: " + words[i] + ": No such file or directory\r\n";
                 break;
             case EHomeRead::NotAFile:
+                status = 1;
                 m_pending += "cat: " + words[i] + ": Not a regular file\r\n";
                 break;
             }
@@ -443,23 +496,22 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
     } else if (command == "sensors") {
         m_pending += SensorLine(now);
     } else if (command == "stream") {
-        Stream(out, words, now);
+        status = Stream(out, words, now);
     } else if (command == "top") {
         m_streamNext = Clock::time_point::max();
         m_mode = EMode::Top;
         DrawTop(now, true);
         m_next = now + 1s;
-        return;
+        return 0;
     } else if (command == "rz") {
         m_pending += "rz waiting to receive.\r\n";
         m_afterTransfer = EMode::Shell;
         StartTransfer(out, CBoardTransfer::EKind::ZmodemReceive, now);
-        return;
+        return 0;
     } else if (command == "sz") {
         if (words.size() < 2) {
             m_pending += "usage: sz FILE...\r\n";
-            Prompt();
-            return;
+            return 1;
         }
         std::vector<ST_TransferFile> files;
         for (size_t i = 1; i < words.size(); ++i) {
@@ -479,12 +531,11 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
                     m_pending += "sz: " + words[i] + ": cannot be read\r\n";
                 }
             }
-            Prompt();
-            return;
+            return 1;
         }
         m_afterTransfer = EMode::Shell;
         StartTransfer(out, CBoardTransfer::EKind::ZmodemSend, now, std::move(files));
-        return;
+        return 0;
     } else if (command == "crc") {
         std::string hex;
         for (size_t i = 1; i < words.size(); ++i)
@@ -492,6 +543,7 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
         std::vector<uint8_t> bytes;
         if (!ParseHex(hex, &bytes)) {
             m_pending += "usage: crc HEX (an even number of hex digits, such as crc 010300000001)\r\n";
+            status = 1;
         } else {
             const CChecksum crc({EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
             const uint32_t value = crc.Compute(bytes);
@@ -503,14 +555,15 @@ void CBoardDevice::RunShell(IDemoOutput &out, const std::vector<std::string> &wo
     } else if (command == "reboot") {
         m_pending += "reboot: Restarting system\r\n";
         Boot(now);
-        return;
+        return 0;
     } else if (command == "exit" || command == "logout") {
         LoggedOut();
-        return;
+        return 0;
     } else {
         m_pending += "-sh: " + command + ": not found\r\n";
+        status = 127;
     }
-    Prompt();
+    return status;
 }
 
 void CBoardDevice::Complete()
@@ -558,16 +611,16 @@ void CBoardDevice::Complete()
     m_line.Redraw(&m_pending);
 }
 
-void CBoardDevice::Stream(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now)
+int CBoardDevice::Stream(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now)
 {
     unsigned long rate = 10;
     if (words.size() > 1 && words[1] == "off") {
         m_streamNext = Clock::time_point::max();
-        return;
+        return 0;
     }
     if (words.size() > 1 && (!ParseRate(words[1], &rate) || rate == 0)) {
         m_pending += "stream: '" + words[1] + "': give a rate of 1 to 1000 lines a second, or off\r\n";
-        return;
+        return 1;
     }
     if (rate > kMaxStreamHz) {
         m_pending += Format("stream: %u lines a second at most\r\n", kMaxStreamHz);
@@ -583,6 +636,7 @@ void CBoardDevice::Stream(IDemoOutput &out, const std::vector<std::string> &word
             Format("stream: %.0f lines a second at most at this baud rate\r\n", 1.0 / Seconds(lineTime));
     }
     m_streamNext = now + m_streamPeriod;
+    return 0;
 }
 
 void CBoardDevice::StreamDue(Clock::time_point now)

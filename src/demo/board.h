@@ -42,9 +42,12 @@ private:
     void Prompt();
     void LoggedOut();
     void RunBootloader(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now);
-    void RunShell(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now);
+    // A command list ("a; b && c || d"), then the prompt unless a command took the line.
+    void RunShell(IDemoOutput &out, const std::string &line, Clock::time_point now);
+    // One command; its exit status.
+    int RunCommand(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now);
     void Complete();
-    void Stream(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now);
+    int Stream(IDemoOutput &out, const std::vector<std::string> &words, Clock::time_point now);
     void StreamDue(Clock::time_point now);
     void DrawTop(Clock::time_point now, bool first);
     void LeaveTop();

@@ -188,6 +188,25 @@ TEST_F(DemoBoard, TopRedrawsEachSecondUntilQ)
     EXPECT_NE(Type("echo back\r").find("\r\nback\r\n"), std::string::npos);
 }
 
+TEST_F(DemoBoard, RunsCommandListsByTheirStatus)
+{
+    LogIn();
+    const std::string out = Type("echo self-test; true && echo RESULT=OK || echo RESULT=FAIL\r");
+    EXPECT_NE(out.find("\r\nself-test\r\nRESULT=OK\r\n" + kPrompt), std::string::npos) << out;
+    EXPECT_EQ(CountOf(out, "RESULT="), 3) << "twice typed, once printed";
+    // A skipped command keeps the status; failures of cat and of a missing command count.
+    EXPECT_NE(Type("false && echo no || echo yes\r").find("\r\nyes\r\n" + kPrompt), std::string::npos);
+    EXPECT_NE(Type("cat nosuch || echo caught; nosuch && echo no\r")
+                  .find("No such file or directory\r\ncaught\r\n-sh: nosuch: not found\r\n" + kPrompt),
+              std::string::npos);
+    EXPECT_NE(Type("echo 'a; b && c'\r").find("\r\na; b && c\r\n"), std::string::npos);
+    // A command that takes the line ends the list, with no prompt under it.
+    const std::string top = Type("top; echo after\r");
+    EXPECT_EQ(top.find("\r\nafter\r\n"), std::string::npos) << top;
+    EXPECT_EQ(CountOf(top, kPrompt), 0);
+    EXPECT_EQ(Type("q"), "\x1b[?25h\x1b[?1049l" + kPrompt);
+}
+
 TEST_F(DemoBoard, AnswersCrc16Modbus)
 {
     LogIn();
