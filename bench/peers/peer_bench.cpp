@@ -11,6 +11,8 @@
 // lets a pty answer modem-line calls, and one of them in a private mount namespace that gives
 // its device lookup a sysfs entry for the pty (see ptyshim.c).
 #include "../shellterminal.h"
+#include "demo/demodevices.h"
+#include "demo/demorunner.h"
 #include "link/linksetting.h"
 
 #include <QSettings>
@@ -96,6 +98,8 @@ struct Options
     bool together = false;
     // Empty: every program.
     std::vector<std::string> programs;
+    // The feed is the demo board's "stream 1000" instead of the bench's own lines.
+    bool demoStream = false;
 
     bool Runs(const char *name) const
     {
@@ -448,6 +452,104 @@ FeedResult Feed(const Pty &pty, double rate, double seconds, double tickMs)
         } else {
             Pause(std::max(0.0, std::chrono::duration<double>(next - Clock::now()).count()));
         }
+    }
+    result.wallSeconds = SecondsSince(start);
+    return result;
+}
+
+// The demo board, played here as a window plays it, streaming a thousand sensor lines a second on
+// its slave end; the bench holds that end and hands what comes on to the program being measured,
+// so each program draws the same lines at the board's own pace.
+struct DemoStream
+{
+    // "temp:21.5,hum:40.2,press:1013.1" and CR LF, a thousand a second.
+    static constexpr double kRate = 33 * 1000;
+    std::unique_ptr<demo::CDemoRunner> runner;
+    int fd = -1;
+
+    DemoStream()
+    {
+        std::string error;
+        runner = demo::CDemoRunner::Make(
+            [](const std::string &folder) { return demo::MakeDemoDevice("board", folder); },
+            demo::EDemoStart::WhenTold, &error);
+        if (!runner)
+            Fail("no demo board: " + error);
+        fd = open(runner->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            Fail("cannot open the demo board's line");
+        termios raw{};
+        tcgetattr(fd, &raw);
+        cfmakeraw(&raw);
+        // Fast enough that the board holds none of the thousand lines back.
+        cfsetspeed(&raw, B921600);
+        tcsetattr(fd, TCSANOW, &raw);
+        runner->Opened();
+        Await("demo login: ", 30);
+        Say("root\r");
+        Await("# ", 10);
+        Say("stream 1000\r");
+        Await("press:", 10);
+    }
+    ~DemoStream() { close(fd); }
+    DemoStream(const DemoStream &) = delete;
+    DemoStream &operator=(const DemoStream &) = delete;
+
+    void Say(const std::string &text) const
+    {
+        if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            Fail("the demo board takes no keys");
+    }
+    void Await(const std::string &text, double seconds) const
+    {
+        const Clock::time_point start = Clock::now();
+        std::string seen;
+        while (seen.find(text) == std::string::npos) {
+            if (SecondsSince(start) > seconds)
+                Fail("the demo board never said " + text);
+            pollfd p{fd, POLLIN, 0};
+            poll(&p, 1, 100);
+            char buf[4096];
+            const ssize_t got = read(fd, buf, sizeof buf);
+            if (got > 0)
+                seen.append(buf, static_cast<size_t>(got));
+        }
+    }
+    void Discard() const
+    {
+        char buf[65536];
+        while (read(fd, buf, sizeof buf) > 0) {
+        }
+    }
+};
+
+// What the board streams goes on to the program for `seconds`; the lag is how long a read of
+// the board's waited for room in the program's pty.
+FeedResult Relay(const Pty &pty, const DemoStream &board, double seconds)
+{
+    board.Discard();
+    const Clock::time_point start = Clock::now();
+    FeedResult result;
+    char buf[65536];
+    while (SecondsSince(start) < seconds) {
+        pollfd p{board.fd, POLLIN, 0};
+        poll(&p, 1, 100);
+        const ssize_t got = read(board.fd, buf, sizeof buf);
+        const Clock::time_point readAt = Clock::now();
+        for (ssize_t done = 0; got > 0 && done < got && SecondsSince(start) < seconds;) {
+            const ssize_t n = write(pty.master, buf + done, static_cast<size_t>(got - done));
+            if (n > 0) {
+                done += n;
+                result.written += static_cast<size_t>(n);
+                continue;
+            }
+            pollfd room{pty.master, POLLOUT, 0};
+            poll(&room, 1, 1);
+            pty.Discard();
+        }
+        result.maxLagMs = std::max(result.maxLagMs,
+                                   std::chrono::duration<double, std::milli>(Clock::now() - readAt).count());
+        pty.Discard();
     }
     result.wallSeconds = SecondsSince(start);
     return result;
@@ -898,14 +1000,16 @@ const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S]\n"
     "                  [--drain-warmup S] [--idle-seconds S] [--shell-cat MB] [--no-shell-cat]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
-    "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together]\n"
+    "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together] [--demo-stream]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\",\"Kestrum console\"]\n"
     "Kestrum (text and hex view, and the console) next to cutecom and gtkterm on pseudo-terminals:\n"
     "CPU % of one core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate\n"
     "next to cat, a shell's cat of a text file through its terminal (the console and gtkterm), and\n"
     "the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
     "settings and output). --together runs and feeds the programs all at once, so that a busy\n"
-    "moment of the host weighs on all of them alike. Needs Xvfb, xdotool, unshare, cutecom and gtkterm.\n";
+    "moment of the host weighs on all of them alike. --demo-stream feeds the demo board's\n"
+    "\"stream 1000\" instead of the bench's lines (not with --together). Needs Xvfb, xdotool, unshare, "
+    "cutecom and gtkterm.\n";
 
 Options ParseOptions(int argc, char **argv)
 {
@@ -957,6 +1061,8 @@ Options ParseOptions(int argc, char **argv)
             options.keep = true;
         else if (arg == "--together")
             options.together = true;
+        else if (arg == "--demo-stream")
+            options.demoStream = true;
         else if (arg == "--programs") {
             std::istringstream list(next());
             std::string name;
@@ -1021,15 +1127,25 @@ int main(int argc, char **argv)
                      round + 1, RateText(rate).c_str(), Name(client), sample.cpu, sample.rssMb, sample.lagMs,
                      sample.wakeups, fed.written);
     };
+    std::unique_ptr<DemoStream> board;
+    if (options.demoStream) {
+        if (options.together)
+            Fail("--demo-stream feeds one program at a time");
+        board = std::make_unique<DemoStream>();
+        bench.options.rates = {DemoStream::kRate};
+    }
     for (int round = 0; options.feed && round < options.rounds; ++round) {
         for (double rate : options.rates) {
             if (!options.together) {
                 bench.EachStarted(clients, round, [&](Client client, const Pty &pty, pid_t pid) {
+                    const auto feed = [&](double seconds) {
+                        return board ? Relay(pty, *board, seconds) : Feed(pty, rate, seconds, options.tickMs);
+                    };
                     if (options.warmupSeconds > 0)
-                        Feed(pty, rate, options.warmupSeconds, options.tickMs);
+                        feed(options.warmupSeconds);
                     const long switches = ContextSwitches(pid);
                     const long before = CpuTicks(pid);
-                    const FeedResult fed = Feed(pty, rate, options.seconds, options.tickMs);
+                    const FeedResult fed = feed(options.seconds);
                     record(round, rate, client, pid, before, switches, fed.wallSeconds, fed);
                 });
                 continue;
