@@ -35,7 +35,7 @@ bool NoLinkYet()
 } // namespace
 
 TFirstStartHint::TFirstStartHint(QWidget *window, TTrafficLog &log, TFeatureServices &services)
-    : QObject(window), m_log(log)
+    : QObject(window), m_log(&log)
 {
     if (!NoLinkYet() || log.LineCount() > 0)
         return;
@@ -74,13 +74,13 @@ TFirstStartHint::TFirstStartHint(QWidget *window, TTrafficLog &log, TFeatureServ
 
 TFirstStartHint::~TFirstStartHint()
 {
-    if (m_observer != 0)
-        m_log.RemoveObserver(m_observer);
+    if (m_observer != 0 && m_log)
+        m_log->RemoveObserver(m_observer);
 }
 
 bool TFirstStartHint::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_panel != nullptr && watched == m_panel->parent() && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && m_panel && watched == m_panel->parent())
         Place();
     return QObject::eventFilter(watched, event);
 }
@@ -96,11 +96,14 @@ void TFirstStartHint::Place()
 
 void TFirstStartHint::Withdraw()
 {
-    if (m_observer != 0)
-        m_log.RemoveObserver(std::exchange(m_observer, 0));
-    if (m_panel == nullptr)
+    if (m_observer != 0 && m_log)
+        m_log->RemoveObserver(m_observer);
+    m_observer = 0;
+    if (!m_panel)
         return;
     m_panel->parentWidget()->removeEventFilter(this);
     // Later: the press that opened the port may still be on its way out of the button.
-    std::exchange(m_panel, nullptr)->deleteLater();
+    QWidget *panel = m_panel;
+    m_panel.clear();
+    panel->deleteLater();
 }

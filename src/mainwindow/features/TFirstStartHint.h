@@ -6,6 +6,7 @@
 #include "log/gui/TTrafficLog.h"
 
 #include <QObject>
+#include <QPointer>
 
 class QEvent;
 class QWidget;
@@ -19,7 +20,7 @@ public:
     ~TFirstStartHint() override;
 
     // True while a fresh app folder's window still shows the offer.
-    bool Shown() const { return m_panel != nullptr; }
+    bool Shown() const { return !m_panel.isNull(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -28,7 +29,8 @@ private:
     void Place();
     void Withdraw();
 
-    TTrafficLog &m_log;
-    QWidget *m_panel = nullptr;
+    // The window takes its widgets down before its features, and the log its children first.
+    QPointer<TTrafficLog> m_log;
+    QPointer<QWidget> m_panel;
     TTrafficLog::ObserverId m_observer = 0;
 };
