@@ -57,7 +57,9 @@ TEST(FirstStart, TheOfferOpensTheDemoBoardOnceTheUserConfirms)
             return dialog->reject();
         const QList<QListWidgetItem *> selected =
             Find<QListWidget>(dialog, "lstDemoDevices")->selectedItems();
-        chosen = selected.isEmpty() ? QString() : selected.first()->data(Qt::UserRole).toString();
+        if (selected.isEmpty())
+            return dialog->reject(); // Open would have nothing to open: the dialog would stay
+        chosen = selected.first()->data(Qt::UserRole).toString();
         QTest::mouseClick(Find<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
     });
     QTest::mouseClick(Find<QPushButton>(*window, "btnOpenDemoBoard"), Qt::LeftButton);
