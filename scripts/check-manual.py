@@ -6,7 +6,8 @@ import os, re, sys
 
 root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'docs', 'manual')
 pictures = {'main', 'portsetting', 'openport', 'senddatalist', 'dataedit', 'recdatalist', 'asctable',
-            'editsymbol', 'autosendsetting', 'singlerecord', 'grouprecord', 'eventedit', 'monitorsetting'}
+            'editsymbol', 'autosendsetting', 'singlerecord', 'grouprecord', 'eventedit', 'monitorsetting',
+            'tourboot', 'tourtop', 'tourplot'}
 pages = {f: open(os.path.join(root, f), encoding='utf-8').read() for f in os.listdir(root) if f.endswith('.html')}
 anchors = {f: set(re.findall(r'<a name="([^"]+)"', t)) | set(re.findall(r' id="([^"]+)"', t)) for f, t in pages.items()}
 faults = []

@@ -70,5 +70,12 @@ for window in main portsetting openport senddatalist dataedit recdatalist asctab
   autosendsetting singlerecord grouprecord eventedit monitorsetting; do
   "$KESTRUM" --screenshot "$OUT/$window.png" "$window"
 done
+# The tour's pictures, on the demo board, each in a fresh app folder as a first start has it (a
+# window keeps its console shown for the next start).
+for shot in tourboot tourtop tourplot; do
+  mkdir -p "$WORK/$shot/home" "$WORK/$shot/config"
+  KESTRUM_HOME="$WORK/$shot/home" XDG_CONFIG_HOME="$WORK/$shot/config" \
+    "$KESTRUM" --screenshot "$OUT/$shot.png" "$shot"
+done
 cp "$OUT/main.png" docs/screenshot.png
 echo "pictures written to $OUT and docs/screenshot.png"

@@ -395,6 +395,25 @@
     </message>
 </context>
 <context>
+    <name>TFirstStartHint</name>
+    <message>
+        <source>How to begin</source>
+        <translation>Wie Sie beginnen</translation>
+    </message>
+    <message>
+        <source>Nothing has been received yet. To begin, open a port with Operate &gt; Open Port. To try the program without a device, open the demo board, a small board it plays itself.</source>
+        <translation>Es wurde noch nichts empfangen. Öffnen Sie zum Beginnen einen Port mit Betrieb &gt; Port öffnen. Um das Programm ohne Gerät auszuprobieren, öffnen Sie das Demo-Board, ein kleines Board, das es selbst spielt.</translation>
+    </message>
+    <message>
+        <source>Open the demo board...</source>
+        <translation>Demo-Board öffnen...</translation>
+    </message>
+    <message>
+        <source>Open the demo board</source>
+        <translation>Demo-Board öffnen</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>

@@ -395,6 +395,25 @@
     </message>
 </context>
 <context>
+    <name>TFirstStartHint</name>
+    <message>
+        <source>How to begin</source>
+        <translation>如何开始</translation>
+    </message>
+    <message>
+        <source>Nothing has been received yet. To begin, open a port with Operate &gt; Open Port. To try the program without a device, open the demo board, a small board it plays itself.</source>
+        <translation>尚未接收到任何数据。要开始，请用“操作 &gt; 打开端口”打开一个端口。要在没有设备的情况下试用本程序，请打开演示开发板，这是一块由程序自己模拟的小板子。</translation>
+    </message>
+    <message>
+        <source>Open the demo board...</source>
+        <translation>打开演示开发板...</translation>
+    </message>
+    <message>
+        <source>Open the demo board</source>
+        <translation>打开演示开发板</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>

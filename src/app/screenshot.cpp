@@ -11,18 +11,24 @@
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
+#include "link/linksetting.h"
+#include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPixmap>
 #include <cstdio>
 #include <functional>
@@ -160,7 +166,91 @@ bool Grab(QWidget *widget, const QString &path)
     widget->show();
     QApplication::processEvents();
     ReportCutOff(widget, path);
-    return widget->grab().save(path);
+    // Quality 0 is PNG's strongest compression; the pixels are the same.
+    return widget->grab().save(path, nullptr, 0);
+}
+
+// Runs the events until `done` holds or `ms` pass: a device that never comes leaves the picture
+// as far as it got, rather than the program waiting for ever.
+bool WaitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+bool Logged(const TTrafficLog &log, const std::string &text)
+{
+    for (int i = log.LineCount() - 1; i >= 0; --i)
+        if (log.LineText(i).find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+void Say(TfrmMain &window, const char *line)
+{
+    const std::string text(line);
+    window.SendItem(CCommData(Bytes(text.begin(), text.end()), FMT_STRING));
+}
+
+void Trigger(const TfrmMain &window, const char *action)
+{
+    if (auto *item = window.findChild<QAction *>(QString::fromLatin1(action)))
+        item->trigger();
+}
+
+// The manual's tour, on the demo board: its boot, top in the console, and the plot of a stream.
+int TourShot(TfrmMain &window, const QString &path, const QString &which)
+{
+    COM_PORT_SETTING link = DefaultLinkSetting();
+    link.LinkName = "Demo board";
+    link.PortName = "demo://board";
+    window.show();
+    window.OpenLink(link);
+    if (!window.IsPortOpen())
+        return 1;
+    const TTrafficLog &log = *window.Ui().edData;
+    WaitFor([&] { return Logged(log, "login: "); }, 30000);
+    QWidget *shown = &window;
+    if (which == QLatin1String("tourtop") || which == QLatin1String("tourplot")) {
+        if (which == QLatin1String("tourtop"))
+            Trigger(window, "mnuViewConsole");
+        Say(window, "root\r");
+        WaitFor([&] { return Logged(log, "Welcome"); }, 5000);
+        if (which == QLatin1String("tourtop")) {
+            Say(window, "top\r");
+            // A few of its redraws, so the figures have moved.
+            WaitFor([] { return false; }, 2500);
+        } else {
+            Say(window, "stream 20\r");
+            // Past the echoed command, whose number would make a series of its own.
+            WaitFor([&] { return Logged(log, "temp:"); }, 5000);
+            Trigger(window, "mnuViewPlot");
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->objectName() == QLatin1String("frmPlot") && top->isVisible())
+                    shown = top;
+            if (auto *span = shown->findChild<QComboBox *>(QStringLiteral("cboPlotSpan")))
+                span->setCurrentIndex(0);
+            // The pressure, near 1000, would flatten the others, as the tour shows.
+            if (auto *legend = shown->findChild<QListWidget *>(QStringLiteral("lstPlotLegend")))
+                WaitFor(
+                    [&] {
+                        const QList<QListWidgetItem *> press =
+                            legend->findItems(QStringLiteral("press"), Qt::MatchExactly);
+                        if (press.isEmpty())
+                            return false;
+                        press.first()->setCheckState(Qt::Unchecked);
+                        return true;
+                    },
+                    5000);
+            WaitFor([] { return false; }, 6000);
+        }
+    }
+    const bool saved = Grab(shown, path);
+    window.ClosePort();
+    return saved ? 0 : 1;
 }
 
 } // namespace
@@ -174,6 +264,9 @@ int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
         window.ClosePort();
         return saved ? 0 : 1;
     }
+    if (which == QLatin1String("tourboot") || which == QLatin1String("tourtop") ||
+        which == QLatin1String("tourplot"))
+        return TourShot(window, path, which);
     if (which == QLatin1String("recdatalist"))
         return window.RecDataList() && Grab(window.RecDataList(), path) ? 0 : 1;
     for (const ST_Shot &shot : kShots) {

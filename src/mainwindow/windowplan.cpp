@@ -2,6 +2,7 @@
 #include "mainwindow/TFeatureList.h"
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TFirstStartHint.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -57,6 +58,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          -1},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TAppCommands(c.Window, c.Ui.mnuFileExit), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFirstStartHint(c.Window, c.Log, c.Services), place);
          },
          -1},
     };

@@ -30,6 +30,9 @@ public:
                       EOpenOrigin origin = EOpenOrigin::User) = 0;
     // What Close Port does: stops what runs in the port's place or waits for it, then closes.
     virtual void ClosePortCommand() = 0;
+    // What Open Port does, with the demo device `demoPort` chosen in the dialog for the user to
+    // confirm or change.
+    virtual void ChooseLink(const std::string &demoPort) = 0;
     virtual void ShowLinkStatus(const COM_PORT_SETTING &link) = 0;
     // Both ports' line settings while a monitor reads two; `b` is null for a virtual port B.
     virtual void ShowMonitorLines(const COM_PORT_SETTING &a, const COM_PORT_SETTING *b) = 0;

@@ -167,6 +167,19 @@ void TfrmOpenPort::FillDemoDevices()
                                    2 * lstDemoDevices->frameWidth());
 }
 
+void TfrmOpenPort::SelectDemoDevice(const std::string &port)
+{
+    for (int i = 0; i < lstDemoDevices->count(); ++i) {
+        QListWidgetItem *item = lstDemoDevices->item(i);
+        if (item->data(Qt::UserRole).toString() != FromLatin1(port))
+            continue;
+        lstDemoDevices->setCurrentItem(item);
+        item->setSelected(true);
+        lstDemoDevices->setFocus();
+        return;
+    }
+}
+
 void TfrmOpenPort::ChooseDemoDevice()
 {
     const QList<QListWidgetItem *> chosen = lstDemoDevices->selectedItems();

@@ -25,6 +25,9 @@ public:
     COM_PORT_SETTING SelectedLink() const { return m_selected; }
     bool HasSelectedLink() const { return m_hasSelected; }
 
+    // Selects the demo device named `port` in its group, as a click on it would; Open opens it.
+    void SelectDemoDevice(const std::string &port);
+
     void done(int result) override;
 
 private:

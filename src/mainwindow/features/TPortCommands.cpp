@@ -39,7 +39,7 @@ TPortCommands::TPortCommands(QWidget *window, CPortSession &session, TSessionBri
       m_log(log), m_c(controls), m_showMessage(std::move(showMessage)), m_showTitle(std::move(showTitle))
 {
     services.Offer(static_cast<IPortService &>(*this));
-    connect(m_c.mnuOpenPort, &QAction::triggered, this, &TPortCommands::ChooseLink);
+    connect(m_c.mnuOpenPort, &QAction::triggered, this, [this] { ChooseLink(std::string()); });
     connect(m_c.mnuQuickLink, &QAction::triggered, this, [this] {
         if (m_lastLink)
             Open(COM_PORT_SETTING(*m_lastLink));
@@ -54,12 +54,14 @@ TPortCommands::~TPortCommands()
     ForgetPortHolder(m_holderNumber);
 }
 
-void TPortCommands::ChooseLink()
+void TPortCommands::ChooseLink(const std::string &demoPort)
 {
-    RunGuarded(m_window, [this] {
+    RunGuarded(m_window, [this, &demoPort] {
         COM_PORT_SETTING link;
         {
             TfrmOpenPort dialog(m_window);
+            if (!demoPort.empty())
+                dialog.SelectDemoDevice(demoPort);
             if (dialog.exec() != QDialog::Accepted || !dialog.HasSelectedLink())
                 return;
             link = dialog.SelectedLink();

@@ -45,6 +45,7 @@ public:
     void Close();
     // What Close Port does: stops what runs in the port's place or waits for it, then closes.
     void ClosePortCommand() override;
+    void ChooseLink(const std::string &demoPort) override;
     // Sends still queued are dropped; the close wakes the one being written.
     void CloseDevice();
     // Bytes counted and logged as sent that the close dropped from the driver's queue come off
@@ -63,7 +64,6 @@ signals:
     void StateChanged();
 
 private:
-    void ChooseLink();
     void NetworkOpened(const COM_PORT_SETTING &link, bool open, bool settingRefused, long code,
                        const std::string &message);
     void FinishOpen(const COM_PORT_SETTING &link, const std::string &device, EOpenOrigin origin, bool open,
