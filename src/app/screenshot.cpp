@@ -12,6 +12,7 @@
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -46,6 +47,11 @@ template <typename T> std::unique_ptr<T> FirstRule()
         if (const auto *rule = dynamic_cast<const T *>(rules.At(i).get()))
             return std::make_unique<T>(*rule);
     return nullptr;
+}
+
+TPortCommands &PortOf(TfrmMain &window)
+{
+    return *window.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 struct ST_Shot
@@ -119,10 +125,11 @@ const ST_Shot kShots[] = {
 // item of the send list goes out and its answer is awaited, for a second at most.
 void ShowTraffic(TfrmMain &window)
 {
-    const std::optional<COM_PORT_SETTING> &link = window.LastLink();
+    TPortCommands &port = PortOf(window);
+    const std::optional<COM_PORT_SETTING> &link = port.LastLink();
     if (!link || access(link->PortName.c_str(), R_OK | W_OK) != 0)
         return;
-    window.OpenLink(*link);
+    port.Open(*link);
     if (!window.IsPortOpen())
         return;
     for (const CCommData &item : std::vector<CCommData>(window.SendListItems())) {
@@ -171,7 +178,7 @@ int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
         window.show();
         ShowTraffic(window);
         const bool saved = Grab(&window, path);
-        window.ClosePort();
+        PortOf(window).Close();
         return saved ? 0 : 1;
     }
     if (which == QLatin1String("recdatalist"))
