@@ -27,11 +27,6 @@ CPortSession &SessionOf(QWidget &window)
     return dynamic_cast<TfrmMain &>(window).Session();
 }
 
-const CPortSession &SessionOf(const QWidget &window)
-{
-    return dynamic_cast<const TfrmMain &>(window).Session();
-}
-
 void SendItem(QWidget &window, const CCommData &item)
 {
     dynamic_cast<TfrmMain &>(window).SendItem(item);

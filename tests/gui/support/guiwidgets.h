@@ -45,7 +45,6 @@ template <typename T> T *Feature(const QWidget &window)
 std::unique_ptr<QMainWindow> NewMainWindow(int number = 1);
 // The session behind a main window: its counters, automatic sending, the port's events.
 CPortSession &SessionOf(QWidget &window);
-const CPortSession &SessionOf(const QWidget &window);
 // Sends `item` the way the window's own sends go (a refusal is told to the user); from any thread.
 void SendItem(QWidget &window, const CCommData &item);
 // Gives the window its received list, on the window's own file, as the application does.
