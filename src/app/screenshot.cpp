@@ -13,6 +13,7 @@
 #include "link/linklist.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TPortCommands.h"
+#include "mainwindow/features/TSendListPanel.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -49,9 +50,9 @@ template <typename T> std::unique_ptr<T> FirstRule()
     return nullptr;
 }
 
-TPortCommands &PortOf(TfrmMain &window)
+template <class F> F &FeatureOf(TfrmMain &window)
 {
-    return *window.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly);
+    return *window.findChild<F *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 struct ST_Shot
@@ -72,8 +73,9 @@ const ST_Shot kShots[] = {
     {"dataedit",
      [](TfrmMain &owner) -> QWidget * {
          auto *dialog = new TfrmDataEdit(&owner);
-         if (!owner.SendListItems().empty())
-             dialog->SetItem(owner.SendListItems().front());
+         const std::vector<CCommData> &items = FeatureOf<TSendListPanel>(owner).Items();
+         if (!items.empty())
+             dialog->SetItem(items.front());
          return dialog;
      }},
     {"asctable", [](TfrmMain &owner) -> QWidget * { return new TfrmAscTable(&owner, false); }},
@@ -125,14 +127,14 @@ const ST_Shot kShots[] = {
 // item of the send list goes out and its answer is awaited, for a second at most.
 void ShowTraffic(TfrmMain &window)
 {
-    TPortCommands &port = PortOf(window);
+    TPortCommands &port = FeatureOf<TPortCommands>(window);
     const std::optional<COM_PORT_SETTING> &link = port.LastLink();
     if (!link || access(link->PortName.c_str(), R_OK | W_OK) != 0)
         return;
     port.Open(*link);
     if (!window.IsPortOpen())
         return;
-    for (const CCommData &item : std::vector<CCommData>(window.SendListItems())) {
+    for (const CCommData &item : std::vector<CCommData>(FeatureOf<TSendListPanel>(window).Items())) {
         const int64_t before = window.Session().RecBlocks();
         window.SendItem(item);
         QElapsedTimer waited;
@@ -178,7 +180,7 @@ int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
         window.show();
         ShowTraffic(window);
         const bool saved = Grab(&window, path);
-        PortOf(window).Close();
+        FeatureOf<TPortCommands>(window).Close();
         return saved ? 0 : 1;
     }
     if (which == QLatin1String("recdatalist"))

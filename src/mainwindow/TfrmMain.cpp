@@ -370,11 +370,6 @@ void TfrmMain::ShowSymbols()
     ui.edData->SetSymbolTable(m_store->Symbols());
 }
 
-const std::vector<CCommData> &TfrmMain::SendListItems() const
-{
-    return m_store->SendList();
-}
-
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)
 {
     m_recDataList = list;

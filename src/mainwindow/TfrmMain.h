@@ -76,9 +76,6 @@ public:
 
     // Sending. SendItem may be called from any thread.
     void SendItem(const CCommData &item) override;
-    // The send list all windows share.
-    const std::vector<CCommData> &SendListItems() const;
-
     bool IsPortOpen() const { return m_session && m_session->IsOpen(); }
 
     // The session behind the window: its counters, automatic sending, the port's events.

@@ -133,7 +133,7 @@ TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
     EXPECT_EQ(cancel.Seen(), QStringList{"frmSendDataList"});
     ASSERT_EQ(SendRows(first), 2);
     EXPECT_EQ(Find<QTreeWidget>(first, "lsvSendData")->topLevelItem(0)->text(0), QStringLiteral("B"));
-    EXPECT_EQ(&first->SendListItems(), &second->SendListItems());
+    EXPECT_EQ(&SendListOf(*first), &SendListOf(*second));
 }
 
 // Each new window a step from the one before, none on top of another (not even one that

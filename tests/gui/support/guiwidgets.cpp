@@ -3,6 +3,7 @@
 #include "guiwait.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TSendListPanel.h"
 #include "recdata/gui/TfrmRecDataList.h"
 
 #include <QAction>
@@ -49,7 +50,7 @@ void AddThroughReceivedList(QWidget &window, TfrmRecDataList &list, const CCommD
 
 const std::vector<CCommData> &SendListOf(const QWidget &window)
 {
-    return dynamic_cast<const TfrmMain &>(window).SendListItems();
+    return Feature<TSendListPanel>(window)->Items();
 }
 
 TfrmRecDataList &GiveReceivedList(QWidget &window)
