@@ -26,6 +26,7 @@
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TConsoleCommands.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/appfolder.h"
 #include "ptypair.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -385,7 +386,7 @@ int RunConsoleCat(QApplication &app, TfrmMain &w, CTestPty &pty, const Options &
         std::printf("cannot tell the reader the shell ended\n");
     toPort.join();
     close(shellEnded);
-    w.ClosePort();
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Close();
     // The thread towards the shell may still wait for the port's bytes; nothing more comes.
     if (write(portClosed, &one, sizeof one) < 0)
         std::printf("cannot wake the reader\n");
@@ -416,7 +417,7 @@ int main(int argc, char **argv)
         w.show();
         COM_PORT_SETTING link = DefaultLinkSetting();
         link.PortName = pty.Path();
-        w.OpenLink(link);
+        w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(link);
         if (!w.IsPortOpen()) {
             std::printf("cannot open %s\n", pty.Path().c_str());
             return 1;
@@ -444,7 +445,7 @@ int main(int argc, char **argv)
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.LinkName = "Soak";
     link.PortName = pty.Path();
-    w.OpenLink(link);
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(link);
     if (!w.IsPortOpen()) {
         std::printf("cannot open %s\n", pty.Path().c_str());
         return 1;
@@ -526,7 +527,7 @@ int main(int argc, char **argv)
     stop = true;
     feeder.join();
     w.findChild<QToolButton *>(QStringLiteral("btnStopAutoSend"))->click();
-    w.ClosePort();
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Close();
     // The drain thread is still in a read; a last byte from the slave side wakes it.
     if (write(pty.Slave(), "", 1) < 0)
         std::printf("cannot wake the reader\n");

@@ -17,6 +17,7 @@
 #include "../benchsupport.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "serial/serialex.h"
 
@@ -151,7 +152,7 @@ int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
     TfrmRecDataList *list = withList ? new TfrmRecDataList(&w) : nullptr;
     w.SetRecDataList(list);
     w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
-    w.OpenLink(LinkTo(pty.path));
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     if (!w.IsPortOpen()) {
         std::printf("cannot open %s\n", pty.path.c_str());
         return 1;
@@ -197,7 +198,7 @@ int LatencyRun(int messages)
 {
     Pty pty;
     TfrmMain w;
-    w.OpenLink(LinkTo(pty.path));
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     std::vector<double> delays;
     for (int i = 0; i < messages; ++i) {
         const int64_t before = w.Session().RecBlocks();
@@ -225,7 +226,7 @@ int CpuRun(double rate, double seconds)
     TfrmMain w;
     w.SetRecDataList(new TfrmRecDataList(&w));
     w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
-    w.OpenLink(LinkTo(pty.path));
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     const size_t piece = std::max<size_t>(64, static_cast<size_t>(rate / 100));
     const auto interval = std::chrono::microseconds(static_cast<long long>(piece * 1e6 / rate));
     const std::vector<uint8_t> data = Pattern(static_cast<size_t>(rate * seconds));
@@ -255,7 +256,7 @@ int StallRun(bool withList, double seconds)
     TfrmMain w;
     w.SetRecDataList(withList ? new TfrmRecDataList(&w) : nullptr);
     w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
-    w.OpenLink(LinkTo(pty.path));
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     const std::vector<uint8_t> data = Pattern(static_cast<size_t>(seconds * 1000 * 1000));
     // 1 MB/s as 1000 bytes every millisecond.
     std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000});
@@ -309,7 +310,7 @@ int IdleRun(int ms)
 {
     Pty pty;
     TfrmMain w;
-    w.OpenLink(LinkTo(pty.path));
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     RunFor(500); // what opening started (the counters' refresh) comes to its end
     const long before = ContextSwitches();
     RunFor(ms);
@@ -406,7 +407,7 @@ RunCost LineFeedRun(double seconds)
     w.show();
     COM_PORT_SETTING link = LinkTo(pty.path);
     link.Baud = 115200;
-    w.OpenLink(link);
+    w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(link);
     const std::string listener = ThreadNamed(CSerialEx::kListenerName);
     if (!w.IsPortOpen() || listener.empty()) {
         std::printf("cannot open %s or find its listener\n", pty.path.c_str());

@@ -14,6 +14,8 @@
 #include "link/linksetting.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "mainwindow/features/TSendListPanel.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
@@ -54,6 +56,11 @@ template <typename T> std::unique_ptr<T> FirstRule()
     return nullptr;
 }
 
+template <class F> F &FeatureOf(TfrmMain &window)
+{
+    return *window.findChild<F *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 struct ST_Shot
 {
     const char *Name;
@@ -72,8 +79,9 @@ const ST_Shot kShots[] = {
     {"dataedit",
      [](TfrmMain &owner) -> QWidget * {
          auto *dialog = new TfrmDataEdit(&owner);
-         if (!owner.SendListItems().empty())
-             dialog->SetItem(owner.SendListItems().front());
+         const std::vector<CCommData> &items = FeatureOf<TSendListPanel>(owner).Items();
+         if (!items.empty())
+             dialog->SetItem(items.front());
          return dialog;
      }},
     {"asctable", [](TfrmMain &owner) -> QWidget * { return new TfrmAscTable(&owner, false); }},
@@ -125,13 +133,14 @@ const ST_Shot kShots[] = {
 // item of the send list goes out and its answer is awaited, for a second at most.
 void ShowTraffic(TfrmMain &window)
 {
-    const std::optional<COM_PORT_SETTING> &link = window.LastLink();
+    TPortCommands &port = FeatureOf<TPortCommands>(window);
+    const std::optional<COM_PORT_SETTING> &link = port.LastLink();
     if (!link || access(link->PortName.c_str(), R_OK | W_OK) != 0)
         return;
-    window.OpenLink(*link);
+    port.Open(*link);
     if (!window.IsPortOpen())
         return;
-    for (const CCommData &item : std::vector<CCommData>(window.SendListItems())) {
+    for (const CCommData &item : std::vector<CCommData>(FeatureOf<TSendListPanel>(window).Items())) {
         const int64_t before = window.Session().RecBlocks();
         window.SendItem(item);
         QElapsedTimer waited;
@@ -208,7 +217,7 @@ int TourShot(TfrmMain &window, const QString &path, const QString &which)
     link.LinkName = "Demo board";
     link.PortName = "demo://board";
     window.show();
-    window.OpenLink(link);
+    FeatureOf<TPortCommands>(window).Open(link);
     if (!window.IsPortOpen())
         return 1;
     const TTrafficLog &log = *window.Ui().edData;
@@ -249,7 +258,7 @@ int TourShot(TfrmMain &window, const QString &path, const QString &which)
         }
     }
     const bool saved = Grab(shown, path);
-    window.ClosePort();
+    FeatureOf<TPortCommands>(window).Close();
     return saved ? 0 : 1;
 }
 
@@ -261,7 +270,7 @@ int SaveScreenshot(TfrmMain &window, const QString &path, const QString &which)
         window.show();
         ShowTraffic(window);
         const bool saved = Grab(&window, path);
-        window.ClosePort();
+        FeatureOf<TPortCommands>(window).Close();
         return saved ? 0 : 1;
     }
     if (which == QLatin1String("tourboot") || which == QLatin1String("tourtop") ||

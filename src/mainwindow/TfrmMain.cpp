@@ -161,7 +161,7 @@ void TfrmMain::MakeFeatures()
         this,
         {ui.lsvSendData, ui.popmnuSendData, ui.mnuOpSendItem, ui.mnuSendItem, ui.mnuSendAndGoNext,
          ui.popmnuSendAndGoNext, ui.mnuCopyToInput, ui.mnuSettingSendSetting, ui.mnuSendDataSetting},
-        *m_store, send, [this](const CCommData &item) { SetInstantItem(item); }, portOpen));
+        *m_store, send, [this](const CCommData &item) { m_instantSend->SetItem(item); }, portOpen));
     m_modemLines = features.Add(new TModemLines(this, *m_session, services, *m_slots, *m_status),
                                 SettingsPlace::ModemLines);
     // Before the send's: a receive's notes of its files go into the log ahead of the note of its end.
@@ -184,22 +184,23 @@ void TfrmMain::MakeFeatures()
     m_plot = features.Add(new TPlotCommands(this, *m_slots, m_number));
     m_counters =
         features.Add(new TReceiveCounters(this, *m_session, services, *m_status, ui.lblInboundLoss, log));
-    m_logView =
-        features.Add(new TLogViewCommands(this,
-                                          {ui.edData,
-                                           ui.mnuView,
-                                           {{ui.mnuViewText, ui.mnuText},
-                                            {ui.mnuViewHex, ui.mnuHex},
-                                            {ui.mnuViewDecimal, ui.mnuDecimal},
-                                            {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
-                                            {ui.mnuViewShowTime, ui.mnuShowTime},
-                                            {ui.mnuViewShowSendData, ui.mnuShowSendData}},
-                                           ui.mnuViewClearDisplay,
-                                           ui.mnuClearDisplay,
-                                           ui.mnuFileSave,
-                                           ui.mnuCopytoClipboard,
-                                           ui.mnuViewAsciiTable},
-                                          *m_bridge, *m_slots, services, [this] { ReloadSymbols(); }));
+    // The table is the one all windows share: each of them shows it.
+    const auto reloadSymbols = [this] { m_store->ReloadSymbols(); };
+    m_logView = features.Add(new TLogViewCommands(this,
+                                                  {ui.edData,
+                                                   ui.mnuView,
+                                                   {{ui.mnuViewText, ui.mnuText},
+                                                    {ui.mnuViewHex, ui.mnuHex},
+                                                    {ui.mnuViewDecimal, ui.mnuDecimal},
+                                                    {ui.mnuViewTextSymbol, ui.mnuTextSymbol},
+                                                    {ui.mnuViewShowTime, ui.mnuShowTime},
+                                                    {ui.mnuViewShowSendData, ui.mnuShowSendData}},
+                                                   ui.mnuViewClearDisplay,
+                                                   ui.mnuClearDisplay,
+                                                   ui.mnuFileSave,
+                                                   ui.mnuCopytoClipboard,
+                                                   ui.mnuViewAsciiTable},
+                                                  *m_bridge, *m_slots, services, reloadSymbols));
     features.Keep(
         SettingsPlace::Stamps, [this](const QSettings &s) { m_logView->LoadStamps(s); },
         [this](QSettings &s) { m_logView->SaveStamps(s); });
@@ -363,42 +364,16 @@ bool TfrmMain::event(QEvent *event)
 
 // ---- The lists all windows share ----
 
-const CSymbolTable &TfrmMain::Symbols() const
-{
-    return m_store->Symbols();
-}
-
-// The table is the one all windows share: each of them shows it.
-void TfrmMain::ReloadSymbols()
-{
-    m_store->ReloadSymbols();
-}
-
 void TfrmMain::ShowSymbols()
 {
     ui.edData->SetSymbolTable(m_store->Symbols());
-}
-
-const std::vector<CCommData> &TfrmMain::SendListItems() const
-{
-    return m_store->SendList();
-}
-
-bool TfrmMain::LoadSendList(const std::string &path)
-{
-    return m_store->LoadSendList(path);
-}
-
-void TfrmMain::AddSendListItem(const CCommData &item)
-{
-    m_store->AddSendListItem(item);
 }
 
 void TfrmMain::SetRecDataList(TfrmRecDataList *list)
 {
     m_recDataList = list;
     if (list)
-        list->SetAddToSendData([this](const CCommData &item) { AddSendListItem(item); });
+        list->SetAddToSendData([this](const CCommData &item) { m_store->AddSendListItem(item); });
 }
 
 void TfrmMain::AddRecData(CCommData item)
@@ -422,36 +397,4 @@ void TfrmMain::SendItem(const CCommData &item)
         ShowMessage(tr("The port is not taking data; the send was not queued."));
     else if (sent == CPortSession::ESend::Transferring)
         ShowMessage(tr("A file is being sent; the send was not queued."));
-}
-
-CCommData TfrmMain::GetInstantItem() const
-{
-    return m_instantSend->Item();
-}
-
-void TfrmMain::SetInstantItem(const CCommData &item)
-{
-    m_instantSend->SetItem(item);
-}
-
-int TfrmMain::CurrentType() const
-{
-    return m_instantSend->Format();
-}
-
-// ---- The port ----
-
-void TfrmMain::OpenLink(const COM_PORT_SETTING &link, const std::string &device)
-{
-    m_port->Open(link, device);
-}
-
-void TfrmMain::ClosePort()
-{
-    m_port->Close();
-}
-
-const std::optional<COM_PORT_SETTING> &TfrmMain::LastLink() const
-{
-    return m_port->LastLink();
 }

@@ -68,35 +68,15 @@ public:
     QString SettingsGroup() const;
     TfrmRecDataList *RecDataList() const { return m_recDataList; }
 
-    // Start-up and the settings kept between runs.
-    void InitSession();
-    // False when a value of the window's own was missing or not a number: it kept its value and
-    // the rest were still read.
+    // The settings kept between runs. False when a value of the window's own was missing or not a
+    // number: it kept its value and the rest were still read.
     bool LoadSettings();
     // Throws EFCreateError when the settings cannot be written.
     void SaveSettings();
 
-    // The traffic log and its view commands.
-    const CSymbolTable &Symbols() const;
-    void ReloadSymbols();
-
     // Sending. SendItem may be called from any thread.
     void SendItem(const CCommData &item) override;
-    CCommData GetInstantItem() const;
-    void SetInstantItem(const CCommData &item);
-    bool LoadSendList(const std::string &path);
-    void AddSendListItem(const CCommData &item);
-    const std::vector<CCommData> &SendListItems() const;
-    int CurrentType() const;
-
-    // The port and the receive path. `device`, when given, is opened for the link's port: a lost
-    // port's device found again under another name; the link keeps its own.
-    void OpenLink(const COM_PORT_SETTING &link, const std::string &device = std::string());
-    void ClosePort();
     bool IsPortOpen() const { return m_session && m_session->IsOpen(); }
-    // Every feature brings its commands' states up to date; none corrects another's.
-    void UpdateControls();
-    const std::optional<COM_PORT_SETTING> &LastLink() const;
 
     // The session behind the window: its counters, automatic sending, the port's events.
     CPortSession &Session() { return *m_session; }
@@ -104,7 +84,6 @@ public:
 
     // Received blocks go to this window's list; without one they are kept in RecDataHeld().
     void SetRecDataList(TfrmRecDataList *list);
-    void AddRecData(CCommData item);
     const std::vector<CCommData> &RecDataHeld() const { return m_recHeld; }
 
 protected:
@@ -112,12 +91,17 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // Start-up: the lists, the settings kept between runs, the panels as a closed port has them.
+    void InitSession();
+    // Every feature brings its commands' states up to date; none corrects another's.
+    void UpdateControls();
     // A share of the screen, the log the larger part of it, centred.
     void PlaceFirstTime();
     void MakeFeatures();
     void BuildReceivePipeline();
     void ConnectStore();
     void ShowSymbols();
+    void AddRecData(CCommData item);
     void ShowTitle(const COM_PORT_SETTING &link);
     void ShowMessage(const QString &text);
     // Modem-line changes move the lamps; line errors and held reads are counted and noted.

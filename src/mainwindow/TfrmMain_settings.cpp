@@ -53,7 +53,7 @@ void TfrmMain::InitSession()
     // A file of the app folder that cannot be read leaves its defaults; the window still comes.
     if (m_loadsShared) {
         m_store->ResetSymbols();
-        RunGuarded(this, [this] { ReloadSymbols(); });
+        RunGuarded(this, [this] { m_store->ReloadSymbols(); });
     } else {
         ShowSymbols();
     }
@@ -63,9 +63,9 @@ void TfrmMain::InitSession()
     m_logView->SetCurDisplayType(FMT_STRING);
     m_logView->SetShowTime(false);
     m_logView->SetShowSendData(true);
-    SetInstantItem(CCommData(Bytes(), FMT_STRING));
+    m_instantSend->SetItem(CCommData(Bytes(), FMT_STRING));
     if (m_loadsShared)
-        RunGuarded(this, [this] { LoadSendList(AppFilePath("Default.sds")); });
+        RunGuarded(this, [this] { m_store->LoadSendList(AppFilePath("Default.sds")); });
     else
         m_sendList->Fill();
     LoadSettings();
@@ -90,7 +90,7 @@ bool TfrmMain::LoadSettings()
         allRead = allRead && found.has_value();
         return found.value_or(current);
     };
-    m_instantSend->SetFormat(static_cast<uint8_t>(read(kCurrentType, CurrentType())));
+    m_instantSend->SetFormat(static_cast<uint8_t>(read(kCurrentType, m_instantSend->Format())));
     m_logView->SetCurDisplayType(static_cast<uint8_t>(read(kCurDisplayType, m_logView->CurDisplayType())));
     m_logView->SetShowSendData(read(kShowSendData, m_logView->ShowSendData()));
     m_logView->SetShowTime(read(kShowTime, m_logView->ShowTime()));
@@ -111,7 +111,7 @@ bool TfrmMain::LoadSettings()
     if (!instant.empty()) {
         CCommData item;
         item.FromLine(instant);
-        SetInstantItem(item);
+        m_instantSend->SetItem(item);
     }
     const QByteArray geometry = kGeometry.Read(settings);
     if (!geometry.isEmpty())
@@ -128,13 +128,13 @@ void TfrmMain::SaveSettings()
     QSettings settings = OpenAppSettings();
     if (m_number > 1)
         settings.beginGroup(SettingsGroup());
-    kCurrentType.Write(settings, CurrentType());
+    kCurrentType.Write(settings, m_instantSend->Format());
     kCurDisplayType.Write(settings, m_logView->CurDisplayType());
     kShowSendData.Write(settings, m_logView->ShowSendData());
     kShowTime.Write(settings, m_logView->ShowTime());
-    kInstantItem.Write(settings, QString::fromLatin1(GetInstantItem().ToLine()));
-    if (LastLink())
-        kPortSetting.Write(settings, QString::fromLatin1(LinkToLine(*LastLink())));
+    kInstantItem.Write(settings, QString::fromLatin1(m_instantSend->Item().ToLine()));
+    if (const std::optional<COM_PORT_SETTING> &link = m_port->LastLink())
+        kPortSetting.Write(settings, QString::fromLatin1(LinkToLine(*link)));
     kGeometry.Write(settings, saveGeometry());
     kSplitter.Write(settings, ui.splitter->saveState());
     m_features->Save(settings);

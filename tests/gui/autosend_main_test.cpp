@@ -1,6 +1,7 @@
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "ptypair.h"
 
 namespace {
@@ -23,7 +25,7 @@ struct Controls
     QToolButton *start, *pause, *stop;
     QAction *mnuStart, *mnuPause, *mnuStop;
 
-    explicit Controls(const TfrmMain &w)
+    explicit Controls(const QMainWindow &w)
         : start(w.findChild<QToolButton *>("btnStartAutoSend")),
           pause(w.findChild<QToolButton *>("btnPauseAutoSend")),
           stop(w.findChild<QToolButton *>("btnStopAutoSend")),
@@ -111,53 +113,54 @@ TEST(AutoSendControls, StatesFollowThePortAndTheRun)
     WriteActionRules(env);
     CTestPty pty;
     Device device(pty);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     const Controls c(w);
     EXPECT_EQ(c.Enabled(), "---");
     EXPECT_EQ(c.Pressed(), "--");
 
-    w.OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(c.Enabled(), "S--");
 
     c.start->click();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_RUNNING);
     EXPECT_EQ(c.Enabled(), "SPX");
     EXPECT_EQ(c.Pressed(), "S-");
-    EXPECT_TRUE(w.Session().AutoSendEngine().HasThreads());
+    EXPECT_TRUE(SessionOf(w).AutoSendEngine().HasThreads());
     EXPECT_TRUE(device.WaitFor("B"));
 
     c.pause->click();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_PAUSED);
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_PAUSED);
     EXPECT_EQ(c.Pressed(), "SP");
     EXPECT_TRUE(device.WaitFor("BP"));
     c.mnuPause->trigger();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_RUNNING);
     EXPECT_EQ(c.Pressed(), "S-");
     EXPECT_TRUE(device.WaitFor("BPR"));
 
     // Start while running changes nothing: no new run, no second Begin.
-    const int64_t started = w.Session().AutoSend().Marks().StartTime;
+    const int64_t started = SessionOf(w).AutoSend().Marks().StartTime;
     c.start->click();
     EXPECT_EQ(c.Pressed(), "S-");
-    EXPECT_EQ(w.Session().AutoSend().Marks().StartTime, started);
+    EXPECT_EQ(SessionOf(w).AutoSend().Marks().StartTime, started);
     EXPECT_TRUE(device.StaysQuiet(150));
 
     // Closing the port keeps the run; only Pause and Stop wait for the port.
-    w.ClosePort();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING);
-    EXPECT_TRUE(w.Session().AutoSendEngine().HasThreads());
+    Feature<TPortCommands>(w)->Close();
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_RUNNING);
+    EXPECT_TRUE(SessionOf(w).AutoSendEngine().HasThreads());
     EXPECT_EQ(c.Enabled(), "---");
     EXPECT_EQ(c.Pressed(), "S-");
     c.mnuStop->trigger();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_RUNNING) << "a disabled command does nothing";
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_RUNNING) << "a disabled command does nothing";
     w.findChild<QAction *>("mnuOpQuickLink")->trigger();
-    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(c.Enabled(), "SPX");
 
     c.stop->click();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
-    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads()) << "Stop waits for both threads";
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_FALSE(SessionOf(w).AutoSendEngine().HasThreads()) << "Stop waits for both threads";
     EXPECT_EQ(c.Enabled(), "S--");
     EXPECT_EQ(c.Pressed(), "--");
     EXPECT_TRUE(device.StaysQuiet(100));
@@ -170,7 +173,8 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     WriteActionRules(env);
     CTestPty pty;
     Device device(pty);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     const Controls c(w);
     w.show();
     QApplication::setActiveWindow(&w);
@@ -179,17 +183,17 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     // Without a port every key is refused.
     for (Qt::Key key : {Qt::Key_F9, Qt::Key_F11, Qt::Key_F10})
         QTest::keyClick(&w, key);
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
-    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads());
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_FALSE(SessionOf(w).AutoSendEngine().HasThreads());
 
-    w.OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     QTest::keyClick(&w, Qt::Key_F9);
     EXPECT_EQ(c.Pressed(), "S-");
     ASSERT_TRUE(device.WaitFor("B"));
-    const int64_t started = w.Session().AutoSend().Marks().StartTime;
+    const int64_t started = SessionOf(w).AutoSend().Marks().StartTime;
     QTest::keyClick(&w, Qt::Key_F9);
-    EXPECT_EQ(w.Session().AutoSend().Marks().StartTime, started) << "F9 while running does nothing";
+    EXPECT_EQ(SessionOf(w).AutoSend().Marks().StartTime, started) << "F9 while running does nothing";
 
     QTest::keyClick(&w, Qt::Key_F11);
     EXPECT_EQ(c.Pressed(), "SP");
@@ -198,10 +202,10 @@ TEST(AutoSendControls, FunctionKeysDriveTheRun)
     EXPECT_TRUE(device.WaitFor("BPR"));
 
     QTest::keyClick(&w, Qt::Key_F10);
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState, AUTOSEND_STOPPED);
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState, AUTOSEND_STOPPED);
     EXPECT_EQ(c.Pressed(), "--");
     EXPECT_EQ(c.Enabled(), "S--");
-    EXPECT_FALSE(w.Session().AutoSendEngine().HasThreads());
+    EXPECT_FALSE(SessionOf(w).AutoSendEngine().HasThreads());
     EXPECT_TRUE(device.StaysQuiet(100));
     EXPECT_EQ(device.Seen(), "BPR");
 }
@@ -217,23 +221,24 @@ TEST(AutoSendControls, StartAfterStopBeginsAFreshRun)
     rules.SaveToFile(env.File("Default.ass"));
     CTestPty pty;
     Device device(pty);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     const Controls c(w);
-    w.OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
 
     c.start->click();
     ASSERT_TRUE(device.WaitFor("b"));
     EXPECT_TRUE(device.StaysQuiet(200)) << "no receive yet, so no timed send";
     pty.Send("x");
     EXPECT_TRUE(device.WaitFor("bt"));
-    EXPECT_TRUE(w.Session().AutoSend().Marks().RecEndValid);
-    const int64_t firstStart = w.Session().AutoSend().Marks().StartTime;
+    EXPECT_TRUE(SessionOf(w).AutoSend().Marks().RecEndValid);
+    const int64_t firstStart = SessionOf(w).AutoSend().Marks().StartTime;
     c.stop->click();
 
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     c.start->click();
-    const ST_TimeMarks marks = w.Session().AutoSend().Marks();
+    const ST_TimeMarks marks = SessionOf(w).AutoSend().Marks();
     EXPECT_GT(marks.StartTime, firstStart);
     EXPECT_FALSE(marks.RecEndValid || marks.RecBeginValid);
     EXPECT_TRUE(device.WaitFor("btb")) << "the once-only rule fires again in the new run";
@@ -268,9 +273,9 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
 
     CTestPty pty;
     Device device(pty);
-    auto w = std::make_unique<TfrmMain>();
-    w->OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w->IsPortOpen());
+    auto w = NewMainWindow();
+    Feature<TPortCommands>(*w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(*w).IsOpen());
     Controls(*w).start->click();
 
     // Each question is its own block; a block that does not begin with it gets no answer.
@@ -279,7 +284,7 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     for (const char *block : {"Q?1", "nope", "Q?2", "Q?3"}) {
         pty.Send(std::string(block));
         ++blocks;
-        ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBlocks() == blocks; }));
+        ASSERT_TRUE(WaitUntil([&] { return SessionOf(*w).RecBlocks() == blocks; }));
         if (block[0] == 'Q')
             ++answers;
         ASSERT_TRUE(WaitUntil([&] { return CountOf(device.Seen(), "<ack>") == static_cast<int>(answers); }))
@@ -295,12 +300,12 @@ TEST(AutoSendEndToEnd, AnswersTheDeviceAndStepsThroughAGroup)
     }
     EXPECT_EQ(groupPart, "[g1][g2][g3]");
     EXPECT_EQ(answerPart, "<ack><ack><ack>");
-    EXPECT_EQ(w->Session().SendBlocks(), 6);
+    EXPECT_EQ(SessionOf(*w).SendBlocks(), 6);
 
     // Exit while the run goes on: the window waits for the engine's threads and goes cleanly.
     pty.Send("Q?4");
-    ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBlocks() == 5; }));
-    ASSERT_TRUE(w->Session().AutoSendEngine().HasThreads());
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(*w).RecBlocks() == 5; }));
+    ASSERT_TRUE(SessionOf(*w).AutoSendEngine().HasThreads());
     w.reset();
     pty.Receive(4096, 50);
 }

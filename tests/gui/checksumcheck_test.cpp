@@ -1,6 +1,6 @@
 // Checking received checksums, turned on through View > Check Checksum on a pseudo-terminal.
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/appsettings.h"
 #include "recdata/gui/TfrmCheckChecksum.h"
 
@@ -30,7 +30,7 @@ TTrafficLog *Log(const QWidget &w)
     return w.findChild<TTrafficLog *>(QStringLiteral("edData"));
 }
 
-bool LogShows(const TfrmMain &w, const std::string &text)
+bool LogShows(const QMainWindow &w, const std::string &text)
 {
     return WaitUntil([&] { return Log(w)->WholeText() == text; });
 }
@@ -42,14 +42,13 @@ TEST(ChecksumCheck, BadBlocksAreMarkedAndCountedOnceTurnedOn)
     GuiTestEnv env;
     CTestPty pty;
     const std::string before = "Rec  :01 03 00 10 00 0A C5 CD \r\n";
-    {
-        TfrmMain unused;
-    }
+    NewMainWindow(); // opened and closed unused
     EXPECT_TRUE(OpenAppSettings().contains(QStringLiteral("SplitReceivedLines")));
     EXPECT_FALSE(OpenAppSettings().contains(QStringLiteral("RecvChecksumOn"))) << "unused, no new value";
     {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
         Find<QToolButton>(w, "btnHex")->click();
         auto *panel = Find<QLabel>(w, "stbChecksumPanel");
         pty.Send(kBad);
@@ -78,7 +77,8 @@ TEST(ChecksumCheck, BadBlocksAreMarkedAndCountedOnceTurnedOn)
         EXPECT_FALSE(panel->isHidden());
         EXPECT_EQ(panel->accessibleName(), QStringLiteral("Checksum counts"));
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_FALSE(Find<QLabel>(again, "stbChecksumPanel")->isHidden());
     ModalCatcher look([](QDialog *d) {
         EXPECT_TRUE(Find<QCheckBox>(d, "chkCheckChecksum")->isChecked());
@@ -95,8 +95,9 @@ TEST(ChecksumCheck, EachLineTheLogSplitsOffIsMarkedOnItsOwn)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Pty", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
     Find<QAction>(w, "mnuViewSplitLines")->trigger();
     ModalCatcher answer([](QDialog *d) {
         Find<QCheckBox>(d, "chkCheckChecksum")->setChecked(true);
@@ -120,8 +121,9 @@ TEST(ChecksumCheck, EachLinkKeepsItsOwnCheck)
     CTestPty ptyA, ptyB;
     const COM_PORT_SETTING a = Link("A", ptyA.Path()), b = Link("B", ptyB.Path());
     {
-        TfrmMain w;
-        w.OpenLink(a);
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(a);
         Find<QToolButton>(w, "btnHex")->click();
     }
     {
@@ -131,29 +133,31 @@ TEST(ChecksumCheck, EachLinkKeepsItsOwnCheck)
         SaveRecvChecksumChoice(settings, old);
     }
     const std::string bad = "Rec  :01 03 00 10 00 0A C5 CD ";
-    const auto receive = [&](TfrmMain &w, CTestPty &pty, const std::string &line) {
+    const auto receive = [&](QMainWindow &w, CTestPty &pty, const std::string &line) {
         const std::string before = Log(w)->WholeText();
         pty.Send(kBad);
         EXPECT_TRUE(LogShows(w, before + line + "\r\n")) << Log(w)->WholeText();
     };
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         auto *panel = Find<QLabel>(w, "stbChecksumPanel");
         EXPECT_FALSE(panel->isHidden()) << "the last link's check";
-        w.OpenLink(b);
+        Feature<TPortCommands>(w)->Open(b);
         EXPECT_TRUE(panel->isHidden());
         receive(w, ptyB, bad);
-        w.OpenLink(a);
+        Feature<TPortCommands>(w)->Open(a);
         EXPECT_FALSE(panel->isHidden());
         receive(w, ptyA, bad + "[checksum bad]");
-        w.OpenLink(b);
+        Feature<TPortCommands>(w)->Open(b);
         receive(w, ptyB, bad);
     }
     // Read again, the old value is not handed to the link used last.
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     auto *panel = Find<QLabel>(w, "stbChecksumPanel");
     EXPECT_TRUE(panel->isHidden());
-    w.OpenLink(a);
+    Feature<TPortCommands>(w)->Open(a);
     EXPECT_FALSE(panel->isHidden());
     receive(w, ptyA, bad + "[checksum bad]");
 }

@@ -1,9 +1,11 @@
 // The checksum on instant sends and Append Checksum, driven through their controls on a
 // pseudo-terminal.
 #include "data/gui/TChecksumEdit.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/appsettings.h"
 #include "senddata/gui/TfrmDataEdit.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -56,9 +58,10 @@ TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKe
     GuiTestEnv env;
     CTestPty pty;
     {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
-        ASSERT_TRUE(w.IsPortOpen());
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         auto *checksum = Find<QComboBox>(w, "cboChecksum");
         auto *place = Find<QComboBox>(w, "cboChecksumPlace");
         EXPECT_EQ(checksum->accessibleName(), QStringLiteral("Checksum"));
@@ -68,7 +71,7 @@ TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKe
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         TypeAndSend(w, QStringLiteral("01 03 00 00 00 0A"));
         EXPECT_EQ(pty.ReceiveText(8), std::string("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8));
-        EXPECT_EQ(w.Session().SendBytes(), 8) << "the checksum is counted as sent";
+        EXPECT_EQ(SessionOf(w).SendBytes(), 8) << "the checksum is counted as sent";
 
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
         Find<QComboBox>(w, "cboLineEnding")->setCurrentIndex(3);
@@ -85,7 +88,8 @@ TEST(ChecksumSend, InstantSendsCarryTheChosenChecksumWhereChosenAndTheChoiceIsKe
         }
         EXPECT_EQ(checksum->currentText(), QStringLiteral("CRC-16/MODBUS"));
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_EQ(Find<QComboBox>(again, "cboChecksum")->currentText(), QStringLiteral("CRC-16/MODBUS"));
     EXPECT_EQ(Find<QComboBox>(again, "cboChecksumPlace")->currentText(),
               QStringLiteral("Before line ending"));
@@ -95,11 +99,12 @@ TEST(ChecksumSend, CustomCrcFromItsParametersAndNothingStoredUntilChosen)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.SaveSettings();
+    NewMainWindow(); // closing writes the settings
     EXPECT_FALSE(OpenAppSettings().contains(QStringLiteral("SendChecksumKind")));
-    w.OpenLink(Link("Pty", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     // CRC-16/ARC: its check value BB3D, high byte first as a custom CRC starts.
     bool answered = false;
     ModalCatcher catcher([&answered](QDialog *dialog) {
@@ -126,7 +131,7 @@ TEST(ChecksumSend, CustomCrcFromItsParametersAndNothingStoredUntilChosen)
         << catcher.Seen().join(QStringLiteral(" | ")).toStdString();
     TypeAndSend(w, QStringLiteral("123456789"));
     EXPECT_EQ(pty.ReceiveText(11), "123456789\xBB\x3D");
-    w.SaveSettings();
+    made.reset();
     QSettings settings = OpenAppSettings();
     EXPECT_EQ(settings.value(QStringLiteral("SendChecksumCrcPoly")).toString(), QStringLiteral("8005"));
     const ST_ChecksumSpec kept = LoadChecksumSpec(settings, QStringLiteral("SendChecksum"));
@@ -158,8 +163,9 @@ TEST(ChecksumSend, AppendChecksumAddsItToTheItemInItsOwnFormat)
                   QStringLiteral("01 03 00 00 00 0A C5 CD"));
     }
     // The last choice is offered again; a frame with its own CRC-16/MODBUS sums to zero.
-    TfrmMain w;
-    w.SetInstantItem(CCommData(std::string("01 03 00 00 00 0A C5 CD"), FMT_HEX));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TInstantSend>(w)->SetItem(CCommData(std::string("01 03 00 00 00 0A C5 CD"), FMT_HEX));
     ModalCatcher catcher([](QDialog *dialog) {
         EXPECT_EQ(Find<QComboBox>(dialog, "cboChecksumKind")->currentText(), QStringLiteral("CRC-16/MODBUS"));
         dialog->accept();

@@ -3,9 +3,11 @@
 #include "console/gui/TConsoleView.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "session/portsession.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -87,7 +89,9 @@ struct ConsoleWindow
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    std::unique_ptr<QMainWindow> made = NewMainWindow();
+    QMainWindow &w = *made;
+    TfrmRecDataList *received = &GiveReceivedList(w);
     TConsoleView *console = nullptr;
 
     ConsoleWindow()
@@ -96,7 +100,7 @@ struct ConsoleWindow
         w.show();
         COM_PORT_SETTING link = DefaultLinkSetting();
         link.PortName = pty.Path();
-        w.OpenLink(link);
+        Feature<TPortCommands>(w)->Open(link);
         Find<QAction>(w, "mnuViewConsole")->trigger();
         console = w.findChild<TConsoleView *>(QStringLiteral("console"));
     }
@@ -131,7 +135,10 @@ struct ShellWindow : ConsoleWindow
             shell = std::make_unique<CShellBehindPort>(pty, env.Dir().toStdString(), console->Rows(),
                                                        console->Cols());
     }
-    bool Ready() { return console && w.IsPortOpen() && shell->Running() && ShowsLine(QStringLiteral("$")); }
+    bool Ready()
+    {
+        return console && SessionOf(w).IsOpen() && shell->Running() && ShowsLine(QStringLiteral("$"));
+    }
 };
 
 } // namespace
@@ -170,7 +177,7 @@ TEST(Console, AShellAnswersTypedCommandsAndTheLogKeepsTheTypedLines)
                             [](const std::string &l) { return l.rfind("echo kes$((6*7))trum", 0) == 0; }));
     EXPECT_LE(sent.size(), 8u);
     EXPECT_NE(LogText(s.w).find("kes42trum"), std::string::npos);
-    EXPECT_GE(s.w.Session().SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
+    EXPECT_GE(SessionOf(s.w).SendBytes(), static_cast<int64_t>(sizeof "echo kes$((6*7))trum"));
 }
 
 // A device that echoes each key as it comes: the log reads the typed line first, then its echo as
@@ -188,7 +195,7 @@ TEST(Console, ATypedLineStandsBeforeItsEchoAndWhatItCaused)
         ASSERT_EQ(c.pty.ReceiveText(1), key);
         ASSERT_TRUE(c.pty.Send(key));
         ++received;
-        ASSERT_TRUE(WaitUntil([&] { return c.w.Session().RecBytes() == received; }));
+        ASSERT_TRUE(WaitUntil([&] { return SessionOf(c.w).RecBytes() == received; }));
     }
     c.Key(Qt::Key_Return);
     ASSERT_EQ(c.pty.ReceiveText(1), "\r");
@@ -268,7 +275,7 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     // The hint takes only the room the status panels leave.
     for (auto *panel : c.w.findChildren<QLabel *>(QRegularExpression("^stbComStatusPanel")))
         EXPECT_GE(panel->width(), panel->sizeHint().width()) << panel->text().toStdString();
-    EXPECT_TRUE(WaitUntil([&c] { return c.w.RecDataHeld().size() == 1; }));
+    EXPECT_TRUE(WaitUntil([&c] { return c.received->Entries().Count() == 1; }));
     EXPECT_NE(LogText(c.w).find("Rec  :temp=21"), std::string::npos);
     // A shell's UTF-8 while the log reads Latin-1.
     ASSERT_TRUE(c.pty.Send("25\xC2\xB0"
@@ -286,7 +293,7 @@ TEST(Console, ReceivedDataStillReachTheLogAndTheList)
     EXPECT_TRUE(c.console->hasFocus());
 
     c.Type("ab");
-    ASSERT_TRUE(WaitUntil([&c] { return c.w.Session().SendsSettled() && c.w.Session().SendBytes() == 2; }));
+    ASSERT_TRUE(WaitUntil([&c] { return SessionOf(c.w).SendsSettled() && SessionOf(c.w).SendBytes() == 2; }));
     EXPECT_EQ(c.pty.ReceiveText(2), "ab");
     EXPECT_TRUE(LogLines(c.w, "Send :").empty());
     c.Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
@@ -303,8 +310,9 @@ TEST(Console, TheChoiceAndTheSettingsAreKeptPerWindow)
 {
     GuiTestEnv env;
     {
-        TfrmMain first;
-        TfrmMain second(2, nullptr);
+        const auto first = NewMainWindow();
+        const auto secondMade = NewMainWindow(2);
+        QMainWindow &second = *secondMade;
         Find<QAction>(second, "mnuViewConsole")->trigger();
         ModalCatcher catcher([](QDialog *dialog) {
             Find<QComboBox>(dialog, "cboConsoleEnter")->setCurrentIndex(2);
@@ -312,8 +320,10 @@ TEST(Console, TheChoiceAndTheSettingsAreKeptPerWindow)
         });
         Find<QAction>(second, "mnuViewConsoleSettings")->trigger();
     }
-    TfrmMain first;
-    TfrmMain second(2, nullptr);
+    const auto firstMade = NewMainWindow();
+    QMainWindow &first = *firstMade;
+    const auto secondMade = NewMainWindow(2);
+    QMainWindow &second = *secondMade;
     EXPECT_FALSE(Find<QAction>(first, "mnuViewConsole")->isChecked());
     EXPECT_EQ(first.findChild<TConsoleView *>(QStringLiteral("console")), nullptr);
     EXPECT_TRUE(Find<QAction>(second, "mnuViewConsole")->isChecked());

@@ -11,13 +11,14 @@
 #include "help/gui/helpcontent.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmCheckChecksum.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
 #include "session/portsession.h"
+#include "shell/TfrmMainUi.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -127,7 +128,8 @@ TEST(Desktop, HelpContentOpensTheContentsAndF1ThePageOfTheWindowInFront)
 {
     GuiTestEnv env;
     TestManual manual(env);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     // Beside a window near the screen's corner, the help comes up whole, pushed into that corner.
     const QRect area = w.screen()->availableGeometry();
@@ -184,7 +186,8 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
     QList<int> split;
     QSize first;
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         w.show();
         first = w.size();
         w.resize(900, 700);
@@ -193,7 +196,8 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
         split = Find<QSplitter>(w, "splitter")->sizes();
     }
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         w.show();
         EXPECT_EQ(w.size(), QSize(900, 700));
         EXPECT_EQ(Find<QSplitter>(w, "splitter")->sizes(), split);
@@ -202,7 +206,8 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
         ASSERT_TRUE(WaitUntil([&] { return w.isMaximized(); }));
     }
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
     }
 
@@ -210,7 +215,8 @@ TEST(Desktop, GeometryMaximisedStateAndSplitterComeBackAtTheNextStart)
     env.ClearSettings();
     QSettings(QStringLiteral("Vantrell"), QStringLiteral("Kestrum"))
         .setValue(QStringLiteral("CurrentType"), 1);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     EXPECT_EQ(w.size(), first);
     EXPECT_FALSE(w.isMaximized());
@@ -220,7 +226,8 @@ TEST(Desktop, TheLogTakesTheRoomTheWindowGains)
 {
     GuiTestEnv env;
     env.ClearSettings();
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     auto *log = Find<QWidget>(w, "edData");
     auto *list = Find<QWidget>(w, "lsvSendData");
@@ -244,10 +251,11 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     // A device path as long as the stable names a USB adapter gets.
     const std::string longPath = env.File("usb-Vantrell_Bench_Adapter_A1B2C3D4-if00-port0");
     ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
-    w.OpenLink(Link("Bench", longPath));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Bench", longPath));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     // Two windows fit side by side on a 1280-pixel screen once the layout has settled.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
     // At the width the window asks for once its layout has settled, every panel shows its whole text
@@ -293,7 +301,7 @@ TEST(Desktop, StatusPanelsShowTheirWholeTextOrTheirValueInANarrowWindow)
     EXPECT_LT(port->width(), port->fontMetrics().horizontalAdvance(port->text()));
     EXPECT_EQ(port->toolTip(), port->text());
     EXPECT_EQ(port->accessibleDescription(), port->text());
-    w.ClosePort();
+    Feature<TPortCommands>(w)->Close();
     // Closed, the panels may give up the room their first layout had.
     EXPECT_TRUE(WaitUntil([&w] { return w.minimumSize().width() <= 630; })) << w.minimumSize().width();
 }
@@ -309,11 +317,12 @@ TEST(Desktop, TheCountsStayWholeWhenTheBarIsShortOfRoom)
     name += std::string(120 - name.size() - 11, '7') + "-if00-port0";
     const std::string longPath = env.File(name.c_str());
     ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     w.resize(676, w.height());
-    w.OpenLink(Link("Bench", longPath));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Bench", longPath));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     ModalCatcher answers([&env](QDialog *d) {
         if (d->objectName() == QLatin1String("frmCheckChecksum")) {
             Find<QCheckBox>(d, "chkCheckChecksum")->setChecked(true);
@@ -328,7 +337,7 @@ TEST(Desktop, TheCountsStayWholeWhenTheBarIsShortOfRoom)
     Find<QAction>(w, "mnuViewCheckChecksum")->trigger();
     WriteRaw(env.File("big.txt"), std::string(1 << 20, 'x'));
     Find<QAction>(w, "mnuFileSendFile")->trigger();
-    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(w).TransferRunning());
     ASSERT_TRUE(pty.Send("ready\r\n"));
     ASSERT_FALSE(Find<QWidget>(w, "stbChecksumPanel")->isHidden());
     ASSERT_FALSE(Find<QWidget>(w, "pbTransfer")->isHidden());
@@ -352,7 +361,7 @@ TEST(Desktop, TheCountsStayWholeWhenTheBarIsShortOfRoom)
     EXPECT_TRUE(Name(rec).startsWith(QStringLiteral("Received: 7 bytes in "))) << Name(rec).toStdString();
     EXPECT_TRUE(WaitUntil([&] { return Name(send).startsWith(QStringLiteral("Sent: ")); }));
     Find<QPushButton>(w, "btnCancelTransfer")->click();
-    EXPECT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !SessionOf(w).TransferRunning(); }));
 }
 
 TEST(Desktop, NoPortPathMakesTheWindowWiderThanTheScreen)
@@ -363,10 +372,11 @@ TEST(Desktop, NoPortPathMakesTheWindowWiderThanTheScreen)
     const std::string folder = env.File("");
     const std::string longPath = folder + std::string(120 - folder.size(), 'p');
     ASSERT_EQ(symlink(pty.Path().c_str(), longPath.c_str()), 0);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
-    w.OpenLink(Link("Bench", longPath));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Bench", longPath));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     const int room = w.screen()->availableGeometry().width();
     // A window that takes the size it asks for, as at its first showing, stays on the screen.
     w.adjustSize();
@@ -387,14 +397,15 @@ TEST(Desktop, TheFirstWindowFitsTheScreenWithTheLogTheLargerPartAndEveryToolInSi
     GuiTestEnv env;
     CTestPty pty;
     ASSERT_TRUE(pty.Ok());
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     EXPECT_TRUE(w.screen()->availableGeometry().contains(w.geometry())) << w.width() << "x" << w.height();
     EXPECT_GT(Find<QWidget>(w, "edData")->height(), 2 * Find<QWidget>(w, "lsvSendData")->height());
     EXPECT_FALSE(Find<QToolButton>(w, "qt_toolbar_ext_button")->isVisible());
     // With a port open, the counters and the line lamps show whole.
-    w.OpenLink(Link("Bench", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Bench", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     const auto whole = [](QLabel *label) {
         return label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text());
     };
@@ -405,7 +416,7 @@ TEST(Desktop, TheFirstWindowFitsTheScreenWithTheLogTheLargerPartAndEveryToolInSi
     // A received count keeps its panel's size while it fits and widens the panel when it outgrows it.
     auto *received = Find<QLabel>(w, "stbComStatusPanel6");
     for (const size_t size : {size_t{1}, size_t{30000}}) {
-        const int64_t total = w.Session().RecBytes() + static_cast<int64_t>(size);
+        const int64_t total = SessionOf(w).RecBytes() + static_cast<int64_t>(size);
         pty.Send(std::vector<uint8_t>(size, 'x'));
         ASSERT_TRUE(WaitUntil([&] {
             return received->text().startsWith(QStringLiteral("Rec:%1/").arg(total)) && whole(received);
@@ -417,7 +428,8 @@ TEST(Desktop, EveryControlOfEveryWindowHasANameAndNoHeaderIsCut)
 {
     GuiTestEnv env;
     TestManual manual(env);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     TfrmRecDataList recData(&w);
     const std::vector<std::function<QDialog *()>> dialogs = {

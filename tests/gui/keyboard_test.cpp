@@ -15,7 +15,8 @@
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
 #include "platform/gui/appsettings.h"
 #include "platform/gui/language.h"
@@ -25,6 +26,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/gui/TfrmDataEdit.h"
 #include "senddata/gui/TfrmSendDataList.h"
+#include "session/portsession.h"
 #include "transfer/gui/TfrmReceiveFile.h"
 #include "transfer/gui/TfrmSendFile.h"
 
@@ -234,10 +236,10 @@ std::vector<std::pair<std::string, DialogMaker>> Dialogs(GuiTestEnv &env)
     };
 }
 
-void OpenWithF5(TfrmMain &w)
+void OpenWithF5(QMainWindow &w)
 {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
-    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(SessionOf(w).IsOpen());
 }
 
 } // namespace
@@ -250,9 +252,10 @@ TEST(Keyboard, AnOpenPutsTheKeyboardInTheSendBox)
     CTestPty pty;
     const COM_PORT_SETTING link = Link("Bench", pty.Path());
     WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
-    TfrmMain w;
-    w.OpenLink(link);
-    w.ClosePort();
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(link);
+    Feature<TPortCommands>(w)->Close();
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     auto *edit = Find<QTextEdit>(w, "edSendItem");
@@ -265,7 +268,7 @@ TEST(Keyboard, AnOpenPutsTheKeyboardInTheSendBox)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(pty.ReceiveText(5), "hello");
 
-    w.ClosePort();
+    Feature<TPortCommands>(w)->Close();
     Find<QWidget>(w, "btnSave")->setFocus();
     ModalCatcher choose([](QDialog *d) {
         auto *list = d->findChild<QTreeWidget *>(QStringLiteral("lstLinkList"));
@@ -273,7 +276,7 @@ TEST(Keyboard, AnOpenPutsTheKeyboardInTheSendBox)
         d->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
     });
     Find<QAction>(w, "mnuOpOpenPort")->trigger();
-    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(w.focusWidget(), edit) << Describe(w.focusWidget());
 }
 
@@ -283,8 +286,9 @@ TEST(Keyboard, TabWalksTheSendAreaAndCtrlITypesATab)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Bench", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Bench", pty.Path()));
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     auto *edit = Find<QTextEdit>(w, "edSendItem");
@@ -315,8 +319,9 @@ TEST(Keyboard, TheLineEndingAndTheFormatAreInTheOperateMenu)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Bench", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Bench", pty.Path()));
     auto *ending = Find<QComboBox>(w, "cboLineEnding");
     auto *cr = Find<QAction>(w, "mnuOpLineEndingCR");
     ASSERT_NE(cr, nullptr);
@@ -329,7 +334,7 @@ TEST(Keyboard, TheLineEndingAndTheFormatAreInTheOperateMenu)
 
     Find<QAction>(w, "mnuOpSendFormatHex")->trigger();
     EXPECT_EQ(Find<QComboBox>(w, "cboFormat")->currentText(), "HEX");
-    w.SetInstantItem(CCommData(std::string("1 2"), FMT_DEC));
+    Feature<TInstantSend>(w)->SetItem(CCommData(std::string("1 2"), FMT_DEC));
     emit Find<QMenu>(w, "mnuOpSendFormat")->aboutToShow();
     EXPECT_TRUE(Find<QAction>(w, "mnuOpSendFormatDecimal")->isChecked());
 }
@@ -341,8 +346,9 @@ TEST(Keyboard, EveryControlIsReachedWithAFrameAndEveryMnemonicIsUnique)
     CTestPty pty;
     const COM_PORT_SETTING link = Link("Bench", pty.Path());
     WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
-    TfrmMain main;
-    main.OpenLink(link);
+    const auto mainMade = NewMainWindow();
+    QMainWindow &main = *mainMade;
+    Feature<TPortCommands>(main)->Open(link);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
     CheckTabChain(&main, "main window");
@@ -382,8 +388,9 @@ TEST(Keyboard, EveryMnemonicIsUniqueInEachTranslation)
         qputenv("KESTRUM_LANGUAGE", code.toLatin1());
         ASSERT_EQ(Language::Install(*qApp, OpenAppSettings()), code);
         const std::string language = code.toStdString() + " ";
-        TfrmMain main;
-        main.OpenLink(link);
+        const auto mainMade = NewMainWindow();
+        QMainWindow &main = *mainMade;
+        Feature<TPortCommands>(main)->Open(link);
         main.show();
         CheckWindowMnemonics(&main, language + "main window");
         for (const auto &[name, make] : Dialogs(env)) {

@@ -2,11 +2,12 @@
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/errors.h"
 #include "platform/gui/appsettings.h"
 #include "platform/textfile.h"
 #include "serial/dcb.h"
+#include "session/portsession.h"
 
 #include "guilink.h"
 #include "guitestenv.h"
@@ -528,9 +529,10 @@ TEST_F(LinkDialogs, ATypedRateIsStoredShownAgainAndAppliedToTheLine)
     Click(&again, "btnOK");
     ASSERT_EQ(again.SelectedLink(), link);
 
-    TfrmMain window;
-    window.OpenLink(again.SelectedLink());
-    ASSERT_TRUE(window.IsPortOpen()) << m_script.Messages().join("; ").toStdString();
+    const auto windowMade = NewMainWindow();
+    QMainWindow &window = *windowMade;
+    Feature<TPortCommands>(window)->Open(again.SelectedLink());
+    ASSERT_TRUE(SessionOf(window).IsOpen()) << m_script.Messages().join("; ").toStdString();
     KTermios line;
     ASSERT_TRUE(GetKernelTermios(pty.Slave(), &line));
     EXPECT_EQ(line.c_ospeed, 250000u);

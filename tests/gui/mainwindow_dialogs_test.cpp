@@ -3,9 +3,11 @@
 #include "data/symboltable.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QLabel>
@@ -28,6 +30,13 @@
 
 namespace {
 
+// What the instant edit shows of `bytes` as text with symbols.
+QString ShownWithSymbols(QMainWindow &w, const Bytes &bytes)
+{
+    Feature<TInstantSend>(w)->SetItem(CCommData(bytes, FMT_STR_SYMBOL));
+    return Find<QTextEdit>(w, "edSendItem")->toPlainText();
+}
+
 } // namespace
 
 TEST(MainWindowDialogs, LinkManagerOpensTheChosenLink)
@@ -36,13 +45,14 @@ TEST(MainWindowDialogs, LinkManagerOpensTheChosenLink)
     CTestPty pty;
     const COM_PORT_SETTING link = Link("Bench", pty.Path());
     WriteTextLines(env.File("Default.cps"), {LinkToLine(link)});
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
 
     {
         ModalCatcher cancel([](QDialog *d) { d->reject(); });
         Find<QToolButton>(w, "btnLinkList")->click();
         EXPECT_EQ(cancel.Seen(), QStringList{"frmOpenPort"});
-        EXPECT_FALSE(w.IsPortOpen());
+        EXPECT_FALSE(SessionOf(w).IsOpen());
     }
     ModalCatcher open([](QDialog *d) {
         auto *list = d->findChild<QTreeWidget *>(QStringLiteral("lstLinkList"));
@@ -52,9 +62,9 @@ TEST(MainWindowDialogs, LinkManagerOpensTheChosenLink)
     });
     Find<QAction>(w, "mnuOpOpenPort")->trigger();
     EXPECT_EQ(open.Seen(), QStringList{"frmOpenPort"});
-    ASSERT_TRUE(w.IsPortOpen());
-    ASSERT_TRUE(w.LastLink().has_value());
-    EXPECT_EQ(*w.LastLink(), link);
+    ASSERT_TRUE(SessionOf(w).IsOpen());
+    ASSERT_TRUE(Feature<TPortCommands>(w)->LastLink().has_value());
+    EXPECT_EQ(*Feature<TPortCommands>(w)->LastLink(), link);
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(pty.Path()));
 }
 
@@ -62,9 +72,10 @@ TEST(MainWindowDialogs, SendListManagerClosingReloadsThePanelFromTheFile)
 {
     GuiTestEnv env;
     WriteTextLines(env.File("Default.sds"), {"\"A\",Hex,\"01 \""});
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     auto *list = Find<QTreeWidget>(w, "lsvSendData");
-    w.AddSendListItem(CCommData(Bytes{9}));
+    AddThroughReceivedList(w, GiveReceivedList(w), CCommData(Bytes{9}));
     EXPECT_EQ(list->topLevelItemCount(), 2);
 
     WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",String,\"78 22 79 0D 0A \""});
@@ -75,26 +86,28 @@ TEST(MainWindowDialogs, SendListManagerClosingReloadsThePanelFromTheFile)
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("B"));
     EXPECT_EQ(list->topLevelItem(1)->text(2), QString::fromUtf8("x\"y\u240D\u240A"))
         << "a quote in the data does not cut the row short, and the row stays one line";
-    EXPECT_EQ(w.SendListItems().size(), 2u);
+    EXPECT_EQ(SendListOf(w).size(), 2u);
 
     std::remove(env.File("Default.sds").c_str());
     Find<QAction>(w, "mnuSendDataSetting")->trigger();
     EXPECT_EQ(list->topLevelItemCount(), 0) << "a missing file leaves the panel without rows";
-    EXPECT_TRUE(w.SendListItems().empty());
+    EXPECT_TRUE(SendListOf(w).empty());
 }
 
 TEST(MainWindowDialogs, SymbolsStartWithStandardNamesUntilTheAsciiTableSavesThem)
 {
     GuiTestEnv env;
     {
-        TfrmMain first;
+        const auto firstMade = NewMainWindow();
+        QMainWindow &first = *firstMade;
         Find<QToolButton>(first, "btnTextSymbol")->click();
         Receive(first, Bytes{'A', 0x0D, 0x0A, 0x7F});
         EXPECT_EQ(Find<TTrafficLog>(first, "edData")->LineText(0), "Rec  :A<CR><LF><DEL>");
     }
     EXPECT_FALSE(FileExists(env.File("Default.sym"))) << "starting and closing writes no table";
-    TfrmMain w;
-    EXPECT_TRUE(w.Symbols().IsSymbol(0x07));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    EXPECT_EQ(ShownWithSymbols(w, Bytes{'a', 0x07}), QStringLiteral("a<BEL>"));
     CSymbolTable table;
     table.Reset();
     table.SetEntry(0x07, ST_Symbol{true, false, "BEL"});
@@ -102,43 +115,27 @@ TEST(MainWindowDialogs, SymbolsStartWithStandardNamesUntilTheAsciiTableSavesThem
     ModalCatcher close([](QDialog *d) { d->reject(); });
     Find<QAction>(w, "mnuViewAsciiTable")->trigger();
     EXPECT_EQ(close.Seen(), QStringList{"frmAscTable"});
-    std::string text;
-    EXPECT_TRUE(w.Symbols().Lookup(0x07, text));
-    EXPECT_EQ(text, "BEL");
-    EXPECT_FALSE(w.Symbols().IsSymbol(0x0D)) << "the saved file rules";
-
-    // The instant edit shows symbols with the reloaded table.
-    w.SetInstantItem(CCommData(Bytes{'a', 0x07}, FMT_STR_SYMBOL));
-    EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("aBEL"));
+    EXPECT_EQ(ShownWithSymbols(w, Bytes{'a', 0x07}), QStringLiteral("aBEL"));
+    EXPECT_FALSE(ShownWithSymbols(w, Bytes{0x0D}).contains(QStringLiteral("<CR>"))) << "the saved file rules";
 }
 
 TEST(MainWindowDialogs, ReceivedListIsShownModallyAndFeedsTheSendList)
 {
     GuiTestEnv env;
-    TfrmMain w;
-    auto *received = new TfrmRecDataList(&w);
-    w.SetRecDataList(received);
-    w.AddRecData(CCommData(Bytes{0x31, 0x32}, FMT_STRING));
-    ModalCatcher add([](QDialog *d) {
-        auto *rows = d->findChild<QTreeView *>(QStringLiteral("lsvRecData"));
-        ASSERT_TRUE(rows && rows->model()->rowCount() == 1);
-        rows->selectionModel()->select(rows->model()->index(0, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        d->findChild<QPushButton *>(QStringLiteral("btnAddtoSendData"))->click();
-        d->reject();
-    });
-    Find<QAction>(w, "mnuSettingRecDataList")->trigger();
-    EXPECT_EQ(add.Seen(), QStringList{"frmRecDataList"});
-    ASSERT_EQ(w.SendListItems().size(), 1u);
-    EXPECT_EQ(w.SendListItems()[0].Data(), (Bytes{0x31, 0x32}));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    AddThroughReceivedList(w, GiveReceivedList(w), CCommData(Bytes{0x31, 0x32}, FMT_STRING));
+    ASSERT_EQ(SendListOf(w).size(), 1u);
+    EXPECT_EQ(SendListOf(w)[0].Data(), (Bytes{0x31, 0x32}));
     EXPECT_EQ(Find<QTreeWidget>(w, "lsvSendData")->topLevelItemCount(), 1);
 }
 
 TEST(MainWindowDialogs, DialogsOpenCentredOverTheirOwnerAndCannotBeResized)
 {
     GuiTestEnv env;
-    TfrmMain w;
-    w.SetRecDataList(new TfrmRecDataList(&w));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    GiveReceivedList(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.move(w.pos() + QPoint(-20, 30));

@@ -2,7 +2,9 @@
 #include "help/gui/helpcontent.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
+#include "session/portsession.h"
 #include "shell/TMenuSlots.h"
 
 #include <QAccessible>
@@ -435,14 +437,14 @@ TEST(MainWindow, ActivationRefreshesTheCommandStates)
     TfrmMain w;
     auto *start = w.findChild<QToolButton *>(QStringLiteral("btnStartAutoSend"));
     EXPECT_FALSE(start->isChecked());
-    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
+    SessionOf(w).AutoSend().SetState(AUTOSEND_RUNNING);
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     EXPECT_TRUE(start->isChecked());
     EXPECT_TRUE(w.findChild<QAction *>(QStringLiteral("mnuOpStartAutoSend"))->isChecked());
     EXPECT_FALSE(start->isEnabled()) << "no port is open";
-    w.Session().AutoSend().SetState(AUTOSEND_STOPPED);
+    SessionOf(w).AutoSend().SetState(AUTOSEND_STOPPED);
 }
 
 // Features put their commands into named slots; the order within a slot is the plan's, so it does
@@ -482,8 +484,8 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
     const QString pattern = env.FilePath(QStringLiteral("{link}-{seq}.log"));
     {
         TfrmMain w;
-        w.OpenLink(Link("board", pty.Path()));
-        ASSERT_TRUE(w.IsPortOpen());
+        Feature<TPortCommands>(w)->Open(Link("board", pty.Path()));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         ModalCatcher dialog([&pattern](QDialog *d) {
             Find<QLineEdit>(d, "edCaptureFile")->setText(pattern);
             Find<QComboBox>(d, "cbCaptureNewFile")->setCurrentIndex(3);
@@ -500,7 +502,7 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
     TfrmMain again;
     EXPECT_EQ(CaptureShown(again), QStringLiteral("Capture: waiting for board"));
     Find<QAction>(again, "mnuViewDateAndTime")->setChecked(true);
-    again.OpenLink(Link("board", pty.Path()));
+    Feature<TPortCommands>(again)->Open(Link("board", pty.Path()));
     ASSERT_TRUE(CaptureShown(again).startsWith(QStringLiteral("Capture: board-")))
         << CaptureShown(again).toStdString();
     ASSERT_TRUE(pty.Send("temp:20.1\r\n"));
@@ -518,7 +520,7 @@ TEST(MainWindow, ACaptureKeptWithItsLinkComesBackAfterARestart)
     EXPECT_EQ(panel->toolTip().toStdString(), file);
 
     // Each connect goes on in a file of its own.
-    again.OpenLink(Link("board", pty.Path()));
+    Feature<TPortCommands>(again)->Open(Link("board", pty.Path()));
     const std::string next = env.File("board-003.log");
     ASSERT_TRUE(WaitUntil([&next] { return ReadRaw(next).find("Note :Port back at ") == 0; }))
         << ReadRaw(next);

@@ -1,9 +1,10 @@
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TMonitorCommands.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,7 +83,7 @@ Bytes Logged(const TTrafficLog &log, const std::string &tag)
 }
 
 // The ports open on a thread of the monitor's; the status bar names them once they have.
-bool WaitStarted(TfrmMain &w)
+bool WaitStarted(QMainWindow &w)
 {
     return WaitUntil([&w] { return StatusPanel(w, 0).startsWith(QStringLiteral("A: ")); });
 }
@@ -102,7 +103,9 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     GuiTestEnv env;
     CTestPty device;
     SaveLinks({Link("board", device.Path())});
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    const CRecDataList &received = GiveReceivedList(w).Entries();
     auto *log = Find<TTrafficLog>(w, "edData");
     const std::string vport = env.File("board");
 
@@ -146,9 +149,9 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     EXPECT_NE(log->LineRuns(requestLine)[0].color, log->LineRuns(answerLine)[0].color);
 
     // The receive path of the window's own port saw none of it: no received list, no rules.
-    EXPECT_TRUE(w.RecDataHeld().empty());
-    EXPECT_EQ(w.Session().RecBlocks(), 0);
-    EXPECT_EQ(w.Session().AutoSend().RecQueueSize(), 0u);
+    EXPECT_EQ(received.Count(), 0);
+    EXPECT_EQ(SessionOf(w).RecBlocks(), 0);
+    EXPECT_EQ(SessionOf(w).AutoSend().RecQueueSize(), 0u);
 
     Find<QAction>(w, "mnuOpClosePort")->trigger();
     EXPECT_FALSE(Feature<TMonitorCommands>(w)->Running());
@@ -169,9 +172,10 @@ TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
     two.Baud = 115200;
     SaveLinks({Link("one", a.Path()), two});
     std::string sides[2]; // what the window's traffic path was given from each side; outlives it
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     auto *log = Find<TTrafficLog>(w, "edData");
-    w.Session().Traffic().Add("probe", [&](ST_Traffic &event) {
+    SessionOf(w).Traffic().Add("probe", [&](ST_Traffic &event) {
         const bool fromA = event.Direction == ETraffic::MonitorAtoB && event.Source == a.Path();
         if (fromA || (event.Direction == ETraffic::MonitorBtoA && event.Source == b.Path()))
             sides[fromA ? 0 : 1].append(event.Data.Data().begin(), event.Data.Data().end());
@@ -235,7 +239,8 @@ TEST(Monitor, ClosePortStopsAStartWaitingForAServerThatNeverAnswers)
     server.SetComPort(CFakeRfc2217::EComPort::Silent);
     SaveLinks(
         {Link("board", device.Path()), Link("lab", "rfc2217://127.0.0.1:" + std::to_string(server.Port()))});
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     ModalCatcher boxes([](QDialog *d) {
         Choose(d, "cboPortA", "board");
         Choose(d, "cboPortB", "lab");
@@ -272,7 +277,8 @@ TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
     CFakeRfc2217 server(ENetKind::Raw);
     ASSERT_TRUE(server.Ok());
     SaveLinks({Link("lab", "socket://127.0.0.1:" + std::to_string(server.Port()))});
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     const std::string vport = env.File("board");
     ModalCatcher dialog([&vport](QDialog *d) {
         Choose(d, "cboPortA", "lab");

@@ -1,7 +1,8 @@
 // A link on another machine, served by Debian's ser2net in front of a pseudo-terminal: the
 // window opens it without waiting for the network, and a server that goes away and comes back
 // is a lost port that Reconnect Automatically reopens.
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +22,7 @@
 namespace {
 
 // Data both ways between the window and the device behind the server.
-void ExpectTraffic(TfrmMain &w, CTestPty &pty, const std::string &word)
+void ExpectTraffic(QMainWindow &w, CTestPty &pty, const std::string &word)
 {
     TypeAndSend(w, QString::fromStdString(word));
     EXPECT_EQ(pty.ReceiveText(word.size()), word);
@@ -38,25 +39,26 @@ TEST(NetworkPort, AServerThatComesBackIsReconnectedWithAutoSendKeepingItsState)
     CTestPty pty;
     CSer2NetServer server(pty.Path(), true);
     ASSERT_TRUE(server.Start());
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     Find<QAction>(w, "mnuOpReconnect")->trigger();
     const std::string address = server.Address();
-    w.OpenLink(Link("Lab", address));
-    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }));
+    Feature<TPortCommands>(w)->Open(Link("Lab", address));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).IsOpen(); }));
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(address));
     ExpectTraffic(w, pty, "hello");
     Find<QToolButton>(w, "btnStartAutoSend")->click();
 
     server.Kill();
-    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    ASSERT_TRUE(WaitUntil([&w] { return !SessionOf(w).IsOpen(); }));
     EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: " + address, 0), 0u) << LastLogLine(w);
     const QString host = QStringLiteral("127.0.0.1:%1").arg(server.Port());
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Waiting for " + host + " to come back");
 
     ASSERT_TRUE(server.Start());
-    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 30000));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).IsOpen(); }, 30000));
     EXPECT_EQ(LastLogLine(w), "Note :Port back: " + address);
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     ExpectTraffic(w, pty, "again");
     Find<QToolButton>(w, "btnStopAutoSend")->click();
 }
@@ -69,21 +71,22 @@ TEST(NetworkPort, AConnectionRefusedIsToldAndAConnectUnderWayCanBeStopped)
     ASSERT_TRUE(holder.Ok());
     const QString host = QStringLiteral("127.0.0.1:%1").arg(holder.Port());
 
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     ModalCatcher boxes;
-    w.OpenLink(Link("Lab", "socket://" + host.toStdString()));
+    Feature<TPortCommands>(w)->Open(Link("Lab", "socket://" + host.toStdString()));
     EXPECT_TRUE(Find<QToolButton>(w, "btnClosePort")->isEnabled()) << "a connect under way can be stopped";
     ASSERT_TRUE(WaitUntil([&boxes] { return !boxes.Seen().isEmpty(); }));
     EXPECT_EQ(boxes.Seen().front(), "Cannot connect to " + host + ": connection refused");
-    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(SessionOf(w).IsOpen());
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
 
     // Listening, but never answering a word: Close Port stops the connect, and nothing is told.
     ASSERT_TRUE(holder.Listen());
-    w.OpenLink(Link("Lab", "rfc2217://" + host.toStdString()));
+    Feature<TPortCommands>(w)->Open(Link("Lab", "rfc2217://" + host.toStdString()));
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Connecting to rfc2217://" + host + "...");
     Find<QToolButton>(w, "btnClosePort")->click();
-    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(SessionOf(w).IsOpen());
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), QStringLiteral("Port: "));
     QApplication::processEvents();
@@ -102,21 +105,22 @@ TEST(NetworkPort, ARefusedSettingAndTheServersModemLinesReachTheWindow)
             return telnet::Bytes{0, 0, 0x4B, 0}; // 19200, whatever was asked
         return value;
     });
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     {
         ModalCatcher boxes;
-        w.OpenLink(Link("Lab", address));
+        Feature<TPortCommands>(w)->Open(Link("Lab", address));
         ASSERT_TRUE(WaitUntil([&boxes] { return boxes.Seen().size() == 2; }));
         EXPECT_EQ(
             boxes.Seen(),
             (QStringList{QString::fromStdString("Error Port Setting: " + address),
                          QStringLiteral("the server answered the baud rate with 19200 instead of 9600")}));
-        EXPECT_FALSE(w.IsPortOpen());
+        EXPECT_FALSE(SessionOf(w).IsOpen());
     }
 
     server.SetAnswers([](uint8_t, const telnet::Bytes &value) { return value; });
-    w.OpenLink(Link("Lab", address));
-    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }));
+    Feature<TPortCommands>(w)->Open(Link("Lab", address));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).IsOpen(); }));
     auto *cts = Find<QLabel>(w, "lbCTS");
     auto *dsr = Find<QLabel>(w, "lbDSR");
     EXPECT_TRUE(cts->isEnabled()) << "the server sets DTR and RTS, so there are lines to show";

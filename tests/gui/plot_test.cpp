@@ -1,9 +1,10 @@
 // View > Plot on a pseudo-terminal: what a board prints becomes series, shown and exported.
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/windowplace.h"
 #include "platform/textfile.h"
 #include "plot/gui/TPlotCanvas.h"
 #include "plot/gui/TfrmPlot.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,12 +42,13 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
-    w.OpenLink(Link("Pty", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     pty.Send("temp:1,hum:2\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().RecBytes() == 14; }));
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).RecBytes() == 14; }));
     EXPECT_EQ(w.findChild<TfrmPlot *>(QStringLiteral("frmPlot")), nullptr) << "no plot until asked for";
 
     const qint64 askedAt = QDateTime::currentMSecsSinceEpoch();
@@ -127,10 +129,10 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
     // Closed, the window takes nothing more, and no picture is drawn from it.
     plot->close();
     pty.Send("temp:24,hum:43\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().RecBytes() == 14 + 46 + 10 + 16 + 16; }));
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).RecBytes() == 14 + 46 + 10 + 16 + 16; }));
     EXPECT_EQ(plot->Store().Points(), 6u);
 
-    w.OpenLink(Link("Again", pty.Path()));
+    Feature<TPortCommands>(w)->Open(Link("Again", pty.Path()));
     EXPECT_EQ(plot->windowTitle().toStdString(), "Plot - Window 1 - Again (" + pty.Path() + ")");
 }
 

@@ -1,6 +1,8 @@
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/TFeatureList.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "recdata/gui/TfrmRecDataList.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QLabel>
@@ -29,7 +31,7 @@ QStringList Panels(const QWidget &w)
 const QStringList kLabelsOnly{
     "Port: ", "Baud Rate: ", "Data Bits: ", "Parity: ", "Stop Bits: ", "DTC: ", "Rec  :", "Send :"};
 
-std::string LastLogLine(const TfrmMain &w)
+std::string LastLogLine(const QMainWindow &w)
 {
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
     return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
@@ -41,18 +43,18 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    auto *list = new TfrmRecDataList(&w);
-    w.SetRecDataList(list);
-    w.OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    TfrmRecDataList *list = &GiveReceivedList(w);
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(Panels(w).mid(0, 6),
               (QStringList{"Port: " + QString::fromStdString(pty.Path()), "Baud Rate: 9600", "Data Bits: 8",
                            "Parity: None", "Stop Bits: 1", "DTC: None"}));
 
     Find<QToolButton>(w, "btnHex")->click();
     pty.Send(std::vector<uint8_t>{0x41, 0x42, 0x00, 0x43});
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBlocks() == 1; }));
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:4/1"); }))
         << Panels(w)[6].toStdString();
     EXPECT_EQ(LastLogLine(w), "Rec  :41 42 00 43 ");
@@ -64,22 +66,22 @@ TEST(Port, ReceivedBlocksReachTheLogTheListAndTheCounters)
         << "named with the time of day: " << entry.GetName();
 
     // A message that finds nothing waiting, and a break, change nothing.
-    w.Session().OnEvent(EV_RXCHAR);
-    w.Session().OnEvent(EV_BREAK | (CE_BREAK << 16));
-    EXPECT_EQ(w.Session().RecBlocks(), 1);
-    EXPECT_EQ(w.Session().RecBytes(), 4);
+    SessionOf(w).OnEvent(EV_RXCHAR);
+    SessionOf(w).OnEvent(EV_BREAK | (CE_BREAK << 16));
+    EXPECT_EQ(SessionOf(w).RecBlocks(), 1);
+    EXPECT_EQ(SessionOf(w).RecBytes(), 4);
     EXPECT_EQ(list->Entries().Count(), 1);
 
     // Closing shows the labels only and keeps the counters, which go on at the next block.
     Find<QAction>(w, "mnuOpClosePort")->trigger();
-    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(SessionOf(w).IsOpen());
     EXPECT_EQ(Panels(w), kLabelsOnly);
     EXPECT_FALSE(Find<QPushButton>(w, "btnSend")->isEnabled());
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
     Find<QToolButton>(w, "btnQuickLink")->click();
-    ASSERT_TRUE(w.IsPortOpen());
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     pty.Send("xyz");
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 2; }));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBlocks() == 2; }));
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:7/2"); }))
         << Panels(w)[6].toStdString();
 }
@@ -88,17 +90,19 @@ TEST(Port, ABurstWaitingAtOnceBecomesOneBlock)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Test", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    const CRecDataList &received = GiveReceivedList(w).Entries();
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     std::vector<uint8_t> burst(5000);
     for (size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<uint8_t>(1 + i % 250);
     pty.Send(burst);
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBytes() == 5000; }));
-    EXPECT_EQ(w.Session().RecBlocks(), 1);
-    ASSERT_EQ(w.RecDataHeld().size(), 1u);
-    EXPECT_EQ(w.RecDataHeld()[0].Data(), burst);
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBytes() == 5000; }));
+    EXPECT_EQ(SessionOf(w).RecBlocks(), 1);
+    ASSERT_EQ(received.Count(), 1);
+    EXPECT_EQ(received.At(0).Data(), burst);
     EXPECT_TRUE(WaitUntil([&w] { return Panels(w)[6] == QStringLiteral("Rec:5000/1"); }))
         << Panels(w)[6].toStdString();
 }
@@ -109,21 +113,24 @@ TEST(Port, AStreamThatNeverPausesIsCutIntoBoundedBlocks)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Test", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    const CRecDataList &received = GiveReceivedList(w).Entries();
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
     std::vector<uint8_t> stream(300 * 1000);
     for (size_t i = 0; i < stream.size(); ++i)
         stream[i] = static_cast<uint8_t>(1 + i % 251);
     std::thread writer([&pty, &stream] { pty.Send(stream); });
     ASSERT_TRUE(WaitUntil(
-        [&w, &stream] { return w.Session().RecBytes() == static_cast<int64_t>(stream.size()); }, 20000));
+        [&w, &stream] { return SessionOf(w).RecBytes() == static_cast<int64_t>(stream.size()); }, 20000));
     writer.join();
     Bytes joined;
-    for (const CCommData &block : w.RecDataHeld()) {
+    for (int i = 0; i < received.Count(); ++i) {
+        const CCommData &block = received.At(i);
         EXPECT_LE(block.GetLength(), 64 * 1024);
         joined.insert(joined.end(), block.Data().begin(), block.Data().end());
     }
-    EXPECT_GT(w.Session().RecBlocks(), 4);
+    EXPECT_GT(SessionOf(w).RecBlocks(), 4);
     EXPECT_EQ(joined, stream);
 }
 
@@ -131,46 +138,48 @@ TEST(Port, FailedOpensSayWhyAndKeepTheLastLink)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     ModalCatcher boxes;
-    w.OpenLink(Link("Test", "/nonexistent/ttyKX"));
+    Feature<TPortCommands>(w)->Open(Link("Test", "/nonexistent/ttyKX"));
     ASSERT_GE(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
     ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(" / ").toStdString();
     EXPECT_TRUE(boxes.Seen()[0].startsWith(QStringLiteral("Can not Open /nonexistent/ttyKX")))
         << boxes.Seen()[0].toStdString();
-    EXPECT_FALSE(w.LastLink().has_value());
+    EXPECT_FALSE(Feature<TPortCommands>(w)->LastLink().has_value());
     EXPECT_FALSE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
     EXPECT_EQ(Panels(w), kLabelsOnly);
 
     const COM_PORT_SETTING good = Link("Test", pty.Path());
-    w.OpenLink(good);
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(good);
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(boxes.Seen().size(), 1);
 
     // Settings the port refuses: two messages, the port closed, the first link kept.
     COM_PORT_SETTING bad = good;
     bad.DataBits = 3;
-    w.OpenLink(bad);
+    Feature<TPortCommands>(w)->Open(bad);
     const QString port = QString::fromStdString(pty.Path());
     EXPECT_EQ(boxes.Seen().mid(1), (QStringList{"Error Port Setting: " + port, "Can not Open " + port}));
-    EXPECT_FALSE(w.IsPortOpen());
+    EXPECT_FALSE(SessionOf(w).IsOpen());
     EXPECT_EQ(Panels(w), kLabelsOnly);
-    ASSERT_TRUE(w.LastLink().has_value());
-    EXPECT_EQ(*w.LastLink(), good);
+    ASSERT_TRUE(Feature<TPortCommands>(w)->LastLink().has_value());
+    EXPECT_EQ(*Feature<TPortCommands>(w)->LastLink(), good);
     Find<QAction>(w, "mnuOpQuickLink")->trigger();
-    EXPECT_TRUE(w.IsPortOpen());
+    EXPECT_TRUE(SessionOf(w).IsOpen());
 }
 
 TEST(Port, ALostPortIsClosedAndSaidSo)
 {
     GuiTestEnv env;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     {
         CTestPty pty;
-        w.OpenLink(Link("Test", pty.Path()));
-        ASSERT_TRUE(w.IsPortOpen());
+        Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         pty.CloseMaster();
-        ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+        ASSERT_TRUE(WaitUntil([&w] { return !SessionOf(w).IsOpen(); }));
     }
     const QStringList panels = Panels(w);
     EXPECT_EQ(panels[0], QStringLiteral("Port: lost"));
@@ -183,31 +192,33 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Test", pty.Path()));
-    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Test", pty.Path()));
+    SessionOf(w).AutoSend().SetState(AUTOSEND_RUNNING);
     pty.Send("run");
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
-    w.Session().AutoSend().SetState(AUTOSEND_PAUSED);
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBlocks() == 1; }));
+    SessionOf(w).AutoSend().SetState(AUTOSEND_PAUSED);
     pty.Send("pause");
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 2; }));
-    EXPECT_EQ(w.Session().AutoSend().RecQueueSize(), 1u);
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBlocks() == 2; }));
+    EXPECT_EQ(SessionOf(w).AutoSend().RecQueueSize(), 1u);
     CCommData queued;
-    ASSERT_TRUE(w.Session().AutoSend().PopRec(queued));
+    ASSERT_TRUE(SessionOf(w).AutoSend().PopRec(queued));
     EXPECT_EQ(queued.Data(), (Bytes{'r', 'u', 'n'}));
-    const ST_TimeMarks marks = w.Session().AutoSend().Marks();
+    const ST_TimeMarks marks = SessionOf(w).AutoSend().Marks();
     EXPECT_TRUE(marks.RecBeginValid && marks.RecEndValid);
     EXPECT_LE(marks.RecBeginTime, marks.RecEndTime);
     EXPECT_FALSE(marks.SendBeginValid);
 
-    w.Session().AutoSend().SetState(AUTOSEND_RUNNING);
-    w.UpdateControls();
+    SessionOf(w).AutoSend().SetState(AUTOSEND_RUNNING);
+    Feature<TFeatureList>(w)->UpdateControls();
     EXPECT_TRUE(Find<QToolButton>(w, "btnStartAutoSend")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnStopAutoSend")->isEnabled());
-    w.SendItem(CCommData(Bytes{1}));
-    ASSERT_TRUE(WaitUntil([&w] { return w.Session().SendsSettled(); }));
-    EXPECT_TRUE(w.Session().AutoSend().Marks().SendBeginValid && w.Session().AutoSend().Marks().SendEndValid);
-    w.Session().AutoSend().SetState(AUTOSEND_STOPPED);
+    SendItem(w, CCommData(Bytes{1}));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).SendsSettled(); }));
+    EXPECT_TRUE(SessionOf(w).AutoSend().Marks().SendBeginValid &&
+                SessionOf(w).AutoSend().Marks().SendEndValid);
+    SessionOf(w).AutoSend().SetState(AUTOSEND_STOPPED);
 }
 
 // Lost bytes are never silent: line errors, with the driver's counts, and a listener held by a
@@ -215,15 +226,16 @@ TEST(Port, OnlyARunningAutoSendGetsReceivedBlocks)
 TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
 {
     GuiTestEnv env;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     auto *label = Find<QLabel>(w, "lblInboundLoss");
     EXPECT_TRUE(label->isHidden());
     EXPECT_EQ(label->accessibleName(), "Line errors");
 
     ST_LineCounters counts;
     counts.Overrun = 2;
-    w.Session().OnEvent(EV_ERR | (CE_OVERRUN << 16), counts);
-    w.Session().OnEvent(EV_ERR | ((CE_OVERRUN | CE_FRAME) << 16)); // bits without counts count once
+    SessionOf(w).OnEvent(EV_ERR | (CE_OVERRUN << 16), counts);
+    SessionOf(w).OnEvent(EV_ERR | ((CE_OVERRUN | CE_FRAME) << 16)); // bits without counts count once
     EXPECT_FALSE(label->isHidden());
     EXPECT_EQ(label->text(), "Errors:4");
     auto *log = Find<TTrafficLog>(w, "edData");
@@ -231,7 +243,7 @@ TEST(Port, LineErrorsAndHeldReadsAreCountedAndNotedOncePerBurst)
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines; }));
     EXPECT_EQ(LastLogLine(w), "Note :Line errors: 3 overrun, 1 framing");
 
-    w.Session().OnEvent(EV_RX80FULL);
+    SessionOf(w).OnEvent(EV_RX80FULL);
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() > lines + 1; }));
     EXPECT_EQ(LastLogLine(w), "Note :Reading paused: the window fell 32 MiB behind the port");
     EXPECT_EQ(label->text(), "Errors:4 Paused:1");

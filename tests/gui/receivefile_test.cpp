@@ -3,7 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "session/portsession.h"
 #include "transfer/gui/TTransferAskBar.h"
 #include "transfer/zmodemframe.h"
 
@@ -71,9 +71,9 @@ void ChooseZmodemFolder(OpenWindow &o, const std::string &folder)
         Find<QPushButton>(dialog, "btnReceive")->click();
     });
     Find<QAction>(*o.w, "mnuFileReceiveFile")->trigger();
-    ASSERT_TRUE(o.w->Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(*o.w).TransferRunning());
     Find<QPushButton>(*o.w, "btnCancelTransfer")->click();
-    ASSERT_TRUE(WaitUntil([&] { return !o.w->Session().TransferRunning(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !SessionOf(*o.w).TransferRunning(); }));
     tcflush(o.pty.Master(), TCIFLUSH);
 }
 
@@ -82,7 +82,7 @@ void ChooseZmodemFolder(OpenWindow &o, const std::string &folder)
 TEST(ReceiveFile, DialogsOfferEachProtocolWithItsOwnChoices)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     ModalCatcher catcher([&](QDialog *dialog) {
         auto *protocol = Find<QComboBox>(dialog, "cboProtocol");
         if (dialog->objectName() == QStringLiteral("frmSendFile")) {
@@ -117,7 +117,7 @@ TEST(ReceiveFile, DialogsOfferEachProtocolWithItsOwnChoices)
 TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     {
         ModalCatcher catcher([&](QDialog *dialog) {
             EXPECT_EQ(Find<QComboBox>(dialog, "cboProtocol")->currentText(), QStringLiteral("ZMODEM"));
@@ -126,7 +126,7 @@ TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
         ASSERT_TRUE(o.pty.Send("rz\r\n" + kZrinit));
         ASSERT_TRUE(WaitUntil([&] { return !catcher.Seen().isEmpty(); }));
         EXPECT_EQ(catcher.Seen(), QStringList{"frmSendFile"});
-        EXPECT_EQ(w.Session().TransferAsked(), EZmodemStart::None);
+        EXPECT_EQ(SessionOf(w).TransferAsked(), EZmodemStart::None);
         const std::string abort = std::string(8, '\x18') + std::string(8, '\b');
         EXPECT_EQ(o.pty.ReceiveText(abort.size()), abort);
     }
@@ -146,7 +146,7 @@ TEST(ReceiveFile, AWaitingReceiverOpensSendFileWithZmodem)
 TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const std::string out = o.env.File("out");
     const std::string inbox = o.env.File("in");
     mkdir(out.c_str(), 0700);
@@ -158,10 +158,10 @@ TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
         Find<QPushButton>(dialog, "btnReceive")->click();
     });
     Find<QAction>(w, "mnuFileReceiveFile")->trigger();
-    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(w).TransferRunning());
     o.StartOnDevice(out, {"sb", "-q", "notes.txt"});
     // The window's loop hands the device's bytes to the transfer: it runs until the end.
-    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }, kTransferEndsMs));
+    ASSERT_TRUE(WaitUntil([&] { return !SessionOf(w).TransferRunning(); }, kTransferEndsMs));
     EXPECT_EQ(o.DeviceEnded(), 0);
     EXPECT_EQ(ReadRaw(inbox + "/notes.txt"), std::string(2000, 'n'));
     const std::string log = LogText(w);
@@ -177,9 +177,9 @@ TEST(ReceiveFile, YmodemFromTheDeviceArrivesWithItsNote)
 TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     std::string transferRead;
-    w.Session().Traffic().Add("probe", [&](ST_Traffic &event) {
+    SessionOf(w).Traffic().Add("probe", [&](ST_Traffic &event) {
         if (event.Transfer && event.Direction == ETraffic::Received)
             transferRead.append(event.Data.Data().begin(), event.Data.Data().end());
     });
@@ -196,7 +196,7 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
     o.StartOnDevice(out, {"sh", "-c", "sz -q board.bin; printf 'board$ '"});
     // Nothing is written to the device before the user accepts.
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
-    EXPECT_FALSE(w.Session().TransferRunning());
+    EXPECT_FALSE(SessionOf(w).TransferRunning());
     Find<QPushButton>(w, "btnAcceptTransfer")->click();
     // The window's loop hands the device's bytes to the transfer: it runs until the end (the
     // cancelled receive above wrote the first end).
@@ -225,7 +225,7 @@ TEST(ReceiveFile, SzOnTheDeviceDeliversTheFile)
 TEST(ReceiveFile, AReceivedFileIsOnTheRecCounter)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const std::string inbox = o.env.File("in");
     mkdir(inbox.c_str(), 0700);
     ChooseZmodemFolder(o, inbox);
@@ -234,19 +234,19 @@ TEST(ReceiveFile, AReceivedFileIsOnTheRecCounter)
     WriteRaw(out + "/log.bin", std::string(20000, 'L'));
     o.StartOnDevice(out, {"sz", "-q", "log.bin"});
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }, kTransferEndsMs));
-    const int64_t blocksBefore = w.Session().RecBlocks();
+    const int64_t blocksBefore = SessionOf(w).RecBlocks();
     Find<QPushButton>(w, "btnAcceptTransfer")->click();
     ASSERT_TRUE(WaitUntil([&] { return CountOf(LogText(w), "Note :File receive:") == 2; }, kTransferEndsMs));
     EXPECT_EQ(o.DeviceEnded(), 0);
     const std::string log = LogText(w);
     const size_t told = log.find("Note :File receive: Received, ");
     ASSERT_NE(told, std::string::npos) << log;
-    EXPECT_GE(w.Session().RecBytes(), static_cast<int64_t>(std::stoul(log.substr(told + 30))));
-    EXPECT_GT(w.Session().RecBytes(), 20000);
-    EXPECT_EQ(w.Session().RecBlocks(), blocksBefore + 1);
+    EXPECT_GE(SessionOf(w).RecBytes(), static_cast<int64_t>(std::stoul(log.substr(told + 30))));
+    EXPECT_GT(SessionOf(w).RecBytes(), 20000);
+    EXPECT_EQ(SessionOf(w).RecBlocks(), blocksBefore + 1);
     EXPECT_TRUE(WaitUntil([&] {
         return StatusPanel(w, 6) ==
-               QStringLiteral("Rec:%1/%2").arg(w.Session().RecBytes()).arg(w.Session().RecBlocks());
+               QStringLiteral("Rec:%1/%2").arg(SessionOf(w).RecBytes()).arg(SessionOf(w).RecBlocks());
     })) << StatusPanel(w, 6).toStdString();
 }
 
@@ -275,7 +275,7 @@ TEST(ReceiveFile, RzOnTheDeviceGetsTheFileChosen)
 TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     ASSERT_TRUE(o.pty.Send("t=1 **\x18"
                            "B00\r\nline 2\r\nline 3\r\nline 4\r\nline 5\r\nline 6\r\n"));
     ASSERT_TRUE(WaitUntil([&] { return LogText(w).find("line 6") != std::string::npos; }));
@@ -285,7 +285,7 @@ TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
               std::string::npos)
         << log;
     EXPECT_FALSE(AskBar(w).Asking());
-    EXPECT_FALSE(w.Session().TransferRunning());
+    EXPECT_FALSE(SessionOf(w).TransferRunning());
     EXPECT_EQ(o.pty.ReceiveText(1, 200), "") << "no ZRINIT";
     // A last block that may begin a header is shown once nothing completes it.
     ASSERT_TRUE(o.pty.Send("end **"));
@@ -300,14 +300,14 @@ TEST(ReceiveFile, TelemetryWithAHeadersStartStaysInTheLog)
 TEST(ReceiveFile, ARefusedStartSendsTheAbort)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     ASSERT_TRUE(o.pty.Send("rz\r" + kZrqinit));
     ASSERT_TRUE(WaitUntil([&] { return AskBar(w).Asking(); }));
     EXPECT_EQ(Find<QLabel>(w, "lblTransferAsk")->textFormat(), Qt::PlainText);
     Find<QPushButton>(w, "btnRefuseTransfer")->click();
     EXPECT_EQ(o.pty.ReceiveText(kAbort.size()), kAbort);
     EXPECT_FALSE(AskBar(w).Asking());
-    EXPECT_EQ(w.Session().TransferAsked(), EZmodemStart::None);
+    EXPECT_EQ(SessionOf(w).TransferAsked(), EZmodemStart::None);
     EXPECT_NE(LogText(w).find("refused; sent 8 CAN and 8 BS"), std::string::npos) << LogText(w);
 }
 
@@ -316,7 +316,7 @@ TEST(ReceiveFile, ARefusedStartSendsTheAbort)
 TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const std::string inbox = o.env.File("in");
     mkdir(inbox.c_str(), 0700);
     ChooseZmodemFolder(o, inbox);
@@ -343,8 +343,8 @@ TEST(ReceiveFile, ANameWithALineBreakIsShownEscaped)
     EXPECT_EQ(log.find("\nNote :Capture"), std::string::npos) << log;
 
     ASSERT_TRUE(o.pty.Send(kZrqinit));
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().TransferRunning(); }));
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).TransferRunning(); }));
     EXPECT_FALSE(AskBar(w).Asking());
     Find<QPushButton>(w, "btnCancelTransfer")->click();
-    ASSERT_TRUE(WaitUntil([&] { return !w.Session().TransferRunning(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !SessionOf(w).TransferRunning(); }));
 }

@@ -1,7 +1,7 @@
 // Operate > Run Script in the window: a script that answers the device, and ones stopped from the
 // menu inside an endless loop, against the master end of a pseudo-terminal.
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
 
 #include <QAction>
@@ -34,10 +34,11 @@ TEST(ScriptWindow, AScriptAnswersTheDeviceAndAnEndlessOneStopsFromTheMenu)
     GuiTestEnv env;
     TempDir dir;
     CTestPty pty;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.PortName = pty.Path();
-    w.OpenLink(link);
+    Feature<TPortCommands>(w)->Open(link);
     auto *scripts = w.findChild<TScriptCommands *>();
     ASSERT_NE(scripts, nullptr);
 

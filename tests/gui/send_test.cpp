@@ -1,7 +1,9 @@
 #include "data/symboltable.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/TFeatureList.h"
+#include "mainwindow/features/TInstantSend.h"
 #include "platform/textfile.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -35,9 +37,9 @@ std::vector<std::string> LogLines(const QWidget &w)
 using OpenWindow = COpenWindow;
 
 // Sends are written on the sender thread; their log lines and counts follow on the event loop.
-bool Settled(TfrmMain &w)
+bool Settled(QMainWindow &w)
 {
-    return WaitUntil([&w] { return w.Session().SendsSettled(); });
+    return WaitUntil([&w] { return SessionOf(w).SendsSettled(); });
 }
 
 void SaveCrLfSymbols(GuiTestEnv &env)
@@ -54,8 +56,8 @@ void SaveCrLfSymbols(GuiTestEnv &env)
 TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
-    ASSERT_TRUE(w.IsPortOpen());
+    QMainWindow &w = *o.w;
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_TRUE(Find<QPushButton>(w, "btnSend")->isEnabled());
     Find<QToolButton>(w, "btnHex")->click();
     Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
@@ -80,7 +82,7 @@ TEST(Send, HexInstantItemGoesOutWholeAndIsCountedAndLogged)
 TEST(Send, TheLineIsStampedWithTheTimeOfTheWrite)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     if (!Find<QAction>(w, "mnuViewShowTime")->isChecked())
         Find<QToolButton>(w, "btnShowTime")->click();
     std::vector<int64_t> ages;
@@ -88,7 +90,7 @@ TEST(Send, TheLineIsStampedWithTheTimeOfTheWrite)
         ages.push_back(ageMs);
         return std::string("t");
     });
-    w.SendItem(CCommData(Bytes{'x'}));
+    SendItem(w, CCommData(Bytes{'x'}));
     ASSERT_EQ(o.pty.Receive(1), Bytes{'x'});
     const auto written = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < written + std::chrono::milliseconds(40))
@@ -103,7 +105,7 @@ TEST(Send, TheLineIsStampedWithTheTimeOfTheWrite)
 TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     auto *format = Find<QComboBox>(w, "cboFormat");
     auto *edit = Find<QTextEdit>(w, "edSendItem");
     const auto refused = [&](const char *typed, const std::function<void()> &command) {
@@ -115,7 +117,7 @@ TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
         EXPECT_EQ(catcher.Seen(), QStringList{"Wrong data, please check"}) << typed;
         EXPECT_EQ(edit->toPlainText(), QString::fromLatin1(typed));
         EXPECT_EQ(format->currentIndex(), shownFormat);
-        EXPECT_EQ(w.CurrentType(), shownFormat);
+        EXPECT_EQ(Feature<TInstantSend>(w)->Format(), shownFormat);
     };
     format->setCurrentIndex(FMT_HEX);
     refused("4G", [&] { Find<QPushButton>(w, "btnSend")->click(); });
@@ -126,7 +128,7 @@ TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
     format->setCurrentIndex(FMT_DEC);
     refused("256", [&] { Find<QPushButton>(w, "btnSend")->click(); });
     refused("1,,2", [&] { format->setCurrentIndex(FMT_HEX); });
-    EXPECT_TRUE(w.Session().SendsSettled()) << "a refused text was queued";
+    EXPECT_TRUE(SessionOf(w).SendsSettled()) << "a refused text was queued";
     EXPECT_TRUE(LogLines(w).empty());
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
@@ -142,16 +144,17 @@ TEST(Send, TextThatDoesNotParseIsRefusedAndKept)
 TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
 {
     GuiTestEnv env;
-    TfrmMain w;
-    w.SendItem(CCommData(Bytes{1, 2, 3}));
-    EXPECT_EQ(w.Session().SendBlocks(), 0);
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    SendItem(w, CCommData(Bytes{1, 2, 3}));
+    EXPECT_EQ(SessionOf(w).SendBlocks(), 0);
     EXPECT_TRUE(LogLines(w).empty());
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send :"));
 
     OpenWindow o;
     Find<QAction>(*o.w, "mnuViewShowSendData")->trigger();
     EXPECT_FALSE(Find<QAction>(*o.w, "mnuViewShowSendData")->isChecked());
-    o.w->SendItem(CCommData(Bytes{1, 2, 3}));
+    SendItem(*o.w, CCommData(Bytes{1, 2, 3}));
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{1, 2, 3}));
     ASSERT_TRUE(Settled(*o.w));
     EXPECT_EQ(StatusPanel(*o.w, 7), QStringLiteral("Send:3/1"));
@@ -161,7 +164,7 @@ TEST(Send, NothingHappensWithoutAPortAndHiddenSendsStillCount)
 TEST(Send, FormatSwitchKeepsTheBytes)
 {
     OpenWindow o(SaveCrLfSymbols);
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     auto *format = Find<QComboBox>(w, "cboFormat");
     auto *edit = Find<QTextEdit>(w, "edSendItem");
     QTest::keyClicks(edit, QStringLiteral("AB"));
@@ -169,10 +172,10 @@ TEST(Send, FormatSwitchKeepsTheBytes)
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 "));
     format->setCurrentIndex(FMT_DEC);
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("65 66 "));
-    EXPECT_EQ(w.CurrentType(), FMT_DEC);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Format(), FMT_DEC);
 
     // Bytes a text edit cannot hold as typed (CR, LF) survive a switch to symbols and back.
-    w.SetInstantItem(CCommData(Bytes{'A', 0x0D, 0x0A, 'B'}, FMT_STRING));
+    Feature<TInstantSend>(w)->SetItem(CCommData(Bytes{'A', 0x0D, 0x0A, 'B'}, FMT_STRING));
     format->setCurrentIndex(FMT_STR_SYMBOL);
     EXPECT_TRUE(edit->isReadOnly());
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("ACRLFB"));
@@ -191,19 +194,19 @@ TEST(Send, FormatSwitchKeepsTheBytes)
 TEST(Send, EditingTheInstantTextKeepsTheBytesNotTyped)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const Bytes held{'a', 0x0D, 0x0A, 'b', 0x0D, 'c', 0xA0, 0x00, 0x0A, 0xFF};
-    w.SetInstantItem(CCommData(held, FMT_STRING));
+    Feature<TInstantSend>(w)->SetItem(CCommData(held, FMT_STRING));
     auto *edit = Find<QTextEdit>(w, "edSendItem");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(edit, QStringLiteral("d"));
     Bytes expected = held;
     expected.push_back('d');
-    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Item().Data(), expected);
 
     Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
-    EXPECT_EQ(w.GetInstantItem().Data(), expected);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Item().Data(), expected);
     Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_STRING);
     QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClicks(edit, QStringLiteral("e"));
@@ -219,10 +222,10 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
         WriteTextLines(env.File("Default.sds"), {"\"One\",Hex,\"01 \"", "\"Two\",Hex,\"02 \"",
                                                  "\"Sym\",\"Str&Symbol\",\"41 0D 0A \""});
     });
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     auto *list = Find<QTreeWidget>(w, "lsvSendData");
     ASSERT_EQ(list->topLevelItemCount(), 3);
-    w.UpdateControls();
+    Feature<TFeatureList>(w)->UpdateControls();
     EXPECT_TRUE(Find<QToolButton>(w, "btnGo")->isEnabled());
     EXPECT_TRUE(Find<QAction>(w, "mnuOpSendItem")->isEnabled());
 
@@ -241,7 +244,7 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
     EXPECT_EQ(o.pty.Receive(1), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "send current does not step";
     ASSERT_TRUE(Settled(w));
-    EXPECT_EQ(w.Session().SendBlocks(), 4);
+    EXPECT_EQ(SessionOf(w).SendBlocks(), 4);
 
     list->setCurrentItem(list->topLevelItem(2));
     Find<QAction>(w, "mnuCopyToInput")->trigger();
@@ -253,11 +256,11 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
     EXPECT_EQ(o.pty.Receive(3), (std::vector<uint8_t>{0x41, 0x0D, 0x0A}));
 
     // The data edit dialog changes nothing when cancelled.
-    const CCommData before = w.GetInstantItem();
+    const CCommData before = Feature<TInstantSend>(w)->Item();
     ModalCatcher dialogs([](QDialog *d) { d->reject(); });
     Find<QPushButton>(w, "btnEdit")->click();
     EXPECT_EQ(dialogs.Seen(), QStringList{"frmDataEdit"});
-    EXPECT_EQ(w.GetInstantItem(), before);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Item(), before);
 }
 
 // Sends from another thread and from the GUI thread interleave on the wire; the log shows them in
@@ -265,7 +268,7 @@ TEST(Send, SendListPanelSendsStepsAndCopies)
 TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     Find<QToolButton>(w, "btnHex")->click();
     // The GUI thread's sends are queued without waiting, and a full queue refuses with a box; at
     // most kEach of them plus the engine's one fit, however slowly the sender thread is scheduled.
@@ -273,10 +276,10 @@ TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
     ModalCatcher boxes;
     std::thread engine([&w] {
         for (int i = 0; i < kEach; ++i)
-            w.SendItem(CCommData(Bytes{0xE0, static_cast<uint8_t>(i), 0xEE}));
+            SendItem(w, CCommData(Bytes{0xE0, static_cast<uint8_t>(i), 0xEE}));
     });
     for (int i = 0; i < kEach; ++i) {
-        w.SendItem(CCommData(Bytes{0xA0, static_cast<uint8_t>(i), 0xAA}));
+        SendItem(w, CCommData(Bytes{0xA0, static_cast<uint8_t>(i), 0xAA}));
         if (i % 8 == 0)
             Pump(1);
     }
@@ -284,8 +287,8 @@ TEST(Send, SendsFromTwoThreadsKeepWireAndLogInTheSameOrder)
     const std::vector<uint8_t> wire = o.pty.Receive(6 * kEach);
     ASSERT_EQ(wire.size(), 6u * kEach);
     ASSERT_TRUE(Settled(w));
-    EXPECT_EQ(w.Session().SendBlocks(), 2 * kEach);
-    EXPECT_EQ(w.Session().SendBytes(), 6 * kEach);
+    EXPECT_EQ(SessionOf(w).SendBlocks(), 2 * kEach);
+    EXPECT_EQ(SessionOf(w).SendBytes(), 6 * kEach);
 
     std::vector<std::string> expected;
     for (size_t i = 0; i < wire.size(); i += 3) {

@@ -3,8 +3,9 @@
 // and nobody at all for a transfer that is cancelled.
 #include "lineprogram.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
 #include "platform/textfile.h"
+#include "recdata/gui/TfrmRecDataList.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,7 +59,7 @@ struct OpenWindow : COpenWindow
     }
     bool TransferEnded()
     {
-        return WaitUntil([&] { return !w->Session().TransferRunning(); }, kTransferEndsMs);
+        return WaitUntil([&] { return !SessionOf(*w).TransferRunning(); }, kTransferEndsMs);
     }
 
     // rb in `folder`.
@@ -130,7 +131,8 @@ TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
     if (std::system("command -v rb >/dev/null 2>&1") != 0)
         FAIL() << "rb (lrzsz) is not installed";
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
+    const CRecDataList &received = GiveReceivedList(w).Entries();
     std::string data(3000, '\0');
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(i * 37 + i / 256);
@@ -147,9 +149,9 @@ TEST(SendFile, YmodemFileArrivesIdenticalWithOneNoteAndIsCounted)
     EXPECT_EQ(LogLines(w, "Send :File firmware.bin, 3000 bytes, YMODEM"), 1);
     EXPECT_EQ(LogLines(w, "Note :File send: Sent"), 1);
     EXPECT_EQ(LogLines(w), 2) << "the receiver's answers are not logged";
-    EXPECT_GT(w.Session().SendBytes(), 3000);
-    EXPECT_EQ(w.Session().RecBlocks(), 0);
-    EXPECT_TRUE(w.RecDataHeld().empty());
+    EXPECT_GT(SessionOf(w).SendBytes(), 3000);
+    EXPECT_EQ(SessionOf(w).RecBlocks(), 0);
+    EXPECT_EQ(received.Count(), 0);
 
     // The next dialog proposes the same, also in the next run.
     o.Open();
@@ -184,17 +186,17 @@ TEST(SendFile, RawSendsEveryByteValueExactly)
 TEST(SendFile, RawSendLogsWhatTheDeviceSaysMeanwhile)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const std::string source = o.env.File("big.txt");
     WriteRaw(source, std::string(1 << 20, 'x'));
     o.SendFile(QString::fromStdString(source), 0);
-    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(w).TransferRunning());
     ASSERT_TRUE(o.pty.Send("ready\r\n"));
     EXPECT_TRUE(WaitUntil([&] { return LogLines(w, "Rec  :ready") == 1; }));
-    EXPECT_TRUE(w.Session().TransferRunning());
+    EXPECT_TRUE(SessionOf(w).TransferRunning());
     Find<QPushButton>(w, "btnCancelTransfer")->click();
     ASSERT_TRUE(o.TransferEnded());
-    EXPECT_EQ(w.Session().RecBlocks(), 1);
+    EXPECT_EQ(SessionOf(w).RecBlocks(), 1);
 }
 
 // Nobody answers: the transfer waits for a receiver until cancelled, from the status bar or by
@@ -202,13 +204,13 @@ TEST(SendFile, RawSendLogsWhatTheDeviceSaysMeanwhile)
 TEST(SendFile, CancelEndsATransferNobodyAnswers)
 {
     OpenWindow o;
-    TfrmMain &w = *o.w;
+    QMainWindow &w = *o.w;
     const std::string source = o.env.File("x.bin");
     WriteRaw(source, std::string(1000, 'x'));
     o.SendFile(QString::fromStdString(source), 1);
     auto *bar = Find<QProgressBar>(w, "pbTransfer");
     auto *cancel = Find<QPushButton>(w, "btnCancelTransfer");
-    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(w).TransferRunning());
     EXPECT_FALSE(bar->isHidden());
     EXPECT_FALSE(Find<QAction>(w, "mnuFileSendFile")->isEnabled());
     EXPECT_FALSE(Find<QAction>(w, "mnuOpStartAutoSend")->isEnabled());
@@ -225,7 +227,7 @@ TEST(SendFile, CancelEndsATransferNobodyAnswers)
     EXPECT_TRUE(Find<QAction>(w, "mnuFileSendFile")->isEnabled());
 
     o.SendFile(QString::fromStdString(source), 1);
-    ASSERT_TRUE(w.Session().TransferRunning());
+    ASSERT_TRUE(SessionOf(w).TransferRunning());
     o.w.reset();
 }
 
@@ -242,7 +244,7 @@ TEST(SendFile, ZmodemTellsTheBytesThatWentOnTheLine)
         c = static_cast<char>(random());
     for (const std::string &data : {noise, std::string(65536, '\0')}) {
         OpenWindow o;
-        TfrmMain &w = *o.w;
+        QMainWindow &w = *o.w;
         CTestPty board;
         CCountingRelay relay(o.pty.Master(), board.Master());
         const std::string source = o.env.File("app.bin");
@@ -266,11 +268,11 @@ TEST(SendFile, ZmodemTellsTheBytesThatWentOnTheLine)
         // The window's last words may still be on their way down the cable.
         EXPECT_TRUE(WaitUntil([&] { return relay.FromWindow() >= told; }));
         EXPECT_EQ(relay.FromWindow(), told);
-        EXPECT_EQ(w.Session().SendBytes(), static_cast<int64_t>(told));
+        EXPECT_EQ(SessionOf(w).SendBytes(), static_cast<int64_t>(told));
         // The receiver's answers are on the Rec counter, with no block of their own.
-        EXPECT_GT(w.Session().RecBytes(), 0);
+        EXPECT_GT(SessionOf(w).RecBytes(), 0);
         EXPECT_TRUE(WaitUntil([&] {
-            return StatusPanel(w, 6) == QStringLiteral("Rec:%1/0").arg(w.Session().RecBytes());
+            return StatusPanel(w, 6) == QStringLiteral("Rec:%1/0").arg(SessionOf(w).RecBytes());
         })) << StatusPanel(w, 6).toStdString();
     }
 }

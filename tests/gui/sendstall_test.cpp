@@ -3,10 +3,11 @@
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/diaglog.h"
 #include "platform/textfile.h"
 #include "serial/serial.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -45,12 +46,12 @@ void WriteBusyGroup(const GuiTestEnv &env)
     rules.SaveToFile(env.File("Default.ass"));
 }
 
-bool SendPanelSays(const TfrmMain &w, const char *text)
+bool SendPanelSays(const QMainWindow &w, const char *text)
 {
     return StatusPanel(w, 7).contains(QString::fromLatin1(text));
 }
 
-std::string LastLogLine(const TfrmMain &w)
+std::string LastLogLine(const QMainWindow &w)
 {
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
     return log->LineCount() == 0 ? std::string() : log->LineText(log->LineCount() - 1);
@@ -64,11 +65,11 @@ TEST(SendStall, StopStartSendCloseAndExitNeverWaitForTheLine)
     GuiTestEnv env;
     WriteBusyGroup(env);
     CTestPty pty;
-    auto w = std::make_unique<TfrmMain>();
+    auto w = NewMainWindow();
     COM_PORT_SETTING link = Link("Held", pty.Path());
     link.FlowControl = 1;
-    w->OpenLink(link);
-    ASSERT_TRUE(w->IsPortOpen());
+    Feature<TPortCommands>(*w)->Open(link);
+    ASSERT_TRUE(SessionOf(*w).IsOpen());
     ASSERT_TRUE(pty.Send(std::vector<uint8_t>{kXoff}));
 
     Find<QToolButton>(*w, "btnStartAutoSend")->click();
@@ -76,18 +77,18 @@ TEST(SendStall, StopStartSendCloseAndExitNeverWaitForTheLine)
         << StatusPanel(*w, 7).toStdString();
 
     Find<QAction>(*w, "mnuOpStopAutoSend")->trigger();
-    EXPECT_EQ(w->Session().AutoSend().AutoSendState.load(), AUTOSEND_STOPPED);
-    EXPECT_FALSE(w->Session().AutoSendEngine().HasThreads());
+    EXPECT_EQ(SessionOf(*w).AutoSend().AutoSendState.load(), AUTOSEND_STOPPED);
+    EXPECT_FALSE(SessionOf(*w).AutoSendEngine().HasThreads());
 
     Find<QAction>(*w, "mnuOpStartAutoSend")->trigger();
-    EXPECT_TRUE(w->Session().AutoSendEngine().HasThreads());
+    EXPECT_TRUE(SessionOf(*w).AutoSendEngine().HasThreads());
     QTest::keyClicks(Find<QTextEdit>(*w, "edSendItem"), QStringLiteral("hello"));
     Find<QPushButton>(*w, "btnSend")->click();
-    EXPECT_FALSE(w->Session().SendsSettled());
+    EXPECT_FALSE(SessionOf(*w).SendsSettled());
 
     Find<QAction>(*w, "mnuOpClosePort")->trigger();
-    EXPECT_FALSE(w->IsPortOpen());
-    ASSERT_TRUE(WaitUntil([&] { return w->Session().SendsSettled(); }, kHangMs));
+    EXPECT_FALSE(SessionOf(*w).IsOpen());
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(*w).SendsSettled(); }, kHangMs));
     EXPECT_EQ(LastLogLine(*w).find("hello"), std::string::npos) << "the abandoned send is not logged";
     CSerial other;
     EXPECT_EQ(other.Open(pty.Path()), 0) << "the port was let go";
@@ -102,25 +103,26 @@ TEST(SendStall, AFailedManualSendIsToldOnceAndCountsOnlyWhatWentOut)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Gone", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Gone", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     const CCommData flood(Bytes(1u << 20, 'f'), FMT_STRING);
-    w.SendItem(flood);
-    w.SendItem(flood);
+    SendItem(w, flood);
+    SendItem(w, flood);
     ASSERT_TRUE(WaitUntil([&] { return SendPanelSays(w, "waiting"); }, kHangMs));
 
     ModalCatcher boxes;
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendsSettled() && !w.IsPortOpen(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).SendsSettled() && !SessionOf(w).IsOpen(); }, kHangMs));
     ASSERT_EQ(boxes.Seen().size(), 1) << boxes.Seen().join(QStringLiteral(" | ")).toStdString();
-    const int64_t sent = w.Session().SendBytes();
+    const int64_t sent = SessionOf(w).SendBytes();
     EXPECT_GT(sent, 0);
     EXPECT_LT(sent, static_cast<int64_t>(flood.GetLength()));
     EXPECT_TRUE(
         boxes.Seen().front().startsWith(QStringLiteral("Send failed, %1 of 1048576 bytes sent").arg(sent)))
         << boxes.Seen().front().toStdString();
-    EXPECT_EQ(w.Session().SendBlocks(), 0);
+    EXPECT_EQ(SessionOf(w).SendBlocks(), 0);
     // The sender's report and the listener's note of the lost port come from two threads, so
     // either may be logged last.
     auto *log = w.findChild<TTrafficLog *>(QStringLiteral("edData"));
@@ -147,19 +149,20 @@ TEST(SendStall, ALostPortIsNotedOnceAndAReopenedPortCarriesOn)
         rules.SaveToFile(env.File("Default.ass"));
     }
     auto first = std::make_unique<CTestPty>();
-    TfrmMain w;
-    w.OpenLink(Link("Lost", first->Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Lost", first->Path()));
     Find<QToolButton>(w, "btnStartAutoSend")->click();
     ASSERT_TRUE(first->Send("x"));
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendBlocks() == 1; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).SendBlocks() == 1; }, kHangMs));
 
     first->CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return !w.IsPortOpen() && w.Session().SendsSettled(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return !SessionOf(w).IsOpen() && SessionOf(w).SendsSettled(); }, kHangMs));
     EXPECT_TRUE(SendPanelSays(w, "auto send:")) << StatusPanel(w, 7).toStdString();
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING);
-    w.SendItem(CCommData(Bytes{1}));
-    std::thread([&w] { w.SendItem(CCommData(Bytes{2})); }).join();
-    EXPECT_EQ(w.Session().SendBlocks(), 1) << "sends to a missing port are not counted";
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState.load(), AUTOSEND_RUNNING);
+    SendItem(w, CCommData(Bytes{1}));
+    std::thread([&w] { SendItem(w, CCommData(Bytes{2})); }).join();
+    EXPECT_EQ(SessionOf(w).SendBlocks(), 1) << "sends to a missing port are not counted";
     std::vector<std::string> diag;
     ReadTextLines(DiagLogPath(), diag);
     EXPECT_EQ(
@@ -168,10 +171,10 @@ TEST(SendStall, ALostPortIsNotedOnceAndAReopenedPortCarriesOn)
         1);
 
     CTestPty second;
-    w.OpenLink(Link("Again", second.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Again", second.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     ASSERT_TRUE(second.Send("y"));
-    EXPECT_TRUE(WaitUntil([&] { return w.Session().SendBlocks() == 2; }, kHangMs));
+    EXPECT_TRUE(WaitUntil([&] { return SessionOf(w).SendBlocks() == 2; }, kHangMs));
     EXPECT_EQ(second.Receive(5), (std::vector<uint8_t>{'<', 'a', 'c', 'k', '>'}));
     first.reset();
 }
@@ -181,27 +184,28 @@ TEST(SendStall, SendsFromAnotherThreadRaceCloseAndOpen)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     const COM_PORT_SETTING link = Link("Race", pty.Path());
-    w.OpenLink(link);
+    Feature<TPortCommands>(w)->Open(link);
     std::atomic<bool> done{false};
     std::thread engine([&] {
         while (!done) {
-            w.SendItem(CCommData(Bytes{1, 2, 3}));
+            SendItem(w, CCommData(Bytes{1, 2, 3}));
             std::this_thread::yield();
         }
     });
     constexpr int kCloses = 20;
     for (int i = 0; i < kCloses; ++i) {
         pty.Receive(1 << 16, 0);
-        w.ClosePort();
+        Feature<TPortCommands>(w)->Close();
         QCoreApplication::processEvents();
-        w.OpenLink(link);
-        ASSERT_TRUE(w.IsPortOpen());
+        Feature<TPortCommands>(w)->Open(link);
+        ASSERT_TRUE(SessionOf(w).IsOpen());
     }
     done = true;
     engine.join();
-    ASSERT_TRUE(WaitUntil([&] { return w.Session().SendsSettled(); }, kHangMs));
-    const int64_t cut = w.Session().SendBytes() - 3 * w.Session().SendBlocks();
+    ASSERT_TRUE(WaitUntil([&] { return SessionOf(w).SendsSettled(); }, kHangMs));
+    const int64_t cut = SessionOf(w).SendBytes() - 3 * SessionOf(w).SendBlocks();
     EXPECT_TRUE(cut >= 0 && cut < 3 * kCloses) << "whole items, and at most a part of one per close";
 }

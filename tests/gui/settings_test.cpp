@@ -1,8 +1,11 @@
 #include "link/linksetting.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/settingvalue.h"
 #include "platform/textfile.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -86,8 +89,8 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
     {
         ModalCatcher boxes;
         TfrmMain w;
-        w.OpenLink(PtyLink(pty));
-        ASSERT_TRUE(w.IsPortOpen());
+        Feature<TPortCommands>(w)->Open(PtyLink(pty));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         auto *edit = Find<QTextEdit>(w, "edSendItem");
         edit->setFocus();
@@ -109,9 +112,9 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
     EXPECT_EQ(Stored("PortSetting").toString().toStdString(), LinkToLine(PtyLink(pty)));
 
     TfrmMain again;
-    EXPECT_FALSE(again.IsPortOpen());
-    ASSERT_TRUE(again.LastLink().has_value());
-    EXPECT_EQ(*again.LastLink(), PtyLink(pty));
+    EXPECT_FALSE(SessionOf(again).IsOpen());
+    ASSERT_TRUE(Feature<TPortCommands>(again)->LastLink().has_value());
+    EXPECT_EQ(*Feature<TPortCommands>(again)->LastLink(), PtyLink(pty));
     EXPECT_EQ(Find<QComboBox>(again, "cboFormat")->currentText(), QStringLiteral("HEX"));
     EXPECT_EQ(Find<QTextEdit>(again, "edSendItem")->toPlainText(), QStringLiteral("41 42 0D "));
     EXPECT_TRUE(Find<QToolButton>(again, "btnDecimal")->isChecked());
@@ -121,7 +124,7 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
 
     ASSERT_TRUE(Find<QAction>(again, "mnuOpQuickLink")->isEnabled());
     Find<QAction>(again, "mnuOpQuickLink")->trigger();
-    EXPECT_TRUE(again.IsPortOpen());
+    EXPECT_TRUE(SessionOf(again).IsOpen());
     EXPECT_EQ(StatusPanel(again, 0), QStringLiteral("Port: ") + QString::fromStdString(pty.Path()));
     EXPECT_EQ(StatusPanel(again, 1), QStringLiteral("Baud Rate: 19200"));
     EXPECT_EQ(StatusPanel(again, 3), QStringLiteral("Parity: None"));
@@ -145,8 +148,8 @@ TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
         EXPECT_TRUE(Find<QAction>(w, "mnuViewHex")->isChecked());
         EXPECT_FALSE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
         EXPECT_TRUE(Find<QAction>(w, "mnuViewShowTime")->isChecked());
-        ASSERT_TRUE(w.LastLink().has_value());
-        EXPECT_EQ(w.LastLink()->PortName, "ttyS9");
+        ASSERT_TRUE(Feature<TPortCommands>(w)->LastLink().has_value());
+        EXPECT_EQ(Feature<TPortCommands>(w)->LastLink()->PortName, "ttyS9");
         EXPECT_EQ(Find<QTextEdit>(w, "edSendItem")->toPlainText(), QStringLiteral("41 "));
         EXPECT_TRUE(Find<QAction>(w, "mnuOpReconnect")->isChecked());
         EXPECT_FALSE(w.LoadSettings()) << "a missing value is still told";
@@ -158,7 +161,7 @@ TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
            {"ShowTime", 1},
            {"DateStamps", 1}});
     TfrmMain w;
-    EXPECT_EQ(w.CurrentType(), 1);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Format(), 1);
     EXPECT_TRUE(Find<QAction>(w, "mnuViewTextSymbol")->isChecked());
     EXPECT_TRUE(Find<QToolButton>(w, "btnTextSymbol")->isChecked());
     EXPECT_TRUE(Find<QAction>(w, "mnuViewShowSendData")->isChecked())
@@ -180,10 +183,11 @@ TEST(Settings, OddStoredValuesAreTakenOverWithoutHarm)
     for (const char *mode : {"btnText", "btnHex", "btnDecimal", "btnTextSymbol"})
         EXPECT_FALSE(Find<QToolButton>(w, mode)->isChecked()) << mode;
     EXPECT_TRUE(Find<QAction>(w, "mnuViewShowSendData")->isChecked());
-    ASSERT_TRUE(w.LastLink().has_value()) << "an unreadable link line still leaves a last link";
-    EXPECT_EQ(w.LastLink()->Baud, DefaultLinkSetting().Baud);
+    ASSERT_TRUE(Feature<TPortCommands>(w)->LastLink().has_value())
+        << "an unreadable link line still leaves a last link";
+    EXPECT_EQ(Feature<TPortCommands>(w)->LastLink()->Baud, DefaultLinkSetting().Baud);
     EXPECT_TRUE(Find<QAction>(w, "mnuOpQuickLink")->isEnabled());
-    EXPECT_EQ(w.GetInstantItem().GetLength(), 0);
+    EXPECT_EQ(Feature<TInstantSend>(w)->Item().GetLength(), 0);
 
     Receive(w, Bytes{0x41});
     EXPECT_EQ(Find<TTrafficLog>(w, "edData")->LineCount(), 0) << "no writer for an unknown mode";

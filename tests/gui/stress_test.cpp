@@ -4,7 +4,8 @@
 // steps from a fixed seed.
 #include "autosend/engine.h"
 #include "autosend/rulelist.h"
-#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
 
 #include <QApplication>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
+#include "guiwidgets.h"
 #include "ptypair.h"
 
 namespace {
@@ -47,40 +49,40 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
     GuiTestEnv env;
     WriteRules(env);
     CTestPty pty;
-    auto w = std::make_unique<TfrmMain>();
+    auto w = NewMainWindow();
     // Active for the shortcuts, never painted: painting hands work to Qt's own threads.
     w->setAttribute(Qt::WA_DontShowOnScreen);
     w->setUpdatesEnabled(false);
     w->show();
     QApplication::setActiveWindow(w.get());
-    w->OpenLink(Link("Stress", pty.Path()));
-    ASSERT_TRUE(w->IsPortOpen());
+    Feature<TPortCommands>(*w)->Open(Link("Stress", pty.Path()));
+    ASSERT_TRUE(SessionOf(*w).IsOpen());
     ModalCatcher boxes;
 
     std::mt19937 random(17);
     std::string seen; // what the device got
-    const auto state = [&] { return w->Session().AutoSend().AutoSendState.load(); };
+    const auto state = [&] { return SessionOf(*w).AutoSend().AutoSendState.load(); };
     // What the window did, as seen from outside: bytes it counted, reopens, runs paused.
     int64_t counted = 0;
     int reopens = 0, pauses = 0;
     for (int step = 0; step < 400; ++step) {
         const std::vector<uint8_t> got = pty.Receive(1 << 16, 0);
         seen.append(got.begin(), got.end());
-        const bool open = w->IsPortOpen();
+        const bool open = SessionOf(*w).IsOpen();
         const int action = static_cast<int>(random() % 10);
         if (!open || action == 9) {
             QTest::keyClick(w.get(), open ? Qt::Key_F6 : Qt::Key_F5);
-            ASSERT_TRUE(WaitUntil([&] { return w->IsPortOpen() != open; }, kHangMs)) << step;
+            ASSERT_TRUE(WaitUntil([&] { return SessionOf(*w).IsOpen() != open; }, kHangMs)) << step;
             reopens += open ? 0 : 1;
         } else if (action < 6) {
             std::vector<uint8_t> chunk(1 + random() % 2048);
             for (uint8_t &byte : chunk)
                 byte = static_cast<uint8_t>(random());
-            const int64_t before = w->Session().RecBytes();
+            const int64_t before = SessionOf(*w).RecBytes();
             const int64_t expected = before + static_cast<int64_t>(chunk.size());
             ASSERT_TRUE(pty.Send(chunk));
-            ASSERT_TRUE(WaitUntil([&] { return w->Session().RecBytes() == expected; }, kHangMs)) << step;
-            counted += w->Session().RecBytes() - before;
+            ASSERT_TRUE(WaitUntil([&] { return SessionOf(*w).RecBytes() == expected; }, kHangMs)) << step;
+            counted += SessionOf(*w).RecBytes() - before;
         } else {
             // F9 starts a stopped run, F11 pauses or resumes it, F10 stops it; otherwise the key
             // does nothing.
@@ -96,7 +98,7 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
             QTest::keyClick(w.get(), key);
             ASSERT_TRUE(WaitUntil([&] { return state() == after; }, kHangMs)) << step << " " << key;
             if (after == AUTOSEND_STOPPED) {
-                EXPECT_FALSE(w->Session().AutoSendEngine().HasThreads());
+                EXPECT_FALSE(SessionOf(*w).AutoSendEngine().HasThreads());
             }
             pauses += state() == AUTOSEND_PAUSED && before != AUTOSEND_PAUSED ? 1 : 0;
         }
@@ -109,11 +111,11 @@ TEST(Stress, FloodAnswersAndKeysInARandomOrder)
     EXPECT_GT(CountOf(seen, "[g1]"), 0) << "the group stepped";
 
     // Exit with the run going, a flood on the line.
-    if (!w->IsPortOpen())
+    if (!SessionOf(*w).IsOpen())
         QTest::keyClick(w.get(), Qt::Key_F5);
     if (state() == AUTOSEND_STOPPED)
         QTest::keyClick(w.get(), Qt::Key_F9);
-    ASSERT_TRUE(w->IsPortOpen() && w->Session().AutoSendEngine().HasThreads());
+    ASSERT_TRUE(SessionOf(*w).IsOpen() && SessionOf(*w).AutoSendEngine().HasThreads());
     ASSERT_TRUE(pty.Send(std::vector<uint8_t>(4096, 'x')));
     w.reset();
 }

@@ -3,9 +3,12 @@
 #include "autosend/rule.h"
 #include "autosend/rulelist.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TInstantSend.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "senddata/sendhistory.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -72,9 +75,9 @@ TEST(Windows, TwoWindowsReceiveAtOnceEachIntoItsOwnFiles)
         windows.ShowAll();
         TfrmMain *second = windows.OpenWindow();
         ASSERT_EQ(second->Number(), 2);
-        first->OpenLink(Link("A", ptyA.Path()));
-        second->OpenLink(Link("B", ptyB.Path()));
-        ASSERT_TRUE(first->IsPortOpen() && second->IsPortOpen());
+        Feature<TPortCommands>(*first)->Open(Link("A", ptyA.Path()));
+        Feature<TPortCommands>(*second)->Open(Link("B", ptyB.Path()));
+        ASSERT_TRUE(SessionOf(*first).IsOpen() && SessionOf(*second).IsOpen());
         EXPECT_EQ(second->windowTitle().toStdString(), "Kestrum - B (" + ptyB.Path() + ")");
 
         std::thread sendA([&] { SendInPieces(ptyA, a); });
@@ -82,16 +85,16 @@ TEST(Windows, TwoWindowsReceiveAtOnceEachIntoItsOwnFiles)
         sendA.join();
         sendB.join();
         ASSERT_TRUE(WaitUntil([&] {
-            return first->Session().RecBytes() == static_cast<int64_t>(a.size()) &&
-                   second->Session().RecBytes() == static_cast<int64_t>(b.size());
+            return SessionOf(*first).RecBytes() == static_cast<int64_t>(a.size()) &&
+                   SessionOf(*second).RecBytes() == static_cast<int64_t>(b.size());
         }));
         EXPECT_EQ(Joined(first->RecDataList()->Entries()), a);
         EXPECT_EQ(Joined(second->RecDataList()->Entries()), b);
 
         // Each window's sends go to its own port; both land in the one history.
-        first->SetInstantItem(CCommData(std::string("to A"), FMT_STRING));
+        Feature<TInstantSend>(*first)->SetItem(CCommData(std::string("to A"), FMT_STRING));
         Find<QPushButton>(first, "btnSend")->click();
-        second->SetInstantItem(CCommData(std::string("to B"), FMT_STRING));
+        Feature<TInstantSend>(*second)->SetItem(CCommData(std::string("to B"), FMT_STRING));
         Find<QPushButton>(second, "btnSend")->click();
         EXPECT_EQ(ptyA.Receive(4), (Bytes{'t', 'o', ' ', 'A'}));
         EXPECT_EQ(ptyB.Receive(4), (Bytes{'t', 'o', ' ', 'B'}));
@@ -121,7 +124,7 @@ TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
     TfrmMain *first = windows.Start();
     windows.ShowAll();
     TfrmMain *second = windows.OpenWindow();
-    first->AddSendListItem(CCommData(Bytes{1}));
+    AddThroughReceivedList(*first, *first->RecDataList(), CCommData(Bytes{1}));
     EXPECT_EQ(SendRows(second), 1);
 
     WriteTextLines(env.File("Default.sds"), {"\"B\",Hex,\"02 \"", "\"C\",Hex,\"03 \""});
@@ -130,7 +133,7 @@ TEST(Windows, ASendListEditInOneWindowShowsInTheOther)
     EXPECT_EQ(cancel.Seen(), QStringList{"frmSendDataList"});
     ASSERT_EQ(SendRows(first), 2);
     EXPECT_EQ(Find<QTreeWidget>(first, "lsvSendData")->topLevelItem(0)->text(0), QStringLiteral("B"));
-    EXPECT_EQ(&first->SendListItems(), &second->SendListItems());
+    EXPECT_EQ(&SendListOf(*first), &SendListOf(*second));
 }
 
 // Each new window a step from the one before, none on top of another (not even one that
@@ -188,8 +191,8 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         ASSERT_TRUE(firsts.LoadFromFile(env.File("Default.ass")));
         EXPECT_EQ(firsts.Count(), 2);
 
-        second->OpenLink(Link("B", pty.Path()));
-        first->OpenLink(Link("A", pty.Path()));
+        Feature<TPortCommands>(*second)->Open(Link("B", pty.Path()));
+        Feature<TPortCommands>(*first)->Open(Link("A", pty.Path()));
         EXPECT_EQ(clear.Seen().last(),
                   QString::fromStdString("Can not Open " + pty.Path() + ": the port is open in window 2"));
         Find<QToolButton>(second, "btnHex")->click();
@@ -208,10 +211,10 @@ TEST(Windows, ALaterWindowKeepsItsRulesAndSettingsApartAndComesBackAtTheNextStar
         windows.ShowAll();
         ASSERT_EQ(windows.Windows().size(), 2u);
         QPointer<TfrmMain> second = windows.Window(2);
-        ASSERT_TRUE(second && second->LastLink());
+        ASSERT_TRUE(second && Feature<TPortCommands>(*second)->LastLink());
         EXPECT_TRUE(Find<QAction>(second, "mnuViewHex")->isChecked());
         Find<QAction>(second, "mnuOpQuickLink")->trigger();
-        EXPECT_TRUE(second->IsPortOpen());
+        EXPECT_TRUE(SessionOf(*second).IsOpen());
 
         // Closing a window that is not the last closes that one only.
         second->close();

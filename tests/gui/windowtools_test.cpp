@@ -1,10 +1,10 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
 #include "log/gui/TFindBar.h"
 #include "log/gui/TTrafficLog.h"
-#include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReconnect.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,7 +41,7 @@ TTrafficLog *Log(const QWidget &w)
     return w.findChild<TTrafficLog *>(QStringLiteral("edData"));
 }
 
-QString Instant(const TfrmMain &w)
+QString Instant(const QMainWindow &w)
 {
     return Find<QTextEdit>(w, "edSendItem")->toPlainText();
 }
@@ -61,9 +61,10 @@ TEST(WindowTools, LineEndingGoesOnStringSendsOnlyAndIsKept)
     GuiTestEnv env;
     CTestPty pty;
     {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
-        ASSERT_TRUE(w.IsPortOpen());
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         auto *ending = Find<QComboBox>(w, "cboLineEnding");
         EXPECT_EQ(ending->currentText(), QStringLiteral("None"));
         EXPECT_EQ(ending->accessibleName(), QStringLiteral("Line ending"));
@@ -72,7 +73,7 @@ TEST(WindowTools, LineEndingGoesOnStringSendsOnlyAndIsKept)
         ending->setCurrentIndex(3);
         TypeAndSend(w, QStringLiteral("AT"));
         EXPECT_EQ(pty.ReceiveText(4), "AT\r\n");
-        EXPECT_EQ(w.Session().SendBytes(), 6) << "the ending is counted as sent";
+        EXPECT_EQ(SessionOf(w).SendBytes(), 6) << "the ending is counted as sent";
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         ending->setCurrentIndex(1);
         TypeAndSend(w, QStringLiteral("41"));
@@ -80,7 +81,8 @@ TEST(WindowTools, LineEndingGoesOnStringSendsOnlyAndIsKept)
         TypeAndSend(w, QStringLiteral("B"));
         EXPECT_EQ(pty.ReceiveText(3), "AB\r") << "hex data go out as typed";
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_EQ(Find<QComboBox>(again, "cboLineEnding")->currentText(), QStringLiteral("CR"));
 }
 
@@ -89,12 +91,13 @@ TEST(WindowTools, UpAndDownRecallSentItemsAcrossRuns)
     GuiTestEnv env;
     CTestPty pty;
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         auto *edit = Find<QTextEdit>(w, "edSendItem");
         TypeAndSend(w, QStringLiteral("not sent"));
         QTest::keyClick(edit, Qt::Key_Up);
         EXPECT_EQ(Instant(w), QStringLiteral("not sent")) << "nothing was sent while closed";
-        w.OpenLink(Link("Pty", pty.Path()));
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
         TypeAndSend(w, QStringLiteral("one"));
         Find<QComboBox>(w, "cboFormat")->setCurrentIndex(FMT_HEX);
         TypeAndSend(w, QStringLiteral("01 02"));
@@ -119,7 +122,8 @@ TEST(WindowTools, UpAndDownRecallSentItemsAcrossRuns)
         EXPECT_EQ(Instant(w), QStringLiteral("01 02 ")) << "back to what stood in the edit";
     }
     EXPECT_TRUE(QFile::exists(env.FilePath("History.sds")));
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     QTest::keyClick(Find<QTextEdit>(again, "edSendItem"), Qt::Key_Up);
     EXPECT_EQ(Instant(again), QStringLiteral("01 02 "));
 }
@@ -129,8 +133,9 @@ TEST(WindowTools, MillisecondsAndTimeSincePreviousReachSavedText)
     GuiTestEnv env;
     CTestPty pty;
     {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
         TypeAndSend(w, QStringLiteral("x"));
         EXPECT_EQ(LastLogLine(w), "Send :x") << "no stamp by default";
         Find<QAction>(w, "mnuViewMilliseconds")->trigger();
@@ -142,7 +147,7 @@ TEST(WindowTools, MillisecondsAndTimeSincePreviousReachSavedText)
         Find<QAction>(w, "mnuViewTimeSincePrevious")->trigger();
         TypeAndSend(w, QStringLiteral("z"));
         pty.Send("ok");
-        ASSERT_TRUE(WaitUntil([&w] { return w.Session().RecBlocks() == 1; }));
+        ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).RecBlocks() == 1; }));
         const QString answer = QString::fromStdString(LastLogLine(w));
         EXPECT_TRUE(QRegularExpression(
                         QStringLiteral("^Rec  :\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\+\\d+\\.\\d{3}\\)ok$"))
@@ -152,7 +157,8 @@ TEST(WindowTools, MillisecondsAndTimeSincePreviousReachSavedText)
         EXPECT_NE(Log(w)->WholeText().find(answer.toStdString() + "\r\n"), std::string::npos);
         Find<QAction>(w, "mnuViewMilliseconds")->trigger();
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_FALSE(Find<QAction>(again, "mnuViewMilliseconds")->isChecked());
     EXPECT_TRUE(Find<QAction>(again, "mnuViewTimeSincePrevious")->isChecked());
 }
@@ -162,15 +168,17 @@ TEST(WindowTools, SplitReceivedLinesIsOffUntilChosenAndKeptBetweenRuns)
     GuiTestEnv env;
     CTestPty pty;
     {
-        TfrmMain w;
-        w.OpenLink(Link("Pty", pty.Path()));
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
         pty.Send("a\r\n");
         ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\n"; })) << "off at first";
         Find<QAction>(w, "mnuViewSplitLines")->trigger();
         pty.Send("b\r\nc\r\n");
         ASSERT_TRUE(WaitUntil([&w] { return Log(w)->WholeText() == "Rec  :a\r\nRec  :b\r\nRec  :c\r\n"; }));
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_TRUE(Find<QAction>(again, "mnuViewSplitLines")->isChecked());
 }
 
@@ -180,7 +188,8 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
     CTestPty pty;
     const std::string coloured = "\x1b[0;32mI (123) boot: ok\x1b[0m\r\n";
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         const auto logEnds = [&w](const std::string &end) {
             return WaitUntil([&w, &end] {
                 const std::string text = Log(w)->WholeText();
@@ -188,7 +197,7 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
                        text.compare(text.size() - end.size(), end.size(), end) == 0;
             });
         };
-        w.OpenLink(Link("Pty", pty.Path()));
+        Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
         pty.Send("25\xC2\xB0" + coloured);
         EXPECT_TRUE(logEnds("Rec  :25\xC2\xB0" + coloured)) << "Latin-1 and Off at first";
 
@@ -219,7 +228,8 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
         TypeAndSend(w, QStringLiteral("\u00B0"));
         EXPECT_EQ(pty.ReceiveText(2), "\xC2\xB0");
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     EXPECT_TRUE(Find<QAction>(again, "mnuViewEncodingUtf8")->isChecked());
     EXPECT_TRUE(Find<QAction>(again, "mnuViewAnsiShow")->isChecked());
 }
@@ -228,11 +238,12 @@ TEST(WindowTools, TextEncodingAndAnsiColoursReadDeviceOutput)
 class Capture : public testing::Test
 {
 protected:
-    void SetUp() override { w.OpenLink(Link("Pty", pty.Path())); }
+    void SetUp() override { Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path())); }
 
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    std::unique_ptr<QMainWindow> made = NewMainWindow();
+    QMainWindow &w = *made;
     const QString path = env.FilePath("capture.log");
 };
 
@@ -316,7 +327,8 @@ TEST_F(Capture, AFileThatCannotBeCreatedKeepsTheDialogOpen)
 TEST(WindowTools, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
 {
     GuiTestEnv env;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -346,7 +358,8 @@ TEST(WindowTools, EscClosesTheFindBarWhoseKeysLeaveTheMenusTheirs)
 TEST(WindowTools, FindMovesThroughMatchesInTextAndHex)
 {
     GuiTestEnv env;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     TTrafficLog *log = Log(w);
     for (const char *text : {"alpha", "Beta beta", "gamma"})
         log->LogRecData(CCommData(std::string(text), FMT_STRING));
@@ -383,11 +396,12 @@ TEST(WindowTools, ModemLinesAreGreyedWhereTheDriverHasNone)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     for (const char *name : {"mnuOpDTR", "mnuOpRTS", "mnuOpSendBreak"})
         EXPECT_FALSE(Find<QAction>(w, name)->isEnabled()) << name;
-    w.OpenLink(Link("Pty", pty.Path()));
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_FALSE(Find<QAction>(w, "mnuOpDTR")->isEnabled());
     EXPECT_FALSE(Find<QToolButton>(w, "btnRTS")->isEnabled());
     for (const char *name : {"lbCTS", "lbDSR", "lbDCD", "lbRI"}) {
@@ -404,13 +418,13 @@ TEST(WindowTools, ModemLinesAreGreyedWhereTheDriverHasNone)
     EXPECT_FALSE(looking());
     COM_PORT_SETTING xonXoff = Link("Pty", pty.Path());
     xonXoff.FlowControl = 1;
-    w.OpenLink(xonXoff); // the same port again, without a close between
-    ASSERT_TRUE(w.IsPortOpen());
+    Feature<TPortCommands>(w)->Open(xonXoff); // the same port again, without a close between
+    ASSERT_TRUE(SessionOf(w).IsOpen());
     EXPECT_EQ(toggles(), std::make_pair(false, false)) << "Xon/Xoff drops both";
-    w.ClosePort();
+    Feature<TPortCommands>(w)->Close();
     EXPECT_EQ(toggles(), std::make_pair(false, false));
     EXPECT_FALSE(looking());
-    w.OpenLink(Link("Pty", pty.Path()));
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
     EXPECT_EQ(toggles(), std::make_pair(true, true));
     // A break goes to the driver, which may or may not carry it; the port stays usable.
     Find<QAction>(w, "mnuOpSendBreak")->trigger();
@@ -422,11 +436,13 @@ TEST(WindowTools, OutputLineChoicesOutliveTheWindow)
 {
     GuiTestEnv env;
     {
-        TfrmMain w;
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
         Feature<TModemLines>(w)->Choices()["ttyUSB7"].dtr = false;
         Feature<TModemLines>(w)->Choices()["/dev/serial/by-id/usb-Maker_A1-if00"] = {true, false};
     }
-    TfrmMain again;
+    const auto againMade = NewMainWindow();
+    QMainWindow &again = *againMade;
     const auto &lines = Feature<TModemLines>(again)->Choices();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines.at("ttyUSB7").dtr, std::optional<bool>(false));
@@ -440,15 +456,16 @@ TEST(WindowTools, BytesTheCloseDroppedComeOffTheSendCounter)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Pty", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
     TypeAndSend(w, QStringLiteral("hello"));
-    ASSERT_EQ(w.Session().SendBytes(), 5);
-    w.ClosePort();
-    EXPECT_EQ(w.Session().SendBytes(), 5);
+    ASSERT_EQ(SessionOf(w).SendBytes(), 5);
+    Feature<TPortCommands>(w)->Close();
+    EXPECT_EQ(SessionOf(w).SendBytes(), 5);
     EXPECT_EQ(LastLogLine(w), "Send :hello");
     Feature<TPortCommands>(w)->TakeBackUnsent(3);
-    EXPECT_EQ(w.Session().SendBytes(), 2);
+    EXPECT_EQ(SessionOf(w).SendBytes(), 2);
     EXPECT_EQ(StatusPanel(w, 7), QStringLiteral("Send:2/1"));
     EXPECT_EQ(LastLogLine(w), "Note :Not sent: 3 bytes were still queued for the line when the port closed");
 }
@@ -461,10 +478,10 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(symlink(port.c_str(), name.c_str()), 0);
-        w.Session().SetByIdFolder(byId.path);
+        SessionOf(w).SetByIdFolder(byId.path);
         Find<QAction>(w, "mnuOpReconnect")->trigger();
-        w.OpenLink(Link("Pty", port));
-        ASSERT_TRUE(w.IsPortOpen());
+        Feature<TPortCommands>(w)->Open(Link("Pty", port));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
     }
 
     // The node and its stable name go.
@@ -472,7 +489,7 @@ protected:
     {
         first.CloseMaster();
         ASSERT_EQ(unlink(name.c_str()), 0);
-        ASSERT_TRUE(WaitUntil([this] { return !w.IsPortOpen(); }));
+        ASSERT_TRUE(WaitUntil([this] { return !SessionOf(w).IsOpen(); }));
     }
 
     // Back under another node with the same stable name.
@@ -483,7 +500,8 @@ protected:
     const std::string name = byId.File("usb-Maker_Adapter_A1-if00");
     CTestPty first;
     const std::string port = first.Path();
-    TfrmMain w;
+    std::unique_ptr<QMainWindow> made = NewMainWindow();
+    QMainWindow &w = *made;
 };
 
 TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn)
@@ -500,11 +518,11 @@ TEST_F(Reconnect, ALostPortIsWaitedForAndReopenedUnderItsStableNameKeepingItsOwn
 
     CTestPty second;
     PlugBackAs(second);
-    ASSERT_TRUE(WaitUntil([this] { return w.IsPortOpen(); }, 10000));
+    ASSERT_TRUE(WaitUntil([this] { return SessionOf(w).IsOpen(); }, 10000));
     EXPECT_EQ(LastLogLine(w), "Note :Port back: " + port + " (" + name + ")");
-    EXPECT_EQ(w.LastLink()->PortName, port);
+    EXPECT_EQ(Feature<TPortCommands>(w)->LastLink()->PortName, port);
     EXPECT_EQ(Find<QLabel>(w, "stbComStatusPanel0")->text(), "Port: " + QString::fromStdString(port));
-    EXPECT_EQ(w.Session().AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
+    EXPECT_EQ(SessionOf(w).AutoSend().AutoSendState.load(), AUTOSEND_RUNNING) << "auto send kept its state";
     second.Send("hi");
     ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w) == "Rec  :hi"; }));
     Find<QToolButton>(w, "btnStopAutoSend")->click();
@@ -529,7 +547,7 @@ TEST_F(Reconnect, AReturnedDeviceThatWillNotOpenIsToldOnceAndTheWaitCanBeEnded)
     Find<QToolButton>(w, "btnClosePort")->click();
     EXPECT_EQ(panel->text(), QStringLiteral("Port: "));
     EXPECT_FALSE(Find<QToolButton>(w, "btnClosePort")->isEnabled());
-    EXPECT_FALSE(w.Session().WaitingForPort());
+    EXPECT_FALSE(SessionOf(w).WaitingForPort());
     EXPECT_FALSE(Feature<TReconnect>(w)->Timer().isActive());
     EXPECT_EQ(boxes.Seen().size(), 1);
 }
@@ -544,20 +562,22 @@ TEST(WindowTools, OpenThisLinkAtStartReopensTheLastLinkAfterARestart)
     {
         CTestPty pty;
         ASSERT_EQ(symlink(pty.Path().c_str(), name.c_str()), 0);
-        TfrmMain w;
-        w.OpenLink(Link("Board", name));
-        ASSERT_TRUE(w.IsPortOpen());
+        const auto made = NewMainWindow();
+        QMainWindow &w = *made;
+        Feature<TPortCommands>(w)->Open(Link("Board", name));
+        ASSERT_TRUE(SessionOf(w).IsOpen());
         Find<QAction>(w, "mnuOpOpenAtStart")->trigger();
         Find<QAction>(w, "mnuOpReconnect")->trigger();
     }
     ASSERT_EQ(unlink(name.c_str()), 0);
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     auto *panel = Find<QLabel>(w, "stbComStatusPanel0");
     ASSERT_TRUE(WaitUntil([panel] { return panel->text().startsWith("Waiting for "); }));
     CTestPty pty;
     ASSERT_EQ(symlink(pty.Path().c_str(), name.c_str()), 0);
-    ASSERT_TRUE(WaitUntil([&w] { return w.IsPortOpen(); }, 10000));
-    EXPECT_EQ(w.LastLink()->LinkName, "Board");
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).IsOpen(); }, 10000));
+    EXPECT_EQ(Feature<TPortCommands>(w)->LastLink()->LinkName, "Board");
     pty.Send("up");
     EXPECT_TRUE(WaitUntil([&w] { return LastLogLine(w) == "Rec  :up"; }));
 }
@@ -566,10 +586,11 @@ TEST(WindowTools, WithoutReconnectALostPortStaysClosedAfterItsNote)
 {
     GuiTestEnv env;
     CTestPty pty;
-    TfrmMain w;
-    w.OpenLink(Link("Pty", pty.Path()));
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Pty", pty.Path()));
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&w] { return !w.IsPortOpen(); }));
+    ASSERT_TRUE(WaitUntil([&w] { return !SessionOf(w).IsOpen(); }));
     EXPECT_EQ(LastLogLine(w).rfind("Note :Port lost: ", 0), 0u);
     EXPECT_EQ(Log(w)->LineCount(), 1);
 }
@@ -584,7 +605,8 @@ TEST(WindowTools, SaveProposesTheDocumentsFolder)
     WriteRaw(env.File("xdg/user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"" + docs.toStdString() + "\"\n");
     const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", env.FilePath("xdg").toLocal8Bit());
-    TfrmMain w;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
     QString folder;
     {
         ModalCatcher dialog([&folder](QDialog *d) {

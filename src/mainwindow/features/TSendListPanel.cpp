@@ -52,6 +52,11 @@ TSendListPanel::TSendListPanel(QWidget *window, const ST_Controls &controls, TSh
             [this](const CCommData &item) { SetItemRow(new QTreeWidgetItem(m_c.lsvSendData), item); });
 }
 
+const std::vector<CCommData> &TSendListPanel::Items() const
+{
+    return m_store.SendList();
+}
+
 void TSendListPanel::Fill()
 {
     m_c.lsvSendData->clear();

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -31,6 +32,7 @@ public:
 
     // Shows the list as the store has it.
     void Fill();
+    const std::vector<CCommData> &Items() const;
     void UpdateControls();
 
 signals:

@@ -1,10 +1,11 @@
 #include "guitraffic.h"
 
-#include "mainwindow/TfrmMain.h"
+#include "guiwidgets.h"
+#include "session/portsession.h"
 
-void Receive(TfrmMain &window, const Bytes &bytes)
+void Receive(QWidget &window, const Bytes &bytes)
 {
     CReceivedBlock block;
     block.bytes = bytes;
-    window.Session().OnBlock(block);
+    SessionOf(window).OnBlock(block);
 }

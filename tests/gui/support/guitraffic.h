@@ -3,6 +3,6 @@
 // the whole traffic path (counters, checksum check, log, console, plot, received list).
 #include "data/commdata.h"
 
-class TfrmMain;
+class QWidget;
 
-void Receive(TfrmMain &window, const Bytes &bytes);
+void Receive(QWidget &window, const Bytes &bytes);

@@ -3,19 +3,62 @@
 #include "guiwait.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TSendListPanel.h"
+#include "recdata/gui/TfrmRecDataList.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
-std::unique_ptr<QMainWindow> NewMainWindow()
+std::unique_ptr<QMainWindow> NewMainWindow(int number)
 {
-    return std::make_unique<TfrmMain>();
+    return std::make_unique<TfrmMain>(number, nullptr);
+}
+
+CPortSession &SessionOf(QWidget &window)
+{
+    return dynamic_cast<TfrmMain &>(window).Session();
+}
+
+void SendItem(QWidget &window, const CCommData &item)
+{
+    dynamic_cast<TfrmMain &>(window).SendItem(item);
+}
+
+void AddThroughReceivedList(QWidget &window, TfrmRecDataList &list, const CCommData &block)
+{
+    list.AddRecData(block);
+    ModalCatcher add([](QDialog *d) {
+        auto *rows = d->findChild<QTreeView *>(QStringLiteral("lsvRecData"));
+        ASSERT_TRUE(rows && rows->model()->rowCount() == 1);
+        rows->selectionModel()->select(rows->model()->index(0, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        d->findChild<QPushButton *>(QStringLiteral("btnAddtoSendData"))->click();
+        d->reject();
+    });
+    Find<QAction>(window, "mnuSettingRecDataList")->trigger();
+    EXPECT_EQ(add.Seen(), QStringList{"frmRecDataList"});
+}
+
+const std::vector<CCommData> &SendListOf(const QWidget &window)
+{
+    return Feature<TSendListPanel>(window)->Items();
+}
+
+TfrmRecDataList &GiveReceivedList(QWidget &window)
+{
+    auto &main = dynamic_cast<TfrmMain &>(window);
+    auto *list = new TfrmRecDataList(&main, main.RecDataFilePath());
+    main.SetRecDataList(list);
+    return *list;
 }
 
 QString StatusPanel(const QWidget &window, int i)
@@ -29,14 +72,14 @@ std::string LastLogLine(const QWidget &window)
     return log->LineCount() ? log->LineText(log->LineCount() - 1) : std::string();
 }
 
-void TypeAndSend(TfrmMain &window, const QString &text)
+void TypeAndSend(QWidget &window, const QString &text)
 {
     auto *edit = Find<QTextEdit>(window, "edSendItem");
     edit->clear();
     edit->setFocus();
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_TRUE(WaitUntil([&window] { return window.Session().SendsSettled(); }));
+    EXPECT_TRUE(WaitUntil([&window] { return SessionOf(window).SendsSettled(); }));
 }
 
 void ClickRow(QTreeWidget *list, int row)

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <sys/wait.h>
 
+#include "guiwidgets.h"
 #include "lineprogram.h"
+#include "mainwindow/features/TPortCommands.h"
 
 COpenWindow::COpenWindow(const std::function<void(GuiTestEnv &)> &prepare)
 {
@@ -23,10 +25,10 @@ COpenWindow::~COpenWindow()
 void COpenWindow::Open()
 {
     w.reset();
-    w = std::make_unique<TfrmMain>();
+    w = NewMainWindow();
     COM_PORT_SETTING link = DefaultLinkSetting();
     link.PortName = pty.Path();
-    w->OpenLink(link);
+    Feature<TPortCommands>(*w)->Open(link);
 }
 
 void COpenWindow::StartOnDevice(const std::string &folder, std::vector<std::string> args,

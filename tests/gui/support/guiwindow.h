@@ -1,8 +1,7 @@
 #pragma once
 // A window with its port open on a pseudo-terminal whose master end the test holds: the test
 // plays the device, or hands the master end to a program such as a receiver of lrzsz.
-#include "mainwindow/TfrmMain.h"
-
+#include <QMainWindow>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,7 +15,7 @@ struct COpenWindow
 {
     GuiTestEnv env;
     CTestPty pty;
-    std::unique_ptr<TfrmMain> w;
+    std::unique_ptr<QMainWindow> w;
     pid_t device = -1; // the program on the master end, killed at the end if it still runs
 
     // `prepare` writes the window's files before it starts.
