@@ -688,6 +688,15 @@ int CHeadlessRun::Run()
     } catch (const std::exception &) {
         // A send list that cannot be read leaves send() without items, as a window would.
     }
+    // The script and the log have each read's bytes as they come, not when their block is complete,
+    // from the first: a device greets the moment its port opens.
+    m_session.Traffic().SetReader(
+        "script", std::make_shared<CTrafficPath::Reader>([this](const uint8_t *data, size_t size) {
+            // Logged first: a note the script makes on what it reads comes after the bytes.
+            if (m_logging)
+                m_log.Read(data, size);
+            m_runner.Feed(data, size);
+        }));
     std::string error;
     bool usage = false;
     if (!OpenPort(&error, &usage)) {
@@ -704,14 +713,6 @@ int CHeadlessRun::Run()
         WriteJunit(outcome);
         return cut ? 1 : 2;
     }
-    // The script and the log have each read's bytes as they come, not when their block is complete.
-    m_session.Traffic().SetReader(
-        "script", std::make_shared<CTrafficPath::Reader>([this](const uint8_t *data, size_t size) {
-            // Logged first: a note the script makes on what it reads comes after the bytes.
-            if (m_logging)
-                m_log.Read(data, size);
-            m_runner.Feed(data, size);
-        }));
     // The script's thread shares what it reports with this one; when it has to be left behind
     // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
     // the process exits before anything it may still touch is gone.
