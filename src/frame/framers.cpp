@@ -1,0 +1,180 @@
+#include "frame/framers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint8_t kSlipEnd = 0xC0;
+constexpr uint8_t kSlipEsc = 0xDB;
+constexpr uint8_t kSlipEscEnd = 0xDC;
+constexpr uint8_t kSlipEscEsc = 0xDD;
+
+} // namespace
+
+CSilenceFramer::CSilenceFramer(const ST_SilenceSpec &spec, const ST_LineTiming &timing,
+                               const ST_FramerLimits &limits)
+    : CFramer(limits, timing)
+{
+    const double wanted = std::max(0.0, spec.Chars) * timing.CharMicros();
+    const FrameTime asked(static_cast<int64_t>(std::ceil(wanted)));
+    m_atFloor = spec.Floor > asked;
+    // Without a baud rate or a floor every read is a frame of its own.
+    m_gap = std::max({asked, spec.Floor, FrameTime(1)});
+}
+
+CDelimiterFramer::CDelimiterFramer(const ST_DelimiterSpec &spec, const ST_FramerLimits &limits,
+                                   const ST_LineTiming &timing)
+    : CFramer(limits, timing), m_spec(spec)
+{
+    if ((spec.Mode != EDelimiterMode::Start && spec.End.empty()) ||
+        (spec.Mode != EDelimiterMode::End && spec.Start.empty()))
+        throw std::invalid_argument("empty delimiter");
+}
+
+void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
+{
+    const size_t start = m_spec.Start.size();
+    const size_t end = m_spec.End.size();
+    switch (m_spec.Mode) {
+    case EDelimiterMode::End:
+        if (EndsWith(lane.Bytes, m_spec.End))
+            Emit(lane, dir, lane.Bytes.size(), 0, out, 0, m_spec.Keep ? 0 : end);
+        break;
+    case EDelimiterMode::StartEnd:
+        if (lane.InFrame) {
+            if (EndsWith(lane.Bytes, m_spec.End, start))
+                Emit(lane, dir, lane.Bytes.size(), 0, out, m_spec.Keep ? 0 : start, m_spec.Keep ? 0 : end);
+        } else if (EndsWith(lane.Bytes, m_spec.Start)) {
+            if (lane.Bytes.size() > start)
+                Emit(lane, dir, lane.Bytes.size() - start, FRAME_STRAY, out);
+            lane.InFrame = true;
+        }
+        break;
+    case EDelimiterMode::Start:
+        // A start delimiter that is the frame's own does not start the next one.
+        if (EndsWith(lane.Bytes, m_spec.Start, lane.InFrame ? start : 0)) {
+            if (lane.Bytes.size() > start)
+                Emit(lane, dir, lane.Bytes.size() - start, lane.InFrame ? 0 : FRAME_STRAY, out,
+                     lane.InFrame && !m_spec.Keep ? start : 0);
+            lane.InFrame = true;
+        }
+        break;
+    }
+}
+
+uint8_t CDelimiterFramer::PendingMarks(const ST_Lane &lane) const
+{
+    return m_spec.Mode != EDelimiterMode::End && !lane.InFrame ? FRAME_STRAY : 0;
+}
+
+size_t CDelimiterFramer::PendingDrop(const ST_Lane &lane) const
+{
+    return m_spec.Mode != EDelimiterMode::End && lane.InFrame && !m_spec.Keep ? m_spec.Start.size() : 0;
+}
+
+CLengthFramer::CLengthFramer(const ST_LengthSpec &spec, const ST_FramerLimits &limits,
+                             const ST_LineTiming &timing)
+    : CFramer(limits, timing), m_spec(spec)
+{
+    if (spec.Size != 1 && spec.Size != 2 && spec.Size != 4)
+        throw std::invalid_argument("length field of " + std::to_string(spec.Size) + " bytes");
+}
+
+void CLengthFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
+{
+    const size_t header = m_spec.Offset + m_spec.Size;
+    const size_t size = lane.Bytes.size();
+    if (size == header) {
+        uint64_t value = 0;
+        for (size_t i = 0; i < m_spec.Size; ++i) {
+            const size_t at = m_spec.Order == EByteOrder::BigEndian ? i : m_spec.Size - 1 - i;
+            value = value << 8 | lane.Bytes[m_spec.Offset + at];
+        }
+        int64_t total = static_cast<int64_t>(value) + m_spec.Add;
+        if (m_spec.Counts == ELengthCounts::AfterField)
+            total += static_cast<int64_t>(header);
+        else if (m_spec.Counts == ELengthCounts::FromOffset)
+            total += static_cast<int64_t>(m_spec.Offset);
+        if (total < static_cast<int64_t>(header))
+            Emit(lane, dir, size, FRAME_BAD_ENCODING, out);
+        else if (total == static_cast<int64_t>(header))
+            Emit(lane, dir, size, 0, out);
+        else
+            lane.Need = static_cast<size_t>(total);
+    } else if (size > header && size == lane.Need) {
+        Emit(lane, dir, size, 0, out);
+    }
+}
+
+CFixedFramer::CFixedFramer(size_t length, const ST_FramerLimits &limits, const ST_LineTiming &timing)
+    : CFramer(limits, timing), m_length(length)
+{
+    if (length == 0)
+        throw std::invalid_argument("frames of no bytes");
+}
+
+void CFixedFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
+{
+    if (lane.Bytes.size() == m_length)
+        Emit(lane, dir, m_length, 0, out);
+}
+
+CCobsFramer::CCobsFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing) : CFramer(limits, timing)
+{
+}
+
+// Need: the data bytes left in the group; Flag: the group was shorter than 254 bytes, so a zero
+// comes before the next one.
+void CCobsFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
+{
+    const uint8_t b = lane.Bytes.back();
+    if (b == 0) {
+        if (lane.Content)
+            Emit(lane, dir, lane.Bytes.size(), lane.Need != 0 ? FRAME_BAD_ENCODING : 0, out);
+        return;
+    }
+    lane.Content = true;
+    if (lane.Need == 0) {
+        if (lane.Flag)
+            lane.Decoded.push_back(0);
+        lane.Flag = b != 0xFF;
+        lane.Need = b - 1u;
+    } else {
+        lane.Decoded.push_back(b);
+        --lane.Need;
+    }
+}
+
+CSlipFramer::CSlipFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing) : CFramer(limits, timing)
+{
+}
+
+// Flag: the last byte was an escape.
+void CSlipFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
+{
+    const uint8_t b = lane.Bytes.back();
+    if (lane.Flag) {
+        lane.Flag = false;
+        if (b == kSlipEscEnd || b == kSlipEscEsc) {
+            lane.Decoded.push_back(b == kSlipEscEnd ? kSlipEnd : kSlipEsc);
+            return;
+        }
+        lane.Bad = true;
+        if (b != kSlipEnd) {
+            lane.Decoded.push_back(b);
+            return;
+        }
+    }
+    if (b == kSlipEnd) {
+        if (lane.Content)
+            Emit(lane, dir, lane.Bytes.size(), lane.Bad ? FRAME_BAD_ENCODING : 0, out);
+        return;
+    }
+    lane.Content = true;
+    if (b == kSlipEsc)
+        lane.Flag = true;
+    else
+        lane.Decoded.push_back(b);
+}
