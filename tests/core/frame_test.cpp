@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <random>
+#include <string>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -338,7 +340,7 @@ TEST(Framing, SilenceBelowTheFloorWaitsForTheFloorAndMarksItsFrames)
 TEST(Framing, GarbageIsCutAtTheMaximumAndUnfinishedFramesTimeOut)
 {
     CDelimiterFramer framer({EDelimiterMode::End, {}, {'\n'}, true}, {100, 50ms});
-    framer.SetCheck(ST_FrameCheck{{EChecksumKind::Sum8, {}, EByteOrder::BigEndian}, 0, 1});
+    framer.SetCheck(ST_FrameCheck{{EChecksumKind::Sum8, {}, EByteOrder::BigEndian}, 1, 1});
     const Bytes junk(1000, 'a');
     Frames out = FeedAll(framer, junk);
     ASSERT_EQ(out.size(), 10u);
@@ -358,11 +360,11 @@ TEST(Framing, GarbageIsCutAtTheMaximumAndUnfinishedFramesTimeOut)
 
     // No Tick in between: the next read ends the stale frame before it is taken.
     out = FeedAll(framer, {'x'}, 2s);
-    const Frames next = FeedAll(framer, {'a', 'a', '\n'}, 3s);
+    const Frames next = FeedAll(framer, {'y', 'a', 'a', '\n'}, 3s);
     ASSERT_EQ(next.size(), 2u);
     EXPECT_EQ(next[0].Bytes, Bytes{'x'});
     EXPECT_EQ(next[0].Marks, FRAME_TIMED_OUT);
-    EXPECT_EQ(next[1].Check, EFrameCheck::Ok) << "'a' is the sum of 'a'";
+    EXPECT_EQ(next[1].Check, EFrameCheck::Ok) << "'a' is the sum of 'a', the 'y' before it not covered";
 }
 
 TEST(Framing, DelimitersParseFromTextAndHex)
@@ -393,4 +395,51 @@ TEST(Framing, LatencyTimerGivesTheSilenceFloor)
     EXPECT_FALSE(LatencyFloorMs("/dev/ttyUSB2", sys.path).has_value());
     EXPECT_FALSE(LatencyFloorMs("/dev/ttyS0", sys.path).has_value());
     EXPECT_FALSE(LatencyFloorMs("/dev/", sys.path).has_value());
+}
+
+TEST(Framing, FramesCarryTheTimesOfTheirReads)
+{
+    CFixedFramer framer(3, {}, {9600, 8, false, 1});
+    Frames out = FeedAll(framer, {'a', 'b'}, 0ms);
+    for (const auto &[text, time] :
+         {std::pair<std::string, FrameTime>{"cdefg", 5ms}, {"hi", 9ms}, {"jkl", 20ms}})
+        framer.Feed(kRx, reinterpret_cast<const uint8_t *>(text.data()), text.size(), time, out);
+    ASSERT_EQ(out.size(), 4u);
+    const std::vector<std::tuple<std::string, FrameTime, FrameTime, std::optional<FrameTime>>> expected = {
+        {"abc", 0ms, 5ms, std::nullopt},
+        {"def", 5ms, 5ms, 0ms},
+        {"ghi", 5ms, 9ms, 0ms},
+        {"jkl", 20ms, 20ms, 11ms}};
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto &[text, start, end, gap] = expected[i];
+        EXPECT_EQ(std::string(out[i].Bytes.begin(), out[i].Bytes.end()), text);
+        EXPECT_EQ(out[i].Start, start) << i;
+        EXPECT_EQ(out[i].End, end) << i;
+        EXPECT_EQ(out[i].Gap, gap) << i;
+    }
+    EXPECT_NEAR(out[3].GapChars, 11000 / (10 * 1e6 / 9600), 1e-9);
+
+    // A start delimiter ends the frame before it: what follows may be in the same read or not.
+    CDelimiterFramer starts({EDelimiterMode::Start, {'<', '<'}, {}, true});
+    out.clear();
+    for (const auto &[text, time] :
+         {std::pair<std::string, FrameTime>{"<<a", 0ms}, {"<<b<", 5ms}, {"<c", 6ms}, {"d", 7ms}})
+        starts.Feed(kRx, reinterpret_cast<const uint8_t *>(text.data()), text.size(), time, out);
+    starts.Flush(out);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[1].Bytes, (Bytes{'<', '<', 'b'}));
+    EXPECT_EQ(out[1].Start, 5ms);
+    EXPECT_EQ(out[1].Gap, 5ms);
+    EXPECT_EQ(out[1].End, 5ms);
+    EXPECT_EQ(out[2].Bytes, (Bytes{'<', '<', 'c', 'd'}));
+    EXPECT_EQ(out[2].Start, 5ms) << "its delimiter began in the read before";
+    EXPECT_EQ(out[2].End, 7ms);
+    EXPECT_EQ(out[2].Gap, 0ms);
+
+    std::mt19937 rng(9);
+    const Bytes stream = Random(rng, 5000);
+    CFixedFramer whole(7), split(7);
+    const Frames frames = FeedAll(whole, stream);
+    EXPECT_EQ(frames.size(), stream.size() / 7);
+    ExpectSame(frames, FeedSplit(split, stream, rng));
 }
