@@ -1,7 +1,9 @@
 #include "frame/framer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -15,6 +17,21 @@ double ST_LineTiming::CharMicros() const
     if (Baud == 0)
         return 0;
     return (1.0 + DataBits + (Parity ? 1 : 0) + StopBits) * 1e6 / Baud;
+}
+
+ST_FrameCheck FrameCheckByName(const std::string &name, size_t skip, size_t trail)
+{
+    for (int k = 0; k < kChecksumKindCount; ++k) {
+        const auto kind = static_cast<EChecksumKind>(k);
+        const std::string known = ChecksumName(kind);
+        if (kind != EChecksumKind::Custom && known.size() == name.size() &&
+            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            }))
+            return {{kind, {}, DefaultByteOrder(kind)}, skip, trail};
+    }
+    throw std::invalid_argument("no checksum is called \"" + name + "\"");
 }
 
 CFramer::CFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing)

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 using FrameTime = std::chrono::microseconds;
@@ -73,6 +74,10 @@ struct ST_FrameCheck
     size_t Skip = 0;
     size_t Trail = 0;
 };
+
+// The check a checksum's name gives ("CRC-16/MODBUS", any case), in its protocols' byte order.
+// Throws std::invalid_argument for a name no checksum has (or "Custom CRC", which needs its values).
+ST_FrameCheck FrameCheckByName(const std::string &name, size_t skip = 0, size_t trail = 0);
 
 struct ST_FramerLimits
 {

@@ -289,7 +289,8 @@ TEST(Framing, SilenceCutsModbusFramesAndTheCheckFindsABadCrc)
 {
     const ST_LineTiming line{9600, 8, true, 1};
     CSilenceFramer framer({3.5, 0us}, line);
-    framer.SetCheck(ST_FrameCheck{{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian}, 0, 0});
+    framer.SetCheck(FrameCheckByName("crc-16/modbus"));
+    EXPECT_THROW(FrameCheckByName("CRC-16/MODBUS2"), std::invalid_argument);
     EXPECT_FALSE(framer.AtFloor());
     const Bytes good{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
     const Bytes bad{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCE};
