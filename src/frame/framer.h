@@ -30,7 +30,7 @@ enum class EFrameCheck : uint8_t { None, Ok, Bad };
 enum EFrameMark : uint8_t {
     FRAME_TIMED_OUT = 1,     // the line fell quiet before the frame was complete
     FRAME_MAX_LENGTH = 2,    // cut at the maximum length
-    FRAME_BAD_ENCODING = 4,  // a bad COBS group, a bad SLIP escape, a length field that cannot be
+    FRAME_BAD_ENCODING = 4,  // a bad COBS group or SLIP escape, a length below its header
     FRAME_SILENCE_FLOOR = 8, // split by silence at the floor, not at the gap asked for
     FRAME_STRAY = 16,        // bytes outside any frame (before a start delimiter)
 };
@@ -103,7 +103,8 @@ public:
               std::vector<ST_Frame> &out);
     // Ends the frames the quiet line has ended by `now`.
     void Tick(FrameTime now, std::vector<ST_Frame> &out);
-    // Hands out every unfinished frame as it stands, marked timed out (the port closes).
+    // Hands out every unfinished frame as it stands, marked timed out (the port closes); the
+    // silence framer's last frame is complete then and is not marked.
     void Flush(std::vector<ST_Frame> &out);
     // When Tick next has something to end; none while no frame waits on the clock.
     std::optional<FrameTime> NextDeadline() const;
@@ -122,7 +123,9 @@ protected:
         std::vector<ST_Run> Runs;
         std::optional<FrameTime> Last; // read of the last byte taken
         uint64_t Feed = 0;             // the Feed call the last byte came in
-        bool InFrame = false;          // the framer's own state, cleared on every reset
+        // The framer's own state, cleared with every frame handed out; each framer says what the
+        // flags mean to it.
+        bool InFrame = false;
         bool Content = false;
         bool Flag = false;
         bool Bad = false;
