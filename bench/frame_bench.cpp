@@ -75,13 +75,13 @@ int main(int argc, char **argv)
     const CChecksum crc({EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
     const ST_LineTiming line{115200, 8, false, 1};
     const std::vector<ST_Case> cases = {
-        {"silence", [&] { return std::make_unique<CSilenceFramer>(ST_SilenceSpec{}, line); },
+        {"silence", [&] { return std::make_unique<CSilenceFramer>(ST_SilenceSettings{}, line); },
          [&](uint32_t &s) { return crc.Append(Payload(s, 6)); }, 1000},
         // A check value that happens to hold CR LF cuts its frame short, as it would on the line.
         {"delimiter (CR LF)",
          [] {
              return std::make_unique<CDelimiterFramer>(
-                 ST_DelimiterSpec{EDelimiterMode::End, {}, {'\r', '\n'}});
+                 ST_DelimiterSettings{EDelimiterMode::End, {}, {'\r', '\n'}});
          },
          [&](uint32_t &s) {
              Bytes p = Payload(s, 4);
@@ -94,7 +94,7 @@ int main(int argc, char **argv)
          0},
         {"length field",
          [] {
-             return std::make_unique<CLengthFramer>(ST_LengthSpec{1, 1});
+             return std::make_unique<CLengthFramer>(ST_LengthField{1, 1});
          },
          [&](uint32_t &s) {
              Bytes p = Payload(s, 6);

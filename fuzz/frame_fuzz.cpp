@@ -11,21 +11,22 @@ std::unique_ptr<CFramer> MakeFramer(uint8_t kind, uint8_t param, const ST_Framer
     const ST_LineTiming line{9600, 8, (param & 1) != 0, 1};
     switch (kind % 6) {
     case 0:
-        return std::make_unique<CSilenceFramer>(ST_SilenceSpec{3.5, FrameTime(param * 100)}, line, limits);
+        return std::make_unique<CSilenceFramer>(ST_SilenceSettings{3.5, FrameTime(param * 100)}, line,
+                                                limits);
     case 1: {
         const auto mode = static_cast<EDelimiterMode>(param % 3);
         const std::vector<uint8_t> start{0x02},
             end = param & 8 ? std::vector<uint8_t>{'\r', '\n'} : std::vector<uint8_t>{0x03};
-        return std::make_unique<CDelimiterFramer>(ST_DelimiterSpec{mode, start, end, (param & 4) != 0},
+        return std::make_unique<CDelimiterFramer>(ST_DelimiterSettings{mode, start, end, (param & 4) != 0},
                                                   limits, line);
     }
     case 2: {
         const uint8_t sizes[] = {1, 2, 4};
-        const ST_LengthSpec spec{param % 5u, sizes[(param >> 3) % 3],
-                                 param & 32 ? EByteOrder::LittleEndian : EByteOrder::BigEndian,
-                                 static_cast<int64_t>(param % 7) - 3,
-                                 static_cast<ELengthCounts>((param >> 6) % 3)};
-        return std::make_unique<CLengthFramer>(spec, limits, line);
+        const ST_LengthField field{param % 5u, sizes[(param >> 3) % 3],
+                                   param & 32 ? EByteOrder::LittleEndian : EByteOrder::BigEndian,
+                                   static_cast<int64_t>(param % 7) - 3,
+                                   static_cast<ELengthCounts>((param >> 6) % 3)};
+        return std::make_unique<CLengthFramer>(field, limits, line);
     }
     case 3:
         return std::make_unique<CFixedFramer>(1 + param % 40, limits, line);

@@ -44,8 +44,8 @@ CFramer::CFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing)
 void CFramer::SetCheck(const std::optional<ST_FrameCheck> &check)
 {
     m_checksum.reset();
-    if (check && check->Spec.Kind != EChecksumKind::None)
-        m_checksum.emplace(check->Spec);
+    if (check && check->Sum.Kind != EChecksumKind::None)
+        m_checksum.emplace(check->Sum);
     m_check = check;
 }
 

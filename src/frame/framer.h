@@ -66,11 +66,11 @@ struct ST_LineTiming
 };
 
 // A checksum over part of each complete frame's payload: `Skip` bytes at the start are not
-// covered, the check value follows the covered bytes (in the spec's byte order), and `Trail` bytes
+// covered, the check value follows the covered bytes (in the order the checksum gives), and `Trail` bytes
 // after it (an end delimiter kept in the frame) are not covered either.
 struct ST_FrameCheck
 {
-    ST_ChecksumSpec Spec;
+    ST_ChecksumSpec Sum;
     size_t Skip = 0;
     size_t Trail = 0;
 };
@@ -93,7 +93,7 @@ public:
     CFramer(const CFramer &) = delete;
     CFramer &operator=(const CFramer &) = delete;
 
-    // Throws std::invalid_argument for a spec CChecksum refuses.
+    // Throws std::invalid_argument for a checksum CChecksum refuses.
     void SetCheck(const std::optional<ST_FrameCheck> &check);
 
     // Appends to `out` the frames these bytes complete. Frames the quiet line has already ended by

@@ -13,40 +13,40 @@ constexpr uint8_t kSlipEscEsc = 0xDD;
 
 } // namespace
 
-CSilenceFramer::CSilenceFramer(const ST_SilenceSpec &spec, const ST_LineTiming &timing,
+CSilenceFramer::CSilenceFramer(const ST_SilenceSettings &set, const ST_LineTiming &timing,
                                const ST_FramerLimits &limits)
     : CFramer(limits, timing)
 {
-    const double wanted = std::max(0.0, spec.Chars) * timing.CharMicros();
+    const double wanted = std::max(0.0, set.Chars) * timing.CharMicros();
     const FrameTime asked(static_cast<int64_t>(std::ceil(wanted)));
-    m_atFloor = spec.Floor > asked;
+    m_atFloor = set.Floor > asked;
     // Without a baud rate or a floor every read is a frame of its own.
-    m_gap = std::max({asked, spec.Floor, FrameTime(1)});
+    m_gap = std::max({asked, set.Floor, FrameTime(1)});
 }
 
-CDelimiterFramer::CDelimiterFramer(const ST_DelimiterSpec &spec, const ST_FramerLimits &limits,
+CDelimiterFramer::CDelimiterFramer(const ST_DelimiterSettings &set, const ST_FramerLimits &limits,
                                    const ST_LineTiming &timing)
-    : CFramer(limits, timing), m_spec(spec)
+    : CFramer(limits, timing), m_set(set)
 {
-    if ((spec.Mode != EDelimiterMode::Start && spec.End.empty()) ||
-        (spec.Mode != EDelimiterMode::End && spec.Start.empty()))
+    if ((set.Mode != EDelimiterMode::Start && set.End.empty()) ||
+        (set.Mode != EDelimiterMode::End && set.Start.empty()))
         throw std::invalid_argument("empty delimiter");
 }
 
 void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
 {
-    const size_t start = m_spec.Start.size();
-    const size_t end = m_spec.End.size();
-    switch (m_spec.Mode) {
+    const size_t start = m_set.Start.size();
+    const size_t end = m_set.End.size();
+    switch (m_set.Mode) {
     case EDelimiterMode::End:
-        if (EndsWith(lane.Bytes, m_spec.End))
-            Emit(lane, dir, lane.Bytes.size(), 0, out, 0, m_spec.Keep ? 0 : end);
+        if (EndsWith(lane.Bytes, m_set.End))
+            Emit(lane, dir, lane.Bytes.size(), 0, out, 0, m_set.Keep ? 0 : end);
         break;
     case EDelimiterMode::StartEnd:
         if (lane.InFrame) {
-            if (EndsWith(lane.Bytes, m_spec.End, start))
-                Emit(lane, dir, lane.Bytes.size(), 0, out, m_spec.Keep ? 0 : start, m_spec.Keep ? 0 : end);
-        } else if (EndsWith(lane.Bytes, m_spec.Start)) {
+            if (EndsWith(lane.Bytes, m_set.End, start))
+                Emit(lane, dir, lane.Bytes.size(), 0, out, m_set.Keep ? 0 : start, m_set.Keep ? 0 : end);
+        } else if (EndsWith(lane.Bytes, m_set.Start)) {
             if (lane.Bytes.size() > start)
                 Emit(lane, dir, lane.Bytes.size() - start, FRAME_STRAY, out);
             lane.InFrame = true;
@@ -54,10 +54,10 @@ void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_F
         break;
     case EDelimiterMode::Start:
         // A start delimiter that is the frame's own does not start the next one.
-        if (EndsWith(lane.Bytes, m_spec.Start, lane.InFrame ? start : 0)) {
+        if (EndsWith(lane.Bytes, m_set.Start, lane.InFrame ? start : 0)) {
             if (lane.Bytes.size() > start)
                 Emit(lane, dir, lane.Bytes.size() - start, lane.InFrame ? 0 : FRAME_STRAY, out,
-                     lane.InFrame && !m_spec.Keep ? start : 0);
+                     lane.InFrame && !m_set.Keep ? start : 0);
             lane.InFrame = true;
         }
         break;
@@ -66,37 +66,37 @@ void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_F
 
 uint8_t CDelimiterFramer::PendingMarks(const ST_Lane &lane) const
 {
-    return m_spec.Mode != EDelimiterMode::End && !lane.InFrame ? FRAME_STRAY : 0;
+    return m_set.Mode != EDelimiterMode::End && !lane.InFrame ? FRAME_STRAY : 0;
 }
 
 size_t CDelimiterFramer::PendingDrop(const ST_Lane &lane) const
 {
-    return m_spec.Mode != EDelimiterMode::End && lane.InFrame && !m_spec.Keep ? m_spec.Start.size() : 0;
+    return m_set.Mode != EDelimiterMode::End && lane.InFrame && !m_set.Keep ? m_set.Start.size() : 0;
 }
 
-CLengthFramer::CLengthFramer(const ST_LengthSpec &spec, const ST_FramerLimits &limits,
+CLengthFramer::CLengthFramer(const ST_LengthField &set, const ST_FramerLimits &limits,
                              const ST_LineTiming &timing)
-    : CFramer(limits, timing), m_spec(spec)
+    : CFramer(limits, timing), m_set(set)
 {
-    if (spec.Size != 1 && spec.Size != 2 && spec.Size != 4)
-        throw std::invalid_argument("length field of " + std::to_string(spec.Size) + " bytes");
+    if (set.Size != 1 && set.Size != 2 && set.Size != 4)
+        throw std::invalid_argument("length field of " + std::to_string(set.Size) + " bytes");
 }
 
 void CLengthFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out)
 {
-    const size_t header = m_spec.Offset + m_spec.Size;
+    const size_t header = m_set.Offset + m_set.Size;
     const size_t size = lane.Bytes.size();
     if (size == header) {
         uint64_t value = 0;
-        for (size_t i = 0; i < m_spec.Size; ++i) {
-            const size_t at = m_spec.Order == EByteOrder::BigEndian ? i : m_spec.Size - 1 - i;
-            value = value << 8 | lane.Bytes[m_spec.Offset + at];
+        for (size_t i = 0; i < m_set.Size; ++i) {
+            const size_t at = m_set.Order == EByteOrder::BigEndian ? i : m_set.Size - 1 - i;
+            value = value << 8 | lane.Bytes[m_set.Offset + at];
         }
-        int64_t total = static_cast<int64_t>(value) + m_spec.Add;
-        if (m_spec.Counts == ELengthCounts::AfterField)
+        int64_t total = static_cast<int64_t>(value) + m_set.Add;
+        if (m_set.Counts == ELengthCounts::AfterField)
             total += static_cast<int64_t>(header);
-        else if (m_spec.Counts == ELengthCounts::FromOffset)
-            total += static_cast<int64_t>(m_spec.Offset);
+        else if (m_set.Counts == ELengthCounts::FromOffset)
+            total += static_cast<int64_t>(m_set.Offset);
         if (total < static_cast<int64_t>(header))
             Emit(lane, dir, size, FRAME_BAD_ENCODING, out);
         else if (total == static_cast<int64_t>(header))

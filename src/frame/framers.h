@@ -6,7 +6,7 @@
 // A new frame after the line has been quiet for `Chars` character times. Below `Floor` no gap can
 // be seen (an adapter that holds bytes back for its latency timer hands them over in lumps), so the
 // floor is used instead and the frames it splits are marked.
-struct ST_SilenceSpec
+struct ST_SilenceSettings
 {
     double Chars = 3.5;
     FrameTime Floor{0};
@@ -15,7 +15,7 @@ struct ST_SilenceSpec
 class CSilenceFramer : public CFramer
 {
 public:
-    CSilenceFramer(const ST_SilenceSpec &spec, const ST_LineTiming &timing,
+    CSilenceFramer(const ST_SilenceSettings &set, const ST_LineTiming &timing,
                    const ST_FramerLimits &limits = {});
     FrameTime Gap() const { return m_gap; }
     bool AtFloor() const { return m_atFloor; }
@@ -32,7 +32,7 @@ private:
 
 enum class EDelimiterMode : uint8_t { End, StartEnd, Start };
 
-struct ST_DelimiterSpec
+struct ST_DelimiterSettings
 {
     EDelimiterMode Mode = EDelimiterMode::End;
     std::vector<uint8_t> Start;
@@ -46,7 +46,7 @@ class CDelimiterFramer : public CFramer
 {
 public:
     // Throws std::invalid_argument when a delimiter the mode needs is empty.
-    explicit CDelimiterFramer(const ST_DelimiterSpec &spec, const ST_FramerLimits &limits = {},
+    explicit CDelimiterFramer(const ST_DelimiterSettings &set, const ST_FramerLimits &limits = {},
                               const ST_LineTiming &timing = {});
 
 private:
@@ -54,7 +54,7 @@ private:
     uint8_t PendingMarks(const ST_Lane &lane) const override;
     size_t PendingDrop(const ST_Lane &lane) const override;
 
-    ST_DelimiterSpec m_spec;
+    ST_DelimiterSettings m_set;
 };
 
 // Which bytes the length field counts.
@@ -64,7 +64,7 @@ enum class ELengthCounts : uint8_t {
     FromOffset, // the bytes from the field's first byte on
 };
 
-struct ST_LengthSpec
+struct ST_LengthField
 {
     size_t Offset = 0;
     uint8_t Size = 1; // 1, 2 or 4
@@ -79,13 +79,13 @@ class CLengthFramer : public CFramer
 {
 public:
     // Throws std::invalid_argument for a field size other than 1, 2 or 4.
-    explicit CLengthFramer(const ST_LengthSpec &spec, const ST_FramerLimits &limits = {},
+    explicit CLengthFramer(const ST_LengthField &set, const ST_FramerLimits &limits = {},
                            const ST_LineTiming &timing = {});
 
 private:
     void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) override;
 
-    ST_LengthSpec m_spec;
+    ST_LengthField m_set;
 };
 
 class CFixedFramer : public CFramer

@@ -208,7 +208,7 @@ TEST(Framing, LengthFieldAtEveryOffsetSizeAndOrder)
             for (EByteOrder order : {EByteOrder::BigEndian, EByteOrder::LittleEndian})
                 for (ELengthCounts counts :
                      {ELengthCounts::WholeFrame, ELengthCounts::AfterField, ELengthCounts::FromOffset}) {
-                    const ST_LengthSpec spec{offset, size, order, -2, counts};
+                    const ST_LengthField field{offset, size, order, -2, counts};
                     std::vector<Bytes> sent;
                     Bytes stream;
                     for (int i = 0; i < 20; ++i) {
@@ -224,7 +224,7 @@ TEST(Framing, LengthFieldAtEveryOffsetSizeAndOrder)
                         sent.push_back(frame);
                         stream = Cat(stream, frame);
                     }
-                    CLengthFramer framer(spec), split(spec);
+                    CLengthFramer framer(field), split(field);
                     const Frames frames = FeedAll(framer, stream);
                     ASSERT_EQ(frames.size(), sent.size()) << offset << size;
                     for (size_t i = 0; i < sent.size(); ++i) {
@@ -256,8 +256,8 @@ TEST(Framing, DelimitersCutWhereverTheRunsEnd)
     }
     for (EDelimiterMode mode : {EDelimiterMode::End, EDelimiterMode::StartEnd, EDelimiterMode::Start})
         for (bool keep : {true, false}) {
-            const ST_DelimiterSpec spec{mode, {'>'}, crlf, keep};
-            CDelimiterFramer whole(spec), split(spec);
+            const ST_DelimiterSettings set{mode, {'>'}, crlf, keep};
+            CDelimiterFramer whole(set), split(set);
             Frames frames = FeedAll(whole, stream);
             ExpectSame(frames, FeedSplit(split, stream, rng));
             whole.Flush(frames);
