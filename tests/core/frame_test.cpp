@@ -1,4 +1,6 @@
 #include "frame/delimiter.h"
+#include "frame/framecsv.h"
+#include "frame/frameprofiles.h"
 #include "frame/framers.h"
 #include "frame/latencytimer.h"
 #include "tempdir.h"
@@ -443,4 +445,72 @@ TEST(Framing, FramesCarryTheTimesOfTheirReads)
     const Frames frames = FeedAll(whole, stream);
     EXPECT_EQ(frames.size(), stream.size() / 7);
     ExpectSame(frames, FeedSplit(split, stream, rng));
+}
+
+namespace {
+
+Bytes Text(const std::string &text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+} // namespace
+
+TEST(FrameProfiles, ChecksOfTheProtocolsFindGoodAndBadFrames)
+{
+    const auto verdicts = [](const std::string &profile, const std::vector<Bytes> &frames) {
+        CFrameProfile framing(profile, {9600, 8, false, 1});
+        Frames out;
+        FrameTime time{0};
+        for (const Bytes &frame : frames) {
+            framing.Feed(kRx, frame.data(), frame.size(), time, out);
+            time += 100ms;
+        }
+        framing.Flush(out);
+        std::vector<EFrameCheck> checks;
+        for (const ST_Frame &frame : out)
+            checks.push_back(frame.Check);
+        return checks;
+    };
+    using C = std::vector<EFrameCheck>;
+    constexpr auto ok = EFrameCheck::Ok, bad = EFrameCheck::Bad, none = EFrameCheck::None;
+    EXPECT_EQ(verdicts("modbus rtu", {{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD},
+                                      {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xCD, 0xC5}}),
+              (C{ok, bad}));
+    const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*";
+    EXPECT_EQ(verdicts("NMEA 0183", {Text(gga + "47\r\n"), Text(gga + "46\r\n"), Text("$GPGSV,1,1,00\r\n"),
+                                     Text(gga + "4\r\n")}),
+              (C{ok, bad, none, bad}));
+    EXPECT_EQ(verdicts("Modbus ASCII", {Text(":010300000001FB\r\n"), Text(":010300000001fc\r\n"),
+                                        Text(":0103000000G1FB\r\n")}),
+              (C{ok, bad, bad}));
+    EXPECT_EQ(verdicts("Lines", {Text("a\r\n")}), (C{none}));
+    try {
+        CFrameProfile("Modbus", {});
+        ADD_FAILURE() << "an unknown name was taken";
+    } catch (const std::invalid_argument &e) {
+        for (const std::string &name : CFrameProfile::Names())
+            EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << name;
+    }
+}
+
+TEST(FrameCsv, ALineHoldsTheFramesFieldsAndQuotesWhatNeedsIt)
+{
+    // 2026-12-11T05:01:02Z, with the steady clock's times a day in.
+    const int64_t offset = 1796965262LL * 1000000 - 86400LL * 1000000;
+    ST_Frame frame;
+    frame.Direction = kTx;
+    frame.Start = FrameTime(86400LL * 1000000 + 123456);
+    frame.Gap = FrameTime(4012);
+    frame.GapChars = 3.6999;
+    frame.Bytes = {0x01, 0xAB, 0x0F};
+    frame.Check = EFrameCheck::Bad;
+    EXPECT_EQ(CFrameCsv(offset, true).Line(frame, "say \"hi\", twice"),
+              "2026-12-11T05:01:02.123456Z,4.012,3.7,tx,3,01 AB 0F,bad,\"say \"\"hi\"\", twice\"\n");
+    frame.Gap.reset();
+    frame.Direction = EFrameDirection::MonitorBtoA;
+    EXPECT_EQ(CFrameCsv(offset - 1000000, true).Line(frame),
+              "2026-12-11T05:01:01.123456Z,,,b>a,3,01 AB 0F,bad,\n");
+    EXPECT_EQ(CsvField("a\nb"), "\"a\nb\"");
+    EXPECT_EQ(CsvField("plain"), "plain");
 }
