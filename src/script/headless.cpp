@@ -1,6 +1,8 @@
 #include "script/headless.h"
 #include "data/symboltable.h"
 #include "data/utf8text.h"
+#include "frame/framecsv.h"
+#include "frame/frameprofiles.h"
 #include "link/linklist.h"
 #include "log/capturefile.h"
 #include "log/logpipeline.h"
@@ -28,6 +30,7 @@
 #include <strings.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
@@ -476,6 +479,140 @@ private:
     CCaptureFile m_file;
 };
 
+// The run's traffic cut into frames, a CSV line each. Reads come from the listener thread, sends
+// on the run's thread once their write is done; like the log, what was read waits here until no
+// send is out, so that the framer is fed in the order the bytes crossed the line and on one
+// thread only.
+class CHeadlessFrames
+{
+public:
+    // Run thread, before any other call. 0 or the errno. The header goes into a new or empty file
+    // only: a file that is appended to keeps one header at its top.
+    int Start(const std::string &path)
+    {
+        m_wallOffset = CFrameCsv::WallOffsetNow();
+        struct stat st
+        {
+        };
+        const bool fresh = stat(path.c_str(), &st) != 0 || st.st_size == 0;
+        if (const int error = m_file.Start(path); error != 0)
+            return error;
+        if (fresh)
+            m_file.Append(CFrameCsv::Header());
+        return 0;
+    }
+    // Run thread, once the port's settings are known (the gaps in characters need them). Throws
+    // std::invalid_argument for a name no framing has.
+    void SetFraming(const std::string &profile, const COM_PORT_SETTING &link)
+    {
+        ST_LineTiming timing;
+        timing.Baud = link.Baud > 0 ? static_cast<uint32_t>(link.Baud) : 0;
+        if (link.DataBits >= 5 && link.DataBits <= 8)
+            timing.DataBits = link.DataBits;
+        timing.Parity = link.ParityCode != 0;
+        timing.StopBits = link.StopBitsCode == 1 ? 1.5 : link.StopBitsCode == 2 ? 2 : 1;
+        m_csv.emplace(m_wallOffset, timing.CharMicros() > 0);
+        m_profile.emplace(profile, timing);
+    }
+
+    // Listener thread.
+    void Read(const uint8_t *data, size_t size)
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_waitingBytes += size;
+        m_waiting.push_back({Bytes(data, data + size), NowMicros()});
+    }
+    // Run thread: what was read before the send's write began, then the send.
+    void Sent(const ST_Traffic &event)
+    {
+        if (!m_profile)
+            return;
+        const FrameTime began(event.SteadyMs * 1000);
+        FeedWaiting([&](const ST_Read &read) { return read.Time < began; });
+        const Bytes &bytes = event.Data.Data();
+        Feed(EFrameDirection::Sent, bytes.data(), bytes.size(), began);
+    }
+    bool MustWrite() const
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return m_waitingBytes > CHeadlessLog::kMostWaiting;
+    }
+    // Run thread, with no send out: frames what waits and what the quiet line has ended.
+    void WriteAll()
+    {
+        if (!m_profile)
+            return;
+        FeedWaiting([](const ST_Read &) { return true; });
+        std::vector<ST_Frame> frames;
+        m_profile->Tick(std::max(m_last, NowMicros()), frames);
+        Write(frames);
+    }
+    // Writes every frame left, unfinished ones too, and closes the file: 0, or the error that cost
+    // frames.
+    int Stop()
+    {
+        if (m_profile) {
+            FeedWaiting([](const ST_Read &) { return true; });
+            std::vector<ST_Frame> frames;
+            m_profile->Flush(frames);
+            Write(frames);
+        }
+        return m_file.Stop();
+    }
+
+private:
+    struct ST_Read
+    {
+        Bytes Data;
+        FrameTime Time;
+    };
+    static FrameTime NowMicros()
+    {
+        return std::chrono::duration_cast<FrameTime>(Clock::now().time_since_epoch());
+    }
+    template <typename Due> void FeedWaiting(Due due)
+    {
+        std::deque<ST_Read> ready;
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            while (!m_waiting.empty() && due(m_waiting.front())) {
+                m_waitingBytes -= m_waiting.front().Data.size();
+                ready.push_back(std::move(m_waiting.front()));
+                m_waiting.pop_front();
+            }
+        }
+        for (const ST_Read &read : ready)
+            Feed(EFrameDirection::Received, read.Data.data(), read.Data.size(), read.Time);
+    }
+    void Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
+    {
+        // A send's time is its write's start, in milliseconds: it may stand a moment before a read
+        // already framed, and the framer's clock never goes back.
+        m_last = std::max(m_last, time);
+        std::vector<ST_Frame> frames;
+        m_profile->Feed(dir, data, size, m_last, frames);
+        Write(frames);
+    }
+    void Write(std::vector<ST_Frame> &frames)
+    {
+        // Frames ended together (by the close, or by one quiet line) go in the order they began.
+        std::stable_sort(frames.begin(), frames.end(),
+                         [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
+        for (const ST_Frame &frame : frames)
+            m_file.Append(m_csv->Line(frame));
+    }
+
+    mutable std::mutex m_lock;
+    std::deque<ST_Read> m_waiting;
+    size_t m_waitingBytes = 0;
+    // The run thread's.
+    int64_t m_wallOffset = 0;
+    std::optional<CFrameProfile> m_profile;
+    std::optional<CFrameCsv> m_csv;
+    FrameTime m_last{0};
+    CCaptureFile m_file;
+};
+
 // How long a stopped script has to end before the run ends without it.
 constexpr auto kStopGrace = std::chrono::seconds(1);
 
@@ -508,6 +645,11 @@ public:
         m_session.Traffic().Add("log", [this](ST_Traffic &event) {
             if (m_logging && event.Direction == ETraffic::Sent && event.Logged)
                 m_log.Sent(event);
+        });
+        // Every send crossed the line, whether the log writes a line for it or not.
+        m_session.Traffic().Add("frames", [this](ST_Traffic &event) {
+            if (m_framing && event.Direction == ETraffic::Sent)
+                m_frames.Sent(event);
         });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
@@ -574,6 +716,19 @@ private:
         }
         return code;
     }
+    // Writes the frames left and closes their file; one that lost frames fails a run that passed.
+    int StopFrames(int code)
+    {
+        if (!m_framing)
+            return code;
+        m_framing = false;
+        if (const int error = m_frames.Stop(); error != 0) {
+            std::fprintf(m_out, "frames: %s: %s\n", m_options.FramesPath.c_str(), std::strerror(error));
+            std::fflush(m_out);
+            return code == 0 ? 1 : code;
+        }
+        return code;
+    }
     // `*usage` when the options themselves make no port (a baud rate that is no number...).
     bool OpenPort(std::string *error, bool *usage);
     // The JUnit file, when asked for; false when it could not be written (told).
@@ -588,6 +743,8 @@ private:
             m_calls.RunAll();
             if (m_logging && (m_session.SendsSettled() || m_log.MustWrite()))
                 m_log.WriteAll();
+            if (m_framing && (m_session.SendsSettled() || m_frames.MustWrite()))
+                m_frames.WriteAll();
             if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
             m_pump.Wait(deadline);
@@ -599,6 +756,8 @@ private:
     CHeadlessLog m_log;
     // Read by the script's thread, which may be left behind when the log ends.
     std::atomic<bool> m_logging{false};
+    CHeadlessFrames m_frames;
+    std::atomic<bool> m_framing{false}; // read by the listener thread
     std::mutex m_printLock;
     CPump m_pump;
     std::atomic<int> m_signal{0};
@@ -639,6 +798,15 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
     } else if (!LinkFromOptions(m_options, &link, error)) {
         *usage = true;
         return false;
+    }
+    if (m_framing) {
+        try {
+            m_frames.SetFraming(m_options.Framing, link);
+        } catch (const std::invalid_argument &e) {
+            *error = e.what();
+            *usage = true;
+            return false;
+        }
     }
     if (CPortSession::NeedsConnect(link)) {
         m_session.BeginOpen(link);
@@ -683,6 +851,14 @@ int CHeadlessRun::Run()
         }
         m_logging = true;
     }
+    if (!m_options.FramesPath.empty()) {
+        if (const int error = m_frames.Start(m_options.FramesPath); error != 0) {
+            std::fprintf(m_out, "%s: %s\n", m_options.FramesPath.c_str(), std::strerror(error));
+            StopLog(1);
+            return 1;
+        }
+        m_framing = true;
+    }
     try {
         m_sendList.Load(CSendDataList::DefaultPath());
     } catch (const std::exception &) {
@@ -695,6 +871,8 @@ int CHeadlessRun::Run()
             // Logged first: a note the script makes on what it reads comes after the bytes.
             if (m_logging)
                 m_log.Read(data, size);
+            if (m_framing)
+                m_frames.Read(data, size);
             m_runner.Feed(data, size);
         }));
     std::string error;
@@ -703,6 +881,7 @@ int CHeadlessRun::Run()
         const bool cut = m_signal.load() != 0 || Clock::now() >= m_deadline;
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         StopLog(1);
+        StopFrames(1);
         if (usage)
             return kUsageExitCode;
         // CI reads the JUnit file, not the exit code alone: a run that never started fails there.
@@ -788,6 +967,7 @@ int CHeadlessRun::Run()
     if (!WriteJunit(outcome))
         code = code == 0 ? 1 : code;
     code = StopLog(code);
+    code = StopFrames(code);
     if (leftBehind) {
         std::fflush(nullptr);
         _exit(code);
@@ -819,6 +999,10 @@ const char *HeadlessUsage()
            "                        capture of the window's log writes them\n"
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --junit FILE          the test cases as JUnit XML\n"
+           "  --framing PROFILE     how the traffic is cut into frames for --frames:\n"
+           "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP or COBS\n"
+           "  --frames FILE         every frame both ways as a CSV line (LF line ends):\n"
+           "                        time,gap_ms,gap_chars,direction,length,hex,check,summary\n"
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
            "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
            "  raised an error, took longer than --timeout or was ended by SIGTERM, SIGINT\n"
@@ -835,6 +1019,7 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         {"--data-bits", &ST_HeadlessOptions::DataBits}, {"--parity", &ST_HeadlessOptions::Parity},
         {"--stop-bits", &ST_HeadlessOptions::StopBits}, {"--flow", &ST_HeadlessOptions::Flow},
         {"--log", &ST_HeadlessOptions::LogPath},        {"--junit", &ST_HeadlessOptions::JunitPath},
+        {"--framing", &ST_HeadlessOptions::Framing},    {"--frames", &ST_HeadlessOptions::FramesPath},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
@@ -903,6 +1088,18 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
     if (!o.Link.empty() && !(o.Baud + o.DataBits + o.Parity + o.StopBits + o.Flow).empty()) {
         *error = "a link brings its own settings; --baud and the like go with --port";
         return false;
+    }
+    if (o.FramesPath.empty() != o.Framing.empty()) {
+        *error = "--frames FILE and --framing PROFILE go together";
+        return false;
+    }
+    if (!o.Framing.empty()) {
+        try {
+            CFrameProfile(o.Framing, {});
+        } catch (const std::invalid_argument &e) {
+            *error = std::string("--framing: ") + e.what();
+            return false;
+        }
     }
     *options = o;
     return true;

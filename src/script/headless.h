@@ -17,6 +17,8 @@ struct ST_HeadlessOptions
     std::string LogPath;       // the traffic and the notes, as the window's capture writes them
     int LogView = 0;           // its display type: text, hex, decimal or text with symbols
     std::string JunitPath;     // one test case per test()
+    std::string Framing;       // a framing profile's name, for --frames
+    std::string FramesPath;    // every frame as a CSV line
     double TimeoutSeconds = 0; // the whole run; 0 for none
 };
 

@@ -472,6 +472,27 @@ TEST_F(HeadlessRun, TheLogHoldsTheLinesOfTheWindowsCapture)
     }
 }
 
+TEST_F(HeadlessRun, TheFramesFileHoldsTheRequestThenTheAnswerBothChecked)
+{
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.Baud = "9600";
+    o.Framing = "modbus rtu";
+    o.FramesPath = dir.path + "/frames.csv";
+    o.Script = Script(R"(write('\1\3\0\0\0\10\197\205') assert(expect('9\155', 10000, 'raw')))");
+    std::thread device([&] {
+        if (pty.Receive(8, 10000).size() == 8)
+            pty.Send(std::vector<uint8_t>{0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B});
+    });
+    EXPECT_EQ(Run(o), 0) << output;
+    device.join();
+    static const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z,)");
+    EXPECT_EQ(std::regex_replace(ReadRaw(o.FramesPath), stamp, "T,"),
+              "time,gap_ms,gap_chars,direction,length,hex,check,summary\n"
+              "T,,,tx,8,01 03 00 00 00 0A C5 CD,ok,\n"
+              "T,,,rx,7,01 03 02 00 2A 39 9B,ok,\n");
+}
+
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
     CShellBehindPort shell(pty, dir.path);
@@ -601,6 +622,11 @@ TEST(HeadlessArgs, AskForOnePortAndKnownOptions)
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--link", "L", "--baud", "9600"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frobnicate"}, &o, &error));
+    EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frames", "f.csv"}, &o, &error));
+    EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "modbus"},
+                                   &o, &error));
+    EXPECT_TRUE(ParseHeadlessArgs(
+        {"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "NMEA 0183"}, &o, &error));
     // A day at most, and a number.
     EXPECT_TRUE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--timeout", "86400"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--log-view", "octal"}, &o, &error));
