@@ -491,9 +491,7 @@ public:
     int Start(const std::string &path)
     {
         m_wallOffset = CFrameCsv::WallOffsetNow();
-        struct stat st
-        {
-        };
+        struct stat st = {};
         const bool fresh = stat(path.c_str(), &st) != 0 || st.st_size == 0;
         if (const int error = m_file.Start(path); error != 0)
             return error;
@@ -518,9 +516,11 @@ public:
     // Listener thread.
     void Read(const uint8_t *data, size_t size)
     {
+        Bytes bytes(data, data + size);
+        // Stamped under the lock: a read stamped before a tick's time is in the queue it drains.
         const std::lock_guard<std::mutex> guard(m_lock);
         m_waitingBytes += size;
-        m_waiting.push_back({Bytes(data, data + size), NowMicros()});
+        m_waiting.push_back({std::move(bytes), NowMicros()});
     }
     // Run thread: what was read before the send's write began, then the send.
     void Sent(const ST_Traffic &event)
@@ -542,9 +542,11 @@ public:
     {
         if (!m_profile)
             return;
-        FeedWaiting([](const ST_Read &) { return true; });
+        FrameTime now{0};
+        FeedWaiting([](const ST_Read &) { return true; }, &now);
+        m_last = std::max(m_last, now);
         std::vector<ST_Frame> frames;
-        m_profile->Tick(std::max(m_last, NowMicros()), frames);
+        m_profile->Tick(m_last, frames);
         Write(frames);
     }
     // Writes every frame left, unfinished ones too, and closes the file: 0, or the error that cost
@@ -570,11 +572,14 @@ private:
     {
         return std::chrono::duration_cast<FrameTime>(Clock::now().time_since_epoch());
     }
-    template <typename Due> void FeedWaiting(Due due)
+    // `*now`: a time no read still to come is stamped before.
+    template <typename Due> void FeedWaiting(Due due, FrameTime *now = nullptr)
     {
         std::deque<ST_Read> ready;
         {
             const std::lock_guard<std::mutex> guard(m_lock);
+            if (now)
+                *now = NowMicros();
             while (!m_waiting.empty() && due(m_waiting.front())) {
                 m_waitingBytes -= m_waiting.front().Data.size();
                 ready.push_back(std::move(m_waiting.front()));
