@@ -1,4 +1,5 @@
 #include "frame/frameprofiles.h"
+#include "data/commdata.h"
 #include "frame/framers.h"
 
 #include <algorithm>
@@ -11,17 +12,6 @@ namespace {
 constexpr uint8_t kUncheckedMarks = FRAME_TIMED_OUT | FRAME_MAX_LENGTH | FRAME_BAD_ENCODING | FRAME_STRAY;
 
 const std::vector<uint8_t> kCrLf{'\r', '\n'};
-
-int HexValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool SameName(const std::string &a, const std::string &b)
 {
@@ -59,7 +49,8 @@ EFrameCheck ModbusAsciiCheck(const std::vector<uint8_t> &frame)
     std::vector<uint8_t> bytes;
     bytes.reserve(digits / 2);
     for (size_t i = 1; i + 2 < frame.size(); i += 2) {
-        const int high = HexValue(frame[i]), low = HexValue(frame[i + 1]);
+        const int high = HexValue(static_cast<char>(frame[i])),
+                  low = HexValue(static_cast<char>(frame[i + 1]));
         if (high < 0 || low < 0)
             return EFrameCheck::Bad;
         bytes.push_back(static_cast<uint8_t>(high << 4 | low));
@@ -79,7 +70,8 @@ EFrameCheck NmeaCheck(const std::vector<uint8_t> &frame)
     // Two digits and the CR LF, nothing else, follow the star.
     if (!EndsWithCrLf(frame) || frame.size() != at + 5)
         return EFrameCheck::Bad;
-    const int high = HexValue(frame[at + 1]), low = HexValue(frame[at + 2]);
+    const int high = HexValue(static_cast<char>(frame[at + 1])),
+              low = HexValue(static_cast<char>(frame[at + 2]));
     if (high < 0 || low < 0)
         return EFrameCheck::Bad;
     static const CChecksum xorSum(ST_ChecksumSpec{EChecksumKind::Xor8, {}, EByteOrder::BigEndian});
