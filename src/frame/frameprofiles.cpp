@@ -87,9 +87,52 @@ const std::vector<std::string> &CFrameProfile::Names()
     return names;
 }
 
-CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timing)
+bool ST_FramingProfile::operator==(const ST_FramingProfile &o) const
 {
-    const auto &names = Names();
+    const auto &l = Length, &r = o.Length;
+    return Name == o.Name && Mode == o.Mode && Silence.Chars == o.Silence.Chars &&
+           Silence.Floor == o.Silence.Floor && Delimiter.Mode == o.Delimiter.Mode &&
+           Delimiter.Start == o.Delimiter.Start && Delimiter.End == o.Delimiter.End &&
+           Delimiter.Keep == o.Delimiter.Keep && l.Offset == r.Offset && l.Size == r.Size &&
+           l.Order == r.Order && l.Add == r.Add && l.Counts == r.Counts && FixedLength == o.FixedLength &&
+           Check == o.Check && CheckSkip == o.CheckSkip && CheckTrail == o.CheckTrail &&
+           Limits.MaxLength == o.Limits.MaxLength && Limits.TimeOut == o.Limits.TimeOut &&
+           Decoder == o.Decoder && Unknown == o.Unknown;
+}
+
+std::unique_ptr<CFramer> MakeFramer(const ST_FramingProfile &p, const ST_LineTiming &timing)
+{
+    std::unique_ptr<CFramer> framer;
+    switch (p.Mode) {
+    case EFramingMode::Silence:
+        framer = std::make_unique<CSilenceFramer>(p.Silence, timing, p.Limits);
+        break;
+    case EFramingMode::Delimiter:
+        framer = std::make_unique<CDelimiterFramer>(p.Delimiter, p.Limits, timing);
+        break;
+    case EFramingMode::Length:
+        framer = std::make_unique<CLengthFramer>(p.Length, p.Limits, timing);
+        break;
+    case EFramingMode::Fixed:
+        framer = std::make_unique<CFixedFramer>(p.FixedLength, p.Limits, timing);
+        break;
+    case EFramingMode::Cobs:
+        framer = std::make_unique<CCobsFramer>(p.Limits, timing);
+        break;
+    case EFramingMode::Slip:
+        framer = std::make_unique<CSlipFramer>(p.Limits, timing);
+        break;
+    }
+    if (!p.Check.empty())
+        framer->SetCheck(FrameCheckByName(p.Check, p.CheckSkip, p.CheckTrail));
+    return framer;
+}
+
+namespace {
+
+size_t BuiltInIndex(const std::string &name)
+{
+    const auto &names = CFrameProfile::Names();
     const auto it =
         std::find_if(names.begin(), names.end(), [&](const std::string &n) { return SameName(n, name); });
     if (it == names.end()) {
@@ -98,34 +141,50 @@ CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timin
             known += (known.empty() ? "" : ", ") + n;
         throw std::invalid_argument("no framing is called \"" + name + "\" (there are " + known + ")");
     }
-    m_name = *it;
-    const ST_FramerLimits limits;
-    switch (it - names.begin()) {
+    return static_cast<size_t>(it - names.begin());
+}
+
+} // namespace
+
+ST_FramingProfile CFrameProfile::BuiltIn(const std::string &name)
+{
+    const size_t index = BuiltInIndex(name);
+    ST_FramingProfile p;
+    p.Name = Names()[index];
+    switch (index) {
     case 0:
-        m_framer = std::make_unique<CSilenceFramer>(ST_SilenceSettings{}, timing, limits);
-        m_framer->SetCheck(FrameCheckByName("CRC-16/MODBUS"));
+        p.Mode = EFramingMode::Silence;
+        p.Check = "CRC-16/MODBUS";
         break;
     case 1:
-        m_framer = std::make_unique<CDelimiterFramer>(
-            ST_DelimiterSettings{EDelimiterMode::StartEnd, {':'}, kCrLf, true}, limits, timing);
-        m_judge = JudgeModbusAscii;
+        p.Delimiter = ST_DelimiterSettings{EDelimiterMode::StartEnd, {':'}, kCrLf, true};
         break;
     case 2:
-        m_framer = std::make_unique<CDelimiterFramer>(
-            ST_DelimiterSettings{EDelimiterMode::End, {}, kCrLf, true}, limits, timing);
-        m_judge = JudgeNmea;
-        break;
     case 3:
-        m_framer = std::make_unique<CDelimiterFramer>(
-            ST_DelimiterSettings{EDelimiterMode::End, {}, kCrLf, true}, limits, timing);
         break;
     case 4:
-        m_framer = std::make_unique<CSlipFramer>(limits, timing);
+        p.Mode = EFramingMode::Slip;
         break;
     default:
-        m_framer = std::make_unique<CCobsFramer>(limits, timing);
+        p.Mode = EFramingMode::Cobs;
         break;
     }
+    return p;
+}
+
+CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timing)
+    : CFrameProfile(BuiltIn(name), timing)
+{
+    const size_t index = BuiltInIndex(name);
+    if (index == 1)
+        m_judge = JudgeModbusAscii;
+    else if (index == 2)
+        m_judge = JudgeNmea;
+}
+
+CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
+    : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
+{
 }
 
 void CFrameProfile::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time,

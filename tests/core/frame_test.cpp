@@ -1,5 +1,6 @@
 #include "frame/delimiter.h"
 #include "frame/framecsv.h"
+#include "frame/frameprofilefile.h"
 #include "frame/frameprofiles.h"
 #include "frame/framers.h"
 #include "frame/latencytimer.h"
@@ -492,6 +493,75 @@ TEST(FrameProfiles, ChecksOfTheProtocolsFindGoodAndBadFrames)
         for (const std::string &name : CFrameProfile::Names())
             EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << name;
     }
+}
+
+TEST(FrameProfiles, TheUsersFileRoundTripsEveryModeAndKeepsUnknownKeys)
+{
+    const std::string text = "# Kestrum framing profiles 3\n"
+                             "[ Sensor ]\nMode = delimiter\ndelimiter = start-end\nstart = 02\n"
+                             "end = 0d0A\nkeep = no\ncheck = CRC-16/MODBUS\ncheck.trail = 2\n"
+                             "length = 9\nfuture.key = a = b\n"
+                             "[Quiet]\nmode = silence\nchars = 2.25\nfloor.ms = 16\ntimeout.ms = 0\n"
+                             "; comment\n\n"
+                             "[Header]\nmode = length\nfield.offset = 2\nfield.size = 2\n"
+                             "field.order = little\nfield.add = -3\nfield.counts = frame\n"
+                             "[Block]\nmode = fixed\nlength = 8\ncheck = crc-16/modbus\n"
+                             "[C]\nmode = cobs\nmax-length = 16777216\ndecoder = later\n"
+                             "[S]\nmode = SLIP\ncheck = none\ncheck.skip = 1\n";
+    const auto profiles = ParseFrameProfiles(text);
+    ASSERT_EQ(profiles.size(), 6u);
+    const ST_FramingProfile &d = profiles[0];
+    EXPECT_EQ(d.Name, "Sensor");
+    EXPECT_EQ(d.Delimiter.Mode, EDelimiterMode::StartEnd);
+    EXPECT_EQ(d.Delimiter.Start, (Bytes{0x02}));
+    EXPECT_EQ(d.Delimiter.End, (Bytes{0x0D, 0x0A}));
+    EXPECT_FALSE(d.Delimiter.Keep);
+    EXPECT_EQ(d.CheckTrail, 2u);
+    // Another mode's key and a later version's are kept, not taken.
+    using Keys = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(d.FixedLength, 1u);
+    EXPECT_EQ(d.Unknown, (Keys{{"length", "9"}, {"future.key", "a = b"}}));
+    EXPECT_EQ(profiles[1].Silence.Chars, 2.25);
+    EXPECT_EQ(profiles[1].Silence.Floor, 16ms);
+    EXPECT_EQ(profiles[1].Limits.TimeOut, 0ms);
+    EXPECT_EQ(profiles[2].Length.Order, EByteOrder::LittleEndian);
+    EXPECT_EQ(profiles[2].Length.Add, -3);
+    EXPECT_EQ(profiles[2].Length.Counts, ELengthCounts::WholeFrame);
+    EXPECT_EQ(profiles[4].Limits.MaxLength, size_t{16} * 1024 * 1024);
+    EXPECT_EQ(profiles[4].Decoder, "later");
+    EXPECT_EQ(profiles[5].Unknown, (Keys{{"check.skip", "1"}}));
+
+    TempDir dir;
+    const std::string path = dir.File("Framing.kfp");
+    WriteFrameProfilesFile(path, profiles);
+    EXPECT_EQ(ReadFrameProfilesFile(path), profiles);
+    EXPECT_TRUE(ReadFrameProfilesFile(dir.File("none.kfp")).empty());
+
+    // A user's profile frames as a built-in does.
+    CFrameProfile block(profiles[3], {9600, 8, false, 1});
+    Frames out;
+    const Bytes good{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
+    block.Feed(kRx, good.data(), good.size(), FrameTime(0), out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Check, EFrameCheck::Ok);
+}
+
+TEST(FrameProfiles, ABadFileIsRefusedWithTheLineAtFault)
+{
+    const auto line = [](const std::string &text) -> size_t {
+        try {
+            ParseFrameProfiles("# Kestrum framing profiles 1\n" + text);
+        } catch (const EFrameProfilesError &e) {
+            return e.Line();
+        }
+        return 0;
+    };
+    EXPECT_EQ(line("[A]\nmode = delimiter\nend = 0D 0\n"), 4u);
+    EXPECT_EQ(line("[A]\nmode = cobs\n\n[a]\nmode = slip\n"), 5u);
+    EXPECT_EQ(line("[A]\nmode = fixed\nmax-length = 16777217\n"), 4u);
+    // What only the framer can tell is laid at the profile's name.
+    EXPECT_EQ(line("# x\n[A]\nmode = delimiter\ndelimiter = start\n"), 3u);
+    EXPECT_EQ(line("[A]\nmode = fixed\ncheck = CRC-17\n"), 4u);
 }
 
 TEST(FrameCsv, ALineHoldsTheFramesFieldsAndQuotesWhatNeedsIt)
