@@ -1,0 +1,25 @@
+#include "frame/frameprofilefile.h"
+
+#include <cstdlib>
+#include <string>
+
+// Whatever the file holds, it is read or refused with a line number; what is read is written so
+// that reading it again gives the same profiles, and every profile read makes a framer.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    std::vector<ST_FramingProfile> profiles;
+    try {
+        profiles = ParseFrameProfiles(text);
+    } catch (const EFrameProfilesError &e) {
+        if (e.Line() == 0)
+            std::abort();
+        return 0;
+    }
+    const std::string written = FrameProfilesText(profiles);
+    if (ParseFrameProfiles(written) != profiles)
+        std::abort();
+    for (const ST_FramingProfile &p : profiles)
+        MakeFramer(p, ST_LineTiming{9600, 8, false, 1});
+    return 0;
+}
