@@ -216,8 +216,24 @@ std::string Hex(const std::vector<uint8_t> &bytes)
     return s;
 }
 
+bool IsKey(const std::string &key)
+{
+    return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+    });
+}
+
+// What a profile built elsewhere than in the reader may hold that would not read back.
+void Writable(const std::string &text, bool name)
+{
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos || Trim(text) != text ||
+        (name && text.empty()))
+        throw std::invalid_argument("\"" + text + "\" cannot be written into a framing profiles file");
+}
+
 void Put(std::string &text, const std::string &key, const std::string &value)
 {
+    Writable(value, false);
     text += key + " = " + value + "\r\n";
 }
 
@@ -284,9 +300,7 @@ std::vector<ST_FramingProfile> ParseFrameProfiles(const std::string &text)
         if (!headerLine)
             Fail(number, "a key before the first profile's name");
         ST_Entry e{Lower(Trim(line.substr(0, eq))), Trim(line.substr(eq + 1)), number};
-        if (e.Key.empty() || !std::all_of(e.Key.begin(), e.Key.end(), [](char c) {
-                return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-            }))
+        if (!IsKey(e.Key))
             Fail(number, "a key is letters, digits, \".\", \"-\" and \"_\"");
         // Written back as "key = value", which must fit a line again.
         if (e.Key.size() + e.Value.size() + 3 > kFrameProfilesLineLimit)
@@ -306,6 +320,7 @@ std::string FrameProfilesText(const std::vector<ST_FramingProfile> &profiles)
 {
     std::string text = kHeader + std::to_string(kVersion) + "\r\n";
     for (const ST_FramingProfile &p : profiles) {
+        Writable(p.Name, true);
         text += "\r\n[" + p.Name + "]\r\n";
         Put(text, "mode", kModes[static_cast<size_t>(p.Mode)]);
         switch (p.Mode) {
@@ -348,8 +363,11 @@ std::string FrameProfilesText(const std::vector<ST_FramingProfile> &profiles)
             std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(p.Limits.TimeOut).count()));
         if (!p.Decoder.empty())
             Put(text, "decoder", p.Decoder);
-        for (const auto &[key, value] : p.Unknown)
+        for (const auto &[key, value] : p.Unknown) {
+            if (!IsKey(key) || key != Lower(key))
+                throw std::invalid_argument("\"" + key + "\" is no key of a framing profiles file");
             Put(text, key, value);
+        }
     }
     return text;
 }

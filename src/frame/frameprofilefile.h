@@ -24,6 +24,9 @@
 //   timeout.ms = 1000                   0: a frame waits for its end for ever
 //   decoder = ...                       text, kept for the decoders
 //
+// A key left out has its default: delimiter end, end 0D 0A, keep yes, chars 3.5, floor 0, field at
+// offset 0 of 1 byte, big, add 0, counting the bytes after it, length 1, no check, max-length 65536,
+// timeout 1000 ms.
 // Keys are read in any case and written in lower case; values lose the blanks around them.
 //
 // Blank lines and lines starting with "#" or ";" are comments (a save does not keep them). Keys
@@ -56,6 +59,8 @@ private:
 
 // Throws EFrameProfilesError.
 std::vector<ST_FramingProfile> ParseFrameProfiles(const std::string &text);
+// Throws std::invalid_argument for a name or value that would not read back as it is (a line
+// break, a blank at either end, an empty name, a key that is no key).
 std::string FrameProfilesText(const std::vector<ST_FramingProfile> &profiles);
 
 // No file: no profiles. Throws EFOpenError for a file that cannot be read, EFrameProfilesError

@@ -562,6 +562,10 @@ TEST(FrameProfiles, ABadFileIsRefusedWithTheLineAtFault)
     // What only the framer can tell is laid at the profile's name.
     EXPECT_EQ(line("# x\n[A]\nmode = delimiter\ndelimiter = start\n"), 3u);
     EXPECT_EQ(line("[A]\nmode = fixed\ncheck = CRC-17\n"), 4u);
+    // Nor is a profile written that would read back as another.
+    ST_FramingProfile broken = CFrameProfile::BuiltIn("lines");
+    broken.Decoder = "a\n[b]";
+    EXPECT_THROW(FrameProfilesText({broken}), std::invalid_argument);
 }
 
 TEST(FrameCsv, ALineHoldsTheFramesFieldsAndQuotesWhatNeedsIt)
