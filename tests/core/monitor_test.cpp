@@ -59,9 +59,16 @@ void WriteAll(int fd, const Bytes &bytes)
 Bytes ReadExactly(int fd, size_t count)
 {
     Bytes out(count);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (size_t got = 0; got < count;) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ADD_FAILURE() << "only " << got << " of " << count << " bytes came";
+            out.resize(got);
+            break;
+        }
         pollfd p{fd, POLLIN, 0};
-        poll(&p, 1, -1);
+        if (poll(&p, 1, 100) <= 0)
+            continue;
         const ssize_t n = read(fd, out.data() + got, count - got);
         if (n > 0)
             got += static_cast<size_t>(n);

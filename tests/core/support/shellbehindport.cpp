@@ -1,6 +1,7 @@
 #include "shellbehindport.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +19,18 @@ namespace {
 
 bool WriteAll(int fd, const char *data, size_t size)
 {
+    // A line nobody drains any more fails the write instead of holding the bridge for ever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (size > 0) {
         const ssize_t n = write(fd, data, size);
         if (n > 0) {
             data += n;
             size -= static_cast<size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
             pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, -1);
+            poll(&p, 1, 100);
         } else {
             return false;
         }
