@@ -58,6 +58,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_bridge = new TSessionBridge(this);
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
+    m_bridge->PumpFrames(m_session->Frames());
     m_status = std::make_unique<TStatusArea>(ui, StatusWidgetPlan());
     m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);

@@ -73,12 +73,26 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
       m_port(std::make_unique<CSerialWnd>()), m_sender(std::make_unique<CPortSender>(*m_port)),
       m_engine(std::make_unique<CAutoSendEngine>(m_autoSend, *this, clock, std::move(ruleFilePath)))
 {
-    m_port->SetReadTap(std::make_shared<CSerialWnd::ReadTap>(
-        [this](const uint8_t *data, size_t size) { m_traffic.Read(data, size); }));
+    m_port->SetReadTap(std::make_shared<CSerialWnd::ReadTap>([this](const uint8_t *data, size_t size) {
+        m_frames.Read(data, size);
+        m_traffic.Read(data, size);
+    }));
     m_traffic.Add("rules", [this](ST_Traffic &event) {
         if (event.Direction == ETraffic::Received && !event.Transfer &&
             m_autoSend.AutoSendState == AUTOSEND_RUNNING)
             m_autoSend.PushRec(event.Data);
+    });
+    // Every event is a moment to frame what was read by then: a received block comes once the
+    // line has been quiet, and a send's write began (the send itself is fed in SendDone).
+    m_traffic.Add("frames", [this](ST_Traffic &event) {
+        if (!m_frames.On())
+            return;
+        if (event.Direction == ETraffic::Sent && event.Transfer) {
+            const Bytes &bytes = event.Data.Data();
+            m_frames.Wrote(FrameTime(event.SteadyMs * 1000), bytes.data(), bytes.size());
+        } else if (event.Direction == ETraffic::Received) {
+            m_frames.Pump();
+        }
     });
 }
 
@@ -149,8 +163,10 @@ uint32_t CPortSession::Close()
     m_sender->CancelAll();
     const bool wasOpen = IsOpen();
     m_port->Close();
-    // The reads still on their way were dropped with the port's queue.
+    // The reads still on their way were dropped with the port's queue; the frames keep what was
+    // read, as the line brought it.
     m_traffic.EndReads();
+    m_frames.Flush();
     const uint32_t unsent = wasOpen ? m_port->UnsentAtClose() : 0;
     TakeBackUnsent(unsent);
     return unsent;
@@ -205,6 +221,7 @@ CPortSession::ESend CPortSession::Send(const CCommData &item, ESendLog log,
     job.OnBegin = [this, report] {
         report->BeganMs = m_clock.NowMs();
         report->BeganSteadyMs = SteadyNowMs();
+        report->BeganFrameTime = m_frames.SendBegins();
         if (m_autoSend.AutoSendState == AUTOSEND_RUNNING)
             m_autoSend.MarkSendBegin(report->BeganMs);
     };
@@ -244,7 +261,10 @@ void CPortSession::SendDone(ST_SendReport &report)
         sent.Source = m_link ? m_link->PortName : std::string();
         sent.AgeMs = std::max<int64_t>(0, SteadyNowMs() - report.BeganSteadyMs);
         sent.Logged = report.Logged && report.Log == ESendLog::Each;
+        m_frames.Sent(report.BeganFrameTime, sent.Data.Data().data(), sent.Data.Data().size());
         m_traffic.Run(sent);
+    } else {
+        m_frames.Sent(report.BeganFrameTime, nullptr, 0);
     }
     m_view.SessionSendDone(report);
 }

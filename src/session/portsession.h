@@ -19,6 +19,7 @@
 #include "serial/linecounters.h"
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
+#include "session/sessionframes.h"
 #include "session/trafficpath.h"
 #include "transfer/filetransfer.h"
 #include "transfer/receivesink.h"
@@ -53,6 +54,7 @@ struct ST_SendReport
     // When the sender began writing it: on the rules' clock and on the steady clock.
     int64_t BeganMs = 0;
     int64_t BeganSteadyMs = 0;
+    FrameTime BeganFrameTime{0}; // the frames' clock (CSessionFrames::SendBegins)
 };
 
 class ISessionView
@@ -198,6 +200,10 @@ public:
     // named, and for each send's outcome before the view hears of it. The session's own stage,
     // "rules", comes first: the engine answers what it is given, whatever the window does with it.
     CTrafficPath &Traffic() { return m_traffic; }
+    // The same traffic cut into frames, both directions, once a profile is set (off at first).
+    // The session feeds it reads as they are read and sends in the order they crossed the line,
+    // pumps it from its "frames" stage, right after "rules", and flushes it as the port closes.
+    CSessionFrames &Frames() { return m_frames; }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
@@ -257,6 +263,7 @@ private:
     const std::thread::id m_owner;
     // Before the port, whose listener reads into it.
     CTrafficPath m_traffic;
+    CSessionFrames m_frames;
     // Declared first: they outlive the port and the sender that post to them.
     std::unique_ptr<CHandOver> m_portHandOver;
     std::unique_ptr<CHandOver> m_sendHandOver;

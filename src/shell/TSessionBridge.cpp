@@ -1,6 +1,23 @@
 #include "shell/TSessionBridge.h"
 
-TSessionBridge::TSessionBridge(QObject *parent) : QObject(parent) {}
+#include <algorithm>
+
+TSessionBridge::TSessionBridge(QObject *parent) : QObject(parent)
+{
+    m_framesDue.setSingleShot(true);
+    m_framesDue.setTimerType(Qt::PreciseTimer);
+}
+
+void TSessionBridge::PumpFrames(CSessionFrames &frames)
+{
+    connect(&m_framesDue, &QTimer::timeout, this, [&frames] { frames.Pump(); });
+    frames.SetWake([this](FrameTime due) {
+        const auto waitUs = due - CSessionFrames::Now();
+        // Rounded up: a wake a moment early would find the frame still open and wait again.
+        const auto ms = std::max<int64_t>(0, (waitUs.count() + 999) / 1000);
+        m_framesDue.start(static_cast<int>(std::min<int64_t>(ms, 24 * 3600 * 1000)));
+    });
+}
 
 std::string TSessionBridge::ReceivedBlockName(int64_t ageMs)
 {

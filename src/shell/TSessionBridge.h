@@ -7,6 +7,7 @@
 #include "session/portsession.h"
 
 #include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 
@@ -20,6 +21,9 @@ public:
     void SetLogsSends(bool on) { m_logsSends = on; }
     bool LogsSends() const override { return m_logsSends.load(); }
     void SetBlockNamer(std::function<std::string(int64_t ageMs)> namer) { m_namer = std::move(namer); }
+    // Ends the frames the quiet line ends on time, with a timer that runs only while a frame
+    // waits on the clock.
+    void PumpFrames(CSessionFrames &frames);
 
 signals:
     void Event(uint32_t eventWord, bool loss);
@@ -61,4 +65,5 @@ private:
 
     std::atomic<bool> m_logsSends{true};
     std::function<std::string(int64_t)> m_namer;
+    QTimer m_framesDue;
 };

@@ -1,0 +1,218 @@
+#include "session/sessionframes.h"
+
+#include "link/linksetting.h"
+
+#include <algorithm>
+#include <chrono>
+
+ST_LineTiming LineTimingOf(const COM_PORT_SETTING &link)
+{
+    ST_LineTiming timing;
+    timing.Baud = link.Baud > 0 ? static_cast<uint32_t>(link.Baud) : 0;
+    if (link.DataBits >= 5 && link.DataBits <= 8)
+        timing.DataBits = link.DataBits;
+    timing.Parity = link.ParityCode != 0;
+    timing.StopBits = link.StopBitsCode == 1 ? 1.5 : link.StopBitsCode == 2 ? 2 : 1;
+    return timing;
+}
+
+CSessionFrames::CSessionFrames() = default;
+CSessionFrames::~CSessionFrames() = default;
+
+FrameTime CSessionFrames::Now()
+{
+    return std::chrono::duration_cast<FrameTime>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile, const ST_LineTiming &timing)
+{
+    std::unique_ptr<CFrameProfile> next;
+    if (profile)
+        next = std::make_unique<CFrameProfile>(*profile, timing);
+    Flush();
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_reads.clear();
+        m_writes.clear();
+    }
+    m_profile = std::move(next);
+    m_profileSettings = profile;
+    m_timing = timing;
+    m_on.store(m_profile != nullptr, std::memory_order_relaxed);
+    m_armed.reset();
+}
+
+ST_FramingInfo CSessionFrames::Info() const
+{
+    ST_FramingInfo info;
+    if (!m_profileSettings)
+        return info;
+    info.On = true;
+    info.Profile = m_profileSettings->Name;
+    if (m_profileSettings->Mode == EFramingMode::Silence) {
+        info.Floor = m_profileSettings->Silence.Floor;
+        info.WantedGap =
+            FrameTime(static_cast<int64_t>(m_profileSettings->Silence.Chars * m_timing.CharMicros()));
+    }
+    return info;
+}
+
+void CSessionFrames::SetObserver(const std::string &name, Observer observer)
+{
+    auto at = std::find_if(m_observers.begin(), m_observers.end(),
+                           [&](const ST_Observer &o) { return o.Name == name; });
+    if (!observer) {
+        if (at != m_observers.end())
+            m_observers.erase(at);
+        return;
+    }
+    auto run = std::make_shared<Observer>(std::move(observer));
+    if (at != m_observers.end())
+        at->Run = std::move(run);
+    else
+        m_observers.push_back({name, std::move(run)});
+}
+
+void CSessionFrames::Read(const uint8_t *data, size_t size)
+{
+    if (!On() || size == 0)
+        return;
+    std::vector<uint8_t> bytes(data, data + size);
+    // Stamped under the lock: a write begun before this stamp is in m_writes already.
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_reads.push_back({std::move(bytes), Now()});
+}
+
+FrameTime CSessionFrames::SendBegins()
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    const FrameTime now = Now();
+    if (On())
+        m_writes.insert(now);
+    return now;
+}
+
+void CSessionFrames::Sent(FrameTime began, const uint8_t *data, size_t size)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        const auto at = m_writes.find(began);
+        if (at != m_writes.end())
+            m_writes.erase(at);
+    }
+    if (!m_profile)
+        return;
+    FeedReads(began);
+    if (size > 0)
+        FeedFramer(EFrameDirection::Sent, data, size, began);
+    Pump();
+}
+
+void CSessionFrames::Wrote(FrameTime time, const uint8_t *data, size_t size)
+{
+    if (!m_profile)
+        return;
+    FeedReads(time);
+    if (size > 0)
+        FeedFramer(EFrameDirection::Sent, data, size, time);
+    ArmWake();
+}
+
+void CSessionFrames::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
+{
+    if (!m_profile)
+        return;
+    if (size > 0)
+        FeedFramer(dir, data, size, time);
+    ArmWake();
+}
+
+void CSessionFrames::Pump()
+{
+    if (!m_profile)
+        return;
+    m_armed.reset();
+    FeedReads(std::nullopt);
+    // Only what no read still to come can change: the waiting reads are all fed or wait for a
+    // write that began before them.
+    FrameTime now;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        now = m_reads.empty() ? Now() : m_reads.front().Time;
+    }
+    m_last = std::max(m_last, now);
+    std::vector<ST_Frame> frames;
+    m_profile->Tick(m_last, frames);
+    Hand(frames);
+    ArmWake();
+}
+
+void CSessionFrames::Flush()
+{
+    if (!m_profile)
+        return;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_writes.clear();
+    }
+    FeedReads(std::nullopt);
+    std::vector<ST_Frame> frames;
+    m_profile->Flush(frames);
+    Hand(frames);
+    m_armed.reset();
+}
+
+void CSessionFrames::FeedReads(std::optional<FrameTime> before)
+{
+    std::deque<ST_Read> ready;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (!m_writes.empty() && (!before || *m_writes.begin() < *before))
+            before = *m_writes.begin();
+        while (!m_reads.empty() && (!before || m_reads.front().Time < *before)) {
+            ready.push_back(std::move(m_reads.front()));
+            m_reads.pop_front();
+        }
+    }
+    for (const ST_Read &read : ready)
+        FeedFramer(EFrameDirection::Received, read.Data.data(), read.Data.size(), read.Time);
+}
+
+void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
+{
+    // A send's time is its write's start: it may stand a moment before a read already framed, and
+    // the framer's clock never goes back.
+    m_last = std::max(m_last, time);
+    std::vector<ST_Frame> frames;
+    m_profile->Feed(dir, data, size, m_last, frames);
+    Hand(frames);
+}
+
+void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
+{
+    if (frames.empty())
+        return;
+    // Frames ended together (by one quiet line, by a close) go in the order they began.
+    std::stable_sort(frames.begin(), frames.end(),
+                     [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
+    for (const ST_Frame &frame : frames) {
+        // A copy of the list: an observer may change it.
+        std::vector<std::shared_ptr<Observer>> runs;
+        runs.reserve(m_observers.size());
+        for (const ST_Observer &o : m_observers)
+            runs.push_back(o.Run);
+        for (const auto &run : runs)
+            (*run)(frame);
+    }
+}
+
+void CSessionFrames::ArmWake()
+{
+    if (!m_profile || !m_wake)
+        return;
+    const std::optional<FrameTime> due = m_profile->NextDeadline();
+    if (!due || due == m_armed)
+        return;
+    m_armed = due;
+    m_wake(*due);
+}

@@ -1,0 +1,121 @@
+#pragma once
+// A session's traffic cut into frames, both directions, for whatever shows or reads them (the
+// frames view, the log's line per frame, a script's frame(), a headless run's --frames).
+//
+// Reads come from the listener thread, stamped as they are read, and wait in a queue; sends come
+// to the owner thread once their write is done. The owner thread feeds the framer in the order the
+// bytes crossed the line: a read stamped after a write began waits until that send has been fed,
+// so a request stands before its answer even when the answer was read before the sender reported.
+// The framer runs on the owner thread only and its frames go to the observers there, in the order
+// they began. The listener only copies and stamps: with framing off it does nothing at all.
+#include "data/commdata.h"
+#include "frame/frameprofiles.h"
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+struct COM_PORT_SETTING;
+
+// What one character of the link takes on the line (baud 0 where the link names none).
+ST_LineTiming LineTimingOf(const COM_PORT_SETTING &link);
+
+// What the view says about silence: the gap asked for against the floor the adapter puts under it.
+struct ST_FramingInfo
+{
+    bool On = false;
+    std::string Profile;
+    FrameTime WantedGap{0}; // silence framing with a known baud rate only
+    FrameTime Floor{0};
+    bool BelowFloor() const { return WantedGap.count() > 0 && Floor > WantedGap; }
+};
+
+class CSessionFrames
+{
+public:
+    using Observer = std::function<void(const ST_Frame &frame)>;
+    // Called on the owner thread when a frame waits on the clock: the owner calls Pump at `due`
+    // (steady clock, microseconds) or later. A later call replaces the earlier one's time.
+    using Wake = std::function<void(FrameTime due)>;
+
+    CSessionFrames();
+    ~CSessionFrames();
+    CSessionFrames(const CSessionFrames &) = delete;
+    CSessionFrames &operator=(const CSessionFrames &) = delete;
+
+    // ---- Owner thread ----
+    // Frames from now on by `profile`; none turns framing off. What the profile before still held
+    // is handed out first, as a close would. Throws std::invalid_argument as MakeFramer does
+    // (framing stays as it was then).
+    void SetProfile(const std::optional<ST_FramingProfile> &profile, const ST_LineTiming &timing);
+    bool On() const { return m_on.load(std::memory_order_relaxed); }
+    const std::optional<ST_FramingProfile> &Profile() const { return m_profileSettings; }
+    ST_FramingInfo Info() const;
+
+    // The observer called `name` gets every frame from now on; null removes it. Observers run in
+    // the order of their first setting and may set or remove observers (from the next frame on).
+    void SetObserver(const std::string &name, Observer observer);
+    void SetWake(Wake wake) { m_wake = std::move(wake); }
+
+    // A send whose write began at `began` (SendBegins) put these bytes on the line; `size` 0 when
+    // nothing went out. Reads stamped before `began` are fed first.
+    void Sent(FrameTime began, const uint8_t *data, size_t size);
+    // Bytes the owner has in line order already (a transfer's writes): fed after the reads
+    // stamped before `time`, without a send's wait.
+    void Wrote(FrameTime time, const uint8_t *data, size_t size);
+    // Bytes of a direction the owner feeds itself (the monitor's sides), at the time of their read.
+    void Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time);
+    // Frames what has been read (up to a write still under way) and what the quiet line ended.
+    void Pump();
+    // The port closes: what was read is framed and every frame is handed out as it stands.
+    void Flush();
+
+    // ---- Listener thread ----
+    void Read(const uint8_t *data, size_t size);
+
+    // ---- Sender thread, as a write begins (any thread) ----
+    // The time of the write; until Sent is called with it, later reads wait.
+    FrameTime SendBegins();
+
+    static FrameTime Now();
+
+private:
+    struct ST_Read
+    {
+        std::vector<uint8_t> Data;
+        FrameTime Time;
+    };
+    // Feeds the waiting reads stamped before `before` (all when none), and before any write still
+    // under way.
+    void FeedReads(std::optional<FrameTime> before);
+    void FeedFramer(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time);
+    void Hand(std::vector<ST_Frame> &frames);
+    void ArmWake();
+
+    std::atomic<bool> m_on{false};
+
+    // Shared with the listener and the sender.
+    mutable std::mutex m_lock;
+    std::deque<ST_Read> m_reads;
+    std::multiset<FrameTime> m_writes; // begun, not yet fed
+
+    // The owner thread's.
+    std::optional<ST_FramingProfile> m_profileSettings;
+    ST_LineTiming m_timing;
+    std::unique_ptr<CFrameProfile> m_profile;
+    FrameTime m_last{0}; // the framer's clock: never goes back
+    struct ST_Observer
+    {
+        std::string Name;
+        std::shared_ptr<Observer> Run;
+    };
+    std::vector<ST_Observer> m_observers;
+    Wake m_wake;
+    std::optional<FrameTime> m_armed;
+};
