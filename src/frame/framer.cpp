@@ -55,16 +55,24 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
     ST_Lane &lane = m_lanes[static_cast<size_t>(dir) % kFrameDirections];
     ++m_feeds;
     Tick(time, out);
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < size;) {
         if (lane.Bytes.empty() || lane.Feed != m_feeds) {
             std::optional<FrameTime> gap;
             if (lane.Last)
                 gap = lane.Feed == m_feeds ? FrameTime(0) : time - *lane.Last;
             lane.Runs.push_back({lane.Bytes.size(), time, gap});
         }
-        lane.Bytes.push_back(data[i]);
         lane.Last = time;
         lane.Feed = m_feeds;
+        // A frame's body in one piece, short of the byte that reaches the maximum length.
+        size_t body = std::min(Skippable(lane, data + i, size - i), size - i);
+        body = std::min(body, m_limits.MaxLength - 1 - std::min(lane.Bytes.size(), m_limits.MaxLength - 1));
+        if (body > 0) {
+            lane.Bytes.insert(lane.Bytes.end(), data + i, data + i + body);
+            i += body;
+            continue;
+        }
+        lane.Bytes.push_back(data[i++]);
         Take(lane, dir, out);
         if (lane.Bytes.size() >= m_limits.MaxLength)
             Emit(lane, dir, lane.Bytes.size(), FRAME_MAX_LENGTH | PendingMarks(lane), out, PendingDrop(lane));
@@ -181,6 +189,6 @@ void CFramer::Judge(ST_Frame &frame) const
 
 bool CFramer::EndsWith(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &tail, size_t from)
 {
-    return !tail.empty() && bytes.size() >= from + tail.size() &&
+    return !tail.empty() && bytes.size() >= from + tail.size() && bytes.back() == tail.back() &&
            std::memcmp(bytes.data() + bytes.size() - tail.size(), tail.data(), tail.size()) == 0;
 }

@@ -134,6 +134,9 @@ protected:
 
     // Takes one byte (already appended to lane.Bytes) and ends frames by calling Emit.
     virtual void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) = 0;
+    // How many of the bytes at `data` Take would pass over without acting (it is not called for
+    // them): the framer's fast path over a frame's body. None unless a framer knows better.
+    virtual size_t Skippable(const ST_Lane &, const uint8_t *, size_t) const { return 0; }
     // How long the line may stay quiet under an unfinished frame, and what ending it then marks.
     virtual FrameTime QuietLimit() const { return m_limits.TimeOut; }
     virtual uint8_t QuietMark() const { return FRAME_TIMED_OUT; }

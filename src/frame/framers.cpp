@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -62,6 +63,18 @@ void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_F
         }
         break;
     }
+}
+
+// Take acts only on a byte that ends the delimiter it looks for now.
+size_t CDelimiterFramer::Skippable(const ST_Lane &lane, const uint8_t *data, size_t size) const
+{
+    const bool wantsEnd =
+        m_set.Mode == EDelimiterMode::End || (m_set.Mode == EDelimiterMode::StartEnd && lane.InFrame);
+    const std::vector<uint8_t> &delimiter = wantsEnd ? m_set.End : m_set.Start;
+    if (delimiter.empty())
+        return 0;
+    const void *at = std::memchr(data, delimiter.back(), size);
+    return at ? static_cast<size_t>(static_cast<const uint8_t *>(at) - data) : size;
 }
 
 uint8_t CDelimiterFramer::PendingMarks(const ST_Lane &lane) const

@@ -193,17 +193,17 @@ void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
     if (frames.empty())
         return;
     // Frames ended together (by one quiet line, by a close) go in the order they began.
-    std::stable_sort(frames.begin(), frames.end(),
-                     [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
-    for (const ST_Frame &frame : frames) {
-        // A copy of the list: an observer may change it.
-        std::vector<std::shared_ptr<Observer>> runs;
-        runs.reserve(m_observers.size());
-        for (const ST_Observer &o : m_observers)
-            runs.push_back(o.Run);
+    const auto byStart = [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; };
+    if (!std::is_sorted(frames.begin(), frames.end(), byStart))
+        std::stable_sort(frames.begin(), frames.end(), byStart);
+    // A copy of the list: an observer may change it (from the next hand-out on).
+    std::vector<std::shared_ptr<Observer>> runs;
+    runs.reserve(m_observers.size());
+    for (const ST_Observer &o : m_observers)
+        runs.push_back(o.Run);
+    for (const ST_Frame &frame : frames)
         for (const auto &run : runs)
             (*run)(frame);
-    }
 }
 
 void CSessionFrames::ArmWake()
