@@ -188,9 +188,15 @@ void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t
     // A send's time is its write's start: it may stand a moment before a read already framed, and
     // the framer's clock never goes back.
     m_last = std::max(m_last, time);
+    // The list keeps its room from read to read; an observer that feeds again meanwhile finds it
+    // taken and makes its own.
     std::vector<ST_Frame> frames;
+    frames.swap(m_spare);
     m_profile->Feed(dir, data, size, m_last, frames);
     Hand(frames);
+    frames.clear();
+    if (frames.capacity() > m_spare.capacity())
+        m_spare.swap(frames);
 }
 
 void CSessionFrames::Hand(std::vector<ST_Frame> &frames)

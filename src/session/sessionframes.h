@@ -112,6 +112,7 @@ private:
     ST_LineTiming m_timing;
     std::unique_ptr<CFrameProfile> m_profile;
     FrameTime m_last{0}; // the framer's clock: never goes back
+    std::vector<ST_Frame> m_spare;
     struct ST_Observer
     {
         std::string Name;
