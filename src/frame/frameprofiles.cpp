@@ -185,6 +185,15 @@ CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timin
 CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
     : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
 {
+    // A built-in handed on as a value (a link's choice) still judges the checks it carries as text.
+    const auto &names = Names();
+    const auto it = std::find(names.begin(), names.end(), profile.Name);
+    if (it != names.end() && profile == BuiltIn(profile.Name)) {
+        if (it - names.begin() == 1)
+            m_judge = JudgeModbusAscii;
+        else if (it - names.begin() == 2)
+            m_judge = JudgeNmea;
+    }
 }
 
 void CFrameProfile::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time,
