@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -64,6 +65,11 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
              features.Add(new TFirstStartHint(c.Window, c.Log, c.Services), place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramingCommands(c.Window, c.Session, c.Services, c.Menus, c.ShowMessage),
+                          place);
+         },
+         -1},
     };
     return plan;
 }
@@ -93,7 +99,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewFraming", "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",
