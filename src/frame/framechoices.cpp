@@ -124,6 +124,48 @@ std::vector<ST_FramingProfile> FramingChoicesProfiles(const ST_FramingChoices &c
     return out;
 }
 
+ST_FramingChoices MergeFramingChoices(const ST_FramingChoices &base, const ST_FramingChoices &mine,
+                                      const ST_FramingChoices &theirs)
+{
+    ST_FramingChoices merged = theirs;
+    auto drop = [&](const std::string &name) {
+        merged.Profiles.erase(
+            std::remove_if(merged.Profiles.begin(), merged.Profiles.end(),
+                           [&](const ST_FramingProfile &p) { return SameName(p.Name, name); }),
+            merged.Profiles.end());
+    };
+    for (const ST_FramingProfile &p : base.Profiles)
+        if (!mine.Find(p.Name))
+            drop(p.Name); // removed or renamed here
+    for (const ST_FramingProfile &p : mine.Profiles) {
+        const ST_FramingProfile *before = base.Find(p.Name);
+        if (before && *before == p)
+            continue;
+        const auto it = std::find_if(merged.Profiles.begin(), merged.Profiles.end(),
+                                     [&](const ST_FramingProfile &q) { return SameName(q.Name, p.Name); });
+        if (it == merged.Profiles.end())
+            merged.Profiles.push_back(p);
+        else
+            *it = p;
+    }
+    auto choice = [](const ST_FramingChoices &c, const std::string &link) {
+        const auto it = c.Links.find(link);
+        return it == c.Links.end() ? std::optional<std::string>() : it->second;
+    };
+    std::map<std::string, std::string> links = base.Links;
+    links.insert(mine.Links.begin(), mine.Links.end());
+    for (const auto &entry : links) {
+        const std::optional<std::string> now = choice(mine, entry.first);
+        if (now == choice(base, entry.first))
+            continue;
+        if (now)
+            merged.Links[entry.first] = *now;
+        else
+            merged.Links.erase(entry.first);
+    }
+    return merged;
+}
+
 std::string FramingFilePath(const std::string &appFolder)
 {
     return appFolder + "/Framing.kfp";

@@ -49,6 +49,11 @@ ST_FramingChoices FramingChoicesOf(const std::vector<ST_FramingProfile> &filePro
 // Throws std::invalid_argument for a link name the file cannot hold (see FrameProfilesText).
 std::vector<ST_FramingProfile> FramingChoicesProfiles(const ST_FramingChoices &choices);
 
+// What a window's edits (`mine`, begun from `base`) become over what another window saved meanwhile
+// (`theirs`): the profiles and the links this window added, changed or removed, the rest as theirs.
+ST_FramingChoices MergeFramingChoices(const ST_FramingChoices &base, const ST_FramingChoices &mine,
+                                      const ST_FramingChoices &theirs);
+
 // "<appFolder>/Framing.kfp".
 std::string FramingFilePath(const std::string &appFolder);
 // Throw as ReadFrameProfilesFile and WriteFrameProfilesFile do (and std::invalid_argument as

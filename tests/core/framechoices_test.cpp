@@ -58,6 +58,34 @@ TEST(FramingChoices, LinksKeepTheirProfilesThroughTheFileAndAnOlderReader)
     EXPECT_EQ(ReadFramingChoices(path).Links.size(), 1u);
 }
 
+TEST(FramingChoices, ASaveKeepsWhatAnotherWindowSavedMeanwhile)
+{
+    ST_FramingChoices base;
+    base.Profiles = {Sensor()};
+    base.Profiles[0].Name = "Old";
+    base.Links = {{"Bench", "Old"}, {"Plant", "Lines"}};
+    ST_FramingChoices mine = base;
+    mine.Profiles.push_back(Sensor());
+    mine.Links["Spare"] = "Sensor";
+    mine.Links.erase("Plant");
+    ST_FramingChoices theirs = base;
+    theirs.Profiles[0].FixedLength = 9;
+    theirs.Profiles.push_back(Sensor());
+    theirs.Profiles.back().Name = "Theirs";
+    theirs.Links["Meter"] = "Theirs";
+
+    const ST_FramingChoices merged = MergeFramingChoices(base, mine, theirs);
+    ASSERT_EQ(merged.Profiles.size(), 3u);
+    EXPECT_EQ(merged.Find("Old")->FixedLength, 9u) << "their change to a profile left alone here";
+    EXPECT_NE(merged.Find("Theirs"), nullptr);
+    EXPECT_NE(merged.Find("Sensor"), nullptr);
+    using Links = std::map<std::string, std::string>;
+    EXPECT_EQ(merged.Links, (Links{{"Bench", "Old"}, {"Meter", "Theirs"}, {"Spare", "Sensor"}}));
+    // A profile removed here goes, whoever saved last.
+    mine.Profiles.erase(mine.Profiles.begin());
+    EXPECT_EQ(MergeFramingChoices(base, mine, theirs).Find("Old"), nullptr);
+}
+
 TEST(FramingChoices, AutomaticFloorIsTheAdaptersLatencyTimer)
 {
     TempDir sys;

@@ -290,6 +290,7 @@ void TfrmFramingProfiles::Reload()
 {
     TFramingStore &store = TFramingStore::Instance();
     m_work = store.Choices();
+    m_base = m_work;
     const QString error = store.Error();
     ShowError(lblError, error);
     btnOK->setEnabled(error.isEmpty());
@@ -612,7 +613,9 @@ void TfrmFramingProfiles::UpdatePreview()
 void TfrmFramingProfiles::Accept()
 {
     try {
-        TFramingStore::Instance().Save(m_work);
+        TFramingStore &store = TFramingStore::Instance();
+        // Another window's dialog may have saved since this one began.
+        store.Save(MergeFramingChoices(m_base, m_work, store.Choices()));
     } catch (const std::exception &x) {
         ShowError(lblError, CoreErrorText(x));
         return;

@@ -71,6 +71,7 @@ private:
 
     Blocks m_blocks;
     std::optional<COM_PORT_SETTING> m_link;
+    ST_FramingChoices m_base; // as saved when the dialog began
     ST_FramingChoices m_work;
     bool m_loading = false;
     bool m_fieldsBad = false;
