@@ -23,6 +23,9 @@
 //   max-length = 65536                  at most 16 MiB
 //   timeout.ms = 1000                   0: a frame waits for its end for ever
 //   decoder = ...                       text, kept for the decoders
+//   link.1 = Bench meter                a link that frames by the profile (framechoices.h)
+//   builtin = yes                       the section stands for the built-in of its name, for its
+//                                       links (framechoices.h)
 //
 // A key left out has its default: delimiter end, end 0D 0A, keep yes, chars 3.5, floor 0, field at
 // offset 0 of 1 byte, big, add 0, counting the bytes after it, length 1, no check, max-length 65536,
