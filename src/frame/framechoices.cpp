@@ -97,7 +97,9 @@ std::vector<ST_FramingProfile> FramingChoicesProfiles(const ST_FramingChoices &c
                                        [](const auto &kv) { return IsLinkKey(kv.first); }),
                         p.Unknown.end());
     std::map<std::string, size_t> numbers;
-    for (const auto &[link, profile] : choices.Links) {
+    for (const auto &entry : choices.Links) {
+        // Named, not bound: a lambda may not take a structured binding in C++17.
+        const std::string &link = entry.first, &profile = entry.second;
         ST_FramingProfile *owner = nullptr;
         const auto users = out.begin() + static_cast<long>(choices.Profiles.size());
         const auto user = std::find_if(out.begin(), users,
