@@ -417,7 +417,7 @@
     <name>TFramingCommands</name>
     <message>
         <source>&amp;Framing...</source>
-        <translation>Rahmen&amp;bildung...</translation>
+        <translation>Rahmenprofile &amp;wählen...</translation>
     </message>
 </context>
 <context>
