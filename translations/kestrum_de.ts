@@ -2102,10 +2102,6 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <translation>Zeitüberschre&amp;itung (ms):</translation>
     </message>
     <message>
-        <source>Use for the open link</source>
-        <translation>Für die offene Verbindung verwenden</translation>
-    </message>
-    <message>
         <source>Preview</source>
         <translation>Vorschau</translation>
     </message>
@@ -2132,14 +2128,6 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
-    </message>
-    <message>
-        <source>&amp;Use for link %1</source>
-        <translation>Für Verbindung %1 &amp;verwenden</translation>
-    </message>
-    <message>
-        <source>&amp;Use for link (no port is open)</source>
-        <translation>Für Verbindung &amp;verwenden (kein Port offen)</translation>
     </message>
     <message>
         <source>%1 (built-in)</source>
@@ -2180,6 +2168,18 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>bad</source>
         <translation>falsch</translation>
+    </message>
+    <message>
+        <source>&amp;Use for link:</source>
+        <translation>Für &amp;Verbindung verwenden:</translation>
+    </message>
+    <message>
+        <source>Use for link</source>
+        <translation>Für Verbindung verwenden</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Verbindung</translation>
     </message>
 </context>
 <context>

@@ -2102,10 +2102,6 @@ Data received from now on is not captured.</source>
         <translation>超时（毫秒）(&amp;I)：</translation>
     </message>
     <message>
-        <source>Use for the open link</source>
-        <translation>用于已打开的连接</translation>
-    </message>
-    <message>
         <source>Preview</source>
         <translation>预览</translation>
     </message>
@@ -2132,14 +2128,6 @@ Data received from now on is not captured.</source>
     <message>
         <source>Cancel</source>
         <translation>取消</translation>
-    </message>
-    <message>
-        <source>&amp;Use for link %1</source>
-        <translation>用于连接 %1(&amp;U)</translation>
-    </message>
-    <message>
-        <source>&amp;Use for link (no port is open)</source>
-        <translation>用于连接（未打开端口）(&amp;U)</translation>
     </message>
     <message>
         <source>%1 (built-in)</source>
@@ -2180,6 +2168,18 @@ Data received from now on is not captured.</source>
     <message>
         <source>bad</source>
         <translation>错误</translation>
+    </message>
+    <message>
+        <source>&amp;Use for link:</source>
+        <translation>用于连接(&amp;U)：</translation>
+    </message>
+    <message>
+        <source>Use for link</source>
+        <translation>用于连接</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>连接</translation>
     </message>
 </context>
 <context>

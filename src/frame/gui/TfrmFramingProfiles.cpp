@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "frame/delimiter.h"
 #include "frame/gui/TFramingStore.h"
+#include "link/linklist.h"
 #include "platform/gui/coretext.h"
 #include "session/sessionframes.h"
 
@@ -223,8 +224,13 @@ void TfrmFramingProfiles::Build()
     spnTimeout->setSpecialValueText(tr("None"));
     form->addRow(tr("Ma&ximum length:"), spnMaxLength);
     form->addRow(tr("T&ime-out (ms):"), spnTimeout);
-    chkUseForLink = Accessible(new QCheckBox(this), "chkUseForLink", tr("Use for the open link"));
-    form->addRow(QString(), chkUseForLink);
+    chkUseForLink =
+        Accessible(new QCheckBox(tr("&Use for link:"), this), "chkUseForLink", tr("Use for link"));
+    cmbLink = Accessible(new QComboBox(this), "cmbUseForLink", tr("Link"));
+    auto *useRow = new QHBoxLayout;
+    useRow->addWidget(chkUseForLink);
+    useRow->addWidget(cmbLink, 1);
+    form->addRow(useRow);
     lblError = ErrorLabel(this, "lblFramingError");
     form->addRow(lblError);
 
@@ -276,6 +282,10 @@ void TfrmFramingProfiles::Build()
             &TfrmFramingProfiles::FieldsChanged);
     connect(chkKeep, &QCheckBox::toggled, this, &TfrmFramingProfiles::FieldsChanged);
     connect(chkUseForLink, &QCheckBox::toggled, this, &TfrmFramingProfiles::UseForLinkToggled);
+    connect(cmbLink, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        if (!m_loading)
+            ShowLinkChoice();
+    });
     connect(btnOK, &QPushButton::clicked, this, &TfrmFramingProfiles::Accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -308,8 +318,13 @@ void TfrmFramingProfiles::SetLink(const std::optional<COM_PORT_SETTING> &link)
     m_link = link;
     const bool loading = m_loading;
     m_loading = true;
-    chkUseForLink->setText(link ? tr("&Use for link %1").arg(QString::fromStdString(link->LinkName))
-                                : tr("&Use for link (no port is open)"));
+    cmbLink->clear();
+    if (link)
+        cmbLink->addItem(QString::fromStdString(link->LinkName));
+    for (const COM_PORT_SETTING &listed : LinkList().Links())
+        if (cmbLink->findText(QString::fromStdString(listed.LinkName), Qt::MatchExactly) < 0)
+            cmbLink->addItem(QString::fromStdString(listed.LinkName));
+    cmbLink->setCurrentIndex(cmbLink->count() > 0 ? 0 : -1);
     m_loading = loading;
     Select();
 }
@@ -377,11 +392,7 @@ void TfrmFramingProfiles::Select()
                                                        spnMaxLength, spnTimeout})
         w->setEnabled(own);
     btnDelete->setEnabled(own);
-    m_loading = true;
-    chkUseForLink->setEnabled(m_link.has_value());
-    const auto it = m_link ? m_work.Links.find(m_link->LinkName) : m_work.Links.end();
-    chkUseForLink->setChecked(it != m_work.Links.end() && it->second == profile->Name);
-    m_loading = false;
+    ShowLinkChoice();
     ShowError(lblNameError, {});
     FieldsChanged();
 }
@@ -562,14 +573,31 @@ void TfrmFramingProfiles::DeleteProfile()
     FillList({});
 }
 
+std::string TfrmFramingProfiles::LinkChosen() const
+{
+    return cmbLink->currentText().toStdString();
+}
+
+void TfrmFramingProfiles::ShowLinkChoice()
+{
+    const bool loading = m_loading;
+    m_loading = true;
+    const bool any = cmbLink->count() > 0;
+    chkUseForLink->setEnabled(any);
+    cmbLink->setEnabled(any);
+    const auto it = any ? m_work.Links.find(LinkChosen()) : m_work.Links.end();
+    chkUseForLink->setChecked(it != m_work.Links.end() && it->second == Current());
+    m_loading = loading;
+}
+
 void TfrmFramingProfiles::UseForLinkToggled(bool on)
 {
-    if (m_loading || !m_link)
+    if (m_loading || cmbLink->count() == 0)
         return;
     if (on)
-        m_work.Links[m_link->LinkName] = Current();
+        m_work.Links[LinkChosen()] = Current();
     else
-        m_work.Links.erase(m_link->LinkName);
+        m_work.Links.erase(LinkChosen());
 }
 
 void TfrmFramingProfiles::UpdatePreview()

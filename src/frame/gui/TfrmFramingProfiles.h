@@ -39,8 +39,9 @@ public:
 
     TfrmFramingProfiles(QWidget *owner, Blocks blocks);
 
-    // The open link (none while the port is closed): the one "Use for link" is about, and whose
-    // line timing and floor the preview frames with.
+    // The open link (none while the port is closed): the one "Use for link" offers first, and
+    // whose line timing and floor the preview frames with. The other links of the link list are
+    // offered too, so that the two sides of a monitor can each be given theirs.
     void SetLink(const std::optional<COM_PORT_SETTING> &link);
     // Starts from what is saved.
     void Reload();
@@ -65,6 +66,8 @@ private:
     void NewProfile(const ST_FramingProfile &from);
     void DeleteProfile();
     void UseForLinkToggled(bool on);
+    void ShowLinkChoice();
+    std::string LinkChosen() const;
     void ShowDelimiters();
     void UpdatePreview();
     void Accept();
@@ -96,6 +99,7 @@ private:
     QSpinBox *spnSkip, *spnTrail;
     QSpinBox *spnMaxLength, *spnTimeout;
     QCheckBox *chkUseForLink;
+    QComboBox *cmbLink;
     QLabel *lblError;
     QTableWidget *tblPreview;
     QPushButton *btnOK, *btnCancel;
