@@ -120,10 +120,11 @@ void AddNumber(ST_Decoded &out, const std::string &name, double value)
     out.Fields.push_back({name, value, DecodedNumber(value), {}});
 }
 
-std::string Append(std::string &summary, const std::string &more)
+void Append(std::string &summary, const std::string &more)
 {
-    summary += summary.empty() ? more : " " + more;
-    return summary;
+    if (!summary.empty())
+        summary += ' ';
+    summary += more;
 }
 
 EModbusTable BitTable(uint8_t function)
@@ -175,16 +176,18 @@ void Words(CReader &r, ST_Decoded &out, uint32_t unit, EModbusTable table, std::
         out.Short = true;
     if (range && size_t(range->Count) * 2 != bytes)
         (size_t(range->Count) * 2 > bytes ? out.Short : out.Long) = true;
-    std::string values;
+    if (have < 2)
+        Append(out.Summary, "no values");
+    out.Fields.reserve(out.Fields.size() + have / 2);
     for (size_t i = 0; i + 1 < have; i += 2) {
         const uint16_t v = uint16_t(r.Here()[i] << 8 | r.Here()[i + 1]);
-        const std::string name = range ? ModbusRegisterName(unit, table, range->Address + uint32_t(i / 2))
-                                       : "unit" + std::to_string(unit) + ".word" + std::to_string(i / 2);
-        AddNumber(out, name, v);
-        Append(values, name.substr(name.find('.') + 1) + "=" + std::to_string(v));
+        std::string name = range ? ModbusRegisterName(unit, table, range->Address + uint32_t(i / 2))
+                                 : "unit" + std::to_string(unit) + ".word" + std::to_string(i / 2);
+        std::string text = std::to_string(v);
+        out.Summary.append(" ").append(name, name.find('.') + 1, std::string::npos).append("=").append(text);
+        out.Fields.push_back({std::move(name), double(v), std::move(text), {}});
     }
     r.Skip(have);
-    Append(out.Summary, values.empty() ? "no values" : values);
 }
 
 void Ranged(CReader &r, ST_Decoded &out, const char *what, ST_Range *range = nullptr)
@@ -385,12 +388,15 @@ const char *ModbusExceptionName(uint8_t code)
 
 std::string ModbusRegisterName(uint32_t unit, EModbusTable table, uint32_t address)
 {
-    static const char *const kinds[] = {"co", "di", "ir", "hr"};
+    // Made for every value of every frame: no formatting by the C library here.
+    static const char *const kinds[] = {".co", ".di", ".ir", ".hr"};
     static const char prefixes[] = {'0', '1', '3', '4'};
     const int t = static_cast<int>(table);
-    char number[16];
-    std::snprintf(number, sizeof number, address + 1 < 10000 ? "%c%04u" : "%c%05u", prefixes[t], address + 1);
-    return "unit" + std::to_string(unit) + "." + kinds[t] + number;
+    std::string number = std::to_string(uint64_t(address) + 1);
+    const size_t width = address + 1 < 10000 ? 4 : 5;
+    if (number.size() < width)
+        number.insert(0, width - number.size(), '0');
+    return "unit" + std::to_string(unit) + kinds[t] + prefixes[t] + number;
 }
 
 CModbusDecoder::CModbusDecoder(bool ascii, std::optional<EFrameDirection> requestSide)
@@ -404,9 +410,9 @@ std::vector<uint8_t> CModbusDecoder::Unwrap(const ST_Frame &frame, ST_Decoded &o
     std::vector<uint8_t> pdu;
     if (!m_ascii) {
         if (bytes.size() < demo::kModbusMinFrame) {
+            // Too short for a CRC: the unit and function are all that can be told.
             out.Short = true;
-            pdu.assign(bytes.begin(), bytes.end());
-            return pdu;
+            return {bytes.begin(), bytes.begin() + long(std::min<size_t>(bytes.size(), 2))};
         }
         return {bytes.begin(), bytes.end() - 2};
     }

@@ -334,6 +334,10 @@ TEST(LayoutDecode, EveryTypeInBothByteOrdersChosenByAMessageId)
             EXPECT_EQ(ValueOf(out, "big.flags"), 0xE4 >> 5);
         }
     }
+    auto named = profiles.at(0);
+    named.Decoder = "morse";
+    EXPECT_THROW(MakeDecoder(named), std::invalid_argument);
+    EXPECT_TRUE(dynamic_cast<CModbusDecoder *>(MakeDecoder(CFrameProfile::BuiltIn("Modbus ASCII")).get()));
     ST_Frame unknown;
     unknown.Bytes = {0x55, 1, 2};
     EXPECT_TRUE(decoder->Decode(unknown).Fields.empty());
