@@ -167,7 +167,10 @@ std::vector<ST_AnswerStats> CAnswerTimer::Stats() const
 
 void CAnswerTimer::Reset()
 {
+    // A request still waiting would count an answer the new figures never saw asked for.
     m_stats.clear();
+    m_waiting.reset();
+    m_expired.reset();
 }
 
 std::string AnswerStatsCsv(const std::vector<ST_AnswerStats> &stats)

@@ -97,6 +97,7 @@ public:
     void Tick(FrameTime now, std::vector<ST_AnswerEvent> &out);
 
     std::vector<ST_AnswerStats> Stats() const;
+    // Starts the figures again; the request waiting is forgotten with them.
     void Reset();
 
 private:

@@ -416,6 +416,13 @@ TEST(AnswerTimer, PairsByUnitAndFunctionAndTellsWhatWentWrong)
                    "1,3,3,1,2,0,5.000,5.000,5.000,5.000\n"
                    "1,16,1,1,0,1,3.000,3.000,3.000,3.000\n");
 
+    // Figures started again while a request waits hold no answer without its request.
+    timer.Feed(At(kTx, 300000, 301000), &ask, events);
+    timer.Reset();
+    timer.Feed(At(kRx, 302000, 303000), &answer, events);
+    EXPECT_EQ(events.back().Outcome, EAnswerOutcome::Unasked);
+    EXPECT_TRUE(timer.Stats().empty());
+
     // By the next frame from the other side, without a decoder.
     CAnswerTimer any(EFrameDirection::MonitorAtoB, 50ms, EPairing::NextFrame);
     events.clear();
