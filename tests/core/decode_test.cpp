@@ -5,14 +5,21 @@
 #include "decode/nmea.h"
 #include "frame/frameprofilefile.h"
 #include "frame/frameprofiles.h"
+#include "ptypair.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <map>
 #include <numeric>
+#include <poll.h>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -461,4 +468,105 @@ TEST(AnswerTimer, PercentilesAreThoseOfTheSortedTimes)
     EXPECT_EQ(bins[9], uint64_t(std::count_if(times.begin(), times.end(), [&](double t) {
                   return t >= times.front() + (times.back() - times.front()) * 0.9;
               })));
+}
+
+// A server and a client of someone else's on two pseudo-terminals, the bytes carried between them
+// as the monitor's bridge does, each read stamped and cut into frames with its side: every value
+// the client saw is in the frames read out, every request is paired and timed.
+TEST(ModbusDecode, BetweenAClientAndAServerOfSomeoneElses)
+{
+    CTestPty server, client;
+    ASSERT_TRUE(server.Ok() && client.Ok());
+    const std::string command = std::string("/usr/bin/python3 ") + MODBUS_PEERS + " " + server.Path() + " " +
+                                client.Path() + " 19200";
+    std::atomic<bool> done{false};
+    std::string said;
+    std::thread peers([&] {
+        if (FILE *out = popen(command.c_str(), "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, out))
+                said += line;
+            pclose(out);
+        }
+        done = true;
+    });
+    const auto now = [] {
+        return std::chrono::duration_cast<FrameTime>(std::chrono::steady_clock::now().time_since_epoch());
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    CFrameProfile framing("Modbus RTU", ST_LineTiming{19200, 8, false, 1});
+    std::vector<ST_Frame> frames;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        pollfd ends[2] = {{server.Master(), POLLIN, 0}, {client.Master(), POLLIN, 0}};
+        poll(ends, 2, 20);
+        for (int i = 0; i < 2; ++i) {
+            uint8_t buffer[512];
+            const ssize_t n = ends[i].revents & POLLIN ? read(ends[i].fd, buffer, sizeof buffer) : 0;
+            if (n <= 0)
+                continue;
+            framing.Feed(i == 0 ? EFrameDirection::MonitorAtoB : EFrameDirection::MonitorBtoA, buffer,
+                         size_t(n), now(), frames);
+            ASSERT_EQ(write(ends[1 - i].fd, buffer, size_t(n)), n);
+        }
+        framing.Tick(now(), frames);
+    }
+    ASSERT_TRUE(done) << "the peers did not end";
+    peers.join();
+    framing.Flush(frames);
+    std::stable_sort(frames.begin(), frames.end(),
+                     [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
+
+    // The client's side is the master's.
+    const CModbusDecoder decoder(false, EFrameDirection::MonitorBtoA);
+    CAnswerTimer timer(EFrameDirection::MonitorBtoA, 2s);
+    std::vector<ST_Decoded> read;
+    std::vector<ST_AnswerEvent> events;
+    for (const ST_Frame &f : frames) {
+        read.push_back(decoder.Decode(f, timer.RequestOf(f)));
+        EXPECT_EQ(read.back().Check, EFrameCheck::Ok) << read.back().Summary;
+        timer.Feed(f, &read.back(), events);
+    }
+    const auto has = [&](const std::string &name, double value) {
+        return std::any_of(read.begin(), read.end(), [&](const ST_Decoded &d) {
+            const ST_Field *f = d.Find(name);
+            return f && f->Value == value;
+        });
+    };
+    // Each line: "hr 3 2 = 40 50", the table, the first address and the values the client saw.
+    std::istringstream lines(said);
+    std::string line;
+    size_t checked = 0;
+    const std::map<std::string, EModbusTable> tables{{"co", EModbusTable::Coils},
+                                                     {"di", EModbusTable::DiscreteInputs},
+                                                     {"ir", EModbusTable::InputRegisters},
+                                                     {"hr", EModbusTable::HoldingRegisters}};
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string table, equals;
+        uint32_t address = 0, count = 0;
+        if (!(words >> table >> address) || !tables.count(table))
+            continue;
+        words >> count >> equals;
+        for (uint32_t i = 0; i < count; ++i) {
+            double value = -1;
+            words >> value;
+            EXPECT_TRUE(has(ModbusRegisterName(1, tables.at(table), address + i), value)) << line;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 8u) << said;
+    EXPECT_NE(said.find("exception 2"), std::string::npos) << said;
+    EXPECT_TRUE(std::any_of(read.begin(), read.end(), [](const ST_Decoded &d) {
+        const ST_Field *f = d.Find("exception");
+        return d.Exception == 2 && f && f->Text == "Illegal Data Address";
+    }));
+    size_t answered = 0, exceptions = 0;
+    for (const ST_AnswerEvent &e : events) {
+        answered += e.Outcome == EAnswerOutcome::Answered;
+        exceptions += e.Outcome == EAnswerOutcome::Exception;
+        EXPECT_TRUE(e.ToFirstMs && *e.ToFirstMs >= 0 && *e.ToEndMs >= *e.ToFirstMs);
+    }
+    EXPECT_EQ(answered, 8u);
+    EXPECT_EQ(exceptions, 1u);
+    EXPECT_EQ(events.size(), 9u);
 }
