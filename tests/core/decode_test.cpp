@@ -19,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -249,6 +250,15 @@ TEST(NmeaDecode, NamedSentencesAisAndTheRest)
     EXPECT_DOUBLE_EQ(ValueOf(vtg, "VTG.speed_kmh"), 10.2);
 
     EXPECT_TRUE(decoder.Decode(Framed("NMEA 0183", kRx, Sentence("GPGLL,4916.45,N"))).Short);
+    for (const auto &[body, name, value] :
+         {std::tuple<const char *, const char *, double>{"GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1",
+                                                         "GSA.vdop", 2.1},
+          {"GPZDA,201530.00,04,07,2002,00,00", "ZDA.year", 2002},
+          {"GPGLL,4916.45,N,12311.12,W,225444,A,A", "GLL.lon", -(123 + 11.12 / 60)}}) {
+        const ST_Decoded d = decoder.Decode(Framed("NMEA 0183", kRx, Sentence(body)));
+        EXPECT_DOUBLE_EQ(ValueOf(d, name), value);
+        EXPECT_FALSE(d.Short || d.Long || d.Malformed) << d.Summary;
+    }
     const ST_Decoded gsv = decoder.Decode(Framed(
         "NMEA 0183", kRx, Sentence("GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45")));
     EXPECT_EQ(ValueOf(gsv, "GSV.sat4.snr"), 45);
