@@ -44,7 +44,7 @@ CAnswerTimer::CAnswerTimer(EFrameDirection requestSide, FrameTime timeOut, EPair
 
 const ST_Frame *CAnswerTimer::RequestOf(const ST_Frame &frame) const
 {
-    if (frame.Direction == m_requestSide || !m_waiting || frame.Start - m_waiting->Frame.End > m_timeOut)
+    if (frame.Direction == m_requestSide || !m_waiting || Overdue(frame.Start))
         return nullptr;
     return &m_waiting->Frame;
 }
@@ -71,6 +71,11 @@ void CAnswerTimer::Time(ST_AnswerStats &s, double ms)
         s.Times[at] = ms;
 }
 
+bool CAnswerTimer::Overdue(FrameTime now) const
+{
+    return m_timeOut.count() > 0 && now - m_waiting->Frame.End > m_timeOut;
+}
+
 void CAnswerTimer::Expire(std::vector<ST_AnswerEvent> &out)
 {
     ST_AnswerEvent e;
@@ -85,7 +90,7 @@ void CAnswerTimer::Expire(std::vector<ST_AnswerEvent> &out)
 
 void CAnswerTimer::Tick(FrameTime now, std::vector<ST_AnswerEvent> &out)
 {
-    if (m_waiting && now - m_waiting->Frame.End > m_timeOut)
+    if (m_waiting && Overdue(now))
         Expire(out);
 }
 

@@ -85,6 +85,7 @@ struct ST_AnswerStats
 class CAnswerTimer
 {
 public:
+    // `timeOut` 0: a request waits for its answer until the next request.
     CAnswerTimer(EFrameDirection requestSide, FrameTime timeOut, EPairing pairing = EPairing::Protocol);
 
     // The request `frame` would answer now, to decode it with (a Modbus answer names its registers
@@ -109,6 +110,7 @@ private:
     };
     ST_AnswerStats &StatsOf(const ST_AnswerKey &key);
     void Time(ST_AnswerStats &stats, double ms);
+    bool Overdue(FrameTime now) const; // of the request waiting
     void Expire(std::vector<ST_AnswerEvent> &out);
 
     EFrameDirection m_requestSide;

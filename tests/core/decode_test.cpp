@@ -449,6 +449,11 @@ TEST(AnswerTimer, PairsByUnitAndFunctionAndTellsWhatWentWrong)
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].Outcome, EAnswerOutcome::Unasked);
     EXPECT_DOUBLE_EQ(*events[1].ToFirstMs, 1.0);
+    // Without a time-out a request waits as long as it takes.
+    CAnswerTimer patient(kTx, 0ms, EPairing::NextFrame);
+    patient.Feed(At(kTx, 0, 10), nullptr, events);
+    patient.Feed(At(kRx, 60000000, 60000010), nullptr, events);
+    EXPECT_EQ(events.back().Outcome, EAnswerOutcome::Answered);
 }
 
 TEST(AnswerTimer, PercentilesAreThoseOfTheSortedTimes)
