@@ -9,10 +9,10 @@
 
 namespace {
 
-// A chunk holds this many bytes or this many records, whichever fills first, so that dropping one
-// frees a known share of the limit whatever the frames' lengths. A longer frame gets a chunk of
-// its own.
-constexpr size_t kChunkBytes = size_t{256} * 1024;
+// A chunk holds this many bytes or this many records, whichever fills first (frames of 8 bytes
+// fill both at once), so that dropping one frees a known share of the limit whatever the frames'
+// lengths. A longer frame gets a chunk of its own.
+constexpr size_t kChunkBytes = size_t{64} * 1024;
 constexpr size_t kChunkRecords = 8192;
 
 // The filter's text as the bytes of hex pairs ("0d0a", "0D 0A"); empty when it is no such text.
@@ -87,11 +87,17 @@ CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
         if (last.Records.size() < kChunkRecords && last.Bytes.size() + bytes <= last.Bytes.capacity())
             return last;
     }
+    if (!m_chunks.empty()) {
+        // Its records grew by doubling: what it will never use goes back.
+        std::vector<ST_Record> &records = m_chunks.back().Records;
+        m_chunkMemory -= records.capacity() * sizeof(ST_Record);
+        records.shrink_to_fit();
+        m_chunkMemory += records.capacity() * sizeof(ST_Record);
+    }
     ST_Chunk chunk;
     chunk.FirstId = m_nextId;
     chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
-    chunk.Records.reserve(bytes > kChunkBytes ? 1 : kChunkRecords);
-    m_chunkMemory += chunk.Bytes.capacity() + chunk.Records.capacity() * sizeof(ST_Record);
+    m_chunkMemory += chunk.Bytes.capacity();
     m_chunks.push_back(std::move(chunk));
     return m_chunks.back();
 }
@@ -117,7 +123,9 @@ bool CFrameStore::Append(const ST_Frame &frame)
     chunk.Bytes.insert(chunk.Bytes.end(), frame.Bytes.begin(), frame.Bytes.end());
     if (decoded > 0)
         chunk.Bytes.insert(chunk.Bytes.end(), frame.Decoded.begin(), frame.Decoded.end());
+    const size_t capacity = chunk.Records.capacity();
     chunk.Records.push_back(record);
+    m_chunkMemory += (chunk.Records.capacity() - capacity) * sizeof(ST_Record);
     const uint64_t id = m_nextId++;
 
     const bool passes = Passes(record, chunk.Bytes.data() + record.Offset);

@@ -1,0 +1,96 @@
+// View > Frames on a pseudo-terminal: what the device sends and what the window sends, framed as
+// lines, in the order they crossed the line, filtered as the user chooses.
+#include "frame/frameprofiles.h"
+#include "frame/gui/TFramesView.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
+#include "session/sessionframes.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+#include "guilink.h"
+#include "guitestenv.h"
+#include "guiwait.h"
+#include "guiwidgets.h"
+#include "ptypair.h"
+
+namespace {
+
+QString Cell(const QTableView &table, int row, int column)
+{
+    return table.model()->index(row, column).data().toString();
+}
+
+} // namespace
+
+TEST(FramesView, ShowsReceivedAndSentLinesInLineOrderAndFiltersThemByDirection)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    const COM_PORT_SETTING link = Link("Pty", pty.Path());
+    Feature<TPortCommands>(w)->Open(link);
+    ASSERT_TRUE(SessionOf(w).IsOpen());
+
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    auto *view = Find<TFramesView>(w, "pnlFrames");
+    auto *table = Find<QTableView>(w, "tblFrames");
+    ASSERT_TRUE(view && table);
+    EXPECT_TRUE(view->isVisibleTo(&w));
+    auto *hint = Find<QLabel>(w, "lblFramesHint");
+    EXPECT_TRUE(hint->isVisibleTo(&w)) << "framing is off: the view says how to turn it on";
+
+    SessionOf(w).Frames().SetProfile(CFrameProfile::BuiltIn("Lines"), LineTimingOf(link));
+    ASSERT_TRUE(pty.Send("first\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return table->model()->rowCount() == 1; }));
+    Find<QComboBox>(w, "cboLineEnding")->setCurrentIndex(3); // CR LF
+    TypeAndSend(w, QStringLiteral("ask"));
+    ASSERT_EQ(pty.ReceiveText(5), "ask\r\n");
+    ASSERT_TRUE(pty.Send("answer\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return table->model()->rowCount() == 3; }));
+    EXPECT_FALSE(hint->isVisibleTo(&w));
+
+    const QStringList directions = {Cell(*table, 0, TFramesModel::Direction),
+                                    Cell(*table, 1, TFramesModel::Direction),
+                                    Cell(*table, 2, TFramesModel::Direction)};
+    EXPECT_EQ(directions, (QStringList{"Rx", "Tx", "Rx"}));
+    EXPECT_EQ(Cell(*table, 0, TFramesModel::Length), "7");
+    EXPECT_EQ(Cell(*table, 1, TFramesModel::Length), "5");
+    EXPECT_EQ(Cell(*table, 2, TFramesModel::Length), "8");
+    EXPECT_EQ(Cell(*table, 1, TFramesModel::Hex), "61 73 6B 0D 0A  ask..");
+    EXPECT_TRUE(Cell(*table, 1, TFramesModel::GapMs).isEmpty()) << "the first frame sent has no gap";
+    EXPECT_FALSE(Cell(*table, 2, TFramesModel::GapMs).isEmpty());
+    // The device's lines and the window's own in the log's two colours.
+    EXPECT_NE(table->model()->index(0, 0).data(Qt::ForegroundRole),
+              table->model()->index(1, 0).data(Qt::ForegroundRole));
+
+    auto *direction = Find<QComboBox>(w, "cboFramesDirection");
+    direction->setCurrentIndex(direction->findText(QStringLiteral("Tx")));
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(Cell(*table, 0, TFramesModel::Hex), "61 73 6B 0D 0A  ask..");
+    direction->setCurrentIndex(0);
+    Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("0d 0a"));
+    EXPECT_EQ(table->model()->rowCount(), 3);
+    Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("ANSW"));
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(Cell(*table, 0, TFramesModel::Length), "8");
+    EXPECT_TRUE(view->SelectedCsv().endsWith(",rx,8,61 6E 73 77 65 72 0D 0A,none,\n"))
+        << view->SelectedCsv().toStdString();
+
+    EXPECT_FALSE(table->accessibleName().isEmpty());
+    EXPECT_FALSE(table->horizontalHeader()->accessibleName().isEmpty());
+    for (int c = 0; c < table->model()->columnCount(); ++c)
+        EXPECT_FALSE(
+            table->model()->headerData(c, Qt::Horizontal, Qt::AccessibleTextRole).toString().isEmpty());
+
+    // Hidden again: the log has its place back.
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    EXPECT_FALSE(view->isVisibleTo(&w));
+}
