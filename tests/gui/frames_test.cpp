@@ -11,7 +11,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "guilink.h"
@@ -93,4 +95,46 @@ TEST(FramesView, ShowsReceivedAndSentLinesInLineOrderAndFiltersThemByDirection)
     // Hidden again: the log has its place back.
     Find<QAction>(w, "mnuViewFrames")->trigger();
     EXPECT_FALSE(view->isVisibleTo(&w));
+}
+
+TEST(FramesView, DropsTheOldestRowsAtTheLimitWithANoteAndFollowsTheEndOnlyWhenAtIt)
+{
+    GuiTestEnv env;
+    TFramesView view;
+    view.resize(600, 300);
+    view.show();
+    TFramesModel &model = view.Model();
+    model.SetByteLimit(size_t{1} << 20);
+    QScrollBar *bar = view.Table().verticalScrollBar();
+    const auto add = [&model](uint32_t from, uint32_t count) {
+        for (uint32_t n = from; n < from + count; ++n) {
+            ST_Frame frame;
+            frame.Start = FrameTime{n};
+            frame.Bytes.resize(8);
+            std::memcpy(frame.Bytes.data(), &n, sizeof n);
+            model.Add(frame);
+        }
+        model.Publish();
+    };
+    // The row's frame number, as the table shows it (little-endian, in the hex).
+    const auto number = [&view](int row) {
+        const QStringList hex =
+            view.Table().model()->index(row, TFramesModel::Hex).data().toString().split(' ');
+        return hex.size() < 4 ? -1 : (hex[1] + hex[0]).toInt(nullptr, 16);
+    };
+    add(0, 100);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    add(100, 60000);
+    const CFrameStore &store = model.Store();
+    ASSERT_GT(store.Dropped(), 0u);
+    EXPECT_EQ(view.Table().model()->rowCount(), static_cast<int>(store.Count()));
+    EXPECT_EQ(number(0), static_cast<int>(store.Dropped() & 0xFFFF)) << "the row shows the oldest frame kept";
+    EXPECT_EQ(bar->value(), bar->maximum()) << "at the end, the table follows";
+    EXPECT_TRUE(Find<QLabel>(view, "lblFramesNote")->text().contains(QString::number(store.Dropped())));
+
+    bar->setValue(bar->maximum() / 2);
+    const int before = number(view.Table().rowAt(0));
+    add(60100, 100);
+    EXPECT_LT(bar->value(), bar->maximum()) << "scrolled away, the table stays";
+    EXPECT_EQ(number(view.Table().rowAt(0)), before);
 }

@@ -99,6 +99,7 @@ TFramesView::TFramesView(QWidget *parent) : QWidget(parent), m_model(new TFrames
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setWordWrap(false);
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     m_table->setShowGrid(false);
     m_table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // One height for every row: a million rows are laid out without measuring one.
@@ -145,17 +146,31 @@ TFramesView::TFramesView(QWidget *parent) : QWidget(parent), m_model(new TFrames
             SaveCsv(path);
     });
     connect(m_model, &TFramesModel::Published, this, &TFramesView::AfterBatch);
-    // The end is followed while the user leaves the bar there: known before the rows come.
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
-        const QScrollBar *bar = m_table->verticalScrollBar();
-        m_follow = bar->value() >= bar->maximum();
-    });
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+    // The end is followed while the user leaves the bar there. The table lays out its rows
+    // later than they come, so the bar's new range is where to act, not the insertion.
+    QScrollBar *scroll = m_table->verticalScrollBar();
+    connect(scroll, &QScrollBar::valueChanged, this,
+            [this, scroll](int value) { m_follow = value >= scroll->maximum(); });
+    connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
         if (m_follow)
-            m_table->scrollToBottom();
+            scroll->setValue(maximum);
     });
+    // Scrolled away, the rows shown stay when older ones go from the top.
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this,
+            [this, scroll](const QModelIndex &, int first, int last) {
+                if (!m_follow)
+                    scroll->setValue(scroll->value() - (last - first + 1));
+            });
     m_model->SetTheme(LogThemeOf(*this));
     ShowFraming(ST_FramingInfo{}, QString());
+}
+
+TFramesView::~TFramesView()
+{
+    // The table goes with the children, after this object's members: what it signals then finds
+    // nobody.
+    m_table->verticalScrollBar()->disconnect(this);
+    m_model->disconnect(this);
 }
 
 void TFramesView::changeEvent(QEvent *event)

@@ -21,6 +21,7 @@ class TFramesView : public QWidget
     Q_OBJECT
 public:
     explicit TFramesView(QWidget *parent = nullptr);
+    ~TFramesView() override;
 
     TFramesModel &Model() { return *m_model; }
     QTableView &Table() { return *m_table; }
