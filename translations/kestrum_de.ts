@@ -417,11 +417,11 @@
     <name>TFramesCommands</name>
     <message>
         <source>&amp;Frames</source>
-        <translation>&amp;Frames</translation>
+        <translation>Frame-&amp;Übersicht</translation>
     </message>
     <message>
-        <source>Frames &amp;Instead of the Log</source>
-        <translation>Frames &amp;statt des Protokolls</translation>
+        <source>Frames &amp;Without the Log</source>
+        <translation>Frames statt Protokoll &amp;wiedergeben</translation>
     </message>
 </context>
 <context>

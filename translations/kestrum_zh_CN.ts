@@ -420,8 +420,8 @@
         <translation>帧(&amp;F)</translation>
     </message>
     <message>
-        <source>Frames &amp;Instead of the Log</source>
-        <translation>帧代替日志(&amp;I)</translation>
+        <source>Frames &amp;Without the Log</source>
+        <translation>只显示帧，不显示日志(&amp;W)</translation>
     </message>
 </context>
 <context>

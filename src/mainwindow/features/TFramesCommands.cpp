@@ -31,7 +31,7 @@ TFramesCommands::TFramesCommands(QWidget *window, QSplitter &splitter, QStackedW
       m_limitMiB(CFrameStore::kDefaultByteLimit >> 20)
 {
     m_show = menus.AddNew(this, "mnuViewFrames", tr("&Frames"), true);
-    m_instead = menus.AddNew(this, "mnuViewFramesInstead", tr("Frames &Instead of the Log"), true);
+    m_instead = menus.AddNew(this, "mnuViewFramesInstead", tr("Frames &Without the Log"), true);
     m_instead->setEnabled(false);
     connect(m_show, &QAction::toggled, this, &TFramesCommands::Show);
     connect(m_instead, &QAction::toggled, this, &TFramesCommands::Place);

@@ -1,6 +1,6 @@
 #pragma once
 // View > Frames: the session's frames as a table under the log, in the window's splitter, or in
-// the log's place ("Frames Instead of the Log"). The table is made the first time it is shown and
+// the log's place ("Frames Without the Log"). The table is made the first time it is shown and
 // hears of frames only while shown: hidden, it costs the session nothing. What it keeps is bounded
 // by FramesMemoryMiB (as the log's own limit by default), the oldest frames dropped with a note.
 #include <QObject>
