@@ -1,8 +1,10 @@
 // View > Frames on a pseudo-terminal: what the device sends and what the window sends, framed as
 // lines, in the order they crossed the line, filtered as the user chooses.
+#include "frame/framecsv.h"
 #include "frame/frameprofiles.h"
 #include "frame/gui/TFramesView.h"
 #include "mainwindow/features/TPortCommands.h"
+#include "platform/textfile.h"
 #include "session/portsession.h"
 #include "session/sessionframes.h"
 
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -137,4 +140,16 @@ TEST(FramesView, DropsTheOldestRowsAtTheLimitWithANoteAndFollowsTheEndOnlyWhenAt
     add(60100, 100);
     EXPECT_LT(bar->value(), bar->maximum()) << "scrolled away, the table stays";
     EXPECT_EQ(number(view.Table().rowAt(0)), before);
+
+    // Saved on a thread of its own, what the table holds, header first.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frames.csv"));
+    bool saved = false;
+    QObject::connect(&view, &TFramesView::Saved, [&saved](bool ok, const QString &) { saved = ok; });
+    view.SaveCsv(path);
+    ASSERT_TRUE(WaitUntil([&saved] { return saved; }));
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadTextLines(path.toStdString(), lines));
+    ASSERT_EQ(lines.size(), store.Count() + 1);
+    EXPECT_EQ(lines[0] + "\n", CFrameCsv::Header());
 }
