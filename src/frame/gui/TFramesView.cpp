@@ -18,7 +18,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
@@ -171,6 +170,8 @@ TFramesView::~TFramesView()
     // nobody.
     m_table->verticalScrollBar()->disconnect(this);
     m_model->disconnect(this);
+    if (m_saver.joinable())
+        m_saver.join();
 }
 
 void TFramesView::changeEvent(QEvent *event)
@@ -293,30 +294,27 @@ void TFramesView::SaveCsv(const QString &path)
     const bool chars = m_model->CharsKnown();
     const std::string file = path.toStdString();
     m_save->setEnabled(false);
-    QPointer<TFramesView> self(this);
-    std::thread([copy, offset, chars, file, self, path] {
+    if (m_saver.joinable())
+        m_saver.join();
+    m_saver = std::thread([this, copy, offset, chars, file, path] {
         QString message;
         bool ok = true;
         try {
             copy->SaveCsv(file, offset, chars);
-            message = TFramesView::tr("%n frame(s) saved to %1", nullptr, static_cast<int>(copy->Visible()))
-                          .arg(path);
+            message = tr("%n frame(s) saved to %1", nullptr, static_cast<int>(copy->Visible())).arg(path);
         } catch (const std::exception &e) {
             ok = false;
-            message =
-                TFramesView::tr("The frames could not be saved: %1").arg(QString::fromStdString(e.what()));
+            message = tr("The frames could not be saved: %1").arg(QString::fromStdString(e.what()));
         }
-        // The view is only looked at on the GUI thread, where it may have gone meanwhile.
+        // Runs on the GUI thread; dropped when the view is gone by then.
         QMetaObject::invokeMethod(
-            qApp,
-            [self, ok, message] {
-                if (!self)
-                    return;
-                self->m_save->setEnabled(true);
-                self->m_saveNote = message;
-                self->AfterBatch();
-                emit self->Saved(ok, message);
+            this,
+            [this, ok, message] {
+                m_save->setEnabled(true);
+                m_saveNote = message;
+                AfterBatch();
+                emit Saved(ok, message);
             },
             Qt::QueuedConnection);
-    }).detach();
+    });
 }

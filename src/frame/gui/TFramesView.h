@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <thread>
 
 class QComboBox;
 class QLabel;
@@ -37,7 +38,8 @@ public:
     // Finds the next (or previous) frame holding the find field's text and selects it.
     bool FindNext(bool forward);
     // Saves the visible frames as CSV on a thread of its own: the store is copied (memory only,
-    // quick) and the copy written; the result is told in the note line.
+    // quick) and the copy written; the result is told in the note line. A view that goes while
+    // it saves waits for the file to be whole.
     void SaveCsv(const QString &path);
 
 signals:
@@ -63,5 +65,6 @@ private:
     QTableView *m_table;
     QLabel *m_note;
     QString m_saveNote;
+    std::thread m_saver;
     bool m_follow = true;
 };
