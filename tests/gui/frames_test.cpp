@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,4 +153,28 @@ TEST(FramesView, DropsTheOldestRowsAtTheLimitWithANoteAndFollowsTheEndOnlyWhenAt
     ASSERT_TRUE(ReadTextLines(path.toStdString(), lines));
     ASSERT_EQ(lines.size(), store.Count() + 1);
     EXPECT_EQ(lines[0] + "\n", CFrameCsv::Header());
+}
+
+TEST(FramesView, NamesTheCommandThatLowersTheLatencyTimerOfTheDeviceBehindALink)
+{
+    GuiTestEnv env;
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB7"));
+    const QString byId = dir.filePath(QStringLiteral("usb-Maker_Adapter-if00-port0"));
+    ASSERT_TRUE(QFile(device).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(device, byId));
+    TFramesView view;
+    ST_FramingInfo info;
+    info.On = true;
+    info.WantedGap = std::chrono::milliseconds(2);
+    info.Floor = std::chrono::milliseconds(16);
+    view.ShowFraming(info, byId);
+    const QString hint = Find<QLabel>(view, "lblFramesHint")->text();
+    EXPECT_TRUE(hint.contains(QStringLiteral("16 ms"))) << hint.toStdString();
+    EXPECT_TRUE(
+        hint.contains(QStringLiteral("echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB7/latency_timer")))
+        << hint.toStdString();
+    info.Floor = std::chrono::milliseconds(1);
+    view.ShowFraming(info, byId);
+    EXPECT_TRUE(Find<QLabel>(view, "lblFramesHint")->text().isEmpty());
 }

@@ -193,7 +193,10 @@ void TFramesView::ShowFraming(const ST_FramingInfo &info, const QString &device)
         text = tr("The gap asked for (%1 ms) is below the adapter's latency timer (%2 ms): frames closer "
                   "than that may run together. The timer can be lowered with:")
                    .arg(ms(info.WantedGap), ms(info.Floor));
-        const QString name = device.isEmpty() ? QStringLiteral("ttyUSB0") : QFileInfo(device).fileName();
+        // A link may name the adapter by one of its links (/dev/serial/by-id/...); the timer is
+        // under the device's own name.
+        const QString real = QFileInfo(device).canonicalFilePath();
+        const QString name = QFileInfo(real.isEmpty() ? device : real).fileName();
         text += QStringLiteral("\n echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/latency_timer").arg(name);
     }
     m_hint->setText(text);
