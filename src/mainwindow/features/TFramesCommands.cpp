@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 
@@ -35,8 +36,10 @@ TFramesCommands::TFramesCommands(QWidget *window, QSplitter &splitter, QStackedW
     m_instead->setEnabled(false);
     connect(m_show, &QAction::toggled, this, &TFramesCommands::Show);
     connect(m_instead, &QAction::toggled, this, &TFramesCommands::Place);
-    // The framing a link opens with is set as it opens; the hint follows it.
-    connect(&services, &TFeatureServices::PortOpened, this, &TFramesCommands::ShowFraming);
+    // The framing a link opens with is set as it opens, maybe by a handler of the same news
+    // after this one: the hint looks once they all ran.
+    connect(&services, &TFeatureServices::PortOpened, this,
+            [this] { QTimer::singleShot(0, this, &TFramesCommands::ShowFraming); });
     connect(&services, &TFeatureServices::PortClosed, this, &TFramesCommands::ShowFraming);
 }
 
