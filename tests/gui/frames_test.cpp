@@ -87,6 +87,7 @@ TEST(FramesView, ShowsReceivedAndSentLinesInLineOrderAndFiltersThemByDirection)
     Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("ANSW"));
     ASSERT_EQ(table->model()->rowCount(), 1);
     EXPECT_EQ(Cell(*table, 0, TFramesModel::Length), "8");
+    table->selectAll();
     EXPECT_TRUE(view->SelectedCsv().endsWith(",rx,8,61 6E 73 77 65 72 0D 0A,none,\n"))
         << view->SelectedCsv().toStdString();
 

@@ -228,14 +228,12 @@ void TFramesView::AfterBatch()
 
 std::vector<int> TFramesView::SelectedRows() const
 {
+    // By ranges: a whole table selected is a few ranges, not a million indexes.
     std::set<int> rows;
-    for (const QModelIndex &index : m_table->selectionModel()->selectedIndexes())
-        rows.insert(index.row());
-    std::vector<int> out(rows.begin(), rows.end());
-    if (out.empty())
-        for (int row = 0; row < m_model->rowCount(); ++row)
-            out.push_back(row);
-    return out;
+    for (const QItemSelectionRange &range : m_table->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.insert(row);
+    return std::vector<int>(rows.begin(), rows.end());
 }
 
 QString TFramesView::SelectedCsv() const
@@ -271,6 +269,8 @@ bool TFramesView::FindNext(bool forward)
     // batch; a find lands on the table's rows, so the table is brought up to date first.
     m_model->Publish();
     const std::string text = m_findText->text().trimmed().toStdString();
+    if (text.empty())
+        return false;
     const QModelIndex current = m_table->currentIndex();
     const CFrameStore &store = m_model->Store();
     const size_t from = current.isValid() ? static_cast<size_t>(current.row()) : store.Visible();

@@ -30,8 +30,8 @@ public:
     // What the hint line says: `device` is the port's device ("/dev/ttyUSB0"), for the command.
     void ShowFraming(const ST_FramingInfo &info, const QString &device);
 
-    // The selected rows (all when none is selected) as CSV lines, header first; or as the text of
-    // their cells, a tab between columns.
+    // The selected rows as CSV lines, header first; or as the text of their cells, a tab between
+    // columns.
     QString SelectedCsv() const;
     QString SelectedText() const;
     void CopySelected(bool csv);
