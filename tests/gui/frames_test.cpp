@@ -82,14 +82,15 @@ TEST(FramesView, ShowsReceivedAndSentLinesInLineOrderAndFiltersThemByDirection)
     ASSERT_EQ(table->model()->rowCount(), 1);
     EXPECT_EQ(Cell(*table, 0, TFramesModel::Hex), "61 73 6B 0D 0A  ask..");
     direction->setCurrentIndex(0);
-    Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("0d 0a"));
-    EXPECT_EQ(table->model()->rowCount(), 3);
     Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("ANSW"));
-    ASSERT_EQ(table->model()->rowCount(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return table->model()->rowCount() == 1; }));
     EXPECT_EQ(Cell(*table, 0, TFramesModel::Length), "8");
     table->selectAll();
     EXPECT_TRUE(view->SelectedCsv().endsWith(",rx,8,61 6E 73 77 65 72 0D 0A,none,\n"))
         << view->SelectedCsv().toStdString();
+
+    Find<QLineEdit>(w, "edFramesFilter")->setText(QStringLiteral("0d0A"));
+    EXPECT_TRUE(WaitUntil([&] { return table->model()->rowCount() == 3; })) << "the line ends, as hex";
 
     EXPECT_FALSE(table->accessibleName().isEmpty());
     EXPECT_FALSE(table->horizontalHeader()->accessibleName().isEmpty());

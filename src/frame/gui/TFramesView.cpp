@@ -134,7 +134,13 @@ TFramesView::TFramesView(QWidget *parent) : QWidget(parent), m_model(new TFrames
 
     connect(m_direction, qOverload<int>(&QComboBox::currentIndexChanged), this, &TFramesView::ApplyFilter);
     connect(m_verdict, qOverload<int>(&QComboBox::currentIndexChanged), this, &TFramesView::ApplyFilter);
-    connect(m_filterText, &QLineEdit::textChanged, this, &TFramesView::ApplyFilter);
+    // A text filter looks at every frame kept again (some 80 ms for a million): once typing pauses,
+    // not at every key.
+    m_filterPause.setSingleShot(true);
+    m_filterPause.setInterval(250);
+    connect(&m_filterPause, &QTimer::timeout, this, &TFramesView::ApplyFilter);
+    connect(m_filterText, &QLineEdit::textChanged, &m_filterPause, qOverload<>(&QTimer::start));
+    connect(m_filterText, &QLineEdit::returnPressed, this, &TFramesView::ApplyFilter);
     connect(m_findText, &QLineEdit::returnPressed, this, [this] { FindNext(true); });
     connect(m_findNext, &QToolButton::clicked, this, [this] { FindNext(true); });
     connect(m_findPrevious, &QToolButton::clicked, this, [this] { FindNext(false); });
@@ -205,6 +211,7 @@ void TFramesView::ShowFraming(const ST_FramingInfo &info, const QString &device)
 
 void TFramesView::ApplyFilter()
 {
+    m_filterPause.stop();
     ST_FrameFilter filter;
     filter.Directions = static_cast<uint8_t>(m_direction->currentData().toInt());
     filter.Checks = static_cast<uint8_t>(m_verdict->currentData().toInt());

@@ -6,6 +6,7 @@
 // The table follows the stream unless the user scrolled away from its end, as the log does.
 #include "frame/gui/TFramesModel.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <thread>
@@ -66,5 +67,6 @@ private:
     QLabel *m_note;
     QString m_saveNote;
     std::thread m_saver;
+    QTimer m_filterPause;
     bool m_follow = true;
 };
