@@ -623,6 +623,10 @@
         <source>CSV files (*.csv);;All files (*)</source>
         <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
     </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
+        <translation>Die verlangte Pause (%1 ms) liegt unter der für diesen Netzwerk-Port eingestellten Untergrenze (%2 ms): Frames mit kürzerem Abstand können zusammenlaufen.</translation>
+    </message>
 </context>
 <context>
     <name>THelpWindow</name>

@@ -621,6 +621,10 @@
         <source>CSV files (*.csv);;All files (*)</source>
         <translation>CSV 文件 (*.csv);;所有文件 (*)</translation>
     </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
+        <translation>所需间隔（%1 毫秒）低于为此网络端口设置的下限（%2 毫秒）：间隔更短的帧可能连在一起。</translation>
+    </message>
 </context>
 <context>
     <name>THelpWindow</name>

@@ -176,6 +176,9 @@ TEST(FramesView, NamesTheCommandThatLowersTheLatencyTimerOfTheDeviceBehindALink)
     EXPECT_TRUE(
         hint.contains(QStringLiteral("echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB7/latency_timer")))
         << hint.toStdString();
+    view.ShowFraming(info, QStringLiteral("rfc2217://bench:4000"));
+    EXPECT_FALSE(Find<QLabel>(view, "lblFramesHint")->text().contains(QStringLiteral("latency_timer")))
+        << "a network port's floor is its own setting";
     info.Floor = std::chrono::milliseconds(1);
     view.ShowFraming(info, byId);
     EXPECT_TRUE(Find<QLabel>(view, "lblFramesHint")->text().isEmpty());

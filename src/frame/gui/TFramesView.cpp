@@ -1,6 +1,7 @@
 #include "frame/gui/TFramesView.h"
 
 #include "frame/framecsv.h"
+#include "netport/netaddress.h"
 #include "platform/errors.h"
 #include "platform/gui/TAppTheme.h"
 #include "session/sessionframes.h"
@@ -196,14 +197,22 @@ void TFramesView::ShowFraming(const ST_FramingInfo &info, const QString &device)
         const auto ms = [](FrameTime t) {
             return QString::number(static_cast<double>(t.count()) / 1000.0, 'g', 4);
         };
-        text = tr("The gap asked for (%1 ms) is below the adapter's latency timer (%2 ms): frames closer "
-                  "than that may run together. The timer can be lowered with:")
-                   .arg(ms(info.WantedGap), ms(info.Floor));
-        // A link may name the adapter by one of its links (/dev/serial/by-id/...); the timer is
-        // under the device's own name.
-        const QString real = QFileInfo(device).canonicalFilePath();
-        const QString name = QFileInfo(real.isEmpty() ? device : real).fileName();
-        text += QStringLiteral("\n echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/latency_timer").arg(name);
+        if (IsNetworkPortName(device.toStdString())) {
+            // There the floor is the link's own setting: nothing on this machine lowers it.
+            text = tr("The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): "
+                      "frames closer than that may run together.")
+                       .arg(ms(info.WantedGap), ms(info.Floor));
+        } else {
+            text = tr("The gap asked for (%1 ms) is below the adapter's latency timer (%2 ms): frames "
+                      "closer than that may run together. The timer can be lowered with:")
+                       .arg(ms(info.WantedGap), ms(info.Floor));
+            // A link may name the adapter by one of its links (/dev/serial/by-id/...); the timer
+            // is under the device's own name.
+            const QString real = QFileInfo(device).canonicalFilePath();
+            const QString name = QFileInfo(real.isEmpty() ? device : real).fileName();
+            text +=
+                QStringLiteral("\n echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/latency_timer").arg(name);
+        }
     }
     m_hint->setText(text);
     m_hint->setVisible(!text.isEmpty());
