@@ -5,8 +5,6 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QFont>
-#include <QFontDatabase>
 
 #include <algorithm>
 #include <climits>

@@ -1,7 +1,7 @@
 #pragma once
 // The frames store as a table. Frames go into the store as they come; the table hears of them in
-// batches (a few times a frame of the display, never per frame, never a reset), so a stream of
-// 125,000 frames a second costs the view one insertion per batch. Rows that the store dropped
+// batches (one every 30 ms at most; never one per frame, never a reset), so a stream of 125,000
+// frames a second costs the view one insertion per batch. Rows that the store dropped
 // from the top go as one removal with the batch; until then they show empty, so a row never
 // shows another frame than the one it stood for.
 #include "frame/framestore.h"
