@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
@@ -66,6 +67,12 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          -1},
         {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramesCommands(c.Window, *c.Ui.splitter, *c.Ui.stkLogPlace, c.Session,
+                                              c.Services, c.Menus),
+                          place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
              features.Add(new TFramingCommands(c.Window, c.Session, c.Services, c.Menus, c.ShowMessage),
                           place);
          },
@@ -99,7 +106,8 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewFraming", "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead",
+          "mnuViewFraming", "mnuViewPlot", "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

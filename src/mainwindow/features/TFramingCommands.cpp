@@ -12,7 +12,8 @@ TFramingCommands::TFramingCommands(QWidget *window, CPortSession &session, TFeat
                                    TMenuSlots &menus, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_showMessage(std::move(showMessage))
 {
-    QAction *open = menus.AddNew(this, "mnuViewFraming", tr("&Framing..."));
+    // Without a key: every letter of its name has one in this menu already.
+    QAction *open = menus.AddNew(this, "mnuViewFraming", tr("Framing..."));
     connect(open, &QAction::triggered, this, [this] {
         if (m_dialog.isNull())
             m_dialog = new TfrmFramingProfiles(m_window, [this] { return Blocks(); });
