@@ -185,10 +185,13 @@ CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timin
 CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
     : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
 {
-    // A built-in handed on as a value (a link's choice) still judges the checks it carries as text.
+    // A built-in handed on as a value (a link's choice, or its section of the profiles file with the
+    // keys that name its links) still judges the checks it carries as text.
     const auto &names = Names();
     const auto it = std::find(names.begin(), names.end(), profile.Name);
-    if (it != names.end() && profile == BuiltIn(profile.Name)) {
+    ST_FramingProfile settings = profile;
+    settings.Unknown.clear();
+    if (it != names.end() && settings == BuiltIn(profile.Name)) {
         if (it - names.begin() == 1)
             m_judge = JudgeModbusAscii;
         else if (it - names.begin() == 2)

@@ -106,7 +106,10 @@ TEST(FramingChoices, AutomaticFloorIsTheAdaptersLatencyTimer)
 
 TEST(FramingChoices, ABuiltInHandedOnAsAValueStillJudgesItsTextChecks)
 {
-    CFrameProfile nmea(CFrameProfile::BuiltIn("NMEA 0183"), {4800, 8, false, 1});
+    // As a reader that knows no links hands on the built-in's section of the file.
+    ST_FramingProfile section = CFrameProfile::BuiltIn("NMEA 0183");
+    section.Unknown = {{"builtin", "yes"}, {"link.1", "GPS"}};
+    CFrameProfile nmea(section, {4800, 8, false, 1});
     const std::string bad = "$GPGGA,1*00\r\n";
     std::vector<ST_Frame> out;
     nmea.Feed(EFrameDirection::Received, reinterpret_cast<const uint8_t *>(bad.data()), bad.size(),
