@@ -322,7 +322,8 @@ void TfrmFramingProfiles::SetLink(const std::optional<COM_PORT_SETTING> &link)
     if (link)
         cmbLink->addItem(QString::fromStdString(link->LinkName));
     for (const COM_PORT_SETTING &listed : LinkList().Links())
-        if (cmbLink->findText(QString::fromStdString(listed.LinkName), Qt::MatchExactly) < 0)
+        if (!listed.LinkName.empty() &&
+            cmbLink->findText(QString::fromStdString(listed.LinkName), Qt::MatchExactly) < 0)
             cmbLink->addItem(QString::fromStdString(listed.LinkName));
     cmbLink->setCurrentIndex(cmbLink->count() > 0 ? 0 : -1);
     m_loading = loading;
