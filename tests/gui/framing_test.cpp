@@ -2,6 +2,7 @@
 // cuts what the device sends, and the choice outlives the window.
 #include "frame/framechoices.h"
 #include "mainwindow/features/TPortCommands.h"
+#include "platform/textfile.h"
 #include "session/portsession.h"
 
 #include <QAction>
@@ -106,4 +107,24 @@ TEST(Framing, AProfileMadeInTheDialogFramesTheOpenLinkAndStaysItsChoice)
     ASSERT_TRUE(SessionOf(*w).Frames().On());
     EXPECT_EQ(SessionOf(*w).Frames().Profile()->Name, "Semicolons");
     EXPECT_EQ(ReadFramingChoices(FramingFilePath(env.Dir().toStdString())).Links.at("Pty"), "Semicolons");
+}
+
+TEST(Framing, ADamagedProfilesFileIsShownAndNeverWrittenOver)
+{
+    GuiTestEnv env;
+    const std::string path = FramingFilePath(env.Dir().toStdString());
+    const std::string damaged = "# Kestrum framing profiles 1\r\n[Mine]\r\nmode = sideways\r\n";
+    WriteFileAtomic(path, damaged);
+    auto made = NewMainWindow();
+    QDialog *dialog = OpenFramingDialog(*made);
+    ASSERT_NE(dialog, nullptr);
+    auto *error = Find<QLabel>(dialog, "lblFramingError");
+    EXPECT_TRUE(error->isVisible());
+    EXPECT_TRUE(error->text().contains(QStringLiteral("line 3"))) << error->text().toStdString();
+    // Editing a profile of one's own does not make the file savable.
+    Find<QPushButton>(dialog, "btnNewProfile")->click();
+    EXPECT_FALSE(Find<QPushButton>(dialog, "btnOK")->isEnabled());
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(path, text));
+    EXPECT_EQ(text, damaged);
 }
