@@ -1,0 +1,217 @@
+// A session's frames on a pseudo-terminal: a device that pauses between its messages, a request
+// and an answer read before the request's send was told, and the text checks of built-in framings
+// handed over as values.
+#include "ptypair.h"
+#include "session/portsession.h"
+#include "session/sessionframes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using std::chrono::microseconds;
+using Steady = std::chrono::steady_clock;
+
+constexpr auto kHang = std::chrono::seconds(30); // only ends a hang
+
+struct CQuietView : ISessionView
+{
+    bool LogsSends() const override { return false; }
+    std::string ReceivedBlockName(int64_t) override { return "rec"; }
+    void SessionEvent(uint32_t, bool) override {}
+    void SessionSendWaiting() override {}
+    void SessionSendDone(const ST_SendReport &) override {}
+    void SessionPortLost(long, uint32_t) override {}
+};
+
+std::string Text(const ST_Frame &frame)
+{
+    return std::string(frame.Bytes.begin(), frame.Bytes.end());
+}
+
+class SessionFrames : public testing::Test
+{
+protected:
+    void Open(int baud, const ST_FramingProfile &profile)
+    {
+        auto portHandOver = std::make_unique<CQueuedHandOver>();
+        auto sendHandOver = std::make_unique<CQueuedHandOver>();
+        port = portHandOver.get();
+        sends = sendHandOver.get();
+        session = std::make_unique<CPortSession>(view, std::move(portHandOver), std::move(sendHandOver),
+                                                 home.Dir() + "/Default.ass");
+        link = DefaultLinkSetting();
+        link.PortName = pty.Path();
+        link.Baud = baud;
+        ASSERT_TRUE(session->Open(link).Open);
+        CSessionFrames &framing = session->Frames();
+        framing.SetWake([this](FrameTime at) { due = at; });
+        framing.SetObserver("test", [this](const ST_Frame &frame) { frames.push_back(frame); });
+        framing.SetProfile(profile, LineTimingOf(link));
+    }
+
+    // Runs the owner thread's deliveries and the wakes the frames ask for until `count` frames came.
+    bool WaitFrames(size_t count)
+    {
+        const auto end = Steady::now() + kHang;
+        while (frames.size() < count) {
+            if (Steady::now() > end)
+                return false;
+            if (due && CSessionFrames::Now() >= *due) {
+                due.reset();
+                session->Frames().Pump();
+            }
+            port->WaitQueued(1);
+            port->RunPending();
+            sends->RunPending();
+        }
+        return true;
+    }
+
+    // Plays a device: each message's bytes `inside` apart, `between[i]` of quiet after message i.
+    // The pty does not pace bytes by the baud rate, so the feeder's sleeps are the line's timing.
+    void Play(const std::vector<Bytes> &messages, microseconds inside,
+              const std::vector<microseconds> &between)
+    {
+        for (size_t m = 0; m < messages.size(); ++m) {
+            for (size_t i = 0; i < messages[m].size(); ++i) {
+                ASSERT_EQ(write(pty.Master(), &messages[m][i], 1), 1);
+                std::this_thread::sleep_for(i + 1 < messages[m].size() ? inside : between[m]);
+            }
+        }
+    }
+
+    CTempHome home;
+    CTestPty pty;
+    CQuietView view;
+    COM_PORT_SETTING link;
+    CQueuedHandOver *port = nullptr;
+    CQueuedHandOver *sends = nullptr;
+    std::unique_ptr<CPortSession> session;
+    std::vector<ST_Frame> frames;
+    std::optional<FrameTime> due;
+};
+
+const Bytes kRequest{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
+const Bytes kAnswer{0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B};
+const Bytes kCorrupt{0x01, 0x03, 0x00, 0x00, 0x00, 0x0B, 0xC5, 0xCD};
+
+// What the frames of a run show against the three messages the device sent; empty when right.
+std::string Deviation(const std::vector<ST_Frame> &frames, double charMicros)
+{
+    const std::vector<Bytes> sent{kRequest, kAnswer, kCorrupt};
+    const EFrameCheck checks[] = {EFrameCheck::Ok, EFrameCheck::Ok, EFrameCheck::Bad};
+    if (frames.size() != sent.size())
+        return std::to_string(frames.size()) + " frames";
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const ST_Frame &f = frames[i];
+        const std::string at = "frame " + std::to_string(i) + ": ";
+        if (f.Bytes != sent[i] || f.Check != checks[i] || f.Marks != 0)
+            return at + "other bytes, check or marks";
+        if (i == 0)
+            continue;
+        // The gap is between the reads of two bytes: at least what cut the frame (3.5 characters),
+        // at most the feeder's 5 characters plus what a busy machine adds to its sleep and to the
+        // listener's wake-up (20 ms is far beyond what an idle one shows).
+        const double gap = f.Gap ? static_cast<double>(f.Gap->count()) : -1;
+        if (gap < 3.5 * charMicros || gap > 5 * charMicros + 20000)
+            return at + "gap " + std::to_string(gap) + " us";
+        if (std::abs(f.GapChars - gap / charMicros) > 1e-6)
+            return at + "gap of " + std::to_string(f.GapChars) + " characters";
+    }
+    return std::string();
+}
+
+TEST_F(SessionFrames, SilenceCutsExactlyTheMessagesSentWithTheirGapsAndChecks)
+{
+    // The pty does not pace bytes, so a device's timing is the feeder's sleeps and the listener's
+    // wake-ups, which a loaded machine may stretch by more than the 2.5 characters (2.6 ms at
+    // 9600 baud) a message has to spare: a run is tried again, up to five times, before it fails.
+    // A framer that splits or joins wrongly fails every run.
+    for (const int baud : {1200, 9600}) {
+        std::string deviation;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            frames.clear();
+            due.reset();
+            Open(baud, CFrameProfile::BuiltIn("Modbus RTU"));
+            const double charMicros = LineTimingOf(link).CharMicros();
+            const microseconds one(static_cast<int64_t>(charMicros));
+            const microseconds five(static_cast<int64_t>(5 * charMicros));
+            std::thread device([&] { Play({kRequest, kAnswer, kCorrupt}, one, {five, five, five}); });
+            const bool came = WaitFrames(3);
+            device.join();
+            session->Close();
+            ASSERT_TRUE(came) << baud;
+            deviation = Deviation(frames, charMicros);
+            if (deviation.empty())
+                break;
+        }
+        EXPECT_EQ(deviation, "") << baud << " baud";
+    }
+}
+
+TEST_F(SessionFrames, AGapBelowTheFloorJoinsMessagesAndASplitAtTheFloorIsMarked)
+{
+    ST_FramingProfile profile = CFrameProfile::BuiltIn("Modbus RTU");
+    profile.Silence.Floor = std::chrono::milliseconds(20);
+    Open(9600, profile);
+    ASSERT_TRUE(session->Frames().Info().BelowFloor());
+    const double charMicros = LineTimingOf(link).CharMicros();
+    const microseconds one(static_cast<int64_t>(charMicros)), five(static_cast<int64_t>(5 * charMicros));
+    std::thread device([&] {
+        Play({kRequest, kAnswer, kRequest}, one, {five, std::chrono::milliseconds(40), one});
+    });
+    ASSERT_TRUE(WaitFrames(2));
+    device.join();
+    ASSERT_EQ(frames.size(), 2u);
+    Bytes joined = kRequest;
+    joined.insert(joined.end(), kAnswer.begin(), kAnswer.end());
+    EXPECT_EQ(frames[0].Bytes, joined);
+    EXPECT_EQ(frames[0].Marks, FRAME_SILENCE_FLOOR);
+    EXPECT_EQ(frames[1].Bytes, kRequest);
+    EXPECT_GE(frames[1].Gap->count(), 20000);
+}
+
+TEST_F(SessionFrames, ARequestStandsBeforeAnAnswerReadBeforeItsSendWasTold)
+{
+    Open(9600, CFrameProfile::BuiltIn("Lines"));
+    std::atomic<size_t> read{0};
+    session->Traffic().SetReader(
+        "probe", std::make_shared<CTrafficPath::Reader>([&](const uint8_t *, size_t size) { read += size; }));
+    ASSERT_EQ(session->Send(CCommData(std::string("req\r\n"), FMT_STRING)), CPortSession::ESend::Queued);
+    ASSERT_EQ(pty.ReceiveText(5), "req\r\n");
+    ASSERT_TRUE(pty.Send("ans\r\n"));
+    const auto end = Steady::now() + kHang;
+    while (read.load() < 5 && Steady::now() < end)
+        std::this_thread::yield();
+    ASSERT_EQ(read.load(), 5u);
+    // The owner frames what was read before it hears of the send: the answer waits for it.
+    session->Frames().Pump();
+    EXPECT_TRUE(frames.empty());
+    ASSERT_TRUE(WaitFrames(2));
+    EXPECT_EQ(frames[0].Direction, EFrameDirection::Sent);
+    EXPECT_EQ(Text(frames[0]), "req\r\n");
+    EXPECT_EQ(frames[1].Direction, EFrameDirection::Received);
+    EXPECT_EQ(Text(frames[1]), "ans\r\n");
+    EXPECT_LE(frames[0].Start, frames[1].Start);
+    session->Traffic().SetReader("probe", nullptr);
+}
+
+TEST_F(SessionFrames, BuiltInTextChecksJudgeWhenTheFramingIsGivenAsAValue)
+{
+    const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*";
+    Open(4800, CFrameProfile::BuiltIn("NMEA 0183"));
+    ASSERT_TRUE(pty.Send(gga + "47\r\n" + gga + "46\r\n"));
+    ASSERT_TRUE(WaitFrames(2));
+    EXPECT_EQ(frames[0].Check, EFrameCheck::Ok);
+    EXPECT_EQ(frames[1].Check, EFrameCheck::Bad);
+}
+
+} // namespace
