@@ -33,6 +33,7 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_reads.clear();
+        m_readBytes = 0;
         m_writes.clear();
     }
     m_profile = std::move(next);
@@ -81,6 +82,7 @@ void CSessionFrames::Read(const uint8_t *data, size_t size)
     // Stamped under the lock: a write begun before this stamp is in m_writes already.
     const std::lock_guard<std::mutex> guard(m_lock);
     m_reads.push_back({std::move(bytes), Now()});
+    m_readBytes += size;
 }
 
 FrameTime CSessionFrames::SendBegins()
@@ -167,9 +169,10 @@ void CSessionFrames::FeedReads(std::optional<FrameTime> before)
     std::deque<ST_Read> ready;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_writes.empty() && (!before || *m_writes.begin() < *before))
+        if (!m_writes.empty() && (!before || *m_writes.begin() < *before) && m_readBytes <= kMostWaiting)
             before = *m_writes.begin();
         while (!m_reads.empty() && (!before || m_reads.front().Time < *before)) {
+            m_readBytes -= m_reads.front().Data.size();
             ready.push_back(std::move(m_reads.front()));
             m_reads.pop_front();
         }

@@ -43,6 +43,9 @@ public:
     // Called on the owner thread when a frame waits on the clock: the owner calls Pump at `due`
     // (steady clock, microseconds) or later. A later call replaces the earlier one's time.
     using Wake = std::function<void(FrameTime due)>;
+    // Reads wait behind a write under way up to this many bytes; past it they are framed at once,
+    // before the send: a write held up by flow control while the device talks on costs no more.
+    static constexpr size_t kMostWaiting = size_t{1} << 20;
 
     CSessionFrames();
     ~CSessionFrames();
@@ -103,6 +106,7 @@ private:
     // Shared with the listener and the sender.
     mutable std::mutex m_lock;
     std::deque<ST_Read> m_reads;
+    size_t m_readBytes = 0;
     std::multiset<FrameTime> m_writes; // begun, not yet fed
 
     // The owner thread's.

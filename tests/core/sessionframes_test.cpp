@@ -204,6 +204,25 @@ TEST_F(SessionFrames, ARequestStandsBeforeAnAnswerReadBeforeItsSendWasTold)
     session->Traffic().SetReader("probe", nullptr);
 }
 
+TEST_F(SessionFrames, ReadsWaitBehindAWriteHeldUpOnlyUpToABound)
+{
+    Open(115200, CFrameProfile::BuiltIn("Lines"));
+    // The device reads nothing: the write stays under way while it talks on.
+    ASSERT_EQ(session->Send(CCommData(Bytes(4 << 20, 'o'), FMT_STRING)), CPortSession::ESend::Queued);
+    const std::string lines = [] {
+        std::string all;
+        while (all.size() <= CSessionFrames::kMostWaiting * 3 / 2)
+            all += std::string(1022, 'x') + "\r\n";
+        return all;
+    }();
+    std::thread device([&] { pty.Send(lines); });
+    ASSERT_TRUE(WaitFrames(1));
+    device.join();
+    EXPECT_EQ(frames[0].Direction, EFrameDirection::Received);
+    EXPECT_EQ(frames[0].Bytes.size(), 1024u);
+    EXPECT_FALSE(session->SendsSettled());
+}
+
 TEST_F(SessionFrames, BuiltInTextChecksJudgeWhenTheFramingIsGivenAsAValue)
 {
     const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*";
