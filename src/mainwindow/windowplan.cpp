@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -64,6 +65,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
              features.Add(new TFirstStartHint(c.Window, c.Log, c.Services), place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
+         },
+         SettingsPlace::Later},
     };
     return plan;
 }
@@ -87,7 +92,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuViewShowSendData",
          false,
          {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
-          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+          "mnuViewFrameLines", "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
         {"view.windows",
          "mnuView",
          P::End,
