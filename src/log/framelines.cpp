@@ -76,7 +76,7 @@ void CFrameLines::Add(ST_Waiting &waiting, const CCommData &item, int64_t ageMs,
     const Bytes &bytes = item.Data();
     if (bytes.empty())
         return;
-    if (waiting.Data.empty())
+    if (waiting.Size() == 0)
         waiting.AtMs = m_log.NowMs() - std::max<int64_t>(0, ageMs);
     waiting.Data.insert(waiting.Data.end(), bytes.begin(), bytes.end());
     waiting.Shown.insert(waiting.Shown.end(), bytes.size(), shown ? 1 : 0);
@@ -89,7 +89,7 @@ void CFrameLines::Drain()
     while (!m_frames.empty()) {
         ST_Frame &frame = m_frames.front();
         ST_Waiting &waiting = m_waiting[frame.Sent ? 1 : 0];
-        const ST_Take take = Match(frame.Data, waiting.Data);
+        const ST_Take take = Match(frame.Data, waiting.Begin(), waiting.Size());
         if (take.What == ST_Take::Wait)
             return;
         if (take.What == ST_Take::Drop) {
@@ -107,11 +107,10 @@ void CFrameLines::Drain()
     }
 }
 
-CFrameLines::ST_Take CFrameLines::Match(const Bytes &frame, const Bytes &waiting)
+CFrameLines::ST_Take CFrameLines::Match(const Bytes &frame, const uint8_t *waiting, size_t m)
 {
     ST_Take take;
     const size_t n = frame.size();
-    const size_t m = waiting.size();
     if (n == 0) {
         take.What = ST_Take::Drop;
         return take;
@@ -120,7 +119,7 @@ CFrameLines::ST_Take CFrameLines::Match(const Bytes &frame, const Bytes &waiting
     for (size_t k = 0; k < std::min(n, kSearch); ++k) {
         const size_t rest = n - k;
         const size_t have = std::min(rest, m);
-        if (!Same(waiting.data(), frame.data() + k, have))
+        if (!Same(waiting, frame.data() + k, have))
             continue;
         if (have < rest)
             return take; // the rest is still to come
@@ -129,17 +128,19 @@ CFrameLines::ST_Take CFrameLines::Match(const Bytes &frame, const Bytes &waiting
         return take;
     }
     // Bytes before the frame's that no frame holds.
-    const auto found = std::search(waiting.begin() + 1, waiting.end(),
-                                   std::boyer_moore_horspool_searcher(frame.begin(), frame.end()));
-    if (found != waiting.end()) {
+    const uint8_t *end = waiting + m;
+    const uint8_t *found =
+        m > 1 ? std::search(waiting + 1, end, std::boyer_moore_horspool_searcher(frame.begin(), frame.end()))
+              : end;
+    if (found != end) {
         take.What = ST_Take::Take;
-        take.Skip = static_cast<size_t>(found - waiting.begin());
+        take.Skip = static_cast<size_t>(found - waiting);
         take.Length = n;
         return take;
     }
     const size_t from = m > n ? m - n + 1 : 1;
     for (size_t j = from; j < m && j < from + kSearch; ++j) {
-        if (Same(waiting.data() + j, frame.data(), m - j))
+        if (Same(waiting + j, frame.data(), m - j))
             return take;
     }
     take.What = ST_Take::Drop;
@@ -150,18 +151,31 @@ void CFrameLines::Show(bool sent, size_t length, int64_t startMs, uint8_t mark)
 {
     ST_Waiting &waiting = m_waiting[sent ? 1 : 0];
     length = std::min(length, waiting.Size());
-    Bytes line;
-    line.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
+    m_line.clear();
+    for (size_t i = waiting.Front; i < waiting.Front + length; ++i) {
         if (waiting.Shown[i])
-            line.push_back(waiting.Data[i]);
+            m_line.push_back(waiting.Data[i]);
     }
-    waiting.Data.erase(waiting.Data.begin(), waiting.Data.begin() + static_cast<std::ptrdiff_t>(length));
-    waiting.Shown.erase(waiting.Shown.begin(), waiting.Shown.begin() + static_cast<std::ptrdiff_t>(length));
+    waiting.Take(length);
+    const Bytes &line = m_line;
     if (line.empty())
         return;
     m_log.LogLine(sent ? LogDirection::Sent : LogDirection::Received, line.data(), line.size(),
                   m_log.NowMs() - startMs, mark);
+}
+
+void CFrameLines::ST_Waiting::Take(size_t length)
+{
+    Front += length;
+    if (Front == Data.size()) {
+        Data.clear();
+        Shown.clear();
+        Front = 0;
+    } else if (Front > Data.size() / 2) {
+        Data.erase(Data.begin(), Data.begin() + static_cast<std::ptrdiff_t>(Front));
+        Shown.erase(Shown.begin(), Shown.begin() + static_cast<std::ptrdiff_t>(Front));
+        Front = 0;
+    }
 }
 
 void CFrameLines::Bound(bool sent)
@@ -177,7 +191,7 @@ void CFrameLines::Settle()
     m_frames.clear();
     // The older first, as they came.
     const bool sentFirst =
-        !m_waiting[1].Data.empty() && (m_waiting[0].Data.empty() || m_waiting[1].AtMs < m_waiting[0].AtMs);
+        m_waiting[1].Size() > 0 && (m_waiting[0].Size() == 0 || m_waiting[1].AtMs < m_waiting[0].AtMs);
     for (const bool sent : {sentFirst, !sentFirst}) {
         ST_Waiting &waiting = m_waiting[sent ? 1 : 0];
         Show(sent, waiting.Size(), waiting.AtMs, kLogMarkNone);

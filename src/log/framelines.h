@@ -55,10 +55,16 @@ public:
 private:
     struct ST_Waiting
     {
+        // From Front on: the shown lines are taken from the front, and the room they leave is
+        // given back once it is most of the buffer, so a block of many frames is not moved for
+        // each of them.
         Bytes Data;
         std::vector<uint8_t> Shown; // one for each byte
-        int64_t AtMs = 0;           // when the oldest of them came
-        size_t Size() const { return Data.size(); }
+        size_t Front = 0;
+        int64_t AtMs = 0; // when the oldest of them came
+        size_t Size() const { return Data.size() - Front; }
+        const uint8_t *Begin() const { return Data.data() + Front; }
+        void Take(size_t length);
     };
     struct ST_Take
     {
@@ -70,7 +76,7 @@ private:
     void Follow();
     void Add(ST_Waiting &waiting, const CCommData &item, int64_t ageMs, bool shown);
     void Drain();
-    static ST_Take Match(const Bytes &frame, const Bytes &waiting);
+    static ST_Take Match(const Bytes &frame, const uint8_t *waiting, size_t m);
     // Writes the first `length` waiting bytes of a direction as one line.
     void Show(bool sent, size_t length, int64_t startMs, uint8_t mark);
     void Bound(bool sent);
@@ -81,4 +87,5 @@ private:
     std::function<bool()> m_framingOn;
     ST_Waiting m_waiting[2]; // received, sent
     std::deque<ST_Frame> m_frames;
+    Bytes m_line;
 };
