@@ -55,16 +55,24 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
     ST_Lane &lane = m_lanes[static_cast<size_t>(dir) % kFrameDirections];
     ++m_feeds;
     Tick(time, out);
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < size;) {
         if (lane.Bytes.empty() || lane.Feed != m_feeds) {
             std::optional<FrameTime> gap;
             if (lane.Last)
                 gap = lane.Feed == m_feeds ? FrameTime(0) : time - *lane.Last;
             lane.Runs.push_back({lane.Bytes.size(), time, gap});
         }
-        lane.Bytes.push_back(data[i]);
         lane.Last = time;
         lane.Feed = m_feeds;
+        // A frame's body in one piece, short of the byte that reaches the maximum length.
+        size_t body = std::min(Skippable(lane, data + i, size - i), size - i);
+        body = std::min(body, m_limits.MaxLength - 1 - std::min(lane.Bytes.size(), m_limits.MaxLength - 1));
+        if (body > 0) {
+            lane.Bytes.insert(lane.Bytes.end(), data + i, data + i + body);
+            i += body;
+            continue;
+        }
+        lane.Bytes.push_back(data[i++]);
         Take(lane, dir, out);
         if (lane.Bytes.size() >= m_limits.MaxLength)
             Emit(lane, dir, lane.Bytes.size(), FRAME_MAX_LENGTH | PendingMarks(lane), out, PendingDrop(lane));
@@ -95,7 +103,9 @@ void CFramer::Flush(std::vector<ST_Frame> &out)
 {
     for (size_t d = 0; d < kFrameDirections; ++d) {
         ST_Lane &lane = m_lanes[d];
-        if (!lane.Bytes.empty())
+        if (Idle(lane))
+            Clear(lane);
+        else if (!lane.Bytes.empty())
             Emit(lane, static_cast<EFrameDirection>(d), lane.Bytes.size(), FlushMark() | PendingMarks(lane),
                  out, PendingDrop(lane));
     }
@@ -108,7 +118,7 @@ std::optional<FrameTime> CFramer::NextDeadline() const
     if (limit <= FrameTime(0))
         return next;
     for (const ST_Lane &lane : m_lanes)
-        if (!lane.Bytes.empty() && (!next || *lane.Last + limit < *next))
+        if (!lane.Bytes.empty() && !Idle(lane) && (!next || *lane.Last + limit < *next))
             next = *lane.Last + limit;
     return next;
 }
@@ -118,6 +128,10 @@ void CFramer::EndQuiet(ST_Lane &lane, EFrameDirection dir, FrameTime now, std::v
     const FrameTime limit = QuietLimit();
     if (lane.Bytes.empty() || limit <= FrameTime(0) || now - *lane.Last < limit)
         return;
+    if (Idle(lane)) {
+        Clear(lane);
+        return;
+    }
     Emit(lane, dir, lane.Bytes.size(), QuietMark() | PendingMarks(lane), out, PendingDrop(lane));
 }
 
@@ -164,6 +178,15 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
     lane.Need = 0;
 }
 
+void CFramer::Clear(ST_Lane &lane)
+{
+    lane.Bytes.clear();
+    lane.Runs.clear();
+    lane.Decoded.clear();
+    lane.InFrame = lane.Content = lane.Flag = lane.Bad = false;
+    lane.Need = 0;
+}
+
 void CFramer::Judge(ST_Frame &frame) const
 {
     if (!m_checksum || (frame.Marks & kUncheckedMarks))
@@ -181,6 +204,6 @@ void CFramer::Judge(ST_Frame &frame) const
 
 bool CFramer::EndsWith(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &tail, size_t from)
 {
-    return !tail.empty() && bytes.size() >= from + tail.size() &&
+    return !tail.empty() && bytes.size() >= from + tail.size() && bytes.back() == tail.back() &&
            std::memcmp(bytes.data() + bytes.size() - tail.size(), tail.data(), tail.size()) == 0;
 }

@@ -134,6 +134,9 @@ protected:
 
     // Takes one byte (already appended to lane.Bytes) and ends frames by calling Emit.
     virtual void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) = 0;
+    // How many of the bytes at `data` Take would pass over without acting (it is not called for
+    // them): the framer's fast path over a frame's body. None unless a framer knows better.
+    virtual size_t Skippable(const ST_Lane &, const uint8_t *, size_t) const { return 0; }
     // How long the line may stay quiet under an unfinished frame, and what ending it then marks.
     virtual FrameTime QuietLimit() const { return m_limits.TimeOut; }
     virtual uint8_t QuietMark() const { return FRAME_TIMED_OUT; }
@@ -141,6 +144,9 @@ protected:
     virtual uint8_t PendingMarks(const ST_Lane &) const { return 0; }
     // The bytes at the start of the unfinished frame that are not kept in it (its delimiter).
     virtual size_t PendingDrop(const ST_Lane &) const { return 0; }
+    // The lane holds nothing of a frame yet, only what may start one (a flag shared by two
+    // frames): the quiet line and a close end it without a frame.
+    virtual bool Idle(const ST_Lane &) const { return false; }
     // What a frame still unfinished when the port closes is marked.
     virtual uint8_t FlushMark() const { return FRAME_TIMED_OUT; }
     virtual bool Encoded() const { return false; }
@@ -150,6 +156,8 @@ protected:
     // framer's state of the lane.
     void Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t marks, std::vector<ST_Frame> &out,
               size_t dropFront = 0, size_t dropBack = 0);
+    // Forgets the lane's bytes without a frame.
+    static void Clear(ST_Lane &lane);
     static bool EndsWith(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &tail,
                          size_t from = 0);
     const ST_FramerLimits &Limits() const { return m_limits; }

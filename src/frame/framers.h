@@ -22,6 +22,7 @@ public:
 
 private:
     void Take(ST_Lane &, EFrameDirection, std::vector<ST_Frame> &) override {}
+    size_t Skippable(const ST_Lane &, const uint8_t *, size_t size) const override { return size; }
     FrameTime QuietLimit() const override { return m_gap; }
     uint8_t QuietMark() const override { return m_atFloor ? FRAME_SILENCE_FLOOR : 0; }
     uint8_t FlushMark() const override { return 0; }
@@ -51,6 +52,9 @@ public:
 
 private:
     void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) override;
+    size_t Skippable(const ST_Lane &lane, const uint8_t *data, size_t size) const override;
+    void Reopen(ST_Lane &lane) const;
+    bool Idle(const ST_Lane &lane) const override;
     uint8_t PendingMarks(const ST_Lane &lane) const override;
     size_t PendingDrop(const ST_Lane &lane) const override;
 

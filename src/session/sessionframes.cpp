@@ -33,6 +33,7 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_reads.clear();
+        m_readBytes = 0;
         m_writes.clear();
     }
     m_profile = std::move(next);
@@ -80,6 +81,7 @@ void CSessionFrames::Read(const uint8_t *data, size_t size)
     std::vector<uint8_t> bytes(data, data + size);
     // Stamped under the lock: a write begun before this stamp is in m_writes already.
     const std::lock_guard<std::mutex> guard(m_lock);
+    m_readBytes += size;
     m_reads.push_back({std::move(bytes), Now()});
 }
 
@@ -167,9 +169,12 @@ void CSessionFrames::FeedReads(std::optional<FrameTime> before)
     std::deque<ST_Read> ready;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_writes.empty() && (!before || *m_writes.begin() < *before))
+        // A write the line does not take (flow control holding it) must not hold a flood of
+        // reads without bound: past that they are framed as they came, the write's bytes after.
+        if (!m_writes.empty() && (!before || *m_writes.begin() < *before) && m_readBytes <= kMostWaiting)
             before = *m_writes.begin();
         while (!m_reads.empty() && (!before || m_reads.front().Time < *before)) {
+            m_readBytes -= m_reads.front().Data.size();
             ready.push_back(std::move(m_reads.front()));
             m_reads.pop_front();
         }
@@ -183,9 +188,15 @@ void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t
     // A send's time is its write's start: it may stand a moment before a read already framed, and
     // the framer's clock never goes back.
     m_last = std::max(m_last, time);
+    // The list keeps its room from read to read; an observer that feeds again meanwhile finds it
+    // taken and makes its own.
     std::vector<ST_Frame> frames;
+    frames.swap(m_spare);
     m_profile->Feed(dir, data, size, m_last, frames);
     Hand(frames);
+    frames.clear();
+    if (frames.capacity() > m_spare.capacity())
+        m_spare.swap(frames);
 }
 
 void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
@@ -193,17 +204,17 @@ void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
     if (frames.empty())
         return;
     // Frames ended together (by one quiet line, by a close) go in the order they began.
-    std::stable_sort(frames.begin(), frames.end(),
-                     [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
-    for (const ST_Frame &frame : frames) {
-        // A copy of the list: an observer may change it.
-        std::vector<std::shared_ptr<Observer>> runs;
-        runs.reserve(m_observers.size());
-        for (const ST_Observer &o : m_observers)
-            runs.push_back(o.Run);
+    const auto byStart = [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; };
+    if (!std::is_sorted(frames.begin(), frames.end(), byStart))
+        std::stable_sort(frames.begin(), frames.end(), byStart);
+    // A copy of the list: an observer may change it (from the next hand-out on).
+    std::vector<std::shared_ptr<Observer>> runs;
+    runs.reserve(m_observers.size());
+    for (const ST_Observer &o : m_observers)
+        runs.push_back(o.Run);
+    for (const ST_Frame &frame : frames)
         for (const auto &run : runs)
             (*run)(frame);
-    }
 }
 
 void CSessionFrames::ArmWake()

@@ -103,6 +103,8 @@ private:
     // Shared with the listener and the sender.
     mutable std::mutex m_lock;
     std::deque<ST_Read> m_reads;
+    size_t m_readBytes = 0;
+    static constexpr size_t kMostWaiting = 1 << 20;
     std::multiset<FrameTime> m_writes; // begun, not yet fed
 
     // The owner thread's.
@@ -110,6 +112,7 @@ private:
     ST_LineTiming m_timing;
     std::unique_ptr<CFrameProfile> m_profile;
     FrameTime m_last{0}; // the framer's clock: never goes back
+    std::vector<ST_Frame> m_spare;
     struct ST_Observer
     {
         std::string Name;

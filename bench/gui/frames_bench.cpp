@@ -1,0 +1,250 @@
+// What frames cost the window, side by side in one run, offscreen, with a pseudo-terminal as the
+// device sending 8-byte lines ("NNNNNN\r\n") at 1 MB/s, about 125,000 frames a second:
+//  - the process's CPU with no framing, with framing on ("Lines"), and with framing and the frames
+//    view shown, in alternating rounds (median of the rounds), and the ratio to no framing;
+//  - the GUI thread's longest stall with the frames view shown;
+//  - a million frames into the shown view as fast as the pty takes them: the resident memory they
+//    add and how long the view takes to draw a page at a random place among them.
+// Prints figures; asserts only that no frame was lost. `--smoke` runs every part briefly.
+#include "../benchsupport.h"
+#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <pty.h>
+#include <random>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct Pty
+{
+    int master = -1, slave = -1;
+    std::string path;
+    Pty()
+    {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return;
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+        path = name;
+    }
+    ~Pty()
+    {
+        close(master);
+        close(slave);
+    }
+};
+
+std::vector<uint8_t> Lines(size_t frames)
+{
+    std::vector<uint8_t> data;
+    data.reserve(frames * 8);
+    char line[16];
+    for (size_t i = 0; i < frames; ++i) {
+        std::snprintf(line, sizeof line, "%06zu\r\n", i % 1000000);
+        data.insert(data.end(), line, line + 8);
+    }
+    return data;
+}
+
+void Feed(int fd, const std::vector<uint8_t> &data, size_t chunk, std::chrono::microseconds interval)
+{
+    auto next = std::chrono::steady_clock::now();
+    for (size_t done = 0; done < data.size();) {
+        const ssize_t w = write(fd, data.data() + done, std::min(chunk, data.size() - done));
+        if (w < 0)
+            return;
+        done += static_cast<size_t>(w);
+        if (interval.count()) {
+            next += interval;
+            std::this_thread::sleep_until(next);
+        }
+    }
+}
+
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(20);
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+enum class EMode { Off, Framing, View };
+const char *const kModeNames[] = {"no framing", "framing", "framing + view"};
+
+struct CWindow
+{
+    TfrmMain w;
+    size_t frames = 0;
+
+    CWindow(const Pty &pty, EMode mode)
+    {
+        w.findChild<QToolButton *>(QStringLiteral("btnHex"))->click();
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.LinkName = "Bench";
+        link.PortName = pty.path;
+        w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(link);
+        if (mode == EMode::Off)
+            return;
+        CSessionFrames &sessionFrames = w.Session().Frames();
+        sessionFrames.SetProfile(CFrameProfile::BuiltIn("Lines"), LineTimingOf(link));
+        sessionFrames.SetObserver("bench", [this](const ST_Frame &) { ++frames; });
+        if (mode == EMode::View) {
+            if (auto *view = w.findChild<QAction *>(QStringLiteral("mnuViewFrames")))
+                view->trigger();
+            else
+                std::printf("(no frames view in this build)\n");
+        }
+    }
+};
+
+struct ST_Round
+{
+    double CpuPercent = 0;
+    double StallMs = 0;
+    bool All = false;
+};
+
+ST_Round Round(EMode mode, double seconds, bool stalls)
+{
+    Pty pty;
+    CWindow win(pty, mode);
+    const std::vector<uint8_t> data = Lines(static_cast<size_t>(125000 * seconds));
+    ST_Round round;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed(), longest = 0;
+    // A zero timer measures stalls but spins the loop: only in the stall rounds, never the CPU ones.
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    if (stalls)
+        tick.start(0);
+    const double cpuBefore = CpuSeconds();
+    std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000});
+    const size_t expected = data.size() / 8;
+    round.All = RunUntil(
+        [&] {
+            return win.w.Session().RecBytes() >= static_cast<int64_t>(data.size()) &&
+                   (mode == EMode::Off || win.frames >= expected);
+        },
+        static_cast<int>(seconds * 1000) + 30000);
+    const double cpu = CpuSeconds() - cpuBefore;
+    const double wall = clock.nsecsElapsed() / 1e9;
+    writer.join();
+    round.CpuPercent = 100.0 * cpu / wall;
+    round.StallMs = longest / 1e6;
+    return round;
+}
+
+int SideBySide(int rounds, double seconds)
+{
+    std::vector<double> cpu[3];
+    int failures = 0;
+    for (int r = 0; r < rounds; ++r)
+        for (EMode mode : {EMode::Off, EMode::Framing, EMode::View}) {
+            const ST_Round round = Round(mode, seconds, false);
+            cpu[static_cast<int>(mode)].push_back(round.CpuPercent);
+            failures += round.All ? 0 : 1;
+            if (!round.All)
+                std::printf("%s: FRAMES OR BYTES MISSING\n", kModeNames[static_cast<int>(mode)]);
+        }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double off = median(cpu[0]);
+    for (int m = 0; m < 3; ++m) {
+        const double value = median(cpu[m]);
+        std::printf(
+            "cpu at 1 MB/s of 8-byte frames, %s: %.1f %% of a core (%.2f x no framing; median of %d)\n",
+            kModeNames[m], value, off > 0 ? value / off : 0, rounds);
+    }
+    const ST_Round stall = Round(EMode::View, seconds, true);
+    std::printf("stall: longest GUI thread stall with the frames view at 1 MB/s: %.1f ms (target <= 50 ms)\n",
+                stall.StallMs);
+    return failures + (stall.All ? 0 : 1);
+}
+
+int Million(size_t frames)
+{
+    Pty pty;
+    CWindow win(pty, EMode::View);
+    const std::vector<uint8_t> data = Lines(frames);
+    const long before = ResidentKb();
+    QElapsedTimer clock;
+    clock.start();
+    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
+    const bool all = RunUntil([&] { return win.frames >= frames; }, 600000);
+    writer.join();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const long grown = ResidentKb() - before;
+    std::printf("million: %zu frames in %.2f s (%.0f frames/s); resident memory grew %.1f MB (%.0f bytes per "
+                "frame)\n",
+                win.frames, seconds, win.frames / seconds, grown / 1024.0,
+                grown * 1024.0 / std::max<size_t>(1, frames));
+    // A page drawn at random places in the table, as a user dragging the scroll bar sees it.
+    if (auto *view = win.w.findChild<QAbstractItemView *>(QStringLiteral("tblFrames"))) {
+        view->resize(900, 600);
+        std::mt19937 random(7);
+        QImage page(view->viewport()->size(), QImage::Format_RGB32);
+        QScrollBar *bar = view->verticalScrollBar();
+        const int draws = 100;
+        QElapsedTimer draw;
+        draw.start();
+        for (int i = 0; i < draws; ++i) {
+            bar->setValue(static_cast<int>(random() % static_cast<unsigned>(std::max(1, bar->maximum()))));
+            view->viewport()->render(&page);
+        }
+        std::printf("scroll: a page drawn at a random place among them in %.2f ms on average\n",
+                    draw.nsecsElapsed() / 1e6 / draws);
+    }
+    return all ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    UseBenchHome(home);
+    QApplication app(argc, argv);
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    // --mode 0|1|2 [seconds]: one round of one mode, for a profiler.
+    if (argc > 2 && std::strcmp(argv[1], "--mode") == 0) {
+        const ST_Round round =
+            Round(static_cast<EMode>(std::atoi(argv[2]) % 3), argc > 3 ? std::atof(argv[3]) : 5, false);
+        std::printf("%s: %.1f %% of a core\n", kModeNames[std::atoi(argv[2]) % 3], round.CpuPercent);
+        return round.All ? 0 : 1;
+    }
+    int failures = SideBySide(smoke ? 1 : 5, smoke ? 0.3 : 5);
+    failures += Million(smoke ? 20000 : 1000000);
+    return failures;
+}
