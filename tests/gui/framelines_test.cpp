@@ -51,8 +51,12 @@ struct ST_FramedWindow
 
 TEST(FrameLines, EachFrameIsALineWhateverBlocksThePortRead)
 {
+    std::string told; // what a capture records
     ST_FramedWindow f(true);
     QMainWindow &w = f.w;
+    Log(w).AddObserver([&told](LogDirection, const uint8_t *bytes, size_t length, bool) {
+        told.append(reinterpret_cast<const char *>(bytes), length);
+    });
     f.pty.Send("ab\r\ncd");
     ASSERT_TRUE(LogShows(w, "Rec  :ab\r\n")) << Log(w).WholeText();
     f.pty.Send("\r\nef\r\n");
@@ -75,6 +79,7 @@ TEST(FrameLines, EachFrameIsALineWhateverBlocksThePortRead)
     EXPECT_EQ(Log(w).WholeText(), before);
     f.pty.Send("ij\r\nkl\r\n");
     EXPECT_TRUE(LogShows(w, before + "Rec  :ij\r\nkl\r\n")) << Log(w).WholeText();
+    EXPECT_EQ(told, "ab\r\ncd\r\nef\r\nping\r\npong\r\nghij\r\nkl\r\n");
 }
 
 TEST(FrameLines, OffTheLogKeepsTheBlocks)
