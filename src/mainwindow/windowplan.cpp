@@ -4,6 +4,7 @@
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
 #include "mainwindow/features/TFrameLineCommands.h"
+#include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -66,6 +67,12 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          -1},
         {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramesCommands(c.Window, *c.Ui.splitter, *c.Ui.stkLogPlace, c.Session,
+                                              c.Services, c.Menus),
+                          place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
              features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
          },
          SettingsPlace::Later},
@@ -98,7 +105,8 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead", "mnuViewPlot",
+          "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

@@ -32,7 +32,8 @@ TFrameLineCommands::TFrameLineCommands(QObject *parent, CPortSession &session, T
                                        TMenuSlots &menus, TFeatureServices &services)
     : QObject(parent), m_session(session), m_log(log)
 {
-    m_item = menus.AddNew(this, "mnuViewFrameLines", tr("One Line per &Frame"), true);
+    // Every letter of it is another View item's key already.
+    m_item = menus.AddNew(this, "mnuViewFrameLines", tr("One Line per Frame"), true);
     m_item->setToolTip(tr("While the traffic is framed, each frame gets one log line; without "
                           "framing the log is as before"));
     m_item->setStatusTip(m_item->toolTip());
