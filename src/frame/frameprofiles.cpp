@@ -175,28 +175,26 @@ ST_FramingProfile CFrameProfile::BuiltIn(const std::string &name)
 CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timing)
     : CFrameProfile(BuiltIn(name), timing)
 {
-    const size_t index = BuiltInIndex(name);
-    if (index == 1)
-        m_judge = JudgeModbusAscii;
-    else if (index == 2)
-        m_judge = JudgeNmea;
 }
 
 CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
     : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
 {
-    // A built-in handed on as a value (a link's choice, or its section of the profiles file with the
-    // keys that name its links) still judges the checks it carries as text.
+    // A built-in framing handed over as its value (a session's, a link's choice, or its section of
+    // the profiles file with the keys that name its links) judges its frames as by its name: the
+    // checks carried as text are not in the value.
     const auto &names = Names();
-    const auto it = std::find(names.begin(), names.end(), profile.Name);
+    const auto it = std::find_if(names.begin(), names.end(),
+                                 [&](const std::string &n) { return SameName(n, profile.Name); });
     ST_FramingProfile settings = profile;
     settings.Unknown.clear();
-    if (it != names.end() && settings == BuiltIn(profile.Name)) {
-        if (it - names.begin() == 1)
-            m_judge = JudgeModbusAscii;
-        else if (it - names.begin() == 2)
-            m_judge = JudgeNmea;
-    }
+    if (it == names.end() || BuiltIn(*it) != settings)
+        return;
+    const auto index = it - names.begin();
+    if (index == 1)
+        m_judge = JudgeModbusAscii;
+    else if (index == 2)
+        m_judge = JudgeNmea;
 }
 
 void CFrameProfile::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time,

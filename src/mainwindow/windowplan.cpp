@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
@@ -73,6 +74,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          SettingsPlace::Later},
         {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
              features.Add(new TFramingCommands(c.Window, c.Session, c.Services, c.Menus, c.ShowMessage),
                           place);
          },
@@ -100,7 +105,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuViewShowSendData",
          false,
          {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
-          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+          "mnuViewFrameLines", "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
         {"view.windows",
          "mnuView",
          P::End,
