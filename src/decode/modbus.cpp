@@ -163,11 +163,9 @@ EModbusTable WordTable(uint8_t function)
     return function == 4 ? EModbusTable::InputRegisters : EModbusTable::HoldingRegisters;
 }
 
-// The address and count a request asked for, read from the request's own data.
-std::optional<ST_Range> AskedRange(const std::vector<uint8_t> &pdu)
+// The address and count a request asked for, read from its data (six bytes at least).
+ST_Range AskedRange(const uint8_t *pdu)
 {
-    if (pdu.size() < 6)
-        return std::nullopt;
     return ST_Range{uint16_t(pdu[2] << 8 | pdu[3]), uint16_t(pdu[4] << 8 | pdu[5])};
 }
 
@@ -522,6 +520,7 @@ ST_Decoded CModbusDecoder::Decode(const ST_Frame &frame, const ST_Frame *request
 {
     ST_Decoded out;
     out.Check = frame.Check;
+    out.Summary.reserve(64);
     const std::vector<uint8_t> pdu = Unwrap(frame, out);
     if (pdu.empty()) {
         out.Short = true;
@@ -560,11 +559,16 @@ ST_Decoded CModbusDecoder::Decode(const ST_Frame &frame, const ST_Frame *request
         }
     } else if (answer) {
         std::optional<ST_Range> asked;
-        if (request) {
+        if (request && !m_ascii) {
+            // The request's data where it lies: the RTU form needs no unwrapping.
+            const std::vector<uint8_t> &asking = request->Payload();
+            if (asking.size() >= 6 + 2 && asking[0] == pdu[0] && asking[1] == code)
+                asked = AskedRange(asking.data());
+        } else if (request) {
             ST_Decoded ignored;
             const std::vector<uint8_t> asking = Unwrap(*request, ignored);
-            if (asking.size() >= 2 && asking[0] == pdu[0] && asking[1] == code)
-                asked = AskedRange(asking);
+            if (asking.size() >= 6 && asking[0] == pdu[0] && asking[1] == code)
+                asked = AskedRange(asking.data());
         }
         DecodeAnswer(r, out, unit, fc, asked);
     } else {
