@@ -58,6 +58,9 @@ std::string RealPath(const std::string &path)
 
 std::string LuaDecoderPath(const std::string &folder, const std::string &name)
 {
+    if (folder.empty())
+        throw std::invalid_argument(
+            "a Lua decoder is read from the profiles file's folder, and none was given");
     if (name.empty())
         throw std::invalid_argument("a Lua decoder needs its file's name (lua:name.lua)");
     if (name.find('\0') != std::string::npos)
@@ -73,7 +76,7 @@ std::string LuaDecoderPath(const std::string &folder, const std::string &name)
                                         "\": a Lua decoder's file is in the profiles file's folder");
         start = end + 1;
     }
-    return (folder.empty() ? std::string(".") : folder) + "/" + name;
+    return folder + "/" + name;
 }
 
 struct CLuaDecoder::State
@@ -340,7 +343,7 @@ CLuaDecoder::CLuaDecoder(const std::string &folder, const std::string &name, ST_
         return;
 
     // A link inside the folder may not lead out of it either.
-    const std::string real = RealPath(path), realFolder = RealPath(folder.empty() ? "." : folder);
+    const std::string real = RealPath(path), realFolder = RealPath(folder);
     if (real.empty() || realFolder.empty()) {
         s.LoadError = name + ": no such file";
         return;

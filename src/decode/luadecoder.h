@@ -21,7 +21,8 @@
 #include <string>
 
 // The file a "lua:" decoder's name stands for: `name` relative to `folder`, the profiles file's.
-// Throws std::invalid_argument for a name that is empty, absolute or climbs out ("..").
+// Throws std::invalid_argument for a name that is empty, absolute or climbs out (".."), and when
+// no folder is given: a decoder read from wherever the program runs would be a surprise.
 std::string LuaDecoderPath(const std::string &folder, const std::string &name);
 
 struct ST_LuaLimits

@@ -72,6 +72,7 @@ end)");
 TEST(LuaDecode, ANameOutOfTheFolderIsRefusedAndAFileThatDoesNotLoadSaysSoOnEveryFrame)
 {
     TempDir dir;
+    EXPECT_THROW(MakeDecoder(Naming("lua:x.lua")), std::invalid_argument);
     for (const char *name : {"lua:../x.lua", "lua:a/../../x.lua", "lua:..", "lua:/etc/x.lua", "lua:"})
         EXPECT_THROW(MakeDecoder(Naming(name), EFrameDirection::Sent, dir.path), std::invalid_argument)
             << name;
