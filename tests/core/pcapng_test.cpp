@@ -1,9 +1,18 @@
 #include "data/checksum.h"
+#include "log/capturefile.h"
+#include "log/logpcapng.h"
 #include "log/pcapng.h"
+#include "ptypair.h"
+#include "script/headless.h"
 #include "tempdir.h"
 #include "tsharkfields.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -105,4 +114,107 @@ TEST(Pcapng, ReadsBackWhatWasWritten)
     std::string lying = one;
     lying[lying.size() - 4] ^= 0x40; // the last block's trailing length
     EXPECT_THROW(ParsePcapng(reinterpret_cast<const uint8_t *>(lying.data()), lying.size()), EPcapngError);
+}
+
+// A headless run's --pcapng file holds the request, then the answer, each stamped within the run,
+// and the analyser reads the same bytes, directions and times as the reader.
+TEST(Pcapng, AHeadlessRunWritesBothDirections)
+{
+    CTempHome home;
+    TempDir dir;
+    CTestPty pty;
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.Baud = "9600";
+    o.PcapngPath = dir.File("run.pcapng");
+    o.Script = dir.File("t.lua");
+    WriteRaw(o.Script, "write('AT\\r') assert(expect('OK', 10000))");
+    std::thread device([&] {
+        if (pty.ReceiveText(3, 10000) == "AT\r")
+            pty.Send("OK\r\n");
+    });
+    const int64_t before = WallNowMicros();
+    std::FILE *out = std::tmpfile();
+    EXPECT_EQ(RunHeadless(o, out), 0);
+    std::fclose(out);
+    device.join();
+    const int64_t after = WallNowMicros();
+
+    const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
+    ASSERT_EQ(content.Interfaces.size(), 3u);
+    EXPECT_NE(content.Interfaces[0].Description.find(" 9600 8N1"), std::string::npos)
+        << content.Interfaces[0].Description;
+    std::string inbound;
+    std::vector<const ST_PcapngRecord *> packets;
+    for (const ST_PcapngRecord &r : content.Records) {
+        EXPECT_GE(r.WallMicros, before);
+        EXPECT_LE(r.WallMicros, after);
+        packets.push_back(&r);
+        if (r.Direction == EPcapngDirection::Inbound)
+            inbound.append(r.Bytes.begin(), r.Bytes.end());
+    }
+    ASSERT_GE(packets.size(), 2u);
+    EXPECT_EQ(packets[0]->Direction, EPcapngDirection::Outbound);
+    EXPECT_EQ(std::string(packets[0]->Bytes.begin(), packets[0]->Bytes.end()), "AT\r");
+    EXPECT_EQ(inbound, "OK\r\n");
+    EXPECT_LE(packets[0]->WallMicros, packets[1]->WallMicros);
+
+    const auto rows =
+        TsharkFields(o.PcapngPath, {"frame.time_epoch", "frame.packet_flags_direction", "data.data"});
+    ASSERT_EQ(rows.size(), packets.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int64_t micros = std::llround(std::stod(rows[i][0].substr(rows[i][0].find('.'))) * 1e6) +
+                               std::stoll(rows[i][0].substr(0, rows[i][0].find('.'))) * 1000000;
+        EXPECT_EQ(micros, packets[i]->WallMicros) << i;
+        EXPECT_EQ(rows[i][1],
+                  packets[i]->Direction == EPcapngDirection::Inbound ? "0x00000001" : "0x00000002");
+    }
+}
+
+// A capture cut into files at a size and compressed: each file begins a section of its own, and
+// the analyser reads every one in full, the packets in order across them.
+TEST(Pcapng, ARotatedCompressedCaptureReadsBackInFull)
+{
+    TempDir dir;
+    CCaptureFile capture;
+    ST_CaptureOptions options;
+    options.newFile = ST_CaptureOptions::NewFile::AtSize;
+    options.sizeBytes = 4096;
+    options.compress = true;
+    options.fileHeader = PcapngHeader(LogPcapngInterfaces("ttyUSB0", "ttyUSB0 9600 8N1"));
+    ASSERT_EQ(capture.Start(dir.File("cap-{seq}.pcapng"), options), 0);
+    constexpr int kPackets = 400;
+    std::string packet;
+    for (int i = 0; i < kPackets; ++i) {
+        const std::vector<uint8_t> bytes = {static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i), 'x', 'y',
+                                            'z'};
+        packet.clear();
+        AppendLogPcapng(packet, i % 2 ? LogDirection::Received : LogDirection::Sent, bytes.data(),
+                        bytes.size(), kT0 + i);
+        capture.Append(packet);
+    }
+    ASSERT_EQ(capture.Stop(), 0);
+    capture.WaitHousekeeping();
+
+    std::vector<std::string> files;
+    DIR *folder = opendir(dir.path.c_str());
+    ASSERT_NE(folder, nullptr);
+    while (const dirent *entry = readdir(folder))
+        if (std::string(entry->d_name).rfind("cap-", 0) == 0)
+            files.push_back(entry->d_name);
+    closedir(folder);
+    std::sort(files.begin(), files.end());
+    ASSERT_GT(files.size(), 2u);
+    int next = 0;
+    for (const std::string &name : files) {
+        EXPECT_TRUE(name == files.back() || (name.size() > 3 && name.substr(name.size() - 3) == ".gz")) << name;
+        for (const auto &row : TsharkFields(dir.File(name), {"data.data", "frame.packet_flags_direction"})) {
+            char expected[16];
+            std::snprintf(expected, sizeof expected, "%04x78797a", next);
+            EXPECT_EQ(row[0], expected) << name;
+            EXPECT_EQ(row[1], next % 2 ? "0x00000001" : "0x00000002");
+            ++next;
+        }
+    }
+    EXPECT_EQ(next, kPackets);
 }
