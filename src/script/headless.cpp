@@ -9,6 +9,7 @@
 #include "platform/errors.h"
 #include "platform/handover.h"
 #include "platform/textfile.h"
+#include "script/headlesspcapng.h"
 #include "script/scriptrunner.h"
 #include "script/sessionhost.h"
 #include "senddata/senddatalist.h"
@@ -656,6 +657,10 @@ public:
             if (m_framing && event.Direction == ETraffic::Sent)
                 m_frames.Sent(event);
         });
+        m_session.Traffic().Add("pcapng", [this](ST_Traffic &event) {
+            if (m_pcapngOn && event.Direction == ETraffic::Sent)
+                m_pcapng.Sent(event.Data.Data().data(), event.Data.Data().size(), event.SteadyMs);
+        });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
     }
@@ -734,6 +739,18 @@ private:
         }
         return code;
     }
+    int StopPcapng(int code)
+    {
+        if (!m_pcapngOn)
+            return code;
+        m_pcapngOn = false;
+        if (const int error = m_pcapng.Stop(); error != 0) {
+            std::fprintf(m_out, "pcapng: %s: %s\n", m_options.PcapngPath.c_str(), std::strerror(error));
+            std::fflush(m_out);
+            return code == 0 ? 1 : code;
+        }
+        return code;
+    }
     // `*usage` when the options themselves make no port (a baud rate that is no number...).
     bool OpenPort(std::string *error, bool *usage);
     // The JUnit file, when asked for; false when it could not be written (told).
@@ -750,6 +767,8 @@ private:
                 m_log.WriteAll();
             if (m_framing && (m_session.SendsSettled() || m_frames.MustWrite()))
                 m_frames.WriteAll();
+            if (m_pcapngOn && (m_session.SendsSettled() || m_pcapng.MustWrite()))
+                m_pcapng.WriteAll();
             if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
             m_pump.Wait(deadline);
@@ -762,6 +781,8 @@ private:
     // Read by the script's thread, which may be left behind when the log ends.
     std::atomic<bool> m_logging{false};
     CHeadlessFrames m_frames;
+    CHeadlessPcapng m_pcapng;
+    std::atomic<bool> m_pcapngOn{false};
     std::atomic<bool> m_framing{false}; // read by the listener thread
     std::mutex m_printLock;
     CPump m_pump;
@@ -813,6 +834,8 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
             return false;
         }
     }
+    if (m_pcapngOn)
+        m_pcapng.SetLink(link);
     if (CPortSession::NeedsConnect(link)) {
         m_session.BeginOpen(link);
         PumpUntil([this] { return m_connectDone; }, m_deadline);
@@ -864,6 +887,15 @@ int CHeadlessRun::Run()
         }
         m_framing = true;
     }
+    if (!m_options.PcapngPath.empty()) {
+        if (const int error = m_pcapng.Start(m_options.PcapngPath); error != 0) {
+            std::fprintf(m_out, "%s: %s\n", m_options.PcapngPath.c_str(), std::strerror(error));
+            StopFrames(1);
+            StopLog(1);
+            return 1;
+        }
+        m_pcapngOn = true;
+    }
     try {
         m_sendList.Load(CSendDataList::DefaultPath());
     } catch (const std::exception &) {
@@ -878,6 +910,8 @@ int CHeadlessRun::Run()
                 m_log.Read(data, size);
             if (m_framing)
                 m_frames.Read(data, size);
+            if (m_pcapngOn)
+                m_pcapng.Read(data, size);
             m_runner.Feed(data, size);
         }));
     std::string error;
@@ -887,6 +921,7 @@ int CHeadlessRun::Run()
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         StopLog(1);
         StopFrames(1);
+        StopPcapng(1);
         if (usage)
             return kUsageExitCode;
         // CI reads the JUnit file, not the exit code alone: a run that never started fails there.
@@ -973,6 +1008,7 @@ int CHeadlessRun::Run()
         code = code == 0 ? 1 : code;
     code = StopLog(code);
     code = StopFrames(code);
+    code = StopPcapng(code);
     if (leftBehind) {
         std::fflush(nullptr);
         _exit(code);
@@ -1003,6 +1039,8 @@ const char *HeadlessUsage()
            "  --log FILE            what was sent and received and the notes, stamped, as a\n"
            "                        capture of the window's log writes them\n"
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
+           "  --pcapng FILE         every read and send as a packet for Wireshark, both\n"
+           "                        directions, times in microseconds (appended to)\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --framing PROFILE     how the traffic is cut into frames for --frames:\n"
            "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP or COBS\n"
@@ -1025,6 +1063,7 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         {"--stop-bits", &ST_HeadlessOptions::StopBits}, {"--flow", &ST_HeadlessOptions::Flow},
         {"--log", &ST_HeadlessOptions::LogPath},        {"--junit", &ST_HeadlessOptions::JunitPath},
         {"--framing", &ST_HeadlessOptions::Framing},    {"--frames", &ST_HeadlessOptions::FramesPath},
+        {"--pcapng", &ST_HeadlessOptions::PcapngPath},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
