@@ -1,5 +1,6 @@
 #include "log/logpcapng.h"
 
+#include "data/checksum.h"
 #include "link/linksetting.h"
 
 #include <chrono>
@@ -33,6 +34,15 @@ std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, con
             {"monitor B", "the monitor's port B"}};
 }
 
+bool IsModbusRtuFrame(const uint8_t *bytes, size_t length)
+{
+    static const CChecksum crc(ST_ChecksumSpec{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
+    if (length < 4 || length > 256 || (bytes[1] & 0x7F) == 0)
+        return false;
+    const uint32_t value = crc.Compute(bytes, length - 2);
+    return bytes[length - 2] == (value & 0xFF) && bytes[length - 1] == (value >> 8);
+}
+
 void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
                      int64_t wallMicros)
 {
@@ -62,5 +72,11 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
     }
     packet.Bytes = bytes;
     packet.Length = length;
+    // The window is the master: what it sends asks, what it reads answers. In the monitor port A
+    // is the device's side, as the bridge is usually set up.
+    if (IsModbusRtuFrame(bytes, length)) {
+        const bool query = direction == LogDirection::Sent || packet.Interface == 2;
+        packet.Payload = query ? EPcapngPayload::ModbusRtuQuery : EPcapngPayload::ModbusRtuResponse;
+    }
     AppendPcapngPacket(out, packet);
 }

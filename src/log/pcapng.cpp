@@ -1,5 +1,6 @@
 #include "log/pcapng.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <zlib.h>
@@ -240,40 +241,62 @@ std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
     return out;
 }
 
+// The exported PDU's tags before the payload: the same for every packet of a kind.
+const std::string &TagsOf(EPcapngPayload payload)
+{
+    static const std::array<std::string, 3> tags = [] {
+        std::array<std::string, 3> made;
+        for (int kind = 0; kind < 3; ++kind) {
+            std::string &t = made[static_cast<size_t>(kind)];
+            const bool rtu = kind != static_cast<int>(EPcapngPayload::Data);
+            const std::string proto = rtu ? "mbrtu" : "data";
+            PutTagBE(t, kTagProtoName, proto.data(), proto.size());
+            if (rtu) {
+                const bool query = kind == static_cast<int>(EPcapngPayload::ModbusRtuQuery);
+                PutTag32BE(t, kTagPortType, kPortTypeTcp);
+                PutTag32BE(t, kTagSrcPort, query ? kMasterPort : 0);
+                PutTag32BE(t, kTagDstPort, query ? 0 : kMasterPort);
+            }
+            PutTagBE(t, kTagEnd, nullptr, 0);
+        }
+        return made;
+    }();
+    return tags[static_cast<size_t>(payload)];
+}
+
 void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet)
 {
-    std::string pdu;
-    const bool rtu = packet.Payload != EPcapngPayload::Data;
-    const std::string proto = rtu ? "mbrtu" : "data";
-    PutTagBE(pdu, kTagProtoName, proto.data(), proto.size());
-    if (rtu) {
-        const bool query = packet.Payload == EPcapngPayload::ModbusRtuQuery;
-        PutTag32BE(pdu, kTagPortType, kPortTypeTcp);
-        PutTag32BE(pdu, kTagSrcPort, query ? kMasterPort : 0);
-        PutTag32BE(pdu, kTagDstPort, query ? 0 : kMasterPort);
-    }
-    PutTagBE(pdu, kTagEnd, nullptr, 0);
+    const std::string &tags = TagsOf(packet.Payload);
     const size_t length = std::min<size_t>(packet.Length, kMostBlock);
-    pdu.append(reinterpret_cast<const char *>(packet.Bytes), length);
-
-    const size_t epb = Open(out, kEnhancedPacket);
-    Put32(out, packet.Interface);
+    const uint32_t captured = static_cast<uint32_t>(tags.size() + length);
+    const bool options = packet.Direction != EPcapngDirection::Unknown || !packet.Comment.empty();
+    const size_t padded = (size_t{captured} + 3) / 4 * 4;
+    const size_t total =
+        28 + padded + (packet.Direction != EPcapngDirection::Unknown ? 8 : 0) +
+        (packet.Comment.empty() ? 0 : 4 + (std::min<size_t>(packet.Comment.size(), 0xFFFC) + 3) / 4 * 4) +
+        (options ? 4 : 0) + 4;
     const uint64_t stamp = static_cast<uint64_t>(std::max<int64_t>(0, packet.WallMicros));
-    Put32(out, static_cast<uint32_t>(stamp >> 32));
-    Put32(out, static_cast<uint32_t>(stamp));
-    Put32(out, static_cast<uint32_t>(pdu.size()));
-    Put32(out, static_cast<uint32_t>(pdu.size()));
-    out += pdu;
+    const uint32_t head[7] = {kEnhancedPacket,
+                              static_cast<uint32_t>(total),
+                              packet.Interface,
+                              static_cast<uint32_t>(stamp >> 32),
+                              static_cast<uint32_t>(stamp),
+                              captured,
+                              captured};
+    out.reserve(out.size() + total);
+    for (const uint32_t v : head)
+        Put32(out, v);
+    out += tags;
+    out.append(reinterpret_cast<const char *>(packet.Bytes), length);
     Pad(out);
     if (packet.Direction != EPcapngDirection::Unknown) {
-        std::string flags;
-        Put32(flags, static_cast<uint32_t>(packet.Direction));
-        PutOption(out, kOptEpbFlags, flags.data(), 4);
+        const uint8_t flags[4] = {static_cast<uint8_t>(packet.Direction), 0, 0, 0};
+        PutOption(out, kOptEpbFlags, flags, 4);
     }
     PutText(out, kOptComment, packet.Comment);
-    if (packet.Direction != EPcapngDirection::Unknown || !packet.Comment.empty())
+    if (options)
         PutOption(out, kOptEnd, nullptr, 0);
-    Close(out, epb);
+    Put32(out, static_cast<uint32_t>(total));
 }
 
 ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
