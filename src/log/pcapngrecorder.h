@@ -1,6 +1,6 @@
 #pragma once
-// The log's traffic kept as pcapng packets for an export: every block both ways, with the time
-// the log took it, as it comes (the log's own store keeps the text it shows and no times). At
+// The log's traffic kept as pcapng packets for an export: every block both ways as it comes,
+// with the time its caller gives (the log's own store keeps the text it shows and no times). At
 // most a byte limit of packets is kept, the oldest going first, in chunks that a snapshot shares
 // once full, so that taking one on the window's thread copies no more than the chunk being filled.
 #include "log/logrender.h"

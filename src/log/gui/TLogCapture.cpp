@@ -222,11 +222,12 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
             if (!m_file.IsRunning())
                 return;
-            // Stamped as the log takes the block; each block one packet, so a change of file
-            // falls between packets.
+            // Stamped when the block was complete (or its write began); each block one packet, so a
+            // change of file falls between packets.
             if (m_pcapng) {
                 m_line.clear();
-                AppendLogPcapng(m_line, direction, bytes, length, WallNowMicros());
+                AppendLogPcapng(m_line, direction, bytes, length,
+                                WallNowMicros() - m_log->TellingAgeMs(direction) * 1000);
                 m_file.Append(m_line);
                 return;
             }

@@ -39,7 +39,7 @@ TPcapngExport::TPcapngExport(QWidget *window, TTrafficLog &log, TFeatureServices
     // Every block, shown or not: an LF the log joined to the line before still crossed the line.
     m_observer =
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool) {
-            m_recorder.Add(direction, bytes, length, WallNowMicros());
+            m_recorder.Add(direction, bytes, length, WallNowMicros() - m_log->TellingAgeMs(direction) * 1000);
         });
 }
 

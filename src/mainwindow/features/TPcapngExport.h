@@ -1,8 +1,8 @@
 #pragma once
 // File > Export > Wireshark Capture (pcapng)...: the log's traffic since the window opened (the
-// last CPcapngRecorder::kDefaultByteLimit of it), each block a packet both ways with the time
-// the log took it, for the protocol analyser. The file is written on a thread of its own, as a
-// temporary file renamed into place; the window hears how it went through Exported.
+// last CPcapngRecorder::kDefaultByteLimit of it), each block a packet both ways stamped when it
+// was read or its write began, for the protocol analyser. The file is written on a thread of its
+// own, as a temporary file renamed into place; the window hears how it went through Exported.
 #include "log/pcapng.h"
 #include "log/pcapngrecorder.h"
 
