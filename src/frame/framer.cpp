@@ -103,7 +103,9 @@ void CFramer::Flush(std::vector<ST_Frame> &out)
 {
     for (size_t d = 0; d < kFrameDirections; ++d) {
         ST_Lane &lane = m_lanes[d];
-        if (!lane.Bytes.empty())
+        if (Idle(lane))
+            Clear(lane);
+        else if (!lane.Bytes.empty())
             Emit(lane, static_cast<EFrameDirection>(d), lane.Bytes.size(), FlushMark() | PendingMarks(lane),
                  out, PendingDrop(lane));
     }
@@ -116,7 +118,7 @@ std::optional<FrameTime> CFramer::NextDeadline() const
     if (limit <= FrameTime(0))
         return next;
     for (const ST_Lane &lane : m_lanes)
-        if (!lane.Bytes.empty() && (!next || *lane.Last + limit < *next))
+        if (!lane.Bytes.empty() && !Idle(lane) && (!next || *lane.Last + limit < *next))
             next = *lane.Last + limit;
     return next;
 }
@@ -126,6 +128,10 @@ void CFramer::EndQuiet(ST_Lane &lane, EFrameDirection dir, FrameTime now, std::v
     const FrameTime limit = QuietLimit();
     if (lane.Bytes.empty() || limit <= FrameTime(0) || now - *lane.Last < limit)
         return;
+    if (Idle(lane)) {
+        Clear(lane);
+        return;
+    }
     Emit(lane, dir, lane.Bytes.size(), QuietMark() | PendingMarks(lane), out, PendingDrop(lane));
 }
 
@@ -167,6 +173,15 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
         for (ST_Run &run : lane.Runs)
             run.At = run.At > count ? run.At - count : 0;
     }
+    lane.Decoded.clear();
+    lane.InFrame = lane.Content = lane.Flag = lane.Bad = false;
+    lane.Need = 0;
+}
+
+void CFramer::Clear(ST_Lane &lane)
+{
+    lane.Bytes.clear();
+    lane.Runs.clear();
     lane.Decoded.clear();
     lane.InFrame = lane.Content = lane.Flag = lane.Bad = false;
     lane.Need = 0;

@@ -144,6 +144,9 @@ protected:
     virtual uint8_t PendingMarks(const ST_Lane &) const { return 0; }
     // The bytes at the start of the unfinished frame that are not kept in it (its delimiter).
     virtual size_t PendingDrop(const ST_Lane &) const { return 0; }
+    // The lane holds nothing of a frame yet, only what may start one (a flag shared by two
+    // frames): the quiet line and a close end it without a frame.
+    virtual bool Idle(const ST_Lane &) const { return false; }
     // What a frame still unfinished when the port closes is marked.
     virtual uint8_t FlushMark() const { return FRAME_TIMED_OUT; }
     virtual bool Encoded() const { return false; }
@@ -153,6 +156,8 @@ protected:
     // framer's state of the lane.
     void Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t marks, std::vector<ST_Frame> &out,
               size_t dropFront = 0, size_t dropBack = 0);
+    // Forgets the lane's bytes without a frame.
+    static void Clear(ST_Lane &lane);
     static bool EndsWith(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &tail,
                          size_t from = 0);
     const ST_FramerLimits &Limits() const { return m_limits; }

@@ -45,8 +45,15 @@ void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_F
         break;
     case EDelimiterMode::StartEnd:
         if (lane.InFrame) {
-            if (EndsWith(lane.Bytes, m_set.End, start))
-                Emit(lane, dir, lane.Bytes.size(), 0, out, m_set.Keep ? 0 : start, m_set.Keep ? 0 : end);
+            if (EndsWith(lane.Bytes, m_set.End, start)) {
+                // One flag between two frames ends the first and starts the next, and flags in a
+                // row are the idle line's fill, not empty frames.
+                const bool shared = m_set.Start == m_set.End;
+                if (!shared || lane.Bytes.size() > start + end)
+                    Emit(lane, dir, lane.Bytes.size(), 0, out, m_set.Keep ? 0 : start, m_set.Keep ? 0 : end);
+                if (shared)
+                    Reopen(lane);
+            }
         } else if (EndsWith(lane.Bytes, m_set.Start)) {
             if (lane.Bytes.size() > start)
                 Emit(lane, dir, lane.Bytes.size() - start, FRAME_STRAY, out);
@@ -63,6 +70,21 @@ void CDelimiterFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_F
         }
         break;
     }
+}
+
+// The lane holds only the flag that ended the frame before, as the start of the next.
+void CDelimiterFramer::Reopen(ST_Lane &lane) const
+{
+    const FrameTime time = *lane.Last;
+    lane.Bytes.assign(m_set.Start.begin(), m_set.Start.end());
+    lane.Runs.assign(1, ST_Run{0, time, FrameTime(0)});
+    lane.InFrame = true;
+}
+
+bool CDelimiterFramer::Idle(const ST_Lane &lane) const
+{
+    return m_set.Mode == EDelimiterMode::StartEnd && m_set.Start == m_set.End && lane.InFrame &&
+           lane.Bytes.size() == m_set.Start.size();
 }
 
 // Take acts only on a byte that ends the delimiter it looks for now.

@@ -3,6 +3,8 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFrameLineCommands.h"
+#include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -66,6 +68,16 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          -1},
         {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramesCommands(c.Window, *c.Ui.splitter, *c.Ui.stkLogPlace, c.Session,
+                                              c.Services, c.Menus),
+                          place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
              features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
                           place);
          },
@@ -93,13 +105,14 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuViewShowSendData",
          false,
          {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
-          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+          "mnuViewFrameLines", "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
         {"view.windows",
          "mnuView",
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead", "mnuViewPlot",
+          "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

@@ -17,6 +17,18 @@ constexpr size_t kMostWaiting = 16u << 20;
 
 } // namespace
 
+int CHeadlessPcapng::Start(const std::string &path)
+{
+    m_wallOffset = WallNowMicros() - SteadyMicros();
+    return m_file.Start(path);
+}
+
+void CHeadlessPcapng::Frame(const ST_Frame &frame)
+{
+    Write(frame.Direction == EFrameDirection::Sent, frame.Bytes.data(), frame.Bytes.size(),
+          m_wallOffset + frame.Start.count());
+}
+
 void CHeadlessPcapng::SetLink(const COM_PORT_SETTING &link)
 {
     m_file.Append(

@@ -33,6 +33,7 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_reads.clear();
+        m_readBytes = 0;
         m_writes.clear();
     }
     m_profile = std::move(next);
@@ -80,6 +81,7 @@ void CSessionFrames::Read(const uint8_t *data, size_t size)
     std::vector<uint8_t> bytes(data, data + size);
     // Stamped under the lock: a write begun before this stamp is in m_writes already.
     const std::lock_guard<std::mutex> guard(m_lock);
+    m_readBytes += size;
     m_reads.push_back({std::move(bytes), Now()});
 }
 
@@ -167,9 +169,12 @@ void CSessionFrames::FeedReads(std::optional<FrameTime> before)
     std::deque<ST_Read> ready;
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_writes.empty() && (!before || *m_writes.begin() < *before))
+        // A write the line does not take (flow control holding it) must not hold a flood of
+        // reads without bound: past that they are framed as they came, the write's bytes after.
+        if (!m_writes.empty() && (!before || *m_writes.begin() < *before) && m_readBytes <= kMostWaiting)
             before = *m_writes.begin();
         while (!m_reads.empty() && (!before || m_reads.front().Time < *before)) {
+            m_readBytes -= m_reads.front().Data.size();
             ready.push_back(std::move(m_reads.front()));
             m_reads.pop_front();
         }
@@ -183,9 +188,15 @@ void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t
     // A send's time is its write's start: it may stand a moment before a read already framed, and
     // the framer's clock never goes back.
     m_last = std::max(m_last, time);
+    // The list keeps its room from read to read; an observer that feeds again meanwhile finds it
+    // taken and makes its own.
     std::vector<ST_Frame> frames;
+    frames.swap(m_spare);
     m_profile->Feed(dir, data, size, m_last, frames);
     Hand(frames);
+    frames.clear();
+    if (frames.capacity() > m_spare.capacity())
+        m_spare.swap(frames);
 }
 
 void CSessionFrames::Hand(std::vector<ST_Frame> &frames)

@@ -43,6 +43,9 @@ public:
     // Called on the owner thread when a frame waits on the clock: the owner calls Pump at `due`
     // (steady clock, microseconds) or later. A later call replaces the earlier one's time.
     using Wake = std::function<void(FrameTime due)>;
+    // Reads wait behind a write under way up to this many bytes (a write held up by flow control
+    // while the device talks on costs no more).
+    static constexpr size_t kMostWaiting = size_t{1} << 20;
 
     CSessionFrames();
     ~CSessionFrames();
@@ -103,6 +106,7 @@ private:
     // Shared with the listener and the sender.
     mutable std::mutex m_lock;
     std::deque<ST_Read> m_reads;
+    size_t m_readBytes = 0;
     std::multiset<FrameTime> m_writes; // begun, not yet fed
 
     // The owner thread's.
@@ -110,6 +114,7 @@ private:
     ST_LineTiming m_timing;
     std::unique_ptr<CFrameProfile> m_profile;
     FrameTime m_last{0}; // the framer's clock: never goes back
+    std::vector<ST_Frame> m_spare;
     struct ST_Observer
     {
         std::string Name;

@@ -287,6 +287,30 @@ TEST(Framing, DelimitersCutWhereverTheRunsEnd)
         }
 }
 
+// HDLC-like lines share one flag between two frames and fill the idle line with flags.
+TEST(Framing, AFlagBetweenTwoFramesEndsOneAndStartsTheNext)
+{
+    std::mt19937 rng(9);
+    const Bytes stream{0x7E, 0x7E, 'a', 0x7E, 'b', 'c', 0x7E, 0x7E, 0x7E, 'd', 0x7E};
+    for (bool keep : {true, false}) {
+        const ST_DelimiterSettings set{EDelimiterMode::StartEnd, {0x7E}, {0x7E}, keep};
+        CDelimiterFramer whole(set, {64 * 1024, 50ms}), split(set);
+        Frames frames = FeedAll(whole, stream);
+        ExpectSame(frames, FeedSplit(split, stream, rng));
+        const std::vector<Bytes> bodies{{'a'}, {'b', 'c'}, {'d'}};
+        ASSERT_EQ(frames.size(), bodies.size());
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            EXPECT_EQ(frames[i].Bytes, keep ? Cat(Cat({0x7E}, bodies[i]), {0x7E}) : bodies[i]);
+            EXPECT_EQ(frames[i].Marks, 0) << i;
+        }
+        // The last flag waits for a frame: the quiet line and a close leave no frame of it.
+        EXPECT_EQ(whole.NextDeadline(), std::nullopt);
+        whole.Tick(1s, frames);
+        whole.Flush(frames);
+        EXPECT_EQ(frames.size(), bodies.size());
+    }
+}
+
 // Modbus RTU at 9600 8E1: 3.5 characters are 4.01 ms. The request goes the other way meanwhile.
 TEST(Framing, SilenceCutsModbusFramesAndTheCheckFindsABadCrc)
 {

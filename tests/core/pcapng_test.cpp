@@ -117,68 +117,73 @@ TEST(Pcapng, ReadsBackWhatWasWritten)
 }
 
 // A headless run's --pcapng file holds a Modbus request, then its answer, each stamped within
-// the run, and the analyser reads the same bytes, directions and times, and decodes both frames.
+// the run, and the analyser reads the same bytes, directions and times, and decodes both frames,
+// whether the run writes blocks or the session's frames.
 TEST(Pcapng, AHeadlessRunWritesBothDirections)
 {
-    CTempHome home;
-    TempDir dir;
-    CTestPty pty;
-    ST_HeadlessOptions o;
-    o.Port = pty.Path();
-    o.Baud = "9600";
-    o.PcapngPath = dir.File("run.pcapng");
-    o.Script = dir.File("t.lua");
-    const auto lua = [](const std::vector<uint8_t> &bytes) {
-        std::string text;
-        for (uint8_t b : bytes)
-            text += "\\" + std::to_string(b);
-        return "'" + text + "'";
-    };
-    WriteRaw(o.Script, "write(" + lua(kQuery) + ") assert(read(" + std::to_string(kAnswer.size()) +
-                           ", 10000) == " + lua(kAnswer) + ")");
-    std::thread device([&] {
-        if (pty.Receive(kQuery.size(), 10000) == kQuery)
-            pty.Send(kAnswer);
-    });
-    const int64_t before = WallNowMicros();
-    std::FILE *out = std::tmpfile();
-    EXPECT_EQ(RunHeadless(o, out), 0);
-    std::fclose(out);
-    device.join();
-    const int64_t after = WallNowMicros();
+    // Blocks as read and written, and the session's frames.
+    for (const char *framing : {"", "modbus rtu"}) {
+        CTempHome home;
+        TempDir dir;
+        CTestPty pty;
+        ST_HeadlessOptions o;
+        o.Framing = framing;
+        o.Port = pty.Path();
+        o.Baud = "9600";
+        o.PcapngPath = dir.File("run.pcapng");
+        o.Script = dir.File("t.lua");
+        const auto lua = [](const std::vector<uint8_t> &bytes) {
+            std::string text;
+            for (uint8_t b : bytes)
+                text += "\\" + std::to_string(b);
+            return "'" + text + "'";
+        };
+        WriteRaw(o.Script, "write(" + lua(kQuery) + ") assert(read(" + std::to_string(kAnswer.size()) +
+                               ", 10000) == " + lua(kAnswer) + ")");
+        std::thread device([&] {
+            if (pty.Receive(kQuery.size(), 10000) == kQuery)
+                pty.Send(kAnswer);
+        });
+        const int64_t before = WallNowMicros();
+        std::FILE *out = std::tmpfile();
+        EXPECT_EQ(RunHeadless(o, out), 0);
+        std::fclose(out);
+        device.join();
+        const int64_t after = WallNowMicros();
 
-    const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
-    ASSERT_EQ(content.Interfaces.size(), 3u);
-    EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
-    ASSERT_EQ(content.Records.size(), 2u);
-    for (const ST_PcapngRecord &r : content.Records) {
-        EXPECT_GE(r.WallMicros, before);
-        EXPECT_LE(r.WallMicros, after);
-    }
-    EXPECT_EQ(content.Records[0].Direction, EPcapngDirection::Outbound);
-    EXPECT_EQ(content.Records[0].Bytes, kQuery);
-    EXPECT_EQ(content.Records[1].Direction, EPcapngDirection::Inbound);
-    EXPECT_EQ(content.Records[1].Bytes, kAnswer);
-    EXPECT_LE(content.Records[0].WallMicros, content.Records[1].WallMicros);
+        const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
+        ASSERT_EQ(content.Interfaces.size(), 3u);
+        EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
+        ASSERT_EQ(content.Records.size(), 2u) << framing;
+        for (const ST_PcapngRecord &r : content.Records) {
+            EXPECT_GE(r.WallMicros, before);
+            EXPECT_LE(r.WallMicros, after);
+        }
+        EXPECT_EQ(content.Records[0].Direction, EPcapngDirection::Outbound);
+        EXPECT_EQ(content.Records[0].Bytes, kQuery);
+        EXPECT_EQ(content.Records[1].Direction, EPcapngDirection::Inbound);
+        EXPECT_EQ(content.Records[1].Bytes, kAnswer);
+        EXPECT_LE(content.Records[0].WallMicros, content.Records[1].WallMicros);
 
-    const auto rows =
-        TsharkFields(o.PcapngPath, {"frame.time_epoch", "frame.packet_flags_direction", "_ws.col.Info",
-                                    "modbus.regval_uint16", "exported_pdu.src_port"});
-    ASSERT_EQ(rows.size(), 2u);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const std::string &t = rows[i][0];
-        const int64_t micros =
-            std::stoll(t.substr(0, t.find('.'))) * 1000000 + std::stoll(t.substr(t.find('.') + 1, 6));
-        EXPECT_EQ(micros, content.Records[i].WallMicros) << i;
+        const auto rows =
+            TsharkFields(o.PcapngPath, {"frame.time_epoch", "frame.packet_flags_direction", "_ws.col.Info",
+                                        "modbus.regval_uint16", "exported_pdu.src_port"});
+        ASSERT_EQ(rows.size(), 2u);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::string &t = rows[i][0];
+            const int64_t micros =
+                std::stoll(t.substr(0, t.find('.'))) * 1000000 + std::stoll(t.substr(t.find('.') + 1, 6));
+            EXPECT_EQ(micros, content.Records[i].WallMicros) << i;
+        }
+        EXPECT_EQ(rows[0][1], "0x00000002");
+        EXPECT_NE(rows[0][2].find("Query: Unit:  17, Func:   3"), std::string::npos) << rows[0][2];
+        EXPECT_EQ(rows[1][1], "0x00000001");
+        EXPECT_NE(rows[1][2].find("Response: Unit:  17, Func:   3"), std::string::npos) << rows[1][2];
+        EXPECT_EQ(rows[1][3], "555,1");
+        // Which is which as the file says it, apart from the dissector's own guess from the shape.
+        EXPECT_EQ(rows[0][4], "1");
+        EXPECT_EQ(rows[1][4], "0");
     }
-    EXPECT_EQ(rows[0][1], "0x00000002");
-    EXPECT_NE(rows[0][2].find("Query: Unit:  17, Func:   3"), std::string::npos) << rows[0][2];
-    EXPECT_EQ(rows[1][1], "0x00000001");
-    EXPECT_NE(rows[1][2].find("Response: Unit:  17, Func:   3"), std::string::npos) << rows[1][2];
-    EXPECT_EQ(rows[1][3], "555,1");
-    // Which is which as the file says it, apart from the dissector's own guess from the shape.
-    EXPECT_EQ(rows[0][4], "1");
-    EXPECT_EQ(rows[1][4], "0");
 }
 
 // A capture cut into files at a size and compressed: each file begins a section of its own, and
