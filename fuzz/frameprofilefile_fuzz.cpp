@@ -1,10 +1,12 @@
+#include "frame/framechoices.h"
 #include "frame/frameprofilefile.h"
 
 #include <cstdlib>
 #include <string>
 
 // Whatever the file holds, it is read or refused with a line number; what is read is written so
-// that reading it again gives the same profiles, and every profile read makes a framer.
+// that reading it again gives the same profiles, and every profile read makes a framer. The links'
+// choices read from it are written and read again as they were.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
@@ -21,5 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     for (const ST_FramingProfile &p : profiles)
         MakeFramer(p, ST_LineTiming{9600, 8, false, 1});
+    const ST_FramingChoices choices = FramingChoicesOf(profiles);
+    if (!(FramingChoicesOf(ParseFrameProfiles(FrameProfilesText(FramingChoicesProfiles(choices)))) ==
+          choices))
+        std::abort();
+    for (const auto &link : choices.Links)
+        choices.ForLink(link.first);
     return 0;
 }
