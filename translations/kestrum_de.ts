@@ -957,6 +957,17 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
 </context>
 <context>
+    <name>TPcapngExport</name>
+    <message>
+        <source>&amp;Wireshark Capture (pcapng)…</source>
+        <translation>&amp;Wireshark-Mitschnitt (pcapng)…</translation>
+    </message>
+    <message>
+        <source>Wireshark capture(*.pcapng)</source>
+        <translation>Wireshark-Mitschnitt(*.pcapng)</translation>
+    </message>
+</context>
+<context>
     <name>TPlotCanvas</name>
     <message>
         <source>Plot</source>
@@ -1755,12 +1766,16 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <translation>Mit dieser Verbindung starten</translation>
     </message>
     <message>
-        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
-        <translation>Protokolldatei(*.log);;Textdatei(*.txt);;Alle Dateien(*)</translation>
-    </message>
-    <message>
         <source>Cannot create file %1: %2</source>
         <translation>Datei %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Wireshark capture (pc&amp;apng), both directions</source>
+        <translation>Wireshark-Mitschnitt (pc&amp;apng), beide Richtungen</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;Wireshark capture(*.pcapng);;All files(*)</source>
+        <translation>Protokolldatei(*.log);;Textdatei(*.txt);;Wireshark-Mitschnitt(*.pcapng);;Alle Dateien(*)</translation>
     </message>
 </context>
 <context>
@@ -2579,7 +2594,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Export</source>
-        <translation>&amp;Exportieren</translation>
+        <translation>E&amp;xportieren</translation>
     </message>
     <message>
         <source>&amp;Import</source>

@@ -955,6 +955,17 @@ Data received from now on is not captured.</source>
     </message>
 </context>
 <context>
+    <name>TPcapngExport</name>
+    <message>
+        <source>&amp;Wireshark Capture (pcapng)…</source>
+        <translation>Wireshark 抓包文件 (pcapng)(&amp;W)…</translation>
+    </message>
+    <message>
+        <source>Wireshark capture(*.pcapng)</source>
+        <translation>Wireshark 抓包文件(*.pcapng)</translation>
+    </message>
+</context>
+<context>
     <name>TPlotCanvas</name>
     <message>
         <source>Plot</source>
@@ -1753,12 +1764,16 @@ Data received from now on is not captured.</source>
         <translation>随此连接启动</translation>
     </message>
     <message>
-        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
-        <translation>日志文件(*.log);;文本文件(*.txt);;所有文件(*)</translation>
-    </message>
-    <message>
         <source>Cannot create file %1: %2</source>
         <translation>无法创建文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>Wireshark capture (pc&amp;apng), both directions</source>
+        <translation>Wireshark 抓包文件（pcapng），双向(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;Wireshark capture(*.pcapng);;All files(*)</source>
+        <translation>日志文件(*.log);;文本文件(*.txt);;Wireshark 抓包文件(*.pcapng);;所有文件(*)</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
+#include "mainwindow/features/TPcapngExport.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
@@ -79,6 +80,11 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          SettingsPlace::Later},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TFramingCommands(c.Window, c.Session, c.Services, c.Menus, c.ShowMessage),
+                          place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
                           place);
          },
          -1},
