@@ -1,13 +1,16 @@
 #pragma once
 // The two-port monitor in the window: started from its dialog in place of the window's own port,
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
+#include "frame/frameprofiles.h"
 #include "monitor/portmonitor.h"
 #include "session/trafficpath.h"
 #include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class CPortSession;
 class QAction;
@@ -26,9 +29,19 @@ public:
                      std::function<void(const QString &)> showMessage);
     ~TMonitorCommands() override;
 
+    // The profile a link frames by; none frames nothing. May throw (a profiles file that does not
+    // read): the monitor then runs without frames and its log says why.
+    using LinkFraming = std::function<std::optional<ST_FramingProfile>(const COM_PORT_SETTING &link)>;
+    // Each side's frames from the next start on, by its link's profile (a virtual port B by port
+    // A's: the program speaks the device's protocol through it).
+    void SetLinkFraming(LinkFraming framing) { m_framing = std::move(framing); }
+
     bool Running() const override { return m_run != nullptr; }
-    // Logs what the monitor's threads still had on the way, then removes the virtual port.
+    // Logs what the monitor's threads still had on the way, hands out the frames they left
+    // unfinished, then removes the virtual port.
     void Stop();
+    // The window closes: the monitor's threads end before the session they frame into goes.
+    void EndRun() { Stop(); }
     // The log stage of the window's traffic path, for the monitor's blocks: the log line with the
     // tag of the run's mode and its own stamp.
     void LogTraffic(const ST_Traffic &traffic);
@@ -43,6 +56,9 @@ private:
     void Show(TMonitorRun &run);
     void Started(TMonitorRun &run, const std::string &error);
     void ShowStatus();
+    // Sets both sides' profiles for `setup`, or turns them off (what they held handed out) for
+    // none; what kept a side from framing, as log notes.
+    std::vector<std::string> FrameSides(const ST_MonitorSetup *setup);
 
     QWidget *m_window;
     QAction *m_action;
@@ -51,6 +67,7 @@ private:
     TStatusArea &m_status;
     TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;
+    LinkFraming m_framing;
     TMonitorRun *m_run = nullptr; // a child object while the monitor runs
     // The block being shown, while the traffic path has it.
     struct ST_Showing
