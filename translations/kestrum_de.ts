@@ -414,6 +414,221 @@
     </message>
 </context>
 <context>
+    <name>TFramesCommands</name>
+    <message>
+        <source>&amp;Frames</source>
+        <translation>Frame-&amp;Übersicht</translation>
+    </message>
+    <message>
+        <source>Frames &amp;Without the Log</source>
+        <translation>Frames statt Protokoll &amp;wiedergeben</translation>
+    </message>
+</context>
+<context>
+    <name>TFramesModel</name>
+    <message>
+        <source>Rx</source>
+        <translation>Rx</translation>
+    </message>
+    <message>
+        <source>Tx</source>
+        <translation>Tx</translation>
+    </message>
+    <message>
+        <source>A→B</source>
+        <translation>A→B</translation>
+    </message>
+    <message>
+        <source>B→A</source>
+        <translation>B→A</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <source>bad</source>
+        <translation>fehlerhaft</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>Zeit abgelaufen</translation>
+    </message>
+    <message>
+        <source>cut at max length</source>
+        <translation>bei Höchstlänge abgeschnitten</translation>
+    </message>
+    <message>
+        <source>bad encoding</source>
+        <translation>fehlerhafte Kodierung</translation>
+    </message>
+    <message>
+        <source>at silence floor</source>
+        <translation>an der Ruhegrenze</translation>
+    </message>
+    <message>
+        <source>stray</source>
+        <translation>verirrt</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>Zeit (ms)</translation>
+    </message>
+    <message>
+        <source>Gap (ms)</source>
+        <translation>Pause (ms)</translation>
+    </message>
+    <message>
+        <source>Gap (chars)</source>
+        <translation>Pause (Zeichen)</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>Richtung</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>Prüfung</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>Zusammenfassung</translation>
+    </message>
+</context>
+<context>
+    <name>TFramesView</name>
+    <message>
+        <source>Frames</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>Framing hint</source>
+        <translation>Hinweis zur Rahmung</translation>
+    </message>
+    <message>
+        <source>Direction filter</source>
+        <translation>Richtungsfilter</translation>
+    </message>
+    <message>
+        <source>All directions</source>
+        <translation>Alle Richtungen</translation>
+    </message>
+    <message>
+        <source>Check filter</source>
+        <translation>Prüfungsfilter</translation>
+    </message>
+    <message>
+        <source>All checks</source>
+        <translation>Alle Prüfungen</translation>
+    </message>
+    <message>
+        <source>Filter text</source>
+        <translation>Filtertext</translation>
+    </message>
+    <message>
+        <source>Filter: hex or text</source>
+        <translation>Filter: Hex oder Text</translation>
+    </message>
+    <message>
+        <source>Find in frames</source>
+        <translation>In Frames suchen</translation>
+    </message>
+    <message>
+        <source>Find: hex or text</source>
+        <translation>Suchen: Hex oder Text</translation>
+    </message>
+    <message>
+        <source>Find previous frame</source>
+        <translation>Vorherigen Frame suchen</translation>
+    </message>
+    <message>
+        <source>Find next frame</source>
+        <translation>Nächsten Frame suchen</translation>
+    </message>
+    <message>
+        <source>Save CSV...</source>
+        <translation>Als CSV speichern...</translation>
+    </message>
+    <message>
+        <source>Save the frames shown as CSV</source>
+        <translation>Die gezeigten Frames als CSV speichern</translation>
+    </message>
+    <message>
+        <source>Frames table</source>
+        <translation>Frame-Tabelle</translation>
+    </message>
+    <message>
+        <source>Frame columns</source>
+        <translation>Frame-Spalten</translation>
+    </message>
+    <message>
+        <source>Frames note</source>
+        <translation>Hinweis zu den Frames</translation>
+    </message>
+    <message>
+        <source>&amp;Copy as CSV</source>
+        <translation>Als CSV &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Copy as &amp;Text</source>
+        <translation>Als &amp;Text kopieren</translation>
+    </message>
+    <message>
+        <source>Framing is off: choose a framing for this link (View &gt; Framing) to see its frames.</source>
+        <translation>Die Rahmung ist aus: Wählen Sie eine Rahmung für diese Verbindung (Ansicht &gt; Rahmung), um ihre Frames zu sehen.</translation>
+    </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the adapter&apos;s latency timer (%2 ms): frames closer than that may run together. The timer can be lowered with:</source>
+        <translation>Die verlangte Pause (%1 ms) liegt unter dem Latenz-Timer des Adapters (%2 ms): Frames mit kürzerem Abstand können zusammenlaufen. Der Timer lässt sich senken mit:</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n older frame(s) dropped (memory limit)</source>
+        <translation>
+            <numerusform>%n älterer Frame verworfen (Speichergrenze)</numerusform>
+            <numerusform>%n ältere Frames verworfen (Speichergrenze)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No frame holds &quot;%1&quot;.</source>
+        <translation>Kein Frame enthält „%1“.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frame(s) saved to %1</source>
+        <translation>
+            <numerusform>%n Frame in %1 gespeichert</numerusform>
+            <numerusform>%n Frames in %1 gespeichert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The frames could not be saved: %1</source>
+        <translation>Die Frames konnten nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>Save Frames</source>
+        <translation>Frames speichern</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv);;All files (*)</source>
+        <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
+        <translation>Die verlangte Pause (%1 ms) liegt unter der für diesen Netzwerk-Port eingestellten Untergrenze (%2 ms): Frames mit kürzerem Abstand können zusammenlaufen.</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>

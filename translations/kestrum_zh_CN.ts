@@ -414,6 +414,219 @@
     </message>
 </context>
 <context>
+    <name>TFramesCommands</name>
+    <message>
+        <source>&amp;Frames</source>
+        <translation>帧(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Frames &amp;Without the Log</source>
+        <translation>只显示帧，不显示日志(&amp;W)</translation>
+    </message>
+</context>
+<context>
+    <name>TFramesModel</name>
+    <message>
+        <source>Rx</source>
+        <translation>Rx</translation>
+    </message>
+    <message>
+        <source>Tx</source>
+        <translation>Tx</translation>
+    </message>
+    <message>
+        <source>A→B</source>
+        <translation>A→B</translation>
+    </message>
+    <message>
+        <source>B→A</source>
+        <translation>B→A</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>bad</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>cut at max length</source>
+        <translation>在最大长度处截断</translation>
+    </message>
+    <message>
+        <source>bad encoding</source>
+        <translation>编码错误</translation>
+    </message>
+    <message>
+        <source>at silence floor</source>
+        <translation>在静默下限处</translation>
+    </message>
+    <message>
+        <source>stray</source>
+        <translation>游离</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Gap (ms)</source>
+        <translation>间隔（毫秒）</translation>
+    </message>
+    <message>
+        <source>Gap (chars)</source>
+        <translation>间隔（字符）</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>方向</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>长度</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>字节</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>校验</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>摘要</translation>
+    </message>
+</context>
+<context>
+    <name>TFramesView</name>
+    <message>
+        <source>Frames</source>
+        <translation>帧</translation>
+    </message>
+    <message>
+        <source>Framing hint</source>
+        <translation>分帧提示</translation>
+    </message>
+    <message>
+        <source>Direction filter</source>
+        <translation>方向筛选</translation>
+    </message>
+    <message>
+        <source>All directions</source>
+        <translation>所有方向</translation>
+    </message>
+    <message>
+        <source>Check filter</source>
+        <translation>校验筛选</translation>
+    </message>
+    <message>
+        <source>All checks</source>
+        <translation>所有校验</translation>
+    </message>
+    <message>
+        <source>Filter text</source>
+        <translation>筛选文本</translation>
+    </message>
+    <message>
+        <source>Filter: hex or text</source>
+        <translation>筛选：十六进制或文本</translation>
+    </message>
+    <message>
+        <source>Find in frames</source>
+        <translation>在帧中查找</translation>
+    </message>
+    <message>
+        <source>Find: hex or text</source>
+        <translation>查找：十六进制或文本</translation>
+    </message>
+    <message>
+        <source>Find previous frame</source>
+        <translation>查找上一帧</translation>
+    </message>
+    <message>
+        <source>Find next frame</source>
+        <translation>查找下一帧</translation>
+    </message>
+    <message>
+        <source>Save CSV...</source>
+        <translation>保存 CSV...</translation>
+    </message>
+    <message>
+        <source>Save the frames shown as CSV</source>
+        <translation>将显示的帧保存为 CSV</translation>
+    </message>
+    <message>
+        <source>Frames table</source>
+        <translation>帧表格</translation>
+    </message>
+    <message>
+        <source>Frame columns</source>
+        <translation>帧列</translation>
+    </message>
+    <message>
+        <source>Frames note</source>
+        <translation>帧说明</translation>
+    </message>
+    <message>
+        <source>&amp;Copy as CSV</source>
+        <translation>复制为 CSV(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Copy as &amp;Text</source>
+        <translation>复制为文本(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Framing is off: choose a framing for this link (View &gt; Framing) to see its frames.</source>
+        <translation>分帧已关闭：请为此连接选择分帧方式（视图 &gt; 分帧）以查看其帧。</translation>
+    </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the adapter&apos;s latency timer (%2 ms): frames closer than that may run together. The timer can be lowered with:</source>
+        <translation>所需间隔（%1 毫秒）低于适配器的延迟定时器（%2 毫秒）：间隔更短的帧可能连在一起。可用以下命令降低该定时器：</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n older frame(s) dropped (memory limit)</source>
+        <translation>
+            <numerusform>已丢弃 %n 个较早的帧（内存上限）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No frame holds &quot;%1&quot;.</source>
+        <translation>没有帧包含“%1”。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frame(s) saved to %1</source>
+        <translation>
+            <numerusform>已将 %n 个帧保存到 %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The frames could not be saved: %1</source>
+        <translation>无法保存帧：%1</translation>
+    </message>
+    <message>
+        <source>Save Frames</source>
+        <translation>保存帧</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv);;All files (*)</source>
+        <translation>CSV 文件 (*.csv);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
+        <translation>所需间隔（%1 毫秒）低于为此网络端口设置的下限（%2 毫秒）：间隔更短的帧可能连在一起。</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>

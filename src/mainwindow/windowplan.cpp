@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
@@ -64,6 +65,12 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
              features.Add(new TFirstStartHint(c.Window, c.Log, c.Services), place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramesCommands(c.Window, *c.Ui.splitter, *c.Ui.stkLogPlace, c.Session,
+                                              c.Services, c.Menus),
+                          place);
+         },
+         SettingsPlace::Later},
     };
     return plan;
 }
@@ -93,7 +100,8 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewPlot", "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead", "mnuViewPlot",
+          "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

@@ -349,6 +349,7 @@ TEST(Keyboard, EveryControlIsReachedWithAFrameAndEveryMnemonicIsUnique)
     const auto mainMade = NewMainWindow();
     QMainWindow &main = *mainMade;
     Feature<TPortCommands>(main)->Open(link);
+    Find<QAction>(main, "mnuViewFrames")->trigger(); // its bar's controls are in the chain too
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
     CheckTabChain(&main, "main window");

@@ -1,0 +1,292 @@
+#include "frame/framestore.h"
+
+#include "frame/framecsv.h"
+#include "platform/textfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+// A chunk holds this many bytes or this many records, whichever fills first (frames of 8 bytes
+// fill both at once), so that dropping one frees a known share of the limit whatever the frames'
+// lengths. A longer frame gets a chunk of its own.
+constexpr size_t kChunkBytes = size_t{64} * 1024;
+constexpr size_t kChunkRecords = 8192;
+
+// The filter's text as the bytes of hex pairs ("0d0a", "0D 0A"); empty when it is no such text.
+std::vector<uint8_t> HexBytes(const std::string &text)
+{
+    std::vector<uint8_t> out;
+    int high = -1;
+    for (const char c : text) {
+        if (c == ' ')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return {};
+        const int value = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        if (high < 0) {
+            high = value;
+        } else {
+            out.push_back(static_cast<uint8_t>(high << 4 | value));
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        return {};
+    return out;
+}
+
+std::string Lower(const std::string &text)
+{
+    std::string out = text;
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+CFrameStore::CFrameStore() = default;
+
+size_t CFrameStore::MemoryBytes() const
+{
+    return m_chunkMemory + m_index.size() * sizeof(uint64_t);
+}
+
+std::string CFrameStore::TextForm(const uint8_t *data, size_t size)
+{
+    std::string out(size, '.');
+    for (size_t i = 0; i < size; ++i)
+        if (data[i] >= 0x20 && data[i] < 0x7F)
+            out[i] = static_cast<char>(data[i]);
+    return out;
+}
+
+std::string CFrameStore::HexForm(const uint8_t *data, size_t size)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(size * 3);
+    for (size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            out += ' ';
+        out += kHex[data[i] >> 4];
+        out += kHex[data[i] & 15];
+    }
+    return out;
+}
+
+CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
+{
+    if (!m_chunks.empty()) {
+        ST_Chunk &last = m_chunks.back();
+        if (last.Records.size() < kChunkRecords && last.Bytes.size() + bytes <= last.Bytes.capacity())
+            return last;
+    }
+    if (!m_chunks.empty()) {
+        // Its records grew by doubling: what it will never use goes back.
+        std::vector<ST_Record> &records = m_chunks.back().Records;
+        m_chunkMemory -= records.capacity() * sizeof(ST_Record);
+        records.shrink_to_fit();
+        m_chunkMemory += records.capacity() * sizeof(ST_Record);
+    }
+    ST_Chunk chunk;
+    chunk.FirstId = m_nextId;
+    chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
+    m_chunkMemory += chunk.Bytes.capacity();
+    m_chunks.push_back(std::move(chunk));
+    return m_chunks.back();
+}
+
+bool CFrameStore::Append(const ST_Frame &frame)
+{
+    if (m_nextId == m_clearedId)
+        m_origin = frame.Start;
+    const size_t decoded = frame.IsEncoded ? frame.Decoded.size() : 0;
+    ST_Chunk &chunk = ChunkFor(frame.Bytes.size() + decoded);
+    ST_Record record{};
+    record.Start = frame.Start.count();
+    record.End = frame.End.count();
+    record.Gap = frame.Gap ? frame.Gap->count() : -1;
+    record.GapChars = static_cast<float>(frame.GapChars);
+    record.Offset = static_cast<uint32_t>(chunk.Bytes.size());
+    record.Length = static_cast<uint32_t>(frame.Bytes.size());
+    record.DecodedLength = static_cast<uint32_t>(decoded);
+    record.Direction = static_cast<uint8_t>(frame.Direction);
+    record.Check = static_cast<uint8_t>(frame.Check);
+    record.Marks = frame.Marks;
+    record.Encoded = frame.IsEncoded ? 1 : 0;
+    chunk.Bytes.insert(chunk.Bytes.end(), frame.Bytes.begin(), frame.Bytes.end());
+    if (decoded > 0)
+        chunk.Bytes.insert(chunk.Bytes.end(), frame.Decoded.begin(), frame.Decoded.end());
+    const size_t capacity = chunk.Records.capacity();
+    chunk.Records.push_back(record);
+    m_chunkMemory += (chunk.Records.capacity() - capacity) * sizeof(ST_Record);
+    const uint64_t id = m_nextId++;
+
+    const bool passes = Passes(record, chunk.Bytes.data() + record.Offset);
+    if (passes && !m_filter.PassesAll())
+        m_index.push_back(id);
+    while (m_chunks.size() > 1 && MemoryBytes() > m_byteLimit)
+        DropOldest();
+    return passes;
+}
+
+void CFrameStore::DropOldest()
+{
+    ST_Chunk &oldest = m_chunks.front();
+    const uint64_t end = oldest.FirstId + oldest.Records.size();
+    if (m_filter.PassesAll()) {
+        m_visibleDropped += oldest.Records.size();
+    } else {
+        while (!m_index.empty() && m_index.front() < end) {
+            m_index.pop_front();
+            ++m_visibleDropped;
+        }
+        m_index.shrink_to_fit();
+    }
+    m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record);
+    m_firstId = end;
+    m_chunks.pop_front();
+}
+
+void CFrameStore::Clear()
+{
+    m_chunks.clear();
+    m_chunkMemory = 0;
+    m_clearedId = m_firstId = m_nextId;
+    m_index.clear();
+    m_visibleDropped = 0;
+    m_origin = FrameTime{0};
+}
+
+const CFrameStore::ST_Record &CFrameStore::Record(size_t row, const ST_Chunk **chunk) const
+{
+    const uint64_t id = m_firstId + row;
+    // The chunk whose first id is the last one not above `id`.
+    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
+                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
+    --it;
+    if (chunk)
+        *chunk = &*it;
+    return it->Records[static_cast<size_t>(id - it->FirstId)];
+}
+
+size_t CFrameStore::Length(size_t row) const
+{
+    return Record(row).Length;
+}
+
+EFrameDirection CFrameStore::Direction(size_t row) const
+{
+    return static_cast<EFrameDirection>(Record(row).Direction);
+}
+
+void CFrameStore::Bytes(size_t row, std::vector<uint8_t> &out) const
+{
+    const ST_Chunk *chunk = nullptr;
+    const ST_Record &r = Record(row, &chunk);
+    const uint8_t *data = chunk->Bytes.data() + r.Offset;
+    out.assign(data, data + r.Length);
+}
+
+ST_Frame CFrameStore::At(size_t row) const
+{
+    const ST_Chunk *chunk = nullptr;
+    const ST_Record &r = Record(row, &chunk);
+    const uint8_t *data = chunk->Bytes.data() + r.Offset;
+    ST_Frame frame;
+    frame.Direction = static_cast<EFrameDirection>(r.Direction);
+    frame.Start = FrameTime{r.Start};
+    frame.End = FrameTime{r.End};
+    if (r.Gap >= 0)
+        frame.Gap = FrameTime{r.Gap};
+    frame.GapChars = r.GapChars;
+    frame.Bytes.assign(data, data + r.Length);
+    frame.Decoded.assign(data + r.Length, data + r.Length + r.DecodedLength);
+    frame.IsEncoded = r.Encoded != 0;
+    frame.Check = static_cast<EFrameCheck>(r.Check);
+    frame.Marks = r.Marks;
+    return frame;
+}
+
+bool CFrameStore::HoldsText(const uint8_t *data, size_t size, const std::string &lowerText,
+                            const std::vector<uint8_t> &hexBytes)
+{
+    if (!hexBytes.empty() && hexBytes.size() <= size &&
+        std::search(data, data + size, hexBytes.begin(), hexBytes.end()) != data + size)
+        return true;
+    if (lowerText.size() > size)
+        return false;
+    const auto same = [](uint8_t byte, char c) {
+        const char shown = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+        return std::tolower(static_cast<unsigned char>(shown)) == static_cast<unsigned char>(c);
+    };
+    return std::search(data, data + size, lowerText.begin(), lowerText.end(), same) != data + size;
+}
+
+bool CFrameStore::Passes(const ST_Record &record, const uint8_t *bytes) const
+{
+    if (!(m_filter.Directions & (1u << record.Direction)) || !(m_filter.Checks & (1u << record.Check)))
+        return false;
+    return m_filter.Text.empty() || HoldsText(bytes, record.Length, m_filterLower, m_filterHex);
+}
+
+void CFrameStore::SetFilter(const ST_FrameFilter &filter)
+{
+    m_filter = filter;
+    m_filterLower = Lower(filter.Text);
+    m_filterHex = HexBytes(filter.Text);
+    m_index.clear();
+    m_visibleDropped = 0;
+    if (m_filter.PassesAll())
+        return;
+    for (const ST_Chunk &chunk : m_chunks)
+        for (size_t i = 0; i < chunk.Records.size(); ++i)
+            if (Passes(chunk.Records[i], chunk.Bytes.data() + chunk.Records[i].Offset))
+                m_index.push_back(chunk.FirstId + i);
+}
+
+std::optional<size_t> CFrameStore::Find(const std::string &text, size_t from, bool forward) const
+{
+    const size_t count = Visible();
+    if (text.empty() || count == 0)
+        return std::nullopt;
+    const std::string lower = Lower(text);
+    const std::vector<uint8_t> hex = HexBytes(text);
+    size_t at = from;
+    if (at >= count)
+        at = forward ? count - 1 : 0; // the first step lands on the first (or the last)
+    for (size_t step = 0; step < count; ++step) {
+        at = forward ? (at + 1) % count : (at + count - 1) % count;
+        const ST_Chunk *chunk = nullptr;
+        const ST_Record &r = Record(VisibleRow(at), &chunk);
+        if (HoldsText(chunk->Bytes.data() + r.Offset, r.Length, lower, hex))
+            return at;
+    }
+    return std::nullopt;
+}
+
+void CFrameStore::SaveCsv(const std::string &path, int64_t wallOffset, bool charsKnown) const
+{
+    const CFrameCsv csv(wallOffset, charsKnown);
+    size_t next = 0;
+    bool header = false;
+    WriteFileAtomic(path, [&](std::string &piece) {
+        if (!header) {
+            header = true;
+            piece = CFrameCsv::Header();
+            return true;
+        }
+        if (next >= Visible())
+            return false;
+        // Some thousand lines a piece: few writes, and never the whole file held as text.
+        for (size_t end = std::min(Visible(), next + 4096); next < end; ++next)
+            piece += csv.Line(At(VisibleRow(next)));
+        return true;
+    });
+}
