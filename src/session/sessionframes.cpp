@@ -81,6 +81,7 @@ void CSessionFrames::SetSideProfile(EFrameDirection dir, const std::optional<ST_
         side.On.store(side.Framer != nullptr, std::memory_order_relaxed);
     }
     side.Settings = profile;
+    side.Timing = timing;
     m_armed.reset();
     ArmWake();
 }
@@ -97,15 +98,22 @@ CFrameProfile *CSessionFrames::FramerOf(EFrameDirection dir)
 
 ST_FramingInfo CSessionFrames::Info() const
 {
-    ST_FramingInfo info;
+    // While the monitor runs in the port's place, its port A's side speaks for it.
+    const ST_Side *side = nullptr;
     if (!m_profileSettings)
+        for (const ST_Side &s : m_sides)
+            if (!side && s.Settings)
+                side = &s;
+    const std::optional<ST_FramingProfile> &profile = side ? side->Settings : m_profileSettings;
+    const ST_LineTiming &timing = side ? side->Timing : m_timing;
+    ST_FramingInfo info;
+    if (!profile)
         return info;
     info.On = true;
-    info.Profile = m_profileSettings->Name;
-    if (m_profileSettings->Mode == EFramingMode::Silence) {
-        info.Floor = m_profileSettings->Silence.Floor;
-        info.WantedGap =
-            FrameTime(static_cast<int64_t>(m_profileSettings->Silence.Chars * m_timing.CharMicros()));
+    info.Profile = profile->Name;
+    if (profile->Mode == EFramingMode::Silence) {
+        info.Floor = profile->Silence.Floor;
+        info.WantedGap = FrameTime(static_cast<int64_t>(profile->Silence.Chars * timing.CharMicros()));
     }
     return info;
 }

@@ -61,6 +61,7 @@ public:
     void SetProfile(const std::optional<ST_FramingProfile> &profile, const ST_LineTiming &timing);
     bool On() const { return m_on.load(std::memory_order_relaxed); }
     const std::optional<ST_FramingProfile> &Profile() const { return m_profileSettings; }
+    // The window's framing, or while it has none the monitor's (its port A's side first).
     ST_FramingInfo Info() const;
 
     // The observer called `name` gets every frame from now on; null removes it. Observers run in
@@ -112,6 +113,7 @@ private:
     struct ST_Side
     {
         std::optional<ST_FramingProfile> Settings;
+        ST_LineTiming Timing;
         std::unique_ptr<CFrameProfile> Framer;
         std::atomic<bool> On{false};
     };

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTimer>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -181,6 +182,8 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
         return lines;
     });
     SessionOf(w).Frames().SetObserver("test", [&frames](const ST_Frame &frame) { frames.push_back(frame); });
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    auto *table = Find<QTableView>(w, "tblFrames");
     const std::string vport = env.File("board");
     ModalCatcher dialog([&vport](QDialog *d) {
         Choose(d, "cboPortA", "board");
@@ -204,6 +207,9 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
     EXPECT_EQ(std::string(frames[0].Bytes.begin(), frames[0].Bytes.end()), request);
     EXPECT_EQ(frames[1].Direction, EFrameDirection::MonitorAtoB);
     EXPECT_EQ(std::string(frames[1].Bytes.begin(), frames[1].Bytes.end()), answer);
+    EXPECT_TRUE(WaitUntil([table] { return table->model()->rowCount() == 2; }));
+    EXPECT_FALSE(Find<QLabel>(w, "lblFramesHint")->isVisibleTo(&w))
+        << "framing is on, on the monitor's sides";
 
     // Through to the device, so the monitor has read it, but no line end yet.
     ASSERT_EQ(write(program.fd, unfinished.data(), unfinished.size()),
