@@ -414,6 +414,17 @@
     </message>
 </context>
 <context>
+    <name>TFrameLineCommands</name>
+    <message>
+        <source>One Line per Frame</source>
+        <translation>Eine Zeile je Frame</translation>
+    </message>
+    <message>
+        <source>While the traffic is framed, each frame gets one log line; without framing the log is as before</source>
+        <translation>Solange der Verkehr in Frames geteilt wird, bekommt jeder Frame eine Protokollzeile; ohne Framing bleibt das Protokoll wie bisher</translation>
+    </message>
+</context>
+<context>
     <name>TFramesCommands</name>
     <message>
         <source>&amp;Frames</source>

@@ -414,6 +414,17 @@
     </message>
 </context>
 <context>
+    <name>TFrameLineCommands</name>
+    <message>
+        <source>One Line per Frame</source>
+        <translation>每帧一行</translation>
+    </message>
+    <message>
+        <source>While the traffic is framed, each frame gets one log line; without framing the log is as before</source>
+        <translation>流量分帧时，每帧占一行日志；不分帧时日志保持原样</translation>
+    </message>
+</context>
+<context>
     <name>TFramesCommands</name>
     <message>
         <source>&amp;Frames</source>

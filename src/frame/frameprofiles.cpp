@@ -175,16 +175,23 @@ ST_FramingProfile CFrameProfile::BuiltIn(const std::string &name)
 CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timing)
     : CFrameProfile(BuiltIn(name), timing)
 {
-    const size_t index = BuiltInIndex(name);
-    if (index == 1)
-        m_judge = JudgeModbusAscii;
-    else if (index == 2)
-        m_judge = JudgeNmea;
 }
 
 CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
     : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
 {
+    // A built-in framing handed over as its value (a session's, a link's choice) judges its
+    // frames as by its name: the checks carried as text are not in the value.
+    const auto &names = Names();
+    const auto it = std::find_if(names.begin(), names.end(),
+                                 [&](const std::string &n) { return SameName(n, profile.Name); });
+    if (it == names.end() || BuiltIn(*it) != profile)
+        return;
+    const auto index = it - names.begin();
+    if (index == 1)
+        m_judge = JudgeModbusAscii;
+    else if (index == 2)
+        m_judge = JudgeNmea;
 }
 
 void CFrameProfile::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time,

@@ -210,6 +210,24 @@ void CLogPipeline::Log(LogDirection direction, const CCommData &item)
            static_cast<size_t>(item.GetLength()), nullptr, true);
 }
 
+void CLogPipeline::LogLine(LogDirection direction, const uint8_t *bytes, size_t length, int64_t ageMs,
+                           uint8_t mark)
+{
+    ShowHeldLine();
+    const bool received = direction == LogDirection::Received;
+    if (!ValidMode()) {
+        if (received)
+            TakeReceivedMark(length);
+        return;
+    }
+    if (received)
+        m_heldCr = false;
+    int64_t &age = received ? m_receivedAgeMs : m_sentAgeMs;
+    age = std::max<int64_t>(0, ageMs);
+    Append(direction, static_cast<uint8_t>(m_displayType), bytes, length, nullptr, true, mark);
+    age = 0;
+}
+
 void CLogPipeline::LogNote(const std::string &text)
 {
     ShowHeldLine();
@@ -242,7 +260,7 @@ void CLogPipeline::Clear()
 }
 
 void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-                          const std::string *givenStamp, bool ownBreak)
+                          const std::string *givenStamp, bool ownBreak, uint8_t givenMark)
 {
     std::string stamp;
     if (givenStamp)
@@ -284,7 +302,8 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
         }
     }
     const uint8_t mark =
-        direction == LogDirection::Received ? TakeReceivedMark(length) : static_cast<uint8_t>(kLogMarkNone);
+        std::max(givenMark, direction == LogDirection::Received ? TakeReceivedMark(length)
+                                                                : static_cast<uint8_t>(kLogMarkNone));
     const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
                                                     shownLength, m_rendered, ownBreak, textForm, mark);
     m_renderedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);

@@ -66,6 +66,7 @@ public:
     void SetTimeSource(std::function<std::string(int64_t ageMs)> source) { m_timeSource = std::move(source); }
     // Milliseconds of a clock that never goes back; the default is the steady clock.
     void SetClock(std::function<int64_t()> steadyMs);
+    int64_t NowMs() const { return m_clock(); }
 
     // "Rec  :" line; its stamp is `ageMs` before now (the block waited that long for the log).
     void LogRecData(const CCommData &item, int64_t ageMs = 0);
@@ -82,6 +83,12 @@ public:
     // they are shown as one block, stamped when the first of them came. Between the two, so that
     // the log reads the typed line, then its echo and what it caused.
     void HoldReceived(bool on);
+    // Received bytes that another owner (CFrameLines) will show as lines of their own: numbered for
+    // MarkReceived as LogRecData numbers them.
+    void CountReceived(size_t length) { m_receivedBytes += length; }
+    // One line of exactly these bytes, "Rec  :" or "Send :", in the display mode, stamped `ageMs`
+    // before now, with `mark` or a stronger one MarkReceived gave its received bytes.
+    void LogLine(LogDirection direction, const uint8_t *bytes, size_t length, int64_t ageMs, uint8_t mark);
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
     void LogNote(const std::string &text);
     // A "Send :" line that says what went out instead of showing it (a whole file), in text mode.
@@ -121,7 +128,7 @@ private:
     // `stamp`, when given, is shown instead of the time source's. An `ownBreak` block ends with the
     // data's line break, if it has one, and the log adds none.
     void Append(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
-                const std::string *stamp = nullptr, bool ownBreak = false);
+                const std::string *stamp = nullptr, bool ownBreak = false, uint8_t mark = 0);
     void ShowReceived(const CCommData &item, int64_t ageMs);
     void LogReceivedLines(const CCommData &item);
     // Writes the part of a received line still waiting for its end; `nowMs` on the clock.

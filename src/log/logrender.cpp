@@ -8,6 +8,22 @@
 #include <algorithm>
 #include <cstring>
 
+const char *LogMarkText(uint8_t mark)
+{
+    switch (mark) {
+    case kLogMarkChecksumShort:
+        return kLogMarkChecksumShortText;
+    case kLogMarkFrameTimedOut:
+        return " [timed out]";
+    case kLogMarkFrameCut:
+        return " [cut]";
+    case kLogMarkFrameBad:
+        return " [check bad]";
+    default:
+        return kLogMarkChecksumBadText;
+    }
+}
+
 namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
@@ -201,7 +217,7 @@ void AddMark(ST_LogRendered &out, uint8_t mark)
         piece.length = std::min<uint32_t>(piece.length, static_cast<uint32_t>(end) - piece.start);
         piece.color = kColorChecksumBad;
     }
-    const char *text = mark == kLogMarkChecksumBad ? kLogMarkChecksumBadText : kLogMarkChecksumShortText;
+    const char *text = LogMarkText(mark);
     if (end > 0 && out.text[end - 1] == ' ')
         ++text; // the hex and decimal views end with a space already
     AddPiece(out, text, std::strlen(text), kColorChecksumBad);
@@ -328,8 +344,7 @@ bool MeasureLogLine(const ST_LogBlockView &block, size_t &width)
             w += 2 + (block.bytes[i] >= 10) + (block.bytes[i] >= 100);
     }
     if (block.mark != kLogMarkNone) {
-        const char *text =
-            block.mark == kLogMarkChecksumBad ? kLogMarkChecksumBadText : kLogMarkChecksumShortText;
+        const char *text = LogMarkText(block.mark);
         // The bytes' text ends with a space, which the note's own leading space joins.
         w += std::strlen(text) - (block.length > 0 ? 1 : 0);
     }

@@ -45,9 +45,20 @@ enum LogTextForm : uint8_t { kLogUtf8 = 1, kLogAnsiMarks = 2 };
 // A received frame whose checksum was checked and found wrong, or that is too short to carry one:
 // its log line ends with a note that says so and is drawn in kColorChecksumBad. The stronger mark
 // has the higher value.
-enum LogMark : uint8_t { kLogMarkNone = 0, kLogMarkChecksumShort = 1, kLogMarkChecksumBad = 2 };
+// A frame line (the log's line per frame) is marked the same way when its frame ended other than
+// as its protocol says, or its own check found it wrong.
+enum LogMark : uint8_t {
+    kLogMarkNone = 0,
+    kLogMarkChecksumShort = 1,
+    kLogMarkChecksumBad = 2,
+    kLogMarkFrameTimedOut = 3,
+    kLogMarkFrameCut = 4,
+    kLogMarkFrameBad = 5,
+};
 constexpr char kLogMarkChecksumBadText[] = " [checksum bad]";
 constexpr char kLogMarkChecksumShortText[] = " [checksum too short]";
+// The note a mark adds to its line.
+const char *LogMarkText(uint8_t mark);
 // Orange: apart from received blue, sent red and the magenta notes.
 constexpr uint32_t kColorChecksumBad = 0x000060D0;
 

@@ -202,7 +202,7 @@ CLogStore::Stored CLogStore::Append(LogDirection direction, uint8_t mode, const 
     block.stamp = stamp ? InternStamp(*stamp) : 0;
     block.firstLine = static_cast<uint32_t>(m_lineBase + m_lineCount);
     block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
-    block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | textForm << 4);
+    block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | (textForm & 0x03) << 4 | (mark & 0x04) << 4);
     block.direction = direction;
     block.ownBreak = ownBreak;
     m_blocks.push_back(block);
@@ -257,8 +257,8 @@ ST_LogBlockView CLogStore::View(const Block &block) const
     ST_LogBlockView view;
     view.direction = block.direction;
     view.mode = block.mode & 0x03;
-    view.mark = (block.mode >> 2) & 0x03;
-    view.textForm = block.mode >> 4;
+    view.mark = static_cast<uint8_t>(((block.mode >> 2) & 0x03) | ((block.mode >> 4) & 0x04));
+    view.textForm = (block.mode >> 4) & 0x03;
     view.hasStamp = block.hasStamp;
     view.ownBreak = block.ownBreak;
     view.stamp = block.hasStamp ? &m_stamps[Slot(block.stamp, m_stampBase)].text : &kNoStamp;

@@ -98,7 +98,7 @@ private:
         uint32_t stamp;
         uint32_t firstLine;
         uint32_t table;
-        uint8_t mode; // the display mode in bits 0-1, the mark in bits 2-3, the text form above
+        uint8_t mode; // the display mode in bits 0-1, the mark in bits 2-3 and 6, the text form in 4-5
         LogDirection direction;
         bool hasStamp;
         bool ownBreak;

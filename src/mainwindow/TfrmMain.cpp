@@ -269,11 +269,12 @@ void TfrmMain::BuildReceivePipeline()
     // It marks the log line the block is about to get.
     path.Add("checksum", received([this](ST_Traffic &event) { m_recvChecksum->Check(event.Data); }));
     // The log is the record of both directions; what a send's caller logs itself is not logged here.
+    // With a line per frame, the frames carry what the log never shows too: it is passed over.
     path.Add("log", [this](ST_Traffic &event) {
-        if (event.Direction == ETraffic::Received && !event.Transfer)
-            ui.edData->LogRecData(event.Data, event.AgeMs);
-        else if (event.Direction == ETraffic::Sent && event.Logged)
-            ui.edData->LogSendData(event.Data, event.AgeMs);
+        if (event.Direction == ETraffic::Received)
+            ui.edData->LogTrafficReceived(event.Data, event.AgeMs, !event.Transfer);
+        else if (event.Direction == ETraffic::Sent)
+            ui.edData->LogTrafficSent(event.Data, event.AgeMs, event.Logged && !event.Transfer);
         else if (event.Direction == ETraffic::MonitorAtoB || event.Direction == ETraffic::MonitorBtoA)
             m_monitor->LogTraffic(event);
     });

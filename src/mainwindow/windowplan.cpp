@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
+#include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/TFramesCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
@@ -71,6 +72,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
                           place);
          },
          SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
+         },
+         SettingsPlace::Later},
     };
     return plan;
 }
@@ -94,7 +99,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuViewShowSendData",
          false,
          {"mnuViewDateAndTime", "mnuViewMilliseconds", "mnuViewTimeSincePrevious", "mnuViewSplitLines",
-          "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
+          "mnuViewFrameLines", "mnuViewEncoding", "mnuViewAnsi", "mnuViewCheckChecksum"}},
         {"view.windows",
          "mnuView",
          P::End,

@@ -2,10 +2,12 @@
 #include "data/symboltable.h"
 #include "data/utf8text.h"
 #include "frame/framecsv.h"
+#include "frame/frameprofilefile.h"
 #include "frame/frameprofiles.h"
 #include "link/linklist.h"
 #include "log/capturefile.h"
 #include "log/logpipeline.h"
+#include "platform/appfolder.h"
 #include "platform/errors.h"
 #include "platform/handover.h"
 #include "platform/textfile.h"
@@ -479,10 +481,8 @@ private:
     CCaptureFile m_file;
 };
 
-// The run's traffic cut into frames, a CSV line each. Reads come from the listener thread, sends
-// on the run's thread once their write is done; like the log, what was read waits here until no
-// send is out, so that the framer is fed in the order the bytes crossed the line and on one
-// thread only.
+// The run's frames as CSV lines: the session cuts its traffic into frames and hands them out on
+// the run's thread, in the order they began.
 class CHeadlessFrames
 {
 public:
@@ -497,126 +497,51 @@ public:
             return error;
         if (fresh)
             m_file.Append(CFrameCsv::Header());
+        m_started = true;
         return 0;
     }
-    // Run thread, once the port's settings are known (the gaps in characters need them). Throws
-    // std::invalid_argument for a name no framing has.
-    void SetFraming(const std::string &profile, const COM_PORT_SETTING &link)
+    // Once the port's settings are known (the gaps in characters need them).
+    void SetTiming(const ST_LineTiming &timing) { m_csv.emplace(m_wallOffset, timing.CharMicros() > 0); }
+    // The session's frames observer.
+    void Write(const ST_Frame &frame)
     {
-        ST_LineTiming timing;
-        timing.Baud = link.Baud > 0 ? static_cast<uint32_t>(link.Baud) : 0;
-        if (link.DataBits >= 5 && link.DataBits <= 8)
-            timing.DataBits = link.DataBits;
-        timing.Parity = link.ParityCode != 0;
-        timing.StopBits = link.StopBitsCode == 1 ? 1.5 : link.StopBitsCode == 2 ? 2 : 1;
-        m_csv.emplace(m_wallOffset, timing.CharMicros() > 0);
-        m_profile.emplace(profile, timing);
+        if (m_started && m_csv)
+            m_file.Append(m_csv->Line(frame));
     }
-
-    // Listener thread.
-    void Read(const uint8_t *data, size_t size)
-    {
-        Bytes bytes(data, data + size);
-        // Stamped under the lock: a read stamped before a tick's time is in the queue it drains.
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_waitingBytes += size;
-        m_waiting.push_back({std::move(bytes), NowMicros()});
-    }
-    // Run thread: what was read before the send's write began, then the send.
-    void Sent(const ST_Traffic &event)
-    {
-        if (!m_profile)
-            return;
-        const FrameTime began(event.SteadyMs * 1000);
-        FeedWaiting([&](const ST_Read &read) { return read.Time < began; });
-        const Bytes &bytes = event.Data.Data();
-        Feed(EFrameDirection::Sent, bytes.data(), bytes.size(), began);
-    }
-    bool MustWrite() const
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        return m_waitingBytes > CHeadlessLog::kMostWaiting;
-    }
-    // Run thread, with no send out: frames what waits and what the quiet line has ended.
-    void WriteAll()
-    {
-        if (!m_profile)
-            return;
-        FrameTime now{0};
-        FeedWaiting([](const ST_Read &) { return true; }, &now);
-        m_last = std::max(m_last, now);
-        std::vector<ST_Frame> frames;
-        m_profile->Tick(m_last, frames);
-        Write(frames);
-    }
-    // Writes every frame left, unfinished ones too, and closes the file: 0, or the error that cost
-    // frames.
+    // Closes the file: 0, or the error that cost frames.
     int Stop()
     {
-        if (m_profile) {
-            FeedWaiting([](const ST_Read &) { return true; });
-            std::vector<ST_Frame> frames;
-            m_profile->Flush(frames);
-            Write(frames);
-        }
+        m_started = false;
         return m_file.Stop();
     }
 
 private:
-    struct ST_Read
-    {
-        Bytes Data;
-        FrameTime Time;
-    };
-    static FrameTime NowMicros()
-    {
-        return std::chrono::duration_cast<FrameTime>(Clock::now().time_since_epoch());
-    }
-    // `*now`: a time no read still to come is stamped before.
-    template <typename Due> void FeedWaiting(Due due, FrameTime *now = nullptr)
-    {
-        std::deque<ST_Read> ready;
-        {
-            const std::lock_guard<std::mutex> guard(m_lock);
-            if (now)
-                *now = NowMicros();
-            while (!m_waiting.empty() && due(m_waiting.front())) {
-                m_waitingBytes -= m_waiting.front().Data.size();
-                ready.push_back(std::move(m_waiting.front()));
-                m_waiting.pop_front();
-            }
-        }
-        for (const ST_Read &read : ready)
-            Feed(EFrameDirection::Received, read.Data.data(), read.Data.size(), read.Time);
-    }
-    void Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
-    {
-        // A send's time is its write's start, in milliseconds: it may stand a moment before a read
-        // already framed, and the framer's clock never goes back.
-        m_last = std::max(m_last, time);
-        std::vector<ST_Frame> frames;
-        m_profile->Feed(dir, data, size, m_last, frames);
-        Write(frames);
-    }
-    void Write(std::vector<ST_Frame> &frames)
-    {
-        // Frames ended together (by the close, or by one quiet line) go in the order they began.
-        std::stable_sort(frames.begin(), frames.end(),
-                         [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; });
-        for (const ST_Frame &frame : frames)
-            m_file.Append(m_csv->Line(frame));
-    }
-
-    mutable std::mutex m_lock;
-    std::deque<ST_Read> m_waiting;
-    size_t m_waitingBytes = 0;
-    // The run thread's.
     int64_t m_wallOffset = 0;
-    std::optional<CFrameProfile> m_profile;
+    bool m_started = false;
     std::optional<CFrameCsv> m_csv;
-    FrameTime m_last{0};
     CCaptureFile m_file;
 };
+
+// A framing by its name: a built-in one (in any case) or one of the user's own, from the profiles
+// file of the app folder. Throws std::invalid_argument for a name neither has, EKestrumError for
+// a profiles file that cannot be read.
+ST_FramingProfile FramingNamed(const std::string &name)
+{
+    try {
+        return CFrameProfile::BuiltIn(name);
+    } catch (const std::invalid_argument &builtIn) {
+        const std::string path = AppFilePath("Framing.kfp");
+        struct stat st = {};
+        if (stat(path.c_str(), &st) != 0)
+            throw;
+        const std::vector<ST_FramingProfile> own = ReadFrameProfilesFile(path);
+        for (const ST_FramingProfile &profile : own)
+            if (strcasecmp(profile.Name.c_str(), name.c_str()) == 0)
+                return profile;
+        throw std::invalid_argument(std::string(builtIn.what()) + ", nor among the " +
+                                    std::to_string(own.size()) + " profiles of " + path);
+    }
+}
 
 // How long a stopped script has to end before the run ends without it.
 constexpr auto kStopGrace = std::chrono::seconds(1);
@@ -651,10 +576,8 @@ public:
             if (m_logging && event.Direction == ETraffic::Sent && event.Logged)
                 m_log.Sent(event);
         });
-        // Every send crossed the line, whether the log writes a line for it or not.
-        m_session.Traffic().Add("frames", [this](ST_Traffic &event) {
-            if (m_framing && event.Direction == ETraffic::Sent)
-                m_frames.Sent(event);
+        m_session.Frames().SetWake([this](FrameTime due) {
+            m_framesDue = Clock::time_point(std::chrono::duration_cast<Clock::duration>(due));
         });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
@@ -721,12 +644,14 @@ private:
         }
         return code;
     }
-    // Writes the frames left and closes their file; one that lost frames fails a run that passed.
+    // Closes the frames file (the close of the port has handed out the frames left); one that
+    // lost frames fails a run that passed.
     int StopFrames(int code)
     {
-        if (!m_framing)
+        if (!m_writingFrames)
             return code;
-        m_framing = false;
+        m_writingFrames = false;
+        m_session.Frames().SetObserver("frames", nullptr);
         if (const int error = m_frames.Stop(); error != 0) {
             std::fprintf(m_out, "frames: %s: %s\n", m_options.FramesPath.c_str(), std::strerror(error));
             std::fflush(m_out);
@@ -748,11 +673,13 @@ private:
             m_calls.RunAll();
             if (m_logging && (m_session.SendsSettled() || m_log.MustWrite()))
                 m_log.WriteAll();
-            if (m_framing && (m_session.SendsSettled() || m_frames.MustWrite()))
-                m_frames.WriteAll();
+            if (m_framesDue && Clock::now() >= *m_framesDue) {
+                m_framesDue.reset();
+                m_session.Frames().Pump();
+            }
             if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
-            m_pump.Wait(deadline);
+            m_pump.Wait(m_framesDue ? std::min(deadline, *m_framesDue) : deadline);
         }
     }
 
@@ -762,7 +689,8 @@ private:
     // Read by the script's thread, which may be left behind when the log ends.
     std::atomic<bool> m_logging{false};
     CHeadlessFrames m_frames;
-    std::atomic<bool> m_framing{false}; // read by the listener thread
+    bool m_writingFrames = false;
+    std::optional<Clock::time_point> m_framesDue; // the session's frames wait on the clock
     std::mutex m_printLock;
     CPump m_pump;
     std::atomic<int> m_signal{0};
@@ -804,12 +732,18 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
         *usage = true;
         return false;
     }
-    if (m_framing) {
+    if (!m_options.Framing.empty()) {
+        // Before the open: a device's greeting is framed too.
         try {
-            m_frames.SetFraming(m_options.Framing, link);
+            const ST_LineTiming timing = LineTimingOf(link);
+            m_session.Frames().SetProfile(FramingNamed(m_options.Framing), timing);
+            m_frames.SetTiming(timing);
         } catch (const std::invalid_argument &e) {
             *error = e.what();
             *usage = true;
+            return false;
+        } catch (const std::exception &e) {
+            *error = e.what();
             return false;
         }
     }
@@ -862,7 +796,8 @@ int CHeadlessRun::Run()
             StopLog(1);
             return 1;
         }
-        m_framing = true;
+        m_writingFrames = true;
+        m_session.Frames().SetObserver("frames", [this](const ST_Frame &frame) { m_frames.Write(frame); });
     }
     try {
         m_sendList.Load(CSendDataList::DefaultPath());
@@ -876,10 +811,9 @@ int CHeadlessRun::Run()
             // Logged first: a note the script makes on what it reads comes after the bytes.
             if (m_logging)
                 m_log.Read(data, size);
-            if (m_framing)
-                m_frames.Read(data, size);
             m_runner.Feed(data, size);
         }));
+    m_session.Frames().SetObserver("script", [this](const ST_Frame &frame) { m_runner.FeedFrame(frame); });
     std::string error;
     bool usage = false;
     if (!OpenPort(&error, &usage)) {
@@ -943,6 +877,7 @@ int CHeadlessRun::Run()
             PumpUntil([this] { return m_session.SendsSettled(); }, m_deadline);
     }
     m_session.Traffic().SetReader("script", nullptr);
+    m_session.Frames().SetObserver("script", nullptr);
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
@@ -1004,8 +939,9 @@ const char *HeadlessUsage()
            "                        capture of the window's log writes them\n"
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --junit FILE          the test cases as JUnit XML\n"
-           "  --framing PROFILE     how the traffic is cut into frames for --frames:\n"
-           "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP or COBS\n"
+           "  --framing PROFILE     how the traffic is cut into frames for frame() and --frames:\n"
+           "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP, COBS\n"
+           "                        or a profile of the app folder's Framing.kfp\n"
            "  --frames FILE         every frame both ways as a CSV line (LF line ends):\n"
            "                        time,gap_ms,gap_chars,direction,length,hex,check,summary\n"
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
@@ -1094,14 +1030,14 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         *error = "a link brings its own settings; --baud and the like go with --port";
         return false;
     }
-    if (o.FramesPath.empty() != o.Framing.empty()) {
-        *error = "--frames FILE and --framing PROFILE go together";
+    if (!o.FramesPath.empty() && o.Framing.empty()) {
+        *error = "--frames FILE needs --framing PROFILE";
         return false;
     }
     if (!o.Framing.empty()) {
         try {
-            CFrameProfile(o.Framing, {});
-        } catch (const std::invalid_argument &e) {
+            FramingNamed(o.Framing);
+        } catch (const std::exception &e) {
             *error = std::string("--framing: ") + e.what();
             return false;
         }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <strings.h>
+#include <utility>
 
 // Lua reports its errors by longjmp, past any C++ frame: in the functions below no object with a
 // destructor (and no lock) is alive where Lua may raise. What they must keep across a call into
@@ -138,9 +139,15 @@ struct CScriptRunner::Impl
     uint64_t SnapshotAt = 0;
     Clock::time_point ExpectDeadline;
     ST_PatternHooks Patterns;
-    uint64_t DropsUntold = 0;
-    bool DropsTold = false;
-    Clock::time_point DropNoteAt;
+    struct ST_Drops
+    {
+        uint64_t Untold = 0;
+        bool Told = false;
+        Clock::time_point NoteAt;
+    };
+    ST_Drops ByteDrops, FrameDrops;
+    ST_Frame Taken;        // the frame frame() or expectframe() took last
+    bool AnyFrame = false; // taken during the run, for the message of a failed expectframe
 
     explicit Impl(CScriptRunner &runner) : R(runner) {}
     ~Impl()
@@ -379,21 +386,200 @@ struct CScriptRunner::Impl
     // (`flush`: whatever is left untold, at the end of the run).
     void NoteDropped(bool flush = false)
     {
+        uint64_t bytes, frames;
         {
             const std::lock_guard<std::mutex> guard(R.m_lock);
-            DropsUntold += R.m_dropped;
-            R.m_dropped = 0;
+            bytes = std::exchange(R.m_dropped, 0);
+            frames = std::exchange(R.m_framesDropped, 0);
         }
+        TellDrops(ByteDrops, bytes, flush,
+                  " received bytes were dropped unmatched, as more than 1 MiB waited",
+                  " more received bytes were dropped unmatched");
+        TellDrops(FrameDrops, frames, flush,
+                  " frames were dropped unread, as more than " + std::to_string(kMaxFrames) +
+                      " frames or 1 MiB waited",
+                  " more frames were dropped unread");
+    }
+    void TellDrops(ST_Drops &drops, uint64_t more, bool flush, const std::string &first,
+                   const std::string &again)
+    {
+        drops.Untold += more;
         const Clock::time_point now = Clock::now();
-        if (DropsUntold == 0 || (DropsTold && !flush && now - DropNoteAt < kDropNoteEvery))
+        if (drops.Untold == 0 || (drops.Told && !flush && now - drops.NoteAt < kDropNoteEvery))
             return;
-        const std::string count = std::to_string(DropsUntold);
-        R.m_host.Note(DropsTold ? "script: " + count + " more received bytes were dropped unmatched"
-                                : "script: " + count +
-                                      " received bytes were dropped unmatched, as more than 1 MiB waited");
-        DropsUntold = 0;
-        DropsTold = true;
-        DropNoteAt = now;
+        R.m_host.Note("script: " + std::to_string(drops.Untold) + (drops.Told ? again : first));
+        drops.Untold = 0;
+        drops.Told = true;
+        drops.NoteAt = now;
+    }
+
+    // ---- Frames ----
+    enum class EFrameWait : uint8_t { Got, TimedOut, Off };
+
+    bool TakeFrame()
+    {
+        const std::lock_guard<std::mutex> guard(R.m_lock);
+        if (R.m_frames.empty())
+            return false;
+        Taken = std::move(R.m_frames.front());
+        R.m_frames.pop_front();
+        R.m_frameBytes -= Taken.Bytes.size() + Taken.Decoded.size();
+        AnyFrame = true;
+        return true;
+    }
+
+    // Into Taken the next frame, waiting for it until `deadline` or a stop; frames handed in
+    // before the framing was turned off are still had.
+    EFrameWait NextFrame(Clock::time_point deadline)
+    {
+        if (TakeFrame())
+            return EFrameWait::Got;
+        if (!R.m_host.FramingOn())
+            return EFrameWait::Off;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0 || R.m_stop.load())
+                return EFrameWait::TimedOut;
+            R.WaitFor(static_cast<uint32_t>(std::min<int64_t>(left, INT32_MAX)),
+                      [this](const std::string &) { return !R.m_frames.empty(); });
+            if (TakeFrame())
+                return EFrameWait::Got;
+        }
+    }
+
+    // Raises the error of a script that asks for frames of a port no framing cuts; does not return.
+    [[noreturn]] static void RaiseNoFraming(lua_State *L)
+    {
+        Of(L).Err = "no framing chosen: the port's traffic is not cut into frames";
+        RaiseErr(L);
+    }
+
+    // Taken as the script sees it.
+    void PushFrame(lua_State *L) const
+    {
+        const ST_Frame &f = Taken;
+        static const char *const kDirections[] = {"rx", "tx", "a>b", "b>a"};
+        lua_createtable(L, 0, 10);
+        lua_pushlstring(L, reinterpret_cast<const char *>(f.Bytes.data()), f.Bytes.size());
+        lua_setfield(L, -2, "bytes");
+        if (f.IsEncoded) {
+            lua_pushlstring(L, reinterpret_cast<const char *>(f.Decoded.data()), f.Decoded.size());
+            lua_setfield(L, -2, "decoded");
+        }
+        lua_pushinteger(L, static_cast<lua_Integer>(f.Bytes.size()));
+        lua_setfield(L, -2, "length");
+        lua_pushstring(L, kDirections[static_cast<size_t>(f.Direction) % kFrameDirections]);
+        lua_setfield(L, -2, "direction");
+        lua_pushstring(L, f.Check == EFrameCheck::Ok ? "ok" : f.Check == EFrameCheck::Bad ? "bad" : "none");
+        lua_setfield(L, -2, "check");
+        if (f.Gap) {
+            lua_pushnumber(L, static_cast<lua_Number>(f.Gap->count()) / 1000);
+            lua_setfield(L, -2, "gap");
+        }
+        lua_pushnumber(L, f.GapChars);
+        lua_setfield(L, -2, "gap_chars");
+        // Since the script began, on the clock the frames are stamped by.
+        const FrameTime started = std::chrono::duration_cast<FrameTime>(Start.time_since_epoch());
+        lua_pushnumber(L, static_cast<lua_Number>((f.Start - started).count()) / 1000);
+        lua_setfield(L, -2, "time");
+        static const std::pair<uint8_t, const char *> kMarks[] = {{FRAME_TIMED_OUT, "timed_out"},
+                                                                  {FRAME_MAX_LENGTH, "max_length"},
+                                                                  {FRAME_BAD_ENCODING, "bad_encoding"},
+                                                                  {FRAME_SILENCE_FLOOR, "silence_floor"},
+                                                                  {FRAME_STRAY, "stray"}};
+        lua_createtable(L, 0, 0);
+        for (const auto &mark : kMarks)
+            if (f.Marks & mark.first) {
+                lua_pushboolean(L, 1);
+                lua_setfield(L, -2, mark.second);
+            }
+        lua_setfield(L, -2, "marks");
+    }
+
+    static int Frame(lua_State *L)
+    {
+        Impl &d = Of(L);
+        const uint32_t timeoutMs = OptTimeout(L, 1);
+        const EFrameWait got = d.NextFrame(Clock::now() + std::chrono::milliseconds(timeoutMs));
+        CheckStop(L);
+        if (got == EFrameWait::Off)
+            RaiseNoFraming(L);
+        d.NoteDropped();
+        if (got == EFrameWait::TimedOut)
+            lua_pushnil(L);
+        else
+            d.PushFrame(L);
+        return 1;
+    }
+
+    void ExpectFrameFailed(lua_State *L, uint32_t timeoutMs)
+    {
+        std::string what = "a function";
+        if (!lua_isfunction(L, 1)) {
+            size_t n = 0;
+            const char *p = lua_tolstring(L, 1, &n);
+            what = "\"" + EscapeBytes(reinterpret_cast<const uint8_t *>(p), n) + "\"";
+        }
+        const std::string text =
+            "expectframe " + what + " failed after " + std::to_string(timeoutMs) + " ms; " +
+            (AnyFrame ? "last frame: \"" + EscapeBytes(Taken.Bytes.data(), Taken.Bytes.size()) + "\""
+                      : std::string("no frame came"));
+        RecordFailure(text);
+        R.m_host.Note(text);
+    }
+
+    // Frames that do not match are taken and passed over, as expect passes over the bytes before
+    // its match.
+    static int ExpectFrame(lua_State *L)
+    {
+        Impl &d = Of(L);
+        const bool byFunction = lua_isfunction(L, 1);
+        luaL_argexpected(L, byFunction || lua_type(L, 1) == LUA_TSTRING, 1, "pattern or function");
+        const uint32_t timeoutMs = OptTimeout(L, 2);
+        lua_settop(L, 2);
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        d.ExpectDeadline = deadline;
+        for (;;) {
+            const EFrameWait got = d.NextFrame(deadline);
+            CheckStop(L);
+            if (got == EFrameWait::Off)
+                RaiseNoFraming(L);
+            d.NoteDropped();
+            bool matched = false;
+            bool abandoned = got == EFrameWait::TimedOut;
+            if (!abandoned && !byFunction) {
+                size_t lp = 0;
+                const char *p = lua_tolstring(L, 1, &lp);
+                CLuaPattern m(reinterpret_cast<const char *>(d.Taken.Bytes.data()), d.Taken.Bytes.size(), p,
+                              lp, ExpectGoesOn, &d);
+                size_t start = 0, end = 0;
+                const CLuaPattern::EResult result = m.Find(0, &start, &end);
+                if (result == CLuaPattern::EResult::Malformed) {
+                    d.Err = m.Error();
+                    RaiseErr(L);
+                }
+                CheckStop(L);
+                abandoned = result == CLuaPattern::EResult::Abandoned;
+                matched = result == CLuaPattern::EResult::Matched;
+            }
+            if (abandoned) {
+                d.ExpectFrameFailed(L, timeoutMs);
+                lua_pushnil(L);
+                return 1;
+            }
+            // The table is made before the function runs: it may take frames of its own.
+            d.PushFrame(L);
+            if (byFunction) {
+                lua_pushvalue(L, 1);
+                lua_pushvalue(L, -2);
+                lua_call(L, 1, 1);
+                matched = lua_toboolean(L, -1);
+                lua_pop(L, 1);
+            }
+            if (matched)
+                return 1;
+            lua_pop(L, 1);
+        }
     }
 
     static bool GoesOn(void *context) { return !static_cast<Impl *>(context)->R.m_stop.load(); }
@@ -656,6 +842,8 @@ struct CScriptRunner::Impl
         };
         lua_pushglobaltable(L);
         luaL_setfuncs(L, functions, 0);
+        const luaL_Reg frames[] = {{"frame", Frame}, {"expectframe", ExpectFrame}, {nullptr, nullptr}};
+        luaL_setfuncs(L, frames, 0);
         lua_pop(L, 1);
         Patterns.KeepGoing = GoesOn;
         Patterns.Context = this;
@@ -741,6 +929,21 @@ void CScriptRunner::Feed(const uint8_t *data, size_t size)
         if (m_recent.size() > kRecentBytes)
             m_recent.erase(0, m_recent.size() - kRecentBytes);
         ++m_arrivals;
+    }
+    m_changed.notify_all();
+}
+
+void CScriptRunner::FeedFrame(const ST_Frame &frame)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_frames.push_back(frame);
+        m_frameBytes += frame.Bytes.size() + frame.Decoded.size();
+        while (m_frames.size() > kMaxFrames || (m_frameBytes > kMaxFrameBytes && m_frames.size() > 1)) {
+            m_frameBytes -= m_frames.front().Bytes.size() + m_frames.front().Decoded.size();
+            m_frames.pop_front();
+            ++m_framesDropped;
+        }
     }
     m_changed.notify_all();
 }

@@ -6,11 +6,15 @@
 // port. Run executes the script on the calling thread (a thread of its caller's, never the GUI
 // thread); the received bytes come in through Feed from whichever thread has them, and Stop and
 // PortLost may come from any thread: every wait of the script wakes at once, and a script busy in
-// a loop of its own is stopped within a few thousand Lua instructions.
+// a loop of its own is stopped within a few thousand Lua instructions. Frames of the port's
+// framing come in the same way, through FeedFrame, for frame() and expectframe().
+#include "frame/framer.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,6 +44,8 @@ public:
     virtual void Note(const std::string &text) = 0;
     // Any thread: the runner was stopped; a call of the script's waiting in the host returns.
     virtual void Wake() {}
+    // Any thread: the port's traffic is cut into frames, so frame() has something to wait for.
+    virtual bool FramingOn() const { return false; }
 };
 
 enum class EScriptEnd : uint8_t {
@@ -79,6 +85,11 @@ public:
     // What the script waits on is kept up to this many bytes; older ones are dropped with a note.
     static constexpr size_t kMaxPending = 1 << 20;
     static constexpr uint32_t kDefaultTimeoutMs = 10000;
+    // Frames not yet taken by frame() or expectframe() are kept up to this many, and this many
+    // bytes in all; the oldest are dropped with a note. A script that never reads frames costs
+    // no more than that.
+    static constexpr size_t kMaxFrames = 4096;
+    static constexpr size_t kMaxFrameBytes = 1 << 20;
 
     explicit CScriptRunner(IScriptHost &host);
     ~CScriptRunner();
@@ -92,6 +103,8 @@ public:
 
     // Any thread.
     void Feed(const uint8_t *data, size_t size);
+    // A frame of the port's, in the order frames began (the session's frames observer).
+    void FeedFrame(const ST_Frame &frame);
     void Stop(const std::string &why = "stopped");
     void PortLost(const std::string &why);
     bool StopRequested() const { return m_stop.load(); }
@@ -116,5 +129,8 @@ private:
     uint64_t m_arrivals = 0;
     uint64_t m_dropped = 0; // dropped since the last note about it
     std::string m_stopWhy;
-    std::string m_recent; // the last bytes received, for the message of a failed expect
+    std::string m_recent;          // the last bytes received, for the message of a failed expect
+    std::deque<ST_Frame> m_frames; // handed in, not yet taken
+    size_t m_frameBytes = 0;
+    uint64_t m_framesDropped = 0; // since the last note about it
 };

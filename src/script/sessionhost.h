@@ -37,6 +37,9 @@ public:
     bool SendBreak(uint32_t ms, std::string *error) override;
     bool SendFile(const std::string &path, const std::string &protocol, std::string *error) override;
     void Note(const std::string &text) override { m_note(text); }
+    // The session's framing says this itself (the owner sets the observer that feeds the runner
+    // its frames, as it sets the reader that feeds it the bytes).
+    bool FramingOn() const override { return m_session.Frames().On(); }
 
 private:
     bool Stopped() const { return m_runner && m_runner->StopRequested(); }

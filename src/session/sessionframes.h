@@ -48,6 +48,9 @@ public:
     // Called on the owner thread when a frame waits on the clock: the owner calls Pump at `due`
     // (steady clock, microseconds) or later. A later call replaces the earlier one's time.
     using Wake = std::function<void(FrameTime due)>;
+    // Reads wait behind a write under way up to this many bytes (a write held up by flow control
+    // while the device talks on costs no more).
+    static constexpr size_t kMostWaiting = size_t{1} << 20;
 
     CSessionFrames();
     ~CSessionFrames();
@@ -137,7 +140,6 @@ private:
     mutable std::mutex m_lock;
     std::deque<ST_Read> m_reads;
     size_t m_readBytes = 0;
-    static constexpr size_t kMostWaiting = 1 << 20;
     std::multiset<FrameTime> m_writes; // begun, not yet fed
 
     // The owner thread's.

@@ -1,4 +1,5 @@
 #include "data/datapattern.h"
+#include "log/framelines.h"
 #include "log/logpipeline.h"
 
 #include <gtest/gtest.h>
@@ -280,4 +281,34 @@ TEST(LogPipeline, NoViewLosesAByteOfABlockWithControlBytes)
             EXPECT_EQ(captured, expected) << view.mode << " " << view.utf8 << " " << stamps;
             EXPECT_EQ(log.Store().WholeText(), expected) << view.mode << " " << view.utf8 << " " << stamps;
         }
+}
+
+// The frames say where lines end; the bytes are the blocks', each shown once, however the frames
+// and the blocks come or fail to agree.
+TEST(LogPipeline, FrameLinesShowTheBlocksBytesOnceWhereTheFramesEnd)
+{
+    CLogPipeline log;
+    CFrameLines lines(log);
+    lines.SetFramingOn([] { return true; });
+    const auto frame = [&](const std::string &text, bool sent = false, uint8_t mark = kLogMarkNone) {
+        lines.Frame({sent, Bytes(text.begin(), text.end()), log.NowMs(), mark});
+    };
+    log.LogRecData(Text("ab")); // before the choice: a block line
+    lines.SetChosen(true);
+    lines.Received(Text("cd\r\nef"), 0);
+    frame("abcd\r\n");                        // it began before the choice: the rest only
+    frame("ef\r\n", false, kLogMarkFrameBad); // ahead of its block
+    lines.Received(Text("\r\nxx"), 0);
+    lines.Received(Text("gh\r\n"), 0);
+    frame("gh\r\n");                 // "xx" is in no frame
+    frame("zz\r\n");                 // its bytes never come
+    lines.Sent(Text("k"), 0, false); // a send the log writes no line for
+    frame("k", true);
+    lines.Received(Text("ok\r\n"), 0);
+    frame("ok\r\n");
+    lines.Received(Text("half"), 0);
+    lines.SetChosen(false);
+    lines.Received(Text("after"), 0);
+    EXPECT_EQ(log.Store().WholeText(), "Rec  :ab\r\nRec  :cd\r\nRec  :ef [check bad]\r\nRec  :xx\r\n"
+                                       "Rec  :gh\r\nRec  :ok\r\nRec  :half\r\nRec  :after\r\n");
 }

@@ -156,6 +156,42 @@ TEST(ScriptRunner, WhatWaitsUnmatchedIsBounded)
     EXPECT_NE(host.notes.find("dropped"), std::string::npos);
 }
 
+TEST(ScriptRunner, FramesWaitBoundedAStopWakesFrameAndNoFramingIsAnError)
+{
+    struct CFramingHost : CNotesHost
+    {
+        bool FramingOn() const override { return on; }
+        bool on = true;
+    } host;
+    CScriptRunner runner(host);
+    ST_Frame frame;
+    for (size_t i = 0; i < CScriptRunner::kMaxFrames + 3; ++i) {
+        frame.Bytes = {static_cast<uint8_t>('a' + i % 26)};
+        runner.FeedFrame(frame);
+    }
+    ST_ScriptOutcome outcome;
+    std::thread script([&] {
+        outcome = runner.RunText("assert(frame(0).bytes == 'd') for i = 2, 4096 do assert(frame(0)) end "
+                                 "note('waiting') frame(2000000000)",
+                                 "frames");
+    });
+    while (true) {
+        const std::lock_guard<std::mutex> guard(host.lock);
+        if (host.notes.find("waiting") != std::string::npos)
+            break;
+    }
+    runner.Stop();
+    script.join();
+    EXPECT_EQ(outcome.End, EScriptEnd::Stopped) << outcome.Message;
+    EXPECT_NE(host.notes.find("script: 3 frames were dropped unread"), std::string::npos) << host.notes;
+
+    host.on = false;
+    CScriptRunner off(host);
+    outcome = off.RunText("frame(10)", "off");
+    EXPECT_EQ(outcome.End, EScriptEnd::Error);
+    EXPECT_NE(outcome.Message.find("no framing chosen"), std::string::npos) << outcome.Message;
+}
+
 // Each write of the script's brings 64 KiB more than it can keep.
 TEST(ScriptRunner, NotesOfDroppedBytesAreFewAndCountEveryByte)
 {
@@ -493,6 +529,37 @@ TEST_F(HeadlessRun, TheFramesFileHoldsTheRequestThenTheAnswerBothChecked)
               "T,,,rx,7,01 03 02 00 2A 39 9B,ok,\n");
 }
 
+TEST_F(HeadlessRun, AScriptReadsTheFramesOfAProfileOfTheUsersOwn)
+{
+    WriteRaw(home.Dir() + "/Framing.kfp",
+             "# Kestrum framing profiles 1\n[Semicolons]\nmode = delimiter\nend = 3B\nkeep = no\n");
+    ST_HeadlessOptions o;
+    o.Port = pty.Path();
+    o.Framing = "semicolons";
+    o.Script = Script(R"lua(
+        test("frames", function()
+            write("go;")
+            local sent = frame(10000)
+            assert(sent.direction == "tx" and sent.bytes == "go" and sent.gap == nil, sent.direction)
+            local f = expectframe("^C", 10000)
+            assert(f.bytes == "CD" and f.direction == "rx" and f.check == "none" and f.length == 2, f.bytes)
+            assert(f.gap >= 0 and next(f.marks) == nil)
+            assert(expectframe(function(g) return g.bytes == "EF" end, 10000))
+        end)
+        test("none", function() expectframe("never", 100) end)
+    )lua");
+    std::thread device([&] {
+        if (pty.ReceiveText(3, 10000) == "go;")
+            pty.Send("AB;CD;EF;");
+    });
+    EXPECT_EQ(Run(o), 1) << output;
+    device.join();
+    EXPECT_NE(output.find("PASS frames"), std::string::npos) << output;
+    EXPECT_NE(output.find("FAIL none: expectframe \"never\" failed after 100 ms; last frame: \"EF\""),
+              std::string::npos)
+        << output;
+}
+
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
     CShellBehindPort shell(pty, dir.path);
@@ -625,6 +692,7 @@ TEST(HeadlessArgs, AskForOnePortAndKnownOptions)
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frames", "f.csv"}, &o, &error));
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "modbus"},
                                    &o, &error));
+    EXPECT_TRUE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--framing", "lines"}, &o, &error));
     EXPECT_TRUE(ParseHeadlessArgs(
         {"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "NMEA 0183"}, &o, &error));
     // A day at most, and a number.

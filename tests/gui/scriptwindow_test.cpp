@@ -3,6 +3,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
+#include "session/portsession.h"
 
 #include <QAction>
 #include <gtest/gtest.h>
@@ -57,6 +58,17 @@ TEST(ScriptWindow, AScriptAnswersTheDeviceAndAnEndlessOneStopsFromTheMenu)
     EXPECT_GE(answered, 0);
     EXPECT_GT(LogLine(w, "Script: got 21"), answered);
     EXPECT_GT(LogLine(w, "answer.lua passed"), LogLine(w, "Script: got 21"));
+
+    // The session's frames reach the script while it runs.
+    SessionOf(w).Frames().SetProfile(CFrameProfile::BuiltIn("Lines"), LineTimingOf(link));
+    const std::string framed = dir.File("framed.lua");
+    WriteRaw(framed,
+             "local f = expectframe('^v') note('frame ' .. f.bytes:sub(1, -3) .. ' ' .. f.direction)");
+    ASSERT_TRUE(scripts->Run(QString::fromStdString(framed)));
+    pty.Send("skip\r\nvalue=7\r\n");
+    EXPECT_TRUE(WaitUntil([&] { return LogHas(w, "framed.lua passed"); }));
+    EXPECT_TRUE(LogHas(w, "Script: frame value=7 rx"));
+    SessionOf(w).Frames().SetProfile(std::nullopt, {});
 
     // Offered again, and stopped inside a loop that never waits.
     const std::string endless = dir.File("endless.lua");

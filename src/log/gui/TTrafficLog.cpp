@@ -311,6 +311,18 @@ void TTrafficLog::LogSendData(const CCommData &item, int64_t ageMs)
     SyncHeldTimer();
 }
 
+void TTrafficLog::LogTrafficReceived(const CCommData &item, int64_t ageMs, bool shown)
+{
+    m_frameLines.Received(item, ageMs, shown);
+    SyncHeldTimer();
+}
+
+void TTrafficLog::LogTrafficSent(const CCommData &item, int64_t ageMs, bool shown)
+{
+    m_frameLines.Sent(item, ageMs, shown);
+    SyncHeldTimer();
+}
+
 void TTrafficLog::HoldReceived(bool on)
 {
     m_pipeline.HoldReceived(on);
@@ -503,6 +515,8 @@ void TTrafficLog::scrollContentsBy(int dx, int dy)
 
 void TTrafficLog::Clear()
 {
+    // What waits for its frame is shown before the log goes, as a held line is.
+    m_frameLines.Settle();
     m_pipeline.Clear();
     SyncHeldTimer();
     ForgetRows();

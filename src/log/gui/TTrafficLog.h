@@ -6,6 +6,7 @@
 // of a logged item is the pipeline's (see log/logpipeline.h); the pane draws what it stored.
 #include "data/commdata.h"
 #include "data/symboltable.h"
+#include "log/framelines.h"
 #include "log/gui/TLogGlyphs.h"
 #include "log/logcolours.h"
 #include "log/logpipeline.h"
@@ -58,6 +59,12 @@ public:
     void MarkReceived(uint64_t position, uint8_t mark);
     uint64_t ReceivedBytes() const { return m_pipeline.ReceivedBytes(); }
     void LogSendData(const CCommData &item, int64_t ageMs = 0); // "Send :" line
+    // The traffic path's blocks, which the log's line per frame (log/framelines.h) may show as
+    // frames: a received block, a send, and bytes the frames carry that the log never shows.
+    void LogTrafficReceived(const CCommData &item, int64_t ageMs, bool shown = true);
+    void LogTrafficSent(const CCommData &item, int64_t ageMs, bool shown);
+    // The choice and the frames themselves come from TFrameLineCommands.
+    CFrameLines &FrameLines() { return m_frameLines; }
     // See CLogPipeline::HoldReceived.
     void HoldReceived(bool on);
     // A "Note :" line of the program's own, written in text mode whatever the display mode.
@@ -180,6 +187,7 @@ private:
     ELogTheme m_theme = ELogTheme::Light;
 
     CLogPipeline m_pipeline;
+    CFrameLines m_frameLines{m_pipeline};
     QTimer m_heldTimer;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;

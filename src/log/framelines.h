@@ -1,0 +1,91 @@
+#pragma once
+// The log's line per frame: while it is chosen and the traffic is being framed, the log's received
+// and sent lines are the frames instead of the blocks the port happened to read.
+//
+// The log's bytes still come from the blocks; a frame only says where a line ends, when it began
+// and how it is marked. The frames and the blocks come by different ways (a frame is often ended
+// by the very block the log has not had yet, a send's frame before its block), so the blocks
+// wait here until the frames that hold them come, and the frames wait for their blocks. A line
+// shows bytes of blocks only, each once: when the frames and the blocks do not tell the same
+// bytes (framing began or changed within a frame, reads dropped with a closing port), the line
+// follows the blocks, and what no frame covers is shown as a line of its own once the log stops
+// waiting for it (the choice or the framing turned off, the port closed, the log cleared).
+#include "data/commdata.h"
+#include "log/logpipeline.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+class CFrameLines
+{
+public:
+    // What the log needs of a frame.
+    struct ST_Frame
+    {
+        bool Sent = false;
+        Bytes Data;          // as the line carried it
+        int64_t StartMs = 0; // of the steady clock, as the pipeline's clock
+        uint8_t Mark = kLogMarkNone;
+        int BlocksSince = 0; // blocks of its direction that came after it
+    };
+    // Bounds what waits for frames that never come (a profile whose frames never end, say):
+    // beyond it, the oldest bytes are shown as a line of their own.
+    static constexpr size_t kMostWaiting = 256 * 1024;
+
+    explicit CFrameLines(CLogPipeline &log) : m_log(log) {}
+
+    void SetChosen(bool on);
+    bool Chosen() const { return m_chosen; }
+    // Whether the traffic is being framed now; none: never.
+    void SetFramingOn(std::function<bool()> on) { m_framingOn = std::move(on); }
+    bool Active() const { return m_chosen && m_framingOn && m_framingOn(); }
+
+    // The blocks the log is given. `shown` false: bytes the frames carry that the log never shows
+    // (a transfer's protocol, a send the log does not write a line for).
+    void Received(const CCommData &item, int64_t ageMs, bool shown = true);
+    void Sent(const CCommData &item, int64_t ageMs, bool shown = true);
+    void Frame(ST_Frame frame);
+    // Shows whatever waits, as far as frames cover it and the rest as it came, and forgets the
+    // frames still waiting for their bytes.
+    void Settle();
+
+private:
+    struct ST_Waiting
+    {
+        // From Front on: the shown lines are taken from the front, and the room they leave is
+        // given back once it is most of the buffer, so a block of many frames is not moved for
+        // each of them.
+        Bytes Data;
+        std::vector<uint8_t> Shown; // one for each byte
+        size_t Front = 0;
+        int64_t AtMs = 0; // when the oldest of them came
+        size_t Size() const { return Data.size() - Front; }
+        const uint8_t *Begin() const { return Data.data() + Front; }
+        void Take(size_t length);
+    };
+    struct ST_Take
+    {
+        enum { Wait, Take, Drop } What = Wait;
+        size_t Skip = 0; // bytes before the frame's that no frame holds
+        size_t Length = 0;
+    };
+    // Turning off (or the framing ending) shows what waited.
+    void Follow();
+    void Add(ST_Waiting &waiting, const CCommData &item, int64_t ageMs, bool shown);
+    void Drain();
+    static ST_Take Match(const Bytes &frame, const uint8_t *waiting, size_t m);
+    // Writes the first `length` waiting bytes of a direction as one line.
+    void Show(bool sent, size_t length, int64_t startMs, uint8_t mark);
+    void Bound(bool sent);
+
+    CLogPipeline &m_log;
+    bool m_chosen = false;
+    bool m_wasActive = false;
+    std::function<bool()> m_framingOn;
+    ST_Waiting m_waiting[2]; // received, sent
+    std::deque<ST_Frame> m_frames;
+    Bytes m_line;
+};
