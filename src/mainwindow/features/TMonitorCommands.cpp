@@ -339,9 +339,12 @@ std::vector<std::string> TMonitorCommands::FrameSides(const ST_MonitorSetup *set
     CSessionFrames &frames = m_session.Frames();
     for (const bool sideA : {true, false}) {
         const EFrameDirection dir = sideA ? EFrameDirection::MonitorAtoB : EFrameDirection::MonitorBtoA;
-        const COM_PORT_SETTING *link = nullptr;
+        std::optional<COM_PORT_SETTING> link;
         if (setup)
-            link = sideA || setup->VirtualB ? &setup->PortA : &setup->PortB;
+            link = sideA || setup->VirtualB ? setup->PortA : setup->PortB;
+        // The virtual port's reads come from no adapter: its floor is not port A's.
+        if (link && !sideA && setup->VirtualB)
+            link->PortName = setup->VirtualPath;
         std::optional<ST_FramingProfile> profile;
         try {
             if (link && m_framing)

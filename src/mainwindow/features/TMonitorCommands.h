@@ -29,11 +29,12 @@ public:
                      std::function<void(const QString &)> showMessage);
     ~TMonitorCommands() override;
 
-    // The profile a link frames by; none frames nothing. May throw (a profiles file that does not
-    // read): the monitor then runs without frames and its log says why.
+    // The profile a link frames by, with the floor of the port it names; none frames nothing. May
+    // throw (a profiles file that does not read): that side then runs without frames and the log
+    // says why.
     using LinkFraming = std::function<std::optional<ST_FramingProfile>(const COM_PORT_SETTING &link)>;
     // Each side's frames from the next start on, by its link's profile (a virtual port B by port
-    // A's: the program speaks the device's protocol through it).
+    // A's link, since the program speaks the device's protocol through it, on the virtual path).
     void SetLinkFraming(LinkFraming framing) { m_framing = std::move(framing); }
 
     bool Running() const override { return m_run != nullptr; }
