@@ -640,6 +640,13 @@
     </message>
 </context>
 <context>
+    <name>TFramingCommands</name>
+    <message>
+        <source>Framing...</source>
+        <translation>Rahmenprofile...</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>
@@ -947,6 +954,17 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Open This &amp;Link at Start</source>
         <translation>Diese Verbindung beim S&amp;tart öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>TPcapngExport</name>
+    <message>
+        <source>&amp;Wireshark Capture (pcapng)…</source>
+        <translation>&amp;Wireshark-Mitschnitt (pcapng)…</translation>
+    </message>
+    <message>
+        <source>Wireshark capture(*.pcapng)</source>
+        <translation>Wireshark-Mitschnitt(*.pcapng)</translation>
     </message>
 </context>
 <context>
@@ -1748,12 +1766,16 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <translation>Mit dieser Verbindung starten</translation>
     </message>
     <message>
-        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
-        <translation>Protokolldatei(*.log);;Textdatei(*.txt);;Alle Dateien(*)</translation>
-    </message>
-    <message>
         <source>Cannot create file %1: %2</source>
         <translation>Datei %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Wireshark capture (pc&amp;apng), both directions</source>
+        <translation>Wireshark-Mitschnitt (pc&amp;apng), beide Richtungen</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;Wireshark capture(*.pcapng);;All files(*)</source>
+        <translation>Protokolldatei(*.log);;Textdatei(*.txt);;Wireshark-Mitschnitt(*.pcapng);;Alle Dateien(*)</translation>
     </message>
 </context>
 <context>
@@ -2059,6 +2081,349 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
 </context>
 <context>
+    <name>TfrmFramingProfiles</name>
+    <message>
+        <source>Framing Profiles</source>
+        <translation>Rahmenprofile</translation>
+    </message>
+    <message>
+        <source>Framing profiles</source>
+        <translation>Rahmenprofile</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>Co&amp;py</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>N&amp;ame:</source>
+        <translation>N&amp;ame:</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Silence</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Delimiter</source>
+        <translation>Trennzeichen</translation>
+    </message>
+    <message>
+        <source>Length field</source>
+        <translation>Längenfeld</translation>
+    </message>
+    <message>
+        <source>Fixed length</source>
+        <translation>Feste Länge</translation>
+    </message>
+    <message>
+        <source>COBS</source>
+        <translation>COBS</translation>
+    </message>
+    <message>
+        <source>SLIP</source>
+        <translation>SLIP</translation>
+    </message>
+    <message>
+        <source>&amp;Mode:</source>
+        <translation>&amp;Art:</translation>
+    </message>
+    <message>
+        <source>Gap in character times</source>
+        <translation>Pause in Zeichenzeiten</translation>
+    </message>
+    <message>
+        <source>Floor in milliseconds</source>
+        <translation>Untergrenze in Millisekunden</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>No gap shorter than this is seen. Automatic: the latency timer of a USB adapter; on a network port, none.</source>
+        <translation>Kürzere Pausen sind nicht zu sehen. Automatisch: der Latenz-Timer eines USB-Adapters; an einem Netzwerkport keine.</translation>
+    </message>
+    <message>
+        <source>&amp;Gap (characters):</source>
+        <translation>&amp;Pause (Zeichen):</translation>
+    </message>
+    <message>
+        <source>&amp;Floor (ms):</source>
+        <translation>&amp;Untergrenze (ms):</translation>
+    </message>
+    <message>
+        <source>Delimiters</source>
+        <translation>Trennzeichen</translation>
+    </message>
+    <message>
+        <source>End only</source>
+        <translation>Nur Ende</translation>
+    </message>
+    <message>
+        <source>Start and end</source>
+        <translation>Anfang und Ende</translation>
+    </message>
+    <message>
+        <source>Start only</source>
+        <translation>Nur Anfang</translation>
+    </message>
+    <message>
+        <source>Delimiters written as</source>
+        <translation>Trennzeichen geschrieben als</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Start delimiter</source>
+        <translation>Anfangszeichen</translation>
+    </message>
+    <message>
+        <source>End delimiter</source>
+        <translation>Endzeichen</translation>
+    </message>
+    <message>
+        <source>&amp;Keep the delimiters in the frame</source>
+        <translation>Trennzeichen im Rahmen &amp;behalten</translation>
+    </message>
+    <message>
+        <source>Keep the delimiters in the frame</source>
+        <translation>Trennzeichen im Rahmen behalten</translation>
+    </message>
+    <message>
+        <source>De&amp;limiters:</source>
+        <translation>&amp;Trennzeichen:</translation>
+    </message>
+    <message>
+        <source>&amp;Written as:</source>
+        <translation>&amp;Geschrieben als:</translation>
+    </message>
+    <message>
+        <source>&amp;Start:</source>
+        <translation>Anfan&amp;g:</translation>
+    </message>
+    <message>
+        <source>&amp;End:</source>
+        <translation>&amp;Ende:</translation>
+    </message>
+    <message>
+        <source>Field offset</source>
+        <translation>Position des Feldes</translation>
+    </message>
+    <message>
+        <source>Field size</source>
+        <translation>Größe des Feldes</translation>
+    </message>
+    <message>
+        <source>Byte order</source>
+        <translation>Bytereihenfolge</translation>
+    </message>
+    <message>
+        <source>Big endian</source>
+        <translation>Höherwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Little endian</source>
+        <translation>Niederwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Added to the value</source>
+        <translation>Zum Wert addiert</translation>
+    </message>
+    <message>
+        <source>What the value counts</source>
+        <translation>Was der Wert zählt</translation>
+    </message>
+    <message>
+        <source>The whole frame</source>
+        <translation>Den ganzen Rahmen</translation>
+    </message>
+    <message>
+        <source>The bytes after the field</source>
+        <translation>Die Bytes nach dem Feld</translation>
+    </message>
+    <message>
+        <source>From the field on</source>
+        <translation>Ab dem Feld</translation>
+    </message>
+    <message>
+        <source>O&amp;ffset:</source>
+        <translation>&amp;Position:</translation>
+    </message>
+    <message>
+        <source>Si&amp;ze (bytes):</source>
+        <translation>&amp;Größe (Bytes):</translation>
+    </message>
+    <message>
+        <source>&amp;Byte order:</source>
+        <translation>&amp;Bytereihenfolge:</translation>
+    </message>
+    <message>
+        <source>Added to the va&amp;lue:</source>
+        <translation>Zum &amp;Wert addiert:</translation>
+    </message>
+    <message>
+        <source>Count&amp;s:</source>
+        <translation>&amp;Zählt:</translation>
+    </message>
+    <message>
+        <source>Frame length</source>
+        <translation>Rahmenlänge</translation>
+    </message>
+    <message>
+        <source>&amp;Length (bytes):</source>
+        <translation>&amp;Länge (Bytes):</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>Prüfung</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Bytes at the start not checked</source>
+        <translation>Ungeprüfte Bytes am Anfang</translation>
+    </message>
+    <message>
+        <source>Bytes after the check value</source>
+        <translation>Bytes nach dem Prüfwert</translation>
+    </message>
+    <message>
+        <source>C&amp;heck:</source>
+        <translation>P&amp;rüfung:</translation>
+    </message>
+    <message>
+        <source>Not checked at the s&amp;tart:</source>
+        <translation>Am Anfang ungeprü&amp;ft:</translation>
+    </message>
+    <message>
+        <source>After the check &amp;value:</source>
+        <translation>Nach dem Prüf&amp;wert:</translation>
+    </message>
+    <message>
+        <source>Maximum frame length</source>
+        <translation>Größte Rahmenlänge</translation>
+    </message>
+    <message>
+        <source>Time-out in milliseconds</source>
+        <translation>Zeitüberschreitung in Millisekunden</translation>
+    </message>
+    <message>
+        <source>Ma&amp;ximum length:</source>
+        <translation>Größte Lä&amp;nge:</translation>
+    </message>
+    <message>
+        <source>T&amp;ime-out (ms):</source>
+        <translation>Zeitüberschre&amp;itung (ms):</translation>
+    </message>
+    <message>
+        <source>&amp;Use for link:</source>
+        <translation>Für &amp;Verbindung verwenden:</translation>
+    </message>
+    <message>
+        <source>Use for link</source>
+        <translation>Für Verbindung verwenden</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Gap (ms)</source>
+        <translation>Pause (ms)</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>The last received bytes, framed by this profile:</source>
+        <translation>Die zuletzt empfangenen Bytes, nach diesem Profil in Rahmen geteilt:</translation>
+    </message>
+    <message>
+        <source>Save the profiles</source>
+        <translation>Profile speichern</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1 (built-in)</source>
+        <translation>%1 (eingebaut)</translation>
+    </message>
+    <message>
+        <source>This delimiter is needed.</source>
+        <translation>Dieses Trennzeichen wird gebraucht.</translation>
+    </message>
+    <message>
+        <source>A profile needs a name.</source>
+        <translation>Ein Profil braucht einen Namen.</translation>
+    </message>
+    <message>
+        <source>A built-in profile has this name.</source>
+        <translation>Ein eingebautes Profil hat diesen Namen.</translation>
+    </message>
+    <message>
+        <source>Another profile has this name.</source>
+        <translation>Ein anderes Profil hat diesen Namen.</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>copy</source>
+        <translation>Kopie</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>gut</translation>
+    </message>
+    <message>
+        <source>bad</source>
+        <translation>falsch</translation>
+    </message>
+</context>
+<context>
     <name>TfrmGroupRecord</name>
     <message>
         <source>Group Data Rule</source>
@@ -2229,7 +2594,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>&amp;Export</source>
-        <translation>&amp;Exportieren</translation>
+        <translation>E&amp;xportieren</translation>
     </message>
     <message>
         <source>&amp;Import</source>

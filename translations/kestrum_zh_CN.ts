@@ -638,6 +638,13 @@
     </message>
 </context>
 <context>
+    <name>TFramingCommands</name>
+    <message>
+        <source>Framing...</source>
+        <translation>分帧...</translation>
+    </message>
+</context>
+<context>
     <name>THelpWindow</name>
     <message>
         <source>Help file not found!</source>
@@ -945,6 +952,17 @@ Data received from now on is not captured.</source>
     <message>
         <source>Open This &amp;Link at Start</source>
         <translation>启动时打开此连接(&amp;L)</translation>
+    </message>
+</context>
+<context>
+    <name>TPcapngExport</name>
+    <message>
+        <source>&amp;Wireshark Capture (pcapng)…</source>
+        <translation>Wireshark 抓包文件 (pcapng)(&amp;W)…</translation>
+    </message>
+    <message>
+        <source>Wireshark capture(*.pcapng)</source>
+        <translation>Wireshark 抓包文件(*.pcapng)</translation>
     </message>
 </context>
 <context>
@@ -1746,12 +1764,16 @@ Data received from now on is not captured.</source>
         <translation>随此连接启动</translation>
     </message>
     <message>
-        <source>Log file(*.log);;Text file(*.txt);;All files(*)</source>
-        <translation>日志文件(*.log);;文本文件(*.txt);;所有文件(*)</translation>
-    </message>
-    <message>
         <source>Cannot create file %1: %2</source>
         <translation>无法创建文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>Wireshark capture (pc&amp;apng), both directions</source>
+        <translation>Wireshark 抓包文件（pcapng），双向(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Log file(*.log);;Text file(*.txt);;Wireshark capture(*.pcapng);;All files(*)</source>
+        <translation>日志文件(*.log);;文本文件(*.txt);;Wireshark 抓包文件(*.pcapng);;所有文件(*)</translation>
     </message>
 </context>
 <context>
@@ -2054,6 +2076,349 @@ Data received from now on is not captured.</source>
     <message>
         <source>A&amp;nything</source>
         <translation>任意数据(&amp;N)</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmFramingProfiles</name>
+    <message>
+        <source>Framing Profiles</source>
+        <translation>分帧配置</translation>
+    </message>
+    <message>
+        <source>Framing profiles</source>
+        <translation>分帧配置</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>配置</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新建(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Co&amp;py</source>
+        <translation>复制(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>删除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>N&amp;ame:</source>
+        <translation>名称(&amp;A)：</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>方式</translation>
+    </message>
+    <message>
+        <source>Silence</source>
+        <translation>静默</translation>
+    </message>
+    <message>
+        <source>Delimiter</source>
+        <translation>分隔符</translation>
+    </message>
+    <message>
+        <source>Length field</source>
+        <translation>长度字段</translation>
+    </message>
+    <message>
+        <source>Fixed length</source>
+        <translation>固定长度</translation>
+    </message>
+    <message>
+        <source>COBS</source>
+        <translation>COBS</translation>
+    </message>
+    <message>
+        <source>SLIP</source>
+        <translation>SLIP</translation>
+    </message>
+    <message>
+        <source>&amp;Mode:</source>
+        <translation>方式(&amp;M)：</translation>
+    </message>
+    <message>
+        <source>Gap in character times</source>
+        <translation>以字符时间计的间隔</translation>
+    </message>
+    <message>
+        <source>Floor in milliseconds</source>
+        <translation>下限（毫秒）</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>No gap shorter than this is seen. Automatic: the latency timer of a USB adapter; on a network port, none.</source>
+        <translation>短于此值的间隔无法识别。自动：USB 适配器的延迟计时器；网络端口上为无。</translation>
+    </message>
+    <message>
+        <source>&amp;Gap (characters):</source>
+        <translation>间隔（字符）(&amp;G)：</translation>
+    </message>
+    <message>
+        <source>&amp;Floor (ms):</source>
+        <translation>下限（毫秒）(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>Delimiters</source>
+        <translation>分隔符</translation>
+    </message>
+    <message>
+        <source>End only</source>
+        <translation>仅结束</translation>
+    </message>
+    <message>
+        <source>Start and end</source>
+        <translation>开始和结束</translation>
+    </message>
+    <message>
+        <source>Start only</source>
+        <translation>仅开始</translation>
+    </message>
+    <message>
+        <source>Delimiters written as</source>
+        <translation>分隔符写法</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>十六进制</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>文本</translation>
+    </message>
+    <message>
+        <source>Start delimiter</source>
+        <translation>开始分隔符</translation>
+    </message>
+    <message>
+        <source>End delimiter</source>
+        <translation>结束分隔符</translation>
+    </message>
+    <message>
+        <source>&amp;Keep the delimiters in the frame</source>
+        <translation>在帧中保留分隔符(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Keep the delimiters in the frame</source>
+        <translation>在帧中保留分隔符</translation>
+    </message>
+    <message>
+        <source>De&amp;limiters:</source>
+        <translation>分隔符(&amp;L)：</translation>
+    </message>
+    <message>
+        <source>&amp;Written as:</source>
+        <translation>写法(&amp;W)：</translation>
+    </message>
+    <message>
+        <source>&amp;Start:</source>
+        <translation>开始(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>&amp;End:</source>
+        <translation>结束(&amp;E)：</translation>
+    </message>
+    <message>
+        <source>Field offset</source>
+        <translation>字段偏移</translation>
+    </message>
+    <message>
+        <source>Field size</source>
+        <translation>字段大小</translation>
+    </message>
+    <message>
+        <source>Byte order</source>
+        <translation>字节序</translation>
+    </message>
+    <message>
+        <source>Big endian</source>
+        <translation>大端</translation>
+    </message>
+    <message>
+        <source>Little endian</source>
+        <translation>小端</translation>
+    </message>
+    <message>
+        <source>Added to the value</source>
+        <translation>加到值上</translation>
+    </message>
+    <message>
+        <source>What the value counts</source>
+        <translation>值所计的内容</translation>
+    </message>
+    <message>
+        <source>The whole frame</source>
+        <translation>整个帧</translation>
+    </message>
+    <message>
+        <source>The bytes after the field</source>
+        <translation>字段之后的字节</translation>
+    </message>
+    <message>
+        <source>From the field on</source>
+        <translation>从字段开始</translation>
+    </message>
+    <message>
+        <source>O&amp;ffset:</source>
+        <translation>偏移(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>Si&amp;ze (bytes):</source>
+        <translation>大小（字节）(&amp;Z)：</translation>
+    </message>
+    <message>
+        <source>&amp;Byte order:</source>
+        <translation>字节序(&amp;B)：</translation>
+    </message>
+    <message>
+        <source>Added to the va&amp;lue:</source>
+        <translation>加到值上(&amp;L)：</translation>
+    </message>
+    <message>
+        <source>Count&amp;s:</source>
+        <translation>计数(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>Frame length</source>
+        <translation>帧长度</translation>
+    </message>
+    <message>
+        <source>&amp;Length (bytes):</source>
+        <translation>长度（字节）(&amp;L)：</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>校验</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Bytes at the start not checked</source>
+        <translation>开头不校验的字节</translation>
+    </message>
+    <message>
+        <source>Bytes after the check value</source>
+        <translation>校验值之后的字节</translation>
+    </message>
+    <message>
+        <source>C&amp;heck:</source>
+        <translation>校验(&amp;H)：</translation>
+    </message>
+    <message>
+        <source>Not checked at the s&amp;tart:</source>
+        <translation>开头不校验(&amp;T)：</translation>
+    </message>
+    <message>
+        <source>After the check &amp;value:</source>
+        <translation>校验值之后(&amp;V)：</translation>
+    </message>
+    <message>
+        <source>Maximum frame length</source>
+        <translation>最大帧长度</translation>
+    </message>
+    <message>
+        <source>Time-out in milliseconds</source>
+        <translation>超时（毫秒）</translation>
+    </message>
+    <message>
+        <source>Ma&amp;ximum length:</source>
+        <translation>最大长度(&amp;X)：</translation>
+    </message>
+    <message>
+        <source>T&amp;ime-out (ms):</source>
+        <translation>超时（毫秒）(&amp;I)：</translation>
+    </message>
+    <message>
+        <source>&amp;Use for link:</source>
+        <translation>用于连接(&amp;U)：</translation>
+    </message>
+    <message>
+        <source>Use for link</source>
+        <translation>用于连接</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>预览</translation>
+    </message>
+    <message>
+        <source>Gap (ms)</source>
+        <translation>间隔（毫秒）</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>长度</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>字节</translation>
+    </message>
+    <message>
+        <source>The last received bytes, framed by this profile:</source>
+        <translation>最近接收的字节，按此配置分帧：</translation>
+    </message>
+    <message>
+        <source>Save the profiles</source>
+        <translation>保存配置</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>%1 (built-in)</source>
+        <translation>%1（内置）</translation>
+    </message>
+    <message>
+        <source>This delimiter is needed.</source>
+        <translation>需要此分隔符。</translation>
+    </message>
+    <message>
+        <source>A profile needs a name.</source>
+        <translation>配置需要名称。</translation>
+    </message>
+    <message>
+        <source>A built-in profile has this name.</source>
+        <translation>内置配置已使用此名称。</translation>
+    </message>
+    <message>
+        <source>Another profile has this name.</source>
+        <translation>另一个配置已使用此名称。</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>配置</translation>
+    </message>
+    <message>
+        <source>copy</source>
+        <translation>副本</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>bad</source>
+        <translation>错误</translation>
     </message>
 </context>
 <context>

@@ -51,6 +51,13 @@ public:
     // `request` is the request this frame answers, when the caller knows it (a Modbus answer
     // names its registers from the addresses its request asked for).
     virtual ST_Decoded Decode(const ST_Frame &frame, const ST_Frame *request = nullptr) const = 0;
+    // What pairing needs: the role, unit, function, exception and check as Decode gives them (the
+    // summary, fields and marks may be left out). Every frame at line rate is paired, but only the
+    // frames a view shows need reading out, so a decoder whose full reading costs makes this cheap.
+    virtual ST_Decoded Pairing(const ST_Frame &frame, const ST_Frame *request = nullptr) const
+    {
+        return Decode(frame, request);
+    }
 };
 
 // Number text as the frames view shows it: no trailing zeros, no exponent for ordinary sizes.

@@ -1,6 +1,7 @@
 #include "decode/decoders.h"
 
 #include "decode/layout.h"
+#include "decode/luadecoder.h"
 #include "decode/modbus.h"
 #include "decode/nmea.h"
 
@@ -8,7 +9,8 @@
 #include <cctype>
 
 std::unique_ptr<IDecoder> MakeDecoder(const ST_FramingProfile &profile,
-                                      std::optional<EFrameDirection> requestSide)
+                                      std::optional<EFrameDirection> requestSide,
+                                      const std::string &profileFolder)
 {
     std::string name;
     for (char c : profile.Decoder)
@@ -30,8 +32,10 @@ std::unique_ptr<IDecoder> MakeDecoder(const ST_FramingProfile &profile,
         return std::make_unique<CModbusDecoder>(name == "modbus-ascii", requestSide);
     if (name == "nmea")
         return std::make_unique<CNmeaDecoder>();
+    if (name.rfind("lua:", 0) == 0)
+        return std::make_unique<CLuaDecoder>(profileFolder, profile.Decoder.substr(4));
     if (name == "layout")
         return std::make_unique<CLayoutDecoder>(ParseLayouts(profile.Unknown));
     throw std::invalid_argument("no decoder is called \"" + profile.Decoder +
-                                "\" (modbus-rtu, modbus-ascii, nmea, layout)");
+                                "\" (modbus-rtu, modbus-ascii, nmea, layout, lua:FILE)");
 }

@@ -2,6 +2,7 @@
 
 #include "demo/modbusframe.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -109,6 +110,31 @@ private:
     size_t m_at = 2;
 };
 
+// Made for every value of every frame: no formatting by the C library, and the part before the
+// number made once per frame.
+std::string RegisterPrefix(uint32_t unit, EModbusTable table)
+{
+    static const char *const kinds[] = {".co", ".di", ".ir", ".hr"};
+    static const char prefixes[] = {'0', '1', '3', '4'};
+    const int t = static_cast<int>(table);
+    return "unit" + std::to_string(unit) + kinds[t] + prefixes[t];
+}
+
+void AppendRegisterNumber(std::string &name, uint32_t address)
+{
+    char digits[24];
+    uint64_t number = uint64_t(address) + 1;
+    size_t at = sizeof digits;
+    do {
+        digits[--at] = char('0' + number % 10);
+        number /= 10;
+    } while (number);
+    const size_t width = address + 1 < 10000 ? 4 : 5;
+    if (sizeof digits - at < width)
+        name.append(width - (sizeof digits - at), '0');
+    name.append(digits + at, sizeof digits - at);
+}
+
 struct ST_Range
 {
     uint16_t Address = 0;
@@ -137,11 +163,9 @@ EModbusTable WordTable(uint8_t function)
     return function == 4 ? EModbusTable::InputRegisters : EModbusTable::HoldingRegisters;
 }
 
-// The address and count a request asked for, read from the request's own data.
-std::optional<ST_Range> AskedRange(const std::vector<uint8_t> &pdu)
+// The address and count a request asked for, read from its data (six bytes at least).
+ST_Range AskedRange(const uint8_t *pdu)
 {
-    if (pdu.size() < 6)
-        return std::nullopt;
     return ST_Range{uint16_t(pdu[2] << 8 | pdu[3]), uint16_t(pdu[4] << 8 | pdu[5])};
 }
 
@@ -155,12 +179,18 @@ void Bits(CReader &r, ST_Decoded &out, uint32_t unit, EModbusTable table, std::o
     if (range && size_t(range->Count) > bytes * 8)
         out.Short = true;
     std::string values;
+    values.reserve(bits);
+    out.Fields.reserve(out.Fields.size() + bits);
+    const std::string prefix = range ? RegisterPrefix(unit, table) : "unit" + std::to_string(unit) + ".bit";
     for (size_t i = 0; i < bits; ++i) {
         const int bit = r.Here()[i / 8] >> (i % 8) & 1;
         values += char('0' + bit);
-        const std::string name = range ? ModbusRegisterName(unit, table, range->Address + uint32_t(i))
-                                       : "unit" + std::to_string(unit) + ".bit" + std::to_string(i);
-        AddNumber(out, name, bit);
+        std::string name = prefix;
+        if (range)
+            AppendRegisterNumber(name, range->Address + uint32_t(i));
+        else
+            name += std::to_string(i);
+        out.Fields.push_back({std::move(name), double(bit), bit ? "1" : "0", {}});
     }
     r.Skip(have);
     Append(out.Summary, values.empty() ? "no bits" : values);
@@ -179,10 +209,15 @@ void Words(CReader &r, ST_Decoded &out, uint32_t unit, EModbusTable table, std::
     if (have < 2)
         Append(out.Summary, "no values");
     out.Fields.reserve(out.Fields.size() + have / 2);
+    out.Summary.reserve(out.Summary.size() + have / 2 * 14);
+    const std::string prefix = range ? RegisterPrefix(unit, table) : "unit" + std::to_string(unit) + ".word";
     for (size_t i = 0; i + 1 < have; i += 2) {
         const uint16_t v = uint16_t(r.Here()[i] << 8 | r.Here()[i + 1]);
-        std::string name = range ? ModbusRegisterName(unit, table, range->Address + uint32_t(i / 2))
-                                 : "unit" + std::to_string(unit) + ".word" + std::to_string(i / 2);
+        std::string name = prefix;
+        if (range)
+            AppendRegisterNumber(name, range->Address + uint32_t(i / 2));
+        else
+            name += std::to_string(i / 2);
         std::string text = std::to_string(v);
         out.Summary.append(" ").append(name, name.find('.') + 1, std::string::npos).append("=").append(text);
         out.Fields.push_back({std::move(name), double(v), std::move(text), {}});
@@ -388,15 +423,9 @@ const char *ModbusExceptionName(uint8_t code)
 
 std::string ModbusRegisterName(uint32_t unit, EModbusTable table, uint32_t address)
 {
-    // Made for every value of every frame: no formatting by the C library here.
-    static const char *const kinds[] = {".co", ".di", ".ir", ".hr"};
-    static const char prefixes[] = {'0', '1', '3', '4'};
-    const int t = static_cast<int>(table);
-    std::string number = std::to_string(uint64_t(address) + 1);
-    const size_t width = address + 1 < 10000 ? 4 : 5;
-    if (number.size() < width)
-        number.insert(0, width - number.size(), '0');
-    return "unit" + std::to_string(unit) + kinds[t] + prefixes[t] + number;
+    std::string name = RegisterPrefix(unit, table);
+    AppendRegisterNumber(name, address);
+    return name;
 }
 
 CModbusDecoder::CModbusDecoder(bool ascii, std::optional<EFrameDirection> requestSide)
@@ -445,10 +474,53 @@ std::vector<uint8_t> CModbusDecoder::Unwrap(const ST_Frame &frame, ST_Decoded &o
     return pdu;
 }
 
+EDecodedRole CModbusDecoder::RoleOf(const ST_Frame &frame, const uint8_t *pdu, size_t size,
+                                    bool answering) const
+{
+    if (m_requestSide)
+        return frame.Direction == *m_requestSide ? EDecodedRole::Request : EDecodedRole::Answer;
+    if (pdu[1] & 0x80 || answering)
+        return EDecodedRole::Answer;
+    // Lengths as the RTU form counts them: the data and a CRC's two bytes.
+    std::vector<uint8_t> rtu(pdu, pdu + size);
+    rtu.resize(size + 2);
+    const long length = long(size + 2);
+    const bool asRequest = demo::ModbusRequestLength(rtu.data(), rtu.size()) == length;
+    const bool asAnswer = demo::ModbusResponseLength(rtu.data(), rtu.size()) == length;
+    return asAnswer && !asRequest ? EDecodedRole::Answer : EDecodedRole::Request;
+}
+
+ST_Decoded CModbusDecoder::Pairing(const ST_Frame &frame, const ST_Frame *request) const
+{
+    ST_Decoded out;
+    out.Check = frame.Check;
+    // The RTU form's data is the frame less its CRC, read where it lies; ASCII's is unwrapped.
+    std::vector<uint8_t> unwrapped;
+    const std::vector<uint8_t> &bytes = frame.Payload();
+    const uint8_t *pdu = bytes.data();
+    size_t size = bytes.size() < demo::kModbusMinFrame ? std::min<size_t>(bytes.size(), 2) : bytes.size() - 2;
+    if (m_ascii) {
+        unwrapped = Unwrap(frame, out);
+        pdu = unwrapped.data();
+        size = unwrapped.size();
+    }
+    if (size == 0)
+        return out;
+    out.Unit = pdu[0];
+    if (size < 2)
+        return out;
+    out.Function = pdu[1] & 0x7F;
+    out.Role = RoleOf(frame, pdu, size, request != nullptr);
+    if (pdu[1] & 0x80 && size > 2)
+        out.Exception = pdu[2];
+    return out;
+}
+
 ST_Decoded CModbusDecoder::Decode(const ST_Frame &frame, const ST_Frame *request) const
 {
     ST_Decoded out;
     out.Check = frame.Check;
+    out.Summary.reserve(64);
     const std::vector<uint8_t> pdu = Unwrap(frame, out);
     if (pdu.empty()) {
         out.Short = true;
@@ -466,19 +538,7 @@ ST_Decoded CModbusDecoder::Decode(const ST_Frame &frame, const ST_Frame *request
     const uint8_t fc = code & 0x7F;
     out.Function = fc;
 
-    if (m_requestSide)
-        out.Role = frame.Direction == *m_requestSide ? EDecodedRole::Request : EDecodedRole::Answer;
-    else if (code & 0x80 || request)
-        out.Role = EDecodedRole::Answer;
-    else {
-        // Lengths as the RTU form counts them: the data and a CRC's two bytes.
-        const long size = long(pdu.size() + 2);
-        std::vector<uint8_t> rtu(pdu);
-        rtu.resize(pdu.size() + 2);
-        const bool asRequest = demo::ModbusRequestLength(rtu.data(), rtu.size()) == size;
-        const bool asAnswer = demo::ModbusResponseLength(rtu.data(), rtu.size()) == size;
-        out.Role = asAnswer && !asRequest ? EDecodedRole::Answer : EDecodedRole::Request;
-    }
+    out.Role = RoleOf(frame, pdu.data(), pdu.size(), request != nullptr);
     const bool answer = out.Role == EDecodedRole::Answer;
 
     const char *name = FunctionName(fc);
@@ -499,11 +559,16 @@ ST_Decoded CModbusDecoder::Decode(const ST_Frame &frame, const ST_Frame *request
         }
     } else if (answer) {
         std::optional<ST_Range> asked;
-        if (request) {
+        if (request && !m_ascii) {
+            // The request's data where it lies: the RTU form needs no unwrapping.
+            const std::vector<uint8_t> &asking = request->Payload();
+            if (asking.size() >= 6 + 2 && asking[0] == pdu[0] && asking[1] == code)
+                asked = AskedRange(asking.data());
+        } else if (request) {
             ST_Decoded ignored;
             const std::vector<uint8_t> asking = Unwrap(*request, ignored);
-            if (asking.size() >= 2 && asking[0] == pdu[0] && asking[1] == code)
-                asked = AskedRange(asking);
+            if (asking.size() >= 6 && asking[0] == pdu[0] && asking[1] == code)
+                asked = AskedRange(asking.data());
         }
         DecodeAnswer(r, out, unit, fc, asked);
     } else {

@@ -23,8 +23,10 @@ public:
     // the monitor marked master); none when it is not known.
     explicit CModbusDecoder(bool ascii, std::optional<EFrameDirection> requestSide = EFrameDirection::Sent);
     ST_Decoded Decode(const ST_Frame &frame, const ST_Frame *request = nullptr) const override;
+    ST_Decoded Pairing(const ST_Frame &frame, const ST_Frame *request = nullptr) const override;
 
 private:
+    EDecodedRole RoleOf(const ST_Frame &frame, const uint8_t *pdu, size_t size, bool answering) const;
     // The unit, function and data without the CRC or LRC (ASCII's hex pairs read); marks `out`.
     std::vector<uint8_t> Unwrap(const ST_Frame &frame, ST_Decoded &out) const;
 

@@ -22,8 +22,12 @@
 //   check.trail = 2                     bytes after the check value it does not cover
 //   max-length = 65536                  at most 16 MiB
 //   timeout.ms = 1000                   0: a frame waits for its end for ever
-//   decoder = modbus-rtu                modbus-rtu, modbus-ascii, nmea or layout (decode/decoders.h)
+//   decoder = modbus-rtu                modbus-rtu, modbus-ascii, nmea or layout (decode/decoders.h),
+//                                       or lua:FILE, a Lua file beside this one (decode/luadecoder.h)
 //   layout.<id>.field.1 = t,2,i16,0.1   a layout of the frame's bytes: the keys in decode/layout.h
+//   link.1 = Bench meter                a link that frames by the profile (framechoices.h)
+//   builtin = yes                       the section stands for the built-in of its name, for its
+//                                       links (framechoices.h)
 //
 // A key left out has its default: delimiter end, end 0D 0A, keep yes, chars 3.5, floor 0, field at
 // offset 0 of 1 byte, big, add 0, counting the bytes after it, length 1, no check, max-length 65536,

@@ -180,12 +180,15 @@ CFrameProfile::CFrameProfile(const std::string &name, const ST_LineTiming &timin
 CFrameProfile::CFrameProfile(const ST_FramingProfile &profile, const ST_LineTiming &timing)
     : m_name(profile.Name), m_framer(MakeFramer(profile, timing))
 {
-    // A built-in framing handed over as its value (a session's, a link's choice) judges its
-    // frames as by its name: the checks carried as text are not in the value.
+    // A built-in framing handed over as its value (a session's, a link's choice, or its section of
+    // the profiles file with the keys that name its links) judges its frames as by its name: the
+    // checks carried as text are not in the value.
     const auto &names = Names();
     const auto it = std::find_if(names.begin(), names.end(),
                                  [&](const std::string &n) { return SameName(n, profile.Name); });
-    if (it == names.end() || BuiltIn(*it) != profile)
+    ST_FramingProfile settings = profile;
+    settings.Unknown.clear();
+    if (it == names.end() || BuiltIn(*it) != settings)
         return;
     const auto index = it - names.begin();
     if (index == 1)

@@ -288,6 +288,7 @@ void CCaptureFile::CutLocked(int64_t nowMs)
 {
     m_cuts.push_back({m_buffer.size(), nowMs});
     m_fileBytes = 0;
+    m_headerDue = true;
 }
 
 int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &options)
@@ -344,6 +345,7 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
         return error;
     }
     m_fileBytes = m_size.load();
+    m_headerDue = true;
     if (options.compress || options.keepFiles > 0 || options.keepBytes > 0) {
         if (!m_housekeeper)
             m_housekeeper = std::make_unique<CCaptureHousekeeper>();
@@ -411,6 +413,11 @@ void CCaptureFile::Append(const char *data, size_t length)
         if (m_options.newFile == NewFile::AtSize && m_fileBytes > 0 &&
             m_fileBytes + static_cast<int64_t>(length) > m_options.sizeBytes)
             CutLocked(m_clock.NowMs());
+        if (m_headerDue && !m_options.fileHeader.empty()) {
+            m_buffer += m_options.fileHeader;
+            m_fileBytes += static_cast<int64_t>(m_options.fileHeader.size());
+        }
+        m_headerDue = false;
         // What passes the bound is still kept, so the file ends with everything appended up
         // to the moment the capture stopped.
         m_buffer.append(data, length);

@@ -44,6 +44,9 @@ struct ST_CaptureOptions
     int keepFiles = 0;      // at most this many of the pattern's files, the current one counted; 0: any
     int64_t keepBytes = 0;  // at most this many bytes in them; 0: any
     bool dateNotes = false; // a text capture: a "Note :Date" line when the day changes
+    // What each file begins with (a binary format's header), before its first record; a file
+    // appended to gets it too, as a format of sections that follow one another allows.
+    std::string fileHeader;
     ST_CaptureNameValues names;
 };
 
@@ -125,6 +128,7 @@ private:
     // and the day of the last record.
     int64_t m_fileBytes = 0;
     int64_t m_day = 0;
+    bool m_headerDue = false;
     std::vector<ST_Cut> m_cuts;
     std::function<void(int)> m_onFailure;
     mutable std::mutex m_lock;

@@ -115,6 +115,14 @@ public:
     ObserverId AddObserver(Observer observer);
     void RemoveObserver(ObserverId id);
     void SetStoredSink(ILogStoredSink *sink) { m_sink = sink; }
+    // While observers are told of a block: how long before now it was read (complete) or written,
+    // as its caller said; 0 for notes. A stamp of their own then tells the time the line saw it.
+    int64_t TellingAgeMs(LogDirection direction) const
+    {
+        return direction == LogDirection::Received ? m_receivedAgeMs
+               : direction == LogDirection::Sent   ? m_sentAgeMs
+                                                   : 0;
+    }
 
     const CLogStore &Store() const { return m_store; }
     void SetByteLimit(size_t bytes) { m_store.SetByteLimit(bytes); }

@@ -5,9 +5,11 @@
 #include "mainwindow/features/TFirstStartHint.h"
 #include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/TFramesCommands.h"
+#include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
+#include "mainwindow/features/TPcapngExport.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
@@ -76,6 +78,16 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
              features.Add(new TFrameLineCommands(c.Window, c.Session, c.Log, c.Menus, c.Services), place);
          },
          SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TFramingCommands(c.Window, c.Session, c.Services, c.Menus, c.ShowMessage),
+                          place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
+                          place);
+         },
+         -1},
     };
     return plan;
 }
@@ -105,8 +117,8 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          P::End,
          nullptr,
          true,
-         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead", "mnuViewPlot",
-          "mnuViewLanguage"}},
+         {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead",
+          "mnuViewFraming", "mnuViewPlot", "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

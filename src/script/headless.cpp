@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/handover.h"
 #include "platform/textfile.h"
+#include "script/headlesspcapng.h"
 #include "script/scriptrunner.h"
 #include "script/sessionhost.h"
 #include "senddata/senddatalist.h"
@@ -579,6 +580,10 @@ public:
         m_session.Frames().SetWake([this](FrameTime due) {
             m_framesDue = Clock::time_point(std::chrono::duration_cast<Clock::duration>(due));
         });
+        m_session.Traffic().Add("pcapng", [this](ST_Traffic &event) {
+            if (m_pcapngOn && !m_pcapngFrames && event.Direction == ETraffic::Sent)
+                m_pcapng.Sent(event.Data.Data().data(), event.Data.Data().size(), event.SteadyMs);
+        });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
     }
@@ -659,6 +664,18 @@ private:
         }
         return code;
     }
+    int StopPcapng(int code)
+    {
+        if (!m_pcapngOn)
+            return code;
+        m_pcapngOn = false;
+        if (const int error = m_pcapng.Stop(); error != 0) {
+            std::fprintf(m_out, "pcapng: %s: %s\n", m_options.PcapngPath.c_str(), std::strerror(error));
+            std::fflush(m_out);
+            return code == 0 ? 1 : code;
+        }
+        return code;
+    }
     // `*usage` when the options themselves make no port (a baud rate that is no number...).
     bool OpenPort(std::string *error, bool *usage);
     // The JUnit file, when asked for; false when it could not be written (told).
@@ -673,6 +690,8 @@ private:
             m_calls.RunAll();
             if (m_logging && (m_session.SendsSettled() || m_log.MustWrite()))
                 m_log.WriteAll();
+            if (m_pcapngOn && !m_pcapngFrames && (m_session.SendsSettled() || m_pcapng.MustWrite()))
+                m_pcapng.WriteAll();
             if (m_framesDue && Clock::now() >= *m_framesDue) {
                 m_framesDue.reset();
                 m_session.Frames().Pump();
@@ -689,6 +708,9 @@ private:
     // Read by the script's thread, which may be left behind when the log ends.
     std::atomic<bool> m_logging{false};
     CHeadlessFrames m_frames;
+    CHeadlessPcapng m_pcapng;
+    std::atomic<bool> m_pcapngOn{false}; // read by the listener thread
+    bool m_pcapngFrames = false;         // set before the port opens
     bool m_writingFrames = false;
     std::optional<Clock::time_point> m_framesDue; // the session's frames wait on the clock
     std::mutex m_printLock;
@@ -747,6 +769,8 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
             return false;
         }
     }
+    if (m_pcapngOn)
+        m_pcapng.SetLink(link);
     if (CPortSession::NeedsConnect(link)) {
         m_session.BeginOpen(link);
         PumpUntil([this] { return m_connectDone; }, m_deadline);
@@ -799,6 +823,23 @@ int CHeadlessRun::Run()
         m_writingFrames = true;
         m_session.Frames().SetObserver("frames", [this](const ST_Frame &frame) { m_frames.Write(frame); });
     }
+    if (!m_options.PcapngPath.empty()) {
+        if (const int error = m_pcapng.Start(m_options.PcapngPath); error != 0) {
+            std::fprintf(m_out, "%s: %s\n", m_options.PcapngPath.c_str(), std::strerror(error));
+            StopFrames(1);
+            StopLog(1);
+            return 1;
+        }
+        m_pcapngOn = true;
+        // With a framing, a packet a frame: the analyser's dissector wants whole messages.
+        if (!m_options.Framing.empty()) {
+            m_pcapngFrames = true;
+            m_session.Frames().SetObserver("pcapng", [this](const ST_Frame &frame) {
+                if (m_pcapngOn)
+                    m_pcapng.Frame(frame);
+            });
+        }
+    }
     try {
         m_sendList.Load(CSendDataList::DefaultPath());
     } catch (const std::exception &) {
@@ -811,6 +852,8 @@ int CHeadlessRun::Run()
             // Logged first: a note the script makes on what it reads comes after the bytes.
             if (m_logging)
                 m_log.Read(data, size);
+            if (m_pcapngOn && !m_pcapngFrames)
+                m_pcapng.Read(data, size);
             m_runner.Feed(data, size);
         }));
     m_session.Frames().SetObserver("script", [this](const ST_Frame &frame) { m_runner.FeedFrame(frame); });
@@ -821,6 +864,7 @@ int CHeadlessRun::Run()
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         StopLog(1);
         StopFrames(1);
+        StopPcapng(1);
         if (usage)
             return kUsageExitCode;
         // CI reads the JUnit file, not the exit code alone: a run that never started fails there.
@@ -908,6 +952,7 @@ int CHeadlessRun::Run()
         code = code == 0 ? 1 : code;
     code = StopLog(code);
     code = StopFrames(code);
+    code = StopPcapng(code);
     if (leftBehind) {
         std::fflush(nullptr);
         _exit(code);
@@ -938,6 +983,9 @@ const char *HeadlessUsage()
            "  --log FILE            what was sent and received and the notes, stamped, as a\n"
            "                        capture of the window's log writes them\n"
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
+           "  --pcapng FILE         every read and send as a packet for Wireshark, both\n"
+           "                        directions, times in microseconds (appended to); with\n"
+           "                        --framing a packet per frame\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --framing PROFILE     how the traffic is cut into frames for frame() and --frames:\n"
            "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP, COBS\n"
@@ -961,6 +1009,7 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         {"--stop-bits", &ST_HeadlessOptions::StopBits}, {"--flow", &ST_HeadlessOptions::Flow},
         {"--log", &ST_HeadlessOptions::LogPath},        {"--junit", &ST_HeadlessOptions::JunitPath},
         {"--framing", &ST_HeadlessOptions::Framing},    {"--frames", &ST_HeadlessOptions::FramesPath},
+        {"--pcapng", &ST_HeadlessOptions::PcapngPath},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;

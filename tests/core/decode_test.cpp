@@ -223,6 +223,43 @@ TEST(ModbusDecode, AsciiReadsItsHexPairsAndJudgesTheLrc)
     EXPECT_EQ(broken.Unit, 17u);
 }
 
+// The answer timer pairs every frame from the cheap reading alone: it must tell what the full one
+// tells, whatever the frame.
+TEST(ModbusDecode, PairingReadsTheSameRoleUnitFunctionAndException)
+{
+    const std::vector<Bytes> pdus = {{1, 3, 0, 0, 0, 2},
+                                     {1, 3, 4, 0, 1, 0, 2},
+                                     {7, 0x83, 2},
+                                     {7, 0x83},
+                                     {9, 16, 0, 1, 0, 1, 2, 0, 5},
+                                     {9},
+                                     {},
+                                     {1, 43, 14, 1, 0}};
+    for (const bool ascii : {false, true}) {
+        for (const auto side : {std::optional<EFrameDirection>(kTx), std::optional<EFrameDirection>()}) {
+            const CModbusDecoder decoder(ascii, side);
+            for (const Bytes &pdu : pdus) {
+                for (const bool withCrc : {true, false}) {
+                    ST_Frame frame;
+                    frame.Direction = pdu.size() % 2 ? kRx : kTx;
+                    frame.Check = withCrc ? EFrameCheck::Ok : EFrameCheck::Bad;
+                    frame.Bytes = ascii     ? (withCrc ? Ascii(pdu) : Bytes(pdu.begin(), pdu.end()))
+                                  : withCrc ? WithCrc(pdu)
+                                            : pdu;
+                    for (const ST_Frame *request :
+                         {static_cast<const ST_Frame *>(nullptr), static_cast<const ST_Frame *>(&frame)}) {
+                        const ST_Decoded full = decoder.Decode(frame, request),
+                                         fast = decoder.Pairing(frame, request);
+                        EXPECT_EQ(std::tie(fast.Role, fast.Unit, fast.Function, fast.Exception, fast.Check),
+                                  std::tie(full.Role, full.Unit, full.Function, full.Exception, full.Check))
+                            << ascii << " " << pdu.size() << " " << withCrc << " " << full.Summary;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(NmeaDecode, NamedSentencesAisAndTheRest)
 {
     CNmeaDecoder decoder;

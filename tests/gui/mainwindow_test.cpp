@@ -176,8 +176,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         EXPECT_EQ(a->shortcut().toString(), QString::fromLatin1(n.key)) << n.name;
         EXPECT_TRUE(a->isVisible()) << n.name;
     }
-    for (const char *hidden :
-         {"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs", "mnuFileExport", "mnuFileImport"}) {
+    for (const char *hidden : {"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs", "mnuFileImport"}) {
         auto *a = w.findChild<QAction *>(QString::fromLatin1(hidden));
         ASSERT_NE(a, nullptr) << hidden;
         EXPECT_FALSE(a->isVisible()) << hidden;
@@ -188,7 +187,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
         menus << a->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operate", "&Help"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
-              (QStringList{"&Save", "Send &File...", "&Receive File...",
+              (QStringList{"&Save", "&Export", "Send &File...", "&Receive File...",
                            "Start &ZMODEM transfers when the device asks", "&Capture to File\u2026",
                            "S&top Capture", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),

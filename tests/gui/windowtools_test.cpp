@@ -1,7 +1,9 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
 #include "log/gui/TFindBar.h"
 #include "log/gui/TTrafficLog.h"
+#include "log/pcapng.h"
 #include "mainwindow/features/TModemLines.h"
+#include "mainwindow/features/TPcapngExport.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReconnect.h"
 #include "session/portsession.h"
@@ -33,6 +35,7 @@
 #include "guiwidgets.h"
 #include "ptypair.h"
 #include "tempdir.h"
+#include "tsharkfields.h"
 
 namespace {
 
@@ -273,6 +276,58 @@ TEST_F(Capture, WritesLinesAsShownOrRawBytes)
     pty.Send(std::vector<uint8_t>{0x00, 0x0D, 0xFF});
     ASSERT_TRUE(WaitUntil(
         [this] { return ReadRaw(path.toStdString()) == std::string("Rec  :41 42 \r\n\0\r\xFF", 17); }));
+}
+
+// The capture in pcapng and the export of the log both hold what crossed the line both ways, as
+// the analyser reads them: the send outbound, the answer inbound after it, times as the file says.
+TEST_F(Capture, PcapngCaptureAndExportHoldBothDirections)
+{
+    const QString pcap = env.FilePath("capture.pcapng");
+    const QString exported = env.FilePath("export.pcapng");
+    {
+        ModalCatcher dialog([&](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(pcap);
+            Find<QRadioButton>(d, "rdCapturePcapng")->setChecked(true);
+            d->accept();
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+    }
+    TypeAndSend(w, QStringLiteral("AT"));
+    EXPECT_EQ(pty.ReceiveText(2), "AT");
+    pty.Send("OK\r\n");
+    ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w).find("OK") != std::string::npos; }));
+    Find<QAction>(w, "mnuFileStopCapture")->trigger();
+    {
+        ModalCatcher save([&](QDialog *d) { TypeFileName(d, exported); });
+        Find<QAction>(w, "mnuFileExportPcapng")->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return !Feature<TPcapngExport>(w)->Busy(); }));
+        EXPECT_EQ(save.Seen(), QStringList{"dlgExportPcapng"});
+    }
+    for (const QString &file : {pcap, exported}) {
+        const ST_PcapngContent content = ReadPcapngFile(file.toStdString());
+        EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
+        std::string sent, received;
+        int64_t sentAt = 0, receivedAt = 0;
+        for (const ST_PcapngRecord &r : content.Records) {
+            std::string &to = r.Direction == EPcapngDirection::Outbound ? sent : received;
+            (r.Direction == EPcapngDirection::Outbound ? sentAt : receivedAt) = r.WallMicros;
+            to.append(r.Bytes.begin(), r.Bytes.end());
+        }
+        EXPECT_EQ(sent, "AT") << file.toStdString();
+        EXPECT_EQ(received, "OK\r\n") << file.toStdString();
+        EXPECT_LE(sentAt, receivedAt);
+        const auto rows =
+            TsharkFields(file.toStdString(), {"frame.time_epoch", "frame.packet_flags_direction"});
+        ASSERT_EQ(rows.size(), content.Records.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::string &t = rows[i][0];
+            EXPECT_EQ(t.substr(0, t.size() - 3),
+                      std::to_string(content.Records[i].WallMicros / 1000000) + "." +
+                          QStringLiteral("%1")
+                              .arg(content.Records[i].WallMicros % 1000000, 6, 10, QLatin1Char('0'))
+                              .toStdString());
+        }
+    }
 }
 
 TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)

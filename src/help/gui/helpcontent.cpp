@@ -50,6 +50,7 @@ const ST_HelpPage kPages[] = {
     {"frmPlot", "plot.html"},
     {"frmCheckChecksum", "checksums.html"},
     {"frmConsoleSettings", "console.html"},
+    {"frmFramingProfiles", "framing.html"},
 };
 
 class CHelpKey : public QObject

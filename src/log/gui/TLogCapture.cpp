@@ -3,6 +3,7 @@
 #include "data/gui/dialogsupport.h"
 #include "log/capturenames.h"
 #include "log/gui/TTrafficLog.h"
+#include "log/logpcapng.h"
 #include "platform/clock.h"
 #include "platform/diaglog.h"
 
@@ -87,8 +88,12 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
     m_raw = new QRadioButton(tr("&Raw received bytes"), this);
     m_raw->setObjectName(QStringLiteral("rdCaptureRaw"));
     m_raw->setAccessibleName(m_raw->text().remove(QLatin1Char('&')));
+    m_pcapng = new QRadioButton(tr("Wireshark capture (pc&apng), both directions"), this);
+    m_pcapng->setObjectName(QStringLiteral("rdCapturePcapng"));
+    m_pcapng->setAccessibleName(m_pcapng->text().remove(QLatin1Char('&')));
     column->addWidget(text);
     column->addWidget(m_raw);
+    column->addWidget(m_pcapng);
     column->addWidget(new QLabel(tr("In the file name: {link} {port} {window} {date} {time} {seq}"), this));
 
     auto *newRow = new QHBoxLayout;
@@ -128,7 +133,8 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
 
     if (!last.pattern.isEmpty()) {
         m_path->setText(last.pattern);
-        m_raw->setChecked(last.raw);
+        m_raw->setChecked(last.raw && !last.pcapng);
+        m_pcapng->setChecked(last.pcapng);
         m_newFile->setCurrentIndex(static_cast<int>(last.options.newFile));
         if (last.options.sizeBytes > 0)
             m_sizeMb->setValue(static_cast<int>(last.options.sizeBytes / kMb));
@@ -158,10 +164,10 @@ TfrmCapture::TfrmCapture(QWidget *parent, const QString &folder, const ST_Captur
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString chosen =
-            QFileDialog::getSaveFileName(this, tr("Capture to File"), m_path->text(),
-                                         tr("Log file(*.log);;Text file(*.txt);;All files(*)"), nullptr,
-                                         QFileDialog::DontConfirmOverwrite);
+        const QString chosen = QFileDialog::getSaveFileName(
+            this, tr("Capture to File"), m_path->text(),
+            tr("Log file(*.log);;Text file(*.txt);;Wireshark capture(*.pcapng);;All files(*)"), nullptr,
+            QFileDialog::DontConfirmOverwrite);
         if (!chosen.isEmpty())
             m_path->setText(chosen);
     });
@@ -172,6 +178,7 @@ ST_CaptureChoice TfrmCapture::Choice() const
     ST_CaptureChoice choice;
     choice.pattern = m_path->text().trimmed();
     choice.raw = m_raw->isChecked();
+    choice.pcapng = m_pcapng->isChecked();
     choice.options.newFile = static_cast<ST_CaptureOptions::NewFile>(m_newFile->currentIndex());
     choice.options.sizeBytes = m_sizeMb->value() * kMb;
     choice.options.compress = m_compress->isChecked();
@@ -215,6 +222,15 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
             if (!m_file.IsRunning())
                 return;
+            // Stamped when the block was complete (or its write began); each block one packet, so a
+            // change of file falls between packets.
+            if (m_pcapng) {
+                m_line.clear();
+                AppendLogPcapng(m_line, direction, bytes, length,
+                                WallNowMicros() - m_log->TellingAgeMs(direction) * 1000);
+                m_file.Append(m_line);
+                return;
+            }
             if (m_raw) {
                 if (IsReadFromPort(direction))
                     m_file.Append(reinterpret_cast<const char *>(bytes), length);
@@ -270,11 +286,16 @@ int TLogCapture::StartFile()
     if (m_names)
         options.names = m_names();
     // A line's time says nothing of its day unless a note says when the day changed.
-    options.dateNotes = !m_choice.raw;
+    options.dateNotes = !m_choice.raw && !m_choice.pcapng;
+    if (m_choice.pcapng) {
+        const auto [port, description] = m_describe ? m_describe() : std::pair<std::string, std::string>();
+        options.fileHeader = PcapngHeader(LogPcapngInterfaces(port, description));
+    }
     const int error = m_file.Start(m_choice.pattern.toLocal8Bit().toStdString(), options);
     if (error != 0)
         return error;
     m_raw = m_choice.raw;
+    m_pcapng = m_choice.pcapng;
     m_path = QString::fromLocal8Bit(m_file.Path().c_str());
     if (!m_link.isEmpty())
         Note("Capture started with " + m_link.toLocal8Bit().toStdString() + " on " +
@@ -311,8 +332,14 @@ void TLogCapture::LinkLost()
 
 void TLogCapture::Note(const std::string &text)
 {
-    if (!m_raw)
+    if (m_pcapng) {
+        m_line.clear();
+        AppendLogPcapng(m_line, LogDirection::Note, reinterpret_cast<const uint8_t *>(text.data()),
+                        text.size(), WallNowMicros());
+        m_file.Append(m_line);
+    } else if (!m_raw) {
         m_file.Append("Note :" + text + "\r\n");
+    }
 }
 
 void TLogCapture::Stop()
@@ -342,6 +369,7 @@ void TLogCapture::Load(const QSettings &settings)
     if (choice.pattern.isEmpty())
         return;
     choice.raw = settings.value(QStringLiteral("CaptureRaw")).toInt() != 0;
+    choice.pcapng = settings.value(QStringLiteral("CapturePcapng")).toInt() != 0;
     const int newFile = settings.value(QStringLiteral("CaptureNewFile")).toInt();
     if (newFile >= 0 && newFile <= static_cast<int>(ST_CaptureOptions::NewFile::AtConnect))
         choice.options.newFile = static_cast<ST_CaptureOptions::NewFile>(newFile);
@@ -362,6 +390,7 @@ void TLogCapture::Save(QSettings &settings) const
         return;
     settings.setValue(QStringLiteral("CapturePattern"), m_choice.pattern);
     settings.setValue(QStringLiteral("CaptureRaw"), m_choice.raw ? 1 : 0);
+    settings.setValue(QStringLiteral("CapturePcapng"), m_choice.pcapng ? 1 : 0);
     settings.setValue(QStringLiteral("CaptureNewFile"), static_cast<int>(m_choice.options.newFile));
     settings.setValue(QStringLiteral("CaptureSizeMB"),
                       static_cast<qlonglong>(m_choice.options.sizeBytes / kMb));

@@ -1,5 +1,6 @@
 #pragma once
-// Capture to file: every line that reaches the log, as shown, or the raw received bytes, appended
+// Capture to file: every line that reaches the log, as shown, the raw received bytes, or every
+// block both ways as a packet for the protocol analyser (pcapng), appended
 // to a file while traffic runs, with the capture's size in the status bar. A capture that fails
 // stops at once and says so in one message box and one diagnostic-log line.
 //
@@ -26,6 +27,7 @@ struct ST_CaptureChoice
 {
     QString pattern; // a path whose file name may hold the fields of CCaptureNames
     bool raw = false;
+    bool pcapng = false;       // over raw
     ST_CaptureOptions options; // its names are filled in when a file is started
     bool withLink = false;
 };
@@ -48,6 +50,7 @@ public:
 private:
     QLineEdit *m_path;
     QRadioButton *m_raw;
+    QRadioButton *m_pcapng;
     QComboBox *m_newFile;
     QSpinBox *m_sizeMb;
     QCheckBox *m_compress;
@@ -68,6 +71,11 @@ public:
 
     // The values of {link}, {port} and {window} for the next file started.
     void SetNameSource(std::function<ST_CaptureNameValues()> source) { m_names = std::move(source); }
+    // The port's name and line settings for a pcapng file's interface ("ttyUSB0 9600 8N1").
+    void SetLinkDescription(std::function<std::pair<std::string, std::string>()> source)
+    {
+        m_describe = std::move(source);
+    }
 
     // 0 or the errno of opening the file.
     int Start(const QString &path, bool raw);
@@ -106,9 +114,11 @@ private:
     CCaptureFile m_file;
     uint64_t m_observer = 0;
     std::function<ST_CaptureNameValues()> m_names;
+    std::function<std::pair<std::string, std::string>()> m_describe;
     ST_CaptureChoice m_choice;
     QString m_link; // the link the capture is kept with; empty: none
     QString m_path;
     std::string m_line;
     bool m_raw = false;
+    bool m_pcapng = false;
 };

@@ -125,6 +125,7 @@ public:
     using ObserverId = CLogPipeline::ObserverId;
     ObserverId AddObserver(Observer observer) { return m_pipeline.AddObserver(std::move(observer)); }
     void RemoveObserver(ObserverId id) { m_pipeline.RemoveObserver(id); }
+    int64_t TellingAgeMs(LogDirection direction) const { return m_pipeline.TellingAgeMs(direction); }
     // Parts of a displayed line to mark, as (column, length); asked for visible lines only.
     using Highlighter = std::function<std::vector<std::pair<size_t, size_t>>(const std::string &line)>;
     void SetHighlighter(Highlighter highlighter);

@@ -1,6 +1,7 @@
 #include "mainwindow/features/TCaptureCommands.h"
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TLogCapture.h"
+#include "log/logpcapng.h"
 #include "shell/TFeatureServices.h"
 #include "shell/TMenuSlots.h"
 #include "shell/TStatusArea.h"
@@ -44,6 +45,11 @@ void TCaptureCommands::Follow(TFeatureServices &services, std::function<bool()> 
         }
         names.window = std::to_string(window);
         return names;
+    });
+    m_capture->SetLinkDescription([this] {
+        const auto &link = m_services->Port().LastLink();
+        return link ? std::make_pair(PcapngPortName(link->PortName), PcapngLinkDescription(*link))
+                    : std::pair<std::string, std::string>();
     });
     connect(&services, &TFeatureServices::PortOpened, this, [this](const COM_PORT_SETTING &link) {
         m_capture->LinkOpened(QString::fromLocal8Bit(link.LinkName.c_str()));

@@ -1,0 +1,82 @@
+#include "log/logpcapng.h"
+
+#include "data/checksum.h"
+#include "link/linksetting.h"
+
+#include <chrono>
+
+int64_t WallNowMicros()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string PcapngPortName(const std::string &port)
+{
+    return port.compare(0, 5, "/dev/") == 0 ? port.substr(5) : port;
+}
+
+std::string PcapngLinkDescription(const COM_PORT_SETTING &link)
+{
+    std::string text = PcapngPortName(link.PortName);
+    if (link.Baud > 0) {
+        const std::string parity = ParityLabel(link.ParityCode);
+        text += " " + std::to_string(link.Baud) + " " + std::to_string(link.DataBits) +
+                (parity.empty() ? std::string("?") : parity.substr(0, 1)) + StopBitsLabel(link.StopBitsCode);
+    }
+    return text;
+}
+
+std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, const std::string &description)
+{
+    return {{port.empty() ? std::string("port") : port, description},
+            {"monitor A", "the monitor's port A"},
+            {"monitor B", "the monitor's port B"}};
+}
+
+bool IsModbusRtuFrame(const uint8_t *bytes, size_t length)
+{
+    static const CChecksum crc(ST_ChecksumSpec{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
+    if (length < 4 || length > 256 || (bytes[1] & 0x7F) == 0)
+        return false;
+    const uint32_t value = crc.Compute(bytes, length - 2);
+    return bytes[length - 2] == (value & 0xFF) && bytes[length - 1] == (value >> 8);
+}
+
+void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros)
+{
+    ST_PcapngPacket packet;
+    packet.WallMicros = wallMicros;
+    switch (direction) {
+    case LogDirection::Received:
+        packet.Direction = EPcapngDirection::Inbound;
+        break;
+    case LogDirection::Sent:
+        packet.Direction = EPcapngDirection::Outbound;
+        break;
+    case LogDirection::Note:
+        packet.Comment.assign(reinterpret_cast<const char *>(bytes), length);
+        AppendPcapngPacket(out, packet);
+        return;
+    case LogDirection::PortA:
+    case LogDirection::AtoB:
+        packet.Interface = 1;
+        packet.Direction = EPcapngDirection::Inbound;
+        break;
+    case LogDirection::PortB:
+    case LogDirection::BtoA:
+        packet.Interface = 2;
+        packet.Direction = EPcapngDirection::Inbound;
+        break;
+    }
+    packet.Bytes = bytes;
+    packet.Length = length;
+    // The window is the master: what it sends asks, what it reads answers. In the monitor port A
+    // is the device's side, as the bridge is usually set up.
+    if (IsModbusRtuFrame(bytes, length)) {
+        const bool query = direction == LogDirection::Sent || packet.Interface == 2;
+        packet.Payload = query ? EPcapngPayload::ModbusRtuQuery : EPcapngPayload::ModbusRtuResponse;
+    }
+    AppendPcapngPacket(out, packet);
+}

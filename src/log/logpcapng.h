@@ -1,0 +1,29 @@
+#pragma once
+// The log's blocks as packets for the protocol analyser: a capture in pcapng and the export of
+// the log write them alike. Interface 0 is the window's port; the two-port monitor's sides are
+// interfaces 1 (port A) and 2 (port B), each block inbound on the side that read it. Notes go as
+// the comment of an empty packet on interface 0. A block that is a whole Modbus RTU frame goes to
+// the analyser's RTU dissector, a query when the window sent it (or port B, the program's side
+// of a monitor, read it), a response otherwise.
+#include "log/logrender.h"
+#include "log/pcapng.h"
+
+#include <string>
+#include <vector>
+
+struct COM_PORT_SETTING;
+
+// "ttyUSB0" for /dev/ttyUSB0; other names (a network port's address) as they are.
+std::string PcapngPortName(const std::string &port);
+// "ttyUSB0 9600 8N1": the port and its line as the analyser's interface description shows them.
+std::string PcapngLinkDescription(const COM_PORT_SETTING &link);
+// The file's interfaces, `port` and `description` the window's (either may be empty).
+std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, const std::string &description);
+// A whole Modbus RTU frame: an address, a function and its CRC-16 at the end, which a block of
+// other bytes has by chance once in 65536.
+bool IsModbusRtuFrame(const uint8_t *bytes, size_t length);
+// The wall clock in microseconds since the epoch.
+int64_t WallNowMicros();
+// Appends the block's packet, stamped `wallMicros` since the epoch.
+void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros);

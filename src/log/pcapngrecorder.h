@@ -1,0 +1,46 @@
+#pragma once
+// The log's traffic kept as pcapng packets for an export: every block both ways as it comes,
+// with the time its caller gives (the log's own store keeps the text it shows and no times). At
+// most a byte limit of packets is kept, the oldest going first, in chunks that a snapshot shares
+// once full, so that taking one on the window's thread copies no more than the chunk being filled.
+#include "log/logrender.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CPcapngRecorder
+{
+public:
+    static constexpr size_t kDefaultByteLimit = size_t{64} << 20;
+    static constexpr size_t kChunkBytes = size_t{1} << 20;
+
+    explicit CPcapngRecorder(size_t byteLimit = kDefaultByteLimit) : m_byteLimit(byteLimit) {}
+
+    void Add(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros);
+    void Clear();
+
+    size_t Packets() const { return m_packets; }
+    // Packets that went to keep the limit.
+    uint64_t Dropped() const { return m_dropped; }
+
+    // The packets kept, in order, as pieces of the file after its header.
+    using Snapshot = std::vector<std::shared_ptr<const std::string>>;
+    Snapshot Take() const;
+
+private:
+    struct ST_Chunk
+    {
+        std::shared_ptr<std::string> Bytes;
+        size_t Packets = 0;
+    };
+    std::deque<ST_Chunk> m_chunks;
+    size_t m_byteLimit;
+    size_t m_bytes = 0;
+    size_t m_packets = 0;
+    uint64_t m_dropped = 0;
+    std::string m_packet;
+};
