@@ -1,9 +1,10 @@
-#include "frame/frameprofiles.h"
+#include "frame/framechoices.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TMonitorCommands.h"
+#include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "session/portsession.h"
 
@@ -172,15 +173,15 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
     GuiTestEnv env;
     CTestPty device;
     SaveLinks({Link("board", device.Path())});
+    ST_FramingChoices framing;
+    framing.Profiles.push_back(CFrameProfile::BuiltIn("Lines"));
+    framing.Profiles.back().Name = "Bench lines";
+    framing.Profiles.back().Limits.TimeOut = FrameTime(0); // a line nobody ends waits for the stop
+    framing.Links["board"] = "Bench lines";
+    WriteFramingChoices(FramingFilePath(AppFolder()), framing);
     std::vector<ST_Frame> frames;
     const auto made = NewMainWindow();
     QMainWindow &w = *made;
-    ST_FramingProfile lines = CFrameProfile::BuiltIn("Lines");
-    lines.Limits.TimeOut = FrameTime(0); // a line nobody ends waits for the stop
-    Feature<TMonitorCommands>(w)->SetLinkFraming([&lines](const COM_PORT_SETTING &link) {
-        EXPECT_EQ(link.LinkName, "board");
-        return lines;
-    });
     SessionOf(w).Frames().SetObserver("test", [&frames](const ST_Frame &frame) { frames.push_back(frame); });
     Find<QAction>(w, "mnuViewFrames")->trigger();
     auto *table = Find<QTableView>(w, "tblFrames");

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TMonitorCommands.h"
 #include "data/gui/dialogsupport.h"
+#include "frame/gui/TFramingStore.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
@@ -193,7 +194,11 @@ void TMonitorCommands::Start()
         auto *run = new TMonitorRun(this, m_session.Frames(), [this](TMonitorRun &r) { Show(r); });
         run->setup = setup;
         // Before the start: the first read may come before the start is told.
-        run->framingNotes = FrameSides(&setup);
+        const QString framingError = TFramingStore::Instance().Error();
+        if (!framingError.isEmpty())
+            run->framingNotes.push_back(framingError.toStdString());
+        const std::vector<std::string> notes = FrameSides(&setup);
+        run->framingNotes.insert(run->framingNotes.end(), notes.begin(), notes.end());
         const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
         run->portsText = "A: " + LinkText(setup.PortA) + "  B: " + b;
         std::string error;
@@ -347,8 +352,10 @@ std::vector<std::string> TMonitorCommands::FrameSides(const ST_MonitorSetup *set
             link->PortName = setup->VirtualPath;
         std::optional<ST_FramingProfile> profile;
         try {
-            if (link && m_framing)
-                profile = m_framing(*link);
+            if (link)
+                profile = TFramingStore::Instance().Choices().ForLink(link->LinkName);
+            if (profile)
+                profile = ResolveFloor(*profile, link->PortName);
             frames.SetSideProfile(dir, profile, link ? LineTimingOf(*link) : ST_LineTiming());
         } catch (const std::exception &e) {
             notes.push_back(std::string("Port ") + (sideA ? "A" : "B") + " is not framed: " + e.what());

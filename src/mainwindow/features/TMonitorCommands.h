@@ -1,14 +1,12 @@
 #pragma once
 // The two-port monitor in the window: started from its dialog in place of the window's own port,
 // its blocks and notes on their way from its threads to the log, and stopped by Close Port.
-#include "frame/frameprofiles.h"
 #include "monitor/portmonitor.h"
 #include "session/trafficpath.h"
 #include "shell/TFeatureServices.h"
 
 #include <QObject>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,14 +26,6 @@ public:
                      TFeatureServices &services, TStatusArea &status, TTrafficLog &log,
                      std::function<void(const QString &)> showMessage);
     ~TMonitorCommands() override;
-
-    // The profile a link frames by, with the floor of the port it names; none frames nothing. May
-    // throw (a profiles file that does not read): that side then runs without frames and the log
-    // says why.
-    using LinkFraming = std::function<std::optional<ST_FramingProfile>(const COM_PORT_SETTING &link)>;
-    // Each side's frames from the next start on, by its link's profile (a virtual port B by port
-    // A's link, since the program speaks the device's protocol through it, on the virtual path).
-    void SetLinkFraming(LinkFraming framing) { m_framing = std::move(framing); }
 
     bool Running() const override { return m_run != nullptr; }
     // Logs what the monitor's threads still had on the way, hands out the frames they left
@@ -57,8 +47,10 @@ private:
     void Show(TMonitorRun &run);
     void Started(TMonitorRun &run, const std::string &error);
     void ShowStatus();
-    // Sets both sides' profiles for `setup`, or turns them off (what they held handed out) for
-    // none; what kept a side from framing, as log notes.
+    // Sets both sides' profiles for `setup`, each its link's as chosen in the framing profiles (a
+    // virtual port B takes port A's link, since the program speaks the device's protocol through
+    // it, with the floor of no adapter), or turns them off (what they held handed out) for none;
+    // what kept a side from framing, as log notes.
     std::vector<std::string> FrameSides(const ST_MonitorSetup *setup);
 
     QWidget *m_window;
@@ -68,7 +60,6 @@ private:
     TStatusArea &m_status;
     TTrafficLog &m_log;
     std::function<void(const QString &)> m_showMessage;
-    LinkFraming m_framing;
     TMonitorRun *m_run = nullptr; // a child object while the monitor runs
     // The block being shown, while the traffic path has it.
     struct ST_Showing
