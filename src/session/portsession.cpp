@@ -83,14 +83,15 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
             m_autoSend.PushRec(event.Data);
     });
     // Every event is a moment to frame what was read by then: a received block comes once the
-    // line has been quiet, and a send's write began (the send itself is fed in SendDone).
+    // line has been quiet, and a send's write began (the send itself is fed in SendDone). The
+    // monitor's blocks bring what its sides read.
     m_traffic.Add("frames", [this](ST_Traffic &event) {
-        if (!m_frames.On())
-            return;
-        if (event.Direction == ETraffic::Sent && event.Transfer) {
-            const Bytes &bytes = event.Data.Data();
-            m_frames.Wrote(FrameTime(event.SteadyMs * 1000), bytes.data(), bytes.size());
-        } else if (event.Direction == ETraffic::Received) {
+        if (event.Direction == ETraffic::Sent) {
+            if (event.Transfer && m_frames.On()) {
+                const Bytes &bytes = event.Data.Data();
+                m_frames.Wrote(FrameTime(event.SteadyMs * 1000), bytes.data(), bytes.size());
+            }
+        } else {
             m_frames.Pump();
         }
     });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
 ST_LineTiming LineTimingOf(const COM_PORT_SETTING &link)
 {
@@ -32,8 +33,15 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     Flush();
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        m_reads.clear();
-        m_readBytes = 0;
+        // The monitor's reads are its sides' to keep.
+        m_reads.erase(std::remove_if(m_reads.begin(), m_reads.end(),
+                                     [this](const ST_Read &read) {
+                                         if (IsSide(read.Dir))
+                                             return false;
+                                         m_readBytes -= read.Data.size();
+                                         return true;
+                                     }),
+                      m_reads.end());
         m_writes.clear();
     }
     m_profile = std::move(next);
@@ -43,17 +51,69 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     m_armed.reset();
 }
 
+void CSessionFrames::SetSideProfile(EFrameDirection dir, const std::optional<ST_FramingProfile> &profile,
+                                    const ST_LineTiming &timing)
+{
+    if (!IsSide(dir))
+        throw std::invalid_argument("Only the monitor's directions have a side's profile");
+    std::unique_ptr<CFrameProfile> next;
+    if (profile)
+        next = std::make_unique<CFrameProfile>(*profile, timing);
+    ST_Side &side = SideOf(dir);
+    if (side.Framer) {
+        FeedReads(std::nullopt);
+        std::vector<ST_Frame> frames;
+        side.Framer->Flush(frames);
+        Hand(frames);
+    }
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        // Only reads held behind a write are left, and a side off takes nothing.
+        m_reads.erase(std::remove_if(m_reads.begin(), m_reads.end(),
+                                     [this, dir](const ST_Read &read) {
+                                         if (read.Dir != dir)
+                                             return false;
+                                         m_readBytes -= read.Data.size();
+                                         return true;
+                                     }),
+                      m_reads.end());
+        side.Framer = std::move(next);
+        side.On.store(side.Framer != nullptr, std::memory_order_relaxed);
+    }
+    side.Settings = profile;
+    side.Timing = timing;
+    m_armed.reset();
+    ArmWake();
+}
+
+const std::optional<ST_FramingProfile> &CSessionFrames::SideProfile(EFrameDirection dir) const
+{
+    return m_sides[dir == EFrameDirection::MonitorAtoB ? 0 : 1].Settings;
+}
+
+CFrameProfile *CSessionFrames::FramerOf(EFrameDirection dir)
+{
+    return IsSide(dir) ? SideOf(dir).Framer.get() : m_profile.get();
+}
+
 ST_FramingInfo CSessionFrames::Info() const
 {
-    ST_FramingInfo info;
+    // While the monitor runs in the port's place, its port A's side speaks for it.
+    const ST_Side *side = nullptr;
     if (!m_profileSettings)
+        for (const ST_Side &s : m_sides)
+            if (!side && s.Settings)
+                side = &s;
+    const std::optional<ST_FramingProfile> &profile = side ? side->Settings : m_profileSettings;
+    const ST_LineTiming &timing = side ? side->Timing : m_timing;
+    ST_FramingInfo info;
+    if (!profile)
         return info;
     info.On = true;
-    info.Profile = m_profileSettings->Name;
-    if (m_profileSettings->Mode == EFramingMode::Silence) {
-        info.Floor = m_profileSettings->Silence.Floor;
-        info.WantedGap =
-            FrameTime(static_cast<int64_t>(m_profileSettings->Silence.Chars * m_timing.CharMicros()));
+    info.Profile = profile->Name;
+    if (profile->Mode == EFramingMode::Silence) {
+        info.Floor = profile->Silence.Floor;
+        info.WantedGap = FrameTime(static_cast<int64_t>(profile->Silence.Chars * timing.CharMicros()));
     }
     return info;
 }
@@ -83,6 +143,16 @@ void CSessionFrames::Read(const uint8_t *data, size_t size)
     const std::lock_guard<std::mutex> guard(m_lock);
     m_readBytes += size;
     m_reads.push_back({std::move(bytes), Now()});
+}
+
+void CSessionFrames::SideRead(EFrameDirection dir, const uint8_t *data, size_t size)
+{
+    if (!IsSide(dir) || size == 0 || !SideOf(dir).On.load(std::memory_order_relaxed))
+        return;
+    std::vector<uint8_t> bytes(data, data + size);
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_readBytes += size;
+    m_reads.push_back({std::move(bytes), Now(), dir});
 }
 
 FrameTime CSessionFrames::SendBegins()
@@ -122,7 +192,7 @@ void CSessionFrames::Wrote(FrameTime time, const uint8_t *data, size_t size)
 
 void CSessionFrames::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
 {
-    if (!m_profile)
+    if (!FramerOf(dir))
         return;
     if (size > 0)
         FeedFramer(dir, data, size, time);
@@ -131,7 +201,7 @@ void CSessionFrames::Feed(EFrameDirection dir, const uint8_t *data, size_t size,
 
 void CSessionFrames::Pump()
 {
-    if (!m_profile)
+    if (!AnyFramer())
         return;
     m_armed.reset();
     FeedReads(std::nullopt);
@@ -144,7 +214,9 @@ void CSessionFrames::Pump()
     }
     m_last = std::max(m_last, now);
     std::vector<ST_Frame> frames;
-    m_profile->Tick(m_last, frames);
+    for (CFrameProfile *framer : {m_profile.get(), m_sides[0].Framer.get(), m_sides[1].Framer.get()})
+        if (framer)
+            framer->Tick(m_last, frames);
     Hand(frames);
     ArmWake();
 }
@@ -180,11 +252,14 @@ void CSessionFrames::FeedReads(std::optional<FrameTime> before)
         }
     }
     for (const ST_Read &read : ready)
-        FeedFramer(EFrameDirection::Received, read.Data.data(), read.Data.size(), read.Time);
+        FeedFramer(read.Dir, read.Data.data(), read.Data.size(), read.Time);
 }
 
 void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)
 {
+    CFrameProfile *framer = FramerOf(dir);
+    if (!framer)
+        return;
     // A send's time is its write's start: it may stand a moment before a read already framed, and
     // the framer's clock never goes back.
     m_last = std::max(m_last, time);
@@ -192,7 +267,15 @@ void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t
     // taken and makes its own.
     std::vector<ST_Frame> frames;
     frames.swap(m_spare);
-    m_profile->Feed(dir, data, size, m_last, frames);
+    // The other side's frames the quiet line ended by now began before these bytes came.
+    if (IsSide(dir)) {
+        CFrameProfile *other = SideOf(dir == EFrameDirection::MonitorAtoB ? EFrameDirection::MonitorBtoA
+                                                                          : EFrameDirection::MonitorAtoB)
+                                   .Framer.get();
+        if (other)
+            other->Tick(m_last, frames);
+    }
+    framer->Feed(dir, data, size, m_last, frames);
     Hand(frames);
     frames.clear();
     if (frames.capacity() > m_spare.capacity())
@@ -219,9 +302,15 @@ void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
 
 void CSessionFrames::ArmWake()
 {
-    if (!m_profile || !m_wake)
+    if (!m_wake)
         return;
-    const std::optional<FrameTime> due = m_profile->NextDeadline();
+    std::optional<FrameTime> due;
+    for (const CFrameProfile *framer : {m_profile.get(), m_sides[0].Framer.get(), m_sides[1].Framer.get()})
+        if (framer) {
+            const std::optional<FrameTime> next = framer->NextDeadline();
+            if (next && (!due || *next < *due))
+                due = next;
+        }
     if (!due || due == m_armed)
         return;
     m_armed = due;

@@ -8,6 +8,11 @@
 // so a request stands before its answer even when the answer was read before the sender reported.
 // The framer runs on the owner thread only and its frames go to the observers there, in the order
 // they began. The listener only copies and stamps: with framing off it does nothing at all.
+//
+// The two-port monitor's directions are framed apart, each by the profile of the side that read
+// it (the links of its two ports need not speak the same protocol). Its threads stamp their reads
+// into the same queue, so the quiet line is never judged past a read still on its way to the
+// owner.
 #include "data/commdata.h"
 #include "frame/frameprofiles.h"
 
@@ -59,6 +64,7 @@ public:
     void SetProfile(const std::optional<ST_FramingProfile> &profile, const ST_LineTiming &timing);
     bool On() const { return m_on.load(std::memory_order_relaxed); }
     const std::optional<ST_FramingProfile> &Profile() const { return m_profileSettings; }
+    // The window's framing, or while it has none the monitor's (its port A's side first).
     ST_FramingInfo Info() const;
 
     // The observer called `name` gets every frame from now on; null removes it. Observers run in
@@ -72,15 +78,27 @@ public:
     // Bytes the owner has in line order already (a transfer's writes): fed after the reads
     // stamped before `time`, without a send's wait.
     void Wrote(FrameTime time, const uint8_t *data, size_t size);
-    // Bytes of a direction the owner feeds itself (the monitor's sides), at the time of their read.
+    // The monitor's direction `dir` (MonitorAtoB or MonitorBtoA) from now on by `profile`; none
+    // turns it off (off at first). What the side's profile before still held is handed out first,
+    // as a stop would. Throws std::invalid_argument for another direction and as MakeFramer does.
+    void SetSideProfile(EFrameDirection dir, const std::optional<ST_FramingProfile> &profile,
+                        const ST_LineTiming &timing);
+    const std::optional<ST_FramingProfile> &SideProfile(EFrameDirection dir) const;
+    // Bytes of a direction the owner feeds itself, at the time of their read.
     void Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time);
     // Frames what has been read (up to a write still under way) and what the quiet line ended.
     void Pump();
-    // The port closes: what was read is framed and every frame is handed out as it stands.
+    // The port closes: what was read is framed and every frame is handed out as it stands (the
+    // monitor's sides are left to SetSideProfile).
     void Flush();
 
     // ---- Listener thread ----
     void Read(const uint8_t *data, size_t size);
+
+    // ---- The monitor's threads ----
+    // Bytes read on a monitor side: stamped now, framed at the next Pump. Nothing while the side
+    // is off.
+    void SideRead(EFrameDirection dir, const uint8_t *data, size_t size);
 
     // ---- Sender thread, as a write begins (any thread) ----
     // The time of the write; until Sent is called with it, later reads wait.
@@ -93,7 +111,22 @@ private:
     {
         std::vector<uint8_t> Data;
         FrameTime Time;
+        EFrameDirection Dir = EFrameDirection::Received;
     };
+    struct ST_Side
+    {
+        std::optional<ST_FramingProfile> Settings;
+        ST_LineTiming Timing;
+        std::unique_ptr<CFrameProfile> Framer;
+        std::atomic<bool> On{false};
+    };
+    static bool IsSide(EFrameDirection dir)
+    {
+        return dir == EFrameDirection::MonitorAtoB || dir == EFrameDirection::MonitorBtoA;
+    }
+    ST_Side &SideOf(EFrameDirection dir) { return m_sides[dir == EFrameDirection::MonitorAtoB ? 0 : 1]; }
+    CFrameProfile *FramerOf(EFrameDirection dir);
+    bool AnyFramer() const { return m_profile || m_sides[0].Framer || m_sides[1].Framer; }
     // Feeds the waiting reads stamped before `before` (all when none), and before any write still
     // under way.
     void FeedReads(std::optional<FrameTime> before);
@@ -113,6 +146,7 @@ private:
     std::optional<ST_FramingProfile> m_profileSettings;
     ST_LineTiming m_timing;
     std::unique_ptr<CFrameProfile> m_profile;
+    ST_Side m_sides[2];  // A to B, B to A
     FrameTime m_last{0}; // the framer's clock: never goes back
     std::vector<ST_Frame> m_spare;
     struct ST_Observer

@@ -5,6 +5,7 @@
 #include "platform/handoverbound.h"
 #include "ptypair.h"
 #include "serial/serial.h"
+#include "session/sessionframes.h"
 #include "tempdir.h"
 
 #include <algorithm>
@@ -447,3 +448,38 @@ TEST_F(MonitorTest, AServerThatClosesWhileTheMonitorWritesIsAPortLostNotADeath)
 }
 
 } // namespace
+
+// The monitor's two directions framed apart, by the profiles of the sides that read them: a frame
+// the quiet line ended on one side goes before a later frame of the other, as the traffic ran.
+TEST(MonitorFrames, EachSideByItsOwnProfileInTheOrderFramesBegan)
+{
+    CSessionFrames frames;
+    std::vector<ST_Frame> seen;
+    frames.SetObserver("test", [&seen](const ST_Frame &frame) { seen.push_back(frame); });
+    ST_FramingProfile silence;
+    silence.Mode = EFramingMode::Silence;
+    ST_LineTiming timing; // 9600 baud, 8N1: a gap of 3.5 characters is about 3.6 ms
+    timing.Baud = 9600;
+    frames.SetSideProfile(EFrameDirection::MonitorAtoB, silence, timing);
+    frames.SetSideProfile(EFrameDirection::MonitorBtoA, CFrameProfile::BuiltIn("Lines"), timing);
+    const Bytes reading{0x01, 0x03, 0x00}, line{'O', 'K', '\r', '\n'};
+    using std::chrono::milliseconds;
+    frames.Feed(EFrameDirection::MonitorAtoB, reading.data(), reading.size(), milliseconds(1));
+    frames.Feed(EFrameDirection::MonitorBtoA, line.data(), 2, milliseconds(2));
+    frames.Feed(EFrameDirection::MonitorBtoA, line.data() + 2, 2, milliseconds(20));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].Direction, EFrameDirection::MonitorAtoB);
+    EXPECT_EQ(seen[0].Bytes, reading);
+    EXPECT_EQ(seen[1].Direction, EFrameDirection::MonitorBtoA);
+    EXPECT_EQ(seen[1].Bytes, line);
+    EXPECT_THROW(frames.SetSideProfile(EFrameDirection::Received, silence, timing), std::invalid_argument);
+
+    // The window's own framing, set or not, neither takes nor cuts the monitor's frames.
+    frames.Feed(EFrameDirection::MonitorBtoA, line.data(), 2, milliseconds(30));
+    frames.SetProfile(CFrameProfile::BuiltIn("Lines"), timing);
+    frames.SetSideProfile(EFrameDirection::MonitorAtoB, std::nullopt, timing);
+    frames.Feed(EFrameDirection::MonitorAtoB, reading.data(), reading.size(), milliseconds(40));
+    frames.Feed(EFrameDirection::MonitorBtoA, line.data() + 2, 2, milliseconds(41));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].Bytes, line);
+}

@@ -1,8 +1,10 @@
+#include "frame/framechoices.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TMonitorCommands.h"
+#include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "session/portsession.h"
 
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTimer>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -162,6 +165,63 @@ TEST(Monitor, BridgeShowsAProgramOnTheVirtualPortTalkingToItsDevice)
     EXPECT_EQ(StatusPanel(w, 0), QStringLiteral("Port: "));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrum"));
     EXPECT_TRUE(Find<QAction>(w, "mnuOpMonitor")->isEnabled());
+}
+
+// The monitor's traffic in the window's frames, each direction by its side's profile.
+TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
+{
+    GuiTestEnv env;
+    CTestPty device;
+    SaveLinks({Link("board", device.Path())});
+    ST_FramingChoices framing;
+    framing.Profiles.push_back(CFrameProfile::BuiltIn("Lines"));
+    framing.Profiles.back().Name = "Bench lines";
+    framing.Profiles.back().Limits.TimeOut = FrameTime(0); // a line nobody ends waits for the stop
+    framing.Links["board"] = "Bench lines";
+    WriteFramingChoices(FramingFilePath(AppFolder()), framing);
+    std::vector<ST_Frame> frames;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    SessionOf(w).Frames().SetObserver("test", [&frames](const ST_Frame &frame) { frames.push_back(frame); });
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    auto *table = Find<QTableView>(w, "tblFrames");
+    const std::string vport = env.File("board");
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "board");
+        Choose(d, "cboPortB", "Virtual port");
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QCheckBox>(d, "chkBridge")->setChecked(true);
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_TRUE(WaitStarted(w));
+
+    CProgram program(vport);
+    ASSERT_GE(program.fd, 0);
+    const std::string request = "READ 7\r\n", answer = "VALUE 7 = 1234\r\n", unfinished = "READ 8";
+    ASSERT_EQ(write(program.fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    ASSERT_EQ(device.ReceiveText(request.size()), request);
+    ASSERT_TRUE(device.Send(answer));
+    ASSERT_EQ(program.Read(answer.size()).size(), answer.size());
+    ASSERT_TRUE(WaitUntil([&frames] { return frames.size() >= 2; }));
+    EXPECT_EQ(frames[0].Direction, EFrameDirection::MonitorBtoA);
+    EXPECT_EQ(std::string(frames[0].Bytes.begin(), frames[0].Bytes.end()), request);
+    EXPECT_EQ(frames[1].Direction, EFrameDirection::MonitorAtoB);
+    EXPECT_EQ(std::string(frames[1].Bytes.begin(), frames[1].Bytes.end()), answer);
+    EXPECT_TRUE(WaitUntil([table] { return table->model()->rowCount() == 2; }));
+    EXPECT_FALSE(Find<QLabel>(w, "lblFramesHint")->isVisibleTo(&w))
+        << "framing is on, on the monitor's sides";
+
+    // Through to the device, so the monitor has read it, but no line end yet.
+    ASSERT_EQ(write(program.fd, unfinished.data(), unfinished.size()),
+              static_cast<ssize_t>(unfinished.size()));
+    ASSERT_EQ(device.ReceiveText(unfinished.size()), unfinished);
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[2].Direction, EFrameDirection::MonitorBtoA);
+    EXPECT_EQ(std::string(frames[2].Bytes.begin(), frames[2].Bytes.end()), unfinished);
+    EXPECT_TRUE(frames[2].Marks & FRAME_TIMED_OUT);
+    EXPECT_FALSE(SessionOf(w).Frames().SideProfile(EFrameDirection::MonitorBtoA));
 }
 
 TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TMonitorCommands.h"
 #include "data/gui/dialogsupport.h"
+#include "frame/gui/TFramingStore.h"
 #include "link/linklist.h"
 #include "log/gui/TTrafficLog.h"
 #include "monitor/gui/TfrmMonitorSetting.h"
@@ -45,7 +46,10 @@ public:
     using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent>;
     using Show = std::function<void(TMonitorRun &run)>;
 
-    TMonitorRun(QObject *window, Show show) : QObject(window), m_show(std::move(show)) {}
+    TMonitorRun(QObject *window, CSessionFrames &frames, Show show)
+        : QObject(window), m_frames(frames), m_show(std::move(show))
+    {
+    }
 
     // GUI thread: shows everything queued so far.
     void Take() { m_show(*this); }
@@ -77,9 +81,19 @@ public:
     std::string portsText;                         // what the status bar says while the run lasts
     int64_t bytes[2] = {0, 0}, blocks[2] = {0, 0}; // read on A, on B
     int64_t lastArrivalMs = -1;
-    CInboundLoss loss; // reading held by a window that fell behind
+    CInboundLoss loss;                     // reading held by a window that fell behind
+    std::vector<std::string> framingNotes; // logged once the run has started
 
 private:
+    // Stamped on the thread that read them, framed when the window pumps.
+    void Frame(const ST_MonitorBlock &block)
+    {
+        const bool onA = block.Tag == EMonitorTag::A || block.Tag == EMonitorTag::AtoB;
+        m_frames.SideRead(onA ? EFrameDirection::MonitorAtoB : EFrameDirection::MonitorBtoA,
+                          block.Data.data(), block.Data.size());
+    }
+
+    CSessionFrames &m_frames;
     Show m_show;
     std::mutex m_lock;
     std::vector<Arrival> m_waiting;
@@ -88,7 +102,10 @@ private:
 
 public:
     // Last, so it is stopped before the queue and the hand-over its threads feed go.
-    CPortMonitor monitor{[this](ST_MonitorBlock &&block) { Queue(std::move(block)); },
+    CPortMonitor monitor{[this](ST_MonitorBlock &&block) {
+                             Frame(block);
+                             Queue(std::move(block));
+                         },
                          [this](const std::string &note) { Queue(note); },
                          [this](EMonitorEvent event) { Queue(event); }};
 };
@@ -174,14 +191,21 @@ void TMonitorCommands::Start()
             m_services.Port().ClosePortCommand();
         }
 
-        auto *run = new TMonitorRun(this, [this](TMonitorRun &r) { Show(r); });
+        auto *run = new TMonitorRun(this, m_session.Frames(), [this](TMonitorRun &r) { Show(r); });
         run->setup = setup;
+        // Before the start: the first read may come before the start is told.
+        const QString framingError = TFramingStore::Instance().Error();
+        if (!framingError.isEmpty())
+            run->framingNotes.push_back(framingError.toStdString());
+        const std::vector<std::string> notes = FrameSides(&setup);
+        run->framingNotes.insert(run->framingNotes.end(), notes.begin(), notes.end());
         const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);
         run->portsText = "A: " + LinkText(setup.PortA) + "  B: " + b;
         std::string error;
         if (!run->monitor.Begin(
                 setup, [run](const std::string &e) { run->Queue(TMonitorRun::Started{e}); }, error)) {
             delete run;
+            FrameSides(nullptr);
             m_showMessage(tr("The monitor did not start: %1").arg(MonitorErrorText(error)));
             return;
         }
@@ -278,6 +302,7 @@ void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
         // Nothing stays open; the run goes once its hand-over has finished delivering this.
         m_run = nullptr;
         run.deleteLater();
+        FrameSides(nullptr);
         emit StateChanged();
         m_services.Port().ShowLinkStatus(COM_PORT_SETTING());
         m_showMessage(tr("The monitor did not start: %1").arg(MonitorErrorText(error)));
@@ -289,6 +314,8 @@ void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
     m_log.LogNote(std::string("Monitor started") + (setup.Bridge ? ", bridged" : "") + ": A " +
                   LinkText(setup.PortA) + ", B " +
                   (setup.VirtualB ? "virtual port " + b + " (" + run.monitor.VirtualDevice() + ")" : b));
+    for (const std::string &note : run.framingNotes)
+        m_log.LogNote(note);
     ShowStatus();
 }
 
@@ -300,6 +327,7 @@ void TMonitorCommands::Stop()
     run->stopping = true;
     run->monitor.Stop();
     run->Take();
+    FrameSides(nullptr);
     m_run = nullptr;
     const bool started = run->started;
     delete run;
@@ -308,6 +336,33 @@ void TMonitorCommands::Stop()
     emit StateChanged();
     if (!m_session.IsOpen())
         m_services.Port().ShowLinkStatus(COM_PORT_SETTING());
+}
+
+std::vector<std::string> TMonitorCommands::FrameSides(const ST_MonitorSetup *setup)
+{
+    std::vector<std::string> notes;
+    CSessionFrames &frames = m_session.Frames();
+    for (const bool sideA : {true, false}) {
+        const EFrameDirection dir = sideA ? EFrameDirection::MonitorAtoB : EFrameDirection::MonitorBtoA;
+        std::optional<COM_PORT_SETTING> link;
+        if (setup)
+            link = sideA || setup->VirtualB ? setup->PortA : setup->PortB;
+        // The virtual port's reads come from no adapter: its floor is not port A's.
+        if (link && !sideA && setup->VirtualB)
+            link->PortName = setup->VirtualPath;
+        std::optional<ST_FramingProfile> profile;
+        try {
+            if (link)
+                profile = TFramingStore::Instance().Choices().ForLink(link->LinkName);
+            if (profile)
+                profile = ResolveFloor(*profile, link->PortName);
+            frames.SetSideProfile(dir, profile, link ? LineTimingOf(*link) : ST_LineTiming());
+        } catch (const std::exception &e) {
+            notes.push_back(std::string("Port ") + (sideA ? "A" : "B") + " is not framed: " + e.what());
+            frames.SetSideProfile(dir, std::nullopt, ST_LineTiming());
+        }
+    }
+    return notes;
 }
 
 void TMonitorCommands::ShowStatus()

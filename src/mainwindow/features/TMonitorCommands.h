@@ -8,6 +8,7 @@
 #include <QObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CPortSession;
 class QAction;
@@ -27,8 +28,11 @@ public:
     ~TMonitorCommands() override;
 
     bool Running() const override { return m_run != nullptr; }
-    // Logs what the monitor's threads still had on the way, then removes the virtual port.
+    // Logs what the monitor's threads still had on the way, hands out the frames they left
+    // unfinished, then removes the virtual port.
     void Stop();
+    // The window closes: the monitor's threads end before the session they frame into goes.
+    void EndRun() { Stop(); }
     // The log stage of the window's traffic path, for the monitor's blocks: the log line with the
     // tag of the run's mode and its own stamp.
     void LogTraffic(const ST_Traffic &traffic);
@@ -43,6 +47,11 @@ private:
     void Show(TMonitorRun &run);
     void Started(TMonitorRun &run, const std::string &error);
     void ShowStatus();
+    // Sets both sides' profiles for `setup`, each its link's as chosen in the framing profiles (a
+    // virtual port B takes port A's link, since the program speaks the device's protocol through
+    // it, with the floor of no adapter), or turns them off (what they held handed out) for none;
+    // what kept a side from framing, as log notes.
+    std::vector<std::string> FrameSides(const ST_MonitorSetup *setup);
 
     QWidget *m_window;
     QAction *m_action;
