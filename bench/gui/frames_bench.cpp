@@ -187,10 +187,21 @@ int SideBySide(int rounds, double seconds)
             "cpu at 1 MB/s of 8-byte frames, %s: %.1f %% of a core (%.2f x no framing; median of %d)\n",
             kModeNames[m], value, off > 0 ? value / off : 0, rounds);
     }
-    const ST_Round stall = Round(EMode::View, seconds, true);
-    std::printf("stall: longest GUI thread stall with the frames view at 1 MB/s: %.1f ms (target <= 50 ms)\n",
-                stall.StallMs);
-    return failures + (stall.All ? 0 : 1);
+    // On two cores the spinning GUI thread, the listener and the feeder share the machine: a round
+    // may lose the core for a while whatever it does, so both modes are measured alike.
+    for (EMode mode : {EMode::Off, EMode::View}) {
+        std::vector<double> stalls;
+        for (int r = 0; r < rounds; ++r) {
+            const ST_Round stall = Round(mode, seconds, true);
+            stalls.push_back(stall.StallMs);
+            failures += stall.All ? 0 : 1;
+        }
+        std::printf("stall at 1 MB/s, %s: longest GUI thread stall %.1f ms median, %.1f ms worst of %d "
+                    "(target <= 50 ms)\n",
+                    kModeNames[static_cast<int>(mode)], median(stalls),
+                    *std::max_element(stalls.begin(), stalls.end()), rounds);
+    }
+    return failures;
 }
 
 int Million(size_t frames)
@@ -241,6 +252,13 @@ int main(int argc, char **argv)
     UseBenchHome(home);
     QApplication app(argc, argv);
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    // --stall SECONDS [MODE]: only the stall round (with the frames view unless MODE says else).
+    if (argc > 2 && std::strcmp(argv[1], "--stall") == 0) {
+        const ST_Round round = Round(argc > 3 ? static_cast<EMode>(std::atoi(argv[3]) % 3) : EMode::View,
+                                     std::atof(argv[2]), true);
+        std::printf("stall: %.1f ms\n", round.StallMs);
+        return round.All ? 0 : 1;
+    }
     // --mode 0|1|2 [seconds]: one round of one mode, for a profiler.
     if (argc > 2 && std::strcmp(argv[1], "--mode") == 0) {
         const ST_Round round =
