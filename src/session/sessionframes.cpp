@@ -34,14 +34,7 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         // The monitor's reads are its sides' to keep.
-        m_reads.erase(std::remove_if(m_reads.begin(), m_reads.end(),
-                                     [this](const ST_Read &read) {
-                                         if (IsSide(read.Dir))
-                                             return false;
-                                         m_readBytes -= read.Data.size();
-                                         return true;
-                                     }),
-                      m_reads.end());
+        DropReads([](const ST_Read &read) { return !IsSide(read.Dir); });
         m_writes.clear();
     }
     m_profile = std::move(next);
@@ -69,14 +62,7 @@ void CSessionFrames::SetSideProfile(EFrameDirection dir, const std::optional<ST_
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         // Only reads held behind a write are left, and a side off takes nothing.
-        m_reads.erase(std::remove_if(m_reads.begin(), m_reads.end(),
-                                     [this, dir](const ST_Read &read) {
-                                         if (read.Dir != dir)
-                                             return false;
-                                         m_readBytes -= read.Data.size();
-                                         return true;
-                                     }),
-                      m_reads.end());
+        DropReads([dir](const ST_Read &read) { return read.Dir == dir; });
         side.Framer = std::move(next);
         side.On.store(side.Framer != nullptr, std::memory_order_relaxed);
     }
@@ -136,23 +122,38 @@ void CSessionFrames::SetObserver(const std::string &name, Observer observer)
 
 void CSessionFrames::Read(const uint8_t *data, size_t size)
 {
-    if (!On() || size == 0)
+    if (On())
+        Queue(EFrameDirection::Received, data, size);
+}
+
+void CSessionFrames::SideRead(EFrameDirection dir, const uint8_t *data, size_t size)
+{
+    if (IsSide(dir) && SideOf(dir).On.load(std::memory_order_relaxed))
+        Queue(dir, data, size);
+}
+
+void CSessionFrames::Queue(EFrameDirection dir, const uint8_t *data, size_t size)
+{
+    if (size == 0)
         return;
     std::vector<uint8_t> bytes(data, data + size);
     // Stamped under the lock: a write begun before this stamp is in m_writes already.
     const std::lock_guard<std::mutex> guard(m_lock);
     m_readBytes += size;
-    m_reads.push_back({std::move(bytes), Now()});
+    m_reads.push_back({std::move(bytes), Now(), dir});
 }
 
-void CSessionFrames::SideRead(EFrameDirection dir, const uint8_t *data, size_t size)
+// Under m_lock.
+template <typename Which> void CSessionFrames::DropReads(Which which)
 {
-    if (!IsSide(dir) || size == 0 || !SideOf(dir).On.load(std::memory_order_relaxed))
-        return;
-    std::vector<uint8_t> bytes(data, data + size);
-    const std::lock_guard<std::mutex> guard(m_lock);
-    m_readBytes += size;
-    m_reads.push_back({std::move(bytes), Now(), dir});
+    m_reads.erase(std::remove_if(m_reads.begin(), m_reads.end(),
+                                 [&](const ST_Read &read) {
+                                     if (!which(read))
+                                         return false;
+                                     m_readBytes -= read.Data.size();
+                                     return true;
+                                 }),
+                  m_reads.end());
 }
 
 FrameTime CSessionFrames::SendBegins()
@@ -174,9 +175,7 @@ void CSessionFrames::Sent(FrameTime began, const uint8_t *data, size_t size)
     }
     if (!m_profile)
         return;
-    FeedReads(began);
-    if (size > 0)
-        FeedFramer(EFrameDirection::Sent, data, size, began);
+    FeedWrite(began, data, size);
     Pump();
 }
 
@@ -184,10 +183,15 @@ void CSessionFrames::Wrote(FrameTime time, const uint8_t *data, size_t size)
 {
     if (!m_profile)
         return;
+    FeedWrite(time, data, size);
+    ArmWake();
+}
+
+void CSessionFrames::FeedWrite(FrameTime time, const uint8_t *data, size_t size)
+{
     FeedReads(time);
     if (size > 0)
         FeedFramer(EFrameDirection::Sent, data, size, time);
-    ArmWake();
 }
 
 void CSessionFrames::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time)

@@ -129,6 +129,11 @@ private:
     bool AnyFramer() const { return m_profile || m_sides[0].Framer || m_sides[1].Framer; }
     // Feeds the waiting reads stamped before `before` (all when none), and before any write still
     // under way.
+    // Any thread: a read stamped now joins the queue.
+    void Queue(EFrameDirection dir, const uint8_t *data, size_t size);
+    template <typename Which> void DropReads(Which which);
+    // The reads stamped before a write, then the write's bytes.
+    void FeedWrite(FrameTime time, const uint8_t *data, size_t size);
     void FeedReads(std::optional<FrameTime> before);
     void FeedFramer(EFrameDirection dir, const uint8_t *data, size_t size, FrameTime time);
     void Hand(std::vector<ST_Frame> &frames);
