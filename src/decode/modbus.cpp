@@ -1,22 +1,12 @@
 #include "decode/modbus.h"
 
+#include "data/commdata.h"
 #include "demo/modbusframe.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-int HexDigit(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string Hex(const uint8_t *data, size_t size)
 {
@@ -456,7 +446,8 @@ std::vector<uint8_t> CModbusDecoder::Unwrap(const ST_Frame &frame, ST_Decoded &o
     else
         out.Malformed = true;
     for (; at + 1 < end; at += 2) {
-        const int high = HexDigit(bytes[at]), low = HexDigit(bytes[at + 1]);
+        const int high = HexValue(static_cast<char>(bytes[at])),
+                  low = HexValue(static_cast<char>(bytes[at + 1]));
         if (high < 0 || low < 0) {
             out.Malformed = true;
             break;
