@@ -7,6 +7,7 @@
 //    add and how long the view takes to draw a page at a random place among them.
 // Prints figures; asserts only that no frame was lost. `--smoke` runs every part briefly.
 #include "../benchsupport.h"
+#include "../rawpty.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "session/portsession.h"
@@ -25,33 +26,22 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <pty.h>
 #include <random>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
+// Both ends closed with the bench's round.
 struct Pty
 {
-    int master = -1, slave = -1;
-    std::string path;
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios t{};
-        tcgetattr(slave, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-        path = name;
-    }
+    Pair pair = MakePair();
+    int master = pair.master;
+    std::string path = pair.name;
     ~Pty()
     {
-        close(master);
-        close(slave);
+        close(pair.master);
+        close(pair.slave);
     }
 };
 
