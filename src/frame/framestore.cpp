@@ -229,7 +229,8 @@ bool CFrameStore::HoldsText(const uint8_t *data, size_t size, const std::string 
         std::array<char, 256> table{};
         for (int b = 0; b < 256; ++b) {
             const char shown = b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
-            table[static_cast<size_t>(b)] = shown >= 'A' && shown <= 'Z' ? static_cast<char>(shown - 'A' + 'a') : shown;
+            table[static_cast<size_t>(b)] =
+                shown >= 'A' && shown <= 'Z' ? static_cast<char>(shown - 'A' + 'a') : shown;
         }
         return table;
     }();

@@ -202,7 +202,8 @@ CLogStore::Stored CLogStore::Append(LogDirection direction, uint8_t mode, const 
     block.stamp = stamp ? InternStamp(*stamp) : 0;
     block.firstLine = static_cast<uint32_t>(m_lineBase + m_lineCount);
     block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
-    block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | (textForm & 0x03) << 4 | (mark & 0x04) << 4);
+    block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | (textForm & 0x03) << 4 |
+                                      (mark & 0x04) << 4);
     block.direction = direction;
     block.ownBreak = ownBreak;
     m_blocks.push_back(block);
