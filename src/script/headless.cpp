@@ -1,6 +1,7 @@
 #include "script/headless.h"
 #include "data/symboltable.h"
 #include "data/utf8text.h"
+#include "decode/decoders.h"
 #include "frame/framecsv.h"
 #include "frame/frameprofilefile.h"
 #include "frame/frameprofiles.h"
@@ -544,6 +545,16 @@ ST_FramingProfile FramingNamed(const std::string &name)
     }
 }
 
+// Whether the answer times of `profile`'s frames can be told: its decoder pairs them, or the next
+// frame from the other side answers.
+bool Pairs(const ST_FramingProfile &profile)
+{
+    for (const auto &[key, value] : profile.Unknown)
+        if (key == "pairing" && (value == "next" || value == "none"))
+            return value == "next";
+    return MakeDecoder(profile, EFrameDirection::Sent, AppFolder()) != nullptr;
+}
+
 // How long a stopped script has to end before the run ends without it.
 constexpr auto kStopGrace = std::chrono::seconds(1);
 
@@ -664,6 +675,23 @@ private:
         }
         return code;
     }
+    // The answer times, once the close has handed out the last frames: a request the run left
+    // waiting has had no answer within it.
+    int WriteStats(int code)
+    {
+        if (m_options.StatsPath.empty())
+            return code;
+        CSessionDecoding &decoding = m_session.Decoding();
+        decoding.Tick(FrameTime::max());
+        decoding.WantStatistics(false);
+        try {
+            WriteFileAtomic(m_options.StatsPath, AnswerStatsCsv(decoding.Statistics()));
+        } catch (const std::exception &e) {
+            Print(std::string("stats: ") + e.what());
+            return code == 0 ? 1 : code;
+        }
+        return code;
+    }
     int StopPcapng(int code)
     {
         if (!m_pcapngOn)
@@ -756,6 +784,8 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
     }
     if (!m_options.Framing.empty()) {
         // Before the open: a device's greeting is framed too.
+        m_session.Decoding().SetProfileFolder(AppFolder());
+        m_session.Decoding().WantStatistics(!m_options.StatsPath.empty());
         try {
             const ST_LineTiming timing = LineTimingOf(link);
             m_session.Frames().SetProfile(FramingNamed(m_options.Framing), timing);
@@ -856,7 +886,9 @@ int CHeadlessRun::Run()
                 m_pcapng.Read(data, size);
             m_runner.Feed(data, size);
         }));
-    m_session.Frames().SetObserver("script", [this](const ST_Frame &frame) { m_runner.FeedFrame(frame); });
+    m_session.Decoding().SetObserver("script", [this](const ST_Frame &frame, const ST_FrameReading &reading) {
+        FeedScriptFrame(m_runner, m_session.Decoding(), frame, reading);
+    });
     std::string error;
     bool usage = false;
     if (!OpenPort(&error, &usage)) {
@@ -921,7 +953,7 @@ int CHeadlessRun::Run()
             PumpUntil([this] { return m_session.SendsSettled(); }, m_deadline);
     }
     m_session.Traffic().SetReader("script", nullptr);
-    m_session.Frames().SetObserver("script", nullptr);
+    m_session.Decoding().SetObserver("script", nullptr);
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
@@ -953,6 +985,7 @@ int CHeadlessRun::Run()
     code = StopLog(code);
     code = StopFrames(code);
     code = StopPcapng(code);
+    code = WriteStats(code);
     if (leftBehind) {
         std::fflush(nullptr);
         _exit(code);
@@ -992,6 +1025,10 @@ const char *HeadlessUsage()
            "                        or a profile of the app folder's Framing.kfp\n"
            "  --frames FILE         every frame both ways as a CSV line (LF line ends):\n"
            "                        time,gap_ms,gap_chars,direction,length,hex,check,summary\n"
+           "  --stats FILE          the answer times per unit and function, as CSV, at the\n"
+           "                        run's end (with --framing of a decoding profile):\n"
+           "                        unit,function,requests,answered,missing,exceptions,\n"
+           "                        min_ms,median_ms,p99_ms,max_ms\n"
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
            "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
            "  raised an error, took longer than --timeout or was ended by SIGTERM, SIGINT\n"
@@ -1009,7 +1046,7 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         {"--stop-bits", &ST_HeadlessOptions::StopBits}, {"--flow", &ST_HeadlessOptions::Flow},
         {"--log", &ST_HeadlessOptions::LogPath},        {"--junit", &ST_HeadlessOptions::JunitPath},
         {"--framing", &ST_HeadlessOptions::Framing},    {"--frames", &ST_HeadlessOptions::FramesPath},
-        {"--pcapng", &ST_HeadlessOptions::PcapngPath},
+        {"--pcapng", &ST_HeadlessOptions::PcapngPath},  {"--stats", &ST_HeadlessOptions::StatsPath},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
@@ -1083,9 +1120,18 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         *error = "--frames FILE needs --framing PROFILE";
         return false;
     }
+    if (!o.StatsPath.empty() && o.Framing.empty()) {
+        *error = "--stats FILE needs --framing PROFILE";
+        return false;
+    }
     if (!o.Framing.empty()) {
         try {
-            FramingNamed(o.Framing);
+            const ST_FramingProfile profile = FramingNamed(o.Framing);
+            if (!o.StatsPath.empty() && !Pairs(profile)) {
+                *error = "--stats: the framing " + profile.Name +
+                         " pairs no requests with answers (it has no decoder, nor pairing = next)";
+                return false;
+            }
         } catch (const std::exception &e) {
             *error = std::string("--framing: ") + e.what();
             return false;

@@ -19,6 +19,7 @@ struct ST_HeadlessOptions
     std::string JunitPath;     // one test case per test()
     std::string Framing;       // a framing profile's name, for --frames
     std::string FramesPath;    // every frame as a CSV line
+    std::string StatsPath;     // the answer times per unit and function, as CSV, at the run's end
     std::string PcapngPath;    // every read and send as a packet for the protocol analyser
     double TimeoutSeconds = 0; // the whole run; 0 for none
 };

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <strings.h>
 #include <utility>
 
@@ -146,7 +148,8 @@ struct CScriptRunner::Impl
         Clock::time_point NoteAt;
     };
     ST_Drops ByteDrops, FrameDrops;
-    ST_Frame Taken;        // the frame frame() or expectframe() took last
+    ST_Frame Taken; // the frame frame() or expectframe() took last
+    std::optional<ST_Decoded> TakenDecoded;
     bool AnyFrame = false; // taken during the run, for the message of a failed expectframe
 
     explicit Impl(CScriptRunner &runner) : R(runner) {}
@@ -421,9 +424,10 @@ struct CScriptRunner::Impl
         const std::lock_guard<std::mutex> guard(R.m_lock);
         if (R.m_frames.empty())
             return false;
-        Taken = std::move(R.m_frames.front());
+        R.m_frameBytes -= SizeOf(R.m_frames.front());
+        Taken = std::move(R.m_frames.front().Frame);
+        TakenDecoded = std::move(R.m_frames.front().Decoded);
         R.m_frames.pop_front();
-        R.m_frameBytes -= Taken.Bytes.size() + Taken.Decoded.size();
         AnyFrame = true;
         return true;
     }
@@ -494,6 +498,19 @@ struct CScriptRunner::Impl
                 lua_setfield(L, -2, mark.second);
             }
         lua_setfield(L, -2, "marks");
+        if (!TakenDecoded)
+            return;
+        lua_pushlstring(L, TakenDecoded->Summary.data(), TakenDecoded->Summary.size());
+        lua_setfield(L, -2, "summary");
+        lua_createtable(L, 0, static_cast<int>(std::min<size_t>(TakenDecoded->Fields.size(), INT32_MAX)));
+        for (const ST_Field &field : TakenDecoded->Fields) {
+            if (field.Value)
+                lua_pushnumber(L, *field.Value);
+            else
+                lua_pushlstring(L, field.Text.data(), field.Text.size());
+            lua_setfield(L, -2, field.Name.c_str());
+        }
+        lua_setfield(L, -2, "fields");
     }
 
     static int Frame(lua_State *L)
@@ -900,12 +917,18 @@ ST_ScriptOutcome CScriptRunner::Run(const std::string &path)
 {
     Impl d(*this);
     d.Open();
+    {
+        // Whether it reads decoded frames, before its first frame is taken.
+        std::ifstream in(path, std::ios::binary);
+        m_decoded.store(AsksDecoded(std::string(std::istreambuf_iterator<char>(in), {})));
+    }
     // Text only: a precompiled chunk could crash the interpreter.
     return d.Execute(luaL_loadfilex(d.L, path.c_str(), "t"));
 }
 
 ST_ScriptOutcome CScriptRunner::RunText(const std::string &text, const std::string &name)
 {
+    m_decoded.store(AsksDecoded(text));
     Impl d(*this);
     d.Open();
     return d.Execute(luaL_loadbufferx(d.L, text.data(), text.size(), ("=" + name).c_str(), "t"));
@@ -933,14 +956,30 @@ void CScriptRunner::Feed(const uint8_t *data, size_t size)
     m_changed.notify_all();
 }
 
-void CScriptRunner::FeedFrame(const ST_Frame &frame)
+size_t CScriptRunner::SizeOf(const ST_FedFrame &fed)
+{
+    size_t size = fed.Frame.Bytes.size() + fed.Frame.Decoded.size();
+    if (fed.Decoded) {
+        size += fed.Decoded->Summary.size();
+        for (const ST_Field &field : fed.Decoded->Fields)
+            size += sizeof field + field.Name.size() + field.Text.size() + field.Unit.size();
+    }
+    return size;
+}
+
+bool CScriptRunner::AsksDecoded(const std::string &scriptText)
+{
+    return scriptText.find("fields") != std::string::npos || scriptText.find("summary") != std::string::npos;
+}
+
+void CScriptRunner::FeedFrame(const ST_Frame &frame, const ST_Decoded *decoded)
 {
     {
         const std::lock_guard<std::mutex> guard(m_lock);
-        m_frames.push_back(frame);
-        m_frameBytes += frame.Bytes.size() + frame.Decoded.size();
+        m_frames.push_back({frame, decoded ? std::optional<ST_Decoded>(*decoded) : std::nullopt});
+        m_frameBytes += SizeOf(m_frames.back());
         while (m_frames.size() > kMaxFrames || (m_frameBytes > kMaxFrameBytes && m_frames.size() > 1)) {
-            m_frameBytes -= m_frames.front().Bytes.size() + m_frames.front().Decoded.size();
+            m_frameBytes -= SizeOf(m_frames.front());
             m_frames.pop_front();
             ++m_framesDropped;
         }

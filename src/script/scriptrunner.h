@@ -7,7 +7,9 @@
 // thread); the received bytes come in through Feed from whichever thread has them, and Stop and
 // PortLost may come from any thread: every wait of the script wakes at once, and a script busy in
 // a loop of its own is stopped within a few thousand Lua instructions. Frames of the port's
-// framing come in the same way, through FeedFrame, for frame() and expectframe().
+// framing come in the same way, through FeedFrame, for frame() and expectframe(), with their
+// decoder's reading for frame().fields when the script reads them.
+#include "decode/decoder.h"
 #include "frame/framer.h"
 
 #include <atomic>
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,8 +106,13 @@ public:
 
     // Any thread.
     void Feed(const uint8_t *data, size_t size);
-    // A frame of the port's, in the order frames began (the session's frames observer).
-    void FeedFrame(const ST_Frame &frame);
+    // A frame of the port's, in the order frames began (the session's frames observer), with its
+    // decoder's full reading when the caller has one and WantsDecoded.
+    void FeedFrame(const ST_Frame &frame, const ST_Decoded *decoded = nullptr);
+    // Any thread: the script running reads decoded frames (its text names fields or summary), so
+    // the feeder decodes them; a script that does not costs no decoding at all.
+    bool WantsDecoded() const { return m_decoded.load(); }
+    static bool AsksDecoded(const std::string &scriptText);
     void Stop(const std::string &why = "stopped");
     void PortLost(const std::string &why);
     bool StopRequested() const { return m_stop.load(); }
@@ -121,6 +129,7 @@ private:
     IScriptHost &m_host;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_portLost{false};
+    std::atomic<bool> m_decoded{false};
 
     std::mutex m_lock;
     std::condition_variable m_changed;
@@ -129,8 +138,14 @@ private:
     uint64_t m_arrivals = 0;
     uint64_t m_dropped = 0; // dropped since the last note about it
     std::string m_stopWhy;
-    std::string m_recent;          // the last bytes received, for the message of a failed expect
-    std::deque<ST_Frame> m_frames; // handed in, not yet taken
+    std::string m_recent; // the last bytes received, for the message of a failed expect
+    struct ST_FedFrame
+    {
+        ST_Frame Frame;
+        std::optional<ST_Decoded> Decoded;
+    };
+    static size_t SizeOf(const ST_FedFrame &fed); // what it counts against kMaxFrameBytes
+    std::deque<ST_FedFrame> m_frames;             // handed in, not yet taken
     size_t m_frameBytes = 0;
     uint64_t m_framesDropped = 0; // since the last note about it
 };

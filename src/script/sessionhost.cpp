@@ -244,3 +244,14 @@ bool CSessionScriptHost::SendFile(const std::string &path, const std::string &pr
              (m_transferPortLost ? " (the port was lost)" : "");
     return false;
 }
+
+void FeedScriptFrame(CScriptRunner &runner, CSessionDecoding &decoding, const ST_Frame &frame,
+                     const ST_FrameReading &reading)
+{
+    if (!reading.Pairing || !runner.WantsDecoded()) {
+        runner.FeedFrame(frame);
+        return;
+    }
+    const ST_Decoded decoded = decoding.Decode(frame, reading.Request);
+    runner.FeedFrame(frame, &decoded);
+}

@@ -71,3 +71,8 @@ private:
 
 // "Raw", "XMODEM", "XMODEM-1K", "YMODEM" or "ZMODEM", in any letter case.
 std::optional<ETransferProtocol> TransferProtocolNamed(const std::string &name);
+
+// The session's decoding observer of a running script: the frame, read out by its decoder here on
+// the owner thread (the Lua decoder's state is this thread's) when the script reads decoded frames.
+void FeedScriptFrame(CScriptRunner &runner, CSessionDecoding &decoding, const ST_Frame &frame,
+                     const ST_FrameReading &reading);

@@ -37,6 +37,8 @@ CSessionDecoding::~CSessionDecoding()
 
 void CSessionDecoding::SetProfileFolder(const std::string &folder)
 {
+    if (folder == m_folder)
+        return;
     m_folder = folder;
     for (ST_Lane &lane : m_lanes)
         lane.Generation = ~uint64_t{0};

@@ -1,5 +1,6 @@
 // Scripts: the runner's waits against bytes a test hands it, and headless runs against a shell
 // behind a pseudo-terminal, a port that is not there and a network port.
+#include "demo/demodevices.h"
 #include "log/logpipeline.h"
 #include "platform/textfile.h"
 #include "script/headless.h"
@@ -560,6 +561,43 @@ TEST_F(HeadlessRun, AScriptReadsTheFramesOfAProfileOfTheUsersOwn)
         << output;
 }
 
+TEST_F(HeadlessRun, TheDemoModbusAnswersAreReadOutForTheScriptAndCountedInTheStatistics)
+{
+    demo::InstallDemoPorts();
+    ST_HeadlessOptions o;
+    o.Port = "demo://modbus";
+    o.Framing = "Modbus RTU";
+    o.StatsPath = dir.path + "/stats.csv";
+    o.TimeoutSeconds = 60;
+    // Holding register n of the demo's holds 10 n; 100 is past its last; unit 2 is no one.
+    o.Script = Script(R"lua(
+        local function ask(unit, address, count)
+            local pdu = string.pack(">BBI2I2", unit, 3, address, count)
+            write(pdu .. checksum("CRC-16/MODBUS", pdu))
+        end
+        local function answer()
+            return expectframe(function(f) return f.direction == "rx" end, 10000)
+        end
+        test("fields", function()
+            ask(1, 3, 2)
+            local f = answer()
+            assert(f.fields["unit1.hr40004"] == 30 and f.fields["unit1.hr40005"] == 40, f.summary)
+            ask(1, 100, 1)
+            local x = answer() assert(x.summary:find("Illegal Data Address"), x.summary)
+            ask(1, 5, 1)
+            assert(answer().fields["unit1.hr40006"] == 50)
+            ask(2, 0, 1)
+        end)
+    )lua");
+    EXPECT_EQ(Run(o), 0) << output;
+    const std::string csv = ReadRaw(o.StatsPath);
+    static const std::regex rows(
+        "unit,function,requests,answered,missing,exceptions,min_ms,median_ms,p99_ms,max_ms\n"
+        "1,3,3,3,0,1,[0-9.]+,[0-9.]+,[0-9.]+,[0-9.]+\n"
+        "2,3,1,0,1,0,,,,\n");
+    EXPECT_TRUE(std::regex_match(csv, rows)) << csv;
+}
+
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
     CShellBehindPort shell(pty, dir.path);
@@ -693,6 +731,13 @@ TEST(HeadlessArgs, AskForOnePortAndKnownOptions)
     EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "modbus"},
                                    &o, &error));
     EXPECT_TRUE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--framing", "lines"}, &o, &error));
+    // Answer times need a framing whose frames are paired.
+    EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--stats", "s.csv"}, &o, &error));
+    EXPECT_FALSE(ParseHeadlessArgs({"--run", "a.lua", "--port", "p", "--stats", "s", "--framing", "lines"},
+                                   &o, &error));
+    EXPECT_TRUE(ParseHeadlessArgs(
+        {"--run", "a.lua", "--port", "p", "--stats", "s", "--framing", "modbus rtu"}, &o, &error))
+        << error;
     EXPECT_TRUE(ParseHeadlessArgs(
         {"--run", "a.lua", "--port", "p", "--frames", "f", "--framing", "NMEA 0183"}, &o, &error));
     // A day at most, and a number.

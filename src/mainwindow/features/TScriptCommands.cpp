@@ -113,7 +113,10 @@ bool TScriptCommands::Run(const QString &path)
     m_session.Traffic().SetReader(
         kReader, std::make_shared<CTrafficPath::Reader>(
                      [runner](const uint8_t *data, size_t size) { runner->Feed(data, size); }));
-    m_session.Frames().SetObserver(kReader, [runner](const ST_Frame &frame) { runner->FeedFrame(frame); });
+    m_session.Decoding().SetObserver(kReader,
+                                     [runner, this](const ST_Frame &frame, const ST_FrameReading &reading) {
+                                         FeedScriptFrame(*runner, m_session.Decoding(), frame, reading);
+                                     });
     const std::string file = path.toLocal8Bit().toStdString();
     auto ended = std::make_shared<std::promise<void>>();
     m_ended = ended->get_future();
@@ -138,7 +141,7 @@ void TScriptCommands::Finished(const ST_ScriptOutcome &outcome, const CTrafficPa
     if (m_thread.joinable())
         m_thread.join(); // it has handed its last word over: nothing is left for it to wait on
     m_session.Traffic().SetReader(kReader, nullptr);
-    m_session.Frames().SetObserver(kReader, nullptr);
+    m_session.Decoding().SetObserver(kReader, nullptr);
     m_runner.reset();
     std::string text = "Script " + m_running.toStdString() + " " + ScriptEndText(outcome.End);
     if (!outcome.Message.empty())
@@ -194,7 +197,7 @@ void TScriptCommands::Abandon(bool again)
         MakeHost();
     }
     m_session.Traffic().SetReader(kReader, nullptr);
-    m_session.Frames().SetObserver(kReader, nullptr);
+    m_session.Decoding().SetObserver(kReader, nullptr);
     m_runner.reset();
 }
 
@@ -207,7 +210,7 @@ void TScriptCommands::EndRun()
     if (m_ended.wait_for(std::chrono::milliseconds(kStopGraceMs)) == std::future_status::ready) {
         m_thread.join();
         m_session.Traffic().SetReader(kReader, nullptr);
-        m_session.Frames().SetObserver(kReader, nullptr);
+        m_session.Decoding().SetObserver(kReader, nullptr);
         m_runner.reset();
     } else {
         Abandon(false);
