@@ -2926,6 +2926,18 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
 <context>
     <name>TfrmPlot</name>
     <message>
+        <source>&amp;Decoded values:</source>
+        <translation>&amp;Dekodierte Werte:</translation>
+    </message>
+    <message>
+        <source>Decoded values</source>
+        <translation>Dekodierte Werte</translation>
+    </message>
+    <message>
+        <source>Values of the decoded frames to plot, by name, separated by commas</source>
+        <translation>Werte der dekodierten Frames, die gezeichnet werden, nach Namen, durch Kommas getrennt</translation>
+    </message>
+    <message>
         <source>Plot</source>
         <translation>Diagramm</translation>
     </message>

@@ -2924,6 +2924,18 @@ Data received from now on is not captured.</source>
 <context>
     <name>TfrmPlot</name>
     <message>
+        <source>&amp;Decoded values:</source>
+        <translation>解码值(&amp;D)：</translation>
+    </message>
+    <message>
+        <source>Decoded values</source>
+        <translation>解码值</translation>
+    </message>
+    <message>
+        <source>Values of the decoded frames to plot, by name, separated by commas</source>
+        <translation>要绘制的解码帧的值，按名称，以逗号分隔</translation>
+    </message>
+    <message>
         <source>Plot</source>
         <translation>绘图</translation>
     </message>

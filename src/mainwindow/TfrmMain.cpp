@@ -182,7 +182,7 @@ void TfrmMain::MakeFeatures()
     features.Keep(
         SettingsPlace::RecvChecksumLinks, [](const QSettings &) {},
         [this](QSettings &s) { m_recvChecksum->SaveLinks(s); });
-    m_plot = features.Add(new TPlotCommands(this, *m_slots, m_number));
+    m_plot = features.Add(new TPlotCommands(this, *m_session, *m_slots, m_number));
     m_counters =
         features.Add(new TReceiveCounters(this, *m_session, services, *m_status, ui.lblInboundLoss, log));
     // The table is the one all windows share: each of them shows it.
@@ -228,6 +228,10 @@ void TfrmMain::MakeFeatures()
                                     *m_slots, *m_status, log,      *m_store,   showMessage};
     for (const ST_PlannedFeature &planned : PlannedFeatures())
         planned.Make(context, features, planned.SettingsPlace);
+    // The plot's decoded values came after the plan's features: written after their values.
+    features.Keep(
+        SettingsPlace::Later, [this](const QSettings &s) { m_plot->Load(s); },
+        [this](QSettings &s) { m_plot->Save(s); });
 
     connect(m_features, &TFeatureList::StateChanged, this, &TfrmMain::UpdateControls);
     // What is typed after an open is meant for the port, wherever the keyboard was before: a tool

@@ -45,6 +45,12 @@ public:
 
     // The values of one line, without its end, with the series numbered as in Feed.
     void ParseLine(std::string_view line, std::vector<ST_PlotValue> &values);
+    // A value that comes with its series' name from elsewhere (a decoded frame's field): numbered
+    // and bounded as the lines' named values are. The series, or -1 when it was dropped.
+    int AddNamed(std::string_view name, double value, std::vector<ST_PlotValue> &values)
+    {
+        return Add(name, value, values);
+    }
 
     // Series names by number.
     const std::vector<std::string> &SeriesNames() const { return m_names; }

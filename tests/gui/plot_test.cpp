@@ -1,4 +1,5 @@
 // View > Plot on a pseudo-terminal: what a board prints becomes series, shown and exported.
+#include "frame/frameprofiles.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "platform/gui/windowplace.h"
 #include "platform/textfile.h"
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -137,6 +139,63 @@ TEST(Plot, BoardLinesBecomeNamedSeriesShownAndExported)
 }
 
 // Beside the main window: right of it, else left, else over it but whole on the screen.
+TEST(Plot, DecodedValuesChosenByNameArePlottedFromTheFramesThatFollow)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    w.show();
+    const COM_PORT_SETTING link = Link("Gps", pty.Path());
+    Feature<TPortCommands>(w)->Open(link);
+    ASSERT_TRUE(SessionOf(w).IsOpen());
+    SessionOf(w).Frames().SetProfile(CFrameProfile::BuiltIn("NMEA 0183"), LineTimingOf(link));
+    size_t frames = 0;
+    SessionOf(w).Frames().SetObserver("test", [&frames](const ST_Frame &) { ++frames; });
+    w.findChild<QAction *>(QStringLiteral("mnuViewPlot"))->trigger();
+    auto *plot = w.findChild<TfrmPlot *>(QStringLiteral("frmPlot"));
+    ASSERT_NE(plot, nullptr);
+    const auto gga = [](const std::string &alt, const std::string &sats) {
+        const std::string body =
+            "GPGGA,123519,4807.038,N,01131.000,E,1," + sats + ",0.9," + alt + ",M,46.9,M,,";
+        uint8_t sum = 0;
+        for (const char c : body)
+            sum ^= static_cast<uint8_t>(c);
+        char check[4];
+        std::snprintf(check, sizeof check, "%02X", sum);
+        return "$" + body + "*" + check + "\r\n";
+    };
+
+    // The values of a series by name (the sentences' text gives numbered series of its own).
+    const auto series = [plot](const std::string &name) {
+        std::vector<double> values;
+        const std::vector<std::string> &names = plot->Parser().SeriesNames();
+        const auto at = std::find(names.begin(), names.end(), name);
+        if (at != names.end() && at - names.begin() < plot->Store().SeriesCount())
+            for (const ST_PlotSample &sample : plot->Store().Samples(int(at - names.begin())))
+                values.push_back(sample.Value);
+        return values;
+    };
+
+    // Nothing is read out for the plot before a name is chosen.
+    pty.Send(gga("545.4", "07"));
+    ASSERT_TRUE(WaitUntil([&] { return frames == 1; }));
+    QTest::keyClicks(Find<QLineEdit>(plot, "edtPlotDecoded"), "GGA.alt, GGA.sats,GGA.nothing");
+    pty.Send(gga("546.0", "08"));
+    ASSERT_TRUE(WaitUntil([&] { return !series("GGA.sats").empty(); }));
+    EXPECT_EQ(series("GGA.alt"), std::vector<double>{546.0});
+    EXPECT_EQ(series("GGA.sats"), std::vector<double>{8});
+    const std::vector<std::string> &names = plot->Parser().SeriesNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "GGA.nothing"), 0);
+
+    // Cleared, the next frame plots nothing.
+    Find<QLineEdit>(plot, "edtPlotDecoded")->clear();
+    pty.Send(gga("547.0", "09"));
+    ASSERT_TRUE(WaitUntil([&] { return frames == 3; }));
+    EXPECT_EQ(series("GGA.alt"), std::vector<double>{546.0});
+    SessionOf(w).Frames().SetObserver("test", nullptr);
+}
+
 TEST(Plot, OpensBesideItsWindowAndOnTheScreen)
 {
     const QRect area(0, 0, 1920, 1040);

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -50,6 +52,30 @@ QIcon ColourIcon(int series)
     swatch.fill(TPlotCanvas::SeriesColour(series));
     return QIcon(swatch);
 }
+
+// Completes the name after the last comma and keeps the names before it.
+class TNameListCompleter : public QCompleter
+{
+public:
+    TNameListCompleter(QAbstractItemModel *model, QLineEdit *edit) : QCompleter(model, edit), m_edit(edit) {}
+    QStringList splitPath(const QString &path) const override
+    {
+        return {path.section(QLatin1Char(','), -1).trimmed()};
+    }
+    QString pathFromIndex(const QModelIndex &index) const override
+    {
+        const QString typed = m_edit->text();
+        const int comma = typed.lastIndexOf(QLatin1Char(','));
+        const QString name = QCompleter::pathFromIndex(index);
+        return comma < 0 ? name : typed.left(comma + 1) + QLatin1Char(' ') + name;
+    }
+
+private:
+    QLineEdit *m_edit;
+};
+
+// Enough for every register a poll reads and every field of the sentences a receiver sends.
+constexpr int kMostSeenNames = 512;
 
 } // namespace
 
@@ -111,8 +137,23 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
     splitter->setStretchFactor(1, 0);
     splitter->setSizes({700, 140});
 
+    auto *decodedRow = new QHBoxLayout;
+    edtPlotDecoded = Named(new QLineEdit(this), "edtPlotDecoded");
+    edtPlotDecoded->setAccessibleName(tr("Decoded values"));
+    edtPlotDecoded->setPlaceholderText(QStringLiteral("unit1.hr40001, GGA.alt"));
+    edtPlotDecoded->setToolTip(tr("Values of the decoded frames to plot, by name, separated by commas"));
+    m_seenNames = new QStringListModel(this);
+    auto *completer = new TNameListCompleter(m_seenNames, edtPlotDecoded);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    edtPlotDecoded->setCompleter(completer);
+    auto *decodedLabel = new QLabel(tr("&Decoded values:"), this);
+    decodedLabel->setBuddy(edtPlotDecoded);
+    decodedRow->addWidget(decodedLabel);
+    decodedRow->addWidget(edtPlotDecoded, 1);
+
     auto *column = new QVBoxLayout(this);
     column->addLayout(controls);
+    column->addLayout(decodedRow);
     column->addWidget(splitter, 1);
     resize(860, 460);
 
@@ -136,6 +177,7 @@ TfrmPlot::TfrmPlot(QWidget *owner) : QWidget(owner, Qt::Window)
         m_canvas->SetShown(lstPlotLegend->row(item), item->checkState() == Qt::Checked);
     });
     connect(&m_frameTimer, &QTimer::timeout, this, &TfrmPlot::Frame);
+    connect(edtPlotDecoded, &QLineEdit::textChanged, this, &TfrmPlot::DecodedNamesChanged);
     ApplyRange();
     ShowView();
 }
@@ -167,6 +209,39 @@ void TfrmPlot::Feed(const Bytes &bytes)
         begin = end;
     }
     m_changed = true;
+}
+
+void TfrmPlot::FeedDecoded(int64_t steadyMs, const std::vector<std::pair<std::string, double>> &values)
+{
+    m_values.clear();
+    for (const auto &[name, value] : values)
+        m_parser.AddNamed(name, value, m_values);
+    if (m_values.empty())
+        return;
+    // The frames' clock and this one's are both the steady clock; only their zeros differ.
+    m_store.AddLine(steadyMs - m_clock.msecsSinceReference(), m_values.data(), m_values.size());
+    m_changed = true;
+}
+
+QString TfrmPlot::DecodedNames() const
+{
+    return edtPlotDecoded->text();
+}
+
+void TfrmPlot::SetDecodedNames(const QString &text)
+{
+    edtPlotDecoded->setText(text);
+}
+
+void TfrmPlot::AddSeenNames(const std::vector<std::string> &names)
+{
+    QStringList seen = m_seenNames->stringList();
+    for (const std::string &name : names)
+        if (seen.size() < kMostSeenNames)
+            seen << QString::fromStdString(name);
+    seen.removeDuplicates();
+    seen.sort(Qt::CaseInsensitive);
+    m_seenNames->setStringList(seen);
 }
 
 void TfrmPlot::showEvent(QShowEvent *event)

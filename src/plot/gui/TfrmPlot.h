@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -19,6 +21,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QStringListModel;
 class TPlotCanvas;
 
 class TfrmPlot : public QWidget
@@ -28,12 +31,22 @@ public:
     explicit TfrmPlot(QWidget *owner);
 
     void Feed(const Bytes &bytes);
+    // Values of a decoded frame by name, taken at `steadyMs` (the steady clock's milliseconds).
+    void FeedDecoded(int64_t steadyMs, const std::vector<std::pair<std::string, double>> &values);
+    // The decoded values to plot, as the user typed them: names separated by commas.
+    QString DecodedNames() const;
+    void SetDecodedNames(const QString &text);
+    // Offered as the user types a name.
+    void AddSeenNames(const std::vector<std::string> &names);
     // The title: "Plot - Window <number>", and " - <link>" while one is open.
     void ShowNames(int windowNumber, const QString &link);
 
     const CPlotParser &Parser() const { return m_parser; }
     const CPlotStore &Store() const { return m_store; }
     TPlotCanvas *Canvas() const { return m_canvas; }
+
+signals:
+    void DecodedNamesChanged(const QString &text);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -76,4 +89,6 @@ private:
     QPushButton *btnPlotPause = nullptr, *btnPlotResetZoom = nullptr, *btnPlotClear = nullptr,
                 *btnPlotExportCsv = nullptr, *btnPlotExportPng = nullptr;
     QListWidget *lstPlotLegend = nullptr;
+    QLineEdit *edtPlotDecoded = nullptr;
+    QStringListModel *m_seenNames = nullptr;
 };
