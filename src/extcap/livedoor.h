@@ -18,9 +18,6 @@
 class CLiveCaptureDoor
 {
 public:
-    // What each caller is sent first: the stream's header and greeting (owner thread, at Start and
-    // at every SetStart).
-    using StartOf = std::function<std::string()>;
     static constexpr size_t kQueueBytes = size_t{8} << 20;
     static constexpr size_t kMostCallers = 8;
 
@@ -30,7 +27,8 @@ public:
     CLiveCaptureDoor(const CLiveCaptureDoor &) = delete;
     CLiveCaptureDoor &operator=(const CLiveCaptureDoor &) = delete;
 
-    // Listens at `path` (its folder made private when missing) with `start` for each caller.
+    // Listens at `path` (its folder made private when missing); each caller is sent `start` first
+    // (the stream's header and greeting).
     // Empty, or why it could not.
     std::string Start(const std::string &path, std::string start, size_t queueBytes = kQueueBytes);
     // The start callers get from now on.
