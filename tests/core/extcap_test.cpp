@@ -1,6 +1,8 @@
 #include "extcap/extcapports.h"
 #include "extcap/livecapture.h"
 #include "extcap/livedoor.h"
+#include "frame/framechoices.h"
+#include "frame/frameprofilefile.h"
 #include "log/logpcapng.h"
 
 #include <gtest/gtest.h>
@@ -45,11 +47,15 @@ std::string Text(const std::vector<uint8_t> &bytes)
 
 } // namespace
 
-// A port nobody holds is offered and captured, framed as asked, from the moment the capture
-// program says it listens; one a program holds is not offered. The analyser's stop ends the
-// program, which lets go of the port.
+// A port nobody holds is offered and captured, framed by one of the user's profiles as asked, from
+// the moment the capture program says it listens; one a program holds is not offered. The
+// analyser's stop ends the program, which lets go of the port.
 TEST(Extcap, FreePortListedAndCaptured)
 {
+    CTempHome app;
+    ST_FramingProfile mine; // lines ending in CR LF, kept
+    mine.Name = "Mine";
+    WriteFrameProfilesFile(FramingFilePath(app.Dir()), {mine});
     CAnalyserHome home(KESTRUM_EXTCAP);
     int master = -1, slave = -1;
     char name[64];
@@ -64,10 +70,15 @@ TEST(Extcap, FreePortListedAndCaptured)
     EXPECT_NE(std::string::npos, list.find(interface + " (")) << list;
     EXPECT_EQ(std::string::npos, list.find("/held")) << list;
 
+    int status = 0;
+    const std::string config =
+        RunCommand(std::string(KESTRUM_EXTCAP) + " --extcap-config --extcap-interface " + interface, status);
+    EXPECT_NE(std::string::npos, config.find("{value=Mine}")) << config;
+
     // The greeting and two lines.
     CLiveTshark tshark(
         interface, 3, home.File("port.pcapng"),
-        {ExtcapPreference(interface, "framing", "Lines"), ExtcapPreference(interface, "baud", "1200")});
+        {ExtcapPreference(interface, "framing", "Mine"), ExtcapPreference(interface, "baud", "1200")});
     ASSERT_TRUE(WaitFor([&] { return tshark.Lines() >= 1 || tshark.Ended(); })) << tshark.Output();
     ASSERT_FALSE(tshark.Ended()) << tshark.Output();
     const std::string fed = "hello\r\nworld\r\n";
@@ -80,7 +91,7 @@ TEST(Extcap, FreePortListedAndCaptured)
     ASSERT_EQ(3u, content.Records.size());
     ASSERT_FALSE(content.Interfaces.empty());
     EXPECT_NE(std::string::npos, content.Interfaces[0].Description.find("1200 8N1"));
-    EXPECT_NE(std::string::npos, content.Records[0].Comment.find("Lines"));
+    EXPECT_NE(std::string::npos, content.Records[0].Comment.find("framed by Mine"));
     EXPECT_EQ("hello\r\n", Text(content.Records[1].Bytes));
     EXPECT_EQ("world\r\n", Text(content.Records[2].Bytes));
     for (size_t i = 1; i < 3; ++i)
