@@ -1,5 +1,6 @@
 #include "extcap/livedoor.h"
 
+#include "log/logpcapng.h"
 #include "platform/instancedoor.h"
 
 #include <cerrno>
@@ -28,10 +29,12 @@ CLiveCaptureDoor::~CLiveCaptureDoor()
         close(m_wake);
 }
 
-std::string CLiveCaptureDoor::Start(const std::string &path, std::string start, size_t queueBytes)
+std::string CLiveCaptureDoor::Start(const std::string &path, std::string header, std::string greeting,
+                                    size_t queueBytes)
 {
     m_path = path;
-    m_start = std::move(start);
+    m_header = std::move(header);
+    m_greeting = std::move(greeting);
     m_queueBytes = queueBytes;
     std::string why;
     const size_t slash = path.rfind('/');
@@ -60,10 +63,11 @@ std::string CLiveCaptureDoor::Start(const std::string &path, std::string start, 
     return {};
 }
 
-void CLiveCaptureDoor::SetStart(std::string start)
+void CLiveCaptureDoor::SetStart(std::string header, std::string greeting)
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    m_start = std::move(start);
+    m_header = std::move(header);
+    m_greeting = std::move(greeting);
 }
 
 size_t CLiveCaptureDoor::QueuedBytes() const
@@ -134,8 +138,12 @@ void CLiveCaptureDoor::Accept()
         }
         auto caller = std::make_unique<ST_Caller>();
         caller->Fd = fd;
-        caller->Bytes = m_start.size();
-        caller->Queue.push_back(std::make_shared<const std::string>(m_start));
+        auto start = std::make_shared<std::string>(m_header);
+        if (!m_greeting.empty())
+            AppendLogPcapng(*start, LogDirection::Note, reinterpret_cast<const uint8_t *>(m_greeting.data()),
+                            m_greeting.size(), WallNowMicros());
+        caller->Bytes = start->size();
+        caller->Queue.push_back(std::move(start));
         m_list.push_back(std::move(caller));
         m_callers = m_list.size();
     }

@@ -27,12 +27,14 @@ public:
     CLiveCaptureDoor(const CLiveCaptureDoor &) = delete;
     CLiveCaptureDoor &operator=(const CLiveCaptureDoor &) = delete;
 
-    // Listens at `path` (its folder made private when missing); each caller is sent `start` first
-    // (the stream's header and greeting).
+    // Listens at `path` (its folder made private when missing); each caller is sent `header` (the
+    // stream's pcapng header) first, then `greeting` as a comment stamped as it attached (none
+    // when empty).
     // Empty, or why it could not.
-    std::string Start(const std::string &path, std::string start, size_t queueBytes = kQueueBytes);
-    // The start callers get from now on.
-    void SetStart(std::string start);
+    std::string Start(const std::string &path, std::string header, std::string greeting,
+                      size_t queueBytes = kQueueBytes);
+    // What callers get first from now on.
+    void SetStart(std::string header, std::string greeting);
     const std::string &Path() const { return m_path; }
 
     // Any thread, cheap: whether anybody takes the stream now.
@@ -71,7 +73,8 @@ private:
     std::atomic<size_t> m_callers{0};
     DropNote m_dropNote;
     mutable std::mutex m_lock;
-    std::string m_start;
+    std::string m_header;
+    std::string m_greeting;
     std::vector<std::unique_ptr<ST_Caller>> m_list;
     std::thread m_thread;
 };

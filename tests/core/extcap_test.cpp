@@ -171,7 +171,7 @@ TEST(Extcap, StuckCallerLosesPacketsAndIsTold)
     chmod(dir.path.c_str(), 0700);
     CLiveCaptureDoor door;
     const std::string path = dir.File("live-1-1");
-    ASSERT_EQ("", door.Start(path, PcapngHeader(LogPcapngInterfaces("ttyS0", "")), 16 * 1024));
+    ASSERT_EQ("", door.Start(path, PcapngHeader(LogPcapngInterfaces("ttyS0", "")), "", 16 * 1024));
     door.SetDropNote([](uint64_t packets, uint64_t) {
         std::string block;
         const std::string text = "dropped " + std::to_string(packets);

@@ -1,5 +1,6 @@
 #include "extcap/livecapture.h"
 #include "frame/frameprofiles.h"
+#include "log/logpcapng.h"
 #include "log/pcapng.h"
 #include "mainwindow/features/TLiveCapture.h"
 #include "mainwindow/features/TPortCommands.h"
@@ -51,6 +52,7 @@ TEST(LiveCapture, WindowListedAndCapturedBothWays)
     EXPECT_EQ(std::string::npos, list.find("kestrum-port:" + pty.Path())) << list;
 
     // The greeting, a frame each way, then two blocks once framing is off.
+    const int64_t beforeAttach = WallNowMicros();
     CLiveTshark tshark(interface, 5, home.File("window.pcapng"));
     ASSERT_TRUE(WaitUntil([&] { return tshark.Lines() >= 1 || tshark.Ended(); }, 20000)) << tshark.Output();
     ASSERT_FALSE(tshark.Ended()) << tshark.Output();
@@ -70,6 +72,8 @@ TEST(LiveCapture, WindowListedAndCapturedBothWays)
     ASSERT_FALSE(content.Interfaces.empty());
     EXPECT_NE(std::string::npos, content.Interfaces[0].Description.find(pty.Path().substr(5)));
     EXPECT_EQ(LiveGreeting(1, content.Interfaces[0].Description), content.Records[0].Comment);
+    EXPECT_GE(content.Records[0].WallMicros, beforeAttach)
+        << "the greeting is stamped as the capture attached";
     const std::pair<EPcapngDirection, std::string> expected[] = {{EPcapngDirection::Outbound, "ping\r\n"},
                                                                  {EPcapngDirection::Inbound, "pong\r\n"},
                                                                  {EPcapngDirection::Outbound, "AB"},

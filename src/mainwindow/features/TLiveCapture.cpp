@@ -50,7 +50,7 @@ TLiveCapture::TLiveCapture(QObject *window, int windowNumber, CPortSession &sess
 {
     m_wallOffset = WallNowMicros() - CSessionFrames::Now().count();
     const std::string path = LiveCaptureFolder() + "/" + LiveCaptureSocketName(getpid(), windowNumber);
-    const std::string why = m_door.Start(path, StreamStart());
+    const std::string why = m_door.Start(path, Header(), LiveGreeting(m_number, m_description));
     m_listening = why.empty();
     if (!m_listening) {
         AppendLogFormatted(DiagLogPath(), "Live capture: not offered: %s", why.c_str());
@@ -77,13 +77,9 @@ TLiveCapture::TLiveCapture(QObject *window, int windowNumber, CPortSession &sess
 // and the observer.
 TLiveCapture::~TLiveCapture() = default;
 
-std::string TLiveCapture::StreamStart() const
+std::string TLiveCapture::Header() const
 {
-    std::string start = PcapngHeader(LogPcapngInterfaces(m_port, m_description));
-    const std::string greeting = LiveGreeting(m_number, m_description);
-    AppendLogPcapng(start, LogDirection::Note, reinterpret_cast<const uint8_t *>(greeting.data()),
-                    greeting.size(), WallNowMicros());
-    return start;
+    return PcapngHeader(LogPcapngInterfaces(m_port, m_description));
 }
 
 void TLiveCapture::LinkChanged(const std::optional<COM_PORT_SETTING> &link)
@@ -92,7 +88,7 @@ void TLiveCapture::LinkChanged(const std::optional<COM_PORT_SETTING> &link)
     m_port = link ? PcapngPortName(link->PortName) : std::string();
     m_description = link ? PcapngLinkDescription(*link) : std::string();
     m_wallOffset = WallNowMicros() - CSessionFrames::Now().count();
-    m_door.SetStart(StreamStart());
+    m_door.SetStart(Header(), LiveGreeting(m_number, m_description));
     // Those attached keep the interfaces they were given; they are told in words.
     if (link)
         Note("port opened: " + m_description);

@@ -28,7 +28,7 @@ public:
     size_t Callers() const { return m_door.Callers(); }
 
 private:
-    std::string StreamStart() const;
+    std::string Header() const;
     void LinkChanged(const std::optional<COM_PORT_SETTING> &link);
     void Traffic(const ST_Traffic &event);
     void Frame(const ST_Frame &frame);
