@@ -8,6 +8,7 @@
 #include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
+#include "mainwindow/features/TLiveCapture.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPcapngExport.h"
 #include "mainwindow/features/TScriptCommands.h"
@@ -86,6 +87,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
                           place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TLiveCapture(c.Window, c.WindowNumber, c.Session, c.Services), place);
          },
          -1},
     };
