@@ -2,9 +2,9 @@
 // behind a pseudo-terminal, a port that is not there and a network port.
 #include "demo/demodevices.h"
 #include "log/logpipeline.h"
+#include "lua/patternlib.h"
 #include "platform/textfile.h"
 #include "script/headless.h"
-#include "lua/patternlib.h"
 #include "script/scriptrunner.h"
 
 #include <gtest/gtest.h>
