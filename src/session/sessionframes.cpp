@@ -217,6 +217,10 @@ void CSessionFrames::Pump()
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         now = m_reads.empty() ? Now() : m_reads.front().Time;
+        // Nor the write that began before them: its bytes are still to be framed at its start,
+        // and a clock already past it would stamp the request with its answer's time.
+        if (!m_writes.empty() && m_readBytes <= kMostWaiting)
+            now = std::min(now, *m_writes.begin());
     }
     m_last = std::max(m_last, now);
     std::vector<ST_Frame> frames;
