@@ -555,6 +555,22 @@ bool Pairs(const ST_FramingProfile &profile)
     return MakeDecoder(profile, EFrameDirection::Sent, AppFolder()) != nullptr;
 }
 
+// The profile's "answer_timeout_ms", when it gives a whole number of milliseconds (0: a request
+// waits until the next).
+std::optional<FrameTime> AnswerTimeOutOf(const ST_FramingProfile &profile)
+{
+    for (const auto &[key, value] : profile.Unknown) {
+        if (key != "answer_timeout_ms")
+            continue;
+        char *end = nullptr;
+        const unsigned long long ms = std::strtoull(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || value[0] == '-' || ms > 86400000ull)
+            throw std::invalid_argument("answer_timeout_ms = " + value + " is no number of milliseconds");
+        return std::chrono::duration_cast<FrameTime>(std::chrono::milliseconds(ms));
+    }
+    return std::nullopt;
+}
+
 // How long a stopped script has to end before the run ends without it.
 constexpr auto kStopGrace = std::chrono::seconds(1);
 
@@ -788,7 +804,10 @@ bool CHeadlessRun::OpenPort(std::string *error, bool *usage)
         m_session.Decoding().WantStatistics(!m_options.StatsPath.empty());
         try {
             const ST_LineTiming timing = LineTimingOf(link);
-            m_session.Frames().SetProfile(FramingNamed(m_options.Framing), timing);
+            const ST_FramingProfile profile = FramingNamed(m_options.Framing);
+            if (const std::optional<FrameTime> timeOut = AnswerTimeOutOf(profile))
+                m_session.Decoding().SetAnswerTimeOut(*timeOut);
+            m_session.Frames().SetProfile(profile, timing);
             m_frames.SetTiming(timing);
         } catch (const std::invalid_argument &e) {
             *error = e.what();
