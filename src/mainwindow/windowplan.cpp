@@ -10,6 +10,7 @@
 #include "mainwindow/features/TLanguageCommands.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPcapngExport.h"
+#include "mainwindow/features/TReplayCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
@@ -88,6 +89,11 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
                           place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TReplayCommands(c.Window, c.Session, c.Services, c.Menus, c.Log, c.ShowMessage),
+                          place);
+         },
+         -1},
     };
     return plan;
 }
@@ -104,7 +110,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuFileImport",
          false,
          {"mnuFileSendFile", "mnuFileReceiveFile", "mnuFileZmodemAuto", "mnuFileCapture",
-          "mnuFileStopCapture"}},
+          "mnuFileStopCapture", "mnuFileReplay"}},
         {"view.received",
          "mnuView",
          P::After,

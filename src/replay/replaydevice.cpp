@@ -1,0 +1,220 @@
+#include "replay/replaydevice.h"
+
+#include "demo/modbusframe.h"
+
+#include <algorithm>
+#include <cstring>
+
+using demo::Clock;
+
+namespace {
+
+// What a Modbus RTU request is asked of: its unit, function and first address (none for the
+// functions that have none).
+struct ST_ModbusKey
+{
+    uint8_t Unit = 0, Function = 0;
+    int Address = -1;
+
+    bool operator==(const ST_ModbusKey &o) const
+    {
+        return Unit == o.Unit && Function == o.Function && Address == o.Address;
+    }
+};
+
+bool ModbusKeyOf(const uint8_t *data, size_t size, ST_ModbusKey *key)
+{
+    const long length = demo::ModbusRequestLength(data, size);
+    if (length <= 0 || static_cast<size_t>(length) != size || !demo::ModbusCrcOk(data, size))
+        return false;
+    key->Unit = data[0];
+    key->Function = data[1];
+    static const uint8_t kAddressed[] = {1, 2, 3, 4, 5, 6, 15, 16, 22, 23};
+    if (size >= 6 && std::find(std::begin(kAddressed), std::end(kAddressed), data[1]) != std::end(kAddressed))
+        key->Address = data[2] << 8 | data[3];
+    return true;
+}
+
+bool EndsWith(const std::vector<uint8_t> &held, const std::vector<uint8_t> &bytes)
+{
+    return !bytes.empty() && held.size() >= bytes.size() &&
+           std::equal(bytes.begin(), bytes.end(), held.end() - static_cast<ptrdiff_t>(bytes.size()));
+}
+
+} // namespace
+
+void CReplayControl::Step()
+{
+    m_steps.fetch_add(1);
+    std::function<void()> wake;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        wake = m_wake;
+    }
+    if (wake)
+        wake();
+}
+
+void CReplayControl::SetWake(std::function<void()> wake)
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_wake = std::move(wake);
+}
+
+CReplayDevice::CReplayDevice(ST_Recording recording, const ST_ReplayOptions &options,
+                             std::shared_ptr<CReplayControl> control)
+    : m_recording(std::move(recording)), m_options(options), m_control(std::move(control))
+{
+    const std::vector<ST_ReplayRecord> &records = m_recording.Records;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const bool device = records[i].Side == EReplaySide::Device;
+        if (!m_options.Answer) {
+            if (device)
+                m_playing.push_back(i);
+            continue;
+        }
+        if (!device) {
+            // The program's pieces with no answer between them are one request.
+            if (m_requests.empty() || !m_requests.back().Answer.empty())
+                m_requests.emplace_back();
+            ST_Request &request = m_requests.back();
+            request.Bytes.insert(request.Bytes.end(), records[i].Bytes.begin(), records[i].Bytes.end());
+            request.EndMicros = records[i].Micros;
+        } else if (m_requests.empty()) {
+            m_playing.push_back(i);
+        } else {
+            m_requests.back().Answer.push_back(i);
+        }
+    }
+    // A request of more than the held bytes could never be recognised.
+    for (ST_Request &request : m_requests)
+        if (request.Bytes.size() > kMaxHeld)
+            request.Bytes.erase(request.Bytes.begin(), request.Bytes.end() - kMaxHeld);
+    m_control->SetTotal(m_playing.size());
+}
+
+Clock::duration CReplayDevice::Scaled(int64_t micros) const
+{
+    if (m_options.Speed <= 0)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(
+        static_cast<double>(std::max<int64_t>(0, micros)) / m_options.Speed));
+}
+
+Clock::duration CReplayDevice::LineTime(const demo::IDemoOutput &out, size_t bytes)
+{
+    return out.Line().CharTime() * static_cast<Clock::rep>(bytes);
+}
+
+void CReplayDevice::Start(demo::IDemoOutput &out, Clock::time_point now)
+{
+    m_started = now;
+    m_lineFree = now;
+    m_running = true;
+    if (m_playing.empty() && !m_options.Answer)
+        m_control->SetFinished();
+    Tick(out, now);
+}
+
+Clock::time_point CReplayDevice::PlayingAt() const
+{
+    if (!m_running || m_next >= m_playing.size())
+        return Clock::time_point::max();
+    if (m_options.Step && !m_options.Answer)
+        return m_control->Steps() > m_stepsUsed ? Clock::time_point::min() : Clock::time_point::max();
+    if (m_options.Speed <= 0)
+        return m_lineFree;
+    return m_started + Scaled(m_recording.Records[m_playing[m_next]].Micros -
+                              m_recording.Records[m_playing.front()].Micros);
+}
+
+Clock::time_point CReplayDevice::NextTick() const
+{
+    if (!m_running)
+        return Clock::time_point::max();
+    return std::min(PlayingAt(), m_due.empty() ? Clock::time_point::max() : m_due.front().At);
+}
+
+void CReplayDevice::Send(demo::IDemoOutput &out, size_t record, Clock::time_point now)
+{
+    const std::vector<uint8_t> &bytes = m_recording.Records[record].Bytes;
+    out.Write(bytes);
+    m_lineFree = std::max(m_lineFree, now) + LineTime(out, bytes.size());
+}
+
+void CReplayDevice::Tick(demo::IDemoOutput &out, Clock::time_point now)
+{
+    // What is due goes out in the recording's order, however late the tick came.
+    while (NextTick() <= now) {
+        if (!m_due.empty() && m_due.front().At <= PlayingAt()) {
+            Send(out, m_due.front().Record, now);
+            m_due.pop_front();
+            continue;
+        }
+        if (m_options.Step && !m_options.Answer)
+            ++m_stepsUsed;
+        Send(out, m_playing[m_next++], now);
+        m_control->CountPlayed();
+        if (m_next == m_playing.size() && !m_options.Answer)
+            m_control->SetFinished();
+        // As fast as the line takes it: the next piece waits for this one to have gone.
+        if (m_options.Speed <= 0 && !m_options.Step)
+            break;
+    }
+}
+
+long CReplayDevice::FindRequest(Clock::time_point)
+{
+    const size_t n = m_requests.size();
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = (m_nextRequest + k) % n;
+        if (EndsWith(m_held, m_requests[i].Bytes))
+            return static_cast<long>(i);
+    }
+    ST_ModbusKey asked;
+    bool whole = false;
+    for (size_t from = 0; from + demo::kModbusMinFrame <= m_held.size() && !whole; ++from)
+        whole = ModbusKeyOf(m_held.data() + from, m_held.size() - from, &asked);
+    if (!whole)
+        return -1;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = (m_nextRequest + k) % n;
+        ST_ModbusKey recorded;
+        if (ModbusKeyOf(m_requests[i].Bytes.data(), m_requests[i].Bytes.size(), &recorded) &&
+            recorded == asked)
+            return static_cast<long>(i);
+    }
+    // A whole request the recording never answered: the next one starts afresh.
+    m_held.clear();
+    m_control->CountAnswer(false);
+    return -1;
+}
+
+void CReplayDevice::Answer(size_t request, Clock::time_point now)
+{
+    const ST_Request &asked = m_requests[request];
+    for (size_t record : asked.Answer) {
+        Clock::time_point at = now + Scaled(m_recording.Records[record].Micros - asked.EndMicros);
+        // Answers of two requests asked close together keep their order.
+        if (!m_due.empty())
+            at = std::max(at, m_due.back().At);
+        m_due.push_back({at, record});
+    }
+    m_nextRequest = (request + 1) % m_requests.size();
+    m_control->CountAnswer(true);
+}
+
+void CReplayDevice::Received(demo::IDemoOutput &out, const uint8_t *data, size_t size, Clock::time_point now)
+{
+    if (!m_options.Answer || m_requests.empty())
+        return;
+    m_held.insert(m_held.end(), data, data + size);
+    if (m_held.size() > kMaxHeld)
+        m_held.erase(m_held.begin(), m_held.end() - static_cast<ptrdiff_t>(kMaxHeld));
+    const long found = FindRequest(now);
+    if (found < 0)
+        return;
+    m_held.clear();
+    Answer(static_cast<size_t>(found), now);
+    Tick(out, now);
+}
