@@ -46,13 +46,10 @@ bool EndsWith(const std::vector<uint8_t> &held, const std::vector<uint8_t> &byte
 void CReplayControl::Step()
 {
     m_steps.fetch_add(1);
-    std::function<void()> wake;
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        wake = m_wake;
-    }
-    if (wake)
-        wake();
+    // Under the lock: once SetWake(nullptr) returns, no wake of the runner it named is under way.
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (m_wake)
+        m_wake();
 }
 
 void CReplayControl::SetWake(std::function<void()> wake)
@@ -166,11 +163,17 @@ void CReplayDevice::Tick(demo::IDemoOutput &out, Clock::time_point now)
 long CReplayDevice::FindRequest(Clock::time_point)
 {
     const size_t n = m_requests.size();
+    // The longest request the bytes end with: a short one ("\r") is no answer to a longer one
+    // that ends the same way. Of equal ones, the first from the one after the last answered.
+    long best = -1;
     for (size_t k = 0; k < n; ++k) {
         const size_t i = (m_nextRequest + k) % n;
-        if (EndsWith(m_held, m_requests[i].Bytes))
-            return static_cast<long>(i);
+        if (EndsWith(m_held, m_requests[i].Bytes) &&
+            (best < 0 || m_requests[i].Bytes.size() > m_requests[static_cast<size_t>(best)].Bytes.size()))
+            best = static_cast<long>(i);
     }
+    if (best >= 0)
+        return best;
     ST_ModbusKey asked;
     bool whole = false;
     for (size_t from = 0; from + demo::kModbusMinFrame <= m_held.size() && !whole; ++from)

@@ -150,7 +150,8 @@ TEST(Replay, ThePacerKeepsTheRecordedGapsAtEachSpeed)
 }
 
 // A recording with the requests answers each as the device did: the request whole however it is
-// cut, with garbage before it, the same request twice with its two answers in turn, a Modbus
+// cut, with garbage before it, not taken for a shorter one it ends with, the same request twice
+// with its two answers in turn, a Modbus
 // request for other values by its unit, function and address, and nothing for what was never
 // asked.
 TEST(Replay, TheReplayedDeviceAnswersEachRequestWithItsRecordedAnswer)
@@ -163,7 +164,8 @@ TEST(Replay, TheReplayedDeviceAnswersEachRequestWithItsRecordedAnswer)
     const std::string answerTwo = rtu({1, 3, 4, 0, 7, 0, 8});
     ST_Recording r;
     r.Timed = true;
-    r.Records = {Record(0, EReplaySide::Device, "hello"),    Record(100, EReplaySide::Program, "get"),
+    r.Records = {Record(0, EReplaySide::Device, "hello"),    Record(50, EReplaySide::Program, "p"),
+                 Record(55, EReplaySide::Device, "P"),       Record(100, EReplaySide::Program, "get"),
                  Record(101, EReplaySide::Program, "temp"),  Record(120, EReplaySide::Device, "21.5"),
                  Record(130, EReplaySide::Device, " C"),     Record(200, EReplaySide::Program, "gettemp"),
                  Record(205, EReplaySide::Device, "22.0 C"), Record(300, EReplaySide::Program, readTwo),
@@ -200,7 +202,8 @@ TEST(Replay, TheReplayedDeviceAnswersEachRequestWithItsRecordedAnswer)
     EXPECT_TRUE(ask(rtu({1, 4, 0, 10, 0, 2}), 1s).empty());
     EXPECT_TRUE(ask(rtu({1, 3, 0, 11, 0, 2}), 1s).empty());
     EXPECT_EQ(ask(readTwo, 1s), (Answer{{3ms, answerTwo}}));
-    EXPECT_EQ(control->Answered(), 5u);
+    EXPECT_EQ(ask("p", 1s), (Answer{{5ms, "P"}}));
+    EXPECT_EQ(control->Answered(), 6u);
     EXPECT_EQ(control->Unanswered(), 2u);
 }
 
