@@ -47,7 +47,9 @@ TfrmReplay::TfrmReplay(QWidget *parent) : QDialog(parent)
     auto *browse = Named(new QPushButton(tr("&Browse..."), this), "btnReplayBrowse", tr("Browse"));
     fileRow->addWidget(m_file, 1);
     fileRow->addWidget(browse);
-    form->addRow(tr("&File:"), fileRow);
+    auto *fileLabel = new QLabel(tr("&File:"), this);
+    fileLabel->setBuddy(m_file);
+    form->addRow(fileLabel, fileRow);
     m_target = Named(new QComboBox(this), "cbReplayTarget", tr("Where the recording plays"));
     m_target->addItems(
         {tr("Into this window, as received data"), tr("Out of a virtual port, for another program")});
