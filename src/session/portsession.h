@@ -19,6 +19,7 @@
 #include "serial/linecounters.h"
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
+#include "session/sessiondecoding.h"
 #include "session/sessionframes.h"
 #include "session/trafficpath.h"
 #include "transfer/filetransfer.h"
@@ -204,6 +205,7 @@ public:
     // The session feeds it reads as they are read and sends in the order they crossed the line,
     // pumps it from its "frames" stage, right after "rules", and flushes it as the port closes.
     CSessionFrames &Frames() { return m_frames; }
+    CSessionDecoding &Decoding() { return m_decoding; }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
@@ -264,6 +266,7 @@ private:
     // Before the port, whose listener reads into it.
     CTrafficPath m_traffic;
     CSessionFrames m_frames;
+    CSessionDecoding m_decoding{m_frames};
     // Declared first: they outlive the port and the sender that post to them.
     std::unique_ptr<CHandOver> m_portHandOver;
     std::unique_ptr<CHandOver> m_sendHandOver;
