@@ -1235,7 +1235,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
 <context>
     <name>TReplayCommands</name>
     <message>
-        <source>&amp;Replay Capture…</source>
+        <source>Re&amp;play Capture…</source>
         <translation>Mitschnitt &amp;wiedergeben…</translation>
     </message>
     <message>
@@ -3357,7 +3357,7 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     </message>
     <message>
         <source>S&amp;tart</source>
-        <translation>S&amp;tarten</translation>
+        <translation>Sta&amp;rten</translation>
     </message>
     <message>
         <source>Start the replay</source>

@@ -1233,8 +1233,8 @@ Data received from now on is not captured.</source>
 <context>
     <name>TReplayCommands</name>
     <message>
-        <source>&amp;Replay Capture…</source>
-        <translation>回放捕获(&amp;R)…</translation>
+        <source>Re&amp;play Capture…</source>
+        <translation>回放捕获(&amp;P)…</translation>
     </message>
     <message>
         <source>Reading %1…</source>

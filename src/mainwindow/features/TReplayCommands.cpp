@@ -25,7 +25,7 @@ TReplayCommands::TReplayCommands(QWidget *window, CPortSession &session, TFeatur
     : QObject(window), m_window(window), m_session(session), m_services(services), m_log(log),
       m_showMessage(std::move(showMessage))
 {
-    m_item = menus.AddNew(this, "mnuFileReplay", tr("&Replay Capture\u2026"));
+    m_item = menus.AddNew(this, "mnuFileReplay", tr("Re&play Capture\u2026"));
     connect(m_item, &QAction::triggered, this, [this] {
         if (!m_dialog) {
             m_dialog = new TfrmReplay(m_window);
