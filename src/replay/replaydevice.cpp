@@ -119,17 +119,22 @@ Clock::time_point CReplayDevice::PlayingAt() const
         return Clock::time_point::max();
     if (m_options.Step && !m_options.Answer)
         return m_control->Steps() > m_stepsUsed ? Clock::time_point::min() : Clock::time_point::max();
-    if (m_options.Speed <= 0)
-        return m_lineFree;
-    return m_started + Scaled(m_recording.Records[m_playing[m_next]].Micros -
-                              m_recording.Records[m_playing.front()].Micros);
+    // Never faster than the line carries it: a device could not have sent it sooner, and a
+    // program that reads at the line's pace never finds the runner's queue overflowing.
+    return std::max(m_lineFree, m_started + Scaled(m_recording.Records[m_playing[m_next]].Micros -
+                                                   m_recording.Records[m_playing.front()].Micros));
+}
+
+Clock::time_point CReplayDevice::AnswerAt() const
+{
+    return m_due.empty() ? Clock::time_point::max() : std::max(m_due.front().At, m_lineFree);
 }
 
 Clock::time_point CReplayDevice::NextTick() const
 {
     if (!m_running)
         return Clock::time_point::max();
-    return std::min(PlayingAt(), m_due.empty() ? Clock::time_point::max() : m_due.front().At);
+    return std::min(PlayingAt(), AnswerAt());
 }
 
 void CReplayDevice::Send(demo::IDemoOutput &out, size_t record, Clock::time_point now)
@@ -143,7 +148,7 @@ void CReplayDevice::Tick(demo::IDemoOutput &out, Clock::time_point now)
 {
     // What is due goes out in the recording's order, however late the tick came.
     while (NextTick() <= now) {
-        if (!m_due.empty() && m_due.front().At <= PlayingAt()) {
+        if (AnswerAt() <= PlayingAt()) {
             Send(out, m_due.front().Record, now);
             m_due.pop_front();
             continue;
@@ -154,9 +159,6 @@ void CReplayDevice::Tick(demo::IDemoOutput &out, Clock::time_point now)
         m_control->CountPlayed();
         if (m_next == m_playing.size() && !m_options.Answer)
             m_control->SetFinished();
-        // As fast as the line takes it: the next piece waits for this one to have gone.
-        if (m_options.Speed <= 0 && !m_options.Step)
-            break;
     }
 }
 

@@ -3,7 +3,8 @@
 // that opens it as a port or for another program on its slave end.
 //
 // Played back, the device's records go out at the recorded pace (divided by the speed), as fast
-// as the line takes them, or one a step; what the program writes is not wanted and dropped, and
+// as the line takes them, or one a step; never faster than the line as the program set it
+// carries them; what the program writes is not wanted and dropped, and
 // so are the recording's own sends (the program under test makes its own).
 //
 // Answering, the recording is a device to test a master against: each run of the program's
@@ -94,6 +95,7 @@ private:
     demo::Clock::duration Scaled(int64_t micros) const;
     // When the next of the played records is due.
     demo::Clock::time_point PlayingAt() const;
+    demo::Clock::time_point AnswerAt() const;
     // The time `bytes` take on the line as the program set it.
     static demo::Clock::duration LineTime(const demo::IDemoOutput &out, size_t bytes);
     void Send(demo::IDemoOutput &out, size_t record, demo::Clock::time_point now);

@@ -125,12 +125,13 @@ TEST(Replay, ThePacerKeepsTheRecordedGapsAtEachSpeed)
         EXPECT_EQ(control->Played(), 4u);
         return at;
     };
-    const std::vector<Clock::duration> recorded{0ms, 0ms, 50ms, 250ms};
-    EXPECT_EQ(gapsAt({1, false, false}), recorded);
-    const std::vector<Clock::duration> tenTimes{0ms, 0ms, 5ms, 25ms};
-    EXPECT_EQ(gapsAt({10, false, false}), tenTimes);
-    // Two characters at 9600 baud 8N1 take 2 ms and some.
+    // Two characters at 9600 baud 8N1 take 2 ms and some: the line's pace where the recording's
+    // is faster.
     const Clock::duration two = demo::ST_DemoLine{9600, 8, false, 1}.CharTime() * 2;
+    const std::vector<Clock::duration> recorded{0ms, two, 50ms, 250ms};
+    EXPECT_EQ(gapsAt({1, false, false}), recorded);
+    const std::vector<Clock::duration> tenTimes{0ms, two, 5ms, 25ms};
+    EXPECT_EQ(gapsAt({10, false, false}), tenTimes);
     const std::vector<Clock::duration> lineRate{0ms, two, 2 * two, 3 * two};
     EXPECT_EQ(gapsAt({0, false, false}), lineRate);
 
