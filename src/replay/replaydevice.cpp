@@ -105,8 +105,8 @@ Clock::duration CReplayDevice::LineTime(const demo::IDemoOutput &out, size_t byt
 
 void CReplayDevice::Start(demo::IDemoOutput &out, Clock::time_point now)
 {
-    m_started = now;
-    m_lineFree = now;
+    m_started = now + std::chrono::microseconds(std::max<int64_t>(0, m_options.SettleMicros));
+    m_lineFree = m_started;
     m_running = true;
     if (m_playing.empty() && !m_options.Answer)
         m_control->SetFinished();

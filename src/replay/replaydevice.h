@@ -31,6 +31,9 @@ struct ST_ReplayOptions
     double Speed = 1;    // 2: twice as fast; 0: as fast as the line takes it
     bool Step = false;   // one record for each Step()
     bool Answer = false; // answer requests, not play
+    // Nothing goes out before this long after the start: a program that opens the port itself
+    // flushes it as it opens, which would take what the device said at once.
+    int64_t SettleMicros = 0;
 };
 
 // What the owner of a replay (the window, a headless run) reaches while the device plays on its

@@ -3,6 +3,7 @@
 #include "demo/demorunner.h"
 #include "portbase/demoports.h"
 
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -18,6 +19,8 @@ struct ST_Prepared
     std::optional<ST_Recording> Recording;
 };
 
+constexpr int64_t kOpenSettleMicros = 100000;
+
 std::mutex g_preparedLock;
 std::map<std::string, ST_Prepared> g_prepared;
 
@@ -27,9 +30,13 @@ std::unique_ptr<demo::CDemoRunner> Play(ST_Recording recording, const ST_ReplayO
                                         demo::EDemoStart start, std::string *error)
 {
     auto shared = std::make_shared<ST_Recording>(std::move(recording));
+    ST_ReplayOptions played = options;
+    // Another program's open is seen as it happens, before that program has set its port up.
+    if (start == demo::EDemoStart::WhenSlaveOpens)
+        played.SettleMicros = std::max<int64_t>(played.SettleMicros, kOpenSettleMicros);
     auto runner = demo::CDemoRunner::Make(
         [&](const std::string &) {
-            return std::make_unique<CReplayDevice>(std::move(*shared), options, control);
+            return std::make_unique<CReplayDevice>(std::move(*shared), played, control);
         },
         start, error);
     if (runner) {

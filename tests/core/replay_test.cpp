@@ -298,11 +298,12 @@ TEST(Replay, AProgramOnTheVirtualPortReadsTheRecordedGaps)
         bytes.push_back(static_cast<char>(entry.second));
     ASSERT_EQ(bytes, "ABCDEFGH");
     const auto gap = [&](size_t from, size_t to) { return got[to].first - got[from].first; };
-    // Never early; late by no more than a loaded machine makes a thread. Played as fast as
-    // possible, both would be near nothing.
-    EXPECT_GE(gap(2, 4), 45ms);
+    // The reader may be late for the earlier byte and on time for the later, so a gap may look
+    // shorter than it was by a loaded machine's wake-up; played as fast as possible, both would
+    // be near nothing. Late by no more than such a machine makes a thread.
+    EXPECT_GE(gap(2, 4), 30ms);
     EXPECT_LE(gap(2, 4), 50ms + 500ms);
-    EXPECT_GE(gap(4, 6), 195ms);
+    EXPECT_GE(gap(4, 6), 120ms);
     EXPECT_LE(gap(4, 6), 200ms + 500ms);
 }
 
