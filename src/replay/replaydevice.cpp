@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 using demo::Clock;
 
@@ -16,9 +17,9 @@ struct ST_ModbusKey
     uint8_t Unit = 0, Function = 0;
     int Address = -1;
 
-    bool operator==(const ST_ModbusKey &o) const
+    uint64_t Packed() const
     {
-        return Unit == o.Unit && Function == o.Function && Address == o.Address;
+        return uint64_t{Unit} << 40 | uint64_t{Function} << 32 | uint32_t(Address + 1);
     }
 };
 
@@ -33,12 +34,6 @@ bool ModbusKeyOf(const uint8_t *data, size_t size, ST_ModbusKey *key)
     if (size >= 6 && std::find(std::begin(kAddressed), std::end(kAddressed), data[1]) != std::end(kAddressed))
         key->Address = data[2] << 8 | data[3];
     return true;
-}
-
-bool EndsWith(const std::vector<uint8_t> &held, const std::vector<uint8_t> &bytes)
-{
-    return !bytes.empty() && held.size() >= bytes.size() &&
-           std::equal(bytes.begin(), bytes.end(), held.end() - static_cast<ptrdiff_t>(bytes.size()));
 }
 
 } // namespace
@@ -83,10 +78,23 @@ CReplayDevice::CReplayDevice(ST_Recording recording, const ST_ReplayOptions &opt
             m_requests.back().Answer.push_back(i);
         }
     }
-    // A request of more than the held bytes could never be recognised.
-    for (ST_Request &request : m_requests)
+    // Looked up by their bytes and by what a Modbus request asks, so a long recording answers
+    // each request as fast as a short one.
+    for (size_t r = 0; r < m_requests.size(); ++r) {
+        ST_Request &request = m_requests[r];
+        // A request of more than the held bytes could never be recognised.
         if (request.Bytes.size() > kMaxHeld)
             request.Bytes.erase(request.Bytes.begin(), request.Bytes.end() - kMaxHeld);
+        if (request.Bytes.empty())
+            continue;
+        m_byBytes[std::string(request.Bytes.begin(), request.Bytes.end())].push_back(r);
+        m_lengths.push_back(request.Bytes.size());
+        ST_ModbusKey key;
+        if (ModbusKeyOf(request.Bytes.data(), request.Bytes.size(), &key))
+            m_byKey[key.Packed()].push_back(r);
+    }
+    std::sort(m_lengths.begin(), m_lengths.end(), std::greater<size_t>());
+    m_lengths.erase(std::unique(m_lengths.begin(), m_lengths.end()), m_lengths.end());
     m_control->SetTotal(m_playing.size());
 }
 
@@ -162,33 +170,33 @@ void CReplayDevice::Tick(demo::IDemoOutput &out, Clock::time_point now)
     }
 }
 
-long CReplayDevice::FindRequest(Clock::time_point)
+size_t CReplayDevice::NextOf(const std::vector<size_t> &requests) const
 {
-    const size_t n = m_requests.size();
+    const auto next = std::lower_bound(requests.begin(), requests.end(), m_nextRequest);
+    return next == requests.end() ? requests.front() : *next;
+}
+
+long CReplayDevice::FindRequest()
+{
     // The longest request the bytes end with: a short one ("\r") is no answer to a longer one
     // that ends the same way. Of equal ones, the first from the one after the last answered.
-    long best = -1;
-    for (size_t k = 0; k < n; ++k) {
-        const size_t i = (m_nextRequest + k) % n;
-        if (EndsWith(m_held, m_requests[i].Bytes) &&
-            (best < 0 || m_requests[i].Bytes.size() > m_requests[static_cast<size_t>(best)].Bytes.size()))
-            best = static_cast<long>(i);
+    for (size_t length : m_lengths) {
+        if (length > m_held.size())
+            continue;
+        const auto found =
+            m_byBytes.find(std::string(m_held.end() - static_cast<ptrdiff_t>(length), m_held.end()));
+        if (found != m_byBytes.end())
+            return static_cast<long>(NextOf(found->second));
     }
-    if (best >= 0)
-        return best;
     ST_ModbusKey asked;
     bool whole = false;
     for (size_t from = 0; from + demo::kModbusMinFrame <= m_held.size() && !whole; ++from)
         whole = ModbusKeyOf(m_held.data() + from, m_held.size() - from, &asked);
     if (!whole)
         return -1;
-    for (size_t k = 0; k < n; ++k) {
-        const size_t i = (m_nextRequest + k) % n;
-        ST_ModbusKey recorded;
-        if (ModbusKeyOf(m_requests[i].Bytes.data(), m_requests[i].Bytes.size(), &recorded) &&
-            recorded == asked)
-            return static_cast<long>(i);
-    }
+    const auto found = m_byKey.find(asked.Packed());
+    if (found != m_byKey.end())
+        return static_cast<long>(NextOf(found->second));
     // A whole request the recording never answered: the next one starts afresh.
     m_held.clear();
     m_control->CountAnswer(false);
@@ -216,7 +224,7 @@ void CReplayDevice::Received(demo::IDemoOutput &out, const uint8_t *data, size_t
     m_held.insert(m_held.end(), data, data + size);
     if (m_held.size() > kMaxHeld)
         m_held.erase(m_held.begin(), m_held.end() - static_cast<ptrdiff_t>(kMaxHeld));
-    const long found = FindRequest(now);
+    const long found = FindRequest();
     if (found < 0)
         return;
     m_held.clear();

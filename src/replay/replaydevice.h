@@ -23,8 +23,11 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 
 struct ST_ReplayOptions
 {
@@ -102,7 +105,9 @@ private:
     // The time `bytes` take on the line as the program set it.
     static demo::Clock::duration LineTime(const demo::IDemoOutput &out, size_t bytes);
     void Send(demo::IDemoOutput &out, size_t record, demo::Clock::time_point now);
-    long FindRequest(demo::Clock::time_point now);
+    long FindRequest();
+    // Of the requests listed (in order), the first from the one after the last answered.
+    size_t NextOf(const std::vector<size_t> &requests) const;
     void Answer(size_t request, demo::Clock::time_point now);
 
     const ST_Recording m_recording;
@@ -111,6 +116,9 @@ private:
     std::vector<size_t> m_playing; // the device's records played from the start, in order
     size_t m_next = 0;             // in m_playing
     std::vector<ST_Request> m_requests;
+    std::unordered_map<std::string, std::vector<size_t>> m_byBytes;
+    std::vector<size_t> m_lengths; // of the requests, longest first
+    std::map<uint64_t, std::vector<size_t>> m_byKey;
     size_t m_nextRequest = 0;
     std::deque<ST_Due> m_due; // answers, in their order
     std::vector<uint8_t> m_held;
