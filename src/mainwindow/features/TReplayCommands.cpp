@@ -41,6 +41,9 @@ TReplayCommands::TReplayCommands(QWidget *window, CPortSession &session, TFeatur
         m_dialog->show();
         m_dialog->raise();
         m_dialog->activateWindow();
+        if (m_control)
+            m_statusTimer.start();
+        ShowStatus();
     });
     // The counts come from the runner's thread: read while a replay runs, never waited for.
     m_statusTimer.setInterval(250);
@@ -147,7 +150,8 @@ void TReplayCommands::Stop()
 
 void TReplayCommands::ShowStatus()
 {
-    if (!m_control)
+    // Counted only while someone can see the counts, and until there is nothing more to count.
+    if (!m_control || !m_dialog || !m_dialog->isVisible() || m_control->Finished())
         m_statusTimer.stop();
     if (!m_dialog)
         return;
