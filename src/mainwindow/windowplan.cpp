@@ -11,6 +11,7 @@
 #include "mainwindow/features/TLiveCapture.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPcapngExport.h"
+#include "mainwindow/features/TReplayCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
@@ -93,6 +94,11 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
              features.Add(new TLiveCapture(c.Window, c.WindowNumber, c.Session, c.Services), place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TReplayCommands(c.Window, c.Session, c.Services, c.Menus, c.Log, c.ShowMessage),
+                          place);
+         },
+         -1},
     };
     return plan;
 }
@@ -109,7 +115,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuFileImport",
          false,
          {"mnuFileSendFile", "mnuFileReceiveFile", "mnuFileZmodemAuto", "mnuFileCapture",
-          "mnuFileStopCapture"}},
+          "mnuFileStopCapture", "mnuFileReplay"}},
         {"view.received",
          "mnuView",
          P::After,
