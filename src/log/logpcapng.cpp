@@ -29,9 +29,13 @@ std::string PcapngLinkDescription(const COM_PORT_SETTING &link)
 
 std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, const std::string &description)
 {
-    return {{port.empty() ? std::string("port") : port, description},
-            {"monitor A", "the monitor's port A"},
-            {"monitor B", "the monitor's port B"}};
+    const std::string name = port.empty() ? std::string("port") : port;
+    std::vector<ST_PcapngInterface> interfaces = {
+        {name, description}, {"monitor A", "the monitor's port A"}, {"monitor B", "the monitor's port B"}};
+    // Last, so the data interfaces keep the numbers files written before had.
+    interfaces.push_back(
+        {name + " lines", (description.empty() ? name : description) + ", line events", kPcapngSerialEvents});
+    return interfaces;
 }
 
 bool IsModbusRtuFrame(const uint8_t *bytes, size_t length)
@@ -79,4 +83,31 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
         packet.Payload = query ? EPcapngPayload::ModbusRtuQuery : EPcapngPayload::ModbusRtuResponse;
     }
     AppendPcapngPacket(out, packet);
+}
+
+void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros)
+{
+    ST_PcapngSerialEvent packet;
+    packet.Interface = kLogPcapngEvents;
+    packet.WallMicros = wallMicros;
+    switch (event.Kind) {
+    case ELineEvent::ModemLines:
+        packet.Kind = ESerialEvent::StatusChange;
+        break;
+    case ELineEvent::Break:
+        packet.Kind = ESerialEvent::Break;
+        break;
+    case ELineEvent::Framing:
+        packet.Kind = ESerialEvent::FramingError;
+        break;
+    case ELineEvent::Parity:
+        packet.Kind = ESerialEvent::ParityError;
+        break;
+    case ELineEvent::Overrun:
+        packet.Kind = ESerialEvent::Overflow;
+        break;
+    }
+    packet.Lines = event.After;
+    packet.Comment = LineEventText(event);
+    AppendPcapngSerialEvent(out, packet);
 }

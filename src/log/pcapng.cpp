@@ -212,6 +212,18 @@ void TakeExportedPdu(const uint8_t *data, size_t size, size_t offset, ST_PcapngR
     record.Bytes.assign(data + at, data + size);
 }
 
+constexpr size_t kSerialEventHeader = 12;
+
+void TakeSerialEvent(const uint8_t *data, size_t size, size_t offset, ST_PcapngRecord &record)
+{
+    if (size < kSerialEventHeader)
+        Bad(offset, "a serial-line event without its header");
+    record.SerialEvent = true;
+    record.Kind = static_cast<ESerialEvent>(data[8]);
+    record.Lines = data[9];
+    record.Bytes.assign(data + kSerialEventHeader, data + size);
+}
+
 } // namespace
 
 std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
@@ -228,7 +240,7 @@ std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
     Close(out, shb);
     for (const ST_PcapngInterface &interface : interfaces) {
         const size_t idb = Open(out, kInterface);
-        Put16(out, kPcapngExportedPdu);
+        Put16(out, interface.LinkType);
         Put16(out, 0);
         Put32(out, 0); // no snapshot limit
         PutText(out, kOptIfName, interface.Name);
@@ -297,6 +309,44 @@ void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet)
     if (options)
         PutOption(out, kOptEnd, nullptr, 0);
     Put32(out, static_cast<uint32_t>(total));
+}
+
+void AppendPcapngSerialEvent(std::string &out, const ST_PcapngSerialEvent &event)
+{
+    const uint64_t stamp = static_cast<uint64_t>(std::max<int64_t>(0, event.WallMicros));
+    const size_t comment = std::min<size_t>(event.Comment.size(), 0xFFFC);
+    const uint32_t total =
+        static_cast<uint32_t>(28 + kSerialEventHeader + (comment ? 4 + (comment + 3) / 4 * 4 + 4 : 0) + 4);
+    const uint32_t head[7] = {kEnhancedPacket,
+                              total,
+                              event.Interface,
+                              static_cast<uint32_t>(stamp >> 32),
+                              static_cast<uint32_t>(stamp),
+                              kSerialEventHeader,
+                              kSerialEventHeader};
+    for (const uint32_t v : head)
+        Put32(out, v);
+    // The header's own time, big-endian seconds and microseconds, is the one the analyser shows.
+    const uint32_t seconds = static_cast<uint32_t>(stamp / 1000000);
+    const uint32_t micros = static_cast<uint32_t>(stamp % 1000000);
+    const uint8_t header[kSerialEventHeader] = {static_cast<uint8_t>(seconds >> 24),
+                                                static_cast<uint8_t>(seconds >> 16),
+                                                static_cast<uint8_t>(seconds >> 8),
+                                                static_cast<uint8_t>(seconds),
+                                                static_cast<uint8_t>(micros >> 24),
+                                                static_cast<uint8_t>(micros >> 16),
+                                                static_cast<uint8_t>(micros >> 8),
+                                                static_cast<uint8_t>(micros),
+                                                static_cast<uint8_t>(event.Kind),
+                                                event.Lines,
+                                                0,
+                                                0};
+    out.append(reinterpret_cast<const char *>(header), sizeof header);
+    if (comment) {
+        PutText(out, kOptComment, event.Comment);
+        PutOption(out, kOptEnd, nullptr, 0);
+    }
+    Put32(out, total);
 }
 
 ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
@@ -383,8 +433,11 @@ ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
                 Bad(at, "a packet longer than its block");
             record.Interface = static_cast<uint32_t>(section.FirstInterface + local);
             const uint8_t *payload = body.Here();
-            if (content.Interfaces[record.Interface].LinkType == kPcapngExportedPdu)
+            const uint16_t linkType = content.Interfaces[record.Interface].LinkType;
+            if (linkType == kPcapngExportedPdu)
                 TakeExportedPdu(payload, captured, bodyAt + body.At(), record);
+            else if (linkType == kPcapngSerialEvents)
+                TakeSerialEvent(payload, captured, bodyAt + body.At(), record);
             else
                 record.Bytes.assign(payload, payload + captured);
             body.Skip(padded);
@@ -401,6 +454,10 @@ ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
                     }
                 }
             }
+            if (record.SerialEvent && record.Direction == EPcapngDirection::Unknown)
+                record.Direction = record.Kind == ESerialEvent::RxData   ? EPcapngDirection::Inbound
+                                   : record.Kind == ESerialEvent::TxData ? EPcapngDirection::Outbound
+                                                                         : EPcapngDirection::Unknown;
             content.Records.push_back(std::move(record));
         }
         // Other blocks (statistics, name resolution, custom) say nothing a record needs.

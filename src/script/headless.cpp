@@ -582,7 +582,8 @@ public:
         });
         m_session.Traffic().Add("pcapng", [this](ST_Traffic &event) {
             if (m_pcapngOn && !m_pcapngFrames && event.Direction == ETraffic::Sent)
-                m_pcapng.Sent(event.Data.Data().data(), event.Data.Data().size(), event.SteadyMs);
+                m_pcapng.SentAt(event.Data.Data().data(), event.Data.Data().size(),
+                                event.SteadyMicros != 0 ? event.SteadyMicros : event.SteadyMs * 1000);
         });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
@@ -831,6 +832,10 @@ int CHeadlessRun::Run()
             return 1;
         }
         m_pcapngOn = true;
+        m_session.LineEvents().SetObserver("pcapng", [this](const ST_LineEvent &event) {
+            if (m_pcapngOn)
+                m_pcapng.Event(event);
+        });
         // With a framing, a packet a frame: the analyser's dissector wants whole messages.
         if (!m_options.Framing.empty()) {
             m_pcapngFrames = true;
