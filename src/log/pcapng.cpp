@@ -240,7 +240,9 @@ std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
     Close(out, shb);
     for (const ST_PcapngInterface &interface : interfaces) {
         const size_t idb = Open(out, kInterface);
-        Put16(out, interface.LinkType);
+        // Only the two kinds this writer makes: packets of any other link type are written as
+        // exported PDUs.
+        Put16(out, interface.LinkType == kPcapngSerialEvents ? kPcapngSerialEvents : kPcapngExportedPdu);
         Put16(out, 0);
         Put32(out, 0); // no snapshot limit
         PutText(out, kOptIfName, interface.Name);

@@ -50,7 +50,7 @@ struct ST_PcapngInterface
 {
     std::string Name;
     std::string Description;
-    uint16_t LinkType = kPcapngExportedPdu; // exported PDUs or serial-line events
+    uint16_t LinkType = kPcapngExportedPdu; // as read; written: serial-line events, else exported PDUs
 };
 
 struct ST_PcapngPacket
