@@ -22,8 +22,8 @@ std::string PcapngLinkDescription(const COM_PORT_SETTING &link);
 constexpr uint32_t kLogPcapngEvents = 3;
 // The file's interfaces, `port` and `description` the window's (either may be empty).
 std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, const std::string &description);
-// A whole Modbus RTU frame: an address, a function and its CRC-16 at the end, which a block of
-// other bytes has by chance once in 65536.
+// A whole Modbus RTU frame: an address (0 to 247), a function the protocol knows and its CRC-16
+// at the end, which a block of other bytes has by chance once in 65536.
 bool IsModbusRtuFrame(const uint8_t *bytes, size_t length);
 // The wall clock in microseconds since the epoch.
 int64_t WallNowMicros();

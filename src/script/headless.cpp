@@ -927,6 +927,9 @@ int CHeadlessRun::Run()
     }
     m_session.Traffic().SetReader("script", nullptr);
     m_session.Frames().SetObserver("script", nullptr);
+    // What the listener handed over before the end is the run's too: a break it saw before the
+    // last bytes the script read would go with the close's cancel otherwise.
+    m_portHandOver->RunAll();
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
