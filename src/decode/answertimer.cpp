@@ -97,6 +97,7 @@ void CAnswerTimer::Tick(FrameTime now, std::vector<ST_AnswerEvent> &out)
 void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::vector<ST_AnswerEvent> &out)
 {
     const uint64_t place = m_fed++;
+    m_answered.reset();
     Tick(frame.Start, out);
     ST_AnswerKey key;
     if (decoded)
@@ -159,6 +160,7 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
         s.Exceptions++;
     Time(s, *e.ToFirstMs);
     out.push_back(e);
+    m_answered = std::move(m_waiting);
     m_waiting.reset();
 }
 
@@ -176,6 +178,7 @@ void CAnswerTimer::Reset()
     m_stats.clear();
     m_waiting.reset();
     m_expired.reset();
+    m_answered.reset();
 }
 
 std::string AnswerStatsCsv(const std::vector<ST_AnswerStats> &stats)

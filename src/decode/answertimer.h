@@ -94,6 +94,8 @@ public:
     // Frames in the order they crossed the line, both sides; `decoded` as its decoder read it
     // (nullptr: the pairing is by the next frame). Appends what the frame settled.
     void Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::vector<ST_AnswerEvent> &out);
+    // The request the last Feed answered, until the next Feed (nullptr when it answered none).
+    const ST_Frame *Answered() const { return m_answered ? &m_answered->Frame : nullptr; }
     // Ends the wait of a request whose time-out has passed by `now`.
     void Tick(FrameTime now, std::vector<ST_AnswerEvent> &out);
 
@@ -118,6 +120,7 @@ private:
     EPairing m_pairing;
     std::optional<ST_Waiting> m_waiting;
     std::optional<ST_Waiting> m_expired; // the last request that had no answer in time
+    std::optional<ST_Waiting> m_answered;
     uint64_t m_fed = 0;
     std::map<ST_AnswerKey, ST_AnswerStats> m_stats;
     std::minstd_rand m_sample;

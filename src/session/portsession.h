@@ -20,6 +20,7 @@
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
 #include "session/lineevents.h"
+#include "session/sessiondecoding.h"
 #include "session/sessionframes.h"
 #include "session/trafficpath.h"
 #include "transfer/filetransfer.h"
@@ -211,6 +212,7 @@ public:
     // Owner thread: a look at the modem lines (the window's lamps) found `lines`; a change of an
     // input is recorded once the bytes read before the look have been through the traffic path.
     void ModemLinesSeen(const ST_ModemLines &lines);
+    CSessionDecoding &Decoding() { return m_decoding; }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
     void OnEvent(uint32_t eventWord, const ST_LineCounters &errorCounts = {});
@@ -273,6 +275,7 @@ private:
     CTrafficPath m_traffic;
     CSessionFrames m_frames;
     CLineEvents m_lineEvents;
+    CSessionDecoding m_decoding{m_frames};
     // Declared first: they outlive the port and the sender that post to them.
     std::unique_ptr<CHandOver> m_portHandOver;
     std::unique_ptr<CHandOver> m_sendHandOver;

@@ -42,6 +42,7 @@ void CSessionFrames::SetProfile(const std::optional<ST_FramingProfile> &profile,
     m_timing = timing;
     m_on.store(m_profile != nullptr, std::memory_order_relaxed);
     m_armed.reset();
+    ++m_generation;
 }
 
 void CSessionFrames::SetSideProfile(EFrameDirection dir, const std::optional<ST_FramingProfile> &profile,
@@ -68,6 +69,7 @@ void CSessionFrames::SetSideProfile(EFrameDirection dir, const std::optional<ST_
     }
     side.Settings = profile;
     side.Timing = timing;
+    ++m_generation;
     m_armed.reset();
     ArmWake();
 }

@@ -64,6 +64,9 @@ public:
     void SetProfile(const std::optional<ST_FramingProfile> &profile, const ST_LineTiming &timing);
     bool On() const { return m_on.load(std::memory_order_relaxed); }
     const std::optional<ST_FramingProfile> &Profile() const { return m_profileSettings; }
+    // Counts the profile changes of the window and of the monitor's sides, so that what follows a
+    // profile (its decoder) knows when to follow.
+    uint64_t Generation() const { return m_generation; }
     // The window's framing, or while it has none the monitor's (its port A's side first).
     ST_FramingInfo Info() const;
 
@@ -162,4 +165,5 @@ private:
     std::vector<ST_Observer> m_observers;
     Wake m_wake;
     std::optional<FrameTime> m_armed;
+    uint64_t m_generation = 0;
 };

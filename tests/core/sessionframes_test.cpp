@@ -264,3 +264,51 @@ TEST_F(SessionFrames, BuiltInTextChecksJudgeWhenTheFramingIsGivenAsAValue)
 }
 
 } // namespace
+
+TEST_F(SessionFrames, DecodingPairsTheWindowsRequestWithItsAnswerAndTimesOutTheNext)
+{
+    const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+    struct ST_Seen
+    {
+        ST_Frame Frame;
+        std::optional<Bytes> Request;
+        std::vector<ST_AnswerEvent> Settled;
+        ST_Decoded Full;
+    };
+    std::vector<ST_Seen> seen;
+    Open(9600, CFrameProfile::BuiltIn("Modbus RTU"));
+    session->Decoding().SetObserver("test", [&](const ST_Frame &frame, const ST_FrameReading &reading) {
+        ST_Seen s{frame, std::nullopt, reading.Settled, session->Decoding().Decode(frame, reading.Request)};
+        if (reading.Request)
+            s.Request = reading.Request->Bytes;
+        seen.push_back(std::move(s));
+    });
+    ASSERT_EQ(session->Send(CCommData(request)), CPortSession::ESend::Queued);
+    ASSERT_EQ(pty.Receive(request.size()), request);
+    ASSERT_TRUE(pty.Send(kAnswer));
+    ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 2; }));
+    EXPECT_EQ(seen[0].Frame.Direction, EFrameDirection::Sent);
+    EXPECT_EQ(seen[1].Request, request);
+    ASSERT_EQ(seen[1].Settled.size(), 1u);
+    EXPECT_EQ(seen[1].Settled[0].Outcome, EAnswerOutcome::Answered);
+    EXPECT_GE(*seen[1].Settled[0].ToFirstMs, 0.0);
+    const ST_Field *value = seen[1].Full.Find("unit1.hr40001");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->Value, 42.0);
+
+    // No answer comes to the second request: its time-out settles it without a frame.
+    std::vector<ST_AnswerEvent> settled;
+    session->Decoding().SetSettled([&](const std::vector<ST_AnswerEvent> &events) { settled = events; });
+    ASSERT_EQ(session->Send(CCommData(request)), CPortSession::ESend::Queued);
+    ASSERT_EQ(pty.Receive(request.size()), request);
+    ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 3; }));
+    session->Decoding().Tick(seen[2].Frame.End + session->Decoding().AnswerTimeOut() + FrameTime(1));
+    ASSERT_EQ(settled.size(), 1u);
+    EXPECT_EQ(settled[0].Outcome, EAnswerOutcome::NoAnswer);
+    const std::vector<ST_AnswerStats> stats = session->Decoding().Statistics();
+    ASSERT_EQ(stats.size(), 1u);
+    EXPECT_EQ(stats[0].Requests, 2u);
+    EXPECT_EQ(stats[0].Answered, 1u);
+    EXPECT_EQ(stats[0].Missing, 1u);
+    session->Decoding().SetObserver("test", nullptr);
+}

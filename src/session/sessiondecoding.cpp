@@ -1,0 +1,226 @@
+#include "session/sessiondecoding.h"
+
+#include "decode/decoders.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const char kFramesObserver[] = "decoding";
+
+// "pairing = protocol | next | none" in the profile; by the protocol where a decoder reads one.
+std::optional<EPairing> PairingOf(const ST_FramingProfile &profile, bool decoder)
+{
+    for (const auto &[key, value] : profile.Unknown) {
+        if (key != "pairing")
+            continue;
+        if (value == "next")
+            return EPairing::NextFrame;
+        if (value == "none")
+            return std::nullopt;
+        if (value == "protocol")
+            return decoder ? std::optional<EPairing>(EPairing::Protocol) : std::nullopt;
+    }
+    return decoder ? std::optional<EPairing>(EPairing::Protocol) : std::nullopt;
+}
+
+} // namespace
+
+CSessionDecoding::CSessionDecoding(CSessionFrames &frames) : m_frames(frames) {}
+
+CSessionDecoding::~CSessionDecoding()
+{
+    if (m_listening)
+        m_frames.SetObserver(kFramesObserver, nullptr);
+}
+
+void CSessionDecoding::SetProfileFolder(const std::string &folder)
+{
+    m_folder = folder;
+    for (ST_Lane &lane : m_lanes)
+        lane.Generation = ~uint64_t{0};
+}
+
+void CSessionDecoding::SetMonitorMaster(EFrameDirection master)
+{
+    if (master != EFrameDirection::MonitorAtoB && master != EFrameDirection::MonitorBtoA)
+        return;
+    m_master = master;
+    m_timers[1].reset();
+    m_lanes[1].Generation = m_lanes[2].Generation = ~uint64_t{0};
+}
+
+void CSessionDecoding::SetAnswerTimeOut(FrameTime timeOut)
+{
+    m_timeOut = timeOut;
+    m_timers[0].reset();
+    m_timers[1].reset();
+}
+
+void CSessionDecoding::SetObserver(const std::string &name, Observer observer)
+{
+    auto at = std::find_if(m_observers.begin(), m_observers.end(),
+                           [&](const ST_Observer &o) { return o.Name == name; });
+    if (!observer) {
+        if (at != m_observers.end())
+            m_observers.erase(at);
+    } else {
+        auto run = std::make_shared<Observer>(std::move(observer));
+        if (at != m_observers.end())
+            at->Run = std::move(run);
+        else
+            m_observers.push_back({name, std::move(run)});
+    }
+    Listen();
+}
+
+void CSessionDecoding::WantStatistics(bool want)
+{
+    m_statistics = want;
+    Listen();
+}
+
+void CSessionDecoding::Listen()
+{
+    const bool want = m_statistics || !m_observers.empty();
+    if (want == m_listening)
+        return;
+    m_listening = want;
+    if (want)
+        m_frames.SetObserver(kFramesObserver, [this](const ST_Frame &frame) { OnFrame(frame); });
+    else
+        m_frames.SetObserver(kFramesObserver, nullptr);
+}
+
+size_t CSessionDecoding::LaneOf(EFrameDirection dir)
+{
+    switch (dir) {
+    case EFrameDirection::MonitorAtoB:
+        return 1;
+    case EFrameDirection::MonitorBtoA:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+CSessionDecoding::ST_Lane &CSessionDecoding::Current(EFrameDirection dir)
+{
+    const size_t at = LaneOf(dir);
+    ST_Lane &lane = m_lanes[at];
+    const uint64_t generation = m_frames.Generation();
+    if (lane.Generation == generation)
+        return lane;
+    lane.Generation = generation;
+    lane.Decoder.reset();
+    lane.Error.clear();
+    lane.Pairing.reset();
+    const std::optional<ST_FramingProfile> &profile =
+        at == 0 ? m_frames.Profile() : m_frames.SideProfile(dir);
+    if (!profile)
+        return lane;
+    try {
+        lane.Decoder = MakeDecoder(*profile, at == 0 ? EFrameDirection::Sent : m_master, m_folder);
+    } catch (const std::exception &e) {
+        lane.Error = e.what();
+    }
+    lane.Pairing = PairingOf(*profile, lane.Decoder != nullptr);
+    return lane;
+}
+
+const IDecoder *CSessionDecoding::DecoderOf(EFrameDirection dir)
+{
+    return Current(dir).Decoder.get();
+}
+
+std::string CSessionDecoding::ErrorOf(EFrameDirection dir)
+{
+    return Current(dir).Error;
+}
+
+ST_Decoded CSessionDecoding::Decode(const ST_Frame &frame, const ST_Frame *request)
+{
+    const IDecoder *decoder = DecoderOf(frame.Direction);
+    if (!decoder)
+        return {};
+    return decoder->Decode(frame, request);
+}
+
+CAnswerTimer *CSessionDecoding::TimerOf(EFrameDirection dir)
+{
+    const size_t which = LaneOf(dir) == 0 ? 0 : 1;
+    const uint64_t generation = m_frames.Generation();
+    if (m_timerGeneration[which] != generation) {
+        m_timerGeneration[which] = generation;
+        m_timers[which].reset();
+        m_places[which] = 0;
+    }
+    if (!m_timers[which]) {
+        // Pairing as the requests' side asks: it is the side whose frames start each exchange.
+        const EFrameDirection requests = which == 0 ? EFrameDirection::Sent : m_master;
+        const std::optional<EPairing> pairing = Current(requests).Pairing;
+        if (!pairing)
+            return nullptr;
+        m_timers[which] = std::make_unique<CAnswerTimer>(requests, m_timeOut, *pairing);
+        m_places[which] = 0;
+    }
+    return m_timers[which].get();
+}
+
+void CSessionDecoding::OnFrame(const ST_Frame &frame)
+{
+    const size_t which = LaneOf(frame.Direction) == 0 ? 0 : 1;
+    ST_Lane &lane = Current(frame.Direction);
+    CAnswerTimer *timer = TimerOf(frame.Direction);
+    ST_FrameReading reading;
+    reading.Place = m_places[which]++;
+    if (lane.Decoder) {
+        const ST_Frame *request = timer ? timer->RequestOf(frame) : nullptr;
+        m_pairing = lane.Decoder->Pairing(frame, request);
+        reading.Pairing = &m_pairing;
+    }
+    if (timer) {
+        const bool asks = timer->RequestOf(frame) != nullptr;
+        timer->Feed(frame, lane.Decoder ? &m_pairing : nullptr, reading.Settled);
+        // An answer moved its request out of the wait; one from the wrong unit left it there.
+        if (asks)
+            reading.Request = timer->Answered() ? timer->Answered() : timer->RequestOf(frame);
+    }
+    // Observers may set or remove observers; the ones called are those set when the frame came.
+    std::vector<std::shared_ptr<Observer>> runs;
+    runs.reserve(m_observers.size());
+    for (const ST_Observer &o : m_observers)
+        runs.push_back(o.Run);
+    for (const auto &run : runs)
+        (*run)(frame, reading);
+}
+
+void CSessionDecoding::Tick(FrameTime now)
+{
+    m_events.clear();
+    for (auto &timer : m_timers)
+        if (timer)
+            timer->Tick(now, m_events);
+    if (!m_events.empty() && m_settled)
+        m_settled(m_events);
+}
+
+std::vector<ST_AnswerStats> CSessionDecoding::Statistics() const
+{
+    std::vector<ST_AnswerStats> all;
+    for (const auto &timer : m_timers) {
+        if (!timer)
+            continue;
+        std::vector<ST_AnswerStats> some = timer->Stats();
+        all.insert(all.end(), some.begin(), some.end());
+    }
+    return all;
+}
+
+void CSessionDecoding::ResetStatistics()
+{
+    for (auto &timer : m_timers)
+        if (timer)
+            timer->Reset();
+}
