@@ -966,6 +966,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>Wireshark capture(*.pcapng)</source>
         <translation>Wireshark-Mitschnitt(*.pcapng)</translation>
     </message>
+    <message>
+        <source>&amp;Frames as Wireshark Capture (pcapng)…</source>
+        <translation>&amp;Frames als Wireshark-Mitschnitt (pcapng)…</translation>
+    </message>
+    <message>
+        <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
+        <translation>Es gibt keine Frames zu exportieren: Ansicht &gt; Frames zeigt die Frames einer Verbindung mit Rahmung.</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>

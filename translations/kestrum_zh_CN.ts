@@ -964,6 +964,14 @@ Data received from now on is not captured.</source>
         <source>Wireshark capture(*.pcapng)</source>
         <translation>Wireshark 抓包文件(*.pcapng)</translation>
     </message>
+    <message>
+        <source>&amp;Frames as Wireshark Capture (pcapng)…</source>
+        <translation>帧导出为 Wireshark 抓包文件 (pcapng)(&amp;F)…</translation>
+    </message>
+    <message>
+        <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
+        <translation>没有可导出的帧：“视图 &gt; 帧”显示已分帧连接的帧。</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>

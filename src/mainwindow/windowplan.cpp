@@ -86,8 +86,9 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          -1},
         {[](C c, TFeatureList &features, int place) {
-             features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
-                          place);
+             features.Add(
+                 new TPcapngExport(c.Window, c.Session, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
+                 place);
          },
          -1},
         {[](C c, TFeatureList &features, int place) {

@@ -584,7 +584,8 @@ public:
         });
         m_session.Traffic().Add("pcapng", [this](ST_Traffic &event) {
             if (m_pcapngOn && !m_pcapngFrames && event.Direction == ETraffic::Sent)
-                m_pcapng.Sent(event.Data.Data().data(), event.Data.Data().size(), event.SteadyMs);
+                m_pcapng.SentAt(event.Data.Data().data(), event.Data.Data().size(),
+                                event.SteadyMicros != 0 ? event.SteadyMicros : event.SteadyMs * 1000);
         });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
@@ -834,6 +835,10 @@ int CHeadlessRun::Run()
             return 1;
         }
         m_pcapngOn = true;
+        m_session.LineEvents().SetObserver("pcapng", [this](const ST_LineEvent &event) {
+            if (m_pcapngOn)
+                m_pcapng.Event(event);
+        });
         // With a framing, a packet a frame: the analyser's dissector wants whole messages.
         if (!m_options.Framing.empty()) {
             m_pcapngFrames = true;
@@ -942,6 +947,9 @@ int CHeadlessRun::Run()
         m_replay.Stop(m_session);
         Print("replay: " + m_replay.Summary());
     }
+    // What the listener handed over before the end is the run's too: a break it saw before the
+    // last bytes the script read would go with the close's cancel otherwise.
+    m_portHandOver->RunAll();
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
@@ -1005,7 +1013,8 @@ const char *HeadlessUsage()
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --pcapng FILE         every read and send as a packet for Wireshark, both\n"
            "                        directions, times in microseconds (appended to); with\n"
-           "                        --framing a packet per frame\n"
+           "                        --framing a packet per frame; breaks and line errors\n"
+           "                        between them\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --framing PROFILE     how the traffic is cut into frames for frame() and --frames:\n"
            "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP, COBS\n"
