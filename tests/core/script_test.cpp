@@ -598,6 +598,34 @@ TEST_F(HeadlessRun, TheDemoModbusAnswersAreReadOutForTheScriptAndCountedInTheSta
     EXPECT_TRUE(std::regex_match(csv, rows)) << csv;
 }
 
+TEST_F(HeadlessRun, TheProfilesAnswerTimeOutJudgesTheAnswers)
+{
+    demo::InstallDemoPorts();
+    // The demo answers after 3.5 characters of quiet, 4 ms at 9600 baud: past a time-out of 1 ms.
+    const std::string profile = "# Kestrum framing profiles 1\n[Quick]\nmode = silence\nchars = 3.5\n"
+                                "decoder = modbus-rtu\nanswer_timeout_ms = ";
+    WriteRaw(home.Dir() + "/Framing.kfp", profile + "1\n");
+    ST_HeadlessOptions o;
+    o.Port = "demo://modbus";
+    o.Framing = "quick";
+    o.StatsPath = dir.path + "/stats.csv";
+    o.TimeoutSeconds = 60;
+    o.Script = Script(R"lua(
+        for i = 1, 2 do
+            local pdu = string.pack(">BBI2I2", 1, 3, 0, 1)
+            write(pdu .. checksum("CRC-16/MODBUS", pdu))
+            assert(expectframe(function(f) return f.direction == "rx" end, 10000))
+        end
+    )lua");
+    EXPECT_EQ(Run(o), 0) << output;
+    EXPECT_EQ(ReadRaw(o.StatsPath),
+              "unit,function,requests,answered,missing,exceptions,min_ms,median_ms,p99_ms,max_ms\n"
+              "1,3,2,0,2,0,,,,\n");
+    WriteRaw(home.Dir() + "/Framing.kfp", profile + "soon\n");
+    EXPECT_EQ(Run(o), kUsageExitCode) << output;
+    EXPECT_NE(output.find("answer_timeout_ms = soon"), std::string::npos) << output;
+}
+
 TEST_F(HeadlessRun, AShellAnswersTheScriptAndTheJunitFileHoldsItsCases)
 {
     CShellBehindPort shell(pty, dir.path);
