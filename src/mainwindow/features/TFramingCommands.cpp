@@ -1,6 +1,5 @@
 #include "mainwindow/features/TFramingCommands.h"
 #include "frame/gui/TFramingStore.h"
-#include "platform/appfolder.h"
 #include "platform/gui/coretext.h"
 #include "session/portsession.h"
 #include "shell/TFeatureServices.h"
@@ -63,8 +62,6 @@ void TFramingCommands::Apply()
     if (!error.isEmpty())
         m_showMessage(error);
     try {
-        // A profile's Lua decoder is a file beside the profiles file.
-        m_session.Decoding().SetProfileFolder(AppFolder());
         m_session.Frames().SetProfile(Wanted(), LineTimingOf(*m_link));
     } catch (const std::invalid_argument &x) {
         m_showMessage(CoreText(x.what()));
