@@ -557,18 +557,22 @@ bool Pairs(const ST_FramingProfile &profile)
     return MakeDecoder(profile, EFrameDirection::Sent, AppFolder()) != nullptr;
 }
 
-// The profile's "answer_timeout_ms", when it gives a whole number of milliseconds (0: a request
-// waits until the next).
+// The profile's "answer_timeout_ms" (0: a request waits until the next). A run is refused one it
+// cannot read, rather than timing answers by another than the user meant.
 std::optional<FrameTime> AnswerTimeOutOf(const ST_FramingProfile &profile)
 {
     for (const auto &[key, value] : profile.Unknown) {
         if (key != "answer_timeout_ms")
             continue;
-        char *end = nullptr;
-        const unsigned long long ms = std::strtoull(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || value[0] == '-' || ms > 86400000ull)
+        size_t used = 0;
+        double ms = -1;
+        try {
+            ms = std::stod(value, &used);
+        } catch (const std::exception &) {
+        }
+        if (used != value.size() || !(ms >= 0) || ms > 24.0 * 3600 * 1000)
             throw std::invalid_argument("answer_timeout_ms = " + value + " is no number of milliseconds");
-        return std::chrono::duration_cast<FrameTime>(std::chrono::milliseconds(ms));
+        return FrameTime(static_cast<int64_t>(ms * 1000));
     }
     return std::nullopt;
 }
