@@ -84,8 +84,7 @@ void CAnswerTimer::Expire(std::vector<ST_AnswerEvent> &out)
     e.Request = m_waiting->Place;
     out.push_back(e);
     StatsOf(e.Key).Missing++;
-    m_expired = std::move(m_waiting);
-    m_waiting.reset();
+    m_expired.Take(m_waiting);
 }
 
 void CAnswerTimer::Tick(FrameTime now, std::vector<ST_AnswerEvent> &out)
@@ -109,7 +108,7 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
         if (m_waiting)
             Expire(out);
         m_expired.reset();
-        m_waiting = ST_Waiting{frame, key, place};
+        m_waiting.Hold(frame, key, place);
         StatsOf(key).Requests++;
         return;
     }
@@ -160,8 +159,7 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
         s.Exceptions++;
     Time(s, *e.ToFirstMs);
     out.push_back(e);
-    m_answered = std::move(m_waiting);
-    m_waiting.reset();
+    m_answered.Take(m_waiting);
 }
 
 std::vector<ST_AnswerStats> CAnswerTimer::Stats() const

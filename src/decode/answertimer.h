@@ -118,9 +118,36 @@ private:
     EFrameDirection m_requestSide;
     FrameTime m_timeOut;
     EPairing m_pairing;
-    std::optional<ST_Waiting> m_waiting;
-    std::optional<ST_Waiting> m_expired; // the last request that had no answer in time
-    std::optional<ST_Waiting> m_answered;
+    // A request held, its buffers kept when it is let go: a master asks at line rate, and a copy
+    // of every request into fresh memory cost more than the pairing itself.
+    class CHeld
+    {
+    public:
+        explicit operator bool() const { return m_on; }
+        const ST_Waiting *operator->() const { return &m_held; }
+        void reset() { m_on = false; }
+        void Hold(const ST_Frame &frame, const ST_AnswerKey &key, uint64_t place)
+        {
+            m_held.Frame = frame;
+            m_held.Key = key;
+            m_held.Place = place;
+            m_on = true;
+        }
+        // What `from` held, now here; `from` holds nothing (and keeps this one's buffers).
+        void Take(CHeld &from)
+        {
+            std::swap(m_held, from.m_held);
+            m_on = from.m_on;
+            from.m_on = false;
+        }
+
+    private:
+        ST_Waiting m_held;
+        bool m_on = false;
+    };
+    CHeld m_waiting;
+    CHeld m_expired; // the last request that had no answer in time
+    CHeld m_answered;
     uint64_t m_fed = 0;
     std::map<ST_AnswerKey, ST_AnswerStats> m_stats;
     std::minstd_rand m_sample;
