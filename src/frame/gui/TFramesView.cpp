@@ -214,7 +214,28 @@ void TFramesView::ShowFraming(const ST_FramingInfo &info, const QString &device)
                 QStringLiteral("\n echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/latency_timer").arg(name);
         }
     }
-    m_hint->setText(text);
+    m_framingHint = text;
+    ShowHint();
+}
+
+void TFramesView::ShowDecoderError(const QString &error)
+{
+    if (error == m_decoderError)
+        return;
+    m_decoderError = error;
+    ShowHint();
+}
+
+void TFramesView::ShowHint()
+{
+    QStringList lines;
+    if (!m_framingHint.isEmpty())
+        lines << m_framingHint;
+    if (!m_decoderError.isEmpty())
+        lines << tr("The frames are not decoded: %1").arg(m_decoderError);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (text != m_hint->text())
+        m_hint->setText(text);
     m_hint->setVisible(!text.isEmpty());
 }
 
