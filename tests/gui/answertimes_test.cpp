@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
@@ -71,6 +72,9 @@ TEST(AnswerTimes, TheSummaryTellsTheReadingAndTheAnswerTimeAndThePanelCountsTheM
     const QString answer = Summary(*frames, 1);
     EXPECT_TRUE(answer.contains("40001") && answer.contains("42")) << answer.toStdString();
     EXPECT_TRUE(answer.contains(QRegularExpression(" · \\d+\\.\\d ms$"))) << answer.toStdString();
+    frames->selectRow(1);
+    EXPECT_TRUE(Find<TFramesView>(w, "pnlFrames")->SelectedCsv().endsWith(",ok," + answer + "\n"))
+        << Find<TFramesView>(w, "pnlFrames")->SelectedCsv().toStdString();
 
     // The second request is ignored: once its time-out passed, with no frame to tell it, its row
     // says so.
@@ -95,4 +99,24 @@ TEST(AnswerTimes, TheSummaryTellsTheReadingAndTheAnswerTimeAndThePanelCountsTheM
     EXPECT_TRUE(csv[1].startsWith("1,3,2,1,1,0,")) << csv[1].toStdString();
     Find<QPushButton>(w, "btnAnswerTimesReset")->click();
     EXPECT_EQ(stats->rowCount(), 0);
+}
+
+TEST(AnswerTimes, ADecoderThatCannotBeMadeIsNamedAndTheFramesGoOn)
+{
+    GuiTestEnv env;
+    CTestPty pty;
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    const COM_PORT_SETTING link = Link("Pty", pty.Path());
+    Feature<TPortCommands>(w)->Open(link);
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    ST_FramingProfile lines = CFrameProfile::BuiltIn("Lines");
+    lines.Decoder = "lua:../elsewhere.lua";
+    SessionOf(w).Frames().SetProfile(lines, LineTimingOf(link));
+    ASSERT_TRUE(pty.Send("one\r\ntwo\r\n"));
+    auto *frames = Find<QTableView>(w, "tblFrames");
+    ASSERT_TRUE(WaitUntil([&] { return frames->model()->rowCount() == 2; }));
+    auto *hint = Find<QLabel>(w, "lblFramesHint");
+    EXPECT_TRUE(hint->isVisibleTo(&w));
+    EXPECT_TRUE(hint->text().startsWith("The frames are not decoded: ")) << hint->text().toStdString();
 }

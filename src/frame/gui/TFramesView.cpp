@@ -278,8 +278,11 @@ QString TFramesView::SelectedCsv() const
     const CFrameCsv csv(CFrameCsv::WallOffsetNow(), m_model->CharsKnown());
     std::string text = CFrameCsv::Header();
     for (const int row : SelectedRows())
-        if (const std::optional<size_t> at = m_model->StoreRow(row))
-            text += csv.Line(m_model->Store().At(*at));
+        if (const std::optional<size_t> at = m_model->StoreRow(row)) {
+            // As the row shows it: the decoder's words, and what pairing said of the frame.
+            const QString summary = m_model->data(m_model->index(row, TFramesModel::Summary)).toString();
+            text += csv.Line(m_model->Store().At(*at), summary.toStdString());
+        }
     return QString::fromStdString(text);
 }
 
