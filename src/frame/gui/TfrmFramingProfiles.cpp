@@ -469,17 +469,22 @@ void TfrmFramingProfiles::ShowProfile(const ST_FramingProfile &p)
         static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(p.Limits.TimeOut).count()));
     const std::string decoder = p.Decoder.empty() ? DecoderOfBuiltIn(p.Name) : p.Decoder;
     const bool lua = decoder.rfind("lua:", 0) == 0;
-    const int chosen =
+    int chosen =
         cmbDecoder->findData(lua ? QStringLiteral("lua:") : QString::fromStdString(decoder).toLower());
-    cmbDecoder->setCurrentIndex(std::max(chosen, 0));
+    if (chosen < 0) {
+        // A decoder this version does not know (a later one's) stays the profile's.
+        cmbDecoder->addItem(QString::fromStdString(decoder), QString::fromStdString(decoder));
+        chosen = cmbDecoder->count() - 1;
+    }
+    cmbDecoder->setCurrentIndex(chosen);
     edtDecoderFile->setText(lua ? QString::fromStdString(decoder.substr(4)) : QString());
     int answerMs = kDefaultAnswerTimeOutMs;
     for (const auto &[key, value] : p.Unknown)
         if (key == kAnswerTimeOutKey) {
             bool read = false;
-            const int ms = QString::fromStdString(value).trimmed().toInt(&read);
-            if (read && ms >= 0)
-                answerMs = ms;
+            const double ms = QString::fromStdString(value).trimmed().toDouble(&read);
+            if (read && ms >= 0 && ms <= kMsLimit)
+                answerMs = qRound(ms);
         }
     spnAnswerTimeout->setValue(answerMs);
     m_loading = false;
