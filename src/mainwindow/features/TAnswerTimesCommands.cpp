@@ -37,6 +37,7 @@ void TAnswerTimesCommands::Show(bool on)
     if (on && !m_panel) {
         m_dock = new QDockWidget(tr("Answer Times"), m_window);
         m_dock->setObjectName(QStringLiteral("dckAnswerTimes"));
+        m_dock->setAccessibleName(tr("Answer Times"));
         // The menu item shows and hides it: a close button of its own would leave the item checked.
         m_dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
         m_panel = new TAnswerTimesPanel(m_dock);
