@@ -23,8 +23,14 @@ void TSessionBridge::PumpFrames(CSessionFrames &frames)
 
 void TSessionBridge::TickAnswers(CSessionFrames &frames, CSessionDecoding &decoding)
 {
-    connect(&m_answerDue, &QTimer::timeout, this, [&frames, &decoding] {
+    connect(&m_answerDue, &QTimer::timeout, this, [this, &frames, &decoding] {
         frames.Pump();
+        // A frame still open may be the answer, begun in time: once it ends it settles the wait
+        // itself, by its start, so the clock looks again only after the frames' own wake.
+        if (m_framesDue.isActive()) {
+            m_answerDue.start(m_framesDue.remainingTime() + 1);
+            return;
+        }
         decoding.Tick(CSessionFrames::Now());
     });
     decoding.SetWake([this](FrameTime due) {

@@ -25,7 +25,8 @@ public:
     // waits on the clock.
     void PumpFrames(CSessionFrames &frames);
     // Tells a request's time-out when no frame comes to tell it, with a timer that runs only while
-    // a request waits: what was read is framed first, so an answer already read is never missed.
+    // a request waits: what was read is framed first, and a frame still open is waited for, so an
+    // answer already begun is never missed.
     void TickAnswers(CSessionFrames &frames, CSessionDecoding &decoding);
 
 signals:
