@@ -1,6 +1,8 @@
 // Figures for the captures made for the protocol analyser: an export of a million blocks (kept
-// as packets, then written), and what a pcapng capture costs against a raw one while a port
+// as packets, a line event among every thousand, then written), an export of a million frames
+// from a frames view's store, and what a pcapng capture costs against a raw one while a port
 // delivers 1 MB/s in 64-byte blocks. `--smoke` runs a fraction of it, for CI.
+#include "frame/framestore.h"
 #include "log/capturefile.h"
 #include "log/logpcapng.h"
 #include "log/pcapngrecorder.h"
@@ -82,6 +84,12 @@ int main(int argc, char **argv)
         const std::vector<uint8_t> &bytes = i % 2 ? answer : request;
         recorder.Add(i % 2 ? LogDirection::Received : LogDirection::Sent, bytes.data(), bytes.size(),
                      1797000000000000 + i * 1000);
+        if (i % 1000 == 999) {
+            ST_LineEvent event;
+            event.Kind = i % 2000 == 999 ? ELineEvent::ModemLines : ELineEvent::Framing;
+            event.After = kLineCts | kLineDsr;
+            recorder.AddEvent(event, 1797000000000000 + i * 1000 + 500);
+        }
     }
     const double keepSeconds = Since(kept);
     const auto exported = Clock::now();
@@ -104,6 +112,46 @@ int main(int argc, char **argv)
     std::printf("export of %d blocks: kept as packets %.3f s (on the window's thread as they come), "
                 "snapshot %.4f s, written %.3f s; total %.3f s\n",
                 blocks, keepSeconds, takeSeconds, writeSeconds, keepSeconds + writeSeconds);
+
+    // The frames export: each frame of the store made a packet on the window's thread, then written.
+    CFrameStore store;
+    store.SetByteLimit(size_t{1} << 30);
+    ST_Frame frame;
+    for (int i = 0; i < blocks; ++i) {
+        frame.Direction = i % 2 ? EFrameDirection::Received : EFrameDirection::Sent;
+        frame.Start = frame.End = FrameTime(int64_t{i} * 1000);
+        frame.Bytes = i % 2 ? answer : request;
+        store.Append(frame);
+    }
+    const auto framesStart = Clock::now();
+    CPcapngRecorder frames(size_t{1} << 40);
+    std::string packet;
+    for (size_t row = 0; row < store.Count(); ++row) {
+        const ST_Frame kept = store.At(row);
+        packet.clear();
+        AppendLogPcapng(packet,
+                        kept.Direction == EFrameDirection::Sent ? LogDirection::Sent : LogDirection::Received,
+                        kept.Bytes.data(), kept.Bytes.size(), 1797000000000000 + kept.Start.count());
+        frames.AddPacket(packet);
+    }
+    const CPcapngRecorder::Snapshot framePackets = frames.Take();
+    const double framesMade = Since(framesStart);
+    next = 0;
+    header = true;
+    WriteFileAtomic(dir + "/frames.pcapng", [&](std::string &piece) {
+        if (header) {
+            header = false;
+            piece = PcapngHeader(LogPcapngInterfaces("ttyUSB0", "ttyUSB0 9600 8N1"));
+            return true;
+        }
+        if (next == framePackets.size())
+            return false;
+        piece = *framePackets[next++];
+        return true;
+    });
+    std::printf(
+        "export of %zu frames: packets made %.3f s (on the window's thread), total with the file %.3f s\n",
+        store.Count(), framesMade, Since(framesStart));
 
     const double seconds = smoke ? 0.3 : 5.0;
     const double raw = CaptureCpu(dir + "/raw.bin", false, seconds);

@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const EPcapngError &) {
         return 0;
     }
+    // Every record written again as an exported PDU, the bytes a serial-line event carries too.
+    for (ST_PcapngInterface &interface : content.Interfaces)
+        interface.LinkType = kPcapngExportedPdu;
     std::string written = PcapngHeader(content.Interfaces);
     for (const ST_PcapngRecord &record : content.Records) {
         ST_PcapngPacket packet;

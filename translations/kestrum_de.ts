@@ -1094,6 +1094,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>Wireshark capture(*.pcapng)</source>
         <translation>Wireshark-Mitschnitt(*.pcapng)</translation>
     </message>
+    <message>
+        <source>&amp;Frames as Wireshark Capture (pcapng)…</source>
+        <translation>&amp;Frames als Wireshark-Mitschnitt (pcapng)…</translation>
+    </message>
+    <message>
+        <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
+        <translation>Es gibt keine Frames zu exportieren: Ansicht &gt; Frames zeigt die Frames einer Verbindung mit Rahmung.</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>
@@ -1358,6 +1366,37 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Checksum: %1 ok, %2 bad</source>
         <translation>Prüfsumme: %1 richtig, %2 falsch</translation>
+    </message>
+</context>
+<context>
+    <name>TReplayCommands</name>
+    <message>
+        <source>Re&amp;play Capture…</source>
+        <translation>Mitschnitt &amp;wiedergeben…</translation>
+    </message>
+    <message>
+        <source>Reading %1…</source>
+        <translation>%1 wird gelesen…</translation>
+    </message>
+    <message>
+        <source>Cannot replay %1: %2</source>
+        <translation>%1 kann nicht wiedergegeben werden: %2</translation>
+    </message>
+    <message>
+        <source>Played all %1 frames</source>
+        <translation>Alle %1 Frames wiedergegeben</translation>
+    </message>
+    <message>
+        <source>Answered %1 requests, %2 without a recorded answer</source>
+        <translation>%1 Anfragen beantwortet, %2 ohne aufgezeichnete Antwort</translation>
+    </message>
+    <message>
+        <source>Played %1 of %2 frames</source>
+        <translation>%1 von %2 Frames wiedergegeben</translation>
+    </message>
+    <message>
+        <source>Virtual port %1: %2</source>
+        <translation>Virtueller Port %1: %2</translation>
     </message>
 </context>
 <context>
@@ -3436,6 +3475,129 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Group Data Rule</source>
         <translation>Gruppenregel</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmReplay</name>
+    <message>
+        <source>Replay Capture</source>
+        <translation>Mitschnitt wiedergeben</translation>
+    </message>
+    <message>
+        <source>Recording to replay</source>
+        <translation>Wiederzugebende Aufzeichnung</translation>
+    </message>
+    <message>
+        <source>A pcapng file this program wrote, or a text or raw capture</source>
+        <translation>Eine von diesem Programm geschriebene pcapng-Datei oder ein Text- oder Rohdaten-Mitschnitt</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>Da&amp;tei:</translation>
+    </message>
+    <message>
+        <source>Where the recording plays</source>
+        <translation>Wohin die Aufzeichnung gespielt wird</translation>
+    </message>
+    <message>
+        <source>Into this window, as received data</source>
+        <translation>In dieses Fenster, als empfangene Daten</translation>
+    </message>
+    <message>
+        <source>Out of a virtual port, for another program</source>
+        <translation>Aus einem virtuellen Port, für ein anderes Programm</translation>
+    </message>
+    <message>
+        <source>&amp;Play:</source>
+        <translation>&amp;Wiedergabe:</translation>
+    </message>
+    <message>
+        <source>Replay speed</source>
+        <translation>Wiedergabegeschwindigkeit</translation>
+    </message>
+    <message>
+        <source>At the recorded pace</source>
+        <translation>Im aufgezeichneten Tempo</translation>
+    </message>
+    <message>
+        <source>2 times as fast</source>
+        <translation>2-mal so schnell</translation>
+    </message>
+    <message>
+        <source>10 times as fast</source>
+        <translation>10-mal so schnell</translation>
+    </message>
+    <message>
+        <source>As fast as possible</source>
+        <translation>So schnell wie möglich</translation>
+    </message>
+    <message>
+        <source>Frame by frame</source>
+        <translation>Frame für Frame</translation>
+    </message>
+    <message>
+        <source>&amp;Speed:</source>
+        <translation>&amp;Geschwindigkeit:</translation>
+    </message>
+    <message>
+        <source>&amp;Answer requests with the recorded answers</source>
+        <translation>&amp;Anfragen mit den aufgezeichneten Antworten beantworten</translation>
+    </message>
+    <message>
+        <source>Answer requests with the recorded answers</source>
+        <translation>Anfragen mit den aufgezeichneten Antworten beantworten</translation>
+    </message>
+    <message>
+        <source>The recording plays a device: each request of the program under test gets the answer recorded for it</source>
+        <translation>Die Aufzeichnung spielt ein Gerät: Jede Anfrage des getesteten Programms erhält die dafür aufgezeichnete Antwort</translation>
+    </message>
+    <message>
+        <source>Replay status</source>
+        <translation>Wiedergabestatus</translation>
+    </message>
+    <message>
+        <source>S&amp;tart</source>
+        <translation>Sta&amp;rten</translation>
+    </message>
+    <message>
+        <source>Start the replay</source>
+        <translation>Wiedergabe starten</translation>
+    </message>
+    <message>
+        <source>St&amp;ep</source>
+        <translation>&amp;Schritt</translation>
+    </message>
+    <message>
+        <source>Play the next frame</source>
+        <translation>Nächsten Frame wiedergeben</translation>
+    </message>
+    <message>
+        <source>St&amp;op</source>
+        <translation>Sto&amp;ppen</translation>
+    </message>
+    <message>
+        <source>Stop the replay</source>
+        <translation>Wiedergabe stoppen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Captures(*.pcapng *.pcapng.gz *.log *.txt *.bin *.raw *.gz)</source>
+        <translation>Mitschnitte(*.pcapng *.pcapng.gz *.log *.txt *.bin *.raw *.gz)</translation>
+    </message>
+    <message>
+        <source>All files(*)</source>
+        <translation>Alle Dateien(*)</translation>
     </message>
 </context>
 <context>

@@ -1091,6 +1091,14 @@ Data received from now on is not captured.</source>
         <source>Wireshark capture(*.pcapng)</source>
         <translation>Wireshark 抓包文件(*.pcapng)</translation>
     </message>
+    <message>
+        <source>&amp;Frames as Wireshark Capture (pcapng)…</source>
+        <translation>帧导出为 Wireshark 抓包文件 (pcapng)(&amp;F)…</translation>
+    </message>
+    <message>
+        <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
+        <translation>没有可导出的帧：“视图 &gt; 帧”显示已分帧连接的帧。</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>
@@ -1355,6 +1363,37 @@ Data received from now on is not captured.</source>
     <message>
         <source>Checksum: %1 ok, %2 bad</source>
         <translation>校验和：%1 正确，%2 错误</translation>
+    </message>
+</context>
+<context>
+    <name>TReplayCommands</name>
+    <message>
+        <source>Re&amp;play Capture…</source>
+        <translation>回放捕获(&amp;P)…</translation>
+    </message>
+    <message>
+        <source>Reading %1…</source>
+        <translation>正在读取 %1…</translation>
+    </message>
+    <message>
+        <source>Cannot replay %1: %2</source>
+        <translation>无法回放 %1：%2</translation>
+    </message>
+    <message>
+        <source>Played all %1 frames</source>
+        <translation>已回放全部 %1 帧</translation>
+    </message>
+    <message>
+        <source>Answered %1 requests, %2 without a recorded answer</source>
+        <translation>已应答 %1 个请求，%2 个没有记录的应答</translation>
+    </message>
+    <message>
+        <source>Played %1 of %2 frames</source>
+        <translation>已回放 %1/%2 帧</translation>
+    </message>
+    <message>
+        <source>Virtual port %1: %2</source>
+        <translation>虚拟端口 %1：%2</translation>
     </message>
 </context>
 <context>
@@ -3433,6 +3472,129 @@ Data received from now on is not captured.</source>
     <message>
         <source>Group Data Rule</source>
         <translation>组数据规则</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmReplay</name>
+    <message>
+        <source>Replay Capture</source>
+        <translation>回放捕获</translation>
+    </message>
+    <message>
+        <source>Recording to replay</source>
+        <translation>要回放的记录</translation>
+    </message>
+    <message>
+        <source>A pcapng file this program wrote, or a text or raw capture</source>
+        <translation>本程序写入的 pcapng 文件，或文本或原始捕获</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>文件(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>Where the recording plays</source>
+        <translation>记录的回放位置</translation>
+    </message>
+    <message>
+        <source>Into this window, as received data</source>
+        <translation>回放到本窗口，作为接收的数据</translation>
+    </message>
+    <message>
+        <source>Out of a virtual port, for another program</source>
+        <translation>从虚拟端口输出，供其他程序使用</translation>
+    </message>
+    <message>
+        <source>&amp;Play:</source>
+        <translation>回放(&amp;P)：</translation>
+    </message>
+    <message>
+        <source>Replay speed</source>
+        <translation>回放速度</translation>
+    </message>
+    <message>
+        <source>At the recorded pace</source>
+        <translation>按记录的节奏</translation>
+    </message>
+    <message>
+        <source>2 times as fast</source>
+        <translation>2 倍速</translation>
+    </message>
+    <message>
+        <source>10 times as fast</source>
+        <translation>10 倍速</translation>
+    </message>
+    <message>
+        <source>As fast as possible</source>
+        <translation>尽可能快</translation>
+    </message>
+    <message>
+        <source>Frame by frame</source>
+        <translation>逐帧</translation>
+    </message>
+    <message>
+        <source>&amp;Speed:</source>
+        <translation>速度(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>&amp;Answer requests with the recorded answers</source>
+        <translation>用记录的应答回应请求(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Answer requests with the recorded answers</source>
+        <translation>用记录的应答回应请求</translation>
+    </message>
+    <message>
+        <source>The recording plays a device: each request of the program under test gets the answer recorded for it</source>
+        <translation>记录扮演设备：被测程序的每个请求都会得到为其记录的应答</translation>
+    </message>
+    <message>
+        <source>Replay status</source>
+        <translation>回放状态</translation>
+    </message>
+    <message>
+        <source>S&amp;tart</source>
+        <translation>开始(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Start the replay</source>
+        <translation>开始回放</translation>
+    </message>
+    <message>
+        <source>St&amp;ep</source>
+        <translation>单步(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Play the next frame</source>
+        <translation>回放下一帧</translation>
+    </message>
+    <message>
+        <source>St&amp;op</source>
+        <translation>停止(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Stop the replay</source>
+        <translation>停止回放</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Captures(*.pcapng *.pcapng.gz *.log *.txt *.bin *.raw *.gz)</source>
+        <translation>捕获文件(*.pcapng *.pcapng.gz *.log *.txt *.bin *.raw *.gz)</translation>
+    </message>
+    <message>
+        <source>All files(*)</source>
+        <translation>所有文件(*)</translation>
     </message>
 </context>
 <context>

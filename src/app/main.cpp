@@ -10,6 +10,7 @@
 #include "platform/gui/signalquit.h"
 #include "platform/gui/startnotices.h"
 #include "platform/instance.h"
+#include "replay/replayports.h"
 #include "script/headless.h"
 
 #include <QApplication>
@@ -129,8 +130,9 @@ int main(int argc, char **argv)
     // monitor's virtual port left behind. Before any thread starts, so every thread has it.
     std::signal(SIGPIPE, SIG_IGN);
     // Before anything can open a port: "demo://board" opens like any other in every window, the
-    // monitor and a headless run.
+    // monitor and a headless run; so does a recording as "replay://FILE".
     demo::InstallDemoPorts();
+    InstallReplayPorts();
     if (const int answered = AnswerInfoOption(argc, argv); answered >= 0)
         return answered;
     // No window, no display: a script against a port, for a bench or a CI machine.

@@ -1,6 +1,6 @@
 #include "decode/luadecoder.h"
 
-#include "script/patternlib.h"
+#include "lua/patternlib.h"
 
 #include <lua.hpp>
 

@@ -49,6 +49,8 @@ public:
     // For EDemoStart::WhenTold; any thread. Start runs on the runner's thread before anything
     // the program writes afterwards is handed to the device.
     void Opened();
+    // The device's NextTick changed by another thread's doing (a replay's step); any thread.
+    void Nudge() { Wake(); }
     // How often the thread came out of poll: what an idle device costs.
     uint64_t Wakeups() const { return m_wakeups.load(); }
 

@@ -3,6 +3,7 @@
 #include "data/checksum.h"
 #include "link/linksetting.h"
 
+#include <array>
 #include <chrono>
 
 int64_t WallNowMicros()
@@ -29,15 +30,32 @@ std::string PcapngLinkDescription(const COM_PORT_SETTING &link)
 
 std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, const std::string &description)
 {
-    return {{port.empty() ? std::string("port") : port, description},
-            {"monitor A", "the monitor's port A"},
-            {"monitor B", "the monitor's port B"}};
+    const std::string name = port.empty() ? std::string("port") : port;
+    std::vector<ST_PcapngInterface> interfaces = {
+        {name, description}, {"monitor A", "the monitor's port A"}, {"monitor B", "the monitor's port B"}};
+    // Last, so the data interfaces keep the numbers files written before had.
+    interfaces.push_back(
+        {name + " lines", (description.empty() ? name : description) + ", line events", kPcapngSerialEvents});
+    return interfaces;
 }
 
 bool IsModbusRtuFrame(const uint8_t *bytes, size_t length)
 {
     static const CChecksum crc(ST_ChecksumSpec{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
-    if (length < 4 || length > 256 || (bytes[1] & 0x7F) == 0)
+    // The functions the protocol defines (and the ranges it leaves to the user), an exception's
+    // too: a block of other bytes is told apart before its CRC is computed, as a capture looks
+    // at every block.
+    static const std::array<bool, 128> known = [] {
+        std::array<bool, 128> codes{};
+        for (const int code : {1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 15, 16, 17, 20, 21, 22, 23, 24, 43})
+            codes[static_cast<size_t>(code)] = true;
+        for (int code = 65; code <= 72; ++code)
+            codes[static_cast<size_t>(code)] = true;
+        for (int code = 100; code <= 110; ++code)
+            codes[static_cast<size_t>(code)] = true;
+        return codes;
+    }();
+    if (length < 4 || length > 256 || bytes[0] > 247 || !known[bytes[1] & 0x7F])
         return false;
     const uint32_t value = crc.Compute(bytes, length - 2);
     return bytes[length - 2] == (value & 0xFF) && bytes[length - 1] == (value >> 8);
@@ -79,4 +97,31 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
         packet.Payload = query ? EPcapngPayload::ModbusRtuQuery : EPcapngPayload::ModbusRtuResponse;
     }
     AppendPcapngPacket(out, packet);
+}
+
+void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros)
+{
+    ST_PcapngSerialEvent packet;
+    packet.Interface = kLogPcapngEvents;
+    packet.WallMicros = wallMicros;
+    switch (event.Kind) {
+    case ELineEvent::ModemLines:
+        packet.Kind = ESerialEvent::StatusChange;
+        break;
+    case ELineEvent::Break:
+        packet.Kind = ESerialEvent::Break;
+        break;
+    case ELineEvent::Framing:
+        packet.Kind = ESerialEvent::FramingError;
+        break;
+    case ELineEvent::Parity:
+        packet.Kind = ESerialEvent::ParityError;
+        break;
+    case ELineEvent::Overrun:
+        packet.Kind = ESerialEvent::Overflow;
+        break;
+    }
+    packet.Lines = event.After;
+    packet.Comment = LineEventText(event);
+    AppendPcapngSerialEvent(out, packet);
 }

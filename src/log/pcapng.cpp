@@ -45,6 +45,13 @@ void Put32(std::string &out, uint32_t v)
     for (int shift = 0; shift < 32; shift += 8)
         out += static_cast<char>((v >> shift) & 0xFF);
 }
+void Store32(uint8_t *at, uint32_t v)
+{
+    at[0] = static_cast<uint8_t>(v);
+    at[1] = static_cast<uint8_t>(v >> 8);
+    at[2] = static_cast<uint8_t>(v >> 16);
+    at[3] = static_cast<uint8_t>(v >> 24);
+}
 void Pad(std::string &out)
 {
     out.append((4 - out.size() % 4) % 4, '\0');
@@ -212,6 +219,18 @@ void TakeExportedPdu(const uint8_t *data, size_t size, size_t offset, ST_PcapngR
     record.Bytes.assign(data + at, data + size);
 }
 
+constexpr size_t kSerialEventHeader = 12;
+
+void TakeSerialEvent(const uint8_t *data, size_t size, size_t offset, ST_PcapngRecord &record)
+{
+    if (size < kSerialEventHeader)
+        Bad(offset, "a serial-line event without its header");
+    record.SerialEvent = true;
+    record.Kind = static_cast<ESerialEvent>(data[8]);
+    record.Lines = data[9];
+    record.Bytes.assign(data + kSerialEventHeader, data + size);
+}
+
 } // namespace
 
 std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
@@ -228,7 +247,9 @@ std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces)
     Close(out, shb);
     for (const ST_PcapngInterface &interface : interfaces) {
         const size_t idb = Open(out, kInterface);
-        Put16(out, kPcapngExportedPdu);
+        // Only the two kinds this writer makes: packets of any other link type are written as
+        // exported PDUs.
+        Put16(out, interface.LinkType == kPcapngSerialEvents ? kPcapngSerialEvents : kPcapngExportedPdu);
         Put16(out, 0);
         Put32(out, 0); // no snapshot limit
         PutText(out, kOptIfName, interface.Name);
@@ -276,27 +297,81 @@ void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet)
         (packet.Comment.empty() ? 0 : 4 + (std::min<size_t>(packet.Comment.size(), 0xFFFC) + 3) / 4 * 4) +
         (options ? 4 : 0) + 4;
     const uint64_t stamp = static_cast<uint64_t>(std::max<int64_t>(0, packet.WallMicros));
-    const uint32_t head[7] = {kEnhancedPacket,
-                              static_cast<uint32_t>(total),
-                              packet.Interface,
-                              static_cast<uint32_t>(stamp >> 32),
-                              static_cast<uint32_t>(stamp),
-                              captured,
-                              captured};
+    // A packet per block at line rate: its fixed parts go in as two pieces, not byte by byte.
+    uint8_t head[28];
+    const uint32_t fields[7] = {kEnhancedPacket,
+                                static_cast<uint32_t>(total),
+                                packet.Interface,
+                                static_cast<uint32_t>(stamp >> 32),
+                                static_cast<uint32_t>(stamp),
+                                captured,
+                                captured};
+    for (int i = 0; i < 7; ++i)
+        Store32(head + 4 * i, fields[i]);
     out.reserve(out.size() + total);
-    for (const uint32_t v : head)
-        Put32(out, v);
+    out.append(reinterpret_cast<const char *>(head), sizeof head);
     out += tags;
     out.append(reinterpret_cast<const char *>(packet.Bytes), length);
-    Pad(out);
+    out.append(padded - captured, '\0');
+    if (packet.Comment.empty()) {
+        uint8_t tail[16] = {};
+        size_t at = 0;
+        if (options) {
+            // The direction's flags option, the end of the options.
+            tail[0] = kOptEpbFlags;
+            tail[2] = 4;
+            tail[4] = static_cast<uint8_t>(packet.Direction);
+            at = 12;
+        }
+        Store32(tail + at, static_cast<uint32_t>(total));
+        out.append(reinterpret_cast<const char *>(tail), at + 4);
+        return;
+    }
     if (packet.Direction != EPcapngDirection::Unknown) {
         const uint8_t flags[4] = {static_cast<uint8_t>(packet.Direction), 0, 0, 0};
         PutOption(out, kOptEpbFlags, flags, 4);
     }
     PutText(out, kOptComment, packet.Comment);
-    if (options)
-        PutOption(out, kOptEnd, nullptr, 0);
+    PutOption(out, kOptEnd, nullptr, 0);
     Put32(out, static_cast<uint32_t>(total));
+}
+
+void AppendPcapngSerialEvent(std::string &out, const ST_PcapngSerialEvent &event)
+{
+    const uint64_t stamp = static_cast<uint64_t>(std::max<int64_t>(0, event.WallMicros));
+    const size_t comment = std::min<size_t>(event.Comment.size(), 0xFFFC);
+    const uint32_t total =
+        static_cast<uint32_t>(28 + kSerialEventHeader + (comment ? 4 + (comment + 3) / 4 * 4 + 4 : 0) + 4);
+    const uint32_t head[7] = {kEnhancedPacket,
+                              total,
+                              event.Interface,
+                              static_cast<uint32_t>(stamp >> 32),
+                              static_cast<uint32_t>(stamp),
+                              kSerialEventHeader,
+                              kSerialEventHeader};
+    for (const uint32_t v : head)
+        Put32(out, v);
+    // The header's own time, big-endian seconds and microseconds, is the one the analyser shows.
+    const uint32_t seconds = static_cast<uint32_t>(stamp / 1000000);
+    const uint32_t micros = static_cast<uint32_t>(stamp % 1000000);
+    const uint8_t header[kSerialEventHeader] = {static_cast<uint8_t>(seconds >> 24),
+                                                static_cast<uint8_t>(seconds >> 16),
+                                                static_cast<uint8_t>(seconds >> 8),
+                                                static_cast<uint8_t>(seconds),
+                                                static_cast<uint8_t>(micros >> 24),
+                                                static_cast<uint8_t>(micros >> 16),
+                                                static_cast<uint8_t>(micros >> 8),
+                                                static_cast<uint8_t>(micros),
+                                                static_cast<uint8_t>(event.Kind),
+                                                event.Lines,
+                                                0,
+                                                0};
+    out.append(reinterpret_cast<const char *>(header), sizeof header);
+    if (comment) {
+        PutText(out, kOptComment, event.Comment);
+        PutOption(out, kOptEnd, nullptr, 0);
+    }
+    Put32(out, total);
 }
 
 ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
@@ -383,8 +458,11 @@ ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
                 Bad(at, "a packet longer than its block");
             record.Interface = static_cast<uint32_t>(section.FirstInterface + local);
             const uint8_t *payload = body.Here();
-            if (content.Interfaces[record.Interface].LinkType == kPcapngExportedPdu)
+            const uint16_t linkType = content.Interfaces[record.Interface].LinkType;
+            if (linkType == kPcapngExportedPdu)
                 TakeExportedPdu(payload, captured, bodyAt + body.At(), record);
+            else if (linkType == kPcapngSerialEvents)
+                TakeSerialEvent(payload, captured, bodyAt + body.At(), record);
             else
                 record.Bytes.assign(payload, payload + captured);
             body.Skip(padded);
@@ -401,6 +479,10 @@ ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
                     }
                 }
             }
+            if (record.SerialEvent && record.Direction == EPcapngDirection::Unknown)
+                record.Direction = record.Kind == ESerialEvent::RxData   ? EPcapngDirection::Inbound
+                                   : record.Kind == ESerialEvent::TxData ? EPcapngDirection::Outbound
+                                                                         : EPcapngDirection::Unknown;
             content.Records.push_back(std::move(record));
         }
         // Other blocks (statistics, name resolution, custom) say nothing a record needs.

@@ -6,6 +6,24 @@ void CPcapngRecorder::Add(LogDirection direction, const uint8_t *bytes, size_t l
 {
     m_packet.clear();
     AppendLogPcapng(m_packet, direction, bytes, length, wallMicros);
+    Keep();
+}
+
+void CPcapngRecorder::AddEvent(const ST_LineEvent &event, int64_t wallMicros)
+{
+    m_packet.clear();
+    AppendLogPcapngEvent(m_packet, event, wallMicros);
+    Keep();
+}
+
+void CPcapngRecorder::AddPacket(const std::string &packet)
+{
+    m_packet = packet;
+    Keep();
+}
+
+void CPcapngRecorder::Keep()
+{
     // A full chunk is never written to again: a snapshot may hold it.
     if (m_chunks.empty() || m_chunks.back().Bytes->size() + m_packet.size() > kChunkBytes) {
         m_chunks.push_back({std::make_shared<std::string>(), 0});

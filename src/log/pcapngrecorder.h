@@ -4,6 +4,7 @@
 // most a byte limit of packets is kept, the oldest going first, in chunks that a snapshot shares
 // once full, so that taking one on the window's thread copies no more than the chunk being filled.
 #include "log/logrender.h"
+#include "portbase/lineevent.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,9 @@ public:
     explicit CPcapngRecorder(size_t byteLimit = kDefaultByteLimit) : m_byteLimit(byteLimit) {}
 
     void Add(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros);
+    void AddEvent(const ST_LineEvent &event, int64_t wallMicros);
+    // A packet made by the caller (a frame, say), whole blocks of the file.
+    void AddPacket(const std::string &packet);
     void Clear();
 
     size_t Packets() const { return m_packets; }
@@ -32,6 +36,8 @@ public:
     Snapshot Take() const;
 
 private:
+    void Keep();
+
     struct ST_Chunk
     {
         std::shared_ptr<std::string> Bytes;

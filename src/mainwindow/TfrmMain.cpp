@@ -223,6 +223,7 @@ void TfrmMain::MakeFeatures()
     m_capture = features.Add(new TCaptureCommands(this, log, *m_slots, *m_status), SettingsPlace::Capture);
     m_capture->Follow(
         services, [this] { return IsPortOpen(); }, m_number);
+    m_capture->FollowTraffic(*m_session);
     new TWindowCommands(this, {ui.mnuSettingAutoSend, ui.mnuSettingRecDataList}, RuleFilePath(),
                         [this] { return m_recDataList; });
     const ST_FeatureContext context{this,     ui,        m_number, *m_session, *m_bridge,  services,

@@ -9,8 +9,10 @@
 #include "mainwindow/features/TFramingCommands.h"
 #include "mainwindow/features/THelpCommands.h"
 #include "mainwindow/features/TLanguageCommands.h"
+#include "mainwindow/features/TLiveCapture.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPcapngExport.h"
+#include "mainwindow/features/TReplayCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
 #include "mainwindow/features/TZoomCommands.h"
@@ -85,7 +87,17 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          },
          -1},
         {[](C c, TFeatureList &features, int place) {
-             features.Add(new TPcapngExport(c.Window, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
+             features.Add(
+                 new TPcapngExport(c.Window, c.Session, c.Log, c.Services, c.Ui.mnuFileExport, c.ShowMessage),
+                 place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TLiveCapture(c.Window, c.WindowNumber, c.Session, c.Services), place);
+         },
+         -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TReplayCommands(c.Window, c.Session, c.Services, c.Menus, c.Log, c.ShowMessage),
                           place);
          },
          -1},
@@ -109,7 +121,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          "mnuFileImport",
          false,
          {"mnuFileSendFile", "mnuFileReceiveFile", "mnuFileZmodemAuto", "mnuFileCapture",
-          "mnuFileStopCapture"}},
+          "mnuFileStopCapture", "mnuFileReplay"}},
         {"view.received",
          "mnuView",
          P::After,

@@ -305,6 +305,9 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
         ST_MonitorBlock block;
         block.Tag = bridged ? from.bridgedTag : from.readTag;
         block.ArrivalMs = WallClockMs();
+        block.ArrivalSteadyMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count();
         block.Data.assign(data, data + size);
         bound.Added(size);
         blocks(std::move(block));

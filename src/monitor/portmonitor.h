@@ -48,6 +48,8 @@ struct ST_MonitorBlock
     Bytes Data;
     // Wall clock of the block's arrival, milliseconds since the epoch: the log's stamp.
     int64_t ArrivalMs = 0;
+    // The same read on the steady clock in microseconds, for a capture that tells reads apart.
+    int64_t ArrivalSteadyMicros = 0;
 };
 
 struct ST_MonitorSetup

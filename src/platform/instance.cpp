@@ -74,11 +74,9 @@ std::string_view InstanceReply(InstanceRequest request)
     return kInstanceUnknown;
 }
 
-std::string InstanceSocketPath(const std::string &appFolder)
+std::string InstanceDoorFolder(size_t nameRoom)
 {
     const std::string uid = std::to_string(static_cast<unsigned long>(geteuid()));
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(Canonical(appFolder))));
     std::string dir;
     std::string folder = "kestrum-" + uid;
     if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); IsDir(runtime)) {
@@ -89,12 +87,18 @@ std::string InstanceSocketPath(const std::string &appFolder)
     }
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
-    if (dir.empty() ||
-        dir.size() + folder.size() + std::char_traits<char>::length(name) + 2 > kSocketPathMax) {
+    if (dir.empty() || dir.size() + folder.size() + nameRoom + 2 > kSocketPathMax) {
         dir = "/tmp";
         folder = "kestrum-" + uid;
     }
-    return (dir == "/" ? "" : dir) + "/" + folder + "/" + name;
+    return (dir == "/" ? "" : dir) + "/" + folder;
+}
+
+std::string InstanceSocketPath(const std::string &appFolder)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(Canonical(appFolder))));
+    return InstanceDoorFolder(std::char_traits<char>::length(name)) + "/" + name;
 }
 
 std::string MakePrivateAppFolder(const std::string &appFolder, long pid)

@@ -3,6 +3,7 @@
 // through a local socket named after the folder and asks it, in one line, to open a window; the
 // first answers in one line once the window is there. Both lines are plain text so that any
 // version can tell an unknown request from its own and say so instead of guessing.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,8 @@ std::string_view InstanceReply(InstanceRequest request);
 // in $TMPDIR or /tmp. Always short enough for a socket address. See CInstanceDoor for why the
 // folder and what is in it are checked before use.
 std::string InstanceSocketPath(const std::string &appFolder);
+// That folder, for sockets of names up to `nameRoom` characters.
+std::string InstanceDoorFolder(size_t nameRoom = 16);
 
 // Creates "<appFolder>/Instance-<pid>" and copies the shared working files ("Default.cps",
 // "Default.sds", "Default.sym", "Default.ass", "History.sds") that exist into it, replacing what

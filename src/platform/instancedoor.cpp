@@ -66,7 +66,7 @@ bool PrepareFolder(const std::string &folder, DoorKnock &knock)
     return true;
 }
 
-bool PeerIsThisUser(int fd, uid_t &uid)
+bool PeerIsUser(int fd, uid_t &uid)
 {
     struct ucred cred = {};
     socklen_t size = sizeof cred;
@@ -182,7 +182,7 @@ DoorKnock CInstanceDoor::KnockOrListen()
     if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
         // The socket file says who made it, not who listens on it now.
         uid_t uid = 0;
-        if (PeerIsThisUser(fd, uid))
+        if (PeerIsUser(fd, uid))
             return {DoorResult::Called, fd, {}};
         close(fd);
         return Foreign(m_path + " is answered by a process of user " + std::to_string(uid));
@@ -238,7 +238,7 @@ int CInstanceDoor::Accept()
             return -1;
         }
         uid_t uid = 0;
-        if (PeerIsThisUser(fd, uid))
+        if (PeerIsUser(fd, uid))
             return fd;
         close(fd);
     }
@@ -260,4 +260,18 @@ void CInstanceDoor::Close()
     }
     close(m_listen);
     m_listen = -1;
+}
+
+bool PrepareDoorFolder(const std::string &folder, std::string &why)
+{
+    DoorKnock knock;
+    if (PrepareFolder(folder, knock))
+        return true;
+    why = knock.why;
+    return false;
+}
+
+bool PeerIsThisUser(int fd, uid_t &uid)
+{
+    return PeerIsUser(fd, uid);
 }

@@ -27,6 +27,12 @@ struct DoorKnock
     std::string why; // Foreign and Failed: what is in the way, in words for the user
 };
 
+// Makes `folder` (0700) when it is missing and checks that it is a folder of this user's, closed to
+// others; otherwise `why` says what is in the way.
+bool PrepareDoorFolder(const std::string &folder, std::string &why);
+// Whether the process at the other end of the socket `fd` is this user's; `uid` is its user.
+bool PeerIsThisUser(int fd, uid_t &uid);
+
 class CInstanceDoor
 {
 public:

@@ -10,6 +10,9 @@ constexpr char kScheme[] = "demo://";
 constexpr size_t kSchemeSize = sizeof kScheme - 1;
 
 std::atomic<IDemoPorts *> g_ports{nullptr};
+std::atomic<IDemoPorts *> g_replays{nullptr};
+constexpr char kReplayScheme[] = "replay://";
+constexpr size_t kReplaySchemeSize = sizeof kReplayScheme - 1;
 
 } // namespace
 
@@ -39,4 +42,30 @@ std::string DemoKindOf(const std::string &name)
 std::string DemoPortName(const std::string &kind)
 {
     return kScheme + kind;
+}
+
+void RegisterReplayPorts(IDemoPorts *ports)
+{
+    g_replays.store(ports);
+}
+
+IDemoPorts *ReplayPorts()
+{
+    return g_replays.load();
+}
+
+bool IsReplayPortName(const std::string &name)
+{
+    return name.size() >= kReplaySchemeSize &&
+           strncasecmp(name.c_str(), kReplayScheme, kReplaySchemeSize) == 0;
+}
+
+std::string ReplayFileOf(const std::string &name)
+{
+    return IsReplayPortName(name) ? name.substr(kReplaySchemeSize) : std::string();
+}
+
+std::string ReplayPortName(const std::string &file)
+{
+    return kReplayScheme + file;
 }

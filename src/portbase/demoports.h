@@ -44,3 +44,17 @@ bool IsDemoPortName(const std::string &name);
 // The kind a demo port name names, in lower case ("demo://Board" -> "board").
 std::string DemoKindOf(const std::string &name);
 std::string DemoPortName(const std::string &kind);
+
+// Recordings played back as ports ("replay://FILE", replay/replayports.h): registered as the demo
+// devices are, and started the same way, Start given the file in place of a kind.
+void RegisterReplayPorts(IDemoPorts *ports);
+IDemoPorts *ReplayPorts();
+// "replay://FILE", the scheme in any letter case; the file as written after it.
+bool IsReplayPortName(const std::string &name);
+std::string ReplayFileOf(const std::string &name);
+std::string ReplayPortName(const std::string &file);
+// A port this program plays (a demo device or a replay): never gone, nothing to wait for.
+inline bool IsPlayedPortName(const std::string &name)
+{
+    return IsDemoPortName(name) || IsReplayPortName(name);
+}

@@ -11,7 +11,9 @@
 #include "platform/errors.h"
 #include "platform/handover.h"
 #include "platform/textfile.h"
+#include "portbase/demoports.h"
 #include "script/headlesspcapng.h"
+#include "script/headlessreplay.h"
 #include "script/scriptrunner.h"
 #include "script/sessionhost.h"
 #include "senddata/senddatalist.h"
@@ -582,7 +584,8 @@ public:
         });
         m_session.Traffic().Add("pcapng", [this](ST_Traffic &event) {
             if (m_pcapngOn && !m_pcapngFrames && event.Direction == ETraffic::Sent)
-                m_pcapng.Sent(event.Data.Data().data(), event.Data.Data().size(), event.SteadyMs);
+                m_pcapng.SentAt(event.Data.Data().data(), event.Data.Data().size(),
+                                event.SteadyMicros != 0 ? event.SteadyMicros : event.SteadyMs * 1000);
         });
         // Every byte is the script's and the log's: a transfer starts only when the script asks.
         m_session.SetZmodemAutoStart(false);
@@ -725,6 +728,7 @@ private:
     CSendDataList m_sendList;
     CSessionScriptHost m_host;
     CScriptRunner m_runner;
+    CHeadlessReplay m_replay;
 
     uint64_t m_unsent = 0; // of sends that ended before all their bytes went out
     Clock::time_point m_deadline = Clock::time_point::max();
@@ -831,6 +835,10 @@ int CHeadlessRun::Run()
             return 1;
         }
         m_pcapngOn = true;
+        m_session.LineEvents().SetObserver("pcapng", [this](const ST_LineEvent &event) {
+            if (m_pcapngOn)
+                m_pcapng.Event(event);
+        });
         // With a framing, a packet a frame: the analyser's dissector wants whole messages.
         if (!m_options.Framing.empty()) {
             m_pcapngFrames = true;
@@ -859,7 +867,20 @@ int CHeadlessRun::Run()
     m_session.Frames().SetObserver("script", [this](const ST_Frame &frame) { m_runner.FeedFrame(frame); });
     std::string error;
     bool usage = false;
-    if (!OpenPort(&error, &usage)) {
+    const ST_ReplayOptions replay{m_options.ReplaySpeed, false, m_options.ReplayAnswer};
+    CHeadlessReplay::PreparePort(m_options.Port, replay);
+    bool opened = OpenPort(&error, &usage);
+    if (opened && !m_options.ReplayPath.empty()) {
+        try {
+            m_replay.Start(m_options.ReplayPath, replay, *m_session.Link(), m_session, m_calls);
+        } catch (const std::exception &e) {
+            error = std::string("--replay: ") + e.what();
+            m_session.Close();
+            opened = false;
+            usage = true;
+        }
+    }
+    if (!opened) {
         const bool cut = m_signal.load() != 0 || Clock::now() >= m_deadline;
         Print("port: " + (cut ? std::string("the run ended before the port was open") : error));
         StopLog(1);
@@ -922,6 +943,13 @@ int CHeadlessRun::Run()
     }
     m_session.Traffic().SetReader("script", nullptr);
     m_session.Frames().SetObserver("script", nullptr);
+    if (m_replay.On()) {
+        m_replay.Stop(m_session);
+        Print("replay: " + m_replay.Summary());
+    }
+    // What the listener handed over before the end is the run's too: a break it saw before the
+    // last bytes the script read would go with the close's cancel otherwise.
+    m_portHandOver->RunAll();
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
@@ -985,13 +1013,19 @@ const char *HeadlessUsage()
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --pcapng FILE         every read and send as a packet for Wireshark, both\n"
            "                        directions, times in microseconds (appended to); with\n"
-           "                        --framing a packet per frame\n"
+           "                        --framing a packet per frame; breaks and line errors\n"
+           "                        between them\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --framing PROFILE     how the traffic is cut into frames for frame() and --frames:\n"
            "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP, COBS\n"
            "                        or a profile of the app folder's Framing.kfp\n"
            "  --frames FILE         every frame both ways as a CSV line (LF line ends):\n"
            "                        time,gap_ms,gap_chars,direction,length,hex,check,summary\n"
+           "  --replay FILE         play a recording (a pcapng this program wrote, a text or\n"
+           "                        raw capture) as the device out of the port, at its pace;\n"
+           "                        --port replay://FILE plays it into the run instead\n"
+           "  --replay-speed X|max  X times the recorded pace, or as fast as the line goes\n"
+           "  --replay-answer       answer each request with the recorded answer\n"
            "  --timeout S           end the run after S seconds (a failure), at most 86400\n"
            "  Exit code: 0 every case passed, 1 a case or an expect failed, the script\n"
            "  raised an error, took longer than --timeout or was ended by SIGTERM, SIGINT\n"
@@ -1009,7 +1043,7 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
         {"--stop-bits", &ST_HeadlessOptions::StopBits}, {"--flow", &ST_HeadlessOptions::Flow},
         {"--log", &ST_HeadlessOptions::LogPath},        {"--junit", &ST_HeadlessOptions::JunitPath},
         {"--framing", &ST_HeadlessOptions::Framing},    {"--frames", &ST_HeadlessOptions::FramesPath},
-        {"--pcapng", &ST_HeadlessOptions::PcapngPath},
+        {"--pcapng", &ST_HeadlessOptions::PcapngPath},  {"--replay", &ST_HeadlessOptions::ReplayPath},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
@@ -1062,6 +1096,19 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
             }
             known = true;
         }
+        if (name == "--replay-speed") {
+            if (!takeValue())
+                return false;
+            if (!CHeadlessReplay::ParseSpeed(value, &o.ReplaySpeed)) {
+                *error = "--replay-speed takes a factor of the recorded pace (up to 1000) or max";
+                return false;
+            }
+            known = true;
+        }
+        if (name == "--replay-answer" && !inline_) {
+            o.ReplayAnswer = true;
+            known = true;
+        }
         if (!known) {
             *error = "unknown option " + args[i];
             return false;
@@ -1077,6 +1124,10 @@ bool ParseHeadlessArgs(const std::vector<std::string> &args, ST_HeadlessOptions 
     }
     if (!o.Link.empty() && !(o.Baud + o.DataBits + o.Parity + o.StopBits + o.Flow).empty()) {
         *error = "a link brings its own settings; --baud and the like go with --port";
+        return false;
+    }
+    if (!o.ReplayPath.empty() && IsReplayPortName(o.Port)) {
+        *error = "--replay FILE plays out of a port; --port replay://FILE alone plays into the run";
         return false;
     }
     if (!o.FramesPath.empty() && o.Framing.empty()) {

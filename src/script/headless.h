@@ -21,6 +21,9 @@ struct ST_HeadlessOptions
     std::string FramesPath;    // every frame as a CSV line
     std::string PcapngPath;    // every read and send as a packet for the protocol analyser
     double TimeoutSeconds = 0; // the whole run; 0 for none
+    std::string ReplayPath;    // a recording played as the device out of the port
+    double ReplaySpeed = 1;    // 0: as fast as the line takes it
+    bool ReplayAnswer = false; // the recording answers the requests it has
 };
 
 // Arguments that make no run, as sysexits.h's EX_USAGE: told apart from a failed test.

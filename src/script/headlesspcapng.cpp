@@ -3,6 +3,7 @@
 #include "log/logpcapng.h"
 
 #include <chrono>
+#include <climits>
 
 namespace {
 
@@ -25,6 +26,7 @@ int CHeadlessPcapng::Start(const std::string &path)
 
 void CHeadlessPcapng::Frame(const ST_Frame &frame)
 {
+    WriteEventsBefore(frame.Start.count());
     Write(frame.Direction == EFrameDirection::Sent, frame.Bytes.data(), frame.Bytes.size(),
           m_wallOffset + frame.Start.count());
 }
@@ -45,9 +47,32 @@ void CHeadlessPcapng::Read(const uint8_t *data, size_t size)
 
 void CHeadlessPcapng::Sent(const uint8_t *data, size_t size, int64_t steadyMs)
 {
-    const int64_t began = steadyMs * 1000;
+    SentAt(data, size, steadyMs * 1000);
+}
+
+void CHeadlessPcapng::SentAt(const uint8_t *data, size_t size, int64_t steadyMicros)
+{
+    const int64_t began = steadyMicros;
     WriteWaiting([began](const ST_Read &read) { return read.SteadyMicros < began; });
+    WriteEventsBefore(began);
     Write(true, data, size, WallNowMicros() - std::max<int64_t>(0, SteadyMicros() - began));
+}
+
+void CHeadlessPcapng::Event(const ST_LineEvent &event)
+{
+    m_events.push_back(event);
+}
+
+void CHeadlessPcapng::WriteEventsBefore(int64_t steadyMicros)
+{
+    while (!m_events.empty() && m_events.front().SteadyMicros <= steadyMicros) {
+        m_packet.clear();
+        AppendLogPcapngEvent(m_packet, m_events.front(),
+                             WallNowMicros() -
+                                 std::max<int64_t>(0, SteadyMicros() - m_events.front().SteadyMicros));
+        m_file.Append(m_packet);
+        m_events.pop_front();
+    }
 }
 
 bool CHeadlessPcapng::MustWrite() const
@@ -59,6 +84,7 @@ bool CHeadlessPcapng::MustWrite() const
 void CHeadlessPcapng::WriteAll()
 {
     WriteWaiting([](const ST_Read &) { return true; });
+    WriteEventsBefore(INT64_MAX);
 }
 
 int CHeadlessPcapng::Stop()
@@ -78,8 +104,10 @@ template <typename Due> void CHeadlessPcapng::WriteWaiting(Due due)
             m_waiting.pop_front();
         }
     }
-    for (const ST_Read &read : ready)
+    for (const ST_Read &read : ready) {
+        WriteEventsBefore(read.SteadyMicros);
         Write(false, read.Data.data(), read.Data.size(), read.WallMicros);
+    }
 }
 
 void CHeadlessPcapng::Write(bool sent, const uint8_t *data, size_t size, int64_t wallMicros)

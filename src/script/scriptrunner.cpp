@@ -1,7 +1,7 @@
 #include "script/scriptrunner.h"
 #include "data/ansitext.h"
 #include "data/checksum.h"
-#include "script/patternlib.h"
+#include "lua/patternlib.h"
 
 #include <lua.hpp>
 

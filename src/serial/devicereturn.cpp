@@ -71,7 +71,7 @@ ST_DeviceMark MarkDevice(const std::string &port, const ST_DeviceRoots &roots)
 std::string ReturnedDevicePath(const ST_DeviceMark &mark, const ST_DeviceRoots &roots)
 {
     // Played by this program, so never gone: waiting for it to appear would wait for ever.
-    if (IsDemoPortName(mark.Path))
+    if (IsPlayedPortName(mark.Path))
         return mark.Path;
     // The by-id name is made from the device's maker, model and serial number: the device that
     // shows up under it is the one that left, whatever /dev name it has now.

@@ -184,12 +184,14 @@ long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> 
 
 long CSerial::StartDemo(const std::string &name, std::unique_ptr<IDemoPort> *demo)
 {
-    IDemoPorts *ports = DemoPorts();
+    const bool replay = IsReplayPortName(name);
+    IDemoPorts *ports = replay ? ReplayPorts() : DemoPorts();
     std::string error;
     if (ports)
-        *demo = ports->Start(DemoKindOf(name), &error);
+        *demo = ports->Start(replay ? ReplayFileOf(name) : DemoKindOf(name), &error);
     else
-        error = name + ": this program plays no demo devices";
+        error =
+            name + (replay ? ": this program plays no recordings" : ": this program plays no demo devices");
     if (*demo)
         return 0;
     {
@@ -215,7 +217,7 @@ long CSerial::Open(const std::string &port, long inQueue, long outQueue, bool ov
     if (IsNetworkPortName(name)) {
         if (const long rc = ConnectNetLine(name, &net, &applied))
             return rc;
-    } else if (IsDemoPortName(name)) {
+    } else if (IsPlayedPortName(name)) {
         if (const long rc = StartDemo(name, &demo))
             return rc;
     }

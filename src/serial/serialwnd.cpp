@@ -26,6 +26,7 @@ struct CSerialWnd::Inbox
         uint16_t events = 0;
         uint16_t errors = 0;
         ST_LineCounters errorCounts;
+        int64_t eventMicros = 0;
         long code = 0;
         CBlockFormer::Clock::time_point queuedAt;
     };
@@ -121,6 +122,8 @@ struct CSerialWnd::Inbox
     CBlockFormer::Clock::time_point holdUntil;
     bool closed = false;
     std::shared_ptr<ReadDivert> divert; // under `lock`, and called under it
+    // The time of the event being handed over, for CSerialWnd::EventSteadyMicros.
+    std::shared_ptr<int64_t> eventMicros = std::make_shared<int64_t>(0);
 };
 
 CSerialWnd::~CSerialWnd()
@@ -166,6 +169,7 @@ long CSerialWnd::OpenWith(const std::string &port, CHandOver *handOver, std::sha
         if (m_inbox) {
             m_inbox->onEvent = m_onEvent;
             m_inbox->onLost = m_onLost;
+            m_eventMicros = m_inbox->eventMicros;
         }
     }
     const long started = StartListener();
@@ -408,10 +412,13 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
             uint32_t got = 0;
             Read(m_readBuffer.data(), static_cast<long>(m_readBuffer.size()), &got, 0);
             if (got > 0) {
+                // Taken before the tap, whose readers stamp the read too: a block never begins
+                // after what its first read's readers were told.
+                const CBlockFormer::Clock::time_point readAt = CBlockFormer::Clock::now();
                 if (tap && *tap)
                     (*tap)(m_readBuffer.data(), got);
                 if (!DivertRead(inbox, m_readBuffer.data(), got))
-                    m_former.Feed(m_readBuffer.data(), got, CBlockFormer::Clock::now());
+                    m_former.Feed(m_readBuffer.data(), got, readAt);
             }
             QueueFinished(inbox);
             if (got < m_readBuffer.size() && (got < kFloodRead || reads >= kFloodReads))
@@ -423,7 +430,14 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
     // Breaks, line errors and modem changes follow the blocks finished before them.
     const uint16_t others = static_cast<uint16_t>(events & ~EV_RXCHAR);
     if ((others != 0 || errors != 0) && tell && !Stopping()) {
+        // What came before the event is a block of its own: a capture then tells the event
+        // between the bytes in the order the line brought them.
+        m_former.Expire(CBlockFormer::Clock::time_point::max());
+        QueueFinished(inbox);
         Inbox::Item item;
+        item.eventMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                               CBlockFormer::Clock::now().time_since_epoch())
+                               .count();
         item.kind = Inbox::Item::Event;
         item.events = others;
         item.errors = errors;
@@ -462,6 +476,9 @@ std::deque<CReceivedBlock> CSerialWnd::TakeFinished()
         block.endMs = toMs(finished.front().end);
         block.beginSteadyMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(finished.front().begin.time_since_epoch())
+                .count();
+        block.beginSteadyMicros =
+            std::chrono::duration_cast<std::chrono::microseconds>(finished.front().begin.time_since_epoch())
                 .count();
         finished.pop_front();
         blocks.push_back(std::move(block));
@@ -504,8 +521,11 @@ void CSerialWnd::Drain(const std::shared_ptr<Inbox> &inbox)
             inbox->onBlock(item.block);
             break;
         case Inbox::Item::Event:
-            if (inbox->onEvent && *inbox->onEvent)
+            if (inbox->onEvent && *inbox->onEvent) {
+                *inbox->eventMicros = item.eventMicros;
                 (*inbox->onEvent)(item.events, item.errors, item.errorCounts);
+                *inbox->eventMicros = 0;
+            }
             break;
         case Inbox::Item::Lost:
             if (inbox->onLost && *inbox->onLost)

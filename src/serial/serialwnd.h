@@ -15,7 +15,9 @@
 // and the loss of the port queue up in the order they happened, and the GUI thread takes all that
 // has queued in one go. The event handler then sees only the bits other than EV_RXCHAR.
 //
-// Line errors come with the driver's count of each kind since the event before. Block mode holds
+// Line errors come with the driver's count of each kind since the event before. In block mode an
+// event ends the block then forming, so it stands after the bytes read before it and before those
+// read after it, and EventSteadyMicros tells the handler when the listener saw it. Block mode holds
 // at most kQueuedBytesLimit received bytes for the owner thread; at that bound the listener stops
 // reading (the bytes wait in the driver, where the line's flow control can hold them) until the
 // owner thread has taken some, and hands over EV_RX80FULL, once per hold, where the hold began.
@@ -38,8 +40,10 @@ struct CReceivedBlock
     std::vector<uint8_t> bytes;
     int64_t beginMs = 0;
     int64_t endMs = 0;
-    // beginMs on the steady clock, which no change of the wall clock moves.
+    // beginMs on the steady clock, which no change of the wall clock moves; and in microseconds,
+    // for a capture that tells the reads apart.
     int64_t beginSteadyMs = 0;
+    int64_t beginSteadyMicros = 0;
     // How long the block waited for the owner thread after it was complete (a hold included).
     int64_t waitedMs = 0;
 };
@@ -67,6 +71,9 @@ public:
     static constexpr size_t kQueuedBytesLimit = CHandOverBound::kLimit;
     // The listener has stopped reading at the bound and waits for the owner thread (block mode).
     bool ReadingHeld();
+    // Block mode, owner thread, inside the event handler: when the listener took the event from
+    // the port, in microseconds of the steady clock (0 outside a handler).
+    int64_t EventSteadyMicros() const { return m_eventMicros ? *m_eventMicros : 0; }
 
     // Block mode, owner thread: blocks finished within `ms` from now wait in the queue rather than
     // wake the owner thread one by one; TakeHeldBlocks hands them over. They go by themselves when
@@ -125,4 +132,6 @@ private:
     std::shared_ptr<EventHandler> m_onEvent;
     std::shared_ptr<LostHandler> m_onLost;
     std::shared_ptr<ReadTap> m_readTap;
+    // The inbox's, set by each drain for the event it hands over (owner thread).
+    std::shared_ptr<int64_t> m_eventMicros;
 };

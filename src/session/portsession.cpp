@@ -168,6 +168,7 @@ uint32_t CPortSession::Close()
     // read, as the line brought it.
     m_traffic.EndReads();
     m_frames.Flush();
+    m_lineEvents.PortClosed();
     const uint32_t unsent = wasOpen ? m_port->UnsentAtClose() : 0;
     TakeBackUnsent(unsent);
     return unsent;
@@ -259,6 +260,7 @@ void CPortSession::SendDone(ST_SendReport &report)
             sent.Data.SetData(Bytes(sent.Data.Data().begin(), sent.Data.Data().begin() + outcome.Written));
         sent.SteadyMs = report.BeganSteadyMs;
         sent.WallMs = report.BeganMs;
+        sent.SteadyMicros = report.BeganFrameTime.count();
         sent.Source = m_link ? m_link->PortName : std::string();
         sent.AgeMs = std::max<int64_t>(0, SteadyNowMs() - report.BeganSteadyMs);
         sent.Logged = report.Logged && report.Log == ESendLog::Each;
@@ -568,6 +570,7 @@ void CPortSession::ShowBlock(CReceivedBlock &block)
     event.Data.SetName(m_view.ReceivedBlockName(block.waitedMs));
     event.SteadyMs = block.beginSteadyMs;
     event.WallMs = block.beginMs;
+    event.SteadyMicros = block.beginSteadyMicros;
     event.Source = m_link ? m_link->PortName : std::string();
     event.AgeMs = block.waitedMs;
     m_traffic.Run(event);
@@ -636,7 +639,38 @@ void CPortSession::OnEvent(uint32_t eventWord, const ST_LineCounters &errorCount
         m_inboundLoss.AddLineErrors(errors, errorCounts);
     if (eventWord & EV_RX80FULL)
         m_inboundLoss.AddReadingHeld(CSerialWnd::kQueuedBytesLimit);
+    RecordLineErrors(errors, errorCounts);
     m_view.SessionEvent(eventWord, lineLoss || (eventWord & EV_RX80FULL) != 0);
+}
+
+void CPortSession::RecordLineErrors(uint32_t errors, const ST_LineCounters &counts)
+{
+    if ((errors & (CE_BREAK | CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER)) == 0)
+        return;
+    ST_LineEvent event;
+    event.SteadyMicros = m_port->EventSteadyMicros();
+    if (event.SteadyMicros == 0)
+        event.SteadyMicros = CSessionFrames::Now().count();
+    event.Before = event.After = m_lineEvents.Lines();
+    const auto add = [&](uint32_t bits, ELineEvent kind, int64_t count) {
+        if ((errors & bits) == 0)
+            return;
+        event.Kind = kind;
+        event.Count = std::max<int64_t>(1, count);
+        m_lineEvents.Add(event);
+    };
+    add(CE_BREAK, ELineEvent::Break, counts.Break);
+    add(CE_FRAME, ELineEvent::Framing, counts.Frame);
+    add(CE_RXPARITY, ELineEvent::Parity, counts.Parity);
+    add(CE_OVERRUN | CE_RXOVER, ELineEvent::Overrun, counts.Overrun + counts.BufOverrun);
+}
+
+void CPortSession::ModemLinesSeen(const ST_ModemLines &lines)
+{
+    const std::optional<ST_LineEvent> event =
+        m_lineEvents.LinesSeen(LineEventBits(lines), CSessionFrames::Now().count());
+    if (event)
+        m_traffic.AfterRead(m_traffic.ReadSoFar(), [this, changed = *event] { m_lineEvents.Add(changed); });
 }
 
 void CPortSession::StartAutoSend()

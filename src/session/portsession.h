@@ -19,6 +19,7 @@
 #include "serial/linecounters.h"
 #include "serial/portsender.h"
 #include "serial/serialwnd.h"
+#include "session/lineevents.h"
 #include "session/sessiondecoding.h"
 #include "session/sessionframes.h"
 #include "session/trafficpath.h"
@@ -205,6 +206,12 @@ public:
     // The session feeds it reads as they are read and sends in the order they crossed the line,
     // pumps it from its "frames" stage, right after "rules", and flushes it as the port closes.
     CSessionFrames &Frames() { return m_frames; }
+    // Modem-line changes, breaks and line errors as they were seen, in the order of the traffic
+    // path (see CLineEvents). Breaks and line errors the session records itself.
+    CLineEvents &LineEvents() { return m_lineEvents; }
+    // Owner thread: a look at the modem lines (the window's lamps) found `lines`; a change of an
+    // input is recorded once the bytes read before the look have been through the traffic path.
+    void ModemLinesSeen(const ST_ModemLines &lines);
     CSessionDecoding &Decoding() { return m_decoding; }
     // The blocks a hold kept, now; false when none waited.
     bool TakeHeldBlocks();
@@ -259,6 +266,7 @@ private:
     void ReceiveBlock(CReceivedBlock &block);
     void ShowBlock(CReceivedBlock &block);
     void EndAsk();
+    void RecordLineErrors(uint32_t errors, const ST_LineCounters &counts);
 
     ISessionView &m_view;
     const IClock &m_clock;
@@ -266,6 +274,7 @@ private:
     // Before the port, whose listener reads into it.
     CTrafficPath m_traffic;
     CSessionFrames m_frames;
+    CLineEvents m_lineEvents;
     CSessionDecoding m_decoding{m_frames};
     // Declared first: they outlive the port and the sender that post to them.
     std::unique_ptr<CHandOver> m_portHandOver;

@@ -1,7 +1,16 @@
 #include "session/trafficpath.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
+
+int64_t WallMicrosAt(int64_t steadyMicros)
+{
+    using namespace std::chrono;
+    const int64_t wall = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    const int64_t steady = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return wall - std::max<int64_t>(0, steady - steadyMicros);
+}
 
 void CTrafficPath::Add(std::string name, Stage stage)
 {

@@ -35,6 +35,8 @@ struct ST_Traffic
     // (milliseconds of the steady clock) and on the rules' clock (local wall time).
     int64_t SteadyMs = 0;
     int64_t WallMs = 0;
+    // SteadyMs in microseconds, where the read or write was stamped so (0: SteadyMs only).
+    int64_t SteadyMicros = 0;
     // The port's name, or the monitor's side the bytes came from.
     std::string Source;
     // How long ago the bytes were read (received: the block was complete) or written, as the
@@ -47,6 +49,15 @@ struct ST_Traffic
     // window may not log sends at all); received bytes are always logged.
     bool Logged = true;
 };
+
+// The wall clock (microseconds since the epoch) at a moment of the steady clock, in microseconds:
+// a stamp for a file that others read, taken from when the line saw the bytes.
+int64_t WallMicrosAt(int64_t steadyMicros);
+// When the event's first byte was read or its write began, on the wall clock in microseconds.
+inline int64_t TrafficWallMicros(const ST_Traffic &event)
+{
+    return WallMicrosAt(event.SteadyMicros != 0 ? event.SteadyMicros : event.SteadyMs * 1000);
+}
 
 class CTrafficPath
 {

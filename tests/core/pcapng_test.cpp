@@ -1,4 +1,5 @@
 #include "data/checksum.h"
+#include "fakerfc2217.h"
 #include "log/capturefile.h"
 #include "log/logpcapng.h"
 #include "log/pcapng.h"
@@ -152,7 +153,7 @@ TEST(Pcapng, AHeadlessRunWritesBothDirections)
         const int64_t after = WallNowMicros();
 
         const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
-        ASSERT_EQ(content.Interfaces.size(), 3u);
+        ASSERT_EQ(content.Interfaces.size(), 4u);
         EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
         ASSERT_EQ(content.Records.size(), 2u) << framing;
         for (const ST_PcapngRecord &r : content.Records) {
@@ -184,6 +185,56 @@ TEST(Pcapng, AHeadlessRunWritesBothDirections)
         EXPECT_EQ(rows[0][4], "1");
         EXPECT_EQ(rows[1][4], "0");
     }
+}
+
+// A pseudo-terminal reports no break and no line error (its driver keeps no counts, and a break
+// sent on its master never reaches the slave), so the line's events come from a network port whose
+// server tells them, through the same listener and session. They stand between the data in the
+// order the line brought them, as serial-line events the analyser names, with their words.
+TEST(Pcapng, LineEventsStandBetweenTheDataTheyCameWith)
+{
+    CTempHome home;
+    TempDir dir;
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    ST_HeadlessOptions o;
+    o.Port = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    o.PcapngPath = dir.File("events.pcapng");
+    o.Script = dir.File("t.lua");
+    WriteRaw(o.Script, "assert(read(2, 10000) == 'ab') write('1') assert(read(2, 10000) == 'cd')");
+    std::thread device([&] {
+        // The listener has read 'ab' once the script answers it.
+        if (server.WaitForConnection() && server.SendData({'a', 'b'}) && server.WaitForData(1)) {
+            server.SendComPort(telnet::kServerCode + telnet::NotifyLineState,
+                               {telnet::LineBreak | telnet::LineFraming});
+            server.SendData({'c', 'd'});
+        }
+    });
+    std::FILE *out = std::tmpfile();
+    EXPECT_EQ(RunHeadless(o, out), 0);
+    std::fclose(out);
+    device.join();
+
+    const auto rows = TsharkFields(o.PcapngPath, {"frame.time_epoch", "frame.interface_id",
+                                                  "rtacser.eventtype", "frame.comment", "data.data"});
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0][4], "6162");
+    EXPECT_EQ(rows[1][4], "31");
+    EXPECT_EQ(rows[2][1], "3");
+    EXPECT_EQ(rows[2][2], "0x09");
+    EXPECT_EQ(rows[2][3], "Break");
+    EXPECT_EQ(rows[3][2], "0x07");
+    EXPECT_EQ(rows[3][3], "Framing error");
+    EXPECT_EQ(rows[4][4], "6364");
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_LE(std::stod(rows[i - 1][0]), std::stod(rows[i][0])) << i;
+    // The reader takes the events back as what they are.
+    const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
+    ASSERT_EQ(content.Records.size(), 5u);
+    EXPECT_TRUE(content.Records[2].SerialEvent);
+    EXPECT_EQ(content.Records[2].Kind, ESerialEvent::Break);
+    EXPECT_TRUE(content.Records[2].Bytes.empty());
+    EXPECT_FALSE(content.Records[4].SerialEvent);
 }
 
 // A capture cut into files at a size and compressed: each file begins a section of its own, and

@@ -3,7 +3,7 @@
 #include "log/logpipeline.h"
 #include "platform/textfile.h"
 #include "script/headless.h"
-#include "script/patternlib.h"
+#include "lua/patternlib.h"
 #include "script/scriptrunner.h"
 
 #include <gtest/gtest.h>

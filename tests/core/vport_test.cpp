@@ -194,6 +194,27 @@ TEST(Vport, PlaysADemoDeviceForAnotherProgramAcrossReopens)
     EXPECT_EQ(RunStatus({"--demo", "echo", "--tcp", "0"}), 2);
 }
 
+// A recording played as the device for another program: its greeting, and the recorded answer to
+// the request it holds.
+TEST(Vport, ReplaysARecordingAsTheDevice)
+{
+    CTempHome home;
+    const std::string recording = home.Dir() + "/device.log";
+    std::ofstream(recording)
+        << "Rec  :(2026-12-11 10:00:00.000)ready\r\nSend :(2026-12-11 10:00:01.000)temp?\r\n"
+           "Rec  :(2026-12-11 10:00:01.020)21.5\r\n";
+    CVportProcess vport({"--no-link", "--replay", recording, "--answer"});
+    CSerial port;
+    ASSERT_EQ(port.Open(vport.Port()), 0);
+    EXPECT_EQ(ReadFor(port, 7), "ready\r\n");
+    ASSERT_EQ(port.Write("temp?\r\n"), 0);
+    EXPECT_EQ(ReadFor(port, 6), "21.5\r\n");
+    port.Close();
+    EXPECT_EQ(vport.Stop(), 0);
+    EXPECT_EQ(RunStatus({"--replay", home.Dir() + "/missing.pcapng"}), 2);
+    EXPECT_EQ(RunStatus({"--replay", recording, "--speed", "fast"}), 2);
+}
+
 TEST(Vport, AnswersFromATable)
 {
     CTempHome home;

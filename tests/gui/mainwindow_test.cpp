@@ -189,7 +189,7 @@ TEST(MainWindow, MainMenuHasEveryItemWithCaptionKeyAndHiddenState)
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuFile"))),
               (QStringList{"&Save", "&Export", "Send &File...", "&Receive File...",
                            "Start &ZMODEM transfers when the device asks", "&Capture to File\u2026",
-                           "S&top Capture", "-", "E&xit"}));
+                           "S&top Capture", "Re&play Capture\u2026", "-", "E&xit"}));
     EXPECT_EQ(VisibleTexts(w.findChild<QMenu *>(QStringLiteral("mnuOperate"))),
               (QStringList{"&Open Port",
                            "&Close Port",

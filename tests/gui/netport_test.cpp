@@ -1,14 +1,20 @@
 // A link on another machine, served by Debian's ser2net in front of a pseudo-terminal: the
 // window opens it without waiting for the network, and a server that goes away and comes back
 // is a lost port that Reconnect Automatically reopens.
+#include "log/pcapng.h"
+#include "mainwindow/features/TPcapngExport.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "session/portsession.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QToolButton>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "fakerfc2217.h"
 #include "guilink.h"
@@ -18,6 +24,7 @@
 #include "loopbackport.h"
 #include "ptypair.h"
 #include "ser2netserver.h"
+#include "tsharkfields.h"
 
 namespace {
 
@@ -134,4 +141,66 @@ TEST(NetworkPort, ARefusedSettingAndTheServersModemLinesReachTheWindow)
         const auto sent = server.ComPortValues(telnet::SetControl);
         return !sent.empty() && sent.back() == telnet::Bytes{telnet::ControlDtrOff};
     }));
+}
+
+// The window's pcapng capture and its export hold the line's events between the data, in the
+// order they came: a break the server told and a modem line the lamps saw change, each as a
+// serial-line event the analyser names, with the lines' state and its words.
+TEST(NetworkPort, LineEventsStandBetweenTheDataInTheCaptureAndTheExport)
+{
+    GuiTestEnv env;
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Feature<TPortCommands>(w)->Open(Link("Lab", "rfc2217://127.0.0.1:" + std::to_string(server.Port())));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).IsOpen(); }));
+    const QString capture = env.FilePath("capture.pcapng");
+    const QString exported = env.FilePath("export.pcapng");
+    {
+        ModalCatcher dialog([&](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(capture);
+            Find<QRadioButton>(d, "rdCapturePcapng")->setChecked(true);
+            d->accept();
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+    }
+    // The break comes while the block of 'ab' is still forming (the window has read it, the line
+    // has not yet been quiet for a block's end): it stands after those bytes all the same.
+    auto read = std::make_shared<std::atomic<size_t>>(0);
+    SessionOf(w).Traffic().SetReader("test", std::make_shared<CTrafficPath::Reader>(
+                                                 [read](const uint8_t *, size_t size) { *read += size; }));
+    ASSERT_TRUE(server.SendData({'a', 'b'}));
+    ASSERT_TRUE(WaitUntil([&read] { return read->load() == 2; }));
+    ASSERT_TRUE(server.SendComPort(telnet::kServerCode + telnet::NotifyLineState, {telnet::LineBreak}));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).LineEvents().Kept().size() == 1; }));
+    ASSERT_TRUE(server.SendComPort(telnet::kServerCode + telnet::NotifyModemState, {0x10 | 0x01}));
+    auto *cts = Find<QLabel>(w, "lbCTS");
+    ASSERT_TRUE(WaitUntil([cts] { return cts->accessibleDescription() == QStringLiteral("CTS: on"); }));
+    ASSERT_TRUE(WaitUntil([&w] { return SessionOf(w).LineEvents().Kept().size() == 2; }));
+    ASSERT_TRUE(server.SendData({'c', 'd'}));
+    ASSERT_TRUE(WaitUntil([&w] { return LastLogLine(w) == "Rec  :cd"; })) << LastLogLine(w);
+    Find<QAction>(w, "mnuFileStopCapture")->trigger();
+    {
+        ModalCatcher save([&](QDialog *d) { TypeFileName(d, exported); });
+        Find<QAction>(w, "mnuFileExportPcapng")->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return !Feature<TPcapngExport>(w)->Busy(); }));
+    }
+    for (const QString &file : {capture, exported}) {
+        const auto rows = TsharkFields(
+            file.toStdString(),
+            {"frame.time_epoch", "data.data", "rtacser.eventtype", "rtacser.cts", "frame.comment"},
+            "data.data or rtacser");
+        ASSERT_EQ(rows.size(), 4u) << file.toStdString();
+        EXPECT_EQ(rows[0][1], "6162");
+        EXPECT_EQ(rows[1][2], "0x09");
+        EXPECT_EQ(rows[1][3], "0") << "CTS was off then";
+        EXPECT_EQ(rows[1][4], "Break");
+        EXPECT_EQ(rows[2][2], "0x00");
+        EXPECT_EQ(rows[2][3], "1");
+        EXPECT_EQ(rows[2][4], "CTS on");
+        EXPECT_EQ(rows[3][1], "6364");
+        for (size_t i = 1; i < rows.size(); ++i)
+            EXPECT_LE(std::stod(rows[i - 1][0]), std::stod(rows[i][0])) << i;
+    }
 }

@@ -1,6 +1,10 @@
 // The everyday tools of the main window, driven through their controls on a pseudo-terminal.
+#include "data/checksum.h"
+#include "frame/frameprofiles.h"
+#include "frame/gui/TFramesView.h"
 #include "log/gui/TFindBar.h"
 #include "log/gui/TTrafficLog.h"
+#include "log/logpcapng.h"
 #include "log/pcapng.h"
 #include "mainwindow/features/TModemLines.h"
 #include "mainwindow/features/TPcapngExport.h"
@@ -328,6 +332,88 @@ TEST_F(Capture, PcapngCaptureAndExportHoldBothDirections)
                               .toStdString());
         }
     }
+}
+
+// The frames view's frames exported go to the analyser's Modbus RTU dissector, the window's
+// request a query and the device's answer a response. Those packets and a pcapng capture's carry
+// the time of the write or the read that brought their first byte, to the microsecond: each lies
+// between the moment its bytes were written and the moment the window had read them, never at the
+// block's end nor at the start of a millisecond.
+TEST_F(Capture, FramesExportAsModbusAndPacketsKeepTheReadsOwnTimes)
+{
+    const QString pcap = env.FilePath("capture.pcapng");
+    const QString exported = env.FilePath("frames.pcapng");
+    {
+        ModalCatcher dialog([&](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(pcap);
+            Find<QRadioButton>(d, "rdCapturePcapng")->setChecked(true);
+            d->accept();
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+    }
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    SessionOf(w).Frames().SetProfile(CFrameProfile::BuiltIn("Modbus RTU"),
+                                     LineTimingOf(*SessionOf(w).Link()));
+    auto read = std::make_shared<std::atomic<size_t>>(0);
+    SessionOf(w).Traffic().SetReader("test", std::make_shared<CTrafficPath::Reader>(
+                                                 [read](const uint8_t *, size_t size) { *read += size; }));
+    const CChecksum crc(ST_ChecksumSpec{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
+    const auto withCrc = [&crc](std::vector<uint8_t> frame) {
+        const uint32_t value = crc.Compute(frame);
+        frame.push_back(static_cast<uint8_t>(value & 0xFF));
+        frame.push_back(static_cast<uint8_t>(value >> 8));
+        return frame;
+    };
+    const std::vector<uint8_t> query = withCrc({0x11, 0x03, 0x00, 0x6B, 0x00, 0x02});
+    const std::vector<uint8_t> answer = withCrc({0x11, 0x03, 0x04, 0x02, 0x2B, 0x00, 0x01});
+
+    const int64_t sendFrom = WallNowMicros();
+    SessionOf(w).Send(CCommData(Bytes(query), FMT_STRING));
+    ASSERT_EQ(pty.Receive(query.size()), query);
+    const int64_t sendTo = WallNowMicros();
+    while (WallNowMicros() < sendTo + 300) {
+        // The answer comes 300 µs after the request was read at the latest: two stamps a
+        // millisecond's truncation would make one.
+    }
+    const int64_t readFrom = WallNowMicros();
+    ASSERT_TRUE(pty.Send(answer));
+    ASSERT_TRUE(WaitUntil([&read, &answer] { return read->load() >= answer.size(); }));
+    const int64_t readTo = WallNowMicros();
+    auto *view = Find<TFramesView>(w, "pnlFrames");
+    ASSERT_TRUE(WaitUntil([view] { return view->Model().Store().Count() == 2; }));
+    ASSERT_TRUE(WaitUntil([this] { return LastLogLine(w).find("Rec") == 0; }));
+    Find<QAction>(w, "mnuFileStopCapture")->trigger();
+    {
+        ModalCatcher save([&](QDialog *d) { TypeFileName(d, exported); });
+        Find<QAction>(w, "mnuFileExportFramesPcapng")->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return !Feature<TPcapngExport>(w)->Busy(); }));
+        EXPECT_EQ(save.Seen(), QStringList{"dlgExportFramesPcapng"});
+    }
+    const auto micros = [](const std::string &t) {
+        return std::stoll(t.substr(0, t.find('.'))) * 1000000 + std::stoll(t.substr(t.find('.') + 1, 6));
+    };
+    const auto rows =
+        TsharkFields(exported.toStdString(), {"frame.time_epoch", "frame.packet_flags_direction",
+                                              "_ws.col.Info", "modbus.regval_uint16"});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "0x00000002");
+    EXPECT_NE(rows[0][2].find("Query: Unit:  17, Func:   3"), std::string::npos) << rows[0][2];
+    EXPECT_EQ(rows[1][1], "0x00000001");
+    EXPECT_NE(rows[1][2].find("Response: Unit:  17, Func:   3"), std::string::npos) << rows[1][2];
+    EXPECT_EQ(rows[1][3], "555,1");
+    EXPECT_GE(micros(rows[0][0]), sendFrom);
+    EXPECT_LE(micros(rows[0][0]), sendTo);
+    EXPECT_GE(micros(rows[1][0]), readFrom);
+    EXPECT_LE(micros(rows[1][0]), readTo);
+
+    int64_t sentAt = 0, receivedAt = 0;
+    for (const ST_PcapngRecord &r : ReadPcapngFile(pcap.toStdString()).Records)
+        if (!r.Bytes.empty())
+            (r.Direction == EPcapngDirection::Outbound ? sentAt : receivedAt) = r.WallMicros;
+    EXPECT_GE(sentAt, sendFrom);
+    EXPECT_LE(sentAt, sendTo);
+    EXPECT_GE(receivedAt, readFrom);
+    EXPECT_LE(receivedAt, readTo);
 }
 
 TEST_F(Capture, AFullDiskStopsItAtOnceWithOneMessage)

@@ -30,6 +30,8 @@ check_tree() {
   root=$1
   need "$root/bin/kestrum"
   need "$root/bin/kestrum-vport"
+  # Where the protocol analyser looks for capture programs under the same prefix.
+  need "$root/lib/x86_64-linux-gnu/wireshark/extcap/kestrum-extcap"
   desktop="$root/share/applications/org.vantrell.Kestrum.desktop"
   need "$desktop"
   need "$root/share/metainfo/org.vantrell.Kestrum.metainfo.xml"
@@ -52,6 +54,7 @@ check_tree() {
     grep -q '\.example/' && fail "metainfo screenshot points at a placeholder address"
   # Nothing of the build (tests, benches, static libraries) comes along.
   extra=$(cd "$root" && find . -type f | grep -v -e '^./bin/kestrum$' -e '^./bin/kestrum-vport$' \
+    -e '^./lib/x86_64-linux-gnu/wireshark/extcap/kestrum-extcap$' \
     -e '^./share/applications/' -e '^./share/metainfo/' -e '^./share/man/man1/' -e '^./share/doc/kestrum/' \
     -e '^./share/icons/hicolor/' || true)
   [ -z "$extra" ] || fail "unexpected files: $extra"

@@ -222,13 +222,10 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
             if (!m_file.IsRunning())
                 return;
-            // Stamped when the block was complete (or its write began); each block one packet, so a
-            // change of file falls between packets.
+            // The blocks come through CapturePacket; only the notes are the log's own.
             if (m_pcapng) {
-                m_line.clear();
-                AppendLogPcapng(m_line, direction, bytes, length,
-                                WallNowMicros() - m_log->TellingAgeMs(direction) * 1000);
-                m_file.Append(m_line);
+                if (direction == LogDirection::Note)
+                    CapturePacket(direction, bytes, length, WallNowMicros());
                 return;
             }
             if (m_raw) {
@@ -262,6 +259,26 @@ int TLogCapture::Start(const QString &path, bool raw)
     choice.pattern = path;
     choice.raw = raw;
     return Begin(choice, QString(), true);
+}
+
+void TLogCapture::CapturePacket(LogDirection direction, const uint8_t *bytes, size_t length,
+                                int64_t wallMicros)
+{
+    if (!m_pcapng || !m_file.IsRunning())
+        return;
+    // Each block one packet, so a change of file falls between packets.
+    m_line.clear();
+    AppendLogPcapng(m_line, direction, bytes, length, wallMicros);
+    m_file.Append(m_line);
+}
+
+void TLogCapture::CaptureLineEvent(const ST_LineEvent &event, int64_t wallMicros)
+{
+    if (!m_pcapng || !m_file.IsRunning())
+        return;
+    m_line.clear();
+    AppendLogPcapngEvent(m_line, event, wallMicros);
+    m_file.Append(m_line);
 }
 
 int TLogCapture::Begin(const ST_CaptureChoice &choice, const QString &link, bool linkOpen)

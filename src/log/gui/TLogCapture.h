@@ -8,6 +8,8 @@
 // reconnect, and at the next start of the program, which reads the choice back), and marks each
 // start, loss and return of the port with a note line.
 #include "log/capturefile.h"
+#include "log/logrender.h"
+#include "portbase/lineevent.h"
 
 #include <QDialog>
 #include <QObject>
@@ -79,6 +81,12 @@ public:
 
     // 0 or the errno of opening the file.
     int Start(const QString &path, bool raw);
+    // A pcapng capture takes its packets from here, not from the log's lines (which a split or a
+    // hold would cut and stamp otherwise): each block both ways as the traffic path runs it,
+    // stamped when its first byte was read or its write began, and the line's events. The log
+    // gives it only its notes. Nothing while no pcapng capture runs.
+    void CapturePacket(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros);
+    void CaptureLineEvent(const ST_LineEvent &event, int64_t wallMicros);
     // A choice kept with `link` waits for that link's port unless `linkOpen`; 0 or the errno of
     // opening the first file.
     int Begin(const ST_CaptureChoice &choice, const QString &link, bool linkOpen);

@@ -2,6 +2,7 @@
 #include "data/gui/dialogsupport.h"
 #include "log/gui/TLogCapture.h"
 #include "log/logpcapng.h"
+#include "session/portsession.h"
 #include "shell/TFeatureServices.h"
 #include "shell/TMenuSlots.h"
 #include "shell/TStatusArea.h"
@@ -55,6 +56,23 @@ void TCaptureCommands::Follow(TFeatureServices &services, std::function<bool()> 
         m_capture->LinkOpened(QString::fromLocal8Bit(link.LinkName.c_str()));
     });
     connect(&services, &TFeatureServices::PortLost, this, [this] { m_capture->LinkLost(); });
+}
+
+void TCaptureCommands::FollowTraffic(CPortSession &session)
+{
+    session.Traffic().Add("capture", [this](ST_Traffic &event) {
+        const Bytes &bytes = event.Data.Data();
+        if (bytes.empty())
+            return;
+        const LogDirection direction = event.Direction == ETraffic::Sent          ? LogDirection::Sent
+                                       : event.Direction == ETraffic::MonitorAtoB ? LogDirection::AtoB
+                                       : event.Direction == ETraffic::MonitorBtoA ? LogDirection::BtoA
+                                                                                  : LogDirection::Received;
+        m_capture->CapturePacket(direction, bytes.data(), bytes.size(), TrafficWallMicros(event));
+    });
+    session.LineEvents().SetObserver("capture", [this](const ST_LineEvent &event) {
+        m_capture->CaptureLineEvent(event, WallMicrosAt(event.SteadyMicros));
+    });
 }
 
 void TCaptureCommands::Load(const QSettings &settings)

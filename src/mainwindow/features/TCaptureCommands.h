@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class CPortSession;
 class QAction;
 class QSettings;
 class TFeatureServices;
@@ -28,6 +29,8 @@ public:
     // The port whose link a capture can be kept with; `isOpen` tells whether it is open now, and
     // `window` is what {window} stands for.
     void Follow(TFeatureServices &services, std::function<bool()> isOpen, int window);
+    // A pcapng capture's packets and line events, from the session's traffic path and record.
+    void FollowTraffic(CPortSession &session);
     void Load(const QSettings &settings);
     void Save(QSettings &settings) const;
 

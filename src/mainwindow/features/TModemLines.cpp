@@ -159,6 +159,8 @@ void TModemLines::ShowLines()
         // A driver that stops answering is not asked ten times a second (the log has its line).
         if (!m_session.Device().GetModemLines(&now))
             m_lampTimer->stop();
+        else
+            m_session.ModemLinesSeen(now);
     } else if (open) {
         // No lines to read back: what the port asked for (flow control None raises both, Xon/Xoff
         // drops both).

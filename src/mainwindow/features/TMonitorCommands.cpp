@@ -266,6 +266,7 @@ void TMonitorCommands::Show(TMonitorRun &r)
         traffic.WallMs =
             block.ArrivalMs + int64_t{QDateTime::fromMSecsSinceEpoch(block.ArrivalMs).offsetFromUtc()} * 1000;
         traffic.SteadyMs = SteadyNowMs() - std::max<int64_t>(0, nowMs - block.ArrivalMs);
+        traffic.SteadyMicros = block.ArrivalSteadyMicros;
         traffic.AgeMs = std::max<int64_t>(0, nowMs - block.ArrivalMs);
         traffic.Source = port == 0 ? r.setup.PortA.PortName : r.setup.PortB.PortName;
         traffic.Data = CCommData(std::move(block.Data), FMT_STRING);

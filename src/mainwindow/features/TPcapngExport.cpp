@@ -1,17 +1,57 @@
 #include "mainwindow/features/TPcapngExport.h"
 
 #include "data/gui/dialogsupport.h"
+#include "frame/gui/TFramesView.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/logpcapng.h"
 #include "platform/textfile.h"
+#include "session/portsession.h"
 #include "shell/TFeatureServices.h"
 
 #include <QAction>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QMenu>
+#include <QTableView>
+#include <set>
 
-TPcapngExport::TPcapngExport(QWidget *window, TTrafficLog &log, TFeatureServices &services,
-                             QAction *exportItem, std::function<void(const QString &)> showMessage)
+namespace {
+
+LogDirection LogDirectionOf(ETraffic direction)
+{
+    switch (direction) {
+    case ETraffic::Received:
+        return LogDirection::Received;
+    case ETraffic::Sent:
+        return LogDirection::Sent;
+    case ETraffic::MonitorAtoB:
+        return LogDirection::AtoB;
+    case ETraffic::MonitorBtoA:
+        return LogDirection::BtoA;
+    }
+    return LogDirection::Received;
+}
+
+LogDirection LogDirectionOf(EFrameDirection direction)
+{
+    switch (direction) {
+    case EFrameDirection::Received:
+        return LogDirection::Received;
+    case EFrameDirection::Sent:
+        return LogDirection::Sent;
+    case EFrameDirection::MonitorAtoB:
+        return LogDirection::AtoB;
+    case EFrameDirection::MonitorBtoA:
+        return LogDirection::BtoA;
+    }
+    return LogDirection::Received;
+}
+
+} // namespace
+
+TPcapngExport::TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog &log,
+                             TFeatureServices &services, QAction *exportItem,
+                             std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_log(&log), m_services(services),
       m_showMessage(std::move(showMessage))
 {
@@ -21,26 +61,51 @@ TPcapngExport::TPcapngExport(QWidget *window, TTrafficLog &log, TFeatureServices
     exportItem->setVisible(true);
     m_item = menu->addAction(tr("&Wireshark Capture (pcapng)\u2026"));
     m_item->setObjectName(QStringLiteral("mnuFileExportPcapng"));
+    m_framesItem = menu->addAction(tr("&Frames as Wireshark Capture (pcapng)\u2026"));
+    m_framesItem->setObjectName(QStringLiteral("mnuFileExportFramesPcapng"));
     connect(m_item, &QAction::triggered, this, [this] {
-        QFileDialog dialog(m_window);
-        dialog.setObjectName(QStringLiteral("dlgExportPcapng"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setNameFilters({tr("Wireshark capture(*.pcapng)")});
-        dialog.setDefaultSuffix(QStringLiteral("pcapng"));
-        dialog.setDirectory(UserFilesFolder());
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            ExportLog(dialog.selectedFiles().first());
+        const QString path = AskPath("dlgExportPcapng");
+        if (!path.isEmpty())
+            ExportLog(path);
+    });
+    connect(m_framesItem, &QAction::triggered, this, [this] {
+        const QString path = AskPath("dlgExportFramesPcapng");
+        if (!path.isEmpty())
+            ExportFrames(path);
     });
     connect(this, &TPcapngExport::Exported, this, [this](const QString &, const QString &error) {
         if (!error.isEmpty() && m_showMessage)
             m_showMessage(error);
     });
-    // Every block, shown or not: an LF the log joined to the line before still crossed the line.
+    // Every block both ways, a transfer's too: what crossed the line, stamped as the line saw it.
+    session.Traffic().Add("pcapng export", [this](ST_Traffic &event) {
+        const Bytes &bytes = event.Data.Data();
+        if (!bytes.empty())
+            m_recorder.Add(LogDirectionOf(event.Direction), bytes.data(), bytes.size(),
+                           TrafficWallMicros(event));
+    });
+    session.LineEvents().SetObserver("pcapng export", [this](const ST_LineEvent &event) {
+        m_recorder.AddEvent(event, WallMicrosAt(event.SteadyMicros));
+    });
     m_observer =
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool) {
-            m_recorder.Add(direction, bytes, length, WallNowMicros() - m_log->TellingAgeMs(direction) * 1000);
+            if (direction == LogDirection::Note)
+                m_recorder.Add(direction, bytes, length, WallNowMicros());
         });
+}
+
+QString TPcapngExport::AskPath(const char *name)
+{
+    QFileDialog dialog(m_window);
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters({tr("Wireshark capture(*.pcapng)")});
+    dialog.setDefaultSuffix(QStringLiteral("pcapng"));
+    dialog.setDirectory(UserFilesFolder());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        return dialog.selectedFiles().first();
+    return QString();
 }
 
 TPcapngExport::~TPcapngExport()
@@ -63,12 +128,52 @@ bool TPcapngExport::ExportLog(const QString &path)
     return ExportPackets(path, Interfaces(), m_recorder.Take());
 }
 
+bool TPcapngExport::ExportFrames(const QString &path)
+{
+    TFramesView *view = m_window->findChild<TFramesView *>();
+    std::vector<size_t> rows;
+    if (view) {
+        const TFramesModel &model = view->Model();
+        std::set<int> selected;
+        for (const QItemSelectionRange &range : view->Table().selectionModel()->selection())
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                selected.insert(row);
+        if (selected.size() > 1) {
+            for (const int row : selected)
+                if (const std::optional<size_t> at = model.StoreRow(row))
+                    rows.push_back(*at);
+        } else {
+            for (size_t n = 0; n < model.Store().Visible(); ++n)
+                rows.push_back(model.Store().VisibleRow(n));
+        }
+    }
+    if (rows.empty()) {
+        if (m_showMessage)
+            m_showMessage(
+                tr("There are no frames to export: View > Frames shows the frames of a framed link."));
+        return false;
+    }
+    const CFrameStore &store = view->Model().Store();
+    const int64_t wallOffset = WallMicrosAt(0);
+    CPcapngRecorder frames(size_t{1} << 40);
+    std::string packet;
+    for (const size_t row : rows) {
+        const ST_Frame frame = store.At(row);
+        packet.clear();
+        AppendLogPcapng(packet, LogDirectionOf(frame.Direction), frame.Bytes.data(), frame.Bytes.size(),
+                        wallOffset + frame.Start.count());
+        frames.AddPacket(packet);
+    }
+    return ExportPackets(path, Interfaces(), frames.Take());
+}
+
 bool TPcapngExport::ExportPackets(const QString &path, std::vector<ST_PcapngInterface> interfaces,
                                   CPcapngRecorder::Snapshot packets)
 {
     if (m_writer.joinable())
         return false;
     m_item->setEnabled(false);
+    m_framesItem->setEnabled(false);
     m_writer = std::thread([this, path, interfaces = std::move(interfaces), packets = std::move(packets)] {
         QString error;
         size_t next = 0;
@@ -105,4 +210,5 @@ void TPcapngExport::Finished(const QString &path, const QString &error)
 void TPcapngExport::UpdateControls()
 {
     m_item->setEnabled(!m_writer.joinable());
+    m_framesItem->setEnabled(!m_writer.joinable());
 }

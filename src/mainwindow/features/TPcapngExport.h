@@ -1,8 +1,18 @@
 #pragma once
-// File > Export > Wireshark Capture (pcapng)...: the log's traffic since the window opened (the
-// last CPcapngRecorder::kDefaultByteLimit of it), each block a packet both ways stamped when it
-// was read or its write began, for the protocol analyser. The file is written on a thread of its
-// own, as a temporary file renamed into place; the window hears how it went through Exported.
+// File > Export > Wireshark Capture (pcapng)...: the window's traffic since it opened (the last
+// CPcapngRecorder::kDefaultByteLimit of it), each block a packet both ways stamped to the
+// microsecond when its first byte was read or its write began, the log's notes and the line's
+// events (modem lines, breaks, line errors) between them, for the protocol analyser. The
+// traffic is taken from the session's path, not from the log's lines, which a split or a hold
+// would cut and stamp otherwise; the events from the session's record as they come, kept among
+// the packets, so they go with the oldest packets when the limit is reached.
+//
+// File > Export > Frames as Wireshark Capture (pcapng)...: the frames view's frames, a packet
+// each with the frame's start, those selected when more than one is, else every one the view
+// shows (its filter applies).
+//
+// The file is written on a thread of its own, as a temporary file renamed into place; the window
+// hears how it went through Exported.
 #include "log/pcapng.h"
 #include "log/pcapngrecorder.h"
 
@@ -12,6 +22,7 @@
 #include <functional>
 #include <thread>
 
+class CPortSession;
 class QAction;
 class QWidget;
 class TFeatureServices;
@@ -22,12 +33,15 @@ class TPcapngExport : public QObject
     Q_OBJECT
 public:
     // `exportItem` is File > Export, which gets the submenu.
-    TPcapngExport(QWidget *window, TTrafficLog &log, TFeatureServices &services, QAction *exportItem,
-                  std::function<void(const QString &)> showMessage);
+    TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog &log, TFeatureServices &services,
+                  QAction *exportItem, std::function<void(const QString &)> showMessage);
     ~TPcapngExport() override; // waits for a file being written
 
     // Writes the log's packets to `path`; false while an export is still being written.
     bool ExportLog(const QString &path);
+    // Writes the frames view's frames (see above) to `path`; false while busy or with no frames
+    // to write, which the user is told.
+    bool ExportFrames(const QString &path);
     // The hook for other packets (a view's frames, a selection): written as the log's are.
     bool ExportPackets(const QString &path, std::vector<ST_PcapngInterface> interfaces,
                        CPcapngRecorder::Snapshot packets);
@@ -41,12 +55,14 @@ signals:
 private:
     void Finished(const QString &path, const QString &error);
     std::vector<ST_PcapngInterface> Interfaces() const;
+    QString AskPath(const char *name);
 
     QWidget *m_window;
     QPointer<TTrafficLog> m_log; // the window may delete the log first
     TFeatureServices &m_services;
     std::function<void(const QString &)> m_showMessage;
     QAction *m_item = nullptr;
+    QAction *m_framesItem = nullptr;
     CPcapngRecorder m_recorder;
     uint64_t m_observer = 0;
     std::thread m_writer;

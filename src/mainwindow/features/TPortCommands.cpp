@@ -119,7 +119,7 @@ void TPortCommands::FinishOpen(const COM_PORT_SETTING &link, const std::string &
         if (!CPortSession::NeedsConnect(link))
             NotePortHolder(path, m_holderNumber);
         emit m_services.PortOpened(link);
-    } else if (!message.empty() && (CPortSession::NeedsConnect(link) || IsDemoPortName(link.PortName))) {
+    } else if (!message.empty() && (CPortSession::NeedsConnect(link) || IsPlayedPortName(link.PortName))) {
         // The connection's own words name the address and what the network said; a demo
         // port's name the devices there are.
         tell(QString::fromLocal8Bit(message));

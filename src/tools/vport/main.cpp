@@ -3,6 +3,7 @@
 #include "demo/demodevices.h"
 #include "demo/demorunner.h"
 #include "platform/textfile.h"
+#include "replay/replayports.h"
 #include "responder.h"
 #include "serial/portlist.h"
 
@@ -46,6 +47,11 @@ const char kHelp[] =
     "                   another program (%s). It starts when a program first opens\n"
     "                   the port and goes on across later openings; what it says while\n"
     "                   nobody has the port open is dropped. Not with --tcp.\n"
+    "  --replay FILE    play a recording (a pcapng Kestrum wrote, a text or raw capture) as\n"
+    "                   the device, from when a program first opens the port, at the\n"
+    "                   recorded pace; with --answer each request the program sends gets\n"
+    "                   the recorded answer; --speed X (a factor) or --speed max. Not with\n"
+    "                   --tcp.\n"
     "\n"
     "Options:\n"
     "  --name NAME      make the stable name NAME (default: the first free vportN)\n"
@@ -62,7 +68,7 @@ const char kHelp[] =
 
 constexpr size_t kMaxPending = 1 << 20;
 
-enum class Mode { Echo, Lines, Table, Demo };
+enum class Mode { Echo, Lines, Table, Demo, Replay };
 
 struct Options
 {
@@ -70,6 +76,8 @@ struct Options
     long rate = 0;
     std::string table;
     std::string demo;
+    std::string replay;
+    ST_ReplayOptions replayOptions;
     std::string name;
     bool link = true;
     bool tcp = false;
@@ -153,6 +161,20 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
                 *exitCode = Usage(("there is no demo device " + o->demo + " (" + KindNames() + ")").c_str());
                 return false;
             }
+        } else if (a == "--replay" && hasValue) {
+            o->mode = Mode::Replay;
+            o->replay = argv[++i];
+        } else if (a == "--answer") {
+            o->replayOptions.Answer = true;
+        } else if (a == "--speed" && hasValue) {
+            const std::string speed = argv[++i];
+            char *end = nullptr;
+            o->replayOptions.Speed = speed == "max" ? 0 : std::strtod(speed.c_str(), &end);
+            if (speed != "max" && (speed.empty() || *end != '\0' || !(o->replayOptions.Speed > 0) ||
+                                   o->replayOptions.Speed > 1000)) {
+                *exitCode = Usage("--speed takes a factor of the recorded pace (up to 1000) or max");
+                return false;
+            }
         } else if (a == "--name" && hasValue) {
             o->name = argv[++i];
             if (o->name.empty() || o->name.find('/') != std::string::npos || o->name[0] == '.') {
@@ -170,6 +192,10 @@ bool Parse(int argc, char **argv, Options *o, int *exitCode)
             *exitCode = Usage(("unknown or incomplete option " + a).c_str());
             return false;
         }
+    }
+    if (o->tcp && o->mode == Mode::Replay) {
+        *exitCode = Usage("a recording is played on a pseudo-terminal, not with --tcp");
+        return false;
     }
     if (o->tcp && o->mode == Mode::Demo) {
         *exitCode = Usage("a demo device is served on a pseudo-terminal, not with --tcp");
@@ -434,6 +460,7 @@ int main(int argc, char **argv)
 
     CVport vport;
     std::unique_ptr<demo::CDemoRunner> played;
+    std::unique_ptr<CReplayOutlet> replayed;
     std::string error;
     if (options.tcp && !vport.Listen(options, &error)) {
         std::fprintf(stderr, "kestrum-vport: cannot listen on %s:%s: %s\n", options.host.c_str(),
@@ -453,11 +480,24 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "kestrum-vport: cannot play %s: %s\n", kind.c_str(), error.c_str());
             return 1;
         }
+    } else if (options.mode == Mode::Replay) {
+        try {
+            replayed =
+                CReplayOutlet::Make(ReadRecordingFile(options.replay, 0), options.replayOptions, &error);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "kestrum-vport: %s\n", e.what());
+            return 2;
+        }
+        if (!replayed) {
+            std::fprintf(stderr, "kestrum-vport: cannot play %s: %s\n", options.replay.c_str(),
+                         error.c_str());
+            return 1;
+        }
     } else if (!options.tcp && !vport.Start(&error)) {
         std::fprintf(stderr, "kestrum-vport: cannot create a pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    const std::string path = played ? played->SlavePath() : vport.Path();
+    const std::string path = played ? played->SlavePath() : replayed ? replayed->SlavePath() : vport.Path();
     const bool makeLink = options.link && !options.tcp;
     const std::string link = makeLink ? MakeLink(options.name, path) : std::string();
     std::printf("Port: %s\n", path.c_str());
@@ -469,8 +509,9 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     // The device has a thread of its own; this one only waits for the stop.
-    const int rc = played ? WaitForStop(signals) : vport.Run(options, &responder, signals);
+    const int rc = played || replayed ? WaitForStop(signals) : vport.Run(options, &responder, signals);
     played.reset();
+    replayed.reset();
     if (!link.empty())
         unlink(link.c_str());
     return rc;

@@ -1,4 +1,4 @@
-#include "script/luapattern.h"
+#include "lua/luapattern.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "script/patternlib.h"
+#include "lua/patternlib.h"
 
 #include <lua.hpp>
 

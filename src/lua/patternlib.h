@@ -2,7 +2,7 @@
 // string.find, string.match, string.gmatch and string.gsub of a script's state on the matcher
 // that can be told to give up (luapattern.h), so that a pattern with a search that never ends in
 // practice still ends when the script is stopped. Their answers are Lua's own.
-#include "script/luapattern.h"
+#include "lua/luapattern.h"
 
 struct lua_State;
 

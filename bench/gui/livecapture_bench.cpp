@@ -1,0 +1,167 @@
+// What a live capture costs the window, side by side in one run, offscreen, with a pseudo-terminal
+// as the device sending 8-byte lines at 1 MB/s: the process's CPU without a capture and with a
+// reader attached to the window's socket, as kestrum-extcap attaches for the analyser, both with
+// the traffic in blocks and framed ("Lines", about 125,000 frames a second), in alternating rounds
+// (median of the rounds), and the ratio to no capture. The reader is a process of its own, so its
+// reading is not counted as the window's. Prints figures; asserts only that no byte was lost.
+// `--smoke` runs every part briefly.
+#include "../benchsupport.h"
+#include "../rawpty.h"
+#include "extcap/livecapture.h"
+#include "mainwindow/TfrmMain.h"
+#include "mainwindow/features/TLiveCapture.h"
+#include "mainwindow/features/TPortCommands.h"
+#include "session/portsession.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::vector<uint8_t> Lines(size_t frames)
+{
+    std::vector<uint8_t> data;
+    data.reserve(frames * 8);
+    char line[16];
+    for (size_t i = 0; i < frames; ++i) {
+        std::snprintf(line, sizeof line, "%06zu\r\n", i % 1000000);
+        data.insert(data.end(), line, line + 8);
+    }
+    return data;
+}
+
+void Feed(int fd, const std::vector<uint8_t> &data)
+{
+    auto next = std::chrono::steady_clock::now();
+    for (size_t done = 0; done < data.size();) {
+        const ssize_t w = write(fd, data.data() + done, std::min<size_t>(1000, data.size() - done));
+        if (w < 0)
+            return;
+        done += static_cast<size_t>(w);
+        next += std::chrono::milliseconds(1);
+        std::this_thread::sleep_until(next);
+    }
+}
+
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(20);
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+// A reader in a child process that takes everything and throws it away; -1 when none attached.
+pid_t AttachReader(const std::string &path)
+{
+    std::string why;
+    const int fd = ConnectLiveWindow(path, why);
+    if (fd < 0) {
+        std::printf("no reader: %s\n", why.c_str());
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        // The window's end of this very connection came along with the fork: it must go, or the
+        // reader would never see the window hang up.
+        for (int other = 3; other < 1024; ++other)
+            if (other != fd)
+                close(other);
+        char buffer[65536];
+        while (read(fd, buffer, sizeof buffer) > 0) {
+        }
+        _exit(0);
+    }
+    close(fd);
+    return child;
+}
+
+const char *const kModeNames[] = {"blocks", "blocks + capture", "frames", "frames + capture"};
+
+double Round(int mode, double seconds, bool &all)
+{
+    const Pair pair = MakePair();
+    pid_t reader = -1;
+    double percent = 0;
+    {
+        TfrmMain w;
+        COM_PORT_SETTING link = DefaultLinkSetting();
+        link.LinkName = "Bench";
+        link.PortName = pair.name;
+        w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(link);
+        if (mode >= 2)
+            w.Session().Frames().SetProfile(CFrameProfile::BuiltIn("Lines"), LineTimingOf(link));
+        if (mode % 2 == 1) {
+            auto *capture = w.findChild<TLiveCapture *>(QString(), Qt::FindDirectChildrenOnly);
+            reader = capture ? AttachReader(capture->SocketPath()) : -1;
+            RunUntil([&] { return capture && capture->Callers() > 0; }, 10000);
+        }
+        const std::vector<uint8_t> data = Lines(static_cast<size_t>(125000 * seconds));
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuBefore = CpuSeconds();
+        std::thread writer(Feed, pair.master, std::cref(data));
+        all = RunUntil([&] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); },
+                       static_cast<int>(seconds * 1000) + 30000);
+        // The last packets of the round are on their way to the reader, as the first ones were.
+        const double cpu = CpuSeconds() - cpuBefore;
+        writer.join();
+        percent = 100.0 * cpu / (clock.nsecsElapsed() / 1e9);
+    }
+    if (reader > 0)
+        waitpid(reader, nullptr, 0);
+    close(pair.master);
+    close(pair.slave);
+    return percent;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    UseBenchHome(home);
+    QApplication app(argc, argv);
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const int rounds = smoke ? 1 : 5;
+    const double seconds = smoke ? 0.3 : 5;
+    std::vector<double> cpu[4];
+    int failures = 0;
+    for (int r = 0; r < rounds; ++r)
+        for (int mode = 0; mode < 4; ++mode) {
+            bool all = false;
+            cpu[mode].push_back(Round(mode, seconds, all));
+            if (!all) {
+                std::printf("%s: BYTES MISSING\n", kModeNames[mode]);
+                ++failures;
+            }
+        }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    for (int mode = 0; mode < 4; ++mode) {
+        const double without = median(cpu[mode / 2 * 2]);
+        const double value = median(cpu[mode]);
+        std::printf(
+            "cpu at 1 MB/s of 8-byte lines, %s: %.1f %% of a core (%.2f x without a capture; median of "
+            "%d)\n",
+            kModeNames[mode], value, without > 0 ? value / without : 0, rounds);
+    }
+    return failures;
+}

@@ -1,0 +1,52 @@
+#include "session/lineevents.h"
+
+#include <algorithm>
+
+uint8_t LineEventBits(const ST_ModemLines &lines)
+{
+    return static_cast<uint8_t>((lines.Cts ? kLineCts : 0) | (lines.Dcd ? kLineDcd : 0) |
+                                (lines.Dsr ? kLineDsr : 0) | (lines.Rts ? kLineRts : 0) |
+                                (lines.Dtr ? kLineDtr : 0) | (lines.Ring ? kLineRi : 0));
+}
+
+void CLineEvents::SetObserver(const std::string &name, Observer observer)
+{
+    const auto found = std::find_if(m_observers.begin(), m_observers.end(),
+                                    [&name](const ST_Observer &o) { return o.Name == name; });
+    if (!observer) {
+        if (found != m_observers.end())
+            m_observers.erase(found);
+        return;
+    }
+    if (found != m_observers.end())
+        found->Tell = std::move(observer);
+    else
+        m_observers.push_back({name, std::move(observer)});
+}
+
+void CLineEvents::Add(const ST_LineEvent &event)
+{
+    m_kept.push_back(event);
+    if (m_kept.size() > kKept)
+        m_kept.pop_front();
+    for (const ST_Observer &observer : m_observers)
+        observer.Tell(event);
+}
+
+std::optional<ST_LineEvent> CLineEvents::LinesSeen(uint8_t lines, int64_t steadyMicros)
+{
+    // The outputs are the window's own doing; only the device's inputs make an event.
+    constexpr uint8_t kInputs = kLineCts | kLineDsr | kLineDcd | kLineRi;
+    const uint8_t before = m_lines;
+    const bool first = !m_haveLines;
+    m_lines = lines;
+    m_haveLines = true;
+    if (first || ((before ^ lines) & kInputs) == 0)
+        return std::nullopt;
+    ST_LineEvent event;
+    event.SteadyMicros = steadyMicros;
+    event.Kind = ELineEvent::ModemLines;
+    event.Before = before;
+    event.After = lines;
+    return event;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The session's record of what the line did besides data: modem-line changes, breaks and line
+// errors, each stamped when it was seen. The record runs on the owner thread, in the order the
+// traffic path runs the data: a break or a line error comes from the listener right after the
+// bytes read before it (the port ends the block there), a modem-line change once the bytes read
+// before the look that found it have been through the path. So an observer that writes both into
+// one file (a capture, an export) writes them in the order they crossed the line.
+#include "portbase/lineevent.h"
+#include "serial/serial.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The lines of one look as the events' bits.
+uint8_t LineEventBits(const ST_ModemLines &lines);
+
+class CLineEvents
+{
+public:
+    // The newest are kept for a reader that comes later; observers get every one.
+    static constexpr size_t kKept = 4096;
+    using Observer = std::function<void(const ST_LineEvent &event)>;
+
+    // The observer called `name` gets every event from now on; null removes it.
+    void SetObserver(const std::string &name, Observer observer);
+    void Add(const ST_LineEvent &event);
+    // The lines as last looked at: an input that differs from the look before is an event (the
+    // first look after an open only sets them). Nothing when no input changed.
+    std::optional<ST_LineEvent> LinesSeen(uint8_t lines, int64_t steadyMicros);
+    // The port closed: the next look starts afresh.
+    void PortClosed() { m_haveLines = false; }
+    uint8_t Lines() const { return m_lines; }
+    const std::deque<ST_LineEvent> &Kept() const { return m_kept; }
+
+private:
+    struct ST_Observer
+    {
+        std::string Name;
+        Observer Tell;
+    };
+    std::vector<ST_Observer> m_observers;
+    std::deque<ST_LineEvent> m_kept;
+    uint8_t m_lines = 0;
+    bool m_haveLines = false;
+};
