@@ -141,6 +141,102 @@
     </message>
 </context>
 <context>
+    <name>TAnswerHistogram</name>
+    <message>
+        <source>Answer time histogram</source>
+        <translation>Histogramm der Antwortzeiten</translation>
+    </message>
+    <message>
+        <source>No answer times.</source>
+        <translation>Keine Antwortzeiten.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n answer(s) from %1 to %2 ms:</source>
+        <translation>
+            <numerusform>%n Antwort von %1 bis %2 ms:</numerusform>
+            <numerusform>%n Antworten von %1 bis %2 ms:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 from %2 ms;</source>
+        <translation>%1 ab %2 ms;</translation>
+    </message>
+</context>
+<context>
+    <name>TAnswerTimesCommands</name>
+    <message>
+        <source>Answer Times</source>
+        <translation>Antwortzeiten</translation>
+    </message>
+</context>
+<context>
+    <name>TAnswerTimesPanel</name>
+    <message>
+        <source>Answer times</source>
+        <translation>Antwortzeiten</translation>
+    </message>
+    <message>
+        <source>Answer times by unit and function</source>
+        <translation>Antwortzeiten nach Gerät und Funktion</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>Function</source>
+        <translation>Funktion</translation>
+    </message>
+    <message>
+        <source>Requests</source>
+        <translation>Anfragen</translation>
+    </message>
+    <message>
+        <source>Answered</source>
+        <translation>Beantwortet</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>Fehlend</translation>
+    </message>
+    <message>
+        <source>Exceptions</source>
+        <translation>Ausnahmen</translation>
+    </message>
+    <message>
+        <source>Min ms</source>
+        <translation>Min. ms</translation>
+    </message>
+    <message>
+        <source>Median ms</source>
+        <translation>Median ms</translation>
+    </message>
+    <message>
+        <source>99% ms</source>
+        <translation>99 % ms</translation>
+    </message>
+    <message>
+        <source>Max ms</source>
+        <translation>Max. ms</translation>
+    </message>
+    <message>
+        <source>&amp;Reset</source>
+        <translation>&amp;Zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Reset the answer times</source>
+        <translation>Die Antwortzeiten zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Copy as &amp;CSV</source>
+        <translation>Als &amp;CSV kopieren</translation>
+    </message>
+    <message>
+        <source>Copy the answer times as CSV</source>
+        <translation>Die Antwortzeiten als CSV kopieren</translation>
+    </message>
+</context>
+<context>
     <name>TCaptureCommands</name>
     <message>
         <source>&amp;Capture to File…</source>
@@ -517,6 +613,34 @@
         <source>Summary</source>
         <translation>Zusammenfassung</translation>
     </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>from the wrong unit</source>
+        <translation>vom falschen Gerät</translation>
+    </message>
+    <message>
+        <source>to the wrong function</source>
+        <translation>auf die falsche Funktion</translation>
+    </message>
+    <message>
+        <source>late: %1 ms</source>
+        <translation>verspätet: %1 ms</translation>
+    </message>
+    <message>
+        <source>unasked</source>
+        <translation>ungefragt</translation>
+    </message>
+    <message>
+        <source>decoder error: %1</source>
+        <translation>Decoder-Fehler: %1</translation>
+    </message>
 </context>
 <context>
     <name>TFramesView</name>
@@ -637,6 +761,10 @@
     <message>
         <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
         <translation>Die verlangte Pause (%1 ms) liegt unter der für diesen Netzwerk-Port eingestellten Untergrenze (%2 ms): Frames mit kürzerem Abstand können zusammenlaufen.</translation>
+    </message>
+    <message>
+        <source>The frames are not decoded: %1</source>
+        <translation>Die Frames werden nicht dekodiert: %1</translation>
     </message>
 </context>
 <context>
@@ -2461,6 +2589,62 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>bad</source>
         <translation>falsch</translation>
     </message>
+    <message>
+        <source>Decoder</source>
+        <translation>Decoder</translation>
+    </message>
+    <message>
+        <source>Modbus RTU</source>
+        <translation>Modbus RTU</translation>
+    </message>
+    <message>
+        <source>Modbus ASCII</source>
+        <translation>Modbus ASCII</translation>
+    </message>
+    <message>
+        <source>NMEA 0183</source>
+        <translation>NMEA 0183</translation>
+    </message>
+    <message>
+        <source>Layouts of this profile</source>
+        <translation>Layouts dieses Profils</translation>
+    </message>
+    <message>
+        <source>Lua file</source>
+        <translation>Lua-Datei</translation>
+    </message>
+    <message>
+        <source>Automatic: a built-in&apos;s own decoder, or the profile&apos;s layouts when it declares some</source>
+        <translation>Automatisch: der eigene Decoder eines eingebauten Profils, oder die Layouts des Profils, wenn es welche angibt</translation>
+    </message>
+    <message>
+        <source>Lua decoder file</source>
+        <translation>Lua-Decoder-Datei</translation>
+    </message>
+    <message>
+        <source>File beside the profiles file</source>
+        <translation>Datei neben der Profildatei</translation>
+    </message>
+    <message>
+        <source>Decoder:</source>
+        <translation>Decoder:</translation>
+    </message>
+    <message>
+        <source>Answer time-out in milliseconds</source>
+        <translation>Antwort-Zeitlimit in Millisekunden</translation>
+    </message>
+    <message>
+        <source>Until the next request</source>
+        <translation>Bis zur nächsten Anfrage</translation>
+    </message>
+    <message>
+        <source>Answer time-out (ms):</source>
+        <translation>Antwort-Zeitlimit (ms):</translation>
+    </message>
+    <message>
+        <source>A Lua decoder needs the name of its file.</source>
+        <translation>Ein Lua-Decoder braucht den Namen seiner Datei.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmGroupRecord</name>
@@ -2861,6 +3045,22 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
     <message>
         <source>Port A and Port B are the same port</source>
         <translation>Port A und Port B sind derselbe Port</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>Master side</source>
+        <translation>Master-Seite</translation>
+    </message>
+    <message>
+        <source>The side whose frames are requests, paired with the other side&apos;s answers</source>
+        <translation>Die Seite, deren Frames Anfragen sind, gepaart mit den Antworten der anderen Seite</translation>
     </message>
 </context>
 <context>

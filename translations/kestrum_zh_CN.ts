@@ -141,6 +141,101 @@
     </message>
 </context>
 <context>
+    <name>TAnswerHistogram</name>
+    <message>
+        <source>Answer time histogram</source>
+        <translation>应答时间直方图</translation>
+    </message>
+    <message>
+        <source>No answer times.</source>
+        <translation>没有应答时间。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n answer(s) from %1 to %2 ms:</source>
+        <translation>
+            <numerusform>%n 个应答，自 %1 至 %2 ms：</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 from %2 ms;</source>
+        <translation>%1 个自 %2 ms；</translation>
+    </message>
+</context>
+<context>
+    <name>TAnswerTimesCommands</name>
+    <message>
+        <source>Answer Times</source>
+        <translation>应答时间</translation>
+    </message>
+</context>
+<context>
+    <name>TAnswerTimesPanel</name>
+    <message>
+        <source>Answer times</source>
+        <translation>应答时间</translation>
+    </message>
+    <message>
+        <source>Answer times by unit and function</source>
+        <translation>按单元和功能的应答时间</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>单元</translation>
+    </message>
+    <message>
+        <source>Function</source>
+        <translation>功能</translation>
+    </message>
+    <message>
+        <source>Requests</source>
+        <translation>请求</translation>
+    </message>
+    <message>
+        <source>Answered</source>
+        <translation>已应答</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>缺失</translation>
+    </message>
+    <message>
+        <source>Exceptions</source>
+        <translation>异常</translation>
+    </message>
+    <message>
+        <source>Min ms</source>
+        <translation>最小 ms</translation>
+    </message>
+    <message>
+        <source>Median ms</source>
+        <translation>中位数 ms</translation>
+    </message>
+    <message>
+        <source>99% ms</source>
+        <translation>99% ms</translation>
+    </message>
+    <message>
+        <source>Max ms</source>
+        <translation>最大 ms</translation>
+    </message>
+    <message>
+        <source>&amp;Reset</source>
+        <translation>重置(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Reset the answer times</source>
+        <translation>重置应答时间</translation>
+    </message>
+    <message>
+        <source>Copy as &amp;CSV</source>
+        <translation>复制为 CSV(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Copy the answer times as CSV</source>
+        <translation>将应答时间复制为 CSV</translation>
+    </message>
+</context>
+<context>
     <name>TCaptureCommands</name>
     <message>
         <source>&amp;Capture to File…</source>
@@ -517,6 +612,34 @@
         <source>Summary</source>
         <translation>摘要</translation>
     </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>from the wrong unit</source>
+        <translation>来自错误的单元</translation>
+    </message>
+    <message>
+        <source>to the wrong function</source>
+        <translation>对应错误的功能</translation>
+    </message>
+    <message>
+        <source>late: %1 ms</source>
+        <translation>迟到：%1 ms</translation>
+    </message>
+    <message>
+        <source>unasked</source>
+        <translation>未请求</translation>
+    </message>
+    <message>
+        <source>decoder error: %1</source>
+        <translation>解码器错误：%1</translation>
+    </message>
 </context>
 <context>
     <name>TFramesView</name>
@@ -635,6 +758,10 @@
     <message>
         <source>The gap asked for (%1 ms) is below the floor set for this network port (%2 ms): frames closer than that may run together.</source>
         <translation>所需间隔（%1 毫秒）低于为此网络端口设置的下限（%2 毫秒）：间隔更短的帧可能连在一起。</translation>
+    </message>
+    <message>
+        <source>The frames are not decoded: %1</source>
+        <translation>帧未被解码：%1</translation>
     </message>
 </context>
 <context>
@@ -2459,6 +2586,62 @@ Data received from now on is not captured.</source>
         <source>bad</source>
         <translation>错误</translation>
     </message>
+    <message>
+        <source>Decoder</source>
+        <translation>解码器</translation>
+    </message>
+    <message>
+        <source>Modbus RTU</source>
+        <translation>Modbus RTU</translation>
+    </message>
+    <message>
+        <source>Modbus ASCII</source>
+        <translation>Modbus ASCII</translation>
+    </message>
+    <message>
+        <source>NMEA 0183</source>
+        <translation>NMEA 0183</translation>
+    </message>
+    <message>
+        <source>Layouts of this profile</source>
+        <translation>此配置的布局</translation>
+    </message>
+    <message>
+        <source>Lua file</source>
+        <translation>Lua 文件</translation>
+    </message>
+    <message>
+        <source>Automatic: a built-in&apos;s own decoder, or the profile&apos;s layouts when it declares some</source>
+        <translation>自动：内置配置自带的解码器，或配置中声明的布局</translation>
+    </message>
+    <message>
+        <source>Lua decoder file</source>
+        <translation>Lua 解码器文件</translation>
+    </message>
+    <message>
+        <source>File beside the profiles file</source>
+        <translation>与配置文件同目录的文件</translation>
+    </message>
+    <message>
+        <source>Decoder:</source>
+        <translation>解码器：</translation>
+    </message>
+    <message>
+        <source>Answer time-out in milliseconds</source>
+        <translation>应答超时（毫秒）</translation>
+    </message>
+    <message>
+        <source>Until the next request</source>
+        <translation>直到下一个请求</translation>
+    </message>
+    <message>
+        <source>Answer time-out (ms):</source>
+        <translation>应答超时（ms）：</translation>
+    </message>
+    <message>
+        <source>A Lua decoder needs the name of its file.</source>
+        <translation>Lua 解码器需要其文件名。</translation>
+    </message>
 </context>
 <context>
     <name>TfrmGroupRecord</name>
@@ -2859,6 +3042,22 @@ Data received from now on is not captured.</source>
     <message>
         <source>Port A and Port B are the same port</source>
         <translation>端口 A 和端口 B 是同一个端口</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>Master side</source>
+        <translation>主站一侧</translation>
+    </message>
+    <message>
+        <source>The side whose frames are requests, paired with the other side&apos;s answers</source>
+        <translation>其帧为请求的一侧，与另一侧的应答配对</translation>
     </message>
 </context>
 <context>

@@ -28,6 +28,8 @@ std::unique_ptr<IDecoder> MakeDecoder(const ST_FramingProfile &profile,
         else
             return nullptr;
     }
+    if (name == "none")
+        return nullptr;
     if (name == "modbus-rtu" || name == "modbus-ascii")
         return std::make_unique<CModbusDecoder>(name == "modbus-ascii", requestSide);
     if (name == "nmea")
@@ -37,5 +39,5 @@ std::unique_ptr<IDecoder> MakeDecoder(const ST_FramingProfile &profile,
     if (name == "layout")
         return std::make_unique<CLayoutDecoder>(ParseLayouts(profile.Unknown));
     throw std::invalid_argument("no decoder is called \"" + profile.Decoder +
-                                "\" (modbus-rtu, modbus-ascii, nmea, layout, lua:FILE)");
+                                "\" (none, modbus-rtu, modbus-ascii, nmea, layout, lua:FILE)");
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The decoder a framing profile names ("decoder = modbus-rtu", "modbus-ascii", "nmea", "layout"
+// The decoder a framing profile names ("decoder = none", "modbus-rtu", "modbus-ascii", "nmea", "layout"
 // or "lua:FILE", a Lua file in `profileFolder`, the profiles file's: luadecoder.h). A profile that
 // names none gets the one its framing is for when it is a built-in ("Modbus RTU", "Modbus ASCII",
 // "NMEA 0183") and its layouts when it declares some.

@@ -150,7 +150,8 @@ void CFrameStore::DropOldest()
         }
         m_index.shrink_to_fit();
     }
-    m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record);
+    m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record) +
+                     oldest.Pairings.capacity() * sizeof(ST_FramePairing);
     m_firstId = end;
     m_chunks.pop_front();
 }
@@ -213,6 +214,32 @@ ST_Frame CFrameStore::At(size_t row) const
     frame.Check = static_cast<EFrameCheck>(r.Check);
     frame.Marks = r.Marks;
     return frame;
+}
+
+void CFrameStore::SetPairing(uint64_t id, const ST_FramePairing &pairing)
+{
+    const std::optional<size_t> row = RowOfId(id);
+    if (!row)
+        return;
+    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
+                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
+    std::vector<ST_FramePairing> &pairings = (--it)->Pairings;
+    const size_t at = static_cast<size_t>(id - it->FirstId);
+    const size_t capacity = pairings.capacity();
+    if (pairings.size() <= at)
+        pairings.resize(at + 1);
+    pairings[at] = pairing;
+    m_chunkMemory += (pairings.capacity() - capacity) * sizeof(ST_FramePairing);
+}
+
+ST_FramePairing CFrameStore::Pairing(size_t row) const
+{
+    const uint64_t id = m_firstId + row;
+    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
+                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
+    --it;
+    const size_t at = static_cast<size_t>(id - it->FirstId);
+    return at < it->Pairings.size() ? it->Pairings[at] : ST_FramePairing{};
 }
 
 bool CFrameStore::HoldsText(const uint8_t *data, size_t size, const std::string &lowerText,

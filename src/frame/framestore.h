@@ -30,6 +30,16 @@ struct ST_FrameFilter
     bool PassesAll() const { return Directions == kAllDirections && Checks == kAllChecks && Text.empty(); }
 };
 
+// What pairing requests with answers said of a frame, kept beside it for the view's summary. The
+// store keeps it only for frames that have one, so framing without it costs nothing more.
+struct ST_FramePairing
+{
+    static constexpr uint64_t kNoRequest = ~uint64_t{0};
+    uint64_t Request = kNoRequest; // the Id() of the stored request this frame answers
+    float AnswerMs = -1;           // to the answer's first byte; below 0: not timed
+    uint8_t Outcome = 0;           // 0: nothing said; the rest as the reader of the pairing numbers them
+};
+
 class CFrameStore
 {
 public:
@@ -60,6 +70,21 @@ public:
     size_t Length(size_t row) const;
     void Bytes(size_t row, std::vector<uint8_t> &out) const;
     EFrameDirection Direction(size_t row) const;
+
+    // ---- Pairing ----
+    // Every frame appended has an id, in the order they came: the row's, and the last one's.
+    uint64_t IdOf(size_t row) const { return m_firstId + row; }
+    uint64_t LastId() const { return m_nextId - 1; }
+    // The row of frame `id`; none once it was dropped (or cleared).
+    std::optional<size_t> RowOfId(uint64_t id) const
+    {
+        if (id < m_firstId || id >= m_nextId)
+            return std::nullopt;
+        return static_cast<size_t>(id - m_firstId);
+    }
+    // Ignored for a frame no longer kept.
+    void SetPairing(uint64_t id, const ST_FramePairing &pairing);
+    ST_FramePairing Pairing(size_t row) const;
 
     // ---- The filter and its index ----
     // Rebuilds the index over every frame kept.
@@ -108,6 +133,7 @@ private:
         uint64_t FirstId;
         std::vector<uint8_t> Bytes;
         std::vector<ST_Record> Records;
+        std::vector<ST_FramePairing> Pairings; // beside Records, up to the last frame given one
     };
 
     const ST_Record &Record(size_t row, const ST_Chunk **chunk = nullptr) const;

@@ -59,6 +59,7 @@ TfrmMain::TfrmMain(int number, std::shared_ptr<TSharedStore> store, QWidget *par
     m_session = std::make_unique<CPortSession>(*m_bridge, std::make_unique<CQtHandOver>(this),
                                                std::make_unique<CQtHandOver>(this), RuleFilePath());
     m_bridge->PumpFrames(m_session->Frames());
+    m_bridge->TickAnswers(m_session->Frames(), m_session->Decoding());
     m_status = std::make_unique<TStatusArea>(ui, StatusWidgetPlan());
     m_slots = new TMenuSlots(this, MainMenuPlan(), this);
     m_features = new TFeatureList(this);

@@ -1,5 +1,6 @@
 #include "mainwindow/windowplan.h"
 #include "mainwindow/TFeatureList.h"
+#include "mainwindow/features/TAnswerTimesCommands.h"
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
 #include "mainwindow/features/TFirstStartHint.h"
@@ -100,6 +101,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
                           place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TAnswerTimesCommands(c.Window, c.Session, c.Menus), place);
+         },
+         SettingsPlace::Later},
     };
     return plan;
 }
@@ -130,7 +135,7 @@ const std::vector<ST_MenuSlotPlan> &MainMenuPlan()
          nullptr,
          true,
          {"mnuViewConsole", "mnuViewConsoleSettings", "mnuViewFrames", "mnuViewFramesInstead",
-          "mnuViewFraming", "mnuViewPlot", "mnuViewLanguage"}},
+          "mnuViewAnswerTimes", "mnuViewFraming", "mnuViewPlot", "mnuViewLanguage"}},
         {"view.look", "mnuView", P::End, nullptr, true, {"mnuViewZoom", "mnuViewTheme"}},
         {"edit.find",
          "mnuSetting",

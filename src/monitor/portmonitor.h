@@ -63,6 +63,8 @@ struct ST_MonitorSetup
     // A full path; a leading "~/" stands for the home folder.
     std::string VirtualPath;
     bool Bridge = false;
+    // The master is on port B: its frames are the requests the decoding pairs with answers.
+    bool MasterB = false;
 };
 
 enum class EMonitorEvent : uint8_t {

@@ -25,6 +25,23 @@ std::optional<EPairing> PairingOf(const ST_FramingProfile &profile, bool decoder
     return decoder ? std::optional<EPairing>(EPairing::Protocol) : std::nullopt;
 }
 
+// "answer_timeout_ms = N" in the profile; `otherwise` where it names none or nothing readable.
+FrameTime AnswerTimeOutOf(const ST_FramingProfile &profile, FrameTime otherwise)
+{
+    for (const auto &[key, value] : profile.Unknown) {
+        if (key != "answer_timeout_ms")
+            continue;
+        try {
+            size_t used = 0;
+            const double ms = std::stod(value, &used);
+            if (used == value.size() && ms >= 0 && ms <= 24.0 * 3600 * 1000)
+                return FrameTime(static_cast<int64_t>(ms * 1000));
+        } catch (const std::exception &) {
+        }
+    }
+    return otherwise;
+}
+
 } // namespace
 
 CSessionDecoding::CSessionDecoding(CSessionFrames &frames) : m_frames(frames) {}
@@ -75,6 +92,20 @@ void CSessionDecoding::SetObserver(const std::string &name, Observer observer)
             m_observers.push_back({name, std::move(run)});
     }
     Listen();
+}
+
+void CSessionDecoding::SetSettled(const std::string &name, Settled settled)
+{
+    auto at =
+        std::find_if(m_settled.begin(), m_settled.end(), [&](const auto &s) { return s.first == name; });
+    if (!settled) {
+        if (at != m_settled.end())
+            m_settled.erase(at);
+    } else if (at != m_settled.end()) {
+        at->second = std::make_shared<Settled>(std::move(settled));
+    } else {
+        m_settled.emplace_back(name, std::make_shared<Settled>(std::move(settled)));
+    }
 }
 
 void CSessionDecoding::WantStatistics(bool want)
@@ -164,7 +195,10 @@ CAnswerTimer *CSessionDecoding::TimerOf(EFrameDirection dir)
         const std::optional<EPairing> pairing = Current(requests).Pairing;
         if (!pairing)
             return nullptr;
-        m_timers[which] = std::make_unique<CAnswerTimer>(requests, m_timeOut, *pairing);
+        const std::optional<ST_FramingProfile> &profile =
+            which == 0 ? m_frames.Profile() : m_frames.SideProfile(requests);
+        m_timerTimeOut[which] = profile ? AnswerTimeOutOf(*profile, m_timeOut) : m_timeOut;
+        m_timers[which] = std::make_unique<CAnswerTimer>(requests, m_timerTimeOut[which], *pairing);
         m_places[which] = 0;
     }
     return m_timers[which].get();
@@ -188,8 +222,24 @@ void CSessionDecoding::OnFrame(const ST_Frame &frame)
         // An answer moved its request out of the wait; one from the wrong unit left it there.
         if (asks)
             reading.Request = timer->Answered() ? timer->Answered() : timer->RequestOf(frame);
+        // As the timer takes a request: from the requests' side, by the protocol only as one.
+        const EFrameDirection requests = which == 0 ? EFrameDirection::Sent : m_master;
+        reading.Asks =
+            frame.Direction == requests && (*lane.Pairing == EPairing::NextFrame ||
+                                            (lane.Decoder && m_pairing.Role == EDecodedRole::Request));
+        if (reading.Asks && m_timerTimeOut[which].count() > 0) {
+            m_due[which] = frame.End + m_timerTimeOut[which] + FrameTime(1);
+            if (m_wake)
+                m_wake(*m_due[which]);
+        }
     }
     // Observers may set or remove observers; the ones called are those set when the frame came.
+    // One observer is the common case: it needs no list made for every frame.
+    if (m_observers.size() == 1) {
+        const std::shared_ptr<Observer> run = m_observers.front().Run;
+        (*run)(frame, reading);
+        return;
+    }
     std::vector<std::shared_ptr<Observer>> runs;
     runs.reserve(m_observers.size());
     for (const ST_Observer &o : m_observers)
@@ -204,8 +254,25 @@ void CSessionDecoding::Tick(FrameTime now)
     for (auto &timer : m_timers)
         if (timer)
             timer->Tick(now, m_events);
-    if (!m_events.empty() && m_settled)
-        m_settled(m_events);
+    // A wake a moment early finds the request still in time: it waits for another.
+    std::optional<FrameTime> again;
+    for (std::optional<FrameTime> &due : m_due) {
+        if (due && now < *due)
+            again = again ? std::min(*again, *due) : *due;
+        else
+            due.reset();
+    }
+    if (again && m_wake)
+        m_wake(*again);
+    if (m_events.empty())
+        return;
+    // Readers may set or remove readers; the ones called are those set when the time-out came.
+    std::vector<std::shared_ptr<Settled>> runs;
+    for (const auto &s : m_settled)
+        runs.push_back(s.second);
+    const std::vector<ST_AnswerEvent> events = m_events;
+    for (const auto &run : runs)
+        (*run)(events);
 }
 
 std::vector<ST_AnswerStats> CSessionDecoding::Statistics() const

@@ -27,6 +27,7 @@ struct ST_FrameReading
     const ST_Decoded *Pairing = nullptr; // role, unit, function, exception; null without a decoder
     const ST_Frame *Request = nullptr;   // the request this frame answers, while it is at hand
     std::vector<ST_AnswerEvent> Settled; // what this frame settled (its answer, an earlier no answer)
+    bool Asks = false;                   // the frame is a request that waits for its answer now
 };
 
 class CSessionDecoding
@@ -35,6 +36,10 @@ public:
     using Observer = std::function<void(const ST_Frame &frame, const ST_FrameReading &reading)>;
     // The answers that a time-out settled with no frame to carry them (Tick).
     using Settled = std::function<void(const std::vector<ST_AnswerEvent> &events)>;
+    // Called when a request begins to wait: the owner calls Tick at `due` (steady clock,
+    // microseconds) or later, so that its time-out is told while the line stays quiet. A later
+    // call replaces the earlier one's time.
+    using Wake = std::function<void(FrameTime due)>;
     static constexpr FrameTime kDefaultAnswerTimeOut{1000000};
 
     explicit CSessionDecoding(CSessionFrames &frames);
@@ -47,13 +52,17 @@ public:
     // The monitor's side whose frames are requests (MonitorAtoB or MonitorBtoA).
     void SetMonitorMaster(EFrameDirection master);
     EFrameDirection MonitorMaster() const { return m_master; }
+    // The time-out of a profile that names none (its key `answer_timeout_ms`, in milliseconds).
     void SetAnswerTimeOut(FrameTime timeOut);
     FrameTime AnswerTimeOut() const { return m_timeOut; }
 
     // Frames with what the decoding knows of them, from now on; null removes. While no observer
     // is set (and no statistics are wanted) nothing is decoded at all.
     void SetObserver(const std::string &name, Observer observer);
-    void SetSettled(Settled settled) { m_settled = std::move(settled); }
+    void SetSettled(Settled settled) { SetSettled("", std::move(settled)); }
+    // Each reader of the time-outs by its name; null removes.
+    void SetSettled(const std::string &name, Settled settled);
+    void SetWake(Wake wake) { m_wake = std::move(wake); }
     // Pairing even with no observer, for the statistics alone.
     void WantStatistics(bool want);
 
@@ -97,9 +106,12 @@ private:
     ST_Lane m_lanes[3];
     std::unique_ptr<CAnswerTimer> m_timers[2]; // the window's, the monitor's
     uint64_t m_timerGeneration[2] = {~uint64_t{0}, ~uint64_t{0}};
+    FrameTime m_timerTimeOut[2] = {kDefaultAnswerTimeOut, kDefaultAnswerTimeOut};
     uint64_t m_places[2] = {0, 0};
     std::vector<ST_Observer> m_observers;
-    Settled m_settled;
+    std::vector<std::pair<std::string, std::shared_ptr<Settled>>> m_settled;
+    Wake m_wake;
+    std::optional<FrameTime> m_due[2]; // the time-out of the request last waiting, each timer's
     bool m_statistics = false;
     bool m_listening = false;
     ST_Decoded m_pairing;

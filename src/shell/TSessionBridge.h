@@ -24,6 +24,10 @@ public:
     // Ends the frames the quiet line ends on time, with a timer that runs only while a frame
     // waits on the clock.
     void PumpFrames(CSessionFrames &frames);
+    // Tells a request's time-out when no frame comes to tell it, with a timer that runs only while
+    // a request waits: what was read is framed first, and a frame still open is waited for, so an
+    // answer already begun is never missed.
+    void TickAnswers(CSessionFrames &frames, CSessionDecoding &decoding);
 
 signals:
     void Event(uint32_t eventWord, bool loss);
@@ -66,4 +70,5 @@ private:
     std::atomic<bool> m_logsSends{true};
     std::function<std::string(int64_t)> m_namer;
     QTimer m_framesDue;
+    QTimer m_answerDue;
 };

@@ -123,3 +123,38 @@ TEST(FrameStore, SavesTheVisibleFramesAsCsvAndReadsBackTheSame)
 
     EXPECT_THROW(store.SaveCsv(dir.File("missing/frames.csv"), 0, true), std::exception);
 }
+
+TEST(FrameStore, KeepsWhatPairingSaidOfAFrameWithinTheLimitAndForgetsItWithTheFrame)
+{
+    CFrameStore store, plain;
+    store.SetByteLimit(2 * 1024 * 1024);
+    plain.SetByteLimit(store.ByteLimit());
+    ST_FramePairing answered;
+    answered.AnswerMs = 12.5F;
+    answered.Outcome = 1;
+    uint64_t firstAnswer = 0;
+    for (uint64_t n = 0; n < 200000; ++n) {
+        store.Append(Numbered(n));
+        plain.Append(Numbered(n));
+        // Every answer names its request, the frame before it.
+        if (n % 2 == 1) {
+            answered.Request = store.LastId() - 1;
+            store.SetPairing(store.LastId(), answered);
+            if (n == 1)
+                firstAnswer = store.LastId();
+        }
+    }
+    ASSERT_GT(store.Dropped(), 0u);
+    EXPECT_LE(store.MemoryBytes(), store.ByteLimit());
+    EXPECT_LT(store.Count(), plain.Count()) << "what pairing said counts against the limit";
+    EXPECT_FALSE(store.RowOfId(firstAnswer)) << "gone with its frame";
+    store.SetPairing(firstAnswer, answered); // a frame dropped meanwhile: nothing to mark
+
+    const size_t last = store.Count() - 1;
+    const ST_FramePairing kept = store.Pairing(last);
+    EXPECT_EQ(kept.Outcome, 1);
+    EXPECT_EQ(kept.AnswerMs, 12.5F);
+    ASSERT_TRUE(store.RowOfId(kept.Request));
+    EXPECT_EQ(NumberOf(store, *store.RowOfId(kept.Request)), NumberOf(store, last) - 1);
+    EXPECT_EQ(store.Pairing(last - 1).Outcome, 0) << "a request nothing was said of";
+}

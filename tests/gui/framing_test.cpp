@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -127,4 +129,27 @@ TEST(Framing, ADamagedProfilesFileIsShownAndNeverWrittenOver)
     std::string text;
     ASSERT_TRUE(ReadWholeFile(path, text));
     EXPECT_EQ(text, damaged);
+}
+
+TEST(Framing, ACopyOfABuiltInKeepsItsDecoderAndTakesAnAnswerTimeOut)
+{
+    GuiTestEnv env;
+    auto made = NewMainWindow();
+    QDialog *dialog = OpenFramingDialog(*made);
+    ASSERT_NE(dialog, nullptr);
+    auto *list = Find<QListWidget>(dialog, "lstProfiles");
+    list->setCurrentItem(list->findItems(QStringLiteral("Modbus RTU"), Qt::MatchStartsWith).value(0));
+    EXPECT_EQ(Find<QComboBox>(dialog, "cmbDecoder")->currentText(), "Modbus RTU");
+    Find<QPushButton>(dialog, "btnCopyProfile")->click();
+    Find<QSpinBox>(dialog, "spnAnswerTimeout")->setValue(250);
+    Find<QPushButton>(dialog, "btnOK")->click();
+
+    const ST_FramingChoices saved = ReadFramingChoices(FramingFilePath(env.Dir().toStdString()));
+    ASSERT_EQ(saved.Profiles.size(), 1u);
+    // Only the built-in's own name stands for its decoder: the copy names it.
+    EXPECT_EQ(saved.Profiles[0].Decoder, "modbus-rtu");
+    const auto &keys = saved.Profiles[0].Unknown;
+    EXPECT_NE(std::find(keys.begin(), keys.end(),
+                        std::make_pair(std::string("answer_timeout_ms"), std::string("250"))),
+              keys.end());
 }

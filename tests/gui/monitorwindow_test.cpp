@@ -1,4 +1,5 @@
 #include "frame/framechoices.h"
+#include "frame/gui/TFramesModel.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
 #include "log/gui/TTrafficLog.h"
@@ -177,6 +178,8 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
     framing.Profiles.push_back(CFrameProfile::BuiltIn("Lines"));
     framing.Profiles.back().Name = "Bench lines";
     framing.Profiles.back().Limits.TimeOut = FrameTime(0); // a line nobody ends waits for the stop
+    // The program on port B asks; each line of the device answers the one before.
+    framing.Profiles.back().Unknown.emplace_back("pairing", "next");
     framing.Links["board"] = "Bench lines";
     WriteFramingChoices(FramingFilePath(AppFolder()), framing);
     std::vector<ST_Frame> frames;
@@ -191,6 +194,7 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
         Choose(d, "cboPortB", "Virtual port");
         Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
         Find<QCheckBox>(d, "chkBridge")->setChecked(true);
+        Choose(d, "cmbMonitorMaster", "B");
         Find<QPushButton>(d, "btnOK")->click();
     });
     Find<QAction>(w, "mnuOpMonitor")->trigger();
@@ -209,6 +213,8 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
     EXPECT_EQ(frames[1].Direction, EFrameDirection::MonitorAtoB);
     EXPECT_EQ(std::string(frames[1].Bytes.begin(), frames[1].Bytes.end()), answer);
     EXPECT_TRUE(WaitUntil([table] { return table->model()->rowCount() == 2; }));
+    const QString answered = table->model()->index(1, TFramesModel::Summary).data().toString();
+    EXPECT_TRUE(answered.contains(QRegularExpression("^\\d+\\.\\d ms$"))) << answered.toStdString();
     EXPECT_FALSE(Find<QLabel>(w, "lblFramesHint")->isVisibleTo(&w))
         << "framing is on, on the monitor's sides";
 

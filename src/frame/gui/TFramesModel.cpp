@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace {
 
@@ -38,6 +39,138 @@ void TFramesModel::Add(const ST_Frame &frame)
         m_batch.start();
 }
 
+void TFramesModel::Add(const ST_Frame &frame, const ST_FrameReading &reading)
+{
+    const bool monitor =
+        frame.Direction == EFrameDirection::MonitorAtoB || frame.Direction == EFrameDirection::MonitorBtoA;
+    std::optional<uint64_t> &last = m_lastPlace[monitor ? 1 : 0];
+    if (last && reading.Place <= *last) {
+        // A new decoder counts from 0 again: the places kept are another's.
+        m_asked.erase(std::remove_if(m_asked.begin(), m_asked.end(),
+                                     [monitor](const ST_Asked &a) { return a.Monitor == monitor; }),
+                      m_asked.end());
+    }
+    last = reading.Place;
+    Add(frame);
+    const uint64_t id = m_store.LastId();
+    if (reading.Asks) {
+        m_asked.push_back({monitor, reading.Place, id});
+        if (m_asked.size() > kAskedKept)
+            m_asked.pop_front();
+    }
+    for (const ST_AnswerEvent &event : reading.Settled)
+        Note(monitor, event, id, reading.Place);
+}
+
+void TFramesModel::Settle(const std::vector<ST_AnswerEvent> &events)
+{
+    for (const ST_AnswerEvent &event : events)
+        if (event.Outcome == EAnswerOutcome::NoAnswer)
+            if (const std::optional<uint64_t> id = AskedId(std::nullopt, event.Request))
+                Mark(*id);
+}
+
+std::optional<uint64_t> TFramesModel::AskedId(std::optional<bool> monitor, uint64_t place) const
+{
+    for (auto it = m_asked.rbegin(); it != m_asked.rend(); ++it)
+        if (it->Place == place && (!monitor || it->Monitor == *monitor))
+            return it->Id;
+    return std::nullopt;
+}
+
+void TFramesModel::Note(bool monitor, const ST_AnswerEvent &event, uint64_t id, uint64_t place)
+{
+    if (event.Outcome == EAnswerOutcome::NoAnswer) {
+        if (const std::optional<uint64_t> request = AskedId(monitor, event.Request))
+            Mark(*request);
+        return;
+    }
+    if (!event.Answer || *event.Answer != place)
+        return;
+    ST_FramePairing pairing;
+    if (event.Outcome != EAnswerOutcome::Unasked)
+        pairing.Request = AskedId(monitor, event.Request).value_or(ST_FramePairing::kNoRequest);
+    if (event.ToFirstMs)
+        pairing.AnswerMs = static_cast<float>(*event.ToFirstMs);
+    pairing.Outcome = static_cast<uint8_t>(1 + static_cast<int>(event.Outcome));
+    m_store.SetPairing(id, pairing);
+}
+
+void TFramesModel::Mark(uint64_t requestId)
+{
+    ST_FramePairing pairing;
+    pairing.Outcome = static_cast<uint8_t>(1 + static_cast<int>(EAnswerOutcome::NoAnswer));
+    m_store.SetPairing(requestId, pairing);
+    m_summaries.erase(requestId);
+    // Its row may be anywhere under a filter; the table asks again only for the rows it shows.
+    if (m_shown > 0)
+        emit dataChanged(index(0, Summary), index(m_shown - 1, Summary), {Qt::DisplayRole});
+}
+
+void TFramesModel::SetDecode(Decode decode)
+{
+    m_decode = std::move(decode);
+    SummariesChanged();
+}
+
+void TFramesModel::SummariesChanged()
+{
+    m_summaries.clear();
+    if (m_shown > 0)
+        emit dataChanged(index(0, Summary), index(m_shown - 1, Summary), {Qt::DisplayRole});
+}
+
+QString TFramesModel::PairingText(const ST_FramePairing &pairing)
+{
+    const QString ms = QString::number(static_cast<double>(pairing.AnswerMs), 'f', 1);
+    if (pairing.Outcome == 0)
+        return QString();
+    switch (static_cast<EAnswerOutcome>(pairing.Outcome - 1)) {
+    case EAnswerOutcome::Answered:
+    case EAnswerOutcome::Exception:
+        return tr("%1 ms").arg(ms);
+    case EAnswerOutcome::NoAnswer:
+        return tr("no answer");
+    case EAnswerOutcome::WrongUnit:
+        return tr("from the wrong unit");
+    case EAnswerOutcome::WrongFunction:
+        return tr("to the wrong function");
+    case EAnswerOutcome::Late:
+        return tr("late: %1 ms").arg(ms);
+    case EAnswerOutcome::Unasked:
+        return tr("unasked");
+    }
+    return QString();
+}
+
+QString TFramesModel::SummaryOf(size_t row, const ST_Frame &frame) const
+{
+    const uint64_t id = m_store.IdOf(row);
+    if (const auto hit = m_summaries.find(id); hit != m_summaries.end())
+        return hit->second;
+    const ST_FramePairing pairing = m_store.Pairing(row);
+    QString text;
+    if (m_decode) {
+        std::optional<ST_Frame> request;
+        if (pairing.Request != ST_FramePairing::kNoRequest)
+            if (const std::optional<size_t> at = m_store.RowOfId(pairing.Request))
+                request = m_store.At(*at);
+        try {
+            text = QString::fromStdString(m_decode(frame, request ? &*request : nullptr).Summary);
+        } catch (const std::exception &e) {
+            // A decoder's fault is this frame's, never the view's.
+            text = tr("decoder error: %1").arg(QString::fromStdString(e.what()));
+        }
+    }
+    const QString said = PairingText(pairing);
+    if (!said.isEmpty())
+        text = text.isEmpty() ? said : text + QStringLiteral(" · ") + said;
+    if (m_summaries.size() >= kSummariesKept)
+        m_summaries.clear();
+    m_summaries.emplace(id, text);
+    return text;
+}
+
 void TFramesModel::Publish()
 {
     m_batch.stop();
@@ -65,6 +198,8 @@ void TFramesModel::Clear()
 {
     beginResetModel();
     m_store.Clear();
+    m_asked.clear();
+    m_summaries.clear();
     m_shown = 0;
     m_shownDropped = 0;
     endResetModel();
@@ -190,6 +325,7 @@ QVariant TFramesModel::data(const QModelIndex &index, int role) const
     case Check:
         return CheckText(frame.Check, frame.Marks);
     case Summary:
+        return SummaryOf(*row, frame);
     default:
         return QString();
     }

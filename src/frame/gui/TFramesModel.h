@@ -4,11 +4,19 @@
 // frames a second costs the view one insertion per batch. Rows that the store dropped
 // from the top go as one removal with the batch; until then they show empty, so a row never
 // shows another frame than the one it stood for.
+//
+// The Summary column is read out only for the rows drawn, through the decoding (a few hundred of
+// them kept, so a repaint reads none again); what pairing said of a frame as it came (an answer's
+// time, a request with no answer) is kept in the store beside it.
 #include "frame/framestore.h"
 #include "log/logcolours.h"
+#include "session/sessiondecoding.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
+#include <deque>
+#include <functional>
+#include <unordered_map>
 
 class TFramesModel : public QAbstractTableModel
 {
@@ -21,6 +29,14 @@ public:
     explicit TFramesModel(QObject *parent = nullptr);
 
     void Add(const ST_Frame &frame);
+    // A frame with what the decoding knew of it as it passed.
+    void Add(const ST_Frame &frame, const ST_FrameReading &reading);
+    // Requests the clock ended with no answer.
+    void Settle(const std::vector<ST_AnswerEvent> &events);
+    // The full reading of a frame (the answer's request when it is still kept); null: summaries
+    // stay empty. A new one reads the rows again.
+    using Decode = std::function<ST_Decoded(const ST_Frame &frame, const ST_Frame *request)>;
+    void SetDecode(Decode decode);
     // Tells the table what came since the last batch.
     void Publish();
     void Clear();
@@ -41,13 +57,35 @@ public:
 
     static QString DirectionText(EFrameDirection direction);
     static QString CheckText(EFrameCheck check, uint8_t marks);
+    // What pairing said of a frame, as its summary ends ("12.3 ms", "no answer").
+    static QString PairingText(const ST_FramePairing &pairing);
 
 signals:
     // After each batch: the frames dropped so far may have changed.
     void Published();
 
 private:
+    // The requests kept last, found by their place when their answer (or its absence) is told:
+    // only the one waiting and the one just ended can be, so a few are plenty.
+    struct ST_Asked
+    {
+        bool Monitor;
+        uint64_t Place;
+        uint64_t Id;
+    };
+    static constexpr size_t kAskedKept = 16;
+    static constexpr size_t kSummariesKept = 512;
+    std::optional<uint64_t> AskedId(std::optional<bool> monitor, uint64_t place) const;
+    void Note(bool monitor, const ST_AnswerEvent &event, uint64_t id, uint64_t place);
+    void Mark(uint64_t requestId);
+    QString SummaryOf(size_t row, const ST_Frame &frame) const;
+    void SummariesChanged();
+
     CFrameStore m_store;
+    Decode m_decode;
+    std::deque<ST_Asked> m_asked;
+    std::optional<uint64_t> m_lastPlace[2]; // the window's, the monitor's
+    mutable std::unordered_map<uint64_t, QString> m_summaries;
     QTimer m_batch;
     int m_shown = 0;             // rows the table knows
     uint64_t m_shownDropped = 0; // the store's VisibleDropped() when it last heard

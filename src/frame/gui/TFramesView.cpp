@@ -214,7 +214,28 @@ void TFramesView::ShowFraming(const ST_FramingInfo &info, const QString &device)
                 QStringLiteral("\n echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/latency_timer").arg(name);
         }
     }
-    m_hint->setText(text);
+    m_framingHint = text;
+    ShowHint();
+}
+
+void TFramesView::ShowDecoderError(const QString &error)
+{
+    if (error == m_decoderError)
+        return;
+    m_decoderError = error;
+    ShowHint();
+}
+
+void TFramesView::ShowHint()
+{
+    QStringList lines;
+    if (!m_framingHint.isEmpty())
+        lines << m_framingHint;
+    if (!m_decoderError.isEmpty())
+        lines << tr("The frames are not decoded: %1").arg(m_decoderError);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (text != m_hint->text())
+        m_hint->setText(text);
     m_hint->setVisible(!text.isEmpty());
 }
 
@@ -257,8 +278,11 @@ QString TFramesView::SelectedCsv() const
     const CFrameCsv csv(CFrameCsv::WallOffsetNow(), m_model->CharsKnown());
     std::string text = CFrameCsv::Header();
     for (const int row : SelectedRows())
-        if (const std::optional<size_t> at = m_model->StoreRow(row))
-            text += csv.Line(m_model->Store().At(*at));
+        if (const std::optional<size_t> at = m_model->StoreRow(row)) {
+            // As the row shows it: the decoder's words, and what pairing said of the frame.
+            const QString summary = m_model->data(m_model->index(row, TFramesModel::Summary)).toString();
+            text += csv.Line(m_model->Store().At(*at), summary.toStdString());
+        }
     return QString::fromStdString(text);
 }
 

@@ -30,6 +30,8 @@ public:
 
     // What the hint line says: `device` is the port's device ("/dev/ttyUSB0"), for the command.
     void ShowFraming(const ST_FramingInfo &info, const QString &device);
+    // Why the profile's decoder could not be made ("" when it could), under the framing's words.
+    void ShowDecoderError(const QString &error);
 
     // The selected rows as CSV lines, header first; or as the text of their cells, a tab between
     // columns.
@@ -50,6 +52,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void ShowHint();
     void ApplyFilter();
     void AfterBatch();
     std::vector<int> SelectedRows() const;
@@ -66,6 +69,8 @@ private:
     QTableView *m_table;
     QLabel *m_note;
     QString m_saveNote;
+    QString m_framingHint;
+    QString m_decoderError;
     std::thread m_saver;
     QTimer m_filterPause;
     bool m_follow = true;

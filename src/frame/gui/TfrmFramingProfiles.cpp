@@ -67,6 +67,22 @@ QString Printable(const std::vector<uint8_t> &bytes)
     return s;
 }
 
+const char kAnswerTimeOutKey[] = "answer_timeout_ms";
+constexpr int kDefaultAnswerTimeOutMs = 1000;
+
+// The decoder a built-in reads its frames with: a copy names it, since only the built-in's own
+// name stands for it.
+std::string DecoderOfBuiltIn(const std::string &name)
+{
+    if (name == "Modbus RTU")
+        return "modbus-rtu";
+    if (name == "Modbus ASCII")
+        return "modbus-ascii";
+    if (name == "NMEA 0183")
+        return "nmea";
+    return {};
+}
+
 template <typename T> T *Accessible(T *widget, const char *name, const QString &accessible)
 {
     widget->setObjectName(name);
@@ -224,6 +240,25 @@ void TfrmFramingProfiles::Build()
     spnTimeout->setSpecialValueText(tr("None"));
     form->addRow(tr("Ma&ximum length:"), spnMaxLength);
     form->addRow(tr("T&ime-out (ms):"), spnTimeout);
+    cmbDecoder = Accessible(new QComboBox(this), "cmbDecoder", tr("Decoder"));
+    cmbDecoder->addItem(tr("Automatic"), QString());
+    cmbDecoder->addItem(tr("None"), QStringLiteral("none"));
+    cmbDecoder->addItem(tr("Modbus RTU"), QStringLiteral("modbus-rtu"));
+    cmbDecoder->addItem(tr("Modbus ASCII"), QStringLiteral("modbus-ascii"));
+    cmbDecoder->addItem(tr("NMEA 0183"), QStringLiteral("nmea"));
+    cmbDecoder->addItem(tr("Layouts of this profile"), QStringLiteral("layout"));
+    cmbDecoder->addItem(tr("Lua file"), QStringLiteral("lua:"));
+    cmbDecoder->setToolTip(tr("Automatic: a built-in's own decoder, or the profile's layouts when it "
+                              "declares some"));
+    edtDecoderFile = Accessible(new QLineEdit(this), "edtDecoderFile", tr("Lua decoder file"));
+    edtDecoderFile->setPlaceholderText(tr("File beside the profiles file"));
+    auto *decoderRow = new QHBoxLayout;
+    decoderRow->addWidget(cmbDecoder);
+    decoderRow->addWidget(edtDecoderFile, 1);
+    form->addRow(tr("Decoder:"), decoderRow);
+    spnAnswerTimeout = Spin(this, "spnAnswerTimeout", tr("Answer time-out in milliseconds"), 0, kMsLimit);
+    spnAnswerTimeout->setSpecialValueText(tr("Until the next request"));
+    form->addRow(tr("Answer time-out (ms):"), spnAnswerTimeout);
     chkUseForLink =
         Accessible(new QCheckBox(tr("&Use for link:"), this), "chkUseForLink", tr("Use for link"));
     cmbLink = Accessible(new QComboBox(this), "cmbUseForLink", tr("Link"));
@@ -276,7 +311,11 @@ void TfrmFramingProfiles::Build()
     for (QComboBox *c : {cmbDelimiter, cmbSize, cmbOrder, cmbCounts, cmbCheck})
         connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this,
                 &TfrmFramingProfiles::FieldsChanged);
-    for (QSpinBox *s : {spnFloor, spnOffset, spnAdd, spnFixed, spnSkip, spnTrail, spnMaxLength, spnTimeout})
+    connect(cmbDecoder, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &TfrmFramingProfiles::FieldsChanged);
+    connect(edtDecoderFile, &QLineEdit::textEdited, this, &TfrmFramingProfiles::FieldsChanged);
+    for (QSpinBox *s : {spnFloor, spnOffset, spnAdd, spnFixed, spnSkip, spnTrail, spnMaxLength, spnTimeout,
+                        spnAnswerTimeout})
         connect(s, qOverload<int>(&QSpinBox::valueChanged), this, &TfrmFramingProfiles::FieldsChanged);
     connect(spnChars, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
             &TfrmFramingProfiles::FieldsChanged);
@@ -390,8 +429,10 @@ void TfrmFramingProfiles::Select()
     ShowProfile(*profile);
     const bool own = !CurrentIsBuiltIn();
     for (QWidget *w : std::initializer_list<QWidget *>{edtName, cmbMode, stkMode, cmbCheck, spnSkip, spnTrail,
-                                                       spnMaxLength, spnTimeout})
+                                                       spnMaxLength, spnTimeout, cmbDecoder, edtDecoderFile,
+                                                       spnAnswerTimeout})
         w->setEnabled(own);
+    edtDecoderFile->setEnabled(own && cmbDecoder->currentData().toString() == QLatin1String("lua:"));
     btnDelete->setEnabled(own);
     ShowLinkChoice();
     ShowError(lblNameError, {});
@@ -426,6 +467,26 @@ void TfrmFramingProfiles::ShowProfile(const ST_FramingProfile &p)
     spnMaxLength->setValue(static_cast<int>(p.Limits.MaxLength));
     spnTimeout->setValue(
         static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(p.Limits.TimeOut).count()));
+    const std::string decoder = p.Decoder.empty() ? DecoderOfBuiltIn(p.Name) : p.Decoder;
+    const bool lua = decoder.rfind("lua:", 0) == 0;
+    int chosen =
+        cmbDecoder->findData(lua ? QStringLiteral("lua:") : QString::fromStdString(decoder).toLower());
+    if (chosen < 0) {
+        // A decoder this version does not know (a later one's) stays the profile's.
+        cmbDecoder->addItem(QString::fromStdString(decoder), QString::fromStdString(decoder));
+        chosen = cmbDecoder->count() - 1;
+    }
+    cmbDecoder->setCurrentIndex(chosen);
+    edtDecoderFile->setText(lua ? QString::fromStdString(decoder.substr(4)) : QString());
+    int answerMs = kDefaultAnswerTimeOutMs;
+    for (const auto &[key, value] : p.Unknown)
+        if (key == kAnswerTimeOutKey) {
+            bool read = false;
+            const double ms = QString::fromStdString(value).trimmed().toDouble(&read);
+            if (read && ms >= 0 && ms <= kMsLimit)
+                answerMs = qRound(ms);
+        }
+    spnAnswerTimeout->setValue(answerMs);
     m_loading = false;
 }
 
@@ -494,6 +555,22 @@ std::optional<ST_FramingProfile> TfrmFramingProfiles::FromFields(QString &error)
     p.CheckTrail = static_cast<size_t>(spnTrail->value());
     p.Limits.MaxLength = static_cast<size_t>(spnMaxLength->value());
     p.Limits.TimeOut = std::chrono::milliseconds(spnTimeout->value());
+    const QString decoder = cmbDecoder->currentData().toString();
+    const bool lua = decoder == QLatin1String("lua:");
+    edtDecoderFile->setEnabled(lua);
+    if (lua && edtDecoderFile->text().trimmed().isEmpty()) {
+        error = tr("A Lua decoder needs the name of its file.");
+        return std::nullopt;
+    }
+    p.Decoder = (lua ? decoder + edtDecoderFile->text().trimmed() : decoder).toStdString();
+    // Kept among the keys the frames do not read; a profile at the default writes none.
+    auto answer = std::find_if(p.Unknown.begin(), p.Unknown.end(),
+                               [](const auto &key) { return key.first == kAnswerTimeOutKey; });
+    const std::string answerMs = std::to_string(spnAnswerTimeout->value());
+    if (answer != p.Unknown.end())
+        answer->second = answerMs;
+    else if (spnAnswerTimeout->value() != kDefaultAnswerTimeOutMs)
+        p.Unknown.emplace_back(kAnswerTimeOutKey, answerMs);
     if (bad)
         return std::nullopt;
     try {
@@ -553,6 +630,8 @@ void TfrmFramingProfiles::NewProfile(const ST_FramingProfile &from)
     const std::string stem =
         from.Name.empty() ? tr("Profile").toStdString() : from.Name + " " + tr("copy").toStdString();
     p.Name = stem;
+    if (p.Decoder.empty())
+        p.Decoder = DecoderOfBuiltIn(from.Name);
     for (int n = 2; m_work.Find(p.Name) || IsBuiltInProfileName(p.Name); ++n)
         p.Name = stem + " " + std::to_string(n);
     p.Unknown.clear();

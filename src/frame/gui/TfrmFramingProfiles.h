@@ -98,6 +98,9 @@ private:
     QComboBox *cmbCheck;
     QSpinBox *spnSkip, *spnTrail;
     QSpinBox *spnMaxLength, *spnTimeout;
+    QComboBox *cmbDecoder;
+    QLineEdit *edtDecoderFile;
+    QSpinBox *spnAnswerTimeout;
     QCheckBox *chkUseForLink;
     QComboBox *cmbLink;
     QLabel *lblError;

@@ -59,16 +59,45 @@ void TFramesCommands::Show(bool on)
         m_splitter.setStretchFactor(m_splitter.indexOf(m_view), 1);
         connect(&m_view->Model(), &TFramesModel::Published, this, &TFramesCommands::ShowFraming);
     }
-    if (on) {
-        TFramesView *view = m_view;
-        m_session.Frames().SetObserver(kObserver,
-                                       [view](const ST_Frame &frame) { view->Model().Add(frame); });
-    } else {
-        m_session.Frames().SetObserver(kObserver, nullptr);
-    }
+    Observe();
     m_instead->setEnabled(on);
     Place();
     ShowFraming();
+}
+
+void TFramesCommands::Observe()
+{
+    // Through the decoding, decoder or not: a profile changed between two frames is followed at the
+    // next one, so the first exchange after it is paired as every later one (the decoding costs
+    // a frame two comparisons while its profile reads nothing).
+    const bool on = m_view && m_show->isChecked() && !m_ended;
+    CSessionDecoding &decoding = m_session.Decoding();
+    if (!on) {
+        decoding.SetObserver(kObserver, nullptr);
+        decoding.SetSettled(kObserver, nullptr);
+        return;
+    }
+    TFramesView *view = m_view;
+    m_generation = m_session.Frames().Generation();
+    decoding.SetObserver(kObserver, [this, view](const ST_Frame &frame, const ST_FrameReading &reading) {
+        if (m_session.Frames().Generation() != m_generation) {
+            // The rows kept are read out by the new profile's decoder from now on.
+            m_generation = m_session.Frames().Generation();
+            view->Model().SetDecode(Decoder());
+        }
+        view->Model().Add(frame, reading);
+    });
+    decoding.SetSettled(kObserver,
+                        [view](const std::vector<ST_AnswerEvent> &events) { view->Model().Settle(events); });
+    view->Model().SetDecode(Decoder());
+}
+
+TFramesModel::Decode TFramesCommands::Decoder()
+{
+    CSessionDecoding &decoding = m_session.Decoding();
+    return [&decoding](const ST_Frame &frame, const ST_Frame *request) {
+        return decoding.Decode(frame, request);
+    };
 }
 
 void TFramesCommands::Place()
@@ -86,6 +115,13 @@ void TFramesCommands::ShowFraming()
         return;
     const auto &link = m_session.Link();
     m_view->ShowFraming(m_session.Frames().Info(), link ? QString::fromStdString(link->PortName) : QString());
+    std::string error;
+    if (m_session.Frames().Profile())
+        error = m_session.Decoding().ErrorOf(EFrameDirection::Received);
+    for (const EFrameDirection dir : {EFrameDirection::MonitorAtoB, EFrameDirection::MonitorBtoA})
+        if (error.empty() && m_session.Frames().SideProfile(dir))
+            error = m_session.Decoding().ErrorOf(dir);
+    m_view->ShowDecoderError(QString::fromStdString(error));
 }
 
 void TFramesCommands::UpdateControls()
@@ -97,8 +133,8 @@ void TFramesCommands::UpdateControls()
 void TFramesCommands::EndRun()
 {
     // The session goes after this: it must not call into a view that goes with the window.
-    m_session.Frames().SetObserver(kObserver, nullptr);
     m_ended = true;
+    Observe();
 }
 
 void TFramesCommands::Load(const QSettings &settings)

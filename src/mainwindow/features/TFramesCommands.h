@@ -3,7 +3,12 @@
 // the log's place ("Frames Without the Log"). The table is made the first time it is shown and
 // hears of frames only while shown: hidden, it costs the session nothing. What it keeps is bounded
 // by FramesMemoryMiB (as the log's own limit by default), the oldest frames dropped with a note.
+// The frames come through the session's decoding, so that each row can tell what its profile's
+// decoder reads in it, its answer's time or that none came.
+#include "frame/gui/TFramesModel.h"
+
 #include <QObject>
+#include <cstdint>
 
 class CPortSession;
 class QAction;
@@ -36,6 +41,9 @@ private:
     void Show(bool on);
     void Place();
     void ShowFraming();
+    // Takes the frames, with what the decoding knows of them, while shown.
+    void Observe();
+    TFramesModel::Decode Decoder();
 
     QWidget *m_window;
     QSplitter &m_splitter;
@@ -46,4 +54,5 @@ private:
     TFramesView *m_view = nullptr;
     size_t m_limitMiB;
     bool m_ended = false;
+    uint64_t m_generation = 0;
 };

@@ -1,5 +1,6 @@
 #include "mainwindow/features/TFramingCommands.h"
 #include "frame/gui/TFramingStore.h"
+#include "platform/appfolder.h"
 #include "platform/gui/coretext.h"
 #include "session/portsession.h"
 #include "shell/TFeatureServices.h"
@@ -12,6 +13,8 @@ TFramingCommands::TFramingCommands(QWidget *window, CPortSession &session, TFeat
                                    TMenuSlots &menus, std::function<void(const QString &)> showMessage)
     : QObject(window), m_window(window), m_session(session), m_showMessage(std::move(showMessage))
 {
+    // The monitor's sides are framed without this feature: their decoders find their files too.
+    session.Decoding().SetProfileFolder(AppFolder());
     // Without a key: every letter of its name has one in this menu already.
     QAction *open = menus.AddNew(this, "mnuViewFraming", tr("Framing..."));
     connect(open, &QAction::triggered, this, [this] {
@@ -62,6 +65,8 @@ void TFramingCommands::Apply()
     if (!error.isEmpty())
         m_showMessage(error);
     try {
+        // A Lua decoder's file lies beside the profiles file.
+        m_session.Decoding().SetProfileFolder(AppFolder());
         m_session.Frames().SetProfile(Wanted(), LineTimingOf(*m_link));
     } catch (const std::invalid_argument &x) {
         m_showMessage(CoreText(x.what()));

@@ -197,6 +197,8 @@ void TMonitorCommands::Start()
         const QString framingError = TFramingStore::Instance().Error();
         if (!framingError.isEmpty())
             run->framingNotes.push_back(framingError.toStdString());
+        m_session.Decoding().SetMonitorMaster(setup.MasterB ? EFrameDirection::MonitorBtoA
+                                                            : EFrameDirection::MonitorAtoB);
         const std::vector<std::string> notes = FrameSides(&setup);
         run->framingNotes.insert(run->framingNotes.end(), notes.begin(), notes.end());
         const std::string b = setup.VirtualB ? setup.VirtualPath : LinkText(setup.PortB);

@@ -73,6 +73,12 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
     cboPortB->addItem(tr("Virtual port"), kVirtual);
     chkBridge = Named(new QCheckBox(tr("Bridge"), this), "chkBridge");
     chkBridge->setToolTip(tr("Pass what arrives on each port on to the other"));
+    cmbMonitorMaster = Named(new QComboBox(this), "cmbMonitorMaster");
+    cmbMonitorMaster->addItem(tr("A"));
+    cmbMonitorMaster->addItem(tr("B"));
+    cmbMonitorMaster->setAccessibleName(tr("Master side"));
+    cmbMonitorMaster->setToolTip(
+        tr("The side whose frames are requests, paired with the other side's answers"));
     edVirtualPath = Named(new QLineEdit(this), "edVirtualPath");
     edVirtualPath->setMinimumWidth(260);
     cboPortA->setAccessibleName(tr("Port A"));
@@ -85,6 +91,7 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
     form->addRow(tr("Port B"), cboPortB);
     form->addRow(QString(), chkBridge);
     form->addRow(tr("Virtual port path"), edVirtualPath);
+    form->addRow(tr("Master side"), cmbMonitorMaster);
     QHBoxLayout *buttons = MakeOkCancelRow(this, btnOK, btnCancel);
     btnOK->setAccessibleName(tr("OK"));
     btnCancel->setAccessibleName(tr("Cancel"));
@@ -97,6 +104,7 @@ TfrmMonitorSetting::TfrmMonitorSetting(QWidget *owner, std::vector<COM_PORT_SETT
     const int b = proposed.VirtualB ? -1 : IndexOfLink(cboPortB, m_links, proposed.PortB.LinkName);
     cboPortB->setCurrentIndex(b >= 0 ? b : cboPortB->count() - 1);
     chkBridge->setChecked(proposed.Bridge);
+    cmbMonitorMaster->setCurrentIndex(proposed.MasterB ? 1 : 0);
     edVirtualPath->setText(QString::fromLocal8Bit(proposed.VirtualPath.empty() ? DefaultVirtualPortPath()
                                                                                : proposed.VirtualPath));
     UpdateVirtualPath();
@@ -124,6 +132,7 @@ ST_MonitorSetup TfrmMonitorSetting::Setup() const
     else
         setup.PortB = m_links[static_cast<size_t>(b)];
     setup.Bridge = chkBridge->isChecked();
+    setup.MasterB = cmbMonitorMaster->currentIndex() == 1;
     return setup;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Asks which two ports the monitor watches: port A is one of the links or a demo device, port B
 // another of them or a virtual port made at a path the user names, and whether what arrives on one is passed
-// on to the other. OK refuses the same port twice and a virtual port without a full path.
+// on to the other; and which side is the master, whose frames are the requests answers are paired with. OK
+// refuses the same port twice and a virtual port without a full path.
 #include "link/linksetting.h"
 #include "monitor/portmonitor.h"
 
@@ -36,6 +37,7 @@ private:
     QComboBox *cboPortA;
     QComboBox *cboPortB;
     QCheckBox *chkBridge;
+    QComboBox *cmbMonitorMaster;
     QLineEdit *edVirtualPath;
     QPushButton *btnOK;
     QPushButton *btnCancel;
