@@ -98,7 +98,11 @@ CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
     ST_Chunk chunk;
     chunk.FirstId = m_nextId;
     chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
-    m_chunkMemory += chunk.Bytes.capacity();
+    // Room for as many records as frames of this one's length fill the chunk with: grown by
+    // doubling instead, a flood of short frames spends more on copying records (and on the
+    // fresh pages each copy touches) than on everything else the store does.
+    chunk.Records.reserve(std::clamp<size_t>(kChunkBytes / std::max<size_t>(bytes, 1), 1, kChunkRecords));
+    m_chunkMemory += chunk.Bytes.capacity() + chunk.Records.capacity() * sizeof(ST_Record);
     m_chunks.push_back(std::move(chunk));
     return m_chunks.back();
 }
