@@ -97,6 +97,8 @@ CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
     }
     ST_Chunk chunk;
     chunk.FirstId = m_nextId;
+    chunk.Bytes.swap(m_spare.Bytes);
+    chunk.Records.swap(m_spare.Records);
     chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
     // Room for as many records as frames of this one's length fill the chunk with: grown by
     // doubling instead, a flood of short frames spends more on copying records (and on the
@@ -156,12 +158,19 @@ void CFrameStore::DropOldest()
     }
     m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record);
     m_firstId = end;
+    if (m_spare.Bytes.capacity() == 0) {
+        m_spare.Bytes.swap(oldest.Bytes);
+        m_spare.Records.swap(oldest.Records);
+        m_spare.Bytes.clear();
+        m_spare.Records.clear();
+    }
     m_chunks.pop_front();
 }
 
 void CFrameStore::Clear()
 {
     m_chunks.clear();
+    m_spare = ST_Chunk{};
     m_chunkMemory = 0;
     m_clearedId = m_firstId = m_nextId;
     m_index.clear();
