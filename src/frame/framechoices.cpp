@@ -38,6 +38,18 @@ std::string BuiltInName(const std::string &name)
 
 } // namespace
 
+bool ST_FramingChoices::RenameLink(const std::string &from, const std::string &to, bool keepFrom)
+{
+    const auto it = Links.find(from);
+    if (it == Links.end() || from == to)
+        return false;
+    const std::string profile = it->second;
+    if (!keepFrom)
+        Links.erase(it);
+    Links[to] = profile;
+    return true;
+}
+
 bool IsBuiltInProfileName(const std::string &name)
 {
     return !BuiltInName(name).empty();

@@ -14,9 +14,9 @@
 //   builtin = yes
 //   link.1 = Plant bus
 //
-// A link with no profile frames nothing. A link named under two profiles takes the first. A link
-// that was renamed or removed keeps nothing of its own: its name stays under its profile until the
-// profile's links are changed, so a link made again under the old name frames as before.
+// A link with no profile frames nothing. A link named under two profiles takes the first. The
+// links dialog carries a link's profile to its new name when it is renamed and drops it when the
+// link is deleted; a name that another link of the list still has keeps its profile.
 #include "frame/frameprofiles.h"
 
 #include <map>
@@ -37,6 +37,11 @@ struct ST_FramingChoices
     // none for a name that is neither.
     std::optional<ST_FramingProfile> Resolve(const std::string &name) const;
     std::optional<ST_FramingProfile> ForLink(const std::string &linkName) const;
+    // The link called `from` is called `to` now and frames as before; `keepFrom`: another link is
+    // still called `from` and keeps its profile too. False when `from` has none.
+    bool RenameLink(const std::string &from, const std::string &to, bool keepFrom = false);
+    // The link is gone and its name frames nothing any more. False when it had no profile.
+    bool ForgetLink(const std::string &name) { return Links.erase(name) > 0; }
 
     bool operator==(const ST_FramingChoices &o) const { return Profiles == o.Profiles && Links == o.Links; }
 };

@@ -59,6 +59,7 @@ public:
     void Tick(FrameTime now, std::vector<ST_Frame> &out);
     void Flush(std::vector<ST_Frame> &out);
     std::optional<FrameTime> NextDeadline() const { return m_framer->NextDeadline(); }
+    void Recycle(std::vector<ST_Frame> &frames) { m_framer->Recycle(frames); }
 
 private:
     void Judge(std::vector<ST_Frame> &out, size_t from) const;

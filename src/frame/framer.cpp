@@ -10,6 +10,11 @@ namespace {
 // A frame cut short or outside the protocol has no check value where the check looks for one.
 constexpr uint8_t kUncheckedMarks = FRAME_TIMED_OUT | FRAME_MAX_LENGTH | FRAME_BAD_ENCODING | FRAME_STRAY;
 
+// Buffers kept for the next frames: enough for the frames of a few reads of a flood of short
+// frames (where a heap block each costs the most), never the room of long ones.
+constexpr size_t kMostSpareBuffers = 1024;
+constexpr size_t kMostSpareRoom = 512;
+
 } // namespace
 
 double ST_LineTiming::CharMicros() const
@@ -123,6 +128,18 @@ std::optional<FrameTime> CFramer::NextDeadline() const
     return next;
 }
 
+void CFramer::Recycle(std::vector<ST_Frame> &frames)
+{
+    for (ST_Frame &frame : frames)
+        for (std::vector<uint8_t> *bytes : {&frame.Bytes, &frame.Decoded})
+            if (m_spareBytes.size() < kMostSpareBuffers && bytes->capacity() > 0 &&
+                bytes->capacity() <= kMostSpareRoom) {
+                bytes->clear();
+                m_spareBytes.push_back(std::move(*bytes));
+            }
+    frames.clear();
+}
+
 void CFramer::EndQuiet(ST_Lane &lane, EFrameDirection dir, FrameTime now, std::vector<ST_Frame> &out)
 {
     const FrameTime limit = QuietLimit();
@@ -139,7 +156,9 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
                    std::vector<ST_Frame> &out, size_t dropFront, size_t dropBack)
 {
     count = std::min(count, lane.Bytes.size());
-    ST_Frame frame;
+    // Made where it is handed out: a frame moved there costs a flood of short ones as much as
+    // its bytes.
+    ST_Frame &frame = out.emplace_back();
     frame.Direction = dir;
     frame.Marks = marks;
     frame.IsEncoded = Encoded();
@@ -153,13 +172,22 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
     while (keep + 1 < lane.Runs.size() && lane.Runs[keep + 1].At < count)
         ++keep;
     frame.End = lane.Runs[keep].Time;
+    const auto spare = [this](std::vector<uint8_t> &into) {
+        if (!m_spareBytes.empty()) {
+            into.swap(m_spareBytes.back());
+            m_spareBytes.pop_back();
+        }
+    };
+    spare(frame.Bytes);
     if (dropFront + dropBack < count)
         frame.Bytes.assign(lane.Bytes.begin() + static_cast<std::ptrdiff_t>(dropFront),
                            lane.Bytes.begin() + static_cast<std::ptrdiff_t>(count - dropBack));
-    if (frame.IsEncoded)
+    if (frame.IsEncoded) {
+        // The lane decodes the next frame into a spare buffer, not into a new block.
+        spare(frame.Decoded);
         frame.Decoded.swap(lane.Decoded);
+    }
     Judge(frame);
-    out.push_back(std::move(frame));
 
     lane.Bytes.erase(lane.Bytes.begin(), lane.Bytes.begin() + static_cast<std::ptrdiff_t>(count));
     if (lane.Bytes.empty()) {

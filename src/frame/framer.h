@@ -108,6 +108,10 @@ public:
     void Flush(std::vector<ST_Frame> &out);
     // When Tick next has something to end; none while no frame waits on the clock.
     std::optional<FrameTime> NextDeadline() const;
+    // Takes back the buffers of frames nobody needs any more and empties the list: the frames to
+    // come keep their bytes there instead of in a heap block each (a few hundred buffers at most,
+    // short ones only).
+    void Recycle(std::vector<ST_Frame> &frames);
 
 protected:
     struct ST_Run
@@ -173,4 +177,5 @@ private:
     std::optional<CChecksum> m_checksum;
     std::array<ST_Lane, kFrameDirections> m_lanes;
     uint64_t m_feeds = 0;
+    std::vector<std::vector<uint8_t>> m_spareBytes; // empty, with room
 };

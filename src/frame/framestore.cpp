@@ -97,8 +97,14 @@ CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
     }
     ST_Chunk chunk;
     chunk.FirstId = m_nextId;
+    chunk.Bytes.swap(m_spare.Bytes);
+    chunk.Records.swap(m_spare.Records);
     chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
-    m_chunkMemory += chunk.Bytes.capacity();
+    // Room for as many records as frames of this one's length fill the chunk with: grown by
+    // doubling instead, a flood of short frames spends more on copying records (and on the
+    // fresh pages each copy touches) than on everything else the store does.
+    chunk.Records.reserve(std::clamp<size_t>(kChunkBytes / std::max<size_t>(bytes, 1), 1, kChunkRecords));
+    m_chunkMemory += chunk.Bytes.capacity() + chunk.Records.capacity() * sizeof(ST_Record);
     m_chunks.push_back(std::move(chunk));
     return m_chunks.back();
 }
@@ -153,12 +159,19 @@ void CFrameStore::DropOldest()
     m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record) +
                      oldest.Pairings.capacity() * sizeof(ST_FramePairing);
     m_firstId = end;
+    if (m_spare.Bytes.capacity() == 0) {
+        m_spare.Bytes.swap(oldest.Bytes);
+        m_spare.Records.swap(oldest.Records);
+        m_spare.Bytes.clear();
+        m_spare.Records.clear();
+    }
     m_chunks.pop_front();
 }
 
 void CFrameStore::Clear()
 {
     m_chunks.clear();
+    m_spare = ST_Chunk{};
     m_chunkMemory = 0;
     m_clearedId = m_firstId = m_nextId;
     m_index.clear();

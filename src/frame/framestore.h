@@ -145,6 +145,9 @@ private:
 
     size_t m_byteLimit = kDefaultByteLimit;
     std::deque<ST_Chunk> m_chunks;
+    // The room of the oldest chunk dropped, emptied, for the next one: a store at its limit takes
+    // no fresh pages for the frames that keep coming (one chunk's room beyond the limit).
+    ST_Chunk m_spare;
     size_t m_chunkMemory = 0;
     uint64_t m_clearedId = 0; // frames are numbered from the first ever appended
     uint64_t m_firstId = 0;

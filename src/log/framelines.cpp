@@ -1,5 +1,8 @@
 #include "log/framelines.h"
 
+#include "platform/clock.h"
+#include "platform/logstamp.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -25,9 +28,19 @@ void CFrameLines::SetChosen(bool on)
 void CFrameLines::Follow()
 {
     const bool active = Active();
-    if (m_wasActive && !active)
-        Settle();
+    if (m_wasActive && !active) {
+        Drain();
+        SettleLanes({0, 1});
+    }
     m_wasActive = active;
+    for (int side = 0; side < 2; ++side) {
+        const bool on = SideActive(side);
+        if (m_sideWasActive[side] && !on) {
+            Drain();
+            SettleLanes({2 + static_cast<size_t>(side)});
+        }
+        m_sideWasActive[side] = on;
+    }
 }
 
 void CFrameLines::Received(const CCommData &item, int64_t ageMs, bool shown)
@@ -40,11 +53,7 @@ void CFrameLines::Received(const CCommData &item, int64_t ageMs, bool shown)
     }
     if (shown)
         m_log.CountReceived(static_cast<size_t>(item.GetLength()));
-    Add(m_waiting[0], item, ageMs, shown);
-    for (ST_Frame &frame : m_frames)
-        frame.BlocksSince += frame.Sent ? 0 : 1;
-    Drain();
-    Bound(false);
+    Add(0, item.Data(), m_log.NowMs() - std::max<int64_t>(0, ageMs), shown);
 }
 
 void CFrameLines::Sent(const CCommData &item, int64_t ageMs, bool shown)
@@ -55,31 +64,46 @@ void CFrameLines::Sent(const CCommData &item, int64_t ageMs, bool shown)
             m_log.LogSendData(item, ageMs);
         return;
     }
-    Add(m_waiting[1], item, ageMs, shown);
-    for (ST_Frame &frame : m_frames)
-        frame.BlocksSince += frame.Sent ? 1 : 0;
-    Drain();
-    Bound(true);
+    Add(1, item.Data(), m_log.NowMs() - std::max<int64_t>(0, ageMs), shown);
+}
+
+void CFrameLines::Monitor(const ST_MonitorBlock &block)
+{
+    Follow();
+    const int side = block.Side & 1;
+    if (!m_sideWasActive[side]) {
+        m_log.LogMonitorData(block.Tag, *block.Data, block.Stamp);
+        return;
+    }
+    const size_t lane = 2 + static_cast<size_t>(side);
+    m_waiting[lane].Tag = block.Tag;
+    m_waiting[lane].WallOffsetMs = block.WallMs - block.SteadyMs;
+    m_sincePrevious = block.SincePrevious;
+    Add(lane, *block.Data, block.SteadyMs, true);
 }
 
 void CFrameLines::Frame(ST_Frame frame)
 {
     Follow();
-    if (!m_wasActive)
+    if (frame.Side >= 0 ? !m_sideWasActive[frame.Side & 1] : !m_wasActive)
         return;
     m_frames.push_back(std::move(frame));
     Drain();
 }
 
-void CFrameLines::Add(ST_Waiting &waiting, const CCommData &item, int64_t ageMs, bool shown)
+void CFrameLines::Add(size_t lane, const Bytes &bytes, int64_t atMs, bool shown)
 {
-    const Bytes &bytes = item.Data();
-    if (bytes.empty())
-        return;
-    if (waiting.Size() == 0)
-        waiting.AtMs = m_log.NowMs() - std::max<int64_t>(0, ageMs);
-    waiting.Data.insert(waiting.Data.end(), bytes.begin(), bytes.end());
-    waiting.Shown.insert(waiting.Shown.end(), bytes.size(), shown ? 1 : 0);
+    ST_Waiting &waiting = m_waiting[lane];
+    if (!bytes.empty()) {
+        if (waiting.Size() == 0)
+            waiting.AtMs = atMs;
+        waiting.Data.insert(waiting.Data.end(), bytes.begin(), bytes.end());
+        waiting.Shown.insert(waiting.Shown.end(), bytes.size(), shown ? 1 : 0);
+    }
+    for (ST_Frame &frame : m_frames)
+        frame.BlocksSince += LaneOf(frame) == lane ? 1 : 0;
+    Drain();
+    Bound(lane);
 }
 
 // Frames are shown in the order they came, so that a request stands before its answer: one still
@@ -88,7 +112,8 @@ void CFrameLines::Drain()
 {
     while (!m_frames.empty()) {
         ST_Frame &frame = m_frames.front();
-        ST_Waiting &waiting = m_waiting[frame.Sent ? 1 : 0];
+        const size_t lane = LaneOf(frame);
+        ST_Waiting &waiting = m_waiting[lane];
         const ST_Take take = Match(frame.Data, waiting.Begin(), waiting.Size());
         if (take.What == ST_Take::Wait)
             return;
@@ -101,8 +126,8 @@ void CFrameLines::Drain()
             continue;
         }
         if (take.Skip > 0)
-            Show(frame.Sent, take.Skip, waiting.AtMs, kLogMarkNone);
-        Show(frame.Sent, take.Length, frame.StartMs, frame.Mark);
+            Show(lane, take.Skip, waiting.AtMs, kLogMarkNone);
+        Show(lane, take.Length, frame.StartMs, frame.Mark);
         m_frames.pop_front();
     }
 }
@@ -147,9 +172,9 @@ CFrameLines::ST_Take CFrameLines::Match(const Bytes &frame, const uint8_t *waiti
     return take;
 }
 
-void CFrameLines::Show(bool sent, size_t length, int64_t startMs, uint8_t mark)
+void CFrameLines::Show(size_t lane, size_t length, int64_t startMs, uint8_t mark)
 {
-    ST_Waiting &waiting = m_waiting[sent ? 1 : 0];
+    ST_Waiting &waiting = m_waiting[lane];
     length = std::min(length, waiting.Size());
     m_line.clear();
     for (size_t i = waiting.Front; i < waiting.Front + length; ++i) {
@@ -160,8 +185,19 @@ void CFrameLines::Show(bool sent, size_t length, int64_t startMs, uint8_t mark)
     const Bytes &line = m_line;
     if (line.empty())
         return;
-    m_log.LogLine(sent ? LogDirection::Sent : LogDirection::Received, line.data(), line.size(),
-                  m_log.NowMs() - startMs, mark);
+    if (lane < 2) {
+        m_log.LogLine(lane == 1 ? LogDirection::Sent : LogDirection::Received, line.data(), line.size(),
+                      m_log.NowMs() - startMs, mark);
+        return;
+    }
+    // Stamped as the monitor stamps its blocks, with the time the frame began.
+    const int64_t wall = startMs + waiting.WallOffsetMs;
+    const std::string since = m_sincePrevious && m_lastMonitorWall >= 0
+                                  ? SincePreviousText(wall - m_lastMonitorWall)
+                                  : std::string();
+    m_lastMonitorWall = wall;
+    m_log.LogMonitorLine(waiting.Tag, line.data(), line.size(),
+                         JoinStamp(TimeOfDayMsText(TimeOfDayMs(wall)), since), mark);
 }
 
 void CFrameLines::ST_Waiting::Take(size_t length)
@@ -178,22 +214,30 @@ void CFrameLines::ST_Waiting::Take(size_t length)
     }
 }
 
-void CFrameLines::Bound(bool sent)
+void CFrameLines::Bound(size_t lane)
 {
-    ST_Waiting &waiting = m_waiting[sent ? 1 : 0];
+    ST_Waiting &waiting = m_waiting[lane];
     if (waiting.Size() > kMostWaiting)
-        Show(sent, waiting.Size(), waiting.AtMs, kLogMarkNone);
+        Show(lane, waiting.Size(), waiting.AtMs, kLogMarkNone);
 }
 
 void CFrameLines::Settle()
 {
     Drain();
     m_frames.clear();
+    SettleLanes({0, 1, 2, 3});
+}
+
+void CFrameLines::SettleLanes(std::initializer_list<size_t> lanes)
+{
     // The older first, as they came.
-    const bool sentFirst =
-        m_waiting[1].Size() > 0 && (m_waiting[0].Size() == 0 || m_waiting[1].AtMs < m_waiting[0].AtMs);
-    for (const bool sent : {sentFirst, !sentFirst}) {
-        ST_Waiting &waiting = m_waiting[sent ? 1 : 0];
-        Show(sent, waiting.Size(), waiting.AtMs, kLogMarkNone);
+    std::vector<size_t> order(lanes);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t a, size_t b) { return m_waiting[a].AtMs < m_waiting[b].AtMs; });
+    for (const size_t lane : order) {
+        m_frames.erase(std::remove_if(m_frames.begin(), m_frames.end(),
+                                      [lane](const ST_Frame &f) { return LaneOf(f) == lane; }),
+                       m_frames.end());
+        Show(lane, m_waiting[lane].Size(), m_waiting[lane].AtMs, kLogMarkNone);
     }
 }

@@ -248,6 +248,15 @@ void CLogPipeline::LogMonitorData(LogDirection direction, const Bytes &bytes, co
     Append(direction, static_cast<uint8_t>(m_displayType), bytes.data(), bytes.size(), &stamp);
 }
 
+void CLogPipeline::LogMonitorLine(LogDirection direction, const uint8_t *bytes, size_t length,
+                                  const std::string &stamp, uint8_t mark)
+{
+    ShowHeldLine();
+    if (!ValidMode())
+        return;
+    Append(direction, static_cast<uint8_t>(m_displayType), bytes, length, &stamp, true, mark);
+}
+
 void CLogPipeline::Clear()
 {
     const bool hold = m_holdReceived;

@@ -96,6 +96,9 @@ public:
     // A block of the two-port monitor: its tag is the direction, and it carries its own stamp
     // whether time is shown or not.
     void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
+    // One line of the monitor of exactly these bytes, as LogLine writes one, with its own stamp.
+    void LogMonitorLine(LogDirection direction, const uint8_t *bytes, size_t length, const std::string &stamp,
+                        uint8_t mark);
     // Shows a held line first, so that an observer still gets it.
     void Clear();
 

@@ -287,6 +287,9 @@ void CSessionFrames::FeedFramer(EFrameDirection dir, const uint8_t *data, size_t
     }
     framer->Feed(dir, data, size, m_last, frames);
     Hand(frames);
+    // Asked again: an observer may have changed the framing meanwhile.
+    if (CFrameProfile *after = FramerOf(dir))
+        after->Recycle(frames);
     frames.clear();
     if (frames.capacity() > m_spare.capacity())
         m_spare.swap(frames);

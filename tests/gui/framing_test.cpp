@@ -1,6 +1,7 @@
 // View > Framing... on a pseudo-terminal: a profile made in the dialog, chosen for the open link,
 // cuts what the device sends, and the choice outlives the window.
 #include "frame/framechoices.h"
+#include "frame/gui/TFramingStore.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "platform/textfile.h"
 #include "session/portsession.h"
@@ -108,6 +109,7 @@ TEST(Framing, AProfileMadeInTheDialogFramesTheOpenLinkAndStaysItsChoice)
     Feature<TPortCommands>(*w)->Open(Link("Pty", pty.Path()));
     ASSERT_TRUE(SessionOf(*w).Frames().On());
     EXPECT_EQ(SessionOf(*w).Frames().Profile()->Name, "Semicolons");
+    TFramingStore::Instance().WaitWritten();
     EXPECT_EQ(ReadFramingChoices(FramingFilePath(env.Dir().toStdString())).Links.at("Pty"), "Semicolons");
 }
 

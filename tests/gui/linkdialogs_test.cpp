@@ -1,4 +1,5 @@
 #include "demo/demodevices.h"
+#include "frame/gui/TFramingStore.h"
 #include "link/gui/TfrmOpenPort.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
@@ -303,6 +304,29 @@ TEST_F(LinkDialogs, DeleteMovesTheSelectionAndDeleteAllEmptiesTheFile)
         EXPECT_FALSE(Find<QPushButton>(&dialog, name)->isEnabled()) << name;
     Click(&dialog, "btnCancel");
     EXPECT_EQ(ReadRaw(File("Default.cps")), "");
+}
+
+TEST_F(LinkDialogs, AFramingChoiceFollowsItsLinksRenameAndGoesWithItsDelete)
+{
+    const std::string framing = FramingFilePath(m_env.Dir().toStdString());
+    ST_FramingChoices choices;
+    choices.Links = {{"a", "Lines"}, {"b", "SLIP"}, {"c", "COBS"}};
+    WriteFramingChoices(framing, choices);
+    SaveDefault({Link("a"), Link("b"), Link("c")});
+    TfrmOpenPort dialog(nullptr);
+    auto *list = Find<QTreeWidget>(&dialog, "lstLinkList");
+    m_script.Then([](QDialog *w) {
+        Find<QLineEdit>(w, "edLinkName")->setText("a renamed");
+        Click(w, "btnOK");
+    });
+    Click(&dialog, "btnEdit");
+    list->setCurrentItem(list->topLevelItem(1));
+    Click(&dialog, "btnDelete");
+    const std::map<std::string, std::string> expected = {{"a renamed", "Lines"}, {"c", "COBS"}};
+    EXPECT_EQ(TFramingStore::Instance().Choices().Links, expected);
+    TFramingStore::Instance().WaitWritten();
+    EXPECT_EQ(ReadFramingChoices(framing).Links, expected);
+    dialog.reject();
 }
 
 TEST_F(LinkDialogs, SaveAsAndLoad)

@@ -230,6 +230,50 @@ TEST(Monitor, FramesBothDirectionsInOrderAndHandsOutTheUnfinishedAtStop)
     EXPECT_FALSE(SessionOf(w).Frames().SideProfile(EFrameDirection::MonitorBtoA));
 }
 
+// One Line per Frame: each side's frames are the log's lines, tagged and stamped as its blocks are.
+TEST(Monitor, OneLinePerFrameShowsEachSidesFramesAsLines)
+{
+    GuiTestEnv env;
+    CTestPty device;
+    SaveLinks({Link("board", device.Path())});
+    ST_FramingChoices framing;
+    framing.Links["board"] = "Lines";
+    WriteFramingChoices(FramingFilePath(AppFolder()), framing);
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    Find<QAction>(w, "mnuViewFrameLines")->setChecked(true);
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const std::string vport = env.File("board");
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "board");
+        Choose(d, "cboPortB", "Virtual port");
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QCheckBox>(d, "chkBridge")->setChecked(true);
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_TRUE(WaitStarted(w));
+    CProgram program(vport);
+    ASSERT_GE(program.fd, 0);
+    // A request in two reads (the device has the first before the rest is written), then two
+    // requests in one.
+    for (const std::string piece : {"RE", "AD 7\r\nREAD 9\r\n"}) {
+        ASSERT_EQ(write(program.fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+        ASSERT_EQ(device.ReceiveText(piece.size()), piece);
+    }
+    ASSERT_TRUE(device.Send("VALUE 7\r\n"));
+    const auto lines = [log] {
+        QStringList shown;
+        for (int line = 0; line < log->LineCount(); ++line)
+            shown << QString::fromStdString(log->LineText(line))
+                         .remove(QRegularExpression(QStringLiteral("\\(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)")));
+        return shown.filter(QRegularExpression(QStringLiteral("^(A>B|B>A) :")));
+    };
+    EXPECT_TRUE(WaitUntil([&] { return lines().size() == 3; })) << lines().join('|').toStdString();
+    EXPECT_EQ(lines().join('|').toStdString(), "B>A :READ 7|B>A :READ 9|A>B :VALUE 7");
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+}
+
 TEST(Monitor, WithoutBridgeBothPortsAreOnlyRead)
 {
     GuiTestEnv env;

@@ -12,9 +12,13 @@
 
 namespace {
 
-// A batch every 30 ms at most: faster than the eye, slow enough that a flood is a few hundred
-// frames a batch.
-constexpr int kBatchMs = 30;
+// As often as the log draws its lines: a frame after a quiet while at once, a stream twenty
+// batches a second, and one that has flowed for half a second ten. Every batch costs the table
+// more than its rows (its header recounts the place of every row it holds), so a stream's
+// frames come in few large batches; they are read once it pauses anyway.
+constexpr qint64 kBatchMs = 50;
+constexpr qint64 kStreamBatchMs = 100;
+constexpr int kStreamBatches = 10;
 
 QColor FromCore(uint32_t colour)
 {
@@ -26,7 +30,6 @@ QColor FromCore(uint32_t colour)
 TFramesModel::TFramesModel(QObject *parent) : QAbstractTableModel(parent)
 {
     m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMs);
     connect(&m_batch, &QTimer::timeout, this, &TFramesModel::Publish);
 }
 
@@ -35,8 +38,15 @@ void TFramesModel::Add(const ST_Frame &frame)
     m_store.Append(frame);
     if (frame.Gap && frame.GapChars > 0)
         m_charsKnown = true;
-    if (!m_batch.isActive())
-        m_batch.start();
+    if (!m_batch.isActive()) {
+        const qint64 since = m_sincePublish.isValid() ? m_sincePublish.elapsed() : kBatchMs;
+        m_batch.start(static_cast<int>(std::max<qint64>(0, BatchMs() - since)));
+    }
+}
+
+qint64 TFramesModel::BatchMs() const
+{
+    return m_streamBatches >= kStreamBatches ? kStreamBatchMs : kBatchMs;
 }
 
 void TFramesModel::Add(const ST_Frame &frame, const ST_FrameReading &reading)
@@ -174,6 +184,10 @@ QString TFramesModel::SummaryOf(size_t row, const ST_Frame &frame) const
 void TFramesModel::Publish()
 {
     m_batch.stop();
+    const qint64 period = BatchMs();
+    m_streamBatches =
+        m_sincePublish.isValid() && m_sincePublish.elapsed() <= period + period / 2 ? m_streamBatches + 1 : 0;
+    m_sincePublish.start();
     const uint64_t dropped = m_store.VisibleDropped() - m_shownDropped;
     if (dropped > 0) {
         const int gone = static_cast<int>(std::min<uint64_t>(dropped, static_cast<uint64_t>(m_shown)));

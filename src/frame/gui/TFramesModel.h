@@ -1,7 +1,7 @@
 #pragma once
 // The frames store as a table. Frames go into the store as they come; the table hears of them in
-// batches (one every 30 ms at most; never one per frame, never a reset), so a stream of 125,000
-// frames a second costs the view one insertion per batch. Rows that the store dropped
+// batches (as often as the log draws at most; never one per frame, never a reset), so a stream of
+// 125,000 frames a second costs the view one insertion per batch. Rows that the store dropped
 // from the top go as one removal with the batch; until then they show empty, so a row never
 // shows another frame than the one it stood for.
 //
@@ -13,6 +13,7 @@
 #include "session/sessiondecoding.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -80,6 +81,7 @@ private:
     void Mark(uint64_t requestId);
     QString SummaryOf(size_t row, const ST_Frame &frame) const;
     void SummariesChanged();
+    qint64 BatchMs() const;
 
     CFrameStore m_store;
     Decode m_decode;
@@ -87,6 +89,8 @@ private:
     std::optional<uint64_t> m_lastPlace[2]; // the window's, the monitor's
     mutable std::unordered_map<uint64_t, QString> m_summaries;
     QTimer m_batch;
+    QElapsedTimer m_sincePublish;
+    int m_streamBatches = 0;     // batches that followed each other at their period
     int m_shown = 0;             // rows the table knows
     uint64_t m_shownDropped = 0; // the store's VisibleDropped() when it last heard
     bool m_charsKnown = false;

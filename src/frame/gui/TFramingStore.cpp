@@ -1,4 +1,5 @@
 #include "frame/gui/TFramingStore.h"
+#include "frame/frameprofilefile.h"
 #include "platform/appfolder.h"
 #include "platform/gui/coretext.h"
 
@@ -15,6 +16,8 @@ void TFramingStore::Follow()
     const std::string path = FramingFilePath(AppFolder());
     if (path == m_path)
         return;
+    // A save to a folder used before is read back whole.
+    m_writer.Wait();
     m_path = path;
     m_error.clear();
     try {
@@ -37,12 +40,15 @@ QString TFramingStore::Error()
     return m_error;
 }
 
-void TFramingStore::Save(const ST_FramingChoices &choices)
+void TFramingStore::Save(const ST_FramingChoices &choices, bool tellWindows)
 {
     Follow();
     if (!m_error.isEmpty())
         throw std::logic_error("the framing profiles file could not be read");
-    WriteFramingChoices(m_path, choices);
+    // Made here, so that what the file cannot hold is refused before anything changes.
+    std::string text = FrameProfilesText(FramingChoicesProfiles(choices));
+    m_writer.Post(m_path, WholeText(std::move(text)));
     m_choices = choices;
-    emit Changed();
+    if (tellWindows)
+        emit Changed();
 }

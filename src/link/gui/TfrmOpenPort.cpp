@@ -2,6 +2,7 @@
 
 #include "data/gui/TListButtons.h"
 #include "data/gui/dialogsupport.h"
+#include "frame/gui/TFramingStore.h"
 #include "link/gui/TfrmPortSetting.h"
 #include "link/linklist.h"
 #include "platform/appfolder.h"
@@ -136,12 +137,19 @@ TfrmOpenPort::TfrmOpenPort(QWidget *owner) : QDialog(owner)
     connect(btnEdit, &QPushButton::clicked, this, &TfrmOpenPort::btnEditClick);
     TListButtons::ST_Rows rows;
     rows.Remove = [this](int row) {
+        const std::string name = LinkList().At(row).LinkName;
         LinkList().Remove(row);
         delete lstLinkList->takeTopLevelItem(row);
+        FollowFraming(name, std::nullopt);
     };
     rows.RemoveAll = [this] {
+        std::vector<std::string> names;
+        for (const COM_PORT_SETTING &link : LinkList().Links())
+            names.push_back(link.LinkName);
         LinkList().Clear();
         lstLinkList->clear();
+        for (const std::string &name : names)
+            FollowFraming(name, std::nullopt);
     };
     rows.Changed = [this] { UpdateButtons(); };
     m_buttons->SetRows(lstLinkList, std::move(rows));
@@ -327,12 +335,37 @@ void TfrmOpenPort::btnEditClick()
     if (pos < 0)
         return;
     COM_PORT_SETTING link = LinkList().At(pos);
+    const std::string before = link.LinkName;
     if (EditLink(link, false)) {
         LinkList().Replace(pos, link);
         DrawRow(pos);
         SelectRow(pos);
+        if (link.LinkName != before)
+            FollowFraming(before, link.LinkName);
     }
     UpdateButtons();
+}
+
+void TfrmOpenPort::FollowFraming(const std::string &from, const std::optional<std::string> &to)
+{
+    TFramingStore &store = TFramingStore::Instance();
+    // A damaged profiles file is the user's to mend: the dialog that shows it says so.
+    if (!store.Error().isEmpty())
+        return;
+    const std::vector<COM_PORT_SETTING> &links = LinkList().Links();
+    const bool stillCalled = std::any_of(links.begin(), links.end(),
+                                         [&](const COM_PORT_SETTING &l) { return l.LinkName == from; });
+    ST_FramingChoices choices = store.Choices();
+    const bool changed =
+        to ? choices.RenameLink(from, *to, stillCalled) : !stillCalled && choices.ForgetLink(from);
+    if (!changed)
+        return;
+    try {
+        // A port open by the old name frames on as it does until it closes.
+        store.Save(choices, false);
+    } catch (const std::exception &e) {
+        ShowErrorBox(this, e);
+    }
 }
 
 void TfrmOpenPort::btnLoadClick()

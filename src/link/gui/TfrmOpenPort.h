@@ -7,6 +7,8 @@
 #include "link/linksetting.h"
 
 #include <QDialog>
+#include <optional>
+#include <string>
 
 class QFileDialog;
 class QLabel;
@@ -42,6 +44,9 @@ private:
     // Runs a port setting dialog on `link`; true when it closed with OK and read back whole.
     bool EditLink(COM_PORT_SETTING &link, bool isNew);
     void ChooseSelected();
+    // The framing chosen for a link goes with its name: to `to` when it is renamed, nowhere when
+    // it is deleted (none), unless another link of the list is still called `from`.
+    void FollowFraming(const std::string &from, const std::optional<std::string> &to);
     void FillDemoDevices();
     void ChooseDemoDevice();
 

@@ -331,6 +331,8 @@ void TTrafficLog::HoldReceived(bool on)
 
 void TTrafficLog::LogNote(const std::string &text)
 {
+    // What waited for a framing that ended (a monitor stopped) stands before the note.
+    m_frameLines.Follow();
     m_pipeline.LogNote(text);
     SyncHeldTimer();
 }
@@ -344,6 +346,12 @@ void TTrafficLog::LogSendNote(const std::string &text)
 void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp)
 {
     m_pipeline.LogMonitorData(direction, bytes, stamp);
+    SyncHeldTimer();
+}
+
+void TTrafficLog::LogMonitorBlock(const CFrameLines::ST_MonitorBlock &block)
+{
+    m_frameLines.Monitor(block);
     SyncHeldTimer();
 }
 

@@ -74,6 +74,8 @@ public:
     // A block of the two-port monitor: its tag is the direction, and it carries its own stamp
     // whether time is shown or not.
     void LogMonitorData(LogDirection direction, const Bytes &bytes, const std::string &stamp);
+    // A block the monitor read, which the log's line per frame may show as frames.
+    void LogMonitorBlock(const CFrameLines::ST_MonitorBlock &block);
     void Clear();
     // How often new lines are drawn at most now: a stream whose blocks come together once a frame
     // costs one wake-up a frame. Without `steadyStreams`, as if a steady stream had just begun.

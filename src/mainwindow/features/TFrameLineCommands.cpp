@@ -38,6 +38,11 @@ TFrameLineCommands::TFrameLineCommands(QObject *parent, CPortSession &session, T
                           "framing the log is as before"));
     m_item->setStatusTip(m_item->toolTip());
     m_log.FrameLines().SetFramingOn([&session] { return session.Frames().On(); });
+    m_log.FrameLines().SetSideFramingOn([&session](int side) {
+        return session.Frames()
+            .SideProfile(side == 0 ? EFrameDirection::MonitorAtoB : EFrameDirection::MonitorBtoA)
+            .has_value();
+    });
     connect(m_item, &QAction::toggled, this, &TFrameLineCommands::Choose);
     // The frames a close ended have come by now; the bytes no frame took are shown as they came.
     connect(&services, &TFeatureServices::PortClosed, this, [this] { m_log.FrameLines().Settle(); });
@@ -47,6 +52,7 @@ void TFrameLineCommands::EndRun()
 {
     m_session.Frames().SetObserver(kObserver, nullptr);
     m_log.FrameLines().SetFramingOn(nullptr);
+    m_log.FrameLines().SetSideFramingOn(nullptr);
 }
 
 void TFrameLineCommands::Choose(bool on)
@@ -59,10 +65,11 @@ void TFrameLineCommands::Choose(bool on)
     }
     lines.SetChosen(true);
     m_session.Frames().SetObserver(kObserver, [&lines](const ST_Frame &frame) {
-        if (frame.Direction != EFrameDirection::Received && frame.Direction != EFrameDirection::Sent)
-            return;
         CFrameLines::ST_Frame line;
         line.Sent = frame.Direction == EFrameDirection::Sent;
+        if (frame.Direction == EFrameDirection::MonitorAtoB ||
+            frame.Direction == EFrameDirection::MonitorBtoA)
+            line.Side = frame.Direction == EFrameDirection::MonitorAtoB ? 0 : 1;
         line.Data = frame.Bytes;
         line.StartMs = std::chrono::duration_cast<std::chrono::milliseconds>(frame.Start).count();
         line.Mark = MarkOf(frame);

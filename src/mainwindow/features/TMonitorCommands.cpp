@@ -296,7 +296,15 @@ void TMonitorCommands::LogTraffic(const ST_Traffic &traffic)
                                 ? SincePreviousText(ms - r->lastArrivalMs)
                                 : std::string();
     r->lastArrivalMs = ms;
-    m_log.LogMonitorData(DirectionOf(m_showing.Tag), traffic.Data.Data(), JoinStamp(time, gap));
+    CFrameLines::ST_MonitorBlock block;
+    block.Side = m_showing.Tag == EMonitorTag::A || m_showing.Tag == EMonitorTag::AtoB ? 0 : 1;
+    block.Tag = DirectionOf(m_showing.Tag);
+    block.Data = &traffic.Data.Data();
+    block.Stamp = JoinStamp(time, gap);
+    block.WallMs = ms;
+    block.SteadyMs = traffic.SteadyMs;
+    block.SincePrevious = m_showing.SincePrevious;
+    m_log.LogMonitorBlock(block);
 }
 
 void TMonitorCommands::Started(TMonitorRun &run, const std::string &error)
