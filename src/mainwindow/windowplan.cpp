@@ -2,6 +2,7 @@
 #include "mainwindow/TFeatureList.h"
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TCaretBlinkTimeout.h"
 #include "mainwindow/features/TFirstStartHint.h"
 #include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/TFramesCommands.h"
@@ -88,6 +89,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
                           place);
          },
          -1},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TCaretBlinkTimeout(c.Window), place);
+         },
+         SettingsPlace::Later},
     };
     return plan;
 }
