@@ -20,7 +20,15 @@
 
 namespace {
 
+// A change after a quiet while (an echo of a typed key) is drawn within a display frame.
 constexpr int kFrameMs = 16;
+// Output that keeps coming is drawn twenty times a second, as a terminal's reader follows it no
+// faster; output that pushes a whole screen into the scrollback between two frames can only be
+// read once it pauses, so ten frames a second show it flowing. Every frame redraws the screen and
+// hands it to the display, the larger part of the console's cost in a stream.
+constexpr int kStreamFrameMs = 50;
+constexpr int kFloodFrameMs = 100;
+constexpr int kSteadyFrames = 10;
 constexpr int kFlashMs = 120;
 
 // The character Ctrl turns into a control code, from the key rather than the text, which
@@ -137,7 +145,6 @@ TConsoleView::TConsoleView(QWidget *parent) : QAbstractScrollArea(parent), m_scr
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     m_frame.setSingleShot(true);
-    m_frame.setInterval(kFrameMs);
     connect(&m_frame, &QTimer::timeout, this, &TConsoleView::Frame);
     m_paceTimer.setSingleShot(true);
     connect(&m_paceTimer, &QTimer::timeout, this, &TConsoleView::PasteStep);
@@ -189,6 +196,7 @@ void TConsoleView::TakeScreenChanges()
     if (!d.Any() && !bell)
         return;
     m_linesBefore += static_cast<int64_t>(d.PushedLines);
+    m_pushedSinceFrame += d.PushedLines;
     if (d.PushedLines > 0) {
         if (m_back > 0)
             m_back = std::min(m_back + d.PushedLines, m_screen.ScrollbackLines());
@@ -208,11 +216,26 @@ void TConsoleView::TakeScreenChanges()
         Flash();
     }
     if (!m_frame.isActive())
-        m_frame.start();
+        m_frame.start(FrameMs());
+}
+
+int TConsoleView::FrameMs() const
+{
+    if (m_flooded)
+        return kFloodFrameMs;
+    return m_streamFrames >= kSteadyFrames ? kStreamFrameMs : kFrameMs;
 }
 
 void TConsoleView::Frame()
 {
+    // Frames that follow each other this closely draw a stream.
+    const int frame = m_frame.interval();
+    m_streamFrames = m_sinceFrame.isValid() && m_sinceFrame.elapsed() <= frame + frame / 2 + kFrameMs
+                         ? m_streamFrames + 1
+                         : 0;
+    m_sinceFrame.start();
+    m_flooded = m_pushedSinceFrame >= static_cast<size_t>(m_screen.Rows());
+    m_pushedSinceFrame = 0;
     SyncScrollBar();
     const int back = static_cast<int>(m_back);
     if (m_allDirty) {
