@@ -410,7 +410,9 @@ struct CConsoleScreen::Impl
             if (nl == nullptr)
                 break;
             const auto lf = static_cast<size_t>(nl - bytes);
-            bool plain = lf > line && bytes[lf - 1] == '\r' && lf - 1 - line <= cols;
+            // The first line may go on from what came before.
+            const bool starts = line > 0 ? bytes[line - 1] == '\n' : LastByte == '\n';
+            bool plain = starts && lf > line && bytes[lf - 1] == '\r' && lf - 1 - line <= cols;
             for (size_t i = line; plain && i + 1 < lf; ++i)
                 plain = bytes[i] >= 0x20 && bytes[i] < 0x7f;
             if (plain) {

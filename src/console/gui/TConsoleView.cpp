@@ -761,6 +761,8 @@ void TConsoleView::UpdateFont()
     m_fonts[2].setItalic(true);
     m_fonts[3] = m_fonts[1];
     m_fonts[3].setItalic(true);
+    for (int i = 0; i < 4; ++i)
+        m_glyphs[i].SetFont(m_fonts[i]);
     const QFontMetricsF fm(f);
     m_cellW = std::max<qreal>(1, fm.horizontalAdvance(QLatin1Char('M')));
     m_cellH = std::max(1, static_cast<int>(std::ceil(fm.height())));
@@ -826,6 +828,9 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
     // A run: cells of the same look drawn with one drawText. Characters outside ASCII are drawn
     // one by one at their cells, as fonts seldom give them the cell's exact width.
     QString text;
+    std::string &bytes = m_runBytes; // a run of plain cells; a cell of another kind is a run of its own
+    bytes.clear();
+    bool runPlain = true;
     int runCol = 0;
     QColor runFg, runBg;
     int runFont = 0;
@@ -838,19 +843,29 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
         const QRectF box(x, y, (endCol - runCol) * m_cellW, m_cellH);
         if (runBg != bg)
             p.fillRect(box, runBg);
-        if (!text.trimmed().isEmpty() || runUnderline || runStrike) {
-            const int font = runFont + (runUnderline ? 4 : 0) + (runStrike ? 8 : 0);
-            if (font != painterFont) {
-                QFont f = m_fonts[runFont];
-                f.setUnderline(runUnderline);
-                f.setStrikeOut(runStrike);
-                p.setFont(f);
-                painterFont = font;
-            }
+        const bool blank =
+            runPlain ? bytes.find_first_not_of(' ') == std::string::npos : text.trimmed().isEmpty();
+        if (!blank || runUnderline || runStrike) {
             p.setPen(runFg);
-            p.drawText(QPointF(x, y + m_ascent), text);
+            // Laying a row's text out cost more than the rest of drawing the screen.
+            if (!runPlain || runUnderline || runStrike ||
+                !m_glyphs[runFont].Draw(p, QPointF(x, y + m_ascent), bytes.data(), bytes.size(), m_cellW)) {
+                const int font = runFont + (runUnderline ? 4 : 0) + (runStrike ? 8 : 0);
+                if (font != painterFont) {
+                    QFont f = m_fonts[runFont];
+                    f.setUnderline(runUnderline);
+                    f.setStrikeOut(runStrike);
+                    p.setFont(f);
+                    painterFont = font;
+                }
+                if (runPlain)
+                    text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+                p.drawText(QPointF(x, y + m_ascent), text);
+            }
         }
         text.clear();
+        bytes.clear();
+        runPlain = true;
     };
 
     const int cols = static_cast<int>(m_cells.size());
@@ -879,7 +894,12 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
             runUnderline = c.Underline;
             runStrike = c.Strike;
         }
-        text += c.Chars[0] ? CellText(c) : QStringLiteral(" ");
+        if (plain) {
+            bytes += c.Chars[0] ? static_cast<char>(c.Chars[0]) : ' ';
+        } else {
+            text += c.Chars[0] ? CellText(c) : QStringLiteral(" ");
+            runPlain = false;
+        }
         if (!plain) {
             flush(col + c.Width);
             runCol = col + c.Width;

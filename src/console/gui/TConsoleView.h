@@ -6,6 +6,7 @@
 // other key is the device's.
 #include "console/consolekeys.h"
 #include "console/consolescreen.h"
+#include "log/gui/TLogGlyphs.h"
 #include "platform/gui/TTextSelectMouse.h"
 
 #include <QAbstractScrollArea>
@@ -148,5 +149,8 @@ private:
     int m_cellH = 16;
     int m_ascent = 12;
     QFont m_fonts[4]; // plain, bold, italic, bold italic
+    // The same, for runs of ASCII: drawn by glyph, without laying the text out.
+    TLogGlyphs m_glyphs[4];
+    std::string m_runBytes;
     std::vector<ST_ConsoleCell> m_cells;
 };

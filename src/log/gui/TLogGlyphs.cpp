@@ -21,7 +21,7 @@ void TLogGlyphs::SetFont(const QFont &font)
 }
 
 bool TLogGlyphs::Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length,
-                      int cellWidth) const
+                      qreal cellWidth) const
 {
     if (!m_font.isValid())
         return false;

@@ -21,7 +21,8 @@ public:
 
     // Draws `length` characters from `text` with the left edge of the first cell at `origin.x()`
     // and the baseline at `origin.y()`. False, nothing drawn, when the font lacks one of them.
-    bool Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length, int cellWidth) const;
+    bool Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length,
+              qreal cellWidth) const;
 
 private:
     QRawFont m_font;
