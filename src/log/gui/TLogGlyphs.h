@@ -63,6 +63,8 @@ public:
     int Cell(const TLogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next);
     // Copies a cell into `page` with its top left at `at`, keeping to `clip`.
     void Copy(QImage &page, QPoint at, int cell, const QRect &clip) const;
+    // Copies `count` cells side by side from `at` on, the same as a Copy of each.
+    void CopyRow(QImage &page, QPoint at, const int *cells, size_t count, const QRect &clip) const;
 
 private:
     static constexpr int kUnknown = -2;

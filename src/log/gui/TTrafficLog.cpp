@@ -905,10 +905,11 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
     // The blanks at the ends are copied only where a neighbour's ink reaches them.
     const size_t first = m_cells.front().tile >= 0 ? 0 : 1;
     const size_t end = m_cells.back().tile >= 0 ? m_cells.size() : m_cells.size() - 1;
-    for (size_t i = first; i < end; ++i) {
-        const Cell &cell = m_cells[i];
-        m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
-    }
+    m_rowTiles.clear();
+    for (size_t i = first; i < end; ++i)
+        m_rowTiles.push_back(m_cells[i].tile);
+    m_tiles.CopyRow(page, QPoint(xOrigin + m_cells[first].column * m_charWidth, y) + pageOffset,
+                    m_rowTiles.data(), m_rowTiles.size(), clip);
     copied.first =
         std::clamp(xOrigin + m_cells[first].column * m_charWidth, rowArea.left(), rowArea.right() + 1);
     copied.second =
