@@ -1,6 +1,7 @@
 #include "console/gui/TConsoleView.h"
 
 #include "console/gui/TConsoleAccessible.h"
+#include "log/gui/TLogScrollBar.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -142,6 +143,7 @@ TConsoleView::TConsoleView(QWidget *parent) : QAbstractScrollArea(parent), m_scr
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBar(new TLogScrollBar(Qt::Vertical, this));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     m_frame.setSingleShot(true);
@@ -686,14 +688,16 @@ bool TConsoleView::Find(const QString &text, bool forward, bool caseSensitive)
 
 void TConsoleView::SyncScrollBar()
 {
-    QScrollBar *bar = verticalScrollBar();
+    auto *bar = static_cast<TLogScrollBar *>(verticalScrollBar());
     const int lines = static_cast<int>(m_screen.ScrollbackLines());
     m_back = std::min(m_back, static_cast<size_t>(lines));
     m_syncing = true;
+    bar->Hold(true);
     bar->setRange(0, lines);
     bar->setPageStep(m_screen.Rows());
     bar->setSingleStep(3);
     bar->setValue(lines - static_cast<int>(m_back));
+    bar->Hold(false);
     m_syncing = false;
 }
 
