@@ -292,6 +292,7 @@ TEST(ConsoleScreen, AFloodOfLinesLeavesWhatTheEmulatorWould)
         "\x1b]0;title\x07\r\n",
         "\x1bPq\r\n",
         "\x1b#6\r\n",
+        "\x1b[2;1H\x1b#6dw\x1b[4;1H\n",
         "\x1b[2;1H\n",
         "\x1b[5;1Hxyz\x1b[4;1H\n",
         "\x1b[44m\x1b[2J\x1b[m\x1b[5;1H\n",
