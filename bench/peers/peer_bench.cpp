@@ -86,6 +86,9 @@ struct Options
     double drainStep = 0;
     double drainWarmup = 0;
     double idleSeconds = 10;
+    // The idle is measured from this long after the last key: a caret blinks for a while after
+    // one, in Kestrum as in the desktop's toolkits, and then rests.
+    double idleAfterKey = 10.5;
     // The size of the text file a shell cats through its terminal into the program, MB; 0: none.
     double shellCatMB = 50;
     double tickMs = 1;
@@ -628,6 +631,7 @@ struct Bench
     std::string display;
     pid_t xserver = -1;
     int runs = 0;
+    Clock::time_point lastKey = Clock::now();
     bool failed = false;
 
     Env EnvFor(const fs::path &home) const
@@ -692,6 +696,7 @@ struct Bench
         for (std::string one; keys >> one;)
             press.push_back(one);
         RunForOutput(press, env, Log(home), 5);
+        lastKey = Clock::now();
         return true;
     }
 
@@ -998,14 +1003,16 @@ void PrintRatios(const std::vector<double> &rates,
 
 const char kUsage[] =
     "Usage: peer_bench [--rounds N] [--seconds S] [--warmup S] [--drain-seconds S] [--drain-steps S]\n"
-    "                  [--drain-warmup S] [--idle-seconds S] [--shell-cat MB] [--no-shell-cat]\n"
+    "                  [--drain-warmup S] [--idle-seconds S] [--idle-after-key S] [--shell-cat MB]\n"
+    "                  [--no-shell-cat]\n"
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together] [--demo-stream]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\",\"Kestrum console\"]\n"
     "Kestrum (text and hex view, and the console) next to cutecom and gtkterm on pseudo-terminals:\n"
     "CPU % of one core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate\n"
     "next to cat, a shell's cat of a text file through its terminal (the console and gtkterm), and\n"
-    "the wake-ups of each while idle. --keep keeps each program's home folder (its\n"
+    "the wake-ups of each while idle, from S (10.5) seconds after the last key on. --keep keeps each "
+    "program's home folder (its\n"
     "settings and output). --together runs and feeds the programs all at once, so that a busy\n"
     "moment of the host weighs on all of them alike. --demo-stream feeds the demo board's\n"
     "\"stream 1000\" instead of the bench's lines (not with --together). Needs Xvfb, xdotool, unshare, "
@@ -1035,6 +1042,8 @@ Options ParseOptions(int argc, char **argv)
             options.drainWarmup = std::atof(next().c_str());
         else if (arg == "--idle-seconds")
             options.idleSeconds = std::atof(next().c_str());
+        else if (arg == "--idle-after-key")
+            options.idleAfterKey = std::max(0.0, std::atof(next().c_str()));
         else if (arg == "--rates") {
             options.rates.clear();
             std::istringstream list(next());
@@ -1231,12 +1240,15 @@ int main(int argc, char **argv)
     }
 
     if (options.idle) {
-        std::printf("\nWake-ups with the port open and nothing arriving, over %g s (context switches of "
-                    "all threads)\n\n| client | wake-ups | per second |\n|---|---|---|\n",
-                    options.idleSeconds);
+        std::printf(
+            "\nWake-ups with the port open and the keyboard in the window, nothing arriving, over %g s "
+            "from %g s after the last key (context switches of all threads)\n\n"
+            "| client | wake-ups | per second |\n|---|---|---|\n",
+            options.idleSeconds, options.idleAfterKey);
         const std::vector<Client> idlers = chosen({Client::KestrumText, Client::KestrumHex,
                                                    Client::KestrumConsole, Client::Cutecom, Client::Gtkterm});
         bench.EachStarted(idlers, 0, [&](Client client, const Pty &, pid_t pid) {
+            Pause(std::max(0.0, options.idleAfterKey - SecondsSince(bench.lastKey)));
             const long before = ContextSwitches(pid);
             Pause(options.idleSeconds);
             const long wakeups = ContextSwitches(pid) - before;

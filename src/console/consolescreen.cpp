@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <deque>
 
 namespace {
@@ -230,6 +231,12 @@ public:
         case State::Text:
             if (b == 0x1b)
                 m_state = State::Esc;
+            else if (m_inString && m_stringIsOsc && b == 0x07) // BEL ends an OSC as ST does
+                m_inString = false;
+            else if (b == 0x0e || b == 0x0f) // shift out to G1, in to G0
+                m_glIsG0 = b == 0x0f;
+            else if (b >= 0x20 && b < 0x7f)
+                m_singleShift = false;
             return true;
         case State::Esc:
             // Controls are carried out within an escape too, and intermediates (and bytes past ASCII,
@@ -237,8 +244,13 @@ public:
             if (b == '[') {
                 m_state = State::Csi;
                 m_separators = m_digits = m_others = 0;
+                m_params = false;
+                m_intermediate = 0;
             } else if (b == 0x18 || b == 0x1a || (b >= 0x30 && b < 0x7f)) {
                 m_state = State::Text;
+                EscapeEnded(b);
+            } else if (b >= 0x20 && b < 0x30 && m_intermediate == 0) {
+                m_intermediate = b;
             }
             return true;
         case State::Csi:
@@ -246,16 +258,20 @@ public:
         }
         if (b == 0x1b) {
             m_state = State::Esc;
+            m_intermediate = 0;
             return true;
         }
         if (b == 0x18 || b == 0x1a || (b >= 0x40 && b < 0x7f)) { // cancelled, or the final byte
             m_state = State::Text;
+            if (b == 'r' || b == 's') // margins: the whole screen again only without parameters
+                m_margins = m_params;
             return true;
         }
         // A control inside a sequence is carried out and DEL ignored, the sequence goes on; bytes
         // past ASCII end nothing here either.
         if (b < 0x20 || b >= 0x7f)
             return true;
+        m_params = true;
         if (b >= '0' && b <= '9')
             return ++m_digits <= kMaxDigits;
         if (b == ';' || b == ':') {
@@ -264,15 +280,52 @@ public:
         }
         return ++m_others <= kMaxOthers; // leaders and intermediates
     }
-    void Reset() { m_state = State::Text; }
+    void Reset()
+    {
+        m_state = State::Text;
+        m_intermediate = 0;
+    }
+    // Between sequences and strings (OSC, DCS and the like take printable bytes until they end):
+    // the next printable byte is printed.
+    bool Ground() const { return m_state == State::Text && !m_inString && !m_singleShift; }
+    // Printable ASCII prints as itself (no other character set was shifted in), and a line feed
+    // at the bottom scrolls the whole screen (no margins were set).
+    bool Plain() const { return m_g0IsAscii && m_glIsG0 && !m_margins; }
 
 private:
+    void EscapeEnded(uint8_t b)
+    {
+        const uint8_t intermediate = m_intermediate;
+        m_intermediate = 0;
+        if (intermediate == '(') {
+            m_g0IsAscii = b == 'B';
+        } else if (intermediate != 0) {
+            // Other sets designated, line attributes and the like: none changes how G0 prints.
+        } else if (b == ']' || b == 'P' || b == '_' || b == '^' || b == 'X') {
+            m_inString = true;
+            m_stringIsOsc = b == ']';
+        } else if (b == '\\') {
+            m_inString = false;
+        } else if (b == 'N' || b == 'O') {
+            m_singleShift = true;
+        } else if (b == 'n' || b == 'o') {
+            m_glIsG0 = false;
+        } else if (b == 'c') { // a full reset
+            m_g0IsAscii = m_glIsG0 = true;
+            m_margins = m_inString = m_singleShift = false;
+        }
+    }
+
     static constexpr int kMaxSeparators = 12; // libvterm holds 16 parameters
     static constexpr int kMaxDigits = 6;
     static constexpr int kMaxOthers = 3;
     enum class State : uint8_t { Text, Esc, Csi };
     State m_state = State::Text;
     int m_separators = 0, m_digits = 0, m_others = 0;
+    uint8_t m_intermediate = 0;
+    bool m_params = false;
+    bool m_g0IsAscii = true, m_glIsG0 = true;
+    bool m_margins = false, m_inString = false, m_stringIsOsc = false, m_singleShift = false;
 };
 } // namespace
 
@@ -302,6 +355,7 @@ struct CConsoleScreen::Impl
     std::string Title;
     bool Latin1 = false; // received bytes are Latin-1, turned into UTF-8 for libvterm
     CSequenceGuard Guard;
+    char LastByte = 0; // of what libvterm was given
 
     // Hands libvterm the bytes in pieces around those the guard leaves out.
     void Write(const char *bytes, size_t count)
@@ -315,6 +369,134 @@ struct CConsoleScreen::Impl
             }
         if (count > start)
             vterm_input_write(Vt, bytes + start, count - start);
+        if (count > 0)
+            LastByte = bytes[count - 1];
+    }
+
+    // A flood of text lines scrolls the whole screen at every line, and libvterm moves every cell
+    // of the screen at each scroll: the console spent most of its time there. A run of plain
+    // lines (printable ASCII that fits a row, each ended by CR LF) that scrolls more than a
+    // screen's worth is taken here instead, with the outcome libvterm would give: the screen's
+    // rows above the cursor and the run's first lines go into the scrollback in the order the
+    // scrolls would push them, and the screen shows the run's last lines. Only where that outcome
+    // is certain: see Scrollable.
+    void Feed(const char *bytes, size_t count)
+    {
+        const size_t least = std::max<size_t>(2 * static_cast<size_t>(Rows), 8);
+        size_t at = 0;
+        while (at < count) {
+            size_t first = 0, end = 0, lines = 0;
+            if (!FindPlainLines(bytes, count, at, least, first, end, lines)) {
+                Write(bytes + at, count - at);
+                return;
+            }
+            Write(bytes + at, first - at);
+            if (Scrollable())
+                ScrollPast(bytes + first, end - first, lines);
+            else
+                Write(bytes + first, end - first);
+            at = end;
+        }
+    }
+
+    // The first run of at least `least` plain lines from `at` on, each starting after a LF.
+    bool FindPlainLines(const char *bytes, size_t count, size_t at, size_t least, size_t &first, size_t &end,
+                        size_t &lines) const
+    {
+        const auto cols = static_cast<size_t>(Cols);
+        size_t runFirst = at, runLines = 0;
+        for (size_t line = at; line < count;) {
+            const auto *nl = static_cast<const char *>(std::memchr(bytes + line, '\n', count - line));
+            if (nl == nullptr)
+                break;
+            const auto lf = static_cast<size_t>(nl - bytes);
+            // The first line may go on from what came before.
+            const bool starts = line > 0 ? bytes[line - 1] == '\n' : LastByte == '\n';
+            bool plain = starts && lf > line && bytes[lf - 1] == '\r' && lf - 1 - line <= cols;
+            for (size_t i = line; plain && i + 1 < lf; ++i)
+                plain = bytes[i] >= 0x20 && bytes[i] < 0x7f;
+            if (plain) {
+                if (runLines++ == 0)
+                    runFirst = line;
+            } else {
+                if (runLines >= least)
+                    break;
+                runLines = 0;
+            }
+            line = lf + 1;
+            if (plain)
+                end = line;
+        }
+        if (runLines < least)
+            return false;
+        first = runFirst;
+        lines = runLines;
+        return true;
+    }
+
+    // The next plain line prints from the start of a blank bottom row in the plain pen, in the
+    // normal screen with no margins, and its CR LF scrolls the whole screen into the scrollback.
+    bool Scrollable() const
+    {
+        // A screen of one row scrolls by erasing it in libvterm, pushing nothing.
+        if (Rows < 2 || Alt || LastByte != '\n' || !Guard.Ground() || !Guard.Plain())
+            return false;
+        VTermPos cursor;
+        vterm_state_get_cursorpos(State, &cursor);
+        if (cursor.row != Rows - 1 || cursor.col != 0)
+            return false;
+        const VTermLineInfo *info = vterm_state_get_lineinfo(State, cursor.row);
+        if (info == nullptr || info->doublewidth || info->doubleheight)
+            return false;
+        VTermValue value;
+        for (VTermAttr attr : {VTERM_ATTR_BOLD, VTERM_ATTR_UNDERLINE, VTERM_ATTR_ITALIC, VTERM_ATTR_BLINK,
+                               VTERM_ATTR_REVERSE, VTERM_ATTR_STRIKE, VTERM_ATTR_FONT})
+            if (!vterm_state_get_penattr(State, attr, &value) || value.number != 0)
+                return false;
+        if (!vterm_state_get_penattr(State, VTERM_ATTR_FOREGROUND, &value) ||
+            !VTERM_COLOR_IS_DEFAULT_FG(&value.color) ||
+            !vterm_state_get_penattr(State, VTERM_ATTR_BACKGROUND, &value) ||
+            !VTERM_COLOR_IS_DEFAULT_BG(&value.color))
+            return false;
+        VTermScreenCell v;
+        for (int col = 0; col < Cols; ++col) {
+            if (!vterm_screen_get_cell(Screen, VTermPos{cursor.row, col}, &v) || v.chars[0] != 0 ||
+                v.width != 1 || v.attrs.bold || v.attrs.underline || v.attrs.italic || v.attrs.blink ||
+                v.attrs.reverse || v.attrs.strike || v.attrs.font || !VTERM_COLOR_IS_DEFAULT_FG(&v.fg) ||
+                !VTERM_COLOR_IS_DEFAULT_BG(&v.bg))
+                return false;
+        }
+        return true;
+    }
+
+    // `lines` plain lines (at least a screen's rows) through a Scrollable screen.
+    void ScrollPast(const char *bytes, size_t count, size_t lines)
+    {
+        const size_t kept = static_cast<size_t>(Rows) - 1; // the bottom row is left blank
+        // The rows above the cursor go first, as libvterm hands a scrolled row over.
+        std::vector<VTermScreenCell> cells(static_cast<size_t>(Cols));
+        for (int row = 0; row < Rows - 1; ++row) {
+            for (int col = 0; col < Cols; ++col)
+                vterm_screen_get_cell(Screen, VTermPos{row, col}, &cells[static_cast<size_t>(col)]);
+            OnPushLine(Cols, cells.data(), this);
+        }
+        size_t at = 0;
+        for (size_t line = 0; line + kept < lines; ++line) {
+            const auto *nl = static_cast<const char *>(std::memchr(bytes + at, '\n', count - at));
+            const size_t lf = static_cast<size_t>(nl - bytes);
+            ST_SbLine plain;
+            plain.Text.assign(bytes + at, lf - 1 - at);
+            PushLine(std::move(plain));
+            at = lf + 1;
+        }
+        // The last lines are printed on a cleared screen from its top, and end where the scrolls
+        // would have left them.
+        static constexpr char kClear[] = "\x1b[H\x1b[2J";
+        vterm_input_write(Vt, kClear, sizeof kClear - 1);
+        vterm_input_write(Vt, bytes + at, count - at);
+        LastByte = '\n';
+        MarkRows(0, Rows);
+        CursorMoved = true;
     }
 
     void MarkRows(int first, int end)
@@ -466,6 +648,16 @@ struct CConsoleScreen::Impl
         return 1;
     }
 
+    void PushLine(ST_SbLine line)
+    {
+        if (SbLimit == 0)
+            return;
+        Sb.push_back(std::move(line));
+        SbMemory += Sb.back().Bytes();
+        ++Pushed;
+        Trim();
+    }
+
     static int OnPushLine(int cols, const VTermScreenCell *cells, void *user)
     {
         Impl &d = Of(user);
@@ -492,16 +684,13 @@ struct CConsoleScreen::Impl
             plain.Text[static_cast<size_t>(col)] = c == 0 ? kEmptyCell : static_cast<char>(c);
         }
         if (col == used) {
-            d.Sb.push_back(std::move(plain));
+            d.PushLine(std::move(plain));
         } else {
             d.RowScratch.resize(static_cast<size_t>(used));
             for (int k = 0; k < used; ++k)
                 d.RowScratch[static_cast<size_t>(k)] = d.Convert(cells[k]);
-            d.Sb.push_back(Encode(d.RowScratch, d.TextScratch));
+            d.PushLine(Encode(d.RowScratch, d.TextScratch));
         }
-        d.SbMemory += d.Sb.back().Bytes();
-        ++d.Pushed;
-        d.Trim();
         return 1;
     }
 
@@ -574,7 +763,7 @@ void CConsoleScreen::Feed(const uint8_t *bytes, size_t count)
         text = utf8.data();
         count = utf8.size();
     }
-    m_d->Write(text, count);
+    m_d->Feed(text, count);
     vterm_screen_flush_damage(m_d->Screen);
 }
 

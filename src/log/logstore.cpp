@@ -130,6 +130,12 @@ BulkBytes CLogStore::TakeChunk(size_t size)
     if (spare && m_spareSize == size)
         return spare;
     spare.reset();
+    // A flood fills chunks of this size until the limit, where the spare takes over.
+    if (size == kHugePage) {
+        if (!m_reserve)
+            m_reserve = std::make_unique<CBulkReserve>(kHugePage);
+        return m_reserve->Take();
+    }
     return AllocateBulk(size);
 }
 

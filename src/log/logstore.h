@@ -141,6 +141,8 @@ private:
     // than everything else it does with a block. A chunk is at most 1/32 of the limit.
     BulkBytes m_spare;
     size_t m_spareSize = 0;
+    // Until then, the next chunk's pages are touched on a thread of its own, not the window's.
+    std::unique_ptr<CBulkReserve> m_reserve;
     std::deque<Stamp> m_stamps;
     std::deque<std::shared_ptr<const CSymbolTable>> m_tables;
     size_t m_chunkBase = 0;

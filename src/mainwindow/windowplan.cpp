@@ -3,6 +3,7 @@
 #include "mainwindow/features/TAnswerTimesCommands.h"
 #include "mainwindow/features/TAppCommands.h"
 #include "mainwindow/features/TAutoSendCommands.h"
+#include "mainwindow/features/TCaretBlinkTimeout.h"
 #include "mainwindow/features/TFirstStartHint.h"
 #include "mainwindow/features/TFrameLineCommands.h"
 #include "mainwindow/features/TFramesCommands.h"
@@ -103,6 +104,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          -1},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TAnswerTimesCommands(c.Window, c.Session, c.Menus), place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TCaretBlinkTimeout(c.Window), place);
          },
          SettingsPlace::Later},
     };

@@ -40,3 +40,52 @@ BulkBytes AllocateBulk(size_t size)
         throw std::bad_alloc();
     return BulkBytes(static_cast<uint8_t *>(bytes));
 }
+
+CBulkReserve::CBulkReserve(size_t size) : m_size(size), m_thread([this] { Run(); }) {}
+
+CBulkReserve::~CBulkReserve()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+BulkBytes CBulkReserve::Take()
+{
+    BulkBytes region;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        region = std::move(m_ready);
+        m_wanted = true;
+    }
+    m_wake.notify_one();
+    return region ? std::move(region) : AllocateBulk(m_size);
+}
+
+void CBulkReserve::Run()
+{
+    constexpr size_t kPage = 4096;
+    std::unique_lock<std::mutex> guard(m_lock);
+    for (;;) {
+        m_wake.wait(guard, [this] { return m_stopping || (m_wanted && !m_ready); });
+        if (m_stopping)
+            return;
+        m_wanted = false;
+        guard.unlock();
+        BulkBytes region;
+        try {
+            region = AllocateBulk(m_size);
+            // Written rather than read: a read maps the shared zero page and faults again later.
+            volatile uint8_t *bytes = region.get();
+            for (size_t at = 0; at < m_size; at += kPage)
+                bytes[at] = 0;
+        } catch (const std::bad_alloc &) {
+            region.reset(); // the store asks the kernel itself, and meets the failure there
+        }
+        guard.lock();
+        m_ready = std::move(region);
+    }
+}

@@ -228,3 +228,109 @@ TEST(ConsoleScreen, OverlongSequencesAreHarmless)
     Feed(s, "\x1b\n\x02\xbd[?1" + std::string(20, ':') + "\x7f\xba" + std::string(20, ':') + "hz");
     EXPECT_EQ(s.RowText(2).back(), 'z');
 }
+
+namespace {
+
+// Everything a view can read of the screen: every cell of the scrollback and the screen, the
+// cursor and how many lines were pushed.
+std::string Picture(CConsoleScreen &s, size_t pushed)
+{
+    std::string out = std::to_string(s.ScrollbackLines()) + " lines, pushed " + std::to_string(pushed) +
+                      ", cursor " + std::to_string(s.Cursor().Row) + "," + std::to_string(s.Cursor().Col) +
+                      "\n";
+    std::vector<ST_ConsoleCell> cells;
+    for (int row = -static_cast<int>(s.ScrollbackLines()); row < s.Rows(); ++row) {
+        s.RowCells(row, cells);
+        out += std::to_string(row) + ":";
+        for (const ST_ConsoleCell &c : cells) {
+            for (char32_t ch : c.Chars)
+                out += std::to_string(static_cast<uint32_t>(ch)) + ".";
+            out += std::to_string(c.Width) + (c.Fg.Default ? "d" : std::to_string(c.Fg.R)) +
+                   (c.Bg.Default ? "d" : std::to_string(c.Bg.R)) + (c.Bold ? "b" : "") +
+                   (c.Reverse ? "r" : "") + (c.Underline ? "u" : "") + " ";
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+// A flood of lines is taken past the screen's scrolls; what it leaves must be what the emulator
+// gives fed a byte at a time, whatever the screen's state when the flood came and wherever the
+// reads cut it.
+TEST(ConsoleScreen, AFloodOfLinesLeavesWhatTheEmulatorWould)
+{
+    std::string flood;
+    for (int i = 0; i < 150; ++i) {
+        std::string line = "line " + std::to_string(i);
+        if (i % 17 == 3)
+            line.clear();
+        if (i % 23 == 5)
+            line = std::string(12, 'w'); // exactly a row
+        if (i % 29 == 7)
+            line += "   "; // blanks printed are kept
+        if (i == 60)
+            line = std::string(13, 'x'); // wraps
+        if (i == 90)
+            line = "a\tb";
+        if (i == 100)
+            line = "\x1b[1mbold\x1b[m";
+        flood += line + "\r\n";
+    }
+    const std::vector<std::string> before = {
+        "",
+        "prompt$ ",
+        "\x1b[31m",
+        "\x1b[31mred\x1b[m\r\n",
+        "\x1b[2;4r",
+        "\x1b(0",
+        "\x1b(0q\x1b(B\r\n",
+        "\x0e",
+        "\x1b[?1049h",
+        "\x1b]0;title\r\n",
+        "\x1b]0;title\x07\r\n",
+        "\x1bPq\r\n",
+        "\x1b#6\r\n",
+        "\x1b[2;1H\x1b#6dw\x1b[4;1H\n",
+        "\x1b[2;1H\n",
+        "\x1b[5;1Hxyz\x1b[4;1H\n",
+        "\x1b[44m\x1b[2J\x1b[m\x1b[5;1H\n",
+        "\xc3",
+    };
+    for (const std::string &state : before) {
+        for (int rows : {5, 1}) {
+            for (size_t limit : {size_t{1000}, size_t{40}, size_t{0}}) {
+                for (size_t cut : {flood.size(), size_t{700}, size_t{97}}) {
+                    SCOPED_TRACE(testing::Message() << "state " << testing::PrintToString(state) << " rows "
+                                                    << rows << " limit " << limit << " cut " << cut);
+                    CConsoleScreen bulk(rows, 12), bytewise(rows, 12);
+                    bulk.SetScrollbackLimit(limit);
+                    bytewise.SetScrollbackLimit(limit);
+                    size_t bulkPushed = 0, bytePushed = 0;
+                    const std::string all = state + flood;
+                    Feed(bulk, state);
+                    bulkPushed += bulk.TakeDamage().PushedLines;
+                    for (size_t at = state.size(); at < all.size(); at += cut) {
+                        Feed(bulk, all.substr(at, cut));
+                        bulkPushed += bulk.TakeDamage().PushedLines;
+                    }
+                    for (char c : all) {
+                        Feed(bytewise, std::string(1, c));
+                        bytePushed += bytewise.TakeDamage().PushedLines;
+                    }
+                    ASSERT_EQ(Picture(bulk, bulkPushed), Picture(bytewise, bytePushed));
+                }
+            }
+        }
+    }
+    // In Latin-1 too.
+    CConsoleScreen bulk(5, 12), bytewise(5, 12);
+    bulk.SetUtf8(false);
+    bytewise.SetUtf8(false);
+    const std::string latin = "caf\xe9\r\n" + flood;
+    Feed(bulk, latin);
+    for (char c : latin)
+        Feed(bytewise, std::string(1, c));
+    EXPECT_EQ(Picture(bulk, 0), Picture(bytewise, 0));
+}

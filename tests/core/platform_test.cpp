@@ -1,4 +1,5 @@
 #include "platform/appfolder.h"
+#include "platform/bulkmemory.h"
 #include "platform/diaglog.h"
 #include "platform/errors.h"
 
@@ -6,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -191,4 +194,27 @@ TEST(DiagLog, LinesFromManyThreadsStayWhole)
         ASSERT_EQ(l.size(), 32u) << l;
     }
     EXPECT_EQ(lines, 2000);
+}
+
+// The regions a reserve hands over are whole, zeroed and each the caller's alone, made ready or
+// not yet; a reserve that goes while it prepares the next ends.
+TEST(BulkMemory, AReserveHandsOverWholeFreshRegions)
+{
+    std::vector<BulkBytes> taken;
+    {
+        CBulkReserve reserve(kHugePage);
+        for (int i = 0; i < 4; ++i) {
+            taken.push_back(reserve.Take());
+            uint8_t *bytes = taken.back().get();
+            ASSERT_NE(bytes, nullptr);
+            EXPECT_EQ(static_cast<size_t>(std::count(bytes, bytes + kHugePage, 0)), kHugePage) << i;
+            std::memset(bytes, i + 1, kHugePage);
+        }
+    }
+    for (size_t i = 0; i < taken.size(); ++i) {
+        const uint8_t *bytes = taken[i].get();
+        EXPECT_EQ(static_cast<size_t>(std::count(bytes, bytes + kHugePage, static_cast<uint8_t>(i + 1))),
+                  kHugePage)
+            << i;
+    }
 }

@@ -1,6 +1,7 @@
 #include "console/gui/TConsoleView.h"
 
 #include "console/gui/TConsoleAccessible.h"
+#include "log/gui/TLogScrollBar.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -20,7 +21,15 @@
 
 namespace {
 
+// A change after a quiet while (an echo of a typed key) is drawn within a display frame.
 constexpr int kFrameMs = 16;
+// Output that keeps coming is drawn twenty times a second, as a terminal's reader follows it no
+// faster; output that pushes a whole screen into the scrollback between two frames can only be
+// read once it pauses, so ten frames a second show it flowing. Every frame redraws the screen and
+// hands it to the display, the larger part of the console's cost in a stream.
+constexpr int kStreamFrameMs = 50;
+constexpr int kFloodFrameMs = 100;
+constexpr int kSteadyFrames = 10;
 constexpr int kFlashMs = 120;
 
 // The character Ctrl turns into a control code, from the key rather than the text, which
@@ -134,10 +143,10 @@ TConsoleView::TConsoleView(QWidget *parent) : QAbstractScrollArea(parent), m_scr
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBar(new TLogScrollBar(Qt::Vertical, this));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     m_frame.setSingleShot(true);
-    m_frame.setInterval(kFrameMs);
     connect(&m_frame, &QTimer::timeout, this, &TConsoleView::Frame);
     m_paceTimer.setSingleShot(true);
     connect(&m_paceTimer, &QTimer::timeout, this, &TConsoleView::PasteStep);
@@ -189,6 +198,7 @@ void TConsoleView::TakeScreenChanges()
     if (!d.Any() && !bell)
         return;
     m_linesBefore += static_cast<int64_t>(d.PushedLines);
+    m_pushedSinceFrame += d.PushedLines;
     if (d.PushedLines > 0) {
         if (m_back > 0)
             m_back = std::min(m_back + d.PushedLines, m_screen.ScrollbackLines());
@@ -208,11 +218,26 @@ void TConsoleView::TakeScreenChanges()
         Flash();
     }
     if (!m_frame.isActive())
-        m_frame.start();
+        m_frame.start(FrameMs());
+}
+
+int TConsoleView::FrameMs() const
+{
+    if (m_flooded)
+        return kFloodFrameMs;
+    return m_streamFrames >= kSteadyFrames ? kStreamFrameMs : kFrameMs;
 }
 
 void TConsoleView::Frame()
 {
+    // Frames that follow each other this closely draw a stream.
+    const int frame = m_frame.interval();
+    m_streamFrames = m_sinceFrame.isValid() && m_sinceFrame.elapsed() <= frame + frame / 2 + kFrameMs
+                         ? m_streamFrames + 1
+                         : 0;
+    m_sinceFrame.start();
+    m_flooded = m_pushedSinceFrame >= static_cast<size_t>(m_screen.Rows());
+    m_pushedSinceFrame = 0;
     SyncScrollBar();
     const int back = static_cast<int>(m_back);
     if (m_allDirty) {
@@ -663,14 +688,16 @@ bool TConsoleView::Find(const QString &text, bool forward, bool caseSensitive)
 
 void TConsoleView::SyncScrollBar()
 {
-    QScrollBar *bar = verticalScrollBar();
+    auto *bar = static_cast<TLogScrollBar *>(verticalScrollBar());
     const int lines = static_cast<int>(m_screen.ScrollbackLines());
     m_back = std::min(m_back, static_cast<size_t>(lines));
     m_syncing = true;
+    bar->Hold(true);
     bar->setRange(0, lines);
     bar->setPageStep(m_screen.Rows());
     bar->setSingleStep(3);
     bar->setValue(lines - static_cast<int>(m_back));
+    bar->Hold(false);
     m_syncing = false;
 }
 
@@ -738,6 +765,8 @@ void TConsoleView::UpdateFont()
     m_fonts[2].setItalic(true);
     m_fonts[3] = m_fonts[1];
     m_fonts[3].setItalic(true);
+    for (int i = 0; i < 4; ++i)
+        m_glyphs[i].SetFont(m_fonts[i]);
     const QFontMetricsF fm(f);
     m_cellW = std::max<qreal>(1, fm.horizontalAdvance(QLatin1Char('M')));
     m_cellH = std::max(1, static_cast<int>(std::ceil(fm.height())));
@@ -803,6 +832,9 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
     // A run: cells of the same look drawn with one drawText. Characters outside ASCII are drawn
     // one by one at their cells, as fonts seldom give them the cell's exact width.
     QString text;
+    std::string &bytes = m_runBytes; // a run of plain cells; a cell of another kind is a run of its own
+    bytes.clear();
+    bool runPlain = true;
     int runCol = 0;
     QColor runFg, runBg;
     int runFont = 0;
@@ -815,19 +847,29 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
         const QRectF box(x, y, (endCol - runCol) * m_cellW, m_cellH);
         if (runBg != bg)
             p.fillRect(box, runBg);
-        if (!text.trimmed().isEmpty() || runUnderline || runStrike) {
-            const int font = runFont + (runUnderline ? 4 : 0) + (runStrike ? 8 : 0);
-            if (font != painterFont) {
-                QFont f = m_fonts[runFont];
-                f.setUnderline(runUnderline);
-                f.setStrikeOut(runStrike);
-                p.setFont(f);
-                painterFont = font;
-            }
+        const bool blank =
+            runPlain ? bytes.find_first_not_of(' ') == std::string::npos : text.trimmed().isEmpty();
+        if (!blank || runUnderline || runStrike) {
             p.setPen(runFg);
-            p.drawText(QPointF(x, y + m_ascent), text);
+            // Laying a row's text out cost more than the rest of drawing the screen.
+            if (!runPlain || runUnderline || runStrike ||
+                !m_glyphs[runFont].Draw(p, QPointF(x, y + m_ascent), bytes.data(), bytes.size(), m_cellW)) {
+                const int font = runFont + (runUnderline ? 4 : 0) + (runStrike ? 8 : 0);
+                if (font != painterFont) {
+                    QFont f = m_fonts[runFont];
+                    f.setUnderline(runUnderline);
+                    f.setStrikeOut(runStrike);
+                    p.setFont(f);
+                    painterFont = font;
+                }
+                if (runPlain)
+                    text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+                p.drawText(QPointF(x, y + m_ascent), text);
+            }
         }
         text.clear();
+        bytes.clear();
+        runPlain = true;
     };
 
     const int cols = static_cast<int>(m_cells.size());
@@ -856,7 +898,12 @@ void TConsoleView::PaintRow(QPainter &p, int row, int y, const QColor &fg, const
             runUnderline = c.Underline;
             runStrike = c.Strike;
         }
-        text += c.Chars[0] ? CellText(c) : QStringLiteral(" ");
+        if (plain) {
+            bytes += c.Chars[0] ? static_cast<char>(c.Chars[0]) : ' ';
+        } else {
+            text += c.Chars[0] ? CellText(c) : QStringLiteral(" ");
+            runPlain = false;
+        }
         if (!plain) {
             flush(col + c.Width);
             runCol = col + c.Width;

@@ -6,9 +6,11 @@
 // other key is the device's.
 #include "console/consolekeys.h"
 #include "console/consolescreen.h"
+#include "log/gui/TLogGlyphs.h"
 #include "platform/gui/TTextSelectMouse.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QTimer>
 #include <cstdint>
@@ -93,6 +95,8 @@ private:
     std::string Encode(const QString &text) const;
     void TakeScreenChanges();
     void Frame();
+    // How long a change waits to be drawn: longer while output streams or floods.
+    int FrameMs() const;
     void Flash();
     void PasteStep();
     void FitScreen();
@@ -117,8 +121,12 @@ private:
     bool m_localEcho = false;
     bool m_utf8 = true;
 
-    QTimer m_frame;     // one paint a display frame, while something changed
-    QTimer m_paceTimer; // paste pacing
+    QTimer m_frame; // one paint a frame, while something changed
+    QElapsedTimer m_sinceFrame;
+    int m_streamFrames = 0;        // frames in a row that followed each other closely
+    size_t m_pushedSinceFrame = 0; // lines scrolled into the scrollback since the last frame
+    bool m_flooded = false;        // the last frame's lines filled the screen
+    QTimer m_paceTimer;            // paste pacing
     QTimer m_flashTimer;
     bool m_flash = false;
     std::deque<ST_PasteUnit> m_paste;
@@ -141,5 +149,8 @@ private:
     int m_cellH = 16;
     int m_ascent = 12;
     QFont m_fonts[4]; // plain, bold, italic, bold italic
+    // The same, for runs of ASCII: drawn by glyph, without laying the text out.
+    TLogGlyphs m_glyphs[4];
+    std::string m_runBytes;
     std::vector<ST_ConsoleCell> m_cells;
 };

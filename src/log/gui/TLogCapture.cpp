@@ -216,12 +216,15 @@ TLogCapture::TLogCapture(TTrafficLog *log, QWidget *statusBar) : m_log(log)
     // Queued: the failure is met on the writer thread, or inside the log's observer.
     m_file.SetFailureHandler(
         [this](int) { QMetaObject::invokeMethod(this, &TLogCapture::Stop, Qt::QueuedConnection); });
+    // The size is looked at only while it changes: a capture of an idle line wakes no one.
+    m_sizeTimer.setSingleShot(true);
     m_sizeTimer.setInterval(250);
     connect(&m_sizeTimer, &QTimer::timeout, this, &TLogCapture::ShowSize);
     m_observer =
         m_log->AddObserver([this](LogDirection direction, const uint8_t *bytes, size_t length, bool shown) {
             if (!m_file.IsRunning())
                 return;
+            SizeMayChange();
             // The blocks come through CapturePacket; only the notes are the log's own.
             if (m_pcapng) {
                 if (direction == LogDirection::Note)
@@ -270,6 +273,7 @@ void TLogCapture::CapturePacket(LogDirection direction, const uint8_t *bytes, si
     m_line.clear();
     AppendLogPcapng(m_line, direction, bytes, length, wallMicros);
     m_file.Append(m_line);
+    SizeMayChange();
 }
 
 void TLogCapture::CaptureLineEvent(const ST_LineEvent &event, int64_t wallMicros)
@@ -279,6 +283,7 @@ void TLogCapture::CaptureLineEvent(const ST_LineEvent &event, int64_t wallMicros
     m_line.clear();
     AppendLogPcapngEvent(m_line, event, wallMicros);
     m_file.Append(m_line);
+    SizeMayChange();
 }
 
 int TLogCapture::Begin(const ST_CaptureChoice &choice, const QString &link, bool linkOpen)
@@ -319,7 +324,6 @@ int TLogCapture::StartFile()
              LocalDateTimeText(CSystemClock::Instance().NowMs(), false));
     m_label->show();
     ShowSize();
-    m_sizeTimer.start();
     emit StateChanged();
     return 0;
 }
@@ -349,6 +353,7 @@ void TLogCapture::LinkLost()
 
 void TLogCapture::Note(const std::string &text)
 {
+    SizeMayChange();
     if (m_pcapng) {
         m_line.clear();
         AppendLogPcapng(m_line, LogDirection::Note, reinterpret_cast<const uint8_t *>(text.data()),
@@ -439,7 +444,18 @@ void TLogCapture::ShowSize()
     const QString path = QString::fromLocal8Bit(m_file.Path().c_str());
     if (m_label->toolTip() != path)
         m_label->setToolTip(path);
-    m_label->setText(tr("Capture: %1 %2").arg(QFileInfo(path).fileName(), SizeText(m_file.Size())));
+    const int64_t size = m_file.Size();
+    m_label->setText(tr("Capture: %1 %2").arg(QFileInfo(path).fileName(), SizeText(size)));
+    // The writer may still hold what was appended: one more look once it has written.
+    if (size != m_shownSize || m_file.Pending() > 0)
+        SizeMayChange();
+    m_shownSize = size;
+}
+
+void TLogCapture::SizeMayChange()
+{
+    if (!m_sizeTimer.isActive())
+        m_sizeTimer.start();
 }
 
 void TLogCapture::ShowWaiting()

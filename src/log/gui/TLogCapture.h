@@ -113,12 +113,14 @@ private:
     int StartFile();
     void Note(const std::string &text);
     void ShowSize();
+    void SizeMayChange();
     void ShowWaiting();
     void Report(int error);
 
     TTrafficLog *m_log;
     QLabel *m_label;
     QTimer m_sizeTimer;
+    int64_t m_shownSize = -1;
     CCaptureFile m_file;
     uint64_t m_observer = 0;
     std::function<ST_CaptureNameValues()> m_names;

@@ -21,7 +21,7 @@ void TLogGlyphs::SetFont(const QFont &font)
 }
 
 bool TLogGlyphs::Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length,
-                      int cellWidth) const
+                      qreal cellWidth) const
 {
     if (!m_font.isValid())
         return false;
@@ -179,4 +179,27 @@ void TLogTiles::Copy(QImage &page, QPoint at, int cell, const QRect &clip) const
     for (int y = area.top(); y <= area.bottom(); ++y)
         std::memcpy(bits + static_cast<size_t>(y) * stride + area.left(),
                     tile + static_cast<size_t>((y - at.y()) * m_cellWidth + (area.left() - at.x())), width);
+}
+
+void TLogTiles::CopyRow(QImage &page, QPoint at, const int *cells, size_t count, const QRect &clip) const
+{
+    const QRect whole(at, QSize(m_cellWidth * static_cast<int>(count), m_lineHeight));
+    if (count == 0 || !(clip & page.rect()).contains(whole)) {
+        for (size_t i = 0; i < count; ++i)
+            Copy(page, at + QPoint(m_cellWidth * static_cast<int>(i), 0), cells[i], clip);
+        return;
+    }
+    // A page line at a time: the row's pixels are written in the order they lie in memory, where
+    // a cell at a time wrote a few pixels to each of many lines, then the next cell to the same.
+    const auto stride = static_cast<size_t>(page.bytesPerLine()) / sizeof(uint32_t);
+    auto *bits = reinterpret_cast<uint32_t *>(const_cast<uchar *>(page.constBits()));
+    const auto width = static_cast<size_t>(m_cellWidth);
+    const size_t cellPixels = width * static_cast<size_t>(m_lineHeight);
+    for (int y = 0; y < m_lineHeight; ++y) {
+        uint32_t *line = bits + static_cast<size_t>(at.y() + y) * stride + at.x();
+        const size_t from = static_cast<size_t>(y) * width;
+        for (size_t i = 0; i < count; ++i, line += width)
+            std::memcpy(line, m_pixels.data() + static_cast<size_t>(cells[i]) * cellPixels + from,
+                        width * sizeof(uint32_t));
+    }
 }

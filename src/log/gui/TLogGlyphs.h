@@ -21,7 +21,8 @@ public:
 
     // Draws `length` characters from `text` with the left edge of the first cell at `origin.x()`
     // and the baseline at `origin.y()`. False, nothing drawn, when the font lacks one of them.
-    bool Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length, int cellWidth) const;
+    bool Draw(QPainter &painter, const QPointF &origin, const char *text, size_t length,
+              qreal cellWidth) const;
 
 private:
     QRawFont m_font;
@@ -62,6 +63,8 @@ public:
     int Cell(const TLogGlyphs &glyphs, Glyph prev, Glyph self, Glyph next);
     // Copies a cell into `page` with its top left at `at`, keeping to `clip`.
     void Copy(QImage &page, QPoint at, int cell, const QRect &clip) const;
+    // Copies `count` cells side by side from `at` on, the same as a Copy of each.
+    void CopyRow(QImage &page, QPoint at, const int *cells, size_t count, const QRect &clip) const;
 
 private:
     static constexpr int kUnknown = -2;

@@ -1,4 +1,5 @@
 #include "log/gui/TTrafficLog.h"
+#include "log/gui/TLogScrollBar.h"
 
 #include "log/gui/logtime.h"
 #include "log/logcolours.h"
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -93,90 +93,6 @@ size_t Utf8Offset(const char *text, size_t length, int column)
     return i;
 }
 
-// Over a long log the handle moves by less than a pixel per line, and the bar, drawn whole for
-// any change, then costs more than the lines themselves: it is drawn again only when what it
-// shows has changed.
-class LogScrollBar : public QScrollBar
-{
-public:
-    explicit LogScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
-    {
-        m_settle.setSingleShot(true);
-        connect(&m_settle, &QTimer::timeout, this, [this] {
-            if (Look() != m_painted)
-                update();
-        });
-    }
-
-    // While held, changes only wait: a flush moves the range and then the value, and the bar
-    // in between (no longer at its end) is never seen. What new lines change is drawn five
-    // times a second at most: the handle of a young log shrinks by a pixel every few lines. It
-    // is drawn with a frame's lines, in the same drawing; the timer only shows the last change
-    // once the lines stop.
-    // A log that grows at its end only shrinks the handle, once a second: a young log of long hex
-    // lines shrinks it by a pixel at nearly every frame for its first minute.
-    void Hold(bool on)
-    {
-        m_held = on;
-        if (on)
-            return;
-        const Appearance look = Look();
-        if (look == m_painted)
-            return;
-        const bool grownOnly = look.atMaximum && m_painted.atMaximum &&
-                               look.handle.bottomRight() == m_painted.handle.bottomRight();
-        const qint64 settle = grownOnly ? kGrowthSettleMs : kSettleMs;
-        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : settle;
-        if (since >= settle) {
-            m_settle.stop();
-            update();
-        } else if (!m_settle.isActive()) {
-            m_settle.start(static_cast<int>(settle - since + kFrameMs + kFrameMs / 2));
-        }
-    }
-
-protected:
-    void sliderChange(SliderChange change) override
-    {
-        if (change != SliderOrientationChange && (m_held || Look() == m_painted))
-            return;
-        QScrollBar::sliderChange(change);
-    }
-    void paintEvent(QPaintEvent *event) override
-    {
-        m_painted = Look();
-        m_sincePaint.start();
-        QScrollBar::paintEvent(event);
-    }
-
-private:
-    struct Appearance
-    {
-        QRect handle;
-        bool atMinimum = false;
-        bool atMaximum = false;
-        bool operator==(const Appearance &other) const
-        {
-            return handle == other.handle && atMinimum == other.atMinimum && atMaximum == other.atMaximum;
-        }
-        bool operator!=(const Appearance &other) const { return !(*this == other); }
-    };
-    Appearance Look() const
-    {
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
-                value() == minimum(), value() == maximum()};
-    }
-
-    Appearance m_painted{QRect(-1, -1, 0, 0), false, false};
-    static constexpr qint64 kSettleMs = 200;
-    static constexpr qint64 kGrowthSettleMs = 1000;
-    bool m_held = false;
-    QTimer m_settle;
-    QElapsedTimer m_sincePaint;
-};
-
 } // namespace
 
 TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent)
@@ -185,8 +101,8 @@ TTrafficLog::TTrafficLog(QWidget *parent) : QAbstractScrollArea(parent)
     setFont(FixedWidthFont());
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setVerticalScrollBar(new LogScrollBar(Qt::Vertical, this));
-    setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal, this));
+    setVerticalScrollBar(new TLogScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new TLogScrollBar(Qt::Horizontal, this));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     // The line colours come in sets made for their page, so the page is the set's, not the
@@ -438,7 +354,7 @@ void TTrafficLog::FlushView()
     m_sinceFlush.start();
     // Whether the user was at the bottom is judged against the range the user could see.
     const bool follow = IsFollowingEnd();
-    auto *bar = static_cast<LogScrollBar *>(verticalScrollBar());
+    auto *bar = static_cast<TLogScrollBar *>(verticalScrollBar());
     bar->Hold(true);
     UpdateScrollBars();
     if (follow)
@@ -913,10 +829,11 @@ bool TTrafficLog::CopyCells(QImage &page, QPoint pageOffset, const QRect &rowAre
     // The blanks at the ends are copied only where a neighbour's ink reaches them.
     const size_t first = m_cells.front().tile >= 0 ? 0 : 1;
     const size_t end = m_cells.back().tile >= 0 ? m_cells.size() : m_cells.size() - 1;
-    for (size_t i = first; i < end; ++i) {
-        const Cell &cell = m_cells[i];
-        m_tiles.Copy(page, QPoint(xOrigin + cell.column * m_charWidth, y) + pageOffset, cell.tile, clip);
-    }
+    m_rowTiles.clear();
+    for (size_t i = first; i < end; ++i)
+        m_rowTiles.push_back(m_cells[i].tile);
+    m_tiles.CopyRow(page, QPoint(xOrigin + m_cells[first].column * m_charWidth, y) + pageOffset,
+                    m_rowTiles.data(), m_rowTiles.size(), clip);
     copied.first =
         std::clamp(xOrigin + m_cells[first].column * m_charWidth, rowArea.left(), rowArea.right() + 1);
     copied.second =

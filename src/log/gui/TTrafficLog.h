@@ -221,6 +221,7 @@ private:
         int tile = -1; // none for the blanks at the ends
     };
     std::vector<Cell> m_cells;
+    std::vector<int> m_rowTiles;
 
     // What each row of the viewport shows, so that a flush draws only the rows that changed and
     // moves the rest: a new line costs one row however tall the window is.
