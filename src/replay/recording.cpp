@@ -239,8 +239,8 @@ ST_Recording RecordingOfPcapng(const uint8_t *data, size_t size)
     std::optional<int64_t> first;
     for (const ST_PcapngRecord &packet : content.Records) {
         // A line event (a break, a line error, the modem lines) is no byte of the line's to play.
-        const bool lineEvent = packet.SerialEvent && packet.Kind != ESerialEvent::TxData &&
-                               packet.Kind != ESerialEvent::RxData;
+        const bool lineEvent =
+            packet.SerialEvent && packet.Kind != ESerialEvent::TxData && packet.Kind != ESerialEvent::RxData;
         if (packet.Bytes.empty() || lineEvent)
             continue;
         if (!first)
