@@ -1,4 +1,6 @@
+#include "decode/modbus.h"
 #include "frame/framechoices.h"
+#include "frame/frameprofiles.h"
 #include "frame/gui/TFramesModel.h"
 #include "link/linklist.h"
 #include "log/gui/TLogCapture.h"
@@ -18,12 +20,18 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <numeric>
 #include <poll.h>
+#include <sstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "fakerfc2217.h"
@@ -411,4 +419,147 @@ TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
     EXPECT_EQ(log->LineText(lost + 1), "Note :Monitor stopped");
     EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
+}
+
+// A Modbus server and client of someone else's, the server behind port A (a cable of two
+// pseudo-terminals), the client on the virtual port: each of the client's requests is read with
+// the values it saw, paired with its answer, and counted by the answer times panel.
+TEST(Monitor, DecodesAndPairsAModbusClientAndServerOfSomeoneElses)
+{
+    GuiTestEnv env;
+    CTestPty device, server;
+    ASSERT_TRUE(device.Ok() && server.Ok());
+    COM_PORT_SETTING board = Link("board", device.Path());
+    board.Baud = 19200;
+    SaveLinks({board});
+    ST_FramingChoices framing;
+    framing.Links["board"] = "Modbus RTU";
+    WriteFramingChoices(FramingFilePath(AppFolder()), framing);
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    CSessionDecoding &decoding = SessionOf(w).Decoding();
+    std::vector<ST_Decoded> decoded;
+    std::vector<ST_AnswerEvent> events;
+    decoding.SetObserver("test", [&](const ST_Frame &frame, const ST_FrameReading &reading) {
+        decoded.push_back(decoding.Decode(frame, reading.Request));
+        events.insert(events.end(), reading.Settled.begin(), reading.Settled.end());
+    });
+    Find<QAction>(w, "mnuViewFrames")->trigger();
+    Find<QAction>(w, "mnuViewAnswerTimes")->trigger();
+    auto *table = Find<QTableView>(w, "tblFrames");
+    auto *stats = Find<QTableWidget>(w, "tblAnswerTimes");
+    const std::string vport = env.File("board");
+    ModalCatcher dialog([&vport](QDialog *d) {
+        Choose(d, "cboPortA", "board");
+        Choose(d, "cboPortB", "Virtual port");
+        Find<QLineEdit>(d, "edVirtualPath")->setText(QString::fromStdString(vport));
+        Find<QCheckBox>(d, "chkBridge")->setChecked(true);
+        Choose(d, "cmbMonitorMaster", "B");
+        Find<QPushButton>(d, "btnOK")->click();
+    });
+    Find<QAction>(w, "mnuOpMonitor")->trigger();
+    ASSERT_TRUE(WaitStarted(w));
+
+    std::atomic<bool> done{false};
+    std::thread cable([&] {
+        while (!done) {
+            pollfd ends[2] = {{device.Master(), POLLIN, 0}, {server.Master(), POLLIN, 0}};
+            poll(ends, 2, 20);
+            for (int i = 0; i < 2; ++i) {
+                uint8_t buffer[512];
+                const ssize_t n = ends[i].revents & POLLIN ? read(ends[i].fd, buffer, sizeof buffer) : 0;
+                if (n > 0 && write(ends[1 - i].fd, buffer, size_t(n)) != n)
+                    ADD_FAILURE() << "the cable lost bytes";
+            }
+        }
+    });
+    std::atomic<bool> peersDone{false};
+    std::string said;
+    std::thread peers([&] {
+        const std::string command = std::string("/usr/bin/python3 ") + MODBUS_PEERS + " " + server.Path() +
+                                    " " + vport + " 19200 2>&1";
+        if (FILE *out = popen(command.c_str(), "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, out))
+                said += line;
+            pclose(out);
+        }
+        peersDone = true;
+    });
+    const bool ended = WaitUntil([&] { return peersDone.load(); }, 60000);
+    if (!ended)
+        Find<QAction>(w, "mnuOpClosePort")->trigger(); // the client's reads end, and so the peers
+    peers.join();
+    // The client had its answers, so every byte has crossed the cable.
+    done = true;
+    cable.join();
+    ASSERT_TRUE(ended) << "the peers did not end";
+    // Nine requests, each with its answer; the last answer is read once the line went quiet.
+    EXPECT_TRUE(WaitUntil([&] { return decoded.size() == 18 && events.size() == 9; }))
+        << decoded.size() << " frames, " << events.size() << " settled; the peers said:\n"
+        << said;
+
+    const auto has = [&](const std::string &name, double value) {
+        return std::any_of(decoded.begin(), decoded.end(), [&](const ST_Decoded &d) {
+            const ST_Field *f = d.Find(name);
+            return f && f->Value == value;
+        });
+    };
+    // Each line: "hr 3 2 = 40 50", the table, the first address and the values the client saw.
+    const std::map<std::string, EModbusTable> tables{{"co", EModbusTable::Coils},
+                                                     {"di", EModbusTable::DiscreteInputs},
+                                                     {"ir", EModbusTable::InputRegisters},
+                                                     {"hr", EModbusTable::HoldingRegisters}};
+    std::istringstream lines(said);
+    std::string line;
+    size_t checked = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string name, equals;
+        uint32_t address = 0, count = 0;
+        if (!(words >> name >> address) || !tables.count(name))
+            continue;
+        words >> count >> equals;
+        for (uint32_t i = 0; i < count; ++i) {
+            double value = -1;
+            words >> value;
+            EXPECT_TRUE(has(ModbusRegisterName(1, tables.at(name), address + i), value)) << line;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 8u) << said;
+    EXPECT_NE(said.find("exception 2"), std::string::npos) << said;
+    EXPECT_TRUE(std::any_of(decoded.begin(), decoded.end(), [](const ST_Decoded &d) {
+        const ST_Field *f = d.Find("exception");
+        return d.Exception == 2 && f && f->Text == "Illegal Data Address";
+    }));
+    size_t answers = 0;
+    for (const ST_AnswerEvent &e : events) {
+        answers += e.Outcome == EAnswerOutcome::Answered || e.Outcome == EAnswerOutcome::Exception;
+        EXPECT_TRUE(e.ToEndMs && *e.ToEndMs > 0) << "request " << e.Request;
+    }
+    EXPECT_EQ(answers, 9u);
+
+    // The view tells each answer's time, the exception by name; the panel counts every request
+    // answered.
+    ASSERT_TRUE(WaitUntil([&] { return table->model()->rowCount() == 18; }));
+    int timed = 0, named = 0;
+    for (int row = 0; row < 18; ++row) {
+        const QString summary = table->model()->index(row, TFramesModel::Summary).data().toString();
+        timed += summary.contains(QRegularExpression(" · \\d+\\.\\d ms$"));
+        named += summary.contains("Illegal Data Address");
+    }
+    EXPECT_EQ(timed, 9);
+    EXPECT_EQ(named, 1);
+    const auto column = [stats](int c) {
+        int sum = 0;
+        for (int row = 0; row < stats->rowCount(); ++row)
+            sum += stats->item(row, c) ? stats->item(row, c)->text().toInt() : 0;
+        return sum;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return column(2) == 9; })) << column(2) << " requests";
+    EXPECT_EQ(column(3), 9) << "answered";
+    EXPECT_EQ(column(4), 0) << "missing";
+    EXPECT_EQ(column(5), 1) << "exceptions";
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
 }
