@@ -43,6 +43,8 @@ SINKS = {
 
 # Texts shown as they are on purpose, by file. Each says why.
 ALLOWED = {
+    # Names of decoded values as the decoders give them, whatever the language.
+    ('TfrmPlot.cpp', 'unit1.hr40001, GGA.alt'),
     # The program's name.
     ('TfrmMainUi.cpp', 'Kestrum'),
     ('TfrmAbout.cpp', 'Kestrum'),

@@ -111,7 +111,7 @@ void TLiveCapture::Traffic(const ST_Traffic &event)
     if (framed || event.Data.GetLength() <= 0)
         return;
     AppendLogPcapng(m_pending, DirectionOf(event.Direction), event.Data.GetData(),
-                    static_cast<size_t>(event.Data.GetLength()), event.WallMs * 1000);
+                    static_cast<size_t>(event.Data.GetLength()), TrafficWallMicros(event));
     Queue();
 }
 
