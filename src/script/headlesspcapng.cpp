@@ -39,7 +39,9 @@ void CHeadlessPcapng::SetLink(const COM_PORT_SETTING &link)
 
 void CHeadlessPcapng::Read(const uint8_t *data, size_t size)
 {
-    ST_Read read{std::vector<uint8_t>(data, data + size), SteadyMicros(), WallNowMicros()};
+    // One offset for every packet: two clocks read apart would set events stamped alike out of order.
+    const int64_t steady = SteadyMicros();
+    ST_Read read{std::vector<uint8_t>(data, data + size), steady, m_wallOffset + steady};
     const std::lock_guard<std::mutex> guard(m_lock);
     m_waitingBytes += size;
     m_waiting.push_back(std::move(read));
@@ -55,7 +57,7 @@ void CHeadlessPcapng::SentAt(const uint8_t *data, size_t size, int64_t steadyMic
     const int64_t began = steadyMicros;
     WriteWaiting([began](const ST_Read &read) { return read.SteadyMicros < began; });
     WriteEventsBefore(began);
-    Write(true, data, size, WallNowMicros() - std::max<int64_t>(0, SteadyMicros() - began));
+    Write(true, data, size, m_wallOffset + began);
 }
 
 void CHeadlessPcapng::Event(const ST_LineEvent &event)
@@ -67,9 +69,7 @@ void CHeadlessPcapng::WriteEventsBefore(int64_t steadyMicros)
 {
     while (!m_events.empty() && m_events.front().SteadyMicros <= steadyMicros) {
         m_packet.clear();
-        AppendLogPcapngEvent(m_packet, m_events.front(),
-                             WallNowMicros() -
-                                 std::max<int64_t>(0, SteadyMicros() - m_events.front().SteadyMicros));
+        AppendLogPcapngEvent(m_packet, m_events.front(), m_wallOffset + m_events.front().SteadyMicros);
         m_file.Append(m_packet);
         m_events.pop_front();
     }

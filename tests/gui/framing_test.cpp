@@ -145,6 +145,7 @@ TEST(Framing, ACopyOfABuiltInKeepsItsDecoderAndTakesAnAnswerTimeOut)
     Find<QPushButton>(dialog, "btnCopyProfile")->click();
     Find<QSpinBox>(dialog, "spnAnswerTimeout")->setValue(250);
     Find<QPushButton>(dialog, "btnOK")->click();
+    TFramingStore::Instance().WaitWritten();
 
     const ST_FramingChoices saved = ReadFramingChoices(FramingFilePath(env.Dir().toStdString()));
     ASSERT_EQ(saved.Profiles.size(), 1u);
