@@ -1,13 +1,16 @@
 // What frames cost the window, side by side in one run, offscreen, with a pseudo-terminal as the
 // device sending 8-byte lines ("NNNNNN\r\n") at 1 MB/s, about 125,000 frames a second:
 //  - the process's CPU with no framing, with framing on ("Lines"), and with framing and the frames
-//    view shown, in alternating rounds (median of the rounds), and the ratio to no framing;
+//    view shown, and with Modbus RTU answers framed, checked, decoded and paired into the shown
+//    view, in alternating rounds (median of the rounds), and the ratio to no framing;
 //  - the GUI thread's longest stall with the frames view shown;
 //  - a million frames into the shown view as fast as the pty takes them: the resident memory they
 //    add and how long the view takes to draw a page at a random place among them.
 // Prints figures; asserts only that no frame was lost. `--smoke` runs every part briefly.
 #include "../benchsupport.h"
 #include "../rawpty.h"
+#include "data/checksum.h"
+#include "frame/frameprofiles.h"
 #include "mainwindow/TfrmMain.h"
 #include "mainwindow/features/TPortCommands.h"
 #include "session/portsession.h"
@@ -83,8 +86,40 @@ bool RunUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-enum class EMode { Off, Framing, View };
-const char *const kModeNames[] = {"no framing", "framing", "framing + view"};
+enum class EMode { Off, Framing, View, Modbus };
+const char *const kModeNames[] = {"no framing", "framing", "framing + view", "Modbus RTU + view"};
+constexpr int kModes = 4;
+
+// Write Single Register answers, 8 bytes each with their CRC, so that the Modbus round frames,
+// checks and decodes as many frames of the same size as the lines of the others.
+std::vector<uint8_t> ModbusAnswers(size_t frames)
+{
+    static const CChecksum crc(ST_ChecksumSpec{EChecksumKind::Crc16Modbus, {}, EByteOrder::LittleEndian});
+    std::vector<uint8_t> data;
+    data.reserve(frames * 8);
+    for (size_t i = 0; i < frames; ++i) {
+        const uint8_t frame[6] = {
+            1, 6, 0, static_cast<uint8_t>(i % 100), static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)};
+        const uint32_t value = crc.Compute(frame, sizeof frame);
+        data.insert(data.end(), frame, frame + sizeof frame);
+        data.push_back(static_cast<uint8_t>(value & 0xFF));
+        data.push_back(static_cast<uint8_t>(value >> 8));
+    }
+    return data;
+}
+
+// The decoder reads what the framing cut: a fixed length with the CRC checked, as a user's
+// profile for a device that always answers alike would say.
+ST_FramingProfile ModbusProfile()
+{
+    ST_FramingProfile profile;
+    profile.Name = "Bench Modbus";
+    profile.Mode = EFramingMode::Fixed;
+    profile.FixedLength = 8;
+    profile.Check = "CRC-16/MODBUS";
+    profile.Decoder = "modbus-rtu";
+    return profile;
+}
 
 struct CWindow
 {
@@ -101,9 +136,10 @@ struct CWindow
         if (mode == EMode::Off)
             return;
         CSessionFrames &sessionFrames = w.Session().Frames();
-        sessionFrames.SetProfile(CFrameProfile::BuiltIn("Lines"), LineTimingOf(link));
+        sessionFrames.SetProfile(mode == EMode::Modbus ? ModbusProfile() : CFrameProfile::BuiltIn("Lines"),
+                                 LineTimingOf(link));
         sessionFrames.SetObserver("bench", [this](const ST_Frame &) { ++frames; });
-        if (mode == EMode::View) {
+        if (mode == EMode::View || mode == EMode::Modbus) {
             if (auto *view = w.findChild<QAction *>(QStringLiteral("mnuViewFrames")))
                 view->trigger();
             else
@@ -123,7 +159,8 @@ ST_Round Round(EMode mode, double seconds, bool stalls)
 {
     Pty pty;
     CWindow win(pty, mode);
-    const std::vector<uint8_t> data = Lines(static_cast<size_t>(125000 * seconds));
+    const size_t count = static_cast<size_t>(125000 * seconds);
+    const std::vector<uint8_t> data = mode == EMode::Modbus ? ModbusAnswers(count) : Lines(count);
     ST_Round round;
     QElapsedTimer clock;
     clock.start();
@@ -156,10 +193,10 @@ ST_Round Round(EMode mode, double seconds, bool stalls)
 
 int SideBySide(int rounds, double seconds)
 {
-    std::vector<double> cpu[3];
+    std::vector<double> cpu[kModes];
     int failures = 0;
     for (int r = 0; r < rounds; ++r)
-        for (EMode mode : {EMode::Off, EMode::Framing, EMode::View}) {
+        for (EMode mode : {EMode::Off, EMode::Framing, EMode::View, EMode::Modbus}) {
             const ST_Round round = Round(mode, seconds, false);
             cpu[static_cast<int>(mode)].push_back(round.CpuPercent);
             failures += round.All ? 0 : 1;
@@ -171,7 +208,7 @@ int SideBySide(int rounds, double seconds)
         return v[v.size() / 2];
     };
     const double off = median(cpu[0]);
-    for (int m = 0; m < 3; ++m) {
+    for (int m = 0; m < kModes; ++m) {
         const double value = median(cpu[m]);
         std::printf(
             "cpu at 1 MB/s of 8-byte frames, %s: %.1f %% of a core (%.2f x no framing; median of %d)\n",
@@ -244,16 +281,16 @@ int main(int argc, char **argv)
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
     // --stall SECONDS [MODE]: only the stall round (with the frames view unless MODE says else).
     if (argc > 2 && std::strcmp(argv[1], "--stall") == 0) {
-        const ST_Round round = Round(argc > 3 ? static_cast<EMode>(std::atoi(argv[3]) % 3) : EMode::View,
+        const ST_Round round = Round(argc > 3 ? static_cast<EMode>(std::atoi(argv[3]) % kModes) : EMode::View,
                                      std::atof(argv[2]), true);
         std::printf("stall: %.1f ms\n", round.StallMs);
         return round.All ? 0 : 1;
     }
-    // --mode 0|1|2 [seconds]: one round of one mode, for a profiler.
+    // --mode 0|1|2|3 [seconds]: one round of one mode, for a profiler.
     if (argc > 2 && std::strcmp(argv[1], "--mode") == 0) {
         const ST_Round round =
-            Round(static_cast<EMode>(std::atoi(argv[2]) % 3), argc > 3 ? std::atof(argv[3]) : 5, false);
-        std::printf("%s: %.1f %% of a core\n", kModeNames[std::atoi(argv[2]) % 3], round.CpuPercent);
+            Round(static_cast<EMode>(std::atoi(argv[2]) % kModes), argc > 3 ? std::atof(argv[3]) : 5, false);
+        std::printf("%s: %.1f %% of a core\n", kModeNames[std::atoi(argv[2]) % kModes], round.CpuPercent);
         return round.All ? 0 : 1;
     }
     int failures = SideBySide(smoke ? 1 : 5, smoke ? 0.3 : 5);

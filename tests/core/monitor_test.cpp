@@ -305,15 +305,14 @@ TEST_F(MonitorTest, LinkIsReplacedWhenStaleRemovedOnStopAndNeverClobbersOtherFil
     EXPECT_EQ(LinkTarget(path), "/etc/hostname");
 
     // A link whose pty another program still holds is that program's live port.
-    auto held = std::make_unique<CTestPty>();
+    const CTestPty held;
     unlink(path.c_str());
-    ASSERT_EQ(symlink(held->Path().c_str(), path.c_str()), 0);
+    ASSERT_EQ(symlink(held.Path().c_str(), path.c_str()), 0);
     EXPECT_FALSE(monitor.Start(Config(false, true), error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
-    EXPECT_EQ(LinkTarget(path), held->Path());
-    held.reset();
-    ASSERT_TRUE(monitor.Start(Config(false, true), error)) << error;
-    EXPECT_EQ(LinkTarget(path), monitor.VirtualDevice());
+    EXPECT_EQ(LinkTarget(path), held.Path());
+    // Once let go, its node is gone as /dev/pts/999999's is, which the start above replaced; it is
+    // not tried again here, as another process may be handed the same number at once.
 }
 
 TEST_F(MonitorTest, LinkDoesNotOutliveAProcessKilledByASignal)
