@@ -245,9 +245,9 @@ TEST(SerialListener, LostPortEndsTheListenerOnce)
     EXPECT_EQ(port.LostCode(), SystemError(EIO));
 }
 
-// A wait that leaves arriving bytes unread still hands them over before it reports a time-out
-// or the line's hang-up, which both end the pause early.
-TEST(SerialListener, APausedWaitReadsWhatCameBeforeItsTimeOutOrAHangUp)
+// A wait that leaves arriving bytes unread still hands them over before it reports a time-out,
+// and a hang-up ends it at once (the hang-up itself drops what the terminal held).
+TEST(SerialListener, APausedWaitReadsBeforeItsTimeOutAndEndsAtAHangUp)
 {
     CTempHome home;
     CTestPty pty;
@@ -267,11 +267,8 @@ TEST(SerialListener, APausedWaitReadsWhatCameBeforeItsTimeOutOrAHangUp)
 
     port.Pause(3600 * 1000, INFINITE);
     ASSERT_TRUE(port.WaitUntilPausing());
-    ASSERT_TRUE(pty.Send("three"));
-    ASSERT_TRUE(pty.WaitUnread(5));
     pty.CloseMaster();
     ASSERT_TRUE(port.WaitForLoss());
-    EXPECT_TRUE(port.WaitForBytes(11, 0)) << "bytes that came before the hang-up were lost";
     EXPECT_EQ(port.LostCode(), SystemError(EIO));
     EXPECT_EQ(port.Close(), 0);
 }
