@@ -87,13 +87,18 @@ struct CSerialWnd::Inbox
             return std::nullopt;
         return holdUntil;
     }
-    // The end of the pace after a read at `readAt`, while the hold paces reads.
-    std::optional<CBlockFormer::Clock::time_point> PaceEnd(CBlockFormer::Clock::time_point readAt)
+    // The end of the pace after a read at `readAt`, while the hold paces reads. A pace pays only
+    // while bytes come more often than it lasts (`spacing`, the reads' usual distance, is a pace
+    // and a little more then): a slower stream would wake the listener at the pace's end and
+    // again at the next arrival.
+    std::optional<CBlockFormer::Clock::time_point> PaceEnd(CBlockFormer::Clock::time_point readAt,
+                                                           std::chrono::microseconds spacing)
     {
         const std::lock_guard<std::mutex> guard(lock);
-        if (paceMs == 0 || divert || closed)
+        const auto pace = std::chrono::milliseconds(paceMs);
+        if (paceMs == 0 || divert || closed || spacing > pace + std::chrono::milliseconds(1))
             return std::nullopt;
-        return std::min(readAt + std::chrono::milliseconds(paceMs), holdUntil);
+        return std::min(readAt + pace, holdUntil);
     }
     void Post(const std::shared_ptr<Inbox> &self)
     {
@@ -226,6 +231,7 @@ void CSerialWnd::OnListenerStarting()
         m_handOver->Resume();
     m_former = CBlockFormer();
     m_lastReadAt.reset();
+    m_readSpacing = CBlockFormer::kBudget;
     if (m_inbox) {
         m_inbox->bound.SetStopping(false);
         if (m_readBuffer.size() != kReadBuffer)
@@ -323,7 +329,8 @@ uint32_t CSerialWnd::NextDataPauseMs()
     if (!m_lastReadAt)
         return 0;
     const std::shared_ptr<Inbox> inbox = CurrentInbox();
-    std::optional<CBlockFormer::Clock::time_point> end = inbox ? inbox->PaceEnd(*m_lastReadAt) : std::nullopt;
+    std::optional<CBlockFormer::Clock::time_point> end =
+        inbox ? inbox->PaceEnd(*m_lastReadAt, m_readSpacing) : std::nullopt;
     if (!end)
         return 0;
     // Bytes held back past the block's own deadline would be cut off from it: the line is read
@@ -442,11 +449,20 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
                 return;
             uint32_t got = 0;
             Read(m_readBuffer.data(), static_cast<long>(m_readBuffer.size()), &got, 0);
-            m_lastReadAt.reset();
             if (got > 0) {
                 // Taken before the tap, whose readers stamp the read too: a block never begins
                 // after what its first read's readers were told.
                 const CBlockFormer::Clock::time_point readAt = CBlockFormer::Clock::now();
+                // Averaged over the last few reads, so that two lines that came close once do
+                // not start a pace; a quiet while counts as the longest spacing that matters.
+                constexpr std::chrono::microseconds kLongest = CBlockFormer::kBudget;
+                const auto spacing =
+                    m_lastReadAt
+                        ? std::min<std::chrono::microseconds>(
+                              std::chrono::duration_cast<std::chrono::microseconds>(readAt - *m_lastReadAt),
+                              kLongest)
+                        : kLongest;
+                m_readSpacing = (3 * m_readSpacing + spacing) / 4;
                 m_lastReadAt = readAt;
                 if (tap && *tap)
                     (*tap)(m_readBuffer.data(), got);

@@ -132,8 +132,9 @@ private:
     // Listener-thread state of block mode.
     CBlockFormer m_former;
     std::vector<uint8_t> m_readBuffer;
-    // When the last read found bytes; none after one that found nothing.
+    // The last read that found bytes, and how far apart such reads came of late.
     std::optional<CBlockFormer::Clock::time_point> m_lastReadAt;
+    std::chrono::microseconds m_readSpacing = CBlockFormer::kBudget;
 
     std::mutex m_targetLock;
     std::shared_ptr<Inbox> m_inbox; // block mode only
