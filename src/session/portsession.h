@@ -197,7 +197,7 @@ public:
     // that shows them only at its next frame anyway. Never while automatic sending runs or a file
     // transfer holds the line: their answers wait for no frame. While no framing and no reader of
     // the traffic path needs each read as it comes, the reads come in paces of ReadPaceMs too
-    // (a reader set during a hold has them one by one from the next hold on).
+    // (a reader or a framing set during a hold has them one by one from the next hold on).
     void HoldBlocksFor(uint32_t ms);
     // 0 keeps every read at its arrival, and the cuts of a stream where its arrivals put them.
     void SetReadPaceMs(uint32_t ms) { m_readPaceMs = ms; }
