@@ -103,6 +103,8 @@ struct Options
     std::vector<std::string> programs;
     // The feed is the demo board's "stream 1000" instead of the bench's own lines.
     bool demoStream = false;
+    // Values written into Kestrum's settings store besides the bench's own (--kestrum-setting).
+    std::vector<std::pair<std::string, std::string>> kestrumSettings;
 
     bool Runs(const char *name) const
     {
@@ -112,8 +114,8 @@ struct Options
 
 // The programs run in process groups of their own, out of reach of a Ctrl-C at the terminal;
 // the bench ends the ones under test and the X server when it is stopped or gives up.
-constexpr size_t kSlots = 4; // programs running at once, with --together
-volatile sig_atomic_t g_clients[kSlots] = {-1, -1, -1, -1};
+constexpr size_t kSlots = 6; // programs running at once, with --together
+volatile sig_atomic_t g_clients[kSlots] = {-1, -1, -1, -1, -1, -1};
 volatile sig_atomic_t g_xserver = -1;
 
 void EndChildren()
@@ -767,6 +769,8 @@ struct Bench
             store.setValue(QStringLiteral("ShowTime"), 0);
             store.setValue(QStringLiteral("PortSetting"), QString::fromLatin1(LinkToLine(link).c_str()));
             store.setValue(QStringLiteral("ConsoleShown"), console ? 1 : 0);
+            for (const auto &[key, value] : options.kestrumSettings)
+                store.setValue(QString::fromStdString(key), QString::fromStdString(value));
         }
         return Spawn({options.kestrum}, env, Log(home));
     }
@@ -971,13 +975,15 @@ void PrintRatios(const std::vector<double> &rates,
         return found == cpu.end() ? nullptr : &found->second;
     };
     std::printf("\nCPU ratios, each of one round (median, lowest-highest of the rounds)\n\n"
-                "| rate | text / lighter peer | hex / lighter peer | hex / text |\n|---|---|---|---|\n");
+                "| rate | text / lighter peer | hex / lighter peer | hex / text | text / cat | hex / cat |\n"
+                "|---|---|---|---|---|---|\n");
     for (double rate : rates) {
         const auto *cutecom = of(rate, Client::Cutecom);
         const auto *gtkterm = of(rate, Client::Gtkterm);
         const auto *text = of(rate, Client::KestrumText);
         const auto *hex = of(rate, Client::KestrumHex);
-        std::vector<double> textPeer, hexPeer, hexText;
+        const auto *cat = of(rate, Client::Cat);
+        std::vector<double> textPeer, hexPeer, hexText, textCat, hexCat;
         for (size_t round = 0;; ++round) {
             auto at = [round](const std::vector<double> *values) {
                 return values != nullptr && round < values->size() ? (*values)[round] : -1.0;
@@ -994,9 +1000,15 @@ void PrintRatios(const std::vector<double> &rates,
                 hexPeer.push_back(at(hex) / peer);
             if (at(text) > 0 && at(hex) >= 0)
                 hexText.push_back(at(hex) / at(text));
+            if (at(cat) > 0 && at(text) >= 0)
+                textCat.push_back(at(text) / at(cat));
+            if (at(cat) > 0 && at(hex) >= 0)
+                hexCat.push_back(at(hex) / at(cat));
         }
-        std::printf("| %s | %s | %s | %s |\n", RateText(rate).c_str(), Cell(textPeer, "%.2f").c_str(),
-                    Cell(hexPeer, "%.2f").c_str(), Cell(hexText, "%.2f").c_str());
+        std::printf("| %s | %s | %s | %s | %s | %s |\n", RateText(rate).c_str(),
+                    Cell(textPeer, "%.2f").c_str(), Cell(hexPeer, "%.2f").c_str(),
+                    Cell(hexText, "%.2f").c_str(), Cell(textCat, "%.2f").c_str(),
+                    Cell(hexCat, "%.2f").c_str());
     }
     std::fflush(stdout);
 }
@@ -1008,6 +1020,7 @@ const char kUsage[] =
     "                  [--rates R,R,...] [--tick-ms MS] [--kestrum PATH] [--shim PATH]\n"
     "                  [--no-feed] [--no-drain] [--no-idle] [--keep] [--together] [--demo-stream]\n"
     "                  [--programs cutecom,gtkterm,\"Kestrum text\",\"Kestrum hex\",\"Kestrum console\"]\n"
+    "                  [--kestrum-setting KEY=VALUE]...\n"
     "Kestrum (text and hex view, and the console) next to cutecom and gtkterm on pseudo-terminals:\n"
     "CPU % of one core, resident memory and the feeder's lag at each rate (bytes/s), the drain rate\n"
     "next to cat, a shell's cat of a text file through its terminal (the console and gtkterm), and\n"
@@ -1070,7 +1083,13 @@ Options ParseOptions(int argc, char **argv)
             options.keep = true;
         else if (arg == "--together")
             options.together = true;
-        else if (arg == "--demo-stream")
+        else if (arg == "--kestrum-setting") {
+            const std::string setting = next();
+            const size_t equals = setting.find('=');
+            if (equals == std::string::npos)
+                Fail("--kestrum-setting takes KEY=VALUE");
+            options.kestrumSettings.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
+        } else if (arg == "--demo-stream")
             options.demoStream = true;
         else if (arg == "--programs") {
             std::istringstream list(next());
@@ -1114,8 +1133,10 @@ int main(int argc, char **argv)
                   all.end());
         return all;
     };
-    const std::vector<Client> clients = chosen(
-        {Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex, Client::KestrumConsole});
+    // `cat` is fed too: the floor of what reading those bytes costs at all.
+    const std::vector<Client> clients =
+        chosen({Client::Cat, Client::Cutecom, Client::Gtkterm, Client::KestrumText, Client::KestrumHex,
+                Client::KestrumConsole});
     std::map<std::pair<double, Client>, std::vector<double>> cpu, rss, lag, wakeups;
     // The figures of `pid` over `wallSeconds` from the ticks and switches counted at their start.
     const auto record = [&](int round, double rate, Client client, pid_t pid, long ticksBefore,

@@ -13,6 +13,7 @@
 #include "mainwindow/features/TLiveCapture.h"
 #include "mainwindow/features/TOpenAtStart.h"
 #include "mainwindow/features/TPcapngExport.h"
+#include "mainwindow/features/TReadPace.h"
 #include "mainwindow/features/TReplayCommands.h"
 #include "mainwindow/features/TScriptCommands.h"
 #include "mainwindow/features/TThemeCommands.h"
@@ -108,6 +109,10 @@ const std::vector<ST_PlannedFeature> &PlannedFeatures()
          SettingsPlace::Later},
         {[](C c, TFeatureList &features, int place) {
              features.Add(new TCaretBlinkTimeout(c.Window), place);
+         },
+         SettingsPlace::Later},
+        {[](C c, TFeatureList &features, int place) {
+             features.Add(new TReadPace(c.Window, c.Session), place);
          },
          SettingsPlace::Later},
     };

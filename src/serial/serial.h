@@ -209,8 +209,12 @@ protected:
 
     // The wait behind WaitEvent, counted from a mask generation taken earlier, so that a SetMask
     // that happened after `generation` was read wakes it even if it came before the wait began.
+    // For its first `dataPauseMs` (never past `timeout`) bytes that arrive leave the wait asleep:
+    // a reader that needs no byte at once wakes once for all that came meanwhile. A hang-up ends
+    // the pause, and the line is looked at before a time-out is reported, so what came in the
+    // pause is never passed over. No pause while the mask has EV_RXFLAG.
     uint64_t MaskGeneration() const { return m_maskGeneration.load(); }
-    long WaitEventSince(uint64_t generation, uint32_t timeout);
+    long WaitEventSince(uint64_t generation, uint32_t timeout, uint32_t dataPauseMs = 0);
 
 private:
     // Connects the network port `name` (or takes the prepared connection); 0 or the code.

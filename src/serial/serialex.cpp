@@ -116,7 +116,7 @@ long CSerialEx::ThreadProc(const std::atomic<bool> &stop)
         const uint64_t generation = MaskGeneration();
         if (stop.load())
             return 0;
-        const long rc = WaitEventSince(generation, waitMs);
+        const long rc = WaitEventSince(generation, waitMs, NextDataPauseMs());
         if (rc == ERROR_TIMEOUT && waitMs != INFINITE) {
             if (!m_stopping.load())
                 OnWaitExpired();

@@ -50,6 +50,9 @@ protected:
     // runs out with no event: lets a subclass keep time on the listener thread.
     virtual uint32_t NextWaitMs() { return INFINITE; }
     virtual void OnWaitExpired() {}
+    // How long the next wait may leave bytes that arrive unread (CSerial::WaitEventSince), asked
+    // after NextWaitMs: 0, the default, wakes the listener at each arrival.
+    virtual uint32_t NextDataPauseMs() { return 0; }
     bool Stopping() const { return m_stopping.load(); }
 
 private:

@@ -348,7 +348,7 @@ long CSerial::WaitEvent(uint32_t timeout)
     return WaitEventSince(MaskGeneration(), timeout);
 }
 
-long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
+long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout, uint32_t dataPauseMs)
 {
     SetLastError(0);
     const std::shared_lock<std::shared_mutex> life(m_lifeLock);
@@ -360,6 +360,13 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         end = Clock::now() + std::chrono::milliseconds(timeout);
         deadline = &end;
     }
+    Clock::time_point pauseEnd;
+    if (dataPauseMs > 0) {
+        pauseEnd = Clock::now() + std::chrono::milliseconds(dataPauseMs);
+        if (deadline != nullptr && *deadline < pauseEnd)
+            pauseEnd = *deadline;
+    }
+    bool pausing = dataPauseMs > 0;
     const int fd = m_fd.load();
     int emptyReadable = 0;
     for (;;) {
@@ -387,12 +394,15 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
 
         // Breaks and line errors reach the input as bytes too, so data are what wakes the wait.
         // A full buffer is left alone until Read makes room (the bytes wait in the kernel).
-        const bool wantData = (mask & EV_RXCHAR) || ((mask & EV_RXFLAG) && buffered < kRxBufferLimit);
+        if (pausing && ((mask & EV_RXFLAG) || Clock::now() >= pauseEnd))
+            pausing = false;
+        const bool wantData =
+            !pausing && ((mask & EV_RXCHAR) || ((mask & EV_RXFLAG) && buffered < kRxBufferLimit));
         pollfd fds[4] = {{fd, static_cast<short>(wantData ? POLLIN : 0), 0},
                          {m_maskWakeFd, POLLIN, 0},
                          {m_closeWakeFd.load(), POLLIN, 0},
                          {m_net ? m_net->StateFd() : -1, POLLIN, 0}};
-        int waitMs = PollTimeout(deadline);
+        int waitMs = PollTimeout(pausing ? &pauseEnd : deadline);
         if (lookMs >= 0 && (waitMs < 0 || lookMs < waitMs))
             waitMs = lookMs;
         const int rc = poll(fds, 4, waitMs);
@@ -404,7 +414,7 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         if (fds[2].revents != 0)
             return Fail("WaitEvent", "Device is not opened", ERROR_INVALID_HANDLE);
         if (rc == 0) {
-            if (deadline != nullptr && Clock::now() >= *deadline)
+            if (!pausing && deadline != nullptr && Clock::now() >= *deadline)
                 return SetLastError(ERROR_TIMEOUT);
             continue; // time for another look
         }
@@ -430,6 +440,11 @@ long CSerial::WaitEventSince(uint64_t generation, uint32_t timeout)
         const short re = fds[0].revents;
         if (re & POLLNVAL)
             return Fail("WaitEvent", "Unable to wait for COM event", SystemError(EBADF));
+        if (pausing) {
+            // Only a hang-up or an error wakes a pause: the bytes that came before it are read first.
+            pausing = false;
+            continue;
+        }
         // At line rates every arrival wakes this wait, and the count was a third of its calls.
         int waiting = 0;
         if (re == POLLIN && m_lineGaveBytes.load())

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -86,6 +87,19 @@ struct CSerialWnd::Inbox
             return std::nullopt;
         return holdUntil;
     }
+    // The end of the pace after a read at `readAt`, while the hold paces reads. A pace pays only
+    // while bytes come more often than it lasts (`spacing`, the reads' usual distance, is a pace
+    // and a little more then): a slower stream would wake the listener at the pace's end and
+    // again at the next arrival.
+    std::optional<CBlockFormer::Clock::time_point> PaceEnd(CBlockFormer::Clock::time_point readAt,
+                                                           std::chrono::microseconds spacing)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        const auto pace = std::chrono::milliseconds(paceMs);
+        if (paceMs == 0 || divert || closed || spacing > pace + std::chrono::milliseconds(1))
+            return std::nullopt;
+        return std::min(readAt + pace, holdUntil);
+    }
     void Post(const std::shared_ptr<Inbox> &self)
     {
         if (!handOver->Forward([self] { Drain(self); })) {
@@ -120,6 +134,7 @@ struct CSerialWnd::Inbox
     bool posted = false; // a drain is on its way to the owner thread
     bool held = false;   // blocks wait for holdUntil, and nothing is posted for them yet
     CBlockFormer::Clock::time_point holdUntil;
+    uint32_t paceMs = 0; // the hold's
     bool closed = false;
     std::shared_ptr<ReadDivert> divert; // under `lock`, and called under it
     // The time of the event being handed over, for CSerialWnd::EventSteadyMicros.
@@ -215,6 +230,8 @@ void CSerialWnd::OnListenerStarting()
     if (m_handOver != nullptr)
         m_handOver->Resume();
     m_former = CBlockFormer();
+    m_lastReadAt.reset();
+    m_readSpacing = CBlockFormer::kBudget;
     if (m_inbox) {
         m_inbox->bound.SetStopping(false);
         if (m_readBuffer.size() != kReadBuffer)
@@ -307,6 +324,26 @@ uint32_t CSerialWnd::NextWaitMs()
     return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
+uint32_t CSerialWnd::NextDataPauseMs()
+{
+    if (!m_lastReadAt)
+        return 0;
+    const std::shared_ptr<Inbox> inbox = CurrentInbox();
+    std::optional<CBlockFormer::Clock::time_point> end =
+        inbox ? inbox->PaceEnd(*m_lastReadAt, m_readSpacing) : std::nullopt;
+    if (!end)
+        return 0;
+    // Bytes held back past the block's own deadline would be cut off from it: the line is read
+    // before then, with room for the rounding up here and in the wait. A gap's deadline lies a
+    // whole gap after the last read, beyond a pace.
+    if (const auto deadline = m_former.Deadline())
+        end = std::min(*end, *deadline - std::chrono::milliseconds(2));
+    const auto left = *end - CBlockFormer::Clock::now();
+    if (left <= left.zero())
+        return 0;
+    return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
 void CSerialWnd::OnWaitExpired()
 {
     m_former.Expire(CBlockFormer::Clock::now());
@@ -317,7 +354,7 @@ void CSerialWnd::OnWaitExpired()
     }
 }
 
-void CSerialWnd::HoldBlocksFor(uint32_t ms)
+void CSerialWnd::HoldBlocksFor(uint32_t ms, uint32_t paceMs)
 {
     const std::shared_ptr<Inbox> inbox = CurrentInbox();
     if (!inbox)
@@ -330,6 +367,7 @@ void CSerialWnd::HoldBlocksFor(uint32_t ms)
         const auto until = now + std::chrono::milliseconds(ms);
         const bool sooner = until < inbox->holdUntil;
         inbox->holdUntil = until;
+        inbox->paceMs = ms == 0 ? 0 : paceMs;
         if (!sooner)
             return;
     }
@@ -415,6 +453,17 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
                 // Taken before the tap, whose readers stamp the read too: a block never begins
                 // after what its first read's readers were told.
                 const CBlockFormer::Clock::time_point readAt = CBlockFormer::Clock::now();
+                // Averaged over the last few reads, so that two lines that came close once do
+                // not start a pace; a quiet while counts as the longest spacing that matters.
+                constexpr std::chrono::microseconds kLongest = CBlockFormer::kBudget;
+                const auto spacing =
+                    m_lastReadAt
+                        ? std::min<std::chrono::microseconds>(
+                              std::chrono::duration_cast<std::chrono::microseconds>(readAt - *m_lastReadAt),
+                              kLongest)
+                        : kLongest;
+                m_readSpacing = (3 * m_readSpacing + spacing) / 4;
+                m_lastReadAt = readAt;
                 if (tap && *tap)
                     (*tap)(m_readBuffer.data(), got);
                 if (!DivertRead(inbox, m_readBuffer.data(), got))
@@ -448,6 +497,9 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
 
 void CSerialWnd::QueueFinished(const std::shared_ptr<Inbox> &inbox)
 {
+    // Looked at first: an empty deque still costs its first allocations, at every wake-up.
+    if (m_former.Finished().empty())
+        return;
     for (CReceivedBlock &block : TakeFinished()) {
         Inbox::Item item;
         item.block = std::move(block);

@@ -31,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // A received block with the times its first byte came and it was complete, in the clock of the
@@ -79,7 +80,12 @@ public:
     // wake the owner thread one by one; TakeHeldBlocks hands them over. They go by themselves when
     // the time is up, when kHeldBytesLimit bytes wait, or with an event or the loss of the port,
     // which keep their place behind them. 0 ends a hold and hands over what waits.
-    void HoldBlocksFor(uint32_t ms);
+    // With `paceMs`, for an owner that needs no read at once (no reader of the tap, no framing),
+    // the listener also leaves what arrives in the driver for up to that long after each read
+    // while the hold lasts, and takes it in one read: a stream then wakes it once a pace rather
+    // than once an arrival. The bytes and their order are the same; a cut and a block's times
+    // follow the reads, so they come up to `paceMs` later than the bytes did. A divert ends it.
+    void HoldBlocksFor(uint32_t ms, uint32_t paceMs = 0);
     // False when no block waited for the hold's end.
     bool TakeHeldBlocks();
     static constexpr size_t kHeldBytesLimit = 1024 * 1024;
@@ -110,6 +116,7 @@ protected:
     void OnListenerStopping() override;
     uint32_t NextWaitMs() override;
     void OnWaitExpired() override;
+    uint32_t NextDataPauseMs() override;
 
 private:
     struct Inbox;
@@ -125,6 +132,9 @@ private:
     // Listener-thread state of block mode.
     CBlockFormer m_former;
     std::vector<uint8_t> m_readBuffer;
+    // The last read that found bytes, and how far apart such reads came of late.
+    std::optional<CBlockFormer::Clock::time_point> m_lastReadAt;
+    std::chrono::microseconds m_readSpacing = CBlockFormer::kBudget;
 
     std::mutex m_targetLock;
     std::shared_ptr<Inbox> m_inbox; // block mode only

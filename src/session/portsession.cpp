@@ -615,7 +615,10 @@ void CPortSession::HoldBlocksFor(uint32_t ms)
 {
     if (m_autoSend.AutoSendState != AUTOSEND_STOPPED || m_transfer)
         ms = 0;
-    m_port->HoldBlocksFor(ms);
+    // Nobody then waits for a read before the hold's end but the framing, which times each read,
+    // and the tap's readers (a script's expect): without them the reads may come in paces too.
+    const bool passive = !m_frames.On() && !m_traffic.HasReaders();
+    m_port->HoldBlocksFor(ms, passive ? m_readPaceMs : 0);
 }
 
 bool CPortSession::TakeHeldBlocks()

@@ -195,8 +195,14 @@ public:
     void OnBlock(CReceivedBlock &block);
     // Blocks finished within `ms` wait and come together (CSerialWnd::HoldBlocksFor), for a view
     // that shows them only at its next frame anyway. Never while automatic sending runs or a file
-    // transfer holds the line: their answers wait for no frame.
+    // transfer holds the line: their answers wait for no frame. While no framing and no reader of
+    // the traffic path needs each read as it comes, the reads come in paces of ReadPaceMs too
+    // (a reader or a framing set during a hold has them one by one from the next hold on).
     void HoldBlocksFor(uint32_t ms);
+    // 0 keeps every read at its arrival, and the cuts of a stream where its arrivals put them.
+    void SetReadPaceMs(uint32_t ms) { m_readPaceMs = ms; }
+    uint32_t ReadPaceMs() const { return m_readPaceMs; }
+    static constexpr uint32_t kReadPaceMs = 4;
     // The one path every received and sent byte takes to its consumers: its read half is the
     // port's read tap (listener thread), its owner half runs for each block shown, counted and
     // named, and for each send's outcome before the view hears of it. The session's own stage,
@@ -274,6 +280,7 @@ private:
     // Before the port, whose listener reads into it.
     CTrafficPath m_traffic;
     CSessionFrames m_frames;
+    uint32_t m_readPaceMs = kReadPaceMs;
     CLineEvents m_lineEvents;
     CSessionDecoding m_decoding{m_frames};
     // Declared first: they outlive the port and the sender that post to them.

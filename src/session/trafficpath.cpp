@@ -58,6 +58,13 @@ void CTrafficPath::Read(const uint8_t *data, size_t size)
             (*reader.Run)(data, size);
 }
 
+bool CTrafficPath::HasReaders() const
+{
+    const std::lock_guard<std::mutex> guard(m_read->Lock);
+    return std::any_of(m_read->Readers->begin(), m_read->Readers->end(),
+                       [](const ST_Reader &reader) { return reader.Run && *reader.Run; });
+}
+
 CTrafficPath::ST_ReadMark CTrafficPath::ReadSoFar() const
 {
     const std::lock_guard<std::mutex> guard(m_read->Lock);

@@ -79,6 +79,8 @@ public:
     void SetReader(const std::string &name, std::shared_ptr<Reader> reader);
     // Listener thread.
     void Read(const uint8_t *data, size_t size);
+    // Any thread: a reader is set.
+    bool HasReaders() const;
 
     // ---- What follows from the bytes read ----
     // Any thread: how far the reads have come, to be handed with a note to AfterRead.

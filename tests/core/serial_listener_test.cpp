@@ -89,6 +89,63 @@ private:
 
 const std::string kBegin = "CSerialEx::ThreadProc - Begin\r\n";
 
+// Leaves what arrives unread for as long as the test says, once it has said so, and notes
+// whether a timed wait ran out while bytes waited in the driver.
+class CPausingPort : public CRecordingPort
+{
+public:
+    void Pause(uint32_t pauseMs, uint32_t waitMs)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            pauseMs_ = pauseMs;
+            waitMs_ = waitMs;
+            pausing_ = false;
+        }
+        SetMask(GetEventMask()); // the wait under way begins again with these
+    }
+    bool WaitUntilPausing()
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, std::chrono::seconds(10), [&] { return pausing_; });
+    }
+    int ExpiredWithBytesWaiting()
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        return expiredWithBytes_;
+    }
+
+protected:
+    uint32_t NextWaitMs() override
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        return waitMs_;
+    }
+    uint32_t NextDataPauseMs() override
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        pausing_ = pauseMs_ > 0;
+        changed_.notify_all();
+        return pauseMs_;
+    }
+    void OnWaitExpired() override
+    {
+        int waiting = 0;
+        ioctl(Descriptor(), FIONREAD, &waiting);
+        const std::lock_guard<std::mutex> guard(lock_);
+        expiredWithBytes_ += waiting > 0;
+        waitMs_ = INFINITE;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    uint32_t pauseMs_ = 0;
+    uint32_t waitMs_ = INFINITE;
+    bool pausing_ = false;
+    int expiredWithBytes_ = 0;
+};
+
 } // namespace
 
 TEST(SerialListener, DeliversEventsAndStopsWithoutOne)
@@ -186,6 +243,34 @@ TEST(SerialListener, LostPortEndsTheListenerOnce)
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.Close(), 0);
     EXPECT_EQ(port.LostCode(), SystemError(EIO));
+}
+
+// A wait that leaves arriving bytes unread still hands them over before it reports a time-out,
+// and a hang-up ends it at once (the hang-up itself drops what the terminal held).
+TEST(SerialListener, APausedWaitReadsBeforeItsTimeOutAndEndsAtAHangUp)
+{
+    CTempHome home;
+    CTestPty pty;
+    CPausingPort port;
+    ASSERT_EQ(port.Open(pty.Path(), 0, 0, true), 0);
+    ASSERT_TRUE(pty.Send("one"));
+    ASSERT_TRUE(port.WaitForBytes(3));
+
+    port.Pause(3600 * 1000, INFINITE);
+    ASSERT_TRUE(port.WaitUntilPausing());
+    ASSERT_TRUE(pty.Send("two"));
+    ASSERT_TRUE(pty.WaitUnread(3));
+    // The pause may last no longer than the wait's own time.
+    port.Pause(3600 * 1000, 1);
+    ASSERT_TRUE(port.WaitForBytes(6));
+    EXPECT_EQ(port.ExpiredWithBytesWaiting(), 0);
+
+    port.Pause(3600 * 1000, INFINITE);
+    ASSERT_TRUE(port.WaitUntilPausing());
+    pty.CloseMaster();
+    ASSERT_TRUE(port.WaitForLoss());
+    EXPECT_EQ(port.LostCode(), SystemError(EIO));
+    EXPECT_EQ(port.Close(), 0);
 }
 
 TEST(SerialWnd, EventsRunOnTheOwnerThreadInOrder)
@@ -505,6 +590,42 @@ TEST(SerialWnd, HeldBlocksWaitForTheOwnerOrTheHoldsEnd)
     while (seen.size() < 2 && Clock::now() - start < std::chrono::seconds(10))
         handOver.RunOne(100);
     EXPECT_EQ(seen, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(port.Close(), 0);
+}
+
+// A hold that paces the reads: a stream in many small writes comes whole and in order.
+TEST(SerialWnd, APacedHoldLosesNoByte)
+{
+    CTempHome home;
+    CTestPty pty;
+    CQueuedHandOver handOver;
+    CSerialWnd port;
+    std::vector<uint8_t> received;
+    ASSERT_EQ(port.Open(pty.Path(), &handOver,
+                        [&](CReceivedBlock &block) {
+                            received.insert(received.end(), block.bytes.begin(), block.bytes.end());
+                        },
+                        {}, {}),
+              0);
+    port.HoldBlocksFor(3600 * 1000, 4);
+    const std::vector<uint8_t> stream = Numbered(300 * 1000);
+    std::atomic<bool> sent{true};
+    std::thread writer([&] {
+        constexpr size_t kPiece = 64;
+        for (size_t at = 0; at < stream.size() && sent; at += kPiece) {
+            const auto from = stream.begin() + static_cast<long>(at);
+            sent = pty.Send(
+                std::vector<uint8_t>(from, from + static_cast<long>(std::min(kPiece, stream.size() - at))));
+        }
+    });
+    const Clock::time_point start = Clock::now();
+    while (received.size() < stream.size() && Clock::now() - start < std::chrono::seconds(60)) {
+        if (!port.TakeHeldBlocks())
+            handOver.RunOne(10);
+    }
+    writer.join();
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(received == stream) << received.size() << " of " << stream.size();
     EXPECT_EQ(port.Close(), 0);
 }
 

@@ -132,6 +132,24 @@ TEST(Settings, RestartRestoresViewInstantItemAndLastLink)
 
 // A store of an older version lacks values, a hand-edited one may hold words: such a value keeps
 // what the window had, and everything after it, the features' values too, is still taken.
+// How long the port's reads may wait while the log holds a stream: kept as set, within the pause
+// a line's gap still ends a block at.
+TEST(Settings, TheReadPaceIsReadWithinItsBoundAndWrittenBack)
+{
+    GuiTestEnv env;
+    {
+        TfrmMain w;
+        EXPECT_EQ(w.Session().ReadPaceMs(), CPortSession::kReadPaceMs);
+    }
+    for (const auto &[stored, taken] : {std::pair{0, 0}, {2, 2}, {99, 6}, {-3, 0}}) {
+        Store({{"ReadPaceMs", stored}});
+        TfrmMain w;
+        EXPECT_EQ(w.Session().ReadPaceMs(), static_cast<uint32_t>(taken)) << stored;
+        w.SaveSettings();
+        EXPECT_EQ(Stored("ReadPaceMs").toInt(), taken);
+    }
+}
+
 TEST(Settings, AMissingOrNonIntegerValueKeepsItsOwnAndTheRestIsRead)
 {
     GuiTestEnv env;
