@@ -1,72 +1,15 @@
 #include "recdata/recdatalist.h"
 
 #include "platform/appfolder.h"
+#include "platform/packing.h"
 #include "platform/textfile.h"
 
 #include <algorithm>
-#include <new>
-#include <zlib.h>
 
 namespace {
 
 // Below this a block's own record outweighs what packing could spare.
 constexpr size_t kSmallestPacked = 512;
-
-// Raw deflate at its fastest: a stream of a device's lines packs to a tenth and more at over
-// 100 MB/s, and whatever the list packs the window thread pays for.
-class CPacker
-{
-public:
-    CPacker() { m_ready = deflateInit2(&m_stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
-    ~CPacker()
-    {
-        if (m_ready)
-            deflateEnd(&m_stream);
-    }
-    CPacker(const CPacker &) = delete;
-    CPacker &operator=(const CPacker &) = delete;
-
-    // False, `out` untouched, when the bytes do not pack to well below their size.
-    bool Pack(const Bytes &bytes, Bytes &out)
-    {
-        if (!m_ready || deflateReset(&m_stream) != Z_OK)
-            return false;
-        const size_t worth = bytes.size() - bytes.size() / 8;
-        Bytes packed(worth);
-        m_stream.next_in = const_cast<Bytef *>(bytes.data());
-        m_stream.avail_in = static_cast<uInt>(bytes.size());
-        m_stream.next_out = packed.data();
-        m_stream.avail_out = static_cast<uInt>(packed.size());
-        if (deflate(&m_stream, Z_FINISH) != Z_STREAM_END)
-            return false; // out of room: not worth it
-        packed.resize(m_stream.total_out);
-        packed.shrink_to_fit();
-        out = std::move(packed);
-        return true;
-    }
-
-private:
-    z_stream m_stream{};
-    bool m_ready = false;
-};
-
-Bytes Unpack(const Bytes &packed, size_t length)
-{
-    Bytes bytes(length);
-    z_stream stream{};
-    if (inflateInit2(&stream, -15) != Z_OK)
-        throw std::bad_alloc();
-    stream.next_in = const_cast<Bytef *>(packed.data());
-    stream.avail_in = static_cast<uInt>(packed.size());
-    stream.next_out = bytes.data();
-    stream.avail_out = static_cast<uInt>(bytes.size());
-    const int result = inflate(&stream, Z_FINISH);
-    inflateEnd(&stream);
-    // The list packed these very bytes itself; only a lack of memory stops them coming back.
-    if (result != Z_STREAM_END || stream.total_out != length)
-        throw std::bad_alloc();
-    return bytes;
-}
 
 } // namespace
 
@@ -75,7 +18,9 @@ CCommData CRecDataList::Stored::Item() const
     if (packed.empty())
         return item;
     CCommData whole = item;
-    whole.SetData(Unpack(packed, length));
+    Bytes bytes(length);
+    Unpack(packed, bytes.data(), length);
+    whole.SetData(std::move(bytes));
     return whole;
 }
 
@@ -112,7 +57,7 @@ void CRecDataList::Pack(size_t budget)
         packed->length = entry->length;
         packed->cost = entry->cost;
         packed->settled = true;
-        if (packer->Pack(entry->item.Data(), packed->packed)) {
+        if (packer->Pack(entry->item.Data().data(), entry->length, packed->packed)) {
             packed->item.SetName(entry->item.GetName());
             packed->item.SetFormat(entry->item.GetFormat());
         } else {

@@ -28,8 +28,8 @@ public:
     // An entry as the list holds it: the block, or its name and format with the bytes packed.
     struct Stored
     {
-        CCommData item; // without bytes while packed
-        Bytes packed;   // deflated; empty when the bytes are in `item`
+        CCommData item;     // without bytes while packed
+        std::string packed; // deflated; empty when the bytes are in `item`
         size_t length = 0;
         size_t cost = 0;      // as counted against kMemoryLimit: the block as it was received
         bool settled = false; // packing was tried (or the entry is too small to try)
