@@ -105,7 +105,7 @@ int main(int argc, char **argv)
         }
         if (next == packets.size())
             return false;
-        piece = *packets[next++];
+        piece = packets[next++]->Text();
         return true;
     });
     const double writeSeconds = Since(exported);
@@ -146,7 +146,7 @@ int main(int argc, char **argv)
         }
         if (next == framePackets.size())
             return false;
-        piece = *framePackets[next++];
+        piece = framePackets[next++]->Text();
         return true;
     });
     std::printf(

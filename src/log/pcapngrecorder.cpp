@@ -1,43 +1,75 @@
 #include "log/pcapngrecorder.h"
 
 #include "log/logpcapng.h"
+#include "platform/packing.h"
 
 void CPcapngRecorder::Add(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros)
 {
     m_packet.clear();
     AppendLogPcapng(m_packet, direction, bytes, length, wallMicros);
-    Keep();
+    Keep(wallMicros);
 }
 
 void CPcapngRecorder::AddEvent(const ST_LineEvent &event, int64_t wallMicros)
 {
     m_packet.clear();
     AppendLogPcapngEvent(m_packet, event, wallMicros);
-    Keep();
+    Keep(wallMicros);
 }
 
 void CPcapngRecorder::AddPacket(const std::string &packet)
 {
     m_packet = packet;
-    Keep();
+    Keep(-1);
 }
 
-void CPcapngRecorder::Keep()
+void CPcapngRecorder::Close()
+{
+    ST_Chunk &full = m_chunks.back();
+    if (full.FirstMicros < 0 || full.LastMicros - full.FirstMicros < kPackAfterMicros)
+        return;
+    std::string packed;
+    const std::string &bytes = full.Bytes->Bytes;
+    if (!CPacker().Pack(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), packed))
+        return;
+    auto piece = std::make_shared<ST_Piece>();
+    piece->Length = bytes.size();
+    piece->Bytes = std::move(packed);
+    full.Bytes = std::move(piece);
+}
+
+void CPcapngRecorder::Keep(int64_t wallMicros)
 {
     // A full chunk is never written to again: a snapshot may hold it.
-    if (m_chunks.empty() || m_chunks.back().Bytes->size() + m_packet.size() > kChunkBytes) {
-        m_chunks.push_back({std::make_shared<std::string>(), 0});
-        m_chunks.back().Bytes->reserve(std::max(kChunkBytes, m_packet.size()));
+    if (m_chunks.empty() || m_chunks.back().Size + m_packet.size() > kChunkBytes) {
+        if (!m_chunks.empty())
+            Close();
+        std::shared_ptr<ST_Piece> bytes = std::move(m_spare);
+        if (!bytes)
+            bytes = std::make_shared<ST_Piece>();
+        bytes->Bytes.reserve(std::max(kChunkBytes, m_packet.size()));
+        m_chunks.push_back({std::move(bytes), 0, 0, wallMicros, wallMicros});
     }
-    m_chunks.back().Bytes->append(m_packet);
-    ++m_chunks.back().Packets;
+    ST_Chunk &chunk = m_chunks.back();
+    chunk.Bytes->Bytes.append(m_packet);
+    chunk.Size += m_packet.size();
+    if (wallMicros >= 0)
+        chunk.LastMicros = wallMicros;
+    ++chunk.Packets;
     m_bytes += m_packet.size();
     ++m_packets;
     // Whole chunks go, the newest always stays.
     while (m_bytes > m_byteLimit && m_chunks.size() > 1) {
-        m_bytes -= m_chunks.front().Bytes->size();
-        m_packets -= m_chunks.front().Packets;
-        m_dropped += m_chunks.front().Packets;
+        ST_Chunk &oldest = m_chunks.front();
+        m_bytes -= oldest.Size;
+        m_packets -= oldest.Packets;
+        m_dropped += oldest.Packets;
+        // A chunk a snapshot took may still be read on the export's thread.
+        if (!m_spare && !oldest.Shared && oldest.Bytes->Length == 0 &&
+            oldest.Bytes->Bytes.capacity() < 2 * kChunkBytes) {
+            m_spare = std::move(oldest.Bytes);
+            m_spare->Bytes.clear();
+        }
         m_chunks.pop_front();
     }
 }
@@ -49,11 +81,31 @@ void CPcapngRecorder::Clear()
     m_packets = 0;
 }
 
+size_t CPcapngRecorder::HeldBytes() const
+{
+    size_t held = 0;
+    for (const ST_Chunk &chunk : m_chunks)
+        held += chunk.Bytes->Bytes.capacity();
+    return held;
+}
+
+std::string CPcapngRecorder::ST_Piece::Text() const
+{
+    if (Length == 0)
+        return Bytes;
+    std::string text(Length, '\0');
+    Unpack(Bytes, reinterpret_cast<uint8_t *>(text.data()), Length);
+    return text;
+}
+
 CPcapngRecorder::Snapshot CPcapngRecorder::Take() const
 {
     Snapshot pieces;
-    for (size_t i = 0; i < m_chunks.size(); ++i)
-        pieces.push_back(i + 1 < m_chunks.size() ? m_chunks[i].Bytes
-                                                 : std::make_shared<const std::string>(*m_chunks[i].Bytes));
+    for (size_t i = 0; i + 1 < m_chunks.size(); ++i) {
+        m_chunks[i].Shared = true;
+        pieces.push_back(m_chunks[i].Bytes);
+    }
+    if (!m_chunks.empty())
+        pieces.push_back(std::make_shared<const ST_Piece>(*m_chunks.back().Bytes));
     return pieces;
 }

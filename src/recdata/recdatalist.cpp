@@ -1,9 +1,71 @@
 #include "recdata/recdatalist.h"
 
 #include "platform/appfolder.h"
+#include "platform/packing.h"
 #include "platform/textfile.h"
 
 #include <algorithm>
+
+namespace {
+
+// Below this a block's own record outweighs what packing could spare.
+constexpr size_t kSmallestPacked = 512;
+
+} // namespace
+
+CCommData CRecDataList::Stored::Item() const
+{
+    if (packed.empty())
+        return item;
+    CCommData whole = item;
+    Bytes bytes(length);
+    Unpack(packed, bytes.data(), length);
+    whole.SetData(std::move(bytes));
+    return whole;
+}
+
+CRecDataList::Entry CRecDataList::Make(CCommData item)
+{
+    auto stored = std::make_shared<Stored>();
+    stored->length = item.Data().size();
+    stored->cost = CostOf(item);
+    stored->settled = stored->length < kSmallestPacked;
+    stored->item = std::move(item);
+    return stored;
+}
+
+size_t CRecDataList::HeldBytes() const
+{
+    size_t held = 0;
+    for (const Entry &entry : m_entries)
+        held += entry->item.Data().capacity() + entry->packed.capacity();
+    return held;
+}
+
+void CRecDataList::Pack(size_t budget)
+{
+    std::unique_ptr<CPacker> packer;
+    for (Entry &entry : m_entries) {
+        if (entry->settled)
+            continue;
+        if (budget == 0)
+            return;
+        budget -= std::min(budget, entry->length);
+        if (!packer)
+            packer = std::make_unique<CPacker>();
+        auto packed = std::make_shared<Stored>();
+        packed->length = entry->length;
+        packed->cost = entry->cost;
+        packed->settled = true;
+        if (packer->Pack(entry->item.Data().data(), entry->length, packed->packed)) {
+            packed->item.SetName(entry->item.GetName());
+            packed->item.SetFormat(entry->item.GetFormat());
+        } else {
+            packed->item = entry->item;
+        }
+        entry = std::move(packed);
+    }
+}
 
 size_t CRecDataList::CostOf(const CCommData &item)
 {
@@ -17,8 +79,8 @@ bool CRecDataList::Add(CCommData item)
     const bool cleared = FullFor(item);
     if (cleared)
         Clear();
-    m_memory += CostOf(item);
-    m_entries.push_back(std::make_shared<const CCommData>(std::move(item)));
+    m_entries.push_back(Make(std::move(item)));
+    m_memory += m_entries.back()->cost;
     m_ids.push_back(m_nextId++);
     return cleared;
 }
@@ -26,9 +88,9 @@ bool CRecDataList::Add(CCommData item)
 void CRecDataList::Replace(int pos, const CCommData &item)
 {
     Entry &entry = m_entries.at(static_cast<size_t>(pos));
-    m_memory -= CostOf(*entry);
-    entry = std::make_shared<const CCommData>(item);
-    m_memory += CostOf(*entry);
+    m_memory -= entry->cost;
+    entry = Make(item);
+    m_memory += entry->cost;
 }
 
 int CRecDataList::PosOf(uint64_t id) const
@@ -61,7 +123,7 @@ int CRecDataList::Remove(const std::vector<int> &positions)
     m_ids = std::move(keptIds);
     m_memory = 0;
     for (const Entry &entry : m_entries)
-        m_memory += CostOf(*entry);
+        m_memory += entry->cost;
     if (removed == 0)
         return -1;
     if (last == Count())
@@ -74,16 +136,17 @@ bool CRecDataList::MergeUp(int pos)
     if (pos < 1 || pos >= Count())
         return false;
     Entry &upperEntry = m_entries[static_cast<size_t>(pos - 1)];
-    const CCommData &lowerEntry = *m_entries[static_cast<size_t>(pos)];
-    m_memory -= CostOf(*upperEntry) + CostOf(lowerEntry);
-    auto upper = std::make_shared<CCommData>(*upperEntry);
+    const Entry &lowerEntry = m_entries[static_cast<size_t>(pos)];
+    CCommData upper = upperEntry->Item();
+    const CCommData lower = lowerEntry->Item();
     Bytes joined;
-    joined.reserve(upper->Data().size() + lowerEntry.Data().size());
-    joined.insert(joined.end(), upper->Data().begin(), upper->Data().end());
-    joined.insert(joined.end(), lowerEntry.Data().begin(), lowerEntry.Data().end());
-    upper->SetData(std::move(joined));
-    m_memory += CostOf(*upper);
-    upperEntry = std::move(upper);
+    joined.reserve(upper.Data().size() + lower.Data().size());
+    joined.insert(joined.end(), upper.Data().begin(), upper.Data().end());
+    joined.insert(joined.end(), lower.Data().begin(), lower.Data().end());
+    upper.SetData(std::move(joined));
+    m_memory -= upperEntry->cost + lowerEntry->cost;
+    upperEntry = Make(std::move(upper));
+    m_memory += upperEntry->cost;
     m_entries.erase(m_entries.begin() + pos);
     m_ids.erase(m_ids.begin() + pos);
     return true;
@@ -105,13 +168,13 @@ bool CRecDataList::Load(const std::string &path)
             ++nextFailed;
             continue;
         }
-        auto item = std::make_shared<CCommData>();
-        item->FromLine(lines[i]);
-        if (FullFor(*item))
+        CCommData item;
+        item.FromLine(lines[i]);
+        if (FullFor(item))
             break;
         ++taken;
-        m_memory += CostOf(*item);
-        m_entries.push_back(std::move(item));
+        m_entries.push_back(Make(std::move(item)));
+        m_memory += m_entries.back()->cost;
         m_ids.push_back(m_nextId++);
     }
     m_loadedAll = taken == lines.size();
@@ -124,7 +187,11 @@ TextPieces CRecDataList::FilePieces(std::vector<Entry> items)
     constexpr size_t kPieceBytes = 256 * 1024;
     return [items = std::move(items), next = size_t{0}](std::string &piece) mutable {
         while (next < items.size() && piece.size() < kPieceBytes) {
-            items[next++]->AppendLine(piece);
+            const Stored &stored = *items[next++];
+            if (stored.packed.empty())
+                stored.item.AppendLine(piece);
+            else
+                stored.Item().AppendLine(piece);
             piece += "\r\n";
         }
         return !piece.empty();

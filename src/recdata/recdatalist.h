@@ -3,6 +3,11 @@
 // in memory: a block that arrives while it is full, or that would take it past its memory, empties
 // it at once rather than trimming it entry by entry, so the entries the user sees always form one
 // unbroken run.
+//
+// Entries are packed (their bytes deflated) once they look set to stay: a stream's blocks would
+// otherwise be held twice for as long as the list holds them, once here and once in the log. The
+// bounds count an entry as it was received, packed or not, so packing never changes what the list
+// keeps.
 #include "data/commdata.h"
 #include "platform/textfile.h"
 
@@ -20,9 +25,20 @@ public:
     static constexpr size_t kMemoryLimit = size_t{32} * 1024 * 1024;
     // A full list on file: each byte is three characters of text, plus the names.
     static constexpr size_t kFileLimit = size_t{128} * 1024 * 1024;
-    // An entry never changes once in the list (a change puts a new one in its place), so a
-    // writer thread may hold on to entries while the list goes on.
-    using Entry = std::shared_ptr<const CCommData>;
+    // An entry as the list holds it: the block, or its name and format with the bytes packed.
+    struct Stored
+    {
+        CCommData item;     // without bytes while packed
+        std::string packed; // deflated; empty when the bytes are in `item`
+        size_t length = 0;
+        size_t cost = 0;      // as counted against kMemoryLimit: the block as it was received
+        bool settled = false; // packing was tried (or the entry is too small to try)
+        // The block whole. Throws std::bad_alloc when memory runs out.
+        CCommData Item() const;
+    };
+    // An entry never changes once in the list (a change, packing too, puts a new one in its
+    // place), so a writer thread may hold on to entries while the list goes on.
+    using Entry = std::shared_ptr<const Stored>;
 
     // Whether adding the block empties the list first. The newest block is always kept.
     bool FullFor(const CCommData &item) const
@@ -39,9 +55,16 @@ public:
     }
     // The memory the entries take, as counted against kMemoryLimit.
     size_t MemoryBytes() const { return m_memory; }
+    // What the entries' bytes take as they are held, packed or not.
+    size_t HeldBytes() const;
+
+    // Packs entries not yet tried, oldest first, until `budget` bytes of them have been looked
+    // at. Blocks that do not pack to well below their size stay as they are.
+    void Pack(size_t budget);
 
     int Count() const { return static_cast<int>(m_entries.size()); }
-    const CCommData &At(int pos) const { return *m_entries.at(static_cast<size_t>(pos)); }
+    // A copy: the entry may be packed.
+    CCommData At(int pos) const { return m_entries.at(static_cast<size_t>(pos))->Item(); }
     // The entries from `pos` to the end, shared.
     std::vector<Entry> EntriesFrom(int pos) const
     {
@@ -83,6 +106,7 @@ public:
 
 private:
     static size_t CostOf(const CCommData &item);
+    static Entry Make(CCommData item);
 
     std::vector<Entry> m_entries;
     std::vector<uint64_t> m_ids; // ascending, as entries only ever join at the end

@@ -537,6 +537,11 @@ void CPortSession::ReceiveBlock(CReceivedBlock &block)
         ShowBlock(block);
         return;
     }
+    if (m_zmodemStart.PassesWhole(block.bytes.data(), block.bytes.size())) {
+        m_heldSinceMs = -1;
+        ShowBlock(block);
+        return;
+    }
     std::vector<uint8_t> shown;
     std::vector<uint8_t> rest;
     const EZmodemStart found = m_zmodemStart.Feed(block.bytes.data(), block.bytes.size(), &shown, &rest);

@@ -2,6 +2,8 @@
 
 #include "transfer/zmodemframe.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr uint8_t kZdle = 0x18;
@@ -40,8 +42,11 @@ EZmodemStart CZmodemStartScanner::Feed(const uint8_t *data, size_t size, std::ve
     bytes.insert(bytes.end(), data, data + size);
     const auto from = [&bytes](size_t at) { return bytes.begin() + static_cast<std::ptrdiff_t>(at); };
     for (size_t at = 0; at < bytes.size(); ++at) {
-        if (bytes[at] != '*')
-            continue;
+        // A header starts only at a '*'; most data has few.
+        const void *star = std::memchr(&bytes[at], '*', bytes.size() - at);
+        if (star == nullptr)
+            break;
+        at = static_cast<size_t>(static_cast<const uint8_t *>(star) - bytes.data());
         size_t fit = 0;
         while (fit < kHeaderSize && at + fit < bytes.size() && Fits(fit, bytes[at + fit]))
             ++fit;
@@ -61,6 +66,11 @@ EZmodemStart CZmodemStartScanner::Feed(const uint8_t *data, size_t size, std::ve
     }
     shown->insert(shown->end(), bytes.begin(), bytes.end());
     return EZmodemStart::None;
+}
+
+bool CZmodemStartScanner::PassesWhole(const uint8_t *data, size_t size) const
+{
+    return size > 0 && m_held.empty() && std::memchr(data, '*', size) == nullptr;
 }
 
 void CZmodemStartScanner::Release(std::vector<uint8_t> *shown)

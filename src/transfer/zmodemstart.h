@@ -31,6 +31,9 @@ public:
     // the scanner starts afresh: what follows is the transfer's until the caller feeds it again.
     EZmodemStart Feed(const uint8_t *data, size_t size, std::vector<uint8_t> *shown,
                       std::vector<uint8_t> *transfer);
+    // Whether Feed would show the whole block and keep nothing back: no header can start in it.
+    // Most blocks are so, and the caller then keeps them as they are instead of copying them.
+    bool PassesWhole(const uint8_t *data, size_t size) const;
     // The bytes kept back as a possible header's start; empty when the last block ended otherwise.
     const std::vector<uint8_t> &Held() const { return m_held; }
     // No more of that header came in time: the kept bytes are received data after all.

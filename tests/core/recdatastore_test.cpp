@@ -2,6 +2,7 @@
 
 #include "platform/textfile.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -208,4 +209,68 @@ TEST(RecDataList, ALoadKeepsToTheListsBoundsAndTellsWhatItLeftOut)
         EXPECT_EQ(list.LoadedAll(), all) << count;
     }
     std::remove(path.c_str());
+}
+
+// Packed entries read back, merge, change and go to file exactly as they were received; blocks
+// that do not pack, and small ones, stay as they are; the bounds count what was received.
+TEST(RecDataList, PackedEntriesReadBackAsReceived)
+{
+    std::string lines;
+    for (int i = 0; lines.size() < 16 * 1024; ++i)
+        lines += std::to_string(100000 + i) + " HIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFG\r\n";
+    const CCommData stream(Bytes(lines.begin(), lines.end()));
+    Bytes noise(8 * 1024);
+    uint32_t seed = 12345;
+    for (uint8_t &byte : noise) {
+        seed = seed * 1103515245 + 12345;
+        byte = static_cast<uint8_t>(seed >> 24);
+    }
+    CRecDataList list;
+    for (int i = 0; i < 40; ++i)
+        list.Add(Block({static_cast<uint8_t>(i)}));
+    for (int i = 0; i < 40; ++i) {
+        CCommData item = stream;
+        item.SetName(std::to_string(i));
+        list.Add(item);
+    }
+    list.Add(CCommData(noise));
+    const std::vector<std::string> names = Names(list);
+    const size_t counted = list.MemoryBytes();
+    const size_t held = list.HeldBytes();
+    const auto text = [&list] {
+        const TextPieces pieces = CRecDataList::FilePieces(list.EntriesFrom(0));
+        std::string all;
+        for (std::string piece; pieces(piece); piece.clear())
+            all += piece;
+        return all;
+    };
+    const std::string before = text();
+
+    list.Pack(10 * stream.Data().size()); // the budget stops it part of the way
+    const size_t partly = list.HeldBytes();
+    EXPECT_LT(partly, held - 8 * stream.Data().size());
+    list.Pack(SIZE_MAX);
+    EXPECT_LT(list.HeldBytes(), partly);
+    EXPECT_LT(list.HeldBytes(), held / 4);
+    EXPECT_EQ(list.MemoryBytes(), counted);
+    EXPECT_EQ(Names(list), names);
+    EXPECT_EQ(list.At(0).Data(), Bytes({0}));
+    EXPECT_EQ(list.At(79).Data(), stream.Data());
+    EXPECT_EQ(list.At(80).Data(), noise);
+    EXPECT_EQ(text(), before);
+
+    ASSERT_TRUE(list.MergeUp(79));
+    Bytes twice = stream.Data();
+    twice.insert(twice.end(), stream.Data().begin(), stream.Data().end());
+    EXPECT_EQ(list.At(78).Data(), twice);
+    EXPECT_EQ(list.At(78).GetName(), "38");
+    CCommData renamed = list.At(41);
+    renamed.SetName("renamed");
+    list.Replace(41, renamed);
+    list.Pack(SIZE_MAX);
+    EXPECT_EQ(list.At(41), renamed);
+    EXPECT_EQ(list.At(79).Data(), noise);
+    list.Remove({40, 41});
+    EXPECT_EQ(list.At(40).GetName(), "2");
+    EXPECT_EQ(list.At(40).Data(), stream.Data());
 }

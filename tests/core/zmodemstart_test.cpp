@@ -74,6 +74,13 @@ TEST(ZmodemStart, APartOrBrokenHeaderIsShownInOrder)
     EXPECT_EQ(split.found, EZmodemStart::None);
     EXPECT_EQ(split.shown, "t=21.5 ");
     EXPECT_EQ(scanner.Held().size(), 6u);
+    // A block the session may keep as it is: nothing held before it and no '*' in it.
+    const auto passes = [](const CZmodemStartScanner &s, const std::string &block) {
+        return s.PassesWhole(reinterpret_cast<const uint8_t *>(block.data()), block.size());
+    };
+    EXPECT_FALSE(passes(scanner, "\r\nt=21.6\r\n"));
+    EXPECT_TRUE(passes(CZmodemStartScanner(), "\r\nt=21.6\r\n"));
+    EXPECT_FALSE(passes(CZmodemStartScanner(), "t=* 21.6"));
     split = Scan(scanner, {"\r\nt=21.6\r\n", "**\x18"
                                              "B0000000000ffff\r\n"});
     EXPECT_EQ(split.found, EZmodemStart::None);

@@ -187,7 +187,7 @@ bool TPcapngExport::ExportPackets(const QString &path, std::vector<ST_PcapngInte
                 }
                 if (next == packets.size())
                     return false;
-                piece = *packets[next++];
+                piece = packets[next++]->Text();
                 return true;
             });
         } catch (const EKestrumError &e) {

@@ -1,7 +1,7 @@
 #include "recdata/gui/TfrmRecDataList.h"
 
-#include "data/gui/dialogsupport.h"
 #include "data/gui/TListButtons.h"
+#include "data/gui/dialogsupport.h"
 #include "platform/diaglog.h"
 #include "platform/errors.h"
 #include "platform/gui/coretext.h"
@@ -279,6 +279,10 @@ void TfrmRecDataList::Flush()
         m_writer.PostAppend(RecDataFilePath(), CRecDataList::FilePieces(m_entries.EntriesFrom(m_onFile)));
     }
     m_onFile = m_entries.Count();
+    // The writer keeps the rows as they were until it is done with them. A list that turns over
+    // lets its entries go before packing them could pay, so a flood is never packed.
+    if (!TurningOver())
+        m_entries.Pack(kPackBudget);
 }
 
 void TfrmRecDataList::btnAddtoSendDataClick()

@@ -30,6 +30,9 @@ public:
     // fires. The rewrite after the emptying would throw most of the pieces' text away, so the
     // timer alone writes such a stream.
     static constexpr size_t kFlushBytes = 256 * 1024;
+    // Packed at each flush at most, a few flushes' worth: a stream that keeps up with it is held
+    // packed a flush behind, and a full list loaded at the start is packed over the first few.
+    static constexpr size_t kPackBudget = 1024 * 1024;
 
     // Loads the list from `filePath`; an empty one is "TempRec.tmp" in the app folder.
     explicit TfrmRecDataList(QWidget *owner, const std::string &filePath = std::string());
