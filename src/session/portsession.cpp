@@ -102,6 +102,7 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
 CPortSession::~CPortSession()
 {
     CancelConnect();
+    m_abandoned.clear();
     // A cancelled transfer still tells the other end, in a write that would wait for a line that
     // takes nothing; the close wakes that write, so the sender ends at once.
     if (m_transfer) {
