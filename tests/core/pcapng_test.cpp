@@ -153,7 +153,7 @@ TEST(Pcapng, AHeadlessRunWritesBothDirections)
         const int64_t after = WallNowMicros();
 
         const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
-        ASSERT_EQ(content.Interfaces.size(), 4u);
+        ASSERT_EQ(content.Interfaces.size(), 6u);
         EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
         ASSERT_EQ(content.Records.size(), 2u) << framing;
         for (const ST_PcapngRecord &r : content.Records) {
