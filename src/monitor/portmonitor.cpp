@@ -144,9 +144,11 @@ struct CPortMonitor::Impl
         bool network = false;
         std::atomic<bool> lost{false};
         ELinePort linePort = ELinePort::MonitorA;
-        // Its reader's own: the lines as last looked at, and whether there are any to look at.
+        // Its reader's own: the lines as last looked at, whether there are any to look at, and
+        // whether its driver counts line errors (a pseudo-terminal's is not asked at every read).
         CLineEvents lines;
         bool watchLines = false;
+        bool countsErrors = false;
     };
 
     BlockSink blocks;
@@ -263,7 +265,7 @@ void CPortMonitor::Impl::FollowProgram()
 void CPortMonitor::Impl::LineErrors(Side &side)
 {
     uint32_t errors = 0;
-    if (side.port == nullptr || !side.port->ClearCommErrors(&errors) || errors == 0)
+    if (!side.countsErrors || !side.port->ClearCommErrors(&errors) || errors == 0)
         return;
     ST_LineEvent seen;
     seen.SteadyMicros = SteadyMicros();
@@ -296,6 +298,7 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
     const int notify = from.port != nullptr ? from.port->NotifyDescriptor() : -1;
     from.lines.PortClosed();
     from.watchLines = from.port != nullptr && from.port->HasModemLines();
+    from.countsErrors = from.port != nullptr && from.port->HasLineCounters();
     Clock::time_point nextLook = Clock::now();
     uint8_t buffer[kReadChunk + 1];
     const auto tellHold = [this] { events(EMonitorEvent::ReadingHeld); };

@@ -151,6 +151,9 @@ public:
     bool GetRING();
     // The driver has modem lines to read and set (false on a pseudo-terminal).
     bool HasModemLines();
+    // The driver counts breaks and line errors, or a server tells them (false on a
+    // pseudo-terminal): ClearCommErrors can report some.
+    bool HasLineCounters() const;
     // All six lines in one look: a USB adapter answers every look with a control transfer, so a
     // caller that shows several lines asks once. Fails like GetCTS.
     bool GetModemLines(ST_ModemLines *lines);
