@@ -1231,6 +1231,14 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>A raw TCP port carries data only: the line settings are the server&apos;s</source>
         <translation>Ein reiner TCP-Port überträgt nur Daten: die Leitungseinstellungen bestimmt der Server</translation>
     </message>
+    <message>
+        <source>Opening %1...</source>
+        <translation>Öffne %1...</translation>
+    </message>
+    <message>
+        <source>Close Port stops opening</source>
+        <translation>Port schließen bricht das Öffnen ab</translation>
+    </message>
 </context>
 <context>
     <name>TReceiveCounters</name>

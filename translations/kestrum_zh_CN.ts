@@ -1228,6 +1228,14 @@ Data received from now on is not captured.</source>
         <source>A raw TCP port carries data only: the line settings are the server&apos;s</source>
         <translation>原始 TCP 端口只传输数据：线路设置由服务器决定</translation>
     </message>
+    <message>
+        <source>Opening %1...</source>
+        <translation>正在打开 %1...</translation>
+    </message>
+    <message>
+        <source>Close Port stops opening</source>
+        <translation>关闭端口可停止打开</translation>
+    </message>
 </context>
 <context>
     <name>TReceiveCounters</name>

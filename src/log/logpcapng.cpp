@@ -36,6 +36,8 @@ std::vector<ST_PcapngInterface> LogPcapngInterfaces(const std::string &port, con
     // Last, so the data interfaces keep the numbers files written before had.
     interfaces.push_back(
         {name + " lines", (description.empty() ? name : description) + ", line events", kPcapngSerialEvents});
+    interfaces.push_back({"monitor A lines", "the monitor's port A, line events", kPcapngSerialEvents});
+    interfaces.push_back({"monitor B lines", "the monitor's port B, line events", kPcapngSerialEvents});
     return interfaces;
 }
 
@@ -102,7 +104,9 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
 void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros)
 {
     ST_PcapngSerialEvent packet;
-    packet.Interface = kLogPcapngEvents;
+    packet.Interface = event.Port == ELinePort::MonitorA   ? kLogPcapngEventsA
+                       : event.Port == ELinePort::MonitorB ? kLogPcapngEventsB
+                                                           : kLogPcapngEvents;
     packet.WallMicros = wallMicros;
     switch (event.Kind) {
     case ELineEvent::ModemLines:

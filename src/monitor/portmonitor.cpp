@@ -4,12 +4,15 @@
 #include "netport/netopen.h"
 #include "platform/handoverbound.h"
 #include "serial/serial.h"
+#include "session/lineevents.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -20,6 +23,13 @@ namespace {
 
 // A pseudo-terminal hands over at most a page at a time; a real port rarely has more waiting.
 constexpr size_t kReadChunk = 4096;
+
+int64_t SteadyMicros()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int64_t WallClockMs()
 {
@@ -133,11 +143,18 @@ struct CPortMonitor::Impl
         CSerial *port = nullptr; // null for the virtual port
         bool network = false;
         std::atomic<bool> lost{false};
+        ELinePort linePort = ELinePort::MonitorA;
+        // Its reader's own: the lines as last looked at, whether there are any to look at, and
+        // whether its driver counts line errors (a pseudo-terminal's is not asked at every read).
+        CLineEvents lines;
+        bool watchLines = false;
+        bool countsErrors = false;
     };
 
     BlockSink blocks;
     NoteSink notes;
     EventSink events;
+    LineSink lineEvents;
 
     std::mutex controlLock; // Begin and Stop
     std::atomic<bool> running{false};
@@ -166,6 +183,8 @@ struct CPortMonitor::Impl
     void StartPorts(const std::string &linkPath, const StartSink &started);
     bool OpenPorts(const std::string &linkPath, std::string &error);
     void Read(Side &from, Side &to);
+    void LineErrors(Side &side);
+    void LookAtLines(Side &side);
     bool WriteAll(Side &to, const uint8_t *data, size_t size);
     void Lost(Side &side, int e);
     void FollowProgram();
@@ -243,17 +262,62 @@ void CPortMonitor::Impl::FollowProgram()
     notes(note);
 }
 
+void CPortMonitor::Impl::LineErrors(Side &side)
+{
+    uint32_t errors = 0;
+    if (!side.countsErrors || !side.port->ClearCommErrors(&errors) || errors == 0)
+        return;
+    ST_LineEvent seen;
+    seen.SteadyMicros = SteadyMicros();
+    seen.Port = side.linePort;
+    seen.Before = seen.After = side.lines.Lines();
+    for (const ST_LineEvent &event : LineErrorsSeen(errors, side.port->TakeLineErrorCounts(), seen))
+        lineEvents(event);
+}
+
+void CPortMonitor::Impl::LookAtLines(Side &side)
+{
+    ST_ModemLines now;
+    // A driver that stops answering is not asked ten times a second (the log has its line).
+    if (!side.port->GetModemLines(&now)) {
+        side.watchLines = false;
+        return;
+    }
+    std::optional<ST_LineEvent> changed = side.lines.LinesSeen(LineEventBits(now), SteadyMicros());
+    if (!changed)
+        return;
+    changed->Port = side.linePort;
+    lineEvents(*changed);
+}
+
 void CPortMonitor::Impl::Read(Side &from, Side &to)
 {
+    using Clock = std::chrono::steady_clock;
     const bool virtualSide = from.packetMode;
     const int watch = virtualSide ? virtualB.OpenWatch() : -1;
+    const int notify = from.port != nullptr ? from.port->NotifyDescriptor() : -1;
+    from.lines.PortClosed();
+    from.watchLines = from.port != nullptr && from.port->HasModemLines();
+    from.countsErrors = from.port != nullptr && from.port->HasLineCounters();
+    Clock::time_point nextLook = Clock::now();
     uint8_t buffer[kReadChunk + 1];
     const auto tellHold = [this] { events(EMonitorEvent::ReadingHeld); };
     for (;;) {
         if (!bound.WaitForRoom(tellHold))
             return;
-        pollfd fds[3] = {{from.fd, POLLIN, 0}, {wake, POLLIN, 0}, {watch, POLLIN, 0}};
-        if (poll(fds, watch >= 0 ? 3 : 2, -1) < 0) {
+        int waitMs = -1;
+        if (from.watchLines) {
+            const Clock::time_point now = Clock::now();
+            if (now >= nextLook) {
+                LookAtLines(from);
+                nextLook = now + std::chrono::milliseconds(CLineEvents::kLookMs);
+            }
+            waitMs = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(nextLook - Clock::now()).count());
+        }
+        // A descriptor of -1 is passed over.
+        pollfd fds[4] = {{from.fd, POLLIN, 0}, {wake, POLLIN, 0}, {watch, POLLIN, 0}, {notify, POLLIN, 0}};
+        if (poll(fds, 4, from.watchLines ? std::max(waitMs, 0) : -1) < 0) {
             if (errno == EINTR)
                 continue;
             Lost(from, errno);
@@ -266,6 +330,15 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
                 const std::lock_guard<std::mutex> guard(attachLock);
                 virtualB.DropUnread();
             }
+        if (fds[3].revents != 0) {
+            // The server told it apart from the data: before the bytes still waiting, as the
+            // window's listener takes it.
+            eventfd_t drained = 0;
+            eventfd_read(notify, &drained);
+            LineErrors(from);
+            if (from.watchLines)
+                LookAtLines(from);
+        }
         if (fds[0].revents == 0)
             continue;
         const ssize_t n = read(from.fd, buffer, sizeof buffer);
@@ -305,12 +378,13 @@ void CPortMonitor::Impl::Read(Side &from, Side &to)
         ST_MonitorBlock block;
         block.Tag = bridged ? from.bridgedTag : from.readTag;
         block.ArrivalMs = WallClockMs();
-        block.ArrivalSteadyMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count();
+        block.ArrivalSteadyMicros = SteadyMicros();
         block.Data.assign(data, data + size);
         bound.Added(size);
         blocks(std::move(block));
+        // A local driver counts a break or a line error as the bytes it came with arrive.
+        if (notify < 0)
+            LineErrors(from);
         if (bridged && !WriteAll(to, data, size) && !to.lost.load())
             return; // stopping
     }
@@ -392,12 +466,15 @@ void CPortMonitor::Impl::StartPorts(const std::string &linkPath, const StartSink
     starting.store(false);
 }
 
-CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes, EventSink events)
+CPortMonitor::CPortMonitor(BlockSink blocks, NoteSink notes, EventSink events, LineSink lines)
     : m_impl(std::make_unique<Impl>())
 {
     m_impl->blocks = blocks ? std::move(blocks) : [](ST_MonitorBlock &&) {};
     m_impl->notes = notes ? std::move(notes) : [](const std::string &) {};
     m_impl->events = events ? std::move(events) : [](EMonitorEvent) {};
+    m_impl->lineEvents = lines ? std::move(lines) : [](const ST_LineEvent &) {};
+    m_impl->a.linePort = ELinePort::MonitorA;
+    m_impl->b.linePort = ELinePort::MonitorB;
     m_impl->a.name = "A";
     m_impl->a.readTag = EMonitorTag::A;
     m_impl->a.bridgedTag = EMonitorTag::AtoB;

@@ -23,12 +23,19 @@
 // connection ended, and then ends the monitor: it reads neither side any more, and the event sink
 // hears Ended; Stop then removes the virtual port.
 //
+// What each side's line does besides data goes to the line sink, on that side's thread, in the
+// order of its blocks (portbase/lineevent.h, its Port naming the side): a break or a line error
+// after the read that brought it (a local device's driver counts them with the bytes; a network
+// port's server tells them), a modem-line change at the look that found it, the lines looked at
+// ten times a second as the window looks at its own. The virtual port has no lines of its own.
+//
 // A virtual port B: see monitor/virtualport.h for which of the program's line settings port A
 // follows; each change is told as "Virtual port: <rate> baud, <1 stop bit|2 stop bits>,
 // <no|RTS/CTS|XON/XOFF> flow control; port A follows" (or "; port A cannot follow: " and why).
 // The link is removed at Stop, and also when the process dies of a fatal signal.
 #include "data/commdata.h"
 #include "link/linksetting.h"
+#include "portbase/lineevent.h"
 
 #include <cstdint>
 #include <functional>
@@ -82,7 +89,9 @@ public:
     // How a start ended: an empty error once both ports are open and read.
     using StartSink = std::function<void(const std::string &error)>;
 
-    CPortMonitor(BlockSink blocks, NoteSink notes, EventSink events = {});
+    using LineSink = std::function<void(const ST_LineEvent &event)>;
+
+    CPortMonitor(BlockSink blocks, NoteSink notes, EventSink events = {}, LineSink lines = {});
     // Stops a running monitor.
     ~CPortMonitor();
     CPortMonitor(const CPortMonitor &) = delete;

@@ -69,3 +69,24 @@ std::string ReplayPortName(const std::string &file)
 {
     return kReplayScheme + file;
 }
+
+std::unique_ptr<IDemoPort> StartPlayedPort(const std::string &name, std::string *error)
+{
+    const bool replay = IsReplayPortName(name);
+    IDemoPorts *ports = replay ? ReplayPorts() : DemoPorts();
+    if (!ports) {
+        *error =
+            name + (replay ? ": this program plays no recordings" : ": this program plays no demo devices");
+        return nullptr;
+    }
+    return ports->Start(replay ? ReplayFileOf(name) : DemoKindOf(name), error);
+}
+
+bool PlayedPortStartWaits(const std::string &name)
+{
+    const bool replay = IsReplayPortName(name);
+    if (!replay && !IsDemoPortName(name))
+        return false;
+    IDemoPorts *ports = replay ? ReplayPorts() : DemoPorts();
+    return ports != nullptr && ports->StartWaits(replay ? ReplayFileOf(name) : DemoKindOf(name));
+}

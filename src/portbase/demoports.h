@@ -31,8 +31,12 @@ public:
     virtual ~IDemoPorts() = default;
     // In the order the port list shows them.
     virtual std::vector<ST_DemoKind> Kinds() const = 0;
-    // Null with `error` in words ("demo://foo: no such demo device (board, echo)").
+    // Null with `error` in words ("demo://foo: no such demo device (board, echo)"). Any thread.
     virtual std::unique_ptr<IDemoPort> Start(const std::string &kind, std::string *error) = 0;
+    // Start would wait on a disk (a recording not read yet): an owner whose thread must not wait
+    // starts it on another (StartPlayedPort) and hands what it made to the port
+    // (CSerial::PreparePlayedPort).
+    virtual bool StartWaits(const std::string & /*kind*/) const { return false; }
 };
 
 // Not owned; set before any port opens, null removes it.
@@ -53,6 +57,11 @@ IDemoPorts *ReplayPorts();
 bool IsReplayPortName(const std::string &name);
 std::string ReplayFileOf(const std::string &name);
 std::string ReplayPortName(const std::string &file);
+// The played port `name` ("demo://KIND" or "replay://FILE") started, on any thread: null with
+// `error` in words when it cannot be.
+std::unique_ptr<IDemoPort> StartPlayedPort(const std::string &name, std::string *error);
+// Its start would wait on a disk (IDemoPorts::StartWaits).
+bool PlayedPortStartWaits(const std::string &name);
 // A port this program plays (a demo device or a replay): never gone, nothing to wait for.
 inline bool IsPlayedPortName(const std::string &name)
 {

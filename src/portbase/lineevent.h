@@ -17,9 +17,13 @@ constexpr uint8_t kLineRts = 0x08;
 constexpr uint8_t kLineDtr = 0x10;
 constexpr uint8_t kLineRi = 0x20;
 
+// Whose line it was: the window's own port, or a side of the two-port monitor.
+enum class ELinePort : uint8_t { Window, MonitorA, MonitorB };
+
 struct ST_LineEvent
 {
     int64_t SteadyMicros = 0;
+    ELinePort Port = ELinePort::Window;
     ELineEvent Kind = ELineEvent::ModemLines;
     // The lines before and after a change; for the others both are the lines as last seen.
     uint8_t Before = 0;

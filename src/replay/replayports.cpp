@@ -66,6 +66,14 @@ class CReplayPorts final : public IDemoPorts
 {
 public:
     std::vector<ST_DemoKind> Kinds() const override { return {}; }
+    // Only a recording read beforehand (the replay dialog reads it on a thread of its own) keeps
+    // the disk out of the start.
+    bool StartWaits(const std::string &file) const override
+    {
+        const std::lock_guard<std::mutex> guard(g_preparedLock);
+        const auto found = g_prepared.find(file);
+        return found == g_prepared.end() || !found->second.Recording;
+    }
     std::unique_ptr<IDemoPort> Start(const std::string &file, std::string *error) override
     {
         ST_Prepared prepared;

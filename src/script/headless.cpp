@@ -736,6 +736,11 @@ private:
     template <typename Done> void PumpUntil(Done done, Clock::time_point deadline)
     {
         while (!done() && m_signal.load() == 0) {
+            // Before the script's calls are run: what it does next comes after the look.
+            if (m_watchLines && Clock::now() >= m_nextLook) {
+                m_nextLook = Clock::now() + std::chrono::milliseconds(CLineEvents::kLookMs);
+                LookAtLines();
+            }
             m_portHandOver->RunAll();
             m_sendHandOver->RunAll();
             m_calls.RunAll();
@@ -749,8 +754,27 @@ private:
             }
             if (done() || m_signal.load() != 0 || Clock::now() >= deadline)
                 return;
-            m_pump.Wait(m_framesDue ? std::min(deadline, *m_framesDue) : deadline);
+            Clock::time_point wake = m_framesDue ? std::min(deadline, *m_framesDue) : deadline;
+            if (m_watchLines)
+                wake = std::min(wake, m_nextLook);
+            m_pump.Wait(wake);
         }
+    }
+    // The modem lines at the window's pace, only for a capture that records their changes: a
+    // run without one asks the driver nothing more.
+    void WatchLines()
+    {
+        m_watchLines = m_pcapngOn && m_session.IsOpen() && m_session.Device().HasModemLines();
+        m_nextLook = Clock::now();
+    }
+    void LookAtLines()
+    {
+        ST_ModemLines lines;
+        // A driver that stops answering is not asked ten times a second (the log has its line).
+        if (!m_session.IsOpen() || !m_session.Device().GetModemLines(&lines))
+            m_watchLines = false;
+        else
+            m_session.ModemLinesSeen(lines);
     }
 
     const ST_HeadlessOptions &m_options;
@@ -764,6 +788,8 @@ private:
     bool m_pcapngFrames = false;         // set before the port opens
     bool m_writingFrames = false;
     std::optional<Clock::time_point> m_framesDue; // the session's frames wait on the clock
+    bool m_watchLines = false;
+    Clock::time_point m_nextLook;
     std::mutex m_printLock;
     CPump m_pump;
     std::atomic<int> m_signal{0};
@@ -951,6 +977,7 @@ int CHeadlessRun::Run()
         WriteJunit(outcome);
         return cut ? 1 : 2;
     }
+    WatchLines();
     // The script's thread shares what it reports with this one; when it has to be left behind
     // (a finalizer that never returns, where Lua looks at no hook), the run ends without it and
     // the process exits before anything it may still touch is gone.
@@ -1003,8 +1030,12 @@ int CHeadlessRun::Run()
         Print("replay: " + m_replay.Summary());
     }
     // What the listener handed over before the end is the run's too: a break it saw before the
-    // last bytes the script read would go with the close's cancel otherwise.
+    // last bytes the script read would go with the close's cancel otherwise. So are the lines as
+    // the run ends, however little of a tenth of a second has passed since the last look.
     m_portHandOver->RunAll();
+    if (m_watchLines)
+        LookAtLines();
+    m_watchLines = false;
     const uint32_t dropped = m_session.Close();
     // The sends the close cut short are told through the send hand-over, which is never cancelled.
     const Clock::time_point settle = Clock::now() + kStopGrace;
@@ -1069,8 +1100,8 @@ const char *HeadlessUsage()
            "  --log-view VIEW       text (the default), hex, dec or symbols\n"
            "  --pcapng FILE         every read and send as a packet for Wireshark, both\n"
            "                        directions, times in microseconds (appended to); with\n"
-           "                        --framing a packet per frame; breaks and line errors\n"
-           "                        between them\n"
+           "                        --framing a packet per frame; modem-line changes, breaks\n"
+           "                        and line errors between them\n"
            "  --junit FILE          the test cases as JUnit XML\n"
            "  --framing PROFILE     how the traffic is cut into frames for frame() and --frames:\n"
            "                        Modbus RTU, Modbus ASCII, NMEA 0183, Lines, SLIP, COBS\n"

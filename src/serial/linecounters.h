@@ -45,6 +45,11 @@ void AddLineCounterGrowth(ST_LineCounters &sum, const ST_LineCounters &before, c
 class CInboundLoss
 {
 public:
+    // Errors come in bursts (a wrong rate makes one at nearly every byte): a burst is noted once
+    // none came for kQuietMs, and one that never ends every kLongestBurstMs.
+    static constexpr int kQuietMs = 500;
+    static constexpr int64_t kLongestBurstMs = 5000;
+
     // One event's line errors: the driver's counts per kind; a kind whose bit came without a count
     // counts once. Breaks are data the far end sent, not loss, and are left out.
     void AddLineErrors(uint32_t errorBits, const ST_LineCounters &counts);

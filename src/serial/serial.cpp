@@ -121,10 +121,23 @@ void CSerial::PrepareNetLine(std::unique_ptr<CNetLine> line, const ST_NetLineSet
     m_preparedSettings = applied;
 }
 
+void CSerial::PreparePlayedPort(const std::string &name, std::unique_ptr<IDemoPort> port)
+{
+    const std::lock_guard<std::mutex> guard(m_settingsLock);
+    m_preparedPlayed = std::move(port);
+    m_preparedPlayedName = WithoutDevicePrefix(name);
+}
+
 std::string CSerial::OpenFailure() const
 {
     const std::lock_guard<std::mutex> guard(m_settingsLock);
     return m_openFailure;
+}
+
+int CSerial::NotifyDescriptor() const
+{
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    return m_net ? m_net->StateFd() : -1;
 }
 
 bool CSerial::IsNetworkPort() const
@@ -184,14 +197,16 @@ long CSerial::ConnectNetLine(const std::string &name, std::unique_ptr<CNetLine> 
 
 long CSerial::StartDemo(const std::string &name, std::unique_ptr<IDemoPort> *demo)
 {
-    const bool replay = IsReplayPortName(name);
-    IDemoPorts *ports = replay ? ReplayPorts() : DemoPorts();
     std::string error;
-    if (ports)
-        *demo = ports->Start(replay ? ReplayFileOf(name) : DemoKindOf(name), &error);
-    else
-        error =
-            name + (replay ? ": this program plays no recordings" : ": this program plays no demo devices");
+    {
+        // Started beforehand by an owner whose thread must not wait for it.
+        const std::lock_guard<std::mutex> guard(m_settingsLock);
+        if (m_preparedPlayed && m_preparedPlayedName == name) {
+            *demo = std::move(m_preparedPlayed);
+            return 0;
+        }
+    }
+    *demo = StartPlayedPort(name, &error);
     if (*demo)
         return 0;
     {

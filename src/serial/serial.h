@@ -151,6 +151,9 @@ public:
     bool GetRING();
     // The driver has modem lines to read and set (false on a pseudo-terminal).
     bool HasModemLines();
+    // The driver counts breaks and line errors, or a server tells them (false on a
+    // pseudo-terminal): ClearCommErrors can report some.
+    bool HasLineCounters() const;
     // All six lines in one look: a USB adapter answers every look with a control transfer, so a
     // caller that shows several lines asks once. Fails like GetCTS.
     bool GetModemLines(ST_ModemLines *lines);
@@ -165,6 +168,11 @@ public:
     // itself (the two-port monitor) instead of through Read, Write and WaitEvent. It stays valid
     // until Close, which such a caller makes only once it has stopped using it.
     int Descriptor() const { return m_fd.load(); }
+    // For such a caller: readable when a network port's server told something apart from the
+    // data (a break, a line error, a modem line); the caller drains it (an eventfd) and asks
+    // ClearCommErrors and GetModemLines. -1 for a local device, whose driver counts breaks and
+    // line errors with the bytes.
+    int NotifyDescriptor() const;
     // The code for a line that ended with `e` (while open): a network port tells why its
     // connection ended instead.
     long LostCode(int e) const;
@@ -178,6 +186,8 @@ public:
     // of its address, which takes it instead of connecting. `applied` are the line settings it
     // already carries: the port starts with them, and Setup sends nothing that is already so.
     void PrepareNetLine(std::unique_ptr<CNetLine> line, const ST_NetLineSettings &applied);
+    // The same for a played port started beforehand (StartPlayedPort), for the next Open of `name`.
+    void PreparePlayedPort(const std::string &name, std::unique_ptr<IDemoPort> port);
     // What stopped the last Open in words, where the device says more than the code ("Cannot
     // connect to lab-pi:7000: connection refused"); empty otherwise.
     std::string OpenFailure() const;
@@ -305,6 +315,8 @@ private:
     std::unique_ptr<IDemoPort> m_demo;
     std::unique_ptr<CNetLine> m_preparedNet; // under m_settingsLock, as is all below
     ST_NetLineSettings m_preparedSettings;
+    std::unique_ptr<IDemoPort> m_preparedPlayed;
+    std::string m_preparedPlayedName;
     std::optional<ST_NetLineSettings> m_netApplied; // what the server holds, as far as known
     std::optional<bool> m_netDtr, m_netRts;         // as last sent
     std::string m_openFailure;

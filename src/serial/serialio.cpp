@@ -270,6 +270,13 @@ bool CSerial::ReadLineCounters(ST_LineCounters *counters) const
     return true;
 }
 
+bool CSerial::HasLineCounters() const
+{
+    const std::shared_lock<std::shared_mutex> life(m_lifeLock);
+    ST_LineCounters counters;
+    return IsOpen() && ReadLineCounters(&counters);
+}
+
 // The levels, and the change counts where the driver keeps them.
 bool CSerial::ReadModemSnapshot(ST_ModemSnapshot *snapshot) const
 {

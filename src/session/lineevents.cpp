@@ -9,6 +9,25 @@ uint8_t LineEventBits(const ST_ModemLines &lines)
                                 (lines.Dtr ? kLineDtr : 0) | (lines.Ring ? kLineRi : 0));
 }
 
+std::vector<ST_LineEvent> LineErrorsSeen(uint32_t errors, const ST_LineCounters &counts,
+                                         const ST_LineEvent &seen)
+{
+    std::vector<ST_LineEvent> events;
+    const auto add = [&](uint32_t bits, ELineEvent kind, int64_t count) {
+        if ((errors & bits) == 0)
+            return;
+        ST_LineEvent event = seen;
+        event.Kind = kind;
+        event.Count = std::max<int64_t>(1, count);
+        events.push_back(event);
+    };
+    add(CE_BREAK, ELineEvent::Break, counts.Break);
+    add(CE_FRAME, ELineEvent::Framing, counts.Frame);
+    add(CE_RXPARITY, ELineEvent::Parity, counts.Parity);
+    add(CE_OVERRUN | CE_RXOVER, ELineEvent::Overrun, counts.Overrun + counts.BufOverrun);
+    return events;
+}
+
 void CLineEvents::SetObserver(const std::string &name, Observer observer)
 {
     const auto found = std::find_if(m_observers.begin(), m_observers.end(),

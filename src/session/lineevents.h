@@ -17,12 +17,19 @@
 
 // The lines of one look as the events' bits.
 uint8_t LineEventBits(const ST_ModemLines &lines);
+// The breaks and line errors among `errors` (CE_ bits), one event of each kind with the driver's
+// count, each a copy of `seen` (its time, port and lines) otherwise.
+std::vector<ST_LineEvent> LineErrorsSeen(uint32_t errors, const ST_LineCounters &counts,
+                                         const ST_LineEvent &seen);
 
 class CLineEvents
 {
 public:
     // The newest are kept for a reader that comes later; observers get every one.
     static constexpr size_t kKept = 4096;
+    // How often the modem lines are looked at: ten times a second, as the window's lamps are, so
+    // a change is stamped within a tenth of a second of it wherever it is recorded.
+    static constexpr int kLookMs = 100;
     using Observer = std::function<void(const ST_LineEvent &event)>;
 
     // The observer called `name` gets every event from now on; null removes it.

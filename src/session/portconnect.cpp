@@ -1,8 +1,13 @@
 // Opening a link on another machine: the connection (and the line settings the server is asked
-// to take) is made on a thread of its own, then handed to the port, which opens on it at once.
+// to take) is made on a thread of its own, then handed to the port, which opens on it at once. A
+// played port whose start reads a file is started the same way.
 #include "session/portsession.h"
 
 #include "netport/netopen.h"
+#include "portbase/demoports.h"
+
+#include <algorithm>
+#include <cerrno>
 
 struct CPortSession::Connect
 {
@@ -19,6 +24,7 @@ struct CPortSession::Connect
     std::thread worker;
     // Used by the worker; its outcome is read on the owner thread once the worker has ended.
     CNetOpen net;
+    std::unique_ptr<IDemoPort> played;
     long code = 0;
     std::string message;
 };
@@ -28,13 +34,27 @@ bool CPortSession::NeedsConnect(const COM_PORT_SETTING &link)
     return IsNetworkPortName(link.PortName);
 }
 
+bool CPortSession::OpensInBackground(const COM_PORT_SETTING &link)
+{
+    return NeedsConnect(link) || PlayedPortStartWaits(link.PortName);
+}
+
 void CPortSession::BeginOpen(const COM_PORT_SETTING &link)
 {
     Close();
     auto connect = std::make_shared<Connect>(link);
     ST_NetAddress address;
     std::string error;
-    if (!ParseNetAddress(link.PortName, &address, &error)) {
+    if (!NeedsConnect(link)) {
+        Connect *raw = connect.get();
+        CHandOver *handOver = m_sendHandOver.get();
+        connect->worker = std::thread([this, raw, handOver, name = link.PortName] {
+            raw->played = StartPlayedPort(name, &raw->message);
+            if (!raw->played)
+                raw->code = SystemError(ENOENT);
+            handOver->Forward([this, raw] { ConnectDone(raw); });
+        });
+    } else if (!ParseNetAddress(link.PortName, &address, &error)) {
         // Told like any other outcome: after BeginOpen has returned.
         connect->code = SystemError(EINVAL);
         connect->message = link.PortName + ": " + error;
@@ -68,6 +88,12 @@ void CPortSession::CancelConnect()
 {
     if (!m_connect)
         return;
+    if (!NeedsConnect(m_connect->link)) {
+        // A file being read has no cancel: the start ends by itself and is let go then, so the
+        // owner never waits on the disk.
+        m_abandoned.push_back(std::move(m_connect));
+        return;
+    }
     m_connect->net.Cancel();
     if (m_connect->worker.joinable())
         m_connect->worker.join();
@@ -76,6 +102,13 @@ void CPortSession::CancelConnect()
 
 void CPortSession::ConnectDone(Connect *connect)
 {
+    const auto abandoned =
+        std::find_if(m_abandoned.begin(), m_abandoned.end(),
+                     [connect](const std::shared_ptr<Connect> &c) { return c.get() == connect; });
+    if (abandoned != m_abandoned.end()) {
+        m_abandoned.erase(abandoned); // its worker has done all but return
+        return;
+    }
     if (m_connect.get() != connect)
         return; // closed or opened again meanwhile
     if (connect->worker.joinable())
@@ -84,9 +117,12 @@ void CPortSession::ConnectDone(Connect *connect)
     ST_OpenResult result;
     result.Code = done->code;
     result.Message = done->message;
-    result.SettingRefused = done->code == 0 && done->net.SettingRefused();
+    result.SettingRefused = done->code == 0 && !done->played && done->net.SettingRefused();
     if (done->code == 0 && !result.SettingRefused) {
-        m_port->PrepareNetLine(done->net.TakeLine(), done->net.Settings());
+        if (done->played)
+            m_port->PreparePlayedPort(done->link.PortName, std::move(done->played));
+        else
+            m_port->PrepareNetLine(done->net.TakeLine(), done->net.Settings());
         result = Open(done->link);
     }
     m_view.SessionOpened(done->link, result.Open, result.SettingRefused, result.Code, result.Message);

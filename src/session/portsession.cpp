@@ -102,6 +102,7 @@ CPortSession::CPortSession(ISessionView &view, std::unique_ptr<CHandOver> portHa
 CPortSession::~CPortSession()
 {
     CancelConnect();
+    m_abandoned.clear();
     // A cancelled transfer still tells the other end, in a write that would wait for a line that
     // takes nothing; the close wakes that write, so the sender ends at once.
     if (m_transfer) {
@@ -653,24 +654,13 @@ void CPortSession::OnEvent(uint32_t eventWord, const ST_LineCounters &errorCount
 
 void CPortSession::RecordLineErrors(uint32_t errors, const ST_LineCounters &counts)
 {
-    if ((errors & (CE_BREAK | CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER)) == 0)
-        return;
-    ST_LineEvent event;
-    event.SteadyMicros = m_port->EventSteadyMicros();
-    if (event.SteadyMicros == 0)
-        event.SteadyMicros = CSessionFrames::Now().count();
-    event.Before = event.After = m_lineEvents.Lines();
-    const auto add = [&](uint32_t bits, ELineEvent kind, int64_t count) {
-        if ((errors & bits) == 0)
-            return;
-        event.Kind = kind;
-        event.Count = std::max<int64_t>(1, count);
+    ST_LineEvent seen;
+    seen.SteadyMicros = m_port->EventSteadyMicros();
+    if (seen.SteadyMicros == 0)
+        seen.SteadyMicros = CSessionFrames::Now().count();
+    seen.Before = seen.After = m_lineEvents.Lines();
+    for (const ST_LineEvent &event : LineErrorsSeen(errors, counts, seen))
         m_lineEvents.Add(event);
-    };
-    add(CE_BREAK, ELineEvent::Break, counts.Break);
-    add(CE_FRAME, ELineEvent::Framing, counts.Frame);
-    add(CE_RXPARITY, ELineEvent::Parity, counts.Parity);
-    add(CE_OVERRUN | CE_RXOVER, ELineEvent::Overrun, counts.Overrun + counts.BufOverrun);
 }
 
 void CPortSession::ModemLinesSeen(const ST_ModemLines &lines)

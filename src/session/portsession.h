@@ -126,6 +126,9 @@ public:
     // waiting for seconds: BeginOpen closes what is open and returns at once; the view hears
     // SessionOpened on the owner thread, unless Close or another open came first.
     static bool NeedsConnect(const COM_PORT_SETTING &link);
+    // The network's links, and played ports whose start waits on a disk (a recording read from
+    // its file): an owner whose thread must not wait opens these with BeginOpen.
+    static bool OpensInBackground(const COM_PORT_SETTING &link);
     void BeginOpen(const COM_PORT_SETTING &link);
     bool Connecting() const { return m_connect != nullptr; }
     // The link open now, or open last.
@@ -294,7 +297,9 @@ private:
     std::unique_ptr<CAutoSendEngine> m_engine;
 
     std::optional<COM_PORT_SETTING> m_link;
-    std::shared_ptr<Connect> m_connect; // a network link being connected
+    std::shared_ptr<Connect> m_connect; // a link being connected or a played port being started
+    // Played ports' starts a close gave up, still reading their files: let go once they end.
+    std::vector<std::shared_ptr<Connect>> m_abandoned;
     std::atomic<int> m_sendsInFlight{0};
     // Owner thread; the sender thread reaches it only through its job.
     std::shared_ptr<Transfer> m_transfer;

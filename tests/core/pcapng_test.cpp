@@ -153,7 +153,7 @@ TEST(Pcapng, AHeadlessRunWritesBothDirections)
         const int64_t after = WallNowMicros();
 
         const ST_PcapngContent content = ReadPcapngFile(o.PcapngPath);
-        ASSERT_EQ(content.Interfaces.size(), 4u);
+        ASSERT_EQ(content.Interfaces.size(), 6u);
         EXPECT_EQ(content.Interfaces[0].Description, pty.Path().substr(5) + " 9600 8N1");
         ASSERT_EQ(content.Records.size(), 2u) << framing;
         for (const ST_PcapngRecord &r : content.Records) {
@@ -235,6 +235,47 @@ TEST(Pcapng, LineEventsStandBetweenTheDataTheyCameWith)
     EXPECT_EQ(content.Records[2].Kind, ESerialEvent::Break);
     EXPECT_TRUE(content.Records[2].Bytes.empty());
     EXPECT_FALSE(content.Records[4].SerialEvent);
+}
+
+// With a capture, a headless run looks at the modem lines as a window does (a pseudo-terminal has
+// none, so a server tells them): a change goes between the data, stamped at the look that saw
+// it, and the last look is made as the run ends, however soon after the change that is.
+TEST(Pcapng, AHeadlessRunRecordsTheModemLinesAsTheyChange)
+{
+    CTempHome home;
+    TempDir dir;
+    CFakeRfc2217 server;
+    ASSERT_TRUE(server.Ok());
+    ST_HeadlessOptions o;
+    o.Port = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    o.PcapngPath = dir.File("lines.pcapng");
+    o.Script = dir.File("t.lua");
+    WriteRaw(o.Script, "assert(read(2, 10000) == 'ab') write('1') assert(read(2, 10000) == 'cd')");
+    std::thread device([&] {
+        if (server.WaitForConnection() && server.SendData({'a', 'b'}) && server.WaitForData(1)) {
+            server.SendComPort(telnet::kServerCode + telnet::NotifyModemState, {0x10 | 0x01}); // CTS on
+            server.SendData({'c', 'd'});
+        }
+    });
+    std::FILE *out = std::tmpfile();
+    EXPECT_EQ(RunHeadless(o, out), 0);
+    std::fclose(out);
+    device.join();
+
+    const auto rows = TsharkFields(o.PcapngPath,
+                                   {"frame.time_epoch", "data.data", "frame.interface_id",
+                                    "rtacser.eventtype", "rtacser.cts", "frame.comment"},
+                                   "data.data or rtacser");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][1], "6162");
+    EXPECT_EQ(rows[1][1], "31");
+    // Whether the look came before 'cd' was read is the line's timing; the file keeps the order.
+    const size_t event = rows[2][1].empty() ? 2 : 3;
+    EXPECT_EQ(rows[5 - event][1], "6364");
+    EXPECT_EQ(std::vector<std::string>(rows[event].begin() + 2, rows[event].end()),
+              (std::vector<std::string>{"3", "0x00", "1", "CTS on"}));
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_LE(std::stod(rows[i - 1][0]), std::stod(rows[i][0])) << i;
 }
 
 // A capture cut into files at a size and compressed: each file begins a section of its own, and

@@ -7,6 +7,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "mainwindow/features/TCaptureCommands.h"
 #include "mainwindow/features/TMonitorCommands.h"
+#include "mainwindow/features/TPcapngExport.h"
 #include "platform/appfolder.h"
 #include "recdata/gui/TfrmRecDataList.h"
 #include "session/portsession.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
@@ -41,6 +43,7 @@
 #include "guiwidgets.h"
 #include "ptypair.h"
 #include "tempdir.h"
+#include "tsharkfields.h"
 
 namespace {
 
@@ -419,6 +422,80 @@ TEST(Monitor, ALostServerEndsTheRunAndRemovesTheVirtualPort)
     EXPECT_EQ(log->LineText(lost + 1), "Note :Monitor stopped");
     EXPECT_NE(lstat(vport.c_str(), &st), 0) << "the virtual port's link is removed";
     EXPECT_EQ(StatusPanel(w, 0).toStdString(), "Port: ");
+}
+
+// Each side's line events stand between that side's blocks in the capture and the export, on an
+// interface of its own: a break and a modem line the servers told (a pseudo-terminal has no modem
+// lines and reports no break or line error), and a line error, which the log notes as the
+// window notes its own, naming the side.
+TEST(Monitor, EachSidesLineEventsGoBetweenItsBlocksOnAnInterfaceOfItsOwn)
+{
+    GuiTestEnv env;
+    CFakeRfc2217 serverA, serverB;
+    ASSERT_TRUE(serverA.Ok() && serverB.Ok());
+    SaveLinks({Link("a", "rfc2217://127.0.0.1:" + std::to_string(serverA.Port())),
+               Link("b", "rfc2217://127.0.0.1:" + std::to_string(serverB.Port()))});
+    const auto made = NewMainWindow();
+    QMainWindow &w = *made;
+    auto *log = Find<TTrafficLog>(w, "edData");
+    const QString capture = env.FilePath("capture.pcapng");
+    const QString exported = env.FilePath("export.pcapng");
+    {
+        ModalCatcher dialog([&](QDialog *d) {
+            Find<QLineEdit>(d, "edCaptureFile")->setText(capture);
+            Find<QRadioButton>(d, "rdCapturePcapng")->setChecked(true);
+            d->accept();
+        });
+        Find<QAction>(w, "mnuFileCapture")->trigger();
+    }
+    {
+        ModalCatcher dialog([](QDialog *d) {
+            Choose(d, "cboPortA", "a");
+            Choose(d, "cboPortB", "b");
+            Find<QCheckBox>(d, "chkBridge")->setChecked(false);
+            Find<QPushButton>(d, "btnOK")->click();
+        });
+        Find<QAction>(w, "mnuOpMonitor")->trigger();
+        ASSERT_TRUE(WaitStarted(w));
+    }
+    const auto events = [&w] { return SessionOf(w).LineEvents().Kept().size(); };
+    ASSERT_TRUE(serverA.SendData({'a', 'b'}));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'a', 'b'}; }));
+    ASSERT_TRUE(serverA.SendComPort(telnet::kServerCode + telnet::NotifyLineState, {telnet::LineBreak}));
+    ASSERT_TRUE(WaitUntil([&] { return events() == 1; }));
+    // Port B's first look at its lines has been made once it has read.
+    ASSERT_TRUE(serverB.SendData({'x', 'y'}));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "B :") == Bytes{'x', 'y'}; }));
+    ASSERT_TRUE(serverB.SendComPort(telnet::kServerCode + telnet::NotifyModemState, {0x10 | 0x01}));
+    ASSERT_TRUE(WaitUntil([&] { return events() == 2; }));
+    ASSERT_TRUE(serverB.SendComPort(telnet::kServerCode + telnet::NotifyLineState, {telnet::LineFraming}));
+    ASSERT_TRUE(WaitUntil([&] { return LineStarting(*log, "Note :Line errors on port B: 1 framing") >= 0; }));
+    ASSERT_TRUE(serverA.SendData({'c', 'd'}));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(*log, "A :") == Bytes{'a', 'b', 'c', 'd'}; }));
+    Find<QAction>(w, "mnuOpClosePort")->trigger();
+    Find<QAction>(w, "mnuFileStopCapture")->trigger();
+    {
+        ModalCatcher save([&](QDialog *d) { TypeFileName(d, exported); });
+        Find<QAction>(w, "mnuFileExportPcapng")->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return !Feature<TPcapngExport>(w)->Busy(); }));
+    }
+    for (const QString &file : {capture, exported}) {
+        const auto rows = TsharkFields(file.toStdString(),
+                                       {"frame.time_epoch", "frame.interface_id", "data.data",
+                                        "rtacser.eventtype", "rtacser.cts", "frame.comment"},
+                                       "data.data or rtacser");
+        const std::vector<std::vector<std::string>> expected = {{"1", "6162", "", "", ""},
+                                                                {"4", "", "0x09", "0", "Break"},
+                                                                {"2", "7879", "", "", ""},
+                                                                {"5", "", "0x00", "1", "CTS on"},
+                                                                {"5", "", "0x07", "1", "Framing error"},
+                                                                {"1", "6364", "", "", ""}};
+        ASSERT_EQ(rows.size(), expected.size()) << file.toStdString();
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(std::vector<std::string>(rows[i].begin() + 1, rows[i].end()), expected[i]) << i;
+        for (size_t i = 1; i < rows.size(); ++i)
+            EXPECT_LE(std::stod(rows[i - 1][0]), std::stod(rows[i][0])) << i;
+    }
 }
 
 // A Modbus server and client of someone else's, the server behind port A (a cable of two

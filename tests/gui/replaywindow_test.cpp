@@ -6,6 +6,7 @@
 #include "log/gui/TTrafficLog.h"
 #include "log/logpcapng.h"
 #include "log/pcapng.h"
+#include "mainwindow/features/TPortCommands.h"
 #include "mainwindow/features/TReplayCommands.h"
 #include "replay/gui/TfrmReplay.h"
 #include "replay/replayports.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "guilink.h"
 #include "guitestenv.h"
 #include "guiwait.h"
 #include "guiwidgets.h"
@@ -103,6 +105,37 @@ TEST(ReplayWindow, FrameByFrameIntoTheWindowAsReceivedData)
 
     Find<QPushButton>(dialog, "btnReplayStop")->click();
     EXPECT_FALSE(session.IsOpen());
+}
+
+// replay://FILE typed as a link's port opens as any port does, its file read while the window
+// goes on (the open is still under way when the command returns), and plays into the log; a
+// file that is not there is told in the recording's own words.
+TEST(ReplayWindow, ATypedReplayPortOpensInTheBackgroundAndPlays)
+{
+    GuiTestEnv env;
+    InstallReplayPorts();
+    TempDir dir;
+    WriteRaw(dir.File("session.pcapng"), Recording());
+    auto w = NewMainWindow();
+    CPortSession &session = SessionOf(*w);
+    Feature<TPortCommands>(*w)->Open(Link("recorded", "replay://" + dir.File("session.pcapng")));
+    EXPECT_TRUE(session.Connecting());
+    EXPECT_FALSE(session.IsOpen());
+    ASSERT_TRUE(WaitUntil([&] { return session.IsOpen(); }));
+    auto *log = Find<TTrafficLog>(*w, "edData");
+    EXPECT_TRUE(WaitUntil([&] { return log->WholeText().find("world") != std::string::npos; }))
+        << log->WholeText();
+    EXPECT_NE(log->WholeText().find("Rec  :hello"), std::string::npos);
+    Find<QAction>(*w, "mnuOpClosePort")->trigger();
+
+    const std::string missing = "replay://" + dir.File("missing.pcapng");
+    ModalCatcher boxes;
+    Feature<TPortCommands>(*w)->Open(Link("recorded", missing));
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.Seen().isEmpty(); }));
+    EXPECT_TRUE(boxes.Seen()[0].startsWith(QString::fromStdString(missing + ": ")))
+        << boxes.Seen()[0].toStdString();
+    EXPECT_FALSE(session.IsOpen());
+    EXPECT_FALSE(session.Connecting());
 }
 
 TEST(ReplayWindow, OutOfAVirtualPortForAnotherProgram)

@@ -20,7 +20,6 @@ namespace {
 // "<DTR><RTS> <port>" for each port whose lines the user set.
 const TSettingValue<QStringList> kOutputLines("OutputLines", QStringList());
 
-constexpr int kLampLookMs = 100;
 const char *const kLampNames[4] = {"CTS", "DSR", "DCD", "RI"};
 
 char ChoiceChar(const std::optional<bool> &choice)
@@ -80,7 +79,7 @@ TModemLines::TModemLines(QObject *parent, CPortSession &session, TFeatureService
         m_lamps[i] = label;
     }
     m_lampTimer = new QTimer(this);
-    m_lampTimer->setInterval(kLampLookMs);
+    m_lampTimer->setInterval(CLineEvents::kLookMs);
     connect(m_lampTimer, &QTimer::timeout, this, &TModemLines::ShowLines);
     connect(m_dtr, &QAction::triggered, this, &TModemLines::Toggled);
     connect(m_rts, &QAction::triggered, this, &TModemLines::Toggled);

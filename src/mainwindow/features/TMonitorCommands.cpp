@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
@@ -42,8 +43,8 @@ public:
     {
         std::string error; // empty: both ports are read
     };
-    // A block, a note, how the start ended, or an event.
-    using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent>;
+    // A block, a note, how the start ended, an event, or what a side's line did.
+    using Arrival = std::variant<ST_MonitorBlock, std::string, Started, EMonitorEvent, ST_LineEvent>;
     using Show = std::function<void(TMonitorRun &run)>;
 
     TMonitorRun(QObject *window, CSessionFrames &frames, Show show)
@@ -81,7 +82,10 @@ public:
     std::string portsText;                         // what the status bar says while the run lasts
     int64_t bytes[2] = {0, 0}, blocks[2] = {0, 0}; // read on A, on B
     int64_t lastArrivalMs = -1;
-    CInboundLoss loss;                     // reading held by a window that fell behind
+    CInboundLoss loss;          // reading held by a window that fell behind
+    CInboundLoss lineErrors[2]; // on A, on B: noted a burst at a time
+    QTimer lineErrorNote{this};
+    int64_t lineErrorBurstMs = 0;          // when the burst being noted began
     std::vector<std::string> framingNotes; // logged once the run has started
 
 private:
@@ -107,7 +111,8 @@ public:
                              Queue(std::move(block));
                          },
                          [this](const std::string &note) { Queue(note); },
-                         [this](EMonitorEvent event) { Queue(event); }};
+                         [this](EMonitorEvent event) { Queue(event); },
+                         [this](const ST_LineEvent &event) { Queue(event); }};
 };
 
 namespace {
@@ -143,6 +148,31 @@ int64_t SteadyNowMs()
 std::string LinkText(const COM_PORT_SETTING &link)
 {
     return link.LinkName + " (" + CSerial::DevicePath(link.PortName) + ")";
+}
+
+// The errors as the window counts them: what the driver counted of the kind, one at least. A
+// break or a modem line is no loss, and the window's log shows neither: false.
+bool CountLineError(CInboundLoss &loss, const ST_LineEvent &event)
+{
+    ST_LineCounters counts;
+    switch (event.Kind) {
+    case ELineEvent::Framing:
+        counts.Frame = event.Count;
+        loss.AddLineErrors(CE_FRAME, counts);
+        return true;
+    case ELineEvent::Parity:
+        counts.Parity = event.Count;
+        loss.AddLineErrors(CE_RXPARITY, counts);
+        return true;
+    case ELineEvent::Overrun:
+        counts.Overrun = event.Count;
+        loss.AddLineErrors(CE_OVERRUN, counts);
+        return true;
+    case ELineEvent::ModemLines:
+    case ELineEvent::Break:
+        break;
+    }
+    return false;
 }
 
 } // namespace
@@ -193,6 +223,8 @@ void TMonitorCommands::Start()
 
         auto *run = new TMonitorRun(this, m_session.Frames(), [this](TMonitorRun &r) { Show(r); });
         run->setup = setup;
+        run->lineErrorNote.setSingleShot(true);
+        connect(&run->lineErrorNote, &QTimer::timeout, run, [this, run] { NoteLineErrors(*run); });
         // Before the start: the first read may come before the start is told.
         const QString framingError = TFramingStore::Instance().Error();
         if (!framingError.isEmpty())
@@ -253,6 +285,12 @@ void TMonitorCommands::Show(TMonitorRun &r)
             }
             continue;
         }
+        if (const auto *line = std::get_if<ST_LineEvent>(&arrival)) {
+            // Between the blocks of its side it came between, for the capture and the export.
+            m_session.LineEvents().Add(*line);
+            NoteLineError(r, *line);
+            continue;
+        }
         ST_MonitorBlock &block = std::get<ST_MonitorBlock>(arrival);
         const int port = block.Tag == EMonitorTag::A || block.Tag == EMonitorTag::AtoB ? 0 : 1;
         r.bytes[port] += static_cast<int64_t>(block.Data.size());
@@ -282,6 +320,31 @@ void TMonitorCommands::Show(TMonitorRun &r)
         ->SetCount(QStringLiteral("A:%1/%2").arg(r.bytes[0]).arg(r.blocks[0]));
     m_status.Panel(TStatusArea::Send)->setText(QStringLiteral("B:%1/%2").arg(r.bytes[1]).arg(r.blocks[1]));
     static_cast<TStatusPanel *>(m_status.Panel(TStatusArea::Send))->KeepCountsWhole();
+}
+
+// A burst of line errors is noted once it ends, as the window notes its own, and per side:
+// "Line errors on port A: 3 framing".
+void TMonitorCommands::NoteLineError(TMonitorRun &r, const ST_LineEvent &event)
+{
+    if (!CountLineError(r.lineErrors[event.Port == ELinePort::MonitorB ? 1 : 0], event))
+        return;
+    const int64_t now = SteadyNowMs();
+    if (!r.lineErrorNote.isActive())
+        r.lineErrorBurstMs = now;
+    if (now - r.lineErrorBurstMs < CInboundLoss::kLongestBurstMs)
+        r.lineErrorNote.start(CInboundLoss::kQuietMs);
+}
+
+void TMonitorCommands::NoteLineErrors(TMonitorRun &r)
+{
+    r.lineErrorNote.stop();
+    for (size_t side = 0; side < 2; ++side)
+        for (std::string note : r.lineErrors[side].TakeBurstNotes()) {
+            const size_t colon = note.find(':');
+            if (colon != std::string::npos)
+                note.insert(colon, side == 0 ? " on port A" : " on port B");
+            m_log.LogNote(note);
+        }
 }
 
 void TMonitorCommands::LogTraffic(const ST_Traffic &traffic)
@@ -338,6 +401,7 @@ void TMonitorCommands::Stop()
     run->stopping = true;
     run->monitor.Stop();
     run->Take();
+    NoteLineErrors(*run);
     FrameSides(nullptr);
     m_run = nullptr;
     const bool started = run->started;

@@ -46,6 +46,9 @@ private:
     // What the run's threads brought, on the GUI thread.
     void Show(TMonitorRun &run);
     void Started(TMonitorRun &run, const std::string &error);
+    // Counts a side's line error for the log's next note of them; NoteLineErrors writes it.
+    void NoteLineError(TMonitorRun &run, const ST_LineEvent &event);
+    void NoteLineErrors(TMonitorRun &run);
     void ShowStatus();
     // Sets both sides' profiles for `setup`, each its link's as chosen in the framing profiles (a
     // virtual port B takes port A's link, since the program speaks the device's protocol through

@@ -73,15 +73,19 @@ void TPortCommands::ChooseLink(const std::string &demoPort)
 void TPortCommands::Open(const COM_PORT_SETTING &link, const std::string &device, EOpenOrigin origin)
 {
     CloseDevice();
-    if (CPortSession::NeedsConnect(link)) {
-        // The network may keep the connect waiting for seconds; the window goes on meanwhile
-        // and hears the outcome in NetworkOpened.
+    if (CPortSession::OpensInBackground(link)) {
+        // The network may keep the connect waiting for seconds, and a recording's disk its read;
+        // the window goes on meanwhile and hears the outcome in NetworkOpened.
         m_session.BeginOpen(link);
         m_connectOrigin = origin;
         if (origin == EOpenOrigin::User) {
-            m_status.SetPanel(TStatusArea::Port,
-                              tr("Connecting to %1...").arg(QString::fromLatin1(link.PortName)),
-                              tr("Close Port stops connecting"));
+            const QString port = QString::fromLatin1(link.PortName);
+            if (CPortSession::NeedsConnect(link))
+                m_status.SetPanel(TStatusArea::Port, tr("Connecting to %1...").arg(port),
+                                  tr("Close Port stops connecting"));
+            else
+                m_status.SetPanel(TStatusArea::Port, tr("Opening %1...").arg(port),
+                                  tr("Close Port stops opening"));
             m_status.Fit(false);
         }
         emit StateChanged();

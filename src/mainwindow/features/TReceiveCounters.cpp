@@ -15,9 +15,6 @@ namespace {
 // The counters in the status bar are redrawn at most this often: a fast line brings hundreds of
 // blocks a second, and every new text costs a layout and a paint.
 constexpr int kCounterRefreshMs = 200;
-// A burst of line errors ends after this long without one, and is noted after this long at most.
-constexpr int kLossQuietMs = 500;
-constexpr int64_t kLossBurstLongestMs = 5000;
 
 } // namespace
 
@@ -137,6 +134,6 @@ void TReceiveCounters::NoteLoss()
                             .count();
     if (!m_lossNoteTimer->isActive())
         m_lossBurstStartMs = now;
-    if (now - m_lossBurstStartMs < kLossBurstLongestMs)
-        m_lossNoteTimer->start(kLossQuietMs);
+    if (now - m_lossBurstStartMs < CInboundLoss::kLongestBurstMs)
+        m_lossNoteTimer->start(CInboundLoss::kQuietMs);
 }
