@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class CCaptureFile;
 struct COM_PORT_SETTING;
 
 // "ttyUSB0" for /dev/ttyUSB0; other names (a network port's address) as they are.
@@ -29,6 +30,9 @@ bool IsModbusRtuFrame(const uint8_t *bytes, size_t length);
 int64_t WallNowMicros();
 // Appends the block's packet, stamped `wallMicros` since the epoch.
 void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros);
+// The same packet appended to a capture as one record, made in the capture's buffer.
+void AppendLogPcapng(CCaptureFile &file, LogDirection direction, const uint8_t *bytes, size_t length,
                      int64_t wallMicros);
 // Appends the line event's packet, stamped `wallMicros` since the epoch.
 void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros);
