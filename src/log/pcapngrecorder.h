@@ -22,6 +22,9 @@ public:
     explicit CPcapngRecorder(size_t byteLimit = kDefaultByteLimit) : m_byteLimit(byteLimit) {}
 
     void Add(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros);
+    // A block of the traffic path, kept with its number (ST_Traffic::Seq) for TakeTraffic.
+    void AddTraffic(uint32_t seq, LogDirection direction, const uint8_t *bytes, size_t length,
+                    int64_t wallMicros);
     void AddEvent(const ST_LineEvent &event, int64_t wallMicros);
     // A packet made by the caller (a frame, say), whole blocks of the file.
     void AddPacket(const std::string &packet);
@@ -34,14 +37,24 @@ public:
     // The packets kept, in order, as pieces of the file after its header.
     using Snapshot = std::vector<std::shared_ptr<const std::string>>;
     Snapshot Take() const;
+    // The packets of the traffic numbered `first` to `last` (modulo 2^32, as the path counts)
+    // that are still kept, and whatever was kept between them (line events, notes); `packets`
+    // says how many of the traffic's. Empty when none is kept.
+    Snapshot TakeTraffic(uint32_t first, uint32_t last, size_t &packets) const;
 
 private:
-    void Keep();
+    void Keep(const uint32_t *seq = nullptr);
 
+    struct ST_Mark
+    {
+        uint32_t Offset; // of the packet in its chunk
+        uint32_t Seq;
+    };
     struct ST_Chunk
     {
         std::shared_ptr<std::string> Bytes;
         size_t Packets = 0;
+        std::vector<ST_Mark> Marks; // the traffic's packets, in order
     };
     std::deque<ST_Chunk> m_chunks;
     size_t m_byteLimit;
