@@ -1102,6 +1102,18 @@ Ab jetzt empfangene Daten werden nicht mitgeschnitten.</translation>
         <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
         <translation>Es gibt keine Frames zu exportieren: Ansicht &gt; Frames zeigt die Frames einer Verbindung mit Rahmung.</translation>
     </message>
+    <message>
+        <source>Export the Selection (pcapng)</source>
+        <translation>Auswahl exportieren (pcapng)</translation>
+    </message>
+    <message>
+        <source>The selection in the log holds no traffic that is still kept for an export. Clear the selection to export everything.</source>
+        <translation>Die Auswahl im Protokoll enthält keinen Datenverkehr, der für einen Export noch aufbewahrt wird. Heben Sie die Auswahl auf, um alles zu exportieren.</translation>
+    </message>
+    <message>
+        <source>Packets exported from the selection: %1</source>
+        <translation>Aus der Auswahl exportierte Pakete: %1</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>

@@ -1099,6 +1099,18 @@ Data received from now on is not captured.</source>
         <source>There are no frames to export: View &gt; Frames shows the frames of a framed link.</source>
         <translation>没有可导出的帧：“视图 &gt; 帧”显示已分帧连接的帧。</translation>
     </message>
+    <message>
+        <source>Export the Selection (pcapng)</source>
+        <translation>导出所选内容 (pcapng)</translation>
+    </message>
+    <message>
+        <source>The selection in the log holds no traffic that is still kept for an export. Clear the selection to export everything.</source>
+        <translation>日志中的所选内容不包含仍保留可供导出的通信数据。取消选择即可导出全部内容。</translation>
+    </message>
+    <message>
+        <source>Packets exported from the selection: %1</source>
+        <translation>从所选内容导出的数据包：%1</translation>
+    </message>
 </context>
 <context>
     <name>TPlotCanvas</name>

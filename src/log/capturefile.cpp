@@ -5,6 +5,7 @@
 #include "platform/diaglog.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <dirent.h>
@@ -201,6 +202,27 @@ private:
     std::thread m_thread;
 };
 
+char *CCaptureFile::CBuffer::Grow(size_t length)
+{
+    if (m_capacity - m_size < length) {
+        const size_t capacity = std::max({m_size + length, m_capacity * 2, size_t{64} << 10});
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        if (m_size > 0)
+            std::memcpy(grown.get(), m_data.get(), m_size);
+        m_data = std::move(grown);
+        m_capacity = capacity;
+    }
+    char *at = m_data.get() + m_size;
+    m_size += length;
+    return at;
+}
+
+void CCaptureFile::CBuffer::Append(const std::string &text)
+{
+    if (!text.empty())
+        std::memcpy(Grow(text.size()), text.data(), text.size());
+}
+
 CCaptureFile::CCaptureFile(size_t bufferLimit, const IClock &clock)
     : m_bufferLimit(bufferLimit), m_clock(clock)
 {
@@ -280,6 +302,7 @@ void CCaptureFile::NewFile()
         if (m_error.load() != 0 || m_fileBytes == 0)
             return;
         CutLocked(now);
+        m_idle = false;
     }
     m_wake.notify_one();
 }
@@ -357,6 +380,8 @@ int CCaptureFile::Start(const std::string &pattern, const ST_CaptureOptions &opt
     }
     m_error = 0;
     m_stopping = false;
+    m_idle = false;
+    m_gathering = false;
     m_running = true;
     m_thread = std::thread(&CCaptureFile::Run, this);
     return 0;
@@ -387,6 +412,12 @@ int CCaptureFile::Stop()
 
 void CCaptureFile::Append(const char *data, size_t length)
 {
+    AppendWith(length, [data, length](char *at) { std::memcpy(at, data, length); });
+}
+
+void CCaptureFile::AppendFilled(size_t length, void (*fill)(char *at, const void *context),
+                                const void *context)
+{
     if (length == 0 || !m_running.load())
         return;
     using NewFile = ST_CaptureOptions::NewFile;
@@ -399,14 +430,14 @@ void CCaptureFile::Append(const char *data, size_t length)
         const std::lock_guard<std::mutex> guard(m_lock);
         if (m_error.load() != 0)
             return;
-        wake = m_buffer.empty() && m_cuts.empty();
+        const size_t cuts = m_cuts.size();
         if (dated && DayOf(now) != m_day) {
             m_day = DayOf(now);
             if (m_options.newFile == NewFile::EachDay)
                 CutLocked(now);
             if (m_options.dateNotes) {
                 const std::string note = "Note :Date " + LocalDateText(now) + "\r\n";
-                m_buffer += note;
+                m_buffer.Append(note);
                 m_fileBytes += static_cast<int64_t>(note.size());
             }
         }
@@ -414,15 +445,20 @@ void CCaptureFile::Append(const char *data, size_t length)
             m_fileBytes + static_cast<int64_t>(length) > m_options.sizeBytes)
             CutLocked(m_clock.NowMs());
         if (m_headerDue && !m_options.fileHeader.empty()) {
-            m_buffer += m_options.fileHeader;
+            m_buffer.Append(m_options.fileHeader);
             m_fileBytes += static_cast<int64_t>(m_options.fileHeader.size());
         }
         m_headerDue = false;
         // What passes the bound is still kept, so the file ends with everything appended up
         // to the moment the capture stopped.
-        m_buffer.append(data, length);
+        fill(m_buffer.Grow(length), context);
         m_fileBytes += static_cast<int64_t>(length);
         overflow = m_buffer.size() > m_bufferLimit && m_error.compare_exchange_strong(none, kOverflow);
+        // A gathering writer is woken only for what cuts its wait short, once.
+        const bool urgent = m_cuts.size() != cuts ||
+                            (m_buffer.size() >= kGatherBytes && m_buffer.size() - length < kGatherBytes);
+        wake = m_idle || (m_gathering && urgent);
+        m_idle = false;
     }
     if (wake)
         m_wake.notify_one();
@@ -439,7 +475,10 @@ size_t CCaptureFile::Pending() const
 void CCaptureFile::Flush()
 {
     std::unique_lock<std::mutex> guard(m_lock);
+    ++m_flushing;
+    m_wake.notify_all();
     m_written.wait(guard, [this] { return m_buffer.empty() && m_cuts.empty() && !m_writing; });
+    --m_flushing;
 }
 
 void CCaptureFile::WaitHousekeeping()
@@ -457,7 +496,7 @@ void CCaptureFile::Fail(int error)
 
 void CCaptureFile::Run()
 {
-    std::string batch;
+    CBuffer batch;
     std::vector<ST_Cut> cuts;
     // After a failed write nothing more is written: data behind a hole would pass for whole.
     bool failed = false;
@@ -473,10 +512,29 @@ void CCaptureFile::Run()
         }
     };
     std::unique_lock<std::mutex> guard(m_lock);
+    using Steady = std::chrono::steady_clock;
+    Steady::time_point nextWrite;
+    bool gather = false;
     for (;;) {
-        m_wake.wait(guard, [this] { return m_stopping || !m_buffer.empty() || !m_cuts.empty(); });
-        if (m_buffer.empty() && m_cuts.empty() && m_stopping)
-            break;
+        if (gather) {
+            m_gathering = true;
+            m_wake.wait_until(guard, nextWrite, [this] {
+                return m_stopping || m_flushing > 0 || !m_cuts.empty() || m_buffer.size() >= kGatherBytes;
+            });
+            m_gathering = false;
+        }
+        if (m_buffer.empty() && m_cuts.empty()) {
+            if (m_stopping)
+                break;
+            // Quiet: the next record is written as soon as it comes.
+            m_idle = true;
+            m_wake.wait(guard, [this] { return m_stopping || !m_buffer.empty() || !m_cuts.empty(); });
+            m_idle = false;
+            if (m_buffer.empty() && m_cuts.empty())
+                break;
+        }
+        nextWrite = Steady::now() + std::chrono::milliseconds(kGatherMs);
+        gather = true;
         batch.swap(m_buffer);
         cuts.swap(m_cuts);
         m_writing = true;

@@ -1,8 +1,10 @@
 #pragma once
 // Appends what the log shows (or the raw received bytes) to a file while traffic runs. Append
 // only copies into a buffer, so the receive path never waits for the disk; a writer thread hands
-// the buffer to the kernel as soon as it has something, which keeps the file at most a moment
-// behind and, since the data are in the kernel once written, whole after the program crashes.
+// the buffer to the kernel, which keeps the file at most a moment behind and, since the data are
+// in the kernel once written, whole after the program crashes. The first record after a quiet
+// while is written at once; while records stream, the writer gathers them for kGatherMs between
+// writes, so a stream costs a few wake-ups a second however finely it comes.
 // Only Stop syncs the file to the disk: a machine that stops before then may lose what the
 // kernel had not written out yet.
 //
@@ -33,6 +35,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct ST_CaptureOptions
@@ -59,6 +62,9 @@ public:
     // The error a capture ends with when more than the buffer's bound waits to be written.
     static constexpr int kOverflow = ENOBUFS;
     static constexpr size_t kBufferLimit = 64u * 1024 * 1024;
+    // While records stream, writes are this far apart at least, unless this much waits.
+    static constexpr int kGatherMs = 5;
+    static constexpr size_t kGatherBytes = 1u << 20;
 
     explicit CCaptureFile(size_t bufferLimit = kBufferLimit, const IClock &clock = CSystemClock::Instance());
     ~CCaptureFile(); // Stop()
@@ -91,6 +97,14 @@ public:
     // Any thread.
     void Append(const char *data, size_t length);
     void Append(const std::string &text) { Append(text.data(), text.size()); }
+    // One record of `length` bytes that `fill(char *at)` writes in place, straight into the
+    // buffer: a record made for the file alone needs no copy of its own. `fill` runs with the
+    // buffer locked, so it must only write those bytes.
+    template <typename Fill> void AppendWith(size_t length, const Fill &fill)
+    {
+        AppendFilled(
+            length, [](char *at, const void *context) { (*static_cast<const Fill *>(context))(at); }, &fill);
+    }
 
     // Bytes in the current file so far, counting what was there before the capture began.
     int64_t Size() const { return m_size.load(); }
@@ -110,6 +124,32 @@ private:
         size_t at;
         int64_t nowMs;
     };
+    // Records waiting for the writer: grown without clearing the bytes a record is put over, as
+    // every block of a stream passes through it.
+    class CBuffer
+    {
+    public:
+        size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        const char *data() const { return m_data.get(); }
+        void clear() { m_size = 0; }
+        void swap(CBuffer &other) noexcept
+        {
+            std::swap(m_data, other.m_data);
+            std::swap(m_size, other.m_size);
+            std::swap(m_capacity, other.m_capacity);
+        }
+        // Room for `length` more bytes at the end, which the caller writes.
+        char *Grow(size_t length);
+        void Append(const std::string &text);
+
+    private:
+        std::unique_ptr<char[]> m_data;
+        size_t m_size = 0;
+        size_t m_capacity = 0;
+    };
+
+    void AppendFilled(size_t length, void (*fill)(char *at, const void *context), const void *context);
     void Run();
     void Fail(int error);
     void CutLocked(int64_t nowMs);
@@ -134,9 +174,14 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_written;
-    std::string m_buffer;
+    CBuffer m_buffer;
     bool m_writing = false;
     bool m_stopping = false;
+    // The writer waits for records with no end in sight (an Append wakes it), or gathers them
+    // after a write, which only a stop, a flush, a cut or kGatherBytes cut short.
+    bool m_idle = false;
+    bool m_gathering = false;
+    int m_flushing = 0;
     std::thread m_thread;
     int m_fd = -1;
     mutable std::mutex m_pathLock;

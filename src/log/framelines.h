@@ -76,6 +76,8 @@ public:
     // Shows whatever waits, as far as frames cover it and the rest as it came, and forgets the
     // frames still waiting for their bytes.
     void Settle();
+    // Bytes of the lane (CLogPipeline's traffic lanes) wait for their frame.
+    bool Waiting(size_t lane) const { return m_waiting[lane].Size() > 0; }
 
 private:
     struct ST_Waiting

@@ -2,6 +2,7 @@
 
 #include "data/checksum.h"
 #include "link/linksetting.h"
+#include "log/capturefile.h"
 
 #include <array>
 #include <chrono>
@@ -63,10 +64,12 @@ bool IsModbusRtuFrame(const uint8_t *bytes, size_t length)
     return bytes[length - 2] == (value & 0xFF) && bytes[length - 1] == (value >> 8);
 }
 
-void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
-                     int64_t wallMicros)
+namespace {
+
+// The block's packet; a note's words are copied into its comment, a block's bytes are not.
+void MakeLogPcapng(ST_PcapngPacket &packet, LogDirection direction, const uint8_t *bytes, size_t length,
+                   int64_t wallMicros)
 {
-    ST_PcapngPacket packet;
     packet.WallMicros = wallMicros;
     switch (direction) {
     case LogDirection::Received:
@@ -77,7 +80,6 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
         break;
     case LogDirection::Note:
         packet.Comment.assign(reinterpret_cast<const char *>(bytes), length);
-        AppendPcapngPacket(out, packet);
         return;
     case LogDirection::PortA:
     case LogDirection::AtoB:
@@ -98,7 +100,24 @@ void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *by
         const bool query = direction == LogDirection::Sent || packet.Interface == 2;
         packet.Payload = query ? EPcapngPayload::ModbusRtuQuery : EPcapngPayload::ModbusRtuResponse;
     }
+}
+
+} // namespace
+
+void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros)
+{
+    ST_PcapngPacket packet;
+    MakeLogPcapng(packet, direction, bytes, length, wallMicros);
     AppendPcapngPacket(out, packet);
+}
+
+void AppendLogPcapng(CCaptureFile &file, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros)
+{
+    ST_PcapngPacket packet;
+    MakeLogPcapng(packet, direction, bytes, length, wallMicros);
+    file.AppendWith(PcapngPacketSize(packet), [&packet](char *at) { PutPcapngPacket(at, packet); });
 }
 
 void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros)

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class CCaptureFile;
 struct COM_PORT_SETTING;
 
 // "ttyUSB0" for /dev/ttyUSB0; other names (a network port's address) as they are.
@@ -33,6 +34,9 @@ bool IsModbusRtuFrame(const uint8_t *bytes, size_t length);
 int64_t WallNowMicros();
 // Appends the block's packet, stamped `wallMicros` since the epoch.
 void AppendLogPcapng(std::string &out, LogDirection direction, const uint8_t *bytes, size_t length,
+                     int64_t wallMicros);
+// The same packet appended to a capture as one record, made in the capture's buffer.
+void AppendLogPcapng(CCaptureFile &file, LogDirection direction, const uint8_t *bytes, size_t length,
                      int64_t wallMicros);
 // Appends the line event's packet on the interface of its port, stamped `wallMicros` since the epoch.
 void AppendLogPcapngEvent(std::string &out, const ST_LineEvent &event, int64_t wallMicros);

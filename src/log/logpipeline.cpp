@@ -111,6 +111,7 @@ void CLogPipeline::HoldReceived(bool on)
     const CCommData held(std::move(m_heldReceived), FMT_STRING);
     m_heldReceived.clear();
     ShowReceived(held, m_clock() - m_heldReceivedAtMs);
+    m_lanes[0].pending = !m_held.empty();
 }
 
 void CLogPipeline::ShowReceived(const CCommData &item, int64_t ageMs)
@@ -175,6 +176,8 @@ void CLogPipeline::FlushHeld()
     const int64_t now = m_clock();
     if (now >= m_heldDueMs)
         ShowHeldLine(now);
+    // Between blocks: the next one starts afresh unless something still waits.
+    m_lanes[0].pending = !m_held.empty() || !m_heldReceived.empty();
 }
 
 void CLogPipeline::ShowHeldLine(int64_t nowMs)
@@ -264,9 +267,34 @@ void CLogPipeline::Clear()
     m_holdReceived = hold;
     ShowHeldLine();
     m_store.Clear();
+    for (ST_Lane &lane : m_lanes)
+        lane.pending = false;
     m_renderedBlock = static_cast<size_t>(-1);
     m_rendered.Reset();
 }
+
+namespace {
+
+size_t TrafficLane(LogDirection direction)
+{
+    switch (direction) {
+    case LogDirection::Received:
+        return 0;
+    case LogDirection::Sent:
+        return 1;
+    case LogDirection::PortA:
+    case LogDirection::AtoB:
+        return 2;
+    case LogDirection::PortB:
+    case LogDirection::BtoA:
+        return 3;
+    case LogDirection::Note:
+        break;
+    }
+    return CLogPipeline::kTrafficLanes;
+}
+
+} // namespace
 
 void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *bytes, size_t length,
                           const std::string *givenStamp, bool ownBreak, uint8_t givenMark)
@@ -313,8 +341,17 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
     const uint8_t mark =
         std::max(givenMark, direction == LogDirection::Received ? TakeReceivedMark(length)
                                                                 : static_cast<uint8_t>(kLogMarkNone));
-    const CLogStore::Stored stored = m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown,
-                                                    shownLength, m_rendered, ownBreak, textForm, mark);
+    const size_t lane = TrafficLane(direction);
+    CLogStore::ST_TrafficSpan traffic;
+    const bool fromTraffic = lane < kTrafficLanes && m_lanes[lane].pending;
+    if (fromTraffic) {
+        traffic = {m_lanes[lane].first, m_lanes[lane].last};
+        // What is left waiting came with the newest block.
+        m_lanes[lane].first = m_lanes[lane].last;
+    }
+    const CLogStore::Stored stored =
+        m_store.Append(direction, mode, hasStamp ? &stamp : nullptr, shown, shownLength, m_rendered, ownBreak,
+                       textForm, mark, fromTraffic ? &traffic : nullptr);
     m_renderedBlock = stored.rendered ? stored.block : static_cast<size_t>(-1);
     Tell(direction, bytes, length, true);
     if (m_sink) {
@@ -326,6 +363,21 @@ void CLogPipeline::Append(LogDirection direction, uint8_t mode, const uint8_t *b
                          : 0;
         m_sink->BlockStored(linesDropped, shift);
     }
+}
+
+void CLogPipeline::TrafficArrives(size_t lane, uint32_t seq)
+{
+    ST_Lane &l = m_lanes[lane];
+    if (!l.pending)
+        l.first = seq;
+    l.pending = true;
+    l.last = seq;
+}
+
+void CLogPipeline::TrafficTaken(size_t lane, bool waiting)
+{
+    const bool held = lane == 0 && (!m_held.empty() || !m_heldReceived.empty());
+    m_lanes[lane].pending = waiting || held;
 }
 
 const ST_LogRendered &CLogPipeline::Rendered(size_t block) const

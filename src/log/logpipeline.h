@@ -102,6 +102,16 @@ public:
     // Shows a held line first, so that an observer still gets it.
     void Clear();
 
+    // The traffic path's numbers (ST_Traffic::Seq) that the stored blocks keep, by lane: the
+    // port's received (0) and sent (1) blocks, the monitor's port A (2) and port B (3). A block
+    // of the path is handed to the log between TrafficArrives and TrafficTaken; every block
+    // stored from its lane meanwhile, or later from bytes that waited (a line without its end,
+    // a frame), spans the numbers from the oldest of its bytes' to the newest.
+    static constexpr size_t kTrafficLanes = 4;
+    void TrafficArrives(size_t lane, uint32_t seq);
+    // `waiting`: bytes of the lane wait elsewhere (for a frame) to be stored later.
+    void TrafficTaken(size_t lane, bool waiting);
+
     // How long until the held received line is due to be shown by FlushHeld; -1 when none is held.
     int64_t HeldDueInMs() const;
     // Shows the held received line once it has been quiet for kHeldQuietMs, stamped with the time
@@ -189,6 +199,14 @@ private:
     TextState m_textStates[7];
     Bytes m_joined;
     Bytes m_formed;
+
+    struct ST_Lane
+    {
+        bool pending = false; // the lane's bytes since `first` are not all stored yet
+        uint32_t first = 0;
+        uint32_t last = 0;
+    };
+    ST_Lane m_lanes[kTrafficLanes];
 
     mutable size_t m_renderedBlock = static_cast<size_t>(-1);
     mutable ST_LogRendered m_rendered;

@@ -199,7 +199,8 @@ uint32_t CLogStore::InternStamp(const std::string &stamp)
 
 CLogStore::Stored CLogStore::Append(LogDirection direction, uint8_t mode, const std::string *stamp,
                                     const uint8_t *bytes, size_t length, ST_LogRendered &scratch,
-                                    bool ownBreak, uint8_t textForm, uint8_t mark)
+                                    bool ownBreak, uint8_t textForm, uint8_t mark,
+                                    const ST_TrafficSpan *traffic)
 {
     Block block{};
     StoreBytes(bytes, length, block.chunk, block.offset);
@@ -209,7 +210,11 @@ CLogStore::Stored CLogStore::Append(LogDirection direction, uint8_t mode, const 
     block.firstLine = static_cast<uint32_t>(m_lineBase + m_lineCount);
     block.table = static_cast<uint32_t>(m_tableBase + m_tables.size() - 1);
     block.mode = static_cast<uint8_t>((mode & 0x03) | (mark & 0x03) << 2 | (textForm & 0x03) << 4 |
-                                      (mark & 0x04) << 4);
+                                      (mark & 0x04) << 4 | (traffic ? kHasTraffic : 0));
+    if (traffic) {
+        block.trafficFirst = traffic->first;
+        block.trafficLast = traffic->last;
+    }
     block.direction = direction;
     block.ownBreak = ownBreak;
     m_blocks.push_back(block);

@@ -53,9 +53,16 @@ public:
     // decimal views, where it is one line that is measured only: a flood's blocks are never
     // rendered whole unless shown, saved or captured. `stamp` is null when no time stamp is
     // shown. See ST_LogBlockView for `ownBreak` and `mark`.
+    // `traffic`: the traffic path's blocks (ST_Traffic::Seq) the bytes came from, first to last;
+    // none for a note or what the path never carried.
+    struct ST_TrafficSpan
+    {
+        uint32_t first = 0;
+        uint32_t last = 0;
+    };
     Stored Append(LogDirection direction, uint8_t mode, const std::string *stamp, const uint8_t *bytes,
                   size_t length, ST_LogRendered &scratch, bool ownBreak = false, uint8_t textForm = 0,
-                  uint8_t mark = kLogMarkNone);
+                  uint8_t mark = kLogMarkNone, const ST_TrafficSpan *traffic = nullptr);
     void Clear();
 
     size_t BlockCount() const { return m_blocks.size(); }
@@ -83,6 +90,13 @@ public:
 
     void Render(size_t block, ST_LogRendered &out) const;
     ST_LogBlockView BlockView(size_t block) const { return View(m_blocks[block]); }
+    // The traffic the block's bytes came from; false when it has none.
+    bool TrafficOf(size_t block, ST_TrafficSpan &traffic) const
+    {
+        const Block &b = m_blocks[block];
+        traffic = {b.trafficFirst, b.trafficLast};
+        return (b.mode & kHasTraffic) != 0;
+    }
 
     // All displayed lines (the marker too), each followed by CR LF.
     std::string WholeText() const;
@@ -98,7 +112,11 @@ private:
         uint32_t stamp;
         uint32_t firstLine;
         uint32_t table;
-        uint8_t mode; // the display mode in bits 0-1, the mark in bits 2-3 and 6, the text form in 4-5
+        uint32_t trafficFirst;
+        uint32_t trafficLast;
+        // The display mode in bits 0-1, the mark in bits 2-3 and 6, the text form in 4-5, whether
+        // the traffic numbers hold in 7.
+        uint8_t mode;
         LogDirection direction;
         bool hasStamp;
         bool ownBreak;
@@ -109,6 +127,7 @@ private:
         uint32_t blocks; // kept blocks showing it
     };
 
+    static constexpr uint8_t kHasTraffic = 0x80;
     size_t Marker() const { return m_droppedLines > 0 ? 1 : 0; }
     // The block's first line, counted from the first line kept.
     size_t FirstLine(size_t block) const

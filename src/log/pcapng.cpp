@@ -285,55 +285,69 @@ const std::string &TagsOf(EPcapngPayload payload)
     return tags[static_cast<size_t>(payload)];
 }
 
-void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet)
+size_t PcapngPacketSize(const ST_PcapngPacket &packet)
+{
+    const size_t captured = TagsOf(packet.Payload).size() + std::min<size_t>(packet.Length, kMostBlock);
+    const size_t comment = std::min<size_t>(packet.Comment.size(), 0xFFFC);
+    const bool flags = packet.Direction != EPcapngDirection::Unknown;
+    return 28 + (captured + 3) / 4 * 4 + (flags ? 8 : 0) + (comment ? 4 + (comment + 3) / 4 * 4 : 0) +
+           (flags || comment ? 4 : 0) + 4;
+}
+
+void PutPcapngPacket(char *out, const ST_PcapngPacket &packet)
 {
     const std::string &tags = TagsOf(packet.Payload);
     const size_t length = std::min<size_t>(packet.Length, kMostBlock);
     const uint32_t captured = static_cast<uint32_t>(tags.size() + length);
-    const bool options = packet.Direction != EPcapngDirection::Unknown || !packet.Comment.empty();
-    const size_t padded = (size_t{captured} + 3) / 4 * 4;
-    const size_t total =
-        28 + padded + (packet.Direction != EPcapngDirection::Unknown ? 8 : 0) +
-        (packet.Comment.empty() ? 0 : 4 + (std::min<size_t>(packet.Comment.size(), 0xFFFC) + 3) / 4 * 4) +
-        (options ? 4 : 0) + 4;
+    const size_t comment = std::min<size_t>(packet.Comment.size(), 0xFFFC);
+    const bool flags = packet.Direction != EPcapngDirection::Unknown;
+    const uint32_t total = static_cast<uint32_t>(PcapngPacketSize(packet));
     const uint64_t stamp = static_cast<uint64_t>(std::max<int64_t>(0, packet.WallMicros));
-    // A packet per block at line rate: its fixed parts go in as two pieces, not byte by byte.
-    uint8_t head[28];
+    uint8_t *at = reinterpret_cast<uint8_t *>(out);
     const uint32_t fields[7] = {kEnhancedPacket,
-                                static_cast<uint32_t>(total),
+                                total,
                                 packet.Interface,
                                 static_cast<uint32_t>(stamp >> 32),
                                 static_cast<uint32_t>(stamp),
                                 captured,
                                 captured};
-    for (int i = 0; i < 7; ++i)
-        Store32(head + 4 * i, fields[i]);
-    out.reserve(out.size() + total);
-    out.append(reinterpret_cast<const char *>(head), sizeof head);
-    out += tags;
-    out.append(reinterpret_cast<const char *>(packet.Bytes), length);
-    out.append(padded - captured, '\0');
-    if (packet.Comment.empty()) {
-        uint8_t tail[16] = {};
-        size_t at = 0;
-        if (options) {
-            // The direction's flags option, the end of the options.
-            tail[0] = kOptEpbFlags;
-            tail[2] = 4;
-            tail[4] = static_cast<uint8_t>(packet.Direction);
-            at = 12;
-        }
-        Store32(tail + at, static_cast<uint32_t>(total));
-        out.append(reinterpret_cast<const char *>(tail), at + 4);
-        return;
+    for (const uint32_t field : fields) {
+        Store32(at, field);
+        at += 4;
     }
-    if (packet.Direction != EPcapngDirection::Unknown) {
-        const uint8_t flags[4] = {static_cast<uint8_t>(packet.Direction), 0, 0, 0};
-        PutOption(out, kOptEpbFlags, flags, 4);
+    std::memcpy(at, tags.data(), tags.size());
+    at += tags.size();
+    if (length > 0)
+        std::memcpy(at, packet.Bytes, length);
+    at += length;
+    const size_t pad = (4 - captured % 4) % 4;
+    std::memset(at, 0, pad);
+    at += pad;
+    if (flags) {
+        // The direction's flags option.
+        const uint8_t option[8] = {kOptEpbFlags, 0, 4, 0, static_cast<uint8_t>(packet.Direction), 0, 0, 0};
+        std::memcpy(at, option, sizeof option);
+        at += sizeof option;
     }
-    PutText(out, kOptComment, packet.Comment);
-    PutOption(out, kOptEnd, nullptr, 0);
-    Put32(out, static_cast<uint32_t>(total));
+    if (comment) {
+        Store32(at, kOptComment | static_cast<uint32_t>(comment) << 16);
+        std::memcpy(at + 4, packet.Comment.data(), comment);
+        const size_t padded = (comment + 3) / 4 * 4;
+        std::memset(at + 4 + comment, 0, padded - comment);
+        at += 4 + padded;
+    }
+    if (flags || comment) {
+        Store32(at, kOptEnd);
+        at += 4;
+    }
+    Store32(at, total);
+}
+
+void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet)
+{
+    const size_t at = out.size();
+    out.resize(at + PcapngPacketSize(packet));
+    PutPcapngPacket(&out[at], packet);
 }
 
 void AppendPcapngSerialEvent(std::string &out, const ST_PcapngSerialEvent &event)

@@ -68,6 +68,9 @@ struct ST_PcapngPacket
 std::string PcapngHeader(const std::vector<ST_PcapngInterface> &interfaces);
 // Appends the packet's block to `out`.
 void AppendPcapngPacket(std::string &out, const ST_PcapngPacket &packet);
+// The same block written in place: its size, and the block put at `out`, which has that many bytes.
+size_t PcapngPacketSize(const ST_PcapngPacket &packet);
+void PutPcapngPacket(char *out, const ST_PcapngPacket &packet);
 
 // An event without data on an interface of serial-line events: `lines` as the analyser's bits
 // (CTS 0x01, DCD 0x02, DSR 0x04, RTS 0x08, DTR 0x10, RI 0x20).

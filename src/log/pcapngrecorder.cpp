@@ -10,6 +10,14 @@ void CPcapngRecorder::Add(LogDirection direction, const uint8_t *bytes, size_t l
     Keep(wallMicros);
 }
 
+void CPcapngRecorder::AddTraffic(uint32_t seq, LogDirection direction, const uint8_t *bytes, size_t length,
+                                 int64_t wallMicros)
+{
+    m_packet.clear();
+    AppendLogPcapng(m_packet, direction, bytes, length, wallMicros);
+    Keep(wallMicros, &seq);
+}
+
 void CPcapngRecorder::AddEvent(const ST_LineEvent &event, int64_t wallMicros)
 {
     m_packet.clear();
@@ -38,7 +46,7 @@ void CPcapngRecorder::Close()
     full.Bytes = std::move(piece);
 }
 
-void CPcapngRecorder::Keep(int64_t wallMicros)
+void CPcapngRecorder::Keep(int64_t wallMicros, const uint32_t *seq)
 {
     // A full chunk is never written to again: a snapshot may hold it.
     if (m_chunks.empty() || m_chunks.back().Size + m_packet.size() > kChunkBytes) {
@@ -48,9 +56,11 @@ void CPcapngRecorder::Keep(int64_t wallMicros)
         if (!bytes)
             bytes = std::make_shared<ST_Piece>();
         bytes->Bytes.reserve(std::max(kChunkBytes, m_packet.size()));
-        m_chunks.push_back({std::move(bytes), 0, 0, wallMicros, wallMicros});
+        m_chunks.push_back({std::move(bytes), 0, 0, wallMicros, wallMicros, false, {}});
     }
     ST_Chunk &chunk = m_chunks.back();
+    if (seq)
+        chunk.Marks.push_back({static_cast<uint32_t>(chunk.Size), *seq});
     chunk.Bytes->Bytes.append(m_packet);
     chunk.Size += m_packet.size();
     if (wallMicros >= 0)
@@ -107,5 +117,52 @@ CPcapngRecorder::Snapshot CPcapngRecorder::Take() const
     }
     if (!m_chunks.empty())
         pieces.push_back(std::make_shared<const ST_Piece>(*m_chunks.back().Bytes));
+    return pieces;
+}
+
+CPcapngRecorder::Snapshot CPcapngRecorder::TakeTraffic(uint32_t first, uint32_t last, size_t &packets) const
+{
+    packets = 0;
+    const auto within = [first, last](uint32_t seq) {
+        return static_cast<int32_t>(seq - first) >= 0 && static_cast<int32_t>(last - seq) >= 0;
+    };
+    // The first and the last packet of the traffic asked for, as (chunk, offset).
+    size_t fromChunk = 0, toChunk = 0, from = 0, to = 0;
+    for (size_t c = 0; c < m_chunks.size(); ++c) {
+        for (const ST_Mark &mark : m_chunks[c].Marks) {
+            if (!within(mark.Seq))
+                continue;
+            if (packets++ == 0) {
+                fromChunk = c;
+                from = mark.Offset;
+            }
+            toChunk = c;
+            to = mark.Offset;
+        }
+    }
+    Snapshot pieces;
+    if (packets == 0)
+        return pieces;
+    // The ends are cut from the packets as written; a packed chunk is read back for that.
+    const auto textOf = [](const ST_Piece &piece) { return piece.Length == 0 ? piece.Bytes : piece.Text(); };
+    std::string lastText = textOf(*m_chunks[toChunk].Bytes);
+    // The last packet ends where its block's length says.
+    const auto *total = reinterpret_cast<const uint8_t *>(lastText.data() + to + 4);
+    to += uint32_t{total[0]} | uint32_t{total[1]} << 8 | uint32_t{total[2]} << 16 | uint32_t{total[3]} << 24;
+    for (size_t c = fromChunk; c <= toChunk; ++c) {
+        const ST_Chunk &chunk = m_chunks[c];
+        const size_t begin = c == fromChunk ? from : 0;
+        const size_t end = c == toChunk ? to : chunk.Size;
+        // A whole full chunk is shared, packed or not; only the newest and the ends are copied.
+        if (begin == 0 && end == chunk.Size && c + 1 < m_chunks.size()) {
+            chunk.Shared = true;
+            pieces.push_back(chunk.Bytes);
+            continue;
+        }
+        auto piece = std::make_shared<ST_Piece>();
+        piece->Bytes = c == toChunk ? lastText.substr(begin, end - begin)
+                                    : textOf(*chunk.Bytes).substr(begin, end - begin);
+        pieces.push_back(std::move(piece));
+    }
     return pieces;
 }

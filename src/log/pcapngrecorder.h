@@ -25,6 +25,9 @@ public:
     explicit CPcapngRecorder(size_t byteLimit = kDefaultByteLimit) : m_byteLimit(byteLimit) {}
 
     void Add(LogDirection direction, const uint8_t *bytes, size_t length, int64_t wallMicros);
+    // A block of the traffic path, kept with its number (ST_Traffic::Seq) for TakeTraffic.
+    void AddTraffic(uint32_t seq, LogDirection direction, const uint8_t *bytes, size_t length,
+                    int64_t wallMicros);
     void AddEvent(const ST_LineEvent &event, int64_t wallMicros);
     // A packet made by the caller (a frame, say), whole blocks of the file.
     void AddPacket(const std::string &packet);
@@ -47,6 +50,11 @@ public:
     Snapshot Take() const;
     // What the chunks hold, packed or not.
     size_t HeldBytes() const;
+    // The packets of the traffic numbered `first` to `last` (modulo 2^32, as the path counts)
+    // that are still kept, and whatever was kept between them (line events, notes); `packets`
+    // says how many of the traffic's. Empty when none is kept. Throws std::bad_alloc (a packed
+    // chunk at an end is read back whole).
+    Snapshot TakeTraffic(uint32_t first, uint32_t last, size_t &packets) const;
 
     // A full chunk is packed when it took this long to fill: a stream of up to 256 KB/s, whose
     // packing costs the window under 0.2 % of a core. A faster one is not packed, as its chunks
@@ -54,9 +62,14 @@ public:
     static constexpr int64_t kPackAfterMicros = 4000000;
 
 private:
-    void Keep(int64_t wallMicros);
+    void Keep(int64_t wallMicros, const uint32_t *seq = nullptr);
     void Close(); // the chunk being filled is full
 
+    struct ST_Mark
+    {
+        uint32_t Offset; // of the packet in its chunk
+        uint32_t Seq;
+    };
     struct ST_Chunk
     {
         std::shared_ptr<ST_Piece> Bytes;
@@ -65,6 +78,7 @@ private:
         int64_t FirstMicros = -1;
         int64_t LastMicros = -1;
         mutable bool Shared = false; // a snapshot took it: never written to again
+        std::vector<ST_Mark> Marks;  // the traffic's packets, in order
     };
     std::deque<ST_Chunk> m_chunks;
     size_t m_byteLimit;

@@ -277,6 +277,7 @@ void TfrmMain::BuildReceivePipeline()
     // The log is the record of both directions; what a send's caller logs itself is not logged here.
     // With a line per frame, the frames carry what the log never shows too: it is passed over.
     path.Add("log", [this](ST_Traffic &event) {
+        ui.edData->SetTrafficSeq(event.Seq);
         if (event.Direction == ETraffic::Received)
             ui.edData->LogTrafficReceived(event.Data, event.AgeMs, !event.Transfer);
         else if (event.Direction == ETraffic::Sent)

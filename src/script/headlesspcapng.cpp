@@ -112,7 +112,5 @@ template <typename Due> void CHeadlessPcapng::WriteWaiting(Due due)
 
 void CHeadlessPcapng::Write(bool sent, const uint8_t *data, size_t size, int64_t wallMicros)
 {
-    m_packet.clear();
-    AppendLogPcapng(m_packet, sent ? LogDirection::Sent : LogDirection::Received, data, size, wallMicros);
-    m_file.Append(m_packet);
+    AppendLogPcapng(m_file, sent ? LogDirection::Sent : LogDirection::Received, data, size, wallMicros);
 }

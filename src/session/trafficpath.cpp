@@ -17,8 +17,9 @@ void CTrafficPath::Add(std::string name, Stage stage)
     m_stages.push_back({std::move(name), std::move(stage)});
 }
 
-void CTrafficPath::Run(ST_Traffic &event) const
+void CTrafficPath::Run(ST_Traffic &event)
 {
+    event.Seq = ++m_seq;
     for (const ST_Stage &stage : m_stages)
         stage.Run(event);
 }

@@ -48,6 +48,9 @@ struct ST_Traffic
     // A send the log writes a line for (its caller may join sends into lines of its own, or the
     // window may not log sends at all); received bytes are always logged.
     bool Logged = true;
+    // The path's number for the event, counted from 1 as it runs them (modulo 2^32): what keeps
+    // the event's bytes (the log's lines, an export's packets) can tell them by it.
+    uint32_t Seq = 0;
 };
 
 // The wall clock (microseconds since the epoch) at a moment of the steady clock, in microseconds:
@@ -70,7 +73,8 @@ public:
     // ---- Owner half ----
     // Appends a stage; `name` says what it is for, in tests and in the diagnostic view of the order.
     void Add(std::string name, Stage stage);
-    void Run(ST_Traffic &event) const;
+    // Numbers the event (ST_Traffic::Seq) and runs it through the stages.
+    void Run(ST_Traffic &event);
     std::vector<std::string> Names() const;
 
     // ---- Read half ----
@@ -105,6 +109,7 @@ public:
     void EndReads();
 
 private:
+    uint32_t m_seq = 0;
     void RunDue();
 
     struct ST_Stage

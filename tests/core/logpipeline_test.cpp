@@ -312,3 +312,33 @@ TEST(LogPipeline, FrameLinesShowTheBlocksBytesOnceWhereTheFramesEnd)
     EXPECT_EQ(log.Store().WholeText(), "Rec  :ab\r\nRec  :cd\r\nRec  :ef [check bad]\r\nRec  :xx\r\n"
                                        "Rec  :gh\r\nRec  :ok\r\nRec  :half\r\nRec  :after\r\n");
 }
+
+// Each stored block keeps the traffic path's numbers of the blocks its bytes came from: a line
+// cut over blocks spans them, the lines of one block share its number, and once nothing waits
+// the next block starts afresh. Notes and bytes from outside the path keep none.
+TEST(LogPipeline, StoredBlocksKeepTheNumbersOfTheTrafficTheyCameFrom)
+{
+    CLogPipeline log;
+    log.SetSplitLines(true);
+    uint32_t seq = 0;
+    const auto traffic = [&](const std::string &text) {
+        log.TrafficArrives(0, ++seq);
+        log.LogRecData(Text(text));
+        log.TrafficTaken(0, false);
+    };
+    traffic("a\r\nb");
+    traffic("c");
+    traffic("d\r\ne\r\n");
+    traffic("f\r\n");
+    log.LogNote("note");
+    log.LogRecData(Text("g\r\n"));
+    std::vector<std::string> spans;
+    const CLogStore &store = log.Store();
+    for (size_t block = 0; block < store.BlockCount(); ++block) {
+        CLogStore::ST_TrafficSpan span;
+        spans.push_back(store.TrafficOf(block, span)
+                            ? std::to_string(span.first) + "-" + std::to_string(span.last)
+                            : std::string("none"));
+    }
+    EXPECT_EQ(spans, (std::vector<std::string>{"1-1", "1-3", "3-3", "4-4", "none", "none"}));
+}

@@ -3,6 +3,7 @@
 #include "log/capturefile.h"
 #include "log/logpcapng.h"
 #include "log/pcapng.h"
+#include "log/pcapngrecorder.h"
 #include "ptypair.h"
 #include "script/headless.h"
 #include "tempdir.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <thread>
@@ -325,4 +327,50 @@ TEST(Pcapng, ARotatedCompressedCaptureReadsBackInFull)
         }
     }
     EXPECT_EQ(next, kPackets);
+}
+
+// The packets of a range of the traffic's numbers come with what was kept between them and
+// nothing else, whole, however the recorder's chunks cut them.
+TEST(Pcapng, TheRecorderGivesTheTrafficOfARangeOfNumbers)
+{
+    CPcapngRecorder recorder;
+    std::vector<uint8_t> bytes(200);
+    const uint32_t count = 20000; // several chunks' worth
+    for (uint32_t seq = 1; seq <= count; ++seq) {
+        std::memcpy(bytes.data(), &seq, sizeof seq);
+        recorder.AddTraffic(seq, LogDirection::Received, bytes.data(), bytes.size(), kT0 + seq);
+        if (seq == 7000) {
+            ST_LineEvent event;
+            event.Kind = ELineEvent::Break;
+            recorder.AddEvent(event, kT0 + seq);
+        }
+    }
+    for (const auto &[first, last] : std::vector<std::pair<uint32_t, uint32_t>>{{5, 5}, {3000, 15000}}) {
+        size_t packets = 0;
+        std::string file = PcapngHeader(LogPcapngInterfaces("ttyUSB0", ""));
+        for (const auto &piece : recorder.TakeTraffic(first, last, packets))
+            file += *piece;
+        EXPECT_EQ(packets, last - first + 1);
+        const ST_PcapngContent content =
+            ParsePcapng(reinterpret_cast<const uint8_t *>(file.data()), file.size());
+        std::vector<uint32_t> seqs;
+        size_t events = 0;
+        for (const ST_PcapngRecord &r : content.Records) {
+            if (r.SerialEvent) {
+                ++events;
+                continue;
+            }
+            uint32_t seq = 0;
+            ASSERT_EQ(r.Bytes.size(), bytes.size());
+            std::memcpy(&seq, r.Bytes.data(), sizeof seq);
+            seqs.push_back(seq);
+        }
+        ASSERT_EQ(seqs.size(), packets);
+        EXPECT_EQ(seqs.front(), first);
+        EXPECT_EQ(seqs.back(), last);
+        EXPECT_EQ(events, first <= 7000 && 7000 < last ? 1u : 0u);
+    }
+    size_t none = 0;
+    EXPECT_TRUE(recorder.TakeTraffic(count + 1, count + 5, none).empty());
+    EXPECT_EQ(none, 0u);
 }

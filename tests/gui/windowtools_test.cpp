@@ -24,6 +24,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -332,6 +333,47 @@ TEST_F(Capture, PcapngCaptureAndExportHoldBothDirections)
                               .toStdString());
         }
     }
+}
+
+// With lines selected in the log, the export holds the packets of the blocks they show and no
+// other: a block the log split into lines is still its whole packet, whichever of its lines is
+// selected. Without a selection it holds everything again.
+TEST_F(Capture, ExportOfASelectionHoldsTheBlocksItsLinesShow)
+{
+    Find<QAction>(w, "mnuViewSplitLines")->trigger();
+    TTrafficLog &log = *Log(w);
+    const auto lineOf = [&log](const std::string &text) {
+        for (int line = log.LineCount() - 1; line >= 0; --line)
+            if (log.LineText(line).find(text) != std::string::npos)
+                return line;
+        return -1;
+    };
+    // Each block waited for, so that the next is a block of its own.
+    for (const auto &[block, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"one\r\n", "one"}, {"two\r\n", "two"}, {"three\r\nfour\r\n", "four"}, {"five\r\n", "five"}}) {
+        pty.Send(block);
+        ASSERT_TRUE(WaitUntil([&, shown = shown] { return lineOf(shown) >= 0; })) << shown;
+    }
+    const auto exported = [this](const QString &name) {
+        const QString file = env.FilePath(name);
+        ModalCatcher save([&](QDialog *d) { TypeFileName(d, file); });
+        Find<QAction>(w, "mnuFileExportPcapng")->trigger();
+        EXPECT_TRUE(WaitUntil([&] { return !Feature<TPcapngExport>(w)->Busy(); }));
+        std::vector<std::string> packets;
+        for (const ST_PcapngRecord &r : ReadPcapngFile(file.toStdString()).Records)
+            if (r.Direction == EPcapngDirection::Inbound)
+                packets.emplace_back(r.Bytes.begin(), r.Bytes.end());
+        return packets;
+    };
+    using Packets = std::vector<std::string>;
+    // Only "four": the line of a block that also holds "three".
+    log.SetSelection(lineOf("four"), 1, lineOf("four"), 3);
+    EXPECT_EQ(exported("four.pcapng"), Packets{"three\r\nfour\r\n"});
+    EXPECT_NE(Find<QStatusBar>(w, "stbComStatus")->currentMessage().indexOf(QStringLiteral("selection")), -1);
+    log.SetSelection(lineOf("two"), 0, lineOf("three"), 2);
+    EXPECT_EQ(exported("two.pcapng"), (Packets{"two\r\n", "three\r\nfour\r\n"}));
+    log.ClearSelection();
+    EXPECT_EQ(exported("all.pcapng"), (Packets{"one\r\n", "two\r\n", "three\r\nfour\r\n", "five\r\n"}));
 }
 
 // The frames view's frames exported go to the analyser's Modbus RTU dissector, the window's

@@ -270,9 +270,7 @@ void TLogCapture::CapturePacket(LogDirection direction, const uint8_t *bytes, si
     if (!m_pcapng || !m_file.IsRunning())
         return;
     // Each block one packet, so a change of file falls between packets.
-    m_line.clear();
-    AppendLogPcapng(m_line, direction, bytes, length, wallMicros);
-    m_file.Append(m_line);
+    AppendLogPcapng(m_file, direction, bytes, length, wallMicros);
     SizeMayChange();
 }
 
@@ -355,10 +353,8 @@ void TLogCapture::Note(const std::string &text)
 {
     SizeMayChange();
     if (m_pcapng) {
-        m_line.clear();
-        AppendLogPcapng(m_line, LogDirection::Note, reinterpret_cast<const uint8_t *>(text.data()),
+        AppendLogPcapng(m_file, LogDirection::Note, reinterpret_cast<const uint8_t *>(text.data()),
                         text.size(), WallNowMicros());
-        m_file.Append(m_line);
     } else if (!m_raw) {
         m_file.Append("Note :" + text + "\r\n");
     }

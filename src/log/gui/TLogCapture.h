@@ -97,6 +97,8 @@ public:
     // capture kept with a link is let go.
     void Stop();
     bool IsRunning() const { return m_file.IsRunning(); }
+    // A pcapng capture runs, which CapturePacket feeds.
+    bool CapturesPackets() const { return m_pcapng && m_file.IsRunning(); }
     bool IsWaiting() const { return !m_link.isEmpty() && !m_file.IsRunning(); }
     const ST_CaptureChoice &LastChoice() const { return m_choice; }
     const QString &KeptWith() const { return m_link; }

@@ -227,16 +227,22 @@ void TTrafficLog::LogSendData(const CCommData &item, int64_t ageMs)
     SyncHeldTimer();
 }
 
+template <typename Log> void TTrafficLog::LogTraffic(size_t lane, Log log)
+{
+    m_pipeline.TrafficArrives(lane, m_trafficSeq);
+    log();
+    m_pipeline.TrafficTaken(lane, m_frameLines.Waiting(lane));
+    SyncHeldTimer();
+}
+
 void TTrafficLog::LogTrafficReceived(const CCommData &item, int64_t ageMs, bool shown)
 {
-    m_frameLines.Received(item, ageMs, shown);
-    SyncHeldTimer();
+    LogTraffic(0, [&] { m_frameLines.Received(item, ageMs, shown); });
 }
 
 void TTrafficLog::LogTrafficSent(const CCommData &item, int64_t ageMs, bool shown)
 {
-    m_frameLines.Sent(item, ageMs, shown);
-    SyncHeldTimer();
+    LogTraffic(1, [&] { m_frameLines.Sent(item, ageMs, shown); });
 }
 
 void TTrafficLog::HoldReceived(bool on)
@@ -267,8 +273,7 @@ void TTrafficLog::LogMonitorData(LogDirection direction, const Bytes &bytes, con
 
 void TTrafficLog::LogMonitorBlock(const CFrameLines::ST_MonitorBlock &block)
 {
-    m_frameLines.Monitor(block);
-    SyncHeldTimer();
+    LogTraffic(2 + static_cast<size_t>(block.Side & 1), [&] { m_frameLines.Monitor(block); });
 }
 
 void TTrafficLog::BlockStored(bool linesDropped, int shift)
@@ -557,6 +562,46 @@ void TTrafficLog::ClearSelection()
 {
     m_anchor = m_cursor;
     viewport()->update();
+}
+
+bool TTrafficLog::SelectedLines(int &first, int &last) const
+{
+    if (!HasSelection())
+        return false;
+    const bool forward = m_anchor.line < m_cursor.line ||
+                         (m_anchor.line == m_cursor.line && m_anchor.column < m_cursor.column);
+    const Pos &s = forward ? m_anchor : m_cursor;
+    const Pos &e = forward ? m_cursor : m_anchor;
+    first = s.line;
+    // A selection that ends at the start of a line takes nothing of it.
+    last = e.column == 0 && e.line > s.line ? e.line - 1 : e.line;
+    return true;
+}
+
+bool TTrafficLog::SelectedTraffic(uint32_t &first, uint32_t &last) const
+{
+    int firstLine = 0, lastLine = 0;
+    if (!SelectedLines(firstLine, lastLine) || Lines().BlockCount() == 0)
+        return false;
+    const size_t from = BlockOfLine(firstLine), to = BlockOfLine(lastLine);
+    bool any = false;
+    // Numbers run on modulo 2^32, so they are compared by their distance from the first found.
+    for (size_t block = from; block <= to; ++block) {
+        CLogStore::ST_TrafficSpan span;
+        if (!Lines().TrafficOf(block, span))
+            continue;
+        if (!any) {
+            first = span.first;
+            last = span.last;
+            any = true;
+            continue;
+        }
+        if (static_cast<int32_t>(span.first - first) < 0)
+            first = span.first;
+        if (static_cast<int32_t>(span.last - last) > 0)
+            last = span.last;
+    }
+    return any;
 }
 
 std::string TTrafficLog::SelectedText() const

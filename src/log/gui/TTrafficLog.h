@@ -63,6 +63,9 @@ public:
     // frames: a received block, a send, and bytes the frames carry that the log never shows.
     void LogTrafficReceived(const CCommData &item, int64_t ageMs, bool shown = true);
     void LogTrafficSent(const CCommData &item, int64_t ageMs, bool shown);
+    // The traffic path's number (ST_Traffic::Seq) of the block the next of those calls (or
+    // LogMonitorBlock) hands over: each line keeps the numbers of the blocks its bytes came from.
+    void SetTrafficSeq(uint32_t seq) { m_trafficSeq = seq; }
     // The choice and the frames themselves come from TFrameLineCommands.
     CFrameLines &FrameLines() { return m_frameLines; }
     // See CLogPipeline::HoldReceived.
@@ -117,6 +120,11 @@ public:
     void SelectAll();
     void ClearSelection();
     std::string SelectedText() const; // lines joined by CR LF
+    // The first and last line the selection touches; false without one.
+    bool SelectedLines(int &first, int &last) const;
+    // The traffic path's numbers of the blocks whose bytes the selected lines show, oldest to
+    // newest; false when they show none (only notes, say).
+    bool SelectedTraffic(uint32_t &first, uint32_t &last) const;
     void CopySelection() const;
 
     // Sees every block as it reaches the log. `shown` is false for bytes the log took without a
@@ -191,6 +199,9 @@ private:
 
     CLogPipeline m_pipeline;
     CFrameLines m_frameLines{m_pipeline};
+    uint32_t m_trafficSeq = 0;
+    // Hands one block of the path to `log` in its lane (see CLogPipeline::TrafficArrives).
+    template <typename Log> void LogTraffic(size_t lane, Log log);
     QTimer m_heldTimer;
     QTimer m_repaintTimer;
     QElapsedTimer m_sinceFlush;

@@ -62,16 +62,17 @@ void TCaptureCommands::FollowTraffic(CPortSession &session)
 {
     session.Traffic().Add("capture", [this](ST_Traffic &event) {
         const Bytes &bytes = event.Data.Data();
-        if (bytes.empty())
+        if (bytes.empty() || !m_capture->CapturesPackets())
             return;
         const LogDirection direction = event.Direction == ETraffic::Sent          ? LogDirection::Sent
                                        : event.Direction == ETraffic::MonitorAtoB ? LogDirection::AtoB
                                        : event.Direction == ETraffic::MonitorBtoA ? LogDirection::BtoA
                                                                                   : LogDirection::Received;
-        m_capture->CapturePacket(direction, bytes.data(), bytes.size(), TrafficWallMicros(event));
+        m_capture->CapturePacket(direction, bytes.data(), bytes.size(), m_stamps.Of(event));
     });
     session.LineEvents().SetObserver("capture", [this](const ST_LineEvent &event) {
-        m_capture->CaptureLineEvent(event, WallMicrosAt(event.SteadyMicros));
+        if (m_capture->CapturesPackets())
+            m_capture->CaptureLineEvent(event, m_stamps.At(event.SteadyMicros));
     });
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Capture to file: File > Capture to File... and Stop Capture, with the capture's size in the
 // status bar while it runs. A capture kept with a link follows that link's port.
+#include "session/wallstamps.h"
+
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -39,5 +41,6 @@ private:
     TFeatureServices *m_services = nullptr;
     std::function<bool()> m_isOpen;
     std::unique_ptr<TLogCapture> m_capture;
+    CWallStamps m_stamps; // the pcapng capture's packets and line events
     QAction *m_start = nullptr, *m_stop = nullptr;
 };

@@ -11,9 +11,12 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QItemSelectionModel>
+#include <QMainWindow>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTableView>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -64,7 +67,9 @@ TPcapngExport::TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog
     m_framesItem = menu->addAction(tr("&Frames as Wireshark Capture (pcapng)\u2026"));
     m_framesItem->setObjectName(QStringLiteral("mnuFileExportFramesPcapng"));
     connect(m_item, &QAction::triggered, this, [this] {
-        const QString path = AskPath("dlgExportPcapng");
+        const bool selection = m_log && m_log->HasSelection();
+        const QString path =
+            AskPath("dlgExportPcapng", selection ? tr("Export the Selection (pcapng)") : QString());
         if (!path.isEmpty())
             ExportLog(path);
     });
@@ -81,8 +86,8 @@ TPcapngExport::TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog
     session.Traffic().Add("pcapng export", [this](ST_Traffic &event) {
         const Bytes &bytes = event.Data.Data();
         if (!bytes.empty())
-            m_recorder.Add(LogDirectionOf(event.Direction), bytes.data(), bytes.size(),
-                           TrafficWallMicros(event));
+            m_recorder.AddTraffic(event.Seq, LogDirectionOf(event.Direction), bytes.data(), bytes.size(),
+                                  TrafficWallMicros(event));
     });
     session.LineEvents().SetObserver("pcapng export", [this](const ST_LineEvent &event) {
         m_recorder.AddEvent(event, WallMicrosAt(event.SteadyMicros));
@@ -94,10 +99,12 @@ TPcapngExport::TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog
         });
 }
 
-QString TPcapngExport::AskPath(const char *name)
+QString TPcapngExport::AskPath(const char *name, const QString &title)
 {
     QFileDialog dialog(m_window);
     dialog.setObjectName(QString::fromLatin1(name));
+    if (!title.isEmpty())
+        dialog.setWindowTitle(title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters({tr("Wireshark capture(*.pcapng)")});
@@ -125,7 +132,23 @@ std::vector<ST_PcapngInterface> TPcapngExport::Interfaces() const
 
 bool TPcapngExport::ExportLog(const QString &path)
 {
-    return ExportPackets(path, Interfaces(), m_recorder.Take());
+    if (!m_log || !m_log->HasSelection())
+        return ExportPackets(path, Interfaces(), m_recorder.Take());
+    uint32_t first = 0, last = 0;
+    size_t packets = 0;
+    CPcapngRecorder::Snapshot pieces;
+    if (m_log->SelectedTraffic(first, last))
+        pieces = m_recorder.TakeTraffic(first, last, packets);
+    if (packets == 0) {
+        if (m_showMessage)
+            m_showMessage(tr("The selection in the log holds no traffic that is still kept for an export. "
+                             "Clear the selection to export everything."));
+        return false;
+    }
+    if (!ExportPackets(path, Interfaces(), std::move(pieces)))
+        return false;
+    m_doneNote = tr("Packets exported from the selection: %1").arg(packets);
+    return true;
 }
 
 bool TPcapngExport::ExportFrames(const QString &path)
@@ -204,6 +227,10 @@ void TPcapngExport::Finished(const QString &path, const QString &error)
     if (m_writer.joinable())
         m_writer.join();
     UpdateControls();
+    const QString note = std::exchange(m_doneNote, QString());
+    if (error.isEmpty() && !note.isEmpty())
+        if (auto *main = qobject_cast<QMainWindow *>(m_window))
+            main->statusBar()->showMessage(note, 10000);
     emit Exported(path, error);
 }
 

@@ -5,7 +5,9 @@
 // events (modem lines, breaks, line errors) between them, for the protocol analyser. The
 // traffic is taken from the session's path, not from the log's lines, which a split or a hold
 // would cut and stamp otherwise; the events from the session's record as they come, kept among
-// the packets, so they go with the oldest packets when the limit is reached.
+// the packets, so they go with the oldest packets when the limit is reached. With lines selected in
+// the log, only the packets of the blocks they show go, with what came between them: each block of
+// the path is numbered (ST_Traffic::Seq), and the log's lines and the kept packets both keep it.
 //
 // File > Export > Frames as Wireshark Capture (pcapng)...: the frames view's frames, a packet
 // each with the frame's start, those selected when more than one is, else every one the view
@@ -37,7 +39,10 @@ public:
                   QAction *exportItem, std::function<void(const QString &)> showMessage);
     ~TPcapngExport() override; // waits for a file being written
 
-    // Writes the log's packets to `path`; false while an export is still being written.
+    // Writes the log's packets to `path`; with lines selected in the log, only the packets of the
+    // blocks those lines show and what came between them (a block the log split or held is still
+    // its whole packet), which the status bar then counts. False while an export is still being
+    // written, or when the selection holds no packet still kept, which the user is told.
     bool ExportLog(const QString &path);
     // Writes the frames view's frames (see above) to `path`; false while busy or with no frames
     // to write, which the user is told.
@@ -55,7 +60,7 @@ signals:
 private:
     void Finished(const QString &path, const QString &error);
     std::vector<ST_PcapngInterface> Interfaces() const;
-    QString AskPath(const char *name);
+    QString AskPath(const char *name, const QString &title = QString());
 
     QWidget *m_window;
     QPointer<TTrafficLog> m_log; // the window may delete the log first
@@ -66,4 +71,5 @@ private:
     CPcapngRecorder m_recorder;
     uint64_t m_observer = 0;
     std::thread m_writer;
+    QString m_doneNote; // for the status bar once the file is written
 };
