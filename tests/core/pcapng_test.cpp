@@ -335,21 +335,22 @@ TEST(Pcapng, TheRecorderGivesTheTrafficOfARangeOfNumbers)
 {
     CPcapngRecorder recorder;
     std::vector<uint8_t> bytes(200);
-    const uint32_t count = 20000; // several chunks' worth
+    const uint32_t count = 20000; // several chunks' worth, a millisecond apart: the full ones packed
     for (uint32_t seq = 1; seq <= count; ++seq) {
         std::memcpy(bytes.data(), &seq, sizeof seq);
-        recorder.AddTraffic(seq, LogDirection::Received, bytes.data(), bytes.size(), kT0 + seq);
+        recorder.AddTraffic(seq, LogDirection::Received, bytes.data(), bytes.size(), kT0 + seq * 1000);
         if (seq == 7000) {
             ST_LineEvent event;
             event.Kind = ELineEvent::Break;
-            recorder.AddEvent(event, kT0 + seq);
+            recorder.AddEvent(event, kT0 + seq * 1000);
         }
     }
+    EXPECT_LT(recorder.HeldBytes(), size_t{count} * bytes.size() / 2) << "the full chunks are packed";
     for (const auto &[first, last] : std::vector<std::pair<uint32_t, uint32_t>>{{5, 5}, {3000, 15000}}) {
         size_t packets = 0;
         std::string file = PcapngHeader(LogPcapngInterfaces("ttyUSB0", ""));
         for (const auto &piece : recorder.TakeTraffic(first, last, packets))
-            file += *piece;
+            file += piece->Text();
         EXPECT_EQ(packets, last - first + 1);
         const ST_PcapngContent content =
             ParsePcapng(reinterpret_cast<const uint8_t *>(file.data()), file.size());
