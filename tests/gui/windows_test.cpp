@@ -33,8 +33,10 @@ namespace {
 std::string Joined(const CRecDataList &list)
 {
     std::string bytes;
-    for (int i = 0; i < list.Count(); ++i)
-        bytes.append(list.At(i).Data().begin(), list.At(i).Data().end());
+    for (int i = 0; i < list.Count(); ++i) {
+        const CCommData item = list.At(i); // a copy: the entry may be packed
+        bytes.append(item.Data().begin(), item.Data().end());
+    }
     return bytes;
 }
 
