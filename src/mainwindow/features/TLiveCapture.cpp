@@ -3,46 +3,13 @@
 #include "extcap/livecapture.h"
 #include "link/linksetting.h"
 #include "log/logpcapng.h"
+#include "mainwindow/features/pcapngdirections.h"
 #include "platform/diaglog.h"
 #include "session/portsession.h"
 #include "shell/TFeatureServices.h"
 
 #include <QMetaObject>
 #include <unistd.h>
-
-namespace {
-
-LogDirection DirectionOf(ETraffic direction)
-{
-    switch (direction) {
-    case ETraffic::Received:
-        break;
-    case ETraffic::Sent:
-        return LogDirection::Sent;
-    case ETraffic::MonitorAtoB:
-        return LogDirection::AtoB;
-    case ETraffic::MonitorBtoA:
-        return LogDirection::BtoA;
-    }
-    return LogDirection::Received;
-}
-
-LogDirection DirectionOf(EFrameDirection direction)
-{
-    switch (direction) {
-    case EFrameDirection::Received:
-        break;
-    case EFrameDirection::Sent:
-        return LogDirection::Sent;
-    case EFrameDirection::MonitorAtoB:
-        return LogDirection::AtoB;
-    case EFrameDirection::MonitorBtoA:
-        return LogDirection::BtoA;
-    }
-    return LogDirection::Received;
-}
-
-} // namespace
 
 TLiveCapture::TLiveCapture(QObject *window, int windowNumber, CPortSession &session,
                            TFeatureServices &services)
@@ -110,7 +77,7 @@ void TLiveCapture::Traffic(const ST_Traffic &event)
             : frames.Profile().has_value();
     if (framed || event.Data.GetLength() <= 0)
         return;
-    AppendLogPcapng(m_pending, DirectionOf(event.Direction), event.Data.GetData(),
+    AppendLogPcapng(m_pending, LogDirectionOf(event.Direction), event.Data.GetData(),
                     static_cast<size_t>(event.Data.GetLength()), TrafficWallMicros(event));
     Queue();
 }
@@ -119,7 +86,7 @@ void TLiveCapture::Frame(const ST_Frame &frame)
 {
     if (!m_door.Attached())
         return;
-    AppendLogPcapng(m_pending, DirectionOf(frame.Direction), frame.Bytes.data(), frame.Bytes.size(),
+    AppendLogPcapng(m_pending, LogDirectionOf(frame.Direction), frame.Bytes.data(), frame.Bytes.size(),
                     m_wallOffset + frame.Start.count());
     Queue();
 }

@@ -4,6 +4,7 @@
 #include "frame/gui/TFramesView.h"
 #include "log/gui/TTrafficLog.h"
 #include "log/logpcapng.h"
+#include "mainwindow/features/pcapngdirections.h"
 #include "platform/textfile.h"
 #include "session/portsession.h"
 #include "shell/TFeatureServices.h"
@@ -17,40 +18,6 @@
 #include <QTableView>
 #include <set>
 #include <utility>
-
-namespace {
-
-LogDirection LogDirectionOf(ETraffic direction)
-{
-    switch (direction) {
-    case ETraffic::Received:
-        return LogDirection::Received;
-    case ETraffic::Sent:
-        return LogDirection::Sent;
-    case ETraffic::MonitorAtoB:
-        return LogDirection::AtoB;
-    case ETraffic::MonitorBtoA:
-        return LogDirection::BtoA;
-    }
-    return LogDirection::Received;
-}
-
-LogDirection LogDirectionOf(EFrameDirection direction)
-{
-    switch (direction) {
-    case EFrameDirection::Received:
-        return LogDirection::Received;
-    case EFrameDirection::Sent:
-        return LogDirection::Sent;
-    case EFrameDirection::MonitorAtoB:
-        return LogDirection::AtoB;
-    case EFrameDirection::MonitorBtoA:
-        return LogDirection::BtoA;
-    }
-    return LogDirection::Received;
-}
-
-} // namespace
 
 TPcapngExport::TPcapngExport(QWidget *window, CPortSession &session, TTrafficLog &log,
                              TFeatureServices &services, QAction *exportItem,
