@@ -1,4 +1,5 @@
 #include "log/gzipfile.h"
+#include "platform/errors.h"
 #include "platform/textfile.h"
 
 #include <cerrno>
@@ -91,4 +92,31 @@ int GzipFile(const std::string &path, const std::atomic<bool> &cancel, struct st
     if (::lstat(path.c_str(), &now) == 0 && now.st_dev == original.st_dev && now.st_ino == original.st_ino)
         ::unlink(path.c_str());
     return 0;
+}
+
+std::vector<uint8_t> ReadCaptureFile(const std::string &path, size_t limit)
+{
+    gzFile file = gzopen(path.c_str(), "rb"); // reads a file that is not compressed as it is
+    if (!file)
+        throw EFOpenError(path);
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    for (;;) {
+        const int n = gzread(file, chunk, sizeof chunk);
+        if (n < 0) {
+            int code = 0;
+            const std::string why = gzerror(file, &code);
+            gzclose(file);
+            throw EFOpenError(path, why);
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + static_cast<size_t>(n) > limit) {
+            gzclose(file);
+            throw EFOpenError(path, "larger than " + std::to_string(limit >> 20) + " MB");
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    gzclose(file);
+    return bytes;
 }

@@ -1,9 +1,10 @@
 #include "log/pcapng.h"
 
+#include "log/gzipfile.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <zlib.h>
 
 namespace {
 
@@ -509,27 +510,6 @@ ST_PcapngContent ParsePcapng(const uint8_t *data, size_t size)
 
 ST_PcapngContent ReadPcapngFile(const std::string &path, size_t limit)
 {
-    gzFile file = gzopen(path.c_str(), "rb"); // reads a file that is not compressed as it is
-    if (!file)
-        throw EFOpenError(path);
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    for (;;) {
-        const int n = gzread(file, chunk, sizeof chunk);
-        if (n < 0) {
-            int code = 0;
-            const std::string why = gzerror(file, &code);
-            gzclose(file);
-            throw EFOpenError(path, why);
-        }
-        if (n == 0)
-            break;
-        if (bytes.size() + static_cast<size_t>(n) > limit) {
-            gzclose(file);
-            throw EFOpenError(path, "larger than " + std::to_string(limit >> 20) + " MB");
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    gzclose(file);
+    const std::vector<uint8_t> bytes = ReadCaptureFile(path, limit);
     return ParsePcapng(bytes.data(), bytes.size());
 }

@@ -1,5 +1,6 @@
 #include "replay/recording.h"
 
+#include "log/gzipfile.h"
 #include "log/logrender.h"
 #include "log/pcapng.h"
 #include "platform/errors.h"
@@ -8,7 +9,6 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
-#include <zlib.h>
 
 namespace {
 
@@ -394,27 +394,6 @@ ST_Recording ParseRecording(const uint8_t *data, size_t size, uint32_t bytesPerS
 
 ST_Recording ReadRecordingFile(const std::string &path, uint32_t bytesPerSecond, size_t limit)
 {
-    gzFile file = gzopen(path.c_str(), "rb"); // reads a file that is not compressed as it is
-    if (!file)
-        throw EFOpenError(path);
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    for (;;) {
-        const int n = gzread(file, chunk, sizeof chunk);
-        if (n < 0) {
-            int code = 0;
-            const std::string why = gzerror(file, &code);
-            gzclose(file);
-            throw EFOpenError(path, why);
-        }
-        if (n == 0)
-            break;
-        if (bytes.size() + static_cast<size_t>(n) > limit) {
-            gzclose(file);
-            throw EFOpenError(path, "larger than " + std::to_string(limit >> 20) + " MB");
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    gzclose(file);
+    const std::vector<uint8_t> bytes = ReadCaptureFile(path, limit);
     return ParseRecording(bytes.data(), bytes.size(), bytesPerSecond);
 }
