@@ -210,22 +210,9 @@ void CSessionDecoding::OnFrame(const ST_Frame &frame)
     ST_Lane &lane = Current(frame.Direction);
     CAnswerTimer *timer = TimerOf(frame.Direction);
     // One reading for every frame, as m_pairing is: its list of settled answers keeps its room,
-    // where a list made per frame cost a heap block each at line rate.
-    // A frame handed in while an observer runs (should one ever send) gets a reading of its own.
-    ST_FrameReading nested;
-    ST_FrameReading &reading = m_inFrame ? nested : m_reading;
-    const bool outer = !m_inFrame;
-    m_inFrame = true;
-    struct ST_Leave
-    {
-        bool &InFrame;
-        bool Outer;
-        ~ST_Leave()
-        {
-            if (Outer)
-                InFrame = false;
-        }
-    } leave{m_inFrame, outer};
+    // where a list made per frame cost a heap block each at line rate. Observers hand no frame
+    // back in while they run, so the one reading is never in use twice.
+    ST_FrameReading &reading = m_reading;
     reading.Place = m_places[which]++;
     reading.Pairing = nullptr;
     reading.Request = nullptr;

@@ -116,6 +116,5 @@ private:
     bool m_listening = false;
     ST_Decoded m_pairing;
     ST_FrameReading m_reading;
-    bool m_inFrame = false;
     std::vector<ST_AnswerEvent> m_events;
 };
