@@ -10,7 +10,7 @@ set -e
 # the Chinese texts in the screenshots. The demo Modbus server is tested with the client of
 # python3-pymodbus (its serial client needs python3-serial-asyncio, only a recommendation of the
 # package, which the install leaves out); captures for the protocol analyser are read back by its tshark.
-PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
+PACKAGES="cmake ninja-build g++ clang lld libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n fonts-wqy-microhei python3
   libgtest-dev libbenchmark-dev libvterm-dev liblua5.4-dev zlib1g-dev

@@ -3,9 +3,9 @@
 #   1. everything under AddressSanitizer + UBSan (core and GUI tests, GUI offscreen);
 #   2. the core tests and the threaded GUI tests (sending, auto send) under ThreadSanitizer;
 #   3. each libFuzzer target for a fixed time (clang);
-#   4. an optimised build of the program, the core tests, the install and package checks, and a
+#   4. an optimised build of the program, the install and package checks, the examples and a
 #      short run of every bench program (--smoke; figures are printed, no time is asserted). The
-#      GUI tests run under the sanitizers (1 and 2) only, so they are not built a third time.
+#      unit tests run under the sanitizers (1 and 2) only, so they are not built a third time.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
