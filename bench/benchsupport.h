@@ -14,6 +14,15 @@ inline double CpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The calling thread's own CPU time: the GUI thread's share, without the listener's and a feeder's.
+inline double ThreadCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 inline long ResidentKb()
 {
     long pages = 0, resident = 0;

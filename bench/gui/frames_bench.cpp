@@ -152,6 +152,7 @@ struct CWindow
 struct ST_Round
 {
     double CpuPercent = 0;
+    double GuiCpuPercent = 0; // the GUI thread's alone
     double StallMs = 0;
     bool All = false;
 };
@@ -177,6 +178,7 @@ ST_Round Round(EMode mode, double seconds, bool stalls)
     if (stalls)
         tick.start(0);
     const double cpuBefore = CpuSeconds();
+    const double guiBefore = ThreadCpuSeconds();
     std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000});
     const size_t expected = data.size() / 8;
     round.All = RunUntil(
@@ -186,21 +188,24 @@ ST_Round Round(EMode mode, double seconds, bool stalls)
         },
         static_cast<int>(seconds * 1000) + 30000);
     const double cpu = CpuSeconds() - cpuBefore;
+    const double gui = ThreadCpuSeconds() - guiBefore;
     const double wall = clock.nsecsElapsed() / 1e9;
     writer.join();
     round.CpuPercent = 100.0 * cpu / wall;
+    round.GuiCpuPercent = 100.0 * gui / wall;
     round.StallMs = longest / 1e6;
     return round;
 }
 
 int SideBySide(int rounds, double seconds)
 {
-    std::vector<double> cpu[kModes];
+    std::vector<double> cpu[kModes], gui[kModes];
     int failures = 0;
     for (int r = 0; r < rounds; ++r)
         for (EMode mode : {EMode::Off, EMode::Framing, EMode::View, EMode::ModbusOff, EMode::Modbus}) {
             const ST_Round round = Round(mode, seconds, false);
             cpu[static_cast<int>(mode)].push_back(round.CpuPercent);
+            gui[static_cast<int>(mode)].push_back(round.GuiCpuPercent);
             failures += round.All ? 0 : 1;
             if (!round.All)
                 std::printf("%s: FRAMES OR BYTES MISSING\n", kModeNames[static_cast<int>(mode)]);
@@ -211,12 +216,13 @@ int SideBySide(int rounds, double seconds)
     };
     for (int m = 0; m < kModes; ++m) {
         // The Modbus round against no framing of the same bytes.
-        const double off =
-            median(cpu[m >= static_cast<int>(EMode::Modbus) ? static_cast<int>(EMode::ModbusOff) : 0]);
-        const double value = median(cpu[m]);
-        std::printf(
-            "cpu at 1 MB/s of 8-byte frames, %s: %.1f %% of a core (%.2f x no framing; median of %d)\n",
-            kModeNames[m], value, off > 0 ? value / off : 0, rounds);
+        const int against = m >= static_cast<int>(EMode::Modbus) ? static_cast<int>(EMode::ModbusOff) : 0;
+        const double off = median(cpu[against]), guiOff = median(gui[against]);
+        const double value = median(cpu[m]), guiValue = median(gui[m]);
+        std::printf("cpu at 1 MB/s of 8-byte frames, %s: %.1f %% of a core (%.2f x no framing; GUI thread "
+                    "%.1f %%, %.2f x; medians of %d)\n",
+                    kModeNames[m], value, off > 0 ? value / off : 0, guiValue,
+                    guiOff > 0 ? guiValue / guiOff : 0, rounds);
     }
     // On two cores the spinning GUI thread, the listener and the feeder share the machine: a round
     // may lose the core for a while whatever it does, so both modes are measured alike.
@@ -294,7 +300,8 @@ int main(int argc, char **argv)
     if (argc > 2 && std::strcmp(argv[1], "--mode") == 0) {
         const ST_Round round =
             Round(static_cast<EMode>(std::atoi(argv[2]) % kModes), argc > 3 ? std::atof(argv[3]) : 5, false);
-        std::printf("%s: %.1f %% of a core\n", kModeNames[std::atoi(argv[2]) % kModes], round.CpuPercent);
+        std::printf("%s: %.1f %% of a core (GUI thread %.1f %%)\n", kModeNames[std::atoi(argv[2]) % kModes],
+                    round.CpuPercent, round.GuiCpuPercent);
         return round.All ? 0 : 1;
     }
     int failures = SideBySide(smoke ? 1 : 5, smoke ? 0.3 : 5);

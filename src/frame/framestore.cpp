@@ -10,11 +10,15 @@
 
 namespace {
 
-// A chunk holds this many bytes or this many records, whichever fills first (frames of 8 bytes
-// fill both at once), so that dropping one frees a known share of the limit whatever the frames'
-// lengths. A longer frame gets a chunk of its own.
-constexpr size_t kChunkBytes = size_t{64} * 1024;
-constexpr size_t kChunkRecords = 8192;
+// A chunk is one region of a thirty-second of the limit, from 64 KiB to 1 MiB, so that dropping one
+// frees a known share of the limit whatever the frames' lengths. A frame longer than a region gets
+// a chunk of its own. Small pages: a huge page's first touch stops the GUI thread while the kernel
+// clears (and on a fragmented machine first compacts) 2 MiB, which cost a flood of short frames
+// more than the small pages' faults.
+constexpr size_t kLeastRegion = size_t{64} * 1024;
+constexpr size_t kLargestRegion = size_t{1024} * 1024;
+constexpr size_t kRegionsPerLimit = 32;
+constexpr size_t kPage = 4096;
 
 // The filter's text as the bytes of hex pairs ("0d0a", "0D 0A"); empty when it is no such text.
 std::vector<uint8_t> HexBytes(const std::string &text)
@@ -53,6 +57,27 @@ std::string Lower(const std::string &text)
 
 CFrameStore::CFrameStore() = default;
 
+CFrameStore::CFrameStore(const CFrameStore &other)
+    : m_byteLimit(other.m_byteLimit), m_chunks(other.m_chunks), m_chunkMemory(other.m_chunkMemory),
+      m_clearedId(other.m_clearedId), m_firstId(other.m_firstId), m_nextId(other.m_nextId),
+      m_origin(other.m_origin), m_filter(other.m_filter), m_filterLower(other.m_filterLower),
+      m_filterHex(other.m_filterHex), m_index(other.m_index), m_visibleDropped(other.m_visibleDropped)
+{
+}
+
+CFrameStore::ST_Chunk::ST_Chunk(const ST_Chunk &other)
+    : FirstId(other.FirstId), Region(AllocateBulk(other.RegionSize)), RegionSize(other.RegionSize),
+      RecordCount(other.RecordCount), RecordRoom(other.RecordRoom), ByteCount(other.ByteCount),
+      ByteRoom(other.ByteRoom), Pairings(other.Pairings)
+{
+    Records = reinterpret_cast<ST_Record *>(Region.get());
+    Bytes = Region.get() + (other.Bytes - other.Region.get());
+    if (RecordCount > 0)
+        std::memcpy(Records, other.Records, RecordCount * sizeof(ST_Record));
+    if (ByteCount > 0)
+        std::memcpy(Bytes, other.Bytes, ByteCount);
+}
+
 size_t CFrameStore::MemoryBytes() const
 {
     return m_chunkMemory + m_index.size() * sizeof(uint64_t);
@@ -81,30 +106,38 @@ std::string CFrameStore::HexForm(const uint8_t *data, size_t size)
     return out;
 }
 
+size_t CFrameStore::RegionSize() const
+{
+    const size_t share = m_byteLimit / kRegionsPerLimit / kPage * kPage;
+    return std::clamp(share, kLeastRegion, kLargestRegion);
+}
+
 CFrameStore::ST_Chunk &CFrameStore::ChunkFor(size_t bytes)
 {
     if (!m_chunks.empty()) {
         ST_Chunk &last = m_chunks.back();
-        if (last.Records.size() < kChunkRecords && last.Bytes.size() + bytes <= last.Bytes.capacity())
+        if (last.RecordCount < last.RecordRoom && last.ByteCount + bytes <= last.ByteRoom)
             return last;
     }
-    if (!m_chunks.empty()) {
-        // Its records grew by doubling: what it will never use goes back.
-        std::vector<ST_Record> &records = m_chunks.back().Records;
-        m_chunkMemory -= records.capacity() * sizeof(ST_Record);
-        records.shrink_to_fit();
-        m_chunkMemory += records.capacity() * sizeof(ST_Record);
-    }
+    size_t size = RegionSize();
+    if (bytes + sizeof(ST_Record) > size)
+        size = (bytes + sizeof(ST_Record) + kPage - 1) / kPage * kPage;
     ST_Chunk chunk;
     chunk.FirstId = m_nextId;
-    chunk.Bytes.swap(m_spare.Bytes);
-    chunk.Records.swap(m_spare.Records);
-    chunk.Bytes.reserve(std::max(kChunkBytes, bytes));
-    // Room for as many records as frames of this one's length fill the chunk with: grown by
-    // doubling instead, a flood of short frames spends more on copying records (and on the
-    // fresh pages each copy touches) than on everything else the store does.
-    chunk.Records.reserve(std::clamp<size_t>(kChunkBytes / std::max<size_t>(bytes, 1), 1, kChunkRecords));
-    m_chunkMemory += chunk.Bytes.capacity() + chunk.Records.capacity() * sizeof(ST_Record);
+    if (m_spare.Region && m_spare.RegionSize == size) {
+        chunk.Region = std::move(m_spare.Region);
+    } else {
+        chunk.Region = AllocateBulk(size);
+    }
+    m_spare = ST_Chunk{};
+    chunk.RegionSize = size;
+    // As many records as frames of this one's length fill the region with: most floods are of
+    // frames alike.
+    chunk.RecordRoom = std::max<size_t>(1, size / (sizeof(ST_Record) + std::max<size_t>(bytes, 1)));
+    chunk.Records = reinterpret_cast<ST_Record *>(chunk.Region.get());
+    chunk.Bytes = chunk.Region.get() + chunk.RecordRoom * sizeof(ST_Record);
+    chunk.ByteRoom = size - chunk.RecordRoom * sizeof(ST_Record);
+    m_chunkMemory += size;
     m_chunks.push_back(std::move(chunk));
     return m_chunks.back();
 }
@@ -120,22 +153,22 @@ bool CFrameStore::Append(const ST_Frame &frame)
     record.End = frame.End.count();
     record.Gap = frame.Gap ? frame.Gap->count() : -1;
     record.GapChars = static_cast<float>(frame.GapChars);
-    record.Offset = static_cast<uint32_t>(chunk.Bytes.size());
+    record.Offset = static_cast<uint32_t>(chunk.ByteCount);
     record.Length = static_cast<uint32_t>(frame.Bytes.size());
     record.DecodedLength = static_cast<uint32_t>(decoded);
     record.Direction = static_cast<uint8_t>(frame.Direction);
     record.Check = static_cast<uint8_t>(frame.Check);
     record.Marks = frame.Marks;
     record.Encoded = frame.IsEncoded ? 1 : 0;
-    chunk.Bytes.insert(chunk.Bytes.end(), frame.Bytes.begin(), frame.Bytes.end());
+    if (!frame.Bytes.empty())
+        std::memcpy(chunk.Bytes + chunk.ByteCount, frame.Bytes.data(), frame.Bytes.size());
     if (decoded > 0)
-        chunk.Bytes.insert(chunk.Bytes.end(), frame.Decoded.begin(), frame.Decoded.end());
-    const size_t capacity = chunk.Records.capacity();
-    chunk.Records.push_back(record);
-    m_chunkMemory += (chunk.Records.capacity() - capacity) * sizeof(ST_Record);
+        std::memcpy(chunk.Bytes + chunk.ByteCount + frame.Bytes.size(), frame.Decoded.data(), decoded);
+    chunk.ByteCount += frame.Bytes.size() + decoded;
+    new (chunk.Records + chunk.RecordCount++) ST_Record(record);
     const uint64_t id = m_nextId++;
 
-    const bool passes = Passes(record, chunk.Bytes.data() + record.Offset);
+    const bool passes = Passes(record, chunk.Bytes + record.Offset);
     if (passes && !m_filter.PassesAll())
         m_index.push_back(id);
     while (m_chunks.size() > 1 && MemoryBytes() > m_byteLimit)
@@ -146,9 +179,9 @@ bool CFrameStore::Append(const ST_Frame &frame)
 void CFrameStore::DropOldest()
 {
     ST_Chunk &oldest = m_chunks.front();
-    const uint64_t end = oldest.FirstId + oldest.Records.size();
+    const uint64_t end = oldest.FirstId + oldest.RecordCount;
     if (m_filter.PassesAll()) {
-        m_visibleDropped += oldest.Records.size();
+        m_visibleDropped += oldest.RecordCount;
     } else {
         while (!m_index.empty() && m_index.front() < end) {
             m_index.pop_front();
@@ -156,14 +189,11 @@ void CFrameStore::DropOldest()
         }
         m_index.shrink_to_fit();
     }
-    m_chunkMemory -= oldest.Bytes.capacity() + oldest.Records.capacity() * sizeof(ST_Record) +
-                     oldest.Pairings.capacity() * sizeof(ST_FramePairing);
+    m_chunkMemory -= oldest.RegionSize + oldest.Pairings.capacity() * sizeof(ST_FramePairing);
     m_firstId = end;
-    if (m_spare.Bytes.capacity() == 0) {
-        m_spare.Bytes.swap(oldest.Bytes);
-        m_spare.Records.swap(oldest.Records);
-        m_spare.Bytes.clear();
-        m_spare.Records.clear();
+    if (!m_spare.Region && oldest.RegionSize == RegionSize()) {
+        m_spare.Region = std::move(oldest.Region);
+        m_spare.RegionSize = oldest.RegionSize;
     }
     m_chunks.pop_front();
 }
@@ -191,6 +221,16 @@ const CFrameStore::ST_Record &CFrameStore::Record(size_t row, const ST_Chunk **c
     return it->Records[static_cast<size_t>(id - it->FirstId)];
 }
 
+CFrameStore::ST_Chunk &CFrameStore::ChunkOfId(uint64_t id)
+{
+    // Pairing marks the newest frame nearly always: its chunk is the last.
+    if (id >= m_chunks.back().FirstId)
+        return m_chunks.back();
+    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
+                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
+    return *--it;
+}
+
 size_t CFrameStore::Length(size_t row) const
 {
     return Record(row).Length;
@@ -205,7 +245,7 @@ void CFrameStore::Bytes(size_t row, std::vector<uint8_t> &out) const
 {
     const ST_Chunk *chunk = nullptr;
     const ST_Record &r = Record(row, &chunk);
-    const uint8_t *data = chunk->Bytes.data() + r.Offset;
+    const uint8_t *data = chunk->Bytes + r.Offset;
     out.assign(data, data + r.Length);
 }
 
@@ -213,7 +253,7 @@ ST_Frame CFrameStore::At(size_t row) const
 {
     const ST_Chunk *chunk = nullptr;
     const ST_Record &r = Record(row, &chunk);
-    const uint8_t *data = chunk->Bytes.data() + r.Offset;
+    const uint8_t *data = chunk->Bytes + r.Offset;
     ST_Frame frame;
     frame.Direction = static_cast<EFrameDirection>(r.Direction);
     frame.Start = FrameTime{r.Start};
@@ -231,13 +271,18 @@ ST_Frame CFrameStore::At(size_t row) const
 
 void CFrameStore::SetPairing(uint64_t id, const ST_FramePairing &pairing)
 {
-    const std::optional<size_t> row = RowOfId(id);
-    if (!row)
+    if (!RowOfId(id))
         return;
-    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
-                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
-    std::vector<ST_FramePairing> &pairings = (--it)->Pairings;
-    const size_t at = static_cast<size_t>(id - it->FirstId);
+    ST_Chunk &chunk = ChunkOfId(id);
+    const size_t at = static_cast<size_t>(id - chunk.FirstId);
+    chunk.Records[at].Outcome = pairing.Outcome;
+    std::vector<ST_FramePairing> &pairings = chunk.Pairings;
+    if (pairing.Request == ST_FramePairing::kNoRequest && pairing.AnswerMs < 0) {
+        // An outcome alone (unasked, no answer) lives in the record.
+        if (at < pairings.size())
+            pairings[at] = pairing;
+        return;
+    }
     const size_t capacity = pairings.capacity();
     if (pairings.size() <= at)
         pairings.resize(at + 1);
@@ -247,12 +292,12 @@ void CFrameStore::SetPairing(uint64_t id, const ST_FramePairing &pairing)
 
 ST_FramePairing CFrameStore::Pairing(size_t row) const
 {
-    const uint64_t id = m_firstId + row;
-    auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), id,
-                               [](uint64_t value, const ST_Chunk &c) { return value < c.FirstId; });
-    --it;
-    const size_t at = static_cast<size_t>(id - it->FirstId);
-    return at < it->Pairings.size() ? it->Pairings[at] : ST_FramePairing{};
+    const ST_Chunk *chunk = nullptr;
+    const ST_Record &r = Record(row, &chunk);
+    const size_t at = static_cast<size_t>(&r - chunk->Records);
+    ST_FramePairing pairing = at < chunk->Pairings.size() ? chunk->Pairings[at] : ST_FramePairing{};
+    pairing.Outcome = r.Outcome;
+    return pairing;
 }
 
 bool CFrameStore::HoldsText(const uint8_t *data, size_t size, const std::string &lowerText,
@@ -295,8 +340,8 @@ void CFrameStore::SetFilter(const ST_FrameFilter &filter)
     if (m_filter.PassesAll())
         return;
     for (const ST_Chunk &chunk : m_chunks)
-        for (size_t i = 0; i < chunk.Records.size(); ++i)
-            if (Passes(chunk.Records[i], chunk.Bytes.data() + chunk.Records[i].Offset))
+        for (size_t i = 0; i < chunk.RecordCount; ++i)
+            if (Passes(chunk.Records[i], chunk.Bytes + chunk.Records[i].Offset))
                 m_index.push_back(chunk.FirstId + i);
 }
 
@@ -314,7 +359,7 @@ std::optional<size_t> CFrameStore::Find(const std::string &text, size_t from, bo
         at = forward ? (at + 1) % count : (at + count - 1) % count;
         const ST_Chunk *chunk = nullptr;
         const ST_Record &r = Record(VisibleRow(at), &chunk);
-        if (HoldsText(chunk->Bytes.data() + r.Offset, r.Length, lower, hex))
+        if (HoldsText(chunk->Bytes + r.Offset, r.Length, lower, hex))
             return at;
     }
     return std::nullopt;

@@ -8,6 +8,7 @@
 // matching frames, brought up to date as each frame arrives, so a million frames are never
 // scanned again for the next one.
 #include "frame/framer.h"
+#include "platform/bulkmemory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +48,10 @@ public:
     static constexpr size_t kDefaultByteLimit = size_t{256} * 1024 * 1024;
 
     CFrameStore();
+    // A copy to read on another thread (a save): the frames and the filter's index, not the room
+    // kept for the next chunk.
+    CFrameStore(const CFrameStore &other);
+    CFrameStore &operator=(const CFrameStore &) = delete;
 
     // Applies at the next Append; the newest chunk is always kept.
     void SetByteLimit(size_t bytes) { m_byteLimit = bytes; }
@@ -127,13 +132,30 @@ private:
         uint8_t Check;
         uint8_t Marks;
         uint8_t Encoded;
+        uint8_t Outcome; // the pairing's, in the record's padding: most pairings say nothing more
     };
+    // Records from the start of one region and the bytes after them, split by the first frame's
+    // length: no record list grows by copying itself, and a chunk dropped at the limit gives its
+    // region to the next one whole.
     struct ST_Chunk
     {
-        uint64_t FirstId;
-        std::vector<uint8_t> Bytes;
-        std::vector<ST_Record> Records;
-        std::vector<ST_FramePairing> Pairings; // beside Records, up to the last frame given one
+        uint64_t FirstId = 0;
+        BulkBytes Region;
+        size_t RegionSize = 0;
+        ST_Record *Records = nullptr;
+        size_t RecordCount = 0;
+        size_t RecordRoom = 0;
+        uint8_t *Bytes = nullptr;
+        size_t ByteCount = 0;
+        size_t ByteRoom = 0;
+        // The request and the time, beside the records up to the last frame given either.
+        std::vector<ST_FramePairing> Pairings;
+
+        ST_Chunk() = default;
+        ST_Chunk(ST_Chunk &&) = default;
+        ST_Chunk &operator=(ST_Chunk &&) = default;
+        // A region of the same size with what this one holds.
+        ST_Chunk(const ST_Chunk &other);
     };
 
     const ST_Record &Record(size_t row, const ST_Chunk **chunk = nullptr) const;
@@ -142,6 +164,8 @@ private:
                           const std::vector<uint8_t> &hexBytes);
     void DropOldest();
     ST_Chunk &ChunkFor(size_t bytes);
+    ST_Chunk &ChunkOfId(uint64_t id);
+    size_t RegionSize() const;
 
     size_t m_byteLimit = kDefaultByteLimit;
     std::deque<ST_Chunk> m_chunks;

@@ -126,16 +126,21 @@ TEST(FrameStore, SavesTheVisibleFramesAsCsvAndReadsBackTheSame)
 
 TEST(FrameStore, KeepsWhatPairingSaidOfAFrameWithinTheLimitAndForgetsItWithTheFrame)
 {
-    CFrameStore store, plain;
+    CFrameStore store, plain, unasked;
     store.SetByteLimit(2 * 1024 * 1024);
     plain.SetByteLimit(store.ByteLimit());
+    unasked.SetByteLimit(store.ByteLimit());
     ST_FramePairing answered;
     answered.AnswerMs = 12.5F;
     answered.Outcome = 1;
+    ST_FramePairing outcomeOnly;
+    outcomeOnly.Outcome = 7;
     uint64_t firstAnswer = 0;
     for (uint64_t n = 0; n < 200000; ++n) {
         store.Append(Numbered(n));
         plain.Append(Numbered(n));
+        unasked.Append(Numbered(n));
+        unasked.SetPairing(unasked.LastId(), outcomeOnly);
         // Every answer names its request, the frame before it.
         if (n % 2 == 1) {
             answered.Request = store.LastId() - 1;
@@ -147,6 +152,8 @@ TEST(FrameStore, KeepsWhatPairingSaidOfAFrameWithinTheLimitAndForgetsItWithTheFr
     ASSERT_GT(store.Dropped(), 0u);
     EXPECT_LE(store.MemoryBytes(), store.ByteLimit());
     EXPECT_LT(store.Count(), plain.Count()) << "what pairing said counts against the limit";
+    EXPECT_EQ(unasked.Count(), plain.Count()) << "an outcome alone costs no room";
+    EXPECT_EQ(unasked.Pairing(unasked.Count() - 1).Outcome, 7);
     EXPECT_FALSE(store.RowOfId(firstAnswer)) << "gone with its frame";
     store.SetPairing(firstAnswer, answered); // a frame dropped meanwhile: nothing to mark
 
