@@ -141,8 +141,9 @@ struct CWindow
                                  LineTimingOf(link));
         sessionFrames.SetObserver("bench", [this](const ST_Frame &) { ++frames; });
         if (mode == EMode::View || mode == EMode::Modbus) {
+            // Checked, not toggled: the window before this one left its choice in the settings.
             if (auto *view = w.findChild<QAction *>(QStringLiteral("mnuViewFrames")))
-                view->trigger();
+                view->setChecked(true);
             else
                 std::printf("(no frames view in this build)\n");
         }
