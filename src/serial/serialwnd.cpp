@@ -15,6 +15,10 @@ constexpr size_t kReadBuffer = 64 * 1024;
 // still looked at in a flood that never pauses.
 constexpr uint32_t kFloodRead = 2048;
 constexpr int kFloodReads = 16;
+// A pace gathers at most about this much in the driver: three quarters of what a terminal hands
+// a read. Held back longer, a faster line would fill the line discipline's buffer and stall the
+// sender, and a flood would be read a buffer per pace.
+constexpr uint64_t kPacedReadMost = 3072;
 
 } // namespace
 
@@ -232,6 +236,7 @@ void CSerialWnd::OnListenerStarting()
     m_former = CBlockFormer();
     m_lastReadAt.reset();
     m_readSpacing = CBlockFormer::kBudget;
+    m_readSize = 0;
     if (m_inbox) {
         m_inbox->bound.SetStopping(false);
         if (m_readBuffer.size() != kReadBuffer)
@@ -333,15 +338,21 @@ uint32_t CSerialWnd::NextDataPauseMs()
         inbox ? inbox->PaceEnd(*m_lastReadAt, m_readSpacing) : std::nullopt;
     if (!end)
         return 0;
+    // No longer than the line takes, at the rate of late, to bring what a read can still take
+    // whole: a flood is read at once.
+    if (m_readSize > 0)
+        end = std::min(*end, *m_lastReadAt + m_readSpacing * static_cast<int64_t>(kPacedReadMost) /
+                                                 static_cast<int64_t>(m_readSize));
     // Bytes held back past the block's own deadline would be cut off from it: the line is read
     // before then, with room for the rounding up here and in the wait. A gap's deadline lies a
     // whole gap after the last read, beyond a pace.
     if (const auto deadline = m_former.Deadline())
         end = std::min(*end, *deadline - std::chrono::milliseconds(2));
+    // Rounded down: a pause rounded up to a whole millisecond would hold a flood's every read.
     const auto left = *end - CBlockFormer::Clock::now();
     if (left <= left.zero())
         return 0;
-    return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    return static_cast<uint32_t>(std::chrono::floor<std::chrono::milliseconds>(left).count());
 }
 
 void CSerialWnd::OnWaitExpired()
@@ -463,6 +474,7 @@ void CSerialWnd::ReadBlocks(uint16_t events, uint16_t errors, const ST_LineCount
                               kLongest)
                         : kLongest;
                 m_readSpacing = (3 * m_readSpacing + spacing) / 4;
+                m_readSize = (3 * m_readSize + got) / 4;
                 m_lastReadAt = readAt;
                 if (tap && *tap)
                     (*tap)(m_readBuffer.data(), got);

@@ -135,6 +135,7 @@ private:
     // The last read that found bytes, and how far apart such reads came of late.
     std::optional<CBlockFormer::Clock::time_point> m_lastReadAt;
     std::chrono::microseconds m_readSpacing = CBlockFormer::kBudget;
+    uint64_t m_readSize = 0; // bytes such reads found, averaged alike
 
     std::mutex m_targetLock;
     std::shared_ptr<Inbox> m_inbox; // block mode only
