@@ -344,7 +344,7 @@ uint32_t CSerialWnd::NextDataPauseMs()
         end = std::min(*end, *m_lastReadAt + m_readSpacing * static_cast<int64_t>(kPacedReadMost) /
                                                  static_cast<int64_t>(m_readSize));
     // Bytes held back past the block's own deadline would be cut off from it: the line is read
-    // before then, with room for the rounding up here and in the wait. A gap's deadline lies a
+    // before then, with room for the rounding up in the wait. A gap's deadline lies a
     // whole gap after the last read, beyond a pace.
     if (const auto deadline = m_former.Deadline())
         end = std::min(*end, *deadline - std::chrono::milliseconds(2));

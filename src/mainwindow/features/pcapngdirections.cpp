@@ -1,5 +1,12 @@
 #include "mainwindow/features/pcapngdirections.h"
 
+// A frame's direction is the traffic direction its bytes took: one mapping serves both.
+static_assert(static_cast<int>(EFrameDirection::Received) == static_cast<int>(ETraffic::Received) &&
+                  static_cast<int>(EFrameDirection::Sent) == static_cast<int>(ETraffic::Sent) &&
+                  static_cast<int>(EFrameDirection::MonitorAtoB) == static_cast<int>(ETraffic::MonitorAtoB) &&
+                  static_cast<int>(EFrameDirection::MonitorBtoA) == static_cast<int>(ETraffic::MonitorBtoA),
+              "the frames' directions are in the order of the traffic path's");
+
 LogDirection LogDirectionOf(ETraffic direction)
 {
     switch (direction) {
@@ -17,15 +24,5 @@ LogDirection LogDirectionOf(ETraffic direction)
 
 LogDirection LogDirectionOf(EFrameDirection direction)
 {
-    switch (direction) {
-    case EFrameDirection::Received:
-        return LogDirection::Received;
-    case EFrameDirection::Sent:
-        return LogDirection::Sent;
-    case EFrameDirection::MonitorAtoB:
-        return LogDirection::AtoB;
-    case EFrameDirection::MonitorBtoA:
-        return LogDirection::BtoA;
-    }
-    return LogDirection::Received;
+    return LogDirectionOf(static_cast<ETraffic>(direction));
 }
