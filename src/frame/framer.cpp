@@ -40,7 +40,7 @@ ST_FrameCheck FrameCheckByName(const std::string &name, size_t skip, size_t trai
 }
 
 CFramer::CFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing)
-    : m_limits(limits), m_timing(timing)
+    : m_limits(limits), m_timing(timing), m_charMicros(timing.CharMicros())
 {
     // A frame needs room for at least one byte, or every byte would be cut on its own forever.
     m_limits.MaxLength = std::max<size_t>(m_limits.MaxLength, 1);
@@ -65,6 +65,21 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
             std::optional<FrameTime> gap;
             if (lane.Last)
                 gap = lane.Feed == m_feeds ? FrameTime(0) : time - *lane.Last;
+            lane.Last = time;
+            lane.Feed = m_feeds;
+            const ST_Whole whole = lane.Bytes.empty() ? Whole(data + i, size - i) : ST_Whole{};
+            if (whole.Count > 0 && whole.Count <= m_limits.MaxLength) {
+                ST_Frame &frame = NewFrame(dir, 0, out);
+                frame.Start = frame.End = time;
+                frame.Gap = gap;
+                if (gap && m_charMicros > 0)
+                    frame.GapChars = static_cast<double>(gap->count()) / m_charMicros;
+                if (whole.DropFront + whole.DropBack < whole.Count)
+                    frame.Bytes.assign(data + i + whole.DropFront, data + i + whole.Count - whole.DropBack);
+                Judge(frame);
+                i += whole.Count;
+                continue;
+            }
             lane.Runs.push_back({lane.Bytes.size(), time, gap});
         }
         lane.Last = time;
@@ -156,37 +171,21 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
                    std::vector<ST_Frame> &out, size_t dropFront, size_t dropBack)
 {
     count = std::min(count, lane.Bytes.size());
-    // Made where it is handed out: a frame moved there costs a flood of short ones as much as
-    // its bytes.
-    ST_Frame &frame = out.emplace_back();
-    frame.Direction = dir;
-    frame.Marks = marks;
-    frame.IsEncoded = Encoded();
+    ST_Frame &frame = NewFrame(dir, marks, out);
     frame.Start = lane.Runs.front().Time;
     frame.Gap = lane.Runs.front().Gap;
-    const double charMicros = m_timing.CharMicros();
-    if (frame.Gap && charMicros > 0)
-        frame.GapChars = static_cast<double>(frame.Gap->count()) / charMicros;
+    if (frame.Gap && m_charMicros > 0)
+        frame.GapChars = static_cast<double>(frame.Gap->count()) / m_charMicros;
     // The run that holds the last byte, and the one the bytes left over start in.
     size_t keep = 0;
     while (keep + 1 < lane.Runs.size() && lane.Runs[keep + 1].At < count)
         ++keep;
     frame.End = lane.Runs[keep].Time;
-    const auto spare = [this](std::vector<uint8_t> &into) {
-        if (!m_spareBytes.empty()) {
-            into.swap(m_spareBytes.back());
-            m_spareBytes.pop_back();
-        }
-    };
-    spare(frame.Bytes);
     if (dropFront + dropBack < count)
         frame.Bytes.assign(lane.Bytes.begin() + static_cast<std::ptrdiff_t>(dropFront),
                            lane.Bytes.begin() + static_cast<std::ptrdiff_t>(count - dropBack));
-    if (frame.IsEncoded) {
-        // The lane decodes the next frame into a spare buffer, not into a new block.
-        spare(frame.Decoded);
+    if (frame.IsEncoded)
         frame.Decoded.swap(lane.Decoded);
-    }
     Judge(frame);
 
     lane.Bytes.erase(lane.Bytes.begin(), lane.Bytes.begin() + static_cast<std::ptrdiff_t>(count));
@@ -204,6 +203,29 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
     lane.Decoded.clear();
     lane.InFrame = lane.Content = lane.Flag = lane.Bad = false;
     lane.Need = 0;
+}
+
+ST_Frame &CFramer::NewFrame(EFrameDirection dir, uint8_t marks, std::vector<ST_Frame> &out)
+{
+    // Made where it is handed out: a frame moved there costs a flood of short ones as much as
+    // its bytes.
+    ST_Frame &frame = out.emplace_back();
+    frame.Direction = dir;
+    frame.Marks = marks;
+    frame.IsEncoded = Encoded();
+    Spare(frame.Bytes);
+    // The lane decodes the next frame into a spare buffer, not into a new block.
+    if (frame.IsEncoded)
+        Spare(frame.Decoded);
+    return frame;
+}
+
+void CFramer::Spare(std::vector<uint8_t> &into)
+{
+    if (!m_spareBytes.empty()) {
+        into.swap(m_spareBytes.back());
+        m_spareBytes.pop_back();
+    }
 }
 
 void CFramer::Clear(ST_Lane &lane)

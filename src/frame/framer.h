@@ -141,6 +141,17 @@ protected:
     // How many of the bytes at `data` Take would pass over without acting (it is not called for
     // them): the framer's fast path over a frame's body. None unless a framer knows better.
     virtual size_t Skippable(const ST_Lane &, const uint8_t *, size_t) const { return 0; }
+    // A frame that the bytes at `data` hold whole, for a lane with nothing in it yet: what Take
+    // would cut from them byte by byte, handed out straight from the read (a flood of short frames
+    // costs the lane's copies and runs more than the frames themselves). Count 0: none, or not
+    // known; the bytes then go the way of every byte.
+    struct ST_Whole
+    {
+        size_t Count = 0;
+        size_t DropFront = 0;
+        size_t DropBack = 0;
+    };
+    virtual ST_Whole Whole(const uint8_t *, size_t) const { return {}; }
     // How long the line may stay quiet under an unfinished frame, and what ending it then marks.
     virtual FrameTime QuietLimit() const { return m_limits.TimeOut; }
     virtual uint8_t QuietMark() const { return FRAME_TIMED_OUT; }
@@ -168,11 +179,15 @@ protected:
     const ST_LineTiming &Timing() const { return m_timing; }
 
 private:
+    // A frame of this lane's direction, its fields and buffers but its bytes and times set.
+    ST_Frame &NewFrame(EFrameDirection dir, uint8_t marks, std::vector<ST_Frame> &out);
+    void Spare(std::vector<uint8_t> &into);
     void EndQuiet(ST_Lane &lane, EFrameDirection dir, FrameTime now, std::vector<ST_Frame> &out);
     void Judge(ST_Frame &frame) const;
 
     ST_FramerLimits m_limits;
     ST_LineTiming m_timing;
+    double m_charMicros;
     std::optional<ST_FrameCheck> m_check;
     std::optional<CChecksum> m_checksum;
     std::array<ST_Lane, kFrameDirections> m_lanes;

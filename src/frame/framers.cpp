@@ -99,6 +99,23 @@ size_t CDelimiterFramer::Skippable(const ST_Lane &lane, const uint8_t *data, siz
     return at ? static_cast<size_t>(static_cast<const uint8_t *>(at) - data) : size;
 }
 
+// Only where the frame ends at its first end delimiter: a frame from the start of the bytes to the
+// first byte that ends one. Anything else (a delimiter's last byte with other bytes before it, the
+// start modes) goes byte by byte.
+CFramer::ST_Whole CDelimiterFramer::Whole(const uint8_t *data, size_t size) const
+{
+    if (m_set.Mode != EDelimiterMode::End)
+        return {};
+    const size_t end = m_set.End.size();
+    const void *at = std::memchr(data, m_set.End.back(), size);
+    if (!at)
+        return {};
+    const size_t count = static_cast<size_t>(static_cast<const uint8_t *>(at) - data) + 1;
+    if (count < end || std::memcmp(data + count - end, m_set.End.data(), end) != 0)
+        return {};
+    return {count, 0, m_set.Keep ? 0 : end};
+}
+
 uint8_t CDelimiterFramer::PendingMarks(const ST_Lane &lane) const
 {
     return m_set.Mode != EDelimiterMode::End && !lane.InFrame ? FRAME_STRAY : 0;
@@ -154,6 +171,17 @@ void CFixedFramer::Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame
 {
     if (lane.Bytes.size() == m_length)
         Emit(lane, dir, m_length, 0, out);
+}
+
+// Take acts only on the byte that completes the frame.
+size_t CFixedFramer::Skippable(const ST_Lane &lane, const uint8_t *, size_t) const
+{
+    return m_length - 1 - std::min(lane.Bytes.size(), m_length - 1);
+}
+
+CFramer::ST_Whole CFixedFramer::Whole(const uint8_t *, size_t size) const
+{
+    return size >= m_length ? ST_Whole{m_length, 0, 0} : ST_Whole{};
 }
 
 CCobsFramer::CCobsFramer(const ST_FramerLimits &limits, const ST_LineTiming &timing) : CFramer(limits, timing)

@@ -53,6 +53,7 @@ public:
 private:
     void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) override;
     size_t Skippable(const ST_Lane &lane, const uint8_t *data, size_t size) const override;
+    ST_Whole Whole(const uint8_t *data, size_t size) const override;
     void Reopen(ST_Lane &lane) const;
     bool Idle(const ST_Lane &lane) const override;
     uint8_t PendingMarks(const ST_Lane &lane) const override;
@@ -101,6 +102,8 @@ public:
 
 private:
     void Take(ST_Lane &lane, EFrameDirection dir, std::vector<ST_Frame> &out) override;
+    size_t Skippable(const ST_Lane &lane, const uint8_t *data, size_t size) const override;
+    ST_Whole Whole(const uint8_t *data, size_t size) const override;
 
     size_t m_length;
 };
