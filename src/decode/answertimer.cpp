@@ -115,7 +115,8 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
     if (byProtocol && (!decoded || decoded->Role != EDecodedRole::Answer))
         return;
 
-    ST_AnswerEvent e;
+    // Made where it is handed out: a flood of answers nobody asked for makes one each.
+    ST_AnswerEvent &e = out.emplace_back();
     e.Answer = place;
     e.Key = key;
     if (decoded)
@@ -133,7 +134,6 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
         } else {
             e.Outcome = EAnswerOutcome::Unasked;
         }
-        out.push_back(e);
         return;
     }
     e.Request = m_waiting->Place;
@@ -141,13 +141,11 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
     if (byProtocol && key.Unit != m_waiting->Key.Unit) {
         e.Outcome = EAnswerOutcome::WrongUnit;
         s.WrongUnit++;
-        out.push_back(e);
         return;
     }
     if (byProtocol && key.Function != m_waiting->Key.Function) {
         e.Outcome = EAnswerOutcome::WrongFunction;
         s.WrongFunction++;
-        out.push_back(e);
         return;
     }
     e.Key = m_waiting->Key;
@@ -158,7 +156,6 @@ void CAnswerTimer::Feed(const ST_Frame &frame, const ST_Decoded *decoded, std::v
     if (e.Exception)
         s.Exceptions++;
     Time(s, *e.ToFirstMs);
-    out.push_back(e);
     m_answered.Take(m_waiting);
 }
 

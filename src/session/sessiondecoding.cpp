@@ -79,18 +79,7 @@ void CSessionDecoding::SetAnswerTimeOut(FrameTime timeOut)
 
 void CSessionDecoding::SetObserver(const std::string &name, Observer observer)
 {
-    auto at = std::find_if(m_observers.begin(), m_observers.end(),
-                           [&](const ST_Observer &o) { return o.Name == name; });
-    if (!observer) {
-        if (at != m_observers.end())
-            m_observers.erase(at);
-    } else {
-        auto run = std::make_shared<Observer>(std::move(observer));
-        if (at != m_observers.end())
-            at->Run = std::move(run);
-        else
-            m_observers.push_back({name, std::move(run)});
-    }
+    m_observers.Set(name, std::move(observer));
     Listen();
 }
 
@@ -116,7 +105,7 @@ void CSessionDecoding::WantStatistics(bool want)
 
 void CSessionDecoding::Listen()
 {
-    const bool want = m_statistics || !m_observers.empty();
+    const bool want = m_statistics || !m_observers.Empty();
     if (want == m_listening)
         return;
     m_listening = want;
@@ -240,19 +229,7 @@ void CSessionDecoding::OnFrame(const ST_Frame &frame)
                 m_wake(*m_due[which]);
         }
     }
-    // Observers may set or remove observers; the ones called are those set when the frame came.
-    // One observer is the common case: it needs no list made for every frame.
-    if (m_observers.size() == 1) {
-        const std::shared_ptr<Observer> run = m_observers.front().Run;
-        (*run)(frame, reading);
-        return;
-    }
-    std::vector<std::shared_ptr<Observer>> runs;
-    runs.reserve(m_observers.size());
-    for (const ST_Observer &o : m_observers)
-        runs.push_back(o.Run);
-    for (const auto &run : runs)
-        (*run)(frame, reading);
+    m_observers.Call(frame, reading);
 }
 
 void CSessionDecoding::Tick(FrameTime now)

@@ -11,6 +11,7 @@
 // Owner thread only, as the frames are.
 #include "decode/answertimer.h"
 #include "decode/decoder.h"
+#include "session/namedobservers.h"
 #include "session/sessionframes.h"
 
 #include <cstdint>
@@ -87,11 +88,6 @@ private:
         std::string Error;
         std::optional<EPairing> Pairing;
     };
-    struct ST_Observer
-    {
-        std::string Name;
-        std::shared_ptr<Observer> Run;
-    };
     // 0: the window's Received/Sent, 1: the monitor's A to B, 2: B to A.
     static size_t LaneOf(EFrameDirection dir);
     ST_Lane &Current(EFrameDirection dir);
@@ -108,7 +104,7 @@ private:
     uint64_t m_timerGeneration[2] = {~uint64_t{0}, ~uint64_t{0}};
     FrameTime m_timerTimeOut[2] = {kDefaultAnswerTimeOut, kDefaultAnswerTimeOut};
     uint64_t m_places[2] = {0, 0};
-    std::vector<ST_Observer> m_observers;
+    CNamedObservers<void(const ST_Frame &frame, const ST_FrameReading &reading)> m_observers;
     std::vector<std::pair<std::string, std::shared_ptr<Settled>>> m_settled;
     Wake m_wake;
     std::optional<FrameTime> m_due[2]; // the time-out of the request last waiting, each timer's

@@ -108,18 +108,7 @@ ST_FramingInfo CSessionFrames::Info() const
 
 void CSessionFrames::SetObserver(const std::string &name, Observer observer)
 {
-    auto at = std::find_if(m_observers.begin(), m_observers.end(),
-                           [&](const ST_Observer &o) { return o.Name == name; });
-    if (!observer) {
-        if (at != m_observers.end())
-            m_observers.erase(at);
-        return;
-    }
-    auto run = std::make_shared<Observer>(std::move(observer));
-    if (at != m_observers.end())
-        at->Run = std::move(run);
-    else
-        m_observers.push_back({name, std::move(run)});
+    m_observers.Set(name, std::move(observer));
 }
 
 void CSessionFrames::Read(const uint8_t *data, size_t size)
@@ -303,14 +292,9 @@ void CSessionFrames::Hand(std::vector<ST_Frame> &frames)
     const auto byStart = [](const ST_Frame &a, const ST_Frame &b) { return a.Start < b.Start; };
     if (!std::is_sorted(frames.begin(), frames.end(), byStart))
         std::stable_sort(frames.begin(), frames.end(), byStart);
-    // A copy of the list: an observer may change it (from the next hand-out on).
-    std::vector<std::shared_ptr<Observer>> runs;
-    runs.reserve(m_observers.size());
-    for (const ST_Observer &o : m_observers)
-        runs.push_back(o.Run);
+    // An observer may change the list: from the next frame on.
     for (const ST_Frame &frame : frames)
-        for (const auto &run : runs)
-            (*run)(frame);
+        m_observers.Call(frame);
 }
 
 void CSessionFrames::ArmWake()

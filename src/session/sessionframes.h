@@ -15,6 +15,7 @@
 // owner.
 #include "data/commdata.h"
 #include "frame/frameprofiles.h"
+#include "session/namedobservers.h"
 
 #include <atomic>
 #include <deque>
@@ -157,12 +158,7 @@ private:
     ST_Side m_sides[2];  // A to B, B to A
     FrameTime m_last{0}; // the framer's clock: never goes back
     std::vector<ST_Frame> m_spare;
-    struct ST_Observer
-    {
-        std::string Name;
-        std::shared_ptr<Observer> Run;
-    };
-    std::vector<ST_Observer> m_observers;
+    CNamedObservers<void(const ST_Frame &frame)> m_observers;
     Wake m_wake;
     std::optional<FrameTime> m_armed;
     uint64_t m_generation = 0;

@@ -313,3 +313,38 @@ TEST_F(SessionFrames, DecodingPairsTheWindowsRequestWithItsAnswerAndTimesOutTheN
     EXPECT_EQ(stats[0].Missing, 1u);
     session->Decoding().SetObserver("test", nullptr);
 }
+
+// Observers change the list while they run: the one running may remove or replace itself (its
+// captures must stay alive until it returns), one added is called from the next call on, and a
+// call made from inside an observer sees the list as it stands then.
+TEST(NamedObservers, AnObserverMayChangeTheListWhileItRuns)
+{
+    CNamedObservers<void(int)> observers;
+    std::vector<std::string> calls;
+    const auto log = std::make_shared<std::vector<std::string> *>(&calls);
+    observers.Set("a", [&, log](int n) {
+        (*log)->push_back("a" + std::to_string(n));
+        observers.Set("a", nullptr); // the lambda's captures are still read below
+        (*log)->push_back("a gone");
+        observers.Set("b", [log](int m) { (*log)->push_back("b" + std::to_string(m)); });
+    });
+    observers.Call(1);
+    observers.Call(2);
+    EXPECT_EQ(calls, (std::vector<std::string>{"a1", "a gone", "b2"}));
+
+    calls.clear();
+    observers.Set("c", [&, log](int n) {
+        (*log)->push_back("c" + std::to_string(n));
+        if (n == 3)
+            observers.Call(4); // nested: both still set
+        observers.Set("b", [log](int m) { (*log)->push_back("b'" + std::to_string(m)); });
+    });
+    observers.Call(3);
+    EXPECT_EQ(calls, (std::vector<std::string>{"b3", "c3", "b4", "c4"}));
+    calls.clear();
+    observers.Call(5);
+    EXPECT_EQ(calls, (std::vector<std::string>{"b'5", "c5"}));
+    observers.Set("b", nullptr);
+    observers.Set("c", nullptr);
+    EXPECT_TRUE(observers.Empty());
+}
