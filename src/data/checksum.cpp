@@ -78,6 +78,8 @@ CChecksum::CChecksum(const ST_ChecksumSpec &spec) : m_spec(spec)
         return;
     // A reflected CRC runs its register reflected, so that each byte enters at the low end and
     // the table is indexed without shifting it into place.
+    // The register's start, reflected once here: a framer checks every frame at line rate.
+    m_start = m_crc.RefIn ? Reflect(m_crc.Init, width) : m_crc.Init;
     if (m_crc.RefIn) {
         const uint32_t poly = Reflect(m_crc.Poly, width);
         for (uint32_t i = 0; i < 256; ++i) {
@@ -122,12 +124,12 @@ uint32_t CChecksum::Compute(const uint8_t *data, size_t size) const
     const uint32_t mask = Mask(width);
     uint32_t r;
     if (m_crc.RefIn) {
-        r = Reflect(m_crc.Init, width);
+        r = m_start;
         for (size_t i = 0; i < size; ++i)
             r = (r >> 8) ^ m_table[(r ^ data[i]) & 0xFF];
     } else {
         const int shift = width - 8;
-        r = m_crc.Init;
+        r = m_start;
         for (size_t i = 0; i < size; ++i)
             r = ((r << 8) ^ m_table[((r >> shift) ^ data[i]) & 0xFF]) & mask;
     }

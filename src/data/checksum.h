@@ -76,5 +76,6 @@ private:
     ST_ChecksumSpec m_spec;
     ST_CrcParams m_crc; // the parameters in force (a preset's or the custom ones)
     size_t m_size = 0;
+    uint32_t m_start = 0; // the register's value before the first byte
     std::array<uint32_t, 256> m_table{};
 };
