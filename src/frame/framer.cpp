@@ -207,13 +207,19 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
 
 ST_Frame &CFramer::NewFrame(EFrameDirection dir, uint8_t marks, std::vector<ST_Frame> &out)
 {
-    // Made where it is handed out: a frame moved there costs a flood of short ones as much as
-    // its bytes.
-    ST_Frame &frame = out.emplace_back();
+    // Made where it is handed out (a frame moved there costs a flood of short ones as much as its
+    // bytes), with its buffer moved in as it is made: one swapped in afterwards was read back
+    // before the new frame's empty fields had left the store buffer, a stall per frame.
+    if (m_spareBytes.empty()) {
+        out.emplace_back();
+    } else {
+        out.emplace_back(std::move(m_spareBytes.back()));
+        m_spareBytes.pop_back();
+    }
+    ST_Frame &frame = out.back();
     frame.Direction = dir;
     frame.Marks = marks;
     frame.IsEncoded = Encoded();
-    Spare(frame.Bytes);
     // The lane decodes the next frame into a spare buffer, not into a new block.
     if (frame.IsEncoded)
         Spare(frame.Decoded);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using FrameTime = std::chrono::microseconds;
@@ -37,6 +38,10 @@ enum EFrameMark : uint8_t {
 
 struct ST_Frame
 {
+    ST_Frame() = default;
+    // Its bytes kept in the room of a buffer used before.
+    explicit ST_Frame(std::vector<uint8_t> &&room) : Bytes(std::move(room)) {}
+
     EFrameDirection Direction = EFrameDirection::Received;
     FrameTime Start{0}; // the read that brought the first byte
     FrameTime End{0};   // the read that brought the last byte

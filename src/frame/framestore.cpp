@@ -148,7 +148,9 @@ bool CFrameStore::Append(const ST_Frame &frame)
         m_origin = frame.Start;
     const size_t decoded = frame.IsEncoded ? frame.Decoded.size() : 0;
     ST_Chunk &chunk = ChunkFor(frame.Bytes.size() + decoded);
-    ST_Record record{};
+    // Written where it stays: a record put together on the stack and copied over was read back
+    // before its fields had left the store buffer, a stall per frame.
+    ST_Record &record = *new (chunk.Records + chunk.RecordCount++) ST_Record;
     record.Start = frame.Start.count();
     record.End = frame.End.count();
     record.Gap = frame.Gap ? frame.Gap->count() : -1;
@@ -160,12 +162,12 @@ bool CFrameStore::Append(const ST_Frame &frame)
     record.Check = static_cast<uint8_t>(frame.Check);
     record.Marks = frame.Marks;
     record.Encoded = frame.IsEncoded ? 1 : 0;
+    record.Outcome = 0;
     if (!frame.Bytes.empty())
         std::memcpy(chunk.Bytes + chunk.ByteCount, frame.Bytes.data(), frame.Bytes.size());
     if (decoded > 0)
         std::memcpy(chunk.Bytes + chunk.ByteCount + frame.Bytes.size(), frame.Decoded.data(), decoded);
     chunk.ByteCount += frame.Bytes.size() + decoded;
-    new (chunk.Records + chunk.RecordCount++) ST_Record(record);
     const uint64_t id = m_nextId++;
 
     const bool passes = Passes(record, chunk.Bytes + record.Offset);
