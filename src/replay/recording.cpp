@@ -127,12 +127,14 @@ ST_Stamp ParseStamp(const std::string &text)
         } else {
             const size_t c1 = token.find(':');
             const size_t c2 = c1 == std::string::npos ? c1 : token.find(':', c1 + 1);
+            // A clock's two digits at most in each place: longer runs of digits are no time of
+            // day, and would overflow the microseconds they are counted in.
             if (c2 == std::string::npos || !AllDigits(token, 0, c1) || c1 > 2 ||
-                !AllDigits(token, c1 + 1, c2))
+                !AllDigits(token, c1 + 1, c2) || c2 - c1 > 3)
                 continue;
             const size_t dot = token.find_first_of(".,", c2 + 1);
             const size_t secondsEnd = dot == std::string::npos ? token.size() : dot;
-            if (!AllDigits(token, c2 + 1, secondsEnd))
+            if (!AllDigits(token, c2 + 1, secondsEnd) || secondsEnd - c2 > 3)
                 continue;
             int64_t micros = ((Number(token, 0, c1) * 60 + Number(token, c1 + 1, c2)) * 60 +
                               Number(token, c2 + 1, secondsEnd)) *

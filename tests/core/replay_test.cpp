@@ -266,6 +266,11 @@ TEST(Replay, RecordingsReadBackFromEachKindOfFile)
     EXPECT_EQ(hex.Records[1].Micros, 2000000);
     EXPECT_EQ(hex.Records[2].Micros, 2250000);
 
+    // Digits past a clock's two are no time of day (they overflowed its microseconds once).
+    const ST_Recording odd = RecordingOfText("Rec  :(10:00:00)a\r\nRec  :(10:999999999999:00)b\r\n", 0);
+    ASSERT_EQ(odd.Records.size(), 2u);
+    EXPECT_EQ(odd.Records[1].Bytes, Bytes("b\r\n"));
+
     const ST_Recording untimed = RecordingOfText("Rec  :65 66 \r\nRec  :255 \r\n", 0);
     EXPECT_FALSE(untimed.Timed);
     ASSERT_EQ(untimed.Records.size(), 2u);
