@@ -62,25 +62,29 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
     Tick(time, out);
     for (size_t i = 0; i < size;) {
         if (lane.Bytes.empty() || lane.Feed != m_feeds) {
-            std::optional<FrameTime> gap;
-            if (lane.Last)
-                gap = lane.Feed == m_feeds ? FrameTime(0) : time - *lane.Last;
+            // Plain values, not an optional: one made on the stack and copied into the frame was
+            // read back whole before its halves had left the store buffer, a stall per frame.
+            const bool hasGap = lane.Last.has_value();
+            const FrameTime gap = !hasGap || lane.Feed == m_feeds ? FrameTime(0) : time - *lane.Last;
             lane.Last = time;
             lane.Feed = m_feeds;
             const ST_Whole whole = lane.Bytes.empty() ? Whole(data + i, size - i) : ST_Whole{};
             if (whole.Count > 0 && whole.Count <= m_limits.MaxLength) {
                 ST_Frame &frame = NewFrame(dir, 0, out);
                 frame.Start = frame.End = time;
-                frame.Gap = gap;
-                if (gap && m_charMicros > 0)
-                    frame.GapChars = static_cast<double>(gap->count()) / m_charMicros;
+                if (hasGap) {
+                    frame.Gap = gap;
+                    if (m_charMicros > 0)
+                        frame.GapChars = static_cast<double>(gap.count()) / m_charMicros;
+                }
                 if (whole.DropFront + whole.DropBack < whole.Count)
                     frame.Bytes.assign(data + i + whole.DropFront, data + i + whole.Count - whole.DropBack);
                 Judge(frame);
                 i += whole.Count;
                 continue;
             }
-            lane.Runs.push_back({lane.Bytes.size(), time, gap});
+            lane.Runs.push_back(
+                {lane.Bytes.size(), time, hasGap ? std::optional<FrameTime>(gap) : std::nullopt});
         }
         lane.Last = time;
         lane.Feed = m_feeds;
