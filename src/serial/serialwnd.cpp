@@ -329,30 +329,40 @@ uint32_t CSerialWnd::NextWaitMs()
     return static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
+uint32_t ReadPauseMs(const ST_ReadPace &pace, CBlockFormer::Clock::time_point now)
+{
+    if (!pace.PaceEnd)
+        return 0;
+    CBlockFormer::Clock::time_point end = *pace.PaceEnd;
+    // No longer than the line takes, at the rate of late, to bring what a read can still take
+    // whole: a flood is read at once.
+    if (pace.ReadSize > 0)
+        end = std::min(end, pace.LastRead + pace.Spacing * static_cast<int64_t>(kPacedReadMost) /
+                                                static_cast<int64_t>(pace.ReadSize));
+    // Bytes held back past the block's own deadline would be cut off from it: the line is read
+    // before then, with room for the rounding up in the wait. A gap's deadline lies a
+    // whole gap after the last read, beyond a pace.
+    if (pace.BlockDeadline)
+        end = std::min(end, *pace.BlockDeadline - std::chrono::milliseconds(2));
+    // Rounded down: a pause rounded up to a whole millisecond would hold a flood's every read.
+    const auto left = end - now;
+    if (left <= left.zero())
+        return 0;
+    return static_cast<uint32_t>(std::chrono::floor<std::chrono::milliseconds>(left).count());
+}
+
 uint32_t CSerialWnd::NextDataPauseMs()
 {
     if (!m_lastReadAt)
         return 0;
     const std::shared_ptr<Inbox> inbox = CurrentInbox();
-    std::optional<CBlockFormer::Clock::time_point> end =
-        inbox ? inbox->PaceEnd(*m_lastReadAt, m_readSpacing) : std::nullopt;
-    if (!end)
-        return 0;
-    // No longer than the line takes, at the rate of late, to bring what a read can still take
-    // whole: a flood is read at once.
-    if (m_readSize > 0)
-        end = std::min(*end, *m_lastReadAt + m_readSpacing * static_cast<int64_t>(kPacedReadMost) /
-                                                 static_cast<int64_t>(m_readSize));
-    // Bytes held back past the block's own deadline would be cut off from it: the line is read
-    // before then, with room for the rounding up in the wait. A gap's deadline lies a
-    // whole gap after the last read, beyond a pace.
-    if (const auto deadline = m_former.Deadline())
-        end = std::min(*end, *deadline - std::chrono::milliseconds(2));
-    // Rounded down: a pause rounded up to a whole millisecond would hold a flood's every read.
-    const auto left = *end - CBlockFormer::Clock::now();
-    if (left <= left.zero())
-        return 0;
-    return static_cast<uint32_t>(std::chrono::floor<std::chrono::milliseconds>(left).count());
+    ST_ReadPace pace;
+    pace.LastRead = *m_lastReadAt;
+    pace.Spacing = m_readSpacing;
+    pace.ReadSize = m_readSize;
+    pace.PaceEnd = inbox ? inbox->PaceEnd(*m_lastReadAt, m_readSpacing) : std::nullopt;
+    pace.BlockDeadline = m_former.Deadline();
+    return ReadPauseMs(pace, CBlockFormer::Clock::now());
 }
 
 void CSerialWnd::OnWaitExpired()

@@ -49,6 +49,21 @@ struct CReceivedBlock
     int64_t waitedMs = 0;
 };
 
+// What the listener knows of the line when it may let bytes gather in the driver after a read.
+struct ST_ReadPace
+{
+    CBlockFormer::Clock::time_point LastRead;
+    std::chrono::microseconds Spacing{0}; // the reads' usual distance of late
+    uint64_t ReadSize = 0;                // and the bytes they found, averaged alike
+    // Where the pace ends: none while nothing paces the reads (a flood's hold, a transfer).
+    std::optional<CBlockFormer::Clock::time_point> PaceEnd;
+    std::optional<CBlockFormer::Clock::time_point> BlockDeadline; // the forming block's
+};
+
+// Whole milliseconds the listener may wait before its next read at `now`: never longer than the
+// line takes to bring three quarters of what a read takes, so a flood is read as it comes.
+uint32_t ReadPauseMs(const ST_ReadPace &pace, CBlockFormer::Clock::time_point now);
+
 class CSerialWnd : public CSerialEx
 {
 public:

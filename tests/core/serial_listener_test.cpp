@@ -765,3 +765,34 @@ TEST(SerialWnd, AFullQueueHoldsTheListenerWithoutLosingAByte)
     EXPECT_LE(heldAt[0], kLimit + kSlack);
     EXPECT_EQ(port.Close(), 0);
 }
+
+// Pacing lets a trickle gather in the driver between reads, never a flood: a read that brings
+// nearly a terminal's buffer within the reads' usual distance is followed by the next at once,
+// and no pause runs past the forming block's deadline.
+TEST(SerialWnd, APaceHoldsATrickleButNeverAFlood)
+{
+    using namespace std::chrono;
+    const auto t0 = CBlockFormer::Clock::now();
+    ST_ReadPace pace;
+    pace.LastRead = t0;
+    pace.PaceEnd = t0 + milliseconds(4);
+
+    pace.Spacing = microseconds(4500); // 100 bytes a read, a read every pace and a little more
+    pace.ReadSize = 100;
+    EXPECT_EQ(ReadPauseMs(pace, t0), 4u);
+    EXPECT_EQ(ReadPauseMs(pace, t0 + microseconds(2500)), 1u) << "rounded down, not up";
+    pace.BlockDeadline = t0 + milliseconds(3);
+    EXPECT_EQ(ReadPauseMs(pace, t0), 1u) << "read before the block's deadline";
+    pace.BlockDeadline.reset();
+
+    // Full reads (a flood), or three quarters full within a millisecond: the next read at once.
+    for (const auto &[size, spacing] :
+         {std::pair<uint64_t, int>{4096, 50}, {4096, 900}, {4096, 1300}, {3072, 50}, {3072, 900}}) {
+        pace.ReadSize = size;
+        pace.Spacing = microseconds(spacing);
+        EXPECT_EQ(ReadPauseMs(pace, t0), 0u) << size << " bytes a read " << spacing << " us apart";
+    }
+    pace.PaceEnd.reset();
+    pace.ReadSize = 10;
+    EXPECT_EQ(ReadPauseMs(pace, t0), 0u) << "no pace, no pause";
+}
