@@ -8,24 +8,14 @@
 #include "session/portsession.h"
 #include "shell/TFeatureServices.h"
 
+#include <QMetaObject>
 #include <unistd.h>
-
-namespace {
-
-// An analyser draws its live view a few times a second: a fiftieth of a second is not seen.
-constexpr int kGatherMs = 20;
-constexpr size_t kGatherBytes = 256 * 1024;
-
-} // namespace
 
 TLiveCapture::TLiveCapture(QObject *window, int windowNumber, CPortSession &session,
                            TFeatureServices &services)
     : QObject(window), m_number(windowNumber), m_session(session)
 {
     m_wallOffset = WallNowMicros() - CSessionFrames::Now().count();
-    m_gather.setSingleShot(true);
-    m_gather.setInterval(kGatherMs);
-    connect(&m_gather, &QTimer::timeout, this, &TLiveCapture::Flush);
     const std::string path = LiveCaptureFolder() + "/" + LiveCaptureSocketName(getpid(), windowNumber);
     const std::string why = m_door.Start(path, Header(), LiveGreeting(m_number, m_description));
     m_listening = why.empty();
@@ -52,11 +42,7 @@ TLiveCapture::TLiveCapture(QObject *window, int windowNumber, CPortSession &sess
 
 // The session is gone by now (the window ends it before its features), and with it the stage
 // and the observer.
-TLiveCapture::~TLiveCapture()
-{
-    if (m_pendingPackets > 0)
-        Flush();
-}
+TLiveCapture::~TLiveCapture() = default;
 
 std::string TLiveCapture::Header() const
 {
@@ -117,14 +103,12 @@ void TLiveCapture::Note(const std::string &text)
 void TLiveCapture::Queue()
 {
     if (m_pendingPackets++ == 0)
-        m_gather.start();
-    else if (m_pending.size() >= kGatherBytes)
-        Flush();
+        QMetaObject::invokeMethod(
+            this, [this] { Flush(); }, Qt::QueuedConnection);
 }
 
 void TLiveCapture::Flush()
 {
-    m_gather.stop();
     m_door.Post(std::move(m_pending), m_pendingPackets);
     m_pending.clear();
     m_pendingPackets = 0;

@@ -7,7 +7,6 @@
 #include "extcap/livedoor.h"
 
 #include <QObject>
-#include <QTimer>
 #include <optional>
 #include <string>
 
@@ -43,10 +42,8 @@ private:
     std::string m_description;
     int64_t m_wallOffset = 0; // the wall clock less the frames' clock, microseconds
     bool m_listening = false;
-    // What the last few milliseconds brought, posted in one piece: each post wakes the door's
-    // thread and sends to every caller, which cost more than the packets at a read's pace.
+    // What this turn of the event loop brought, posted in one piece once it is over.
     std::string m_pending;
     size_t m_pendingPackets = 0;
-    QTimer m_gather;
     CLiveCaptureDoor m_door;
 };
