@@ -72,11 +72,8 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
             if (whole.Count > 0 && whole.Count <= m_limits.MaxLength) {
                 ST_Frame &frame = NewFrame(dir, 0, out);
                 frame.Start = frame.End = time;
-                if (hasGap) {
-                    frame.Gap = gap;
-                    if (m_charMicros > 0)
-                        frame.GapChars = static_cast<double>(gap.count()) / m_charMicros;
-                }
+                if (hasGap)
+                    SetGap(frame, gap);
                 if (whole.DropFront + whole.DropBack < whole.Count)
                     frame.Bytes.assign(data + i + whole.DropFront, data + i + whole.Count - whole.DropBack);
                 Judge(frame);
@@ -86,8 +83,6 @@ void CFramer::Feed(EFrameDirection dir, const uint8_t *data, size_t size, FrameT
             lane.Runs.push_back(
                 {lane.Bytes.size(), time, hasGap ? std::optional<FrameTime>(gap) : std::nullopt});
         }
-        lane.Last = time;
-        lane.Feed = m_feeds;
         // A frame's body in one piece, short of the byte that reaches the maximum length.
         size_t body = std::min(Skippable(lane, data + i, size - i), size - i);
         body = std::min(body, m_limits.MaxLength - 1 - std::min(lane.Bytes.size(), m_limits.MaxLength - 1));
@@ -177,9 +172,8 @@ void CFramer::Emit(ST_Lane &lane, EFrameDirection dir, size_t count, uint8_t mar
     count = std::min(count, lane.Bytes.size());
     ST_Frame &frame = NewFrame(dir, marks, out);
     frame.Start = lane.Runs.front().Time;
-    frame.Gap = lane.Runs.front().Gap;
-    if (frame.Gap && m_charMicros > 0)
-        frame.GapChars = static_cast<double>(frame.Gap->count()) / m_charMicros;
+    if (const std::optional<FrameTime> &gap = lane.Runs.front().Gap)
+        SetGap(frame, *gap);
     // The run that holds the last byte, and the one the bytes left over start in.
     size_t keep = 0;
     while (keep + 1 < lane.Runs.size() && lane.Runs[keep + 1].At < count)
@@ -228,6 +222,13 @@ ST_Frame &CFramer::NewFrame(EFrameDirection dir, uint8_t marks, std::vector<ST_F
     if (frame.IsEncoded)
         Spare(frame.Decoded);
     return frame;
+}
+
+void CFramer::SetGap(ST_Frame &frame, FrameTime gap) const
+{
+    frame.Gap = gap;
+    if (m_charMicros > 0)
+        frame.GapChars = static_cast<double>(gap.count()) / m_charMicros;
 }
 
 void CFramer::Spare(std::vector<uint8_t> &into)

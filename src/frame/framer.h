@@ -186,6 +186,8 @@ protected:
 private:
     // A frame of this lane's direction, its fields and buffers but its bytes and times set.
     ST_Frame &NewFrame(EFrameDirection dir, uint8_t marks, std::vector<ST_Frame> &out);
+    // The gap before the frame, in microseconds and in characters where the baud rate is known.
+    void SetGap(ST_Frame &frame, FrameTime gap) const;
     void Spare(std::vector<uint8_t> &into);
     void EndQuiet(ST_Lane &lane, EFrameDirection dir, FrameTime now, std::vector<ST_Frame> &out);
     void Judge(ST_Frame &frame) const;
