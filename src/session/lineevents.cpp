@@ -30,17 +30,7 @@ std::vector<ST_LineEvent> LineErrorsSeen(uint32_t errors, const ST_LineCounters 
 
 void CLineEvents::SetObserver(const std::string &name, Observer observer)
 {
-    const auto found = std::find_if(m_observers.begin(), m_observers.end(),
-                                    [&name](const ST_Observer &o) { return o.Name == name; });
-    if (!observer) {
-        if (found != m_observers.end())
-            m_observers.erase(found);
-        return;
-    }
-    if (found != m_observers.end())
-        found->Tell = std::move(observer);
-    else
-        m_observers.push_back({name, std::move(observer)});
+    m_observers.Set(name, std::move(observer));
 }
 
 void CLineEvents::Add(const ST_LineEvent &event)
@@ -48,8 +38,7 @@ void CLineEvents::Add(const ST_LineEvent &event)
     m_kept.push_back(event);
     if (m_kept.size() > kKept)
         m_kept.pop_front();
-    for (const ST_Observer &observer : m_observers)
-        observer.Tell(event);
+    m_observers.Call(event);
 }
 
 std::optional<ST_LineEvent> CLineEvents::LinesSeen(uint8_t lines, int64_t steadyMicros)

@@ -7,6 +7,7 @@
 // one file (a capture, an export) writes them in the order they crossed the line.
 #include "portbase/lineevent.h"
 #include "serial/serial.h"
+#include "session/namedobservers.h"
 
 #include <cstddef>
 #include <deque>
@@ -44,12 +45,7 @@ public:
     const std::deque<ST_LineEvent> &Kept() const { return m_kept; }
 
 private:
-    struct ST_Observer
-    {
-        std::string Name;
-        Observer Tell;
-    };
-    std::vector<ST_Observer> m_observers;
+    CNamedObservers<void(const ST_LineEvent &event)> m_observers;
     std::deque<ST_LineEvent> m_kept;
     uint8_t m_lines = 0;
     bool m_haveLines = false;

@@ -1,8 +1,9 @@
 #pragma once
-// Observers by name, called for every frame at line rate. An observer may set or remove observers
-// (itself too) while it runs: the ones called are those set when the call began, and one removed
-// meanwhile lives on until the outermost call returns. No reference count is touched per call:
-// at 125,000 frames a second an atomic count on each observer was a fifth of a frame's cost.
+// Observers by name, of frames at line rate, of line events, of answers settled. An observer may set
+// or remove observers (itself too) while it runs: the ones called are those set when the call
+// began, and one removed meanwhile lives on until the outermost call returns. No reference count
+// is touched per call: at 125,000 frames a second an atomic count on each observer was a fifth of
+// a frame's cost.
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -32,7 +33,6 @@ public:
     }
 
     bool Empty() const { return m_list.empty(); }
-    size_t Size() const { return m_list.size(); }
 
     template <typename... Args> void Call(Args &&...args)
     {

@@ -85,16 +85,7 @@ void CSessionDecoding::SetObserver(const std::string &name, Observer observer)
 
 void CSessionDecoding::SetSettled(const std::string &name, Settled settled)
 {
-    auto at =
-        std::find_if(m_settled.begin(), m_settled.end(), [&](const auto &s) { return s.first == name; });
-    if (!settled) {
-        if (at != m_settled.end())
-            m_settled.erase(at);
-    } else if (at != m_settled.end()) {
-        at->second = std::make_shared<Settled>(std::move(settled));
-    } else {
-        m_settled.emplace_back(name, std::make_shared<Settled>(std::move(settled)));
-    }
+    m_settled.Set(name, std::move(settled));
 }
 
 void CSessionDecoding::WantStatistics(bool want)
@@ -250,13 +241,9 @@ void CSessionDecoding::Tick(FrameTime now)
         m_wake(*again);
     if (m_events.empty())
         return;
-    // Readers may set or remove readers; the ones called are those set when the time-out came.
-    std::vector<std::shared_ptr<Settled>> runs;
-    for (const auto &s : m_settled)
-        runs.push_back(s.second);
+    // Readers may set or remove readers, or tick again: they read a copy of the events.
     const std::vector<ST_AnswerEvent> events = m_events;
-    for (const auto &run : runs)
-        (*run)(events);
+    m_settled.Call(events);
 }
 
 std::vector<ST_AnswerStats> CSessionDecoding::Statistics() const

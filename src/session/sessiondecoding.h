@@ -105,7 +105,7 @@ private:
     FrameTime m_timerTimeOut[2] = {kDefaultAnswerTimeOut, kDefaultAnswerTimeOut};
     uint64_t m_places[2] = {0, 0};
     CNamedObservers<void(const ST_Frame &frame, const ST_FrameReading &reading)> m_observers;
-    std::vector<std::pair<std::string, std::shared_ptr<Settled>>> m_settled;
+    CNamedObservers<void(const std::vector<ST_AnswerEvent> &events)> m_settled;
     Wake m_wake;
     std::optional<FrameTime> m_due[2]; // the time-out of the request last waiting, each timer's
     bool m_statistics = false;
