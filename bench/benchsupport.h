@@ -2,9 +2,14 @@
 // Around what a bench measures: what the process itself costs (CPU time of all its threads,
 // resident memory), and a private home for a bench that runs the real window.
 #include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 inline double CpuSeconds()
 {
@@ -21,6 +26,28 @@ inline double ThreadCpuSeconds()
     getrusage(RUSAGE_THREAD, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Plays the device on a thread of its own: writes `data` to `fd` in `chunk`-sized pieces, one piece
+// per `interval` when one is given. Its CPU, given in `cpu` (when not null) once it is done, is the
+// device's, not the window's.
+inline void FeedPty(int fd, const std::vector<uint8_t> &data, size_t chunk,
+                    std::chrono::microseconds interval, double *cpu)
+{
+    const double start = ThreadCpuSeconds();
+    auto next = std::chrono::steady_clock::now();
+    for (size_t done = 0; done < data.size();) {
+        const ssize_t w = write(fd, data.data() + done, std::min(chunk, data.size() - done));
+        if (w < 0)
+            break;
+        done += static_cast<size_t>(w);
+        if (interval.count()) {
+            next += interval;
+            std::this_thread::sleep_until(next);
+        }
+    }
+    if (cpu)
+        *cpu = ThreadCpuSeconds() - start;
 }
 
 inline long ResidentKb()

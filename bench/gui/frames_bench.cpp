@@ -62,26 +62,6 @@ std::vector<uint8_t> Lines(size_t frames)
     return data;
 }
 
-// The device's side: its CPU, given in `cpu` once it is done, is not the window's.
-void Feed(int fd, const std::vector<uint8_t> &data, size_t chunk, std::chrono::microseconds interval,
-          double *cpu = nullptr)
-{
-    const double start = ThreadCpuSeconds();
-    auto next = std::chrono::steady_clock::now();
-    for (size_t done = 0; done < data.size();) {
-        const ssize_t w = write(fd, data.data() + done, std::min(chunk, data.size() - done));
-        if (w < 0)
-            return;
-        done += static_cast<size_t>(w);
-        if (interval.count()) {
-            next += interval;
-            std::this_thread::sleep_until(next);
-        }
-    }
-    if (cpu)
-        *cpu = ThreadCpuSeconds() - start;
-}
-
 bool RunUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -188,7 +168,8 @@ ST_Round Round(EMode mode, double seconds, bool stalls)
     const double cpuBefore = CpuSeconds();
     const double guiBefore = ThreadCpuSeconds();
     double feederCpu = 0;
-    std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000}, &feederCpu);
+    std::thread writer(FeedPty, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000},
+                       &feederCpu);
     const size_t expected = data.size() / 8;
     round.All = RunUntil(
         [&] {
@@ -263,7 +244,7 @@ int Million(size_t frames)
     const long before = ResidentKb();
     QElapsedTimer clock;
     clock.start();
-    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{}, nullptr);
+    std::thread writer(FeedPty, pty.master, std::cref(data), 4096, std::chrono::microseconds{}, nullptr);
     const bool all = RunUntil([&] { return win.frames >= frames; }, 600000);
     writer.join();
     const double seconds = clock.nsecsElapsed() / 1e9;

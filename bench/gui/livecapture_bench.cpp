@@ -47,22 +47,6 @@ std::vector<uint8_t> Lines(size_t frames)
     return data;
 }
 
-// The device's side: its CPU, given in `cpu` once it is done, is not the window's.
-void Feed(int fd, const std::vector<uint8_t> &data, double *cpu)
-{
-    const double start = ThreadCpuSeconds();
-    auto next = std::chrono::steady_clock::now();
-    for (size_t done = 0; done < data.size();) {
-        const ssize_t w = write(fd, data.data() + done, std::min<size_t>(1000, data.size() - done));
-        if (w < 0)
-            return;
-        done += static_cast<size_t>(w);
-        next += std::chrono::milliseconds(1);
-        std::this_thread::sleep_until(next);
-    }
-    *cpu = ThreadCpuSeconds() - start;
-}
-
 bool RunUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -140,7 +124,8 @@ double Round(int mode, double seconds, const QString &folder, bool &all)
         clock.start();
         const double cpuBefore = CpuSeconds();
         double feederCpu = 0;
-        std::thread writer(Feed, pair.master, std::cref(data), &feederCpu);
+        std::thread writer(FeedPty, pair.master, std::cref(data), 1000, std::chrono::microseconds{1000},
+                           &feederCpu);
         all = RunUntil([&] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); },
                        static_cast<int>(seconds * 1000) + 30000);
         // The last packets of the round are on their way to the reader, as the first ones were.

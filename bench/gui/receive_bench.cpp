@@ -77,29 +77,12 @@ std::vector<uint8_t> Pattern(size_t size)
     return data;
 }
 
-// Writes `data` in `chunk`-sized pieces, one piece per `interval` when one is given.
-void Feed(int fd, const std::vector<uint8_t> &data, size_t chunk, std::chrono::microseconds interval = {})
-{
-    auto next = std::chrono::steady_clock::now();
-    for (size_t done = 0; done < data.size();) {
-        const size_t n = std::min(chunk, data.size() - done);
-        const ssize_t w = write(fd, data.data() + done, n);
-        if (w < 0)
-            return;
-        done += static_cast<size_t>(w);
-        if (interval.count()) {
-            next += interval;
-            std::this_thread::sleep_until(next);
-        }
-    }
-}
-
 double BareReadRate(const std::vector<uint8_t> &data)
 {
     Pty pty;
     QElapsedTimer clock;
     clock.start();
-    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
+    std::thread writer(FeedPty, pty.master, std::cref(data), 4096, std::chrono::microseconds{}, nullptr);
     std::vector<uint8_t> buffer(2047);
     size_t got = 0;
     while (got < data.size()) {
@@ -159,7 +142,7 @@ int WindowRun(const std::vector<uint8_t> &data, double bareRate, bool withList)
     }
     QElapsedTimer clock;
     clock.start();
-    std::thread writer(Feed, pty.master, std::cref(data), 4096, std::chrono::microseconds{});
+    std::thread writer(FeedPty, pty.master, std::cref(data), 4096, std::chrono::microseconds{}, nullptr);
     const bool all =
         RunUntil([&w, &data] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); }, 120000);
     const double seconds = clock.nsecsElapsed() / 1e9;
@@ -234,7 +217,7 @@ int CpuRun(double rate, double seconds)
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    std::thread writer(Feed, pty.master, std::cref(data), piece, interval);
+    std::thread writer(FeedPty, pty.master, std::cref(data), piece, interval, nullptr);
     const bool all =
         RunUntil([&w, &data] { return w.Session().RecBytes() >= static_cast<int64_t>(data.size()); },
                  static_cast<int>(seconds * 1000) + 30000);
@@ -259,7 +242,7 @@ int StallRun(bool withList, double seconds)
     w.findChild<TPortCommands *>(QString(), Qt::FindDirectChildrenOnly)->Open(LinkTo(pty.path));
     const std::vector<uint8_t> data = Pattern(static_cast<size_t>(seconds * 1000 * 1000));
     // 1 MB/s as 1000 bytes every millisecond.
-    std::thread writer(Feed, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000});
+    std::thread writer(FeedPty, pty.master, std::cref(data), 1000, std::chrono::microseconds{1000}, nullptr);
 
     QElapsedTimer clock;
     clock.start();
