@@ -138,7 +138,8 @@ protected:
         std::thread drain([&] {
             char buffer[4096];
             pollfd p[2] = {{master, POLLIN, 0}, {stop, POLLIN, 0}};
-            while (poll(p, 2, -1) > 0 && p[1].revents == 0)
+            // A minute with nothing from sz ends the drain too: the wait for sz then fails.
+            while (poll(p, 2, 60000) > 0 && p[1].revents == 0)
                 if (read(master, buffer, sizeof buffer) <= 0 && errno != EAGAIN)
                     break;
         });

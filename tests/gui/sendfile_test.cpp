@@ -32,6 +32,9 @@
 
 namespace {
 
+// Only ends a hang: a relay that neither side has used for a minute belongs to a stuck test.
+constexpr int kStuckMs = 60000;
+
 constexpr int kTransferEndsMs = 120000; // only ends a hang
 
 // Log lines that start with `start`.
@@ -103,8 +106,9 @@ private:
             }
             if (errno != EAGAIN)
                 return false;
+            // A minute that the other side takes nothing means the test is stuck: the relay ends.
             pollfd p[2] = {{to, POLLOUT, 0}, {m_stop, POLLIN, 0}};
-            if (poll(p, 2, -1) < 0 || p[1].revents != 0)
+            if (poll(p, 2, kStuckMs) <= 0 || p[1].revents != 0)
                 return false;
         }
         return true;
@@ -112,7 +116,7 @@ private:
     void Run(int window, int device)
     {
         pollfd p[3] = {{window, POLLIN, 0}, {device, POLLIN, 0}, {m_stop, POLLIN, 0}};
-        while (poll(p, 3, -1) > 0 && p[2].revents == 0) {
+        while (poll(p, 3, kStuckMs) > 0 && p[2].revents == 0) {
             if ((p[0].revents != 0 && !Pass(window, device, &m_fromWindow)) ||
                 (p[1].revents != 0 && !Pass(device, window, nullptr)))
                 return;

@@ -123,7 +123,10 @@ void CShellBehindPort::Bridge()
     pollfd fds[3] = {{m_port.Master(), POLLIN, 0}, {m_term, POLLIN, 0}, {m_wake, POLLIN, 0}};
     char buf[4096];
     for (;;) {
-        if (poll(fds, 3, -1) < 0 && errno != EINTR)
+        // A minute with no byte either way means the test is stuck: the bridge ends, so the test
+        // fails where it waits instead of hanging.
+        const int ready = poll(fds, 3, 60000);
+        if (ready == 0 || (ready < 0 && errno != EINTR))
             return;
         if (fds[2].revents)
             return;
